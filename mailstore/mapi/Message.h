@@ -1,0 +1,100 @@
+// The MAPI property model shared by the RFC 822 importer, the .msg writer and the
+// .pst writer: a message is a property bag plus its recipient rows and attachments.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "mailstore/mapi/PropTags.h"
+
+namespace bv::mapi {
+
+using Binary = std::vector<uint8_t>;
+
+// One property value. The property type (kept next to the value in PropertyBag)
+// says how to read it:
+//   PT_SHORT -> int16_t; PT_LONG, PT_ERROR -> int32_t; PT_BOOLEAN -> bool;
+//   PT_LONGLONG, PT_SYSTIME (FILETIME, 100 ns since 1601 UTC), PT_CURRENCY -> int64_t;
+//   PT_DOUBLE, PT_APPTIME -> double; PT_FLOAT -> float;
+//   PT_UNICODE, PT_STRING8 -> std::string holding UTF-8;
+//   PT_BINARY, PT_CLSID (16 bytes) -> Binary;
+//   PT_MV_LONG -> std::vector<int32_t>; PT_MV_UNICODE -> std::vector<std::string>;
+//   PT_MV_BINARY -> std::vector<Binary>.
+using PropValue = std::variant<std::monostate, int16_t, int32_t, bool, int64_t, double, float,
+                               std::string, Binary, std::vector<int32_t>, std::vector<std::string>,
+                               std::vector<Binary>>;
+
+struct Property {
+    uint16_t type = PT_UNSPECIFIED;
+    PropValue value;
+};
+
+// Properties keyed by property id; at most one type per id. Iteration is in id order.
+class PropertyBag {
+public:
+    using Map = std::map<uint16_t, Property>;
+
+    void Set(uint32_t tag, PropValue value) { props_[TagId(tag)] = Property{TagType(tag), std::move(value)}; }
+    void SetInt(uint32_t tag, int32_t v) { Set(tag, v); }
+    void SetBool(uint32_t tag, bool v) { Set(tag, v); }
+    void SetTime(uint32_t tag, int64_t filetime) { Set(tag, filetime); }
+    void SetString(uint32_t tag, std::string utf8) { Set(tag, std::move(utf8)); }
+    void SetBinary(uint32_t tag, Binary data) { Set(tag, std::move(data)); }
+
+    bool Has(uint32_t tag) const { return props_.count(TagId(tag)) != 0; }
+    void Remove(uint32_t tag) { props_.erase(TagId(tag)); }
+
+    // The property with the tag's id, or null. The type is not compared.
+    const Property* Find(uint32_t tag) const {
+        auto it = props_.find(TagId(tag));
+        return it == props_.end() ? nullptr : &it->second;
+    }
+    std::optional<int32_t> GetInt(uint32_t tag) const { return GetAs<int32_t>(tag); }
+    std::optional<bool> GetBool(uint32_t tag) const { return GetAs<bool>(tag); }
+    std::optional<int64_t> GetTime(uint32_t tag) const { return GetAs<int64_t>(tag); }
+    std::optional<std::string> GetString(uint32_t tag) const { return GetAs<std::string>(tag); }
+    const Binary* GetBinary(uint32_t tag) const {
+        const Property* p = Find(tag);
+        return p ? std::get_if<Binary>(&p->value) : nullptr;
+    }
+
+    const Map& All() const { return props_; }
+    size_t Size() const { return props_.size(); }
+
+private:
+    template <class T>
+    std::optional<T> GetAs(uint32_t tag) const {
+        const Property* p = Find(tag);
+        if (!p) return std::nullopt;
+        if (auto v = std::get_if<T>(&p->value)) return *v;
+        return std::nullopt;
+    }
+    Map props_;
+};
+
+struct Message;
+
+struct Attachment {
+    PropertyBag props;                 // PR_ATTACH_METHOD, PR_ATTACH_DATA_BIN, file names, ...
+    std::unique_ptr<Message> embedded; // set when PR_ATTACH_METHOD is ATTACH_EMBEDDED_MSG
+};
+
+struct Message {
+    PropertyBag props;
+    std::vector<PropertyBag> recipients;  // one bag per recipient row
+    std::vector<Attachment> attachments;
+    // Problems met while building the message (content that could not be read).
+    // Empty when the message came through whole.
+    std::vector<std::string> warnings;
+};
+
+// Helpers for times: FILETIME <-> Unix seconds.
+constexpr int64_t kFileTimeUnixEpoch = 116444736000000000LL;
+inline int64_t UnixToFileTime(int64_t unixSeconds) { return unixSeconds * 10000000LL + kFileTimeUnixEpoch; }
+inline int64_t FileTimeToUnix(int64_t ft) { return (ft - kFileTimeUnixEpoch) / 10000000LL; }
+
+}  // namespace bv::mapi

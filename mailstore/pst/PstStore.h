@@ -1,0 +1,40 @@
+// A Unicode .pst store opened for adding folders and messages.
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "mailstore/mapi/Message.h"
+
+namespace bv::mailstore::pst {
+
+using FolderId = uint32_t;  // the folder's NID
+
+class PstStore {
+public:
+    virtual ~PstStore() = default;
+
+    // Creates a new store at `path`, or opens the store already there and adds to it.
+    // All writing goes to a temporary file beside `path`; Close() renames it into
+    // place, so no half-written store ever stands under the final name.
+    // `displayName` names the message store of a new file. Throws MailStoreError.
+    static std::unique_ptr<PstStore> OpenOrCreate(const std::filesystem::path& path,
+                                                  const std::string& displayName);
+
+    // "Top of Personal Folders" (the IPM subtree).
+    virtual FolderId IpmSubtree() const = 0;
+    // Adds a mail folder (container class IPF.Note) under `parent`; when a folder of
+    // that name is already there, returns it.
+    virtual FolderId AddFolder(FolderId parent, const std::string& name) = 0;
+    virtual std::optional<FolderId> FindFolder(FolderId parent, const std::string& name) const = 0;
+    // Stores `message` in the folder; its tables and counts are updated.
+    virtual void AddMessage(FolderId folder, const mapi::Message& message) = 0;
+    // Finishes the file (maps, header) and renames it into place. Idempotent.
+    virtual void Close() = 0;
+    // Number of messages in a folder (as its contents table says).
+    virtual uint32_t MessageCount(FolderId folder) const = 0;
+};
+
+}  // namespace bv::mailstore::pst

@@ -1,0 +1,1 @@
+target_sources(bv_mailstore PRIVATE ${CMAKE_CURRENT_LIST_DIR}/PstStore.cpp)

@@ -1,0 +1,66 @@
+// Names and constants of the .msg layout ([MS-OXMSG] 2.1-2.4) shared by the writer
+// and its tests.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "mailstore/mapi/PropTags.h"
+
+namespace bv::mailstore::msg {
+
+inline constexpr const char* kPropertiesStream = "__properties_version1.0";
+inline constexpr const char* kNameIdStorage = "__nameid_version1.0";
+inline constexpr const char* kNameIdGuidStream = "__substg1.0_00020102";
+inline constexpr const char* kNameIdEntryStream = "__substg1.0_00030102";
+inline constexpr const char* kNameIdStringStream = "__substg1.0_00040102";
+
+// Property stream header sizes ([MS-OXMSG] 2.4.1).
+inline constexpr size_t kTopLevelHeaderSize = 32;
+inline constexpr size_t kEmbeddedHeaderSize = 24;
+inline constexpr size_t kSubObjectHeaderSize = 8;  // recipient and attachment storages
+
+// Property entry flags: readable | writable, as Outlook writes them.
+inline constexpr uint32_t kPropFlagsReadWrite = 0x00000006;
+
+inline constexpr int32_t kStoreUnicodeOk = 0x00040000;
+inline constexpr size_t kMaxRecipientStorages = 2048;
+inline constexpr size_t kMaxAttachmentStorages = 2048;
+inline constexpr int kMaxEmbeddingDepth = 64;
+
+// CLSID of an Outlook message object {00020D0B-0000-0000-C000-000000000046},
+// in the byte order stored in the compound file's root entry.
+inline constexpr unsigned char kMessageClsid[16] = {0x0B, 0x0D, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                                    0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+
+// "__substg1.0_PPPPTTTT", or "__substg1.0_PPPPTTTT-0000000N" for value N of a
+// variable-size multi-valued property.
+inline std::string SubstgName(uint32_t tag, int valueIndex = -1) {
+    char buf[40];
+    if (valueIndex < 0)
+        std::snprintf(buf, sizeof buf, "__substg1.0_%08X", unsigned(tag));
+    else
+        std::snprintf(buf, sizeof buf, "__substg1.0_%08X-%08X", unsigned(tag), unsigned(valueIndex));
+    return buf;
+}
+inline std::string RecipStorageName(uint32_t index) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "__recip_version1.0_#%08X", unsigned(index));
+    return buf;
+}
+inline std::string AttachStorageName(uint32_t index) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "__attach_version1.0_#%08X", unsigned(index));
+    return buf;
+}
+
+// UTF-8 -> UTF-16LE without terminator. Invalid sequences become U+FFFD.
+std::vector<uint8_t> Utf8ToUtf16Le(const std::string& s);
+
+// Splits "RE: topic" into {"RE: ", "topic"}: a prefix is one to three characters,
+// none of them a digit or white space, followed by ": " ([MS-OXCMSG] 2.2.1.9).
+std::pair<std::string, std::string> SplitSubjectPrefix(const std::string& subject);
+
+}  // namespace bv::mailstore::msg

@@ -1,0 +1,35 @@
+// Everything the window asks of the user or hands to the desktop goes through Prompts:
+// the file-open dialog, the folder picker, message boxes and questions, and opening a
+// web address. The window program uses the native Qt dialogs (shell/NativePrompts);
+// the window tests answer with a script.
+#pragma once
+#include <QString>
+#include <QStringList>
+
+#include "conversion/RunHost.h"
+
+namespace bv::filelist {
+
+using conversion::MessageIcon;
+
+// The title of the program's message boxes.
+inline const QString kProgramTitle = QStringLiteral("Brimvault Converter");
+
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+
+    // The multi-select open dialog. `filters` in QFileDialog's ";;" form. The chosen
+    // paths as the dialog returns them; an empty list when cancelled.
+    virtual QStringList chooseFiles(const QString& filters) = 0;
+    // The folder picker: the chosen folder, or "" when cancelled.
+    virtual QString chooseFolder(const QString& title) = 0;
+    // A modal box with a single OK button.
+    virtual void message(const QString& text, const QString& title, MessageIcon icon) = 0;
+    // A modal Yes/No question with the question icon, Yes the default. True on Yes.
+    virtual bool ask(const QString& text, const QString& title) = 0;
+    // Hands a document or web address to the desktop; failures go unreported.
+    virtual void openExternal(const QString& target) = 0;
+};
+
+}  // namespace bv::filelist

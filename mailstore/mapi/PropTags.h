@@ -131,4 +131,9 @@ constexpr int32_t MAPI_TO = 1;
 constexpr int32_t MAPI_CC = 2;
 constexpr int32_t MAPI_BCC = 3;
 
+// SMTP addresses of the originators ([MS-OXPROPS] PidTagSenderSmtpAddress,
+// PidTagSentRepresentingSmtpAddress)
+constexpr uint32_t PR_SENDER_SMTP_ADDRESS = 0x5D01001F;
+constexpr uint32_t PR_SENT_REPRESENTING_SMTP_ADDRESS = 0x5D02001F;
+
 }  // namespace bv::mapi

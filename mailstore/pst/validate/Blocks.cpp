@@ -1,0 +1,286 @@
+// Blocks ([MS-PST] §2.2.2.8): trailer, CRC, signature, size; data trees (XBLOCK,
+// XXBLOCK), subnode B-trees (SLBLOCK, SIBLOCK) and reference counts (§2.2.2.7.7.3.1).
+#include <algorithm>
+
+#include "Context.h"
+
+namespace bv::pstcheck {
+
+namespace {
+constexpr size_t kMaxTreeBlocks = 1021u * 1021u;
+
+uint64_t BlockSize(uint16_t cb) { return (uint64_t(cb) + 16 + 63) / 64 * 64; }
+bool IsInternal(uint64_t bid) { return bid & 2; }
+
+const char* KindName(BlockKind k) {
+    switch (k) {
+    case BlockKind::Data: return "data block";
+    case BlockKind::XBlock: return "XBLOCK";
+    case BlockKind::XXBlock: return "XXBLOCK";
+    case BlockKind::SLBlock: return "SLBLOCK";
+    case BlockKind::SIBlock: return "SIBLOCK";
+    default: return "block";
+    }
+}
+
+std::string BlockName(const BbtEntry& b) { return std::string(KindName(b.kind)) + " " + Hex(b.bid); }
+
+// Reads and verifies one block; fills kind and lcbTotal.
+void CheckOneBlock(Context& ctx, BbtEntry& b, std::vector<uint8_t>& buf) {
+    const std::string S = "block " + Hex(b.bid);
+    const uint64_t end = std::min(ctx.file.size(), ctx.hdr.ibFileEof);
+    if (b.ib % 64 != 0) {
+        ctx.error("block.align", S, "BREF.ib", b.ib, "multiple of 64", Hex(b.ib));
+        b.kind = BlockKind::Bad;
+        return;
+    }
+    if (b.cb > kMaxBlockData) {
+        ctx.error("block.size", S, "cb", b.ib, "<= 8176 (block <= 8192 bytes)", std::to_string(b.cb));
+        b.kind = BlockKind::Bad;
+        return;
+    }
+    const uint64_t size = BlockSize(b.cb);
+    if (b.ib < kFirstAMap || b.ib + size > end) {
+        ctx.error("block.range", S, "BREF.ib", b.ib, "block inside the data area (0x4400.." + Hex(end) + ")",
+                  Hex(b.ib) + "+" + std::to_string(size));
+        b.kind = BlockKind::Bad;
+        return;
+    }
+    buf.resize(size);
+    if (!ctx.file.read(b.ib, buf.data(), size)) {
+        b.kind = BlockKind::Bad;
+        return;
+    }
+    if (ctx.used.mark(b.ib, size))
+        ctx.error("alloc.overlap", S, "", b.ib, "space of its own", "shares space with another page or block");
+    const uint8_t* t = buf.data() + size - 16;
+    bool ok = true;
+    if (Le16(t) != b.cb) {
+        ctx.error("block.cb", S, "BLOCKTRAILER.cb", b.ib + size - 16, std::to_string(b.cb) + " (BBT cb)",
+                  std::to_string(Le16(t)));
+        ok = false;
+    }
+    const uint16_t sig = PstSignature(b.ib, b.bid);
+    if (Le16(t + 2) != sig) {
+        ctx.error("block.signature", S, "BLOCKTRAILER.wSig", b.ib + size - 14, Hex(sig), Hex(Le16(t + 2)));
+        ok = false;
+    }
+    const uint32_t crc = PstCrc(buf.data(), b.cb);
+    if (Le32(t + 4) != crc) {
+        ctx.error("block.crc", S, "BLOCKTRAILER.dwCRC", b.ib + size - 12, Hex(crc), Hex(Le32(t + 4)));
+        ok = false;
+    }
+    if (Le64(t + 8) != b.bid) {
+        ctx.error("block.bid", S, "BLOCKTRAILER.bid", b.ib + size - 8, Hex(b.bid), Hex(Le64(t + 8)));
+        ok = false;
+    }
+    b.readable = ok;
+    if (!IsInternal(b.bid)) {
+        b.kind = BlockKind::Data;
+        return;
+    }
+    const uint8_t btype = b.cb >= 2 ? buf[0] : 0, level = b.cb >= 2 ? buf[1] : 0xFF;
+    if (btype == 1 && level == 1) b.kind = BlockKind::XBlock;
+    else if (btype == 1 && level == 2) b.kind = BlockKind::XXBlock;
+    else if (btype == 2 && level == 0) b.kind = BlockKind::SLBlock;
+    else if (btype == 2 && level == 1) b.kind = BlockKind::SIBlock;
+    else {
+        ctx.error("block.internal_type", S, "btype/cLevel", b.ib, "01/01, 01/02, 02/00 or 02/01 (internal BID)",
+                  Hex(btype) + "/" + Hex(level));
+        b.kind = BlockKind::Bad;
+        return;
+    }
+    if ((b.kind == BlockKind::XBlock || b.kind == BlockKind::XXBlock) && b.cb >= 8) b.lcbTotal = Le32(buf.data() + 4);
+}
+
+// Counts the references an internal block holds and checks its entries.
+void CheckInternal(Context& ctx, BbtEntry& b, std::vector<uint8_t>& buf) {
+    if (!ctx.readBlock(b.bid, buf)) return;
+    const std::string S = BlockName(b);
+    const uint16_t cEnt = b.cb >= 4 ? Le16(buf.data() + 2) : 0;
+    const bool tree = b.kind == BlockKind::XBlock || b.kind == BlockKind::XXBlock;
+    const size_t header = 8, entSize = tree ? 8 : (b.kind == BlockKind::SLBlock ? 24 : 16);
+    if (header + size_t(cEnt) * entSize > b.cb) {
+        ctx.error("block.c_ent", S, "cEnt", b.ib + 2, "<= " + std::to_string((b.cb - std::min<size_t>(b.cb, header)) / entSize),
+                  std::to_string(cEnt), "entries overrun cb " + std::to_string(b.cb));
+        return;
+    }
+    if (header + size_t(cEnt) * entSize != b.cb)
+        ctx.warn("block.cb_slack", S, "cb", b.ib, std::to_string(header + size_t(cEnt) * entSize), std::to_string(b.cb));
+    if (cEnt == 0) ctx.error("block.c_ent", S, "cEnt", b.ib + 2, ">= 1", "0");
+    if (!tree && Le32(buf.data() + 4) != 0)
+        ctx.warn("block.padding", S, "dwPadding", b.ib + 4, "0", Hex(Le32(buf.data() + 4)));
+
+    uint64_t total = 0;
+    uint32_t prevNid = 0;
+    for (uint16_t i = 0; i < cEnt; ++i) {
+        const uint8_t* e = buf.data() + header + i * entSize;
+        const uint64_t off = b.ib + header + i * entSize;
+        const std::string field = "rgentries[" + std::to_string(i) + "]";
+        auto ref = [&](uint64_t bid, const char* what, std::initializer_list<BlockKind> allowed) -> BbtEntry* {
+            BbtEntry* c = ctx.findBlock(bid);
+            if (!c) {
+                ctx.error("block.missing", S, field + "." + what, off, "a BID listed in the BBT", Hex(bid));
+                return nullptr;
+            }
+            ++c->refs;
+            if (c->kind != BlockKind::Bad && std::find(allowed.begin(), allowed.end(), c->kind) == allowed.end())
+                ctx.error("block.child_type", S, field + "." + what, off, "child of the right block type",
+                          std::string(KindName(c->kind)) + " " + Hex(bid));
+            return c;
+        };
+        if (tree) {
+            const uint64_t bid = Le64(e);
+            const bool xx = b.kind == BlockKind::XXBlock;
+            BbtEntry* c = ref(bid, "bid", {xx ? BlockKind::XBlock : BlockKind::Data});
+            if (!c) continue;
+            const uint64_t sz = xx ? c->lcbTotal : c->cb;
+            total += sz;
+            const bool last = i + 1 == cEnt;
+            if (!last && !xx && c->cb != kMaxBlockData)
+                ctx.error("datatree.not_full", S, field, off, "8176 bytes in every data block but the last",
+                          std::to_string(c->cb) + " in block " + Hex(bid));
+            if (!last && xx && c->lcbTotal % kMaxBlockData != 0)
+                ctx.error("datatree.not_full", S, field, off, "full data blocks in every XBLOCK but the last",
+                          "lcbTotal " + std::to_string(c->lcbTotal) + " in " + Hex(bid));
+        } else {
+            // Only the low 32 bits are the NID; Outlook leaves other bytes in the upper half.
+            const uint32_t nid = uint32_t(Le64(e));
+            if (i > 0 && nid <= prevNid)
+                ctx.error("subnode.order", S, field + ".nid", off, "> " + Hex(prevNid), Hex(nid), "NIDs must ascend");
+            prevNid = nid;
+            if (b.kind == BlockKind::SLBlock) {
+                ref(Le64(e + 8), "bidData", {BlockKind::Data, BlockKind::XBlock, BlockKind::XXBlock});
+                if (Le64(e + 16)) ref(Le64(e + 16), "bidSub", {BlockKind::SLBlock, BlockKind::SIBlock});
+            } else {
+                BbtEntry* c = ref(Le64(e + 8), "bid", {BlockKind::SLBlock});
+                std::vector<uint8_t> child;
+                if (c && c->kind == BlockKind::SLBlock && ctx.readBlock(c->bid, child) && child.size() >= 32 &&
+                    Le32(child.data() + 8) != nid)
+                    ctx.error("subnode.key", S, field + ".nid", off, Hex(Le32(child.data() + 8)) + " (first NID of child)",
+                              Hex(nid));
+            }
+        }
+    }
+    if (tree && total != b.lcbTotal)
+        ctx.error("datatree.lcb_total", S, "lcbTotal", b.ib + 4, std::to_string(total) + " (sum of children)",
+                  std::to_string(b.lcbTotal));
+}
+}  // namespace
+
+bool Context::readBlock(uint64_t bid, std::vector<uint8_t>& out) {
+    BbtEntry* b = findBlock(bid);
+    if (!b || !b->readable) return false;
+    out.resize(b->cb);
+    if (!file.read(b->ib, out.data(), b->cb)) return false;
+    if (!IsInternal(b->bid)) PstDecode(hdr.cryptMethod, b->bid, out.data(), out.size());
+    return true;
+}
+
+bool Context::dataBlocks(uint64_t bid, std::vector<uint64_t>& out) {
+    out.clear();
+    BbtEntry* b = findBlock(bid);
+    if (!b || !b->readable) return false;
+    if (b->kind == BlockKind::Data) {
+        out.push_back(b->bid);
+        return true;
+    }
+    if (b->kind != BlockKind::XBlock && b->kind != BlockKind::XXBlock) return false;
+    std::vector<uint8_t> buf, inner;
+    if (!readBlock(bid, buf) || buf.size() < 8) return false;
+    const size_t n = std::min<size_t>(Le16(buf.data() + 2), (buf.size() - 8) / 8);
+    for (size_t i = 0; i < n; ++i) {
+        const uint64_t child = Le64(buf.data() + 8 + 8 * i);
+        BbtEntry* c = findBlock(child);
+        if (!c || !c->readable) return false;
+        if (b->kind == BlockKind::XBlock) {
+            if (c->kind != BlockKind::Data) return false;
+            out.push_back(c->bid);
+        } else {
+            if (c->kind != BlockKind::XBlock || !readBlock(child, inner) || inner.size() < 8) return false;
+            const size_t m = std::min<size_t>(Le16(inner.data() + 2), (inner.size() - 8) / 8);
+            for (size_t j = 0; j < m && out.size() < kMaxTreeBlocks; ++j) {
+                BbtEntry* d = findBlock(Le64(inner.data() + 8 + 8 * j));
+                if (!d || !d->readable || d->kind != BlockKind::Data) return false;
+                out.push_back(d->bid);
+            }
+        }
+    }
+    return true;
+}
+
+bool Context::subnodes(uint64_t bid, std::vector<SubnodeEntry>& out) {
+    out.clear();
+    BbtEntry* b = findBlock(bid);
+    if (!b || !b->readable) return false;
+    std::vector<uint8_t> buf, inner;
+    auto readSl = [&](const std::vector<uint8_t>& sl) {
+        const size_t n = std::min<size_t>(Le16(sl.data() + 2), (sl.size() - 8) / 24);
+        for (size_t i = 0; i < n; ++i) {
+            const uint8_t* e = sl.data() + 8 + 24 * i;
+            out.push_back(SubnodeEntry{uint32_t(Le64(e)), Le64(e + 8), Le64(e + 16)});
+        }
+    };
+    if (!readBlock(bid, buf) || buf.size() < 8) return false;
+    if (b->kind == BlockKind::SLBlock) {
+        readSl(buf);
+        return true;
+    }
+    if (b->kind != BlockKind::SIBlock) return false;
+    const size_t n = std::min<size_t>(Le16(buf.data() + 2), (buf.size() - 8) / 16);
+    for (size_t i = 0; i < n; ++i) {
+        BbtEntry* c = findBlock(Le64(buf.data() + 8 + 16 * i + 8));
+        if (!c || c->kind != BlockKind::SLBlock || !readBlock(c->bid, inner) || inner.size() < 8) return false;
+        readSl(inner);
+    }
+    return true;
+}
+
+void CheckBlocks(Context& ctx) {
+    std::vector<size_t> byOffset(ctx.bbt.size());
+    for (size_t i = 0; i < byOffset.size(); ++i) byOffset[i] = i;
+    std::sort(byOffset.begin(), byOffset.end(), [&](size_t a, size_t b) { return ctx.bbt[a].ib < ctx.bbt[b].ib; });
+    std::vector<uint8_t> buf;
+    for (size_t i : byOffset) CheckOneBlock(ctx, ctx.bbt[i], buf);
+    for (BbtEntry& b : ctx.bbt)
+        if (b.readable && IsInternal(b.bid) && b.kind != BlockKind::Bad) CheckInternal(ctx, b, buf);
+
+    for (const NbtEntry& n : ctx.nbt) {
+        const std::string S = "NBT entry " + Hex(n.nid);
+        if (n.bidData == 0) {
+            // Empty nodes (search queues, empty lists) have no data block.
+        } else if (BbtEntry* b = ctx.findBlock(n.bidData)) {
+            ++b->refs;
+            if (b->kind != BlockKind::Bad && b->kind != BlockKind::Data && b->kind != BlockKind::XBlock &&
+                b->kind != BlockKind::XXBlock)
+                ctx.error("nbt.bid_data", S, "bidData", n.entryOff, "data block or data tree", BlockName(*b));
+        } else {
+            ctx.error("block.missing", S, "bidData", n.entryOff, "a BID listed in the BBT", Hex(n.bidData));
+        }
+        if (n.bidSub == 0) continue;
+        if (BbtEntry* b = ctx.findBlock(n.bidSub)) {
+            ++b->refs;
+            if (b->kind != BlockKind::Bad && b->kind != BlockKind::SLBlock && b->kind != BlockKind::SIBlock)
+                ctx.error("nbt.bid_sub", S, "bidSub", n.entryOff, "SLBLOCK or SIBLOCK", BlockName(*b));
+        } else {
+            ctx.error("block.missing", S, "bidSub", n.entryOff, "a BID listed in the BBT", Hex(n.bidSub));
+        }
+    }
+
+    // [MS-PST] §2.2.2.7.7.3.1: the BBT entry holds one reference, every referrer one more.
+    for (const BbtEntry& b : ctx.bbt) {
+        if (b.refs == 0 && b.cRef <= 1)
+            // Outlook's own files keep such entries (a block whose last user let go, cRef 1).
+            ctx.warn("block.unreferenced", BlockName(b), "", b.ib, "a node or block referring to it", "no reference",
+                     "cRef " + std::to_string(b.cRef));
+        else if (b.refs == 0)
+            ctx.error("block.unreferenced", BlockName(b), "", b.ib, "a node or block referring to it", "no reference",
+                      "cRef " + std::to_string(b.cRef));
+        else if (b.cRef != b.refs + 1)
+            ctx.error("bbt.cref", "BBT entry " + Hex(b.bid), "cRef", b.entryOff + 18,
+                      std::to_string(b.refs + 1) + " (BBT + " + std::to_string(b.refs) + " reference(s))",
+                      std::to_string(b.cRef));
+    }
+}
+
+}  // namespace bv::pstcheck

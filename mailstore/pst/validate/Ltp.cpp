@@ -1,0 +1,4 @@
+#include "Context.h"
+namespace bv::pstcheck {
+void CheckLtp(Context&) {}
+}

@@ -1,0 +1,5 @@
+#include "Context.h"
+namespace bv::pstcheck {
+const FactPropDef kFactProps[fpCount] = {};
+void CheckMessaging(Context&) {}
+}

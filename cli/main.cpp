@@ -1,1 +1,235 @@
-int main() { return 0; }
+// brimvault-convert: the conversion run from the command line, for batch use and
+// benchmarks. The list, the destination and the output kind play the roles of the
+// window's file list, folder prompt and option buttons.
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include "conversion/ConversionRun.h"
+#include "conversion/PathHelpers.h"
+
+namespace fs = std::filesystem;
+using namespace bv::conversion;
+
+namespace {
+
+volatile std::sig_atomic_t g_signal = 0;
+extern "C" void OnSignal(int sig) { g_signal = sig; }
+
+const char* kUsage =
+    "usage: brimvault-convert --to eml|emlx|msg|pst [--single-pst] -o DEST INPUT...\n"
+    "  INPUT   mailbox files, or folders (every file below them)\n"
+    "  -o DEST destination folder (created when missing)\n"
+    "  --single-pst  with --to pst: one store for all mailboxes\n";
+
+int UsageError(const std::string& reason) {
+    std::fprintf(stderr, "brimvault-convert: %s\n%s", reason.c_str(), kUsage);
+    return 2;
+}
+
+bool IsTerminal(FILE* f) {
+#ifdef _WIN32
+    return false;
+#else
+    return ::isatty(fileno(f));
+#endif
+}
+
+// Every file below `folder`, breadth first: a folder's files in listing order, then
+// those of its subfolders level by level, as adding a folder in the window does.
+void AddFolderFiles(const fs::path& folder, std::vector<std::string>& out, std::vector<std::string>& errors) {
+    std::deque<fs::path> queue{folder};
+    while (!queue.empty()) {
+        fs::path dir = queue.front();
+        queue.pop_front();
+        std::error_code ec;
+        std::vector<fs::path> files, dirs;
+        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+            std::error_code tec;
+            if (it->is_directory(tec))
+                dirs.push_back(it->path());
+            else
+                files.push_back(it->path());
+        }
+        if (ec) errors.push_back(dir.string() + ": cannot list the folder: " + ec.message());
+        for (auto& d : dirs) queue.push_back(d);
+        for (auto& f : files) out.push_back(f.string());
+    }
+}
+
+std::string ToLf(const std::string& s) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') continue;
+        out += s[i];
+    }
+    return out;
+}
+
+class CliHost : public RunHost {
+public:
+    enum class Kind { Eml, Emlx, Msg, Pst };
+    CliHost(Kind kind, bool single, std::string dest, std::vector<std::string> rows)
+        : kind_(kind), single_(single), dest_(std::move(dest)), rows_(std::move(rows)),
+          tty_(IsTerminal(stderr)) {}
+
+    bool optEML() const override { return selected_ && kind_ == Kind::Eml; }
+    bool optEMLX() const override { return selected_ && kind_ == Kind::Emlx; }
+    bool optMSG() const override { return selected_ && kind_ == Kind::Msg; }
+    bool optPST() const override { return selected_ && kind_ == Kind::Pst; }
+    bool chkAllinOnePSTEnabled() const override { return kind_ == Kind::Pst; }
+    bool chkAllinOnePSTTicked() const override { return single_; }
+    void clearOptions() override { selected_ = false; }
+    void setConvertEnabled(bool) override {}
+
+    int rowCount() const override { return rows_.empty() ? 1 : int(rows_.size()); }
+    bool setCurrentRow(int row) override {
+        if (row < 0 || row >= rowCount()) return false;
+        row_ = row;
+        return true;
+    }
+    std::string currentText() const override { return rows_.empty() ? "" : rows_[size_t(row_)]; }
+
+    void setLblProgessCurrent(const std::string& text) override { mailboxLabel_ = text; }
+    void setLblIMMFile(const std::string& text) override {
+        file_ = text;
+        saved_.clear();
+        if (!tty_) std::fprintf(stderr, "%s%s\n", mailboxLabel_.c_str(), file_.c_str());
+        Draw(true);
+    }
+    void setLblProgress(const std::string& text) override {
+        saved_ = text;
+        Draw(false);
+    }
+    std::string browseForFolder(const std::string&) override { return dest_; }
+    void messageBox(const std::string& text, const std::string& title, MessageIcon icon) override {
+        EndLine();
+        if (title == "Brimvault Converter" && (icon == MessageIcon::Information || icon == MessageIcon::Warning))
+            completion_ = ToLf(text);
+        else
+            std::fprintf(stderr, "%s: %s\n", title.c_str(), ToLf(text).c_str());
+    }
+    void yield() override {}
+    bool stopRequested() const override { return g_signal != 0; }
+
+    const std::string& completion() const { return completion_; }
+    void EndLine() {
+        if (tty_ && drawn_) std::fputc('\n', stderr);
+        drawn_ = false;
+    }
+
+private:
+    void Draw(bool force) {
+        if (!tty_) return;
+        auto now = std::chrono::steady_clock::now();
+        if (!force && now - lastDraw_ < std::chrono::milliseconds(100)) return;
+        lastDraw_ = now;
+        std::fprintf(stderr, "\r\033[K%s%s  %s", mailboxLabel_.c_str(), file_.c_str(), saved_.c_str());
+        std::fflush(stderr);
+        drawn_ = true;
+    }
+
+    Kind kind_;
+    bool single_;
+    bool selected_ = true;
+    std::string dest_;
+    std::vector<std::string> rows_;
+    int row_ = 0;
+    bool tty_;
+    bool drawn_ = false;
+    std::chrono::steady_clock::time_point lastDraw_{};
+    std::string mailboxLabel_, file_, saved_, completion_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string to, dest;
+    bool single = false;
+    std::vector<std::string> inputs;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (a == "--version") {
+            std::puts("brimvault-convert 2.0");
+            return 0;
+        } else if (a == "--to" || a == "-t") {
+            if (++i >= argc) return UsageError("--to needs an output kind");
+            to = argv[i];
+        } else if (a.rfind("--to=", 0) == 0) {
+            to = a.substr(5);
+        } else if (a == "-o" || a == "--output") {
+            if (++i >= argc) return UsageError("-o needs a destination folder");
+            dest = argv[i];
+        } else if (a == "--single-pst") {
+            single = true;
+        } else if (a == "--") {
+            for (++i; i < argc; ++i) inputs.push_back(argv[i]);
+        } else if (!a.empty() && a[0] == '-' && a != "-") {
+            return UsageError("unknown option " + a);
+        } else {
+            inputs.push_back(a);
+        }
+    }
+    CliHost::Kind kind;
+    if (to == "eml") kind = CliHost::Kind::Eml;
+    else if (to == "emlx") kind = CliHost::Kind::Emlx;
+    else if (to == "msg") kind = CliHost::Kind::Msg;
+    else if (to == "pst") kind = CliHost::Kind::Pst;
+    else return UsageError(to.empty() ? "--to is required" : "unknown output kind \"" + to + "\"");
+    if (single && kind != CliHost::Kind::Pst) return UsageError("--single-pst goes with --to pst");
+    if (dest.empty()) return UsageError("-o DEST is required");
+    if (inputs.empty()) return UsageError("no input mailbox given");
+
+    // Inputs become absolute paths, folders the files below them.
+    std::vector<std::string> rows, listErrors;
+    for (const std::string& in : inputs) {
+        std::error_code ec;
+        fs::path p = fs::absolute(fs::u8path(in), ec).lexically_normal();
+        if (fs::is_directory(p, ec))
+            AddFolderFiles(p, rows, listErrors);
+        else
+            rows.push_back(p.string());
+    }
+    std::error_code ec;
+    fs::path destPath = fs::absolute(fs::u8path(dest), ec).lexically_normal();
+    fs::create_directories(destPath, ec);
+    if (!fs::is_directory(destPath, ec)) {
+        std::fprintf(stderr, "brimvault-convert: cannot create the destination folder %s\n", destPath.string().c_str());
+        return 1;
+    }
+
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+
+    CliHost host(kind, single, destPath.string(), rows);
+    ConversionRun run(host);
+    RunReport report = run.Run();
+    host.EndLine();
+
+    for (const std::string& e : listErrors) std::fprintf(stderr, "%s\n", e.c_str());
+    for (const Failure& f : report.failures) std::fprintf(stderr, "failed: %s: %s\n", f.file.c_str(), f.reason.c_str());
+    if (!host.completion().empty()) std::fputs(host.completion().c_str(), stdout);
+    std::printf("%d mailbox(es) and %lld message(s) converted into %s\n", report.mailboxesConverted,
+                static_cast<long long>(report.messagesConverted), report.destination.c_str());
+    std::fflush(stdout);
+
+    if (g_signal == SIGINT) return 130;
+    if (g_signal == SIGTERM) return 143;
+    return report.ok() && listErrors.empty() ? 0 : 1;
+}

@@ -28,6 +28,14 @@ void RDOMail::Import(const std::filesystem::path& path, int16_t format) {
     message_ = std::move(fresh);
 }
 
+void RDOMail::ImportFromMemory(std::string_view bytes, int16_t format) {
+    if (format != kImportRfc822)
+        throw MailStoreError("Import: format " + std::to_string(format) + " is not supported");
+    mapi::Message fresh;
+    mime::ImportRfc822(bytes, fresh);
+    message_ = std::move(fresh);
+}
+
 void RDOMail::Save() {
     if (saved_) return;
     if (!folder_ || !folder_->store().attached())

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mailstore/MailStoreError.h"
@@ -51,6 +52,8 @@ public:
     explicit RDOMail(std::shared_ptr<RDOFolder> folder);
     // Fills the message from a file; format 1024 = RFC 822.
     void Import(const std::filesystem::path& path, int16_t format);
+    // The same from the message's bytes in memory, with no file in between.
+    void ImportFromMemory(std::string_view bytes, int16_t format);
     // The low-level message for MAPIUtils.HrSetOneProp.
     mapi::Message* MAPIOBJECT() { return &message_; }
     const mapi::Message& message() const { return message_; }

@@ -1,0 +1,107 @@
+#include "conversion/InputFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+
+#ifdef _WIN32
+#include <io.h>
+#define BV_READ _read
+#define BV_CLOSE _close
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#define BV_READ ::read
+#define BV_CLOSE ::close
+#endif
+
+namespace bv::conversion {
+
+namespace {
+
+int OpenReadOnly(const std::string& path) {
+#ifdef _WIN32
+    std::filesystem::path p = std::filesystem::u8path(path);
+    return _wopen(p.c_str(), _O_RDONLY | _O_BINARY);
+#else
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+#endif
+}
+
+std::string ErrnoText(int err) { return std::strerror(err); }
+
+}  // namespace
+
+InputFile::~InputFile() { Close(); }
+
+bool InputFile::Open(const std::string& path, std::string* error) {
+    Close();
+    if (path.empty()) {
+        if (error) *error = "no file name";
+        return false;
+    }
+    fd_ = OpenReadOnly(path);
+    if (fd_ < 0) {
+        if (error) *error = "cannot open the file: " + ErrnoText(errno);
+        return false;
+    }
+#ifndef _WIN32
+    struct stat st;
+    if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+        Close();
+        if (error) *error = "it is a folder, not a mailbox file";
+        return false;
+    }
+#endif
+    buf_.resize(kBlockSize);
+    pos_ = end_ = 0;
+    eof_ = false;
+    error_.clear();
+    fileOffset_ = 0;
+    return true;
+}
+
+void InputFile::Close() {
+    if (fd_ >= 0) BV_CLOSE(fd_);
+    fd_ = -1;
+}
+
+size_t InputFile::Ensure(size_t n) {
+    while (end_ - pos_ < n && !eof_ && error_.empty() && fd_ >= 0) {
+        if (pos_ > 0) {
+            std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
+            end_ -= pos_;
+            pos_ = 0;
+        }
+        if (end_ + n > buf_.size()) buf_.resize(end_ + n);
+        auto r = BV_READ(fd_, buf_.data() + end_, static_cast<unsigned>(buf_.size() - end_));
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            error_ = "read error after " + std::to_string(fileOffset_) + " bytes: " + ErrnoText(errno);
+            break;
+        }
+        if (r == 0) {
+            eof_ = true;
+            break;
+        }
+        end_ += size_t(r);
+        fileOffset_ += static_cast<unsigned long long>(r);
+    }
+    return end_ - pos_;
+}
+
+long ReadFilePrefix(const std::string& path, char* out, size_t size, std::string* error) {
+    InputFile f;
+    if (!f.Open(path, error)) return -1;
+    size_t got = f.Ensure(size);
+    if (f.failed()) {
+        if (error) *error = f.error();
+        return -1;
+    }
+    if (got > size) got = size;
+    std::memcpy(out, f.data(), got);
+    return long(got);
+}
+
+}  // namespace bv::conversion

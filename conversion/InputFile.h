@@ -1,0 +1,47 @@
+// A mailbox opened for reading raw bytes in large blocks, with a small look-ahead
+// window so that separators can be recognised across block boundaries.
+#pragma once
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace bv::conversion {
+
+class InputFile {
+public:
+    static constexpr size_t kBlockSize = 1 << 20;
+
+    InputFile() = default;
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    // Opens the file read-only; false with `error` set when it cannot be opened.
+    bool Open(const std::string& path, std::string* error);
+    void Close();
+    bool isOpen() const { return fd_ >= 0; }
+
+    // Makes at least `n` bytes available from the current position unless the file
+    // ends (or a read fails) first; returns how many are available.
+    size_t Ensure(size_t n);
+    const char* data() const { return buf_.data() + pos_; }
+    size_t available() const { return end_ - pos_; }
+    void Consume(size_t n) { pos_ += n; }
+
+    bool failed() const { return !error_.empty(); }
+    const std::string& error() const { return error_; }
+    unsigned long long offset() const { return fileOffset_ - (end_ - pos_); }
+
+private:
+    int fd_ = -1;
+    std::vector<char> buf_;
+    size_t pos_ = 0, end_ = 0;
+    bool eof_ = false;
+    std::string error_;
+    unsigned long long fileOffset_ = 0;
+};
+
+// Reads up to `size` bytes from the start of the file; -1 with `error` on failure.
+long ReadFilePrefix(const std::string& path, char* out, size_t size, std::string* error);
+
+}  // namespace bv::conversion

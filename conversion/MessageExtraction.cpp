@@ -1,0 +1,187 @@
+#include "conversion/MessageExtraction.h"
+
+#include <cstring>
+#include <limits>
+
+#include "conversion/InputFile.h"
+
+namespace bv::conversion {
+
+namespace {
+
+constexpr std::string_view kFrom = "From ";
+constexpr std::string_view kLfLfFrom = "\n\nFrom ";
+constexpr std::string_view kCrLf = "\r\n";
+
+bool StartsWith(const char* p, size_t avail, std::string_view s) {
+    return avail >= s.size() && std::memcmp(p, s.data(), s.size()) == 0;
+}
+
+// Message numbers are 32-bit in the file names; a mailbox of more messages than
+// that ends with an error instead of wrapping around.
+bool NextNumber(int64_t& n) {
+    if (n >= std::numeric_limits<int32_t>::max()) return false;
+    ++n;
+    return true;
+}
+
+class Extractor {
+public:
+    Extractor(InputFile& in, MessageSink& sink, AppendStrings& msg, ExtractionResult& result)
+        : in_(in), sink_(sink), msg_(msg), result_(result) {}
+
+    // Refills the buffer; asks the sink whether to stop between blocks.
+    size_t Refill(size_t n) {
+        size_t a = in_.Ensure(n);
+        if (++reads_ % 4 == 0 && sink_.ShouldStop()) stop_ = true;
+        return a;
+    }
+
+    void Emit(int64_t n, bool componentStep) {
+        sink_.OutputMessage(int32_t(n), msg_.View(), componentStep);
+        ++result_.messages;
+        msg_.Clear();
+        if (sink_.ShouldStop()) stop_ = true;
+    }
+
+    void LineProcedure() {
+        int64_t messageCount = 0;
+        bool atLineStart = true;
+        bool lineOpen = false;
+        while (!stop_) {
+            if (atLineStart) {
+                size_t a = in_.Ensure(kLfLfFrom.size());
+                if (a == 0) break;
+                const char* p = in_.data();
+                bool fromLine = StartsWith(p, a, kFrom);
+                bool lfLfFrom = !fromLine && StartsWith(p, a, kLfLfFrom);
+                if (fromLine || lfLfFrom) {
+                    if (messageCount > 0) {
+                        Emit(messageCount, true);
+                        if (stop_) break;
+                    }
+                    if (!NextNumber(messageCount)) {
+                        result_.error = "too many messages in one mailbox";
+                        return;
+                    }
+                    msg_.Clear();
+                    if (lfLfFrom) in_.Consume(2);
+                }
+                atLineStart = false;
+            }
+            size_t a = in_.available();
+            if (a == 0) {
+                a = Refill(1);
+                if (a == 0) break;
+            }
+            const char* p = in_.data();
+            const char* cr = static_cast<const char*>(std::memchr(p, '\r', a));
+            if (!cr) {
+                if (messageCount > 0) msg_.AddToString(p, a);
+                in_.Consume(a);
+                lineOpen = true;
+                continue;
+            }
+            size_t len = size_t(cr - p);
+            if (messageCount > 0) {
+                msg_.AddToString(p, len);
+                msg_.AddToString(kCrLf);
+            }
+            in_.Consume(len + 1);
+            if (in_.Ensure(1) >= 1 && in_.data()[0] == '\n') in_.Consume(1);
+            atLineStart = true;
+            lineOpen = false;
+        }
+        if (in_.failed()) {
+            result_.error = in_.error();
+            return;  // the message in progress is incomplete: it is not written
+        }
+        if (stop_) return;
+        if (messageCount > 0) {
+            if (lineOpen) msg_.AddToString(kCrLf);
+            Emit(messageCount, true);
+        }
+    }
+
+    void LfProcedure() {
+        int64_t msgNumber = 1;
+        while (!stop_) {
+            size_t a = in_.available();
+            if (a == 0) {
+                a = Refill(1);
+                if (a == 0) break;
+            }
+            const char* p = in_.data();
+            const char* lf = static_cast<const char*>(std::memchr(p, '\n', a));
+            size_t scan = lf ? size_t(lf - p) : a;
+            const char* cr = static_cast<const char*>(std::memchr(p, '\r', scan));
+            bool lineEndsWithLf;
+            if (cr) {
+                size_t len = size_t(cr - p);
+                msg_.AddToString(p, len);
+                msg_.AddToString(kCrLf);
+                in_.Consume(len + 1);
+                lineEndsWithLf = in_.Ensure(1) >= 1 && in_.data()[0] == '\n';
+                if (lineEndsWithLf) in_.Consume(1);
+            } else if (lf) {
+                size_t len = size_t(lf - p);
+                msg_.AddToString(p, len);
+                msg_.AddToString(kCrLf);
+                in_.Consume(len + 1);
+                lineEndsWithLf = true;
+            } else {
+                msg_.AddToString(p, a);
+                in_.Consume(a);
+                continue;
+            }
+            if (lineEndsWithLf) {
+                size_t avail = in_.Ensure(kFrom.size());
+                if (StartsWith(in_.data(), avail, kFrom)) {
+                    Emit(msgNumber, false);
+                    if (!NextNumber(msgNumber)) {
+                        result_.error = "too many messages in one mailbox";
+                        return;
+                    }
+                }
+            }
+        }
+        if (in_.failed()) {
+            result_.error = in_.error();
+            return;
+        }
+        if (stop_) return;
+        if (msg_.size() > 0) Emit(msgNumber, false);
+    }
+
+    bool stopped() const { return stop_; }
+
+private:
+    InputFile& in_;
+    MessageSink& sink_;
+    AppendStrings& msg_;
+    ExtractionResult& result_;
+    bool stop_ = false;
+    unsigned reads_ = 0;
+};
+
+}  // namespace
+
+ExtractionResult ExtractMailbox(const std::string& path, MboxMode mode, MessageSink& sink,
+                                AppendStrings& msgText) {
+    ExtractionResult result;
+    if (mode == MboxMode::None) return result;
+    InputFile in;
+    if (!in.Open(path, &result.error)) return result;
+    result.opened = true;
+    msgText.Clear();
+    Extractor x(in, sink, msgText, result);
+    if (mode == MboxMode::Normal)
+        x.LineProcedure();
+    else
+        x.LfProcedure();
+    result.stopped = x.stopped();
+    msgText.Clear();
+    return result;
+}
+
+}  // namespace bv::conversion

@@ -1,0 +1,48 @@
+// Cuts a mailbox into its messages and hands each complete one to a sink.
+//
+// Line procedure (mode Normal: CR LF or CR line ends): a line ends at CR or CR LF;
+// a bare LF is an ordinary character. A line that begins with "From ", or with
+// LF LF "From " (the two LFs are dropped), starts a message. Text before the first
+// such line belongs to no message. Every line is written with CR LF.
+//
+// LF procedure (mode NotNormal: bare LF line ends): message 1 starts at the first
+// byte of the file; every LF followed by "From " ends a message (the LF is the last
+// character of the message before). Every line end (CR LF, LF or a lone CR) is
+// written as CR LF.
+//
+// In both, a message begins with its "From " separator line, and the file is read
+// in large blocks, so memory stays bounded by the largest message.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "conversion/AppendStrings.h"
+#include "conversion/MailboxProbe.h"
+
+namespace bv::conversion {
+
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    // One complete message, numbered from 1. `text` lives only during the call.
+    // `componentStep` is true for messages of the line procedure.
+    virtual void OutputMessage(int32_t n, std::string_view text, bool componentStep) = 0;
+    // Called after every message and every block read; true ends the extraction
+    // (the message in hand has been handed over already).
+    virtual bool ShouldStop() = 0;
+};
+
+struct ExtractionResult {
+    int64_t messages = 0;     // messages handed to the sink
+    bool opened = false;      // false when the file could not be opened
+    bool stopped = false;     // ended because the sink asked to stop
+    std::string error;        // open or read failure, "" when the whole file was read
+};
+
+// Extracts `path` in `mode`, gathering each message in `msgText`.
+// MboxMode::None extracts nothing.
+ExtractionResult ExtractMailbox(const std::string& path, MboxMode mode, MessageSink& sink,
+                                AppendStrings& msgText);
+
+}  // namespace bv::conversion

@@ -1,0 +1,95 @@
+#include "conversion/MessageOutput.h"
+
+#include "conversion/EmlxFormat.h"
+#include "conversion/MessageFile.h"
+#include "conversion/PathHelpers.h"
+#include "mailstore/RdoSession.h"
+
+namespace bv::conversion {
+
+using namespace bv::mailstore;
+
+std::string MessageFileName(const std::string& mailboxFolder, int32_t n, bool emlx) {
+    return mailboxFolder + kPathSeparator + "email-" + std::to_string(n) + (emlx ? ".emlx" : ".eml");
+}
+
+std::string MsgFileName(const std::string& mailboxFolder, int32_t n) {
+    return mailboxFolder + kPathSeparator + "Email-" + std::to_string(n) + ".msg";
+}
+
+MessageOutput::MessageOutput(RunHost& host, std::function<void()> yield, MailboxOutputContext ctx)
+    : host_(host), yield_(std::move(yield)), ctx_(std::move(ctx)) {}
+
+MessageOutput::~MessageOutput() = default;
+
+bool MessageOutput::ShouldStop() {
+    yield_();
+    return host_.stopRequested();
+}
+
+std::string MessageOutput::MessageLabel(int32_t n) const {
+    return ctx_.inputPath + " (message " + std::to_string(n) + ")";
+}
+
+void MessageOutput::OutputMessage(int32_t n, std::string_view text, bool) {
+    // The option buttons are read afresh for every message.
+    const bool pst = host_.optPST();
+    const bool msg = !pst && host_.optMSG();
+    if (pst || msg) {
+        // Messages for a store are imported straight from memory: no intermediate
+        // file is written, so none can be left behind.
+        ToStore(n, text, msg);
+    } else {
+        const bool emlx = host_.optEMLX();
+        msgFilePath_ = MessageFileName(ctx_.mailboxFolder, n, emlx);
+        std::string error;
+        bool ok;
+        if (emlx) {
+            BuildEmlx(text, emlx_);
+            ok = WriteMessageFile(msgFilePath_, emlx_, &error);
+        } else {
+            ok = WriteMessageFile(msgFilePath_, text, &error);
+        }
+        if (ok) {
+            ++written_;
+        } else {
+            ++failed_;
+            failures_.push_back({msgFilePath_, error});
+        }
+    }
+    yield_();
+    host_.setLblProgress("Saved " + std::to_string(n) + " Email Messages...");
+}
+
+void MessageOutput::ToStore(int32_t n, std::string_view text, bool asMsg) {
+    std::string target = asMsg ? MsgFileName(ctx_.mailboxFolder, n) : MessageLabel(n);
+    try {
+        if (!ctx_.rdoSession) throw MailStoreError("no store is open");
+        if (!folder_)
+            folder_ = ctx_.rdoSession->GetFolderFromPath("\\\\" + ctx_.storeDisplayName + "\\" + ctx_.outlookFolder);
+        std::shared_ptr<RDOMail> item = folder_->Items().Add(kItemTypeMail);
+        item->ImportFromMemory(text, kImportRfc822);
+        {
+            // Read; has-attachments only where the message has attachments.
+            auto utils = CreateObjectAs<MAPIUtils>("Redemption.MAPIUtils");
+            int32_t flags = mapi::MSGFLAG_READ;
+            if (!item->message().attachments.empty()) flags |= mapi::MSGFLAG_HASATTACH;
+            utils->HrSetOneProp(item->MAPIOBJECT(), mapi::PR_MESSAGE_FLAGS, flags, true);
+        }
+        if (asMsg) {
+            msgFilePath_ = target;
+            yield_();
+            item->SaveAs(std::filesystem::u8path(target), kSaveAsMsg);
+        } else {
+            item->Save();
+        }
+        ++written_;
+        for (const std::string& w : item->message().warnings)
+            failures_.push_back({target, "converted, but some content could not be read: " + w});
+    } catch (const std::exception& e) {
+        ++failed_;
+        failures_.push_back({target, e.what()});
+    }
+}
+
+}  // namespace bv::conversion

@@ -1,0 +1,261 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "TestHost.h"
+#include "conversion/InputFile.h"
+#include "conversion/MessageExtraction.h"
+
+using namespace bv::conversion;
+using bv::testing::TempDir;
+using bv::testing::WriteFile;
+
+namespace {
+
+struct Collected {
+    int32_t n;
+    std::string text;
+    bool componentStep;
+};
+
+class CollectingSink : public MessageSink {
+public:
+    std::vector<Collected> messages;
+    size_t stopAfter = SIZE_MAX;
+    void OutputMessage(int32_t n, std::string_view text, bool componentStep) override {
+        messages.push_back({n, std::string(text), componentStep});
+    }
+    bool ShouldStop() override { return messages.size() >= stopAfter; }
+};
+
+struct Run {
+    ExtractionResult result;
+    std::vector<Collected> messages;
+};
+
+Run Extract(const std::string& content, MboxMode mode, size_t stopAfter = SIZE_MAX) {
+    TempDir t;
+    auto path = (t.path() / "box.mbox").string();
+    WriteFile(path, content);
+    CollectingSink sink;
+    sink.stopAfter = stopAfter;
+    AppendStrings acc;
+    Run r;
+    r.result = ExtractMailbox(path, mode, sink, acc);
+    r.messages = sink.messages;
+    return r;
+}
+
+std::vector<std::string> Texts(const Run& r) {
+    std::vector<std::string> v;
+    for (auto& m : r.messages) v.push_back(m.text);
+    return v;
+}
+
+// The rules written plainly over the whole file, to check the streamed reader against.
+std::vector<std::string> ReferenceSplit(const std::string& s, MboxMode mode) {
+    std::vector<std::string> out;
+    if (mode == MboxMode::Normal) {
+        // Lines end at CR or CR LF.
+        std::vector<std::string> lines;
+        std::vector<bool> ended;
+        size_t i = 0;
+        while (i < s.size()) {
+            size_t cr = s.find('\r', i);
+            if (cr == std::string::npos) {
+                lines.push_back(s.substr(i));
+                break;
+            }
+            lines.push_back(s.substr(i, cr - i));
+            i = cr + 1;
+            if (i < s.size() && s[i] == '\n') ++i;
+        }
+        bool in = false;
+        std::string cur;
+        for (auto& l : lines) {
+            bool from = l.rfind("From ", 0) == 0;
+            bool lflf = l.rfind("\n\nFrom ", 0) == 0;
+            if (from || lflf) {
+                if (in) out.push_back(cur);
+                in = true;
+                cur.clear();
+            }
+            if (in) cur += (lflf ? l.substr(2) : l) + "\r\n";
+        }
+        if (in) out.push_back(cur);
+        return out;
+    }
+    std::string cur;
+    for (size_t i = 0; i < s.size(); ++i) {
+        char c = s[i];
+        if (c == '\r') {
+            cur += "\r\n";
+            if (i + 1 < s.size() && s[i + 1] == '\n') {
+                ++i;
+                c = '\n';
+            } else {
+                continue;
+            }
+        } else if (c == '\n') {
+            cur += "\r\n";
+        } else {
+            cur += c;
+            continue;
+        }
+        if (s.compare(i + 1, 5, "From ") == 0) {
+            out.push_back(cur);
+            cur.clear();
+        }
+    }
+    if (!cur.empty()) out.push_back(cur);
+    return out;
+}
+
+}  // namespace
+
+TEST(LineProcedure, SeparatorLinesStartMessagesWrittenWithCrLf) {
+    auto r = Extract("From a\r\nbody 1\r\nFrom b\r\nbody 2\r\nFrom c\r\nbody 3\r\n", MboxMode::Normal);
+    ASSERT_EQ(r.messages.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(r.messages[size_t(i)].n, i + 1);
+        EXPECT_TRUE(r.messages[size_t(i)].componentStep);
+    }
+    EXPECT_EQ(r.messages[1].text, "From b\r\nbody 2\r\n");
+    EXPECT_TRUE(r.result.error.empty());
+}
+
+TEST(LineProcedure, WhatIsAndIsNotASeparator) {
+    // Text before the first separator belongs to no message.
+    EXPECT_EQ(Texts(Extract("preamble\r\nFrom a\r\nx\r\n", MboxMode::Normal)),
+              std::vector<std::string>{"From a\r\nx\r\n"});
+    // Lower case, quoted and blank-less "From" lines are ordinary lines.
+    auto r = Extract("From a\r\nfrom b\r\n>From c\r\nFromd\r\n", MboxMode::Normal);
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].text, "From a\r\nfrom b\r\n>From c\r\nFromd\r\n");
+    // LF LF "From " starts a message without the two LFs ...
+    EXPECT_EQ(Texts(Extract("From a\r\nx\r\n\n\nFrom b\r\ny\r\n", MboxMode::Normal)),
+              (std::vector<std::string>{"From a\r\nx\r\n", "From b\r\ny\r\n"}));
+    // ... but two LFs before other text do not (they stay in the message).
+    EXPECT_EQ(Texts(Extract("From a\r\n\n\nhello\r\n", MboxMode::Normal)),
+              std::vector<std::string>{"From a\r\n\n\nhello\r\n"});
+    // No separator at all: no message.
+    EXPECT_TRUE(Extract("just text\r\nmore\r\n", MboxMode::Normal).messages.empty());
+}
+
+TEST(LineProcedure, CrOnlyAndUnterminatedLines) {
+    auto crlf = Texts(Extract("From a\r\nx\r\nFrom b\r\ny\r\n", MboxMode::Normal));
+    auto cr = Texts(Extract("From a\rx\rFrom b\ry\r", MboxMode::Normal));
+    EXPECT_EQ(cr, crlf);
+    // The last line without an end still gets CR LF; a bare LF inside a line stays.
+    EXPECT_EQ(Texts(Extract("From a\r\nx\ny", MboxMode::Normal)), std::vector<std::string>{"From a\r\nx\ny\r\n"});
+}
+
+TEST(LfProcedure, EveryLfFromEndsAMessageAndLineEndsBecomeCrLf) {
+    // Two 9-byte messages.
+    auto r = Extract("From a\nb\nFrom c\nd\n", MboxMode::NotNormal);
+    ASSERT_EQ(r.messages.size(), 2u);
+    EXPECT_EQ(r.messages[0].n, 1);
+    EXPECT_EQ(r.messages[1].n, 2);
+    EXPECT_EQ(r.messages[0].text, "From a\r\nb\r\n");
+    EXPECT_EQ(r.messages[1].text, "From c\r\nd\r\n");
+    EXPECT_FALSE(r.messages[0].componentStep);
+    // Two separators close together, CR LF and lone CR in an LF mailbox.
+    EXPECT_EQ(Texts(Extract("From a\nx\r\nFrom b\ny\rz\nFrom c\n", MboxMode::NotNormal)),
+              (std::vector<std::string>{"From a\r\nx\r\n", "From b\r\ny\r\nz\r\n", "From c\r\n"}));
+    // The first message starts at the first byte, whatever it is.
+    EXPECT_EQ(Texts(Extract("junk\nFrom a\nx\n", MboxMode::NotNormal)),
+              (std::vector<std::string>{"junk\r\n", "From a\r\nx\r\n"}));
+    // Only an LF introduces a separator: a lone CR before "From " does not.
+    EXPECT_EQ(Extract("From a\rFrom b\n", MboxMode::NotNormal).messages.size(), 1u);
+}
+
+TEST(LfProcedure, SeparatorsAcrossEveryOldBlockBoundaryAreFound) {
+    // Messages of every length around the 518-byte blocks that used to hide separators.
+    std::string box;
+    std::vector<std::string> expected;
+    for (int len = 500; len < 1100; len += 7) {
+        std::string body(size_t(len), 'x');
+        box += "From sender@example.org Mon Dec  7 08:37:05 2026\n" + body + "\n";
+        expected.push_back("From sender@example.org Mon Dec  7 08:37:05 2026\r\n" + body + "\r\n");
+    }
+    EXPECT_EQ(Texts(Extract(box, MboxMode::NotNormal)), expected);
+}
+
+TEST(Extraction, SeparatorsStraddlingTheReadBufferAtEveryOffset) {
+    // Place each separator form across the 1 MiB read boundary at every split point.
+    const size_t block = InputFile::kBlockSize;
+    for (MboxMode mode : {MboxMode::Normal, MboxMode::NotNormal}) {
+        const std::string eol = mode == MboxMode::Normal ? "\r\n" : "\n";
+        for (size_t shift = 0; shift < 9; ++shift) {
+            std::string first = "From a" + eol;
+            size_t fill = block - first.size() - eol.size() - 4 + shift;
+            first += std::string(fill, 'p') + eol;
+            std::string box = first + "From b" + eol + "q" + eol;
+            if (mode == MboxMode::Normal) box = first + "\n\nFrom b" + eol + "q" + eol;
+            auto got = Texts(Extract(box, mode));
+            EXPECT_EQ(got, ReferenceSplit(box, mode)) << "shift " << shift;
+            EXPECT_EQ(got.size(), 2u) << "shift " << shift;
+        }
+    }
+}
+
+TEST(Extraction, StreamedAgreesWithTheWholeFileRules) {
+    std::mt19937 rng(12345);
+    const char* pieces[] = {"From ", "\n", "\r\n", "\r", "\n\nFrom ", "x", "From x", "body text ", ">From "};
+    for (int round = 0; round < 40; ++round) {
+        std::string box;
+        size_t n = 50 + rng() % 4000;
+        for (size_t i = 0; i < n; ++i) box += pieces[rng() % (sizeof pieces / sizeof *pieces)];
+        if (round % 4 == 0) box += std::string(InputFile::kBlockSize + rng() % 1000, 'B') + "\nFrom z\n";
+        for (MboxMode mode : {MboxMode::Normal, MboxMode::NotNormal}) {
+            auto got = Texts(Extract(box, mode));
+            ASSERT_EQ(got, ReferenceSplit(box, mode)) << "round " << round;
+        }
+    }
+}
+
+TEST(Extraction, VeryLongLineAndStopping) {
+    std::string longLine(3 * InputFile::kBlockSize + 17, 'L');
+    auto r = Extract("From a\n" + longLine, MboxMode::NotNormal);
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].text.size(), 8 + longLine.size());
+
+    auto s = Extract("From a\nx\nFrom b\ny\nFrom c\nz\n", MboxMode::NotNormal, 1);
+    EXPECT_EQ(s.messages.size(), 1u);
+    EXPECT_TRUE(s.result.stopped);
+
+    auto none = Extract("From a\nx\n", MboxMode::None);
+    EXPECT_TRUE(none.messages.empty());
+    EXPECT_FALSE(none.result.opened);
+}
+
+TEST(Extraction, MissingFileIsReported) {
+    CollectingSink sink;
+    AppendStrings acc;
+    auto r = ExtractMailbox("/nonexistent/box.mbox", MboxMode::Normal, sink, acc);
+    EXPECT_FALSE(r.opened);
+    EXPECT_FALSE(r.error.empty());
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST(Extraction, CorpusMailboxesSplitIntoTheirMessages) {
+    // Message counts as Python's mailbox module finds them for these files.
+    struct Case {
+        const char* file;
+        size_t messages;
+    } cases[] = {
+        {"/mbox/gmime/input/substring.mbox", 3},
+        {"/mbox/mimekit/content-length.mbox.txt", 29},
+        {"/mbox/mimekit/issue1189.mbox.txt", 4},
+    };
+    for (auto& c : cases) {
+        std::string path = std::string(BV_CORPUS) + c.file;
+        CollectingSink sink;
+        AppendStrings acc;
+        MboxMode mode = ReadMBOXFile(path);
+        auto r = ExtractMailbox(path, mode, sink, acc);
+        EXPECT_TRUE(r.error.empty()) << c.file;
+        EXPECT_EQ(sink.messages.size(), c.messages) << c.file;
+        for (auto& m : sink.messages) EXPECT_EQ(m.text.rfind("From ", 0), 0u) << c.file;
+    }
+}

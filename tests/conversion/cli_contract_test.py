@@ -1,0 +1,126 @@
+"""brimvault-convert's contract: usage and exit codes, message counts and bytes
+against Python's mailbox module, failure reporting, and SIGINT handling."""
+import mailbox
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+TOOL = sys.argv[1]
+CORPUS = sys.argv[2]
+del sys.argv[1:3]
+
+
+def run(*args, **kw):
+    return subprocess.run([TOOL, *args], capture_output=True, text=True, **kw)
+
+
+def out_folder(dest, path):
+    return os.path.join(dest, os.path.abspath(path).lstrip(os.sep))
+
+
+class Usage(unittest.TestCase):
+    def test_help_version_and_wrong_usage(self):
+        r = run("--help")
+        self.assertEqual(r.returncode, 0)
+        self.assertIn("usage:", r.stdout)
+        self.assertEqual(run("--version").stdout.strip(), "brimvault-convert 2.0")
+        for args, reason in [((), "--to is required"), (("--to", "xyz", "-o", "d", "f"), "unknown output kind"),
+                             (("--to", "eml", "f"), "-o DEST is required"), (("--to", "eml", "-o", "d"), "no input"),
+                             (("--to", "eml", "--single-pst", "-o", "d", "f"), "--single-pst goes with --to pst"),
+                             (("--bogus",), "unknown option")]:
+            r = run(*args)
+            self.assertEqual(r.returncode, 2, args)
+            self.assertIn(reason, r.stderr.splitlines()[0], args)
+            self.assertIn("usage:", r.stderr)
+
+
+class AgainstPythonMailbox(unittest.TestCase):
+    # Files where the mbox rules of both agree (no BOM, no unescaped "From " in bodies).
+    FILES = ["mbox/gmime/input/substring.mbox", "mbox/mimekit/content-length.mbox.txt",
+             "mbox/mimekit/issue1189.mbox.txt"]
+
+    def test_counts_and_bytes_agree(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            inputs = [os.path.join(CORPUS, f) for f in self.FILES]
+            dest = os.path.join(tmp, "out")
+            r = run("--to", "eml", "-o", dest, *inputs)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertIn("successfully exported", r.stdout)
+            for path in inputs:
+                box = mailbox.mbox(path, create=False)
+                keys = list(box.keys())
+                folder = out_folder(dest, path)
+                names = sorted(os.listdir(folder), key=lambda n: int(n[6:-4]))
+                self.assertEqual(names, ["email-%d.eml" % (i + 1) for i in range(len(keys))], path)
+                for i, key in enumerate(keys):
+                    with open(os.path.join(folder, "email-%d.eml" % (i + 1)), "rb") as f:
+                        ours = f.read()
+                    self.assertTrue(ours.startswith(b"From "))
+                    self.assertNotIn(b"\n", ours.replace(b"\r\n", b""), "every line end is CR LF")
+                    body = ours.split(b"\r\n", 1)[1].replace(b"\r\n", b"\n")
+                    self.assertEqual(body.rstrip(b"\n"), box.get_bytes(key).rstrip(b"\n"), (path, i))
+
+    def test_folder_input_and_emlx(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            src = os.path.join(tmp, "src")
+            os.makedirs(os.path.join(src, "sub"))
+            shutil.copy(os.path.join(CORPUS, self.FILES[0]), os.path.join(src, "sub", "b.mbox"))
+            shutil.copy(os.path.join(CORPUS, self.FILES[2]), os.path.join(src, "a.mbox"))
+            dest = os.path.join(tmp, "out")
+            r = run("--to", "emlx", "-o", dest, src)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertIn("2 mailbox(es) and 7 message(s)", r.stdout)
+            path = os.path.join(out_folder(dest, os.path.join(src, "a.mbox")), "email-1.emlx")
+            with open(path, "rb") as f:
+                data = f.read()
+            count, rest = data.split(b"\n", 1)
+            n = int(count)
+            self.assertTrue(rest[n:].startswith(b"<?xml"))
+            self.assertNotIn(b"\r", rest[:n])
+
+
+class Failures(unittest.TestCase):
+    def test_unreadable_input_gives_exit_1_and_names_the_file(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            good = os.path.join(tmp, "good.mbox")
+            with open(good, "w") as f:
+                f.write("From a\nSubject: x\n\nbody\n")
+            missing = os.path.join(tmp, "missing.mbox")
+            r = run("--to", "eml", "-o", os.path.join(tmp, "out"), good, missing)
+            self.assertEqual(r.returncode, 1)
+            self.assertIn("missing.mbox: cannot open the file", r.stderr)
+            self.assertNotIn("successfully", r.stdout)
+            self.assertIn("1 mailbox(es) and 1 message(s)", r.stdout)
+
+    def test_sigint_finishes_the_message_in_hand_and_exits_130(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            box = os.path.join(tmp, "big.mbox")
+            with open(box, "w") as f:
+                for i in range(300000):
+                    f.write("From a@b Mon Dec  7 08:00:00 2026\nSubject: %d\n\nbody %d\n\n" % (i, i))
+            dest = os.path.join(tmp, "out")
+            p = subprocess.Popen([TOOL, "--to", "eml", "-o", dest, box], stdout=subprocess.PIPE,
+                                 stderr=subprocess.PIPE, text=True)
+            folder = out_folder(dest, box)
+            deadline = time.time() + 30
+            while time.time() < deadline and not (os.path.isdir(folder) and len(os.listdir(folder)) > 100):
+                time.sleep(0.01)
+            p.send_signal(signal.SIGINT)
+            out, err = p.communicate(timeout=60)
+            self.assertEqual(p.returncode, 130, err)
+            names = os.listdir(folder)
+            self.assertLess(len(names), 300000)
+            for name in names:  # every file there is complete
+                with open(os.path.join(folder, name), "rb") as f:
+                    data = f.read()
+                n = int(name[6:-4]) - 1
+                self.assertEqual(data, b"From a@b Mon Dec  7 08:00:00 2026\r\nSubject: %d\r\n\r\nbody %d\r\n\r\n" % (n, n))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

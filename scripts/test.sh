@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+
+scripts/install-deps.sh
+
+echo "== build (release with debug info)"
+scripts/build.sh build -DBV_BUILD_GUI=ON
+echo "== tests"
+(cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 900)
+
+if [ -x scripts/test-sanitizers.sh ]; then
+  scripts/test-sanitizers.sh
+fi
+if [ -x scripts/fuzz.sh ]; then
+  scripts/fuzz.sh --ci
+fi
+echo "== all tests passed"

@@ -16,7 +16,7 @@ FileListGrid::FileListGrid(QTableWidget* grid, QLabel* countLabel, double pixels
     grid_->horizontalHeader()->hide();
     grid_->verticalHeader()->hide();
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid_->setSelectionMode(QAbstractItemView::NoSelection);
     grid_->setSelectionBehavior(QAbstractItemView::SelectItems);
     grid_->setWordWrap(false);
     grid_->setTextElideMode(Qt::ElideNone);

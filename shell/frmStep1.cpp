@@ -1,0 +1,370 @@
+#include "shell/frmStep1.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTableWidget>
+#include <cmath>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <commctrl.h>
+#endif
+
+#include "conversion/ConversionRun.h"
+#include "filelist/FileAdders.h"
+#include "filelist/FileListGrid.h"
+#include "filelist/Prompts.h"
+#include "shell/NativePrompts.h"
+
+namespace bv::shell {
+
+namespace {
+
+// A filled rectangle on the window surface: white, with a silver border.
+class Band : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), Qt::white);
+        p.setPen(QColor(192, 192, 192));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
+
+enum class Kind { Band, Label, Button, Grid, Frame, Panel, Option, Check, Image };
+
+struct ControlRow {
+    const char* name;
+    Kind kind;
+    const char* in;  // the container; the window when null
+    const char* caption;
+    int left, top, width, height;  // twips, relative to the container
+    int tab;                       // place in the focus order; -1 for none
+};
+
+// The window's controls from the top down, in twips. Later rows lie above earlier ones.
+const ControlRow kControls[] = {
+    {"Shape2", Kind::Band, nullptr, "", 0, 0, 11415, 855, -1},
+    {"lblTitle", Kind::Label, nullptr, "Brimvault Converter", 360, 120, 7695, 375, 24},
+    {"lblNotice", Kind::Label, nullptr, nullptr /* kHeaderNotice */, 360, 480, 6135, 255, 23},
+    {"cmdAdd", Kind::Button, nullptr, "Select Brimvault file(s)...", 240, 960, 2535, 375, 0},
+    {"CmdAddFolder", Kind::Button, nullptr, "Select folder having brimvault file(s)...", 3000, 960, 3375, 375, 2},
+    {"cmdClear1", Kind::Button, nullptr, "Clear file(s)...", 7440, 960, 1335, 375, 1},
+    {"lblCount1", Kind::Label, nullptr, "0 files", 270, 1440, 8535, 255, 4},
+    {"grdFiles1", Kind::Grid, nullptr, "", 240, 1680, 8535, 1575, 3},
+    {"Frame1", Kind::Frame, nullptr, " I want to convert brimvault messages to...", 240, 3360, 8535, 1695, 16},
+    {"Picture1", Kind::Panel, "Frame1", "", 120, 240, 8295, 1335, 17},
+    {"OptEML", Kind::Option, "Picture1",
+     "(.eml) files          -     (Supported by Outlook Express, Windows Mail, Windows Live Mail)", 0, 0, 8055, 255, 20},
+    {"OptEMLX", Kind::Option, "Picture1", "(.emlx) files        -     (Supported by Mac OS X Tiger Mail)", 0, 360, 8295,
+     255, 21},
+    {"OptPST", Kind::Option, "Picture1", "(.pst) files          -     (Supported by MS Outlook, Outlook 2011 for Mac)", 0,
+     720, 8055, 255, 19},
+    {"OptMSG", Kind::Option, "Picture1",
+     "(.msg) files         -     (Supported by MS Outlook, Document Management Software, Forensic Tools)", 0, 1080,
+     8055, 255, 18},
+    {"ChkAllinOnePST", Kind::Check, nullptr, "Create Single Outlook PST file for All files", 240, 5160, 8535, 255, 22},
+    {"Label4", Kind::Label, nullptr, "Converting Messages...", 240, 5475, 1815, 255, 9},
+    {"LblProgessCurrent", Kind::Label, nullptr, "Mailbox  0 (of 0)", 600, 5760, 8175, 255, 10},
+    {"Label1", Kind::Label, nullptr, "Reading          :", 600, 6000, 1335, 255, 12},
+    {"LblIMMFile", Kind::Label, nullptr, "", 1920, 6000, 6855, 255, 13},
+    {"Image3", Kind::Image, nullptr, "", 600, 6255, 240, 240, -1},
+    {"LblProgress", Kind::Label, nullptr, "Saving :", 960, 6255, 7815, 255, 14},
+    {"CmdConvert", Kind::Button, nullptr, "Convert", 3120, 6720, 2775, 555, 5},
+    {"Shape1", Kind::Band, nullptr, "", 0, 7440, 9015, 855, -1},
+    {"Picture3", Kind::Panel, nullptr, "", 240, 7560, 8655, 495, 6},
+    {"CmdHelp", Kind::Button, "Picture3", "&Help Manual", 0, 0, 1695, 375, 11},
+    {"cmdEnd", Kind::Button, "Picture3", "E&xit", 7200, 0, 1335, 375, 7},
+};
+
+constexpr int kClientWidthTwips = 8985;
+constexpr int kClientHeightTwips = 8055;
+
+// Tahoma where the system has it, else the closest sans-serif at hand.
+QString ControlFontFamily() {
+    const QStringList families = QFontDatabase::families();
+    for (const char* candidate : {"Tahoma", "DejaVu Sans", "Liberation Sans", "Arial"})
+        if (families.contains(QString::fromLatin1(candidate))) return QString::fromLatin1(candidate);
+    return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+}
+
+QFont ControlFont(double points, bool bold) {
+    const QString family = ControlFontFamily();
+    QFont font(family);
+    // Tahoma is narrower than the usual sans-serifs: take their condensed face where
+    // there is one, so the captions fit the places made for Tahoma.
+    if (family != QLatin1String("Tahoma")) font.setStretch(QFont::SemiCondensed);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+// The run's view of the window.
+class WindowRunHost : public conversion::RunHost {
+public:
+    explicit WindowRunHost(frmStep1& window) : w_(window) {}
+
+    bool optEML() const override { return w_.OptEMLSelected(); }
+    bool optEMLX() const override { return w_.OptEMLXSelected(); }
+    bool optMSG() const override { return w_.OptMSGSelected(); }
+    bool optPST() const override { return w_.OptPSTSelected(); }
+    bool chkAllinOnePSTEnabled() const override { return w_.ChkAllinOnePSTEnabled(); }
+    bool chkAllinOnePSTTicked() const override { return w_.ChkAllinOnePSTTicked(); }
+    void clearOptions() override { w_.ClearOptions(); }
+    void setConvertEnabled(bool enabled) override { w_.SetConvertEnabled(enabled); }
+
+    int rowCount() const override { return w_.fileList().Rows(); }
+    bool setCurrentRow(int row) override {
+        if (row < 0 || row >= w_.fileList().Rows()) return false;
+        w_.fileList().SetRow(row);
+        w_.fileList().SetCol(0);
+        return true;
+    }
+    std::string currentText() const override { return w_.fileList().Text().toStdString(); }
+
+    void setLblProgessCurrent(const std::string& text) override { w_.SetLblProgessCurrent(QString::fromStdString(text)); }
+    void setLblIMMFile(const std::string& text) override { w_.SetLblIMMFile(QString::fromStdString(text)); }
+    void setLblProgress(const std::string& text) override { w_.SetLblProgress(QString::fromStdString(text)); }
+
+    std::string browseForFolder(const std::string& title) override {
+        if (w_.closing()) return {};
+        return w_.prompts().chooseFolder(QString::fromStdString(title)).toStdString();
+    }
+    void messageBox(const std::string& text, const std::string& title, conversion::MessageIcon icon) override {
+        if (w_.closing()) return;  // the window is gone; nobody is left to read it
+        w_.prompts().message(QString::fromStdString(text), QString::fromStdString(title), icon);
+    }
+
+    void yield() override { QCoreApplication::processEvents(); }
+    bool stopRequested() const override { return w_.closing(); }
+
+private:
+    frmStep1& w_;
+};
+
+}  // namespace
+
+frmStep1::frmStep1(std::unique_ptr<filelist::Prompts> prompts, QWidget* parent)
+    : QWidget(parent), prompts_(std::move(prompts)) {
+    if (!prompts_) prompts_ = std::make_unique<NativePrompts>(this);
+    Form_Initialize();
+    CreateControls();
+    Form_Load();
+    ConnectHandlers();
+}
+
+frmStep1::~frmStep1() = default;
+
+int frmStep1::Twips(int twips) const { return static_cast<int>(std::lround(twips * pixelsPerTwip_)); }
+
+void frmStep1::Form_Initialize() {
+#ifdef _WIN32
+    InitCommonControls();
+#endif
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const double dpi = screen ? screen->logicalDotsPerInchX() : 96.0;
+    pixelsPerTwip_ = dpi / 96.0 / 15.0;
+}
+
+template <typename T>
+T* frmStep1::Control(const char* name) const {
+    return findChild<T*>(QString::fromLatin1(name));
+}
+
+void frmStep1::CreateControls() {
+    setObjectName(QStringLiteral("frmStep1"));
+    setWindowTitle(kWindowTitle);
+    QIcon icon;
+    for (int size : {16, 32, 48}) icon.addFile(QStringLiteral(":/icons/brimvault-converter-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
+    setFont(ControlFont(8.25, false));
+    setFixedSize(Twips(kClientWidthTwips), Twips(kClientHeightTwips));
+    setWindowFlags((windowFlags() | Qt::CustomizeWindowHint | Qt::WindowMinimizeButtonHint |
+                    Qt::WindowCloseButtonHint) &
+                   ~Qt::WindowMaximizeButtonHint);
+
+    std::vector<std::pair<int, QWidget*>> focusOrder;
+    for (const ControlRow& row : kControls) {
+        QWidget* container = row.in ? Control<QWidget>(row.in) : this;
+        const QString caption = row.caption ? QString::fromUtf8(row.caption) : kHeaderNotice;
+        QWidget* w = nullptr;
+        switch (row.kind) {
+            case Kind::Band: w = new Band(container); break;
+            case Kind::Label: {
+                auto* label = new QLabel(caption, container);
+                label->setTextFormat(Qt::PlainText);
+                label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+                w = label;
+                break;
+            }
+            case Kind::Button: w = new QPushButton(caption, container); break;
+            case Kind::Grid: w = new QTableWidget(container); break;
+            case Kind::Frame: w = new QGroupBox(caption, container); break;
+            case Kind::Panel: w = new QWidget(container); break;
+            case Kind::Option: w = new QRadioButton(caption, container); break;
+            case Kind::Check: w = new QCheckBox(caption, container); break;
+            case Kind::Image: w = new QLabel(container); break;
+        }
+        w->setObjectName(QString::fromLatin1(row.name));
+        w->setGeometry(Twips(row.left), Twips(row.top), Twips(row.width), Twips(row.height));
+        if (row.tab >= 0 && w->focusPolicy() != Qt::NoFocus) focusOrder.emplace_back(row.tab, w);
+    }
+    std::stable_sort(focusOrder.begin(), focusOrder.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 1; i < focusOrder.size(); ++i) setTabOrder(focusOrder[i - 1].second, focusOrder[i].second);
+
+    lblTitle = Control<QLabel>("lblTitle");
+    cmdAdd = Control<QPushButton>("cmdAdd");
+    CmdAddFolder = Control<QPushButton>("CmdAddFolder");
+    cmdClear1 = Control<QPushButton>("cmdClear1");
+    lblCount1 = Control<QLabel>("lblCount1");
+    grdFiles1 = Control<QTableWidget>("grdFiles1");
+    Frame1 = Control<QGroupBox>("Frame1");
+    OptEML = Control<QRadioButton>("OptEML");
+    OptEMLX = Control<QRadioButton>("OptEMLX");
+    OptPST = Control<QRadioButton>("OptPST");
+    OptMSG = Control<QRadioButton>("OptMSG");
+    ChkAllinOnePST = Control<QCheckBox>("ChkAllinOnePST");
+    Label1 = Control<QLabel>("Label1");
+    LblProgessCurrent = Control<QLabel>("LblProgessCurrent");
+    LblIMMFile = Control<QLabel>("LblIMMFile");
+    LblProgress = Control<QLabel>("LblProgress");
+    Image3 = Control<QLabel>("Image3");
+    CmdConvert = Control<QPushButton>("CmdConvert");
+    Picture3 = Control<QWidget>("Picture3");
+    CmdHelp = Control<QPushButton>("CmdHelp");
+    cmdEnd = Control<QPushButton>("cmdEnd");
+
+    // Looks and initial states beyond caption and place.
+    lblTitle->setFont(ControlFont(14.25, true));
+    for (QLabel* head : {lblTitle, Control<QLabel>("lblNotice")}) {
+        QPalette pal = head->palette();
+        pal.setColor(QPalette::WindowText, Qt::black);
+        pal.setColor(QPalette::Window, Qt::white);
+        head->setPalette(pal);
+        head->setAutoFillBackground(true);
+    }
+    Label1->setFont(ControlFont(8.25, true));
+    QPalette readingPal = Label1->palette();
+    readingPal.setColor(QPalette::WindowText, QColor(0, 64, 64));
+    Label1->setPalette(readingPal);
+    Image3->setPixmap(windowIcon().pixmap(Twips(240), Twips(240)));
+    CmdConvert->setFont(ControlFont(14.25, false));
+    CmdConvert->setEnabled(false);
+    QPalette whitePal = Picture3->palette();
+    whitePal.setColor(QPalette::Window, Qt::white);
+    Picture3->setPalette(whitePal);
+    Picture3->setAutoFillBackground(true);
+    ChkAllinOnePST->setChecked(true);
+    ChkAllinOnePST->setEnabled(false);
+    ChkAllinOnePST->setToolTip(
+        QStringLiteral("Selecting this option will allow you to create a single PST file for all MBOX files"));
+
+    options_ = new QButtonGroup(this);
+    for (QRadioButton* option : {OptEML, OptEMLX, OptPST, OptMSG}) options_->addButton(option);
+
+    fileList_ = std::make_unique<filelist::FileListGrid>(grdFiles1, lblCount1, pixelsPerTwip_);
+}
+
+void frmStep1::Form_Load() {
+    fileList_->SetColWidth(0, filelist::FileListGrid::kColumnWidthTwips);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+}
+
+void frmStep1::ConnectHandlers() {
+    connect(cmdAdd, &QPushButton::clicked, this, [this] { cmdAdd_Click(); });
+    connect(CmdAddFolder, &QPushButton::clicked, this, [this] { CmdAddFolder_Click(); });
+    connect(cmdClear1, &QPushButton::clicked, this, [this] { cmdClear1_Click(); });
+    connect(CmdConvert, &QPushButton::clicked, this, [this] { CmdConvert_Click(); });
+    connect(CmdHelp, &QPushButton::clicked, this, [this] { CmdHelp_Click(); });
+    connect(cmdEnd, &QPushButton::clicked, this, [this] { cmdEnd_Click(); });
+    for (QRadioButton* option : {OptEML, OptEMLX, OptMSG, OptPST}) {
+        const bool pst = option == OptPST;
+        connect(option, &QRadioButton::toggled, this, [this, pst](bool selected) {
+            if (selected) OptFormat_Selected(pst);
+        });
+    }
+}
+
+void frmStep1::cmdAdd_Click() {
+    filelist::AdderContext context{*fileList_, *prompts_, [this](bool on) { SetConvertEnabled(on); },
+                                   [] { QCoreApplication::processEvents(); }, [this] { return closing_; },
+                                   folderSource_};
+    filelist::AddChosenFiles(context);
+}
+
+void frmStep1::CmdAddFolder_Click() {
+    filelist::AdderContext context{*fileList_, *prompts_, [this](bool on) { SetConvertEnabled(on); },
+                                   [] { QCoreApplication::processEvents(); }, [this] { return closing_; },
+                                   folderSource_};
+    filelist::AddFolder(context);
+}
+
+void frmStep1::cmdClear1_Click() { fileList_->ClearCommand(*prompts_); }
+
+void frmStep1::CmdConvert_Click() {
+    if (running_) return;
+    running_ = true;
+    {
+        WindowRunHost host(*this);
+        conversion::ConversionRun run(host);
+        run.Run();
+    }
+    running_ = false;
+    if (closing_) QCoreApplication::quit();
+}
+
+// The one-store check box counts only for .pst; its tick stays as the user left it.
+void frmStep1::OptFormat_Selected(bool pst) { ChkAllinOnePST->setEnabled(pst); }
+
+void frmStep1::CmdHelp_Click() { prompts_->openExternal(kHelpPageAddress); }
+
+void frmStep1::cmdEnd_Click() {
+    if (prompts_->ask(QStringLiteral("Are you sure you want to exit now?"), filelist::kProgramTitle)) close();
+}
+
+void frmStep1::closeEvent(QCloseEvent* event) {
+    // Closing never asks and is never refused. A run in progress sees stopRequested(),
+    // finishes the message in hand, closes its store and returns; CmdConvert_Click then
+    // quits.
+    closing_ = true;
+    event->accept();
+    if (!running_) QCoreApplication::quit();
+}
+
+bool frmStep1::OptEMLSelected() const { return OptEML->isChecked(); }
+bool frmStep1::OptEMLXSelected() const { return OptEMLX->isChecked(); }
+bool frmStep1::OptMSGSelected() const { return OptMSG->isChecked(); }
+bool frmStep1::OptPSTSelected() const { return OptPST->isChecked(); }
+bool frmStep1::ChkAllinOnePSTEnabled() const { return ChkAllinOnePST->isEnabled(); }
+bool frmStep1::ChkAllinOnePSTTicked() const { return ChkAllinOnePST->isChecked(); }
+
+void frmStep1::ClearOptions() {
+    // An exclusive group never lets its last button go; lift that for the moment.
+    options_->setExclusive(false);
+    for (QRadioButton* option : {OptEML, OptEMLX, OptPST, OptMSG}) option->setChecked(false);
+    options_->setExclusive(true);
+}
+
+void frmStep1::SetConvertEnabled(bool enabled) { CmdConvert->setEnabled(enabled); }
+void frmStep1::SetLblProgessCurrent(const QString& text) { LblProgessCurrent->setText(text); }
+void frmStep1::SetLblIMMFile(const QString& text) { LblIMMFile->setText(text); }
+void frmStep1::SetLblProgress(const QString& text) { LblProgress->setText(text); }
+
+}  // namespace bv::shell

@@ -97,6 +97,7 @@ extern const FactPropDef kFactProps[fpCount];
 
 struct NodeFacts {
     uint8_t client = 0;          // 0xBC PC, 0x7C TC, 0 = not a readable heap
+    uint64_t offset = 0;         // file offset of the node's first data block
     uint32_t present = 0;        // FactProp bits
     uint32_t contentCount = 0;
     uint32_t messageFlags = 0;

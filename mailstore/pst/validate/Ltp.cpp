@@ -1,4 +1,547 @@
-#include "Context.h"
+// Heaps, BTHs, property contexts and table contexts of every node that should hold one.
+#include "Ltp.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+
 namespace bv::pstcheck {
-void CheckLtp(Context&) {}
+
+namespace {
+constexpr size_t kMaxHeapItem = 3580;
+constexpr size_t kMaxHeapBlocks = 4096;  // 32 MB of heap; larger heaps are not loaded
+constexpr uint32_t kTagLtpRowId = 0x67F20003;
+constexpr uint32_t kTagLtpRowVer = 0x67F30003;
+
+bool KnownClientSig(uint8_t s) {
+    switch (s) {
+    case 0x6C: case 0x7C: case 0x8C: case 0x9C: case 0xA5: case 0xAC: case 0xB5: case 0xBC: case 0xCC: return true;
+    }
+    return false;
 }
+
+uint64_t KeyValue(const uint8_t* p, uint8_t cb) {
+    uint64_t v = 0;
+    for (int i = int(std::min<uint8_t>(cb, 8)) - 1; i >= 0; --i) v = (v << 8) | p[i];
+    return v;
+}
+
+// Size of a fixed-size property value, 0 for variable-size types, -1 for unknown types.
+int FixedSize(uint16_t type) {
+    switch (type) {
+    case 0x0002: return 2;
+    case 0x0003: case 0x0004: case 0x000A: return 4;
+    case 0x000B: return 1;
+    case 0x0005: case 0x0006: case 0x0007: case 0x0014: case 0x0040: return 8;
+    case 0x0048: return 16;
+    case 0x001E: case 0x001F: case 0x0102: case 0x000D: case 0x00FB: case 0x00FD: case 0x00FE: return 0;
+    }
+    if (type & 0x1000) {
+        const int base = FixedSize(type & 0x0FFF);
+        return base < 0 ? -1 : 0;
+    }
+    return -1;
+}
+
+bool IsHnid(uint32_t v) { return (v & 0x1F) == 0; }
+}  // namespace
+
+bool Heap::load(Context& ctx, uint64_t bidData, const std::string& name) {
+    ctx_ = &ctx;
+    name_ = name;
+    if (!ctx.dataBlocks(bidData, bids_) || bids_.empty()) {
+        const BbtEntry* e = ctx.findBlock(bidData);
+        ctx.error("hn.data", name, "bidData", e ? e->ib : 0, "readable data tree", Hex(bidData));
+        return false;
+    }
+    if (bids_.size() > kMaxHeapBlocks) {
+        ctx.warn("hn.size", name, "bidData", ctx.findBlock(bidData)->ib, "<= " + std::to_string(kMaxHeapBlocks) + " heap blocks",
+                 std::to_string(bids_.size()), "heap not checked");
+        return false;
+    }
+    ++ctx.result.summary.heaps;
+    blocks_.resize(bids_.size());
+    allocs_.resize(bids_.size());
+    for (size_t i = 0; i < bids_.size(); ++i) {
+        std::vector<uint8_t>& b = blocks_[i];
+        const BbtEntry* e = ctx.findBlock(bids_[i]);
+        const uint64_t ib = e ? e->ib : 0;
+        const std::string S = name + " heap block " + std::to_string(i) + " (" + Hex(bids_[i]) + ")";
+        if (!ctx.readBlock(bids_[i], b)) return false;
+        const size_t hdrSize = i == 0 ? 12 : (i % 128 == 8 ? 66 : 2);
+        if (b.size() < hdrSize + 4) {
+            ctx.error("hn.block_size", S, "cb", ib, ">= " + std::to_string(hdrSize + 4), std::to_string(b.size()));
+            return false;
+        }
+        if (i == 0) {
+            if (b[2] != 0xEC) {
+                ctx.error("hn.signature", S, "HNHDR.bSig", ib + 2, "0xEC", Hex(b[2]));
+                return false;
+            }
+            clientSig = b[3];
+            hidUserRoot = Le32(b.data() + 4);
+            if (!KnownClientSig(clientSig))
+                ctx.error("hn.client_sig", S, "HNHDR.bClientSig", ib + 3, "a known client signature (0xBC PC, 0x7C TC...)",
+                          Hex(clientSig));
+        }
+        const uint16_t ibHnpm = Le16(b.data());
+        if (ibHnpm < hdrSize || size_t(ibHnpm) + 4 > b.size()) {
+            ctx.error("hn.page_map", S, "ibHnpm", ib, "inside the block after the header", std::to_string(ibHnpm),
+                      "cb " + std::to_string(b.size()));
+            return false;
+        }
+        const uint16_t cAlloc = Le16(b.data() + ibHnpm), cFree = Le16(b.data() + ibHnpm + 2);
+        if (size_t(ibHnpm) + 4 + 2 * (size_t(cAlloc) + 1) > b.size()) {
+            ctx.error("hn.page_map", S, "HNPAGEMAP.cAlloc", ib + ibHnpm, "page map inside the block", std::to_string(cAlloc));
+            return false;
+        }
+        if (cFree > cAlloc)
+            ctx.error("hn.page_map", S, "HNPAGEMAP.cFree", ib + ibHnpm + 2, "<= cAlloc " + std::to_string(cAlloc),
+                      std::to_string(cFree));
+        std::vector<uint16_t>& a = allocs_[i];
+        a.resize(cAlloc + 1);
+        for (size_t k = 0; k <= cAlloc; ++k) a[k] = Le16(b.data() + ibHnpm + 4 + 2 * k);
+        if (a[0] != hdrSize)
+            ctx.error("hn.page_map", S, "HNPAGEMAP.rgibAlloc[0]", ib + ibHnpm + 4, std::to_string(hdrSize) + " (end of the header)",
+                      std::to_string(a[0]));
+        size_t freeItems = 0;
+        for (size_t k = 1; k <= cAlloc; ++k) {
+            if (a[k] < a[k - 1]) {
+                ctx.error("hn.page_map", S, "HNPAGEMAP.rgibAlloc[" + std::to_string(k) + "]", ib + ibHnpm + 4 + 2 * k,
+                          ">= " + std::to_string(a[k - 1]), std::to_string(a[k]), "offsets must not decrease");
+                a.resize(k);  // keep only the consistent part
+                break;
+            }
+            if (a[k] == a[k - 1]) ++freeItems;
+            if (size_t(a[k] - a[k - 1]) > kMaxHeapItem)
+                ctx.error("hn.item_size", S, "HNPAGEMAP.rgibAlloc[" + std::to_string(k) + "]", ib + ibHnpm + 4 + 2 * k,
+                          "items of at most 3580 bytes", std::to_string(a[k] - a[k - 1]));
+        }
+        if (a.back() > ibHnpm)
+            ctx.error("hn.page_map", S, "HNPAGEMAP.rgibAlloc[cAlloc]", ib + ibHnpm, "<= ibHnpm " + std::to_string(ibHnpm),
+                      std::to_string(a.back()), "allocations overlap the page map");
+        if (freeItems != cFree)
+            ctx.warn("hn.free_count", S, "HNPAGEMAP.cFree", ib + ibHnpm + 2, std::to_string(freeItems) + " (empty items)",
+                     std::to_string(cFree));
+    }
+    return true;
+}
+
+uint64_t Heap::fileOffset(uint32_t hid) const {
+    const uint32_t index = (hid >> 5) & 0x7FF, block = hid >> 16;
+    if (block >= bids_.size() || !ctx_) return 0;
+    const BbtEntry* e = ctx_->findBlock(bids_[block]);
+    if (!e) return 0;
+    if ((hid & 0x1F) == 0 && index >= 1 && index < allocs_[block].size()) return e->ib + allocs_[block][index - 1];
+    return e->ib;
+}
+
+bool Heap::item(uint32_t hid, const uint8_t*& data, size_t& size, const char* field) {
+    const uint32_t type = hid & 0x1F, index = (hid >> 5) & 0x7FF, block = hid >> 16;
+    std::string why;
+    if (type != 0) why = "hidType not 0";
+    else if (block >= blocks_.size()) why = "block index " + std::to_string(block) + " beyond " + std::to_string(blocks_.size()) + " block(s)";
+    else if (index == 0 || index >= allocs_[block].size()) why = "index " + std::to_string(index) + " not allocated";
+    else if (allocs_[block][index] > blocks_[block].size()) why = "item beyond the block";
+    if (!why.empty()) {
+        if (field) ctx_->error("hn.hid", name_, field, fileOffset(0x20), "a HID that resolves", Hex(hid), why);
+        return false;
+    }
+    data = blocks_[block].data() + allocs_[block][index - 1];
+    size = allocs_[block][index] - allocs_[block][index - 1];
+    return true;
+}
+
+bool WalkBth(Context& ctx, Heap& heap, uint32_t hidHeader, uint8_t cbKey, uint8_t cbEnt, const std::string& name,
+             const std::function<void(const BthRecord&)>& visit) {
+    const uint8_t* h;
+    size_t n;
+    if (!heap.item(hidHeader, h, n, "BTHHEADER")) return false;
+    if (n != 8) {
+        ctx.error("bth.header", name, "BTHHEADER", heap.fileOffset(hidHeader), "8 bytes", std::to_string(n));
+        return false;
+    }
+    if (h[0] != 0xB5) {
+        ctx.error("bth.header", name, "BTHHEADER.bType", heap.fileOffset(hidHeader), "0xB5", Hex(h[0]));
+        return false;
+    }
+    if (h[1] != cbKey || h[2] != cbEnt) {
+        ctx.error("bth.header", name, "BTHHEADER.cbKey/cbEnt", heap.fileOffset(hidHeader) + 1, std::to_string(cbKey) + "/" + std::to_string(cbEnt),
+                  std::to_string(h[1]) + "/" + std::to_string(h[2]));
+        return false;
+    }
+    const uint8_t levels = h[3];
+    const uint32_t root = Le32(h + 4);
+    if (root == 0) return true;
+    if (levels > 8) {
+        ctx.error("bth.header", name, "BTHHEADER.bIdxLevels", heap.fileOffset(hidHeader) + 3, "<= 8", std::to_string(levels));
+        return false;
+    }
+    bool ok = true;
+    bool havePrev = false;
+    uint64_t prev = 0;
+    std::function<void(uint32_t, int, bool, uint64_t)> walk = [&](uint32_t hid, int level, bool haveKey, uint64_t key) {
+        const uint8_t* p;
+        size_t sz;
+        if (!heap.item(hid, p, sz, level ? "BTH index record" : "BTH leaf records")) {
+            ok = false;
+            return;
+        }
+        const size_t rec = cbKey + (level ? 4 : cbEnt);
+        if (sz % rec != 0 || sz == 0) {
+            ctx.error("bth.records", name, "records " + Hex(hid), heap.fileOffset(hid), "a non-empty multiple of " + std::to_string(rec) + " bytes",
+                      std::to_string(sz));
+            ok = false;
+            return;
+        }
+        for (size_t i = 0; i < sz / rec; ++i) {
+            const uint8_t* r = p + i * rec;
+            const uint64_t k = KeyValue(r, cbKey);
+            const uint64_t off = heap.fileOffset(hid) + i * rec;
+            if (i == 0 && haveKey && k != key)
+                ctx.error("bth.key", name, "records " + Hex(hid), off, Hex(key) + " (key in the index record)", Hex(k));
+            if (level) {
+                walk(Le32(r + cbKey), level - 1, true, k);
+            } else {
+                if (havePrev && k <= prev)
+                    ctx.error("bth.order", name, "key", off, "> " + Hex(prev), Hex(k), "keys must ascend strictly");
+                havePrev = true;
+                prev = k;
+                visit(BthRecord{r, r + cbKey, off});
+            }
+        }
+    };
+    walk(root, levels, false, 0);
+    return ok;
+}
+
+namespace {
+
+const char* NidKind(uint32_t nid) {
+    switch (nid & 0x1F) {
+    case 0x02: return "folder";
+    case 0x03: return "search folder";
+    case 0x04: return "message";
+    case 0x05: return "attachment";
+    case 0x08: return "associated message";
+    case 0x0D: return "hierarchy table";
+    case 0x0E: return "contents table";
+    case 0x0F: return "FAI contents table";
+    case 0x10: return "search contents table";
+    case 0x11: return "attachment table";
+    case 0x12: return "recipient table";
+    }
+    return "node";
+}
+
+bool ExpectPc(uint32_t nid, bool sub) {
+    const uint32_t t = nid & 0x1F;
+    if (sub) return t == 0x05 || t == 0x04;
+    return t == 0x02 || t == 0x03 || t == 0x04 || t == 0x08 || nid == 0x21 || nid == 0x61;
+}
+bool ExpectTc(uint32_t nid) {
+    const uint32_t t = nid & 0x1F;
+    return t >= 0x0D && t <= 0x12;
+}
+
+class LtpChecker {
+public:
+    explicit LtpChecker(Context& ctx) : ctx_(ctx) {}
+
+    void node(uint32_t nid, uint64_t bidData, uint64_t bidSub, const std::string& where, NodeFacts* facts, int depth) {
+        std::vector<SubnodeEntry> subs;
+        if (bidSub && !ctx_.subnodes(bidSub, subs)) {
+            const BbtEntry* e = ctx_.findBlock(bidSub);
+            ctx_.error("subnode.tree", where, "bidSub", e ? e->ib : 0, "readable subnode tree", Hex(bidSub));
+            subs.clear();
+        }
+        const bool pc = ExpectPc(nid, depth > 0), tc = ExpectTc(nid);
+        if ((pc || tc) && bidData) {
+            Heap heap;
+            if (heap.load(ctx_, bidData, where)) {
+                const uint8_t want = pc ? 0xBC : 0x7C;
+                if (facts) facts->offset = heap.fileOffset(1);
+                if (heap.clientSig != want && (nid & 0x1F) == 0x10 && KnownClientSig(heap.clientSig)) {
+                    // Outlook keeps other heap kinds under search contents table NIDs (e.g. 0x730 with 0xAC).
+                } else if (heap.clientSig != want) {
+                    ctx_.error("hn.client_sig", where, "HNHDR.bClientSig", heap.fileOffset(1) + 3, Hex(want) + (pc ? " (PC)" : " (TC)"),
+                               Hex(heap.clientSig));
+                } else if (pc) {
+                    checkPc(heap, subs, where, facts);
+                } else {
+                    std::vector<uint32_t> rows;
+                    const bool keepRows = depth == 0 && ((nid & 0x1F) == 0x0D || (nid & 0x1F) == 0x0E);
+                    uint32_t count = checkTc(heap, subs, where, keepRows ? &rows : nullptr);
+                    if (facts) {
+                        facts->client = 0x7C;
+                        facts->rowCount = count;
+                    }
+                    if (keepRows) ctx_.rowIds[nid] = std::move(rows);
+                }
+            }
+        } else if ((pc || tc) && depth == 0) {
+            ctx_.error("hn.data", where, "bidData", 0, pc ? "a property context" : "a table context", "no data block");
+        }
+        if (depth >= 4) return;  // embedded messages nest; deeper trees are not followed
+        const bool message = (nid & 0x1F) == 0x04 || (nid & 0x1F) == 0x08;
+        if (message && facts) {
+            facts->recipientTable = 0;
+            facts->attachSubnodes = 0;
+        }
+        for (const SubnodeEntry& s : subs) {
+            if (std::getenv("PSTVAL_DEBUG")) std::fprintf(stderr, "%s sub %x\n", where.c_str(), s.nid);
+            const std::string sw = where + " / subnode " + Hex(s.nid) + " (" + NidKind(s.nid) + ")";
+            NodeFacts sub;
+            const bool known = ExpectPc(s.nid, true) || ExpectTc(s.nid);
+            if (!known) continue;  // raw values (NID_TYPE_LTP) and other data
+            node(s.nid, s.bidData, s.bidSub, sw, &sub, depth + 1);
+            if (message && facts) {
+                if (s.nid == 0x692) facts->recipientTable = sub.client == 0x7C ? 1 : 0;
+                if (s.nid == 0x671) facts->attachRows = int32_t(sub.rowCount);
+                if ((s.nid & 0x1F) == 0x05) ++facts->attachSubnodes;
+            }
+            if ((s.nid & 0x1F) == 0x04) checkMessageFacts(sub, sw, sub.offset);
+            if ((s.nid & 0x1F) == 0x05) checkAttachmentFacts(sub, sw);
+        }
+    }
+
+    static void checkMessageFacts(Context& ctx, const NodeFacts& f, const std::string& where, uint64_t off);
+
+private:
+    void checkMessageFacts(const NodeFacts& f, const std::string& where, uint64_t off) { checkMessageFacts(ctx_, f, where, off); }
+
+    void checkAttachmentFacts(const NodeFacts& f, const std::string& where) {
+        if (f.client != 0xBC) return;
+        for (FactProp p : {fpAttachSize, fpAttachMethod, fpRenderingPosition})
+            if (!(f.present & (1u << p)))
+                ctx_.warn("attachment.property", where, kFactProps[p].name, f.offset, "present ([MS-PST] §2.4.6.2.1)", "missing");
+    }
+
+    void checkPc(Heap& heap, const std::vector<SubnodeEntry>& subs, const std::string& where, NodeFacts* facts) {
+        if (facts) facts->client = 0xBC;
+        WalkBth(ctx_, heap, heap.hidUserRoot, 2, 6, where + " PC", [&](const BthRecord& r) {
+            const uint16_t id = Le16(r.key), type = Le16(r.data);
+            const uint32_t value = Le32(r.data + 2);
+            const std::string field = "property " + Hex(uint32_t(id) << 16 | type);
+            const int fixed = FixedSize(type);
+            if (fixed < 0) {
+                ctx_.warn("pc.type", where, field, r.offset, "a known property type", Hex(type));
+            } else if (fixed == 0 || fixed > 4) {
+                checkHnid(heap, subs, where, field, value, fixed, r.offset);
+            }
+            if (!facts) return;
+            for (uint32_t p = 0; p < fpCount; ++p) {
+                if (kFactProps[p].id != id) continue;
+                if (kFactProps[p].type != type) {
+                    ctx_.error("pc.property_type", where, field, r.offset, Hex(kFactProps[p].type) + " for " + kFactProps[p].name, Hex(type));
+                    continue;
+                }
+                facts->present |= 1u << p;
+                if (p == fpContentCount) facts->contentCount = value;
+                if (p == fpMessageFlags) facts->messageFlags = value;
+                if (p == fpSubfolders) facts->subfolders = (value & 0xFF) != 0;
+            }
+        });
+    }
+
+    void checkHnid(Heap& heap, const std::vector<SubnodeEntry>& subs, const std::string& where, const std::string& field,
+                   uint32_t hnid, int fixed, uint64_t off) {
+        if (hnid == 0) return;  // empty value
+        if (IsHnid(hnid)) {
+            const uint8_t* p;
+            size_t n;
+            if (!heap.item(hnid, p, n, field.c_str())) return;
+            if (fixed > 0 && n != size_t(fixed))
+                ctx_.error("pc.value_size", where, field, off, std::to_string(fixed) + " bytes", std::to_string(n));
+            return;
+        }
+        const bool found = std::any_of(subs.begin(), subs.end(), [&](const SubnodeEntry& s) { return s.nid == hnid; });
+        if (!found) ctx_.error("pc.subnode", where, field, off, "a subnode holding the value", Hex(hnid) + " not in the subnode tree");
+    }
+
+    // Returns the number of rows.
+    uint32_t checkTc(Heap& heap, const std::vector<SubnodeEntry>& subs, const std::string& where, std::vector<uint32_t>* rowIds) {
+        const uint8_t* t;
+        size_t n;
+        if (!heap.item(heap.hidUserRoot, t, n, "TCINFO")) return 0;
+        const uint64_t tOff = heap.fileOffset(heap.hidUserRoot);
+        if (n < 22 || t[0] != 0x7C) {
+            ctx_.error("tc.info", where, "TCINFO.bType", tOff, "0x7C in an item of >= 22 bytes", Hex(n ? t[0] : 0) + " / " + std::to_string(n));
+            return 0;
+        }
+        const uint8_t cCols = t[1];
+        const uint16_t rgib[4] = {Le16(t + 2), Le16(t + 4), Le16(t + 6), Le16(t + 8)};
+        const uint32_t hidRowIndex = Le32(t + 10), hnidRows = Le32(t + 14);
+        if (n != 22 + 8 * size_t(cCols)) {
+            ctx_.error("tc.info", where, "TCINFO", tOff, std::to_string(22 + 8 * cCols) + " bytes for " + std::to_string(cCols) + " columns",
+                       std::to_string(n));
+            return 0;
+        }
+        if (!(rgib[0] <= rgib[1] && rgib[1] <= rgib[2] && rgib[2] <= rgib[3]))
+            ctx_.error("tc.info", where, "TCINFO.rgib", tOff + 2, "TCI_4b <= TCI_2b <= TCI_1b <= TCI_bm",
+                       std::to_string(rgib[0]) + "," + std::to_string(rgib[1]) + "," + std::to_string(rgib[2]) + "," + std::to_string(rgib[3]));
+        // TCI_bm is the end of the cell existence block, i.e. the row size.
+        const size_t rowSize = rgib[3];
+        if (size_t(rgib[2]) + (cCols + 7) / 8 != rgib[3])
+            ctx_.error("tc.info", where, "TCINFO.rgib[TCI_bm]", heap.fileOffset(heap.hidUserRoot) + 8,
+                       std::to_string(rgib[2] + (cCols + 7) / 8) + " (TCI_1b + CEB of " + std::to_string(cCols) + " columns)",
+                       std::to_string(rgib[3]));
+        uint32_t prevTag = 0;
+        bool haveRowId = false, haveRowVer = false;
+        std::set<uint8_t> bits;
+        for (uint8_t c = 0; c < cCols; ++c) {
+            const uint8_t* d = t + 22 + 8 * c;
+            const uint32_t tag = Le32(d);
+            const uint16_t ib = Le16(d + 4);
+            const uint8_t cb = d[6], iBit = d[7];
+            const std::string field = "TCOLDESC[" + std::to_string(c) + "] " + Hex(tag);
+            const uint64_t cOff = tOff + 22 + 8 * c;
+            if (c && tag <= prevTag) ctx_.error("tc.column_order", where, field, cOff, "tag > " + Hex(prevTag), Hex(tag), "columns sorted by tag");
+            prevTag = tag;
+            if (tag == kTagLtpRowId) {
+                haveRowId = true;
+                if (ib != 0 || cb != 4 || iBit != 0)
+                    ctx_.error("tc.row_id", where, field, cOff, "ibData 0, cbData 4, iBit 0",
+                               "ibData " + std::to_string(ib) + ", cbData " + std::to_string(cb) + ", iBit " + std::to_string(iBit));
+            }
+            if (tag == kTagLtpRowVer) {
+                haveRowVer = true;
+                if (ib != 4 || cb != 4 || iBit != 1)
+                    ctx_.error("tc.row_ver", where, field, cOff, "ibData 4, cbData 4, iBit 1",
+                               "ibData " + std::to_string(ib) + ", cbData " + std::to_string(cb) + ", iBit " + std::to_string(iBit));
+            }
+            const uint16_t type = uint16_t(tag);
+            const int fixed = FixedSize(type);
+            const int wantCb = (fixed == 0 || fixed == 16) ? 4 : fixed;
+            if (fixed >= 0 && cb != wantCb)
+                ctx_.error("tc.column_size", where, field, cOff, "cbData " + std::to_string(wantCb), std::to_string(cb));
+            const bool placed = cb >= 4 ? ib + cb <= rgib[0] : cb == 2 ? (ib >= rgib[0] && ib + 2 <= rgib[1])
+                                                             : cb == 1 ? (ib >= rgib[1] && ib + 1 <= rgib[2]) : false;
+            if (!placed)
+                ctx_.error("tc.column_place", where, field, cOff, "inside the " + std::to_string(cb) + "-byte cell group",
+                           "ibData " + std::to_string(ib));
+            if (iBit >= cCols || !bits.insert(iBit).second)
+                ctx_.error("tc.column_bit", where, field, cOff, "a unique iBit < " + std::to_string(cCols), std::to_string(iBit));
+        }
+        if (!haveRowId) ctx_.error("tc.row_id", where, "TCOLDESC", tOff + 22, "column PidTagLtpRowId 0x67F20003", "missing");
+        if (!haveRowVer) ctx_.error("tc.row_ver", where, "TCOLDESC", tOff + 22, "column PidTagLtpRowVer 0x67F30003", "missing");
+
+        // Row matrix: in the heap (HID) or in a subnode (data tree).
+        std::vector<std::vector<uint8_t>> rowBlocks;
+        const size_t rowsPerBlock = rowSize ? kMaxBlockData / rowSize : 0;
+        uint64_t rows = 0;
+        if (hnidRows && rowSize) {
+            if (IsHnid(hnidRows)) {
+                const uint8_t* p;
+                size_t sz;
+                if (heap.item(hnidRows, p, sz, "TCINFO.hnidRows")) {
+                    if (sz % rowSize)
+                        ctx_.error("tc.row_matrix", where, "TCINFO.hnidRows", tOff + 14, "a multiple of the row size " + std::to_string(rowSize),
+                                   std::to_string(sz) + " bytes");
+                    rows = sz / rowSize;
+                    rowBlocks.emplace_back(p, p + sz);
+                }
+            } else {
+                auto it = std::find_if(subs.begin(), subs.end(), [&](const SubnodeEntry& s) { return s.nid == hnidRows; });
+                std::vector<uint64_t> bids;
+                if (it == subs.end()) {
+                    ctx_.error("tc.row_matrix", where, "TCINFO.hnidRows", tOff + 14, "a subnode holding the rows", Hex(hnidRows) + " not found");
+                } else if (!ctx_.dataBlocks(it->bidData, bids)) {
+                    ctx_.error("tc.row_matrix", where, "TCINFO.hnidRows", tOff + 14, "a readable data tree", Hex(it->bidData));
+                } else {
+                    for (size_t i = 0; i < bids.size(); ++i) {
+                        rowBlocks.emplace_back();
+                        if (!ctx_.readBlock(bids[i], rowBlocks.back())) break;
+                        const size_t cb = rowBlocks.back().size();
+                        const BbtEntry* rb = ctx_.findBlock(bids[i]);
+                        const uint64_t rbOff = rb ? rb->ib : 0;
+                        const bool last = i + 1 == bids.size();
+                        // Rows never straddle blocks; every block but the last holds rowsPerBlock rows.
+                        if (!last && cb / rowSize != rowsPerBlock)
+                            ctx_.error("tc.rows_per_block", where, "row block " + std::to_string(i) + " " + Hex(bids[i]), rbOff,
+                                       std::to_string(rowsPerBlock) + " rows of " + std::to_string(rowSize) + " bytes",
+                                       std::to_string(cb) + " bytes");
+                        if (last && cb % rowSize)
+                            ctx_.error("tc.row_matrix", where, "row block " + std::to_string(i) + " " + Hex(bids[i]), rbOff,
+                                       "a multiple of the row size " + std::to_string(rowSize), std::to_string(cb) + " bytes");
+                        rows += cb / rowSize;
+                    }
+                }
+            }
+        }
+        auto rowAt = [&](uint64_t index) -> const uint8_t* {
+            if (rowBlocks.size() == 1 && IsHnid(hnidRows)) return rowBlocks[0].data() + index * rowSize;
+            const size_t b = rowsPerBlock ? index / rowsPerBlock : 0;
+            if (b >= rowBlocks.size()) return nullptr;
+            const size_t o = (index % rowsPerBlock) * rowSize;
+            return o + rowSize <= rowBlocks[b].size() ? rowBlocks[b].data() + o : nullptr;
+        };
+
+        // Row index: dwRowID -> row number, one entry per row.
+        uint64_t entries = 0;
+        std::vector<bool> hit(rows, false);
+        if (hidRowIndex) {
+            WalkBth(ctx_, heap, hidRowIndex, 4, 4, where + " row index", [&](const BthRecord& r) {
+                ++entries;
+                const uint32_t id = Le32(r.key), index = Le32(r.data);
+                if (index >= rows) {
+                    ctx_.error("tc.row_index", where, "row index " + Hex(id), r.offset, "row number < " + std::to_string(rows), std::to_string(index));
+                    return;
+                }
+                if (hit[index]) ctx_.error("tc.row_index", where, "row index " + Hex(id), r.offset, "each row listed once", "row " + std::to_string(index) + " again");
+                hit[index] = true;
+                const uint8_t* row = rowAt(index);
+                if (row && Le32(row) != id)
+                    ctx_.error("tc.row_id", where, "row " + std::to_string(index) + " dwRowID", r.offset, Hex(id) + " (row index key)", Hex(Le32(row)));
+            });
+        }
+        if (entries != rows)
+            ctx_.error("tc.row_count", where, "row index", heap.fileOffset(hidRowIndex), std::to_string(rows) + " entries (rows in the matrix)", std::to_string(entries));
+        if (rowIds)
+            for (uint64_t i = 0; i < rows; ++i)
+                if (const uint8_t* row = rowAt(i)) rowIds->push_back(Le32(row));
+        return uint32_t(rows);
+    }
+
+    Context& ctx_;
+};
+
+void LtpChecker::checkMessageFacts(Context& ctx, const NodeFacts& f, const std::string& where, uint64_t off) {
+    if (f.client != 0xBC) return;
+    for (FactProp p : {fpMessageClass, fpMessageFlags, fpMessageSize, fpMessageStatus, fpCreationTime, fpLastModTime, fpSearchKey})
+        if (!(f.present & (1u << p)))
+            // Outlook's own messages come without PidTagMessageStatus, so that one is only a warning.
+            ctx.report(p == fpMessageStatus ? Severity::Warning : Severity::Error, "message.property", where, kFactProps[p].name, off,
+                       "present ([MS-PST] §2.4.5.1.1)", "missing");
+    if (f.recipientTable != 1)
+        // Outlook itself leaves the table out of messages that never had recipients (drafts, posts, contacts).
+        ctx.warn("message.recipients", where, "subnode 0x692", off, "a recipient table", "missing");
+    const int32_t rows = std::max(f.attachRows, 0);
+    if (f.attachRows >= 0 && f.attachRows != f.attachSubnodes)
+        ctx.error("message.attachments", where, "attachment table 0x671", off,
+                  std::to_string(f.attachSubnodes) + " rows (attachment subnodes)", std::to_string(f.attachRows));
+    if (f.attachRows < 0 && f.attachSubnodes > 0)
+        ctx.error("message.attachments", where, "subnode 0x671", off, "an attachment table for " + std::to_string(f.attachSubnodes) + " attachment(s)", "missing");
+    const bool flag = f.messageFlags & 0x10;
+    if ((f.present & (1u << fpMessageFlags)) && flag != (rows > 0 || f.attachSubnodes > 0))
+        ctx.error("message.has_attach", where, "PidTagMessageFlags mfHasAttach", off,
+                  rows > 0 ? "set (attachments present)" : "clear (no attachments)", flag ? "set" : "clear");
+}
+}  // namespace
+
+void CheckMessageFacts(Context& ctx, const NodeFacts& f, const std::string& where, uint64_t off) {
+    LtpChecker::checkMessageFacts(ctx, f, where, off);
+}
+
+void CheckLtp(Context& ctx) {
+    LtpChecker checker(ctx);
+    for (const NbtEntry& n : ctx.nbt) {
+        if (!ExpectPc(n.nid, false) && !ExpectTc(n.nid)) continue;
+        NodeFacts facts;
+        checker.node(n.nid, n.bidData, n.bidSub, "node " + Hex(n.nid) + " (" + NidKind(n.nid) + ")", &facts, 0);
+        ctx.facts[n.nid] = facts;
+    }
+}
+
+}  // namespace bv::pstcheck

@@ -1,5 +1,154 @@
-#include "Context.h"
+// Messaging layer ([MS-PST] §2.4, §2.7.1): mandatory nodes, the message store,
+// folders with their tables, and messages.
+#include <algorithm>
+#include <unordered_map>
+
+#include "Ltp.h"
+
 namespace bv::pstcheck {
-const FactPropDef kFactProps[fpCount] = {};
-void CheckMessaging(Context&) {}
+
+const FactPropDef kFactProps[fpCount] = {
+    {0x0FF9, 0x0102, "PidTagRecordKey"},
+    {0x3001, 0x001F, "PidTagDisplayName"},
+    {0x35E0, 0x0102, "PidTagIpmSubTreeEntryId"},
+    {0x35E3, 0x0102, "PidTagIpmWastebasketEntryId"},
+    {0x35E7, 0x0102, "PidTagFinderEntryId"},
+    {0x3602, 0x0003, "PidTagContentCount"},
+    {0x3603, 0x0003, "PidTagContentUnreadCount"},
+    {0x360A, 0x000B, "PidTagSubfolders"},
+    {0x001A, 0x001F, "PidTagMessageClass"},
+    {0x0E07, 0x0003, "PidTagMessageFlags"},
+    {0x0E08, 0x0003, "PidTagMessageSize"},
+    {0x0E17, 0x0003, "PidTagMessageStatus"},
+    {0x3007, 0x0040, "PidTagCreationTime"},
+    {0x3008, 0x0040, "PidTagLastModificationTime"},
+    {0x300B, 0x0102, "PidTagSearchKey"},
+    {0x0E20, 0x0003, "PidTagAttachSize"},
+    {0x3705, 0x0003, "PidTagAttachMethod"},
+    {0x370B, 0x0003, "PidTagRenderingPosition"},
+};
+
+namespace {
+struct Mandatory {
+    uint32_t nid;
+    const char* what;
+};
+const Mandatory kMandatory[] = {
+    {0x21, "message store"},
+    {0x61, "name-to-id map"},
+    {0x122, "root folder"},
+    {0x12D, "root folder hierarchy table"},
+    {0x12E, "root folder contents table"},
+    {0x12F, "root folder FAI contents table"},
+    {0x1E1, "search management queue"},
+    {0x201, "search activity list"},
+    {0x60D, "hierarchy table template"},
+    {0x60E, "contents table template"},
+    {0x60F, "FAI contents table template"},
+    {0x610, "search contents table template"},
+    {0x671, "attachment table template"},
+    {0x692, "recipient table template"},
+};
+
+uint32_t WithType(uint32_t nid, uint32_t type) { return (nid & ~0x1Fu) | type; }
+}  // namespace
+
+void CheckMessaging(Context& ctx) {
+    for (const Mandatory& m : kMandatory)
+        if (!ctx.findNode(m.nid))
+            ctx.error("messaging.mandatory_node", "NBT", "node " + Hex(m.nid), ctx.hdr.nbt.ib, std::string("the ") + m.what, "missing",
+                      "[MS-PST] §2.7.1");
+
+    // Message store PC (§2.4.3.1).
+    auto store = ctx.facts.find(0x21);
+    if (store != ctx.facts.end() && store->second.client == 0xBC)
+        for (FactProp p : {fpRecordKey, fpDisplayName, fpIpmSubTree, fpWastebasket, fpFinder})
+            if (!(store->second.present & (1u << p)))
+                ctx.error("store.property", "node 0x21 (message store)", kFactProps[p].name, 0, "present ([MS-PST] §2.4.3.1)", "missing");
+
+    if (const NbtEntry* root = ctx.findNode(0x122); root && root->nidParent != 0x122)
+        ctx.error("folder.parent", "NBT entry 0x122 (root folder)", "nidParent", root->entryOff, "0x122 (itself)", Hex(root->nidParent));
+
+    // Children by parent, from the NBT.
+    std::unordered_map<uint32_t, std::vector<uint32_t>> childFolders, childMessages;
+    for (const NbtEntry& n : ctx.nbt) {
+        const uint32_t t = n.nid & 0x1F;
+        if ((t == 0x02 || t == 0x03) && n.nid != 0x122) childFolders[n.nidParent].push_back(n.nid);
+        if (t == 0x04) childMessages[n.nidParent].push_back(n.nid);
+    }
+
+    for (const NbtEntry& n : ctx.nbt) {
+        const uint32_t t = n.nid & 0x1F;
+        const std::string S = "node " + Hex(n.nid);
+        if (t == 0x04) {
+            ++ctx.result.summary.messages;
+            const NbtEntry* parent = ctx.findNode(n.nidParent);
+            if (!parent || (n.nidParent & 0x1F) != 0x02)
+                ctx.error("message.parent", "NBT entry " + Hex(n.nid) + " (message)", "nidParent", n.entryOff, "a folder NID",
+                          Hex(n.nidParent));
+            auto f = ctx.facts.find(n.nid);
+            if (f != ctx.facts.end()) CheckMessageFacts(ctx, f->second, S + " (message)", n.entryOff);
+            continue;
+        }
+        if (t != 0x02) continue;
+        ++ctx.result.summary.folders;
+        const std::string F = S + " (folder)";
+        if (n.nid != 0x122) {
+            const NbtEntry* parent = ctx.findNode(n.nidParent);
+            if (!parent || (n.nidParent & 0x1F) != 0x02)
+                ctx.error("folder.parent", "NBT entry " + Hex(n.nid) + " (folder)", "nidParent", n.entryOff, "a folder NID", Hex(n.nidParent));
+        }
+        for (uint32_t tt : {0x0Du, 0x0Eu, 0x0Fu})
+            if (!ctx.findNode(WithType(n.nid, tt)))
+                ctx.error("folder.table", F, "node " + Hex(WithType(n.nid, tt)), n.entryOff,
+                          tt == 0x0D ? "its hierarchy table" : tt == 0x0E ? "its contents table" : "its FAI contents table", "missing");
+        auto pc = ctx.facts.find(n.nid);
+        if (pc == ctx.facts.end() || pc->second.client != 0xBC) continue;
+        const NodeFacts& ff = pc->second;
+        for (FactProp p : {fpDisplayName, fpContentCount, fpContentUnread, fpSubfolders})
+            if (!(ff.present & (1u << p)))
+                ctx.error("folder.property", F, kFactProps[p].name, n.entryOff, "present ([MS-PST] §2.4.4.1.1)", "missing");
+
+        // Contents table: one row per message whose parent is this folder.
+        auto contents = ctx.rowIds.find(WithType(n.nid, 0x0E));
+        if (contents != ctx.rowIds.end()) {
+            const std::vector<uint32_t>& rows = contents->second;
+            if ((ff.present & (1u << fpContentCount)) && ff.contentCount != rows.size())
+                ctx.error("folder.content_count", F, "PidTagContentCount", n.entryOff,
+                          std::to_string(rows.size()) + " (rows in the contents table)", std::to_string(ff.contentCount));
+            for (uint32_t id : rows) {
+                const NbtEntry* m = ctx.findNode(id);
+                if (!m || (id & 0x1F) != 0x04)
+                    ctx.error("folder.contents_row", F, "contents row " + Hex(id), n.entryOff, "a message node", "no such message");
+                else if (m->nidParent != n.nid)
+                    ctx.error("folder.contents_row", F, "contents row " + Hex(id), m->entryOff, "nidParent " + Hex(n.nid),
+                              Hex(m->nidParent));
+            }
+            for (uint32_t id : childMessages[n.nid])
+                if (std::find(rows.begin(), rows.end(), id) == rows.end())
+                    ctx.error("folder.contents_missing", F, "contents table", n.entryOff, "a row for message " + Hex(id), "none");
+        }
+        // Hierarchy table: one row per subfolder; PidTagSubfolders says whether there are any.
+        auto hier = ctx.rowIds.find(WithType(n.nid, 0x0D));
+        if (hier != ctx.rowIds.end()) {
+            const std::vector<uint32_t>& rows = hier->second;
+            if ((ff.present & (1u << fpSubfolders)) && ff.subfolders != !rows.empty())
+                ctx.error("folder.subfolders", F, "PidTagSubfolders", n.entryOff,
+                          rows.empty() ? "false (no hierarchy rows)" : "true (" + std::to_string(rows.size()) + " hierarchy rows)",
+                          ff.subfolders ? "true" : "false");
+            for (uint32_t id : rows) {
+                const NbtEntry* c = ctx.findNode(id);
+                if (!c)
+                    ctx.error("folder.hierarchy_row", F, "hierarchy row " + Hex(id), n.entryOff, "a folder node", "no such node");
+                else if (c->nidParent != n.nid)
+                    ctx.error("folder.hierarchy_row", F, "hierarchy row " + Hex(id), c->entryOff, "nidParent " + Hex(n.nid),
+                              Hex(c->nidParent));
+            }
+            for (uint32_t id : childFolders[n.nid])
+                if (std::find(rows.begin(), rows.end(), id) == rows.end())
+                    ctx.error("folder.hierarchy_missing", F, "hierarchy table", n.entryOff, "a row for subfolder " + Hex(id), "none");
+        }
+    }
 }
+
+}  // namespace bv::pstcheck

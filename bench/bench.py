@@ -1,0 +1,123 @@
+#!/usr/bin/env python3
+"""Times brimvault-convert against its peers on generated mailboxes.
+
+Each run writes into a fresh folder; outputs are deleted only after all timings
+(creating files right after many were deleted is much slower on these disks), runs
+of the tools alternate, and medians are reported side by side with the ratio to
+the yardstick (a bare C splitter that only opens, writes and closes per message).
+
+bench.py --tool PATH --bare PATH [--runs N] [--corpora lf,crlf,small] [--kinds eml,msg,pst] [--big]"""
+import argparse
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+DATA = os.path.join(HERE, "data")
+OUT = os.path.join(HERE, "out")
+
+CORPORA = {
+    # name: (size MB, average message KB, CR LF)
+    "lf": (200, 18, False),
+    "crlf": (200, 18, True),
+    "small": (60, 0.5, False),
+    "big": (2048, 180, False),
+}
+
+
+def ensure_corpus(name):
+    size, avg, crlf = CORPORA[name]
+    path = os.path.join(DATA, name + ".mbox")
+    if not os.path.exists(path):
+        os.makedirs(DATA, exist_ok=True)
+        args = [sys.executable, os.path.join(HERE, "gen_mbox.py"), path, "--size-mb", str(size), "--avg-kb", str(avg)]
+        if crlf:
+            args.append("--crlf")
+        subprocess.run(args, check=True)
+    return path
+
+
+def timed(cmd):
+    """Wall seconds and peak RSS (MB) of one command."""
+    t0 = time.perf_counter()
+    r = subprocess.run(["/usr/bin/time", "-f", "%M", *cmd], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    wall = time.perf_counter() - t0
+    if r.returncode != 0:
+        raise SystemExit("failed: %s\n%s" % (" ".join(cmd), r.stderr[-2000:]))
+    rss = int(r.stderr.strip().splitlines()[-1]) / 1024.0
+    return wall, rss
+
+
+def count_files(folder):
+    return sum(len(files) for _, _, files in os.walk(folder))
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--tool", required=True)
+    ap.add_argument("--bare", required=True)
+    ap.add_argument("--runs", type=int, default=3)
+    ap.add_argument("--corpora", default="lf,crlf,small")
+    ap.add_argument("--kinds", default="eml")
+    ap.add_argument("--peers", default="bare,mailsplit,python")
+    ap.add_argument("--big", action="store_true", help="also the 2 GB mailbox (memory check)")
+    a = ap.parse_args()
+
+    corpora = a.corpora.split(",") + (["big"] if a.big else [])
+    kinds = a.kinds.split(",")
+    peers = [p for p in a.peers.split(",") if p]
+    stamp = str(int(time.time()))
+    runroot = os.path.join(OUT, stamp)
+    os.makedirs(runroot)
+
+    def commands(corpus, path, out):
+        cmds = {}
+        for k in kinds:
+            cmds["ours-" + k] = [a.tool, "--to", k, "-o", out, path]
+        if "bare" in peers:
+            cmds["bare-c"] = [a.bare, path, out]
+        if "mailsplit" in peers and corpus != "big":
+            cmds["git-mailsplit"] = ["sh", "-c", 'mkdir -p "$1" && git mailsplit -o"$1" "$2" >/dev/null', "-", out, path]
+        if "python" in peers and corpus != "big":
+            cmds["python-mailbox"] = [sys.executable, os.path.join(HERE, "py_split.py"), path, out]
+        return cmds
+
+    results = {}
+    for corpus in corpora:
+        path = ensure_corpus(corpus)
+        runs = 1 if corpus == "big" else a.runs
+        for i in range(runs):
+            names = list(commands(corpus, path, "").keys())
+            # Alternate the order from run to run.
+            if i % 2:
+                names.reverse()
+            for name in names:
+                out = os.path.join(runroot, "%s-%s-%d" % (corpus, name, i))
+                cmd = commands(corpus, path, out)[name]
+                wall, rss = timed(cmd)
+                results.setdefault((corpus, name), []).append((wall, rss, count_files(out)))
+                print("  %-6s %-15s run %d: %6.2f s  %7.1f MB  %d files" % (corpus, name, i + 1, wall, rss,
+                                                                          results[(corpus, name)][-1][2]), flush=True)
+
+    print()
+    print("%-6s %-15s %9s %9s %10s %10s %8s" % ("corpus", "tool", "median s", "vs bare", "vs ours-eml", "peak MB", "files"))
+    for corpus in corpora:
+        base = results.get((corpus, "bare-c"))
+        ours = results.get((corpus, "ours-eml"))
+        bmed = statistics.median(r[0] for r in base) if base else None
+        omed = statistics.median(r[0] for r in ours) if ours else None
+        for (c, name), rs in results.items():
+            if c != corpus:
+                continue
+            med = statistics.median(r[0] for r in rs)
+            print("%-6s %-15s %9.2f %9s %10s %10.1f %8d" % (
+                corpus, name, med, "%.2fx" % (med / bmed) if bmed else "-", "%.2fx" % (med / omed) if omed else "-",
+                max(r[1] for r in rs), rs[-1][2]))
+    shutil.rmtree(runroot, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,340 @@
+// The checker against Outlook-made stores (no errors allowed) and against copies of
+// them with one planted fault each (the fault must be named exactly).
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "PstValidate.h"
+
+using namespace bv::pstcheck;
+
+namespace {
+
+const char* const kUnicodeStores[] = {
+    "pstsdk/sample1.pst",      "pstsdk/submessage.pst",       "pstsdk/test_unicode.pst",
+    "ruby-msg/200-recipients.pst", "ruby-msg/attachAndInline.pst", "ruby-msg/msgInMsg.pst",
+    "java-libpst/dist-list.pst", "java-libpst/passworded.pst",
+};
+const char* const kAnsiStores[] = {"pstsdk/sample2.pst", "pstsdk/test_ansi.pst"};
+
+std::string CorpusPath(const std::string& rel) { return std::string(BV_CORPUS) + "/pst/" + rel; }
+
+std::vector<uint8_t> Load(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+uint16_t Get16(const std::vector<uint8_t>& d, size_t o) { return uint16_t(d[o] | d[o + 1] << 8); }
+uint32_t Get32(const std::vector<uint8_t>& d, size_t o) { return Get16(d, o) | uint32_t(Get16(d, o + 2)) << 16; }
+uint64_t Get64(const std::vector<uint8_t>& d, size_t o) { return Get32(d, o) | uint64_t(Get32(d, o + 4)) << 32; }
+void Put16(std::vector<uint8_t>& d, size_t o, uint16_t v) { d[o] = uint8_t(v); d[o + 1] = uint8_t(v >> 8); }
+void Put32(std::vector<uint8_t>& d, size_t o, uint32_t v) { Put16(d, o, uint16_t(v)); Put16(d, o + 2, uint16_t(v >> 16)); }
+void Put64(std::vector<uint8_t>& d, size_t o, uint64_t v) { Put32(d, o, uint32_t(v)); Put32(d, o + 4, uint32_t(v >> 32)); }
+
+// CRC-32 as the file format uses it: reflected polynomial 0xEDB88320, seed 0, no final xor.
+uint32_t Crc(const uint8_t* p, size_t n) {
+    uint32_t crc = 0;
+    for (size_t i = 0; i < n; ++i) {
+        crc ^= p[i];
+        for (int k = 0; k < 8; ++k) crc = (crc & 1) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+    }
+    return crc;
+}
+void FixHeaderCrcs(std::vector<uint8_t>& d) {
+    Put32(d, 4, Crc(d.data() + 8, 471));
+    Put32(d, 524, Crc(d.data() + 8, 516));
+}
+void FixPageCrc(std::vector<uint8_t>& d, size_t ib) { Put32(d, ib + 500, Crc(d.data() + ib, 496)); }
+
+// A corrupted copy of a corpus store in the test's temporary folder.
+struct Store {
+    std::vector<uint8_t> d;
+    std::string path;
+
+    explicit Store(const std::string& rel, const std::string& tag = "copy") {
+        d = Load(CorpusPath(rel));
+        path = ::testing::TempDir() + "/pstval_" + tag + "_" + std::filesystem::path(rel).filename().string();
+    }
+    uint64_t nbtRoot() const { return Get64(d, 224); }
+    uint64_t bbtRoot() const { return Get64(d, 240); }
+    // Leaf page reached through the first entry of a level-1 root.
+    uint64_t firstLeaf(uint64_t root) const { return Get64(d, root + 16); }
+    std::vector<Finding> validate() {
+        std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(d.data()), d.size());
+        return ValidatePst(path);
+    }
+};
+
+std::string Dump(const std::vector<Finding>& fs) {
+    std::string s;
+    for (const Finding& f : fs) s += "  " + FormatFinding(f) + "\n";
+    return s;
+}
+size_t ErrorCount(const std::vector<Finding>& fs) {
+    size_t n = 0;
+    for (const Finding& f : fs) n += f.severity == Severity::Error;
+    return n;
+}
+const Finding* FindCheck(const std::vector<Finding>& fs, const std::string& check, Severity sev = Severity::Error) {
+    for (const Finding& f : fs)
+        if (f.check == check && f.severity == sev) return &f;
+    return nullptr;
+}
+
+}  // namespace
+
+TEST(PstValidateCorpus, OutlookStoresHaveNoErrors) {
+    for (const char* rel : kUnicodeStores) {
+        Result r = ValidatePstFile(CorpusPath(rel));
+        EXPECT_FALSE(r.summary.fatal) << rel;
+        EXPECT_EQ(r.summary.errors, 0u) << rel << "\n" << Dump(r.findings);
+        EXPECT_GT(r.summary.nodes, 40u) << rel;
+        EXPECT_GT(r.summary.heaps, 20u) << rel;
+        EXPECT_GE(r.summary.folders, 4u) << rel;
+    }
+}
+
+TEST(PstValidateCorpus, AnsiStoresAreRejectedCleanly) {
+    for (const char* rel : kAnsiStores) {
+        Result r = ValidatePstFile(CorpusPath(rel));
+        ASSERT_TRUE(r.summary.fatal) << rel;
+        ASSERT_EQ(r.findings.size(), 1u) << rel;
+        EXPECT_EQ(r.findings[0].check, "header.ansi");
+        EXPECT_EQ(r.findings[0].note, "ANSI format not supported");
+        EXPECT_EQ(r.findings[0].found, "14");
+    }
+}
+
+TEST(PstValidateHeader, PartialCrcMismatchIsNamed) {
+    Store s("pstsdk/sample1.pst");
+    const uint32_t good = Get32(s.d, 4);
+    s.d[4] ^= 0x01;
+    auto fs = s.validate();
+    const Finding* f = FindCheck(fs, "header.crc_partial");
+    ASSERT_NE(f, nullptr) << Dump(fs);
+    EXPECT_EQ(f->offset, 4u);
+    EXPECT_EQ(f->field, "dwCRCPartial");
+    char want[16];
+    std::snprintf(want, sizeof want, "0x%X", good);
+    EXPECT_EQ(f->expected, want);
+    EXPECT_EQ(ErrorCount(fs), 1u) << Dump(fs);
+}
+
+TEST(PstValidateHeader, FullCrcCoversFieldsBeyondThePartialOne) {
+    Store s("pstsdk/sample1.pst");
+    s.d[516] ^= 0x04;  // bidNextB: inside the full CRC only
+    auto fs = s.validate();
+    EXPECT_NE(FindCheck(fs, "header.crc_full"), nullptr) << Dump(fs);
+    EXPECT_EQ(FindCheck(fs, "header.crc_partial"), nullptr) << Dump(fs);
+}
+
+TEST(PstValidateHeader, FileEofMustMatchTheFileSize) {
+    Store s("pstsdk/sample1.pst");
+    const uint64_t size = s.d.size();
+    Put64(s.d, 184, size + 512);
+    FixHeaderCrcs(s.d);
+    auto fs = s.validate();
+    const Finding* f = FindCheck(fs, "header.file_eof");
+    ASSERT_NE(f, nullptr) << Dump(fs);
+    EXPECT_EQ(f->offset, 184u);
+    EXPECT_NE(f->expected.find("0x42400"), std::string::npos) << f->expected;
+    EXPECT_EQ(f->found, "0x42600");
+    EXPECT_NE(FindCheck(fs, "header.file_eof_boundary", Severity::Warning), nullptr) << Dump(fs);
+}
+
+TEST(PstValidateHeader, CountersMustExceedWhatIsInUse) {
+    Store s("pstsdk/sample1.pst");
+    Put64(s.d, 516, 4);     // bidNextB far below the blocks in use
+    Put32(s.d, 44 + 4 * 4, 0x10000);  // rgnid[NORMAL_MESSAGE] below the message 0x200024 (index 0x10001)
+    FixHeaderCrcs(s.d);
+    auto fs = s.validate();
+    EXPECT_NE(FindCheck(fs, "header.bid_next_b"), nullptr) << Dump(fs);
+    const Finding* f = FindCheck(fs, "header.rgnid");
+    ASSERT_NE(f, nullptr) << Dump(fs);
+    EXPECT_EQ(f->field, "rgnid[0x4]");
+    EXPECT_EQ(f->found, "0x10000");
+}
+
+TEST(PstValidatePages, PageCrcMismatchIsNamed) {
+    Store s("pstsdk/sample1.pst");
+    const uint64_t root = s.nbtRoot();
+    s.d[root + 400] ^= 0xFF;  // unused entry space: only the CRC changes meaning
+    auto fs = s.validate();
+    const Finding* f = FindCheck(fs, "page.crc");
+    ASSERT_NE(f, nullptr) << Dump(fs);
+    EXPECT_EQ(f->offset, root + 500);
+    EXPECT_EQ(ErrorCount(fs), 1u) << Dump(fs);
+}
+
+TEST(PstValidateBTrees, KeyOrderViolationIsNamed) {
+    Store s("pstsdk/sample1.pst");
+    const uint64_t leaf = s.firstLeaf(s.bbtRoot());
+    ASSERT_GE(s.d[leaf + 488], 3);
+    // Swap the second and third BBT entries.
+    std::vector<uint8_t> tmp(s.d.begin() + leaf + 24, s.d.begin() + leaf + 48);
+    std::copy(s.d.begin() + leaf + 48, s.d.begin() + leaf + 72, s.d.begin() + leaf + 24);
+    std::copy(tmp.begin(), tmp.end(), s.d.begin() + leaf + 48);
+    FixPageCrc(s.d, leaf);
+    auto fs = s.validate();
+    const Finding* f = FindCheck(fs, "btree.order");
+    ASSERT_NE(f, nullptr) << Dump(fs);
+    EXPECT_EQ(f->offset, leaf + 48);
+    EXPECT_EQ(f->field, "rgentries[2].key");
+    EXPECT_EQ(FindCheck(fs, "page.crc"), nullptr);
+}
+
+TEST(PstValidateBTrees, ChildKeyMustMatchParentKey) {
+    Store s("pstsdk/sample1.pst");
+    const uint64_t root = s.nbtRoot();
+    Put64(s.d, root + 24, Get64(s.d, root + 24) - 1);  // btkey of the second child
+    FixPageCrc(s.d, root);
+    auto fs = s.validate();
+    const Finding* f = FindCheck(fs, "btree.key");
+    ASSERT_NE(f, nullptr) << Dump(fs);
+    EXPECT_EQ(f->field, "rgentries[0].key");
+}
+
+TEST(PstValidateBTrees, LoopsAreReportedNotFollowed) {
+    Store s("pstsdk/sample1.pst");
+    const uint64_t root = s.bbtRoot();
+    // Second child of the BBT root points back at the root page itself.
+    Put64(s.d, root + 24 + 8, Get64(s.d, root + 504));
+    Put64(s.d, root + 24 + 16, root);
+    FixPageCrc(s.d, root);
+    auto fs = s.validate();
+    const Finding* f = FindCheck(fs, "btree.loop");
+    ASSERT_NE(f, nullptr) << Dump(fs);
+    EXPECT_EQ(f->offset, root);
+}
+
+TEST(PstValidateBlocks, BlockCrcMismatchIsNamed) {
+    Store s("pstsdk/sample1.pst");
+    const uint64_t leaf = s.firstLeaf(s.bbtRoot());
+    const uint64_t bid = Get64(s.d, leaf), ib = Get64(s.d, leaf + 8);
+    const uint16_t cb = Get16(s.d, leaf + 16);
+    s.d[ib] ^= 0x10;
+    auto fs = s.validate();
+    const Finding* f = FindCheck(fs, "block.crc");
+    ASSERT_NE(f, nullptr) << Dump(fs);
+    const uint64_t size = (cb + 16 + 63) / 64 * 64;
+    EXPECT_EQ(f->offset, ib + size - 12);
+    char name[32];
+    std::snprintf(name, sizeof name, "block 0x%llX", (unsigned long long)bid);
+    EXPECT_EQ(f->structure, name);
+}
+
+TEST(PstValidateBlocks, ReferenceCountMismatchIsNamed) {
+    Store s("pstsdk/sample1.pst");
+    const uint64_t leaf = s.firstLeaf(s.bbtRoot());
+    const uint16_t cRef = Get16(s.d, leaf + 18);
+    Put16(s.d, leaf + 18, cRef + 1);
+    FixPageCrc(s.d, leaf);
+    auto fs = s.validate();
+    const Finding* f = FindCheck(fs, "bbt.cref");
+    ASSERT_NE(f, nullptr) << Dump(fs);
+    EXPECT_EQ(f->offset, leaf + 18);
+    EXPECT_EQ(f->found, std::to_string(cRef + 1));
+    EXPECT_EQ(f->expected.substr(0, 2), std::to_string(cRef) + " ");
+    EXPECT_EQ(ErrorCount(fs), 1u) << Dump(fs);
+}
+
+TEST(PstValidateAllocation, UnmarkedPageAndFreeCountAreNamed) {
+    Store s("pstsdk/sample1.pst");
+    const uint64_t page = s.nbtRoot();
+    const uint64_t amap = 0x4400, slot = (page - amap) / 64;
+    s.d[amap + slot / 8] = 0;  // the page's 8 slots
+    FixPageCrc(s.d, amap);
+    auto fs = s.validate();
+    const Finding* f = FindCheck(fs, "amap.unmarked");
+    ASSERT_NE(f, nullptr) << Dump(fs);
+    EXPECT_EQ(f->offset, page);
+    EXPECT_NE(f->found.find("8 slot(s)"), std::string::npos) << f->found;
+    EXPECT_NE(FindCheck(fs, "root.amap_free"), nullptr) << Dump(fs);
+}
+
+TEST(PstValidateAllocation, LeakedSlotIsNamed) {
+    Store s("pstsdk/sample1.pst");
+    const uint64_t amap = 0x4400;
+    // The last AMap byte covers the end of the region, free in this store.
+    ASSERT_EQ(s.d[amap + 495], 0);
+    s.d[amap + 495] = 0x80;
+    FixPageCrc(s.d, amap);
+    Put64(s.d, 200, Get64(s.d, 200) - 64);  // keep cbAMapFree right
+    FixHeaderCrcs(s.d);
+    auto fs = s.validate();
+    const Finding* f = FindCheck(fs, "amap.leak");
+    ASSERT_NE(f, nullptr) << Dump(fs);
+    EXPECT_EQ(f->offset, amap + 495 * 8 * 64);
+    EXPECT_EQ(ErrorCount(fs), 1u) << Dump(fs);
+}
+
+TEST(PstValidateMessaging, MissingMandatoryNodeAndWrongParentAreNamed) {
+    Store s("pstsdk/sample1.pst");
+    // Walk the NBT leaves: rename node 0x61 and move the message to the root folder.
+    const uint64_t root = s.nbtRoot();
+    bool renamed = false, moved = false;
+    for (int i = 0; i < s.d[root + 488]; ++i) {
+        const uint64_t leaf = Get64(s.d, root + i * 24 + 16);
+        for (int k = 0; k < s.d[leaf + 488]; ++k) {
+            const uint64_t e = leaf + k * 32;
+            if (Get32(s.d, e) == 0x61) { Put32(s.d, e, 0x62); renamed = true; }
+            if ((Get32(s.d, e) & 0x1F) == 0x04) { Put32(s.d, e + 24, 0x122); moved = true; }
+        }
+        FixPageCrc(s.d, leaf);
+    }
+    ASSERT_TRUE(renamed && moved);
+    auto fs = s.validate();
+    const Finding* f = FindCheck(fs, "messaging.mandatory_node");
+    ASSERT_NE(f, nullptr) << Dump(fs);
+    EXPECT_EQ(f->field, "node 0x61");
+    EXPECT_NE(FindCheck(fs, "folder.contents_row"), nullptr) << Dump(fs);
+    EXPECT_NE(FindCheck(fs, "folder.contents_missing"), nullptr) << Dump(fs);
+}
+
+TEST(PstValidateRobustness, TruncatedFilesGiveFindings) {
+    const std::vector<uint8_t> full = Load(CorpusPath("pstsdk/sample1.pst"));
+    for (size_t len : {size_t(0), size_t(100), size_t(563), size_t(600), size_t(0x4400), size_t(0x4400 + 700),
+                       full.size() / 3, full.size() / 2, full.size() - 64}) {
+        Store s("pstsdk/sample1.pst", "trunc");
+        s.d.resize(len);
+        Result r = ValidatePstFile((s.validate(), s.path));
+        EXPECT_FALSE(r.findings.empty()) << len;
+        if (len < 564) EXPECT_TRUE(r.summary.fatal) << len;
+        else EXPECT_NE(FindCheck(r.findings, "header.file_eof"), nullptr) << len;
+    }
+}
+
+TEST(PstValidateRobustness, RandomBytesNeverCrash) {
+    std::mt19937 rng(1234);
+    for (int round = 0; round < 12; ++round) {
+        Store s("pstsdk/sample1.pst", "random");
+        s.d.resize(564 + rng() % 300000);
+        for (uint8_t& b : s.d) b = uint8_t(rng());
+        if (round % 2) {  // looks like a Unicode header, the rest is noise
+            const uint8_t magic[] = {0x21, 0x42, 0x44, 0x4E};
+            std::memcpy(s.d.data(), magic, 4);
+            Put16(s.d, 10, 23);
+        }
+        auto fs = s.validate();
+        EXPECT_FALSE(fs.empty());
+    }
+}
+
+TEST(PstValidateRobustness, FlippedBytesNeverCrash) {
+    std::mt19937 rng(99);
+    for (const char* rel : {"pstsdk/sample1.pst", "java-libpst/dist-list.pst", "ruby-msg/msgInMsg.pst"}) {
+        for (int round = 0; round < 15; ++round) {
+            Store s(rel, "flip");
+            for (int k = 0; k < 40; ++k) s.d[0x4400 + rng() % (s.d.size() - 0x4400)] ^= uint8_t(1 + rng() % 255);
+            if (round % 3 == 0) FixHeaderCrcs(s.d);
+            auto fs = s.validate();
+            EXPECT_FALSE(fs.empty()) << rel << " round " << round;
+        }
+    }
+}

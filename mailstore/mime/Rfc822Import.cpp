@@ -1,15 +1,737 @@
-// Placeholder until the RFC 822 importer lands.
+// RFC 5322 / MIME message -> MAPI property model, following the MIME-reader
+// mapping of [MS-OXCMAIL] 2.2.3 (parsing by GMime 3).
 #include "mailstore/mime/Rfc822Import.h"
 
+#include <gmime/gmime.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <vector>
+
 #include "mailstore/MailStoreError.h"
+#include "mailstore/mime/MimeText.h"
+#include "mailstore/msg/MsgFormat.h"
 
 namespace bv::mailstore::mime {
 
-void ImportRfc822File(const std::filesystem::path& path, mapi::Message&) {
-    throw MailStoreError("cannot import " + path.string() + ": RFC 822 import is not available yet");
+using namespace bv::mapi;
+
+namespace {
+
+constexpr int kMaxEmbeddedDepth = 32;   // message/rfc822 inside message/rfc822 ...
+constexpr int kMaxMultipartDepth = 200; // nested multiparts walked
+
+GMimeParserOptions* ParserOptions() {
+    static GMimeParserOptions* options = nullptr;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        g_mime_init();
+        options = g_mime_parser_options_new();
+        static const char* fallback[] = {"UTF-8", "windows-1252", nullptr};
+        g_mime_parser_options_set_fallback_charsets(options, fallback);
+        g_mime_parser_options_set_rfc2047_compliance_mode(options, GMIME_RFC_COMPLIANCE_LOOSE);
+        g_mime_parser_options_set_address_compliance_mode(options, GMIME_RFC_COMPLIANCE_LOOSE);
+        g_mime_parser_options_set_parameter_compliance_mode(options, GMIME_RFC_COMPLIANCE_LOOSE);
+        g_mime_parser_options_set_allow_addresses_without_domain(options, TRUE);
+    });
+    return options;
 }
-void ImportRfc822(std::string_view, mapi::Message&) {
-    throw MailStoreError("RFC 822 import is not available yet");
+
+template <class T>
+struct GUnref {
+    T* p = nullptr;
+    explicit GUnref(T* x) : p(x) {}
+    ~GUnref() {
+        if (p) g_object_unref(p);
+    }
+    GUnref(const GUnref&) = delete;
+    GUnref& operator=(const GUnref&) = delete;
+};
+
+struct GFree {
+    char* p;
+    explicit GFree(char* x) : p(x) {}
+    ~GFree() { g_free(p); }
+    std::string str() const { return p ? std::string(p) : std::string(); }
+};
+
+std::string Lower(std::string s) {
+    for (auto& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string ValidUtf8(const char* s) {
+    if (!s) return std::string();
+    return BytesToUtf8(s);
+}
+
+int64_t ToFileTime(GDateTime* dt) { return UnixToFileTime(g_date_time_to_unix(dt)); }
+
+// A date header value -> Unix seconds; nullopt when missing or unreadable.
+std::optional<int64_t> ParseDate(const std::string& value) {
+    if (value.empty()) return std::nullopt;
+    GDateTime* dt = g_mime_utils_header_decode_date(value.c_str());
+    if (!dt) return std::nullopt;
+    int64_t t = g_date_time_to_unix(dt);
+    int year = g_date_time_get_year(dt);
+    g_date_time_unref(dt);
+    if (year < 1601 || year > 9999) return std::nullopt;
+    // GMime answers "0" (1970-01-01) for values it cannot read at all.
+    if (t == 0) return std::nullopt;
+    return t;
+}
+
+// Raw header value (first occurrence), unfolded; empty when absent.
+std::string RawHeader(GMimeObject* obj, const char* name) {
+    GMimeHeaderList* list = g_mime_object_get_header_list(obj);
+    if (!list) return std::string();
+    int n = g_mime_header_list_get_count(list);
+    for (int i = 0; i < n; ++i) {
+        GMimeHeader* h = g_mime_header_list_get_header_at(list, i);
+        const char* hn = g_mime_header_get_name(h);
+        if (hn && g_ascii_strcasecmp(hn, name) == 0) {
+            const char* raw = g_mime_header_get_raw_value(h);
+            return raw ? BytesToUtf8(UnfoldHeader(raw)) : std::string();
+        }
+    }
+    return std::string();
+}
+
+// Mailboxes of an address list, groups expanded.
+struct Mailbox {
+    std::string name;
+    std::string address;
+};
+
+void CollectMailboxes(InternetAddressList* list, std::vector<Mailbox>& out, int depth = 0) {
+    if (!list || depth > 8) return;
+    int n = internet_address_list_length(list);
+    for (int i = 0; i < n; ++i) {
+        InternetAddress* ia = internet_address_list_get_address(list, i);
+        if (INTERNET_ADDRESS_IS_GROUP(ia)) {
+            CollectMailboxes(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(ia)), out, depth + 1);
+        } else if (INTERNET_ADDRESS_IS_MAILBOX(ia)) {
+            Mailbox m;
+            m.name = ValidUtf8(internet_address_get_name(ia));
+            m.address = ValidUtf8(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(ia)));
+            // strip surrounding quotes some mailers leave in names
+            if (m.name.size() >= 2 && m.name.front() == '\'' && m.name.back() == '\'') m.name = m.name.substr(1, m.name.size() - 2);
+            if (m.name.empty() && m.address.empty()) continue;
+            out.push_back(std::move(m));
+        }
+    }
+}
+
+std::string DisplayNameOf(const Mailbox& m) { return m.name.empty() ? m.address : m.name; }
+
+void SetAddressGroup(PropertyBag& p, const Mailbox& m, uint32_t nameTag, uint32_t addrTypeTag, uint32_t emailTag,
+                     uint32_t entryIdTag, uint32_t searchKeyTag, uint32_t smtpTag) {
+    p.SetString(nameTag, DisplayNameOf(m));
+    p.SetString(addrTypeTag, "SMTP");
+    p.SetString(emailTag, m.address);
+    p.SetBinary(entryIdTag, OneOffEntryId(DisplayNameOf(m), m.address));
+    p.SetBinary(searchKeyTag, SmtpSearchKey(m.address));
+    if (!m.address.empty()) p.SetString(smtpTag, m.address);
+}
+
+// ---------------------------------------------------------------- part content
+
+// Reads and decodes (Content-Transfer-Encoding) a part's content in one pass.
+// Returns false when the encoded data was damaged (invalid base64 and the like).
+bool DecodePartContent(GMimePart* part, std::string& out, std::string& problem) {
+    out.clear();
+    GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
+    if (!wrapper) return true;
+    GMimeStream* raw = g_mime_data_wrapper_get_stream(wrapper);
+    if (!raw) return true;
+    GMimeContentEncoding enc = g_mime_data_wrapper_get_encoding(wrapper);
+    g_mime_stream_reset(raw);
+    gint64 len = g_mime_stream_length(raw);
+    if (len > 0) out.reserve(enc == GMIME_CONTENT_ENCODING_BASE64 ? size_t(len) * 3 / 4 + 16 : size_t(len));
+
+    GMimeFilter* filter = nullptr;
+    if (enc == GMIME_CONTENT_ENCODING_BASE64 || enc == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE ||
+        enc == GMIME_CONTENT_ENCODING_UUENCODE)
+        filter = g_mime_filter_basic_new(enc, FALSE);
+
+    size_t invalid = 0, significant = 0;
+    bool afterPad = false, dataAfterPad = false;
+    std::vector<char> buf(64 * 1024);
+    for (;;) {
+        ssize_t n = g_mime_stream_read(raw, buf.data(), buf.size());
+        if (n <= 0) break;
+        if (enc == GMIME_CONTENT_ENCODING_BASE64) {
+            for (ssize_t k = 0; k < n; ++k) {
+                unsigned char c = static_cast<unsigned char>(buf[k]);
+                if (std::isalnum(c) || c == '+' || c == '/') {
+                    ++significant;
+                    if (afterPad) dataAfterPad = true;
+                } else if (c == '=') {
+                    ++significant;
+                    afterPad = true;
+                } else if (c != '\r' && c != '\n' && c != ' ' && c != '\t') {
+                    ++invalid;
+                }
+            }
+        }
+        if (filter) {
+            char* o = nullptr;
+            size_t olen = 0, opre = 0;
+            g_mime_filter_filter(filter, buf.data(), size_t(n), 0, &o, &olen, &opre);
+            out.append(o, olen);
+        } else {
+            out.append(buf.data(), size_t(n));
+        }
+    }
+    if (filter) {
+        char* o = nullptr;
+        size_t olen = 0, opre = 0;
+        g_mime_filter_complete(filter, nullptr, 0, 0, &o, &olen, &opre);
+        out.append(o, olen);
+        g_object_unref(filter);
+    }
+    if (enc == GMIME_CONTENT_ENCODING_BASE64) {
+        if (invalid > 0) {
+            problem = "invalid characters in base64 data";
+            return false;
+        }
+        if (significant % 4 != 0) {
+            problem = "base64 data is truncated";
+            return false;
+        }
+        (void)dataAfterPad;  // concatenated base64 blocks are common and decode fine
+    }
+    return true;
+}
+
+std::string MimeTypeOf(GMimeObject* obj) {
+    // A Content-Type without "type/subtype" is read as text/plain (RFC 2045 5.2).
+    if (const char* raw = g_mime_object_get_header(obj, "Content-Type")) {
+        std::string v = raw;
+        std::string main = v.substr(0, v.find(';'));
+        if (main.find('/') == std::string::npos) return "text/plain";
+    }
+    GMimeContentType* ct = g_mime_object_get_content_type(obj);
+    if (!ct) return "application/octet-stream";
+    GFree s(g_mime_content_type_get_mime_type(ct));
+    return Lower(s.str());
+}
+
+std::string DispositionOf(GMimeObject* obj) {
+    const char* d = g_mime_object_get_disposition(obj);
+    return d ? Lower(d) : std::string();
+}
+
+std::string StripAngles(std::string s) {
+    while (!s.empty() && (s.front() == '<' || s.front() == ' ')) s.erase(0, 1);
+    while (!s.empty() && (s.back() == '>' || s.back() == ' ')) s.pop_back();
+    return s;
+}
+
+// ---------------------------------------------------------------- the walk
+
+struct Leaf {
+    GMimeObject* obj = nullptr;
+    bool inRelated = false;
+    GMimeObject* alternative = nullptr;  // nearest multipart/alternative ancestor
+    size_t order = 0;
+};
+
+class Importer {
+public:
+    Importer(Message& out, int depth, std::vector<std::string>& warnings) : out_(out), depth_(depth), warnings_(warnings) {}
+
+    // Fills out_ from a parsed message. headerText: the header block as text.
+    void Fill(GMimeMessage* msg, const std::string& headerText, std::optional<int64_t> envelopeDate,
+              const std::vector<uint8_t>& searchKey);
+
+private:
+    void Walk(GMimeObject* obj, bool inRelated, GMimeObject* alternative, int nest);
+    void AddPartAttachment(GMimePart* part, bool inRelated, const std::string& html);
+    void AddMessageAttachment(GMimeMessagePart* mp);
+    void AddRawAttachment(const std::string& name, const std::string& mimeType, std::string data);
+    Attachment& NewAttachment();
+    std::string DecodeText(GMimeObject* obj, const char* what);
+    void Warn(std::string w) { warnings_.push_back(std::move(w)); }
+
+    Message& out_;
+    int depth_;
+    std::vector<std::string>& warnings_;
+    std::vector<Leaf> leaves_;
+    std::vector<std::pair<std::string, std::string>> orphanTexts_;  // {mime type, content}
+    size_t order_ = 0;
+    int unnamed_ = 0;
+};
+
+Attachment& Importer::NewAttachment() {
+    out_.attachments.emplace_back();
+    Attachment& a = out_.attachments.back();
+    a.props.SetInt(PR_ATTACH_NUM, int32_t(out_.attachments.size() - 1));
+    a.props.SetInt(PR_RENDERING_POSITION, -1);
+    return a;
+}
+
+void SetAttachNames(PropertyBag& p, const std::string& longName) {
+    p.SetString(PR_ATTACH_LONG_FILENAME, longName);
+    p.SetString(PR_ATTACH_FILENAME, ShortFileName(longName));
+    p.SetString(PR_DISPLAY_NAME, longName);
+    std::string ext = FileExtension(longName);
+    if (!ext.empty()) p.SetString(PR_ATTACH_EXTENSION, ext);
+}
+
+void Importer::AddRawAttachment(const std::string& name, const std::string& mimeType, std::string data) {
+    Attachment& a = NewAttachment();
+    a.props.SetInt(PR_ATTACH_METHOD, ATTACH_BY_VALUE);
+    SetAttachNames(a.props, name);
+    a.props.SetString(PR_ATTACH_MIME_TAG, mimeType);
+    a.props.SetInt(PR_ATTACH_SIZE, int32_t(std::min<size_t>(data.size(), 0x7FFFFFFF)));
+    a.props.SetBinary(PR_ATTACH_DATA_BIN, Binary(data.begin(), data.end()));
+}
+
+std::string Importer::DecodeText(GMimeObject* obj, const char* what) {
+    std::string bytes, problem;
+    if (!DecodePartContent(GMIME_PART(obj), bytes, problem)) Warn(std::string(what) + ": " + problem);
+    const char* cs = g_mime_object_get_content_type_parameter(obj, "charset");
+    bool unknown = false, invalid = false;
+    std::string text = ToUtf8(bytes, cs ? cs : "", &unknown, &invalid);
+    if (unknown) Warn(std::string(what) + ": unknown charset \"" + (cs ? cs : "") + "\", read as UTF-8/windows-1252");
+    else if (invalid) Warn(std::string(what) + ": bytes not valid in charset \"" + (cs ? cs : "") + "\" replaced");
+    return text;
+}
+
+void Importer::Walk(GMimeObject* obj, bool inRelated, GMimeObject* alternative, int nest) {
+    if (!obj) return;
+    if (nest > kMaxMultipartDepth) {
+        Warn("MIME structure nested too deeply; inner parts skipped");
+        return;
+    }
+    if (GMIME_IS_MULTIPART(obj)) {
+        GMimeMultipart* mp = GMIME_MULTIPART(obj);
+        std::string type = MimeTypeOf(obj);
+        bool related = type == "multipart/related";
+        GMimeObject* alt = type == "multipart/alternative" ? obj : alternative;
+        int n = g_mime_multipart_get_count(mp);
+        if (n == 0) {
+            // No parts (a missing or unmatched boundary): keep the content as a file.
+            const char* prologue = g_mime_multipart_get_prologue(mp);
+            if (prologue && *prologue && std::string_view(prologue).find_first_not_of(" \t\r\n") != std::string_view::npos)
+                orphanTexts_.push_back({type, prologue});
+            return;
+        }
+        for (int i = 0; i < n; ++i) Walk(g_mime_multipart_get_part(mp, i), related || inRelated, alt, nest + 1);
+        return;
+    }
+    Leaf leaf;
+    leaf.obj = obj;
+    leaf.inRelated = inRelated;
+    leaf.alternative = alternative;
+    leaf.order = order_++;
+    leaves_.push_back(leaf);
+}
+
+void Importer::AddMessageAttachment(GMimeMessagePart* mp) {
+    GMimeMessage* inner = g_mime_message_part_get_message(mp);
+    GMimeObject* obj = GMIME_OBJECT(mp);
+    const char* fname = nullptr;
+    GMimeContentDisposition* disp = g_mime_object_get_content_disposition(obj);
+    if (disp) fname = g_mime_content_disposition_get_parameter(disp, "filename");
+    if (!fname) fname = g_mime_object_get_content_type_parameter(obj, "name");
+
+    if (!inner) {
+        // An empty message/rfc822 part: keep it as an (empty) file.
+        AddRawAttachment(fname ? SanitizeFileName(ValidUtf8(fname)) : "message.eml", "message/rfc822", std::string());
+        return;
+    }
+    if (depth_ + 1 > kMaxEmbeddedDepth) {
+        GFree s(g_mime_object_to_string(GMIME_OBJECT(inner), nullptr));
+        Warn("attached message nested too deeply; kept as an .eml file");
+        AddRawAttachment(fname ? SanitizeFileName(ValidUtf8(fname)) : "message.eml", "message/rfc822", s.str());
+        return;
+    }
+    Attachment& a = NewAttachment();
+    a.props.SetInt(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG);
+    a.props.SetString(PR_ATTACH_MIME_TAG, "message/rfc822");
+    a.embedded = std::make_unique<Message>();
+
+    GFree headers(g_mime_object_get_headers(GMIME_OBJECT(inner), nullptr));
+    std::string headerText = BytesToUtf8(headers.str());
+    // A stable search key for the inner message: its headers plus its place.
+    GChecksum* sum = g_checksum_new(G_CHECKSUM_MD5);
+    g_checksum_update(sum, reinterpret_cast<const guchar*>(headerText.data()), gssize(headerText.size()));
+    std::string place = std::to_string(depth_) + "/" + std::to_string(out_.attachments.size());
+    g_checksum_update(sum, reinterpret_cast<const guchar*>(place.data()), gssize(place.size()));
+    std::vector<uint8_t> key(16);
+    gsize keyLen = 16;
+    g_checksum_get_digest(sum, key.data(), &keyLen);
+    g_checksum_free(sum);
+
+    std::vector<std::string> innerWarnings;
+    Importer sub(*a.embedded, depth_ + 1, innerWarnings);
+    sub.Fill(inner, headerText, std::nullopt, key);
+    for (auto& w : innerWarnings) Warn("attached message: " + w);
+
+    std::string name;
+    if (fname) name = SanitizeFileName(ValidUtf8(fname));
+    if (name.empty()) {
+        std::string subject = a.embedded->props.GetString(PR_SUBJECT).value_or("");
+        name = SanitizeFileName(subject);
+        if (name.size() > 200) name = SanitizeFileName(name.substr(0, 200));
+        if (name.empty()) name = "message";
+        name += ".eml";
+    }
+    // The display name is what Outlook shows for an attached item: its subject.
+    SetAttachNames(a.props, name);
+    if (auto subject = a.embedded->props.GetString(PR_SUBJECT); subject && !subject->empty())
+        a.props.SetString(PR_DISPLAY_NAME, *subject);
+}
+
+void Importer::AddPartAttachment(GMimePart* part, bool inRelated, const std::string& html) {
+    GMimeObject* obj = GMIME_OBJECT(part);
+    std::string mimeType = MimeTypeOf(obj);
+    std::string data, problem;
+    const char* rawName = g_mime_part_get_filename(part);
+    std::string name = rawName ? SanitizeFileName(ValidUtf8(rawName)) : std::string();
+    if (!DecodePartContent(part, data, problem)) Warn("attachment " + (name.empty() ? mimeType : "\"" + name + "\"") + ": " + problem);
+    if (name.empty()) {
+        ++unnamed_;
+        name = "attachment-" + std::to_string(unnamed_) + ExtensionForMimeType(mimeType);
+    }
+    Attachment& a = NewAttachment();
+    a.props.SetInt(PR_ATTACH_METHOD, ATTACH_BY_VALUE);
+    SetAttachNames(a.props, name);
+    a.props.SetString(PR_ATTACH_MIME_TAG, mimeType);
+    std::string cid = StripAngles(ValidUtf8(g_mime_object_get_content_id(obj)));
+    std::string location = ValidUtf8(g_mime_part_get_content_location(part));
+    if (!cid.empty()) a.props.SetString(PR_ATTACH_CONTENT_ID, cid);
+    if (!location.empty()) a.props.SetString(PR_ATTACH_CONTENT_LOCATION, location);
+    a.props.SetInt(PR_ATTACH_SIZE, int32_t(std::min<size_t>(data.size(), 0x7FFFFFFF)));
+    a.props.SetBinary(PR_ATTACH_DATA_BIN, Binary(data.begin(), data.end()));
+    data.clear();
+    data.shrink_to_fit();
+
+    // Inline images ([MS-OXCMAIL] 2.2.3.4.1.4.1): referenced by the HTML body, or
+    // shown inline inside multipart/related.
+    if (!html.empty()) {
+        const std::string disposition = DispositionOf(obj);
+        bool referenced = (!cid.empty() && html.find("cid:" + cid) != std::string::npos) ||
+                          (!location.empty() && html.find(location) != std::string::npos);
+        bool inlineRelated = inRelated && disposition != "attachment" && (!cid.empty() || !location.empty());
+        if (referenced || inlineRelated) {
+            a.props.SetInt(PR_ATTACH_FLAGS, 4);  // ATT_MHTML_REF: rendered in the body
+            a.props.SetBool(PR_ATTACHMENT_HIDDEN, true);
+        }
+    }
+}
+
+void Importer::Fill(GMimeMessage* msg, const std::string& headerText, std::optional<int64_t> envelopeDate,
+                    const std::vector<uint8_t>& searchKey) {
+    PropertyBag& p = out_.props;
+    GMimeObject* mobj = GMIME_OBJECT(msg);
+    p.SetString(PR_MESSAGE_CLASS, "IPM.Note");
+
+    // Subject
+    std::string subject = ValidUtf8(g_mime_message_get_subject(msg));
+    for (auto& c : subject)
+        if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+    if (g_mime_object_get_header(mobj, "Subject") || !subject.empty()) {
+        auto [prefix, normalized] = msg::SplitSubjectPrefix(subject);
+        p.SetString(PR_SUBJECT, subject);
+        p.SetString(PR_SUBJECT_PREFIX, prefix);
+        p.SetString(PR_NORMALIZED_SUBJECT, normalized);
+        p.SetString(PR_CONVERSATION_TOPIC, normalized);
+    }
+
+    // Originator
+    std::vector<Mailbox> from, sender;
+    CollectMailboxes(g_mime_message_get_from(msg), from);
+    CollectMailboxes(g_mime_message_get_sender(msg), sender);
+    if (sender.empty()) sender = from;
+    if (from.empty()) from = sender;
+    if (!from.empty())
+        SetAddressGroup(p, from.front(), PR_SENT_REPRESENTING_NAME, PR_SENT_REPRESENTING_ADDRTYPE,
+                        PR_SENT_REPRESENTING_EMAIL_ADDRESS, PR_SENT_REPRESENTING_ENTRYID, PR_SENT_REPRESENTING_SEARCH_KEY,
+                        PR_SENT_REPRESENTING_SMTP_ADDRESS);
+    if (!sender.empty())
+        SetAddressGroup(p, sender.front(), PR_SENDER_NAME, PR_SENDER_ADDRTYPE, PR_SENDER_EMAIL_ADDRESS, PR_SENDER_ENTRYID,
+                        PR_SENDER_SEARCH_KEY, PR_SENDER_SMTP_ADDRESS);
+
+    // Recipients
+    const std::pair<GMimeAddressType, int32_t> kinds[] = {
+        {GMIME_ADDRESS_TYPE_TO, MAPI_TO}, {GMIME_ADDRESS_TYPE_CC, MAPI_CC}, {GMIME_ADDRESS_TYPE_BCC, MAPI_BCC}};
+    std::string display[3];
+    for (int k = 0; k < 3; ++k) {
+        std::vector<Mailbox> list;
+        CollectMailboxes(g_mime_message_get_addresses(msg, kinds[k].first), list);
+        for (const Mailbox& m : list) {
+            PropertyBag r;
+            r.SetInt(PR_RECIPIENT_TYPE, kinds[k].second);
+            r.SetString(PR_DISPLAY_NAME, DisplayNameOf(m));
+            r.SetString(PR_ADDRTYPE, "SMTP");
+            r.SetString(PR_EMAIL_ADDRESS, m.address);
+            if (!m.address.empty()) r.SetString(PR_SMTP_ADDRESS, m.address);
+            r.SetBinary(PR_ENTRYID, OneOffEntryId(DisplayNameOf(m), m.address));
+            r.SetBinary(PR_SEARCH_KEY, SmtpSearchKey(m.address));
+            r.SetInt(PR_OBJECT_TYPE, 6);  // MAPI_MAILUSER
+            r.SetInt(PR_DISPLAY_TYPE, 0); // DT_MAILUSER
+            r.SetInt(PR_ROWID, int32_t(out_.recipients.size()));
+            r.SetBool(PR_RESPONSIBILITY, false);
+            r.SetBool(PR_SEND_RICH_INFO, false);
+            out_.recipients.push_back(std::move(r));
+            if (!display[k].empty()) display[k] += "; ";
+            display[k] += DisplayNameOf(m);
+        }
+    }
+    p.SetString(PR_DISPLAY_TO, display[0]);
+    p.SetString(PR_DISPLAY_CC, display[1]);
+    p.SetString(PR_DISPLAY_BCC, display[2]);
+
+    // Times
+    std::optional<int64_t> date = ParseDate(RawHeader(mobj, "Date"));
+    std::optional<int64_t> received;
+    {
+        std::string rec = RawHeader(mobj, "Received");  // the first one is the topmost (last hop)
+        size_t semi = rec.rfind(';');
+        if (semi != std::string::npos) received = ParseDate(UnfoldHeader(rec.substr(semi + 1)));
+    }
+    std::optional<int64_t> submit = date ? date : envelopeDate ? envelopeDate : received;
+    std::optional<int64_t> delivery = received ? received : submit;
+    if (submit) p.SetTime(PR_CLIENT_SUBMIT_TIME, UnixToFileTime(*submit));
+    if (delivery) {
+        p.SetTime(PR_MESSAGE_DELIVERY_TIME, UnixToFileTime(*delivery));
+        p.SetTime(PR_CREATION_TIME, UnixToFileTime(*delivery));
+        p.SetTime(PR_LAST_MODIFICATION_TIME, UnixToFileTime(*delivery));
+    }
+
+    // Identification and threading
+    if (auto v = RawHeader(mobj, "Message-ID"); !v.empty()) p.SetString(PR_INTERNET_MESSAGE_ID, v);
+    if (auto v = RawHeader(mobj, "In-Reply-To"); !v.empty()) p.SetString(PR_IN_REPLY_TO_ID, v);
+    if (auto v = RawHeader(mobj, "References"); !v.empty()) p.SetString(PR_INTERNET_REFERENCES, v);
+    if (!headerText.empty()) p.SetString(PR_TRANSPORT_MESSAGE_HEADERS, ToCrLf(headerText));
+
+    // Importance, priority, sensitivity
+    {
+        std::string importance = Lower(RawHeader(mobj, "Importance"));
+        std::string xprio = RawHeader(mobj, "X-Priority");
+        std::string prio = Lower(RawHeader(mobj, "Priority"));
+        std::string msPrio = Lower(RawHeader(mobj, "X-MSMail-Priority"));
+        int xp = xprio.empty() ? 0 : std::atoi(xprio.c_str());
+        if (importance.rfind("high", 0) == 0) p.SetInt(PR_IMPORTANCE, 2);
+        else if (importance.rfind("low", 0) == 0) p.SetInt(PR_IMPORTANCE, 0);
+        else if (importance.rfind("normal", 0) == 0) p.SetInt(PR_IMPORTANCE, 1);
+        else if (xp >= 1 && xp <= 5) p.SetInt(PR_IMPORTANCE, xp <= 2 ? 2 : xp == 3 ? 1 : 0);
+        else if (msPrio.rfind("high", 0) == 0) p.SetInt(PR_IMPORTANCE, 2);
+        else if (msPrio.rfind("low", 0) == 0) p.SetInt(PR_IMPORTANCE, 0);
+        if (prio.rfind("urgent", 0) == 0) p.SetInt(PR_PRIORITY, 1);
+        else if (prio.rfind("non-urgent", 0) == 0) p.SetInt(PR_PRIORITY, -1);
+        else if (prio.rfind("normal", 0) == 0) p.SetInt(PR_PRIORITY, 0);
+        else if (xp >= 1 && xp <= 5) p.SetInt(PR_PRIORITY, xp <= 2 ? 1 : xp == 3 ? 0 : -1);
+        std::string sens = Lower(RawHeader(mobj, "Sensitivity"));
+        if (sens == "personal") p.SetInt(PR_SENSITIVITY, 1);
+        else if (sens == "private") p.SetInt(PR_SENSITIVITY, 2);
+        else if (sens == "company-confidential") p.SetInt(PR_SENSITIVITY, 3);
+        else if (sens == "normal") p.SetInt(PR_SENSITIVITY, 0);
+    }
+
+    // Bodies and attachments
+    Walk(g_mime_message_get_mime_part(msg), false, nullptr, 0);
+    const Leaf* plain = nullptr;
+    const Leaf* html = nullptr;
+    for (const Leaf& leaf : leaves_) {
+        if (!GMIME_IS_PART(leaf.obj) || GMIME_IS_MESSAGE_PART(leaf.obj)) continue;
+        std::string type = MimeTypeOf(leaf.obj);
+        if (type != "text/plain" && type != "text/html") continue;
+        std::string disposition = DispositionOf(leaf.obj);
+        if (disposition == "attachment") continue;
+        // An inline text part with a file name after the body is an attachment.
+        const char* fname = g_mime_part_get_filename(GMIME_PART(leaf.obj));
+        if (fname && *fname && disposition == "inline" && (plain || html)) continue;
+        if (type == "text/plain" && !plain) plain = &leaf;
+        if (type == "text/html" && !html) html = &leaf;
+    }
+    // A text/plain part that follows the HTML body outside its alternative (a list
+    // footer, say) is not the plain version of the body.
+    if (plain && html && plain->order > html->order && plain->alternative != html->alternative) plain = nullptr;
+
+    std::string htmlText;
+    if (html) {
+        htmlText = DecodeText(html->obj, "HTML body");
+        const char* cs = g_mime_object_get_content_type_parameter(html->obj, "charset");
+        std::string htmlUtf8 = (cs && Lower(cs) != "utf-8" && Lower(cs) != "us-ascii") ? DeclareHtmlUtf8(htmlText) : htmlText;
+        p.SetBinary(PR_HTML, Binary(htmlUtf8.begin(), htmlUtf8.end()));
+    }
+    if (plain) {
+        p.SetString(PR_BODY, ToCrLf(DecodeText(plain->obj, "text body")));
+    } else if (html) {
+        p.SetString(PR_BODY, ToCrLf(HtmlToText(htmlText)));
+    }
+    p.SetInt(PR_NATIVE_BODY, html && !plain ? 3 : html ? 3 : 1);
+    p.SetInt(PR_INTERNET_CPID, 65001);
+    p.SetInt(PR_MESSAGE_CODEPAGE, 65001);
+
+    for (const Leaf& leaf : leaves_) {
+        if ((plain && leaf.obj == plain->obj) || (html && leaf.obj == html->obj)) continue;
+        if (GMIME_IS_MESSAGE_PART(leaf.obj)) {
+            AddMessageAttachment(GMIME_MESSAGE_PART(leaf.obj));
+        } else if (GMIME_IS_PART(leaf.obj)) {
+            AddPartAttachment(GMIME_PART(leaf.obj), leaf.inRelated, htmlText);
+        }
+    }
+
+    for (auto& [type, content] : orphanTexts_) {
+        ++unnamed_;
+        AddRawAttachment("attachment-" + std::to_string(unnamed_) + ".txt", type, content);
+    }
+
+    // Flags and keys
+    int32_t flags = MSGFLAG_READ | MSGFLAG_UNMODIFIED;
+    if (!out_.attachments.empty()) flags |= MSGFLAG_HASATTACH;
+    p.SetInt(PR_MESSAGE_FLAGS, flags);
+    p.SetInt(PR_MESSAGE_STATUS, 0);
+    if (!searchKey.empty()) p.SetBinary(PR_SEARCH_KEY, searchKey);
+}
+
+// Length of the header block at the start of `data` (up to, not including, the
+// empty line), and the offset where the body starts.
+void FindHeaderEnd(std::string_view data, size_t& headerLen, size_t& bodyStart) {
+    size_t i = 0;
+    while (i < data.size()) {
+        size_t eol = data.find('\n', i);
+        if (eol == std::string_view::npos) {
+            headerLen = bodyStart = data.size();
+            return;
+        }
+        std::string_view line = data.substr(i, eol - i);
+        if (line.empty() || line == "\r") {
+            headerLen = i;
+            bodyStart = eol + 1;
+            return;
+        }
+        i = eol + 1;
+    }
+    headerLen = bodyStart = data.size();
+}
+
+// True when the text starts like an RFC 5322 header field ("Name:").
+bool LooksLikeHeader(std::string_view data) {
+    size_t k = 0;
+    while (k < data.size() && k < 200) {
+        unsigned char c = static_cast<unsigned char>(data[k]);
+        if (c == ':') return k > 0;
+        if (c <= 32 || c >= 127) return false;
+        ++k;
+    }
+    return false;
+}
+
+}  // namespace
+
+void ImportRfc822(std::string_view bytes, mapi::Message& out) {
+    GMimeParserOptions* options = ParserOptions();
+    std::vector<std::string>& warnings = out.warnings;
+
+    std::string_view data = bytes;
+    if (data.size() >= 3 && std::memcmp(data.data(), "\xEF\xBB\xBF", 3) == 0) data.remove_prefix(3);
+    std::optional<int64_t> envelopeDate;
+    if (data.size() >= 5 && data.compare(0, 5, "From ") == 0) {
+        size_t eol = data.find('\n');
+        std::string_view line = data.substr(0, eol == std::string_view::npos ? data.size() : eol);
+        envelopeDate = ParseFromLineDate(line);
+        data.remove_prefix(eol == std::string_view::npos ? data.size() : eol + 1);
+    }
+
+    std::vector<uint8_t> searchKey(16);
+    {
+        GChecksum* sum = g_checksum_new(G_CHECKSUM_MD5);
+        // in slices: g_checksum_update takes a gssize
+        for (size_t off = 0; off < bytes.size(); off += (1u << 30))
+            g_checksum_update(sum, reinterpret_cast<const guchar*>(bytes.data() + off),
+                              gssize(std::min<size_t>(bytes.size() - off, 1u << 30)));
+        gsize len = 16;
+        g_checksum_get_digest(sum, searchKey.data(), &len);
+        g_checksum_free(sum);
+    }
+
+    size_t headerLen = 0, bodyStart = 0;
+    FindHeaderEnd(data, headerLen, bodyStart);
+    const bool hasHeader = headerLen > 0 && LooksLikeHeader(data);
+    std::string headerText = hasHeader ? BytesToUtf8(data.substr(0, headerLen)) : std::string();
+
+    // Parse straight from the caller's bytes: the memory stream borrows them.
+    GByteArray* array = g_byte_array_new_take(reinterpret_cast<guint8*>(const_cast<char*>(data.data())), data.size());
+    GMimeStream* stream = g_mime_stream_mem_new_with_byte_array(array);
+    g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(stream), FALSE);
+    GMimeParser* parser = g_mime_parser_new_with_stream(stream);
+    g_mime_parser_set_format(parser, GMIME_FORMAT_MESSAGE);
+    g_mime_parser_set_persist_stream(parser, TRUE);
+    GMimeMessage* msg = g_mime_parser_construct_message(parser, options);
+
+    bool failed = false;
+    std::string failure;
+    if (data.empty()) {
+        warnings.push_back("the message is empty");
+    } else if (!msg) {
+        failed = true;
+        failure = "the message could not be parsed";
+    } else if (!hasHeader) {
+        failed = true;
+        failure = "the message has no header";
+    } else if (!g_mime_message_get_mime_part(msg) && bodyStart < data.size()) {
+        failed = true;
+        failure = "the message body could not be read";
+    }
+
+    if (msg) {
+        Importer importer(out, 0, warnings);
+        importer.Fill(msg, headerText, envelopeDate, searchKey);
+    } else {
+        out.props.SetString(PR_MESSAGE_CLASS, "IPM.Note");
+        out.props.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_UNMODIFIED);
+        out.props.SetInt(PR_MESSAGE_STATUS, 0);
+        out.props.SetBinary(PR_SEARCH_KEY, searchKey);
+        out.props.SetInt(PR_INTERNET_CPID, 65001);
+        out.props.SetInt(PR_MESSAGE_CODEPAGE, 65001);
+        if (envelopeDate) {
+            for (uint32_t tag : {PR_CLIENT_SUBMIT_TIME, PR_MESSAGE_DELIVERY_TIME, PR_CREATION_TIME, PR_LAST_MODIFICATION_TIME})
+                out.props.SetTime(tag, UnixToFileTime(*envelopeDate));
+        }
+    }
+    if (msg) g_object_unref(msg);
+    g_object_unref(parser);
+    g_object_unref(stream);
+    g_byte_array_free(array, FALSE);  // the bytes stay the caller's
+
+    if (failed) {
+        warnings.push_back(failure + "; the original is attached as original-message.eml");
+        Attachment a;
+        a.props.SetInt(PR_ATTACH_NUM, int32_t(out.attachments.size()));
+        a.props.SetInt(PR_RENDERING_POSITION, -1);
+        a.props.SetInt(PR_ATTACH_METHOD, ATTACH_BY_VALUE);
+        SetAttachNames(a.props, "original-message.eml");
+        a.props.SetString(PR_ATTACH_MIME_TAG, "message/rfc822");
+        a.props.SetInt(PR_ATTACH_SIZE, int32_t(std::min<size_t>(bytes.size(), 0x7FFFFFFF)));
+        a.props.SetBinary(PR_ATTACH_DATA_BIN, Binary(bytes.begin(), bytes.end()));
+        out.attachments.push_back(std::move(a));
+        int32_t flags = out.props.GetInt(PR_MESSAGE_FLAGS).value_or(MSGFLAG_READ | MSGFLAG_UNMODIFIED);
+        out.props.SetInt(PR_MESSAGE_FLAGS, flags | MSGFLAG_HASATTACH);
+    }
+}
+
+void ImportRfc822File(const std::filesystem::path& path, mapi::Message& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw MailStoreError("cannot import " + path.string() + ": the file cannot be opened");
+    std::string bytes;
+    in.seekg(0, std::ios::end);
+    std::streamoff size = in.tellg();
+    if (size < 0) throw MailStoreError("cannot import " + path.string() + ": the file size cannot be read");
+    in.seekg(0, std::ios::beg);
+    bytes.resize(size_t(size));
+    if (size > 0 && !in.read(bytes.data(), size))
+        throw MailStoreError("cannot import " + path.string() + ": read error");
+    ImportRfc822(bytes, out);
 }
 
 }  // namespace bv::mailstore::mime

@@ -1,1 +1,4 @@
-target_sources(bv_mailstore PRIVATE ${CMAKE_CURRENT_LIST_DIR}/Rfc822Import.cpp)
+target_sources(bv_mailstore PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/MimeText.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Rfc822Import.cpp
+)

@@ -1,0 +1,73 @@
+// Answers the window's dialogs from a script and records every message and question.
+#pragma once
+#include <QApplication>
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "filelist/Prompts.h"
+
+struct ScriptedPrompts : bv::filelist::Prompts {
+    struct Shown {
+        QString text;
+        QString title;
+        bv::filelist::MessageIcon icon;
+        bool busyPointer;  // an override pointer was set while the box was up
+    };
+
+    // Answers, taken from the front. A prompt without a scripted answer counts as
+    // unexpected and is cancelled.
+    std::deque<QStringList> files;
+    std::deque<QString> folders;
+    std::deque<bool> answers;
+    // Runs inside chooseFolder, before it answers.
+    std::function<void()> whileChoosingFolder;
+    // Runs inside message, after it is recorded.
+    std::function<void(const Shown&)> whileShowing;
+
+    std::vector<QString> filtersAsked;
+    std::vector<QString> folderTitles;
+    std::vector<Shown> messages;
+    std::vector<QString> questions;
+    std::vector<QString> opened;
+    int unexpected = 0;
+
+    QStringList chooseFiles(const QString& filters) override {
+        filtersAsked.push_back(filters);
+        if (files.empty()) {
+            ++unexpected;
+            return {};
+        }
+        QStringList answer = files.front();
+        files.pop_front();
+        return answer;
+    }
+    QString chooseFolder(const QString& title) override {
+        folderTitles.push_back(title);
+        if (whileChoosingFolder) whileChoosingFolder();
+        if (folders.empty()) {
+            ++unexpected;
+            return {};
+        }
+        QString answer = folders.front();
+        folders.pop_front();
+        return answer;
+    }
+    void message(const QString& text, const QString& title, bv::filelist::MessageIcon icon) override {
+        messages.push_back({text, title, icon, QApplication::overrideCursor() != nullptr});
+        if (whileShowing) whileShowing(messages.back());
+    }
+    bool ask(const QString& text, const QString& title) override {
+        questions.push_back(title + QLatin1Char('|') + text);
+        if (answers.empty()) {
+            ++unexpected;
+            return false;
+        }
+        bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void openExternal(const QString& target) override { opened.push_back(target); }
+};

@@ -341,7 +341,11 @@ std::string HtmlToText(std::string_view html) {
                 if (closing || name == "p") newline(2);
             } else if (name == "td" || name == "th") {
                 if (closing) pendingSpace = true;
-                else if (!out.empty() && out.back() != '\n') out += '\t';
+                else if (!out.empty() && out.back() != '\n') {
+                    while (!out.empty() && out.back() == ' ') out.pop_back();
+                    out += '\t';
+                    pendingSpace = false;
+                }
             } else if (name == "li" && !closing) {
                 newline(1);
                 out += "* ";

@@ -1,0 +1,621 @@
+// RFC 822 import: corpus robustness and field-level checks on crafted messages.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "mailstore/MailStoreError.h"
+#include "mailstore/mime/Rfc822Import.h"
+
+namespace fs = std::filesystem;
+using namespace bv::mapi;
+using bv::mailstore::mime::ImportRfc822;
+using bv::mailstore::mime::ImportRfc822File;
+
+namespace {
+
+std::string ReadFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// "\n" -> "\r\n", as our splitter writes messages.
+std::string Crlf(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+std::string Base64(const std::string& data) {
+    static const char* k = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    size_t i = 0, line = 0;
+    for (; i + 2 < data.size(); i += 3) {
+        uint32_t v = (uint8_t(data[i]) << 16) | (uint8_t(data[i + 1]) << 8) | uint8_t(data[i + 2]);
+        out += k[v >> 18];
+        out += k[(v >> 12) & 63];
+        out += k[(v >> 6) & 63];
+        out += k[v & 63];
+        if (++line == 19) out += "\n", line = 0;
+    }
+    if (i + 1 == data.size()) {
+        uint32_t v = uint8_t(data[i]) << 16;
+        out += k[v >> 18];
+        out += k[(v >> 12) & 63];
+        out += "==";
+    } else if (i + 2 == data.size()) {
+        uint32_t v = (uint8_t(data[i]) << 16) | (uint8_t(data[i + 1]) << 8);
+        out += k[v >> 18];
+        out += k[(v >> 12) & 63];
+        out += k[(v >> 6) & 63];
+        out += '=';
+    }
+    return out + "\n";
+}
+
+Message Import(const std::string& bytes) {
+    Message m;
+    EXPECT_NO_THROW(ImportRfc822(bytes, m));
+    return m;
+}
+
+std::string Str(const PropertyBag& p, uint32_t tag) { return p.GetString(tag).value_or("<missing>"); }
+std::string Bin(const PropertyBag& p, uint32_t tag) {
+    const Binary* b = p.GetBinary(tag);
+    return b ? std::string(b->begin(), b->end()) : std::string("<missing>");
+}
+
+int64_t FileTimeOf(int y, int mo, int d, int h, int mi, int s) {
+    // days from civil (UTC)
+    y -= mo <= 2;
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = unsigned(y - era * 400);
+    const unsigned doy = (153 * (mo + (mo > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    int64_t days = int64_t(era) * 146097 + int64_t(doe) - 719468;
+    return UnixToFileTime(days * 86400 + h * 3600 + mi * 60 + s);
+}
+
+bool HasWarningContaining(const Message& m, const std::string& text) {
+    return std::any_of(m.warnings.begin(), m.warnings.end(), [&](const std::string& w) { return w.find(text) != std::string::npos; });
+}
+
+const Attachment* FindAttachment(const Message& m, const std::string& longName) {
+    for (const auto& a : m.attachments)
+        if (a.props.GetString(PR_ATTACH_LONG_FILENAME) == longName) return &a;
+    return nullptr;
+}
+
+// Checks that hold for every imported message, whatever its content.
+void ExpectWellFormed(const Message& m, const std::string& what, int depth = 0) {
+    SCOPED_TRACE(what);
+    EXPECT_EQ(Str(m.props, PR_MESSAGE_CLASS), "IPM.Note");
+    auto flags = m.props.GetInt(PR_MESSAGE_FLAGS);
+    ASSERT_TRUE(flags.has_value());
+    EXPECT_EQ(*flags & MSGFLAG_UNSENT, 0);
+    EXPECT_EQ((*flags & MSGFLAG_HASATTACH) != 0, !m.attachments.empty());
+    for (size_t i = 0; i < m.recipients.size(); ++i) EXPECT_EQ(m.recipients[i].GetInt(PR_ROWID), int32_t(i));
+    for (size_t i = 0; i < m.attachments.size(); ++i) {
+        const Attachment& a = m.attachments[i];
+        EXPECT_EQ(a.props.GetInt(PR_ATTACH_NUM), int32_t(i));
+        auto method = a.props.GetInt(PR_ATTACH_METHOD);
+        ASSERT_TRUE(method.has_value());
+        EXPECT_FALSE(Str(a.props, PR_ATTACH_LONG_FILENAME).empty());
+        if (*method == ATTACH_EMBEDDED_MSG) {
+            ASSERT_NE(a.embedded, nullptr);
+            ExpectWellFormed(*a.embedded, what + " / attached", depth + 1);
+        } else {
+            EXPECT_EQ(*method, ATTACH_BY_VALUE);
+            ASSERT_NE(a.props.GetBinary(PR_ATTACH_DATA_BIN), nullptr);
+            EXPECT_EQ(a.props.GetInt(PR_ATTACH_SIZE), int32_t(a.props.GetBinary(PR_ATTACH_DATA_BIN)->size()));
+        }
+    }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- corpus
+
+TEST(Rfc822ImportCorpus, EveryEmlFileImports) {
+    int count = 0;
+    for (const auto& e : fs::recursive_directory_iterator(fs::path(BV_CORPUS) / "eml")) {
+        if (!e.is_regular_file()) continue;
+        Message m;
+        ASSERT_NO_THROW(ImportRfc822File(e.path(), m)) << e.path();
+        ExpectWellFormed(m, e.path().string());
+        ++count;
+    }
+    EXPECT_GE(count, 15);
+}
+
+TEST(Rfc822ImportCorpus, EveryMboxMessageImports) {
+    int count = 0;
+    for (const auto& e : fs::recursive_directory_iterator(fs::path(BV_CORPUS) / "mbox")) {
+        const std::string name = e.path().filename().string();
+        if (!e.is_regular_file() || name.find("mbox") == std::string::npos || e.path().string().find("/output/") != std::string::npos)
+            continue;
+        const std::string data = ReadFile(e.path());
+        std::vector<size_t> starts;
+        size_t first = data.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+        starts.push_back(first);
+        for (size_t pos = data.find("\nFrom ", first); pos != std::string::npos; pos = data.find("\nFrom ", pos + 1))
+            starts.push_back(pos + 1);
+        for (size_t i = 0; i < starts.size(); ++i) {
+            size_t end = i + 1 < starts.size() ? starts[i + 1] : data.size();
+            Message m;
+            ASSERT_NO_THROW(ImportRfc822(std::string_view(data).substr(starts[i], end - starts[i]), m)) << name << " #" << i;
+            ExpectWellFormed(m, name + " #" + std::to_string(i));
+            ++count;
+        }
+    }
+    EXPECT_GE(count, 35);
+}
+
+TEST(Rfc822ImportCorpus, BomFileWithHeaders) {
+    // feedback-report.txt starts with a UTF-8 BOM: the header must still be read.
+    Message m;
+    ImportRfc822File(fs::path(BV_CORPUS) / "eml/mimekit/messages/feedback-report.txt", m);
+    EXPECT_TRUE(m.props.Has(PR_SUBJECT));
+    EXPECT_TRUE(m.props.Has(PR_SENDER_EMAIL_ADDRESS));
+    EXPECT_TRUE(m.warnings.empty()) << m.warnings.front();
+}
+
+TEST(Rfc822ImportCorpus, MissingFileThrows) {
+    Message m;
+    EXPECT_THROW(ImportRfc822File("/nonexistent/dir/x.eml", m), bv::mailstore::MailStoreError);
+}
+
+// ---------------------------------------------------------------- envelope
+
+TEST(Rfc822Import, EncodedWordsInSubjectAndNames) {
+    Message m = Import(Crlf(
+        "From sender@example.com Mon Dec  7 08:37:05 2026\n"
+        "From: =?UTF-8?B?SsO8cmdlbiBNw7xsbGVy?= <juergen@example.com>\n"
+        "Sender: Secretary <sec@example.com>\n"
+        "To: =?ISO-8859-1?Q?Fran=E7ois_Dupr=E9?= <francois@example.org>, plain@example.net\n"
+        "Cc: Team: a@example.com, \"B, Person\" <b@example.com>;\n"
+        "Bcc: hidden@example.com\n"
+        "Subject: RE: =?UTF-8?Q?Gr=C3=BC=C3=9Fe_aus_K=C3=B6ln?=\n"
+        "Date: Mon, 07 Dec 2026 08:37:05 +0100\n"
+        "Message-ID: <id-1@example.com>\n"
+        "In-Reply-To: <id-0@example.com>\n"
+        "References: <id-a@example.com>\n <id-0@example.com>\n"
+        "\n"
+        "Body.\n"));
+    const PropertyBag& p = m.props;
+    EXPECT_EQ(Str(p, PR_SUBJECT), "RE: Grüße aus Köln");
+    EXPECT_EQ(Str(p, PR_SUBJECT_PREFIX), "RE: ");
+    EXPECT_EQ(Str(p, PR_NORMALIZED_SUBJECT), "Grüße aus Köln");
+    EXPECT_EQ(Str(p, PR_CONVERSATION_TOPIC), "Grüße aus Köln");
+
+    EXPECT_EQ(Str(p, PR_SENT_REPRESENTING_NAME), "Jürgen Müller");
+    EXPECT_EQ(Str(p, PR_SENT_REPRESENTING_EMAIL_ADDRESS), "juergen@example.com");
+    EXPECT_EQ(Str(p, PR_SENT_REPRESENTING_ADDRTYPE), "SMTP");
+    EXPECT_EQ(Bin(p, PR_SENT_REPRESENTING_SEARCH_KEY), std::string("SMTP:JUERGEN@EXAMPLE.COM\0", 25));
+    // Sender: header wins for the sender group
+    EXPECT_EQ(Str(p, PR_SENDER_NAME), "Secretary");
+    EXPECT_EQ(Str(p, PR_SENDER_EMAIL_ADDRESS), "sec@example.com");
+
+    ASSERT_EQ(m.recipients.size(), 5u);
+    EXPECT_EQ(Str(m.recipients[0], PR_DISPLAY_NAME), "François Dupré");
+    EXPECT_EQ(Str(m.recipients[1], PR_DISPLAY_NAME), "plain@example.net");  // no name: the address
+    EXPECT_EQ(m.recipients[2].GetInt(PR_RECIPIENT_TYPE), MAPI_CC);          // group members expanded
+    EXPECT_EQ(Str(m.recipients[3], PR_DISPLAY_NAME), "B, Person");
+    EXPECT_EQ(m.recipients[4].GetInt(PR_RECIPIENT_TYPE), MAPI_BCC);
+    for (const auto& r : m.recipients) {
+        EXPECT_EQ(Str(r, PR_ADDRTYPE), "SMTP");
+        EXPECT_EQ(Str(r, PR_SMTP_ADDRESS), Str(r, PR_EMAIL_ADDRESS));
+        EXPECT_EQ(r.GetInt(PR_OBJECT_TYPE), 6);
+        EXPECT_EQ(r.GetInt(PR_DISPLAY_TYPE), 0);
+        EXPECT_EQ(r.GetBool(PR_RESPONSIBILITY), false);
+        EXPECT_EQ(r.GetBool(PR_SEND_RICH_INFO), false);
+    }
+    EXPECT_EQ(Str(p, PR_DISPLAY_TO), "François Dupré; plain@example.net");
+    EXPECT_EQ(Str(p, PR_DISPLAY_CC), "a@example.com; B, Person");
+    EXPECT_EQ(Str(p, PR_DISPLAY_BCC), "hidden@example.com");
+
+    EXPECT_EQ(Str(p, PR_INTERNET_MESSAGE_ID), "<id-1@example.com>");
+    EXPECT_EQ(Str(p, PR_IN_REPLY_TO_ID), "<id-0@example.com>");
+    EXPECT_EQ(Str(p, PR_INTERNET_REFERENCES), "<id-a@example.com> <id-0@example.com>");
+    EXPECT_EQ(p.GetTime(PR_CLIENT_SUBMIT_TIME), FileTimeOf(2026, 12, 7, 7, 37, 5));
+    // no Received header: delivery = sent time; creation/modification follow delivery
+    EXPECT_EQ(p.GetTime(PR_MESSAGE_DELIVERY_TIME), FileTimeOf(2026, 12, 7, 7, 37, 5));
+    EXPECT_EQ(p.GetTime(PR_CREATION_TIME), p.GetTime(PR_MESSAGE_DELIVERY_TIME));
+    EXPECT_EQ(p.GetTime(PR_LAST_MODIFICATION_TIME), p.GetTime(PR_MESSAGE_DELIVERY_TIME));
+
+    // transport headers: the header block without the "From " line, CR LF
+    std::string th = Str(p, PR_TRANSPORT_MESSAGE_HEADERS);
+    EXPECT_EQ(th.rfind("From: =?UTF-8?B?", 0), 0u) << th;
+    EXPECT_NE(th.find("References: <id-a@example.com>\r\n <id-0@example.com>\r\n"), std::string::npos);
+    EXPECT_EQ(th.find("\n\r\n"), std::string::npos);
+    EXPECT_EQ(p.GetInt(PR_MESSAGE_FLAGS), MSGFLAG_READ | MSGFLAG_UNMODIFIED);
+    EXPECT_EQ(p.GetInt(PR_MESSAGE_STATUS), 0);
+    EXPECT_TRUE(m.warnings.empty());
+}
+
+TEST(Rfc822Import, OneOffEntryIdLayout) {
+    Message m = Import("From: Ann <ann@example.com>\nTo: Bob <bob@example.com>\nSubject: x\n\nbody\n");
+    ASSERT_EQ(m.recipients.size(), 1u);
+    const Binary* id = m.recipients[0].GetBinary(PR_ENTRYID);
+    ASSERT_NE(id, nullptr);
+    const uint8_t provider[16] = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19, 0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02};
+    ASSERT_GE(id->size(), 24u);
+    EXPECT_TRUE(std::equal(id->begin(), id->begin() + 4, std::vector<uint8_t>(4, 0).begin()));
+    EXPECT_TRUE(std::equal(provider, provider + 16, id->begin() + 4));
+    uint16_t flags = uint16_t((*id)[22] | ((*id)[23] << 8));
+    EXPECT_TRUE(flags & 0x8000) << "Unicode flag";
+    // then UTF-16LE "Bob\0SMTP\0bob@example.com\0"
+    std::u16string expect = u"Bob";
+    expect += u'\0';
+    expect += u"SMTP";
+    expect += u'\0';
+    expect += u"bob@example.com";
+    expect += u'\0';
+    ASSERT_EQ(id->size(), 24 + expect.size() * 2);
+    for (size_t i = 0; i < expect.size(); ++i) EXPECT_EQ(char16_t((*id)[24 + 2 * i] | ((*id)[25 + 2 * i] << 8)), expect[i]);
+    EXPECT_EQ(Bin(m.recipients[0], PR_SEARCH_KEY), std::string("SMTP:BOB@EXAMPLE.COM\0", 21));
+    // the message-level sender entry id has the same form
+    const Binary* sid = m.props.GetBinary(PR_SENDER_ENTRYID);
+    ASSERT_NE(sid, nullptr);
+    EXPECT_TRUE(std::equal(provider, provider + 16, sid->begin() + 4));
+}
+
+TEST(Rfc822Import, DatesFallBackToEnvelopeThenReceived) {
+    // Missing Date: the "From " line's asctime date
+    Message a = Import(Crlf("From sender@example.com Mon Dec  7 08:37:05 2026\nFrom: a@example.com\nSubject: no date\n\nbody\n"));
+    EXPECT_EQ(a.props.GetTime(PR_CLIENT_SUBMIT_TIME), FileTimeOf(2026, 12, 7, 8, 37, 5));
+    EXPECT_EQ(a.props.GetTime(PR_MESSAGE_DELIVERY_TIME), FileTimeOf(2026, 12, 7, 8, 37, 5));
+
+    // Unreadable Date, no envelope: the topmost Received header's date for both
+    Message b = Import(
+        "Received: from b by c; Tue, 01 Dec 2026 10:00:02 +0000\n"
+        "Received: from a by b; Tue, 01 Dec 2026 10:00:01 +0000\n"
+        "From: a@example.com\nDate: not a date at all\nSubject: s\n\nbody\n");
+    EXPECT_EQ(b.props.GetTime(PR_CLIENT_SUBMIT_TIME), FileTimeOf(2026, 12, 1, 10, 0, 2));
+    EXPECT_EQ(b.props.GetTime(PR_MESSAGE_DELIVERY_TIME), FileTimeOf(2026, 12, 1, 10, 0, 2));
+
+    // Date and Received: sent from Date, delivered from the topmost Received
+    Message c = Import(
+        "Received: from b by c;\n Tue, 01 Dec 2026 11:00:00 +0100\n"
+        "From: a@example.com\nDate: Tue, 01 Dec 2026 09:59:00 +0000\nSubject: s\n\nbody\n");
+    EXPECT_EQ(c.props.GetTime(PR_CLIENT_SUBMIT_TIME), FileTimeOf(2026, 12, 1, 9, 59, 0));
+    EXPECT_EQ(c.props.GetTime(PR_MESSAGE_DELIVERY_TIME), FileTimeOf(2026, 12, 1, 10, 0, 0));
+    EXPECT_EQ(c.props.GetTime(PR_CREATION_TIME), FileTimeOf(2026, 12, 1, 10, 0, 0));
+}
+
+TEST(Rfc822Import, SubjectPrefixes) {
+    struct Case {
+        const char* subject;
+        const char* prefix;
+        const char* normalized;
+    } cases[] = {
+        {"Re: hello", "Re: ", "hello"},   {"FW: fwd", "FW: ", "fwd"},       {"AW: Antwort", "AW: ", "Antwort"},
+        {"Answer: 42", "", "Answer: 42"}, {"Note:nospace", "", "Note:nospace"}, {"1: numbered", "", "1: numbered"},
+        {"plain", "", "plain"},           {"", "", ""},
+    };
+    for (const auto& c : cases) {
+        Message m = Import(std::string("From: a@example.com\nSubject: ") + c.subject + "\n\nbody\n");
+        EXPECT_EQ(Str(m.props, PR_SUBJECT_PREFIX), c.prefix) << c.subject;
+        EXPECT_EQ(Str(m.props, PR_NORMALIZED_SUBJECT), c.normalized) << c.subject;
+    }
+}
+
+TEST(Rfc822Import, ImportanceSensitivityPriority) {
+    Message a = Import("From: a@example.com\nX-Priority: 1 (Highest)\nSensitivity: Company-Confidential\n\nx\n");
+    EXPECT_EQ(a.props.GetInt(PR_IMPORTANCE), 2);
+    EXPECT_EQ(a.props.GetInt(PR_PRIORITY), 1);
+    EXPECT_EQ(a.props.GetInt(PR_SENSITIVITY), 3);
+    Message b = Import("From: a@example.com\nImportance: low\nX-Priority: 1\nPriority: non-urgent\n\nx\n");
+    EXPECT_EQ(b.props.GetInt(PR_IMPORTANCE), 0);  // Importance wins over X-Priority
+    EXPECT_EQ(b.props.GetInt(PR_PRIORITY), -1);
+    Message c = Import("From: a@example.com\n\nx\n");
+    EXPECT_FALSE(c.props.Has(PR_IMPORTANCE));
+    EXPECT_FALSE(c.props.Has(PR_SENSITIVITY));
+}
+
+// ---------------------------------------------------------------- bodies and charsets
+
+struct CharsetCase {
+    const char* charset;
+    std::string encoded;   // the text in that charset
+    std::string utf8;      // the same text in UTF-8
+};
+
+TEST(Rfc822Import, EightCharsets) {
+    const CharsetCase cases[] = {
+        {"UTF-8", "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC", "Grüße €"},
+        {"ISO-8859-1", "Gr\xFC\xDF" "e aus K\xF6ln", "Grüße aus Köln"},
+        {"ISO-8859-15", "Prix: 10 \xA4", "Prix: 10 €"},
+        {"windows-1252", "\x93Quotes\x94 \x96 \x80", "“Quotes” – €"},
+        {"KOI8-R", "\xF0\xD2\xC9\xD7\xC5\xD4", "Привет"},
+        {"ISO-2022-JP", "\x1B$B$3$s$K$A$O\x1B(B", "こんにちは"},
+        {"Shift_JIS", "\x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD", "こんにちは"},
+        {"GB2312", "\xC4\xE3\xBA\xC3", "你好"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.charset);
+        std::string html = std::string("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=") + c.charset +
+                           "\"></head><body><p>" + c.encoded + "</p></body></html>";
+        Message m = Import(Crlf(std::string("From: a@example.com\nSubject: =?") + c.charset + "?B?" +
+                                [&] { std::string b = Base64(c.encoded); b.pop_back(); return b; }() + "?=\n"
+                                "MIME-Version: 1.0\nContent-Type: multipart/alternative; boundary=\"alt\"\n\n"
+                                "--alt\nContent-Type: text/plain; charset=" + c.charset + "\nContent-Transfer-Encoding: base64\n\n" +
+                                Base64(c.encoded) + "--alt\nContent-Type: text/html; charset=\"" + c.charset +
+                                "\"\nContent-Transfer-Encoding: base64\n\n" + Base64(html) + "--alt--\n"));
+        EXPECT_EQ(Str(m.props, PR_SUBJECT), c.utf8);
+        EXPECT_EQ(Str(m.props, PR_BODY), c.utf8);
+        std::string h = Bin(m.props, PR_HTML);
+        EXPECT_NE(h.find("<p>" + c.utf8 + "</p>"), std::string::npos) << h;
+        std::string lower = h;
+        for (auto& ch : lower) ch = char(std::tolower(static_cast<unsigned char>(ch)));
+        EXPECT_NE(lower.find("charset=utf-8"), std::string::npos) << h;  // declaration follows the conversion
+        EXPECT_EQ(m.props.GetInt(PR_INTERNET_CPID), 65001);
+        EXPECT_EQ(m.props.GetInt(PR_NATIVE_BODY), 3);
+        EXPECT_TRUE(m.attachments.empty());
+        EXPECT_TRUE(m.warnings.empty()) << m.warnings.front();
+    }
+}
+
+TEST(Rfc822Import, EightBitWithoutCharsetAndUnknownCharset) {
+    Message a = Import("From: a@example.com\nContent-Type: text/plain\n\nK\xF6ln\n");
+    EXPECT_EQ(Str(a.props, PR_BODY), "Köln\r\n");
+    Message b = Import("From: a@example.com\nContent-Type: text/plain; charset=x-no-such-charset\n\nplain text\n");
+    EXPECT_EQ(Str(b.props, PR_BODY), "plain text\r\n");
+    EXPECT_TRUE(HasWarningContaining(b, "unknown charset")) << (b.warnings.empty() ? "" : b.warnings.front());
+    Message c = Import("From: a@example.com\nContent-Type: text/plain; charset=utf-8\n\nbad \xFF byte\n");
+    EXPECT_EQ(Str(c.props, PR_BODY), "bad \xEF\xBF\xBD byte\r\n");
+}
+
+TEST(Rfc822Import, HtmlOnlyGetsPlainRendering) {
+    Message m = Import(
+        "From: a@example.com\nSubject: html\nMIME-Version: 1.0\nContent-Type: text/html; charset=utf-8\n"
+        "Content-Transfer-Encoding: quoted-printable\n\n"
+        "<html><head><title>T</title><style>p{color:red}</style></head><body><h1>Headline</h1>=\n"
+        "<p>First &amp; more&nbsp;text.<br>Second line</p><script>var x=1;</script><ul><li>apples</li><li>pears</li></ul>=\n"
+        "<p>caf=C3=A9 &#8364; &#x263A; &lt;tag&gt;</p></body></html>\n");
+    std::string body = Str(m.props, PR_BODY);
+    EXPECT_NE(body.find("Headline\r\n"), std::string::npos) << body;
+    EXPECT_NE(body.find("First & more\xC2\xA0text.\r\nSecond line"), std::string::npos) << body;
+    EXPECT_NE(body.find("* apples\r\n* pears"), std::string::npos) << body;
+    EXPECT_NE(body.find("café € ☺ <tag>"), std::string::npos) << body;
+    EXPECT_EQ(body.find("color:red"), std::string::npos);
+    EXPECT_EQ(body.find("var x"), std::string::npos);
+    EXPECT_EQ(m.props.GetInt(PR_NATIVE_BODY), 3);
+    EXPECT_EQ(Bin(m.props, PR_HTML).find("<h1>Headline</h1>"), Bin(m.props, PR_HTML).find("<h1>"));
+    EXPECT_TRUE(m.attachments.empty());
+}
+
+TEST(Rfc822Import, PlainOnly) {
+    Message m = Import("From: a@example.com\nSubject: plain\n\nline 1\nline 2\n");
+    EXPECT_EQ(Str(m.props, PR_BODY), "line 1\r\nline 2\r\n");
+    EXPECT_FALSE(m.props.Has(PR_HTML));
+    EXPECT_EQ(m.props.GetInt(PR_NATIVE_BODY), 1);
+}
+
+// ---------------------------------------------------------------- attachments
+
+TEST(Rfc822Import, InlineImagesInRelated) {
+    const std::string png = std::string("\x89PNG\r\n\x1A\n", 8) + std::string(300, '\x01');
+    Message m = Import(Crlf(
+        "From: a@example.com\nSubject: inline\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=mix\n\n"
+        "--mix\nContent-Type: multipart/related; boundary=rel\n\n"
+        "--rel\nContent-Type: multipart/alternative; boundary=alt\n\n"
+        "--alt\nContent-Type: text/plain\n\nSee the logo.\n"
+        "--alt\nContent-Type: text/html\n\n<p>See <img src=\"cid:logo@x\"> and <img src=\"pic2.gif\"></p>\n"
+        "--alt--\n"
+        "--rel\nContent-Type: image/png\nContent-ID: <logo@x>\nContent-Transfer-Encoding: base64\n\n" + Base64(png) +
+        "--rel\nContent-Type: image/gif\nContent-Location: pic2.gif\n\nGIF89a\n"
+        "--rel--\n"
+        "--mix\nContent-Type: application/pdf; name=\"report.pdf\"\nContent-Disposition: attachment; filename=\"report.pdf\"\n"
+        "Content-Transfer-Encoding: base64\n\n" + Base64("%PDF-1.4 data") + "--mix--\n"));
+    ASSERT_EQ(m.attachments.size(), 3u);
+    const Attachment& logo = m.attachments[0];
+    EXPECT_EQ(Str(logo.props, PR_ATTACH_CONTENT_ID), "logo@x");
+    EXPECT_EQ(logo.props.GetInt(PR_ATTACH_FLAGS), 4);
+    EXPECT_EQ(logo.props.GetBool(PR_ATTACHMENT_HIDDEN), true);
+    EXPECT_EQ(Bin(logo.props, PR_ATTACH_DATA_BIN), png);
+    EXPECT_EQ(Str(logo.props, PR_ATTACH_MIME_TAG), "image/png");
+    EXPECT_EQ(Str(logo.props, PR_ATTACH_LONG_FILENAME), "attachment-1.png");  // generated name
+    EXPECT_EQ(logo.props.GetInt(PR_RENDERING_POSITION), -1);
+    const Attachment& gif = m.attachments[1];
+    EXPECT_EQ(Str(gif.props, PR_ATTACH_CONTENT_LOCATION), "pic2.gif");
+    EXPECT_EQ(gif.props.GetBool(PR_ATTACHMENT_HIDDEN), true);
+    const Attachment& pdf = m.attachments[2];
+    EXPECT_EQ(Str(pdf.props, PR_ATTACH_LONG_FILENAME), "report.pdf");
+    EXPECT_EQ(Str(pdf.props, PR_ATTACH_FILENAME), "REPORT.PDF");
+    EXPECT_EQ(Str(pdf.props, PR_ATTACH_EXTENSION), ".pdf");
+    EXPECT_EQ(Str(pdf.props, PR_DISPLAY_NAME), "report.pdf");
+    EXPECT_EQ(Bin(pdf.props, PR_ATTACH_DATA_BIN), "%PDF-1.4 data");
+    EXPECT_FALSE(pdf.props.Has(PR_ATTACHMENT_HIDDEN));
+    EXPECT_FALSE(pdf.props.Has(PR_ATTACH_FLAGS));
+    EXPECT_EQ(Str(m.props, PR_BODY), "See the logo.");  // the line break before a boundary belongs to it
+    EXPECT_TRUE(m.props.GetInt(PR_MESSAGE_FLAGS).value() & MSGFLAG_HASATTACH);
+}
+
+TEST(Rfc822Import, Rfc2231AndEncodedFileNames) {
+    Message m = Import(Crlf(
+        "From: a@example.com\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b\n\n"
+        "--b\nContent-Type: text/plain\n\nbody\n"
+        "--b\nContent-Type: application/octet-stream\nContent-Disposition: attachment;\n"
+        " filename*0*=UTF-8''%E6%97%A5%E6%9C%AC%E8%AA%9E%20;\n filename*1*=%E3%83%95%E3%82%A1%E3%82%A4%E3%83%AB.txt\n\nx\n"
+        "--b\nContent-Type: application/msword; name=\"=?ISO-8859-1?Q?R=E9sum=E9_with_a_long_name.doc?=\"\n\ny\n"
+        "--b\nContent-Type: application/octet-stream\nContent-Disposition: attachment; filename=\"../../etc/pass:wd\"\n\nz\n"
+        "--b--\n"));
+    ASSERT_EQ(m.attachments.size(), 3u);
+    EXPECT_EQ(Str(m.attachments[0].props, PR_ATTACH_LONG_FILENAME), "日本語 ファイル.txt");
+    EXPECT_EQ(Str(m.attachments[0].props, PR_ATTACH_EXTENSION), ".txt");
+    EXPECT_EQ(Str(m.attachments[1].props, PR_ATTACH_LONG_FILENAME), "Résumé with a long name.doc");
+    EXPECT_EQ(Str(m.attachments[1].props, PR_ATTACH_FILENAME), "RSUMWI~1.DOC");
+    // no path separators or drive colons in a stored name
+    std::string risky = Str(m.attachments[2].props, PR_ATTACH_LONG_FILENAME);
+    EXPECT_EQ(risky.find('/'), std::string::npos) << risky;
+    EXPECT_EQ(risky.find(':'), std::string::npos) << risky;
+}
+
+TEST(Rfc822Import, NestedAttachedMessages) {
+    std::string inner2 = "From: deep@example.com\nSubject: innermost\nDate: Fri, 04 Dec 2026 09:00:00 +0000\n\nInnermost body.\n";
+    std::string inner1 =
+        "From: mid@example.com\nSubject: =?UTF-8?Q?middle_=C3=A9?=\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=in1\n\n"
+        "--in1\nContent-Type: text/plain\n\nMiddle body.\n"
+        "--in1\nContent-Type: message/rfc822\n\n" + inner2 + "\n--in1\nContent-Type: text/csv; name=data.csv\n"
+        "Content-Disposition: attachment; filename=data.csv\n\na,b\n1,2\n--in1--\n";
+    Message m = Import(Crlf("From: top@example.com\nSubject: Fwd: nested\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=top\n\n"
+                            "--top\nContent-Type: text/plain\n\nSee attached.\n"
+                            "--top\nContent-Type: message/rfc822\nContent-Disposition: attachment\n\n" + inner1 + "\n--top--\n"));
+    ASSERT_EQ(m.attachments.size(), 1u);
+    const Attachment& a = m.attachments[0];
+    EXPECT_EQ(a.props.GetInt(PR_ATTACH_METHOD), ATTACH_EMBEDDED_MSG);
+    EXPECT_EQ(Str(a.props, PR_ATTACH_MIME_TAG), "message/rfc822");
+    EXPECT_EQ(Str(a.props, PR_ATTACH_LONG_FILENAME), "middle é.eml");
+    EXPECT_EQ(Str(a.props, PR_DISPLAY_NAME), "middle é");
+    EXPECT_FALSE(a.props.Has(PR_ATTACH_DATA_BIN));
+    ASSERT_NE(a.embedded, nullptr);
+    const Message& mid = *a.embedded;
+    EXPECT_EQ(Str(mid.props, PR_SUBJECT), "middle é");
+    EXPECT_EQ(Str(mid.props, PR_BODY), "Middle body.");
+    EXPECT_EQ(Str(mid.props, PR_SENDER_EMAIL_ADDRESS), "mid@example.com");
+    ASSERT_EQ(mid.attachments.size(), 2u);
+    ASSERT_NE(mid.attachments[0].embedded, nullptr);
+    EXPECT_EQ(Str(mid.attachments[0].embedded->props, PR_SUBJECT), "innermost");
+    EXPECT_EQ(Str(mid.attachments[0].embedded->props, PR_BODY), "Innermost body.\r\n");
+    EXPECT_EQ(mid.attachments[0].embedded->props.GetTime(PR_CLIENT_SUBMIT_TIME), FileTimeOf(2026, 12, 4, 9, 0, 0));
+    EXPECT_EQ(Bin(mid.attachments[1].props, PR_ATTACH_DATA_BIN), "a,b\r\n1,2");
+    EXPECT_TRUE(mid.props.Has(PR_TRANSPORT_MESSAGE_HEADERS));
+    EXPECT_NE(*mid.props.GetBinary(PR_SEARCH_KEY), *m.props.GetBinary(PR_SEARCH_KEY));
+    ExpectWellFormed(m, "nested");
+}
+
+TEST(Rfc822Import, DeepNestingIsCutWithAWarning) {
+    std::string msg = "From: a@example.com\nSubject: level 0\n\nbottom\n";
+    for (int i = 1; i <= 40; ++i)
+        msg = "From: a@example.com\nSubject: level " + std::to_string(i) + "\nContent-Type: message/rfc822\n\n" + msg;
+    Message m = Import(msg);
+    int depth = 0;
+    const Message* cur = &m;
+    while (!cur->attachments.empty() && cur->attachments[0].embedded) {
+        cur = cur->attachments[0].embedded.get();
+        ++depth;
+    }
+    EXPECT_GE(depth, 30);
+    EXPECT_LT(depth, 40);
+    ASSERT_EQ(cur->attachments.size(), 1u);  // kept as an .eml file
+    EXPECT_NE(Bin(cur->attachments[0].props, PR_ATTACH_DATA_BIN).find("level"), std::string::npos);
+    EXPECT_TRUE(HasWarningContaining(m, "nested too deeply"));
+}
+
+TEST(Rfc822Import, DeeplyNestedMultipartsDoNotCrash) {
+    std::string body = "leaf\n";
+    for (int i = 0; i < 300; ++i) {
+        std::string b = "b" + std::to_string(i);
+        body = "Content-Type: multipart/mixed; boundary=" + b + "\n\n--" + b + "\n" + body + "\n--" + b + "--\n";
+    }
+    Message m = Import("From: a@example.com\nSubject: deep\n" + body);
+    EXPECT_EQ(Str(m.props, PR_SUBJECT), "deep");
+}
+
+// ---------------------------------------------------------------- damaged input
+
+TEST(Rfc822Import, BrokenBase64IsWarned) {
+    Message m = Import(Crlf("From: a@example.com\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b\n\n"
+                            "--b\nContent-Type: text/plain\n\nbody\n"
+                            "--b\nContent-Type: application/octet-stream; name=x.bin\nContent-Transfer-Encoding: base64\n\n"
+                            "SGVsbG8g!!d29y*bGQ\n--b--\n"));
+    ASSERT_EQ(m.attachments.size(), 1u);
+    EXPECT_TRUE(HasWarningContaining(m, "x.bin")) << (m.warnings.empty() ? "no warning" : m.warnings.front());
+    EXPECT_NE(Bin(m.attachments[0].props, PR_ATTACH_DATA_BIN).find("Hello"), std::string::npos);
+}
+
+TEST(Rfc822Import, TruncatedMessageKeepsWhatWasRead) {
+    std::string full = Crlf("From: a@example.com\nSubject: cut\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b\n\n"
+                            "--b\nContent-Type: text/plain\n\nthe body survives\n"
+                            "--b\nContent-Type: application/pdf; name=r.pdf\nContent-Transfer-Encoding: base64\n\n" +
+                            Base64(std::string(3000, 'P')) + "--b--\n");
+    Message m = Import(full.substr(0, full.size() / 2 + 13));
+    EXPECT_EQ(Str(m.props, PR_SUBJECT), "cut");
+    EXPECT_EQ(Str(m.props, PR_BODY), "the body survives");
+    ASSERT_EQ(m.attachments.size(), 1u);
+    EXPECT_TRUE(HasWarningContaining(m, "truncated")) << (m.warnings.empty() ? "no warning" : m.warnings.front());
+}
+
+TEST(Rfc822Import, EmptyInput) {
+    Message m = Import("");
+    EXPECT_EQ(Str(m.props, PR_MESSAGE_CLASS), "IPM.Note");
+    EXPECT_FALSE(m.warnings.empty());
+    ExpectWellFormed(m, "empty");
+}
+
+TEST(Rfc822Import, BinaryGarbageKeepsTheOriginal) {
+    std::string junk;
+    for (int i = 0; i < 5000; ++i) junk += char((i * 7919 + 13) & 0xFF);
+    Message m = Import(junk);
+    EXPECT_FALSE(m.warnings.empty());
+    const Attachment* orig = FindAttachment(m, "original-message.eml");
+    ASSERT_NE(orig, nullptr);
+    EXPECT_EQ(Bin(orig->props, PR_ATTACH_DATA_BIN), junk);
+    ExpectWellFormed(m, "garbage");
+}
+
+TEST(Rfc822Import, HeaderlessTextKeepsTheOriginal) {
+    Message m = Import("From Russia with love\n\nWhat does Thunderbird do?\n");
+    EXPECT_NE(FindAttachment(m, "original-message.eml"), nullptr);
+    EXPECT_FALSE(m.warnings.empty());
+}
+
+TEST(Rfc822Import, LfAndBomAndCrlfGiveTheSameFields) {
+    const std::string lf = "From: Ann <ann@example.com>\nTo: b@example.com\nSubject: same\nDate: Sun, 06 Dec 2026 06:00:00 +0000\n\nline 1\nline 2\n";
+    Message a = Import(lf);
+    Message b = Import(Crlf(lf));
+    Message c = Import("\xEF\xBB\xBF" + lf);
+    Message d = Import(Crlf("From ann@example.com Sun Dec  6 06:00:00 2026\n" + lf));
+    for (const Message* m : {&b, &c, &d}) {
+        EXPECT_EQ(Str(m->props, PR_SUBJECT), "same");
+        EXPECT_EQ(Str(m->props, PR_SENDER_NAME), "Ann");
+        EXPECT_EQ(Str(m->props, PR_BODY), Str(a.props, PR_BODY));
+        EXPECT_EQ(m->props.GetTime(PR_CLIENT_SUBMIT_TIME), a.props.GetTime(PR_CLIENT_SUBMIT_TIME));
+        EXPECT_EQ(Str(m->props, PR_TRANSPORT_MESSAGE_HEADERS), Str(a.props, PR_TRANSPORT_MESSAGE_HEADERS));
+        EXPECT_TRUE(m->warnings.empty());
+    }
+}
+
+TEST(Rfc822Import, ReproducibleAndThreadSafe) {
+    const std::string msg = "From: a@example.com\nSubject: again\nDate: Sun, 06 Dec 2026 06:00:00 +0000\n\nbody\n";
+    Message first = Import(msg);
+    std::vector<std::thread> threads;
+    std::vector<int> equal(4, 0);
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 200; ++i) {
+                Message m;
+                ImportRfc822(msg, m);
+                equal[t] += m.props.All().size() == first.props.All().size() &&
+                            *m.props.GetBinary(PR_SEARCH_KEY) == *first.props.GetBinary(PR_SEARCH_KEY) &&
+                            m.props.GetTime(PR_CREATION_TIME) == first.props.GetTime(PR_CREATION_TIME);
+            }
+        });
+    for (auto& t : threads) t.join();
+    for (int e : equal) EXPECT_EQ(e, 200);
+    EXPECT_EQ(first.props.GetBinary(PR_SEARCH_KEY)->size(), 16u);
+}
+
+TEST(Rfc822Import, LargeAttachmentDecodesInFull) {
+    std::string blob(24 * 1024 * 1024, '\0');
+    for (size_t i = 0; i < blob.size(); ++i) blob[i] = char((i * 31) >> 3);
+    Message m = Import("From: a@example.com\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b\n\n"
+                       "--b\nContent-Type: text/plain\n\nbody\n--b\nContent-Type: application/octet-stream; name=big.bin\n"
+                       "Content-Transfer-Encoding: base64\n\n" + Base64(blob) + "--b--\n");
+    ASSERT_EQ(m.attachments.size(), 1u);
+    const Binary* data = m.attachments[0].props.GetBinary(PR_ATTACH_DATA_BIN);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->size(), blob.size());
+    EXPECT_TRUE(std::equal(data->begin(), data->end(), reinterpret_cast<const uint8_t*>(blob.data())));
+    EXPECT_TRUE(m.warnings.empty());
+}

@@ -1,12 +1,12 @@
-// Placeholder until the .pst writer lands: every store opening fails.
+// PstStore: the Unicode .pst writer of mailstore/pst/messaging/Store.
 #include "mailstore/pst/PstStore.h"
 
-#include "mailstore/MailStoreError.h"
+#include "mailstore/pst/messaging/Store.h"
 
 namespace bv::mailstore::pst {
 
-std::unique_ptr<PstStore> PstStore::OpenOrCreate(const std::filesystem::path& path, const std::string&) {
-    throw MailStoreError("cannot create the store " + path.string() + ": .pst writing is not available yet");
+std::unique_ptr<PstStore> PstStore::OpenOrCreate(const std::filesystem::path& path, const std::string& displayName) {
+    return Store::OpenOrCreate(path, displayName);
 }
 
 }  // namespace bv::mailstore::pst

@@ -1,1 +1,21 @@
-target_sources(bv_mailstore PRIVATE ${CMAKE_CURRENT_LIST_DIR}/PstStore.cpp)
+# The Unicode .pst writer, by layer: ndb (node database), ltp (heaps, property and
+# table contexts), messaging (store, folders, messages).
+target_sources(bv_mailstore PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/PstStore.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ndb/AllocationMap.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ndb/Block.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ndb/BTreePage.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ndb/Crc.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ndb/Header.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ndb/NodeDatabase.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ndb/PageTrailer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ndb/Permute.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ltp/Bth.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ltp/Heap.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ltp/PropertyContext.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ltp/TableContext.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/messaging/MessageBuilder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/messaging/PropertyEncoding.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/messaging/Store.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/messaging/Templates.cpp
+)

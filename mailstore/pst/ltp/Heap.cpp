@@ -1,0 +1,138 @@
+// [MS-PST] §2.3.1: HNHDR (block 0), HNBITMAPHDR (blocks 8, 136, 264, ...), HNPAGEHDR
+// (all other blocks), each block closed by its HNPAGEMAP.
+#include "mailstore/pst/ltp/Heap.h"
+
+#include <cstring>
+
+namespace bv::mailstore::pst {
+namespace {
+
+constexpr size_t kHnHdrSize = 12;
+constexpr size_t kHnPageHdrSize = 2;
+constexpr size_t kHnBitmapHdrSize = 66;
+constexpr size_t kMaxItemsPerBlock = 2047;  // hidIndex is 11 bits
+
+size_t PageMapSize(size_t items) { return 4 + 2 * (items + 1); }
+bool IsBitmapBlock(size_t i) { return i >= 8 && (i - 8) % 128 == 0; }
+
+}  // namespace
+
+uint8_t HeapFillLevel(size_t f) {
+    if (f >= 3584) return 0x0;
+    if (f >= 2560) return 0x1;
+    if (f >= 2048) return 0x2;
+    if (f >= 1792) return 0x3;
+    if (f >= 1536) return 0x4;
+    if (f >= 1280) return 0x5;
+    if (f >= 1024) return 0x6;
+    if (f >= 768) return 0x7;
+    if (f >= 512) return 0x8;
+    if (f >= 256) return 0x9;
+    if (f >= 128) return 0xA;
+    if (f >= 64) return 0xB;
+    if (f >= 32) return 0xC;
+    if (f >= 16) return 0xD;
+    if (f >= 8) return 0xE;
+    return 0xF;
+}
+
+HeapWriter::HeapWriter(uint8_t clientSig) : clientSig_(clientSig) { blocks_.emplace_back(); }
+
+size_t HeapWriter::HeaderSize(size_t i) {
+    if (i == 0) return kHnHdrSize;
+    return IsBitmapBlock(i) ? kHnBitmapHdrSize : kHnPageHdrSize;
+}
+
+Hid HeapWriter::Allocate(const uint8_t* data, size_t size) {
+    if (size > kMaxHeapItem) FormatError("HNPAGEMAP", "rgibAlloc", "item of " + std::to_string(size) + " bytes exceeds 3580");
+    Block* b = &blocks_.back();
+    size_t index = blocks_.size() - 1;
+    auto fits = [&](const Block& blk, size_t idx) {
+        size_t total = HeaderSize(idx) + blk.used + size + PageMapSize(blk.items.size() + 1) + 1;
+        return total <= kMaxBlockData && blk.items.size() < kMaxItemsPerBlock;
+    };
+    if (!fits(*b, index)) {
+        if (blocks_.size() >= 0xFFFF) FormatError("HID", "hidBlockIndex", "heap exceeds 65535 blocks");
+        blocks_.emplace_back();
+        b = &blocks_.back();
+        index = blocks_.size() - 1;
+    }
+    b->items.emplace_back(data, data + size);
+    b->used += size;
+    return MakeHid(uint32_t(index), uint32_t(b->items.size()));
+}
+
+void HeapWriter::Overwrite(Hid hid, const uint8_t* data, size_t size) {
+    Bytes& item = blocks_.at(hid >> 16).items.at(((hid >> 5) & 0x7FF) - 1);
+    if (item.size() != size) FormatError("HNPAGEMAP", "rgibAlloc", "item size changed");
+    std::memcpy(item.data(), data, size);
+}
+
+std::vector<Bytes> HeapWriter::Finish() {
+    std::vector<Bytes> out;
+    std::vector<uint8_t> fill(blocks_.size());
+    for (size_t i = 0; i < blocks_.size(); ++i) {
+        const Block& b = blocks_[i];
+        size_t hdr = HeaderSize(i);
+        size_t ibHnpm = hdr + b.used;
+        ibHnpm += ibHnpm & 1;  // the page map starts on an even offset
+        // Every block of a data tree but the last holds 8176 bytes; the free space of
+        // such a block lies between its last item and its page map.
+        if (i + 1 < blocks_.size()) ibHnpm = kMaxBlockData - PageMapSize(b.items.size());
+        Bytes block(ibHnpm + PageMapSize(b.items.size()), 0);
+        size_t freeItems = 0;
+        for (const Bytes& item : b.items) freeItems += item.empty() ? 1 : 0;
+        size_t off = hdr;
+        uint8_t* map = block.data() + ibHnpm;
+        Put16(map, uint16_t(b.items.size()));  // cAlloc
+        Put16(map + 2, uint16_t(freeItems));   // cFree: empty items count as freed
+        for (size_t k = 0; k < b.items.size(); ++k) {
+            Put16(map + 4 + 2 * k, uint16_t(off));
+            if (!b.items[k].empty()) std::memcpy(block.data() + off, b.items[k].data(), b.items[k].size());
+            off += b.items[k].size();
+        }
+        Put16(map + 4 + 2 * b.items.size(), uint16_t(off));
+        Put16(block.data(), uint16_t(ibHnpm));
+        fill[i] = HeapFillLevel(kMaxBlockData - (hdr + b.used + PageMapSize(b.items.size())));
+        out.push_back(std::move(block));
+    }
+    // HNHDR: ibHnpm, bSig, bClientSig, hidUserRoot, rgbFillLevel (blocks 0-7).
+    Bytes& b0 = out[0];
+    b0[2] = kHeapSignature;
+    b0[3] = clientSig_;
+    Put32(&b0[4], userRoot_);
+    for (size_t i = 0; i < 8 && i < fill.size(); ++i) b0[8 + i / 2] |= uint8_t(fill[i] << (4 * (i % 2)));
+    // HNBITMAPHDR: ibHnpm, rgbFillLevel for the 128 blocks from this one.
+    for (size_t i = 8; i < out.size(); i += 128) {
+        for (size_t j = 0; j < 128 && i + j < fill.size(); ++j)
+            out[i][2 + j / 2] |= uint8_t(fill[i + j] << (4 * (j % 2)));
+    }
+    return out;
+}
+
+HeapReader::HeapReader(std::vector<Bytes> blocks) : blocks_(std::move(blocks)) {
+    if (blocks_.empty() || blocks_[0].size() < kHnHdrSize) FormatError("HNHDR", "ibHnpm", "heap has no first block");
+    const Bytes& b0 = blocks_[0];
+    if (b0[2] != kHeapSignature) FormatError("HNHDR", "bSig", "is not 0xEC");
+    clientSig_ = b0[3];
+    userRoot_ = Get32(&b0[4]);
+}
+
+std::pair<const uint8_t*, size_t> HeapReader::Item(Hid hid) const {
+    if (!IsHid(hid)) FormatError("HID", "hidType", "is not NID_TYPE_HID");
+    size_t block = hid >> 16;
+    size_t index = (hid >> 5) & 0x7FF;
+    if (block >= blocks_.size()) FormatError("HID", "hidBlockIndex", "out of range");
+    const Bytes& b = blocks_[block];
+    size_t ibHnpm = Get16(b.data());
+    if (ibHnpm + 4 > b.size()) FormatError("HNPAGEHDR", "ibHnpm", "out of range");
+    size_t cAlloc = Get16(&b[ibHnpm]);
+    if (ibHnpm + 4 + 2 * (cAlloc + 1) > b.size()) FormatError("HNPAGEMAP", "cAlloc", "out of range");
+    if (index < 1 || index > cAlloc) FormatError("HID", "hidIndex", "out of range");
+    size_t start = Get16(&b[ibHnpm + 4 + 2 * (index - 1)]);
+    size_t end = Get16(&b[ibHnpm + 4 + 2 * index]);
+    if (start > end || end > ibHnpm) FormatError("HNPAGEMAP", "rgibAlloc", "out of range");
+    return {b.data() + start, end - start};
+}
+
+}  // namespace bv::mailstore::pst

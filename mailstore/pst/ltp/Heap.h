@@ -1,0 +1,66 @@
+// Heap-on-Node ([MS-PST] §2.3.1): HNHDR, HNPAGEHDR, HNBITMAPHDR, HNPAGEMAP and HIDs.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "mailstore/pst/ndb/NdbTypes.h"
+
+namespace bv::mailstore::pst {
+
+using Hid = uint32_t;
+
+constexpr size_t kMaxHeapItem = 3580;
+constexpr uint8_t bTypePC = 0xBC;
+constexpr uint8_t bTypeTC = 0x7C;
+constexpr uint8_t bTypeBTH = 0xB5;
+constexpr uint8_t kHeapSignature = 0xEC;
+
+constexpr Hid MakeHid(uint32_t block, uint32_t index) { return (block << 16) | (index << 5); }
+constexpr bool IsHid(uint32_t hnid) { return (hnid & 0x1F) == 0; }
+
+// The fill level nibble for `freeBytes` free in a heap block ([MS-PST] §2.3.1.2).
+uint8_t HeapFillLevel(size_t freeBytes);
+
+// Builds the blocks of a heap: items are placed in order, a new block is opened when
+// the current one (header + items + HNPAGEMAP) would pass 8176 bytes.
+class HeapWriter {
+public:
+    explicit HeapWriter(uint8_t clientSig);
+    Hid Allocate(const uint8_t* data, size_t size);
+    Hid Allocate(const Bytes& data) { return Allocate(data.data(), data.size()); }
+    // Replaces an item's bytes (same size) - for headers written before their contents.
+    void Overwrite(Hid hid, const uint8_t* data, size_t size);
+    void SetUserRoot(Hid hid) { userRoot_ = hid; }
+    std::vector<Bytes> Finish();
+
+private:
+    struct Block {
+        std::vector<Bytes> items;
+        size_t used = 0;
+    };
+    static size_t HeaderSize(size_t blockIndex);
+    uint8_t clientSig_;
+    Hid userRoot_ = 0;
+    std::vector<Block> blocks_;
+};
+
+class HeapReader {
+public:
+    explicit HeapReader(std::vector<Bytes> blocks);
+    uint8_t ClientSig() const { return clientSig_; }
+    Hid UserRoot() const { return userRoot_; }
+    // The bytes of an item; throws naming HNPAGEMAP/HID when it is not there.
+    std::pair<const uint8_t*, size_t> Item(Hid hid) const;
+    Bytes ItemBytes(Hid hid) const {
+        auto [p, n] = Item(hid);
+        return Bytes(p, p + n);
+    }
+    size_t BlockCount() const { return blocks_.size(); }
+
+private:
+    std::vector<Bytes> blocks_;
+    uint8_t clientSig_ = 0;
+    Hid userRoot_ = 0;
+};
+
+}  // namespace bv::mailstore::pst

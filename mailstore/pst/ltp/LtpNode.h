@@ -1,0 +1,34 @@
+// What the LTP layer hands to the node database for one node: its data blocks and
+// the subnodes that hold values too large for the heap.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "mailstore/pst/ndb/NdbTypes.h"
+
+namespace bv::mailstore::pst {
+
+// A subnode: its data blocks and, for attachments and embedded messages, its own
+// subnodes.
+struct LtpSubnode {
+    Nid nid = 0;
+    std::vector<Bytes> blocks;  // data tree blocks, each at most 8176 bytes
+    std::vector<LtpSubnode> subnodes;
+};
+
+struct LtpNode {
+    std::vector<Bytes> blocks;  // heap blocks
+    std::vector<LtpSubnode> subnodes;
+};
+
+// Hands out subnode NIDs (NID_TYPE_LTP) unique within the node being built.
+using SubnodeNidSource = std::function<Nid()>;
+
+// Cuts a value into 8176-byte data blocks.
+std::vector<Bytes> SplitIntoBlocks(const uint8_t* data, size_t size);
+
+// Fixed-size property types and their sizes ([MS-PST] §2.1.1); 0 = variable size.
+size_t FixedTypeSize(uint16_t type);
+
+}  // namespace bv::mailstore::pst

@@ -1,0 +1,94 @@
+// [MS-PST] §2.3.3: PC BTH records {wPropId(2) | wPropType(2), dwValueHnid(4)}.
+#include "mailstore/pst/ltp/PropertyContext.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "mailstore/pst/ltp/Bth.h"
+
+namespace bv::mailstore::pst {
+
+size_t FixedTypeSize(uint16_t type) {
+    switch (type) {
+        case 0x0002: return 2;                                // PtypInteger16
+        case 0x0003: case 0x0004: case 0x000A: return 4;      // Integer32, Floating32, ErrorCode
+        case 0x000B: return 1;                                // Boolean
+        case 0x0005: case 0x0006: case 0x0007: case 0x0014: case 0x0040: return 8;
+        case 0x0048: return 16;                               // PtypGuid
+        default: return 0;
+    }
+}
+
+std::vector<Bytes> SplitIntoBlocks(const uint8_t* data, size_t size) {
+    std::vector<Bytes> out;
+    for (size_t off = 0; off < size; off += kMaxBlockData) {
+        size_t n = std::min(kMaxBlockData, size - off);
+        out.emplace_back(data + off, data + off + n);
+    }
+    if (out.empty()) out.emplace_back();
+    return out;
+}
+
+LtpNode BuildPropertyContext(std::vector<PcProp> props, const SubnodeNidSource& nextSubnid) {
+    std::sort(props.begin(), props.end(), [](const PcProp& a, const PcProp& b) { return a.id < b.id; });
+    for (size_t i = 1; i < props.size(); ++i)
+        if (props[i].id == props[i - 1].id) FormatError("PC BTH record", "wPropId", "duplicate property " + std::to_string(props[i].id));
+    LtpNode node;
+    HeapWriter heap(bTypePC);
+    uint8_t hdr[8] = {bTypeBTH, 2, 6, 0, 0, 0, 0, 0};
+    Hid bth = heap.Allocate(hdr, 8);
+    Bytes records;
+    records.reserve(props.size() * 8);
+    for (const PcProp& p : props) {
+        size_t fixed = FixedTypeSize(p.type);
+        uint32_t hnid = 0;
+        if (fixed && fixed <= 4) {
+            if (p.value.size() != fixed) FormatError("PC BTH record", "dwValueHnid", "value size does not match its type");
+            uint8_t v[4] = {0, 0, 0, 0};
+            std::memcpy(v, p.value.data(), fixed);
+            hnid = Get32(v);
+        } else if (p.value.empty()) {
+            hnid = 0;  // an empty value has no heap item, as Outlook writes it
+        } else if (p.value.size() <= kMaxHeapItem) {
+            hnid = heap.Allocate(p.value);
+        } else {
+            Nid nid = nextSubnid();
+            node.subnodes.push_back({nid, SplitIntoBlocks(p.value.data(), p.value.size()), {}});
+            hnid = nid;
+        }
+        Append16(records, p.id);
+        Append16(records, p.type);
+        Append32(records, hnid);
+    }
+    heap.SetUserRoot(WriteBth(heap, 2, 6, records, bth));
+    node.blocks = heap.Finish();
+    return node;
+}
+
+std::vector<PcProp> ReadPropertyContext(const HeapReader& heap, const std::function<Bytes(Nid)>& subnode) {
+    if (heap.ClientSig() != bTypePC) FormatError("HNHDR", "bClientSig", "is not bTypePC");
+    BthContents bth = ReadBth(heap, heap.UserRoot());
+    if (bth.cbKey != 2 || bth.cbEnt != 6) FormatError("BTHHEADER", "cbKey", "is not a PC's 2/6");
+    std::vector<PcProp> out;
+    for (size_t i = 0; i + 8 <= bth.records.size(); i += 8) {
+        const uint8_t* r = &bth.records[i];
+        PcProp p;
+        p.id = Get16(r);
+        p.type = Get16(r + 2);
+        uint32_t hnid = Get32(r + 4);
+        size_t fixed = FixedTypeSize(p.type);
+        if (fixed && fixed <= 4) {
+            p.value.assign(r + 4, r + 4 + fixed);
+        } else if (hnid == 0) {
+            // no value bytes
+        } else if (IsHid(hnid)) {
+            p.value = heap.ItemBytes(hnid);
+        } else {
+            p.value = subnode(hnid);
+        }
+        out.push_back(std::move(p));
+    }
+    return out;
+}
+
+}  // namespace bv::mailstore::pst

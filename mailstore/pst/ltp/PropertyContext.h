@@ -1,0 +1,28 @@
+// Property Context ([MS-PST] §2.3.3): a heap (bClientSig 0xBC) whose user root is a
+// BTH of {wPropId} -> {wPropType, dwValueHnid}.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "mailstore/pst/ltp/Heap.h"
+#include "mailstore/pst/ltp/LtpNode.h"
+
+namespace bv::mailstore::pst {
+
+// One stored property: `value` holds the on-disk bytes (UTF-16LE strings, 8-byte
+// times, MV layouts...). Values of at most 4 fixed bytes go into dwValueHnid.
+struct PcProp {
+    uint16_t id = 0;
+    uint16_t type = 0;
+    Bytes value;
+};
+
+// Builds a PC from properties (any order; sorted by id here). Values over 3580 bytes
+// go to subnodes named by `nextSubnid`.
+LtpNode BuildPropertyContext(std::vector<PcProp> props, const SubnodeNidSource& nextSubnid);
+
+// Reads a PC. `subnode` returns the bytes of a subnode of this node.
+std::vector<PcProp> ReadPropertyContext(const HeapReader& heap, const std::function<Bytes(Nid)>& subnode);
+
+}  // namespace bv::mailstore::pst

@@ -1,0 +1,214 @@
+// [MS-PST] §2.3.4: TCINFO {bType 0x7C, cCols, rgib[4], hidRowIndex, hnidRows, hidIndex},
+// TCOLDESC sorted by tag, rows laid out as 8/4-byte cells, 2-byte cells, 1-byte cells,
+// CEB. Row matrices larger than one heap item live in a subnode whose blocks hold
+// whole rows only, every block but the last padded to 8176 bytes (§2.3.4.4).
+#include "mailstore/pst/ltp/TableContext.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+#include "mailstore/pst/ltp/Bth.h"
+
+namespace bv::mailstore::pst {
+namespace {
+
+uint8_t CellSize(uint32_t tag) {
+    size_t f = FixedTypeSize(uint16_t(tag & 0xFFFF));
+    if (f == 0 || f == 16) return 4;  // HNID
+    return uint8_t(f);
+}
+bool IsVariable(uint32_t tag) {
+    size_t f = FixedTypeSize(uint16_t(tag & 0xFFFF));
+    return f == 0 || f == 16;
+}
+
+}  // namespace
+
+TcWriter::TcWriter(std::vector<uint32_t> tags) {
+    std::sort(tags.begin(), tags.end());
+    tags.erase(std::unique(tags.begin(), tags.end()), tags.end());
+    tags.erase(std::remove_if(tags.begin(), tags.end(), [](uint32_t t) { return t == PidTagLtpRowId || t == PidTagLtpRowVer; }),
+               tags.end());
+    if (tags.size() + 2 > 255) FormatError("TCINFO", "cCols", "out of range");
+    // Placement: row id, row version, 8-byte cells, 4-byte cells, 2-byte, 1-byte, CEB.
+    std::vector<TCOLDESC> placed;
+    placed.push_back({PidTagLtpRowId, 0, 4, 0});
+    placed.push_back({PidTagLtpRowVer, 4, 4, 1});
+    uint16_t off = 8;
+    uint8_t bit = 2;
+    for (uint8_t size : {8, 4, 2, 1}) {
+        for (uint32_t t : tags) {
+            if (CellSize(t) != size) continue;
+            placed.push_back({t, off, size, bit++});
+            off += size;
+        }
+        if (size == 4) rgib_[0] = off;  // TCI_4b
+        if (size == 2) rgib_[1] = off;  // TCI_2b
+        if (size == 1) rgib_[2] = off;  // TCI_1b
+    }
+    rgib_[3] = uint16_t(off + (placed.size() + 7) / 8);  // TCI_bm
+    rowSize_ = rgib_[3];
+    cols_ = placed;
+    std::sort(cols_.begin(), cols_.end(), [](const TCOLDESC& a, const TCOLDESC& b) { return a.tag < b.tag; });
+    // TCINFO first (HID 0x20), then the RowIndex BTHHEADER; both are filled in by Finish.
+    Bytes info(22 + 8 * cols_.size(), 0);
+    tcinfo_ = heap_.Allocate(info);
+    uint8_t hdr[8] = {bTypeBTH, 4, 4, 0, 0, 0, 0, 0};
+    rowIndexHeader_ = heap_.Allocate(hdr, 8);
+}
+
+void TcWriter::AddRow(uint32_t rowId, uint32_t rowVer, const std::vector<TcCell>& cells) {
+    size_t base = matrix_.size();
+    matrix_.resize(base + rowSize_, 0);
+    uint8_t* row = &matrix_[base];
+    Put32(row, rowId);
+    Put32(row + 4, rowVer);
+    uint8_t* ceb = row + rgib_[2];
+    ceb[0] |= 0xC0;  // row id and row version always exist
+    for (const auto& [tag, value] : cells) {
+        auto it = std::lower_bound(cols_.begin(), cols_.end(), tag, [](const TCOLDESC& c, uint32_t t) { return c.tag < t; });
+        if (it == cols_.end() || it->tag != tag || tag == PidTagLtpRowId || tag == PidTagLtpRowVer) continue;
+        uint8_t* cell = row + it->ibData;
+        if (IsVariable(tag)) {
+            if (value.empty()) {
+                Put32(cell, 0);
+            } else if (value.size() <= kMaxHeapItem) {
+                Put32(cell, heap_.Allocate(value));
+            } else {
+                bigCells_.push_back({base + it->ibData, value});
+            }
+        } else {
+            if (value.size() != it->cbData) FormatError("TCOLDESC", "cbData", "cell value size does not match its column");
+            std::memcpy(cell, value.data(), value.size());
+        }
+        ceb[it->iBit / 8] |= uint8_t(0x80 >> (it->iBit % 8));
+    }
+    rowIds_.push_back(rowId);
+}
+
+LtpNode TcWriter::Finish(const SubnodeNidSource& nextSubnid) {
+    LtpNode node;
+    for (auto& [offset, value] : bigCells_) {
+        Nid nid = nextSubnid();
+        node.subnodes.push_back({nid, SplitIntoBlocks(value.data(), value.size()), {}});
+        Put32(&matrix_[offset], nid);
+    }
+    // RowIndex: dwRowID -> dwRowIndex, sorted by row id.
+    std::vector<std::pair<uint32_t, uint32_t>> index;
+    index.reserve(rowIds_.size());
+    for (size_t i = 0; i < rowIds_.size(); ++i) index.push_back({rowIds_[i], uint32_t(i)});
+    std::sort(index.begin(), index.end());
+    for (size_t i = 1; i < index.size(); ++i)
+        if (index[i].first == index[i - 1].first) FormatError("TCROWID", "dwRowID", "duplicate row id " + std::to_string(index[i].first));
+    Bytes records;
+    records.reserve(index.size() * 8);
+    for (auto& [id, row] : index) {
+        Append32(records, id);
+        Append32(records, row);
+    }
+    WriteBth(heap_, 4, 4, records, rowIndexHeader_);
+    // Row matrix.
+    uint32_t hnidRows = 0;
+    if (!matrix_.empty()) {
+        if (matrix_.size() <= kMaxHeapItem) {
+            hnidRows = heap_.Allocate(matrix_);
+        } else {
+            size_t perBlock = kMaxBlockData / rowSize_;
+            size_t rows = rowIds_.size();
+            LtpSubnode sub;
+            sub.nid = nextSubnid();
+            for (size_t r = 0; r < rows; r += perBlock) {
+                size_t n = std::min(perBlock, rows - r);
+                Bytes block(matrix_.begin() + r * rowSize_, matrix_.begin() + (r + n) * rowSize_);
+                if (r + n < rows) block.resize(kMaxBlockData, 0);
+                sub.blocks.push_back(std::move(block));
+            }
+            hnidRows = sub.nid;
+            node.subnodes.push_back(std::move(sub));
+        }
+    }
+    Bytes info(22 + 8 * cols_.size(), 0);
+    info[0] = bTypeTC;
+    info[1] = uint8_t(cols_.size());
+    for (int i = 0; i < 4; ++i) Put16(&info[2 + 2 * i], rgib_[i]);
+    Put32(&info[10], rowIndexHeader_);
+    Put32(&info[14], hnidRows);
+    Put32(&info[18], 0);  // hidIndex (deprecated)
+    for (size_t i = 0; i < cols_.size(); ++i) {
+        uint8_t* c = &info[22 + 8 * i];
+        Put32(c, cols_[i].tag);
+        Put16(c + 4, cols_[i].ibData);
+        c[6] = cols_[i].cbData;
+        c[7] = cols_[i].iBit;
+    }
+    heap_.Overwrite(tcinfo_, info.data(), info.size());
+    heap_.SetUserRoot(tcinfo_);
+    node.blocks = heap_.Finish();
+    matrix_.clear();
+    return node;
+}
+
+TcRead ReadTableContext(const HeapReader& heap, const std::function<std::vector<Bytes>(Nid)>& subnodeBlocks) {
+    if (heap.ClientSig() != bTypeTC) FormatError("HNHDR", "bClientSig", "is not bTypeTC");
+    auto [p, n] = heap.Item(heap.UserRoot());
+    if (n < 22 || p[0] != bTypeTC) FormatError("TCINFO", "bType", "is not 0x7C");
+    TcRead t;
+    size_t cCols = p[1];
+    if (22 + 8 * cCols > n) FormatError("TCINFO", "cCols", "out of range");
+    for (int i = 0; i < 4; ++i) t.rgib[i] = Get16(p + 2 + 2 * i);
+    Hid hidRowIndex = Get32(p + 10);
+    uint32_t hnidRows = Get32(p + 14);
+    for (size_t i = 0; i < cCols; ++i) {
+        const uint8_t* c = p + 22 + 8 * i;
+        TCOLDESC d{Get32(c), Get16(c + 4), c[6], c[7]};
+        if (size_t(d.ibData) + d.cbData > t.rgib[2]) FormatError("TCOLDESC", "ibData", "out of range");
+        if (d.iBit / 8 >= size_t(t.rgib[3] - t.rgib[2])) FormatError("TCOLDESC", "iBit", "out of range");
+        t.cols.push_back(d);
+    }
+    size_t rowSize = t.rgib[3];
+    if (rowSize == 0 || t.rgib[2] > t.rgib[3]) FormatError("TCINFO", "rgib", "out of range");
+    std::vector<Bytes> blocks;
+    if (hnidRows == 0) {
+    } else if (IsHid(hnidRows)) {
+        blocks.push_back(heap.ItemBytes(hnidRows));
+    } else {
+        blocks = subnodeBlocks(hnidRows);
+    }
+    size_t perBlock = blocks.empty() ? 0 : std::max<size_t>(1, blocks[0].size() / rowSize);
+    BthContents index = ReadBth(heap, hidRowIndex);
+    if (index.cbKey != 4) FormatError("BTHHEADER", "cbKey", "RowIndex key is not 4 bytes");
+    size_t rec = size_t(index.cbKey) + index.cbEnt;
+    for (size_t i = 0; i + rec <= index.records.size(); i += rec) {
+        uint32_t rowId = Get32(&index.records[i]);
+        uint32_t rowNum = Get32(&index.records[i + 4]);
+        size_t b = perBlock ? rowNum / perBlock : 0;
+        size_t off = perBlock ? (rowNum % perBlock) * rowSize : 0;
+        if (b >= blocks.size() || off + rowSize > blocks[b].size()) FormatError("TCROWID", "dwRowIndex", "out of range");
+        const uint8_t* row = blocks[b].data() + off;
+        TcRowRead r;
+        r.rowId = rowId;
+        const uint8_t* ceb = row + t.rgib[2];
+        for (const TCOLDESC& c : t.cols) {
+            if (!(ceb[c.iBit / 8] & (0x80 >> (c.iBit % 8)))) continue;
+            if (c.tag == PidTagLtpRowId || c.tag == PidTagLtpRowVer) continue;
+            if (IsVariable(c.tag)) {
+                uint32_t hnid = Get32(row + c.ibData);
+                Bytes v;
+                if (hnid == 0) {
+                } else if (IsHid(hnid)) {
+                    v = heap.ItemBytes(hnid);
+                } else {
+                    for (auto& blk : subnodeBlocks(hnid)) v.insert(v.end(), blk.begin(), blk.end());
+                }
+                r.cells.push_back({c.tag, std::move(v)});
+            } else {
+                r.cells.push_back({c.tag, Bytes(row + c.ibData, row + c.ibData + c.cbData)});
+            }
+        }
+        t.rows.push_back(std::move(r));
+    }
+    return t;
+}
+
+}  // namespace bv::mailstore::pst

@@ -1,0 +1,284 @@
+// [MS-PST] §2.4.5 message objects and §2.4.6 attachment objects.
+#include "mailstore/pst/messaging/MessageBuilder.h"
+
+#include <memory>
+#include <random>
+
+#include "mailstore/pst/ltp/TableContext.h"
+#include "mailstore/pst/messaging/PropertyEncoding.h"
+#include "mailstore/pst/messaging/Templates.h"
+
+namespace bv::mailstore::pst {
+namespace {
+
+using namespace bv::mapi;
+
+// Subnode NIDs of one message tree: unique across the whole tree.
+class SubnidCounter {
+public:
+    Nid Next(uint8_t type) { return MakeNid(type, next_++); }
+    // LTP subnode NIDs; each one handed out is recorded so that a rebuild of the same
+    // PC (with only inline values changed) can be given the same NIDs again.
+    SubnodeNidSource Ltp(std::vector<Nid>* record = nullptr) {
+        return [this, record] {
+            Nid n = Next(NID_TYPE_LTP);
+            if (record) record->push_back(n);
+            return n;
+        };
+    }
+
+private:
+    uint32_t next_ = 0x8001;
+};
+
+SubnodeNidSource Replay(const std::vector<Nid>& used) {
+    auto pos = std::make_shared<size_t>(0);
+    return [&used, pos] {
+        if (*pos >= used.size()) FormatError("SLENTRY", "nid", "PC rebuild needs more subnodes than the first build");
+        return used[(*pos)++];
+    };
+}
+
+Bytes RandomKey() {
+    static thread_local std::mt19937_64 rng{std::random_device{}()};
+    Bytes b(16);
+    for (size_t i = 0; i < 16; i += 8) {
+        uint64_t v = rng();
+        for (int k = 0; k < 8; ++k) b[i + k] = uint8_t(v >> (8 * k));
+    }
+    return b;
+}
+
+uint64_t DataBytes(const std::vector<Bytes>& blocks) {
+    uint64_t n = 0;
+    for (const auto& b : blocks) n += b.size();
+    return n;
+}
+
+uint64_t SubnodeBytes(const std::vector<LtpSubnode>& subs) {
+    uint64_t n = 0;
+    for (const auto& s : subs) n += DataBytes(s.blocks) + SubnodeBytes(s.subnodes);
+    return n;
+}
+
+void SetProp(std::vector<PcProp>& props, PcProp p) {
+    for (auto& q : props)
+        if (q.id == p.id) {
+            q = std::move(p);
+            return;
+        }
+    props.push_back(std::move(p));
+}
+
+const PcProp* FindProp(const std::vector<PcProp>& props, uint16_t id) {
+    for (const auto& p : props)
+        if (p.id == id) return &p;
+    return nullptr;
+}
+
+// The encodable properties of a bag, computed ones left out. PidTagBodyHtml (a string)
+// becomes PidTagHtml (binary), the form a Unicode store keeps.
+std::vector<PcProp> EncodeBag(const PropertyBag& bag, bool message) {
+    std::vector<PcProp> out;
+    for (const auto& [id, prop] : bag.All()) {
+        if (message && IsComputedProperty(id)) continue;
+        if (id == TagId(PR_ATTACH_DATA_OBJ) && prop.type == PT_OBJECT) continue;
+        if (id == TagId(PR_HTML) && (prop.type == PT_UNICODE || prop.type == PT_STRING8)) {
+            if (auto s = std::get_if<std::string>(&prop.value)) out.push_back(PropBinary(PR_HTML, Bytes(s->begin(), s->end())));
+            continue;
+        }
+        if (auto p = EncodeProperty(id, prop)) out.push_back(std::move(*p));
+    }
+    return out;
+}
+
+// A one-off entry ID for an SMTP recipient ([MS-OXCDATA] §2.2.5.1).
+Bytes OneOffEntryId(const std::string& name, const std::string& type, const std::string& address) {
+    static const uint8_t kOneOffUid[16] = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
+                                           0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02};
+    Bytes b(4, 0);
+    b.insert(b.end(), kOneOffUid, kOneOffUid + 16);
+    Append16(b, 0);       // version
+    Append16(b, 0x9190);  // MAPI_UNICODE | no rich info | format: send plain text/HTML
+    for (const std::string* s : {&name, &type, &address}) {
+        Bytes u = Utf16(*s);
+        b.insert(b.end(), u.begin(), u.end());
+        Append16(b, 0);
+    }
+    return b;
+}
+
+LtpSubnode RecipientTable(const Message& m, SubnidCounter& nids) {
+    std::vector<uint32_t> cols = RecipientTableColumns();
+    std::vector<std::vector<PcProp>> rows;
+    for (const PropertyBag& r : m.recipients) {
+        std::vector<PcProp> props = EncodeBag(r, false);
+        if (!FindProp(props, TagId(PR_RECIPIENT_TYPE))) props.push_back(PropLong(PR_RECIPIENT_TYPE, MAPI_TO));
+        if (!FindProp(props, TagId(PR_OBJECT_TYPE))) props.push_back(PropLong(PR_OBJECT_TYPE, 6));  // MAPI_MAILUSER
+        if (!FindProp(props, TagId(PR_DISPLAY_TYPE))) props.push_back(PropLong(PR_DISPLAY_TYPE, 0));
+        if (!FindProp(props, TagId(PR_RESPONSIBILITY))) props.push_back(PropBool(PR_RESPONSIBILITY, false));
+        if (!FindProp(props, TagId(PR_SEND_RICH_INFO))) props.push_back(PropBool(PR_SEND_RICH_INFO, false));
+        std::string email = r.GetString(PR_EMAIL_ADDRESS).value_or(r.GetString(PR_SMTP_ADDRESS).value_or(""));
+        std::string name = r.GetString(PR_DISPLAY_NAME).value_or(email);
+        std::string type = r.GetString(PR_ADDRTYPE).value_or("SMTP");
+        if (!FindProp(props, TagId(PR_DISPLAY_NAME))) props.push_back(PropString(PR_DISPLAY_NAME, name));
+        if (!FindProp(props, TagId(PR_ADDRTYPE)) && !email.empty()) props.push_back(PropString(PR_ADDRTYPE, type));
+        if (!FindProp(props, TagId(PR_ENTRYID)) && !email.empty())
+            props.push_back(PropBinary(PR_ENTRYID, OneOffEntryId(name, type, email)));
+        if (!FindProp(props, TagId(PR_SEARCH_KEY)) && !email.empty()) {
+            std::string key = type + ":" + email;
+            for (auto& c : key) c = char(std::toupper(uint8_t(c)));
+            key.push_back('\0');
+            props.push_back(PropBinary(PR_SEARCH_KEY, Bytes(key.begin(), key.end())));
+        }
+        for (const auto& p : props) cols.push_back(TagOf(p));
+        rows.push_back(std::move(props));
+    }
+    TcWriter tc(cols);
+    uint32_t rowId = 0;
+    for (const auto& props : rows) {
+        std::vector<TcCell> cells;
+        for (const auto& p : props) cells.push_back({TagOf(p), p.value});
+        tc.AddRow(rowId++, 0, cells);
+    }
+    LtpNode n = tc.Finish(nids.Ltp());
+    return {NID_RECIPIENT_TABLE, std::move(n.blocks), std::move(n.subnodes)};
+}
+
+BuiltMessage BuildMessageTree(const Message& m, SubnidCounter& nids);
+
+// One attachment object: its PC as a subnode, with its big values and embedded
+// message as its own subnodes.
+LtpSubnode BuildAttachment(const PropertyBag& bag, const Message* embedded, Nid nid, SubnidCounter& nids,
+                           std::vector<PcProp>& propsOut) {
+    std::vector<PcProp> props = EncodeBag(bag, false);
+    std::vector<LtpSubnode> extra;
+    int32_t method = bag.GetInt(PR_ATTACH_METHOD).value_or(embedded ? ATTACH_EMBEDDED_MSG : ATTACH_BY_VALUE);
+    if (embedded) {
+        method = ATTACH_EMBEDDED_MSG;
+        BuiltMessage inner = BuildMessageTree(*embedded, nids);
+        Nid innerNid = nids.Next(NID_TYPE_NORMAL_MESSAGE);
+        Bytes obj;
+        Append32(obj, innerNid);
+        Append32(obj, inner.messageSize);
+        props.push_back({TagId(PidTagAttachDataObject), PT_OBJECT, obj});
+        extra.push_back({innerNid, std::move(inner.node.blocks), std::move(inner.node.subnodes)});
+    }
+    SetProp(props, PropLong(PR_ATTACH_METHOD, method));
+    if (!FindProp(props, TagId(PR_RENDERING_POSITION))) props.push_back(PropLong(PR_RENDERING_POSITION, -1));
+    if (!FindProp(props, TagId(PR_ATTACH_FILENAME))) {
+        if (auto* l = FindProp(props, TagId(PR_ATTACH_LONG_FILENAME))) {
+            PcProp s = *l;
+            s.id = TagId(PR_ATTACH_FILENAME);
+            props.push_back(std::move(s));
+        }
+    }
+    // PidTagAttachSize: the bytes of the attachment object (its PC and subnodes).
+    SetProp(props, PropLong(PR_ATTACH_SIZE, 0));
+    std::vector<Nid> used;
+    LtpNode n = BuildPropertyContext(props, nids.Ltp(&used));
+    for (auto& e : extra) n.subnodes.push_back(std::move(e));
+    uint64_t size = DataBytes(n.blocks) + SubnodeBytes(n.subnodes);
+    SetProp(props, PropLong(PR_ATTACH_SIZE, int32_t(std::min<uint64_t>(size, 0x7FFFFFFF))));
+    // Same layout, only the inline size value differs: rebuild the heap, keep the subnodes.
+    n.blocks = BuildPropertyContext(props, Replay(used)).blocks;
+    propsOut = props;
+    return {nid, std::move(n.blocks), std::move(n.subnodes)};
+}
+
+BuiltMessage BuildMessageTree(const Message& m, SubnidCounter& nids) {
+    BuiltMessage out;
+    std::vector<PcProp> props = EncodeBag(m.props, true);
+    int64_t now = FileTimeNow();
+    if (!FindProp(props, TagId(PR_MESSAGE_CLASS))) props.push_back(PropString(PR_MESSAGE_CLASS, "IPM.Note"));
+    int32_t flags = m.props.GetInt(PR_MESSAGE_FLAGS).value_or(MSGFLAG_READ);
+    if (m.attachments.empty()) {
+        flags &= ~MSGFLAG_HASATTACH;
+    } else {
+        flags |= MSGFLAG_HASATTACH;
+    }
+    SetProp(props, PropLong(PR_MESSAGE_FLAGS, flags));
+    if (!FindProp(props, TagId(PR_MESSAGE_STATUS))) props.push_back(PropLong(PR_MESSAGE_STATUS, 0));
+    if (!FindProp(props, TagId(PR_CREATION_TIME))) props.push_back(PropTime(PR_CREATION_TIME, now));
+    if (!FindProp(props, TagId(PR_LAST_MODIFICATION_TIME))) props.push_back(PropTime(PR_LAST_MODIFICATION_TIME, now));
+    if (!FindProp(props, TagId(PR_SEARCH_KEY))) props.push_back(PropBinary(PR_SEARCH_KEY, RandomKey()));
+    // Display To/Cc/Bcc are read from the PC ([MS-PST] §2.5.3.1.2): derive them when missing.
+    for (auto [tag, type] : {std::pair{PR_DISPLAY_TO, MAPI_TO}, {PR_DISPLAY_CC, MAPI_CC}, {PR_DISPLAY_BCC, MAPI_BCC}}) {
+        if (FindProp(props, TagId(tag))) continue;
+        std::string list;
+        for (const auto& r : m.recipients) {
+            if (r.GetInt(PR_RECIPIENT_TYPE).value_or(MAPI_TO) != type) continue;
+            std::string name = r.GetString(PR_DISPLAY_NAME).value_or(r.GetString(PR_EMAIL_ADDRESS).value_or(""));
+            if (!list.empty()) list += "; ";
+            list += name;
+        }
+        props.push_back(PropString(tag, list));
+    }
+    SetProp(props, PropLong(PR_MESSAGE_SIZE, 0));
+
+    std::vector<LtpSubnode> subs;
+    subs.push_back(RecipientTable(m, nids));
+    if (!m.attachments.empty()) {
+        TcWriter table(AttachmentTableColumns());
+        std::vector<std::pair<Nid, std::vector<PcProp>>> rows;
+        int32_t num = 0;
+        for (const Attachment& a : m.attachments) {
+            Nid anid = nids.Next(NID_TYPE_ATTACHMENT);
+            std::vector<PcProp> aprops;
+            PropertyBag bag = a.props;
+            if (!bag.Has(PR_ATTACH_NUM)) bag.SetInt(PR_ATTACH_NUM, num);
+            ++num;
+            LtpSubnode sub = BuildAttachment(bag, a.embedded.get(), anid, nids, aprops);
+            subs.push_back(std::move(sub));
+            rows.push_back({anid, std::move(aprops)});
+        }
+        for (const auto& [anid, aprops] : rows) {
+            std::vector<TcCell> cells;
+            for (const auto& p : aprops) cells.push_back({TagOf(p), p.value});
+            table.AddRow(anid, 0, cells);
+        }
+        LtpNode t = table.Finish(nids.Ltp());
+        subs.push_back({NID_ATTACHMENT_TABLE, std::move(t.blocks), std::move(t.subnodes)});
+    }
+    std::vector<Nid> used;
+    LtpNode pc = BuildPropertyContext(props, nids.Ltp(&used));
+    for (auto& s : subs) pc.subnodes.push_back(std::move(s));
+    uint64_t size = DataBytes(pc.blocks) + SubnodeBytes(pc.subnodes);
+    out.messageSize = uint32_t(std::min<uint64_t>(size, 0x7FFFFFFF));
+    SetProp(props, PropLong(PR_MESSAGE_SIZE, int32_t(out.messageSize)));
+    pc.blocks = BuildPropertyContext(props, Replay(used)).blocks;
+    out.node = std::move(pc);
+    out.props = std::move(props);
+    out.messageFlags = flags;
+    return out;
+}
+
+}  // namespace
+
+bool IsComputedProperty(uint16_t id) {
+    switch (id) {
+        case TagId(PR_ENTRYID):
+        case TagId(PR_RECORD_KEY):
+        case TagId(PR_OBJECT_TYPE):
+        case TagId(PR_NORMALIZED_SUBJECT):
+        case TagId(PR_SUBJECT_PREFIX):
+        case TagId(PR_HASATTACH):
+        case TagId(PR_MESSAGE_SIZE):
+        case TagId(PR_ROWID):
+        case 0x0E09:  // PidTagParentEntryId
+        case 0x0FF6:  // PidTagInstanceKey
+        case 0x0FFA:  // PidTagStoreRecordKey
+        case 0x0FFB:  // PidTagStoreEntryId
+        case 0x0E30: case 0x0E33: case 0x0E34: case 0x0E38:  // Repl* live in table rows only
+            return true;
+        default:
+            return false;
+    }
+}
+
+BuiltMessage BuildMessage(const mapi::Message& message) {
+    SubnidCounter nids;
+    return BuildMessageTree(message, nids);
+}
+
+}  // namespace bv::mailstore::pst

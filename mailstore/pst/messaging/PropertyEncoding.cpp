@@ -1,0 +1,214 @@
+// Property value encodings of a Unicode .pst ([MS-PST] §2.1.1, §2.3.3.4 multi-valued).
+#include "mailstore/pst/messaging/PropertyEncoding.h"
+
+#include <chrono>
+#include <cstring>
+
+namespace bv::mailstore::pst {
+
+Bytes Utf16(const std::string& s) {
+    Bytes out;
+    out.reserve(s.size() * 2);
+    size_t i = 0;
+    while (i < s.size()) {
+        uint32_t c = uint8_t(s[i]);
+        size_t len = 1;
+        if (c >= 0xF0 && i + 3 < s.size()) {
+            c = ((c & 0x07) << 18) | ((uint8_t(s[i + 1]) & 0x3F) << 12) | ((uint8_t(s[i + 2]) & 0x3F) << 6) | (uint8_t(s[i + 3]) & 0x3F);
+            len = 4;
+        } else if (c >= 0xE0 && i + 2 < s.size()) {
+            c = ((c & 0x0F) << 12) | ((uint8_t(s[i + 1]) & 0x3F) << 6) | (uint8_t(s[i + 2]) & 0x3F);
+            len = 3;
+        } else if (c >= 0xC0 && i + 1 < s.size()) {
+            c = ((c & 0x1F) << 6) | (uint8_t(s[i + 1]) & 0x3F);
+            len = 2;
+        } else if (c >= 0x80) {
+            c = 0xFFFD;  // stray byte
+        }
+        i += len;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            Append16(out, uint16_t(0xD800 + (c >> 10)));
+            Append16(out, uint16_t(0xDC00 + (c & 0x3FF)));
+        } else {
+            Append16(out, uint16_t(c));
+        }
+    }
+    return out;
+}
+
+std::string FromUtf16(const Bytes& b) {
+    std::string out;
+    for (size_t i = 0; i + 1 < b.size(); i += 2) {
+        uint32_t c = Get16(&b[i]);
+        if (c >= 0xD800 && c < 0xDC00 && i + 3 < b.size()) {
+            uint32_t lo = Get16(&b[i + 2]);
+            if (lo >= 0xDC00 && lo < 0xE000) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (lo - 0xDC00);
+                i += 2;
+            }
+        }
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | (c >> 18));
+            out += char(0x80 | ((c >> 12) & 0x3F));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+namespace {
+template <class T>
+Bytes Raw(T v, size_t n) {
+    Bytes b(n, 0);
+    std::memcpy(b.data(), &v, std::min(n, sizeof v));
+    return b;
+}
+}  // namespace
+
+std::optional<PcProp> EncodeProperty(uint16_t id, const mapi::Property& prop) {
+    PcProp p;
+    p.id = id;
+    p.type = prop.type;
+    const auto& v = prop.value;
+    switch (prop.type) {
+        case mapi::PT_SHORT:
+            if (auto x = std::get_if<int16_t>(&v)) p.value = Raw(*x, 2); else return std::nullopt;
+            break;
+        case mapi::PT_LONG:
+        case mapi::PT_ERROR:
+            if (auto x = std::get_if<int32_t>(&v)) p.value = Raw(*x, 4); else return std::nullopt;
+            break;
+        case mapi::PT_FLOAT:
+            if (auto x = std::get_if<float>(&v)) p.value = Raw(*x, 4); else return std::nullopt;
+            break;
+        case mapi::PT_BOOLEAN:
+            if (auto x = std::get_if<bool>(&v)) p.value = Bytes{uint8_t(*x ? 1 : 0)}; else return std::nullopt;
+            break;
+        case mapi::PT_DOUBLE:
+        case mapi::PT_APPTIME:
+            if (auto x = std::get_if<double>(&v)) p.value = Raw(*x, 8); else return std::nullopt;
+            break;
+        case mapi::PT_LONGLONG:
+        case mapi::PT_SYSTIME:
+        case mapi::PT_CURRENCY:
+            if (auto x = std::get_if<int64_t>(&v)) p.value = Raw(*x, 8); else return std::nullopt;
+            break;
+        case mapi::PT_STRING8:
+        case mapi::PT_UNICODE:
+            if (auto x = std::get_if<std::string>(&v)) p.value = Utf16(*x); else return std::nullopt;
+            p.type = mapi::PT_UNICODE;
+            break;
+        case mapi::PT_BINARY:
+        case mapi::PT_CLSID:
+            if (auto x = std::get_if<mapi::Binary>(&v)) p.value = *x; else return std::nullopt;
+            if (prop.type == mapi::PT_CLSID && p.value.size() != 16) return std::nullopt;
+            break;
+        case mapi::PT_MV_LONG:
+            if (auto x = std::get_if<std::vector<int32_t>>(&v)) {
+                for (int32_t e : *x) Append32(p.value, uint32_t(e));
+            } else {
+                return std::nullopt;
+            }
+            break;
+        case mapi::PT_MV_UNICODE:
+        case mapi::PT_MV_BINARY: {
+            std::vector<Bytes> items;
+            if (auto x = std::get_if<std::vector<std::string>>(&v)) {
+                for (const auto& s : *x) items.push_back(Utf16(s));
+            } else if (auto y = std::get_if<std::vector<mapi::Binary>>(&v)) {
+                items = *y;
+            } else {
+                return std::nullopt;
+            }
+            // ulCount, rgulDataOffsets[ulCount], data ([MS-PST] §2.3.3.4.2).
+            Append32(p.value, uint32_t(items.size()));
+            uint32_t off = uint32_t(4 + 4 * items.size());
+            for (const auto& it : items) {
+                Append32(p.value, off);
+                off += uint32_t(it.size());
+            }
+            for (const auto& it : items) p.value.insert(p.value.end(), it.begin(), it.end());
+            break;
+        }
+        default:
+            return std::nullopt;
+    }
+    return p;
+}
+
+mapi::Property DecodeProperty(const PcProp& p) {
+    mapi::Property out;
+    out.type = p.type;
+    const Bytes& b = p.value;
+    auto need = [&](size_t n) { return b.size() >= n; };
+    switch (p.type) {
+        case mapi::PT_SHORT: if (need(2)) out.value = int16_t(Get16(b.data())); break;
+        case mapi::PT_LONG: case mapi::PT_ERROR: if (need(4)) out.value = int32_t(Get32(b.data())); break;
+        case mapi::PT_FLOAT: if (need(4)) { float f; std::memcpy(&f, b.data(), 4); out.value = f; } break;
+        case mapi::PT_BOOLEAN: if (need(1)) out.value = b[0] != 0; break;
+        case mapi::PT_DOUBLE: case mapi::PT_APPTIME: if (need(8)) { double d; std::memcpy(&d, b.data(), 8); out.value = d; } break;
+        case mapi::PT_LONGLONG: case mapi::PT_SYSTIME: case mapi::PT_CURRENCY: if (need(8)) out.value = int64_t(Get64(b.data())); break;
+        case mapi::PT_UNICODE: out.value = FromUtf16(b); break;
+        case mapi::PT_STRING8: out.value = std::string(b.begin(), b.end()); break;
+        case mapi::PT_BINARY: case mapi::PT_CLSID: out.value = b; break;
+        case mapi::PT_MV_LONG: {
+            std::vector<int32_t> v;
+            for (size_t i = 0; i + 4 <= b.size(); i += 4) v.push_back(int32_t(Get32(&b[i])));
+            out.value = v;
+            break;
+        }
+        case mapi::PT_MV_UNICODE:
+        case mapi::PT_MV_BINARY: {
+            std::vector<Bytes> items;
+            if (need(4)) {
+                uint32_t n = Get32(b.data());
+                for (uint32_t i = 0; i < n && 4 + 4 * (i + 1) <= b.size(); ++i) {
+                    uint32_t s = Get32(&b[4 + 4 * i]);
+                    uint32_t e = (i + 1 < n && 4 + 4 * (i + 2) <= b.size()) ? Get32(&b[4 + 4 * (i + 1)]) : uint32_t(b.size());
+                    if (s <= e && e <= b.size()) items.emplace_back(b.begin() + s, b.begin() + e);
+                }
+            }
+            if (p.type == mapi::PT_MV_BINARY) {
+                out.value = items;
+            } else {
+                std::vector<std::string> strs;
+                for (auto& it : items) strs.push_back(FromUtf16(it));
+                out.value = strs;
+            }
+            break;
+        }
+        default: break;
+    }
+    return out;
+}
+
+PcProp PropLong(uint32_t tag, int32_t v) { return {mapi::TagId(tag), mapi::PT_LONG, Raw(v, 4)}; }
+PcProp PropBool(uint32_t tag, bool v) { return {mapi::TagId(tag), mapi::PT_BOOLEAN, Bytes{uint8_t(v ? 1 : 0)}}; }
+PcProp PropTime(uint32_t tag, int64_t ft) { return {mapi::TagId(tag), mapi::PT_SYSTIME, Raw(ft, 8)}; }
+PcProp PropString(uint32_t tag, const std::string& s) { return {mapi::TagId(tag), mapi::PT_UNICODE, Utf16(s)}; }
+PcProp PropBinary(uint32_t tag, Bytes v) { return {mapi::TagId(tag), mapi::PT_BINARY, std::move(v)}; }
+
+Bytes MakeEntryId(const Bytes& recordKey, Nid nid) {
+    Bytes b(4, 0);
+    b.insert(b.end(), recordKey.begin(), recordKey.end());
+    Append32(b, nid);
+    return b;
+}
+
+int64_t FileTimeNow() {
+    auto now = std::chrono::system_clock::now().time_since_epoch();
+    return std::chrono::duration_cast<std::chrono::microseconds>(now).count() * 10 + mapi::kFileTimeUnixEpoch;
+}
+
+}  // namespace bv::mailstore::pst

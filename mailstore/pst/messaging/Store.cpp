@@ -1,0 +1,420 @@
+// [MS-PST] §2.4 messaging layer, §2.6.3 (what changes when folders and messages are
+// added) and §2.7.1 (the nodes a new file needs).
+#include "mailstore/pst/messaging/Store.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+
+#include "mailstore/pst/ltp/TableContext.h"
+#include "mailstore/pst/messaging/MessageBuilder.h"
+#include "mailstore/pst/messaging/PropertyEncoding.h"
+#include "mailstore/pst/messaging/Templates.h"
+
+namespace bv::mailstore::pst {
+namespace {
+
+using namespace bv::mapi;
+namespace fs = std::filesystem;
+
+constexpr Nid kSpamSearchFolder = 0x2223;  // "SPAM Search Folder 2" ([MS-PST] §2.7.3.4)
+constexpr Nid kSpamSearchUpdateQueue = MakeNid(NID_TYPE_SEARCH_UPDATE_QUEUE, NidIndexOf(kSpamSearchFolder));
+constexpr Nid kSpamSearchContents = MakeNid(NID_TYPE_SEARCH_CONTENTS_TABLE, NidIndexOf(kSpamSearchFolder));
+constexpr int32_t kValidFolderMask = 0x1 | 0x8 | 0x80;  // IPM subtree, wastebasket, finder
+
+Nid Sibling(Nid folder, uint8_t type) { return MakeNid(type, NidIndexOf(folder)); }
+
+bool SameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(uint8_t(a[i])) != std::tolower(uint8_t(b[i]))) return false;
+    return true;
+}
+
+void PackCell(Bytes& out, uint32_t tag, const Bytes& value) {
+    Append32(out, tag);
+    Append32(out, uint32_t(value.size()));
+    out.insert(out.end(), value.begin(), value.end());
+}
+
+std::vector<TcCell> UnpackCells(const Bytes& packed) {
+    std::vector<TcCell> cells;
+    size_t i = 0;
+    while (i + 8 <= packed.size()) {
+        uint32_t tag = Get32(&packed[i]);
+        uint32_t n = Get32(&packed[i + 4]);
+        cells.push_back({tag, Bytes(packed.begin() + i + 8, packed.begin() + i + 8 + n)});
+        i += 8 + n;
+    }
+    return cells;
+}
+
+Bytes RandomBytes(size_t n) {
+    std::random_device rd;
+    Bytes b(n);
+    for (auto& x : b) x = uint8_t(rd());
+    return b;
+}
+
+// Subnode NIDs of a folder or template node (only big values need them).
+SubnodeNidSource LocalNids() {
+    auto next = std::make_shared<uint32_t>(0x8001);
+    return [next] { return MakeNid(NID_TYPE_LTP, (*next)++); };
+}
+
+LtpNode EmptyTable(const std::vector<uint32_t>& cols) {
+    TcWriter tc(cols);
+    return tc.Finish(LocalNids());
+}
+
+}  // namespace
+
+std::unique_ptr<Store> Store::OpenOrCreate(const fs::path& path, const std::string& displayName,
+                                           const StoreOptions& options) {
+    std::unique_ptr<Store> s(new Store());
+    s->final_ = path;
+    fs::path dir = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+    s->temp_ = dir / ("." + path.filename().string() + ".partial-" + std::to_string(::getpid()));
+    std::error_code ec;
+    bool exists = fs::exists(path, ec);
+    try {
+        if (exists) {
+            // Check the header before copying anything: a file that is no store of ours
+            // is never touched.
+            int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0) throw MailStoreError("cannot open " + path.string() + ": " + std::strerror(errno));
+            uint8_t raw[kHeaderSize] = {};
+            ssize_t got = ::pread(fd, raw, sizeof raw, 0);
+            ::close(fd);
+            try {
+                Header::Parse(raw, got < 0 ? 0 : size_t(got));
+            } catch (const MailStoreError& e) {
+                throw MailStoreError(path.string() + " is not a .pst store that can be opened: " + e.what());
+            }
+            fs::copy_file(path, s->temp_, fs::copy_options::overwrite_existing);
+            try {
+                s->db_ = NodeDatabase::Open(s->temp_);
+                s->LoadExisting();
+            } catch (const MailStoreError& e) {
+                throw MailStoreError(path.string() + " is not a .pst store that can be opened: " + e.what());
+            }
+        } else {
+            s->db_ = NodeDatabase::Create(s->temp_, options.cryptMethod);
+            s->CreateNew(displayName);
+        }
+    } catch (...) {
+        s->Abandon();
+        throw;
+    }
+    return s;
+}
+
+Store::~Store() {
+    try {
+        Close();
+    } catch (...) {
+        // Destructors cannot report; Close() reports to callers that call it.
+    }
+}
+
+void Store::Abandon() {
+    closed_ = true;
+    db_.reset();
+    std::error_code ec;
+    if (!temp_.empty()) fs::remove(temp_, ec);
+}
+
+std::pair<Bid, Bid> Store::WriteImage(const std::vector<Bytes>& blocks, const std::vector<LtpSubnode>& subs) {
+    Bid data = db_->WriteDataTree(blocks);
+    std::vector<SLENTRY> entries;
+    entries.reserve(subs.size());
+    for (const LtpSubnode& s : subs) {
+        auto [d, b] = WriteImage(s.blocks, s.subnodes);
+        entries.push_back({s.nid, d, b});
+    }
+    return {data, db_->WriteSubnodeTree(std::move(entries))};
+}
+
+void Store::WriteLtpNode(Nid nid, const LtpNode& node, Nid parent) {
+    auto [data, sub] = WriteImage(node.blocks, node.subnodes);
+    db_->SetNode(nid, {data, sub, parent});
+}
+
+Store::Folder& Store::NewFolder(Nid nid, Nid parent, const std::string& name, const std::string& containerClass,
+                                bool search) {
+    Folder& f = folders_[nid];
+    f.nid = nid;
+    f.parent = parent;
+    f.name = name;
+    f.containerClass = containerClass;
+    f.search = search;
+    f.contentsColumns = search ? SearchContentsTableColumns() : ContentsTableColumns();
+    if (nid != parent) {
+        folders_.at(parent).children.push_back(nid);
+        MarkDirty(parent);
+    }
+    return f;
+}
+
+void Store::MarkDirty(Nid nid) {
+    // A folder's counts also show in its parent's hierarchy table.
+    for (int depth = 0; depth < 2; ++depth) {
+        auto it = folders_.find(nid);
+        if (it == folders_.end()) return;
+        it->second.dirty = true;
+        if (it->second.parent == nid) return;
+        nid = it->second.parent;
+    }
+}
+
+void Store::CreateNew(const std::string& displayName) {
+    recordKey_ = RandomBytes(16);
+    // Folders in the order that gives them the NIDs of [MS-PST] §2.7.1.
+    NewFolder(NID_ROOT_FOLDER, NID_ROOT_FOLDER, "", "", false);
+    ipmSubtree_ = db_->AllocateNid(NID_TYPE_NORMAL_FOLDER);  // 0x8022
+    finder_ = db_->AllocateNid(NID_TYPE_NORMAL_FOLDER);      // 0x8042
+    wastebasket_ = db_->AllocateNid(NID_TYPE_NORMAL_FOLDER); // 0x8062
+    NewFolder(ipmSubtree_, NID_ROOT_FOLDER, "Top of Personal Folders", "", false);
+    NewFolder(finder_, NID_ROOT_FOLDER, "Search Root", "", false);
+    NewFolder(kSpamSearchFolder, NID_ROOT_FOLDER, "SPAM Search Folder 2", "", true);
+    NewFolder(wastebasket_, ipmSubtree_, "Deleted Items", "IPF.Note", false);
+
+    // Message store ([MS-PST] §2.4.3).
+    std::vector<PcProp> store = {
+        PropBinary(PR_RECORD_KEY, recordKey_),
+        PropString(PR_DISPLAY_NAME, displayName),
+        PropBinary(PidTagIpmSubTreeEntryId, MakeEntryId(recordKey_, ipmSubtree_)),
+        PropBinary(PidTagIpmWastebasketEntryId, MakeEntryId(recordKey_, wastebasket_)),
+        PropBinary(PidTagFinderEntryId, MakeEntryId(recordKey_, finder_)),
+        PropLong(PidTagValidFolderMask, kValidFolderMask),
+    };
+    WriteLtpNode(NID_MESSAGE_STORE, BuildPropertyContext(store, LocalNids()), 0);
+    // Name-to-ID map ([MS-PST] §2.4.7). Readers (libpff) refuse a map without entries,
+    // so it holds one: PidLidInternetAccountName {PSETID_Common, 0x8580} -> 0x8000.
+    static const uint8_t kPsetidCommon[16] = {0x08, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                              0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+    constexpr uint32_t kLid = 0x8580;
+    constexpr uint16_t kGuidWord = (3 << 1) | 0;  // wGuid 3 = first GUID stream entry, N = 0 (numeric)
+    Bytes nameid;
+    Append32(nameid, kLid);
+    Append16(nameid, kGuidWord);
+    Append16(nameid, 0);  // wPropIdx: NPID 0x8000
+    uint16_t bucket = uint16_t(0x1000 + (kLid ^ kGuidWord) % 251);
+    std::vector<PcProp> names = {
+        PropLong(PidTagNameidBucketCount, 251),
+        PropBinary(PidTagNameidStreamGuid, Bytes(kPsetidCommon, kPsetidCommon + 16)),
+        PropBinary(PidTagNameidStreamEntry, nameid),
+        PropBinary(PidTagNameidStreamString, {}),
+        PropBinary(uint32_t(bucket) << 16 | PT_BINARY, nameid),
+    };
+    WriteLtpNode(NID_NAME_TO_ID_MAP, BuildPropertyContext(names, LocalNids()), 0);
+    // Search management: empty queue and activity list, no search domain.
+    db_->SetNode(NID_SEARCH_MANAGEMENT_QUEUE, {0, 0, 0});
+    db_->SetNode(NID_SEARCH_ACTIVITY_LIST, {0, 0, 0});
+    // Template tables.
+    WriteLtpNode(NID_HIERARCHY_TABLE_TEMPLATE, EmptyTable(HierarchyTableColumns()), 0);
+    WriteLtpNode(NID_CONTENTS_TABLE_TEMPLATE, EmptyTable(ContentsTableColumns()), 0);
+    WriteLtpNode(NID_ASSOC_CONTENTS_TABLE_TEMPLATE, EmptyTable(AssocContentsTableColumns()), 0);
+    WriteLtpNode(NID_SEARCH_CONTENTS_TABLE_TEMPLATE, EmptyTable(SearchContentsTableColumns()), 0);
+    WriteLtpNode(NID_RECIPIENT_TABLE, EmptyTable(RecipientTableColumns()), 0);
+    WriteLtpNode(NID_ATTACHMENT_TABLE, EmptyTable(AttachmentTableColumns()), 0);
+    // The spam search folder's update queue and search contents table.
+    db_->SetNode(kSpamSearchUpdateQueue, {0, 0, 0});
+    WriteLtpNode(kSpamSearchContents, EmptyTable(SearchContentsTableColumns()), 0);
+}
+
+void Store::LoadExisting() {
+    const NodeRef* storeNode = db_->FindNode(NID_MESSAGE_STORE);
+    if (!storeNode) FormatError("NBTENTRY", "nid", "the message store node 0x21 is missing");
+    auto subBytes = [this](Bid bidSub) {
+        return [this, bidSub](Nid nid) {
+            for (const SLENTRY& e : db_->ReadSubnodeTree(bidSub))
+                if (e.nid == nid) {
+                    Bytes all;
+                    for (auto& b : db_->ReadDataTree(e.bidData)) all.insert(all.end(), b.begin(), b.end());
+                    return all;
+                }
+            FormatError("SLENTRY", "nid", "subnode " + std::to_string(nid) + " is missing");
+        };
+    };
+    auto readPc = [&](const NodeRef& ref) {
+        HeapReader heap(db_->ReadDataTree(ref.bidData));
+        return ReadPropertyContext(heap, subBytes(ref.bidSub));
+    };
+    auto entryNid = [](const std::vector<PcProp>& props, uint32_t tag) -> Nid {
+        for (const auto& p : props)
+            if (TagOf(p) == tag && p.value.size() >= 24) return Get32(&p.value[20]);
+        return 0;
+    };
+    std::vector<PcProp> store = readPc(*storeNode);
+    for (const auto& p : store)
+        if (TagOf(p) == PR_RECORD_KEY) recordKey_ = p.value;
+    ipmSubtree_ = entryNid(store, PidTagIpmSubTreeEntryId);
+    wastebasket_ = entryNid(store, PidTagIpmWastebasketEntryId);
+    finder_ = entryNid(store, PidTagFinderEntryId);
+    if (recordKey_.size() != 16) FormatError("message store", "PidTagRecordKey", "is missing");
+
+    for (const auto& [nid, ref] : db_->Nodes()) {
+        uint8_t type = NidTypeOf(nid);
+        if (type != NID_TYPE_NORMAL_FOLDER && type != NID_TYPE_SEARCH_FOLDER) continue;
+        Folder& f = folders_[nid];
+        f.nid = nid;
+        f.parent = ref.nidParent;
+        f.search = type == NID_TYPE_SEARCH_FOLDER;
+        f.isNew = false;
+        f.dirty = false;
+        for (auto& p : readPc(ref)) {
+            uint32_t tag = TagOf(p);
+            if (tag == PR_DISPLAY_NAME) {
+                f.name = FromUtf16(p.value);
+            } else if (tag == PidTagContainerClass) {
+                f.containerClass = FromUtf16(p.value);
+            } else if (tag == PidTagContentUnreadCount) {
+                f.unread = p.value.size() >= 4 ? Get32(p.value.data()) : 0;
+            } else if (tag != PidTagContentCount && tag != PidTagSubfolders) {
+                f.keptProps.push_back(std::move(p));
+            }
+        }
+        if (f.search) continue;
+        const NodeRef* contents = db_->FindNode(Sibling(nid, NID_TYPE_CONTENTS_TABLE));
+        if (!contents) FormatError("folder", "contents table", "node of folder " + std::to_string(nid) + " is missing");
+        HeapReader heap(db_->ReadDataTree(contents->bidData));
+        Bid bidSub = contents->bidSub;
+        TcRead tc = ReadTableContext(heap, [this, bidSub](Nid sub) {
+            for (const SLENTRY& e : db_->ReadSubnodeTree(bidSub))
+                if (e.nid == sub) return db_->ReadDataTree(e.bidData);
+            FormatError("SLENTRY", "nid", "row matrix subnode is missing");
+        });
+        f.contentsColumns.clear();
+        for (const auto& c : tc.cols) f.contentsColumns.push_back(c.tag);
+        for (const auto& r : tc.rows) {
+            PackedRow row;
+            row.rowId = r.rowId;
+            for (const auto& [tag, value] : r.cells) PackCell(row.cells, tag, value);
+            f.rows.push_back(std::move(row));
+        }
+    }
+    for (auto& [nid, f] : folders_)
+        if (f.parent != nid && folders_.count(f.parent)) folders_[f.parent].children.push_back(nid);
+    if (!folders_.count(ipmSubtree_)) FormatError("message store", "PidTagIpmSubTreeEntryId", "names no folder");
+}
+
+Store::Folder& Store::GetFolder(FolderId id, const char* what) {
+    if (closed_) throw MailStoreError(std::string(what) + ": the store " + final_.string() + " is closed");
+    auto it = folders_.find(id);
+    if (it == folders_.end()) throw MailStoreError(std::string(what) + ": no folder with NID " + std::to_string(id));
+    return it->second;
+}
+
+const Store::Folder* Store::FindFolderById(FolderId id) const {
+    auto it = folders_.find(id);
+    return it == folders_.end() ? nullptr : &it->second;
+}
+
+std::optional<FolderId> Store::FindFolder(FolderId parent, const std::string& name) const {
+    const Folder* p = FindFolderById(parent);
+    if (!p) return std::nullopt;
+    for (Nid c : p->children) {
+        const Folder* f = FindFolderById(c);
+        if (f && SameName(f->name, name)) return c;
+    }
+    return std::nullopt;
+}
+
+FolderId Store::AddFolder(FolderId parent, const std::string& name) {
+    Folder& p = GetFolder(parent, "AddFolder");
+    if (p.search) throw MailStoreError("AddFolder: a search folder cannot hold folders");
+    if (name.empty()) throw MailStoreError("AddFolder: a folder needs a name");
+    if (auto existing = FindFolder(parent, name)) return *existing;
+    Nid nid = db_->AllocateNid(NID_TYPE_NORMAL_FOLDER);
+    NewFolder(nid, parent, name, "IPF.Note", false);
+    return nid;
+}
+
+void Store::AddMessage(FolderId folderId, const mapi::Message& message) {
+    Folder& folder = GetFolder(folderId, "AddMessage");
+    if (folder.search) throw MailStoreError("AddMessage: messages cannot be stored in a search folder");
+    BuiltMessage built = BuildMessage(message);
+    Nid nid = db_->AllocateNid(NID_TYPE_NORMAL_MESSAGE);
+    WriteLtpNode(nid, built.node, folderId);
+    // Contents table row: the message's values for the table's columns.
+    PackedRow row;
+    row.rowId = nid;
+    std::vector<const PcProp*> byTag;
+    for (uint32_t tag : folder.contentsColumns) {
+        for (const PcProp& p : built.props) {
+            if (TagOf(p) != tag) continue;
+            PackCell(row.cells, tag, p.value);
+            break;
+        }
+    }
+    folder.rows.push_back(std::move(row));
+    if (!(built.messageFlags & MSGFLAG_READ)) ++folder.unread;
+    MarkDirty(folderId);
+}
+
+uint32_t Store::MessageCount(FolderId folder) const {
+    const Folder* f = FindFolderById(folder);
+    return f ? uint32_t(f->rows.size()) : 0;
+}
+
+void Store::WriteFolder(Folder& f) {
+    // Folder PC ([MS-PST] §2.4.4.1).
+    std::vector<PcProp> props = f.keptProps;
+    props.push_back(PropString(PR_DISPLAY_NAME, f.name));
+    props.push_back(PropLong(PidTagContentCount, int32_t(f.rows.size())));
+    props.push_back(PropLong(PidTagContentUnreadCount, int32_t(f.unread)));
+    props.push_back(PropBool(PidTagSubfolders, !f.children.empty()));
+    if (!f.containerClass.empty()) props.push_back(PropString(PidTagContainerClass, f.containerClass));
+    WriteLtpNode(f.nid, BuildPropertyContext(props, LocalNids()), f.parent);
+    if (f.search) return;
+
+    // Hierarchy table: one row per subfolder, values as in the subfolder's PC.
+    TcWriter hierarchy(HierarchyTableColumns());
+    for (Nid c : f.children) {
+        const Folder& child = folders_.at(c);
+        std::vector<TcCell> cells = {
+            {PR_DISPLAY_NAME, Utf16(child.name)},
+            {PidTagContentCount, PropLong(PidTagContentCount, int32_t(child.rows.size())).value},
+            {PidTagContentUnreadCount, PropLong(PidTagContentUnreadCount, int32_t(child.unread)).value},
+            {PidTagSubfolders, Bytes{uint8_t(child.children.empty() ? 0 : 1)}},
+        };
+        if (!child.containerClass.empty()) cells.push_back({PidTagContainerClass, Utf16(child.containerClass)});
+        hierarchy.AddRow(c, rowVersion_++, cells);
+    }
+    WriteLtpNode(Sibling(f.nid, NID_TYPE_HIERARCHY_TABLE), hierarchy.Finish(LocalNids()), 0);
+
+    // Contents table, rebuilt from the rows kept in memory.
+    TcWriter contents(f.contentsColumns);
+    for (const PackedRow& r : f.rows) contents.AddRow(r.rowId, rowVersion_++, UnpackCells(r.cells));
+    WriteLtpNode(Sibling(f.nid, NID_TYPE_CONTENTS_TABLE), contents.Finish(LocalNids()), 0);
+
+    if (f.isNew) WriteLtpNode(Sibling(f.nid, NID_TYPE_ASSOC_CONTENTS_TABLE), EmptyTable(AssocContentsTableColumns()), 0);
+}
+
+void Store::Close() {
+    if (closed_) return;
+    try {
+        for (auto& [nid, f] : folders_)
+            if (f.dirty) WriteFolder(f);
+        db_->Commit();
+        db_.reset();
+        std::error_code ec;
+        fs::rename(temp_, final_, ec);
+        if (ec) throw MailStoreError("cannot move the finished store to " + final_.string() + ": " + ec.message());
+        int dfd = ::open((final_.parent_path().empty() ? fs::path(".") : final_.parent_path()).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dfd >= 0) {
+            ::fsync(dfd);
+            ::close(dfd);
+        }
+        closed_ = true;
+    } catch (...) {
+        Abandon();
+        throw;
+    }
+}
+
+}  // namespace bv::mailstore::pst

@@ -1,0 +1,83 @@
+// The writable .pst store behind PstStore: the mandatory nodes of a new file
+// ([MS-PST] §2.7.1), folders kept in memory and written at Close, messages written
+// to the file as they arrive.
+#pragma once
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "mailstore/pst/PstStore.h"
+#include "mailstore/pst/ltp/LtpNode.h"
+#include "mailstore/pst/ltp/PropertyContext.h"
+#include "mailstore/pst/ndb/NodeDatabase.h"
+
+namespace bv::mailstore::pst {
+
+struct StoreOptions {
+    uint8_t cryptMethod = NDB_CRYPT_PERMUTE;
+};
+
+class Store : public PstStore {
+public:
+    static std::unique_ptr<Store> OpenOrCreate(const std::filesystem::path& path, const std::string& displayName,
+                                               const StoreOptions& options = {});
+    ~Store() override;
+
+    FolderId IpmSubtree() const override { return ipmSubtree_; }
+    FolderId AddFolder(FolderId parent, const std::string& name) override;
+    std::optional<FolderId> FindFolder(FolderId parent, const std::string& name) const override;
+    void AddMessage(FolderId folder, const mapi::Message& message) override;
+    void Close() override;
+    uint32_t MessageCount(FolderId folder) const override;
+
+    FolderId DeletedItems() const { return wastebasket_; }
+    const std::filesystem::path& TempPath() const { return temp_; }
+
+private:
+    struct PackedRow {
+        uint32_t rowId = 0;
+        Bytes cells;  // (tag u32, size u32, bytes)...
+    };
+    struct Folder {
+        Nid nid = 0;
+        Nid parent = 0;
+        std::string name;
+        std::string containerClass;
+        bool search = false;
+        bool isNew = true;
+        bool dirty = true;
+        std::vector<PcProp> keptProps;  // other PC properties of a folder read from the file
+        std::vector<Nid> children;
+        std::vector<uint32_t> contentsColumns;
+        std::vector<PackedRow> rows;
+        uint32_t unread = 0;
+    };
+
+    Store() = default;
+    void CreateNew(const std::string& displayName);
+    void LoadExisting();
+    Folder& NewFolder(Nid nid, Nid parent, const std::string& name, const std::string& containerClass, bool search);
+    Folder& GetFolder(FolderId id, const char* what);
+    const Folder* FindFolderById(FolderId id) const;
+    void MarkDirty(Nid nid);
+    void WriteFolder(Folder& f);
+    std::pair<Bid, Bid> WriteImage(const std::vector<Bytes>& blocks, const std::vector<LtpSubnode>& subs);
+    void WriteLtpNode(Nid nid, const LtpNode& node, Nid parent);
+    void Abandon();
+
+    std::filesystem::path final_;
+    std::filesystem::path temp_;
+    std::unique_ptr<NodeDatabase> db_;
+    bool closed_ = false;
+    Bytes recordKey_;
+    Nid ipmSubtree_ = 0;
+    Nid wastebasket_ = 0;
+    Nid finder_ = 0;
+    std::map<Nid, Folder> folders_;
+    uint32_t rowVersion_ = 1;
+};
+
+}  // namespace bv::mailstore::pst

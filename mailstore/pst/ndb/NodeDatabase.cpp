@@ -1,0 +1,436 @@
+// [MS-PST] §2.2: writing and reading the node database of a Unicode .pst.
+#include "mailstore/pst/ndb/NodeDatabase.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "mailstore/pst/ndb/AllocationMap.h"
+#include "mailstore/pst/ndb/Permute.h"
+
+namespace bv::mailstore::pst {
+namespace {
+
+constexpr size_t kWriteBuffer = 4 << 20;
+
+std::string Errno() { return std::strerror(errno); }
+
+uint64_t AlignUp(uint64_t v, uint64_t a) { return (v + a - 1) / a * a; }
+
+}  // namespace
+
+std::unique_ptr<NodeDatabase> NodeDatabase::Create(const std::filesystem::path& path, uint8_t cryptMethod) {
+    std::unique_ptr<NodeDatabase> db(new NodeDatabase());
+    db->fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (db->fd_ < 0) throw MailStoreError("cannot create " + path.string() + ": " + Errno());
+    db->header_.bCryptMethod = cryptMethod;
+    db->header_.rgnid = Header::InitialRgnid();
+    db->header_.bidNextB = 4;
+    db->header_.bidNextP = 1;
+    db->header_.dwUnique = 1;
+    db->cursor_ = kFirstAMapOffset;
+    return db;
+}
+
+std::unique_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& path) {
+    std::unique_ptr<NodeDatabase> db(new NodeDatabase());
+    db->fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (db->fd_ < 0) throw MailStoreError("cannot open " + path.string() + ": " + Errno());
+    uint8_t raw[kHeaderSize];
+    ssize_t got = ::pread(db->fd_, raw, sizeof raw, 0);
+    db->header_ = Header::Parse(raw, got < 0 ? 0 : size_t(got));
+    Root& root = db->header_.root;
+    off_t size = ::lseek(db->fd_, 0, SEEK_END);
+    if (root.ibFileEof != uint64_t(size)) FormatError("ROOT", "ibFileEof", "differs from the file size");
+    if (root.ibFileEof < kFirstAMapOffset + kAMapRegionSize || (root.ibFileEof - kFirstAMapOffset) % kAMapRegionSize)
+        FormatError("ROOT", "ibFileEof", "does not end an AMap region");
+    db->LoadBTree(root.BREFNBT.ib, ptypeNBT, 0);
+    db->LoadBTree(root.BREFBBT.ib, ptypeBBT, 0);
+    // Append after the last allocated slot of the last region.
+    uint64_t last = RegionIndex(root.ibFileEof - 1);
+    uint8_t amap[kPageSize];
+    db->ReadAt(RegionStart(last), amap, kPageSize);
+    CheckPageTrailer(amap, ptypeAMap, RegionStart(last));
+    uint64_t lastSlot = 0;
+    for (uint64_t s = 0; s < kSlotsPerRegion; ++s)
+        if (amap[s / 8] & (0x80 >> (s % 8))) lastSlot = s + 1;
+    db->cursor_ = RegionStart(last) + lastSlot * kSlotSize;
+    // Old B-tree pages are not kept: the new trees are written at Commit.
+    return db;
+}
+
+NodeDatabase::~NodeDatabase() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void NodeDatabase::LoadBTree(Ib ib, PageType ptype, int depth) {
+    if (depth > 8) FormatError("BTPAGE", "cLevel", "tree too deep");
+    uint8_t page[kPageSize];
+    ReadAt(ib, page, kPageSize);
+    BTPageInfo info = CheckBTPage(page, ptype, ib);
+    for (int i = 0; i < info.cEnt; ++i) {
+        const uint8_t* e = page + size_t(i) * info.cbEnt;
+        if (info.cLevel > 0) {
+            LoadBTree(ReadBTEntry(e).BREF.ib, ptype, depth + 1);
+        } else if (ptype == ptypeNBT) {
+            NBTENTRY n = ReadNBTEntry(e);
+            nbt_[n.nid] = {n.bidData, n.bidSub, n.nidParent};
+        } else {
+            BBTENTRY b = ReadBBTEntry(e);
+            bbt_[b.BREF.bid & ~Bid(1)] = {b.BREF.ib, b.cb, b.cRef};
+        }
+    }
+}
+
+Nid NodeDatabase::AllocateNid(uint8_t nidType) {
+    uint32_t index = ++header_.rgnid[nidType];
+    if (index >= (1u << 27)) FormatError("HEADER", "rgnid", "exhausted");
+    // A folder's tables share its nidIndex ([MS-PST] §2.4.4): keep their counters past it.
+    if (nidType == NID_TYPE_NORMAL_FOLDER || nidType == NID_TYPE_SEARCH_FOLDER) {
+        for (uint8_t t : {NID_TYPE_HIERARCHY_TABLE, NID_TYPE_CONTENTS_TABLE, NID_TYPE_ASSOC_CONTENTS_TABLE,
+                          NID_TYPE_SEARCH_CONTENTS_TABLE, NID_TYPE_SEARCH_UPDATE_QUEUE, NID_TYPE_SEARCH_CRITERIA_OBJECT})
+            header_.rgnid[t] = std::max(header_.rgnid[t], index);
+    }
+    return MakeNid(nidType, index);
+}
+
+Ib NodeDatabase::Allocate(uint64_t size, uint64_t align) {
+    Ib pos = AlignUp(cursor_, align);
+    for (;;) {
+        uint64_t k = RegionIndex(pos);
+        Ib start = RegionStart(k);
+        Ib mapEnd = start + RegionMapPages(k) * kPageSize;
+        if (pos < mapEnd) pos = AlignUp(mapEnd, align);
+        if (pos + size > start + kAMapRegionSize) {
+            pos = RegionStart(k + 1);
+            continue;
+        }
+        break;
+    }
+    cursor_ = pos + size;
+    return pos;
+}
+
+void NodeDatabase::WriteAt(Ib ib, const uint8_t* data, size_t size) {
+    Ib end = bufBase_ + buf_.size();
+    if (buf_.empty() || ib < end || ib > end + kMaxBlockSize * 4 || buf_.size() > kWriteBuffer) {
+        Flush();
+        bufBase_ = ib;
+    } else if (ib > end) {
+        buf_.resize(buf_.size() + (ib - end), 0);
+    }
+    buf_.insert(buf_.end(), data, data + size);
+}
+
+void NodeDatabase::Flush() {
+    size_t done = 0;
+    while (done < buf_.size()) {
+        ssize_t n = ::pwrite(fd_, buf_.data() + done, buf_.size() - done, off_t(bufBase_ + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw MailStoreError("cannot write the store: " + Errno());
+        }
+        done += size_t(n);
+    }
+    bufBase_ += buf_.size();
+    buf_.clear();
+}
+
+void NodeDatabase::ReadAt(Ib ib, uint8_t* data, size_t size) {
+    if (!buf_.empty() && ib + size > bufBase_) Flush();
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::pread(fd_, data + done, size - done, off_t(ib + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) FormatError("BREF", "ib", std::to_string(ib) + " lies past the end of the file");
+        done += size_t(n);
+    }
+}
+
+Bid NodeDatabase::WriteBlock(const uint8_t* data, size_t cb, bool internal) {
+    Bid bid = header_.bidNextB | (internal ? kBidInternal : 0);
+    header_.bidNextB += 4;
+    Ib ib = Allocate(BlockAllocSize(cb), 64);
+    Bytes block;
+    if (!internal && header_.bCryptMethod == NDB_CRYPT_PERMUTE) {
+        Bytes enc(data, data + cb);
+        PermuteEncode(enc.data(), enc.size());
+        block = BuildBlock(enc.data(), cb, bid, ib);
+    } else {
+        block = BuildBlock(data, cb, bid, ib);
+    }
+    WriteAt(ib, block.data(), block.size());
+    bbt_[bid] = {ib, uint16_t(cb), 2};
+    return bid;
+}
+
+Bid NodeDatabase::WriteBlockList(const std::vector<std::pair<const uint8_t*, size_t>>& blocks) {
+    if (blocks.size() == 1) return WriteBlock(blocks[0].first, blocks[0].second, false);
+    std::vector<Bid> xbids;
+    std::vector<uint64_t> xsizes;
+    for (size_t i = 0; i < blocks.size(); i += kXBlockMaxEntries) {
+        std::vector<Bid> bids;
+        uint64_t total = 0;
+        for (size_t j = i; j < blocks.size() && j < i + kXBlockMaxEntries; ++j) {
+            bids.push_back(WriteBlock(blocks[j].first, blocks[j].second, false));
+            total += blocks[j].second;
+        }
+        if (total > 0xFFFFFFFFull) FormatError("XBLOCK", "lcbTotal", "exceeds 4 GB");
+        Bytes x = BuildXBlock(1, uint32_t(total), bids);
+        xbids.push_back(WriteBlock(x.data(), x.size(), true));
+        xsizes.push_back(total);
+    }
+    if (xbids.size() == 1) return xbids[0];
+    if (xbids.size() > kXBlockMaxEntries) FormatError("XXBLOCK", "cEnt", "out of range (node data too large)");
+    uint64_t total = 0;
+    for (uint64_t s : xsizes) total += s;
+    if (total > 0xFFFFFFFFull) FormatError("XXBLOCK", "lcbTotal", "exceeds 4 GB");
+    Bytes xx = BuildXBlock(2, uint32_t(total), xbids);
+    return WriteBlock(xx.data(), xx.size(), true);
+}
+
+Bid NodeDatabase::WriteDataTree(const uint8_t* data, size_t size) {
+    std::vector<std::pair<const uint8_t*, size_t>> blocks;
+    if (size == 0) blocks.push_back({data, 0});
+    for (size_t off = 0; off < size; off += kMaxBlockData)
+        blocks.push_back({data + off, std::min(kMaxBlockData, size - off)});
+    return WriteBlockList(blocks);
+}
+
+Bid NodeDatabase::WriteDataTree(const std::vector<Bytes>& blocks) {
+    if (blocks.empty()) FormatError("XBLOCK", "cEnt", "no data blocks");
+    std::vector<std::pair<const uint8_t*, size_t>> list;
+    for (const Bytes& b : blocks) {
+        if (b.size() > kMaxBlockData) FormatError("BLOCKTRAILER", "cb", "exceeds 8176");
+        list.push_back({b.data(), b.size()});
+    }
+    return WriteBlockList(list);
+}
+
+Bid NodeDatabase::WriteSubnodeTree(std::vector<SLENTRY> entries) {
+    if (entries.empty()) return 0;
+    std::sort(entries.begin(), entries.end(), [](const SLENTRY& a, const SLENTRY& b) { return a.nid < b.nid; });
+    for (size_t i = 1; i < entries.size(); ++i)
+        if (entries[i].nid == entries[i - 1].nid) FormatError("SLENTRY", "nid", "duplicate subnode " + std::to_string(entries[i].nid));
+    if (entries.size() <= kSLBlockMaxEntries) {
+        Bytes b = BuildSLBlock(entries.data(), entries.size());
+        return WriteBlock(b.data(), b.size(), true);
+    }
+    std::vector<SIENTRY> children;
+    size_t pos = 0;
+    for (size_t n : SpreadEntries(entries.size(), kSLBlockMaxEntries)) {
+        Bytes b = BuildSLBlock(entries.data() + pos, n);
+        children.push_back({entries[pos].nid, WriteBlock(b.data(), b.size(), true)});
+        pos += n;
+    }
+    if (children.size() > kSIBlockMaxEntries) FormatError("SIBLOCK", "cEnt", "out of range (too many subnodes)");
+    Bytes si = BuildSIBlock(children.data(), children.size());
+    return WriteBlock(si.data(), si.size(), true);
+}
+
+void NodeDatabase::SetNode(Nid nid, const NodeRef& ref) {
+    auto it = nbt_.find(nid);
+    if (it != nbt_.end()) {
+        NodeRef old = it->second;
+        it->second = ref;
+        if (old.bidData && old.bidData != ref.bidData) ReleaseDataTree(old.bidData);
+        if (old.bidSub && old.bidSub != ref.bidSub) ReleaseSubnodeTree(old.bidSub);
+    } else {
+        nbt_[nid] = ref;
+    }
+}
+
+void NodeDatabase::RemoveNode(Nid nid) {
+    auto it = nbt_.find(nid);
+    if (it == nbt_.end()) return;
+    NodeRef old = it->second;
+    nbt_.erase(it);
+    if (old.bidData) ReleaseDataTree(old.bidData);
+    if (old.bidSub) ReleaseSubnodeTree(old.bidSub);
+}
+
+const NodeRef* NodeDatabase::FindNode(Nid nid) const {
+    auto it = nbt_.find(nid);
+    return it == nbt_.end() ? nullptr : &it->second;
+}
+
+void NodeDatabase::ReleaseBlock(Bid bid) {
+    auto it = bbt_.find(bid & ~Bid(1));
+    if (it == bbt_.end()) return;
+    if (it->second.cRef > 2) {
+        --it->second.cRef;
+    } else {
+        bbt_.erase(it);
+    }
+}
+
+void NodeDatabase::ReleaseDataTree(Bid bid) {
+    if (bid & kBidInternal) {
+        auto it = bbt_.find(bid & ~Bid(1));
+        bool lastRef = it != bbt_.end() && it->second.cRef <= 2;
+        if (lastRef) {
+            XBlockInfo x = ParseXBlock(ReadBlock(bid));
+            for (Bid child : x.rgbid) ReleaseDataTree(child);
+        }
+    }
+    ReleaseBlock(bid);
+}
+
+void NodeDatabase::ReleaseSubnodeTree(Bid bid) {
+    auto it = bbt_.find(bid & ~Bid(1));
+    if (it != bbt_.end() && it->second.cRef <= 2) {
+        std::vector<SLENTRY> leaves;
+        std::vector<SIENTRY> children;
+        ParseSubnodeBlock(ReadBlock(bid), leaves, children);
+        for (const SLENTRY& e : leaves) {
+            if (e.bidData) ReleaseDataTree(e.bidData);
+            if (e.bidSub) ReleaseSubnodeTree(e.bidSub);
+        }
+        for (const SIENTRY& c : children) ReleaseSubnodeTree(c.bid);
+    }
+    ReleaseBlock(bid);
+}
+
+Bytes NodeDatabase::ReadBlock(Bid bid) {
+    auto it = bbt_.find(bid & ~Bid(1));
+    if (it == bbt_.end()) FormatError("BBTENTRY", "bid", "block " + std::to_string(bid) + " is not in the BBT");
+    const BlockInfo& info = it->second;
+    Bytes raw(BlockAllocSize(info.cb));
+    ReadAt(info.ib, raw.data(), raw.size());
+    Bytes data = CheckBlock(raw.data(), raw.size(), info.cb, it->first, info.ib);
+    if (!(bid & kBidInternal) && header_.bCryptMethod == NDB_CRYPT_PERMUTE) PermuteDecode(data.data(), data.size());
+    return data;
+}
+
+std::vector<Bytes> NodeDatabase::ReadDataTree(Bid bid) {
+    std::vector<Bytes> out;
+    if (bid == 0) return out;
+    if (!(bid & kBidInternal)) {
+        out.push_back(ReadBlock(bid));
+        return out;
+    }
+    XBlockInfo x = ParseXBlock(ReadBlock(bid));
+    for (Bid child : x.rgbid) {
+        if (x.cLevel == 2) {
+            if (!(child & kBidInternal)) FormatError("XXBLOCK", "rgbid", "refers to a data block");
+            auto sub = ReadDataTree(child);
+            for (auto& b : sub) out.push_back(std::move(b));
+        } else {
+            if (child & kBidInternal) FormatError("XBLOCK", "rgbid", "refers to an internal block");
+            out.push_back(ReadBlock(child));
+        }
+    }
+    return out;
+}
+
+std::vector<SLENTRY> NodeDatabase::ReadSubnodeTree(Bid bid) {
+    std::vector<SLENTRY> leaves;
+    if (bid == 0) return leaves;
+    std::vector<SIENTRY> children;
+    ParseSubnodeBlock(ReadBlock(bid), leaves, children);
+    for (const SIENTRY& c : children) {
+        auto sub = ReadSubnodeTree(c.bid);
+        leaves.insert(leaves.end(), sub.begin(), sub.end());
+    }
+    return leaves;
+}
+
+Bref NodeDatabase::WriteBTree(PageType ptype, std::vector<uint8_t>& entries, uint8_t cbLeaf, uint8_t maxLeaf) {
+    uint8_t cbEnt = cbLeaf, maxEnt = maxLeaf, level = 0;
+    size_t count = entries.size() / cbEnt;
+    for (;;) {
+        std::vector<uint8_t> parents;
+        size_t pos = 0;
+        auto spread = SpreadEntries(count, maxEnt);
+        for (size_t n : spread) {
+            Bid bid = header_.bidNextP++;
+            Ib ib = Allocate(kPageSize, kPageSize);
+            uint8_t page[kPageSize];
+            BuildBTPage(page, entries.data() + pos * cbEnt, uint8_t(n), maxEnt, cbEnt, level, ptype, bid, ib);
+            WriteAt(ib, page, kPageSize);
+            pages_.push_back(ib);
+            BTENTRY be;
+            be.btkey = n ? Get64(entries.data() + pos * cbEnt) : 0;
+            be.BREF = {bid, ib};
+            size_t at = parents.size();
+            parents.resize(at + kBTEntrySize);
+            WriteBTEntry(parents.data() + at, be);
+            pos += n;
+        }
+        if (spread.size() == 1) return ReadBTEntry(parents.data()).BREF;
+        entries.swap(parents);
+        count = spread.size();
+        cbEnt = kBTEntrySize;
+        maxEnt = kBTEntryMax;
+        ++level;
+    }
+}
+
+void NodeDatabase::Commit() {
+    // B-trees. The BBT entries stay as they are; the NBT gets the nodes in NID order.
+    std::vector<uint8_t> nbt(nbt_.size() * kNBTEntrySize);
+    size_t i = 0;
+    for (const auto& [nid, ref] : nbt_) {
+        WriteNBTEntry(nbt.data() + i * kNBTEntrySize, {nid, ref.bidData, ref.bidSub, ref.nidParent});
+        ++i;
+    }
+    std::vector<uint8_t> bbt(bbt_.size() * kBBTEntrySize);
+    i = 0;
+    for (const auto& [bid, info] : bbt_) {
+        WriteBBTEntry(bbt.data() + i * kBBTEntrySize, {{bid, info.ib}, info.cb, info.cRef});
+        ++i;
+    }
+    pages_.clear();
+    header_.root.BREFNBT = WriteBTree(ptypeNBT, nbt, kNBTEntrySize, kNBTEntryMax);
+    header_.root.BREFBBT = WriteBTree(ptypeBBT, bbt, kBBTEntrySize, kBBTEntryMax);
+
+    // Allocation maps, rebuilt from everything the trees reference.
+    uint64_t regions = RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1;
+    AllocationBitmap bits(regions);
+    for (Ib ib : pages_) bits.Mark(ib, kPageSize);
+    for (const auto& [bid, info] : bbt_) bits.Mark(info.ib, BlockAllocSize(info.cb));
+    uint8_t page[kPageSize];
+    uint64_t free = 0;
+    for (uint64_t k = 0; k < regions; ++k) {
+        bits.BuildAMapPage(k, page);
+        WriteAt(RegionStart(k), page, kPageSize);
+        free += bits.FreeBytes(k);
+        if (RegionHasPMap(k)) {
+            AllocationBitmap::BuildPMapPage(k, page);
+            WriteAt(PMapOffset(k), page, kPageSize);
+        }
+        if (RegionHasFMap(k)) {
+            bits.BuildFMapPage(k, page);
+            WriteAt(FMapOffset(k), page, kPageSize);
+        }
+        if (RegionHasFPMap(k)) {
+            AllocationBitmap::BuildFPMapPage(k, page);
+            WriteAt(FPMapOffset(k), page, kPageSize);
+        }
+    }
+    Flush();
+
+    Root& root = header_.root;
+    root.ibFileEof = RegionStart(regions);
+    root.ibAMapLast = RegionStart(regions - 1);
+    root.cbAMapFree = free;
+    root.cbPMapFree = 0;
+    root.fAMapValid = FAMAP_VALID;
+    ++header_.dwUnique;
+    if (::ftruncate(fd_, off_t(root.ibFileEof)) != 0) throw MailStoreError("cannot size the store: " + Errno());
+    // No density list: a stale one (from an earlier writer of this file) would
+    // disagree with the rebuilt AMaps, so the optional DList page is cleared.
+    uint8_t dlist[kPageSize] = {};
+    WriteAt(0x4200, dlist, kPageSize);
+    Flush();
+    uint8_t head[kHeaderSize];
+    header_.Serialize(head);
+    WriteAt(0, head, kHeaderSize);
+    Flush();
+    if (::fsync(fd_) != 0) throw MailStoreError("cannot sync the store: " + Errno());
+}
+
+}  // namespace bv::mailstore::pst

@@ -1,0 +1,92 @@
+// The node database of one .pst file ([MS-PST] §2.2): blocks appended as they are
+// written, the NBT and BBT kept in memory and written as B-trees at Commit, the
+// allocation maps rebuilt from what the trees reference.
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "mailstore/pst/ndb/Block.h"
+#include "mailstore/pst/ndb/BTreePage.h"
+#include "mailstore/pst/ndb/Header.h"
+
+namespace bv::mailstore::pst {
+
+struct NodeRef {
+    Bid bidData = 0;
+    Bid bidSub = 0;
+    Nid nidParent = 0;
+};
+
+class NodeDatabase {
+public:
+    // A new, empty store file (truncates `path`).
+    static std::unique_ptr<NodeDatabase> Create(const std::filesystem::path& path, uint8_t cryptMethod);
+    // An existing store, opened for reading and appending.
+    static std::unique_ptr<NodeDatabase> Open(const std::filesystem::path& path);
+    ~NodeDatabase();
+    NodeDatabase(const NodeDatabase&) = delete;
+    NodeDatabase& operator=(const NodeDatabase&) = delete;
+
+    Header& header() { return header_; }
+    uint8_t CryptMethod() const { return header_.bCryptMethod; }
+    // Hands out the next NID of a type from HEADER rgnid.
+    Nid AllocateNid(uint8_t nidType);
+
+    // Writing. Every block gets cRef 2 (its BBT entry and its one referrer).
+    Bid WriteBlock(const uint8_t* data, size_t cb, bool internal);
+    // Node data of any size: one block, or an XBLOCK/XXBLOCK over 8176-byte blocks.
+    Bid WriteDataTree(const uint8_t* data, size_t size);
+    // Node data already cut into blocks (heap blocks, row matrix blocks).
+    Bid WriteDataTree(const std::vector<Bytes>& blocks);
+    // A subnode B-tree (SLBLOCKs, SIBLOCK above them when needed); 0 when empty.
+    Bid WriteSubnodeTree(std::vector<SLENTRY> entries);
+    // Enters or replaces a node; a replaced node's blocks are released.
+    void SetNode(Nid nid, const NodeRef& ref);
+    void RemoveNode(Nid nid);
+    const NodeRef* FindNode(Nid nid) const;
+    const std::map<Nid, NodeRef>& Nodes() const { return nbt_; }
+
+    // Reading.
+    Bytes ReadBlock(Bid bid);                       // plain (decoded) block data
+    std::vector<Bytes> ReadDataTree(Bid bid);       // the data blocks of a node, in order
+    std::vector<SLENTRY> ReadSubnodeTree(Bid bid);  // sorted by nid
+
+    // Writes the B-trees, the allocation maps and the header, flushes and syncs.
+    void Commit();
+    uint64_t FileSize() const { return header_.root.ibFileEof; }
+
+    // Releases a block tree that is no longer referenced (data tree or subnode tree).
+    void ReleaseDataTree(Bid bid);
+    void ReleaseSubnodeTree(Bid bid);
+
+private:
+    struct BlockInfo {
+        Ib ib;
+        uint16_t cb;
+        uint16_t cRef;
+    };
+    NodeDatabase() = default;
+    Ib Allocate(uint64_t size, uint64_t align);
+    void WriteAt(Ib ib, const uint8_t* data, size_t size);
+    void Flush();
+    void ReadAt(Ib ib, uint8_t* data, size_t size);
+    void ReleaseBlock(Bid bid);
+    void LoadBTree(Ib ib, PageType ptype, int depth);
+    Bref WriteBTree(PageType ptype, std::vector<uint8_t>& leafEntries, uint8_t cbLeaf, uint8_t maxLeaf);
+    Bid WriteBlockList(const std::vector<std::pair<const uint8_t*, size_t>>& blocks);
+
+    int fd_ = -1;
+    Header header_;
+    std::map<Nid, NodeRef> nbt_;
+    std::map<Bid, BlockInfo> bbt_;
+    std::vector<Ib> pages_;  // BT pages written by Commit
+    Ib cursor_ = 0x4400;  // next free byte of the data section
+    // Write buffer of one contiguous stretch of the file.
+    Ib bufBase_ = 0;
+    Bytes buf_;
+};
+
+}  // namespace bv::mailstore::pst

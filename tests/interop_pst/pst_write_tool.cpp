@@ -1,0 +1,171 @@
+// Writes .pst stores from generated messages for the interop tests.
+//   pst_write_tool basic OUT.pst        folders and messages of every kind (see pst_interop.py)
+//   pst_write_tool many OUT.pst N       N small messages spread over 3 folders
+//   pst_write_tool append OUT.pst TAG   opens OUT.pst, adds folder "Appended TAG" with one message
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "mailstore/MailStoreError.h"
+#include "mailstore/mapi/Message.h"
+#include "mailstore/pst/PstStore.h"
+
+using namespace bv::mapi;
+using bv::mailstore::pst::PstStore;
+
+namespace {
+
+constexpr int64_t kBaseTime = 1700000000;  // 2023-11-14 22:13:20 UTC
+
+Binary Pattern(size_t n, uint32_t seed) {
+    Binary b(n);
+    uint32_t x = seed * 2654435761u + 1;
+    for (size_t i = 0; i < n; ++i) {
+        x = x * 1103515245u + 12345u;
+        b[i] = uint8_t(x >> 16);
+    }
+    return b;
+}
+
+PropertyBag Recipient(const std::string& name, const std::string& email, int32_t type) {
+    PropertyBag r;
+    r.SetString(PR_DISPLAY_NAME, name);
+    r.SetString(PR_EMAIL_ADDRESS, email);
+    r.SetString(PR_ADDRTYPE, "SMTP");
+    r.SetString(PR_SMTP_ADDRESS, email);
+    r.SetInt(PR_RECIPIENT_TYPE, type);
+    return r;
+}
+
+Message Basic(const std::string& subject, int n, bool read = true) {
+    Message m;
+    m.props.SetString(PR_MESSAGE_CLASS, "IPM.Note");
+    m.props.SetString(PR_SUBJECT, subject);
+    m.props.SetString(PR_CONVERSATION_TOPIC, subject);
+    m.props.SetString(PR_NORMALIZED_SUBJECT, subject);  // computed: must not be stored
+    m.props.SetString(PR_SENDER_NAME, "Alice Sender");
+    m.props.SetString(PR_SENDER_EMAIL_ADDRESS, "alice@example.org");
+    m.props.SetString(PR_SENDER_ADDRTYPE, "SMTP");
+    m.props.SetString(PR_SENT_REPRESENTING_NAME, "Alice Sender");
+    m.props.SetString(PR_SENT_REPRESENTING_EMAIL_ADDRESS, "alice@example.org");
+    m.props.SetString(PR_SENT_REPRESENTING_ADDRTYPE, "SMTP");
+    m.props.SetTime(PR_CLIENT_SUBMIT_TIME, UnixToFileTime(kBaseTime + n * 60));
+    m.props.SetTime(PR_MESSAGE_DELIVERY_TIME, UnixToFileTime(kBaseTime + n * 60 + 5));
+    m.props.SetString(PR_INTERNET_MESSAGE_ID, "<msg" + std::to_string(n) + "@example.org>");
+    m.props.SetString(PR_BODY, "Plain body of message " + std::to_string(n) + ".\r\n");
+    m.props.SetInt(PR_INTERNET_CPID, 65001);
+    m.props.SetInt(PR_MESSAGE_FLAGS, read ? MSGFLAG_READ : 0);
+    m.props.SetBinary(PR_ENTRYID, Binary(24, 7));  // computed: must not be stored
+    m.recipients.push_back(Recipient("Bob Receiver", "bob@example.net", MAPI_TO));
+    m.recipients.push_back(Recipient("Carol Copy", "carol@example.net", MAPI_CC));
+    return m;
+}
+
+Attachment FileAttachment(const std::string& name, Binary data, const std::string& mime) {
+    Attachment a;
+    a.props.SetInt(PR_ATTACH_METHOD, ATTACH_BY_VALUE);
+    a.props.SetString(PR_ATTACH_LONG_FILENAME, name);
+    a.props.SetString(PR_ATTACH_FILENAME, name);
+    a.props.SetString(PR_DISPLAY_NAME, name);
+    a.props.SetString(PR_ATTACH_MIME_TAG, mime);
+    a.props.SetBinary(PR_ATTACH_DATA_BIN, std::move(data));
+    return a;
+}
+
+void WriteBasic(const std::string& path) {
+    auto store = PstStore::OpenOrCreate(path, "Brimvault Test Store");
+    auto ipm = store->IpmSubtree();
+    auto inbox = store->AddFolder(ipm, "Inbox");
+    auto sub = store->AddFolder(inbox, "Sub Folder");
+    auto archive = store->AddFolder(ipm, "Archive 2024");
+    if (store->AddFolder(ipm, "Inbox") != inbox) throw std::runtime_error("AddFolder did not return the existing folder");
+
+    // 1: plain text.
+    store->AddMessage(inbox, Basic("Plain message", 1));
+    // 2: HTML and plain bodies, three attachments (small, > 8 KB, > 4 MB).
+    {
+        Message m = Basic("With attachments", 2);
+        std::string html = "<html><body><p>HTML body of message 2</p></body></html>";
+        m.props.SetBinary(PR_HTML, Binary(html.begin(), html.end()));
+        std::string txt = "hello attachment\n";
+        m.attachments.push_back(FileAttachment("hello.txt", Binary(txt.begin(), txt.end()), "text/plain"));
+        m.attachments.push_back(FileAttachment("data.bin", Pattern(10000, 2), "application/octet-stream"));
+        m.attachments.push_back(FileAttachment("big.bin", Pattern(5 * 1024 * 1024 + 123, 3), "application/octet-stream"));
+        store->AddMessage(inbox, m);
+    }
+    // 3: embedded message with its own attachment.
+    {
+        Message m = Basic("Carrier of an embedded message", 3);
+        auto inner = std::make_unique<Message>(Basic("Inner message", 30));
+        std::string t = "inner attachment\n";
+        inner->attachments.push_back(FileAttachment("inner.txt", Binary(t.begin(), t.end()), "text/plain"));
+        Attachment a;
+        a.props.SetInt(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG);
+        a.props.SetString(PR_DISPLAY_NAME, "Inner message");
+        a.props.SetString(PR_ATTACH_MIME_TAG, "message/rfc822");
+        a.embedded = std::move(inner);
+        m.attachments.push_back(std::move(a));
+        store->AddMessage(inbox, m);
+    }
+    // 4: 200 recipients.
+    {
+        Message m = Basic("Two hundred recipients", 4);
+        m.recipients.clear();
+        for (int i = 0; i < 200; ++i)
+            m.recipients.push_back(Recipient("Recipient " + std::to_string(i), "r" + std::to_string(i) + "@example.com",
+                                             i < 150 ? MAPI_TO : MAPI_CC));
+        store->AddMessage(inbox, m);
+    }
+    // 5: unread, with a long body (a value in a subnode) and a non-ASCII subject.
+    {
+        Message m = Basic("Unread \xc3\xbcnicode \xe2\x82\xac message", 5, false);
+        std::string body;
+        for (int i = 0; i < 400; ++i) body += "Line " + std::to_string(i) + " of a long body.\r\n";
+        m.props.SetString(PR_BODY, body);
+        store->AddMessage(inbox, m);
+    }
+    for (int i = 0; i < 3; ++i) store->AddMessage(sub, Basic("Sub message " + std::to_string(i), 10 + i));
+    store->AddMessage(archive, Basic("Archived message", 20));
+    store->Close();
+    store->Close();  // idempotent
+}
+
+void WriteMany(const std::string& path, int n) {
+    auto store = PstStore::OpenOrCreate(path, "Many");
+    auto ipm = store->IpmSubtree();
+    uint32_t folders[3] = {store->AddFolder(ipm, "Bulk A"), store->AddFolder(ipm, "Bulk B"), 0};
+    folders[2] = store->AddFolder(folders[0], "Bulk C");
+    for (int i = 0; i < n; ++i) {
+        Message m = Basic("Bulk message " + std::to_string(i), i, i % 7 != 0);
+        if (i % 50 == 0) m.attachments.push_back(FileAttachment("a.bin", Pattern(3000 + i % 9000, uint32_t(i)), "application/octet-stream"));
+        store->AddMessage(folders[i % 3], m);
+    }
+    store->Close();
+}
+
+void Append(const std::string& path, const std::string& tag) {
+    auto store = PstStore::OpenOrCreate(path, "ignored");
+    auto f = store->AddFolder(store->IpmSubtree(), "Appended " + tag);
+    store->AddMessage(f, Basic("Appended message " + tag, 99));
+    // Destroyed without Close: the destructor closes.
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: pst_write_tool basic|many|append OUT.pst [N|TAG]\n");
+        return 2;
+    }
+    std::string mode = argv[1], path = argv[2];
+    try {
+        if (mode == "basic") WriteBasic(path);
+        else if (mode == "many") WriteMany(path, argc > 3 ? std::atoi(argv[3]) : 1000);
+        else if (mode == "append") Append(path, argc > 3 ? argv[3] : "1");
+        else return 2;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "pst_write_tool: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

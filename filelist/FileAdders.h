@@ -14,8 +14,14 @@ class Prompts;
 // at a time"; nothing of them is added.
 constexpr int kMaxFilesAtOnce = 10000;
 
-// The filters of the open dialog, the first one in force.
+// The filters of the open dialog, the first one in force and showing every file. Only
+// Windows matches names without a dot against "*.*"; elsewhere the first entry says "*"
+// so that a mailbox without extension (such as "Inbox") can be chosen.
+#ifdef _WIN32
 inline constexpr const char* kOpenFilters = "Brimvault Files (*.*);;MBOX Files (*.mbox *.mbx)";
+#else
+inline constexpr const char* kOpenFilters = "Brimvault Files (*);;MBOX Files (*.mbox *.mbx)";
+#endif
 
 // What an adder needs from its window besides the list and the prompts.
 struct AdderContext {

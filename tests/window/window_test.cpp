@@ -260,7 +260,20 @@ void WindowTest::addingChosenFiles() {
     // Cancel: nothing.
     t.prompts->files.push_back({});
     t.click("cmdAdd");
-    QCOMPARE(t.prompts->filtersAsked.back(), QStringLiteral("Brimvault Files (*.*);;MBOX Files (*.mbox *.mbx)"));
+    QCOMPARE(t.prompts->filtersAsked.back(), QString::fromLatin1(bv::filelist::kOpenFilters));
+    {
+        // The first entry, the one in force, lets every file be chosen on this system,
+        // also a mailbox without extension; the second only mailbox names.
+        const QStringList entries = QString::fromLatin1(bv::filelist::kOpenFilters).split(QStringLiteral(";;"));
+        QCOMPARE(entries.size(), 2);
+        auto patterns = [](const QString& entry) {
+            return entry.section(QLatin1Char('('), 1).chopped(1).split(QLatin1Char(' '));
+        };
+        QVERIFY(entries[0].startsWith(QStringLiteral("Brimvault Files (")));
+        QVERIFY(QDir::match(patterns(entries[0]), QStringLiteral("Inbox")));
+        QVERIFY(QDir::match(patterns(entries[0]), QStringLiteral("notes.txt")));
+        QCOMPARE(entries[1], QStringLiteral("MBOX Files (*.mbox *.mbx)"));
+    }
     QCOMPARE(t.rows(), QStringList{QString()});
     QCOMPARE(t.label("lblCount1"), QStringLiteral("0 files"));
     QVERIFY(!t.button("CmdConvert")->isEnabled());

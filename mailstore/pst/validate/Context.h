@@ -100,13 +100,27 @@ struct NodeFacts {
     uint64_t offset = 0;         // file offset of the node's first data block
     uint32_t present = 0;        // FactProp bits
     uint32_t contentCount = 0;
+    uint32_t contentUnread = 0;
     uint32_t messageFlags = 0;
+    uint32_t messageSize = 0;
     bool subfolders = false;
     uint32_t rowCount = 0;       // TC
     int8_t recipientTable = -1;  // message: 1 present, 0 missing
     int32_t attachRows = -1;     // message: rows of the attachment table, -1 = no table
     int32_t attachSubnodes = 0;  // message: attachment subnodes (NID type 0x05)
 };
+
+// A row of a folder's hierarchy or contents table, with the cells copied from the child object:
+// hierarchy: PidTagContentCount, PidTagContentUnreadCount, PidTagSubfolders;
+// contents: PidTagMessageFlags, PidTagMessageSize.
+struct TableRow {
+    uint32_t id = 0;
+    uint32_t cell[3] = {};
+    uint8_t present = 0;  // bit i: cell[i] exists
+    uint64_t offset = 0;  // file offset of the row (for findings)
+};
+constexpr uint32_t kHierarchyCells[3] = {0x36020003, 0x36030003, 0x360A000B};
+constexpr uint32_t kContentsCells[3] = {0x0E070003, 0x0E080003, 0};
 
 struct Context {
     Context(const PstFile& f, const Options& o, Result& r) : file(f), opt(o), result(r) {}
@@ -122,7 +136,7 @@ struct Context {
     std::vector<NbtEntry> nbt;   // sorted by NID after the walk
     uint64_t maxPageBid = 0;     // largest BID of a BT page or DList seen
     std::unordered_map<uint32_t, NodeFacts> facts;               // top-level nodes with a heap
-    std::unordered_map<uint32_t, std::vector<uint32_t>> rowIds;  // hierarchy / contents tables: row ids
+    std::unordered_map<uint32_t, std::vector<TableRow>> tableRows;  // hierarchy / contents tables of folders
 
     void report(Severity sev, const std::string& check, const std::string& structure, const std::string& field,
                 uint64_t offset, const std::string& expected, const std::string& found, const std::string& note = "");

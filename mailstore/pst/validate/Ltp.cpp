@@ -270,14 +270,15 @@ public:
                 } else if (pc) {
                     checkPc(heap, subs, where, facts);
                 } else {
-                    std::vector<uint32_t> rows;
+                    std::vector<TableRow> rows;
                     const bool keepRows = depth == 0 && ((nid & 0x1F) == 0x0D || (nid & 0x1F) == 0x0E);
-                    uint32_t count = checkTc(heap, subs, where, keepRows ? &rows : nullptr);
+                    const uint32_t* cells = (nid & 0x1F) == 0x0D ? kHierarchyCells : kContentsCells;
+                    uint32_t count = checkTc(heap, subs, where, keepRows ? &rows : nullptr, cells);
                     if (facts) {
                         facts->client = 0x7C;
                         facts->rowCount = count;
                     }
-                    if (keepRows) ctx_.rowIds[nid] = std::move(rows);
+                    if (keepRows) ctx_.tableRows[nid] = std::move(rows);
                 }
             }
         } else if ((pc || tc) && depth == 0) {
@@ -339,7 +340,9 @@ private:
                 }
                 facts->present |= 1u << p;
                 if (p == fpContentCount) facts->contentCount = value;
+                if (p == fpContentUnread) facts->contentUnread = value;
                 if (p == fpMessageFlags) facts->messageFlags = value;
+                if (p == fpMessageSize) facts->messageSize = value;
                 if (p == fpSubfolders) facts->subfolders = (value & 0xFF) != 0;
             }
         });
@@ -361,7 +364,8 @@ private:
     }
 
     // Returns the number of rows.
-    uint32_t checkTc(Heap& heap, const std::vector<SubnodeEntry>& subs, const std::string& where, std::vector<uint32_t>* rowIds) {
+    uint32_t checkTc(Heap& heap, const std::vector<SubnodeEntry>& subs, const std::string& where, std::vector<TableRow>* rowsOut,
+                     const uint32_t* copyCells) {
         const uint8_t* t;
         size_t n;
         if (!heap.item(heap.hidUserRoot, t, n, "TCINFO")) return 0;
@@ -387,6 +391,8 @@ private:
             ctx_.error("tc.info", where, "TCINFO.rgib[TCI_bm]", heap.fileOffset(heap.hidUserRoot) + 8,
                        std::to_string(rgib[2] + (cCols + 7) / 8) + " (TCI_1b + CEB of " + std::to_string(cCols) + " columns)",
                        std::to_string(rgib[3]));
+        struct Column { uint32_t tag; uint16_t ib; uint8_t cb, bit; };
+        std::vector<Column> columns;
         uint32_t prevTag = 0;
         bool haveRowId = false, haveRowVer = false;
         std::set<uint8_t> bits;
@@ -421,6 +427,7 @@ private:
             if (!placed)
                 ctx_.error("tc.column_place", where, field, cOff, "inside the " + std::to_string(cb) + "-byte cell group",
                            "ibData " + std::to_string(ib));
+            if (placed && ib + cb <= rowSize && iBit < cCols) columns.push_back(Column{tag, ib, cb, iBit});
             if (iBit >= cCols || !bits.insert(iBit).second)
                 ctx_.error("tc.column_bit", where, field, cOff, "a unique iBit < " + std::to_string(cCols), std::to_string(iBit));
         }
@@ -470,7 +477,7 @@ private:
                 }
             }
         }
-        auto rowAt = [&](uint64_t index) -> const uint8_t* {
+                auto rowAt = [&](uint64_t index) -> const uint8_t* {
             if (rowBlocks.size() == 1 && IsHnid(hnidRows)) return rowBlocks[0].data() + index * rowSize;
             const size_t b = rowsPerBlock ? index / rowsPerBlock : 0;
             if (b >= rowBlocks.size()) return nullptr;
@@ -498,9 +505,52 @@ private:
         }
         if (entries != rows)
             ctx_.error("tc.row_count", where, "row index", heap.fileOffset(hidRowIndex), std::to_string(rows) + " entries (rows in the matrix)", std::to_string(entries));
-        if (rowIds)
-            for (uint64_t i = 0; i < rows; ++i)
-                if (const uint8_t* row = rowAt(i)) rowIds->push_back(Le32(row));
+        // Cells: absent ones zero, variable-size ones pointing at something that exists.
+        const uint64_t matrixOff = IsHnid(hnidRows) ? heap.fileOffset(hnidRows) : 0;
+        for (uint64_t i = 0; i < rows; ++i) {
+            const uint8_t* row = rowAt(i);
+            if (!row) break;
+            const uint8_t* ceb = row + rgib[2];
+            const uint64_t rowOff = matrixOff ? matrixOff + i * rowSize : 0;
+            TableRow out;
+            out.id = Le32(row);
+            out.offset = rowOff;
+            for (const Column& c : columns) {
+                const bool exists = (ceb[c.bit / 8] >> (7 - c.bit % 8)) & 1;
+                const std::string field = "row " + std::to_string(i) + " cell " + Hex(c.tag);
+                if (!exists) {
+                    if (c.tag == kTagLtpRowId)
+                        ctx_.error("tc.cell_existence", where, field, rowOff, "PidTagLtpRowId present", "CEB bit clear");
+                    else if (std::any_of(row + c.ib, row + c.ib + c.cb, [](uint8_t b) { return b != 0; }))
+                        ctx_.error("tc.absent_cell", where, field, rowOff + c.ib, "zero bytes for a cell that does not exist",
+                                   "non-zero");
+                    continue;
+                }
+                const int fixed = FixedSize(uint16_t(c.tag));
+                if ((fixed == 0 || fixed == 16) && c.cb == 4) {
+                    const uint32_t hnid = Le32(row + c.ib);
+                    const uint8_t* p;
+                    size_t n;
+                    if (hnid == 0) {
+                    } else if (IsHnid(hnid)) {
+                        if (heap.item(hnid, p, n, nullptr)) {
+                            if (fixed == 16 && n != 16)
+                                ctx_.error("tc.cell_value", where, field, rowOff + c.ib, "16 bytes", std::to_string(n));
+                        } else {
+                            ctx_.error("tc.cell_value", where, field, rowOff + c.ib, "a HID that resolves", Hex(hnid));
+                        }
+                    } else if (std::none_of(subs.begin(), subs.end(), [&](const SubnodeEntry& s) { return s.nid == hnid; })) {
+                        ctx_.error("tc.cell_value", where, field, rowOff + c.ib, "a subnode holding the value", Hex(hnid) + " not found");
+                    }
+                }
+                for (int k = 0; copyCells && k < 3; ++k)
+                    if (copyCells[k] && copyCells[k] == c.tag) {
+                        out.present |= uint8_t(1u << k);
+                        out.cell[k] = c.cb == 1 ? row[c.ib] : c.cb == 2 ? Le16(row + c.ib) : Le32(row + c.ib);
+                    }
+            }
+            if (rowsOut) rowsOut->push_back(out);
+        }
         return uint32_t(rows);
     }
 

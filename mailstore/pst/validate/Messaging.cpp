@@ -2,6 +2,7 @@
 // folders with their tables, and messages.
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "Ltp.h"
 
@@ -109,43 +110,74 @@ void CheckMessaging(Context& ctx) {
             if (!(ff.present & (1u << p)))
                 ctx.error("folder.property", F, kFactProps[p].name, n.entryOff, "present ([MS-PST] §2.4.4.1.1)", "missing");
 
-        // Contents table: one row per message whose parent is this folder.
-        auto contents = ctx.rowIds.find(WithType(n.nid, 0x0E));
-        if (contents != ctx.rowIds.end()) {
-            const std::vector<uint32_t>& rows = contents->second;
+        // Contents table: one row per message whose parent is this folder, cells copied from the message.
+        auto contents = ctx.tableRows.find(WithType(n.nid, 0x0E));
+        if (contents != ctx.tableRows.end()) {
+            const std::vector<TableRow>& rows = contents->second;
+            std::unordered_set<uint32_t> listed;
             if ((ff.present & (1u << fpContentCount)) && ff.contentCount != rows.size())
                 ctx.error("folder.content_count", F, "PidTagContentCount", n.entryOff,
                           std::to_string(rows.size()) + " (rows in the contents table)", std::to_string(ff.contentCount));
-            for (uint32_t id : rows) {
-                const NbtEntry* m = ctx.findNode(id);
-                if (!m || (id & 0x1F) != 0x04)
-                    ctx.error("folder.contents_row", F, "contents row " + Hex(id), n.entryOff, "a message node", "no such message");
-                else if (m->nidParent != n.nid)
-                    ctx.error("folder.contents_row", F, "contents row " + Hex(id), m->entryOff, "nidParent " + Hex(n.nid),
+            for (const TableRow& row : rows) {
+                listed.insert(row.id);
+                const NbtEntry* m = ctx.findNode(row.id);
+                if (!m || (row.id & 0x1F) != 0x04) {
+                    ctx.error("folder.contents_row", F, "contents row " + Hex(row.id), row.offset, "a message node", "no such message");
+                    continue;
+                }
+                if (m->nidParent != n.nid)
+                    ctx.error("folder.contents_row", F, "contents row " + Hex(row.id), m->entryOff, "nidParent " + Hex(n.nid),
                               Hex(m->nidParent));
+                auto mf = ctx.facts.find(row.id);
+                if (mf == ctx.facts.end() || mf->second.client != 0xBC) continue;
+                if ((row.present & 1) && (mf->second.present & (1u << fpMessageFlags)) && row.cell[0] != mf->second.messageFlags)
+                    ctx.error("folder.row_mismatch", F, "contents row " + Hex(row.id) + " PidTagMessageFlags", row.offset,
+                              Hex(mf->second.messageFlags) + " (message PC)", Hex(row.cell[0]));
+                if ((row.present & 2) && (mf->second.present & (1u << fpMessageSize)) && row.cell[1] != mf->second.messageSize)
+                    // Outlook's own stores differ here (the row keeps an older size), so only a warning.
+                    ctx.warn("folder.row_mismatch", F, "contents row " + Hex(row.id) + " PidTagMessageSize", row.offset,
+                              std::to_string(mf->second.messageSize) + " (message PC)", std::to_string(row.cell[1]));
             }
             for (uint32_t id : childMessages[n.nid])
-                if (std::find(rows.begin(), rows.end(), id) == rows.end())
+                if (!listed.count(id))
                     ctx.error("folder.contents_missing", F, "contents table", n.entryOff, "a row for message " + Hex(id), "none");
         }
-        // Hierarchy table: one row per subfolder; PidTagSubfolders says whether there are any.
-        auto hier = ctx.rowIds.find(WithType(n.nid, 0x0D));
-        if (hier != ctx.rowIds.end()) {
-            const std::vector<uint32_t>& rows = hier->second;
+        // Hierarchy table: one row per subfolder, counts copied from it; PidTagSubfolders says whether there are any.
+        auto hier = ctx.tableRows.find(WithType(n.nid, 0x0D));
+        if (hier != ctx.tableRows.end()) {
+            const std::vector<TableRow>& rows = hier->second;
+            std::unordered_set<uint32_t> listed;
             if ((ff.present & (1u << fpSubfolders)) && ff.subfolders != !rows.empty())
                 ctx.error("folder.subfolders", F, "PidTagSubfolders", n.entryOff,
                           rows.empty() ? "false (no hierarchy rows)" : "true (" + std::to_string(rows.size()) + " hierarchy rows)",
                           ff.subfolders ? "true" : "false");
-            for (uint32_t id : rows) {
-                const NbtEntry* c = ctx.findNode(id);
-                if (!c)
-                    ctx.error("folder.hierarchy_row", F, "hierarchy row " + Hex(id), n.entryOff, "a folder node", "no such node");
-                else if (c->nidParent != n.nid)
-                    ctx.error("folder.hierarchy_row", F, "hierarchy row " + Hex(id), c->entryOff, "nidParent " + Hex(n.nid),
+            for (const TableRow& row : rows) {
+                listed.insert(row.id);
+                const NbtEntry* c = ctx.findNode(row.id);
+                if (!c) {
+                    ctx.error("folder.hierarchy_row", F, "hierarchy row " + Hex(row.id), row.offset, "a folder node", "no such node");
+                    continue;
+                }
+                if (c->nidParent != n.nid)
+                    ctx.error("folder.hierarchy_row", F, "hierarchy row " + Hex(row.id), c->entryOff, "nidParent " + Hex(n.nid),
                               Hex(c->nidParent));
+                auto cf = ctx.facts.find(row.id);
+                if (cf == ctx.facts.end() || cf->second.client != 0xBC) continue;
+                const NodeFacts& child = cf->second;
+                const struct { FactProp prop; uint32_t value; const char* name; } copies[3] = {
+                    {fpContentCount, child.contentCount, "PidTagContentCount"},
+                    {fpContentUnread, child.contentUnread, "PidTagContentUnreadCount"},
+                    {fpSubfolders, child.subfolders ? 1u : 0u, "PidTagSubfolders"}};
+                for (int k = 0; k < 3; ++k) {
+                    uint32_t cell = row.cell[k];
+                    if (k == 2) cell = cell ? 1 : 0;
+                    if ((row.present & (1u << k)) && (child.present & (1u << copies[k].prop)) && cell != copies[k].value)
+                        ctx.error("folder.row_mismatch", F, "hierarchy row " + Hex(row.id) + " " + copies[k].name, row.offset,
+                                  std::to_string(copies[k].value) + " (subfolder PC)", std::to_string(cell));
+                }
             }
             for (uint32_t id : childFolders[n.nid])
-                if (std::find(rows.begin(), rows.end(), id) == rows.end())
+                if (!listed.count(id))
                     ctx.error("folder.hierarchy_missing", F, "hierarchy table", n.entryOff, "a row for subfolder " + Hex(id), "none");
         }
     }

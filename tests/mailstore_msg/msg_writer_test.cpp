@@ -1,0 +1,360 @@
+// .msg writer: files read back with libgsf's compound-file reader; stream names,
+// property stream headers, entry sizes and values checked against [MS-OXMSG].
+#include <gtest/gtest.h>
+
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-stdio.h>
+#include <gsf/gsf-utils.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "mailstore/MailStoreError.h"
+#include "mailstore/msg/MsgFormat.h"
+#include "mailstore/msg/MsgWriter.h"
+
+namespace fs = std::filesystem;
+using namespace bv::mapi;
+using bv::mailstore::MailStoreError;
+using bv::mailstore::msg::WriteMsgFile;
+
+namespace {
+
+// A storage of the file read back: streams by name, child storages by name.
+struct Node {
+    std::map<std::string, std::string> streams;
+    std::map<std::string, std::unique_ptr<Node>> storages;
+};
+
+void ReadInto(GsfInfile* dir, Node& node) {
+    int n = gsf_infile_num_children(dir);
+    for (int i = 0; i < n; ++i) {
+        std::string name = gsf_infile_name_by_index(dir, i);
+        GsfInput* child = gsf_infile_child_by_index(dir, i);
+        ASSERT_NE(child, nullptr);
+        if (GSF_IS_INFILE(child) && gsf_infile_num_children(GSF_INFILE(child)) >= 0) {
+            auto sub = std::make_unique<Node>();
+            ReadInto(GSF_INFILE(child), *sub);
+            node.storages[name] = std::move(sub);
+        } else {
+            gsf_off_t size = gsf_input_size(child);
+            std::string data(size_t(size), '\0');
+            if (size > 0) ASSERT_NE(gsf_input_read(child, size_t(size), reinterpret_cast<guint8*>(data.data())), nullptr);
+            node.streams[name] = std::move(data);
+        }
+        g_object_unref(child);
+    }
+}
+
+std::unique_ptr<Node> ReadMsg(const fs::path& path, std::string* clsid = nullptr) {
+    gsf_init();
+    GError* err = nullptr;
+    GsfInput* in = gsf_input_stdio_new(path.c_str(), &err);
+    EXPECT_NE(in, nullptr) << (err ? err->message : "");
+    if (!in) return nullptr;
+    GsfInfile* ole = gsf_infile_msole_new(in, &err);
+    EXPECT_NE(ole, nullptr) << (err ? err->message : "");
+    auto root = std::make_unique<Node>();
+    if (ole) {
+        ReadInto(ole, *root);
+        if (clsid) {
+            guint8 id[16];
+            gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(ole), id);
+            clsid->assign(reinterpret_cast<char*>(id), 16);
+        }
+        g_object_unref(ole);
+    }
+    g_object_unref(in);
+    return root;
+}
+
+uint32_t U32(const std::string& s, size_t off) {
+    return uint32_t(uint8_t(s[off])) | uint32_t(uint8_t(s[off + 1])) << 8 | uint32_t(uint8_t(s[off + 2])) << 16 |
+           uint32_t(uint8_t(s[off + 3])) << 24;
+}
+uint64_t U64(const std::string& s, size_t off) { return U32(s, off) | uint64_t(U32(s, off + 4)) << 32; }
+
+struct Entry {
+    uint32_t flags;
+    uint64_t value;
+};
+// Property stream entries by tag, after checking the header size.
+std::map<uint32_t, Entry> Entries(const Node& node, size_t headerSize) {
+    std::map<uint32_t, Entry> out;
+    auto it = node.streams.find("__properties_version1.0");
+    EXPECT_NE(it, node.streams.end());
+    if (it == node.streams.end()) return out;
+    const std::string& s = it->second;
+    EXPECT_EQ((s.size() - headerSize) % 16, 0u) << "property stream of " << s.size() << " bytes, header " << headerSize;
+    for (size_t off = headerSize; off + 16 <= s.size(); off += 16) out[U32(s, off)] = Entry{U32(s, off + 4), U64(s, off + 8)};
+    return out;
+}
+
+std::string Utf16(const std::u16string& s) {
+    std::string out;
+    for (char16_t c : s) out += char(c & 0xFF), out += char(c >> 8);
+    return out;
+}
+
+std::string Sub(uint32_t tag) { return bv::mailstore::msg::SubstgName(tag); }
+
+fs::path TempDir() {
+    fs::path d = fs::temp_directory_path() / ("bv_msg_test_" + std::to_string(::getpid()));
+    fs::create_directories(d);
+    return d;
+}
+
+Message Sample() {
+    Message m;
+    m.props.SetString(PR_MESSAGE_CLASS, "IPM.Note");
+    m.props.SetString(PR_SUBJECT, "RE: Grüße 😀");
+    m.props.SetTime(PR_CLIENT_SUBMIT_TIME, 134090000000000000LL);
+    m.props.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_HASATTACH);
+    m.props.SetBool(PR_RTF_IN_SYNC, true);
+    m.props.SetBinary(PR_HTML, Binary{'<', 'p', '>'});
+    m.props.Set(MakeTag(0x6601, PT_SHORT), int16_t(-2));
+    m.props.Set(MakeTag(0x6602, PT_DOUBLE), 1.5);
+    m.props.Set(MakeTag(0x6603, PT_LONGLONG), int64_t(0x1122334455667788LL));
+    m.props.Set(MakeTag(0x6604, PT_STRING8), std::string("narrow"));
+    m.props.Set(MakeTag(0x6605, PT_MV_LONG), std::vector<int32_t>{1, -1});
+    m.props.Set(MakeTag(0x6606, PT_MV_UNICODE), std::vector<std::string>{"ab", ""});
+    m.props.Set(MakeTag(0x6607, PT_MV_BINARY), std::vector<Binary>{{1, 2, 3}});
+    m.props.Set(MakeTag(0x6608, PT_CLSID), Binary(16, 0xAB));
+    m.props.Set(MakeTag(0x6609, PT_FLOAT), 2.0f);
+    for (int i = 0; i < 2; ++i) {
+        PropertyBag r;
+        r.SetInt(PR_RECIPIENT_TYPE, MAPI_TO);
+        r.SetString(PR_DISPLAY_NAME, i ? "Bob" : "Ann");
+        r.SetString(PR_EMAIL_ADDRESS, i ? "bob@example.com" : "ann@example.com");
+        m.recipients.push_back(r);
+    }
+    Attachment file;
+    file.props.SetInt(PR_ATTACH_METHOD, ATTACH_BY_VALUE);
+    file.props.SetString(PR_ATTACH_LONG_FILENAME, "data.bin");
+    Binary big(100000);
+    for (size_t i = 0; i < big.size(); ++i) big[i] = uint8_t(i * 13);
+    file.props.SetBinary(PR_ATTACH_DATA_BIN, big);
+    m.attachments.push_back(std::move(file));
+
+    Attachment item;
+    item.props.SetInt(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG);
+    item.props.SetString(PR_DISPLAY_NAME, "inner");
+    item.embedded = std::make_unique<Message>();
+    item.embedded->props.SetString(PR_SUBJECT, "inner subject");
+    PropertyBag ir;
+    ir.SetString(PR_DISPLAY_NAME, "Cy");
+    item.embedded->recipients.push_back(ir);
+    Attachment innerFile;
+    innerFile.props.SetInt(PR_ATTACH_METHOD, ATTACH_BY_VALUE);
+    innerFile.props.SetBinary(PR_ATTACH_DATA_BIN, Binary{'x'});
+    item.embedded->attachments.push_back(std::move(innerFile));
+    m.attachments.push_back(std::move(item));
+    return m;
+}
+
+}  // namespace
+
+TEST(MsgWriter, TopLevelLayoutAndValues) {
+    fs::path path = TempDir() / "sample.msg";
+    WriteMsgFile(Sample(), path);
+    std::string clsid;
+    auto root = ReadMsg(path, &clsid);
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(clsid, std::string("\x0B\x0D\x02\x00\x00\x00\x00\x00\xC0\x00\x00\x00\x00\x00\x00\x46", 16));
+
+    // named-property storage with its three (empty) streams
+    ASSERT_TRUE(root->storages.count("__nameid_version1.0"));
+    const Node& nameid = *root->storages["__nameid_version1.0"];
+    for (const char* s : {"__substg1.0_00020102", "__substg1.0_00030102", "__substg1.0_00040102"}) {
+        ASSERT_TRUE(nameid.streams.count(s)) << s;
+        EXPECT_EQ(nameid.streams.at(s).size(), 0u);
+    }
+
+    // header: reserved 8, next recipient id, next attachment id, counts, reserved 8
+    const std::string& ps = root->streams["__properties_version1.0"];
+    EXPECT_EQ(U64(ps, 0), 0u);
+    EXPECT_EQ(U32(ps, 8), 2u);
+    EXPECT_EQ(U32(ps, 12), 2u);
+    EXPECT_EQ(U32(ps, 16), 2u);
+    EXPECT_EQ(U32(ps, 20), 2u);
+    EXPECT_EQ(U64(ps, 24), 0u);
+    auto e = Entries(*root, 32);
+    for (const auto& [tag, entry] : e) EXPECT_EQ(entry.flags, 6u) << std::hex << tag;
+
+    // fixed values inline
+    EXPECT_EQ(e.at(PR_CLIENT_SUBMIT_TIME).value, 134090000000000000ULL);
+    EXPECT_EQ(e.at(PR_MESSAGE_FLAGS).value, uint64_t(MSGFLAG_READ | MSGFLAG_HASATTACH));
+    EXPECT_EQ(e.at(PR_RTF_IN_SYNC).value, 1u);
+    EXPECT_EQ(e.at(MakeTag(0x6601, PT_SHORT)).value, 0xFFFEu);
+    double d;
+    uint64_t dv = e.at(MakeTag(0x6602, PT_DOUBLE)).value;
+    std::memcpy(&d, &dv, 8);
+    EXPECT_EQ(d, 1.5);
+    EXPECT_EQ(e.at(MakeTag(0x6603, PT_LONGLONG)).value, 0x1122334455667788ULL);
+    EXPECT_EQ(e.at(MakeTag(0x6609, PT_FLOAT)).value, 0x40000000u);
+    EXPECT_EQ(e.at(PR_STORE_SUPPORT_MASK).value & 0x00040000u, 0x00040000u);
+
+    // strings: UTF-16LE without terminator, entry size = bytes + 2
+    std::string subject = Utf16(u"RE: Grüße \U0001F600");
+    EXPECT_EQ(root->streams[Sub(PR_SUBJECT)], subject);
+    EXPECT_EQ(uint32_t(e.at(PR_SUBJECT).value), subject.size() + 2);
+    EXPECT_EQ(root->streams[Sub(PR_SUBJECT_PREFIX)], Utf16(u"RE: "));  // derived from the subject
+    EXPECT_EQ(root->streams[Sub(PR_NORMALIZED_SUBJECT)], Utf16(u"Grüße \U0001F600"));
+    EXPECT_EQ(root->streams[Sub(MakeTag(0x6604, PT_UNICODE))], Utf16(u"narrow"));  // 8-bit strings become Unicode
+    EXPECT_FALSE(e.count(MakeTag(0x6604, PT_STRING8)));
+    // binary and GUID: entry size = stream size
+    EXPECT_EQ(root->streams[Sub(PR_HTML)], "<p>");
+    EXPECT_EQ(uint32_t(e.at(PR_HTML).value), 3u);
+    EXPECT_EQ(root->streams[Sub(MakeTag(0x6608, PT_CLSID))], std::string(16, '\xAB'));
+    // multi-valued: fixed-size packed; variable-size as a lengths stream plus one stream per value
+    EXPECT_EQ(root->streams[Sub(MakeTag(0x6605, PT_MV_LONG))], std::string("\x01\0\0\0\xFF\xFF\xFF\xFF", 8));
+    const uint32_t mvs = MakeTag(0x6606, PT_MV_UNICODE);
+    EXPECT_EQ(root->streams[Sub(mvs)], std::string("\x06\0\0\0\x02\0\0\0", 8));
+    EXPECT_EQ(root->streams[bv::mailstore::msg::SubstgName(mvs, 0)], std::string("a\0b\0\0\0", 6));
+    EXPECT_EQ(root->streams[bv::mailstore::msg::SubstgName(mvs, 1)], std::string("\0\0", 2));
+    const uint32_t mvb = MakeTag(0x6607, PT_MV_BINARY);
+    EXPECT_EQ(root->streams[Sub(mvb)], std::string("\x03\0\0\0\0\0\0\0", 8));
+    EXPECT_EQ(root->streams[bv::mailstore::msg::SubstgName(mvb, 0)], "\x01\x02\x03");
+    // every stream of the storage belongs to an entry, and every variable entry has its stream
+    for (const auto& [name, data] : root->streams) {
+        if (name == "__properties_version1.0") continue;
+        uint32_t tag = uint32_t(std::stoul(name.substr(12, 8), nullptr, 16));
+        EXPECT_TRUE(e.count(tag)) << name;
+    }
+
+    // recipients: 8-byte header; PR_ROWID added when missing
+    for (int i = 0; i < 2; ++i) {
+        std::string name = bv::mailstore::msg::RecipStorageName(i);
+        ASSERT_TRUE(root->storages.count(name)) << name;
+        const Node& r = *root->storages[name];
+        EXPECT_EQ(r.streams.at("__properties_version1.0").substr(0, 8), std::string(8, '\0'));
+        auto re = Entries(r, 8);
+        EXPECT_EQ(re.at(PR_ROWID).value, uint64_t(i));
+        EXPECT_EQ(r.streams.at(Sub(PR_DISPLAY_NAME)), Utf16(i ? u"Bob" : u"Ann"));
+    }
+    EXPECT_EQ(root->storages.count("__recip_version1.0_#00000002"), 0u);
+}
+
+TEST(MsgWriter, AttachmentsAndEmbeddedMessage) {
+    fs::path path = TempDir() / "attach.msg";
+    Message m = Sample();
+    WriteMsgFile(m, path);
+    auto root = ReadMsg(path);
+    ASSERT_NE(root, nullptr);
+    ASSERT_TRUE(root->storages.count("__attach_version1.0_#00000000"));
+    const Node& a0 = *root->storages["__attach_version1.0_#00000000"];
+    auto e0 = Entries(a0, 8);
+    EXPECT_EQ(e0.at(PR_ATTACH_NUM).value, 0u);  // added when missing
+    EXPECT_EQ(e0.at(PR_ATTACH_METHOD).value, uint64_t(ATTACH_BY_VALUE));
+    const Binary& big = *m.attachments[0].props.GetBinary(PR_ATTACH_DATA_BIN);
+    EXPECT_EQ(a0.streams.at(Sub(PR_ATTACH_DATA_BIN)), std::string(big.begin(), big.end()));  // > 4096: regular sectors
+    EXPECT_EQ(uint32_t(e0.at(PR_ATTACH_DATA_BIN).value), big.size());
+
+    ASSERT_TRUE(root->storages.count("__attach_version1.0_#00000001"));
+    const Node& a1 = *root->storages["__attach_version1.0_#00000001"];
+    auto e1 = Entries(a1, 8);
+    EXPECT_EQ(e1.at(PR_ATTACH_METHOD).value, uint64_t(ATTACH_EMBEDDED_MSG));
+    EXPECT_EQ(uint32_t(e1.at(PR_ATTACH_DATA_OBJ).value), 0xFFFFFFFFu);
+    ASSERT_TRUE(a1.storages.count("__substg1.0_3701000D"));
+    const Node& inner = *a1.storages.at("__substg1.0_3701000D");
+    EXPECT_EQ(inner.storages.count("__nameid_version1.0"), 0u);  // only at top level
+    const std::string& ips = inner.streams.at("__properties_version1.0");
+    EXPECT_EQ(U32(ips, 8), 1u);
+    EXPECT_EQ(U32(ips, 12), 1u);
+    EXPECT_EQ(U32(ips, 16), 1u);
+    EXPECT_EQ(U32(ips, 20), 1u);
+    auto ie = Entries(inner, 24);
+    EXPECT_EQ(ie.count(PR_STORE_SUPPORT_MASK), 0u);
+    EXPECT_EQ(inner.streams.at(Sub(PR_SUBJECT)), Utf16(u"inner subject"));
+    EXPECT_EQ(inner.streams.at(Sub(PR_MESSAGE_CLASS)), Utf16(u"IPM.Note"));  // default class
+    ASSERT_TRUE(inner.storages.count("__recip_version1.0_#00000000"));
+    ASSERT_TRUE(inner.storages.count("__attach_version1.0_#00000000"));
+    EXPECT_EQ(inner.storages.at("__attach_version1.0_#00000000")->streams.at(Sub(PR_ATTACH_DATA_BIN)), "x");
+}
+
+TEST(MsgWriter, EmptyMessageAndOddStrings) {
+    fs::path path = TempDir() / "empty.msg";
+    Message m;
+    m.props.SetString(PR_BODY, std::string("bad \xFF byte"));
+    WriteMsgFile(m, path);
+    auto root = ReadMsg(path);
+    ASSERT_NE(root, nullptr);
+    auto e = Entries(*root, 32);
+    EXPECT_EQ(root->streams[Sub(PR_MESSAGE_CLASS)], Utf16(u"IPM.Note"));
+    EXPECT_EQ(root->streams[Sub(PR_BODY)], Utf16(u"bad \uFFFD byte"));
+    EXPECT_EQ(U32(root->streams["__properties_version1.0"], 16), 0u);
+    EXPECT_TRUE(root->storages.count("__nameid_version1.0"));
+}
+
+TEST(MsgWriter, ReplacesExistingFileAndLeavesNoTemporaries) {
+    fs::path dir = TempDir() / "replace";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::path path = dir / "m.msg";
+    { std::ofstream(path) << "old content"; }
+    WriteMsgFile(Sample(), path);
+    auto root = ReadMsg(path);
+    ASSERT_NE(root, nullptr);
+    int files = 0;
+    for (const auto& f : fs::directory_iterator(dir)) ++files, (void)f;
+    EXPECT_EQ(files, 1);
+}
+
+TEST(MsgWriter, FailuresThrowAndLeaveNothing) {
+    fs::path dir = TempDir() / "fail";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    // missing folder
+    try {
+        WriteMsgFile(Sample(), dir / "no" / "such" / "m.msg");
+        FAIL() << "no exception";
+    } catch (const MailStoreError& e) {
+        EXPECT_NE(std::string(e.what()).find("m.msg"), std::string::npos) << e.what();
+    }
+    // more recipients than a .msg can hold
+    Message many;
+    many.recipients.resize(2049);
+    try {
+        WriteMsgFile(many, dir / "many.msg");
+        FAIL() << "no exception";
+    } catch (const MailStoreError& e) {
+        EXPECT_NE(std::string(e.what()).find("too many recipients"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(dir / "many.msg"));
+    EXPECT_TRUE(fs::is_empty(dir)) << "temporary file left behind";
+    // the target is a folder: the rename fails, the temporary file goes
+    fs::create_directories(dir / "taken.msg" / "x");
+    EXPECT_THROW(WriteMsgFile(Sample(), dir / "taken.msg"), MailStoreError);
+    int entries = 0;
+    for (const auto& f : fs::directory_iterator(dir)) ++entries, (void)f;
+    EXPECT_EQ(entries, 1);
+}
+
+TEST(MsgWriter, ManyAttachmentsAndRecipientsNumberedInHex) {
+    Message m;
+    for (int i = 0; i < 20; ++i) {
+        PropertyBag r;
+        r.SetString(PR_DISPLAY_NAME, "r" + std::to_string(i));
+        m.recipients.push_back(r);
+        Attachment a;
+        a.props.SetBinary(PR_ATTACH_DATA_BIN, Binary(size_t(i), uint8_t(i)));
+        m.attachments.push_back(std::move(a));
+    }
+    fs::path path = TempDir() / "many.msg";
+    WriteMsgFile(m, path);
+    auto root = ReadMsg(path);
+    ASSERT_NE(root, nullptr);
+    ASSERT_TRUE(root->storages.count("__recip_version1.0_#0000000A"));
+    ASSERT_TRUE(root->storages.count("__attach_version1.0_#00000013"));
+    EXPECT_EQ(root->storages["__attach_version1.0_#00000013"]->streams.at(Sub(PR_ATTACH_DATA_BIN)), std::string(19, '\x13'));
+    EXPECT_EQ(root->storages["__attach_version1.0_#00000000"]->streams.at(Sub(PR_ATTACH_DATA_BIN)), "");
+    EXPECT_EQ(U32(root->streams["__properties_version1.0"], 16), 20u);
+}

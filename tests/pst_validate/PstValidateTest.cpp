@@ -52,6 +52,51 @@ void FixHeaderCrcs(std::vector<uint8_t>& d) {
 }
 void FixPageCrc(std::vector<uint8_t>& d, size_t ib) { Put32(d, ib + 500, Crc(d.data() + ib, 496)); }
 
+// Permutation used by bCryptMethod 1: first 256 bytes encode, last 256 decode.
+const uint8_t kCrypt[768] = {
+#include "CryptTable.inc"
+};
+
+struct BlockRef {
+    uint64_t ib = 0;
+    uint16_t cb = 0;
+};
+
+// Leaf entries of a level-1 tree (both corpus trees are).
+template <typename F>
+void ForEachLeafEntry(const std::vector<uint8_t>& d, uint64_t root, size_t cbEnt, F f) {
+    for (int i = 0; i < d[root + 488]; ++i) {
+        const uint64_t leaf = Get64(d, root + i * 24 + 16);
+        for (int k = 0; k < d[leaf + 488]; ++k) f(leaf + k * cbEnt);
+    }
+}
+
+BlockRef NodeDataBlock(const std::vector<uint8_t>& d, uint32_t nid) {
+    uint64_t bid = 0;
+    ForEachLeafEntry(d, Get64(d, 224), 32, [&](uint64_t e) { if (Get32(d, e) == nid) bid = Get64(d, e + 8); });
+    BlockRef b;
+    ForEachLeafEntry(d, Get64(d, 240), 24, [&](uint64_t e) { if (Get64(d, e) == bid) b = {Get64(d, e + 8), Get16(d, e + 16)}; });
+    return b;
+}
+
+std::vector<uint8_t> DecodeBlock(const std::vector<uint8_t>& d, BlockRef b) {
+    std::vector<uint8_t> out(d.begin() + b.ib, d.begin() + b.ib + b.cb);
+    for (uint8_t& x : out) x = kCrypt[512 + x];
+    return out;
+}
+
+void EncodeBlock(std::vector<uint8_t>& d, BlockRef b, const std::vector<uint8_t>& plain) {
+    for (size_t i = 0; i < plain.size(); ++i) d[b.ib + i] = kCrypt[plain[i]];
+    const uint64_t trailer = b.ib + (b.cb + 16 + 63) / 64 * 64 - 16;
+    Put32(d, trailer + 4, Crc(d.data() + b.ib, b.cb));
+}
+
+// Bytes of a heap item in block 0 of a heap.
+size_t HeapItem(const std::vector<uint8_t>& heap, uint32_t hid) {
+    const uint16_t ibHnpm = Get16(heap, 0);
+    return Get16(heap, ibHnpm + 4 + 2 * (((hid >> 5) & 0x7FF) - 1));
+}
+
 // A corrupted copy of a corpus store in the test's temporary folder.
 struct Store {
     std::vector<uint8_t> d;
@@ -295,6 +340,53 @@ TEST(PstValidateMessaging, MissingMandatoryNodeAndWrongParentAreNamed) {
     EXPECT_EQ(f->field, "node 0x61");
     EXPECT_NE(FindCheck(fs, "folder.contents_row"), nullptr) << Dump(fs);
     EXPECT_NE(FindCheck(fs, "folder.contents_missing"), nullptr) << Dump(fs);
+}
+
+TEST(PstValidateLtp, HeapSignatureIsChecked) {
+    Store s("pstsdk/sample1.pst");
+    const BlockRef b = NodeDataBlock(s.d, 0x21);
+    ASSERT_GT(b.cb, 0);
+    std::vector<uint8_t> heap = DecodeBlock(s.d, b);
+    ASSERT_EQ(heap[2], 0xEC);
+    heap[2] = 0xED;
+    EncodeBlock(s.d, b, heap);
+    auto fs = s.validate();
+    const Finding* f = FindCheck(fs, "hn.signature");
+    ASSERT_NE(f, nullptr) << Dump(fs);
+    EXPECT_EQ(f->offset, b.ib + 2);
+    EXPECT_EQ(f->expected, "0xEC");
+    EXPECT_EQ(f->found, "0xED");
+    EXPECT_EQ(FindCheck(fs, "block.crc"), nullptr) << Dump(fs);
+}
+
+TEST(PstValidateLtp, FolderContentCountMustMatchItsContentsTable) {
+    Store s("pstsdk/sample1.pst");
+    // Find the folder holding the message, then its PidTagContentCount record.
+    uint32_t folder = 0;
+    ForEachLeafEntry(s.d, s.nbtRoot(), 32, [&](uint64_t e) { if ((Get32(s.d, e) & 0x1F) == 0x04) folder = Get32(s.d, e + 24); });
+    ASSERT_NE(folder, 0u);
+    const BlockRef b = NodeDataBlock(s.d, folder);
+    std::vector<uint8_t> heap = DecodeBlock(s.d, b);
+    const size_t bth = HeapItem(heap, Get32(heap, 4));
+    const uint32_t leaves = Get32(heap, bth + 4);
+    ASSERT_EQ(heap[bth + 3], 0) << "one-level BTH expected";
+    const size_t first = HeapItem(heap, leaves), end = HeapItem(heap, leaves + 0x20);
+    bool changed = false;
+    for (size_t r = first; r + 8 <= end; r += 8)
+        if (Get16(heap, r) == 0x3602) {
+            ASSERT_EQ(Get32(heap, r + 4), 1u);
+            Put32(heap, r + 4, 5);
+            changed = true;
+        }
+    ASSERT_TRUE(changed);
+    EncodeBlock(s.d, b, heap);
+    auto fs = s.validate();
+    const Finding* f = FindCheck(fs, "folder.content_count");
+    ASSERT_NE(f, nullptr) << Dump(fs);
+    EXPECT_EQ(f->expected, "1 (rows in the contents table)");
+    EXPECT_EQ(f->found, "5");
+    // The parent's hierarchy row still says 1.
+    EXPECT_NE(FindCheck(fs, "folder.row_mismatch"), nullptr) << Dump(fs);
 }
 
 TEST(PstValidateRobustness, TruncatedFilesGiveFindings) {

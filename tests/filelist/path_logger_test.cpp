@@ -19,7 +19,7 @@ using bv::filelist::TextCollection;
 
 namespace {
 
-class TempTree : public ::testing::Test {
+class WalkedTree : public ::testing::Test {
 protected:
     void SetUp() override {
         root_ = fs::temp_directory_path() /
@@ -50,7 +50,7 @@ protected:
     fs::path root_;
 };
 
-TEST_F(TempTree, FlatFolderGivesItsFilesUnderNumberedKeysWhateverTheirType) {
+TEST_F(WalkedTree, FlatFolderGivesItsFilesUnderNumberedKeysWhateverTheirType) {
     File("b.mbox");
     File("a.txt");
     File("no-extension");
@@ -70,7 +70,7 @@ TEST_F(TempTree, FlatFolderGivesItsFilesUnderNumberedKeysWhateverTheirType) {
     EXPECT_EQ(walker.pathPointers()->Count(), 0u);
 }
 
-TEST_F(TempTree, StartFolderWithOrWithoutFinalSeparatorGivesOneSeparator) {
+TEST_F(WalkedTree, StartFolderWithOrWithoutFinalSeparatorGivesOneSeparator) {
     File("sub/x.mbox");
     for (const std::string& start : {Root(), Root() + "/", Root() + "\\"}) {
         SCOPED_TRACE(start);
@@ -85,7 +85,7 @@ TEST_F(TempTree, StartFolderWithOrWithoutFinalSeparatorGivesOneSeparator) {
     }
 }
 
-TEST_F(TempTree, WalkIsBreadthFirstAndFolderKeysSkipK1) {
+TEST_F(WalkedTree, WalkIsBreadthFirstAndFolderKeysSkipK1) {
     File("z-top.mbox");
     File("a/a1.mbox");
     File("a/deep/d1.mbox");
@@ -109,7 +109,7 @@ TEST_F(TempTree, WalkIsBreadthFirstAndFolderKeysSkipK1) {
     EXPECT_EQ(walker.Count(), 7);
 }
 
-TEST_F(TempTree, SecondModeKeepsNamesPointersAndFullPathsInStep) {
+TEST_F(WalkedTree, SecondModeKeepsNamesPointersAndFullPathsInStep) {
     File("top.mbox");
     File("one/inner.mbox");
     File("one/two/leaf.eml");
@@ -140,7 +140,7 @@ TEST_F(TempTree, SecondModeKeepsNamesPointersAndFullPathsInStep) {
     EXPECT_EQ(names->Item(4), "leaf2.eml");
 }
 
-TEST_F(TempTree, EmptyAndMissingFolders) {
+TEST_F(WalkedTree, EmptyAndMissingFolders) {
     pathLogger empty;
     empty.PathLogInit();
     empty.LogPath(Root());
@@ -164,7 +164,7 @@ TEST_F(TempTree, EmptyAndMissingFolders) {
     EXPECT_EQ(missing.Count(), 0);
 }
 
-TEST_F(TempTree, CollectionsHandedOutSurviveTerminateAndTheWalker) {
+TEST_F(WalkedTree, CollectionsHandedOutSurviveTerminateAndTheWalker) {
     File("a.mbox");
     File("s/b.mbox");
     std::shared_ptr<TextCollection> full;
@@ -184,7 +184,7 @@ TEST_F(TempTree, CollectionsHandedOutSurviveTerminateAndTheWalker) {
     EXPECT_EQ(folders->Count(), 2u);
 }
 
-TEST_F(TempTree, KeysRepeatSoASecondWalkNeedsPathLogInit) {
+TEST_F(WalkedTree, KeysRepeatSoASecondWalkNeedsPathLogInit) {
     File("a.mbox");
     pathLogger walker;
     walker.PathLogInit();
@@ -213,7 +213,7 @@ private:
     std::shared_ptr<FolderSource> local_ = MakeLocalFolderSource();
 };
 
-TEST_F(TempTree, UnlistableFolderEndsTheWalkAndKeepsWhatWasFound) {
+TEST_F(WalkedTree, UnlistableFolderEndsTheWalkAndKeepsWhatWasFound) {
     File("top.mbox");
     File("a/a1.mbox");
     File("b/b1.mbox");
@@ -232,7 +232,7 @@ TEST_F(TempTree, UnlistableFolderEndsTheWalkAndKeepsWhatWasFound) {
     EXPECT_EQ(walker.Count(), 3);
 }
 
-TEST_F(TempTree, LinkBackToAParentDoesNotMakeTheWalkEndless) {
+TEST_F(WalkedTree, LinkBackToAParentDoesNotMakeTheWalkEndless) {
     File("inner/f.mbox");
     fs::create_directory_symlink(root_, root_ / "inner" / "loop");
     fs::create_directory_symlink(root_ / "inner", root_ / "inner-link");

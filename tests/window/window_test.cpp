@@ -512,7 +512,13 @@ void WindowTest::closingMidRunStopsAfterTheMessageInHand() {
         }
     });
     t.prompts->whileChoosingFolder = [&] { watcher.start(0); };
-    t.click("CmdConvert");
+    // Inside the program's event loop, as when the user clicks: the close must end it.
+    QTimer::singleShot(0, t.w.get(), [&] { t.click("CmdConvert"); });
+    QTimer failsafe;
+    failsafe.setSingleShot(true);
+    QObject::connect(&failsafe, &QTimer::timeout, [] { QCoreApplication::exit(2); });
+    failsafe.start(30000);
+    QCOMPARE(QCoreApplication::exec(), 0);
 
     QVERIFY(t.w->closing());
     QVERIFY(!t.w->running());

@@ -3,7 +3,7 @@
 namespace bv::mailstore::pst {
 
 const std::vector<uint32_t>& HierarchyTableColumns() {
-    static const std::vector<uint32_t> cols = {0x0E300003, 0x0E330014, 0x0E340102, 0x0E380003, 0x3001001F,
+    static const std::vector<uint32_t> cols = {0x0E300102, 0x0E330014, 0x0E340102, 0x0E380003, 0x3001001F,
                                                0x36020003, 0x36030003, 0x360A000B, 0x3613001F, 0x66350003,
                                                0x66360003, 0x67F20003, 0x67F30003};
     return cols;
@@ -13,25 +13,23 @@ const std::vector<uint32_t>& ContentsTableColumns() {
     static const std::vector<uint32_t> cols = {
         0x00170003, 0x001A001F, 0x00360003, 0x0037001F, 0x00390040, 0x0042001F, 0x0057000B,
         0x0058000B, 0x0070001F, 0x00710102, 0x0E03001F, 0x0E04001F, 0x0E060040, 0x0E070003,
-        0x0E080003, 0x0E170003, 0x0E300003, 0x0E330014, 0x0E340102, 0x0E380003, 0x0E3C0102,
+        0x0E080003, 0x0E170003, 0x0E300102, 0x0E330014, 0x0E340102, 0x0E380003, 0x0E3C0102,
         0x0E3D0102, 0x10970003, 0x30080040, 0x65C60003, 0x67F20003, 0x67F30003};
     return cols;
 }
 
 const std::vector<uint32_t>& AssocContentsTableColumns() {
     static const std::vector<uint32_t> cols = {0x001A001F, 0x0E070003, 0x0E170003, 0x3001001F, 0x67F20003,
-                                               0x67F30003, 0x6800001F, 0x6803000B, 0x68051003, 0x70030003,
+                                               0x67F30003, 0x6800001F, 0x6803000B, 0x68051003, 0x682F001F, 0x70030003,
                                                0x70040102, 0x70050102, 0x7006001F, 0x70070003};
     return cols;
 }
 
 const std::vector<uint32_t>& SearchContentsTableColumns() {
-    static const std::vector<uint32_t> cols = [] {
-        std::vector<uint32_t> c = ContentsTableColumns();
-        c.push_back(0x0E05001F);  // PidTagParentDisplay
-        c.push_back(PidTagLtpParentNid);
-        return c;
-    }();
+    static const std::vector<uint32_t> cols = {0x00170003, 0x001A001F, 0x00360003, 0x0037001F, 0x0042001F,
+                                               0x0057000B, 0x0058000B, 0x0E03001F, 0x0E04001F, 0x0E05001F,
+                                               0x0E060040, 0x0E070003, 0x0E080003, 0x0E170003, 0x0E2A000B,
+                                               0x30080040, PidTagLtpParentNid, 0x67F20003, 0x67F30003};
     return cols;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <set>
+#include <unordered_set>
 
 namespace bv::pstcheck {
 
@@ -181,9 +182,15 @@ bool WalkBth(Context& ctx, Heap& heap, uint32_t hidHeader, uint8_t cbKey, uint8_
     bool ok = true;
     bool havePrev = false;
     uint64_t prev = 0;
+    std::unordered_set<uint32_t> seen;  // an index record pointing at a reached item again would loop or repeat
     std::function<void(uint32_t, int, bool, uint64_t)> walk = [&](uint32_t hid, int level, bool haveKey, uint64_t key) {
         const uint8_t* p;
         size_t sz;
+        if (!seen.insert(hid).second) {
+            ctx.error("bth.loop", name, "records " + Hex(hid), heap.fileOffset(hid), "each BTH item reached once", "reached again");
+            ok = false;
+            return;
+        }
         if (!heap.item(hid, p, sz, level ? "BTH index record" : "BTH leaf records")) {
             ok = false;
             return;
@@ -363,6 +370,53 @@ private:
         if (!found) ctx_.error("pc.subnode", where, field, off, "a subnode holding the value", Hex(hnid) + " not in the subnode tree");
     }
 
+    struct Column { uint32_t tag; uint16_t ib; uint8_t cb, bit; };
+
+    // One row: existence bits, variable-size cells, the copied cells the messaging checks need.
+    void checkRow(Heap& heap, const std::vector<SubnodeEntry>& subs, const std::string& where, const uint8_t* row, size_t i,
+                  uint64_t rowOff, uint16_t cebOffset, const std::vector<Column>& columns, const uint32_t* copyCells,
+                  std::vector<uint32_t>& ids, std::vector<TableRow>* rowsOut) {
+        const uint8_t* ceb = row + cebOffset;
+        TableRow out;
+        out.id = Le32(row);
+        out.offset = rowOff;
+        ids.push_back(out.id);
+        for (const Column& c : columns) {
+            const bool exists = (ceb[c.bit / 8] >> (7 - c.bit % 8)) & 1;
+            const std::string field = "row " + std::to_string(i) + " cell " + Hex(c.tag);
+            if (!exists) {
+                if (c.tag == kTagLtpRowId)
+                    ctx_.error("tc.cell_existence", where, field, rowOff, "PidTagLtpRowId present", "CEB bit clear");
+                else if (std::any_of(row + c.ib, row + c.ib + c.cb, [](uint8_t b) { return b != 0; }))
+                    ctx_.error("tc.absent_cell", where, field, rowOff + c.ib, "zero bytes for a cell that does not exist", "non-zero");
+                continue;
+            }
+            const int fixed = FixedSize(uint16_t(c.tag));
+            if ((fixed == 0 || fixed == 16) && c.cb == 4) {
+                const uint32_t hnid = Le32(row + c.ib);
+                const uint8_t* p;
+                size_t n;
+                if (hnid == 0) {
+                } else if (IsHnid(hnid)) {
+                    if (heap.item(hnid, p, n, nullptr)) {
+                        if (fixed == 16 && n != 16)
+                            ctx_.error("tc.cell_value", where, field, rowOff + c.ib, "16 bytes", std::to_string(n));
+                    } else {
+                        ctx_.error("tc.cell_value", where, field, rowOff + c.ib, "a HID that resolves", Hex(hnid));
+                    }
+                } else if (std::none_of(subs.begin(), subs.end(), [&](const SubnodeEntry& s) { return s.nid == hnid; })) {
+                    ctx_.error("tc.cell_value", where, field, rowOff + c.ib, "a subnode holding the value", Hex(hnid) + " not found");
+                }
+            }
+            for (int k = 0; copyCells && k < 3; ++k)
+                if (copyCells[k] && copyCells[k] == c.tag) {
+                    out.present |= uint8_t(1u << k);
+                    out.cell[k] = c.cb == 1 ? row[c.ib] : c.cb == 2 ? Le16(row + c.ib) : Le32(row + c.ib);
+                }
+        }
+        if (rowsOut) rowsOut->push_back(out);
+    }
+
     // Returns the number of rows.
     uint32_t checkTc(Heap& heap, const std::vector<SubnodeEntry>& subs, const std::string& where, std::vector<TableRow>* rowsOut,
                      const uint32_t* copyCells) {
@@ -391,7 +445,6 @@ private:
             ctx_.error("tc.info", where, "TCINFO.rgib[TCI_bm]", heap.fileOffset(heap.hidUserRoot) + 8,
                        std::to_string(rgib[2] + (cCols + 7) / 8) + " (TCI_1b + CEB of " + std::to_string(cCols) + " columns)",
                        std::to_string(rgib[3]));
-        struct Column { uint32_t tag; uint16_t ib; uint8_t cb, bit; };
         std::vector<Column> columns;
         uint32_t prevTag = 0;
         bool haveRowId = false, haveRowVer = false;
@@ -434,10 +487,14 @@ private:
         if (!haveRowId) ctx_.error("tc.row_id", where, "TCOLDESC", tOff + 22, "column PidTagLtpRowId 0x67F20003", "missing");
         if (!haveRowVer) ctx_.error("tc.row_ver", where, "TCOLDESC", tOff + 22, "column PidTagLtpRowVer 0x67F30003", "missing");
 
-        // Row matrix: in the heap (HID) or in a subnode (data tree).
-        std::vector<std::vector<uint8_t>> rowBlocks;
+        // Row matrix: in the heap (HID) or in a subnode (data tree). Rows are visited once, in order,
+        // one block at a time; only their ids are kept.
+        std::vector<uint32_t> ids;
         const size_t rowsPerBlock = rowSize ? kMaxBlockData / rowSize : 0;
-        uint64_t rows = 0;
+        auto visitRows = [&](const uint8_t* p, size_t count, uint64_t off) {
+            for (size_t i = 0; i < count; ++i)
+                checkRow(heap, subs, where, p + i * rowSize, ids.size(), off + i * rowSize, rgib[2], columns, copyCells, ids, rowsOut);
+        };
         if (hnidRows && rowSize) {
             if (IsHnid(hnidRows)) {
                 const uint8_t* p;
@@ -446,21 +503,20 @@ private:
                     if (sz % rowSize)
                         ctx_.error("tc.row_matrix", where, "TCINFO.hnidRows", tOff + 14, "a multiple of the row size " + std::to_string(rowSize),
                                    std::to_string(sz) + " bytes");
-                    rows = sz / rowSize;
-                    rowBlocks.emplace_back(p, p + sz);
+                    visitRows(p, sz / rowSize, heap.fileOffset(hnidRows));
                 }
             } else {
                 auto it = std::find_if(subs.begin(), subs.end(), [&](const SubnodeEntry& s) { return s.nid == hnidRows; });
                 std::vector<uint64_t> bids;
+                std::vector<uint8_t> block;
                 if (it == subs.end()) {
                     ctx_.error("tc.row_matrix", where, "TCINFO.hnidRows", tOff + 14, "a subnode holding the rows", Hex(hnidRows) + " not found");
                 } else if (!ctx_.dataBlocks(it->bidData, bids)) {
                     ctx_.error("tc.row_matrix", where, "TCINFO.hnidRows", tOff + 14, "a readable data tree", Hex(it->bidData));
                 } else {
                     for (size_t i = 0; i < bids.size(); ++i) {
-                        rowBlocks.emplace_back();
-                        if (!ctx_.readBlock(bids[i], rowBlocks.back())) break;
-                        const size_t cb = rowBlocks.back().size();
+                        if (!ctx_.readBlock(bids[i], block)) break;
+                        const size_t cb = block.size();
                         const BbtEntry* rb = ctx_.findBlock(bids[i]);
                         const uint64_t rbOff = rb ? rb->ib : 0;
                         const bool last = i + 1 == bids.size();
@@ -472,18 +528,12 @@ private:
                         if (last && cb % rowSize)
                             ctx_.error("tc.row_matrix", where, "row block " + std::to_string(i) + " " + Hex(bids[i]), rbOff,
                                        "a multiple of the row size " + std::to_string(rowSize), std::to_string(cb) + " bytes");
-                        rows += cb / rowSize;
+                        visitRows(block.data(), cb / rowSize, rbOff);
                     }
                 }
             }
         }
-                auto rowAt = [&](uint64_t index) -> const uint8_t* {
-            if (rowBlocks.size() == 1 && IsHnid(hnidRows)) return rowBlocks[0].data() + index * rowSize;
-            const size_t b = rowsPerBlock ? index / rowsPerBlock : 0;
-            if (b >= rowBlocks.size()) return nullptr;
-            const size_t o = (index % rowsPerBlock) * rowSize;
-            return o + rowSize <= rowBlocks[b].size() ? rowBlocks[b].data() + o : nullptr;
-        };
+        const uint64_t rows = ids.size();
 
         // Row index: dwRowID -> row number, one entry per row.
         uint64_t entries = 0;
@@ -498,59 +548,12 @@ private:
                 }
                 if (hit[index]) ctx_.error("tc.row_index", where, "row index " + Hex(id), r.offset, "each row listed once", "row " + std::to_string(index) + " again");
                 hit[index] = true;
-                const uint8_t* row = rowAt(index);
-                if (row && Le32(row) != id)
-                    ctx_.error("tc.row_id", where, "row " + std::to_string(index) + " dwRowID", r.offset, Hex(id) + " (row index key)", Hex(Le32(row)));
+                if (ids[index] != id)
+                    ctx_.error("tc.row_id", where, "row " + std::to_string(index) + " dwRowID", r.offset, Hex(id) + " (row index key)", Hex(ids[index]));
             });
         }
         if (entries != rows)
             ctx_.error("tc.row_count", where, "row index", heap.fileOffset(hidRowIndex), std::to_string(rows) + " entries (rows in the matrix)", std::to_string(entries));
-        // Cells: absent ones zero, variable-size ones pointing at something that exists.
-        const uint64_t matrixOff = IsHnid(hnidRows) ? heap.fileOffset(hnidRows) : 0;
-        for (uint64_t i = 0; i < rows; ++i) {
-            const uint8_t* row = rowAt(i);
-            if (!row) break;
-            const uint8_t* ceb = row + rgib[2];
-            const uint64_t rowOff = matrixOff ? matrixOff + i * rowSize : 0;
-            TableRow out;
-            out.id = Le32(row);
-            out.offset = rowOff;
-            for (const Column& c : columns) {
-                const bool exists = (ceb[c.bit / 8] >> (7 - c.bit % 8)) & 1;
-                const std::string field = "row " + std::to_string(i) + " cell " + Hex(c.tag);
-                if (!exists) {
-                    if (c.tag == kTagLtpRowId)
-                        ctx_.error("tc.cell_existence", where, field, rowOff, "PidTagLtpRowId present", "CEB bit clear");
-                    else if (std::any_of(row + c.ib, row + c.ib + c.cb, [](uint8_t b) { return b != 0; }))
-                        ctx_.error("tc.absent_cell", where, field, rowOff + c.ib, "zero bytes for a cell that does not exist",
-                                   "non-zero");
-                    continue;
-                }
-                const int fixed = FixedSize(uint16_t(c.tag));
-                if ((fixed == 0 || fixed == 16) && c.cb == 4) {
-                    const uint32_t hnid = Le32(row + c.ib);
-                    const uint8_t* p;
-                    size_t n;
-                    if (hnid == 0) {
-                    } else if (IsHnid(hnid)) {
-                        if (heap.item(hnid, p, n, nullptr)) {
-                            if (fixed == 16 && n != 16)
-                                ctx_.error("tc.cell_value", where, field, rowOff + c.ib, "16 bytes", std::to_string(n));
-                        } else {
-                            ctx_.error("tc.cell_value", where, field, rowOff + c.ib, "a HID that resolves", Hex(hnid));
-                        }
-                    } else if (std::none_of(subs.begin(), subs.end(), [&](const SubnodeEntry& s) { return s.nid == hnid; })) {
-                        ctx_.error("tc.cell_value", where, field, rowOff + c.ib, "a subnode holding the value", Hex(hnid) + " not found");
-                    }
-                }
-                for (int k = 0; copyCells && k < 3; ++k)
-                    if (copyCells[k] && copyCells[k] == c.tag) {
-                        out.present |= uint8_t(1u << k);
-                        out.cell[k] = c.cb == 1 ? row[c.ib] : c.cb == 2 ? Le16(row + c.ib) : Le32(row + c.ib);
-                    }
-            }
-            if (rowsOut) rowsOut->push_back(out);
-        }
         return uint32_t(rows);
     }
 

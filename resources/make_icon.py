@@ -3,7 +3,8 @@
 white arrow (a message on its way into another format).
 
 Writes brimvault-converter-16.png, -32.png, -48.png and brimvault-converter.ico
-(the three sizes as 32-bit images) next to this script. Standard library only:
+next to this script. The .ico holds each size three times: 16 colours, 256 colours
+and 32-bit colour with alpha. Standard library only:
     python3 resources/make_icon.py
 """
 import math
@@ -113,29 +114,64 @@ def png_bytes(pixels):
             chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
 
 
-def dib_bytes(pixels):
-    """A 32-bit icon image: BITMAPINFOHEADER, bottom-up BGRA rows, then the AND mask."""
+# The 16 colours of the standard Windows palette.
+VGA16 = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128), (0, 128, 128),
+         (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0), (0, 0, 255),
+         (255, 0, 255), (0, 255, 255), (255, 255, 255)]
+# 256 colours: a 6x6x6 cube and 40 greys.
+CUBE256 = ([(r * 51, g * 51, b * 51) for r in range(6) for g in range(6) for b in range(6)] +
+           [(round(i * 255 / 39),) * 3 for i in range(40)])
+
+
+def nearest(colour, palette):
+    return min(range(len(palette)),
+               key=lambda i: sum((colour[k] - palette[i][k]) ** 2 for k in range(3)))
+
+
+def and_mask(pixels):
+    """1 bit per pixel, set where the icon is transparent; rows padded to 4 bytes."""
     size = len(pixels)
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
-    colour = b"".join(bytes((px[2], px[1], px[0], px[3])) for row in reversed(pixels) for px in row)
-    mask_stride = ((size + 31) // 32) * 4
+    stride = ((size + 31) // 32) * 4
     mask = b""
     for row in reversed(pixels):
-        bits = bytearray(mask_stride)
+        bits = bytearray(stride)
         for col, px in enumerate(row):
-            if px[3] == 0:
+            if px[3] < 128:
                 bits[col // 8] |= 0x80 >> (col % 8)
         mask += bytes(bits)
-    return header + colour + mask
+    return mask
+
+
+def dib_bytes(pixels, bits):
+    """One icon image: BITMAPINFOHEADER, palette, bottom-up colour rows, AND mask."""
+    size = len(pixels)
+    palette = {4: VGA16, 8: CUBE256}.get(bits, [])
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bits, 0, 0, 0, 0, len(palette), 0)
+    table = b"".join(bytes((c[2], c[1], c[0], 0)) for c in palette)
+    stride = ((size * bits + 31) // 32) * 4
+    colour = b""
+    for row in reversed(pixels):
+        if bits == 32:
+            line = b"".join(bytes((px[2], px[1], px[0], px[3])) for px in row)
+        else:
+            index = [nearest(px, palette) if px[3] >= 128 else 0 for px in row]
+            if bits == 8:
+                line = bytes(index)
+            else:
+                line = bytes((index[i] << 4) | (index[i + 1] if i + 1 < size else 0) for i in range(0, size, 2))
+        colour += line + b"\x00" * (stride - len(line))
+    return header + table + colour + and_mask(pixels)
 
 
 def ico_bytes(images):
-    out = struct.pack("<HHH", 0, 1, len(images))
-    offset = 6 + 16 * len(images)
+    entries = [(size, pixels, bits) for bits in (4, 8, 32) for size, pixels in images]
+    out = struct.pack("<HHH", 0, 1, len(entries))
+    offset = 6 + 16 * len(entries)
     blobs = []
-    for size, pixels in images:
-        blob = dib_bytes(pixels)
-        out += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(blob), offset)
+    for size, pixels, bits in entries:
+        blob = dib_bytes(pixels, bits)
+        colours = {4: 16, 8: 0}.get(bits, 0)
+        out += struct.pack("<BBBBHHII", size % 256, size % 256, colours, 0, 1, bits, len(blob), offset)
         offset += len(blob)
         blobs.append(blob)
     return out + b"".join(blobs)

@@ -17,6 +17,9 @@
 #include <vector>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #include <commctrl.h>
 #endif
@@ -340,11 +343,15 @@ void frmStep1::cmdEnd_Click() {
 }
 
 void frmStep1::closeEvent(QCloseEvent* event) {
-    // Closing never asks and is never refused. A run in progress sees stopRequested(),
-    // finishes the message in hand, closes its store and returns; CmdConvert_Click then
-    // quits.
+    event->accept();  // closing is never refused
+    Form_QueryUnload();
+}
+
+void frmStep1::Form_QueryUnload() {
+    // Ends the program without asking. A run in progress sees stopRequested(), finishes
+    // the message in hand, closes its store and returns; CmdConvert_Click then quits.
+    // An adder in its loop stops before the next row.
     closing_ = true;
-    event->accept();
     if (!running_) QCoreApplication::quit();
 }
 

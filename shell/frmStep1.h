@@ -67,6 +67,7 @@ private:
     void Form_Initialize();
     void CreateControls();
     void Form_Load();
+    void Form_QueryUnload();
     void ConnectHandlers();
 
     void cmdAdd_Click();

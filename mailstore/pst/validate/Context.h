@@ -122,6 +122,19 @@ struct TableRow {
 constexpr uint32_t kHierarchyCells[3] = {0x36020003, 0x36030003, 0x360A000B};
 constexpr uint32_t kContentsCells[3] = {0x0E070003, 0x0E080003, 0};
 
+// What the message store PC says about the store and its special folders.
+struct StoreInfo {
+    bool haveRecordKey = false;
+    uint8_t recordKey[16] = {};
+    struct EntryId {
+        bool present = false;
+        size_t size = 0;
+        uint8_t uid[16] = {};
+        uint32_t nid = 0;
+        uint64_t offset = 0;
+    } ipmSubtree, wastebasket, finder;
+};
+
 struct Context {
     Context(const PstFile& f, const Options& o, Result& r) : file(f), opt(o), result(r) {}
 
@@ -136,6 +149,7 @@ struct Context {
     std::vector<NbtEntry> nbt;   // sorted by NID after the walk
     uint64_t maxPageBid = 0;     // largest BID of a BT page or DList seen
     std::unordered_map<uint32_t, NodeFacts> facts;               // top-level nodes with a heap
+    StoreInfo store;
     std::unordered_map<uint32_t, std::vector<TableRow>> tableRows;  // hierarchy / contents tables of folders
 
     void report(Severity sev, const std::string& check, const std::string& structure, const std::string& field,

@@ -275,7 +275,7 @@ public:
                     ctx_.error("hn.client_sig", where, "HNHDR.bClientSig", heap.fileOffset(1) + 3, Hex(want) + (pc ? " (PC)" : " (TC)"),
                                Hex(heap.clientSig));
                 } else if (pc) {
-                    checkPc(heap, subs, where, facts);
+                    checkPc(heap, subs, where, facts, nid == 0x21 && depth == 0);
                 } else {
                     std::vector<TableRow> rows;
                     const bool keepRows = depth == 0 && ((nid & 0x1F) == 0x0D || (nid & 0x1F) == 0x0E);
@@ -326,7 +326,7 @@ private:
                 ctx_.warn("attachment.property", where, kFactProps[p].name, f.offset, "present ([MS-PST] §2.4.6.2.1)", "missing");
     }
 
-    void checkPc(Heap& heap, const std::vector<SubnodeEntry>& subs, const std::string& where, NodeFacts* facts) {
+    void checkPc(Heap& heap, const std::vector<SubnodeEntry>& subs, const std::string& where, NodeFacts* facts, bool store) {
         if (facts) facts->client = 0xBC;
         WalkBth(ctx_, heap, heap.hidUserRoot, 2, 6, where + " PC", [&](const BthRecord& r) {
             const uint16_t id = Le16(r.key), type = Le16(r.data);
@@ -338,6 +338,7 @@ private:
             } else if (fixed == 0 || fixed > 4) {
                 checkHnid(heap, subs, where, field, value, fixed, r.offset);
             }
+            if (store && type == 0x0102 && IsHnid(value) && value) keepStoreValue(heap, id, value, r.offset);
             if (!facts) return;
             for (uint32_t p = 0; p < fpCount; ++p) {
                 if (kFactProps[p].id != id) continue;
@@ -353,6 +354,27 @@ private:
                 if (p == fpSubfolders) facts->subfolders = (value & 0xFF) != 0;
             }
         });
+    }
+
+    void keepStoreValue(Heap& heap, uint16_t id, uint32_t hid, uint64_t off) {
+        const uint8_t* p;
+        size_t n;
+        if (!heap.item(hid, p, n)) return;
+        StoreInfo& si = ctx_.store;
+        if (id == 0x0FF9 && n == 16) {
+            si.haveRecordKey = true;
+            std::copy(p, p + 16, si.recordKey);
+            return;
+        }
+        StoreInfo::EntryId* e = id == 0x35E0 ? &si.ipmSubtree : id == 0x35E3 ? &si.wastebasket : id == 0x35E7 ? &si.finder : nullptr;
+        if (!e) return;
+        e->present = true;
+        e->size = n;
+        e->offset = off;
+        if (n == 24) {
+            std::copy(p + 4, p + 20, e->uid);
+            e->nid = Le32(p + 20);
+        }
     }
 
     void checkHnid(Heap& heap, const std::vector<SubnodeEntry>& subs, const std::string& where, const std::string& field,

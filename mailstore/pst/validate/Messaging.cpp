@@ -67,6 +67,25 @@ void CheckMessaging(Context& ctx) {
             if (!(store->second.present & (1u << p)))
                 ctx.error("store.property", "node 0x21 (message store)", kFactProps[p].name, 0, "present ([MS-PST] §2.4.3.1)", "missing");
 
+    // Special folder entry IDs (§2.4.3.2): flags(4), the store's provider UID (= PidTagRecordKey), NID.
+    const struct { const StoreInfo::EntryId* e; const char* name; } specials[] = {
+        {&ctx.store.ipmSubtree, "PidTagIpmSubTreeEntryId"},
+        {&ctx.store.wastebasket, "PidTagIpmWastebasketEntryId"},
+        {&ctx.store.finder, "PidTagFinderEntryId"}};
+    for (const auto& sp : specials) {
+        if (!sp.e->present) continue;
+        const std::string S = "node 0x21 (message store)";
+        if (sp.e->size != 24) {
+            ctx.error("store.entry_id", S, sp.name, sp.e->offset, "24 bytes", std::to_string(sp.e->size));
+            continue;
+        }
+        if (ctx.store.haveRecordKey && !std::equal(sp.e->uid, sp.e->uid + 16, ctx.store.recordKey))
+            ctx.error("store.entry_id", S, std::string(sp.name) + ".uid", sp.e->offset, "the store's PidTagRecordKey", "another GUID");
+        const NbtEntry* target = ctx.findNode(sp.e->nid);
+        if (!target || ((sp.e->nid & 0x1F) != 0x02 && (sp.e->nid & 0x1F) != 0x03))
+            ctx.error("store.entry_id", S, std::string(sp.name) + ".nid", sp.e->offset, "an existing folder", Hex(sp.e->nid));
+    }
+
     if (const NbtEntry* root = ctx.findNode(0x122); root && root->nidParent != 0x122)
         ctx.error("folder.parent", "NBT entry 0x122 (root folder)", "nidParent", root->entryOff, "0x122 (itself)", Hex(root->nidParent));
 

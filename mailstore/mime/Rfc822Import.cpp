@@ -25,6 +25,40 @@ namespace {
 constexpr int kMaxEmbeddedDepth = 32;   // message/rfc822 inside message/rfc822 ...
 constexpr int kMaxMultipartDepth = 200; // nested multiparts walked
 
+// Issues GMime reports while parsing (and while decoding headers lazily), collected
+// for the import running on this thread.
+struct ParseIssues {
+    bool truncated = false;     // a closing boundary is missing
+    bool malformed = false;     // GMime lost track of the MIME structure
+    int droppedLines = 0;       // header lines GMime could not read and skipped
+    bool partsSkipped = false;  // GMime says it skipped parts
+};
+thread_local ParseIssues* tlIssues = nullptr;
+
+void OnParserWarning(gint64, GMimeParserWarning code, const gchar* item, gpointer) {
+    ParseIssues* issues = tlIssues;
+    if (!issues) return;
+    switch (code) {
+    case GMIME_WARN_TRUNCATED_MESSAGE:
+        issues->truncated = true;
+        break;
+    case GMIME_WARN_MALFORMED_MESSAGE:
+        issues->malformed = true;
+        break;
+    case GMIME_CRIT_INVALID_HEADER_NAME:
+        // mbox escape lines (">From ...") in front of an attached message carry nothing
+        if (item && (std::strncmp(item, ">From ", 6) == 0 || std::strncmp(item, "From ", 5) == 0)) break;
+        ++issues->droppedLines;
+        break;
+    case GMIME_CRIT_NESTING_OVERFLOW:
+    case GMIME_CRIT_PART_WITHOUT_HEADERS_OR_CONTENT:
+        issues->partsSkipped = true;
+        break;
+    default:
+        break;
+    }
+}
+
 GMimeParserOptions* ParserOptions() {
     static GMimeParserOptions* options = nullptr;
     static std::once_flag once;
@@ -37,6 +71,7 @@ GMimeParserOptions* ParserOptions() {
         g_mime_parser_options_set_address_compliance_mode(options, GMIME_RFC_COMPLIANCE_LOOSE);
         g_mime_parser_options_set_parameter_compliance_mode(options, GMIME_RFC_COMPLIANCE_LOOSE);
         g_mime_parser_options_set_allow_addresses_without_domain(options, TRUE);
+        g_mime_parser_options_set_warning_callback(options, OnParserWarning, nullptr);
     });
     return options;
 }
@@ -664,6 +699,11 @@ void ImportRfc822(std::string_view bytes, mapi::Message& out) {
     GByteArray* array = g_byte_array_new_take(reinterpret_cast<guint8*>(const_cast<char*>(data.data())), data.size());
     GMimeStream* stream = g_mime_stream_mem_new_with_byte_array(array);
     g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(stream), FALSE);
+    ParseIssues issues;
+    struct IssuesScope {
+        explicit IssuesScope(ParseIssues* i) { tlIssues = i; }
+        ~IssuesScope() { tlIssues = nullptr; }
+    } issuesScope(&issues);
     GMimeParser* parser = g_mime_parser_new_with_stream(stream);
     g_mime_parser_set_format(parser, GMIME_FORMAT_MESSAGE);
     g_mime_parser_set_persist_stream(parser, TRUE);
@@ -704,6 +744,12 @@ void ImportRfc822(std::string_view bytes, mapi::Message& out) {
     g_object_unref(stream);
     g_byte_array_free(array, FALSE);  // the bytes stay the caller's
 
+    if (!failed && (issues.droppedLines > 0 || issues.partsSkipped || issues.malformed)) {
+        failed = true;
+        failure = issues.droppedLines > 0 ? std::to_string(issues.droppedLines) + " unreadable header line(s) were skipped"
+                                          : "the MIME structure is damaged and parts may be missing";
+    }
+    if (issues.truncated && !failed) warnings.push_back("the message is truncated (a closing MIME boundary is missing)");
     if (failed) {
         warnings.push_back(failure + "; the original is attached as original-message.eml");
         Attachment a;

@@ -546,6 +546,27 @@ TEST(Rfc822Import, TruncatedMessageKeepsWhatWasRead) {
     EXPECT_TRUE(HasWarningContaining(m, "truncated")) << (m.warnings.empty() ? "no warning" : m.warnings.front());
 }
 
+TEST(Rfc822Import, UnreadablePartHeaderKeepsTheOriginal) {
+    // The base64 line follows the part header without the blank line: the parser
+    // skips it as a bad header line, so the content would be lost silently.
+    const std::string msg = Crlf(
+        "From: a@example.com\nSubject: s\nContent-Type: multipart/mixed; boundary=\"b\"\n\n--b\nContent-Type: text/plain\n\n"
+        "body\n--b\nContent-Type: application/zip; name=\"A.zip\"\nContent-Transfer-Encoding: base64\n"
+        "Content-Disposition: attachment; filename=\"A.zip\"\nSGVsbG8gd29ybGQ=\n\n--b--\n");
+    Message m = Import(msg);
+    EXPECT_EQ(Str(m.props, PR_SUBJECT), "s");
+    EXPECT_TRUE(HasWarningContaining(m, "unreadable header line"));
+    const Attachment* orig = FindAttachment(m, "original-message.eml");
+    ASSERT_NE(orig, nullptr);
+    EXPECT_EQ(Bin(orig->props, PR_ATTACH_DATA_BIN), msg);
+    // an mbox escape line in front of an attached message is no loss
+    Message n = Import("From: a@example.com\nContent-Type: message/rfc822\n\n>From - Fri Dec 13 15:01:21 1996\nFrom: b@example.com\nSubject: in\n\nx\n");
+    EXPECT_TRUE(n.warnings.empty()) << n.warnings.front();
+    ASSERT_EQ(n.attachments.size(), 1u);
+    ASSERT_NE(n.attachments[0].embedded, nullptr);
+    EXPECT_EQ(Str(n.attachments[0].embedded->props, PR_SUBJECT), "in");
+}
+
 TEST(Rfc822Import, EmptyInput) {
     Message m = Import("");
     EXPECT_EQ(Str(m.props, PR_MESSAGE_CLASS), "IPM.Note");

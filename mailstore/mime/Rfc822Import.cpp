@@ -177,7 +177,7 @@ void SetAddressGroup(PropertyBag& p, const Mailbox& m, uint32_t nameTag, uint32_
 
 // Reads and decodes (Content-Transfer-Encoding) a part's content in one pass.
 // Returns false when the encoded data was damaged (invalid base64 and the like).
-bool DecodePartContent(GMimePart* part, std::string& out, std::string& problem) {
+bool DecodePartContent(GMimePart* part, Binary& out, std::string& problem) {
     out.clear();
     GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
     if (!wrapper) return true;
@@ -217,16 +217,16 @@ bool DecodePartContent(GMimePart* part, std::string& out, std::string& problem) 
             char* o = nullptr;
             size_t olen = 0, opre = 0;
             g_mime_filter_filter(filter, buf.data(), size_t(n), 0, &o, &olen, &opre);
-            out.append(o, olen);
+            out.insert(out.end(), o, o + olen);
         } else {
-            out.append(buf.data(), size_t(n));
+            out.insert(out.end(), buf.data(), buf.data() + n);
         }
     }
     if (filter) {
         char* o = nullptr;
         size_t olen = 0, opre = 0;
         g_mime_filter_complete(filter, nullptr, 0, 0, &o, &olen, &opre);
-        out.append(o, olen);
+        out.insert(out.end(), o, o + olen);
         g_object_unref(filter);
     }
     if (enc == GMIME_CONTENT_ENCODING_BASE64) {
@@ -328,11 +328,13 @@ void Importer::AddRawAttachment(const std::string& name, const std::string& mime
 }
 
 std::string Importer::DecodeText(GMimeObject* obj, const char* what) {
-    std::string bytes, problem;
+    Binary bytes;
+    std::string problem;
     if (!DecodePartContent(GMIME_PART(obj), bytes, problem)) Warn(std::string(what) + ": " + problem);
     const char* cs = g_mime_object_get_content_type_parameter(obj, "charset");
     bool unknown = false, invalid = false;
-    std::string text = ToUtf8(bytes, cs ? cs : "", &unknown, &invalid);
+    std::string text = ToUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), cs ? cs : "",
+                              &unknown, &invalid);
     if (unknown) Warn(std::string(what) + ": unknown charset \"" + (cs ? cs : "") + "\", read as UTF-8/windows-1252");
     else if (invalid) Warn(std::string(what) + ": bytes not valid in charset \"" + (cs ? cs : "") + "\" replaced");
     return text;
@@ -427,7 +429,8 @@ void Importer::AddMessageAttachment(GMimeMessagePart* mp) {
 void Importer::AddPartAttachment(GMimePart* part, bool inRelated, const std::string& html) {
     GMimeObject* obj = GMIME_OBJECT(part);
     std::string mimeType = MimeTypeOf(obj);
-    std::string data, problem;
+    Binary data;
+    std::string problem;
     const char* rawName = g_mime_part_get_filename(part);
     std::string name = rawName ? SanitizeFileName(ValidUtf8(rawName)) : std::string();
     if (!DecodePartContent(part, data, problem)) Warn("attachment " + (name.empty() ? mimeType : "\"" + name + "\"") + ": " + problem);
@@ -444,9 +447,7 @@ void Importer::AddPartAttachment(GMimePart* part, bool inRelated, const std::str
     if (!cid.empty()) a.props.SetString(PR_ATTACH_CONTENT_ID, cid);
     if (!location.empty()) a.props.SetString(PR_ATTACH_CONTENT_LOCATION, location);
     a.props.SetInt(PR_ATTACH_SIZE, int32_t(std::min<size_t>(data.size(), 0x7FFFFFFF)));
-    a.props.SetBinary(PR_ATTACH_DATA_BIN, Binary(data.begin(), data.end()));
-    data.clear();
-    data.shrink_to_fit();
+    a.props.SetBinary(PR_ATTACH_DATA_BIN, std::move(data));
 
     // Inline images ([MS-OXCMAIL] 2.2.3.4.1.4.1): referenced by the HTML body, or
     // shown inline inside multipart/related.

@@ -146,7 +146,6 @@ void CheckAllocation(Context& ctx) {
             const bool spare = pmapFree(off);
             if (bit && !inUse && !spare && leaked++ == 0) firstLeak = off;
             if (inUse && spare && spareUsed++ == 0) firstSpare = off;
-            if (bit && !inUse && !spare && std::getenv("PSTVAL_DEBUG")) std::fprintf(stderr, "leak %llx\n", (unsigned long long)off);
             if (!bit && inUse && unmarked++ == 0) firstUnmarked = off;
         }
         const std::string S = "AMap page " + Hex(a);

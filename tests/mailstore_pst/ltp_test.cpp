@@ -1,0 +1,191 @@
+// LTP layer: heap allocation limits and block layout, BTH levels, PC value placement,
+// TC row layout and multi-block row matrices, each read back with the readers.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "mailstore/pst/ltp/Bth.h"
+#include "mailstore/pst/ltp/Heap.h"
+#include "mailstore/pst/ltp/PropertyContext.h"
+#include "mailstore/pst/ltp/TableContext.h"
+
+using namespace bv::mailstore::pst;
+using bv::mailstore::MailStoreError;
+
+namespace {
+
+Bytes Fill(size_t n, uint8_t v) { return Bytes(n, v); }
+
+SubnodeNidSource Counter() {
+    auto next = std::make_shared<uint32_t>(1);
+    return [next] { return MakeNid(NID_TYPE_LTP, (*next)++); };
+}
+
+std::function<Bytes(Nid)> SubnodeLookup(const LtpNode& node) {
+    return [&node](Nid nid) {
+        for (const auto& s : node.subnodes)
+            if (s.nid == nid) {
+                Bytes all;
+                for (const auto& b : s.blocks) all.insert(all.end(), b.begin(), b.end());
+                return all;
+            }
+        ADD_FAILURE() << "subnode " << nid << " missing";
+        return Bytes();
+    };
+}
+
+}  // namespace
+
+TEST(PstHeap, ItemLimitsAndBlockLayout) {
+    HeapWriter heap(bTypePC);
+    EXPECT_THROW(heap.Allocate(Fill(3581, 1)), MailStoreError);
+    std::vector<std::pair<Hid, Bytes>> items;
+    for (int i = 0; i < 800; ++i) {
+        Bytes v = Fill(size_t(100 + (i * 37) % 3481), uint8_t(i));
+        items.push_back({heap.Allocate(v), v});
+    }
+    heap.SetUserRoot(items[0].first);
+    std::vector<Bytes> blocks = heap.Finish();
+    ASSERT_GT(blocks.size(), 130u);  // past block 8 and block 136 (bitmap headers)
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        EXPECT_LE(blocks[i].size(), 8176u);
+        if (i + 1 < blocks.size()) EXPECT_EQ(blocks[i].size(), 8176u) << "block " << i;
+        size_t ibHnpm = Get16(blocks[i].data());
+        size_t header = i == 0 ? 12 : (i == 8 || i == 136) ? 66 : 2;
+        size_t firstItem = Get16(&blocks[i][ibHnpm + 4]);
+        EXPECT_EQ(firstItem, header) << "block " << i;
+    }
+    EXPECT_EQ(blocks[0][2], 0xEC);
+    EXPECT_EQ(blocks[0][3], bTypePC);
+    EXPECT_EQ(items[0].first, 0x20u);
+    HeapReader reader(blocks);
+    EXPECT_EQ(reader.UserRoot(), 0x20u);
+    for (const auto& [hid, v] : items) EXPECT_EQ(reader.ItemBytes(hid), v) << hid;
+    EXPECT_THROW(reader.Item(MakeHid(0, 999)), MailStoreError);
+    EXPECT_EQ(HeapFillLevel(3584), 0);
+    EXPECT_EQ(HeapFillLevel(3583), 1);
+    EXPECT_EQ(HeapFillLevel(7), 15);
+}
+
+TEST(PstBth, IndexLevelsAppearPastOneLeaf) {
+    for (size_t count : {0, 1, 447, 448, 200000}) {
+        HeapWriter heap(bTypeTC);
+        Bytes records;
+        for (size_t i = 0; i < count; ++i) {
+            Append32(records, uint32_t(i * 3));
+            Append32(records, uint32_t(i));
+        }
+        Hid hdr = WriteBth(heap, 4, 4, records);
+        heap.SetUserRoot(hdr);
+        HeapReader reader(heap.Finish());
+        auto [p, n] = reader.Item(hdr);
+        ASSERT_EQ(n, 8u);
+        EXPECT_EQ(p[0], 0xB5);
+        int levels = p[3];
+        EXPECT_EQ(levels, count <= 447 ? 0 : count <= 447 * 447 ? 1 : 2) << count;
+        if (count == 0) EXPECT_EQ(Get32(p + 4), 0u);
+        BthContents back = ReadBth(reader, hdr);
+        EXPECT_EQ(back.records, records) << count;
+    }
+}
+
+TEST(PstPropertyContext, InlineHeapAndSubnodeValues) {
+    std::vector<PcProp> props = {
+        {0x3001, 0x001F, Fill(3580, 'a')},  // fits one heap item
+        {0x1000, 0x001F, Fill(3582, 'b')},  // goes to a subnode
+        {0x0E07, 0x0003, {1, 0, 0, 0}},
+        {0x0E1F, 0x000B, {1}},
+        {0x0017, 0x0002, {2, 0}},
+        {0x0039, 0x0040, {1, 2, 3, 4, 5, 6, 7, 8}},
+        {0x3004, 0x001F, {}},  // empty: no heap item
+    };
+    LtpNode node = BuildPropertyContext(props, Counter());
+    ASSERT_EQ(node.subnodes.size(), 1u);
+    EXPECT_EQ(NidTypeOf(node.subnodes[0].nid), NID_TYPE_LTP);
+    HeapReader heap(node.blocks);
+    auto back = ReadPropertyContext(heap, SubnodeLookup(node));
+    std::map<uint16_t, Bytes> got;
+    for (const auto& p : back) got[p.id] = p.value;
+    for (const auto& p : props) EXPECT_EQ(got[p.id], p.value) << std::hex << p.id;
+    // Records sorted by property id.
+    for (size_t i = 1; i < back.size(); ++i) EXPECT_LT(back[i - 1].id, back[i].id);
+    std::vector<PcProp> dup = {{0x3001, 0x001F, {}}, {0x3001, 0x001F, {}}};
+    EXPECT_THROW(BuildPropertyContext(dup, Counter()), MailStoreError);
+}
+
+TEST(PstTableContext, RowLayoutAndCellExistence) {
+    // Tags given unsorted, with every cell size.
+    TcWriter tc({0x3001001F, 0x0E070003, 0x00390040, 0x0057000B, 0x00170002, 0x0E080003});
+    const auto& cols = tc.Columns();
+    ASSERT_EQ(cols.size(), 8u);
+    for (size_t i = 1; i < cols.size(); ++i) EXPECT_LT(cols[i - 1].tag, cols[i].tag);
+    std::map<uint32_t, TCOLDESC> by;
+    for (const auto& c : cols) by[c.tag] = c;
+    EXPECT_EQ(by[PidTagLtpRowId].ibData, 0);
+    EXPECT_EQ(by[PidTagLtpRowId].iBit, 0);
+    EXPECT_EQ(by[PidTagLtpRowVer].ibData, 4);
+    EXPECT_EQ(by[PidTagLtpRowVer].iBit, 1);
+    EXPECT_EQ(by[0x00390040].ibData, 8);  // 8-byte cells first
+    EXPECT_EQ(by[0x00390040].cbData, 8);
+    EXPECT_EQ(by[0x3001001F].cbData, 4);  // HNID
+    EXPECT_LT(by[0x3001001F].ibData, by[0x00170002].ibData);
+    EXPECT_LT(by[0x00170002].ibData, by[0x0057000B].ibData);
+    // 4+4+8+4+4+4 = 28, +2 = 30, +1 = 31, CEB of 8 columns = 1 byte.
+    EXPECT_EQ(tc.RowSize(), 32u);
+    tc.AddRow(7, 1, {{0x3001001F, {'x', 0}}, {0x0E070003, {1, 0, 0, 0}}});
+    tc.AddRow(3, 2, {{0x0057000B, {1}}});
+    LtpNode node = tc.Finish(Counter());
+    HeapReader heap(node.blocks);
+    auto [info, n] = heap.Item(heap.UserRoot());
+    EXPECT_EQ(info[0], 0x7C);
+    EXPECT_EQ(Get16(info + 2), 28);  // TCI_4b
+    EXPECT_EQ(Get16(info + 4), 30);  // TCI_2b
+    EXPECT_EQ(Get16(info + 6), 31);  // TCI_1b
+    EXPECT_EQ(Get16(info + 8), 32);  // TCI_bm
+    Bytes matrix = heap.ItemBytes(Get32(info + 14));
+    ASSERT_EQ(matrix.size(), 64u);
+    // Row 0 (id 7): row id, version, CEB bits for row id, version, subject, flags.
+    EXPECT_EQ(Get32(&matrix[0]), 7u);
+    uint8_t ceb = matrix[31];
+    EXPECT_EQ(ceb & 0xC0, 0xC0);
+    EXPECT_TRUE(ceb & (0x80 >> by[0x3001001F].iBit));
+    EXPECT_FALSE(ceb & (0x80 >> by[0x0057000B].iBit));
+    EXPECT_EQ(matrix[by[0x0057000B].ibData], 0);  // absent cell stays zero
+    TcRead back = ReadTableContext(heap, [](Nid) { return std::vector<Bytes>(); });
+    ASSERT_EQ(back.rows.size(), 2u);
+    EXPECT_EQ(back.rows[0].rowId, 3u);  // RowIndex order
+    EXPECT_EQ(back.rows[1].rowId, 7u);
+}
+
+TEST(PstTableContext, RowMatrixInBlocksOfWholeRows) {
+    std::vector<uint32_t> tags = {0x0037001F, 0x0E070003, 0x0E060040};
+    TcWriter tc(tags);
+    size_t rows = 5000;
+    for (size_t i = 0; i < rows; ++i) {
+        std::string s = "subject " + std::to_string(i);
+        Bytes subj;
+        for (char c : s) {
+            subj.push_back(uint8_t(c));
+            subj.push_back(0);
+        }
+        tc.AddRow(uint32_t(0x200024 + 32 * i), 0, {{0x0037001F, subj}, {0x0E070003, {uint8_t(i), 0, 0, 0}}});
+    }
+    size_t rowSize = tc.RowSize();
+    LtpNode node = tc.Finish(Counter());
+    ASSERT_EQ(node.subnodes.size(), 1u);
+    const auto& blocks = node.subnodes[0].blocks;
+    size_t perBlock = 8176 / rowSize;
+    EXPECT_EQ(blocks.size(), (rows + perBlock - 1) / perBlock);
+    for (size_t i = 0; i + 1 < blocks.size(); ++i) EXPECT_EQ(blocks[i].size(), 8176u);
+    EXPECT_EQ(blocks.back().size(), (rows % perBlock ? rows % perBlock : perBlock) * rowSize);
+    HeapReader heap(node.blocks);
+    TcRead back = ReadTableContext(heap, [&](Nid) { return blocks; });
+    ASSERT_EQ(back.rows.size(), rows);
+    for (size_t i = 0; i < rows; i += 997) {
+        EXPECT_EQ(back.rows[i].rowId, 0x200024 + 32 * i);
+        bool found = false;
+        for (const auto& [tag, v] : back.rows[i].cells)
+            if (tag == 0x0E070003) found = v[0] == uint8_t(i);
+        EXPECT_TRUE(found) << i;
+    }
+}

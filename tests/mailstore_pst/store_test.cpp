@@ -1,0 +1,140 @@
+// PstStore behaviour: new stores, reopening and appending, refusing files that are no
+// store, closing on destruction, appending to an Outlook-made store.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "mailstore/MailStoreError.h"
+#include "mailstore/pst/PstStore.h"
+#include "mailstore/pst/ltp/PropertyContext.h"
+#include "mailstore/pst/ltp/TableContext.h"
+#include "mailstore/pst/messaging/PropertyEncoding.h"
+#include "mailstore/pst/ndb/NodeDatabase.h"
+
+namespace fs = std::filesystem;
+using namespace bv::mailstore::pst;
+using namespace bv::mapi;
+using bv::mailstore::MailStoreError;
+
+namespace {
+
+fs::path TempDir() {
+    fs::path dir = fs::temp_directory_path() / ("bv_pst_store_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    return dir;
+}
+
+Message Mail(const std::string& subject, bool read = true) {
+    Message m;
+    m.props.SetString(PR_SUBJECT, subject);
+    m.props.SetString(PR_BODY, "body of " + subject);
+    m.props.SetInt(PR_MESSAGE_FLAGS, read ? MSGFLAG_READ : 0);
+    PropertyBag r;
+    r.SetString(PR_DISPLAY_NAME, "To Person");
+    r.SetString(PR_EMAIL_ADDRESS, "to@example.com");
+    m.recipients.push_back(r);
+    return m;
+}
+
+// Subjects of the messages whose NBT parent is `folder`, read with our own readers.
+std::vector<std::string> Subjects(const fs::path& path, Nid folder) {
+    auto db = NodeDatabase::Open(path);
+    std::vector<std::string> out;
+    for (const auto& [nid, ref] : db->Nodes()) {
+        if (NidTypeOf(nid) != NID_TYPE_NORMAL_MESSAGE || ref.nidParent != folder) continue;
+        HeapReader heap(db->ReadDataTree(ref.bidData));
+        for (const auto& p : ReadPropertyContext(heap, [](Nid) { return Bytes(); }))
+            if (TagOf(p) == PR_SUBJECT) out.push_back(FromUtf16(p.value));
+    }
+    return out;
+}
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+TEST(PstStore, CreateReopenAppendKeepsEverything) {
+    fs::path p = TempDir() / "append.pst";
+    fs::remove(p);
+    FolderId inbox;
+    {
+        auto s = PstStore::OpenOrCreate(p, "Store");
+        inbox = s->AddFolder(s->IpmSubtree(), "Inbox");
+        EXPECT_EQ(s->AddFolder(s->IpmSubtree(), "inbox"), inbox);
+        s->AddMessage(inbox, Mail("one"));
+        s->AddMessage(inbox, Mail("two", false));
+        EXPECT_EQ(s->MessageCount(inbox), 2u);
+        EXPECT_FALSE(fs::exists(p)) << "the final name appears only at Close";
+        s->Close();
+        s->Close();
+        EXPECT_THROW(s->AddMessage(inbox, Mail("late")), MailStoreError);
+    }
+    {
+        auto s = PstStore::OpenOrCreate(p, "ignored");
+        auto found = s->FindFolder(s->IpmSubtree(), "Inbox");
+        ASSERT_TRUE(found.has_value());
+        EXPECT_EQ(*found, inbox);
+        EXPECT_EQ(s->MessageCount(inbox), 2u);
+        s->AddMessage(inbox, Mail("three"));
+        auto sub = s->AddFolder(inbox, "Sub");
+        s->AddMessage(sub, Mail("four"));
+        // No Close: the destructor closes.
+    }
+    auto subjects = Subjects(p, inbox);
+    std::sort(subjects.begin(), subjects.end());
+    EXPECT_EQ(subjects, (std::vector<std::string>{"one", "three", "two"}));
+    auto s = PstStore::OpenOrCreate(p, "ignored");
+    EXPECT_EQ(s->MessageCount(inbox), 3u);
+    auto sub = s->FindFolder(inbox, "Sub");
+    ASSERT_TRUE(sub.has_value());
+    EXPECT_EQ(s->MessageCount(*sub), 1u);
+    s->Close();
+    for (const auto& e : fs::directory_iterator(p.parent_path()))
+        EXPECT_EQ(e.path().filename().string().find(".partial-"), std::string::npos) << e.path();
+}
+
+TEST(PstStore, RefusesFilesThatAreNoStoreAndLeavesThemAlone) {
+    fs::path dir = TempDir();
+    for (std::string content : {std::string("From a@b Mon Jan 1 00:00:00 2024\nSubject: x\n\nhi\n"), std::string(),
+                                std::string("!BDN") + std::string(600, '\0')}) {
+        fs::path p = dir / "bogus.pst";
+        {
+            std::ofstream out(p, std::ios::binary);
+            out << content;
+        }
+        try {
+            auto s = PstStore::OpenOrCreate(p, "x");
+            FAIL() << "accepted a file that is no store";
+        } catch (const MailStoreError& e) {
+            EXPECT_NE(std::string(e.what()).find("HEADER"), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(Slurp(p), content);
+    }
+    for (const auto& e : fs::directory_iterator(dir))
+        EXPECT_EQ(e.path().filename().string().find(".partial-"), std::string::npos) << e.path();
+}
+
+TEST(PstStore, AppendsToAnOutlookStore) {
+    fs::path p = TempDir() / "outlook.pst";
+    fs::copy_file(fs::path(BV_CORPUS) / "pst/pstsdk/sample1.pst", p, fs::copy_options::overwrite_existing);
+    FolderId folder;
+    {
+        auto s = PstStore::OpenOrCreate(p, "ignored");
+        folder = s->AddFolder(s->IpmSubtree(), "Added");
+        s->AddMessage(folder, Mail("added to an Outlook store"));
+        s->Close();
+    }
+    EXPECT_EQ(Subjects(p, folder), (std::vector<std::string>{"added to an Outlook store"}));
+    // The Outlook message stays where it was.
+    auto db = NodeDatabase::Open(p);
+    const NodeRef* old = db->FindNode(0x200024);
+    ASSERT_NE(old, nullptr);
+    EXPECT_EQ(old->nidParent, 0x8082u);
+    EXPECT_EQ(db->CryptMethod(), 1);  // kept as Outlook wrote it
+}

@@ -389,6 +389,32 @@ TEST(PstValidateLtp, FolderContentCountMustMatchItsContentsTable) {
     EXPECT_NE(FindCheck(fs, "folder.row_mismatch"), nullptr) << Dump(fs);
 }
 
+TEST(PstValidateLtp, ContentsRowMustRepeatTheMessageValues) {
+    Store s("pstsdk/sample1.pst");
+    uint32_t folder = 0;
+    ForEachLeafEntry(s.d, s.nbtRoot(), 32, [&](uint64_t e) { if ((Get32(s.d, e) & 0x1F) == 0x04) folder = Get32(s.d, e + 24); });
+    const uint32_t contents = (folder & ~0x1Fu) | 0x0E;
+    const BlockRef b = NodeDataBlock(s.d, contents);
+    std::vector<uint8_t> heap = DecodeBlock(s.d, b);
+    const size_t info = HeapItem(heap, Get32(heap, 4));
+    ASSERT_EQ(heap[info], 0x7C);
+    const uint32_t hnidRows = Get32(heap, info + 14);
+    ASSERT_EQ(hnidRows & 0x1F, 0u) << "rows expected in the heap";
+    const size_t rows = HeapItem(heap, hnidRows);
+    size_t ib = 0;
+    for (int c = 0; c < heap[info + 1]; ++c)
+        if (Get32(heap, info + 22 + 8 * c) == 0x00170003) ib = Get16(heap, info + 22 + 8 * c + 4);  // PidTagImportance
+    ASSERT_NE(ib, 0u);
+    Put32(heap, rows + ib, Get32(heap, rows + ib) ^ 2);
+    EncodeBlock(s.d, b, heap);
+    auto fs = s.validate();
+    const Finding* f = FindCheck(fs, "folder.row_cell");
+    ASSERT_NE(f, nullptr) << Dump(fs);
+    EXPECT_EQ(f->field, "row 0 cell 0x170003");
+    EXPECT_EQ(f->offset, b.ib + rows + ib);
+    EXPECT_EQ(ErrorCount(fs), 1u) << Dump(fs);
+}
+
 TEST(PstValidateRobustness, TruncatedFilesGiveFindings) {
     const std::vector<uint8_t> full = Load(CorpusPath("pstsdk/sample1.pst"));
     for (size_t len : {size_t(0), size_t(100), size_t(563), size_t(600), size_t(0x4400), size_t(0x4400 + 700),

@@ -142,6 +142,7 @@ struct Context {
     Options opt;
     Result& result;
     std::map<std::string, size_t> perCheck;
+    int muted = 0;  // > 0 while structures are re-read only for comparison: no findings
 
     HeaderInfo hdr;
     SlotMap used;

@@ -46,6 +46,18 @@ int FixedSize(uint16_t type) {
 }
 
 bool IsHnid(uint32_t v) { return (v & 0x1F) == 0; }
+
+// Short rendering of a value for findings: hex of up to 16 bytes and the size.
+std::string Bytes(const std::vector<uint8_t>& v) {
+    std::string s;
+    char buf[4];
+    for (size_t i = 0; i < v.size() && i < 16; ++i) {
+        std::snprintf(buf, sizeof buf, "%02X", v[i]);
+        s += buf;
+    }
+    if (v.size() > 16) s += "...";
+    return s + " (" + std::to_string(v.size()) + " bytes)";
+}
 }  // namespace
 
 bool Heap::load(Context& ctx, uint64_t bidData, const std::string& name) {
@@ -61,7 +73,7 @@ bool Heap::load(Context& ctx, uint64_t bidData, const std::string& name) {
                  std::to_string(bids_.size()), "heap not checked");
         return false;
     }
-    ++ctx.result.summary.heaps;
+    if (!ctx.muted) ++ctx.result.summary.heaps;
     blocks_.resize(bids_.size());
     allocs_.resize(bids_.size());
     std::vector<size_t> freeBytes(bids_.size(), 0);
@@ -303,7 +315,7 @@ public:
                     std::vector<TableRow> rows;
                     const bool keepRows = depth == 0 && ((nid & 0x1F) == 0x0D || (nid & 0x1F) == 0x0E);
                     const uint32_t* cells = (nid & 0x1F) == 0x0D ? kHierarchyCells : kContentsCells;
-                    uint32_t count = checkTc(heap, subs, where, keepRows ? &rows : nullptr, cells);
+                    uint32_t count = checkTc(heap, subs, where, keepRows ? &rows : nullptr, keepRows ? cells : nullptr);
                     if (facts) {
                         facts->client = 0x7C;
                         facts->rowCount = count;
@@ -424,6 +436,57 @@ private:
         if (!found) ctx_.error("pc.subnode", where, field, off, "a subnode holding the value", Hex(hnid) + " not in the subnode tree");
     }
 
+    using Values = std::unordered_map<uint32_t, std::vector<uint8_t>>;  // property tag -> value bytes
+    static constexpr size_t kMaxCompared = 1 << 20;
+
+    // The bytes of a value: inline ones from the 4-byte field, others through the HNID.
+    bool valueBytes(Heap& heap, const std::vector<SubnodeEntry>& subs, uint16_t type, const uint8_t* field, size_t fieldSize,
+                    std::vector<uint8_t>& out) {
+        const int fixed = FixedSize(type);
+        out.clear();
+        if (fixed > 0 && size_t(fixed) <= fieldSize) {
+            out.assign(field, field + fixed);
+            return true;
+        }
+        if (fieldSize != 4) return false;
+        const uint32_t hnid = Le32(field);
+        if (hnid == 0) return true;
+        if (IsHnid(hnid)) {
+            const uint8_t* p;
+            size_t n;
+            if (!heap.item(hnid, p, n)) return false;
+            out.assign(p, p + n);
+            return true;
+        }
+        auto it = std::find_if(subs.begin(), subs.end(), [&](const SubnodeEntry& e) { return e.nid == hnid; });
+        std::vector<uint64_t> bids;
+        if (it == subs.end() || !ctx_.dataBlocks(it->bidData, bids)) return false;
+        std::vector<uint8_t> block;
+        for (uint64_t bid : bids) {
+            if (!ctx_.readBlock(bid, block) || out.size() + block.size() > kMaxCompared) return false;
+            out.insert(out.end(), block.begin(), block.end());
+        }
+        return true;
+    }
+
+    // Property values of a top-level PC, read quietly (its own check reports its faults).
+    bool loadPcValues(uint32_t nid, Values& values) {
+        const NbtEntry* n = ctx_.findNode(nid);
+        if (!n || !n->bidData) return false;
+        ++ctx_.muted;
+        Heap heap;
+        std::vector<SubnodeEntry> subs;
+        bool ok = heap.load(ctx_, n->bidData, "") && heap.clientSig == 0xBC && (!n->bidSub || ctx_.subnodes(n->bidSub, subs));
+        if (ok)
+            ok = WalkBth(ctx_, heap, heap.hidUserRoot, 2, 6, "", [&](const BthRecord& r) {
+                const uint16_t type = Le16(r.data);
+                std::vector<uint8_t> v;
+                if (valueBytes(heap, subs, type, r.data + 2, 4, v)) values[uint32_t(Le16(r.key)) << 16 | type] = std::move(v);
+            });
+        --ctx_.muted;
+        return ok;
+    }
+
     struct Column { uint32_t tag; uint16_t ib; uint8_t cb, bit; };
 
     // One row: existence bits, variable-size cells, the copied cells the messaging checks need.
@@ -435,6 +498,8 @@ private:
         out.id = Le32(row);
         out.offset = rowOff;
         ids.push_back(out.id);
+        Values child;
+        const bool compare = copyCells && loadPcValues(out.id, child);
         for (const Column& c : columns) {
             const bool exists = (ceb[c.bit / 8] >> (7 - c.bit % 8)) & 1;
             const std::string field = "row " + std::to_string(i) + " cell " + Hex(c.tag);
@@ -461,6 +526,14 @@ private:
                 } else if (std::none_of(subs.begin(), subs.end(), [&](const SubnodeEntry& s) { return s.nid == hnid; })) {
                     ctx_.error("tc.cell_value", where, field, rowOff + c.ib, "a subnode holding the value", Hex(hnid) + " not found");
                 }
+            }
+            // A folder table row repeats properties of the object it lists ([MS-PST] §2.4.4.3).
+            auto pv = compare ? child.find(c.tag) : child.end();
+            if (pv != child.end() && c.tag != 0x0E080003) {  // sizes differ in Outlook's files (checked as a warning)
+                std::vector<uint8_t> cell;
+                if (valueBytes(heap, subs, uint16_t(c.tag), row + c.ib, c.cb, cell) && cell != pv->second)
+                    ctx_.error("folder.row_cell", where, field, rowOff + c.ib, Bytes(pv->second) + " (value in object " + Hex(out.id) + ")",
+                               Bytes(cell));
             }
             for (int k = 0; copyCells && k < 3; ++k)
                 if (copyCells[k] && copyCells[k] == c.tag) {

@@ -7,6 +7,7 @@ namespace bv::pstcheck {
 
 void Context::report(Severity sev, const std::string& check, const std::string& structure, const std::string& field,
                      uint64_t offset, const std::string& expected, const std::string& found, const std::string& note) {
+    if (muted) return;
     if (sev == Severity::Error) ++result.summary.errors; else ++result.summary.warnings;
     size_t& n = perCheck[check];
     if (++n > opt.maxPerCheck) {

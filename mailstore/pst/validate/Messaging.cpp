@@ -52,6 +52,19 @@ const Mandatory kMandatory[] = {
 };
 
 uint32_t WithType(uint32_t nid, uint32_t type) { return (nid & ~0x1Fu) | type; }
+
+// Bytes of a node's data tree plus those of all its subnodes: what Outlook (2007 SP2 and
+// later) stores as PidTagMessageSize.
+uint64_t StoredSize(Context& ctx, uint64_t bidData, uint64_t bidSub, int depth) {
+    uint64_t total = 0;
+    std::vector<uint64_t> bids;
+    if (bidData && ctx.dataBlocks(bidData, bids))
+        for (uint64_t b : bids) total += ctx.findBlock(b)->cb;
+    std::vector<SubnodeEntry> subs;
+    if (depth < 4 && bidSub && ctx.subnodes(bidSub, subs))
+        for (const SubnodeEntry& s : subs) total += StoredSize(ctx, s.bidData, s.bidSub, depth + 1);
+    return total;
+}
 }  // namespace
 
 void CheckMessaging(Context& ctx) {
@@ -107,7 +120,14 @@ void CheckMessaging(Context& ctx) {
                 ctx.error("message.parent", "NBT entry " + Hex(n.nid) + " (message)", "nidParent", n.entryOff, "a folder NID",
                           Hex(n.nidParent));
             auto f = ctx.facts.find(n.nid);
-            if (f != ctx.facts.end()) CheckMessageFacts(ctx, f->second, S + " (message)", n.entryOff);
+            if (f != ctx.facts.end()) {
+                CheckMessageFacts(ctx, f->second, S + " (message)", n.entryOff);
+                // Older Outlook versions used another formula (contacts in the sample stores), hence a warning.
+                const uint64_t stored = StoredSize(ctx, n.bidData, n.bidSub, 0);
+                if ((f->second.present & (1u << fpMessageSize)) && f->second.messageSize != stored)
+                    ctx.warn("message.size", S + " (message)", "PidTagMessageSize", f->second.offset,
+                             std::to_string(stored) + " (bytes of the node and its subnodes)", std::to_string(f->second.messageSize));
+            }
             continue;
         }
         if (t != 0x02) continue;

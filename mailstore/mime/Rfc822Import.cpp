@@ -282,7 +282,7 @@ public:
 
     // Fills out_ from a parsed message. headerText: the header block as text.
     void Fill(GMimeMessage* msg, const std::string& headerText, std::optional<int64_t> envelopeDate,
-              const std::vector<uint8_t>& searchKey);
+              const std::vector<uint8_t>& searchKey, const std::string& envelopeSender = std::string());
 
 private:
     void Walk(GMimeObject* obj, bool inRelated, GMimeObject* alternative, int nest);
@@ -464,7 +464,7 @@ void Importer::AddPartAttachment(GMimePart* part, bool inRelated, const std::str
 }
 
 void Importer::Fill(GMimeMessage* msg, const std::string& headerText, std::optional<int64_t> envelopeDate,
-                    const std::vector<uint8_t>& searchKey) {
+                    const std::vector<uint8_t>& searchKey, const std::string& envelopeSender) {
     PropertyBag& p = out_.props;
     GMimeObject* mobj = GMIME_OBJECT(msg);
     p.SetString(PR_MESSAGE_CLASS, "IPM.Note");
@@ -485,6 +485,7 @@ void Importer::Fill(GMimeMessage* msg, const std::string& headerText, std::optio
     std::vector<Mailbox> from, sender;
     CollectMailboxes(g_mime_message_get_from(msg), from);
     CollectMailboxes(g_mime_message_get_sender(msg), sender);
+    if (from.empty() && sender.empty() && !envelopeSender.empty()) from.push_back(Mailbox{std::string(), envelopeSender});
     if (sender.empty()) sender = from;
     if (from.empty()) from = sender;
     if (!from.empty())
@@ -672,10 +673,18 @@ void ImportRfc822(std::string_view bytes, mapi::Message& out) {
     std::string_view data = bytes;
     if (data.size() >= 3 && std::memcmp(data.data(), "\xEF\xBB\xBF", 3) == 0) data.remove_prefix(3);
     std::optional<int64_t> envelopeDate;
+    std::string envelopeSender;
     if (data.size() >= 5 && data.compare(0, 5, "From ") == 0) {
         size_t eol = data.find('\n');
         std::string_view line = data.substr(0, eol == std::string_view::npos ? data.size() : eol);
         envelopeDate = ParseFromLineDate(line);
+        // "From addr date": the envelope sender stands in when the header names nobody
+        size_t b = 5;
+        while (b < line.size() && line[b] == ' ') ++b;
+        size_t e = line.find_first_of(" \t\r", b);
+        std::string_view addr = line.substr(b, e == std::string_view::npos ? line.size() - b : e - b);
+        if (addr.find('@') != std::string_view::npos && addr.find_first_of("<>\"") == std::string_view::npos)
+            envelopeSender = BytesToUtf8(addr);
         data.remove_prefix(eol == std::string_view::npos ? data.size() : eol + 1);
     }
 
@@ -727,7 +736,7 @@ void ImportRfc822(std::string_view bytes, mapi::Message& out) {
 
     if (msg) {
         Importer importer(out, 0, warnings);
-        importer.Fill(msg, headerText, envelopeDate, searchKey);
+        importer.Fill(msg, headerText, envelopeDate, searchKey, envelopeSender);
     } else {
         out.props.SetString(PR_MESSAGE_CLASS, "IPM.Note");
         out.props.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_UNMODIFIED);

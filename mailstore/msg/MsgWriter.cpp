@@ -16,6 +16,7 @@
 #include <gsf/gsf-output-stdio.h>
 #include <gsf/gsf-utils.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -283,9 +284,6 @@ void WriteAttachment(Storage& parent, const Attachment& a, uint32_t index, int d
 
 void WriteMessage(Storage& st, const Message& m, bool topLevel, int depth) {
     if (depth > kMaxEmbeddingDepth) throw WriteFailure{"embedded messages nested too deeply"};
-    if (m.recipients.size() > kMaxRecipientStorages)
-        throw WriteFailure{"too many recipients (" + std::to_string(m.recipients.size()) + ", at most " +
-                           std::to_string(kMaxRecipientStorages) + ")"};
     if (m.attachments.size() > kMaxAttachmentStorages)
         throw WriteFailure{"too many attachments (" + std::to_string(m.attachments.size()) + ", at most " +
                            std::to_string(kMaxAttachmentStorages) + ")"};
@@ -315,7 +313,10 @@ void WriteMessage(Storage& st, const Message& m, bool topLevel, int depth) {
     }
     std::vector<uint8_t> entries = WriteProperties(st, props, false);
 
-    for (size_t i = 0; i < m.recipients.size(); ++i) {
+    // A .msg holds at most 2048 recipient rows ([MS-OXMSG] 2.2.1); further rows are
+    // left out (PR_DISPLAY_TO/CC/BCC and the transport headers still name everyone).
+    const size_t recipientCount = std::min(m.recipients.size(), kMaxRecipientStorages);
+    for (size_t i = 0; i < recipientCount; ++i) {
         ChildStorage child(st, RecipStorageName(uint32_t(i)));
         Storage rs = child.storage();
         PropertyBag rp = m.recipients[i];
@@ -328,9 +329,9 @@ void WriteMessage(Storage& st, const Message& m, bool topLevel, int depth) {
 
     std::vector<uint8_t> header;
     PutU64(header, 0);                                   // reserved
-    PutU32(header, uint32_t(m.recipients.size()));       // next recipient id
+    PutU32(header, uint32_t(recipientCount));            // next recipient id
     PutU32(header, uint32_t(m.attachments.size()));      // next attachment id
-    PutU32(header, uint32_t(m.recipients.size()));       // recipient count
+    PutU32(header, uint32_t(recipientCount));            // recipient count
     PutU32(header, uint32_t(m.attachments.size()));      // attachment count
     if (topLevel) PutU64(header, 0);                     // reserved (top level only)
     WritePropertyStream(st, header, entries);

@@ -59,6 +59,47 @@ def check_ole(case, path):
             if req not in names:
                 fail(case, f"missing {req}")
         check_storage(case, ole, names, "", 32)
+        check_directory_tree(case, ole)
+    if shutil.which("olecfinfo"):
+        r = subprocess.run(["olecfinfo", path], capture_output=True, text=True)
+        if r.returncode != 0:
+            fail(case, f"olecfinfo rejects the file: {(r.stderr or r.stdout).strip()[:200]}")
+
+
+def cfb_key(name):
+    """[MS-CFB] 2.6.4 order: shorter names first, then upper-cased code points."""
+    return (len(name), name.upper())
+
+
+def check_directory_tree(case, ole):
+    """Each storage's children must form a binary search tree in [MS-CFB] order
+    (Windows looks entries up by walking it), with no red entry under a red one."""
+    entries = ole.direntries
+
+    def walk(sid, out, depth=0):
+        if sid == olefile.NOSTREAM or depth > 4096:
+            return
+        e = entries[sid]
+        if e is None:
+            e = ole._load_direntry(sid)
+        walk(e.sid_left, out, depth + 1)
+        out.append(e)
+        walk(e.sid_right, out, depth + 1)
+
+    for e in list(entries):
+        if e is None or e.entry_type not in (olefile.STGTY_ROOT, olefile.STGTY_STORAGE):
+            continue
+        children = []
+        walk(e.sid_child, children)
+        keys = [cfb_key(c.name) for c in children]
+        if keys != sorted(keys) or len(set(keys)) != len(keys):
+            fail(case, f"children of {e.name!r} are not in CFB order")
+        for c in children:
+            for sub in (c.sid_left, c.sid_right):
+                if c.color == 0 and sub != olefile.NOSTREAM and entries[sub] is not None and entries[sub].color == 0:
+                    fail(case, f"red entry {entries[sub].name!r} under red {c.name!r}")
+            if c.entry_type == olefile.STGTY_STREAM and (c.createTime or c.modifyTime):
+                fail(case, f"stream {c.name!r} carries timestamps")
 
 
 def check_storage(case, ole, names, prefix, header_size):

@@ -292,6 +292,16 @@ TEST(Rfc822Import, DatesFallBackToEnvelopeThenReceived) {
     EXPECT_EQ(c.props.GetTime(PR_CREATION_TIME), FileTimeOf(2026, 12, 1, 10, 0, 0));
 }
 
+TEST(Rfc822Import, EnvelopeSenderStandsInForMissingFrom) {
+    Message a = Import(Crlf("From bounce@example.com Mon Dec  7 08:37:05 2026\nSubject: no from\n\nbody\n"));
+    EXPECT_EQ(Str(a.props, PR_SENDER_EMAIL_ADDRESS), "bounce@example.com");
+    EXPECT_EQ(Str(a.props, PR_SENT_REPRESENTING_NAME), "bounce@example.com");
+    Message b = Import(Crlf("From bounce@example.com Mon Dec  7 08:37:05 2026\nFrom: Real <real@example.com>\n\nbody\n"));
+    EXPECT_EQ(Str(b.props, PR_SENDER_EMAIL_ADDRESS), "real@example.com");
+    Message c = Import(Crlf("From - Mon Dec  7 08:37:05 2026\nSubject: x\n\nbody\n"));
+    EXPECT_FALSE(c.props.Has(PR_SENDER_EMAIL_ADDRESS));
+}
+
 TEST(Rfc822Import, SubjectPrefixes) {
     struct Case {
         const char* subject;

@@ -319,14 +319,14 @@ TEST(MsgWriter, FailuresThrowAndLeaveNothing) {
     } catch (const MailStoreError& e) {
         EXPECT_NE(std::string(e.what()).find("m.msg"), std::string::npos) << e.what();
     }
-    // more recipients than a .msg can hold
+    // more attachments than a .msg can hold
     Message many;
-    many.recipients.resize(2049);
+    many.attachments.resize(2049);
     try {
         WriteMsgFile(many, dir / "many.msg");
         FAIL() << "no exception";
     } catch (const MailStoreError& e) {
-        EXPECT_NE(std::string(e.what()).find("too many recipients"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("too many attachments"), std::string::npos) << e.what();
     }
     EXPECT_FALSE(fs::exists(dir / "many.msg"));
     EXPECT_TRUE(fs::is_empty(dir)) << "temporary file left behind";
@@ -336,6 +336,20 @@ TEST(MsgWriter, FailuresThrowAndLeaveNothing) {
     int entries = 0;
     for (const auto& f : fs::directory_iterator(dir)) ++entries, (void)f;
     EXPECT_EQ(entries, 1);
+}
+
+TEST(MsgWriter, RecipientRowsBeyondTheLimitAreLeftOut) {
+    Message m;
+    m.recipients.resize(2100);
+    m.props.SetString(PR_DISPLAY_TO, "everyone");
+    fs::path path = TempDir() / "crowd.msg";
+    WriteMsgFile(m, path);
+    auto root = ReadMsg(path);
+    ASSERT_NE(root, nullptr);
+    EXPECT_TRUE(root->storages.count("__recip_version1.0_#000007FF"));
+    EXPECT_FALSE(root->storages.count("__recip_version1.0_#00000800"));
+    EXPECT_EQ(U32(root->streams["__properties_version1.0"], 8), 2048u);
+    EXPECT_EQ(U32(root->streams["__properties_version1.0"], 16), 2048u);
 }
 
 TEST(MsgWriter, ManyAttachmentsAndRecipientsNumberedInHex) {

@@ -267,6 +267,8 @@ std::string StripAngles(std::string s) {
     return s;
 }
 
+void ImportAt(std::string_view bytes, Message& out, int depth);
+
 // ---------------------------------------------------------------- the walk
 
 struct Leaf {
@@ -434,6 +436,23 @@ void Importer::AddPartAttachment(GMimePart* part, bool inRelated, const std::str
     const char* rawName = g_mime_part_get_filename(part);
     std::string name = rawName ? SanitizeFileName(ValidUtf8(rawName)) : std::string();
     if (!DecodePartContent(part, data, problem)) Warn("attachment " + (name.empty() ? mimeType : "\"" + name + "\"") + ": " + problem);
+    if ((mimeType == "message/rfc822" || mimeType == "message/global") && depth_ + 1 <= kMaxEmbeddedDepth && !data.empty()) {
+        // A transfer-encoded attached message (base64, quoted-printable): import the decoded bytes.
+        Attachment& a = NewAttachment();
+        a.props.SetInt(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG);
+        a.props.SetString(PR_ATTACH_MIME_TAG, "message/rfc822");
+        a.embedded = std::make_unique<Message>();
+        ImportAt(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), *a.embedded, depth_ + 1);
+        for (auto& w : a.embedded->warnings) Warn("attached message: " + w);
+        a.embedded->warnings.clear();
+        std::string subject = a.embedded->props.GetString(PR_SUBJECT).value_or("");
+        if (name.empty()) name = SanitizeFileName(subject.substr(0, 200));
+        if (name.empty()) name = "message";
+        if (FileExtension(name).empty()) name += ".eml";
+        SetAttachNames(a.props, name);
+        if (!subject.empty()) a.props.SetString(PR_DISPLAY_NAME, subject);
+        return;
+    }
     if (name.empty()) {
         ++unnamed_;
         name = "attachment-" + std::to_string(unnamed_) + ExtensionForMimeType(mimeType);
@@ -666,7 +685,9 @@ bool LooksLikeHeader(std::string_view data) {
 
 }  // namespace
 
-void ImportRfc822(std::string_view bytes, mapi::Message& out) {
+namespace {
+
+void ImportAt(std::string_view bytes, mapi::Message& out, int depth) {
     GMimeParserOptions* options = ParserOptions();
     std::vector<std::string>& warnings = out.warnings;
 
@@ -710,9 +731,10 @@ void ImportRfc822(std::string_view bytes, mapi::Message& out) {
     GMimeStream* stream = g_mime_stream_mem_new_with_byte_array(array);
     g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(stream), FALSE);
     ParseIssues issues;
-    struct IssuesScope {
-        explicit IssuesScope(ParseIssues* i) { tlIssues = i; }
-        ~IssuesScope() { tlIssues = nullptr; }
+    struct IssuesScope {  // nests: an attached message may be imported while its parent is
+        ParseIssues* previous;
+        explicit IssuesScope(ParseIssues* i) : previous(tlIssues) { tlIssues = i; }
+        ~IssuesScope() { tlIssues = previous; }
     } issuesScope(&issues);
     GMimeParser* parser = g_mime_parser_new_with_stream(stream);
     g_mime_parser_set_format(parser, GMIME_FORMAT_MESSAGE);
@@ -735,7 +757,7 @@ void ImportRfc822(std::string_view bytes, mapi::Message& out) {
     }
 
     if (msg) {
-        Importer importer(out, 0, warnings);
+        Importer importer(out, depth, warnings);
         importer.Fill(msg, headerText, envelopeDate, searchKey, envelopeSender);
     } else {
         out.props.SetString(PR_MESSAGE_CLASS, "IPM.Note");
@@ -775,6 +797,10 @@ void ImportRfc822(std::string_view bytes, mapi::Message& out) {
         out.props.SetInt(PR_MESSAGE_FLAGS, flags | MSGFLAG_HASATTACH);
     }
 }
+
+}  // namespace
+
+void ImportRfc822(std::string_view bytes, mapi::Message& out) { ImportAt(bytes, out, 0); }
 
 void ImportRfc822File(const std::filesystem::path& path, mapi::Message& out) {
     std::ifstream in(path, std::ios::binary);

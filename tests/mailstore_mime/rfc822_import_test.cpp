@@ -504,6 +504,25 @@ TEST(Rfc822Import, NestedAttachedMessages) {
     ExpectWellFormed(m, "nested");
 }
 
+TEST(Rfc822Import, TransferEncodedAttachedMessages) {
+    const std::string inner = "From: in@example.com\r\nSubject: inner b64\r\n\r\ninner body\r\n";
+    Message m = Import(Crlf("From: a@example.com\nSubject: outer\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b\n\n"
+                            "--b\nContent-Type: text/plain\n\nouter\n"
+                            "--b\nContent-Type: message/rfc822\nContent-Transfer-Encoding: base64\n"
+                            "Content-Disposition: attachment; filename=fwd.eml\n\n" + Base64(inner) +
+                            "--b\nContent-Type: message/global\n\nFrom: g@example.com\nSubject: global\n\nglobal body\n--b--\n"));
+    ASSERT_EQ(m.attachments.size(), 2u);
+    for (const auto& a : m.attachments) {
+        EXPECT_EQ(a.props.GetInt(PR_ATTACH_METHOD), ATTACH_EMBEDDED_MSG);
+        ASSERT_NE(a.embedded, nullptr);
+    }
+    EXPECT_EQ(Str(m.attachments[0].props, PR_ATTACH_LONG_FILENAME), "fwd.eml");
+    EXPECT_EQ(Str(m.attachments[0].embedded->props, PR_SUBJECT), "inner b64");
+    EXPECT_EQ(Str(m.attachments[0].embedded->props, PR_BODY), "inner body\r\n");
+    EXPECT_EQ(Str(m.attachments[1].embedded->props, PR_SUBJECT), "global");
+    EXPECT_TRUE(m.warnings.empty());
+}
+
 TEST(Rfc822Import, DeepNestingIsCutWithAWarning) {
     std::string msg = "From: a@example.com\nSubject: level 0\n\nbottom\n";
     for (int i = 1; i <= 40; ++i)

@@ -2,6 +2,7 @@
 //   pst_write_tool basic OUT.pst        folders and messages of every kind (see pst_interop.py)
 //   pst_write_tool many OUT.pst N       N small messages spread over 3 folders
 //   pst_write_tool append OUT.pst TAG   opens OUT.pst, adds folder "Appended TAG" with one message
+//   pst_write_tool big OUT.pst GB       8 MB attachments until the store passes GB gigabytes
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -143,6 +144,26 @@ void WriteMany(const std::string& path, int n) {
     store->Close();
 }
 
+// Enough 8 MB attachments to take the store past `gigabytes` GB (64-bit offsets,
+// FMap and FPMap pages).
+void WriteBig(const std::string& path, double gigabytes) {
+    auto store = PstStore::OpenOrCreate(path, "Big");
+    auto folder = store->AddFolder(store->IpmSubtree(), "Big");
+    Binary chunk = Pattern(1 << 20, 77);
+    size_t perMessage = 8 * (1 << 20);
+    int n = int(gigabytes * (1 << 30) / double(perMessage)) + 1;
+    for (int i = 0; i < n; ++i) {
+        Message m = Basic("Big message " + std::to_string(i), i);
+        Binary data;
+        data.reserve(perMessage);
+        while (data.size() < perMessage) data.insert(data.end(), chunk.begin(), chunk.end());
+        for (int k = 0; k < 4; ++k) data[size_t(k)] = uint8_t(i >> (8 * k));
+        m.attachments.push_back(FileAttachment("big" + std::to_string(i) + ".bin", std::move(data), "application/octet-stream"));
+        store->AddMessage(folder, m);
+    }
+    store->Close();
+}
+
 void Append(const std::string& path, const std::string& tag) {
     auto store = PstStore::OpenOrCreate(path, "ignored");
     auto f = store->AddFolder(store->IpmSubtree(), "Appended " + tag);
@@ -162,6 +183,7 @@ int main(int argc, char** argv) {
         if (mode == "basic") WriteBasic(path);
         else if (mode == "many") WriteMany(path, argc > 3 ? std::atoi(argv[3]) : 1000);
         else if (mode == "append") Append(path, argc > 3 ? argv[3] : "1");
+        else if (mode == "big") WriteBig(path, argc > 3 ? std::atof(argv[3]) : 4.2);
         else return 2;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "pst_write_tool: %s\n", e.what());

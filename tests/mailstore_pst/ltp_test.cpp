@@ -25,7 +25,7 @@ std::function<Bytes(Nid)> SubnodeLookup(const LtpNode& node) {
     return [&node](Nid nid) {
         for (const auto& s : node.subnodes)
             if (s.nid == nid) {
-                Bytes all;
+                Bytes all = s.data;
                 for (const auto& b : s.blocks) all.insert(all.end(), b.begin(), b.end());
                 return all;
             }
@@ -109,6 +109,12 @@ TEST(PstPropertyContext, InlineHeapAndSubnodeValues) {
     for (const auto& p : props) EXPECT_EQ(got[p.id], p.value) << std::hex << p.id;
     // Records sorted by property id.
     for (size_t i = 1; i < back.size(); ++i) EXPECT_LT(back[i - 1].id, back[i].id);
+    // Inline values can be patched after the build (sizes computed from the built node).
+    EXPECT_TRUE(PatchInlineValue(node.blocks, 0x0E07, 0x11223344));
+    EXPECT_FALSE(PatchInlineValue(node.blocks, 0x0E08, 1));
+    HeapReader patched(node.blocks);
+    for (const auto& p : ReadPropertyContext(patched, SubnodeLookup(node)))
+        if (p.id == 0x0E07) EXPECT_EQ(Get32(p.value.data()), 0x11223344u);
     std::vector<PcProp> dup = {{0x3001, 0x001F, {}}, {0x3001, 0x001F, {}}};
     EXPECT_THROW(BuildPropertyContext(dup, Counter()), MailStoreError);
 }

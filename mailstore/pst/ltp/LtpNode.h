@@ -15,6 +15,12 @@ struct LtpSubnode {
     Nid nid = 0;
     std::vector<Bytes> blocks;  // data tree blocks, each at most 8176 bytes
     std::vector<LtpSubnode> subnodes;
+    Bytes data;  // or: the whole value, cut into 8176-byte blocks when written
+    uint64_t DataSize() const {
+        uint64_t n = data.size();
+        for (const auto& b : blocks) n += b.size();
+        return n;
+    }
 };
 
 struct LtpNode {

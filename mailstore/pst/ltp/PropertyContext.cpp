@@ -29,6 +29,43 @@ std::vector<Bytes> SplitIntoBlocks(const uint8_t* data, size_t size) {
     return out;
 }
 
+namespace {
+// The bytes of a heap item inside the blocks of a heap, for patching.
+uint8_t* MutableItem(std::vector<Bytes>& blocks, Hid hid, size_t& size) {
+    size_t bi = hid >> 16, index = (hid >> 5) & 0x7FF;
+    if (bi >= blocks.size() || index == 0) FormatError("HID", "hidIndex", "out of range");
+    Bytes& b = blocks[bi];
+    size_t ibHnpm = Get16(b.data());
+    size_t start = Get16(&b[ibHnpm + 4 + 2 * (index - 1)]);
+    size = Get16(&b[ibHnpm + 4 + 2 * index]) - start;
+    return b.data() + start;
+}
+
+bool PatchIn(std::vector<Bytes>& blocks, Hid hid, int level, uint16_t propId, uint32_t value) {
+    size_t n = 0;
+    uint8_t* p = MutableItem(blocks, hid, n);
+    if (level > 0) {
+        for (size_t i = 0; i + 6 <= n; i += 6)
+            if (PatchIn(blocks, Get32(p + i + 2), level - 1, propId, value)) return true;
+        return false;
+    }
+    for (size_t i = 0; i + 8 <= n; i += 8)
+        if (Get16(p + i) == propId) {
+            Put32(p + i + 4, value);
+            return true;
+        }
+    return false;
+}
+}  // namespace
+
+bool PatchInlineValue(std::vector<Bytes>& blocks, uint16_t propId, uint32_t value) {
+    if (blocks.empty()) return false;
+    size_t n = 0;
+    uint8_t* hdr = MutableItem(blocks, Get32(&blocks[0][4]), n);
+    if (n < 8 || hdr[0] != bTypeBTH || Get32(hdr + 4) == 0) return false;
+    return PatchIn(blocks, Get32(hdr + 4), hdr[3], propId, value);
+}
+
 LtpNode BuildPropertyContext(std::vector<PcProp> props, const SubnodeNidSource& nextSubnid) {
     std::sort(props.begin(), props.end(), [](const PcProp& a, const PcProp& b) { return a.id < b.id; });
     for (size_t i = 1; i < props.size(); ++i)
@@ -39,7 +76,7 @@ LtpNode BuildPropertyContext(std::vector<PcProp> props, const SubnodeNidSource& 
     Hid bth = heap.Allocate(hdr, 8);
     Bytes records;
     records.reserve(props.size() * 8);
-    for (const PcProp& p : props) {
+    for (PcProp& p : props) {
         size_t fixed = FixedTypeSize(p.type);
         uint32_t hnid = 0;
         if (fixed && fixed <= 4) {
@@ -53,7 +90,10 @@ LtpNode BuildPropertyContext(std::vector<PcProp> props, const SubnodeNidSource& 
             hnid = heap.Allocate(p.value);
         } else {
             Nid nid = nextSubnid();
-            node.subnodes.push_back({nid, SplitIntoBlocks(p.value.data(), p.value.size()), {}});
+            LtpSubnode sub;
+            sub.nid = nid;
+            sub.data = std::move(p.value);
+            node.subnodes.push_back(std::move(sub));
             hnid = nid;
         }
         Append16(records, p.id);

@@ -19,8 +19,12 @@ struct PcProp {
 };
 
 // Builds a PC from properties (any order; sorted by id here). Values over 3580 bytes
-// go to subnodes named by `nextSubnid`.
+// go to subnodes named by `nextSubnid`; their bytes are moved there (pass a copy to keep them).
 LtpNode BuildPropertyContext(std::vector<PcProp> props, const SubnodeNidSource& nextSubnid);
+
+// Replaces the dwValueHnid of an inline (at most 4-byte) property in a built PC.
+// Returns false when the PC has no such property.
+bool PatchInlineValue(std::vector<Bytes>& heapBlocks, uint16_t propId, uint32_t value);
 
 // Reads a PC. `subnode` returns the bytes of a subnode of this node.
 std::vector<PcProp> ReadPropertyContext(const HeapReader& heap, const std::function<Bytes(Nid)>& subnode);

@@ -17,27 +17,13 @@ using namespace bv::mapi;
 class SubnidCounter {
 public:
     Nid Next(uint8_t type) { return MakeNid(type, next_++); }
-    // LTP subnode NIDs; each one handed out is recorded so that a rebuild of the same
-    // PC (with only inline values changed) can be given the same NIDs again.
-    SubnodeNidSource Ltp(std::vector<Nid>* record = nullptr) {
-        return [this, record] {
-            Nid n = Next(NID_TYPE_LTP);
-            if (record) record->push_back(n);
-            return n;
-        };
+    SubnodeNidSource Ltp() {
+        return [this] { return Next(NID_TYPE_LTP); };
     }
 
 private:
     uint32_t next_ = 0x8001;
 };
-
-SubnodeNidSource Replay(const std::vector<Nid>& used) {
-    auto pos = std::make_shared<size_t>(0);
-    return [&used, pos] {
-        if (*pos >= used.size()) FormatError("SLENTRY", "nid", "PC rebuild needs more subnodes than the first build");
-        return used[(*pos)++];
-    };
-}
 
 Bytes RandomKey() {
     static thread_local std::mt19937_64 rng{std::random_device{}()};
@@ -57,7 +43,7 @@ uint64_t DataBytes(const std::vector<Bytes>& blocks) {
 
 uint64_t SubnodeBytes(const std::vector<LtpSubnode>& subs) {
     uint64_t n = 0;
-    for (const auto& s : subs) n += DataBytes(s.blocks) + SubnodeBytes(s.subnodes);
+    for (const auto& s : subs) n += s.DataSize() + SubnodeBytes(s.subnodes);
     return n;
 }
 
@@ -82,6 +68,8 @@ std::vector<PcProp> EncodeBag(const PropertyBag& bag, bool message) {
     std::vector<PcProp> out;
     for (const auto& [id, prop] : bag.All()) {
         if (message && IsComputedProperty(id)) continue;
+        // Named properties (0x8000 and up) mean nothing without a name-to-id map entry.
+        if (id >= 0x8000) continue;
         if (id == TagId(PR_ATTACH_DATA_OBJ) && prop.type == PT_OBJECT) continue;
         if (id == TagId(PR_HTML) && (prop.type == PT_UNICODE || prop.type == PT_STRING8)) {
             if (auto s = std::get_if<std::string>(&prop.value)) out.push_back(PropBinary(PR_HTML, Bytes(s->begin(), s->end())));
@@ -175,14 +163,25 @@ LtpSubnode BuildAttachment(const PropertyBag& bag, const Message* embedded, Nid 
     }
     // PidTagAttachSize: the bytes of the attachment object (its PC and subnodes).
     SetProp(props, PropLong(PR_ATTACH_SIZE, 0));
-    std::vector<Nid> used;
-    LtpNode n = BuildPropertyContext(props, nids.Ltp(&used));
+    // Values over 3580 bytes move into the PC's subnodes; the table row needs only small ones.
+    LtpNode n = BuildPropertyContext(std::move(props), nids.Ltp());
     for (auto& e : extra) n.subnodes.push_back(std::move(e));
     uint64_t size = DataBytes(n.blocks) + SubnodeBytes(n.subnodes);
-    SetProp(props, PropLong(PR_ATTACH_SIZE, int32_t(std::min<uint64_t>(size, 0x7FFFFFFF))));
-    // Same layout, only the inline size value differs: rebuild the heap, keep the subnodes.
-    n.blocks = BuildPropertyContext(props, Replay(used)).blocks;
-    propsOut = props;
+    int32_t attachSize = int32_t(std::min<uint64_t>(size, 0x7FFFFFFF));
+    if (!PatchInlineValue(n.blocks, TagId(PR_ATTACH_SIZE), uint32_t(attachSize)))
+        FormatError("attachment PC", "PidTagAttachSize", "not found after building");
+    // The PC keeps the values; the row gets the table's columns from a fresh encoding.
+    propsOut = EncodeBag(bag, false);
+    SetProp(propsOut, PropLong(PR_ATTACH_METHOD, method));
+    if (!FindProp(propsOut, TagId(PR_RENDERING_POSITION))) propsOut.push_back(PropLong(PR_RENDERING_POSITION, -1));
+    if (!FindProp(propsOut, TagId(PR_ATTACH_FILENAME)))
+        if (auto* l = FindProp(propsOut, TagId(PR_ATTACH_LONG_FILENAME))) {
+            PcProp s = *l;
+            s.id = TagId(PR_ATTACH_FILENAME);
+            propsOut.push_back(std::move(s));
+        }
+    SetProp(propsOut, PropLong(PR_ATTACH_SIZE, attachSize));
+    std::erase_if(propsOut, [](const PcProp& p) { return p.value.size() > kMaxHeapItem; });
     return {nid, std::move(n.blocks), std::move(n.subnodes)};
 }
 
@@ -240,13 +239,13 @@ BuiltMessage BuildMessageTree(const Message& m, SubnidCounter& nids) {
         LtpNode t = table.Finish(nids.Ltp());
         subs.push_back({NID_ATTACHMENT_TABLE, std::move(t.blocks), std::move(t.subnodes)});
     }
-    std::vector<Nid> used;
-    LtpNode pc = BuildPropertyContext(props, nids.Ltp(&used));
+    LtpNode pc = BuildPropertyContext(props, nids.Ltp());
     for (auto& s : subs) pc.subnodes.push_back(std::move(s));
     uint64_t size = DataBytes(pc.blocks) + SubnodeBytes(pc.subnodes);
     out.messageSize = uint32_t(std::min<uint64_t>(size, 0x7FFFFFFF));
     SetProp(props, PropLong(PR_MESSAGE_SIZE, int32_t(out.messageSize)));
-    pc.blocks = BuildPropertyContext(props, Replay(used)).blocks;
+    if (!PatchInlineValue(pc.blocks, TagId(PR_MESSAGE_SIZE), out.messageSize))
+        FormatError("message PC", "PidTagMessageSize", "not found after building");
     out.node = std::move(pc);
     out.props = std::move(props);
     out.messageFlags = flags;

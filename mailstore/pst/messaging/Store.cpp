@@ -129,13 +129,17 @@ void Store::Abandon() {
 
 std::pair<Bid, Bid> Store::WriteImage(const std::vector<Bytes>& blocks, const std::vector<LtpSubnode>& subs) {
     Bid data = db_->WriteDataTree(blocks);
+    return {data, WriteSubnodes(subs)};
+}
+
+Bid Store::WriteSubnodes(const std::vector<LtpSubnode>& subs) {
     std::vector<SLENTRY> entries;
     entries.reserve(subs.size());
     for (const LtpSubnode& s : subs) {
-        auto [d, b] = WriteImage(s.blocks, s.subnodes);
-        entries.push_back({s.nid, d, b});
+        Bid d = s.blocks.empty() ? db_->WriteDataTree(s.data.data(), s.data.size()) : db_->WriteDataTree(s.blocks);
+        entries.push_back({s.nid, d, WriteSubnodes(s.subnodes)});
     }
-    return {data, db_->WriteSubnodeTree(std::move(entries))};
+    return db_->WriteSubnodeTree(std::move(entries));
 }
 
 void Store::WriteLtpNode(Nid nid, const LtpNode& node, Nid parent) {

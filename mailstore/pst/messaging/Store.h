@@ -65,6 +65,7 @@ private:
     void MarkDirty(Nid nid);
     void WriteFolder(Folder& f);
     std::pair<Bid, Bid> WriteImage(const std::vector<Bytes>& blocks, const std::vector<LtpSubnode>& subs);
+    Bid WriteSubnodes(const std::vector<LtpSubnode>& subs);
     void WriteLtpNode(Nid nid, const LtpNode& node, Nid parent);
     void Abandon();
 

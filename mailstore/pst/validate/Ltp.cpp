@@ -353,15 +353,13 @@ public:
                 }
                 if ((s.nid & 0x1F) == 0x05) ++facts->attachSubnodes;
             }
-            if ((s.nid & 0x1F) == 0x04) checkMessageFacts(sub, sw, sub.offset);
+            if ((s.nid & 0x1F) == 0x04) CheckMessageFacts(ctx_, sub, sw, sub.offset);  // embedded message
             if ((s.nid & 0x1F) == 0x05) checkAttachmentFacts(sub, sw);
         }
     }
 
-    static void checkMessageFacts(Context& ctx, const NodeFacts& f, const std::string& where, uint64_t off);
 
 private:
-    void checkMessageFacts(const NodeFacts& f, const std::string& where, uint64_t off) { checkMessageFacts(ctx_, f, where, off); }
 
     void checkAttachmentFacts(const NodeFacts& f, const std::string& where) {
         if (f.client != 0xBC) return;
@@ -689,7 +687,10 @@ private:
     std::vector<uint32_t> lastRowIds_;  // row ids of the table checked last
 };
 
-void LtpChecker::checkMessageFacts(Context& ctx, const NodeFacts& f, const std::string& where, uint64_t off) {
+
+}  // namespace
+
+void CheckMessageFacts(Context& ctx, const NodeFacts& f, const std::string& where, uint64_t off) {
     if (f.client != 0xBC) return;
     for (FactProp p : {fpMessageClass, fpMessageFlags, fpMessageSize, fpMessageStatus, fpCreationTime, fpLastModTime, fpSearchKey})
         if (!(f.present & (1u << p)))
@@ -709,11 +710,6 @@ void LtpChecker::checkMessageFacts(Context& ctx, const NodeFacts& f, const std::
     if ((f.present & (1u << fpMessageFlags)) && flag != (rows > 0 || f.attachSubnodes > 0))
         ctx.error("message.has_attach", where, "PidTagMessageFlags mfHasAttach", off,
                   rows > 0 ? "set (attachments present)" : "clear (no attachments)", flag ? "set" : "clear");
-}
-}  // namespace
-
-void CheckMessageFacts(Context& ctx, const NodeFacts& f, const std::string& where, uint64_t off) {
-    LtpChecker::checkMessageFacts(ctx, f, where, off);
 }
 
 void CheckLtp(Context& ctx) {

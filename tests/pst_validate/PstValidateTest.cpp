@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <sys/wait.h>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -413,6 +415,85 @@ TEST(PstValidateLtp, ContentsRowMustRepeatTheMessageValues) {
     EXPECT_EQ(f->field, "row 0 cell 0x170003");
     EXPECT_EQ(f->offset, b.ib + rows + ib);
     EXPECT_EQ(ErrorCount(fs), 1u) << Dump(fs);
+}
+
+// First internal block whose first two bytes are btype/cLevel.
+BlockRef InternalBlock(const std::vector<uint8_t>& d, uint8_t btype, uint8_t level) {
+    BlockRef found;
+    ForEachLeafEntry(d, Get64(d, 240), 24, [&](uint64_t e) {
+        const uint64_t bid = Get64(d, e), ib = Get64(d, e + 8);
+        if (found.cb == 0 && (bid & 2) && d[ib] == btype && d[ib + 1] == level) found = {ib, Get16(d, e + 16)};
+    });
+    return found;
+}
+void FixBlockCrc(std::vector<uint8_t>& d, BlockRef b) {
+    Put32(d, b.ib + (b.cb + 16 + 63) / 64 * 64 - 12, Crc(d.data() + b.ib, b.cb));
+}
+
+TEST(PstValidateBlocks, XBlockTotalMustMatchItsChildren) {
+    Store s("pstsdk/sample1.pst");
+    const BlockRef x = InternalBlock(s.d, 0x01, 0x01);
+    ASSERT_GT(x.cb, 0) << "the JPEG attachment is stored as a data tree";
+    const uint32_t total = Get32(s.d, x.ib + 4);
+    Put32(s.d, x.ib + 4, total + 1);
+    FixBlockCrc(s.d, x);
+    auto fs = s.validate();
+    const Finding* f = FindCheck(fs, "datatree.lcb_total");
+    ASSERT_NE(f, nullptr) << Dump(fs);
+    EXPECT_EQ(f->offset, x.ib + 4);
+    EXPECT_EQ(f->expected, std::to_string(total) + " (sum of children)");
+    EXPECT_EQ(f->found, std::to_string(total + 1));
+}
+
+TEST(PstValidateBlocks, SubnodeEntriesMustBeSortedByNid) {
+    Store s("pstsdk/sample1.pst");
+    const BlockRef sl = InternalBlock(s.d, 0x02, 0x00);
+    ASSERT_GE(Get16(s.d, sl.ib + 2), 2);
+    std::vector<uint8_t> first(s.d.begin() + sl.ib + 8, s.d.begin() + sl.ib + 32);
+    std::copy(s.d.begin() + sl.ib + 32, s.d.begin() + sl.ib + 56, s.d.begin() + sl.ib + 8);
+    std::copy(first.begin(), first.end(), s.d.begin() + sl.ib + 32);
+    FixBlockCrc(s.d, sl);
+    auto fs = s.validate();
+    const Finding* f = FindCheck(fs, "subnode.order");
+    ASSERT_NE(f, nullptr) << Dump(fs);
+    EXPECT_EQ(f->offset, sl.ib + 32);
+}
+
+TEST(PstValidateAllocation, DensityListFreeCountsAreCompared) {
+    const size_t dl = 0x4200;
+    for (int delta : {0, 1}) {
+        Store s("pstsdk/sample1.pst", "dlist");
+        ASSERT_EQ(s.d[dl + 496], 0x86);  // present, but Outlook left it without entries
+        const uint32_t freeSlots = uint32_t(Get64(s.d, 200) / 64);  // one AMap: all free slots are in it
+        s.d[dl + 1] = 1;
+        Put32(s.d, dl + 8, 0 | (freeSlots + delta) << 20);  // AMap #0
+        FixPageCrc(s.d, dl);
+        auto fs = s.validate();
+        const Finding* f = FindCheck(fs, "dlist.free", Severity::Warning);
+        EXPECT_EQ(ErrorCount(fs), 0u) << Dump(fs);
+        if (delta == 0) {
+            EXPECT_EQ(f, nullptr) << Dump(fs);
+            continue;
+        }
+        ASSERT_NE(f, nullptr) << Dump(fs);
+        EXPECT_EQ(f->offset, dl + 8);
+        EXPECT_EQ(f->found, std::to_string(freeSlots + 1));
+    }
+}
+
+TEST(PstValidateCli, ExitCodesTellCleanFaultyAndUnreadable) {
+    const std::string tool = PST_VALIDATE_TOOL;
+    auto run = [&](const std::string& file) {
+        const int rc = std::system((tool + " '" + file + "' > /dev/null").c_str());
+        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    };
+    EXPECT_EQ(run(CorpusPath("pstsdk/sample1.pst")), 0);
+    Store bad("pstsdk/sample1.pst", "cli");
+    bad.d[4] ^= 1;
+    bad.validate();
+    EXPECT_EQ(run(bad.path), 1);
+    EXPECT_EQ(run(CorpusPath("pstsdk/sample2.pst")), 2);
+    EXPECT_EQ(run(::testing::TempDir() + "/no-such-file.pst"), 2);
 }
 
 TEST(PstValidateRobustness, TruncatedFilesGiveFindings) {

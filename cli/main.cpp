@@ -6,7 +6,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -19,6 +18,7 @@
 
 #include "conversion/ConversionRun.h"
 #include "conversion/PathHelpers.h"
+#include "filelist/PathLogger.h"
 
 namespace fs = std::filesystem;
 using namespace bv::conversion;
@@ -47,26 +47,20 @@ bool IsTerminal(FILE* f) {
 #endif
 }
 
-// Every file below `folder`, breadth first: a folder's files in listing order, then
-// those of its subfolders level by level, as adding a folder in the window does.
+// Every file below `folder`, in the order adding a folder in the window gives them
+// (breadth first: a folder's files, then its subfolders' level by level).
 void AddFolderFiles(const fs::path& folder, std::vector<std::string>& out, std::vector<std::string>& errors) {
-    std::deque<fs::path> queue{folder};
-    while (!queue.empty()) {
-        fs::path dir = queue.front();
-        queue.pop_front();
-        std::error_code ec;
-        std::vector<fs::path> files, dirs;
-        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-            std::error_code tec;
-            if (it->is_directory(tec))
-                dirs.push_back(it->path());
-            else
-                files.push_back(it->path());
-        }
-        if (ec) errors.push_back(dir.string() + ": cannot list the folder: " + ec.message());
-        for (auto& d : dirs) queue.push_back(d);
-        for (auto& f : files) out.push_back(f.string());
+    bv::filelist::pathLogger walker;
+    walker.PathLogInit();
+    walker.fullFileNamesOnly(true);
+    try {
+        walker.LogPath(folder.string());
+    } catch (const std::exception& e) {
+        errors.push_back(e.what());
     }
+    auto found = walker.fullFileNames();
+    walker.Terminate();
+    for (const std::string& path : found->Items()) out.push_back(path);
 }
 
 std::string ToLf(const std::string& s) {

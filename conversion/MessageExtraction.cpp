@@ -12,6 +12,7 @@ namespace {
 constexpr std::string_view kFrom = "From ";
 constexpr std::string_view kLfLfFrom = "\n\nFrom ";
 constexpr std::string_view kCrLf = "\r\n";
+constexpr const char* kNotAMailbox = "not a mailbox: no \"From \" separator line found";
 
 bool StartsWith(const char* p, size_t avail, std::string_view s) {
     return avail >= s.size() && std::memcmp(p, s.data(), s.size()) == 0;
@@ -100,11 +101,16 @@ public:
         if (messageCount > 0) {
             if (lineOpen) msg_.AddToString(kCrLf);
             Emit(messageCount, true);
+        } else if (in_.offset() > 0) {
+            result_.error = kNotAMailbox;  // text, but not one message in it
         }
     }
 
     void LfProcedure() {
         int64_t msgNumber = 1;
+        // A file that neither starts with a separator nor holds one is not a mailbox:
+        // it is reported rather than written out as one "message".
+        bool sawSeparator = in_.Ensure(kFrom.size()) >= kFrom.size() && StartsWith(in_.data(), kFrom.size(), kFrom);
         while (!stop_) {
             size_t a = in_.available();
             if (a == 0) {
@@ -137,6 +143,7 @@ public:
             if (lineEndsWithLf) {
                 size_t avail = in_.Ensure(kFrom.size());
                 if (StartsWith(in_.data(), avail, kFrom)) {
+                    sawSeparator = true;
                     Emit(msgNumber, false);
                     if (!NextNumber(msgNumber)) {
                         result_.error = "too many messages in one mailbox";
@@ -150,6 +157,10 @@ public:
             return;
         }
         if (stop_) return;
+        if (!sawSeparator) {
+            if (msg_.size() > 0) result_.error = kNotAMailbox;
+            return;
+        }
         if (msg_.size() > 0) Emit(msgNumber, false);
     }
 

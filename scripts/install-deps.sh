@@ -13,7 +13,7 @@ packages=(
   # independent readers for the interop tests
   pst-utils pff-tools python3-pypff libemail-outlook-message-perl python3-olefile libolecf-utils
   # window tests and screenshots
-  xvfb xauth x11-apps imagemagick fonts-dejavu-core
+  xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-dejavu-extra
   # benchmarks
   python3 time
 )

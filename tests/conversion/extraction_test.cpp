@@ -2,11 +2,13 @@
 
 #include <random>
 
+#include "ReferenceSplit.h"
 #include "TestHost.h"
 #include "conversion/InputFile.h"
 #include "conversion/MessageExtraction.h"
 
 using namespace bv::conversion;
+using bv::testing::ReferenceSplit;
 using bv::testing::TempDir;
 using bv::testing::WriteFile;
 
@@ -50,65 +52,6 @@ std::vector<std::string> Texts(const Run& r) {
     std::vector<std::string> v;
     for (auto& m : r.messages) v.push_back(m.text);
     return v;
-}
-
-// The rules written plainly over the whole file, to check the streamed reader against.
-std::vector<std::string> ReferenceSplit(const std::string& s, MboxMode mode) {
-    std::vector<std::string> out;
-    if (mode == MboxMode::Normal) {
-        // Lines end at CR or CR LF.
-        std::vector<std::string> lines;
-        std::vector<bool> ended;
-        size_t i = 0;
-        while (i < s.size()) {
-            size_t cr = s.find('\r', i);
-            if (cr == std::string::npos) {
-                lines.push_back(s.substr(i));
-                break;
-            }
-            lines.push_back(s.substr(i, cr - i));
-            i = cr + 1;
-            if (i < s.size() && s[i] == '\n') ++i;
-        }
-        bool in = false;
-        std::string cur;
-        for (auto& l : lines) {
-            bool from = l.rfind("From ", 0) == 0;
-            bool lflf = l.rfind("\n\nFrom ", 0) == 0;
-            if (from || lflf) {
-                if (in) out.push_back(cur);
-                in = true;
-                cur.clear();
-            }
-            if (in) cur += (lflf ? l.substr(2) : l) + "\r\n";
-        }
-        if (in) out.push_back(cur);
-        return out;
-    }
-    std::string cur;
-    for (size_t i = 0; i < s.size(); ++i) {
-        char c = s[i];
-        if (c == '\r') {
-            cur += "\r\n";
-            if (i + 1 < s.size() && s[i + 1] == '\n') {
-                ++i;
-                c = '\n';
-            } else {
-                continue;
-            }
-        } else if (c == '\n') {
-            cur += "\r\n";
-        } else {
-            cur += c;
-            continue;
-        }
-        if (s.compare(i + 1, 5, "From ") == 0) {
-            out.push_back(cur);
-            cur.clear();
-        }
-    }
-    if (!cur.empty()) out.push_back(cur);
-    return out;
 }
 
 }  // namespace
@@ -227,6 +170,21 @@ TEST(Extraction, VeryLongLineAndStopping) {
     auto none = Extract("From a\nx\n", MboxMode::None);
     EXPECT_TRUE(none.messages.empty());
     EXPECT_FALSE(none.result.opened);
+}
+
+TEST(Extraction, FilesWithoutAnySeparatorAreNotMailboxes) {
+    for (MboxMode mode : {MboxMode::Normal, MboxMode::NotNormal}) {
+        auto r = Extract("{\"json\": true}\n\n", mode);
+        EXPECT_TRUE(r.messages.empty());
+        EXPECT_NE(r.result.error.find("not a mailbox"), std::string::npos);
+        auto nul = Extract(std::string(5000, '\0'), mode);
+        EXPECT_TRUE(nul.messages.empty());
+        EXPECT_NE(nul.result.error.find("not a mailbox"), std::string::npos);
+    }
+    // An empty mailbox is just empty.
+    auto empty = Extract("", MboxMode::Normal);
+    EXPECT_TRUE(empty.messages.empty());
+    EXPECT_TRUE(empty.result.error.empty());
 }
 
 TEST(Extraction, MissingFileIsReported) {

@@ -218,7 +218,10 @@ int main(int argc, char** argv) {
 
     for (const std::string& e : listErrors) std::fprintf(stderr, "%s\n", e.c_str());
     for (const Failure& f : report.failures) std::fprintf(stderr, "failed: %s: %s\n", f.file.c_str(), f.reason.c_str());
-    if (!host.completion().empty()) std::fputs(host.completion().c_str(), stdout);
+    if (!host.completion().empty()) {
+        std::fputs(host.completion().c_str(), stdout);
+        if (host.completion().back() != '\n') std::fputc('\n', stdout);
+    }
     std::printf("%d mailbox(es) and %lld message(s) converted into %s\n", report.mailboxesConverted,
                 static_cast<long long>(report.messagesConverted), report.destination.c_str());
     std::fflush(stdout);

@@ -87,7 +87,7 @@ Bytes OneOffEntryId(const std::string& name, const std::string& type, const std:
     Bytes b(4, 0);
     b.insert(b.end(), kOneOffUid, kOneOffUid + 16);
     Append16(b, 0);       // version
-    Append16(b, 0x9190);  // MAPI_UNICODE | no rich info | format: send plain text/HTML
+    Append16(b, 0x8001);  // flags as Outlook writes them for SMTP recipients (Unicode strings)
     for (const std::string* s : {&name, &type, &address}) {
         Bytes u = Utf16(*s);
         b.insert(b.end(), u.begin(), u.end());
@@ -113,6 +113,12 @@ LtpSubnode RecipientTable(const Message& m, SubnidCounter& nids) {
         if (!FindProp(props, TagId(PR_ADDRTYPE)) && !email.empty()) props.push_back(PropString(PR_ADDRTYPE, type));
         if (!FindProp(props, TagId(PR_ENTRYID)) && !email.empty())
             props.push_back(PropBinary(PR_ENTRYID, OneOffEntryId(name, type, email)));
+        // The recipient columns Outlook adds to every recipient table.
+        if (!FindProp(props, 0x5FF6)) props.push_back(PropString(0x5FF6001F, name));  // PidTagRecipientDisplayName
+        if (auto* eid = FindProp(props, TagId(PR_ENTRYID)); eid && !FindProp(props, 0x5FF7))
+            props.push_back(PropBinary(0x5FF70102, eid->value));  // PidTagRecipientEntryId
+        if (!FindProp(props, 0x5FFD)) props.push_back(PropLong(0x5FFD0003, 1));  // PidTagRecipientFlags: sendable
+        if (!FindProp(props, 0x5FFF)) props.push_back(PropLong(0x5FFF0003, 0));  // PidTagRecipientTrackStatus
         if (!FindProp(props, TagId(PR_SEARCH_KEY)) && !email.empty()) {
             std::string key = type + ":" + email;
             for (auto& c : key) c = char(std::toupper(uint8_t(c)));
@@ -123,7 +129,7 @@ LtpSubnode RecipientTable(const Message& m, SubnidCounter& nids) {
         rows.push_back(std::move(props));
     }
     TcWriter tc(cols);
-    uint32_t rowId = 0;
+    uint32_t rowId = 1;  // recipient row ids start at 1; 0 is no valid row id
     for (const auto& props : rows) {
         std::vector<TcCell> cells;
         for (const auto& p : props) cells.push_back({TagOf(p), p.value});

@@ -321,6 +321,7 @@ public:
                         facts->rowCount = count;
                     }
                     if (keepRows) ctx_.tableRows[nid] = std::move(rows);
+                    checkTemplateColumns(nid, depth, where, heap.fileOffset(heap.hidUserRoot));
                 }
             }
         } else if ((pc || tc) && depth == 0) {
@@ -352,6 +353,8 @@ public:
                                            Hex(id));
                 }
                 if ((s.nid & 0x1F) == 0x05) ++facts->attachSubnodes;
+                if (s.nid == 0x692 && sub.client == 0x7C && std::count(lastRowIds_.begin(), lastRowIds_.end(), 0u))
+                    ctx_.warn("message.recipient_row", sw, "dwRowID", sub.offset, "row ids > 0", "a row with id 0");
             }
             if ((s.nid & 0x1F) == 0x04) CheckMessageFacts(ctx_, sub, sw, sub.offset);  // embedded message
             if ((s.nid & 0x1F) == 0x05) checkAttachmentFacts(sub, sw);
@@ -359,7 +362,40 @@ public:
     }
 
 
+    // Column sets of the table templates ([MS-PST] §2.4.4.4-§2.4.4.6, §2.4.5.3, §2.4.6.1), read quietly.
+    void loadTemplates() {
+        for (uint32_t nid : {0x60Du, 0x60Eu, 0x60Fu, 0x610u, 0x671u, 0x692u}) {
+            const NbtEntry* n = ctx_.findNode(nid);
+            if (!n) continue;
+            ++ctx_.muted;
+            lastColumns_.clear();
+            NodeFacts f;
+            node(nid, n->bidData, 0, "", &f, 0);
+            if (f.client == 0x7C) templates_[nid & 0x1F] = Template{nid, lastColumns_};
+            --ctx_.muted;
+        }
+        ctx_.tableRows.clear();
+    }
+
 private:
+    // A table made from a template keeps at least the template's columns.
+    void checkTemplateColumns(uint32_t nid, int depth, const std::string& where, uint64_t off) {
+        if (ctx_.muted) return;
+        const bool isTemplate = depth == 0 && (nid == 0x60D || nid == 0x60E || nid == 0x60F || nid == 0x610 || nid == 0x671 || nid == 0x692);
+        auto t = templates_.find(nid & 0x1F);
+        if (isTemplate || t == templates_.end()) return;
+        size_t missing = 0;
+        uint32_t first = 0;
+        for (uint32_t tag : t->second.columns)
+            if (std::find(lastColumns_.begin(), lastColumns_.end(), tag) == lastColumns_.end() && missing++ == 0) first = tag;
+        // Outlook's own stores have contents tables without some template columns (dist-list.pst
+        // of the sample stores), so this is only a warning.
+        if (missing)
+            ctx_.warn("tc.template_column", where, "TCOLDESC", off,
+                       "every column of template " + Hex(t->second.nid),
+                       std::to_string(missing) + " missing, first " + Hex(first));
+    }
+
 
     void checkAttachmentFacts(const NodeFacts& f, const std::string& where) {
         if (f.client != 0xBC) return;
@@ -678,13 +714,21 @@ private:
             });
         }
         lastRowIds_ = ids;
+        lastColumns_.clear();
+        for (const Column& c : columns) lastColumns_.push_back(c.tag);
         if (entries != rows)
             ctx_.error("tc.row_count", where, "row index", heap.fileOffset(hidRowIndex), std::to_string(rows) + " entries (rows in the matrix)", std::to_string(entries));
         return uint32_t(rows);
     }
 
     Context& ctx_;
-    std::vector<uint32_t> lastRowIds_;  // row ids of the table checked last
+    std::vector<uint32_t> lastRowIds_;   // row ids of the table checked last
+    std::vector<uint32_t> lastColumns_;  // column tags of the table checked last
+    struct Template {
+        uint32_t nid;
+        std::vector<uint32_t> columns;
+    };
+    std::unordered_map<uint32_t, Template> templates_;  // by table NID type
 };
 
 
@@ -714,6 +758,7 @@ void CheckMessageFacts(Context& ctx, const NodeFacts& f, const std::string& wher
 
 void CheckLtp(Context& ctx) {
     LtpChecker checker(ctx);
+    checker.loadTemplates();
     for (const NbtEntry& n : ctx.nbt) {
         if (!ExpectPc(n.nid, false) && !ExpectTc(n.nid)) continue;
         NodeFacts facts;

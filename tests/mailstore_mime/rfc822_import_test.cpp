@@ -669,3 +669,41 @@ TEST(Rfc822Import, LargeAttachmentDecodesInFull) {
     EXPECT_TRUE(std::equal(data->begin(), data->end(), reinterpret_cast<const uint8_t*>(blob.data())));
     EXPECT_TRUE(m.warnings.empty());
 }
+
+TEST(Rfc822ImportCorpus, DamagedCopiesNeverThrow) {
+    // Truncations, flipped bytes and spliced boundaries of every corpus .eml file.
+    std::vector<std::string> samples;
+    for (const auto& e : fs::recursive_directory_iterator(fs::path(BV_CORPUS) / "eml"))
+        if (e.is_regular_file()) samples.push_back(ReadFile(e.path()));
+    ASSERT_FALSE(samples.empty());
+    uint32_t seed = 12345;
+    auto rnd = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 8); };
+    int runs = 0;
+    for (const std::string& s : samples) {
+        if (s.empty()) continue;
+        for (int k = 0; k < 25; ++k) {
+            std::string d = s;
+            switch (k % 5) {
+            case 0: d.resize(rnd() % d.size()); break;
+            case 1:
+                for (int j = 0; j < 20; ++j) d[rnd() % d.size()] = char(rnd());
+                break;
+            case 2: {  // duplicate a random slice somewhere else
+                size_t a = rnd() % d.size(), n = rnd() % 200;
+                d.insert(rnd() % d.size(), d.substr(a, n));
+                break;
+            }
+            case 3:  // break line ends
+                for (auto& c : d)
+                    if (c == '\n' && rnd() % 3 == 0) c = '\r';
+                break;
+            case 4: d.erase(rnd() % d.size(), rnd() % 100); break;
+            }
+            Message m;
+            ASSERT_NO_THROW(ImportRfc822(d, m));
+            ExpectWellFormed(m, "damaged copy");
+            ++runs;
+        }
+    }
+    EXPECT_GT(runs, 300);
+}

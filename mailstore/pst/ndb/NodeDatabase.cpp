@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "mailstore/pst/ndb/AllocationMap.h"
+#include "mailstore/pst/ndb/Crc.h"
 #include "mailstore/pst/ndb/Permute.h"
 
 namespace bv::mailstore::pst {
@@ -32,6 +33,7 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Create(const std::filesystem::path& 
     db->header_.bidNextP = 1;
     db->header_.dwUnique = 1;
     db->cursor_ = kFirstAMapOffset;
+    db->buf_.reserve(kWriteBuffer + 4 * kMaxBlockSize);
     return db;
 }
 
@@ -59,6 +61,7 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& pa
         if (amap[s / 8] & (0x80 >> (s % 8))) lastSlot = s + 1;
     db->cursor_ = RegionStart(last) + lastSlot * kSlotSize;
     // Old B-tree pages are not kept: the new trees are written at Commit.
+    db->buf_.reserve(kWriteBuffer + 4 * kMaxBlockSize);
     return db;
 }
 
@@ -114,15 +117,20 @@ Ib NodeDatabase::Allocate(uint64_t size, uint64_t align) {
     return pos;
 }
 
-void NodeDatabase::WriteAt(Ib ib, const uint8_t* data, size_t size) {
+uint8_t* NodeDatabase::BufferAt(Ib ib, size_t size) {
     Ib end = bufBase_ + buf_.size();
     if (buf_.empty() || ib < end || ib > end + kMaxBlockSize * 4 || buf_.size() > kWriteBuffer) {
         Flush();
         bufBase_ = ib;
-    } else if (ib > end) {
-        buf_.resize(buf_.size() + (ib - end), 0);
+        end = ib;
     }
-    buf_.insert(buf_.end(), data, data + size);
+    size_t at = buf_.size() + size_t(ib - end);
+    buf_.resize(at + size, 0);
+    return buf_.data() + at;
+}
+
+void NodeDatabase::WriteAt(Ib ib, const uint8_t* data, size_t size) {
+    std::memcpy(BufferAt(ib, size), data, size);
 }
 
 void NodeDatabase::Flush() {
@@ -151,18 +159,22 @@ void NodeDatabase::ReadAt(Ib ib, uint8_t* data, size_t size) {
 }
 
 Bid NodeDatabase::WriteBlock(const uint8_t* data, size_t cb, bool internal) {
+    if (cb > kMaxBlockData) FormatError("BLOCKTRAILER", "cb", "exceeds 8176");
     Bid bid = header_.bidNextB | (internal ? kBidInternal : 0);
     header_.bidNextB += 4;
-    Ib ib = Allocate(BlockAllocSize(cb), 64);
-    Bytes block;
-    if (!internal && header_.bCryptMethod == NDB_CRYPT_PERMUTE) {
-        Bytes enc(data, data + cb);
-        PermuteEncode(enc.data(), enc.size());
-        block = BuildBlock(enc.data(), cb, bid, ib);
-    } else {
-        block = BuildBlock(data, cb, bid, ib);
-    }
-    WriteAt(ib, block.data(), block.size());
+    size_t size = BlockAllocSize(cb);
+    Ib ib = Allocate(size, 64);
+    // The block is laid out directly in the write buffer: data (encoded for external
+    // blocks), zero padding, BLOCKTRAILER.
+    uint8_t* out = BufferAt(ib, size);
+    if (cb) std::memcpy(out, data, cb);
+    if (!internal && header_.bCryptMethod == NDB_CRYPT_PERMUTE) PermuteEncode(out, cb);
+    std::memset(out + cb, 0, size - cb - kBlockTrailerSize);
+    uint8_t* t = out + size - kBlockTrailerSize;
+    Put16(t, uint16_t(cb));
+    Put16(t + 2, ComputeSig(ib, bid));
+    Put32(t + 4, ComputeCrc(out, cb));
+    Put64(t + 8, bid);
     bbt_[bid] = {ib, uint16_t(cb), 2};
     return bid;
 }

@@ -71,6 +71,7 @@ private:
     NodeDatabase() = default;
     Ib Allocate(uint64_t size, uint64_t align);
     void WriteAt(Ib ib, const uint8_t* data, size_t size);
+    uint8_t* BufferAt(Ib ib, size_t size);  // `size` bytes of the write buffer for offset ib
     void Flush();
     void ReadAt(Ib ib, uint8_t* data, size_t size);
     void ReleaseBlock(Bid bid);

@@ -16,6 +16,9 @@ constexpr uint64_t kAMapRegion = 496ull * 8 * 64;  // 253952 bytes covered by on
 constexpr uint64_t kPageSize = 512;
 constexpr size_t kMaxBlockData = 8176;
 constexpr size_t kMaxBlockSize = 8192;
+// Subnode trees nest (attachment -> embedded message -> attachment ...); deeper nesting than
+// this is reported, not followed (a damaged file could make the nesting endless).
+constexpr int kMaxSubnodeDepth = 32;
 
 enum PageType : uint8_t {
     ptypeBBT = 0x80, ptypeNBT = 0x81, ptypeFMap = 0x82, ptypePMap = 0x83,

@@ -327,8 +327,15 @@ public:
         } else if ((pc || tc) && depth == 0) {
             ctx_.error("hn.data", where, "bidData", 0, pc ? "a property context" : "a table context", "no data block");
         }
-        if (depth >= 4) return;  // embedded messages nest; deeper trees are not followed
         const bool message = (nid & 0x1F) == 0x04 || (nid & 0x1F) == 0x08;
+        if (depth >= kMaxSubnodeDepth) {
+            const BbtEntry* e = ctx_.findBlock(bidSub);
+            if (!subs.empty())
+                ctx_.warn("subnode.depth", where, "bidSub", e ? e->ib : 0, "at most " + std::to_string(kMaxSubnodeDepth) + " nested subnode levels",
+                          "deeper", "not checked below");
+            if (facts) facts->client = 0;  // facts incomplete: no message checks on it
+            return;
+        }
         if (message && facts) {
             facts->recipientTable = 0;
             facts->attachSubnodes = 0;

@@ -61,7 +61,7 @@ uint64_t StoredSize(Context& ctx, uint64_t bidData, uint64_t bidSub, int depth) 
     if (bidData && ctx.dataBlocks(bidData, bids))
         for (uint64_t b : bids) total += ctx.findBlock(b)->cb;
     std::vector<SubnodeEntry> subs;
-    if (depth < 4 && bidSub && ctx.subnodes(bidSub, subs))
+    if (depth < kMaxSubnodeDepth && bidSub && ctx.subnodes(bidSub, subs))
         for (const SubnodeEntry& s : subs) total += StoredSize(ctx, s.bidData, s.bidSub, depth + 1);
     return total;
 }

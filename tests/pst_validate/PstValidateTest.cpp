@@ -496,6 +496,26 @@ TEST(PstValidateCli, ExitCodesTellCleanFaultyAndUnreadable) {
     EXPECT_EQ(run(::testing::TempDir() + "/no-such-file.pst"), 2);
 }
 
+TEST(PstValidateLtp, NamedPropertiesNeedAnEntryInTheNameMap) {
+    Store s("pstsdk/sample1.pst");
+    uint32_t message = 0;
+    ForEachLeafEntry(s.d, s.nbtRoot(), 32, [&](uint64_t e) { if ((Get32(s.d, e) & 0x1F) == 0x04) message = Get32(s.d, e); });
+    const BlockRef b = NodeDataBlock(s.d, message);
+    std::vector<uint8_t> heap = DecodeBlock(s.d, b);
+    const size_t bth = HeapItem(heap, Get32(heap, 4));
+    ASSERT_EQ(heap[bth + 3], 0) << "one-level BTH expected";
+    const uint32_t leaves = Get32(heap, bth + 4);
+    const size_t last = HeapItem(heap, leaves + 0x20) - 8;  // highest property ID comes last
+    ASSERT_LT(Get16(heap, last), 0xFFFE);
+    Put16(heap, last, 0xFFFE);
+    EncodeBlock(s.d, b, heap);
+    auto fs = s.validate();
+    const Finding* f = FindCheck(fs, "nameid.missing");
+    ASSERT_NE(f, nullptr) << Dump(fs);
+    EXPECT_EQ(f->expected, "an entry for 0xFFFE in the name-to-id map");
+    EXPECT_EQ(f->offset, b.ib + last);
+}
+
 TEST(PstValidateRobustness, TruncatedFilesGiveFindings) {
     const std::vector<uint8_t> full = Load(CorpusPath("pstsdk/sample1.pst"));
     for (size_t len : {size_t(0), size_t(100), size_t(563), size_t(600), size_t(0x4400), size_t(0x4400 + 700),

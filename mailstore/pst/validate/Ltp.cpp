@@ -370,6 +370,38 @@ public:
 
 
     // Column sets of the table templates ([MS-PST] §2.4.4.4-§2.4.4.6, §2.4.5.3, §2.4.6.1), read quietly.
+    // Named property indexes defined by the name-to-id map ([MS-PST] §2.4.7): the entry stream
+    // (0x0003) holds 8-byte NAMEID records {dwPropertyID, N:1 wGuid:15, wPropIdx}; a PC or TC may
+    // use property ID 0x8000 + wPropIdx only for an index listed there.
+    void loadNameMap() {
+        Values v;
+        if (!loadPcValues(0x61, v)) return;
+        haveNameMap_ = true;
+        const NbtEntry* n = ctx_.findNode(0x61);
+        const uint64_t off = n ? n->entryOff : 0;
+        const std::string S = "node 0x61 (name-to-id map)";
+        if (!v.count(0x00010003))
+            ctx_.warn("nameid.bucket_count", S, "PidTagNameidBucketCount", off, "present", "missing");
+        const size_t guids = v.count(0x00020102) ? v[0x00020102].size() : 0;
+        if (guids % 16)
+            ctx_.error("nameid.guid_stream", S, "PidTagNameidStreamGuid", off, "a multiple of 16 bytes", std::to_string(guids));
+        const std::vector<uint8_t>& e = v[0x00030102];
+        if (e.size() % 8)
+            ctx_.error("nameid.entry_stream", S, "PidTagNameidStreamEntry", off, "a multiple of 8 bytes", std::to_string(e.size()));
+        for (size_t i = 0; i + 8 <= e.size(); i += 8) {
+            const uint16_t guid = Le16(e.data() + i + 4) >> 1, idx = Le16(e.data() + i + 6);
+            if (guid >= 3 + guids / 16)
+                ctx_.error("nameid.guid_index", S, "NAMEID[" + std::to_string(i / 8) + "].wGuid", off,
+                           "< " + std::to_string(3 + guids / 16) + " (1, 2 or a GUID stream entry + 3)", std::to_string(guid));
+            namedIndexes_.insert(idx);
+        }
+    }
+
+    void checkNamedId(uint16_t id, const std::string& where, const std::string& field, uint64_t off) {
+        if (id < 0x8000 || !haveNameMap_ || ctx_.muted || namedIndexes_.count(uint16_t(id - 0x8000))) return;
+        ctx_.error("nameid.missing", where, field, off, "an entry for " + Hex(id) + " in the name-to-id map", "none");
+    }
+
     void loadTemplates() {
         for (uint32_t nid : {0x60Du, 0x60Eu, 0x60Fu, 0x610u, 0x671u, 0x692u}) {
             const NbtEntry* n = ctx_.findNode(nid);
@@ -415,6 +447,7 @@ private:
         if (facts) facts->client = 0xBC;
         WalkBth(ctx_, heap, heap.hidUserRoot, 2, 6, where + " PC", [&](const BthRecord& r) {
             const uint16_t id = Le16(r.key), type = Le16(r.data);
+            checkNamedId(id, where, "property " + Hex(uint32_t(id) << 16 | type), r.offset);
             const uint32_t value = Le32(r.data + 2);
             const std::string field = "property " + Hex(uint32_t(id) << 16 | type);
             const int fixed = FixedSize(type);
@@ -624,6 +657,7 @@ private:
             const uint8_t cb = d[6], iBit = d[7];
             const std::string field = "TCOLDESC[" + std::to_string(c) + "] " + Hex(tag);
             const uint64_t cOff = tOff + 22 + 8 * c;
+            checkNamedId(uint16_t(tag >> 16), where, field, cOff);
             if (c && tag <= prevTag) ctx_.error("tc.column_order", where, field, cOff, "tag > " + Hex(prevTag), Hex(tag), "columns sorted by tag");
             prevTag = tag;
             if (tag == kTagLtpRowId) {
@@ -731,6 +765,8 @@ private:
     Context& ctx_;
     std::vector<uint32_t> lastRowIds_;   // row ids of the table checked last
     std::vector<uint32_t> lastColumns_;  // column tags of the table checked last
+    bool haveNameMap_ = false;
+    std::unordered_set<uint16_t> namedIndexes_;
     struct Template {
         uint32_t nid;
         std::vector<uint32_t> columns;
@@ -765,6 +801,7 @@ void CheckMessageFacts(Context& ctx, const NodeFacts& f, const std::string& wher
 
 void CheckLtp(Context& ctx) {
     LtpChecker checker(ctx);
+    checker.loadNameMap();
     checker.loadTemplates();
     for (const NbtEntry& n : ctx.nbt) {
         if (!ExpectPc(n.nid, false) && !ExpectTc(n.nid)) continue;

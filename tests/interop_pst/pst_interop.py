@@ -140,6 +140,8 @@ def check_pypff_basic(path):
             body = m.plain_text_body or b''
             if n == 5:
                 check(body.count(b'of a long body.') == 400, 'pypff: long body of message 5 (%d bytes)' % len(body))
+            elif n == 20:
+                check(body == b'', 'pypff: message 20 has no body: %r' % body)
             else:
                 check(body == ('Plain body of message %d.\r\n' % n).encode(), 'pypff: body of %s: %r' % (m.subject, body))
             natt = m.get_number_of_attachments()

@@ -126,7 +126,13 @@ void WriteBasic(const std::string& path) {
         store->AddMessage(inbox, m);
     }
     for (int i = 0; i < 3; ++i) store->AddMessage(sub, Basic("Sub message " + std::to_string(i), 10 + i));
-    store->AddMessage(archive, Basic("Archived message", 20));
+    {
+        // No recipients, no body, no attachments: empty recipient table.
+        Message m = Basic("Archived message", 20);
+        m.recipients.clear();
+        m.props.Remove(PR_BODY);
+        store->AddMessage(archive, m);
+    }
     store->Close();
     store->Close();  // idempotent
 }

@@ -368,8 +368,6 @@ public:
         }
     }
 
-
-    // Column sets of the table templates ([MS-PST] §2.4.4.4-§2.4.4.6, §2.4.5.3, §2.4.6.1), read quietly.
     // Named property indexes defined by the name-to-id map ([MS-PST] §2.4.7): the entry stream
     // (0x0003) holds 8-byte NAMEID records {dwPropertyID, N:1 wGuid:15, wPropIdx}; a PC or TC may
     // use property ID 0x8000 + wPropIdx only for an index listed there.
@@ -402,6 +400,7 @@ public:
         ctx_.error("nameid.missing", where, field, off, "an entry for " + Hex(id) + " in the name-to-id map", "none");
     }
 
+    // Column sets of the table templates ([MS-PST] §2.4.4.4-§2.4.4.6, §2.4.5.3, §2.4.6.1), read quietly.
     void loadTemplates() {
         for (uint32_t nid : {0x60Du, 0x60Eu, 0x60Fu, 0x610u, 0x671u, 0x692u}) {
             const NbtEntry* n = ctx_.findNode(nid);
@@ -430,11 +429,9 @@ private:
         // Outlook's own stores have contents tables without some template columns (dist-list.pst
         // of the sample stores), so this is only a warning.
         if (missing)
-            ctx_.warn("tc.template_column", where, "TCOLDESC", off,
-                       "every column of template " + Hex(t->second.nid),
-                       std::to_string(missing) + " missing, first " + Hex(first));
+            ctx_.warn("tc.template_column", where, "TCOLDESC", off, "every column of template " + Hex(t->second.nid),
+                      std::to_string(missing) + " missing, first " + Hex(first));
     }
-
 
     void checkAttachmentFacts(const NodeFacts& f, const std::string& where) {
         if (f.client != 0xBC) return;
@@ -447,9 +444,9 @@ private:
         if (facts) facts->client = 0xBC;
         WalkBth(ctx_, heap, heap.hidUserRoot, 2, 6, where + " PC", [&](const BthRecord& r) {
             const uint16_t id = Le16(r.key), type = Le16(r.data);
-            checkNamedId(id, where, "property " + Hex(uint32_t(id) << 16 | type), r.offset);
             const uint32_t value = Le32(r.data + 2);
             const std::string field = "property " + Hex(uint32_t(id) << 16 | type);
+            checkNamedId(id, where, field, r.offset);
             const int fixed = FixedSize(type);
             if (fixed < 0) {
                 ctx_.warn("pc.type", where, field, r.offset, "a known property type", Hex(type));

@@ -397,9 +397,12 @@ std::string HtmlToText(std::string_view html) {
     return out;
 }
 
-std::string DeclareHtmlUtf8(std::string html) {
+namespace {
+
+// Position and length of the charset value inside the first <meta> that names one.
+bool FindMetaCharset(std::string_view html, size_t& valuePos, size_t& valueLen) {
     const size_t limit = std::min<size_t>(html.size(), 8192);
-    std::string head = Lower(html.substr(0, limit));
+    std::string head = Lower(std::string(html.substr(0, limit)));
     size_t pos = 0;
     while ((pos = head.find("<meta", pos)) != std::string::npos) {
         size_t end = head.find('>', pos);
@@ -414,13 +417,27 @@ std::string DeclareHtmlUtf8(std::string html) {
                                 head[ve] == '.' || head[ve] == ':'))
                 ++ve;
             if (ve > v) {
-                html.replace(v, ve - v, "utf-8");
-                return html;
+                valuePos = v;
+                valueLen = ve - v;
+                return true;
             }
         }
         pos = end;
     }
+    return false;
+}
+
+}  // namespace
+
+std::string DeclareHtmlUtf8(std::string html) {
+    size_t pos = 0, len = 0;
+    if (FindMetaCharset(html, pos, len)) html.replace(pos, len, "utf-8");
     return html;
+}
+
+std::string HtmlMetaCharset(std::string_view html) {
+    size_t pos = 0, len = 0;
+    return FindMetaCharset(html, pos, len) ? std::string(html.substr(pos, len)) : std::string();
 }
 
 // ---------------------------------------------------------------- addresses

@@ -30,8 +30,10 @@ std::string UnfoldHeader(std::string_view raw);
 std::string HtmlToText(std::string_view html);
 
 // Replaces the charset named in the HTML's <meta> declaration with "utf-8" (after
-// the document was converted to UTF-8).
+// the document was converted to UTF-8). Unchanged when it names none.
 std::string DeclareHtmlUtf8(std::string html);
+// The charset named by the HTML's <meta> declaration (first 8 KB), or empty.
+std::string HtmlMetaCharset(std::string_view html);
 
 // [MS-OXCDATA] 2.2.5.1 one-off entry ID (Unicode) for an SMTP address.
 std::vector<uint8_t> OneOffEntryId(const std::string& displayName, const std::string& address);

@@ -292,7 +292,7 @@ private:
     void AddMessageAttachment(GMimeMessagePart* mp);
     void AddRawAttachment(const std::string& name, const std::string& mimeType, std::string data);
     Attachment& NewAttachment();
-    std::string DecodeText(GMimeObject* obj, const char* what);
+    std::string DecodeText(GMimeObject* obj, const char* what, bool html = false);
     void Warn(std::string w) { warnings_.push_back(std::move(w)); }
 
     Message& out_;
@@ -329,16 +329,19 @@ void Importer::AddRawAttachment(const std::string& name, const std::string& mime
     a.props.SetBinary(PR_ATTACH_DATA_BIN, Binary(data.begin(), data.end()));
 }
 
-std::string Importer::DecodeText(GMimeObject* obj, const char* what) {
+std::string Importer::DecodeText(GMimeObject* obj, const char* what, bool html) {
     Binary bytes;
     std::string problem;
     if (!DecodePartContent(GMIME_PART(obj), bytes, problem)) Warn(std::string(what) + ": " + problem);
-    const char* cs = g_mime_object_get_content_type_parameter(obj, "charset");
+    std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const char* param = g_mime_object_get_content_type_parameter(obj, "charset");
+    std::string cs = param ? param : std::string();
+    // HTML without a MIME charset: the document's own <meta> declaration decides
+    if (cs.empty() && html) cs = HtmlMetaCharset(view);
     bool unknown = false, invalid = false;
-    std::string text = ToUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), cs ? cs : "",
-                              &unknown, &invalid);
-    if (unknown) Warn(std::string(what) + ": unknown charset \"" + (cs ? cs : "") + "\", read as UTF-8/windows-1252");
-    else if (invalid) Warn(std::string(what) + ": bytes not valid in charset \"" + (cs ? cs : "") + "\" replaced");
+    std::string text = ToUtf8(view, cs, &unknown, &invalid);
+    if (unknown) Warn(std::string(what) + ": unknown charset \"" + cs + "\", read as UTF-8/windows-1252");
+    else if (invalid) Warn(std::string(what) + ": bytes not valid in charset \"" + cs + "\" replaced");
     return text;
 }
 
@@ -614,9 +617,9 @@ void Importer::Fill(GMimeMessage* msg, const std::string& headerText, std::optio
 
     std::string htmlText;
     if (html) {
-        htmlText = DecodeText(html->obj, "HTML body");
-        const char* cs = g_mime_object_get_content_type_parameter(html->obj, "charset");
-        std::string htmlUtf8 = (cs && Lower(cs) != "utf-8" && Lower(cs) != "us-ascii") ? DeclareHtmlUtf8(htmlText) : htmlText;
+        htmlText = DecodeText(html->obj, "HTML body", true);
+        // The bytes are UTF-8 now: the document must not claim another charset.
+        std::string htmlUtf8 = DeclareHtmlUtf8(htmlText);
         p.SetBinary(PR_HTML, Binary(htmlUtf8.begin(), htmlUtf8.end()));
     }
     if (plain) {

@@ -58,3 +58,12 @@ TEST(MimeText, FileNames) {
     EXPECT_EQ(ExtensionForMimeType("IMAGE/PNG"), ".png");
     EXPECT_EQ(ExtensionForMimeType("application/x-unknown"), ".bin");
 }
+
+TEST(MimeText, HtmlCharsetDeclarations) {
+    EXPECT_EQ(HtmlMetaCharset("<html><head><META http-equiv=Content-Type content=\"text/html; charset=windows-1251\">"),
+              "windows-1251");
+    EXPECT_EQ(HtmlMetaCharset("<meta charset='koi8-r'/>"), "koi8-r");
+    EXPECT_EQ(HtmlMetaCharset("<meta name=x><p>charset=no</p>"), "");
+    EXPECT_EQ(DeclareHtmlUtf8("<meta charset=\"ISO-8859-1\"><p>x</p>"), "<meta charset=\"utf-8\"><p>x</p>");
+    EXPECT_EQ(DeclareHtmlUtf8("<p>no meta</p>"), "<p>no meta</p>");
+}

@@ -385,6 +385,16 @@ TEST(Rfc822Import, EightBitWithoutCharsetAndUnknownCharset) {
     EXPECT_EQ(Str(c.props, PR_BODY), "bad \xEF\xBF\xBD byte\r\n");
 }
 
+TEST(Rfc822Import, HtmlCharsetFromMetaWhenMimeNamesNone) {
+    Message m = Import("From: a@example.com\nContent-Type: text/html\n\n"
+                       "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\"></head>"
+                       "<body>\xCF\xF0\xE8\xE2\xE5\xF2</body></html>\n");
+    EXPECT_EQ(Str(m.props, PR_BODY), "Привет\r\n");
+    std::string h = Bin(m.props, PR_HTML);
+    EXPECT_NE(h.find("charset=utf-8"), std::string::npos) << h;
+    EXPECT_NE(h.find("Привет"), std::string::npos) << h;
+}
+
 TEST(Rfc822Import, HtmlOnlyGetsPlainRendering) {
     Message m = Import(
         "From: a@example.com\nSubject: html\nMIME-Version: 1.0\nContent-Type: text/html; charset=utf-8\n"

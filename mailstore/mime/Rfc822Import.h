@@ -11,6 +11,26 @@ namespace bv::mailstore::mime {
 // is allowed and used as a fallback date) into `out`. Never throws for bad content:
 // whatever could be read is kept and each loss is recorded in out.warnings.
 // Throws MailStoreError only when the file cannot be read.
+//
+// What is filled (strings UTF-8; the same for every writer):
+//  message     PR_MESSAGE_CLASS "IPM.Note"; PR_SUBJECT, PR_SUBJECT_PREFIX, PR_NORMALIZED_SUBJECT,
+//              PR_CONVERSATION_TOPIC; PR_SENDER_* and PR_SENT_REPRESENTING_* (NAME, ADDRTYPE "SMTP",
+//              EMAIL_ADDRESS, SMTP_ADDRESS, ENTRYID one-off, SEARCH_KEY "SMTP:ADDR\0");
+//              PR_DISPLAY_TO/CC/BCC; PR_CLIENT_SUBMIT_TIME, PR_MESSAGE_DELIVERY_TIME,
+//              PR_CREATION_TIME, PR_LAST_MODIFICATION_TIME (never "now"; absent when the message
+//              carries no date at all); PR_INTERNET_MESSAGE_ID, PR_IN_REPLY_TO_ID,
+//              PR_INTERNET_REFERENCES, PR_TRANSPORT_MESSAGE_HEADERS (CR LF); PR_IMPORTANCE,
+//              PR_PRIORITY, PR_SENSITIVITY when given; PR_BODY (CR LF), PR_HTML (UTF-8 bytes),
+//              PR_NATIVE_BODY, PR_INTERNET_CPID = PR_MESSAGE_CODEPAGE = 65001; PR_MESSAGE_FLAGS
+//              (read | unmodified | has-attach), PR_MESSAGE_STATUS 0, PR_SEARCH_KEY (MD5, 16 bytes).
+//  recipients  PR_RECIPIENT_TYPE, PR_DISPLAY_NAME, PR_ADDRTYPE, PR_EMAIL_ADDRESS, PR_SMTP_ADDRESS,
+//              PR_ENTRYID, PR_SEARCH_KEY, PR_OBJECT_TYPE 6, PR_DISPLAY_TYPE 0, PR_ROWID,
+//              PR_RESPONSIBILITY, PR_SEND_RICH_INFO.
+//  attachments PR_ATTACH_NUM, PR_ATTACH_METHOD (1 by value with PR_ATTACH_DATA_BIN and
+//              PR_ATTACH_SIZE; 5 with `embedded` set and no data), PR_ATTACH_LONG_FILENAME,
+//              PR_ATTACH_FILENAME (8.3), PR_DISPLAY_NAME, PR_ATTACH_EXTENSION, PR_ATTACH_MIME_TAG,
+//              PR_RENDERING_POSITION -1, PR_ATTACH_CONTENT_ID / _LOCATION when given, and for
+//              images shown in the HTML body PR_ATTACH_FLAGS 4 + PR_ATTACHMENT_HIDDEN true.
 void ImportRfc822File(const std::filesystem::path& path, mapi::Message& out);
 void ImportRfc822(std::string_view bytes, mapi::Message& out);
 

@@ -264,6 +264,7 @@ void WriteAttachment(Storage& parent, const Attachment& a, uint32_t index, int d
     PropertyBag props = a.props;
     if (!props.Has(PR_ATTACH_NUM)) props.SetInt(PR_ATTACH_NUM, int32_t(index));
     if (embedded) props.SetInt(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG);
+    else if (!props.Has(PR_ATTACH_METHOD)) props.SetInt(PR_ATTACH_METHOD, ATTACH_BY_VALUE);
     std::vector<uint8_t> entries = WriteProperties(st, props, embedded);
     if (embedded) {
         {

@@ -516,6 +516,17 @@ TEST(PstValidateLtp, NamedPropertiesNeedAnEntryInTheNameMap) {
     EXPECT_EQ(f->offset, b.ib + last);
 }
 
+TEST(PstValidateLtp, WrongCryptMethodIsRecognised) {
+    Store s("pstsdk/sample1.pst");
+    s.d[513] = 0;  // says "not encoded", the blocks are permuted
+    FixHeaderCrcs(s.d);
+    auto fs = s.validate();
+    const Finding* f = FindCheck(fs, "hn.signature");
+    ASSERT_NE(f, nullptr) << Dump(fs);
+    EXPECT_EQ(f->structure.rfind("node 0x21 (message store)", 0), 0u) << f->structure;
+    EXPECT_EQ(f->note, "the block decodes as a heap with bCryptMethod 1, the header says 0");
+}
+
 TEST(PstValidateRobustness, TruncatedFilesGiveFindings) {
     const std::vector<uint8_t> full = Load(CorpusPath("pstsdk/sample1.pst"));
     for (size_t len : {size_t(0), size_t(100), size_t(563), size_t(600), size_t(0x4400), size_t(0x4400 + 700),

@@ -90,7 +90,19 @@ bool Heap::load(Context& ctx, uint64_t bidData, const std::string& name) {
         }
         if (i == 0) {
             if (b[2] != 0xEC) {
-                ctx.error("hn.signature", S, "HNHDR.bSig", ib + 2, "0xEC", Hex(b[2]));
+                // Often the data is encoded with another method than bCryptMethod says.
+                std::string note;
+                uint8_t raw[4];
+                if (e && ctx.file.read(e->ib, raw, sizeof raw)) {
+                    for (uint8_t method : {0, 1, 2}) {
+                        uint8_t t[4] = {raw[0], raw[1], raw[2], raw[3]};
+                        PstDecode(method, bids_[i], t, sizeof t);
+                        if (method != ctx.hdr.cryptMethod && t[2] == 0xEC)
+                            note = "the block decodes as a heap with bCryptMethod " + std::to_string(method) + ", the header says " +
+                                   std::to_string(ctx.hdr.cryptMethod);
+                    }
+                }
+                ctx.error("hn.signature", S, "HNHDR.bSig", ib + 2, "0xEC", Hex(b[2]), note);
                 return false;
             }
             clientSig = b[3];
@@ -261,6 +273,8 @@ bool WalkBth(Context& ctx, Heap& heap, uint32_t hidHeader, uint8_t cbKey, uint8_
 namespace {
 
 const char* NidKind(uint32_t nid) {
+    if (nid == 0x21) return "message store";
+    if (nid == 0x61) return "name-to-id map";
     switch (nid & 0x1F) {
     case 0x02: return "folder";
     case 0x03: return "search folder";

@@ -2,6 +2,7 @@
 //   pst_write_tool basic OUT.pst        folders and messages of every kind (see pst_interop.py)
 //   pst_write_tool many OUT.pst N       N small messages spread over 3 folders
 //   pst_write_tool append OUT.pst TAG   opens OUT.pst, adds folder "Appended TAG" with one message
+//   pst_write_tool typed OUT.pst N      N mail-sized messages (timing)
 //   pst_write_tool big OUT.pst GB       8 MB attachments until the store passes GB gigabytes
 #include <cstdio>
 #include <cstdlib>
@@ -170,6 +171,26 @@ void WriteBig(const std::string& path, double gigabytes) {
     store->Close();
 }
 
+// N messages of mail-like size (text and HTML bodies, every fifth with a 50 KB
+// attachment), for timing the writer.
+void WriteTyped(const std::string& path, int n) {
+    auto store = PstStore::OpenOrCreate(path, "Typed");
+    auto folder = store->AddFolder(store->IpmSubtree(), "Typed");
+    std::string text, html = "<html><body>";
+    for (int i = 0; i < 120; ++i) text += "A line of an ordinary mail body, number " + std::to_string(i) + ".\r\n";
+    for (int i = 0; i < 120; ++i) html += "<p>A line of an ordinary mail body, number " + std::to_string(i) + ".</p>";
+    html += "</body></html>";
+    Binary attachment = Pattern(50000, 5);
+    for (int i = 0; i < n; ++i) {
+        Message m = Basic("Typed message " + std::to_string(i), i);
+        m.props.SetString(PR_BODY, text);
+        m.props.SetBinary(PR_HTML, Binary(html.begin(), html.end()));
+        if (i % 5 == 0) m.attachments.push_back(FileAttachment("file.bin", attachment, "application/octet-stream"));
+        store->AddMessage(folder, m);
+    }
+    store->Close();
+}
+
 void Append(const std::string& path, const std::string& tag) {
     auto store = PstStore::OpenOrCreate(path, "ignored");
     auto f = store->AddFolder(store->IpmSubtree(), "Appended " + tag);
@@ -189,6 +210,7 @@ int main(int argc, char** argv) {
         if (mode == "basic") WriteBasic(path);
         else if (mode == "many") WriteMany(path, argc > 3 ? std::atoi(argv[3]) : 1000);
         else if (mode == "append") Append(path, argc > 3 ? argv[3] : "1");
+        else if (mode == "typed") WriteTyped(path, argc > 3 ? std::atoi(argv[3]) : 11000);
         else if (mode == "big") WriteBig(path, argc > 3 ? std::atof(argv[3]) : 4.2);
         else return 2;
     } catch (const std::exception& e) {

@@ -527,6 +527,22 @@ TEST(PstValidateLtp, WrongCryptMethodIsRecognised) {
     EXPECT_EQ(f->note, "the block decodes as a heap with bCryptMethod 1, the header says 0");
 }
 
+TEST(PstValidateRobustness, SubnodeTreeContainingItselfIsReported) {
+    Store s("pstsdk/sample1.pst");
+    // The message's subnode tree (recipient and attachment tables, the attachment).
+    uint64_t self = 0;
+    ForEachLeafEntry(s.d, s.nbtRoot(), 32, [&](uint64_t e) { if ((Get32(s.d, e) & 0x1F) == 0x04) self = Get64(s.d, e + 16); });
+    BlockRef sl;
+    ForEachLeafEntry(s.d, s.bbtRoot(), 24, [&](uint64_t e) { if (Get64(s.d, e) == self) sl = {Get64(s.d, e + 8), Get16(s.d, e + 16)}; });
+    ASSERT_EQ(s.d[sl.ib], 0x02);
+    const uint16_t n = Get16(s.d, sl.ib + 2);
+    for (uint16_t i = 0; i < n; ++i) Put64(s.d, sl.ib + 8 + 24 * i + 16, self);  // every entry's bidSub
+    FixBlockCrc(s.d, sl);
+    auto fs = s.validate();
+    EXPECT_NE(FindCheck(fs, "subnode.loop"), nullptr) << Dump(fs);
+    EXPECT_NE(FindCheck(fs, "bbt.cref"), nullptr) << Dump(fs);
+}
+
 TEST(PstValidateRobustness, TruncatedFilesGiveFindings) {
     const std::vector<uint8_t> full = Load(CorpusPath("pstsdk/sample1.pst"));
     for (size_t len : {size_t(0), size_t(100), size_t(563), size_t(600), size_t(0x4400), size_t(0x4400 + 700),

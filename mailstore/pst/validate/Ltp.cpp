@@ -306,6 +306,22 @@ public:
     explicit LtpChecker(Context& ctx) : ctx_(ctx) {}
 
     void node(uint32_t nid, uint64_t bidData, uint64_t bidSub, const std::string& where, NodeFacts* facts, int depth) {
+        // A subnode tree that contains itself would never end; one shared by many entries
+        // would multiply the work, so every subnode tree is followed once per top-level node.
+        if (depth == 0) followed_.clear();
+        if (bidSub && !followed_.insert(bidSub).second) {
+            const BbtEntry* e = ctx_.findBlock(bidSub);
+            if (onPath_.count(bidSub))
+                ctx_.error("subnode.loop", where, "bidSub", e ? e->ib : 0, "a subnode tree that does not contain itself", Hex(bidSub));
+            if (facts) facts->client = 0;
+            return;
+        }
+        struct PathGuard {
+            std::unordered_set<uint64_t>& path;
+            uint64_t bid;
+            ~PathGuard() { path.erase(bid); }
+        } guard{onPath_, bidSub};
+        if (bidSub) onPath_.insert(bidSub);
         std::vector<SubnodeEntry> subs;
         if (bidSub && !ctx_.subnodes(bidSub, subs)) {
             const BbtEntry* e = ctx_.findBlock(bidSub);
@@ -777,6 +793,8 @@ private:
     std::vector<uint32_t> lastRowIds_;   // row ids of the table checked last
     std::vector<uint32_t> lastColumns_;  // column tags of the table checked last
     bool haveNameMap_ = false;
+    std::unordered_set<uint64_t> followed_;  // subnode trees followed for the current top-level node
+    std::unordered_set<uint64_t> onPath_;    // subnode trees between the top-level node and here
     std::unordered_set<uint16_t> namedIndexes_;
     struct Template {
         uint32_t nid;

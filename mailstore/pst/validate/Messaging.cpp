@@ -55,14 +55,14 @@ uint32_t WithType(uint32_t nid, uint32_t type) { return (nid & ~0x1Fu) | type; }
 
 // Bytes of a node's data tree plus those of all its subnodes: what Outlook (2007 SP2 and
 // later) stores as PidTagMessageSize.
-uint64_t StoredSize(Context& ctx, uint64_t bidData, uint64_t bidSub, int depth) {
+uint64_t StoredSize(Context& ctx, uint64_t bidData, uint64_t bidSub, int depth, std::unordered_set<uint64_t>& followed) {
     uint64_t total = 0;
     std::vector<uint64_t> bids;
     if (bidData && ctx.dataBlocks(bidData, bids))
         for (uint64_t b : bids) total += ctx.findBlock(b)->cb;
     std::vector<SubnodeEntry> subs;
-    if (depth < kMaxSubnodeDepth && bidSub && ctx.subnodes(bidSub, subs))
-        for (const SubnodeEntry& s : subs) total += StoredSize(ctx, s.bidData, s.bidSub, depth + 1);
+    if (depth < kMaxSubnodeDepth && bidSub && followed.insert(bidSub).second && ctx.subnodes(bidSub, subs))
+        for (const SubnodeEntry& s : subs) total += StoredSize(ctx, s.bidData, s.bidSub, depth + 1, followed);
     return total;
 }
 }  // namespace
@@ -123,7 +123,8 @@ void CheckMessaging(Context& ctx) {
             if (f != ctx.facts.end()) {
                 CheckMessageFacts(ctx, f->second, S + " (message)", n.entryOff);
                 // Older Outlook versions used another formula (contacts in the sample stores), hence a warning.
-                const uint64_t stored = StoredSize(ctx, n.bidData, n.bidSub, 0);
+                std::unordered_set<uint64_t> followed;
+                const uint64_t stored = StoredSize(ctx, n.bidData, n.bidSub, 0, followed);
                 if ((f->second.present & (1u << fpMessageSize)) && f->second.messageSize != stored)
                     ctx.warn("message.size", S + " (message)", "PidTagMessageSize", f->second.offset,
                              std::to_string(stored) + " (bytes of the node and its subnodes)", std::to_string(f->second.messageSize));

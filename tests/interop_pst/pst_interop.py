@@ -474,6 +474,25 @@ def main():
     check(sha(bogus) == before, 'the refused file was changed')
     check_no_partial(a.work)
 
+    # The corpus .eml files through the RFC 822 importer and the session facade.
+    eml = os.path.join(a.work, 'eml.pst')
+    r = run([a.tool, 'eml', eml, a.corpus])
+    check(r.returncode == 0, 'eml: ' + r.stderr.decode())
+    if r.returncode == 0:
+        count = int(r.stdout.decode().strip() or 0)
+        check(count > 0, 'no .eml files in the corpus')
+        check_validator(a.validate, eml)
+        check_pffinfo(eml)
+        check_consistency(eml)
+        f, tree = pypff_tree(eml)
+        check(len(tree.get('/Top of Personal Folders/Imported', [])) == count, 'pypff: imported messages')
+        f.close()
+        out_dir = os.path.join(a.work, 'readpst-eml')
+        os.makedirs(out_dir, exist_ok=True)
+        r = run(['readpst', '-D', '-M', '-o', out_dir, eml])
+        log = r.stdout.decode('utf-8', 'replace')
+        check(r.returncode == 0 and '"Imported" - %d items done, 0 items skipped' % count in log, 'readpst on imported mail: ' + log)
+
     # Many messages: multi-block row matrices and multi-level row indexes.
     many = os.path.join(a.work, 'many.pst')
     r = run([a.tool, 'many', many, str(a.many)])

@@ -2,13 +2,18 @@
 //   pst_write_tool basic OUT.pst        folders and messages of every kind (see pst_interop.py)
 //   pst_write_tool many OUT.pst N       N small messages spread over 3 folders
 //   pst_write_tool append OUT.pst TAG   opens OUT.pst, adds folder "Appended TAG" with one message
+//   pst_write_tool eml OUT.pst DIR      every .eml below DIR through the importer and the session facade
 //   pst_write_tool typed OUT.pst N      N mail-sized messages (timing)
 //   pst_write_tool big OUT.pst GB       8 MB attachments until the store passes GB gigabytes
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include <filesystem>
+
 #include "mailstore/MailStoreError.h"
+#include "mailstore/RdoSession.h"
 #include "mailstore/mapi/Message.h"
 #include "mailstore/pst/PstStore.h"
 
@@ -191,6 +196,27 @@ void WriteTyped(const std::string& path, int n) {
     store->Close();
 }
 
+// Every .eml file below `dir`, imported by the RFC 822 importer and stored through the
+// session facade (AddPSTStore, Folders.Add, Items.Add, Import, Save, Logoff).
+void WriteEml(const std::string& path, const std::string& dir) {
+    using namespace bv::mailstore;
+    auto session = CreateObjectAs<RDOSession>("Redemption.RDOSession");
+    session->Logon();
+    auto store = session->Stores().AddPSTStore(path, kStoreFormatUnicode, "Imported Mail");
+    auto folder = store->IPMRootFolder()->Folders().Add("Imported", kFolderTypeMail);
+    std::vector<std::filesystem::path> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir))
+        if (e.is_regular_file() && e.path().extension() == ".eml") files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    for (const auto& f : files) {
+        auto mail = folder->Items().Add(kItemTypeMail);
+        mail->Import(f, kImportRfc822);
+        mail->Save();
+    }
+    std::printf("%zu\n", files.size());
+    session->Logoff();
+}
+
 void Append(const std::string& path, const std::string& tag) {
     auto store = PstStore::OpenOrCreate(path, "ignored");
     auto f = store->AddFolder(store->IpmSubtree(), "Appended " + tag);
@@ -210,6 +236,7 @@ int main(int argc, char** argv) {
         if (mode == "basic") WriteBasic(path);
         else if (mode == "many") WriteMany(path, argc > 3 ? std::atoi(argv[3]) : 1000);
         else if (mode == "append") Append(path, argc > 3 ? argv[3] : "1");
+        else if (mode == "eml") WriteEml(path, argv[3]);
         else if (mode == "typed") WriteTyped(path, argc > 3 ? std::atoi(argv[3]) : 11000);
         else if (mode == "big") WriteBig(path, argc > 3 ? std::atof(argv[3]) : 4.2);
         else return 2;

@@ -12,7 +12,7 @@ constexpr int kMaxLevels = 8;
 
 class TreeWalker {
 public:
-    TreeWalker(Context& ctx, uint8_t ptype) : ctx_(ctx), ptype_(ptype) {}
+    TreeWalker(Context& ctx, uint8_t ptype, std::unordered_set<uint64_t>& pageBids) : ctx_(ctx), ptype_(ptype), pageBids_(pageBids) {}
 
     void walk(const Bref& ref, int expectLevel, bool haveKey, uint64_t key, bool haveUpper, uint64_t upper, int depth) {
         const std::string name = std::string(ptype_ == ptypeNBT ? "NBT" : "BBT") + " page " + Hex(ref.ib);
@@ -37,6 +37,8 @@ public:
         if (bid != ref.bid)
             ctx_.error("btree.bref_bid", name, "pageTrailer.bid", ref.ib + 504, Hex(ref.bid) + " (from parent BREF)", Hex(bid));
         ctx_.maxPageBid = std::max(ctx_.maxPageBid, bid);
+        if (!pageBids_.insert(bid).second)
+            ctx_.error("page.bid_duplicate", name, "pageTrailer.bid", ref.ib + 504, "a BID no other page has", Hex(bid));
         if (ctx_.used.mark(ref.ib, kPageSize))
             ctx_.error("alloc.overlap", name, "", ref.ib, "a page of its own", "space shared with another page or block");
 
@@ -108,12 +110,14 @@ private:
     Context& ctx_;
     uint8_t ptype_;
     std::unordered_set<uint64_t> seen_;
+    std::unordered_set<uint64_t>& pageBids_;  // BIDs of all pages of both trees
 };
 }  // namespace
 
 void WalkBTrees(Context& ctx) {
-    TreeWalker(ctx, ptypeNBT).walk(ctx.hdr.nbt, -1, false, 0, false, 0, 0);
-    TreeWalker(ctx, ptypeBBT).walk(ctx.hdr.bbt, -1, false, 0, false, 0, 0);
+    std::unordered_set<uint64_t> pageBids;
+    TreeWalker(ctx, ptypeNBT, pageBids).walk(ctx.hdr.nbt, -1, false, 0, false, 0, 0);
+    TreeWalker(ctx, ptypeBBT, pageBids).walk(ctx.hdr.bbt, -1, false, 0, false, 0, 0);
 
     // Keep the first entry of any duplicate key; the order checks above already reported disorder.
     std::stable_sort(ctx.nbt.begin(), ctx.nbt.end(), [](const NbtEntry& a, const NbtEntry& b) { return a.nid < b.nid; });

@@ -216,7 +216,7 @@ def norm_html(s):
 def addresses(value):
     if not value:
         return []
-    return sorted(a.lower() for _, a in email.utils.getaddresses([str(value)]) if a)
+    return sorted(a.lower() for _, a in email.utils.getaddresses([str(value)]) if "@" in a)
 
 
 def header(msg, name):
@@ -548,12 +548,71 @@ def generated_messages():
     return g
 
 
+def msgreader_check(args, done):
+    """Second, independent reader: @kenjiuno/msgreader (JavaScript, own CFB parser), when
+    installed (BV_MSGREADER_NODE_PATH or --msgreader: the node_modules folder)."""
+    node_path = args.msgreader or os.environ.get("BV_MSGREADER_NODE_PATH")
+    if not node_path or not shutil.which("node") or not os.path.isdir(os.path.join(node_path, "@kenjiuno", "msgreader")):
+        print("msgreader not available: second reader skipped")
+        return
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "msgreader_dump.js")
+    env = dict(os.environ, NODE_PATH=node_path)
+    r = subprocess.run(["node", script] + [p for _, p, _ in done], capture_output=True, text=True, env=env)
+    if r.returncode != 0:
+        fail("msgreader", f"node failed: {r.stderr[:300]}")
+        return
+    import json
+    results = json.loads(r.stdout)
+
+    def check_level(case, src, got, level):
+        CHECKED["fields"] += 1
+        if "exception" in got:
+            fail(case, f"msgreader: {got['exception'][:200]}")
+            return
+        subj = decoded_header(src, "Subject")
+        if subj and " ".join((got.get("subject") or "").split()) != subj:
+            fail(case, f"msgreader subject {got.get('subject')!r}, expected {subj!r}")
+        want_to = addresses(decoded_header(src, "To")) + addresses(decoded_header(src, "Cc"))
+        got_to = sorted((r.get("email") or "").lower() for r in got.get("recipients", []) if r.get("type") in ("to", "cc"))
+        if want_to and sorted(want_to) != got_to:
+            fail(case, f"msgreader recipients {got_to}, expected {sorted(want_to)}")
+        plain, html = choose_bodies(src)
+        if plain is not None and html is None and norm_text(got.get("body") or "") != norm_text(text_of(plain)):
+            fail(case, f"msgreader body {got.get('body')!r:.80}, expected {text_of(plain)!r:.80}")
+        body_ids = {id(p) for p in (plain, html) if p is not None}
+        atts = [p for p in leaves(src) if id(p) not in body_ids]
+        # (Python gives no payload bytes for message/* parts other than rfc822)
+        sizes = sorted(len(p.get_payload(decode=True) or b"") for p in atts
+                       if p.get_content_maintype() not in ("message", "multipart") and not b64_broken(p))
+        got_sizes = sorted(a["size"] for a in got.get("attachments", []) if not a.get("innerMsg"))
+        if any(s not in got_sizes for s in sizes):
+            fail(case, f"msgreader attachment sizes {got_sizes}, expected {sizes}")
+        inner_src = [p for p in atts if p.get_content_type() == "message/rfc822" and p.is_multipart()]
+        inner_got = [a for a in got.get("attachments", []) if a.get("innerMsg")]
+        if len(inner_src) != len(inner_got):
+            fail(case, f"msgreader sees {len(inner_got)} attached messages, expected {len(inner_src)}")
+        for s_m, g_m in zip(inner_src, inner_got):
+            if "inner" in g_m and s_m.get_payload()[0].keys():
+                check_level(case + " [attached]", s_m.get_payload()[0], g_m["inner"], level + 1)
+
+    for case, path, src in done:
+        got = results.get(path)
+        if got is None:
+            fail(case, "msgreader returned nothing")
+            continue
+        if not src.keys() or any(type(d).__name__ in ("MissingHeaderBodySeparatorDefect",) for d in src.defects):
+            continue
+        check_level(case, src, got, 0)
+    print(f"msgreader read {len(results)} files")
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--tool", required=True)
     ap.add_argument("--corpus", required=True)
     ap.add_argument("--work", required=True)
     ap.add_argument("--verbose", action="store_true")
+    ap.add_argument("--msgreader", help="node_modules folder holding @kenjiuno/msgreader (optional second reader)")
     args = ap.parse_args()
     if shutil.which("msgconvert") is None:
         print("msgconvert not installed")
@@ -581,12 +640,14 @@ def main():
     for name, data in generated_messages().items():
         cases.append(("gen/" + name, data))
 
+    done = []
     for case, data in cases:
         res = run_case(args, case, data, os.path.join(args.work, "cases"))
         if res is None:
             continue
         out, msg_path = res
         src = parse_bytes(strip_envelope(data))
+        done.append((case, msg_path, src))
         try:
             with olefile.OleFileIO(msg_path) as ole:
                 compare(case, src, out, 0, ole)
@@ -613,12 +674,14 @@ def main():
             if res is None:
                 continue
             out, msg_path = res
+            done.append((case, msg_path, parse_bytes(data)))
             try:
                 with olefile.OleFileIO(msg_path) as ole:
                     compare(case, parse_bytes(data), out, 0, ole)
             except Exception as e:  # noqa: BLE001
                 fail(case, f"comparison raised {type(e).__name__}: {e}")
 
+    msgreader_check(args, done)
     print(f"{len(cases)} messages, {CHECKED['messages']} compared (with attached ones), {CHECKED['fields']} fields checked")
     known = [f for f in FAILURES if f.split(":")[0].split(" [")[0] in KNOWN]
     real = [f for f in FAILURES if f not in known]

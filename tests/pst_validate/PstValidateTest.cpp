@@ -543,6 +543,30 @@ TEST(PstValidateRobustness, SubnodeTreeContainingItselfIsReported) {
     EXPECT_NE(FindCheck(fs, "bbt.cref"), nullptr) << Dump(fs);
 }
 
+TEST(PstValidateLtp, UnreadCountFollowsTheReadFlags) {
+    Store s("pstsdk/sample1.pst");
+    uint32_t message = 0;
+    ForEachLeafEntry(s.d, s.nbtRoot(), 32, [&](uint64_t e) { if ((Get32(s.d, e) & 0x1F) == 0x04) message = Get32(s.d, e); });
+    const BlockRef b = NodeDataBlock(s.d, message);
+    std::vector<uint8_t> heap = DecodeBlock(s.d, b);
+    const size_t bth = HeapItem(heap, Get32(heap, 4));
+    const uint32_t leaves = Get32(heap, bth + 4);
+    bool changed = false;
+    for (size_t r = HeapItem(heap, leaves); r + 8 <= HeapItem(heap, leaves + 0x20); r += 8)
+        if (Get16(heap, r) == 0x0E07) {  // PidTagMessageFlags
+            Put32(heap, r + 4, Get32(heap, r + 4) ^ 0x1);
+            changed = true;
+        }
+    ASSERT_TRUE(changed);
+    EncodeBlock(s.d, b, heap);
+    auto fs = s.validate();
+    const Finding* f = FindCheck(fs, "folder.unread_count");
+    ASSERT_NE(f, nullptr) << Dump(fs);
+    EXPECT_EQ(f->field, "PidTagContentUnreadCount");
+    // The contents row still carries the old flags.
+    EXPECT_NE(FindCheck(fs, "folder.row_mismatch"), nullptr) << Dump(fs);
+}
+
 TEST(PstValidateRobustness, TruncatedFilesGiveFindings) {
     const std::vector<uint8_t> full = Load(CorpusPath("pstsdk/sample1.pst"));
     for (size_t len : {size_t(0), size_t(100), size_t(563), size_t(600), size_t(0x4400), size_t(0x4400 + 700),

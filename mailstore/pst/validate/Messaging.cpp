@@ -181,6 +181,20 @@ void CheckMessaging(Context& ctx) {
             for (uint32_t id : childMessages[n.nid])
                 if (!listed.count(id))
                     ctx.error("folder.contents_missing", F, "contents table", n.entryOff, "a row for message " + Hex(id), "none");
+            // Unread = messages without mfRead (0x1).
+            uint32_t unread = 0;
+            bool known = true;
+            for (const TableRow& row : rows) {
+                auto mf = ctx.facts.find(row.id);
+                if (mf == ctx.facts.end() || !(mf->second.present & (1u << fpMessageFlags))) {
+                    known = false;
+                    break;
+                }
+                unread += (mf->second.messageFlags & 0x1) ? 0 : 1;
+            }
+            if (known && (ff.present & (1u << fpContentUnread)) && ff.contentUnread != unread)
+                ctx.error("folder.unread_count", F, "PidTagContentUnreadCount", n.entryOff,
+                          std::to_string(unread) + " (messages without mfRead)", std::to_string(ff.contentUnread));
         }
         // Hierarchy table: one row per subfolder, counts copied from it; PidTagSubfolders says whether there are any.
         auto hier = ctx.tableRows.find(WithType(n.nid, 0x0D));

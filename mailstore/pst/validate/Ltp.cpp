@@ -343,7 +343,7 @@ public:
                     checkPc(heap, subs, where, facts, nid == 0x21 && depth == 0);
                 } else {
                     std::vector<TableRow> rows;
-                    const bool keepRows = depth == 0 && ((nid & 0x1F) == 0x0D || (nid & 0x1F) == 0x0E);
+                    const bool keepRows = depth == 0 && ((nid & 0x1F) == 0x0D || (nid & 0x1F) == 0x0E || (nid & 0x1F) == 0x0F);
                     const uint32_t* cells = (nid & 0x1F) == 0x0D ? kHierarchyCells : kContentsCells;
                     uint32_t count = checkTc(heap, subs, where, keepRows ? &rows : nullptr, keepRows ? cells : nullptr);
                     if (facts) {

@@ -103,11 +103,12 @@ void CheckMessaging(Context& ctx) {
         ctx.error("folder.parent", "NBT entry 0x122 (root folder)", "nidParent", root->entryOff, "0x122 (itself)", Hex(root->nidParent));
 
     // Children by parent, from the NBT.
-    std::unordered_map<uint32_t, std::vector<uint32_t>> childFolders, childMessages;
+    std::unordered_map<uint32_t, std::vector<uint32_t>> childFolders, childMessages, childAssociated;
     for (const NbtEntry& n : ctx.nbt) {
         const uint32_t t = n.nid & 0x1F;
         if ((t == 0x02 || t == 0x03) && n.nid != 0x122) childFolders[n.nidParent].push_back(n.nid);
         if (t == 0x04) childMessages[n.nidParent].push_back(n.nid);
+        if (t == 0x08) childAssociated[n.nidParent].push_back(n.nid);
     }
 
     for (const NbtEntry& n : ctx.nbt) {
@@ -195,6 +196,22 @@ void CheckMessaging(Context& ctx) {
             if (known && (ff.present & (1u << fpContentUnread)) && ff.contentUnread != unread)
                 ctx.error("folder.unread_count", F, "PidTagContentUnreadCount", n.entryOff,
                           std::to_string(unread) + " (messages without mfRead)", std::to_string(ff.contentUnread));
+        }
+        // FAI contents table: one row per associated message of this folder.
+        auto fai = ctx.tableRows.find(WithType(n.nid, 0x0F));
+        if (fai != ctx.tableRows.end()) {
+            std::unordered_set<uint32_t> listed;
+            for (const TableRow& row : fai->second) {
+                listed.insert(row.id);
+                const NbtEntry* m = ctx.findNode(row.id);
+                if (!m || (row.id & 0x1F) != 0x08)
+                    ctx.error("folder.fai_row", F, "FAI contents row " + Hex(row.id), row.offset, "an associated message node", "no such node");
+                else if (m->nidParent != n.nid)
+                    ctx.error("folder.fai_row", F, "FAI contents row " + Hex(row.id), m->entryOff, "nidParent " + Hex(n.nid), Hex(m->nidParent));
+            }
+            for (uint32_t id : childAssociated[n.nid])
+                if (!listed.count(id))
+                    ctx.error("folder.fai_missing", F, "FAI contents table", n.entryOff, "a row for associated message " + Hex(id), "none");
         }
         // Hierarchy table: one row per subfolder, counts copied from it; PidTagSubfolders says whether there are any.
         auto hier = ctx.tableRows.find(WithType(n.nid, 0x0D));

@@ -548,6 +548,35 @@ void Importer::Fill(GMimeMessage* msg, const std::string& headerText, std::optio
     p.SetString(PR_DISPLAY_CC, display[1]);
     p.SetString(PR_DISPLAY_BCC, display[2]);
 
+    // Reply-To ([MS-OXCMAIL] 2.2.3.1.6): names, and the one-off entry IDs as a
+    // FLATENTRYLIST ([MS-OXCDATA] 2.3.3: count, size, then each entry's size, bytes,
+    // padding to 4).
+    {
+        std::vector<Mailbox> replyTo;
+        CollectMailboxes(g_mime_message_get_reply_to(msg), replyTo);
+        if (!replyTo.empty()) {
+            std::string names;
+            Binary entries;
+            auto put32 = [](Binary& b, uint32_t v) {
+                for (int k = 0; k < 4; ++k) b.push_back(uint8_t(v >> (8 * k)));
+            };
+            for (const Mailbox& mb : replyTo) {
+                if (!names.empty()) names += "; ";
+                names += DisplayNameOf(mb);
+                std::vector<uint8_t> id = OneOffEntryId(DisplayNameOf(mb), mb.address);
+                put32(entries, uint32_t(id.size()));
+                entries.insert(entries.end(), id.begin(), id.end());
+                while (entries.size() % 4) entries.push_back(0);
+            }
+            Binary list;
+            put32(list, uint32_t(replyTo.size()));
+            put32(list, uint32_t(entries.size()));
+            list.insert(list.end(), entries.begin(), entries.end());
+            p.SetString(PR_REPLY_RECIPIENT_NAMES, names);
+            p.SetBinary(PR_REPLY_RECIPIENT_ENTRIES, std::move(list));
+        }
+    }
+
     // Times
     std::optional<int64_t> date = ParseDate(RawHeader(mobj, "Date"));
     std::optional<int64_t> received;

@@ -269,6 +269,28 @@ TEST(Rfc822Import, OneOffEntryIdLayout) {
     EXPECT_TRUE(std::equal(provider, provider + 16, sid->begin() + 4));
 }
 
+TEST(Rfc822Import, ReplyToBecomesReplyRecipients) {
+    Message m = Import("From: a@example.com\nReply-To: List <list@example.com>, b@example.com\nSubject: x\n\nbody\n");
+    EXPECT_EQ(Str(m.props, PR_REPLY_RECIPIENT_NAMES), "List; b@example.com");
+    const Binary* flat = m.props.GetBinary(PR_REPLY_RECIPIENT_ENTRIES);
+    ASSERT_NE(flat, nullptr);
+    auto u32 = [&](size_t off) { return uint32_t((*flat)[off] | (*flat)[off + 1] << 8 | (*flat)[off + 2] << 16 | (*flat)[off + 3] << 24); };
+    ASSERT_GE(flat->size(), 8u);
+    EXPECT_EQ(u32(0), 2u);                   // entries
+    EXPECT_EQ(u32(4), flat->size() - 8);     // bytes that follow
+    size_t off = 8;
+    for (int i = 0; i < 2; ++i) {
+        uint32_t cb = u32(off);
+        ASSERT_LE(off + 4 + cb, flat->size());
+        EXPECT_EQ((*flat)[off + 4 + 4], 0x81);  // one-off provider UID starts after 4 flag bytes
+        off += 4 + cb;
+        off = (off + 3) & ~size_t(3);
+    }
+    EXPECT_EQ(off, flat->size());
+    Message n = Import("From: a@example.com\nSubject: x\n\nbody\n");
+    EXPECT_FALSE(n.props.Has(PR_REPLY_RECIPIENT_ENTRIES));
+}
+
 TEST(Rfc822Import, DatesFallBackToEnvelopeThenReceived) {
     // Missing Date: the "From " line's asctime date
     Message a = Import(Crlf("From sender@example.com Mon Dec  7 08:37:05 2026\nFrom: a@example.com\nSubject: no date\n\nbody\n"));

@@ -347,7 +347,6 @@ void Store::AddMessage(FolderId folderId, const mapi::Message& message) {
     // Contents table row: the message's values for the table's columns.
     PackedRow row;
     row.rowId = nid;
-    std::vector<const PcProp*> byTag;
     for (uint32_t tag : folder.contentsColumns) {
         for (const PcProp& p : built.props) {
             if (TagOf(p) != tag) continue;

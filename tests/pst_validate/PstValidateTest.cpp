@@ -494,6 +494,19 @@ TEST(PstValidateCli, ExitCodesTellCleanFaultyAndUnreadable) {
     EXPECT_EQ(run(bad.path), 1);
     EXPECT_EQ(run(CorpusPath("pstsdk/sample2.pst")), 2);
     EXPECT_EQ(run(::testing::TempDir() + "/no-such-file.pst"), 2);
+
+    // --json: one object per file with the same findings.
+    std::string out;
+    if (FILE* p = popen((tool + " --json '" + bad.path + "'").c_str(), "r")) {
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        pclose(p);
+    }
+    EXPECT_EQ(out.rfind("{\"file\":", 0), 0u) << out;
+    EXPECT_NE(out.find("\"check\":\"header.crc_partial\",\"structure\":\"HEADER\",\"field\":\"dwCRCPartial\",\"offset\":4"),
+              std::string::npos) << out;
+    EXPECT_NE(out.find("\"errors\":1,"), std::string::npos) << out;
 }
 
 TEST(PstValidateLtp, NamedPropertiesNeedAnEntryInTheNameMap) {

@@ -148,6 +148,14 @@ void CheckAllocation(Context& ctx) {
             if (inUse && spare && spareUsed++ == 0) firstSpare = off;
             if (!bit && inUse && unmarked++ == 0) firstUnmarked = off;
         }
+        // A page the PMap calls free must be one the AMap holds (Outlook's files agree).
+        uint64_t freeUnheld = 0, firstFreeUnheld = 0;
+        for (uint64_t p = 0; p < 496; ++p)
+            if (pmapFree(a + p * 512) && page[p] != 0xFF && freeUnheld++ == 0) firstFreeUnheld = a + p * 512;
+        if (freeUnheld)
+            ctx.warn("pmap.free_not_allocated", "PMap page " + Hex(pmapBase + 512), "rgbPMapBits", firstFreeUnheld,
+                     "free pages only where the AMap holds all 8 slots",
+                     std::to_string(freeUnheld) + " page(s) not held, first at " + Hex(firstFreeUnheld));
         const std::string S = "AMap page " + Hex(a);
         if (unmarked)
             ctx.error("amap.unmarked", S, "rgbAMapBits", firstUnmarked, "bit set for every slot in use",

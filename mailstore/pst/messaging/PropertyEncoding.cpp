@@ -7,8 +7,12 @@
 namespace bv::mailstore::pst {
 
 Bytes Utf16(const std::string& s) {
-    Bytes out;
-    out.reserve(s.size() * 2);
+    Bytes out(s.size() * 2 + 2);
+    size_t o = 0;
+    auto put = [&](uint16_t v) {
+        out[o++] = uint8_t(v);
+        out[o++] = uint8_t(v >> 8);
+    };
     size_t i = 0;
     while (i < s.size()) {
         uint32_t c = uint8_t(s[i]);
@@ -28,12 +32,13 @@ Bytes Utf16(const std::string& s) {
         i += len;
         if (c >= 0x10000) {
             c -= 0x10000;
-            Append16(out, uint16_t(0xD800 + (c >> 10)));
-            Append16(out, uint16_t(0xDC00 + (c & 0x3FF)));
+            put(uint16_t(0xD800 + (c >> 10)));
+            put(uint16_t(0xDC00 + (c & 0x3FF)));
         } else {
-            Append16(out, uint16_t(c));
+            put(uint16_t(c));
         }
     }
+    out.resize(o);
     return out;
 }
 

@@ -33,7 +33,6 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Create(const std::filesystem::path& 
     db->header_.bidNextP = 1;
     db->header_.dwUnique = 1;
     db->cursor_ = kFirstAMapOffset;
-    db->buf_.reserve(kWriteBuffer + 4 * kMaxBlockSize);
     return db;
 }
 
@@ -61,7 +60,6 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& pa
         if (amap[s / 8] & (0x80 >> (s % 8))) lastSlot = s + 1;
     db->cursor_ = RegionStart(last) + lastSlot * kSlotSize;
     // Old B-tree pages are not kept: the new trees are written at Commit.
-    db->buf_.reserve(kWriteBuffer + 4 * kMaxBlockSize);
     return db;
 }
 
@@ -118,15 +116,20 @@ Ib NodeDatabase::Allocate(uint64_t size, uint64_t align) {
 }
 
 uint8_t* NodeDatabase::BufferAt(Ib ib, size_t size) {
-    Ib end = bufBase_ + buf_.size();
-    if (buf_.empty() || ib < end || ib > end + kMaxBlockSize * 4 || buf_.size() > kWriteBuffer) {
+    // buf_ is allocated once; bufLen_ bytes of it are in use. Gaps (skipped map pages)
+    // are zero-filled.
+    if (buf_.size() < kWriteBuffer + 8 * kMaxBlockSize) buf_.resize(kWriteBuffer + 8 * kMaxBlockSize);
+    Ib end = bufBase_ + bufLen_;
+    if (bufLen_ == 0 || ib < end || ib > end + kMaxBlockSize * 4 || bufLen_ + (ib - end) + size > buf_.size()) {
         Flush();
         bufBase_ = ib;
         end = ib;
     }
-    size_t at = buf_.size() + size_t(ib - end);
-    buf_.resize(at + size, 0);
-    return buf_.data() + at;
+    size_t gap = size_t(ib - end);
+    if (gap) std::memset(buf_.data() + bufLen_, 0, gap);
+    uint8_t* out = buf_.data() + bufLen_ + gap;
+    bufLen_ += gap + size;
+    return out;
 }
 
 void NodeDatabase::WriteAt(Ib ib, const uint8_t* data, size_t size) {
@@ -135,20 +138,20 @@ void NodeDatabase::WriteAt(Ib ib, const uint8_t* data, size_t size) {
 
 void NodeDatabase::Flush() {
     size_t done = 0;
-    while (done < buf_.size()) {
-        ssize_t n = ::pwrite(fd_, buf_.data() + done, buf_.size() - done, off_t(bufBase_ + done));
+    while (done < bufLen_) {
+        ssize_t n = ::pwrite(fd_, buf_.data() + done, bufLen_ - done, off_t(bufBase_ + done));
         if (n < 0) {
             if (errno == EINTR) continue;
             throw MailStoreError("cannot write the store: " + Errno());
         }
         done += size_t(n);
     }
-    bufBase_ += buf_.size();
-    buf_.clear();
+    bufBase_ += bufLen_;
+    bufLen_ = 0;
 }
 
 void NodeDatabase::ReadAt(Ib ib, uint8_t* data, size_t size) {
-    if (!buf_.empty() && ib + size > bufBase_) Flush();
+    if (bufLen_ && ib + size > bufBase_) Flush();
     size_t done = 0;
     while (done < size) {
         ssize_t n = ::pread(fd_, data + done, size - done, off_t(ib + done));

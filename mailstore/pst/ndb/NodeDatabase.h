@@ -88,6 +88,7 @@ private:
     // Write buffer of one contiguous stretch of the file.
     Ib bufBase_ = 0;
     Bytes buf_;
+    size_t bufLen_ = 0;
 };
 
 }  // namespace bv::mailstore::pst

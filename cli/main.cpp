@@ -131,7 +131,14 @@ private:
         auto now = std::chrono::steady_clock::now();
         if (!force && now - lastDraw_ < std::chrono::milliseconds(100)) return;
         lastDraw_ = now;
-        std::fprintf(stderr, "\r\033[K%s%s  %s", mailboxLabel_.c_str(), file_.c_str(), saved_.c_str());
+        // A bar over the mailboxes, then which one and how far into it.
+        const int width = 24;
+        int total = rowCount();
+        int done = total > 0 ? (row_ * width) / total : 0;
+        std::string bar(size_t(done), '#');
+        bar.resize(width, '.');
+        std::fprintf(stderr, "\r\033[K[%s] %s%s  %s", bar.c_str(), mailboxLabel_.c_str(), file_.c_str(),
+                     saved_.c_str());
         std::fflush(stderr);
         drawn_ = true;
     }

@@ -87,6 +87,19 @@ def check_validator(validate, path):
           'pst-validate %s:\n%s%s' % (path, out, r.stderr.decode('utf-8', 'replace')))
 
 
+def validator_codes(validate, path):
+    """The (severity, code, node) of every pst-validate finding."""
+    if not validate:
+        return set()
+    out = run([validate, path]).stdout.decode('utf-8', 'replace')
+    codes = set()
+    for line in out.splitlines():
+        parts = line.split()
+        if len(parts) >= 4 and parts[0] in ('error', 'warning'):
+            codes.add((parts[0], parts[1], parts[3]))
+    return codes
+
+
 def check_pffinfo(path):
     r = run(['pffinfo', path])
     err = r.stderr.decode('utf-8', 'replace')
@@ -462,6 +475,24 @@ def main():
         msgs = tree.get('/Top of Personal Folders/Appended ' + tag, [])
         check([m.subject for m in msgs] == ['Appended message ' + tag], 'appended folder %s: %r' % (tag, [m.subject for m in msgs]))
     f.close()
+
+    # Appending to Outlook-made stores adds no finding the validator did not have before.
+    for rel in ('pstsdk/sample1.pst', 'ruby-msg/200-recipients.pst', 'ruby-msg/msgInMsg.pst'):
+        src = os.path.join(a.corpus, 'pst', rel)
+        dst = os.path.join(a.work, 'outlook-' + os.path.basename(rel))
+        shutil.copy(src, dst)
+        before = validator_codes(a.validate, dst)
+        r = run([a.tool, 'append', dst, 'outlook'])
+        check(r.returncode == 0, 'append to %s: %s' % (rel, r.stderr.decode()))
+        after = validator_codes(a.validate, dst)
+        check(after <= before, 'append to %s: new validator findings %r' % (rel, sorted(after - before)))
+        check_pffinfo(dst)
+        f, tree = pypff_tree(dst)
+        found = [k for k in tree if k.endswith('/Appended outlook')]  # below the store's own IPM subtree name
+        msgs = tree[found[0]] if found else []
+        check([m.subject for m in msgs] == ['Appended message outlook'], 'append to %s: folder contents' % rel)
+        check(sum(len(v) for v in tree.values()) >= 2, 'append to %s: the Outlook messages are gone' % rel)
+        f.close()
 
     # A file that is no store of ours is refused and left as it was.
     bogus = os.path.join(a.work, 'bogus.pst')

@@ -155,7 +155,7 @@ Store::Folder& Store::NewFolder(Nid nid, Nid parent, const std::string& name, co
     f.name = name;
     f.containerClass = containerClass;
     f.search = search;
-    f.contentsColumns = search ? SearchContentsTableColumns() : ContentsTableColumns();
+    f.contentsColumns = search ? searchColumns_ : contentsColumns_;
     if (nid != parent) {
         folders_.at(parent).children.push_back(nid);
         MarkDirty(parent);
@@ -176,6 +176,10 @@ void Store::MarkDirty(Nid nid) {
 
 void Store::CreateNew(const std::string& displayName) {
     recordKey_ = RandomBytes(16);
+    hierarchyColumns_ = HierarchyTableColumns();
+    contentsColumns_ = ContentsTableColumns();
+    assocColumns_ = AssocContentsTableColumns();
+    searchColumns_ = SearchContentsTableColumns();
     // Folders in the order that gives them the NIDs of [MS-PST] §2.7.1.
     NewFolder(NID_ROOT_FOLDER, NID_ROOT_FOLDER, "", "", false);
     ipmSubtree_ = db_->AllocateNid(NID_TYPE_NORMAL_FOLDER);  // 0x8022
@@ -260,6 +264,21 @@ void Store::LoadExisting() {
     wastebasket_ = entryNid(store, PidTagIpmWastebasketEntryId);
     finder_ = entryNid(store, PidTagFinderEntryId);
     if (recordKey_.size() != 16) FormatError("message store", "PidTagRecordKey", "is missing");
+
+    // New folders get the columns of this store's templates.
+    auto templateColumns = [this](Nid nid, const std::vector<uint32_t>& fallback) {
+        const NodeRef* ref = db_->FindNode(nid);
+        if (!ref) return fallback;
+        HeapReader heap(db_->ReadDataTree(ref->bidData));
+        TcRead tc = ReadTableContext(heap, [](Nid) { return std::vector<Bytes>(); });
+        std::vector<uint32_t> cols;
+        for (const auto& c : tc.cols) cols.push_back(c.tag);
+        return cols;
+    };
+    hierarchyColumns_ = templateColumns(NID_HIERARCHY_TABLE_TEMPLATE, HierarchyTableColumns());
+    contentsColumns_ = templateColumns(NID_CONTENTS_TABLE_TEMPLATE, ContentsTableColumns());
+    assocColumns_ = templateColumns(NID_ASSOC_CONTENTS_TABLE_TEMPLATE, AssocContentsTableColumns());
+    searchColumns_ = templateColumns(NID_SEARCH_CONTENTS_TABLE_TEMPLATE, SearchContentsTableColumns());
 
     for (const auto& [nid, ref] : db_->Nodes()) {
         uint8_t type = NidTypeOf(nid);
@@ -376,7 +395,7 @@ void Store::WriteFolder(Folder& f) {
     if (f.search) return;
 
     // Hierarchy table: one row per subfolder, values as in the subfolder's PC.
-    TcWriter hierarchy(HierarchyTableColumns());
+    TcWriter hierarchy(hierarchyColumns_);
     for (Nid c : f.children) {
         const Folder& child = folders_.at(c);
         std::vector<TcCell> cells = {
@@ -395,7 +414,7 @@ void Store::WriteFolder(Folder& f) {
     for (const PackedRow& r : f.rows) contents.AddRow(r.rowId, rowVersion_++, UnpackCells(r.cells));
     WriteLtpNode(Sibling(f.nid, NID_TYPE_CONTENTS_TABLE), contents.Finish(LocalNids()), 0);
 
-    if (f.isNew) WriteLtpNode(Sibling(f.nid, NID_TYPE_ASSOC_CONTENTS_TABLE), EmptyTable(AssocContentsTableColumns()), 0);
+    if (f.isNew) WriteLtpNode(Sibling(f.nid, NID_TYPE_ASSOC_CONTENTS_TABLE), EmptyTable(assocColumns_), 0);
 }
 
 void Store::Close() {

@@ -79,6 +79,11 @@ private:
     Nid finder_ = 0;
     std::map<Nid, Folder> folders_;
     uint32_t rowVersion_ = 1;
+    // Columns of the store's template tables (ours, or those of the store we opened).
+    std::vector<uint32_t> hierarchyColumns_;
+    std::vector<uint32_t> contentsColumns_;
+    std::vector<uint32_t> assocColumns_;
+    std::vector<uint32_t> searchColumns_;
 };
 
 }  // namespace bv::mailstore::pst

@@ -10,10 +10,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -371,4 +373,29 @@ TEST(MsgWriter, ManyAttachmentsAndRecipientsNumberedInHex) {
     EXPECT_EQ(root->storages["__attach_version1.0_#00000013"]->streams.at(Sub(PR_ATTACH_DATA_BIN)), std::string(19, '\x13'));
     EXPECT_EQ(root->storages["__attach_version1.0_#00000000"]->streams.at(Sub(PR_ATTACH_DATA_BIN)), "");
     EXPECT_EQ(U32(root->streams["__properties_version1.0"], 16), 20u);
+}
+
+TEST(MsgWriter, ConcurrentWritersProduceIdenticalFiles) {
+    fs::path dir = TempDir() / "threads";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const Message m = Sample();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 25; ++i) WriteMsgFile(m, dir / ("t" + std::to_string(t) + "_" + std::to_string(i) + ".msg"));
+        });
+    for (auto& t : threads) t.join();
+    auto read = [](const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    const std::string first = read(dir / "t0_0.msg");
+    ASSERT_GT(first.size(), 1000u);
+    int files = 0;
+    for (const auto& f : fs::directory_iterator(dir)) {
+        EXPECT_EQ(read(f.path()), first) << f.path() << ": output must not depend on timing";
+        ++files;
+    }
+    EXPECT_EQ(files, 100);
 }

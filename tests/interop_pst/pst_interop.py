@@ -65,10 +65,11 @@ def sha(path):
 INBOX = ['Plain message', 'With attachments', 'Carrier of an embedded message',
          'Two hundred recipients', 'Unread \u00fcnicode \u20ac message']
 SUB = ['Sub message 0', 'Sub message 1', 'Sub message 2']
-ARCHIVE = ['Archived message']
+ARCHIVE = ['Archived message', 'Four hundred attachments']
 MSG_NUMBER = {'Plain message': 1, 'With attachments': 2, 'Carrier of an embedded message': 3,
               'Two hundred recipients': 4, 'Unread \u00fcnicode \u20ac message': 5,
-              'Sub message 0': 10, 'Sub message 1': 11, 'Sub message 2': 12, 'Archived message': 20}
+              'Sub message 0': 10, 'Sub message 1': 11, 'Sub message 2': 12, 'Archived message': 20,
+              'Four hundred attachments': 21}
 ATTACHMENTS = {'hello.txt': b'hello attachment\n', 'data.bin': pattern(10000, 2),
                'big.bin': pattern(5 * 1024 * 1024 + 123, 3)}
 
@@ -158,7 +159,11 @@ def check_pypff_basic(path):
             else:
                 check(body == ('Plain body of message %d.\r\n' % n).encode(), 'pypff: body of %s: %r' % (m.subject, body))
             natt = m.get_number_of_attachments()
-            check(natt == {2: 3, 3: 1}.get(n, 0), 'pypff: %s has %d attachments' % (m.subject, natt))
+            check(natt == {2: 3, 3: 1, 21: 400}.get(n, 0), 'pypff: %s has %d attachments' % (m.subject, natt))
+            if n == 21 and natt == 400:
+                # Past 340 subnodes the message's subnode tree needs an SIBLOCK.
+                a = m.get_attachment(399)
+                check(a.read_buffer(a.get_size()) == b'attachment 399\n', 'pypff: attachment 400 of 400')
             if n == 2:
                 check(m.html_body == b'<html><body><p>HTML body of message 2</p></body></html>',
                       'pypff: HTML body %r' % m.html_body)

@@ -139,6 +139,15 @@ void WriteBasic(const std::string& path) {
         m.props.Remove(PR_BODY);
         store->AddMessage(archive, m);
     }
+    {
+        // 400 attachments: more subnodes than one SLBLOCK holds (SIBLOCK above SLBLOCKs).
+        Message m = Basic("Four hundred attachments", 21);
+        for (int i = 0; i < 400; ++i) {
+            std::string t = "attachment " + std::to_string(i) + "\n";
+            m.attachments.push_back(FileAttachment("a" + std::to_string(i) + ".txt", Binary(t.begin(), t.end()), "text/plain"));
+        }
+        store->AddMessage(archive, m);
+    }
     store->Close();
     store->Close();  // idempotent
 }

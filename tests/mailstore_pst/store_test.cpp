@@ -6,12 +6,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "mailstore/MailStoreError.h"
 #include "mailstore/pst/PstStore.h"
 #include "mailstore/pst/ltp/PropertyContext.h"
 #include "mailstore/pst/ltp/TableContext.h"
 #include "mailstore/pst/messaging/PropertyEncoding.h"
+#include "mailstore/pst/ndb/Header.h"
 #include "mailstore/pst/ndb/NodeDatabase.h"
 
 namespace fs = std::filesystem;
@@ -137,4 +139,49 @@ TEST(PstStore, AppendsToAnOutlookStore) {
     ASSERT_NE(old, nullptr);
     EXPECT_EQ(old->nidParent, 0x8082u);
     EXPECT_EQ(db->CryptMethod(), 1);  // kept as Outlook wrote it
+}
+
+TEST(PstStore, DamagedStoresAreRefusedAndLeftAlone) {
+    fs::path dir = TempDir();
+    fs::path good = dir / "good.pst";
+    fs::remove(good);
+    {
+        auto s = PstStore::OpenOrCreate(good, "Store");
+        s->AddMessage(s->AddFolder(s->IpmSubtree(), "Inbox"), Mail("one"));
+        s->Close();
+    }
+    std::string bytes = Slurp(good);
+    auto header = Header::Parse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    struct Damage {
+        std::string name;
+        std::function<void(std::string&)> apply;
+        std::string expect;
+    };
+    std::vector<Damage> damages = {
+        {"truncated", [](std::string& b) { b.resize(b.size() / 2); }, "ROOT ibFileEof"},
+        {"nbt page", [&](std::string& b) { b[header.root.BREFNBT.ib + 10] ^= 0x5A; }, "PAGETRAILER dwCRC"},
+        {"bbt page", [&](std::string& b) { b[header.root.BREFBBT.ib + 3] ^= 0x5A; }, "PAGETRAILER dwCRC"},
+        {"message store block", [&](std::string& b) {
+             // The first data block is the message store PC: damage its bytes.
+             b[0x4400 + 512 * 2 + 20] ^= 0x5A;
+         }, "BLOCKTRAILER dwCRC"},
+    };
+    for (const auto& d : damages) {
+        fs::path p = dir / ("damaged-" + std::to_string(&d - damages.data()) + ".pst");
+        std::string b = bytes;
+        d.apply(b);
+        {
+            std::ofstream out(p, std::ios::binary | std::ios::trunc);
+            out << b;
+        }
+        try {
+            auto s = PstStore::OpenOrCreate(p, "x");
+            FAIL() << d.name << ": a damaged store was opened";
+        } catch (const MailStoreError& e) {
+            EXPECT_NE(std::string(e.what()).find(d.expect), std::string::npos) << d.name << ": " << e.what();
+        }
+        EXPECT_EQ(Slurp(p), b) << d.name;
+    }
+    for (const auto& e : fs::directory_iterator(dir))
+        EXPECT_EQ(e.path().filename().string().find(".partial-"), std::string::npos) << e.path();
 }

@@ -64,12 +64,13 @@ def sha(path):
 # Expected content of the "basic" store (see WriteBasic in pst_write_tool.cpp).
 INBOX = ['Plain message', 'With attachments', 'Carrier of an embedded message',
          'Two hundred recipients', 'Unread \u00fcnicode \u20ac message']
-SUB = ['Sub message 0', 'Sub message 1', 'Sub message 2']
+LONG_SUBJECT = 'Long subject ' + 'x' * (2000 - len('Long subject '))
+SUB = ['Sub message 0', 'Sub message 1', 'Sub message 2', LONG_SUBJECT]
 ARCHIVE = ['Archived message', 'Four hundred attachments']
 MSG_NUMBER = {'Plain message': 1, 'With attachments': 2, 'Carrier of an embedded message': 3,
               'Two hundred recipients': 4, 'Unread \u00fcnicode \u20ac message': 5,
               'Sub message 0': 10, 'Sub message 1': 11, 'Sub message 2': 12, 'Archived message': 20,
-              'Four hundred attachments': 21}
+              'Four hundred attachments': 21, LONG_SUBJECT: 13}
 ATTACHMENTS = {'hello.txt': b'hello attachment\n', 'data.bin': pattern(10000, 2),
                'big.bin': pattern(5 * 1024 * 1024 + 123, 3)}
 
@@ -255,7 +256,7 @@ def check_readpst_basic(path, work):
                 msgs[m.group(1) if m else name] = text
     check(len(msgs) == 5, 'readpst: Inbox has %d messages: %r' % (len(msgs), sorted(msgs)))
     sub = os.path.join(inbox, 'Sub Folder')
-    check(os.path.isdir(sub) and len(os.listdir(sub)) == 3, 'readpst: Sub Folder')
+    check(os.path.isdir(sub) and len(os.listdir(sub)) == 4, 'readpst: Sub Folder')
     check(os.path.isdir(os.path.join(store, 'Archive 2024')), 'readpst: Archive 2024')
     for subject, text in msgs.items():
         n = MSG_NUMBER.get(subject)

@@ -133,6 +133,13 @@ void WriteBasic(const std::string& path) {
     }
     for (int i = 0; i < 3; ++i) store->AddMessage(sub, Basic("Sub message " + std::to_string(i), 10 + i));
     {
+        // A subject of 2000 characters: over 3580 bytes in UTF-16, so both the PC value
+        // and the contents table cell live in subnodes.
+        std::string subject = "Long subject ";
+        while (subject.size() < 2000) subject += "x";
+        store->AddMessage(sub, Basic(subject, 13));
+    }
+    {
         // No recipients, no body, no attachments: empty recipient table.
         Message m = Basic("Archived message", 20);
         m.recipients.clear();

@@ -8,6 +8,11 @@
 
 namespace bv::mailstore::pst {
 
+void BuildEmptyDListPage(Bid bid, uint8_t* page) {
+    std::memset(page, 0, 512);
+    WritePageTrailer(page, ptypeDL, bid, kDListOffset);
+}
+
 AllocationBitmap::AllocationBitmap(uint64_t regions) : regions_(regions), bits_(regions * 496, 0) {
     for (uint64_t k = 0; k < regions; ++k) Mark(RegionStart(k), RegionMapPages(k) * 512);
 }

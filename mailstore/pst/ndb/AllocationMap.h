@@ -34,6 +34,12 @@ inline Ib FPMapOffset(uint64_t k) {
     return RegionStart(k) + 512 * (1 + (RegionHasPMap(k) ? 1 : 0) + (RegionHasFMap(k) ? 1 : 0));
 }
 
+constexpr Ib kDListOffset = 0x4200;
+
+// The density list page ([MS-PST] §2.2.2.7.4.2) as Outlook leaves it in a store it
+// has not backfilled: bFlags 0, no entries, ulCurrentPage 0.
+void BuildEmptyDListPage(Bid bid, uint8_t* page);
+
 // The allocation bitmaps of all regions, rebuilt from what the file references.
 class AllocationBitmap {
 public:

@@ -436,10 +436,11 @@ void NodeDatabase::Commit() {
     root.fAMapValid = FAMAP_VALID;
     ++header_.dwUnique;
     if (::ftruncate(fd_, off_t(root.ibFileEof)) != 0) throw MailStoreError("cannot size the store: " + Errno());
-    // No density list: a stale one (from an earlier writer of this file) would
-    // disagree with the rebuilt AMaps, so the optional DList page is cleared.
-    uint8_t dlist[kPageSize] = {};
-    WriteAt(0x4200, dlist, kPageSize);
+    // An empty density list, as Outlook writes it; a stale one from an earlier writer
+    // of this file would disagree with the rebuilt AMaps.
+    uint8_t dlist[kPageSize];
+    BuildEmptyDListPage(header_.bidNextP++, dlist);
+    WriteAt(kDListOffset, dlist, kPageSize);
     Flush();
     uint8_t head[kHeaderSize];
     header_.Serialize(head);

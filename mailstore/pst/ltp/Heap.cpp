@@ -76,10 +76,9 @@ std::vector<Bytes> HeapWriter::Finish() {
         size_t hdr = HeaderSize(i);
         size_t ibHnpm = hdr + b.used;
         ibHnpm += ibHnpm & 1;  // the page map starts on an even offset
-        // Every block of a data tree but the last holds 8176 bytes; the free space of
-        // such a block lies between its last item and its page map.
-        if (i + 1 < blocks_.size()) ibHnpm = kMaxBlockData - PageMapSize(b.items.size());
-        Bytes block(ibHnpm + PageMapSize(b.items.size()), 0);
+        // Every block of a data tree but the last holds 8176 bytes: as Outlook does,
+        // the page map follows the items and zero padding follows the page map.
+        Bytes block(i + 1 < blocks_.size() ? kMaxBlockData : ibHnpm + PageMapSize(b.items.size()), 0);
         size_t freeItems = 0;
         for (const Bytes& item : b.items) freeItems += item.empty() ? 1 : 0;
         size_t off = hdr;

@@ -151,8 +151,24 @@ RunReport ConversionRun::Run() {
     };
     auto pstOnePerFile = [&] { return host_.chkAllinOnePSTEnabled() && !host_.chkAllinOnePSTTicked() && host_.optPST(); };
     auto pstAllInOne = [&] { return host_.chkAllinOnePSTEnabled() && host_.chkAllinOnePSTTicked() && host_.optPST(); };
+    // Messages and mailboxes counted as converted into the open .pst store: when the
+    // store cannot be finished its file is not there, and they were not converted.
+    int64_t storeMessages = 0;
+    int storeMailboxes = 0;
     auto closeStore = [&] {
-        for (const std::string& e : ClosePSTStore(st.store, yieldFn)) report.failures.push_back({st.store.pstPath, e});
+        std::vector<std::string> errors = ClosePSTStore(st.store, yieldFn);
+        for (const std::string& e : errors) report.failures.push_back({st.store.pstPath, e});
+        if (!errors.empty() && storeMessages > 0) {
+            report.failures.push_back({st.store.pstPath, "the store could not be finished: the " +
+                                                             std::to_string(storeMessages) +
+                                                             " messages put into it are lost"});
+            report.messagesConverted -= storeMessages;
+            report.messagesFailed += storeMessages;
+            report.mailboxesConverted -= storeMailboxes;
+            report.mailboxesFailed += storeMailboxes;
+        }
+        storeMessages = 0;
+        storeMailboxes = 0;
     };
 
     // 6-7. The run's store.
@@ -229,6 +245,7 @@ RunReport ConversionRun::Run() {
                 MessageOutput output(host_, yieldFn, ctx);
                 ExtractionResult x = ExtractMailbox(inputPath, st.mboxMode, output, st.msgText);
                 report.messagesConverted += output.written();
+                storeMessages += output.storedInStore();
                 report.messagesFailed += output.failedCount();
                 for (auto& f : output.failures()) report.failures.push_back(std::move(f));
                 if (!x.error.empty()) report.failures.push_back({inputPath, x.error});
@@ -238,9 +255,10 @@ RunReport ConversionRun::Run() {
         yield();
         // 28. Close the store of this file.
         if (pstOnePerFile() && st.store.open()) closeStore();
-        if (report.failures.size() == failuresBefore && !report.stopped)
+        if (report.failures.size() == failuresBefore && !report.stopped) {
             ++report.mailboxesConverted;
-        else
+            if (host_.optPST() && st.store.open()) ++storeMailboxes;
+        } else
             ++report.mailboxesFailed;
         if (report.stopped) break;
     }

@@ -25,13 +25,18 @@ int OpenReadOnly(const std::string& path) {
     std::filesystem::path p = std::filesystem::u8path(path);
     return _wopen(p.c_str(), _O_RDONLY | _O_BINARY);
 #else
-    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: opening a pipe would otherwise wait for a writer.
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
 #endif
 }
 
 std::string ErrnoText(int err) { return std::strerror(err); }
 
+ReadFunction g_readForTesting = nullptr;
+
 }  // namespace
+
+void SetReadFunctionForTesting(ReadFunction read) { g_readForTesting = read; }
 
 InputFile::~InputFile() { Close(); }
 
@@ -53,6 +58,17 @@ bool InputFile::Open(const std::string& path, std::string* error) {
         if (error) *error = "it is a folder, not a mailbox file";
         return false;
     }
+    // Pipes, sockets and devices are refused: a mailbox is read twice (probe and
+    // extraction), and a device such as /dev/zero would never end.
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        Close();
+        if (error) *error = "it is not a regular file (a pipe, socket or device)";
+        return false;
+    }
+    sizeAtOpen_ = static_cast<unsigned long long>(st.st_size);
+    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+#else
+    sizeAtOpen_ = 0;
 #endif
     buf_.resize(kBlockSize);
     pos_ = end_ = 0;
@@ -75,7 +91,9 @@ size_t InputFile::Ensure(size_t n) {
             pos_ = 0;
         }
         if (end_ + n > buf_.size()) buf_.resize(end_ + n);
-        auto r = BV_READ(fd_, buf_.data() + end_, static_cast<unsigned>(buf_.size() - end_));
+        size_t want = buf_.size() - end_;
+        long r = g_readForTesting ? g_readForTesting(fd_, buf_.data() + end_, want)
+                                  : long(BV_READ(fd_, buf_.data() + end_, static_cast<unsigned>(want)));
         if (r < 0) {
             if (errno == EINTR) continue;
             error_ = "read error after " + std::to_string(fileOffset_) + " bytes: " + ErrnoText(errno);
@@ -83,6 +101,11 @@ size_t InputFile::Ensure(size_t n) {
         }
         if (r == 0) {
             eof_ = true;
+            // A file cut short while it is read would otherwise end its last message
+            // early without anyone noticing.
+            if (fileOffset_ < sizeAtOpen_)
+                error_ = "the file became shorter while it was read (it ended after " + std::to_string(fileOffset_) +
+                         " of " + std::to_string(sizeAtOpen_) + " bytes)";
             break;
         }
         end_ += size_t(r);

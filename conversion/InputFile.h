@@ -34,12 +34,18 @@ public:
 
 private:
     int fd_ = -1;
+    unsigned long long sizeAtOpen_ = 0;  // regular files: the size when opened
     std::vector<char> buf_;
     size_t pos_ = 0, end_ = 0;
     bool eof_ = false;
     std::string error_;
     unsigned long long fileOffset_ = 0;
 };
+
+// Test seam for the fault-injection tests and the fuzz targets: replaces read(2)
+// for every InputFile (short reads, EINTR, read errors); nullptr restores it.
+using ReadFunction = long (*)(int fd, void* buffer, size_t size);
+void SetReadFunctionForTesting(ReadFunction read);
 
 // Reads up to `size` bytes from the start of the file; -1 with `error` on failure.
 long ReadFilePrefix(const std::string& path, char* out, size_t size, std::string* error);

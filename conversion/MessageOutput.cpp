@@ -82,6 +82,7 @@ void MessageOutput::ToStore(int32_t n, std::string_view text, bool asMsg) {
             item->SaveAs(std::filesystem::u8path(target), kSaveAsMsg);
         } else {
             item->Save();
+            ++stored_;
         }
         ++written_;
         for (const std::string& w : item->message().warnings)

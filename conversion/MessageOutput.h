@@ -38,6 +38,7 @@ public:
 
     int64_t written() const { return written_; }
     int64_t failedCount() const { return failed_; }
+    int64_t storedInStore() const { return stored_; }  // of written(): saved into the open .pst store
     std::vector<Failure>& failures() { return failures_; }
     const std::string& msgFilePath() const { return msgFilePath_; }
 
@@ -53,6 +54,7 @@ private:
     std::string emlx_;  // reused buffer for .emlx files
     int64_t written_ = 0;
     int64_t failed_ = 0;
+    int64_t stored_ = 0;
     std::vector<Failure> failures_;
 };
 

@@ -1,0 +1,330 @@
+"""brimvault-convert under faults: folders that cannot be listed, inputs that cannot
+be read, destinations that cannot be written, a 2 GiB line, the destination inside
+the input folder, folder links that loop, and SIGINT / SIGTERM in the middle of
+.eml, .msg and .pst runs. Each case checks the exit status, what the report names
+and which files exist (complete ones only)."""
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+TOOL = sys.argv[1]
+VALIDATE = sys.argv[2] if len(sys.argv) > 2 else ""
+del sys.argv[1:3]
+
+IS_ROOT = os.geteuid() == 0
+SETPRIV = shutil.which("setpriv")
+
+
+def run(*args, as_nobody=False, timeout=600):
+    cmd = [TOOL, *args]
+    if as_nobody:
+        cmd = [SETPRIV, "--reuid=65534", "--regid=65534", "--clear-groups", *cmd]
+    return subprocess.run(cmd, capture_output=True, text=True, timeout=timeout)
+
+
+def out_folder(dest, path):
+    return os.path.join(dest, os.path.abspath(path).lstrip(os.sep))
+
+
+def mailbox(n, body=100, first=1):
+    parts = []
+    for i in range(first, first + n):
+        parts.append("From s%d@example.org Mon Dec  7 08:00:00 2026\nSubject: %d\n\n%s\n" % (i, i, "x" * body))
+    return "".join(parts)
+
+
+def eml_of(n, body=100):
+    return ("From s%d@example.org Mon Dec  7 08:00:00 2026\r\nSubject: %d\r\n\r\n%s\r\n" % (n, n, "x" * body)).encode()
+
+
+def write(path, text):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w") as f:
+        f.write(text)
+
+
+def tree(folder):
+    out = []
+    for root, _, files in os.walk(folder):
+        out += [os.path.relpath(os.path.join(root, f), folder) for f in files]
+    return sorted(out)
+
+
+def can_mount():
+    if not IS_ROOT or not shutil.which("mount"):
+        return False
+    d = tempfile.mkdtemp()
+    try:
+        ok = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", d], capture_output=True).returncode == 0
+        if ok:
+            subprocess.run(["umount", d])
+        return ok
+    finally:
+        os.rmdir(d)
+
+
+CAN_MOUNT = can_mount()
+
+
+class Mount:
+    """A tmpfs on a fresh folder: size-limited, or read-only."""
+
+    def __init__(self, options):
+        self.path = tempfile.mkdtemp()
+        subprocess.run(["mount", "-t", "tmpfs", "-o", options, "tmpfs", self.path], check=True)
+
+    def __enter__(self):
+        return self.path
+
+    def __exit__(self, *exc):
+        subprocess.run(["umount", self.path])
+        os.rmdir(self.path)
+
+
+def validate(pst):
+    """(exit status, message count) from pst-validate."""
+    r = subprocess.run([VALIDATE, pst], capture_output=True, text=True, timeout=300)
+    m = re.search(r"(\d+) messages\s*$", r.stdout.strip())
+    return r.returncode, int(m.group(1)) if m else -1, r.stdout
+
+
+def converted(stdout):
+    m = re.search(r"(\d+) mailbox\(es\) and (\d+) message\(s\) converted", stdout)
+    return (int(m.group(1)), int(m.group(2))) if m else None
+
+
+class Tmp(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp()
+        os.chmod(self.tmp, 0o755)
+
+    def tearDown(self):
+        for root, dirs, _ in os.walk(self.tmp):
+            for d in dirs:
+                try:
+                    os.chmod(os.path.join(root, d), 0o755, follow_symlinks=False)
+                except OSError:
+                    pass
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+
+@unittest.skipUnless(IS_ROOT and SETPRIV, "needs root to run the tool as nobody")
+class Permissions(Tmp):
+    """Root may read and list anything, so these run the tool as nobody."""
+
+    def test_a_folder_below_the_chosen_one_that_cannot_be_listed(self):
+        src = os.path.join(self.tmp, "src")
+        write(os.path.join(src, "a.mbox"), mailbox(3))
+        write(os.path.join(src, "locked", "b.mbox"), mailbox(2))
+        os.chmod(os.path.join(src, "locked"), 0o000)
+        dest = os.path.join(self.tmp, "out")
+        os.makedirs(dest)
+        os.chmod(dest, 0o777)
+        r = run("--to", "eml", "-o", dest, src, as_nobody=True)
+        self.assertEqual(r.returncode, 1, r.stderr)
+        self.assertIn(os.path.join(src, "locked") + ": cannot list the folder: Permission denied", r.stderr)
+        self.assertNotIn("successfully", r.stdout)
+        self.assertIn("What failed:\n" + os.path.join(src, "locked") + ": cannot list the folder", r.stdout)
+        self.assertEqual(converted(r.stdout), (1, 3))
+        self.assertEqual(tree(dest), [os.path.relpath(os.path.join(out_folder(dest, src), "a.mbox", "email-%d.eml" % i), dest)
+                                      for i in (1, 2, 3)])
+
+    def test_an_input_that_cannot_be_read_and_a_destination_that_cannot_be_written(self):
+        a = os.path.join(self.tmp, "a.mbox")
+        b = os.path.join(self.tmp, "b.mbox")
+        write(a, mailbox(2))
+        write(b, mailbox(2))
+        os.chmod(a, 0o644)
+        os.chmod(b, 0o000)
+        dest = os.path.join(self.tmp, "out")
+        os.makedirs(dest)
+        os.chmod(dest, 0o777)
+        r = run("--to", "eml", "-o", dest, a, b, as_nobody=True)
+        self.assertEqual(r.returncode, 1, r.stderr)
+        self.assertIn("failed: %s: cannot open the file: Permission denied" % b, r.stderr)
+        self.assertEqual(converted(r.stdout), (1, 2))
+        self.assertIn("Converted: 1 of 2 mailboxes, 2 messages.", r.stdout)
+
+        locked = os.path.join(self.tmp, "locked")
+        os.makedirs(locked)
+        os.chmod(locked, 0o555)
+        for kind in ("eml", "emlx", "msg", "pst"):
+            r = run("--to", kind, "-o", locked, a, as_nobody=True)
+            self.assertEqual(r.returncode, 1, (kind, r.stderr))
+            self.assertNotIn("successfully", r.stdout, kind)
+            self.assertEqual(converted(r.stdout), (0, 0), kind)
+            self.assertEqual(os.listdir(locked), [], kind)
+            if kind in ("msg", "pst"):
+                self.assertIn("Outlook Error", r.stderr, kind)
+            else:
+                self.assertIn("cannot create the output folder", r.stderr, kind)
+
+
+class Destinations(Tmp):
+    def test_destination_that_cannot_be_created(self):
+        a = os.path.join(self.tmp, "a.mbox")
+        write(a, mailbox(1))
+        blocker = os.path.join(self.tmp, "file")
+        write(blocker, "x")
+        r = run("--to", "eml", "-o", os.path.join(blocker, "out"), a)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("cannot create the destination folder", r.stderr)
+
+    @unittest.skipUnless(CAN_MOUNT, "cannot mount a tmpfs here")
+    def test_read_only_destination(self):
+        a = os.path.join(self.tmp, "a.mbox")
+        write(a, mailbox(2))
+        with Mount("ro,size=1m") as dest:
+            for kind in ("eml", "msg", "pst"):
+                r = run("--to", kind, "-o", dest, a)
+                self.assertEqual(r.returncode, 1, (kind, r.stderr))
+                self.assertNotIn("successfully", r.stdout, kind)
+                self.assertEqual(converted(r.stdout), (0, 0), kind)
+                self.assertIn("Read-only file system" if kind == "eml" else "Outlook Error", r.stderr, kind)
+
+    def test_destination_inside_the_input_folder(self):
+        # Run twice: the files of the first run are not taken as mailboxes by the
+        # second, and the input stays as it was.
+        src = os.path.join(self.tmp, "src")
+        write(os.path.join(src, "a.mbox"), mailbox(3))
+        before = open(os.path.join(src, "a.mbox"), "rb").read()
+        dest = os.path.join(src, "out")
+        for attempt in (1, 2):
+            r = run("--to", "eml", "-o", dest, src)
+            self.assertEqual(r.returncode, 0, (attempt, r.stderr))
+            self.assertEqual(converted(r.stdout), (1, 3), attempt)
+            self.assertEqual(tree(dest), [os.path.relpath(os.path.join(out_folder(dest, src), "a.mbox", "email-%d.eml" % i), dest)
+                                          for i in (1, 2, 3)], attempt)
+        self.assertEqual(open(os.path.join(src, "a.mbox"), "rb").read(), before)
+        # .pst: the second run adds to the store of the first; it is not read as a mailbox.
+        pdest = os.path.join(src, "pst")
+        for attempt in (1, 2):
+            r = run("--to", "pst", "-o", pdest, src)
+            self.assertEqual(r.returncode, 0, (attempt, r.stderr))
+            self.assertEqual(converted(r.stdout), (1, 3), attempt)
+            self.assertEqual(tree(pdest), ["a.pst"])
+
+    def test_folder_links_that_loop(self):
+        src = os.path.join(self.tmp, "src")
+        write(os.path.join(src, "sub", "a.mbox"), mailbox(2))
+        os.symlink(src, os.path.join(src, "sub", "up"))
+        os.symlink("..", os.path.join(src, "sub", "parent"))
+        os.symlink(".", os.path.join(src, "self"))
+        start = time.time()
+        r = run("--to", "eml", "-o", os.path.join(self.tmp, "out"), src, timeout=120)
+        self.assertLess(time.time() - start, 60)
+        self.assertEqual(r.returncode, 0, r.stderr[-2000:])
+        self.assertEqual(converted(r.stdout), (1, 2))
+
+
+@unittest.skipUnless(CAN_MOUNT, "cannot mount a tmpfs here")
+class DiskFull(Tmp):
+    def test_two_gigabyte_line_without_a_line_end(self):
+        # One message of 2 GiB and a bit (a sparse file), onto a disk of 64 MiB: the
+        # write fails, nothing is left behind, the report says so.
+        big = os.path.join(self.tmp, "big.mbox")
+        with open(big, "wb") as f:
+            f.write(b"From a@example.org Mon Dec  7 08:00:00 2026\n")
+            f.truncate((2 << 30) + 100)
+        with Mount("size=64m") as dest:
+            start = time.time()
+            r = run("--to", "eml", "-o", dest, big, timeout=900)
+            self.assertEqual(r.returncode, 1, r.stderr)
+            self.assertIn("email-1.eml: cannot write the file: No space left on device", r.stderr)
+            self.assertIn("Messages not converted: 1.", r.stdout)
+            self.assertEqual(converted(r.stdout), (0, 0))
+            self.assertEqual(os.listdir(out_folder(dest, big)), [])
+            print("2 GiB line: %.1f s" % (time.time() - start), file=sys.stderr)
+
+    def test_disk_full_while_writing_a_store(self):
+        a = os.path.join(self.tmp, "a.mbox")
+        write(a, mailbox(60, 40000))
+        with Mount("size=1m") as dest:
+            for single in (False, True):
+                r = run("--to", "pst", *(["--single-pst"] if single else []), "-o", dest, a)
+                self.assertEqual(r.returncode, 1, r.stderr)
+                self.assertNotIn("successfully", r.stdout)
+                self.assertEqual(converted(r.stdout), (0, 0), r.stdout)
+                self.assertIn("No space left on device", r.stderr)
+                self.assertEqual(tree(dest), [])
+
+
+@unittest.skipUnless(VALIDATE, "pst-validate is not built")
+class Signals(Tmp):
+    def start(self, kind, *extra, boxes=1, messages=6000):
+        inputs = []
+        for i in range(boxes):
+            p = os.path.join(self.tmp, "in", "box%d.mbox" % i)
+            write(p, mailbox(messages, 300))
+            inputs.append(p)
+        dest = os.path.join(self.tmp, "out")
+        p = subprocess.Popen([TOOL, "--to", kind, *extra, "-o", dest, *inputs],
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        return p, dest, inputs
+
+    def wait_for(self, cond, p):
+        deadline = time.time() + 120
+        while time.time() < deadline and p.poll() is None and not cond():
+            time.sleep(0.02)
+        self.assertIsNone(p.poll(), "finished before the signal could be sent")
+
+    def stop(self, p, sig):
+        p.send_signal(sig)
+        out, err = p.communicate(timeout=300)
+        self.assertEqual(p.returncode, 128 + sig, err)
+        self.assertIn("stopped by %s" % ("SIGINT" if sig == signal.SIGINT else "SIGTERM"), err)
+        self.assertNotIn("successfully", out)
+        return out, err
+
+    def test_sigterm_in_a_single_store_leaves_it_readable_with_what_was_reported(self):
+        p, dest, _ = self.start("pst", "--single-pst", boxes=2)
+        self.wait_for(lambda: any(".partial" in n for n in os.listdir(dest)) and
+                      sum(os.path.getsize(os.path.join(dest, n)) for n in os.listdir(dest)) > 2 << 20, p)
+        out, err = self.stop(p, signal.SIGTERM)
+        stores = [n for n in os.listdir(dest) if n.endswith(".pst")]
+        self.assertEqual(sorted(os.listdir(dest)), stores, "no temporary file is left")
+        self.assertEqual(len(stores), 1)
+        status, count, text = validate(os.path.join(dest, stores[0]))
+        self.assertEqual(status, 0, text)
+        self.assertEqual(count, converted(out)[1])
+        self.assertGreater(count, 0)
+        self.assertLess(count, 12000)
+
+    def test_sigint_with_a_store_per_mailbox(self):
+        p, dest, inputs = self.start("pst", boxes=2)
+        self.wait_for(lambda: any(".partial" in n for n in os.listdir(dest)) and
+                      sum(os.path.getsize(os.path.join(dest, n)) for n in os.listdir(dest)) > 2 << 20, p)
+        out, err = self.stop(p, signal.SIGINT)
+        self.assertEqual(os.listdir(dest), ["box0.pst"])
+        status, count, text = validate(os.path.join(dest, "box0.pst"))
+        self.assertEqual(status, 0, text)
+        self.assertEqual(count, converted(out)[1])
+
+    def test_sigterm_in_msg_and_eml_runs_leaves_complete_files(self):
+        for kind in ("msg", "eml"):
+            p, dest, inputs = self.start(kind)
+            folder = out_folder(dest, inputs[0])
+            self.wait_for(lambda: os.path.isdir(folder) and len(os.listdir(folder)) > 50, p)
+            out, err = self.stop(p, signal.SIGTERM)
+            names = os.listdir(folder)
+            self.assertEqual(len(names), converted(out)[1], kind)
+            for name in names:
+                with open(os.path.join(folder, name), "rb") as f:
+                    data = f.read()
+                if kind == "eml":
+                    self.assertEqual(data, eml_of(int(name[6:-4]), 300))
+                else:
+                    self.assertEqual(data[:8], b"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")
+                    self.assertEqual(len(data) % 512, 0)
+            shutil.rmtree(dest)
+            shutil.rmtree(os.path.join(self.tmp, "in"))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

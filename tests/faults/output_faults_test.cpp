@@ -1,0 +1,194 @@
+// Outputs that cannot be written (a full disk) and mailboxes given twice: only
+// complete files and stores are left, and the report counts only what is there.
+#include <gtest/gtest.h>
+
+#include "FaultHelpers.h"
+#include "conversion/ConversionRun.h"
+#ifdef BV_HAVE_PST_VALIDATE
+#include "PstValidate.h"
+#endif
+
+using namespace bv::conversion;
+using namespace bv::faults;
+using bv::testing::ReferenceSplit;
+using bv::testing::TempDir;
+using bv::testing::TestHost;
+using bv::testing::WriteFile;
+
+namespace {
+
+bool Mentions(const std::string& text, const std::string& what) { return text.find(what) != std::string::npos; }
+
+// Every file below `dir`, relative, sorted.
+std::vector<std::string> Tree(const fs::path& dir) {
+    std::vector<std::string> out;
+    for (auto& e : fs::recursive_directory_iterator(dir))
+        if (!e.is_directory()) out.push_back(fs::relative(e.path(), dir).string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+#ifdef BV_HAVE_PST_VALIDATE
+// A store that validates without errors; returns its message count.
+uint64_t ValidStoreMessages(const fs::path& pst) {
+    bv::pstcheck::Result r = bv::pstcheck::ValidatePstFile(pst.string());
+    std::string errors;
+    for (auto& f : r.findings)
+        if (f.severity == bv::pstcheck::Severity::Error) errors += bv::pstcheck::FormatFinding(f) + "\n";
+    EXPECT_EQ(r.summary.errors, 0u) << pst << "\n" << errors;
+    EXPECT_FALSE(r.summary.fatal) << pst;
+    return r.summary.messages;
+}
+#endif
+
+}  // namespace
+
+// ---- The disk fills up ----
+
+TEST(DiskFull, EmlFilesAreCompleteOrAbsentAndEveryLostMessageIsCounted) {
+    SmallDisk disk(1024);
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
+    TempDir in;
+    const fs::path a = in.path() / "a.mbox";
+    const std::string box = MakeMailbox(30, 60000, false);  // about 1.8 MB
+    WriteFile(a, box);
+    const auto ref = ReferenceSplit(box, MboxMode::NotNormal);
+    TestHost h;
+    h.eml = true;
+    h.folderAnswer = disk.path().string();
+    h.rows = {a.string()};
+    RunReport r = ConversionRun(h).Run();
+
+    auto files = FilesIn(OutputFolder(disk.path(), a));
+    ASSERT_FALSE(files.empty());
+    ASSERT_LT(files.size(), ref.size());
+    for (auto& [name, text] : files) {
+        size_t n = std::stoul(name.substr(6));
+        EXPECT_EQ(name, "email-" + std::to_string(n) + ".eml");
+        EXPECT_EQ(text, ref.at(n - 1)) << name;  // complete, never cut
+    }
+    EXPECT_EQ(r.messagesConverted, int64_t(files.size()));
+    EXPECT_EQ(r.messagesFailed, int64_t(ref.size() - files.size()));
+    ASSERT_FALSE(r.failures.empty());
+    for (auto& f : r.failures) {
+        EXPECT_EQ(f.reason.rfind("cannot ", 0), 0u) << f.reason;
+        EXPECT_TRUE(Mentions(f.reason, "No space left on device")) << f.reason;
+        EXPECT_FALSE(files.count(fs::path(f.file).filename().string())) << f.file << " failed but is there";
+    }
+    EXPECT_EQ(r.mailboxesFailed, 1);
+    ASSERT_EQ(h.boxes.size(), 1u);
+    EXPECT_EQ(h.boxes[0].icon, MessageIcon::Warning);
+    EXPECT_TRUE(Mentions(h.boxes[0].text, "Messages not converted: " + std::to_string(r.messagesFailed) + "."));
+    EXPECT_TRUE(Mentions(h.boxes[0].text, "No space left on device"));
+}
+
+#ifdef BV_HAVE_PST_VALIDATE
+TEST(DiskFull, StoreThatCannotBeFinishedIsNotLeftAndItsMessagesAreNotCounted) {
+    // One store for all, and one store per mailbox where the second does not fit.
+    for (bool single : {true, false}) {
+        SCOPED_TRACE(single ? "single store" : "store per mailbox");
+        SmallDisk disk(1536);
+        if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
+        TempDir in;
+        const fs::path small = in.path() / "small.mbox", big = in.path() / "big.mbox";
+        WriteFile(small, MakeMailbox(3, 2000, false));
+        WriteFile(big, MakeMailbox(40, 60000, false));  // about 2.4 MB of text
+        TestHost h;
+        h.pst = true;
+        h.chkEnabled = true;
+        h.chkTicked = single;
+        h.folderAnswer = disk.path().string();
+        h.rows = {small.string(), big.string()};
+        RunReport r = ConversionRun(h).Run();
+
+        EXPECT_FALSE(r.ok());
+        ASSERT_FALSE(r.failures.empty());
+        // No half-written store and no temporary file stay behind.
+        std::vector<std::string> left = Tree(disk.path());
+        for (auto& name : left) EXPECT_EQ(name.find(".partial"), std::string::npos) << name;
+        if (single) {
+            EXPECT_TRUE(left.empty()) << left.front();
+            EXPECT_EQ(r.messagesConverted, 0);
+            EXPECT_EQ(r.mailboxesConverted, 0);
+            EXPECT_EQ(r.messagesFailed, 43);
+        } else {
+            ASSERT_EQ(left, std::vector<std::string>{"small.pst"});
+            EXPECT_EQ(ValidStoreMessages(disk.path() / "small.pst"), 3u);
+            EXPECT_EQ(r.messagesConverted, 3);
+            EXPECT_EQ(r.mailboxesConverted, 1);
+            EXPECT_EQ(r.messagesFailed, 40);
+        }
+        EXPECT_EQ(r.mailboxesFailed, single ? 2 : 1);
+        bool storeNamed = false;
+        for (auto& f : r.failures) storeNamed |= Mentions(f.file, ".pst") || Mentions(f.reason, ".pst");
+        EXPECT_TRUE(storeNamed);
+        ASSERT_EQ(h.boxes.size(), 1u);
+        EXPECT_EQ(h.boxes[0].icon, MessageIcon::Warning);
+    }
+}
+#endif
+
+TEST(DiskFull, MsgFilesAreCompleteOrAbsent) {
+    SmallDisk disk(1024);
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
+    TempDir in;
+    const fs::path a = in.path() / "a.mbox";
+    WriteFile(a, MakeMailbox(30, 60000, false));
+    TestHost h;
+    h.msg = true;
+    h.folderAnswer = disk.path().string();
+    h.rows = {a.string()};
+    RunReport r = ConversionRun(h).Run();
+    EXPECT_FALSE(r.ok());
+    auto files = FilesIn(OutputFolder(disk.path(), a));
+    EXPECT_EQ(r.messagesConverted, int64_t(files.size()));
+    EXPECT_EQ(r.messagesConverted + r.messagesFailed, 30);
+    for (auto& [name, data] : files) {
+        // A compound file's header, and a size that is a whole number of sectors.
+        EXPECT_EQ(data.substr(0, 8), std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)) << name;
+        EXPECT_EQ(data.size() % 512, 0u) << name;
+    }
+    for (auto& name : Tree(disk.path())) EXPECT_EQ(name.find(".partial"), std::string::npos) << name;
+}
+
+// ---- A mailbox given twice ----
+
+TEST(MailboxGivenTwice, EmlFilesAreWrittenOnceWithTheSameContent) {
+    TempDir in, out;
+    const fs::path a = in.path() / "a.mbox";
+    const std::string box = MakeMailbox(4, 100, false);
+    WriteFile(a, box);
+    TestHost h;
+    h.eml = true;
+    h.folderAnswer = out.str();
+    h.rows = {a.string(), a.string()};
+    RunReport r = ConversionRun(h).Run();
+    EXPECT_TRUE(r.ok());
+    EXPECT_EQ(r.mailboxesConverted, 2);
+    EXPECT_EQ(r.messagesConverted, 8);
+    EXPECT_EQ(FilesIn(OutputFolder(out.path(), a)), EmlFiles(ReferenceSplit(box, MboxMode::NotNormal), 4));
+    EXPECT_EQ(bv::testing::ReadFile(a), box);  // the input is untouched
+}
+
+#ifdef BV_HAVE_PST_VALIDATE
+TEST(MailboxGivenTwice, StoresHoldBothCopiesAndStayValid) {
+    for (bool single : {true, false}) {
+        TempDir in, out;
+        const fs::path a = in.path() / "a.mbox";
+        WriteFile(a, MakeMailbox(4, 100, false));
+        TestHost h;
+        h.pst = true;
+        h.chkEnabled = true;
+        h.chkTicked = single;
+        h.folderAnswer = out.str();
+        h.rows = {a.string(), a.string()};
+        RunReport r = ConversionRun(h).Run();
+        EXPECT_TRUE(r.ok()) << (r.failures.empty() ? "" : r.failures[0].reason);
+        EXPECT_EQ(r.messagesConverted, 8);
+        std::vector<std::string> stores = Tree(out.path());
+        ASSERT_EQ(stores.size(), 1u);
+        if (!single) EXPECT_EQ(stores[0], "a.pst");
+        EXPECT_EQ(ValidStoreMessages(out.path() / stores[0]), 8u);
+    }
+}
+#endif

@@ -217,7 +217,7 @@ BuiltMessage BuildMessageTree(const Message& m, SubnidCounter& nids) {
             if (!list.empty()) list += "; ";
             list += name;
         }
-        props.push_back(PropString(tag, list));
+        if (!list.empty()) props.push_back(PropString(tag, list));  // an absent one reads as empty
     }
     SetProp(props, PropLong(PR_MESSAGE_SIZE, 0));
 

@@ -445,8 +445,10 @@ std::string HtmlMetaCharset(std::string_view html) {
 std::vector<uint8_t> OneOffEntryId(const std::string& displayName, const std::string& address) {
     static const uint8_t kOneOffProvider[16] = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
                                                 0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02};
-    std::vector<uint8_t> id(4, 0);  // flags
-    id.insert(id.end(), kOneOffProvider, kOneOffProvider + 16);
+    std::vector<uint8_t> id;
+    id.reserve(24 + 2 * (displayName.size() + address.size() + 8));
+    for (int k = 0; k < 4; ++k) id.push_back(0);  // flags
+    for (uint8_t b : kOneOffProvider) id.push_back(b);
     id.push_back(0);  // version
     id.push_back(0);
     // MAPI_ONE_OFF_UNICODE (0x8000) | 0x1000 | MAPI_ONE_OFF_NO_RICH_INFO (0x0001), as Outlook writes it.

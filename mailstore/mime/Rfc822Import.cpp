@@ -104,7 +104,6 @@ std::string ValidUtf8(const char* s) {
     return BytesToUtf8(s);
 }
 
-int64_t ToFileTime(GDateTime* dt) { return UnixToFileTime(g_date_time_to_unix(dt)); }
 
 // A date header value -> Unix seconds; nullopt when missing or unreadable.
 std::optional<int64_t> ParseDate(const std::string& value) {

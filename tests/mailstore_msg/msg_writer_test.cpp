@@ -399,3 +399,39 @@ TEST(MsgWriter, ConcurrentWritersProduceIdenticalFiles) {
     }
     EXPECT_EQ(files, 100);
 }
+
+TEST(MsgWriter, SectorBoundariesAndDifat) {
+    // Sizes around the mini-stream cutoff and the 64/512-byte sector sizes, plus one
+    // attachment big enough to need more than 109 FAT sectors (DIFAT sectors).
+    Message m;
+    const size_t sizes[] = {0, 1, 63, 64, 65, 511, 512, 513, 4095, 4096, 4097, 9 * 1024 * 1024 + 7};
+    for (size_t n : sizes) {
+        Attachment a;
+        Binary data(n);
+        for (size_t i = 0; i < n; ++i) data[i] = uint8_t((i * 131 + n) & 0xFF);
+        a.props.SetBinary(PR_ATTACH_DATA_BIN, std::move(data));
+        m.attachments.push_back(std::move(a));
+    }
+    fs::path path = TempDir() / "sizes.msg";
+    WriteMsgFile(m, path);
+    EXPECT_EQ(fs::file_size(path) % 512, 0u);
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::string header(512, '\0');
+        in.read(header.data(), 512);
+        EXPECT_EQ(header.substr(0, 8), std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
+        EXPECT_EQ(U32(header, 44) > 109, true) << "FAT sectors";
+        EXPECT_GE(U32(header, 72), 1u) << "DIFAT sectors";
+        EXPECT_EQ(U32(header, 56), 4096u);
+    }
+    auto root = ReadMsg(path);
+    ASSERT_NE(root, nullptr);
+    for (size_t i = 0; i < std::size(sizes); ++i) {
+        const std::string name = bv::mailstore::msg::AttachStorageName(uint32_t(i));
+        ASSERT_TRUE(root->storages.count(name)) << name;
+        const std::string& got = root->storages[name]->streams.at(Sub(PR_ATTACH_DATA_BIN));
+        const Binary& want = *m.attachments[i].props.GetBinary(PR_ATTACH_DATA_BIN);
+        ASSERT_EQ(got.size(), want.size()) << sizes[i];
+        EXPECT_TRUE(std::equal(want.begin(), want.end(), reinterpret_cast<const uint8_t*>(got.data()))) << sizes[i];
+    }
+}

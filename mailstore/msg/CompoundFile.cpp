@@ -1,0 +1,332 @@
+// [MS-CFB] writer. Layout of the file we write (sector numbers after the header):
+//   big streams (>= 4096 bytes, each contiguous) | mini stream | MiniFAT | directory | FAT | DIFAT
+// Every chain is contiguous, so each FAT chain is "next = this + 1" ending in ENDOFCHAIN.
+// Each storage's children form a balanced binary search tree in [MS-CFB] 2.6.4 order
+// (name length, then upper-cased code units); nodes on an incomplete last level are red,
+// all others black, which keeps the red-black rules.
+#include "mailstore/msg/CompoundFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+namespace bv::mailstore::msg {
+
+namespace {
+
+constexpr uint32_t kSectorSize = 512;
+constexpr uint32_t kMiniSectorSize = 64;
+constexpr uint32_t kMiniStreamCutoff = 4096;
+constexpr uint32_t kEntriesPerFatSector = kSectorSize / 4;   // 128
+constexpr uint32_t kHeaderDifatEntries = 109;
+constexpr uint32_t kEntriesPerDifatSector = kEntriesPerFatSector - 1;  // last one links the next
+constexpr uint32_t ENDOFCHAIN = 0xFFFFFFFE;
+constexpr uint32_t FREESECT = 0xFFFFFFFF;
+constexpr uint32_t FATSECT = 0xFFFFFFFD;
+constexpr uint32_t DIFSECT = 0xFFFFFFFC;
+constexpr uint32_t NOSTREAM = 0xFFFFFFFF;
+
+constexpr uint8_t kTypeStorage = 1;
+constexpr uint8_t kTypeStream = 2;
+constexpr uint8_t kTypeRoot = 5;
+constexpr uint8_t kRed = 0;
+constexpr uint8_t kBlack = 1;
+
+using Entry = CompoundFile::Entry;
+
+struct DirRecord {
+    const Entry* entry = nullptr;
+    uint8_t type = 0;
+    uint8_t color = kBlack;
+    uint32_t left = NOSTREAM, right = NOSTREAM, child = NOSTREAM;
+    uint32_t start = ENDOFCHAIN;
+    uint64_t size = 0;
+};
+
+char16_t Upper(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c; }
+
+bool NameLess(const Entry* a, const Entry* b) {
+    if (a->name.size() != b->name.size()) return a->name.size() < b->name.size();
+    for (size_t i = 0; i < a->name.size(); ++i) {
+        char16_t x = Upper(a->name[i]), y = Upper(b->name[i]);
+        if (x != y) return x < y;
+    }
+    return false;
+}
+
+uint32_t CeilDiv(uint64_t a, uint64_t b) { return uint32_t((a + b - 1) / b); }
+
+class Layout {
+public:
+    explicit Layout(const Entry& root) {
+        records_.push_back(DirRecord{&root, kTypeRoot});
+        AddChildren(0);
+    }
+    std::vector<DirRecord> records_;
+    std::vector<uint32_t> bigStreams_;   // record indices, in sector order
+    std::vector<uint32_t> miniStreams_;  // record indices, in mini sector order
+
+private:
+    // Balanced tree over sorted[lo, hi); returns the record index of its root.
+    uint32_t Build(const std::vector<uint32_t>& sorted, int lo, int hi, int depth, int fullDepth, bool perfect) {
+        if (lo >= hi) return NOSTREAM;
+        int mid = lo + (hi - lo) / 2;
+        uint32_t id = sorted[size_t(mid)];
+        records_[id].left = Build(sorted, lo, mid, depth + 1, fullDepth, perfect);
+        records_[id].right = Build(sorted, mid + 1, hi, depth + 1, fullDepth, perfect);
+        records_[id].color = (!perfect && depth == fullDepth) ? kRed : kBlack;
+        return id;
+    }
+
+    void AddChildren(uint32_t parentId) {
+        const Entry* parent = records_[parentId].entry;
+        std::vector<const Entry*> kids;
+        for (const auto& c : parent->children) kids.push_back(c.get());
+        if (kids.empty()) return;
+        std::sort(kids.begin(), kids.end(), NameLess);
+        std::vector<uint32_t> ids;
+        for (const Entry* k : kids) {
+            ids.push_back(uint32_t(records_.size()));
+            DirRecord r;
+            r.entry = k;
+            r.type = k->storage ? kTypeStorage : kTypeStream;
+            if (!k->storage) {
+                r.size = k->size();
+                if (k->size() >= kMiniStreamCutoff) bigStreams_.push_back(ids.back());
+                else if (k->size() > 0) miniStreams_.push_back(ids.back());
+            }
+            records_.push_back(r);
+        }
+        // depth of the last level of a middle-split tree of n nodes: floor(log2 n)
+        const size_t n = ids.size();
+        int fullDepth = 0;
+        while ((size_t(2) << fullDepth) <= n) ++fullDepth;
+        const bool perfect = ((n + 1) & n) == 0;
+        records_[parentId].child = Build(ids, 0, int(n), 0, fullDepth, perfect);
+        for (uint32_t id : ids)
+            if (records_[id].type == kTypeStorage) AddChildren(id);
+    }
+};
+
+void Put16(uint8_t* p, uint16_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+void Put32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+}
+void Put64(uint8_t* p, uint64_t v) {
+    for (int i = 0; i < 8; ++i) p[i] = uint8_t(v >> (8 * i));
+}
+
+class SectorWriter {
+public:
+    explicit SectorWriter(FILE* f) : f_(f) {}
+    void Write(const void* data, size_t n) {
+        if (!ok_ || n == 0) return;
+        if (std::fwrite(data, 1, n, f_) != n) Fail();
+        written_ += n;
+    }
+    void PadTo(size_t multiple) {
+        static const uint8_t zeros[kSectorSize] = {};
+        size_t rest = written_ % multiple;
+        if (rest) Write(zeros, multiple - rest);
+    }
+    void Fail() {
+        if (ok_) error_ = std::generic_category().message(errno);
+        ok_ = false;
+    }
+    bool ok() const { return ok_; }
+    const std::string& error() const { return error_; }
+
+private:
+    FILE* f_;
+    size_t written_ = 0;
+    bool ok_ = true;
+    std::string error_;
+};
+
+// Writes 32-bit entries as whole sectors, padding with `fill`.
+void WriteTable(SectorWriter& w, const std::vector<uint32_t>& table, uint32_t sectors, uint32_t fill) {
+    std::vector<uint8_t> buf(size_t(sectors) * kSectorSize);
+    for (size_t i = 0; i < size_t(sectors) * kEntriesPerFatSector; ++i)
+        Put32(&buf[i * 4], i < table.size() ? table[i] : fill);
+    w.Write(buf.data(), buf.size());
+}
+
+}  // namespace
+
+CompoundFile::CompoundFile() : root_(std::make_unique<Entry>()) {
+    root_->name = u"Root Entry";
+    root_->storage = true;
+}
+
+void CompoundFile::SetRootClsid(const unsigned char clsid[16]) { std::memcpy(clsid_, clsid, 16); }
+
+static std::u16string Widen(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
+CompoundFile::Entry* CompoundFile::AddStorage(Entry* parent, const std::string& name) {
+    auto e = std::make_unique<Entry>();
+    e->name = Widen(name);
+    e->storage = true;
+    parent->children.push_back(std::move(e));
+    return parent->children.back().get();
+}
+
+CompoundFile::Entry* CompoundFile::AddStream(Entry* parent, const std::string& name, std::vector<uint8_t> data) {
+    auto e = std::make_unique<Entry>();
+    e->name = Widen(name);
+    e->owned = std::move(data);
+    parent->children.push_back(std::move(e));
+    return parent->children.back().get();
+}
+
+CompoundFile::Entry* CompoundFile::AddBorrowedStream(Entry* parent, const std::string& name, const uint8_t* data, size_t size) {
+    auto e = std::make_unique<Entry>();
+    e->name = Widen(name);
+    e->borrowed = data;
+    e->borrowedSize = size;
+    if (!data) e->borrowedSize = 0;
+    parent->children.push_back(std::move(e));
+    return parent->children.back().get();
+}
+
+std::string CompoundFile::Write(FILE* out) const {
+    Layout layout(*root_);
+    auto& recs = layout.records_;
+    for (const auto& r : recs)
+        if (r.entry->name.size() > 31) return "entry name longer than 31 characters";
+
+    // Mini stream: every small stream in 64-byte mini sectors, one contiguous chain each.
+    std::vector<uint32_t> miniFat;
+    for (uint32_t id : layout.miniStreams_) {
+        uint32_t n = CeilDiv(recs[id].size, kMiniSectorSize);
+        recs[id].start = uint32_t(miniFat.size());
+        for (uint32_t k = 0; k < n; ++k) miniFat.push_back(k + 1 < n ? uint32_t(miniFat.size()) + 1 : ENDOFCHAIN);
+    }
+    const uint64_t miniStreamSize = uint64_t(miniFat.size()) * kMiniSectorSize;
+
+    // Regular sectors: big streams, mini stream, MiniFAT, directory, FAT, DIFAT.
+    std::vector<std::pair<uint32_t, uint32_t>> chains;  // {first sector, sector count}
+    uint32_t next = 0;
+    for (uint32_t id : layout.bigStreams_) {
+        uint64_t n = CeilDiv(recs[id].size, kSectorSize);
+        if (recs[id].size > 0x7FFFFFFFull || next + n > 0xFFFFFF00ull) return "stream too large for a compound file";
+        recs[id].start = next;
+        chains.push_back({next, uint32_t(n)});
+        next += uint32_t(n);
+    }
+    const uint32_t miniStreamSectors = CeilDiv(miniStreamSize, kSectorSize);
+    const uint32_t miniStreamStart = miniStreamSectors ? next : ENDOFCHAIN;
+    if (miniStreamSectors) chains.push_back({next, miniStreamSectors});
+    next += miniStreamSectors;
+    const uint32_t miniFatSectors = CeilDiv(uint64_t(miniFat.size()) * 4, kSectorSize);
+    const uint32_t miniFatStart = miniFatSectors ? next : ENDOFCHAIN;
+    if (miniFatSectors) chains.push_back({next, miniFatSectors});
+    next += miniFatSectors;
+    const uint32_t dirSectors = CeilDiv(uint64_t(recs.size()) * 128, kSectorSize);
+    const uint32_t dirStart = next;
+    chains.push_back({next, dirSectors});
+    next += dirSectors;
+
+    uint32_t fatSectors = 0, difatSectors = 0;
+    for (;;) {
+        uint32_t total = next + fatSectors + difatSectors;
+        uint32_t f = CeilDiv(total, kEntriesPerFatSector);
+        uint32_t d = f > kHeaderDifatEntries ? CeilDiv(f - kHeaderDifatEntries, kEntriesPerDifatSector) : 0;
+        if (f == fatSectors && d == difatSectors) break;
+        fatSectors = f;
+        difatSectors = d;
+    }
+    const uint32_t fatStart = next;
+    const uint32_t difatStart = difatSectors ? fatStart + fatSectors : ENDOFCHAIN;
+    const uint32_t totalSectors = next + fatSectors + difatSectors;
+
+    std::vector<uint32_t> fat(size_t(fatSectors) * kEntriesPerFatSector, FREESECT);
+    for (auto [first, count] : chains)
+        for (uint32_t k = 0; k < count; ++k) fat[first + k] = k + 1 < count ? first + k + 1 : ENDOFCHAIN;
+    for (uint32_t k = 0; k < fatSectors; ++k) fat[fatStart + k] = FATSECT;
+    for (uint32_t k = 0; k < difatSectors; ++k) fat[difatStart + k] = DIFSECT;
+    (void)totalSectors;
+
+    recs[0].start = miniStreamStart;
+    recs[0].size = miniStreamSize;
+
+    // Header ([MS-CFB] 2.2)
+    uint8_t header[kSectorSize] = {};
+    static const uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    std::memcpy(header, kSignature, 8);
+    Put16(header + 24, 0x003E);  // minor version
+    Put16(header + 26, 0x0003);  // major version 3: 512-byte sectors
+    Put16(header + 28, 0xFFFE);  // byte order
+    Put16(header + 30, 9);       // sector shift
+    Put16(header + 32, 6);       // mini sector shift
+    Put32(header + 40, 0);       // directory sectors (always 0 in version 3)
+    Put32(header + 44, fatSectors);
+    Put32(header + 48, dirStart);
+    Put32(header + 52, 0);  // transaction signature
+    Put32(header + 56, kMiniStreamCutoff);
+    Put32(header + 60, miniFatStart);
+    Put32(header + 64, miniFatSectors);
+    Put32(header + 68, difatStart);
+    Put32(header + 72, difatSectors);
+    for (uint32_t i = 0; i < kHeaderDifatEntries; ++i) Put32(header + 76 + 4 * i, i < fatSectors ? fatStart + i : FREESECT);
+
+    SectorWriter w(out);
+    w.Write(header, sizeof header);
+
+    for (uint32_t id : layout.bigStreams_) {
+        w.Write(recs[id].entry->data(), recs[id].entry->size());
+        w.PadTo(kSectorSize);
+    }
+    for (uint32_t id : layout.miniStreams_) {
+        w.Write(recs[id].entry->data(), recs[id].entry->size());
+        w.PadTo(kMiniSectorSize);
+    }
+    w.PadTo(kSectorSize);
+    if (miniFatSectors) WriteTable(w, miniFat, miniFatSectors, FREESECT);
+
+    // Directory ([MS-CFB] 2.6)
+    std::vector<uint8_t> dir(size_t(dirSectors) * kSectorSize, 0);
+    for (size_t i = 0; i < size_t(dirSectors) * 4; ++i) {
+        uint8_t* e = &dir[i * 128];
+        if (i >= recs.size()) {  // unused entry
+            Put32(e + 68, NOSTREAM);
+            Put32(e + 72, NOSTREAM);
+            Put32(e + 76, NOSTREAM);
+            continue;
+        }
+        const DirRecord& r = recs[i];
+        const std::u16string& name = r.entry->name;
+        for (size_t k = 0; k < name.size(); ++k) Put16(e + 2 * k, name[k]);
+        Put16(e + 64, uint16_t((name.size() + 1) * 2));
+        e[66] = r.type;
+        e[67] = r.color;
+        Put32(e + 68, r.left);
+        Put32(e + 72, r.right);
+        Put32(e + 76, r.child);
+        if (r.type == kTypeRoot) std::memcpy(e + 80, clsid_, 16);
+        if (r.type != kTypeStorage) {
+            Put32(e + 116, r.size ? r.start : (r.type == kTypeRoot ? ENDOFCHAIN : ENDOFCHAIN));
+            Put64(e + 120, r.size);
+        }
+    }
+    w.Write(dir.data(), dir.size());
+
+    WriteTable(w, fat, fatSectors, FREESECT);
+    if (difatSectors) {
+        std::vector<uint32_t> difat;
+        for (uint32_t d = 0; d < difatSectors; ++d) {
+            for (uint32_t k = 0; k < kEntriesPerDifatSector; ++k) {
+                uint32_t idx = kHeaderDifatEntries + d * kEntriesPerDifatSector + k;
+                difat.push_back(idx < fatSectors ? fatStart + idx : FREESECT);
+            }
+            difat.push_back(d + 1 < difatSectors ? difatStart + d + 1 : ENDOFCHAIN);
+        }
+        WriteTable(w, difat, difatSectors, FREESECT);
+    }
+    return w.ok() ? std::string() : "write error: " + w.error();
+}
+
+}  // namespace bv::mailstore::msg

@@ -49,14 +49,16 @@ bool IsTerminal(FILE* f) {
 
 // Every file below `folder`, in the order adding a folder in the window gives them
 // (breadth first: a folder's files, then its subfolders' level by level).
-void AddFolderFiles(const fs::path& folder, std::vector<std::string>& out, std::vector<std::string>& errors) {
+void AddFolderFiles(const fs::path& folder, std::vector<std::string>& out, std::vector<Failure>& errors) {
     bv::filelist::pathLogger walker;
     walker.PathLogInit();
     walker.fullFileNamesOnly(true);
     try {
         walker.LogPath(folder.string());
+    } catch (const bv::filelist::FolderReadError& e) {
+        errors.push_back({e.folder(), e.what()});
     } catch (const std::exception& e) {
-        errors.push_back(e.what());
+        errors.push_back({folder.string(), e.what()});
     }
     auto found = walker.fullFileNames();
     walker.Terminate();
@@ -197,18 +199,25 @@ int main(int argc, char** argv) {
     if (dest.empty()) return UsageError("-o DEST is required");
     if (inputs.empty()) return UsageError("no input mailbox given");
 
-    // Inputs become absolute paths, folders the files below them.
-    std::vector<std::string> rows, listErrors;
-    for (const std::string& in : inputs) {
-        std::error_code ec;
-        fs::path p = fs::absolute(fs::u8path(in), ec).lexically_normal();
-        if (fs::is_directory(p, ec))
-            AddFolderFiles(p, rows, listErrors);
-        else
-            rows.push_back(p.string());
-    }
+    // Inputs become absolute paths, folders the files below them. When the
+    // destination lies inside an input folder, the files below the destination (the
+    // outputs of earlier runs) are not taken as mailboxes.
     std::error_code ec;
     fs::path destPath = fs::absolute(fs::u8path(dest), ec).lexically_normal();
+    const std::string destPrefix = (fs::weakly_canonical(destPath, ec) / "").string();
+    std::vector<std::string> rows;
+    std::vector<Failure> listErrors;
+    for (const std::string& in : inputs) {
+        fs::path p = fs::absolute(fs::u8path(in), ec).lexically_normal();
+        if (fs::is_directory(p, ec)) {
+            std::vector<std::string> found;
+            AddFolderFiles(p, found, listErrors);
+            for (std::string& f : found)
+                if (fs::weakly_canonical(fs::u8path(f), ec).string().rfind(destPrefix, 0) != 0) rows.push_back(std::move(f));
+        } else {
+            rows.push_back(p.string());
+        }
+    }
     fs::create_directories(destPath, ec);
     if (!fs::is_directory(destPath, ec)) {
         std::fprintf(stderr, "brimvault-convert: cannot create the destination folder %s\n", destPath.string().c_str());
@@ -223,11 +232,21 @@ int main(int argc, char** argv) {
     RunReport report = run.Run();
     host.EndLine();
 
-    for (const std::string& e : listErrors) std::fprintf(stderr, "%s\n", e.c_str());
+    for (const Failure& e : listErrors) std::fprintf(stderr, "%s\n", e.reason.c_str());
     for (const Failure& f : report.failures) std::fprintf(stderr, "failed: %s: %s\n", f.file.c_str(), f.reason.c_str());
-    if (!host.completion().empty()) {
-        std::fputs(host.completion().c_str(), stdout);
-        if (host.completion().back() != '\n') std::fputc('\n', stdout);
+    if (g_signal != 0)
+        std::fprintf(stderr, "brimvault-convert: stopped by %s; the message in hand was finished and open stores closed\n",
+                     g_signal == SIGINT ? "SIGINT" : "SIGTERM");
+    std::string completion = host.completion();
+    if (!completion.empty() && !listErrors.empty()) {
+        // Folders that could not be listed are part of what failed.
+        RunReport shown = report;
+        shown.failures.insert(shown.failures.end(), listErrors.begin(), listErrors.end());
+        completion = ToLf(CompletionText(shown, kind == CliHost::Kind::Pst));
+    }
+    if (!completion.empty()) {
+        std::fputs(completion.c_str(), stdout);
+        if (completion.back() != '\n') std::fputc('\n', stdout);
     }
     std::printf("%d mailbox(es) and %lld message(s) converted into %s\n", report.mailboxesConverted,
                 static_cast<long long>(report.messagesConverted), report.destination.c_str());

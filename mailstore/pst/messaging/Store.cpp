@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <random>
 
@@ -77,7 +78,12 @@ std::unique_ptr<Store> Store::OpenOrCreate(const fs::path& path, const std::stri
     std::unique_ptr<Store> s(new Store());
     s->final_ = path;
     fs::path dir = path.parent_path().empty() ? fs::path(".") : path.parent_path();
-    s->temp_ = dir / ("." + path.filename().string() + ".partial-" + std::to_string(::getpid()));
+    // One temporary name per store object: two stores opened for the same path in one
+    // process must not write into each other's file.
+    static std::atomic<unsigned> opened{0};
+    unsigned n = opened++;
+    s->temp_ = dir / ("." + path.filename().string() + ".partial-" + std::to_string(::getpid()) +
+                      (n ? "-" + std::to_string(n) : std::string()));
     std::error_code ec;
     bool exists = fs::exists(path, ec);
     try {

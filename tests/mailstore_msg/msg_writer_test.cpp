@@ -7,6 +7,8 @@
 #include <gsf/gsf-input-stdio.h>
 #include <gsf/gsf-utils.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -433,5 +435,99 @@ TEST(MsgWriter, SectorBoundariesAndDifat) {
         const Binary& want = *m.attachments[i].props.GetBinary(PR_ATTACH_DATA_BIN);
         ASSERT_EQ(got.size(), want.size()) << sizes[i];
         EXPECT_TRUE(std::equal(want.begin(), want.end(), reinterpret_cast<const uint8_t*>(got.data()))) << sizes[i];
+    }
+}
+
+namespace {
+
+struct RawDirEntry {
+    std::u16string name;
+    uint8_t type = 0, color = 0;
+    uint32_t left = 0, right = 0, child = 0;
+};
+
+// The directory of a version-3 compound file, read by following its FAT chain.
+std::vector<RawDirEntry> ReadDirectory(const std::string& f) {
+    auto u32 = [&](size_t off) { return U32(f, off); };
+    const uint32_t fatSectors = u32(44);
+    std::vector<uint32_t> fat;
+    for (uint32_t i = 0; i < fatSectors && i < 109; ++i) {
+        size_t base = 512 + size_t(u32(76 + 4 * i)) * 512;
+        for (int k = 0; k < 128; ++k) fat.push_back(u32(base + 4 * k));
+    }
+    std::vector<RawDirEntry> out;
+    for (uint32_t s = u32(48); s < fat.size() && out.size() < 100000; s = fat[s]) {
+        size_t base = 512 + size_t(s) * 512;
+        for (int k = 0; k < 4; ++k) {
+            size_t e = base + size_t(k) * 128;
+            RawDirEntry d;
+            uint16_t len = uint16_t(uint8_t(f[e + 64]) | uint8_t(f[e + 65]) << 8);
+            for (size_t c = 0; c + 2 < len; c += 2) d.name += char16_t(uint8_t(f[e + c]) | uint8_t(f[e + c + 1]) << 8);
+            d.type = uint8_t(f[e + 66]);
+            d.color = uint8_t(f[e + 67]);
+            d.left = u32(e + 68);
+            d.right = u32(e + 72);
+            d.child = u32(e + 76);
+            out.push_back(d);
+        }
+    }
+    return out;
+}
+
+bool CfbLess(const std::u16string& a, const std::u16string& b) {
+    if (a.size() != b.size()) return a.size() < b.size();
+    for (size_t i = 0; i < a.size(); ++i) {
+        char16_t x = std::toupper(a[i]), y = std::toupper(b[i]);
+        if (x != y) return x < y;
+    }
+    return false;
+}
+
+// Checks the red-black search tree under `id`; returns its black height (-1 when broken).
+int CheckTree(const std::vector<RawDirEntry>& dir, uint32_t id, bool parentRed, std::vector<std::u16string>& inorder) {
+    if (id == 0xFFFFFFFF) return 1;
+    if (id >= dir.size()) return -1;
+    const RawDirEntry& e = dir[id];
+    bool red = e.color == 0;
+    if (red && parentRed) return -1;
+    int l = CheckTree(dir, e.left, red, inorder);
+    inorder.push_back(e.name);
+    int r = CheckTree(dir, e.right, red, inorder);
+    if (l < 0 || r < 0 || l != r) return -1;
+    return l + (red ? 0 : 1);
+}
+
+}  // namespace
+
+TEST(MsgWriter, DirectoryTreesAreOrderedRedBlackTrees) {
+    for (int count : {0, 1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 40}) {
+        Message m;
+        for (int i = 0; i < count; ++i) {
+            PropertyBag r;
+            r.SetString(PR_DISPLAY_NAME, "r");
+            m.recipients.push_back(r);
+            Attachment a;
+            a.props.SetBinary(PR_ATTACH_DATA_BIN, Binary(1, 1));
+            m.attachments.push_back(std::move(a));
+        }
+        fs::path path = TempDir() / "tree.msg";
+        WriteMsgFile(m, path);
+        std::ifstream in(path, std::ios::binary);
+        const std::string f((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        auto dir = ReadDirectory(f);
+        ASSERT_FALSE(dir.empty());
+        EXPECT_EQ(dir[0].type, 5);
+        EXPECT_EQ(dir[0].name, u"Root Entry");
+        int storages = 0;
+        for (const auto& e : dir) {
+            if (e.type != 1 && e.type != 5) continue;
+            ++storages;
+            std::vector<std::u16string> names;
+            EXPECT_GT(CheckTree(dir, e.child, false, names), 0) << count << " children of a storage: not a red-black tree";
+            EXPECT_TRUE(std::is_sorted(names.begin(), names.end(), CfbLess)) << count;
+            EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end());
+            if (e.child != 0xFFFFFFFF) EXPECT_EQ(dir[e.child].color, 1) << "a tree root is black";
+        }
+        EXPECT_EQ(storages, 2 + 2 * count);  // root, nameid, recipients, attachments
     }
 }

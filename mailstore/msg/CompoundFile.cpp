@@ -241,14 +241,12 @@ std::string CompoundFile::Write(FILE* out) const {
     }
     const uint32_t fatStart = next;
     const uint32_t difatStart = difatSectors ? fatStart + fatSectors : ENDOFCHAIN;
-    const uint32_t totalSectors = next + fatSectors + difatSectors;
 
     std::vector<uint32_t> fat(size_t(fatSectors) * kEntriesPerFatSector, FREESECT);
     for (auto [first, count] : chains)
         for (uint32_t k = 0; k < count; ++k) fat[first + k] = k + 1 < count ? first + k + 1 : ENDOFCHAIN;
     for (uint32_t k = 0; k < fatSectors; ++k) fat[fatStart + k] = FATSECT;
     for (uint32_t k = 0; k < difatSectors; ++k) fat[difatStart + k] = DIFSECT;
-    (void)totalSectors;
 
     recs[0].start = miniStreamStart;
     recs[0].size = miniStreamSize;
@@ -308,7 +306,7 @@ std::string CompoundFile::Write(FILE* out) const {
         Put32(e + 76, r.child);
         if (r.type == kTypeRoot) std::memcpy(e + 80, clsid_, 16);
         if (r.type != kTypeStorage) {
-            Put32(e + 116, r.size ? r.start : (r.type == kTypeRoot ? ENDOFCHAIN : ENDOFCHAIN));
+            Put32(e + 116, r.size ? r.start : ENDOFCHAIN);
             Put64(e + 120, r.size);
         }
     }

@@ -65,21 +65,21 @@ struct PropView {
 
     template <class F>
     void ForEach(F&& f) const {
+        static const PropertyBag::Map kNone;
+        const PropertyBag::Map& more = extra ? extra->All() : kNone;
         auto a = bag.All().begin(), ae = bag.All().end();
-        auto b = extra ? extra->All().begin() : a, be = extra ? extra->All().end() : a;
-        if (!extra) b = be = bag.All().end();
+        auto b = more.begin(), be = more.end();
         while (a != ae || b != be) {
             if (b == be || (a != ae && a->first < b->first)) {
                 f(a->first, a->second);
                 ++a;
-            } else {
-                f(b->first, b->second);
+            } else {  // the writer's value wins over the bag's
                 if (a != ae && a->first == b->first) ++a;
+                f(b->first, b->second);
                 ++b;
             }
         }
     }
-    bool Has(uint32_t tag) const { return bag.Has(tag) || (extra && extra->Has(tag)); }
 };
 
 // Writes the properties of one object: variable-size values as streams into `st`,

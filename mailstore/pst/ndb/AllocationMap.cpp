@@ -45,6 +45,14 @@ uint64_t AllocationBitmap::FreeBytes(uint64_t k) const {
     return (kSlotsPerRegion - used) * kSlotSize;
 }
 
+std::vector<Ib> AllocationBitmap::FreePages() const {
+    // Regions start on 512-byte boundaries, so a page is one whole bitmap byte.
+    std::vector<Ib> out;
+    for (size_t i = 0; i < bits_.size(); ++i)
+        if (bits_[i] == 0) out.push_back(kFirstAMapOffset + Ib(i) * 8 * kSlotSize);
+    return out;
+}
+
 uint8_t AllocationBitmap::LongestFreeRun(uint64_t k) const {
     const uint8_t* b = RegionBits(k);
     uint64_t best = 0, run = 0;

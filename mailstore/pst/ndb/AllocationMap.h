@@ -50,6 +50,8 @@ public:
     bool IsSet(Ib ib) const;
     // Free bytes of region k (64 x clear bits).
     uint64_t FreeBytes(uint64_t k) const;
+    // Offsets of the wholly free 512-byte pages (8 free slots on a page boundary), ascending.
+    std::vector<Ib> FreePages() const;
     // Longest run of free slots in region k, capped at 255 (one FMap byte).
     uint8_t LongestFreeRun(uint64_t k) const;
     const uint8_t* RegionBits(uint64_t k) const { return &bits_[k * 496]; }

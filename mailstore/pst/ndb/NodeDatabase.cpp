@@ -116,19 +116,16 @@ Ib NodeDatabase::Allocate(uint64_t size, uint64_t align) {
 }
 
 uint8_t* NodeDatabase::BufferAt(Ib ib, size_t size) {
-    // buf_ is allocated once; bufLen_ bytes of it are in use. Gaps (skipped map pages)
-    // are zero-filled.
+    // buf_ is allocated once; bufLen_ bytes of it are in use and go to the file from
+    // bufBase_ on. Only writes that continue it exactly are gathered: the bytes between
+    // two writes may belong to live blocks of an opened store.
     if (buf_.size() < kWriteBuffer + 8 * kMaxBlockSize) buf_.resize(kWriteBuffer + 8 * kMaxBlockSize);
-    Ib end = bufBase_ + bufLen_;
-    if (bufLen_ == 0 || ib < end || ib > end + kMaxBlockSize * 4 || bufLen_ + (ib - end) + size > buf_.size()) {
+    if (bufLen_ == 0 || ib != bufBase_ + bufLen_ || bufLen_ + size > buf_.size()) {
         Flush();
         bufBase_ = ib;
-        end = ib;
     }
-    size_t gap = size_t(ib - end);
-    if (gap) std::memset(buf_.data() + bufLen_, 0, gap);
-    uint8_t* out = buf_.data() + bufLen_ + gap;
-    bufLen_ += gap + size;
+    uint8_t* out = buf_.data() + bufLen_;
+    bufLen_ += size;
     return out;
 }
 
@@ -353,6 +350,15 @@ std::vector<SLENTRY> NodeDatabase::ReadSubnodeTree(Bid bid) {
     return leaves;
 }
 
+Ib NodeDatabase::AllocatePage() {
+    if (!freePages_.empty()) {
+        Ib ib = freePages_.back();
+        freePages_.pop_back();
+        return ib;
+    }
+    return Allocate(kPageSize, kPageSize);
+}
+
 Bref NodeDatabase::WriteBTree(PageType ptype, std::vector<uint8_t>& entries, uint8_t cbLeaf, uint8_t maxLeaf) {
     uint8_t cbEnt = cbLeaf, maxEnt = maxLeaf, level = 0;
     size_t count = entries.size() / cbEnt;
@@ -362,7 +368,7 @@ Bref NodeDatabase::WriteBTree(PageType ptype, std::vector<uint8_t>& entries, uin
         auto spread = SpreadEntries(count, maxEnt);
         for (size_t n : spread) {
             Bid bid = header_.bidNextP++;
-            Ib ib = Allocate(kPageSize, kPageSize);
+            Ib ib = AllocatePage();
             uint8_t page[kPageSize];
             BuildBTPage(page, entries.data() + pos * cbEnt, uint8_t(n), maxEnt, cbEnt, level, ptype, bid, ib);
             WriteAt(ib, page, kPageSize);
@@ -399,8 +405,21 @@ void NodeDatabase::Commit() {
         ++i;
     }
     pages_.clear();
+    // B-tree pages go into free 512-byte pages of the data section first (in an opened
+    // store these are where the old trees were), then after the last block.
+    {
+        uint64_t regions = RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1;
+        AllocationBitmap used(regions);
+        for (const auto& [bid, info] : bbt_) used.Mark(info.ib, BlockAllocSize(info.cb));
+        freePages_.clear();
+        Ib limit = cursor_;
+        for (Ib ib : used.FreePages())
+            if (ib + kPageSize <= limit) freePages_.push_back(ib);
+        std::reverse(freePages_.begin(), freePages_.end());  // taken from the back: lowest offset first
+    }
     header_.root.BREFNBT = WriteBTree(ptypeNBT, nbt, kNBTEntrySize, kNBTEntryMax);
     header_.root.BREFBBT = WriteBTree(ptypeBBT, bbt, kBBTEntrySize, kBBTEntryMax);
+    freePages_.clear();
 
     // Allocation maps, rebuilt from everything the trees reference.
     uint64_t regions = RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1;

@@ -70,6 +70,7 @@ private:
     };
     NodeDatabase() = default;
     Ib Allocate(uint64_t size, uint64_t align);
+    Ib AllocatePage();  // a B-tree page: a free page below the append point, else appended
     void WriteAt(Ib ib, const uint8_t* data, size_t size);
     uint8_t* BufferAt(Ib ib, size_t size);  // `size` bytes of the write buffer for offset ib
     void Flush();
@@ -84,6 +85,7 @@ private:
     std::map<Nid, NodeRef> nbt_;
     std::map<Bid, BlockInfo> bbt_;
     std::vector<Ib> pages_;  // BT pages written by Commit
+    std::vector<Ib> freePages_;  // free 512-byte pages below the append point, during Commit
     Ib cursor_ = 0x4400;  // next free byte of the data section
     // Write buffer of one contiguous stretch of the file.
     Ib bufBase_ = 0;

@@ -185,3 +185,28 @@ TEST(PstStore, DamagedStoresAreRefusedAndLeftAlone) {
     for (const auto& e : fs::directory_iterator(dir))
         EXPECT_EQ(e.path().filename().string().find(".partial-"), std::string::npos) << e.path();
 }
+
+TEST(PstStore, ReopeningReusesTheSpaceOfTheOldTrees) {
+    fs::path p = TempDir() / "reopen.pst";
+    fs::remove(p);
+    FolderId folder;
+    {
+        auto s = PstStore::OpenOrCreate(p, "Store");
+        folder = s->AddFolder(s->IpmSubtree(), "Inbox");
+        for (int i = 0; i < 400; ++i) s->AddMessage(folder, Mail("message " + std::to_string(i)));
+        s->Close();
+    }
+    uintmax_t before = fs::file_size(p);
+    for (int round = 0; round < 10; ++round) {
+        auto s = PstStore::OpenOrCreate(p, "Store");
+        s->AddMessage(folder, Mail("again " + std::to_string(round)));
+        s->Close();
+    }
+    // Each Close writes new B-trees (~80 pages here); they must land where the old
+    // ones were instead of after them.
+    EXPECT_LE(fs::file_size(p), before + 253952u);
+    auto s = PstStore::OpenOrCreate(p, "Store");
+    EXPECT_EQ(s->MessageCount(folder), 410u);
+    s->Close();
+    EXPECT_EQ(Subjects(p, folder).size(), 410u);
+}

@@ -45,6 +45,26 @@ uint64_t AllocationBitmap::FreeBytes(uint64_t k) const {
     return (kSlotsPerRegion - used) * kSlotSize;
 }
 
+std::vector<std::pair<Ib, uint64_t>> AllocationBitmap::FreeRuns() const {
+    std::vector<std::pair<Ib, uint64_t>> out;
+    for (uint64_t k = 0; k < regions_; ++k) {
+        const uint8_t* b = RegionBits(k);
+        uint64_t start = 0;
+        bool inRun = false;
+        for (uint64_t s = 0; s <= kSlotsPerRegion; ++s) {
+            bool isFree = s < kSlotsPerRegion && !(b[s / 8] & (0x80 >> (s % 8)));
+            if (isFree && !inRun) {
+                start = s;
+                inRun = true;
+            } else if (!isFree && inRun) {
+                out.push_back({RegionStart(k) + start * kSlotSize, (s - start) * kSlotSize});
+                inRun = false;
+            }
+        }
+    }
+    return out;
+}
+
 std::vector<Ib> AllocationBitmap::FreePages() const {
     // Regions start on 512-byte boundaries, so a page is one whole bitmap byte.
     std::vector<Ib> out;

@@ -50,15 +50,15 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& pa
         FormatError("ROOT", "ibFileEof", "does not end an AMap region");
     db->LoadBTree(root.BREFNBT.ib, ptypeNBT, 0);
     db->LoadBTree(root.BREFBBT.ib, ptypeBBT, 0);
-    // Append after the last allocated slot of the last region.
-    uint64_t last = RegionIndex(root.ibFileEof - 1);
-    uint8_t amap[kPageSize];
-    db->ReadAt(RegionStart(last), amap, kPageSize);
-    CheckPageTrailer(amap, ptypeAMap, RegionStart(last));
-    uint64_t lastSlot = 0;
-    for (uint64_t s = 0; s < kSlotsPerRegion; ++s)
-        if (amap[s / 8] & (0x80 >> (s % 8))) lastSlot = s + 1;
-    db->cursor_ = RegionStart(last) + lastSlot * kSlotSize;
+    // Free space of the opened store: everything its blocks do not use (its old B-tree
+    // pages included; the trees are rewritten at Commit). New blocks fill these runs
+    // first, then go to new regions after the end of the file.
+    uint64_t regions = RegionIndex(root.ibFileEof - 1) + 1;
+    AllocationBitmap used(regions);
+    for (const auto& [bid, info] : db->bbt_) used.Mark(info.ib, BlockAllocSize(info.cb));
+    db->freeRuns_ = used.FreeRuns();
+    db->minRegions_ = regions;
+    db->cursor_ = root.ibFileEof;
     // Old B-tree pages are not kept: the new trees are written at Commit.
     return db;
 }
@@ -99,6 +99,26 @@ Nid NodeDatabase::AllocateNid(uint8_t nidType) {
 }
 
 Ib NodeDatabase::Allocate(uint64_t size, uint64_t align) {
+    // Next fit over the free runs of an opened store.
+    for (size_t tries = 0; tries < freeRuns_.size() && !freeRuns_.empty(); ++tries) {
+        if (runPos_ >= freeRuns_.size()) runPos_ = 0;
+        auto& run = freeRuns_[runPos_];
+        Ib at = AlignUp(run.first, align);
+        if (at + size <= run.first + run.second) {
+            Ib end = run.first + run.second;
+            if (at > run.first) {
+                // Keep the alignment gap as a run of its own.
+                freeRuns_.insert(freeRuns_.begin() + runPos_, {run.first, at - run.first});
+                ++runPos_;
+            }
+            auto& r = freeRuns_[runPos_];
+            r.first = at + size;
+            r.second = end - r.first;
+            if (r.second == 0) freeRuns_.erase(freeRuns_.begin() + runPos_);
+            return at;
+        }
+        ++runPos_;
+    }
     Ib pos = AlignUp(cursor_, align);
     for (;;) {
         uint64_t k = RegionIndex(pos);
@@ -408,21 +428,22 @@ void NodeDatabase::Commit() {
     // B-tree pages go into free 512-byte pages of the data section first (in an opened
     // store these are where the old trees were), then after the last block.
     {
-        uint64_t regions = RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1;
+        uint64_t regions = std::max(minRegions_, RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1);
         AllocationBitmap used(regions);
         for (const auto& [bid, info] : bbt_) used.Mark(info.ib, BlockAllocSize(info.cb));
         freePages_.clear();
-        Ib limit = cursor_;
+        Ib limit = std::max<Ib>(cursor_, RegionStart(minRegions_));
         for (Ib ib : used.FreePages())
             if (ib + kPageSize <= limit) freePages_.push_back(ib);
         std::reverse(freePages_.begin(), freePages_.end());  // taken from the back: lowest offset first
+        freeRuns_.clear();
     }
     header_.root.BREFNBT = WriteBTree(ptypeNBT, nbt, kNBTEntrySize, kNBTEntryMax);
     header_.root.BREFBBT = WriteBTree(ptypeBBT, bbt, kBBTEntrySize, kBBTEntryMax);
     freePages_.clear();
 
     // Allocation maps, rebuilt from everything the trees reference.
-    uint64_t regions = RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1;
+    uint64_t regions = std::max(minRegions_, RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1);
     AllocationBitmap bits(regions);
     for (Ib ib : pages_) bits.Mark(ib, kPageSize);
     for (const auto& [bid, info] : bbt_) bits.Mark(info.ib, BlockAllocSize(info.cb));

@@ -86,6 +86,9 @@ private:
     std::map<Bid, BlockInfo> bbt_;
     std::vector<Ib> pages_;  // BT pages written by Commit
     std::vector<Ib> freePages_;  // free 512-byte pages below the append point, during Commit
+    std::vector<std::pair<Ib, uint64_t>> freeRuns_;  // free (offset, bytes) of an opened store, by offset
+    size_t runPos_ = 0;
+    uint64_t minRegions_ = 0;  // regions of the opened file
     Ib cursor_ = 0x4400;  // next free byte of the data section
     // Write buffer of one contiguous stretch of the file.
     Ib bufBase_ = 0;

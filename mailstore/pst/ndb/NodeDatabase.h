@@ -1,6 +1,7 @@
-// The node database of one .pst file ([MS-PST] §2.2): blocks appended as they are
-// written, the NBT and BBT kept in memory and written as B-trees at Commit, the
-// allocation maps rebuilt from what the trees reference.
+// The node database of one .pst file ([MS-PST] §2.2): blocks written to the file as
+// they are produced (into the free space of an opened store first, then appended),
+// the NBT and BBT kept in memory and written as B-trees at Commit, the allocation
+// maps rebuilt from what the trees reference.
 #pragma once
 #include <cstdint>
 #include <filesystem>

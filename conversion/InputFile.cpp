@@ -70,7 +70,10 @@ bool InputFile::Open(const std::string& path, std::string* error) {
 #else
     sizeAtOpen_ = 0;
 #endif
-    buf_.resize(kBlockSize);
+    if (capacity_ < kBlockSize) {
+        buf_ = std::make_unique_for_overwrite<char[]>(kBlockSize);
+        capacity_ = kBlockSize;
+    }
     pos_ = end_ = 0;
     eof_ = false;
     error_.clear();
@@ -86,14 +89,19 @@ void InputFile::Close() {
 size_t InputFile::Ensure(size_t n) {
     while (end_ - pos_ < n && !eof_ && error_.empty() && fd_ >= 0) {
         if (pos_ > 0) {
-            std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
+            std::memmove(buf_.get(), buf_.get() + pos_, end_ - pos_);
             end_ -= pos_;
             pos_ = 0;
         }
-        if (end_ + n > buf_.size()) buf_.resize(end_ + n);
-        size_t want = buf_.size() - end_;
-        long r = g_readForTesting ? g_readForTesting(fd_, buf_.data() + end_, want)
-                                  : long(BV_READ(fd_, buf_.data() + end_, static_cast<unsigned>(want)));
+        if (end_ + n > capacity_) {
+            auto bigger = std::make_unique_for_overwrite<char[]>(end_ + n);
+            std::memcpy(bigger.get(), buf_.get(), end_);
+            buf_ = std::move(bigger);
+            capacity_ = end_ + n;
+        }
+        size_t want = capacity_ - end_;
+        long r = g_readForTesting ? g_readForTesting(fd_, buf_.get() + end_, want)
+                                  : long(BV_READ(fd_, buf_.get() + end_, static_cast<unsigned>(want)));
         if (r < 0) {
             if (errno == EINTR) continue;
             error_ = "read error after " + std::to_string(fileOffset_) + " bytes: " + ErrnoText(errno);

@@ -2,6 +2,7 @@
 // window so that separators can be recognised across block boundaries.
 #pragma once
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,7 @@ public:
     // Makes at least `n` bytes available from the current position unless the file
     // ends (or a read fails) first; returns how many are available.
     size_t Ensure(size_t n);
-    const char* data() const { return buf_.data() + pos_; }
+    const char* data() const { return buf_.get() + pos_; }
     size_t available() const { return end_ - pos_; }
     void Consume(size_t n) { pos_ += n; }
 
@@ -35,7 +36,10 @@ public:
 private:
     int fd_ = -1;
     unsigned long long sizeAtOpen_ = 0;  // regular files: the size when opened
-    std::vector<char> buf_;
+    // Not zero-filled: a fresh 1 MiB block would otherwise be written once for
+    // nothing, and only the pages the file fills are touched.
+    std::unique_ptr<char[]> buf_;
+    size_t capacity_ = 0;
     size_t pos_ = 0, end_ = 0;
     bool eof_ = false;
     std::string error_;

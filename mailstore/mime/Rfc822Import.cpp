@@ -311,6 +311,13 @@ Attachment& Importer::NewAttachment() {
     return a;
 }
 
+// At most `n` bytes of UTF-8 text, ending on a whole character.
+static std::string Utf8Prefix(const std::string& s, size_t n) {
+    if (s.size() <= n) return s;
+    while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
+    return s.substr(0, n);
+}
+
 void SetAttachNames(PropertyBag& p, const std::string& longName) {
     p.SetString(PR_ATTACH_LONG_FILENAME, longName);
     p.SetString(PR_ATTACH_FILENAME, ShortFileName(longName));
@@ -420,7 +427,7 @@ void Importer::AddMessageAttachment(GMimeMessagePart* mp) {
     if (name.empty()) {
         std::string subject = a.embedded->props.GetString(PR_SUBJECT).value_or("");
         name = SanitizeFileName(subject);
-        if (name.size() > 200) name = SanitizeFileName(name.substr(0, 200));
+        if (name.size() > 200) name = SanitizeFileName(Utf8Prefix(name, 200));
         if (name.empty()) name = "message";
         name += ".eml";
     }
@@ -448,7 +455,7 @@ void Importer::AddPartAttachment(GMimePart* part, bool inRelated, const std::str
         for (auto& w : a.embedded->warnings) Warn("attached message: " + w);
         a.embedded->warnings.clear();
         std::string subject = a.embedded->props.GetString(PR_SUBJECT).value_or("");
-        if (name.empty()) name = SanitizeFileName(subject.substr(0, 200));
+        if (name.empty()) name = SanitizeFileName(Utf8Prefix(subject, 200));
         if (name.empty()) name = "message";
         if (FileExtension(name).empty()) name += ".eml";
         SetAttachNames(a.props, name);

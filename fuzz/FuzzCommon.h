@@ -107,12 +107,27 @@ inline std::string Utf16Le(std::string_view s) {
     return out;
 }
 
+// The text with its non-ASCII bytes as \xNN, cut to 400 characters, for reports.
+inline std::string Hex(std::string_view s) {
+    std::string out;
+    for (unsigned char ch : s.substr(0, 400)) {
+        if (ch >= 0x20 && ch < 0x7F) {
+            out += char(ch);
+        } else {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", ch);
+            out += buf;
+        }
+    }
+    return out;
+}
+
 // Every string value of a message (recipients, attachments, embedded messages too)
 // is valid UTF-8: the .msg and .pst writers turn them into UTF-16 as they are.
 inline void CheckStrings(const mapi::PropertyBag& bag, const char* where) {
     for (const auto& [id, prop] : bag.All()) {
         if (auto s = std::get_if<std::string>(&prop.value))
-            BV_FUZZ_CHECK(ValidUtf8(*s), std::string(where) + " property 0x" + std::to_string(id));
+            BV_FUZZ_CHECK(ValidUtf8(*s), std::string(where) + " property id " + std::to_string(id) + ": " + Hex(*s));
         if (auto v = std::get_if<std::vector<std::string>>(&prop.value))
             for (const auto& s : *v) BV_FUZZ_CHECK(ValidUtf8(s), std::string(where) + " multi-valued string");
     }

@@ -168,6 +168,13 @@ std::string ToUtf8(std::string_view bytes, const std::string& charsetIn, bool* u
     }
     iconv_close(cd);
     out.resize(used);
+    // glibc's UTF-8 decoder lets sequences above U+10FFFF through unchanged.
+    if (!g_utf8_validate_len(out.data(), out.size(), nullptr)) {
+        std::string clean;
+        MakeValidUtf8(out, clean);
+        out.swap(clean);
+        replaced = true;
+    }
     if (replaced && invalidBytes) *invalidBytes = true;
     return out;
 }

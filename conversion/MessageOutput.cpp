@@ -9,6 +9,10 @@ namespace bv::conversion {
 
 using namespace bv::mailstore;
 
+namespace {
+constexpr size_t kMsgMaxRecipients = 2048;
+}  // namespace
+
 std::string MessageFileName(const std::string& mailboxFolder, int32_t n, bool emlx) {
     return mailboxFolder + kPathSeparator + "email-" + std::to_string(n) + (emlx ? ".emlx" : ".eml");
 }
@@ -85,6 +89,12 @@ void MessageOutput::ToStore(int32_t n, std::string_view text, bool asMsg) {
             ++stored_;
         }
         ++written_;
+        // An .msg file has room for 2048 recipient rows; the rest are only in the
+        // display lists, which the user is told.
+        if (asMsg && item->message().recipients.size() > kMsgMaxRecipients)
+            failures_.push_back({target, "converted, but only " + std::to_string(kMsgMaxRecipients) + " of its " +
+                                             std::to_string(item->message().recipients.size()) +
+                                             " recipients fit in an .msg file (the To and Cc lines keep them all)"});
         for (const std::string& w : item->message().warnings)
             failures_.push_back({target, "converted, but some content could not be read: " + w});
     } catch (const std::exception& e) {

@@ -238,3 +238,42 @@ TEST(StoreSetup, CreationStamp) {
     t.tm_mon = 0;
     EXPECT_EQ(CreationStamp(std::mktime(&t)), "16.1.26 18.37.05");
 }
+
+TEST(Run, MsgAndPstRunsWriteTheirFilesAndNameWhatDidNotFit) {
+    TempDir in, out;
+    fs::path box = in.path() / "crowd.mbox";
+    std::string to;
+    for (int i = 0; i < 2100; ++i) to += (i ? ", " : "") + std::string("r") + std::to_string(i) + "@example.org";
+    WriteFile(box, "From a@x Mon Dec  7 08:00:00 2026\nFrom: a@x\nTo: " + to + "\nSubject: crowd\n\nhi\n"
+                   "From b@x Mon Dec  7 08:00:01 2026\nFrom: b@x\nTo: c@x\nSubject: small\n\nhi\n");
+    TestHost h;
+    h.msg = true;
+    h.folderAnswer = out.str();
+    h.rows = {box.string()};
+    RunReport r = ConversionRun(h).Run();
+    fs::path folder = OutputFolder(out.path(), box);
+    EXPECT_TRUE(fs::exists(folder / "Email-1.msg"));
+    EXPECT_TRUE(fs::exists(folder / "Email-2.msg"));
+    EXPECT_FALSE(fs::exists(folder / "email-1.eml"));  // nothing intermediate is left
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_EQ(r.failures[0].file, (folder / "Email-1.msg").string());
+    EXPECT_NE(r.failures[0].reason.find("only 2048 of its 2100 recipients"), std::string::npos);
+    EXPECT_EQ(h.boxes.at(0).icon, MessageIcon::Warning);
+    // The temporary store stays behind beside the mailbox folders.
+    int temps = 0;
+    for (auto& e : fs::directory_iterator(out.path()))
+        if (e.path().filename().string().rfind("Temp", 0) == 0 && e.path().extension() == ".pst") ++temps;
+    EXPECT_EQ(temps, 1);
+
+    TestHost p;
+    p.pst = true;
+    p.chkEnabled = true;
+    p.chkTicked = false;
+    p.folderAnswer = out.str();
+    p.rows = {box.string()};
+    RunReport rp = ConversionRun(p).Run();
+    EXPECT_TRUE(rp.ok());
+    EXPECT_EQ(rp.messagesConverted, 2);
+    EXPECT_TRUE(fs::exists(out.path() / "crowd.pst"));
+    EXPECT_NE(p.boxes.at(0).text.find("successfully exported to Outlook (.pst) file."), std::string::npos);
+}

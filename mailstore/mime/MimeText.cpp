@@ -182,16 +182,16 @@ std::string ToUtf8(std::string_view bytes, const std::string& charsetIn, bool* u
 std::string ToCrLf(std::string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 32 + 2);
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '\r') {
-            out += "\r\n";
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        } else if (c == '\n') {
-            out += "\r\n";
-        } else {
-            out += c;
-        }
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        // Copy the run up to the next line end in one go.
+        const char* q = p;
+        while (q < end && *q != '\r' && *q != '\n') ++q;
+        out.append(p, size_t(q - p));
+        if (q == end) break;
+        out += "\r\n";
+        p = (*q == '\r' && q + 1 < end && q[1] == '\n') ? q + 2 : q + 1;
     }
     return out;
 }

@@ -1,5 +1,7 @@
 #include "mailstore/msg/MsgFormat.h"
 
+#include "mailstore/mapi/Utf16.h"
+
 namespace bv::mailstore::msg {
 
 namespace {
@@ -50,25 +52,7 @@ uint32_t NextCodePoint(const std::string& s, size_t& i) {
 
 }  // namespace
 
-std::vector<uint8_t> Utf8ToUtf16Le(const std::string& s) {
-    std::vector<uint8_t> out;
-    out.reserve(s.size() * 2);
-    auto put = [&](uint32_t u) {
-        out.push_back(uint8_t(u & 0xFF));
-        out.push_back(uint8_t(u >> 8));
-    };
-    for (size_t i = 0; i < s.size();) {
-        uint32_t cp = NextCodePoint(s, i);
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            put(0xD800 + (cp >> 10));
-            put(0xDC00 + (cp & 0x3FF));
-        } else {
-            put(cp);
-        }
-    }
-    return out;
-}
+std::vector<uint8_t> Utf8ToUtf16Le(const std::string& s) { return mapi::Utf8ToUtf16Le(s); }
 
 std::pair<std::string, std::string> SplitSubjectPrefix(const std::string& subject) {
     size_t i = 0;

@@ -1,76 +1,16 @@
 // Property value encodings of a Unicode .pst ([MS-PST] §2.1.1, §2.3.3.4 multi-valued).
 #include "mailstore/pst/messaging/PropertyEncoding.h"
 
+#include "mailstore/mapi/Utf16.h"
+
 #include <chrono>
 #include <cstring>
 
 namespace bv::mailstore::pst {
 
-Bytes Utf16(const std::string& s) {
-    Bytes out(s.size() * 2 + 2);
-    size_t o = 0;
-    auto put = [&](uint16_t v) {
-        out[o++] = uint8_t(v);
-        out[o++] = uint8_t(v >> 8);
-    };
-    size_t i = 0;
-    while (i < s.size()) {
-        uint32_t c = uint8_t(s[i]);
-        size_t len = 1;
-        if (c >= 0xF0 && i + 3 < s.size()) {
-            c = ((c & 0x07) << 18) | ((uint8_t(s[i + 1]) & 0x3F) << 12) | ((uint8_t(s[i + 2]) & 0x3F) << 6) | (uint8_t(s[i + 3]) & 0x3F);
-            len = 4;
-        } else if (c >= 0xE0 && i + 2 < s.size()) {
-            c = ((c & 0x0F) << 12) | ((uint8_t(s[i + 1]) & 0x3F) << 6) | (uint8_t(s[i + 2]) & 0x3F);
-            len = 3;
-        } else if (c >= 0xC0 && i + 1 < s.size()) {
-            c = ((c & 0x1F) << 6) | (uint8_t(s[i + 1]) & 0x3F);
-            len = 2;
-        } else if (c >= 0x80) {
-            c = 0xFFFD;  // stray byte
-        }
-        i += len;
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            put(uint16_t(0xD800 + (c >> 10)));
-            put(uint16_t(0xDC00 + (c & 0x3FF)));
-        } else {
-            put(uint16_t(c));
-        }
-    }
-    out.resize(o);
-    return out;
-}
+Bytes Utf16(const std::string& s) { return mapi::Utf8ToUtf16Le(s); }
 
-std::string FromUtf16(const Bytes& b) {
-    std::string out;
-    for (size_t i = 0; i + 1 < b.size(); i += 2) {
-        uint32_t c = Get16(&b[i]);
-        if (c >= 0xD800 && c < 0xDC00 && i + 3 < b.size()) {
-            uint32_t lo = Get16(&b[i + 2]);
-            if (lo >= 0xDC00 && lo < 0xE000) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (lo - 0xDC00);
-                i += 2;
-            }
-        }
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
+std::string FromUtf16(const Bytes& b) { return mapi::Utf16LeToUtf8(b.data(), b.size()); }
 
 namespace {
 template <class T>

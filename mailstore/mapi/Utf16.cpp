@@ -1,0 +1,126 @@
+#include "mailstore/mapi/Utf16.h"
+
+#include <cstring>
+
+namespace bv::mapi {
+
+namespace {
+
+constexpr uint32_t kReplacement = 0xFFFD;
+
+bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// Decodes the sequence at s[i] (not ASCII); advances i past it, or by one byte when
+// the sequence is invalid (overlong, surrogate, out of range, cut short).
+uint32_t DecodeMultiByte(const unsigned char* s, size_t n, size_t& i) {
+    unsigned char c = s[i];
+    size_t len;
+    uint32_t cp, min;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2, cp = c & 0x1F, min = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3, cp = c & 0x0F, min = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4, cp = c & 0x07, min = 0x10000;
+    } else {
+        ++i;
+        return kReplacement;
+    }
+    if (i + len > n) {
+        ++i;
+        return kReplacement;
+    }
+    for (size_t k = 1; k < len; ++k) {
+        if (!IsContinuation(s[i + k])) {
+            ++i;
+            return kReplacement;
+        }
+        cp = (cp << 6) | (s[i + k] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) {
+        ++i;
+        return kReplacement;
+    }
+    i += len;
+    return cp;
+}
+
+}  // namespace
+
+std::vector<uint8_t> Utf8ToUtf16Le(std::string_view utf8) {
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+    const size_t n = utf8.size();
+    // At most two bytes per input byte (a 4-byte sequence gives 4 bytes).
+    std::vector<uint8_t> out(n * 2);
+    uint8_t* o = out.data();
+    size_t i = 0;
+    while (i < n) {
+        // ASCII runs eight bytes at a time.
+        while (i + 8 <= n) {
+            uint64_t w;
+            std::memcpy(&w, s + i, 8);
+            if (w & 0x8080808080808080ULL) break;
+            for (int k = 0; k < 8; ++k) {
+                o[2 * k] = s[i + k];
+                o[2 * k + 1] = 0;
+            }
+            o += 16;
+            i += 8;
+        }
+        if (i >= n) break;
+        if (s[i] < 0x80) {
+            *o++ = s[i++];
+            *o++ = 0;
+            continue;
+        }
+        uint32_t cp = DecodeMultiByte(s, n, i);
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            uint16_t hi = uint16_t(0xD800 + (cp >> 10)), lo = uint16_t(0xDC00 + (cp & 0x3FF));
+            *o++ = uint8_t(hi), *o++ = uint8_t(hi >> 8), *o++ = uint8_t(lo), *o++ = uint8_t(lo >> 8);
+        } else {
+            *o++ = uint8_t(cp), *o++ = uint8_t(cp >> 8);
+        }
+    }
+    out.resize(size_t(o - out.data()));
+    return out;
+}
+
+std::string Utf16LeToUtf8(const uint8_t* b, size_t size) {
+    std::string out;
+    out.reserve(size / 2);
+    for (size_t i = 0; i + 1 < size; i += 2) {
+        uint32_t c = uint32_t(b[i]) | (uint32_t(b[i + 1]) << 8);
+        if (c < 0x80) {
+            out += char(c);
+            continue;
+        }
+        if (c >= 0xD800 && c < 0xDC00) {
+            uint32_t lo = i + 3 < size ? (uint32_t(b[i + 2]) | (uint32_t(b[i + 3]) << 8)) : 0;
+            if (lo >= 0xDC00 && lo < 0xE000) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (lo - 0xDC00);
+                i += 2;
+            } else {
+                c = kReplacement;
+            }
+        } else if (c >= 0xDC00 && c < 0xE000) {
+            c = kReplacement;
+        }
+        if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | (c >> 18));
+            out += char(0x80 | ((c >> 12) & 0x3F));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+}  // namespace bv::mapi

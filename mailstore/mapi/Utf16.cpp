@@ -86,6 +86,29 @@ std::vector<uint8_t> Utf8ToUtf16Le(std::string_view utf8) {
     return out;
 }
 
+size_t ValidUtf8Prefix(std::string_view utf8) {
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+    const size_t n = utf8.size();
+    size_t i = 0;
+    while (i < n) {
+        while (i + 8 <= n) {
+            uint64_t w;
+            std::memcpy(&w, s + i, 8);
+            if (w & 0x8080808080808080ULL) break;
+            i += 8;
+        }
+        if (i >= n) break;
+        if (s[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t at = i;
+        if (DecodeMultiByte(s, n, i) == kReplacement && !(i - at == 3 && s[at] == 0xEF && s[at + 1] == 0xBF && s[at + 2] == 0xBD))
+            return at;
+    }
+    return n;
+}
+
 std::string Utf16LeToUtf8(const uint8_t* b, size_t size) {
     std::string out;
     out.reserve(size / 2);

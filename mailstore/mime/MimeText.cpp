@@ -1,5 +1,7 @@
 #include "mailstore/mime/MimeText.h"
 
+#include "mailstore/mapi/Utf16.h"
+
 #include <gmime/gmime.h>
 
 #include <algorithm>
@@ -56,25 +58,22 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
 
 // Valid UTF-8, replacing invalid sequences with U+FFFD. Returns true when nothing was replaced.
 bool MakeValidUtf8(std::string_view in, std::string& out) {
-    const char* end = nullptr;
-    if (g_utf8_validate(in.data(), gssize(in.size()), &end)) {
+    size_t valid = mapi::ValidUtf8Prefix(in);
+    if (valid == in.size()) {
         out.assign(in);
         return true;
     }
     out.clear();
     out.reserve(in.size() + 16);
-    const char* p = in.data();
-    const char* stop = in.data() + in.size();
-    while (p < stop) {
-        if (g_utf8_validate(p, stop - p, &end)) {
-            out.append(p, stop);
-            break;
-        }
-        out.append(p, end);
+    while (!in.empty()) {
+        valid = mapi::ValidUtf8Prefix(in);
+        out.append(in.substr(0, valid));
+        if (valid == in.size()) break;
         out += kReplacement;
-        p = end + 1;
+        size_t skip = valid + 1;
         // skip continuation bytes of the broken sequence
-        while (p < stop && (static_cast<unsigned char>(*p) & 0xC0) == 0x80) ++p;
+        while (skip < in.size() && (static_cast<unsigned char>(in[skip]) & 0xC0) == 0x80) ++skip;
+        in.remove_prefix(skip);
     }
     return false;
 }
@@ -103,7 +102,7 @@ bool IsUtf8Name(const std::string& c) {
 }  // namespace
 
 std::string BytesToUtf8(std::string_view bytes) {
-    if (g_utf8_validate(bytes.data(), gssize(bytes.size()), nullptr)) return std::string(bytes);
+    if (mapi::ValidUtf8Prefix(bytes) == bytes.size()) return std::string(bytes);
     return Cp1252ToUtf8(bytes);
 }
 
@@ -169,7 +168,7 @@ std::string ToUtf8(std::string_view bytes, const std::string& charsetIn, bool* u
     iconv_close(cd);
     out.resize(used);
     // glibc's UTF-8 decoder lets sequences above U+10FFFF through unchanged.
-    if (!g_utf8_validate_len(out.data(), out.size(), nullptr)) {
+    if (mapi::ValidUtf8Prefix(out) != out.size()) {
         std::string clean;
         MakeValidUtf8(out, clean);
         out.swap(clean);
@@ -182,16 +181,23 @@ std::string ToUtf8(std::string_view bytes, const std::string& charsetIn, bool* u
 std::string ToCrLf(std::string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 32 + 2);
-    const char* p = text.data();
-    const char* end = p + text.size();
-    while (p < end) {
-        // Copy the run up to the next line end in one go.
-        const char* q = p;
-        while (q < end && *q != '\r' && *q != '\n') ++q;
-        out.append(p, size_t(q - p));
-        if (q == end) break;
-        out += "\r\n";
-        p = (*q == '\r' && q + 1 < end && q[1] == '\n') ? q + 2 : q + 1;
+    while (!text.empty()) {
+        // The next line end: an LF, or a CR before it.
+        size_t lf = text.find('\n');
+        size_t stop = lf == std::string_view::npos ? text.size() : lf;
+        size_t cr = text.substr(0, stop).find('\r');
+        if (cr != std::string_view::npos) {
+            out.append(text.substr(0, cr));
+            out += "\r\n";
+            text.remove_prefix(cr + (cr + 1 < text.size() && text[cr + 1] == '\n' ? 2 : 1));
+        } else if (lf != std::string_view::npos) {
+            out.append(text.substr(0, lf));
+            out += "\r\n";
+            text.remove_prefix(lf + 1);
+        } else {
+            out.append(text);
+            break;
+        }
     }
     return out;
 }

@@ -244,6 +244,7 @@ RunReport ConversionRun::Run() {
                                          st.store.storeDisplayName};
                 MessageOutput output(host_, yieldFn, ctx);
                 ExtractionResult x = ExtractMailbox(inputPath, st.mboxMode, output, st.msgText);
+                output.Flush();
                 report.messagesConverted += output.written();
                 storeMessages += output.storedInStore();
                 report.messagesFailed += output.failedCount();

@@ -24,7 +24,13 @@ std::string MsgFileName(const std::string& mailboxFolder, int32_t n) {
 MessageOutput::MessageOutput(RunHost& host, std::function<void()> yield, MailboxOutputContext ctx)
     : host_(host), yield_(std::move(yield)), ctx_(std::move(ctx)) {}
 
-MessageOutput::~MessageOutput() = default;
+MessageOutput::~MessageOutput() {
+    // A message still importing is stored, not dropped.
+    try {
+        Flush();
+    } catch (...) {
+    }
+}
 
 bool MessageOutput::ShouldStop() {
     yield_();
@@ -65,14 +71,63 @@ void MessageOutput::OutputMessage(int32_t n, std::string_view text, bool) {
     host_.setLblProgress("Saved " + std::to_string(n) + " Email Messages...");
 }
 
+struct MessageOutput::PendingImport {
+    int32_t n = 0;
+    bool asMsg = false;
+    std::string target;  // the .msg file, or the message's name in failure reports
+    std::string text;    // the message's bytes until the import has read them
+    std::shared_ptr<RDOMail> item;
+    std::exception_ptr error;
+};
+
 void MessageOutput::ToStore(int32_t n, std::string_view text, bool asMsg) {
-    std::string target = asMsg ? MsgFileName(ctx_.mailboxFolder, n) : MessageLabel(n);
+    auto next = std::make_unique<PendingImport>();
+    next->n = n;
+    next->asMsg = asMsg;
+    next->target = asMsg ? MsgFileName(ctx_.mailboxFolder, n) : MessageLabel(n);
     try {
         if (!ctx_.rdoSession) throw MailStoreError("no store is open");
         if (!folder_)
             folder_ = ctx_.rdoSession->GetFolderFromPath("\\\\" + ctx_.storeDisplayName + "\\" + ctx_.outlookFolder);
-        std::shared_ptr<RDOMail> item = folder_->Items().Add(kItemTypeMail);
-        item->ImportFromMemory(text, kImportRfc822);
+        next->item = folder_->Items().Add(kItemTypeMail);
+        next->text.assign(text);
+    } catch (const std::exception& e) {
+        ++failed_;
+        failures_.push_back({next->target, e.what()});
+        next.reset();
+    }
+    // The message before this one has been importing meanwhile: once that is done,
+    // this one's import starts and the one before is stored while it runs.
+    std::unique_ptr<PendingImport> previous = std::move(pending_);
+    if (previous) worker_->Wait();
+    if (next) {
+        if (!worker_) worker_ = std::make_unique<ImportWorker>();
+        pending_ = std::move(next);
+        PendingImport* p = pending_.get();
+        worker_->Start([p] {
+            try {
+                p->item->ImportFromMemory(p->text, kImportRfc822);
+            } catch (...) {
+                p->error = std::current_exception();
+            }
+            std::string().swap(p->text);
+        });
+    }
+    if (previous) Finish(*previous);
+}
+
+void MessageOutput::Flush() {
+    if (!pending_) return;
+    worker_->Wait();
+    std::unique_ptr<PendingImport> last = std::move(pending_);
+    Finish(*last);
+}
+
+void MessageOutput::Finish(PendingImport& p) {
+    const std::string& target = p.target;
+    try {
+        if (p.error) std::rethrow_exception(p.error);
+        std::shared_ptr<RDOMail>& item = p.item;
         {
             // Read; has-attachments only where the message has attachments.
             auto utils = CreateObjectAs<MAPIUtils>("Redemption.MAPIUtils");
@@ -80,7 +135,7 @@ void MessageOutput::ToStore(int32_t n, std::string_view text, bool asMsg) {
             if (!item->message().attachments.empty()) flags |= mapi::MSGFLAG_HASATTACH;
             utils->HrSetOneProp(item->MAPIOBJECT(), mapi::PR_MESSAGE_FLAGS, flags, true);
         }
-        if (asMsg) {
+        if (p.asMsg) {
             msgFilePath_ = target;
             yield_();
             item->SaveAs(std::filesystem::u8path(target), kSaveAsMsg);
@@ -91,7 +146,7 @@ void MessageOutput::ToStore(int32_t n, std::string_view text, bool asMsg) {
         ++written_;
         // An .msg file has room for 2048 recipient rows; the rest are only in the
         // display lists, which the user is told.
-        if (asMsg && item->message().recipients.size() > kMsgMaxRecipients)
+        if (p.asMsg && item->message().recipients.size() > kMsgMaxRecipients)
             failures_.push_back({target, "converted, but only " + std::to_string(kMsgMaxRecipients) + " of its " +
                                              std::to_string(item->message().recipients.size()) +
                                              " recipients fit in an .msg file (the To and Cc lines keep them all)"});
@@ -101,6 +156,7 @@ void MessageOutput::ToStore(int32_t n, std::string_view text, bool asMsg) {
         ++failed_;
         failures_.push_back({target, e.what()});
     }
+    p.item.reset();
 }
 
 }  // namespace bv::conversion

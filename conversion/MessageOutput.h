@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "conversion/ConversionRun.h"
+#include "conversion/ImportWorker.h"
 #include "conversion/MessageExtraction.h"
 #include "conversion/RunHost.h"
 
@@ -40,10 +41,15 @@ public:
     int64_t failedCount() const { return failed_; }
     int64_t storedInStore() const { return stored_; }  // of written(): saved into the open .pst store
     std::vector<Failure>& failures() { return failures_; }
+    // Stores the message whose import is still under way. Call it after the
+    // extraction; the counts and failures are complete afterwards.
+    void Flush();
     const std::string& msgFilePath() const { return msgFilePath_; }
 
 private:
+    struct PendingImport;
     void ToStore(int32_t n, std::string_view text, bool asMsg);
+    void Finish(PendingImport& p);
     std::string MessageLabel(int32_t n) const;
 
     RunHost& host_;
@@ -56,6 +62,8 @@ private:
     int64_t failed_ = 0;
     int64_t stored_ = 0;
     std::vector<Failure> failures_;
+    std::unique_ptr<ImportWorker> worker_;   // imports the next message while one is stored
+    std::unique_ptr<PendingImport> pending_;  // handed to the worker, not stored yet
 };
 
 // "email-" n ".eml" / ".emlx" and "Email-" n ".msg" in the mailbox's folder.

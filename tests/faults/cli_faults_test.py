@@ -266,7 +266,7 @@ class DiskFull(Tmp):
 
 @unittest.skipUnless(VALIDATE, "pst-validate is not built")
 class Signals(Tmp):
-    def start(self, kind, *extra, boxes=1, messages=6000):
+    def start(self, kind, *extra, boxes=1, messages=20000):
         inputs = []
         for i in range(boxes):
             p = os.path.join(self.tmp, "in", "box%d.mbox" % i)
@@ -311,7 +311,7 @@ class Signals(Tmp):
         self.assertEqual(status, 0, text)
         self.assertEqual(count, converted(out)[1])
         self.assertGreater(count, 0)
-        self.assertLess(count, 12000)
+        self.assertLess(count, 40000)
 
     def test_sigint_with_a_store_per_mailbox(self):
         p, dest, inputs = self.start("pst", boxes=2)

@@ -58,10 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     Validate(path, uint32_t(messages.size()));
 
-    // Reopening finds the folder again by name. Names that are not valid UTF-8 are
-    // stored with replacement characters and are not found again (reported to the
-    // .pst writer; see fuzz/README.md), so only valid names take this path for now.
-    if (reopen && !messages.empty() && bv::fuzz::ValidUtf8(folderName)) {
+    // Reopening finds the folder again by name, also when the name is not valid UTF-8
+    // (it is stored, and compared, with replacement characters).
+    if (reopen && !messages.empty()) {
         auto store = PstStore::OpenOrCreate(path, "ignored");
         auto found = store->FindFolder(store->IpmSubtree(), folderName);
         BV_FUZZ_CHECK(found.has_value(), "the folder of the first pass is not found again");

@@ -101,6 +101,27 @@ TEST(PstStore, CreateReopenAppendKeepsEverything) {
         EXPECT_EQ(e.path().filename().string().find(".partial-"), std::string::npos) << e.path();
 }
 
+TEST(PstStore, FolderNamesThatAreNotUtf8AreFoundAgainAfterReopening) {
+    // Linux file names are bytes: "Ang\xe9le" (Latin-1) is stored with U+FFFD.
+    fs::path p = TempDir() / "names.pst";
+    fs::remove(p);
+    const std::string raw = "Ang\xe9le";
+    FolderId folder;
+    {
+        auto s = PstStore::OpenOrCreate(p, "Store");
+        folder = s->AddFolder(s->IpmSubtree(), raw);
+        s->AddMessage(folder, Mail("one"));
+        s->Close();
+    }
+    auto s = PstStore::OpenOrCreate(p, "ignored");
+    auto found = s->FindFolder(s->IpmSubtree(), raw);
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(*found, folder);
+    EXPECT_EQ(s->AddFolder(s->IpmSubtree(), raw), folder);
+    EXPECT_EQ(s->MessageCount(folder), 1u);
+    s->Close();
+}
+
 TEST(PstStore, RefusesFilesThatAreNoStoreAndLeavesThemAlone) {
     fs::path dir = TempDir();
     for (std::string content : {std::string("From a@b Mon Jan 1 00:00:00 2024\nSubject: x\n\nhi\n"), std::string(),

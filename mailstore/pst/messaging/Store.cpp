@@ -2,6 +2,8 @@
 // added) and §2.7.1 (the nodes a new file needs).
 #include "mailstore/pst/messaging/Store.h"
 
+#include "mailstore/mapi/Utf16.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -343,9 +345,18 @@ const Store::Folder* Store::FindFolderById(FolderId id) const {
     return it == folders_.end() ? nullptr : &it->second;
 }
 
-std::optional<FolderId> Store::FindFolder(FolderId parent, const std::string& name) const {
+// A name as the store keeps it: names are stored as UTF-16, so bytes that are not
+// UTF-8 (Linux file names may hold any) come back as U+FFFD. Names are compared in
+// that form, so a reopened store finds the folder it already holds.
+static std::string StoredName(const std::string& name) {
+    auto utf16 = mapi::Utf8ToUtf16Le(name);
+    return mapi::Utf16LeToUtf8(utf16.data(), utf16.size());
+}
+
+std::optional<FolderId> Store::FindFolder(FolderId parent, const std::string& nameIn) const {
     const Folder* p = FindFolderById(parent);
     if (!p) return std::nullopt;
+    const std::string name = StoredName(nameIn);
     for (Nid c : p->children) {
         const Folder* f = FindFolderById(c);
         if (f && SameName(f->name, name)) return c;
@@ -353,7 +364,8 @@ std::optional<FolderId> Store::FindFolder(FolderId parent, const std::string& na
     return std::nullopt;
 }
 
-FolderId Store::AddFolder(FolderId parent, const std::string& name) {
+FolderId Store::AddFolder(FolderId parent, const std::string& nameIn) {
+    const std::string name = StoredName(nameIn);
     Folder& p = GetFolder(parent, "AddFolder");
     if (p.search) throw MailStoreError("AddFolder: a search folder cannot hold folders");
     if (name.empty()) throw MailStoreError("AddFolder: a folder needs a name");

@@ -123,12 +123,12 @@ RunReport ConversionRun::Run() {
     YieldThrottle yield(host_);
     auto yieldFn = [&yield] { yield(); };
 
-    // 1. An output kind must be chosen.
+    // An output kind must be chosen.
     if (!host_.optEML() && !host_.optPST() && !host_.optEMLX() && !host_.optMSG()) {
         host_.messageBox("Please select a option to convert file(s).", kTitle, MessageIcon::Information);
         return report;
     }
-    // 2-3. The destination.
+    // The destination.
     std::string chosen = host_.browseForFolder("Choose Folder to Save...");
     if (chosen.empty()) return report;
     const std::string saveFolder = WithTrailingSeparator(chosen);
@@ -171,7 +171,7 @@ RunReport ConversionRun::Run() {
         storeMailboxes = 0;
     };
 
-    // 6-7. The run's store.
+    // The run's store.
     try {
         if (host_.optMSG()) OpenPSTStore(StoreMode::Temporary, saveFolder, "", st.store);
         if (pstAllInOne()) OpenPSTStore(StoreMode::Single, saveFolder, "", st.store);
@@ -180,14 +180,14 @@ RunReport ConversionRun::Run() {
         return report;
     }
 
-    // 8. The loop bound is read once.
+    // The loop bound is read once.
     const int lastRow = host_.rowCount() - 1;
     for (int rowIndex = 0; rowIndex <= lastRow; ++rowIndex) {
         if (host_.stopRequested()) {
             report.stopped = true;
             break;
         }
-        // 10-13. The row's path.
+        // The row's path.
         bool rowExists = host_.setCurrentRow(rowIndex);
         yield();
         host_.setLblProgessCurrent("Mailbox " + std::to_string(rowIndex + 1) + " (of " +
@@ -196,7 +196,7 @@ RunReport ConversionRun::Run() {
         const std::string inputPath = Trim(host_.currentText());
         if (inputPath.empty()) continue;  // an empty list: nothing to read
 
-        // 14-17. Output folder and mailbox name.
+        // Output folder and mailbox name.
         st.mailboxFolder = saveFolder + MirroredPart(inputPath);
         const std::string inputFileName = PathLastPart(inputPath);
         std::string mailboxName = Trim(inputFileName);
@@ -207,7 +207,7 @@ RunReport ConversionRun::Run() {
         host_.setLblIMMFile(inputFileName);
 
         const size_t failuresBefore = report.failures.size();
-        // 18. One store per file.
+        // One store per file.
         if (pstOnePerFile()) {
             try {
                 OpenPSTStore(StoreMode::PerFile, saveFolder, mailboxName, st.store);
@@ -216,7 +216,7 @@ RunReport ConversionRun::Run() {
                 return report;
             }
         }
-        // 19-20. The mailbox's folder in the store.
+        // The mailbox's folder in the store.
         st.pstFolderName = mailboxName;
         if (host_.optPST() || host_.optMSG()) {
             try {
@@ -226,14 +226,14 @@ RunReport ConversionRun::Run() {
             }
         }
         yield();
-        // 22. The output folder.
+        // The output folder.
         bool folderOk = EnsureFolderPath(st.mailboxFolder);
         yield();
         bool needFolder = !host_.optPST();
         if (!folderOk && needFolder) {
             report.failures.push_back({st.mailboxFolder, "cannot create the output folder"});
         } else {
-            // 24-25. Probe and extraction.
+            // Probe and extraction.
             st.mboxMode = MboxMode::None;
             std::string probeError;
             st.mboxMode = ReadMBOXFile(inputPath, &probeError);
@@ -254,7 +254,7 @@ RunReport ConversionRun::Run() {
             }
         }
         yield();
-        // 28. Close the store of this file.
+        // Close the store of this file.
         if (pstOnePerFile() && st.store.open()) closeStore();
         if (report.failures.size() == failuresBefore && !report.stopped) {
             ++report.mailboxesConverted;
@@ -264,7 +264,7 @@ RunReport ConversionRun::Run() {
         if (report.stopped) break;
     }
 
-    // 30-31. Close the run's store (whatever is still open, also when the output
+    // Close the run's store (whatever is still open, also when the output
     // kind was changed during the run or the run was stopped).
     if (st.store.open()) closeStore();
 

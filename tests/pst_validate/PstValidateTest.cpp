@@ -2,6 +2,8 @@
 // them with one planted fault each (the fault must be named exactly).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -106,7 +108,9 @@ struct Store {
 
     explicit Store(const std::string& rel, const std::string& tag = "copy") {
         d = Load(CorpusPath(rel));
-        path = ::testing::TempDir() + "/pstval_" + tag + "_" + std::filesystem::path(rel).filename().string();
+        // ctest runs the tests as parallel processes: each one gets its own file.
+        path = ::testing::TempDir() + "/pstval_" + std::to_string(::getpid()) + "_" + tag + "_" +
+               std::filesystem::path(rel).filename().string();
     }
     uint64_t nbtRoot() const { return Get64(d, 224); }
     uint64_t bbtRoot() const { return Get64(d, 240); }

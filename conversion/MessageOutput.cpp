@@ -71,13 +71,23 @@ void MessageOutput::OutputMessage(int32_t n, std::string_view text, bool) {
     host_.setLblProgress("Saved " + std::to_string(n) + " Email Messages...");
 }
 
+namespace {
+// Messages handed to the import workers and not yet stored: enough to keep the
+// workers busy, few enough that memory stays bounded by the largest message.
+constexpr size_t kMaxPending = 64;
+constexpr size_t kMaxPendingBytes = 16u << 20;
+}  // namespace
+
 struct MessageOutput::PendingImport {
     int32_t n = 0;
     bool asMsg = false;
     std::string target;  // the .msg file, or the message's name in failure reports
     std::string text;    // the message's bytes until the import has read them
+    size_t size = 0;
     std::shared_ptr<RDOMail> item;
     std::exception_ptr error;
+    bool submitted = false;
+    ImportPipeline::Ticket ticket = 0;
 };
 
 void MessageOutput::ToStore(int32_t n, std::string_view text, bool asMsg) {
@@ -85,42 +95,61 @@ void MessageOutput::ToStore(int32_t n, std::string_view text, bool asMsg) {
     next->n = n;
     next->asMsg = asMsg;
     next->target = asMsg ? MsgFileName(ctx_.mailboxFolder, n) : MessageLabel(n);
+    next->size = text.size();
     try {
         if (!ctx_.rdoSession) throw MailStoreError("no store is open");
         if (!folder_)
             folder_ = ctx_.rdoSession->GetFolderFromPath("\\\\" + ctx_.storeDisplayName + "\\" + ctx_.outlookFolder);
         next->item = folder_->Items().Add(kItemTypeMail);
         next->text.assign(text);
-    } catch (const std::exception& e) {
-        ++failed_;
-        failures_.push_back({next->target, e.what()});
-        next.reset();
+    } catch (...) {
+        next->error = std::current_exception();
     }
-    // The message before this one has been importing meanwhile: once that is done,
-    // this one's import starts and the one before is stored while it runs.
-    std::unique_ptr<PendingImport> previous = std::move(pending_);
-    if (previous) worker_->Wait();
-    if (next) {
-        if (!worker_) worker_ = std::make_unique<ImportWorker>();
-        pending_ = std::move(next);
-        PendingImport* p = pending_.get();
-        worker_->Start([p] {
+    // Room for this one: the oldest messages are stored (in order) once imported.
+    while (!pending_.empty() &&
+           (pending_.size() >= kMaxPending || pendingBytes_ + next->size > kMaxPendingBytes))
+        CollectOldest();
+
+    if (!next->error) {
+        if (!pipeline_) pipeline_ = std::make_unique<ImportPipeline>();
+        PendingImport* p = next.get();
+        // Everything up to the store's own work happens on a worker: the import, the
+        // flags, and the .msg file or the message's store form.
+        next->ticket = pipeline_->Submit([p] {
             try {
-                p->item->ImportFromMemory(p->text, kImportRfc822);
+                std::shared_ptr<RDOMail>& item = p->item;
+                item->ImportFromMemory(p->text, kImportRfc822);
+                std::string().swap(p->text);
+                // Read; has-attachments only where the message has attachments.
+                auto utils = CreateObjectAs<MAPIUtils>("Redemption.MAPIUtils");
+                int32_t flags = mapi::MSGFLAG_READ;
+                if (!item->message().attachments.empty()) flags |= mapi::MSGFLAG_HASATTACH;
+                utils->HrSetOneProp(item->MAPIOBJECT(), mapi::PR_MESSAGE_FLAGS, flags, true);
+                if (p->asMsg)
+                    item->SaveAs(std::filesystem::u8path(p->target), kSaveAsMsg);
+                else
+                    item->PrepareSave();
             } catch (...) {
                 p->error = std::current_exception();
             }
             std::string().swap(p->text);
         });
+        next->submitted = true;
     }
-    if (previous) Finish(*previous);
+    pendingBytes_ += next->size;
+    pending_.push_back(std::move(next));
+}
+
+void MessageOutput::CollectOldest() {
+    std::unique_ptr<PendingImport> p = std::move(pending_.front());
+    pending_.pop_front();
+    pendingBytes_ -= p->size;
+    if (p->submitted) pipeline_->Collect(p->ticket);
+    Finish(*p);
 }
 
 void MessageOutput::Flush() {
-    if (!pending_) return;
-    worker_->Wait();
-    std::unique_ptr<PendingImport> last = std::move(pending_);
-    Finish(*last);
+    while (!pending_.empty()) CollectOldest();
 }
 
 void MessageOutput::Finish(PendingImport& p) {
@@ -128,17 +157,9 @@ void MessageOutput::Finish(PendingImport& p) {
     try {
         if (p.error) std::rethrow_exception(p.error);
         std::shared_ptr<RDOMail>& item = p.item;
-        {
-            // Read; has-attachments only where the message has attachments.
-            auto utils = CreateObjectAs<MAPIUtils>("Redemption.MAPIUtils");
-            int32_t flags = mapi::MSGFLAG_READ;
-            if (!item->message().attachments.empty()) flags |= mapi::MSGFLAG_HASATTACH;
-            utils->HrSetOneProp(item->MAPIOBJECT(), mapi::PR_MESSAGE_FLAGS, flags, true);
-        }
         if (p.asMsg) {
-            msgFilePath_ = target;
+            msgFilePath_ = target;  // written by the worker
             yield_();
-            item->SaveAs(std::filesystem::u8path(target), kSaveAsMsg);
         } else {
             item->Save();
             ++stored_;

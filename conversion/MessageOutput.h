@@ -3,6 +3,7 @@
 // (.pst), or an .msg file made through the temporary store (.msg).
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -10,7 +11,7 @@
 #include <vector>
 
 #include "conversion/ConversionRun.h"
-#include "conversion/ImportWorker.h"
+#include "conversion/ImportPipeline.h"
 #include "conversion/MessageExtraction.h"
 #include "conversion/RunHost.h"
 
@@ -41,7 +42,7 @@ public:
     int64_t failedCount() const { return failed_; }
     int64_t storedInStore() const { return stored_; }  // of written(): saved into the open .pst store
     std::vector<Failure>& failures() { return failures_; }
-    // Stores the message whose import is still under way. Call it after the
+    // Stores the messages whose imports are still under way. Call it after the
     // extraction; the counts and failures are complete afterwards.
     void Flush();
     const std::string& msgFilePath() const { return msgFilePath_; }
@@ -49,6 +50,7 @@ public:
 private:
     struct PendingImport;
     void ToStore(int32_t n, std::string_view text, bool asMsg);
+    void CollectOldest();
     void Finish(PendingImport& p);
     std::string MessageLabel(int32_t n) const;
 
@@ -62,8 +64,9 @@ private:
     int64_t failed_ = 0;
     int64_t stored_ = 0;
     std::vector<Failure> failures_;
-    std::unique_ptr<ImportWorker> worker_;   // imports the next message while one is stored
-    std::unique_ptr<PendingImport> pending_;  // handed to the worker, not stored yet
+    std::unique_ptr<ImportPipeline> pipeline_;  // imports the next messages while one is stored
+    std::deque<std::unique_ptr<PendingImport>> pending_;  // in message order, not finished yet
+    size_t pendingBytes_ = 0;
 };
 
 // "email-" n ".eml" / ".emlx" and "Email-" n ".msg" in the mailbox's folder.

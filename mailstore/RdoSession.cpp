@@ -26,6 +26,7 @@ void RDOMail::Import(const std::filesystem::path& path, int16_t format) {
     mapi::Message fresh;
     mime::ImportRfc822File(path, fresh);
     message_ = std::move(fresh);
+    prepared_.reset();
 }
 
 void RDOMail::ImportFromMemory(std::string_view bytes, int16_t format) {
@@ -34,14 +35,25 @@ void RDOMail::ImportFromMemory(std::string_view bytes, int16_t format) {
     mapi::Message fresh;
     mime::ImportRfc822(bytes, fresh);
     message_ = std::move(fresh);
+    prepared_.reset();
 }
 
 void RDOMail::Save() {
     if (saved_) return;
     if (!folder_ || !folder_->store().attached())
         throw MailStoreError("Save: the message's store is no longer attached");
-    folder_->store().pst().AddMessage(folder_->nid(), message_);
+    if (prepared_)
+        folder_->store().pst().AddMessage(folder_->nid(), std::move(prepared_));
+    else
+        folder_->store().pst().AddMessage(folder_->nid(), message_);
     saved_ = true;
+}
+
+void RDOMail::PrepareSave() {
+    if (saved_ || prepared_) return;
+    if (!folder_ || !folder_->store().attached())
+        throw MailStoreError("Save: the message's store is no longer attached");
+    prepared_ = folder_->store().pst().Prepare(message_);
 }
 
 void RDOMail::SaveAs(const std::filesystem::path& path, int16_t format) {

@@ -13,10 +13,9 @@
 
 #include "mailstore/MailStoreError.h"
 #include "mailstore/mapi/Message.h"
+#include "mailstore/pst/PstStore.h"
 
 namespace bv::mailstore {
-
-namespace pst { class PstStore; }
 
 class RDOSession;
 class RDOStore;
@@ -54,9 +53,17 @@ public:
     void Import(const std::filesystem::path& path, int16_t format);
     // The same from the message's bytes in memory, with no file in between.
     void ImportFromMemory(std::string_view bytes, int16_t format);
-    // The low-level message for MAPIUtils.HrSetOneProp.
-    mapi::Message* MAPIOBJECT() { return &message_; }
+    // The low-level message for MAPIUtils.HrSetOneProp. The caller may change it, so
+    // a form prepared for Save before is dropped.
+    mapi::Message* MAPIOBJECT() {
+        prepared_.reset();
+        return &message_;
+    }
     const mapi::Message& message() const { return message_; }
+    // Turns the message into its store form ahead of Save, so that this work can run
+    // on another thread while the store saves the message before. Optional: Save
+    // prepares the message itself when it was not (or was changed since).
+    void PrepareSave();
     // Stores the message in its folder. A message is stored at most once.
     void Save();
     // Writes the message as a .msg file (format 3 or 9); the message is not stored.
@@ -65,6 +72,7 @@ public:
 private:
     std::shared_ptr<RDOFolder> folder_;
     mapi::Message message_;
+    pst::PreparedMessagePtr prepared_;
     bool saved_ = false;
 };
 

@@ -12,6 +12,14 @@ namespace bv::mailstore::pst {
 
 using FolderId = uint32_t;  // the folder's NID
 
+// A message already turned into a store's form: property context, tables,
+// attachments, its blocks encoded. See PstStore::Prepare.
+struct PreparedMessage;
+struct PreparedMessageDeleter {
+    void operator()(PreparedMessage* p) const;
+};
+using PreparedMessagePtr = std::unique_ptr<PreparedMessage, PreparedMessageDeleter>;
+
 class PstStore {
 public:
     virtual ~PstStore() = default;
@@ -31,6 +39,12 @@ public:
     virtual std::optional<FolderId> FindFolder(FolderId parent, const std::string& name) const = 0;
     // Stores `message` in the folder; its tables and counts are updated.
     virtual void AddMessage(FolderId folder, const mapi::Message& message) = 0;
+    // Does all of AddMessage that needs nothing of the store but what is fixed when it
+    // is opened. Unlike the other calls it may run on any thread, also while another
+    // thread adds messages; the prepared message is then added with the call below.
+    virtual PreparedMessagePtr Prepare(const mapi::Message& message) const = 0;
+    // Stores a message prepared by this store; `message` is consumed.
+    virtual void AddMessage(FolderId folder, PreparedMessagePtr message) = 0;
     // Finishes the file (maps, header) and renames it into place. Idempotent.
     virtual void Close() = 0;
     // Number of messages in a folder (as its contents table says).

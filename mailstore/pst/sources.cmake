@@ -12,6 +12,7 @@ target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ndb/Permute.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ltp/Bth.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ltp/Heap.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ltp/LtpNode.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ltp/PropertyContext.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ltp/TableContext.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/MessageBuilder.cpp

@@ -16,6 +16,7 @@ struct LtpSubnode {
     std::vector<Bytes> blocks;  // data tree blocks, each at most 8176 bytes
     std::vector<LtpSubnode> subnodes;
     Bytes data;  // or: the whole value, cut into 8176-byte blocks when written
+    std::vector<uint32_t> crcs;  // sealed: each data block's CRC, the bytes encoded
     uint64_t DataSize() const {
         uint64_t n = data.size();
         for (const auto& b : blocks) n += b.size();
@@ -26,7 +27,13 @@ struct LtpSubnode {
 struct LtpNode {
     std::vector<Bytes> blocks;  // heap blocks
     std::vector<LtpSubnode> subnodes;
+    std::vector<uint32_t> crcs;  // sealed: each block's CRC, the bytes encoded
 };
+
+// Encodes every data block of the node and its subnodes for a store with
+// `cryptMethod` and records their CRCs, so that writing them is only placing them.
+// A sealed node must be written to a store of that crypt method.
+void SealLtpNode(LtpNode& node, uint8_t cryptMethod);
 
 // Hands out subnode NIDs (NID_TYPE_LTP) unique within the node being built.
 using SubnodeNidSource = std::function<Nid()>;

@@ -21,6 +21,11 @@ struct BuiltMessage {
 
 BuiltMessage BuildMessage(const mapi::Message& message);
 
+struct PreparedMessage {
+    BuiltMessage built;   // its node sealed for the store below
+    uint8_t cryptMethod;
+};
+
 // Properties of a message or attachment that the store computes and so never stores
 // ([MS-PST] §2.5.2).
 bool IsComputedProperty(uint16_t id);

@@ -113,6 +113,7 @@ std::unique_ptr<Store> Store::OpenOrCreate(const fs::path& path, const std::stri
             s->db_ = NodeDatabase::Create(s->temp_, options.cryptMethod);
             s->CreateNew(displayName);
         }
+        s->cryptMethod_ = s->db_->CryptMethod();
     } catch (...) {
         s->Abandon();
         throw;
@@ -135,23 +136,25 @@ void Store::Abandon() {
     if (!temp_.empty()) fs::remove(temp_, ec);
 }
 
-std::pair<Bid, Bid> Store::WriteImage(const std::vector<Bytes>& blocks, const std::vector<LtpSubnode>& subs) {
-    Bid data = db_->WriteDataTree(blocks);
-    return {data, WriteSubnodes(subs)};
+std::pair<Bid, Bid> Store::WriteImage(const LtpNode& node) {
+    Bid data = db_->WriteDataTree(node.blocks, node.crcs.empty() ? nullptr : &node.crcs);
+    return {data, WriteSubnodes(node.subnodes)};
 }
 
 Bid Store::WriteSubnodes(const std::vector<LtpSubnode>& subs) {
     std::vector<SLENTRY> entries;
     entries.reserve(subs.size());
     for (const LtpSubnode& s : subs) {
-        Bid d = s.blocks.empty() ? db_->WriteDataTree(s.data.data(), s.data.size()) : db_->WriteDataTree(s.blocks);
+        const std::vector<uint32_t>* crcs = s.crcs.empty() ? nullptr : &s.crcs;
+        Bid d = s.blocks.empty() ? db_->WriteDataTree(s.data.data(), s.data.size(), crcs)
+                                 : db_->WriteDataTree(s.blocks, crcs);
         entries.push_back({s.nid, d, WriteSubnodes(s.subnodes)});
     }
     return db_->WriteSubnodeTree(std::move(entries));
 }
 
 void Store::WriteLtpNode(Nid nid, const LtpNode& node, Nid parent) {
-    auto [data, sub] = WriteImage(node.blocks, node.subnodes);
+    auto [data, sub] = WriteImage(node);
     db_->SetNode(nid, {data, sub, parent});
 }
 
@@ -378,9 +381,27 @@ FolderId Store::AddFolder(FolderId parent, const std::string& nameIn) {
 void Store::AddMessage(FolderId folderId, const mapi::Message& message) {
     Folder& folder = GetFolder(folderId, "AddMessage");
     if (folder.search) throw MailStoreError("AddMessage: messages cannot be stored in a search folder");
-    BuiltMessage built = BuildMessage(message);
+    AddBuilt(folder, BuildMessage(message));
+}
+
+PreparedMessagePtr Store::Prepare(const mapi::Message& message) const {
+    PreparedMessagePtr prepared(new PreparedMessage{BuildMessage(message), cryptMethod_});
+    SealLtpNode(prepared->built.node, prepared->cryptMethod);
+    return prepared;
+}
+
+void Store::AddMessage(FolderId folderId, PreparedMessagePtr message) {
+    Folder& folder = GetFolder(folderId, "AddMessage");
+    if (folder.search) throw MailStoreError("AddMessage: messages cannot be stored in a search folder");
+    if (!message) throw MailStoreError("AddMessage: no message");
+    if (message->cryptMethod != db_->CryptMethod())
+        throw std::logic_error("AddMessage: the message was prepared for another store");
+    AddBuilt(folder, message->built);
+}
+
+void Store::AddBuilt(Folder& folder, const BuiltMessage& built) {
     Nid nid = db_->AllocateNid(NID_TYPE_NORMAL_MESSAGE);
-    WriteLtpNode(nid, built.node, folderId);
+    WriteLtpNode(nid, built.node, folder.nid);
     // Contents table row: the message's values for the table's columns.
     PackedRow row;
     row.rowId = nid;
@@ -393,7 +414,7 @@ void Store::AddMessage(FolderId folderId, const mapi::Message& message) {
     }
     folder.rows.push_back(std::move(row));
     if (!(built.messageFlags & MSGFLAG_READ)) ++folder.unread;
-    MarkDirty(folderId);
+    MarkDirty(folder.nid);
 }
 
 uint32_t Store::MessageCount(FolderId folder) const {

@@ -16,6 +16,8 @@
 
 namespace bv::mailstore::pst {
 
+struct BuiltMessage;
+
 struct StoreOptions {
     uint8_t cryptMethod = NDB_CRYPT_PERMUTE;
 };
@@ -30,6 +32,8 @@ public:
     FolderId AddFolder(FolderId parent, const std::string& name) override;
     std::optional<FolderId> FindFolder(FolderId parent, const std::string& name) const override;
     void AddMessage(FolderId folder, const mapi::Message& message) override;
+    PreparedMessagePtr Prepare(const mapi::Message& message) const override;
+    void AddMessage(FolderId folder, PreparedMessagePtr message) override;
     void Close() override;
     uint32_t MessageCount(FolderId folder) const override;
 
@@ -63,8 +67,9 @@ private:
     Folder& GetFolder(FolderId id, const char* what);
     const Folder* FindFolderById(FolderId id) const;
     void MarkDirty(Nid nid);
+    void AddBuilt(Folder& folder, const BuiltMessage& built);
     void WriteFolder(Folder& f);
-    std::pair<Bid, Bid> WriteImage(const std::vector<Bytes>& blocks, const std::vector<LtpSubnode>& subs);
+    std::pair<Bid, Bid> WriteImage(const LtpNode& node);
     Bid WriteSubnodes(const std::vector<LtpSubnode>& subs);
     void WriteLtpNode(Nid nid, const LtpNode& node, Nid parent);
     void Abandon();
@@ -72,6 +77,7 @@ private:
     std::filesystem::path final_;
     std::filesystem::path temp_;
     std::unique_ptr<NodeDatabase> db_;
+    uint8_t cryptMethod_ = NDB_CRYPT_PERMUTE;  // the file's; fixed once it is open
     bool closed_ = false;
     Bytes recordKey_;
     Nid ipmSubtree_ = 0;

@@ -4,9 +4,16 @@
 #include <cstring>
 
 #include "mailstore/pst/ndb/Crc.h"
+#include "mailstore/pst/ndb/Header.h"
 #include "mailstore/pst/ndb/PageTrailer.h"
+#include "mailstore/pst/ndb/Permute.h"
 
 namespace bv::mailstore::pst {
+
+uint32_t SealDataBlock(uint8_t* data, size_t cb, uint8_t cryptMethod) {
+    if (cryptMethod == NDB_CRYPT_PERMUTE) PermuteEncode(data, cb);
+    return ComputeCrc(data, cb);
+}
 
 Bytes BuildBlock(const uint8_t* data, size_t cb, Bid bid, Ib ib) {
     if (cb > kMaxBlockData) FormatError("BLOCKTRAILER", "cb", "exceeds 8176");

@@ -15,6 +15,10 @@ constexpr size_t kSIBlockMaxEntries = (kMaxBlockData - 8) / 16;  // 510
 // Lays out a whole block: data, zero padding, BLOCKTRAILER {cb, wSig, dwCRC, bid}.
 // `data` is the stored (already encoded) form; the CRC covers it.
 Bytes BuildBlock(const uint8_t* data, size_t cb, Bid bid, Ib ib);
+// Encodes the data of an external block for a store with `cryptMethod`, in place, and
+// returns the CRC its trailer needs: the part of writing a block that needs neither
+// a BID nor a place in the file, so it can be done ahead, on any thread.
+uint32_t SealDataBlock(uint8_t* data, size_t cb, uint8_t cryptMethod);
 // Checks a block read from `ib` against its BBT entry; returns the `cb` stored bytes.
 Bytes CheckBlock(const uint8_t* raw, size_t rawSize, uint16_t cb, Bid bid, Ib ib);
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <stdexcept>
 
 #include "mailstore/pst/ndb/AllocationMap.h"
 #include "mailstore/pst/ndb/Crc.h"
@@ -178,7 +179,7 @@ void NodeDatabase::ReadAt(Ib ib, uint8_t* data, size_t size) {
     }
 }
 
-Bid NodeDatabase::WriteBlock(const uint8_t* data, size_t cb, bool internal) {
+Bid NodeDatabase::WriteBlock(const uint8_t* data, size_t cb, bool internal, const uint32_t* crc) {
     if (cb > kMaxBlockData) FormatError("BLOCKTRAILER", "cb", "exceeds 8176");
     Bid bid = header_.bidNextB | (internal ? kBidInternal : 0);
     header_.bidNextB += 4;
@@ -188,27 +189,27 @@ Bid NodeDatabase::WriteBlock(const uint8_t* data, size_t cb, bool internal) {
     // blocks), zero padding, BLOCKTRAILER.
     uint8_t* out = BufferAt(ib, size);
     if (cb) std::memcpy(out, data, cb);
-    if (!internal && header_.bCryptMethod == NDB_CRYPT_PERMUTE) PermuteEncode(out, cb);
+    if (!crc && !internal && header_.bCryptMethod == NDB_CRYPT_PERMUTE) PermuteEncode(out, cb);
     std::memset(out + cb, 0, size - cb - kBlockTrailerSize);
     uint8_t* t = out + size - kBlockTrailerSize;
     Put16(t, uint16_t(cb));
     Put16(t + 2, ComputeSig(ib, bid));
-    Put32(t + 4, ComputeCrc(out, cb));
+    Put32(t + 4, crc ? *crc : ComputeCrc(out, cb));
     Put64(t + 8, bid);
     bbt_[bid] = {ib, uint16_t(cb), 2};
     return bid;
 }
 
-Bid NodeDatabase::WriteBlockList(const std::vector<std::pair<const uint8_t*, size_t>>& blocks) {
-    if (blocks.size() == 1) return WriteBlock(blocks[0].first, blocks[0].second, false);
+Bid NodeDatabase::WriteBlockList(const std::vector<DataBlock>& blocks) {
+    if (blocks.size() == 1) return WriteBlock(blocks[0].data, blocks[0].size, false, blocks[0].crc);
     std::vector<Bid> xbids;
     std::vector<uint64_t> xsizes;
     for (size_t i = 0; i < blocks.size(); i += kXBlockMaxEntries) {
         std::vector<Bid> bids;
         uint64_t total = 0;
         for (size_t j = i; j < blocks.size() && j < i + kXBlockMaxEntries; ++j) {
-            bids.push_back(WriteBlock(blocks[j].first, blocks[j].second, false));
-            total += blocks[j].second;
+            bids.push_back(WriteBlock(blocks[j].data, blocks[j].size, false, blocks[j].crc));
+            total += blocks[j].size;
         }
         if (total > 0xFFFFFFFFull) FormatError("XBLOCK", "lcbTotal", "exceeds 4 GB");
         Bytes x = BuildXBlock(1, uint32_t(total), bids);
@@ -224,20 +225,27 @@ Bid NodeDatabase::WriteBlockList(const std::vector<std::pair<const uint8_t*, siz
     return WriteBlock(xx.data(), xx.size(), true);
 }
 
-Bid NodeDatabase::WriteDataTree(const uint8_t* data, size_t size) {
-    std::vector<std::pair<const uint8_t*, size_t>> blocks;
-    if (size == 0) blocks.push_back({data, 0});
+Bid NodeDatabase::WriteDataTree(const uint8_t* data, size_t size, const std::vector<uint32_t>* crcs) {
+    std::vector<DataBlock> blocks;
+    if (size == 0) blocks.push_back({data, 0, nullptr});
     for (size_t off = 0; off < size; off += kMaxBlockData)
-        blocks.push_back({data + off, std::min(kMaxBlockData, size - off)});
+        blocks.push_back({data + off, std::min(kMaxBlockData, size - off), nullptr});
+    if (crcs) {
+        if (crcs->size() != blocks.size()) throw std::logic_error("WriteDataTree: a CRC for every block");
+        for (size_t i = 0; i < blocks.size(); ++i) blocks[i].crc = &(*crcs)[i];
+    }
     return WriteBlockList(blocks);
 }
 
-Bid NodeDatabase::WriteDataTree(const std::vector<Bytes>& blocks) {
+Bid NodeDatabase::WriteDataTree(const std::vector<Bytes>& blocks, const std::vector<uint32_t>* crcs) {
     if (blocks.empty()) FormatError("XBLOCK", "cEnt", "no data blocks");
-    std::vector<std::pair<const uint8_t*, size_t>> list;
-    for (const Bytes& b : blocks) {
+    if (crcs && crcs->size() != blocks.size()) throw std::logic_error("WriteDataTree: a CRC for every block");
+    std::vector<DataBlock> list;
+    list.reserve(blocks.size());
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        const Bytes& b = blocks[i];
         if (b.size() > kMaxBlockData) FormatError("BLOCKTRAILER", "cb", "exceeds 8176");
-        list.push_back({b.data(), b.size()});
+        list.push_back({b.data(), b.size(), crcs ? &(*crcs)[i] : nullptr});
     }
     return WriteBlockList(list);
 }

@@ -37,11 +37,13 @@ public:
     Nid AllocateNid(uint8_t nidType);
 
     // Writing. Every block gets cRef 2 (its BBT entry and its one referrer).
-    Bid WriteBlock(const uint8_t* data, size_t cb, bool internal);
+    // `crc`, when given, says the data is sealed (SealDataBlock): encoded already.
+    Bid WriteBlock(const uint8_t* data, size_t cb, bool internal, const uint32_t* crc = nullptr);
     // Node data of any size: one block, or an XBLOCK/XXBLOCK over 8176-byte blocks.
-    Bid WriteDataTree(const uint8_t* data, size_t size);
+    // `crcs`, when given, holds each 8176-byte block's CRC of sealed data.
+    Bid WriteDataTree(const uint8_t* data, size_t size, const std::vector<uint32_t>* crcs = nullptr);
     // Node data already cut into blocks (heap blocks, row matrix blocks).
-    Bid WriteDataTree(const std::vector<Bytes>& blocks);
+    Bid WriteDataTree(const std::vector<Bytes>& blocks, const std::vector<uint32_t>* crcs = nullptr);
     // A subnode B-tree (SLBLOCKs, SIBLOCK above them when needed); 0 when empty.
     Bid WriteSubnodeTree(std::vector<SLENTRY> entries);
     // Enters or replaces a node; a replaced node's blocks are released.
@@ -79,7 +81,12 @@ private:
     void ReleaseBlock(Bid bid);
     void LoadBTree(Ib ib, PageType ptype, int depth);
     Bref WriteBTree(PageType ptype, std::vector<uint8_t>& leafEntries, uint8_t cbLeaf, uint8_t maxLeaf);
-    Bid WriteBlockList(const std::vector<std::pair<const uint8_t*, size_t>>& blocks);
+    struct DataBlock {
+        const uint8_t* data;
+        size_t size;
+        const uint32_t* crc;  // sealed data, or nullptr
+    };
+    Bid WriteBlockList(const std::vector<DataBlock>& blocks);
 
     int fd_ = -1;
     Header header_;

@@ -1,0 +1,56 @@
+// Background threads for the run's imports. While the run's own thread stores
+// messages in the .pst (or counts the .msg files written), the workers import the
+// messages after them: jobs run on any worker in any order, and the run collects
+// them in the order it handed them over. Nothing a job does talks to the window or
+// to the store; those stay on the run's thread.
+#pragma once
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace bv::conversion {
+
+class ImportPipeline {
+public:
+    using Ticket = uint64_t;
+
+    // `workers` threads; 0 picks one per processor (at least one, at most eight).
+    explicit ImportPipeline(unsigned workers = 0);
+    // Lets every job handed over finish, then ends the threads.
+    ~ImportPipeline();
+    ImportPipeline(const ImportPipeline&) = delete;
+    ImportPipeline& operator=(const ImportPipeline&) = delete;
+
+    // Hands over a job. The job must not throw.
+    Ticket Submit(std::function<void()> job);
+    // Waits for the oldest job not yet collected, which must be `ticket`, to finish.
+    void Collect(Ticket ticket);
+    // Jobs handed over and not yet collected.
+    size_t InFlight() const;
+    unsigned Workers() const { return unsigned(threads_.size()); }
+
+private:
+    struct Slot {
+        std::function<void()> job;
+        bool done = false;
+    };
+    void Loop();
+    void WakeLocked(bool all);
+
+    mutable std::mutex mutex_;
+    std::condition_variable work_;
+    std::condition_variable done_;
+    std::deque<Slot> slots_;  // tickets first_ .. first_ + size - 1
+    Ticket first_ = 0;
+    Ticket nextToRun_ = 0;
+    Ticket waitingFor_ = ~Ticket(0);
+    unsigned idle_ = 0;
+    bool quit_ = false;
+    std::vector<std::thread> threads_;
+};
+
+}  // namespace bv::conversion

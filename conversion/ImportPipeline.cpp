@@ -37,16 +37,26 @@ ImportPipeline::Ticket ImportPipeline::Submit(std::function<void()> job) {
     return ticket;
 }
 
+void ImportPipeline::WaitLocked(std::unique_lock<std::mutex>& lock, Ticket ticket) {
+    if (ticket < first_ || ticket >= first_ + slots_.size())
+        throw std::logic_error("ImportPipeline: no such job in flight");
+    if (slots_[ticket - first_].done) return;
+    // Whatever waits runs now: the run has nothing else to do until this is done.
+    if (nextToRun_ < first_ + slots_.size()) WakeLocked(true);
+    waitingFor_ = ticket;
+    done_.wait(lock, [&] { return slots_[ticket - first_].done; });
+    waitingFor_ = ~Ticket(0);
+}
+
+void ImportPipeline::Wait(Ticket ticket) {
+    std::unique_lock lock(mutex_);
+    WaitLocked(lock, ticket);
+}
+
 void ImportPipeline::Collect(Ticket ticket) {
     std::unique_lock lock(mutex_);
     if (slots_.empty() || ticket != first_) throw std::logic_error("ImportPipeline: jobs are collected in order");
-    if (!slots_.front().done) {
-        // Whatever waits runs now: the run has nothing else to do until this is done.
-        if (nextToRun_ < first_ + slots_.size()) WakeLocked(true);
-        waitingFor_ = ticket;
-        done_.wait(lock, [this] { return slots_.front().done; });
-        waitingFor_ = ~Ticket(0);
-    }
+    WaitLocked(lock, ticket);
     slots_.pop_front();
     ++first_;
 }

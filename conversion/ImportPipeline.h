@@ -27,7 +27,10 @@ public:
 
     // Hands over a job. The job must not throw.
     Ticket Submit(std::function<void()> job);
-    // Waits for the oldest job not yet collected, which must be `ticket`, to finish.
+    // Waits for the job with `ticket`, handed over and not yet collected, to finish.
+    void Wait(Ticket ticket);
+    // Waits for the oldest job not yet collected, which must be `ticket`, to finish,
+    // and forgets it.
     void Collect(Ticket ticket);
     // Jobs handed over and not yet collected.
     size_t InFlight() const;
@@ -40,6 +43,7 @@ private:
     };
     void Loop();
     void WakeLocked(bool all);
+    void WaitLocked(std::unique_lock<std::mutex>& lock, Ticket ticket);
 
     mutable std::mutex mutex_;
     std::condition_variable work_;

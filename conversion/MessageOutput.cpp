@@ -1,5 +1,7 @@
 #include "conversion/MessageOutput.h"
 
+#include <algorithm>
+
 #include "conversion/EmlxFormat.h"
 #include "conversion/MessageFile.h"
 #include "conversion/PathHelpers.h"
@@ -106,9 +108,18 @@ void MessageOutput::ToStore(int32_t n, std::string_view text, bool asMsg) {
         next->error = std::current_exception();
     }
     // Room for this one: the oldest messages are stored (in order) once imported.
-    while (!pending_.empty() &&
-           (pending_.size() >= kMaxPending || pendingBytes_ + next->size > kMaxPendingBytes))
-        CollectOldest();
+    // The older half goes at once, so that the run waits for the workers once per
+    // batch rather than once per message.
+    if (!pending_.empty() && (pending_.size() >= kMaxPending || pendingBytes_ + next->size > kMaxPendingBytes)) {
+        size_t batch = std::max<size_t>(1, pending_.size() / 2);
+        for (size_t i = batch; i-- > 0;)
+            if (pending_[i]->submitted) {
+                pipeline_->Wait(pending_[i]->ticket);
+                break;
+            }
+        for (size_t i = 0; i < batch; ++i) CollectOldest();
+        while (!pending_.empty() && pendingBytes_ + next->size > kMaxPendingBytes) CollectOldest();
+    }
 
     if (!next->error) {
         if (!pipeline_) pipeline_ = std::make_unique<ImportPipeline>();

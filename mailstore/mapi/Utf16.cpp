@@ -1,6 +1,10 @@
 #include "mailstore/mapi/Utf16.h"
 
 #include <cstring>
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define BV_UTF16_SSE2 1
+#endif
 
 namespace bv::mapi {
 
@@ -9,6 +13,43 @@ namespace {
 constexpr uint32_t kReplacement = 0xFFFD;
 
 bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// Length of the run of ASCII bytes at s[i..n), looked at 16 (or 8) bytes at a time;
+// may stop short of the run's end by fewer than 16 bytes.
+size_t AsciiRun(const unsigned char* s, size_t i, size_t n) {
+    size_t start = i;
+#if BV_UTF16_SSE2
+    while (i + 16 <= n) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        if (_mm_movemask_epi8(v)) break;
+        i += 16;
+    }
+#endif
+    while (i + 8 <= n) {
+        uint64_t w;
+        std::memcpy(&w, s + i, 8);
+        if (w & 0x8080808080808080ULL) break;
+        i += 8;
+    }
+    return i - start;
+}
+
+// Widens `len` ASCII bytes to UTF-16LE.
+void WidenAscii(const unsigned char* s, size_t len, uint8_t* o) {
+    size_t k = 0;
+#if BV_UTF16_SSE2
+    const __m128i zero = _mm_setzero_si128();
+    for (; k + 16 <= len; k += 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + k));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 2 * k), _mm_unpacklo_epi8(v, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 2 * k + 16), _mm_unpackhi_epi8(v, zero));
+    }
+#endif
+    for (; k < len; ++k) {
+        o[2 * k] = s[k];
+        o[2 * k + 1] = 0;
+    }
+}
 
 // Decodes the sequence at s[i] (not ASCII); advances i past it, or by one byte when
 // the sequence is invalid (overlong, surrogate, out of range, cut short).
@@ -55,19 +96,12 @@ std::vector<uint8_t> Utf8ToUtf16Le(std::string_view utf8) {
     uint8_t* o = out.data();
     size_t i = 0;
     while (i < n) {
-        // ASCII runs eight bytes at a time.
-        while (i + 8 <= n) {
-            uint64_t w;
-            std::memcpy(&w, s + i, 8);
-            if (w & 0x8080808080808080ULL) break;
-            for (int k = 0; k < 8; ++k) {
-                o[2 * k] = s[i + k];
-                o[2 * k + 1] = 0;
-            }
-            o += 16;
-            i += 8;
+        if (size_t run = AsciiRun(s, i, n)) {
+            WidenAscii(s + i, run, o);
+            o += 2 * run;
+            i += run;
+            if (i >= n) break;
         }
-        if (i >= n) break;
         if (s[i] < 0x80) {
             *o++ = s[i++];
             *o++ = 0;
@@ -91,12 +125,7 @@ size_t ValidUtf8Prefix(std::string_view utf8) {
     const size_t n = utf8.size();
     size_t i = 0;
     while (i < n) {
-        while (i + 8 <= n) {
-            uint64_t w;
-            std::memcpy(&w, s + i, 8);
-            if (w & 0x8080808080808080ULL) break;
-            i += 8;
-        }
+        i += AsciiRun(s, i, n);
         if (i >= n) break;
         if (s[i] < 0x80) {
             ++i;

@@ -159,20 +159,49 @@ std::optional<int64_t> ParseDate(const std::string& value) {
     return t;
 }
 
-// Raw header value (first occurrence), unfolded; empty when absent.
-std::string RawHeader(GMimeObject* obj, const char* name) {
+// A message's header fields: names (without the blanks before the colon) and raw
+// values (folding kept), in order.
+struct HeaderField {
+    std::string_view name;
+    std::string_view raw;
+};
+using HeaderFields = std::vector<HeaderField>;
+
+bool NameIs(std::string_view name, std::string_view wanted) {
+    if (name.size() != wanted.size()) return false;
+    for (size_t i = 0; i < name.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(name[i])) != std::tolower(static_cast<unsigned char>(wanted[i])))
+            return false;
+    return true;
+}
+
+// The fields of a message GMime parsed (an attached message); valid while it lives.
+HeaderFields FieldsOf(GMimeObject* obj) {
+    HeaderFields out;
     GMimeHeaderList* list = g_mime_object_get_header_list(obj);
-    if (!list) return std::string();
+    if (!list) return out;
     int n = g_mime_header_list_get_count(list);
+    out.reserve(size_t(n));
     for (int i = 0; i < n; ++i) {
         GMimeHeader* h = g_mime_header_list_get_header_at(list, i);
-        const char* hn = g_mime_header_get_name(h);
-        if (hn && g_ascii_strcasecmp(hn, name) == 0) {
-            const char* raw = g_mime_header_get_raw_value(h);
-            return raw ? BytesToUtf8(UnfoldHeader(raw)) : std::string();
-        }
+        const char* name = g_mime_header_get_name(h);
+        const char* raw = g_mime_header_get_raw_value(h);
+        if (name) out.push_back({name, raw ? std::string_view(raw) : std::string_view()});
     }
+    return out;
+}
+
+// Raw header value (first occurrence), unfolded; empty when absent.
+std::string RawHeader(const HeaderFields& fields, std::string_view name) {
+    for (const HeaderField& f : fields)
+        if (NameIs(f.name, name)) return BytesToUtf8(UnfoldHeader(f.raw));
     return std::string();
+}
+
+bool HasHeader(const HeaderFields& fields, std::string_view name) {
+    for (const HeaderField& f : fields)
+        if (NameIs(f.name, name)) return true;
+    return false;
 }
 
 // Mailboxes of an address list, groups expanded.
@@ -198,6 +227,35 @@ void CollectMailboxes(InternetAddressList* list, std::vector<Mailbox>& out, int 
             out.push_back(std::move(m));
         }
     }
+}
+
+// The mailboxes of every field of that name, in order (as a mail reader joins repeated
+// To: fields).
+std::vector<Mailbox> AddressesOf(const HeaderFields& fields, std::string_view name, GMimeParserOptions* options) {
+    std::vector<Mailbox> out;
+    for (const HeaderField& f : fields) {
+        if (!NameIs(f.name, name)) continue;
+        std::string raw(f.raw);
+        InternetAddressList* list = internet_address_list_parse(options, raw.c_str());
+        if (!list) continue;
+        CollectMailboxes(list, out);
+        g_object_unref(list);
+    }
+    return out;
+}
+
+// The subject as a mail reader shows it: the last Subject field, unfolded, encoded
+// words decoded.
+std::string SubjectOf(const HeaderFields& fields, GMimeParserOptions* options) {
+    const HeaderField* last = nullptr;
+    for (const HeaderField& f : fields)
+        if (NameIs(f.name, "Subject")) last = &f;
+    if (!last) return std::string();
+    std::string raw(last->raw);
+    GFree unfolded(g_mime_utils_header_unfold(raw.c_str()));
+    if (!unfolded.p) return std::string();
+    GFree decoded(g_mime_utils_header_decode_text(options, unfolded.p));
+    return ValidUtf8(decoded.p);
 }
 
 std::string DisplayNameOf(const Mailbox& m) { return m.name.empty() ? m.address : m.name; }
@@ -324,9 +382,11 @@ class Importer {
 public:
     Importer(Message& out, int depth, std::vector<std::string>& warnings) : out_(out), depth_(depth), warnings_(warnings) {}
 
-    // Fills out_ from a parsed message. headerText: the header block as text.
-    void Fill(GMimeMessage* msg, const std::string& headerText, std::optional<int64_t> envelopeDate,
-              const std::vector<uint8_t>& searchKey, const std::string& envelopeSender = std::string());
+    // Fills out_ from a message's header fields and its parsed MIME entity (nullptr
+    // when it has no body). headerText: the header block as text.
+    void Fill(const HeaderFields& fields, GMimeObject* body, const std::string& headerText,
+              std::optional<int64_t> envelopeDate, const std::vector<uint8_t>& searchKey,
+              const std::string& envelopeSender = std::string());
 
 private:
     void Walk(GMimeObject* obj, bool inRelated, GMimeObject* alternative, int nest);
@@ -462,7 +522,7 @@ void Importer::AddMessageAttachment(GMimeMessagePart* mp) {
 
     std::vector<std::string> innerWarnings;
     Importer sub(*a.embedded, depth_ + 1, innerWarnings);
-    sub.Fill(inner, headerText, std::nullopt, key);
+    sub.Fill(FieldsOf(GMIME_OBJECT(inner)), g_mime_message_get_mime_part(inner), headerText, std::nullopt, key);
     for (auto& w : innerWarnings) Warn("attached message: " + w);
 
     std::string name;
@@ -534,17 +594,18 @@ void Importer::AddPartAttachment(GMimePart* part, bool inRelated, const std::str
     }
 }
 
-void Importer::Fill(GMimeMessage* msg, const std::string& headerText, std::optional<int64_t> envelopeDate,
-                    const std::vector<uint8_t>& searchKey, const std::string& envelopeSender) {
+void Importer::Fill(const HeaderFields& fields, GMimeObject* body, const std::string& headerText,
+                    std::optional<int64_t> envelopeDate, const std::vector<uint8_t>& searchKey,
+                    const std::string& envelopeSender) {
     PropertyBag& p = out_.props;
-    GMimeObject* mobj = GMIME_OBJECT(msg);
+    GMimeParserOptions* options = ParserOptions();
     p.SetString(PR_MESSAGE_CLASS, "IPM.Note");
 
     // Subject
-    std::string subject = ValidUtf8(g_mime_message_get_subject(msg));
+    std::string subject = SubjectOf(fields, options);
     for (auto& c : subject)
         if (c == '\r' || c == '\n' || c == '\t') c = ' ';
-    if (g_mime_object_get_header(mobj, "Subject") || !subject.empty()) {
+    if (HasHeader(fields, "Subject") || !subject.empty()) {
         auto [prefix, normalized] = msg::SplitSubjectPrefix(subject);
         p.SetString(PR_SUBJECT, subject);
         p.SetString(PR_SUBJECT_PREFIX, prefix);
@@ -553,9 +614,8 @@ void Importer::Fill(GMimeMessage* msg, const std::string& headerText, std::optio
     }
 
     // Originator
-    std::vector<Mailbox> from, sender;
-    CollectMailboxes(g_mime_message_get_from(msg), from);
-    CollectMailboxes(g_mime_message_get_sender(msg), sender);
+    std::vector<Mailbox> from = AddressesOf(fields, "From", options);
+    std::vector<Mailbox> sender = AddressesOf(fields, "Sender", options);
     if (from.empty() && sender.empty() && !envelopeSender.empty()) from.push_back(Mailbox{std::string(), envelopeSender});
     if (sender.empty()) sender = from;
     if (from.empty()) from = sender;
@@ -568,12 +628,10 @@ void Importer::Fill(GMimeMessage* msg, const std::string& headerText, std::optio
                         PR_SENDER_SEARCH_KEY, PR_SENDER_SMTP_ADDRESS);
 
     // Recipients
-    const std::pair<GMimeAddressType, int32_t> kinds[] = {
-        {GMIME_ADDRESS_TYPE_TO, MAPI_TO}, {GMIME_ADDRESS_TYPE_CC, MAPI_CC}, {GMIME_ADDRESS_TYPE_BCC, MAPI_BCC}};
+    const std::pair<const char*, int32_t> kinds[] = {{"To", MAPI_TO}, {"Cc", MAPI_CC}, {"Bcc", MAPI_BCC}};
     std::string display[3];
     for (int k = 0; k < 3; ++k) {
-        std::vector<Mailbox> list;
-        CollectMailboxes(g_mime_message_get_addresses(msg, kinds[k].first), list);
+        std::vector<Mailbox> list = AddressesOf(fields, kinds[k].first, options);
         for (const Mailbox& m : list) {
             PropertyBag r;
             r.SetInt(PR_RECIPIENT_TYPE, kinds[k].second);
@@ -601,8 +659,7 @@ void Importer::Fill(GMimeMessage* msg, const std::string& headerText, std::optio
     // FLATENTRYLIST ([MS-OXCDATA] 2.3.3: count, size, then each entry's size, bytes,
     // padding to 4).
     {
-        std::vector<Mailbox> replyTo;
-        CollectMailboxes(g_mime_message_get_reply_to(msg), replyTo);
+        std::vector<Mailbox> replyTo = AddressesOf(fields, "Reply-To", options);
         if (!replyTo.empty()) {
             std::string names;
             Binary entries;
@@ -627,10 +684,10 @@ void Importer::Fill(GMimeMessage* msg, const std::string& headerText, std::optio
     }
 
     // Times
-    std::optional<int64_t> date = ParseDate(RawHeader(mobj, "Date"));
+    std::optional<int64_t> date = ParseDate(RawHeader(fields, "Date"));
     std::optional<int64_t> received;
     {
-        std::string rec = RawHeader(mobj, "Received");  // the first one is the topmost (last hop)
+        std::string rec = RawHeader(fields, "Received");  // the first one is the topmost (last hop)
         size_t semi = rec.rfind(';');
         if (semi != std::string::npos) received = ParseDate(UnfoldHeader(rec.substr(semi + 1)));
     }
@@ -644,17 +701,17 @@ void Importer::Fill(GMimeMessage* msg, const std::string& headerText, std::optio
     }
 
     // Identification and threading
-    if (auto v = RawHeader(mobj, "Message-ID"); !v.empty()) p.SetString(PR_INTERNET_MESSAGE_ID, v);
-    if (auto v = RawHeader(mobj, "In-Reply-To"); !v.empty()) p.SetString(PR_IN_REPLY_TO_ID, v);
-    if (auto v = RawHeader(mobj, "References"); !v.empty()) p.SetString(PR_INTERNET_REFERENCES, v);
+    if (auto v = RawHeader(fields, "Message-ID"); !v.empty()) p.SetString(PR_INTERNET_MESSAGE_ID, v);
+    if (auto v = RawHeader(fields, "In-Reply-To"); !v.empty()) p.SetString(PR_IN_REPLY_TO_ID, v);
+    if (auto v = RawHeader(fields, "References"); !v.empty()) p.SetString(PR_INTERNET_REFERENCES, v);
     if (!headerText.empty()) p.SetString(PR_TRANSPORT_MESSAGE_HEADERS, ToCrLf(headerText));
 
     // Importance, priority, sensitivity
     {
-        std::string importance = Lower(RawHeader(mobj, "Importance"));
-        std::string xprio = RawHeader(mobj, "X-Priority");
-        std::string prio = Lower(RawHeader(mobj, "Priority"));
-        std::string msPrio = Lower(RawHeader(mobj, "X-MSMail-Priority"));
+        std::string importance = Lower(RawHeader(fields, "Importance"));
+        std::string xprio = RawHeader(fields, "X-Priority");
+        std::string prio = Lower(RawHeader(fields, "Priority"));
+        std::string msPrio = Lower(RawHeader(fields, "X-MSMail-Priority"));
         int xp = xprio.empty() ? 0 : std::atoi(xprio.c_str());
         if (importance.rfind("high", 0) == 0) p.SetInt(PR_IMPORTANCE, 2);
         else if (importance.rfind("low", 0) == 0) p.SetInt(PR_IMPORTANCE, 0);
@@ -666,7 +723,7 @@ void Importer::Fill(GMimeMessage* msg, const std::string& headerText, std::optio
         else if (prio.rfind("non-urgent", 0) == 0) p.SetInt(PR_PRIORITY, -1);
         else if (prio.rfind("normal", 0) == 0) p.SetInt(PR_PRIORITY, 0);
         else if (xp >= 1 && xp <= 5) p.SetInt(PR_PRIORITY, xp <= 2 ? 1 : xp == 3 ? 0 : -1);
-        std::string sens = Lower(RawHeader(mobj, "Sensitivity"));
+        std::string sens = Lower(RawHeader(fields, "Sensitivity"));
         if (sens == "personal") p.SetInt(PR_SENSITIVITY, 1);
         else if (sens == "private") p.SetInt(PR_SENSITIVITY, 2);
         else if (sens == "company-confidential") p.SetInt(PR_SENSITIVITY, 3);
@@ -674,7 +731,7 @@ void Importer::Fill(GMimeMessage* msg, const std::string& headerText, std::optio
     }
 
     // Bodies and attachments
-    Walk(g_mime_message_get_mime_part(msg), false, nullptr, 0);
+    Walk(body, false, nullptr, 0);
     const Leaf* plain = nullptr;
     const Leaf* html = nullptr;
     for (const Leaf& leaf : leaves_) {
@@ -764,6 +821,85 @@ bool LooksLikeHeader(std::string_view data) {
     return false;
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+bool IsMboxMarker(std::string_view line) {
+    return line.substr(0, 5) == "From " || line.substr(0, 6) == ">From ";
+}
+
+// The top-level header block cut into fields the way GMime's parser cuts a header:
+// a field name runs to the colon (blanks only between it and the colon), lines
+// starting with a blank continue the field before, raw values keep their folding and
+// line ends. Only the Content-* fields go on to the MIME parser, so the message's
+// other fields cost no parser objects.
+struct TopHeader {
+    HeaderFields fields;
+    std::string content;  // the Content-* fields, verbatim
+    int dropped = 0;      // lines that are no header field (mbox escapes aside)
+    bool unreadable = false;  // the first line is no header field: not a message
+};
+
+TopHeader SplitHeader(std::string_view block) {
+    TopHeader h;
+    enum { kNone, kField, kInvalid } current = kNone;
+    size_t fieldStart = 0;
+    size_t i = 0;
+    auto finishField = [&](size_t end) {
+        if (current != kField) return;
+        HeaderField& f = h.fields.back();
+        f.raw = block.substr(size_t(f.raw.data() - block.data()), end - size_t(f.raw.data() - block.data()));
+        if (f.name.size() > 8 && NameIs(f.name.substr(0, 8), "Content-"))
+            h.content.append(block.data() + fieldStart, end - fieldStart);
+    };
+    while (i < block.size()) {
+        size_t eol = block.find('\n', i);
+        size_t next = eol == std::string_view::npos ? block.size() : eol + 1;
+        std::string_view line = block.substr(i, next - i);
+        if (IsBlank(line[0])) {
+            if (current == kNone) {  // a folded first line
+                h.unreadable = true;
+                return h;
+            }
+            i = next;  // continues the field (or the unreadable line) before
+            continue;
+        }
+        finishField(i);
+        size_t j = 0;
+        bool blank = false, valid = true;
+        while (j < line.size() && line[j] != ':') {
+            unsigned char c = static_cast<unsigned char>(line[j]);
+            if (IsBlank(line[j])) {
+                blank = true;
+            } else if (blank || c < 32 || c == 127) {
+                valid = false;
+                break;
+            }
+            ++j;
+        }
+        if (j == line.size() || j == 0) valid = false;
+        if (!valid) {
+            if (!IsMboxMarker(line)) {
+                if (h.fields.empty()) {
+                    h.unreadable = true;
+                    return h;
+                }
+                ++h.dropped;
+            }
+            current = kInvalid;
+            i = next;
+            continue;
+        }
+        size_t nameEnd = j;
+        while (nameEnd > 0 && IsBlank(line[nameEnd - 1])) --nameEnd;
+        h.fields.push_back({line.substr(0, nameEnd), block.substr(i + j + 1, 0)});
+        current = kField;
+        fieldStart = i;
+        i = next;
+    }
+    finishField(block.size());
+    return h;
+}
+
 }  // namespace
 
 namespace {
@@ -797,39 +933,58 @@ void ImportAt(std::string_view bytes, mapi::Message& out, int depth) {
     const bool hasHeader = headerLen > 0 && LooksLikeHeader(data);
     std::string headerText = hasHeader ? BytesToUtf8(data.substr(0, headerLen)) : std::string();
 
-    // Parse straight from the caller's bytes: the memory stream borrows them.
-    GByteArray* array = g_byte_array_new_take(reinterpret_cast<guint8*>(const_cast<char*>(data.data())), data.size());
-    GMimeStream* stream = g_mime_stream_mem_new_with_byte_array(array);
-    g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(stream), FALSE);
+    TopHeader top = SplitHeader(data.substr(0, headerLen));
+
+    // The MIME entity for GMime: the Content-* fields, the blank line, the body.
+    std::string entity;
+    entity.reserve(top.content.size() + 2 + (data.size() - std::min(bodyStart, data.size())));
+    entity = top.content;
+    if (bodyStart > headerLen) entity.append(data.substr(headerLen, bodyStart - headerLen));
+    else entity += '\n';
+    if (bodyStart < data.size()) entity.append(data.substr(bodyStart));
+    const bool hasBody = bodyStart < data.size();
+
     ParseIssues issues;
     struct IssuesScope {  // nests: an attached message may be imported while its parent is
         ParseIssues* previous;
         explicit IssuesScope(ParseIssues* i) : previous(tlIssues) { tlIssues = i; }
         ~IssuesScope() { tlIssues = previous; }
     } issuesScope(&issues);
-    GMimeParser* parser = g_mime_parser_new_with_stream(stream);
-    g_mime_parser_set_format(parser, GMIME_FORMAT_MESSAGE);
-    g_mime_parser_set_persist_stream(parser, TRUE);
-    GMimeMessage* msg = g_mime_parser_construct_message(parser, options);
+    issues.droppedLines = top.dropped;
+
+    GMimeObject* body = nullptr;
+    GMimeStream* stream = nullptr;
+    GMimeParser* parser = nullptr;
+    GByteArray* array = nullptr;
+    if (!top.unreadable && (hasBody || !top.content.empty())) {
+        // The memory stream borrows the entity's bytes, which outlive the parse.
+        array = g_byte_array_new_take(reinterpret_cast<guint8*>(entity.data()), entity.size());
+        stream = g_mime_stream_mem_new_with_byte_array(array);
+        g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(stream), FALSE);
+        parser = g_mime_parser_new_with_stream(stream);
+        g_mime_parser_set_format(parser, GMIME_FORMAT_MESSAGE);
+        g_mime_parser_set_persist_stream(parser, TRUE);
+        body = g_mime_parser_construct_part(parser, options);
+    }
 
     bool failed = false;
     std::string failure;
     if (data.empty()) {
         warnings.push_back("the message is empty");
-    } else if (!msg) {
+    } else if (top.unreadable) {
         failed = true;
         failure = "the message could not be parsed";
     } else if (!hasHeader) {
         failed = true;
         failure = "the message has no header";
-    } else if (!g_mime_message_get_mime_part(msg) && bodyStart < data.size()) {
+    } else if (!body && hasBody) {
         failed = true;
         failure = "the message body could not be read";
     }
 
-    if (msg) {
+    if (!top.unreadable && !data.empty()) {
         Importer importer(out, depth, warnings);
-        importer.Fill(msg, headerText, envelopeDate, searchKey, envelopeSender);
+        importer.Fill(top.fields, body, headerText, envelopeDate, searchKey, envelopeSender);
     } else {
         out.props.SetString(PR_MESSAGE_CLASS, "IPM.Note");
         out.props.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_UNMODIFIED);
@@ -842,10 +997,10 @@ void ImportAt(std::string_view bytes, mapi::Message& out, int depth) {
                 out.props.SetTime(tag, UnixToFileTime(*envelopeDate));
         }
     }
-    if (msg) g_object_unref(msg);
-    g_object_unref(parser);
-    g_object_unref(stream);
-    g_byte_array_free(array, FALSE);  // the bytes stay the caller's
+    if (body) g_object_unref(body);
+    if (parser) g_object_unref(parser);
+    if (stream) g_object_unref(stream);
+    if (array) g_byte_array_free(array, FALSE);  // the bytes stay the entity's
 
     if (!failed && (issues.droppedLines > 0 || issues.partsSkipped || issues.malformed)) {
         failed = true;

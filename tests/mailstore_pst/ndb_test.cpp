@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -14,6 +15,7 @@
 #include "mailstore/pst/ndb/Header.h"
 #include "mailstore/pst/ndb/NodeDatabase.h"
 #include "mailstore/pst/ndb/PageTrailer.h"
+#include "mailstore/pst/ndb/Permute.h"
 
 namespace fs = std::filesystem;
 using namespace bv::mailstore::pst;
@@ -46,7 +48,7 @@ TEST(PstCrc, KnownVectorAndOutlookHeader) {
     const char* digits = "123456789";
     // Seed 0, no final inversion: the raw reflected CRC-32 register.
     EXPECT_EQ(ComputeCrc(reinterpret_cast<const uint8_t*>(digits), 9), 0x2DFD2D88u);
-    // Slicing-by-8 must agree with the byte loop on every length and alignment.
+    // Whole runs must agree with the byte loop on every length and alignment.
     Bytes data = Random(100, 7);
     for (size_t off = 0; off < 9; ++off)
         for (size_t n = 0; n + off <= data.size(); n += 13) {
@@ -63,6 +65,30 @@ TEST(PstCrc, KnownVectorAndOutlookHeader) {
     Ib nbt = h.root.BREFNBT.ib;
     EXPECT_EQ(Get32(&f[nbt + 500]), ComputeCrc(&f[nbt], 496));
     EXPECT_NO_THROW(CheckPageTrailer(&f[nbt], ptypeNBT, nbt));
+}
+
+TEST(PstPermute, VectorisedAgreesWithTheTableAtEveryLengthAndOffset) {
+    // [MS-PST] 5.1: the encoding table starts 65, 54, 19, 98.
+    Bytes first = {0, 1, 2, 3};
+    PermuteEncode(first.data(), first.size());
+    EXPECT_EQ(first, (Bytes{65, 54, 19, 98}));
+    Bytes all(256);
+    for (int i = 0; i < 256; ++i) all[i] = uint8_t(i);
+    Bytes image = all;
+    PermuteEncode(image.data(), image.size());
+    std::sort(image.begin(), image.end());
+    EXPECT_EQ(image, all) << "a permutation of the byte values";
+
+    Bytes data = Random(400, 11);
+    for (size_t off = 0; off < 5; ++off)
+        for (size_t n = 0; n + off <= 300; ++n) {
+            Bytes fast = data, slow = data;
+            PermuteEncode(fast.data() + off, n);
+            PermuteEncodeScalar(slow.data() + off, n);
+            ASSERT_EQ(fast, slow) << "offset " << off << ", " << n << " bytes";  // nothing outside touched either
+            PermuteDecode(fast.data() + off, n);
+            ASSERT_EQ(fast, data) << "offset " << off << ", " << n << " bytes";
+        }
 }
 
 TEST(PstHeader, RoundTripAndFieldErrors) {

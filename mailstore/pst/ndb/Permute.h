@@ -7,5 +7,7 @@ namespace bv::mailstore::pst {
 
 void PermuteEncode(uint8_t* data, size_t size);
 void PermuteDecode(uint8_t* data, size_t size);
+// The portable form of PermuteEncode, for tests of the vectorised one.
+void PermuteEncodeScalar(uint8_t* data, size_t size);
 
 }  // namespace bv::mailstore::pst

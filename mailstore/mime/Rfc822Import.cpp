@@ -809,13 +809,19 @@ void FindHeaderEnd(std::string_view data, size_t& headerLen, size_t& bodyStart) 
     headerLen = bodyStart = data.size();
 }
 
-// True when the text starts like an RFC 5322 header field ("Name:").
+// True when the text starts like an RFC 5322 header field ("Name:", or "Name :" as
+// some mailers write it).
 bool LooksLikeHeader(std::string_view data) {
     size_t k = 0;
     while (k < data.size() && k < 200) {
         unsigned char c = static_cast<unsigned char>(data[k]);
         if (c == ':') return k > 0;
-        if (c <= 32 || c >= 127) return false;
+        if (c == ' ' || c == '\t') {
+            if (k == 0) return false;
+            while (k < data.size() && (data[k] == ' ' || data[k] == '\t')) ++k;
+            return k < data.size() && data[k] == ':';
+        }
+        if (c < 32 || c >= 127) return false;
         ++k;
     }
     return false;

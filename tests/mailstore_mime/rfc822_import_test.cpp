@@ -628,6 +628,47 @@ TEST(Rfc822Import, UnreadablePartHeaderKeepsTheOriginal) {
     EXPECT_EQ(Str(n.attachments[0].embedded->props, PR_SUBJECT), "in");
 }
 
+TEST(Rfc822Import, TopLevelHeaderFieldsAreCutAsAMailReaderCutsThem) {
+    // Blanks before the colon, repeated address fields joined in order, the last
+    // Subject winning, a Content-Type folded across lines, an mbox escape line.
+    Message m = Import(Crlf("Subject : first\nTo: a@example.com\nFrom: s@example.com\n>From the archive\n"
+                            "To: b@example.com,\n c@example.com\nSubject: =?utf-8?q?second_=C3=A9?=\n"
+                            "Content-Type: multipart/mixed;\n\tboundary=\"zz\"\n\n"
+                            "--zz\nContent-Type: text/plain\n\nbody text\n--zz\nContent-Type: application/pdf; name=r.pdf\n\n%PDF\n--zz--\n"));
+    EXPECT_TRUE(m.warnings.empty()) << m.warnings.front();
+    EXPECT_EQ(Str(m.props, PR_SUBJECT), "second \xC3\xA9");
+    ASSERT_EQ(m.recipients.size(), 3u);
+    EXPECT_EQ(Str(m.recipients[0], PR_EMAIL_ADDRESS), "a@example.com");
+    EXPECT_EQ(Str(m.recipients[2], PR_EMAIL_ADDRESS), "c@example.com");
+    EXPECT_EQ(Str(m.props, PR_SENDER_EMAIL_ADDRESS), "s@example.com");
+    EXPECT_EQ(Str(m.props, PR_BODY), "body text");
+    ASSERT_EQ(m.attachments.size(), 1u);
+    EXPECT_EQ(Str(m.attachments[0].props, PR_ATTACH_LONG_FILENAME), "r.pdf");
+
+    // A line that is no field, after the first: dropped and reported, the original kept.
+    const std::string dropped = "From: a@example.com\nSubject: s\nthis line has no colon\n  and a continuation\n\nbody\n";
+    Message d = Import(dropped);
+    EXPECT_EQ(Str(d.props, PR_SUBJECT), "s");
+    EXPECT_EQ(Str(d.props, PR_BODY), "body\r\n");
+    EXPECT_TRUE(HasWarningContaining(d, "1 unreadable header line")) << (d.warnings.empty() ? "none" : d.warnings.front());
+    EXPECT_NE(FindAttachment(d, "original-message.eml"), nullptr);
+
+    // A first line that is folded, or a field name with a blank inside: not a message.
+    for (const char* bad : {" folded: first\nSubject: s\n\nbody\n", "Sub ject: s\n\nbody\n"}) {
+        Message b = Import(bad);
+        EXPECT_TRUE(HasWarningContaining(b, "could not be parsed")) << bad;
+        ASSERT_NE(FindAttachment(b, "original-message.eml"), nullptr) << bad;
+        ExpectWellFormed(b, bad);
+    }
+
+    // A header with nothing after it, and a header of only Content-* fields.
+    Message h = Import("Subject: only a header\n");
+    EXPECT_EQ(Str(h.props, PR_SUBJECT), "only a header");
+    EXPECT_TRUE(h.warnings.empty());
+    Message c = Import("Content-Type: text/plain; charset=iso-8859-1\n\ncaf\xE9\n");
+    EXPECT_EQ(Str(c.props, PR_BODY), "caf\xC3\xA9\r\n");
+}
+
 TEST(Rfc822Import, EmptyInput) {
     Message m = Import("");
     EXPECT_EQ(Str(m.props, PR_MESSAGE_CLASS), "IPM.Note");

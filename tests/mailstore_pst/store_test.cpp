@@ -7,9 +7,14 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <stdexcept>
+#include <thread>
 
 #include "mailstore/MailStoreError.h"
+#include "mailstore/RdoSession.h"
 #include "mailstore/pst/PstStore.h"
+#include "mailstore/pst/messaging/Store.h"
+#include "PstValidate.h"
 #include "mailstore/pst/ltp/PropertyContext.h"
 #include "mailstore/pst/ltp/TableContext.h"
 #include "mailstore/pst/messaging/PropertyEncoding.h"
@@ -99,6 +104,86 @@ TEST(PstStore, CreateReopenAppendKeepsEverything) {
     s->Close();
     for (const auto& e : fs::directory_iterator(p.parent_path()))
         EXPECT_EQ(e.path().filename().string().find(".partial-"), std::string::npos) << e.path();
+}
+
+TEST(PstStore, MessagesPreparedOnOtherThreadsAreStoredLikeTheRest) {
+    fs::path p = TempDir() / "prepared.pst";
+    fs::remove(p);
+    auto s = PstStore::OpenOrCreate(p, "Store");
+    FolderId inbox = s->AddFolder(s->IpmSubtree(), "Inbox");
+    constexpr int kCount = 40;
+    std::vector<Message> mails;
+    for (int i = 0; i < kCount; ++i) {
+        mails.push_back(Mail("m" + std::to_string(100 + i), i % 3 != 0));
+        if (i % 5 == 0) {
+            // A body over many blocks, and an attachment: sealed subnodes of both kinds.
+            mails.back().props.SetString(PR_BODY, std::string(100000 + i, char('a' + i % 26)));
+            Attachment a;
+            a.props.SetInt(PR_ATTACH_METHOD, ATTACH_BY_VALUE);
+            a.props.SetString(PR_ATTACH_LONG_FILENAME, "data.bin");
+            Binary data(20000 + i);
+            for (size_t k = 0; k < data.size(); ++k) data[k] = uint8_t(k * 31 + i);
+            a.props.SetBinary(PR_ATTACH_DATA_BIN, data);
+            mails.back().attachments.push_back(std::move(a));
+        }
+    }
+    std::vector<PreparedMessagePtr> prepared(kCount);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = t; i < kCount; i += 4) prepared[size_t(i)] = s->Prepare(mails[size_t(i)]);
+        });
+    s->AddMessage(inbox, Mail("m099"));  // the store goes on taking messages meanwhile
+    for (auto& t : threads) t.join();
+    for (auto& m : prepared) s->AddMessage(inbox, std::move(m));
+    EXPECT_EQ(s->MessageCount(inbox), uint32_t(kCount + 1));
+    s->Close();
+
+    bv::pstcheck::Result check = bv::pstcheck::ValidatePstFile(p.string());
+    EXPECT_EQ(check.summary.errors, 0u) << (check.findings.empty() ? "" : bv::pstcheck::FormatFinding(check.findings[0]));
+    EXPECT_EQ(check.summary.messages, uint64_t(kCount + 1));
+    auto subjects = Subjects(p, inbox);
+    std::sort(subjects.begin(), subjects.end());
+    ASSERT_EQ(subjects.size(), size_t(kCount + 1));
+    EXPECT_EQ(subjects.front(), "m099");
+    for (int i = 0; i < kCount; ++i) EXPECT_EQ(subjects[size_t(i) + 1], "m" + std::to_string(100 + i));
+
+    // A message prepared for a store is refused by a store that encodes differently.
+    fs::path plainPath = TempDir() / "unencoded.pst";
+    fs::remove(plainPath);
+    auto plain = Store::OpenOrCreate(plainPath, "Plain", StoreOptions{NDB_CRYPT_NONE});
+    auto other = PstStore::OpenOrCreate(TempDir() / "other.pst", "Other");
+    EXPECT_THROW(plain->AddMessage(plain->IpmSubtree(), other->Prepare(Mail("x"))), std::logic_error);
+    plain->AddMessage(plain->IpmSubtree(), plain->Prepare(Mail("y")));
+    plain->Close();
+    other->Close();
+    EXPECT_EQ(bv::pstcheck::ValidatePstFile(plainPath.string()).summary.errors, 0u);
+}
+
+TEST(PstStore, WhatIsSetAfterPrepareSaveIsWhatGetsStored) {
+    using namespace bv::mailstore;
+    fs::path p = TempDir() / "set-after-prepare.pst";
+    fs::remove(p);
+    auto session = CreateObjectAs<RDOSession>("Redemption.RDOSession");
+    session->Logon();
+    auto store = session->Stores().AddPSTStore(p, kStoreFormatUnicode, "S");
+    auto folder = store->IPMRootFolder()->Folders().Add("F", kFolderTypeMail);
+    auto utils = CreateObjectAs<MAPIUtils>("Redemption.MAPIUtils");
+    for (const char* subject : {"changed after prepare", "prepared only", "never prepared"}) {
+        auto mail = folder->Items().Add(kItemTypeMail);
+        mail->ImportFromMemory(std::string("Subject: ") + subject + "\n\nbody\n", kImportRfc822);
+        if (std::string(subject) != "never prepared") mail->PrepareSave();
+        if (std::string(subject) == "changed after prepare")
+            utils->HrSetOneProp(mail->MAPIOBJECT(), PR_SUBJECT, std::string("changed"), true);
+        mail->Save();
+        mail->Save();  // once only
+    }
+    const FolderId fid = folder->nid();
+    store->Remove();
+    session->Logoff();
+    auto subjects = Subjects(p, fid);
+    std::sort(subjects.begin(), subjects.end());
+    EXPECT_EQ(subjects, (std::vector<std::string>{"changed", "never prepared", "prepared only"}));
 }
 
 TEST(PstStore, FolderNamesThatAreNotUtf8AreFoundAgainAfterReopening) {

@@ -76,7 +76,7 @@ void MessageOutput::OutputMessage(int32_t n, std::string_view text, bool) {
 namespace {
 // Messages handed to the import workers and not yet stored: enough to keep the
 // workers busy, few enough that memory stays bounded by the largest message.
-constexpr size_t kMaxPending = 64;
+constexpr size_t kMaxPending = 256;
 constexpr size_t kMaxPendingBytes = 16u << 20;
 }  // namespace
 

@@ -6,8 +6,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 #include "mailstore/pst/ndb/AllocationMap.h"
 #include "mailstore/pst/ndb/Crc.h"
@@ -23,6 +26,89 @@ std::string Errno() { return std::strerror(errno); }
 uint64_t AlignUp(uint64_t v, uint64_t a) { return (v + a - 1) / a * a; }
 
 }  // namespace
+
+// Writes filled buffers to the file on its own thread, one at a time: the copy into
+// the page cache (and the file system's work behind it) overlaps with building the
+// next buffer. A failed write is reported by the next call that hands over or waits.
+class NodeDatabase::Writer {
+public:
+    explicit Writer(int fd) : fd_(fd), thread_([this] { Loop(); }) {}
+    ~Writer() {
+        {
+            std::lock_guard lock(mutex_);
+            quit_ = true;
+        }
+        cv_.notify_all();
+        thread_.join();
+    }
+
+    // Waits for the buffer handed over before, then takes `buffer` (its first `len`
+    // bytes go to `offset`) and gives back the one written before, to be filled next.
+    void Submit(Bytes& buffer, size_t len, uint64_t offset) {
+        std::unique_lock lock(mutex_);
+        cv_.wait(lock, [this] { return !busy_; });
+        ThrowIfFailed();
+        std::swap(job_, buffer);
+        jobLen_ = len;
+        jobOffset_ = offset;
+        busy_ = true;
+        lock.unlock();
+        cv_.notify_all();
+    }
+
+    void Wait() {
+        std::unique_lock lock(mutex_);
+        cv_.wait(lock, [this] { return !busy_; });
+        ThrowIfFailed();
+    }
+
+private:
+    void ThrowIfFailed() const {
+        if (error_) throw MailStoreError("cannot write the store: " + std::string(std::strerror(error_)));
+    }
+
+    void Loop() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            cv_.wait(lock, [this] { return busy_ || quit_; });
+            if (busy_) {
+                lock.unlock();
+                int error = 0;
+                size_t done = 0;
+                while (done < jobLen_) {
+                    ssize_t n = ::pwrite(fd_, job_.data() + done, jobLen_ - done, off_t(jobOffset_ + done));
+                    if (n < 0) {
+                        if (errno == EINTR) continue;
+                        error = errno;
+                        break;
+                    }
+                    if (n == 0) {
+                        error = ENOSPC;
+                        break;
+                    }
+                    done += size_t(n);
+                }
+                lock.lock();
+                if (error && !error_) error_ = error;
+                busy_ = false;
+                cv_.notify_all();
+                continue;
+            }
+            if (quit_) return;
+        }
+    }
+
+    int fd_;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    Bytes job_;
+    size_t jobLen_ = 0;
+    uint64_t jobOffset_ = 0;
+    bool busy_ = false;
+    bool quit_ = false;
+    int error_ = 0;
+    std::thread thread_;
+};
 
 std::unique_ptr<NodeDatabase> NodeDatabase::Create(const std::filesystem::path& path, uint8_t cryptMethod) {
     std::unique_ptr<NodeDatabase> db(new NodeDatabase());
@@ -65,6 +151,7 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& pa
 }
 
 NodeDatabase::~NodeDatabase() {
+    writer_.reset();  // finishes what it was handed before the file is closed
     if (fd_ >= 0) ::close(fd_);
 }
 
@@ -137,14 +224,15 @@ Ib NodeDatabase::Allocate(uint64_t size, uint64_t align) {
 }
 
 uint8_t* NodeDatabase::BufferAt(Ib ib, size_t size) {
-    // buf_ is allocated once; bufLen_ bytes of it are in use and go to the file from
+    // buf_ (one of two, taking turns with the writer thread) holds bufLen_ bytes for the file from
     // bufBase_ on. Only writes that continue it exactly are gathered: the bytes between
     // two writes may belong to live blocks of an opened store.
-    if (buf_.size() < kWriteBuffer + 8 * kMaxBlockSize) buf_.resize(kWriteBuffer + 8 * kMaxBlockSize);
-    if (bufLen_ == 0 || ib != bufBase_ + bufLen_ || bufLen_ + size > buf_.size()) {
-        Flush();
+    constexpr size_t kCapacity = kWriteBuffer + 8 * kMaxBlockSize;
+    if (bufLen_ == 0 || ib != bufBase_ + bufLen_ || bufLen_ + size > kCapacity) {
+        Flush();  // the buffer taken in exchange may be a new, empty one
         bufBase_ = ib;
     }
+    if (buf_.size() < kCapacity) buf_.resize(kCapacity);
     uint8_t* out = buf_.data() + bufLen_;
     bufLen_ += size;
     return out;
@@ -155,21 +243,22 @@ void NodeDatabase::WriteAt(Ib ib, const uint8_t* data, size_t size) {
 }
 
 void NodeDatabase::Flush() {
-    size_t done = 0;
-    while (done < bufLen_) {
-        ssize_t n = ::pwrite(fd_, buf_.data() + done, bufLen_ - done, off_t(bufBase_ + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw MailStoreError("cannot write the store: " + Errno());
-        }
-        done += size_t(n);
-    }
+    if (bufLen_ == 0) return;
+    if (!writer_) writer_ = std::make_unique<Writer>(fd_);
+    writer_->Submit(buf_, bufLen_, bufBase_);
     bufBase_ += bufLen_;
     bufLen_ = 0;
 }
 
+void NodeDatabase::FlushAndWait() {
+    Flush();
+    if (writer_) writer_->Wait();
+}
+
 void NodeDatabase::ReadAt(Ib ib, uint8_t* data, size_t size) {
-    if (bufLen_ && ib + size > bufBase_) Flush();
+    // What was written may still be in a buffer; reads are rare (reopening a store,
+    // releasing replaced trees), so everything goes to the file first.
+    FlushAndWait();
     size_t done = 0;
     while (done < size) {
         ssize_t n = ::pread(fd_, data + done, size - done, off_t(ib + done));
@@ -474,7 +563,7 @@ void NodeDatabase::Commit() {
             WriteAt(FPMapOffset(k), page, kPageSize);
         }
     }
-    Flush();
+    FlushAndWait();
 
     Root& root = header_.root;
     root.ibFileEof = RegionStart(regions);
@@ -489,11 +578,11 @@ void NodeDatabase::Commit() {
     uint8_t dlist[kPageSize];
     BuildEmptyDListPage(header_.bidNextP++, dlist);
     WriteAt(kDListOffset, dlist, kPageSize);
-    Flush();
+    FlushAndWait();
     uint8_t head[kHeaderSize];
     header_.Serialize(head);
     WriteAt(0, head, kHeaderSize);
-    Flush();
+    FlushAndWait();
     if (::fsync(fd_) != 0) throw MailStoreError("cannot sync the store: " + Errno());
 }
 

@@ -76,7 +76,11 @@ private:
     Ib AllocatePage();  // a B-tree page: a free page below the append point, else appended
     void WriteAt(Ib ib, const uint8_t* data, size_t size);
     uint8_t* BufferAt(Ib ib, size_t size);  // `size` bytes of the write buffer for offset ib
+    // Hands the filled buffer to the writer thread, which puts it in the file while
+    // this thread goes on filling the other buffer.
     void Flush();
+    // Flush, then wait until everything handed over is in the file.
+    void FlushAndWait();
     void ReadAt(Ib ib, uint8_t* data, size_t size);
     void ReleaseBlock(Bid bid);
     void LoadBTree(Ib ib, PageType ptype, int depth);
@@ -102,6 +106,8 @@ private:
     Ib bufBase_ = 0;
     Bytes buf_;
     size_t bufLen_ = 0;
+    class Writer;
+    std::unique_ptr<Writer> writer_;  // started with the first full buffer
 };
 
 }  // namespace bv::mailstore::pst

@@ -466,11 +466,6 @@ void Store::Close() {
         std::error_code ec;
         fs::rename(temp_, final_, ec);
         if (ec) throw MailStoreError("cannot move the finished store to " + final_.string() + ": " + ec.message());
-        int dfd = ::open((final_.parent_path().empty() ? fs::path(".") : final_.parent_path()).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dfd >= 0) {
-            ::fsync(dfd);
-            ::close(dfd);
-        }
         closed_ = true;
     } catch (...) {
         Abandon();

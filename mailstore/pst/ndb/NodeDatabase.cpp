@@ -583,7 +583,9 @@ void NodeDatabase::Commit() {
     header_.Serialize(head);
     WriteAt(0, head, kHeaderSize);
     FlushAndWait();
-    if (::fsync(fd_) != 0) throw MailStoreError("cannot sync the store: " + Errno());
+    // Not forced to the disk: like every other file the program writes, the store is
+    // left to the operating system from here. Waiting for the disk would add as much
+    // as the whole conversion took for a large store.
 }
 
 }  // namespace bv::mailstore::pst

@@ -44,6 +44,14 @@ std::vector<uint8_t> SmtpSearchKey(const std::string& address);
 // (asctime form; an optional zone after the time is honoured). Unix seconds, UTC.
 std::optional<int64_t> ParseFromLineDate(std::string_view fromLine);
 
+// The common forms of an RFC 5322 date ("Mon, 4 Dec 2026 08:03:21 +0000", zone as
+// an offset, GMT, UT or UTC, an optional trailing comment); nullopt for anything
+// else, which is left to the full parser. Unix seconds.
+std::optional<int64_t> ParseRfc5322DateFast(std::string_view value);
+// Unix seconds of a civil date and time at a zone offset; nullopt when the date or
+// time does not exist.
+std::optional<int64_t> UnixTimeOf(int year, int month, int day, int hh, int mm, int ss, int zoneMinutes);
+
 // A file name safe on every file system: path separators and control characters
 // replaced, surrounding blanks and dots trimmed.
 std::string SanitizeFileName(const std::string& name);

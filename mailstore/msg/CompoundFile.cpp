@@ -7,6 +7,7 @@
 #include "mailstore/msg/CompoundFile.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -46,15 +47,6 @@ struct DirRecord {
 
 char16_t Upper(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c; }
 
-bool NameLess(const Entry* a, const Entry* b) {
-    if (a->name.size() != b->name.size()) return a->name.size() < b->name.size();
-    for (size_t i = 0; i < a->name.size(); ++i) {
-        char16_t x = Upper(a->name[i]), y = Upper(b->name[i]);
-        if (x != y) return x < y;
-    }
-    return false;
-}
-
 uint32_t CeilDiv(uint64_t a, uint64_t b) { return uint32_t((a + b - 1) / b); }
 
 class Layout {
@@ -79,12 +71,36 @@ private:
         return id;
     }
 
+    // The directory's order ([MS-CFB] 2.6.4: shorter names first, then by upper-cased
+    // UTF-16 code units) as bytes that compare with memcmp: length, then each unit
+    // big-endian.
+    struct SortKey {
+        std::array<uint8_t, 2 + 2 * 32> bytes{};
+        const Entry* entry = nullptr;
+        bool operator<(const SortKey& o) const { return std::memcmp(bytes.data(), o.bytes.data(), bytes.size()) < 0; }
+    };
+
     void AddChildren(uint32_t parentId) {
         const Entry* parent = records_[parentId].entry;
+        if (parent->children.empty()) return;
+        std::vector<SortKey> keys(parent->children.size());
+        for (size_t i = 0; i < keys.size(); ++i) {
+            const Entry* e = parent->children[i].get();
+            SortKey& k = keys[i];
+            k.entry = e;
+            size_t n = std::min<size_t>(e->name.size(), 32);
+            k.bytes[0] = uint8_t(n >> 8);
+            k.bytes[1] = uint8_t(n);
+            for (size_t j = 0; j < n; ++j) {
+                char16_t u = Upper(e->name[j]);
+                k.bytes[2 + 2 * j] = uint8_t(u >> 8);
+                k.bytes[3 + 2 * j] = uint8_t(u);
+            }
+        }
+        std::sort(keys.begin(), keys.end());
         std::vector<const Entry*> kids;
-        for (const auto& c : parent->children) kids.push_back(c.get());
-        if (kids.empty()) return;
-        std::sort(kids.begin(), kids.end(), NameLess);
+        kids.reserve(keys.size());
+        for (const SortKey& k : keys) kids.push_back(k.entry);
         std::vector<uint32_t> ids;
         for (const Entry* k : kids) {
             ids.push_back(uint32_t(records_.size()));

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -35,26 +36,25 @@ inline constexpr int kMaxEmbeddingDepth = 64;
 inline constexpr unsigned char kMessageClsid[16] = {0x0B, 0x0D, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
                                                     0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 
+// `prefix` followed by the value as eight upper-case hex digits. (These names are
+// made for every property of every message: snprintf would be most of the work.)
+inline std::string WithHex8(std::string_view prefix, uint32_t value) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out(prefix);
+    out.resize(prefix.size() + 8);
+    for (int i = 7; i >= 0; --i, value >>= 4) out[prefix.size() + size_t(i)] = kHex[value & 0xF];
+    return out;
+}
+
 // "__substg1.0_PPPPTTTT", or "__substg1.0_PPPPTTTT-0000000N" for value N of a
 // variable-size multi-valued property.
 inline std::string SubstgName(uint32_t tag, int valueIndex = -1) {
-    char buf[40];
-    if (valueIndex < 0)
-        std::snprintf(buf, sizeof buf, "__substg1.0_%08X", unsigned(tag));
-    else
-        std::snprintf(buf, sizeof buf, "__substg1.0_%08X-%08X", unsigned(tag), unsigned(valueIndex));
-    return buf;
+    std::string name = WithHex8("__substg1.0_", tag);
+    if (valueIndex >= 0) name += WithHex8("-", uint32_t(valueIndex));
+    return name;
 }
-inline std::string RecipStorageName(uint32_t index) {
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "__recip_version1.0_#%08X", unsigned(index));
-    return buf;
-}
-inline std::string AttachStorageName(uint32_t index) {
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "__attach_version1.0_#%08X", unsigned(index));
-    return buf;
-}
+inline std::string RecipStorageName(uint32_t index) { return WithHex8("__recip_version1.0_#", index); }
+inline std::string AttachStorageName(uint32_t index) { return WithHex8("__attach_version1.0_#", index); }
 
 // UTF-8 -> UTF-16LE without terminator. Invalid sequences become U+FFFD.
 std::vector<uint8_t> Utf8ToUtf16Le(const std::string& s);

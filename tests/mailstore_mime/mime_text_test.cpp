@@ -1,5 +1,8 @@
 // Text helpers of the importer: HTML rendering, charset fallback, envelope dates, file names.
+#include <gmime/gmime.h>
 #include <gtest/gtest.h>
+
+#include <random>
 
 #include "mailstore/mapi/Message.h"
 #include "mailstore/mime/MimeText.h"
@@ -42,6 +45,45 @@ TEST(MimeText, FromLineDates) {
     EXPECT_EQ(ParseFromLineDate("From - "), std::nullopt);
     EXPECT_EQ(ParseFromLineDate("From 1844347839636459560@xxx"), std::nullopt);
     EXPECT_EQ(ParseFromLineDate("From a Mon Feb 31 08:37:05 2026"), std::nullopt);
+}
+
+TEST(MimeText, QuickDateReadingAgreesWithGMime) {
+    // Whatever the quick reading accepts, it must read as GMime's full parser does;
+    // what it declines goes to GMime.
+    g_mime_init();
+    auto gmime = [](const std::string& v) -> std::optional<int64_t> {
+        GDateTime* dt = g_mime_utils_header_decode_date(v.c_str());
+        if (!dt) return std::nullopt;
+        int64_t t = g_date_time_to_unix(dt);
+        g_date_time_unref(dt);
+        return t;
+    };
+    static const char* kDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+    static const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "dec"};
+    std::mt19937 rng(5);
+    int quick = 0;
+    for (int n = 0; n < 4000; ++n) {
+        char buf[128];
+        int zone = int(rng() % 1500) - 720;
+        const char* zoneText = n % 7 == 0 ? "GMT" : n % 11 == 0 ? "UT" : nullptr;
+        char z[16];
+        std::snprintf(z, sizeof z, "%c%02d%02d", zone < 0 ? '-' : '+', std::abs(zone) / 60, std::abs(zone) % 60);
+        std::snprintf(buf, sizeof buf, "%s%s%d %s %d %02d:%02d%s%s %s%s", n % 3 ? kDays[rng() % 7] : "", n % 3 ? ", " : "",
+                      int(rng() % 31) + 1, kMonths[rng() % 12], 1969 + int(rng() % 130), int(rng() % 24), int(rng() % 60),
+                      n % 5 ? ":" : "", n % 5 ? std::to_string(rng() % 60).insert(0, rng() % 2 ? "" : "0").substr(0, 2).c_str() : "",
+                      zoneText ? zoneText : z, n % 13 == 0 ? " (UTC)" : "");
+        std::string v = buf;
+        if (auto t = ParseRfc5322DateFast(v)) {
+            ++quick;
+            EXPECT_EQ(t, gmime(v)) << v;
+        }
+    }
+    EXPECT_GT(quick, 3000) << "the common forms are read quickly";
+    EXPECT_EQ(ParseRfc5322DateFast("Mon, 4 Dec 2026 08:03:21 +0000"), 1796371401);
+    for (const char* declined : {"Tue, 30 Feb 2026 10:00:00 +0000", "4 Dec 2026 24:00:00 +0000", "4 Dec 2026 08:03 EST",
+                                 "4 Dec 26 08:03:21 +0000", "4 Dec 2026 08:03:21 +0060", "4 Dec 2026 08:03:21 +0000 trailing",
+                                 "Mon,4 Dec 2026 8:03:21 +0000", "4 Dec 1950 08:03:21 +0000", ""})
+        EXPECT_EQ(ParseRfc5322DateFast(declined), std::nullopt) << declined;
 }
 
 TEST(MimeText, FileNames) {

@@ -29,6 +29,7 @@
 #include <process.h>
 #define BV_GETPID _getpid
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #define BV_GETPID getpid
 #endif
@@ -284,6 +285,53 @@ std::filesystem::path TemporaryPathFor(const std::filesystem::path& path) {
     return tmp;
 }
 
+#if defined(__linux__) && defined(O_TMPFILE)
+// Writes the file unnamed in the target's folder and gives it its name only once it
+// is complete: no partial file ever stands under the name, none is left behind after
+// a crash, and there is no rename. False when the file system cannot (the caller then
+// goes through a temporary name); `failure` says what went wrong otherwise.
+bool WriteUnnamedThenLink(const CompoundFile& cfb, const std::filesystem::path& path, std::string& failure) {
+    std::filesystem::path dir = path.parent_path();
+    if (dir.empty()) dir = ".";
+    int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    FILE* file = ::fdopen(fd, "wb");
+    if (!file) {
+        ::close(fd);
+        return false;
+    }
+    static thread_local std::vector<char> buffer(1 << 16);
+    std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
+    failure = cfb.Write(file);
+    if (std::fflush(file) != 0 && failure.empty()) failure = std::generic_category().message(errno);
+    bool done = true;
+    if (failure.empty()) {
+        char proc[64];
+        std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+        if (::linkat(AT_FDCWD, proc, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            if (errno == EEXIST) {
+                // Converting into the same folder again: replace the file, as a rename would.
+                const std::filesystem::path tmp = TemporaryPathFor(path);
+                if (::linkat(AT_FDCWD, proc, AT_FDCWD, tmp.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+                    done = false;
+                } else {
+                    std::error_code ec;
+                    std::filesystem::rename(tmp, path, ec);
+                    if (ec) {
+                        failure = "cannot move " + tmp.string() + " into place: " + ec.message();
+                        std::filesystem::remove(tmp, ec);
+                    }
+                }
+            } else {
+                done = false;  // no /proc, say: the temporary name will do
+            }
+        }
+    }
+    std::fclose(file);  // an unnamed file that got no name disappears here
+    return done;
+}
+#endif
+
 }  // namespace
 
 void WriteMsgFile(const mapi::Message& message, const std::filesystem::path& path) {
@@ -295,6 +343,16 @@ void WriteMsgFile(const mapi::Message& message, const std::filesystem::path& pat
     } catch (const WriteFailure& e) {
         throw MailStoreError("cannot write " + path.string() + ": " + e.what);
     }
+
+#if defined(__linux__) && defined(O_TMPFILE)
+    {
+        std::string failure;
+        if (WriteUnnamedThenLink(cfb, path, failure)) {
+            if (!failure.empty()) throw MailStoreError("cannot write " + path.string() + ": " + failure);
+            return;
+        }
+    }
+#endif
 
     const std::filesystem::path tmp = TemporaryPathFor(path);
     const std::string tmpName = tmp.string();

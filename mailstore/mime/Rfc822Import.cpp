@@ -278,64 +278,31 @@ void SetAddressGroup(PropertyBag& p, const Mailbox& m, uint32_t nameTag, uint32_
 
 // ---------------------------------------------------------------- part content
 
-// Reads and decodes (Content-Transfer-Encoding) a part's content in one pass.
-// Returns false when the encoded data was damaged (invalid base64 and the like).
-bool DecodePartContent(GMimePart* part, Binary& out, std::string& problem) {
+// Undoes a Content-Transfer-Encoding. Returns false when the encoded data was damaged
+// (invalid base64 and the like); what could be decoded is in `out` all the same.
+bool DecodeContent(std::string_view raw, GMimeContentEncoding enc, Binary& out, std::string& problem) {
     out.clear();
-    GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
-    if (!wrapper) return true;
-    GMimeStream* raw = g_mime_data_wrapper_get_stream(wrapper);
-    if (!raw) return true;
-    GMimeContentEncoding enc = g_mime_data_wrapper_get_encoding(wrapper);
-    g_mime_stream_reset(raw);
-    gint64 len = g_mime_stream_length(raw);
-    if (len > 0) out.reserve(enc == GMIME_CONTENT_ENCODING_BASE64 ? size_t(len) * 3 / 4 + 16 : size_t(len));
-
-    GMimeFilter* filter = nullptr;
-    if (enc == GMIME_CONTENT_ENCODING_BASE64 || enc == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE ||
-        enc == GMIME_CONTENT_ENCODING_UUENCODE)
-        filter = g_mime_filter_basic_new(enc, FALSE);
-
+    if (enc != GMIME_CONTENT_ENCODING_BASE64 && enc != GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE &&
+        enc != GMIME_CONTENT_ENCODING_UUENCODE) {
+        out.assign(raw.begin(), raw.end());
+        return true;
+    }
     size_t invalid = 0, significant = 0;
-    bool afterPad = false, dataAfterPad = false;
-    // One buffer per thread, reused: a fresh one per part costs an allocation
-    // large enough to make malloc tidy its free lists every time.
-    constexpr size_t kChunk = 64 * 1024;
-    thread_local std::unique_ptr<char[]> buf(new char[kChunk]);
-    for (;;) {
-        ssize_t n = g_mime_stream_read(raw, buf.get(), kChunk);
-        if (n <= 0) break;
-        if (enc == GMIME_CONTENT_ENCODING_BASE64) {
-            for (ssize_t k = 0; k < n; ++k) {
-                unsigned char c = static_cast<unsigned char>(buf[k]);
-                if (std::isalnum(c) || c == '+' || c == '/') {
-                    ++significant;
-                    if (afterPad) dataAfterPad = true;
-                } else if (c == '=') {
-                    ++significant;
-                    afterPad = true;
-                } else if (c != '\r' && c != '\n' && c != ' ' && c != '\t') {
-                    ++invalid;
-                }
-            }
-        }
-        if (filter) {
-            char* o = nullptr;
-            size_t olen = 0, opre = 0;
-            g_mime_filter_filter(filter, buf.get(), size_t(n), 0, &o, &olen, &opre);
-            out.insert(out.end(), o, o + olen);
-        } else {
-            out.insert(out.end(), buf.get(), buf.get() + n);
-        }
-    }
-    if (filter) {
-        char* o = nullptr;
-        size_t olen = 0, opre = 0;
-        g_mime_filter_complete(filter, nullptr, 0, 0, &o, &olen, &opre);
-        out.insert(out.end(), o, o + olen);
-        g_object_unref(filter);
-    }
     if (enc == GMIME_CONTENT_ENCODING_BASE64) {
+        for (char ch : raw) {
+            unsigned char c = static_cast<unsigned char>(ch);
+            if (std::isalnum(c) || c == '+' || c == '/' || c == '=') ++significant;
+            else if (c != '\r' && c != '\n' && c != ' ' && c != '\t') ++invalid;
+        }
+    }
+    GMimeEncoding state;
+    g_mime_encoding_init_decode(&state, enc);
+    out.resize(g_mime_encoding_outlen(&state, raw.size()) + 16);
+    size_t n = g_mime_encoding_step(&state, raw.data(), raw.size(), reinterpret_cast<char*>(out.data()));
+    n += g_mime_encoding_flush(&state, "", 0, reinterpret_cast<char*>(out.data()) + n);
+    out.resize(n);
+    if (enc == GMIME_CONTENT_ENCODING_BASE64) {
+        // (concatenated base64 blocks, data after padding, are common and decode fine)
         if (invalid > 0) {
             problem = "invalid characters in base64 data";
             return false;
@@ -344,9 +311,33 @@ bool DecodePartContent(GMimePart* part, Binary& out, std::string& problem) {
             problem = "base64 data is truncated";
             return false;
         }
-        (void)dataAfterPad;  // concatenated base64 blocks are common and decode fine
     }
     return true;
+}
+
+// A part's content as stored (still transfer-encoded).
+std::string RawContent(GMimePart* part) {
+    std::string raw;
+    GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
+    if (!wrapper) return raw;
+    GMimeStream* stream = g_mime_data_wrapper_get_stream(wrapper);
+    if (!stream) return raw;
+    g_mime_stream_reset(stream);
+    gint64 len = g_mime_stream_length(stream);
+    if (len > 0) raw.reserve(size_t(len));
+    char buf[16384];
+    for (;;) {
+        ssize_t n = g_mime_stream_read(stream, buf, sizeof buf);
+        if (n <= 0) break;
+        raw.append(buf, size_t(n));
+    }
+    return raw;
+}
+
+bool DecodePartContent(GMimePart* part, Binary& out, std::string& problem) {
+    GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
+    GMimeContentEncoding enc = wrapper ? g_mime_data_wrapper_get_encoding(wrapper) : GMIME_CONTENT_ENCODING_DEFAULT;
+    return DecodeContent(RawContent(part), enc, out, problem);
 }
 
 std::string MimeTypeOf(GMimeObject* obj) {
@@ -384,13 +375,29 @@ struct Leaf {
     size_t order = 0;
 };
 
+// A message body of one text part, read without the MIME parser: the content as
+// stored, how it is transfer-encoded, its charset.
+struct SimpleText {
+    bool html = false;
+    std::string charset;
+    GMimeContentEncoding encoding = GMIME_CONTENT_ENCODING_DEFAULT;
+    std::string_view raw;
+};
+
+// What a message's body is: a MIME entity GMime parsed, or one text part read here
+// (or neither, for a message without a body).
+struct Body {
+    GMimeObject* mime = nullptr;
+    const SimpleText* text = nullptr;
+};
+
 class Importer {
 public:
     Importer(Message& out, int depth, std::vector<std::string>& warnings) : out_(out), depth_(depth), warnings_(warnings) {}
 
     // Fills out_ from a message's header fields and its parsed MIME entity (nullptr
     // when it has no body). headerText: the header block as text.
-    void Fill(const HeaderFields& fields, GMimeObject* body, const std::string& headerText,
+    void Fill(const HeaderFields& fields, Body body, const std::string& headerText,
               std::optional<int64_t> envelopeDate, const std::vector<uint8_t>& searchKey,
               const std::string& envelopeSender = std::string());
 
@@ -401,7 +408,10 @@ private:
     void AddRawAttachment(const std::string& name, const std::string& mimeType, std::string data);
     Attachment& NewAttachment();
     std::string DecodeText(GMimeObject* obj, const char* what, bool html = false);
+    std::string DecodeText(std::string_view raw, GMimeContentEncoding enc, std::string charset, const char* what, bool html);
     void Warn(std::string w) { warnings_.push_back(std::move(w)); }
+    void FillSimpleBody(const SimpleText& t);
+    void FillBodiesAndAttachments();
 
     Message& out_;
     int depth_;
@@ -445,12 +455,18 @@ void Importer::AddRawAttachment(const std::string& name, const std::string& mime
 }
 
 std::string Importer::DecodeText(GMimeObject* obj, const char* what, bool html) {
+    GMimeDataWrapper* wrapper = g_mime_part_get_content(GMIME_PART(obj));
+    GMimeContentEncoding enc = wrapper ? g_mime_data_wrapper_get_encoding(wrapper) : GMIME_CONTENT_ENCODING_DEFAULT;
+    const char* param = g_mime_object_get_content_type_parameter(obj, "charset");
+    return DecodeText(RawContent(GMIME_PART(obj)), enc, param ? param : std::string(), what, html);
+}
+
+std::string Importer::DecodeText(std::string_view raw, GMimeContentEncoding enc, std::string cs, const char* what,
+                                 bool html) {
     Binary bytes;
     std::string problem;
-    if (!DecodePartContent(GMIME_PART(obj), bytes, problem)) Warn(std::string(what) + ": " + problem);
+    if (!DecodeContent(raw, enc, bytes, problem)) Warn(std::string(what) + ": " + problem);
     std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    const char* param = g_mime_object_get_content_type_parameter(obj, "charset");
-    std::string cs = param ? param : std::string();
     // HTML without a MIME charset: the document's own <meta> declaration decides
     if (cs.empty() && html) cs = HtmlMetaCharset(view);
     bool unknown = false, invalid = false;
@@ -528,7 +544,8 @@ void Importer::AddMessageAttachment(GMimeMessagePart* mp) {
 
     std::vector<std::string> innerWarnings;
     Importer sub(*a.embedded, depth_ + 1, innerWarnings);
-    sub.Fill(FieldsOf(GMIME_OBJECT(inner)), g_mime_message_get_mime_part(inner), headerText, std::nullopt, key);
+    sub.Fill(FieldsOf(GMIME_OBJECT(inner)), Body{g_mime_message_get_mime_part(inner), nullptr}, headerText, std::nullopt,
+             key);
     for (auto& w : innerWarnings) Warn("attached message: " + w);
 
     std::string name;
@@ -600,7 +617,7 @@ void Importer::AddPartAttachment(GMimePart* part, bool inRelated, const std::str
     }
 }
 
-void Importer::Fill(const HeaderFields& fields, GMimeObject* body, const std::string& headerText,
+void Importer::Fill(const HeaderFields& fields, Body body, const std::string& headerText,
                     std::optional<int64_t> envelopeDate, const std::vector<uint8_t>& searchKey,
                     const std::string& envelopeSender) {
     PropertyBag& p = out_.props;
@@ -737,7 +754,38 @@ void Importer::Fill(const HeaderFields& fields, GMimeObject* body, const std::st
     }
 
     // Bodies and attachments
-    Walk(body, false, nullptr, 0);
+    if (body.text) {
+        FillSimpleBody(*body.text);
+    } else {
+        Walk(body.mime, false, nullptr, 0);
+        FillBodiesAndAttachments();
+    }
+
+    // Flags and keys
+    int32_t flags = MSGFLAG_READ | MSGFLAG_UNMODIFIED;
+    if (!out_.attachments.empty()) flags |= MSGFLAG_HASATTACH;
+    p.SetInt(PR_MESSAGE_FLAGS, flags);
+    p.SetInt(PR_MESSAGE_STATUS, 0);
+    if (!searchKey.empty()) p.SetBinary(PR_SEARCH_KEY, searchKey);
+}
+
+void Importer::FillSimpleBody(const SimpleText& t) {
+    PropertyBag& p = out_.props;
+    if (t.html) {
+        std::string htmlText = DecodeText(t.raw, t.encoding, t.charset, "HTML body", true);
+        std::string htmlUtf8 = DeclareHtmlUtf8(htmlText);
+        p.SetBinary(PR_HTML, Binary(htmlUtf8.begin(), htmlUtf8.end()));
+        p.SetString(PR_BODY, ToCrLf(HtmlToText(htmlText)));
+    } else {
+        p.SetString(PR_BODY, ToCrLf(DecodeText(t.raw, t.encoding, t.charset, "text body", false)));
+    }
+    p.SetInt(PR_NATIVE_BODY, t.html ? 3 : 1);
+    p.SetInt(PR_INTERNET_CPID, 65001);
+    p.SetInt(PR_MESSAGE_CODEPAGE, 65001);
+}
+
+void Importer::FillBodiesAndAttachments() {
+    PropertyBag& p = out_.props;
     const Leaf* plain = nullptr;
     const Leaf* html = nullptr;
     for (const Leaf& leaf : leaves_) {
@@ -785,13 +833,6 @@ void Importer::Fill(const HeaderFields& fields, GMimeObject* body, const std::st
         ++unnamed_;
         AddRawAttachment("attachment-" + std::to_string(unnamed_) + ".txt", type, content);
     }
-
-    // Flags and keys
-    int32_t flags = MSGFLAG_READ | MSGFLAG_UNMODIFIED;
-    if (!out_.attachments.empty()) flags |= MSGFLAG_HASATTACH;
-    p.SetInt(PR_MESSAGE_FLAGS, flags);
-    p.SetInt(PR_MESSAGE_STATUS, 0);
-    if (!searchKey.empty()) p.SetBinary(PR_SEARCH_KEY, searchKey);
 }
 
 // Length of the header block at the start of `data` (up to, not including, the
@@ -912,6 +953,47 @@ TopHeader SplitHeader(std::string_view block) {
     return h;
 }
 
+// The body of a message whose header makes it one text part (text/plain or text/html,
+// no disposition, at most one Content-Type and one Content-Transfer-Encoding): such a
+// body needs no MIME parser. Anything else is left to GMime.
+std::optional<SimpleText> SimpleTextBody(const HeaderFields& fields, std::string_view body, GMimeParserOptions* options) {
+    const HeaderField* type = nullptr;
+    const HeaderField* encoding = nullptr;
+    for (const HeaderField& f : fields) {
+        if (f.name.size() < 8 || !NameIs(f.name.substr(0, 8), "Content-")) continue;
+        if (NameIs(f.name, "Content-Type")) {
+            if (type) return std::nullopt;
+            type = &f;
+        } else if (NameIs(f.name, "Content-Transfer-Encoding")) {
+            if (encoding) return std::nullopt;
+            encoding = &f;
+        } else if (NameIs(f.name, "Content-Disposition")) {
+            return std::nullopt;
+        }
+    }
+    SimpleText t;
+    t.raw = body;
+    if (type) {
+        std::string value = UnfoldHeader(type->raw);
+        std::string main = value.substr(0, value.find(';'));
+        if (main.find('/') == std::string::npos) return std::nullopt;
+        GMimeContentType* ct = g_mime_content_type_parse(options, value.c_str());
+        if (!ct) return std::nullopt;
+        GFree mime(g_mime_content_type_get_mime_type(ct));
+        std::string lower = Lower(mime.str());
+        const char* cs = g_mime_content_type_get_parameter(ct, "charset");
+        if (cs) t.charset = cs;
+        g_object_unref(ct);
+        if (lower == "text/html") t.html = true;
+        else if (lower != "text/plain") return std::nullopt;
+    }
+    if (encoding) {
+        std::string value = UnfoldHeader(encoding->raw);
+        t.encoding = g_mime_content_encoding_from_string(value.c_str());
+    }
+    return t;
+}
+
 }  // namespace
 
 namespace {
@@ -947,14 +1029,8 @@ void ImportAt(std::string_view bytes, mapi::Message& out, int depth) {
 
     TopHeader top = SplitHeader(data.substr(0, headerLen));
 
-    // The MIME entity for GMime: the Content-* fields, the blank line, the body.
-    std::string entity;
-    entity.reserve(top.content.size() + 2 + (data.size() - std::min(bodyStart, data.size())));
-    entity = top.content;
-    if (bodyStart > headerLen) entity.append(data.substr(headerLen, bodyStart - headerLen));
-    else entity += '\n';
-    if (bodyStart < data.size()) entity.append(data.substr(bodyStart));
     const bool hasBody = bodyStart < data.size();
+    std::string entity;  // for GMime: the Content-* fields, the blank line, the body
 
     ParseIssues issues;
     struct IssuesScope {  // nests: an attached message may be imported while its parent is
@@ -968,7 +1044,15 @@ void ImportAt(std::string_view bytes, mapi::Message& out, int depth) {
     GMimeStream* stream = nullptr;
     GMimeParser* parser = nullptr;
     GByteArray* array = nullptr;
-    if (!top.unreadable && (hasBody || !top.content.empty())) {
+    std::optional<SimpleText> simple;
+    if (!top.unreadable && hasBody)
+        simple = SimpleTextBody(top.fields, data.substr(bodyStart), options);
+    if (!top.unreadable && !simple && (hasBody || !top.content.empty())) {
+        entity.reserve(top.content.size() + 2 + (hasBody ? data.size() - bodyStart : 0));
+        entity = top.content;
+        if (bodyStart > headerLen) entity.append(data.substr(headerLen, bodyStart - headerLen));
+        else entity += '\n';
+        if (hasBody) entity.append(data.substr(bodyStart));
         // The memory stream borrows the entity's bytes, which outlive the parse.
         array = g_byte_array_new_take(reinterpret_cast<guint8*>(entity.data()), entity.size());
         stream = g_mime_stream_mem_new_with_byte_array(array);
@@ -989,14 +1073,15 @@ void ImportAt(std::string_view bytes, mapi::Message& out, int depth) {
     } else if (!hasHeader) {
         failed = true;
         failure = "the message has no header";
-    } else if (!body && hasBody) {
+    } else if (!body && !simple && hasBody) {
         failed = true;
         failure = "the message body could not be read";
     }
 
     if (!top.unreadable && !data.empty()) {
         Importer importer(out, depth, warnings);
-        importer.Fill(top.fields, body, headerText, envelopeDate, searchKey, envelopeSender);
+        importer.Fill(top.fields, Body{body, simple ? &*simple : nullptr}, headerText, envelopeDate, searchKey,
+                      envelopeSender);
     } else {
         out.props.SetString(PR_MESSAGE_CLASS, "IPM.Note");
         out.props.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_UNMODIFIED);

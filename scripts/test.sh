@@ -14,6 +14,9 @@ echo "== tests"
 if [ -x scripts/test-sanitizers.sh ]; then
   scripts/test-sanitizers.sh
 fi
+if [ -x scripts/test-threads.sh ]; then
+  scripts/test-threads.sh
+fi
 if [ -x scripts/fuzz.sh ]; then
   scripts/fuzz.sh --ci
 fi

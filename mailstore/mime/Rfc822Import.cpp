@@ -99,6 +99,25 @@ void OnParserWarning(gint64, GMimeParserWarning code, const gchar* item, gpointe
     }
 }
 
+// GLib sets up a GObject class the first time an object of it is made. That is
+// thread-safe, but done here, once, before several threads import at the same time,
+// the classes of every kind of object an import makes exist from the start.
+void WarmUpTypes(GMimeParserOptions* options) {
+    if (InternetAddressList* list = internet_address_list_parse(options, "A <a@example.com>, group: b@example.com;"))
+        g_object_unref(list);
+    static const char kSample[] =
+        "Content-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: text/plain; charset=utf-8\n\nx\n"
+        "--b\nContent-Type: message/rfc822\n\nFrom: a@example.com\nSubject: s\n\ny\n"
+        "--b\nContent-Type: application/octet-stream; name=a.bin\nContent-Disposition: attachment; filename=a.bin\n"
+        "Content-Transfer-Encoding: base64\n\neA==\n--b--\n";
+    GMimeStream* stream = g_mime_stream_mem_new_with_buffer(kSample, sizeof kSample - 1);
+    GMimeParser* parser = g_mime_parser_new_with_stream(stream);
+    if (GMimeObject* obj = g_mime_parser_construct_part(parser, options)) g_object_unref(obj);
+    g_object_unref(parser);
+    g_object_unref(stream);
+    if (GMimeContentType* ct = g_mime_content_type_parse(options, "text/plain; charset=utf-8")) g_object_unref(ct);
+}
+
 GMimeParserOptions* ParserOptions() {
     static GMimeParserOptions* options = nullptr;
     static std::once_flag once;
@@ -112,6 +131,7 @@ GMimeParserOptions* ParserOptions() {
         g_mime_parser_options_set_parameter_compliance_mode(options, GMIME_RFC_COMPLIANCE_LOOSE);
         g_mime_parser_options_set_allow_addresses_without_domain(options, TRUE);
         g_mime_parser_options_set_warning_callback(options, OnParserWarning, nullptr);
+        WarmUpTypes(options);
     });
     return options;
 }

@@ -77,7 +77,7 @@ namespace {
 // Messages handed to the import workers and not yet stored: enough to keep the
 // workers busy, few enough that memory stays bounded by the largest message.
 constexpr size_t kMaxPending = 256;
-constexpr size_t kMaxPendingBytes = 16u << 20;
+constexpr size_t kMaxPendingBytes = 8u << 20;
 }  // namespace
 
 struct MessageOutput::PendingImport {

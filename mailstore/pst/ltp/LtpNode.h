@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "mailstore/pst/ndb/NdbTypes.h"
@@ -23,6 +24,15 @@ struct LtpSubnode {
         return n;
     }
 };
+
+// A subnode whose data is already cut into blocks.
+inline LtpSubnode SubnodeOf(Nid nid, std::vector<Bytes> blocks, std::vector<LtpSubnode> subnodes = {}) {
+    LtpSubnode s;
+    s.nid = nid;
+    s.blocks = std::move(blocks);
+    s.subnodes = std::move(subnodes);
+    return s;
+}
 
 struct LtpNode {
     std::vector<Bytes> blocks;  // heap blocks

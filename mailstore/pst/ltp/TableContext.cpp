@@ -91,7 +91,7 @@ LtpNode TcWriter::Finish(const SubnodeNidSource& nextSubnid) {
     LtpNode node;
     for (auto& [offset, value] : bigCells_) {
         Nid nid = nextSubnid();
-        node.subnodes.push_back({nid, SplitIntoBlocks(value.data(), value.size()), {}});
+        node.subnodes.push_back(SubnodeOf(nid, SplitIntoBlocks(value.data(), value.size())));
         Put32(&matrix_[offset], nid);
     }
     // RowIndex: dwRowID -> dwRowIndex, sorted by row id.

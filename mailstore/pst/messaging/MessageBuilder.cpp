@@ -136,7 +136,7 @@ LtpSubnode RecipientTable(const Message& m, SubnidCounter& nids) {
         tc.AddRow(rowId++, 0, cells);
     }
     LtpNode n = tc.Finish(nids.Ltp());
-    return {NID_RECIPIENT_TABLE, std::move(n.blocks), std::move(n.subnodes)};
+    return SubnodeOf(NID_RECIPIENT_TABLE, std::move(n.blocks), std::move(n.subnodes));
 }
 
 BuiltMessage BuildMessageTree(const Message& m, SubnidCounter& nids);
@@ -156,7 +156,7 @@ LtpSubnode BuildAttachment(const PropertyBag& bag, const Message* embedded, Nid 
         Append32(obj, innerNid);
         Append32(obj, inner.messageSize);
         props.push_back({TagId(PidTagAttachDataObject), PT_OBJECT, obj});
-        extra.push_back({innerNid, std::move(inner.node.blocks), std::move(inner.node.subnodes)});
+        extra.push_back(SubnodeOf(innerNid, std::move(inner.node.blocks), std::move(inner.node.subnodes)));
     }
     SetProp(props, PropLong(PR_ATTACH_METHOD, method));
     if (!FindProp(props, TagId(PR_RENDERING_POSITION))) props.push_back(PropLong(PR_RENDERING_POSITION, -1));
@@ -188,7 +188,7 @@ LtpSubnode BuildAttachment(const PropertyBag& bag, const Message* embedded, Nid 
         }
     SetProp(propsOut, PropLong(PR_ATTACH_SIZE, attachSize));
     std::erase_if(propsOut, [](const PcProp& p) { return p.value.size() > kMaxHeapItem; });
-    return {nid, std::move(n.blocks), std::move(n.subnodes)};
+    return SubnodeOf(nid, std::move(n.blocks), std::move(n.subnodes));
 }
 
 BuiltMessage BuildMessageTree(const Message& m, SubnidCounter& nids) {
@@ -243,7 +243,7 @@ BuiltMessage BuildMessageTree(const Message& m, SubnidCounter& nids) {
             table.AddRow(anid, 0, cells);
         }
         LtpNode t = table.Finish(nids.Ltp());
-        subs.push_back({NID_ATTACHMENT_TABLE, std::move(t.blocks), std::move(t.subnodes)});
+        subs.push_back(SubnodeOf(NID_ATTACHMENT_TABLE, std::move(t.blocks), std::move(t.subnodes)));
     }
     LtpNode pc = BuildPropertyContext(props, nids.Ltp());
     for (auto& s : subs) pc.subnodes.push_back(std::move(s));

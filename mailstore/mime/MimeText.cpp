@@ -494,6 +494,63 @@ std::vector<uint8_t> SmtpSearchKey(const std::string& address) {
     return out;
 }
 
+// ---------------------------------------------------------------- addresses
+
+namespace {
+
+bool IsAtext(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           std::strchr("!#$%&'*+-/=?^_`{|}~", c) != nullptr;
+}
+
+bool IsSimpleAddrSpec(std::string_view a) {
+    size_t at = a.find('@');
+    if (at == 0 || at == std::string_view::npos || at + 1 >= a.size() || a.find('@', at + 1) != std::string_view::npos)
+        return false;
+    std::string_view local = a.substr(0, at), domain = a.substr(at + 1);
+    if (local.front() == '.' || local.back() == '.' || local.find("..") != std::string_view::npos) return false;
+    for (char c : local)
+        if (!IsAtext(c) && c != '.') return false;
+    if (domain.front() == '.' || domain.back() == '.' || domain.front() == '-') return false;
+    for (char c : domain)
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-'))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+bool ParseSimpleMailbox(std::string_view v, std::string& name, std::string& address) {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!v.empty() && blank(v.front())) v.remove_prefix(1);
+    while (!v.empty() && blank(v.back())) v.remove_suffix(1);
+    if (v.empty()) return false;
+    size_t lt = v.find('<');
+    if (lt == std::string_view::npos) {
+        if (!IsSimpleAddrSpec(v)) return false;
+        name.clear();
+        address.assign(v);
+        return true;
+    }
+    if (v.back() != '>' || v.find('<', lt + 1) != std::string_view::npos || v.find('>') != v.size() - 1) return false;
+    std::string_view addr = v.substr(lt + 1, v.size() - lt - 2);
+    std::string_view display = v.substr(0, lt);
+    while (!display.empty() && display.back() == ' ') display.remove_suffix(1);
+    if (!IsSimpleAddrSpec(addr)) return false;
+    if (display.find("=?") != std::string_view::npos) return false;
+    for (size_t i = 0; i < display.size(); ++i) {
+        char c = display[i];
+        if (c == ' ') {
+            if (i == 0 || display[i - 1] == ' ') return false;
+        } else if (!IsAtext(c)) {
+            return false;
+        }
+    }
+    name.assign(display);
+    address.assign(addr);
+    return true;
+}
+
 // ---------------------------------------------------------------- dates
 
 namespace {

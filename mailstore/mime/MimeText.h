@@ -44,6 +44,12 @@ std::vector<uint8_t> SmtpSearchKey(const std::string& address);
 // (asctime form; an optional zone after the time is honoured). Unix seconds, UTC.
 std::optional<int64_t> ParseFromLineDate(std::string_view fromLine);
 
+// One plain mailbox, "addr@domain" or "Display Name <addr@domain>" (ASCII words
+// separated by single blanks, no quotes, comments, encoded words or groups): fills
+// name and address and returns true. Anything else returns false and is left to the
+// full address parser.
+bool ParseSimpleMailbox(std::string_view value, std::string& name, std::string& address);
+
 // The common forms of an RFC 5322 date ("Mon, 4 Dec 2026 08:03:21 +0000", zone as
 // an offset, GMT, UT or UTC, an optional trailing comment); nullopt for anything
 // else, which is left to the full parser. Unix seconds.

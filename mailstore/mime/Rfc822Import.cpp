@@ -236,6 +236,13 @@ struct Mailbox {
     std::string address;
 };
 
+// A mailbox as a mail reader keeps it: quotes some mailers leave around names go.
+void AddMailbox(Mailbox m, std::vector<Mailbox>& out) {
+    if (m.name.size() >= 2 && m.name.front() == '\'' && m.name.back() == '\'') m.name = m.name.substr(1, m.name.size() - 2);
+    if (m.name.empty() && m.address.empty()) return;
+    out.push_back(std::move(m));
+}
+
 void CollectMailboxes(InternetAddressList* list, std::vector<Mailbox>& out, int depth = 0) {
     if (!list || depth > 8) return;
     int n = internet_address_list_length(list);
@@ -247,10 +254,7 @@ void CollectMailboxes(InternetAddressList* list, std::vector<Mailbox>& out, int 
             Mailbox m;
             m.name = ValidUtf8(internet_address_get_name(ia));
             m.address = ValidUtf8(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(ia)));
-            // strip surrounding quotes some mailers leave in names
-            if (m.name.size() >= 2 && m.name.front() == '\'' && m.name.back() == '\'') m.name = m.name.substr(1, m.name.size() - 2);
-            if (m.name.empty() && m.address.empty()) continue;
-            out.push_back(std::move(m));
+            AddMailbox(std::move(m), out);
         }
     }
 }
@@ -261,6 +265,11 @@ std::vector<Mailbox> AddressesOf(const HeaderFields& fields, std::string_view na
     std::vector<Mailbox> out;
     for (const HeaderField& f : fields) {
         if (!NameIs(f.name, name)) continue;
+        // Most fields hold one plain mailbox, which needs no parser.
+        if (Mailbox m; f.raw.find('\n') == f.raw.rfind('\n') && ParseSimpleMailbox(f.raw, m.name, m.address)) {
+            AddMailbox(std::move(m), out);
+            continue;
+        }
         std::string raw(f.raw);
         InternetAddressList* list = internet_address_list_parse(options, raw.c_str());
         if (!list) continue;

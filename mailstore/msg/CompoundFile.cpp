@@ -71,36 +71,38 @@ private:
         return id;
     }
 
-    // The directory's order ([MS-CFB] 2.6.4: shorter names first, then by upper-cased
-    // UTF-16 code units) as bytes that compare with memcmp: length, then each unit
-    // big-endian.
-    struct SortKey {
-        std::array<uint8_t, 2 + 2 * 32> bytes{};
-        const Entry* entry = nullptr;
-        bool operator<(const SortKey& o) const { return std::memcmp(bytes.data(), o.bytes.data(), bytes.size()) < 0; }
-    };
-
+    // The directory's order ([MS-CFB] 2.6.4): shorter names first, then by upper-cased
+    // UTF-16 code units, compared here as big-endian bytes with memcmp.
     void AddChildren(uint32_t parentId) {
         const Entry* parent = records_[parentId].entry;
-        if (parent->children.empty()) return;
-        std::vector<SortKey> keys(parent->children.size());
-        for (size_t i = 0; i < keys.size(); ++i) {
-            const Entry* e = parent->children[i].get();
-            SortKey& k = keys[i];
-            k.entry = e;
-            size_t n = std::min<size_t>(e->name.size(), 32);
-            k.bytes[0] = uint8_t(n >> 8);
-            k.bytes[1] = uint8_t(n);
+        const size_t count = parent->children.size();
+        if (count == 0) return;
+        struct Key {
+            uint8_t bytes[64];
+            uint32_t size;  // bytes in use: two per code unit
+        };
+        std::vector<Key> keys(count);
+        std::vector<uint32_t> order(count);
+        for (size_t i = 0; i < count; ++i) {
+            const std::u16string& name = parent->children[i]->name;
+            const size_t n = std::min<size_t>(name.size(), 32);
+            keys[i].size = uint32_t(2 * n);
             for (size_t j = 0; j < n; ++j) {
-                char16_t u = Upper(e->name[j]);
-                k.bytes[2 + 2 * j] = uint8_t(u >> 8);
-                k.bytes[3 + 2 * j] = uint8_t(u);
+                char16_t u = Upper(name[j]);
+                keys[i].bytes[2 * j] = uint8_t(u >> 8);
+                keys[i].bytes[2 * j + 1] = uint8_t(u);
             }
+            order[i] = uint32_t(i);
         }
-        std::sort(keys.begin(), keys.end());
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+            const Key& x = keys[a];
+            const Key& y = keys[b];
+            if (x.size != y.size) return x.size < y.size;
+            return std::memcmp(x.bytes, y.bytes, x.size) < 0;
+        });
         std::vector<const Entry*> kids;
-        kids.reserve(keys.size());
-        for (const SortKey& k : keys) kids.push_back(k.entry);
+        kids.reserve(count);
+        for (uint32_t i : order) kids.push_back(parent->children[i].get());
         std::vector<uint32_t> ids;
         for (const Entry* k : kids) {
             ids.push_back(uint32_t(records_.size()));

@@ -86,6 +86,38 @@ TEST(MimeText, QuickDateReadingAgreesWithGMime) {
         EXPECT_EQ(ParseRfc5322DateFast(declined), std::nullopt) << declined;
 }
 
+TEST(MimeText, PlainMailboxesReadAsGMimeReadsThem) {
+    g_mime_init();
+    GMimeParserOptions* options = g_mime_parser_options_new();
+    std::mt19937 rng(9);
+    const char* names[] = {"", "Sender 1", "Ann", "O'Brien Ltd", "x+y", "Ann  Lee", "Ann Lee ", "Jos\xC3\xA9", "A. Person",
+                           "=?utf-8?q?Ann?=", "\"Quoted, Name\"", "Ann (comment)"};
+    const char* addrs[] = {"a@example.com", "first.last+tag@mail.example.org", "x@localhost", "bad@@example.com",
+                           "nodomain@", "@nolocal", "a..b@example.com", "UPPER@EXAMPLE.COM", "a@b", "a@[127.0.0.1]"};
+    int plain = 0;
+    for (int n = 0; n < 2000; ++n) {
+        std::string name = names[rng() % (sizeof names / sizeof *names)];
+        std::string addr = addrs[rng() % (sizeof addrs / sizeof *addrs)];
+        std::string value = name.empty() && rng() % 2 ? addr : name + (name.empty() ? "" : " ") + "<" + addr + ">";
+        if (rng() % 4 == 0) value = " " + value + "\r\n";
+        if (rng() % 9 == 0) value += ", b@example.com";
+        std::string quickName, quickAddr;
+        if (!ParseSimpleMailbox(value, quickName, quickAddr)) continue;
+        ++plain;
+        InternetAddressList* list = internet_address_list_parse(options, value.c_str());
+        ASSERT_NE(list, nullptr) << value;
+        ASSERT_EQ(internet_address_list_length(list), 1) << value;
+        InternetAddress* ia = internet_address_list_get_address(list, 0);
+        ASSERT_TRUE(INTERNET_ADDRESS_IS_MAILBOX(ia)) << value;
+        const char* gname = internet_address_get_name(ia);
+        EXPECT_EQ(quickName, gname ? gname : "") << value;
+        EXPECT_EQ(quickAddr, internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(ia))) << value;
+        g_object_unref(list);
+    }
+    EXPECT_GT(plain, 300) << "the plain forms are read without the parser";
+    g_mime_parser_options_free(options);
+}
+
 TEST(MimeText, FileNames) {
     EXPECT_EQ(SanitizeFileName("  a/b\\c:d*e?.txt. "), "a_b_c_d_e_.txt");
     EXPECT_EQ(SanitizeFileName("..."), "");

@@ -17,4 +17,7 @@ size_t ValidUtf8Prefix(std::string_view utf8);
 // Unpaired surrogates become U+FFFD; an odd last byte is ignored.
 std::string Utf16LeToUtf8(const uint8_t* data, size_t size);
 
+// Appends the UTF-8 form of one code point.
+void AppendUtf8(std::string& out, uint32_t cp);
+
 }  // namespace bv::mapi

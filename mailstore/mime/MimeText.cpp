@@ -14,27 +14,11 @@ namespace bv::mailstore::mime {
 
 namespace {
 
+using mapi::AppendUtf8;
+
 std::string Lower(std::string s) {
     for (auto& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
     return s;
-}
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
 }
 
 const char kReplacement[] = "\xEF\xBF\xBD";

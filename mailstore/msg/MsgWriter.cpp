@@ -285,6 +285,26 @@ std::filesystem::path TemporaryPathFor(const std::filesystem::path& path) {
     return tmp;
 }
 
+// The compound file into `file`, through a buffer of this thread's; what failed, or "".
+std::string WriteAndFlush(const CompoundFile& cfb, FILE* file) {
+    static thread_local std::vector<char> buffer(1 << 16);
+    std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
+    std::string failure = cfb.Write(file);
+    if (std::fflush(file) != 0 && failure.empty()) failure = std::generic_category().message(errno);
+    return failure;
+}
+
+// Renames the finished temporary file to `path` (replacing a file there); on failure
+// removes it and says why.
+std::string MoveIntoPlace(const std::filesystem::path& tmp, const std::filesystem::path& path) {
+    std::error_code ec;
+    std::filesystem::rename(tmp, path, ec);
+    if (!ec) return std::string();
+    std::string failure = "cannot move " + tmp.string() + " into place: " + ec.message();
+    std::filesystem::remove(tmp, ec);
+    return failure;
+}
+
 #if defined(__linux__) && defined(O_TMPFILE)
 // Writes the file unnamed in the target's folder and gives it its name only once it
 // is complete: no partial file ever stands under the name, none is left behind after
@@ -300,10 +320,7 @@ bool WriteUnnamedThenLink(const CompoundFile& cfb, const std::filesystem::path& 
         ::close(fd);
         return false;
     }
-    static thread_local std::vector<char> buffer(1 << 16);
-    std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
-    failure = cfb.Write(file);
-    if (std::fflush(file) != 0 && failure.empty()) failure = std::generic_category().message(errno);
+    failure = WriteAndFlush(cfb, file);
     bool done = true;
     if (failure.empty()) {
         char proc[64];
@@ -312,16 +329,8 @@ bool WriteUnnamedThenLink(const CompoundFile& cfb, const std::filesystem::path& 
             if (errno == EEXIST) {
                 // Converting into the same folder again: replace the file, as a rename would.
                 const std::filesystem::path tmp = TemporaryPathFor(path);
-                if (::linkat(AT_FDCWD, proc, AT_FDCWD, tmp.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-                    done = false;
-                } else {
-                    std::error_code ec;
-                    std::filesystem::rename(tmp, path, ec);
-                    if (ec) {
-                        failure = "cannot move " + tmp.string() + " into place: " + ec.message();
-                        std::filesystem::remove(tmp, ec);
-                    }
-                }
+                if (::linkat(AT_FDCWD, proc, AT_FDCWD, tmp.c_str(), AT_SYMLINK_FOLLOW) != 0) done = false;
+                else failure = MoveIntoPlace(tmp, path);
             } else {
                 done = false;  // no /proc, say: the temporary name will do
             }
@@ -365,22 +374,15 @@ void WriteMsgFile(const mapi::Message& message, const std::filesystem::path& pat
     if (!file)
         throw MailStoreError("cannot write " + path.string() + ": cannot create " + tmpName + ": " +
                              std::generic_category().message(errno));
-    static thread_local std::vector<char> buffer(1 << 16);
-    std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
-
-    std::string failure = cfb.Write(file);
-    if (std::fflush(file) != 0 && failure.empty()) failure = std::generic_category().message(errno);
+    std::string failure = WriteAndFlush(cfb, file);
     if (std::fclose(file) != 0 && failure.empty()) failure = std::generic_category().message(errno);
-
-    std::error_code ec;
     if (failure.empty()) {
-        std::filesystem::rename(tmp, path, ec);
-        if (ec) failure = "cannot move " + tmpName + " into place: " + ec.message();
-    }
-    if (!failure.empty()) {
+        failure = MoveIntoPlace(tmp, path);
+    } else {
+        std::error_code ec;
         std::filesystem::remove(tmp, ec);
-        throw MailStoreError("cannot write " + path.string() + ": " + failure);
     }
+    if (!failure.empty()) throw MailStoreError("cannot write " + path.string() + ": " + failure);
 }
 
 }  // namespace bv::mailstore::msg

@@ -309,10 +309,14 @@ void SetAddressGroup(PropertyBag& p, const Mailbox& m, uint32_t nameTag, uint32_
 
 // Undoes a Content-Transfer-Encoding. Returns false when the encoded data was damaged
 // (invalid base64 and the like); what could be decoded is in `out` all the same.
+bool IsTransferEncoded(GMimeContentEncoding enc) {
+    return enc == GMIME_CONTENT_ENCODING_BASE64 || enc == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE ||
+           enc == GMIME_CONTENT_ENCODING_UUENCODE;
+}
+
 bool DecodeContent(std::string_view raw, GMimeContentEncoding enc, Binary& out, std::string& problem) {
     out.clear();
-    if (enc != GMIME_CONTENT_ENCODING_BASE64 && enc != GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE &&
-        enc != GMIME_CONTENT_ENCODING_UUENCODE) {
+    if (!IsTransferEncoded(enc)) {
         out.assign(raw.begin(), raw.end());
         return true;
     }
@@ -492,10 +496,14 @@ std::string Importer::DecodeText(GMimeObject* obj, const char* what, bool html) 
 
 std::string Importer::DecodeText(std::string_view raw, GMimeContentEncoding enc, std::string cs, const char* what,
                                  bool html) {
+    // Text sent as it is needs no copy before its charset is read.
     Binary bytes;
-    std::string problem;
-    if (!DecodeContent(raw, enc, bytes, problem)) Warn(std::string(what) + ": " + problem);
-    std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    std::string_view view = raw;
+    if (IsTransferEncoded(enc)) {
+        std::string problem;
+        if (!DecodeContent(raw, enc, bytes, problem)) Warn(std::string(what) + ": " + problem);
+        view = std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
     // HTML without a MIME charset: the document's own <meta> declaration decides
     if (cs.empty() && html) cs = HtmlMetaCharset(view);
     bool unknown = false, invalid = false;

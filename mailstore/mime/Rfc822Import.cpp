@@ -265,8 +265,9 @@ std::vector<Mailbox> AddressesOf(const HeaderFields& fields, std::string_view na
     std::vector<Mailbox> out;
     for (const HeaderField& f : fields) {
         if (!NameIs(f.name, name)) continue;
-        // Most fields hold one plain mailbox, which needs no parser.
-        if (Mailbox m; f.raw.find('\n') == f.raw.rfind('\n') && ParseSimpleMailbox(f.raw, m.name, m.address)) {
+        // Most fields hold one plain mailbox on one line, which needs no parser.
+        const bool folded = f.raw.find('\n') != f.raw.rfind('\n');
+        if (Mailbox m; !folded && ParseSimpleMailbox(f.raw, m.name, m.address)) {
             AddMailbox(std::move(m), out);
             continue;
         }

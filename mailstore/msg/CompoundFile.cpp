@@ -7,7 +7,6 @@
 #include "mailstore/msg/CompoundFile.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <system_error>

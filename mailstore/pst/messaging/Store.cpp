@@ -378,10 +378,14 @@ FolderId Store::AddFolder(FolderId parent, const std::string& nameIn) {
     return nid;
 }
 
-void Store::AddMessage(FolderId folderId, const mapi::Message& message) {
-    Folder& folder = GetFolder(folderId, "AddMessage");
+Store::Folder& Store::MessageFolder(FolderId id) {
+    Folder& folder = GetFolder(id, "AddMessage");
     if (folder.search) throw MailStoreError("AddMessage: messages cannot be stored in a search folder");
-    AddBuilt(folder, BuildMessage(message));
+    return folder;
+}
+
+void Store::AddMessage(FolderId folderId, const mapi::Message& message) {
+    AddBuilt(MessageFolder(folderId), BuildMessage(message));
 }
 
 PreparedMessagePtr Store::Prepare(const mapi::Message& message) const {
@@ -391,8 +395,7 @@ PreparedMessagePtr Store::Prepare(const mapi::Message& message) const {
 }
 
 void Store::AddMessage(FolderId folderId, PreparedMessagePtr message) {
-    Folder& folder = GetFolder(folderId, "AddMessage");
-    if (folder.search) throw MailStoreError("AddMessage: messages cannot be stored in a search folder");
+    Folder& folder = MessageFolder(folderId);
     if (!message) throw MailStoreError("AddMessage: no message");
     if (message->cryptMethod != db_->CryptMethod())
         throw std::logic_error("AddMessage: the message was prepared for another store");

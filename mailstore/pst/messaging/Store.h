@@ -65,6 +65,7 @@ private:
     void LoadExisting();
     Folder& NewFolder(Nid nid, Nid parent, const std::string& name, const std::string& containerClass, bool search);
     Folder& GetFolder(FolderId id, const char* what);
+    Folder& MessageFolder(FolderId id);  // a folder that can take messages
     const Folder* FindFolderById(FolderId id) const;
     void MarkDirty(Nid nid);
     void AddBuilt(Folder& folder, const BuiltMessage& built);

@@ -168,12 +168,8 @@ std::string ValidUtf8(const char* s) {
 // A date header value -> Unix seconds; nullopt when missing or unreadable.
 std::optional<int64_t> ParseDate(const std::string& value) {
     if (value.empty()) return std::nullopt;
-    if (auto t = ParseRfc5322DateFast(value)) {
-        int64_t days = *t / 86400 - (*t % 86400 < 0 ? 1 : 0);
-        // the same limits as below: years 1601 to 9999, and never the epoch itself
-        if (*t == 0 || days < -134774 || days > 2932896) return std::nullopt;
-        return t;
-    }
+    // (The quick reading takes only years 1969 to 9999, within the limits below.)
+    if (auto t = ParseRfc5322DateFast(value)) return *t == 0 ? std::nullopt : t;
     GDateTime* dt = g_mime_utils_header_decode_date(value.c_str());
     if (!dt) return std::nullopt;
     int64_t t = g_date_time_to_unix(dt);

@@ -1,6 +1,8 @@
 // The MAPI property model shared by the RFC 822 importer, the .msg writer and the
 // .pst writer: a message is a property bag plus its recipient rows and attachments.
 #pragma once
+#include <array>
+#include <compare>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -33,7 +35,27 @@ struct Property {
     PropValue value;
 };
 
+// The name of a named property ([MS-OXPROPS] §1.3.2): a property set GUID and either a
+// numeric long id (LID) or a string name. Writers give each name a property id of 0x8000
+// and up in their file's name-to-id map.
+struct PropertyName {
+    using Guid = std::array<uint8_t, 16>;  // in its little-endian storage order
+    Guid guid{};
+    std::variant<uint32_t, std::string> id;  // LID, or the name in UTF-8
+    bool isString() const { return std::holds_alternative<std::string>(id); }
+    auto operator<=>(const PropertyName&) const = default;
+};
+
+// Property sets used by this program (their GUIDs in storage order).
+// PS_PUBLIC_STRINGS {00020329-0000-0000-C000-000000000046}
+inline constexpr PropertyName::Guid PS_PUBLIC_STRINGS{0x29, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                                      0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+// PSETID_Common {00062008-0000-0000-C000-000000000046}
+inline constexpr PropertyName::Guid PSETID_Common{0x08, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                                  0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+
 // Properties keyed by property id; at most one type per id. Iteration is in id order.
+// Named properties are kept apart, by name; a writer maps them to ids when it writes.
 class PropertyBag {
 public:
     using Map = std::map<uint16_t, Property>;
@@ -65,6 +87,17 @@ public:
     const Map& All() const { return props_; }
     size_t Size() const { return props_.size(); }
 
+    using NamedMap = std::map<PropertyName, Property>;
+    void SetNamed(const PropertyName& name, uint16_t type, PropValue value) {
+        named_[name] = Property{type, std::move(value)};
+    }
+    const Property* FindNamed(const PropertyName& name) const {
+        auto it = named_.find(name);
+        return it == named_.end() ? nullptr : &it->second;
+    }
+    void RemoveNamed(const PropertyName& name) { named_.erase(name); }
+    const NamedMap& AllNamed() const { return named_; }
+
 private:
     template <class T>
     std::optional<T> GetAs(uint32_t tag) const {
@@ -74,6 +107,7 @@ private:
         return std::nullopt;
     }
     Map props_;
+    NamedMap named_;
 };
 
 struct Message;

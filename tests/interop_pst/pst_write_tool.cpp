@@ -87,8 +87,13 @@ void WriteBasic(const std::string& path) {
     auto archive = store->AddFolder(ipm, "Archive 2024");
     if (store->AddFolder(ipm, "Inbox") != inbox) throw std::runtime_error("AddFolder did not return the existing folder");
 
-    // 1: plain text.
-    store->AddMessage(inbox, Basic("Plain message", 1));
+    // 1: plain text, with two categories (the string-named property "Keywords").
+    {
+        Message m = Basic("Plain message", 1);
+        m.props.SetNamed(PropertyName{PS_PUBLIC_STRINGS, std::string("Keywords")}, PT_MV_UNICODE,
+                         std::vector<std::string>{"Red Category", "Projekt \xc3\x9c"});
+        store->AddMessage(inbox, m);
+    }
     // 2: HTML and plain bodies, three attachments (small, > 8 KB, > 4 MB).
     {
         Message m = Basic("With attachments", 2);

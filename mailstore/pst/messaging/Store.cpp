@@ -211,25 +211,8 @@ void Store::CreateNew(const std::string& displayName) {
         PropLong(PidTagValidFolderMask, kValidFolderMask),
     };
     WriteLtpNode(NID_MESSAGE_STORE, BuildPropertyContext(store, LocalNids()), 0);
-    // Name-to-ID map ([MS-PST] §2.4.7). Readers (libpff) refuse a map without entries,
-    // so it holds one: PidLidInternetAccountName {PSETID_Common, 0x8580} -> 0x8000.
-    static const uint8_t kPsetidCommon[16] = {0x08, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                              0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-    constexpr uint32_t kLid = 0x8580;
-    constexpr uint16_t kGuidWord = (3 << 1) | 0;  // wGuid 3 = first GUID stream entry, N = 0 (numeric)
-    Bytes nameid;
-    Append32(nameid, kLid);
-    Append16(nameid, kGuidWord);
-    Append16(nameid, 0);  // wPropIdx: NPID 0x8000
-    uint16_t bucket = uint16_t(0x1000 + (kLid ^ kGuidWord) % 251);
-    std::vector<PcProp> names = {
-        PropLong(PidTagNameidBucketCount, 251),
-        PropBinary(PidTagNameidStreamGuid, Bytes(kPsetidCommon, kPsetidCommon + 16)),
-        PropBinary(PidTagNameidStreamEntry, nameid),
-        PropBinary(PidTagNameidStreamString, {}),
-        PropBinary(uint32_t(bucket) << 16 | PT_BINARY, nameid),
-    };
-    WriteLtpNode(NID_NAME_TO_ID_MAP, BuildPropertyContext(names, LocalNids()), 0);
+    // Name-to-ID map ([MS-PST] §2.4.7): written at Close, with the names messages brought.
+    names_ = std::make_unique<NameToIdMap>(NameToIdMap::ForNewStore());
     // Search management: empty queue and activity list, no search domain.
     db_->SetNode(NID_SEARCH_MANAGEMENT_QUEUE, {0, 0, 0});
     db_->SetNode(NID_SEARCH_ACTIVITY_LIST, {0, 0, 0});
@@ -275,6 +258,10 @@ void Store::LoadExisting() {
     wastebasket_ = entryNid(store, PidTagIpmWastebasketEntryId);
     finder_ = entryNid(store, PidTagFinderEntryId);
     if (recordKey_.size() != 16) FormatError("message store", "PidTagRecordKey", "is missing");
+    if (const NodeRef* map = db_->FindNode(NID_NAME_TO_ID_MAP))
+        names_ = std::make_unique<NameToIdMap>(NameToIdMap::FromProperties(readPc(*map)));
+    else
+        names_ = std::make_unique<NameToIdMap>(NameToIdMap::ForNewStore());
 
     // New folders get the columns of this store's templates.
     auto templateColumns = [this](Nid nid, const std::vector<uint32_t>& fallback) {
@@ -385,11 +372,11 @@ Store::Folder& Store::MessageFolder(FolderId id) {
 }
 
 void Store::AddMessage(FolderId folderId, const mapi::Message& message) {
-    AddBuilt(MessageFolder(folderId), BuildMessage(message));
+    AddBuilt(MessageFolder(folderId), BuildMessage(message, names_.get()));
 }
 
 PreparedMessagePtr Store::Prepare(const mapi::Message& message) const {
-    PreparedMessagePtr prepared(new PreparedMessage{BuildMessage(message), cryptMethod_});
+    PreparedMessagePtr prepared(new PreparedMessage{BuildMessage(message, names_.get()), cryptMethod_});
     SealLtpNode(prepared->built.node, prepared->cryptMethod);
     return prepared;
 }
@@ -464,6 +451,8 @@ void Store::Close() {
     try {
         for (auto& [nid, f] : folders_)
             if (f.dirty) WriteFolder(f);
+        if (names_->Changed() || !db_->FindNode(NID_NAME_TO_ID_MAP))
+            WriteLtpNode(NID_NAME_TO_ID_MAP, BuildPropertyContext(names_->Properties(), LocalNids()), 0);
         db_->Commit();
         db_.reset();
         std::error_code ec;

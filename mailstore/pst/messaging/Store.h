@@ -12,6 +12,7 @@
 #include "mailstore/pst/PstStore.h"
 #include "mailstore/pst/ltp/LtpNode.h"
 #include "mailstore/pst/ltp/PropertyContext.h"
+#include "mailstore/pst/messaging/NameToIdMap.h"
 #include "mailstore/pst/ndb/NodeDatabase.h"
 
 namespace bv::mailstore::pst {
@@ -85,6 +86,8 @@ private:
     Nid wastebasket_ = 0;
     Nid finder_ = 0;
     std::map<Nid, Folder> folders_;
+    // Named properties' ids; Prepare (on worker threads) adds to it, hence the pointer.
+    std::unique_ptr<NameToIdMap> names_;
     uint32_t rowVersion_ = 1;
     // Columns of the store's template tables (ours, or those of the store we opened).
     std::vector<uint32_t> hierarchyColumns_;

@@ -71,6 +71,9 @@ private:
     void MarkDirty(Nid nid);
     void AddBuilt(Folder& folder, const BuiltMessage& built);
     void WriteFolder(Folder& f);
+    uint32_t NextRowVersion();
+    static const PcProp* KeptContentCount(const Folder& f);
+    static int32_t ContentCount(const Folder& f);
     std::pair<Bid, Bid> WriteImage(const LtpNode& node);
     Bid WriteSubnodes(const std::vector<LtpSubnode>& subs);
     void WriteLtpNode(Nid nid, const LtpNode& node, Nid parent);
@@ -88,7 +91,6 @@ private:
     std::map<Nid, Folder> folders_;
     // Named properties' ids; Prepare (on worker threads) adds to it, hence the pointer.
     std::unique_ptr<NameToIdMap> names_;
-    uint32_t rowVersion_ = 1;
     // Columns of the store's template tables (ours, or those of the store we opened).
     std::vector<uint32_t> hierarchyColumns_;
     std::vector<uint32_t> contentsColumns_;

@@ -158,6 +158,7 @@ def reader_counts(path, work, js):
     try:
         f, tree = pypff_tree(path)
         counts['pypff'] = sum(len(v) for v in tree.values())
+        subjects = sorted(m.subject or '' for v in tree.values() for m in v)
         f.close()
     except IOError:
         counts['pypff'] = -1
@@ -167,6 +168,9 @@ def reader_counts(path, work, js):
         counts['pst-extractor'] = -1 if 'exception' in summary or failed else extractor_count(summary)
         if counts['pst-extractor'] < 0:
             print('pst-extractor on %s: %s %r' % (name, summary.get('exception', '')[:300], failed[:3]))
+        elif counts['pypff'] >= 0:
+            theirs = sorted(m['subject'] or '' for fo in summary['folders'] for m in fo['messages'])
+            counts['pst-extractor subjects unlike pypff'] = len(set(theirs) ^ set(subjects))
     return counts, summary
 
 
@@ -180,19 +184,92 @@ def check_every_reader(path, work, js, validate=None, before=None, added=0):
     counts, summary = reader_counts(path, work, js)
     if before is None:
         check_validator(validate, path)
-        want = {k: (0 if k in ('pffinfo', 'readpst skipped') else counts['nbt']) for k in counts}
+        want = {k: (0 if k in ('pffinfo', 'readpst skipped') or 'unlike' in k else counts['nbt']) for k in counts}
     else:
         then, findings = before
         if validate:
             after = validator_codes(validate, path)
             check(after <= findings, '%s: new validator findings %r' % (name, sorted(after - findings)))
         # (a reader that failed on the original may do anything on the copy)
-        want = {k: (v if k in ('pffinfo', 'readpst skipped') else v + added) for k, v in then.items() if v >= 0}
+        want = {k: (v if k in ('pffinfo', 'readpst skipped') or 'unlike' in k else v + added)
+                for k, v in then.items() if v >= 0}
         counts = {k: v for k, v in counts.items() if k in want}
         check(counts['nbt'] == then['nbt'] + added, '%s: %d message nodes, %d before' % (name, counts['nbt'], then['nbt']))
     wrong = {k: (v, want.get(k)) for k, v in counts.items() if v != want.get(k)}
     check(not wrong, '%s: readers find (found, expected): %r' % (name, wrong))
     return summary
+
+
+# ---- categories: the string-named property "Keywords" (PS_PUBLIC_STRINGS, PT_MV_UNICODE) --
+
+def keywords_id(path):
+    """The property id of Keywords in the store's name-to-ID map, read with pstdump."""
+    p = pstdump.Pst(path)
+    props = pstdump.read_pc(p, pstdump.node_of(p, 0x61))
+    entries, strings = props.get(0x00030102, b''), props.get(0x00040102, b'')
+    for i in range(0, len(entries) - 7, 8):
+        dw, word, idx = struct.unpack_from('<IHH', entries, i)
+        if word == (2 << 1) | 1 and dw + 4 <= len(strings):
+            n = struct.unpack_from('<I', strings, dw)[0]
+            if strings[dw + 4:dw + 4 + n].decode('utf-16-le', 'replace') == 'Keywords':
+                return 0x8000 + idx
+    return None
+
+
+def multi_unicode(data):
+    n = struct.unpack_from('<I', data)[0]
+    offs = list(struct.unpack_from('<%dI' % n, data, 4)) + [len(data)]
+    return [data[offs[i]:offs[i + 1]].decode('utf-16-le') for i in range(n)]
+
+
+def check_keywords(path, work, subject, want, js_summary=None, readpst_log=False):
+    """The categories of message `subject` as pypff, pffexport, pst-extractor and (on
+    small stores: its debug log) readpst read them."""
+    name = os.path.basename(path)
+    kid = keywords_id(path)
+    if not check(kid is not None, '%s: Keywords is not in the name-to-ID map' % name):
+        return
+    # pypff: the value under the map's id.
+    f, tree = pypff_tree(path)
+    got = None
+    for msgs in tree.values():
+        for m in msgs:
+            if m.subject == subject:
+                for e in m.get_record_set(0).entries:
+                    if e.entry_type == kid and e.value_type == 0x101F:
+                        got = multi_unicode(e.data)
+    f.close()
+    check(got == want, '%s: pypff reads categories %r, expected %r' % (name, got, want))
+    # pffexport: the item values name the entry after the map.
+    base = os.path.join(work, 'pffexport-kw-' + name)
+    shutil.rmtree(base + '.export', ignore_errors=True)
+    run(['pffexport', '-q', '-d', '-t', base, path])
+    found = []
+    for dirpath, _, files in os.walk(base + '.export'):
+        if 'ItemValues.txt' not in files or '/Attachments' in dirpath:
+            continue
+        with open(os.path.join(dirpath, 'ItemValues.txt'), encoding='utf-8', errors='replace') as fh:
+            text = fh.read()
+        for m in re.finditer(r'Maps to entry:\s+Keywords\nValue:\n((?:0x[0-9a-f]{8}: .*\n)+)', text):
+            raw = bytes.fromhex(''.join(line[12:60].replace(' ', '') for line in m.group(1).splitlines()))
+            found.append(multi_unicode(raw))
+    shutil.rmtree(base + '.export', ignore_errors=True)
+    check(want in found, '%s: pffexport shows categories %r, expected %r among them' % (name, found, want))
+    if js_summary is not None and 'folders' in js_summary:
+        got = [m['named'].get('Keywords') for fo in js_summary['folders'] for m in fo['messages'] if m['subject'] == subject]
+        check(got == [want], '%s: pst-extractor reads categories %r, expected %r' % (name, got, [want]))
+    if readpst_log:
+        log = os.path.join(work, 'readpst-kw.log')
+        out = os.path.join(work, 'readpst-kw')
+        shutil.rmtree(out, ignore_errors=True)
+        os.makedirs(out)
+        run(['readpst', '-j', '0', '-d', log, '-L', '1', '-o', out, path])
+        with open(log, encoding='utf-8', errors='replace') as fh:
+            text = fh.read()
+        os.remove(log)
+        shutil.rmtree(out, ignore_errors=True)
+        check('Mapped attribute %#x to Keywords' % kid in text, '%s: readpst does not map %#x to Keywords' % (name, kid))
+        check('type=%#x, ref_type=0x101f' % kid in text, '%s: readpst does not read the categories of %r' % (name, subject))
 
 
 # ---- brimvault-convert: each store mode, and appending to Outlook-made stores ----------
@@ -651,7 +728,13 @@ def main():
     check_pffexport_basic(basic, a.work)
     check_readpst_basic(basic, a.work)
     js = JsReaders(a.js_readers)
-    check_every_reader(basic, a.work, js, a.validate)
+    summary = check_every_reader(basic, a.work, js, a.validate)
+    check_keywords(basic, a.work, 'Plain message', ['Red Category', 'Projekt \u00dc'], summary)
+    named = os.path.join(a.work, 'named.pst')
+    r = run([a.tool, 'append', named, 'labels'])
+    check(r.returncode == 0, 'append to a new store: ' + r.stderr.decode())
+    summary = check_every_reader(named, a.work, js, a.validate)
+    check_keywords(named, a.work, 'Appended message labels', ['Appended labels'], summary, readpst_log=True)
     check_consistency(basic)
     check_against_corpus(basic, a.corpus)
 
@@ -690,6 +773,9 @@ def main():
         check([m.subject for m in msgs] == ['Appended message outlook'], 'append to %s: folder contents' % rel)
         check(sum(len(v) for v in tree.values()) >= 2, 'append to %s: the Outlook messages are gone' % rel)
         f.close()
+        # Keywords keeps the id Outlook gave it in this store.
+        check_keywords(dst, a.work, 'Appended message outlook', ['Appended outlook'], js.read(dst),
+                       readpst_log=os.path.getsize(dst) < 1 << 20)
 
     # A file that is no store of ours is refused and left as it was.
     bogus = os.path.join(a.work, 'bogus.pst')
@@ -715,6 +801,7 @@ def main():
         f, tree = pypff_tree(eml)
         check(len(tree.get('/Top of Personal Folders/Imported', [])) == count, 'pypff: imported messages')
         f.close()
+        check_every_reader(eml, a.work, js, a.validate)
         out_dir = os.path.join(a.work, 'readpst-eml')
         os.makedirs(out_dir, exist_ok=True)
         r = run(['readpst', '-j', '0', '-D', '-M', '-o', out_dir, eml])

@@ -14,12 +14,15 @@ packages=(
   clang libclang-rt-14-dev
   # independent readers for the interop tests
   pst-utils pff-tools python3-pypff libemail-outlook-message-perl python3-olefile libolecf-utils
-  nodejs npm
+  nodejs
   # window tests and screenshots
   xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-dejavu-extra
   # benchmarks
   python3 time
 )
+
+# npm: Debian's package, unless the installed node brings its own.
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do

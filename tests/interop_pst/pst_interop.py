@@ -195,6 +195,7 @@ def check_every_reader(path, work, js, validate=None, before=None, added=0):
                 for k, v in then.items() if v >= 0}
         counts = {k: v for k, v in counts.items() if k in want}
         check(counts['nbt'] == then['nbt'] + added, '%s: %d message nodes, %d before' % (name, counts['nbt'], then['nbt']))
+    print('%s: %s' % (name, ', '.join('%s %d' % kv for kv in counts.items())))
     wrong = {k: (v, want.get(k)) for k, v in counts.items() if v != want.get(k)}
     check(not wrong, '%s: readers find (found, expected): %r' % (name, wrong))
     return summary

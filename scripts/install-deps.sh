@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project builds, tests and benchmarks with.
-# Safe to run again; does nothing when everything is already there.
+# Installs the Debian packages the project builds, tests and benchmarks with, and the
+# JavaScript readers of the interop tests (tests/readers, versions pinned by its
+# package-lock.json). Safe to run again; does nothing when everything is already there.
 set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
 
 packages=(
   # build
@@ -12,11 +14,15 @@ packages=(
   clang libclang-rt-14-dev
   # independent readers for the interop tests
   pst-utils pff-tools python3-pypff libemail-outlook-message-perl python3-olefile libolecf-utils
+  nodejs
   # window tests and screenshots
   xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-dejavu-extra
   # benchmarks
   python3 time
 )
+
+# npm: Debian's package, unless the installed node brings its own.
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -24,11 +30,20 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -eq 0 ]; then
   echo "install-deps: all packages present"
-  exit 0
+else
+  echo "install-deps: installing ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
-echo "install-deps: installing ${missing[*]}"
-SUDO=""
-[ "$(id -u)" -ne 0 ] && SUDO="sudo"
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+# JavaScript readers (pst-extractor, @kenjiuno/msgreader), exactly as locked.
+readers="$root/tests/readers"
+if [ -f "$readers/node_modules/.package-lock.json" ] && [ "$readers/node_modules/.package-lock.json" -nt "$readers/package-lock.json" ]; then
+  echo "install-deps: JavaScript readers present"
+else
+  echo "install-deps: installing the JavaScript readers (npm ci in tests/readers)"
+  (cd "$readers" && npm ci --no-audit --no-fund)
+fi

@@ -16,6 +16,7 @@ target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ltp/PropertyContext.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ltp/TableContext.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/MessageBuilder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/messaging/NameToIdMap.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/PropertyEncoding.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/Store.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/Templates.cpp

@@ -567,16 +567,21 @@ def generated_messages():
     return g
 
 
-def msgreader_check(args, done):
-    """Second, independent reader: @kenjiuno/msgreader (JavaScript, own CFB parser), when
-    installed (BV_MSGREADER_NODE_PATH or --msgreader: the node_modules folder)."""
+def msgreader_check(args, done, originals):
+    """Second, independent reader: @kenjiuno/msgreader (JavaScript, own CFB parser) from
+    tests/readers (installed by scripts/install-deps.sh). Reads our files and the corpus
+    originals. Skipped only when node itself is not installed."""
     node_path = args.msgreader or os.environ.get("BV_MSGREADER_NODE_PATH")
-    if not node_path or not shutil.which("node") or not os.path.isdir(os.path.join(node_path, "@kenjiuno", "msgreader")):
-        print("msgreader not available: second reader skipped")
+    if not shutil.which("node"):
+        print("SKIP: node is not installed: the @kenjiuno/msgreader checks are skipped")
+        return
+    if not node_path or not os.path.isdir(os.path.join(node_path, "@kenjiuno", "msgreader")):
+        fail("msgreader", f"@kenjiuno/msgreader is not installed in {node_path}: run scripts/install-deps.sh")
         return
     script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "msgreader_dump.js")
     env = dict(os.environ, NODE_PATH=node_path)
-    r = subprocess.run(["node", script] + [p for _, p, _ in done], capture_output=True, text=True, env=env)
+    r = subprocess.run(["node", script] + [p for _, p, _ in done] + [p for _, p, _ in originals],
+                       capture_output=True, text=True, env=env)
     if r.returncode != 0:
         fail("msgreader", f"node failed: {r.stderr[:300]}")
         return
@@ -614,6 +619,15 @@ def msgreader_check(args, done):
             if "inner" in g_m and s_m.get_payload()[0].keys():
                 check_level(case + " [attached]", s_m.get_payload()[0], g_m["inner"], level + 1)
 
+    # The corpus originals: read whole, with the subject msgconvert reads.
+    for case, path, theirs in originals:
+        got = results.get(path) or {"exception": "returned nothing"}
+        CHECKED["fields"] += 1
+        if "exception" in got:
+            fail(case + " (original)", f"msgreader: {got['exception'][:200]}")
+        elif " ".join((got.get("subject") or "").split()) != (decoded_header(theirs, "Subject") or ""):
+            fail(case + " (original)", f"msgreader subject {got.get('subject')!r}, msgconvert "
+                 f"{decoded_header(theirs, 'Subject')!r}")
     for case, path, src in done:
         got = results.get(path)
         if got is None:
@@ -622,7 +636,7 @@ def msgreader_check(args, done):
         if not src.keys() or any(type(d).__name__ in ("MissingHeaderBodySeparatorDefect",) for d in src.defects):
             continue
         check_level(case, src, got, 0)
-    print(f"msgreader read {len(results)} files")
+    print(f"msgreader read {len(results)} files ({len(originals)} corpus originals)")
 
 
 def main():
@@ -631,7 +645,7 @@ def main():
     ap.add_argument("--corpus", required=True)
     ap.add_argument("--work", required=True)
     ap.add_argument("--verbose", action="store_true")
-    ap.add_argument("--msgreader", help="node_modules folder holding @kenjiuno/msgreader (optional second reader)")
+    ap.add_argument("--msgreader", help="node_modules folder holding @kenjiuno/msgreader (tests/readers)")
     args = ap.parse_args()
     if shutil.which("msgconvert") is None:
         print("msgconvert not installed")
@@ -676,6 +690,7 @@ def main():
     # Corpus .msg files: theirs (msgconvert of the original) against ours (msgconvert
     # of our .msg written from theirs).
     msgdir = os.path.join(args.corpus, "msg")
+    originals = []
     for root, _, files in os.walk(msgdir):
         for fn in sorted(files):
             if not fn.endswith(".msg"):
@@ -689,6 +704,7 @@ def main():
                 continue
             with open(theirs, "rb") as f:
                 data = f.read()
+            originals.append((case, p, parse_bytes(data)))
             res = run_case(args, case, data, os.path.join(args.work, "msgcases"))
             if res is None:
                 continue
@@ -700,7 +716,7 @@ def main():
             except Exception as e:  # noqa: BLE001
                 fail(case, f"comparison raised {type(e).__name__}: {e}")
 
-    msgreader_check(args, done)
+    msgreader_check(args, done, originals)
     print(f"{len(cases)} messages, {CHECKED['messages']} compared (with attached ones), {CHECKED['fields']} fields checked")
     known = [f for f in FAILURES if f.split(":")[0].split(" [")[0] in KNOWN]
     real = [f for f in FAILURES if f not in known]

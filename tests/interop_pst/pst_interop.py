@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Interop test of the .pst writer: stores written by pst_write_tool are read back by
-pffinfo/pffexport (pff-tools), readpst/lspst (pst-utils), pypff, our own reader
-(pstdump.py) and pst-validate, and compared with Outlook-made stores of the corpus.
+"""Interop test of the .pst writer: stores written by pst_write_tool and brimvault-convert
+are read back by pffinfo/pffexport (pff-tools), readpst/lspst (pst-utils), pypff,
+pst-extractor (JavaScript, tests/readers), our own reader (pstdump.py) and pst-validate,
+and compared with Outlook-made stores of the corpus.
 
 Run by ctest (interop_pst_readers); needs the distribution's python3 with pypff."""
 import argparse
@@ -13,6 +14,7 @@ import struct
 import subprocess
 import sys
 import datetime
+import json
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import pstdump  # noqa: E402
@@ -73,6 +75,268 @@ MSG_NUMBER = {'Plain message': 1, 'With attachments': 2, 'Carrier of an embedded
               'Four hundred attachments': 21, LONG_SUBJECT: 13}
 ATTACHMENTS = {'hello.txt': b'hello attachment\n', 'data.bin': pattern(10000, 2),
                'big.bin': pattern(5 * 1024 * 1024 + 123, 3)}
+
+
+# ---- every reader finds every message --------------------------------------------------
+
+class JsReaders:
+    """pst-extractor from tests/readers. Skipped (with a message) only when node is absent."""
+
+    def __init__(self, node_modules):
+        self.node_modules = node_modules
+        self.script = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
+                                   'readers', 'pst_extractor_dump.js')
+        self.available = shutil.which('node') is not None
+        if not self.available:
+            print('SKIP: node is not installed: the pst-extractor checks are skipped')
+        elif not node_modules or not os.path.isdir(os.path.join(node_modules, 'pst-extractor')):
+            check(False, 'pst-extractor is not installed in %s: run scripts/install-deps.sh' % node_modules)
+            self.available = False
+
+    def read(self, path):
+        """pst-extractor's summary of one store (one process per store: the reader keeps
+        its name-to-ID map in a static), or None when it cannot run."""
+        if not self.available:
+            return None
+        try:
+            r = run(['node', self.script, path], env=dict(os.environ, NODE_PATH=self.node_modules), timeout=300)
+        except subprocess.TimeoutExpired:
+            return {'exception': 'pst-extractor did not finish in 300 s'}
+        if r.returncode != 0:
+            return {'exception': r.stderr.decode('utf-8', 'replace')[:500]}
+        return json.loads(r.stdout)[path]
+
+
+def message_nodes(path):
+    """Message nodes in the NBT by folder NID (messages of folders, not embedded ones)."""
+    p = pstdump.Pst(path)
+    by_folder = {}
+    for nid, (bd, bs, parent) in p.nbt.items():
+        if nid & 0x1F == 0x04:
+            by_folder[parent] = by_folder.get(parent, 0) + 1
+    return by_folder
+
+
+def readpst_count(path, out_dir):
+    """Messages readpst writes (one file each with -M), in its serial mode, and the
+    items it reports skipped."""
+    shutil.rmtree(out_dir, ignore_errors=True)
+    os.makedirs(out_dir)
+    r = run(['readpst', '-j', '0', '-D', '-M', '-o', out_dir, path])
+    log = r.stdout.decode('utf-8', 'replace')
+    files = sum(len(fs) for _, _, fs in os.walk(out_dir))
+    skipped = sum(int(n) for n in re.findall(r'(\d+) items skipped', log))
+    shutil.rmtree(out_dir, ignore_errors=True)
+    return files if r.returncode == 0 else -1, skipped
+
+
+def pffexport_count(path, out_base):
+    """Items pffexport writes (folders' items; attachments' embedded items not counted)."""
+    shutil.rmtree(out_base + '.export', ignore_errors=True)
+    r = run(['pffexport', '-q', '-t', out_base, path])
+    n = 0
+    for dirpath, dirs, _ in os.walk(out_base + '.export'):
+        if '/Attachments' in dirpath:
+            continue
+        n += sum(1 for d in dirs if re.fullmatch(r'(Message|Contact|Appointment|Task|Note|Meeting|Activity|DistributionList|Item)\d{5}', d))
+    shutil.rmtree(out_base + '.export', ignore_errors=True)
+    return n if r.returncode == 0 else -1
+
+
+def extractor_count(summary):
+    return sum(len(f['messages']) for f in summary.get('folders', []))
+
+
+def reader_counts(path, work, js):
+    """How many folder messages each reader finds (-1: the reader failed)."""
+    name = os.path.basename(path)
+    counts = {'nbt': sum(message_nodes(path).values())}
+    r = run(['pffinfo', path])
+    counts['pffinfo'] = 0 if r.returncode == 0 and b'Unable' not in r.stdout + r.stderr else -1
+    counts['pffexport'] = pffexport_count(path, os.path.join(work, 'pffexport-' + name))
+    counts['readpst'], counts['readpst skipped'] = readpst_count(path, os.path.join(work, 'readpst-' + name))
+    try:
+        f, tree = pypff_tree(path)
+        counts['pypff'] = sum(len(v) for v in tree.values())
+        subjects = sorted(m.subject or '' for v in tree.values() for m in v)
+        f.close()
+    except IOError:
+        counts['pypff'] = -1
+    summary = js.read(path)
+    if summary is not None:
+        failed = [line for line in summary.get('logged', []) if 'Exception' in line or 'Error' in line]
+        counts['pst-extractor'] = -1 if 'exception' in summary or failed else extractor_count(summary)
+        if counts['pst-extractor'] < 0:
+            print('pst-extractor on %s: %s %r' % (name, summary.get('exception', '')[:300], failed[:3]))
+        elif counts['pypff'] >= 0:
+            theirs = sorted(m['subject'] or '' for fo in summary['folders'] for m in fo['messages'])
+            counts['pst-extractor subjects unlike pypff'] = len(set(theirs) ^ set(subjects))
+    return counts, summary
+
+
+def check_every_reader(path, work, js, validate=None, before=None, added=0):
+    """Every message node of a store we wrote is found by pffinfo, pffexport, readpst,
+    pypff, pst-extractor and pst-validate. For an Outlook-made store we appended to,
+    `before` = (reader counts, validator findings) of the original: every reader finds
+    what it found there plus the `added` messages, and the validator nothing new.
+    Returns pst-extractor's summary."""
+    name = os.path.basename(path)
+    counts, summary = reader_counts(path, work, js)
+    if before is None:
+        check_validator(validate, path)
+        want = {k: (0 if k in ('pffinfo', 'readpst skipped') or 'unlike' in k else counts['nbt']) for k in counts}
+    else:
+        then, findings = before
+        if validate:
+            after = validator_codes(validate, path)
+            check(after <= findings, '%s: new validator findings %r' % (name, sorted(after - findings)))
+        # (a reader that failed on the original may do anything on the copy)
+        want = {k: (v if k in ('pffinfo', 'readpst skipped') or 'unlike' in k else v + added)
+                for k, v in then.items() if v >= 0}
+        counts = {k: v for k, v in counts.items() if k in want}
+        check(counts['nbt'] == then['nbt'] + added, '%s: %d message nodes, %d before' % (name, counts['nbt'], then['nbt']))
+    print('%s: %s' % (name, ', '.join('%s %d' % kv for kv in counts.items())))
+    wrong = {k: (v, want.get(k)) for k, v in counts.items() if v != want.get(k)}
+    check(not wrong, '%s: readers find (found, expected): %r' % (name, wrong))
+    return summary
+
+
+# ---- categories: the string-named property "Keywords" (PS_PUBLIC_STRINGS, PT_MV_UNICODE) --
+
+def keywords_id(path):
+    """The property id of Keywords in the store's name-to-ID map, read with pstdump."""
+    p = pstdump.Pst(path)
+    props = pstdump.read_pc(p, pstdump.node_of(p, 0x61))
+    entries, strings = props.get(0x00030102, b''), props.get(0x00040102, b'')
+    for i in range(0, len(entries) - 7, 8):
+        dw, word, idx = struct.unpack_from('<IHH', entries, i)
+        if word == (2 << 1) | 1 and dw + 4 <= len(strings):
+            n = struct.unpack_from('<I', strings, dw)[0]
+            if strings[dw + 4:dw + 4 + n].decode('utf-16-le', 'replace') == 'Keywords':
+                return 0x8000 + idx
+    return None
+
+
+def multi_unicode(data):
+    n = struct.unpack_from('<I', data)[0]
+    offs = list(struct.unpack_from('<%dI' % n, data, 4)) + [len(data)]
+    return [data[offs[i]:offs[i + 1]].decode('utf-16-le') for i in range(n)]
+
+
+def check_keywords(path, work, subject, want, js_summary=None, readpst_log=False):
+    """The categories of message `subject` as pypff, pffexport, pst-extractor and (on
+    small stores: its debug log) readpst read them."""
+    name = os.path.basename(path)
+    kid = keywords_id(path)
+    if not check(kid is not None, '%s: Keywords is not in the name-to-ID map' % name):
+        return
+    # pypff: the value under the map's id.
+    f, tree = pypff_tree(path)
+    got = None
+    for msgs in tree.values():
+        for m in msgs:
+            if m.subject == subject:
+                for e in m.get_record_set(0).entries:
+                    if e.entry_type == kid and e.value_type == 0x101F:
+                        got = multi_unicode(e.data)
+    f.close()
+    check(got == want, '%s: pypff reads categories %r, expected %r' % (name, got, want))
+    # pffexport: the item values name the entry after the map.
+    base = os.path.join(work, 'pffexport-kw-' + name)
+    shutil.rmtree(base + '.export', ignore_errors=True)
+    run(['pffexport', '-q', '-d', '-t', base, path])
+    found = []
+    for dirpath, _, files in os.walk(base + '.export'):
+        if 'ItemValues.txt' not in files or '/Attachments' in dirpath:
+            continue
+        with open(os.path.join(dirpath, 'ItemValues.txt'), encoding='utf-8', errors='replace') as fh:
+            text = fh.read()
+        for m in re.finditer(r'Maps to entry:\s+Keywords\nValue:\n((?:0x[0-9a-f]{8}: .*\n)+)', text):
+            raw = bytes.fromhex(''.join(line[12:60].replace(' ', '') for line in m.group(1).splitlines()))
+            found.append(multi_unicode(raw))
+    shutil.rmtree(base + '.export', ignore_errors=True)
+    check(want in found, '%s: pffexport shows categories %r, expected %r among them' % (name, found, want))
+    if js_summary is not None and 'folders' in js_summary:
+        got = [m['named'].get('Keywords') for fo in js_summary['folders'] for m in fo['messages'] if m['subject'] == subject]
+        check(got == [want], '%s: pst-extractor reads categories %r, expected %r' % (name, got, [want]))
+    if readpst_log:
+        log = os.path.join(work, 'readpst-kw.log')
+        out = os.path.join(work, 'readpst-kw')
+        shutil.rmtree(out, ignore_errors=True)
+        os.makedirs(out)
+        run(['readpst', '-j', '0', '-d', log, '-L', '1', '-o', out, path])
+        with open(log, encoding='utf-8', errors='replace') as fh:
+            text = fh.read()
+        os.remove(log)
+        shutil.rmtree(out, ignore_errors=True)
+        check('Mapped attribute %#x to Keywords' % kid in text, '%s: readpst does not map %#x to Keywords' % (name, kid))
+        check('type=%#x, ref_type=0x101f' % kid in text, '%s: readpst does not read the categories of %r' % (name, subject))
+
+
+# ---- brimvault-convert: each store mode, and appending to Outlook-made stores ----------
+
+def write_mailbox(path, tag, n=3):
+    """An mbox of `n` messages: plain text, HTML with an attachment, labels."""
+    parts = []
+    for i in range(n):
+        head = ('From sender@example.org Mon Dec  7 08:%02d:00 2026\n'
+                'From: Sender <sender@example.org>\nTo: Receiver <receiver@example.net>\n'
+                'Subject: %s message %d\nDate: Mon, 07 Dec 2026 08:%02d:00 +0000\n'
+                'Message-ID: <%s.%d@example.org>\nX-Brimvault-Labels: Inbox,Important\nMIME-Version: 1.0\n' % (i, tag, i, i, tag, i))
+        if i % 3 == 1:
+            body = ('Content-Type: multipart/mixed; boundary="b"\n\n--b\nContent-Type: text/html; charset=utf-8\n\n'
+                    '<p>HTML %d</p>\n--b\nContent-Type: application/octet-stream; name="a.bin"\n'
+                    'Content-Disposition: attachment; filename="a.bin"\nContent-Transfer-Encoding: base64\n\n'
+                    'AAECAwQFBgcICQ==\n--b--\n' % i)
+        else:
+            body = 'Content-Type: text/plain; charset=utf-8\n\nPlain body %d\n' % i
+        parts.append(head + body + '\n')
+    with open(path, 'w', encoding='utf-8') as f:
+        f.write(''.join(parts))
+
+
+def convert(tool, out_dir, mailboxes, single=False):
+    cmd = [tool, '--to', 'pst'] + (['--single-pst'] if single else []) + ['-o', out_dir] + mailboxes
+    r = run(cmd)
+    check(r.returncode == 0, '%s: %s %s' % (' '.join(cmd), r.stdout.decode('utf-8', 'replace'), r.stderr.decode('utf-8', 'replace')))
+    return sorted(os.path.join(out_dir, n) for n in os.listdir(out_dir) if n.endswith('.pst'))
+
+
+def check_convert(a, js):
+    """Stores of each mode of brimvault-convert, and Outlook-made corpus stores that a
+    conversion appends to, read by every reader."""
+    base = os.path.join(a.work, 'convert')
+    inputs = os.path.join(base, 'in')
+    os.makedirs(inputs)
+    boxes = []
+    for tag in ('alpha', 'beta'):
+        boxes.append(os.path.join(inputs, tag + '.mbox'))
+        write_mailbox(boxes[-1], tag)
+    for single in (False, True):
+        out = os.path.join(base, 'single' if single else 'per-mailbox')
+        stores = convert(a.convert, out, boxes, single)
+        check(len(stores) == (1 if single else 2), 'convert (single %s) wrote %r' % (single, stores))
+        for store in stores:
+            check_every_reader(store, a.work, js, a.validate)
+    # Appending: the conversion's store for mailbox X is X.pst in the destination; when
+    # an Outlook-made store is there already, the conversion adds to it.
+    for dirpath, _, files in os.walk(os.path.join(a.corpus, 'pst')):
+        for fn in sorted(files):
+            src = os.path.join(dirpath, fn)
+            try:
+                pstdump.Pst(src)
+            except ValueError:
+                continue  # ANSI stores are not opened for appending
+            stem = os.path.splitext(fn)[0]
+            out = os.path.join(base, 'append-' + stem)
+            os.makedirs(out)
+            dst = os.path.join(out, fn)
+            shutil.copy(src, dst)
+            before = (reader_counts(dst, a.work, js)[0], validator_codes(a.validate, dst))
+            box = os.path.join(inputs, stem + '.mbox')
+            write_mailbox(box, stem)
+            convert(a.convert, out, [box])
+            check_every_reader(dst, a.work, js, a.validate, before, added=3)
 
 
 def check_no_partial(work):
@@ -239,7 +503,7 @@ def check_readpst_basic(path, work):
     out_dir = os.path.join(work, 'readpst')
     shutil.rmtree(out_dir, ignore_errors=True)
     os.makedirs(out_dir)
-    r = run(['readpst', '-D', '-M', '-o', out_dir, path])
+    r = run(['readpst', '-j', '0', '-D', '-M', '-o', out_dir, path])
     log = (r.stdout + r.stderr).decode('utf-8', 'replace')
     check(r.returncode == 0 and 'error' not in log.lower() and 'warn' not in log.lower(), 'readpst failed: ' + log)
     check('0 items skipped' in log and 'skipped' not in log.replace('0 items skipped', ''), 'readpst skipped items: ' + log)
@@ -444,6 +708,8 @@ def main():
     ap.add_argument('--corpus', required=True)
     ap.add_argument('--work', required=True)
     ap.add_argument('--validate')
+    ap.add_argument('--convert', help='brimvault-convert')
+    ap.add_argument('--js-readers', help='node_modules folder holding pst-extractor (tests/readers)')
     ap.add_argument('--many', type=int, default=3000)
     ap.add_argument('--scale', action='store_true')
     a = ap.parse_args()
@@ -462,6 +728,14 @@ def main():
     check_pypff_basic(basic)
     check_pffexport_basic(basic, a.work)
     check_readpst_basic(basic, a.work)
+    js = JsReaders(a.js_readers)
+    summary = check_every_reader(basic, a.work, js, a.validate)
+    check_keywords(basic, a.work, 'Plain message', ['Red Category', 'Projekt \u00dc'], summary)
+    named = os.path.join(a.work, 'named.pst')
+    r = run([a.tool, 'append', named, 'labels'])
+    check(r.returncode == 0, 'append to a new store: ' + r.stderr.decode())
+    summary = check_every_reader(named, a.work, js, a.validate)
+    check_keywords(named, a.work, 'Appended message labels', ['Appended labels'], summary, readpst_log=True)
     check_consistency(basic)
     check_against_corpus(basic, a.corpus)
 
@@ -475,6 +749,7 @@ def main():
     check_validator(a.validate, app)
     check_pffinfo(app)
     check_pypff_basic(app)
+    check_every_reader(app, a.work, js, a.validate)
     check_consistency(app)
     f, tree = pypff_tree(app)
     for tag in ('one', 'two'):
@@ -499,6 +774,9 @@ def main():
         check([m.subject for m in msgs] == ['Appended message outlook'], 'append to %s: folder contents' % rel)
         check(sum(len(v) for v in tree.values()) >= 2, 'append to %s: the Outlook messages are gone' % rel)
         f.close()
+        # Keywords keeps the id Outlook gave it in this store.
+        check_keywords(dst, a.work, 'Appended message outlook', ['Appended outlook'], js.read(dst),
+                       readpst_log=os.path.getsize(dst) < 1 << 20)
 
     # A file that is no store of ours is refused and left as it was.
     bogus = os.path.join(a.work, 'bogus.pst')
@@ -524,9 +802,10 @@ def main():
         f, tree = pypff_tree(eml)
         check(len(tree.get('/Top of Personal Folders/Imported', [])) == count, 'pypff: imported messages')
         f.close()
+        check_every_reader(eml, a.work, js, a.validate)
         out_dir = os.path.join(a.work, 'readpst-eml')
         os.makedirs(out_dir, exist_ok=True)
-        r = run(['readpst', '-D', '-M', '-o', out_dir, eml])
+        r = run(['readpst', '-j', '0', '-D', '-M', '-o', out_dir, eml])
         log = r.stdout.decode('utf-8', 'replace')
         check(r.returncode == 0 and '"Imported" - %d items done, 0 items skipped' % count in log, 'readpst on imported mail: ' + log)
 
@@ -541,9 +820,12 @@ def main():
     total = sum(len(v) for k, v in tree.items() if 'Bulk' in k)
     check(total == a.many, 'pypff counts %d of %d messages' % (total, a.many))
     f.close()
-    r = run(['readpst', '-D', '-M', '-o', os.path.join(a.work, 'readpst-many'), many] if os.makedirs(
-        os.path.join(a.work, 'readpst-many'), exist_ok=True) is None else [])
-    check(r.returncode == 0 and b'skipped' in r.stdout and b' 0 items skipped' in r.stdout, 'readpst on many')
+    check_every_reader(many, a.work, js)
+
+    if a.convert:
+        check_convert(a, js)
+    else:
+        check(False, 'no --convert: the conversion stores were not checked')
 
     if FAILURES:
         print('%d failure(s)' % len(FAILURES))

@@ -1,7 +1,8 @@
 // Writes .pst stores from generated messages for the interop tests.
 //   pst_write_tool basic OUT.pst        folders and messages of every kind (see pst_interop.py)
 //   pst_write_tool many OUT.pst N       N small messages spread over 3 folders
-//   pst_write_tool append OUT.pst TAG   opens OUT.pst, adds folder "Appended TAG" with one message
+//   pst_write_tool append OUT.pst TAG   opens OUT.pst (or creates it), adds folder "Appended TAG"
+//                                       with one message in category "Appended TAG"
 //   pst_write_tool eml OUT.pst DIR      every .eml below DIR through the importer and the session facade
 //   pst_write_tool typed OUT.pst N      N mail-sized messages (timing)
 //   pst_write_tool big OUT.pst GB       8 MB attachments until the store passes GB gigabytes
@@ -87,8 +88,13 @@ void WriteBasic(const std::string& path) {
     auto archive = store->AddFolder(ipm, "Archive 2024");
     if (store->AddFolder(ipm, "Inbox") != inbox) throw std::runtime_error("AddFolder did not return the existing folder");
 
-    // 1: plain text.
-    store->AddMessage(inbox, Basic("Plain message", 1));
+    // 1: plain text, with two categories (the string-named property "Keywords").
+    {
+        Message m = Basic("Plain message", 1);
+        m.props.SetNamed(PropertyName{PS_PUBLIC_STRINGS, std::string("Keywords")}, PT_MV_UNICODE,
+                         std::vector<std::string>{"Red Category", "Projekt \xc3\x9c"});
+        store->AddMessage(inbox, m);
+    }
     // 2: HTML and plain bodies, three attachments (small, > 8 KB, > 4 MB).
     {
         Message m = Basic("With attachments", 2);
@@ -236,7 +242,10 @@ void WriteEml(const std::string& path, const std::string& dir) {
 void Append(const std::string& path, const std::string& tag) {
     auto store = PstStore::OpenOrCreate(path, "ignored");
     auto f = store->AddFolder(store->IpmSubtree(), "Appended " + tag);
-    store->AddMessage(f, Basic("Appended message " + tag, 99));
+    Message m = Basic("Appended message " + tag, 99);
+    m.props.SetNamed(PropertyName{PS_PUBLIC_STRINGS, std::string("Keywords")}, PT_MV_UNICODE,
+                     std::vector<std::string>{"Appended " + tag});
+    store->AddMessage(f, m);
     // Destroyed without Close: the destructor closes.
 }
 

@@ -203,9 +203,11 @@ TEST(PstValidateHeader, CountersMustExceedWhatIsInUse) {
     Store s("pstsdk/sample1.pst");
     Put64(s.d, 516, 4);     // bidNextB far below the blocks in use
     Put32(s.d, 44 + 4 * 4, 0x10000);  // rgnid[NORMAL_MESSAGE] below the message 0x200024 (index 0x10001)
+    Put32(s.d, 40, 5);                // dwUnique below the folder tables' row versions (up to 71)
     FixHeaderCrcs(s.d);
     auto fs = s.validate();
     EXPECT_NE(FindCheck(fs, "header.bid_next_b"), nullptr) << Dump(fs);
+    EXPECT_NE(FindCheck(fs, "tc.row_version", Severity::Warning), nullptr) << Dump(fs);
     const Finding* f = FindCheck(fs, "header.rgnid");
     ASSERT_NE(f, nullptr) << Dump(fs);
     EXPECT_EQ(f->field, "rgnid[0x4]");

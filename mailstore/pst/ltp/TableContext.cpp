@@ -51,11 +51,13 @@ TcWriter::TcWriter(std::vector<uint32_t> tags) {
     rowSize_ = rgib_[3];
     cols_ = placed;
     std::sort(cols_.begin(), cols_.end(), [](const TCOLDESC& a, const TCOLDESC& b) { return a.tag < b.tag; });
-    // TCINFO first (HID 0x20), then the RowIndex BTHHEADER; both are filled in by Finish.
-    Bytes info(22 + 8 * cols_.size(), 0);
-    tcinfo_ = heap_.Allocate(info);
+    // The RowIndex BTHHEADER first (HID 0x20), then TCINFO (HID 0x40), as Outlook lays
+    // them out: some readers look for a BTHHEADER at 0x20 in every heap, tables included.
+    // Both are filled in by Finish.
     uint8_t hdr[8] = {bTypeBTH, 4, 4, 0, 0, 0, 0, 0};
     rowIndexHeader_ = heap_.Allocate(hdr, 8);
+    Bytes info(22 + 8 * cols_.size(), 0);
+    tcinfo_ = heap_.Allocate(info);
 }
 
 void TcWriter::AddRow(uint32_t rowId, uint32_t rowVer, const std::vector<TcCell>& cells) {

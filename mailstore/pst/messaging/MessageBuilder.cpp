@@ -5,6 +5,7 @@
 #include <random>
 
 #include "mailstore/pst/ltp/TableContext.h"
+#include "mailstore/pst/messaging/NameToIdMap.h"
 #include "mailstore/pst/messaging/PropertyEncoding.h"
 #include "mailstore/pst/messaging/Templates.h"
 
@@ -13,13 +14,17 @@ namespace {
 
 using namespace bv::mapi;
 
-// Subnode NIDs of one message tree: unique across the whole tree.
+// What the build of one message tree shares: subnode NIDs, unique across the whole
+// tree, and the store's name-to-ID map (null: named properties are left out).
 class SubnidCounter {
 public:
+    explicit SubnidCounter(NameToIdMap* names) : names(names) {}
     Nid Next(uint8_t type) { return MakeNid(type, next_++); }
     SubnodeNidSource Ltp() {
         return [this] { return Next(NID_TYPE_LTP); };
     }
+
+    NameToIdMap* const names;
 
 private:
     uint32_t next_ = 0x8001;
@@ -63,12 +68,17 @@ const PcProp* FindProp(const std::vector<PcProp>& props, uint16_t id) {
 }
 
 // The encodable properties of a bag, computed ones left out. PidTagBodyHtml (a string)
-// becomes PidTagHtml (binary), the form a Unicode store keeps.
-std::vector<PcProp> EncodeBag(const PropertyBag& bag, bool message) {
+// becomes PidTagHtml (binary), the form a Unicode store keeps. Named properties take
+// their ids from the store's map.
+std::vector<PcProp> EncodeBag(const PropertyBag& bag, bool message, NameToIdMap* names) {
     std::vector<PcProp> out;
+    if (names) {
+        for (const auto& [name, prop] : bag.AllNamed())
+            if (auto p = EncodeProperty(names->IdOf(name), prop)) out.push_back(std::move(*p));
+    }
     for (const auto& [id, prop] : bag.All()) {
         if (message && IsComputedProperty(id)) continue;
-        // Named properties (0x8000 and up) mean nothing without a name-to-id map entry.
+        // Ids 0x8000 and up mean nothing without their name: those come as named properties.
         if (id >= 0x8000) continue;
         if (id == TagId(PR_ATTACH_DATA_OBJ) && prop.type == PT_OBJECT) continue;
         if (id == TagId(PR_HTML) && (prop.type == PT_UNICODE || prop.type == PT_STRING8)) {
@@ -100,7 +110,7 @@ LtpSubnode RecipientTable(const Message& m, SubnidCounter& nids) {
     std::vector<uint32_t> cols = RecipientTableColumns();
     std::vector<std::vector<PcProp>> rows;
     for (const PropertyBag& r : m.recipients) {
-        std::vector<PcProp> props = EncodeBag(r, false);
+        std::vector<PcProp> props = EncodeBag(r, false, nids.names);
         if (!FindProp(props, TagId(PR_RECIPIENT_TYPE))) props.push_back(PropLong(PR_RECIPIENT_TYPE, MAPI_TO));
         if (!FindProp(props, TagId(PR_OBJECT_TYPE))) props.push_back(PropLong(PR_OBJECT_TYPE, 6));  // MAPI_MAILUSER
         if (!FindProp(props, TagId(PR_DISPLAY_TYPE))) props.push_back(PropLong(PR_DISPLAY_TYPE, 0));
@@ -145,7 +155,7 @@ BuiltMessage BuildMessageTree(const Message& m, SubnidCounter& nids);
 // message as its own subnodes.
 LtpSubnode BuildAttachment(const PropertyBag& bag, const Message* embedded, Nid nid, SubnidCounter& nids,
                            std::vector<PcProp>& propsOut) {
-    std::vector<PcProp> props = EncodeBag(bag, false);
+    std::vector<PcProp> props = EncodeBag(bag, false, nids.names);
     std::vector<LtpSubnode> extra;
     int32_t method = bag.GetInt(PR_ATTACH_METHOD).value_or(embedded ? ATTACH_EMBEDDED_MSG : ATTACH_BY_VALUE);
     if (embedded) {
@@ -177,7 +187,7 @@ LtpSubnode BuildAttachment(const PropertyBag& bag, const Message* embedded, Nid 
     if (!PatchInlineValue(n.blocks, TagId(PR_ATTACH_SIZE), uint32_t(attachSize)))
         FormatError("attachment PC", "PidTagAttachSize", "not found after building");
     // The PC keeps the values; the row gets the table's columns from a fresh encoding.
-    propsOut = EncodeBag(bag, false);
+    propsOut = EncodeBag(bag, false, nids.names);
     SetProp(propsOut, PropLong(PR_ATTACH_METHOD, method));
     if (!FindProp(propsOut, TagId(PR_RENDERING_POSITION))) propsOut.push_back(PropLong(PR_RENDERING_POSITION, -1));
     if (!FindProp(propsOut, TagId(PR_ATTACH_FILENAME)))
@@ -193,7 +203,7 @@ LtpSubnode BuildAttachment(const PropertyBag& bag, const Message* embedded, Nid 
 
 BuiltMessage BuildMessageTree(const Message& m, SubnidCounter& nids) {
     BuiltMessage out;
-    std::vector<PcProp> props = EncodeBag(m.props, true);
+    std::vector<PcProp> props = EncodeBag(m.props, true, nids.names);
     int64_t now = FileTimeNow();
     if (!FindProp(props, TagId(PR_MESSAGE_CLASS))) props.push_back(PropString(PR_MESSAGE_CLASS, "IPM.Note"));
     int32_t flags = m.props.GetInt(PR_MESSAGE_FLAGS).value_or(MSGFLAG_READ);
@@ -281,8 +291,8 @@ bool IsComputedProperty(uint16_t id) {
     }
 }
 
-BuiltMessage BuildMessage(const mapi::Message& message) {
-    SubnidCounter nids;
+BuiltMessage BuildMessage(const mapi::Message& message, NameToIdMap* names) {
+    SubnidCounter nids(names);
     return BuildMessageTree(message, nids);
 }
 

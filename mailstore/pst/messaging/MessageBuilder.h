@@ -12,6 +12,8 @@
 
 namespace bv::mailstore::pst {
 
+class NameToIdMap;
+
 struct BuiltMessage {
     LtpNode node;                // PC blocks + subnodes
     std::vector<PcProp> props;   // the PC's properties as stored
@@ -19,7 +21,8 @@ struct BuiltMessage {
     int32_t messageFlags = 0;
 };
 
-BuiltMessage BuildMessage(const mapi::Message& message);
+// Named properties get their ids from `names` (thread-safe); without a map they are left out.
+BuiltMessage BuildMessage(const mapi::Message& message, NameToIdMap* names = nullptr);
 
 struct PreparedMessage {
     BuiltMessage built;   // its node sealed for the store below

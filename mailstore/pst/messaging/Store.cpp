@@ -26,6 +26,8 @@ namespace fs = std::filesystem;
 constexpr Nid kSpamSearchFolder = 0x2223;  // "SPAM Search Folder 2" ([MS-PST] §2.7.3.4)
 constexpr Nid kSpamSearchUpdateQueue = MakeNid(NID_TYPE_SEARCH_UPDATE_QUEUE, NidIndexOf(kSpamSearchFolder));
 constexpr Nid kSpamSearchContents = MakeNid(NID_TYPE_SEARCH_CONTENTS_TABLE, NidIndexOf(kSpamSearchFolder));
+constexpr Nid kSpamSearchCriteria = MakeNid(NID_TYPE_SEARCH_CRITERIA_OBJECT, NidIndexOf(kSpamSearchFolder));
+constexpr uint32_t PidTagPstPassword = 0x67FF0003;
 constexpr int32_t kValidFolderMask = 0x1 | 0x8 | 0x80;  // IPM subtree, wastebasket, finder
 
 Nid Sibling(Nid folder, uint8_t type) { return MakeNid(type, NidIndexOf(folder)); }
@@ -209,30 +211,17 @@ void Store::CreateNew(const std::string& displayName) {
         PropBinary(PidTagIpmWastebasketEntryId, MakeEntryId(recordKey_, wastebasket_)),
         PropBinary(PidTagFinderEntryId, MakeEntryId(recordKey_, finder_)),
         PropLong(PidTagValidFolderMask, kValidFolderMask),
+        PropLong(PidTagPstPassword, 0),  // no password, written as Outlook writes it
     };
     WriteLtpNode(NID_MESSAGE_STORE, BuildPropertyContext(store, LocalNids()), 0);
-    // Name-to-ID map ([MS-PST] §2.4.7). Readers (libpff) refuse a map without entries,
-    // so it holds one: PidLidInternetAccountName {PSETID_Common, 0x8580} -> 0x8000.
-    static const uint8_t kPsetidCommon[16] = {0x08, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                              0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-    constexpr uint32_t kLid = 0x8580;
-    constexpr uint16_t kGuidWord = (3 << 1) | 0;  // wGuid 3 = first GUID stream entry, N = 0 (numeric)
-    Bytes nameid;
-    Append32(nameid, kLid);
-    Append16(nameid, kGuidWord);
-    Append16(nameid, 0);  // wPropIdx: NPID 0x8000
-    uint16_t bucket = uint16_t(0x1000 + (kLid ^ kGuidWord) % 251);
-    std::vector<PcProp> names = {
-        PropLong(PidTagNameidBucketCount, 251),
-        PropBinary(PidTagNameidStreamGuid, Bytes(kPsetidCommon, kPsetidCommon + 16)),
-        PropBinary(PidTagNameidStreamEntry, nameid),
-        PropBinary(PidTagNameidStreamString, {}),
-        PropBinary(uint32_t(bucket) << 16 | PT_BINARY, nameid),
-    };
-    WriteLtpNode(NID_NAME_TO_ID_MAP, BuildPropertyContext(names, LocalNids()), 0);
-    // Search management: empty queue and activity list, no search domain.
+    // Name-to-ID map ([MS-PST] §2.4.7): written at Close, with the names messages brought.
+    names_ = std::make_unique<NameToIdMap>(NameToIdMap::ForNewStore());
+    // Search management ([MS-PST] §2.4.8.4): an empty queue, and the search activity list
+    // naming the one search folder, as in Outlook's stores. No search domain object.
     db_->SetNode(NID_SEARCH_MANAGEMENT_QUEUE, {0, 0, 0});
-    db_->SetNode(NID_SEARCH_ACTIVITY_LIST, {0, 0, 0});
+    Bytes activity;
+    Append32(activity, kSpamSearchFolder);
+    db_->SetNode(NID_SEARCH_ACTIVITY_LIST, {db_->WriteDataTree(activity.data(), activity.size(), nullptr), 0, 0});
     // Template tables.
     WriteLtpNode(NID_HIERARCHY_TABLE_TEMPLATE, EmptyTable(HierarchyTableColumns()), 0);
     WriteLtpNode(NID_CONTENTS_TABLE_TEMPLATE, EmptyTable(ContentsTableColumns()), 0);
@@ -240,8 +229,10 @@ void Store::CreateNew(const std::string& displayName) {
     WriteLtpNode(NID_SEARCH_CONTENTS_TABLE_TEMPLATE, EmptyTable(SearchContentsTableColumns()), 0);
     WriteLtpNode(NID_RECIPIENT_TABLE, EmptyTable(RecipientTableColumns()), 0);
     WriteLtpNode(NID_ATTACHMENT_TABLE, EmptyTable(AttachmentTableColumns()), 0);
-    // The spam search folder's update queue and search contents table.
+    // The spam search folder's update queue, search criteria object (the single
+    // property Outlook's stores hold there) and search contents table.
     db_->SetNode(kSpamSearchUpdateQueue, {0, 0, 0});
+    WriteLtpNode(kSpamSearchCriteria, BuildPropertyContext({PropLong(0x660B0003, 0)}, LocalNids()), 0);
     WriteLtpNode(kSpamSearchContents, EmptyTable(SearchContentsTableColumns()), 0);
 }
 
@@ -275,6 +266,10 @@ void Store::LoadExisting() {
     wastebasket_ = entryNid(store, PidTagIpmWastebasketEntryId);
     finder_ = entryNid(store, PidTagFinderEntryId);
     if (recordKey_.size() != 16) FormatError("message store", "PidTagRecordKey", "is missing");
+    if (const NodeRef* map = db_->FindNode(NID_NAME_TO_ID_MAP))
+        names_ = std::make_unique<NameToIdMap>(NameToIdMap::FromProperties(readPc(*map)));
+    else
+        names_ = std::make_unique<NameToIdMap>(NameToIdMap::ForNewStore());
 
     // New folders get the columns of this store's templates.
     auto templateColumns = [this](Nid nid, const std::vector<uint32_t>& fallback) {
@@ -308,7 +303,8 @@ void Store::LoadExisting() {
                 f.containerClass = FromUtf16(p.value);
             } else if (tag == PidTagContentUnreadCount) {
                 f.unread = p.value.size() >= 4 ? Get32(p.value.data()) : 0;
-            } else if (tag != PidTagContentCount && tag != PidTagSubfolders) {
+            } else if ((tag != PidTagContentCount || f.search) && tag != PidTagSubfolders) {
+                // (a search folder's count stays as read: its contents are not loaded)
                 f.keptProps.push_back(std::move(p));
             }
         }
@@ -385,11 +381,11 @@ Store::Folder& Store::MessageFolder(FolderId id) {
 }
 
 void Store::AddMessage(FolderId folderId, const mapi::Message& message) {
-    AddBuilt(MessageFolder(folderId), BuildMessage(message));
+    AddBuilt(MessageFolder(folderId), BuildMessage(message, names_.get()));
 }
 
 PreparedMessagePtr Store::Prepare(const mapi::Message& message) const {
-    PreparedMessagePtr prepared(new PreparedMessage{BuildMessage(message), cryptMethod_});
+    PreparedMessagePtr prepared(new PreparedMessage{BuildMessage(message, names_.get()), cryptMethod_});
     SealLtpNode(prepared->built.node, prepared->cryptMethod);
     return prepared;
 }
@@ -425,11 +421,27 @@ uint32_t Store::MessageCount(FolderId folder) const {
     return f ? uint32_t(f->rows.size()) : 0;
 }
 
+// A search folder read from the file keeps the count its PC has.
+const PcProp* Store::KeptContentCount(const Folder& f) {
+    for (const PcProp& p : f.keptProps)
+        if (TagOf(p) == PidTagContentCount && p.value.size() == 4) return &p;
+    return nullptr;
+}
+
+int32_t Store::ContentCount(const Folder& f) {
+    if (const PcProp* kept = f.search ? KeptContentCount(f) : nullptr) return int32_t(Get32(kept->value.data()));
+    return int32_t(f.rows.size());
+}
+
+// Row versions come from the header's dwUnique, as Outlook hands them out: every row
+// written gets the next value, so the header stays ahead of every version in the file.
+uint32_t Store::NextRowVersion() { return ++db_->header().dwUnique; }
+
 void Store::WriteFolder(Folder& f) {
     // Folder PC ([MS-PST] §2.4.4.1).
     std::vector<PcProp> props = f.keptProps;
     props.push_back(PropString(PR_DISPLAY_NAME, f.name));
-    props.push_back(PropLong(PidTagContentCount, int32_t(f.rows.size())));
+    if (!f.search || !KeptContentCount(f)) props.push_back(PropLong(PidTagContentCount, ContentCount(f)));
     props.push_back(PropLong(PidTagContentUnreadCount, int32_t(f.unread)));
     props.push_back(PropBool(PidTagSubfolders, !f.children.empty()));
     if (!f.containerClass.empty()) props.push_back(PropString(PidTagContainerClass, f.containerClass));
@@ -442,18 +454,18 @@ void Store::WriteFolder(Folder& f) {
         const Folder& child = folders_.at(c);
         std::vector<TcCell> cells = {
             {PR_DISPLAY_NAME, Utf16(child.name)},
-            {PidTagContentCount, PropLong(PidTagContentCount, int32_t(child.rows.size())).value},
+            {PidTagContentCount, PropLong(PidTagContentCount, ContentCount(child)).value},
             {PidTagContentUnreadCount, PropLong(PidTagContentUnreadCount, int32_t(child.unread)).value},
             {PidTagSubfolders, Bytes{uint8_t(child.children.empty() ? 0 : 1)}},
         };
         if (!child.containerClass.empty()) cells.push_back({PidTagContainerClass, Utf16(child.containerClass)});
-        hierarchy.AddRow(c, rowVersion_++, cells);
+        hierarchy.AddRow(c, NextRowVersion(), cells);
     }
     WriteLtpNode(Sibling(f.nid, NID_TYPE_HIERARCHY_TABLE), hierarchy.Finish(LocalNids()), 0);
 
     // Contents table, rebuilt from the rows kept in memory.
     TcWriter contents(f.contentsColumns);
-    for (const PackedRow& r : f.rows) contents.AddRow(r.rowId, rowVersion_++, UnpackCells(r.cells));
+    for (const PackedRow& r : f.rows) contents.AddRow(r.rowId, NextRowVersion(), UnpackCells(r.cells));
     WriteLtpNode(Sibling(f.nid, NID_TYPE_CONTENTS_TABLE), contents.Finish(LocalNids()), 0);
 
     if (f.isNew) WriteLtpNode(Sibling(f.nid, NID_TYPE_ASSOC_CONTENTS_TABLE), EmptyTable(assocColumns_), 0);
@@ -464,6 +476,8 @@ void Store::Close() {
     try {
         for (auto& [nid, f] : folders_)
             if (f.dirty) WriteFolder(f);
+        if (names_->Changed() || !db_->FindNode(NID_NAME_TO_ID_MAP))
+            WriteLtpNode(NID_NAME_TO_ID_MAP, BuildPropertyContext(names_->Properties(), LocalNids()), 0);
         db_->Commit();
         db_.reset();
         std::error_code ec;

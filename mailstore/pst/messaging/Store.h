@@ -12,6 +12,7 @@
 #include "mailstore/pst/PstStore.h"
 #include "mailstore/pst/ltp/LtpNode.h"
 #include "mailstore/pst/ltp/PropertyContext.h"
+#include "mailstore/pst/messaging/NameToIdMap.h"
 #include "mailstore/pst/ndb/NodeDatabase.h"
 
 namespace bv::mailstore::pst {
@@ -70,6 +71,9 @@ private:
     void MarkDirty(Nid nid);
     void AddBuilt(Folder& folder, const BuiltMessage& built);
     void WriteFolder(Folder& f);
+    uint32_t NextRowVersion();
+    static const PcProp* KeptContentCount(const Folder& f);
+    static int32_t ContentCount(const Folder& f);
     std::pair<Bid, Bid> WriteImage(const LtpNode& node);
     Bid WriteSubnodes(const std::vector<LtpSubnode>& subs);
     void WriteLtpNode(Nid nid, const LtpNode& node, Nid parent);
@@ -85,7 +89,8 @@ private:
     Nid wastebasket_ = 0;
     Nid finder_ = 0;
     std::map<Nid, Folder> folders_;
-    uint32_t rowVersion_ = 1;
+    // Named properties' ids; Prepare (on worker threads) adds to it, hence the pointer.
+    std::unique_ptr<NameToIdMap> names_;
     // Columns of the store's template tables (ours, or those of the store we opened).
     std::vector<uint32_t> hierarchyColumns_;
     std::vector<uint32_t> contentsColumns_;

@@ -35,6 +35,7 @@ struct HeaderInfo {
     uint8_t cryptMethod = 0;
     uint64_t bidNextP = 0;
     uint64_t bidNextB = 0;
+    uint32_t dwUnique = 0;
     uint32_t rgnid[32] = {};
     uint64_t ibFileEof = 0;
     uint64_t ibAMapLast = 0;

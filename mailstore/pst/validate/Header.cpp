@@ -49,6 +49,7 @@ bool CheckHeader(Context& ctx) {
         ctx.error("header.crc_full", S, "dwCRCFull", 524, Hex(crcFull), Hex(Le32(h + 524)), "CRC of bytes 8..523");
 
     hi.bidNextP = Le64(h + 32);
+    hi.dwUnique = Le32(h + 40);
     for (int i = 0; i < 32; ++i) hi.rgnid[i] = Le32(h + 44 + 4 * i);
     hi.ibFileEof = Le64(h + 184);
     hi.ibAMapLast = Le64(h + 192);

@@ -611,6 +611,10 @@ private:
                     ctx_.error("tc.absent_cell", where, field, rowOff + c.ib, "zero bytes for a cell that does not exist", "non-zero");
                 continue;
             }
+            // Row versions are handed out from the header's dwUnique, which stays ahead of them.
+            if (c.tag == kTagLtpRowVer && c.cb == 4 && Le32(row + c.ib) > ctx_.hdr.dwUnique)
+                ctx_.warn("tc.row_version", where, field, rowOff + c.ib,
+                          "at most HEADER dwUnique " + std::to_string(ctx_.hdr.dwUnique), std::to_string(Le32(row + c.ib)));
             const int fixed = FixedSize(uint16_t(c.tag));
             if ((fixed == 0 || fixed == 16) && c.cb == 4) {
                 const uint32_t hnid = Le32(row + c.ib);

@@ -4,6 +4,7 @@
 
 #include "conversion/HeaderFields.h"
 #include "conversion/PathHelpers.h"
+#include "mailstore/mapi/Message.h"
 
 namespace bv::conversion {
 
@@ -130,6 +131,11 @@ std::vector<std::string> FolderOfUserLabel(std::string_view label) {
     return path;
 }
 
+constexpr int32_t kFollowupFlagged = 2;  // PidTagFlagStatus ([MS-OXOFLAG] 2.2.1.1)
+constexpr int32_t kFollowupIconRed = 6;  // PidTagFollowupIcon, Outlook's default flag colour
+const mapi::PropertyName kFlagRequest{mapi::PSETID_Common, uint32_t{0x8530}};       // PidLidFlagRequest
+const mapi::PropertyName kKeywords{mapi::PS_PUBLIC_STRINGS, std::string("Keywords")};  // Outlook's categories
+
 }  // namespace
 
 std::vector<std::string> ReadLabels(std::string_view messageText) {
@@ -176,6 +182,18 @@ MessageLabels SortLabels(const std::vector<std::string>& labels) {
 }
 
 MessageLabels LabelsOfMessage(std::string_view messageText) { return SortLabels(ReadLabels(messageText)); }
+
+void ApplyLabels(const MessageLabels& labels, mapi::Message& message) {
+    mapi::PropertyBag& props = message.props;
+    if (labels.unread)
+        props.SetInt(mapi::PR_MESSAGE_FLAGS, props.GetInt(mapi::PR_MESSAGE_FLAGS).value_or(0) & ~mapi::MSGFLAG_READ);
+    if (labels.starred) {
+        props.SetInt(mapi::PR_FLAG_STATUS, kFollowupFlagged);
+        props.SetInt(mapi::PR_FOLLOWUP_ICON, kFollowupIconRed);
+        props.SetNamed(kFlagRequest, mapi::PT_UNICODE, std::string("Follow up"));
+    }
+    if (!labels.categories.empty()) props.SetNamed(kKeywords, mapi::PT_MV_UNICODE, labels.categories);
+}
 
 std::string FolderNameOnDisk(std::string_view name) {
     constexpr size_t kMaxBytes = 200;

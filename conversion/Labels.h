@@ -23,6 +23,10 @@
 #include <string_view>
 #include <vector>
 
+namespace bv::mapi {
+struct Message;
+}
+
 namespace bv::conversion {
 
 struct MessageLabels {
@@ -44,6 +48,13 @@ MessageLabels SortLabels(const std::vector<std::string>& labels);
 
 // SortLabels(ReadLabels(messageText)).
 MessageLabels LabelsOfMessage(std::string_view messageText);
+
+// Puts the states and categories on a message bound for a .pst or .msg file (after its
+// PR_MESSAGE_FLAGS are set): unread clears MSGFLAG_READ; starred sets a follow-up flag
+// as Outlook does (PidTagFlagStatus followupFlagged, a red PidTagFollowupIcon and
+// PidLidFlagRequest "Follow up"); categories become the Keywords named property
+// (PS_PUBLIC_STRINGS, multi-valued string). Nothing changes for a message without labels.
+void ApplyLabels(const MessageLabels& labels, mapi::Message& message);
 
 // One folder name made safe as a single file-name component on every system: the
 // characters a Windows file name cannot hold (control characters and < > : " / \ | ? *)

@@ -169,3 +169,32 @@ TEST(Labels, LabelFolderStaysInsideTheMailboxFolder) {
         }
     }
 }
+
+TEST(Labels, StatesAndCategoriesOnAMapiMessage) {
+    using namespace bv::mapi;
+    const PropertyName keywords{PS_PUBLIC_STRINGS, std::string("Keywords")};
+    const PropertyName flagRequest{PSETID_Common, uint32_t{0x8530}};
+
+    Message m;
+    m.props.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_HASATTACH);
+    ApplyLabels(LabelsOfMessage("X-A-Labels: Inbox,Unread,Starred,Work/Projects,\"a, b\",Important\n\n"), m);
+    EXPECT_EQ(m.props.GetInt(PR_MESSAGE_FLAGS), MSGFLAG_HASATTACH);
+    EXPECT_EQ(m.props.GetInt(PR_FLAG_STATUS), 2);
+    EXPECT_EQ(m.props.GetInt(PR_FOLLOWUP_ICON), 6);
+    const Property* request = m.props.FindNamed(flagRequest);
+    ASSERT_NE(request, nullptr);
+    EXPECT_EQ(request->type, PT_UNICODE);
+    EXPECT_EQ(std::get<std::string>(request->value), "Follow up");
+    const Property* categories = m.props.FindNamed(keywords);
+    ASSERT_NE(categories, nullptr);
+    EXPECT_EQ(categories->type, PT_MV_UNICODE);
+    EXPECT_EQ(std::get<Strings>(categories->value), (Strings{"Work/Projects", "a, b", "Important"}));
+
+    // Read and unflagged, no user labels: the message is left as it was.
+    Message plain;
+    plain.props.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ);
+    ApplyLabels(LabelsOfMessage("X-A-Labels: Sent,Opened\n\n"), plain);
+    EXPECT_EQ(plain.props.GetInt(PR_MESSAGE_FLAGS), MSGFLAG_READ);
+    EXPECT_EQ(plain.props.Size(), 1u);
+    EXPECT_TRUE(plain.props.AllNamed().empty());
+}

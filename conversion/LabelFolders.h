@@ -1,0 +1,40 @@
+// Where messages sorted by label go in a store, and how many went to each folder.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "mailstore/pst/PstStore.h"
+
+namespace bv::conversion {
+
+// The store folder of each label folder below a mailbox's folder, found or made on
+// first use (a folder already in the store, from an earlier mailbox or run, is reused)
+// and remembered for the next message. Folder names are the labels as they are.
+class StoreLabelFolders {
+public:
+    explicit StoreLabelFolders(mailstore::pst::PstStore& store) : store_(store) {}
+    mailstore::pst::FolderId Resolve(mailstore::pst::FolderId mailboxFolder, const std::vector<std::string>& folder);
+
+private:
+    mailstore::pst::PstStore& store_;
+    std::map<std::pair<mailstore::pst::FolderId, std::string>, mailstore::pst::FolderId> known_;
+};
+
+// Messages per label folder, for the completion message and the command line.
+class LabelFolderCounts {
+public:
+    void Add(const std::vector<std::string>& folder);
+    // Folder path ("Work/Projects") -> messages, in folder order.
+    const std::map<std::string, int64_t>& Counts() const { return counts_; }
+    // One line per folder, the count right-aligned under "Messages":
+    //   "Folder         Messages\nInbox                 12\n..."; "" when nothing was counted.
+    std::string Table() const;
+
+private:
+    std::map<std::string, int64_t> counts_;
+};
+
+}  // namespace bv::conversion

@@ -15,14 +15,16 @@ mailstore::pst::FolderId StoreLabelFolders::Resolve(mailstore::pst::FolderId mai
     return current;
 }
 
-void LabelFolderCounts::Add(const std::vector<std::string>& folder) {
-    std::string key;
+std::string FolderPathText(const std::vector<std::string>& folder) {
+    std::string text;
     for (const std::string& segment : folder) {
-        if (!key.empty()) key += '/';
-        key += segment;
+        if (!text.empty()) text += '/';
+        text += segment;
     }
-    ++counts_[key];
+    return text;
 }
+
+void LabelFolderCounts::Add(const std::vector<std::string>& folder) { ++counts_[FolderPathText(folder)]; }
 
 std::string LabelFolderCounts::Table() const {
     if (counts_.empty()) return std::string();

@@ -23,6 +23,10 @@ private:
     std::map<std::pair<mailstore::pst::FolderId, std::string>, mailstore::pst::FolderId> known_;
 };
 
+// The folder as one text, segments joined with "/" ("Work/Projects"); a segment never
+// holds "/" itself, so the text names the folder unambiguously.
+std::string FolderPathText(const std::vector<std::string>& folder);
+
 // Messages per label folder, for the completion message and the command line.
 class LabelFolderCounts {
 public:

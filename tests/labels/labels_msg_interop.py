@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Interop check of sorting by labels in .msg files.
 
-labels_msg_tool writes every message of tests/data/labels.mbox as
+labels_tool writes every message of tests/data/labels.mbox as
 OUT/<label folder>/email-N.msg. Each file is then read by readers of our own making
 here (olefile: the name-to-id map resolved by hand, the property stream, the
 multi-valued category streams), converted back by msgconvert, and, when a folder
@@ -152,7 +152,7 @@ def main():
 
     shutil.rmtree(args.work, ignore_errors=True)
     out = os.path.join(args.work, "labels.mbox")
-    r = subprocess.run([args.tool, args.mailbox, out], capture_output=True, text=True)
+    r = subprocess.run([args.tool, "msg", args.mailbox, out], capture_output=True, text=True)
     if r.returncode != 0:
         print(r.stderr, file=sys.stderr)
         return 1

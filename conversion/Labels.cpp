@@ -1,6 +1,7 @@
 #include "conversion/Labels.h"
 
 #include <array>
+#include <unordered_set>
 
 #include "conversion/HeaderFields.h"
 #include "conversion/PathHelpers.h"
@@ -36,7 +37,11 @@ std::string_view TrimBlanks(std::string_view s) {
 }
 
 // Length of the RFC 2047 encoded word "=?charset?X?text?=" at the start of `s`, or 0.
+// The standard allows 75 characters; longer ones are met, so up to 1000 are taken (the
+// bound keeps a header full of "=?" from being scanned over and over).
 size_t EncodedWordLength(std::string_view s) {
+    constexpr size_t kMaxLength = 1000;
+    s = s.substr(0, kMaxLength);
     if (s.size() < 8 || s[0] != '=' || s[1] != '?') return 0;
     size_t q1 = s.find('?', 2);
     if (q1 == std::string_view::npos || q1 + 2 >= s.size() || s[q1 + 2] != '?') return 0;
@@ -161,12 +166,11 @@ std::vector<std::string> ReadLabels(std::string_view messageText) {
 MessageLabels SortLabels(const std::vector<std::string>& labels) {
     MessageLabels out;
     const SystemLabel* best = nullptr;
+    std::unordered_set<std::string_view> seen;  // the header is untrusted: no quadratic walks
     for (const std::string& label : labels) {
         const SystemLabel* s = FindSystemLabel(label);
         if (!s) {
-            bool seen = false;
-            for (const std::string& c : out.categories) seen = seen || c == label;
-            if (!seen) out.categories.push_back(label);
+            if (seen.insert(label).second) out.categories.push_back(label);
             if (out.folder.empty()) out.folder = FolderOfUserLabel(label);
         } else if (s->kind == Kind::Folder) {
             if (!best || s->rank < best->rank) best = s;

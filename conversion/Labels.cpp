@@ -92,7 +92,7 @@ void SplitLabels(std::string_view value, std::vector<std::string>& out) {
     finish();
 }
 
-enum class Kind { State, Folder, User };
+enum class Kind { State, Folder };  // every other label is a user label
 
 struct SystemLabel {
     std::string_view name;

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "conversion/Labels.h"
+#include "conversion/PathHelpers.h"
+
 namespace bv::conversion {
 
 mailstore::pst::FolderId StoreLabelFolders::Resolve(mailstore::pst::FolderId mailboxFolder,
@@ -13,6 +16,15 @@ mailstore::pst::FolderId StoreLabelFolders::Resolve(mailstore::pst::FolderId mai
         current = it->second;
     }
     return current;
+}
+
+std::optional<std::string> DiskLabelFolders::FolderFor(std::string_view mailboxFolder,
+                                                       const std::vector<std::string>& folder) {
+    std::string path = LabelFolderOnDisk(mailboxFolder, folder);
+    if (made_.count(path)) return path;
+    if (!EnsureFolderPath(path)) return std::nullopt;
+    made_.insert(path);
+    return path;
 }
 
 std::string FolderPathText(const std::vector<std::string>& folder) {

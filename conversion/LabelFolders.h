@@ -1,7 +1,9 @@
-// Where messages sorted by label go in a store, and how many went to each folder.
+// Where messages sorted by label go, on disk or in a store, and how many went to each folder.
 #pragma once
 #include <cstdint>
 #include <map>
+#include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +23,18 @@ public:
 private:
     mailstore::pst::PstStore& store_;
     std::map<std::pair<mailstore::pst::FolderId, std::string>, mailstore::pst::FolderId> known_;
+};
+
+// The folder on disk of each label folder below a mailbox's folder (LabelFolderOnDisk),
+// made with its parents on first use and remembered for the next message.
+class DiskLabelFolders {
+public:
+    // The folder's path, or nullopt when it cannot be made (the messages for it then
+    // fail as a message fails whose folder is missing).
+    std::optional<std::string> FolderFor(std::string_view mailboxFolder, const std::vector<std::string>& folder);
+
+private:
+    std::set<std::string> made_;
 };
 
 // The folder as one text, segments joined with "/" ("Work/Projects"); a segment never

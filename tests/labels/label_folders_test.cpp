@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "conversion/LabelFolders.h"
 #include "mailstore/mapi/Message.h"
@@ -57,6 +58,26 @@ TEST(LabelFolders, MadeOnceAndReusedByALaterRun) {
         EXPECT_EQ(store->MessageCount(again), 2u);
         store->Close();
     }
+    fs::remove_all(dir);
+}
+
+TEST(LabelFolders, OnDiskMadeBelowTheMailboxFolder) {
+    const fs::path dir = fs::temp_directory_path() / ("bv_label_disk_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    const std::string mailbox = (dir / "Inbox.mbox").string();
+    conversion::DiskLabelFolders folders;
+    auto projects = folders.FolderFor(mailbox, {"Work", "Projects"});
+    ASSERT_TRUE(projects);
+    EXPECT_TRUE(fs::is_directory(dir / "Inbox.mbox" / "Work" / "Projects"));
+    EXPECT_EQ(folders.FolderFor(mailbox, {"Work", "Projects"}), projects);
+    auto odd = folders.FolderFor(mailbox, {"..", "Bills: 2026?"});
+    ASSERT_TRUE(odd);
+    EXPECT_TRUE(fs::is_directory(dir / "Inbox.mbox" / "_" / "Bills_ 2026_"));
+    // Nothing was made beside the mailbox folder.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    // A folder that cannot be made (a file stands in its way) is no path.
+    std::ofstream(dir / "Inbox.mbox" / "Blocked").put('x');
+    EXPECT_FALSE(folders.FolderFor(mailbox, {"Blocked", "Sub"}));
     fs::remove_all(dir);
 }
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "conversion/AppendStrings.h"
@@ -28,6 +29,7 @@ struct Writer : conversion::MessageSink {
     std::string out;
     std::unique_ptr<mailstore::pst::PstStore> store;  // null: .msg files
     std::unique_ptr<conversion::StoreLabelFolders> folders;
+    conversion::DiskLabelFolders diskFolders;
     mailstore::pst::FolderId mailboxFolder = 0;
     int failures = 0;
 
@@ -44,9 +46,9 @@ struct Writer : conversion::MessageSink {
                 store->AddMessage(folders->Resolve(mailboxFolder, labels.folder), m);
                 std::printf("%d\t%s\n", n, conversion::FolderPathText(labels.folder).c_str());
             } else {
-                const std::string folder = conversion::LabelFolderOnDisk(out, labels.folder);
-                conversion::EnsureFolderPath(folder);
-                const std::string target = conversion::WithTrailingSeparator(folder) + "email-" + std::to_string(n) + ".msg";
+                const std::optional<std::string> folder = diskFolders.FolderFor(out, labels.folder);
+                if (!folder) throw mailstore::MailStoreError("cannot make the folder for " + conversion::FolderPathText(labels.folder));
+                const std::string target = conversion::WithTrailingSeparator(*folder) + "email-" + std::to_string(n) + ".msg";
                 mailstore::msg::WriteMsgFile(m, std::filesystem::u8path(target));
                 std::printf("%d\t%s\n", n, target.c_str());
             }

@@ -41,11 +41,11 @@ uint16_t NameIdMap::IdOf(const PropertyName& name) {
     uint32_t entryKey = 0;
     if (const auto* text = std::get_if<std::string>(&name.id)) {
         std::vector<uint8_t> u16 = Utf8ToUtf16Le(*text);
+        strings_.resize((strings_.size() + 3) / 4 * 4, 0);  // each entry starts on 4 bytes; the last is not padded
         entryKey = uint32_t(strings_.size());
         record.key = mailstore::pst::ComputeCrc(u16.data(), u16.size(), 0);
         PutU32(strings_, uint32_t(u16.size()));
         strings_.insert(strings_.end(), u16.begin(), u16.end());
-        strings_.resize((strings_.size() + 3) / 4 * 4, 0);
         record.info = uint32_t(index) << 16 | guidIndex << 1 | 1;
     } else {
         entryKey = record.key = std::get<uint32_t>(name.id);

@@ -7,8 +7,9 @@
 //                 then (index << 16) | (GUID index << 1) | kind (1 for a string name),
 //                 where the GUID index is 1 for PS_MAPI, 2 for PS_PUBLIC_STRINGS and
 //                 3 + n for the n-th GUID of the GUID stream; the id is 0x8000 + index;
-//   string stream per string name: its byte length (4 bytes), the name in UTF-16LE,
-//                 padding to a multiple of 4 bytes;
+//   string stream per string name: its byte length (4 bytes), the name in UTF-16LE;
+//                 each starts at a multiple of 4 bytes (the last one is not padded,
+//                 as in Outlook's files);
 //   hash buckets  the entry records again, sorted into buckets by
 //                 (LID, or the CRC-32 of the UTF-16LE name) XOR (GUID index << 1 | kind),
 //                 modulo the bucket count; a string name's record holds the CRC there.

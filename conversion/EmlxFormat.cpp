@@ -1,65 +1,30 @@
 #include "conversion/EmlxFormat.h"
 
-#include <gmime/gmime.h>
-
 #include <cstdio>
 #include <cstring>
-#include <mutex>
+
+#include "conversion/HeaderFields.h"
 
 namespace bv::conversion {
 
 namespace {
 
-// Apple's "read" (seen) flag bit.
-constexpr long long kEmlxFlagRead = 1;
-
-void InitGMime() {
-    static std::once_flag once;
-    std::call_once(once, [] { g_mime_init(); });
-}
-
-
+// Bits of the "flags" value: read (seen) and flagged.
+constexpr long long kEmlxFlagRead = 1 << 0;
+constexpr long long kEmlxFlagFlagged = 1 << 4;
 }  // namespace
 
 std::optional<long long> MessageDate(std::string_view text) {
-    // Walk the header block: unfolded "Date:" value, up to the first empty line.
-    size_t pos = 0;
-    if (text.substr(0, 5) == "From ") {
-        size_t nl = text.find('\n');
-        pos = nl == std::string_view::npos ? text.size() : nl + 1;
-    }
-    while (pos < text.size()) {
-        size_t eol = text.find('\n', pos);
-        size_t lineEnd = eol == std::string_view::npos ? text.size() : eol;
-        std::string_view line = text.substr(pos, lineEnd - pos);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.empty()) break;  // end of the header
-        size_t next = eol == std::string_view::npos ? text.size() : eol + 1;
-        size_t colon = line.find(':');
-        if (colon != std::string_view::npos && colon == 4 && strncasecmp(line.data(), "Date", 4) == 0) {
-            std::string value(line.substr(colon + 1));
-            // Folded continuation lines.
-            while (next < text.size() && (text[next] == ' ' || text[next] == '\t')) {
-                size_t e = text.find('\n', next);
-                size_t le = e == std::string_view::npos ? text.size() : e;
-                std::string_view cont = text.substr(next, le - next);
-                if (!cont.empty() && cont.back() == '\r') cont.remove_suffix(1);
-                value += cont;
-                next = e == std::string_view::npos ? text.size() : e + 1;
-            }
-            InitGMime();
-            GDateTime* dt = g_mime_utils_header_decode_date(value.c_str());
-            if (!dt) return std::nullopt;
-            long long unix = g_date_time_to_unix(dt);
-            g_date_time_unref(dt);
-            return unix;
-        }
-        pos = next;
-    }
-    return std::nullopt;
+    std::optional<long long> unix;
+    ForEachHeaderField(text, [&](std::string_view name, std::string_view raw) {
+        if (!EqualsNoCase(name, "Date")) return true;
+        unix = DecodeDate(UnfoldFieldValue(raw));
+        return false;
+    });
+    return unix;
 }
 
-void BuildEmlx(std::string_view text, std::string& out) {
+void BuildEmlx(std::string_view text, std::string& out, EmlxFlags flags) {
     // The message data: without the separator line, with LF line ends.
     std::string_view body = text;
     if (body.substr(0, 5) == "From ") {
@@ -94,7 +59,8 @@ void BuildEmlx(std::string_view text, std::string& out) {
         plist += "\t<key>date-received</key>\n\t<integer>" + std::to_string(*date) + "</integer>\n";
         plist += "\t<key>date-sent</key>\n\t<integer>" + std::to_string(*date) + "</integer>\n";
     }
-    plist += "\t<key>flags</key>\n\t<integer>" + std::to_string(kEmlxFlagRead) + "</integer>\n";
+    const long long bits = (flags.read ? kEmlxFlagRead : 0) | (flags.flagged ? kEmlxFlagFlagged : 0);
+    plist += "\t<key>flags</key>\n\t<integer>" + std::to_string(bits) + "</integer>\n";
     plist += "</dict>\n</plist>\n";
 
     out.clear();

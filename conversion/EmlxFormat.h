@@ -7,9 +7,15 @@
 
 namespace bv::conversion {
 
+// The message states the property list records.
+struct EmlxFlags {
+    bool read = true;
+    bool flagged = false;
+};
+
 // Builds the whole .emlx file from a message as the splitter produced it (it may
 // begin with its "From " separator line, which is left out; CR LF becomes LF).
-void BuildEmlx(std::string_view messageText, std::string& out);
+void BuildEmlx(std::string_view messageText, std::string& out, EmlxFlags flags = {});
 
 // Unix seconds of the message's Date header, when there is one that parses.
 std::optional<long long> MessageDate(std::string_view messageText);

@@ -14,6 +14,9 @@ packages=(
   clang libclang-rt-14-dev
   # independent readers for the interop tests
   pst-utils pff-tools python3-pypff libemail-outlook-message-perl python3-olefile libolecf-utils
+  # msgconvert loads Email::Address, which its package does not depend on
+  libemail-address-perl
+  # node for the JavaScript readers pinned in tests/readers
   nodejs
   # window tests and screenshots
   xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-dejavu-extra

@@ -17,6 +17,9 @@ inline constexpr const char* kNameIdStorage = "__nameid_version1.0";
 inline constexpr const char* kNameIdGuidStream = "__substg1.0_00020102";
 inline constexpr const char* kNameIdEntryStream = "__substg1.0_00030102";
 inline constexpr const char* kNameIdStringStream = "__substg1.0_00040102";
+// Name-to-id hash buckets: streams __substg1.0_10000102 .. __substg1.0_101E0102.
+inline constexpr uint16_t kNameIdFirstBucket = 0x1000;
+inline constexpr uint32_t kNameIdBucketCount = 0x1F;
 
 // Property stream header sizes ([MS-OXMSG] 2.4.1).
 inline constexpr size_t kTopLevelHeaderSize = 32;

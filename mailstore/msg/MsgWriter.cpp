@@ -2,7 +2,8 @@
 // ([MS-CFB], written by CompoundFile).
 //
 // Layout written for a message:
-//   __nameid_version1.0/             named-property mapping (top level only; empty)
+//   __nameid_version1.0/             named-property mapping (top level only; it maps
+//                                    the names of embedded messages as well)
 //   __properties_version1.0          property stream (header 32 bytes top level,
 //                                    24 bytes in an embedded message)
 //   __substg1.0_PPPPTTTT             one stream per variable-size property
@@ -21,6 +22,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -35,6 +37,7 @@
 #endif
 
 #include "mailstore/MailStoreError.h"
+#include "mailstore/mapi/NameIdMap.h"
 #include "mailstore/msg/CompoundFile.h"
 #include "mailstore/msg/MsgFormat.h"
 
@@ -83,141 +86,166 @@ struct PropView {
     }
 };
 
-// Writes the properties of one object: variable-size values as streams into `st`,
-// returns the property stream entries (16 bytes each).
-std::vector<uint8_t> WriteProperties(Entry* st, const PropView& view, bool hasEmbeddedObject) {
-    std::vector<uint8_t> entries;
-    entries.reserve(view.bag.Size() * 16 + 64);
-    view.ForEach([&](uint16_t id, const Property& prop) {
-        uint16_t type = prop.type;
-        if (type == PT_STRING8) type = PT_UNICODE;  // strings are always written as Unicode
-        if (type == PT_OBJECT || type == PT_UNSPECIFIED || type == PT_NULL) return;
-        if (std::holds_alternative<std::monostate>(prop.value)) return;
-        const uint32_t tag = MakeTag(id, type);
-        auto fixedEntry = [&](uint64_t v) {
-            PutU32(entries, tag);
-            PutU32(entries, kPropFlagsReadWrite);
-            PutU64(entries, v);
-        };
-        auto sizeEntry = [&](uint32_t size) {
-            PutU32(entries, tag);
-            PutU32(entries, kPropFlagsReadWrite);
-            PutU32(entries, size);
-            PutU32(entries, 0);
-        };
-        switch (type) {
-        case PT_SHORT:
-            if (auto v = std::get_if<int16_t>(&prop.value)) fixedEntry(uint16_t(*v));
-            else if (auto w = std::get_if<int32_t>(&prop.value)) fixedEntry(uint16_t(*w));
-            break;
-        case PT_LONG:
-        case PT_ERROR:
-            if (auto v = std::get_if<int32_t>(&prop.value)) fixedEntry(uint32_t(*v));
-            break;
-        case PT_BOOLEAN:
-            if (auto v = std::get_if<bool>(&prop.value)) fixedEntry(*v ? 1 : 0);
-            break;
-        case PT_FLOAT:
-            if (auto v = std::get_if<float>(&prop.value)) {
-                uint32_t bits;
-                std::memcpy(&bits, v, 4);
-                fixedEntry(bits);
-            }
-            break;
-        case PT_DOUBLE:
-        case PT_APPTIME:
-            if (auto v = std::get_if<double>(&prop.value)) {
-                uint64_t bits;
-                std::memcpy(&bits, v, 8);
-                fixedEntry(bits);
-            }
-            break;
-        case PT_CURRENCY:
-        case PT_LONGLONG:
-        case PT_SYSTIME:
-            if (auto v = std::get_if<int64_t>(&prop.value)) fixedEntry(uint64_t(*v));
-            break;
-        case PT_UNICODE:
-            if (auto v = std::get_if<std::string>(&prop.value)) {
-                std::vector<uint8_t> u16 = Utf8ToUtf16Le(*v);
-                const uint32_t size = uint32_t(u16.size() + 2);
-                CompoundFile::AddStream(st, SubstgName(tag), std::move(u16));
-                sizeEntry(size);
-            }
-            break;
-        case PT_BINARY:
-        case PT_CLSID:
-            if (auto v = std::get_if<Binary>(&prop.value)) {
-                if (id == TagId(PR_ATTACH_DATA_BIN) && hasEmbeddedObject) break;
-                CompoundFile::AddBorrowedStream(st, SubstgName(tag), v->data(), v->size());
-                sizeEntry(uint32_t(v->size()));
-            }
-            break;
-        case PT_MV_LONG:
-            if (auto v = std::get_if<std::vector<int32_t>>(&prop.value)) {
-                std::vector<uint8_t> data;
-                for (int32_t x : *v) PutU32(data, uint32_t(x));
-                const uint32_t size = uint32_t(data.size());
-                CompoundFile::AddStream(st, SubstgName(tag), std::move(data));
-                sizeEntry(size);
-            }
-            break;
-        case PT_MV_UNICODE:
-            // [MS-OXMSG] 2.1.4.2: a lengths stream (4 bytes per value) plus one stream
-            // per value, strings with their terminating NUL.
-            if (auto v = std::get_if<std::vector<std::string>>(&prop.value)) {
-                std::vector<uint8_t> lengths;
-                for (size_t i = 0; i < v->size(); ++i) {
-                    std::vector<uint8_t> u16 = Utf8ToUtf16Le((*v)[i]);
-                    u16.push_back(0);
-                    u16.push_back(0);
-                    PutU32(lengths, uint32_t(u16.size()));
-                    CompoundFile::AddStream(st, SubstgName(tag, int(i)), std::move(u16));
-                }
-                const uint32_t size = uint32_t(lengths.size());
-                CompoundFile::AddStream(st, SubstgName(tag), std::move(lengths));
-                sizeEntry(size);
-            }
-            break;
-        case PT_MV_BINARY:
-            // Lengths stream of 8 bytes per value (size, reserved) plus one stream per value.
-            if (auto v = std::get_if<std::vector<Binary>>(&prop.value)) {
-                std::vector<uint8_t> lengths;
-                for (size_t i = 0; i < v->size(); ++i) {
-                    CompoundFile::AddBorrowedStream(st, SubstgName(tag, int(i)), (*v)[i].data(), (*v)[i].size());
-                    PutU32(lengths, uint32_t((*v)[i].size()));
-                    PutU32(lengths, 0);
-                }
-                const uint32_t size = uint32_t(lengths.size());
-                CompoundFile::AddStream(st, SubstgName(tag), std::move(lengths));
-                sizeEntry(size);
-            }
-            break;
-        default:
-            break;  // types the model does not carry for mail items
+// Writes one property of an object: a variable-size value as streams into `st`; its
+// 16-byte entry of the property stream appended to `entries`.
+void WriteProperty(Entry* st, uint16_t id, const Property& prop, bool hasEmbeddedObject, std::vector<uint8_t>& entries) {
+    uint16_t type = prop.type;
+    if (type == PT_STRING8) type = PT_UNICODE;  // strings are always written as Unicode
+    if (type == PT_OBJECT || type == PT_UNSPECIFIED || type == PT_NULL) return;
+    if (std::holds_alternative<std::monostate>(prop.value)) return;
+    const uint32_t tag = MakeTag(id, type);
+    auto fixedEntry = [&](uint64_t v) {
+        PutU32(entries, tag);
+        PutU32(entries, kPropFlagsReadWrite);
+        PutU64(entries, v);
+    };
+    auto sizeEntry = [&](uint32_t size) {
+        PutU32(entries, tag);
+        PutU32(entries, kPropFlagsReadWrite);
+        PutU32(entries, size);
+        PutU32(entries, 0);
+    };
+    switch (type) {
+    case PT_SHORT:
+        if (auto v = std::get_if<int16_t>(&prop.value)) fixedEntry(uint16_t(*v));
+        else if (auto w = std::get_if<int32_t>(&prop.value)) fixedEntry(uint16_t(*w));
+        break;
+    case PT_LONG:
+    case PT_ERROR:
+        if (auto v = std::get_if<int32_t>(&prop.value)) fixedEntry(uint32_t(*v));
+        break;
+    case PT_BOOLEAN:
+        if (auto v = std::get_if<bool>(&prop.value)) fixedEntry(*v ? 1 : 0);
+        break;
+    case PT_FLOAT:
+        if (auto v = std::get_if<float>(&prop.value)) {
+            uint32_t bits;
+            std::memcpy(&bits, v, 4);
+            fixedEntry(bits);
         }
-    });
+        break;
+    case PT_DOUBLE:
+    case PT_APPTIME:
+        if (auto v = std::get_if<double>(&prop.value)) {
+            uint64_t bits;
+            std::memcpy(&bits, v, 8);
+            fixedEntry(bits);
+        }
+        break;
+    case PT_CURRENCY:
+    case PT_LONGLONG:
+    case PT_SYSTIME:
+        if (auto v = std::get_if<int64_t>(&prop.value)) fixedEntry(uint64_t(*v));
+        break;
+    case PT_UNICODE:
+        if (auto v = std::get_if<std::string>(&prop.value)) {
+            std::vector<uint8_t> u16 = Utf8ToUtf16Le(*v);
+            const uint32_t size = uint32_t(u16.size() + 2);
+            CompoundFile::AddStream(st, SubstgName(tag), std::move(u16));
+            sizeEntry(size);
+        }
+        break;
+    case PT_BINARY:
+    case PT_CLSID:
+        if (auto v = std::get_if<Binary>(&prop.value)) {
+            if (id == TagId(PR_ATTACH_DATA_BIN) && hasEmbeddedObject) break;
+            CompoundFile::AddBorrowedStream(st, SubstgName(tag), v->data(), v->size());
+            sizeEntry(uint32_t(v->size()));
+        }
+        break;
+    case PT_MV_LONG:
+        if (auto v = std::get_if<std::vector<int32_t>>(&prop.value)) {
+            std::vector<uint8_t> data;
+            for (int32_t x : *v) PutU32(data, uint32_t(x));
+            const uint32_t size = uint32_t(data.size());
+            CompoundFile::AddStream(st, SubstgName(tag), std::move(data));
+            sizeEntry(size);
+        }
+        break;
+    case PT_MV_UNICODE:
+        // [MS-OXMSG] 2.1.4.2: a lengths stream (4 bytes per value) plus one stream
+        // per value, strings with their terminating NUL.
+        if (auto v = std::get_if<std::vector<std::string>>(&prop.value)) {
+            std::vector<uint8_t> lengths;
+            for (size_t i = 0; i < v->size(); ++i) {
+                std::vector<uint8_t> u16 = Utf8ToUtf16Le((*v)[i]);
+                u16.push_back(0);
+                u16.push_back(0);
+                PutU32(lengths, uint32_t(u16.size()));
+                CompoundFile::AddStream(st, SubstgName(tag, int(i)), std::move(u16));
+            }
+            const uint32_t size = uint32_t(lengths.size());
+            CompoundFile::AddStream(st, SubstgName(tag), std::move(lengths));
+            sizeEntry(size);
+        }
+        break;
+    case PT_MV_BINARY:
+        // Lengths stream of 8 bytes per value (size, reserved) plus one stream per value.
+        if (auto v = std::get_if<std::vector<Binary>>(&prop.value)) {
+            std::vector<uint8_t> lengths;
+            for (size_t i = 0; i < v->size(); ++i) {
+                CompoundFile::AddBorrowedStream(st, SubstgName(tag, int(i)), (*v)[i].data(), (*v)[i].size());
+                PutU32(lengths, uint32_t((*v)[i].size()));
+                PutU32(lengths, 0);
+            }
+            const uint32_t size = uint32_t(lengths.size());
+            CompoundFile::AddStream(st, SubstgName(tag), std::move(lengths));
+            sizeEntry(size);
+        }
+        break;
+    default:
+        break;  // types the model does not carry for mail items
+    }
+}
+
+// Writes the properties of one object, the tagged ones and then the named ones under
+// the ids `names` gives them; returns the property stream entries (16 bytes each).
+std::vector<uint8_t> WriteProperties(Entry* st, const PropView& view, bool hasEmbeddedObject, NameIdMap& names) {
+    std::vector<uint8_t> entries;
+    entries.reserve((view.bag.Size() + view.bag.AllNamed().size()) * 16 + 64);
+    view.ForEach([&](uint16_t id, const Property& prop) { WriteProperty(st, id, prop, hasEmbeddedObject, entries); });
+    for (const auto& [name, prop] : view.bag.AllNamed()) {
+        uint16_t id = 0;
+        try {
+            id = names.IdOf(name);
+        } catch (const std::length_error&) {
+            throw WriteFailure{"too many named properties"};
+        }
+        WriteProperty(st, id, prop, hasEmbeddedObject, entries);
+    }
     return entries;
 }
 
-void WriteMessage(Entry* st, const Message& m, bool topLevel, int depth);
+void WriteMessage(Entry* st, const Message& m, bool topLevel, int depth, NameIdMap& names);
+
+// The named-property mapping storage of the whole file (embedded messages included):
+// the three streams, empty when no names are used, and the hash buckets that hold any.
+void AddNameIdStorage(Entry* root, const NameIdMap& names) {
+    Entry* nameid = CompoundFile::AddStorage(root, kNameIdStorage);
+    CompoundFile::AddStream(nameid, kNameIdGuidStream, names.GuidStream());
+    CompoundFile::AddStream(nameid, kNameIdEntryStream, names.EntryStream());
+    CompoundFile::AddStream(nameid, kNameIdStringStream, names.StringStream());
+    for (auto& [bucket, records] : names.HashBuckets(kNameIdBucketCount))
+        CompoundFile::AddStream(nameid, SubstgName(MakeTag(uint16_t(kNameIdFirstBucket + bucket), PT_BINARY)),
+                                std::move(records));
+}
 
 void AddPropertyStream(Entry* st, std::vector<uint8_t> header, const std::vector<uint8_t>& entries) {
     header.insert(header.end(), entries.begin(), entries.end());
     CompoundFile::AddStream(st, kPropertiesStream, std::move(header));
 }
 
-void WriteAttachment(Entry* parent, const Attachment& a, uint32_t index, int depth) {
+void WriteAttachment(Entry* parent, const Attachment& a, uint32_t index, int depth, NameIdMap& names) {
     Entry* st = CompoundFile::AddStorage(parent, AttachStorageName(index));
     const bool embedded = a.embedded != nullptr;
     PropertyBag extra;
     if (!a.props.Has(PR_ATTACH_NUM)) extra.SetInt(PR_ATTACH_NUM, int32_t(index));
     if (embedded) extra.SetInt(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG);
     else if (!a.props.Has(PR_ATTACH_METHOD)) extra.SetInt(PR_ATTACH_METHOD, ATTACH_BY_VALUE);
-    std::vector<uint8_t> entries = WriteProperties(st, PropView{a.props, &extra}, embedded);
+    std::vector<uint8_t> entries = WriteProperties(st, PropView{a.props, &extra}, embedded, names);
     if (embedded) {
         Entry* msgDir = CompoundFile::AddStorage(st, SubstgName(PR_ATTACH_DATA_OBJ));
-        WriteMessage(msgDir, *a.embedded, false, depth + 1);
+        WriteMessage(msgDir, *a.embedded, false, depth + 1, names);
         // [MS-OXMSG] 2.4.2.2: the size of an embedded message entry is 0xFFFFFFFF.
         PutU32(entries, PR_ATTACH_DATA_OBJ);
         PutU32(entries, kPropFlagsReadWrite);
@@ -227,19 +255,12 @@ void WriteAttachment(Entry* parent, const Attachment& a, uint32_t index, int dep
     AddPropertyStream(st, std::vector<uint8_t>(kSubObjectHeaderSize, 0), entries);
 }
 
-void WriteMessage(Entry* st, const Message& m, bool topLevel, int depth) {
+void WriteMessage(Entry* st, const Message& m, bool topLevel, int depth, NameIdMap& names) {
     if (depth > kMaxEmbeddingDepth) throw WriteFailure{"embedded messages nested too deeply"};
     if (m.attachments.size() > kMaxAttachmentStorages)
         throw WriteFailure{"too many attachments (" + std::to_string(m.attachments.size()) + ", at most " +
                            std::to_string(kMaxAttachmentStorages) + ")"};
 
-    if (topLevel) {
-        // Named-property mapping: the three required streams, empty since we map no names.
-        Entry* nameid = CompoundFile::AddStorage(st, kNameIdStorage);
-        CompoundFile::AddStream(nameid, kNameIdGuidStream, {});
-        CompoundFile::AddStream(nameid, kNameIdEntryStream, {});
-        CompoundFile::AddStream(nameid, kNameIdStringStream, {});
-    }
 
     PropertyBag extra;
     if (!m.props.Has(PR_MESSAGE_CLASS)) extra.SetString(PR_MESSAGE_CLASS, "IPM.Note");
@@ -254,7 +275,7 @@ void WriteMessage(Entry* st, const Message& m, bool topLevel, int depth) {
             if (!m.props.Has(PR_NORMALIZED_SUBJECT)) extra.SetString(PR_NORMALIZED_SUBJECT, normalized);
         }
     }
-    std::vector<uint8_t> entries = WriteProperties(st, PropView{m.props, &extra}, false);
+    std::vector<uint8_t> entries = WriteProperties(st, PropView{m.props, &extra}, false, names);
 
     // A .msg holds at most 2048 recipient rows ([MS-OXMSG] 2.2.1); further rows are
     // left out (PR_DISPLAY_TO/CC/BCC and the transport headers still name everyone).
@@ -263,10 +284,10 @@ void WriteMessage(Entry* st, const Message& m, bool topLevel, int depth) {
         Entry* rs = CompoundFile::AddStorage(st, RecipStorageName(uint32_t(i)));
         PropertyBag rowExtra;
         if (!m.recipients[i].Has(PR_ROWID)) rowExtra.SetInt(PR_ROWID, int32_t(i));
-        std::vector<uint8_t> re = WriteProperties(rs, PropView{m.recipients[i], &rowExtra}, false);
+        std::vector<uint8_t> re = WriteProperties(rs, PropView{m.recipients[i], &rowExtra}, false, names);
         AddPropertyStream(rs, std::vector<uint8_t>(kSubObjectHeaderSize, 0), re);
     }
-    for (size_t i = 0; i < m.attachments.size(); ++i) WriteAttachment(st, m.attachments[i], uint32_t(i), depth);
+    for (size_t i = 0; i < m.attachments.size(); ++i) WriteAttachment(st, m.attachments[i], uint32_t(i), depth, names);
 
     std::vector<uint8_t> header;
     PutU64(header, 0);                                   // reserved
@@ -348,7 +369,9 @@ void WriteMsgFile(const mapi::Message& message, const std::filesystem::path& pat
     CompoundFile cfb;
     cfb.SetRootClsid(kMessageClsid);
     try {
-        WriteMessage(cfb.root(), message, true, 0);
+        NameIdMap names;
+    WriteMessage(cfb.root(), message, true, 0, names);
+    AddNameIdStorage(cfb.root(), names);
     } catch (const WriteFailure& e) {
         throw MailStoreError("cannot write " + path.string() + ": " + e.what);
     }

@@ -74,3 +74,19 @@ TEST(Emlx, CorpusEmlxRoundTrip) {
     Emlx ours = Parse(out);
     EXPECT_EQ(ours.data, theirs.data);
 }
+
+TEST(Emlx, UnreadAndFlaggedStatesInTheFlags) {
+    const std::string msg = "From x\r\nSubject: s\r\n\r\nbody\r\n";
+    auto flags = [&](EmlxFlags f) {
+        std::string out;
+        BuildEmlx(msg, out, f);
+        Emlx e = Parse(out);
+        size_t key = e.plist.find("<key>flags</key>\n\t<integer>");
+        EXPECT_NE(key, std::string::npos);
+        return std::stol(e.plist.substr(key + std::string("<key>flags</key>\n\t<integer>").size()));
+    };
+    EXPECT_EQ(flags({}), 1);                                   // read, as every message so far
+    EXPECT_EQ(flags({.read = false}), 0);                      // unread: bit 0 off
+    EXPECT_EQ(flags({.read = true, .flagged = true}), 1 | 16);  // flagged: bit 4
+    EXPECT_EQ(flags({.read = false, .flagged = true}), 16);
+}

@@ -571,7 +571,7 @@ def msgreader_check(args, done, originals):
     """Second, independent reader: @kenjiuno/msgreader (JavaScript, own CFB parser) from
     tests/readers (installed by scripts/install-deps.sh). Reads our files and the corpus
     originals. Skipped only when node itself is not installed."""
-    node_path = args.msgreader or os.environ.get("BV_MSGREADER_NODE_PATH")
+    node_path = args.msgreader
     if not shutil.which("node"):
         print("SKIP: node is not installed: the @kenjiuno/msgreader checks are skipped")
         return

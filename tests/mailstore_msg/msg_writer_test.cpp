@@ -531,3 +531,90 @@ TEST(MsgWriter, DirectoryTreesAreOrderedRedBlackTrees) {
         EXPECT_EQ(storages, 2 + 2 * count);  // root, nameid, recipients, attachments
     }
 }
+
+// Named properties: ids from 0x8000 in first-use order, shared by the embedded message,
+// and the name-to-id map read back record by record as [MS-OXMSG] 2.2.3 lays it out.
+TEST(MsgWriter, NamedPropertiesAndTheirMap) {
+    const PropertyName keywords{PS_PUBLIC_STRINGS, std::string("Keywords")};
+    const PropertyName flagRequest{PSETID_Common, uint32_t{0x8530}};
+    const PropertyName::Guid otherSet{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    const PropertyName odd{otherSet, std::string("Zed")};  // 10 bytes: the last record, left unpadded
+
+    Message m;
+    m.props.SetString(PR_SUBJECT, "flagged");
+    m.props.SetNamed(keywords, PT_MV_UNICODE, std::vector<std::string>{"Work, Q3", "Reçus"});
+    m.props.SetNamed(flagRequest, PT_UNICODE, std::string("Follow up"));
+    Attachment item;
+    item.embedded = std::make_unique<Message>();
+    item.embedded->props.SetNamed(keywords, PT_MV_UNICODE, std::vector<std::string>{"Inner"});
+    item.embedded->props.SetNamed(odd, PT_LONG, int32_t(7));
+    m.attachments.push_back(std::move(item));
+
+    fs::path path = TempDir() / "named.msg";
+    WriteMsgFile(m, path);
+    auto root = ReadMsg(path);
+    ASSERT_NE(root, nullptr);
+
+    // The bag keeps names in order (GUID, then id): PSETID_Common's LID comes first.
+    const Node& nameid = *root->storages.at("__nameid_version1.0");
+    const std::string& guids = nameid.streams.at("__substg1.0_00020102");
+    const std::string& entries = nameid.streams.at("__substg1.0_00030102");
+    const std::string& strings = nameid.streams.at("__substg1.0_00040102");
+    ASSERT_EQ(guids.size(), 32u);  // PSETID_Common, then the other set; PS_PUBLIC_STRINGS is implied
+    EXPECT_EQ(guids.substr(0, 16), std::string(reinterpret_cast<const char*>(PSETID_Common.data()), 16));
+    EXPECT_EQ(guids.substr(16), std::string(reinterpret_cast<const char*>(otherSet.data()), 16));
+    ASSERT_EQ(entries.size(), 3 * 8u);
+    // 0x8000: LID 0x8530 in GUID 3 (the stream's first), numeric.
+    EXPECT_EQ(U32(entries, 0), 0x8530u);
+    EXPECT_EQ(U32(entries, 4), 0u << 16 | 3u << 1 | 0u);
+    // 0x8001: "Keywords" in PS_PUBLIC_STRINGS (GUID index 2), string at offset 0.
+    EXPECT_EQ(U32(entries, 8), 0u);
+    EXPECT_EQ(U32(entries, 12), 1u << 16 | 2u << 1 | 1u);
+    // 0x8002: "Zed" in the other set (GUID 4), string after "Keywords" (4 + 16 bytes).
+    EXPECT_EQ(U32(entries, 16), 20u);
+    EXPECT_EQ(U32(entries, 20), 2u << 16 | 4u << 1 | 1u);
+    EXPECT_EQ(strings, std::string("\x10\0\0\0", 4) + Utf16(u"Keywords") + std::string("\x06\0\0\0", 4) + Utf16(u"Zed"));
+
+    // Every record is in the one hash bucket its key chooses; a string's key is the
+    // CRC-32 of its UTF-16 name (reflected 0xEDB88320, seeded with 0, not inverted).
+    auto crc = [](const std::string& bytes) {
+        uint32_t c = 0;
+        for (unsigned char b : bytes) {
+            c ^= b;
+            for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
+        }
+        return c;
+    };
+    const std::map<uint32_t, uint32_t> keyOf = {{U32(entries, 4), 0x8530u},
+                                                {U32(entries, 12), crc(Utf16(u"Keywords"))},
+                                                {U32(entries, 20), crc(Utf16(u"Zed"))}};
+    size_t records = 0;
+    for (const auto& [name, data] : nameid.streams) {
+        if (name.rfind("__substg1.0_10", 0) != 0) continue;
+        const uint32_t bucket = std::stoul(name.substr(12, 4), nullptr, 16) - 0x1000;
+        EXPECT_LT(bucket, 0x1Fu);
+        EXPECT_EQ(name.substr(16), "0102");
+        for (size_t off = 0; off + 8 <= data.size(); off += 8, ++records) {
+            const uint32_t info = U32(data, off + 4);
+            ASSERT_TRUE(keyOf.count(info)) << name;
+            EXPECT_EQ(U32(data, off), keyOf.at(info));
+            EXPECT_EQ((keyOf.at(info) ^ (info & 0xFFFF)) % 0x1F, bucket) << name;
+        }
+    }
+    EXPECT_EQ(records, 3u);
+
+    // The properties under those ids, the embedded message's included.
+    auto e = Entries(*root, 32);
+    ASSERT_TRUE(e.count(0x8000001Fu));
+    EXPECT_EQ(e.at(0x8000001Fu).value & 0xFFFFFFFF, Utf16(u"Follow up").size() + 2);
+    EXPECT_EQ(root->streams.at(Sub(0x8000001F)), Utf16(u"Follow up"));
+    ASSERT_TRUE(e.count(0x8001101Fu));
+    EXPECT_EQ(root->streams.at(Sub(0x8001101F) + "-00000000"), Utf16(u"Work, Q3") + std::string(2, '\0'));
+    EXPECT_EQ(root->streams.at(Sub(0x8001101F) + "-00000001"), Utf16(u"Reçus") + std::string(2, '\0'));
+    const Node& inner = *root->storages.at("__attach_version1.0_#00000000")->storages.at("__substg1.0_3701000D");
+    EXPECT_EQ(inner.storages.count("__nameid_version1.0"), 0u);
+    auto ie = Entries(inner, 24);
+    EXPECT_TRUE(ie.count(0x8001101Fu));
+    EXPECT_EQ(ie.at(0x80020003u).value, 7u);
+    EXPECT_EQ(inner.streams.at(Sub(0x8001101F) + "-00000000"), Utf16(u"Inner") + std::string(2, '\0'));
+}

@@ -1,0 +1,59 @@
+#include "conversion/HeaderFields.h"
+
+#include <gmime/gmime.h>
+
+#include <mutex>
+
+namespace bv::conversion {
+
+namespace {
+
+void InitGMime() {
+    static std::once_flag once;
+    std::call_once(once, [] { g_mime_init(); });
+}
+
+}  // namespace
+
+std::string DecodeText(std::string_view value) {
+    InitGMime();
+    std::string in(value);
+    char* decoded = g_mime_utils_header_decode_text(nullptr, in.c_str());
+    std::string out = decoded ? decoded : in;
+    g_free(decoded);
+    return out;
+}
+
+std::optional<long long> DecodeDate(std::string_view value) {
+    InitGMime();
+    std::string in(value);
+    GDateTime* dt = g_mime_utils_header_decode_date(in.c_str());
+    if (!dt) return std::nullopt;
+    long long unix = g_date_time_to_unix(dt);
+    g_date_time_unref(dt);
+    return unix;
+}
+
+std::string UnfoldFieldValue(std::string_view raw) {
+    std::string out;
+    out.reserve(raw.size());
+    for (char c : raw)
+        if (c != '\r' && c != '\n') out.push_back(c);
+    size_t b = out.find_first_not_of(" \t");
+    if (b == std::string::npos) return std::string();
+    size_t e = out.find_last_not_of(" \t");
+    return out.substr(b, e - b + 1);
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace bv::conversion

@@ -1,0 +1,60 @@
+#include "conversion/LabelFolders.h"
+
+#include <algorithm>
+
+#include "conversion/Labels.h"
+#include "conversion/PathHelpers.h"
+
+namespace bv::conversion {
+
+mailstore::pst::FolderId StoreLabelFolders::Resolve(mailstore::pst::FolderId mailboxFolder,
+                                                    const std::vector<std::string>& folder) {
+    mailstore::pst::FolderId current = mailboxFolder;
+    for (const std::string& name : folder) {
+        auto [it, added] = known_.try_emplace({current, name}, 0);
+        if (added) it->second = store_.AddFolder(current, name);
+        current = it->second;
+    }
+    return current;
+}
+
+std::optional<std::string> DiskLabelFolders::FolderFor(std::string_view mailboxFolder,
+                                                       const std::vector<std::string>& folder) {
+    std::string path = LabelFolderOnDisk(mailboxFolder, folder);
+    if (made_.count(path)) return path;
+    if (!EnsureFolderPath(path)) return std::nullopt;
+    made_.insert(path);
+    return path;
+}
+
+std::string FolderPathText(const std::vector<std::string>& folder) {
+    std::string text;
+    for (const std::string& segment : folder) {
+        if (!text.empty()) text += '/';
+        text += segment;
+    }
+    return text;
+}
+
+void LabelFolderCounts::Add(const std::vector<std::string>& folder) { ++counts_[FolderPathText(folder)]; }
+
+std::string LabelFolderCounts::Table() const {
+    if (counts_.empty()) return std::string();
+    const std::string kFolder = "Folder", kMessages = "Messages";
+    size_t nameWidth = kFolder.size(), countWidth = kMessages.size();
+    auto width = [](const std::string& s) {  // characters, not bytes
+        return size_t(std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    };
+    for (const auto& [name, n] : counts_) {
+        nameWidth = std::max(nameWidth, width(name));
+        countWidth = std::max(countWidth, std::to_string(n).size());
+    }
+    auto line = [&](const std::string& name, const std::string& count) {
+        return name + std::string(nameWidth - width(name) + 2, ' ') + std::string(countWidth - count.size(), ' ') + count + "\n";
+    };
+    std::string out = line(kFolder, kMessages);
+    for (const auto& [name, n] : counts_) out += line(name, std::to_string(n));
+    return out;
+}
+
+}  // namespace bv::conversion

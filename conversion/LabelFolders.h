@@ -1,0 +1,58 @@
+// Where messages sorted by label go, on disk or in a store, and how many went to each folder.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "mailstore/pst/PstStore.h"
+
+namespace bv::conversion {
+
+// The store folder of each label folder below a mailbox's folder, found or made on
+// first use (a folder already in the store, from an earlier mailbox or run, is reused)
+// and remembered for the next message. Folder names are the labels as they are.
+class StoreLabelFolders {
+public:
+    explicit StoreLabelFolders(mailstore::pst::PstStore& store) : store_(store) {}
+    mailstore::pst::FolderId Resolve(mailstore::pst::FolderId mailboxFolder, const std::vector<std::string>& folder);
+
+private:
+    mailstore::pst::PstStore& store_;
+    std::map<std::pair<mailstore::pst::FolderId, std::string>, mailstore::pst::FolderId> known_;
+};
+
+// The folder on disk of each label folder below a mailbox's folder (LabelFolderOnDisk),
+// made with its parents on first use and remembered for the next message.
+class DiskLabelFolders {
+public:
+    // The folder's path, or nullopt when it cannot be made (the messages for it then
+    // fail as a message fails whose folder is missing).
+    std::optional<std::string> FolderFor(std::string_view mailboxFolder, const std::vector<std::string>& folder);
+
+private:
+    std::set<std::string> made_;
+};
+
+// The folder as one text, segments joined with "/" ("Work/Projects"); a segment never
+// holds "/" itself, so the text names the folder unambiguously.
+std::string FolderPathText(const std::vector<std::string>& folder);
+
+// Messages per label folder, for the completion message and the command line.
+class LabelFolderCounts {
+public:
+    void Add(const std::vector<std::string>& folder);
+    // Folder path ("Work/Projects") -> messages, in folder order.
+    const std::map<std::string, int64_t>& Counts() const { return counts_; }
+    // One line per folder, the count right-aligned under "Messages":
+    //   "Folder         Messages\nInbox                 12\n..."; "" when nothing was counted.
+    std::string Table() const;
+
+private:
+    std::map<std::string, int64_t> counts_;
+};
+
+}  // namespace bv::conversion

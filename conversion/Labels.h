@@ -1,0 +1,71 @@
+// Labels of an exported message and what they decide: the folder the message goes
+// to, whether it is unread or starred, and the categories it carries.
+//
+// Reading. The labels are the value of the first header field named X-<word>-Labels
+// (any case; <word> letters and digits, e.g. "X-Brimvault-Labels"); when the message
+// has none, the standard Keywords field (all of them, in order). Only the top-level
+// header counts. Labels are separated by commas; a label holding a comma is written in
+// double quotes (a backslash inside quotes takes the next character as it is). A label
+// may be raw UTF-8 or RFC 2047 encoded words; an encoded word is never split at a
+// comma inside it. Blanks around a label are dropped; empty labels are ignored.
+//
+// Deciding (names compared without regard to ASCII case):
+//   state labels  Unread, Opened, Starred, Archived: set the states, choose no folder;
+//   folder labels Trash, Spam, Drafts/Draft, Sent, Inbox, Chat: the first of these in
+//                 this order (not header order) that the message has chooses the folder;
+//   user labels   every other label; they all become categories, verbatim. Without a
+//                 folder label the first user label in header order chooses the folder,
+//                 "/" separating nested folders ("Work/Projects"); "Important" and
+//                 labels beginning "Category " never choose one, nor does a label made
+//                 of separators only. Without any of these the folder is "Archive".
+#pragma once
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace bv::mapi {
+struct Message;
+}
+
+namespace bv::conversion {
+
+struct MessageLabels {
+    // The folder below the mailbox's folder, outermost first: {"Inbox"},
+    // {"Work", "Projects"}, {"Archive"}. Never empty.
+    std::vector<std::string> folder;
+    bool unread = false;   // the label Unread
+    bool starred = false;  // the label Starred
+    // The user labels, verbatim (decoded to UTF-8), in header order, each once.
+    std::vector<std::string> categories;
+};
+
+// The labels of a message (the text may begin with its "From " separator line),
+// decoded to UTF-8, in header order. Empty when the message carries none.
+std::vector<std::string> ReadLabels(std::string_view messageText);
+
+// What a list of labels decides.
+MessageLabels SortLabels(const std::vector<std::string>& labels);
+
+// SortLabels(ReadLabels(messageText)).
+MessageLabels LabelsOfMessage(std::string_view messageText);
+
+// Puts the states and categories on a message bound for a .pst or .msg file (after its
+// PR_MESSAGE_FLAGS are set): unread clears MSGFLAG_READ; starred sets a follow-up flag
+// as Outlook does (PidTagFlagStatus followupFlagged, a red PidTagFollowupIcon and
+// PidLidFlagRequest "Follow up"); categories become the Keywords named property
+// (PS_PUBLIC_STRINGS, multi-valued string). Nothing changes for a message without labels.
+void ApplyLabels(const MessageLabels& labels, mapi::Message& message);
+
+// One folder name made safe as a single file-name component on every system: the
+// characters a Windows file name cannot hold (control characters and < > : " / \ | ? *)
+// become "_", trailing dots and blanks are dropped, a reserved device name (CON, NUL,
+// COM1, ...) gets "_" appended, and "", "." or ".." becomes "_". Long names are cut to
+// at most 200 bytes at a character boundary.
+std::string FolderNameOnDisk(std::string_view name);
+
+// `mailboxFolder` followed by the label folder, each segment through FolderNameOnDisk,
+// joined with the platform separator: where the .eml, .emlx or .msg file of a message
+// with these labels goes ("…/Inbox.mbox" + {"Work", "Projects"} -> "…/Inbox.mbox/Work/Projects").
+std::string LabelFolderOnDisk(std::string_view mailboxFolder, const std::vector<std::string>& folder);
+
+}  // namespace bv::conversion

@@ -1,0 +1,338 @@
+#!/usr/bin/python3
+"""Interop checks of sorting by labels.
+
+labels_tool writes every message of tests/data/labels.mbox the way a run sorting by
+labels does, then independent readers read the result back:
+  --kind msg  OUT/<label folder>/email-N.msg files, read by olefile (the name-to-id
+              map resolved here), msgconvert and, when a folder holding
+              @kenjiuno/msgreader is given, that reader's named-property parser:
+              folder, read flag, follow-up flag and categories per message;
+  --kind pst  the folder "labels" of a new store, the label folders below it, read by
+              pypff (folders, counts, read and follow-up flags), pffexport (folders,
+              counts, read flag) and readpst -j 0 (counts and read status per folder).
+"""
+import argparse
+import base64
+import collections
+import json
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+
+import olefile
+import pypff
+
+PS_PUBLIC_STRINGS = bytes.fromhex("2903020000000000c000000000000046")
+PSETID_COMMON = bytes.fromhex("0820060000000000c000000000000046")
+PS_MAPI = bytes.fromhex("2803020000000000c000000000000046")
+TOP = "Top of Personal Folders"
+MAILBOX = "labels"
+
+# Message number -> (folder below the mailbox's folder, unread, starred, categories)
+EXPECTED = {
+    1: ("Inbox", True, False, ["Work"]),
+    2: ("Deleted Items", False, False, []),
+    3: ("Junk Email", False, False, []),
+    4: ("Drafts", False, False, []),
+    5: ("Drafts", False, False, []),
+    6: ("Sent Items", False, False, []),
+    7: ("Inbox", False, False, []),
+    8: ("Chats", False, False, ["Family"]),
+    9: ("Work/Projects", False, False, ["Work/Projects", "Personal"]),
+    10: ("Clients, Europe", False, True, ["Clients, Europe"]),
+    11: ("Reçus, 2026", False, False, ["Reçus, 2026"]),
+    12: ("Письма/Важное", False, False, ["Письма/Важное"]),
+    13: ("Inbox", False, False, ["Über/Straße"]),
+    14: ("Archive", False, False, []),
+    15: ("Projects", True, False, ["Projects"]),
+    16: ("Archive", True, True, []),
+    17: ("Archive", False, False, ["Important"]),
+    18: ("Archive", False, False, ["Category Travel"]),
+    19: ("Receipts", False, False, ["Important", "Category Updates", "Receipts"]),
+    20: ("Inbox", True, True, []),
+    21: ("Sent Items", False, False, ["Work, Q3"]),
+    22: ("Inbox", False, False, ["Kept"]),
+    23: ("Archive", False, False, []),
+    24: ("Bills: 2026?", False, False, ["Bills: 2026?"]),
+    25: ("../../etc/CON", False, False, ["../../etc/CON"]),
+}
+# The folder on disk where it differs from the store's (names made safe).
+ON_DISK = {24: "Bills_ 2026_", 25: "_/_/etc/CON_"}
+COUNTS = collections.Counter(e[0] for e in EXPECTED.values())
+
+FAILURES = []
+
+
+def check(cond, what):
+    if not cond:
+        FAILURES.append(what)
+    return cond
+
+
+def fail(case, what):
+    FAILURES.append(f"message {case}: {what}")
+
+
+def plain(folder):
+    """True when every segment is a name any reader writes to disk as it is."""
+    return all(re.fullmatch(r"[\w ,]+", part) for part in folder.split("/"))
+
+
+# ----------------------------------------------------------------------------- .msg
+
+def name_map(ole):
+    """Property id -> (GUID bytes, LID or string name), from __nameid_version1.0."""
+    def stream(name):
+        path = "__nameid_version1.0/" + name
+        return ole.openstream(path).read() if ole.exists(path) else b""
+    guids = stream("__substg1.0_00020102")
+    entries = stream("__substg1.0_00030102")
+    strings = stream("__substg1.0_00040102")
+    out = {}
+    for off in range(0, len(entries) - 7, 8):
+        key, info = struct.unpack_from("<II", entries, off)
+        kind, guid_index, index = info & 1, (info >> 1) & 0x7FFF, info >> 16
+        guid = {1: PS_MAPI, 2: PS_PUBLIC_STRINGS}.get(guid_index) or guids[16 * (guid_index - 3):16 * (guid_index - 2)]
+        if kind:
+            (length,) = struct.unpack_from("<I", strings, key)
+            name = strings[key + 4:key + 4 + length].decode("utf-16-le")
+        else:
+            name = key
+        out[0x8000 + index] = (guid, name)
+    return out
+
+
+def read_msg(path):
+    """(message flags, flag status, follow-up icon, flag request, categories) of a .msg."""
+    with olefile.OleFileIO(path) as ole:
+        names = {v: k for k, v in name_map(ole).items()}
+        props = ole.openstream("__properties_version1.0").read()
+        fixed = {}
+        for off in range(32, len(props) - 15, 16):
+            tag, _flags, value = struct.unpack_from("<IIQ", props, off)
+            fixed[tag] = value
+
+        def text(tag):
+            name = "__substg1.0_%08X" % tag
+            return ole.openstream(name).read().decode("utf-16-le") if ole.exists(name) else None
+
+        categories = None
+        kid = names.get((PS_PUBLIC_STRINGS, "Keywords"))
+        if kid is not None:
+            tag = kid << 16 | 0x101F
+            if tag not in fixed:
+                raise AssertionError("Keywords mapped but not in the property stream")
+            lengths = ole.openstream("__substg1.0_%08X" % tag).read()
+            categories = []
+            for i in range(len(lengths) // 4):
+                raw = ole.openstream("__substg1.0_%08X-%08X" % (tag, i)).read()
+                categories.append(raw.decode("utf-16-le").rstrip("\0"))
+        rid = names.get((PSETID_COMMON, 0x8530))
+        request = text(rid << 16 | 0x001F) if rid is not None else None
+        return (fixed.get(0x0E070003, 0), fixed.get(0x10900003), fixed.get(0x10950003), request, categories)
+
+
+def msgreader_named(msgreader, files):
+    """Named properties as @kenjiuno/msgreader reads them: file -> {name or lid: value}."""
+    script = """
+const fs = require('fs');
+const MsgReader = require('@kenjiuno/msgreader').default;
+const out = {};
+for (const f of process.argv.slice(1)) {
+  const r = new MsgReader(fs.readFileSync(f));
+  r.parserConfig = {includeRawProps: true};
+  const d = r.getFileData();
+  // A LID is reported with its property set; a string name alone. A multi-valued
+  // string comes as its raw streams (the lengths, the entry's value field, each value).
+  const named = {};
+  for (const p of d.rawProps || []) {
+    const key = p.propertyName !== undefined ? p.propertyName : p.propertyLid ? p.propertySet + ':' + p.propertyLid : null;
+    if (key === null) continue;
+    const value = typeof p.value === 'string' ? p.value : Buffer.from(Object.values(p.value)).toString('base64');
+    (named[key] = named[key] || []).push(value);
+  }
+  out[f] = {error: d.error, named: named, messageFlags: d.messageFlags};
+}
+process.stdout.write(JSON.stringify(out));
+"""
+    env = dict(os.environ, NODE_PATH=msgreader)
+    r = subprocess.run(["node", "-e", script, *files], capture_output=True, text=True, env=env)
+    if r.returncode != 0:
+        FAILURES.append(f"msgreader failed: {r.stderr.strip()[:300]}")
+        return {}
+    return json.loads(r.stdout)
+
+
+def check_msg(out, written, msgreader):
+    if not check(sorted(written) == sorted(EXPECTED), f"messages written: {sorted(written)}"):
+        return
+    for n, (folder, unread, starred, categories) in EXPECTED.items():
+        path = written[n]
+        want_path = os.path.join(out, *ON_DISK.get(n, folder).split("/"), f"email-{n}.msg")
+        if path != want_path or not os.path.isfile(want_path):
+            fail(n, f"written to {path}, expected {want_path}")
+            continue
+        flags, status, icon, request, cats = read_msg(path)
+        if bool(flags & 1) == unread:
+            fail(n, f"PR_MESSAGE_FLAGS {flags:#x}, unread expected {unread}")
+        if starred and (status, icon, request) != (2, 6, "Follow up"):
+            fail(n, f"follow-up flag {status}, icon {icon}, request {request!r}")
+        if not starred and (status, icon, request) != (None, None, None):
+            fail(n, f"unexpected follow-up flag {status}, {icon}, {request!r}")
+        if (cats or []) != categories:
+            fail(n, f"categories {cats}, expected {categories}")
+        eml = subprocess.run(["msgconvert", "--outfile", "-", path], capture_output=True)
+        if eml.returncode != 0 or f"Message {n}:".encode() not in eml.stdout:
+            fail(n, f"msgconvert: {eml.stderr.decode(errors='replace').strip()[:200]}")
+
+    if msgreader:
+        read = msgreader_named(msgreader, [written[n] for n in EXPECTED])
+        for n, (_folder, _unread, starred, categories) in EXPECTED.items():
+            got = read.get(written[n], {})
+            named = got.get("named", {})
+            if got.get("error"):
+                fail(n, f"msgreader: {got['error']}")
+            streams = [base64.b64decode(v) for v in named.get("Keywords", [])]
+            wanted = [(c + "\0").encode("utf-16-le") for c in categories]
+            if (len(streams) != len(wanted) + 2 if wanted else streams) or any(w not in streams for w in wanted):
+                fail(n, f"msgreader Keywords streams {streams}, expected categories {categories}")
+            request = named.get("00062008-0000-0000-c000-000000000046:00008530")
+            if (request == ["Follow up"]) != starred:
+                fail(n, f"msgreader flag request {request!r}")
+
+
+# ----------------------------------------------------------------------------- .pst
+
+def number(subject):
+    m = re.match(r"(\d+) ", subject or "")
+    return int(m.group(1)) if m else None
+
+
+def check_pypff(path):
+    f = pypff.file()
+    f.open(path)
+    found = {}  # folder below the mailbox folder -> message numbers
+
+    def walk(folder, parts):
+        for i in range(folder.get_number_of_sub_folders()):
+            sub = folder.get_sub_folder(i)
+            p = parts + [sub.name]
+            if p[:2] == [TOP, MAILBOX] and len(p) > 2:
+                key = "/".join(p[2:])
+                found[key] = []
+                for k in range(sub.get_number_of_sub_messages()):
+                    m = sub.get_sub_message(k)
+                    n = number(m.subject)
+                    found[key].append(n)
+                    props = {}
+                    rs = m.get_record_set(0)
+                    for e in range(rs.get_number_of_entries()):
+                        entry = rs.get_entry(e)
+                        if entry.entry_type in (0x0E07, 0x1090, 0x1095):
+                            props[entry.entry_type] = entry.get_data_as_integer()
+                    if n not in EXPECTED:
+                        check(False, f"pypff: unexpected message {m.subject!r} in {key}")
+                        continue
+                    _folder, unread, starred, _categories = EXPECTED[n]
+                    check(bool(props.get(0x0E07, 0) & 1) != unread, f"pypff: message {n} flags {props.get(0x0E07)}")
+                    want = (2, 6) if starred else (None, None)
+                    check((props.get(0x1090), props.get(0x1095)) == want,
+                          f"pypff: message {n} follow-up {props.get(0x1090)}, icon {props.get(0x1095)}")
+            walk(sub, p)
+
+    walk(f.get_root_folder(), [])
+    f.close()
+    for n, (folder, _u, _s, _c) in EXPECTED.items():
+        check(n in found.get(folder, []), f"pypff: message {n} not in {folder}")
+    got = {k: len(v) for k, v in found.items() if v}
+    check(got == dict(COUNTS), f"pypff: counts {got}")
+
+
+def check_pffexport(path, work):
+    target = os.path.join(work, "pffexport")
+    shutil.rmtree(target + ".export", ignore_errors=True)
+    r = subprocess.run(["pffexport", "-q", "-t", target, path], capture_output=True, text=True)
+    if not check(r.returncode == 0, f"pffexport failed: {r.stderr.strip()[:300]}"):
+        return
+    root = os.path.join(target + ".export", TOP, MAILBOX)
+    seen = collections.Counter()
+    for d, _dirs, files in os.walk(root):
+        if "OutlookHeaders.txt" not in files:
+            continue
+        with open(os.path.join(d, "OutlookHeaders.txt"), encoding="utf-8", errors="replace") as fh:
+            headers = fh.read()
+        subject = re.search(r"^Subject:\s*(.*)$", headers, re.M)
+        n = number(subject.group(1).strip() if subject else "")
+        flags = re.search(r"^Flags:\s*(0x[0-9a-fA-F]+)", headers, re.M)
+        if not check(n in EXPECTED and flags, f"pffexport: unexpected message in {d}"):
+            continue
+        seen[n] += 1
+        check(bool(int(flags.group(1), 16) & 1) != EXPECTED[n][1], f"pffexport: read flag of message {n}")
+        # pffexport names folders after the store's names (or FolderNNNNN when unsafe)
+        # and puts each message in MessageNNNNN: count per parent folder.
+        folder = os.path.relpath(os.path.dirname(d), root)
+        want = EXPECTED[n][0]
+        if plain(want):
+            check(folder == os.path.join(*want.split("/")), f"pffexport: message {n} in {folder}, expected {want}")
+    check(sorted(seen) == sorted(EXPECTED) and set(seen.values()) == {1}, f"pffexport: messages {dict(seen)}")
+
+
+def check_readpst(path, work):
+    out_dir = os.path.join(work, "readpst")
+    shutil.rmtree(out_dir, ignore_errors=True)
+    os.makedirs(out_dir)
+    r = subprocess.run(["readpst", "-j", "0", "-D", "-M", "-o", out_dir, path], capture_output=True, text=True)
+    log = r.stdout + r.stderr
+    if not check(r.returncode == 0 and "skipped" not in log.replace("0 items skipped", ""), f"readpst: {log[-300:]}"):
+        return
+    root = os.path.join(out_dir, "Labels Test Store", MAILBOX)
+    for n, (folder, unread, _s, _c) in EXPECTED.items():
+        if not plain(folder):
+            continue  # readpst renames folders it cannot write as they are
+        d = os.path.join(root, *folder.split("/"))
+        texts = []
+        if os.path.isdir(d):
+            for name in os.listdir(d):
+                p = os.path.join(d, name)
+                if os.path.isfile(p):
+                    with open(p, encoding="utf-8", errors="replace") as fh:
+                        texts.append(fh.read())
+        check(len(texts) == COUNTS[folder], f"readpst: {folder} holds {len(texts)} messages")
+        mine = [t for t in texts if re.search(rf"^Subject: {n} ", t, re.M)]
+        if check(len(mine) == 1, f"readpst: message {n} not in {folder}"):
+            check(("Status: RO" in mine[0]) != unread, f"readpst: read status of message {n}")
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--kind", choices=["msg", "pst"], required=True)
+    ap.add_argument("--tool", required=True)
+    ap.add_argument("--mailbox", required=True)
+    ap.add_argument("--work", required=True)
+    ap.add_argument("--msgreader", help="node_modules folder holding @kenjiuno/msgreader (.msg only)")
+    args = ap.parse_args()
+    shutil.rmtree(args.work, ignore_errors=True)
+    os.makedirs(args.work)
+    out = os.path.join(args.work, "labels.mbox" if args.kind == "msg" else "labels.pst")
+    r = subprocess.run([args.tool, args.kind, args.mailbox, out], capture_output=True, text=True)
+    if r.returncode != 0:
+        print(r.stderr, file=sys.stderr)
+        return 1
+    if args.kind == "msg":
+        written = {int(n): p for n, p in (line.split("\t", 1) for line in r.stdout.splitlines())}
+        check_msg(out, written, args.msgreader)
+    else:
+        check_pypff(out)
+        check_pffexport(out, args.work)
+        check_readpst(out, args.work)
+    for f in FAILURES:
+        print(f, file=sys.stderr)
+    print(f"{len(EXPECTED)} messages checked, {len(FAILURES)} failures")
+    return 1 if FAILURES else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,10 +1,9 @@
 #include "conversion/EmlxFormat.h"
 
-#include <gmime/gmime.h>
+#include "mailstore/mime/GMimeSupport.h"
 
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 
 namespace bv::conversion {
 
@@ -12,12 +11,6 @@ namespace {
 
 // Apple's "read" (seen) flag bit.
 constexpr long long kEmlxFlagRead = 1;
-
-void InitGMime() {
-    static std::once_flag once;
-    std::call_once(once, [] { g_mime_init(); });
-}
-
 
 }  // namespace
 
@@ -47,12 +40,8 @@ std::optional<long long> MessageDate(std::string_view text) {
                 value += cont;
                 next = e == std::string_view::npos ? text.size() : e + 1;
             }
-            InitGMime();
-            GDateTime* dt = g_mime_utils_header_decode_date(value.c_str());
-            if (!dt) return std::nullopt;
-            long long unix = g_date_time_to_unix(dt);
-            g_date_time_unref(dt);
-            return unix;
+            if (auto date = mailstore::mime::ReadDate(value)) return *date;
+            return std::nullopt;
         }
         pos = next;
     }

@@ -5,7 +5,11 @@
 #include <random>
 
 #include "mailstore/mapi/Message.h"
-#include "mailstore/mime/MimeText.h"
+#include "mailstore/mime/Charsets.h"
+#include "mailstore/mime/FileNames.h"
+#include "mailstore/mime/GMimeSupport.h"
+#include "mailstore/mime/HeaderMapping.h"
+#include "mailstore/mime/HtmlText.h"
 
 using namespace bv::mailstore::mime;
 

@@ -11,6 +11,7 @@
 #include "mailstore/mime/GMimeSupport.h"
 #include "mailstore/mime/HeaderMapping.h"
 #include "mailstore/mime/HtmlText.h"
+#include "mailstore/mime/TnefImport.h"
 
 namespace bv::mailstore::mime {
 
@@ -107,6 +108,19 @@ std::string DispositionOf(GMimeObject* obj) {
     return d ? AsciiLower(d) : std::string();
 }
 
+// application/pkcs7-mime that is neither signed data nor a certificate bundle (by
+// its smime-type, or for older mail without one, by its ".p7c" name): an encrypted
+// S/MIME message.
+bool IsEncryptedSmime(GMimePart* part, const std::string& mimeType) {
+    if (mimeType != "application/pkcs7-mime" && mimeType != "application/x-pkcs7-mime") return false;
+    if (const char* type = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "smime-type")) {
+        const std::string t = AsciiLower(type);
+        return t != "signed-data" && t != "certs-only";
+    }
+    const char* name = g_mime_part_get_filename(part);
+    return !(name && AsciiLower(FileExtension(name)) == ".p7c");
+}
+
 std::string StripAngles(std::string s) {
     while (!s.empty() && (s.front() == '<' || s.front() == ' ')) s.erase(0, 1);
     while (!s.empty() && (s.back() == '>' || s.back() == ' ')) s.pop_back();
@@ -117,7 +131,6 @@ std::string StripAngles(std::string s) {
 
 struct Leaf {
     GMimeObject* obj = nullptr;
-    bool inRelated = false;
     GMimeObject* alternative = nullptr;  // nearest multipart/alternative ancestor
     size_t order = 0;
 };
@@ -132,8 +145,8 @@ public:
               const std::vector<uint8_t>& searchKey);
 
 private:
-    void Walk(GMimeObject* obj, bool inRelated, GMimeObject* alternative, int nest);
-    void AddPartAttachment(GMimePart* part, bool inRelated, const std::string& html);
+    void Walk(GMimeObject* obj, GMimeObject* alternative, int nest);
+    void AddPartAttachment(GMimePart* part, const std::string& html);
     void AddMessageAttachment(GMimeMessagePart* mp);
     void AddRawAttachment(const std::string& name, const std::string& mimeType, std::string data);
     Attachment& NewAttachment();
@@ -146,6 +159,7 @@ private:
     Message& out_;
     int depth_;
     std::vector<std::string>& warnings_;
+    GMimeObject* root_ = nullptr;  // the message's top-level entity
     std::vector<Leaf> leaves_;
     std::vector<std::pair<std::string, std::string>> orphanTexts_;  // {mime type, content}
     size_t order_ = 0;
@@ -195,7 +209,7 @@ std::string Importer::DecodeText(std::string_view raw, GMimeContentEncoding enc,
     return text;
 }
 
-void Importer::Walk(GMimeObject* obj, bool inRelated, GMimeObject* alternative, int nest) {
+void Importer::Walk(GMimeObject* obj, GMimeObject* alternative, int nest) {
     if (!obj) return;
     if (nest > kMaxMultipartDepth) {
         Warn("MIME structure nested too deeply; inner parts skipped");
@@ -204,7 +218,6 @@ void Importer::Walk(GMimeObject* obj, bool inRelated, GMimeObject* alternative, 
     if (GMIME_IS_MULTIPART(obj)) {
         GMimeMultipart* mp = GMIME_MULTIPART(obj);
         std::string type = MimeTypeOf(obj);
-        bool related = type == "multipart/related";
         GMimeObject* alt = type == "multipart/alternative" ? obj : alternative;
         int n = g_mime_multipart_get_count(mp);
         if (n == 0) {
@@ -214,12 +227,11 @@ void Importer::Walk(GMimeObject* obj, bool inRelated, GMimeObject* alternative, 
                 orphanTexts_.push_back({type, prologue});
             return;
         }
-        for (int i = 0; i < n; ++i) Walk(g_mime_multipart_get_part(mp, i), related || inRelated, alt, nest + 1);
+        for (int i = 0; i < n; ++i) Walk(g_mime_multipart_get_part(mp, i), alt, nest + 1);
         return;
     }
     Leaf leaf;
     leaf.obj = obj;
-    leaf.inRelated = inRelated;
     leaf.alternative = alternative;
     leaf.order = order_++;
     leaves_.push_back(leaf);
@@ -282,7 +294,7 @@ void Importer::AddMessageAttachment(GMimeMessagePart* mp) {
         a.props.SetString(PR_DISPLAY_NAME, *subject);
 }
 
-void Importer::AddPartAttachment(GMimePart* part, bool inRelated, const std::string& html) {
+void Importer::AddPartAttachment(GMimePart* part, const std::string& html) {
     GMimeObject* obj = GMIME_OBJECT(part);
     std::string mimeType = MimeTypeOf(obj);
     Binary data;
@@ -290,6 +302,17 @@ void Importer::AddPartAttachment(GMimePart* part, bool inRelated, const std::str
     const char* rawName = g_mime_part_get_filename(part);
     std::string name = rawName ? SanitizeFileName(BytesToUtf8(rawName)) : std::string();
     if (!DecodePartContent(part, data, problem)) Warn("attachment " + (name.empty() ? mimeType : "\"" + name + "\"") + ": " + problem);
+    if (IsTnefType(mimeType)) {
+        // winmail.dat: what it holds replaces it; the stream itself only when unreadable.
+        if (ImportTnef(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), out_)) return;
+        Warn("attachment " + (name.empty() ? mimeType : "\"" + name + "\"") + ": the TNEF data cannot be decoded; kept as it is");
+    }
+    if (obj == root_ && IsEncryptedSmime(part, mimeType)) {
+        // An encrypted message is stored as Outlook stores it: its class says so and
+        // the encrypted blob is its attachment.
+        out_.props.SetString(PR_MESSAGE_CLASS, "IPM.Note.SMIME");
+        if (name.empty()) name = "smime.p7m";
+    }
     if ((mimeType == "message/rfc822" || mimeType == "message/global") && depth_ + 1 <= kMaxEmbeddedDepth && !data.empty()) {
         // A transfer-encoded attached message (base64, quoted-printable): import the decoded bytes.
         Attachment& a = NewAttachment();
@@ -322,14 +345,13 @@ void Importer::AddPartAttachment(GMimePart* part, bool inRelated, const std::str
     a.props.SetInt(PR_ATTACH_SIZE, int32_t(std::min<size_t>(data.size(), 0x7FFFFFFF)));
     a.props.SetBinary(PR_ATTACH_DATA_BIN, std::move(data));
 
-    // Inline images ([MS-OXCMAIL] 2.2.3.4.1.4.1): referenced by the HTML body, or
-    // shown inline inside multipart/related.
-    if (!html.empty()) {
-        const std::string disposition = DispositionOf(obj);
-        bool referenced = (!cid.empty() && html.find("cid:" + cid) != std::string::npos) ||
-                          (!location.empty() && html.find(location) != std::string::npos);
-        bool inlineRelated = inRelated && disposition != "attachment" && (!cid.empty() || !location.empty());
-        if (referenced || inlineRelated) {
+    // Inline images ([MS-OXCMAIL] 2.2.3.4.1.4.1): hidden from the attachment list only
+    // when the HTML body shows them and the sender did not mark them as attachments.
+    // A related part the HTML never refers to stays a visible attachment.
+    if (!html.empty() && DispositionOf(obj) != "attachment") {
+        const bool referenced = HtmlReferencesContentId(html, cid) ||
+                                (!location.empty() && html.find(location) != std::string::npos);
+        if (referenced) {
             a.props.SetInt(PR_ATTACH_FLAGS, ATT_MHTML_REF);  // rendered in the body
             a.props.SetBool(PR_ATTACHMENT_HIDDEN, true);
         }
@@ -346,7 +368,8 @@ void Importer::Fill(const HeaderFields& fields, Body body, const std::string& he
     if (body.text) {
         FillSimpleBody(*body.text);
     } else {
-        Walk(body.mime, false, nullptr, 0);
+        root_ = body.mime;
+        Walk(body.mime, nullptr, 0);
         FillBodiesAndAttachments();
     }
 
@@ -414,7 +437,7 @@ void Importer::FillBodiesAndAttachments() {
         if (GMIME_IS_MESSAGE_PART(leaf.obj)) {
             AddMessageAttachment(GMIME_MESSAGE_PART(leaf.obj));
         } else if (GMIME_IS_PART(leaf.obj)) {
-            AddPartAttachment(GMIME_PART(leaf.obj), leaf.inRelated, htmlText);
+            AddPartAttachment(GMIME_PART(leaf.obj), htmlText);
         }
     }
 

@@ -34,6 +34,15 @@ void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth) {
     size_t headerLen = 0, bodyStart = 0;
     FindHeaderEnd(data, headerLen, bodyStart);
     const bool hasHeader = headerLen > 0 && LooksLikeHeader(data);
+    if (!data.empty() && !LooksLikeHeader(data) && LooksLikeText(data)) {
+        // The first line is no header field: mail readers show such text as the body,
+        // from the sender and at the date of the mailbox's "From " line.
+        SimpleText text;
+        text.raw = headerLen == 0 ? data.substr(bodyStart) : data;
+        warnings.push_back("the message has no header; its text is kept as the body");
+        FillMessage(out, depth, warnings, HeaderFields{}, Body{nullptr, &text}, std::string(), envelope, searchKey);
+        return;
+    }
     std::string headerText = hasHeader ? BytesToUtf8(data.substr(0, headerLen)) : std::string();
 
     TopHeader top = SplitHeader(data.substr(0, headerLen));

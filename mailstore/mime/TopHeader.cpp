@@ -95,6 +95,16 @@ bool LooksLikeHeader(std::string_view data) {
     return false;
 }
 
+bool LooksLikeText(std::string_view data) {
+    size_t controls = 0;
+    for (char ch : data) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c == 0) return false;
+        if (c < 0x20 && c != '\n' && c != '\r' && c != '\t' && c != '\f' && c != 0x1B) ++controls;
+    }
+    return controls * 100 <= data.size();
+}
+
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }

@@ -44,6 +44,10 @@ void FindHeaderEnd(std::string_view data, size_t& headerLen, size_t& bodyStart);
 // some mailers write it).
 bool LooksLikeHeader(std::string_view data);
 
+// True when the bytes read as text: no NUL bytes, and control characters other
+// than line ends, tabs, form feeds and escapes are rare.
+bool LooksLikeText(std::string_view data);
+
 // The top-level header block cut into fields the way GMime's parser cuts a header:
 // a field name runs to the colon (blanks only between it and the colon), lines
 // starting with a blank continue the field before, raw values keep their folding and

@@ -26,7 +26,7 @@ std::vector<uint8_t> OneOffEntryId(const std::string& displayName, const std::st
     id.insert(id.end(), std::begin(kOneOffProvider), std::end(kOneOffProvider));
     base::Append16(id, 0);  // version
     base::Append16(id, kOneOffFlags);
-    for (const std::string& s : {displayName, std::string("SMTP"), address}) {
+    for (std::string_view s : {std::string_view(displayName), std::string_view("SMTP"), std::string_view(address)}) {
         std::vector<uint8_t> u = base::Utf8ToUtf16Le(s);
         id.insert(id.end(), u.begin(), u.end());
         base::Append16(id, 0);

@@ -24,13 +24,13 @@ constexpr int kMaxMultipartDepth = 200; // nested multiparts walked
 
 // ---------------------------------------------------------------- part content
 
-// Undoes a Content-Transfer-Encoding. Returns false when the encoded data was damaged
-// (invalid base64 and the like); what could be decoded is in `out` all the same.
 bool IsTransferEncoded(GMimeContentEncoding enc) {
     return enc == GMIME_CONTENT_ENCODING_BASE64 || enc == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE ||
            enc == GMIME_CONTENT_ENCODING_UUENCODE;
 }
 
+// Undoes a Content-Transfer-Encoding. Returns false when the encoded data was damaged
+// (invalid base64 and the like); what could be decoded is in `out` all the same.
 bool DecodeContent(std::string_view raw, GMimeContentEncoding enc, Binary& out, std::string& problem) {
     out.clear();
     if (!IsTransferEncoded(enc)) {

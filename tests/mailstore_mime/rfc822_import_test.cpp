@@ -790,6 +790,12 @@ TEST(Rfc822Import, WinmailDatBecomesItsFilesAndBody) {
     EXPECT_EQ(html.props.GetInt(PR_NATIVE_BODY), NATIVE_BODY_HTML);
     EXPECT_NE(Str(html.props, PR_BODY), "stub text");
 
+    // Names stored as Unicode.
+    Message unicode = Import(WithTnef(TnefSample("unicode-mapi-attr.tnef")));
+    ASSERT_EQ(unicode.attachments.size(), 1u);
+    EXPECT_EQ(Str(unicode.attachments[0].props, PR_ATTACH_LONG_FILENAME), "example.dat");
+    EXPECT_EQ(Bin(unicode.attachments[0].props, PR_ATTACH_DATA_BIN).size(), 1024u);
+
     // Not decodable: the original stays, with a warning.
     Message bad = Import(WithTnef("\x78\x9F\x3E\x22 then nothing that parses"));
     EXPECT_NE(FindAttachment(bad, "winmail.dat"), nullptr);

@@ -34,7 +34,7 @@ constexpr unsigned kTypeUnicode = 0x001F;
 constexpr unsigned kTypeBinary = 0x0102;
 
 constexpr int kTnefSignatureSize = 4;
-constexpr unsigned kTnefSignature = 0x223E9F78;
+constexpr uint32_t kTnefSignature = 0x223E9F78;
 
 // The property with this id (any type), or nullptr.
 MAPIProperty* FindProperty(MAPIProps* props, unsigned id) {
@@ -137,9 +137,7 @@ struct TnefHolder {
 
 std::optional<TnefContent> DecodeTnef(std::string_view bytes) {
     if (bytes.size() < size_t(kTnefSignatureSize)) return std::nullopt;
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
-    const unsigned signature = unsigned(b[0]) | unsigned(b[1]) << 8 | unsigned(b[2]) << 16 | unsigned(b[3]) << 24;
-    if (signature != kTnefSignature) return std::nullopt;
+    if (base::Get32(reinterpret_cast<const uint8_t*>(bytes.data())) != kTnefSignature) return std::nullopt;
 
     if (!FramingHolds(bytes)) return std::nullopt;
     // The parser reads the buffer only; its interface is not const-correct.

@@ -1,22 +1,11 @@
 #include "conversion/HeaderFields.h"
 
-#include <gmime/gmime.h>
-
-#include <mutex>
+#include "mailstore/mime/GMimeSupport.h"
 
 namespace bv::conversion {
 
-namespace {
-
-void InitGMime() {
-    static std::once_flag once;
-    std::call_once(once, [] { g_mime_init(); });
-}
-
-}  // namespace
-
 std::string DecodeText(std::string_view value) {
-    InitGMime();
+    mailstore::mime::ParserOptions();  // GMime set up once
     std::string in(value);
     char* decoded = g_mime_utils_header_decode_text(nullptr, in.c_str());
     std::string out = decoded ? decoded : in;
@@ -25,13 +14,7 @@ std::string DecodeText(std::string_view value) {
 }
 
 std::optional<long long> DecodeDate(std::string_view value) {
-    InitGMime();
-    std::string in(value);
-    GDateTime* dt = g_mime_utils_header_decode_date(in.c_str());
-    if (!dt) return std::nullopt;
-    long long unix = g_date_time_to_unix(dt);
-    g_date_time_unref(dt);
-    return unix;
+    return mailstore::mime::ReadDate(value);
 }
 
 std::string UnfoldFieldValue(std::string_view raw) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "mailstore/base/LittleEndian.h"
 #include "mailstore/mapi/Utf16.h"
 #include "mailstore/pst/ndb/Crc.h"
 
@@ -14,9 +15,7 @@ namespace {
 constexpr PropertyName::Guid kPsMapi{0x28, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
                                      0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 
-void PutU32(std::vector<uint8_t>& b, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
-}
+using base::Append32;
 
 }  // namespace
 
@@ -44,15 +43,15 @@ uint16_t NameIdMap::IdOf(const PropertyName& name) {
         strings_.resize((strings_.size() + 3) / 4 * 4, 0);  // each entry starts on 4 bytes; the last is not padded
         entryKey = uint32_t(strings_.size());
         record.key = mailstore::pst::ComputeCrc(u16.data(), u16.size(), 0);
-        PutU32(strings_, uint32_t(u16.size()));
+        Append32(strings_, uint32_t(u16.size()));
         strings_.insert(strings_.end(), u16.begin(), u16.end());
         record.info = uint32_t(index) << 16 | guidIndex << 1 | 1;
     } else {
         entryKey = record.key = std::get<uint32_t>(name.id);
         record.info = uint32_t(index) << 16 | guidIndex << 1;
     }
-    PutU32(entries_, entryKey);
-    PutU32(entries_, record.info);
+    Append32(entries_, entryKey);
+    Append32(entries_, record.info);
     records_.push_back(record);
     const auto id = uint16_t(kFirstId + index);
     ids_.emplace(name, id);
@@ -63,8 +62,8 @@ std::map<uint32_t, std::vector<uint8_t>> NameIdMap::HashBuckets(uint32_t bucketC
     std::map<uint32_t, std::vector<uint8_t>> buckets;
     for (const Record& r : records_) {
         std::vector<uint8_t>& b = buckets[(r.key ^ (r.info & 0xFFFF)) % bucketCount];
-        PutU32(b, r.key);
-        PutU32(b, r.info);
+        Append32(b, r.key);
+        Append32(b, r.info);
     }
     return buckets;
 }

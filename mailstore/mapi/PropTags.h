@@ -133,6 +133,39 @@ constexpr int32_t MAPI_TO = 1;
 constexpr int32_t MAPI_CC = 2;
 constexpr int32_t MAPI_BCC = 3;
 
+// PR_IMPORTANCE values ([MS-OXCMSG] 2.2.1.11)
+constexpr int32_t IMPORTANCE_LOW = 0;
+constexpr int32_t IMPORTANCE_NORMAL = 1;
+constexpr int32_t IMPORTANCE_HIGH = 2;
+
+// PR_PRIORITY values ([MS-OXCMAIL] 2.2.3.2.7)
+constexpr int32_t PRIO_NONURGENT = -1;
+constexpr int32_t PRIO_NORMAL = 0;
+constexpr int32_t PRIO_URGENT = 1;
+
+// PR_SENSITIVITY values ([MS-OXCMSG] 2.2.1.13)
+constexpr int32_t SENSITIVITY_NONE = 0;
+constexpr int32_t SENSITIVITY_PERSONAL = 1;
+constexpr int32_t SENSITIVITY_PRIVATE = 2;
+constexpr int32_t SENSITIVITY_COMPANY_CONFIDENTIAL = 3;
+
+// PR_NATIVE_BODY values ([MS-OXCMSG] 2.2.1.49.1)
+constexpr int32_t NATIVE_BODY_PLAIN = 1;
+constexpr int32_t NATIVE_BODY_RTF = 2;
+constexpr int32_t NATIVE_BODY_HTML = 3;
+
+// Code pages (PR_INTERNET_CPID, PR_MESSAGE_CODEPAGE): our strings are always UTF-8.
+constexpr int32_t CP_UTF8_CODEPAGE = 65001;
+
+// PR_ATTACH_FLAGS ([MS-OXCMSG] 2.2.2.18): ATT_MHTML_REF, rendered by the HTML body.
+constexpr int32_t ATT_INVISIBLE_IN_HTML = 0x00000001;
+constexpr int32_t ATT_INVISIBLE_IN_RTF = 0x00000002;
+constexpr int32_t ATT_MHTML_REF = 0x00000004;
+
+// PR_OBJECT_TYPE and PR_DISPLAY_TYPE of a recipient row ([MS-OXCMSG] 2.2.3)
+constexpr int32_t MAPI_MAILUSER = 6;
+constexpr int32_t DT_MAILUSER = 0;
+
 // SMTP addresses of the originators ([MS-OXPROPS] PidTagSenderSmtpAddress,
 // PidTagSentRepresentingSmtpAddress)
 constexpr uint32_t PR_SENDER_SMTP_ADDRESS = 0x5D01001F;

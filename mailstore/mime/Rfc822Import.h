@@ -13,7 +13,7 @@ namespace bv::mailstore::mime {
 // Throws MailStoreError only when the file cannot be read.
 //
 // What is filled (strings UTF-8; the same for every writer):
-//  message     PR_MESSAGE_CLASS "IPM.Note"; PR_SUBJECT, PR_SUBJECT_PREFIX, PR_NORMALIZED_SUBJECT,
+//  message     PR_MESSAGE_CLASS "IPM.Note" (or "IPM.Note.SMIME"); PR_SUBJECT, PR_SUBJECT_PREFIX, PR_NORMALIZED_SUBJECT,
 //              PR_CONVERSATION_TOPIC; PR_SENDER_* and PR_SENT_REPRESENTING_* (NAME, ADDRTYPE "SMTP",
 //              EMAIL_ADDRESS, SMTP_ADDRESS, ENTRYID one-off, SEARCH_KEY "SMTP:ADDR\0");
 //              PR_DISPLAY_TO/CC/BCC; PR_REPLY_RECIPIENT_NAMES/_ENTRIES from Reply-To; PR_CLIENT_SUBMIT_TIME, PR_MESSAGE_DELIVERY_TIME,
@@ -30,7 +30,12 @@ namespace bv::mailstore::mime {
 //              PR_ATTACH_SIZE; 5 with `embedded` set and no data), PR_ATTACH_LONG_FILENAME,
 //              PR_ATTACH_FILENAME (8.3), PR_DISPLAY_NAME, PR_ATTACH_EXTENSION, PR_ATTACH_MIME_TAG,
 //              PR_RENDERING_POSITION -1, PR_ATTACH_CONTENT_ID / _LOCATION when given, and for
-//              images shown in the HTML body PR_ATTACH_FLAGS 4 + PR_ATTACHMENT_HIDDEN true.
+//              parts the HTML body shows (by cid: or location) that are not marked as
+//              attachments PR_ATTACH_FLAGS ATT_MHTML_REF + PR_ATTACHMENT_HIDDEN true.
+//  special     Text whose first line is no header field is the body, sender and date from
+//              the "From " line (with a warning). A winmail.dat (application/ms-tnef) gives
+//              its body (PR_RTF_COMPRESSED, PR_HTML, PR_BODY) and files instead of itself.
+//              An encrypted S/MIME message is IPM.Note.SMIME with its blob as attachment.
 void ImportRfc822File(const std::filesystem::path& path, mapi::Message& out);
 void ImportRfc822(std::string_view bytes, mapi::Message& out);
 

@@ -1,4 +1,13 @@
 target_sources(bv_mailstore PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/MimeText.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Charsets.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FileNames.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/GMimeSupport.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/HeaderMapping.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/HtmlText.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MimeWalk.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Rfc822Import.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RtfText.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Tnef.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TnefImport.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TopHeader.cpp
 )

@@ -6,6 +6,8 @@
 // all others black, which keeps the red-black rules.
 #include "mailstore/msg/CompoundFile.h"
 
+#include "mailstore/base/LittleEndian.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -126,16 +128,9 @@ private:
     }
 };
 
-void Put16(uint8_t* p, uint16_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
-}
-void Put64(uint8_t* p, uint64_t v) {
-    for (int i = 0; i < 8; ++i) p[i] = uint8_t(v >> (8 * i));
-}
+using base::Put16;
+using base::Put32;
+using base::Put64;
 
 class SectorWriter {
 public:

@@ -59,11 +59,4 @@ inline std::string SubstgName(uint32_t tag, int valueIndex = -1) {
 inline std::string RecipStorageName(uint32_t index) { return WithHex8("__recip_version1.0_#", index); }
 inline std::string AttachStorageName(uint32_t index) { return WithHex8("__attach_version1.0_#", index); }
 
-// UTF-8 -> UTF-16LE without terminator. Invalid sequences become U+FFFD.
-std::vector<uint8_t> Utf8ToUtf16Le(const std::string& s);
-
-// Splits "RE: topic" into {"RE: ", "topic"}: a prefix is one to three characters,
-// none of them a digit or white space, followed by ": " ([MS-OXCMSG] 2.2.1.9).
-std::pair<std::string, std::string> SplitSubjectPrefix(const std::string& subject);
-
 }  // namespace bv::mailstore::msg

@@ -18,26 +18,18 @@
 #include "mailstore/msg/MsgWriter.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
 #include <string>
-#include <system_error>
 #include <vector>
 
-#ifdef _WIN32
-#include <process.h>
-#define BV_GETPID _getpid
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#define BV_GETPID getpid
-#endif
-
 #include "mailstore/MailStoreError.h"
+#include "mailstore/base/CompleteFile.h"
+#include "mailstore/base/LittleEndian.h"
 #include "mailstore/mapi/NameIdMap.h"
+#include "mailstore/mapi/SubjectPrefix.h"
+#include "mailstore/mapi/Utf16.h"
 #include "mailstore/msg/CompoundFile.h"
 #include "mailstore/msg/MsgFormat.h"
 
@@ -52,12 +44,8 @@ struct WriteFailure {
     std::string what;
 };
 
-void PutU32(std::vector<uint8_t>& b, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
-}
-void PutU64(std::vector<uint8_t>& b, uint64_t v) {
-    for (int i = 0; i < 8; ++i) b.push_back(uint8_t(v >> (8 * i)));
-}
+using base::Append32;
+using base::Append64;
 
 using Entry = CompoundFile::Entry;
 
@@ -95,15 +83,15 @@ void WriteProperty(Entry* st, uint16_t id, const Property& prop, bool hasEmbedde
     if (std::holds_alternative<std::monostate>(prop.value)) return;
     const uint32_t tag = MakeTag(id, type);
     auto fixedEntry = [&](uint64_t v) {
-        PutU32(entries, tag);
-        PutU32(entries, kPropFlagsReadWrite);
-        PutU64(entries, v);
+        Append32(entries, tag);
+        Append32(entries, kPropFlagsReadWrite);
+        Append64(entries, v);
     };
     auto sizeEntry = [&](uint32_t size) {
-        PutU32(entries, tag);
-        PutU32(entries, kPropFlagsReadWrite);
-        PutU32(entries, size);
-        PutU32(entries, 0);
+        Append32(entries, tag);
+        Append32(entries, kPropFlagsReadWrite);
+        Append32(entries, size);
+        Append32(entries, 0);
     };
     switch (type) {
     case PT_SHORT:
@@ -156,7 +144,7 @@ void WriteProperty(Entry* st, uint16_t id, const Property& prop, bool hasEmbedde
     case PT_MV_LONG:
         if (auto v = std::get_if<std::vector<int32_t>>(&prop.value)) {
             std::vector<uint8_t> data;
-            for (int32_t x : *v) PutU32(data, uint32_t(x));
+            for (int32_t x : *v) Append32(data, uint32_t(x));
             const uint32_t size = uint32_t(data.size());
             CompoundFile::AddStream(st, SubstgName(tag), std::move(data));
             sizeEntry(size);
@@ -171,7 +159,7 @@ void WriteProperty(Entry* st, uint16_t id, const Property& prop, bool hasEmbedde
                 std::vector<uint8_t> u16 = Utf8ToUtf16Le((*v)[i]);
                 u16.push_back(0);
                 u16.push_back(0);
-                PutU32(lengths, uint32_t(u16.size()));
+                Append32(lengths, uint32_t(u16.size()));
                 CompoundFile::AddStream(st, SubstgName(tag, int(i)), std::move(u16));
             }
             const uint32_t size = uint32_t(lengths.size());
@@ -185,8 +173,8 @@ void WriteProperty(Entry* st, uint16_t id, const Property& prop, bool hasEmbedde
             std::vector<uint8_t> lengths;
             for (size_t i = 0; i < v->size(); ++i) {
                 CompoundFile::AddBorrowedStream(st, SubstgName(tag, int(i)), (*v)[i].data(), (*v)[i].size());
-                PutU32(lengths, uint32_t((*v)[i].size()));
-                PutU32(lengths, 0);
+                Append32(lengths, uint32_t((*v)[i].size()));
+                Append32(lengths, 0);
             }
             const uint32_t size = uint32_t(lengths.size());
             CompoundFile::AddStream(st, SubstgName(tag), std::move(lengths));
@@ -247,10 +235,10 @@ void WriteAttachment(Entry* parent, const Attachment& a, uint32_t index, int dep
         Entry* msgDir = CompoundFile::AddStorage(st, SubstgName(PR_ATTACH_DATA_OBJ));
         WriteMessage(msgDir, *a.embedded, false, depth + 1, names);
         // [MS-OXMSG] 2.4.2.2: the size of an embedded message entry is 0xFFFFFFFF.
-        PutU32(entries, PR_ATTACH_DATA_OBJ);
-        PutU32(entries, kPropFlagsReadWrite);
-        PutU32(entries, 0xFFFFFFFFu);
-        PutU32(entries, 0);
+        Append32(entries, PR_ATTACH_DATA_OBJ);
+        Append32(entries, kPropFlagsReadWrite);
+        Append32(entries, 0xFFFFFFFFu);
+        Append32(entries, 0);
     }
     AddPropertyStream(st, std::vector<uint8_t>(kSubObjectHeaderSize, 0), entries);
 }
@@ -290,77 +278,14 @@ void WriteMessage(Entry* st, const Message& m, bool topLevel, int depth, NameIdM
     for (size_t i = 0; i < m.attachments.size(); ++i) WriteAttachment(st, m.attachments[i], uint32_t(i), depth, names);
 
     std::vector<uint8_t> header;
-    PutU64(header, 0);                                   // reserved
-    PutU32(header, uint32_t(recipientCount));            // next recipient id
-    PutU32(header, uint32_t(m.attachments.size()));      // next attachment id
-    PutU32(header, uint32_t(recipientCount));            // recipient count
-    PutU32(header, uint32_t(m.attachments.size()));      // attachment count
-    if (topLevel) PutU64(header, 0);                     // reserved (top level only)
+    Append64(header, 0);                                   // reserved
+    Append32(header, uint32_t(recipientCount));            // next recipient id
+    Append32(header, uint32_t(m.attachments.size()));      // next attachment id
+    Append32(header, uint32_t(recipientCount));            // recipient count
+    Append32(header, uint32_t(m.attachments.size()));      // attachment count
+    if (topLevel) Append64(header, 0);                     // reserved (top level only)
     AddPropertyStream(st, std::move(header), entries);
 }
-
-std::filesystem::path TemporaryPathFor(const std::filesystem::path& path) {
-    static std::atomic<unsigned> counter{0};
-    std::filesystem::path tmp = path;
-    tmp += ".tmp" + std::to_string(BV_GETPID()) + "-" + std::to_string(counter.fetch_add(1));
-    return tmp;
-}
-
-// The compound file into `file`, through a buffer of this thread's; what failed, or "".
-std::string WriteAndFlush(const CompoundFile& cfb, FILE* file) {
-    static thread_local std::vector<char> buffer(1 << 16);
-    std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
-    std::string failure = cfb.Write(file);
-    if (std::fflush(file) != 0 && failure.empty()) failure = std::generic_category().message(errno);
-    return failure;
-}
-
-// Renames the finished temporary file to `path` (replacing a file there); on failure
-// removes it and says why.
-std::string MoveIntoPlace(const std::filesystem::path& tmp, const std::filesystem::path& path) {
-    std::error_code ec;
-    std::filesystem::rename(tmp, path, ec);
-    if (!ec) return std::string();
-    std::string failure = "cannot move " + tmp.string() + " into place: " + ec.message();
-    std::filesystem::remove(tmp, ec);
-    return failure;
-}
-
-#if defined(__linux__) && defined(O_TMPFILE)
-// Writes the file unnamed in the target's folder and gives it its name only once it
-// is complete: no partial file ever stands under the name, none is left behind after
-// a crash, and there is no rename. False when the file system cannot (the caller then
-// goes through a temporary name); `failure` says what went wrong otherwise.
-bool WriteUnnamedThenLink(const CompoundFile& cfb, const std::filesystem::path& path, std::string& failure) {
-    std::filesystem::path dir = path.parent_path();
-    if (dir.empty()) dir = ".";
-    int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    FILE* file = ::fdopen(fd, "wb");
-    if (!file) {
-        ::close(fd);
-        return false;
-    }
-    failure = WriteAndFlush(cfb, file);
-    bool done = true;
-    if (failure.empty()) {
-        char proc[64];
-        std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
-        if (::linkat(AT_FDCWD, proc, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-            if (errno == EEXIST) {
-                // Converting into the same folder again: replace the file, as a rename would.
-                const std::filesystem::path tmp = TemporaryPathFor(path);
-                if (::linkat(AT_FDCWD, proc, AT_FDCWD, tmp.c_str(), AT_SYMLINK_FOLLOW) != 0) done = false;
-                else failure = MoveIntoPlace(tmp, path);
-            } else {
-                done = false;  // no /proc, say: the temporary name will do
-            }
-        }
-    }
-    std::fclose(file);  // an unnamed file that got no name disappears here
-    return done;
-}
-#endif
 
 }  // namespace
 
@@ -370,41 +295,13 @@ void WriteMsgFile(const mapi::Message& message, const std::filesystem::path& pat
     cfb.SetRootClsid(kMessageClsid);
     try {
         NameIdMap names;
-    WriteMessage(cfb.root(), message, true, 0, names);
-    AddNameIdStorage(cfb.root(), names);
+        WriteMessage(cfb.root(), message, true, 0, names);
+        AddNameIdStorage(cfb.root(), names);
     } catch (const WriteFailure& e) {
         throw MailStoreError("cannot write " + path.string() + ": " + e.what);
     }
 
-#if defined(__linux__) && defined(O_TMPFILE)
-    {
-        std::string failure;
-        if (WriteUnnamedThenLink(cfb, path, failure)) {
-            if (!failure.empty()) throw MailStoreError("cannot write " + path.string() + ": " + failure);
-            return;
-        }
-    }
-#endif
-
-    const std::filesystem::path tmp = TemporaryPathFor(path);
-    const std::string tmpName = tmp.string();
-    FILE* file = nullptr;
-#ifdef _WIN32
-    file = _wfopen(tmp.wstring().c_str(), L"wb");
-#else
-    file = std::fopen(tmpName.c_str(), "wb");
-#endif
-    if (!file)
-        throw MailStoreError("cannot write " + path.string() + ": cannot create " + tmpName + ": " +
-                             std::generic_category().message(errno));
-    std::string failure = WriteAndFlush(cfb, file);
-    if (std::fclose(file) != 0 && failure.empty()) failure = std::generic_category().message(errno);
-    if (failure.empty()) {
-        failure = MoveIntoPlace(tmp, path);
-    } else {
-        std::error_code ec;
-        std::filesystem::remove(tmp, ec);
-    }
+    std::string failure = base::WriteCompleteFile(path, [&cfb](FILE* file) { return cfb.Write(file); });
     if (!failure.empty()) throw MailStoreError("cannot write " + path.string() + ": " + failure);
 }
 

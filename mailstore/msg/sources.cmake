@@ -1,5 +1,4 @@
 target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CompoundFile.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/MsgFormat.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MsgWriter.cpp
 )

@@ -5,7 +5,12 @@
 #include <random>
 
 #include "mailstore/mapi/Message.h"
-#include "mailstore/mime/MimeText.h"
+#include "mailstore/mime/Charsets.h"
+#include "mailstore/mime/FileNames.h"
+#include "mailstore/mime/GMimeSupport.h"
+#include "mailstore/mime/HeaderMapping.h"
+#include "mailstore/mime/HtmlText.h"
+#include "mailstore/mime/RtfText.h"
 
 using namespace bv::mailstore::mime;
 
@@ -140,4 +145,18 @@ TEST(MimeText, HtmlCharsetDeclarations) {
     EXPECT_EQ(HtmlMetaCharset("<meta name=x><p>charset=no</p>"), "");
     EXPECT_EQ(DeclareHtmlUtf8("<meta charset=\"ISO-8859-1\"><p>x</p>"), "<meta charset=\"utf-8\"><p>x</p>");
     EXPECT_EQ(DeclareHtmlUtf8("<p>no meta</p>"), "<p>no meta</p>");
+}
+
+TEST(MimeText, RtfBodiesAsText) {
+    // Plain RTF: tables and ignorable groups dropped, code-page bytes and Unicode read.
+    RtfText plain = ReadRtf("{\\rtf1\\ansi\\ansicpg1252{\\fonttbl{\\f0 Arial;}}{\\*\\generator x;}"
+                            "\\pard caf\\'e9 \\u8364?5\\par\n{\\b bold} \\{braces\\}\\tab end\\par}");
+    EXPECT_FALSE(plain.html);
+    EXPECT_EQ(plain.text, "caf\xC3\xA9 \xE2\x82\xAC" "5\nbold {braces}\tend\n");
+
+    // HTML carried in RTF: the HTML comes back, the RTF-only parts do not.
+    RtfText html = ReadRtf("{\\rtf1\\ansi\\fromhtml1 {\\fonttbl{\\f0 Arial;}}"
+                           "{\\*\\htmltag64 <p>}\\htmlrtf {\\b x}\\htmlrtf0 Hello{\\*\\htmltag72 </p>}}");
+    EXPECT_TRUE(html.html);
+    EXPECT_EQ(html.text, "<p>Hello</p>");
 }

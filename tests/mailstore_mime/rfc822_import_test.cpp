@@ -98,7 +98,12 @@ const Attachment* FindAttachment(const Message& m, const std::string& longName) 
 // Checks that hold for every imported message, whatever its content.
 void ExpectWellFormed(const Message& m, const std::string& what, int depth = 0) {
     SCOPED_TRACE(what);
-    EXPECT_EQ(Str(m.props, PR_MESSAGE_CLASS), "IPM.Note");
+    if (Str(m.props, PR_MESSAGE_CLASS) == "IPM.Note.SMIME") {  // encrypted: the blob is its attachment
+        ASSERT_EQ(m.attachments.size(), 1u);
+        EXPECT_NE(Str(m.attachments[0].props, PR_ATTACH_MIME_TAG).find("pkcs7-mime"), std::string::npos);
+    } else {
+        EXPECT_EQ(Str(m.props, PR_MESSAGE_CLASS), "IPM.Note");
+    }
     auto flags = m.props.GetInt(PR_MESSAGE_FLAGS);
     ASSERT_TRUE(flags.has_value());
     EXPECT_EQ(*flags & MSGFLAG_UNSENT, 0);
@@ -653,11 +658,14 @@ TEST(Rfc822Import, TopLevelHeaderFieldsAreCutAsAMailReaderCutsThem) {
     EXPECT_TRUE(HasWarningContaining(d, "1 unreadable header line")) << (d.warnings.empty() ? "none" : d.warnings.front());
     EXPECT_NE(FindAttachment(d, "original-message.eml"), nullptr);
 
-    // A first line that is folded, or a field name with a blank inside: not a message.
+    // A first line that is folded, or a field name with a blank inside: no header at
+    // all, so the whole text is the body, as a mail reader shows it.
     for (const char* bad : {" folded: first\nSubject: s\n\nbody\n", "Sub ject: s\n\nbody\n"}) {
         Message b = Import(bad);
-        EXPECT_TRUE(HasWarningContaining(b, "could not be parsed")) << bad;
-        ASSERT_NE(FindAttachment(b, "original-message.eml"), nullptr) << bad;
+        EXPECT_TRUE(HasWarningContaining(b, "no header")) << bad;
+        EXPECT_EQ(FindAttachment(b, "original-message.eml"), nullptr) << bad;
+        EXPECT_EQ(Str(b.props, PR_BODY), Crlf(bad)) << bad;
+        EXPECT_FALSE(b.props.Has(PR_SUBJECT)) << bad;
         ExpectWellFormed(b, bad);
     }
 
@@ -687,10 +695,153 @@ TEST(Rfc822Import, BinaryGarbageKeepsTheOriginal) {
     ExpectWellFormed(m, "garbage");
 }
 
-TEST(Rfc822Import, HeaderlessTextKeepsTheOriginal) {
-    Message m = Import("From Russia with love\n\nWhat does Thunderbird do?\n");
-    EXPECT_NE(FindAttachment(m, "original-message.eml"), nullptr);
-    EXPECT_FALSE(m.warnings.empty());
+TEST(Rfc822Import, TextWithoutAHeaderIsTheBody) {
+    // The first line is no header field: the text is the body, the sender and date
+    // come from the "From " line, and the message is converted with a warning.
+    Message m = Import(Crlf("From ann@example.com Mon Dec  7 08:37:05 2026\nHello Bob,\nthe figures: 3 < 4.\n\nAnn\n"));
+    EXPECT_EQ(Str(m.props, PR_BODY), Crlf("Hello Bob,\nthe figures: 3 < 4.\n\nAnn\n"));
+    EXPECT_EQ(Str(m.props, PR_SENDER_EMAIL_ADDRESS), "ann@example.com");
+    EXPECT_EQ(Str(m.props, PR_SENT_REPRESENTING_EMAIL_ADDRESS), "ann@example.com");
+    EXPECT_EQ(m.props.GetTime(PR_CLIENT_SUBMIT_TIME), FileTimeOf(2026, 12, 7, 8, 37, 5));
+    EXPECT_EQ(m.props.GetTime(PR_MESSAGE_DELIVERY_TIME), FileTimeOf(2026, 12, 7, 8, 37, 5));
+    EXPECT_TRUE(m.attachments.empty());
+    EXPECT_TRUE(HasWarningContaining(m, "no header")) << (m.warnings.empty() ? "none" : m.warnings.front());
+    ExpectWellFormed(m, "headerless");
+
+    // An empty header (a blank line straight after the "From " line): what follows it.
+    Message e = Import("From someone with love\n\nWhat does a mail reader do?\n");
+    EXPECT_EQ(Str(e.props, PR_BODY), "What does a mail reader do?\r\n");
+    EXPECT_EQ(FindAttachment(e, "original-message.eml"), nullptr);
+    EXPECT_FALSE(e.props.Has(PR_SENDER_EMAIL_ADDRESS));  // "someone" is no address
+    EXPECT_TRUE(HasWarningContaining(e, "no header"));
+
+    // Text that is not a message in another charset: read as windows-1252.
+    Message w = Import("From b@example.com Mon Dec  7 08:37:05 2026\ncaf\xE9 au lait\n");
+    EXPECT_EQ(Str(w.props, PR_BODY), "caf\xC3\xA9 au lait\r\n");
+}
+
+// ---------------------------------------------------------------- what the HTML shows
+
+TEST(Rfc822Import, OnlyPartsTheHtmlShowsAreHidden) {
+    const std::string png = std::string("\x89PNG\r\n\x1A\n", 8) + std::string(40, '\x02');
+    auto part = [&](const std::string& headers) {
+        return "--rel\nContent-Type: image/png\n" + headers + "Content-Transfer-Encoding: base64\n\n" + Base64(png);
+    };
+    Message m = Import(Crlf(
+        "From: a@example.com\nSubject: related\nMIME-Version: 1.0\nContent-Type: multipart/related; boundary=rel\n\n"
+        "--rel\nContent-Type: text/html\n\n<p><img src=\"cid:shown@x\"><img src='CID:attached@x'>"
+        "<img src=\"cid:other@x2\"></p>\n" +
+        part("Content-ID: <shown@x>\n") +                                                    // shown, inline
+        part("Content-ID: <unused@x>\n") +                                                   // never referenced
+        part("Content-ID: <attached@x>\nContent-Disposition: attachment; filename=a.png\n") + // shown, but an attachment
+        part("Content-ID: <other@x>\n") +                                                    // only a longer ID is shown
+        "--rel--\n"));
+    ASSERT_EQ(m.attachments.size(), 4u);
+    auto hidden = [](const Attachment& a) { return a.props.GetBool(PR_ATTACHMENT_HIDDEN).value_or(false); };
+    EXPECT_TRUE(hidden(m.attachments[0]));
+    EXPECT_EQ(m.attachments[0].props.GetInt(PR_ATTACH_FLAGS), ATT_MHTML_REF);
+    for (size_t i = 1; i < 4; ++i) {
+        SCOPED_TRACE(Str(m.attachments[i].props, PR_ATTACH_CONTENT_ID));
+        EXPECT_FALSE(hidden(m.attachments[i]));
+        EXPECT_FALSE(m.attachments[i].props.Has(PR_ATTACH_FLAGS));
+    }
+    EXPECT_EQ(Str(m.attachments[2].props, PR_ATTACH_LONG_FILENAME), "a.png");
+}
+
+// ---------------------------------------------------------------- winmail.dat and S/MIME
+
+namespace {
+
+std::string WithTnef(const std::string& tnef, const std::string& textBody = "stub text\n") {
+    return Crlf("From: a@example.com\nSubject: rich text\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b\n\n"
+                "--b\nContent-Type: text/plain\n\n" + textBody +
+                "--b\nContent-Type: application/ms-tnef; name=winmail.dat\nContent-Disposition: attachment; filename=winmail.dat\n"
+                "Content-Transfer-Encoding: base64\n\n" + Base64(tnef) + "--b--\n");
+}
+
+std::string TnefSample(const std::string& name) { return ReadFile(fs::path(BV_CORPUS) / "tnef" / name); }
+
+}  // namespace
+
+TEST(Rfc822Import, WinmailDatBecomesItsFilesAndBody) {
+    // Files: each one an attachment, winmail.dat itself gone.
+    Message files = Import(WithTnef(TnefSample("two-files.tnef")));
+    EXPECT_EQ(FindAttachment(files, "winmail.dat"), nullptr);
+    ASSERT_EQ(files.attachments.size(), 2u);
+    EXPECT_EQ(Str(files.attachments[0].props, PR_ATTACH_LONG_FILENAME), "AUTHORS");
+    EXPECT_EQ(Bin(files.attachments[0].props, PR_ATTACH_DATA_BIN).size(), 244u);
+    EXPECT_EQ(Str(files.attachments[1].props, PR_ATTACH_LONG_FILENAME), "README");
+    EXPECT_EQ(Bin(files.attachments[1].props, PR_ATTACH_DATA_BIN).size(), 893u);
+    EXPECT_TRUE(files.warnings.empty()) << files.warnings.front();
+    ExpectWellFormed(files, "two-files");
+
+    // Rich text: the RTF kept for Outlook, its text as the plain body.
+    Message rtf = Import(WithTnef(TnefSample("rtf.tnef"), ""));
+    ASSERT_NE(rtf.props.GetBinary(PR_RTF_COMPRESSED), nullptr);
+    EXPECT_EQ(rtf.props.GetInt(PR_NATIVE_BODY), NATIVE_BODY_RTF);
+    EXPECT_NE(Str(rtf.props, PR_BODY).find("aafgag'alga'kgk\r\n"), std::string::npos) << Str(rtf.props, PR_BODY);
+    EXPECT_NE(Str(rtf.props, PR_BODY).find("\r\n\\hge\r\n"), std::string::npos);  // an escaped backslash
+    EXPECT_EQ(Str(rtf.props, PR_BODY).find("Arial"), std::string::npos) << "the font table is no text";
+    EXPECT_TRUE(rtf.attachments.empty());
+
+    // An HTML body inside the stream.
+    Message html = Import(WithTnef(TnefSample("body.tnef")));
+    ASSERT_NE(html.props.GetBinary(PR_HTML), nullptr);
+    EXPECT_EQ(html.props.GetInt(PR_NATIVE_BODY), NATIVE_BODY_HTML);
+    EXPECT_NE(Str(html.props, PR_BODY), "stub text");
+
+    // Names stored as Unicode.
+    Message unicode = Import(WithTnef(TnefSample("unicode-mapi-attr.tnef")));
+    ASSERT_EQ(unicode.attachments.size(), 1u);
+    EXPECT_EQ(Str(unicode.attachments[0].props, PR_ATTACH_LONG_FILENAME), "example.dat");
+    EXPECT_EQ(Bin(unicode.attachments[0].props, PR_ATTACH_DATA_BIN).size(), 1024u);
+
+    // Not decodable: the original stays, with a warning.
+    Message bad = Import(WithTnef("\x78\x9F\x3E\x22 then nothing that parses"));
+    EXPECT_NE(FindAttachment(bad, "winmail.dat"), nullptr);
+    EXPECT_TRUE(HasWarningContaining(bad, "TNEF"));
+}
+
+TEST(Rfc822Import, WinmailDatFromAMailServer) {
+    Message m;
+    ASSERT_NO_THROW(ImportRfc822File(fs::path(BV_CORPUS) / "eml" / "mimekit" / "tnef" / "ukr.eml", m));
+    EXPECT_EQ(FindAttachment(m, "winmail.dat"), nullptr);
+    EXPECT_FALSE(Str(m.props, PR_BODY).empty());
+    EXPECT_TRUE(m.warnings.empty()) << m.warnings.front();
+    ExpectWellFormed(m, "ukr.eml");
+}
+
+TEST(Rfc822Import, EncryptedSmimeIsStoredAsOutlookStoresIt) {
+    const std::string blob = std::string("\x30\x82\x01\x00", 4) + std::string(256, '\x5A');
+    for (const char* type : {"application/pkcs7-mime; smime-type=enveloped-data; name=smime.p7m",
+                             "application/x-pkcs7-mime"}) {
+        SCOPED_TRACE(type);
+        Message m = Import(Crlf(std::string("From: a@example.com\nSubject: secret\nMIME-Version: 1.0\nContent-Type: ") + type +
+                                "\nContent-Transfer-Encoding: base64\n\n" + Base64(blob)));
+        EXPECT_EQ(Str(m.props, PR_MESSAGE_CLASS), "IPM.Note.SMIME");
+        ASSERT_EQ(m.attachments.size(), 1u);
+        EXPECT_EQ(Str(m.attachments[0].props, PR_ATTACH_LONG_FILENAME), "smime.p7m");
+        EXPECT_EQ(Bin(m.attachments[0].props, PR_ATTACH_DATA_BIN), blob);
+        ExpectWellFormed(m, type);
+    }
+
+    // Signed, opaquely: an ordinary message with the signed data attached.
+    Message opaque = Import(Crlf("From: a@example.com\nMIME-Version: 1.0\n"
+                                 "Content-Type: application/pkcs7-mime; smime-type=signed-data; name=smime.p7m\n"
+                                 "Content-Transfer-Encoding: base64\n\n" + Base64(blob)));
+    EXPECT_EQ(Str(opaque.props, PR_MESSAGE_CLASS), "IPM.Note");
+
+    // Signed in the clear: the text is the body, the signature part stays.
+    Message clear = Import(Crlf(
+        "From: a@example.com\nSubject: signed\nMIME-Version: 1.0\n"
+        "Content-Type: multipart/signed; protocol=\"application/pkcs7-signature\"; micalg=sha-256; boundary=s\n\n"
+        "--s\nContent-Type: text/plain\n\nsigned text\n"
+        "--s\nContent-Type: application/pkcs7-signature; name=smime.p7s\nContent-Disposition: attachment; filename=smime.p7s\n"
+        "Content-Transfer-Encoding: base64\n\n" + Base64(blob) + "--s--\n"));
+    EXPECT_EQ(Str(clear.props, PR_MESSAGE_CLASS), "IPM.Note");
+    EXPECT_EQ(Str(clear.props, PR_BODY), "signed text");
+    ASSERT_NE(FindAttachment(clear, "smime.p7s"), nullptr);
+    EXPECT_EQ(Bin(FindAttachment(clear, "smime.p7s")->props, PR_ATTACH_DATA_BIN), blob);
 }
 
 TEST(Rfc822Import, LfAndBomAndCrlfGiveTheSameFields) {

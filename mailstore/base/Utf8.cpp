@@ -1,4 +1,4 @@
-#include "mailstore/mapi/Utf16.h"
+#include "mailstore/base/Utf8.h"
 
 #include <cstring>
 #if defined(__SSE2__) || defined(_M_X64)
@@ -6,11 +6,11 @@
 #define BV_UTF16_SSE2 1
 #endif
 
-namespace bv::mapi {
+namespace bv::base {
 
 namespace {
 
-constexpr uint32_t kReplacement = 0xFFFD;
+constexpr uint32_t kReplacement = kReplacementCharacter;
 
 bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
@@ -87,6 +87,18 @@ uint32_t DecodeMultiByte(const unsigned char* s, size_t n, size_t& i) {
 }
 
 }  // namespace
+
+uint32_t DecodeUtf8(std::string_view utf8, size_t& i) {
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+    if (s[i] < 0x80) return s[i++];
+    return DecodeMultiByte(s, utf8.size(), i);
+}
+
+std::string Utf8Prefix(const std::string& s, size_t n) {
+    if (s.size() <= n) return s;
+    while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
+    return s.substr(0, n);
+}
 
 std::vector<uint8_t> Utf8ToUtf16Le(std::string_view utf8) {
     const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
@@ -181,4 +193,4 @@ void AppendUtf8(std::string& out, uint32_t cp) {
     }
 }
 
-}  // namespace bv::mapi
+}  // namespace bv::base

@@ -1,0 +1,6 @@
+# Shared primitives of every layer: the UTF-8 codec, little-endian fields, the
+# complete-or-absent file writer.
+target_sources(bv_mailstore PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/CompleteFile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Utf8.cpp
+)

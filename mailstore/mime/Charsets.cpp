@@ -1,0 +1,205 @@
+#include "mailstore/mime/Charsets.h"
+
+#include <gmime/gmime.h>
+#include <iconv.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+
+#include "mailstore/base/Utf8.h"
+
+namespace bv::mailstore::mime {
+
+namespace {
+
+using base::AppendUtf8;
+
+const char kReplacement[] = "\xEF\xBF\xBD";
+
+// windows-1252 0x80..0x9F (0 = undefined, mapped to U+FFFD).
+const uint16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                  0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+std::string Cp1252ToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    for (unsigned char c : bytes) {
+        if (c < 0x80) out += char(c);
+        else AppendUtf8(out, Cp1252CodePoint(c));
+    }
+    return out;
+}
+
+// Valid UTF-8, replacing invalid sequences with U+FFFD. Returns true when nothing was replaced.
+bool MakeValidUtf8(std::string_view in, std::string& out) {
+    size_t valid = base::ValidUtf8Prefix(in);
+    if (valid == in.size()) {
+        out.assign(in);
+        return true;
+    }
+    out.clear();
+    out.reserve(in.size() + 16);
+    while (!in.empty()) {
+        valid = base::ValidUtf8Prefix(in);
+        out.append(in.substr(0, valid));
+        if (valid == in.size()) break;
+        out += kReplacement;
+        size_t skip = valid + 1;
+        // skip continuation bytes of the broken sequence
+        while (skip < in.size() && (static_cast<unsigned char>(in[skip]) & 0xC0) == 0x80) ++skip;
+        in.remove_prefix(skip);
+    }
+    return false;
+}
+
+// The converter name we use for a MIME charset: supersets where mail in the wild
+// routinely exceeds the declared set (WHATWG encoding rules).
+std::string ConverterName(const std::string& charset) {
+    std::string c = AsciiLower(charset);
+    if (c == "gb2312" || c == "gbk" || c == "x-gbk" || c == "euc-cn" || c == "cp936" || c == "gb_2312-80") return "GB18030";
+    if (c == "ks_c_5601-1987" || c == "ks_c_5601" || c == "euc-kr" || c == "korean") return "CP949";
+    if (c == "shift_jis" || c == "shift-jis" || c == "sjis" || c == "x-sjis" || c == "ms_kanji" || c == "windows-31j") return "CP932";
+    if (c == "iso-8859-1" || c == "latin1" || c == "iso_8859-1" || c == "l1" || c == "iso8859-1" || c == "us-ascii" ||
+        c == "ascii" || c == "ansi_x3.4-1968" || c == "cp1252")
+        return "WINDOWS-1252";
+    if (c == "iso-2022-jp") return "ISO-2022-JP-2";
+    if (c == "big5") return "BIG5-HKSCS";
+    const char* name = g_mime_charset_iconv_name(charset.c_str());
+    return name ? std::string(name) : charset;
+}
+
+bool IsUtf8Name(const std::string& c) {
+    std::string l = AsciiLower(c);
+    return l == "utf-8" || l == "utf8" || l == "unicode-1-1-utf-8" || l == "x-unicode20utf8";
+}
+
+}  // namespace
+
+uint32_t Cp1252CodePoint(unsigned char c) {
+    if (c < 0x80 || c >= 0xA0) return c;
+    return kCp1252High[c - 0x80] ? kCp1252High[c - 0x80] : base::kReplacementCharacter;
+}
+
+std::string AsciiLower(std::string s) {
+    for (auto& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string BytesToUtf8(const char* bytes) { return bytes ? BytesToUtf8(std::string_view(bytes)) : std::string(); }
+
+std::string BytesToUtf8(std::string_view bytes) {
+    if (base::ValidUtf8Prefix(bytes) == bytes.size()) return std::string(bytes);
+    return Cp1252ToUtf8(bytes);
+}
+
+std::string ToUtf8(std::string_view bytes, const std::string& charsetIn, bool* unknownCharset, bool* invalidBytes) {
+    if (unknownCharset) *unknownCharset = false;
+    if (invalidBytes) *invalidBytes = false;
+    std::string charset = charsetIn;
+    while (!charset.empty() && (charset.back() == ' ' || charset.back() == '"')) charset.pop_back();
+    while (!charset.empty() && (charset.front() == ' ' || charset.front() == '"')) charset.erase(0, 1);
+    if (charset.empty()) return BytesToUtf8(bytes);
+    if (IsUtf8Name(charset)) {
+        std::string out;
+        bool clean = MakeValidUtf8(bytes, out);
+        if (!clean && invalidBytes) *invalidBytes = true;
+        return out;
+    }
+    const std::string conv = ConverterName(charset);
+    if (conv == "WINDOWS-1252") return Cp1252ToUtf8(bytes);
+    iconv_t cd = iconv_open("UTF-8", conv.c_str());
+    if (cd == (iconv_t)-1) cd = iconv_open("UTF-8", charset.c_str());
+    if (cd == (iconv_t)-1) {
+        if (unknownCharset) *unknownCharset = true;
+        return BytesToUtf8(bytes);
+    }
+    std::string out;
+    out.resize(bytes.size() * 2 + 16);
+    char* inp = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    size_t used = 0;
+    bool replaced = false;
+    while (inLeft > 0) {
+        char* outp = out.data() + used;
+        size_t outLeft = out.size() - used;
+        size_t r = iconv(cd, &inp, &inLeft, &outp, &outLeft);
+        used = size_t(outp - out.data());
+        if (r != size_t(-1)) break;
+        if (errno == E2BIG) {
+            out.resize(out.size() * 2 + 64);
+        } else if (errno == EILSEQ) {
+            if (out.size() - used < 8) out.resize(out.size() + 64);
+            std::memcpy(out.data() + used, kReplacement, 3);
+            used += 3;
+            ++inp;
+            --inLeft;
+            replaced = true;
+        } else {  // EINVAL: incomplete sequence at the end
+            if (out.size() - used < 8) out.resize(out.size() + 64);
+            std::memcpy(out.data() + used, kReplacement, 3);
+            used += 3;
+            inLeft = 0;
+            replaced = true;
+        }
+    }
+    // Flush the shift state (stateful encodings such as ISO-2022-JP).
+    for (;;) {
+        if (out.size() - used < 16) out.resize(out.size() + 64);
+        char* outp = out.data() + used;
+        size_t outLeft = out.size() - used;
+        size_t r = iconv(cd, nullptr, nullptr, &outp, &outLeft);
+        used = size_t(outp - out.data());
+        if (r != size_t(-1) || errno != E2BIG) break;
+    }
+    iconv_close(cd);
+    out.resize(used);
+    // glibc's UTF-8 decoder lets sequences above U+10FFFF through unchanged.
+    if (base::ValidUtf8Prefix(out) != out.size()) {
+        std::string clean;
+        MakeValidUtf8(out, clean);
+        out.swap(clean);
+        replaced = true;
+    }
+    if (replaced && invalidBytes) *invalidBytes = true;
+    return out;
+}
+
+std::string ToCrLf(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 32 + 2);
+    while (!text.empty()) {
+        // The next line end: an LF, or a CR before it.
+        size_t lf = text.find('\n');
+        size_t stop = lf == std::string_view::npos ? text.size() : lf;
+        size_t cr = text.substr(0, stop).find('\r');
+        if (cr != std::string_view::npos) {
+            out.append(text.substr(0, cr));
+            out += "\r\n";
+            text.remove_prefix(cr + (cr + 1 < text.size() && text[cr + 1] == '\n' ? 2 : 1));
+        } else if (lf != std::string_view::npos) {
+            out.append(text.substr(0, lf));
+            out += "\r\n";
+            text.remove_prefix(lf + 1);
+        } else {
+            out.append(text);
+            break;
+        }
+    }
+    return out;
+}
+
+std::string UnfoldHeader(std::string_view raw) {
+    std::string out;
+    out.reserve(raw.size());
+    for (char c : raw)
+        if (c != '\r' && c != '\n') out += c;
+    size_t b = out.find_first_not_of(" \t");
+    if (b == std::string::npos) return std::string();
+    size_t e = out.find_last_not_of(" \t");
+    return out.substr(b, e - b + 1);
+}
+
+}  // namespace bv::mailstore::mime

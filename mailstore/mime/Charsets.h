@@ -1,0 +1,33 @@
+// Text of a message as UTF-8: charset conversion, line ends and header unfolding.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace bv::mailstore::mime {
+
+// Converts `bytes` in `charset` (a MIME charset name, may be empty) to UTF-8.
+// Invalid sequences become U+FFFD. An empty or unknown charset is read as UTF-8 when
+// the bytes are valid UTF-8, else as windows-1252; `unknownCharset` is set when the
+// name was given but no converter exists, `invalidBytes` when bytes had to be replaced.
+std::string ToUtf8(std::string_view bytes, const std::string& charset, bool* unknownCharset = nullptr,
+                   bool* invalidBytes = nullptr);
+
+// Valid UTF-8 of arbitrary bytes: kept when valid, else read as windows-1252.
+std::string BytesToUtf8(std::string_view bytes);
+// The same for a C string GMime handed out (nullptr gives "").
+std::string BytesToUtf8(const char* bytes);
+
+// The code point of a windows-1252 byte (U+FFFD for the five it leaves undefined).
+uint32_t Cp1252CodePoint(unsigned char byte);
+
+// Bare LF and bare CR become CR LF.
+std::string ToCrLf(std::string_view text);
+
+// Removes CR LF folding and surrounding white space of a raw header value.
+std::string UnfoldHeader(std::string_view raw);
+
+// ASCII letters in lower case (MIME types, charset and keyword values).
+std::string AsciiLower(std::string s);
+
+}  // namespace bv::mailstore::mime

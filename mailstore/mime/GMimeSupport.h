@@ -1,0 +1,80 @@
+// What every user of GMime here shares: the library set up once with the parser
+// options of a mail reader, the holders that release what GMime hands out, the
+// problems its parser reports, and date reading.
+#pragma once
+#include <gmime/gmime.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace bv::mailstore::mime {
+
+// GMime initialised (once, thread-safe) and the parser options of every import:
+// loose RFC compliance, UTF-8 then windows-1252 as fallback charsets, problems
+// reported to the ParseIssues of the calling thread.
+GMimeParserOptions* ParserOptions();
+
+// Problems GMime reports while parsing (and while decoding headers lazily),
+// collected for the import running on this thread.
+struct ParseIssues {
+    bool truncated = false;     // a closing boundary is missing
+    bool malformed = false;     // GMime lost track of the MIME structure
+    int droppedLines = 0;       // header lines GMime could not read and skipped
+    bool partsSkipped = false;  // GMime says it skipped parts
+};
+
+// Collects the parser's reports into `issues` while it lives. Scopes nest: an
+// attached message may be imported while its parent is.
+class ParseIssuesScope {
+public:
+    explicit ParseIssuesScope(ParseIssues* issues);
+    ~ParseIssuesScope();
+    ParseIssuesScope(const ParseIssuesScope&) = delete;
+    ParseIssuesScope& operator=(const ParseIssuesScope&) = delete;
+
+private:
+    ParseIssues* previous_;
+};
+
+// A string GMime or GLib allocated, freed with g_free.
+struct GFree {
+    char* p;
+    explicit GFree(char* x) : p(x) {}
+    ~GFree() { g_free(p); }
+    GFree(const GFree&) = delete;
+    GFree& operator=(const GFree&) = delete;
+    std::string str() const { return p ? std::string(p) : std::string(); }
+};
+
+// A GObject reference, released with g_object_unref.
+template <class T>
+struct GObjectRef {
+    T* p = nullptr;
+    explicit GObjectRef(T* x = nullptr) : p(x) {}
+    ~GObjectRef() {
+        if (p) g_object_unref(p);
+    }
+    GObjectRef(const GObjectRef&) = delete;
+    GObjectRef& operator=(const GObjectRef&) = delete;
+};
+
+// ---------------------------------------------------------------- dates
+
+// A date header value as a mail reader reads it -> Unix seconds; nullopt when
+// missing or unreadable. The common forms are read here, the rest by GMime.
+std::optional<int64_t> ReadDate(std::string_view value);
+
+// The common forms of an RFC 5322 date ("Mon, 4 Dec 2026 08:03:21 +0000", zone as
+// an offset, GMT, UT or UTC, an optional trailing comment); nullopt for anything
+// else, which is left to the full parser. Unix seconds.
+std::optional<int64_t> ParseRfc5322DateFast(std::string_view value);
+// Unix seconds of a civil date and time at a zone offset; nullopt when the date or
+// time does not exist.
+std::optional<int64_t> UnixTimeOf(int year, int month, int day, int hh, int mm, int ss, int zoneMinutes);
+// Parses the date of an mbox separator line "From addr Mon Dec  7 08:37:05 2026"
+// (asctime form; an optional zone after the time is honoured). Unix seconds, UTC.
+std::optional<int64_t> ParseFromLineDate(std::string_view fromLine);
+
+}  // namespace bv::mailstore::mime

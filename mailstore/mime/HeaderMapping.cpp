@@ -1,0 +1,275 @@
+#include "mailstore/mime/HeaderMapping.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "mailstore/mapi/EntryIds.h"
+#include "mailstore/mapi/SubjectPrefix.h"
+#include "mailstore/mime/Charsets.h"
+#include "mailstore/mime/GMimeSupport.h"
+
+namespace bv::mailstore::mime {
+
+using namespace bv::mapi;
+
+namespace {
+
+bool IsAtext(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           std::strchr("!#$%&'*+-/=?^_`{|}~", c) != nullptr;
+}
+
+bool IsSimpleAddrSpec(std::string_view a) {
+    size_t at = a.find('@');
+    if (at == 0 || at == std::string_view::npos || at + 1 >= a.size() || a.find('@', at + 1) != std::string_view::npos)
+        return false;
+    std::string_view local = a.substr(0, at), domain = a.substr(at + 1);
+    if (local.front() == '.' || local.back() == '.' || local.find("..") != std::string_view::npos) return false;
+    for (char c : local)
+        if (!IsAtext(c) && c != '.') return false;
+    if (domain.front() == '.' || domain.back() == '.' || domain.front() == '-') return false;
+    for (char c : domain)
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-'))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+bool ParseSimpleMailbox(std::string_view v, std::string& name, std::string& address) {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!v.empty() && blank(v.front())) v.remove_prefix(1);
+    while (!v.empty() && blank(v.back())) v.remove_suffix(1);
+    if (v.empty()) return false;
+    size_t lt = v.find('<');
+    if (lt == std::string_view::npos) {
+        if (!IsSimpleAddrSpec(v)) return false;
+        name.clear();
+        address.assign(v);
+        return true;
+    }
+    if (v.back() != '>' || v.find('<', lt + 1) != std::string_view::npos || v.find('>') != v.size() - 1) return false;
+    std::string_view addr = v.substr(lt + 1, v.size() - lt - 2);
+    std::string_view display = v.substr(0, lt);
+    while (!display.empty() && display.back() == ' ') display.remove_suffix(1);
+    if (!IsSimpleAddrSpec(addr)) return false;
+    if (display.find("=?") != std::string_view::npos) return false;
+    for (size_t i = 0; i < display.size(); ++i) {
+        char c = display[i];
+        if (c == ' ') {
+            if (i == 0 || display[i - 1] == ' ') return false;
+        } else if (!IsAtext(c)) {
+            return false;
+        }
+    }
+    name.assign(display);
+    address.assign(addr);
+    return true;
+}
+
+namespace {
+
+// Mailboxes of an address list, groups expanded.
+struct Mailbox {
+    std::string name;
+    std::string address;
+};
+
+// A mailbox as a mail reader keeps it: quotes some mailers leave around names go.
+void AddMailbox(Mailbox m, std::vector<Mailbox>& out) {
+    if (m.name.size() >= 2 && m.name.front() == '\'' && m.name.back() == '\'') m.name = m.name.substr(1, m.name.size() - 2);
+    if (m.name.empty() && m.address.empty()) return;
+    out.push_back(std::move(m));
+}
+
+void CollectMailboxes(InternetAddressList* list, std::vector<Mailbox>& out, int depth = 0) {
+    if (!list || depth > 8) return;
+    int n = internet_address_list_length(list);
+    for (int i = 0; i < n; ++i) {
+        InternetAddress* ia = internet_address_list_get_address(list, i);
+        if (INTERNET_ADDRESS_IS_GROUP(ia)) {
+            CollectMailboxes(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(ia)), out, depth + 1);
+        } else if (INTERNET_ADDRESS_IS_MAILBOX(ia)) {
+            Mailbox m;
+            m.name = BytesToUtf8(internet_address_get_name(ia));
+            m.address = BytesToUtf8(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(ia)));
+            AddMailbox(std::move(m), out);
+        }
+    }
+}
+
+// The mailboxes of every field of that name, in order (as a mail reader joins repeated
+// To: fields).
+std::vector<Mailbox> AddressesOf(const HeaderFields& fields, std::string_view name, GMimeParserOptions* options) {
+    std::vector<Mailbox> out;
+    for (const HeaderField& f : fields) {
+        if (!NameIs(f.name, name)) continue;
+        // Most fields hold one plain mailbox on one line, which needs no parser.
+        const bool folded = f.raw.find('\n') != f.raw.rfind('\n');
+        if (Mailbox m; !folded && ParseSimpleMailbox(f.raw, m.name, m.address)) {
+            AddMailbox(std::move(m), out);
+            continue;
+        }
+        std::string raw(f.raw);
+        GObjectRef<InternetAddressList> list(internet_address_list_parse(options, raw.c_str()));
+        if (list.p) CollectMailboxes(list.p, out);
+    }
+    return out;
+}
+
+// The subject as a mail reader shows it: the last Subject field, unfolded, encoded
+// words decoded.
+std::string SubjectOf(const HeaderFields& fields, GMimeParserOptions* options) {
+    const HeaderField* last = nullptr;
+    for (const HeaderField& f : fields)
+        if (NameIs(f.name, "Subject")) last = &f;
+    if (!last) return std::string();
+    std::string raw(last->raw);
+    GFree unfolded(g_mime_utils_header_unfold(raw.c_str()));
+    if (!unfolded.p) return std::string();
+    GFree decoded(g_mime_utils_header_decode_text(options, unfolded.p));
+    return BytesToUtf8(decoded.p);
+}
+
+std::string DisplayNameOf(const Mailbox& m) { return m.name.empty() ? m.address : m.name; }
+
+void SetAddressGroup(PropertyBag& p, const Mailbox& m, uint32_t nameTag, uint32_t addrTypeTag, uint32_t emailTag,
+                     uint32_t entryIdTag, uint32_t searchKeyTag, uint32_t smtpTag) {
+    p.SetString(nameTag, DisplayNameOf(m));
+    p.SetString(addrTypeTag, "SMTP");
+    p.SetString(emailTag, m.address);
+    p.SetBinary(entryIdTag, mapi::OneOffEntryId(DisplayNameOf(m), m.address));
+    p.SetBinary(searchKeyTag, mapi::SmtpSearchKey(m.address));
+    if (!m.address.empty()) p.SetString(smtpTag, m.address);
+}
+
+}  // namespace
+
+void MapHeaderFields(const HeaderFields& fields, const std::string& headerText, const Envelope& envelope,
+                     Message& out) {
+    PropertyBag& p = out.props;
+    GMimeParserOptions* options = ParserOptions();
+
+    // Subject
+    std::string subject = SubjectOf(fields, options);
+    for (auto& c : subject)
+        if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+    if (HasHeader(fields, "Subject") || !subject.empty()) {
+        auto [prefix, normalized] = SplitSubjectPrefix(subject);
+        p.SetString(PR_SUBJECT, subject);
+        p.SetString(PR_SUBJECT_PREFIX, prefix);
+        p.SetString(PR_NORMALIZED_SUBJECT, normalized);
+        p.SetString(PR_CONVERSATION_TOPIC, normalized);
+    }
+
+    // Originator
+    std::vector<Mailbox> from = AddressesOf(fields, "From", options);
+    std::vector<Mailbox> sender = AddressesOf(fields, "Sender", options);
+    if (from.empty() && sender.empty() && !envelope.sender.empty()) from.push_back(Mailbox{std::string(), envelope.sender});
+    if (sender.empty()) sender = from;
+    if (from.empty()) from = sender;
+    if (!from.empty())
+        SetAddressGroup(p, from.front(), PR_SENT_REPRESENTING_NAME, PR_SENT_REPRESENTING_ADDRTYPE,
+                        PR_SENT_REPRESENTING_EMAIL_ADDRESS, PR_SENT_REPRESENTING_ENTRYID, PR_SENT_REPRESENTING_SEARCH_KEY,
+                        PR_SENT_REPRESENTING_SMTP_ADDRESS);
+    if (!sender.empty())
+        SetAddressGroup(p, sender.front(), PR_SENDER_NAME, PR_SENDER_ADDRTYPE, PR_SENDER_EMAIL_ADDRESS, PR_SENDER_ENTRYID,
+                        PR_SENDER_SEARCH_KEY, PR_SENDER_SMTP_ADDRESS);
+
+    // Recipients
+    const std::pair<const char*, int32_t> kinds[] = {{"To", MAPI_TO}, {"Cc", MAPI_CC}, {"Bcc", MAPI_BCC}};
+    std::string display[3];
+    for (int k = 0; k < 3; ++k) {
+        std::vector<Mailbox> list = AddressesOf(fields, kinds[k].first, options);
+        for (const Mailbox& m : list) {
+            PropertyBag r;
+            r.SetInt(PR_RECIPIENT_TYPE, kinds[k].second);
+            r.SetString(PR_DISPLAY_NAME, DisplayNameOf(m));
+            r.SetString(PR_ADDRTYPE, "SMTP");
+            r.SetString(PR_EMAIL_ADDRESS, m.address);
+            if (!m.address.empty()) r.SetString(PR_SMTP_ADDRESS, m.address);
+            r.SetBinary(PR_ENTRYID, OneOffEntryId(DisplayNameOf(m), m.address));
+            r.SetBinary(PR_SEARCH_KEY, SmtpSearchKey(m.address));
+            r.SetInt(PR_OBJECT_TYPE, MAPI_MAILUSER);
+            r.SetInt(PR_DISPLAY_TYPE, DT_MAILUSER);
+            r.SetInt(PR_ROWID, int32_t(out.recipients.size()));
+            r.SetBool(PR_RESPONSIBILITY, false);
+            r.SetBool(PR_SEND_RICH_INFO, false);
+            out.recipients.push_back(std::move(r));
+            if (!display[k].empty()) display[k] += "; ";
+            display[k] += DisplayNameOf(m);
+        }
+    }
+    p.SetString(PR_DISPLAY_TO, display[0]);
+    p.SetString(PR_DISPLAY_CC, display[1]);
+    p.SetString(PR_DISPLAY_BCC, display[2]);
+
+    // Reply-To ([MS-OXCMAIL] 2.2.3.1.6): names, and the one-off entry IDs as a
+    // FLATENTRYLIST.
+    if (std::vector<Mailbox> replyTo = AddressesOf(fields, "Reply-To", options); !replyTo.empty()) {
+        std::string names;
+        std::vector<std::vector<uint8_t>> ids;
+        for (const Mailbox& mb : replyTo) {
+            if (!names.empty()) names += "; ";
+            names += DisplayNameOf(mb);
+            ids.push_back(OneOffEntryId(DisplayNameOf(mb), mb.address));
+        }
+        p.SetString(PR_REPLY_RECIPIENT_NAMES, names);
+        p.SetBinary(PR_REPLY_RECIPIENT_ENTRIES, FlatEntryList(ids));
+    }
+
+    // Times
+    std::optional<int64_t> date = ReadDate(RawHeader(fields, "Date"));
+    std::optional<int64_t> received;
+    {
+        std::string rec = RawHeader(fields, "Received");  // the first one is the topmost (last hop)
+        size_t semi = rec.rfind(';');
+        if (semi != std::string::npos) received = ReadDate(UnfoldHeader(rec.substr(semi + 1)));
+    }
+    std::optional<int64_t> submit = date ? date : envelope.date ? envelope.date : received;
+    std::optional<int64_t> delivery = received ? received : submit;
+    if (submit) p.SetTime(PR_CLIENT_SUBMIT_TIME, UnixToFileTime(*submit));
+    if (delivery) {
+        p.SetTime(PR_MESSAGE_DELIVERY_TIME, UnixToFileTime(*delivery));
+        p.SetTime(PR_CREATION_TIME, UnixToFileTime(*delivery));
+        p.SetTime(PR_LAST_MODIFICATION_TIME, UnixToFileTime(*delivery));
+    }
+
+    // Identification and threading
+    if (auto v = RawHeader(fields, "Message-ID"); !v.empty()) p.SetString(PR_INTERNET_MESSAGE_ID, v);
+    if (auto v = RawHeader(fields, "In-Reply-To"); !v.empty()) p.SetString(PR_IN_REPLY_TO_ID, v);
+    if (auto v = RawHeader(fields, "References"); !v.empty()) p.SetString(PR_INTERNET_REFERENCES, v);
+    if (!headerText.empty()) p.SetString(PR_TRANSPORT_MESSAGE_HEADERS, ToCrLf(headerText));
+
+    // Importance, priority, sensitivity
+    {
+        std::string importance = AsciiLower(RawHeader(fields, "Importance"));
+        std::string xprio = RawHeader(fields, "X-Priority");
+        std::string prio = AsciiLower(RawHeader(fields, "Priority"));
+        std::string msPrio = AsciiLower(RawHeader(fields, "X-MSMail-Priority"));
+        int xp = xprio.empty() ? 0 : std::atoi(xprio.c_str());
+        // X-Priority: 1 and 2 are high, 3 normal, 4 and 5 low.
+        const int32_t xImportance = xp <= 2 ? IMPORTANCE_HIGH : xp == 3 ? IMPORTANCE_NORMAL : IMPORTANCE_LOW;
+        const int32_t xPriority = xp <= 2 ? PRIO_URGENT : xp == 3 ? PRIO_NORMAL : PRIO_NONURGENT;
+        if (importance.rfind("high", 0) == 0) p.SetInt(PR_IMPORTANCE, IMPORTANCE_HIGH);
+        else if (importance.rfind("low", 0) == 0) p.SetInt(PR_IMPORTANCE, IMPORTANCE_LOW);
+        else if (importance.rfind("normal", 0) == 0) p.SetInt(PR_IMPORTANCE, IMPORTANCE_NORMAL);
+        else if (xp >= 1 && xp <= 5) p.SetInt(PR_IMPORTANCE, xImportance);
+        else if (msPrio.rfind("high", 0) == 0) p.SetInt(PR_IMPORTANCE, IMPORTANCE_HIGH);
+        else if (msPrio.rfind("low", 0) == 0) p.SetInt(PR_IMPORTANCE, IMPORTANCE_LOW);
+        if (prio.rfind("urgent", 0) == 0) p.SetInt(PR_PRIORITY, PRIO_URGENT);
+        else if (prio.rfind("non-urgent", 0) == 0) p.SetInt(PR_PRIORITY, PRIO_NONURGENT);
+        else if (prio.rfind("normal", 0) == 0) p.SetInt(PR_PRIORITY, PRIO_NORMAL);
+        else if (xp >= 1 && xp <= 5) p.SetInt(PR_PRIORITY, xPriority);
+        std::string sens = AsciiLower(RawHeader(fields, "Sensitivity"));
+        if (sens == "personal") p.SetInt(PR_SENSITIVITY, SENSITIVITY_PERSONAL);
+        else if (sens == "private") p.SetInt(PR_SENSITIVITY, SENSITIVITY_PRIVATE);
+        else if (sens == "company-confidential") p.SetInt(PR_SENSITIVITY, SENSITIVITY_COMPANY_CONFIDENTIAL);
+        else if (sens == "normal") p.SetInt(PR_SENSITIVITY, SENSITIVITY_NONE);
+    }
+}
+
+}  // namespace bv::mailstore::mime

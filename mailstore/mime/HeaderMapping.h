@@ -1,0 +1,23 @@
+// A message's header fields -> MAPI properties ([MS-OXCMAIL] 2.2.3.1 and 2.2.3.2):
+// subject, originator, recipients, reply-to, times, identification, importance.
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "mailstore/mapi/Message.h"
+#include "mailstore/mime/TopHeader.h"
+
+namespace bv::mailstore::mime {
+
+// Sets the header-derived properties and the recipient rows of `out`. headerText:
+// the header block as text (PR_TRANSPORT_MESSAGE_HEADERS; none when empty).
+void MapHeaderFields(const HeaderFields& fields, const std::string& headerText, const Envelope& envelope,
+                     mapi::Message& out);
+
+// One plain mailbox, "addr@domain" or "Display Name <addr@domain>" (ASCII words
+// separated by single blanks, no quotes, comments, encoded words or groups): fills
+// name and address and returns true. Anything else returns false and is left to the
+// full address parser.
+bool ParseSimpleMailbox(std::string_view value, std::string& name, std::string& address);
+
+}  // namespace bv::mailstore::mime

@@ -1,0 +1,458 @@
+// The MIME walk, following the MIME-reader mapping of [MS-OXCMAIL] 2.2.3.4.
+#include "mailstore/mime/MimeWalk.h"
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+
+#include "mailstore/base/Utf8.h"
+#include "mailstore/mime/Charsets.h"
+#include "mailstore/mime/FileNames.h"
+#include "mailstore/mime/GMimeSupport.h"
+#include "mailstore/mime/HeaderMapping.h"
+#include "mailstore/mime/HtmlText.h"
+#include "mailstore/mime/TnefImport.h"
+
+namespace bv::mailstore::mime {
+
+using namespace bv::mapi;
+
+namespace {
+
+constexpr int kMaxEmbeddedDepth = 32;   // message/rfc822 inside message/rfc822 ...
+constexpr int kMaxMultipartDepth = 200; // nested multiparts walked
+
+// ---------------------------------------------------------------- part content
+
+bool IsTransferEncoded(GMimeContentEncoding enc) {
+    return enc == GMIME_CONTENT_ENCODING_BASE64 || enc == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE ||
+           enc == GMIME_CONTENT_ENCODING_UUENCODE;
+}
+
+// Undoes a Content-Transfer-Encoding. Returns false when the encoded data was damaged
+// (invalid base64 and the like); what could be decoded is in `out` all the same.
+bool DecodeContent(std::string_view raw, GMimeContentEncoding enc, Binary& out, std::string& problem) {
+    out.clear();
+    if (!IsTransferEncoded(enc)) {
+        out.assign(raw.begin(), raw.end());
+        return true;
+    }
+    size_t invalid = 0, significant = 0;
+    if (enc == GMIME_CONTENT_ENCODING_BASE64) {
+        for (char ch : raw) {
+            unsigned char c = static_cast<unsigned char>(ch);
+            if (std::isalnum(c) || c == '+' || c == '/' || c == '=') ++significant;
+            else if (c != '\r' && c != '\n' && c != ' ' && c != '\t') ++invalid;
+        }
+    }
+    GMimeEncoding state;
+    g_mime_encoding_init_decode(&state, enc);
+    out.resize(g_mime_encoding_outlen(&state, raw.size()) + 16);
+    size_t n = g_mime_encoding_step(&state, raw.data(), raw.size(), reinterpret_cast<char*>(out.data()));
+    n += g_mime_encoding_flush(&state, "", 0, reinterpret_cast<char*>(out.data()) + n);
+    out.resize(n);
+    if (enc == GMIME_CONTENT_ENCODING_BASE64) {
+        // (concatenated base64 blocks, data after padding, are common and decode fine)
+        if (invalid > 0) {
+            problem = "invalid characters in base64 data";
+            return false;
+        }
+        if (significant % 4 != 0) {
+            problem = "base64 data is truncated";
+            return false;
+        }
+    }
+    return true;
+}
+
+// A part's content as stored (still transfer-encoded).
+std::string RawContent(GMimePart* part) {
+    std::string raw;
+    GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
+    if (!wrapper) return raw;
+    GMimeStream* stream = g_mime_data_wrapper_get_stream(wrapper);
+    if (!stream) return raw;
+    g_mime_stream_reset(stream);
+    gint64 len = g_mime_stream_length(stream);
+    if (len > 0) raw.reserve(size_t(len));
+    char buf[16384];
+    for (;;) {
+        ssize_t n = g_mime_stream_read(stream, buf, sizeof buf);
+        if (n <= 0) break;
+        raw.append(buf, size_t(n));
+    }
+    return raw;
+}
+
+bool DecodePartContent(GMimePart* part, Binary& out, std::string& problem) {
+    GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
+    GMimeContentEncoding enc = wrapper ? g_mime_data_wrapper_get_encoding(wrapper) : GMIME_CONTENT_ENCODING_DEFAULT;
+    return DecodeContent(RawContent(part), enc, out, problem);
+}
+
+std::string MimeTypeOf(GMimeObject* obj) {
+    // A Content-Type without "type/subtype" is read as text/plain (RFC 2045 5.2).
+    if (const char* raw = g_mime_object_get_header(obj, "Content-Type")) {
+        std::string v = raw;
+        std::string main = v.substr(0, v.find(';'));
+        if (main.find('/') == std::string::npos) return "text/plain";
+    }
+    GMimeContentType* ct = g_mime_object_get_content_type(obj);
+    if (!ct) return "application/octet-stream";
+    GFree s(g_mime_content_type_get_mime_type(ct));
+    return AsciiLower(s.str());
+}
+
+std::string DispositionOf(GMimeObject* obj) {
+    const char* d = g_mime_object_get_disposition(obj);
+    return d ? AsciiLower(d) : std::string();
+}
+
+// application/pkcs7-mime that is neither signed data nor a certificate bundle (by
+// its smime-type, or for older mail without one, by its ".p7c" name): an encrypted
+// S/MIME message.
+bool IsEncryptedSmime(GMimePart* part, const std::string& mimeType) {
+    if (mimeType != "application/pkcs7-mime" && mimeType != "application/x-pkcs7-mime") return false;
+    if (const char* type = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "smime-type")) {
+        const std::string t = AsciiLower(type);
+        return t != "signed-data" && t != "certs-only";
+    }
+    const char* name = g_mime_part_get_filename(part);
+    return !(name && AsciiLower(FileExtension(name)) == ".p7c");
+}
+
+std::string StripAngles(std::string s) {
+    while (!s.empty() && (s.front() == '<' || s.front() == ' ')) s.erase(0, 1);
+    while (!s.empty() && (s.back() == '>' || s.back() == ' ')) s.pop_back();
+    return s;
+}
+
+// ---------------------------------------------------------------- the walk
+
+struct Leaf {
+    GMimeObject* obj = nullptr;
+    GMimeObject* alternative = nullptr;  // nearest multipart/alternative ancestor
+    size_t order = 0;
+};
+
+class Importer {
+public:
+    Importer(Message& out, int depth, std::vector<std::string>& warnings) : out_(out), depth_(depth), warnings_(warnings) {}
+
+    // Fills out_ from a message's header fields and its parsed MIME entity (nullptr
+    // when it has no body). headerText: the header block as text.
+    void Fill(const HeaderFields& fields, Body body, const std::string& headerText, const Envelope& envelope,
+              const std::vector<uint8_t>& searchKey);
+
+private:
+    void Walk(GMimeObject* obj, GMimeObject* alternative, int nest);
+    void AddPartAttachment(GMimePart* part, const std::string& html);
+    void AddMessageAttachment(GMimeMessagePart* mp);
+    void AddRawAttachment(const std::string& name, const std::string& mimeType, std::string data);
+    Attachment& NewAttachment();
+    std::string DecodeText(GMimeObject* obj, const char* what, bool html = false);
+    std::string DecodeText(std::string_view raw, GMimeContentEncoding enc, std::string charset, const char* what, bool html);
+    void Warn(std::string w) { warnings_.push_back(std::move(w)); }
+    void FillSimpleBody(const SimpleText& t);
+    void FillBodiesAndAttachments();
+
+    Message& out_;
+    int depth_;
+    std::vector<std::string>& warnings_;
+    GMimeObject* root_ = nullptr;  // the message's top-level entity
+    std::vector<Leaf> leaves_;
+    std::vector<std::pair<std::string, std::string>> orphanTexts_;  // {mime type, content}
+    size_t order_ = 0;
+    int unnamed_ = 0;
+};
+
+Attachment& Importer::NewAttachment() {
+    out_.attachments.emplace_back();
+    Attachment& a = out_.attachments.back();
+    a.props.SetInt(PR_ATTACH_NUM, int32_t(out_.attachments.size() - 1));
+    a.props.SetInt(PR_RENDERING_POSITION, -1);
+    return a;
+}
+
+void Importer::AddRawAttachment(const std::string& name, const std::string& mimeType, std::string data) {
+    Attachment& a = NewAttachment();
+    a.props.SetInt(PR_ATTACH_METHOD, ATTACH_BY_VALUE);
+    SetAttachNames(a.props, name);
+    a.props.SetString(PR_ATTACH_MIME_TAG, mimeType);
+    a.props.SetInt(PR_ATTACH_SIZE, int32_t(std::min<size_t>(data.size(), 0x7FFFFFFF)));
+    a.props.SetBinary(PR_ATTACH_DATA_BIN, Binary(data.begin(), data.end()));
+}
+
+std::string Importer::DecodeText(GMimeObject* obj, const char* what, bool html) {
+    GMimeDataWrapper* wrapper = g_mime_part_get_content(GMIME_PART(obj));
+    GMimeContentEncoding enc = wrapper ? g_mime_data_wrapper_get_encoding(wrapper) : GMIME_CONTENT_ENCODING_DEFAULT;
+    const char* param = g_mime_object_get_content_type_parameter(obj, "charset");
+    return DecodeText(RawContent(GMIME_PART(obj)), enc, param ? param : std::string(), what, html);
+}
+
+std::string Importer::DecodeText(std::string_view raw, GMimeContentEncoding enc, std::string cs, const char* what,
+                                 bool html) {
+    // Text sent as it is needs no copy before its charset is read.
+    Binary bytes;
+    std::string_view view = raw;
+    if (IsTransferEncoded(enc)) {
+        std::string problem;
+        if (!DecodeContent(raw, enc, bytes, problem)) Warn(std::string(what) + ": " + problem);
+        view = std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    // HTML without a MIME charset: the document's own <meta> declaration decides
+    if (cs.empty() && html) cs = HtmlMetaCharset(view);
+    bool unknown = false, invalid = false;
+    std::string text = ToUtf8(view, cs, &unknown, &invalid);
+    if (unknown) Warn(std::string(what) + ": unknown charset \"" + cs + "\", read as UTF-8/windows-1252");
+    else if (invalid) Warn(std::string(what) + ": bytes not valid in charset \"" + cs + "\" replaced");
+    return text;
+}
+
+void Importer::Walk(GMimeObject* obj, GMimeObject* alternative, int nest) {
+    if (!obj) return;
+    if (nest > kMaxMultipartDepth) {
+        Warn("MIME structure nested too deeply; inner parts skipped");
+        return;
+    }
+    if (GMIME_IS_MULTIPART(obj)) {
+        GMimeMultipart* mp = GMIME_MULTIPART(obj);
+        std::string type = MimeTypeOf(obj);
+        GMimeObject* alt = type == "multipart/alternative" ? obj : alternative;
+        int n = g_mime_multipart_get_count(mp);
+        if (n == 0) {
+            // No parts (a missing or unmatched boundary): keep the content as a file.
+            const char* prologue = g_mime_multipart_get_prologue(mp);
+            if (prologue && *prologue && std::string_view(prologue).find_first_not_of(" \t\r\n") != std::string_view::npos)
+                orphanTexts_.push_back({type, prologue});
+            return;
+        }
+        for (int i = 0; i < n; ++i) Walk(g_mime_multipart_get_part(mp, i), alt, nest + 1);
+        return;
+    }
+    Leaf leaf;
+    leaf.obj = obj;
+    leaf.alternative = alternative;
+    leaf.order = order_++;
+    leaves_.push_back(leaf);
+}
+
+void Importer::AddMessageAttachment(GMimeMessagePart* mp) {
+    GMimeMessage* inner = g_mime_message_part_get_message(mp);
+    GMimeObject* obj = GMIME_OBJECT(mp);
+    const char* fname = nullptr;
+    GMimeContentDisposition* disp = g_mime_object_get_content_disposition(obj);
+    if (disp) fname = g_mime_content_disposition_get_parameter(disp, "filename");
+    if (!fname) fname = g_mime_object_get_content_type_parameter(obj, "name");
+
+    if (!inner) {
+        // An empty message/rfc822 part: keep it as an (empty) file.
+        AddRawAttachment(fname ? SanitizeFileName(BytesToUtf8(fname)) : "message.eml", "message/rfc822", std::string());
+        return;
+    }
+    if (depth_ + 1 > kMaxEmbeddedDepth) {
+        GFree s(g_mime_object_to_string(GMIME_OBJECT(inner), nullptr));
+        Warn("attached message nested too deeply; kept as an .eml file");
+        AddRawAttachment(fname ? SanitizeFileName(BytesToUtf8(fname)) : "message.eml", "message/rfc822", s.str());
+        return;
+    }
+    Attachment& a = NewAttachment();
+    a.props.SetInt(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG);
+    a.props.SetString(PR_ATTACH_MIME_TAG, "message/rfc822");
+    a.embedded = std::make_unique<Message>();
+
+    GFree headers(g_mime_object_get_headers(GMIME_OBJECT(inner), nullptr));
+    std::string headerText = BytesToUtf8(headers.str());
+    // A stable search key for the inner message: its headers plus its place.
+    GChecksum* sum = g_checksum_new(G_CHECKSUM_MD5);
+    g_checksum_update(sum, reinterpret_cast<const guchar*>(headerText.data()), gssize(headerText.size()));
+    std::string place = std::to_string(depth_) + "/" + std::to_string(out_.attachments.size());
+    g_checksum_update(sum, reinterpret_cast<const guchar*>(place.data()), gssize(place.size()));
+    std::vector<uint8_t> key(16);
+    gsize keyLen = 16;
+    g_checksum_get_digest(sum, key.data(), &keyLen);
+    g_checksum_free(sum);
+
+    std::vector<std::string> innerWarnings;
+    Importer sub(*a.embedded, depth_ + 1, innerWarnings);
+    sub.Fill(FieldsOf(GMIME_OBJECT(inner)), Body{g_mime_message_get_mime_part(inner), nullptr}, headerText, Envelope{},
+             key);
+    for (auto& w : innerWarnings) Warn("attached message: " + w);
+
+    std::string name;
+    if (fname) name = SanitizeFileName(BytesToUtf8(fname));
+    if (name.empty()) {
+        std::string subject = a.embedded->props.GetString(PR_SUBJECT).value_or("");
+        name = SanitizeFileName(subject);
+        if (name.size() > 200) name = SanitizeFileName(base::Utf8Prefix(name, 200));
+        if (name.empty()) name = "message";
+        name += ".eml";
+    }
+    // The display name is what Outlook shows for an attached item: its subject.
+    SetAttachNames(a.props, name);
+    if (auto subject = a.embedded->props.GetString(PR_SUBJECT); subject && !subject->empty())
+        a.props.SetString(PR_DISPLAY_NAME, *subject);
+}
+
+void Importer::AddPartAttachment(GMimePart* part, const std::string& html) {
+    GMimeObject* obj = GMIME_OBJECT(part);
+    std::string mimeType = MimeTypeOf(obj);
+    Binary data;
+    std::string problem;
+    const char* rawName = g_mime_part_get_filename(part);
+    std::string name = rawName ? SanitizeFileName(BytesToUtf8(rawName)) : std::string();
+    if (!DecodePartContent(part, data, problem)) Warn("attachment " + (name.empty() ? mimeType : "\"" + name + "\"") + ": " + problem);
+    if (IsTnefType(mimeType)) {
+        // winmail.dat: what it holds replaces it; the stream itself only when unreadable.
+        if (ImportTnef(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), out_)) return;
+        Warn("attachment " + (name.empty() ? mimeType : "\"" + name + "\"") + ": the TNEF data cannot be decoded; kept as it is");
+    }
+    if (obj == root_ && IsEncryptedSmime(part, mimeType)) {
+        // An encrypted message is stored as Outlook stores it: its class says so and
+        // the encrypted blob is its attachment.
+        out_.props.SetString(PR_MESSAGE_CLASS, "IPM.Note.SMIME");
+        if (name.empty()) name = "smime.p7m";
+    }
+    if ((mimeType == "message/rfc822" || mimeType == "message/global") && depth_ + 1 <= kMaxEmbeddedDepth && !data.empty()) {
+        // A transfer-encoded attached message (base64, quoted-printable): import the decoded bytes.
+        Attachment& a = NewAttachment();
+        a.props.SetInt(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG);
+        a.props.SetString(PR_ATTACH_MIME_TAG, "message/rfc822");
+        a.embedded = std::make_unique<Message>();
+        ImportMessageAt(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), *a.embedded, depth_ + 1);
+        for (auto& w : a.embedded->warnings) Warn("attached message: " + w);
+        a.embedded->warnings.clear();
+        std::string subject = a.embedded->props.GetString(PR_SUBJECT).value_or("");
+        if (name.empty()) name = SanitizeFileName(base::Utf8Prefix(subject, 200));
+        if (name.empty()) name = "message";
+        if (FileExtension(name).empty()) name += ".eml";
+        SetAttachNames(a.props, name);
+        if (!subject.empty()) a.props.SetString(PR_DISPLAY_NAME, subject);
+        return;
+    }
+    if (name.empty()) {
+        ++unnamed_;
+        name = "attachment-" + std::to_string(unnamed_) + ExtensionForMimeType(mimeType);
+    }
+    Attachment& a = NewAttachment();
+    a.props.SetInt(PR_ATTACH_METHOD, ATTACH_BY_VALUE);
+    SetAttachNames(a.props, name);
+    a.props.SetString(PR_ATTACH_MIME_TAG, mimeType);
+    std::string cid = StripAngles(BytesToUtf8(g_mime_object_get_content_id(obj)));
+    std::string location = BytesToUtf8(g_mime_part_get_content_location(part));
+    if (!cid.empty()) a.props.SetString(PR_ATTACH_CONTENT_ID, cid);
+    if (!location.empty()) a.props.SetString(PR_ATTACH_CONTENT_LOCATION, location);
+    a.props.SetInt(PR_ATTACH_SIZE, int32_t(std::min<size_t>(data.size(), 0x7FFFFFFF)));
+    a.props.SetBinary(PR_ATTACH_DATA_BIN, std::move(data));
+
+    // Inline images ([MS-OXCMAIL] 2.2.3.4.1.4.1): hidden from the attachment list only
+    // when the HTML body shows them and the sender did not mark them as attachments.
+    // A related part the HTML never refers to stays a visible attachment.
+    if (!html.empty() && DispositionOf(obj) != "attachment") {
+        const bool referenced = HtmlReferencesContentId(html, cid) ||
+                                (!location.empty() && html.find(location) != std::string::npos);
+        if (referenced) {
+            a.props.SetInt(PR_ATTACH_FLAGS, ATT_MHTML_REF);  // rendered in the body
+            a.props.SetBool(PR_ATTACHMENT_HIDDEN, true);
+        }
+    }
+}
+
+void Importer::Fill(const HeaderFields& fields, Body body, const std::string& headerText, const Envelope& envelope,
+                    const std::vector<uint8_t>& searchKey) {
+    PropertyBag& p = out_.props;
+    p.SetString(PR_MESSAGE_CLASS, "IPM.Note");
+    MapHeaderFields(fields, headerText, envelope, out_);
+
+    // Bodies and attachments
+    if (body.text) {
+        FillSimpleBody(*body.text);
+    } else {
+        root_ = body.mime;
+        Walk(body.mime, nullptr, 0);
+        FillBodiesAndAttachments();
+    }
+
+    // Flags and keys
+    int32_t flags = MSGFLAG_READ | MSGFLAG_UNMODIFIED;
+    if (!out_.attachments.empty()) flags |= MSGFLAG_HASATTACH;
+    p.SetInt(PR_MESSAGE_FLAGS, flags);
+    p.SetInt(PR_MESSAGE_STATUS, 0);
+    if (!searchKey.empty()) p.SetBinary(PR_SEARCH_KEY, searchKey);
+}
+
+void Importer::FillSimpleBody(const SimpleText& t) {
+    PropertyBag& p = out_.props;
+    if (t.html) {
+        std::string htmlText = DecodeText(t.raw, t.encoding, t.charset, "HTML body", true);
+        std::string htmlUtf8 = DeclareHtmlUtf8(htmlText);
+        p.SetBinary(PR_HTML, Binary(htmlUtf8.begin(), htmlUtf8.end()));
+        p.SetString(PR_BODY, ToCrLf(HtmlToText(htmlText)));
+    } else {
+        p.SetString(PR_BODY, ToCrLf(DecodeText(t.raw, t.encoding, t.charset, "text body", false)));
+    }
+    p.SetInt(PR_NATIVE_BODY, t.html ? NATIVE_BODY_HTML : NATIVE_BODY_PLAIN);
+    p.SetInt(PR_INTERNET_CPID, CP_UTF8_CODEPAGE);
+    p.SetInt(PR_MESSAGE_CODEPAGE, CP_UTF8_CODEPAGE);
+}
+
+void Importer::FillBodiesAndAttachments() {
+    PropertyBag& p = out_.props;
+    const Leaf* plain = nullptr;
+    const Leaf* html = nullptr;
+    for (const Leaf& leaf : leaves_) {
+        if (!GMIME_IS_PART(leaf.obj) || GMIME_IS_MESSAGE_PART(leaf.obj)) continue;
+        std::string type = MimeTypeOf(leaf.obj);
+        if (type != "text/plain" && type != "text/html") continue;
+        std::string disposition = DispositionOf(leaf.obj);
+        if (disposition == "attachment") continue;
+        // An inline text part with a file name after the body is an attachment.
+        const char* fname = g_mime_part_get_filename(GMIME_PART(leaf.obj));
+        if (fname && *fname && disposition == "inline" && (plain || html)) continue;
+        if (type == "text/plain" && !plain) plain = &leaf;
+        if (type == "text/html" && !html) html = &leaf;
+    }
+    // A text/plain part that follows the HTML body outside its alternative (a list
+    // footer, say) is not the plain version of the body.
+    if (plain && html && plain->order > html->order && plain->alternative != html->alternative) plain = nullptr;
+
+    std::string htmlText;
+    if (html) {
+        htmlText = DecodeText(html->obj, "HTML body", true);
+        // The bytes are UTF-8 now: the document must not claim another charset.
+        std::string htmlUtf8 = DeclareHtmlUtf8(htmlText);
+        p.SetBinary(PR_HTML, Binary(htmlUtf8.begin(), htmlUtf8.end()));
+    }
+    if (plain) {
+        p.SetString(PR_BODY, ToCrLf(DecodeText(plain->obj, "text body")));
+    } else if (html) {
+        p.SetString(PR_BODY, ToCrLf(HtmlToText(htmlText)));
+    }
+    p.SetInt(PR_NATIVE_BODY, html ? NATIVE_BODY_HTML : NATIVE_BODY_PLAIN);
+    p.SetInt(PR_INTERNET_CPID, CP_UTF8_CODEPAGE);
+    p.SetInt(PR_MESSAGE_CODEPAGE, CP_UTF8_CODEPAGE);
+
+    for (const Leaf& leaf : leaves_) {
+        if ((plain && leaf.obj == plain->obj) || (html && leaf.obj == html->obj)) continue;
+        if (GMIME_IS_MESSAGE_PART(leaf.obj)) {
+            AddMessageAttachment(GMIME_MESSAGE_PART(leaf.obj));
+        } else if (GMIME_IS_PART(leaf.obj)) {
+            AddPartAttachment(GMIME_PART(leaf.obj), htmlText);
+        }
+    }
+
+    for (auto& [type, content] : orphanTexts_) {
+        ++unnamed_;
+        AddRawAttachment("attachment-" + std::to_string(unnamed_) + ".txt", type, content);
+    }
+}
+
+}  // namespace
+
+void FillMessage(Message& out, int depth, std::vector<std::string>& warnings, const HeaderFields& fields, Body body,
+                 const std::string& headerText, const Envelope& envelope, const std::vector<uint8_t>& searchKey) {
+    Importer importer(out, depth, warnings);
+    importer.Fill(fields, body, headerText, envelope, searchKey);
+}
+
+}  // namespace bv::mailstore::mime

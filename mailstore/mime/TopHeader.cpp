@@ -1,0 +1,215 @@
+#include "mailstore/mime/TopHeader.h"
+
+#include <cctype>
+
+#include "mailstore/mime/Charsets.h"
+#include "mailstore/mime/GMimeSupport.h"
+
+namespace bv::mailstore::mime {
+
+bool NameIs(std::string_view name, std::string_view wanted) {
+    if (name.size() != wanted.size()) return false;
+    for (size_t i = 0; i < name.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(name[i])) != std::tolower(static_cast<unsigned char>(wanted[i])))
+            return false;
+    return true;
+}
+
+HeaderFields FieldsOf(GMimeObject* obj) {
+    HeaderFields out;
+    GMimeHeaderList* list = g_mime_object_get_header_list(obj);
+    if (!list) return out;
+    int n = g_mime_header_list_get_count(list);
+    out.reserve(size_t(n));
+    for (int i = 0; i < n; ++i) {
+        GMimeHeader* h = g_mime_header_list_get_header_at(list, i);
+        const char* name = g_mime_header_get_name(h);
+        const char* raw = g_mime_header_get_raw_value(h);
+        if (name) out.push_back({name, raw ? std::string_view(raw) : std::string_view()});
+    }
+    return out;
+}
+
+std::string RawHeader(const HeaderFields& fields, std::string_view name) {
+    for (const HeaderField& f : fields)
+        if (NameIs(f.name, name)) return BytesToUtf8(UnfoldHeader(f.raw));
+    return std::string();
+}
+
+bool HasHeader(const HeaderFields& fields, std::string_view name) {
+    for (const HeaderField& f : fields)
+        if (NameIs(f.name, name)) return true;
+    return false;
+}
+
+Envelope TakeEnvelope(std::string_view& data) {
+    Envelope envelope;
+    if (data.size() >= 5 && data.compare(0, 5, "From ") == 0) {
+        size_t eol = data.find('\n');
+        std::string_view line = data.substr(0, eol == std::string_view::npos ? data.size() : eol);
+        envelope.date = ParseFromLineDate(line);
+        // "From addr date": the envelope sender stands in when the header names nobody
+        size_t b = 5;
+        while (b < line.size() && line[b] == ' ') ++b;
+        size_t e = line.find_first_of(" \t\r", b);
+        std::string_view addr = line.substr(b, e == std::string_view::npos ? line.size() - b : e - b);
+        if (addr.find('@') != std::string_view::npos && addr.find_first_of("<>\"") == std::string_view::npos)
+            envelope.sender = BytesToUtf8(addr);
+        data.remove_prefix(eol == std::string_view::npos ? data.size() : eol + 1);
+    }
+    return envelope;
+}
+
+void FindHeaderEnd(std::string_view data, size_t& headerLen, size_t& bodyStart) {
+    size_t i = 0;
+    while (i < data.size()) {
+        size_t eol = data.find('\n', i);
+        if (eol == std::string_view::npos) {
+            headerLen = bodyStart = data.size();
+            return;
+        }
+        std::string_view line = data.substr(i, eol - i);
+        if (line.empty() || line == "\r") {
+            headerLen = i;
+            bodyStart = eol + 1;
+            return;
+        }
+        i = eol + 1;
+    }
+    headerLen = bodyStart = data.size();
+}
+
+bool LooksLikeHeader(std::string_view data) {
+    size_t k = 0;
+    while (k < data.size() && k < 200) {
+        unsigned char c = static_cast<unsigned char>(data[k]);
+        if (c == ':') return k > 0;
+        if (c == ' ' || c == '\t') {
+            if (k == 0) return false;
+            while (k < data.size() && (data[k] == ' ' || data[k] == '\t')) ++k;
+            return k < data.size() && data[k] == ':';
+        }
+        if (c < 32 || c >= 127) return false;
+        ++k;
+    }
+    return false;
+}
+
+bool LooksLikeText(std::string_view data) {
+    size_t controls = 0;
+    for (char ch : data) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c == 0) return false;
+        if (c < 0x20 && c != '\n' && c != '\r' && c != '\t' && c != '\f' && c != 0x1B) ++controls;
+    }
+    return controls * 100 <= data.size();
+}
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+bool IsMboxMarker(std::string_view line) {
+    return line.substr(0, 5) == "From " || line.substr(0, 6) == ">From ";
+}
+
+}  // namespace
+
+TopHeader SplitHeader(std::string_view block) {
+    TopHeader h;
+    enum { kNone, kField, kInvalid } current = kNone;
+    size_t fieldStart = 0;
+    size_t i = 0;
+    auto finishField = [&](size_t end) {
+        if (current != kField) return;
+        HeaderField& f = h.fields.back();
+        f.raw = block.substr(size_t(f.raw.data() - block.data()), end - size_t(f.raw.data() - block.data()));
+        if (f.name.size() > 8 && NameIs(f.name.substr(0, 8), "Content-"))
+            h.content.append(block.data() + fieldStart, end - fieldStart);
+    };
+    while (i < block.size()) {
+        size_t eol = block.find('\n', i);
+        size_t next = eol == std::string_view::npos ? block.size() : eol + 1;
+        std::string_view line = block.substr(i, next - i);
+        if (IsBlank(line[0])) {
+            if (current == kNone) {  // a folded first line
+                h.unreadable = true;
+                return h;
+            }
+            i = next;  // continues the field (or the unreadable line) before
+            continue;
+        }
+        finishField(i);
+        size_t j = 0;
+        bool blank = false, valid = true;
+        while (j < line.size() && line[j] != ':') {
+            unsigned char c = static_cast<unsigned char>(line[j]);
+            if (IsBlank(line[j])) {
+                blank = true;
+            } else if (blank || c < 32 || c == 127) {
+                valid = false;
+                break;
+            }
+            ++j;
+        }
+        if (j == line.size() || j == 0) valid = false;
+        if (!valid) {
+            if (!IsMboxMarker(line)) {
+                if (h.fields.empty()) {
+                    h.unreadable = true;
+                    return h;
+                }
+                ++h.dropped;
+            }
+            current = kInvalid;
+            i = next;
+            continue;
+        }
+        size_t nameEnd = j;
+        while (nameEnd > 0 && IsBlank(line[nameEnd - 1])) --nameEnd;
+        h.fields.push_back({line.substr(0, nameEnd), block.substr(i + j + 1, 0)});
+        current = kField;
+        fieldStart = i;
+        i = next;
+    }
+    finishField(block.size());
+    return h;
+}
+
+std::optional<SimpleText> SimpleTextBody(const HeaderFields& fields, std::string_view body) {
+    const HeaderField* type = nullptr;
+    const HeaderField* encoding = nullptr;
+    for (const HeaderField& f : fields) {
+        if (f.name.size() < 8 || !NameIs(f.name.substr(0, 8), "Content-")) continue;
+        if (NameIs(f.name, "Content-Type")) {
+            if (type) return std::nullopt;
+            type = &f;
+        } else if (NameIs(f.name, "Content-Transfer-Encoding")) {
+            if (encoding) return std::nullopt;
+            encoding = &f;
+        } else if (NameIs(f.name, "Content-Disposition")) {
+            return std::nullopt;
+        }
+    }
+    SimpleText t;
+    t.raw = body;
+    if (type) {
+        std::string value = UnfoldHeader(type->raw);
+        std::string main = value.substr(0, value.find(';'));
+        if (main.find('/') == std::string::npos) return std::nullopt;
+        GObjectRef<GMimeContentType> ct(g_mime_content_type_parse(ParserOptions(), value.c_str()));
+        if (!ct.p) return std::nullopt;
+        GFree mime(g_mime_content_type_get_mime_type(ct.p));
+        std::string lower = AsciiLower(mime.str());
+        if (const char* cs = g_mime_content_type_get_parameter(ct.p, "charset")) t.charset = cs;
+        if (lower == "text/html") t.html = true;
+        else if (lower != "text/plain") return std::nullopt;
+    }
+    if (encoding) {
+        std::string value = UnfoldHeader(encoding->raw);
+        t.encoding = g_mime_content_encoding_from_string(value.c_str());
+    }
+    return t;
+}
+
+}  // namespace bv::mailstore::mime

@@ -1,0 +1,77 @@
+// The top level of a message read without the MIME parser: the mbox "From " line,
+// the header block cut into fields as GMime's parser cuts it, and a body of one
+// text part, which needs no MIME parser at all.
+#pragma once
+#include <gmime/gmime.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace bv::mailstore::mime {
+
+// A header field: its name (without the blanks before the colon) and raw value
+// (folding and line ends kept).
+struct HeaderField {
+    std::string_view name;
+    std::string_view raw;
+};
+using HeaderFields = std::vector<HeaderField>;
+
+// Header names compare without regard to case.
+bool NameIs(std::string_view name, std::string_view wanted);
+// The fields of an entity GMime parsed (an attached message); valid while it lives.
+HeaderFields FieldsOf(GMimeObject* obj);
+// Raw value of the first field of that name, unfolded, as UTF-8; empty when absent.
+std::string RawHeader(const HeaderFields& fields, std::string_view name);
+bool HasHeader(const HeaderFields& fields, std::string_view name);
+
+// The mbox separator line "From sender date" in front of a message.
+struct Envelope {
+    std::optional<int64_t> date;  // Unix seconds
+    std::string sender;           // an address, when the line names one
+};
+// Reads and removes a leading "From " line from `data`; an empty envelope when
+// there is none.
+Envelope TakeEnvelope(std::string_view& data);
+
+// Length of the header block at the start of `data` (up to, not including, the
+// empty line), and the offset where the body starts.
+void FindHeaderEnd(std::string_view data, size_t& headerLen, size_t& bodyStart);
+// True when the text starts like an RFC 5322 header field ("Name:", or "Name :" as
+// some mailers write it).
+bool LooksLikeHeader(std::string_view data);
+
+// True when the bytes read as text: no NUL bytes, and control characters other
+// than line ends, tabs, form feeds and escapes are rare.
+bool LooksLikeText(std::string_view data);
+
+// The top-level header block cut into fields the way GMime's parser cuts a header:
+// a field name runs to the colon (blanks only between it and the colon), lines
+// starting with a blank continue the field before, raw values keep their folding and
+// line ends. Only the Content-* fields go on to the MIME parser, so the message's
+// other fields cost no parser objects.
+struct TopHeader {
+    HeaderFields fields;
+    std::string content;      // the Content-* fields, verbatim
+    int dropped = 0;          // lines that are no header field (mbox escapes aside)
+    bool unreadable = false;  // the first line is no header field: not a message
+};
+TopHeader SplitHeader(std::string_view block);
+
+// A message body of one text part, read without the MIME parser: the content as
+// stored, how it is transfer-encoded, its charset.
+struct SimpleText {
+    bool html = false;
+    std::string charset;
+    GMimeContentEncoding encoding = GMIME_CONTENT_ENCODING_DEFAULT;
+    std::string_view raw;
+};
+// The body of a message whose header makes it one text part (text/plain or text/html,
+// no disposition, at most one Content-Type and one Content-Transfer-Encoding).
+// Anything else is left to GMime (nullopt).
+std::optional<SimpleText> SimpleTextBody(const HeaderFields& fields, std::string_view body);
+
+}  // namespace bv::mailstore::mime

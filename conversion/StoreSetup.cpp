@@ -1,13 +1,11 @@
 #include "conversion/StoreSetup.h"
 
 #include <cstdio>
+#include <filesystem>
 
-#include "mailstore/RdoSession.h"
+#include "mailstore/MailStoreError.h"
 
 namespace bv::conversion {
-
-using mailstore::CreateObjectAs;
-using mailstore::RDOSession;
 
 std::string CreationStamp(std::time_t when) {
     std::tm t{};
@@ -22,53 +20,39 @@ std::string CreationStamp(std::time_t when) {
     return buf;
 }
 
-void OpenPSTStore(StoreMode mode, const std::string& saveFolder, const std::string& mailboxName,
-                  OpenStore& store) {
-    store.pstStore.reset();
-    store.rdoSession = CreateObjectAs<RDOSession>("Redemption.RDOSession");
-    store.rdoSession->Logon();
-    switch (mode) {
-        case StoreMode::Temporary:
-            store.pstPath = saveFolder + "Temp" + CreationStamp(std::time(nullptr)) + ".pst";
-            store.storeDisplayName = "Temp : Created - " + CreationStamp(std::time(nullptr));
-            break;
-        case StoreMode::Single:
-            store.pstPath = saveFolder + "Brimvault" + CreationStamp(std::time(nullptr)) + ".pst";
-            store.storeDisplayName = "Brimvault Mailbox : Created - " + CreationStamp(std::time(nullptr));
-            break;
-        case StoreMode::PerFile:
-            store.pstPath = saveFolder + mailboxName + ".pst";
-            store.storeDisplayName = mailboxName;
-            break;
-    }
-    store.pstStore = store.rdoSession->Stores().AddPSTStore(std::filesystem::u8path(store.pstPath),
-                                                            mailstore::kStoreFormatDefault,
-                                                            store.storeDisplayName);
+RunStore::~RunStore() {
+    if (store_) Close();
 }
 
-void AddMailboxFolder(OpenStore& store, const std::string& pstFolderName) {
-    if (!store.pstStore) throw mailstore::MailStoreError("no store is open");
-    store.pstStore->IPMRootFolder()->Folders().Add(pstFolderName, mailstore::kFolderTypeMail);
+void RunStore::Open(StoreScope scope, const std::string& saveFolder, const std::string& mailboxName) {
+    if (store_) Close();
+    std::string displayName;
+    if (scope == StoreScope::AllMailboxes) {
+        const std::string stamp = CreationStamp(std::time(nullptr));
+        path_ = saveFolder + "Brimvault" + stamp + ".pst";
+        displayName = "Brimvault Mailbox : Created - " + stamp;
+    } else {
+        path_ = saveFolder + mailboxName + ".pst";
+        displayName = mailboxName;
+    }
+    store_ = mailstore::pst::PstStore::OpenOrCreate(std::filesystem::u8path(path_), displayName);
 }
 
-std::vector<std::string> ClosePSTStore(OpenStore& store, const std::function<void()>& yield) {
-    std::vector<std::string> errors;
-    if (yield) yield();
+mailstore::pst::FolderId RunStore::AddMailboxFolder(const std::string& name) {
+    if (!store_) throw mailstore::MailStoreError("no store is open");
+    if (name.empty()) throw mailstore::MailStoreError("a folder needs a name");
+    return store_->AddFolder(store_->IpmSubtree(), name);
+}
+
+std::string RunStore::Close() {
+    std::unique_ptr<mailstore::pst::PstStore> store = std::move(store_);
+    if (!store) return "no store is open";
     try {
-        if (!store.pstStore) throw mailstore::MailStoreError("no store is open");
-        store.pstStore->Remove();
+        store->Close();
     } catch (const std::exception& e) {
-        errors.push_back(e.what());
+        return e.what();
     }
-    store.pstStore.reset();
-    if (yield) yield();
-    try {
-        if (store.rdoSession) store.rdoSession->Logoff();
-    } catch (const std::exception& e) {
-        errors.push_back(e.what());
-    }
-    store.rdoSession.reset();
-    return errors;
+    return "";
 }
 
 }  // namespace bv::conversion

@@ -119,6 +119,7 @@ private Q_SLOTS:
     void exitAsksFirst();
     void convertRunsEndToEnd();
     void closingMidRunStopsAfterTheMessageInHand();
+    void changingTheOutputKindMidRunChangesNothing();
 };
 
 void WindowTest::startsWithEveryControlInPlace() {
@@ -533,6 +534,47 @@ void WindowTest::closingMidRunStopsAfterTheMessageInHand() {
         QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(f.fileName()));
         QVERIFY(f.readAll().contains("Body of message " + QByteArray::number(i) + "."));
     }
+}
+
+void WindowTest::changingTheOutputKindMidRunChangesNothing() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString input = dir.path() + "/box.mbox";
+    const QString destination = dir.path() + "/out";
+    QDir().mkpath(destination);
+    constexpr int kMessages = 3000;
+    WriteFile(input, Mailbox(kMessages));
+
+    Window t;
+    t.prompts->files.push_back({input});
+    t.click("cmdAdd");
+    t.click("OptEMLX");
+    t.prompts->folders.push_back(destination);
+    // Once a few messages are saved, the user picks .pst and then .msg.
+    bool switched = false;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, t.w.get(), [&] {
+        const QString progress = t.label("LblProgress");
+        if (progress.startsWith(QStringLiteral("Saved ")) && progress.section(QLatin1Char(' '), 1, 1).toInt() >= 10) {
+            watcher.stop();
+            t.option("OptPST")->setChecked(true);
+            t.option("OptMSG")->setChecked(true);
+            switched = true;
+        }
+    });
+    t.prompts->whileChoosingFolder = [&] { watcher.start(0); };
+    t.click("CmdConvert");
+
+    QVERIFY(switched);
+    // Every message became an .emlx file, as chosen when Convert was pressed.
+    const QString folder = OutputFolder(destination, input);
+    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), kMessages);
+    QCOMPARE(QDir(folder).entryList({QStringLiteral("*.emlx")}, QDir::Files).size(), kMessages);
+    QCOMPARE(QDir(destination).entryList(QDir::Files), QStringList{});  // no store
+    QCOMPARE(t.prompts->messages.size(), size_t{1});
+    QVERIFY2(t.prompts->messages[0].text.contains(QStringLiteral("successfully exported.")),
+             qPrintable(t.prompts->messages[0].text));
+    QCOMPARE(t.prompts->unexpected, 0);
 }
 
 QTEST_MAIN(WindowTest)

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "filelist/FileAdders.h"
@@ -86,6 +87,36 @@ QString OutputFolder(const QString& destination, const QString& input) {
     QString rest = input;
     while (rest.startsWith(QLatin1Char('/'))) rest.remove(0, 1);
     return destination + QLatin1Char('/') + rest;
+}
+
+// A window with one mailbox of `messages` messages listed and .emlx chosen; the
+// destination is answered when Convert asks for it.
+struct EmlxRun {
+    QTemporaryDir dir;
+    QString input = dir.path() + "/box.mbox";
+    QString destination = dir.path() + "/out";
+    Window t;
+    explicit EmlxRun(int messages) {
+        QDir().mkpath(destination);
+        WriteFile(input, Mailbox(messages));
+        t.prompts->files.push_back({input});
+        t.click("cmdAdd");
+        t.click("OptEMLX");
+        t.prompts->folders.push_back(destination);
+    }
+};
+
+// Runs `action` once, as soon as the run has shown `count` messages saved: `watcher`
+// starts when the destination is chosen and looks whenever the window handles events.
+void OnceSaved(Window& t, QTimer& watcher, int count, std::function<void()> action) {
+    QObject::connect(&watcher, &QTimer::timeout, t.w.get(), [&t, &watcher, count, action] {
+        const QString progress = t.label("LblProgress");
+        if (progress.startsWith(QStringLiteral("Saved ")) && progress.section(QLatin1Char(' '), 1, 1).toInt() >= count) {
+            watcher.stop();
+            action();
+        }
+    });
+    t.prompts->whileChoosingFolder = [&watcher] { watcher.start(0); };
 }
 
 // A folder source that loses one folder just before listing it.
@@ -490,29 +521,14 @@ void WindowTest::convertRunsEndToEnd() {
 }
 
 void WindowTest::closingMidRunStopsAfterTheMessageInHand() {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString input = dir.path() + "/big.mbox";
-    const QString destination = dir.path() + "/out";
-    QDir().mkpath(destination);
     constexpr int kMessages = 20000;
-    WriteFile(input, Mailbox(kMessages));
-
-    Window t;
-    t.prompts->files.push_back({input});
-    t.click("cmdAdd");
-    t.click("OptEMLX");
-    t.prompts->folders.push_back(destination);
+    EmlxRun run(kMessages);
+    Window& t = run.t;
+    const QString& input = run.input;
+    const QString& destination = run.destination;
     // The close box is pressed once the run has reported a few messages saved.
     QTimer watcher;
-    QObject::connect(&watcher, &QTimer::timeout, t.w.get(), [&] {
-        const QString progress = t.label("LblProgress");
-        if (progress.startsWith(QStringLiteral("Saved ")) && progress.section(QLatin1Char(' '), 1, 1).toInt() >= 10) {
-            watcher.stop();
-            t.w->close();
-        }
-    });
-    t.prompts->whileChoosingFolder = [&] { watcher.start(0); };
+    OnceSaved(t, watcher, 10, [&] { t.w->close(); });
     // Inside the program's event loop, as when the user clicks: the close must end it.
     QTimer::singleShot(0, t.w.get(), [&] { t.click("CmdConvert"); });
     QTimer failsafe;
@@ -537,32 +553,19 @@ void WindowTest::closingMidRunStopsAfterTheMessageInHand() {
 }
 
 void WindowTest::changingTheOutputKindMidRunChangesNothing() {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString input = dir.path() + "/box.mbox";
-    const QString destination = dir.path() + "/out";
-    QDir().mkpath(destination);
     constexpr int kMessages = 3000;
-    WriteFile(input, Mailbox(kMessages));
-
-    Window t;
-    t.prompts->files.push_back({input});
-    t.click("cmdAdd");
-    t.click("OptEMLX");
-    t.prompts->folders.push_back(destination);
+    EmlxRun run(kMessages);
+    Window& t = run.t;
+    const QString& input = run.input;
+    const QString& destination = run.destination;
     // Once a few messages are saved, the user picks .pst and then .msg.
     bool switched = false;
     QTimer watcher;
-    QObject::connect(&watcher, &QTimer::timeout, t.w.get(), [&] {
-        const QString progress = t.label("LblProgress");
-        if (progress.startsWith(QStringLiteral("Saved ")) && progress.section(QLatin1Char(' '), 1, 1).toInt() >= 10) {
-            watcher.stop();
-            t.option("OptPST")->setChecked(true);
-            t.option("OptMSG")->setChecked(true);
-            switched = true;
-        }
+    OnceSaved(t, watcher, 10, [&] {
+        t.option("OptPST")->setChecked(true);
+        t.option("OptMSG")->setChecked(true);
+        switched = true;
     });
-    t.prompts->whileChoosingFolder = [&] { watcher.start(0); };
     t.click("CmdConvert");
 
     QVERIFY(switched);

@@ -29,14 +29,31 @@ volatile std::sig_atomic_t g_signal = 0;
 extern "C" void OnSignal(int sig) { g_signal = sig; }
 
 const char* kUsage =
-    "usage: brimvault-convert --to eml|emlx|msg|pst [--single-pst] -o DEST INPUT...\n"
+    "usage: brimvault-convert --to eml|emlx|msg|pst [--single-pst] [--max-pst-size SIZE] -o DEST INPUT...\n"
     "  INPUT   mailbox files, or folders (every file below them)\n"
     "  -o DEST destination folder (created when missing)\n"
-    "  --single-pst  with --to pst: one store for all mailboxes\n";
+    "  --single-pst  with --to pst: one store for all mailboxes\n"
+    "  --max-pst-size SIZE  with --to pst: the largest a store file may grow (default 50G);\n"
+    "                a larger store is written in parts. K, M and G are powers of 1024; 0: no limit\n";
 
 int UsageError(const std::string& reason) {
     std::fprintf(stderr, "brimvault-convert: %s\n%s", reason.c_str(), kUsage);
     return 2;
+}
+
+// "50G", "512M", "300K", "1000": bytes, K, M and G being powers of 1024.
+bool ParseSize(const std::string& text, uint64_t& bytes) {
+    size_t digits = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+    if (digits == 0 || digits > 15 || text.size() > digits + 1) return false;
+    bytes = std::stoull(text.substr(0, digits));
+    if (digits == text.size()) return true;
+    switch (text[digits]) {
+        case 'K': case 'k': bytes <<= 10; return true;
+        case 'M': case 'm': bytes <<= 20; return true;
+        case 'G': case 'g': bytes <<= 30; return true;
+        default: return false;
+    }
 }
 
 bool IsTerminal(FILE* f) {
@@ -131,6 +148,8 @@ private:
 int main(int argc, char** argv) {
     std::string to, dest;
     bool single = false;
+    bool maxPstSizeGiven = false;
+    uint64_t maxPstSize = kDefaultMaxPstSize;
     std::vector<std::string> inputs;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -150,6 +169,17 @@ int main(int argc, char** argv) {
             dest = argv[i];
         } else if (a == "--single-pst") {
             single = true;
+        } else if (a == "--max-pst-size" || a.rfind("--max-pst-size=", 0) == 0) {
+            std::string size;
+            if (a == "--max-pst-size") {
+                if (++i >= argc) return UsageError("--max-pst-size needs a size");
+                size = argv[i];
+            } else {
+                size = a.substr(15);
+            }
+            if (!ParseSize(size, maxPstSize))
+                return UsageError("--max-pst-size takes a size such as 50G, 512M or 0, not \"" + size + "\"");
+            maxPstSizeGiven = true;
         } else if (a == "--") {
             for (++i; i < argc; ++i) inputs.push_back(argv[i]);
         } else if (!a.empty() && a[0] == '-' && a != "-") {
@@ -165,7 +195,9 @@ int main(int argc, char** argv) {
     else if (to == "pst") options.kind = OutputKind::Pst;
     else return UsageError(to.empty() ? "--to is required" : "unknown output kind \"" + to + "\"");
     if (single && options.kind != OutputKind::Pst) return UsageError("--single-pst goes with --to pst");
+    if (maxPstSizeGiven && options.kind != OutputKind::Pst) return UsageError("--max-pst-size goes with --to pst");
     options.singleStore = single;
+    options.maxPstSize = maxPstSize;
     if (dest.empty()) return UsageError("-o DEST is required");
     if (inputs.empty()) return UsageError("no input mailbox given");
 

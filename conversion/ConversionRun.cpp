@@ -84,6 +84,17 @@ void AppendList(std::string& text, const char* heading, const std::vector<Failur
         text += "... and " + std::to_string(list.size() - kFailuresListed) + " more." + kCrLf;
 }
 
+// The store files written in parts, one a line; "" when no store was split.
+std::string PartsText(const RunReport& r) {
+    if (r.storeParts.empty()) return "";
+    std::string text = kCrLf;
+    text += kCrLf;
+    text += "Stores larger than the size limit were written in parts:";
+    text += kCrLf;
+    for (const std::string& part : r.storeParts) text += part + kCrLf;
+    return text;
+}
+
 // The mailbox's name: its file name without ".mbox" / ".MBOX" and outer spaces.
 std::string MailboxName(const std::string& inputFileName) {
     std::string name = Trim(inputFileName);
@@ -102,7 +113,8 @@ std::string CompletionText(const RunReport& r, bool pstOutput) {
                    "Your messages from Brimvault files has been successfully exported to Outlook (.pst) file." +
                    kCrLf + kStarLine + kCrLf +
                    "Start Outlook and open converted pst file by clicking File -> Open -> Outlook Data File. "
-                   "And it all done !";
+                   "And it all done !" +
+                   PartsText(r);
         return kStarLine + kCrLf + "Your messages from Brimvault files has been successfully exported." + kCrLf +
                kStarLine + kCrLf;
     }
@@ -115,7 +127,7 @@ std::string CompletionText(const RunReport& r, bool pstOutput) {
     if (r.messagesFailed > 0) text += "Messages not converted: " + std::to_string(r.messagesFailed) + "." + kCrLf;
     AppendList(text, "What failed:", r.failures);
     AppendList(text, "Converted with warnings:", r.warnings);
-    return text;
+    return text + PartsText(r);
 }
 
 std::string StoreErrorText(const std::string& reason) {
@@ -135,35 +147,42 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     const bool storePerMailbox = pst && !options.singleStore;
     yield();
 
-    RunStore store;
+    RunStore store(pst ? options.maxPstSize : 0);
     auto storeFailed = [&](const std::string& reason) {
         report.storeError = true;
         report.storeErrorReason = reason;
         report.failures.push_back({store.path(), reason});
         return report;
     };
-    // Messages and mailboxes counted as converted into the open store: when the store
-    // cannot be finished its file is not there, and they were not converted.
-    int64_t storeMessages = 0;
+    // Parts that could not be finished are not there: the messages put into them
+    // were not converted.
+    auto takePartFailures = [&] {
+        int64_t lost = 0;
+        for (RunStore::PartFailure& f : store.TakeFailures()) {
+            report.failures.push_back({f.path, f.reason});
+            if (f.messagesLost == 0) continue;
+            report.failures.push_back({f.path, "the store could not be finished: the " +
+                                                   std::to_string(f.messagesLost) + " messages put into it are lost"});
+            report.messagesConverted -= f.messagesLost;
+            report.messagesFailed += f.messagesLost;
+            lost += f.messagesLost;
+        }
+        return lost;
+    };
+    // Mailboxes counted as converted into the open part: when it cannot be finished
+    // they were not converted.
     int storeMailboxes = 0;
     auto closeStore = [&] {
         yield();
-        const std::string error = store.Close();
+        store.Close();
         yield();
-        if (!error.empty()) {
-            report.failures.push_back({store.path(), error});
-            if (storeMessages > 0) {
-                report.failures.push_back({store.path(), "the store could not be finished: the " +
-                                                             std::to_string(storeMessages) +
-                                                             " messages put into it are lost"});
-                report.messagesConverted -= storeMessages;
-                report.messagesFailed += storeMessages;
-                report.mailboxesConverted -= storeMailboxes;
-                report.mailboxesFailed += storeMailboxes;
-            }
+        if (takePartFailures() > 0) {
+            report.mailboxesConverted -= storeMailboxes;
+            report.mailboxesFailed += storeMailboxes;
         }
-        storeMessages = 0;
         storeMailboxes = 0;
+        for (std::string& part : store.parts()) report.storeParts.push_back(std::move(part));
+        store.ReleaseFinishedParts();
     };
 
     if (pst && options.singleStore) {
@@ -191,7 +210,10 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         const std::string mailboxName = MailboxName(inputFileName);
         const size_t failuresBefore = report.failures.size();
 
-        MailboxOutput target{kind, inputPath, mailboxFolder};
+        MailboxOutput target;
+        target.kind = kind;
+        target.inputPath = inputPath;
+        target.mailboxFolder = mailboxFolder;
         bool ready = true;
         if (pst) {
             try {
@@ -200,8 +222,9 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                 return storeFailed(e.what());
             }
             try {
-                target.folder = store.AddMailboxFolder(mailboxName);
-                target.store = &store.store();
+                store.AddMailboxFolder(mailboxName);
+                target.folder = mailboxName;
+                target.store = &store;
             } catch (const std::exception& e) {
                 report.failures.push_back({inputPath, std::string("cannot add the folder to the store: ") + e.what()});
                 ready = false;
@@ -220,8 +243,8 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                 MessageOutput output(observer, yieldFn, std::move(target));
                 ExtractionResult x = ExtractMailbox(inputPath, mode, output, msgText);
                 output.Flush();
+                store.ReleaseFinishedParts();
                 report.messagesConverted += output.written();
-                storeMessages += output.storedInStore();
                 report.messagesFailed += output.failedCount();
                 for (auto& f : output.failures()) report.failures.push_back(std::move(f));
                 for (auto& w : output.warnings()) report.warnings.push_back(std::move(w));
@@ -230,6 +253,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             }
         }
         yield();
+        takePartFailures();
         if (storePerMailbox && store.open()) closeStore();
         if (report.failures.size() == failuresBefore && !report.stopped) {
             ++report.mailboxesConverted;

@@ -11,6 +11,9 @@ namespace bv::conversion {
 
 enum class OutputKind { Eml, Emlx, Msg, Pst };
 
+// The size Outlook opens a Unicode store up to by default: 50 GiB.
+inline constexpr uint64_t kDefaultMaxPstSize = uint64_t(50) << 30;
+
 // What a run does, fixed when it starts.
 struct RunOptions {
     OutputKind kind = OutputKind::Eml;
@@ -22,8 +25,9 @@ struct RunOptions {
     std::vector<std::string> inputs;
     // Not used yet: one folder per label of a mailbox's messages.
     bool byLabel = false;
-    // Not used yet: the largest size of a store file in bytes; 0 means no limit.
-    uint64_t maxPstSize = 0;
+    // .pst: the largest size of a store file in bytes; a store that would grow past
+    // it is written in parts. 0 means no limit.
+    uint64_t maxPstSize = kDefaultMaxPstSize;
 };
 
 // Told what the run is doing. Every call comes on the run's thread.
@@ -57,6 +61,7 @@ struct RunReport {
     int64_t messagesFailed = 0;
     std::vector<Failure> failures;  // what was not converted, in the order it happened
     std::vector<Failure> warnings;  // messages converted with a loss, in order
+    std::vector<std::string> storeParts;  // the files of stores written in parts, in order
     bool ok() const { return !storeError && !stopped && failures.empty(); }
 };
 

@@ -108,7 +108,7 @@ void MessageOutput::ToImport(int32_t n, std::string_view text) {
     if (!pipeline_) pipeline_ = std::make_unique<ImportPipeline>();
     PendingImport* p = next.get();
     const bool toStore = target_.kind == OutputKind::Pst;
-    const pst::PstStore* store = target_.store;
+    const pst::PstStore* store = target_.store && target_.store->open() ? &target_.store->store() : nullptr;
     // Everything up to the store's own work happens on a worker: the import, the
     // flags, and the .msg file or the message's store form.
     next->ticket = pipeline_->Submit([p, toStore, store] {
@@ -153,7 +153,8 @@ void MessageOutput::Finish(PendingImport& p) {
     try {
         if (p.error) std::rethrow_exception(p.error);
         if (target_.kind == OutputKind::Pst) {
-            target_.store->AddMessage(target_.folder, std::move(p.prepared));
+            std::string warning = target_.store->Add(target_.folder, std::move(p.prepared));
+            if (!warning.empty()) warnings_.push_back({target, std::move(warning)});
             ++stored_;
         } else {
             yield_();  // the .msg file was written by the worker

@@ -13,7 +13,7 @@
 #include "conversion/ConversionRun.h"
 #include "conversion/ImportPipeline.h"
 #include "conversion/MessageExtraction.h"
-#include "mailstore/pst/PstStore.h"
+#include "conversion/StoreSetup.h"
 
 namespace bv::conversion {
 
@@ -22,8 +22,8 @@ struct MailboxOutput {
     std::string inputPath;      // the mailbox, for failure reports
     std::string mailboxFolder;  // output folder, without a trailing separator
     // .pst: the open store and the mailbox's folder in it.
-    mailstore::pst::PstStore* store = nullptr;
-    mailstore::pst::FolderId folder = 0;
+    RunStore* store = nullptr;
+    std::string folder;
 };
 
 class MessageOutput : public MessageSink {

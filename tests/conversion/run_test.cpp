@@ -272,3 +272,33 @@ TEST(Run, MsgAndPstRunsLeaveOnlyTheirFilesAndAWarningCountsAsConverted) {
         EXPECT_NE(CompletionText(rp, true).find("successfully exported to Outlook (.pst) file."), std::string::npos);
     }
 }
+
+TEST(Run, AStorePastTheSizeLimitIsWrittenInPartsNamedInTheCompletionText) {
+    TempDir in, out;
+    fs::path box = in.path() / "big.mbox";
+    std::string text;
+    for (int i = 1; i <= 300; ++i) {
+        text += "From a@x Mon Dec  7 08:00:00 2026\nSubject: part message " + std::to_string(i) + "\n\n";
+        for (int line = 0; line < 40; ++line) text += "A line of the body of message " + std::to_string(i) + ".\n";
+    }
+    WriteFile(box, text);
+    TestHost h;
+    h.options.kind = OutputKind::Pst;
+    h.options.singleStore = false;
+    h.options.maxPstSize = 1 << 20;
+    h.options.destination = out.str();
+    h.options.inputs = {box.string()};
+    RunReport r = h.Run();
+    EXPECT_TRUE(r.ok());
+    EXPECT_EQ(r.messagesConverted, 300);
+    ASSERT_GE(r.storeParts.size(), 2u);
+    const std::string done = CompletionText(r, true);
+    EXPECT_EQ(done.rfind(kStars + "\r\nYour messages from Brimvault files has been successfully exported to Outlook", 0), 0u);
+    for (size_t k = 0; k < r.storeParts.size(); ++k) {
+        const std::string name = k == 0 ? "big.pst" : "big (" + std::to_string(k + 1) + ").pst";
+        EXPECT_EQ(r.storeParts[k], out.str() + "/" + name);
+        EXPECT_NE(done.find(r.storeParts[k] + "\r\n"), std::string::npos) << done;
+        EXPECT_LE(fs::file_size(r.storeParts[k]), uint64_t(1) << 20);
+    }
+    EXPECT_EQ(Tree(out.path()).size(), r.storeParts.size());  // the parts and nothing else
+}

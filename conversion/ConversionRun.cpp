@@ -169,9 +169,10 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         }
         return lost;
     };
-    // Mailboxes counted as converted into the open part: when it cannot be finished
-    // they were not converted.
+    // Mailboxes counted as converted with messages in the open part: when it cannot
+    // be finished they were not converted.
     int storeMailboxes = 0;
+    int storeMailboxesPart = 0;  // the part they went into
     auto closeStore = [&] {
         yield();
         store.Close();
@@ -257,7 +258,11 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         if (storePerMailbox && store.open()) closeStore();
         if (report.failures.size() == failuresBefore && !report.stopped) {
             ++report.mailboxesConverted;
-            if (store.open()) ++storeMailboxes;
+            if (store.open()) {
+                if (store.partNumber() != storeMailboxesPart) storeMailboxes = 0;
+                storeMailboxesPart = store.partNumber();
+                ++storeMailboxes;
+            }
         } else {
             ++report.mailboxesFailed;
         }

@@ -155,7 +155,6 @@ void MessageOutput::Finish(PendingImport& p) {
         if (target_.kind == OutputKind::Pst) {
             std::string warning = target_.store->Add(target_.folder, std::move(p.prepared));
             if (!warning.empty()) warnings_.push_back({target, std::move(warning)});
-            ++stored_;
         } else {
             yield_();  // the .msg file was written by the worker
         }

@@ -36,7 +36,6 @@ public:
 
     int64_t written() const { return written_; }
     int64_t failedCount() const { return failed_; }
-    int64_t storedInStore() const { return stored_; }  // of written(): saved into the open .pst store
     std::vector<Failure>& failures() { return failures_; }
     std::vector<Failure>& warnings() { return warnings_; }
     // Stores the messages whose imports are still under way. Call it after the
@@ -55,7 +54,6 @@ private:
     std::string emlx_;  // reused buffer for .emlx files
     int64_t written_ = 0;
     int64_t failed_ = 0;
-    int64_t stored_ = 0;
     std::vector<Failure> failures_;
     std::vector<Failure> warnings_;
     std::unique_ptr<ImportPipeline> pipeline_;  // imports the next messages while one is stored

@@ -57,6 +57,8 @@ public:
     void ReleaseFinishedParts() { finished_.clear(); }
 
     bool open() const { return store_ != nullptr; }
+    // The number of the part open now: 1 for "<name>.pst", 2 for "<name> (2).pst"...
+    int partNumber() const { return part_; }
     // The part open now; messages are prepared by it.
     const mailstore::pst::PstStore& store() const { return *store_; }
     const std::string& path() const { return path_; }

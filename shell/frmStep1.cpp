@@ -142,9 +142,9 @@ private:
 frmStep1::frmStep1(std::unique_ptr<filelist::Prompts> prompts, QWidget* parent)
     : QWidget(parent), prompts_(std::move(prompts)) {
     if (!prompts_) prompts_ = std::make_unique<NativePrompts>(this);
-    Form_Initialize();
+    MeasureScreen();
     CreateControls();
-    Form_Load();
+    CentreOnScreen();
     ConnectHandlers();
 }
 
@@ -152,7 +152,8 @@ frmStep1::~frmStep1() = default;
 
 int frmStep1::Twips(int twips) const { return static_cast<int>(std::lround(twips * pixelsPerTwip_)); }
 
-void frmStep1::Form_Initialize() {
+// Pixels per twip of the screen the window opens on.
+void frmStep1::MeasureScreen() {
 #ifdef _WIN32
     InitCommonControls();
 #endif
@@ -261,7 +262,8 @@ void frmStep1::CreateControls() {
     fileList_ = std::make_unique<filelist::FileListGrid>(grdFiles1, lblCount1, pixelsPerTwip_);
 }
 
-void frmStep1::Form_Load() {
+// The list column at its width, and the window in the middle of the screen.
+void frmStep1::CentreOnScreen() {
     fileList_->SetColWidth(0, filelist::FileListGrid::kColumnWidthTwips);
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
@@ -277,7 +279,7 @@ void frmStep1::ConnectHandlers() {
     for (QRadioButton* option : {OptEML, OptEMLX, OptMSG, OptPST}) {
         const bool pst = option == OptPST;
         connect(option, &QRadioButton::toggled, this, [this, pst](bool selected) {
-            if (selected) OptFormat_Selected(pst);
+            if (selected) OutputKindChosen(pst);
         });
     }
 }
@@ -351,7 +353,7 @@ void frmStep1::RunConversion() {
 }
 
 // The one-store check box counts only for .pst; its tick stays as the user left it.
-void frmStep1::OptFormat_Selected(bool pst) { ChkAllinOnePST->setEnabled(pst); }
+void frmStep1::OutputKindChosen(bool pst) { ChkAllinOnePST->setEnabled(pst); }
 
 void frmStep1::CmdHelp_Click() { prompts_->openExternal(kHelpPageAddress); }
 
@@ -361,11 +363,11 @@ void frmStep1::cmdEnd_Click() {
 
 void frmStep1::closeEvent(QCloseEvent* event) {
     event->accept();  // closing is never refused
-    Form_QueryUnload();
+    EndOnClose();
 }
 
-void frmStep1::Form_QueryUnload() {
-    // Ends the program without asking. A run in progress sees stopRequested(), finishes
+void frmStep1::EndOnClose() {
+    // Ends the program without asking. A run in progress sees StopRequested(), finishes
     // the message in hand, closes its store and returns; CmdConvert_Click then quits.
     // An adder in its loop stops before the next row.
     closing_ = true;

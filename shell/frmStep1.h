@@ -59,10 +59,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void Form_Initialize();
+    void MeasureScreen();
     void CreateControls();
-    void Form_Load();
-    void Form_QueryUnload();
+    void CentreOnScreen();
+    void EndOnClose();
     void ConnectHandlers();
 
     void cmdAdd_Click();
@@ -72,7 +72,7 @@ private:
     // The run of one click of Convert: options from the controls, the destination
     // prompt, the run, and its completion or store error box.
     void RunConversion();
-    void OptFormat_Selected(bool pst);
+    void OutputKindChosen(bool pst);
     void CmdHelp_Click();
     void cmdEnd_Click();
 

@@ -486,6 +486,15 @@ void WindowTest::convertRunsEndToEnd() {
     QVERIFY(t.button("CmdConvert")->isEnabled());
 
     t.click("OptEML");
+    // A cancelled destination prompt: nothing happens, the choice stays.
+    t.prompts->folders.push_back(QString());
+    t.click("CmdConvert");
+    QCOMPARE(t.prompts->folderTitles.size(), size_t{1});
+    QCOMPARE(t.prompts->messages.size(), size_t{1});
+    QVERIFY(t.option("OptEML")->isChecked());
+    QVERIFY(t.button("CmdConvert")->isEnabled());
+    QVERIFY(QDir(destination).isEmpty());
+
     t.prompts->folders.push_back(destination);
     bool convertOffDuringRun = false;
     t.prompts->whileShowing = [&](const ScriptedPrompts::Shown&) {

@@ -1,6 +1,5 @@
 // brimvault-convert: the conversion run from the command line, for batch use and
-// benchmarks. The list, the destination and the output kind play the roles of the
-// window's file list, folder prompt and option buttons.
+// benchmarks.
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -19,6 +18,7 @@
 #include "conversion/ConversionRun.h"
 #include "conversion/PathHelpers.h"
 #include "filelist/PathLogger.h"
+#include "version.h"
 
 namespace fs = std::filesystem;
 using namespace bv::conversion;
@@ -29,14 +29,31 @@ volatile std::sig_atomic_t g_signal = 0;
 extern "C" void OnSignal(int sig) { g_signal = sig; }
 
 const char* kUsage =
-    "usage: brimvault-convert --to eml|emlx|msg|pst [--single-pst] -o DEST INPUT...\n"
+    "usage: brimvault-convert --to eml|emlx|msg|pst [--single-pst] [--max-pst-size SIZE] -o DEST INPUT...\n"
     "  INPUT   mailbox files, or folders (every file below them)\n"
     "  -o DEST destination folder (created when missing)\n"
-    "  --single-pst  with --to pst: one store for all mailboxes\n";
+    "  --single-pst  with --to pst: one store for all mailboxes\n"
+    "  --max-pst-size SIZE  with --to pst: the largest a store file may grow (default 50G);\n"
+    "                a larger store is written in parts. K, M and G are powers of 1024; 0: no limit\n";
 
 int UsageError(const std::string& reason) {
     std::fprintf(stderr, "brimvault-convert: %s\n%s", reason.c_str(), kUsage);
     return 2;
+}
+
+// "50G", "512M", "300K", "1000": bytes, K, M and G being powers of 1024.
+bool ParseSize(const std::string& text, uint64_t& bytes) {
+    size_t digits = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+    if (digits == 0 || digits > 15 || text.size() > digits + 1) return false;
+    bytes = std::stoull(text.substr(0, digits));
+    if (digits == text.size()) return true;
+    switch (text[digits]) {
+        case 'K': case 'k': bytes <<= 10; return true;
+        case 'M': case 'm': bytes <<= 20; return true;
+        case 'G': case 'g': bytes <<= 30; return true;
+        default: return false;
+    }
 }
 
 bool IsTerminal(FILE* f) {
@@ -75,53 +92,28 @@ std::string ToLf(const std::string& s) {
     return out;
 }
 
-class CliHost : public RunHost {
+// Progress on standard error: a line per mailbox, or a bar redrawn in place on a
+// terminal. Ctrl+C and SIGTERM stop the run after the message in hand.
+class CliProgress : public RunObserver {
 public:
-    enum class Kind { Eml, Emlx, Msg, Pst };
-    CliHost(Kind kind, bool single, std::string dest, std::vector<std::string> rows)
-        : kind_(kind), single_(single), dest_(std::move(dest)), rows_(std::move(rows)),
-          tty_(IsTerminal(stderr)) {}
+    CliProgress() : tty_(IsTerminal(stderr)) {}
 
-    bool optEML() const override { return selected_ && kind_ == Kind::Eml; }
-    bool optEMLX() const override { return selected_ && kind_ == Kind::Emlx; }
-    bool optMSG() const override { return selected_ && kind_ == Kind::Msg; }
-    bool optPST() const override { return selected_ && kind_ == Kind::Pst; }
-    bool chkAllinOnePSTEnabled() const override { return kind_ == Kind::Pst; }
-    bool chkAllinOnePSTTicked() const override { return single_; }
-    void clearOptions() override { selected_ = false; }
-    void setConvertEnabled(bool) override {}
-
-    int rowCount() const override { return rows_.empty() ? 1 : int(rows_.size()); }
-    bool setCurrentRow(int row) override {
-        if (row < 0 || row >= rowCount()) return false;
-        row_ = row;
-        return true;
-    }
-    std::string currentText() const override { return rows_.empty() ? "" : rows_[size_t(row_)]; }
-
-    void setLblProgessCurrent(const std::string& text) override { mailboxLabel_ = text; }
-    void setLblIMMFile(const std::string& text) override {
-        file_ = text;
+    void MailboxStarted(int index, int count, const std::string& fileName) override {
+        index_ = index;
+        count_ = count;
+        mailboxLabel_ = "Mailbox " + std::to_string(index + 1) + " (of " + std::to_string(count) + ") ";
+        if (fileName.empty()) return;
+        file_ = fileName;
         saved_.clear();
         if (!tty_) std::fprintf(stderr, "%s%s\n", mailboxLabel_.c_str(), file_.c_str());
         Draw(true);
     }
-    void setLblProgress(const std::string& text) override {
-        saved_ = text;
+    void MessageWritten(int32_t number) override {
+        saved_ = "Saved " + std::to_string(number) + " Email Messages...";
         Draw(false);
     }
-    std::string browseForFolder(const std::string&) override { return dest_; }
-    void messageBox(const std::string& text, const std::string& title, MessageIcon icon) override {
-        EndLine();
-        if (title == "Brimvault Converter" && (icon == MessageIcon::Information || icon == MessageIcon::Warning))
-            completion_ = ToLf(text);
-        else
-            std::fprintf(stderr, "%s: %s\n", title.c_str(), ToLf(text).c_str());
-    }
-    void yield() override {}
-    bool stopRequested() const override { return g_signal != 0; }
+    bool StopRequested() const override { return g_signal != 0; }
 
-    const std::string& completion() const { return completion_; }
     void EndLine() {
         if (tty_ && drawn_) std::fputc('\n', stderr);
         drawn_ = false;
@@ -135,8 +127,7 @@ private:
         lastDraw_ = now;
         // A bar over the mailboxes, then which one and how far into it.
         const int width = 24;
-        int total = rowCount();
-        int done = total > 0 ? (row_ * width) / total : 0;
+        int done = count_ > 0 ? (index_ * width) / count_ : 0;
         std::string bar(size_t(done), '#');
         bar.resize(width, '.');
         std::fprintf(stderr, "\r\033[K[%s] %s%s  %s", bar.c_str(), mailboxLabel_.c_str(), file_.c_str(),
@@ -145,16 +136,11 @@ private:
         drawn_ = true;
     }
 
-    Kind kind_;
-    bool single_;
-    bool selected_ = true;
-    std::string dest_;
-    std::vector<std::string> rows_;
-    int row_ = 0;
     bool tty_;
     bool drawn_ = false;
+    int index_ = 0, count_ = 0;
     std::chrono::steady_clock::time_point lastDraw_{};
-    std::string mailboxLabel_, file_, saved_, completion_;
+    std::string mailboxLabel_, file_, saved_;
 };
 
 }  // namespace
@@ -162,6 +148,8 @@ private:
 int main(int argc, char** argv) {
     std::string to, dest;
     bool single = false;
+    bool maxPstSizeGiven = false;
+    uint64_t maxPstSize = kDefaultMaxPstSize;
     std::vector<std::string> inputs;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -169,7 +157,7 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return 0;
         } else if (a == "--version") {
-            std::puts("brimvault-convert 2.0");
+            std::puts("brimvault-convert " BV_VERSION_SHORT);
             return 0;
         } else if (a == "--to" || a == "-t") {
             if (++i >= argc) return UsageError("--to needs an output kind");
@@ -181,6 +169,17 @@ int main(int argc, char** argv) {
             dest = argv[i];
         } else if (a == "--single-pst") {
             single = true;
+        } else if (a == "--max-pst-size" || a.rfind("--max-pst-size=", 0) == 0) {
+            std::string size;
+            if (a == "--max-pst-size") {
+                if (++i >= argc) return UsageError("--max-pst-size needs a size");
+                size = argv[i];
+            } else {
+                size = a.substr(15);
+            }
+            if (!ParseSize(size, maxPstSize))
+                return UsageError("--max-pst-size takes a size such as 50G, 512M or 0, not \"" + size + "\"");
+            maxPstSizeGiven = true;
         } else if (a == "--") {
             for (++i; i < argc; ++i) inputs.push_back(argv[i]);
         } else if (!a.empty() && a[0] == '-' && a != "-") {
@@ -189,13 +188,16 @@ int main(int argc, char** argv) {
             inputs.push_back(a);
         }
     }
-    CliHost::Kind kind;
-    if (to == "eml") kind = CliHost::Kind::Eml;
-    else if (to == "emlx") kind = CliHost::Kind::Emlx;
-    else if (to == "msg") kind = CliHost::Kind::Msg;
-    else if (to == "pst") kind = CliHost::Kind::Pst;
+    RunOptions options;
+    if (to == "eml") options.kind = OutputKind::Eml;
+    else if (to == "emlx") options.kind = OutputKind::Emlx;
+    else if (to == "msg") options.kind = OutputKind::Msg;
+    else if (to == "pst") options.kind = OutputKind::Pst;
     else return UsageError(to.empty() ? "--to is required" : "unknown output kind \"" + to + "\"");
-    if (single && kind != CliHost::Kind::Pst) return UsageError("--single-pst goes with --to pst");
+    if (single && options.kind != OutputKind::Pst) return UsageError("--single-pst goes with --to pst");
+    if (maxPstSizeGiven && options.kind != OutputKind::Pst) return UsageError("--max-pst-size goes with --to pst");
+    options.singleStore = single;
+    options.maxPstSize = maxPstSize;
     if (dest.empty()) return UsageError("-o DEST is required");
     if (inputs.empty()) return UsageError("no input mailbox given");
 
@@ -205,7 +207,7 @@ int main(int argc, char** argv) {
     std::error_code ec;
     fs::path destPath = fs::absolute(fs::u8path(dest), ec).lexically_normal();
     const std::string destPrefix = (fs::weakly_canonical(destPath, ec) / "").string();
-    std::vector<std::string> rows;
+    std::vector<std::string>& rows = options.inputs;
     std::vector<Failure> listErrors;
     for (const std::string& in : inputs) {
         fs::path p = fs::absolute(fs::u8path(in), ec).lexically_normal();
@@ -227,24 +229,24 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
 
-    CliHost host(kind, single, destPath.string(), rows);
-    ConversionRun run(host);
-    RunReport report = run.Run();
-    host.EndLine();
+    options.destination = destPath.string();
+    CliProgress progress;
+    RunReport report = RunConversion(options, progress);
+    progress.EndLine();
 
+    if (report.storeError)
+        std::fprintf(stderr, "%s: %s\n", kStoreErrorTitle, ToLf(StoreErrorText(report.storeErrorReason)).c_str());
     for (const Failure& e : listErrors) std::fprintf(stderr, "%s\n", e.reason.c_str());
     for (const Failure& f : report.failures) std::fprintf(stderr, "failed: %s: %s\n", f.file.c_str(), f.reason.c_str());
+    for (const Failure& w : report.warnings) std::fprintf(stderr, "warning: %s: %s\n", w.file.c_str(), w.reason.c_str());
     if (g_signal != 0)
         std::fprintf(stderr, "brimvault-convert: stopped by %s; the message in hand was finished and open stores closed\n",
                      g_signal == SIGINT ? "SIGINT" : "SIGTERM");
-    std::string completion = host.completion();
-    if (!completion.empty() && !listErrors.empty()) {
+    if (!report.stopped && !report.storeError) {
         // Folders that could not be listed are part of what failed.
         RunReport shown = report;
         shown.failures.insert(shown.failures.end(), listErrors.begin(), listErrors.end());
-        completion = ToLf(CompletionText(shown, kind == CliHost::Kind::Pst));
-    }
-    if (!completion.empty()) {
+        std::string completion = ToLf(CompletionText(shown, options.kind == OutputKind::Pst));
         std::fputs(completion.c_str(), stdout);
         if (completion.back() != '\n') std::fputc('\n', stdout);
     }
@@ -254,5 +256,7 @@ int main(int argc, char** argv) {
 
     if (g_signal == SIGINT) return 130;
     if (g_signal == SIGTERM) return 143;
-    return report.ok() && listErrors.empty() ? 0 : 1;
+    // A message converted with a loss makes the run's status 1 too: something asks
+    // for a look.
+    return report.ok() && report.warnings.empty() && listErrors.empty() ? 0 : 1;
 }

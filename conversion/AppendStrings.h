@@ -12,12 +12,7 @@ public:
     // Growth step for small buffers, in characters.
     static constexpr size_t kGrowthStep = 10000;
 
-    AppendStrings() { Class_Initialize(); }
-
-    void Class_Initialize() {
-        strBuffer.clear();
-        usedBytes = 0;
-    }
+    AppendStrings() = default;
 
     // Appends `strAdd`. The buffer grows in steps of 10000 characters while it is
     // small and by half its size once it is large, so gathering a message of any

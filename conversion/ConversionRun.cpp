@@ -9,13 +9,11 @@
 #include "conversion/MessageOutput.h"
 #include "conversion/PathHelpers.h"
 #include "conversion/StoreSetup.h"
-#include "mailstore/RdoSession.h"
 
 namespace bv::conversion {
 
 namespace {
 
-constexpr const char* kTitle = "Brimvault Converter";
 const std::string kStarLine(75, '*');
 constexpr const char* kCrLf = "\r\n";
 constexpr size_t kFailuresListed = 20;
@@ -23,16 +21,16 @@ constexpr size_t kFailuresListed = 20;
 // Lets the window handle its events at most about every 15 ms.
 class YieldThrottle {
 public:
-    explicit YieldThrottle(RunHost& host) : host_(host) {}
+    explicit YieldThrottle(RunObserver& observer) : observer_(observer) {}
     void operator()() {
         auto now = std::chrono::steady_clock::now();
         if (now - last_ < std::chrono::milliseconds(15)) return;
         last_ = now;
-        host_.yield();
+        observer_.Yield();
     }
 
 private:
-    RunHost& host_;
+    RunObserver& observer_;
     std::chrono::steady_clock::time_point last_{};
 };
 
@@ -75,28 +73,48 @@ std::string Trim(const std::string& s) {
     return s.substr(b, e - b + 1);
 }
 
+void AppendList(std::string& text, const char* heading, const std::vector<Failure>& list) {
+    if (list.empty()) return;
+    text += kCrLf;
+    text += heading;
+    text += kCrLf;
+    for (size_t i = 0; i < list.size() && i < kFailuresListed; ++i)
+        text += list[i].file + ": " + list[i].reason + kCrLf;
+    if (list.size() > kFailuresListed)
+        text += "... and " + std::to_string(list.size() - kFailuresListed) + " more." + kCrLf;
+}
+
+// The store files written in parts, one a line; "" when no store was split.
+std::string PartsText(const RunReport& r) {
+    if (r.storeParts.empty()) return "";
+    std::string text = kCrLf;
+    text += kCrLf;
+    text += "Stores larger than the size limit were written in parts:";
+    text += kCrLf;
+    for (const std::string& part : r.storeParts) text += part + kCrLf;
+    return text;
+}
+
+// The mailbox's name: its file name without ".mbox" / ".MBOX" and outer spaces.
+std::string MailboxName(const std::string& inputFileName) {
+    std::string name = Trim(inputFileName);
+    RemoveAll(name, ".mbox");
+    name = Trim(name);
+    RemoveAll(name, ".MBOX");
+    return name.empty() ? "mailbox" : name;
+}
+
 }  // namespace
 
-struct ConversionRun::State {
-    // Members of the window the run sets; they outlive a run.
-    OpenStore store;
-    std::string pstFolderName;
-    std::string mailboxFolder;
-    MboxMode mboxMode = MboxMode::None;
-    AppendStrings msgText;
-};
-
-ConversionRun::ConversionRun(RunHost& host) : host_(host), state_(new State) {}
-ConversionRun::~ConversionRun() { delete state_; }
-
 std::string CompletionText(const RunReport& r, bool pstOutput) {
-    if (r.failures.empty()) {
+    if (r.failures.empty() && r.warnings.empty()) {
         if (pstOutput)
             return kStarLine + kCrLf +
                    "Your messages from Brimvault files has been successfully exported to Outlook (.pst) file." +
                    kCrLf + kStarLine + kCrLf +
                    "Start Outlook and open converted pst file by clicking File -> Open -> Outlook Data File. "
-                   "And it all done !";
+                   "And it all done !" +
+                   PartsText(r);
         return kStarLine + kCrLf + "Your messages from Brimvault files has been successfully exported." + kCrLf +
                kStarLine + kCrLf;
     }
@@ -107,175 +125,151 @@ std::string CompletionText(const RunReport& r, bool pstOutput) {
             std::to_string(r.messagesConverted) + " messages.";
     text += kCrLf;
     if (r.messagesFailed > 0) text += "Messages not converted: " + std::to_string(r.messagesFailed) + "." + kCrLf;
-    text += kCrLf;
-    text += "What failed:";
-    text += kCrLf;
-    for (size_t i = 0; i < r.failures.size() && i < kFailuresListed; ++i)
-        text += r.failures[i].file + ": " + r.failures[i].reason + kCrLf;
-    if (r.failures.size() > kFailuresListed)
-        text += "... and " + std::to_string(r.failures.size() - kFailuresListed) + " more." + kCrLf;
-    return text;
+    AppendList(text, "What failed:", r.failures);
+    AppendList(text, "Converted with warnings:", r.warnings);
+    return text + PartsText(r);
 }
 
-RunReport ConversionRun::Run() {
+std::string StoreErrorText(const std::string& reason) {
+    return std::string("Outlook Session Creation Error !") + kCrLf + "Check if Outlook is installed and configured." +
+           kCrLf + "For more details visit this link : https://support.microsoft.com/office/outlook-help-training" +
+           kCrLf + "(" + reason + ")";
+}
+
+RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     RunReport report;
-    State& st = *state_;
-    YieldThrottle yield(host_);
+    YieldThrottle yield(observer);
     auto yieldFn = [&yield] { yield(); };
-
-    // An output kind must be chosen.
-    if (!host_.optEML() && !host_.optPST() && !host_.optEMLX() && !host_.optMSG()) {
-        host_.messageBox("Please select a option to convert file(s).", kTitle, MessageIcon::Information);
-        return report;
-    }
-    // The destination.
-    std::string chosen = host_.browseForFolder("Choose Folder to Save...");
-    if (chosen.empty()) return report;
-    const std::string saveFolder = WithTrailingSeparator(chosen);
-    report.started = true;
+    const std::string saveFolder = WithTrailingSeparator(options.destination);
     report.destination = saveFolder;
+    const OutputKind kind = options.kind;
+    const bool pst = kind == OutputKind::Pst;
+    const bool storePerMailbox = pst && !options.singleStore;
     yield();
-    host_.setConvertEnabled(false);
 
-    auto storeErrorPath = [&](const std::string& reason) {
-        host_.messageBox(std::string("Outlook Session Creation Error !") + kCrLf +
-                             "Check if Outlook is installed and configured." + kCrLf +
-                             "For more details visit this link : "
-                             "https://support.microsoft.com/office/outlook-help-training" +
-                             kCrLf + "(" + reason + ")",
-                         "Outlook Error", MessageIcon::Information);
-        host_.setConvertEnabled(true);
-        host_.clearOptions();
+    RunStore store(pst ? options.maxPstSize : 0);
+    auto storeFailed = [&](const std::string& reason) {
         report.storeError = true;
-        report.failures.push_back({st.store.pstPath, reason});
+        report.storeErrorReason = reason;
+        report.failures.push_back({store.path(), reason});
+        return report;
     };
-    auto pstOnePerFile = [&] { return host_.chkAllinOnePSTEnabled() && !host_.chkAllinOnePSTTicked() && host_.optPST(); };
-    auto pstAllInOne = [&] { return host_.chkAllinOnePSTEnabled() && host_.chkAllinOnePSTTicked() && host_.optPST(); };
-    // Messages and mailboxes counted as converted into the open .pst store: when the
-    // store cannot be finished its file is not there, and they were not converted.
-    int64_t storeMessages = 0;
+    // Parts that could not be finished are not there: the messages put into them
+    // were not converted.
+    auto takePartFailures = [&] {
+        int64_t lost = 0;
+        for (RunStore::PartFailure& f : store.TakeFailures()) {
+            report.failures.push_back({f.path, f.reason});
+            if (f.messagesLost == 0) continue;
+            report.failures.push_back({f.path, "the store could not be finished: the " +
+                                                   std::to_string(f.messagesLost) + " messages put into it are lost"});
+            report.messagesConverted -= f.messagesLost;
+            report.messagesFailed += f.messagesLost;
+            lost += f.messagesLost;
+        }
+        return lost;
+    };
+    // Mailboxes counted as converted with messages in the open part: when it cannot
+    // be finished they were not converted.
     int storeMailboxes = 0;
+    int storeMailboxesPart = 0;  // the part they went into
     auto closeStore = [&] {
-        std::vector<std::string> errors = ClosePSTStore(st.store, yieldFn);
-        for (const std::string& e : errors) report.failures.push_back({st.store.pstPath, e});
-        if (!errors.empty() && storeMessages > 0) {
-            report.failures.push_back({st.store.pstPath, "the store could not be finished: the " +
-                                                             std::to_string(storeMessages) +
-                                                             " messages put into it are lost"});
-            report.messagesConverted -= storeMessages;
-            report.messagesFailed += storeMessages;
+        yield();
+        store.Close();
+        yield();
+        if (takePartFailures() > 0) {
             report.mailboxesConverted -= storeMailboxes;
             report.mailboxesFailed += storeMailboxes;
         }
-        storeMessages = 0;
         storeMailboxes = 0;
+        for (std::string& part : store.parts()) report.storeParts.push_back(std::move(part));
+        store.ReleaseFinishedParts();
     };
 
-    // The run's store.
-    try {
-        if (host_.optMSG()) OpenPSTStore(StoreMode::Temporary, saveFolder, "", st.store);
-        if (pstAllInOne()) OpenPSTStore(StoreMode::Single, saveFolder, "", st.store);
-    } catch (const std::exception& e) {
-        storeErrorPath(e.what());
-        return report;
+    if (pst && options.singleStore) {
+        try {
+            store.Open(StoreScope::AllMailboxes, saveFolder, "");
+        } catch (const std::exception& e) {
+            return storeFailed(e.what());
+        }
     }
 
-    // The loop bound is read once.
-    const int lastRow = host_.rowCount() - 1;
-    for (int rowIndex = 0; rowIndex <= lastRow; ++rowIndex) {
-        if (host_.stopRequested()) {
+    AppendStrings msgText;
+    const int count = int(options.inputs.size());
+    for (int index = 0; index < count; ++index) {
+        if (observer.StopRequested()) {
             report.stopped = true;
             break;
         }
-        // The row's path.
-        bool rowExists = host_.setCurrentRow(rowIndex);
         yield();
-        host_.setLblProgessCurrent("Mailbox " + std::to_string(rowIndex + 1) + " (of " +
-                                   std::to_string(host_.rowCount()) + ") ");
-        if (!rowExists) continue;
-        const std::string inputPath = Trim(host_.currentText());
-        if (inputPath.empty()) continue;  // an empty list: nothing to read
-
-        // Output folder and mailbox name.
-        st.mailboxFolder = saveFolder + MirroredPart(inputPath);
+        const std::string inputPath = Trim(options.inputs[size_t(index)]);
         const std::string inputFileName = PathLastPart(inputPath);
-        std::string mailboxName = Trim(inputFileName);
-        RemoveAll(mailboxName, ".mbox");
-        mailboxName = Trim(mailboxName);
-        RemoveAll(mailboxName, ".MBOX");
-        if (mailboxName.empty()) mailboxName = "mailbox";
-        host_.setLblIMMFile(inputFileName);
+        observer.MailboxStarted(index, count, inputPath.empty() ? std::string() : inputFileName);
+        if (inputPath.empty()) continue;  // an empty list row: nothing to read
 
+        const std::string mailboxFolder = saveFolder + MirroredPart(inputPath);
+        const std::string mailboxName = MailboxName(inputFileName);
         const size_t failuresBefore = report.failures.size();
-        // One store per file.
-        if (pstOnePerFile()) {
+
+        MailboxOutput target;
+        target.kind = kind;
+        target.inputPath = inputPath;
+        target.mailboxFolder = mailboxFolder;
+        bool ready = true;
+        if (pst) {
             try {
-                OpenPSTStore(StoreMode::PerFile, saveFolder, mailboxName, st.store);
+                if (storePerMailbox) store.Open(StoreScope::OneMailbox, saveFolder, mailboxName);
             } catch (const std::exception& e) {
-                storeErrorPath(e.what());
-                return report;
+                return storeFailed(e.what());
             }
-        }
-        // The mailbox's folder in the store.
-        st.pstFolderName = mailboxName;
-        if (host_.optPST() || host_.optMSG()) {
             try {
-                AddMailboxFolder(st.store, st.pstFolderName);
+                store.AddMailboxFolder(mailboxName);
+                target.folder = mailboxName;
+                target.store = &store;
             } catch (const std::exception& e) {
                 report.failures.push_back({inputPath, std::string("cannot add the folder to the store: ") + e.what()});
+                ready = false;
             }
+        } else if (!EnsureFolderPath(mailboxFolder)) {
+            report.failures.push_back({mailboxFolder, "cannot create the output folder"});
+            ready = false;
         }
         yield();
-        // The output folder.
-        bool folderOk = EnsureFolderPath(st.mailboxFolder);
-        yield();
-        bool needFolder = !host_.optPST();
-        if (!folderOk && needFolder) {
-            report.failures.push_back({st.mailboxFolder, "cannot create the output folder"});
-        } else {
-            // Probe and extraction.
-            st.mboxMode = MboxMode::None;
+        if (ready) {
             std::string probeError;
-            st.mboxMode = ReadMBOXFile(inputPath, &probeError);
-            if (st.mboxMode == MboxMode::None) {
+            const MboxMode mode = ReadMBOXFile(inputPath, &probeError);
+            if (mode == MboxMode::None) {
                 report.failures.push_back({inputPath, probeError});
             } else {
-                MailboxOutputContext ctx{inputPath, st.mailboxFolder, mailboxName, st.store.rdoSession,
-                                         st.store.storeDisplayName};
-                MessageOutput output(host_, yieldFn, ctx);
-                ExtractionResult x = ExtractMailbox(inputPath, st.mboxMode, output, st.msgText);
+                MessageOutput output(observer, yieldFn, std::move(target));
+                ExtractionResult x = ExtractMailbox(inputPath, mode, output, msgText);
                 output.Flush();
+                store.ReleaseFinishedParts();
                 report.messagesConverted += output.written();
-                storeMessages += output.storedInStore();
                 report.messagesFailed += output.failedCount();
                 for (auto& f : output.failures()) report.failures.push_back(std::move(f));
+                for (auto& w : output.warnings()) report.warnings.push_back(std::move(w));
                 if (!x.error.empty()) report.failures.push_back({inputPath, x.error});
                 if (x.stopped) report.stopped = true;
             }
         }
         yield();
-        // Close the store of this file.
-        if (pstOnePerFile() && st.store.open()) closeStore();
+        takePartFailures();
+        if (storePerMailbox && store.open()) closeStore();
         if (report.failures.size() == failuresBefore && !report.stopped) {
             ++report.mailboxesConverted;
-            if (host_.optPST() && st.store.open()) ++storeMailboxes;
-        } else
+            if (store.open()) {
+                if (store.partNumber() != storeMailboxesPart) storeMailboxes = 0;
+                storeMailboxesPart = store.partNumber();
+                ++storeMailboxes;
+            }
+        } else {
             ++report.mailboxesFailed;
+        }
         if (report.stopped) break;
     }
 
-    // Close the run's store (whatever is still open, also when the output
-    // kind was changed during the run or the run was stopped).
-    if (st.store.open()) closeStore();
-
-    if (!report.stopped) {
-        const bool pst = host_.optPST();
-        if (pst || host_.optEML() || host_.optEMLX() || host_.optMSG())
-            host_.messageBox(CompletionText(report, pst), kTitle,
-                             report.failures.empty() ? MessageIcon::Information : MessageIcon::Warning);
-    }
-    host_.setConvertEnabled(true);
-    host_.clearOptions();
+    if (store.open()) closeStore();
     return report;
 }
 

@@ -1,13 +1,49 @@
-// The conversion run: what the Convert button does, from the output-kind check to
-// the completion message.
+// The conversion run: every mailbox of a list cut into its messages, each delivered
+// as an .eml, .emlx or .msg file or into a .pst store. The caller (the window,
+// brimvault-convert, the tests) captures its options once, watches the run through
+// an observer and formats the report the run returns.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "conversion/RunHost.h"
-
 namespace bv::conversion {
+
+enum class OutputKind { Eml, Emlx, Msg, Pst };
+
+// The size Outlook opens a Unicode store up to by default: 50 GiB.
+inline constexpr uint64_t kDefaultMaxPstSize = uint64_t(50) << 30;
+
+// What a run does, fixed when it starts.
+struct RunOptions {
+    OutputKind kind = OutputKind::Eml;
+    // .pst: one store for every mailbox (true) or one store per mailbox.
+    bool singleStore = false;
+    // The destination folder; the mailboxes' outputs and the stores go below it.
+    std::string destination;
+    // The mailbox files, in order. Empty entries (an empty list row) are passed over.
+    std::vector<std::string> inputs;
+    // Not used yet: one folder per label of a mailbox's messages.
+    bool byLabel = false;
+    // .pst: the largest size of a store file in bytes; a store that would grow past
+    // it is written in parts. 0 means no limit.
+    uint64_t maxPstSize = kDefaultMaxPstSize;
+};
+
+// Told what the run is doing. Every call comes on the run's thread.
+class RunObserver {
+public:
+    virtual ~RunObserver() = default;
+    // Mailbox `index` (from 0) of `count` begins; `fileName` is its file's name, ""
+    // for an empty entry.
+    virtual void MailboxStarted(int index, int count, const std::string& fileName) {}
+    // Message `number` (from 1) of the current mailbox has been handed to its output.
+    virtual void MessageWritten(int32_t number) {}
+    // A moment to handle waiting events; the run calls it at most about every 15 ms.
+    virtual void Yield() {}
+    // True ends the run after the message in hand; open stores are closed.
+    virtual bool StopRequested() const { return false; }
+};
 
 struct Failure {
     std::string file;    // mailbox, message file or store concerned
@@ -15,36 +51,30 @@ struct Failure {
 };
 
 struct RunReport {
-    bool started = false;          // false when no output kind or the prompt was cancelled
-    bool storeError = false;       // ended on the store error path
-    bool stopped = false;          // ended early because stopRequested() turned true
-    std::string destination;       // the chosen folder, with its trailing separator
+    std::string destination;       // the destination folder, with its trailing separator
+    bool stopped = false;          // ended early because StopRequested() turned true
+    bool storeError = false;       // a store could not be opened: the run ended there
+    std::string storeErrorReason;
     int mailboxesConverted = 0;    // mailboxes read to their end with every message written
     int mailboxesFailed = 0;
     int64_t messagesConverted = 0;
     int64_t messagesFailed = 0;
-    std::vector<Failure> failures;  // in the order they happened
-    bool ok() const { return started && !storeError && !stopped && failures.empty(); }
+    std::vector<Failure> failures;  // what was not converted, in the order it happened
+    std::vector<Failure> warnings;  // messages converted with a loss, in order
+    std::vector<std::string> storeParts;  // the files of stores written in parts, in order
+    bool ok() const { return !storeError && !stopped && failures.empty(); }
 };
 
-class ConversionRun {
-public:
-    explicit ConversionRun(RunHost& host);
-    ~ConversionRun();
-    ConversionRun(const ConversionRun&) = delete;
-    ConversionRun& operator=(const ConversionRun&) = delete;
+// Runs the conversion. Never throws.
+RunReport RunConversion(const RunOptions& options, RunObserver& observer);
 
-    // The whole click of Convert. Never throws.
-    RunReport Run();
-
-private:
-    struct State;
-    RunHost& host_;
-    State* state_;
-};
-
-// The completion text for a finished run: the fixed success texts when nothing
-// failed, otherwise counts and the failures (the first 20 and a count of the rest).
+// The completion text of a finished run: the fixed success texts when nothing
+// failed or was lost, otherwise counts, the failures and the warnings (the first 20
+// of each and a count of the rest).
 std::string CompletionText(const RunReport& report, bool pstOutput);
+// The text shown when a store cannot be opened.
+std::string StoreErrorText(const std::string& reason);
+// The title of the store error's box.
+inline constexpr const char* kStoreErrorTitle = "Outlook Error";
 
 }  // namespace bv::conversion

@@ -1,18 +1,28 @@
 #include "conversion/MessageOutput.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "conversion/EmlxFormat.h"
 #include "conversion/MessageFile.h"
 #include "conversion/PathHelpers.h"
-#include "mailstore/RdoSession.h"
+#include "mailstore/MailStoreError.h"
+#include "mailstore/mapi/Message.h"
+#include "mailstore/mime/Rfc822Import.h"
+#include "mailstore/msg/MsgWriter.h"
 
 namespace bv::conversion {
 
-using namespace bv::mailstore;
+namespace mapi = bv::mapi;
+namespace pst = mailstore::pst;
 
 namespace {
 constexpr size_t kMsgMaxRecipients = 2048;
+
+// Messages handed to the import workers and not yet stored: enough to keep the
+// workers busy, few enough that memory stays bounded by the largest message.
+constexpr size_t kMaxPending = 256;
+constexpr size_t kMaxPendingBytes = 8u << 20;
 }  // namespace
 
 std::string MessageFileName(const std::string& mailboxFolder, int32_t n, bool emlx) {
@@ -23,8 +33,8 @@ std::string MsgFileName(const std::string& mailboxFolder, int32_t n) {
     return mailboxFolder + kPathSeparator + "Email-" + std::to_string(n) + ".msg";
 }
 
-MessageOutput::MessageOutput(RunHost& host, std::function<void()> yield, MailboxOutputContext ctx)
-    : host_(host), yield_(std::move(yield)), ctx_(std::move(ctx)) {}
+MessageOutput::MessageOutput(RunObserver& observer, std::function<void()> yield, MailboxOutput target)
+    : observer_(observer), yield_(std::move(yield)), target_(std::move(target)) {}
 
 MessageOutput::~MessageOutput() {
     // A message still importing is stored, not dropped.
@@ -36,117 +46,92 @@ MessageOutput::~MessageOutput() {
 
 bool MessageOutput::ShouldStop() {
     yield_();
-    return host_.stopRequested();
-}
-
-std::string MessageOutput::MessageLabel(int32_t n) const {
-    return ctx_.inputPath + " (message " + std::to_string(n) + ")";
+    return observer_.StopRequested();
 }
 
 void MessageOutput::OutputMessage(int32_t n, std::string_view text, bool) {
-    // The option buttons are read afresh for every message.
-    const bool pst = host_.optPST();
-    const bool msg = !pst && host_.optMSG();
-    if (pst || msg) {
-        // Messages for a store are imported straight from memory: no intermediate
-        // file is written, so none can be left behind.
-        ToStore(n, text, msg);
+    if (target_.kind == OutputKind::Pst || target_.kind == OutputKind::Msg) {
+        // Imported straight from memory: no intermediate file is written, so none
+        // can be left behind.
+        ToImport(n, text);
     } else {
-        const bool emlx = host_.optEMLX();
-        msgFilePath_ = MessageFileName(ctx_.mailboxFolder, n, emlx);
+        const bool emlx = target_.kind == OutputKind::Emlx;
+        const std::string path = MessageFileName(target_.mailboxFolder, n, emlx);
         std::string error;
         bool ok;
         if (emlx) {
             BuildEmlx(text, emlx_);
-            ok = WriteMessageFile(msgFilePath_, emlx_, &error);
+            ok = WriteMessageFile(path, emlx_, &error);
         } else {
-            ok = WriteMessageFile(msgFilePath_, text, &error);
+            ok = WriteMessageFile(path, text, &error);
         }
         if (ok) {
             ++written_;
         } else {
             ++failed_;
-            failures_.push_back({msgFilePath_, error});
+            failures_.push_back({path, error});
         }
     }
     yield_();
-    host_.setLblProgress("Saved " + std::to_string(n) + " Email Messages...");
+    observer_.MessageWritten(n);
 }
-
-namespace {
-// Messages handed to the import workers and not yet stored: enough to keep the
-// workers busy, few enough that memory stays bounded by the largest message.
-constexpr size_t kMaxPending = 256;
-constexpr size_t kMaxPendingBytes = 8u << 20;
-}  // namespace
 
 struct MessageOutput::PendingImport {
     int32_t n = 0;
-    bool asMsg = false;
     std::string target;  // the .msg file, or the message's name in failure reports
     std::string text;    // the message's bytes until the import has read them
     size_t size = 0;
-    std::shared_ptr<RDOMail> item;
+    pst::PreparedMessagePtr prepared;  // .pst: the message in the store's form
+    size_t recipients = 0;
+    std::vector<std::string> warnings;  // what the import could not read
     std::exception_ptr error;
-    bool submitted = false;
     ImportPipeline::Ticket ticket = 0;
 };
 
-void MessageOutput::ToStore(int32_t n, std::string_view text, bool asMsg) {
+void MessageOutput::ToImport(int32_t n, std::string_view text) {
     auto next = std::make_unique<PendingImport>();
     next->n = n;
-    next->asMsg = asMsg;
-    next->target = asMsg ? MsgFileName(ctx_.mailboxFolder, n) : MessageLabel(n);
+    next->target = target_.kind == OutputKind::Msg ? MsgFileName(target_.mailboxFolder, n)
+                                                   : target_.inputPath + " (message " + std::to_string(n) + ")";
     next->size = text.size();
-    try {
-        if (!ctx_.rdoSession) throw MailStoreError("no store is open");
-        if (!folder_)
-            folder_ = ctx_.rdoSession->GetFolderFromPath("\\\\" + ctx_.storeDisplayName + "\\" + ctx_.outlookFolder);
-        next->item = folder_->Items().Add(kItemTypeMail);
-        next->text.assign(text);
-    } catch (...) {
-        next->error = std::current_exception();
-    }
+    next->text.assign(text);
     // Room for this one: the oldest messages are stored (in order) once imported.
     // The older half goes at once, so that the run waits for the workers once per
     // batch rather than once per message.
     if (!pending_.empty() && (pending_.size() >= kMaxPending || pendingBytes_ + next->size > kMaxPendingBytes)) {
         size_t batch = std::max<size_t>(1, pending_.size() / 2);
-        for (size_t i = batch; i-- > 0;)
-            if (pending_[i]->submitted) {
-                pipeline_->Wait(pending_[i]->ticket);
-                break;
-            }
+        pipeline_->Wait(pending_[batch - 1]->ticket);
         for (size_t i = 0; i < batch; ++i) CollectOldest();
         while (!pending_.empty() && pendingBytes_ + next->size > kMaxPendingBytes) CollectOldest();
     }
 
-    if (!next->error) {
-        if (!pipeline_) pipeline_ = std::make_unique<ImportPipeline>();
-        PendingImport* p = next.get();
-        // Everything up to the store's own work happens on a worker: the import, the
-        // flags, and the .msg file or the message's store form.
-        next->ticket = pipeline_->Submit([p] {
-            try {
-                std::shared_ptr<RDOMail>& item = p->item;
-                item->ImportFromMemory(p->text, kImportRfc822);
-                std::string().swap(p->text);
-                // Read; has-attachments only where the message has attachments.
-                auto utils = CreateObjectAs<MAPIUtils>("Redemption.MAPIUtils");
-                int32_t flags = mapi::MSGFLAG_READ;
-                if (!item->message().attachments.empty()) flags |= mapi::MSGFLAG_HASATTACH;
-                utils->HrSetOneProp(item->MAPIOBJECT(), mapi::PR_MESSAGE_FLAGS, flags, true);
-                if (p->asMsg)
-                    item->SaveAs(std::filesystem::u8path(p->target), kSaveAsMsg);
-                else
-                    item->PrepareSave();
-            } catch (...) {
-                p->error = std::current_exception();
-            }
+    if (!pipeline_) pipeline_ = std::make_unique<ImportPipeline>();
+    PendingImport* p = next.get();
+    const bool toStore = target_.kind == OutputKind::Pst;
+    const pst::PstStore* store = target_.store && target_.store->open() ? &target_.store->store() : nullptr;
+    // Everything up to the store's own work happens on a worker: the import, the
+    // flags, and the .msg file or the message's store form.
+    next->ticket = pipeline_->Submit([p, toStore, store] {
+        try {
+            if (toStore && !store) throw mailstore::MailStoreError("no store is open");
+            mapi::Message message;
+            mailstore::mime::ImportRfc822(p->text, message);
             std::string().swap(p->text);
-        });
-        next->submitted = true;
-    }
+            // Read; has-attachments only where the message has attachments.
+            int32_t flags = mapi::MSGFLAG_READ;
+            if (!message.attachments.empty()) flags |= mapi::MSGFLAG_HASATTACH;
+            message.props.SetInt(mapi::PR_MESSAGE_FLAGS, flags);
+            if (toStore)
+                p->prepared = store->Prepare(message);
+            else
+                mailstore::msg::WriteMsgFile(message, std::filesystem::u8path(p->target));
+            p->recipients = message.recipients.size();
+            p->warnings = std::move(message.warnings);
+        } catch (...) {
+            p->error = std::current_exception();
+        }
+        std::string().swap(p->text);
+    });
     pendingBytes_ += next->size;
     pending_.push_back(std::move(next));
 }
@@ -155,7 +140,7 @@ void MessageOutput::CollectOldest() {
     std::unique_ptr<PendingImport> p = std::move(pending_.front());
     pending_.pop_front();
     pendingBytes_ -= p->size;
-    if (p->submitted) pipeline_->Collect(p->ticket);
+    pipeline_->Collect(p->ticket);
     Finish(*p);
 }
 
@@ -167,28 +152,26 @@ void MessageOutput::Finish(PendingImport& p) {
     const std::string& target = p.target;
     try {
         if (p.error) std::rethrow_exception(p.error);
-        std::shared_ptr<RDOMail>& item = p.item;
-        if (p.asMsg) {
-            msgFilePath_ = target;  // written by the worker
-            yield_();
+        if (target_.kind == OutputKind::Pst) {
+            std::string warning = target_.store->Add(target_.folder, std::move(p.prepared));
+            if (!warning.empty()) warnings_.push_back({target, std::move(warning)});
         } else {
-            item->Save();
-            ++stored_;
+            yield_();  // the .msg file was written by the worker
         }
         ++written_;
         // An .msg file has room for 2048 recipient rows; the rest are only in the
         // display lists, which the user is told.
-        if (p.asMsg && item->message().recipients.size() > kMsgMaxRecipients)
-            failures_.push_back({target, "converted, but only " + std::to_string(kMsgMaxRecipients) + " of its " +
-                                             std::to_string(item->message().recipients.size()) +
+        if (target_.kind == OutputKind::Msg && p.recipients > kMsgMaxRecipients)
+            warnings_.push_back({target, "converted, but only " + std::to_string(kMsgMaxRecipients) + " of its " +
+                                             std::to_string(p.recipients) +
                                              " recipients fit in an .msg file (the To and Cc lines keep them all)"});
-        for (const std::string& w : item->message().warnings)
-            failures_.push_back({target, "converted, but some content could not be read: " + w});
+        for (const std::string& w : p.warnings)
+            warnings_.push_back({target, "converted, but some content could not be read: " + w});
     } catch (const std::exception& e) {
         ++failed_;
         failures_.push_back({target, e.what()});
     }
-    p.item.reset();
+    p.prepared.reset();
 }
 
 }  // namespace bv::conversion

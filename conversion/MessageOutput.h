@@ -1,6 +1,6 @@
 // The output step: every complete message becomes an .eml or .emlx file in the
-// mailbox's output folder, a message in the mailbox's folder of the open store
-// (.pst), or an .msg file made through the temporary store (.msg).
+// mailbox's output folder, an .msg file there, or a message in the mailbox's folder
+// of the open .pst store.
 #pragma once
 #include <cstdint>
 #include <deque>
@@ -13,26 +13,22 @@
 #include "conversion/ConversionRun.h"
 #include "conversion/ImportPipeline.h"
 #include "conversion/MessageExtraction.h"
-#include "conversion/RunHost.h"
-
-namespace bv::mailstore {
-class RDOSession;
-class RDOFolder;
-}  // namespace bv::mailstore
+#include "conversion/StoreSetup.h"
 
 namespace bv::conversion {
 
-struct MailboxOutputContext {
+struct MailboxOutput {
+    OutputKind kind = OutputKind::Eml;
     std::string inputPath;      // the mailbox, for failure reports
     std::string mailboxFolder;  // output folder, without a trailing separator
-    std::string outlookFolder;  // the mailbox's folder name in the store
-    std::shared_ptr<mailstore::RDOSession> rdoSession;
-    std::string storeDisplayName;
+    // .pst: the open store and the mailbox's folder in it.
+    RunStore* store = nullptr;
+    std::string folder;
 };
 
 class MessageOutput : public MessageSink {
 public:
-    MessageOutput(RunHost& host, std::function<void()> yield, MailboxOutputContext ctx);
+    MessageOutput(RunObserver& observer, std::function<void()> yield, MailboxOutput target);
     ~MessageOutput() override;
 
     void OutputMessage(int32_t n, std::string_view text, bool componentStep) override;
@@ -40,30 +36,26 @@ public:
 
     int64_t written() const { return written_; }
     int64_t failedCount() const { return failed_; }
-    int64_t storedInStore() const { return stored_; }  // of written(): saved into the open .pst store
     std::vector<Failure>& failures() { return failures_; }
+    std::vector<Failure>& warnings() { return warnings_; }
     // Stores the messages whose imports are still under way. Call it after the
-    // extraction; the counts and failures are complete afterwards.
+    // extraction; the counts, failures and warnings are complete afterwards.
     void Flush();
-    const std::string& msgFilePath() const { return msgFilePath_; }
 
 private:
     struct PendingImport;
-    void ToStore(int32_t n, std::string_view text, bool asMsg);
+    void ToImport(int32_t n, std::string_view text);
     void CollectOldest();
     void Finish(PendingImport& p);
-    std::string MessageLabel(int32_t n) const;
 
-    RunHost& host_;
+    RunObserver& observer_;
     std::function<void()> yield_;
-    MailboxOutputContext ctx_;
-    std::shared_ptr<mailstore::RDOFolder> folder_;  // looked up on first use
-    std::string msgFilePath_;
+    MailboxOutput target_;
     std::string emlx_;  // reused buffer for .emlx files
     int64_t written_ = 0;
     int64_t failed_ = 0;
-    int64_t stored_ = 0;
     std::vector<Failure> failures_;
+    std::vector<Failure> warnings_;
     std::unique_ptr<ImportPipeline> pipeline_;  // imports the next messages while one is stored
     std::deque<std::unique_ptr<PendingImport>> pending_;  // in message order, not finished yet
     size_t pendingBytes_ = 0;

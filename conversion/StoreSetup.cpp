@@ -1,13 +1,22 @@
 #include "conversion/StoreSetup.h"
 
 #include <cstdio>
+#include <filesystem>
 
-#include "mailstore/RdoSession.h"
+#include "mailstore/MailStoreError.h"
 
 namespace bv::conversion {
 
-using mailstore::CreateObjectAs;
-using mailstore::RDOSession;
+namespace fs = std::filesystem;
+namespace pst = mailstore::pst;
+
+namespace {
+// Estimated bytes of what a new store holds before any message (its header, the
+// first maps, and its own folders and tables), and of a mailbox folder added to it.
+constexpr uint64_t kNewStoreBytes = 96 * 1024;
+constexpr uint64_t kFolderBytes = 8 * 1024;
+constexpr uint64_t kMarginBytes = 32 * 1024;
+}  // namespace
 
 std::string CreationStamp(std::time_t when) {
     std::tm t{};
@@ -22,53 +31,114 @@ std::string CreationStamp(std::time_t when) {
     return buf;
 }
 
-void OpenPSTStore(StoreMode mode, const std::string& saveFolder, const std::string& mailboxName,
-                  OpenStore& store) {
-    store.pstStore.reset();
-    store.rdoSession = CreateObjectAs<RDOSession>("Redemption.RDOSession");
-    store.rdoSession->Logon();
-    switch (mode) {
-        case StoreMode::Temporary:
-            store.pstPath = saveFolder + "Temp" + CreationStamp(std::time(nullptr)) + ".pst";
-            store.storeDisplayName = "Temp : Created - " + CreationStamp(std::time(nullptr));
-            break;
-        case StoreMode::Single:
-            store.pstPath = saveFolder + "Brimvault" + CreationStamp(std::time(nullptr)) + ".pst";
-            store.storeDisplayName = "Brimvault Mailbox : Created - " + CreationStamp(std::time(nullptr));
-            break;
-        case StoreMode::PerFile:
-            store.pstPath = saveFolder + mailboxName + ".pst";
-            store.storeDisplayName = mailboxName;
-            break;
-    }
-    store.pstStore = store.rdoSession->Stores().AddPSTStore(std::filesystem::u8path(store.pstPath),
-                                                            mailstore::kStoreFormatDefault,
-                                                            store.storeDisplayName);
+RunStore::~RunStore() {
+    if (store_) Close();
 }
 
-void AddMailboxFolder(OpenStore& store, const std::string& pstFolderName) {
-    if (!store.pstStore) throw mailstore::MailStoreError("no store is open");
-    store.pstStore->IPMRootFolder()->Folders().Add(pstFolderName, mailstore::kFolderTypeMail);
+void RunStore::Open(StoreScope scope, const std::string& saveFolder, const std::string& mailboxName) {
+    if (store_) Close();
+    if (scope == StoreScope::AllMailboxes) {
+        const std::string stamp = CreationStamp(std::time(nullptr));
+        stem_ = saveFolder + "Brimvault" + stamp;
+        displayName_ = "Brimvault Mailbox : Created - " + stamp;
+    } else {
+        stem_ = saveFolder + mailboxName;
+        displayName_ = mailboxName;
+    }
+    part_ = 1;
+    folders_.clear();
+    partsDone_.clear();
+    OpenPart();
 }
 
-std::vector<std::string> ClosePSTStore(OpenStore& store, const std::function<void()>& yield) {
-    std::vector<std::string> errors;
-    if (yield) yield();
-    try {
-        if (!store.pstStore) throw mailstore::MailStoreError("no store is open");
-        store.pstStore->Remove();
-    } catch (const std::exception& e) {
-        errors.push_back(e.what());
+void RunStore::OpenPart() {
+    fs::path file;
+    uint64_t existing = 0;
+    for (;; ++part_) {
+        path_ = stem_ + (part_ > 1 ? " (" + std::to_string(part_) + ")" : "") + ".pst";
+        file = fs::u8path(path_);
+        std::error_code ec;
+        existing = fs::is_regular_file(file, ec) ? fs::file_size(file, ec) : 0;
+        // A part of an earlier run that is already full stays as it is.
+        if (existing == 0 || Fits(existing)) break;
+        partsDone_.push_back(path_);
     }
-    store.pstStore.reset();
-    if (yield) yield();
-    try {
-        if (store.rdoSession) store.rdoSession->Logoff();
-    } catch (const std::exception& e) {
-        errors.push_back(e.what());
+    store_ = pst::PstStore::OpenOrCreate(file, displayName_);
+    freshPart_ = existing == 0;
+    used_ = freshPart_ ? kNewStoreBytes : existing;
+    messages_ = 0;
+    folderIds_.clear();
+    for (const std::string& name : folders_) {
+        folderIds_.emplace_back(name, store_->AddFolder(store_->IpmSubtree(), name));
+        used_ += kFolderBytes;
     }
-    store.rdoSession.reset();
-    return errors;
+}
+
+bool RunStore::Fits(uint64_t used) const {
+    // The estimate, with room for what it may miss: pages written when the part is
+    // finished and space that cannot be reused.
+    return maxSize_ == 0 || pst::PstStore::FileSizeFor(used + used / 16 + kMarginBytes) <= maxSize_;
+}
+
+void RunStore::NextPart() {
+    Close();
+    ++part_;
+    OpenPart();
+}
+
+void RunStore::AddMailboxFolder(const std::string& name) {
+    if (!store_) throw mailstore::MailStoreError("no store is open");
+    if (name.empty()) throw mailstore::MailStoreError("a folder needs a name");
+    for (const auto& [known, id] : folderIds_)
+        if (known == name) return;
+    folderIds_.emplace_back(name, store_->AddFolder(store_->IpmSubtree(), name));
+    folders_.push_back(name);
+    used_ += kFolderBytes;
+}
+
+std::string RunStore::Add(const std::string& folder, pst::PreparedMessagePtr message) {
+    if (!store_) throw mailstore::MailStoreError("no store is open");
+    const uint64_t size = message ? pst::PstStore::StoredSize(*message) : 0;
+    auto fits = [&] { return Fits(used_ + size); };
+    // A part takes a message past the limit only when it was made for it and holds
+    // nothing else.
+    while (!fits() && !(freshPart_ && messages_ == 0)) NextPart();
+    std::string warning;
+    if (!fits())
+        warning = "it is larger than the store size limit of " + std::to_string(maxSize_) +
+                  " bytes, so it has a store part of its own: " + path_;
+    pst::FolderId id = 0;
+    bool found = false;
+    for (const auto& [known, fid] : folderIds_)
+        if (known == folder) {
+            id = fid;
+            found = true;
+        }
+    if (!found) throw mailstore::MailStoreError("the store has no folder \"" + folder + "\"");
+    store_->AddMessage(id, std::move(message));
+    used_ += size;
+    ++messages_;
+    return warning;
+}
+
+bool RunStore::Close() {
+    std::unique_ptr<pst::PstStore> store = std::move(store_);
+    if (!store) return true;
+    std::string error;
+    try {
+        store->Close();
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    // Messages of this part may still be in the making by workers that were handed
+    // the part: it is dropped only when they are done.
+    finished_.push_back(std::move(store));
+    if (!error.empty()) {
+        failures_.push_back({path_, error, messages_});
+        return false;
+    }
+    partsDone_.push_back(path_);
+    return true;
 }
 
 }  // namespace bv::conversion

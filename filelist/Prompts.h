@@ -6,11 +6,10 @@
 #include <QString>
 #include <QStringList>
 
-#include "conversion/RunHost.h"
-
 namespace bv::filelist {
 
-using conversion::MessageIcon;
+// The icon of a message box.
+enum class MessageIcon { None, Information, Exclamation, Warning, Question };
 
 // The title of the program's message boxes.
 inline const QString kProgramTitle = QStringLiteral("Brimvault Converter");

@@ -26,5 +26,5 @@ export LSAN_OPTIONS=suppressions=$root/fuzz/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export QT_QPA_PLATFORM=offscreen
 t1=$(date +%s)
-(cd "$build" && ctest --output-on-failure -j "$jobs" --timeout 1800)
+(cd "$build" && ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 1800)
 echo "== sanitizers: tests took $(( $(date +%s) - t1 )) s"

@@ -117,44 +117,21 @@ QFont ControlFont(double points, bool bold) {
     return font;
 }
 
-// The run's view of the window.
-class WindowRunHost : public conversion::RunHost {
+// The run's progress on the window's labels; the window's events are handled
+// while the run works, and closing the window stops it.
+class WindowProgress : public conversion::RunObserver {
 public:
-    explicit WindowRunHost(frmStep1& window) : w_(window) {}
+    explicit WindowProgress(frmStep1& window) : w_(window) {}
 
-    bool optEML() const override { return w_.OptEMLSelected(); }
-    bool optEMLX() const override { return w_.OptEMLXSelected(); }
-    bool optMSG() const override { return w_.OptMSGSelected(); }
-    bool optPST() const override { return w_.OptPSTSelected(); }
-    bool chkAllinOnePSTEnabled() const override { return w_.ChkAllinOnePSTEnabled(); }
-    bool chkAllinOnePSTTicked() const override { return w_.ChkAllinOnePSTTicked(); }
-    void clearOptions() override { w_.ClearOptions(); }
-    void setConvertEnabled(bool enabled) override { w_.SetConvertEnabled(enabled); }
-
-    int rowCount() const override { return w_.fileList().Rows(); }
-    bool setCurrentRow(int row) override {
-        if (row < 0 || row >= w_.fileList().Rows()) return false;
-        w_.fileList().SetRow(row);
-        w_.fileList().SetCol(0);
-        return true;
+    void MailboxStarted(int index, int count, const std::string& fileName) override {
+        w_.SetLblProgessCurrent(QStringLiteral("Mailbox %1 (of %2) ").arg(index + 1).arg(count));
+        if (!fileName.empty()) w_.SetLblIMMFile(QString::fromStdString(fileName));
     }
-    std::string currentText() const override { return w_.fileList().Text().toStdString(); }
-
-    void setLblProgessCurrent(const std::string& text) override { w_.SetLblProgessCurrent(QString::fromStdString(text)); }
-    void setLblIMMFile(const std::string& text) override { w_.SetLblIMMFile(QString::fromStdString(text)); }
-    void setLblProgress(const std::string& text) override { w_.SetLblProgress(QString::fromStdString(text)); }
-
-    std::string browseForFolder(const std::string& title) override {
-        if (w_.closing()) return {};
-        return w_.prompts().chooseFolder(QString::fromStdString(title)).toStdString();
+    void MessageWritten(int32_t number) override {
+        w_.SetLblProgress(QStringLiteral("Saved %1 Email Messages...").arg(number));
     }
-    void messageBox(const std::string& text, const std::string& title, conversion::MessageIcon icon) override {
-        if (w_.closing()) return;  // the window is gone; nobody is left to read it
-        w_.prompts().message(QString::fromStdString(text), QString::fromStdString(title), icon);
-    }
-
-    void yield() override { QCoreApplication::processEvents(); }
-    bool stopRequested() const override { return w_.closing(); }
+    void Yield() override { QCoreApplication::processEvents(); }
+    bool StopRequested() const override { return w_.closing(); }
 
 private:
     frmStep1& w_;
@@ -165,9 +142,9 @@ private:
 frmStep1::frmStep1(std::unique_ptr<filelist::Prompts> prompts, QWidget* parent)
     : QWidget(parent), prompts_(std::move(prompts)) {
     if (!prompts_) prompts_ = std::make_unique<NativePrompts>(this);
-    Form_Initialize();
+    MeasureScreen();
     CreateControls();
-    Form_Load();
+    CentreOnScreen();
     ConnectHandlers();
 }
 
@@ -175,7 +152,8 @@ frmStep1::~frmStep1() = default;
 
 int frmStep1::Twips(int twips) const { return static_cast<int>(std::lround(twips * pixelsPerTwip_)); }
 
-void frmStep1::Form_Initialize() {
+// Pixels per twip of the screen the window opens on.
+void frmStep1::MeasureScreen() {
 #ifdef _WIN32
     InitCommonControls();
 #endif
@@ -284,7 +262,8 @@ void frmStep1::CreateControls() {
     fileList_ = std::make_unique<filelist::FileListGrid>(grdFiles1, lblCount1, pixelsPerTwip_);
 }
 
-void frmStep1::Form_Load() {
+// The list column at its width, and the window in the middle of the screen.
+void frmStep1::CentreOnScreen() {
     fileList_->SetColWidth(0, filelist::FileListGrid::kColumnWidthTwips);
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
@@ -300,7 +279,7 @@ void frmStep1::ConnectHandlers() {
     for (QRadioButton* option : {OptEML, OptEMLX, OptMSG, OptPST}) {
         const bool pst = option == OptPST;
         connect(option, &QRadioButton::toggled, this, [this, pst](bool selected) {
-            if (selected) OptFormat_Selected(pst);
+            if (selected) OutputKindChosen(pst);
         });
     }
 }
@@ -324,17 +303,57 @@ void frmStep1::cmdClear1_Click() { fileList_->ClearCommand(*prompts_); }
 void frmStep1::CmdConvert_Click() {
     if (running_) return;
     running_ = true;
-    {
-        WindowRunHost host(*this);
-        conversion::ConversionRun run(host);
-        run.Run();
-    }
+    RunConversion();
     running_ = false;
     if (closing_) QCoreApplication::quit();
 }
 
+void frmStep1::RunConversion() {
+    using conversion::OutputKind;
+    // An output kind must be chosen.
+    conversion::RunOptions options;
+    if (OptEML->isChecked()) options.kind = OutputKind::Eml;
+    else if (OptPST->isChecked()) options.kind = OutputKind::Pst;
+    else if (OptEMLX->isChecked()) options.kind = OutputKind::Emlx;
+    else if (OptMSG->isChecked()) options.kind = OutputKind::Msg;
+    else {
+        prompts_->message(QStringLiteral("Please select a option to convert file(s)."), filelist::kProgramTitle,
+                          filelist::MessageIcon::Information);
+        return;
+    }
+    options.singleStore = ChkAllinOnePST->isEnabled() && ChkAllinOnePST->isChecked();
+    // The destination.
+    if (closing_) return;
+    options.destination = prompts_->chooseFolder(QStringLiteral("Choose Folder to Save...")).toStdString();
+    if (options.destination.empty()) return;
+    // The list as it is now: rows added or removed later do not change the run.
+    for (int row = 0; row < fileList_->Rows(); ++row) {
+        fileList_->SetRow(row);
+        fileList_->SetCol(0);
+        options.inputs.push_back(fileList_->Text().toStdString());
+    }
+    QCoreApplication::processEvents();
+    SetConvertEnabled(false);
+
+    WindowProgress progress(*this);
+    const conversion::RunReport report = conversion::RunConversion(options, progress);
+
+    if (!closing_) {  // once the window is gone, nobody is left to read a box
+        if (report.storeError)
+            prompts_->message(QString::fromStdString(conversion::StoreErrorText(report.storeErrorReason)),
+                              QString::fromLatin1(conversion::kStoreErrorTitle), filelist::MessageIcon::Information);
+        else if (!report.stopped)
+            prompts_->message(
+                QString::fromStdString(conversion::CompletionText(report, options.kind == OutputKind::Pst)),
+                filelist::kProgramTitle,
+                report.failures.empty() && report.warnings.empty() ? filelist::MessageIcon::Information : filelist::MessageIcon::Warning);
+    }
+    SetConvertEnabled(true);
+    ClearOptions();
+}
+
 // The one-store check box counts only for .pst; its tick stays as the user left it.
-void frmStep1::OptFormat_Selected(bool pst) { ChkAllinOnePST->setEnabled(pst); }
+void frmStep1::OutputKindChosen(bool pst) { ChkAllinOnePST->setEnabled(pst); }
 
 void frmStep1::CmdHelp_Click() { prompts_->openExternal(kHelpPageAddress); }
 
@@ -344,23 +363,16 @@ void frmStep1::cmdEnd_Click() {
 
 void frmStep1::closeEvent(QCloseEvent* event) {
     event->accept();  // closing is never refused
-    Form_QueryUnload();
+    EndOnClose();
 }
 
-void frmStep1::Form_QueryUnload() {
-    // Ends the program without asking. A run in progress sees stopRequested(), finishes
+void frmStep1::EndOnClose() {
+    // Ends the program without asking. A run in progress sees StopRequested(), finishes
     // the message in hand, closes its store and returns; CmdConvert_Click then quits.
     // An adder in its loop stops before the next row.
     closing_ = true;
     if (!running_) QCoreApplication::quit();
 }
-
-bool frmStep1::OptEMLSelected() const { return OptEML->isChecked(); }
-bool frmStep1::OptEMLXSelected() const { return OptEMLX->isChecked(); }
-bool frmStep1::OptMSGSelected() const { return OptMSG->isChecked(); }
-bool frmStep1::OptPSTSelected() const { return OptPST->isChecked(); }
-bool frmStep1::ChkAllinOnePSTEnabled() const { return ChkAllinOnePST->isEnabled(); }
-bool frmStep1::ChkAllinOnePSTTicked() const { return ChkAllinOnePST->isChecked(); }
 
 void frmStep1::ClearOptions() {
     // An exclusive group never lets its last button go; lift that for the moment.

@@ -7,6 +7,7 @@
 #include "filelist/FileListGrid.h"
 #include "filelist/PathLogger.h"
 #include "filelist/Prompts.h"
+#include "version.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -22,7 +23,7 @@ namespace bv::shell {
 inline const QString kHelpPageAddress = QStringLiteral("https://github.com/brimvault/brimvault-converter#readme");
 // The line under the title in the head band.
 inline const QString kHeaderNotice = QStringLiteral("Converts Brimvault MBOX backups to EML, EMLX, MSG and PST files");
-inline const QString kWindowTitle = QStringLiteral("Brimvault Converter v2.0");
+inline const QString kWindowTitle = QStringLiteral("Brimvault Converter v" BV_VERSION_SHORT);
 
 class frmStep1 : public QWidget {
     Q_OBJECT
@@ -44,13 +45,7 @@ public:
     bool closing() const { return closing_; }
     bool running() const { return running_; }
 
-    // Output kind as the run reads it.
-    bool OptEMLSelected() const;
-    bool OptEMLXSelected() const;
-    bool OptMSGSelected() const;
-    bool OptPSTSelected() const;
-    bool ChkAllinOnePSTEnabled() const;
-    bool ChkAllinOnePSTTicked() const;
+    // Sets OptEML, OptEMLX, OptPST and OptMSG to not selected.
     void ClearOptions();
     void SetConvertEnabled(bool enabled);
     void SetLblProgessCurrent(const QString& text);
@@ -64,17 +59,20 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void Form_Initialize();
+    void MeasureScreen();
     void CreateControls();
-    void Form_Load();
-    void Form_QueryUnload();
+    void CentreOnScreen();
+    void EndOnClose();
     void ConnectHandlers();
 
     void cmdAdd_Click();
     void CmdAddFolder_Click();
     void cmdClear1_Click();
     void CmdConvert_Click();
-    void OptFormat_Selected(bool pst);
+    // The run of one click of Convert: options from the controls, the destination
+    // prompt, the run, and its completion or store error box.
+    void RunConversion();
+    void OutputKindChosen(bool pst);
     void CmdHelp_Click();
     void cmdEnd_Click();
 

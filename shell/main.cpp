@@ -4,11 +4,12 @@
 #include <QTimer>
 
 #include "shell/frmStep1.h"
+#include "version.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brimvault Converter"));
-    QApplication::setApplicationVersion(QStringLiteral("2.00"));
+    QApplication::setApplicationVersion(QStringLiteral(BV_VERSION_STRING));
     QApplication::setDesktopFileName(QStringLiteral("brimvault-converter"));
 
     // Hidden switch for the project's screenshot script: --screenshot FILE grabs the

@@ -49,6 +49,14 @@ public:
     virtual void Close() = 0;
     // Number of messages in a folder (as its contents table says).
     virtual uint32_t MessageCount(FolderId folder) const = 0;
+
+    // What a prepared message adds to a store file, estimated from above: its blocks
+    // with their trailers and alignment, the block trees over them, and its share of
+    // the B-trees and of its folder's contents table.
+    static uint64_t StoredSize(const PreparedMessage& message);
+    // The size of a store file whose blocks and pages take `used` bytes: the header
+    // and whole allocation regions.
+    static uint64_t FileSizeFor(uint64_t used);
 };
 
 }  // namespace bv::mailstore::pst

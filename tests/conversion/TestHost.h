@@ -1,8 +1,9 @@
-// A RunHost for tests: options, rows and answers are set by the test; everything
-// the run shows is recorded.
+// A run observer for tests: the test sets the options, Run() runs them, and every
+// label the window would show is recorded.
 #pragma once
 #include <unistd.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -10,68 +11,33 @@
 #include <string>
 #include <vector>
 
-#include "conversion/RunHost.h"
+#include "conversion/ConversionRun.h"
 
 namespace bv::testing {
 
-struct ShownBox {
-    std::string text, title;
-    conversion::MessageIcon icon;
-};
-
-class TestHost : public conversion::RunHost {
+class TestHost : public conversion::RunObserver {
 public:
-    bool eml = false, emlx = false, msg = false, pst = false;
-    bool chkEnabled = false, chkTicked = true;
-    bool convertEnabled = true;
-    std::vector<std::string> rows;  // empty: one empty row
-    int currentRow = -1;
-    std::string folderAnswer;
-    std::vector<std::string> prompts;
-    std::vector<ShownBox> boxes;
-    std::vector<std::string> progressCurrent, immFile, progress;
-    std::vector<std::string> calls;  // order of option / button changes
+    conversion::RunOptions options;
+    std::vector<std::string> progressCurrent, immFile, progress;  // the window's three labels
     int yields = 0;
     bool stop = false;
-    size_t stopAfterMessages = SIZE_MAX;  // stop once this many "Saved" labels were shown
+    size_t stopAfterMessages = SIZE_MAX;  // stop once this many messages were written
     std::function<void(TestHost&)> onYield;
 
-    bool optEML() const override { return eml; }
-    bool optEMLX() const override { return emlx; }
-    bool optMSG() const override { return msg; }
-    bool optPST() const override { return pst; }
-    bool chkAllinOnePSTEnabled() const override { return chkEnabled; }
-    bool chkAllinOnePSTTicked() const override { return chkTicked; }
-    void clearOptions() override {
-        eml = emlx = msg = pst = false;
-        calls.push_back("clearOptions");
+    conversion::RunReport Run() { return conversion::RunConversion(options, *this); }
+
+    void MailboxStarted(int index, int count, const std::string& fileName) override {
+        progressCurrent.push_back("Mailbox " + std::to_string(index + 1) + " (of " + std::to_string(count) + ") ");
+        if (!fileName.empty()) immFile.push_back(fileName);
     }
-    void setConvertEnabled(bool e) override {
-        convertEnabled = e;
-        calls.push_back(e ? "enable" : "disable");
+    void MessageWritten(int32_t number) override {
+        progress.push_back("Saved " + std::to_string(number) + " Email Messages...");
     }
-    int rowCount() const override { return rows.empty() ? 1 : int(rows.size()); }
-    bool setCurrentRow(int row) override {
-        if (row < 0 || row >= rowCount()) return false;
-        currentRow = row;
-        return true;
-    }
-    std::string currentText() const override { return rows.empty() ? "" : rows.at(size_t(currentRow)); }
-    void setLblProgessCurrent(const std::string& t) override { progressCurrent.push_back(t); }
-    void setLblIMMFile(const std::string& t) override { immFile.push_back(t); }
-    void setLblProgress(const std::string& t) override { progress.push_back(t); }
-    std::string browseForFolder(const std::string& title) override {
-        prompts.push_back(title);
-        return folderAnswer;
-    }
-    void messageBox(const std::string& text, const std::string& title, conversion::MessageIcon icon) override {
-        boxes.push_back({text, title, icon});
-    }
-    void yield() override {
+    void Yield() override {
         ++yields;
         if (onYield) onYield(*this);
     }
-    bool stopRequested() const override { return stop || progress.size() >= stopAfterMessages; }
+    bool StopRequested() const override { return stop || progress.size() >= stopAfterMessages; }
 };
 
 inline std::string ReadFile(const std::filesystem::path& p) {

@@ -32,6 +32,8 @@ class Usage(unittest.TestCase):
         for args, reason in [((), "--to is required"), (("--to", "xyz", "-o", "d", "f"), "unknown output kind"),
                              (("--to", "eml", "f"), "-o DEST is required"), (("--to", "eml", "-o", "d"), "no input"),
                              (("--to", "eml", "--single-pst", "-o", "d", "f"), "--single-pst goes with --to pst"),
+                             (("--to", "pst", "--max-pst-size", "12X", "-o", "d", "f"), "--max-pst-size takes a size"),
+                             (("--to", "eml", "--max-pst-size", "1M", "-o", "d", "f"), "--max-pst-size goes with --to pst"),
                              (("--bogus",), "unknown option")]:
             r = run(*args)
             self.assertEqual(r.returncode, 2, args)

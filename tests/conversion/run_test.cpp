@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "TestHost.h"
@@ -21,29 +22,16 @@ const std::string kEmlDone = kStars + "\r\nYour messages from Brimvault files ha
 // The output folder of an input path under a destination: the input without its root.
 fs::path OutputFolder(const fs::path& dest, const fs::path& input) { return dest / input.relative_path(); }
 
+// Everything below `dir` (files and folders), relative, sorted.
+std::vector<std::string> Tree(const fs::path& dir) {
+    std::vector<std::string> out;
+    for (auto& e : fs::recursive_directory_iterator(dir))
+        if (!e.is_directory() || fs::is_empty(e.path())) out.push_back(fs::relative(e.path(), dir).string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
 }  // namespace
-
-TEST(Run, NoOutputKindShowsOnlyTheHint) {
-    TestHost h;
-    RunReport r = ConversionRun(h).Run();
-    ASSERT_EQ(h.boxes.size(), 1u);
-    EXPECT_EQ(h.boxes[0].text, "Please select a option to convert file(s).");
-    EXPECT_EQ(h.boxes[0].title, "Brimvault Converter");
-    EXPECT_EQ(h.boxes[0].icon, MessageIcon::Information);
-    EXPECT_TRUE(h.prompts.empty());
-    EXPECT_FALSE(r.started);
-    EXPECT_TRUE(h.calls.empty());
-}
-
-TEST(Run, CancelledPromptChangesNothing) {
-    TestHost h;
-    h.eml = true;
-    ConversionRun(h).Run();
-    EXPECT_EQ(h.prompts, std::vector<std::string>{"Choose Folder to Save..."});
-    EXPECT_TRUE(h.boxes.empty());
-    EXPECT_TRUE(h.eml);
-    EXPECT_TRUE(h.calls.empty());
-}
 
 TEST(Run, EmlRunWritesEveryMessageUnderTheMirroredFolder) {
     TempDir in, out;
@@ -54,10 +42,10 @@ TEST(Run, EmlRunWritesEveryMessageUnderTheMirroredFolder) {
                     "From c@x Mon Dec  7 08:00:02 2026\r\nSubject: 3\r\n\r\nz\r\n");
     WriteFile(bob, "From a\nSubject: b1\n\nbody\n");
     TestHost h;
-    h.eml = true;
-    h.folderAnswer = out.str();  // no trailing separator: the run adds it
-    h.rows = {"  " + anna.string() + " ", bob.string()};
-    RunReport r = ConversionRun(h).Run();
+    h.options.kind = OutputKind::Eml;
+    h.options.destination = out.str();  // no trailing separator: the run adds it
+    h.options.inputs = {"  " + anna.string() + " ", bob.string()};
+    RunReport r = h.Run();
 
     fs::path annaOut = OutputFolder(out.path(), anna);
     EXPECT_EQ(ReadFile(annaOut / "email-3.eml"), "From c@x Mon Dec  7 08:00:02 2026\r\nSubject: 3\r\n\r\nz\r\n");
@@ -69,11 +57,7 @@ TEST(Run, EmlRunWritesEveryMessageUnderTheMirroredFolder) {
     EXPECT_EQ(h.immFile, (std::vector<std::string>{"anna.mbox", "bob.MBOX"}));
     EXPECT_EQ(h.progress.back(), "Saved 1 Email Messages...");
     EXPECT_EQ(h.progress.at(2), "Saved 3 Email Messages...");
-    ASSERT_EQ(h.boxes.size(), 1u);
-    EXPECT_EQ(h.boxes[0].text, kEmlDone);
-    EXPECT_EQ(h.boxes[0].icon, MessageIcon::Information);
-    EXPECT_EQ(h.calls, (std::vector<std::string>{"disable", "enable", "clearOptions"}));
-    EXPECT_FALSE(h.eml);
+    EXPECT_EQ(CompletionText(r, false), kEmlDone);
     EXPECT_TRUE(r.ok());
     EXPECT_EQ(r.messagesConverted, 4);
     EXPECT_EQ(r.mailboxesConverted, 2);
@@ -85,25 +69,27 @@ TEST(Run, EmlxFilesAreNamedAndLaidOutForAppleMail) {
     fs::path box = in.path() / "m.mbox";
     WriteFile(box, "From a\r\nSubject: s\r\n\r\nbody\r\n");
     TestHost h;
-    h.emlx = true;
-    h.folderAnswer = out.str() + "/";
-    h.rows = {box.string()};
-    ConversionRun(h).Run();
+    h.options.kind = OutputKind::Emlx;
+    h.options.destination = out.str() + "/";
+    h.options.inputs = {box.string()};
+    h.Run();
     std::string file = ReadFile(OutputFolder(out.path(), box) / "email-1.emlx");
     EXPECT_EQ(file.substr(0, 11), "17        \n");
     EXPECT_EQ(file.substr(11, 17), "Subject: s\n\nbody\n");
     EXPECT_EQ(file.substr(28, 6), "<?xml ");
 }
 
-TEST(Run, EmptyListRunsOnceAndReportsSuccess) {
+TEST(Run, AnEmptyRowIsPassedOverAndReportsSuccess) {
     TempDir out;
     TestHost h;
-    h.eml = true;
-    h.folderAnswer = out.str();
-    RunReport r = ConversionRun(h).Run();
+    h.options.kind = OutputKind::Eml;
+    h.options.destination = out.str();
+    h.options.inputs = {"  "};  // the window's empty list: one empty row
+    RunReport r = h.Run();
+    EXPECT_TRUE(h.immFile.empty());
+    EXPECT_TRUE(fs::is_empty(out.path()));
     EXPECT_EQ(h.progressCurrent, std::vector<std::string>{"Mailbox 1 (of 1) "});
-    ASSERT_EQ(h.boxes.size(), 1u);
-    EXPECT_EQ(h.boxes[0].text, kEmlDone);
+    EXPECT_EQ(CompletionText(r, false), kEmlDone);
     EXPECT_TRUE(r.ok());
 }
 
@@ -112,15 +98,15 @@ TEST(Run, FailuresAreReportedNotHidden) {
     fs::path good = in.path() / "good.mbox";
     WriteFile(good, "From a\nx\n");
     TestHost h;
-    h.eml = true;
-    h.folderAnswer = out.str();
-    h.rows = {(in.path() / "missing.mbox").string(), in.str(), good.string()};
-    RunReport r = ConversionRun(h).Run();
-    ASSERT_EQ(h.boxes.size(), 1u);
-    EXPECT_EQ(h.boxes[0].icon, MessageIcon::Warning);
-    EXPECT_EQ(h.boxes[0].text.find("successfully"), std::string::npos);
-    EXPECT_NE(h.boxes[0].text.find("missing.mbox: cannot open the file"), std::string::npos) << h.boxes[0].text;
-    EXPECT_NE(h.boxes[0].text.find("Converted: 1 of 3 mailboxes, 1 messages."), std::string::npos) << h.boxes[0].text;
+    h.options.kind = OutputKind::Eml;
+    h.options.destination = out.str();
+    h.options.inputs = {(in.path() / "missing.mbox").string(), in.str(), good.string()};
+    RunReport r = h.Run();
+    const std::string text = CompletionText(r, false);
+    EXPECT_EQ(text.find("successfully"), std::string::npos);
+    EXPECT_NE(text.find("What failed:\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("missing.mbox: cannot open the file"), std::string::npos) << text;
+    EXPECT_NE(text.find("Converted: 1 of 3 mailboxes, 1 messages."), std::string::npos) << text;
     EXPECT_FALSE(r.ok());
     EXPECT_EQ(r.mailboxesFailed, 2);
     EXPECT_EQ(r.messagesConverted, 1);
@@ -134,10 +120,10 @@ TEST(Run, UnwritableOutputFolderIsOneFailurePerMailbox) {
     // A file where the mailbox's output folder has to go.
     WriteFile(OutputFolder(out.path(), box), "in the way");
     TestHost h;
-    h.eml = true;
-    h.folderAnswer = out.str();
-    h.rows = {box.string()};
-    RunReport r = ConversionRun(h).Run();
+    h.options.kind = OutputKind::Eml;
+    h.options.destination = out.str();
+    h.options.inputs = {box.string()};
+    RunReport r = h.Run();
     ASSERT_EQ(r.failures.size(), 1u);
     EXPECT_NE(r.failures[0].reason.find("cannot create the output folder"), std::string::npos);
     EXPECT_EQ(r.messagesConverted, 0);
@@ -145,7 +131,6 @@ TEST(Run, UnwritableOutputFolderIsOneFailurePerMailbox) {
 
 TEST(Run, ManyFailuresAreListedUpToTwenty) {
     RunReport r;
-    r.started = true;
     for (int i = 0; i < 25; ++i) r.failures.push_back({"f" + std::to_string(i), "bad"});
     std::string text = CompletionText(r, false);
     EXPECT_NE(text.find("f19: bad"), std::string::npos);
@@ -166,22 +151,22 @@ TEST(Run, StoreThatCannotBeCreatedTakesTheStoreErrorPath) {
     WriteFile(box, "From a\nx\n");
     fs::path notAFolder = out.path() / "file";
     WriteFile(notAFolder, "x");
-    for (bool msg : {false, true}) {
+    for (bool single : {true, false}) {
         TestHost h;
-        h.msg = msg;
-        h.pst = !msg;
-        h.chkEnabled = !msg;
-        h.folderAnswer = notAFolder.string();
-        h.rows = {box.string()};
-        RunReport r = ConversionRun(h).Run();
-        ASSERT_EQ(h.boxes.size(), 1u);
-        EXPECT_EQ(h.boxes[0].title, "Outlook Error");
-        EXPECT_EQ(h.boxes[0].text.rfind("Outlook Session Creation Error !\r\nCheck if Outlook is installed and configured.\r\n"
-                                        "For more details visit this link : ", 0), 0u);
+        h.options.kind = OutputKind::Pst;
+        h.options.singleStore = single;
+        h.options.destination = notAFolder.string();
+        h.options.inputs = {box.string(), box.string()};
+        RunReport r = h.Run();
         EXPECT_TRUE(r.storeError);
-        EXPECT_FALSE(h.msg || h.pst);
-        EXPECT_TRUE(h.convertEnabled);
-        EXPECT_TRUE(h.progressCurrent.empty());  // no row converted
+        EXPECT_FALSE(r.storeErrorReason.empty());
+        EXPECT_EQ(r.mailboxesConverted + r.mailboxesFailed, 0);
+        // The run ends at the store it could not open: at once, or at the first mailbox.
+        EXPECT_EQ(h.progressCurrent.size(), single ? 0u : 1u);
+        const std::string text = StoreErrorText(r.storeErrorReason);
+        EXPECT_EQ(text.rfind("Outlook Session Creation Error !\r\nCheck if Outlook is installed and configured.\r\n"
+                             "For more details visit this link : ", 0), 0u);
+        EXPECT_NE(text.find("(" + r.storeErrorReason + ")"), std::string::npos);
     }
 }
 
@@ -192,15 +177,14 @@ TEST(Run, StopRequestedEndsAfterTheMessageInHand) {
     for (int i = 0; i < 50; ++i) content += "From a\nmessage " + std::to_string(i) + "\n";
     WriteFile(box, content);
     TestHost h;
-    h.eml = true;
-    h.folderAnswer = out.str();
-    h.rows = {box.string(), box.string()};
+    h.options.kind = OutputKind::Eml;
+    h.options.destination = out.str();
+    h.options.inputs = {box.string(), box.string()};
     h.stopAfterMessages = 3;
-    RunReport r = ConversionRun(h).Run();
+    RunReport r = h.Run();
     EXPECT_TRUE(r.stopped);
     EXPECT_EQ(r.messagesConverted, 3);
     EXPECT_EQ(h.progressCurrent.size(), 1u);  // the second mailbox was not started
-    EXPECT_TRUE(h.boxes.empty());
     // Every file that exists is complete.
     for (auto& e : fs::directory_iterator(OutputFolder(out.path(), box))) {
         std::string text = ReadFile(e.path());
@@ -213,11 +197,11 @@ TEST(Run, PathsThatClimbOutOfTheDestinationStayInside) {
     fs::path box = in.path() / "m.mbox";
     WriteFile(box, "From a\nx\n");
     TestHost h;
-    h.eml = true;
-    h.folderAnswer = (out.path() / "dest").string();
+    h.options.kind = OutputKind::Eml;
+    h.options.destination = (out.path() / "dest").string();
     // "/../../tmp/x/./m.mbox" names /tmp/x/m.mbox; its mirror must not climb above "dest".
-    h.rows = {"/../../" + in.path().relative_path().string() + "/./m.mbox"};
-    RunReport r = ConversionRun(h).Run();
+    h.options.inputs = {"/../../" + in.path().relative_path().string() + "/./m.mbox"};
+    RunReport r = h.Run();
     EXPECT_TRUE(r.ok());
     EXPECT_TRUE(fs::exists(out.path() / "dest" / in.path().relative_path() / "m.mbox" / "email-1.eml"));
 }
@@ -239,41 +223,82 @@ TEST(StoreSetup, CreationStamp) {
     EXPECT_EQ(CreationStamp(std::mktime(&t)), "16.1.26 18.37.05");
 }
 
-TEST(Run, MsgAndPstRunsWriteTheirFilesAndNameWhatDidNotFit) {
-    TempDir in, out;
+TEST(Run, MsgAndPstRunsLeaveOnlyTheirFilesAndAWarningCountsAsConverted) {
+    TempDir in, msgOut, pstOut;
     fs::path box = in.path() / "crowd.mbox";
     std::string to;
     for (int i = 0; i < 2100; ++i) to += (i ? ", " : "") + std::string("r") + std::to_string(i) + "@example.org";
     WriteFile(box, "From a@x Mon Dec  7 08:00:00 2026\nFrom: a@x\nTo: " + to + "\nSubject: crowd\n\nhi\n"
                    "From b@x Mon Dec  7 08:00:01 2026\nFrom: b@x\nTo: c@x\nSubject: small\n\nhi\n");
     TestHost h;
-    h.msg = true;
-    h.folderAnswer = out.str();
-    h.rows = {box.string()};
-    RunReport r = ConversionRun(h).Run();
-    fs::path folder = OutputFolder(out.path(), box);
-    EXPECT_TRUE(fs::exists(folder / "Email-1.msg"));
-    EXPECT_TRUE(fs::exists(folder / "Email-2.msg"));
-    EXPECT_FALSE(fs::exists(folder / "email-1.eml"));  // nothing intermediate is left
-    ASSERT_EQ(r.failures.size(), 1u);
-    EXPECT_EQ(r.failures[0].file, (folder / "Email-1.msg").string());
-    EXPECT_NE(r.failures[0].reason.find("only 2048 of its 2100 recipients"), std::string::npos);
-    EXPECT_EQ(h.boxes.at(0).icon, MessageIcon::Warning);
-    // The temporary store stays behind beside the mailbox folders.
-    int temps = 0;
-    for (auto& e : fs::directory_iterator(out.path()))
-        if (e.path().filename().string().rfind("Temp", 0) == 0 && e.path().extension() == ".pst") ++temps;
-    EXPECT_EQ(temps, 1);
+    h.options.kind = OutputKind::Msg;
+    h.options.destination = msgOut.str();
+    h.options.inputs = {box.string()};
+    RunReport r = h.Run();
+    const fs::path folder = OutputFolder(msgOut.path(), box);
+    // Only the two .msg files: no store, nothing intermediate.
+    EXPECT_EQ(Tree(msgOut.path()), (std::vector<std::string>{fs::relative(folder / "Email-1.msg", msgOut.path()).string(),
+                                                             fs::relative(folder / "Email-2.msg", msgOut.path()).string()}));
+    // The recipients that did not fit are a warning: the message and its mailbox
+    // are converted, and the completion text names it.
+    EXPECT_TRUE(r.ok());
+    EXPECT_TRUE(r.failures.empty());
+    ASSERT_EQ(r.warnings.size(), 1u);
+    EXPECT_EQ(r.warnings[0].file, (folder / "Email-1.msg").string());
+    EXPECT_NE(r.warnings[0].reason.find("only 2048 of its 2100 recipients"), std::string::npos);
+    EXPECT_EQ(r.mailboxesConverted, 1);
+    EXPECT_EQ(r.messagesConverted, 2);
+    const std::string text = CompletionText(r, false);
+    EXPECT_NE(text.find("Converted: 1 of 1 mailboxes, 2 messages."), std::string::npos) << text;
+    EXPECT_NE(text.find("Converted with warnings:\r\n" + r.warnings[0].file + ": converted, but only 2048"),
+              std::string::npos) << text;
+    EXPECT_EQ(text.find("What failed:"), std::string::npos) << text;
 
-    TestHost p;
-    p.pst = true;
-    p.chkEnabled = true;
-    p.chkTicked = false;
-    p.folderAnswer = out.str();
-    p.rows = {box.string()};
-    RunReport rp = ConversionRun(p).Run();
-    EXPECT_TRUE(rp.ok());
-    EXPECT_EQ(rp.messagesConverted, 2);
-    EXPECT_TRUE(fs::exists(out.path() / "crowd.pst"));
-    EXPECT_NE(p.boxes.at(0).text.find("successfully exported to Outlook (.pst) file."), std::string::npos);
+    for (bool single : {false, true}) {
+        TempDir out;
+        TestHost p;
+        p.options.kind = OutputKind::Pst;
+        p.options.singleStore = single;
+        p.options.destination = out.str();
+        p.options.inputs = {box.string()};
+        RunReport rp = p.Run();
+        EXPECT_TRUE(rp.ok());
+        EXPECT_EQ(rp.messagesConverted, 2);
+        // The store and nothing else: no mailbox folders.
+        const std::vector<std::string> left = Tree(out.path());
+        ASSERT_EQ(left.size(), 1u);
+        if (single) EXPECT_EQ(left[0].rfind("Brimvault", 0), 0u) << left[0];
+        else EXPECT_EQ(left[0], "crowd.pst");
+        EXPECT_NE(CompletionText(rp, true).find("successfully exported to Outlook (.pst) file."), std::string::npos);
+    }
+}
+
+TEST(Run, AStorePastTheSizeLimitIsWrittenInPartsNamedInTheCompletionText) {
+    TempDir in, out;
+    fs::path box = in.path() / "big.mbox";
+    std::string text;
+    for (int i = 1; i <= 300; ++i) {
+        text += "From a@x Mon Dec  7 08:00:00 2026\nSubject: part message " + std::to_string(i) + "\n\n";
+        for (int line = 0; line < 40; ++line) text += "A line of the body of message " + std::to_string(i) + ".\n";
+    }
+    WriteFile(box, text);
+    TestHost h;
+    h.options.kind = OutputKind::Pst;
+    h.options.singleStore = false;
+    h.options.maxPstSize = 1 << 20;
+    h.options.destination = out.str();
+    h.options.inputs = {box.string()};
+    RunReport r = h.Run();
+    EXPECT_TRUE(r.ok());
+    EXPECT_EQ(r.messagesConverted, 300);
+    ASSERT_GE(r.storeParts.size(), 2u);
+    const std::string done = CompletionText(r, true);
+    EXPECT_EQ(done.rfind(kStars + "\r\nYour messages from Brimvault files has been successfully exported to Outlook", 0), 0u);
+    for (size_t k = 0; k < r.storeParts.size(); ++k) {
+        const std::string name = k == 0 ? "big.pst" : "big (" + std::to_string(k + 1) + ").pst";
+        EXPECT_EQ(r.storeParts[k], out.str() + "/" + name);
+        EXPECT_NE(done.find(r.storeParts[k] + "\r\n"), std::string::npos) << done;
+        EXPECT_LE(fs::file_size(r.storeParts[k]), uint64_t(1) << 20);
+    }
+    EXPECT_EQ(Tree(out.path()).size(), r.storeParts.size());  // the parts and nothing else
 }

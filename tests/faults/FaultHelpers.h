@@ -28,12 +28,12 @@ namespace fs = std::filesystem;
 class HookHost : public testing::TestHost {
 public:
     std::function<void(HookHost&)> onMailbox, onSaved;
-    void setLblIMMFile(const std::string& t) override {
-        TestHost::setLblIMMFile(t);
+    void MailboxStarted(int index, int count, const std::string& fileName) override {
+        TestHost::MailboxStarted(index, count, fileName);
         if (onMailbox) onMailbox(*this);
     }
-    void setLblProgress(const std::string& t) override {
-        TestHost::setLblProgress(t);
+    void MessageWritten(int32_t number) override {
+        TestHost::MessageWritten(number);
         if (onSaved) onSaved(*this);
     }
 };

@@ -166,7 +166,7 @@ class Permissions(Tmp):
             self.assertNotIn("successfully", r.stdout, kind)
             self.assertEqual(converted(r.stdout), (0, 0), kind)
             self.assertEqual(os.listdir(locked), [], kind)
-            if kind in ("msg", "pst"):
+            if kind == "pst":
                 self.assertIn("Outlook Error", r.stderr, kind)
             else:
                 self.assertIn("cannot create the output folder", r.stderr, kind)
@@ -192,7 +192,7 @@ class Destinations(Tmp):
                 self.assertEqual(r.returncode, 1, (kind, r.stderr))
                 self.assertNotIn("successfully", r.stdout, kind)
                 self.assertEqual(converted(r.stdout), (0, 0), kind)
-                self.assertIn("cannot create the output folder" if kind == "eml" else "Outlook Error", r.stderr, kind)
+                self.assertIn("Outlook Error" if kind == "pst" else "cannot create the output folder", r.stderr, kind)
 
     def test_destination_inside_the_input_folder(self):
         # Run twice: the files of the first run are not taken as mailboxes by the

@@ -23,9 +23,9 @@ namespace {
 
 HookHost EmlHost(const TempDir& out, std::vector<std::string> rows) {
     HookHost h;
-    h.eml = true;
-    h.folderAnswer = out.str();
-    h.rows = std::move(rows);
+    h.options.kind = OutputKind::Eml;
+    h.options.destination = out.str();
+    h.options.inputs = std::move(rows);
     return h;
 }
 
@@ -33,12 +33,11 @@ const std::string kNotAMailbox = "not a mailbox: no \"From \" separator line fou
 
 bool Mentions(const std::string& text, const std::string& what) { return text.find(what) != std::string::npos; }
 
-// The one completion box, which must be the warning and name `what`.
-void ExpectWarningNaming(const TestHost& h, const std::string& what) {
-    ASSERT_EQ(h.boxes.size(), 1u);
-    EXPECT_EQ(h.boxes[0].icon, MessageIcon::Warning);
-    EXPECT_FALSE(Mentions(h.boxes[0].text, "successfully"));
-    EXPECT_TRUE(Mentions(h.boxes[0].text, what)) << h.boxes[0].text;
+// The completion text, which must tell of problems and name `what`.
+void ExpectCompletionNaming(const RunReport& r, const std::string& what) {
+    const std::string text = CompletionText(r, false);
+    EXPECT_FALSE(Mentions(text, "successfully"));
+    EXPECT_TRUE(Mentions(text, what)) << text;
 }
 
 }  // namespace
@@ -54,7 +53,7 @@ TEST(InputChangesDuringTheRun, ALaterMailboxDeletedIsNamedAndTheOthersConvert) {
     h.onMailbox = [&](HookHost& host) {
         if (host.immFile.size() == 1) fs::remove(b);
     };
-    RunReport r = ConversionRun(h).Run();
+    RunReport r = h.Run();
     const auto ref = ReferenceSplit(box, MboxMode::NotNormal);
     EXPECT_EQ(FilesIn(OutputFolder(out.path(), a)), EmlFiles(ref, 3));
     EXPECT_EQ(FilesIn(OutputFolder(out.path(), b)), (std::map<std::string, std::string>{}));
@@ -65,8 +64,8 @@ TEST(InputChangesDuringTheRun, ALaterMailboxDeletedIsNamedAndTheOthersConvert) {
     EXPECT_EQ(r.mailboxesConverted, 2);
     EXPECT_EQ(r.mailboxesFailed, 1);
     EXPECT_EQ(r.messagesConverted, 6);
-    ExpectWarningNaming(h, b.string() + ": cannot open the file");
-    EXPECT_TRUE(Mentions(h.boxes[0].text, "Converted: 2 of 3 mailboxes, 6 messages."));
+    ExpectCompletionNaming(r, b.string() + ": cannot open the file");
+    EXPECT_TRUE(Mentions(CompletionText(r, false), "Converted: 2 of 3 mailboxes, 6 messages."));
 }
 
 TEST(InputChangesDuringTheRun, DeletedOrReplacedWhileReadConvertsTheFileThatWasOpened) {
@@ -89,7 +88,7 @@ TEST(InputChangesDuringTheRun, DeletedOrReplacedWhileReadConvertsTheFileThatWasO
                 fs::remove(a);
             }
         };
-        RunReport r = ConversionRun(h).Run();
+        RunReport r = h.Run();
         EXPECT_TRUE(done);
         EXPECT_TRUE(r.ok()) << (r.failures.empty() ? "" : r.failures[0].reason);
         EXPECT_EQ(r.messagesConverted, 40);
@@ -113,7 +112,7 @@ TEST(InputChangesDuringTheRun, CutShortWhileReadIsAFailureAndTheMessageInHandIsN
             done = true;
             fs::resize_file(a, cut);
         };
-        RunReport r = ConversionRun(h).Run();
+        RunReport r = h.Run();
         ASSERT_TRUE(done);
         // The messages that ended before the cut; not the one the cut went through.
         const auto refCut = ReferenceSplit(box.substr(0, cut), mode);
@@ -126,7 +125,7 @@ TEST(InputChangesDuringTheRun, CutShortWhileReadIsAFailureAndTheMessageInHandIsN
                                             std::to_string(cut) + " of " + std::to_string(box.size()) + " bytes)");
         EXPECT_EQ(r.messagesConverted, int64_t(complete));
         EXPECT_EQ(r.mailboxesFailed, 1);
-        ExpectWarningNaming(h, "became shorter");
+        ExpectCompletionNaming(r, "became shorter");
     }
 }
 
@@ -145,7 +144,7 @@ TEST(ReadError, PartWayThroughAMailboxEndsItsProcedureAndTheNextMailboxConverts)
             ReadFaultScope scope(a);
             scope.fault().failAt = failAt;
             HookHost h = EmlHost(out, {a.string(), b.string()});
-            RunReport r = ConversionRun(h).Run();
+            RunReport r = h.Run();
             SCOPED_TRACE("crlf " + std::to_string(crlf) + " failAt " + std::to_string(failAt));
 
             ASSERT_EQ(r.failures.size(), 1u);
@@ -167,7 +166,7 @@ TEST(ReadError, PartWayThroughAMailboxEndsItsProcedureAndTheNextMailboxConverts)
             EXPECT_EQ(FilesIn(OutputFolder(out.path(), b)), EmlFiles(ref, ref.size()));
             EXPECT_EQ(r.mailboxesConverted, 1);
             EXPECT_EQ(r.mailboxesFailed, 1);
-            ExpectWarningNaming(h, a.string() + ": read error after ");
+            ExpectCompletionNaming(r, a.string() + ": read error after ");
         }
     }
 }
@@ -183,7 +182,7 @@ TEST(ReadError, ShortReadsAndInterruptedReadsChangeNothing) {
         scope.fault().chunk = 7;
         scope.fault().eintrEvery = 5;
         HookHost h = EmlHost(out, {a.string()});
-        RunReport r = ConversionRun(h).Run();
+        RunReport r = h.Run();
         const auto ref = ReferenceSplit(box, crlf ? MboxMode::Normal : MboxMode::NotNormal);
         EXPECT_TRUE(r.ok());
         EXPECT_GT(scope.fault().calls, 1000u);
@@ -209,7 +208,7 @@ TEST(SpecialFiles, PipesAndDevicesAreRefusedWithoutWaiting) {
     });
     const auto start = std::chrono::steady_clock::now();
     HookHost h = EmlHost(out, {fifo.string(), "/dev/zero", "/dev/null"});
-    RunReport r = ConversionRun(h).Run();
+    RunReport r = h.Run();
     finished = true;
     watchdog.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
@@ -222,7 +221,7 @@ TEST(SpecialFiles, PipesAndDevicesAreRefusedWithoutWaiting) {
     EXPECT_EQ(r.failures[2].file, "/dev/null");
     EXPECT_EQ(r.failures[2].reason, why);
     EXPECT_EQ(r.mailboxesFailed, 3);
-    ExpectWarningNaming(h, "/dev/zero: " + why);
+    ExpectCompletionNaming(r, "/dev/zero: " + why);
 }
 
 TEST(SpecialFiles, FilesOfNulBytesAreNotMailboxesAndEmptyFilesHoldNoMessage) {
@@ -233,7 +232,7 @@ TEST(SpecialFiles, FilesOfNulBytesAreNotMailboxesAndEmptyFilesHoldNoMessage) {
     WriteFile(nul, std::string(3 * InputFile::kBlockSize + 5, '\0'));
     WriteFile(empty, "");
     HookHost h = EmlHost(out, {nul.string(), empty.string()});
-    RunReport r = ConversionRun(h).Run();
+    RunReport r = h.Run();
     ASSERT_EQ(r.failures.size(), 1u);
     EXPECT_EQ(r.failures[0].file, nul.string());
     EXPECT_EQ(r.failures[0].reason, kNotAMailbox);
@@ -242,7 +241,7 @@ TEST(SpecialFiles, FilesOfNulBytesAreNotMailboxesAndEmptyFilesHoldNoMessage) {
     EXPECT_EQ(r.messagesConverted, 0);
     EXPECT_TRUE(FilesIn(OutputFolder(out.path(), nul)).empty());
     EXPECT_TRUE(FilesIn(OutputFolder(out.path(), empty)).empty());
-    ExpectWarningNaming(h, nul.string() + ": " + kNotAMailbox);
+    ExpectCompletionNaming(r, nul.string() + ": " + kNotAMailbox);
 }
 
 TEST(SpecialFiles, TwoGigabyteLineWithoutALineEndIsReadThroughAndNamed) {
@@ -256,7 +255,7 @@ TEST(SpecialFiles, TwoGigabyteLineWithoutALineEndIsReadThroughAndNamed) {
         fs::resize_file(big, (uint64_t(2) << 30) + 17);
         const auto start = std::chrono::steady_clock::now();
         HookHost h = EmlHost(out, {big.string()});
-        RunReport r = ConversionRun(h).Run();
+        RunReport r = h.Run();
         ASSERT_EQ(r.failures.size(), 1u);
         EXPECT_EQ(r.failures[0].reason, kNotAMailbox);
         EXPECT_EQ(r.messagesConverted, 0);

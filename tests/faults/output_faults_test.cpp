@@ -54,10 +54,10 @@ TEST(DiskFull, EmlFilesAreCompleteOrAbsentAndEveryLostMessageIsCounted) {
     WriteFile(a, box);
     const auto ref = ReferenceSplit(box, MboxMode::NotNormal);
     TestHost h;
-    h.eml = true;
-    h.folderAnswer = disk.path().string();
-    h.rows = {a.string()};
-    RunReport r = ConversionRun(h).Run();
+    h.options.kind = OutputKind::Eml;
+    h.options.destination = disk.path().string();
+    h.options.inputs = {a.string()};
+    RunReport r = h.Run();
 
     auto files = FilesIn(OutputFolder(disk.path(), a));
     ASSERT_FALSE(files.empty());
@@ -76,10 +76,9 @@ TEST(DiskFull, EmlFilesAreCompleteOrAbsentAndEveryLostMessageIsCounted) {
         EXPECT_FALSE(files.count(fs::path(f.file).filename().string())) << f.file << " failed but is there";
     }
     EXPECT_EQ(r.mailboxesFailed, 1);
-    ASSERT_EQ(h.boxes.size(), 1u);
-    EXPECT_EQ(h.boxes[0].icon, MessageIcon::Warning);
-    EXPECT_TRUE(Mentions(h.boxes[0].text, "Messages not converted: " + std::to_string(r.messagesFailed) + "."));
-    EXPECT_TRUE(Mentions(h.boxes[0].text, "No space left on device"));
+    const std::string text = CompletionText(r, false);
+    EXPECT_TRUE(Mentions(text, "Messages not converted: " + std::to_string(r.messagesFailed) + "."));
+    EXPECT_TRUE(Mentions(text, "No space left on device"));
 }
 
 #ifdef BV_HAVE_PST_VALIDATE
@@ -94,12 +93,11 @@ TEST(DiskFull, StoreThatCannotBeFinishedIsNotLeftAndItsMessagesAreNotCounted) {
         WriteFile(small, MakeMailbox(3, 2000, false));
         WriteFile(big, MakeMailbox(40, 60000, false));  // about 2.4 MB of text
         TestHost h;
-        h.pst = true;
-        h.chkEnabled = true;
-        h.chkTicked = single;
-        h.folderAnswer = disk.path().string();
-        h.rows = {small.string(), big.string()};
-        RunReport r = ConversionRun(h).Run();
+        h.options.kind = OutputKind::Pst;
+        h.options.singleStore = single;
+        h.options.destination = disk.path().string();
+        h.options.inputs = {small.string(), big.string()};
+        RunReport r = h.Run();
 
         EXPECT_FALSE(r.ok());
         ASSERT_FALSE(r.failures.empty());
@@ -122,8 +120,7 @@ TEST(DiskFull, StoreThatCannotBeFinishedIsNotLeftAndItsMessagesAreNotCounted) {
         bool storeNamed = false;
         for (auto& f : r.failures) storeNamed |= Mentions(f.file, ".pst") || Mentions(f.reason, ".pst");
         EXPECT_TRUE(storeNamed);
-        ASSERT_EQ(h.boxes.size(), 1u);
-        EXPECT_EQ(h.boxes[0].icon, MessageIcon::Warning);
+        EXPECT_FALSE(Mentions(CompletionText(r, true), "successfully"));
     }
 }
 #endif
@@ -135,10 +132,10 @@ TEST(DiskFull, MsgFilesAreCompleteOrAbsent) {
     const fs::path a = in.path() / "a.mbox";
     WriteFile(a, MakeMailbox(30, 60000, false));
     TestHost h;
-    h.msg = true;
-    h.folderAnswer = disk.path().string();
-    h.rows = {a.string()};
-    RunReport r = ConversionRun(h).Run();
+    h.options.kind = OutputKind::Msg;
+    h.options.destination = disk.path().string();
+    h.options.inputs = {a.string()};
+    RunReport r = h.Run();
     EXPECT_FALSE(r.ok());
     auto files = FilesIn(OutputFolder(disk.path(), a));
     EXPECT_EQ(r.messagesConverted, int64_t(files.size()));
@@ -159,10 +156,10 @@ TEST(MailboxGivenTwice, EmlFilesAreWrittenOnceWithTheSameContent) {
     const std::string box = MakeMailbox(4, 100, false);
     WriteFile(a, box);
     TestHost h;
-    h.eml = true;
-    h.folderAnswer = out.str();
-    h.rows = {a.string(), a.string()};
-    RunReport r = ConversionRun(h).Run();
+    h.options.kind = OutputKind::Eml;
+    h.options.destination = out.str();
+    h.options.inputs = {a.string(), a.string()};
+    RunReport r = h.Run();
     EXPECT_TRUE(r.ok());
     EXPECT_EQ(r.mailboxesConverted, 2);
     EXPECT_EQ(r.messagesConverted, 8);
@@ -177,17 +174,18 @@ TEST(MailboxGivenTwice, StoresHoldBothCopiesAndStayValid) {
         const fs::path a = in.path() / "a.mbox";
         WriteFile(a, MakeMailbox(4, 100, false));
         TestHost h;
-        h.pst = true;
-        h.chkEnabled = true;
-        h.chkTicked = single;
-        h.folderAnswer = out.str();
-        h.rows = {a.string(), a.string()};
-        RunReport r = ConversionRun(h).Run();
+        h.options.kind = OutputKind::Pst;
+        h.options.singleStore = single;
+        h.options.destination = out.str();
+        h.options.inputs = {a.string(), a.string()};
+        RunReport r = h.Run();
         EXPECT_TRUE(r.ok()) << (r.failures.empty() ? "" : r.failures[0].reason);
         EXPECT_EQ(r.messagesConverted, 8);
         std::vector<std::string> stores = Tree(out.path());
         ASSERT_EQ(stores.size(), 1u);
-        if (!single) EXPECT_EQ(stores[0], "a.pst");
+        if (!single) {
+            EXPECT_EQ(stores[0], "a.pst");
+        }
         EXPECT_EQ(ValidStoreMessages(out.path() / stores[0]), 8u);
     }
 }

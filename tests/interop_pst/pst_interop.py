@@ -789,7 +789,7 @@ def main():
     check(sha(bogus) == before, 'the refused file was changed')
     check_no_partial(a.work)
 
-    # The corpus .eml files through the RFC 822 importer and the session facade.
+    # The corpus .eml files through the RFC 822 importer into a store.
     eml = os.path.join(a.work, 'eml.pst')
     r = run([a.tool, 'eml', eml, a.corpus])
     check(r.returncode == 0, 'eml: ' + r.stderr.decode())

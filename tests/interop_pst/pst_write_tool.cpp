@@ -3,7 +3,7 @@
 //   pst_write_tool many OUT.pst N       N small messages spread over 3 folders
 //   pst_write_tool append OUT.pst TAG   opens OUT.pst (or creates it), adds folder "Appended TAG"
 //                                       with one message in category "Appended TAG"
-//   pst_write_tool eml OUT.pst DIR      every .eml below DIR through the importer and the session facade
+//   pst_write_tool eml OUT.pst DIR      every .eml below DIR through the importer into one folder
 //   pst_write_tool typed OUT.pst N      N mail-sized messages (timing)
 //   pst_write_tool big OUT.pst GB       8 MB attachments until the store passes GB gigabytes
 #include <algorithm>
@@ -14,7 +14,7 @@
 #include <filesystem>
 
 #include "mailstore/MailStoreError.h"
-#include "mailstore/RdoSession.h"
+#include "mailstore/mime/Rfc822Import.h"
 #include "mailstore/mapi/Message.h"
 #include "mailstore/pst/PstStore.h"
 
@@ -218,25 +218,21 @@ void WriteTyped(const std::string& path, int n) {
     store->Close();
 }
 
-// Every .eml file below `dir`, imported by the RFC 822 importer and stored through the
-// session facade (AddPSTStore, Folders.Add, Items.Add, Import, Save, Logoff).
+// Every .eml file below `dir`, imported by the RFC 822 importer and stored in one folder.
 void WriteEml(const std::string& path, const std::string& dir) {
-    using namespace bv::mailstore;
-    auto session = CreateObjectAs<RDOSession>("Redemption.RDOSession");
-    session->Logon();
-    auto store = session->Stores().AddPSTStore(path, kStoreFormatUnicode, "Imported Mail");
-    auto folder = store->IPMRootFolder()->Folders().Add("Imported", kFolderTypeMail);
+    auto store = PstStore::OpenOrCreate(path, "Imported Mail");
+    auto folder = store->AddFolder(store->IpmSubtree(), "Imported");
     std::vector<std::filesystem::path> files;
     for (const auto& e : std::filesystem::recursive_directory_iterator(dir))
         if (e.is_regular_file() && e.path().extension() == ".eml") files.push_back(e.path());
     std::sort(files.begin(), files.end());
     for (const auto& f : files) {
-        auto mail = folder->Items().Add(kItemTypeMail);
-        mail->Import(f, kImportRfc822);
-        mail->Save();
+        Message m;
+        bv::mailstore::mime::ImportRfc822File(f, m);
+        store->AddMessage(folder, m);
     }
     std::printf("%zu\n", files.size());
-    session->Logoff();
+    store->Close();
 }
 
 void Append(const std::string& path, const std::string& tag) {

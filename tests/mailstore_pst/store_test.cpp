@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "mailstore/MailStoreError.h"
-#include "mailstore/RdoSession.h"
 #include "mailstore/pst/PstStore.h"
 #include "mailstore/pst/messaging/Store.h"
 #include "PstValidate.h"
@@ -158,32 +157,6 @@ TEST(PstStore, MessagesPreparedOnOtherThreadsAreStoredLikeTheRest) {
     plain->Close();
     other->Close();
     EXPECT_EQ(bv::pstcheck::ValidatePstFile(plainPath.string()).summary.errors, 0u);
-}
-
-TEST(PstStore, WhatIsSetAfterPrepareSaveIsWhatGetsStored) {
-    using namespace bv::mailstore;
-    fs::path p = TempDir() / "set-after-prepare.pst";
-    fs::remove(p);
-    auto session = CreateObjectAs<RDOSession>("Redemption.RDOSession");
-    session->Logon();
-    auto store = session->Stores().AddPSTStore(p, kStoreFormatUnicode, "S");
-    auto folder = store->IPMRootFolder()->Folders().Add("F", kFolderTypeMail);
-    auto utils = CreateObjectAs<MAPIUtils>("Redemption.MAPIUtils");
-    for (const char* subject : {"changed after prepare", "prepared only", "never prepared"}) {
-        auto mail = folder->Items().Add(kItemTypeMail);
-        mail->ImportFromMemory(std::string("Subject: ") + subject + "\n\nbody\n", kImportRfc822);
-        if (std::string(subject) != "never prepared") mail->PrepareSave();
-        if (std::string(subject) == "changed after prepare")
-            utils->HrSetOneProp(mail->MAPIOBJECT(), PR_SUBJECT, std::string("changed"), true);
-        mail->Save();
-        mail->Save();  // once only
-    }
-    const FolderId fid = folder->nid();
-    store->Remove();
-    session->Logoff();
-    auto subjects = Subjects(p, fid);
-    std::sort(subjects.begin(), subjects.end());
-    EXPECT_EQ(subjects, (std::vector<std::string>{"changed", "never prepared", "prepared only"}));
 }
 
 TEST(PstStore, FolderNamesThatAreNotUtf8AreFoundAgainAfterReopening) {

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "filelist/FileAdders.h"
@@ -88,6 +89,36 @@ QString OutputFolder(const QString& destination, const QString& input) {
     return destination + QLatin1Char('/') + rest;
 }
 
+// A window with one mailbox of `messages` messages listed and .emlx chosen; the
+// destination is answered when Convert asks for it.
+struct EmlxRun {
+    QTemporaryDir dir;
+    QString input = dir.path() + "/box.mbox";
+    QString destination = dir.path() + "/out";
+    Window t;
+    explicit EmlxRun(int messages) {
+        QDir().mkpath(destination);
+        WriteFile(input, Mailbox(messages));
+        t.prompts->files.push_back({input});
+        t.click("cmdAdd");
+        t.click("OptEMLX");
+        t.prompts->folders.push_back(destination);
+    }
+};
+
+// Runs `action` once, as soon as the run has shown `count` messages saved: `watcher`
+// starts when the destination is chosen and looks whenever the window handles events.
+void OnceSaved(Window& t, QTimer& watcher, int count, std::function<void()> action) {
+    QObject::connect(&watcher, &QTimer::timeout, t.w.get(), [&t, &watcher, count, action] {
+        const QString progress = t.label("LblProgress");
+        if (progress.startsWith(QStringLiteral("Saved ")) && progress.section(QLatin1Char(' '), 1, 1).toInt() >= count) {
+            watcher.stop();
+            action();
+        }
+    });
+    t.prompts->whileChoosingFolder = [&watcher] { watcher.start(0); };
+}
+
 // A folder source that loses one folder just before listing it.
 class VanishingFolderSource : public bv::filelist::FolderSource {
 public:
@@ -119,6 +150,7 @@ private Q_SLOTS:
     void exitAsksFirst();
     void convertRunsEndToEnd();
     void closingMidRunStopsAfterTheMessageInHand();
+    void changingTheOutputKindMidRunChangesNothing();
 };
 
 void WindowTest::startsWithEveryControlInPlace() {
@@ -454,6 +486,15 @@ void WindowTest::convertRunsEndToEnd() {
     QVERIFY(t.button("CmdConvert")->isEnabled());
 
     t.click("OptEML");
+    // A cancelled destination prompt: nothing happens, the choice stays.
+    t.prompts->folders.push_back(QString());
+    t.click("CmdConvert");
+    QCOMPARE(t.prompts->folderTitles.size(), size_t{1});
+    QCOMPARE(t.prompts->messages.size(), size_t{1});
+    QVERIFY(t.option("OptEML")->isChecked());
+    QVERIFY(t.button("CmdConvert")->isEnabled());
+    QVERIFY(QDir(destination).isEmpty());
+
     t.prompts->folders.push_back(destination);
     bool convertOffDuringRun = false;
     t.prompts->whileShowing = [&](const ScriptedPrompts::Shown&) {
@@ -489,29 +530,14 @@ void WindowTest::convertRunsEndToEnd() {
 }
 
 void WindowTest::closingMidRunStopsAfterTheMessageInHand() {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString input = dir.path() + "/big.mbox";
-    const QString destination = dir.path() + "/out";
-    QDir().mkpath(destination);
     constexpr int kMessages = 20000;
-    WriteFile(input, Mailbox(kMessages));
-
-    Window t;
-    t.prompts->files.push_back({input});
-    t.click("cmdAdd");
-    t.click("OptEMLX");
-    t.prompts->folders.push_back(destination);
+    EmlxRun run(kMessages);
+    Window& t = run.t;
+    const QString& input = run.input;
+    const QString& destination = run.destination;
     // The close box is pressed once the run has reported a few messages saved.
     QTimer watcher;
-    QObject::connect(&watcher, &QTimer::timeout, t.w.get(), [&] {
-        const QString progress = t.label("LblProgress");
-        if (progress.startsWith(QStringLiteral("Saved ")) && progress.section(QLatin1Char(' '), 1, 1).toInt() >= 10) {
-            watcher.stop();
-            t.w->close();
-        }
-    });
-    t.prompts->whileChoosingFolder = [&] { watcher.start(0); };
+    OnceSaved(t, watcher, 10, [&] { t.w->close(); });
     // Inside the program's event loop, as when the user clicks: the close must end it.
     QTimer::singleShot(0, t.w.get(), [&] { t.click("CmdConvert"); });
     QTimer failsafe;
@@ -533,6 +559,34 @@ void WindowTest::closingMidRunStopsAfterTheMessageInHand() {
         QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(f.fileName()));
         QVERIFY(f.readAll().contains("Body of message " + QByteArray::number(i) + "."));
     }
+}
+
+void WindowTest::changingTheOutputKindMidRunChangesNothing() {
+    constexpr int kMessages = 3000;
+    EmlxRun run(kMessages);
+    Window& t = run.t;
+    const QString& input = run.input;
+    const QString& destination = run.destination;
+    // Once a few messages are saved, the user picks .pst and then .msg.
+    bool switched = false;
+    QTimer watcher;
+    OnceSaved(t, watcher, 10, [&] {
+        t.option("OptPST")->setChecked(true);
+        t.option("OptMSG")->setChecked(true);
+        switched = true;
+    });
+    t.click("CmdConvert");
+
+    QVERIFY(switched);
+    // Every message became an .emlx file, as chosen when Convert was pressed.
+    const QString folder = OutputFolder(destination, input);
+    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), kMessages);
+    QCOMPARE(QDir(folder).entryList({QStringLiteral("*.emlx")}, QDir::Files).size(), kMessages);
+    QCOMPARE(QDir(destination).entryList(QDir::Files), QStringList{});  // no store
+    QCOMPARE(t.prompts->messages.size(), size_t{1});
+    QVERIFY2(t.prompts->messages[0].text.contains(QStringLiteral("successfully exported.")),
+             qPrintable(t.prompts->messages[0].text));
+    QCOMPARE(t.prompts->unexpected, 0);
 }
 
 QTEST_MAIN(WindowTest)

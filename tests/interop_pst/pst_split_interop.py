@@ -1,0 +1,190 @@
+#!/usr/bin/env python3
+"""Stores written in parts: brimvault-convert --max-pst-size with a small limit, in the
+per-mailbox, single-store and appending modes. Every part is read back by readpst
+(-j 0), pffinfo, pypff and pst-validate; every message must be found exactly once (twice
+after appending the same mailbox again), no part may pass the limit unless it holds
+one message larger than the limit alone, and the completion message names the parts.
+
+Run by ctest (interop_pst_split)."""
+import argparse
+import base64
+import os
+import random
+import re
+import shutil
+import subprocess
+import sys
+from collections import Counter
+
+try:
+    import pypff
+except ImportError:  # pragma: no cover
+    pypff = None
+
+FAILURES = []
+LIMIT = 1 << 20  # --max-pst-size 1M
+
+
+def check(cond, what):
+    if not cond:
+        FAILURES.append(what)
+        print('FAIL:', what)
+    return cond
+
+
+def run(cmd):
+    return subprocess.run(cmd, capture_output=True, text=True)
+
+
+def write_mailbox(path, name, count, big_at=None):
+    """`count` messages with subjects "<name> message N": plain text, HTML, some with
+    attachments and many recipients; message `big_at` carries 1.5 MB, more than the limit."""
+    rnd = random.Random(name)
+    subjects = []
+    with open(path, 'w') as f:
+        for i in range(1, count + 1):
+            subject = '%s message %d' % (name, i)
+            subjects.append(subject)
+            recipients = ', '.join('r%d@example.org' % j for j in range(1 if i % 9 else 60))
+            f.write('From s%d@example.org Mon Dec  7 08:00:00 2026\nFrom: Sender <s%d@example.org>\n'
+                    'To: %s\nSubject: %s\nDate: Mon, 7 Dec 2026 08:%02d:00 +0000\nMIME-Version: 1.0\n'
+                    % (i, i, recipients, subject, i % 60))
+            size = 1536 * 1024 if i == big_at else (rnd.choice([3000, 40000, 150000]) if i % 11 == 0 else 0)
+            if size:
+                data = base64.encodebytes(rnd.randbytes(size)).decode()
+                f.write('Content-Type: multipart/mixed; boundary="b"\n\n--b\nContent-Type: text/plain\n\n'
+                        'See the file.\n--b\nContent-Type: application/octet-stream\n'
+                        'Content-Disposition: attachment; filename="f%d.bin"\n'
+                        'Content-Transfer-Encoding: base64\n\n%s--b--\n\n' % (i, data))
+            elif i % 2:
+                f.write('Content-Type: text/html; charset=utf-8\n\n<html><body>%s</body></html>\n\n'
+                        % ('<p>Paragraph %d \u00e9t\u00e9</p>\n' % i * rnd.randint(1, 120)))
+            else:
+                f.write('Content-Type: text/plain; charset=utf-8\n\n%s\n' % ('Line of %s.\n' % subject * rnd.randint(1, 150)))
+    return subjects
+
+
+def part_names(stem, count):
+    return ['%s.pst' % stem] + ['%s (%d).pst' % (stem, k) for k in range(2, count + 1)]
+
+
+def parts_of(dest, stem):
+    """The parts of store `stem` in `dest`, in order; they must be numbered without gaps."""
+    found = sorted((n for n in os.listdir(dest) if n == stem + '.pst' or re.fullmatch(re.escape(stem) + r' \(\d+\)\.pst', n)),
+                   key=lambda n: 1 if n == stem + '.pst' else int(n[len(stem) + 2:-5]))
+    check(found == part_names(stem, len(found)), '%s: parts not numbered in order: %r' % (stem, found))
+    return [os.path.join(dest, n) for n in found]
+
+
+def read_part(path, work, validate):
+    """Subjects in the part (readpst), its top folder name (the store's display name),
+    its mailbox folder names (pypff); checks pffinfo and pst-validate."""
+    out = os.path.join(work, 'readpst-' + re.sub(r'\W', '_', os.path.basename(path)))
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+    r = run(['readpst', '-j', '0', '-S', '-o', out, path])
+    check(r.returncode == 0, 'readpst %s: %s' % (path, r.stderr[-500:]))
+    tops = os.listdir(out)
+    subjects = []
+    for root, _, files in os.walk(out):
+        for name in files:
+            with open(os.path.join(root, name), 'rb') as f:
+                m = re.search(rb'^Subject: (.*?)\r?$', f.read(), re.M)
+            if m:
+                subjects.append(m.group(1).decode('utf-8', 'replace'))
+    r = run(['pffinfo', path])
+    check(r.returncode == 0 and 'Unable' not in r.stdout + r.stderr, 'pffinfo %s: %s' % (path, r.stderr[-300:]))
+    messages = None
+    if validate:
+        r = run([validate, path])
+        check(r.returncode == 0 and ' 0 error(s), 0 warning(s)' in r.stdout, 'pst-validate %s:\n%s' % (path, r.stdout[-800:]))
+        m = re.search(r'(\d+) messages', r.stdout)
+        messages = int(m.group(1)) if m else None
+        check(messages == len(subjects), '%s: pst-validate counts %s messages, readpst %d' % (path, messages, len(subjects)))
+    folders = []
+    if pypff:
+        f = pypff.file()
+        f.open(path)
+        top = f.get_root_folder()
+        for i in range(top.number_of_sub_folders):
+            sub = top.get_sub_folder(i)
+            if sub.name == 'Top of Personal Folders':
+                folders = [sub.get_sub_folder(j).name for j in range(sub.number_of_sub_folders)]
+                folders = [name for name in folders if name != 'Deleted Items']
+        f.close()
+    return subjects, tops, folders
+
+
+def check_store(dest, stem, expected, work, validate, stdout, times=1, min_parts=1):
+    parts = parts_of(dest, stem)
+    check(len(parts) >= min_parts, '%s: %d parts, expected at least %d' % (stem, len(parts), min_parts))
+    seen = Counter()
+    tops = set()
+    folder_lists = []
+    for path in parts:
+        subjects, top, folders = read_part(path, work, validate)
+        seen.update(subjects)
+        tops.update(top)
+        folder_lists.append(folders)
+        size = os.path.getsize(path)
+        check(size <= LIMIT or len(subjects) == 1, '%s: %d bytes with %d messages' % (path, size, len(subjects)))
+        check(path in stdout, 'the completion message does not name %s' % path)
+    check(len(tops) == 1, '%s: the parts have different display names: %r' % (stem, tops))
+    wrong = {s: n for s, n in seen.items() if n != times} | {s: 0 for s in expected if s not in seen}
+    check(not wrong, '%s: messages not found exactly %d time(s): %r' % (stem, times, dict(list(wrong.items())[:10])))
+    check(set(seen) == set(expected), '%s: messages that were not in the mailboxes' % stem)
+    return parts, folder_lists
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument('--tool', required=True)
+    ap.add_argument('--validate')
+    ap.add_argument('--work', required=True)
+    a = ap.parse_args()
+    for tool in ('readpst', 'pffinfo'):
+        if not shutil.which(tool):
+            print('%s not installed' % tool)
+            return 1
+    shutil.rmtree(a.work, ignore_errors=True)
+    os.makedirs(a.work)
+    boxes = os.path.join(a.work, 'in')
+    os.makedirs(boxes)
+    anna = write_mailbox(os.path.join(boxes, 'anna.mbox'), 'anna', 260, big_at=77)
+    bert = write_mailbox(os.path.join(boxes, 'bert.mbox'), 'bert', 90)
+    inputs = [os.path.join(boxes, 'anna.mbox'), os.path.join(boxes, 'bert.mbox')]
+
+    # One store per mailbox, then the same mailboxes appended to those stores.
+    dest = os.path.join(a.work, 'per-mailbox')
+    r = run([a.tool, '--to', 'pst', '--max-pst-size', '1M', '-o', dest] + inputs)
+    check(r.returncode == 1, 'per mailbox: exit %d, expected 1 for the oversized message\n%s' % (r.returncode, r.stderr))
+    check(re.search(r'warning: .*anna\.mbox \(message 77\): it is larger than the store size limit', r.stderr),
+          'the oversized message is not reported: ' + r.stderr[-1000:])
+    check('Stores larger than the size limit were written in parts:' in r.stdout, 'no parts named: ' + r.stdout)
+    parts, _ = check_store(dest, 'anna', anna, a.work, a.validate, r.stdout, min_parts=5)
+    check_store(dest, 'bert', bert, a.work, a.validate, r.stdout)
+    alone = [p for p in parts if read_part(p, a.work, None)[0] == ['anna message 77']]
+    check(len(alone) == 1, 'the oversized message does not have a part of its own')
+
+    r = run([a.tool, '--to', 'pst', '--max-pst-size', '1M', '-o', dest] + inputs)
+    check(r.returncode == 1, 'appending: exit %d\n%s' % (r.returncode, r.stderr))
+    check_store(dest, 'anna', anna, a.work, a.validate, r.stdout, times=2)
+    check_store(dest, 'bert', bert, a.work, a.validate, r.stdout, times=2)
+
+    # One store for both mailboxes: each part has the same folders as the store so far.
+    dest = os.path.join(a.work, 'single')
+    r = run([a.tool, '--to', 'pst', '--single-pst', '--max-pst-size', '1M', '-o', dest] + inputs)
+    check(r.returncode == 1, 'single store: exit %d\n%s' % (r.returncode, r.stderr))
+    stems = {re.sub(r'( \(\d+\))?\.pst$', '', n) for n in os.listdir(dest)}
+    check(len(stems) == 1, 'single store: more than one store: %r' % stems)
+    _, folder_lists = check_store(dest, stems.pop(), anna + bert, a.work, a.validate, r.stdout, min_parts=5)
+    if pypff:
+        check(all(f[:1] == ['anna'] for f in folder_lists), 'single store: parts without the folder anna: %r' % folder_lists)
+        check(folder_lists[-1] == ['anna', 'bert'], 'single store: the last part lacks a folder: %r' % folder_lists[-1])
+
+    print('%d failure(s)' % len(FAILURES))
+    return 1 if FAILURES else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())

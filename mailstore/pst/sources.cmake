@@ -10,6 +10,7 @@ target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ndb/NodeDatabase.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/PageTrailer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/Permute.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ndb/SpillFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ltp/Bth.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ltp/Heap.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ltp/LtpNode.cpp

@@ -181,15 +181,15 @@ TEST(PstBTree, SplitsAtFifteenAndTwentyEntries) {
             db->Commit();
         }
         auto db = NodeDatabase::Open(p);
-        ASSERT_EQ(db->Nodes().size(), count);
         size_t i = 0;
-        for (const auto& [nid, ref] : db->Nodes()) {
+        db->ForEachNode([&](Nid nid, const NodeRef& ref) {
             EXPECT_EQ(nid, MakeNid(NID_TYPE_NORMAL_MESSAGE, uint32_t(0x10000 + i)));
             Bytes b = db->ReadBlock(ref.bidData);
             ASSERT_EQ(b.size(), 4u);
             EXPECT_EQ(b[0] | (b[1] << 8), int(i));
             ++i;
-        }
+        });
+        ASSERT_EQ(i, count);
         // Page levels: leaves hold at most 15 NBT / 20 BBT entries, 20 per upper page.
         Bytes f = ReadFile(p);
         Header h = Header::Parse(f.data(), f.size());

@@ -246,7 +246,7 @@ void Store::CreateNew(const std::string& displayName) {
 }
 
 void Store::LoadExisting() {
-    const NodeRef* storeNode = db_->FindNode(NID_MESSAGE_STORE);
+    std::optional<NodeRef> storeNode = db_->FindNode(NID_MESSAGE_STORE);
     if (!storeNode) FormatError("NBTENTRY", "nid", "the message store node 0x21 is missing");
     auto subBytes = [this](Bid bidSub) {
         return [this, bidSub](Nid nid) {
@@ -278,7 +278,7 @@ void Store::LoadExisting() {
 
     // New folders get the columns of this store's templates.
     auto templateColumns = [this](Nid nid, const std::vector<uint32_t>& fallback) {
-        const NodeRef* ref = db_->FindNode(nid);
+        std::optional<NodeRef> ref = db_->FindNode(nid);
         if (!ref) return fallback;
         HeapReader heap(db_->ReadDataTree(ref->bidData));
         TcRead tc = ReadTableContext(heap, [](Nid) { return std::vector<Bytes>(); });
@@ -291,9 +291,13 @@ void Store::LoadExisting() {
     assocColumns_ = templateColumns(NID_ASSOC_CONTENTS_TABLE_TEMPLATE, AssocContentsTableColumns());
     searchColumns_ = templateColumns(NID_SEARCH_CONTENTS_TABLE_TEMPLATE, SearchContentsTableColumns());
 
-    for (const auto& [nid, ref] : db_->Nodes()) {
+    std::vector<std::pair<Nid, NodeRef>> folderNodes;
+    db_->ForEachNode([&](Nid nid, const NodeRef& ref) {
         uint8_t type = NidTypeOf(nid);
-        if (type != NID_TYPE_NORMAL_FOLDER && type != NID_TYPE_SEARCH_FOLDER) continue;
+        if (type == NID_TYPE_NORMAL_FOLDER || type == NID_TYPE_SEARCH_FOLDER) folderNodes.push_back({nid, ref});
+    });
+    for (const auto& [nid, ref] : folderNodes) {
+        uint8_t type = NidTypeOf(nid);
         Folder& f = folders_[nid];
         f.nid = nid;
         f.parent = ref.nidParent;
@@ -313,7 +317,7 @@ void Store::LoadExisting() {
             }
         }
         if (f.search) continue;
-        const NodeRef* contents = db_->FindNode(Sibling(nid, NID_TYPE_CONTENTS_TABLE));
+        std::optional<NodeRef> contents = db_->FindNode(Sibling(nid, NID_TYPE_CONTENTS_TABLE));
         if (!contents) FormatError("folder", "contents table", "node of folder " + std::to_string(nid) + " is missing");
         HeapReader heap(db_->ReadDataTree(contents->bidData));
         Bid bidSub = contents->bidSub;

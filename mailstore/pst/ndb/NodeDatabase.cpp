@@ -25,6 +25,41 @@ std::string Errno() { return std::strerror(errno); }
 
 uint64_t AlignUp(uint64_t v, uint64_t a) { return (v + a - 1) / a * a; }
 
+// Records of the entry files: the key first, as a 64-bit value.
+constexpr size_t kNodeRecord = 32;   // nid, bidData, bidSub, nidParent
+constexpr size_t kBlockRecord = 24;  // bid, ib, cb, cRef
+
+// The number of the record whose key is `key`, in a file sorted by key.
+std::optional<uint64_t> FindRecord(const SpillFile& file, uint64_t key) {
+    uint64_t lo = 0, hi = file.Count();
+    uint8_t rec[kNodeRecord];
+    while (lo < hi) {
+        uint64_t mid = lo + (hi - lo) / 2;
+        file.Read(mid, rec);
+        uint64_t k = Get64(rec);
+        if (k == key) return mid;
+        if (k < key) lo = mid + 1;
+        else hi = mid;
+    }
+    return std::nullopt;
+}
+
+uint64_t LastKey(const SpillFile& file) {
+    uint8_t rec[kNodeRecord];
+    file.Read(file.Count() - 1, rec);
+    return Get64(rec);
+}
+
+// B-tree pages needed for `count` leaf entries.
+uint64_t BTreePages(uint64_t count, uint64_t maxLeaf) {
+    uint64_t level = count == 0 ? 1 : (count + maxLeaf - 1) / maxLeaf, total = level;
+    while (level > 1) {
+        level = (level + kBTEntryMax - 1) / kBTEntryMax;
+        total += level;
+    }
+    return total;
+}
+
 }  // namespace
 
 // Writes filled buffers to the file on its own thread, one at a time: the copy into
@@ -114,6 +149,7 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Create(const std::filesystem::path& 
     std::unique_ptr<NodeDatabase> db(new NodeDatabase());
     db->fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (db->fd_ < 0) throw MailStoreError("cannot create " + path.string() + ": " + Errno());
+    db->StartSpill(path);
     db->header_.bCryptMethod = cryptMethod;
     db->header_.rgnid = Header::InitialRgnid();
     db->header_.bidNextB = 4;
@@ -135,19 +171,47 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& pa
     if (root.ibFileEof != uint64_t(size)) FormatError("ROOT", "ibFileEof", "differs from the file size");
     if (root.ibFileEof < kFirstAMapOffset + kAMapRegionSize || (root.ibFileEof - kFirstAMapOffset) % kAMapRegionSize)
         FormatError("ROOT", "ibFileEof", "does not end an AMap region");
+    db->StartSpill(path);
     db->LoadBTree(root.BREFNBT.ib, ptypeNBT, 0);
     db->LoadBTree(root.BREFBBT.ib, ptypeBBT, 0);
+    // New blocks are entered after the old ones: their BIDs must be higher.
+    if (db->bbtLog_->Count() && LastKey(*db->bbtLog_) >= db->header_.bidNextB)
+        db->header_.bidNextB = (LastKey(*db->bbtLog_) & ~Bid(3)) + 4;
     // Free space of the opened store: everything its blocks do not use (its old B-tree
     // pages included; the trees are rewritten at Commit). New blocks fill these runs
     // first, then go to new regions after the end of the file.
     uint64_t regions = RegionIndex(root.ibFileEof - 1) + 1;
     AllocationBitmap used(regions);
-    for (const auto& [bid, info] : db->bbt_) used.Mark(info.ib, BlockAllocSize(info.cb));
+    db->ForEachBlock([&](Bid, const BlockInfo& info) { used.Mark(info.ib, BlockAllocSize(info.cb)); });
     db->freeRuns_ = used.FreeRuns();
     db->minRegions_ = regions;
     db->cursor_ = root.ibFileEof;
     // Old B-tree pages are not kept: the new trees are written at Commit.
     return db;
+}
+
+void NodeDatabase::StartSpill(const std::filesystem::path& storePath) {
+    std::filesystem::path dir = storePath.parent_path().empty() ? std::filesystem::path(".") : storePath.parent_path();
+    nbtLog_ = std::make_unique<SpillFile>(dir, kNodeRecord);
+    bbtLog_ = std::make_unique<SpillFile>(dir, kBlockRecord);
+}
+
+void NodeDatabase::AppendNodeEntry(Nid nid, const NodeRef& ref) {
+    uint8_t rec[kNodeRecord] = {};
+    Put64(rec, nid);
+    Put64(rec + 8, ref.bidData);
+    Put64(rec + 16, ref.bidSub);
+    Put32(rec + 24, ref.nidParent);
+    nbtLog_->Append(rec);
+}
+
+void NodeDatabase::AppendBlockEntry(Bid bid, const BlockInfo& info) {
+    uint8_t rec[kBlockRecord] = {};
+    Put64(rec, bid);
+    Put64(rec + 8, info.ib);
+    Put16(rec + 16, info.cb);
+    Put16(rec + 18, info.cRef);
+    bbtLog_->Append(rec);
 }
 
 NodeDatabase::~NodeDatabase() {
@@ -166,10 +230,13 @@ void NodeDatabase::LoadBTree(Ib ib, PageType ptype, int depth) {
             LoadBTree(ReadBTEntry(e).BREF.ib, ptype, depth + 1);
         } else if (ptype == ptypeNBT) {
             NBTENTRY n = ReadNBTEntry(e);
-            nbt_[n.nid] = {n.bidData, n.bidSub, n.nidParent};
+            if (nbtLog_->Count() && n.nid <= LastKey(*nbtLog_)) FormatError("NBTENTRY", "nid", "out of order");
+            AppendNodeEntry(n.nid, {n.bidData, n.bidSub, n.nidParent});
         } else {
             BBTENTRY b = ReadBBTEntry(e);
-            bbt_[b.BREF.bid & ~Bid(1)] = {b.BREF.ib, b.cb, b.cRef};
+            Bid bid = b.BREF.bid & ~Bid(1);
+            if (bbtLog_->Count() && bid <= LastKey(*bbtLog_)) FormatError("BBTENTRY", "BREF.bid", "out of order");
+            AppendBlockEntry(bid, {b.BREF.ib, b.cb, b.cRef});
         }
     }
 }
@@ -285,7 +352,7 @@ Bid NodeDatabase::WriteBlock(const uint8_t* data, size_t cb, bool internal, cons
     Put16(t + 2, ComputeSig(ib, bid));
     Put32(t + 4, crc ? *crc : ComputeCrc(out, cb));
     Put64(t + 8, bid);
-    bbt_[bid] = {ib, uint16_t(cb), 2};
+    AppendBlockEntry(bid & ~Bid(1), {ib, uint16_t(cb), 2});
     return bid;
 }
 
@@ -361,46 +428,91 @@ Bid NodeDatabase::WriteSubnodeTree(std::vector<SLENTRY> entries) {
 }
 
 void NodeDatabase::SetNode(Nid nid, const NodeRef& ref) {
-    auto it = nbt_.find(nid);
-    if (it != nbt_.end()) {
-        NodeRef old = it->second;
-        it->second = ref;
-        if (old.bidData && old.bidData != ref.bidData) ReleaseDataTree(old.bidData);
-        if (old.bidSub && old.bidSub != ref.bidSub) ReleaseSubnodeTree(old.bidSub);
+    std::optional<NodeRef> old = FindNode(nid);
+    if (!old && !nbtChanged_.count(nid) && (nbtLog_->Count() == 0 || nid > LastKey(*nbtLog_))) {
+        AppendNodeEntry(nid, ref);
     } else {
-        nbt_[nid] = ref;
+        nbtChanged_[nid] = ref;
+    }
+    if (old) {
+        if (old->bidData && old->bidData != ref.bidData) ReleaseDataTree(old->bidData);
+        if (old->bidSub && old->bidSub != ref.bidSub) ReleaseSubnodeTree(old->bidSub);
     }
 }
 
 void NodeDatabase::RemoveNode(Nid nid) {
-    auto it = nbt_.find(nid);
-    if (it == nbt_.end()) return;
-    NodeRef old = it->second;
-    nbt_.erase(it);
-    if (old.bidData) ReleaseDataTree(old.bidData);
-    if (old.bidSub) ReleaseSubnodeTree(old.bidSub);
+    std::optional<NodeRef> old = FindNode(nid);
+    if (!old) return;
+    nbtChanged_[nid] = std::nullopt;
+    if (old->bidData) ReleaseDataTree(old->bidData);
+    if (old->bidSub) ReleaseSubnodeTree(old->bidSub);
 }
 
-const NodeRef* NodeDatabase::FindNode(Nid nid) const {
-    auto it = nbt_.find(nid);
-    return it == nbt_.end() ? nullptr : &it->second;
+std::optional<NodeRef> NodeDatabase::FindNode(Nid nid) const {
+    auto it = nbtChanged_.find(nid);
+    if (it != nbtChanged_.end()) return it->second;
+    auto i = FindRecord(*nbtLog_, nid);
+    if (!i) return std::nullopt;
+    uint8_t rec[kNodeRecord];
+    nbtLog_->Read(*i, rec);
+    return NodeRef{Get64(rec + 8), Get64(rec + 16), Get32(rec + 24)};
+}
+
+void NodeDatabase::ForEachNode(const std::function<void(Nid, const NodeRef&)>& fn) const {
+    SpillFile::Cursor cursor(*nbtLog_);
+    const uint8_t* rec = cursor.Next();
+    auto changed = nbtChanged_.begin();
+    while (rec || changed != nbtChanged_.end()) {
+        Nid logNid = rec ? Nid(Get64(rec)) : 0;
+        if (changed != nbtChanged_.end() && (!rec || changed->first <= logNid)) {
+            if (changed->second) fn(changed->first, *changed->second);
+            if (rec && changed->first == logNid) rec = cursor.Next();
+            ++changed;
+        } else {
+            fn(logNid, NodeRef{Get64(rec + 8), Get64(rec + 16), Get32(rec + 24)});
+            rec = cursor.Next();
+        }
+    }
+}
+
+std::optional<NodeDatabase::BlockInfo> NodeDatabase::FindBlock(Bid bid) const {
+    bid &= ~Bid(1);
+    auto it = bbtChanged_.find(bid);
+    if (it != bbtChanged_.end() && it->second == 0) return std::nullopt;
+    auto i = FindRecord(*bbtLog_, bid);
+    if (!i) return std::nullopt;
+    uint8_t rec[kBlockRecord];
+    bbtLog_->Read(*i, rec);
+    BlockInfo info{Get64(rec + 8), Get16(rec + 16), Get16(rec + 18)};
+    if (it != bbtChanged_.end()) info.cRef = it->second;
+    return info;
+}
+
+void NodeDatabase::ForEachBlock(const std::function<void(Bid, const BlockInfo&)>& fn) const {
+    SpillFile::Cursor cursor(*bbtLog_);
+    auto changed = bbtChanged_.begin();
+    while (const uint8_t* rec = cursor.Next()) {
+        Bid bid = Get64(rec);
+        BlockInfo info{Get64(rec + 8), Get16(rec + 16), Get16(rec + 18)};
+        while (changed != bbtChanged_.end() && changed->first < bid) ++changed;
+        if (changed != bbtChanged_.end() && changed->first == bid) {
+            if (changed->second == 0) continue;
+            info.cRef = changed->second;
+        }
+        fn(bid, info);
+    }
 }
 
 void NodeDatabase::ReleaseBlock(Bid bid) {
-    auto it = bbt_.find(bid & ~Bid(1));
-    if (it == bbt_.end()) return;
-    if (it->second.cRef > 2) {
-        --it->second.cRef;
-    } else {
-        bbt_.erase(it);
-    }
+    std::optional<BlockInfo> info = FindBlock(bid);
+    if (!info) return;
+    bbtChanged_[bid & ~Bid(1)] = info->cRef > 2 ? uint16_t(info->cRef - 1) : 0;
 }
 
 void NodeDatabase::ReleaseDataTree(Bid bid) {
     if (bid & kBidInternal) {
-        auto it = bbt_.find(bid & ~Bid(1));
-        bool lastRef = it != bbt_.end() && it->second.cRef <= 2;
-        if (lastRef) {
+        std::optional<BlockInfo> info = FindBlock(bid);
+        if (info && info->cRef <= 2) {
             XBlockInfo x = ParseXBlock(ReadBlock(bid));
             for (Bid child : x.rgbid) ReleaseDataTree(child);
         }
@@ -409,8 +521,8 @@ void NodeDatabase::ReleaseDataTree(Bid bid) {
 }
 
 void NodeDatabase::ReleaseSubnodeTree(Bid bid) {
-    auto it = bbt_.find(bid & ~Bid(1));
-    if (it != bbt_.end() && it->second.cRef <= 2) {
+    std::optional<BlockInfo> info = FindBlock(bid);
+    if (info && info->cRef <= 2) {
         std::vector<SLENTRY> leaves;
         std::vector<SIENTRY> children;
         ParseSubnodeBlock(ReadBlock(bid), leaves, children);
@@ -424,12 +536,11 @@ void NodeDatabase::ReleaseSubnodeTree(Bid bid) {
 }
 
 Bytes NodeDatabase::ReadBlock(Bid bid) {
-    auto it = bbt_.find(bid & ~Bid(1));
-    if (it == bbt_.end()) FormatError("BBTENTRY", "bid", "block " + std::to_string(bid) + " is not in the BBT");
-    const BlockInfo& info = it->second;
-    Bytes raw(BlockAllocSize(info.cb));
-    ReadAt(info.ib, raw.data(), raw.size());
-    Bytes data = CheckBlock(raw.data(), raw.size(), info.cb, it->first, info.ib);
+    std::optional<BlockInfo> info = FindBlock(bid);
+    if (!info) FormatError("BBTENTRY", "bid", "block " + std::to_string(bid) + " is not in the BBT");
+    Bytes raw(BlockAllocSize(info->cb));
+    ReadAt(info->ib, raw.data(), raw.size());
+    Bytes data = CheckBlock(raw.data(), raw.size(), info->cb, bid & ~Bid(1), info->ib);
     if (!(bid & kBidInternal) && header_.bCryptMethod == NDB_CRYPT_PERMUTE) PermuteDecode(data.data(), data.size());
     return data;
 }
@@ -476,74 +587,115 @@ Ib NodeDatabase::AllocatePage() {
     return Allocate(kPageSize, kPageSize);
 }
 
-Bref NodeDatabase::WriteBTree(PageType ptype, std::vector<uint8_t>& entries, uint8_t cbLeaf, uint8_t maxLeaf) {
-    uint8_t cbEnt = cbLeaf, maxEnt = maxLeaf, level = 0;
-    size_t count = entries.size() / cbEnt;
-    for (;;) {
-        std::vector<uint8_t> parents;
+Bref NodeDatabase::WriteBTree(PageType ptype, uint64_t count, uint8_t cbLeaf, uint8_t maxLeaf,
+                             const std::function<void(uint8_t*)>& next) {
+    std::vector<uint8_t> parents;  // BTENTRYs of the level being written
+    auto writePage = [&](const uint8_t* entries, size_t n, uint8_t maxEnt, uint8_t cbEnt, uint8_t level) {
+        Bid bid = header_.bidNextP++;
+        Ib ib = AllocatePage();
+        uint8_t page[kPageSize];
+        BuildBTPage(page, entries, uint8_t(n), maxEnt, cbEnt, level, ptype, bid, ib);
+        WriteAt(ib, page, kPageSize);
+        pages_.push_back(ib);
+        BTENTRY be;
+        be.btkey = n ? Get64(entries) : 0;
+        be.BREF = {bid, ib};
+        size_t at = parents.size();
+        parents.resize(at + kBTEntrySize);
+        WriteBTEntry(parents.data() + at, be);
+    };
+    // Leaves, filled from the entries as they come: spread evenly as SpreadEntries does.
+    uint64_t leaves = count == 0 ? 1 : (count + maxLeaf - 1) / maxLeaf;
+    uint8_t buf[kBTPageEntriesSize];
+    for (uint64_t p = 0; p < leaves; ++p) {
+        size_t n = size_t(count / leaves + (p < count % leaves ? 1 : 0));
+        for (size_t i = 0; i < n; ++i) next(buf + i * cbLeaf);
+        writePage(buf, n, maxLeaf, cbLeaf, 0);
+    }
+    // Upper levels: one BTENTRY per page below, few enough to hold.
+    uint8_t level = 0;
+    while (parents.size() > kBTEntrySize) {
+        std::vector<uint8_t> entries;
+        entries.swap(parents);
         size_t pos = 0;
-        auto spread = SpreadEntries(count, maxEnt);
-        for (size_t n : spread) {
-            Bid bid = header_.bidNextP++;
-            Ib ib = AllocatePage();
-            uint8_t page[kPageSize];
-            BuildBTPage(page, entries.data() + pos * cbEnt, uint8_t(n), maxEnt, cbEnt, level, ptype, bid, ib);
-            WriteAt(ib, page, kPageSize);
-            pages_.push_back(ib);
-            BTENTRY be;
-            be.btkey = n ? Get64(entries.data() + pos * cbEnt) : 0;
-            be.BREF = {bid, ib};
-            size_t at = parents.size();
-            parents.resize(at + kBTEntrySize);
-            WriteBTEntry(parents.data() + at, be);
+        ++level;
+        for (size_t n : SpreadEntries(entries.size() / kBTEntrySize, kBTEntryMax)) {
+            writePage(entries.data() + pos * kBTEntrySize, n, kBTEntryMax, kBTEntrySize, level);
             pos += n;
         }
-        if (spread.size() == 1) return ReadBTEntry(parents.data()).BREF;
-        entries.swap(parents);
-        count = spread.size();
-        cbEnt = kBTEntrySize;
-        maxEnt = kBTEntryMax;
-        ++level;
     }
+    return ReadBTEntry(parents.data()).BREF;
 }
 
 void NodeDatabase::Commit() {
-    // B-trees. The BBT entries stay as they are; the NBT gets the nodes in NID order.
-    std::vector<uint8_t> nbt(nbt_.size() * kNBTEntrySize);
-    size_t i = 0;
-    for (const auto& [nid, ref] : nbt_) {
-        WriteNBTEntry(nbt.data() + i * kNBTEntrySize, {nid, ref.bidData, ref.bidSub, ref.nidParent});
-        ++i;
-    }
-    std::vector<uint8_t> bbt(bbt_.size() * kBBTEntrySize);
-    i = 0;
-    for (const auto& [bid, info] : bbt_) {
-        WriteBBTEntry(bbt.data() + i * kBBTEntrySize, {{bid, info.ib}, info.cb, info.cRef});
-        ++i;
-    }
+    // What the trees will hold, and the space their blocks use.
+    uint64_t regions = std::max(minRegions_, RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1);
+    AllocationBitmap bits(regions);
+    uint64_t blocks = 0, nodes = 0;
+    ForEachBlock([&](Bid, const BlockInfo& info) {
+        bits.Mark(info.ib, BlockAllocSize(info.cb));
+        ++blocks;
+    });
+    ForEachNode([&](Nid, const NodeRef&) { ++nodes; });
     pages_.clear();
     // B-tree pages go into free 512-byte pages of the data section first (in an opened
     // store these are where the old trees were), then after the last block.
     {
-        uint64_t regions = std::max(minRegions_, RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1);
-        AllocationBitmap used(regions);
-        for (const auto& [bid, info] : bbt_) used.Mark(info.ib, BlockAllocSize(info.cb));
+        uint64_t needed = BTreePages(nodes, kNBTEntryMax) + BTreePages(blocks, kBBTEntryMax);
         freePages_.clear();
         Ib limit = std::max<Ib>(cursor_, RegionStart(minRegions_));
-        for (Ib ib : used.FreePages())
-            if (ib + kPageSize <= limit) freePages_.push_back(ib);
+        for (Ib ib : bits.FreePages())
+            if (ib + kPageSize <= limit && freePages_.size() < needed) freePages_.push_back(ib);
         std::reverse(freePages_.begin(), freePages_.end());  // taken from the back: lowest offset first
         freeRuns_.clear();
     }
-    header_.root.BREFNBT = WriteBTree(ptypeNBT, nbt, kNBTEntrySize, kNBTEntryMax);
-    header_.root.BREFBBT = WriteBTree(ptypeBBT, bbt, kBBTEntrySize, kBBTEntryMax);
+    {
+        // The NBT: the entry file merged with the changes, in NID order.
+        SpillFile::Cursor cursor(*nbtLog_);
+        const uint8_t* rec = cursor.Next();
+        auto changed = nbtChanged_.begin();
+        header_.root.BREFNBT = WriteBTree(ptypeNBT, nodes, kNBTEntrySize, kNBTEntryMax, [&](uint8_t* out) {
+            for (;;) {
+                Nid logNid = rec ? Nid(Get64(rec)) : 0;
+                if (changed != nbtChanged_.end() && (!rec || changed->first <= logNid)) {
+                    auto it = changed++;
+                    if (rec && it->first == logNid) rec = cursor.Next();
+                    if (!it->second) continue;
+                    WriteNBTEntry(out, {it->first, it->second->bidData, it->second->bidSub, it->second->nidParent});
+                } else {
+                    if (!rec) throw std::logic_error("NBT: fewer entries than counted");
+                    WriteNBTEntry(out, {logNid, Get64(rec + 8), Get64(rec + 16), Get32(rec + 24)});
+                    rec = cursor.Next();
+                }
+                return;
+            }
+        });
+    }
+    {
+        SpillFile::Cursor cursor(*bbtLog_);
+        auto changed = bbtChanged_.begin();
+        header_.root.BREFBBT = WriteBTree(ptypeBBT, blocks, kBBTEntrySize, kBBTEntryMax, [&](uint8_t* out) {
+            while (const uint8_t* rec = cursor.Next()) {
+                Bid bid = Get64(rec);
+                uint16_t cRef = Get16(rec + 18);
+                while (changed != bbtChanged_.end() && changed->first < bid) ++changed;
+                if (changed != bbtChanged_.end() && changed->first == bid) {
+                    if (changed->second == 0) continue;
+                    cRef = changed->second;
+                }
+                WriteBBTEntry(out, {{bid, Get64(rec + 8)}, Get16(rec + 16), cRef});
+                return;
+            }
+            throw std::logic_error("BBT: fewer entries than counted");
+        });
+    }
     freePages_.clear();
 
     // Allocation maps, rebuilt from everything the trees reference.
-    uint64_t regions = std::max(minRegions_, RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1);
-    AllocationBitmap bits(regions);
+    regions = std::max(regions, RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1);
+    bits.Grow(regions);
     for (Ib ib : pages_) bits.Mark(ib, kPageSize);
-    for (const auto& [bid, info] : bbt_) bits.Mark(info.ib, BlockAllocSize(info.cb));
+    pages_.clear();
     uint8_t page[kPageSize];
     uint64_t free = 0;
     for (uint64_t k = 0; k < regions; ++k) {

@@ -19,5 +19,6 @@ target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/messaging/MessageBuilder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/PropertyEncoding.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/Store.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/messaging/StoreContents.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/Templates.cpp
 )

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <tuple>
 
 #include "mailstore/pst/ltp/Bth.h"
 
@@ -25,7 +26,7 @@ bool IsVariable(uint32_t tag) {
 
 }  // namespace
 
-TcWriter::TcWriter(std::vector<uint32_t> tags) {
+TcLayout::TcLayout(std::vector<uint32_t> tags) {
     std::sort(tags.begin(), tags.end());
     tags.erase(std::unique(tags.begin(), tags.end()), tags.end());
     tags.erase(std::remove_if(tags.begin(), tags.end(), [](uint32_t t) { return t == PidTagLtpRowId || t == PidTagLtpRowVer; }),
@@ -51,17 +52,10 @@ TcWriter::TcWriter(std::vector<uint32_t> tags) {
     rowSize_ = rgib_[3];
     cols_ = placed;
     std::sort(cols_.begin(), cols_.end(), [](const TCOLDESC& a, const TCOLDESC& b) { return a.tag < b.tag; });
-    // TCINFO first (HID 0x20), then the RowIndex BTHHEADER; both are filled in by Finish.
-    Bytes info(22 + 8 * cols_.size(), 0);
-    tcinfo_ = heap_.Allocate(info);
-    uint8_t hdr[8] = {bTypeBTH, 4, 4, 0, 0, 0, 0, 0};
-    rowIndexHeader_ = heap_.Allocate(hdr, 8);
 }
 
-void TcWriter::AddRow(uint32_t rowId, uint32_t rowVer, const std::vector<TcCell>& cells) {
-    size_t base = matrix_.size();
-    matrix_.resize(base + rowSize_, 0);
-    uint8_t* row = &matrix_[base];
+void TcLayout::FillRow(uint8_t* row, uint32_t rowId, uint32_t rowVer, const std::vector<TcCell>& cells,
+                       const std::function<void(uint8_t* cell, const Bytes& value)>& place) const {
     Put32(row, rowId);
     Put32(row + 4, rowVer);
     uint8_t* ceb = row + rgib_[2];
@@ -71,19 +65,54 @@ void TcWriter::AddRow(uint32_t rowId, uint32_t rowVer, const std::vector<TcCell>
         if (it == cols_.end() || it->tag != tag || tag == PidTagLtpRowId || tag == PidTagLtpRowVer) continue;
         uint8_t* cell = row + it->ibData;
         if (IsVariable(tag)) {
-            if (value.empty()) {
-                Put32(cell, 0);
-            } else if (value.size() <= kMaxHeapItem) {
-                Put32(cell, heap_.Allocate(value));
-            } else {
-                bigCells_.push_back({base + it->ibData, value});
-            }
+            if (value.empty()) Put32(cell, 0);
+            else place(cell, value);
         } else {
             if (value.size() != it->cbData) FormatError("TCOLDESC", "cbData", "cell value size does not match its column");
             std::memcpy(cell, value.data(), value.size());
         }
         ceb[it->iBit / 8] |= uint8_t(0x80 >> (it->iBit % 8));
     }
+}
+
+Bytes TcLayout::TcInfo(Hid hidRowIndex, uint32_t hnidRows) const {
+    Bytes info(22 + 8 * cols_.size(), 0);
+    info[0] = bTypeTC;
+    info[1] = uint8_t(cols_.size());
+    for (int i = 0; i < 4; ++i) Put16(&info[2 + 2 * i], rgib_[i]);
+    Put32(&info[10], hidRowIndex);
+    Put32(&info[14], hnidRows);
+    Put32(&info[18], 0);  // hidIndex (deprecated)
+    for (size_t i = 0; i < cols_.size(); ++i) {
+        uint8_t* c = &info[22 + 8 * i];
+        Put32(c, cols_[i].tag);
+        Put16(c + 4, cols_[i].ibData);
+        c[6] = cols_[i].cbData;
+        c[7] = cols_[i].iBit;
+    }
+    return info;
+}
+
+namespace {
+// TCINFO first (HID 0x20), then the RowIndex BTHHEADER; both are filled in at the end.
+std::pair<Hid, Hid> AllocateTcHeaders(HeapWriter& heap, const TcLayout& layout) {
+    Hid tcinfo = heap.Allocate(Bytes(22 + 8 * layout.Columns().size(), 0));
+    uint8_t hdr[8] = {bTypeBTH, 4, 4, 0, 0, 0, 0, 0};
+    return {tcinfo, heap.Allocate(hdr, 8)};
+}
+}  // namespace
+
+TcWriter::TcWriter(std::vector<uint32_t> tags) : layout_(std::move(tags)) {
+    std::tie(tcinfo_, rowIndexHeader_) = AllocateTcHeaders(heap_, layout_);
+}
+
+void TcWriter::AddRow(uint32_t rowId, uint32_t rowVer, const std::vector<TcCell>& cells) {
+    size_t base = matrix_.size();
+    matrix_.resize(base + layout_.RowSize(), 0);
+    layout_.FillRow(&matrix_[base], rowId, rowVer, cells, [&](uint8_t* cell, const Bytes& value) {
+        if (value.size() <= kMaxHeapItem) Put32(cell, heap_.Allocate(value));
+        else bigCells_.push_back({size_t(cell - matrix_.data()), value});
+    });
     rowIds_.push_back(rowId);
 }
 
@@ -114,13 +143,14 @@ LtpNode TcWriter::Finish(const SubnodeNidSource& nextSubnid) {
         if (matrix_.size() <= kMaxHeapItem) {
             hnidRows = heap_.Allocate(matrix_);
         } else {
-            size_t perBlock = kMaxBlockData / rowSize_;
+            size_t rowSize = layout_.RowSize();
+            size_t perBlock = kMaxBlockData / rowSize;
             size_t rows = rowIds_.size();
             LtpSubnode sub;
             sub.nid = nextSubnid();
             for (size_t r = 0; r < rows; r += perBlock) {
                 size_t n = std::min(perBlock, rows - r);
-                Bytes block(matrix_.begin() + r * rowSize_, matrix_.begin() + (r + n) * rowSize_);
+                Bytes block(matrix_.begin() + r * rowSize, matrix_.begin() + (r + n) * rowSize);
                 if (r + n < rows) block.resize(kMaxBlockData, 0);
                 sub.blocks.push_back(std::move(block));
             }
@@ -128,25 +158,86 @@ LtpNode TcWriter::Finish(const SubnodeNidSource& nextSubnid) {
             node.subnodes.push_back(std::move(sub));
         }
     }
-    Bytes info(22 + 8 * cols_.size(), 0);
-    info[0] = bTypeTC;
-    info[1] = uint8_t(cols_.size());
-    for (int i = 0; i < 4; ++i) Put16(&info[2 + 2 * i], rgib_[i]);
-    Put32(&info[10], rowIndexHeader_);
-    Put32(&info[14], hnidRows);
-    Put32(&info[18], 0);  // hidIndex (deprecated)
-    for (size_t i = 0; i < cols_.size(); ++i) {
-        uint8_t* c = &info[22 + 8 * i];
-        Put32(c, cols_[i].tag);
-        Put16(c + 4, cols_[i].ibData);
-        c[6] = cols_[i].cbData;
-        c[7] = cols_[i].iBit;
-    }
+    Bytes info = layout_.TcInfo(rowIndexHeader_, hnidRows);
     heap_.Overwrite(tcinfo_, info.data(), info.size());
     heap_.SetUserRoot(tcinfo_);
     node.blocks = heap_.Finish();
     matrix_.clear();
     return node;
+}
+
+TcStreamWriter::TcStreamWriter(std::vector<uint32_t> tags, DataBlockWriter write, SubnodeNidSource nextSubnid)
+    : layout_(std::move(tags)), write_(std::move(write)), nextSubnid_(std::move(nextSubnid)) {
+    std::tie(tcinfo_, rowIndexHeader_) = AllocateTcHeaders(heap_, layout_);
+    rowsPerBlock_ = kMaxBlockData / layout_.RowSize();
+}
+
+void TcStreamWriter::AddRow(uint32_t rowId, uint32_t rowVer, const std::vector<TcCell>& cells) {
+    if (rows_ && rowId <= lastRowId_) FormatError("TCROWID", "dwRowID", "row " + std::to_string(rowId) + " out of order");
+    if (block_.size() == rowsPerBlock_ * layout_.RowSize()) FlushMatrixBlock(false);
+    size_t base = block_.size();
+    block_.resize(base + layout_.RowSize(), 0);
+    layout_.FillRow(&block_[base], rowId, rowVer, cells, [&](uint8_t* cell, const Bytes& value) {
+        if (value.size() <= kMaxHeapItem) {
+            Put32(cell, heap_.Allocate(value));
+            return;
+        }
+        Nid nid = nextSubnid_();
+        result_.subnodes.push_back(SubnodeOf(nid, SplitIntoBlocks(value.data(), value.size())));
+        Put32(cell, nid);
+    });
+    // RowIndex records go into leaves of at most 3580 bytes as they come.
+    Append32(indexLeaf_, rowId);
+    Append32(indexLeaf_, uint32_t(rows_));
+    if (indexLeaf_.size() + 8 > kMaxHeapItem) {
+        Hid hid = heap_.Allocate(indexLeaf_);
+        indexLeaves_.insert(indexLeaves_.end(), indexLeaf_.begin(), indexLeaf_.begin() + 4);
+        Append32(indexLeaves_, hid);
+        indexLeaf_.clear();
+    }
+    lastRowId_ = rowId;
+    ++rows_;
+    TakeHeapBlocks();
+}
+
+void TcStreamWriter::TakeHeapBlocks() {
+    for (auto& [i, block] : heap_.TakeCompleteBlocks()) {
+        if (result_.heap.size() <= i) result_.heap.resize(i + 1);
+        result_.heap[i] = {write_(block.data(), block.size()), block.size()};
+    }
+}
+
+void TcStreamWriter::FlushMatrixBlock(bool last) {
+    // Blocks of the row matrix subnode hold whole rows; all but the last are padded.
+    if (!result_.matrixNid) result_.matrixNid = nextSubnid_();
+    if (!last) block_.resize(kMaxBlockData, 0);
+    result_.matrix.push_back({write_(block_.data(), block_.size()), block_.size()});
+    block_.clear();
+}
+
+TcStreamWriter::Result TcStreamWriter::Finish() {
+    if (!indexLeaf_.empty()) {
+        Hid hid = heap_.Allocate(indexLeaf_);
+        indexLeaves_.insert(indexLeaves_.end(), indexLeaf_.begin(), indexLeaf_.begin() + 4);
+        Append32(indexLeaves_, hid);
+        indexLeaf_.clear();
+    }
+    WriteBthOverLeaves(heap_, 4, 4, std::move(indexLeaves_), rowIndexHeader_);
+    uint32_t hnidRows = 0;
+    if (result_.matrix.empty() && !block_.empty() && block_.size() <= kMaxHeapItem) {
+        hnidRows = heap_.Allocate(block_);
+    } else if (!block_.empty() || !result_.matrix.empty()) {
+        if (!block_.empty()) FlushMatrixBlock(true);
+        hnidRows = result_.matrixNid;
+    }
+    Bytes info = layout_.TcInfo(rowIndexHeader_, hnidRows);
+    heap_.Overwrite(tcinfo_, info.data(), info.size());
+    heap_.SetUserRoot(tcinfo_);
+    std::vector<Bytes> blocks = heap_.Finish();
+    result_.heap.resize(blocks.size());
+    for (size_t i = 0; i < blocks.size(); ++i)
+        if (!blocks[i].empty()) result_.heap[i] = {write_(blocks[i].data(), blocks[i].size()), blocks[i].size()};
+    return std::move(result_);
 }
 
 TcRead ReadTableContext(const HeapReader& heap, const std::function<std::vector<Bytes>(Nid)>& subnodeBlocks) {

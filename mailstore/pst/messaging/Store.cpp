@@ -37,24 +37,6 @@ bool SameName(const std::string& a, const std::string& b) {
     return true;
 }
 
-void PackCell(Bytes& out, uint32_t tag, const Bytes& value) {
-    Append32(out, tag);
-    Append32(out, uint32_t(value.size()));
-    out.insert(out.end(), value.begin(), value.end());
-}
-
-std::vector<TcCell> UnpackCells(const Bytes& packed) {
-    std::vector<TcCell> cells;
-    size_t i = 0;
-    while (i + 8 <= packed.size()) {
-        uint32_t tag = Get32(&packed[i]);
-        uint32_t n = Get32(&packed[i + 4]);
-        cells.push_back({tag, Bytes(packed.begin() + i + 8, packed.begin() + i + 8 + n)});
-        i += 8 + n;
-    }
-    return cells;
-}
-
 Bytes RandomBytes(size_t n) {
     std::random_device rd;
     Bytes b(n);
@@ -312,28 +294,15 @@ void Store::LoadExisting() {
                 f.containerClass = FromUtf16(p.value);
             } else if (tag == PidTagContentUnreadCount) {
                 f.unread = p.value.size() >= 4 ? Get32(p.value.data()) : 0;
-            } else if (tag != PidTagContentCount && tag != PidTagSubfolders) {
+            } else if (tag == PidTagContentCount) {
+                f.rowCount = p.value.size() >= 4 ? Get32(p.value.data()) : 0;
+            } else if (tag != PidTagSubfolders) {
                 f.keptProps.push_back(std::move(p));
             }
         }
-        if (f.search) continue;
-        std::optional<NodeRef> contents = db_->FindNode(Sibling(nid, NID_TYPE_CONTENTS_TABLE));
-        if (!contents) FormatError("folder", "contents table", "node of folder " + std::to_string(nid) + " is missing");
-        HeapReader heap(db_->ReadDataTree(contents->bidData));
-        Bid bidSub = contents->bidSub;
-        TcRead tc = ReadTableContext(heap, [this, bidSub](Nid sub) {
-            for (const SLENTRY& e : db_->ReadSubnodeTree(bidSub))
-                if (e.nid == sub) return db_->ReadDataTree(e.bidData);
-            FormatError("SLENTRY", "nid", "row matrix subnode is missing");
-        });
-        f.contentsColumns.clear();
-        for (const auto& c : tc.cols) f.contentsColumns.push_back(c.tag);
-        for (const auto& r : tc.rows) {
-            PackedRow row;
-            row.rowId = r.rowId;
-            for (const auto& [tag, value] : r.cells) PackCell(row.cells, tag, value);
-            f.rows.push_back(std::move(row));
-        }
+        // The contents table is read when a message is added to the folder.
+        if (!f.search && !db_->FindNode(Sibling(nid, NID_TYPE_CONTENTS_TABLE)))
+            FormatError("folder", "contents table", "node of folder " + std::to_string(nid) + " is missing");
     }
     for (auto& [nid, f] : folders_)
         if (f.parent != nid && folders_.count(f.parent)) folders_[f.parent].children.push_back(nid);
@@ -409,31 +378,21 @@ void Store::AddMessage(FolderId folderId, PreparedMessagePtr message) {
 void Store::AddBuilt(Folder& folder, const BuiltMessage& built) {
     Nid nid = db_->AllocateNid(NID_TYPE_NORMAL_MESSAGE);
     WriteLtpNode(nid, built.node, folder.nid);
-    // Contents table row: the message's values for the table's columns.
-    PackedRow row;
-    row.rowId = nid;
-    for (uint32_t tag : folder.contentsColumns) {
-        for (const PcProp& p : built.props) {
-            if (TagOf(p) != tag) continue;
-            PackCell(row.cells, tag, p.value);
-            break;
-        }
-    }
-    folder.rows.push_back(std::move(row));
+    AddContentsRow(folder, nid, built.props);
     if (!(built.messageFlags & MSGFLAG_READ)) ++folder.unread;
     MarkDirty(folder.nid);
 }
 
 uint32_t Store::MessageCount(FolderId folder) const {
     const Folder* f = FindFolderById(folder);
-    return f ? uint32_t(f->rows.size()) : 0;
+    return f ? f->rowCount : 0;
 }
 
 void Store::WriteFolder(Folder& f) {
     // Folder PC ([MS-PST] §2.4.4.1).
     std::vector<PcProp> props = f.keptProps;
     props.push_back(PropString(PR_DISPLAY_NAME, f.name));
-    props.push_back(PropLong(PidTagContentCount, int32_t(f.rows.size())));
+    props.push_back(PropLong(PidTagContentCount, int32_t(f.rowCount)));
     props.push_back(PropLong(PidTagContentUnreadCount, int32_t(f.unread)));
     props.push_back(PropBool(PidTagSubfolders, !f.children.empty()));
     if (!f.containerClass.empty()) props.push_back(PropString(PidTagContainerClass, f.containerClass));
@@ -446,7 +405,7 @@ void Store::WriteFolder(Folder& f) {
         const Folder& child = folders_.at(c);
         std::vector<TcCell> cells = {
             {PR_DISPLAY_NAME, Utf16(child.name)},
-            {PidTagContentCount, PropLong(PidTagContentCount, int32_t(child.rows.size())).value},
+            {PidTagContentCount, PropLong(PidTagContentCount, int32_t(child.rowCount)).value},
             {PidTagContentUnreadCount, PropLong(PidTagContentUnreadCount, int32_t(child.unread)).value},
             {PidTagSubfolders, Bytes{uint8_t(child.children.empty() ? 0 : 1)}},
         };
@@ -455,10 +414,7 @@ void Store::WriteFolder(Folder& f) {
     }
     WriteLtpNode(Sibling(f.nid, NID_TYPE_HIERARCHY_TABLE), hierarchy.Finish(LocalNids()), 0);
 
-    // Contents table, rebuilt from the rows kept in memory.
-    TcWriter contents(f.contentsColumns);
-    for (const PackedRow& r : f.rows) contents.AddRow(r.rowId, rowVersion_++, UnpackCells(r.cells));
-    WriteLtpNode(Sibling(f.nid, NID_TYPE_CONTENTS_TABLE), contents.Finish(LocalNids()), 0);
+    WriteContents(f);
 
     if (f.isNew) WriteLtpNode(Sibling(f.nid, NID_TYPE_ASSOC_CONTENTS_TABLE), EmptyTable(assocColumns_), 0);
 }

@@ -357,15 +357,23 @@ Bid NodeDatabase::WriteBlock(const uint8_t* data, size_t cb, bool internal, cons
 }
 
 Bid NodeDatabase::WriteBlockList(const std::vector<DataBlock>& blocks) {
-    if (blocks.size() == 1) return WriteBlock(blocks[0].data, blocks[0].size, false, blocks[0].crc);
+    std::vector<WrittenBlock> written;
+    written.reserve(blocks.size());
+    for (const DataBlock& b : blocks) written.push_back({WriteBlock(b.data, b.size, false, b.crc), b.size});
+    return WriteDataTree(written);
+}
+
+Bid NodeDatabase::WriteDataTree(const std::vector<WrittenBlock>& written) {
+    if (written.empty()) FormatError("XBLOCK", "cEnt", "no data blocks");
+    if (written.size() == 1) return written[0].bid;
     std::vector<Bid> xbids;
     std::vector<uint64_t> xsizes;
-    for (size_t i = 0; i < blocks.size(); i += kXBlockMaxEntries) {
+    for (size_t i = 0; i < written.size(); i += kXBlockMaxEntries) {
         std::vector<Bid> bids;
         uint64_t total = 0;
-        for (size_t j = i; j < blocks.size() && j < i + kXBlockMaxEntries; ++j) {
-            bids.push_back(WriteBlock(blocks[j].data, blocks[j].size, false, blocks[j].crc));
-            total += blocks[j].size;
+        for (size_t j = i; j < written.size() && j < i + kXBlockMaxEntries; ++j) {
+            bids.push_back(written[j].bid);
+            total += written[j].size;
         }
         if (total > 0xFFFFFFFFull) FormatError("XBLOCK", "lcbTotal", "exceeds 4 GB");
         Bytes x = BuildXBlock(1, uint32_t(total), bids);

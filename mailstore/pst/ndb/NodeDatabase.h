@@ -49,6 +49,9 @@ public:
     Bid WriteDataTree(const uint8_t* data, size_t size, const std::vector<uint32_t>* crcs = nullptr);
     // Node data already cut into blocks (heap blocks, row matrix blocks).
     Bid WriteDataTree(const std::vector<Bytes>& blocks, const std::vector<uint32_t>* crcs = nullptr);
+    // Node data whose blocks were written before (WriteBlock), in order: the one block,
+    // or an XBLOCK/XXBLOCK over them.
+    Bid WriteDataTree(const std::vector<WrittenBlock>& written);
     // A subnode B-tree (SLBLOCKs, SIBLOCK above them when needed); 0 when empty.
     Bid WriteSubnodeTree(std::vector<SLENTRY> entries);
     // Enters or replaces a node; a replaced node's blocks are released.

@@ -158,9 +158,14 @@ HeapReader::HeapReader(std::vector<Bytes> blocks) : blocks_(std::move(blocks)) {
 std::pair<const uint8_t*, size_t> HeapReader::Item(Hid hid) const {
     if (!IsHid(hid)) FormatError("HID", "hidType", "is not NID_TYPE_HID");
     size_t block = hid >> 16;
-    size_t index = (hid >> 5) & 0x7FF;
     if (block >= blocks_.size()) FormatError("HID", "hidBlockIndex", "out of range");
-    const Bytes& b = blocks_[block];
+    return HeapItemIn(blocks_[block], hid);
+}
+
+std::pair<const uint8_t*, size_t> HeapItemIn(const Bytes& b, Hid hid) {
+    if (!IsHid(hid)) FormatError("HID", "hidType", "is not NID_TYPE_HID");
+    size_t index = (hid >> 5) & 0x7FF;
+    if (b.size() < 2) FormatError("HNPAGEHDR", "ibHnpm", "out of range");
     size_t ibHnpm = Get16(b.data());
     if (ibHnpm + 4 > b.size()) FormatError("HNPAGEHDR", "ibHnpm", "out of range");
     size_t cAlloc = Get16(&b[ibHnpm]);

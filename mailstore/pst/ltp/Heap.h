@@ -56,6 +56,10 @@ private:
     std::vector<Block> blocks_;
 };
 
+// The bytes of item `hid` in `block`, the heap block its hidBlockIndex names; throws
+// naming HNPAGEMAP/HID when it is not there.
+std::pair<const uint8_t*, size_t> HeapItemIn(const Bytes& block, Hid hid);
+
 class HeapReader {
 public:
     explicit HeapReader(std::vector<Bytes> blocks);

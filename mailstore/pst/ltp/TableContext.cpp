@@ -240,16 +240,23 @@ TcStreamWriter::Result TcStreamWriter::Finish() {
     return std::move(result_);
 }
 
-TcRead ReadTableContext(const HeapReader& heap, const std::function<std::vector<Bytes>(Nid)>& subnodeBlocks) {
-    if (heap.ClientSig() != bTypeTC) FormatError("HNHDR", "bClientSig", "is not bTypeTC");
-    auto [p, n] = heap.Item(heap.UserRoot());
+namespace {
+
+struct TcHeader {
+    std::vector<TCOLDESC> cols;
+    uint16_t rgib[4] = {};
+    Hid hidRowIndex = 0;
+    uint32_t hnidRows = 0;
+};
+
+TcHeader ParseTcInfo(const uint8_t* p, size_t n) {
     if (n < 22 || p[0] != bTypeTC) FormatError("TCINFO", "bType", "is not 0x7C");
-    TcRead t;
+    TcHeader t;
     size_t cCols = p[1];
     if (22 + 8 * cCols > n) FormatError("TCINFO", "cCols", "out of range");
     for (int i = 0; i < 4; ++i) t.rgib[i] = Get16(p + 2 + 2 * i);
-    Hid hidRowIndex = Get32(p + 10);
-    uint32_t hnidRows = Get32(p + 14);
+    t.hidRowIndex = Get32(p + 10);
+    t.hnidRows = Get32(p + 14);
     for (size_t i = 0; i < cCols; ++i) {
         const uint8_t* c = p + 22 + 8 * i;
         TCOLDESC d{Get32(c), Get16(c + 4), c[6], c[7]};
@@ -257,18 +264,54 @@ TcRead ReadTableContext(const HeapReader& heap, const std::function<std::vector<
         if (d.iBit / 8 >= size_t(t.rgib[3] - t.rgib[2])) FormatError("TCOLDESC", "iBit", "out of range");
         t.cols.push_back(d);
     }
+    if (t.rgib[3] == 0 || t.rgib[2] > t.rgib[3]) FormatError("TCINFO", "rgib", "out of range");
+    return t;
+}
+
+// The present cells of one row; variable-size values through `value` (by HNID).
+TcRowRead DecodeRow(const TcHeader& t, uint32_t rowId, const uint8_t* row, const std::function<Bytes(uint32_t)>& value) {
+    TcRowRead r;
+    r.rowId = rowId;
+    const uint8_t* ceb = row + t.rgib[2];
+    for (const TCOLDESC& c : t.cols) {
+        if (!(ceb[c.iBit / 8] & (0x80 >> (c.iBit % 8)))) continue;
+        if (c.tag == PidTagLtpRowId || c.tag == PidTagLtpRowVer) continue;
+        if (IsVariable(c.tag)) {
+            uint32_t hnid = Get32(row + c.ibData);
+            r.cells.push_back({c.tag, hnid ? value(hnid) : Bytes()});
+        } else {
+            r.cells.push_back({c.tag, Bytes(row + c.ibData, row + c.ibData + c.cbData)});
+        }
+    }
+    return r;
+}
+
+}  // namespace
+
+TcRead ReadTableContext(const HeapReader& heap, const std::function<std::vector<Bytes>(Nid)>& subnodeBlocks) {
+    if (heap.ClientSig() != bTypeTC) FormatError("HNHDR", "bClientSig", "is not bTypeTC");
+    auto [p, n] = heap.Item(heap.UserRoot());
+    TcHeader h = ParseTcInfo(p, n);
+    TcRead t;
+    t.cols = h.cols;
+    std::copy(h.rgib, h.rgib + 4, t.rgib);
     size_t rowSize = t.rgib[3];
-    if (rowSize == 0 || t.rgib[2] > t.rgib[3]) FormatError("TCINFO", "rgib", "out of range");
     std::vector<Bytes> blocks;
-    if (hnidRows == 0) {
-    } else if (IsHid(hnidRows)) {
-        blocks.push_back(heap.ItemBytes(hnidRows));
+    if (h.hnidRows == 0) {
+    } else if (IsHid(h.hnidRows)) {
+        blocks.push_back(heap.ItemBytes(h.hnidRows));
     } else {
-        blocks = subnodeBlocks(hnidRows);
+        blocks = subnodeBlocks(h.hnidRows);
     }
     size_t perBlock = blocks.empty() ? 0 : std::max<size_t>(1, blocks[0].size() / rowSize);
-    BthContents index = ReadBth(heap, hidRowIndex);
+    BthContents index = ReadBth(heap, h.hidRowIndex);
     if (index.cbKey != 4) FormatError("BTHHEADER", "cbKey", "RowIndex key is not 4 bytes");
+    auto value = [&](uint32_t hnid) {
+        if (IsHid(hnid)) return heap.ItemBytes(hnid);
+        Bytes v;
+        for (auto& blk : subnodeBlocks(hnid)) v.insert(v.end(), blk.begin(), blk.end());
+        return v;
+    };
     size_t rec = size_t(index.cbKey) + index.cbEnt;
     for (size_t i = 0; i + rec <= index.records.size(); i += rec) {
         uint32_t rowId = Get32(&index.records[i]);
@@ -276,30 +319,95 @@ TcRead ReadTableContext(const HeapReader& heap, const std::function<std::vector<
         size_t b = perBlock ? rowNum / perBlock : 0;
         size_t off = perBlock ? (rowNum % perBlock) * rowSize : 0;
         if (b >= blocks.size() || off + rowSize > blocks[b].size()) FormatError("TCROWID", "dwRowIndex", "out of range");
-        const uint8_t* row = blocks[b].data() + off;
-        TcRowRead r;
-        r.rowId = rowId;
-        const uint8_t* ceb = row + t.rgib[2];
-        for (const TCOLDESC& c : t.cols) {
-            if (!(ceb[c.iBit / 8] & (0x80 >> (c.iBit % 8)))) continue;
-            if (c.tag == PidTagLtpRowId || c.tag == PidTagLtpRowVer) continue;
-            if (IsVariable(c.tag)) {
-                uint32_t hnid = Get32(row + c.ibData);
-                Bytes v;
-                if (hnid == 0) {
-                } else if (IsHid(hnid)) {
-                    v = heap.ItemBytes(hnid);
-                } else {
-                    for (auto& blk : subnodeBlocks(hnid)) v.insert(v.end(), blk.begin(), blk.end());
-                }
-                r.cells.push_back({c.tag, std::move(v)});
-            } else {
-                r.cells.push_back({c.tag, Bytes(row + c.ibData, row + c.ibData + c.cbData)});
-            }
-        }
-        t.rows.push_back(std::move(r));
+        t.rows.push_back(DecodeRow(h, rowId, blocks[b].data() + off, value));
     }
     return t;
+}
+
+void ForEachTableRow(const TcBlockSource& source, const std::function<void(const std::vector<TCOLDESC>&)>& columns,
+                     const std::function<void(TcRowRead&&)>& row) {
+    // A few recently used blocks of the heap and of the row matrix.
+    struct Cache {
+        std::function<Bytes(size_t)> load;
+        std::map<size_t, std::pair<uint64_t, Bytes>> blocks;  // index -> (last use, data)
+        uint64_t clock = 0;
+        const Bytes& Get(size_t i) {
+            auto it = blocks.find(i);
+            if (it == blocks.end()) {
+                if (blocks.size() >= 32) {
+                    auto oldest = blocks.begin();
+                    for (auto b = blocks.begin(); b != blocks.end(); ++b)
+                        if (b->second.first < oldest->second.first) oldest = b;
+                    blocks.erase(oldest);
+                }
+                it = blocks.emplace(i, std::make_pair(0, load(i))).first;
+            }
+            it->second.first = ++clock;
+            return it->second.second;
+        }
+    };
+    if (source.heapBlocks == 0) FormatError("HNHDR", "ibHnpm", "heap has no first block");
+    Cache heap{[&](size_t i) { return source.heapBlock(i); }};
+    auto item = [&](Hid hid) {
+        if (!IsHid(hid)) FormatError("HID", "hidType", "is not NID_TYPE_HID");
+        if ((hid >> 16) >= source.heapBlocks) FormatError("HID", "hidBlockIndex", "out of range");
+        auto [p, n] = HeapItemIn(heap.Get(hid >> 16), hid);
+        return Bytes(p, p + n);
+    };
+    const Bytes& first = heap.Get(0);
+    if (first.size() < 12 || first[2] != kHeapSignature) FormatError("HNHDR", "bSig", "is not 0xEC");
+    if (first[3] != bTypeTC) FormatError("HNHDR", "bClientSig", "is not bTypeTC");
+    Bytes info = item(Get32(&first[4]));
+    TcHeader h = ParseTcInfo(info.data(), info.size());
+    columns(h.cols);
+    size_t rowSize = h.rgib[3];
+    // The row matrix: one heap item, or the blocks of a subnode.
+    Bytes inHeap;
+    size_t matrixBlocks = 0;
+    if (h.hnidRows == 0) {
+    } else if (IsHid(h.hnidRows)) {
+        inHeap = item(h.hnidRows);
+        matrixBlocks = 1;
+    } else {
+        matrixBlocks = source.subnodeBlocks(h.hnidRows);
+    }
+    Cache matrix{[&](size_t i) { return IsHid(h.hnidRows) ? inHeap : source.subnodeBlock(h.hnidRows, i); }};
+    size_t perBlock = matrixBlocks ? std::max<size_t>(1, matrix.Get(0).size() / rowSize) : 0;
+    auto value = [&](uint32_t hnid) {
+        if (IsHid(hnid)) return item(hnid);
+        Bytes v;
+        for (size_t i = 0, n = source.subnodeBlocks(hnid); i < n; ++i) {
+            Bytes b = source.subnodeBlock(hnid, i);
+            v.insert(v.end(), b.begin(), b.end());
+        }
+        return v;
+    };
+    // The RowIndex BTH, walked leaf by leaf.
+    Bytes header = item(h.hidRowIndex);
+    if (header.size() < 8 || header[0] != bTypeBTH) FormatError("BTHHEADER", "bType", "is not 0xB5");
+    if (header[1] != 4) FormatError("BTHHEADER", "cbKey", "RowIndex key is not 4 bytes");
+    size_t cbEnt = header[2];
+    std::function<void(Hid, int)> walk = [&](Hid hid, int level) {
+        Bytes records = item(hid);
+        size_t rec = level > 0 ? 8 : 4 + cbEnt;
+        if (records.size() % rec) FormatError("BTH", "record", "size does not match the record size");
+        for (size_t i = 0; i < records.size(); i += rec) {
+            if (level > 0) {
+                walk(Get32(&records[i + 4]), level - 1);
+                continue;
+            }
+            uint32_t rowNum = Get32(&records[i + 4]);
+            size_t b = perBlock ? rowNum / perBlock : 0;
+            size_t off = perBlock ? (rowNum % perBlock) * rowSize : 0;
+            if (b >= matrixBlocks) FormatError("TCROWID", "dwRowIndex", "out of range");
+            const Bytes& block = matrix.Get(b);
+            if (off + rowSize > block.size()) FormatError("TCROWID", "dwRowIndex", "out of range");
+            // DecodeRow may load other blocks: the row is copied out of the cache first.
+            Bytes copy(block.begin() + off, block.begin() + off + rowSize);
+            row(DecodeRow(h, Get32(&records[i]), copy.data(), value));
+        }
+    };
+    if (Hid root = Get32(&header[4])) walk(root, header[3]);
 }
 
 }  // namespace bv::mailstore::pst

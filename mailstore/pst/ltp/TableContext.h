@@ -115,4 +115,16 @@ struct TcRead {
 };
 TcRead ReadTableContext(const HeapReader& heap, const std::function<std::vector<Bytes>(Nid)>& subnodeBlocks);
 
+// The blocks of a TC, fetched when a reader needs them.
+struct TcBlockSource {
+    size_t heapBlocks = 0;
+    std::function<Bytes(size_t index)> heapBlock;
+    std::function<size_t(Nid)> subnodeBlocks;  // how many data blocks a subnode has
+    std::function<Bytes(Nid, size_t index)> subnodeBlock;
+};
+// Reads a TC of any size row by row, in RowIndex (row id) order, keeping a few of its
+// blocks at a time. Hands the columns to `columns` first, then each row to `row`.
+void ForEachTableRow(const TcBlockSource& source, const std::function<void(const std::vector<TCOLDESC>&)>& columns,
+                     const std::function<void(TcRowRead&&)>& row);
+
 }  // namespace bv::mailstore::pst

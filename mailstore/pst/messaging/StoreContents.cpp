@@ -3,6 +3,8 @@
 // does not grow with the number of messages. The table node is entered at Close.
 #include "mailstore/pst/messaging/Store.h"
 
+#include <map>
+
 #include "mailstore/pst/messaging/PropertyEncoding.h"
 
 namespace bv::mailstore::pst {
@@ -19,19 +21,35 @@ TcStreamWriter& Store::ContentsWriter(Folder& f) {
         return *f.contents;
     }
     // A folder of an opened store: the new table starts with the rows (and the columns)
-    // of the one it replaces, in row id order; new messages have higher NIDs.
-    HeapReader heap(db_->ReadDataTree(old->bidData));
-    Bid bidSub = old->bidSub;
-    TcRead tc = ReadTableContext(heap, [this, bidSub](Nid sub) {
-        for (const SLENTRY& e : db_->ReadSubnodeTree(bidSub))
-            if (e.nid == sub) return db_->ReadDataTree(e.bidData);
-        FormatError("SLENTRY", "nid", "row matrix subnode is missing");
-    });
-    f.contentsColumns.clear();
-    for (const auto& c : tc.cols) f.contentsColumns.push_back(c.tag);
-    f.contents = std::make_unique<TcStreamWriter>(f.contentsColumns, write, subnids);
-    for (const TcRowRead& r : tc.rows) f.contents->AddRow(r.rowId, rowVersion_++, r.cells);
-    f.rowCount = uint32_t(tc.rows.size());
+    // of the one it replaces, read a few blocks at a time, in row id order; new
+    // messages have higher NIDs.
+    std::vector<Bid> heap = db_->DataTreeBids(old->bidData);
+    std::vector<SLENTRY> subnodes = db_->ReadSubnodeTree(old->bidSub);
+    std::map<Nid, std::vector<Bid>> subnodeBids;
+    auto bidsOf = [&](Nid nid) -> const std::vector<Bid>& {
+        auto it = subnodeBids.find(nid);
+        if (it != subnodeBids.end()) return it->second;
+        for (const SLENTRY& e : subnodes)
+            if (e.nid == nid) return subnodeBids[nid] = db_->DataTreeBids(e.bidData);
+        FormatError("SLENTRY", "nid", "subnode " + std::to_string(nid) + " of the contents table is missing");
+    };
+    TcBlockSource source;
+    source.heapBlocks = heap.size();
+    source.heapBlock = [&](size_t i) { return db_->ReadBlock(heap[i]); };
+    source.subnodeBlocks = [&](Nid nid) { return bidsOf(nid).size(); };
+    source.subnodeBlock = [&](Nid nid, size_t i) { return db_->ReadBlock(bidsOf(nid).at(i)); };
+    f.rowCount = 0;
+    ForEachTableRow(
+        source,
+        [&](const std::vector<TCOLDESC>& cols) {
+            f.contentsColumns.clear();
+            for (const TCOLDESC& c : cols) f.contentsColumns.push_back(c.tag);
+            f.contents = std::make_unique<TcStreamWriter>(f.contentsColumns, write, subnids);
+        },
+        [&](TcRowRead&& r) {
+            f.contents->AddRow(r.rowId, rowVersion_++, r.cells);
+            ++f.rowCount;
+        });
     return *f.contents;
 }
 

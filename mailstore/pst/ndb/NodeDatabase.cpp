@@ -436,12 +436,14 @@ Bid NodeDatabase::WriteSubnodeTree(std::vector<SLENTRY> entries) {
 }
 
 void NodeDatabase::SetNode(Nid nid, const NodeRef& ref) {
-    std::optional<NodeRef> old = FindNode(nid);
-    if (!old && !nbtChanged_.count(nid) && (nbtLog_->Count() == 0 || nid > LastKey(*nbtLog_))) {
+    // A NID above every one in the file and not changed before (a new message) goes
+    // straight to the file; anything else is a change.
+    if ((nbtLog_->Count() == 0 || nid > LastKey(*nbtLog_)) && !nbtChanged_.count(nid)) {
         AppendNodeEntry(nid, ref);
-    } else {
-        nbtChanged_[nid] = ref;
+        return;
     }
+    std::optional<NodeRef> old = FindNode(nid);
+    nbtChanged_[nid] = ref;
     if (old) {
         if (old->bidData && old->bidData != ref.bidData) ReleaseDataTree(old->bidData);
         if (old->bidSub && old->bidSub != ref.bidSub) ReleaseSubnodeTree(old->bidSub);
@@ -570,6 +572,20 @@ std::vector<Bytes> NodeDatabase::ReadDataTree(Bid bid) {
             if (child & kBidInternal) FormatError("XBLOCK", "rgbid", "refers to an internal block");
             out.push_back(ReadBlock(child));
         }
+    }
+    return out;
+}
+
+std::vector<Bid> NodeDatabase::DataTreeBids(Bid bid) {
+    if (bid == 0) return {};
+    if (!(bid & kBidInternal)) return {bid};
+    XBlockInfo x = ParseXBlock(ReadBlock(bid));
+    if (x.cLevel != 2) return x.rgbid;
+    std::vector<Bid> out;
+    for (Bid child : x.rgbid) {
+        if (!(child & kBidInternal)) FormatError("XXBLOCK", "rgbid", "refers to a data block");
+        XBlockInfo sub = ParseXBlock(ReadBlock(child));
+        out.insert(out.end(), sub.rgbid.begin(), sub.rgbid.end());
     }
     return out;
 }

@@ -64,6 +64,7 @@ public:
     // Reading.
     Bytes ReadBlock(Bid bid);                       // plain (decoded) block data
     std::vector<Bytes> ReadDataTree(Bid bid);       // the data blocks of a node, in order
+    std::vector<Bid> DataTreeBids(Bid bid);         // their BIDs, read from the XBLOCKs only
     std::vector<SLENTRY> ReadSubnodeTree(Bid bid);  // sorted by nid
 
     // Writes the B-trees, the allocation maps and the header, flushes and syncs.

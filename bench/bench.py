@@ -12,7 +12,10 @@ messages: peak memory and time against the message count (one run each unless
 --scale-runs says otherwise; our tools and the bare splitter only).
 
 bench.py --tool PATH --bare PATH [--runs N] [--corpora lf,crlf,small] [--kinds eml,msg,pst] [--big]
-         [--scale] [--scale-runs N] [--out DIR]"""
+         [--scale] [--scale-runs N] [--out DIR] [--compare PATH]
+
+--compare runs a second build of brimvault-convert (e.g. the one before a change) as
+"other-KIND", alternating with ours."""
 import argparse
 import os
 import shutil
@@ -87,6 +90,7 @@ def main():
     ap.add_argument("--scale", action="store_true", help="also 100,000, 400,000 and 1,000,000 small messages")
     ap.add_argument("--scale-runs", type=int, default=1, help="runs of the --scale and --big mailboxes")
     ap.add_argument("--out", default=OUT, help="where the outputs go (e.g. a tmpfs)")
+    ap.add_argument("--compare", help="another brimvault-convert, run side by side with ours")
     a = ap.parse_args()
 
     corpora = [c for c in a.corpora.split(",") if c] + (SCALE if a.scale else []) + (["big"] if a.big else [])
@@ -100,6 +104,8 @@ def main():
         cmds = {}
         for k in kinds:
             cmds["ours-" + k] = [a.tool, "--to", k, "-o", out, path]
+            if a.compare:
+                cmds["other-" + k] = [a.compare, "--to", k, "-o", out, path]
         if "bare" in peers:
             cmds["bare-c"] = [a.bare, path, out]
         large = corpus == "big" or corpus in SCALE

@@ -94,11 +94,13 @@ Bytes TcLayout::TcInfo(Hid hidRowIndex, uint32_t hnidRows) const {
 }
 
 namespace {
-// TCINFO first (HID 0x20), then the RowIndex BTHHEADER; both are filled in at the end.
+// The RowIndex BTHHEADER first (HID 0x20), then TCINFO (HID 0x40), as Outlook lays
+// them out: some readers look for a BTHHEADER at 0x20 in every heap, tables included.
+// Both are filled in at the end. Returns (TCINFO, BTHHEADER).
 std::pair<Hid, Hid> AllocateTcHeaders(HeapWriter& heap, const TcLayout& layout) {
-    Hid tcinfo = heap.Allocate(Bytes(22 + 8 * layout.Columns().size(), 0));
     uint8_t hdr[8] = {bTypeBTH, 4, 4, 0, 0, 0, 0, 0};
-    return {tcinfo, heap.Allocate(hdr, 8)};
+    Hid rowIndex = heap.Allocate(hdr, 8);
+    return {heap.Allocate(Bytes(22 + 8 * layout.Columns().size(), 0)), rowIndex};
 }
 }  // namespace
 

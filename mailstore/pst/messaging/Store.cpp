@@ -294,9 +294,11 @@ void Store::LoadExisting() {
                 f.containerClass = FromUtf16(p.value);
             } else if (tag == PidTagContentUnreadCount) {
                 f.unread = p.value.size() >= 4 ? Get32(p.value.data()) : 0;
-            } else if (tag == PidTagContentCount) {
+            } else if (tag == PidTagContentCount && !f.search) {
+                // (read from the table when the folder gets messages)
                 f.rowCount = p.value.size() >= 4 ? Get32(p.value.data()) : 0;
-            } else if (tag != PidTagSubfolders) {
+            } else if ((tag != PidTagContentCount || f.search) && tag != PidTagSubfolders) {
+                // (a search folder's count stays as read: its contents are not loaded)
                 f.keptProps.push_back(std::move(p));
             }
         }
@@ -388,11 +390,27 @@ uint32_t Store::MessageCount(FolderId folder) const {
     return f ? f->rowCount : 0;
 }
 
+// A search folder read from the file keeps the count its PC has.
+const PcProp* Store::KeptContentCount(const Folder& f) {
+    for (const PcProp& p : f.keptProps)
+        if (TagOf(p) == PidTagContentCount && p.value.size() == 4) return &p;
+    return nullptr;
+}
+
+int32_t Store::ContentCount(const Folder& f) {
+    if (const PcProp* kept = f.search ? KeptContentCount(f) : nullptr) return int32_t(Get32(kept->value.data()));
+    return int32_t(f.rowCount);
+}
+
+// Row versions come from the header's dwUnique, as Outlook hands them out: every row
+// written gets the next value, so the header stays ahead of every version in the file.
+uint32_t Store::NextRowVersion() { return ++db_->header().dwUnique; }
+
 void Store::WriteFolder(Folder& f) {
     // Folder PC ([MS-PST] §2.4.4.1).
     std::vector<PcProp> props = f.keptProps;
     props.push_back(PropString(PR_DISPLAY_NAME, f.name));
-    props.push_back(PropLong(PidTagContentCount, int32_t(f.rowCount)));
+    if (!f.search || !KeptContentCount(f)) props.push_back(PropLong(PidTagContentCount, ContentCount(f)));
     props.push_back(PropLong(PidTagContentUnreadCount, int32_t(f.unread)));
     props.push_back(PropBool(PidTagSubfolders, !f.children.empty()));
     if (!f.containerClass.empty()) props.push_back(PropString(PidTagContainerClass, f.containerClass));
@@ -405,12 +423,12 @@ void Store::WriteFolder(Folder& f) {
         const Folder& child = folders_.at(c);
         std::vector<TcCell> cells = {
             {PR_DISPLAY_NAME, Utf16(child.name)},
-            {PidTagContentCount, PropLong(PidTagContentCount, int32_t(child.rowCount)).value},
+            {PidTagContentCount, PropLong(PidTagContentCount, ContentCount(child)).value},
             {PidTagContentUnreadCount, PropLong(PidTagContentUnreadCount, int32_t(child.unread)).value},
             {PidTagSubfolders, Bytes{uint8_t(child.children.empty() ? 0 : 1)}},
         };
         if (!child.containerClass.empty()) cells.push_back({PidTagContainerClass, Utf16(child.containerClass)});
-        hierarchy.AddRow(c, rowVersion_++, cells);
+        hierarchy.AddRow(c, NextRowVersion(), cells);
     }
     WriteLtpNode(Sibling(f.nid, NID_TYPE_HIERARCHY_TABLE), hierarchy.Finish(LocalNids()), 0);
 

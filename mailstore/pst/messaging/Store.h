@@ -69,6 +69,9 @@ private:
     void MarkDirty(Nid nid);
     void AddBuilt(Folder& folder, const BuiltMessage& built);
     void WriteFolder(Folder& f);
+    uint32_t NextRowVersion();
+    static const PcProp* KeptContentCount(const Folder& f);
+    static int32_t ContentCount(const Folder& f);
     // Contents table (StoreContents.cpp).
     TcStreamWriter& ContentsWriter(Folder& f);
     void AddContentsRow(Folder& f, Nid message, const std::vector<PcProp>& props);
@@ -88,7 +91,6 @@ private:
     Nid wastebasket_ = 0;
     Nid finder_ = 0;
     std::map<Nid, Folder> folders_;
-    uint32_t rowVersion_ = 1;
     // Columns of the store's template tables (ours, or those of the store we opened).
     std::vector<uint32_t> hierarchyColumns_;
     std::vector<uint32_t> contentsColumns_;

@@ -47,7 +47,7 @@ TcStreamWriter& Store::ContentsWriter(Folder& f) {
             f.contents = std::make_unique<TcStreamWriter>(f.contentsColumns, write, subnids);
         },
         [&](TcRowRead&& r) {
-            f.contents->AddRow(r.rowId, rowVersion_++, r.cells);
+            f.contents->AddRow(r.rowId, NextRowVersion(), r.cells);
             ++f.rowCount;
         });
     return *f.contents;
@@ -63,7 +63,7 @@ void Store::AddContentsRow(Folder& f, Nid message, const std::vector<PcProp>& pr
             break;
         }
     }
-    ContentsWriter(f).AddRow(message, rowVersion_++, cells);
+    ContentsWriter(f).AddRow(message, NextRowVersion(), cells);
     ++f.rowCount;
 }
 

@@ -80,21 +80,6 @@ void SpillFile::Read(uint64_t i, void* out) const {
     ReadRaw(i * recordSize_, static_cast<uint8_t*>(out), recordSize_);
 }
 
-void SpillFile::Write(uint64_t i, const void* record) {
-    if (i >= flushed_) {
-        std::memcpy(pending_.data() + (i - flushed_) * recordSize_, record, recordSize_);
-        return;
-    }
-    const uint8_t* p = static_cast<const uint8_t*>(record);
-    size_t done = 0;
-    while (done < recordSize_) {
-        ssize_t n = ::pwrite(fd_, p + done, recordSize_ - done, off_t(i * recordSize_ + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) Fail("write");
-        done += size_t(n);
-    }
-}
-
 const uint8_t* SpillFile::Cursor::Next() {
     if (pos_ >= buf_.size()) {
         uint64_t count = file_.Count();

@@ -23,8 +23,6 @@ public:
     void Append(const void* record);
     // Record `i` (< Count()) into `out`.
     void Read(uint64_t i, void* out) const;
-    // Overwrites record `i` (< Count()).
-    void Write(uint64_t i, const void* record);
 
     // Reads the records from the first on, in large pieces.
     class Cursor {

@@ -99,6 +99,7 @@ private:
     void ReadAt(Ib ib, uint8_t* data, size_t size);
     void ReleaseBlock(Bid bid);
     void LoadBTree(Ib ib, PageType ptype, int depth);
+    void LoadBTreePage(Ib ib, PageType ptype, int depth);
     // A B-tree of `count` leaf entries, each written by `next` into the page being filled.
     Bref WriteBTree(PageType ptype, uint64_t count, uint8_t cbLeaf, uint8_t maxLeaf,
                     const std::function<void(uint8_t*)>& next);

@@ -475,46 +475,21 @@ void NodeDatabase::Commit() {
         std::reverse(freePages_.begin(), freePages_.end());  // taken from the back: lowest offset first
         freeRuns_.clear();
     }
-    {
-        // The NBT: the entry file merged with the changes, in NID order.
-        SpillFile::Cursor cursor(*nbtLog_);
-        const uint8_t* rec = cursor.Next();
-        auto changed = nbtChanged_.begin();
-        header_.root.BREFNBT = WriteBTree(ptypeNBT, nodes, kNBTEntrySize, kNBTEntryMax, [&](uint8_t* out) {
-            for (;;) {
-                Nid logNid = rec ? Nid(Get64(rec)) : 0;
-                if (changed != nbtChanged_.end() && (!rec || changed->first <= logNid)) {
-                    auto it = changed++;
-                    if (rec && it->first == logNid) rec = cursor.Next();
-                    if (!it->second) continue;
-                    WriteNBTEntry(out, {it->first, it->second->bidData, it->second->bidSub, it->second->nidParent});
-                } else {
-                    if (!rec) throw std::logic_error("NBT: fewer entries than counted");
-                    WriteNBTEntry(out, {logNid, Get64(rec + 8), Get64(rec + 16), Get32(rec + 24)});
-                    rec = cursor.Next();
-                }
-                return;
-            }
+    // Both trees from the entries in key order (the files merged with the changes).
+    header_.root.BREFNBT = WriteBTree(ptypeNBT, nodes, kNBTEntrySize, kNBTEntryMax, [&](const BTreeEntrySink& emit) {
+        ForEachNode([&](Nid nid, const NodeRef& ref) {
+            uint8_t e[kNBTEntrySize];
+            WriteNBTEntry(e, {nid, ref.bidData, ref.bidSub, ref.nidParent});
+            emit(e);
         });
-    }
-    {
-        SpillFile::Cursor cursor(*bbtLog_);
-        auto changed = bbtChanged_.begin();
-        header_.root.BREFBBT = WriteBTree(ptypeBBT, blocks, kBBTEntrySize, kBBTEntryMax, [&](uint8_t* out) {
-            while (const uint8_t* rec = cursor.Next()) {
-                Bid bid = Get64(rec);
-                uint16_t cRef = Get16(rec + 18);
-                while (changed != bbtChanged_.end() && changed->first < bid) ++changed;
-                if (changed != bbtChanged_.end() && changed->first == bid) {
-                    if (changed->second == 0) continue;
-                    cRef = changed->second;
-                }
-                WriteBBTEntry(out, {{bid, Get64(rec + 8)}, Get16(rec + 16), cRef});
-                return;
-            }
-            throw std::logic_error("BBT: fewer entries than counted");
+    });
+    header_.root.BREFBBT = WriteBTree(ptypeBBT, blocks, kBBTEntrySize, kBBTEntryMax, [&](const BTreeEntrySink& emit) {
+        ForEachBlock([&](Bid bid, const BlockInfo& info) {
+            uint8_t e[kBBTEntrySize];
+            WriteBBTEntry(e, {{bid, info.ib}, info.cb, info.cRef});
+            emit(e);
         });
-    }
+    });
     freePages_.clear();
 
     // Allocation maps, rebuilt from everything the trees reference.

@@ -100,9 +100,11 @@ private:
     void ReleaseBlock(Bid bid);
     void LoadBTree(Ib ib, PageType ptype, int depth);
     void LoadBTreePage(Ib ib, PageType ptype, int depth);
-    // A B-tree of `count` leaf entries, each written by `next` into the page being filled.
+    // A B-tree of `count` leaf entries, which `produce` hands, in key order, to the sink
+    // it is given.
+    using BTreeEntrySink = std::function<void(const uint8_t* entry)>;
     Bref WriteBTree(PageType ptype, uint64_t count, uint8_t cbLeaf, uint8_t maxLeaf,
-                    const std::function<void(uint8_t*)>& next);
+                    const std::function<void(const BTreeEntrySink&)>& produce);
     struct DataBlock {
         const uint8_t* data;
         size_t size;

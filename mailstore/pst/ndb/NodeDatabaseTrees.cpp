@@ -2,6 +2,7 @@
 // files beside the store, sorted by key, with the changes that come out of order kept
 // in memory; both trees are written from a merge of the two (Commit).
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 #include "mailstore/pst/ndb/AllocationMap.h"
@@ -175,7 +176,7 @@ void NodeDatabase::ReleaseBlock(Bid bid) {
 }
 
 Bref NodeDatabase::WriteBTree(PageType ptype, uint64_t count, uint8_t cbLeaf, uint8_t maxLeaf,
-                             const std::function<void(uint8_t*)>& next) {
+                             const std::function<void(const BTreeEntrySink&)>& produce) {
     std::vector<uint8_t> parents;  // BTENTRYs of the level being written
     auto writePage = [&](const uint8_t* entries, size_t n, uint8_t maxEnt, uint8_t cbEnt, uint8_t level) {
         Bid bid = header_.bidNextP++;
@@ -193,12 +194,21 @@ Bref NodeDatabase::WriteBTree(PageType ptype, uint64_t count, uint8_t cbLeaf, ui
     };
     // Leaves, filled from the entries as they come: spread evenly as SpreadEntries does.
     uint64_t leaves = count == 0 ? 1 : (count + maxLeaf - 1) / maxLeaf;
+    auto leafSize = [&](uint64_t p) { return size_t(count / leaves + (p < count % leaves ? 1 : 0)); };
     uint8_t buf[kBTPageEntriesSize];
-    for (uint64_t p = 0; p < leaves; ++p) {
-        size_t n = size_t(count / leaves + (p < count % leaves ? 1 : 0));
-        for (size_t i = 0; i < n; ++i) next(buf + i * cbLeaf);
-        writePage(buf, n, maxLeaf, cbLeaf, 0);
-    }
+    uint64_t page = 0, seen = 0;
+    size_t filled = 0;
+    produce([&](const uint8_t* entry) {
+        if (++seen > count) throw std::logic_error("B-tree: more entries than counted");
+        std::memcpy(buf + filled * cbLeaf, entry, cbLeaf);
+        if (++filled == leafSize(page)) {
+            writePage(buf, filled, maxLeaf, cbLeaf, 0);
+            filled = 0;
+            ++page;
+        }
+    });
+    if (seen != count) throw std::logic_error("B-tree: fewer entries than counted");
+    if (count == 0) writePage(buf, 0, maxLeaf, cbLeaf, 0);
     // Upper levels: one BTENTRY per page below, few enough to hold.
     uint8_t level = 0;
     while (parents.size() > kBTEntrySize) {

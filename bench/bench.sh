@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds a release brimvault-convert and the yardstick, generates the corpora (once,
 # into bench/data) and prints our times side by side with the peers'.
-#   bench/bench.sh [--runs N] [--kinds eml,msg,pst] [--corpora lf,crlf,small] [--big]
+#   bench/bench.sh [--runs N] [--kinds eml,msg,pst] [--corpora lf,crlf,small] [--big] [--scale] [--out DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh >/dev/null

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes a synthetic mailbox for the benchmarks.
 
-gen_mbox.py OUT --size-mb N --avg-kb K [--crlf] [--seed S]
+gen_mbox.py OUT (--size-mb N | --count N) --avg-kb K [--crlf] [--seed S]
 Messages have realistic headers and bodies of text lines; no body line starts with
 "From " so every splitter finds the same messages."""
 import argparse
@@ -40,18 +40,20 @@ def message(rng, i, avg):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("out")
-    ap.add_argument("--size-mb", type=float, required=True)
+    size = ap.add_mutually_exclusive_group(required=True)
+    size.add_argument("--size-mb", type=float, help="stop at this size")
+    size.add_argument("--count", type=int, help="stop at this many messages")
     ap.add_argument("--avg-kb", type=float, required=True)
     ap.add_argument("--crlf", action="store_true")
     ap.add_argument("--seed", type=int, default=1)
     a = ap.parse_args()
     rng = random.Random(a.seed)
     eol = "\r\n" if a.crlf else "\n"
-    limit = int(a.size_mb * 1024 * 1024)
+    limit = int(a.size_mb * 1024 * 1024) if a.size_mb is not None else None
     written = 0
     count = 0
     with open(a.out, "w", newline="") as f:
-        while written < limit:
+        while (written < limit) if limit is not None else (count < a.count):
             text = eol.join(message(rng, count, a.avg_kb * 1024)) + eol
             f.write(text)
             written += len(text)

@@ -8,8 +8,10 @@ target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ndb/Crc.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/Header.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/NodeDatabase.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ndb/NodeDatabaseTrees.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/PageTrailer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/Permute.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ndb/SpillFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ltp/Bth.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ltp/Heap.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ltp/LtpNode.cpp
@@ -19,5 +21,6 @@ target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/messaging/NameToIdMap.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/PropertyEncoding.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/Store.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/messaging/StoreContents.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/Templates.cpp
 )

@@ -658,6 +658,36 @@ def check_against_corpus(ours, corpus):
             tnid, ' '.join('%08x' % c for c in sorted(ocols - rcols))))
 
 
+def check_one_folder(a):
+    """Many messages in one folder (B-trees of four levels, a contents table over a
+    hundred heap blocks with bitmap headers, an indexed row index and a row matrix under
+    an XBLOCK), written, then appended to: whole after each step."""
+    one = os.path.join(a.work, 'one.pst')
+    folder = '/Top of Personal Folders/One Folder'
+    total = 0
+    for count in (a.one, a.one // 4):
+        r = run([a.tool, 'one', one, str(count), str(total)])
+        check(r.returncode == 0, 'one folder (%d from %d): %s' % (count, total, r.stderr.decode()))
+        total += count
+        check_no_partial(a.work)
+        check_validator(a.validate, one)
+        f, tree = pypff_tree(one)
+        subjects = [m.subject for m in tree.get(folder, [])]
+        f.close()
+        check(sorted(subjects) == sorted('One message %d' % i for i in range(total)),
+              'pypff: the one folder holds %d messages, %d distinct, of %d' % (len(subjects), len(set(subjects)), total))
+    check_pffinfo(one)
+    p = check_consistency(one)
+    check(sum(1 for nid in p.nbt if nid & 0x1F == 4) == total, 'one folder: %d message nodes' % total)
+    out_dir = os.path.join(a.work, 'readpst-one')
+    shutil.rmtree(out_dir, ignore_errors=True)
+    os.makedirs(out_dir)
+    r = run(['readpst', '-j', '0', '-D', '-M', '-o', out_dir, one])
+    log = r.stdout.decode('utf-8', 'replace')
+    check(r.returncode == 0 and '"One Folder" - %d items done, 0 items skipped' % total in log, 'readpst on one folder: ' + log)
+    shutil.rmtree(out_dir, ignore_errors=True)
+
+
 def scale(a):
     """Opt-in (BV_PST_SCALE_TESTS=1): 100,000 messages, and a store past 4 GB."""
     if os.environ.get('BV_PST_SCALE_TESTS') != '1':
@@ -711,6 +741,7 @@ def main():
     ap.add_argument('--convert', help='brimvault-convert')
     ap.add_argument('--js-readers', help='node_modules folder holding pst-extractor (tests/readers)')
     ap.add_argument('--many', type=int, default=3000)
+    ap.add_argument('--one', type=int, default=8000)
     ap.add_argument('--scale', action='store_true')
     a = ap.parse_args()
     if a.scale:
@@ -826,6 +857,8 @@ def main():
         check_convert(a, js)
     else:
         check(False, 'no --convert: the conversion stores were not checked')
+
+    check_one_folder(a)
 
     if FAILURES:
         print('%d failure(s)' % len(FAILURES))

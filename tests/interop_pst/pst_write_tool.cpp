@@ -3,6 +3,8 @@
 //   pst_write_tool many OUT.pst N       N small messages spread over 3 folders
 //   pst_write_tool append OUT.pst TAG   opens OUT.pst (or creates it), adds folder "Appended TAG"
 //                                       with one message in category "Appended TAG"
+//   pst_write_tool one OUT.pst N FIRST  N small messages (numbered from FIRST) into folder "One Folder",
+//                                       of a new store or of OUT.pst when it exists
 //   pst_write_tool eml OUT.pst DIR      every .eml below DIR through the importer into one folder
 //   pst_write_tool typed OUT.pst N      N mail-sized messages (timing)
 //   pst_write_tool big OUT.pst GB       8 MB attachments until the store passes GB gigabytes
@@ -178,6 +180,13 @@ void WriteMany(const std::string& path, int n) {
     store->Close();
 }
 
+void WriteOneFolder(const std::string& path, int n, int first) {
+    auto store = PstStore::OpenOrCreate(path, "One Folder Store");
+    auto folder = store->AddFolder(store->IpmSubtree(), "One Folder");
+    for (int i = first; i < first + n; ++i) store->AddMessage(folder, Basic("One message " + std::to_string(i), i, i % 5 != 0));
+    store->Close();
+}
+
 // Enough 8 MB attachments to take the store past `gigabytes` GB (64-bit offsets,
 // FMap and FPMap pages).
 void WriteBig(const std::string& path, double gigabytes) {
@@ -257,6 +266,7 @@ int main(int argc, char** argv) {
         if (mode == "basic") WriteBasic(path);
         else if (mode == "many") WriteMany(path, argc > 3 ? std::atoi(argv[3]) : 1000);
         else if (mode == "append") Append(path, argc > 3 ? argv[3] : "1");
+        else if (mode == "one") WriteOneFolder(path, argc > 3 ? std::atoi(argv[3]) : 1000, argc > 4 ? std::atoi(argv[4]) : 0);
         else if (mode == "eml") WriteEml(path, argv[3]);
         else if (mode == "typed") WriteTyped(path, argc > 3 ? std::atoi(argv[3]) : 11000);
         else if (mode == "big") WriteBig(path, argc > 3 ? std::atof(argv[3]) : 4.2);

@@ -195,3 +195,84 @@ TEST(PstTableContext, RowMatrixInBlocksOfWholeRows) {
         EXPECT_TRUE(found) << i;
     }
 }
+
+// A table written row by row into "the file" (blocks handed out as they complete) holds
+// the same rows as the in-memory writer's, read back whole and a few blocks at a time:
+// rows past one heap item, heap blocks past the second HNBITMAPHDR, a RowIndex with an
+// index level, a value over 3580 bytes, empty tables and one-row tables.
+TEST(PstTableContext, StreamedTableReadsBackLikeTheInMemoryOne) {
+    std::vector<uint32_t> tags = {0x0037001F, 0x0E070003, 0x0E060040, 0x10130102};
+    auto rowCells = [](size_t i) {
+        std::string s = "streamed subject " + std::to_string(i * 7919);
+        Bytes subj;
+        for (char c : s) {
+            subj.push_back(uint8_t(c));
+            subj.push_back(0);
+        }
+        std::vector<TcCell> cells = {{0x0037001F, subj}, {0x0E070003, {uint8_t(i), uint8_t(i >> 8), 0, 0}}};
+        if (i % 3 == 0) cells.push_back({0x0E060040, Bytes(8, uint8_t(i))});
+        if (i == 1234) cells.push_back({0x10130102, Fill(5000, 0x5A)});  // a subnode value
+        return cells;
+    };
+    for (size_t rows : {size_t(0), size_t(1), size_t(30000)}) {
+        std::map<Bid, Bytes> file;
+        Bid next = 4;
+        TcStreamWriter tc(tags, [&](const uint8_t* p, size_t n) {
+            file[next] = Bytes(p, p + n);
+            next += 4;
+            return next - 4;
+        }, Counter());
+        for (size_t i = 0; i < rows; ++i) tc.AddRow(uint32_t(0x200024 + 32 * i), uint32_t(i), rowCells(i));
+        EXPECT_EQ(tc.RowCount(), rows);
+        TcStreamWriter::Result r = tc.Finish();
+        if (rows == 30000) {
+            EXPECT_GT(r.heap.size(), 137u);  // two HNBITMAPHDR blocks
+            EXPECT_NE(r.matrixNid, 0u);
+            EXPECT_EQ(r.subnodes.size(), 1u);
+        }
+        std::vector<Bytes> heapBlocks;
+        for (const WrittenBlock& b : r.heap) {
+            ASSERT_EQ(file.at(b.bid).size(), b.size);
+            heapBlocks.push_back(file.at(b.bid));
+        }
+        for (size_t i = 0; i + 1 < heapBlocks.size(); ++i) EXPECT_EQ(heapBlocks[i].size(), 8176u);
+        auto subnode = [&](Nid nid) {
+            std::vector<Bytes> out;
+            if (nid == r.matrixNid)
+                for (const WrittenBlock& b : r.matrix) out.push_back(file.at(b.bid));
+            for (const LtpSubnode& s : r.subnodes)
+                if (s.nid == nid) out = s.blocks;
+            return out;
+        };
+        HeapReader heap(heapBlocks);
+        TcRead whole = ReadTableContext(heap, subnode);
+        std::vector<TcRowRead> streamed;
+        TcBlockSource source;
+        source.heapBlocks = heapBlocks.size();
+        source.heapBlock = [&](size_t i) { return heapBlocks.at(i); };
+        source.subnodeBlocks = [&](Nid nid) { return subnode(nid).size(); };
+        source.subnodeBlock = [&](Nid nid, size_t i) { return subnode(nid).at(i); };
+        size_t columns = 0;
+        ForEachTableRow(source, [&](const std::vector<TCOLDESC>& cols) { columns = cols.size(); },
+                        [&](TcRowRead&& row) { streamed.push_back(std::move(row)); });
+        EXPECT_EQ(columns, tags.size() + 2);
+        ASSERT_EQ(whole.rows.size(), rows);
+        ASSERT_EQ(streamed.size(), rows);
+        for (size_t i = 0; i < rows; ++i) {
+            EXPECT_EQ(whole.rows[i].rowId, 0x200024 + 32 * i);
+            std::vector<TcCell> expected = rowCells(i);
+            std::sort(expected.begin(), expected.end());
+            std::vector<TcCell> got = whole.rows[i].cells;
+            std::sort(got.begin(), got.end());
+            ASSERT_EQ(got, expected) << "row " << i;
+            EXPECT_EQ(streamed[i].rowId, whole.rows[i].rowId);
+            EXPECT_EQ(streamed[i].cells, whole.rows[i].cells) << "row " << i;
+        }
+    }
+}
+
+TEST(PstTableContext, StreamedRowsMustComeInRowIdOrder) {
+    TcStreamWriter tc({0x0E070003}, [](const uint8_t*, size_t) { return Bid(4); }, Counter());
+    tc.AddRow(0x200044, 1, {});
+    EXPECT_THROW(tc.AddRow(0x200024, 2, {}), MailStoreError);
+}

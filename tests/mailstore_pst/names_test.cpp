@@ -30,7 +30,7 @@ const Bytes* Value(const std::vector<PcProp>& props, uint32_t tag) {
 }
 
 std::vector<PcProp> ReadPc(NodeDatabase& db, Nid nid) {
-    const NodeRef* ref = db.FindNode(nid);
+    std::optional<NodeRef> ref = db.FindNode(nid);
     if (!ref) return {};
     HeapReader heap(db.ReadDataTree(ref->bidData));
     const Bid bidSub = ref->bidSub;
@@ -49,8 +49,11 @@ std::map<std::string, Bytes> NamedValues(const fs::path& path, const PropertyNam
     NameToIdMap map = NameToIdMap::FromProperties(ReadPc(*db, NID_NAME_TO_ID_MAP));
     const uint32_t tag = uint32_t(map.IdOf(name)) << 16 | type;
     std::map<std::string, Bytes> out;
-    for (const auto& [nid, ref] : db->Nodes()) {
-        if (NidTypeOf(nid) != NID_TYPE_NORMAL_MESSAGE) continue;
+    std::vector<Nid> messages;
+    db->ForEachNode([&messages](Nid nid, const NodeRef&) {
+        if (NidTypeOf(nid) == NID_TYPE_NORMAL_MESSAGE) messages.push_back(nid);
+    });
+    for (Nid nid : messages) {
         auto props = ReadPc(*db, nid);
         const Bytes* subject = Value(props, PR_SUBJECT);
         const Bytes* v = Value(props, tag);

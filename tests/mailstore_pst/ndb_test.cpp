@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 
 #include "mailstore/pst/ndb/AllocationMap.h"
@@ -181,15 +182,15 @@ TEST(PstBTree, SplitsAtFifteenAndTwentyEntries) {
             db->Commit();
         }
         auto db = NodeDatabase::Open(p);
-        ASSERT_EQ(db->Nodes().size(), count);
         size_t i = 0;
-        for (const auto& [nid, ref] : db->Nodes()) {
+        db->ForEachNode([&](Nid nid, const NodeRef& ref) {
             EXPECT_EQ(nid, MakeNid(NID_TYPE_NORMAL_MESSAGE, uint32_t(0x10000 + i)));
             Bytes b = db->ReadBlock(ref.bidData);
             ASSERT_EQ(b.size(), 4u);
             EXPECT_EQ(b[0] | (b[1] << 8), int(i));
             ++i;
-        }
+        });
+        ASSERT_EQ(i, count);
         // Page levels: leaves hold at most 15 NBT / 20 BBT entries, 20 per upper page.
         Bytes f = ReadFile(p);
         Header h = Header::Parse(f.data(), f.size());
@@ -201,6 +202,63 @@ TEST(PstBTree, SplitsAtFifteenAndTwentyEntries) {
         EXPECT_EQ(f.size(), h.root.ibFileEof);
         EXPECT_EQ((f.size() - 0x4400) % kAMapRegionSize, 0u);
     }
+}
+
+// Entries past the spill buffers, nodes out of NID order, replaced and removed nodes,
+// then a reopened store changed again: the trees hold exactly the nodes and blocks that
+// are left, in order, and the released blocks are gone from the BBT.
+TEST(PstBTree, ChangedRemovedAndReopenedEntriesMergeInOrder) {
+    fs::path p = TempFile("merge.pst");
+    std::map<Nid, uint32_t> expected;  // nid -> the value its block holds
+    auto put = [&](NodeDatabase& db, Nid nid, uint32_t value) {
+        uint8_t data[4] = {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
+        db.SetNode(nid, {db.WriteBlock(data, sizeof data, false), 0, 0x8022});
+        expected[nid] = value;
+    };
+    auto check = [&](NodeDatabase& db) {
+        auto it = expected.begin();
+        size_t seen = 0;
+        db.ForEachNode([&](Nid nid, const NodeRef& ref) {
+            ASSERT_NE(it, expected.end());
+            ASSERT_EQ(nid, it->first);
+            Bytes b = db.ReadBlock(ref.bidData);
+            ASSERT_EQ(b.size(), 4u);
+            EXPECT_EQ(Get32(b.data()), it->second) << nid;
+            ++it;
+            ++seen;
+        });
+        EXPECT_EQ(seen, expected.size());
+    };
+    auto message = [](uint32_t i) { return MakeNid(NID_TYPE_NORMAL_MESSAGE, 0x10000 + i); };
+    Bid released = 0;
+    {
+        auto db = NodeDatabase::Create(p, NDB_CRYPT_PERMUTE);
+        for (uint32_t i = 0; i < 60000; ++i) {
+            put(*db, message(i), i);
+            if (i % 10000 == 0) put(*db, MakeNid(NID_TYPE_NORMAL_FOLDER, 0x400 + i / 10000), 1000000 + i);
+        }
+        released = db->FindNode(message(7))->bidData;
+        put(*db, message(7), 7777777);  // replaced: its first block is released
+        db->RemoveNode(message(8));
+        expected.erase(message(8));
+        db->RemoveNode(MakeNid(NID_TYPE_NORMAL_FOLDER, 0x401));
+        expected.erase(MakeNid(NID_TYPE_NORMAL_FOLDER, 0x401));
+        check(*db);
+        db->Commit();
+    }
+    {
+        auto db = NodeDatabase::Open(p);
+        check(*db);
+        EXPECT_THROW(db->ReadBlock(released), bv::mailstore::MailStoreError);
+        for (uint32_t i = 60000; i < 61000; ++i) put(*db, message(i), i);
+        put(*db, MakeNid(NID_TYPE_NORMAL_FOLDER, 0x450), 42);
+        put(*db, message(9), 9999999);
+        db->RemoveNode(message(59999));
+        expected.erase(message(59999));
+        db->Commit();
+    }
+    auto db = NodeDatabase::Open(p);
+    check(*db);
 }
 
 TEST(PstDataTree, BoundariesAt8176AndXXBlock) {

@@ -49,12 +49,12 @@ Message Mail(const std::string& subject, bool read = true) {
 std::vector<std::string> Subjects(const fs::path& path, Nid folder) {
     auto db = NodeDatabase::Open(path);
     std::vector<std::string> out;
-    for (const auto& [nid, ref] : db->Nodes()) {
-        if (NidTypeOf(nid) != NID_TYPE_NORMAL_MESSAGE || ref.nidParent != folder) continue;
+    db->ForEachNode([&](Nid nid, const NodeRef& ref) {
+        if (NidTypeOf(nid) != NID_TYPE_NORMAL_MESSAGE || ref.nidParent != folder) return;
         HeapReader heap(db->ReadDataTree(ref.bidData));
         for (const auto& p : ReadPropertyContext(heap, [](Nid) { return Bytes(); }))
             if (TagOf(p) == PR_SUBJECT) out.push_back(FromUtf16(p.value));
-    }
+    });
     return out;
 }
 
@@ -214,8 +214,8 @@ TEST(PstStore, AppendsToAnOutlookStore) {
     EXPECT_EQ(Subjects(p, folder), (std::vector<std::string>{"added to an Outlook store"}));
     // The Outlook message stays where it was.
     auto db = NodeDatabase::Open(p);
-    const NodeRef* old = db->FindNode(0x200024);
-    ASSERT_NE(old, nullptr);
+    std::optional<NodeRef> old = db->FindNode(0x200024);
+    ASSERT_TRUE(old);
     EXPECT_EQ(old->nidParent, 0x8082u);
     EXPECT_EQ(db->CryptMethod(), 1);  // kept as Outlook wrote it
 }

@@ -6,19 +6,11 @@
 
 namespace bv::mailstore::pst {
 
-Hid WriteBth(HeapWriter& heap, uint8_t cbKey, uint8_t cbEnt, const Bytes& records, Hid headerHid) {
-    uint8_t header[8] = {bTypeBTH, cbKey, cbEnt, 0, 0, 0, 0, 0};
-    if (!headerHid) headerHid = heap.Allocate(header, 8);
-    size_t recSize = size_t(cbKey) + cbEnt;
-    if (records.size() % recSize) FormatError("BTHHEADER", "cbEnt", "records do not match the record size");
-    size_t count = records.size() / recSize;
-    if (count == 0) {
-        heap.Overwrite(headerHid, header, 8);
-        return headerHid;
-    }
-    Bytes level = records;
-    size_t size = recSize;
-    uint8_t levels = 0;
+namespace {
+
+// Writes the records of one BTH level (`size` bytes each) into items and the levels
+// above them; `levels` counts the levels below. Returns the root HID and the levels.
+std::pair<Hid, uint8_t> WriteBthLevels(HeapWriter& heap, uint8_t cbKey, Bytes level, size_t size, uint8_t levels) {
     for (;;) {
         size_t perItem = kMaxHeapItem / size;
         size_t n = level.size() / size;
@@ -29,17 +21,41 @@ Hid WriteBth(HeapWriter& heap, uint8_t cbKey, uint8_t cbEnt, const Bytes& record
             parents.insert(parents.end(), level.data() + i * size, level.data() + i * size + cbKey);
             Append32(parents, hid);
         }
-        if (n <= perItem) {
-            header[3] = levels;
-            Put32(header + 4, Get32(parents.data() + cbKey));
-            break;
-        }
+        if (n <= perItem) return {Get32(parents.data() + cbKey), levels};
         level.swap(parents);
         size = size_t(cbKey) + 4;
         ++levels;
     }
+}
+
+void SetBthHeader(HeapWriter& heap, Hid headerHid, uint8_t cbKey, uint8_t cbEnt, Hid root, uint8_t levels) {
+    uint8_t header[8] = {bTypeBTH, cbKey, cbEnt, levels, 0, 0, 0, 0};
+    Put32(header + 4, root);
     heap.Overwrite(headerHid, header, 8);
+}
+
+}  // namespace
+
+Hid WriteBth(HeapWriter& heap, uint8_t cbKey, uint8_t cbEnt, const Bytes& records, Hid headerHid) {
+    uint8_t header[8] = {bTypeBTH, cbKey, cbEnt, 0, 0, 0, 0, 0};
+    if (!headerHid) headerHid = heap.Allocate(header, 8);
+    size_t recSize = size_t(cbKey) + cbEnt;
+    if (records.size() % recSize) FormatError("BTHHEADER", "cbEnt", "records do not match the record size");
+    if (records.empty()) {
+        heap.Overwrite(headerHid, header, 8);
+        return headerHid;
+    }
+    auto [root, levels] = WriteBthLevels(heap, cbKey, records, recSize, 0);
+    SetBthHeader(heap, headerHid, cbKey, cbEnt, root, levels);
     return headerHid;
+}
+
+void WriteBthOverLeaves(HeapWriter& heap, uint8_t cbKey, uint8_t cbEnt, Bytes leaves, Hid headerHid) {
+    size_t size = size_t(cbKey) + 4;
+    if (leaves.empty()) return SetBthHeader(heap, headerHid, cbKey, cbEnt, 0, 0);
+    if (leaves.size() == size) return SetBthHeader(heap, headerHid, cbKey, cbEnt, Get32(leaves.data() + cbKey), 0);
+    auto [root, levels] = WriteBthLevels(heap, cbKey, std::move(leaves), size, 1);
+    SetBthHeader(heap, headerHid, cbKey, cbEnt, root, levels);
 }
 
 namespace {

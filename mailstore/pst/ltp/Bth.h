@@ -11,6 +11,9 @@ namespace bv::mailstore::pst {
 // leaves of at most 3580 bytes, with index levels above them when needed. Returns the
 // HID of the BTHHEADER. `headerHid` may name an 8-byte item allocated earlier.
 Hid WriteBth(HeapWriter& heap, uint8_t cbKey, uint8_t cbEnt, const Bytes& records, Hid headerHid = 0);
+// Finishes a BTH whose leaves are in the heap already: `leaves` holds one index record
+// (first key, HID) per leaf, in key order; the BTHHEADER at `headerHid` is filled in.
+void WriteBthOverLeaves(HeapWriter& heap, uint8_t cbKey, uint8_t cbEnt, Bytes leaves, Hid headerHid);
 
 struct BthContents {
     uint8_t cbKey = 0;

@@ -3,6 +3,7 @@
 #include "mailstore/pst/ltp/Heap.h"
 
 #include <cstring>
+#include <stdexcept>
 
 namespace bv::mailstore::pst {
 namespace {
@@ -59,52 +60,89 @@ Hid HeapWriter::Allocate(const uint8_t* data, size_t size) {
     }
     b->items.emplace_back(data, data + size);
     b->used += size;
+    ++b->count;
     return MakeHid(uint32_t(index), uint32_t(b->items.size()));
 }
 
 void HeapWriter::Overwrite(Hid hid, const uint8_t* data, size_t size) {
-    Bytes& item = blocks_.at(hid >> 16).items.at(((hid >> 5) & 0x7FF) - 1);
+    Block& b = blocks_.at(hid >> 16);
+    if (b.taken) throw std::logic_error("HeapWriter: item of a block already written");
+    Bytes& item = b.items.at(((hid >> 5) & 0x7FF) - 1);
     if (item.size() != size) FormatError("HNPAGEMAP", "rgibAlloc", "item size changed");
     std::memcpy(item.data(), data, size);
 }
 
-std::vector<Bytes> HeapWriter::Finish() {
-    std::vector<Bytes> out;
-    std::vector<uint8_t> fill(blocks_.size());
-    for (size_t i = 0; i < blocks_.size(); ++i) {
-        const Block& b = blocks_[i];
-        size_t hdr = HeaderSize(i);
-        size_t ibHnpm = hdr + b.used;
-        ibHnpm += ibHnpm & 1;  // the page map starts on an even offset
-        // Every block of a data tree but the last holds 8176 bytes: as Outlook does,
-        // the page map follows the items and zero padding follows the page map.
-        Bytes block(i + 1 < blocks_.size() ? kMaxBlockData : ibHnpm + PageMapSize(b.items.size()), 0);
-        size_t freeItems = 0;
-        for (const Bytes& item : b.items) freeItems += item.empty() ? 1 : 0;
-        size_t off = hdr;
-        uint8_t* map = block.data() + ibHnpm;
-        Put16(map, uint16_t(b.items.size()));  // cAlloc
-        Put16(map + 2, uint16_t(freeItems));   // cFree: empty items count as freed
-        for (size_t k = 0; k < b.items.size(); ++k) {
-            Put16(map + 4 + 2 * k, uint16_t(off));
-            if (!b.items[k].empty()) std::memcpy(block.data() + off, b.items[k].data(), b.items[k].size());
-            off += b.items[k].size();
-        }
-        Put16(map + 4 + 2 * b.items.size(), uint16_t(off));
-        Put16(block.data(), uint16_t(ibHnpm));
-        fill[i] = HeapFillLevel(kMaxBlockData - (hdr + b.used + PageMapSize(b.items.size())));
-        out.push_back(std::move(block));
+uint8_t HeapWriter::FillLevel(size_t i) const {
+    const Block& b = blocks_[i];
+    return HeapFillLevel(kMaxBlockData - (HeaderSize(i) + b.used + PageMapSize(b.count)));
+}
+
+Bytes HeapWriter::BuildBlock(size_t i, bool last) const {
+    const Block& b = blocks_[i];
+    size_t hdr = HeaderSize(i);
+    size_t ibHnpm = hdr + b.used;
+    ibHnpm += ibHnpm & 1;  // the page map starts on an even offset
+    // Every block of a data tree but the last holds 8176 bytes: as Outlook does,
+    // the page map follows the items and zero padding follows the page map.
+    Bytes block(last ? ibHnpm + PageMapSize(b.items.size()) : kMaxBlockData, 0);
+    size_t freeItems = 0;
+    for (const Bytes& item : b.items) freeItems += item.empty() ? 1 : 0;
+    size_t off = hdr;
+    uint8_t* map = block.data() + ibHnpm;
+    Put16(map, uint16_t(b.items.size()));  // cAlloc
+    Put16(map + 2, uint16_t(freeItems));   // cFree: empty items count as freed
+    for (size_t k = 0; k < b.items.size(); ++k) {
+        Put16(map + 4 + 2 * k, uint16_t(off));
+        if (!b.items[k].empty()) std::memcpy(block.data() + off, b.items[k].data(), b.items[k].size());
+        off += b.items[k].size();
     }
-    // HNHDR: ibHnpm, bSig, bClientSig, hidUserRoot, rgbFillLevel (blocks 0-7).
-    Bytes& b0 = out[0];
-    b0[2] = kHeapSignature;
-    b0[3] = clientSig_;
-    Put32(&b0[4], userRoot_);
-    for (size_t i = 0; i < 8 && i < fill.size(); ++i) b0[8 + i / 2] |= uint8_t(fill[i] << (4 * (i % 2)));
-    // HNBITMAPHDR: ibHnpm, rgbFillLevel for the 128 blocks from this one.
-    for (size_t i = 8; i < out.size(); i += 128) {
-        for (size_t j = 0; j < 128 && i + j < fill.size(); ++j)
-            out[i][2 + j / 2] |= uint8_t(fill[i + j] << (4 * (j % 2)));
+    Put16(map + 4 + 2 * b.items.size(), uint16_t(off));
+    Put16(block.data(), uint16_t(ibHnpm));
+    return block;
+}
+
+void HeapWriter::SetFillLevels(size_t i, Bytes& block) const {
+    if (i == 0) {
+        // HNHDR: ibHnpm, bSig, bClientSig, hidUserRoot, rgbFillLevel (blocks 0-7).
+        block[2] = kHeapSignature;
+        block[3] = clientSig_;
+        Put32(&block[4], userRoot_);
+        for (size_t j = 0; j < 8 && j < blocks_.size(); ++j) block[8 + j / 2] |= uint8_t(FillLevel(j) << (4 * (j % 2)));
+    } else if (IsBitmapBlock(i)) {
+        // HNBITMAPHDR: ibHnpm, rgbFillLevel for the 128 blocks from this one.
+        for (size_t j = 0; j < 128 && i + j < blocks_.size(); ++j)
+            block[2 + j / 2] |= uint8_t(FillLevel(i + j) << (4 * (j % 2)));
+    }
+}
+
+std::vector<std::pair<size_t, Bytes>> HeapWriter::TakeCompleteBlocks() {
+    std::vector<std::pair<size_t, Bytes>> out;
+    auto take = [&](size_t i) {
+        Bytes block = BuildBlock(i, false);
+        SetFillLevels(i, block);
+        Block& b = blocks_[i];
+        b.taken = true;
+        std::vector<Bytes>().swap(b.items);
+        out.push_back({i, std::move(block)});
+    };
+    size_t complete = blocks_.size() - 1;  // the last block may still take items
+    for (; nextTake_ < complete; ++nextTake_) {
+        if (IsBitmapBlock(nextTake_)) heldBitmaps_.push_back(nextTake_);
+        else take(nextTake_);
+    }
+    while (!heldBitmaps_.empty() && heldBitmaps_.front() + 128 <= complete) {
+        take(heldBitmaps_.front());
+        heldBitmaps_.erase(heldBitmaps_.begin());
+    }
+    return out;
+}
+
+std::vector<Bytes> HeapWriter::Finish() {
+    std::vector<Bytes> out(blocks_.size());
+    for (size_t i = 0; i < blocks_.size(); ++i) {
+        if (blocks_[i].taken) continue;
+        out[i] = BuildBlock(i, i + 1 == blocks_.size());
+        SetFillLevels(i, out[i]);
     }
     return out;
 }
@@ -120,9 +158,14 @@ HeapReader::HeapReader(std::vector<Bytes> blocks) : blocks_(std::move(blocks)) {
 std::pair<const uint8_t*, size_t> HeapReader::Item(Hid hid) const {
     if (!IsHid(hid)) FormatError("HID", "hidType", "is not NID_TYPE_HID");
     size_t block = hid >> 16;
-    size_t index = (hid >> 5) & 0x7FF;
     if (block >= blocks_.size()) FormatError("HID", "hidBlockIndex", "out of range");
-    const Bytes& b = blocks_[block];
+    return HeapItemIn(blocks_[block], hid);
+}
+
+std::pair<const uint8_t*, size_t> HeapItemIn(const Bytes& b, Hid hid) {
+    if (!IsHid(hid)) FormatError("HID", "hidType", "is not NID_TYPE_HID");
+    size_t index = (hid >> 5) & 0x7FF;
+    if (b.size() < 2) FormatError("HNPAGEHDR", "ibHnpm", "out of range");
     size_t ibHnpm = Get16(b.data());
     if (ibHnpm + 4 > b.size()) FormatError("HNPAGEHDR", "ibHnpm", "out of range");
     size_t cAlloc = Get16(&b[ibHnpm]);

@@ -31,18 +31,34 @@ public:
     // Replaces an item's bytes (same size) - for headers written before their contents.
     void Overwrite(Hid hid, const uint8_t* data, size_t size);
     void SetUserRoot(Hid hid) { userRoot_ = hid; }
+    // For heaps written while they grow: the blocks that are complete and will not
+    // change any more, with their index, now dropped from the writer. Block 0 (HNHDR)
+    // and an HNBITMAPHDR block whose 128 blocks are not all complete stay until Finish.
+    std::vector<std::pair<size_t, Bytes>> TakeCompleteBlocks();
+    // Every block; those taken before are empty here.
     std::vector<Bytes> Finish();
 
 private:
     struct Block {
         std::vector<Bytes> items;
         size_t used = 0;
+        size_t count = 0;  // items, also after they were taken
+        bool taken = false;
     };
     static size_t HeaderSize(size_t blockIndex);
+    Bytes BuildBlock(size_t i, bool last) const;
+    uint8_t FillLevel(size_t i) const;
+    void SetFillLevels(size_t i, Bytes& block) const;
+    size_t nextTake_ = 1;  // first block not yet looked at by TakeCompleteBlocks
+    std::vector<size_t> heldBitmaps_;
     uint8_t clientSig_;
     Hid userRoot_ = 0;
     std::vector<Block> blocks_;
 };
+
+// The bytes of item `hid` in `block`, the heap block its hidBlockIndex names; throws
+// naming HNPAGEMAP/HID when it is not there.
+std::pair<const uint8_t*, size_t> HeapItemIn(const Bytes& block, Hid hid);
 
 class HeapReader {
 public:

@@ -8,6 +8,7 @@
 
 #include "mailstore/pst/ltp/Heap.h"
 #include "mailstore/pst/ltp/LtpNode.h"
+#include "mailstore/pst/ndb/Block.h"
 
 namespace bv::mailstore::pst {
 
@@ -25,28 +26,82 @@ struct TCOLDESC {
 // exact size, variable types as their full value).
 using TcCell = std::pair<uint32_t, Bytes>;
 
-// Builds a TC row by row. Rows go into the row matrix in the order they are added.
-class TcWriter {
+// Where the columns of a TC sit in its rows, and the TCINFO that says so.
+class TcLayout {
 public:
     // `tags` lists the columns; LtpRowId and LtpRowVer are added when missing.
-    explicit TcWriter(std::vector<uint32_t> tags);
-    // Cells whose tag is no column are ignored; columns without a cell stay absent.
-    void AddRow(uint32_t rowId, uint32_t rowVer, const std::vector<TcCell>& cells);
-    LtpNode Finish(const SubnodeNidSource& nextSubnid);
+    explicit TcLayout(std::vector<uint32_t> tags);
     size_t RowSize() const { return rowSize_; }
-    size_t RowCount() const { return rowIds_.size(); }
     const std::vector<TCOLDESC>& Columns() const { return cols_; }
+    // Lays out one row into `row` (RowSize() zero bytes). Cells whose tag is no column
+    // are ignored; columns without a cell stay absent. Variable-size values other than
+    // empty ones are handed to `place`, which puts their HNID into the cell.
+    void FillRow(uint8_t* row, uint32_t rowId, uint32_t rowVer, const std::vector<TcCell>& cells,
+                 const std::function<void(uint8_t* cell, const Bytes& value)>& place) const;
+    Bytes TcInfo(Hid hidRowIndex, uint32_t hnidRows) const;
 
 private:
     std::vector<TCOLDESC> cols_;  // sorted by tag
     uint16_t rgib_[4] = {};
     size_t rowSize_ = 0;
+};
+
+// Builds a TC row by row. Rows go into the row matrix in the order they are added.
+class TcWriter {
+public:
+    explicit TcWriter(std::vector<uint32_t> tags);
+    void AddRow(uint32_t rowId, uint32_t rowVer, const std::vector<TcCell>& cells);
+    LtpNode Finish(const SubnodeNidSource& nextSubnid);
+    size_t RowSize() const { return layout_.RowSize(); }
+    size_t RowCount() const { return rowIds_.size(); }
+    const std::vector<TCOLDESC>& Columns() const { return layout_.Columns(); }
+
+private:
+    TcLayout layout_;
     HeapWriter heap_{bTypeTC};
     Hid tcinfo_ = 0;
     Hid rowIndexHeader_ = 0;
     std::vector<uint32_t> rowIds_;
     Bytes matrix_;  // rows packed without block padding
     std::vector<std::pair<size_t, Bytes>> bigCells_;  // (matrix offset of the cell, value) for values over 3580
+};
+
+// Writes one data block of a node to the store and returns its BID.
+using DataBlockWriter = std::function<Bid(const uint8_t* data, size_t size)>;
+
+// Builds a TC of any number of rows with memory that does not grow with them: heap
+// and row matrix blocks are written as soon as they are complete. Rows must come in
+// increasing row id (the RowIndex is written as they come).
+class TcStreamWriter {
+public:
+    TcStreamWriter(std::vector<uint32_t> tags, DataBlockWriter write, SubnodeNidSource nextSubnid);
+    void AddRow(uint32_t rowId, uint32_t rowVer, const std::vector<TcCell>& cells);
+    size_t RowCount() const { return rows_; }
+    const std::vector<TCOLDESC>& Columns() const { return layout_.Columns(); }
+    struct Result {
+        std::vector<WrittenBlock> heap;  // the node's data blocks, in order
+        std::vector<LtpSubnode> subnodes;  // values over 3580 bytes
+        Nid matrixNid = 0;  // the row matrix subnode, when the rows do not fit a heap item
+        std::vector<WrittenBlock> matrix;
+    };
+    Result Finish();
+
+private:
+    void TakeHeapBlocks();
+    void FlushMatrixBlock(bool last);
+    TcLayout layout_;
+    DataBlockWriter write_;
+    SubnodeNidSource nextSubnid_;
+    HeapWriter heap_{bTypeTC};
+    Hid tcinfo_ = 0;
+    Hid rowIndexHeader_ = 0;
+    size_t rows_ = 0;
+    uint32_t lastRowId_ = 0;
+    Bytes indexLeaf_;    // RowIndex records not yet in the heap
+    Bytes indexLeaves_;  // (first row id, HID) of each RowIndex leaf in the heap
+    size_t rowsPerBlock_ = 0;
+    Bytes block_;  // rows of the row matrix block being filled
+    Result result_;
 };
 
 struct TcRowRead {
@@ -59,5 +114,17 @@ struct TcRead {
     std::vector<TcRowRead> rows;  // in RowIndex (row id) order
 };
 TcRead ReadTableContext(const HeapReader& heap, const std::function<std::vector<Bytes>(Nid)>& subnodeBlocks);
+
+// The blocks of a TC, fetched when a reader needs them.
+struct TcBlockSource {
+    size_t heapBlocks = 0;
+    std::function<Bytes(size_t index)> heapBlock;
+    std::function<size_t(Nid)> subnodeBlocks;  // how many data blocks a subnode has
+    std::function<Bytes(Nid, size_t index)> subnodeBlock;
+};
+// Reads a TC of any size row by row, in RowIndex (row id) order, keeping a few of its
+// blocks at a time. Hands the columns to `columns` first, then each row to `row`.
+void ForEachTableRow(const TcBlockSource& source, const std::function<void(const std::vector<TCOLDESC>&)>& columns,
+                     const std::function<void(TcRowRead&&)>& row);
 
 }  // namespace bv::mailstore::pst

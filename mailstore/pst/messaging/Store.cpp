@@ -39,24 +39,6 @@ bool SameName(const std::string& a, const std::string& b) {
     return true;
 }
 
-void PackCell(Bytes& out, uint32_t tag, const Bytes& value) {
-    Append32(out, tag);
-    Append32(out, uint32_t(value.size()));
-    out.insert(out.end(), value.begin(), value.end());
-}
-
-std::vector<TcCell> UnpackCells(const Bytes& packed) {
-    std::vector<TcCell> cells;
-    size_t i = 0;
-    while (i + 8 <= packed.size()) {
-        uint32_t tag = Get32(&packed[i]);
-        uint32_t n = Get32(&packed[i + 4]);
-        cells.push_back({tag, Bytes(packed.begin() + i + 8, packed.begin() + i + 8 + n)});
-        i += 8 + n;
-    }
-    return cells;
-}
-
 Bytes RandomBytes(size_t n) {
     std::random_device rd;
     Bytes b(n);
@@ -237,7 +219,7 @@ void Store::CreateNew(const std::string& displayName) {
 }
 
 void Store::LoadExisting() {
-    const NodeRef* storeNode = db_->FindNode(NID_MESSAGE_STORE);
+    std::optional<NodeRef> storeNode = db_->FindNode(NID_MESSAGE_STORE);
     if (!storeNode) FormatError("NBTENTRY", "nid", "the message store node 0x21 is missing");
     auto subBytes = [this](Bid bidSub) {
         return [this, bidSub](Nid nid) {
@@ -266,14 +248,14 @@ void Store::LoadExisting() {
     wastebasket_ = entryNid(store, PidTagIpmWastebasketEntryId);
     finder_ = entryNid(store, PidTagFinderEntryId);
     if (recordKey_.size() != 16) FormatError("message store", "PidTagRecordKey", "is missing");
-    if (const NodeRef* map = db_->FindNode(NID_NAME_TO_ID_MAP))
+    if (auto map = db_->FindNode(NID_NAME_TO_ID_MAP))
         names_ = std::make_unique<NameToIdMap>(NameToIdMap::FromProperties(readPc(*map)));
     else
         names_ = std::make_unique<NameToIdMap>(NameToIdMap::ForNewStore());
 
     // New folders get the columns of this store's templates.
     auto templateColumns = [this](Nid nid, const std::vector<uint32_t>& fallback) {
-        const NodeRef* ref = db_->FindNode(nid);
+        std::optional<NodeRef> ref = db_->FindNode(nid);
         if (!ref) return fallback;
         HeapReader heap(db_->ReadDataTree(ref->bidData));
         TcRead tc = ReadTableContext(heap, [](Nid) { return std::vector<Bytes>(); });
@@ -286,9 +268,13 @@ void Store::LoadExisting() {
     assocColumns_ = templateColumns(NID_ASSOC_CONTENTS_TABLE_TEMPLATE, AssocContentsTableColumns());
     searchColumns_ = templateColumns(NID_SEARCH_CONTENTS_TABLE_TEMPLATE, SearchContentsTableColumns());
 
-    for (const auto& [nid, ref] : db_->Nodes()) {
+    std::vector<std::pair<Nid, NodeRef>> folderNodes;
+    db_->ForEachNode([&](Nid nid, const NodeRef& ref) {
         uint8_t type = NidTypeOf(nid);
-        if (type != NID_TYPE_NORMAL_FOLDER && type != NID_TYPE_SEARCH_FOLDER) continue;
+        if (type == NID_TYPE_NORMAL_FOLDER || type == NID_TYPE_SEARCH_FOLDER) folderNodes.push_back({nid, ref});
+    });
+    for (const auto& [nid, ref] : folderNodes) {
+        uint8_t type = NidTypeOf(nid);
         Folder& f = folders_[nid];
         f.nid = nid;
         f.parent = ref.nidParent;
@@ -303,29 +289,17 @@ void Store::LoadExisting() {
                 f.containerClass = FromUtf16(p.value);
             } else if (tag == PidTagContentUnreadCount) {
                 f.unread = p.value.size() >= 4 ? Get32(p.value.data()) : 0;
+            } else if (tag == PidTagContentCount && !f.search) {
+                // (read from the table when the folder gets messages)
+                f.rowCount = p.value.size() >= 4 ? Get32(p.value.data()) : 0;
             } else if ((tag != PidTagContentCount || f.search) && tag != PidTagSubfolders) {
                 // (a search folder's count stays as read: its contents are not loaded)
                 f.keptProps.push_back(std::move(p));
             }
         }
-        if (f.search) continue;
-        const NodeRef* contents = db_->FindNode(Sibling(nid, NID_TYPE_CONTENTS_TABLE));
-        if (!contents) FormatError("folder", "contents table", "node of folder " + std::to_string(nid) + " is missing");
-        HeapReader heap(db_->ReadDataTree(contents->bidData));
-        Bid bidSub = contents->bidSub;
-        TcRead tc = ReadTableContext(heap, [this, bidSub](Nid sub) {
-            for (const SLENTRY& e : db_->ReadSubnodeTree(bidSub))
-                if (e.nid == sub) return db_->ReadDataTree(e.bidData);
-            FormatError("SLENTRY", "nid", "row matrix subnode is missing");
-        });
-        f.contentsColumns.clear();
-        for (const auto& c : tc.cols) f.contentsColumns.push_back(c.tag);
-        for (const auto& r : tc.rows) {
-            PackedRow row;
-            row.rowId = r.rowId;
-            for (const auto& [tag, value] : r.cells) PackCell(row.cells, tag, value);
-            f.rows.push_back(std::move(row));
-        }
+        // The contents table is read when a message is added to the folder.
+        if (!f.search && !db_->FindNode(Sibling(nid, NID_TYPE_CONTENTS_TABLE)))
+            FormatError("folder", "contents table", "node of folder " + std::to_string(nid) + " is missing");
     }
     for (auto& [nid, f] : folders_)
         if (f.parent != nid && folders_.count(f.parent)) folders_[f.parent].children.push_back(nid);
@@ -401,24 +375,14 @@ void Store::AddMessage(FolderId folderId, PreparedMessagePtr message) {
 void Store::AddBuilt(Folder& folder, const BuiltMessage& built) {
     Nid nid = db_->AllocateNid(NID_TYPE_NORMAL_MESSAGE);
     WriteLtpNode(nid, built.node, folder.nid);
-    // Contents table row: the message's values for the table's columns.
-    PackedRow row;
-    row.rowId = nid;
-    for (uint32_t tag : folder.contentsColumns) {
-        for (const PcProp& p : built.props) {
-            if (TagOf(p) != tag) continue;
-            PackCell(row.cells, tag, p.value);
-            break;
-        }
-    }
-    folder.rows.push_back(std::move(row));
+    AddContentsRow(folder, nid, built.props);
     if (!(built.messageFlags & MSGFLAG_READ)) ++folder.unread;
     MarkDirty(folder.nid);
 }
 
 uint32_t Store::MessageCount(FolderId folder) const {
     const Folder* f = FindFolderById(folder);
-    return f ? uint32_t(f->rows.size()) : 0;
+    return f ? f->rowCount : 0;
 }
 
 // A search folder read from the file keeps the count its PC has.
@@ -430,7 +394,7 @@ const PcProp* Store::KeptContentCount(const Folder& f) {
 
 int32_t Store::ContentCount(const Folder& f) {
     if (const PcProp* kept = f.search ? KeptContentCount(f) : nullptr) return int32_t(Get32(kept->value.data()));
-    return int32_t(f.rows.size());
+    return int32_t(f.rowCount);
 }
 
 // Row versions come from the header's dwUnique, as Outlook hands them out: every row
@@ -463,10 +427,7 @@ void Store::WriteFolder(Folder& f) {
     }
     WriteLtpNode(Sibling(f.nid, NID_TYPE_HIERARCHY_TABLE), hierarchy.Finish(LocalNids()), 0);
 
-    // Contents table, rebuilt from the rows kept in memory.
-    TcWriter contents(f.contentsColumns);
-    for (const PackedRow& r : f.rows) contents.AddRow(r.rowId, NextRowVersion(), UnpackCells(r.cells));
-    WriteLtpNode(Sibling(f.nid, NID_TYPE_CONTENTS_TABLE), contents.Finish(LocalNids()), 0);
+    WriteContents(f);
 
     if (f.isNew) WriteLtpNode(Sibling(f.nid, NID_TYPE_ASSOC_CONTENTS_TABLE), EmptyTable(assocColumns_), 0);
 }

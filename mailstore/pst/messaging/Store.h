@@ -1,6 +1,6 @@
 // The writable .pst store behind PstStore: the mandatory nodes of a new file
-// ([MS-PST] §2.7.1), folders kept in memory and written at Close, messages written
-// to the file as they arrive.
+// ([MS-PST] §2.7.1), folders kept in memory and written at Close, messages and their
+// contents table rows written to the file as they arrive.
 #pragma once
 #include <filesystem>
 #include <map>
@@ -13,6 +13,7 @@
 #include "mailstore/pst/ltp/LtpNode.h"
 #include "mailstore/pst/ltp/PropertyContext.h"
 #include "mailstore/pst/messaging/NameToIdMap.h"
+#include "mailstore/pst/ltp/TableContext.h"
 #include "mailstore/pst/ndb/NodeDatabase.h"
 
 namespace bv::mailstore::pst {
@@ -42,10 +43,6 @@ public:
     const std::filesystem::path& TempPath() const { return temp_; }
 
 private:
-    struct PackedRow {
-        uint32_t rowId = 0;
-        Bytes cells;  // (tag u32, size u32, bytes)...
-    };
     struct Folder {
         Nid nid = 0;
         Nid parent = 0;
@@ -57,7 +54,9 @@ private:
         std::vector<PcProp> keptProps;  // other PC properties of a folder read from the file
         std::vector<Nid> children;
         std::vector<uint32_t> contentsColumns;
-        std::vector<PackedRow> rows;
+        uint32_t rowCount = 0;
+        // The contents table being written, from the first message added in this session.
+        std::unique_ptr<TcStreamWriter> contents;
         uint32_t unread = 0;
     };
 
@@ -74,6 +73,10 @@ private:
     uint32_t NextRowVersion();
     static const PcProp* KeptContentCount(const Folder& f);
     static int32_t ContentCount(const Folder& f);
+    // Contents table (StoreContents.cpp).
+    TcStreamWriter& ContentsWriter(Folder& f);
+    void AddContentsRow(Folder& f, Nid message, const std::vector<PcProp>& props);
+    void WriteContents(Folder& f);
     std::pair<Bid, Bid> WriteImage(const LtpNode& node);
     Bid WriteSubnodes(const std::vector<LtpSubnode>& subs);
     void WriteLtpNode(Nid nid, const LtpNode& node, Nid parent);

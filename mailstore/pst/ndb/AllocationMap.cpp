@@ -13,8 +13,14 @@ void BuildEmptyDListPage(Bid bid, uint8_t* page) {
     WritePageTrailer(page, ptypeDL, bid, kDListOffset);
 }
 
-AllocationBitmap::AllocationBitmap(uint64_t regions) : regions_(regions), bits_(regions * 496, 0) {
-    for (uint64_t k = 0; k < regions; ++k) Mark(RegionStart(k), RegionMapPages(k) * 512);
+AllocationBitmap::AllocationBitmap(uint64_t regions) : regions_(0) { Grow(regions); }
+
+void AllocationBitmap::Grow(uint64_t regions) {
+    if (regions <= regions_) return;
+    uint64_t first = regions_;
+    regions_ = regions;
+    bits_.resize(regions * 496, 0);
+    for (uint64_t k = first; k < regions; ++k) Mark(RegionStart(k), RegionMapPages(k) * 512);
 }
 
 void AllocationBitmap::Mark(Ib ib, uint64_t size) {

@@ -45,6 +45,8 @@ class AllocationBitmap {
 public:
     explicit AllocationBitmap(uint64_t regions);
     uint64_t Regions() const { return regions_; }
+    // Adds regions (their map pages allocated) up to `regions` in all.
+    void Grow(uint64_t regions);
     // Marks [ib, ib+size) allocated; size and ib are multiples of 64.
     void Mark(Ib ib, uint64_t size);
     bool IsSet(Ib ib) const;

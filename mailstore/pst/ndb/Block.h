@@ -32,6 +32,12 @@ struct SIENTRY {
     Bid bid = 0;
 };
 
+// A data block already written to the store: its BID and data size.
+struct WrittenBlock {
+    Bid bid = 0;
+    size_t size = 0;
+};
+
 Bytes BuildXBlock(uint8_t cLevel, uint32_t lcbTotal, const std::vector<Bid>& bids);
 struct XBlockInfo {
     uint8_t cLevel;

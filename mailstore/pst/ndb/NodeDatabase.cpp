@@ -25,6 +25,16 @@ std::string Errno() { return std::strerror(errno); }
 
 uint64_t AlignUp(uint64_t v, uint64_t a) { return (v + a - 1) / a * a; }
 
+// B-tree pages needed for `count` leaf entries.
+uint64_t BTreePages(uint64_t count, uint64_t maxLeaf) {
+    uint64_t level = count == 0 ? 1 : (count + maxLeaf - 1) / maxLeaf, total = level;
+    while (level > 1) {
+        level = (level + kBTEntryMax - 1) / kBTEntryMax;
+        total += level;
+    }
+    return total;
+}
+
 }  // namespace
 
 // Writes filled buffers to the file on its own thread, one at a time: the copy into
@@ -114,6 +124,7 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Create(const std::filesystem::path& 
     std::unique_ptr<NodeDatabase> db(new NodeDatabase());
     db->fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (db->fd_ < 0) throw MailStoreError("cannot create " + path.string() + ": " + Errno());
+    db->StartSpill(path);
     db->header_.bCryptMethod = cryptMethod;
     db->header_.rgnid = Header::InitialRgnid();
     db->header_.bidNextB = 4;
@@ -135,6 +146,7 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& pa
     if (root.ibFileEof != uint64_t(size)) FormatError("ROOT", "ibFileEof", "differs from the file size");
     if (root.ibFileEof < kFirstAMapOffset + kAMapRegionSize || (root.ibFileEof - kFirstAMapOffset) % kAMapRegionSize)
         FormatError("ROOT", "ibFileEof", "does not end an AMap region");
+    db->StartSpill(path);
     db->LoadBTree(root.BREFNBT.ib, ptypeNBT, 0);
     db->LoadBTree(root.BREFBBT.ib, ptypeBBT, 0);
     // Free space of the opened store: everything its blocks do not use (its old B-tree
@@ -142,7 +154,7 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& pa
     // first, then go to new regions after the end of the file.
     uint64_t regions = RegionIndex(root.ibFileEof - 1) + 1;
     AllocationBitmap used(regions);
-    for (const auto& [bid, info] : db->bbt_) used.Mark(info.ib, BlockAllocSize(info.cb));
+    db->ForEachBlock([&](Bid, const BlockInfo& info) { used.Mark(info.ib, BlockAllocSize(info.cb)); });
     db->freeRuns_ = used.FreeRuns();
     db->minRegions_ = regions;
     db->cursor_ = root.ibFileEof;
@@ -153,25 +165,6 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& pa
 NodeDatabase::~NodeDatabase() {
     writer_.reset();  // finishes what it was handed before the file is closed
     if (fd_ >= 0) ::close(fd_);
-}
-
-void NodeDatabase::LoadBTree(Ib ib, PageType ptype, int depth) {
-    if (depth > 8) FormatError("BTPAGE", "cLevel", "tree too deep");
-    uint8_t page[kPageSize];
-    ReadAt(ib, page, kPageSize);
-    BTPageInfo info = CheckBTPage(page, ptype, ib);
-    for (int i = 0; i < info.cEnt; ++i) {
-        const uint8_t* e = page + size_t(i) * info.cbEnt;
-        if (info.cLevel > 0) {
-            LoadBTree(ReadBTEntry(e).BREF.ib, ptype, depth + 1);
-        } else if (ptype == ptypeNBT) {
-            NBTENTRY n = ReadNBTEntry(e);
-            nbt_[n.nid] = {n.bidData, n.bidSub, n.nidParent};
-        } else {
-            BBTENTRY b = ReadBBTEntry(e);
-            bbt_[b.BREF.bid & ~Bid(1)] = {b.BREF.ib, b.cb, b.cRef};
-        }
-    }
 }
 
 Nid NodeDatabase::AllocateNid(uint8_t nidType) {
@@ -285,20 +278,28 @@ Bid NodeDatabase::WriteBlock(const uint8_t* data, size_t cb, bool internal, cons
     Put16(t + 2, ComputeSig(ib, bid));
     Put32(t + 4, crc ? *crc : ComputeCrc(out, cb));
     Put64(t + 8, bid);
-    bbt_[bid] = {ib, uint16_t(cb), 2};
+    AppendBlockEntry(bid & ~Bid(1), {ib, uint16_t(cb), 2});
     return bid;
 }
 
 Bid NodeDatabase::WriteBlockList(const std::vector<DataBlock>& blocks) {
-    if (blocks.size() == 1) return WriteBlock(blocks[0].data, blocks[0].size, false, blocks[0].crc);
+    std::vector<WrittenBlock> written;
+    written.reserve(blocks.size());
+    for (const DataBlock& b : blocks) written.push_back({WriteBlock(b.data, b.size, false, b.crc), b.size});
+    return WriteDataTree(written);
+}
+
+Bid NodeDatabase::WriteDataTree(const std::vector<WrittenBlock>& written) {
+    if (written.empty()) FormatError("XBLOCK", "cEnt", "no data blocks");
+    if (written.size() == 1) return written[0].bid;
     std::vector<Bid> xbids;
     std::vector<uint64_t> xsizes;
-    for (size_t i = 0; i < blocks.size(); i += kXBlockMaxEntries) {
+    for (size_t i = 0; i < written.size(); i += kXBlockMaxEntries) {
         std::vector<Bid> bids;
         uint64_t total = 0;
-        for (size_t j = i; j < blocks.size() && j < i + kXBlockMaxEntries; ++j) {
-            bids.push_back(WriteBlock(blocks[j].data, blocks[j].size, false, blocks[j].crc));
-            total += blocks[j].size;
+        for (size_t j = i; j < written.size() && j < i + kXBlockMaxEntries; ++j) {
+            bids.push_back(written[j].bid);
+            total += written[j].size;
         }
         if (total > 0xFFFFFFFFull) FormatError("XBLOCK", "lcbTotal", "exceeds 4 GB");
         Bytes x = BuildXBlock(1, uint32_t(total), bids);
@@ -360,47 +361,10 @@ Bid NodeDatabase::WriteSubnodeTree(std::vector<SLENTRY> entries) {
     return WriteBlock(si.data(), si.size(), true);
 }
 
-void NodeDatabase::SetNode(Nid nid, const NodeRef& ref) {
-    auto it = nbt_.find(nid);
-    if (it != nbt_.end()) {
-        NodeRef old = it->second;
-        it->second = ref;
-        if (old.bidData && old.bidData != ref.bidData) ReleaseDataTree(old.bidData);
-        if (old.bidSub && old.bidSub != ref.bidSub) ReleaseSubnodeTree(old.bidSub);
-    } else {
-        nbt_[nid] = ref;
-    }
-}
-
-void NodeDatabase::RemoveNode(Nid nid) {
-    auto it = nbt_.find(nid);
-    if (it == nbt_.end()) return;
-    NodeRef old = it->second;
-    nbt_.erase(it);
-    if (old.bidData) ReleaseDataTree(old.bidData);
-    if (old.bidSub) ReleaseSubnodeTree(old.bidSub);
-}
-
-const NodeRef* NodeDatabase::FindNode(Nid nid) const {
-    auto it = nbt_.find(nid);
-    return it == nbt_.end() ? nullptr : &it->second;
-}
-
-void NodeDatabase::ReleaseBlock(Bid bid) {
-    auto it = bbt_.find(bid & ~Bid(1));
-    if (it == bbt_.end()) return;
-    if (it->second.cRef > 2) {
-        --it->second.cRef;
-    } else {
-        bbt_.erase(it);
-    }
-}
-
 void NodeDatabase::ReleaseDataTree(Bid bid) {
     if (bid & kBidInternal) {
-        auto it = bbt_.find(bid & ~Bid(1));
-        bool lastRef = it != bbt_.end() && it->second.cRef <= 2;
-        if (lastRef) {
+        std::optional<BlockInfo> info = FindBlock(bid);
+        if (info && info->cRef <= 2) {
             XBlockInfo x = ParseXBlock(ReadBlock(bid));
             for (Bid child : x.rgbid) ReleaseDataTree(child);
         }
@@ -409,8 +373,8 @@ void NodeDatabase::ReleaseDataTree(Bid bid) {
 }
 
 void NodeDatabase::ReleaseSubnodeTree(Bid bid) {
-    auto it = bbt_.find(bid & ~Bid(1));
-    if (it != bbt_.end() && it->second.cRef <= 2) {
+    std::optional<BlockInfo> info = FindBlock(bid);
+    if (info && info->cRef <= 2) {
         std::vector<SLENTRY> leaves;
         std::vector<SIENTRY> children;
         ParseSubnodeBlock(ReadBlock(bid), leaves, children);
@@ -424,12 +388,11 @@ void NodeDatabase::ReleaseSubnodeTree(Bid bid) {
 }
 
 Bytes NodeDatabase::ReadBlock(Bid bid) {
-    auto it = bbt_.find(bid & ~Bid(1));
-    if (it == bbt_.end()) FormatError("BBTENTRY", "bid", "block " + std::to_string(bid) + " is not in the BBT");
-    const BlockInfo& info = it->second;
-    Bytes raw(BlockAllocSize(info.cb));
-    ReadAt(info.ib, raw.data(), raw.size());
-    Bytes data = CheckBlock(raw.data(), raw.size(), info.cb, it->first, info.ib);
+    std::optional<BlockInfo> info = FindBlock(bid);
+    if (!info) FormatError("BBTENTRY", "bid", "block " + std::to_string(bid) + " is not in the BBT");
+    Bytes raw(BlockAllocSize(info->cb));
+    ReadAt(info->ib, raw.data(), raw.size());
+    Bytes data = CheckBlock(raw.data(), raw.size(), info->cb, bid & ~Bid(1), info->ib);
     if (!(bid & kBidInternal) && header_.bCryptMethod == NDB_CRYPT_PERMUTE) PermuteDecode(data.data(), data.size());
     return data;
 }
@@ -455,6 +418,20 @@ std::vector<Bytes> NodeDatabase::ReadDataTree(Bid bid) {
     return out;
 }
 
+std::vector<Bid> NodeDatabase::DataTreeBids(Bid bid) {
+    if (bid == 0) return {};
+    if (!(bid & kBidInternal)) return {bid};
+    XBlockInfo x = ParseXBlock(ReadBlock(bid));
+    if (x.cLevel != 2) return x.rgbid;
+    std::vector<Bid> out;
+    for (Bid child : x.rgbid) {
+        if (!(child & kBidInternal)) FormatError("XXBLOCK", "rgbid", "refers to a data block");
+        XBlockInfo sub = ParseXBlock(ReadBlock(child));
+        out.insert(out.end(), sub.rgbid.begin(), sub.rgbid.end());
+    }
+    return out;
+}
+
 std::vector<SLENTRY> NodeDatabase::ReadSubnodeTree(Bid bid) {
     std::vector<SLENTRY> leaves;
     if (bid == 0) return leaves;
@@ -476,74 +453,50 @@ Ib NodeDatabase::AllocatePage() {
     return Allocate(kPageSize, kPageSize);
 }
 
-Bref NodeDatabase::WriteBTree(PageType ptype, std::vector<uint8_t>& entries, uint8_t cbLeaf, uint8_t maxLeaf) {
-    uint8_t cbEnt = cbLeaf, maxEnt = maxLeaf, level = 0;
-    size_t count = entries.size() / cbEnt;
-    for (;;) {
-        std::vector<uint8_t> parents;
-        size_t pos = 0;
-        auto spread = SpreadEntries(count, maxEnt);
-        for (size_t n : spread) {
-            Bid bid = header_.bidNextP++;
-            Ib ib = AllocatePage();
-            uint8_t page[kPageSize];
-            BuildBTPage(page, entries.data() + pos * cbEnt, uint8_t(n), maxEnt, cbEnt, level, ptype, bid, ib);
-            WriteAt(ib, page, kPageSize);
-            pages_.push_back(ib);
-            BTENTRY be;
-            be.btkey = n ? Get64(entries.data() + pos * cbEnt) : 0;
-            be.BREF = {bid, ib};
-            size_t at = parents.size();
-            parents.resize(at + kBTEntrySize);
-            WriteBTEntry(parents.data() + at, be);
-            pos += n;
-        }
-        if (spread.size() == 1) return ReadBTEntry(parents.data()).BREF;
-        entries.swap(parents);
-        count = spread.size();
-        cbEnt = kBTEntrySize;
-        maxEnt = kBTEntryMax;
-        ++level;
-    }
-}
-
 void NodeDatabase::Commit() {
-    // B-trees. The BBT entries stay as they are; the NBT gets the nodes in NID order.
-    std::vector<uint8_t> nbt(nbt_.size() * kNBTEntrySize);
-    size_t i = 0;
-    for (const auto& [nid, ref] : nbt_) {
-        WriteNBTEntry(nbt.data() + i * kNBTEntrySize, {nid, ref.bidData, ref.bidSub, ref.nidParent});
-        ++i;
-    }
-    std::vector<uint8_t> bbt(bbt_.size() * kBBTEntrySize);
-    i = 0;
-    for (const auto& [bid, info] : bbt_) {
-        WriteBBTEntry(bbt.data() + i * kBBTEntrySize, {{bid, info.ib}, info.cb, info.cRef});
-        ++i;
-    }
+    // What the trees will hold, and the space their blocks use.
+    uint64_t regions = std::max(minRegions_, RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1);
+    AllocationBitmap bits(regions);
+    uint64_t blocks = 0, nodes = 0;
+    ForEachBlock([&](Bid, const BlockInfo& info) {
+        bits.Mark(info.ib, BlockAllocSize(info.cb));
+        ++blocks;
+    });
+    ForEachNode([&](Nid, const NodeRef&) { ++nodes; });
     pages_.clear();
     // B-tree pages go into free 512-byte pages of the data section first (in an opened
     // store these are where the old trees were), then after the last block.
     {
-        uint64_t regions = std::max(minRegions_, RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1);
-        AllocationBitmap used(regions);
-        for (const auto& [bid, info] : bbt_) used.Mark(info.ib, BlockAllocSize(info.cb));
+        uint64_t needed = BTreePages(nodes, kNBTEntryMax) + BTreePages(blocks, kBBTEntryMax);
         freePages_.clear();
         Ib limit = std::max<Ib>(cursor_, RegionStart(minRegions_));
-        for (Ib ib : used.FreePages())
-            if (ib + kPageSize <= limit) freePages_.push_back(ib);
+        for (Ib ib : bits.FreePages())
+            if (ib + kPageSize <= limit && freePages_.size() < needed) freePages_.push_back(ib);
         std::reverse(freePages_.begin(), freePages_.end());  // taken from the back: lowest offset first
         freeRuns_.clear();
     }
-    header_.root.BREFNBT = WriteBTree(ptypeNBT, nbt, kNBTEntrySize, kNBTEntryMax);
-    header_.root.BREFBBT = WriteBTree(ptypeBBT, bbt, kBBTEntrySize, kBBTEntryMax);
+    // Both trees from the entries in key order (the files merged with the changes).
+    header_.root.BREFNBT = WriteBTree(ptypeNBT, nodes, kNBTEntrySize, kNBTEntryMax, [&](const BTreeEntrySink& emit) {
+        ForEachNode([&](Nid nid, const NodeRef& ref) {
+            uint8_t e[kNBTEntrySize];
+            WriteNBTEntry(e, {nid, ref.bidData, ref.bidSub, ref.nidParent});
+            emit(e);
+        });
+    });
+    header_.root.BREFBBT = WriteBTree(ptypeBBT, blocks, kBBTEntrySize, kBBTEntryMax, [&](const BTreeEntrySink& emit) {
+        ForEachBlock([&](Bid bid, const BlockInfo& info) {
+            uint8_t e[kBBTEntrySize];
+            WriteBBTEntry(e, {{bid, info.ib}, info.cb, info.cRef});
+            emit(e);
+        });
+    });
     freePages_.clear();
 
     // Allocation maps, rebuilt from everything the trees reference.
-    uint64_t regions = std::max(minRegions_, RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1);
-    AllocationBitmap bits(regions);
+    regions = std::max(regions, RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1);
+    bits.Grow(regions);
     for (Ib ib : pages_) bits.Mark(ib, kPageSize);
-    for (const auto& [bid, info] : bbt_) bits.Mark(info.ib, BlockAllocSize(info.cb));
+    pages_.clear();
     uint8_t page[kPageSize];
     uint64_t free = 0;
     for (uint64_t k = 0; k < regions; ++k) {

@@ -1,17 +1,22 @@
 // The node database of one .pst file ([MS-PST] §2.2): blocks written to the file as
 // they are produced (into the free space of an opened store first, then appended),
-// the NBT and BBT kept in memory and written as B-trees at Commit, the allocation
-// maps rebuilt from what the trees reference.
+// the NBT and BBT entries kept in files beside the store (sorted: block IDs and
+// message NIDs are handed out in increasing order) with the few out-of-order changes
+// in memory, written as B-trees at Commit; the allocation maps rebuilt from what the
+// trees reference. Memory does not grow with the number of nodes or blocks.
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "mailstore/pst/ndb/Block.h"
 #include "mailstore/pst/ndb/BTreePage.h"
 #include "mailstore/pst/ndb/Header.h"
+#include "mailstore/pst/ndb/SpillFile.h"
 
 namespace bv::mailstore::pst {
 
@@ -44,17 +49,22 @@ public:
     Bid WriteDataTree(const uint8_t* data, size_t size, const std::vector<uint32_t>* crcs = nullptr);
     // Node data already cut into blocks (heap blocks, row matrix blocks).
     Bid WriteDataTree(const std::vector<Bytes>& blocks, const std::vector<uint32_t>* crcs = nullptr);
+    // Node data whose blocks were written before (WriteBlock), in order: the one block,
+    // or an XBLOCK/XXBLOCK over them.
+    Bid WriteDataTree(const std::vector<WrittenBlock>& written);
     // A subnode B-tree (SLBLOCKs, SIBLOCK above them when needed); 0 when empty.
     Bid WriteSubnodeTree(std::vector<SLENTRY> entries);
     // Enters or replaces a node; a replaced node's blocks are released.
     void SetNode(Nid nid, const NodeRef& ref);
     void RemoveNode(Nid nid);
-    const NodeRef* FindNode(Nid nid) const;
-    const std::map<Nid, NodeRef>& Nodes() const { return nbt_; }
+    std::optional<NodeRef> FindNode(Nid nid) const;
+    // Every node, in NID order.
+    void ForEachNode(const std::function<void(Nid, const NodeRef&)>& fn) const;
 
     // Reading.
     Bytes ReadBlock(Bid bid);                       // plain (decoded) block data
     std::vector<Bytes> ReadDataTree(Bid bid);       // the data blocks of a node, in order
+    std::vector<Bid> DataTreeBids(Bid bid);         // their BIDs, read from the XBLOCKs only
     std::vector<SLENTRY> ReadSubnodeTree(Bid bid);  // sorted by nid
 
     // Writes the B-trees, the allocation maps and the header, flushes and syncs.
@@ -72,6 +82,11 @@ private:
         uint16_t cRef;
     };
     NodeDatabase() = default;
+    void StartSpill(const std::filesystem::path& storePath);
+    std::optional<BlockInfo> FindBlock(Bid bid) const;
+    void ForEachBlock(const std::function<void(Bid, const BlockInfo&)>& fn) const;
+    void AppendBlockEntry(Bid bid, const BlockInfo& info);
+    void AppendNodeEntry(Nid nid, const NodeRef& ref);
     Ib Allocate(uint64_t size, uint64_t align);
     Ib AllocatePage();  // a B-tree page: a free page below the append point, else appended
     void WriteAt(Ib ib, const uint8_t* data, size_t size);
@@ -84,7 +99,12 @@ private:
     void ReadAt(Ib ib, uint8_t* data, size_t size);
     void ReleaseBlock(Bid bid);
     void LoadBTree(Ib ib, PageType ptype, int depth);
-    Bref WriteBTree(PageType ptype, std::vector<uint8_t>& leafEntries, uint8_t cbLeaf, uint8_t maxLeaf);
+    void LoadBTreePage(Ib ib, PageType ptype, int depth);
+    // A B-tree of `count` leaf entries, which `produce` hands, in key order, to the sink
+    // it is given.
+    using BTreeEntrySink = std::function<void(const uint8_t* entry)>;
+    Bref WriteBTree(PageType ptype, uint64_t count, uint8_t cbLeaf, uint8_t maxLeaf,
+                    const std::function<void(const BTreeEntrySink&)>& produce);
     struct DataBlock {
         const uint8_t* data;
         size_t size;
@@ -94,8 +114,15 @@ private:
 
     int fd_ = -1;
     Header header_;
-    std::map<Nid, NodeRef> nbt_;
-    std::map<Bid, BlockInfo> bbt_;
+    // NBT: entries in NID order in nbtLog_ (an opened store's, then new nodes while
+    // their NIDs keep rising: messages); later changes, out-of-order nodes and removals
+    // (nullopt) in nbtChanged_, which wins over the file.
+    std::unique_ptr<SpillFile> nbtLog_;
+    std::map<Nid, std::optional<NodeRef>> nbtChanged_;
+    // BBT: entries in BID order in bbtLog_ (BIDs only rise); changed reference counts
+    // in bbtChanged_, 0 for a released block.
+    std::unique_ptr<SpillFile> bbtLog_;
+    std::map<Bid, uint16_t> bbtChanged_;
     std::vector<Ib> pages_;  // BT pages written by Commit
     std::vector<Ib> freePages_;  // free 512-byte pages below the append point, during Commit
     std::vector<std::pair<Ib, uint64_t>> freeRuns_;  // free (offset, bytes) of an opened store, by offset

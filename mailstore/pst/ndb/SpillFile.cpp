@@ -1,0 +1,110 @@
+#include "mailstore/pst/ndb/SpillFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "mailstore/MailStoreError.h"
+
+namespace bv::mailstore::pst {
+namespace {
+
+constexpr size_t kPiece = 1 << 20;
+
+[[noreturn]] void Fail(const char* what) {
+    throw MailStoreError(std::string("temporary file beside the store: cannot ") + what + ": " + std::strerror(errno));
+}
+
+}  // namespace
+
+SpillFile::SpillFile(const std::filesystem::path& dir, size_t recordSize) : recordSize_(recordSize) {
+    fd_ = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd_ < 0) {
+        // File systems without unnamed files: a named one, unlinked at once.
+        std::string name = (dir / ".brimvault-spill-XXXXXX").string();
+        fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd_ < 0) Fail("create");
+        ::unlink(name.c_str());
+    }
+    pending_.reserve(kPiece);
+}
+
+SpillFile::~SpillFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void SpillFile::Append(const void* record) {
+    const uint8_t* p = static_cast<const uint8_t*>(record);
+    pending_.insert(pending_.end(), p, p + recordSize_);
+    if (pending_.size() + recordSize_ > kPiece) Flush();
+}
+
+void SpillFile::Flush() {
+    size_t done = 0;
+    while (done < pending_.size()) {
+        ssize_t n = ::pwrite(fd_, pending_.data() + done, pending_.size() - done, off_t(flushed_ * recordSize_ + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            Fail("write");
+        }
+        done += size_t(n);
+    }
+    flushed_ += pending_.size() / recordSize_;
+    pending_.clear();
+}
+
+void SpillFile::ReadRaw(uint64_t offset, uint8_t* out, size_t size) const {
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::pread(fd_, out + done, size - done, off_t(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            Fail("read");
+        }
+        done += size_t(n);
+    }
+}
+
+void SpillFile::Read(uint64_t i, void* out) const {
+    if (i >= flushed_) {
+        std::memcpy(out, pending_.data() + (i - flushed_) * recordSize_, recordSize_);
+        return;
+    }
+    ReadRaw(i * recordSize_, static_cast<uint8_t*>(out), recordSize_);
+}
+
+const uint8_t* SpillFile::Cursor::Next() {
+    if (pos_ >= buf_.size()) {
+        uint64_t count = file_.Count();
+        if (next_ >= count) return nullptr;
+        size_t per = std::max<size_t>(1, kPiece / file_.recordSize_);
+        size_t n = size_t(std::min<uint64_t>(per, count - next_));
+        buf_.resize(n * file_.recordSize_);
+        for (size_t k = 0; k < n;) {
+            uint64_t i = next_ + k;
+            if (i >= file_.flushed_) {
+                std::memcpy(buf_.data() + k * file_.recordSize_,
+                            file_.pending_.data() + (i - file_.flushed_) * file_.recordSize_,
+                            (n - k) * file_.recordSize_);
+                break;
+            }
+            size_t m = size_t(std::min<uint64_t>(n - k, file_.flushed_ - i));
+            file_.ReadRaw(i * file_.recordSize_, buf_.data() + k * file_.recordSize_, m * file_.recordSize_);
+            k += m;
+        }
+        next_ += n;
+        pos_ = 0;
+    }
+    const uint8_t* r = buf_.data() + pos_;
+    pos_ += file_.recordSize_;
+    return r;
+}
+
+}  // namespace bv::mailstore::pst

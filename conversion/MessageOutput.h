@@ -12,6 +12,7 @@
 
 #include "conversion/ConversionRun.h"
 #include "conversion/ImportPipeline.h"
+#include "conversion/LabelFolders.h"
 #include "conversion/MessageExtraction.h"
 #include "conversion/StoreSetup.h"
 
@@ -24,6 +25,11 @@ struct MailboxOutput {
     // .pst: the open store and the mailbox's folder in it.
     RunStore* store = nullptr;
     std::string folder;
+    // Sorting by labels (both set, shared by the run's mailboxes): each message goes to
+    // its label folder below the mailbox's folder and is counted there.
+    DiskLabelFolders* diskFolders = nullptr;
+    LabelFolderCounts* counts = nullptr;
+    bool byLabel() const { return counts != nullptr; }
 };
 
 class MessageOutput : public MessageSink {

@@ -12,7 +12,7 @@ read the result back:
                     follow-up flags), pffexport (folders, counts, read flag, categories
                     among the item values), readpst -j 0 (counts and read status per
                     folder) and pst-extractor (folders and categories);
-  --kind stores     the store modes: one store for two mailboxes, a second run adding
+  --kind stores     the store modes: one store for three mailboxes (two of one name), a second run adding
                     to a mailbox's store, and a store split into parts by a small
                     --max-pst-size: label folders reused, never duplicated, and every
                     part holding the folders its messages need.
@@ -419,14 +419,18 @@ def mailbox_folder(dest, mailbox):
 
 
 def check_store_modes(tool, mailbox, work):
-    # One store for two mailboxes: each mailbox's folder gets its own label folders.
+    # One store for three mailboxes, two of them of one name: each mailbox's folder gets
+    # its label folders, and the second mailbox of a name reuses those of the first.
     second = os.path.join(os.path.dirname(mailbox), "second.mbox")
+    again = os.path.join(os.path.dirname(mailbox), "again", MAILBOX + ".mbox")
+    os.makedirs(os.path.dirname(again))
     shutil.copy(mailbox, second)
+    shutil.copy(mailbox, again)
     dest = os.path.join(work, "single")
-    check_table(convert(tool, dest, [mailbox, second], "--to", "pst", "--single-pst"), 2, "single store")
+    check_table(convert(tool, dest, [mailbox, second, again], "--to", "pst", "--single-pst"), 3, "single store")
     stores = [f for f in os.listdir(dest) if f.endswith(".pst")]
     if check(len(stores) == 1, f"single store: {stores}"):
-        check_pypff(os.path.join(dest, stores[0]), MAILBOX)
+        check_pypff(os.path.join(dest, stores[0]), MAILBOX, times=2)
         check_pypff(os.path.join(dest, stores[0]), "second")
 
     # A second run adds to the mailbox's store: the label folders are found, not made again.

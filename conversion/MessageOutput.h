@@ -1,6 +1,7 @@
 // The output step: every complete message becomes an .eml or .emlx file in the
 // mailbox's output folder, an .msg file there, or a message in the mailbox's folder
-// of the open .pst store.
+// of the open .pst store; when sorting by labels, in the label folder below each of
+// these that the message's labels choose.
 #pragma once
 #include <cstdint>
 #include <deque>

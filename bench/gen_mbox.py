@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Writes a synthetic mailbox for the benchmarks.
 
-gen_mbox.py OUT (--size-mb N | --count N) --avg-kb K [--crlf] [--seed S]
+gen_mbox.py OUT (--size-mb N | --count N) --avg-kb K [--crlf] [--labels] [--seed S]
 Messages have realistic headers and bodies of text lines; no body line starts with
-"From " so every splitter finds the same messages."""
+"From " so every splitter finds the same messages. With --labels each message also
+carries an X-Brimvault-Labels field, as an export of a labelled account does."""
 import argparse
 import random
 
@@ -12,7 +13,12 @@ WORDS = ("backup mailbox archive message invoice meeting project report budget t
          "answer thanks regards hello team client server storage photo family").split()
 
 
-def message(rng, i, avg):
+LABELS = ("Inbox", "Inbox,Unread", "Inbox,Starred", "Sent", "Drafts", "Spam", "Trash", "Chat",
+          "Work", "Work/Projects,Unread", "Family,Important", "Receipts,Category Updates", "Archived",
+          "Inbox,Work,\"Clients, Europe\"", "=?UTF-8?Q?Re=C3=A7us?=,Opened")
+
+
+def message(rng, i, avg, labels=False):
     size = max(200, int(rng.expovariate(1.0 / avg)))
     body = []
     n = 0
@@ -32,8 +38,10 @@ def message(rng, i, avg):
         "Message-ID: <msg-%d@example.org>" % i,
         "MIME-Version: 1.0",
         "Content-Type: text/plain; charset=utf-8",
-        "",
     ]
+    if labels:
+        head.append("X-Brimvault-Labels: " + rng.choice(LABELS))
+    head += [""]
     return head + body + [""]
 
 
@@ -45,6 +53,7 @@ def main():
     size.add_argument("--count", type=int, help="stop at this many messages")
     ap.add_argument("--avg-kb", type=float, required=True)
     ap.add_argument("--crlf", action="store_true")
+    ap.add_argument("--labels", action="store_true", help="an X-Brimvault-Labels field in every message")
     ap.add_argument("--seed", type=int, default=1)
     a = ap.parse_args()
     rng = random.Random(a.seed)
@@ -54,7 +63,7 @@ def main():
     count = 0
     with open(a.out, "w", newline="") as f:
         while (written < limit) if limit is not None else (count < a.count):
-            text = eol.join(message(rng, count, a.avg_kb * 1024)) + eol
+            text = eol.join(message(rng, count, a.avg_kb * 1024, a.labels)) + eol
             f.write(text)
             written += len(text)
             count += 1

@@ -29,12 +29,14 @@ volatile std::sig_atomic_t g_signal = 0;
 extern "C" void OnSignal(int sig) { g_signal = sig; }
 
 const char* kUsage =
-    "usage: brimvault-convert --to eml|emlx|msg|pst [--single-pst] [--max-pst-size SIZE] -o DEST INPUT...\n"
+    "usage: brimvault-convert --to eml|emlx|msg|pst [--single-pst] [--max-pst-size SIZE] [--by-label] -o DEST INPUT...\n"
     "  INPUT   mailbox files, or folders (every file below them)\n"
     "  -o DEST destination folder (created when missing)\n"
     "  --single-pst  with --to pst: one store for all mailboxes\n"
     "  --max-pst-size SIZE  with --to pst: the largest a store file may grow (default 50G);\n"
-    "                a larger store is written in parts. K, M and G are powers of 1024; 0: no limit\n";
+    "                a larger store is written in parts. K, M and G are powers of 1024; 0: no limit\n"
+    "  --by-label    sort messages into folders by their labels, keeping unread and starred\n"
+    "                state and the labels as categories; prints the messages per folder\n";
 
 int UsageError(const std::string& reason) {
     std::fprintf(stderr, "brimvault-convert: %s\n%s", reason.c_str(), kUsage);
@@ -148,6 +150,7 @@ private:
 int main(int argc, char** argv) {
     std::string to, dest;
     bool single = false;
+    bool byLabel = false;
     bool maxPstSizeGiven = false;
     uint64_t maxPstSize = kDefaultMaxPstSize;
     std::vector<std::string> inputs;
@@ -169,6 +172,8 @@ int main(int argc, char** argv) {
             dest = argv[i];
         } else if (a == "--single-pst") {
             single = true;
+        } else if (a == "--by-label") {
+            byLabel = true;
         } else if (a == "--max-pst-size" || a.rfind("--max-pst-size=", 0) == 0) {
             std::string size;
             if (a == "--max-pst-size") {
@@ -197,6 +202,7 @@ int main(int argc, char** argv) {
     if (single && options.kind != OutputKind::Pst) return UsageError("--single-pst goes with --to pst");
     if (maxPstSizeGiven && options.kind != OutputKind::Pst) return UsageError("--max-pst-size goes with --to pst");
     options.singleStore = single;
+    options.byLabel = byLabel;
     options.maxPstSize = maxPstSize;
     if (dest.empty()) return UsageError("-o DEST is required");
     if (inputs.empty()) return UsageError("no input mailbox given");
@@ -246,12 +252,14 @@ int main(int argc, char** argv) {
         // Folders that could not be listed are part of what failed.
         RunReport shown = report;
         shown.failures.insert(shown.failures.end(), listErrors.begin(), listErrors.end());
-        std::string completion = ToLf(CompletionText(shown, options.kind == OutputKind::Pst));
+        // The messages per folder come as a table after the summary lines.
+        std::string completion = ToLf(CompletionText(shown, options.kind == OutputKind::Pst, false));
         std::fputs(completion.c_str(), stdout);
         if (completion.back() != '\n') std::fputc('\n', stdout);
     }
     std::printf("%d mailbox(es) and %lld message(s) converted into %s\n", report.mailboxesConverted,
                 static_cast<long long>(report.messagesConverted), report.destination.c_str());
+    std::fputs(FolderCountsText(report, "\n").c_str(), stdout);
     std::fflush(stdout);
 
     if (g_signal == SIGINT) return 130;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "conversion/AppendStrings.h"
+#include "conversion/LabelFolders.h"
 #include "conversion/MailboxProbe.h"
 #include "conversion/MessageExtraction.h"
 #include "conversion/MessageOutput.h"
@@ -106,7 +107,10 @@ std::string MailboxName(const std::string& inputFileName) {
 
 }  // namespace
 
-std::string CompletionText(const RunReport& r, bool pstOutput) {
+namespace {
+
+// The completion text without the messages per folder.
+std::string SummaryText(const RunReport& r, bool pstOutput) {
     if (r.failures.empty() && r.warnings.empty()) {
         if (pstOutput)
             return kStarLine + kCrLf +
@@ -130,6 +134,28 @@ std::string CompletionText(const RunReport& r, bool pstOutput) {
     return text + PartsText(r);
 }
 
+}  // namespace
+
+std::string FolderCountsText(const RunReport& r, const char* lineEnd) {
+    std::string table = FolderCountsTable(r.messagesPerFolder);
+    if (table.empty()) return table;
+    std::string text = std::string("Messages per folder:") + lineEnd;
+    for (size_t i = 0, j; i < table.size(); i = j + 1) {
+        j = table.find('\n', i);
+        text.append(table, i, j - i);
+        text += lineEnd;
+    }
+    return text;
+}
+
+std::string CompletionText(const RunReport& r, bool pstOutput, bool withFolderCounts) {
+    std::string text = SummaryText(r, pstOutput);
+    const std::string counts = withFolderCounts ? FolderCountsText(r) : std::string();
+    if (counts.empty()) return text;
+    if (text.size() < 2 || text.compare(text.size() - 2, 2, kCrLf) != 0) text += kCrLf;
+    return text + kCrLf + counts;
+}
+
 std::string StoreErrorText(const std::string& reason) {
     return std::string("Outlook Session Creation Error !") + kCrLf + "Check if Outlook is installed and configured." +
            kCrLf + "For more details visit this link : https://support.microsoft.com/office/outlook-help-training" +
@@ -148,7 +174,10 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     yield();
 
     RunStore store(pst ? options.maxPstSize : 0);
+    DiskLabelFolders diskLabelFolders;
+    LabelFolderCounts labelCounts;
     auto storeFailed = [&](const std::string& reason) {
+        report.messagesPerFolder = labelCounts.Counts();
         report.storeError = true;
         report.storeErrorReason = reason;
         report.failures.push_back({store.path(), reason});
@@ -215,6 +244,10 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         target.kind = kind;
         target.inputPath = inputPath;
         target.mailboxFolder = mailboxFolder;
+        if (options.byLabel) {
+            target.diskFolders = &diskLabelFolders;
+            target.counts = &labelCounts;
+        }
         bool ready = true;
         if (pst) {
             try {
@@ -270,6 +303,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     }
 
     if (store.open()) closeStore();
+    report.messagesPerFolder = labelCounts.Counts();
     return report;
 }
 

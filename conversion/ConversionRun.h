@@ -4,6 +4,7 @@
 // an observer and formats the report the run returns.
 #pragma once
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,8 @@ struct RunOptions {
     std::string destination;
     // The mailbox files, in order. Empty entries (an empty list row) are passed over.
     std::vector<std::string> inputs;
-    // Not used yet: one folder per label of a mailbox's messages.
+    // Each message goes to the folder its labels choose, below the mailbox's folder,
+    // and keeps its unread and starred state and its labels as categories.
     bool byLabel = false;
     // .pst: the largest size of a store file in bytes; a store that would grow past
     // it is written in parts. 0 means no limit.
@@ -62,6 +64,9 @@ struct RunReport {
     std::vector<Failure> failures;  // what was not converted, in the order it happened
     std::vector<Failure> warnings;  // messages converted with a loss, in order
     std::vector<std::string> storeParts;  // the files of stores written in parts, in order
+    // Sorting by labels: label folder ("Work/Projects") -> messages converted into it,
+    // over all mailboxes. Empty otherwise.
+    std::map<std::string, int64_t> messagesPerFolder;
     bool ok() const { return !storeError && !stopped && failures.empty(); }
 };
 
@@ -70,8 +75,12 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer);
 
 // The completion text of a finished run: the fixed success texts when nothing
 // failed or was lost, otherwise counts, the failures and the warnings (the first 20
-// of each and a count of the rest).
-std::string CompletionText(const RunReport& report, bool pstOutput);
+// of each and a count of the rest). After a run sorting by labels it ends with the
+// messages per folder (FolderCountsText) unless `withFolderCounts` is false.
+std::string CompletionText(const RunReport& report, bool pstOutput, bool withFolderCounts = true);
+// The messages per label folder as a table, one line per folder under a heading
+// line, lines ended by `lineEnd`; "" when the run did not sort by labels.
+std::string FolderCountsText(const RunReport& report, const char* lineEnd = "\r\n");
 // The text shown when a store cannot be opened.
 std::string StoreErrorText(const std::string& reason);
 // The title of the store error's box.

@@ -21,6 +21,7 @@ mailstore::pst::FolderId StoreLabelFolders::Resolve(mailstore::pst::FolderId mai
 std::optional<std::string> DiskLabelFolders::FolderFor(std::string_view mailboxFolder,
                                                        const std::vector<std::string>& folder) {
     std::string path = LabelFolderOnDisk(mailboxFolder, folder);
+    std::lock_guard lock(mutex_);
     if (made_.count(path)) return path;
     if (!EnsureFolderPath(path)) return std::nullopt;
     made_.insert(path);
@@ -38,14 +39,14 @@ std::string FolderPathText(const std::vector<std::string>& folder) {
 
 void LabelFolderCounts::Add(const std::vector<std::string>& folder) { ++counts_[FolderPathText(folder)]; }
 
-std::string LabelFolderCounts::Table() const {
-    if (counts_.empty()) return std::string();
+std::string FolderCountsTable(const std::map<std::string, int64_t>& counts) {
+    if (counts.empty()) return std::string();
     const std::string kFolder = "Folder", kMessages = "Messages";
     size_t nameWidth = kFolder.size(), countWidth = kMessages.size();
     auto width = [](const std::string& s) {  // characters, not bytes
         return size_t(std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
     };
-    for (const auto& [name, n] : counts_) {
+    for (const auto& [name, n] : counts) {
         nameWidth = std::max(nameWidth, width(name));
         countWidth = std::max(countWidth, std::to_string(n).size());
     }
@@ -53,7 +54,7 @@ std::string LabelFolderCounts::Table() const {
         return name + std::string(nameWidth - width(name) + 2, ' ') + std::string(countWidth - count.size(), ' ') + count + "\n";
     };
     std::string out = line(kFolder, kMessages);
-    for (const auto& [name, n] : counts_) out += line(name, std::to_string(n));
+    for (const auto& [name, n] : counts) out += line(name, std::to_string(n));
     return out;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <mutex>
 #include <set>
 #include <string>
 #include <utility>
@@ -19,6 +20,8 @@ class StoreLabelFolders {
 public:
     explicit StoreLabelFolders(mailstore::pst::PstStore& store) : store_(store) {}
     mailstore::pst::FolderId Resolve(mailstore::pst::FolderId mailboxFolder, const std::vector<std::string>& folder);
+    // The folders found or made so far.
+    size_t size() const { return known_.size(); }
 
 private:
     mailstore::pst::PstStore& store_;
@@ -26,7 +29,8 @@ private:
 };
 
 // The folder on disk of each label folder below a mailbox's folder (LabelFolderOnDisk),
-// made with its parents on first use and remembered for the next message.
+// made with its parents on first use and remembered for the next message. May be
+// used from several threads at once.
 class DiskLabelFolders {
 public:
     // The folder's path, or nullopt when it cannot be made (the messages for it then
@@ -34,12 +38,17 @@ public:
     std::optional<std::string> FolderFor(std::string_view mailboxFolder, const std::vector<std::string>& folder);
 
 private:
+    std::mutex mutex_;
     std::set<std::string> made_;
 };
 
 // The folder as one text, segments joined with "/" ("Work/Projects"); a segment never
 // holds "/" itself, so the text names the folder unambiguously.
 std::string FolderPathText(const std::vector<std::string>& folder);
+
+// Folder path -> messages as a table: a heading line, then one line per folder, the
+// count right-aligned under "Messages", each line ended by "\n"; "" for no folders.
+std::string FolderCountsTable(const std::map<std::string, int64_t>& counts);
 
 // Messages per label folder, for the completion message and the command line.
 class LabelFolderCounts {
@@ -49,7 +58,7 @@ public:
     const std::map<std::string, int64_t>& Counts() const { return counts_; }
     // One line per folder, the count right-aligned under "Messages":
     //   "Folder         Messages\nInbox                 12\n..."; "" when nothing was counted.
-    std::string Table() const;
+    std::string Table() const { return FolderCountsTable(counts_); }
 
 private:
     std::map<std::string, int64_t> counts_;

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
 #include "conversion/EmlxFormat.h"
+#include "conversion/Labels.h"
 #include "conversion/MessageFile.h"
 #include "conversion/PathHelpers.h"
 #include "mailstore/MailStoreError.h"
@@ -56,17 +58,28 @@ void MessageOutput::OutputMessage(int32_t n, std::string_view text, bool) {
         ToImport(n, text);
     } else {
         const bool emlx = target_.kind == OutputKind::Emlx;
-        const std::string path = MessageFileName(target_.mailboxFolder, n, emlx);
-        std::string error;
-        bool ok;
-        if (emlx) {
-            BuildEmlx(text, emlx_);
+        MessageLabels labels;
+        std::optional<std::string> folder = target_.mailboxFolder;
+        if (target_.byLabel()) {
+            labels = LabelsOfMessage(text);
+            folder = target_.diskFolders->FolderFor(target_.mailboxFolder, labels.folder);
+        }
+        std::string path, error;
+        bool ok = false;
+        if (!folder) {
+            path = LabelFolderOnDisk(target_.mailboxFolder, labels.folder);
+            error = "cannot create the output folder";
+        } else if (emlx) {
+            path = MessageFileName(*folder, n, true);
+            BuildEmlx(text, emlx_, EmlxFlags{.read = !labels.unread, .flagged = labels.starred});
             ok = WriteMessageFile(path, emlx_, &error);
         } else {
+            path = MessageFileName(*folder, n, false);
             ok = WriteMessageFile(path, text, &error);
         }
         if (ok) {
             ++written_;
+            if (target_.byLabel()) target_.counts->Add(labels.folder);
         } else {
             ++failed_;
             failures_.push_back({path, error});
@@ -81,6 +94,7 @@ struct MessageOutput::PendingImport {
     std::string target;  // the .msg file, or the message's name in failure reports
     std::string text;    // the message's bytes until the import has read them
     size_t size = 0;
+    std::vector<std::string> labelFolder;  // sorting by labels: the message's folder
     pst::PreparedMessagePtr prepared;  // .pst: the message in the store's form
     size_t recipients = 0;
     std::vector<std::string> warnings;  // what the import could not read
@@ -109,11 +123,26 @@ void MessageOutput::ToImport(int32_t n, std::string_view text) {
     PendingImport* p = next.get();
     const bool toStore = target_.kind == OutputKind::Pst;
     const pst::PstStore* store = target_.store && target_.store->open() ? &target_.store->store() : nullptr;
-    // Everything up to the store's own work happens on a worker: the import, the
-    // flags, and the .msg file or the message's store form.
-    next->ticket = pipeline_->Submit([p, toStore, store] {
+    DiskLabelFolders* diskFolders = target_.byLabel() ? target_.diskFolders : nullptr;
+    const bool byLabel = target_.byLabel();
+    const std::string* mailboxFolder = &target_.mailboxFolder;
+    // Everything up to the store's own work happens on a worker: the labels, the
+    // import, the flags, and the .msg file or the message's store form.
+    next->ticket = pipeline_->Submit([p, toStore, store, byLabel, diskFolders, mailboxFolder, n] {
         try {
             if (toStore && !store) throw mailstore::MailStoreError("no store is open");
+            MessageLabels labels;
+            if (byLabel) {
+                labels = LabelsOfMessage(p->text);
+                if (!toStore) {
+                    std::optional<std::string> folder = diskFolders->FolderFor(*mailboxFolder, labels.folder);
+                    if (!folder) {
+                        p->target = LabelFolderOnDisk(*mailboxFolder, labels.folder);
+                        throw mailstore::MailStoreError("cannot create the output folder");
+                    }
+                    p->target = MsgFileName(*folder, n);
+                }
+            }
             mapi::Message message;
             mailstore::mime::ImportRfc822(p->text, message);
             std::string().swap(p->text);
@@ -121,6 +150,10 @@ void MessageOutput::ToImport(int32_t n, std::string_view text) {
             int32_t flags = mapi::MSGFLAG_READ;
             if (!message.attachments.empty()) flags |= mapi::MSGFLAG_HASATTACH;
             message.props.SetInt(mapi::PR_MESSAGE_FLAGS, flags);
+            if (byLabel) {
+                ApplyLabels(labels, message);
+                p->labelFolder = std::move(labels.folder);
+            }
             if (toStore)
                 p->prepared = store->Prepare(message);
             else
@@ -153,12 +186,13 @@ void MessageOutput::Finish(PendingImport& p) {
     try {
         if (p.error) std::rethrow_exception(p.error);
         if (target_.kind == OutputKind::Pst) {
-            std::string warning = target_.store->Add(target_.folder, std::move(p.prepared));
+            std::string warning = target_.store->Add(target_.folder, std::move(p.prepared), p.labelFolder);
             if (!warning.empty()) warnings_.push_back({target, std::move(warning)});
         } else {
             yield_();  // the .msg file was written by the worker
         }
         ++written_;
+        if (target_.byLabel()) target_.counts->Add(p.labelFolder);
         // An .msg file has room for 2048 recipient rows; the rest are only in the
         // display lists, which the user is told.
         if (target_.kind == OutputKind::Msg && p.recipients > kMsgMaxRecipients)

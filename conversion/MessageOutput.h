@@ -1,6 +1,7 @@
 // The output step: every complete message becomes an .eml or .emlx file in the
 // mailbox's output folder, an .msg file there, or a message in the mailbox's folder
-// of the open .pst store.
+// of the open .pst store; when sorting by labels, in the label folder below each of
+// these that the message's labels choose.
 #pragma once
 #include <cstdint>
 #include <deque>
@@ -12,6 +13,7 @@
 
 #include "conversion/ConversionRun.h"
 #include "conversion/ImportPipeline.h"
+#include "conversion/LabelFolders.h"
 #include "conversion/MessageExtraction.h"
 #include "conversion/StoreSetup.h"
 
@@ -24,6 +26,11 @@ struct MailboxOutput {
     // .pst: the open store and the mailbox's folder in it.
     RunStore* store = nullptr;
     std::string folder;
+    // Sorting by labels (both set, shared by the run's mailboxes): each message goes to
+    // its label folder below the mailbox's folder and is counted there.
+    DiskLabelFolders* diskFolders = nullptr;
+    LabelFolderCounts* counts = nullptr;
+    bool byLabel() const { return counts != nullptr; }
 };
 
 class MessageOutput : public MessageSink {

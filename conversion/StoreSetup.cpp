@@ -68,6 +68,8 @@ void RunStore::OpenPart() {
     used_ = freshPart_ ? kNewStoreBytes : existing;
     messages_ = 0;
     folderIds_.clear();
+    // Each part gets the label folders its own messages need.
+    labelFolders_ = std::make_unique<StoreLabelFolders>(*store_);
     for (const std::string& name : folders_) {
         folderIds_.emplace_back(name, store_->AddFolder(store_->IpmSubtree(), name));
         used_ += kFolderBytes;
@@ -96,10 +98,13 @@ void RunStore::AddMailboxFolder(const std::string& name) {
     used_ += kFolderBytes;
 }
 
-std::string RunStore::Add(const std::string& folder, pst::PreparedMessagePtr message) {
+std::string RunStore::Add(const std::string& folder, pst::PreparedMessagePtr message,
+                          const std::vector<std::string>& labelFolder) {
     if (!store_) throw mailstore::MailStoreError("no store is open");
     const uint64_t size = message ? pst::PstStore::StoredSize(*message) : 0;
-    auto fits = [&] { return Fits(used_ + size); };
+    // Room for the label folders too, should the part not have them yet.
+    const uint64_t room = size + labelFolder.size() * kFolderBytes;
+    auto fits = [&] { return Fits(used_ + room); };
     // A part takes a message past the limit only when it was made for it and holds
     // nothing else.
     while (!fits() && !(freshPart_ && messages_ == 0)) NextPart();
@@ -115,6 +120,11 @@ std::string RunStore::Add(const std::string& folder, pst::PreparedMessagePtr mes
             found = true;
         }
     if (!found) throw mailstore::MailStoreError("the store has no folder \"" + folder + "\"");
+    if (!labelFolder.empty()) {
+        const size_t before = labelFolders_->size();
+        id = labelFolders_->Resolve(id, labelFolder);
+        used_ += (labelFolders_->size() - before) * kFolderBytes;
+    }
     store_->AddMessage(id, std::move(message));
     used_ += size;
     ++messages_;
@@ -122,6 +132,7 @@ std::string RunStore::Add(const std::string& folder, pst::PreparedMessagePtr mes
 }
 
 bool RunStore::Close() {
+    labelFolders_.reset();
     std::unique_ptr<pst::PstStore> store = std::move(store_);
     if (!store) return true;
     std::string error;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "conversion/LabelFolders.h"
 #include "mailstore/pst/PstStore.h"
 
 namespace bv::conversion {
@@ -36,11 +37,13 @@ public:
     // Adds the mailbox's folder under the store's top folder (keeps the one there
     // when the store already has it). Throws MailStoreError.
     void AddMailboxFolder(const std::string& name);
-    // Stores a message prepared by store() in the mailbox folder `folder`, in the
-    // next part when it does not fit in this one. Returns "" or, for a message that
-    // alone is larger than the limit (it then has a part of its own), a warning.
-    // Throws MailStoreError.
-    std::string Add(const std::string& folder, mailstore::pst::PreparedMessagePtr message);
+    // Stores a message prepared by store() in the mailbox folder `folder`, or in the
+    // label folder `labelFolder` below it (found or made in the part the message goes
+    // to), in the next part when it does not fit in this one. Returns "" or, for a
+    // message that alone is larger than the limit (it then has a part of its own), a
+    // warning. Throws MailStoreError.
+    std::string Add(const std::string& folder, mailstore::pst::PreparedMessagePtr message,
+                    const std::vector<std::string>& labelFolder = {});
     // Finishes the part open now. False when it cannot be finished (the file is then
     // not there); the failure is among TakeFailures().
     bool Close();
@@ -81,6 +84,7 @@ private:
     int part_ = 1;
     std::vector<std::string> folders_;  // the mailbox folders, in order
     std::vector<std::pair<std::string, mailstore::pst::FolderId>> folderIds_;  // in the open part
+    std::unique_ptr<StoreLabelFolders> labelFolders_;  // of the open part
     uint64_t used_ = 0;         // estimated bytes of the open part's blocks and pages
     int64_t messages_ = 0;      // messages put into the open part
     bool freshPart_ = true;     // the open part was created, not found

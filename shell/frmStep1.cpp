@@ -81,6 +81,7 @@ const ControlRow kControls[] = {
      "(.msg) files         -     (Supported by MS Outlook, Document Management Software, Forensic Tools)", 0, 1080,
      8055, 255, 18},
     {"ChkAllinOnePST", Kind::Check, nullptr, "Create Single Outlook PST file for All files", 240, 5160, 8535, 255, 22},
+    {"ChkByLabel", Kind::Check, nullptr, "Sort messages into folders by their labels", 4440, 5475, 4335, 255, 22},
     {"Label4", Kind::Label, nullptr, "Converting Messages...", 240, 5475, 1815, 255, 9},
     {"LblProgessCurrent", Kind::Label, nullptr, "Mailbox  0 (of 0)", 600, 5760, 8175, 255, 10},
     {"Label1", Kind::Label, nullptr, "Reading          :", 600, 6000, 1335, 255, 12},
@@ -221,6 +222,7 @@ void frmStep1::CreateControls() {
     OptPST = Control<QRadioButton>("OptPST");
     OptMSG = Control<QRadioButton>("OptMSG");
     ChkAllinOnePST = Control<QCheckBox>("ChkAllinOnePST");
+    ChkByLabel = Control<QCheckBox>("ChkByLabel");
     Label1 = Control<QLabel>("Label1");
     LblProgessCurrent = Control<QLabel>("LblProgessCurrent");
     LblIMMFile = Control<QLabel>("LblIMMFile");
@@ -255,6 +257,8 @@ void frmStep1::CreateControls() {
     ChkAllinOnePST->setEnabled(false);
     ChkAllinOnePST->setToolTip(
         QStringLiteral("Selecting this option will allow you to create a single PST file for all MBOX files"));
+    ChkByLabel->setToolTip(QStringLiteral(
+        "Each message goes to the folder its labels choose and keeps its unread and starred state"));
 
     options_ = new QButtonGroup(this);
     for (QRadioButton* option : {OptEML, OptEMLX, OptPST, OptMSG}) options_->addButton(option);
@@ -322,6 +326,7 @@ void frmStep1::RunConversion() {
         return;
     }
     options.singleStore = ChkAllinOnePST->isEnabled() && ChkAllinOnePST->isChecked();
+    options.byLabel = ChkByLabel->isChecked();
     // The destination.
     if (closing_) return;
     options.destination = prompts_->chooseFolder(QStringLiteral("Choose Folder to Save...")).toStdString();

@@ -99,6 +99,7 @@ private:
     QRadioButton* OptMSG = nullptr;
     QButtonGroup* options_ = nullptr;
     QCheckBox* ChkAllinOnePST = nullptr;
+    QCheckBox* ChkByLabel = nullptr;  // sort messages into folders by their labels
     QLabel* Label1 = nullptr;
     QLabel* LblProgessCurrent = nullptr;
     QLabel* LblIMMFile = nullptr;

@@ -28,6 +28,7 @@ class Usage(unittest.TestCase):
         r = run("--help")
         self.assertEqual(r.returncode, 0)
         self.assertIn("usage:", r.stdout)
+        self.assertIn("--by-label", r.stdout)
         self.assertEqual(run("--version").stdout.strip(), "brimvault-convert 2.0")
         for args, reason in [((), "--to is required"), (("--to", "xyz", "-o", "d", "f"), "unknown output kind"),
                              (("--to", "eml", "f"), "-o DEST is required"), (("--to", "eml", "-o", "d"), "no input"),
@@ -84,6 +85,33 @@ class AgainstPythonMailbox(unittest.TestCase):
             n = int(count)
             self.assertTrue(rest[n:].startswith(b"<?xml"))
             self.assertNotIn(b"\r", rest[:n])
+
+
+class ByLabel(unittest.TestCase):
+    BOX = ("From a\nSubject: 1\nX-Brimvault-Labels: Inbox,Unread\n\nx\n"
+           "From b\nSubject: 2\n\ny\n"
+           "From c\nSubject: 3\nX-Brimvault-Labels: Inbox\n\nz\n")
+
+    def test_messages_per_folder_follow_the_summary_lines_only_when_asked(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            box = os.path.join(tmp, "m.mbox")
+            with open(box, "w") as f:
+                f.write(self.BOX)
+            r = run("--to", "eml", "-o", os.path.join(tmp, "plain"), box)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertNotIn("Messages per folder", r.stdout)
+            self.assertEqual(sorted(os.listdir(out_folder(os.path.join(tmp, "plain"), box))),
+                             ["email-1.eml", "email-2.eml", "email-3.eml"])
+            dest = os.path.join(tmp, "sorted")
+            r = run("--to", "eml", "--by-label", "-o", dest, box)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            lines = r.stdout.splitlines()
+            summary = lines.index("1 mailbox(es) and 3 message(s) converted into %s/" % dest)
+            self.assertIn("successfully exported", "\n".join(lines[:summary]))
+            self.assertEqual(lines[summary + 1:], ["Messages per folder:", "Folder   Messages",
+                                                   "Archive         1", "Inbox           2"])
+            folder = out_folder(dest, box)
+            self.assertEqual(sorted(os.listdir(os.path.join(folder, "Inbox"))), ["email-1.eml", "email-3.eml"])
 
 
 class Failures(unittest.TestCase):

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "TestHost.h"
 #include "conversion/ConversionRun.h"
@@ -127,6 +128,47 @@ TEST(Run, UnwritableOutputFolderIsOneFailurePerMailbox) {
     ASSERT_EQ(r.failures.size(), 1u);
     EXPECT_NE(r.failures[0].reason.find("cannot create the output folder"), std::string::npos);
     EXPECT_EQ(r.messagesConverted, 0);
+}
+
+// Sorting by labels into files: a label folder that cannot be made (a file is in its
+// way) fails only the messages bound for it; the others land in their folders with
+// their numbers, and the completion text counts the messages per folder.
+TEST(Run, ByLabelFolderThatCannotBeMadeFailsOnlyItsMessages) {
+    for (OutputKind kind : {OutputKind::Eml, OutputKind::Emlx, OutputKind::Msg}) {
+        SCOPED_TRACE(int(kind));
+        TempDir in, out;
+        fs::path box = in.path() / "m.mbox";
+        WriteFile(box, "From a\nSubject: 1\nX-Brimvault-Labels: Trash\n\nx\n"
+                       "From b\nSubject: 2\nX-Brimvault-Labels: Work/Projects,Unread\n\ny\n"
+                       "From c\nSubject: 3\n\nz\n"
+                       "From d\nSubject: 4\nKeywords: Work/Projects\n\nw\n");
+        const fs::path folder = OutputFolder(out.path(), box);
+        WriteFile(folder / "Deleted Items", "in the way");
+        TestHost h;
+        h.options.kind = kind;
+        h.options.byLabel = true;
+        h.options.destination = out.str();
+        h.options.inputs = {box.string()};
+        RunReport r = h.Run();
+
+        const std::string ext = kind == OutputKind::Eml ? ".eml" : kind == OutputKind::Emlx ? ".emlx" : ".msg";
+        const std::string stem = kind == OutputKind::Msg ? "Email-" : "email-";
+        EXPECT_EQ(Tree(folder), (std::vector<std::string>{"Archive/" + stem + "3" + ext, "Deleted Items",
+                                                          "Work/Projects/" + stem + "2" + ext,
+                                                          "Work/Projects/" + stem + "4" + ext}));
+        ASSERT_EQ(r.failures.size(), 1u);
+        EXPECT_EQ(r.failures[0].file, (folder / "Deleted Items").string());
+        EXPECT_EQ(r.failures[0].reason, "cannot create the output folder");
+        EXPECT_EQ(r.messagesConverted, 3);
+        EXPECT_EQ(r.messagesFailed, 1);
+        EXPECT_EQ(r.messagesPerFolder, (std::map<std::string, int64_t>{{"Archive", 1}, {"Work/Projects", 2}}));
+        const std::string text = CompletionText(r, false);
+        EXPECT_NE(text.find("\r\nMessages per folder:\r\nFolder         Messages\r\nArchive               1\r\n"
+                            "Work/Projects         2\r\n"),
+                  std::string::npos)
+            << text;
+        EXPECT_EQ(CompletionText(r, false, false).find("Messages per folder"), std::string::npos);
+    }
 }
 
 TEST(Run, ManyFailuresAreListedUpToTwenty) {

@@ -1,15 +1,22 @@
 #!/usr/bin/python3
-"""Interop checks of sorting by labels.
+"""Interop checks of sorting by labels, end to end.
 
-labels_tool writes every message of tests/data/labels.mbox the way a run sorting by
-labels does, then independent readers read the result back:
-  --kind msg  OUT/<label folder>/email-N.msg files, read by olefile (the name-to-id
-              map resolved here), msgconvert and, when a folder holding
-              @kenjiuno/msgreader is given, that reader's named-property parser:
-              folder, read flag, follow-up flag and categories per message;
-  --kind pst  the folder "labels" of a new store, the label folders below it, read by
-              pypff (folders, counts, read and follow-up flags), pffexport (folders,
-              counts, read flag) and readpst -j 0 (counts and read status per folder).
+brimvault-convert --by-label converts tests/data/labels.mbox, then independent readers
+read the result back:
+  --kind eml, emlx  every message in its label folder below the mailbox's folder (names
+                    made safe on disk), nothing else there; .emlx read and flagged bits;
+  --kind msg        the Email-N.msg files there, read by olefile (the name-to-id map
+                    resolved here), msgconvert and @kenjiuno/msgreader: read flag,
+                    follow-up flag and categories per message;
+  --kind pst        the mailbox's store, read by pypff (folders, counts, read and
+                    follow-up flags), pffexport (folders, counts, read flag, categories
+                    among the item values), readpst -j 0 (counts and read status per
+                    folder) and pst-extractor (folders and categories);
+  --kind stores     the store modes: one store for three mailboxes (two of one name), a second run adding
+                    to a mailbox's store, and a store split into parts by a small
+                    --max-pst-size: label folders reused, never duplicated, and every
+                    part holding the folders its messages need.
+Every run's messages-per-folder table on stdout is checked against the expected counts.
 """
 import argparse
 import base64
@@ -166,15 +173,53 @@ process.stdout.write(JSON.stringify(out));
     return json.loads(r.stdout)
 
 
-def check_msg(out, written, msgreader):
-    if not check(sorted(written) == sorted(EXPECTED), f"messages written: {sorted(written)}"):
+def files_in(mailbox_folder, name):
+    """Message number -> path of every file below the mailbox's folder, checking that
+    each is where its labels put it and that nothing else is there."""
+    found = {}
+    for d, _dirs, files in os.walk(mailbox_folder):
+        for f in files:
+            m = re.fullmatch(name.replace("N", r"(\d+)").replace(".", r"\."), f)
+            n = int(m.group(1)) if m else None
+            if not check(n in EXPECTED, f"unexpected file {os.path.join(d, f)}"):
+                continue
+            found[n] = os.path.join(d, f)
+    check(sorted(found) == sorted(EXPECTED), f"messages written: {sorted(found)}")
+    for n, path in found.items():
+        want = os.path.join(mailbox_folder, *ON_DISK.get(n, EXPECTED[n][0]).split("/"), name.replace("N", str(n)))
+        check(path == want, f"message {n}: written to {path}, expected {want}")
+    return found
+
+
+def emlx_flags(path):
+    with open(path, "rb") as fh:
+        data = fh.read()
+    length, _, rest = data.partition(b"\n")
+    plist = rest[int(length):].decode()
+    m = re.search(r"<key>flags</key>\s*<integer>(\d+)</integer>", plist)
+    return int(m.group(1)) if m else None
+
+
+def check_files(mailbox_folder, kind):
+    found = files_in(mailbox_folder, "email-N." + kind)
+    for n, path in found.items():
+        with open(path, "rb") as fh:
+            head = fh.read(4096)
+        check(f"Subject: {n} ".encode() in head, f"message {n}: {path} holds another message")
+        if kind == "emlx":
+            _folder, unread, starred, _c = EXPECTED[n]
+            flags = emlx_flags(path)
+            if check(flags is not None, f"message {n}: no flags in the property list"):
+                check(bool(flags & 1) != unread, f"message {n}: .emlx read bit in flags {flags:#x}")
+                check(bool(flags & 0x10) == starred, f"message {n}: .emlx flagged bit in flags {flags:#x}")
+
+
+def check_msg(mailbox_folder, msgreader):
+    written = files_in(mailbox_folder, "Email-N.msg")
+    if sorted(written) != sorted(EXPECTED):
         return
     for n, (folder, unread, starred, categories) in EXPECTED.items():
         path = written[n]
-        want_path = os.path.join(out, *ON_DISK.get(n, folder).split("/"), f"email-{n}.msg")
-        if path != want_path or not os.path.isfile(want_path):
-            fail(n, f"written to {path}, expected {want_path}")
-            continue
         flags, status, icon, request, cats = read_msg(path)
         if bool(flags & 1) == unread:
             fail(n, f"PR_MESSAGE_FLAGS {flags:#x}, unread expected {unread}")
@@ -211,44 +256,84 @@ def number(subject):
     return int(m.group(1)) if m else None
 
 
-def check_pypff(path):
+def pypff_tree(path):
+    """Folder path (tuple of names from the root) -> [(message number, flags, flag
+    status, follow-up icon)], after checking that no folder has two sub-folders of one name."""
     f = pypff.file()
     f.open(path)
-    found = {}  # folder below the mailbox folder -> message numbers
+    tree = {}
 
     def walk(folder, parts):
+        names = []
         for i in range(folder.get_number_of_sub_folders()):
             sub = folder.get_sub_folder(i)
-            p = parts + [sub.name]
-            if p[:2] == [TOP, MAILBOX] and len(p) > 2:
-                key = "/".join(p[2:])
-                found[key] = []
-                for k in range(sub.get_number_of_sub_messages()):
-                    m = sub.get_sub_message(k)
-                    n = number(m.subject)
-                    found[key].append(n)
-                    props = {}
-                    rs = m.get_record_set(0)
-                    for e in range(rs.get_number_of_entries()):
-                        entry = rs.get_entry(e)
-                        if entry.entry_type in (0x0E07, 0x1090, 0x1095):
-                            props[entry.entry_type] = entry.get_data_as_integer()
-                    if n not in EXPECTED:
-                        check(False, f"pypff: unexpected message {m.subject!r} in {key}")
-                        continue
-                    _folder, unread, starred, _categories = EXPECTED[n]
-                    check(bool(props.get(0x0E07, 0) & 1) != unread, f"pypff: message {n} flags {props.get(0x0E07)}")
-                    want = (2, 6) if starred else (None, None)
-                    check((props.get(0x1090), props.get(0x1095)) == want,
-                          f"pypff: message {n} follow-up {props.get(0x1090)}, icon {props.get(0x1095)}")
+            names.append(sub.name)
+            p = parts + (sub.name,)
+            tree[p] = []
+            for k in range(sub.get_number_of_sub_messages()):
+                m = sub.get_sub_message(k)
+                props = {}
+                rs = m.get_record_set(0)
+                for e in range(rs.get_number_of_entries()):
+                    entry = rs.get_entry(e)
+                    if entry.entry_type in (0x0E07, 0x1090, 0x1095):
+                        props[entry.entry_type] = entry.get_data_as_integer()
+                tree[p].append((number(m.subject), props.get(0x0E07, 0), props.get(0x1090), props.get(0x1095)))
             walk(sub, p)
+        dups = [n for n, c in collections.Counter(names).items() if c > 1]
+        check(not dups, f"pypff: {path}: folder {'/'.join(parts)} has duplicated sub-folders {dups}")
 
-    walk(f.get_root_folder(), [])
+    walk(f.get_root_folder(), ())
     f.close()
-    for n, (folder, _u, _s, _c) in EXPECTED.items():
-        check(n in found.get(folder, []), f"pypff: message {n} not in {folder}")
-    got = {k: len(v) for k, v in found.items() if v}
-    check(got == dict(COUNTS), f"pypff: counts {got}")
+    return tree
+
+
+def label_folders(tree, mailbox):
+    """Label folder ("Work/Projects") -> messages, below the mailbox's folder."""
+    top = (TOP, mailbox)
+    return {"/".join(p[2:]): v for p, v in tree.items() if p[:2] == top and len(p) > 2 and v}
+
+
+def check_pypff(path, mailbox, times=1):
+    """The mailbox's label folders hold the messages `times` over (one run or more)."""
+    found = label_folders(pypff_tree(path), mailbox)
+    for folder, messages in found.items():
+        for n, flags, status, icon in messages:
+            if not check(n in EXPECTED and EXPECTED[n][0] == folder, f"pypff: message {n} in {folder}"):
+                continue
+            _folder, unread, starred, _categories = EXPECTED[n]
+            check(bool(flags & 1) != unread, f"pypff: message {n} flags {flags}")
+            want = (2, 6) if starred else (None, None)
+            check((status, icon) == want, f"pypff: message {n} follow-up {status}, icon {icon}")
+    got = {k: len(v) for k, v in found.items()}
+    check(got == {k: v * times for k, v in COUNTS.items()}, f"pypff: {path}: counts {got}")
+
+
+def check_pst_extractor(path, mailbox, js_readers):
+    """Folders and categories (Keywords) as pst-extractor reads them."""
+    script = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "readers",
+                          "pst_extractor_dump.js")
+    r = subprocess.run(["node", script, path], capture_output=True, text=True,
+                       env=dict(os.environ, NODE_PATH=js_readers))
+    if not check(r.returncode == 0, f"pst-extractor failed: {r.stderr.strip()[:300]}"):
+        return
+    result = json.loads(r.stdout)[path]
+    if not check("folders" in result and not result["logged"], f"pst-extractor: {str(result)[:300]}"):
+        return
+    prefix = f"/{TOP}/{mailbox}/"
+    seen = collections.Counter()
+    for folder in result["folders"]:
+        if not folder["path"].startswith(prefix):
+            continue
+        name = folder["path"][len(prefix):]
+        for m in folder["messages"]:
+            n = number(m["subject"])
+            if not check(n in EXPECTED and EXPECTED[n][0] == name, f"pst-extractor: message {n} in {name}"):
+                continue
+            seen[n] += 1
+            cats = m["named"].get("Keywords", [])
+            check(cats == EXPECTED[n][3], f"pst-extractor: message {n} categories {cats}, expected {EXPECTED[n][3]}")
+    check(sorted(seen) == sorted(EXPECTED) and set(seen.values()) == {1}, f"pst-extractor: messages {dict(seen)}")
 
 
 def check_pffexport(path, work):
@@ -288,7 +373,7 @@ def check_readpst(path, work):
     log = r.stdout + r.stderr
     if not check(r.returncode == 0 and "skipped" not in log.replace("0 items skipped", ""), f"readpst: {log[-300:]}"):
         return
-    root = os.path.join(out_dir, "Labels Test Store", MAILBOX)
+    root = os.path.join(out_dir, MAILBOX, MAILBOX)  # the store is named after its mailbox
     for n, (folder, unread, _s, _c) in EXPECTED.items():
         if not plain(folder):
             continue  # readpst renames folders it cannot write as they are
@@ -306,31 +391,100 @@ def check_readpst(path, work):
             check(("Status: RO" in mine[0]) != unread, f"readpst: read status of message {n}")
 
 
+def convert(tool, dest, inputs, *options):
+    """Runs brimvault-convert --by-label; returns its messages-per-folder table."""
+    r = subprocess.run([tool, *options, "--by-label", "-o", dest, *inputs], capture_output=True, text=True)
+    if not check(r.returncode == 0, f"brimvault-convert {' '.join(options)}: {r.stderr.strip()[-300:]}"):
+        return {}
+    lines = r.stdout.splitlines()
+    if not check("Messages per folder:" in lines, f"no messages per folder in {r.stdout!r}"):
+        return {}
+    table = lines[lines.index("Messages per folder:") + 1:]
+    check(table and table[0].split() == ["Folder", "Messages"], f"table heading {table[:1]}")
+    counts = {}
+    for line in table[1:]:
+        m = re.fullmatch(r"(.*?) +(\d+)", line)
+        if check(m, f"table line {line!r}"):
+            counts[m.group(1)] = int(m.group(2))
+    return counts
+
+
+def check_table(counts, times, what):
+    check(counts == {k: v * times for k, v in COUNTS.items()}, f"{what}: messages per folder {counts}")
+
+
+def mailbox_folder(dest, mailbox):
+    """The mailbox's output folder: its path mirrored below the destination."""
+    return os.path.join(dest, os.path.abspath(mailbox).lstrip(os.sep))
+
+
+def check_store_modes(tool, mailbox, work):
+    # One store for three mailboxes, two of them of one name: each mailbox's folder gets
+    # its label folders, and the second mailbox of a name reuses those of the first.
+    second = os.path.join(os.path.dirname(mailbox), "second.mbox")
+    again = os.path.join(os.path.dirname(mailbox), "again", MAILBOX + ".mbox")
+    os.makedirs(os.path.dirname(again))
+    shutil.copy(mailbox, second)
+    shutil.copy(mailbox, again)
+    dest = os.path.join(work, "single")
+    check_table(convert(tool, dest, [mailbox, second, again], "--to", "pst", "--single-pst"), 3, "single store")
+    stores = [f for f in os.listdir(dest) if f.endswith(".pst")]
+    if check(len(stores) == 1, f"single store: {stores}"):
+        check_pypff(os.path.join(dest, stores[0]), MAILBOX, times=2)
+        check_pypff(os.path.join(dest, stores[0]), "second")
+
+    # A second run adds to the mailbox's store: the label folders are found, not made again.
+    dest = os.path.join(work, "append")
+    for _run in range(2):
+        check_table(convert(tool, dest, [mailbox], "--to", "pst"), 1, "store per mailbox")
+    check_pypff(os.path.join(dest, MAILBOX + ".pst"), MAILBOX, times=2)
+
+    # A store in parts: each part has the label folders of the messages in it.
+    dest = os.path.join(work, "split")
+    check_table(convert(tool, dest, [mailbox], "--to", "pst", "--max-pst-size", "320K"), 1, "split store")
+    parts = sorted(f for f in os.listdir(dest) if f.endswith(".pst"))
+    check(len(parts) >= 2, f"split store: parts {parts}")
+    seen = collections.Counter()
+    for part in parts:
+        found = label_folders(pypff_tree(os.path.join(dest, part)), MAILBOX)
+        for folder, messages in found.items():
+            for n, *_flags in messages:
+                check(EXPECTED.get(n, [None])[0] == folder, f"{part}: message {n} in {folder}")
+                seen[n] += 1
+    check(sorted(seen) == sorted(EXPECTED) and set(seen.values()) == {1}, f"split store: messages {dict(seen)}")
+
+
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--kind", choices=["msg", "pst"], required=True)
-    ap.add_argument("--tool", required=True)
+    ap.add_argument("--kind", choices=["eml", "emlx", "msg", "pst", "stores"], required=True)
+    ap.add_argument("--convert", required=True, help="brimvault-convert")
     ap.add_argument("--mailbox", required=True)
     ap.add_argument("--work", required=True)
-    ap.add_argument("--msgreader", help="node_modules folder holding @kenjiuno/msgreader (.msg only)")
+    ap.add_argument("--js-readers", help="node_modules holding @kenjiuno/msgreader and pst-extractor")
     args = ap.parse_args()
     shutil.rmtree(args.work, ignore_errors=True)
-    os.makedirs(args.work)
-    out = os.path.join(args.work, "labels.mbox" if args.kind == "msg" else "labels.pst")
-    r = subprocess.run([args.tool, args.kind, args.mailbox, out], capture_output=True, text=True)
-    if r.returncode != 0:
-        print(r.stderr, file=sys.stderr)
-        return 1
-    if args.kind == "msg":
-        written = {int(n): p for n, p in (line.split("\t", 1) for line in r.stdout.splitlines())}
-        check_msg(out, written, args.msgreader)
+    os.makedirs(os.path.join(args.work, "in"))
+    mailbox = os.path.join(args.work, "in", MAILBOX + ".mbox")
+    shutil.copy(args.mailbox, mailbox)
+    dest = os.path.join(args.work, "out")
+    if args.kind == "stores":
+        check_store_modes(args.convert, mailbox, args.work)
     else:
-        check_pypff(out)
-        check_pffexport(out, args.work)
-        check_readpst(out, args.work)
+        check_table(convert(args.convert, dest, [mailbox], "--to", args.kind), 1, args.kind)
+    if args.kind in ("eml", "emlx"):
+        check_files(mailbox_folder(dest, mailbox), args.kind)
+    elif args.kind == "msg":
+        check_msg(mailbox_folder(dest, mailbox), args.js_readers)
+    elif args.kind == "pst":
+        store = os.path.join(dest, MAILBOX + ".pst")
+        check_pypff(store, MAILBOX)
+        check_pffexport(store, args.work)
+        check_readpst(store, args.work)
+        if args.js_readers:
+            check_pst_extractor(store, MAILBOX, args.js_readers)
     for f in FAILURES:
         print(f, file=sys.stderr)
-    print(f"{len(EXPECTED)} messages checked, {len(FAILURES)} failures")
+    print(f"{args.kind}: {len(EXPECTED)} messages checked, {len(FAILURES)} failures")
     return 1 if FAILURES else 0
 
 

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -149,6 +150,7 @@ private Q_SLOTS:
     void unreadableFolderKeepsWhatWasFound();
     void exitAsksFirst();
     void convertRunsEndToEnd();
+    void sortByLabelsCheckBox();
     void closingMidRunStopsAfterTheMessageInHand();
     void changingTheOutputKindMidRunChangesNothing();
 };
@@ -526,6 +528,64 @@ void WindowTest::convertRunsEndToEnd() {
     QCOMPARE(t.label("LblProgress"), QStringLiteral("Saved 3 Email Messages..."));
     // The list is read, not consumed.
     QCOMPARE(t.rows(), QStringList{input});
+    QCOMPARE(t.prompts->unexpected, 0);
+}
+
+// The check box sits in free space inside the window, starts unticked, and a run
+// started with it ticked sorts the messages into their label folders.
+void WindowTest::sortByLabelsCheckBox() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString input = dir.path() + "/in/anna.mbox";
+    const QString destination = dir.path() + "/out";
+    QDir().mkpath(destination);
+    QByteArray box;
+    for (const char* labels : {"Inbox,Unread", "Trash,Inbox", "Work/Projects"}) {
+        box += "From sender@example.org Mon Jan  1 00:00:00 2024\n"
+               "From: sender@example.org\nSubject: labelled\nX-Brimvault-Labels: ";
+        box += labels;
+        box += "\n\nBody.\n\n";
+    }
+    WriteFile(input, box);
+
+    Window t;
+    auto* sort = t.get<QCheckBox>("ChkByLabel");
+    QCOMPARE(sort->text(), QStringLiteral("Sort messages into folders by their labels"));
+    QVERIFY(sort->isVisible());
+    QVERIFY(sort->isEnabled());
+    QVERIFY(!sort->isChecked());
+    const QRect place = sort->geometry();
+    QCOMPARE(sort->parentWidget(), t.w.get());
+    QVERIFY(t.w->rect().contains(place));
+    QVERIFY2(sort->sizeHint().width() <= place.width(), "the caption is cut off");
+    for (QWidget* other : t.w->findChildren<QWidget*>()) {
+        const QString name = other->objectName();
+        if (other == sort || name.isEmpty() || name.startsWith(QStringLiteral("qt_")) || !other->isVisible()) continue;
+        const QRect at(other->mapTo(t.w.get(), QPoint(0, 0)), other->size());
+        QVERIFY2(!at.intersects(place), qPrintable(name));
+    }
+    // Near the single-store check box: the row below it.
+    const QRect single = t.check()->geometry();
+    QVERIFY(place.top() >= single.bottom() && place.top() - single.bottom() < single.height() * 2);
+
+    t.prompts->files.push_back({input});
+    t.click("cmdAdd");
+    t.click("OptEML");
+    t.click(sort);
+    QVERIFY(sort->isChecked());
+    t.prompts->folders.push_back(destination);
+    t.click("CmdConvert");
+
+    const QString folder = OutputFolder(destination, input);
+    QVERIFY(QFile::exists(folder + "/Inbox/email-1.eml"));
+    QVERIFY(QFile::exists(folder + "/Deleted Items/email-2.eml"));
+    QVERIFY(QFile::exists(folder + "/Work/Projects/email-3.eml"));
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList());
+    QCOMPARE(t.prompts->messages.size(), size_t{1});
+    const QString done = t.prompts->messages.back().text;
+    QVERIFY2(done.contains(QStringLiteral("successfully exported")), qPrintable(done));
+    QVERIFY2(done.contains(QStringLiteral("Messages per folder:")), qPrintable(done));
+    QVERIFY2(done.contains(QRegularExpression(QStringLiteral("Work/Projects +1"))), qPrintable(done));
     QCOMPARE(t.prompts->unexpected, 0);
 }
 

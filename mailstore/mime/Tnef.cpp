@@ -32,6 +32,11 @@ constexpr unsigned kAttachContentId = 0x3712;
 constexpr unsigned kTypeString8 = 0x001E;
 constexpr unsigned kTypeUnicode = 0x001F;
 constexpr unsigned kTypeBinary = 0x0102;
+constexpr unsigned kTypeObject = 0x000D;
+
+// An attached message is an object value: IID_IMessage, then a TNEF stream of its own.
+constexpr std::string_view kIidMessage("\x07\x03\x02\x00\x00\x00\x00\x00\xC0\x00\x00\x00\x00\x00\x00\x46", 16);
+constexpr int kMaxMessageDepth = 8;
 
 // The library's largest attribute is set to cover the whole stream, up to this.
 constexpr size_t kMaxStreamMiB = 1024;
@@ -82,10 +87,11 @@ std::string StringOf(MAPIProps* props, const TnefValues& large, unsigned id) {
     return WithoutTrailingNuls(std::move(text));
 }
 
-std::string BinaryOf(MAPIProps* props, const TnefValues& large, unsigned id) {
-    if (MAPIProperty* p = FindProperty(props, id)) return (p->id & 0xFFFF) == kTypeBinary ? BytesOf(p->data[0]) : std::string();
+// A binary (or object) property's bytes.
+std::string BinaryOf(MAPIProps* props, const TnefValues& large, unsigned id, unsigned type = kTypeBinary) {
+    if (MAPIProperty* p = FindProperty(props, id)) return (p->id & 0xFFFF) == type ? BytesOf(p->data[0]) : std::string();
     auto it = large.find(uint16_t(id));
-    return it != large.end() && it->second.type == kTypeBinary ? it->second.bytes : std::string();
+    return it != large.end() && it->second.type == type ? it->second.bytes : std::string();
 }
 
 struct TnefHolder {
@@ -99,9 +105,7 @@ struct TnefHolder {
     TnefHolder& operator=(const TnefHolder&) = delete;
 };
 
-}  // namespace
-
-std::optional<TnefContent> DecodeTnef(std::string_view bytes) {
+std::optional<TnefContent> DecodeTnefAt(std::string_view bytes, int depth) {
     constexpr size_t kMiB = 1024 * 1024;
     if (bytes.size() / kMiB >= kMaxStreamMiB) return std::nullopt;
     // Only a stream we have read to its last length, rebuilt within the library's
@@ -134,6 +138,14 @@ std::optional<TnefContent> DecodeTnef(std::string_view bytes) {
         TnefAttachment out;
         out.data = BytesOf(a->FileData);
         if (out.data.empty()) out.data = BinaryOf(&a->MAPI, values, kAttachDataBin);
+        const std::string object = BinaryOf(&a->MAPI, values, kAttachDataBin, kTypeObject);
+        if (depth < kMaxMessageDepth && object.substr(0, kIidMessage.size()) == kIidMessage) {
+            // (Its data is a note for readers that cannot show it.)
+            if (auto message = DecodeTnefAt(std::string_view(object).substr(kIidMessage.size()), depth + 1)) {
+                out.message.push_back(std::move(*message));
+                out.data.clear();
+            }
+        }
         out.longName = StringOf(&a->MAPI, values, kAttachLongFilename);
         if (out.longName.empty()) out.longName = StringOf(&a->MAPI, values, kDisplayName);
         if (out.longName.empty()) out.longName = BytesToUtf8(BytesOf(a->Title));
@@ -142,10 +154,14 @@ std::optional<TnefContent> DecodeTnef(std::string_view bytes) {
         out.longName = WithoutTrailingNuls(std::move(out.longName));
         out.mimeType = StringOf(&a->MAPI, values, kAttachMimeTag);
         out.contentId = StringOf(&a->MAPI, values, kAttachContentId);
-        if (out.data.empty() && out.longName.empty()) continue;
+        if (out.data.empty() && out.longName.empty() && out.message.empty()) continue;
         content.attachments.push_back(std::move(out));
     }
     return content;
 }
+
+}  // namespace
+
+std::optional<TnefContent> DecodeTnef(std::string_view bytes) { return DecodeTnefAt(bytes, 0); }
 
 }  // namespace bv::mailstore::mime

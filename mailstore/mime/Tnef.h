@@ -9,11 +9,14 @@
 
 namespace bv::mailstore::mime {
 
+struct TnefContent;
+
 struct TnefAttachment {
     std::string longName;     // PR_ATTACH_LONG_FILENAME, else the display name, else the 8.3 title
     std::string mimeType;     // PR_ATTACH_MIME_TAG, when given
     std::string contentId;    // PR_ATTACH_CONTENT_ID, when given
     std::string data;
+    std::vector<TnefContent> message;  // an attached message (one at most), instead of data
 };
 
 struct TnefContent {

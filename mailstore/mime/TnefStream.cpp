@@ -28,7 +28,7 @@ constexpr size_t kMaxValue = 524288;
 constexpr size_t kRenddataSize = 14;
 
 constexpr uint16_t kMultiValued = 0x1000;
-constexpr uint16_t kTypeString8 = 0x001E, kTypeUnicode = 0x001F, kTypeBinary = 0x0102;
+constexpr uint16_t kTypeString8 = 0x001E, kTypeUnicode = 0x001F, kTypeBinary = 0x0102, kTypeObject = 0x000D;
 
 size_t Padded(size_t n) { return (n + 3) / 4 * 4; }
 
@@ -67,7 +67,7 @@ std::optional<size_t> FixedSize(uint16_t type) {
         case 0x0002: case 0x0003: case 0x0004: case 0x000A: case 0x000B: return 4;
         case 0x0005: case 0x0006: case 0x0007: case 0x0014: case 0x0040: return 8;
         case 0x0048: return 16;
-        case kTypeString8: case kTypeUnicode: case kTypeBinary: case 0x000D: case 0x00FB: return 0;
+        case kTypeString8: case kTypeUnicode: case kTypeBinary: case kTypeObject: case 0x00FB: return 0;
         default: return std::nullopt;
     }
 }
@@ -109,7 +109,7 @@ bool ReadBlock(std::string_view data, const std::set<uint16_t>& wanted, Block& b
             std::string_view value;
             if ((!multi && !r.U32(ignored)) || !r.U32(size) || !r.Bytes(size, value)) return false;
             const bool wantedValue = !multi && id < 0x8000 && wanted.count(id) &&
-                                     (type == kTypeString8 || type == kTypeUnicode || type == kTypeBinary);
+                                     (type == kTypeString8 || type == kTypeUnicode || type == kTypeBinary || type == kTypeObject);
             if (!wantedValue || !block.seen.insert(id).second) continue;
             if (value.size() <= kMaxValue) {
                 block.kept.emplace_back(tag, std::string(value));

@@ -16,7 +16,7 @@ namespace bv::mailstore::mime {
 
 // One property value as the stream stores it.
 struct TnefValue {
-    uint16_t type = 0;  // PT_STRING8, PT_UNICODE (UTF-16LE bytes) or PT_BINARY
+    uint16_t type = 0;  // PT_STRING8, PT_UNICODE (UTF-16LE bytes), PT_BINARY or PT_OBJECT
     std::string bytes;
 };
 using TnefValues = std::map<uint16_t, TnefValue>;  // by property id
@@ -35,7 +35,7 @@ struct TnefStreamParts {
 
 // Walks `bytes` (signature included) attribute by attribute and through each MAPI
 // property block, and rebuilds the stream with the body, each attachment's
-// rendering data, title and data, and the single-valued string and binary
+// rendering data, title and data, and the single-valued string, binary and object
 // properties listed in `messageIds` and `attachmentIds` (the first of each).
 // nullopt when any length, checksum or property block does not hold.
 std::optional<TnefStreamParts> RebuildTnef(std::string_view bytes, const std::set<uint16_t>& messageIds,

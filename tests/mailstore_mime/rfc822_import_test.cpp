@@ -958,6 +958,18 @@ TEST(Rfc822Import, WinmailDatOutlookRichText) {
     const Attachment* kitten = FindAttachment(m, "kitten-playing-with-a-christmas-tree.jpg");
     ASSERT_NE(kitten, nullptr);
     EXPECT_EQ(Bin(kitten->props, PR_ATTACH_DATA_BIN).size(), 375081u);
+    // Two attached items, each a message of its own with its body.
+    for (auto [subject, text] : {std::pair{"Build a train table", "HO-scale train table"},
+                                 std::pair{"Christmas Celebration!", "open their Christmas presents"}}) {
+        SCOPED_TRACE(subject);
+        const Attachment* item = FindAttachment(m, std::string(subject) + ".msg");
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->props.GetInt(PR_ATTACH_METHOD), ATTACH_EMBEDDED_MSG);
+        ASSERT_NE(item->embedded, nullptr);
+        EXPECT_EQ(Str(item->embedded->props, PR_SUBJECT), subject);
+        EXPECT_NE(Str(item->embedded->props, PR_BODY).find(text), std::string::npos);
+    }
+    EXPECT_EQ(m.attachments.size(), 3u);
     ExpectWellFormed(m, "rich-text.eml");
 }
 

@@ -1,6 +1,8 @@
 // TNEF (winmail.dat, application/ms-tnef) read with libytnef: the body and the
-// attachments a TNEF-aware reader shows. (Kept apart from the MAPI model's
-// headers: libytnef's own headers define MAPI names as macros.)
+// attachments a TNEF-aware reader shows, attached items among them. The library
+// only sees streams we have read through and rebuilt first (TnefStream.h). (Kept
+// apart from the MAPI model's headers: libytnef's own headers define MAPI names
+// as macros.)
 #pragma once
 #include <optional>
 #include <string>

@@ -1003,8 +1003,8 @@ TEST(Rfc822Import, WinmailDatValuesTheDecoderCannotHold) {
 
 TEST(Rfc822Import, BrokenWinmailDatNeverPrints) {
     // Each corpus stream and broken copies of it: decoded, or refused with the
-    // message left as it was (the import then keeps winmail.dat with a warning),
-    // and nothing on standard output.
+    // message left as it was and winmail.dat kept with a warning; nothing on
+    // standard output.
     std::vector<std::pair<std::string, std::string>> samples;
     for (const char* name : {"body.tnef", "rtf.tnef", "two-files.tnef", "unicode-mapi-attr.tnef"})
         samples.emplace_back(name, TnefSample(name));
@@ -1029,6 +1029,10 @@ TEST(Rfc822Import, BrokenWinmailDatNeverPrints) {
             } else {
                 ++refusedCount;
                 EXPECT_TRUE(m.attachments.empty() && m.props.Size() == 0);
+                Message kept;
+                EXPECT_EQ(StdoutOf([&] { kept = Import(WithTnef(bytes)); }), "");
+                EXPECT_NE(FindAttachment(kept, "winmail.dat"), nullptr);
+                EXPECT_TRUE(HasWarningContaining(kept, "TNEF"));
             }
         }
     }

@@ -30,10 +30,6 @@ KNOWN = {
     "mbox/issue1189.mbox.txt#1": "GMime loses the part whose 5000-character base64 line follows its header block "
                                  "without a blank line (Python reads it as the body); the importer warns and "
                                  "attaches the original message instead",
-    "eml/mimekit/tnef/rich-text.eml": "winmail.dat is decoded into the body, files and attached items it holds; "
-                                      "Python keeps it as one opaque attachment (the mailstore_mime tests check it)",
-    "eml/mimekit/tnef/ukr.eml": "winmail.dat is decoded into the body and files it holds; Python keeps it as one "
-                                "opaque attachment (the mailstore_mime tests check it)",
 }
 CHECKED = {"messages": 0, "fields": 0}
 

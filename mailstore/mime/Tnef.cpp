@@ -3,10 +3,10 @@
 #include "mailstore/base/LittleEndian.h"
 #include "mailstore/base/Utf8.h"
 #include "mailstore/mime/Charsets.h"
+#include "mailstore/mime/CompressedRtf.h"
+#include "mailstore/mime/TnefStream.h"
 
 #include <cstddef>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <algorithm>
 
@@ -32,9 +32,14 @@ constexpr unsigned kAttachContentId = 0x3712;
 constexpr unsigned kTypeString8 = 0x001E;
 constexpr unsigned kTypeUnicode = 0x001F;
 constexpr unsigned kTypeBinary = 0x0102;
+constexpr unsigned kTypeObject = 0x000D;
 
-constexpr int kTnefSignatureSize = 4;
-constexpr uint32_t kTnefSignature = 0x223E9F78;
+// An attached message is an object value: IID_IMessage, then a TNEF stream of its own.
+constexpr std::string_view kIidMessage("\x07\x03\x02\x00\x00\x00\x00\x00\xC0\x00\x00\x00\x00\x00\x00\x46", 16);
+constexpr int kMaxMessageDepth = 8;
+
+// The library's largest attribute is set to cover the whole stream, up to this.
+constexpr size_t kMaxStreamMiB = 1024;
 
 // The property with this id (any type), or nullptr.
 MAPIProperty* FindProperty(MAPIProps* props, unsigned id) {
@@ -50,10 +55,22 @@ std::string BytesOf(const variableLength& v) {
     return std::string(reinterpret_cast<const char*>(v.data), size_t(v.size));
 }
 
-// A string property as UTF-8, without its terminating NUL.
-std::string StringOf(MAPIProps* props, unsigned id) {
+std::string WithoutTrailingNuls(std::string text) {
+    while (!text.empty() && text.back() == '\0') text.pop_back();
+    return text;
+}
+
+// A string property as UTF-8, without its terminating NUL; from the library, else
+// from the values too large for it.
+std::string StringOf(MAPIProps* props, const TnefValues& large, unsigned id) {
     MAPIProperty* p = FindProperty(props, id);
-    if (!p) return std::string();
+    if (!p) {
+        auto it = large.find(uint16_t(id));
+        if (it == large.end()) return std::string();
+        if (it->second.type == kTypeUnicode) return WithoutTrailingNuls(ToUtf8(it->second.bytes, "utf-16le"));
+        if (it->second.type == kTypeString8) return WithoutTrailingNuls(BytesToUtf8(it->second.bytes));
+        return std::string();
+    }
     const variableLength& v = p->data[0];
     if (!v.data || v.size <= 0) return std::string();
     std::string text;
@@ -67,59 +84,14 @@ std::string StringOf(MAPIProps* props, unsigned id) {
     } else {
         return std::string();
     }
-    while (!text.empty() && text.back() == '\0') text.pop_back();
-    return text;
+    return WithoutTrailingNuls(std::move(text));
 }
 
-std::string BinaryOf(MAPIProps* props, unsigned id) {
-    MAPIProperty* p = FindProperty(props, id);
-    if (!p || (p->id & 0xFFFF) != kTypeBinary) return std::string();
-    return BytesOf(p->data[0]);
-}
-
-// The RTF of a PR_RTF_COMPRESSED value ([MS-OXRTFCP] 2.1.3.1: compressed size,
-// raw size, "LZFu" or "MELA", CRC, data); empty when it is neither form. Only
-// well-formed headers reach the library's decompressor, which reports problems
-// on standard output.
-std::string DecompressedRtf(variableLength& value) {
-    constexpr size_t kHeaderSize = 16;
-    constexpr uint32_t kCompressed = 0x75465A4C;    // "LZFu"
-    constexpr uint32_t kUncompressed = 0x414C454D;  // "MELA"
-    if (!value.data || value.size < int(kHeaderSize) + 4) return std::string();
-    const uint32_t compressedSize = base::Get32(value.data);
-    const uint32_t rawSize = base::Get32(value.data + 4);
-    const uint32_t magic = base::Get32(value.data + 8);
-    if (compressedSize != uint32_t(value.size) - 4) return std::string();
-    if (magic == kUncompressed) {
-        const size_t n = std::min<size_t>(rawSize, size_t(value.size) - kHeaderSize);
-        return std::string(reinterpret_cast<const char*>(value.data) + kHeaderSize, n);
-    }
-    if (magic != kCompressed) return std::string();
-    int size = 0;
-    BYTE* raw = DecompressRTF(&value, &size);
-    if (!raw) return std::string();
-    std::string rtf(reinterpret_cast<const char*>(raw), size > 0 ? size_t(size) : 0);
-    std::free(raw);
-    return rtf;
-}
-
-// True when the stream's framing holds ([MS-OXTNEF] 2.1.3: after the signature and
-// key, attributes of level, id, size, data and a checksum that sums the data bytes).
-// Streams that fail here never reach the library, which reports on standard output.
-bool FramingHolds(std::string_view bytes) {
-    constexpr size_t kStreamHeader = 6, kAttributeHeader = 9, kChecksum = 2;
-    const auto* b = reinterpret_cast<const uint8_t*>(bytes.data());
-    size_t pos = kStreamHeader;
-    while (pos + kAttributeHeader <= bytes.size()) {
-        const uint32_t size = base::Get32(b + pos + 5);
-        pos += kAttributeHeader;
-        if (size == 0 || size > bytes.size() - pos || bytes.size() - pos - size < kChecksum) return false;
-        uint16_t sum = 0;
-        for (size_t i = 0; i < size; ++i) sum = uint16_t(sum + b[pos + i]);
-        if (base::Get16(b + pos + size) != sum) return false;
-        pos += size + kChecksum;
-    }
-    return true;
+// A binary (or object) property's bytes.
+std::string BinaryOf(MAPIProps* props, const TnefValues& large, unsigned id, unsigned type = kTypeBinary) {
+    if (MAPIProperty* p = FindProperty(props, id)) return (p->id & 0xFFFF) == type ? BytesOf(p->data[0]) : std::string();
+    auto it = large.find(uint16_t(id));
+    return it != large.end() && it->second.type == type ? it->second.bytes : std::string();
 }
 
 struct TnefHolder {
@@ -133,46 +105,63 @@ struct TnefHolder {
     TnefHolder& operator=(const TnefHolder&) = delete;
 };
 
-}  // namespace
-
-std::optional<TnefContent> DecodeTnef(std::string_view bytes) {
-    if (bytes.size() < size_t(kTnefSignatureSize)) return std::nullopt;
-    if (base::Get32(reinterpret_cast<const uint8_t*>(bytes.data())) != kTnefSignature) return std::nullopt;
-
-    if (!FramingHolds(bytes)) return std::nullopt;
-    // The parser reads the buffer only; its interface is not const-correct.
-    std::string copy(bytes);
+std::optional<TnefContent> DecodeTnefAt(std::string_view bytes, int depth) {
+    constexpr size_t kMiB = 1024 * 1024;
+    if (bytes.size() / kMiB >= kMaxStreamMiB) return std::nullopt;
+    // Only a stream we have read to its last length, rebuilt within the library's
+    // limits, reaches the library: on anything else it prints to standard output.
+    std::optional<TnefStreamParts> parts =
+        RebuildTnef(bytes, {kBody, kRtfCompressed, kHtml},
+                    {kDisplayName, kAttachDataBin, kAttachFilename, kAttachLongFilename, kAttachMimeTag, kAttachContentId});
+    if (!parts) return std::nullopt;
     TnefHolder holder;
     TNEFStruct& t = holder.tnef;
-    if (TNEFParseMemory(reinterpret_cast<BYTE*>(copy.data()), long(copy.size()), &t) != 0) return std::nullopt;
+    t.attachmentSize = std::max(t.attachmentSize, int(parts->stream.size() / kMiB) + 1);
+    // The parser reads the buffer only; its interface is not const-correct.
+    if (TNEFParseMemory(reinterpret_cast<BYTE*>(parts->stream.data()), long(parts->stream.size()), &t) != 0) return std::nullopt;
 
     TnefContent content;
     MAPIProps* props = &t.MapiProperties;
-    content.body = StringOf(props, kBody);
+    const TnefValues& large = parts->message;
+    content.body = StringOf(props, large, kBody);
     if (content.body.empty() && t.body.size > 0) content.body = BytesToUtf8(BytesOf(t.body));
-    while (!content.body.empty() && content.body.back() == '\0') content.body.pop_back();
-    content.html = BinaryOf(props, kHtml);
-    if (content.html.empty()) content.html = StringOf(props, kHtml);
-    if (MAPIProperty* rtf = FindProperty(props, kRtfCompressed); rtf && (rtf->id & 0xFFFF) == kTypeBinary) {
-        content.rtfCompressed = BytesOf(rtf->data[0]);
-        content.rtf = DecompressedRtf(rtf->data[0]);
-    }
+    if (content.body.empty()) content.body = BytesToUtf8(parts->body);
+    content.body = WithoutTrailingNuls(std::move(content.body));
+    content.html = BinaryOf(props, large, kHtml);
+    if (content.html.empty()) content.html = StringOf(props, large, kHtml);
+    content.rtfCompressed = BinaryOf(props, large, kRtfCompressed);
+    if (!content.rtfCompressed.empty()) content.rtf = DecompressRtf(content.rtfCompressed);
 
-    for (Attachment* a = t.starting_attach.next; a; a = a->next) {
+    size_t index = 0;
+    for (Attachment* a = t.starting_attach.next; a && index < parts->attachments.size(); a = a->next, ++index) {
+        const TnefValues& values = parts->attachments[index].values;
         TnefAttachment out;
         out.data = BytesOf(a->FileData);
-        if (out.data.empty()) out.data = BinaryOf(&a->MAPI, kAttachDataBin);
-        out.longName = StringOf(&a->MAPI, kAttachLongFilename);
-        if (out.longName.empty()) out.longName = StringOf(&a->MAPI, kDisplayName);
+        if (out.data.empty()) out.data = BinaryOf(&a->MAPI, values, kAttachDataBin);
+        const std::string object = BinaryOf(&a->MAPI, values, kAttachDataBin, kTypeObject);
+        if (depth < kMaxMessageDepth && object.substr(0, kIidMessage.size()) == kIidMessage) {
+            // (Its data is a note for readers that cannot show it.)
+            if (auto message = DecodeTnefAt(std::string_view(object).substr(kIidMessage.size()), depth + 1)) {
+                out.message.push_back(std::move(*message));
+                out.data.clear();
+            }
+        }
+        out.longName = StringOf(&a->MAPI, values, kAttachLongFilename);
+        if (out.longName.empty()) out.longName = StringOf(&a->MAPI, values, kDisplayName);
         if (out.longName.empty()) out.longName = BytesToUtf8(BytesOf(a->Title));
-        if (out.longName.empty()) out.longName = StringOf(&a->MAPI, kAttachFilename);
-        while (!out.longName.empty() && out.longName.back() == '\0') out.longName.pop_back();
-        out.mimeType = StringOf(&a->MAPI, kAttachMimeTag);
-        out.contentId = StringOf(&a->MAPI, kAttachContentId);
-        if (out.data.empty() && out.longName.empty()) continue;
+        if (out.longName.empty()) out.longName = BytesToUtf8(parts->attachments[index].title);
+        if (out.longName.empty()) out.longName = StringOf(&a->MAPI, values, kAttachFilename);
+        out.longName = WithoutTrailingNuls(std::move(out.longName));
+        out.mimeType = StringOf(&a->MAPI, values, kAttachMimeTag);
+        out.contentId = StringOf(&a->MAPI, values, kAttachContentId);
+        if (out.data.empty() && out.longName.empty() && out.message.empty()) continue;
         content.attachments.push_back(std::move(out));
     }
     return content;
 }
+
+}  // namespace
+
+std::optional<TnefContent> DecodeTnef(std::string_view bytes) { return DecodeTnefAt(bytes, 0); }
 
 }  // namespace bv::mailstore::mime

@@ -1,6 +1,8 @@
 // TNEF (winmail.dat, application/ms-tnef) read with libytnef: the body and the
-// attachments a TNEF-aware reader shows. (Kept apart from the MAPI model's
-// headers: libytnef's own headers define MAPI names as macros.)
+// attachments a TNEF-aware reader shows, attached items among them. The library
+// only sees streams we have read through and rebuilt first (TnefStream.h). (Kept
+// apart from the MAPI model's headers: libytnef's own headers define MAPI names
+// as macros.)
 #pragma once
 #include <optional>
 #include <string>
@@ -9,11 +11,14 @@
 
 namespace bv::mailstore::mime {
 
+struct TnefContent;
+
 struct TnefAttachment {
     std::string longName;     // PR_ATTACH_LONG_FILENAME, else the display name, else the 8.3 title
     std::string mimeType;     // PR_ATTACH_MIME_TAG, when given
     std::string contentId;    // PR_ATTACH_CONTENT_ID, when given
     std::string data;
+    std::vector<TnefContent> message;  // an attached message (one at most), instead of data
 };
 
 struct TnefContent {

@@ -47,21 +47,32 @@ void SetBody(const TnefContent& tnef, PropertyBag& p) {
     }
 }
 
-}  // namespace
-
-bool IsTnefType(const std::string& mimeType) {
-    return mimeType == "application/ms-tnef" || mimeType == "application/vnd.ms-tnef";
-}
-
-bool ImportTnef(std::string_view bytes, Message& out) {
-    std::optional<TnefContent> tnef = DecodeTnef(bytes);
-    if (!tnef) return false;
-    SetBody(*tnef, out.props);
+void AddAttachments(const TnefContent& tnef, Message& out) {
     int unnamed = 0;
-    for (TnefAttachment& file : tnef->attachments) {
+    for (const TnefAttachment& file : tnef.attachments) {
         Attachment& a = out.attachments.emplace_back();
         a.props.SetInt(PR_ATTACH_NUM, int32_t(out.attachments.size() - 1));
         a.props.SetInt(PR_RENDERING_POSITION, -1);
+        if (!file.message.empty()) {
+            // An attached item: shown by its subject, saved as a .msg.
+            a.props.SetInt(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG);
+            a.embedded = std::make_unique<Message>();
+            Message& inner = *a.embedded;
+            inner.props.SetString(PR_MESSAGE_CLASS, "IPM.Note");
+            if (!file.longName.empty()) inner.props.SetString(PR_SUBJECT, file.longName);
+            inner.props.SetInt(PR_INTERNET_CPID, CP_UTF8_CODEPAGE);
+            inner.props.SetInt(PR_MESSAGE_CODEPAGE, CP_UTF8_CODEPAGE);
+            SetBody(file.message.front(), inner.props);
+            AddAttachments(file.message.front(), inner);
+            int32_t flags = MSGFLAG_READ | MSGFLAG_UNMODIFIED;
+            if (!inner.attachments.empty()) flags |= MSGFLAG_HASATTACH;
+            inner.props.SetInt(PR_MESSAGE_FLAGS, flags);
+            inner.props.SetInt(PR_MESSAGE_STATUS, 0);
+            std::string name = SanitizeFileName(file.longName);
+            SetAttachNames(a.props, (name.empty() ? std::string("message") : name) + ".msg");
+            if (!file.longName.empty()) a.props.SetString(PR_DISPLAY_NAME, file.longName);
+            continue;
+        }
         a.props.SetInt(PR_ATTACH_METHOD, ATTACH_BY_VALUE);
         std::string mimeType = file.mimeType.empty() ? "application/octet-stream" : AsciiLower(file.mimeType);
         std::string name = SanitizeFileName(file.longName);
@@ -72,6 +83,19 @@ bool ImportTnef(std::string_view bytes, Message& out) {
         a.props.SetInt(PR_ATTACH_SIZE, int32_t(std::min<size_t>(file.data.size(), 0x7FFFFFFF)));
         a.props.SetBinary(PR_ATTACH_DATA_BIN, BinaryOf(file.data));
     }
+}
+
+}  // namespace
+
+bool IsTnefType(const std::string& mimeType) {
+    return mimeType == "application/ms-tnef" || mimeType == "application/vnd.ms-tnef";
+}
+
+bool ImportTnef(std::string_view bytes, Message& out) {
+    std::optional<TnefContent> tnef = DecodeTnef(bytes);
+    if (!tnef) return false;
+    SetBody(*tnef, out.props);
+    AddAttachments(*tnef, out);
     return true;
 }
 

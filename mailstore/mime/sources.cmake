@@ -1,5 +1,6 @@
 target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/Charsets.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CompressedRtf.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FileNames.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GMimeSupport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HeaderMapping.cpp
@@ -9,5 +10,6 @@ target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/RtfText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Tnef.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TnefImport.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TnefStream.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TopHeader.cpp
 )

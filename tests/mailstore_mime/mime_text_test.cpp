@@ -6,6 +6,7 @@
 
 #include "mailstore/mapi/Message.h"
 #include "mailstore/mime/Charsets.h"
+#include "mailstore/mime/CompressedRtf.h"
 #include "mailstore/mime/FileNames.h"
 #include "mailstore/mime/GMimeSupport.h"
 #include "mailstore/mime/HeaderMapping.h"
@@ -159,4 +160,30 @@ TEST(MimeText, RtfBodiesAsText) {
                            "{\\*\\htmltag64 <p>}\\htmlrtf {\\b x}\\htmlrtf0 Hello{\\*\\htmltag72 </p>}}");
     EXPECT_TRUE(html.html);
     EXPECT_EQ(html.text, "<p>Hello</p>");
+}
+
+TEST(MimeText, CompressedRtf) {
+    auto hex = [](std::string_view h) {
+        std::string out;
+        for (size_t i = 0; i + 1 < h.size(); i += 2) out += char(std::stoi(std::string(h.substr(i, 2)), nullptr, 16));
+        return out;
+    };
+    // The format's own examples: literals with a reference into the initial
+    // dictionary, and a reference that overlaps what it writes.
+    const std::string hello = hex("2d0000002b0000004c5a4675f1c5c7a703000a0072637067313235423"
+                                  "20af32068656c090020627705b06c647d0a800fa0");
+    EXPECT_EQ(DecompressRtf(hello), "{\\rtf1\\ansi\\ansicpg1252\\pard hello world}\r\n");
+    EXPECT_EQ(DecompressRtf(hex("1a0000001c0000004c5a4675e2d44b51410004205758595a0d6e7d010eb0")),
+              "{\\rtf1 WXYZWXYZWXYZWXYZWXYZ}");
+    // Stored uncompressed.
+    EXPECT_EQ(DecompressRtf(hex("12000000060000004d454c4100000000") + "{\\rtf}"), "{\\rtf}");
+
+    // A size that disagrees with the value, an unknown kind, a header cut short: nothing.
+    EXPECT_EQ(DecompressRtf(hello + "x"), "");
+    EXPECT_EQ(DecompressRtf(hex("2d0000002b0000004c5a4676") + hello.substr(12)), "");
+    EXPECT_EQ(DecompressRtf(hello.substr(0, 12)), "");
+    // Data cut short (size fixed to match): what it holds up to there.
+    std::string cut = hello.substr(0, 30);
+    cut[0] = char(cut.size() - 4);
+    EXPECT_EQ(DecompressRtf(cut), "{\\rtf1\\ansi\\ansicpg1252");
 }

@@ -1,8 +1,12 @@
 // RFC 822 import: corpus robustness and field-level checks on crafted messages.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,11 +16,13 @@
 
 #include "mailstore/MailStoreError.h"
 #include "mailstore/mime/Rfc822Import.h"
+#include "mailstore/mime/TnefImport.h"
 
 namespace fs = std::filesystem;
 using namespace bv::mapi;
 using bv::mailstore::mime::ImportRfc822;
 using bv::mailstore::mime::ImportRfc822File;
+using bv::mailstore::mime::ImportTnef;
 
 namespace {
 
@@ -761,6 +767,139 @@ std::string WithTnef(const std::string& tnef, const std::string& textBody = "stu
 
 std::string TnefSample(const std::string& name) { return ReadFile(fs::path(BV_CORPUS) / "tnef" / name); }
 
+std::string Le32(uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
+
+uint16_t Checksum(std::string_view data) {
+    uint16_t sum = 0;
+    for (unsigned char c : data) sum = uint16_t(sum + c);
+    return sum;
+}
+
+// One TNEF attribute: level, id, size, data, checksum.
+std::string TnefAttribute(uint8_t level, uint32_t id, const std::string& data) {
+    const uint16_t sum = Checksum(data);
+    return std::string(1, char(level)) + Le32(id) + Le32(uint32_t(data.size())) + data + char(sum) + char(sum >> 8);
+}
+
+std::string TnefStream(const std::string& attributes) { return Le32(0x223E9F78) + std::string("\x01\x00", 2) + attributes; }
+
+std::string Padded4(std::string s) { return s.append((4 - s.size() % 4) % 4, '\0'); }
+
+// A single-valued string or binary property of a MAPI property block.
+std::string CountedProperty(uint32_t tag, const std::string& value) {
+    return Le32(tag) + Le32(1) + Le32(uint32_t(value.size())) + Padded4(value);
+}
+
+// A named string property with a name of `nameLength` characters.
+std::string NamedProperty(uint16_t id, size_t nameLength, const std::string& value) {
+    const std::string guid(16, '\x11');
+    std::string name;
+    for (size_t i = 0; i < nameLength; ++i) name += std::string("n\0", 2);
+    return Le32((uint32_t(id) << 16) | 0x001E) + guid + Le32(1) + Le32(uint32_t(name.size())) + Padded4(name) +
+           Le32(1) + Le32(uint32_t(value.size())) + Padded4(value);
+}
+
+constexpr uint32_t kAttBody = 0x0002800C, kAttMapiProps = 0x00069003, kAttAttachment = 0x00069005;
+constexpr uint32_t kAttRenddata = 0x00069002, kAttAttachData = 0x0006800F, kAttMetaFile = 0x00068011;
+
+std::string PropertyBlock(const std::vector<std::string>& properties) {
+    std::string block = Le32(uint32_t(properties.size()));
+    for (const std::string& p : properties) block += p;
+    return block;
+}
+
+std::string Unbase64(std::string_view text) {
+    std::string out;
+    uint32_t bits = 0;
+    int n = 0;
+    for (char c : text) {
+        const char* k = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        const char* at = c ? std::strchr(k, c) : nullptr;
+        if (!at) continue;
+        bits = (bits << 6) | uint32_t(at - k);
+        if ((n += 6) >= 8) out += char(bits >> (n -= 8));
+    }
+    return out;
+}
+
+// The winmail.dat of a corpus message (its base64 body part).
+std::string TnefOfMessage(const std::string& eml) {
+    const std::string text = ReadFile(fs::path(BV_CORPUS) / "eml" / "mimekit" / "tnef" / eml);
+    const size_t name = text.find("winmail.dat\"");
+    const size_t start = text.find("\n\n", name);
+    const size_t end = text.find("\n--", start + 2);
+    if (name == std::string::npos || start == std::string::npos || end == std::string::npos) return std::string();
+    return Unbase64(std::string_view(text).substr(start, end - start));
+}
+
+// What `f` writes to file descriptor 1 (single-threaded callers only).
+template <class F>
+std::string StdoutOf(F&& f) {
+    std::fflush(stdout);
+    FILE* sink = std::tmpfile();
+    const int saved = dup(1);
+    dup2(fileno(sink), 1);
+    f();
+    std::fflush(stdout);
+    dup2(saved, 1);
+    close(saved);
+    std::string written;
+    std::rewind(sink);
+    for (int c; (c = std::fgetc(sink)) != EOF;) written += char(c);
+    std::fclose(sink);
+    return written;
+}
+
+// Where each attribute of a stream ends.
+std::vector<size_t> AttributeEnds(const std::string& tnef) {
+    std::vector<size_t> ends;
+    for (size_t pos = 6; pos + 9 <= tnef.size();) {
+        pos += 9 + size_t(uint8_t(tnef[pos + 5]) | uint8_t(tnef[pos + 6]) << 8 | uint8_t(tnef[pos + 7]) << 16 |
+                          uint32_t(uint8_t(tnef[pos + 8])) << 24) + 2;
+        ends.push_back(pos);
+    }
+    return ends;
+}
+
+// Broken copies of a stream: cut short, attribute sizes wrong, and inside the MAPI
+// property blocks counts and sizes made huge or off by one (checksums then made right).
+std::vector<std::pair<std::string, std::string>> MutationsOf(const std::string& tnef) {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (size_t cut : {size_t(0), size_t(3), size_t(5), size_t(6), size_t(10), tnef.size() - 3, tnef.size() - 1})
+        if (cut < tnef.size()) out.emplace_back("cut at " + std::to_string(cut), tnef.substr(0, cut));
+    for (size_t i = 1; i < 24; ++i) out.emplace_back("cut at " + std::to_string(tnef.size() * i / 24), tnef.substr(0, tnef.size() * i / 24));
+    const uint32_t values[] = {0, 1, 2, 0xFFFFFFFF, 0x7FFFFFFF, 0x80000000, 1001, 102, 524289};
+    size_t pos = 6;
+    while (pos + 9 <= tnef.size()) {
+        const uint32_t id = uint8_t(tnef[pos + 1]) | uint8_t(tnef[pos + 2]) << 8 | uint8_t(tnef[pos + 3]) << 16 |
+                            uint32_t(uint8_t(tnef[pos + 4])) << 24;
+        const uint32_t size = uint8_t(tnef[pos + 5]) | uint8_t(tnef[pos + 6]) << 8 | uint8_t(tnef[pos + 7]) << 16 |
+                              uint32_t(uint8_t(tnef[pos + 8])) << 24;
+        if (size > tnef.size() - pos - 9) break;
+        for (uint32_t v : {0u, size - 1, size + 1, 0xFFFFFFFFu})
+            out.emplace_back("attribute size " + std::to_string(v), tnef.substr(0, pos + 5) + Le32(v) + tnef.substr(pos + 9));
+        if (id == kAttMapiProps || id == kAttAttachment) {
+            const size_t data = pos + 9;
+            // Every field of the first 400 bytes, and 40 more spread over the rest.
+            std::vector<size_t> offsets;
+            for (size_t o = 0; o + 4 <= size && o < 400; o += 4) offsets.push_back(o);
+            for (size_t k = 1; k <= 40 && size > 400; ++k) offsets.push_back((400 + (size - 400) * k / 41) & ~size_t(3));
+            for (size_t o : offsets) {
+                for (uint32_t v : values) {
+                    if (o + 4 > size) continue;
+                    std::string m = tnef.substr(0, data + o) + Le32(v) + tnef.substr(data + o + 4);
+                    const uint16_t sum = Checksum(std::string_view(m).substr(data, size));
+                    m[data + size] = char(sum);
+                    m[data + size + 1] = char(sum >> 8);
+                    out.emplace_back("block field " + std::to_string(o) + " = " + std::to_string(v), std::move(m));
+                }
+            }
+        }
+        pos += 9 + size + 2;
+    }
+    return out;
+}
+
 }  // namespace
 
 TEST(Rfc822Import, WinmailDatBecomesItsFilesAndBody) {
@@ -800,6 +939,105 @@ TEST(Rfc822Import, WinmailDatBecomesItsFilesAndBody) {
     Message bad = Import(WithTnef("\x78\x9F\x3E\x22 then nothing that parses"));
     EXPECT_NE(FindAttachment(bad, "winmail.dat"), nullptr);
     EXPECT_TRUE(HasWarningContaining(bad, "TNEF"));
+}
+
+TEST(Rfc822Import, WinmailDatOutlookRichText) {
+    // Rich text from a client that also writes named properties with names of over
+    // 100 bytes: the body and the file come out, winmail.dat goes.
+    Message m;
+    const std::string printed = StdoutOf([&] {
+        EXPECT_NO_THROW(ImportRfc822File(fs::path(BV_CORPUS) / "eml" / "mimekit" / "tnef" / "rich-text.eml", m));
+    });
+    EXPECT_EQ(printed, "");
+    EXPECT_EQ(FindAttachment(m, "winmail.dat"), nullptr);
+    EXPECT_TRUE(m.warnings.empty()) << m.warnings.front();
+    ASSERT_NE(m.props.GetBinary(PR_RTF_COMPRESSED), nullptr);
+    EXPECT_EQ(m.props.GetInt(PR_NATIVE_BODY), NATIVE_BODY_RTF);
+    const std::string body = Str(m.props, PR_BODY);
+    EXPECT_NE(body.find("Oh! What a Christmas to remember\r\n"), std::string::npos) << body;
+    const Attachment* kitten = FindAttachment(m, "kitten-playing-with-a-christmas-tree.jpg");
+    ASSERT_NE(kitten, nullptr);
+    EXPECT_EQ(Bin(kitten->props, PR_ATTACH_DATA_BIN).size(), 375081u);
+    // Two attached items, each a message of its own with its body.
+    for (auto [subject, text] : {std::pair{"Build a train table", "HO-scale train table"},
+                                 std::pair{"Christmas Celebration!", "open their Christmas presents"}}) {
+        SCOPED_TRACE(subject);
+        const Attachment* item = FindAttachment(m, std::string(subject) + ".msg");
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->props.GetInt(PR_ATTACH_METHOD), ATTACH_EMBEDDED_MSG);
+        ASSERT_NE(item->embedded, nullptr);
+        EXPECT_EQ(Str(item->embedded->props, PR_SUBJECT), subject);
+        EXPECT_NE(Str(item->embedded->props, PR_BODY).find(text), std::string::npos);
+    }
+    EXPECT_EQ(m.attachments.size(), 3u);
+    ExpectWellFormed(m, "rich-text.eml");
+}
+
+TEST(Rfc822Import, WinmailDatValuesTheDecoderCannotHold) {
+    const std::string guid(16, '\x11');
+    auto decoded = [](const std::string& stream) {
+        Message m;
+        const std::string printed = StdoutOf([&] { m = Import(WithTnef(stream, "")); });
+        EXPECT_EQ(printed, "");
+        EXPECT_EQ(FindAttachment(m, "winmail.dat"), nullptr);
+        return m;
+    };
+    // A named property with a long name, a long subject: neither is needed for the body.
+    Message named = decoded(TnefStream(TnefAttribute(1, kAttMapiProps, PropertyBlock({
+        NamedProperty(0x8001, 60, "x"), CountedProperty(0x0037001E, std::string(300, 's')),
+        CountedProperty(0x1000001E, "Hello from rich text")}))));
+    EXPECT_EQ(Str(named.props, PR_BODY), "Hello from rich text");
+
+    // A body attribute over 100000 bytes, a large icon, attachment data over 512 KiB.
+    const std::string body(150000, 'b'), file(600000, 'f');
+    Message large = decoded(TnefStream(
+        TnefAttribute(1, kAttBody, body) + TnefAttribute(2, kAttRenddata, std::string(14, '\0')) +
+        TnefAttribute(2, kAttMetaFile, std::string(20000, 'i')) +
+        TnefAttribute(2, kAttAttachment, PropertyBlock({CountedProperty(0x3707001F, std::string("b\0i\0g\0.\0t\0x\0t\0\0\0", 16)),
+                                                        CountedProperty(0x37010102, file)}))));
+    EXPECT_EQ(Str(large.props, PR_BODY).size(), body.size());
+    ASSERT_EQ(large.attachments.size(), 1u);
+    EXPECT_EQ(Str(large.attachments[0].props, PR_ATTACH_LONG_FILENAME), "big.txt");
+    EXPECT_EQ(Bin(large.attachments[0].props, PR_ATTACH_DATA_BIN), file);
+}
+
+TEST(Rfc822Import, BrokenWinmailDatNeverPrints) {
+    // Each corpus stream and broken copies of it: decoded, or refused with the
+    // message left as it was and winmail.dat kept with a warning; nothing on
+    // standard output.
+    std::vector<std::pair<std::string, std::string>> samples;
+    for (const char* name : {"body.tnef", "rtf.tnef", "two-files.tnef", "unicode-mapi-attr.tnef"})
+        samples.emplace_back(name, TnefSample(name));
+    samples.emplace_back("ukr.eml", TnefOfMessage("ukr.eml"));
+    // Of the large one, its message attributes only (its long named properties among them).
+    const std::string richText = TnefOfMessage("rich-text.eml");
+    samples.emplace_back("rich-text.eml", richText.substr(0, AttributeEnds(richText).at(4)));
+    size_t decodedCount = 0, refusedCount = 0;
+    for (const auto& [name, tnef] : samples) {
+        ASSERT_GT(tnef.size(), 100u) << name;
+        Message whole;
+        EXPECT_EQ(StdoutOf([&] { whole = Import(WithTnef(tnef)); }), "") << name;
+        EXPECT_EQ(FindAttachment(whole, "winmail.dat"), nullptr) << name;
+        for (const auto& [what, bytes] : MutationsOf(tnef)) {
+            Message m;
+            bool decoded = false;
+            const std::string printed = StdoutOf([&] { decoded = ImportTnef(bytes, m); });
+            SCOPED_TRACE(name + ": " + what);
+            EXPECT_EQ(printed, "");
+            if (decoded) {
+                ++decodedCount;
+            } else {
+                ++refusedCount;
+                EXPECT_TRUE(m.attachments.empty() && m.props.Size() == 0);
+                Message kept;
+                EXPECT_EQ(StdoutOf([&] { kept = Import(WithTnef(bytes)); }), "");
+                EXPECT_NE(FindAttachment(kept, "winmail.dat"), nullptr);
+                EXPECT_TRUE(HasWarningContaining(kept, "TNEF"));
+            }
+        }
+    }
+    EXPECT_GT(decodedCount, 0u);
+    EXPECT_GT(refusedCount, 0u);
 }
 
 TEST(Rfc822Import, WinmailDatFromAMailServer) {

@@ -60,12 +60,10 @@ std::vector<uint8_t> MessageSearchKey(std::string_view bytes) {
     constexpr uint64_t kP1 = 0x9E3779B185EBCA87ULL, kP2 = 0xC2B2AE3D27D4EB4FULL;
     auto rotl = [](uint64_t x, int r) { return (x << r) | (x >> (64 - r)); };
     uint64_t a = 0x243F6A8885A308D3ULL ^ bytes.size(), b = 0x13198A2E03707344ULL;
-    const char* p = bytes.data();
+    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
     size_t n = bytes.size();
     while (n >= 16) {
-        uint64_t w1, w2;
-        std::memcpy(&w1, p, 8);
-        std::memcpy(&w2, p + 8, 8);
+        const uint64_t w1 = base::Get64(p), w2 = base::Get64(p + 8);
         a = rotl(a + w1 * kP2, 31) * kP1;
         b = rotl(b + w2 * kP2, 31) * kP1;
         p += 16;
@@ -73,9 +71,7 @@ std::vector<uint8_t> MessageSearchKey(std::string_view bytes) {
     }
     uint8_t tail[16] = {};
     std::memcpy(tail, p, n);
-    uint64_t w1, w2;
-    std::memcpy(&w1, tail, 8);
-    std::memcpy(&w2, tail + 8, 8);
+    const uint64_t w1 = base::Get64(tail), w2 = base::Get64(tail + 8);
     a = rotl(a + (w1 ^ n) * kP2, 31) * kP1;
     b = rotl(b + w2 * kP2, 31) * kP1;
     auto mix = [](uint64_t h) {
@@ -87,8 +83,8 @@ std::vector<uint8_t> MessageSearchKey(std::string_view bytes) {
     };
     uint64_t h1 = mix(a ^ rotl(b, 17)), h2 = mix(b ^ rotl(a, 29) ^ kP1);
     std::vector<uint8_t> key(16);
-    std::memcpy(key.data(), &h1, 8);
-    std::memcpy(key.data() + 8, &h2, 8);
+    base::Put64(key.data(), h1);
+    base::Put64(key.data() + 8, h2);
     return key;
 }
 

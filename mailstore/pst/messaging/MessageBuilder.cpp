@@ -32,11 +32,9 @@ private:
 
 Bytes RandomKey() {
     static thread_local std::mt19937_64 rng{std::random_device{}()};
-    Bytes b(16);
-    for (size_t i = 0; i < 16; i += 8) {
-        uint64_t v = rng();
-        for (int k = 0; k < 8; ++k) b[i + k] = uint8_t(v >> (8 * k));
-    }
+    Bytes b;
+    Append64(b, rng());
+    Append64(b, rng());
     return b;
 }
 

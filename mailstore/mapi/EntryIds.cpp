@@ -13,20 +13,17 @@ namespace {
 // The one-off provider's UID ([MS-OXCDATA] 2.2.5.1).
 constexpr uint8_t kOneOffProvider[16] = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
                                          0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02};
-// Flags of a one-off entry ID: MAPI_ONE_OFF_UNICODE (0x8000) | 0x1000 |
-// MAPI_ONE_OFF_NO_RICH_INFO (0x0001), as Outlook writes them.
-constexpr uint16_t kOneOffFlags = 0x9001;
-
 }  // namespace
 
-std::vector<uint8_t> OneOffEntryId(const std::string& displayName, const std::string& address) {
+std::vector<uint8_t> OneOffEntryId(const std::string& displayName, const std::string& address,
+                                   std::string_view addressType, uint16_t flags) {
     std::vector<uint8_t> id;
-    id.reserve(24 + 2 * (displayName.size() + address.size() + 8));
+    id.reserve(24 + 2 * (displayName.size() + address.size() + addressType.size() + 3));
     base::Append32(id, 0);  // flags
     id.insert(id.end(), std::begin(kOneOffProvider), std::end(kOneOffProvider));
     base::Append16(id, 0);  // version
-    base::Append16(id, kOneOffFlags);
-    for (std::string_view s : {std::string_view(displayName), std::string_view("SMTP"), std::string_view(address)}) {
+    base::Append16(id, flags);
+    for (std::string_view s : {std::string_view(displayName), addressType, std::string_view(address)}) {
         std::vector<uint8_t> u = base::Utf8ToUtf16Le(s);
         id.insert(id.end(), u.begin(), u.end());
         base::Append16(id, 0);

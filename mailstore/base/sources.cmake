@@ -1,6 +1,7 @@
-# Shared primitives of every layer: the UTF-8 codec, little-endian fields, the
-# complete-or-absent file writer.
+# Shared primitives of every layer: the UTF-8 codec, little-endian fields, the CRC-32,
+# the complete-or-absent file writer.
 target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CompleteFile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Crc32.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Utf8.cpp
 )

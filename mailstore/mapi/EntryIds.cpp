@@ -13,20 +13,17 @@ namespace {
 // The one-off provider's UID ([MS-OXCDATA] 2.2.5.1).
 constexpr uint8_t kOneOffProvider[16] = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
                                          0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02};
-// Flags of a one-off entry ID: MAPI_ONE_OFF_UNICODE (0x8000) | 0x1000 |
-// MAPI_ONE_OFF_NO_RICH_INFO (0x0001), as Outlook writes them.
-constexpr uint16_t kOneOffFlags = 0x9001;
-
 }  // namespace
 
-std::vector<uint8_t> OneOffEntryId(const std::string& displayName, const std::string& address) {
+std::vector<uint8_t> OneOffEntryId(const std::string& displayName, const std::string& address,
+                                   std::string_view addressType, uint16_t flags) {
     std::vector<uint8_t> id;
-    id.reserve(24 + 2 * (displayName.size() + address.size() + 8));
+    id.reserve(24 + 2 * (displayName.size() + address.size() + addressType.size() + 3));
     base::Append32(id, 0);  // flags
     id.insert(id.end(), std::begin(kOneOffProvider), std::end(kOneOffProvider));
     base::Append16(id, 0);  // version
-    base::Append16(id, kOneOffFlags);
-    for (std::string_view s : {std::string_view(displayName), std::string_view("SMTP"), std::string_view(address)}) {
+    base::Append16(id, flags);
+    for (std::string_view s : {std::string_view(displayName), addressType, std::string_view(address)}) {
         std::vector<uint8_t> u = base::Utf8ToUtf16Le(s);
         id.insert(id.end(), u.begin(), u.end());
         base::Append16(id, 0);
@@ -60,12 +57,10 @@ std::vector<uint8_t> MessageSearchKey(std::string_view bytes) {
     constexpr uint64_t kP1 = 0x9E3779B185EBCA87ULL, kP2 = 0xC2B2AE3D27D4EB4FULL;
     auto rotl = [](uint64_t x, int r) { return (x << r) | (x >> (64 - r)); };
     uint64_t a = 0x243F6A8885A308D3ULL ^ bytes.size(), b = 0x13198A2E03707344ULL;
-    const char* p = bytes.data();
+    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
     size_t n = bytes.size();
     while (n >= 16) {
-        uint64_t w1, w2;
-        std::memcpy(&w1, p, 8);
-        std::memcpy(&w2, p + 8, 8);
+        const uint64_t w1 = base::Get64(p), w2 = base::Get64(p + 8);
         a = rotl(a + w1 * kP2, 31) * kP1;
         b = rotl(b + w2 * kP2, 31) * kP1;
         p += 16;
@@ -73,9 +68,7 @@ std::vector<uint8_t> MessageSearchKey(std::string_view bytes) {
     }
     uint8_t tail[16] = {};
     std::memcpy(tail, p, n);
-    uint64_t w1, w2;
-    std::memcpy(&w1, tail, 8);
-    std::memcpy(&w2, tail + 8, 8);
+    const uint64_t w1 = base::Get64(tail), w2 = base::Get64(tail + 8);
     a = rotl(a + (w1 ^ n) * kP2, 31) * kP1;
     b = rotl(b + w2 * kP2, 31) * kP1;
     auto mix = [](uint64_t h) {
@@ -87,8 +80,8 @@ std::vector<uint8_t> MessageSearchKey(std::string_view bytes) {
     };
     uint64_t h1 = mix(a ^ rotl(b, 17)), h2 = mix(b ^ rotl(a, 29) ^ kP1);
     std::vector<uint8_t> key(16);
-    std::memcpy(key.data(), &h1, 8);
-    std::memcpy(key.data() + 8, &h2, 8);
+    base::Put64(key.data(), h1);
+    base::Put64(key.data() + 8, h2);
     return key;
 }
 

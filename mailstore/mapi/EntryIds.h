@@ -7,8 +7,14 @@
 
 namespace bv::mapi {
 
-// [MS-OXCDATA] 2.2.5.1 one-off entry ID (Unicode) for an SMTP address.
-std::vector<uint8_t> OneOffEntryId(const std::string& displayName, const std::string& address);
+// Flags of a one-off entry ID: MAPI_ONE_OFF_UNICODE (0x8000) | 0x1000 |
+// MAPI_ONE_OFF_NO_RICH_INFO (0x0001), as Outlook writes them.
+inline constexpr uint16_t kOneOffFlags = 0x9001;
+
+// [MS-OXCDATA] 2.2.5.1 one-off entry ID (Unicode strings) for an address of
+// `addressType`, with `flags` after the version.
+std::vector<uint8_t> OneOffEntryId(const std::string& displayName, const std::string& address,
+                                   std::string_view addressType = "SMTP", uint16_t flags = kOneOffFlags);
 // [MS-OXCDATA] 2.3.3 FLATENTRYLIST: count, size, then each entry's size and bytes,
 // padded to 4.
 std::vector<uint8_t> FlatEntryList(const std::vector<std::vector<uint8_t>>& entryIds);

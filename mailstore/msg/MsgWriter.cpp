@@ -213,7 +213,7 @@ void AddNameIdStorage(Entry* root, const NameIdMap& names) {
     CompoundFile::AddStream(nameid, kNameIdGuidStream, names.GuidStream());
     CompoundFile::AddStream(nameid, kNameIdEntryStream, names.EntryStream());
     CompoundFile::AddStream(nameid, kNameIdStringStream, names.StringStream());
-    for (auto& [bucket, records] : names.HashBuckets(kNameIdBucketCount))
+    for (auto& [bucket, records] : names.HashBuckets())
         CompoundFile::AddStream(nameid, SubstgName(MakeTag(uint16_t(kNameIdFirstBucket + bucket), PT_BINARY)),
                                 std::move(records));
 }
@@ -294,7 +294,7 @@ void WriteMsgFile(const mapi::Message& message, const std::filesystem::path& pat
     CompoundFile cfb;
     cfb.SetRootClsid(kMessageClsid);
     try {
-        NameIdMap names;
+        NameIdMap names(kNameIdBucketCount);
         WriteMessage(cfb.root(), message, true, 0, names);
         AddNameIdStorage(cfb.root(), names);
     } catch (const WriteFailure& e) {

@@ -5,7 +5,6 @@ target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ndb/AllocationMap.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/Block.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/BTreePage.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ndb/Crc.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/Header.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/NodeDatabase.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/NodeDatabaseTrees.cpp

@@ -68,7 +68,7 @@ TEST(NameIdMap, SameStreamsAsOutlookWrites) {
         const std::string& entries = (*streams)["__substg1.0_00030102"];
         const std::string& strings = (*streams)["__substg1.0_00040102"];
 
-        NameIdMap map;
+        NameIdMap map(bv::mailstore::msg::kNameIdBucketCount);
         for (size_t off = 0; off + 8 <= entries.size(); off += 8, ++names) {
             const uint32_t key = U32(entries, off), info = U32(entries, off + 4);
             const uint32_t guidIndex = (info >> 1) & 0x7FFF;
@@ -96,7 +96,7 @@ TEST(NameIdMap, SameStreamsAsOutlookWrites) {
         EXPECT_EQ(Bytes(map.EntryStream()), entries);
         EXPECT_EQ(Bytes(map.StringStream()), strings);
         std::map<std::string, std::string> buckets;
-        for (const auto& [bucket, records] : map.HashBuckets(bv::mailstore::msg::kNameIdBucketCount))
+        for (const auto& [bucket, records] : map.HashBuckets())
             buckets[bv::mailstore::msg::SubstgName(MakeTag(uint16_t(0x1000 + bucket), PT_BINARY))] = Bytes(records);
         std::map<std::string, std::string> theirs;
         for (const auto& [name, data] : *streams)

@@ -12,11 +12,12 @@
 #include "mailstore/pst/PstStore.h"
 #include "mailstore/pst/messaging/NameToIdMap.h"
 #include "mailstore/pst/messaging/PropertyEncoding.h"
-#include "mailstore/pst/ndb/Crc.h"
+#include "mailstore/base/Crc32.h"
 #include "mailstore/pst/ndb/NodeDatabase.h"
 
 namespace fs = std::filesystem;
 using namespace bv::mailstore::pst;
+using bv::base::ComputeCrc;
 using namespace bv::mapi;
 
 namespace {

@@ -12,7 +12,7 @@
 
 #include "mailstore/pst/ndb/AllocationMap.h"
 #include "mailstore/pst/ndb/BTreePage.h"
-#include "mailstore/pst/ndb/Crc.h"
+#include "mailstore/base/Crc32.h"
 #include "mailstore/pst/ndb/Header.h"
 #include "mailstore/pst/ndb/NodeDatabase.h"
 #include "mailstore/pst/ndb/PageTrailer.h"
@@ -20,6 +20,7 @@
 
 namespace fs = std::filesystem;
 using namespace bv::mailstore::pst;
+using bv::base::ComputeCrc;
 
 namespace {
 

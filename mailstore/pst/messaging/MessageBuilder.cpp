@@ -4,6 +4,7 @@
 #include <memory>
 #include <random>
 
+#include "mailstore/mapi/EntryIds.h"
 #include "mailstore/pst/ltp/TableContext.h"
 #include "mailstore/pst/messaging/NameToIdMap.h"
 #include "mailstore/pst/messaging/PropertyEncoding.h"
@@ -13,6 +14,10 @@ namespace bv::mailstore::pst {
 namespace {
 
 using namespace bv::mapi;
+
+// The flags of the one-off entry ID given to a recipient without one: Unicode strings,
+// no rich info, as Outlook writes them for SMTP recipients of a store.
+constexpr uint16_t kRecipientOneOffFlags = 0x8001;
 
 // What the build of one message tree shares: subnode NIDs, unique across the whole
 // tree, and the store's name-to-ID map (null: named properties are left out).
@@ -32,11 +37,9 @@ private:
 
 Bytes RandomKey() {
     static thread_local std::mt19937_64 rng{std::random_device{}()};
-    Bytes b(16);
-    for (size_t i = 0; i < 16; i += 8) {
-        uint64_t v = rng();
-        for (int k = 0; k < 8; ++k) b[i + k] = uint8_t(v >> (8 * k));
-    }
+    Bytes b;
+    Append64(b, rng());
+    Append64(b, rng());
     return b;
 }
 
@@ -90,22 +93,6 @@ std::vector<PcProp> EncodeBag(const PropertyBag& bag, bool message, NameToIdMap*
     return out;
 }
 
-// A one-off entry ID for an SMTP recipient ([MS-OXCDATA] §2.2.5.1).
-Bytes OneOffEntryId(const std::string& name, const std::string& type, const std::string& address) {
-    static const uint8_t kOneOffUid[16] = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
-                                           0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02};
-    Bytes b(4, 0);
-    b.insert(b.end(), kOneOffUid, kOneOffUid + 16);
-    Append16(b, 0);       // version
-    Append16(b, 0x8001);  // flags as Outlook writes them for SMTP recipients (Unicode strings)
-    for (const std::string* s : {&name, &type, &address}) {
-        Bytes u = Utf16(*s);
-        b.insert(b.end(), u.begin(), u.end());
-        Append16(b, 0);
-    }
-    return b;
-}
-
 LtpSubnode RecipientTable(const Message& m, SubnidCounter& nids) {
     std::vector<uint32_t> cols = RecipientTableColumns();
     std::vector<std::vector<PcProp>> rows;
@@ -122,7 +109,7 @@ LtpSubnode RecipientTable(const Message& m, SubnidCounter& nids) {
         if (!FindProp(props, TagId(PR_DISPLAY_NAME))) props.push_back(PropString(PR_DISPLAY_NAME, name));
         if (!FindProp(props, TagId(PR_ADDRTYPE)) && !email.empty()) props.push_back(PropString(PR_ADDRTYPE, type));
         if (!FindProp(props, TagId(PR_ENTRYID)) && !email.empty())
-            props.push_back(PropBinary(PR_ENTRYID, OneOffEntryId(name, type, email)));
+            props.push_back(PropBinary(PR_ENTRYID, mapi::OneOffEntryId(name, email, type, kRecipientOneOffFlags)));
         // The recipient columns Outlook adds to every recipient table.
         if (!FindProp(props, 0x5FF6)) props.push_back(PropString(0x5FF6001F, name));  // PidTagRecipientDisplayName
         if (auto* eid = FindProp(props, TagId(PR_ENTRYID)); eid && !FindProp(props, 0x5FF7))

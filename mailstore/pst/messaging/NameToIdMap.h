@@ -1,13 +1,15 @@
 // The store's name-to-ID map ([MS-PST] §2.4.7, node 0x61): which property id (0x8000 and
-// up) each named property has in this store. Messages are built on worker threads, so a
-// name gets its id under a lock; the map is written back at Close when it grew.
+// up) each named property has in this store. The records, streams and hash buckets are
+// mapi::NameIdMap's; here is what is the store's own: the lock (messages are built on
+// worker threads, so a name gets its id under it), the names a new store starts with and
+// the properties of node 0x61, written back at Close when the map grew.
 #pragma once
 #include <cstdint>
-#include <map>
 #include <mutex>
 #include <vector>
 
 #include "mailstore/mapi/Message.h"
+#include "mailstore/mapi/NameIdMap.h"
 #include "mailstore/pst/ltp/PropertyContext.h"
 
 namespace bv::mailstore::pst {
@@ -35,19 +37,12 @@ public:
     std::vector<PcProp> Properties() const;
 
 private:
-    NameToIdMap() = default;
-    uint16_t GuidIndex(const mapi::PropertyName::Guid& guid);  // wGuid
-    uint16_t Add(const mapi::PropertyName& name);               // lock held
+    NameToIdMap(mapi::NameIdMap map, std::vector<PcProp> otherProps);
 
     mutable std::mutex mutex_;
-    uint32_t bucketCount_ = 251;
-    Bytes guidStream_;
-    Bytes entryStream_;
-    Bytes stringStream_;
-    std::map<uint16_t, Bytes> buckets_;   // bucket number -> NAMEID records
-    std::vector<PcProp> otherProps_;      // anything else node 0x61 held
-    std::map<mapi::PropertyName, uint16_t> ids_;
-    bool changed_ = false;
+    mapi::NameIdMap map_;
+    size_t namesRead_;                  // entries the map held when read
+    std::vector<PcProp> otherProps_;    // anything else node 0x61 held
 };
 
 }  // namespace bv::mailstore::pst

@@ -3,8 +3,8 @@
 
 #include "mailstore/mapi/Utf16.h"
 
+#include <bit>
 #include <chrono>
-#include <cstring>
 
 namespace bv::mailstore::pst {
 
@@ -13,12 +13,9 @@ Bytes Utf16(const std::string& s) { return mapi::Utf8ToUtf16Le(s); }
 std::string FromUtf16(const Bytes& b) { return mapi::Utf16LeToUtf8(b.data(), b.size()); }
 
 namespace {
-template <class T>
-Bytes Raw(T v, size_t n) {
-    Bytes b(n, 0);
-    std::memcpy(b.data(), &v, std::min(n, sizeof v));
-    return b;
-}
+Bytes Le16(uint16_t v) { Bytes b; Append16(b, v); return b; }
+Bytes Le32(uint32_t v) { Bytes b; Append32(b, v); return b; }
+Bytes Le64(uint64_t v) { Bytes b; Append64(b, v); return b; }
 }  // namespace
 
 std::optional<PcProp> EncodeProperty(uint16_t id, const mapi::Property& prop) {
@@ -28,26 +25,26 @@ std::optional<PcProp> EncodeProperty(uint16_t id, const mapi::Property& prop) {
     const auto& v = prop.value;
     switch (prop.type) {
         case mapi::PT_SHORT:
-            if (auto x = std::get_if<int16_t>(&v)) p.value = Raw(*x, 2); else return std::nullopt;
+            if (auto x = std::get_if<int16_t>(&v)) p.value = Le16(uint16_t(*x)); else return std::nullopt;
             break;
         case mapi::PT_LONG:
         case mapi::PT_ERROR:
-            if (auto x = std::get_if<int32_t>(&v)) p.value = Raw(*x, 4); else return std::nullopt;
+            if (auto x = std::get_if<int32_t>(&v)) p.value = Le32(uint32_t(*x)); else return std::nullopt;
             break;
         case mapi::PT_FLOAT:
-            if (auto x = std::get_if<float>(&v)) p.value = Raw(*x, 4); else return std::nullopt;
+            if (auto x = std::get_if<float>(&v)) p.value = Le32(std::bit_cast<uint32_t>(*x)); else return std::nullopt;
             break;
         case mapi::PT_BOOLEAN:
             if (auto x = std::get_if<bool>(&v)) p.value = Bytes{uint8_t(*x ? 1 : 0)}; else return std::nullopt;
             break;
         case mapi::PT_DOUBLE:
         case mapi::PT_APPTIME:
-            if (auto x = std::get_if<double>(&v)) p.value = Raw(*x, 8); else return std::nullopt;
+            if (auto x = std::get_if<double>(&v)) p.value = Le64(std::bit_cast<uint64_t>(*x)); else return std::nullopt;
             break;
         case mapi::PT_LONGLONG:
         case mapi::PT_SYSTIME:
         case mapi::PT_CURRENCY:
-            if (auto x = std::get_if<int64_t>(&v)) p.value = Raw(*x, 8); else return std::nullopt;
+            if (auto x = std::get_if<int64_t>(&v)) p.value = Le64(uint64_t(*x)); else return std::nullopt;
             break;
         case mapi::PT_STRING8:
         case mapi::PT_UNICODE:
@@ -100,9 +97,9 @@ mapi::Property DecodeProperty(const PcProp& p) {
     switch (p.type) {
         case mapi::PT_SHORT: if (need(2)) out.value = int16_t(Get16(b.data())); break;
         case mapi::PT_LONG: case mapi::PT_ERROR: if (need(4)) out.value = int32_t(Get32(b.data())); break;
-        case mapi::PT_FLOAT: if (need(4)) { float f; std::memcpy(&f, b.data(), 4); out.value = f; } break;
+        case mapi::PT_FLOAT: if (need(4)) out.value = std::bit_cast<float>(Get32(b.data())); break;
         case mapi::PT_BOOLEAN: if (need(1)) out.value = b[0] != 0; break;
-        case mapi::PT_DOUBLE: case mapi::PT_APPTIME: if (need(8)) { double d; std::memcpy(&d, b.data(), 8); out.value = d; } break;
+        case mapi::PT_DOUBLE: case mapi::PT_APPTIME: if (need(8)) out.value = std::bit_cast<double>(Get64(b.data())); break;
         case mapi::PT_LONGLONG: case mapi::PT_SYSTIME: case mapi::PT_CURRENCY: if (need(8)) out.value = int64_t(Get64(b.data())); break;
         case mapi::PT_UNICODE: out.value = FromUtf16(b); break;
         case mapi::PT_STRING8: out.value = std::string(b.begin(), b.end()); break;
@@ -138,9 +135,9 @@ mapi::Property DecodeProperty(const PcProp& p) {
     return out;
 }
 
-PcProp PropLong(uint32_t tag, int32_t v) { return {mapi::TagId(tag), mapi::PT_LONG, Raw(v, 4)}; }
+PcProp PropLong(uint32_t tag, int32_t v) { return {mapi::TagId(tag), mapi::PT_LONG, Le32(uint32_t(v))}; }
 PcProp PropBool(uint32_t tag, bool v) { return {mapi::TagId(tag), mapi::PT_BOOLEAN, Bytes{uint8_t(v ? 1 : 0)}}; }
-PcProp PropTime(uint32_t tag, int64_t ft) { return {mapi::TagId(tag), mapi::PT_SYSTIME, Raw(ft, 8)}; }
+PcProp PropTime(uint32_t tag, int64_t ft) { return {mapi::TagId(tag), mapi::PT_SYSTIME, Le64(uint64_t(ft))}; }
 PcProp PropString(uint32_t tag, const std::string& s) { return {mapi::TagId(tag), mapi::PT_UNICODE, Utf16(s)}; }
 PcProp PropBinary(uint32_t tag, Bytes v) { return {mapi::TagId(tag), mapi::PT_BINARY, std::move(v)}; }
 

@@ -3,12 +3,14 @@
 
 #include <cstring>
 
-#include "mailstore/pst/ndb/Crc.h"
+#include "mailstore/base/Crc32.h"
 #include "mailstore/pst/ndb/Header.h"
 #include "mailstore/pst/ndb/PageTrailer.h"
 #include "mailstore/pst/ndb/Permute.h"
 
 namespace bv::mailstore::pst {
+
+using base::ComputeCrc;
 
 uint32_t SealDataBlock(uint8_t* data, size_t cb, uint8_t cryptMethod) {
     if (cryptMethod == NDB_CRYPT_PERMUTE) PermuteEncode(data, cb);

@@ -3,9 +3,11 @@
 
 #include <cstring>
 
-#include "mailstore/pst/ndb/Crc.h"
+#include "mailstore/base/Crc32.h"
 
 namespace bv::mailstore::pst {
+
+using base::ComputeCrc;
 
 std::array<uint32_t, 32> Header::InitialRgnid() {
     std::array<uint32_t, 32> r;

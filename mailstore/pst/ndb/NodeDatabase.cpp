@@ -13,10 +13,12 @@
 #include <thread>
 
 #include "mailstore/pst/ndb/AllocationMap.h"
-#include "mailstore/pst/ndb/Crc.h"
+#include "mailstore/base/Crc32.h"
 #include "mailstore/pst/ndb/Permute.h"
 
 namespace bv::mailstore::pst {
+
+using base::ComputeCrc;
 namespace {
 
 constexpr size_t kWriteBuffer = 4 << 20;

@@ -1,9 +1,11 @@
 // [MS-PST] §2.2.2.7.1 PAGETRAILER.
 #include "mailstore/pst/ndb/PageTrailer.h"
 
-#include "mailstore/pst/ndb/Crc.h"
+#include "mailstore/base/Crc32.h"
 
 namespace bv::mailstore::pst {
+
+using base::ComputeCrc;
 namespace {
 bool IsMapPage(uint8_t ptype) {
     return ptype == ptypeAMap || ptype == ptypePMap || ptype == ptypeFMap || ptype == ptypeFPMap;

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "mailstore/base/Utf8.h"
+#include "mailstore/mime/GMimeSupport.h"
 
 namespace bv::mailstore::mime {
 
@@ -67,6 +68,7 @@ std::string ConverterName(const std::string& charset) {
         return "WINDOWS-1252";
     if (c == "iso-2022-jp") return "ISO-2022-JP-2";
     if (c == "big5") return "BIG5-HKSCS";
+    ParserOptions();  // GMime's charset tables exist once it is initialised
     const char* name = g_mime_charset_iconv_name(charset.c_str());
     return name ? std::string(name) : charset;
 }

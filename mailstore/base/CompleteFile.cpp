@@ -46,14 +46,34 @@ std::string MoveIntoPlace(const std::filesystem::path& tmp, const std::filesyste
 }
 
 #if defined(__linux__) && defined(O_TMPFILE)
-// Writes the file unnamed in the target's folder and gives it its name only once it
-// is complete: none is left behind after a crash, and there is no rename. False when
-// the file system cannot (the caller then goes through a temporary name); `failure`
-// says what went wrong otherwise.
-bool WriteUnnamedThenLink(const FileContentWriter& write, const std::filesystem::path& path, std::string& failure) {
+// An unnamed file in the target's folder, or -1 when the file system cannot make one
+// (the caller then goes through a temporary name).
+int OpenUnnamed(const std::filesystem::path& path) {
     std::filesystem::path dir = path.parent_path();
     if (dir.empty()) dir = ".";
-    int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    return ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+}
+
+// Gives the complete unnamed file `fd` its name: none is left behind after a crash,
+// and there is no rename. False when that cannot be done here (no /proc, say: the
+// temporary name will do); `failure` says what went wrong otherwise.
+bool LinkIntoPlace(int fd, const std::filesystem::path& path, std::string& failure) {
+    char proc[64];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+    if (::linkat(AT_FDCWD, proc, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+    if (errno != EEXIST) return false;
+    // Converting into the same folder again: replace the file, as a rename would.
+    const std::filesystem::path tmp = TemporaryPathFor(path);
+    if (::linkat(AT_FDCWD, proc, AT_FDCWD, tmp.c_str(), AT_SYMLINK_FOLLOW) != 0) return false;
+    failure = MoveIntoPlace(tmp, path);
+    return true;
+}
+
+// Writes the file unnamed and names it once complete; false when the file system
+// cannot, `failure` set otherwise. The file, unnamed or not, is closed here: one that
+// got no name disappears.
+bool WriteUnnamedThenLink(const FileContentWriter& write, const std::filesystem::path& path, std::string& failure) {
+    int fd = OpenUnnamed(path);
     if (fd < 0) return false;
     FILE* file = ::fdopen(fd, "wb");
     if (!file) {
@@ -61,22 +81,30 @@ bool WriteUnnamedThenLink(const FileContentWriter& write, const std::filesystem:
         return false;
     }
     failure = WriteAndFlush(write, file);
-    bool done = true;
-    if (failure.empty()) {
-        char proc[64];
-        std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
-        if (::linkat(AT_FDCWD, proc, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-            if (errno == EEXIST) {
-                // Converting into the same folder again: replace the file, as a rename would.
-                const std::filesystem::path tmp = TemporaryPathFor(path);
-                if (::linkat(AT_FDCWD, proc, AT_FDCWD, tmp.c_str(), AT_SYMLINK_FOLLOW) != 0) done = false;
-                else failure = MoveIntoPlace(tmp, path);
-            } else {
-                done = false;  // no /proc, say: the temporary name will do
-            }
+    bool done = failure.empty() ? LinkIntoPlace(fd, path, failure) : true;
+    std::fclose(file);
+    return done;
+}
+
+// The same for content in memory, written straight to the descriptor: no stream, no
+// copy through a buffer.
+bool WriteUnnamedThenLink(std::string_view data, const std::filesystem::path& path, std::string& failure) {
+    int fd = OpenUnnamed(path);
+    if (fd < 0) return false;
+    const char* p = data.data();
+    size_t left = data.size();
+    while (left > 0) {
+        ssize_t w = ::write(fd, p, left);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) {
+            failure = "cannot write the file: " + std::generic_category().message(w < 0 ? errno : ENOSPC);
+            break;
         }
+        p += w;
+        left -= size_t(w);
     }
-    std::fclose(file);  // an unnamed file that got no name disappears here
+    bool done = failure.empty() ? LinkIntoPlace(fd, path, failure) : true;
+    ::close(fd);
     return done;
 }
 #endif
@@ -107,6 +135,12 @@ std::string WriteCompleteFile(const std::filesystem::path& path, const FileConte
 }
 
 std::string WriteCompleteFile(const std::filesystem::path& path, std::string_view data) {
+#if defined(__linux__) && defined(O_TMPFILE)
+    {
+        std::string failure;
+        if (WriteUnnamedThenLink(data, path, failure)) return failure;
+    }
+#endif
     return WriteCompleteFile(path, [data](FILE* file) -> std::string {
         errno = 0;
         if (!data.empty() && std::fwrite(data.data(), 1, data.size(), file) != data.size())

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "mailstore/base/Ascii.h"
+
 namespace bv::conversion {
 
 // Calls `field(name, rawValue)` for each field of the message's header, in order: after
@@ -25,8 +27,8 @@ std::string DecodeText(std::string_view value);
 // Unix seconds of an RFC 5322 date, when it parses.
 std::optional<long long> DecodeDate(std::string_view value);
 
-// ASCII case-insensitive equality.
-bool EqualsNoCase(std::string_view a, std::string_view b);
+using base::EqualsNoCase;
+using base::StartsWithNoCase;
 
 namespace detail {
 // The end of the line starting at `pos` (the index of its LF, or text.size()).

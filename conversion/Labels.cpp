@@ -15,10 +15,6 @@ bool IsAsciiAlnum(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);
-}
-
 // "X-<word>-Labels", any case.
 bool IsLabelsFieldName(std::string_view name) {
     constexpr std::string_view kSuffix = "-labels";

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "mailstore/base/Ascii.h"
 #include "mailstore/mapi/EntryIds.h"
 #include "mailstore/mapi/SubjectPrefix.h"
 #include "mailstore/mime/Charsets.h"
@@ -106,7 +107,7 @@ void CollectMailboxes(InternetAddressList* list, std::vector<Mailbox>& out, int 
 std::vector<Mailbox> AddressesOf(const HeaderFields& fields, std::string_view name, GMimeParserOptions* options) {
     std::vector<Mailbox> out;
     for (const HeaderField& f : fields) {
-        if (!NameIs(f.name, name)) continue;
+        if (!base::EqualsNoCase(f.name, name)) continue;
         // Most fields hold one plain mailbox on one line, which needs no parser.
         const bool folded = f.raw.find('\n') != f.raw.rfind('\n');
         if (Mailbox m; !folded && ParseSimpleMailbox(f.raw, m.name, m.address)) {
@@ -125,7 +126,7 @@ std::vector<Mailbox> AddressesOf(const HeaderFields& fields, std::string_view na
 std::string SubjectOf(const HeaderFields& fields, GMimeParserOptions* options) {
     const HeaderField* last = nullptr;
     for (const HeaderField& f : fields)
-        if (NameIs(f.name, "Subject")) last = &f;
+        if (base::EqualsNoCase(f.name, "Subject")) last = &f;
     if (!last) return std::string();
     std::string raw(last->raw);
     GFree unfolded(g_mime_utils_header_unfold(raw.c_str()));

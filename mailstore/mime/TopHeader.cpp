@@ -2,18 +2,11 @@
 
 #include <cctype>
 
+#include "mailstore/base/Ascii.h"
 #include "mailstore/mime/Charsets.h"
 #include "mailstore/mime/GMimeSupport.h"
 
 namespace bv::mailstore::mime {
-
-bool NameIs(std::string_view name, std::string_view wanted) {
-    if (name.size() != wanted.size()) return false;
-    for (size_t i = 0; i < name.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(name[i])) != std::tolower(static_cast<unsigned char>(wanted[i])))
-            return false;
-    return true;
-}
 
 HeaderFields FieldsOf(GMimeObject* obj) {
     HeaderFields out;
@@ -32,13 +25,13 @@ HeaderFields FieldsOf(GMimeObject* obj) {
 
 std::string RawHeader(const HeaderFields& fields, std::string_view name) {
     for (const HeaderField& f : fields)
-        if (NameIs(f.name, name)) return BytesToUtf8(UnfoldHeader(f.raw));
+        if (base::EqualsNoCase(f.name, name)) return BytesToUtf8(UnfoldHeader(f.raw));
     return std::string();
 }
 
 bool HasHeader(const HeaderFields& fields, std::string_view name) {
     for (const HeaderField& f : fields)
-        if (NameIs(f.name, name)) return true;
+        if (base::EqualsNoCase(f.name, name)) return true;
     return false;
 }
 
@@ -124,7 +117,7 @@ TopHeader SplitHeader(std::string_view block) {
         if (current != kField) return;
         HeaderField& f = h.fields.back();
         f.raw = block.substr(size_t(f.raw.data() - block.data()), end - size_t(f.raw.data() - block.data()));
-        if (f.name.size() > 8 && NameIs(f.name.substr(0, 8), "Content-"))
+        if (f.name.size() > 8 && base::EqualsNoCase(f.name.substr(0, 8), "Content-"))
             h.content.append(block.data() + fieldStart, end - fieldStart);
     };
     while (i < block.size()) {
@@ -180,14 +173,14 @@ std::optional<SimpleText> SimpleTextBody(const HeaderFields& fields, std::string
     const HeaderField* type = nullptr;
     const HeaderField* encoding = nullptr;
     for (const HeaderField& f : fields) {
-        if (f.name.size() < 8 || !NameIs(f.name.substr(0, 8), "Content-")) continue;
-        if (NameIs(f.name, "Content-Type")) {
+        if (f.name.size() < 8 || !base::EqualsNoCase(f.name.substr(0, 8), "Content-")) continue;
+        if (base::EqualsNoCase(f.name, "Content-Type")) {
             if (type) return std::nullopt;
             type = &f;
-        } else if (NameIs(f.name, "Content-Transfer-Encoding")) {
+        } else if (base::EqualsNoCase(f.name, "Content-Transfer-Encoding")) {
             if (encoding) return std::nullopt;
             encoding = &f;
-        } else if (NameIs(f.name, "Content-Disposition")) {
+        } else if (base::EqualsNoCase(f.name, "Content-Disposition")) {
             return std::nullopt;
         }
     }

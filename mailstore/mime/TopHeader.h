@@ -20,8 +20,6 @@ struct HeaderField {
 };
 using HeaderFields = std::vector<HeaderField>;
 
-// Header names compare without regard to case.
-bool NameIs(std::string_view name, std::string_view wanted);
 // The fields of an entity GMime parsed (an attached message); valid while it lives.
 HeaderFields FieldsOf(GMimeObject* obj);
 // Raw value of the first field of that name, unfolded, as UTF-8; empty when absent.

@@ -1,14 +1,16 @@
 #include "conversion/HeaderFields.h"
 
+#include "mailstore/mime/Charsets.h"
 #include "mailstore/mime/GMimeSupport.h"
 
 namespace bv::conversion {
 
 std::string DecodeText(std::string_view value) {
-    mailstore::mime::ParserOptions();  // GMime set up once
     std::string in(value);
-    char* decoded = g_mime_utils_header_decode_text(nullptr, in.c_str());
-    std::string out = decoded ? decoded : in;
+    char* decoded = g_mime_utils_header_decode_text(mailstore::mime::ParserOptions(), in.c_str());
+    // Raw 8-bit text, or an encoded word whose bytes are not what its charset says,
+    // can come back as bytes that are no UTF-8: those are read as windows-1252.
+    std::string out = mailstore::mime::BytesToUtf8(decoded ? std::string_view(decoded) : std::string_view(in));
     g_free(decoded);
     return out;
 }

@@ -9,7 +9,8 @@
 #include "conversion/MessageExtraction.h"
 #include "conversion/MessageOutput.h"
 #include "conversion/PathHelpers.h"
-#include "conversion/StoreSetup.h"
+#include "conversion/StoreName.h"
+#include "mailstore/pst/PstStoreSeries.h"
 
 namespace bv::conversion {
 
@@ -173,21 +174,30 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     const bool storePerMailbox = pst && !options.singleStore;
     yield();
 
-    RunStore store(pst ? options.maxPstSize : 0);
+    // The open store: its parts are its own business.
+    std::unique_ptr<mailstore::pst::PstStoreSeries> store;
+    std::string storePath;  // of the store opened last, for reports
+    auto openStore = [&](StoreScope scope, const std::string& mailboxName) {
+        StoreName name = StoreNameFor(scope, saveFolder, mailboxName);
+        storePath = name.stem + ".pst";
+        store = std::make_unique<mailstore::pst::PstStoreSeries>(name.stem, name.displayName, options.maxPstSize);
+        storePath = store->path();
+    };
     DiskLabelFolders diskLabelFolders;
     LabelFolderCounts labelCounts;
     auto storeFailed = [&](const std::string& reason) {
         report.messagesPerFolder = labelCounts.Counts();
         report.storeError = true;
         report.storeErrorReason = reason;
-        report.failures.push_back({store.path(), reason});
+        report.failures.push_back({storePath, reason});
         return report;
     };
     // Parts that could not be finished are not there: the messages put into them
     // were not converted.
     auto takePartFailures = [&] {
         int64_t lost = 0;
-        for (RunStore::PartFailure& f : store.TakeFailures()) {
+        if (!store) return lost;
+        for (mailstore::pst::PstStoreSeries::PartFailure& f : store->TakeFailures()) {
             report.failures.push_back({f.path, f.reason});
             if (f.messagesLost == 0) continue;
             report.failures.push_back({f.path, "the store could not be finished: the " +
@@ -204,20 +214,20 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     int storeMailboxesPart = 0;  // the part they went into
     auto closeStore = [&] {
         yield();
-        store.Close();
+        store->Close();
         yield();
         if (takePartFailures() > 0) {
             report.mailboxesConverted -= storeMailboxes;
             report.mailboxesFailed += storeMailboxes;
         }
         storeMailboxes = 0;
-        for (std::string& part : store.parts()) report.storeParts.push_back(std::move(part));
-        store.ReleaseFinishedParts();
+        for (std::string& part : store->parts()) report.storeParts.push_back(std::move(part));
+        store.reset();
     };
 
     if (pst && options.singleStore) {
         try {
-            store.Open(StoreScope::AllMailboxes, saveFolder, "");
+            openStore(StoreScope::AllMailboxes, "");
         } catch (const std::exception& e) {
             return storeFailed(e.what());
         }
@@ -251,14 +261,14 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         bool ready = true;
         if (pst) {
             try {
-                if (storePerMailbox) store.Open(StoreScope::OneMailbox, saveFolder, mailboxName);
+                if (storePerMailbox) openStore(StoreScope::OneMailbox, mailboxName);
             } catch (const std::exception& e) {
                 return storeFailed(e.what());
             }
             try {
-                store.AddMailboxFolder(mailboxName);
+                store->AddFolder(mailboxName);
                 target.folder = mailboxName;
-                target.store = &store;
+                target.store = store.get();
             } catch (const std::exception& e) {
                 report.failures.push_back({inputPath, std::string("cannot add the folder to the store: ") + e.what()});
                 ready = false;
@@ -277,7 +287,6 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                 MessageOutput output(observer, yieldFn, std::move(target));
                 ExtractionResult x = ExtractMailbox(inputPath, mode, output, msgText);
                 output.Flush();
-                store.ReleaseFinishedParts();
                 report.messagesConverted += output.written();
                 report.messagesFailed += output.failedCount();
                 for (auto& f : output.failures()) report.failures.push_back(std::move(f));
@@ -288,12 +297,12 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         }
         yield();
         takePartFailures();
-        if (storePerMailbox && store.open()) closeStore();
+        if (storePerMailbox && store) closeStore();
         if (report.failures.size() == failuresBefore && !report.stopped) {
             ++report.mailboxesConverted;
-            if (store.open()) {
-                if (store.partNumber() != storeMailboxesPart) storeMailboxes = 0;
-                storeMailboxesPart = store.partNumber();
+            if (store && store->open()) {
+                if (store->partNumber() != storeMailboxesPart) storeMailboxes = 0;
+                storeMailboxesPart = store->partNumber();
                 ++storeMailboxes;
             }
         } else {
@@ -302,7 +311,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         if (report.stopped) break;
     }
 
-    if (store.open()) closeStore();
+    if (store) closeStore();
     report.messagesPerFolder = labelCounts.Counts();
     return report;
 }

@@ -122,7 +122,7 @@ void MessageOutput::ToImport(int32_t n, std::string_view text) {
     if (!pipeline_) pipeline_ = std::make_unique<ImportPipeline>();
     PendingImport* p = next.get();
     const bool toStore = target_.kind == OutputKind::Pst;
-    const pst::PstStore* store = target_.store && target_.store->open() ? &target_.store->store() : nullptr;
+    const pst::PstStoreSeries* store = target_.store && target_.store->open() ? target_.store : nullptr;
     DiskLabelFolders* diskFolders = target_.byLabel() ? target_.diskFolders : nullptr;
     const bool byLabel = target_.byLabel();
     const std::string* mailboxFolder = &target_.mailboxFolder;
@@ -186,7 +186,9 @@ void MessageOutput::Finish(PendingImport& p) {
     try {
         if (p.error) std::rethrow_exception(p.error);
         if (target_.kind == OutputKind::Pst) {
-            std::string warning = target_.store->Add(target_.folder, std::move(p.prepared), p.labelFolder);
+            std::vector<std::string> folder{target_.folder};
+            folder.insert(folder.end(), p.labelFolder.begin(), p.labelFolder.end());
+            std::string warning = target_.store->Add(folder, std::move(p.prepared));
             if (!warning.empty()) warnings_.push_back({target, std::move(warning)});
         } else {
             yield_();  // the .msg file was written by the worker

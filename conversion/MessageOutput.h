@@ -15,7 +15,7 @@
 #include "conversion/ImportPipeline.h"
 #include "conversion/LabelFolders.h"
 #include "conversion/MessageExtraction.h"
-#include "conversion/StoreSetup.h"
+#include "mailstore/pst/PstStoreSeries.h"
 
 namespace bv::conversion {
 
@@ -24,7 +24,7 @@ struct MailboxOutput {
     std::string inputPath;      // the mailbox, for failure reports
     std::string mailboxFolder;  // output folder, without a trailing separator
     // .pst: the open store and the mailbox's folder in it.
-    RunStore* store = nullptr;
+    mailstore::pst::PstStoreSeries* store = nullptr;
     std::string folder;
     // Sorting by labels (both set, shared by the run's mailboxes): each message goes to
     // its label folder below the mailbox's folder and is counted there.

@@ -6,7 +6,7 @@
 
 #include "TestHost.h"
 #include "conversion/ConversionRun.h"
-#include "conversion/StoreSetup.h"
+#include "conversion/StoreName.h"
 
 using namespace bv::conversion;
 using bv::testing::ReadFile;
@@ -248,7 +248,7 @@ TEST(Run, PathsThatClimbOutOfTheDestinationStayInside) {
     EXPECT_TRUE(fs::exists(out.path() / "dest" / in.path().relative_path() / "m.mbox" / "email-1.eml"));
 }
 
-TEST(StoreSetup, CreationStamp) {
+TEST(StoreName, CreationStamp) {
     std::tm t{};
     t.tm_year = 126;
     t.tm_mon = 11;

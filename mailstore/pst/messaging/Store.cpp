@@ -359,17 +359,26 @@ void Store::AddMessage(FolderId folderId, const mapi::Message& message) {
 }
 
 PreparedMessagePtr Store::Prepare(const mapi::Message& message) const {
-    PreparedMessagePtr prepared(new PreparedMessage{BuildMessage(message, names_.get()), cryptMethod_});
-    SealLtpNode(prepared->built.node, prepared->cryptMethod);
-    return prepared;
+    return PreparedMessagePtr(new PreparedMessage(PrepareMessage(message, *names_, cryptMethod_)));
 }
 
 void Store::AddMessage(FolderId folderId, PreparedMessagePtr message) {
     Folder& folder = MessageFolder(folderId);
     if (!message) throw MailStoreError("AddMessage: no message");
-    if (message->cryptMethod != db_->CryptMethod())
-        throw std::logic_error("AddMessage: the message was prepared for another store");
+    // Prepared against another map (another store, or this one before names came in
+    // another order): the names get this store's ids here, on the thread that adds.
+    FitToStore(*message, *names_, db_->CryptMethod());
     AddBuilt(folder, message->built);
+}
+
+uint64_t Store::UsedBytes() const {
+    // Written at Close: each folder's PC and tables (about 1.2 KB for ours), and
+    // the row index of each contents table.
+    constexpr uint64_t kPerFolder = 2 * 1024;
+    constexpr uint64_t kPerRow = 8;
+    uint64_t bytes = db_->UsedBytes();
+    for (const auto& [nid, f] : folders_) bytes += kPerFolder + (f.contents ? f.rowCount * kPerRow : 0);
+    return bytes;
 }
 
 void Store::AddBuilt(Folder& folder, const BuiltMessage& built) {

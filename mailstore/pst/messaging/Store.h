@@ -39,8 +39,11 @@ public:
     void Close() override;
     uint32_t MessageCount(FolderId folder) const override;
 
-    FolderId DeletedItems() const { return wastebasket_; }
-    const std::filesystem::path& TempPath() const { return temp_; }
+    uint64_t UsedBytes() const override;
+    uint8_t CryptMethod() const { return cryptMethod_; }
+
+    // The store's name-to-ID map; a series of stores starts its own from it.
+    NameToIdMap& Names() { return *names_; }
 
 private:
     struct Folder {

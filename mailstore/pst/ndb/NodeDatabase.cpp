@@ -455,6 +455,14 @@ Ib NodeDatabase::AllocatePage() {
     return Allocate(kPageSize, kPageSize);
 }
 
+uint64_t NodeDatabase::UsedBytes() const {
+    // Every entry counted, also those a change replaces: from above.
+    const uint64_t nodes = nbtLog_->Count() + nbtChanged_.size();
+    const uint64_t blocks = bbtLog_->Count() + bbtChanged_.size();
+    const uint64_t pages = BTreePages(nodes, kNBTEntryMax) + BTreePages(blocks, kBBTEntryMax);
+    return std::max<Ib>(cursor_, RegionStart(minRegions_)) + pages * kPageSize;
+}
+
 void NodeDatabase::Commit() {
     // What the trees will hold, and the space their blocks use.
     uint64_t regions = std::max(minRegions_, RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1);

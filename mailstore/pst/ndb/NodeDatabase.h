@@ -67,9 +67,13 @@ public:
     std::vector<Bid> DataTreeBids(Bid bid);         // their BIDs, read from the XBLOCKs only
     std::vector<SLENTRY> ReadSubnodeTree(Bid bid);  // sorted by nid
 
-    // Writes the B-trees, the allocation maps and the header, flushes and syncs.
+    // Writes the B-trees, the allocation maps and the header, and hands everything to
+    // the file (not forced to the disk).
     void Commit();
-    uint64_t FileSize() const { return header_.root.ibFileEof; }
+    // The bytes the file's blocks and pages would reach if committed now, from above:
+    // the data written, then the B-tree pages over its nodes and blocks. The file then
+    // ends with the allocation region that holds them.
+    uint64_t UsedBytes() const;
 
     // Releases a block tree that is no longer referenced (data tree or subnode tree).
     void ReleaseDataTree(Bid bid);

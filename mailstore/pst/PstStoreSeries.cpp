@@ -1,0 +1,133 @@
+#include "mailstore/pst/PstStoreSeries.h"
+
+#include <filesystem>
+
+#include "mailstore/MailStoreError.h"
+#include "mailstore/pst/messaging/MessageBuilder.h"
+#include "mailstore/pst/messaging/NameToIdMap.h"
+#include "mailstore/pst/messaging/Store.h"
+
+namespace bv::mailstore::pst {
+
+namespace fs = std::filesystem;
+
+namespace {
+// What a folder made for a message adds: its PC, hierarchy and contents tables.
+constexpr uint64_t kFolderBytes = 2 * 1024;
+// Room for what the count of a part's bytes may miss: space that cannot be reused,
+// alignment.
+constexpr uint64_t kMarginBytes = 16 * 1024;
+}  // namespace
+
+PstStoreSeries::PstStoreSeries(std::string stem, std::string displayName, uint64_t maxSize)
+    : stem_(std::move(stem)), displayName_(std::move(displayName)), maxSize_(maxSize) {
+    OpenPart();
+}
+
+PstStoreSeries::~PstStoreSeries() { Close(); }
+
+bool PstStoreSeries::Fits(uint64_t used) const {
+    return maxSize_ == 0 || PstStore::FileSizeFor(used + used / 32 + kMarginBytes) <= maxSize_;
+}
+
+void PstStoreSeries::OpenPart() {
+    fs::path file;
+    uint64_t existing = 0;
+    for (;; ++number_) {
+        path_ = stem_ + (number_ > 1 ? " (" + std::to_string(number_) + ")" : "") + ".pst";
+        file = fs::u8path(path_);
+        std::error_code ec;
+        existing = fs::is_regular_file(file, ec) ? fs::file_size(file, ec) : 0;
+        // A part of an earlier run that is already full stays as it is.
+        if (existing == 0 || Fits(existing)) break;
+        partsDone_.push_back(path_);
+    }
+    part_ = Store::OpenOrCreate(file, displayName_);
+    freshPart_ = existing == 0;
+    messages_ = 0;
+    known_.clear();
+    if (!names_) {
+        // Messages are prepared with the ids of the first part: where every part takes
+        // the names in the same order, no message needs new ones when it is added.
+        names_ = std::make_unique<NameToIdMap>(NameToIdMap::FromProperties(part_->Names().Properties()));
+        cryptMethod_ = part_->CryptMethod();
+    }
+    for (const std::string& name : folders_) known_[{0, name}] = part_->AddFolder(part_->IpmSubtree(), name);
+}
+
+void PstStoreSeries::NextPart() {
+    Close();
+    ++number_;
+    OpenPart();
+}
+
+void PstStoreSeries::AddFolder(const std::string& name) {
+    if (!part_) throw MailStoreError("no store is open");
+    if (name.empty()) throw MailStoreError("a folder needs a name");
+    auto [it, added] = known_.try_emplace({0, name}, 0);
+    if (!added) return;
+    try {
+        it->second = part_->AddFolder(part_->IpmSubtree(), name);
+    } catch (...) {
+        known_.erase(it);
+        throw;
+    }
+    folders_.push_back(name);
+}
+
+PreparedMessagePtr PstStoreSeries::Prepare(const mapi::Message& message) const {
+    return PreparedMessagePtr(new PreparedMessage(PrepareMessage(message, *names_, cryptMethod_)));
+}
+
+FolderId PstStoreSeries::FolderIn(const std::vector<std::string>& folder) {
+    if (folder.empty()) throw MailStoreError("a message needs a folder");
+    auto top = known_.find({0, folder[0]});
+    if (top == known_.end()) throw MailStoreError("the store has no folder \"" + folder[0] + "\"");
+    FolderId current = top->second;
+    for (size_t i = 1; i < folder.size(); ++i) {
+        auto [it, added] = known_.try_emplace({current, folder[i]}, 0);
+        if (added) {
+            try {
+                it->second = part_->AddFolder(current, folder[i]);
+            } catch (...) {
+                known_.erase(it);
+                throw;
+            }
+        }
+        current = it->second;
+    }
+    return current;
+}
+
+std::string PstStoreSeries::Add(const std::vector<std::string>& folder, PreparedMessagePtr message) {
+    if (!part_) throw MailStoreError("no store is open");
+    if (!message) throw MailStoreError("no message to store");
+    // Room for the folders below the top one too, should the part not have them yet.
+    const uint64_t room = PstStore::StoredSize(*message) + (folder.size() - (folder.empty() ? 0 : 1)) * kFolderBytes;
+    // A part takes a message past the limit only when it was made for it and holds
+    // nothing else.
+    while (!Fits(part_->UsedBytes() + room) && !(freshPart_ && messages_ == 0)) NextPart();
+    std::string warning;
+    if (!Fits(part_->UsedBytes() + room))
+        warning = "it is larger than the store size limit of " + std::to_string(maxSize_) +
+                  " bytes, so it has a store part of its own: " + path_;
+    part_->AddMessage(FolderIn(folder), std::move(message));
+    ++messages_;
+    return warning;
+}
+
+bool PstStoreSeries::Close() {
+    std::unique_ptr<Store> part = std::move(part_);
+    if (!part) return true;
+    known_.clear();
+    try {
+        part->Close();
+    } catch (const std::exception& e) {
+        failures_.push_back({path_, e.what(), messages_});
+        return false;
+    }
+    partsDone_.push_back(path_);
+    return true;
+}
+
+}  // namespace bv::mailstore::pst

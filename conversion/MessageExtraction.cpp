@@ -38,8 +38,8 @@ public:
         return a;
     }
 
-    void Emit(int64_t n, bool componentStep) {
-        sink_.OutputMessage(int32_t(n), msg_.View(), componentStep);
+    void Emit(int64_t n) {
+        sink_.OutputMessage(int32_t(n), msg_);
         ++result_.messages;
         msg_.Clear();
         if (sink_.ShouldStop()) stop_ = true;
@@ -58,7 +58,7 @@ public:
                 bool lfLfFrom = !fromLine && StartsWith(p, a, kLfLfFrom);
                 if (fromLine || lfLfFrom) {
                     if (messageCount > 0) {
-                        Emit(messageCount, true);
+                        Emit(messageCount);
                         if (stop_) break;
                     }
                     if (!NextNumber(messageCount)) {
@@ -100,7 +100,7 @@ public:
         if (stop_) return;
         if (messageCount > 0) {
             if (lineOpen) msg_.AddToString(kCrLf);
-            Emit(messageCount, true);
+            Emit(messageCount);
         } else if (in_.offset() > 0) {
             result_.error = kNotAMailbox;  // text, but not one message in it
         }
@@ -144,7 +144,7 @@ public:
                 size_t avail = in_.Ensure(kFrom.size());
                 if (StartsWith(in_.data(), avail, kFrom)) {
                     sawSeparator = true;
-                    Emit(msgNumber, false);
+                    Emit(msgNumber);
                     if (!NextNumber(msgNumber)) {
                         result_.error = "too many messages in one mailbox";
                         return;
@@ -161,7 +161,7 @@ public:
             if (msg_.size() > 0) result_.error = kNotAMailbox;
             return;
         }
-        if (msg_.size() > 0) Emit(msgNumber, false);
+        if (msg_.size() > 0) Emit(msgNumber);
     }
 
     bool stopped() const { return stop_; }

@@ -25,9 +25,9 @@ namespace bv::conversion {
 class MessageSink {
 public:
     virtual ~MessageSink() = default;
-    // One complete message, numbered from 1. `text` lives only during the call.
-    // `componentStep` is true for messages of the line procedure.
-    virtual void OutputMessage(int32_t n, std::string_view text, bool componentStep) = 0;
+    // One complete message, numbered from 1: the sink reads it (text.View()) or takes
+    // its bytes (text.Take()). Whatever is left is cleared after the call.
+    virtual void OutputMessage(int32_t n, AppendStrings& text) = 0;
     // Called after every message and every block read; true ends the extraction
     // (the message in hand has been handed over already).
     virtual bool ShouldStop() = 0;

@@ -51,12 +51,13 @@ bool MessageOutput::ShouldStop() {
     return observer_.StopRequested();
 }
 
-void MessageOutput::OutputMessage(int32_t n, std::string_view text, bool) {
+void MessageOutput::OutputMessage(int32_t n, AppendStrings& message) {
     if (target_.kind == OutputKind::Pst || target_.kind == OutputKind::Msg) {
-        // Imported straight from memory: no intermediate file is written, so none
-        // can be left behind.
-        ToImport(n, text);
+        // Imported straight from memory, its bytes moved to the worker: no
+        // intermediate file is written, so none can be left behind.
+        ToImport(n, message.Take());
     } else {
+        const std::string_view text = message.View();
         const bool emlx = target_.kind == OutputKind::Emlx;
         MessageLabels labels;
         std::optional<std::string> folder = target_.mailboxFolder;
@@ -102,13 +103,13 @@ struct MessageOutput::PendingImport {
     ImportPipeline::Ticket ticket = 0;
 };
 
-void MessageOutput::ToImport(int32_t n, std::string_view text) {
+void MessageOutput::ToImport(int32_t n, std::string text) {
     auto next = std::make_unique<PendingImport>();
     next->n = n;
     next->target = target_.kind == OutputKind::Msg ? MsgFileName(target_.mailboxFolder, n)
                                                    : target_.inputPath + " (message " + std::to_string(n) + ")";
     next->size = text.size();
-    next->text.assign(text);
+    next->text = std::move(text);
     // Room for this one: the oldest messages are stored (in order) once imported.
     // The older half goes at once, so that the run waits for the workers once per
     // batch rather than once per message.

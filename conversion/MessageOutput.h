@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "conversion/ConversionRun.h"
+#include "conversion/RunObserver.h"
 #include "conversion/ImportPipeline.h"
 #include "conversion/LabelFolders.h"
 #include "conversion/MessageExtraction.h"
@@ -38,7 +38,7 @@ public:
     MessageOutput(RunObserver& observer, std::function<void()> yield, MailboxOutput target);
     ~MessageOutput() override;
 
-    void OutputMessage(int32_t n, std::string_view text, bool componentStep) override;
+    void OutputMessage(int32_t n, AppendStrings& text) override;
     bool ShouldStop() override;
 
     int64_t written() const { return written_; }
@@ -51,7 +51,7 @@ public:
 
 private:
     struct PendingImport;
-    void ToImport(int32_t n, std::string_view text);
+    void ToImport(int32_t n, std::string text);
     void CollectOldest();
     void Finish(PendingImport& p);
 

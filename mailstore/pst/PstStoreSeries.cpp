@@ -116,18 +116,17 @@ std::string PstStoreSeries::Add(const std::vector<std::string>& folder, Prepared
     return warning;
 }
 
-bool PstStoreSeries::Close() {
+void PstStoreSeries::Close() {
     std::unique_ptr<Store> part = std::move(part_);
-    if (!part) return true;
+    if (!part) return;
     known_.clear();
     try {
         part->Close();
     } catch (const std::exception& e) {
         failures_.push_back({path_, e.what(), messages_});
-        return false;
+        return;
     }
     partsDone_.push_back(path_);
-    return true;
 }
 
 }  // namespace bv::mailstore::pst

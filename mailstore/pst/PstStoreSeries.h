@@ -44,9 +44,10 @@ public:
     // or, for a message that alone is larger than the limit, a warning. Throws
     // MailStoreError.
     std::string Add(const std::vector<std::string>& folder, PreparedMessagePtr message);
-    // Finishes the open part. False when it cannot be finished (the file is then not
-    // there); the failure is among TakeFailures(). Idempotent.
-    bool Close();
+    // Finishes the open part. A part that cannot be finished is not there; it is
+    // among TakeFailures(), as is a part finished when the next one was opened.
+    // Idempotent.
+    void Close();
 
     struct PartFailure {
         std::string path;

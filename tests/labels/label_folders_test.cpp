@@ -39,7 +39,8 @@ TEST(LabelFolders, MadeOnceInAStoreAndReusedByALaterRun) {
         series.Add({"bert", "Work", "Projects"}, series.Prepare(Note(run)));
         // Names stay as the label has them, characters a file name could not hold included.
         series.Add({"anna", "Bills: 2026?"}, series.Prepare(Note(run)));
-        ASSERT_TRUE(series.Close());
+        series.Close();
+        ASSERT_TRUE(series.TakeFailures().empty());
     }
     auto store = mailstore::pst::PstStore::OpenOrCreate(path, "labels");
     const auto anna = store->FindFolder(store->IpmSubtree(), "anna");

@@ -19,7 +19,7 @@ namespace {
 
 struct Collect : MessageSink {
     std::vector<std::string> texts;
-    void OutputMessage(int32_t, std::string_view text, bool) override { texts.emplace_back(text); }
+    void OutputMessage(int32_t, AppendStrings& text) override { texts.push_back(text.Take()); }
     bool ShouldStop() override { return false; }
 };
 

@@ -284,13 +284,13 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             if (mode == MboxMode::None) {
                 report.failures.push_back({inputPath, probeError});
             } else {
-                MessageOutput output(observer, yieldFn, std::move(target));
-                ExtractionResult x = ExtractMailbox(inputPath, mode, output, msgText);
-                output.Flush();
-                report.messagesConverted += output.written();
-                report.messagesFailed += output.failedCount();
-                for (auto& f : output.failures()) report.failures.push_back(std::move(f));
-                for (auto& w : output.warnings()) report.warnings.push_back(std::move(w));
+                std::unique_ptr<MessageOutput> output = MessageOutput::For(observer, yieldFn, std::move(target));
+                ExtractionResult x = ExtractMailbox(inputPath, mode, *output, msgText);
+                output->Flush();
+                report.messagesConverted += output->written();
+                report.messagesFailed += output->failedCount();
+                for (auto& f : output->failures()) report.failures.push_back(std::move(f));
+                for (auto& w : output->warnings()) report.warnings.push_back(std::move(w));
                 if (!x.error.empty()) report.failures.push_back({inputPath, x.error});
                 if (x.stopped) report.stopped = true;
             }

@@ -20,12 +20,4 @@ MboxMode ReadMBOXFile(const std::string& fileName, std::string* error) {
     return ProbeLineEnds(block, size_t(got));
 }
 
-const char* MboxModeName(MboxMode mode) {
-    switch (mode) {
-        case MboxMode::Normal: return "Normal";
-        case MboxMode::NotNormal: return "NotNormal";
-        default: return "";
-    }
-}
-
 }  // namespace bv::conversion

@@ -16,6 +16,5 @@ MboxMode ReadMBOXFile(const std::string& fileName, std::string* error = nullptr)
 // The rule itself, over the first bytes of a file.
 MboxMode ProbeLineEnds(const char* data, size_t size);
 
-const char* MboxModeName(MboxMode mode);  // "Normal", "NotNormal" or ""
 
 }  // namespace bv::conversion

@@ -45,11 +45,9 @@ def multi_unicode(data):
     return [data[offs[i]:offs[i + 1]].decode('utf-16-le').rstrip('\0') for i in range(n)]
 
 
-def named_ids(path):
-    """(property set GUID, name or LID) -> property id, from the store's name-to-ID map."""
-    p = pstdump.Pst(path)
-    props = pstdump.read_pc(p, pstdump.node_of(p, 0x61))
-    guids, entries, strings = props.get(0x00020102, b''), props.get(0x00030102, b''), props.get(0x00040102, b'')
+def name_entries(guids, entries, strings):
+    """Property id -> (property set GUID, name or LID), from the GUID, entry and string
+    streams of a name-to-ID map (the same records in a .msg and a .pst)."""
     out = {}
     for i in range(0, len(entries) - 7, 8):
         key, word, index = struct.unpack_from('<IHH', entries, i)
@@ -67,8 +65,16 @@ def named_ids(path):
             name = strings[key + 4:key + 4 + n].decode('utf-16-le', 'replace')
         else:
             name = key
-        out[(guid, name)] = 0x8000 + index
+        out[0x8000 + index] = (guid, name)
     return out
+
+
+def named_ids(path):
+    """(property set GUID, name or LID) -> property id, from the store's name-to-ID map."""
+    p = pstdump.Pst(path)
+    props = pstdump.read_pc(p, pstdump.node_of(p, 0x61))
+    entries = name_entries(props.get(0x00020102, b''), props.get(0x00030102, b''), props.get(0x00040102, b''))
+    return {name: pid for pid, name in entries.items()}
 
 
 def pypff_messages(path, pypff):

@@ -31,9 +31,9 @@ import sys
 import olefile
 import pypff
 
-PS_PUBLIC_STRINGS = bytes.fromhex("2903020000000000c000000000000046")
-PSETID_COMMON = bytes.fromhex("0820060000000000c000000000000046")
-PS_MAPI = bytes.fromhex("2803020000000000c000000000000046")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from interop_common import FAILURES, PS_MAPI, PS_PUBLIC_STRINGS, PSETID_COMMON, check, name_entries  # noqa: E402,F401
+
 TOP = "Top of Personal Folders"
 MAILBOX = "labels"
 
@@ -69,15 +69,6 @@ EXPECTED = {
 ON_DISK = {24: "Bills_ 2026_", 25: "_/_/etc/CON_"}
 COUNTS = collections.Counter(e[0] for e in EXPECTED.values())
 
-FAILURES = []
-
-
-def check(cond, what):
-    if not cond:
-        FAILURES.append(what)
-    return cond
-
-
 def fail(case, what):
     FAILURES.append(f"message {case}: {what}")
 
@@ -94,21 +85,7 @@ def name_map(ole):
     def stream(name):
         path = "__nameid_version1.0/" + name
         return ole.openstream(path).read() if ole.exists(path) else b""
-    guids = stream("__substg1.0_00020102")
-    entries = stream("__substg1.0_00030102")
-    strings = stream("__substg1.0_00040102")
-    out = {}
-    for off in range(0, len(entries) - 7, 8):
-        key, info = struct.unpack_from("<II", entries, off)
-        kind, guid_index, index = info & 1, (info >> 1) & 0x7FFF, info >> 16
-        guid = {1: PS_MAPI, 2: PS_PUBLIC_STRINGS}.get(guid_index) or guids[16 * (guid_index - 3):16 * (guid_index - 2)]
-        if kind:
-            (length,) = struct.unpack_from("<I", strings, key)
-            name = strings[key + 4:key + 4 + length].decode("utf-16-le")
-        else:
-            name = key
-        out[0x8000 + index] = (guid, name)
-    return out
+    return name_entries(stream("__substg1.0_00020102"), stream("__substg1.0_00030102"), stream("__substg1.0_00040102"))
 
 
 def read_msg(path):

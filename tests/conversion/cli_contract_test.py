@@ -24,22 +24,32 @@ def out_folder(dest, path):
 
 
 class Usage(unittest.TestCase):
-    def test_help_version_and_wrong_usage(self):
+    def test_help_names_the_exit_codes_and_version_answers_to_both_spellings(self):
         r = run("--help")
         self.assertEqual(r.returncode, 0)
         self.assertIn("usage:", r.stdout)
         self.assertIn("--by-label", r.stdout)
-        self.assertEqual(run("--version").stdout.strip(), "brimvault-convert 2.0")
+        self.assertIn("Exit status:", r.stdout)
+        for code in ("0 ", "1 ", "2 ", "130 "):
+            self.assertRegex(r.stdout, r"\n  %s" % code)
+        for flag in ("--version", "-V"):
+            r = run(flag)
+            self.assertEqual((r.returncode, r.stdout.strip(), r.stderr), (0, "brimvault-convert 2.0", ""), flag)
+
+    def test_a_usage_error_is_one_line_naming_it_and_where_to_look(self):
         for args, reason in [((), "--to is required"), (("--to", "xyz", "-o", "d", "f"), "unknown output kind"),
                              (("--to", "eml", "f"), "-o DEST is required"), (("--to", "eml", "-o", "d"), "no input"),
                              (("--to", "eml", "--single-pst", "-o", "d", "f"), "--single-pst goes with --to pst"),
                              (("--to", "pst", "--max-pst-size", "12X", "-o", "d", "f"), "--max-pst-size takes a size"),
                              (("--to", "eml", "--max-pst-size", "1M", "-o", "d", "f"), "--max-pst-size goes with --to pst"),
-                             (("--bogus",), "unknown option")]:
+                             (("--to",), "--to needs an output kind"), (("--bogus",), "unknown option --bogus")]:
             r = run(*args)
             self.assertEqual(r.returncode, 2, args)
-            self.assertIn(reason, r.stderr.splitlines()[0], args)
-            self.assertIn("usage:", r.stderr)
+            self.assertEqual(r.stdout, "", args)
+            lines = r.stderr.splitlines()
+            self.assertEqual(len(lines), 2, (args, r.stderr))
+            self.assertTrue(lines[0].startswith("brimvault-convert: ") and reason in lines[0], (args, lines[0]))
+            self.assertEqual(lines[1], "Try 'brimvault-convert --help'.")
 
 
 class AgainstPythonMailbox(unittest.TestCase):
@@ -53,7 +63,6 @@ class AgainstPythonMailbox(unittest.TestCase):
             dest = os.path.join(tmp, "out")
             r = run("--to", "eml", "-o", dest, *inputs)
             self.assertEqual(r.returncode, 0, r.stderr)
-            self.assertIn("successfully exported", r.stdout)
             for path in inputs:
                 box = mailbox.mbox(path, create=False)
                 keys = list(box.keys())
@@ -106,16 +115,29 @@ class ByLabel(unittest.TestCase):
             r = run("--to", "eml", "--by-label", "-o", dest, box)
             self.assertEqual(r.returncode, 0, r.stderr)
             lines = r.stdout.splitlines()
-            summary = lines.index("1 mailbox(es) and 3 message(s) converted into %s/" % dest)
-            self.assertIn("successfully exported", "\n".join(lines[:summary]))
-            self.assertEqual(lines[summary + 1:], ["Messages per folder:", "Folder   Messages",
+            self.assertEqual(lines[0], "1 mailbox(es) and 3 message(s) converted into %s/" % dest)
+            self.assertEqual(lines[1:], ["Messages per folder:", "Folder   Messages",
                                                    "Archive         1", "Inbox           2"])
             folder = out_folder(dest, box)
             self.assertEqual(sorted(os.listdir(os.path.join(folder, "Inbox"))), ["email-1.eml", "email-3.eml"])
 
 
-class Failures(unittest.TestCase):
-    def test_unreadable_input_gives_exit_1_and_names_the_file(self):
+class Report(unittest.TestCase):
+    """The report is plain: one summary line on stdout, each failure once on stderr."""
+
+    def test_a_clean_run_prints_one_summary_line_and_nothing_else(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            box = os.path.join(tmp, "m.mbox")
+            with open(box, "w") as f:
+                f.write("From a\nSubject: 1\n\nx\nFrom b\nSubject: 2\n\ny\n")
+            for kind in ("eml", "pst"):
+                dest = os.path.join(tmp, kind)
+                r = run("--to", kind, "-o", dest, box)
+                self.assertEqual(r.returncode, 0, r.stderr)
+                self.assertEqual(r.stdout, "1 mailbox(es) and 2 message(s) converted into %s/\n" % dest, kind)
+                self.assertEqual(r.stderr, "", kind)
+
+    def test_each_failure_once_on_stderr_and_the_counts_on_stdout(self):
         with tempfile.TemporaryDirectory() as tmp:
             good = os.path.join(tmp, "good.mbox")
             with open(good, "w") as f:
@@ -123,10 +145,16 @@ class Failures(unittest.TestCase):
             missing = os.path.join(tmp, "missing.mbox")
             r = run("--to", "eml", "-o", os.path.join(tmp, "out"), good, missing)
             self.assertEqual(r.returncode, 1)
-            self.assertIn("missing.mbox: cannot open the file", r.stderr)
-            self.assertNotIn("successfully", r.stdout)
-            self.assertIn("1 mailbox(es) and 1 message(s)", r.stdout)
+            self.assertEqual(r.stderr, "failed: %s: cannot open the file: No such file or directory\n" % missing)
+            self.assertEqual(r.stdout, "1 mailbox(es) and 1 message(s) converted into %s/; not converted: "
+                             "1 mailbox(es)\n" % os.path.join(tmp, "out"))
+            for text in (r.stdout, r.stderr):
+                self.assertNotIn("*", text)
+                self.assertNotIn("Outlook", text)
+                self.assertNotIn("successfully", text)
 
+
+class Signals(unittest.TestCase):
     def test_sigint_finishes_the_message_in_hand_and_exits_130(self):
         with tempfile.TemporaryDirectory() as tmp:
             box = os.path.join(tmp, "big.mbox")

@@ -133,10 +133,9 @@ class Permissions(Tmp):
         r = run("--to", "eml", "-o", dest, src, as_nobody=True)
         self.assertEqual(r.returncode, 1, r.stderr)
         locked = os.path.join(src, "locked")
-        self.assertRegex(r.stderr, "Cannot read the folder %s/?: Permission denied" % re.escape(locked))
-        self.assertNotIn("successfully", r.stdout)
-        self.assertRegex(r.stdout, "What failed:\n%s/?: Cannot read the folder %s/?: Permission denied"
+        self.assertRegex(r.stderr, "^failed: %s/?: Cannot read the folder %s/?: Permission denied\n$"
                          % (re.escape(locked), re.escape(locked)))
+        self.assertIn("not converted: 1 folder(s)", r.stdout)
         self.assertEqual(converted(r.stdout), (1, 3))
         self.assertEqual(tree(dest), [os.path.relpath(os.path.join(out_folder(dest, src), "a.mbox", "email-%d.eml" % i), dest)
                                       for i in (1, 2, 3)])
@@ -155,7 +154,7 @@ class Permissions(Tmp):
         self.assertEqual(r.returncode, 1, r.stderr)
         self.assertIn("failed: %s: cannot open the file: Permission denied" % b, r.stderr)
         self.assertEqual(converted(r.stdout), (1, 2))
-        self.assertIn("Converted: 1 of 2 mailboxes, 2 messages.", r.stdout)
+        self.assertIn("not converted: 1 mailbox(es)", r.stdout)
 
         locked = os.path.join(self.tmp, "locked")
         os.makedirs(locked)
@@ -246,7 +245,7 @@ class DiskFull(Tmp):
             r = run("--to", "eml", "-o", dest, big, timeout=900)
             self.assertEqual(r.returncode, 1, r.stderr)
             self.assertIn("email-1.eml: cannot write the file: No space left on device", r.stderr)
-            self.assertIn("Messages not converted: 1.", r.stdout)
+            self.assertIn("not converted: 1 mailbox(es), 1 message(s)", r.stdout)
             self.assertEqual(converted(r.stdout), (0, 0))
             self.assertEqual(os.listdir(out_folder(dest, big)), [])
             print("2 GiB line: %.1f s" % (time.time() - start), file=sys.stderr)

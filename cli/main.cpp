@@ -273,6 +273,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "failed: %s: %s\n", f.file.c_str(), f.reason.c_str());
     }
     for (const Failure& w : report.warnings) std::fprintf(stderr, "warning: %s: %s\n", w.file.c_str(), w.reason.c_str());
+    if (report.nothingToConvert())
+        std::fputs("brimvault-convert: nothing to convert: no mailbox among the inputs\n", stderr);
     if (g_signal != 0)
         std::fprintf(stderr, "brimvault-convert: stopped by %s; the message in hand was finished and open stores closed\n",
                      g_signal == SIGINT ? "SIGINT" : "SIGTERM");

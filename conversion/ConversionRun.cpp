@@ -18,6 +18,7 @@ namespace {
 const std::string kStarLine(75, '*');
 constexpr const char* kCrLf = "\r\n";
 constexpr size_t kFailuresListed = 20;
+constexpr const char* kNothingToConvert = "Nothing to convert: there is no mailbox among the listed files.";
 
 // Lets the window handle its events at most about every 15 ms.
 class YieldThrottle {
@@ -111,6 +112,12 @@ namespace {
 
 // The completion text without the messages per folder.
 std::string SummaryText(const RunReport& r, bool pstOutput) {
+    if (r.nothingToConvert()) {
+        std::string text = kNothingToConvert;
+        text += kCrLf;
+        AppendList(text, "What failed:", r.failures);
+        return text;
+    }
     if (r.failures.empty() && r.warnings.empty()) {
         if (pstOutput)
             return kStarLine + kCrLf +
@@ -215,14 +222,6 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         store.ReleaseFinishedParts();
     };
 
-    if (pst && options.singleStore) {
-        try {
-            store.Open(StoreScope::AllMailboxes, saveFolder, "");
-        } catch (const std::exception& e) {
-            return storeFailed(e.what());
-        }
-    }
-
     AppendStrings msgText;
     const int count = int(options.inputs.size());
     for (int index = 0; index < count; ++index) {
@@ -239,6 +238,25 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         const std::string mailboxFolder = saveFolder + MirroredPart(inputPath);
         const std::string mailboxName = MailboxName(inputFileName);
         const size_t failuresBefore = report.failures.size();
+
+        // Only a mailbox gets an output folder or a place in a store.
+        std::string probeError;
+        const MboxMode mode = ReadMBOXFile(inputPath, &probeError);
+        if (mode == MboxMode::None) {
+            report.failures.push_back({inputPath, probeError});
+            ++report.mailboxesFailed;
+            continue;
+        }
+        ++report.mailboxesFound;
+        // The one store for all mailboxes is made for the first of them: a run
+        // without a mailbox leaves no empty store behind.
+        if (pst && options.singleStore && !store.open()) {
+            try {
+                store.Open(StoreScope::AllMailboxes, saveFolder, "");
+            } catch (const std::exception& e) {
+                return storeFailed(e.what());
+            }
+        }
 
         MailboxOutput target;
         target.kind = kind;
@@ -269,22 +287,16 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         }
         yield();
         if (ready) {
-            std::string probeError;
-            const MboxMode mode = ReadMBOXFile(inputPath, &probeError);
-            if (mode == MboxMode::None) {
-                report.failures.push_back({inputPath, probeError});
-            } else {
-                MessageOutput output(observer, yieldFn, std::move(target));
-                ExtractionResult x = ExtractMailbox(inputPath, mode, output, msgText);
-                output.Flush();
-                store.ReleaseFinishedParts();
-                report.messagesConverted += output.written();
-                report.messagesFailed += output.failedCount();
-                for (auto& f : output.failures()) report.failures.push_back(std::move(f));
-                for (auto& w : output.warnings()) report.warnings.push_back(std::move(w));
-                if (!x.error.empty()) report.failures.push_back({inputPath, x.error});
-                if (x.stopped) report.stopped = true;
-            }
+            MessageOutput output(observer, yieldFn, std::move(target));
+            ExtractionResult x = ExtractMailbox(inputPath, mode, output, msgText);
+            output.Flush();
+            store.ReleaseFinishedParts();
+            report.messagesConverted += output.written();
+            report.messagesFailed += output.failedCount();
+            for (auto& f : output.failures()) report.failures.push_back(std::move(f));
+            for (auto& w : output.warnings()) report.warnings.push_back(std::move(w));
+            if (!x.error.empty()) report.failures.push_back({inputPath, x.error});
+            if (x.stopped) report.stopped = true;
         }
         yield();
         takePartFailures();

@@ -57,6 +57,7 @@ struct RunReport {
     bool stopped = false;          // ended early because StopRequested() turned true
     bool storeError = false;       // a store could not be opened: the run ended there
     std::string storeErrorReason;
+    int mailboxesFound = 0;        // inputs that are mailboxes (first line a "From " separator)
     int mailboxesConverted = 0;    // mailboxes read to their end with every message written
     int mailboxesFailed = 0;
     int64_t messagesConverted = 0;
@@ -67,14 +68,18 @@ struct RunReport {
     // Sorting by labels: label folder ("Work/Projects") -> messages converted into it,
     // over all mailboxes. Empty otherwise.
     std::map<std::string, int64_t> messagesPerFolder;
-    bool ok() const { return !storeError && !stopped && failures.empty(); }
+    // Not one input was a mailbox (an empty list, a folder without files, only files
+    // that are no mailboxes): nothing was converted, and that is no success.
+    bool nothingToConvert() const { return mailboxesFound == 0 && !storeError && !stopped; }
+    bool ok() const { return !storeError && !stopped && failures.empty() && !nothingToConvert(); }
 };
 
 // Runs the conversion. Never throws.
 RunReport RunConversion(const RunOptions& options, RunObserver& observer);
 
 // The completion text of a finished run: the fixed success texts when nothing
-// failed or was lost, otherwise counts, the failures and the warnings (the first 20
+// failed or was lost, "Nothing to convert" and what failed when no input was a
+// mailbox, otherwise counts, the failures and the warnings (the first 20
 // of each and a count of the rest). After a run sorting by labels it ends with the
 // messages per folder (FolderCountsText) unless `withFolderCounts` is false.
 std::string CompletionText(const RunReport& report, bool pstOutput, bool withFolderCounts = true);

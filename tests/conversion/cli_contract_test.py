@@ -122,6 +122,22 @@ class ByLabel(unittest.TestCase):
             self.assertEqual(sorted(os.listdir(os.path.join(folder, "Inbox"))), ["email-1.eml", "email-3.eml"])
 
 
+class NothingToConvert(unittest.TestCase):
+    """No mailbox among the inputs is a failure (exit 1), never a success."""
+
+    def test_an_empty_folder_for_every_kind(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            empty = os.path.join(tmp, "empty")
+            os.makedirs(os.path.join(empty, "sub"))
+            for kind, extra in (("eml", ()), ("msg", ()), ("pst", ()), ("pst", ("--single-pst",))):
+                dest = os.path.join(tmp, "out-" + kind + "".join(extra))
+                r = run("--to", kind, *extra, "-o", dest, empty)
+                self.assertEqual(r.returncode, 1, (kind, extra))
+                self.assertEqual(r.stderr, "brimvault-convert: nothing to convert: no mailbox among the inputs\n")
+                self.assertEqual(r.stdout, "0 mailbox(es) and 0 message(s) converted into %s/\n" % dest)
+                self.assertEqual(os.listdir(dest), [], (kind, extra))
+
+
 class Report(unittest.TestCase):
     """The report is plain: one summary line on stdout, each failure once on stderr."""
 

@@ -184,6 +184,8 @@ ExtractionResult ExtractMailbox(const std::string& path, MboxMode mode, MessageS
     InputFile in;
     if (!in.Open(path, &result.error)) return result;
     result.opened = true;
+    // A byte-order mark and blank lines before the first separator belong to no message.
+    SkipToMailboxStart(in);
     msgText.Clear();
     Extractor x(in, sink, msgText, result);
     if (mode == MboxMode::Normal)

@@ -138,6 +138,51 @@ class NothingToConvert(unittest.TestCase):
                 self.assertEqual(os.listdir(dest), [], (kind, extra))
 
 
+class WhatIsAMailbox(unittest.TestCase):
+    """A mailbox's first line, after a byte-order mark and blank lines, is a "From " line."""
+
+    def test_text_is_not_a_mailbox_and_alone_is_nothing_to_convert(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            notes = os.path.join(tmp, "src", "notes.txt")
+            os.makedirs(os.path.dirname(notes))
+            with open(notes, "w") as f:
+                f.write("Shopping list\nmilk\nFrom the bakery: bread\n")
+            dest = os.path.join(tmp, "out")
+            r = run("--to", "eml", "-o", dest, os.path.dirname(notes))
+            self.assertEqual(r.returncode, 1)
+            self.assertEqual(r.stderr.splitlines(), [
+                'failed: %s: not a mailbox: its first line is not a "From " separator line' % notes,
+                "brimvault-convert: nothing to convert: no mailbox among the inputs"])
+            self.assertEqual(os.listdir(dest), [])
+            # Beside a mailbox: that one converts, the text is named, the run is no success.
+            box = os.path.join(tmp, "src", "m.mbox")
+            with open(box, "w") as f:
+                f.write("From a\nSubject: 1\n\nx\n")
+            r = run("--to", "eml", "-o", dest, os.path.dirname(notes))
+            self.assertEqual(r.returncode, 1)
+            self.assertIn("failed: %s: not a mailbox" % notes, r.stderr)
+            self.assertNotIn("nothing to convert", r.stderr)
+            self.assertTrue(r.stdout.startswith("1 mailbox(es) and 1 message(s) converted"), r.stdout)
+            self.assertFalse(os.path.exists(out_folder(dest, notes)))
+
+    def test_a_bom_and_blank_lines_before_the_first_separator_make_no_message(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            for name, lead, eol in (("lf.mbox", b"\xef\xbb\xbf\n\n", b"\n"),
+                                    ("crlf.mbox", b"\xef\xbb\xbf\r\n \r\n", b"\r\n")):
+                box = os.path.join(tmp, name)
+                with open(box, "wb") as f:
+                    f.write(lead + eol.join([b"From a", b"Subject: 1", b"", b"x", b"From b", b"Subject: 2", b"", b"y", b""]))
+                for kind in ("eml", "pst"):
+                    dest = os.path.join(tmp, kind + name)
+                    r = run("--to", kind, "-o", dest, box)
+                    self.assertEqual((r.returncode, r.stderr), (0, ""), (name, kind))
+                    self.assertTrue(r.stdout.startswith("1 mailbox(es) and 2 message(s) converted"), (name, kind))
+                folder = out_folder(os.path.join(tmp, "eml" + name), box)
+                self.assertEqual(sorted(os.listdir(folder)), ["email-1.eml", "email-2.eml"], name)
+                with open(os.path.join(folder, "email-1.eml"), "rb") as f:
+                    self.assertEqual(f.read(), b"From a\r\nSubject: 1\r\n\r\nx\r\n", name)
+
+
 class Report(unittest.TestCase):
     """The report is plain: one summary line on stdout, each failure once on stderr."""
 

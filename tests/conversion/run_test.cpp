@@ -80,18 +80,27 @@ TEST(Run, EmlxFilesAreNamedAndLaidOutForAppleMail) {
     EXPECT_EQ(file.substr(28, 6), "<?xml ");
 }
 
-TEST(Run, AnEmptyRowIsPassedOverAndReportsSuccess) {
-    TempDir out;
-    TestHost h;
-    h.options.kind = OutputKind::Eml;
-    h.options.destination = out.str();
-    h.options.inputs = {"  "};  // the window's empty list: one empty row
-    RunReport r = h.Run();
-    EXPECT_TRUE(h.immFile.empty());
-    EXPECT_TRUE(fs::is_empty(out.path()));
-    EXPECT_EQ(h.progressCurrent, std::vector<std::string>{"Mailbox 1 (of 1) "});
-    EXPECT_EQ(CompletionText(r, false), kEmlDone);
-    EXPECT_TRUE(r.ok());
+TEST(Run, NoMailboxAmongTheInputsIsNothingToConvertAndNoSuccess) {
+    TempDir in, out;
+    fs::path notes = in.path() / "notes.txt";
+    WriteFile(notes, "Shopping list\nmilk\nFrom the bakery: bread\n");
+    for (bool single : {false, true}) {
+        for (auto inputs : {std::vector<std::string>{"  "}, std::vector<std::string>{}, std::vector<std::string>{notes.string()}}) {
+            TestHost h;
+            h.options.kind = OutputKind::Pst;
+            h.options.singleStore = single;
+            h.options.destination = out.str();
+            h.options.inputs = inputs;  // the window's empty list: one empty row
+            RunReport r = h.Run();
+            EXPECT_TRUE(r.nothingToConvert());
+            EXPECT_FALSE(r.ok());
+            EXPECT_TRUE(fs::is_empty(out.path())) << "no store, no folder";
+            const std::string text = CompletionText(r, true);
+            EXPECT_EQ(text.find("successfully"), std::string::npos) << text;
+            EXPECT_EQ(text.rfind("Nothing to convert: there is no mailbox among the listed files.\r\n", 0), 0u) << text;
+            EXPECT_EQ(text.find("not a mailbox") != std::string::npos, inputs.size() == 1 && inputs[0] == notes.string());
+        }
+    }
 }
 
 TEST(Run, FailuresAreReportedNotHidden) {

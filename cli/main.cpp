@@ -265,7 +265,7 @@ int main(int argc, char** argv) {
 
     // Each failure once, on standard error; one summary line on standard output.
     if (report.storeError)
-        std::fprintf(stderr, "%s: %s\n", kStoreErrorTitle, ToLf(StoreErrorText(report.storeErrorReason)).c_str());
+        std::fprintf(stderr, "brimvault-convert: %s\n", ToLf(StoreErrorText(report.storeErrorReason)).c_str());
     for (const Failure& e : listErrors) std::fprintf(stderr, "failed: %s: %s\n", e.file.c_str(), e.reason.c_str());
     for (const Failure& f : report.failures) {
         // The store error above already names the store and why it failed.

@@ -1,6 +1,7 @@
 #include "conversion/ConversionRun.h"
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 
 #include "conversion/AppendStrings.h"
@@ -106,6 +107,20 @@ std::string MailboxName(const std::string& inputFileName) {
     return name.empty() ? "mailbox" : name;
 }
 
+// Why a store could not be opened, in plain words: which file and why. A system
+// error on the store's working file is told of the store itself.
+std::string StoreOpenFailure(const std::string& storePath, const std::exception& e) {
+    std::error_code ec;
+    const std::string verb =
+        std::filesystem::exists(std::filesystem::u8path(storePath), ec) ? "cannot open the store " : "cannot create the store ";
+    if (const auto* fe = dynamic_cast<const std::filesystem::filesystem_error*>(&e))
+        return verb + storePath + ": " + fe->code().message();
+    std::string why = e.what();
+    if (why.find(storePath) != std::string::npos) return why;  // names the file already
+    const size_t colon = why.rfind(": ");
+    return verb + storePath + ": " + (colon == std::string::npos ? why : why.substr(colon + 2));
+}
+
 }  // namespace
 
 namespace {
@@ -164,9 +179,10 @@ std::string CompletionText(const RunReport& r, bool pstOutput, bool withFolderCo
 }
 
 std::string StoreErrorText(const std::string& reason) {
-    return std::string("Outlook Session Creation Error !") + kCrLf + "Check if Outlook is installed and configured." +
-           kCrLf + "For more details visit this link : https://support.microsoft.com/office/outlook-help-training" +
-           kCrLf + "(" + reason + ")";
+    std::string text = reason;
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = char(text[0] - 'a' + 'A');
+    if (!text.empty() && text.back() != '.') text += '.';
+    return text + kCrLf + "The conversion stopped there; the mailboxes converted before it keep their output.";
 }
 
 RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
@@ -183,7 +199,8 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     RunStore store(pst ? options.maxPstSize : 0);
     DiskLabelFolders diskLabelFolders;
     LabelFolderCounts labelCounts;
-    auto storeFailed = [&](const std::string& reason) {
+    auto storeFailed = [&](const std::exception& e) {
+        const std::string reason = StoreOpenFailure(store.path(), e);
         report.messagesPerFolder = labelCounts.Counts();
         report.storeError = true;
         report.storeErrorReason = reason;
@@ -254,7 +271,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             try {
                 store.Open(StoreScope::AllMailboxes, saveFolder, "");
             } catch (const std::exception& e) {
-                return storeFailed(e.what());
+                return storeFailed(e);
             }
         }
 
@@ -271,7 +288,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             try {
                 if (storePerMailbox) store.Open(StoreScope::OneMailbox, saveFolder, mailboxName);
             } catch (const std::exception& e) {
-                return storeFailed(e.what());
+                return storeFailed(e);
             }
             try {
                 store.AddMailboxFolder(mailboxName);

@@ -56,7 +56,7 @@ struct RunReport {
     std::string destination;       // the destination folder, with its trailing separator
     bool stopped = false;          // ended early because StopRequested() turned true
     bool storeError = false;       // a store could not be opened: the run ended there
-    std::string storeErrorReason;
+    std::string storeErrorReason;  // which store file and why, in plain words
     int mailboxesFound = 0;        // inputs that are mailboxes (first line a "From " separator)
     int mailboxesConverted = 0;    // mailboxes read to their end with every message written
     int mailboxesFailed = 0;
@@ -86,7 +86,8 @@ std::string CompletionText(const RunReport& report, bool pstOutput, bool withFol
 // The messages per label folder as a table, one line per folder under a heading
 // line, lines ended by `lineEnd`; "" when the run did not sort by labels.
 std::string FolderCountsText(const RunReport& report, const char* lineEnd = "\r\n");
-// The text shown when a store cannot be opened.
+// The text shown when a store cannot be opened: the cause first, in plain words
+// (`reason` names the store file and why), then that the run stopped there.
 std::string StoreErrorText(const std::string& reason);
 // The title of the store error's box.
 inline constexpr const char* kStoreErrorTitle = "Outlook Error";

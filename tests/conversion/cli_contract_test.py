@@ -215,6 +215,27 @@ class Report(unittest.TestCase):
                 self.assertNotIn("successfully", text)
 
 
+class StoreError(unittest.TestCase):
+    def test_a_store_that_cannot_be_opened_is_named_with_its_cause_first(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            box = os.path.join(tmp, "m.mbox")
+            with open(box, "w") as f:
+                f.write("From a\nSubject: 1\n\nx\n")
+            dest = os.path.join(tmp, "out")
+            os.makedirs(dest)
+            with open(os.path.join(dest, "m.pst"), "w") as f:
+                f.write("a shopping list, not a store")
+            r = run("--to", "pst", "-o", dest, box)
+            self.assertEqual(r.returncode, 1)
+            lines = r.stderr.splitlines()
+            self.assertTrue(lines[0].startswith("brimvault-convert: %s/m.pst is not a .pst store that can be opened"
+                                                % dest), r.stderr)
+            self.assertEqual(lines[1:], ["The conversion stopped there; the mailboxes converted before it keep their output."])
+            self.assertNotIn("Outlook", r.stderr + r.stdout)
+            with open(os.path.join(dest, "m.pst")) as f:
+                self.assertEqual(f.read(), "a shopping list, not a store")
+
+
 class Signals(unittest.TestCase):
     def test_sigint_finishes_the_message_in_hand_and_exits_130(self):
         with tempfile.TemporaryDirectory() as tmp:

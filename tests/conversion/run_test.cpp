@@ -182,6 +182,7 @@ TEST(Run, ByLabelFolderThatCannotBeMadeFailsOnlyItsMessages) {
 
 TEST(Run, ManyFailuresAreListedUpToTwenty) {
     RunReport r;
+    r.mailboxesFound = 1;
     for (int i = 0; i < 25; ++i) r.failures.push_back({"f" + std::to_string(i), "bad"});
     std::string text = CompletionText(r, false);
     EXPECT_NE(text.find("f19: bad"), std::string::npos);
@@ -191,6 +192,7 @@ TEST(Run, ManyFailuresAreListedUpToTwenty) {
 
 TEST(Run, PstCompletionText) {
     RunReport r;
+    r.mailboxesFound = r.mailboxesConverted = 1;
     EXPECT_EQ(CompletionText(r, true),
               kStars + "\r\nYour messages from Brimvault files has been successfully exported to Outlook (.pst) file.\r\n" +
                   kStars + "\r\nStart Outlook and open converted pst file by clicking File -> Open -> Outlook Data File. And it all done !");
@@ -212,12 +214,17 @@ TEST(Run, StoreThatCannotBeCreatedTakesTheStoreErrorPath) {
         EXPECT_TRUE(r.storeError);
         EXPECT_FALSE(r.storeErrorReason.empty());
         EXPECT_EQ(r.mailboxesConverted + r.mailboxesFailed, 0);
-        // The run ends at the store it could not open: at once, or at the first mailbox.
-        EXPECT_EQ(h.progressCurrent.size(), single ? 0u : 1u);
+        // The run ends at the store it could not open, made for the first mailbox.
+        EXPECT_EQ(h.progressCurrent.size(), 1u);
+        // The cause leads, in plain words: which file and why; no mail client is named.
+        const std::string store = single ? notAFolder.string() + "/Brimvault" : notAFolder.string() + "/m.pst";
+        EXPECT_EQ(r.storeErrorReason.rfind("cannot create the store " + store, 0), 0u) << r.storeErrorReason;
+        EXPECT_EQ(r.storeErrorReason.substr(r.storeErrorReason.size() - 17), ": Not a directory") << r.storeErrorReason;
         const std::string text = StoreErrorText(r.storeErrorReason);
-        EXPECT_EQ(text.rfind("Outlook Session Creation Error !\r\nCheck if Outlook is installed and configured.\r\n"
-                             "For more details visit this link : ", 0), 0u);
-        EXPECT_NE(text.find("(" + r.storeErrorReason + ")"), std::string::npos);
+        EXPECT_EQ(text, "C" + r.storeErrorReason.substr(1) + ".\r\nThe conversion stopped there; the mailboxes "
+                        "converted before it keep their output.");
+        EXPECT_EQ(text.find("Outlook"), std::string::npos);
+        EXPECT_EQ(text.find("install"), std::string::npos);
     }
 }
 

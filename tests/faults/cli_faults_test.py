@@ -166,7 +166,8 @@ class Permissions(Tmp):
             self.assertEqual(converted(r.stdout), (0, 0), kind)
             self.assertEqual(os.listdir(locked), [], kind)
             if kind == "pst":
-                self.assertIn("Outlook Error", r.stderr, kind)
+                self.assertIn("brimvault-convert: Cannot create the store %s/a.pst: Permission denied.\n" % locked,
+                              r.stderr, kind)
             else:
                 self.assertIn("cannot create the output folder", r.stderr, kind)
 
@@ -191,7 +192,15 @@ class Destinations(Tmp):
                 self.assertEqual(r.returncode, 1, (kind, r.stderr))
                 self.assertNotIn("successfully", r.stdout, kind)
                 self.assertEqual(converted(r.stdout), (0, 0), kind)
-                self.assertIn("Outlook Error" if kind == "pst" else "cannot create the output folder", r.stderr, kind)
+                if kind == "pst":
+                    # The cause leads: which file, why; nothing about installing anything.
+                    self.assertTrue(r.stderr.startswith("brimvault-convert: Cannot create the store %s/a.pst: "
+                                                        "Read-only file system.\n" % dest), r.stderr)
+                    self.assertNotIn("Outlook", r.stderr)
+                    self.assertNotIn("install", r.stderr)
+                    self.assertEqual(r.stderr.count("Read-only file system"), 1, r.stderr)
+                else:
+                    self.assertIn("cannot create the output folder", r.stderr, kind)
 
     def test_destination_inside_the_input_folder(self):
         # Run twice: the files of the first run are not taken as mailboxes by the

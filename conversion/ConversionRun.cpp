@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "conversion/AppendStrings.h"
+#include "conversion/InputFile.h"
 #include "conversion/LabelFolders.h"
 #include "conversion/MailboxProbe.h"
 #include "conversion/MessageExtraction.h"
@@ -240,14 +241,16 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     };
 
     AppendStrings msgText;
-    const int count = int(options.inputs.size());
+    // A file listed twice, under any spelling of its path, is read once.
+    const std::vector<std::string> inputs = DistinctInputs(options.inputs);
+    const int count = int(inputs.size());
     for (int index = 0; index < count; ++index) {
         if (observer.StopRequested()) {
             report.stopped = true;
             break;
         }
         yield();
-        const std::string inputPath = Trim(options.inputs[size_t(index)]);
+        const std::string inputPath = Trim(inputs[size_t(index)]);
         const std::string inputFileName = PathLastPart(inputPath);
         observer.MailboxStarted(index, count, inputPath.empty() ? std::string() : inputFileName);
         if (inputPath.empty()) continue;  // an empty list row: nothing to read

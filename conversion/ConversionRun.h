@@ -22,7 +22,8 @@ struct RunOptions {
     bool singleStore = false;
     // The destination folder; the mailboxes' outputs and the stores go below it.
     std::string destination;
-    // The mailbox files, in order. Empty entries (an empty list row) are passed over.
+    // The mailbox files, in order. Empty entries (an empty list row) are passed over;
+    // a file listed more than once (under any spelling of its path) is read once.
     std::vector<std::string> inputs;
     // Each message goes to the folder its labels choose, below the mailbox's folder,
     // and keeps its unread and starred state and its labels as categories.

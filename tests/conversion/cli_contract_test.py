@@ -183,6 +183,27 @@ class WhatIsAMailbox(unittest.TestCase):
                     self.assertEqual(f.read(), b"From a\r\nSubject: 1\r\n\r\nx\r\n", name)
 
 
+class SameFileTwice(unittest.TestCase):
+    def test_a_file_listed_under_several_spellings_is_read_once(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            box = os.path.join(tmp, "src", "m.mbox")
+            os.makedirs(os.path.join(tmp, "src", "sub"))
+            with open(box, "w") as f:
+                f.write("From a\nSubject: 1\n\nx\nFrom b\nSubject: 2\n\ny\n")
+            os.symlink(box, os.path.join(tmp, "link.mbox"))
+            os.link(box, os.path.join(tmp, "hard.mbox"))
+            spellings = [box, os.path.join(tmp, "src", "sub", "..", "m.mbox"), os.path.join(tmp, "link.mbox"),
+                         os.path.join(tmp, "hard.mbox"), os.path.join(tmp, "src")]
+            for kind in ("eml", "pst"):
+                dest = os.path.join(tmp, "out-" + kind)
+                r = run("--to", kind, "-o", dest, *spellings)
+                self.assertEqual((r.returncode, r.stderr), (0, ""), kind)
+                self.assertEqual(r.stdout, "1 mailbox(es) and 2 message(s) converted into %s/\n" % dest, kind)
+            self.assertEqual(os.listdir(os.path.join(tmp, "out-pst")), ["m.pst"])
+            self.assertEqual(sorted(os.listdir(out_folder(os.path.join(tmp, "out-eml"), box))),
+                             ["email-1.eml", "email-2.eml"])
+
+
 class Report(unittest.TestCase):
     """The report is plain: one summary line on stdout, each failure once on stderr."""
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #ifndef _WIN32
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
@@ -104,14 +105,14 @@ std::string ToLf(const std::string& s) {
     return out;
 }
 
-// Progress on standard error when it is a terminal: one line redrawn in place. Ctrl+C and SIGTERM stop the run after the message in hand.
+// Progress on standard error when it is a terminal: one line redrawn in place with
+// the share of the input read, which mailbox and how far into it; cleared at the end.
+// Ctrl+C and SIGTERM stop the run after the message in hand.
 class CliProgress : public RunObserver {
 public:
     CliProgress() : tty_(IsTerminal(stderr)) {}
 
     void MailboxStarted(int index, int count, const std::string& fileName) override {
-        index_ = index;
-        count_ = count;
         mailboxLabel_ = "Mailbox " + std::to_string(index + 1) + " (of " + std::to_string(count) + ") ";
         if (fileName.empty()) return;
         file_ = fileName;
@@ -122,33 +123,51 @@ public:
         saved_ = "Saved " + std::to_string(number) + " Email Messages...";
         Draw(false);
     }
+    void BytesRead(uint64_t done, uint64_t total) override {
+        percent_ = total > 0 ? int(done * 100 / total) : 100;
+        Draw(true);
+    }
     bool StopRequested() const override { return g_signal != 0; }
 
-    void EndLine() {
-        if (tty_ && drawn_) std::fputc('\n', stderr);
+    // Clears the line, so the report starts on a clean one.
+    void Clear() {
+        if (tty_ && drawn_) std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
         drawn_ = false;
     }
 
 private:
+    static size_t Columns() {
+#ifndef _WIN32
+        struct winsize ws{};
+        if (::ioctl(fileno(stderr), TIOCGWINSZ, &ws) == 0 && ws.ws_col > 1) return ws.ws_col;
+#endif
+        return 80;
+    }
+
     void Draw(bool force) {
         if (!tty_) return;
         auto now = std::chrono::steady_clock::now();
         if (!force && now - lastDraw_ < std::chrono::milliseconds(100)) return;
         lastDraw_ = now;
-        // A bar over the mailboxes, then which one and how far into it.
-        const int width = 24;
-        int done = count_ > 0 ? (index_ * width) / count_ : 0;
-        std::string bar(size_t(done), '#');
-        bar.resize(width, '.');
-        std::fprintf(stderr, "\r\033[K[%s] %s%s  %s", bar.c_str(), mailboxLabel_.c_str(), file_.c_str(),
-                     saved_.c_str());
+        char share[16];
+        std::snprintf(share, sizeof share, "%3d%% ", percent_);
+        std::string line = share + mailboxLabel_ + file_ + "  " + saved_;
+        // A line that wrapped could not be redrawn in place.
+        const size_t width = Columns() - 1;
+        if (line.size() > width) {
+            line.resize(width);
+            while (!line.empty() && (static_cast<unsigned char>(line.back()) & 0xC0) == 0x80) line.pop_back();
+            if (!line.empty() && (static_cast<unsigned char>(line.back()) & 0x80)) line.pop_back();
+        }
+        std::fprintf(stderr, "\r\033[K%s", line.c_str());
         std::fflush(stderr);
         drawn_ = true;
     }
 
     bool tty_;
     bool drawn_ = false;
-    int index_ = 0, count_ = 0;
+    int percent_ = 0;
     std::chrono::steady_clock::time_point lastDraw_{};
     std::string mailboxLabel_, file_, saved_;
 };
@@ -261,7 +280,7 @@ int main(int argc, char** argv) {
     options.destination = destPath.string();
     CliProgress progress;
     RunReport report = RunConversion(options, progress);
-    progress.EndLine();
+    progress.Clear();
 
     // Each failure once, on standard error; one summary line on standard output.
     if (report.storeError)

@@ -38,6 +38,39 @@ private:
     std::chrono::steady_clock::time_point last_{};
 };
 
+// Tells the observer the share of the run's input read, over all mailboxes: at most
+// about every 50 ms, and once at the end.
+class ReadShare {
+public:
+    ReadShare(RunObserver& observer, uint64_t total) : observer_(observer), total_(total) {}
+    // `bytes` of the current input have been read through.
+    void InFile(uint64_t bytes) {
+        current_ = bytes;
+        Tell(before_ + bytes, false);
+    }
+    // The current input is done with (read, refused or failed): all its bytes count.
+    void FileDone(uint64_t size) {
+        before_ += size;
+        current_ = 0;
+        Tell(before_, false);
+    }
+    void End() { Tell(before_ + current_, true); }
+
+private:
+    void Tell(uint64_t done, bool force) {
+        auto now = std::chrono::steady_clock::now();
+        if (!force && now - last_ < std::chrono::milliseconds(50)) return;
+        last_ = now;
+        observer_.BytesRead(std::min(done, total_), total_);
+    }
+
+    RunObserver& observer_;
+    uint64_t total_;
+    uint64_t before_ = 0;   // the inputs done with
+    uint64_t current_ = 0;  // read through in the current one
+    std::chrono::steady_clock::time_point last_{};
+};
+
 // The input path as a relative path under the destination: its root dropped, "."
 // dropped and ".." resolved within it, so no output can land outside the destination.
 std::string MirroredPart(const std::string& inputPath) {
@@ -197,6 +230,14 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     const bool storePerMailbox = pst && !options.singleStore;
     yield();
 
+    // A file listed twice, under any spelling of its path, is read once.
+    const std::vector<std::string> inputs = DistinctInputs(options.inputs);
+    std::vector<uint64_t> sizes;
+    uint64_t totalBytes = 0;
+    for (const std::string& input : inputs) totalBytes += sizes.emplace_back(InputSize(input));
+    ReadShare share(observer, totalBytes);
+    const ReadProgress inFile = [&share](uint64_t bytes) { share.InFile(bytes); };
+
     RunStore store(pst ? options.maxPstSize : 0);
     DiskLabelFolders diskLabelFolders;
     LabelFolderCounts labelCounts;
@@ -206,6 +247,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         report.storeError = true;
         report.storeErrorReason = reason;
         report.failures.push_back({store.path(), reason});
+        share.End();
         return report;
     };
     // Parts that could not be finished are not there: the messages put into them
@@ -241,10 +283,9 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     };
 
     AppendStrings msgText;
-    // A file listed twice, under any spelling of its path, is read once.
-    const std::vector<std::string> inputs = DistinctInputs(options.inputs);
     const int count = int(inputs.size());
     for (int index = 0; index < count; ++index) {
+        if (index > 0) share.FileDone(sizes[size_t(index) - 1]);
         if (observer.StopRequested()) {
             report.stopped = true;
             break;
@@ -308,7 +349,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         yield();
         if (ready) {
             MessageOutput output(observer, yieldFn, std::move(target));
-            ExtractionResult x = ExtractMailbox(inputPath, mode, output, msgText);
+            ExtractionResult x = ExtractMailbox(inputPath, mode, output, msgText, inFile);
             output.Flush();
             store.ReleaseFinishedParts();
             report.messagesConverted += output.written();
@@ -334,8 +375,10 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         if (report.stopped) break;
     }
 
+    if (!report.stopped && count > 0) share.FileDone(sizes.back());
     if (store.open()) closeStore();
     report.messagesPerFolder = labelCounts.Counts();
+    share.End();
     return report;
 }
 

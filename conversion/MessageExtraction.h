@@ -15,6 +15,7 @@
 // in large blocks, so memory stays bounded by the largest message.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -41,9 +42,13 @@ struct ExtractionResult {
     std::string error;        // open or read failure, "" when the whole file was read
 };
 
+// Told how many bytes of the file have been read through so far; called after every
+// message and every block read.
+using ReadProgress = std::function<void(uint64_t bytesDone)>;
+
 // Extracts `path` in `mode`, gathering each message in `msgText`.
 // MboxMode::None extracts nothing.
 ExtractionResult ExtractMailbox(const std::string& path, MboxMode mode, MessageSink& sink,
-                                AppendStrings& msgText);
+                                AppendStrings& msgText, const ReadProgress& progress = {});
 
 }  // namespace bv::conversion

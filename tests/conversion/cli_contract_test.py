@@ -236,6 +236,41 @@ class Report(unittest.TestCase):
                 self.assertNotIn("successfully", text)
 
 
+class Progress(unittest.TestCase):
+    def test_on_a_terminal_the_share_read_is_one_line_redrawn_and_cleared_at_the_end(self):
+        import pty
+        with tempfile.TemporaryDirectory() as tmp:
+            box = os.path.join(tmp, "m.mbox")
+            with open(box, "w") as f:
+                f.write("From a\nSubject: 1\n\nx\n" * 2000)
+            master, slave = pty.openpty()
+            p = subprocess.Popen([TOOL, "--to", "eml", "-o", os.path.join(tmp, "out"), box],
+                                 stdout=subprocess.PIPE, stderr=slave)
+            os.close(slave)
+            seen = b""
+            while True:
+                try:
+                    chunk = os.read(master, 65536)
+                except OSError:  # the terminal's other end is closed
+                    break
+                if not chunk:
+                    break
+                seen += chunk
+            out = p.communicate(timeout=60)[0]
+            os.close(master)
+            self.assertEqual(p.returncode, 0)
+            self.assertTrue(out.startswith(b"1 mailbox(es) and 2000 message(s)"), out)
+            self.assertNotIn(b"\n", seen, "one line, redrawn in place")
+            self.assertIn(b"\r\x1b[K100% Mailbox 1 (of 1) m.mbox", seen)
+            self.assertTrue(seen.endswith(b"\r\x1b[K"), seen[-80:])
+        # Not a terminal: no progress at all.
+        with tempfile.TemporaryDirectory() as tmp:
+            box = os.path.join(tmp, "m.mbox")
+            with open(box, "w") as f:
+                f.write("From a\nSubject: 1\n\nx\n")
+            self.assertEqual(run("--to", "eml", "-o", os.path.join(tmp, "out"), box).stderr, "")
+
+
 class StoreError(unittest.TestCase):
     def test_a_store_that_cannot_be_opened_is_named_with_its_cause_first(self):
         with tempfile.TemporaryDirectory() as tmp:

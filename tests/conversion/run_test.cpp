@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <thread>
 
 #include "TestHost.h"
 #include "conversion/ConversionRun.h"
@@ -226,6 +227,48 @@ TEST(Run, StoreThatCannotBeCreatedTakesTheStoreErrorPath) {
         EXPECT_EQ(text.find("Outlook"), std::string::npos);
         EXPECT_EQ(text.find("install"), std::string::npos);
     }
+}
+
+// The share of the input read: the sum of the distinct inputs' sizes as the total,
+// a done count that only grows, at most about every 50 ms, and all of it at the end.
+TEST(Run, BytesReadTellsTheShareOfTheInputOverAllMailboxes) {
+    struct Recorder : TestHost {
+        struct Call {
+            uint64_t done, total;
+            std::chrono::steady_clock::time_point at;
+        };
+        std::vector<Call> calls;
+        void BytesRead(uint64_t done, uint64_t total) override {
+            calls.push_back({done, total, std::chrono::steady_clock::now()});
+        }
+        void MessageWritten(int32_t number) override {
+            TestHost::MessageWritten(number);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));  // a slow disk
+        }
+    };
+    TempDir in, out;
+    const fs::path a = in.path() / "a.mbox", b = in.path() / "b.mbox", notes = in.path() / "notes.txt";
+    std::string box;
+    for (int i = 0; i < 1500; ++i) box += "From a\nSubject: " + std::to_string(i) + "\n\n" + std::string(500, 'x') + "\n";
+    WriteFile(a, box);
+    WriteFile(b, box.substr(0, box.size() / 3));
+    WriteFile(notes, "Shopping list\n");
+    const uint64_t total = fs::file_size(a) + fs::file_size(b) + fs::file_size(notes);
+    Recorder h;
+    h.options.kind = OutputKind::Eml;
+    h.options.destination = out.str();
+    h.options.inputs = {a.string(), notes.string(), b.string(), (in.path() / "." / "a.mbox").string()};
+    h.Run();
+    ASSERT_GE(h.calls.size(), 3u);
+    for (size_t i = 0; i < h.calls.size(); ++i) {
+        EXPECT_EQ(h.calls[i].total, total);
+        if (i == 0) continue;
+        EXPECT_GE(h.calls[i].done, h.calls[i - 1].done);
+        if (i + 1 < h.calls.size()) EXPECT_GE(h.calls[i].at - h.calls[i - 1].at, std::chrono::milliseconds(45));
+    }
+    EXPECT_EQ(h.calls.back().done, total);
+    EXPECT_TRUE(std::any_of(h.calls.begin(), h.calls.end(), [&](auto& c) { return c.done > 0 && c.done < fs::file_size(a); }))
+        << "the share moves within one mailbox";
 }
 
 TEST(Run, StopRequestedEndsAfterTheMessageInHand) {

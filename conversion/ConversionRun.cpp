@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "conversion/AppendStrings.h"
+#include "conversion/DiskFull.h"
 #include "conversion/InputFile.h"
 #include "conversion/LabelFolders.h"
 #include "conversion/MailboxProbe.h"
@@ -255,10 +256,16 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     auto takePartFailures = [&] {
         int64_t lost = 0;
         for (RunStore::PartFailure& f : store.TakeFailures()) {
-            report.failures.push_back({f.path, f.reason});
+            // A full disk is told once, by the write that found it.
+            if (!IsDiskFull(f.reason))
+                report.failures.push_back({f.path, f.reason});
+            else if (!report.diskFull)
+                report.failures.push_back({f.path, DiskFullReason(f.reason)});
+            report.diskFull = report.diskFull || IsDiskFull(f.reason);
             if (f.messagesLost == 0) continue;
-            report.failures.push_back({f.path, "the store could not be finished: the " +
-                                                   std::to_string(f.messagesLost) + " messages put into it are lost"});
+            if (!report.diskFull)
+                report.failures.push_back({f.path, "the store could not be finished: the " +
+                                                       std::to_string(f.messagesLost) + " messages put into it are lost"});
             report.messagesConverted -= f.messagesLost;
             report.messagesFailed += f.messagesLost;
             lost += f.messagesLost;
@@ -357,7 +364,8 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             for (auto& f : output.failures()) report.failures.push_back(std::move(f));
             for (auto& w : output.warnings()) report.warnings.push_back(std::move(w));
             if (!x.error.empty()) report.failures.push_back({inputPath, x.error});
-            if (x.stopped) report.stopped = true;
+            if (output.diskFull()) report.diskFull = true;
+            else if (x.stopped) report.stopped = true;
         }
         yield();
         takePartFailures();
@@ -372,10 +380,10 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         } else {
             ++report.mailboxesFailed;
         }
-        if (report.stopped) break;
+        if (report.stopped || report.diskFull) break;
     }
 
-    if (!report.stopped && count > 0) share.FileDone(sizes.back());
+    if (!report.stopped && !report.diskFull && count > 0) share.FileDone(sizes.back());
     if (store.open()) closeStore();
     report.messagesPerFolder = labelCounts.Counts();
     share.End();

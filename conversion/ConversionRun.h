@@ -60,6 +60,7 @@ struct RunReport {
     std::string destination;       // the destination folder, with its trailing separator
     bool stopped = false;          // ended early because StopRequested() turned true
     bool storeError = false;       // a store could not be opened: the run ended there
+    bool diskFull = false;         // a write found the disk full: the run ended there
     std::string storeErrorReason;  // which store file and why, in plain words
     int mailboxesFound = 0;        // inputs that are mailboxes (first line a "From " separator)
     int mailboxesConverted = 0;    // mailboxes read to their end with every message written

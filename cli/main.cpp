@@ -299,7 +299,8 @@ int main(int argc, char** argv) {
                      g_signal == SIGINT ? "SIGINT" : "SIGTERM");
     std::fputs(SummaryLine(report, listErrors.size()).c_str(), stdout);
     if (!report.stopped && !report.storeError) {
-        for (const std::string& part : report.storeParts) std::printf("store part: %s\n", part.c_str());
+        if (!report.storeParts.empty()) std::puts("Stores larger than the size limit were written in parts:");
+        for (const std::string& part : report.storeParts) std::puts(part.c_str());
         std::fputs(FolderCountsText(report, "\n").c_str(), stdout);
     }
     std::fflush(stdout);

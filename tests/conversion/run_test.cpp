@@ -243,7 +243,7 @@ TEST(Run, BytesReadTellsTheShareOfTheInputOverAllMailboxes) {
         }
         void MessageWritten(int32_t number) override {
             TestHost::MessageWritten(number);
-            std::this_thread::sleep_for(std::chrono::microseconds(200));  // a slow disk
+            if (number % 25 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));  // a slow disk
         }
     };
     TempDir in, out;
@@ -264,7 +264,9 @@ TEST(Run, BytesReadTellsTheShareOfTheInputOverAllMailboxes) {
         EXPECT_EQ(h.calls[i].total, total);
         if (i == 0) continue;
         EXPECT_GE(h.calls[i].done, h.calls[i - 1].done);
-        if (i + 1 < h.calls.size()) EXPECT_GE(h.calls[i].at - h.calls[i - 1].at, std::chrono::milliseconds(45));
+        if (i + 1 < h.calls.size()) {
+            EXPECT_GE(h.calls[i].at - h.calls[i - 1].at, std::chrono::milliseconds(45));
+        }
     }
     EXPECT_EQ(h.calls.back().done, total);
     EXPECT_TRUE(std::any_of(h.calls.begin(), h.calls.end(), [&](auto& c) { return c.done > 0 && c.done < fs::file_size(a); }))

@@ -49,6 +49,7 @@ public:
     }
 
     void LineProcedure() {
+        const unsigned long long start = in_.offset();  // where the mailbox starts
         int64_t messageCount = 0;
         bool atLineStart = true;
         bool lineOpen = false;
@@ -104,7 +105,7 @@ public:
         if (messageCount > 0) {
             if (lineOpen) msg_.AddToString(kCrLf);
             Emit(messageCount, true);
-        } else if (in_.offset() > 0) {
+        } else if (in_.offset() > start) {
             result_.error = kNotAMailbox;  // text, but not one message in it
         }
     }

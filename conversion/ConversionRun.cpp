@@ -350,7 +350,12 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                 ready = false;
             }
         } else if (!EnsureFolderPath(mailboxFolder)) {
-            report.failures.push_back({mailboxFolder, "cannot create the output folder"});
+            // A full disk ends the run here too; other causes cost this mailbox.
+            std::error_code ec;
+            std::filesystem::create_directories(std::filesystem::u8path(mailboxFolder), ec);
+            report.diskFull = ec && IsDiskFull(ec.message());
+            report.failures.push_back(
+                {mailboxFolder, report.diskFull ? DiskFullReason(ec.message()) : "cannot create the output folder"});
             ready = false;
         }
         yield();

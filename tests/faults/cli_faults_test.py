@@ -311,6 +311,24 @@ class DiskFull(Tmp):
                 status, count, text = validate(os.path.join(dest, "a.pst"))
                 self.assertEqual((status, count), (0, 2), text)
 
+    def test_out_of_room_for_a_mailbox_folder(self):
+        # Few inodes: the disk fills while a file or a mailbox's folder is made.
+        a = os.path.join(self.tmp, "in", "a", "a.mbox")
+        b = os.path.join(self.tmp, "in", "b", "b.mbox")
+        write(a, mailbox(1))
+        write(b, mailbox(1))
+        failed_at = set()
+        for inodes in range(3, 16):
+            with Mount("size=1m,nr_inodes=%d" % inodes) as dest:
+                r = run("--to", "eml", "-o", dest, a, b)
+                if r.returncode == 0:
+                    break
+                self.one_disk_full_failure(r, ".*")
+                failed_at.add(os.path.relpath(r.stderr.split(": ")[1], dest))
+                self.assertEqual(converted(r.stdout)[1], len(tree(dest)), inodes)
+        self.assertIn(os.path.relpath(out_folder("/", b), "/"), failed_at, "one run stopped at the second mailbox's folder")
+        self.assertEqual(r.returncode, 0, "with room enough the run converts both")
+
     def test_two_gigabyte_line_without_a_line_end(self):
         # One message of 2 GiB and a bit (a sparse file), onto a disk of 64 MiB: the
         # write fails, nothing is left behind, the report says so.

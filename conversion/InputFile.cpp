@@ -125,19 +125,6 @@ size_t InputFile::Ensure(size_t n) {
     return end_ - pos_;
 }
 
-long ReadFilePrefix(const std::string& path, char* out, size_t size, std::string* error) {
-    InputFile f;
-    if (!f.Open(path, error)) return -1;
-    size_t got = f.Ensure(size);
-    if (f.failed()) {
-        if (error) *error = f.error();
-        return -1;
-    }
-    if (got > size) got = size;
-    std::memcpy(out, f.data(), got);
-    return long(got);
-}
-
 namespace {
 
 std::string TrimBlanks(const std::string& s) {

@@ -52,9 +52,6 @@ private:
 using ReadFunction = long (*)(int fd, void* buffer, size_t size);
 void SetReadFunctionForTesting(ReadFunction read);
 
-// Reads up to `size` bytes from the start of the file; -1 with `error` on failure.
-long ReadFilePrefix(const std::string& path, char* out, size_t size, std::string* error);
-
 // The inputs in order, each file once however its path is spelled (another path to
 // it, a link, "." and ".."): the first spelling stays. Empty entries and paths that
 // cannot be looked at stay as they are, to be reported where they are read.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "conversion/DiskFull.h"
 #include "conversion/EmlxFormat.h"
 #include "conversion/MessageFile.h"
 #include "conversion/PathHelpers.h"
@@ -36,7 +37,7 @@ MessageOutput::MessageOutput(RunObserver& observer, std::function<void()> yield,
 
 bool MessageOutput::ShouldStop() {
     yield_();
-    return observer_.StopRequested();
+    return diskFull_ || observer_.StopRequested();
 }
 
 std::optional<std::string> MessageOutput::FolderOnDisk(const std::vector<std::string>& labelFolder,
@@ -54,7 +55,13 @@ void MessageOutput::Written(const std::vector<std::string>& labelFolder) {
 
 void MessageOutput::Failed(Failure failure) {
     ++failed_;
-    failures_.push_back(std::move(failure));
+    if (!IsDiskFull(failure.reason)) {
+        failures_.push_back(std::move(failure));
+    } else if (!diskFull_) {
+        diskFull_ = true;
+        const bool store = target_.kind == OutputKind::Pst && target_.store;
+        failures_.push_back({store ? target_.store->path() : failure.file, DiskFullReason(failure.reason)});
+    }
 }
 
 namespace {

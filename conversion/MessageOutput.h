@@ -53,6 +53,9 @@ public:
     int64_t failedCount() const { return failed_; }
     std::vector<Failure>& failures() { return failures_; }
     std::vector<Failure>& warnings() { return warnings_; }
+    // A write found the disk full: the extraction stops, and that failure is the
+    // only one reported of the messages that fail after it.
+    bool diskFull() const { return diskFull_; }
 
 protected:
     MessageOutput(RunObserver& observer, std::function<void()> yield, MailboxOutput target);
@@ -60,6 +63,8 @@ protected:
     // below it (made on first use). A failure when it cannot be made.
     std::optional<std::string> FolderOnDisk(const std::vector<std::string>& labelFolder, Failure& failure) const;
     void Written(const std::vector<std::string>& labelFolder);
+    // A message not converted; a full disk is reported once, for the first write
+    // that found it.
     void Failed(Failure failure);
 
     RunObserver& observer_;
@@ -70,6 +75,7 @@ protected:
 private:
     int64_t written_ = 0;
     int64_t failed_ = 0;
+    bool diskFull_ = false;
     std::vector<Failure> failures_;
 };
 

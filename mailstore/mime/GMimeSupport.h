@@ -23,7 +23,11 @@ struct ParseIssues {
     bool malformed = false;     // GMime lost track of the MIME structure
     int droppedLines = 0;       // header lines GMime could not read and skipped
     bool partsSkipped = false;  // GMime says it skipped parts
+    bool emptyParts = false;    // parts with neither header nor content, passed over
 };
+
+// The problems of the import running on this thread (nullptr outside one).
+const ParseIssues* CurrentParseIssues();
 
 // Collects the parser's reports into `issues` while it lives. Scopes nest: an
 // attached message may be imported while its parent is.

@@ -28,6 +28,16 @@ void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth) {
     std::string_view data = bytes;
     if (data.size() >= 3 && std::memcmp(data.data(), "\xEF\xBB\xBF", 3) == 0) data.remove_prefix(3);
     const Envelope envelope = TakeEnvelope(data);
+    // Lines of nothing but blanks in front of the header (some mail programs write
+    // one) are passed over, as mail readers pass over them.
+    for (;;) {
+        size_t k = 0;
+        while (k < data.size() && (data[k] == ' ' || data[k] == '\t')) ++k;
+        if (k == 0) break;
+        if (k < data.size() && data[k] == '\r') ++k;
+        if (k >= data.size() || data[k] != '\n') break;
+        data.remove_prefix(k + 1);
+    }
 
     std::vector<uint8_t> searchKey = mapi::MessageSearchKey(bytes);
 

@@ -102,6 +102,12 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+bool IsAddressField(std::string_view name) {
+    for (std::string_view n : {"To", "Cc", "Bcc", "From", "Sender", "Reply-To"})
+        if (base::EqualsNoCase(name, n)) return true;
+    return false;
+}
+
 bool IsMboxMarker(std::string_view line) {
     return line.substr(0, 5) == "From " || line.substr(0, 6) == ">From ";
 }
@@ -110,7 +116,10 @@ bool IsMboxMarker(std::string_view line) {
 
 TopHeader SplitHeader(std::string_view block) {
     TopHeader h;
-    enum { kNone, kField, kInvalid } current = kNone;
+    // kJoined: a field continued after a line that is no field, its value kept in
+    // h.joined; kInvalid: after such a line.
+    enum { kNone, kField, kJoined, kInvalid } current = kNone;
+    bool resumable = false;  // the line that is no field follows a field
     size_t fieldStart = 0;
     size_t i = 0;
     auto finishField = [&](size_t end) {
@@ -128,6 +137,18 @@ TopHeader SplitHeader(std::string_view block) {
             if (current == kNone) {  // a folded first line
                 h.unreadable = true;
                 return h;
+            }
+            if (current == kInvalid && resumable && IsAddressField(h.fields.back().name)) {
+                // The address field before the unreadable line goes on: its
+                // continuation holds more of its addresses, which mail readers keep.
+                h.joined.emplace_back(h.fields.back().raw);
+                current = kJoined;
+            }
+            if (current == kJoined) {
+                h.joined.back().append(line);
+                h.fields.back().raw = h.joined.back();
+                if (h.fields.back().name.size() > 8 && base::EqualsNoCase(h.fields.back().name.substr(0, 8), "Content-"))
+                    h.content.append(line);
             }
             i = next;  // continues the field (or the unreadable line) before
             continue;
@@ -154,6 +175,7 @@ TopHeader SplitHeader(std::string_view block) {
                 }
                 ++h.dropped;
             }
+            resumable = current == kField || current == kJoined || (current == kInvalid && resumable);
             current = kInvalid;
             i = next;
             continue;
@@ -193,7 +215,7 @@ std::optional<SimpleText> SimpleTextBody(const HeaderFields& fields, std::string
         GObjectRef<GMimeContentType> ct(g_mime_content_type_parse(ParserOptions(), value.c_str()));
         if (!ct.p) return std::nullopt;
         GFree mime(g_mime_content_type_get_mime_type(ct.p));
-        std::string lower = AsciiLower(mime.str());
+        std::string lower = base::AsciiLowered(mime.str());
         if (const char* cs = g_mime_content_type_get_parameter(ct.p, "charset")) t.charset = cs;
         if (lower == "text/html") t.html = true;
         else if (lower != "text/plain") return std::nullopt;

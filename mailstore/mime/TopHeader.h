@@ -5,6 +5,7 @@
 #include <gmime/gmime.h>
 
 #include <cstdint>
+#include <list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,6 +55,7 @@ bool LooksLikeText(std::string_view data);
 struct TopHeader {
     HeaderFields fields;
     std::string content;      // the Content-* fields, verbatim
+    std::list<std::string> joined;  // values of fields continued past a line that is no field
     int dropped = 0;          // lines that are no header field (mbox escapes aside)
     bool unreadable = false;  // the first line is no header field: not a message
 };

@@ -2,12 +2,25 @@
 // each case comes from a message that lost a field or an attachment on the way in.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "mailstore/base/Ascii.h"
+#include "mailstore/mime/Charsets.h"
+#include "mailstore/mime/GMimeSupport.h"
+#include "mailstore/mime/HeaderMapping.h"
+#include "mailstore/mime/MimeWalk.h"
 #include "mailstore/mime/Rfc822Import.h"
 
+namespace fs = std::filesystem;
 using namespace bv::mapi;
-using bv::mailstore::mime::ImportRfc822;
+using namespace bv::mailstore::mime;
 
 namespace {
 
@@ -212,4 +225,121 @@ TEST(RealWorldMail, MultipartWithOnlyAnEmptyPartStoresNoPreamble) {
                        "This is a multi-part message in MIME format.\n\n--b\n--b--\n");
     EXPECT_EQ(Names(e), "");
     EXPECT_TRUE(e.warnings.empty()) << Warnings(e);
+}
+
+// ---------------------------------------------------------------- fast paths
+
+namespace {
+
+// Every message of the test corpora: .eml files whole, mailboxes split at "From " lines.
+std::vector<std::pair<std::string, std::string>> CorpusMessages() {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const char* root : {BV_TEST_DATA "/corpus", BV_TEST_DATA "/fidelity"}) {
+        if (!fs::exists(root)) continue;
+        for (const auto& e : fs::recursive_directory_iterator(root)) {
+            if (!e.is_regular_file()) continue;
+            const std::string name = e.path().filename().string();
+            const std::string ext = e.path().extension().string();
+            const bool mbox = name.find(".mbox") != std::string::npos;
+            if (!mbox && ext != ".eml" && ext != ".raw" && ext != ".txt") continue;
+            if (name == "SOURCES.md" || name.find("summary") != std::string::npos) continue;
+            std::ifstream in(e.path(), std::ios::binary);
+            std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (!mbox) {
+                out.emplace_back(e.path().string(), std::move(data));
+                continue;
+            }
+            size_t start = 0;
+            while (start < data.size()) {
+                size_t next = data.find("\nFrom ", start);
+                size_t end = next == std::string::npos ? data.size() : next + 1;
+                out.emplace_back(e.path().string() + "#" + std::to_string(out.size()), data.substr(start, end - start));
+                start = end;
+            }
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(RealWorldMail, FastPathsAgreeWithGMimeOnEveryCorpusMessage) {
+    // The importer reads the top-level header, plain mailboxes, common dates and
+    // one-text-part bodies without GMime. Wherever such a quick reading answers on a
+    // real message, GMime's full reading must give the same answer.
+    GMimeParserOptions* options = ParserOptions();
+    size_t messages = 0, fields = 0, dates = 0, mailboxes = 0, texts = 0;
+    for (const auto& [name, bytes] : CorpusMessages()) {
+        SCOPED_TRACE(name);
+        const MessageTop top = ReadMessageTop(bytes);
+        if (top.header.unreadable || top.headerLen == 0) continue;
+        ++messages;
+        // The header cut into the same fields (GMime is given the header alone).
+        std::string header(top.data.substr(0, top.headerLen));
+        GObjectRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(header.data(), header.size()));
+        GObjectRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.p));
+        g_mime_parser_set_format(parser.p, GMIME_FORMAT_MESSAGE);
+        GObjectRef<GMimeMessage> message(g_mime_parser_construct_message(parser.p, options));
+        ASSERT_NE(message.p, nullptr);
+        HeaderFields theirs = FieldsOf(GMIME_OBJECT(message.p));
+        // (GMime files the Content-* fields of a message under its body part)
+        std::vector<std::string> ours, gmime;
+        for (const HeaderField& f : top.header.fields)
+            if (f.name.size() < 8 || !bv::base::EqualsNoCase(f.name.substr(0, 8), "Content-"))
+                ours.push_back(std::string(f.name) + ":" + UnfoldHeader(f.raw));
+        for (const HeaderField& f : theirs)
+            if (f.name.size() < 8 || !bv::base::EqualsNoCase(f.name.substr(0, 8), "Content-"))
+                gmime.push_back(std::string(f.name) + ":" + UnfoldHeader(f.raw));
+        if (top.header.joined.empty()) {  // (an address field continued past a broken line: ours keeps more)
+            EXPECT_EQ(ours, gmime);
+            fields += ours.size();
+        }
+        for (const HeaderField& f : top.header.fields) {
+            const std::string value = UnfoldHeader(f.raw);
+            if (bv::base::EqualsNoCase(f.name, "Date")) {
+                if (auto quick = ParseRfc5322DateFast(value)) {
+                    ++dates;
+                    GDateTime* dt = g_mime_utils_header_decode_date(value.c_str());
+                    ASSERT_NE(dt, nullptr) << value;
+                    EXPECT_EQ(*quick, g_date_time_to_unix(dt)) << value;
+                    g_date_time_unref(dt);
+                }
+            }
+            for (const char* field : {"From", "To", "Cc", "Sender", "Reply-To"}) {
+                std::string quickName, quickAddr;
+                if (!bv::base::EqualsNoCase(f.name, field) || !ParseSimpleMailbox(f.raw, quickName, quickAddr)) continue;
+                ++mailboxes;
+                std::string raw(f.raw);
+                GObjectRef<InternetAddressList> list(internet_address_list_parse(options, raw.c_str()));
+                ASSERT_NE(list.p, nullptr) << raw;
+                ASSERT_EQ(internet_address_list_length(list.p), 1) << raw;
+                InternetAddress* ia = internet_address_list_get_address(list.p, 0);
+                const char* gname = internet_address_get_name(ia);
+                EXPECT_EQ(quickName, gname ? gname : "") << raw;
+                EXPECT_EQ(quickAddr, internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(ia))) << raw;
+            }
+        }
+        // A body read as one text part: GMime sees the same part.
+        if (top.bodyStart >= top.data.size()) continue;
+        std::optional<SimpleText> simple = SimpleTextBody(top.header.fields, top.data.substr(top.bodyStart));
+        if (!simple) continue;
+        ++texts;
+        std::string whole(top.data);
+        GObjectRef<GMimeStream> s2(g_mime_stream_mem_new_with_buffer(whole.data(), whole.size()));
+        GObjectRef<GMimeParser> p2(g_mime_parser_new_with_stream(s2.p));
+        GObjectRef<GMimeMessage> m2(g_mime_parser_construct_message(p2.p, options));
+        ASSERT_NE(m2.p, nullptr);
+        GMimeObject* part = g_mime_message_get_mime_part(m2.p);
+        ASSERT_TRUE(part && GMIME_IS_PART(part) && !GMIME_IS_MULTIPART(part));
+        GMimeContentType* ct = g_mime_object_get_content_type(part);
+        EXPECT_EQ(simple->html, g_mime_content_type_is_type(ct, "text", "html") != 0);
+        EXPECT_TRUE(g_mime_content_type_is_type(ct, "text", simple->html ? "html" : "plain"));
+        const char* cs = g_mime_object_get_content_type_parameter(part, "charset");
+        EXPECT_EQ(simple->charset, cs ? cs : "");
+        GMimeContentEncoding enc = g_mime_part_get_content_encoding(GMIME_PART(part));
+        EXPECT_EQ(simple->encoding, enc);
+    }
+    EXPECT_GT(messages, 250u);
+    std::printf("%zu messages: %zu fields, %zu dates, %zu mailboxes, %zu text bodies read quickly\n", messages, fields,
+                dates, mailboxes, texts);
 }

@@ -46,8 +46,9 @@ bool LooksLikeText(std::string_view data);
 // The top-level header block cut into fields the way GMime's parser cuts a header:
 // a field name runs to the colon (blanks only between it and the colon), lines
 // starting with a blank continue the field before, raw values keep their folding and
-// line ends. Only the Content-* fields go on to the MIME parser, so the message's
-// other fields cost no parser objects.
+// line ends. An address field continued past a line that is no field keeps its
+// continuation (the broken line itself is dropped and counted). Only the Content-*
+// fields go on to the MIME parser, so the message's other fields cost no parser objects.
 struct TopHeader {
     HeaderFields fields;
     std::string content;      // the Content-* fields, verbatim

@@ -81,7 +81,15 @@ bool DecodeUuencoded(std::string_view text, UuFile& file) {
 
 std::vector<UuFile> TakeUuencodedBlocks(std::string& text) {
     std::vector<UuFile> files;
-    if (text.find("begin ") == std::string::npos) return files;
+    // Most bodies hold no block: look for a "begin" line before cutting lines.
+    bool any = false;
+    for (size_t at = text.find("begin "); at != std::string::npos && !any; at = text.find("begin ", at + 6)) {
+        if (at > 0 && text[at - 1] != '\n') continue;
+        size_t eol = text.find('\n', at);
+        std::string name;
+        any = IsBeginLine(std::string_view(text).substr(at, eol == std::string::npos ? std::string::npos : eol - at), name);
+    }
+    if (!any) return files;
     std::vector<std::string_view> lines = Lines(text);
     std::string kept;
     bool changed = false;

@@ -128,6 +128,17 @@ std::vector<std::string> AddressItems(const std::string& raw) {
     return items;
 }
 
+// Where the item's word "local@domain" has its "@" (something on both sides of it;
+// a route such as "@host:addr" is none); npos when it has none.
+size_t AddressAt(const std::string& item) {
+    for (size_t at = item.find('@'); at != std::string::npos; at = item.find('@', at + 1)) {
+        const bool before = at > 0 && item[at - 1] != ' ' && item[at - 1] != '<' && item[at - 1] != ',';
+        const bool after = at + 1 < item.size() && item[at + 1] != ' ' && item[at + 1] != '>';
+        if (before && after) return at;
+    }
+    return std::string::npos;
+}
+
 // An address list the parser refuses or reads short, read as mail readers read it:
 // in each item the address is what stands in angle brackets, or else the word with
 // the "@"; the rest is the name.
@@ -144,7 +155,7 @@ void LooseMailboxes(const std::vector<std::string>& items, std::vector<Mailbox>&
             m.address = trim(item.substr(lt + 1, gt - lt - 1));
             m.name = trim(item.substr(0, lt) + " " + item.substr(gt + 1));
         } else {
-            size_t at = item.find('@');
+            const size_t at = AddressAt(item);
             if (at == std::string::npos) continue;
             size_t b = item.find_last_of(" ", at), e = item.find(' ', at);
             b = b == std::string::npos ? 0 : b + 1;
@@ -185,7 +196,7 @@ std::vector<Mailbox> AddressesOf(const HeaderFields& fields, std::string_view na
         if (raw.find('@') != std::string::npos) {
             std::vector<std::string> items = AddressItems(raw);
             size_t withAt = 0;
-            for (const std::string& item : items) withAt += item.find('@') != std::string::npos;
+            for (const std::string& item : items) withAt += AddressAt(item) != std::string::npos;
             if (read < withAt) {
                 out.resize(before);
                 LooseMailboxes(items, out);

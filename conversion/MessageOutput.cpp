@@ -74,14 +74,17 @@ public:
     void OutputMessage(int32_t n, AppendStrings& message) override {
         const std::string_view text = message.View();
         const bool emlx = target_.kind == OutputKind::Emlx;
+        // The header is cut once, for the labels and the .emlx date.
+        const mailstore::mime::MessageTop top =
+            emlx || target_.byLabel() ? mailstore::mime::ReadMessageTop(text) : mailstore::mime::MessageTop{};
         MessageLabels labels;
-        if (target_.byLabel()) labels = LabelsOfMessage(text);
+        if (target_.byLabel()) labels = LabelsOfMessage(top.header.fields);
         Failure failure;
         std::optional<Failure> failed;
         if (std::optional<std::string> folder = FolderOnDisk(labels.folder, failure); !folder) {
             failed = std::move(failure);
         } else if (emlx) {
-            BuildEmlx(text, emlx_, EmlxFlags{.read = !labels.unread, .flagged = labels.starred});
+            BuildEmlx(text, top.header.fields, emlx_, EmlxFlags{.read = !labels.unread, .flagged = labels.starred});
             failed = WriteMessageFile(MessageFileName(*folder, n, true), emlx_);
         } else {
             failed = WriteMessageFile(MessageFileName(*folder, n, false), text);
@@ -197,10 +200,12 @@ void ImportedOutput::OutputMessage(int32_t n, AppendStrings& message) {
     // import, the flags, and the .msg file or the message's store form.
     next->ticket = pipeline_->Submit([this, p, byLabel] {
         try {
+            // The header is cut once, for the labels and the import.
+            const mailstore::mime::MessageTop top = mailstore::mime::ReadMessageTop(p->text);
             MessageLabels labels;
-            if (byLabel) labels = LabelsOfMessage(p->text);
+            if (byLabel) labels = LabelsOfMessage(top.header.fields);
             mapi::Message message;
-            mailstore::mime::ImportRfc822(p->text, message);
+            mailstore::mime::ImportRfc822(p->text, top, message);
             std::string().swap(p->text);
             // Read; has-attachments only where the message has attachments.
             int32_t flags = mapi::MSGFLAG_READ;

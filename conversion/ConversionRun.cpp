@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "conversion/AppendStrings.h"
+#include "conversion/ItemFiles.h"
 #include "conversion/LabelFolders.h"
 #include "conversion/MailboxProbe.h"
 #include "conversion/MessageExtraction.h"
@@ -225,6 +226,11 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
 
     AppendStrings msgText;
     const int count = int(options.inputs.size());
+    // Contacts and calendars: how many files of each kind a single store receives (more
+    // than one: each gets a folder named after it), and those an .eml / .emlx run passes over.
+    std::map<ItemFileKind, int> itemFiles;
+    for (const std::string& input : options.inputs) ++itemFiles[ItemFileKindOf(Trim(input))];
+    std::vector<std::string> itemFilesPassedOver;
     for (int index = 0; index < count; ++index) {
         if (observer.StopRequested()) {
             report.stopped = true;
@@ -237,6 +243,59 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         if (inputPath.empty()) continue;  // an empty list row: nothing to read
 
         const std::string mailboxFolder = saveFolder + MirroredPart(inputPath);
+        if (const ItemFileKind itemKind = ItemFileKindOf(inputPath); itemKind != ItemFileKind::None) {
+            if (!pst && kind != OutputKind::Msg) {
+                itemFilesPassedOver.push_back(inputPath);
+                continue;
+            }
+            const size_t failuresBefore = report.failures.size();
+            ItemFileTarget target{kind, inputPath, mailboxFolder};
+            bool ready = true;
+            if (pst) {
+                const std::string stem = ItemFileStem(inputFileName);
+                try {
+                    if (storePerMailbox) store.Open(StoreScope::OneMailbox, saveFolder, stem);
+                } catch (const std::exception& e) {
+                    return storeFailed(e.what());
+                }
+                try {
+                    target.folder = ItemFolderName(itemKind, stem, !storePerMailbox && itemFiles[itemKind] > 1);
+                    store.AddItemFolder(target.folder,
+                                        itemKind == ItemFileKind::Contacts ? "IPF.Contact" : "IPF.Appointment");
+                    target.store = &store;
+                } catch (const std::exception& e) {
+                    report.failures.push_back({inputPath, std::string("cannot add the folder to the store: ") + e.what()});
+                    ready = false;
+                }
+            } else if (!EnsureFolderPath(mailboxFolder)) {
+                report.failures.push_back({mailboxFolder, "cannot create the output folder"});
+                ready = false;
+            }
+            if (ready) {
+                ItemFileResult r = ConvertItemFile(itemKind, target, observer, yieldFn);
+                store.ReleaseFinishedParts();
+                report.messagesConverted += r.converted;
+                report.messagesFailed += r.failed;
+                for (auto& f : r.failures) report.failures.push_back(std::move(f));
+                for (auto& w : r.warnings) report.warnings.push_back(std::move(w));
+                if (r.stopped) report.stopped = true;
+            }
+            yield();
+            takePartFailures();
+            if (storePerMailbox && store.open()) closeStore();
+            if (report.failures.size() == failuresBefore && !report.stopped) {
+                ++report.mailboxesConverted;
+                if (store.open()) {
+                    if (store.partNumber() != storeMailboxesPart) storeMailboxes = 0;
+                    storeMailboxesPart = store.partNumber();
+                    ++storeMailboxes;
+                }
+            } else {
+                ++report.mailboxesFailed;
+            }
+            if (report.stopped) break;
+            continue;
+        }
         const std::string mailboxName = MailboxName(inputFileName);
         const size_t failuresBefore = report.failures.size();
 
@@ -303,6 +362,12 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     }
 
     if (store.open()) closeStore();
+    if (!itemFilesPassedOver.empty()) {
+        std::string files = itemFilesPassedOver.front();
+        if (itemFilesPassedOver.size() > 1)
+            files += " and " + std::to_string(itemFilesPassedOver.size() - 1) + " more";
+        report.warnings.push_back({files, kItemFilesPassedOver});
+    }
     report.messagesPerFolder = labelCounts.Counts();
     return report;
 }

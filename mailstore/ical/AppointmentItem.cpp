@@ -139,6 +139,7 @@ icaltimetype Resolve(icalcomponent* comp, icalproperty* prop, icaltimetype t) {
 struct Times {
     icaltimetype start, end;
     bool allDay = false;
+    bool endUnreadable = false;    // DTEND or DURATION is there but cannot be read
     icaltimezone* zone = nullptr;  // of the start
 };
 
@@ -152,6 +153,12 @@ Times TimesOf(icalcomponent* event) {
     t.zone = t.allDay ? LocalZone() : ZoneOf(t.start);
     if (t.allDay) t.start.zone = t.zone;
     t.end = icalcomponent_get_dtend(event);
+    if (icaltime_is_null_time(t.end) && icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY) == nullptr &&
+        icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY) == nullptr) {
+        // No end at all: a moment, or one day for a date.
+    } else if (icaltime_is_null_time(t.end)) {
+        t.endUnreadable = true;
+    }
     if (icalproperty* e = icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY)) t.end = Resolve(event, e, t.end);
     else if (!icaltime_is_null_time(t.end) && !t.end.is_date && !icaltime_is_utc(t.end)) t.end.zone = t.start.zone;
     if (icaltime_is_null_time(t.end)) {
@@ -164,6 +171,54 @@ Times TimesOf(icalcomponent* event) {
     }
     if (icaltime_compare(t.end, t.start) < 0) t.end = t.start;
     return t;
+}
+
+struct ExceptionEvent {
+    icalcomponent* event;
+    int64_t replaceTime;          // UTC start of the instance it replaces
+    int64_t wallStart, wallEnd;  // its times in the series' zone, as if UTC
+};
+
+// A wall-clock time as if it were UTC.
+int64_t AsUtc(icaltimetype t) {
+    t.zone = icaltimezone_get_utc_timezone();
+    return UnixToFileTime(int64_t(icaltime_as_timet_with_zone(t, icaltimezone_get_utc_timezone())));
+}
+
+// A wall-clock time of `zone` as a time in that zone.
+icaltimetype WallClockIn(icaltimetype t, icaltimezone* zone) {
+    t.zone = zone;
+    return t;
+}
+
+}  // namespace
+
+Message AppointmentFromEvent(icalcomponent* event, const std::vector<icalcomponent*>& overrides);
+
+namespace {
+
+// A changed instance of a series as Outlook stores it: an embedded appointment in a
+// hidden attachment flagged as an exception ([MS-OXOCAL] 2.2.10.1), with the times it
+// runs and the instance it replaces.
+Attachment ExceptionAttachment(const ExceptionEvent& ev) {
+    const int64_t replaceTime = ev.replaceTime;
+    Attachment a;
+    a.embedded = std::make_unique<Message>(AppointmentFromEvent(ev.event, {}));
+    Message& x = *a.embedded;
+    x.props.SetString(PR_MESSAGE_CLASS, "IPM.OLE.CLASS.{00061055-0000-0000-C000-000000000046}");
+    x.props.SetNamed(AppointmentLid(LID_EXCEPTION_REPLACE_TIME), PT_SYSTIME, replaceTime);
+    x.props.SetNamed(AppointmentLid(0x8206), PT_BOOLEAN, false);  // PidLidFExceptionalBody
+    a.props.SetInt(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG);
+    a.props.SetString(PR_DISPLAY_NAME, x.props.GetString(PR_SUBJECT).value_or(""));
+    a.props.SetInt(PR_RENDERING_POSITION, -1);
+    a.props.SetBool(PR_ATTACHMENT_HIDDEN, true);
+    a.props.SetInt(PR_ATTACHMENT_FLAGS, 0x00000002);  // afException
+    a.props.SetInt(PR_ATTACH_FLAGS, 0);
+    // The instance's wall-clock times in the series' zone, written as if they were UTC.
+    a.props.SetTime(0x7FFB0040, ev.wallStart);  // PidTagExceptionStartTime
+    a.props.SetTime(0x7FFC0040, ev.wallEnd);    // PidTagExceptionEndTime
+    a.props.SetTime(0x7FF90040, replaceTime);  // PidTagExceptionReplaceTime
+    return a;
 }
 
 }  // namespace
@@ -197,6 +252,7 @@ Message AppointmentFromEvent(icalcomponent* event, const std::vector<icalcompone
     const int64_t startFt = FileTimeOf(t.start), endFt = FileTimeOf(t.end);
     const int32_t minutes = int32_t((endFt - startFt) / 600000000LL);
 
+    if (t.endUnreadable) m.warnings.push_back("its end (DTEND or DURATION) cannot be read: it ends when it starts");
     const std::string subject = CrLf(Str(icalcomponent_get_summary(event)));
     p.SetString(PR_SUBJECT, subject);
     p.SetString(PR_NORMALIZED_SUBJECT, subject);
@@ -399,6 +455,7 @@ Message AppointmentFromEvent(icalcomponent* event, const std::vector<icalcompone
             if (icaltime_is_null_time(d)) continue;
             in.deleted.push_back(WallClock(d, t.zone));
         }
+        std::vector<ExceptionEvent> exceptionEvents;
         for (icalcomponent* o : overrides) {
             RecurException e;
             const icaltimetype rid =
@@ -408,6 +465,10 @@ Message AppointmentFromEvent(icalcomponent* event, const std::vector<icalcompone
             if (rid.is_date) {
                 e.originalStart.hour = in.start.hour;
                 e.originalStart.minute = in.start.minute;
+            }
+            if (icalcomponent_get_status(o) == ICAL_STATUS_CANCELLED) {
+                in.deleted.push_back(e.originalStart);  // a cancelled instance is a deleted one
+                continue;
             }
             Times ot;
             try {
@@ -422,10 +483,14 @@ Message AppointmentFromEvent(icalcomponent* event, const std::vector<icalcompone
             const std::string l = CrLf(Str(icalcomponent_get_location(o)));
             if (l != location) e.location = l;
             in.exceptions.push_back(e);
+            exceptionEvents.push_back({o, FileTimeOf(rid.is_date ? WallClockIn(e.originalStart, t.zone) : rid),
+                                       AsUtc(e.start), AsUtc(e.end)});
         }
         RecurResult rec = BuildAppointmentRecur(in);
         if (rec.error.empty()) {
             recurring = true;
+            // Each changed instance is also an embedded message, as Outlook keeps it.
+            for (const ExceptionEvent& x : exceptionEvents) m.attachments.push_back(ExceptionAttachment(x));
             p.SetNamed(AppointmentLid(LID_APPOINTMENT_RECUR), PT_BINARY, rec.blob);
             p.SetNamed(AppointmentLid(LID_RECURRENCE_TYPE), PT_LONG, rec.recurrenceType);
             p.SetNamed(AppointmentLid(LID_RECURRENCE_PATTERN), PT_UNICODE, rec.pattern);
@@ -460,7 +525,8 @@ Message AppointmentFromEvent(icalcomponent* event, const std::vector<icalcompone
     p.SetNamed(CommonLid(LID_SIDE_EFFECTS), PT_LONG, 0x171);  // seOpenToDelete | ToCopy | ToMove | ...
     p.SetString(PR_MESSAGE_CLASS, "IPM.Appointment");
     p.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ);
-    p.SetBool(PR_HASATTACH, false);
+    p.SetBool(PR_HASATTACH, !m.attachments.empty());
+    if (!m.attachments.empty()) p.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_HASATTACH);
     p.SetInt(PR_INTERNET_CPID, CP_UTF8_CODEPAGE);
     p.SetInt(PR_MESSAGE_CODEPAGE, CP_UTF8_CODEPAGE);
     return m;

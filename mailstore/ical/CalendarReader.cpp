@@ -45,7 +45,7 @@ public:
         if (!std::getline(in_, line)) return false;
         next_ += line.size() + 1;
         ++number_;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        while (!line.empty() && line.back() == '\r') line.pop_back();
         if (number_ == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
         return true;
     }
@@ -113,6 +113,9 @@ void ReadComponent(LineReader& r, const std::string& first, RawEvent& ev, bool k
             else if (IsLine(line, "END:VCALENDAR")) return;  // the event was never ended
             logical = line;
         }
+        // Some writers escape the ";" of a rule as in text ("FREQ=DAILY\;COUNT=10").
+        if (keepText && base::StartsWithNoCase(line, "RRULE:"))
+            for (size_t at; (at = line.find("\\;")) != std::string::npos;) line.erase(at, 1);
         if (keepText) {
             if (ev.text.size() + line.size() > kMaxEventBytes) {
                 ev.tooLarge = true;
@@ -147,6 +150,8 @@ struct CalendarReader::State {
 };
 
 CalendarReader::CalendarReader(const std::filesystem::path& path) : s_(std::make_unique<State>()) {
+    // Bad input is reported per event, never a reason to stop the program.
+    icalerror_set_errors_are_fatal(0);
     s_->in.open(path, std::ios::binary);
     s_->overridesIn.open(path, std::ios::binary);
     if (!s_->in || !s_->overridesIn) {

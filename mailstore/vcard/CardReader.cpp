@@ -44,7 +44,7 @@ bool CardReader::NextPhysical(std::string& text) {
     if (!std::getline(in_, text)) return false;
     bytes_ += text.size() + 1;
     ++physical_;
-    if (!text.empty() && text.back() == '\r') text.pop_back();
+    while (!text.empty() && text.back() == '\r') text.pop_back();  // CR LF, and CR CR LF of some writers
     // A byte order mark before the first line.
     if (physical_ == 1 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
     return true;

@@ -236,7 +236,15 @@ void ContactBuilder::Address(const ContentLine& l, const Kinds& k) {
     a.parts.resize(7);
     for (std::string& p : a.parts) p = Trim(p);
     // vCard 4.0 keeps the formatted address in a LABEL parameter.
-    a.label = l.FirstParam("LABEL");
+    // Line breaks in it are written "\n" or, after RFC 6868, "^n".
+    for (const std::string raw = l.FirstParam("LABEL"); char c : raw) {
+        if (!a.label.empty() && (c == 'n' || c == 'N') && (a.label.back() == '\\' || a.label.back() == '^')) {
+            a.label.back() = '\r';
+            a.label += '\n';
+        } else {
+            a.label += c;
+        }
+    }
     addresses_.push_back(std::move(a));
 }
 
@@ -346,7 +354,9 @@ Message ContactBuilder::Build() {
         const std::string& n = l.name;
         const Kinds k = KindsOf(l, labelOf(l));
         if (n == "VERSION" || n == "PRODID" || n == "REV" || n == "UID" || n == "X-ABLABEL" || n == "LABEL" ||
-            n == "X-ABUID" || n == "KIND" || n == "SORT-STRING" || n == "CLASS" || n == "X-MS-OL-DEFAULT-POSTAL-ADDRESS")
+            n == "X-ABUID" || n == "KIND" || n == "SORT-STRING" || n == "CLASS" || n == "X-MS-OL-DEFAULT-POSTAL-ADDRESS" ||
+            n == "X-MS-OL-DESIGN")  // the layout of a business card, not content
+
             continue;
         if (n == "FN") {
             if (fn_.empty()) fn_ = Trim(Text(l));
@@ -366,7 +376,7 @@ Message ContactBuilder::Build() {
             }
         } else if (n == "EMAIL") {
             Email(l, k);
-        } else if (n == "TEL") {
+        } else if (n == "TEL" || n == "X-MS-TEL") {
             Phone(l, k);
         } else if (n == "ADR") {
             Address(l, k);

@@ -26,12 +26,13 @@ for spec in "contacts 50000 cards-50000.vcf" "contacts 5000 cards-5000.vcf" \
   [ -f "$data/$3" ] || python3 bench/gen_items.py "$1" "$2" "$data/$3"
 done
 out=${out:-$(mktemp -d)}
+mkdir -p "$out"
 printf '%-22s %-5s %10s %12s %10s\n' input kind seconds "peak MiB" "out MiB"
 for input in cards-5000.vcf cards-50000.vcf events-10000.ics events-100000.ics; do
   for kind in pst msg; do
     dest="$out/$kind-$input"
     rm -rf "$dest"
-    /usr/bin/time -f '%e %M' -o "$out/time" "$tool" --to "$kind" -o "$dest" "$data/$input" >/dev/null
+    /usr/bin/time -f '%e %M' -o "$out/time" "$tool" --to "$kind" -o "$dest" "$data/$input" >/dev/null 2>&1
     read -r secs kib < "$out/time"
     printf '%-22s %-5s %10s %12.1f %10.1f\n' "$input" "$kind" "$secs" "$(echo "$kib / 1024" | bc -l)" \
       "$(du -sm "$dest" | cut -f1)"

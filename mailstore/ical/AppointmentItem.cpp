@@ -523,6 +523,10 @@ Message AppointmentFromEvent(icalcomponent* event, const std::vector<icalcompone
     p.SetInt(PR_ICON_INDEX, recurring ? (meeting ? ICON_RECURRING_MEETING : ICON_RECURRING_APPOINTMENT)
                                       : (meeting ? ICON_MEETING : ICON_APPOINTMENT));
     p.SetNamed(CommonLid(LID_SIDE_EFFECTS), PT_LONG, 0x171);  // seOpenToDelete | ToCopy | ToMove | ...
+    p.SetInt(PR_IMPORTANCE, IMPORTANCE_NORMAL);
+    p.SetInt(PR_PRIORITY, PRIO_NORMAL);
+    p.SetNamed(AppointmentLid(LID_APPOINTMENT_COLOR), PT_LONG, 0);
+    p.SetNamed(AppointmentLid(0x822B), PT_BOOLEAN, false);  // PidLidFExceptionalAttendees
     p.SetString(PR_MESSAGE_CLASS, "IPM.Appointment");
     p.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ);
     p.SetBool(PR_HASATTACH, !m.attachments.empty());

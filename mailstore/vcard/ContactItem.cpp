@@ -572,6 +572,12 @@ Message ContactBuilder::Build() {
         m_.props.SetInt(PR_NATIVE_BODY, NATIVE_BODY_PLAIN);
     }
 
+    // What Outlook's own contacts carry besides their fields.
+    m_.props.SetInt(PR_IMPORTANCE, IMPORTANCE_NORMAL);
+    m_.props.SetInt(PR_PRIORITY, PRIO_NORMAL);
+    m_.props.SetInt(PR_SENSITIVITY, SENSITIVITY_NONE);
+    m_.props.SetNamed(PropertyName{PSETID_Common, uint32_t(0x8503)}, PT_BOOLEAN, false);  // PidLidReminderSet
+    m_.props.SetNamed(PropertyName{PSETID_Common, uint32_t(0x8506)}, PT_BOOLEAN, false);  // PidLidPrivate
     m_.props.SetString(PR_MESSAGE_CLASS, "IPM.Contact");
     m_.props.SetInt(PR_ICON_INDEX, ICON_CONTACT);
     m_.props.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ | (m_.attachments.empty() ? 0 : MSGFLAG_HASATTACH));

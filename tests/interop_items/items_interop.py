@@ -306,6 +306,24 @@ def main():
                 elif name.startswith('Appointment-') and (d.get('messageClass') != 'IPM.Appointment'
                                                           or not d.get('apptStartWhole')):
                     fail(name, f'msgreader class {d.get("messageClass")!r}, start {d.get("apptStartWhole")!r}')
+    # A card and an event that cannot be read fail alone, named with their file and line.
+    bad_vcf = os.path.join(args.work, 'damaged.vcf')
+    with open(bad_vcf, 'w', newline='') as f:
+        f.write('BEGIN:VCARD\r\nVERSION:3.0\r\nFN:First\r\nEND:VCARD\r\n'
+                'BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Broken\r\nno property here\r\nEND:VCARD\r\n'
+                'BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Third\r\nEND:VCARD\r\n')
+    bad_ics = os.path.join(args.work, 'damaged.ics')
+    with open(bad_ics, 'w', newline='') as f:
+        f.write('BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nSUMMARY:no start\r\nEND:VEVENT\r\n'
+                'BEGIN:VEVENT\r\nSUMMARY:fine\r\nDTSTART:20240101T100000Z\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n')
+    outb = os.path.join(args.work, 'damaged')
+    r = subprocess.run([args.convert, '--to', 'msg', '-o', outb, bad_vcf, bad_ics], capture_output=True, text=True)
+    if f'{bad_vcf}: line 8: not a vCard property' not in r.stdout or f'{bad_ics}: line 2:' not in r.stdout:
+        fail('damaged', 'the report does not name the file and line of what failed: ' + r.stdout[-600:])
+    made = sorted(os.path.basename(p) for p in glob.glob(os.path.join(outb, '**', '*.msg'), recursive=True))
+    if made != ['Appointment-2.msg', 'Contact-1.msg', 'Contact-3.msg']:
+        fail('damaged', f'files written: {made}')
+
     # .eml: passed over, said once.
     oute = os.path.join(args.work, 'eml')
     r = subprocess.run([args.convert, '--to', 'eml', '-o', oute] + vcfs[:2] + icss[:1], capture_output=True, text=True)

@@ -259,9 +259,10 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                     return storeFailed(e.what());
                 }
                 try {
-                    target.folder = ItemFolderName(itemKind, stem, !storePerMailbox && itemFiles[itemKind] > 1);
-                    store.AddItemFolder(target.folder,
-                                        itemKind == ItemFileKind::Contacts ? "IPF.Contact" : "IPF.Appointment");
+                    const bool contacts = itemKind == ItemFileKind::Contacts;
+                    target.folder = store.AddItemFolder(
+                        ItemFolderName(itemKind, stem, !storePerMailbox && itemFiles[itemKind] > 1),
+                        contacts ? "IPF.Contact" : "IPF.Appointment", contacts ? "Contacts" : "Calendar");
                     target.store = &store;
                 } catch (const std::exception& e) {
                     report.failures.push_back({inputPath, std::string("cannot add the folder to the store: ") + e.what()});

@@ -99,15 +99,24 @@ void RunStore::AddMailboxFolder(const std::string& name) {
     used_ += kFolderBytes;
 }
 
-void RunStore::AddItemFolder(const std::string& name, const std::string& containerClass) {
+std::string RunStore::AddItemFolder(const std::string& nameIn, const std::string& containerClass,
+                                   const std::string& what) {
     if (!store_) throw mailstore::MailStoreError("no store is open");
-    if (name.empty()) throw mailstore::MailStoreError("a folder needs a name");
+    if (nameIn.empty()) throw mailstore::MailStoreError("a folder needs a name");
+    std::string name = nameIn;
+    for (const auto& [known, id] : folderIds_) {
+        if (known != name) continue;
+        auto cls = folderClasses_.find(name);
+        if (cls != folderClasses_.end() && cls->second == containerClass) return name;
+        name = nameIn + " (" + what + ")";  // a mailbox's folder of that name
+    }
     for (const auto& [known, id] : folderIds_)
-        if (known == name) return;
+        if (known == name) return name;
     folderClasses_[name] = containerClass;
     folderIds_.emplace_back(name, AddToStore(name));
     folders_.push_back(name);
     used_ += kFolderBytes;
+    return name;
 }
 
 pst::FolderId RunStore::AddToStore(const std::string& name) {

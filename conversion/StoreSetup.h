@@ -39,8 +39,10 @@ public:
     // when the store already has it). Throws MailStoreError.
     void AddMailboxFolder(const std::string& name);
     // The same for a folder of contacts or appointments, of container class
-    // `containerClass` ("IPF.Contact", "IPF.Appointment"). Throws MailStoreError.
-    void AddItemFolder(const std::string& name, const std::string& containerClass);
+    // `containerClass` ("IPF.Contact", "IPF.Appointment"). When a folder of that name
+    // holds other items, the folder is "<name> (<what>)" instead. Returns the name
+    // used. Throws MailStoreError.
+    std::string AddItemFolder(const std::string& name, const std::string& containerClass, const std::string& what);
     // Stores a message prepared by store() in the mailbox folder `folder`, or in the
     // label folder `labelFolder` below it (found or made in the part the message goes
     // to), in the next part when it does not fit in this one. Returns "" or, for a

@@ -280,6 +280,21 @@ def main():
     if 'Calendar' not in readpst(cal_store, os.path.join(args.work, 'readpst2')):
         fail('single file', 'no "Calendar" folder')
 
+    # A contacts file named like a mailbox of the same store keeps its items apart.
+    clash = os.path.join(args.work, 'clash')
+    os.makedirs(clash)
+    with open(os.path.join(clash, 'family.mbox'), 'w', newline='') as f:
+        f.write('From a@example.org Mon Jan  1 00:00:00 2024\nFrom: a@example.org\nSubject: hi\n\nbody\n')
+    shutil.copy(vcfs[0], os.path.join(clash, 'family.vcf'))
+    shutil.copy(vcfs[1], os.path.join(clash, 'friends.vcf'))
+    outc = os.path.join(args.work, 'pst-clash')
+    subprocess.run([args.convert, '--to', 'pst', '--single-pst', '-o', outc] +
+                   [os.path.join(clash, n) for n in ('family.mbox', 'family.vcf', 'friends.vcf')],
+                   capture_output=True, text=True)
+    foundc = readpst(glob.glob(os.path.join(outc, '*.pst'))[0], os.path.join(args.work, 'readpst-clash'))
+    if not {'family', 'family (Contacts)', 'friends'} <= set(foundc):
+        fail('clash', f'folders {sorted(foundc)}')
+
     # .msg files, read by msgreader.
     outm = os.path.join(args.work, 'msg')
     subprocess.run([args.convert, '--to', 'msg', '-o', outm] + vcfs + icss, capture_output=True, text=True)

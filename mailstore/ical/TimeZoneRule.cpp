@@ -85,7 +85,12 @@ ZoneRule ZoneRuleOf(icaltimezone* zone, int year) {
     ZoneRule rule;
     rule.name = "UTC";
     if (!zone || zone == icaltimezone_get_utc_timezone()) return rule;
-    if (const char* tzid = icaltimezone_get_tzid(zone)) rule.name = tzid;
+    // A zone of the tz database is named by its location ("Europe/Berlin"), not by
+    // the TZID libical gives it.
+    if (const char* location = icaltimezone_get_location(zone); location && *location)
+        rule.name = location;
+    else if (const char* tzid = icaltimezone_get_tzid(zone))
+        rule.name = tzid;
     icalcomponent* vtz = icaltimezone_get_component(zone);
     if (!vtz) return rule;
     const Observance std = ObservanceOf(vtz, ICAL_XSTANDARD_COMPONENT, year);

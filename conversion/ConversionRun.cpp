@@ -260,9 +260,11 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                 }
                 try {
                     const bool contacts = itemKind == ItemFileKind::Contacts;
-                    target.folder = store.AddItemFolder(
-                        ItemFolderName(itemKind, stem, !storePerMailbox && itemFiles[itemKind] > 1),
-                        contacts ? "IPF.Contact" : "IPF.Appointment", contacts ? "Contacts" : "Calendar");
+                    const bool several = !storePerMailbox && itemFiles[itemKind] > 1;
+                    target.folder = store.AddItemFolder(ItemFolderName(itemKind, stem, several),
+                                                        contacts ? "IPF.Contact" : "IPF.Appointment",
+                                                        contacts ? "Contacts" : "Calendar");
+                    if (!contacts) target.taskFolder = TaskFolderName(stem, several);
                     target.store = &store;
                 } catch (const std::exception& e) {
                     report.failures.push_back({inputPath, std::string("cannot add the folder to the store: ") + e.what()});

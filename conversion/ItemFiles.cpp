@@ -24,6 +24,7 @@ bool EndsWithNoCase(const std::string& s, std::string_view suffix) {
 // One item of a file: the message, or why it could not be read and where.
 struct Item {
     mapi::Message message;
+    bool task = false;  // of a calendar file
     std::string error;
     int line = 0;
 };
@@ -68,12 +69,12 @@ public:
         mailstore::ical::CalendarItem ci;
         if (!reader_.Next(ci)) return false;
         item.line = ci.line;
+        item.task = ci.task;
         item.error = std::move(ci.error);
         item.message = std::move(ci.message);
         return true;
     }
     const std::string& FileError() const { return reader_.FileError(); }
-    int TasksPassedOver() const { return reader_.TasksPassedOver(); }
 
 private:
     mailstore::ical::CalendarReader reader_;
@@ -101,9 +102,13 @@ std::string ItemFolderName(ItemFileKind kind, const std::string& stem, bool oneO
     return kind == ItemFileKind::Contacts ? "Contacts" : "Calendar";
 }
 
-std::string ItemMsgFileName(ItemFileKind kind, const std::string& folder, int64_t n) {
-    return folder + kPathSeparator + (kind == ItemFileKind::Contacts ? "Contact-" : "Appointment-") +
-           std::to_string(n) + ".msg";
+std::string TaskFolderName(const std::string& stem, bool oneOfSeveral) {
+    return oneOfSeveral && !stem.empty() ? stem + " (Tasks)" : "Tasks";
+}
+
+std::string ItemMsgFileName(ItemFileKind kind, const std::string& folder, int64_t n, bool task) {
+    const char* prefix = task ? "Task-" : kind == ItemFileKind::Contacts ? "Contact-" : "Appointment-";
+    return folder + kPathSeparator + prefix + std::to_string(n) + ".msg";
 }
 
 ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, RunObserver& observer,
@@ -129,6 +134,7 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
     }
     Item item;
     int64_t n = 0;
+    std::string taskFolder;  // .pst: made at the first task
     while (source->Next(item)) {
         ++n;  // items are numbered in file order, those that fail too
         yield();
@@ -144,11 +150,15 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
         }
         try {
             if (target.kind == OutputKind::Pst) {
-                std::string warning =
-                    target.store->Add(target.folder, target.store->store().Prepare(item.message));
+                if (item.task && taskFolder.empty())
+                    taskFolder = target.store->AddItemFolder(target.taskFolder.empty() ? "Tasks" : target.taskFolder,
+                                                             "IPF.Task", "Tasks");
+                std::string warning = target.store->Add(item.task ? taskFolder : target.folder,
+                                                        target.store->store().Prepare(item.message));
                 if (!warning.empty()) result.warnings.push_back({target.inputPath, where + warning});
             } else {
-                mailstore::msg::WriteMsgFile(item.message, fs::u8path(ItemMsgFileName(kind, target.outputFolder, n)));
+                mailstore::msg::WriteMsgFile(item.message,
+                                             fs::u8path(ItemMsgFileName(kind, target.outputFolder, n, item.task)));
             }
         } catch (const std::exception& e) {
             ++result.failed;
@@ -159,9 +169,6 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
         ++result.converted;
         observer.MessageWritten(int32_t(n));
     }
-    if (auto* calendar = dynamic_cast<AppointmentSource*>(source.get()); calendar && calendar->TasksPassedOver() > 0)
-        result.failures.push_back({target.inputPath, std::to_string(calendar->TasksPassedOver()) +
-                                                         " tasks (VTODO) were not converted: only events are"});
     if (kind == ItemFileKind::Contacts && in.bad())
         result.failures.push_back({target.inputPath, "the file could not be read to its end"});
     return result;

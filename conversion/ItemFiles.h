@@ -1,8 +1,9 @@
-// Contacts (.vcf) and calendars (.ics) in a run: each card becomes a contact and each
-// event an appointment, in a "Contacts" (IPF.Contact) or "Calendar" (IPF.Appointment)
-// folder of the store (named after the file when the store gets more than one file of
+// Contacts (.vcf) and calendars (.ics) in a run: each card becomes a contact, each
+// event an appointment and each task a task, in a "Contacts" (IPF.Contact), "Calendar"
+// (IPF.Appointment) or "Tasks" (IPF.Task) folder of the store (named after the file when the store gets more than one file of
 // that kind), or as "Contact-n.msg" / "Appointment-n.msg" files in the file's output
-// folder. An item that cannot be read fails alone, with its line; the rest convert.
+// folder ("Task-n.msg" for tasks). An item that cannot be read fails alone, with its
+// line; the rest convert.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -23,8 +24,12 @@ std::string ItemFileStem(const std::string& fileName);
 // The folder the items go to: "Contacts" / "Calendar", or `stem` when the store
 // receives more than one file of the kind.
 std::string ItemFolderName(ItemFileKind kind, const std::string& stem, bool oneOfSeveral);
-// The message file of item `n` (from 1): "Contact-n.msg" / "Appointment-n.msg".
-std::string ItemMsgFileName(ItemFileKind kind, const std::string& folder, int64_t n);
+// The folder the tasks (VTODO) of a calendar file go to: "Tasks", or "<stem> (Tasks)"
+// when the store receives more than one calendar file.
+std::string TaskFolderName(const std::string& stem, bool oneOfSeveral);
+// The message file of item `n` (from 1): "Contact-n.msg" / "Appointment-n.msg", and
+// "Task-n.msg" for a task of a calendar file.
+std::string ItemMsgFileName(ItemFileKind kind, const std::string& folder, int64_t n, bool task = false);
 // The line of the report for inputs passed over by an .eml / .emlx run.
 inline constexpr const char* kItemFilesPassedOver =
     "passed over: contacts and calendars are converted into .pst and .msg files only";
@@ -35,6 +40,7 @@ struct ItemFileTarget {
     std::string outputFolder;  // .msg: where the files go
     RunStore* store = nullptr;  // .pst: the open store and the folder in it
     std::string folder;
+    std::string taskFolder;  // .pst, calendars: where tasks go, made at the first task
 };
 
 struct ItemFileResult {

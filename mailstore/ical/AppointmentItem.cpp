@@ -6,13 +6,11 @@
 
 #include "mailstore/base/Ascii.h"
 #include "mailstore/ical/AppointmentRecur.h"
+#include "mailstore/ical/IcalValues.h"
 #include "mailstore/ical/TimeZoneRule.h"
 #include "mailstore/mapi/AppointmentProps.h"
 #include "mailstore/mapi/EntryIds.h"
 
-#if !defined(_WIN32)
-#include <unistd.h>
-#endif
 
 namespace bv::mailstore::ical {
 
@@ -21,36 +19,6 @@ namespace {
 using namespace bv::mapi;
 
 const PropertyName kKeywords{PS_PUBLIC_STRINGS, std::string("Keywords")};
-
-std::string Str(const char* s) { return s ? std::string(s) : std::string(); }
-
-// Text values keep their line breaks as CR LF.
-std::string CrLf(const std::string& s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\n' && (i == 0 || s[i - 1] != '\r')) out += '\r';
-        out += s[i];
-    }
-    return out;
-}
-
-icaltimezone* ZoneOf(const icaltimetype& t) {
-    if (icaltime_is_utc(t)) return icaltimezone_get_utc_timezone();
-    if (t.zone) return const_cast<icaltimezone*>(t.zone);
-    return LocalZone();
-}
-
-int64_t FileTimeOf(const icaltimetype& t) {
-    return UnixToFileTime(int64_t(icaltime_as_timet_with_zone(t, ZoneOf(t))));
-}
-
-// The wall-clock time of `t` in `zone`, without a zone.
-icaltimetype WallClock(const icaltimetype& t, icaltimezone* zone) {
-    icaltimetype w = t.is_date ? t : icaltime_convert_to_zone(t, zone);
-    w.zone = nullptr;
-    w.is_date = 0;
-    return w;
-}
 
 // The address of a CAL-ADDRESS value ("mailto:someone@example.org").
 std::string AddressOf(const char* value) {
@@ -118,22 +86,6 @@ Binary GlobalObjectId(const std::string& uid) {
     for (int i = 0; i < 4; ++i) b.push_back(uint8_t(size >> (8 * i)));
     b.insert(b.end(), data.begin(), data.end());
     return b;
-}
-
-// A time of `prop` with its TZID resolved: a VTIMEZONE of the file, else a zone of
-// the tz database of that name.
-icaltimetype Resolve(icalcomponent* comp, icalproperty* prop, icaltimetype t) {
-    if (!prop || t.is_date || t.zone || icaltime_is_utc(t)) return t;
-    icalparameter* par = icalproperty_get_first_parameter(prop, ICAL_TZID_PARAMETER);
-    if (!par) return t;
-    const char* tzid = icalparameter_get_tzid(par);
-    if (!tzid || !*tzid) return t;
-    icaltimezone* zone = nullptr;
-    for (icalcomponent* c = comp; c && !zone; c = icalcomponent_get_parent(c)) zone = icalcomponent_get_timezone(c, tzid);
-    if (!zone) zone = icaltimezone_get_builtin_timezone(tzid[0] == '/' ? tzid + 1 : tzid);
-    if (!zone) zone = icaltimezone_get_builtin_timezone_from_tzid(tzid);
-    if (zone) t.zone = zone;
-    return t;
 }
 
 struct Times {
@@ -223,28 +175,6 @@ Attachment ExceptionAttachment(const ExceptionEvent& ev) {
 
 }  // namespace
 
-icaltimezone* LocalZone() {
-    static icaltimezone* zone = [] {
-        std::string name;
-        if (const char* tz = std::getenv("TZ")) name = tz[0] == ':' ? tz + 1 : tz;
-#if !defined(_WIN32)
-        if (name.empty()) {
-            char buf[512];
-            ssize_t n = readlink("/etc/localtime", buf, sizeof buf - 1);
-            if (n > 0) {
-                std::string link(buf, size_t(n));
-                size_t at = link.find("zoneinfo/");
-                if (at != std::string::npos) name = link.substr(at + 9);
-            }
-        }
-#endif
-        if (name.rfind("posix/", 0) == 0) name = name.substr(6);
-        icaltimezone* z = name.empty() || name == "UTC" ? nullptr : icaltimezone_get_builtin_timezone(name.c_str());
-        return z ? z : icaltimezone_get_utc_timezone();
-    }();
-    return zone;
-}
-
 Message AppointmentFromEvent(icalcomponent* event, const std::vector<icalcomponent*>& overrides) {
     Message m;
     PropertyBag& p = m.props;
@@ -301,65 +231,12 @@ Message AppointmentFromEvent(icalcomponent* event, const std::vector<icalcompone
     p.SetNamed(AppointmentLid(LID_BUSY_STATUS), PT_LONG, busy);
     p.SetNamed(AppointmentLid(LID_INTENDED_BUSY_STATUS), PT_LONG, busy);
 
-    // Sensitivity from CLASS.
-    int32_t sensitivity = SENSITIVITY_NONE;
-    if (icalproperty* c = icalcomponent_get_first_property(event, ICAL_CLASS_PROPERTY)) {
-        switch (icalproperty_get_class(c)) {
-            case ICAL_CLASS_PRIVATE: sensitivity = SENSITIVITY_PRIVATE; break;
-            case ICAL_CLASS_CONFIDENTIAL: sensitivity = SENSITIVITY_COMPANY_CONFIDENTIAL; break;
-            default: break;
-        }
-    }
+    const int32_t sensitivity = SensitivityOf(event);
     p.SetInt(PR_SENSITIVITY, sensitivity);
     p.SetNamed(CommonLid(LID_PRIVATE), PT_BOOLEAN, sensitivity == SENSITIVITY_PRIVATE);
-
-    // Categories.
-    std::vector<std::string> categories;
-    for (icalproperty* c = icalcomponent_get_first_property(event, ICAL_CATEGORIES_PROPERTY); c;
-         c = icalcomponent_get_next_property(event, ICAL_CATEGORIES_PROPERTY)) {
-        // libical keeps a list as one value with its commas.
-        std::string v = Str(icalproperty_get_categories(c));
-        size_t b = 0;
-        while (b <= v.size()) {
-            size_t e = v.find(',', b);
-            if (e == std::string::npos) e = v.size();
-            std::string one = v.substr(b, e - b);
-            size_t s = one.find_first_not_of(' '), l = one.find_last_not_of(' ');
-            if (s != std::string::npos) {
-                one = one.substr(s, l - s + 1);
-                if (std::find(categories.begin(), categories.end(), one) == categories.end()) categories.push_back(one);
-            }
-            b = e + 1;
-        }
-    }
+    const std::vector<std::string> categories = CategoriesOf(event);
     if (!categories.empty()) p.SetNamed(kKeywords, PT_MV_UNICODE, categories);
-
-    // The first display alarm as the reminder.
-    bool reminder = false;
-    for (icalcomponent* a = icalcomponent_get_first_component(event, ICAL_VALARM_COMPONENT); a && !reminder;
-         a = icalcomponent_get_next_component(event, ICAL_VALARM_COMPONENT)) {
-        icalproperty* action = icalcomponent_get_first_property(a, ICAL_ACTION_PROPERTY);
-        if (action && icalproperty_get_action(action) != ICAL_ACTION_DISPLAY) continue;
-        icalproperty* trig = icalcomponent_get_first_property(a, ICAL_TRIGGER_PROPERTY);
-        if (!trig) continue;
-        const icaltriggertype tr = icalproperty_get_trigger(trig);
-        int64_t before = 0;  // seconds before the start
-        if (!icaltime_is_null_time(tr.time)) {
-            before = (startFt - FileTimeOf(tr.time)) / 10000000LL;
-        } else {
-            before = -int64_t(icaldurationtype_as_int(tr.duration));
-            icalparameter* rel = icalproperty_get_first_parameter(trig, ICAL_RELATED_PARAMETER);
-            if (rel && icalparameter_get_related(rel) == ICAL_RELATED_END) before -= int64_t(minutes) * 60;
-        }
-        if (before < 0) before = 0;
-        const int32_t delta = int32_t(before / 60);
-        p.SetNamed(CommonLid(LID_REMINDER_SET), PT_BOOLEAN, true);
-        p.SetNamed(CommonLid(LID_REMINDER_DELTA), PT_LONG, delta);
-        p.SetNamed(CommonLid(LID_REMINDER_TIME), PT_SYSTIME, startFt);
-        p.SetNamed(CommonLid(LID_REMINDER_SIGNAL_TIME), PT_SYSTIME, startFt - int64_t(delta) * 600000000LL);
-        reminder = true;
-    }
-    if (!reminder) p.SetNamed(CommonLid(LID_REMINDER_SET), PT_BOOLEAN, false);
+    SetReminder(p, event, startFt, minutes);
 
     // Organizer and attendees: a meeting.
     std::string toNames, ccNames;

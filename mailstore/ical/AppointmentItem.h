@@ -12,10 +12,6 @@
 
 namespace bv::mailstore::ical {
 
-// The zone wall-clock times without a zone (floating times, all-day dates) are taken
-// in: the converting machine's own.
-icaltimezone* LocalZone();
-
 // `event` sits in a VCALENDAR holding the file's time zones; `overrides` are the
 // events changing single instances of it (RECURRENCE-ID). Throws std::runtime_error
 // when the event cannot be converted.

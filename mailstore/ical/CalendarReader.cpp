@@ -11,6 +11,7 @@
 
 #include "mailstore/base/Ascii.h"
 #include "mailstore/ical/AppointmentItem.h"
+#include "mailstore/ical/TaskItem.h"
 
 namespace bv::mailstore::ical {
 
@@ -142,8 +143,6 @@ struct CalendarReader::State {
     // UID -> where its overrides are (offset, line), for UIDs with a master event.
     std::map<std::string, std::vector<std::pair<uint64_t, int>>> overrides;
     std::unordered_set<uint64_t> masters;  // hashes of the UIDs of events without RECURRENCE-ID
-    int todos = 0;
-    bool todosReported = false;
     ~State() {
         if (zones) icalcomponent_free(zones);
     }
@@ -204,10 +203,10 @@ const std::string& CalendarReader::FileError() const { return s_->fileError; }
 
 namespace {
 
-icalcomponent* ParseEvent(const std::string& text) {
+icalcomponent* ParseEvent(const std::string& text, icalcomponent_kind kind = ICAL_VEVENT_COMPONENT) {
     icalcomponent* c = icalparser_parse_string(text.c_str());
     if (!c) return nullptr;
-    if (icalcomponent_isa(c) == ICAL_VEVENT_COMPONENT) return c;
+    if (icalcomponent_isa(c) == kind) return c;
     icalcomponent_free(c);
     return nullptr;
 }
@@ -223,20 +222,34 @@ bool CalendarReader::Next(CalendarItem& item) {
         const bool event = IsLine(line, "BEGIN:VEVENT");
         const bool todo = IsLine(line, "BEGIN:VTODO");
         if (!event && !todo) continue;
-        ReadComponent(*s_->lines, line, ev, event);
-        if (todo) {
-            ++s_->todos;
-            continue;
-        }
+        ReadComponent(*s_->lines, line, ev, true);
         // An override of a master in this file goes with the master.
-        if (ev.isOverride && s_->overrides.count(ev.uid)) continue;
+        if (event && ev.isOverride && s_->overrides.count(ev.uid)) continue;
         item.line = ev.line;
+        item.task = todo;
+        const char* what = todo ? "the task" : "the event";
         if (ev.unterminated) {
-            item.error = "the event has no END:VEVENT";
+            item.error = std::string(what) + (todo ? " has no END:VTODO" : " has no END:VEVENT");
             return true;
         }
         if (ev.tooLarge) {
-            item.error = "the event is larger than 64 MB";
+            item.error = std::string(what) + " is larger than 64 MB";
+            return true;
+        }
+        if (todo) {
+            icalcomponent* comp = ParseEvent(ev.text, ICAL_VTODO_COMPONENT);
+            if (!comp) {
+                item.error = "the task cannot be read";
+                return true;
+            }
+            icalcomponent_add_component(s_->zones, comp);
+            try {
+                item.message = TaskFromTodo(comp);
+            } catch (const std::exception& e) {
+                item.error = e.what();
+            }
+            icalcomponent_remove_component(s_->zones, comp);
+            icalcomponent_free(comp);
             return true;
         }
         icalcomponent* comp = ParseEvent(ev.text);
@@ -276,6 +289,5 @@ bool CalendarReader::Next(CalendarItem& item) {
     return false;
 }
 
-int CalendarReader::TasksPassedOver() const { return s_->todos; }
 
 }  // namespace bv::mailstore::ical

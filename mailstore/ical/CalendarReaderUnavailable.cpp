@@ -11,6 +11,5 @@ CalendarReader::CalendarReader(const std::filesystem::path&) : s_(std::make_uniq
 CalendarReader::~CalendarReader() = default;
 const std::string& CalendarReader::FileError() const { return s_->fileError; }
 bool CalendarReader::Next(CalendarItem&) { return false; }
-int CalendarReader::TasksPassedOver() const { return 0; }
 
 }  // namespace bv::mailstore::ical

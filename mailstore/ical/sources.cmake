@@ -5,6 +5,8 @@ if(LIBICAL_FOUND)
     ${CMAKE_CURRENT_LIST_DIR}/AppointmentItem.cpp
     ${CMAKE_CURRENT_LIST_DIR}/AppointmentRecur.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CalendarReader.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/IcalValues.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/TaskItem.cpp
     ${CMAKE_CURRENT_LIST_DIR}/TimeZoneRule.cpp
   )
 else()

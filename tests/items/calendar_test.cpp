@@ -8,6 +8,7 @@
 
 #include "mailstore/ical/CalendarReader.h"
 #include "mailstore/mapi/AppointmentProps.h"
+#include "mailstore/mapi/TaskProps.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ Read ReadText(const std::string& text) {
     r.fileError = reader.FileError();
     CalendarItem item;
     while (reader.Next(item)) r.items.push_back(std::move(item));
-    r.tasks = reader.TasksPassedOver();
+    for (const CalendarItem& i : r.items) r.tasks += i.task;
     fs::remove(path);
     return r;
 }
@@ -229,22 +230,51 @@ TEST(ICalAppointment, MeetingRecipientsAndReminder) {
     EXPECT_EQ(Long(m, CommonLid(LID_REMINDER_DELTA)), 15);  // the display alarm, not the sound
 }
 
-TEST(ICalReader, BrokenEventsFailAloneTasksAreCountedAndNonCalendarsRefused) {
+TEST(ICalReader, BrokenEventsFailAloneBetweenTasksAndEventsAndNonCalendarsAreRefused) {
     const Read r = ReadText(
         "BEGIN:VCALENDAR\r\nVERSION:2.0\r\n"
         "BEGIN:VEVENT\r\nUID:1\r\nSUMMARY:no start\r\nEND:VEVENT\r\n"
         "BEGIN:VTODO\r\nUID:t\r\nSUMMARY:task\r\nEND:VTODO\r\n"
         "BEGIN:VEVENT\r\nUID:2\r\nSUMMARY:fine\r\nDTSTART:20240101T100000Z\r\nEND:VEVENT\r\n"
         "BEGIN:VEVENT\r\nUID:3\r\nSUMMARY:unended\r\nDTSTART:20240101T100000Z\r\nEND:VCALENDAR\r\n");
-    ASSERT_EQ(r.items.size(), 3u);
+    ASSERT_EQ(r.items.size(), 4u);
     EXPECT_EQ(r.items[0].line, 3);
     EXPECT_NE(r.items[0].error.find("DTSTART"), std::string::npos);
     EXPECT_EQ(r.items[1].error, "");
-    EXPECT_EQ(r.items[1].message.props.GetString(PR_SUBJECT), "fine");
-    EXPECT_EQ(r.items[2].line, 16);
-    EXPECT_EQ(r.items[2].error, "the event has no END:VEVENT");
+    EXPECT_EQ(r.items[1].message.props.GetString(PR_MESSAGE_CLASS), "IPM.Task");
+    EXPECT_EQ(r.items[2].error, "");
+    EXPECT_EQ(r.items[2].message.props.GetString(PR_SUBJECT), "fine");
+    EXPECT_EQ(r.items[3].line, 16);
+    EXPECT_EQ(r.items[3].error, "the event has no END:VEVENT");
     EXPECT_EQ(r.tasks, 1);
     EXPECT_NE(ReadText("From someone\r\nnot a calendar\r\n").fileError, "");
+}
+
+TEST(ICalTask, StatusDatesPriorityAndReminder) {
+    const Read r = ReadText(Cal(
+        "BEGIN:VTODO\r\nUID:t1\r\nSUMMARY:Report\r\nDTSTART;VALUE=DATE:20240304\r\nDUE;TZID=Eastern:20240308T170000\r\n"
+        "STATUS:IN-PROCESS\r\nPERCENT-COMPLETE:40\r\nPRIORITY:1\r\nCATEGORIES:Work\r\n"
+        "BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:x\r\nTRIGGER:-PT1H\r\nEND:VALARM\r\nEND:VTODO\r\n"
+        "BEGIN:VTODO\r\nUID:t2\r\nSUMMARY:Done\r\nCOMPLETED:20240102T120000Z\r\nRRULE:FREQ=WEEKLY\r\nEND:VTODO\r\n"));
+    ASSERT_EQ(r.items.size(), 2u);
+    ASSERT_TRUE(r.items[0].task);
+    const Message& t = r.items[0].message;
+    EXPECT_EQ(t.props.GetString(PR_MESSAGE_CLASS), "IPM.Task");
+    EXPECT_EQ(Long(t, TaskLid(LID_TASK_STATUS)), TASK_IN_PROGRESS);
+    EXPECT_DOUBLE_EQ(std::get<double>(Named(t, TaskLid(LID_PERCENT_COMPLETE))->value), 0.4);
+    // The dates as local dates at midnight; the common times in UTC (TZ=Europe/Berlin).
+    EXPECT_EQ(std::get<int64_t>(Named(t, TaskLid(LID_TASK_START_DATE))->value), Utc(2024, 3, 4, 0, 0));
+    EXPECT_EQ(std::get<int64_t>(Named(t, TaskLid(LID_TASK_DUE_DATE))->value), Utc(2024, 3, 8, 0, 0));
+    EXPECT_EQ(std::get<int64_t>(Named(t, CommonLid(LID_COMMON_END))->value), Utc(2024, 3, 7, 23, 0));
+    EXPECT_EQ(t.props.GetInt(PR_IMPORTANCE), IMPORTANCE_HIGH);
+    EXPECT_TRUE(Bool(t, CommonLid(LID_REMINDER_SET)));
+    EXPECT_EQ(Long(t, CommonLid(LID_REMINDER_DELTA)), 60);
+    const Message& done = r.items[1].message;
+    EXPECT_EQ(Long(done, TaskLid(LID_TASK_STATUS)), TASK_COMPLETE);
+    EXPECT_TRUE(Bool(done, TaskLid(LID_TASK_COMPLETE)));
+    EXPECT_EQ(std::get<int64_t>(Named(done, TaskLid(LID_TASK_DATE_COMPLETED))->value), Utc(2024, 1, 2, 0, 0));
+    EXPECT_EQ(done.warnings.size(), 1u);  // its rule is kept in the notes only
+    EXPECT_NE(done.props.GetString(PR_BODY).value_or("").find("FREQ=WEEKLY"), std::string::npos);
 }
 
 }  // namespace

@@ -254,7 +254,6 @@ Message AppointmentFromEvent(icalcomponent* event, const std::vector<icalcompone
         p.SetString(PR_SENDER_NAME, shown);
         p.SetString(PR_SENDER_ADDRTYPE, "SMTP");
         p.SetString(PR_SENDER_EMAIL_ADDRESS, addr);
-        meeting = true;
     }
     const std::string orgAddr = org ? AddressOf(icalproperty_get_organizer(org)) : "";
     for (icalproperty* a = icalcomponent_get_first_property(event, ICAL_ATTENDEE_PROPERTY); a;
@@ -278,6 +277,8 @@ Message AppointmentFromEvent(icalcomponent* event, const std::vector<icalcompone
         if (type != MAPI_BCC) names += (names.empty() ? "" : "; ") + (name.empty() ? addr : name);
         meeting = true;
     }
+    // An organizer alone (one's own event as many programs export it) is no meeting.
+    if (!meeting && org) m.recipients.clear();
     if (meeting) {
         p.SetNamed(AppointmentLid(LID_TO_ATTENDEES_STRING), PT_UNICODE, toNames);
         p.SetNamed(AppointmentLid(LID_CC_ATTENDEES_STRING), PT_UNICODE, ccNames);

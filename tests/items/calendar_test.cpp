@@ -213,8 +213,14 @@ TEST(ICalAppointment, MeetingRecipientsAndReminder) {
         "ATTENDEE;ROLE=OPT-PARTICIPANT;PARTSTAT=DECLINED:mailto:otto@example.org\r\n"
         "ATTENDEE;CUTYPE=ROOM;PARTSTAT=TENTATIVE:mailto:room@example.org\r\n"
         "BEGIN:VALARM\r\nACTION:AUDIO\r\nTRIGGER:-PT5M\r\nEND:VALARM\r\n"
-        "BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:x\r\nTRIGGER:-PT15M\r\nEND:VALARM\r\nEND:VEVENT\r\n"));
-    ASSERT_EQ(r.items.size(), 1u);
+        "BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:x\r\nTRIGGER:-PT15M\r\nEND:VALARM\r\nEND:VEVENT\r\n"
+        "BEGIN:VEVENT\r\nUID:own\r\nDTSTART:20240301T150000Z\r\nORGANIZER:mailto:me@example.org\r\n"
+        "ATTENDEE;PARTSTAT=ACCEPTED:mailto:me@example.org\r\nEND:VEVENT\r\n"));
+    ASSERT_EQ(r.items.size(), 2u);
+    // One's own event, organizer and only attendee: no meeting, no recipients.
+    EXPECT_EQ(r.items[1].message.recipients.size(), 0u);
+    EXPECT_EQ(Long(r.items[1].message, AppointmentLid(LID_APPOINTMENT_STATE_FLAGS)), 0);
+    EXPECT_EQ(r.items[1].message.props.GetString(PR_SENDER_EMAIL_ADDRESS), "me@example.org");
     const Message& m = r.items[0].message;
     ASSERT_EQ(m.recipients.size(), 4u);
     EXPECT_EQ(m.recipients[0].GetString(PR_DISPLAY_NAME), "Olga Organizer");

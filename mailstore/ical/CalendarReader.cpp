@@ -10,6 +10,7 @@
 #include <libical/ical.h>
 
 #include "mailstore/base/Ascii.h"
+#include "mailstore/base/CappedLine.h"
 #include "mailstore/ical/AppointmentItem.h"
 #include "mailstore/ical/TaskItem.h"
 
@@ -19,6 +20,8 @@ namespace {
 
 // An event larger than this is not an event but a damaged file.
 constexpr size_t kMaxEventBytes = size_t(64) << 20;
+// The time zones of a file are kept up to this size.
+constexpr size_t kMaxZoneBytes = size_t(16) << 20;
 
 bool IsLine(std::string_view line, std::string_view what) {
     while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r')) line.remove_suffix(1);
@@ -43,9 +46,11 @@ public:
     explicit LineReader(std::istream& in) : in_(in) {}
     bool Next(std::string& line) {
         offset_ = next_;
-        if (!std::getline(in_, line)) return false;
-        next_ += line.size() + 1;
+        const base::CappedLine got = base::ReadCappedLine(in_, line, kMaxEventBytes);
+        if (!got.read) return false;
+        next_ += got.consumed;
         ++number_;
+        // A longer line keeps kMaxEventBytes bytes, which makes its event too large.
         while (!line.empty() && line.back() == '\r') line.pop_back();
         if (number_ == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
         return true;
@@ -166,9 +171,11 @@ CalendarReader::CalendarReader(const std::filesystem::path& path) : s_(std::make
         if (IsLine(line, "BEGIN:VCALENDAR") || IsLine(line, "BEGIN:VEVENT") || IsLine(line, "BEGIN:VTODO"))
             sawCalendar = true;
         if (IsLine(line, "BEGIN:VTIMEZONE")) {
-            zoneText += line + "\r\n";
+            // Zones are small; a damaged file's are not kept past a bound.
+            const bool keep = zoneText.size() < kMaxZoneBytes;
+            if (keep) zoneText += line + "\r\n";
             while (r.Next(line)) {
-                zoneText += line + "\r\n";
+                if (keep) zoneText += line + "\r\n";
                 if (IsLine(line, "END:VTIMEZONE")) break;
             }
         } else if (IsLine(line, "BEGIN:VEVENT")) {

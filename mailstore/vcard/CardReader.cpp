@@ -1,6 +1,7 @@
 #include "mailstore/vcard/CardReader.h"
 
 #include "mailstore/base/Ascii.h"
+#include "mailstore/base/CappedLine.h"
 
 namespace bv::mailstore::vcard {
 
@@ -41,9 +42,11 @@ bool CardReader::NextPhysical(std::string& text) {
         hasPeeked_ = false;
         return true;
     }
-    if (!std::getline(in_, text)) return false;
-    bytes_ += text.size() + 1;
+    const base::CappedLine got = base::ReadCappedLine(in_, text, kMaxLineBytes);
+    if (!got.read) return false;
+    bytes_ += got.consumed;
     ++physical_;
+    // A longer line keeps kMaxLineBytes bytes: too large to be a property, its card fails.
     while (!text.empty() && text.back() == '\r') text.pop_back();  // CR LF, and CR CR LF of some writers
     // A byte order mark before the first line.
     if (physical_ == 1 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);

@@ -146,6 +146,7 @@ private:
         std::string label;
     };
     std::vector<Addr> addresses_;
+    std::vector<std::pair<int, std::string>> labels_;  // LABEL: kind, text
     std::string fn_;
     std::vector<std::string> n_;
     std::vector<std::string> categories_;
@@ -353,12 +354,18 @@ Message ContactBuilder::Build() {
     for (const ContentLine& l : card_.lines) {
         const std::string& n = l.name;
         const Kinds k = KindsOf(l, labelOf(l));
-        if (n == "VERSION" || n == "PRODID" || n == "REV" || n == "UID" || n == "X-ABLABEL" || n == "LABEL" ||
+        if (n == "VERSION" || n == "PRODID" || n == "REV" || n == "UID" || n == "X-ABLABEL" ||
             n == "X-ABUID" || n == "KIND" || n == "SORT-STRING" || n == "CLASS" || n == "X-MS-OL-DEFAULT-POSTAL-ADDRESS" ||
             n == "X-MS-OL-DESIGN")  // the layout of a business card, not content
 
             continue;
-        if (n == "FN") {
+        if (n == "LABEL") {
+            // vCard 2.1/3.0: the formatted form of the address of its kind.
+            const Kinds lk = KindsOf(l, labelOf(l));
+            labels_.push_back({lk.Has("work") ? POSTAL_ADDRESS_WORK : lk.Has("home") ? POSTAL_ADDRESS_HOME
+                                                                                     : POSTAL_ADDRESS_OTHER,
+                               Text(l)});
+        } else if (n == "FN") {
             if (fn_.empty()) fn_ = Trim(Text(l));
         } else if (n == "N") {
             if (n_.empty()) {
@@ -508,6 +515,13 @@ Message ContactBuilder::Build() {
     int mailing = POSTAL_ADDRESS_NONE;
     bool mailingPref = false;
     for (Addr& a : addresses_) {
+        // A LABEL of the address's kind is its formatted text.
+        for (auto it = labels_.begin(); a.label.empty() && it != labels_.end(); ++it)
+            if (it->first == a.kind) {
+                a.label = it->second;
+                labels_.erase(it);
+                break;
+            }
         int kind = a.kind;
         if (used[kind]) kind = POSTAL_ADDRESS_OTHER;
         const std::string text = a.label.empty() ? AddressText(a.parts) : a.label;
@@ -558,6 +572,7 @@ Message ContactBuilder::Build() {
         }
     }
     m_.props.SetNamed(AddressLid(LID_POSTAL_ADDRESS_ID), PT_LONG, int32_t(mailing));
+    for (const auto& [kind, text] : labels_) Extra("Address", text);  // labels without an address
 
     if (!categories_.empty()) m_.props.SetNamed(kKeywords, PT_MV_UNICODE, categories_);
 

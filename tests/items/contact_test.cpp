@@ -48,6 +48,9 @@ TEST(VCardContact, Version21QuotedPrintableCharsetFoldingAndBase64Photo) {
         "FN;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:Dr. J=FCrgen M=FCller\r\n"
         "NOTE;ENCODING=QUOTED-PRINTABLE:first line=0D=0Asecond =\r\nline\r\n"
         "TEL;WORK;VOICE:+49 30 1\r\nTEL;WORK;FAX:+49 30 2\r\nTEL;CELL:+49 170 3\r\nTEL;PAGER:4\r\n"
+        "ADR;WORK:;;Main St 1;Berlin;;10115;Germany\r\n"
+        "LABEL;WORK;ENCODING=QUOTED-PRINTABLE:Main St 1=0D=0A10115 Berlin=0D=0AGermany\r\n"
+        "LABEL;HOME:Elm Rd 2, Potsdam\r\n"
         "PHOTO;TYPE=JPEG;ENCODING=BASE64:\r\n    /9j/4AAQ\r\n    SkZJRg==\r\n\r\n"
         "END:VCARD\r\n");
     EXPECT_EQ(Tag(m, PR_SURNAME), "M\xC3\xBCller");
@@ -55,7 +58,10 @@ TEST(VCardContact, Version21QuotedPrintableCharsetFoldingAndBase64Photo) {
     EXPECT_EQ(Tag(m, PR_DISPLAY_NAME_PREFIX), "Dr.");
     EXPECT_EQ(Tag(m, PR_DISPLAY_NAME), "Dr. J\xC3\xBCrgen M\xC3\xBCller");
     EXPECT_EQ(Named(m, LID_FILE_UNDER), "M\xC3\xBCller, J\xC3\xBCrgen");
-    EXPECT_EQ(Tag(m, PR_BODY), "first line\r\nsecond line");
+    // The LABEL of the work address is its text; a LABEL without an address goes to the notes.
+    EXPECT_EQ(Named(m, LID_WORK_ADDRESS), "Main St 1\r\n10115 Berlin\r\nGermany");
+    EXPECT_EQ(Tag(m, PR_POSTAL_ADDRESS), "Main St 1\r\n10115 Berlin\r\nGermany");
+    EXPECT_EQ(Tag(m, PR_BODY), "first line\r\nsecond line\r\n\r\nAddress: Elm Rd 2, Potsdam");
     EXPECT_EQ(Tag(m, PR_BUSINESS_TELEPHONE_NUMBER), "+49 30 1");
     EXPECT_EQ(Tag(m, PR_BUSINESS_FAX_NUMBER), "+49 30 2");
     EXPECT_EQ(Tag(m, PR_MOBILE_TELEPHONE_NUMBER), "+49 170 3");

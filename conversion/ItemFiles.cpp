@@ -4,6 +4,7 @@
 #include <fstream>
 #include <memory>
 
+#include "conversion/DiskFull.h"
 #include "conversion/PathHelpers.h"
 #include "mailstore/base/Ascii.h"
 #include "mailstore/ical/CalendarReader.h"
@@ -162,6 +163,12 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
             }
         } catch (const std::exception& e) {
             ++result.failed;
+            if (IsDiskFull(e.what())) {
+                // Every later write would fail the same way: one failure, and the run ends.
+                result.diskFull = true;
+                result.failures.push_back({target.inputPath, DiskFullReason(e.what())});
+                break;
+            }
             result.failures.push_back({target.inputPath, where + e.what()});
             continue;
         }

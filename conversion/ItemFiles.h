@@ -49,6 +49,7 @@ struct ItemFileResult {
     std::vector<Failure> failures;  // "line N: reason" for each item, or the file's error
     std::vector<Failure> warnings;
     bool stopped = false;
+    bool diskFull = false;  // a write found the disk full: the file's conversion ended there
 };
 
 // Converts every item of the file. `yield` is called between items.

@@ -330,12 +330,13 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                     return storeFailed(e);
                 }
                 try {
-                    const bool contacts = itemKind == ItemFileKind::Contacts;
                     const bool several = !storePerMailbox && itemFiles[itemKind] > 1;
-                    target.folder = store.AddItemFolder(ItemFolderName(itemKind, stem, several),
-                                                        contacts ? "IPF.Contact" : "IPF.Appointment",
-                                                        contacts ? "Contacts" : "Calendar");
-                    if (!contacts) target.taskFolder = TaskFolderName(stem, several);
+                    target.folder = ItemFolderName(itemKind, stem, several);
+                    // A calendar's folders are made for its first event and first task.
+                    if (itemKind == ItemFileKind::Contacts)
+                        target.folder = store.AddItemFolder(target.folder, "IPF.Contact", "Contacts");
+                    else
+                        target.taskFolder = TaskFolderName(stem, several);
                     target.store = &store;
                 } catch (const std::exception& e) {
                     report.failures.push_back({inputPath, std::string("cannot add the folder to the store: ") + e.what()});

@@ -136,6 +136,7 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
     Item item;
     int64_t n = 0;
     std::string taskFolder;  // .pst: made at the first task
+    std::string eventFolder = kind == ItemFileKind::Contacts ? target.folder : "";  // made at the first event
     while (source->Next(item)) {
         ++n;  // items are numbered in file order, those that fail too
         yield();
@@ -154,7 +155,9 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
                 if (item.task && taskFolder.empty())
                     taskFolder = target.store->AddItemFolder(target.taskFolder.empty() ? "Tasks" : target.taskFolder,
                                                              "IPF.Task", "Tasks");
-                std::string warning = target.store->Add(item.task ? taskFolder : target.folder,
+                if (!item.task && eventFolder.empty())
+                    eventFolder = target.store->AddItemFolder(target.folder, "IPF.Appointment", "Calendar");
+                std::string warning = target.store->Add(item.task ? taskFolder : eventFolder,
                                                         target.store->store().Prepare(item.message));
                 if (!warning.empty()) result.warnings.push_back({target.inputPath, where + warning});
             } else {

@@ -39,8 +39,8 @@ struct ItemFileTarget {
     std::string inputPath;
     std::string outputFolder;  // .msg: where the files go
     RunStore* store = nullptr;  // .pst: the open store and the folder in it
-    std::string folder;
-    std::string taskFolder;  // .pst, calendars: where tasks go, made at the first task
+    std::string folder;         // for calendars made at the first event
+    std::string taskFolder;     // .pst, calendars: where tasks go, made at the first task
 };
 
 struct ItemFileResult {

@@ -52,7 +52,35 @@ void PstStoreSeries::OpenPart() {
         names_ = std::make_unique<NameToIdMap>(NameToIdMap::FromProperties(part_->Names().Properties()));
         cryptMethod_ = part_->CryptMethod();
     }
-    for (const std::string& name : folders_) known_[{0, name}] = part_->AddFolder(part_->IpmSubtree(), name);
+    for (const std::string& name : folders_) known_[{0, name}] = AddToPart(name);
+}
+
+FolderId PstStoreSeries::AddToPart(const std::string& name) {
+    auto it = folderClasses_.find(name);
+    if (it == folderClasses_.end()) return part_->AddFolder(part_->IpmSubtree(), name);
+    return part_->AddFolderOfClass(part_->IpmSubtree(), name, it->second);
+}
+
+std::string PstStoreSeries::AddItemFolder(const std::string& nameIn, const std::string& containerClass,
+                                          const std::string& what) {
+    if (!part_) throw MailStoreError("no store is open");
+    if (nameIn.empty()) throw MailStoreError("a folder needs a name");
+    std::string name = nameIn;
+    if (known_.count({0, name})) {
+        auto cls = folderClasses_.find(name);
+        if (cls != folderClasses_.end() && cls->second == containerClass) return name;
+        name = nameIn + " (" + what + ")";  // a mailbox's folder of that name
+    }
+    if (known_.count({0, name})) return name;
+    folderClasses_[name] = containerClass;
+    try {
+        known_[{0, name}] = AddToPart(name);
+    } catch (...) {
+        folderClasses_.erase(name);
+        throw;
+    }
+    folders_.push_back(name);
+    return name;
 }
 
 void PstStoreSeries::NextPart() {
@@ -67,7 +95,7 @@ void PstStoreSeries::AddFolder(const std::string& name) {
     auto [it, added] = known_.try_emplace({0, name}, 0);
     if (!added) return;
     try {
-        it->second = part_->AddFolder(part_->IpmSubtree(), name);
+        it->second = AddToPart(name);
     } catch (...) {
         known_.erase(it);
         throw;

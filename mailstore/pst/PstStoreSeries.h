@@ -36,6 +36,11 @@ public:
     // Adds a folder under the top folder of the open part and of every part after it
     // (keeps the one there when a part has it). Throws MailStoreError.
     void AddFolder(const std::string& name);
+    // The same for a folder of contacts or appointments, of container class
+    // `containerClass` ("IPF.Contact", "IPF.Appointment"). When a folder of that name
+    // holds other items, the folder is "<name> (<what>)" instead. Returns the name
+    // used. Throws MailStoreError.
+    std::string AddItemFolder(const std::string& name, const std::string& containerClass, const std::string& what);
     // Turns a message into its store form. May run on any thread, also while another
     // thread adds messages.
     PreparedMessagePtr Prepare(const mapi::Message& message) const;
@@ -72,6 +77,8 @@ private:
     void NextPart();
     bool Fits(uint64_t used) const;
     FolderId FolderIn(const std::vector<std::string>& folder);
+    // Adds top folder `name` to the open part, of its container class.
+    FolderId AddToPart(const std::string& name);
 
     std::string stem_;
     std::string displayName_;
@@ -82,6 +89,7 @@ private:
     bool freshPart_ = true;    // the open part was created, not found
     int64_t messages_ = 0;     // put into the open part
     std::vector<std::string> folders_;  // the top folders, in order
+    std::map<std::string, std::string> folderClasses_;  // top folders of items other than mail -> class
     std::map<std::pair<FolderId, std::string>, FolderId> known_;  // folders of the open part
     // The ids messages are prepared with: the first part's map, then every name met.
     std::unique_ptr<NameToIdMap> names_;

@@ -1,6 +1,7 @@
 #include "conversion/ConversionRun.h"
 
-#include <chrono>
+#include <algorithm>
+#include <filesystem>
 #include <memory>
 
 #include "conversion/AppendStrings.h"
@@ -18,22 +19,6 @@ namespace {
 const std::string kStarLine(75, '*');
 constexpr const char* kCrLf = "\r\n";
 constexpr size_t kFailuresListed = 20;
-
-// Lets the window handle its events at most about every 15 ms.
-class YieldThrottle {
-public:
-    explicit YieldThrottle(RunObserver& observer) : observer_(observer) {}
-    void operator()() {
-        auto now = std::chrono::steady_clock::now();
-        if (now - last_ < std::chrono::milliseconds(15)) return;
-        last_ = now;
-        observer_.Yield();
-    }
-
-private:
-    RunObserver& observer_;
-    std::chrono::steady_clock::time_point last_{};
-};
 
 // The input path as a relative path under the destination: its root dropped, "."
 // dropped and ".." resolved within it, so no output can land outside the destination.
@@ -164,14 +149,11 @@ std::string StoreErrorText(const std::string& reason) {
 
 RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     RunReport report;
-    YieldThrottle yield(observer);
-    auto yieldFn = [&yield] { yield(); };
     const std::string saveFolder = WithTrailingSeparator(options.destination);
     report.destination = saveFolder;
     const OutputKind kind = options.kind;
     const bool pst = kind == OutputKind::Pst;
     const bool storePerMailbox = pst && !options.singleStore;
-    yield();
 
     RunStore store(pst ? options.maxPstSize : 0);
     DiskLabelFolders diskLabelFolders;
@@ -203,9 +185,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     int storeMailboxes = 0;
     int storeMailboxesPart = 0;  // the part they went into
     auto closeStore = [&] {
-        yield();
         store.Close();
-        yield();
         if (takePartFailures() > 0) {
             report.mailboxesConverted -= storeMailboxes;
             report.mailboxesFailed += storeMailboxes;
@@ -223,6 +203,14 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         }
     }
 
+    // The share of the input read, counted by whole mailboxes.
+    uint64_t bytesTotal = 0, bytesDone = 0;
+    for (const std::string& input : options.inputs) {
+        std::error_code ec;
+        const uintmax_t size = std::filesystem::file_size(std::filesystem::u8path(Trim(input)), ec);
+        if (!ec) bytesTotal += size;
+    }
+
     AppendStrings msgText;
     const int count = int(options.inputs.size());
     for (int index = 0; index < count; ++index) {
@@ -230,7 +218,6 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             report.stopped = true;
             break;
         }
-        yield();
         const std::string inputPath = Trim(options.inputs[size_t(index)]);
         const std::string inputFileName = PathLastPart(inputPath);
         observer.MailboxStarted(index, count, inputPath.empty() ? std::string() : inputFileName);
@@ -267,14 +254,13 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             report.failures.push_back({mailboxFolder, "cannot create the output folder"});
             ready = false;
         }
-        yield();
         if (ready) {
             std::string probeError;
             const MboxMode mode = ReadMBOXFile(inputPath, &probeError);
             if (mode == MboxMode::None) {
                 report.failures.push_back({inputPath, probeError});
             } else {
-                MessageOutput output(observer, yieldFn, std::move(target));
+                MessageOutput output(observer, [] {}, std::move(target));
                 ExtractionResult x = ExtractMailbox(inputPath, mode, output, msgText);
                 output.Flush();
                 store.ReleaseFinishedParts();
@@ -286,7 +272,6 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                 if (x.stopped) report.stopped = true;
             }
         }
-        yield();
         takePartFailures();
         if (storePerMailbox && store.open()) closeStore();
         if (report.failures.size() == failuresBefore && !report.stopped) {
@@ -300,9 +285,14 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             ++report.mailboxesFailed;
         }
         if (report.stopped) break;
+        std::error_code ec;
+        const uintmax_t size = std::filesystem::file_size(std::filesystem::u8path(inputPath), ec);
+        if (!ec) bytesDone = std::min(bytesTotal, bytesDone + size);
+        observer.BytesRead(bytesDone, bytesTotal);
     }
 
     if (store.open()) closeStore();
+    observer.BytesRead(bytesDone, bytesTotal);
     report.messagesPerFolder = labelCounts.Counts();
     return report;
 }

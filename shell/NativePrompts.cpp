@@ -2,10 +2,12 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
 #include <QStyle>
+#include <QTextEdit>
 #include <algorithm>
 
 #include "shell/registry.h"
@@ -74,9 +76,11 @@ std::unique_ptr<QMessageBox> NativePrompts::ShowMessageBox(const QString& text, 
     box->setAttribute(Qt::WA_ShowModal, true);
     box->show();  // the box takes its size when shown
     QScreen* screen = owner && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen();
-    if (!screen) return box;
-    const QRect area = screen->availableGeometry();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     FitToScreen(*box, shown, more, area);
+    // Lists in the details line up in columns.
+    for (QTextEdit* details : box->findChildren<QTextEdit*>())
+        details->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     // Over the owner's middle, inside the screen, the details area counted open.
     QPoint at = owner ? owner->geometry().center() - box->rect().center() : area.center() - box->rect().center();
     const int bottomRoom = (box->detailedText().isEmpty() ? 0 : kDetailsRoom) + FrameRoom(*box);

@@ -387,13 +387,14 @@ void frmStep1::ShowRunProgress() {
 
 void frmStep1::RunEnded() {
     ShowRunProgress();
-    // Once the window is closing, nobody is left to read a box.
-    if (!closing_) ShowRunResult(run_->report());
     // The run's thread has ended; its object goes once this signal is handled.
-    run_.release()->deleteLater();
+    RunThread* run = run_.release();
+    run->deleteLater();
     ClearOptions();
     UpdateControls();
     if (focusBeforeRun_ && focusBeforeRun_->isEnabled() && !closing_) focusBeforeRun_->setFocus();
+    // Once the window is closing, nobody is left to read a box.
+    if (!closing_) ShowRunResult(run->report());
     Q_EMIT runFinished();
     if (closing_) close();
 }

@@ -671,10 +671,6 @@ void WindowTest::convertRunsEndToEnd() {
     QVERIFY(QDir(destination).isEmpty());
 
     t.prompts->folders.push_back(destination);
-    bool convertOffDuringRun = false;
-    t.prompts->whileShowing = [&](const ScriptedPrompts::Shown&) {
-        convertOffDuringRun = !t.button("CmdConvert")->isEnabled();
-    };
     QVERIFY(RunToEnd(t));
 
     QCOMPARE(t.prompts->folderTitles.back(), QStringLiteral("Choose Folder to Save..."));
@@ -693,7 +689,6 @@ void WindowTest::convertRunsEndToEnd() {
     const auto& done = t.prompts->messages.back();
     QVERIFY2(done.text.contains(QStringLiteral("successfully exported")), qPrintable(done.text));
     QCOMPARE(done.title, kTitle);
-    QVERIFY(convertOffDuringRun);
     QVERIFY(t.button("CmdConvert")->isEnabled());
     QVERIFY(t.button("cmdAdd")->isEnabled());
     for (const char* opt : {"OptEML", "OptEMLX", "OptPST", "OptMSG"}) QVERIFY(!t.option(opt)->isChecked());

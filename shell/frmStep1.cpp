@@ -145,7 +145,7 @@ frmStep1::frmStep1(std::unique_ptr<filelist::Prompts> prompts, QWidget* parent)
 }
 
 // A run still under way stops after the message in hand and finishes its files.
-frmStep1::~frmStep1() { run_.reset(); }
+frmStep1::~frmStep1() { delete run_; }
 
 int frmStep1::Twips(int twips) const { return static_cast<int>(std::lround(twips * pixelsPerTwip_)); }
 
@@ -368,9 +368,9 @@ void frmStep1::StartRun(conversion::RunOptions options) {
     pstRun_ = options.kind == conversion::OutputKind::Pst;
     focusBeforeRun_ = focusWidget();
     prgRun->setValue(0);
-    run_ = std::make_unique<RunThread>(std::move(options));
-    connect(run_.get(), &RunThread::progressed, this, [this] { ShowRunProgress(); });
-    connect(run_.get(), &RunThread::done, this, [this] { RunEnded(); });
+    run_ = new RunThread(std::move(options), this);
+    connect(run_, &RunThread::progressed, this, [this] { ShowRunProgress(); });
+    connect(run_, &RunThread::done, this, [this] { RunEnded(); });
     UpdateControls();
     run_->Start();
 }
@@ -388,7 +388,8 @@ void frmStep1::ShowRunProgress() {
 void frmStep1::RunEnded() {
     ShowRunProgress();
     // The run's thread has ended; its object goes once this signal is handled.
-    RunThread* run = run_.release();
+    RunThread* run = run_;
+    run_ = nullptr;
     run->deleteLater();
     ClearOptions();
     UpdateControls();

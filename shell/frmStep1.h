@@ -107,7 +107,7 @@ private:
     filelist::pathLogger::SourceFactory folderSource_;
     double pixelsPerTwip_ = 1.0 / 15.0;
     bool closing_ = false;
-    std::unique_ptr<RunThread> run_;
+    RunThread* run_ = nullptr;      // the run under way; a child of the window
     bool pstRun_ = false;           // the run writes .pst stores
     bool addingFolder_ = false;     // a folder is being searched
     bool searchStopped_ = false;    // Esc during that search

@@ -14,13 +14,16 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSignalSpy>
-#include <QStyleOptionButton>
+#include <QElapsedTimer>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <QtTest>
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -29,7 +32,6 @@
 #include "filelist/FileListGrid.h"
 #include "filelist/PathLogger.h"
 #include "ScriptedPrompts.h"
-#include "conversion/ConversionRun.h"
 #include "shell/NativePrompts.h"
 #include "shell/frmStep1.h"
 

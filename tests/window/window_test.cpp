@@ -768,39 +768,37 @@ void WindowTest::sortByLabelsCheckBox() {
 void WindowTest::progressBarFollowsTheBytesRead() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString destination = dir.path() + "/out";
-    QDir().mkpath(destination);
     QStringList inputs;
     for (int i = 1; i <= 3; ++i) {
         inputs << dir.path() + QStringLiteral("/in/box%1.mbox").arg(i);
-        WriteFile(inputs.back(), Mailbox(30 * i));
+        WriteFile(inputs.back(), Mailbox(4000 * i));
     }
     Window t;
     t.prompts->files.push_back(inputs);
     t.click("cmdAdd");
-    t.click("OptEML");
-    t.prompts->folders.push_back(destination);
     auto* bar = t.get<QProgressBar>("prgRun");
     QList<int> values;
     QObject::connect(bar, &QProgressBar::valueChanged, [&](int v) { values << v; });
-    QVERIFY(RunToEnd(t));
+    // Into one store: a run long enough for the bar to move, whatever the disk.
+    for (const char* run : {"first", "second"}) {
+        values.clear();
+        t.click("OptPST");
+        QVERIFY(t.check()->isChecked());
+        t.prompts->folders.push_back(dir.path() + QLatin1Char('/') + QLatin1String(run));
+        QDir().mkpath(t.prompts->folders.back());
+        const bool fromFull = bar->value() == bar->maximum();
+        QVERIFY(RunToEnd(t));
 
-    QVERIFY(!values.isEmpty());
-    QCOMPARE(values.back(), bar->maximum());
-    QVERIFY(std::is_sorted(values.begin(), values.end()));
-    QVERIFY2(std::any_of(values.begin(), values.end(), [&](int v) { return v > 0 && v < bar->maximum(); }),
-             qPrintable(QString::number(values.size())));
-    QCOMPARE(t.label("LblProgessCurrent"), QStringLiteral("Mailbox 3 (of 3) "));
-    QCOMPARE(t.label("LblIMMFile"), QStringLiteral("box3.mbox"));
-    QCOMPARE(t.label("LblProgress"), QStringLiteral("Saved 90 Email Messages..."));
-
-    // The next run starts from an empty bar.
-    values.clear();
-    t.click("OptEML");
-    t.prompts->folders.push_back(destination);
-    QVERIFY(RunToEnd(t));
-    QCOMPARE(values.front(), 0);
-    QCOMPARE(values.back(), bar->maximum());
+        QVERIFY(!values.isEmpty());
+        if (fromFull) QCOMPARE(values.front(), 0);  // the next run starts from an empty bar
+        QCOMPARE(values.back(), bar->maximum());
+        QVERIFY(std::is_sorted(values.begin(), values.end()));
+        QVERIFY2(std::any_of(values.begin(), values.end(), [&](int v) { return v > 0 && v < bar->maximum(); }),
+                 qPrintable(QString::number(values.size())));
+        QCOMPARE(t.label("LblProgessCurrent"), QStringLiteral("Mailbox 3 (of 3) "));
+        QCOMPARE(t.label("LblIMMFile"), QStringLiteral("box3.mbox"));
+        QCOMPARE(t.label("LblProgress"), QStringLiteral("Saved 12000 Email Messages..."));
+    }
     QCOMPARE(t.prompts->unexpected, 0);
 }
 
@@ -878,7 +876,11 @@ void WindowTest::storeErrorLeadsWithItsCause() {
     const auto& shown = t.prompts->messages[0];
     QCOMPARE(shown.title, QStringLiteral("Outlook Error"));
     QCOMPARE(shown.icon, MessageIcon::Error);
-    QVERIFY2(shown.text.contains(QString::fromLocal8Bit(strerror(ENOTDIR))), qPrintable(shown.text));
+    // It leads with the cause: which file, and why.
+    const QString lead = shown.text.section(QLatin1Char('\n'), 0, 0);
+    QVERIFY2(lead.contains(notAFolder) && lead.contains(QString::fromLocal8Bit(strerror(ENOTDIR))),
+             qPrintable(shown.text));
+    QVERIFY2(!shown.text.contains(QStringLiteral("install"), Qt::CaseInsensitive), qPrintable(shown.text));
     auto native = bv::shell::NativePrompts::ShowMessageBox(shown.text, shown.title, shown.icon, shown.details, t.w.get());
     QCOMPARE(native->icon(), QMessageBox::Critical);
     QCOMPARE(native->windowTitle(), QStringLiteral("Outlook Error"));

@@ -329,7 +329,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                 ready = false;
             }
             if (ready) {
-                ItemFileResult r = ConvertItemFile(itemKind, target, observer, yieldFn);
+                ItemFileResult r = ConvertItemFile(itemKind, target, observer, [] {});
                 if (r.diskFull) report.diskFull = true;
                 store.ReleaseFinishedParts();
                 report.messagesConverted += r.converted;
@@ -338,7 +338,6 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                 for (auto& w : r.warnings) report.warnings.push_back(std::move(w));
                 if (r.stopped) report.stopped = true;
             }
-            yield();
             takePartFailures();
             if (storePerMailbox && store.open()) closeStore();
             if (report.failures.size() == failuresBefore && !report.stopped) {

@@ -25,22 +25,6 @@ constexpr const char* kCrLf = "\r\n";
 constexpr size_t kFailuresListed = 20;
 constexpr const char* kNothingToConvert = "Nothing to convert: there is no mailbox among the listed files.";
 
-// Lets the window handle its events at most about every 15 ms.
-class YieldThrottle {
-public:
-    explicit YieldThrottle(RunObserver& observer) : observer_(observer) {}
-    void operator()() {
-        auto now = std::chrono::steady_clock::now();
-        if (now - last_ < std::chrono::milliseconds(15)) return;
-        last_ = now;
-        observer_.Yield();
-    }
-
-private:
-    RunObserver& observer_;
-    std::chrono::steady_clock::time_point last_{};
-};
-
 // Tells the observer the share of the run's input read, over all mailboxes: at most
 // about every 50 ms, and once at the end.
 class ReadShare {
@@ -224,14 +208,11 @@ std::string StoreErrorText(const std::string& reason) {
 
 RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     RunReport report;
-    YieldThrottle yield(observer);
-    auto yieldFn = [&yield] { yield(); };
     const std::string saveFolder = WithTrailingSeparator(options.destination);
     report.destination = saveFolder;
     const OutputKind kind = options.kind;
     const bool pst = kind == OutputKind::Pst;
     const bool storePerMailbox = pst && !options.singleStore;
-    yield();
 
     // A file listed twice, under any spelling of its path, is read once.
     const std::vector<std::string> inputs = DistinctInputs(options.inputs);
@@ -288,9 +269,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     int storeMailboxes = 0;
     int storeMailboxesPart = 0;  // the part they went into
     auto closeStore = [&] {
-        yield();
         store->Close();
-        yield();
         if (takePartFailures() > 0) {
             report.mailboxesConverted -= storeMailboxes;
             report.mailboxesFailed += storeMailboxes;
@@ -313,7 +292,6 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             report.stopped = true;
             break;
         }
-        yield();
         const std::string inputPath = Trim(inputs[size_t(index)]);
         const std::string inputFileName = PathLastPart(inputPath);
         observer.MailboxStarted(index, count, inputPath.empty() ? std::string() : inputFileName);
@@ -361,7 +339,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                 ready = false;
             }
             if (ready) {
-                ItemFileResult r = ConvertItemFile(itemKind, target, observer, yieldFn);
+                ItemFileResult r = ConvertItemFile(itemKind, target, observer);
                 if (r.diskFull) report.diskFull = true;
                 report.messagesConverted += r.converted;
                 report.messagesFailed += r.failed;
@@ -369,7 +347,6 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                 for (auto& w : r.warnings) report.warnings.push_back(std::move(w));
                 if (r.stopped) report.stopped = true;
             }
-            yield();
             takePartFailures();
             if (storePerMailbox && store) closeStore();
             if (report.failures.size() == failuresBefore && !report.stopped) {
@@ -439,9 +416,8 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                 {mailboxFolder, report.diskFull ? DiskFullReason(ec.message()) : "cannot create the output folder"});
             ready = false;
         }
-        yield();
         if (ready) {
-            std::unique_ptr<MessageOutput> output = MessageOutput::For(observer, yieldFn, std::move(target));
+            std::unique_ptr<MessageOutput> output = MessageOutput::For(observer, std::move(target));
             ExtractionResult x = ExtractMailbox(inputPath, mode, *output, msgText, inFile);
             output->Flush();
             report.messagesConverted += output->written();
@@ -452,7 +428,6 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             if (output->diskFull()) report.diskFull = true;
             else if (x.stopped) report.stopped = true;
         }
-        yield();
         takePartFailures();
         if (storePerMailbox && store) closeStore();
         if (report.failures.size() == failuresBefore && !report.stopped) {

@@ -52,8 +52,7 @@ struct ItemFileResult {
     bool diskFull = false;  // a write found the disk full: the file's conversion ended there
 };
 
-// Converts every item of the file. `yield` is called between items.
-ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, RunObserver& observer,
-                               const std::function<void()>& yield);
+// Converts every item of the file.
+ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, RunObserver& observer);
 
 }  // namespace bv::conversion

@@ -32,11 +32,10 @@ std::string MsgFileName(const std::string& mailboxFolder, int32_t n) {
     return mailboxFolder + kPathSeparator + "Email-" + std::to_string(n) + ".msg";
 }
 
-MessageOutput::MessageOutput(RunObserver& observer, std::function<void()> yield, MailboxOutput target)
-    : observer_(observer), yield_(std::move(yield)), target_(std::move(target)) {}
+MessageOutput::MessageOutput(RunObserver& observer, MailboxOutput target)
+    : observer_(observer), target_(std::move(target)) {}
 
 bool MessageOutput::ShouldStop() {
-    yield_();
     return diskFull_ || observer_.StopRequested();
 }
 
@@ -93,7 +92,6 @@ public:
             Failed(std::move(*failed));
         else
             Written(labels.folder);
-        yield_();
         observer_.MessageWritten(n);
     }
 
@@ -119,7 +117,6 @@ private:
         mailstore::msg::WriteMsgFile(message, std::filesystem::u8path(p.target));
     }
     void Finish(Pending& p) override {
-        yield_();
         // An .msg file has room for 2048 recipient rows; the rest are only in the
         // display lists, which the user is told.
         if (p.recipients > kMsgMaxRecipients)
@@ -151,15 +148,15 @@ private:
 
 }  // namespace
 
-std::unique_ptr<MessageOutput> MessageOutput::For(RunObserver& observer, std::function<void()> yield,
+std::unique_ptr<MessageOutput> MessageOutput::For(RunObserver& observer,
                                                   MailboxOutput target) {
     switch (target.kind) {
         case OutputKind::Msg:
-            return std::unique_ptr<MessageOutput>(new MsgFileOutput(observer, std::move(yield), std::move(target)));
+            return std::unique_ptr<MessageOutput>(new MsgFileOutput(observer, std::move(target)));
         case OutputKind::Pst:
-            return std::unique_ptr<MessageOutput>(new StoreOutput(observer, std::move(yield), std::move(target)));
+            return std::unique_ptr<MessageOutput>(new StoreOutput(observer, std::move(target)));
         default:
-            return std::unique_ptr<MessageOutput>(new MessageFileOutput(observer, std::move(yield), std::move(target)));
+            return std::unique_ptr<MessageOutput>(new MessageFileOutput(observer, std::move(target)));
     }
 }
 
@@ -225,7 +222,6 @@ void ImportedOutput::OutputMessage(int32_t n, AppendStrings& message) {
     });
     pendingBytes_ += next->size;
     pending_.push_back(std::move(next));
-    yield_();
     observer_.MessageWritten(n);
 }
 

@@ -40,7 +40,7 @@ struct MailboxOutput {
 class MessageOutput : public MessageSink {
 public:
     // The sink for `target.kind`.
-    static std::unique_ptr<MessageOutput> For(RunObserver& observer, std::function<void()> yield,
+    static std::unique_ptr<MessageOutput> For(RunObserver& observer,
                                               MailboxOutput target);
     ~MessageOutput() override = default;
 
@@ -58,7 +58,7 @@ public:
     bool diskFull() const { return diskFull_; }
 
 protected:
-    MessageOutput(RunObserver& observer, std::function<void()> yield, MailboxOutput target);
+    MessageOutput(RunObserver& observer, MailboxOutput target);
     // The folder a message's file goes to: the mailbox's folder, or the label folder
     // below it (made on first use). A failure when it cannot be made.
     std::optional<std::string> FolderOnDisk(const std::vector<std::string>& labelFolder, Failure& failure) const;
@@ -68,7 +68,6 @@ protected:
     void Failed(Failure failure);
 
     RunObserver& observer_;
-    std::function<void()> yield_;
     MailboxOutput target_;
     std::vector<Failure> warnings_;
 

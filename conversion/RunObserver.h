@@ -20,8 +20,6 @@ public:
     // Share of the run's input read so far: `done` of `total` bytes over all mailboxes.
     // Comes on the run's thread, at most about every 50 ms and once at the end.
     virtual void BytesRead(uint64_t done, uint64_t total) {}
-    // A moment to handle waiting events; the run calls it at most about every 15 ms.
-    virtual void Yield() {}
     // True ends the run after the message in hand; open stores are closed.
     virtual bool StopRequested() const { return false; }
 };

@@ -22,6 +22,8 @@ packages=(
   nodejs
   # window tests and screenshots
   xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-dejavu-extra
+  # a window manager for the screenshots of boxes (their title bars)
+  openbox
   # benchmarks
   python3 time
 )

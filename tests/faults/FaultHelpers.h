@@ -22,8 +22,8 @@ namespace bv::faults {
 
 namespace fs = std::filesystem;
 
-// A TestHost that calls back at fixed points of the run (the window's yields are
-// throttled by time, these are not): when a mailbox's name is shown, and after
+// A TestHost that calls back at fixed points of the run (the window hears of them
+// through a throttled queue, these are not): when a mailbox's name is shown, and after
 // each message ("Saved n Email Messages...").
 class HookHost : public testing::TestHost {
 public:

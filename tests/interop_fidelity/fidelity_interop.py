@@ -31,7 +31,13 @@ import msg_interop as mi  # noqa: E402  (the source-side reading shared with the
 import olefile  # noqa: E402
 
 # Differences that are the reader's, as "<kind>:<case>" -> reason.
-KNOWN = {}
+_READPST_HEADER_AS_UTF8 = (
+    "readpst writes the stored transport header as UTF-8 text inside the message's own "
+    "\"=?iso-8859-1?Q?...?=\" word, whose raw 8-bit byte we stored as the character it stands "
+    "for; the subject property is right: pypff reads 'Die Hasen und die Frösche' from the "
+    "same .pst, msgconvert and msgreader from the .msg")
+KNOWN = {f"pst (readpst):mailmimeparser/m{n}.txt": _READPST_HEADER_AS_UTF8
+         for n in (2004, 2005, 2006, 2007, 2008, 2009, 2011, 2012, 2013, 2014)}
 # Differences not yet triaged (ours or the comparison's), per kind: listed so that any
 # new one fails the test while these are worked off. open_differences.json is
 # rewritten by --record-open.
@@ -386,7 +392,8 @@ def main():
     total = len(cases)
     bad = 0
     if args.record_open:
-        record_all = {name: sorted(kind.failed) for name, kind in STATS.items() if kind.failed}
+        record_all = {name: sorted(c for c in kind.failed if f"{name}:{c}" not in KNOWN)
+                      for name, kind in STATS.items() if kind.failed}
         with open(os.path.join(HERE, "open_differences.json"), "w", encoding="utf-8") as f:
             json.dump(record_all, f, indent=1, ensure_ascii=False)
             f.write("\n")

@@ -179,6 +179,8 @@ def source_facts(src):
     """What every reader must show of a message, from the source (Python's reading)."""
     facts = {"subject": mi.decoded_header(src, "Subject"),
              "from": mi.addresses(mi.decoded_header(src, "From")),
+             # the sender a reader shows is Sender's address when there is one, else From's
+             "senders": mi.addresses(mi.decoded_header(src, "From")) + mi.addresses(mi.decoded_header(src, "Sender")),
              "recipients": sorted(mi.addresses(mi.decoded_header(src, "To")) + mi.addresses(mi.decoded_header(src, "Cc")))}
     plain, html = mi.choose_bodies(src)
     facts["plain"] = mi.norm_text(mi.text_of(plain)) if plain is not None and html is None else None
@@ -198,8 +200,8 @@ def check_reader(kind, case, facts, subject, sender, recipients, body, sizes):
         return
     if facts["subject"] and " ".join((subject or "").split()) != facts["subject"]:
         kind.fail(case, f"subject {subject!r}, expected {facts['subject']!r}")
-    if sender is not None and facts["from"] and sender.lower() not in facts["from"]:
-        kind.fail(case, f"sender {sender!r}, expected one of {facts['from']}")
+    if sender is not None and facts["from"] and sender.lower() not in facts["senders"]:
+        kind.fail(case, f"sender {sender!r}, expected one of {facts['senders']}")
     if recipients is not None and facts["recipients"] and sorted(r.lower() for r in recipients) != facts["recipients"]:
         kind.fail(case, f"recipients {sorted(recipients)}, expected {facts['recipients']}")
     if facts["tnef"]:

@@ -155,7 +155,13 @@ def check_storage(case, ole, names, prefix, header_size):
 
 def text_of(part):
     payload = part.get_payload(decode=True) or b""
-    cs = part.get_content_charset() or "utf-8"
+    if not part.get_content_charset():
+        # 8-bit text that names no charset, read as mail readers read it
+        try:
+            return payload.decode("utf-8")
+        except UnicodeDecodeError:
+            return payload.decode("cp1252", errors="replace")
+    cs = part.get_content_charset()
     cs = {"gb2312": "gb18030", "gbk": "gb18030", "shift_jis": "cp932", "iso-2022-jp": "iso2022_jp_2",
           "ks_c_5601-1987": "cp949", "euc-kr": "cp949", "us-ascii": "cp1252", "iso-8859-1": "cp1252"}.get(cs.lower(), cs)
     try:

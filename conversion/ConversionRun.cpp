@@ -1,9 +1,12 @@
 #include "conversion/ConversionRun.h"
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 
 #include "conversion/AppendStrings.h"
+#include "conversion/ArchiveInput.h"
+#include "conversion/InputFile.h"
 #include "conversion/LabelFolders.h"
 #include "conversion/MailboxProbe.h"
 #include "conversion/MessageExtraction.h"
@@ -224,20 +227,13 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     }
 
     AppendStrings msgText;
-    const int count = int(options.inputs.size());
-    for (int index = 0; index < count; ++index) {
-        if (observer.StopRequested()) {
-            report.stopped = true;
-            break;
-        }
-        yield();
-        const std::string inputPath = Trim(options.inputs[size_t(index)]);
-        const std::string inputFileName = PathLastPart(inputPath);
-        observer.MailboxStarted(index, count, inputPath.empty() ? std::string() : inputFileName);
-        if (inputPath.empty()) continue;  // an empty list row: nothing to read
-
+    // One mailbox: a file (`member` null) or a member of an archive, read from
+    // `member` (opened, its first bytes made available). `inputPath` names it: the
+    // file, or the archive's path followed by the member's path inside it; its output
+    // folder mirrors that path below the destination.
+    auto convertMailbox = [&](const std::string& inputPath, InputFile* member) {
         const std::string mailboxFolder = saveFolder + MirroredPart(inputPath);
-        const std::string mailboxName = MailboxName(inputFileName);
+        const std::string mailboxName = MailboxName(PathLastPart(inputPath));
         const size_t failuresBefore = report.failures.size();
 
         MailboxOutput target;
@@ -253,7 +249,8 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             try {
                 if (storePerMailbox) store.Open(StoreScope::OneMailbox, saveFolder, mailboxName);
             } catch (const std::exception& e) {
-                return storeFailed(e.what());
+                storeFailed(e.what());
+                return false;
             }
             try {
                 store.AddMailboxFolder(mailboxName);
@@ -270,12 +267,15 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         yield();
         if (ready) {
             std::string probeError;
-            const MboxMode mode = ReadMBOXFile(inputPath, &probeError);
+            const MboxMode mode =
+                member ? ProbeLineEnds(member->data(), std::min(member->available(), kProbeBytes))
+                       : ReadMBOXFile(inputPath, &probeError);
             if (mode == MboxMode::None) {
                 report.failures.push_back({inputPath, probeError});
             } else {
                 MessageOutput output(observer, yieldFn, std::move(target));
-                ExtractionResult x = ExtractMailbox(inputPath, mode, output, msgText);
+                ExtractionResult x = member ? ExtractMailbox(*member, mode, output, msgText)
+                                            : ExtractMailbox(inputPath, mode, output, msgText);
                 output.Flush();
                 store.ReleaseFinishedParts();
                 report.messagesConverted += output.written();
@@ -299,6 +299,88 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         } else {
             ++report.mailboxesFailed;
         }
+        return true;
+    };
+
+    // Every mailbox of an archive, in the archive's order, read once from start to
+    // end. A member that fails costs that member; one that is no mailbox is passed over.
+    auto convertArchive = [&](int index, int count, const std::string& archivePath) {
+        ArchiveReader archive;
+        std::string error;
+        if (!archive.Open(archivePath, &error)) {
+            report.failures.push_back({archivePath, error});
+            ++report.mailboxesFailed;
+            return true;
+        }
+        int mailboxes = 0;
+        bool damaged = false;
+        auto memberFailed = [&](const std::string& memberPath, const std::string& reason) {
+            report.failures.push_back({memberPath, reason});
+            ++report.mailboxesFailed;
+        };
+        for (;;) {
+            if (observer.StopRequested()) {
+                report.stopped = true;
+                break;
+            }
+            yield();
+            ArchiveMember member;
+            const ArchiveReader::Next next = archive.NextMember(member, &error);
+            if (next == ArchiveReader::Next::End) break;
+            if (next != ArchiveReader::Next::Member) {
+                report.failures.push_back({archivePath, error});
+                damaged = true;
+                if (next == ArchiveReader::Next::Failed) break;
+                continue;
+            }
+            const std::string memberPath = archivePath + kPathSeparator + member.name;
+            if (std::string why = UnsafeMemberName(member.name); !why.empty()) {
+                memberFailed(archivePath, why);
+                continue;
+            }
+            if (!member.regular) continue;
+            if (member.encrypted) {
+                memberFailed(memberPath, "the member is encrypted; it cannot be read without its password");
+                continue;
+            }
+            InputFile in;
+            in.Open(archive.data());
+            const size_t got = in.Ensure(kProbeBytes);
+            switch (MemberKindOf(member.name, in.data(), std::min(got, kProbeBytes))) {
+                case MemberKind::Mailbox:
+                    ++mailboxes;
+                    observer.MailboxStarted(index, count, PathLastPart(member.name));
+                    if (!convertMailbox(memberPath, &in)) return false;
+                    break;
+                case MemberKind::Contacts:  // read by the contacts conversion once there is one
+                case MemberKind::Calendar:  // read by the calendar conversion once there is one
+                case MemberKind::Other:
+                    if (in.failed()) memberFailed(memberPath, in.error());
+                    break;
+            }
+            if (report.stopped) break;
+        }
+        if (damaged) ++report.mailboxesFailed;
+        if (mailboxes == 0 && !damaged && !report.stopped)
+            memberFailed(archivePath, "no mailbox found in the archive");
+        return true;
+    };
+
+    const int count = int(options.inputs.size());
+    for (int index = 0; index < count; ++index) {
+        if (observer.StopRequested()) {
+            report.stopped = true;
+            break;
+        }
+        yield();
+        const std::string inputPath = Trim(options.inputs[size_t(index)]);
+        const std::string inputFileName = PathLastPart(inputPath);
+        observer.MailboxStarted(index, count, inputPath.empty() ? std::string() : inputFileName);
+        if (inputPath.empty()) continue;  // an empty list row: nothing to read
+
+        const bool going = IsArchiveFile(inputPath) ? convertArchive(index, count, inputPath)
+                                                    : convertMailbox(inputPath, nullptr);
+        if (!going) return report;  // a store could not be opened
         if (report.stopped) break;
     }
 

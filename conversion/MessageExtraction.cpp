@@ -183,6 +183,12 @@ ExtractionResult ExtractMailbox(const std::string& path, MboxMode mode, MessageS
     if (mode == MboxMode::None) return result;
     InputFile in;
     if (!in.Open(path, &result.error)) return result;
+    return ExtractMailbox(in, mode, sink, msgText);
+}
+
+ExtractionResult ExtractMailbox(InputFile& in, MboxMode mode, MessageSink& sink, AppendStrings& msgText) {
+    ExtractionResult result;
+    if (mode == MboxMode::None) return result;
     result.opened = true;
     msgText.Clear();
     Extractor x(in, sink, msgText, result);

@@ -22,6 +22,8 @@
 
 namespace bv::conversion {
 
+class InputFile;
+
 class MessageSink {
 public:
     virtual ~MessageSink() = default;
@@ -44,5 +46,8 @@ struct ExtractionResult {
 // MboxMode::None extracts nothing.
 ExtractionResult ExtractMailbox(const std::string& path, MboxMode mode, MessageSink& sink,
                                 AppendStrings& msgText);
+// The same for a mailbox opened already (a member of an archive), read from where it
+// stands; bytes already made available (for the probe) are not consumed yet.
+ExtractionResult ExtractMailbox(InputFile& in, MboxMode mode, MessageSink& sink, AppendStrings& msgText);
 
 }  // namespace bv::conversion

@@ -23,7 +23,6 @@
 #define BV_LSEEK ::lseek
 #endif
 
-#include "conversion/InputFile.h"
 #include "conversion/PathHelpers.h"
 
 namespace bv::conversion {
@@ -69,9 +68,31 @@ bool LooksLikeArchive(const char* data, size_t size) {
 }
 
 bool IsArchiveFile(const std::string& path) {
+    // A plain read of the first bytes, apart from the mailbox's own reading: a file
+    // that cannot be read here is not an archive, and its reading says why.
+#ifdef _WIN32
+    int fd = _wopen(std::filesystem::u8path(path).c_str(), _O_RDONLY | _O_BINARY);
+#else
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+#endif
+    if (fd < 0) return false;
+#ifndef _WIN32
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {  // a pipe or device is never read as an archive
+        BV_CLOSE(fd);
+        return false;
+    }
+#endif
     char prefix[512];
-    long got = ReadFilePrefix(path, prefix, sizeof prefix, nullptr);
-    return got > 0 && LooksLikeArchive(prefix, size_t(got));
+    size_t got = 0;
+    while (got < sizeof prefix) {
+        long r = long(BV_READ(fd, prefix + got, unsigned(sizeof prefix - got)));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        got += size_t(r);
+    }
+    BV_CLOSE(fd);
+    return got > 0 && LooksLikeArchive(prefix, got);
 }
 
 MemberKind MemberKindOf(const std::string& name, const char* firstBytes, size_t size) {
@@ -206,7 +227,7 @@ struct ArchiveReader::Impl : ByteSource {
 
     std::string Text() const {
         const char* s = a ? archive_error_string(a) : nullptr;
-        return s && *s ? s : "it is damaged";
+        return s && *s ? s : "it is damaged or cut short";
     }
 
     void StartMember() {
@@ -391,7 +412,8 @@ ArchiveReader::Next ArchiveReader::Impl::Describe(struct archive_entry* entry, A
     if (!name) name = archive_entry_pathname(entry);
     member.name = name ? name : "";
     if (m.raw) member.name = WithoutCompressionExtension(PathLastPart(m.path));
-    member.regular = archive_entry_filetype(entry) == AE_IFREG;
+    // A hard link in a tar names a member stored before it, and has no bytes of its own.
+    member.regular = archive_entry_filetype(entry) == AE_IFREG && !archive_entry_hardlink(entry);
     member.encrypted = archive_entry_is_encrypted(entry) != 0;
     m.StartMember();
     return Next::Member;

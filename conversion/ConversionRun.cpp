@@ -12,6 +12,7 @@
 #include "conversion/MessageExtraction.h"
 #include "conversion/MessageOutput.h"
 #include "conversion/PathHelpers.h"
+#include "conversion/ReadAhead.h"
 #include "conversion/StoreSetup.h"
 
 namespace bv::conversion {
@@ -343,8 +344,9 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                 memberFailed(memberPath, "the member is encrypted; it cannot be read without its password");
                 continue;
             }
+            ReadAhead ahead(archive.data());  // decompressed beside the extraction
             InputFile in;
-            in.Open(archive.data());
+            in.Open(ahead);
             const size_t got = in.Ensure(kProbeBytes);
             switch (MemberKindOf(member.name, in.data(), std::min(got, kProbeBytes))) {
                 case MemberKind::Mailbox:

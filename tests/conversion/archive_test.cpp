@@ -358,3 +358,16 @@ TEST(ArchiveRun, MailboxesAreKnownByNameOrFirstLine) {
     EXPECT_EQ(UnsafeMemberName("a/b..c/d.mbox"), "");
     EXPECT_NE(UnsafeMemberName("a\\..\\d.mbox"), "");
 }
+
+TEST(ArchiveRun, AStopInsideAMemberEndsTheRunThere) {
+    TempDir in, out;
+    const fs::path tgz = in.path() / "export.tgz";
+    WriteArchive(tgz, Kind::Tgz, {{"big.mbox", Mailbox("big", 300, false, 20)}, {"next.mbox", Mailbox("n", 2, false)}});
+    TestHost h;
+    h.stopAfterMessages = 10;
+    RunReport r = Convert(tgz, out.path(), &h);
+    EXPECT_TRUE(r.stopped);
+    const fs::path base = out.path() / tgz.relative_path();
+    EXPECT_EQ(Files(base / "big.mbox").size(), 10u);
+    EXPECT_FALSE(fs::exists(base / "next.mbox"));
+}

@@ -325,6 +325,11 @@ ArchiveReader::~ArchiveReader() = default;
 
 ByteSource& ArchiveReader::data() { return *impl_; }
 
+bool ArchiveReader::decompresses() const {
+    return impl_->compressed || impl_->raw || (impl_->a && (archive_format(impl_->a) & ARCHIVE_FORMAT_BASE_MASK) ==
+                                                               ARCHIVE_FORMAT_ZIP);
+}
+
 bool ArchiveReader::Open(const std::string& path, std::string* error) {
     Impl& m = *impl_;
     m.path = path;

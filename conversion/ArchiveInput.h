@@ -71,6 +71,9 @@ public:
 
     // The current member's bytes, decompressed. Valid until the next NextMember().
     ByteSource& data();
+    // Whether members are decompressed (all but a plain .tar), known once the first
+    // entry was read: worth reading ahead on a thread of its own.
+    bool decompresses() const;
 
     struct Impl;
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <optional>
 
 #include "conversion/AppendStrings.h"
 #include "conversion/ArchiveInput.h"
@@ -344,9 +345,10 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                 memberFailed(memberPath, "the member is encrypted; it cannot be read without its password");
                 continue;
             }
-            ReadAhead ahead(archive.data());  // decompressed beside the extraction
+            // Decompressed beside the extraction; a plain .tar is read as a file is.
+            std::optional<ReadAhead> ahead;
             InputFile in;
-            in.Open(ahead);
+            in.Open(archive.decompresses() ? ahead.emplace(archive.data()) : archive.data());
             const size_t got = in.Ensure(kProbeBytes);
             switch (MemberKindOf(member.name, in.data(), std::min(got, kProbeBytes))) {
                 case MemberKind::Mailbox:

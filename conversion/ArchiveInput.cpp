@@ -4,6 +4,7 @@
 #include <archive_entry.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -125,7 +126,7 @@ std::string UnsafeMemberName(const std::string& name) {
 struct ArchiveFile {
     int fd = -1;
     uint64_t size = 0;      // when opened
-    uint64_t consumed = 0;  // read or skipped so far
+    std::atomic<uint64_t> consumed = 0;  // read or skipped so far (the read-ahead thread reads)
     std::unique_ptr<char[]> block;
 
     ~ArchiveFile() {
@@ -138,7 +139,7 @@ struct ArchiveFile {
             long r = long(BV_READ(f->fd, f->block.get(), kReadBlock));
             if (r < 0 && errno == EINTR) continue;
             if (r < 0) {
-                archive_set_error(a, errno, "read error after %llu bytes: %s", (unsigned long long)f->consumed,
+                archive_set_error(a, errno, "read error after %llu bytes: %s", (unsigned long long)f->consumed.load(),
                                   std::strerror(errno));
                 return -1;
             }
@@ -154,7 +155,7 @@ struct ArchiveFile {
     static la_int64_t Skip(struct archive*, void* self, la_int64_t request) {
         auto* f = static_cast<ArchiveFile*>(self);
         if (request <= 0) return 0;
-        la_int64_t room = la_int64_t(f->size - std::min(f->size, f->consumed));
+        la_int64_t room = la_int64_t(f->size - std::min<uint64_t>(f->size, f->consumed));
         la_int64_t n = std::min(request, room);
         if (n <= 0 || BV_LSEEK(f->fd, n, SEEK_CUR) < 0) return 0;  // libarchive reads over it instead
         f->consumed += uint64_t(n);
@@ -324,6 +325,8 @@ ArchiveReader::ArchiveReader() : impl_(std::make_unique<Impl>()) {}
 ArchiveReader::~ArchiveReader() = default;
 
 ByteSource& ArchiveReader::data() { return *impl_; }
+
+uint64_t ArchiveReader::bytesRead() const { return impl_->file.consumed; }
 
 bool ArchiveReader::decompresses() const {
     return impl_->compressed || impl_->raw || (impl_->a && (archive_format(impl_->a) & ARCHIVE_FORMAT_BASE_MASK) ==

@@ -74,6 +74,8 @@ public:
     // Whether members are decompressed (all but a plain .tar), known once the first
     // entry was read: worth reading ahead on a thread of its own.
     bool decompresses() const;
+    // Bytes of the archive file read so far (for the run's progress; any thread).
+    uint64_t bytesRead() const;
 
     struct Impl;
 

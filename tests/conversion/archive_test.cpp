@@ -371,3 +371,19 @@ TEST(ArchiveRun, AStopInsideAMemberEndsTheRunThere) {
     EXPECT_EQ(Files(base / "big.mbox").size(), 10u);
     EXPECT_FALSE(fs::exists(base / "next.mbox"));
 }
+
+TEST(ArchiveRun, AMemberIsProbedAsAFileIs) {
+    // A byte-order mark and blank lines before the first separator, as in a file; a
+    // member named as a mailbox that is none fails as such a file does.
+    const std::string box = "\xEF\xBB\xBF\r\n\r\n" + Mailbox("bom", 3, true);
+    const auto unpacked = Unpacked(box);
+    TempDir in, out;
+    const fs::path zip = in.path() / "export.zip";
+    WriteArchive(zip, Kind::Zip, {{"Bom", box}, {"Notes.mbox", "just some notes\n"}});
+    RunReport r = Convert(zip, out.path());
+    EXPECT_EQ(Files(out.path() / zip.relative_path() / "Bom"), unpacked);
+    EXPECT_EQ(unpacked.size(), 3u);
+    EXPECT_TRUE(Failed(r, "Notes.mbox", "not a mailbox: its first line is not a \"From \" separator line")) << Reasons(r);
+    EXPECT_EQ(r.mailboxesConverted, 1);
+    EXPECT_FALSE(fs::exists(out.path() / zip.relative_path() / "Notes.mbox"));
+}

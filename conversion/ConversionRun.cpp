@@ -401,6 +401,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         const ReadProgress archiveRead = [&share, &archive](uint64_t) { share.InFile(archive.bytesRead()); };
         int mailboxes = 0;
         bool damaged = false;
+        const int failedBefore = report.mailboxesFailed;
         auto memberFailed = [&](const std::string& memberPath, const std::string& reason) {
             report.failures.push_back({memberPath, reason});
             ++report.mailboxesFailed;
@@ -450,7 +451,8 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             }
             if (report.stopped || report.diskFull) break;
         }
-        if (damaged) ++report.mailboxesFailed;
+        // Damage that cost no member of its own still costs what it hid.
+        if (damaged && report.mailboxesFailed == failedBefore) ++report.mailboxesFailed;
         if (mailboxes == 0 && !damaged && !report.stopped)
             memberFailed(archivePath, "no mailbox found in the archive");
         return true;

@@ -270,6 +270,25 @@ TEST(ArchiveRun, DamagedDataFailsItsMemberAndKeepsWhatCameBefore) {
         EXPECT_EQ(r.mailboxesConverted, 1) << why;
     }
 
+    // A zip cut short (a download that broke off): read as a stream without its
+    // central directory, up to the cut.
+    {
+        TempDir in, out;
+        const fs::path zip = in.path() / "export.zip";
+        WriteArchive(zip, Kind::Zip, {{"one.mbox", Mailbox("one", 3, true)}, {"big.mbox", big}});
+        fs::resize_file(zip, fs::file_size(zip) * 3 / 4);
+        RunReport r = Convert(zip, out.path());
+        const std::string why = Reasons(r);
+        EXPECT_TRUE(Failed(r, "big.mbox", "cut short")) << why;
+        const fs::path base = out.path() / zip.relative_path();
+        EXPECT_EQ(Files(base / "one.mbox").size(), 3u);
+        const auto got = Files(base / "big.mbox");
+        EXPECT_GT(got.size(), 50u);
+        for (const auto& [file, content] : got) EXPECT_EQ(content, bigFiles.at(file)) << file;
+        EXPECT_EQ(r.mailboxesConverted, 1) << why;
+        EXPECT_EQ(r.mailboxesFailed, 1) << why;
+    }
+
     // A .tar whose second header's checksum fails: reported, and the member after it
     // still converts.
     {

@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <chrono>
 #include <random>
+#include <thread>
 
 #include "TestHost.h"
 #include "conversion/ArchiveInput.h"
@@ -405,4 +407,29 @@ TEST(ArchiveRun, AMemberIsProbedAsAFileIs) {
     EXPECT_TRUE(Failed(r, "Notes.mbox", "not a mailbox: its first line is not a \"From \" separator line")) << Reasons(r);
     EXPECT_EQ(r.mailboxesConverted, 1);
     EXPECT_FALSE(fs::exists(out.path() / zip.relative_path() / "Notes.mbox"));
+}
+
+TEST(ArchiveRun, TheShareReadIsThatOfTheArchiveBytes) {
+    struct Recorder : TestHost {
+        std::vector<std::pair<uint64_t, uint64_t>> calls;
+        void BytesRead(uint64_t done, uint64_t total) override { calls.push_back({done, total}); }
+        void MessageWritten(int32_t number) override {
+            TestHost::MessageWritten(number);
+            if (number % 100 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a slow disk
+        }
+    };
+    TempDir in, out;
+    const fs::path zip = in.path() / "export.zip";
+    WriteArchive(zip, Kind::Zip, {{"a.mbox", Mailbox("a", 2000, false, 30)}});  // ~4 MB, ~2.6 MB packed
+    const uint64_t size = fs::file_size(zip);
+    ASSERT_GT(size, 2u << 20);
+    Recorder h;
+    Convert(zip, out.path(), &h);
+    ASSERT_GE(h.calls.size(), 3u);
+    for (size_t i = 0; i < h.calls.size(); ++i) {
+        EXPECT_EQ(h.calls[i].second, size);
+        if (i > 0) EXPECT_GE(h.calls[i].first, h.calls[i - 1].first);
+    }
+    EXPECT_EQ(h.calls.back().first, size);
+    EXPECT_TRUE(std::any_of(h.calls.begin(), h.calls.end(), [&](auto& c) { return c.first > 0 && c.first < size; }));
 }

@@ -84,11 +84,11 @@ def main():
     zpath, tpath = os.path.join(data, 'export.zip'), os.path.join(data, 'export.tar')
     if not os.path.exists(zpath) or os.path.getmtime(zpath) < os.path.getmtime(box):
         with zipfile.ZipFile(zpath + '.part', 'w', zipfile.ZIP_DEFLATED) as z:
-            z.write(box, 'Takeout/Mail/Inbox.mbox')
+            z.write(box, 'Export/Mail/Inbox.mbox')
         os.replace(zpath + '.part', zpath)
     if not os.path.exists(tpath) or os.path.getmtime(tpath) < os.path.getmtime(box):
         with tarfile.open(tpath + '.part', 'w') as t:
-            t.add(box, 'Takeout/Mail/Inbox.mbox')
+            t.add(box, 'Export/Mail/Inbox.mbox')
         os.replace(tpath + '.part', tpath)
     print('mailbox %.0f MB, zip %.0f MB, tar %.0f MB' % (os.path.getsize(box) / 2**20, os.path.getsize(zpath) / 2**20,
                                                           os.path.getsize(tpath) / 2**20))

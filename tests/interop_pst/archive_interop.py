@@ -130,7 +130,7 @@ def main():
         return 1
     work = os.path.abspath(a.work)
     shutil.rmtree(work, ignore_errors=True)
-    unpacked = os.path.join(work, 'unpacked', 'Takeout', 'Mail')
+    unpacked = os.path.join(work, 'unpacked', 'Export', 'Mail')
     os.makedirs(unpacked)
     # Real-world mailboxes: one with LF line ends, the same with CR LF, and one with a
     # 5000-character base64 line.
@@ -152,16 +152,16 @@ def main():
     archives = {}
     p = os.path.join(arch, 'export-1.zip')
     with zipfile.ZipFile(p, 'w', zipfile.ZIP_DEFLATED) as z:
-        z.writestr('Takeout/', b'')
-        z.writestr('Takeout/archive_browser.html', b'<html></html>')
+        z.writestr('Export/', b'')
+        z.writestr('Export/index.html', b'<html></html>')
         for n in members:
-            with z.open('Takeout/Mail/' + n, 'w', force_zip64=True) as w:  # Zip64 records
+            with z.open('Export/Mail/' + n, 'w', force_zip64=True) as w:  # Zip64 records
                 w.write(boxes[n])
     archives['zip'] = p
     for kind, mode, name in (('tar', 'w', 'export-1.tar'), ('tgz', 'w:gz', 'export-1.tgz')):
         p = os.path.join(arch, name)
         with tarfile.open(p, mode, format=tarfile.PAX_FORMAT) as t:
-            t.add(os.path.join(work, 'unpacked', 'Takeout'), arcname='Takeout')
+            t.add(os.path.join(work, 'unpacked', 'Export'), arcname='Export')
         archives[kind] = p
     gz = os.path.join(arch, 'Netscape.mbox.gz')
     with gzip.open(gz, 'wb') as g:
@@ -176,10 +176,10 @@ def main():
         d = os.path.join(work, 'eml-' + kind)
         r = convert(a.tool, 'eml', d, [path])
         for n in members:
-            got = files_below(os.path.join(mirrored(d, path), 'Takeout', 'Mail', n))
+            got = files_below(os.path.join(mirrored(d, path), 'Export', 'Mail', n))
             check(got == expected[n], '%s: %s: %d .eml files unlike the unpacked mailbox\'s %d'
                   % (kind, n, len(got), len(expected[n])))
-        check(files_below(d).keys() == {os.path.join(os.path.relpath(mirrored(d, path), d), 'Takeout', 'Mail', n, f)
+        check(files_below(d).keys() == {os.path.join(os.path.relpath(mirrored(d, path), d), 'Export', 'Mail', n, f)
                                        for n in members for f in expected[n]},
               '%s: files written besides the mailboxes\' messages' % kind)
     d = os.path.join(work, 'eml-gz')

@@ -182,7 +182,10 @@ struct ArchiveReader::Impl : ByteSource {
     bool finished = false;
     struct archive_entry* heldEntry = nullptr;  // found after damage, not handed out yet
 
-    // The current member's data.
+    // The current member's data. In a plain .tar it lies in one piece in the file and
+    // is read from there straight into the caller's buffer, as a mailbox file is.
+    bool direct = false;
+    uint64_t directStart = 0, directSize = 0;
     const char* pending = nullptr;
     size_t pendingSize = 0;
     int64_t pendingOffset = 0;   // where `pending` belongs in the member
@@ -240,7 +243,36 @@ struct ArchiveReader::Impl : ByteSource {
         dataError.clear();
     }
 
+    long ReadDirect(char* buffer, size_t size) {
+#ifndef _WIN32
+        if (dataDone) return dataError.empty() ? 0 : -1;
+        const uint64_t left = directSize - uint64_t(delivered);
+        if (left == 0) {
+            dataDone = true;
+            return 0;
+        }
+        for (;;) {
+            ssize_t r = ::pread(file.fd, buffer, size_t(std::min<uint64_t>(size, left)), off_t(directStart + delivered));
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) {
+                dataDone = true;
+                dataError = r < 0 ? std::string("the member's data cannot be read: ") + std::strerror(errno)
+                                  : "the member's data is cut short: the archive ends after " +
+                                        std::to_string(delivered) + " of its " + std::to_string(directSize) + " bytes";
+                return -1;
+            }
+            delivered += r;
+            return long(r);
+        }
+#else
+        (void)buffer;
+        (void)size;
+        return -1;
+#endif
+    }
+
     long Read(char* buffer, size_t size) override {
+        if (direct) return ReadDirect(buffer, size);
         size_t out = 0;
         while (out < size) {
             if (pendingSize == 0) {
@@ -326,7 +358,12 @@ ArchiveReader::~ArchiveReader() = default;
 
 ByteSource& ArchiveReader::data() { return *impl_; }
 
-uint64_t ArchiveReader::bytesRead() const { return impl_->file.consumed; }
+uint64_t ArchiveReader::bytesRead() const {
+    const Impl& m = *impl_;
+    // A plain .tar's member is read past libarchive, which catches up at the next entry.
+    if (m.direct) return std::max<uint64_t>(m.file.consumed, m.directStart + uint64_t(m.delivered));
+    return m.file.consumed;
+}
 
 bool ArchiveReader::decompresses() const {
     return impl_->compressed || impl_->raw || (impl_->a && (archive_format(impl_->a) & ARCHIVE_FORMAT_BASE_MASK) ==
@@ -424,6 +461,15 @@ ArchiveReader::Next ArchiveReader::Impl::Describe(struct archive_entry* entry, A
     member.regular = archive_entry_filetype(entry) == AE_IFREG && !archive_entry_hardlink(entry);
     member.encrypted = archive_entry_is_encrypted(entry) != 0;
     m.StartMember();
+#ifndef _WIN32
+    m.direct = !m.compressed && !m.raw && member.regular &&
+               (archive_format(m.a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_TAR &&
+               archive_entry_size_is_set(entry) && archive_entry_sparse_count(entry) == 0;
+    if (m.direct) {
+        m.directStart = uint64_t(archive_filter_bytes(m.a, 0));
+        m.directSize = uint64_t(archive_entry_size(entry));
+    }
+#endif
     return Next::Member;
 }
 

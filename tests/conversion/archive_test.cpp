@@ -272,6 +272,23 @@ TEST(ArchiveRun, DamagedDataFailsItsMemberAndKeepsWhatCameBefore) {
         EXPECT_EQ(r.mailboxesConverted, 1) << why;
     }
 
+    // A plain .tar cut short: its members are read straight from the file.
+    {
+        TempDir in, out;
+        const fs::path tar = in.path() / "export.tar";
+        WriteArchive(tar, Kind::Tar, {{"one.mbox", Mailbox("one", 3, true)}, {"big.mbox", big}});
+        fs::resize_file(tar, ReadFile(tar).find("From big") + big.size() / 2);
+        RunReport r = Convert(tar, out.path());
+        const std::string why = Reasons(r);
+        EXPECT_TRUE(Failed(r, "big.mbox", "cut short")) << why;
+        const fs::path base = out.path() / tar.relative_path();
+        EXPECT_EQ(Files(base / "one.mbox").size(), 3u);
+        const auto got = Files(base / "big.mbox");
+        EXPECT_GT(got.size(), 90u);
+        EXPECT_LE(got.size(), 100u);
+        for (const auto& [file, content] : got) EXPECT_EQ(content, bigFiles.at(file)) << file;
+    }
+
     // A zip cut short (a download that broke off): read as a stream without its
     // central directory, up to the cut.
     {

@@ -297,10 +297,10 @@ void WindowTest::addingChosenFiles() {
     QCOMPARE(t.prompts->filtersAsked.back(), QString::fromLatin1(bv::filelist::kOpenFilters));
     {
         // The first entry, the one in force, lets every file be chosen on this system,
-        // also a mailbox without extension; the second only mailbox names; the third
-        // the archives an export comes in.
+        // also a mailbox without extension; the second only mailbox names, the third
+        // contacts and calendars, the fourth the archives an export comes in.
         const QStringList entries = QString::fromLatin1(bv::filelist::kOpenFilters).split(QStringLiteral(";;"));
-        QCOMPARE(entries.size(), 3);
+        QCOMPARE(entries.size(), 4);
         auto patterns = [](const QString& entry) {
             return entry.section(QLatin1Char('('), 1).chopped(1).split(QLatin1Char(' '));
         };
@@ -308,11 +308,13 @@ void WindowTest::addingChosenFiles() {
         QVERIFY(QDir::match(patterns(entries[0]), QStringLiteral("Inbox")));
         QVERIFY(QDir::match(patterns(entries[0]), QStringLiteral("notes.txt")));
         QCOMPARE(entries[1], QStringLiteral("MBOX Files (*.mbox *.mbx)"));
-        QVERIFY(entries[2].startsWith(QStringLiteral("Archives (")));
+        QVERIFY(QDir::match(patterns(entries[2]), QStringLiteral("contacts.vcf")));
+        QVERIFY(QDir::match(patterns(entries[2]), QStringLiteral("calendar.ics")));
+        QVERIFY(entries[3].startsWith(QStringLiteral("Archives (")));
         for (const char* name : {"export-1.zip", "export.tgz", "export.tar.gz", "x.tar", "x.tar.bz2", "x.tar.xz",
                                  "anna.mbox.gz"})
-            QVERIFY2(QDir::match(patterns(entries[2]), QString::fromLatin1(name)), name);
-        QVERIFY(!QDir::match(patterns(entries[2]), QStringLiteral("notes.txt")));
+            QVERIFY2(QDir::match(patterns(entries[3]), QString::fromLatin1(name)), name);
+        QVERIFY(!QDir::match(patterns(entries[3]), QStringLiteral("notes.txt")));
     }
     QCOMPARE(t.rows(), QStringList{QString()});
     QCOMPARE(t.label("lblCount1"), QStringLiteral("0 files"));

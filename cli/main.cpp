@@ -30,7 +30,8 @@ extern "C" void OnSignal(int sig) { g_signal = sig; }
 
 const char* kUsage =
     "usage: brimvault-convert --to eml|emlx|msg|pst [--single-pst] [--max-pst-size SIZE] [--by-label] -o DEST INPUT...\n"
-    "  INPUT   mailbox files, or folders (every file below them)\n"
+    "  INPUT   mailbox files, archives of them (.zip, .tar, .tgz, .tar.bz2, .tar.xz, .mbox.gz),\n"
+    "          or folders (every file below them)\n"
     "  -o DEST destination folder (created when missing)\n"
     "  --single-pst  with --to pst: one store for all mailboxes\n"
     "  --max-pst-size SIZE  with --to pst: the largest a store file may grow (default 50G);\n"

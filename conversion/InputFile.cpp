@@ -73,6 +73,18 @@ bool InputFile::Open(const std::string& path, std::string* error) {
 #else
     sizeAtOpen_ = 0;
 #endif
+    Reset();
+    return true;
+}
+
+void InputFile::Open(ByteSource& source) {
+    Close();
+    source_ = &source;
+    sizeAtOpen_ = 0;  // the source tells a cut-short end itself
+    Reset();
+}
+
+void InputFile::Reset() {
     if (capacity_ < kBlockSize) {
         buf_ = std::make_unique_for_overwrite<char[]>(kBlockSize);
         capacity_ = kBlockSize;
@@ -81,16 +93,16 @@ bool InputFile::Open(const std::string& path, std::string* error) {
     eof_ = false;
     error_.clear();
     fileOffset_ = 0;
-    return true;
 }
 
 void InputFile::Close() {
     if (fd_ >= 0) BV_CLOSE(fd_);
     fd_ = -1;
+    source_ = nullptr;
 }
 
 size_t InputFile::Ensure(size_t n) {
-    while (end_ - pos_ < n && !eof_ && error_.empty() && fd_ >= 0) {
+    while (end_ - pos_ < n && !eof_ && error_.empty() && isOpen()) {
         if (pos_ > 0) {
             std::memmove(buf_.get(), buf_.get() + pos_, end_ - pos_);
             end_ -= pos_;
@@ -103,6 +115,21 @@ size_t InputFile::Ensure(size_t n) {
             capacity_ = end_ + n;
         }
         size_t want = capacity_ - end_;
+        if (source_) {
+            long r = source_->Read(buf_.get() + end_, want);
+            if (r < 0) {
+                error_ = source_->error().empty() ? "read error after " + std::to_string(fileOffset_) + " bytes"
+                                                  : source_->error();
+                break;
+            }
+            if (r == 0) {
+                eof_ = true;
+                break;
+            }
+            end_ += size_t(r);
+            fileOffset_ += static_cast<unsigned long long>(r);
+            continue;
+        }
         long r = g_readForTesting ? g_readForTesting(fd_, buf_.get() + end_, want)
                                   : long(BV_READ(fd_, buf_.get() + end_, static_cast<unsigned>(want)));
         if (r < 0) {

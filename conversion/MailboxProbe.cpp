@@ -29,13 +29,20 @@ void SkipToMailboxStart(InputFile& in) {
 }
 
 MboxMode ReadMBOXFile(const std::string& fileName, std::string* error) {
+    InputFile in;
+    std::string openError;
+    if (!in.Open(fileName, &openError)) {
+        if (error) *error = openError;
+        return MboxMode::None;
+    }
+    return ProbeMailbox(in, error);
+}
+
+MboxMode ProbeMailbox(InputFile& in, std::string* error) {
     auto fail = [error](std::string why) {
         if (error) *error = std::move(why);
         return MboxMode::None;
     };
-    InputFile in;
-    std::string openError;
-    if (!in.Open(fileName, &openError)) return fail(openError);
     SkipToMailboxStart(in);
     const size_t got = in.Ensure(kProbeBytes);
     if (in.failed()) return fail(in.error());

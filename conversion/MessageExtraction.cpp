@@ -188,6 +188,13 @@ ExtractionResult ExtractMailbox(const std::string& path, MboxMode mode, MessageS
     if (mode == MboxMode::None) return result;
     InputFile in;
     if (!in.Open(path, &result.error)) return result;
+    return ExtractMailbox(in, mode, sink, msgText, progress);
+}
+
+ExtractionResult ExtractMailbox(InputFile& in, MboxMode mode, MessageSink& sink, AppendStrings& msgText,
+                                const ReadProgress& progress) {
+    ExtractionResult result;
+    if (mode == MboxMode::None) return result;
     result.opened = true;
     // A byte-order mark and blank lines before the first separator belong to no message.
     SkipToMailboxStart(in);

@@ -24,6 +24,8 @@
 
 namespace bv::conversion {
 
+class InputFile;
+
 class MessageSink {
 public:
     virtual ~MessageSink() = default;
@@ -50,5 +52,9 @@ using ReadProgress = std::function<void(uint64_t bytesDone)>;
 // MboxMode::None extracts nothing.
 ExtractionResult ExtractMailbox(const std::string& path, MboxMode mode, MessageSink& sink,
                                 AppendStrings& msgText, const ReadProgress& progress = {});
+// The same for a mailbox opened already (a member of an archive), read from where it
+// stands; bytes already made available (for the probe) are not consumed yet.
+ExtractionResult ExtractMailbox(InputFile& in, MboxMode mode, MessageSink& sink, AppendStrings& msgText,
+                                const ReadProgress& progress = {});
 
 }  // namespace bv::conversion

@@ -19,12 +19,17 @@ constexpr int kMaxFilesAtOnce = 10000;
 // The filters of the open dialog, the first one in force and showing every file. Only
 // Windows matches names without a dot against "*.*"; elsewhere the first entry says "*"
 // so that a mailbox without extension (such as "Inbox") can be chosen. Contacts and
-// calendars of an export (.vcf, .ics) are inputs too.
+// calendars of an export (.vcf, .ics) are inputs too, and so are the archives an
+// export arrives in: the run reads the mailboxes inside them.
+#define BV_ARCHIVE_FILTER ";;Archives (*.zip *.tar *.tgz *.tar.gz *.tar.bz2 *.tar.xz *.mbox.gz)"
 #ifdef _WIN32
-inline constexpr const char* kOpenFilters = "Brimvault Files (*.*);;MBOX Files (*.mbox *.mbx);;Contacts and Calendars (*.vcf *.ics)";
+inline constexpr const char* kOpenFilters =
+    "Brimvault Files (*.*);;MBOX Files (*.mbox *.mbx);;Contacts and Calendars (*.vcf *.ics)" BV_ARCHIVE_FILTER;
 #else
-inline constexpr const char* kOpenFilters = "Brimvault Files (*);;MBOX Files (*.mbox *.mbx);;Contacts and Calendars (*.vcf *.ics)";
+inline constexpr const char* kOpenFilters =
+    "Brimvault Files (*);;MBOX Files (*.mbox *.mbx);;Contacts and Calendars (*.vcf *.ics)" BV_ARCHIVE_FILTER;
 #endif
+#undef BV_ARCHIVE_FILTER
 
 // What an adder needs from its window besides the list and the prompts.
 struct AdderContext {

@@ -12,6 +12,8 @@ packages=(
   libgtest-dev googletest libgsf-1-dev
   # contacts and calendars: iCalendar files
   libical-dev
+  # archive inputs (.zip, .tar, .tgz, .tar.bz2, .tar.xz, .mbox.gz)
+  libarchive-dev
   # sanitizer and fuzz builds
   clang libclang-rt-14-dev
   # independent readers for the interop tests

@@ -352,9 +352,9 @@ void WindowTest::addingChosenFiles() {
     {
         // The first entry, the one in force, lets every file be chosen on this system,
         // also a mailbox without extension; the second only mailbox names, the third
-        // contacts and calendars.
+        // contacts and calendars, the fourth the archives an export comes in.
         const QStringList entries = QString::fromLatin1(bv::filelist::kOpenFilters).split(QStringLiteral(";;"));
-        QCOMPARE(entries.size(), 3);
+        QCOMPARE(entries.size(), 4);
         auto patterns = [](const QString& entry) {
             return entry.section(QLatin1Char('('), 1).chopped(1).split(QLatin1Char(' '));
         };
@@ -364,6 +364,11 @@ void WindowTest::addingChosenFiles() {
         QCOMPARE(entries[1], QStringLiteral("MBOX Files (*.mbox *.mbx)"));
         QVERIFY(QDir::match(patterns(entries[2]), QStringLiteral("contacts.vcf")));
         QVERIFY(QDir::match(patterns(entries[2]), QStringLiteral("calendar.ics")));
+        QVERIFY(entries[3].startsWith(QStringLiteral("Archives (")));
+        for (const char* name : {"export-1.zip", "export.tgz", "export.tar.gz", "x.tar", "x.tar.bz2", "x.tar.xz",
+                                 "anna.mbox.gz"})
+            QVERIFY2(QDir::match(patterns(entries[3]), QString::fromLatin1(name)), name);
+        QVERIFY(!QDir::match(patterns(entries[3]), QStringLiteral("notes.txt")));
     }
     QCOMPARE(t.rows(), QStringList{QString()});
     QCOMPARE(t.label("lblCount1"), QStringLiteral("0 files"));

@@ -18,6 +18,7 @@
 #include "conversion/ConversionRun.h"
 #include "conversion/PathHelpers.h"
 #include "filelist/PathLogger.h"
+#include "mailstore/base/PlatformFile.h"
 #include "version.h"
 
 namespace fs = std::filesystem;
@@ -148,6 +149,7 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    bv::base::UseUtf8CommandLine(argc, argv);
     std::string to, dest;
     bool single = false;
     bool byLabel = false;

@@ -192,6 +192,28 @@ TEST(ReadError, ShortReadsAndInterruptedReadsChangeNothing) {
 
 // ---- Files that are not mailboxes ----
 
+#ifdef _WIN32
+TEST(SpecialFiles, PipesAndDevicesAreRefusedWithoutWaiting) {
+    // A named pipe with no writer and the NUL device: neither is read.
+    TempDir out;
+    const std::string pipe = "\\\\.\\pipe\\bvtest-" + std::to_string(GetCurrentProcessId()) + ".mbox";
+    HANDLE server = CreateNamedPipeA(pipe.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0,
+                                     nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    const auto start = std::chrono::steady_clock::now();
+    HookHost h = EmlHost(out, {pipe, "NUL"});
+    RunReport r = h.Run();
+    CloseHandle(server);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    ASSERT_EQ(r.failures.size(), 2u);
+    const std::string why = "it is not a regular file (a pipe, socket or device)";
+    EXPECT_EQ(r.failures[0].file, pipe);
+    EXPECT_EQ(r.failures[0].reason, why);
+    EXPECT_EQ(r.failures[1].file, "NUL");
+    EXPECT_EQ(r.failures[1].reason, why);
+    EXPECT_EQ(r.mailboxesFailed, 2);
+}
+#else
 TEST(SpecialFiles, PipesAndDevicesAreRefusedWithoutWaiting) {
     TempDir in, out;
     const fs::path fifo = in.path() / "pipe.mbox";
@@ -223,6 +245,7 @@ TEST(SpecialFiles, PipesAndDevicesAreRefusedWithoutWaiting) {
     EXPECT_EQ(r.mailboxesFailed, 3);
     ExpectCompletionNaming(r, "/dev/zero: " + why);
 }
+#endif
 
 TEST(SpecialFiles, FilesOfNulBytesAreNotMailboxesAndEmptyFilesHoldNoMessage) {
     // Neither kind of line end and no separator: no message, no file, and the file

@@ -128,10 +128,17 @@ cross_env=(CC=$triplet-gcc-posix CXX=$triplet-g++-posix AR=$triplet-ar RANLIB=$t
 configure_cross() { env "${cross_env[@]}" ./configure --host=$triplet --prefix="$sysroot" "$@" >configure.log 2>&1 ||
                     { tail -40 configure.log config.log 2>/dev/null; exit 1; }; }
 done_mark() { touch "$sysroot/.built-$1"; }
-built() { [ -f "$sysroot/.built-$1" ]; }
+# need NAME: true when NAME is still to be built. Takes NAME's lock first (held until
+# the script ends), so two builds sharing the cache never build it at once.
+need() {
+  local fd
+  exec {fd}>"$cache/.lock-$1"
+  flock "$fd"
+  [ ! -f "$sysroot/.built-$1" ]
+}
 license() { local n=$1; shift; mkdir -p "$sysroot/licenses/$n"; cp "$@" "$sysroot/licenses/$n/"; }
 
-if ! built zlib; then
+if need zlib; then
   say "zlib (Debian's libz-mingw-w64)"
   cp /usr/$triplet/include/zlib.h /usr/$triplet/include/zconf.h "$sysroot/include/"
   cp /usr/$triplet/lib/libz.dll.a "$sysroot/lib/"
@@ -150,7 +157,7 @@ EOF
   done_mark zlib
 fi
 
-if ! built libffi; then
+if need libffi; then
   say "libffi"; unpack libffi
   configure_cross --enable-shared --disable-static --disable-docs --disable-multi-os-directory
   make -j"$jobs" >build.log 2>&1 && make install >>build.log 2>&1 || { tail -40 build.log; exit 1; }
@@ -158,7 +165,7 @@ if ! built libffi; then
   done_mark libffi
 fi
 
-if ! built pcre2; then
+if need pcre2; then
   say "pcre2"; unpack pcre2
   configure_cross --enable-shared --disable-static --enable-pcre2-8 --disable-pcre2-16 --disable-pcre2-32 \
                   --enable-unicode --disable-jit --disable-pcre2grep-libz --disable-pcre2grep-libbz2
@@ -169,7 +176,7 @@ fi
 
 # iconv: not part of the Windows C library and GNU libiconv is not in Debian. GLib's
 # win_iconv.c (the system's code pages behind the iconv API) built alone as a DLL.
-if ! built iconv; then
+if need iconv; then
   say "iconv (win_iconv from GLib's source)"; unpack glib
   cat > "$sysroot/include/iconv.h" <<'EOF'
 #ifndef BV_WIN_ICONV_H
@@ -196,7 +203,7 @@ fi
 
 # libintl: the programs are not translated through gettext; a DLL whose lookups return
 # the message itself stands in for it (GLib and GMime link it).
-if ! built intl; then
+if need intl; then
   say "libintl (stand-in)"
   cat > "$sysroot/include/libintl.h" <<'EOF'
 #ifndef BV_LIBINTL_H
@@ -269,7 +276,7 @@ cpu = 'x86_64'
 endian = 'little'
 EOF
 
-if ! built glib; then
+if need glib; then
   say "GLib (about 6 minutes)"; unpack glib
   meson setup _build --cross-file "$cross_file" --prefix="$sysroot" --buildtype=release \
     --default-library=shared --wrap-mode=nofallback -Dtests=false -Dinstalled_tests=false -Dnls=disabled \
@@ -280,7 +287,7 @@ if ! built glib; then
   done_mark glib
 fi
 
-if ! built gmime; then
+if need gmime; then
   say "GMime"; unpack gmime
   touch ChangeLog
   autoreconf -fi >autoreconf.log 2>&1 || { tail -20 autoreconf.log; exit 1; }
@@ -292,13 +299,13 @@ if ! built gmime; then
   [ -f iconv-detect.h ] || { echo "build-windows: iconv-detect made no iconv-detect.h" >&2; exit 1; }
   configure_cross --enable-shared --disable-static --disable-crypto --without-libidn --disable-introspection \
                   --disable-vala --disable-gtk-doc ac_cv_have_iconv_detect_h=yes
-  make -j"$jobs" -C gmime >build.log 2>&1 && make -C gmime install >>build.log 2>&1 &&
+  make -j"$jobs" -C util >build.log 2>&1 && make -j"$jobs" -C gmime >>build.log 2>&1 && make -C gmime install >>build.log 2>&1 &&
     make install-pkgconfigDATA >>build.log 2>&1 || { tail -40 build.log; exit 1; }
   license gmime COPYING
   done_mark gmime
 fi
 
-if ! built libytnef; then
+if need libytnef; then
   say "libytnef"; unpack libytnef
   printf '#define PACKAGE_VERSION "2.0"\n#define VERSION "2.0"\n#define HAVE_STRING_H 1\n#define HAVE_STDLIB_H 1\n' > lib/config.h
   (cd lib && $triplet-gcc-posix -O2 -shared -DHAVE_CONFIG_H -I. -o "$sysroot/bin/libytnef-0.dll" ytnef.c \
@@ -322,7 +329,7 @@ EOF
 fi
 
 # GoogleTest for the test programs (static, from Debian's googletest source).
-if ! built gtest; then
+if need gtest; then
   say "GoogleTest"
   rm -rf "$work/gtest"
   cmake -S /usr/src/googletest -B "$work/gtest" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
@@ -332,6 +339,35 @@ if ! built gtest; then
     { tail -30 "$work/gtest.log"; exit 1; }
   done_mark gtest
 fi
+# libarchive (archive inputs): zlib for zip and gzip; no tools, tests or crypto.
+if need libarchive; then
+  say "libarchive"; unpack libarchive
+  cmake -S . -B _build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DBV_WIN_SYSROOT="$sysroot" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$sysroot" -DBUILD_SHARED_LIBS=ON \
+    -DENABLE_TEST=OFF -DENABLE_TAR=OFF -DENABLE_CPIO=OFF -DENABLE_CAT=OFF -DENABLE_OPENSSL=OFF -DENABLE_CNG=OFF \
+    -DENABLE_NETTLE=OFF -DENABLE_LIBXML2=OFF -DENABLE_EXPAT=OFF -DENABLE_LZMA=OFF -DENABLE_BZip2=OFF -DENABLE_LZ4=OFF \
+    -DENABLE_ZSTD=OFF -DENABLE_LIBB2=OFF -DENABLE_ICONV=OFF -DENABLE_ACL=OFF -DENABLE_XATTR=OFF -DENABLE_WERROR=OFF \
+    >build.log 2>&1 && cmake --build _build -j"$jobs" >>build.log 2>&1 && cmake --install _build >>build.log 2>&1 ||
+    { tail -40 build.log; exit 1; }
+  rm -f "$sysroot/lib/libarchive_static.a"
+  license libarchive COPYING
+  done_mark libarchive
+fi
+
+# libical (calendar inputs): the C library only, its own time zone data.
+if need libical; then
+  say "libical"; unpack libical
+  cmake -S . -B _build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DBV_WIN_SYSROOT="$sysroot" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$sysroot" -DSHARED_ONLY=ON -DICAL_GLIB=OFF \
+    -DICAL_BUILD_DOCS=OFF -DLIBICAL_BUILD_TESTING=OFF -DWITH_CXX_BINDINGS=OFF -DENABLE_GTK_DOC=OFF \
+    -DGOBJECT_INTROSPECTION=OFF -DICAL_GLIB_VAPI=OFF -DUSE_BUILTIN_TZDATA=ON -DCMAKE_DISABLE_FIND_PACKAGE_ICU=ON \
+    -DCMAKE_DISABLE_FIND_PACKAGE_BDB=ON -DPERL_EXECUTABLE=/usr/bin/perl \
+    >build.log 2>&1 && cmake --build _build -j"$jobs" >>build.log 2>&1 && cmake --install _build >>build.log 2>&1 ||
+    { tail -40 build.log; exit 1; }
+  license libical LICENSE LICENSE.LGPL21.txt LICENSE.MPL2.txt
+  done_mark libical
+fi
+
 say "sysroot ready: $sysroot ($(du -sh "$sysroot" | cut -f1))"
 
 # ---------------------------------------------------------------------------------

@@ -57,7 +57,8 @@ TEST_F(PlatformFileTest, WritesAndReadsAtOffsetsUnderAUnicodeName) {
     std::ifstream in(path, std::ios::binary);
     std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(all, "hello");
-    EXPECT_EQ(fs::directory_iterator(dir_)->path().filename().u8string(), u8"архив-档案.pst");
+    const std::u8string name = fs::directory_iterator(dir_)->path().filename().u8string();
+    EXPECT_EQ(std::string(name.begin(), name.end()), "архив-档案.pst");
 
     // Opening an existing file keeps it; creating empties it.
     PlatformFile g;

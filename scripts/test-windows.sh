@@ -21,6 +21,9 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPATH="$(cat build-windows/winepath.txt)"
 work="$(mktemp -d /tmp/bv-wine.XXXXXX)"
 trap 'rm -rf "$work"' EXIT
+# The distribution's Python, with pypff.
+py=python3
+[ -x /usr/bin/python3 ] && py=/usr/bin/python3
 failed=0
 note_fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
 
@@ -71,7 +74,7 @@ for kind in eml emlx msg pst; do
             <(sed 's/[0-9.]* s\b//g' "$work/windows-$kind.log" | tr -d '\r' | grep -v '/\|\\') >/dev/null; then
     echo "(the summaries differ in more than paths and times:)"; diff "$work/linux-$kind.log" "$work/windows-$kind.log" | head -10 || true
   fi
-  python3 tests/windows/compare_outputs.py $kind "$work/linux/$kind" "$work/windows/$kind" "$work/cmp-$kind" \
+  "$py" tests/windows/compare_outputs.py $kind "$work/linux/$kind" "$work/windows/$kind" "$work/cmp-$kind" \
     --js-readers tests/readers/node_modules || note_fail "$kind outputs differ"
 done
 
@@ -81,7 +84,7 @@ rm -f "$png"
 timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" \
   wine "$instdir/BrimvaultConverter.exe" --screenshot "$(winepath -w "$png")" >/dev/null 2>&1 || true
 wineserver -k 2>/dev/null || true
-if python3 - "$png" <<'PY'
+if "$py" - "$png" <<'PY'
 import sys, zlib, struct
 data = open(sys.argv[1], 'rb').read()
 assert data[:8] == b'\x89PNG\r\n\x1a\n'

@@ -27,11 +27,11 @@ for kind in eml msg pst; do
   l=() w=()
   for ((i = 0; i < runs; i++)); do
     rm -rf "$work/out"
-    t=$(date +%s%N); build/cli/brimvault-convert --to $kind -o "$work/out" "$work/bench.mbox" >/dev/null
+    t=$(date +%s%N); build/cli/brimvault-convert --to $kind -o "$work/out" "$work/bench.mbox" >/dev/null 2>&1
     l+=($(( ($(date +%s%N) - t) / 1000000 )))
     rm -rf "$work/out"
     t=$(date +%s%N); wine build-windows/cli/brimvault-convert.exe --to $kind -o "$(winepath -w "$work")\\out" \
-      "$(winepath -w "$work/bench.mbox")" >/dev/null
+      "$(winepath -w "$work/bench.mbox")" >/dev/null 2>&1
     w+=($(( ($(date +%s%N) - t) / 1000000 )))
   done
   lm=$(printf '%s\n' "${l[@]}" | median); wm=$(printf '%s\n' "${w[@]}" | median)

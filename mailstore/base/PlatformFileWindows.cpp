@@ -15,13 +15,17 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <system_error>
 #include <vector>
 
 namespace bv::base {
 namespace {
 
-// The system's text for `code`, in UTF-8, without the trailing line break.
+// The system's text for `code`, in UTF-8, without the trailing line break. A full disk
+// reads as the C runtime's ENOSPC text, as every other write of the program reports it.
 std::string SystemText(DWORD code) {
+    if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL) return std::generic_category().message(ENOSPC);
     wchar_t* buffer = nullptr;
     DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                              nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),

@@ -28,7 +28,7 @@ fs::path OutputFolder(const fs::path& dest, const fs::path& input) { return dest
 std::vector<std::string> Tree(const fs::path& dir) {
     std::vector<std::string> out;
     for (auto& e : fs::recursive_directory_iterator(dir))
-        if (!e.is_directory() || fs::is_empty(e.path())) out.push_back(fs::relative(e.path(), dir).string());
+        if (!e.is_directory() || fs::is_empty(e.path())) out.push_back(fs::relative(e.path(), dir).generic_string());
     std::sort(out.begin(), out.end());
     return out;
 }
@@ -63,7 +63,7 @@ TEST(Run, EmlRunWritesEveryMessageUnderTheMirroredFolder) {
     EXPECT_TRUE(r.ok());
     EXPECT_EQ(r.messagesConverted, 4);
     EXPECT_EQ(r.mailboxesConverted, 2);
-    EXPECT_EQ(r.destination, out.str() + "/");
+    EXPECT_EQ(r.destination, out.str() + kPathSeparator);
 }
 
 TEST(Run, EmlxFilesAreNamedAndLaidOutForAppleMail) {
@@ -302,8 +302,9 @@ TEST(Run, PathsThatClimbOutOfTheDestinationStayInside) {
     TestHost h;
     h.options.kind = OutputKind::Eml;
     h.options.destination = (out.path() / "dest").string();
-    // "/../../tmp/x/./m.mbox" names /tmp/x/m.mbox; its mirror must not climb above "dest".
-    h.options.inputs = {"/../../" + in.path().relative_path().string() + "/./m.mbox"};
+    // "/../../tmp/x/./m.mbox" names /tmp/x/m.mbox ("C:/../../Temp/x/./m.mbox" on Windows);
+    // its mirror must not climb above "dest".
+    h.options.inputs = {in.path().root_name().string() + "/../../" + in.path().relative_path().string() + "/./m.mbox"};
     RunReport r = h.Run();
     EXPECT_TRUE(r.ok());
     EXPECT_TRUE(fs::exists(out.path() / "dest" / in.path().relative_path() / "m.mbox" / "email-1.eml"));
@@ -341,7 +342,7 @@ TEST(Run, MsgAndPstRunsLeaveOnlyTheirFilesAndAWarningCountsAsConverted) {
     const fs::path folder = OutputFolder(msgOut.path(), box);
     // Only the two .msg files: no store, nothing intermediate.
     EXPECT_EQ(Tree(msgOut.path()), (std::vector<std::string>{fs::relative(folder / "Email-1.msg", msgOut.path()).string(),
-                                                             fs::relative(folder / "Email-2.msg", msgOut.path()).string()}));
+                                                             fs::relative(folder / "Email-2.msg", msgOut.path()).generic_string()}));
     // The recipients that did not fit are a warning: the message and its mailbox
     // are converted, and the completion text names it.
     EXPECT_TRUE(r.ok());
@@ -399,7 +400,7 @@ TEST(Run, AStorePastTheSizeLimitIsWrittenInPartsNamedInTheCompletionText) {
     EXPECT_EQ(done.rfind(kStars + "\r\nYour messages from Brimvault files has been successfully exported to Outlook", 0), 0u);
     for (size_t k = 0; k < r.storeParts.size(); ++k) {
         const std::string name = k == 0 ? "big.pst" : "big (" + std::to_string(k + 1) + ").pst";
-        EXPECT_EQ(r.storeParts[k], out.str() + "/" + name);
+        EXPECT_EQ(r.storeParts[k], out.str() + kPathSeparator + name);
         EXPECT_NE(done.find(r.storeParts[k] + "\r\n"), std::string::npos) << done;
         EXPECT_LE(fs::file_size(r.storeParts[k]), uint64_t(1) << 20);
     }

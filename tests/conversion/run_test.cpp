@@ -7,6 +7,7 @@
 
 #include "TestHost.h"
 #include "conversion/ConversionRun.h"
+#include "conversion/PathHelpers.h"
 #include "conversion/StoreSetup.h"
 
 using namespace bv::conversion;
@@ -341,7 +342,7 @@ TEST(Run, MsgAndPstRunsLeaveOnlyTheirFilesAndAWarningCountsAsConverted) {
     RunReport r = h.Run();
     const fs::path folder = OutputFolder(msgOut.path(), box);
     // Only the two .msg files: no store, nothing intermediate.
-    EXPECT_EQ(Tree(msgOut.path()), (std::vector<std::string>{fs::relative(folder / "Email-1.msg", msgOut.path()).string(),
+    EXPECT_EQ(Tree(msgOut.path()), (std::vector<std::string>{fs::relative(folder / "Email-1.msg", msgOut.path()).generic_string(),
                                                              fs::relative(folder / "Email-2.msg", msgOut.path()).generic_string()}));
     // The recipients that did not fit are a warning: the message and its mailbox
     // are converted, and the completion text names it.

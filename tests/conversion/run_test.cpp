@@ -219,9 +219,11 @@ TEST(Run, StoreThatCannotBeCreatedTakesTheStoreErrorPath) {
         // The run ends at the store it could not open, made for the first mailbox.
         EXPECT_EQ(h.progressCurrent.size(), 1u);
         // The cause leads, in plain words: which file and why; no mail client is named.
-        const std::string store = single ? notAFolder.string() + "/Brimvault" : notAFolder.string() + "/m.pst";
+        const std::string store = (notAFolder / (single ? "Brimvault" : "m.pst")).string();
         EXPECT_EQ(r.storeErrorReason.rfind("cannot create the store " + store, 0), 0u) << r.storeErrorReason;
+#ifndef _WIN32  // Windows words it its own way ("The system cannot find the path specified")
         EXPECT_EQ(r.storeErrorReason.substr(r.storeErrorReason.size() - 17), ": Not a directory") << r.storeErrorReason;
+#endif
         const std::string text = StoreErrorText(r.storeErrorReason);
         EXPECT_EQ(text, "C" + r.storeErrorReason.substr(1) + ".\r\nThe conversion stopped there; the mailboxes "
                         "converted before it keep their output.");

@@ -90,7 +90,7 @@ TEST_F(WalkedTree, StartFolderWithOrWithoutFinalSeparatorGivesOneSeparator) {
         const std::string first = walker.pathNames()->Item(1);
         EXPECT_EQ(first, start.back() == '\\' || start.back() == '/' ? start : start + kSep);
         EXPECT_EQ(walker.pathNames()->Item(2), first + "sub" + kSep);
-        EXPECT_EQ(Items(walker.fullFileNames()), std::vector<std::string>{first + "sub/x.mbox"});
+        EXPECT_EQ(Items(walker.fullFileNames()), std::vector<std::string>{first + "sub" + kSep + "x.mbox"});
     }
 }
 
@@ -243,7 +243,14 @@ TEST_F(WalkedTree, UnlistableFolderEndsTheWalkAndKeepsWhatWasFound) {
 
 TEST_F(WalkedTree, LinkBackToAParentDoesNotMakeTheWalkEndless) {
     File("inner/f.mbox");
-    fs::create_directory_symlink(root_, root_ / "inner" / "loop");
+    std::error_code ec;
+    fs::create_directory_symlink(root_, root_ / "inner" / "loop", ec);
+#ifdef _WIN32
+    // Windows lets only administrators (or developer mode) make symbolic links, and
+    // Wine makes none.
+    if (ec) GTEST_SKIP() << "no directory symbolic links here: " << ec.message();
+#endif
+    ASSERT_FALSE(ec) << ec.message();
     fs::create_directory_symlink(root_ / "inner", root_ / "inner-link");
 
     pathLogger walker;

@@ -258,7 +258,8 @@ TEST(SpecialFiles, FilesOfNulBytesAndEmptyFilesAreNotMailboxes) {
     // No separator line first: no message, no output folder, and the file is named
     // as not a mailbox, an empty one too.
     TempDir in, out;
-    const fs::path nul = in.path() / "nul.mbox", empty = in.path() / "empty.mbox";
+    // Not "nul.mbox": on Windows that name is the NUL device.
+    const fs::path nul = in.path() / "zeros.mbox", empty = in.path() / "empty.mbox";
     WriteFile(nul, std::string(3 * InputFile::kBlockSize + 5, '\0'));
     WriteFile(empty, "");
     HookHost h = EmlHost(out, {nul.string(), empty.string()});

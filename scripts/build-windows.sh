@@ -47,6 +47,11 @@ for p in "${packages[@]}"; do
 done
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+# The NSIS installer and uninstaller are 32-bit programs: Wine runs them with wine32.
+if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+  dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
+  missing+=(wine32:i386)
+fi
 if [ ${#missing[@]} -gt 0 ]; then
   say "installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive

@@ -77,6 +77,10 @@ fi
 # Wine keeps its prefix in the cache; no window manager or dialogs.
 export WINEPREFIX="${WINEPREFIX:-$cache/wineprefix}"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# A prefix made before wine32 was there cannot run 32-bit programs: made anew.
+if [ -f "$WINEPREFIX/system.reg" ] && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+  rm -rf "$WINEPREFIX"
+fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   say "creating the Wine prefix"
   wineboot -i >/dev/null 2>&1 || true

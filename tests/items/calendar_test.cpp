@@ -37,12 +37,14 @@ Read ReadText(const std::string& text) {
                                                        ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ics");
     { std::ofstream(path, std::ios::binary) << text; }
     Read r;
-    CalendarReader reader(path);
-    r.fileError = reader.FileError();
-    CalendarItem item;
-    while (reader.Next(item)) r.items.push_back(std::move(item));
+    {
+        CalendarReader reader(path);
+        r.fileError = reader.FileError();
+        CalendarItem item;
+        while (reader.Next(item)) r.items.push_back(std::move(item));
+    }
     for (const CalendarItem& i : r.items) r.tasks += i.task;
-    fs::remove(path);
+    fs::remove(path);  // once the reader has closed it: Windows removes no open file
     return r;
 }
 

@@ -514,11 +514,21 @@ TEST(PstValidateCli, ExitCodesTellCleanFaultyAndUnreadable) {
 
     // --json: one object per file with the same findings.
     std::string out;
+#ifdef _WIN32
+    const std::string jsonCmd = "\"\"" + std::filesystem::path(tool).make_preferred().string() + "\" --json \"" +
+                                std::filesystem::path(bad.path).make_preferred().string() + "\"\"";
+    if (FILE* p = _popen(jsonCmd.c_str(), "rb")) {
+#else
     if (FILE* p = popen((tool + " --json '" + bad.path + "'").c_str(), "r")) {
+#endif
         char buf[4096];
         size_t n;
         while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+#ifdef _WIN32
+        _pclose(p);
+#else
         pclose(p);
+#endif
     }
     EXPECT_EQ(out.rfind("{\"file\":", 0), 0u) << out;
     EXPECT_NE(out.find("\"check\":\"header.crc_partial\",\"structure\":\"HEADER\",\"field\":\"dwCRCPartial\",\"offset\":4"),

@@ -18,6 +18,7 @@
 
 #include "conversion/ConversionRun.h"
 #include "conversion/PathHelpers.h"
+#include "mailstore/base/PlatformFile.h"
 #include "version.h"
 
 namespace fs = std::filesystem;
@@ -222,6 +223,7 @@ std::string SummaryLine(const RunReport& r, size_t foldersNotListed) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    bv::base::UseUtf8CommandLine(argc, argv);
     std::string to, dest;
     bool single = false;
     bool byLabel = false;

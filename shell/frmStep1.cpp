@@ -26,6 +26,7 @@
 #endif
 #include <windows.h>
 #include <commctrl.h>
+#undef Yield  // winbase.h's empty macro would hide RunObserver::Yield
 #endif
 
 #include "conversion/ConversionRun.h"

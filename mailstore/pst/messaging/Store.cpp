@@ -5,14 +5,12 @@
 #include "mailstore/base/Ascii.h"
 #include "mailstore/mapi/Utf16.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <random>
 
+#include "mailstore/base/PlatformFile.h"
 #include "mailstore/pst/ltp/TableContext.h"
 #include "mailstore/pst/messaging/MessageBuilder.h"
 #include "mailstore/pst/messaging/PropertyEncoding.h"
@@ -63,7 +61,7 @@ std::unique_ptr<Store> Store::OpenOrCreate(const fs::path& path, const std::stri
     // process must not write into each other's file.
     static std::atomic<unsigned> opened{0};
     unsigned n = opened++;
-    s->temp_ = dir / ("." + path.filename().string() + ".partial-" + std::to_string(::getpid()) +
+    s->temp_ = dir / ("." + path.filename().string() + ".partial-" + std::to_string(base::CurrentProcessId()) +
                       (n ? "-" + std::to_string(n) : std::string()));
     std::error_code ec;
     bool exists = fs::exists(path, ec);
@@ -71,11 +69,13 @@ std::unique_ptr<Store> Store::OpenOrCreate(const fs::path& path, const std::stri
         if (exists) {
             // Check the header before copying anything: a file that is no store of ours
             // is never touched.
-            int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-            if (fd < 0) throw MailStoreError("cannot open " + path.string() + ": " + std::strerror(errno));
+            base::PlatformFile file;
+            std::string error;
+            if (!file.Open(path, base::PlatformFile::Mode::ReadOnly, error))
+                throw MailStoreError("cannot open " + path.string() + ": " + error);
             uint8_t raw[kHeaderSize] = {};
-            ssize_t got = ::pread(fd, raw, sizeof raw, 0);
-            ::close(fd);
+            int64_t got = file.ReadAt(0, raw, sizeof raw, error);
+            file.Close();
             try {
                 Header::Parse(raw, got < 0 ? 0 : size_t(got));
             } catch (const MailStoreError& e) {

@@ -1,9 +1,6 @@
 // [MS-PST] §2.2: writing and reading the node database of a Unicode .pst.
 #include "mailstore/pst/ndb/NodeDatabase.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
@@ -22,8 +19,6 @@ using base::ComputeCrc;
 namespace {
 
 constexpr size_t kWriteBuffer = 4 << 20;
-
-std::string Errno() { return std::strerror(errno); }
 
 uint64_t AlignUp(uint64_t v, uint64_t a) { return (v + a - 1) / a * a; }
 
@@ -44,7 +39,7 @@ uint64_t BTreePages(uint64_t count, uint64_t maxLeaf) {
 // next buffer. A failed write is reported by the next call that hands over or waits.
 class NodeDatabase::Writer {
 public:
-    explicit Writer(int fd) : fd_(fd), thread_([this] { Loop(); }) {}
+    explicit Writer(base::PlatformFile& file) : file_(file), thread_([this] { Loop(); }) {}
     ~Writer() {
         {
             std::lock_guard lock(mutex_);
@@ -76,7 +71,7 @@ public:
 
 private:
     void ThrowIfFailed() const {
-        if (error_) throw MailStoreError("cannot write the store: " + std::string(std::strerror(error_)));
+        if (!error_.empty()) throw MailStoreError("cannot write the store: " + error_);
     }
 
     void Loop() {
@@ -85,23 +80,10 @@ private:
             cv_.wait(lock, [this] { return busy_ || quit_; });
             if (busy_) {
                 lock.unlock();
-                int error = 0;
-                size_t done = 0;
-                while (done < jobLen_) {
-                    ssize_t n = ::pwrite(fd_, job_.data() + done, jobLen_ - done, off_t(jobOffset_ + done));
-                    if (n < 0) {
-                        if (errno == EINTR) continue;
-                        error = errno;
-                        break;
-                    }
-                    if (n == 0) {
-                        error = ENOSPC;
-                        break;
-                    }
-                    done += size_t(n);
-                }
+                std::string error;
+                file_.WriteAt(jobOffset_, job_.data(), jobLen_, error);
                 lock.lock();
-                if (error && !error_) error_ = error;
+                if (!error.empty() && error_.empty()) error_ = error;
                 busy_ = false;
                 cv_.notify_all();
                 continue;
@@ -110,7 +92,7 @@ private:
         }
     }
 
-    int fd_;
+    base::PlatformFile& file_;
     std::mutex mutex_;
     std::condition_variable cv_;
     Bytes job_;
@@ -118,14 +100,15 @@ private:
     uint64_t jobOffset_ = 0;
     bool busy_ = false;
     bool quit_ = false;
-    int error_ = 0;
+    std::string error_;  // the first failed write's reason
     std::thread thread_;
 };
 
 std::unique_ptr<NodeDatabase> NodeDatabase::Create(const std::filesystem::path& path, uint8_t cryptMethod) {
     std::unique_ptr<NodeDatabase> db(new NodeDatabase());
-    db->fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (db->fd_ < 0) throw MailStoreError("cannot create " + path.string() + ": " + Errno());
+    std::string error;
+    if (!db->file_.Open(path, base::PlatformFile::Mode::CreateReadWrite, error))
+        throw MailStoreError("cannot create " + path.string() + ": " + error);
     db->StartSpill(path);
     db->header_.bCryptMethod = cryptMethod;
     db->header_.rgnid = Header::InitialRgnid();
@@ -138,13 +121,14 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Create(const std::filesystem::path& 
 
 std::unique_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& path) {
     std::unique_ptr<NodeDatabase> db(new NodeDatabase());
-    db->fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (db->fd_ < 0) throw MailStoreError("cannot open " + path.string() + ": " + Errno());
+    std::string error;
+    if (!db->file_.Open(path, base::PlatformFile::Mode::ReadWrite, error))
+        throw MailStoreError("cannot open " + path.string() + ": " + error);
     uint8_t raw[kHeaderSize];
-    ssize_t got = ::pread(db->fd_, raw, sizeof raw, 0);
+    int64_t got = db->file_.ReadAt(0, raw, sizeof raw, error);
     db->header_ = Header::Parse(raw, got < 0 ? 0 : size_t(got));
     Root& root = db->header_.root;
-    off_t size = ::lseek(db->fd_, 0, SEEK_END);
+    int64_t size = db->file_.Size(error);
     if (root.ibFileEof != uint64_t(size)) FormatError("ROOT", "ibFileEof", "differs from the file size");
     if (root.ibFileEof < kFirstAMapOffset + kAMapRegionSize || (root.ibFileEof - kFirstAMapOffset) % kAMapRegionSize)
         FormatError("ROOT", "ibFileEof", "does not end an AMap region");
@@ -166,7 +150,7 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& pa
 
 NodeDatabase::~NodeDatabase() {
     writer_.reset();  // finishes what it was handed before the file is closed
-    if (fd_ >= 0) ::close(fd_);
+    file_.Close();
 }
 
 Nid NodeDatabase::AllocateNid(uint8_t nidType) {
@@ -239,7 +223,7 @@ void NodeDatabase::WriteAt(Ib ib, const uint8_t* data, size_t size) {
 
 void NodeDatabase::Flush() {
     if (bufLen_ == 0) return;
-    if (!writer_) writer_ = std::make_unique<Writer>(fd_);
+    if (!writer_) writer_ = std::make_unique<Writer>(file_);
     writer_->Submit(buf_, bufLen_, bufBase_);
     bufBase_ += bufLen_;
     bufLen_ = 0;
@@ -254,13 +238,10 @@ void NodeDatabase::ReadAt(Ib ib, uint8_t* data, size_t size) {
     // What was written may still be in a buffer; reads are rare (reopening a store,
     // releasing replaced trees), so everything goes to the file first.
     FlushAndWait();
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::pread(fd_, data + done, size - done, off_t(ib + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) FormatError("BREF", "ib", std::to_string(ib) + " lies past the end of the file");
-        done += size_t(n);
-    }
+    std::string error;
+    int64_t got = file_.ReadAt(ib, data, size, error);
+    if (got < 0) throw MailStoreError("cannot read the store: " + error);
+    if (uint64_t(got) < size) FormatError("BREF", "ib", std::to_string(ib) + " lies past the end of the file");
 }
 
 Bid NodeDatabase::WriteBlock(const uint8_t* data, size_t cb, bool internal, const uint32_t* crc) {
@@ -535,7 +516,8 @@ void NodeDatabase::Commit() {
     root.cbPMapFree = 0;
     root.fAMapValid = FAMAP_VALID;
     ++header_.dwUnique;
-    if (::ftruncate(fd_, off_t(root.ibFileEof)) != 0) throw MailStoreError("cannot size the store: " + Errno());
+    std::string error;
+    if (!file_.Truncate(root.ibFileEof, error)) throw MailStoreError("cannot size the store: " + error);
     // An empty density list, as Outlook writes it; a stale one from an earlier writer
     // of this file would disagree with the rebuilt AMaps.
     uint8_t dlist[kPageSize];

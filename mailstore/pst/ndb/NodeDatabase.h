@@ -13,6 +13,7 @@
 #include <optional>
 #include <vector>
 
+#include "mailstore/base/PlatformFile.h"
 #include "mailstore/pst/ndb/Block.h"
 #include "mailstore/pst/ndb/BTreePage.h"
 #include "mailstore/pst/ndb/Header.h"
@@ -116,7 +117,7 @@ private:
     };
     Bid WriteBlockList(const std::vector<DataBlock>& blocks);
 
-    int fd_ = -1;
+    base::PlatformFile file_;
     Header header_;
     // NBT: entries in NID order in nbtLog_ (an opened store's, then new nodes while
     // their NIDs keep rising: messages); later changes, out-of-order nodes and removals

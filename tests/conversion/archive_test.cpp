@@ -45,7 +45,11 @@ void WriteArchive(const fs::path& path, Kind kind, const std::vector<Entry>& ent
     if (kind == Kind::Tgz || kind == Kind::Gz) archive_write_add_filter_gzip(a);
     if (kind == Kind::Tbz2) archive_write_add_filter_bzip2(a);
     if (kind == Kind::Txz) archive_write_add_filter_xz(a);
+#ifdef _WIN32
+    ASSERT_EQ(archive_write_open_filename_w(a, path.c_str()), ARCHIVE_OK) << archive_error_string(a);
+#else
     ASSERT_EQ(archive_write_open_filename(a, path.c_str()), ARCHIVE_OK) << archive_error_string(a);
+#endif
     for (const Entry& e : entries) {
         if (kind == Kind::Zip)
             e.stored ? archive_write_zip_set_compression_store(a) : archive_write_zip_set_compression_deflate(a);

@@ -72,6 +72,9 @@ bool IsArchiveFile(const std::string& path) {
     // A plain read of the first bytes, apart from the mailbox's own reading: a file
     // that cannot be read here is not an archive, and its reading says why.
 #ifdef _WIN32
+    // Opening a pipe here would wait for its writer: only a regular file is looked at.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(std::filesystem::u8path(path), ec)) return false;
     int fd = _wopen(std::filesystem::u8path(path).c_str(), _O_RDONLY | _O_BINARY);
 #else
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);

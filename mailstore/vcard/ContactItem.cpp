@@ -454,8 +454,14 @@ Message ContactBuilder::Build() {
         SetText(PR_DISPLAY_NAME_PREFIX, n_[3]);
         SetText(PR_GENERATION, n_[4]);
         std::string initials;
-        for (const std::string* p : {&n_[1], &n_[2], &n_[0]})
-            if (!p->empty()) initials += std::string(1, (*p)[0]) + ".";
+        for (const std::string* p : {&n_[1], &n_[2], &n_[0]}) {
+            if (p->empty()) continue;
+            // The first letter whole: a UTF-8 sequence is its lead byte and the
+            // continuation bytes after it.
+            size_t len = 1;
+            while (len < p->size() && (static_cast<unsigned char>((*p)[len]) & 0xC0) == 0x80) ++len;
+            initials += p->substr(0, len) + ".";
+        }
         SetText(PR_INITIALS, initials);
     }
     std::string display = fn_;

@@ -6,11 +6,24 @@
 #include <optional>
 
 #include "mailstore/base/Ascii.h"
+#include "mailstore/base/Utf8.h"
 #include "mailstore/mapi/ContactProps.h"
 #include "mailstore/mapi/EntryIds.h"
 #include "mailstore/vcard/ValueText.h"
 
 namespace bv::mailstore::vcard {
+
+namespace {
+// Card text as the store takes it: bytes that are no UTF-8 (a damaged card, a
+// parameter name in a legacy charset) become U+FFFD instead of reaching the writers.
+std::string ValidText(const std::string& v) {
+    if (base::ValidUtf8Prefix(v) == v.size()) return v;
+    std::string out;
+    out.reserve(v.size() + 8);
+    for (size_t i = 0; i < v.size();) base::AppendUtf8(out, base::DecodeUtf8(v, i));
+    return out;
+}
+}  // namespace
 
 namespace {
 
@@ -123,10 +136,10 @@ private:
     void Date(uint32_t tag, uint32_t localLid, const ContentLine& l, const char* caption);
     void Url(const ContentLine& l, const Kinds& k);
     void SetText(uint32_t tag, const std::string& v) {
-        if (!v.empty() && !m_.props.Has(tag)) m_.props.SetString(tag, v);
+        if (!v.empty() && !m_.props.Has(tag)) m_.props.SetString(tag, ValidText(v));
     }
     void SetNamedText(uint32_t lid, const std::string& v) {
-        if (!v.empty()) m_.props.SetNamed(AddressLid(lid), PT_UNICODE, v);
+        if (!v.empty()) m_.props.SetNamed(AddressLid(lid), PT_UNICODE, ValidText(v));
     }
     // Keeps what has no field of its own in the notes, as "Caption: value".
     void Extra(const std::string& caption, const std::string& value) {
@@ -589,7 +602,7 @@ Message ContactBuilder::Build() {
         body += Join(extras_, "\r\n");
     }
     if (!body.empty()) {
-        m_.props.SetString(PR_BODY, body);
+        m_.props.SetString(PR_BODY, ValidText(body));
         m_.props.SetInt(PR_NATIVE_BODY, NATIVE_BODY_PLAIN);
     }
 

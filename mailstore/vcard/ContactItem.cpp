@@ -16,13 +16,7 @@ namespace bv::mailstore::vcard {
 namespace {
 // Card text as the store takes it: bytes that are no UTF-8 (a damaged card, a
 // parameter name in a legacy charset) become U+FFFD instead of reaching the writers.
-std::string ValidText(const std::string& v) {
-    if (base::ValidUtf8Prefix(v) == v.size()) return v;
-    std::string out;
-    out.reserve(v.size() + 8);
-    for (size_t i = 0; i < v.size();) base::AppendUtf8(out, base::DecodeUtf8(v, i));
-    return out;
-}
+std::string ValidText(const std::string& v) { return base::RepairUtf8(v); }
 }  // namespace
 
 namespace {

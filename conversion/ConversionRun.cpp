@@ -283,6 +283,14 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         store.reset();
     };
 
+    // An output folder that cannot be made: a full disk ends the run, other causes
+    // cost the file it was for.
+    auto outputFolderFailed = [&](const std::string& folder) {
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::u8path(folder), ec);
+        report.diskFull = ec && IsDiskFull(ec.message());
+        report.failures.push_back({folder, report.diskFull ? DiskFullReason(ec.message()) : "cannot create the output folder"});
+    };
     AppendStrings msgText;
     // One mailbox: a file (`member` null) or a member of an archive, read from
     // `member` (opened, nothing of it consumed yet). `inputPath` names it: the file, or
@@ -338,12 +346,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                 ready = false;
             }
         } else if (!EnsureFolderPath(mailboxFolder)) {
-            // A full disk ends the run here too; other causes cost this mailbox.
-            std::error_code ec;
-            std::filesystem::create_directories(std::filesystem::u8path(mailboxFolder), ec);
-            report.diskFull = ec && IsDiskFull(ec.message());
-            report.failures.push_back(
-                {mailboxFolder, report.diskFull ? DiskFullReason(ec.message()) : "cannot create the output folder"});
+            outputFolderFailed(mailboxFolder);
             ready = false;
         }
         if (ready) {
@@ -495,11 +498,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                     ready = false;
                 }
             } else if (!EnsureFolderPath(mailboxFolder)) {
-                std::error_code ec;
-                std::filesystem::create_directories(std::filesystem::u8path(mailboxFolder), ec);
-                report.diskFull = ec && IsDiskFull(ec.message());
-                report.failures.push_back(
-                    {mailboxFolder, report.diskFull ? DiskFullReason(ec.message()) : "cannot create the output folder"});
+                outputFolderFailed(mailboxFolder);
                 ready = false;
             }
             if (ready) {

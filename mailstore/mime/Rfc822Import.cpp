@@ -45,7 +45,7 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
         SimpleText text;
         text.raw = headerLen == 0 ? data.substr(bodyStart) : data;
         warnings.push_back("the message has no header; its text is kept as the body");
-        FillMessage(out, depth, warnings, HeaderFields{}, Body{nullptr, &text}, std::string(), envelope, searchKey);
+        FillMessage(out, depth, warnings, HeaderFields{}, Body{nullptr, &text, {}}, std::string(), envelope, searchKey);
         return;
     }
     std::string headerText = hasHeader ? BytesToUtf8(data.substr(0, headerLen)) : std::string();
@@ -57,7 +57,7 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
 
     ParseIssues issues;
     ParseIssuesScope issuesScope(&issues);
-    issues.droppedLines = header.dropped;
+    issues.headerLinesDropped = header.dropped;
 
     // Released in the reverse order: the entity, the parser, the stream, then the
     // array the stream reads (whose bytes stay the entity's).
@@ -100,7 +100,7 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
     }
 
     if (!header.unreadable && !data.empty()) {
-        FillMessage(out, depth, warnings, header.fields, Body{body.p, simple ? &*simple : nullptr}, headerText, envelope,
+        FillMessage(out, depth, warnings, header.fields, Body{body.p, simple ? &*simple : nullptr, entity}, headerText, envelope,
                     searchKey);
     } else {
         out.props.SetString(PR_MESSAGE_CLASS, "IPM.Note");
@@ -114,12 +114,12 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
                 out.props.SetTime(tag, UnixToFileTime(*envelope.date));
         }
     }
-    if (!failed && (issues.droppedLines > 0 || issues.partsSkipped || issues.malformed)) {
+    if (!failed && (issues.droppedLines() > 0 || issues.partsSkipped() || issues.malformed())) {
         failed = true;
-        failure = issues.droppedLines > 0 ? std::to_string(issues.droppedLines) + " unreadable header line(s) were skipped"
+        failure = issues.droppedLines() > 0 ? std::to_string(issues.droppedLines()) + " unreadable header line(s) were skipped"
                                           : "the MIME structure is damaged and parts may be missing";
     }
-    if (issues.truncated && !failed) warnings.push_back("the message is truncated (a closing MIME boundary is missing)");
+    if (issues.truncated() && !failed) warnings.push_back("the message is truncated (a closing MIME boundary is missing)");
     if (failed) {
         warnings.push_back(failure + "; the original is attached as original-message.eml");
         Attachment a;

@@ -174,6 +174,18 @@ def decoded_header(msg, name):
 
 mi.decoded_header = decoded_header  # the shared comparison reads headers this way too
 
+_python_sanitize = mi.sanitize
+
+
+def stored_name(name):
+    """An attachment's name as a mail reader saves it: a path's last element
+    ("C:\\TEMP\\x.png" is saved as "x.png"), unsafe characters replaced."""
+    base = re.split(r"[/\\]", name)[-1]
+    return _python_sanitize(base or name)
+
+
+mi.sanitize = stored_name  # the shared comparison names files this way too
+
 
 def source_facts(src):
     """What every reader must show of a message, from the source (Python's reading)."""

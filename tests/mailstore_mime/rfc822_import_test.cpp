@@ -664,9 +664,17 @@ TEST(Rfc822Import, TopLevelHeaderFieldsAreCutAsAMailReaderCutsThem) {
     EXPECT_TRUE(HasWarningContaining(d, "1 unreadable header line")) << (d.warnings.empty() ? "none" : d.warnings.front());
     EXPECT_NE(FindAttachment(d, "original-message.eml"), nullptr);
 
-    // A first line that is folded, or a field name with a blank inside: no header at
-    // all, so the whole text is the body, as a mail reader shows it.
-    for (const char* bad : {" folded: first\nSubject: s\n\nbody\n", "Sub ject: s\n\nbody\n"}) {
+    // Blanks in front of the first field (as a mail program wrote enmime's
+    // "bad-header-start" sample): the header is read as mail readers read it.
+    Message blanks = Import(" From: a@example.com\nSubject: s\n\nbody\n");
+    EXPECT_EQ(Str(blanks.props, PR_SUBJECT), "s");
+    EXPECT_EQ(Str(blanks.props, PR_SENDER_EMAIL_ADDRESS), "a@example.com");
+    EXPECT_EQ(Str(blanks.props, PR_BODY), "body\r\n");
+    EXPECT_TRUE(blanks.warnings.empty()) << blanks.warnings.front();
+
+    // A first line that is no field, or a field name with a blank inside: no header
+    // at all, so the whole text is the body, as a mail reader shows it.
+    for (const char* bad : {" no field at first\nSubject: s\n\nbody\n", "Sub ject: s\n\nbody\n"}) {
         Message b = Import(bad);
         EXPECT_TRUE(HasWarningContaining(b, "no header")) << bad;
         EXPECT_EQ(FindAttachment(b, "original-message.eml"), nullptr) << bad;

@@ -309,6 +309,26 @@ TEST(RealWorldMail, DeliveryReportsKeepTheReturnedMessage) {
     }
 }
 
+// Part headers damaged as mail programs damage them, read the way mail readers read
+// them: nothing lost, nothing to warn of.
+TEST(RealWorldMail, DamagedPartHeadersReadAsMailReadersReadThem) {
+    const std::string head = "From: a@example.com\nSubject: s\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b\n\n"
+                             "--b\nContent-Type: text/plain\n\nSection one\n\n";
+    // a folded parameter whose line lost its blank
+    Message wrap = Import(head + "--b\nContent-Transfer-Encoding: base64\nContent-Type: application/x-zip-compressed; x-unix-mode=0600;\n"
+                                 "name=\"foo.zip\"\nContent-Disposition: attachment; filename=\"foo.zip\"\n\nPGh0bWw+Cg==\n\n--b--\n");
+    EXPECT_EQ(Names(wrap), "foo.zip;");
+    ASSERT_EQ(wrap.attachments.size(), 1u);
+    EXPECT_EQ(Data(wrap.attachments[0]), "<html>\n");
+    EXPECT_TRUE(wrap.warnings.empty()) << Warnings(wrap);
+    // a part without any header: its text is a text part
+    Message bare = Import(head + "--b\nI'm section without headers\n\n--b\nContent-Type: text/plain\n\nSection two\n\n--b--\n");
+    ASSERT_EQ(bare.attachments.size(), 2u) << Names(bare);
+    EXPECT_EQ(Data(bare.attachments[0]), "I'm section without headers\n");
+    EXPECT_EQ(Data(bare.attachments[1]), "Section two\n");
+    EXPECT_TRUE(bare.warnings.empty()) << Warnings(bare);
+}
+
 // A file name with a path ("C:\TEMP\x.png", as some mail programs write it) is saved
 // under its last element, the way mail readers save it.
 TEST(RealWorldMail, FileNamesWithAPathKeepTheirLastElement) {

@@ -205,6 +205,14 @@ std::string PartFileName(GMimeObject* obj) {
     return BaseName(BytesToUtf8(name));
 }
 
+// Text that holds NUL bytes is binary data sent as text: a text property would end
+// at the first of them, so the part is kept whole as a file too, and the text shows
+// the rest.
+std::string TextWithoutNul(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+    return text;
+}
+
 std::string StripAngles(std::string s) {
     while (!s.empty() && (s.front() == '<' || s.front() == ' ')) s.erase(0, 1);
     while (!s.empty() && (s.back() == '>' || s.back() == ' ')) s.pop_back();
@@ -523,7 +531,17 @@ void Importer::FillSimpleBody(const SimpleText& t) {
         p.SetBinary(PR_HTML, Binary(htmlUtf8.begin(), htmlUtf8.end()));
         p.SetString(PR_BODY, ToCrLf(HtmlToText(htmlText)));
     } else {
-        p.SetString(PR_BODY, ToCrLf(PlainBody(DecodeText(t.raw, t.encoding, t.charset, "text body", false))));
+        std::string text = DecodeText(t.raw, t.encoding, t.charset, "text body", false);
+        if (text.find('\0') != std::string::npos) {
+            Binary data;
+            std::string problem;
+            DecodeContent(t.raw, t.encoding, data, problem);
+            std::string name = SanitizeFileName(BaseName(BytesToUtf8(t.name.c_str())));
+            if (name.empty()) name = "attachment-" + std::to_string(++unnamed_) + ".txt";
+            AddRawAttachment(name, "text/plain", std::string(data.begin(), data.end()));
+            text = TextWithoutNul(std::move(text));
+        }
+        p.SetString(PR_BODY, ToCrLf(PlainBody(std::move(text))));
     }
     p.SetInt(PR_NATIVE_BODY, t.html ? NATIVE_BODY_HTML : NATIVE_BODY_PLAIN);
     p.SetInt(PR_INTERNET_CPID, CP_UTF8_CODEPAGE);
@@ -568,7 +586,12 @@ void Importer::FillBodiesAndAttachments() {
         p.SetBinary(PR_HTML, Binary(htmlUtf8.begin(), htmlUtf8.end()));
     }
     if (plain) {
-        p.SetString(PR_BODY, ToCrLf(PlainBody(DecodeText(plain->obj, "text body"))));
+        std::string text = DecodeText(plain->obj, "text body");
+        if (text.find('\0') != std::string::npos) {
+            AddPartAttachment(GMIME_PART(plain->obj), std::string());
+            text = TextWithoutNul(std::move(text));
+        }
+        p.SetString(PR_BODY, ToCrLf(PlainBody(std::move(text))));
     } else if (html) {
         p.SetString(PR_BODY, ToCrLf(HtmlToText(htmlText)));
     }
@@ -634,6 +657,7 @@ std::optional<SimpleText> SimpleTextBody(const HeaderFields& fields, std::string
         GFree mime(g_mime_content_type_get_mime_type(ct.p));
         std::string lower = base::AsciiLowered(mime.str());
         if (const char* cs = g_mime_content_type_get_parameter(ct.p, "charset")) t.charset = cs;
+        if (const char* name = g_mime_content_type_get_parameter(ct.p, "name")) t.name = name;
         if (lower == "text/html") t.html = true;
         else if (lower != "text/plain") return std::nullopt;
     }

@@ -21,6 +21,7 @@ HeaderFields FieldsOf(GMimeObject* obj);
 struct SimpleText {
     bool html = false;
     std::string charset;
+    std::string name;  // the Content-Type's name parameter, as it stands
     GMimeContentEncoding encoding = GMIME_CONTENT_ENCODING_DEFAULT;
     std::string_view raw;
 };

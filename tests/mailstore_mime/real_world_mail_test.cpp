@@ -337,6 +337,25 @@ TEST(RealWorldMail, DamagedPartHeadersReadAsMailReadersReadThem) {
     EXPECT_TRUE(bare.warnings.empty()) << Warnings(bare);
 }
 
+// A picture sent as text (a mail program's guess): a text property ends at the first
+// NUL byte, so the part is kept whole as a file as well.
+TEST(RealWorldMail, BinaryDataSentAsTextIsKeptWhole) {
+    const std::string gif = "R0lGODlhZAAEAIAAAABmzGb/mSH5BAAAAAAALAAAAABkAAQAAAIajI+py+0Po5y02uuA3rz7D4bi\n"
+                            "SJbmiabqKhYAOw==\n";
+    const std::string one = "Content-Type: text/plain;\n\tname=\"rzkly.txt\"\nContent-Transfer-Encoding: base64\n\n" + gif;
+    const std::string inside = "From: a@example.com\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b\n\n--b\n" + one +
+                               "--b--\n";
+    for (const std::string& bytes : {one, inside}) {
+        Message m = Import(bytes);
+        ASSERT_EQ(m.attachments.size(), 1u) << Names(m);
+        EXPECT_EQ(Str(m.attachments[0].props, PR_ATTACH_LONG_FILENAME), "rzkly.txt");
+        const std::string data = Data(m.attachments[0]);
+        EXPECT_EQ(data.size(), 67u);
+        EXPECT_EQ(data.substr(0, 6), "GIF89a");
+        EXPECT_EQ(Str(m.props, PR_BODY).find('\0'), std::string::npos);
+    }
+}
+
 // A file name with a path ("C:\TEMP\x.png", as some mail programs write it) is saved
 // under its last element, the way mail readers save it.
 TEST(RealWorldMail, FileNamesWithAPathKeepTheirLastElement) {

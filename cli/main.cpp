@@ -259,6 +259,9 @@ int main(int argc, char** argv) {
     }
     std::printf("%d mailbox(es) and %lld message(s) converted into %s\n", report.mailboxesConverted,
                 static_cast<long long>(report.messagesConverted), report.destination.c_str());
+    if (report.messagesAlreadyThere > 0)
+        std::printf("%lld message(s) already there, not added again\n",
+                    static_cast<long long>(report.messagesAlreadyThere));
     std::fputs(FolderCountsText(report, "\n").c_str(), stdout);
     std::fflush(stdout);
 

@@ -9,6 +9,9 @@ namespace bv::conversion {
 // leaves nothing behind and says why in `error`.
 bool WriteMessageFile(const std::string& path, std::string_view data, std::string* error);
 
+// Whether a file `path` is there holding exactly `data` (a message converted before).
+bool SameFileContent(const std::string& path, std::string_view data);
+
 // Removes a file; true when it is gone afterwards.
 bool DeleteFileQuietly(const std::string& path);
 

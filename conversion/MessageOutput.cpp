@@ -7,6 +7,7 @@
 #include "conversion/EmlxFormat.h"
 #include "conversion/Labels.h"
 #include "conversion/MessageFile.h"
+#include "conversion/MessageIdentity.h"
 #include "conversion/PathHelpers.h"
 #include "mailstore/MailStoreError.h"
 #include "mailstore/mapi/Message.h"
@@ -72,12 +73,14 @@ void MessageOutput::OutputMessage(int32_t n, std::string_view text, bool) {
         } else if (emlx) {
             path = MessageFileName(*folder, n, true);
             BuildEmlx(text, emlx_, EmlxFlags{.read = !labels.unread, .flagged = labels.starred});
-            ok = WriteMessageFile(path, emlx_, &error);
+            ok = KeepOrWrite(path, emlx_, &error);
         } else {
             path = MessageFileName(*folder, n, false);
-            ok = WriteMessageFile(path, text, &error);
+            ok = KeepOrWrite(path, text, &error);
         }
-        if (ok) {
+        if (ok && lastKept_) {
+            ++alreadyThere_;
+        } else if (ok) {
             ++written_;
             if (target_.byLabel()) target_.counts->Add(labels.folder);
         } else {
@@ -87,6 +90,12 @@ void MessageOutput::OutputMessage(int32_t n, std::string_view text, bool) {
     }
     yield_();
     observer_.MessageWritten(n);
+}
+
+bool MessageOutput::KeepOrWrite(const std::string& path, std::string_view data, std::string* error) {
+    // A file of the same content is the message converted before: it is left as it is.
+    lastKept_ = SameFileContent(path, data);
+    return lastKept_ || WriteMessageFile(path, data, error);
 }
 
 struct MessageOutput::PendingImport {
@@ -144,8 +153,12 @@ void MessageOutput::ToImport(int32_t n, std::string_view text) {
                 }
             }
             mapi::Message message;
+            std::vector<uint8_t> digest;
+            if (toStore) digest = MessageDigest(p->text);
             mailstore::mime::ImportRfc822(p->text, message);
             std::string().swap(p->text);
+            // How the store recognises the message when it has no Message-ID.
+            if (toStore) message.props.SetBinary(mapi::PR_SEARCH_KEY, digest);
             // Read; has-attachments only where the message has attachments.
             int32_t flags = mapi::MSGFLAG_READ;
             if (!message.attachments.empty()) flags |= mapi::MSGFLAG_HASATTACH;
@@ -188,6 +201,10 @@ void MessageOutput::Finish(PendingImport& p) {
         if (target_.kind == OutputKind::Pst) {
             std::string warning = target_.store->Add(target_.folder, std::move(p.prepared), p.labelFolder);
             if (!warning.empty()) warnings_.push_back({target, std::move(warning)});
+            if (target_.store->LastWasThere()) {
+                ++alreadyThere_;
+                return;
+            }
         } else {
             yield_();  // the .msg file was written by the worker
         }

@@ -42,6 +42,8 @@ public:
     bool ShouldStop() override;
 
     int64_t written() const { return written_; }
+    // Messages the destination held already (the store, or a file of the same content).
+    int64_t alreadyThere() const { return alreadyThere_; }
     int64_t failedCount() const { return failed_; }
     std::vector<Failure>& failures() { return failures_; }
     std::vector<Failure>& warnings() { return warnings_; }
@@ -53,6 +55,10 @@ private:
     struct PendingImport;
     void ToImport(int32_t n, std::string_view text);
     void CollectOldest();
+    // Writes a message file, or leaves the one there when it holds `data` already
+    // (lastKept_ then says so).
+    bool KeepOrWrite(const std::string& path, std::string_view data, std::string* error);
+    bool lastKept_ = false;
     void Finish(PendingImport& p);
 
     RunObserver& observer_;
@@ -60,6 +66,7 @@ private:
     MailboxOutput target_;
     std::string emlx_;  // reused buffer for .emlx files
     int64_t written_ = 0;
+    int64_t alreadyThere_ = 0;
     int64_t failed_ = 0;
     std::vector<Failure> failures_;
     std::vector<Failure> warnings_;

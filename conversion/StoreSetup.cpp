@@ -125,7 +125,8 @@ std::string RunStore::Add(const std::string& folder, pst::PreparedMessagePtr mes
         id = labelFolders_->Resolve(id, labelFolder);
         used_ += (labelFolders_->size() - before) * kFolderBytes;
     }
-    store_->AddMessage(id, std::move(message));
+    lastWasThere_ = !store_->AddMessageOnce(id, std::move(message));
+    if (lastWasThere_) return std::string();
     used_ += size;
     ++messages_;
     return warning;

@@ -44,6 +44,8 @@ public:
     // warning. Throws MailStoreError.
     std::string Add(const std::string& folder, mailstore::pst::PreparedMessagePtr message,
                     const std::vector<std::string>& labelFolder = {});
+    // Whether the message of the last Add was in the store already (and so not added).
+    bool LastWasThere() const { return lastWasThere_; }
     // Finishes the part open now. False when it cannot be finished (the file is then
     // not there); the failure is among TakeFailures().
     bool Close();
@@ -88,6 +90,7 @@ private:
     uint64_t used_ = 0;         // estimated bytes of the open part's blocks and pages
     int64_t messages_ = 0;      // messages put into the open part
     bool freshPart_ = true;     // the open part was created, not found
+    bool lastWasThere_ = false;
     std::vector<std::string> partsDone_;
     std::vector<PartFailure> failures_;
 };

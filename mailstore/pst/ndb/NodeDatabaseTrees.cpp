@@ -74,6 +74,7 @@ void NodeDatabase::LoadBTreePage(Ib ib, PageType ptype, int depth) {
     uint8_t page[kPageSize];
     ReadAt(ib, page, kPageSize);
     BTPageInfo info = CheckBTPage(page, ptype, ib);
+    pages_.push_back(ib);
     for (int i = 0; i < info.cEnt; ++i) {
         const uint8_t* e = page + size_t(i) * info.cbEnt;
         if (info.cLevel > 0) {
@@ -167,6 +168,12 @@ void NodeDatabase::ForEachBlock(const std::function<void(Bid, const BlockInfo&)>
         }
         fn(bid, info);
     }
+}
+
+void NodeDatabase::AddReference(Bid bid) {
+    std::optional<BlockInfo> info = bid ? FindBlock(bid) : std::nullopt;
+    if (!info) return;
+    bbtChanged_[bid & ~Bid(1)] = uint16_t(info->cRef + 1);
 }
 
 void NodeDatabase::ReleaseBlock(Bid bid) {

@@ -120,6 +120,13 @@ std::string RunStore::Add(const std::string& folder, pst::PreparedMessagePtr mes
             found = true;
         }
     if (!found) throw mailstore::MailStoreError("the store has no folder \"" + folder + "\"");
+    // A message the store holds already makes no label folders (its labels join the
+    // categories of the one there).
+    lastWasThere_ = message && store_->Holds(*message);
+    if (lastWasThere_) {
+        store_->AddMessageOnce(id, std::move(message));
+        return std::string();
+    }
     if (!labelFolder.empty()) {
         const size_t before = labelFolders_->size();
         id = labelFolders_->Resolve(id, labelFolder);

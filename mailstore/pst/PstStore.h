@@ -50,6 +50,8 @@ public:
     // of its header fields and body). Returns false, adding nothing, when it is there.
     // The store's messages are looked up on the first call; those added since count too.
     virtual bool AddMessageOnce(FolderId folder, PreparedMessagePtr message) = 0;
+    // Whether AddMessageOnce would find the message in the store.
+    virtual bool Holds(const PreparedMessage& message) = 0;
     // Finishes the file (maps, header) and renames it into place. Idempotent.
     virtual void Close() = 0;
     // Number of messages in a folder (as its contents table says).

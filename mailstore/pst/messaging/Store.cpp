@@ -426,6 +426,13 @@ bool Store::AddMessageOnce(FolderId folderId, PreparedMessagePtr message) {
     return true;
 }
 
+bool Store::Holds(const PreparedMessage& message) {
+    if (closed_) return false;
+    if (!identitiesLoaded_) LoadIdentities();
+    const uint64_t identity = IdentityOf(message.built.props);
+    return identity && identities_.count(identity);
+}
+
 Nid Store::AddBuilt(Folder& folder, const BuiltMessage& built) {
     Nid nid = db_->AllocateNid(NID_TYPE_NORMAL_MESSAGE);
     WriteLtpNode(nid, built.node, folder.nid);

@@ -42,6 +42,7 @@ public:
     PreparedMessagePtr Prepare(const mapi::Message& message) const override;
     void AddMessage(FolderId folder, PreparedMessagePtr message) override;
     bool AddMessageOnce(FolderId folder, PreparedMessagePtr message) override;
+    bool Holds(const PreparedMessage& message) override;
     void Close() override;
     uint32_t MessageCount(FolderId folder) const override;
 

@@ -118,10 +118,10 @@ def main():
     os.makedirs(a.work)
     boxes = os.path.join(a.work, 'in')
     os.makedirs(boxes)
-    anna = write_mailbox(os.path.join(boxes, 'anna.mbox'), 'anna', 1500)
-    bert = write_mailbox(os.path.join(boxes, 'bert.mbox'), 'bert', 700)
+    anna = write_mailbox(os.path.join(boxes, 'anna.mbox'), 'anna', 1000)
+    bert = write_mailbox(os.path.join(boxes, 'bert.mbox'), 'bert', 400)
     inputs = [os.path.join(boxes, 'anna.mbox'), os.path.join(boxes, 'bert.mbox')]
-    env = dict(os.environ, BV_PST_COMMIT_MESSAGES='150')
+    env = dict(os.environ, BV_PST_COMMIT_MESSAGES='100')
     outlook = os.path.join(a.corpus, 'pst/pstsdk/sample1.pst')
 
     def prepare_dest(mode, dest):

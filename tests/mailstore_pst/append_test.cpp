@@ -141,7 +141,13 @@ TEST(PstAppend, EveryCommitLeavesAWholeStoreAndNothingOfTheLastIsOverwritten) {
     auto db = NodeDatabase::Open(p);
     db->SetDurable(true);
     // A second writer is refused while the store is open.
-    EXPECT_THROW(NodeDatabase::Open(p), MailStoreError);
+    EXPECT_THROW(NodeDatabase::Open(p), StoreInUseError);
+    try {
+        PstStore::OpenOrCreate(p, "x");
+        ADD_FAILURE() << "a store being written was opened a second time";
+    } catch (const MailStoreError& e) {
+        EXPECT_NE(std::string(e.what()).find("being written by another program"), std::string::npos) << e.what();
+    }
     for (int round = 0; round < 3; ++round) {
         std::string committed;
         {

@@ -117,6 +117,8 @@ std::unique_ptr<Store> Store::OpenOrCreate(const fs::path& path, const std::stri
                 s->db_ = NodeDatabase::Open(path);
                 s->db_->SetDurable(true);
                 s->LoadExisting();
+            } catch (const StoreInUseError&) {
+                throw;
             } catch (const MailStoreError& e) {
                 throw MailStoreError(path.string() + " is not a .pst store that can be opened: " + e.what());
             }
@@ -152,6 +154,7 @@ Store::~Store() {
 void Store::Abandon() {
     closed_ = true;
     // A store added to in place stays as of its last commit.
+    if (db_ && inPlace_) db_->DropUncommitted();
     db_.reset();
     std::error_code ec;
     if (!temp_.empty()) fs::remove(temp_, ec);

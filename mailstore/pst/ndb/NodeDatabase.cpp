@@ -145,7 +145,7 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& pa
     // One writer at a time: a second run adding to the same store waits for nothing and
     // writes nothing.
     if (::flock(db->fd_, LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EWOULDBLOCK) throw MailStoreError(path.string() + " is being written by another program");
+        if (errno == EWOULDBLOCK) throw StoreInUseError(path.string() + " is being written by another program");
         throw MailStoreError("cannot lock " + path.string() + ": " + Errno());
     }
     uint8_t raw[kHeaderSize];
@@ -471,6 +471,17 @@ Ib NodeDatabase::AllocatePage() {
         return ib;
     }
     return Allocate(kPageSize, kPageSize);
+}
+
+void NodeDatabase::DropUncommitted() {
+    try {
+        FlushAndWait();
+    } catch (const MailStoreError&) {
+        // What failed to be written is given up with the rest.
+    }
+    if (committedOnce_ && ::ftruncate(fd_, off_t(committedHeader_.root.ibFileEof)) != 0) {
+        // Left for the next writer, which cuts the file back when it opens it.
+    }
 }
 
 void NodeDatabase::Sync() {

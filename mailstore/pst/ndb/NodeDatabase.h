@@ -31,6 +31,12 @@ namespace bv::mailstore::pst {
 
 class AllocationBitmap;
 
+// The store is open for writing in another program (or another store object).
+class StoreInUseError : public MailStoreError {
+public:
+    using MailStoreError::MailStoreError;
+};
+
 struct NodeRef {
     Bid bidData = 0;
     Bid bidSub = 0;
@@ -85,6 +91,9 @@ public:
     // of this or the last commit.
     void Commit();
     void SetDurable(bool durable) { durable_ = durable; }
+    // Gives up what was written since the last commit: the file is cut back to the
+    // committed end (what lies in its free space is unreferenced anyway).
+    void DropUncommitted();
     uint64_t FileSize() const { return header_.root.ibFileEof; }
 
     // One more reference to a block (a block tree kept by a new subnode tree).

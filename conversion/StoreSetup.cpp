@@ -101,6 +101,13 @@ void RunStore::AddMailboxFolder(const std::string& name) {
 std::string RunStore::Add(const std::string& folder, pst::PreparedMessagePtr message,
                           const std::vector<std::string>& labelFolder) {
     if (!store_) throw mailstore::MailStoreError("no store is open");
+    // A message the part holds already takes no room and makes no label folders; its
+    // labels join the categories of the one there.
+    lastWasThere_ = message && store_->Holds(*message);
+    if (lastWasThere_) {
+        store_->AddMessageOnce(store_->IpmSubtree(), std::move(message));
+        return std::string();
+    }
     const uint64_t size = message ? pst::PstStore::StoredSize(*message) : 0;
     // Room for the label folders too, should the part not have them yet.
     const uint64_t room = size + labelFolder.size() * kFolderBytes;
@@ -120,20 +127,13 @@ std::string RunStore::Add(const std::string& folder, pst::PreparedMessagePtr mes
             found = true;
         }
     if (!found) throw mailstore::MailStoreError("the store has no folder \"" + folder + "\"");
-    // A message the store holds already makes no label folders (its labels join the
-    // categories of the one there).
-    lastWasThere_ = message && store_->Holds(*message);
-    if (lastWasThere_) {
-        store_->AddMessageOnce(id, std::move(message));
-        return std::string();
-    }
     if (!labelFolder.empty()) {
         const size_t before = labelFolders_->size();
         id = labelFolders_->Resolve(id, labelFolder);
         used_ += (labelFolders_->size() - before) * kFolderBytes;
     }
     lastWasThere_ = !store_->AddMessageOnce(id, std::move(message));
-    if (lastWasThere_) return std::string();
+    if (lastWasThere_) return std::string();  // (when the part changed above)
     used_ += size;
     ++messages_;
     return warning;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #ifndef _WIN32
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
@@ -36,10 +37,20 @@ const char* kUsage =
     "  --max-pst-size SIZE  with --to pst: the largest a store file may grow (default 50G);\n"
     "                a larger store is written in parts. K, M and G are powers of 1024; 0: no limit\n"
     "  --by-label    sort messages into folders by their labels, keeping unread and starred\n"
-    "                state and the labels as categories; prints the messages per folder\n";
+    "                state and the labels as categories; prints the messages per folder\n"
+    "  -h, --help    this text;  -V, --version  the version\n"
+    "\n"
+    "One summary line goes to standard output, each failure once to standard error.\n"
+    "Exit status:\n"
+    "  0    every mailbox was converted\n"
+    "  1    something was not converted (named on standard error), a message was\n"
+    "       converted with a loss, or there was nothing to convert\n"
+    "  2    the command was used wrongly\n"
+    "  130  stopped by SIGINT (Ctrl+C); 143 stopped by SIGTERM\n";
 
+// One line naming what is wrong and where to look, never the whole help.
 int UsageError(const std::string& reason) {
-    std::fprintf(stderr, "brimvault-convert: %s\n%s", reason.c_str(), kUsage);
+    std::fprintf(stderr, "brimvault-convert: %s\nTry 'brimvault-convert --help'.\n", reason.c_str());
     return 2;
 }
 
@@ -94,56 +105,91 @@ std::string ToLf(const std::string& s) {
     return out;
 }
 
-// Progress on standard error: a line per mailbox, or a bar redrawn in place on a
-// terminal. Ctrl+C and SIGTERM stop the run after the message in hand.
+// Progress on standard error when it is a terminal: one line redrawn in place with
+// the share of the input read, which mailbox and how far into it; cleared at the end.
+// Ctrl+C and SIGTERM stop the run after the message in hand.
 class CliProgress : public RunObserver {
 public:
     CliProgress() : tty_(IsTerminal(stderr)) {}
 
     void MailboxStarted(int index, int count, const std::string& fileName) override {
-        index_ = index;
-        count_ = count;
         mailboxLabel_ = "Mailbox " + std::to_string(index + 1) + " (of " + std::to_string(count) + ") ";
         if (fileName.empty()) return;
         file_ = fileName;
         saved_.clear();
-        if (!tty_) std::fprintf(stderr, "%s%s\n", mailboxLabel_.c_str(), file_.c_str());
         Draw(true);
     }
     void MessageWritten(int32_t number) override {
         saved_ = "Saved " + std::to_string(number) + " Email Messages...";
         Draw(false);
     }
+    void BytesRead(uint64_t done, uint64_t total) override {
+        percent_ = total > 0 ? int(done * 100 / total) : 100;
+        Draw(true);
+    }
     bool StopRequested() const override { return g_signal != 0; }
 
-    void EndLine() {
-        if (tty_ && drawn_) std::fputc('\n', stderr);
+    // Clears the line, so the report starts on a clean one.
+    void Clear() {
+        if (tty_ && drawn_) std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
         drawn_ = false;
     }
 
 private:
+    static size_t Columns() {
+#ifndef _WIN32
+        struct winsize ws{};
+        if (::ioctl(fileno(stderr), TIOCGWINSZ, &ws) == 0 && ws.ws_col > 1) return ws.ws_col;
+#endif
+        return 80;
+    }
+
     void Draw(bool force) {
         if (!tty_) return;
         auto now = std::chrono::steady_clock::now();
         if (!force && now - lastDraw_ < std::chrono::milliseconds(100)) return;
         lastDraw_ = now;
-        // A bar over the mailboxes, then which one and how far into it.
-        const int width = 24;
-        int done = count_ > 0 ? (index_ * width) / count_ : 0;
-        std::string bar(size_t(done), '#');
-        bar.resize(width, '.');
-        std::fprintf(stderr, "\r\033[K[%s] %s%s  %s", bar.c_str(), mailboxLabel_.c_str(), file_.c_str(),
-                     saved_.c_str());
+        char share[16];
+        std::snprintf(share, sizeof share, "%3d%% ", percent_);
+        std::string line = share + mailboxLabel_ + file_ + "  " + saved_;
+        // A line that wrapped could not be redrawn in place.
+        const size_t width = Columns() - 1;
+        if (line.size() > width) {
+            line.resize(width);
+            while (!line.empty() && (static_cast<unsigned char>(line.back()) & 0xC0) == 0x80) line.pop_back();
+            if (!line.empty() && (static_cast<unsigned char>(line.back()) & 0x80)) line.pop_back();
+        }
+        std::fprintf(stderr, "\r\033[K%s", line.c_str());
         std::fflush(stderr);
         drawn_ = true;
     }
 
     bool tty_;
     bool drawn_ = false;
-    int index_ = 0, count_ = 0;
+    int percent_ = 0;
     std::chrono::steady_clock::time_point lastDraw_{};
     std::string mailboxLabel_, file_, saved_;
 };
+
+// "2 mailbox(es) and 7 message(s) converted into DEST/", and what was not.
+std::string SummaryLine(const RunReport& r, size_t foldersNotListed) {
+    std::string line = std::to_string(r.mailboxesConverted) + " mailbox(es) and " +
+                       std::to_string(r.messagesConverted) + " message(s) converted into " + r.destination;
+    std::string notConverted;
+    if (r.mailboxesFailed > 0) notConverted += std::to_string(r.mailboxesFailed) + " mailbox(es)";
+    if (foldersNotListed > 0)
+        notConverted += (notConverted.empty() ? "" : ", ") + std::to_string(foldersNotListed) + " folder(s)";
+    if (r.messagesFailed > 0)
+        notConverted += (notConverted.empty() ? "" : ", ") + std::to_string(r.messagesFailed) + " message(s)";
+    if (!notConverted.empty()) line += "; not converted: " + notConverted;
+    if (!r.warnings.empty()) line += "; " + std::to_string(r.warnings.size()) + " converted with warnings";
+    // Messages the destination held already are not converted again.
+    if (r.messagesAlreadyThere > 0)
+        line += (r.messagesConverted == 0 && r.messagesFailed == 0 ? "; all " : "; ") +
+                std::to_string(r.messagesAlreadyThere) + " message(s) already there";
+    return line + "\n";
+}
 
 }  // namespace
 
@@ -159,7 +205,7 @@ int main(int argc, char** argv) {
         if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
-        } else if (a == "--version") {
+        } else if (a == "--version" || a == "-V") {
             std::puts("brimvault-convert " BV_VERSION_SHORT);
             return 0;
         } else if (a == "--to" || a == "-t") {
@@ -238,31 +284,29 @@ int main(int argc, char** argv) {
     options.destination = destPath.string();
     CliProgress progress;
     RunReport report = RunConversion(options, progress);
-    progress.EndLine();
+    progress.Clear();
 
+    // Each failure once, on standard error; one summary line on standard output.
     if (report.storeError)
-        std::fprintf(stderr, "%s: %s\n", kStoreErrorTitle, ToLf(StoreErrorText(report.storeErrorReason)).c_str());
-    for (const Failure& e : listErrors) std::fprintf(stderr, "%s\n", e.reason.c_str());
-    for (const Failure& f : report.failures) std::fprintf(stderr, "failed: %s: %s\n", f.file.c_str(), f.reason.c_str());
+        std::fprintf(stderr, "brimvault-convert: %s\n", ToLf(StoreErrorText(report.storeErrorReason)).c_str());
+    for (const Failure& e : listErrors) std::fprintf(stderr, "failed: %s: %s\n", e.file.c_str(), e.reason.c_str());
+    for (const Failure& f : report.failures) {
+        // The store error above already names the store and why it failed.
+        if (report.storeError && &f == &report.failures.back()) continue;
+        std::fprintf(stderr, "failed: %s: %s\n", f.file.c_str(), f.reason.c_str());
+    }
     for (const Failure& w : report.warnings) std::fprintf(stderr, "warning: %s: %s\n", w.file.c_str(), w.reason.c_str());
+    if (report.nothingToConvert())
+        std::fputs("brimvault-convert: nothing to convert: no mailbox among the inputs\n", stderr);
     if (g_signal != 0)
         std::fprintf(stderr, "brimvault-convert: stopped by %s; the message in hand was finished and open stores closed\n",
                      g_signal == SIGINT ? "SIGINT" : "SIGTERM");
+    std::fputs(SummaryLine(report, listErrors.size()).c_str(), stdout);
     if (!report.stopped && !report.storeError) {
-        // Folders that could not be listed are part of what failed.
-        RunReport shown = report;
-        shown.failures.insert(shown.failures.end(), listErrors.begin(), listErrors.end());
-        // The messages per folder come as a table after the summary lines.
-        std::string completion = ToLf(CompletionText(shown, options.kind == OutputKind::Pst, false));
-        std::fputs(completion.c_str(), stdout);
-        if (completion.back() != '\n') std::fputc('\n', stdout);
+        if (!report.storeParts.empty()) std::puts("Stores larger than the size limit were written in parts:");
+        for (const std::string& part : report.storeParts) std::puts(part.c_str());
+        std::fputs(FolderCountsText(report, "\n").c_str(), stdout);
     }
-    std::printf("%d mailbox(es) and %lld message(s) converted into %s\n", report.mailboxesConverted,
-                static_cast<long long>(report.messagesConverted), report.destination.c_str());
-    if (report.messagesAlreadyThere > 0)
-        std::printf("%lld message(s) already there, not added again\n",
-                    static_cast<long long>(report.messagesAlreadyThere));
-    std::fputs(FolderCountsText(report, "\n").c_str(), stdout);
     std::fflush(stdout);
 
     if (g_signal == SIGINT) return 130;

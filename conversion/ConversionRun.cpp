@@ -1,9 +1,12 @@
 #include "conversion/ConversionRun.h"
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 
 #include "conversion/AppendStrings.h"
+#include "conversion/DiskFull.h"
+#include "conversion/InputFile.h"
 #include "conversion/LabelFolders.h"
 #include "conversion/MailboxProbe.h"
 #include "conversion/MessageExtraction.h"
@@ -18,6 +21,7 @@ namespace {
 const std::string kStarLine(75, '*');
 constexpr const char* kCrLf = "\r\n";
 constexpr size_t kFailuresListed = 20;
+constexpr const char* kNothingToConvert = "Nothing to convert: there is no mailbox among the listed files.";
 
 // Lets the window handle its events at most about every 15 ms.
 class YieldThrottle {
@@ -32,6 +36,39 @@ public:
 
 private:
     RunObserver& observer_;
+    std::chrono::steady_clock::time_point last_{};
+};
+
+// Tells the observer the share of the run's input read, over all mailboxes: at most
+// about every 50 ms, and once at the end.
+class ReadShare {
+public:
+    ReadShare(RunObserver& observer, uint64_t total) : observer_(observer), total_(total) {}
+    // `bytes` of the current input have been read through.
+    void InFile(uint64_t bytes) {
+        current_ = bytes;
+        Tell(before_ + bytes, false);
+    }
+    // The current input is done with (read, refused or failed): all its bytes count.
+    void FileDone(uint64_t size) {
+        before_ += size;
+        current_ = 0;
+        Tell(before_, false);
+    }
+    void End() { Tell(before_ + current_, true); }
+
+private:
+    void Tell(uint64_t done, bool force) {
+        auto now = std::chrono::steady_clock::now();
+        if (!force && now - last_ < std::chrono::milliseconds(50)) return;
+        last_ = now;
+        observer_.BytesRead(std::min(done, total_), total_);
+    }
+
+    RunObserver& observer_;
+    uint64_t total_;
+    uint64_t before_ = 0;   // the inputs done with
+    uint64_t current_ = 0;  // read through in the current one
     std::chrono::steady_clock::time_point last_{};
 };
 
@@ -114,12 +151,32 @@ std::string MailboxName(const std::string& inputFileName) {
     return name.empty() ? "mailbox" : name;
 }
 
+// Why a store could not be opened, in plain words: which file and why. A system
+// error on the store's working file is told of the store itself.
+std::string StoreOpenFailure(const std::string& storePath, const std::exception& e) {
+    std::error_code ec;
+    const std::string verb =
+        std::filesystem::exists(std::filesystem::u8path(storePath), ec) ? "cannot open the store " : "cannot create the store ";
+    if (const auto* fe = dynamic_cast<const std::filesystem::filesystem_error*>(&e))
+        return verb + storePath + ": " + fe->code().message();
+    std::string why = e.what();
+    if (why.find(storePath) != std::string::npos) return why;  // names the file already
+    const size_t colon = why.rfind(": ");
+    return verb + storePath + ": " + (colon == std::string::npos ? why : why.substr(colon + 2));
+}
+
 }  // namespace
 
 namespace {
 
 // The completion text without the messages per folder.
 std::string SummaryText(const RunReport& r, bool pstOutput) {
+    if (r.nothingToConvert()) {
+        std::string text = kNothingToConvert;
+        text += kCrLf;
+        AppendList(text, "What failed:", r.failures);
+        return text;
+    }
     if (r.failures.empty() && r.warnings.empty()) {
         if (pstOutput)
             return kStarLine + kCrLf +
@@ -167,9 +224,10 @@ std::string CompletionText(const RunReport& r, bool pstOutput, bool withFolderCo
 }
 
 std::string StoreErrorText(const std::string& reason) {
-    return std::string("Outlook Session Creation Error !") + kCrLf + "Check if Outlook is installed and configured." +
-           kCrLf + "For more details visit this link : https://support.microsoft.com/office/outlook-help-training" +
-           kCrLf + "(" + reason + ")";
+    std::string text = reason;
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = char(text[0] - 'a' + 'A');
+    if (!text.empty() && text.back() != '.') text += '.';
+    return text + kCrLf + "The conversion stopped there; the mailboxes converted before it keep their output.";
 }
 
 RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
@@ -183,14 +241,24 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     const bool storePerMailbox = pst && !options.singleStore;
     yield();
 
+    // A file listed twice, under any spelling of its path, is read once.
+    const std::vector<std::string> inputs = DistinctInputs(options.inputs);
+    std::vector<uint64_t> sizes;
+    uint64_t totalBytes = 0;
+    for (const std::string& input : inputs) totalBytes += sizes.emplace_back(InputSize(input));
+    ReadShare share(observer, totalBytes);
+    const ReadProgress inFile = [&share](uint64_t bytes) { share.InFile(bytes); };
+
     RunStore store(pst ? options.maxPstSize : 0);
     DiskLabelFolders diskLabelFolders;
     LabelFolderCounts labelCounts;
-    auto storeFailed = [&](const std::string& reason) {
+    auto storeFailed = [&](const std::exception& e) {
+        const std::string reason = StoreOpenFailure(store.path(), e);
         report.messagesPerFolder = labelCounts.Counts();
         report.storeError = true;
         report.storeErrorReason = reason;
         report.failures.push_back({store.path(), reason});
+        share.End();
         return report;
     };
     // Parts that could not be finished are not there: the messages put into them
@@ -198,10 +266,16 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     auto takePartFailures = [&] {
         int64_t lost = 0;
         for (RunStore::PartFailure& f : store.TakeFailures()) {
-            report.failures.push_back({f.path, f.reason});
+            // A full disk is told once, by the write that found it.
+            if (!IsDiskFull(f.reason))
+                report.failures.push_back({f.path, f.reason});
+            else if (!report.diskFull)
+                report.failures.push_back({f.path, DiskFullReason(f.reason)});
+            report.diskFull = report.diskFull || IsDiskFull(f.reason);
             if (f.messagesLost == 0) continue;
-            report.failures.push_back({f.path, "the store could not be finished: the " +
-                                                   std::to_string(f.messagesLost) + " messages put into it are lost"});
+            if (!report.diskFull)
+                report.failures.push_back({f.path, "the store could not be finished: the " +
+                                                       std::to_string(f.messagesLost) + " messages put into it are lost"});
             report.messagesConverted -= f.messagesLost;
             report.messagesFailed += f.messagesLost;
             lost += f.messagesLost;
@@ -225,23 +299,16 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         store.ReleaseFinishedParts();
     };
 
-    if (pst && options.singleStore) {
-        try {
-            store.Open(StoreScope::AllMailboxes, saveFolder, "");
-        } catch (const std::exception& e) {
-            return storeFailed(e.what());
-        }
-    }
-
     AppendStrings msgText;
-    const int count = int(options.inputs.size());
+    const int count = int(inputs.size());
     for (int index = 0; index < count; ++index) {
+        if (index > 0) share.FileDone(sizes[size_t(index) - 1]);
         if (observer.StopRequested()) {
             report.stopped = true;
             break;
         }
         yield();
-        const std::string inputPath = Trim(options.inputs[size_t(index)]);
+        const std::string inputPath = Trim(inputs[size_t(index)]);
         const std::string inputFileName = PathLastPart(inputPath);
         observer.MailboxStarted(index, count, inputPath.empty() ? std::string() : inputFileName);
         if (inputPath.empty()) continue;  // an empty list row: nothing to read
@@ -249,6 +316,25 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         const std::string mailboxFolder = saveFolder + MirroredPart(inputPath);
         const std::string mailboxName = MailboxName(inputFileName);
         const size_t failuresBefore = report.failures.size();
+
+        // Only a mailbox gets an output folder or a place in a store.
+        std::string probeError;
+        const MboxMode mode = ReadMBOXFile(inputPath, &probeError);
+        if (mode == MboxMode::None) {
+            report.failures.push_back({inputPath, probeError});
+            ++report.mailboxesFailed;
+            continue;
+        }
+        ++report.mailboxesFound;
+        // The one store for all mailboxes is made for the first of them: a run
+        // without a mailbox leaves no empty store behind.
+        if (pst && options.singleStore && !store.open()) {
+            try {
+                store.Open(StoreScope::AllMailboxes, saveFolder, "");
+            } catch (const std::exception& e) {
+                return storeFailed(e);
+            }
+        }
 
         MailboxOutput target;
         target.kind = kind;
@@ -263,7 +349,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             try {
                 if (storePerMailbox) store.Open(StoreScope::OneMailbox, saveFolder, mailboxName);
             } catch (const std::exception& e) {
-                return storeFailed(e.what());
+                return storeFailed(e);
             }
             try {
                 store.AddMailboxFolder(mailboxName);
@@ -274,28 +360,28 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                 ready = false;
             }
         } else if (!EnsureFolderPath(mailboxFolder)) {
-            report.failures.push_back({mailboxFolder, "cannot create the output folder"});
+            // A full disk ends the run here too; other causes cost this mailbox.
+            std::error_code ec;
+            std::filesystem::create_directories(std::filesystem::u8path(mailboxFolder), ec);
+            report.diskFull = ec && IsDiskFull(ec.message());
+            report.failures.push_back(
+                {mailboxFolder, report.diskFull ? DiskFullReason(ec.message()) : "cannot create the output folder"});
             ready = false;
         }
         yield();
         if (ready) {
-            std::string probeError;
-            const MboxMode mode = ReadMBOXFile(inputPath, &probeError);
-            if (mode == MboxMode::None) {
-                report.failures.push_back({inputPath, probeError});
-            } else {
-                MessageOutput output(observer, yieldFn, std::move(target));
-                ExtractionResult x = ExtractMailbox(inputPath, mode, output, msgText);
-                output.Flush();
-                store.ReleaseFinishedParts();
-                report.messagesConverted += output.written();
-                report.messagesAlreadyThere += output.alreadyThere();
-                report.messagesFailed += output.failedCount();
-                for (auto& f : output.failures()) report.failures.push_back(std::move(f));
-                for (auto& w : output.warnings()) report.warnings.push_back(std::move(w));
-                if (!x.error.empty()) report.failures.push_back({inputPath, x.error});
-                if (x.stopped) report.stopped = true;
-            }
+            MessageOutput output(observer, yieldFn, std::move(target));
+            ExtractionResult x = ExtractMailbox(inputPath, mode, output, msgText, inFile);
+            output.Flush();
+            store.ReleaseFinishedParts();
+            report.messagesConverted += output.written();
+            report.messagesAlreadyThere += output.alreadyThere();
+            report.messagesFailed += output.failedCount();
+            for (auto& f : output.failures()) report.failures.push_back(std::move(f));
+            for (auto& w : output.warnings()) report.warnings.push_back(std::move(w));
+            if (!x.error.empty()) report.failures.push_back({inputPath, x.error});
+            if (output.diskFull()) report.diskFull = true;
+            else if (x.stopped) report.stopped = true;
         }
         yield();
         takePartFailures();
@@ -310,11 +396,13 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         } else {
             ++report.mailboxesFailed;
         }
-        if (report.stopped) break;
+        if (report.stopped || report.diskFull) break;
     }
 
+    if (!report.stopped && !report.diskFull && count > 0) share.FileDone(sizes.back());
     if (store.open()) closeStore();
     report.messagesPerFolder = labelCounts.Counts();
+    share.End();
     return report;
 }
 

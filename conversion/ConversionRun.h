@@ -22,7 +22,8 @@ struct RunOptions {
     bool singleStore = false;
     // The destination folder; the mailboxes' outputs and the stores go below it.
     std::string destination;
-    // The mailbox files, in order. Empty entries (an empty list row) are passed over.
+    // The mailbox files, in order. Empty entries (an empty list row) are passed over;
+    // a file listed more than once (under any spelling of its path) is read once.
     std::vector<std::string> inputs;
     // Each message goes to the folder its labels choose, below the mailbox's folder,
     // and keeps its unread and starred state and its labels as categories.
@@ -41,6 +42,9 @@ public:
     virtual void MailboxStarted(int index, int count, const std::string& fileName) {}
     // Message `number` (from 1) of the current mailbox has been handed to its output.
     virtual void MessageWritten(int32_t number) {}
+    // Share of the run's input read so far: `done` of `total` bytes over all mailboxes.
+    // Comes on the run's thread, at most about every 50 ms and once at the end.
+    virtual void BytesRead(uint64_t done, uint64_t total) {}
     // A moment to handle waiting events; the run calls it at most about every 15 ms.
     virtual void Yield() {}
     // True ends the run after the message in hand; open stores are closed.
@@ -56,7 +60,9 @@ struct RunReport {
     std::string destination;       // the destination folder, with its trailing separator
     bool stopped = false;          // ended early because StopRequested() turned true
     bool storeError = false;       // a store could not be opened: the run ended there
-    std::string storeErrorReason;
+    bool diskFull = false;         // a write found the disk full: the run ended there
+    std::string storeErrorReason;  // which store file and why, in plain words
+    int mailboxesFound = 0;        // inputs that are mailboxes (first line a "From " separator)
     int mailboxesConverted = 0;    // mailboxes read to their end with every message written
     int mailboxesFailed = 0;
     int64_t messagesConverted = 0;
@@ -68,21 +74,26 @@ struct RunReport {
     // Sorting by labels: label folder ("Work/Projects") -> messages converted into it,
     // over all mailboxes. Empty otherwise.
     std::map<std::string, int64_t> messagesPerFolder;
-    bool ok() const { return !storeError && !stopped && failures.empty(); }
+    // Not one input was a mailbox (an empty list, a folder without files, only files
+    // that are no mailboxes): nothing was converted, and that is no success.
+    bool nothingToConvert() const { return mailboxesFound == 0 && !storeError && !stopped; }
+    bool ok() const { return !storeError && !stopped && failures.empty() && !nothingToConvert(); }
 };
 
 // Runs the conversion. Never throws.
 RunReport RunConversion(const RunOptions& options, RunObserver& observer);
 
 // The completion text of a finished run: the fixed success texts when nothing
-// failed or was lost, otherwise counts, the failures and the warnings (the first 20
+// failed or was lost, "Nothing to convert" and what failed when no input was a
+// mailbox, otherwise counts, the failures and the warnings (the first 20
 // of each and a count of the rest). After a run sorting by labels it ends with the
 // messages per folder (FolderCountsText) unless `withFolderCounts` is false.
 std::string CompletionText(const RunReport& report, bool pstOutput, bool withFolderCounts = true);
 // The messages per label folder as a table, one line per folder under a heading
 // line, lines ended by `lineEnd`; "" when the run did not sort by labels.
 std::string FolderCountsText(const RunReport& report, const char* lineEnd = "\r\n");
-// The text shown when a store cannot be opened.
+// The text shown when a store cannot be opened: the cause first, in plain words
+// (`reason` names the store file and why), then that the run stopped there.
 std::string StoreErrorText(const std::string& reason);
 // The title of the store error's box.
 inline constexpr const char* kStoreErrorTitle = "Outlook Error";

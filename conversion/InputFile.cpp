@@ -4,6 +4,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <set>
+#include <system_error>
+#include <utility>
 
 #ifdef _WIN32
 #include <io.h>
@@ -122,17 +125,49 @@ size_t InputFile::Ensure(size_t n) {
     return end_ - pos_;
 }
 
-long ReadFilePrefix(const std::string& path, char* out, size_t size, std::string* error) {
-    InputFile f;
-    if (!f.Open(path, error)) return -1;
-    size_t got = f.Ensure(size);
-    if (f.failed()) {
-        if (error) *error = f.error();
-        return -1;
+namespace {
+
+std::string TrimBlanks(const std::string& s) {
+    const size_t b = s.find_first_not_of(' ');
+    if (b == std::string::npos) return std::string();
+    return s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+
+}  // namespace
+
+std::vector<std::string> DistinctInputs(const std::vector<std::string>& inputs) {
+    std::vector<std::string> out;
+    out.reserve(inputs.size());
+#ifndef _WIN32
+    std::set<std::pair<unsigned long long, unsigned long long>> seen;  // device, inode
+#else
+    std::set<std::filesystem::path> seen;
+#endif
+    for (const std::string& input : inputs) {
+        const std::string path = TrimBlanks(input);
+        bool first = true;
+        if (!path.empty()) {
+#ifndef _WIN32
+            struct stat st;
+            if (::stat(path.c_str(), &st) == 0)
+                first = seen.emplace(static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)).second;
+#else
+            std::error_code ec;
+            std::filesystem::path canonical = std::filesystem::canonical(std::filesystem::u8path(path), ec);
+            if (!ec) first = seen.insert(canonical).second;
+#endif
+        }
+        if (first) out.push_back(input);
     }
-    if (got > size) got = size;
-    std::memcpy(out, f.data(), got);
-    return long(got);
+    return out;
+}
+
+uint64_t InputSize(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path p = std::filesystem::u8path(TrimBlanks(path));
+    if (!std::filesystem::is_regular_file(p, ec)) return 0;
+    const uintmax_t size = std::filesystem::file_size(p, ec);
+    return ec ? 0 : uint64_t(size);
 }
 
 }  // namespace bv::conversion

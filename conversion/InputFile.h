@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <memory>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -51,7 +52,12 @@ private:
 using ReadFunction = long (*)(int fd, void* buffer, size_t size);
 void SetReadFunctionForTesting(ReadFunction read);
 
-// Reads up to `size` bytes from the start of the file; -1 with `error` on failure.
-long ReadFilePrefix(const std::string& path, char* out, size_t size, std::string* error);
+// The inputs in order, each file once however its path is spelled (another path to
+// it, a link, "." and ".."): the first spelling stays. Empty entries and paths that
+// cannot be looked at stay as they are, to be reported where they are read.
+std::vector<std::string> DistinctInputs(const std::vector<std::string>& inputs);
+
+// The size of the file in bytes, 0 when it cannot be told.
+uint64_t InputSize(const std::string& path);
 
 }  // namespace bv::conversion

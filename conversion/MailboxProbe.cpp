@@ -1,6 +1,8 @@
 #include "conversion/MailboxProbe.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "conversion/InputFile.h"
 
@@ -13,11 +15,39 @@ MboxMode ProbeLineEnds(const char* data, size_t size) {
     return MboxMode::Normal;
 }
 
+void SkipToMailboxStart(InputFile& in) {
+    if (in.Ensure(3) >= 3 && std::memcmp(in.data(), "\xEF\xBB\xBF", 3) == 0) in.Consume(3);
+    for (;;) {
+        size_t i = 0;
+        while (in.Ensure(i + 1) > i && (in.data()[i] == ' ' || in.data()[i] == '\t')) ++i;
+        if (in.available() <= i) return;  // blanks up to the end: no line to skip to
+        const char c = in.data()[i];
+        if (c != '\r' && c != '\n') return;  // the first line with text
+        in.Consume(i + 1);
+        if (c == '\r' && in.Ensure(1) >= 1 && in.data()[0] == '\n') in.Consume(1);
+    }
+}
+
 MboxMode ReadMBOXFile(const std::string& fileName, std::string* error) {
-    char block[kProbeBytes];
-    long got = ReadFilePrefix(fileName, block, sizeof block, error);
-    if (got < 0) return MboxMode::None;
-    return ProbeLineEnds(block, size_t(got));
+    auto fail = [error](std::string why) {
+        if (error) *error = std::move(why);
+        return MboxMode::None;
+    };
+    InputFile in;
+    std::string openError;
+    if (!in.Open(fileName, &openError)) return fail(openError);
+    SkipToMailboxStart(in);
+    const size_t got = in.Ensure(kProbeBytes);
+    if (in.failed()) return fail(in.error());
+    constexpr std::string_view kFrom = "From ";
+    if (got < kFrom.size() || std::memcmp(in.data(), kFrom.data(), kFrom.size()) != 0) {
+        if (got == 0 && in.offset() == 0) return fail("not a mailbox: the file is empty");
+        const bool blanksToTheEnd =
+            got < kProbeBytes && std::all_of(in.data(), in.data() + got, [](char c) { return c == ' ' || c == '\t'; });
+        if (blanksToTheEnd) return fail("not a mailbox: the file holds only blank lines");
+        return fail("not a mailbox: its first line is not a \"From \" separator line");
+    }
+    return ProbeLineEnds(in.data(), std::min(got, kProbeBytes));
 }
 
 const char* MboxModeName(MboxMode mode) {

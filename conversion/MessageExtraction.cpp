@@ -28,12 +28,14 @@ bool NextNumber(int64_t& n) {
 
 class Extractor {
 public:
-    Extractor(InputFile& in, MessageSink& sink, AppendStrings& msg, ExtractionResult& result)
-        : in_(in), sink_(sink), msg_(msg), result_(result) {}
+    Extractor(InputFile& in, MessageSink& sink, AppendStrings& msg, ExtractionResult& result,
+              const ReadProgress& progress)
+        : in_(in), sink_(sink), msg_(msg), result_(result), progress_(progress) {}
 
     // Refills the buffer; asks the sink whether to stop between blocks.
     size_t Refill(size_t n) {
         size_t a = in_.Ensure(n);
+        if (progress_) progress_(in_.offset());
         if (++reads_ % 4 == 0 && sink_.ShouldStop()) stop_ = true;
         return a;
     }
@@ -42,10 +44,12 @@ public:
         sink_.OutputMessage(int32_t(n), msg_.View(), componentStep);
         ++result_.messages;
         msg_.Clear();
+        if (progress_) progress_(in_.offset());
         if (sink_.ShouldStop()) stop_ = true;
     }
 
     void LineProcedure() {
+        const unsigned long long start = in_.offset();  // where the mailbox starts
         int64_t messageCount = 0;
         bool atLineStart = true;
         bool lineOpen = false;
@@ -101,7 +105,7 @@ public:
         if (messageCount > 0) {
             if (lineOpen) msg_.AddToString(kCrLf);
             Emit(messageCount, true);
-        } else if (in_.offset() > 0) {
+        } else if (in_.offset() > start) {
             result_.error = kNotAMailbox;  // text, but not one message in it
         }
     }
@@ -171,6 +175,7 @@ private:
     MessageSink& sink_;
     AppendStrings& msg_;
     ExtractionResult& result_;
+    const ReadProgress& progress_;
     bool stop_ = false;
     unsigned reads_ = 0;
 };
@@ -178,14 +183,16 @@ private:
 }  // namespace
 
 ExtractionResult ExtractMailbox(const std::string& path, MboxMode mode, MessageSink& sink,
-                                AppendStrings& msgText) {
+                                AppendStrings& msgText, const ReadProgress& progress) {
     ExtractionResult result;
     if (mode == MboxMode::None) return result;
     InputFile in;
     if (!in.Open(path, &result.error)) return result;
     result.opened = true;
+    // A byte-order mark and blank lines before the first separator belong to no message.
+    SkipToMailboxStart(in);
     msgText.Clear();
-    Extractor x(in, sink, msgText, result);
+    Extractor x(in, sink, msgText, result, progress);
     if (mode == MboxMode::Normal)
         x.LineProcedure();
     else

@@ -6,14 +6,16 @@
 // such line belongs to no message. Every line is written with CR LF.
 //
 // LF procedure (mode NotNormal: bare LF line ends): message 1 starts at the first
-// byte of the file; every LF followed by "From " ends a message (the LF is the last
+// byte of the mailbox; every LF followed by "From " ends a message (the LF is the last
 // character of the message before). Every line end (CR LF, LF or a lone CR) is
 // written as CR LF.
 //
-// In both, a message begins with its "From " separator line, and the file is read
+// Both begin where the mailbox does (SkipToMailboxStart: after a byte-order mark and
+// blank lines). In both, a message begins with its "From " separator line, and the file is read
 // in large blocks, so memory stays bounded by the largest message.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -40,9 +42,13 @@ struct ExtractionResult {
     std::string error;        // open or read failure, "" when the whole file was read
 };
 
+// Told how many bytes of the file have been read through so far; called after every
+// message and every block read.
+using ReadProgress = std::function<void(uint64_t bytesDone)>;
+
 // Extracts `path` in `mode`, gathering each message in `msgText`.
 // MboxMode::None extracts nothing.
 ExtractionResult ExtractMailbox(const std::string& path, MboxMode mode, MessageSink& sink,
-                                AppendStrings& msgText);
+                                AppendStrings& msgText, const ReadProgress& progress = {});
 
 }  // namespace bv::conversion

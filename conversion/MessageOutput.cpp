@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "conversion/DiskFull.h"
 #include "conversion/EmlxFormat.h"
 #include "conversion/Labels.h"
 #include "conversion/MessageFile.h"
@@ -49,7 +50,18 @@ MessageOutput::~MessageOutput() {
 
 bool MessageOutput::ShouldStop() {
     yield_();
-    return observer_.StopRequested();
+    return diskFull_ || observer_.StopRequested();
+}
+
+void MessageOutput::Fail(const std::string& target, const std::string& reason) {
+    ++failed_;
+    if (!IsDiskFull(reason)) {
+        failures_.push_back({target, reason});
+    } else if (!diskFull_) {
+        diskFull_ = true;
+        const bool store = target_.kind == OutputKind::Pst && target_.store;
+        failures_.push_back({store ? target_.store->path() : target, DiskFullReason(reason)});
+    }
 }
 
 void MessageOutput::OutputMessage(int32_t n, std::string_view text, bool) {
@@ -84,8 +96,7 @@ void MessageOutput::OutputMessage(int32_t n, std::string_view text, bool) {
             ++written_;
             if (target_.byLabel()) target_.counts->Add(labels.folder);
         } else {
-            ++failed_;
-            failures_.push_back({path, error});
+            Fail(path, error);
         }
     }
     yield_();
@@ -219,8 +230,7 @@ void MessageOutput::Finish(PendingImport& p) {
         for (const std::string& w : p.warnings)
             warnings_.push_back({target, "converted, but some content could not be read: " + w});
     } catch (const std::exception& e) {
-        ++failed_;
-        failures_.push_back({target, e.what()});
+        Fail(target, e.what());
     }
     p.prepared.reset();
 }

@@ -47,6 +47,9 @@ public:
     int64_t failedCount() const { return failed_; }
     std::vector<Failure>& failures() { return failures_; }
     std::vector<Failure>& warnings() { return warnings_; }
+    // A write found the disk full: the extraction stops, and that failure is the
+    // only one reported of the messages that fail after it.
+    bool diskFull() const { return diskFull_; }
     // Stores the messages whose imports are still under way. Call it after the
     // extraction; the counts, failures and warnings are complete afterwards.
     void Flush();
@@ -60,6 +63,7 @@ private:
     bool KeepOrWrite(const std::string& path, std::string_view data, std::string* error);
     bool lastKept_ = false;
     void Finish(PendingImport& p);
+    void Fail(const std::string& target, const std::string& reason);
 
     RunObserver& observer_;
     std::function<void()> yield_;
@@ -68,6 +72,7 @@ private:
     int64_t written_ = 0;
     int64_t alreadyThere_ = 0;
     int64_t failed_ = 0;
+    bool diskFull_ = false;
     std::vector<Failure> failures_;
     std::vector<Failure> warnings_;
     std::unique_ptr<ImportPipeline> pipeline_;  // imports the next messages while one is stored

@@ -8,8 +8,20 @@
 
 namespace bv::testing {
 
-inline std::vector<std::string> ReferenceSplit(const std::string& s, conversion::MboxMode mode) {
+// Where the mailbox starts: after a UTF-8 byte-order mark and blank lines (blanks and
+// tabs only, ended by CR LF, CR or LF).
+inline size_t MailboxStart(const std::string& s) {
+    size_t start = s.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    for (;;) {
+        size_t i = s.find_first_not_of(" \t", start);
+        if (i == std::string::npos || (s[i] != '\r' && s[i] != '\n')) return start;
+        start = i + (s.compare(i, 2, "\r\n") == 0 ? 2 : 1);
+    }
+}
+
+inline std::vector<std::string> ReferenceSplit(const std::string& whole, conversion::MboxMode mode) {
     using conversion::MboxMode;
+    const std::string s = whole.substr(MailboxStart(whole));
     std::vector<std::string> out;
     if (mode == MboxMode::None) return out;
     if (mode == MboxMode::Normal) {

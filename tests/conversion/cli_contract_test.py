@@ -24,22 +24,32 @@ def out_folder(dest, path):
 
 
 class Usage(unittest.TestCase):
-    def test_help_version_and_wrong_usage(self):
+    def test_help_names_the_exit_codes_and_version_answers_to_both_spellings(self):
         r = run("--help")
         self.assertEqual(r.returncode, 0)
         self.assertIn("usage:", r.stdout)
         self.assertIn("--by-label", r.stdout)
-        self.assertEqual(run("--version").stdout.strip(), "brimvault-convert 2.0")
+        self.assertIn("Exit status:", r.stdout)
+        for code in ("0 ", "1 ", "2 ", "130 "):
+            self.assertRegex(r.stdout, r"\n  %s" % code)
+        for flag in ("--version", "-V"):
+            r = run(flag)
+            self.assertEqual((r.returncode, r.stdout.strip(), r.stderr), (0, "brimvault-convert 2.0", ""), flag)
+
+    def test_a_usage_error_is_one_line_naming_it_and_where_to_look(self):
         for args, reason in [((), "--to is required"), (("--to", "xyz", "-o", "d", "f"), "unknown output kind"),
                              (("--to", "eml", "f"), "-o DEST is required"), (("--to", "eml", "-o", "d"), "no input"),
                              (("--to", "eml", "--single-pst", "-o", "d", "f"), "--single-pst goes with --to pst"),
                              (("--to", "pst", "--max-pst-size", "12X", "-o", "d", "f"), "--max-pst-size takes a size"),
                              (("--to", "eml", "--max-pst-size", "1M", "-o", "d", "f"), "--max-pst-size goes with --to pst"),
-                             (("--bogus",), "unknown option")]:
+                             (("--to",), "--to needs an output kind"), (("--bogus",), "unknown option --bogus")]:
             r = run(*args)
             self.assertEqual(r.returncode, 2, args)
-            self.assertIn(reason, r.stderr.splitlines()[0], args)
-            self.assertIn("usage:", r.stderr)
+            self.assertEqual(r.stdout, "", args)
+            lines = r.stderr.splitlines()
+            self.assertEqual(len(lines), 2, (args, r.stderr))
+            self.assertTrue(lines[0].startswith("brimvault-convert: ") and reason in lines[0], (args, lines[0]))
+            self.assertEqual(lines[1], "Try 'brimvault-convert --help'.")
 
 
 class AgainstPythonMailbox(unittest.TestCase):
@@ -53,7 +63,6 @@ class AgainstPythonMailbox(unittest.TestCase):
             dest = os.path.join(tmp, "out")
             r = run("--to", "eml", "-o", dest, *inputs)
             self.assertEqual(r.returncode, 0, r.stderr)
-            self.assertIn("successfully exported", r.stdout)
             for path in inputs:
                 box = mailbox.mbox(path, create=False)
                 keys = list(box.keys())
@@ -106,16 +115,111 @@ class ByLabel(unittest.TestCase):
             r = run("--to", "eml", "--by-label", "-o", dest, box)
             self.assertEqual(r.returncode, 0, r.stderr)
             lines = r.stdout.splitlines()
-            summary = lines.index("1 mailbox(es) and 3 message(s) converted into %s/" % dest)
-            self.assertIn("successfully exported", "\n".join(lines[:summary]))
-            self.assertEqual(lines[summary + 1:], ["Messages per folder:", "Folder   Messages",
+            self.assertEqual(lines[0], "1 mailbox(es) and 3 message(s) converted into %s/" % dest)
+            self.assertEqual(lines[1:], ["Messages per folder:", "Folder   Messages",
                                                    "Archive         1", "Inbox           2"])
             folder = out_folder(dest, box)
             self.assertEqual(sorted(os.listdir(os.path.join(folder, "Inbox"))), ["email-1.eml", "email-3.eml"])
 
 
-class Failures(unittest.TestCase):
-    def test_unreadable_input_gives_exit_1_and_names_the_file(self):
+class NothingToConvert(unittest.TestCase):
+    """No mailbox among the inputs is a failure (exit 1), never a success."""
+
+    def test_an_empty_folder_for_every_kind(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            empty = os.path.join(tmp, "empty")
+            os.makedirs(os.path.join(empty, "sub"))
+            for kind, extra in (("eml", ()), ("msg", ()), ("pst", ()), ("pst", ("--single-pst",))):
+                dest = os.path.join(tmp, "out-" + kind + "".join(extra))
+                r = run("--to", kind, *extra, "-o", dest, empty)
+                self.assertEqual(r.returncode, 1, (kind, extra))
+                self.assertEqual(r.stderr, "brimvault-convert: nothing to convert: no mailbox among the inputs\n")
+                self.assertEqual(r.stdout, "0 mailbox(es) and 0 message(s) converted into %s/\n" % dest)
+                self.assertEqual(os.listdir(dest), [], (kind, extra))
+
+
+class WhatIsAMailbox(unittest.TestCase):
+    """A mailbox's first line, after a byte-order mark and blank lines, is a "From " line."""
+
+    def test_text_is_not_a_mailbox_and_alone_is_nothing_to_convert(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            notes = os.path.join(tmp, "src", "notes.txt")
+            os.makedirs(os.path.dirname(notes))
+            with open(notes, "w") as f:
+                f.write("Shopping list\nmilk\nFrom the bakery: bread\n")
+            dest = os.path.join(tmp, "out")
+            r = run("--to", "eml", "-o", dest, os.path.dirname(notes))
+            self.assertEqual(r.returncode, 1)
+            self.assertEqual(r.stderr.splitlines(), [
+                'failed: %s: not a mailbox: its first line is not a "From " separator line' % notes,
+                "brimvault-convert: nothing to convert: no mailbox among the inputs"])
+            self.assertEqual(os.listdir(dest), [])
+            # Beside a mailbox: that one converts, the text is named, the run is no success.
+            box = os.path.join(tmp, "src", "m.mbox")
+            with open(box, "w") as f:
+                f.write("From a\nSubject: 1\n\nx\n")
+            r = run("--to", "eml", "-o", dest, os.path.dirname(notes))
+            self.assertEqual(r.returncode, 1)
+            self.assertIn("failed: %s: not a mailbox" % notes, r.stderr)
+            self.assertNotIn("nothing to convert", r.stderr)
+            self.assertTrue(r.stdout.startswith("1 mailbox(es) and 1 message(s) converted"), r.stdout)
+            self.assertFalse(os.path.exists(out_folder(dest, notes)))
+
+    def test_a_bom_and_blank_lines_before_the_first_separator_make_no_message(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            for name, lead, eol in (("lf.mbox", b"\xef\xbb\xbf\n\n", b"\n"),
+                                    ("crlf.mbox", b"\xef\xbb\xbf\r\n \r\n", b"\r\n")):
+                box = os.path.join(tmp, name)
+                with open(box, "wb") as f:
+                    f.write(lead + eol.join([b"From a", b"Subject: 1", b"", b"x", b"From b", b"Subject: 2", b"", b"y", b""]))
+                for kind in ("eml", "pst"):
+                    dest = os.path.join(tmp, kind + name)
+                    r = run("--to", kind, "-o", dest, box)
+                    self.assertEqual((r.returncode, r.stderr), (0, ""), (name, kind))
+                    self.assertTrue(r.stdout.startswith("1 mailbox(es) and 2 message(s) converted"), (name, kind))
+                folder = out_folder(os.path.join(tmp, "eml" + name), box)
+                self.assertEqual(sorted(os.listdir(folder)), ["email-1.eml", "email-2.eml"], name)
+                with open(os.path.join(folder, "email-1.eml"), "rb") as f:
+                    self.assertEqual(f.read(), b"From a\r\nSubject: 1\r\n\r\nx\r\n", name)
+
+
+class SameFileTwice(unittest.TestCase):
+    def test_a_file_listed_under_several_spellings_is_read_once(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            box = os.path.join(tmp, "src", "m.mbox")
+            os.makedirs(os.path.join(tmp, "src", "sub"))
+            with open(box, "w") as f:
+                f.write("From a\nSubject: 1\n\nx\nFrom b\nSubject: 2\n\ny\n")
+            os.symlink(box, os.path.join(tmp, "link.mbox"))
+            os.link(box, os.path.join(tmp, "hard.mbox"))
+            spellings = [box, os.path.join(tmp, "src", "sub", "..", "m.mbox"), os.path.join(tmp, "link.mbox"),
+                         os.path.join(tmp, "hard.mbox"), os.path.join(tmp, "src")]
+            for kind in ("eml", "pst"):
+                dest = os.path.join(tmp, "out-" + kind)
+                r = run("--to", kind, "-o", dest, *spellings)
+                self.assertEqual((r.returncode, r.stderr), (0, ""), kind)
+                self.assertEqual(r.stdout, "1 mailbox(es) and 2 message(s) converted into %s/\n" % dest, kind)
+            self.assertEqual(os.listdir(os.path.join(tmp, "out-pst")), ["m.pst"])
+            self.assertEqual(sorted(os.listdir(out_folder(os.path.join(tmp, "out-eml"), box))),
+                             ["email-1.eml", "email-2.eml"])
+
+
+class Report(unittest.TestCase):
+    """The report is plain: one summary line on stdout, each failure once on stderr."""
+
+    def test_a_clean_run_prints_one_summary_line_and_nothing_else(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            box = os.path.join(tmp, "m.mbox")
+            with open(box, "w") as f:
+                f.write("From a\nSubject: 1\n\nx\nFrom b\nSubject: 2\n\ny\n")
+            for kind in ("eml", "pst"):
+                dest = os.path.join(tmp, kind)
+                r = run("--to", kind, "-o", dest, box)
+                self.assertEqual(r.returncode, 0, r.stderr)
+                self.assertEqual(r.stdout, "1 mailbox(es) and 2 message(s) converted into %s/\n" % dest, kind)
+                self.assertEqual(r.stderr, "", kind)
+
+    def test_each_failure_once_on_stderr_and_the_counts_on_stdout(self):
         with tempfile.TemporaryDirectory() as tmp:
             good = os.path.join(tmp, "good.mbox")
             with open(good, "w") as f:
@@ -123,10 +227,72 @@ class Failures(unittest.TestCase):
             missing = os.path.join(tmp, "missing.mbox")
             r = run("--to", "eml", "-o", os.path.join(tmp, "out"), good, missing)
             self.assertEqual(r.returncode, 1)
-            self.assertIn("missing.mbox: cannot open the file", r.stderr)
-            self.assertNotIn("successfully", r.stdout)
-            self.assertIn("1 mailbox(es) and 1 message(s)", r.stdout)
+            self.assertEqual(r.stderr, "failed: %s: cannot open the file: No such file or directory\n" % missing)
+            self.assertEqual(r.stdout, "1 mailbox(es) and 1 message(s) converted into %s/; not converted: "
+                             "1 mailbox(es)\n" % os.path.join(tmp, "out"))
+            for text in (r.stdout, r.stderr):
+                self.assertNotIn("*", text)
+                self.assertNotIn("Outlook", text)
+                self.assertNotIn("successfully", text)
 
+
+class Progress(unittest.TestCase):
+    def test_on_a_terminal_the_share_read_is_one_line_redrawn_and_cleared_at_the_end(self):
+        import pty
+        with tempfile.TemporaryDirectory() as tmp:
+            box = os.path.join(tmp, "m.mbox")
+            with open(box, "w") as f:
+                f.write("From a\nSubject: 1\n\nx\n" * 2000)
+            master, slave = pty.openpty()
+            p = subprocess.Popen([TOOL, "--to", "eml", "-o", os.path.join(tmp, "out"), box],
+                                 stdout=subprocess.PIPE, stderr=slave)
+            os.close(slave)
+            seen = b""
+            while True:
+                try:
+                    chunk = os.read(master, 65536)
+                except OSError:  # the terminal's other end is closed
+                    break
+                if not chunk:
+                    break
+                seen += chunk
+            out = p.communicate(timeout=60)[0]
+            os.close(master)
+            self.assertEqual(p.returncode, 0)
+            self.assertTrue(out.startswith(b"1 mailbox(es) and 2000 message(s)"), out)
+            self.assertNotIn(b"\n", seen, "one line, redrawn in place")
+            self.assertIn(b"\r\x1b[K100% Mailbox 1 (of 1) m.mbox", seen)
+            self.assertTrue(seen.endswith(b"\r\x1b[K"), seen[-80:])
+        # Not a terminal: no progress at all.
+        with tempfile.TemporaryDirectory() as tmp:
+            box = os.path.join(tmp, "m.mbox")
+            with open(box, "w") as f:
+                f.write("From a\nSubject: 1\n\nx\n")
+            self.assertEqual(run("--to", "eml", "-o", os.path.join(tmp, "out"), box).stderr, "")
+
+
+class StoreError(unittest.TestCase):
+    def test_a_store_that_cannot_be_opened_is_named_with_its_cause_first(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            box = os.path.join(tmp, "m.mbox")
+            with open(box, "w") as f:
+                f.write("From a\nSubject: 1\n\nx\n")
+            dest = os.path.join(tmp, "out")
+            os.makedirs(dest)
+            with open(os.path.join(dest, "m.pst"), "w") as f:
+                f.write("a shopping list, not a store")
+            r = run("--to", "pst", "-o", dest, box)
+            self.assertEqual(r.returncode, 1)
+            lines = r.stderr.splitlines()
+            self.assertTrue(lines[0].startswith("brimvault-convert: %s/m.pst is not a .pst store that can be opened"
+                                                % dest), r.stderr)
+            self.assertEqual(lines[1:], ["The conversion stopped there; the mailboxes converted before it keep their output."])
+            self.assertNotIn("Outlook", r.stderr + r.stdout)
+            with open(os.path.join(dest, "m.pst")) as f:
+                self.assertEqual(f.read(), "a shopping list, not a store")
+
+
+class Signals(unittest.TestCase):
     def test_sigint_finishes_the_message_in_hand_and_exits_130(self):
         with tempfile.TemporaryDirectory() as tmp:
             box = os.path.join(tmp, "big.mbox")

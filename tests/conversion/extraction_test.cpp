@@ -187,6 +187,17 @@ TEST(Extraction, FilesWithoutAnySeparatorAreNotMailboxes) {
     EXPECT_TRUE(empty.result.error.empty());
 }
 
+TEST(Extraction, ABomAndBlankLinesBeforeTheFirstSeparatorMakeNoMessage) {
+    for (const std::string& lead : {std::string("\xEF\xBB\xBF"), std::string("\n\n \n"),
+                                    std::string("\xEF\xBB\xBF\r\n\t\r\n"), std::string(3000, '\n')}) {
+        auto lf = Extract(lead + "From a\nx\nFrom b\ny\n", MboxMode::NotNormal);
+        EXPECT_TRUE(lf.result.error.empty()) << lf.result.error;
+        EXPECT_EQ(Texts(lf), (std::vector<std::string>{"From a\r\nx\r\n", "From b\r\ny\r\n"}));
+        auto crlf = Extract(lead + "From a\r\nx\r\nFrom b\r\ny\r\n", MboxMode::Normal);
+        EXPECT_EQ(Texts(crlf), (std::vector<std::string>{"From a\r\nx\r\n", "From b\r\ny\r\n"}));
+    }
+}
+
 TEST(Extraction, MissingFileIsReported) {
     CollectingSink sink;
     AppendStrings acc;

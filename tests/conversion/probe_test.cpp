@@ -23,7 +23,7 @@ TEST(Probe, LineEndsOfTheFirst512Bytes) {
 
 TEST(Probe, OnlyTheFirst512BytesCount) {
     TempDir t;
-    std::string crlfLate(520, 'x');
+    std::string crlfLate = "From " + std::string(515, 'x');
     crlfLate += "\r\n";
     crlfLate += std::string(78, 'y');
     ASSERT_EQ(crlfLate.size(), 600u);
@@ -44,4 +44,30 @@ TEST(Probe, UnreadableFilesLeaveTheModeEmptyWithAReason) {
     EXPECT_EQ(ReadMBOXFile(t.str(), &error), MboxMode::None);  // a folder
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(ReadMBOXFile(""), MboxMode::None);
+}
+
+TEST(Probe, AMailboxIsAFileWhoseFirstLineAfterABomAndBlankLinesIsASeparator) {
+    TempDir t;
+    auto probe = [&](const std::string& text, std::string* error = nullptr) {
+        WriteFile(t.path() / "f", text);
+        return ReadMBOXFile((t.path() / "f").string(), error);
+    };
+    EXPECT_EQ(probe("From a\nx\n"), MboxMode::NotNormal);
+    EXPECT_EQ(probe("\xEF\xBB\xBF\n \t\n\r\nFrom a\r\nx\r\n"), MboxMode::Normal);
+    // Blank lines longer than the probe's 512 bytes still lead to the separator, and
+    // the line ends are those of the mailbox itself.
+    EXPECT_EQ(probe("\xEF\xBB\xBF" + std::string(2000, '\n') + "From a\r\nx\r\n"), MboxMode::Normal);
+    EXPECT_EQ(probe(std::string(700, ' ') + "\r\nFrom a\nx\n"), MboxMode::NotNormal);
+    for (const auto& [text, why] : std::vector<std::pair<std::string, std::string>>{
+             {"Shopping list\nmilk\nFrom the bakery: bread\n", "its first line is not a \"From \" separator line"},
+             {"\n>From a\nx\n", "its first line is not a \"From \" separator line"},
+             {"from a\nx\n", "its first line is not a \"From \" separator line"},
+             {"  From a\nx\n", "its first line is not a \"From \" separator line"},
+             {"\xEF\xBB\xBF", "the file holds only blank lines"},
+             {"\n\r\n  \t", "the file holds only blank lines"},
+             {"", "the file is empty"}}) {
+        std::string error;
+        EXPECT_EQ(probe(text, &error), MboxMode::None) << text;
+        EXPECT_EQ(error, "not a mailbox: " + why) << text;
+    }
 }

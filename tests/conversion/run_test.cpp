@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <thread>
 
 #include "TestHost.h"
 #include "conversion/ConversionRun.h"
@@ -80,18 +81,27 @@ TEST(Run, EmlxFilesAreNamedAndLaidOutForAppleMail) {
     EXPECT_EQ(file.substr(28, 6), "<?xml ");
 }
 
-TEST(Run, AnEmptyRowIsPassedOverAndReportsSuccess) {
-    TempDir out;
-    TestHost h;
-    h.options.kind = OutputKind::Eml;
-    h.options.destination = out.str();
-    h.options.inputs = {"  "};  // the window's empty list: one empty row
-    RunReport r = h.Run();
-    EXPECT_TRUE(h.immFile.empty());
-    EXPECT_TRUE(fs::is_empty(out.path()));
-    EXPECT_EQ(h.progressCurrent, std::vector<std::string>{"Mailbox 1 (of 1) "});
-    EXPECT_EQ(CompletionText(r, false), kEmlDone);
-    EXPECT_TRUE(r.ok());
+TEST(Run, NoMailboxAmongTheInputsIsNothingToConvertAndNoSuccess) {
+    TempDir in, out;
+    fs::path notes = in.path() / "notes.txt";
+    WriteFile(notes, "Shopping list\nmilk\nFrom the bakery: bread\n");
+    for (bool single : {false, true}) {
+        for (auto inputs : {std::vector<std::string>{"  "}, std::vector<std::string>{}, std::vector<std::string>{notes.string()}}) {
+            TestHost h;
+            h.options.kind = OutputKind::Pst;
+            h.options.singleStore = single;
+            h.options.destination = out.str();
+            h.options.inputs = inputs;  // the window's empty list: one empty row
+            RunReport r = h.Run();
+            EXPECT_TRUE(r.nothingToConvert());
+            EXPECT_FALSE(r.ok());
+            EXPECT_TRUE(fs::is_empty(out.path())) << "no store, no folder";
+            const std::string text = CompletionText(r, true);
+            EXPECT_EQ(text.find("successfully"), std::string::npos) << text;
+            EXPECT_EQ(text.rfind("Nothing to convert: there is no mailbox among the listed files.\r\n", 0), 0u) << text;
+            EXPECT_EQ(text.find("not a mailbox") != std::string::npos, inputs.size() == 1 && inputs[0] == notes.string());
+        }
+    }
 }
 
 TEST(Run, FailuresAreReportedNotHidden) {
@@ -173,6 +183,7 @@ TEST(Run, ByLabelFolderThatCannotBeMadeFailsOnlyItsMessages) {
 
 TEST(Run, ManyFailuresAreListedUpToTwenty) {
     RunReport r;
+    r.mailboxesFound = 1;
     for (int i = 0; i < 25; ++i) r.failures.push_back({"f" + std::to_string(i), "bad"});
     std::string text = CompletionText(r, false);
     EXPECT_NE(text.find("f19: bad"), std::string::npos);
@@ -182,6 +193,7 @@ TEST(Run, ManyFailuresAreListedUpToTwenty) {
 
 TEST(Run, PstCompletionText) {
     RunReport r;
+    r.mailboxesFound = r.mailboxesConverted = 1;
     EXPECT_EQ(CompletionText(r, true),
               kStars + "\r\nYour messages from Brimvault files has been successfully exported to Outlook (.pst) file.\r\n" +
                   kStars + "\r\nStart Outlook and open converted pst file by clicking File -> Open -> Outlook Data File. And it all done !");
@@ -203,13 +215,62 @@ TEST(Run, StoreThatCannotBeCreatedTakesTheStoreErrorPath) {
         EXPECT_TRUE(r.storeError);
         EXPECT_FALSE(r.storeErrorReason.empty());
         EXPECT_EQ(r.mailboxesConverted + r.mailboxesFailed, 0);
-        // The run ends at the store it could not open: at once, or at the first mailbox.
-        EXPECT_EQ(h.progressCurrent.size(), single ? 0u : 1u);
+        // The run ends at the store it could not open, made for the first mailbox.
+        EXPECT_EQ(h.progressCurrent.size(), 1u);
+        // The cause leads, in plain words: which file and why; no mail client is named.
+        const std::string store = single ? notAFolder.string() + "/Brimvault" : notAFolder.string() + "/m.pst";
+        EXPECT_EQ(r.storeErrorReason.rfind("cannot create the store " + store, 0), 0u) << r.storeErrorReason;
+        EXPECT_EQ(r.storeErrorReason.substr(r.storeErrorReason.size() - 17), ": Not a directory") << r.storeErrorReason;
         const std::string text = StoreErrorText(r.storeErrorReason);
-        EXPECT_EQ(text.rfind("Outlook Session Creation Error !\r\nCheck if Outlook is installed and configured.\r\n"
-                             "For more details visit this link : ", 0), 0u);
-        EXPECT_NE(text.find("(" + r.storeErrorReason + ")"), std::string::npos);
+        EXPECT_EQ(text, "C" + r.storeErrorReason.substr(1) + ".\r\nThe conversion stopped there; the mailboxes "
+                        "converted before it keep their output.");
+        EXPECT_EQ(text.find("Outlook"), std::string::npos);
+        EXPECT_EQ(text.find("install"), std::string::npos);
     }
+}
+
+// The share of the input read: the sum of the distinct inputs' sizes as the total,
+// a done count that only grows, at most about every 50 ms, and all of it at the end.
+TEST(Run, BytesReadTellsTheShareOfTheInputOverAllMailboxes) {
+    struct Recorder : TestHost {
+        struct Call {
+            uint64_t done, total;
+            std::chrono::steady_clock::time_point at;
+        };
+        std::vector<Call> calls;
+        void BytesRead(uint64_t done, uint64_t total) override {
+            calls.push_back({done, total, std::chrono::steady_clock::now()});
+        }
+        void MessageWritten(int32_t number) override {
+            TestHost::MessageWritten(number);
+            if (number % 25 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));  // a slow disk
+        }
+    };
+    TempDir in, out;
+    const fs::path a = in.path() / "a.mbox", b = in.path() / "b.mbox", notes = in.path() / "notes.txt";
+    std::string box;
+    for (int i = 0; i < 1500; ++i) box += "From a\nSubject: " + std::to_string(i) + "\n\n" + std::string(500, 'x') + "\n";
+    WriteFile(a, box);
+    WriteFile(b, box.substr(0, box.size() / 3));
+    WriteFile(notes, "Shopping list\n");
+    const uint64_t total = fs::file_size(a) + fs::file_size(b) + fs::file_size(notes);
+    Recorder h;
+    h.options.kind = OutputKind::Eml;
+    h.options.destination = out.str();
+    h.options.inputs = {a.string(), notes.string(), b.string(), (in.path() / "." / "a.mbox").string()};
+    h.Run();
+    ASSERT_GE(h.calls.size(), 3u);
+    for (size_t i = 0; i < h.calls.size(); ++i) {
+        EXPECT_EQ(h.calls[i].total, total);
+        if (i == 0) continue;
+        EXPECT_GE(h.calls[i].done, h.calls[i - 1].done);
+        if (i + 1 < h.calls.size()) {
+            EXPECT_GE(h.calls[i].at - h.calls[i - 1].at, std::chrono::milliseconds(45));
+        }
+    }
+    EXPECT_EQ(h.calls.back().done, total);
+    EXPECT_TRUE(std::any_of(h.calls.begin(), h.calls.end(), [&](auto& c) { return c.done > 0 && c.done < fs::file_size(a); }))
+        << "the share moves within one mailbox";
 }
 
 TEST(Run, StopRequestedEndsAfterTheMessageInHand) {

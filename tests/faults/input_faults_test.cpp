@@ -29,7 +29,7 @@ HookHost EmlHost(const TempDir& out, std::vector<std::string> rows) {
     return h;
 }
 
-const std::string kNotAMailbox = "not a mailbox: no \"From \" separator line found";
+const std::string kNotAMailbox = "not a mailbox: its first line is not a \"From \" separator line";
 
 bool Mentions(const std::string& text, const std::string& what) { return text.find(what) != std::string::npos; }
 
@@ -224,30 +224,31 @@ TEST(SpecialFiles, PipesAndDevicesAreRefusedWithoutWaiting) {
     ExpectCompletionNaming(r, "/dev/zero: " + why);
 }
 
-TEST(SpecialFiles, FilesOfNulBytesAreNotMailboxesAndEmptyFilesHoldNoMessage) {
-    // Neither kind of line end and no separator: no message, no file, and the file
-    // is named as not a mailbox. An empty file is an empty mailbox.
+TEST(SpecialFiles, FilesOfNulBytesAndEmptyFilesAreNotMailboxes) {
+    // No separator line first: no message, no output folder, and the file is named
+    // as not a mailbox, an empty one too.
     TempDir in, out;
     const fs::path nul = in.path() / "nul.mbox", empty = in.path() / "empty.mbox";
     WriteFile(nul, std::string(3 * InputFile::kBlockSize + 5, '\0'));
     WriteFile(empty, "");
     HookHost h = EmlHost(out, {nul.string(), empty.string()});
     RunReport r = h.Run();
-    ASSERT_EQ(r.failures.size(), 1u);
+    ASSERT_EQ(r.failures.size(), 2u);
     EXPECT_EQ(r.failures[0].file, nul.string());
     EXPECT_EQ(r.failures[0].reason, kNotAMailbox);
-    EXPECT_EQ(r.mailboxesConverted, 1);
-    EXPECT_EQ(r.mailboxesFailed, 1);
-    EXPECT_EQ(r.messagesConverted, 0);
-    EXPECT_TRUE(FilesIn(OutputFolder(out.path(), nul)).empty());
-    EXPECT_TRUE(FilesIn(OutputFolder(out.path(), empty)).empty());
+    EXPECT_EQ(r.failures[1].file, empty.string());
+    EXPECT_EQ(r.failures[1].reason, "not a mailbox: the file is empty");
+    EXPECT_EQ(r.mailboxesConverted, 0);
+    EXPECT_EQ(r.mailboxesFailed, 2);
+    EXPECT_TRUE(r.nothingToConvert());
+    EXPECT_TRUE(fs::is_empty(out.path()));
     ExpectCompletionNaming(r, nul.string() + ": " + kNotAMailbox);
 }
 
-TEST(SpecialFiles, TwoGigabyteLineWithoutALineEndIsReadThroughAndNamed) {
+TEST(SpecialFiles, TwoGigabyteLineWithoutALineEndIsNamedWithoutBeingReadThrough) {
     // A sparse file: 2 GiB of NUL bytes after text that is not a separator, once
-    // with no line end at all (line procedure) and once after an LF (LF procedure,
-    // which gathers it as text until the end). The run ends and names the file.
+    // with no line end at all and once after an LF. Its first line tells it is no
+    // mailbox; the run names the file and ends.
     for (bool lf : {false, true}) {
         TempDir in, out;
         const fs::path big = in.path() / "big.mbox";

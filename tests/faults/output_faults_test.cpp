@@ -1,5 +1,6 @@
-// Outputs that cannot be written (a full disk) and mailboxes given twice: only
-// complete files and stores are left, and the report counts only what is there.
+// Outputs that cannot be written (a full disk: the run stops at the first write that
+// finds it) and mailboxes given twice (read once): only complete files and stores are
+// left, and the report counts only what is there.
 #include <gtest/gtest.h>
 
 #include "FaultHelpers.h"
@@ -18,6 +19,8 @@ using bv::testing::WriteFile;
 namespace {
 
 bool Mentions(const std::string& text, const std::string& what) { return text.find(what) != std::string::npos; }
+
+const std::string kDiskFull = "the disk is full (No space left on device); the conversion stopped there";
 
 // Every file below `dir`, relative, sorted.
 std::vector<std::string> Tree(const fs::path& dir) {
@@ -45,7 +48,7 @@ uint64_t ValidStoreMessages(const fs::path& pst) {
 
 // ---- The disk fills up ----
 
-TEST(DiskFull, EmlFilesAreCompleteOrAbsentAndEveryLostMessageIsCounted) {
+TEST(DiskFull, EmlRunStopsAtTheFirstFailedWriteAndLeavesCompleteFiles) {
     SmallDisk disk(1024);
     if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
     TempDir in;
@@ -67,22 +70,24 @@ TEST(DiskFull, EmlFilesAreCompleteOrAbsentAndEveryLostMessageIsCounted) {
         EXPECT_EQ(name, "email-" + std::to_string(n) + ".eml");
         EXPECT_EQ(text, ref.at(n - 1)) << name;  // complete, never cut
     }
+    // The run stopped at the first write that found the disk full: one failure, for
+    // a file that is not there.
+    EXPECT_TRUE(r.diskFull);
     EXPECT_EQ(r.messagesConverted, int64_t(files.size()));
-    EXPECT_EQ(r.messagesFailed, int64_t(ref.size() - files.size()));
-    ASSERT_FALSE(r.failures.empty());
-    for (auto& f : r.failures) {
-        EXPECT_EQ(f.reason.rfind("cannot ", 0), 0u) << f.reason;
-        EXPECT_TRUE(Mentions(f.reason, "No space left on device")) << f.reason;
-        EXPECT_FALSE(files.count(fs::path(f.file).filename().string())) << f.file << " failed but is there";
-    }
+    EXPECT_GE(r.messagesFailed, 1);
+    EXPECT_LE(r.messagesConverted + r.messagesFailed, int64_t(ref.size()));
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_EQ(r.failures[0].reason, kDiskFull);
+    EXPECT_EQ(fs::path(r.failures[0].file).parent_path(), OutputFolder(disk.path(), a));
+    EXPECT_FALSE(files.count(fs::path(r.failures[0].file).filename().string())) << r.failures[0].file;
     EXPECT_EQ(r.mailboxesFailed, 1);
     const std::string text = CompletionText(r, false);
     EXPECT_TRUE(Mentions(text, "Messages not converted: " + std::to_string(r.messagesFailed) + "."));
-    EXPECT_TRUE(Mentions(text, "No space left on device"));
+    EXPECT_TRUE(Mentions(text, r.failures[0].file + ": " + kDiskFull)) << text;
 }
 
 #ifdef BV_HAVE_PST_VALIDATE
-TEST(DiskFull, StoreThatCannotBeFinishedIsNotLeftAndItsMessagesAreNotCounted) {
+TEST(DiskFull, StoreThatCannotBeFinishedIsNotLeftAndIsTheOneFailure) {
     // One store for all, and one store per mailbox where the second does not fit.
     for (bool single : {true, false}) {
         SCOPED_TRACE(single ? "single store" : "store per mailbox");
@@ -100,7 +105,11 @@ TEST(DiskFull, StoreThatCannotBeFinishedIsNotLeftAndItsMessagesAreNotCounted) {
         RunReport r = h.Run();
 
         EXPECT_FALSE(r.ok());
-        ASSERT_FALSE(r.failures.empty());
+        EXPECT_TRUE(r.diskFull);
+        // One failure: the store that found the disk full.
+        ASSERT_EQ(r.failures.size(), 1u);
+        EXPECT_EQ(r.failures[0].reason, kDiskFull);
+        EXPECT_EQ(r.failures[0].file.substr(r.failures[0].file.size() - 4), ".pst");
         // No half-written store and no temporary file stay behind.
         std::vector<std::string> left = Tree(disk.path());
         for (auto& name : left) EXPECT_EQ(name.find(".partial"), std::string::npos) << name;
@@ -108,18 +117,16 @@ TEST(DiskFull, StoreThatCannotBeFinishedIsNotLeftAndItsMessagesAreNotCounted) {
             EXPECT_TRUE(left.empty()) << left.front();
             EXPECT_EQ(r.messagesConverted, 0);
             EXPECT_EQ(r.mailboxesConverted, 0);
-            EXPECT_EQ(r.messagesFailed, 43);
+            EXPECT_GE(r.messagesFailed, 3);
         } else {
             ASSERT_EQ(left, std::vector<std::string>{"small.pst"});
             EXPECT_EQ(ValidStoreMessages(disk.path() / "small.pst"), 3u);
+            EXPECT_EQ(r.failures[0].file, (disk.path() / "big.pst").string());
             EXPECT_EQ(r.messagesConverted, 3);
             EXPECT_EQ(r.mailboxesConverted, 1);
-            EXPECT_EQ(r.messagesFailed, 40);
+            EXPECT_GE(r.messagesFailed, 1);
         }
         EXPECT_EQ(r.mailboxesFailed, single ? 2 : 1);
-        bool storeNamed = false;
-        for (auto& f : r.failures) storeNamed |= Mentions(f.file, ".pst") || Mentions(f.reason, ".pst");
-        EXPECT_TRUE(storeNamed);
         EXPECT_FALSE(Mentions(CompletionText(r, true), "successfully"));
     }
 }
@@ -137,9 +144,12 @@ TEST(DiskFull, MsgFilesAreCompleteOrAbsent) {
     h.options.inputs = {a.string()};
     RunReport r = h.Run();
     EXPECT_FALSE(r.ok());
+    EXPECT_TRUE(r.diskFull);
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_EQ(r.failures[0].reason, kDiskFull);
     auto files = FilesIn(OutputFolder(disk.path(), a));
     EXPECT_EQ(r.messagesConverted, int64_t(files.size()));
-    EXPECT_EQ(r.messagesConverted + r.messagesFailed, 30);
+    EXPECT_LE(r.messagesConverted + r.messagesFailed, 30);
     for (auto& [name, data] : files) {
         // A compound file's header, and a size that is a whole number of sectors.
         EXPECT_EQ(data.substr(0, 8), std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)) << name;
@@ -150,7 +160,7 @@ TEST(DiskFull, MsgFilesAreCompleteOrAbsent) {
 
 // ---- A mailbox given twice ----
 
-TEST(MailboxGivenTwice, EmlFilesAreWrittenOnceWithTheSameContent) {
+TEST(MailboxGivenTwice, IsReadOnce) {
     TempDir in, out;
     const fs::path a = in.path() / "a.mbox";
     const std::string box = MakeMailbox(4, 100, false);
@@ -161,16 +171,14 @@ TEST(MailboxGivenTwice, EmlFilesAreWrittenOnceWithTheSameContent) {
     h.options.inputs = {a.string(), a.string()};
     RunReport r = h.Run();
     EXPECT_TRUE(r.ok());
-    EXPECT_EQ(r.mailboxesConverted, 2);
-    // The second copy finds files of the same content: they are left as they are.
-    EXPECT_EQ(r.messagesConverted + r.messagesAlreadyThere, 8);
+    EXPECT_EQ(r.mailboxesConverted, 1);
     EXPECT_EQ(r.messagesConverted, 4);
     EXPECT_EQ(FilesIn(OutputFolder(out.path(), a)), EmlFiles(ReferenceSplit(box, MboxMode::NotNormal), 4));
     EXPECT_EQ(bv::testing::ReadFile(a), box);  // the input is untouched
 }
 
 #ifdef BV_HAVE_PST_VALIDATE
-TEST(MailboxGivenTwice, StoresHoldEachMessageOnceAndStayValid) {
+TEST(MailboxGivenTwice, StoresHoldItsMessagesOnce) {
     for (bool single : {true, false}) {
         TempDir in, out;
         const fs::path a = in.path() / "a.mbox";
@@ -179,11 +187,10 @@ TEST(MailboxGivenTwice, StoresHoldEachMessageOnceAndStayValid) {
         h.options.kind = OutputKind::Pst;
         h.options.singleStore = single;
         h.options.destination = out.str();
-        h.options.inputs = {a.string(), a.string()};
+        h.options.inputs = {a.string(), (in.path() / "." / "a.mbox").string()};
         RunReport r = h.Run();
         EXPECT_TRUE(r.ok()) << (r.failures.empty() ? "" : r.failures[0].reason);
         EXPECT_EQ(r.messagesConverted, 4);
-        EXPECT_EQ(r.messagesConverted + r.messagesAlreadyThere, 8);
         std::vector<std::string> stores = Tree(out.path());
         ASSERT_EQ(stores.size(), 1u);
         if (!single) {

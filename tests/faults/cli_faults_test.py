@@ -299,8 +299,9 @@ class DiskFull(Tmp):
                 self.one_disk_full_failure(r, store)
                 self.assertEqual(converted(r.stdout), (0, 0), r.stdout)
                 self.assertEqual(tree(dest), [], "no store, no temporary file")
-        # A store there before the run: the run adds to it, finds the disk full and
-        # leaves it byte for byte as it was.
+        # A store there before the run: the run adds to it in place, finds the disk full
+        # and leaves it as it was: the same header (the same commit) and size, valid,
+        # with its messages. (Blocks written into its free space are unreferenced.)
         with Mount("size=2m") as dest:
             r = run("--to", "pst", "-o", dest, small)
             self.assertEqual(r.returncode, 0, r.stderr)
@@ -308,7 +309,8 @@ class DiskFull(Tmp):
             r = run("--to", "pst", "-o", dest, a)
             self.one_disk_full_failure(r, re.escape(dest + "/a.pst"))
             self.assertEqual(tree(dest), ["a.pst"])
-            self.assertEqual(read_bytes(os.path.join(dest, "a.pst")), before)
+            after = read_bytes(os.path.join(dest, "a.pst"))
+            self.assertEqual((len(after), after[:564]), (len(before), before[:564]))
             if VALIDATE:
                 status, count, text = validate(os.path.join(dest, "a.pst"))
                 self.assertEqual((status, count), (0, 2), text)

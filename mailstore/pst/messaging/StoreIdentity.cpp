@@ -44,23 +44,47 @@ uint64_t Store::IdentityOf(const std::vector<PcProp>& props) {
 
 void Store::LoadIdentities() {
     identitiesLoaded_ = true;
-    std::vector<Nid> messages;
+    // Message PCs of one block (nearly all) are read in one pass over the BBT, in file
+    // order; larger ones through their data trees.
+    std::vector<std::pair<Bid, Nid>> single;
+    std::vector<std::pair<Nid, Bid>> trees;
     db_->ForEachNode([&](Nid nid, const NodeRef& ref) {
-        if (NidTypeOf(nid) != NID_TYPE_NORMAL_MESSAGE) return;
+        if (NidTypeOf(nid) != NID_TYPE_NORMAL_MESSAGE || !ref.bidData) return;
         auto folder = folders_.find(ref.nidParent);
-        if (folder != folders_.end() && !folder->second.search) messages.push_back(nid);
+        if (folder == folders_.end() || folder->second.search) return;
+        if (ref.bidData & kBidInternal)
+            trees.push_back({nid, ref.bidData});
+        else
+            single.push_back({ref.bidData & ~Bid(1), nid});
     });
-    for (Nid nid : messages) {
-        std::optional<NodeRef> ref = db_->FindNode(nid);
-        if (!ref || !ref->bidData) continue;
+    auto take = [this](Nid nid, std::vector<Bytes>&& blocks) {
         try {
             // Values stored in subnodes (bodies, long values) are not read: the two
             // that identify a message are short.
-            HeapReader heap(db_->ReadDataTree(ref->bidData));
+            HeapReader heap(std::move(blocks));
             std::vector<PcProp> props = ReadPropertyContext(heap, [](Nid) { return Bytes(); });
             if (uint64_t identity = IdentityOf(props)) identities_.emplace(identity, nid);
         } catch (const MailStoreError&) {
             // A message that cannot be read is known by nothing: a copy may be added.
+        }
+    };
+    std::sort(single.begin(), single.end());
+    std::vector<Bid> bids;
+    bids.reserve(single.size());
+    for (const auto& [bid, nid] : single) bids.push_back(bid);
+    db_->ReadBlocks(bids, [&](Bid bid, Bytes&& data) {
+        auto it = std::lower_bound(single.begin(), single.end(), std::make_pair(bid & ~Bid(1), Nid(0)));
+        // One block may hold the PC of more than one message only in a damaged store.
+        for (; it != single.end() && it->first == (bid & ~Bid(1)); ++it) {
+            std::vector<Bytes> blocks;
+            blocks.push_back(data);
+            take(it->second, std::move(blocks));
+        }
+    });
+    for (const auto& [nid, bid] : trees) {
+        try {
+            take(nid, db_->ReadDataTree(bid));
+        } catch (const MailStoreError&) {
         }
     }
 }

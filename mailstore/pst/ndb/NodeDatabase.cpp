@@ -417,6 +417,27 @@ Bytes NodeDatabase::ReadBlock(Bid bid) {
     return data;
 }
 
+void NodeDatabase::ReadBlocks(const std::vector<Bid>& bids, const std::function<void(Bid, Bytes&&)>& fn) {
+    if (bids.empty()) return;
+    FlushAndWait();
+    std::vector<std::pair<Bid, BlockInfo>> found;
+    found.reserve(bids.size());
+    size_t next = 0;
+    ForEachBlock([&](Bid bid, const BlockInfo& info) {
+        while (next < bids.size() && (bids[next] & ~Bid(1)) < bid) ++next;
+        if (next < bids.size() && (bids[next] & ~Bid(1)) == bid) found.push_back({bids[next], info});
+    });
+    // In file order: the reads follow the disk.
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.second.ib < b.second.ib; });
+    for (const auto& [bid, info] : found) {
+        Bytes raw(BlockAllocSize(info.cb));
+        ReadAt(info.ib, raw.data(), raw.size());
+        Bytes data = CheckBlock(raw.data(), raw.size(), info.cb, bid & ~Bid(1), info.ib);
+        if (!(bid & kBidInternal) && header_.bCryptMethod == NDB_CRYPT_PERMUTE) PermuteDecode(data.data(), data.size());
+        fn(bid, std::move(data));
+    }
+}
+
 std::vector<Bytes> NodeDatabase::ReadDataTree(Bid bid) {
     std::vector<Bytes> out;
     if (bid == 0) return out;

@@ -84,6 +84,9 @@ public:
     std::vector<Bytes> ReadDataTree(Bid bid);       // the data blocks of a node, in order
     std::vector<Bid> DataTreeBids(Bid bid);         // their BIDs, read from the XBLOCKs only
     std::vector<SLENTRY> ReadSubnodeTree(Bid bid);  // sorted by nid
+    // Many blocks at once: `bids` sorted, looked up in one pass over the BBT; `fn` gets
+    // each one found with its plain data.
+    void ReadBlocks(const std::vector<Bid>& bids, const std::function<void(Bid, Bytes&&)>& fn);
 
     // Writes the B-trees, the allocation maps and the header: the store now holds
     // everything written so far. With Durable(true) each step is on the disk before the

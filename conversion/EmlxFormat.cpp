@@ -14,17 +14,21 @@ constexpr long long kEmlxFlagRead = 1 << 0;
 constexpr long long kEmlxFlagFlagged = 1 << 4;
 }  // namespace
 
+std::optional<long long> MessageDate(const mailstore::mime::HeaderFields& fields) {
+    for (const mailstore::mime::HeaderField& f : fields)
+        if (EqualsNoCase(f.name, "Date")) return DecodeDate(UnfoldFieldValue(f.raw));
+    return std::nullopt;
+}
+
 std::optional<long long> MessageDate(std::string_view text) {
-    std::optional<long long> unix;
-    ForEachHeaderField(text, [&](std::string_view name, std::string_view raw) {
-        if (!EqualsNoCase(name, "Date")) return true;
-        unix = DecodeDate(UnfoldFieldValue(raw));
-        return false;
-    });
-    return unix;
+    return MessageDate(mailstore::mime::ReadMessageTop(text).header.fields);
 }
 
 void BuildEmlx(std::string_view text, std::string& out, EmlxFlags flags) {
+    BuildEmlx(text, mailstore::mime::ReadMessageTop(text).header.fields, out, flags);
+}
+
+void BuildEmlx(std::string_view text, const mailstore::mime::HeaderFields& fields, std::string& out, EmlxFlags flags) {
     // The message data: without the separator line, with LF line ends.
     std::string_view body = text;
     if (body.substr(0, 5) == "From ") {
@@ -48,7 +52,7 @@ void BuildEmlx(std::string_view text, std::string& out, EmlxFlags flags) {
     char countLine[32];
     std::snprintf(countLine, sizeof countLine, "%-10zu\n", data.size());
 
-    std::optional<long long> date = MessageDate(text);
+    std::optional<long long> date = MessageDate(fields);
     std::string plist =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "

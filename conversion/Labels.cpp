@@ -139,24 +139,25 @@ const mapi::PropertyName kKeywords{mapi::PS_PUBLIC_STRINGS, std::string("Keyword
 
 }  // namespace
 
-std::vector<std::string> ReadLabels(std::string_view messageText) {
+std::vector<std::string> ReadLabels(const HeaderFields& fields) {
     std::vector<std::string> labels;
     std::string keywords;
-    bool found = false;
-    ForEachHeaderField(messageText, [&](std::string_view name, std::string_view raw) {
-        if (IsLabelsFieldName(name)) {
-            SplitLabels(UnfoldFieldValue(raw), labels);
-            found = true;
-            return false;
+    for (const mailstore::mime::HeaderField& f : fields) {
+        if (IsLabelsFieldName(f.name)) {
+            SplitLabels(UnfoldFieldValue(f.raw), labels);
+            return labels;
         }
-        if (EqualsNoCase(name, "Keywords")) {
+        if (EqualsNoCase(f.name, "Keywords")) {
             if (!keywords.empty()) keywords += ',';
-            keywords += UnfoldFieldValue(raw);
+            keywords += UnfoldFieldValue(f.raw);
         }
-        return true;
-    });
-    if (!found) SplitLabels(keywords, labels);
+    }
+    SplitLabels(keywords, labels);
     return labels;
+}
+
+std::vector<std::string> ReadLabels(std::string_view messageText) {
+    return ReadLabels(mailstore::mime::ReadMessageTop(messageText).header.fields);
 }
 
 MessageLabels SortLabels(const std::vector<std::string>& labels) {
@@ -182,6 +183,7 @@ MessageLabels SortLabels(const std::vector<std::string>& labels) {
 }
 
 MessageLabels LabelsOfMessage(std::string_view messageText) { return SortLabels(ReadLabels(messageText)); }
+MessageLabels LabelsOfMessage(const HeaderFields& fields) { return SortLabels(ReadLabels(fields)); }
 
 void ApplyLabels(const MessageLabels& labels, mapi::Message& message) {
     mapi::PropertyBag& props = message.props;

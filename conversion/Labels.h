@@ -23,6 +23,8 @@
 #include <string_view>
 #include <vector>
 
+#include "mailstore/mime/TopHeader.h"
+
 namespace bv::mapi {
 struct Message;
 }
@@ -42,12 +44,15 @@ struct MessageLabels {
 // The labels of a message (the text may begin with its "From " separator line),
 // decoded to UTF-8, in header order. Empty when the message carries none.
 std::vector<std::string> ReadLabels(std::string_view messageText);
+// The same from the fields of a header already cut (mime::ReadMessageTop).
+std::vector<std::string> ReadLabels(const mailstore::mime::HeaderFields& fields);
 
 // What a list of labels decides.
 MessageLabels SortLabels(const std::vector<std::string>& labels);
 
 // SortLabels(ReadLabels(messageText)).
 MessageLabels LabelsOfMessage(std::string_view messageText);
+MessageLabels LabelsOfMessage(const mailstore::mime::HeaderFields& fields);
 
 // Puts the states and categories on a message bound for a .pst or .msg file (after its
 // PR_MESSAGE_FLAGS are set): unread clears MSGFLAG_READ; starred sets a follow-up flag

@@ -73,8 +73,11 @@ void MessageOutput::OutputMessage(int32_t n, std::string_view text, bool) {
         const bool emlx = target_.kind == OutputKind::Emlx;
         MessageLabels labels;
         std::optional<std::string> folder = target_.mailboxFolder;
+        // The header is cut once, for the labels and the .emlx date.
+        const mailstore::mime::MessageTop top =
+            emlx || target_.byLabel() ? mailstore::mime::ReadMessageTop(text) : mailstore::mime::MessageTop{};
         if (target_.byLabel()) {
-            labels = LabelsOfMessage(text);
+            labels = LabelsOfMessage(top.header.fields);
             folder = target_.diskFolders->FolderFor(target_.mailboxFolder, labels.folder);
         }
         std::string path, error;
@@ -84,7 +87,7 @@ void MessageOutput::OutputMessage(int32_t n, std::string_view text, bool) {
             error = "cannot create the output folder";
         } else if (emlx) {
             path = MessageFileName(*folder, n, true);
-            BuildEmlx(text, emlx_, EmlxFlags{.read = !labels.unread, .flagged = labels.starred});
+            BuildEmlx(text, top.header.fields, emlx_, EmlxFlags{.read = !labels.unread, .flagged = labels.starred});
             ok = KeepOrWrite(path, emlx_, &error);
         } else {
             path = MessageFileName(*folder, n, false);
@@ -151,9 +154,11 @@ void MessageOutput::ToImport(int32_t n, std::string_view text) {
     next->ticket = pipeline_->Submit([p, toStore, store, byLabel, diskFolders, mailboxFolder, n] {
         try {
             if (toStore && !store) throw mailstore::MailStoreError("no store is open");
+            // The header is cut once, for the labels and the import.
+            const mailstore::mime::MessageTop top = mailstore::mime::ReadMessageTop(p->text);
             MessageLabels labels;
             if (byLabel) {
-                labels = LabelsOfMessage(p->text);
+                labels = LabelsOfMessage(top.header.fields);
                 if (!toStore) {
                     std::optional<std::string> folder = diskFolders->FolderFor(*mailboxFolder, labels.folder);
                     if (!folder) {
@@ -166,7 +171,7 @@ void MessageOutput::ToImport(int32_t n, std::string_view text) {
             mapi::Message message;
             std::vector<uint8_t> digest;
             if (toStore) digest = MessageDigest(p->text);
-            mailstore::mime::ImportRfc822(p->text, message);
+            mailstore::mime::ImportRfc822(p->text, top, message);
             std::string().swap(p->text);
             // How the store recognises the message when it has no Message-ID.
             if (toStore) message.props.SetBinary(mapi::PR_SEARCH_KEY, digest);

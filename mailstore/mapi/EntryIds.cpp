@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "mailstore/base/Ascii.h"
 #include "mailstore/base/LittleEndian.h"
 #include "mailstore/base/Utf8.h"
 
@@ -47,7 +48,7 @@ std::vector<uint8_t> FlatEntryList(const std::vector<std::vector<uint8_t>>& entr
 
 std::vector<uint8_t> SmtpSearchKey(const std::string& address) {
     std::string key = "SMTP:";
-    for (char c : address) key += char(std::toupper(static_cast<unsigned char>(c)));
+    for (char c : address) key += base::AsciiToUpper(c);
     std::vector<uint8_t> out(key.begin(), key.end());
     out.push_back(0);
     return out;

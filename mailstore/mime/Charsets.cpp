@@ -1,4 +1,5 @@
 #include "mailstore/mime/Charsets.h"
+#include "mailstore/base/Ascii.h"
 
 #include <gmime/gmime.h>
 #include <iconv.h>
@@ -6,6 +7,8 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <unordered_map>
+#include <vector>
 
 #include "mailstore/base/Utf8.h"
 #include "mailstore/mime/GMimeSupport.h"
@@ -56,10 +59,49 @@ bool MakeValidUtf8(std::string_view in, std::string& out) {
     return false;
 }
 
+bool ConverterExists(const std::string& name) {
+    iconv_t cd = iconv_open("UTF-8", name.c_str());
+    if (cd == (iconv_t)-1) return false;
+    iconv_close(cd);
+    return true;
+}
+
+// A charset name the converter knows: GMime's name for it, the name itself, or the
+// name without an "x-" in front and without dashes ("x-mac-cyrillic" is
+// "MAC-CYRILLIC", "x-mac-ukrainian" "MACUKRAINIAN"). Names are looked up once per
+// thread; the answer is the name itself when nothing fits.
+std::string ResolvedName(const std::string& charset, const std::string& lower) {
+    thread_local std::unordered_map<std::string, std::string> cache;
+    if (auto it = cache.find(lower); it != cache.end()) return it->second;
+    std::vector<std::string> candidates;
+    ParserOptions();  // GMime's charset tables exist once it is initialised
+    if (const char* name = g_mime_charset_iconv_name(charset.c_str())) candidates.push_back(name);
+    candidates.push_back(charset);
+    std::string bare = lower.rfind("x-", 0) == 0 ? lower.substr(2) : lower;
+    candidates.push_back(bare);
+    std::string undashed;
+    for (char ch : bare)
+        if (ch != '-' && ch != '_') undashed += ch;
+    candidates.push_back(undashed);
+    std::string found = charset;
+    if (cache.size() < 256) {  // (names are few; a flood of made-up ones is not kept)
+        for (const std::string& c : candidates)
+            if (ConverterExists(c)) {
+                found = c;
+                break;
+            }
+        cache.emplace(lower, found);
+    } else {
+        for (const std::string& c : candidates)
+            if (ConverterExists(c)) return c;
+    }
+    return found;
+}
+
 // The converter name we use for a MIME charset: supersets where mail in the wild
 // routinely exceeds the declared set (WHATWG encoding rules).
 std::string ConverterName(const std::string& charset) {
-    std::string c = AsciiLower(charset);
+    std::string c = base::AsciiLowered(charset);
     if (c == "gb2312" || c == "gbk" || c == "x-gbk" || c == "euc-cn" || c == "cp936" || c == "gb_2312-80") return "GB18030";
     if (c == "ks_c_5601-1987" || c == "ks_c_5601" || c == "euc-kr" || c == "korean") return "CP949";
     if (c == "shift_jis" || c == "shift-jis" || c == "sjis" || c == "x-sjis" || c == "ms_kanji" || c == "windows-31j") return "CP932";
@@ -68,13 +110,14 @@ std::string ConverterName(const std::string& charset) {
         return "WINDOWS-1252";
     if (c == "iso-2022-jp") return "ISO-2022-JP-2";
     if (c == "big5") return "BIG5-HKSCS";
-    ParserOptions();  // GMime's charset tables exist once it is initialised
-    const char* name = g_mime_charset_iconv_name(charset.c_str());
-    return name ? std::string(name) : charset;
+    if (c == "x-mac-roman" || c == "mac-roman" || c == "macroman") return "MACINTOSH";
+    if (c == "x-mac-ce" || c == "x-mac-centraleurroman" || c == "mac-centraleurroman") return "MAC-CENTRALEUROPE";
+    if (c == "x-mac-icelandic" || c == "mac-icelandic") return "MAC-IS";
+    return ResolvedName(charset, c);
 }
 
 bool IsUtf8Name(const std::string& c) {
-    std::string l = AsciiLower(c);
+    std::string l = base::AsciiLowered(c);
     return l == "utf-8" || l == "utf8" || l == "unicode-1-1-utf-8" || l == "x-unicode20utf8";
 }
 
@@ -83,11 +126,6 @@ bool IsUtf8Name(const std::string& c) {
 uint32_t Cp1252CodePoint(unsigned char c) {
     if (c < 0x80 || c >= 0xA0) return c;
     return kCp1252High[c - 0x80] ? kCp1252High[c - 0x80] : base::kReplacementCharacter;
-}
-
-std::string AsciiLower(std::string s) {
-    for (auto& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 std::string BytesToUtf8(const char* bytes) { return bytes ? BytesToUtf8(std::string_view(bytes)) : std::string(); }

@@ -27,7 +27,4 @@ std::string ToCrLf(std::string_view text);
 // Removes CR LF folding and surrounding white space of a raw header value.
 std::string UnfoldHeader(std::string_view raw);
 
-// ASCII letters in lower case (MIME types, charset and keyword values).
-std::string AsciiLower(std::string s);
-
 }  // namespace bv::mailstore::mime

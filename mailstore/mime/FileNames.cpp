@@ -1,4 +1,5 @@
 #include "mailstore/mime/FileNames.h"
+#include "mailstore/base/Ascii.h"
 
 #include <algorithm>
 #include <cctype>
@@ -80,7 +81,7 @@ std::string ExtensionForMimeType(const std::string& mimeType) {
         {"message/disposition-notification", ".txt"}, {"message/feedback-report", ".txt"},
         {"audio/mpeg", ".mp3"},        {"audio/wav", ".wav"},         {"video/mp4", ".mp4"},
     };
-    std::string m = AsciiLower(mimeType);
+    std::string m = base::AsciiLowered(mimeType);
     for (const auto& [type, ext] : kMap)
         if (m == type) return ext;
     return ".bin";

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "mailstore/base/Ascii.h"
+
 namespace bv::mailstore::mime {
 
 namespace {
@@ -24,11 +26,15 @@ void OnParserWarning(gint64, GMimeParserWarning code, const gchar* item, gpointe
     case GMIME_CRIT_INVALID_HEADER_NAME:
         // mbox escape lines (">From ...") in front of an attached message carry nothing
         if (item && (std::strncmp(item, ">From ", 6) == 0 || std::strncmp(item, "From ", 5) == 0)) break;
+        // a boundary line where a part's header was due: the part is empty, nothing is lost
+        if (item && std::strncmp(item, "--", 2) == 0) break;
         ++issues->droppedLines;
         break;
     case GMIME_CRIT_NESTING_OVERFLOW:
-    case GMIME_CRIT_PART_WITHOUT_HEADERS_OR_CONTENT:
         issues->partsSkipped = true;
+        break;
+    case GMIME_CRIT_PART_WITHOUT_HEADERS_OR_CONTENT:
+        issues->emptyParts = true;  // an empty part holds nothing to lose
         break;
     default:
         break;
@@ -75,11 +81,47 @@ GMimeParserOptions* ParserOptions() {
 }
 
 
+const ParseIssues* CurrentParseIssues() { return tlIssues; }
+
 ParseIssuesScope::ParseIssuesScope(ParseIssues* issues) : previous_(tlIssues) { tlIssues = issues; }
 ParseIssuesScope::~ParseIssuesScope() { tlIssues = previous_; }
 
+namespace {
+
+// "06:09:22 PM" -> "18:09:22": the time of a 12-hour clock on the 24-hour one, the
+// "AM"/"PM" word removed. False when the value has no such word after a time.
+bool ToTwentyFourHours(std::string_view value, std::string& out) {
+    for (size_t i = 1; i + 1 < value.size(); ++i) {
+        const char a = char(value[i] | 0x20), m = char(value[i + 1] | 0x20);
+        if (!((a == 'a' || a == 'p') && m == 'm')) continue;
+        if (i + 2 < value.size() && value[i + 2] != ' ' && value[i + 2] != '\t') continue;
+        size_t t = i;  // back over the blanks to the time
+        while (t > 0 && (value[t - 1] == ' ' || value[t - 1] == '\t')) --t;
+        size_t start = t;
+        while (start > 0 && ((value[start - 1] >= '0' && value[start - 1] <= '9') || value[start - 1] == ':')) --start;
+        std::string_view time = value.substr(start, t - start);
+        size_t colon = time.find(':');
+        if (colon == std::string_view::npos || colon == 0 || colon > 2) continue;
+        int hh = 0;
+        for (size_t k = 0; k < colon; ++k) hh = hh * 10 + (time[k] - '0');
+        if (hh < 1 || hh > 12) return false;
+        if (a == 'p' && hh < 12) hh += 12;
+        if (a == 'a' && hh == 12) hh = 0;
+        out.assign(value.substr(0, start));
+        if (hh < 10) out += '0';
+        out += std::to_string(hh);
+        out.append(time.substr(colon));
+        out.append(value.substr(i + 2));
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 std::optional<int64_t> ReadDate(std::string_view value) {
     if (value.empty()) return std::nullopt;
+    if (std::string twentyFour; ToTwentyFourHours(value, twentyFour)) return ReadDate(twentyFour);
     // (The quick reading takes only years 1969 to 9999, within the limits below.)
     if (auto t = ParseRfc5322DateFast(value)) return *t == 0 ? std::nullopt : t;
     std::string text(value);
@@ -118,7 +160,7 @@ int MonthOf(std::string_view name) {
     static const char* kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
     if (name.size() < 3) return -1;
     char m[3];
-    for (int i = 0; i < 3; ++i) m[i] = char(std::tolower(static_cast<unsigned char>(name[size_t(i)])));
+    for (int i = 0; i < 3; ++i) m[i] = base::AsciiToLower(name[size_t(i)]);
     for (int q = 0; q < 12; ++q)
         if (std::memcmp(m, kMonths[q], 3) == 0) return q + 1;
     return -1;

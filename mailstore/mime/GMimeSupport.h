@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "mailstore/mime/Dates.h"
+
 namespace bv::mailstore::mime {
 
 // GMime initialised (once, thread-safe) and the parser options of every import:
@@ -23,7 +25,11 @@ struct ParseIssues {
     bool malformed = false;     // GMime lost track of the MIME structure
     int droppedLines = 0;       // header lines GMime could not read and skipped
     bool partsSkipped = false;  // GMime says it skipped parts
+    bool emptyParts = false;    // parts with neither header nor content, passed over
 };
+
+// The problems of the import running on this thread (nullptr outside one).
+const ParseIssues* CurrentParseIssues();
 
 // Collects the parser's reports into `issues` while it lives. Scopes nest: an
 // attached message may be imported while its parent is.
@@ -59,22 +65,5 @@ struct GObjectRef {
     GObjectRef(const GObjectRef&) = delete;
     GObjectRef& operator=(const GObjectRef&) = delete;
 };
-
-// ---------------------------------------------------------------- dates
-
-// A date header value as a mail reader reads it -> Unix seconds; nullopt when
-// missing or unreadable. The common forms are read here, the rest by GMime.
-std::optional<int64_t> ReadDate(std::string_view value);
-
-// The common forms of an RFC 5322 date ("Mon, 4 Dec 2026 08:03:21 +0000", zone as
-// an offset, GMT, UT or UTC, an optional trailing comment); nullopt for anything
-// else, which is left to the full parser. Unix seconds.
-std::optional<int64_t> ParseRfc5322DateFast(std::string_view value);
-// Unix seconds of a civil date and time at a zone offset; nullopt when the date or
-// time does not exist.
-std::optional<int64_t> UnixTimeOf(int year, int month, int day, int hh, int mm, int ss, int zoneMinutes);
-// Parses the date of an mbox separator line "From addr Mon Dec  7 08:37:05 2026"
-// (asctime form; an optional zone after the time is honoured). Unix seconds, UTC.
-std::optional<int64_t> ParseFromLineDate(std::string_view fromLine);
 
 }  // namespace bv::mailstore::mime

@@ -10,6 +10,7 @@
 #include "mailstore/mapi/EntryIds.h"
 #include "mailstore/mapi/SubjectPrefix.h"
 #include "mailstore/mime/Charsets.h"
+#include "mailstore/mime/EncodedWords.h"
 #include "mailstore/mime/GMimeSupport.h"
 
 namespace bv::mailstore::mime {
@@ -102,6 +103,72 @@ void CollectMailboxes(InternetAddressList* list, std::vector<Mailbox>& out, int 
     }
 }
 
+// The items of an address list: split at commas outside quotes, comments and angle
+// brackets, folding turned into blanks.
+std::vector<std::string> AddressItems(const std::string& raw) {
+    std::vector<std::string> items(1);
+    bool quoted = false;
+    int angle = 0, comment = 0;
+    for (size_t i = 0; i < raw.size(); ++i) {
+        char c = raw[i];
+        if (c == '\\' && (quoted || comment) && i + 1 < raw.size()) {
+            items.back() += c;
+            items.back() += raw[++i];
+            continue;
+        }
+        if (c == '"' && !comment) quoted = !quoted;
+        else if (!quoted && c == '(') ++comment;
+        else if (!quoted && c == ')' && comment > 0) --comment;
+        else if (!quoted && !comment && c == '<') ++angle;
+        else if (!quoted && !comment && c == '>' && angle > 0) --angle;
+        if (c == ',' && !quoted && !comment && angle == 0) items.emplace_back();
+        else if (c == '\r' || c == '\n' || c == '\t') items.back() += ' ';
+        else items.back() += c;
+    }
+    return items;
+}
+
+// Where the item's word "local@domain" has its "@" (something on both sides of it;
+// a route such as "@host:addr" is none); npos when it has none.
+size_t AddressAt(const std::string& item) {
+    for (size_t at = item.find('@'); at != std::string::npos; at = item.find('@', at + 1)) {
+        const bool before = at > 0 && item[at - 1] != ' ' && item[at - 1] != '<' && item[at - 1] != ',';
+        const bool after = at + 1 < item.size() && item[at + 1] != ' ' && item[at + 1] != '>';
+        if (before && after) return at;
+    }
+    return std::string::npos;
+}
+
+// An address list the parser refuses or reads short, read as mail readers read it:
+// in each item the address is what stands in angle brackets, or else the word with
+// the "@"; the rest is the name.
+void LooseMailboxes(const std::vector<std::string>& items, std::vector<Mailbox>& out) {
+    auto trim = [](std::string s) {
+        const char* blanks = " \t\"'";
+        size_t b = s.find_first_not_of(blanks), e = s.find_last_not_of(blanks);
+        return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+    };
+    for (const std::string& item : items) {
+        Mailbox m;
+        size_t lt = item.find('<'), gt = item.rfind('>');
+        if (lt != std::string::npos && gt != std::string::npos && gt > lt) {
+            m.address = trim(item.substr(lt + 1, gt - lt - 1));
+            m.name = trim(item.substr(0, lt) + " " + item.substr(gt + 1));
+        } else {
+            const size_t at = AddressAt(item);
+            if (at == std::string::npos) continue;
+            size_t b = item.find_last_of(" ", at), e = item.find(' ', at);
+            b = b == std::string::npos ? 0 : b + 1;
+            if (e == std::string::npos) e = item.size();
+            m.address = item.substr(b, e - b);
+            m.name = trim(item.substr(0, b) + " " + item.substr(e));
+        }
+        if (m.name.size() >= 2 && m.name.front() == '(' && m.name.back() == ')') m.name = trim(m.name.substr(1, m.name.size() - 2));
+        m.name = DecodeEncodedWords(m.name);
+        AddMailbox(std::move(m), out);
+    }
+}
+
 // The mailboxes of every field of that name, in order (as a mail reader joins repeated
 // To: fields).
 std::vector<Mailbox> AddressesOf(const HeaderFields& fields, std::string_view name, GMimeParserOptions* options) {
@@ -114,25 +181,39 @@ std::vector<Mailbox> AddressesOf(const HeaderFields& fields, std::string_view na
             AddMailbox(std::move(m), out);
             continue;
         }
-        std::string raw(f.raw);
+        // Header bytes read as the rest of the header is read (UTF-8, else windows-1252),
+        // runs of encoded words joined into one word the parser reads whole.
+        std::string raw = BytesToUtf8(f.raw);
+        if (HasAdjacentEncodedWords(raw)) raw = JoinAdjacentEncodedWords(raw);
         GObjectRef<InternetAddressList> list(internet_address_list_parse(options, raw.c_str()));
+        const size_t before = out.size();
         if (list.p) CollectMailboxes(list.p, out);
+        // The parser may refuse the list or skip items it cannot read (an address
+        // without angle brackets after a name, 8-bit bytes): then every item that
+        // holds an address is read the loose way.
+        size_t read = 0;
+        for (size_t i = before; i < out.size(); ++i) read += out[i].address.find('@') != std::string::npos;
+        if (raw.find('@') != std::string::npos) {
+            std::vector<std::string> items = AddressItems(raw);
+            size_t withAt = 0;
+            for (const std::string& item : items) withAt += AddressAt(item) != std::string::npos;
+            if (read < withAt) {
+                out.resize(before);
+                LooseMailboxes(items, out);
+            }
+        }
     }
     return out;
 }
 
 // The subject as a mail reader shows it: the last Subject field, unfolded, encoded
 // words decoded.
-std::string SubjectOf(const HeaderFields& fields, GMimeParserOptions* options) {
+std::string SubjectOf(const HeaderFields& fields) {
     const HeaderField* last = nullptr;
     for (const HeaderField& f : fields)
         if (base::EqualsNoCase(f.name, "Subject")) last = &f;
     if (!last) return std::string();
-    std::string raw(last->raw);
-    GFree unfolded(g_mime_utils_header_unfold(raw.c_str()));
-    if (!unfolded.p) return std::string();
-    GFree decoded(g_mime_utils_header_decode_text(options, unfolded.p));
-    return BytesToUtf8(decoded.p);
+    return DecodeEncodedWords(UnfoldHeader(last->raw));
 }
 
 std::string DisplayNameOf(const Mailbox& m) { return m.name.empty() ? m.address : m.name; }
@@ -155,7 +236,7 @@ void MapHeaderFields(const HeaderFields& fields, const std::string& headerText, 
     GMimeParserOptions* options = ParserOptions();
 
     // Subject
-    std::string subject = SubjectOf(fields, options);
+    std::string subject = SubjectOf(fields);
     for (auto& c : subject)
         if (c == '\r' || c == '\n' || c == '\t') c = ' ';
     if (HasHeader(fields, "Subject") || !subject.empty()) {
@@ -247,10 +328,10 @@ void MapHeaderFields(const HeaderFields& fields, const std::string& headerText, 
 
     // Importance, priority, sensitivity
     {
-        std::string importance = AsciiLower(RawHeader(fields, "Importance"));
+        std::string importance = base::AsciiLowered(RawHeader(fields, "Importance"));
         std::string xprio = RawHeader(fields, "X-Priority");
-        std::string prio = AsciiLower(RawHeader(fields, "Priority"));
-        std::string msPrio = AsciiLower(RawHeader(fields, "X-MSMail-Priority"));
+        std::string prio = base::AsciiLowered(RawHeader(fields, "Priority"));
+        std::string msPrio = base::AsciiLowered(RawHeader(fields, "X-MSMail-Priority"));
         int xp = xprio.empty() ? 0 : std::atoi(xprio.c_str());
         // X-Priority: 1 and 2 are high, 3 normal, 4 and 5 low.
         const int32_t xImportance = xp <= 2 ? IMPORTANCE_HIGH : xp == 3 ? IMPORTANCE_NORMAL : IMPORTANCE_LOW;
@@ -265,7 +346,7 @@ void MapHeaderFields(const HeaderFields& fields, const std::string& headerText, 
         else if (prio.rfind("non-urgent", 0) == 0) p.SetInt(PR_PRIORITY, PRIO_NONURGENT);
         else if (prio.rfind("normal", 0) == 0) p.SetInt(PR_PRIORITY, PRIO_NORMAL);
         else if (xp >= 1 && xp <= 5) p.SetInt(PR_PRIORITY, xPriority);
-        std::string sens = AsciiLower(RawHeader(fields, "Sensitivity"));
+        std::string sens = base::AsciiLowered(RawHeader(fields, "Sensitivity"));
         if (sens == "personal") p.SetInt(PR_SENSITIVITY, SENSITIVITY_PERSONAL);
         else if (sens == "private") p.SetInt(PR_SENSITIVITY, SENSITIVITY_PRIVATE);
         else if (sens == "company-confidential") p.SetInt(PR_SENSITIVITY, SENSITIVITY_COMPANY_CONFIDENTIAL);

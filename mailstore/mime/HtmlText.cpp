@@ -1,4 +1,5 @@
 #include "mailstore/mime/HtmlText.h"
+#include "mailstore/base/Ascii.h"
 
 #include <algorithm>
 #include <cctype>
@@ -89,7 +90,7 @@ std::string HtmlToText(std::string_view html) {
             }
             std::string name;
             while (j < n && (std::isalnum(static_cast<unsigned char>(html[j])) || html[j] == '!' || html[j] == '?')) {
-                name += char(std::tolower(static_cast<unsigned char>(html[j])));
+                name += base::AsciiToLower(html[j]);
                 ++j;
             }
             if (name.empty()) {  // a lone '<' in text
@@ -121,7 +122,7 @@ std::string HtmlToText(std::string_view html) {
                     if (lt == std::string_view::npos) break;
                     bool match = lt + endTag.size() <= n;
                     for (size_t q = 0; match && q < endTag.size(); ++q)
-                        match = std::tolower(static_cast<unsigned char>(html[lt + q])) == endTag[q];
+                        match = base::AsciiToLower(html[lt + q]) == endTag[q];
                     if (match) {
                         found = lt;
                         break;
@@ -212,7 +213,7 @@ namespace {
 // Position and length of the charset value inside the first <meta> that names one.
 bool FindMetaCharset(std::string_view html, size_t& valuePos, size_t& valueLen) {
     const size_t limit = std::min<size_t>(html.size(), 8192);
-    std::string head = AsciiLower(std::string(html.substr(0, limit)));
+    std::string head = base::AsciiLowered(std::string(html.substr(0, limit)));
     size_t pos = 0;
     while ((pos = head.find("<meta", pos)) != std::string::npos) {
         size_t end = head.find('>', pos);
@@ -255,8 +256,8 @@ bool HtmlReferencesContentId(std::string_view html, std::string_view contentId) 
     for (size_t pos = 0; (pos = html.find(':', pos)) != std::string_view::npos; ++pos) {
         if (pos < 3) continue;
         const char* s = html.data() + pos - 3;
-        if (std::tolower(static_cast<unsigned char>(s[0])) != 'c' || std::tolower(static_cast<unsigned char>(s[1])) != 'i' ||
-            std::tolower(static_cast<unsigned char>(s[2])) != 'd')
+        if (base::AsciiToLower(s[0]) != 'c' || base::AsciiToLower(s[1]) != 'i' ||
+            base::AsciiToLower(s[2]) != 'd')
             continue;
         std::string_view rest = html.substr(pos + 1);
         if (rest.substr(0, contentId.size()) != contentId) continue;

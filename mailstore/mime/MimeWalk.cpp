@@ -5,13 +5,16 @@
 #include <cctype>
 #include <memory>
 
+#include "mailstore/base/Ascii.h"
 #include "mailstore/base/Utf8.h"
 #include "mailstore/mime/Charsets.h"
+#include "mailstore/mime/EncodedWords.h"
 #include "mailstore/mime/FileNames.h"
 #include "mailstore/mime/GMimeSupport.h"
 #include "mailstore/mime/HeaderMapping.h"
 #include "mailstore/mime/HtmlText.h"
 #include "mailstore/mime/TnefImport.h"
+#include "mailstore/mime/Uuencode.h"
 
 namespace bv::mailstore::mime {
 
@@ -37,11 +40,20 @@ bool DecodeContent(std::string_view raw, GMimeContentEncoding enc, Binary& out, 
         out.assign(raw.begin(), raw.end());
         return true;
     }
+    if (enc == GMIME_CONTENT_ENCODING_UUENCODE) {
+        UuFile file;
+        const bool clean = DecodeUuencoded(raw, file);
+        out.assign(file.bytes.begin(), file.bytes.end());
+        if (!clean) problem = "uuencoded data is damaged or truncated";
+        return clean;
+    }
     size_t invalid = 0, significant = 0;
     if (enc == GMIME_CONTENT_ENCODING_BASE64) {
         for (char ch : raw) {
-            unsigned char c = static_cast<unsigned char>(ch);
-            if (std::isalnum(c) || c == '+' || c == '/' || c == '=') ++significant;
+            const char c = ch;
+            if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/' ||
+                c == '=')
+                ++significant;
             else if (c != '\r' && c != '\n' && c != ' ' && c != '\t') ++invalid;
         }
     }
@@ -84,6 +96,11 @@ std::string RawContent(GMimePart* part) {
     return raw;
 }
 
+bool IsUuencoded(GMimePart* part) {
+    GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
+    return wrapper && g_mime_data_wrapper_get_encoding(wrapper) == GMIME_CONTENT_ENCODING_UUENCODE;
+}
+
 bool DecodePartContent(GMimePart* part, Binary& out, std::string& problem) {
     GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
     GMimeContentEncoding enc = wrapper ? g_mime_data_wrapper_get_encoding(wrapper) : GMIME_CONTENT_ENCODING_DEFAULT;
@@ -100,12 +117,12 @@ std::string MimeTypeOf(GMimeObject* obj) {
     GMimeContentType* ct = g_mime_object_get_content_type(obj);
     if (!ct) return "application/octet-stream";
     GFree s(g_mime_content_type_get_mime_type(ct));
-    return AsciiLower(s.str());
+    return base::AsciiLowered(s.str());
 }
 
 std::string DispositionOf(GMimeObject* obj) {
     const char* d = g_mime_object_get_disposition(obj);
-    return d ? AsciiLower(d) : std::string();
+    return d ? base::AsciiLowered(d) : std::string();
 }
 
 // application/pkcs7-mime that is neither signed data nor a certificate bundle (by
@@ -114,11 +131,36 @@ std::string DispositionOf(GMimeObject* obj) {
 bool IsEncryptedSmime(GMimePart* part, const std::string& mimeType) {
     if (mimeType != "application/pkcs7-mime" && mimeType != "application/x-pkcs7-mime") return false;
     if (const char* type = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "smime-type")) {
-        const std::string t = AsciiLower(type);
+        const std::string t = base::AsciiLowered(type);
         return t != "signed-data" && t != "certs-only";
     }
     const char* name = g_mime_part_get_filename(part);
-    return !(name && AsciiLower(FileExtension(name)) == ".p7c");
+    return !(name && base::AsciiLowered(FileExtension(name)) == ".p7c");
+}
+
+// The file name of a part (Content-Disposition filename, else Content-Type name), as
+// UTF-8; empty when it has none. A name in several adjacent encoded words is read
+// whole (GMime's own reading keeps only the first of them when it ends in padding).
+std::string PartFileName(GMimeObject* obj) {
+    GMimeHeaderList* list = g_mime_object_get_header_list(obj);
+    for (const char* field : {"Content-Disposition", "Content-Type"}) {
+        GMimeHeader* h = list ? g_mime_header_list_get_header(list, field) : nullptr;
+        const char* raw = h ? g_mime_header_get_raw_value(h) : nullptr;
+        if (!raw || !HasAdjacentEncodedWords(raw)) continue;
+        const std::string joined = JoinAdjacentEncodedWords(raw);
+        if (field[8] == 'D') {
+            GObjectRef<GMimeContentDisposition> d(g_mime_content_disposition_parse(ParserOptions(), joined.c_str()));
+            if (const char* v = d.p ? g_mime_content_disposition_get_parameter(d.p, "filename") : nullptr) return BytesToUtf8(v);
+        } else {
+            GObjectRef<GMimeContentType> t(g_mime_content_type_parse(ParserOptions(), joined.c_str()));
+            if (const char* v = t.p ? g_mime_content_type_get_parameter(t.p, "name") : nullptr) return BytesToUtf8(v);
+        }
+    }
+    if (GMIME_IS_PART(obj)) return BytesToUtf8(g_mime_part_get_filename(GMIME_PART(obj)));
+    GMimeContentDisposition* disp = g_mime_object_get_content_disposition(obj);
+    const char* name = disp ? g_mime_content_disposition_get_parameter(disp, "filename") : nullptr;
+    if (!name) name = g_mime_object_get_content_type_parameter(obj, "name");
+    return BytesToUtf8(name);
 }
 
 std::string StripAngles(std::string s) {
@@ -154,6 +196,7 @@ private:
     std::string DecodeText(std::string_view raw, GMimeContentEncoding enc, std::string charset, const char* what, bool html);
     void Warn(std::string w) { warnings_.push_back(std::move(w)); }
     void FillSimpleBody(const SimpleText& t);
+    std::string PlainBody(std::string text);
     void FillBodiesAndAttachments();
 
     Message& out_;
@@ -221,8 +264,12 @@ void Importer::Walk(GMimeObject* obj, GMimeObject* alternative, int nest) {
         GMimeObject* alt = type == "multipart/alternative" ? obj : alternative;
         int n = g_mime_multipart_get_count(mp);
         if (n == 0) {
-            // No parts (a missing or unmatched boundary): keep the content as a file.
+            // No parts (a missing or unmatched boundary): keep the content as a file;
+            // but when the boundary was found and its parts were empty, the text is
+            // only the preamble mail programs write for readers without MIME.
             const char* prologue = g_mime_multipart_get_prologue(mp);
+            const ParseIssues* issues = CurrentParseIssues();
+            if (issues && issues->emptyParts) return;
             if (prologue && *prologue && std::string_view(prologue).find_first_not_of(" \t\r\n") != std::string_view::npos)
                 orphanTexts_.push_back({type, prologue});
             return;
@@ -239,21 +286,17 @@ void Importer::Walk(GMimeObject* obj, GMimeObject* alternative, int nest) {
 
 void Importer::AddMessageAttachment(GMimeMessagePart* mp) {
     GMimeMessage* inner = g_mime_message_part_get_message(mp);
-    GMimeObject* obj = GMIME_OBJECT(mp);
-    const char* fname = nullptr;
-    GMimeContentDisposition* disp = g_mime_object_get_content_disposition(obj);
-    if (disp) fname = g_mime_content_disposition_get_parameter(disp, "filename");
-    if (!fname) fname = g_mime_object_get_content_type_parameter(obj, "name");
+    const std::string fname = PartFileName(GMIME_OBJECT(mp));
 
     if (!inner) {
         // An empty message/rfc822 part: keep it as an (empty) file.
-        AddRawAttachment(fname ? SanitizeFileName(BytesToUtf8(fname)) : "message.eml", "message/rfc822", std::string());
+        AddRawAttachment(fname.empty() ? "message.eml" : SanitizeFileName(fname), "message/rfc822", std::string());
         return;
     }
     if (depth_ + 1 > kMaxEmbeddedDepth) {
         GFree s(g_mime_object_to_string(GMIME_OBJECT(inner), nullptr));
         Warn("attached message nested too deeply; kept as an .eml file");
-        AddRawAttachment(fname ? SanitizeFileName(BytesToUtf8(fname)) : "message.eml", "message/rfc822", s.str());
+        AddRawAttachment(fname.empty() ? "message.eml" : SanitizeFileName(fname), "message/rfc822", s.str());
         return;
     }
     Attachment& a = NewAttachment();
@@ -280,7 +323,7 @@ void Importer::AddMessageAttachment(GMimeMessagePart* mp) {
     for (auto& w : innerWarnings) Warn("attached message: " + w);
 
     std::string name;
-    if (fname) name = SanitizeFileName(BytesToUtf8(fname));
+    if (!fname.empty()) name = SanitizeFileName(fname);
     if (name.empty()) {
         std::string subject = a.embedded->props.GetString(PR_SUBJECT).value_or("");
         name = SanitizeFileName(subject);
@@ -299,8 +342,12 @@ void Importer::AddPartAttachment(GMimePart* part, const std::string& html) {
     std::string mimeType = MimeTypeOf(obj);
     Binary data;
     std::string problem;
-    const char* rawName = g_mime_part_get_filename(part);
-    std::string name = rawName ? SanitizeFileName(BytesToUtf8(rawName)) : std::string();
+    std::string name = SanitizeFileName(PartFileName(obj));
+    if (name.empty() && IsUuencoded(part)) {
+        UuFile file;
+        DecodeUuencoded(RawContent(part), file);  // the name its "begin" line gives
+        name = SanitizeFileName(BytesToUtf8(file.name));
+    }
     if (!DecodePartContent(part, data, problem)) Warn("attachment " + (name.empty() ? mimeType : "\"" + name + "\"") + ": " + problem);
     if (IsTnefType(mimeType)) {
         // winmail.dat: what it holds replaces it; the stream itself only when unreadable.
@@ -389,11 +436,21 @@ void Importer::FillSimpleBody(const SimpleText& t) {
         p.SetBinary(PR_HTML, Binary(htmlUtf8.begin(), htmlUtf8.end()));
         p.SetString(PR_BODY, ToCrLf(HtmlToText(htmlText)));
     } else {
-        p.SetString(PR_BODY, ToCrLf(DecodeText(t.raw, t.encoding, t.charset, "text body", false)));
+        p.SetString(PR_BODY, ToCrLf(PlainBody(DecodeText(t.raw, t.encoding, t.charset, "text body", false))));
     }
     p.SetInt(PR_NATIVE_BODY, t.html ? NATIVE_BODY_HTML : NATIVE_BODY_PLAIN);
     p.SetInt(PR_INTERNET_CPID, CP_UTF8_CODEPAGE);
     p.SetInt(PR_MESSAGE_CODEPAGE, CP_UTF8_CODEPAGE);
+}
+
+// A plain text body without the uuencoded files in it, which become attachments.
+std::string Importer::PlainBody(std::string text) {
+    for (UuFile& file : TakeUuencodedBlocks(text)) {
+        std::string name = SanitizeFileName(BytesToUtf8(file.name));
+        if (name.empty()) name = "attachment-" + std::to_string(++unnamed_) + ".bin";
+        AddRawAttachment(name, "application/octet-stream", std::move(file.bytes));
+    }
+    return text;
 }
 
 void Importer::FillBodiesAndAttachments() {
@@ -405,7 +462,7 @@ void Importer::FillBodiesAndAttachments() {
         std::string type = MimeTypeOf(leaf.obj);
         if (type != "text/plain" && type != "text/html") continue;
         std::string disposition = DispositionOf(leaf.obj);
-        if (disposition == "attachment") continue;
+        if (disposition == "attachment" || IsUuencoded(GMIME_PART(leaf.obj))) continue;
         // An inline text part with a file name after the body is an attachment.
         const char* fname = g_mime_part_get_filename(GMIME_PART(leaf.obj));
         if (fname && *fname && disposition == "inline" && (plain || html)) continue;
@@ -424,7 +481,7 @@ void Importer::FillBodiesAndAttachments() {
         p.SetBinary(PR_HTML, Binary(htmlUtf8.begin(), htmlUtf8.end()));
     }
     if (plain) {
-        p.SetString(PR_BODY, ToCrLf(DecodeText(plain->obj, "text body")));
+        p.SetString(PR_BODY, ToCrLf(PlainBody(DecodeText(plain->obj, "text body"))));
     } else if (html) {
         p.SetString(PR_BODY, ToCrLf(HtmlToText(htmlText)));
     }
@@ -448,6 +505,57 @@ void Importer::FillBodiesAndAttachments() {
 }
 
 }  // namespace
+
+HeaderFields FieldsOf(GMimeObject* obj) {
+    HeaderFields out;
+    GMimeHeaderList* list = g_mime_object_get_header_list(obj);
+    if (!list) return out;
+    int n = g_mime_header_list_get_count(list);
+    out.reserve(size_t(n));
+    for (int i = 0; i < n; ++i) {
+        GMimeHeader* h = g_mime_header_list_get_header_at(list, i);
+        const char* name = g_mime_header_get_name(h);
+        const char* raw = g_mime_header_get_raw_value(h);
+        if (name) out.push_back({name, raw ? std::string_view(raw) : std::string_view()});
+    }
+    return out;
+}
+
+std::optional<SimpleText> SimpleTextBody(const HeaderFields& fields, std::string_view body) {
+    const HeaderField* type = nullptr;
+    const HeaderField* encoding = nullptr;
+    for (const HeaderField& f : fields) {
+        if (f.name.size() < 8 || !base::EqualsNoCase(f.name.substr(0, 8), "Content-")) continue;
+        if (base::EqualsNoCase(f.name, "Content-Type")) {
+            if (type) return std::nullopt;
+            type = &f;
+        } else if (base::EqualsNoCase(f.name, "Content-Transfer-Encoding")) {
+            if (encoding) return std::nullopt;
+            encoding = &f;
+        } else if (base::EqualsNoCase(f.name, "Content-Disposition")) {
+            return std::nullopt;
+        }
+    }
+    SimpleText t;
+    t.raw = body;
+    if (type) {
+        std::string value = UnfoldHeader(type->raw);
+        std::string main = value.substr(0, value.find(';'));
+        if (main.find('/') == std::string::npos) return std::nullopt;
+        GObjectRef<GMimeContentType> ct(g_mime_content_type_parse(ParserOptions(), value.c_str()));
+        if (!ct.p) return std::nullopt;
+        GFree mime(g_mime_content_type_get_mime_type(ct.p));
+        std::string lower = base::AsciiLowered(mime.str());
+        if (const char* cs = g_mime_content_type_get_parameter(ct.p, "charset")) t.charset = cs;
+        if (lower == "text/html") t.html = true;
+        else if (lower != "text/plain") return std::nullopt;
+    }
+    if (encoding) {
+        std::string value = UnfoldHeader(encoding->raw);
+        t.encoding = g_mime_content_encoding_from_string(value.c_str());
+    }
+    return t;
+}
 
 void FillMessage(Message& out, int depth, std::vector<std::string>& warnings, const HeaderFields& fields, Body body,
                  const std::string& headerText, const Envelope& envelope, const std::vector<uint8_t>& searchKey) {

@@ -13,6 +13,22 @@
 
 namespace bv::mailstore::mime {
 
+// The fields of an entity GMime parsed (an attached message); valid while it lives.
+HeaderFields FieldsOf(GMimeObject* obj);
+
+// A message body of one text part, read without the MIME parser: the content as
+// stored, how it is transfer-encoded, its charset.
+struct SimpleText {
+    bool html = false;
+    std::string charset;
+    GMimeContentEncoding encoding = GMIME_CONTENT_ENCODING_DEFAULT;
+    std::string_view raw;
+};
+// The body of a message whose header makes it one text part (text/plain or text/html,
+// no disposition, at most one Content-Type and one Content-Transfer-Encoding).
+// Anything else is left to GMime (nullopt).
+std::optional<SimpleText> SimpleTextBody(const HeaderFields& fields, std::string_view body);
+
 // What a message's body is: a MIME entity GMime parsed, or one text part read
 // without it (or neither, for a message without a body).
 struct Body {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,18 +22,22 @@ namespace bv::mailstore::mime {
 
 using namespace bv::mapi;
 
-void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth) {
+namespace {
+
+// Frees a GByteArray's shell, not the bytes it was given to read.
+struct ByteArrayShell {
+    void operator()(GByteArray* a) const { g_byte_array_free(a, FALSE); }
+};
+
+void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out, int depth) {
     GMimeParserOptions* options = ParserOptions();
     std::vector<std::string>& warnings = out.warnings;
-
-    std::string_view data = bytes;
-    if (data.size() >= 3 && std::memcmp(data.data(), "\xEF\xBB\xBF", 3) == 0) data.remove_prefix(3);
-    const Envelope envelope = TakeEnvelope(data);
+    const std::string_view data = top.data;
+    const Envelope& envelope = top.envelope;
+    const size_t headerLen = top.headerLen, bodyStart = top.bodyStart;
 
     std::vector<uint8_t> searchKey = mapi::MessageSearchKey(bytes);
 
-    size_t headerLen = 0, bodyStart = 0;
-    FindHeaderEnd(data, headerLen, bodyStart);
     const bool hasHeader = headerLen > 0 && LooksLikeHeader(data);
     if (!data.empty() && !LooksLikeHeader(data) && LooksLikeText(data)) {
         // The first line is no header field: mail readers show such text as the body,
@@ -45,55 +50,57 @@ void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth) {
     }
     std::string headerText = hasHeader ? BytesToUtf8(data.substr(0, headerLen)) : std::string();
 
-    TopHeader top = SplitHeader(data.substr(0, headerLen));
+    const TopHeader& header = top.header;
 
     const bool hasBody = bodyStart < data.size();
     std::string entity;  // for GMime: the Content-* fields, the blank line, the body
 
     ParseIssues issues;
     ParseIssuesScope issuesScope(&issues);
-    issues.droppedLines = top.dropped;
+    issues.droppedLines = header.dropped;
 
-    GMimeObject* body = nullptr;
-    GMimeStream* stream = nullptr;
-    GMimeParser* parser = nullptr;
-    GByteArray* array = nullptr;
+    // Released in the reverse order: the entity, the parser, the stream, then the
+    // array the stream reads (whose bytes stay the entity's).
+    std::unique_ptr<GByteArray, ByteArrayShell> array;
+    GObjectRef<GMimeStream> stream;
+    GObjectRef<GMimeParser> parser;
+    GObjectRef<GMimeObject> body;
     std::optional<SimpleText> simple;
-    if (!top.unreadable && hasBody)
-        simple = SimpleTextBody(top.fields, data.substr(bodyStart));
-    if (!top.unreadable && !simple && (hasBody || !top.content.empty())) {
-        entity.reserve(top.content.size() + 2 + (hasBody ? data.size() - bodyStart : 0));
-        entity = top.content;
+    if (!header.unreadable && hasBody)
+        simple = SimpleTextBody(header.fields, data.substr(bodyStart));
+    if (!header.unreadable && !simple && (hasBody || !header.content.empty())) {
+        entity.reserve(header.content.size() + 2 + (hasBody ? data.size() - bodyStart : 0));
+        entity = header.content;
         if (bodyStart > headerLen) entity.append(data.substr(headerLen, bodyStart - headerLen));
         else entity += '\n';
         if (hasBody) entity.append(data.substr(bodyStart));
         // The memory stream borrows the entity's bytes, which outlive the parse.
-        array = g_byte_array_new_take(reinterpret_cast<guint8*>(entity.data()), entity.size());
-        stream = g_mime_stream_mem_new_with_byte_array(array);
-        g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(stream), FALSE);
-        parser = g_mime_parser_new_with_stream(stream);
-        g_mime_parser_set_format(parser, GMIME_FORMAT_MESSAGE);
-        g_mime_parser_set_persist_stream(parser, TRUE);
-        body = g_mime_parser_construct_part(parser, options);
+        array.reset(g_byte_array_new_take(reinterpret_cast<guint8*>(entity.data()), entity.size()));
+        stream.p = g_mime_stream_mem_new_with_byte_array(array.get());
+        g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(stream.p), FALSE);
+        parser.p = g_mime_parser_new_with_stream(stream.p);
+        g_mime_parser_set_format(parser.p, GMIME_FORMAT_MESSAGE);
+        g_mime_parser_set_persist_stream(parser.p, TRUE);
+        body.p = g_mime_parser_construct_part(parser.p, options);
     }
 
     bool failed = false;
     std::string failure;
     if (data.empty()) {
         warnings.push_back("the message is empty");
-    } else if (top.unreadable) {
+    } else if (header.unreadable) {
         failed = true;
         failure = "the message could not be parsed";
     } else if (!hasHeader) {
         failed = true;
         failure = "the message has no header";
-    } else if (!body && !simple && hasBody) {
+    } else if (!body.p && !simple && hasBody) {
         failed = true;
         failure = "the message body could not be read";
     }
 
-    if (!top.unreadable && !data.empty()) {
-        FillMessage(out, depth, warnings, top.fields, Body{body, simple ? &*simple : nullptr}, headerText, envelope,
+    if (!header.unreadable && !data.empty()) {
+        FillMessage(out, depth, warnings, header.fields, Body{body.p, simple ? &*simple : nullptr}, headerText, envelope,
                     searchKey);
     } else {
         out.props.SetString(PR_MESSAGE_CLASS, "IPM.Note");
@@ -107,11 +114,6 @@ void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth) {
                 out.props.SetTime(tag, UnixToFileTime(*envelope.date));
         }
     }
-    if (body) g_object_unref(body);
-    if (parser) g_object_unref(parser);
-    if (stream) g_object_unref(stream);
-    if (array) g_byte_array_free(array, FALSE);  // the bytes stay the entity's
-
     if (!failed && (issues.droppedLines > 0 || issues.partsSkipped || issues.malformed)) {
         failed = true;
         failure = issues.droppedLines > 0 ? std::to_string(issues.droppedLines) + " unreadable header line(s) were skipped"
@@ -134,7 +136,15 @@ void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth) {
     }
 }
 
+}  // namespace
+
+void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth) {
+    ImportTop(bytes, ReadMessageTop(bytes), out, depth);
+}
+
 void ImportRfc822(std::string_view bytes, mapi::Message& out) { ImportMessageAt(bytes, out, 0); }
+
+void ImportRfc822(std::string_view bytes, const MessageTop& top, mapi::Message& out) { ImportTop(bytes, top, out, 0); }
 
 void ImportRfc822File(const std::filesystem::path& path, mapi::Message& out) {
     std::ifstream in(path, std::ios::binary);

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "mailstore/mapi/Message.h"
+#include "mailstore/mime/TopHeader.h"
 
 namespace bv::mailstore::mime {
 
@@ -38,5 +39,8 @@ namespace bv::mailstore::mime {
 //              An encrypted S/MIME message is IPM.Note.SMIME with its blob as attachment.
 void ImportRfc822File(const std::filesystem::path& path, mapi::Message& out);
 void ImportRfc822(std::string_view bytes, mapi::Message& out);
+// The same for a message whose top the caller has read already (ReadMessageTop of
+// the same bytes), so that its header is cut only once.
+void ImportRfc822(std::string_view bytes, const MessageTop& top, mapi::Message& out);
 
 }  // namespace bv::mailstore::mime

@@ -1,4 +1,5 @@
 #include "mailstore/mime/TnefImport.h"
+#include "mailstore/base/Ascii.h"
 
 #include <algorithm>
 
@@ -74,7 +75,7 @@ void AddAttachments(const TnefContent& tnef, Message& out) {
             continue;
         }
         a.props.SetInt(PR_ATTACH_METHOD, ATTACH_BY_VALUE);
-        std::string mimeType = file.mimeType.empty() ? "application/octet-stream" : AsciiLower(file.mimeType);
+        std::string mimeType = file.mimeType.empty() ? "application/octet-stream" : base::AsciiLowered(file.mimeType);
         std::string name = SanitizeFileName(file.longName);
         if (name.empty()) name = "attachment-" + std::to_string(++unnamed) + ExtensionForMimeType(mimeType);
         SetAttachNames(a.props, name);

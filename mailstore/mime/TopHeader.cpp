@@ -1,27 +1,10 @@
 #include "mailstore/mime/TopHeader.h"
 
-#include <cctype>
-
 #include "mailstore/base/Ascii.h"
 #include "mailstore/mime/Charsets.h"
-#include "mailstore/mime/GMimeSupport.h"
+#include "mailstore/mime/Dates.h"
 
 namespace bv::mailstore::mime {
-
-HeaderFields FieldsOf(GMimeObject* obj) {
-    HeaderFields out;
-    GMimeHeaderList* list = g_mime_object_get_header_list(obj);
-    if (!list) return out;
-    int n = g_mime_header_list_get_count(list);
-    out.reserve(size_t(n));
-    for (int i = 0; i < n; ++i) {
-        GMimeHeader* h = g_mime_header_list_get_header_at(list, i);
-        const char* name = g_mime_header_get_name(h);
-        const char* raw = g_mime_header_get_raw_value(h);
-        if (name) out.push_back({name, raw ? std::string_view(raw) : std::string_view()});
-    }
-    return out;
-}
 
 std::string RawHeader(const HeaderFields& fields, std::string_view name) {
     for (const HeaderField& f : fields)
@@ -102,6 +85,12 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+bool IsAddressField(std::string_view name) {
+    for (std::string_view n : {"To", "Cc", "Bcc", "From", "Sender", "Reply-To"})
+        if (base::EqualsNoCase(name, n)) return true;
+    return false;
+}
+
 bool IsMboxMarker(std::string_view line) {
     return line.substr(0, 5) == "From " || line.substr(0, 6) == ">From ";
 }
@@ -110,7 +99,10 @@ bool IsMboxMarker(std::string_view line) {
 
 TopHeader SplitHeader(std::string_view block) {
     TopHeader h;
-    enum { kNone, kField, kInvalid } current = kNone;
+    // kJoined: a field continued after a line that is no field, its value kept in
+    // h.joined; kInvalid: after such a line.
+    enum { kNone, kField, kJoined, kInvalid } current = kNone;
+    bool resumable = false;  // the line that is no field follows a field
     size_t fieldStart = 0;
     size_t i = 0;
     auto finishField = [&](size_t end) {
@@ -128,6 +120,18 @@ TopHeader SplitHeader(std::string_view block) {
             if (current == kNone) {  // a folded first line
                 h.unreadable = true;
                 return h;
+            }
+            if (current == kInvalid && resumable && IsAddressField(h.fields.back().name)) {
+                // The address field before the unreadable line goes on: its
+                // continuation holds more of its addresses, which mail readers keep.
+                h.joined.emplace_back(h.fields.back().raw);
+                current = kJoined;
+            }
+            if (current == kJoined) {
+                h.joined.back().append(line);
+                h.fields.back().raw = h.joined.back();
+                if (h.fields.back().name.size() > 8 && base::EqualsNoCase(h.fields.back().name.substr(0, 8), "Content-"))
+                    h.content.append(line);
             }
             i = next;  // continues the field (or the unreadable line) before
             continue;
@@ -154,6 +158,7 @@ TopHeader SplitHeader(std::string_view block) {
                 }
                 ++h.dropped;
             }
+            resumable = current == kField || current == kJoined || (current == kInvalid && resumable);
             current = kInvalid;
             i = next;
             continue;
@@ -169,40 +174,23 @@ TopHeader SplitHeader(std::string_view block) {
     return h;
 }
 
-std::optional<SimpleText> SimpleTextBody(const HeaderFields& fields, std::string_view body) {
-    const HeaderField* type = nullptr;
-    const HeaderField* encoding = nullptr;
-    for (const HeaderField& f : fields) {
-        if (f.name.size() < 8 || !base::EqualsNoCase(f.name.substr(0, 8), "Content-")) continue;
-        if (base::EqualsNoCase(f.name, "Content-Type")) {
-            if (type) return std::nullopt;
-            type = &f;
-        } else if (base::EqualsNoCase(f.name, "Content-Transfer-Encoding")) {
-            if (encoding) return std::nullopt;
-            encoding = &f;
-        } else if (base::EqualsNoCase(f.name, "Content-Disposition")) {
-            return std::nullopt;
-        }
+MessageTop ReadMessageTop(std::string_view bytes) {
+    MessageTop top;
+    std::string_view data = bytes;
+    if (data.size() >= 3 && data.substr(0, 3) == "\xEF\xBB\xBF") data.remove_prefix(3);
+    top.envelope = TakeEnvelope(data);
+    for (;;) {
+        size_t k = 0;
+        while (k < data.size() && (data[k] == ' ' || data[k] == '\t')) ++k;
+        if (k == 0) break;
+        if (k < data.size() && data[k] == '\r') ++k;
+        if (k >= data.size() || data[k] != '\n') break;
+        data.remove_prefix(k + 1);
     }
-    SimpleText t;
-    t.raw = body;
-    if (type) {
-        std::string value = UnfoldHeader(type->raw);
-        std::string main = value.substr(0, value.find(';'));
-        if (main.find('/') == std::string::npos) return std::nullopt;
-        GObjectRef<GMimeContentType> ct(g_mime_content_type_parse(ParserOptions(), value.c_str()));
-        if (!ct.p) return std::nullopt;
-        GFree mime(g_mime_content_type_get_mime_type(ct.p));
-        std::string lower = AsciiLower(mime.str());
-        if (const char* cs = g_mime_content_type_get_parameter(ct.p, "charset")) t.charset = cs;
-        if (lower == "text/html") t.html = true;
-        else if (lower != "text/plain") return std::nullopt;
-    }
-    if (encoding) {
-        std::string value = UnfoldHeader(encoding->raw);
-        t.encoding = g_mime_content_encoding_from_string(value.c_str());
-    }
-    return t;
+    top.data = data;
+    FindHeaderEnd(data, top.headerLen, top.bodyStart);
+    top.header = SplitHeader(data.substr(0, top.headerLen));
+    return top;
 }
 
 }  // namespace bv::mailstore::mime

@@ -1,10 +1,9 @@
-// The top level of a message read without the MIME parser: the mbox "From " line,
-// the header block cut into fields as GMime's parser cuts it, and a body of one
-// text part, which needs no MIME parser at all.
+// The top level of a message read without the MIME parser: the mbox "From " line and
+// the header block cut into fields as GMime's parser cuts it. This is the one header
+// splitter: the importer, the label reader and the .emlx date all read its fields.
 #pragma once
-#include <gmime/gmime.h>
-
 #include <cstdint>
+#include <list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,8 +19,6 @@ struct HeaderField {
 };
 using HeaderFields = std::vector<HeaderField>;
 
-// The fields of an entity GMime parsed (an attached message); valid while it lives.
-HeaderFields FieldsOf(GMimeObject* obj);
 // Raw value of the first field of that name, unfolded, as UTF-8; empty when absent.
 std::string RawHeader(const HeaderFields& fields, std::string_view name);
 bool HasHeader(const HeaderFields& fields, std::string_view name);
@@ -49,27 +46,29 @@ bool LooksLikeText(std::string_view data);
 // The top-level header block cut into fields the way GMime's parser cuts a header:
 // a field name runs to the colon (blanks only between it and the colon), lines
 // starting with a blank continue the field before, raw values keep their folding and
-// line ends. Only the Content-* fields go on to the MIME parser, so the message's
-// other fields cost no parser objects.
+// line ends. An address field continued past a line that is no field keeps its
+// continuation (the broken line itself is dropped and counted). Only the Content-*
+// fields go on to the MIME parser, so the message's other fields cost no parser objects.
 struct TopHeader {
     HeaderFields fields;
     std::string content;      // the Content-* fields, verbatim
+    std::list<std::string> joined;  // values of fields continued past a line that is no field
     int dropped = 0;          // lines that are no header field (mbox escapes aside)
     bool unreadable = false;  // the first line is no header field: not a message
 };
 TopHeader SplitHeader(std::string_view block);
 
-// A message body of one text part, read without the MIME parser: the content as
-// stored, how it is transfer-encoded, its charset.
-struct SimpleText {
-    bool html = false;
-    std::string charset;
-    GMimeContentEncoding encoding = GMIME_CONTENT_ENCODING_DEFAULT;
-    std::string_view raw;
+// A message's top, read once: its mbox "From " line, its header block cut into
+// fields, and where its body starts. Views into the message's bytes, which must
+// outlive it. A byte order mark and lines of nothing but blanks in front of the
+// header are passed over, as mail readers pass over them.
+struct MessageTop {
+    std::string_view data;  // the message without "From " line, mark and blank lines
+    Envelope envelope;
+    size_t headerLen = 0;   // the header block: data.substr(0, headerLen)
+    size_t bodyStart = 0;
+    TopHeader header;
 };
-// The body of a message whose header makes it one text part (text/plain or text/html,
-// no disposition, at most one Content-Type and one Content-Transfer-Encoding).
-// Anything else is left to GMime (nullopt).
-std::optional<SimpleText> SimpleTextBody(const HeaderFields& fields, std::string_view body);
+MessageTop ReadMessageTop(std::string_view bytes);
 
 }  // namespace bv::mailstore::mime

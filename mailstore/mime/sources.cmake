@@ -1,6 +1,7 @@
 target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/Charsets.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CompressedRtf.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/EncodedWords.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FileNames.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GMimeSupport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HeaderMapping.cpp
@@ -12,4 +13,5 @@ target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/TnefImport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TnefStream.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TopHeader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Uuencode.cpp
 )

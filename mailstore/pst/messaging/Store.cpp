@@ -2,6 +2,7 @@
 // added) and §2.7.1 (the nodes a new file needs).
 #include "mailstore/pst/messaging/Store.h"
 
+#include "mailstore/base/Ascii.h"
 #include "mailstore/mapi/Utf16.h"
 
 #include <fcntl.h>
@@ -37,12 +38,6 @@ constexpr int32_t kValidFolderMask = 0x1 | 0x8 | 0x80;  // IPM subtree, wastebas
 
 Nid Sibling(Nid folder, uint8_t type) { return MakeNid(type, NidIndexOf(folder)); }
 
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(uint8_t(a[i])) != std::tolower(uint8_t(b[i]))) return false;
-    return true;
-}
 
 Bytes RandomBytes(size_t n) {
     std::random_device rd;
@@ -372,7 +367,7 @@ std::optional<FolderId> Store::FindFolder(FolderId parent, const std::string& na
     const std::string name = StoredName(nameIn);
     for (Nid c : p->children) {
         const Folder* f = FindFolderById(c);
-        if (f && SameName(f->name, name)) return c;
+        if (f && base::EqualsNoCase(f->name, name)) return c;
     }
     return std::nullopt;
 }

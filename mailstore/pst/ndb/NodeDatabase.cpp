@@ -581,13 +581,20 @@ void NodeDatabase::Commit() {
     for (uint64_t k = 0; k < regions; ++k) {
         free += bits->FreeBytes(k);
         const bool known = mapsWritten_ && k < committedRegions_;
+        // The pages of an opened store's regions are read to see whether they change:
+        // most do not, and a page not written costs no write and no sync.
+        auto unchanged = [&](Ib at) {
+            if (k >= committedRegions_) return false;
+            uint8_t old[kPageSize];
+            return ::pread(fd_, old, kPageSize, off_t(at)) == ssize_t(kPageSize) && std::memcmp(old, page, kPageSize) == 0;
+        };
         if (!known || std::memcmp(bits->RegionBits(k), committed_->RegionBits(k), 496) != 0) {
             bits->BuildAMapPage(k, page);
-            WriteAt(RegionStart(k), page, kPageSize);
+            if (known || !unchanged(RegionStart(k))) WriteAt(RegionStart(k), page, kPageSize);
         }
         if (RegionHasPMap(k) && !known) {
             AllocationBitmap::BuildPMapPage(k, page);
-            WriteAt(PMapOffset(k), page, kPageSize);
+            if (!unchanged(PMapOffset(k))) WriteAt(PMapOffset(k), page, kPageSize);
         }
         if (RegionHasFMap(k)) {
             bits->BuildFMapPage(k, page);

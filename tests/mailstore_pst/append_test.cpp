@@ -211,11 +211,14 @@ TEST(PstAppend, TemporaryFilesOfKilledRunsAreRemoved) {
     const std::string staleNumbered = stale + "-2";
     const std::string running = ".store.pst.partial-" + std::to_string(::getppid());
     const std::string other = ".other.pst.partial-" + std::to_string(gone);
-    for (const std::string& name : {stale, staleNumbered, running, other}) std::ofstream(dir / name) << "partial";
+    const std::string notOurs = ".other.pst.partial-notes";
+    for (const std::string& name : {stale, staleNumbered, running, other, notOurs}) std::ofstream(dir / name) << "partial";
     auto s = PstStore::OpenOrCreate(dir / "store.pst", "Store");
     s->Close();
     EXPECT_FALSE(fs::exists(dir / stale));
     EXPECT_FALSE(fs::exists(dir / staleNumbered));
     EXPECT_TRUE(fs::exists(dir / running));
-    EXPECT_TRUE(fs::exists(dir / other));
+    // Another store's, left by a run that ended (--single-pst names the store by time).
+    EXPECT_FALSE(fs::exists(dir / other));
+    EXPECT_TRUE(fs::exists(dir / notOurs));
 }

@@ -61,16 +61,18 @@ LtpNode EmptyTable(const std::vector<uint32_t>& cols) {
 
 namespace {
 
-// Removes the temporary files of new stores that runs which no longer exist left
-// beside `path` (".NAME.pst.partial-PID" and ".NAME.pst.partial-PID-N"): a run that
-// was killed cannot remove its own.
-void RemoveStalePartials(const fs::path& dir, const fs::path& path) {
-    const std::string prefix = "." + path.filename().string() + ".partial-";
+// Removes the temporary files of new stores that runs which no longer exist left in
+// the store's folder (".NAME.pst.partial-PID" and ".NAME.pst.partial-PID-N", of any
+// store: the one store of a run is named by the time the run started): a run that was
+// killed cannot remove its own.
+void RemoveStalePartials(const fs::path& dir) {
+    constexpr std::string_view kMark = ".pst.partial-";
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.compare(0, prefix.size(), prefix) != 0) continue;
-        const std::string rest = name.substr(prefix.size());
+        const size_t mark = name.rfind(kMark);
+        if (name.empty() || name[0] != '.' || mark == std::string::npos) continue;
+        const std::string rest = name.substr(mark + kMark.size());
         size_t digits = 0;
         while (digits < rest.size() && std::isdigit(uint8_t(rest[digits]))) ++digits;
         if (digits == 0 || digits > 9 || (digits < rest.size() && rest[digits] != '-')) continue;
@@ -89,7 +91,7 @@ std::unique_ptr<Store> Store::OpenOrCreate(const fs::path& path, const std::stri
     std::unique_ptr<Store> s(new Store());
     s->final_ = path;
     fs::path dir = path.parent_path().empty() ? fs::path(".") : path.parent_path();
-    RemoveStalePartials(dir, path);
+    RemoveStalePartials(dir);
     std::error_code ec;
     bool exists = fs::exists(path, ec);
     try {

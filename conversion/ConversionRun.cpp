@@ -7,6 +7,7 @@
 #include "conversion/AppendStrings.h"
 #include "conversion/DiskFull.h"
 #include "conversion/InputFile.h"
+#include "conversion/ItemFiles.h"
 #include "conversion/LabelFolders.h"
 #include "conversion/MailboxProbe.h"
 #include "conversion/MessageExtraction.h"
@@ -301,6 +302,11 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
 
     AppendStrings msgText;
     const int count = int(inputs.size());
+    // Contacts and calendars: how many files of each kind a single store receives (more
+    // than one: each gets a folder named after it), and those an .eml / .emlx run passes over.
+    std::map<ItemFileKind, int> itemFiles;
+    for (const std::string& input : inputs) ++itemFiles[ItemFileKindOf(Trim(input))];
+    std::vector<std::string> itemFilesPassedOver;
     for (int index = 0; index < count; ++index) {
         if (index > 0) share.FileDone(sizes[size_t(index) - 1]);
         if (observer.StopRequested()) {
@@ -314,6 +320,72 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         if (inputPath.empty()) continue;  // an empty list row: nothing to read
 
         const std::string mailboxFolder = saveFolder + MirroredPart(inputPath);
+        if (const ItemFileKind itemKind = ItemFileKindOf(inputPath); itemKind != ItemFileKind::None) {
+            if (!pst && kind != OutputKind::Msg) {
+                itemFilesPassedOver.push_back(inputPath);
+                continue;
+            }
+            const size_t failuresBefore = report.failures.size();
+            ++report.mailboxesFound;  // something to convert, as a mailbox is
+            ItemFileTarget target{kind, inputPath, mailboxFolder};
+            bool ready = true;
+            if (pst) {
+                const std::string stem = ItemFileStem(inputFileName);
+                try {
+                    if (storePerMailbox)
+                        store.Open(StoreScope::OneMailbox, saveFolder, stem);
+                    else if (!store.open())
+                        store.Open(StoreScope::AllMailboxes, saveFolder, "");
+                } catch (const std::exception& e) {
+                    return storeFailed(e);
+                }
+                try {
+                    const bool several = !storePerMailbox && itemFiles[itemKind] > 1;
+                    target.folder = ItemFolderName(itemKind, stem, several);
+                    // A calendar's folders are made for its first event and first task.
+                    if (itemKind == ItemFileKind::Contacts)
+                        target.folder = store.AddItemFolder(target.folder, "IPF.Contact", "Contacts");
+                    else
+                        target.taskFolder = TaskFolderName(stem, several);
+                    target.store = &store;
+                } catch (const std::exception& e) {
+                    report.failures.push_back({inputPath, std::string("cannot add the folder to the store: ") + e.what()});
+                    ready = false;
+                }
+            } else if (!EnsureFolderPath(mailboxFolder)) {
+                std::error_code ec;
+                std::filesystem::create_directories(std::filesystem::u8path(mailboxFolder), ec);
+                report.diskFull = ec && IsDiskFull(ec.message());
+                report.failures.push_back(
+                    {mailboxFolder, report.diskFull ? DiskFullReason(ec.message()) : "cannot create the output folder"});
+                ready = false;
+            }
+            if (ready) {
+                ItemFileResult r = ConvertItemFile(itemKind, target, observer, yieldFn);
+                if (r.diskFull) report.diskFull = true;
+                store.ReleaseFinishedParts();
+                report.messagesConverted += r.converted;
+                report.messagesFailed += r.failed;
+                for (auto& f : r.failures) report.failures.push_back(std::move(f));
+                for (auto& w : r.warnings) report.warnings.push_back(std::move(w));
+                if (r.stopped) report.stopped = true;
+            }
+            yield();
+            takePartFailures();
+            if (storePerMailbox && store.open()) closeStore();
+            if (report.failures.size() == failuresBefore && !report.stopped) {
+                ++report.mailboxesConverted;
+                if (store.open()) {
+                    if (store.partNumber() != storeMailboxesPart) storeMailboxes = 0;
+                    storeMailboxesPart = store.partNumber();
+                    ++storeMailboxes;
+                }
+            } else {
+                ++report.mailboxesFailed;
+            }
+            if (report.stopped || report.diskFull) break;
+            continue;
+        }
         const std::string mailboxName = MailboxName(inputFileName);
         const size_t failuresBefore = report.failures.size();
 
@@ -401,6 +473,12 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
 
     if (!report.stopped && !report.diskFull && count > 0) share.FileDone(sizes.back());
     if (store.open()) closeStore();
+    if (!itemFilesPassedOver.empty()) {
+        std::string files = itemFilesPassedOver.front();
+        if (itemFilesPassedOver.size() > 1)
+            files += " and " + std::to_string(itemFilesPassedOver.size() - 1) + " more";
+        report.warnings.push_back({files, kItemFilesPassedOver});
+    }
     report.messagesPerFolder = labelCounts.Counts();
     share.End();
     return report;

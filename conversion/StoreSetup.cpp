@@ -47,6 +47,7 @@ void RunStore::Open(StoreScope scope, const std::string& saveFolder, const std::
     }
     part_ = 1;
     folders_.clear();
+    folderClasses_.clear();
     partsDone_.clear();
     OpenPart();
 }
@@ -71,7 +72,7 @@ void RunStore::OpenPart() {
     // Each part gets the label folders its own messages need.
     labelFolders_ = std::make_unique<StoreLabelFolders>(*store_);
     for (const std::string& name : folders_) {
-        folderIds_.emplace_back(name, store_->AddFolder(store_->IpmSubtree(), name));
+        folderIds_.emplace_back(name, AddToStore(name));
         used_ += kFolderBytes;
     }
 }
@@ -96,6 +97,32 @@ void RunStore::AddMailboxFolder(const std::string& name) {
     folderIds_.emplace_back(name, store_->AddFolder(store_->IpmSubtree(), name));
     folders_.push_back(name);
     used_ += kFolderBytes;
+}
+
+std::string RunStore::AddItemFolder(const std::string& nameIn, const std::string& containerClass,
+                                   const std::string& what) {
+    if (!store_) throw mailstore::MailStoreError("no store is open");
+    if (nameIn.empty()) throw mailstore::MailStoreError("a folder needs a name");
+    std::string name = nameIn;
+    for (const auto& [known, id] : folderIds_) {
+        if (known != name) continue;
+        auto cls = folderClasses_.find(name);
+        if (cls != folderClasses_.end() && cls->second == containerClass) return name;
+        name = nameIn + " (" + what + ")";  // a mailbox's folder of that name
+    }
+    for (const auto& [known, id] : folderIds_)
+        if (known == name) return name;
+    folderClasses_[name] = containerClass;
+    folderIds_.emplace_back(name, AddToStore(name));
+    folders_.push_back(name);
+    used_ += kFolderBytes;
+    return name;
+}
+
+pst::FolderId RunStore::AddToStore(const std::string& name) {
+    auto it = folderClasses_.find(name);
+    if (it == folderClasses_.end()) return store_->AddFolder(store_->IpmSubtree(), name);
+    return store_->AddFolderOfClass(store_->IpmSubtree(), name, it->second);
 }
 
 std::string RunStore::Add(const std::string& folder, pst::PreparedMessagePtr message,

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +38,11 @@ public:
     // Adds the mailbox's folder under the store's top folder (keeps the one there
     // when the store already has it). Throws MailStoreError.
     void AddMailboxFolder(const std::string& name);
+    // The same for a folder of contacts or appointments, of container class
+    // `containerClass` ("IPF.Contact", "IPF.Appointment"). When a folder of that name
+    // holds other items, the folder is "<name> (<what>)" instead. Returns the name
+    // used. Throws MailStoreError.
+    std::string AddItemFolder(const std::string& name, const std::string& containerClass, const std::string& what);
     // Stores a message prepared by store() in the mailbox folder `folder`, or in the
     // label folder `labelFolder` below it (found or made in the part the message goes
     // to), in the next part when it does not fit in this one. Returns "" or, for a
@@ -74,6 +80,8 @@ private:
     // Opens part part_, or the first after it that is not full yet.
     void OpenPart();
     void NextPart();
+    // Adds folder `name` under the top folder of the open part, of its container class.
+    mailstore::pst::FolderId AddToStore(const std::string& name);
     // Whether a part whose blocks and pages take `used` bytes stays within the limit.
     bool Fits(uint64_t used) const;
 
@@ -85,6 +93,7 @@ private:
     std::string path_;         // of the part open now
     int part_ = 1;
     std::vector<std::string> folders_;  // the mailbox folders, in order
+    std::map<std::string, std::string> folderClasses_;  // folders of items other than mail -> class
     std::vector<std::pair<std::string, mailstore::pst::FolderId>> folderIds_;  // in the open part
     std::unique_ptr<StoreLabelFolders> labelFolders_;  // of the open part
     uint64_t used_ = 0;         // estimated bytes of the open part's blocks and pages

@@ -16,11 +16,12 @@ constexpr int kMaxFilesAtOnce = 10000;
 
 // The filters of the open dialog, the first one in force and showing every file. Only
 // Windows matches names without a dot against "*.*"; elsewhere the first entry says "*"
-// so that a mailbox without extension (such as "Inbox") can be chosen.
+// so that a mailbox without extension (such as "Inbox") can be chosen. Contacts and
+// calendars of an export (.vcf, .ics) are inputs too.
 #ifdef _WIN32
-inline constexpr const char* kOpenFilters = "Brimvault Files (*.*);;MBOX Files (*.mbox *.mbx)";
+inline constexpr const char* kOpenFilters = "Brimvault Files (*.*);;MBOX Files (*.mbox *.mbx);;Contacts and Calendars (*.vcf *.ics)";
 #else
-inline constexpr const char* kOpenFilters = "Brimvault Files (*);;MBOX Files (*.mbox *.mbx)";
+inline constexpr const char* kOpenFilters = "Brimvault Files (*);;MBOX Files (*.mbox *.mbx);;Contacts and Calendars (*.vcf *.ics)";
 #endif
 
 // What an adder needs from its window besides the list and the prompts.

@@ -10,6 +10,8 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libgmime-3.0-dev libglib2.0-dev libytnef0-dev zlib1g-dev libjemalloc-dev
   libgtest-dev googletest libgsf-1-dev
+  # contacts and calendars: iCalendar files
+  libical-dev
   # sanitizer and fuzz builds
   clang libclang-rt-14-dev
   # independent readers for the interop tests

@@ -36,6 +36,9 @@ public:
     // Adds a mail folder (container class IPF.Note) under `parent`; when a folder of
     // that name is already there, returns it.
     virtual FolderId AddFolder(FolderId parent, const std::string& name) = 0;
+    // The same for a folder of items of another kind: `containerClass` is its
+    // PR_CONTAINER_CLASS ("IPF.Contact", "IPF.Appointment").
+    virtual FolderId AddFolderOfClass(FolderId parent, const std::string& name, const std::string& containerClass) = 0;
     virtual std::optional<FolderId> FindFolder(FolderId parent, const std::string& name) const = 0;
     // Stores `message` in the folder; its tables and counts are updated.
     virtual void AddMessage(FolderId folder, const mapi::Message& message) = 0;

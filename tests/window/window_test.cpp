@@ -297,9 +297,10 @@ void WindowTest::addingChosenFiles() {
     QCOMPARE(t.prompts->filtersAsked.back(), QString::fromLatin1(bv::filelist::kOpenFilters));
     {
         // The first entry, the one in force, lets every file be chosen on this system,
-        // also a mailbox without extension; the second only mailbox names.
+        // also a mailbox without extension; the second only mailbox names, the third
+        // contacts and calendars.
         const QStringList entries = QString::fromLatin1(bv::filelist::kOpenFilters).split(QStringLiteral(";;"));
-        QCOMPARE(entries.size(), 2);
+        QCOMPARE(entries.size(), 3);
         auto patterns = [](const QString& entry) {
             return entry.section(QLatin1Char('('), 1).chopped(1).split(QLatin1Char(' '));
         };
@@ -307,6 +308,8 @@ void WindowTest::addingChosenFiles() {
         QVERIFY(QDir::match(patterns(entries[0]), QStringLiteral("Inbox")));
         QVERIFY(QDir::match(patterns(entries[0]), QStringLiteral("notes.txt")));
         QCOMPARE(entries[1], QStringLiteral("MBOX Files (*.mbox *.mbx)"));
+        QVERIFY(QDir::match(patterns(entries[2]), QStringLiteral("contacts.vcf")));
+        QVERIFY(QDir::match(patterns(entries[2]), QStringLiteral("calendar.ics")));
     }
     QCOMPARE(t.rows(), QStringList{QString()});
     QCOMPARE(t.label("lblCount1"), QStringLiteral("0 files"));

@@ -374,14 +374,18 @@ std::optional<FolderId> Store::FindFolder(FolderId parent, const std::string& na
     return std::nullopt;
 }
 
-FolderId Store::AddFolder(FolderId parent, const std::string& nameIn) {
+FolderId Store::AddFolder(FolderId parent, const std::string& name) {
+    return AddFolderOfClass(parent, name, "IPF.Note");
+}
+
+FolderId Store::AddFolderOfClass(FolderId parent, const std::string& nameIn, const std::string& containerClass) {
     const std::string name = StoredName(nameIn);
     Folder& p = GetFolder(parent, "AddFolder");
     if (p.search) throw MailStoreError("AddFolder: a search folder cannot hold folders");
     if (name.empty()) throw MailStoreError("AddFolder: a folder needs a name");
     if (auto existing = FindFolder(parent, name)) return *existing;
     Nid nid = db_->AllocateNid(NID_TYPE_NORMAL_FOLDER);
-    NewFolder(nid, parent, name, "IPF.Note", false);
+    NewFolder(nid, parent, name, containerClass, false);
     return nid;
 }
 

@@ -37,6 +37,7 @@ public:
 
     FolderId IpmSubtree() const override { return ipmSubtree_; }
     FolderId AddFolder(FolderId parent, const std::string& name) override;
+    FolderId AddFolderOfClass(FolderId parent, const std::string& name, const std::string& containerClass) override;
     std::optional<FolderId> FindFolder(FolderId parent, const std::string& name) const override;
     void AddMessage(FolderId folder, const mapi::Message& message) override;
     PreparedMessagePtr Prepare(const mapi::Message& message) const override;

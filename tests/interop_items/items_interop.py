@@ -1,0 +1,381 @@
+#!/usr/bin/env python3
+"""Contacts (.vcf) and calendars (.ics) from the public test files of tests/data, converted
+by brimvault-convert into one .pst store and into .msg files, then read back by readers
+that share none of our code:
+
+- readpst -j 0 -cv -r: its vCard output names every contact with the surname, given name,
+  company, phones and addresses of its card; its iCalendar output gives every event its
+  start, end, location and recurrence rule;
+- pypff opens every item of every folder (tasks too: readpst writes no output for tasks),
+  and every folder holds the items its file has;
+- @kenjiuno/msgreader reads every Contact-n.msg and Appointment-n.msg;
+- pst-validate finds nothing.
+Expected values come from the source files, read here by a small reader of our own.
+"""
+import argparse
+import datetime
+import glob
+import json
+import os
+import quopri
+import re
+import shutil
+import subprocess
+import sys
+import zoneinfo
+
+FAILURES = []
+
+
+def fail(case, msg):
+    FAILURES.append(f"{case}: {msg}")
+
+
+def unfold(text):
+    text = text.replace('\r\n', '\n').replace('\r', '\n')
+    out = []
+    for line in text.split('\n'):
+        if line[:1] in (' ', '\t') and out:
+            out[-1] += line[1:]
+        elif out and out[-1].endswith('=') and 'QUOTED-PRINTABLE' in out[-1].split(':', 1)[0].upper():
+            out[-1] = out[-1][:-1] + line
+        else:
+            out.append(line)
+    return out
+
+
+def value_of(line):
+    head, _, value = line.partition(':')
+    params = head.upper().split(';')
+    charset = 'utf-8'
+    for p in params:
+        if p.startswith('CHARSET='):
+            charset = p[8:]
+    if 'ENCODING=QUOTED-PRINTABLE' in params or 'QUOTED-PRINTABLE' in params:
+        value = quopri.decodestring(value.encode('latin-1', 'replace')).decode(charset, 'replace')
+    return value
+
+
+def split_unescaped(value, sep):
+    parts, cur, i = [], '', 0
+    while i < len(value):
+        c = value[i]
+        if c == '\\' and i + 1 < len(value):
+            cur += '\n' if value[i + 1] in 'nN' else value[i + 1]
+            i += 2
+            continue
+        if c == sep:
+            parts.append(cur)
+            cur = ''
+        else:
+            cur += c
+        i += 1
+    parts.append(cur)
+    return parts
+
+
+def source_cards(path):
+    """Per card: surname, given name, company, number of TEL lines, ADR kinds."""
+    text = open(path, 'rb').read().decode('utf-8', 'replace')
+    cards, card = [], None
+    for line in unfold(text):
+        name = line.split(':', 1)[0].split(';', 1)[0].upper()
+        name = name.rsplit('.', 1)[-1]
+        if line.upper().startswith('BEGIN:VCARD'):
+            card = {'n': None, 'org': '', 'tel': 0, 'adr': 0, 'fn': ''}
+        elif line.upper().startswith('END:VCARD') and card is not None:
+            cards.append(card)
+            card = None
+        elif card is not None and name == 'N' and card['n'] is None:
+            card['n'] = [p.strip() for p in split_unescaped(value_of(line), ';')] + [''] * 5
+        elif card is not None and name == 'FN':
+            card['fn'] = split_unescaped(value_of(line), '\0')[0].strip()
+        elif card is not None and name == 'ORG' and not card['org']:
+            card['org'] = split_unescaped(value_of(line), ';')[0].strip()
+        elif card is not None and name == 'TEL':
+            card['tel'] += 1
+        elif card is not None and name == 'ADR':
+            card['adr'] += 1
+    return cards
+
+
+def readpst(store, out):
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+    r = subprocess.run(['readpst', '-j', '0', '-cv', '-r', '-o', out, store], capture_output=True, text=True)
+    if r.returncode != 0:
+        fail('readpst', r.stderr[:300])
+    found = {}
+    for path in glob.glob(os.path.join(out, '**', '*'), recursive=True):
+        if os.path.isfile(path):
+            found.setdefault(os.path.basename(os.path.dirname(path)), []).append(path)
+    return found
+
+
+def blocks(path, kind):
+    text = open(path, 'rb').read().decode('utf-8', 'replace')
+    out = []
+    for m in re.finditer(r'BEGIN:%s\n(.*?)END:%s' % (kind, kind), text.replace('\r\n', '\n'), re.S):
+        props = {}
+        for line in unfold(m.group(1)):
+            head, _, value = line.partition(':')
+            props.setdefault(head.split(';', 1)[0].upper(), []).append((head, value))
+        out.append(props)
+    return out
+
+
+def check_contacts(files, found):
+    for f in files:
+        folder = os.path.splitext(os.path.basename(f))[0]
+        cards = source_cards(f)
+        outs = [p for p in found.get(folder, []) if os.path.basename(p) == 'contacts']
+        got = blocks(outs[0], 'VCARD') if outs else []
+        if len(got) != len(cards):
+            fail(folder, f'readpst shows {len(got)} contacts, the file has {len(cards)} cards')
+            continue
+        for want, have in zip(cards, got):
+            n = split_unescaped(have.get('N', [('', '')])[0][1], ';') + [''] * 5
+            if want['n'] is not None and (n[0], n[1]) != (want['n'][0], want['n'][1]):
+                fail(folder, f'readpst name {n[:2]}, card {want["n"][:2]}')
+            if want['org'] and split_unescaped(have.get('ORG', [('', '')])[0][1], ';')[0] != want['org']:
+                fail(folder, f'readpst company {have.get("ORG")}, card {want["org"]!r}')
+            tels = len(have.get('TEL', []))
+            if tels < min(want['tel'], 1) or tels > want['tel']:
+                fail(folder, f'readpst shows {tels} phones, the card has {want["tel"]}')
+            if want['adr'] and not have.get('ADR'):
+                fail(folder, f'readpst shows no address, the card has {want["adr"]}')
+
+
+def ical_utc(value, params, zones):
+    """A DTSTART/DTEND value in UTC (as readpst writes them), or None for a date."""
+    if 'VALUE=DATE' in params.upper() and 'DATE-TIME' not in params.upper():
+        return None
+    v = value.strip()
+    if not re.fullmatch(r'\d{8}T\d{6}Z?', v):
+        return 'unknown'  # not a valid time: the event ends at its start, with a warning
+    dt = datetime.datetime.strptime(v[:15], '%Y%m%dT%H%M%S')
+    if v.endswith('Z'):
+        return dt
+    m = re.search(r'TZID=("?)([^;:"]+)\1', params)
+    name = m.group(2) if m else os.environ.get('TZ', 'UTC')
+    name = zones.get(name, name)
+    try:
+        tz = zoneinfo.ZoneInfo(name.lstrip('/'))
+    except Exception:  # noqa: a zone of the file only; not checked here
+        return 'unknown'
+    return dt.replace(tzinfo=tz).astimezone(datetime.timezone.utc).replace(tzinfo=None)
+
+
+# Zones that the test files define under names of their own, by their tz database name.
+ZONE_ALIASES = {'custom_America/New_York': 'America/New_York'}
+
+
+def check_calendars(files, found, expected_counts):
+    for f in files:
+        folder = os.path.splitext(os.path.basename(f))[0]
+        events = blocks(f, 'VEVENT')
+        masters = {e.get('UID', [('', '')])[0][1] for e in events if 'RECURRENCE-ID' not in e}
+        wanted = [e for e in events if 'RECURRENCE-ID' not in e or e.get('UID', [('', '')])[0][1] not in masters]
+        wanted = [e for e in wanted if 'DTSTART' in e]
+        outs = [p for p in found.get(folder, []) if os.path.basename(p) == 'calendar']
+        got = blocks(outs[0], 'VEVENT') if outs else []
+        if len(got) != expected_counts.get(folder, len(wanted)):
+            fail(folder, f'readpst shows {len(got)} appointments, expected {expected_counts.get(folder, len(wanted))}')
+            continue
+        for want, have in zip(wanted, got):
+            for prop in ('DTSTART', 'DTEND'):
+                if prop not in want:
+                    continue
+                head, value = want[prop][0]
+                exp = ical_utc(value, head, ZONE_ALIASES)
+                if exp in (None, 'unknown'):
+                    continue
+                if prop not in have:
+                    fail(folder, f'readpst shows no {prop}')
+                    continue
+                got_v = have[prop][0][1].strip()
+                if got_v != exp.strftime('%Y%m%dT%H%M%SZ'):
+                    fail(folder, f'{prop} {got_v}, expected {exp:%Y%m%dT%H%M%SZ} ({value})')
+            if 'LOCATION' in want and split_unescaped(want['LOCATION'][0][1], '\0')[0] and 'LOCATION' not in have:
+                fail(folder, 'readpst shows no location')
+            rule = want.get('RRULE', [('', '')])[0][1].upper()
+            freq = re.search(r'FREQ=(\w+)', rule)
+            if freq and freq.group(1) in ('DAILY', 'WEEKLY', 'MONTHLY', 'YEARLY') and 'BYHOUR' not in rule:
+                got_rule = have.get('RRULE', [('', '')])[0][1].upper()
+                if f'FREQ={freq.group(1)}' not in got_rule and not (freq.group(1) == 'DAILY' and 'BYDAY' in rule):
+                    fail(folder, f'readpst rule {got_rule!r}, the event has {rule!r}')
+
+
+def check_pypff(store, expected):
+    import pypff
+    f = pypff.file()
+    f.open(store)
+    top = None
+    root = f.get_root_folder()
+    for i in range(root.number_of_sub_folders):
+        if root.get_sub_folder(i).name == 'Top of Personal Folders':
+            top = root.get_sub_folder(i)
+    seen = {}
+    for i in range(top.number_of_sub_folders):
+        folder = top.get_sub_folder(i)
+        n = 0
+        for j in range(folder.number_of_sub_messages):
+            m = folder.get_sub_message(j)
+            _ = m.subject, m.number_of_record_sets, m.number_of_attachments
+            for k in range(m.number_of_attachments):
+                a = m.get_attachment(k)
+                a.read_buffer(a.size)
+            n += 1
+        seen[folder.name] = n
+    for name, count in expected.items():
+        if seen.get(name) != count:
+            fail('pypff', f'folder {name!r} holds {seen.get(name)} items, expected {count}')
+    f.close()
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument('--convert', required=True)
+    ap.add_argument('--data', required=True)
+    ap.add_argument('--work', required=True)
+    ap.add_argument('--validate')
+    ap.add_argument('--js-readers')
+    args = ap.parse_args()
+    shutil.rmtree(args.work, ignore_errors=True)
+    os.makedirs(args.work)
+    vcfs = sorted(glob.glob(os.path.join(args.data, 'contacts', '*.vcf')))
+    icss = sorted(glob.glob(os.path.join(args.data, 'calendars', '*.ics')))
+
+    # One store for all: a folder per file, named after it.
+    out = os.path.join(args.work, 'pst')
+    r = subprocess.run([args.convert, '--to', 'pst', '--single-pst', '-o', out] + vcfs + icss,
+                       capture_output=True, text=True)
+    stores = glob.glob(os.path.join(out, '*.pst'))
+    if len(stores) != 1:
+        fail('convert', f'{len(stores)} stores written: {r.stdout[-500:]} {r.stderr[-500:]}')
+        return finish()
+    store = stores[0]
+    # The only failures: events of the files that have no start (iTIP replies and the like).
+    def standalone(events):
+        masters = {e.get('UID', [('', '')])[0][1] for e in events if 'RECURRENCE-ID' not in e}
+        return [e for e in events if 'RECURRENCE-ID' not in e or e.get('UID', [('', '')])[0][1] not in masters]
+    no_start = {f: sum(1 for e in standalone(blocks(f, 'VEVENT')) if 'DTSTART' not in e) for f in icss}
+    seen_no_start = {}
+    for line in (r.stdout + r.stderr).splitlines():
+        if not line.startswith('failed:'):
+            continue
+        m = re.match(r'failed: (.*): line \d+: the event has no start \(DTSTART\)$', line)
+        if m and m.group(1) in no_start:
+            seen_no_start[m.group(1)] = seen_no_start.get(m.group(1), 0) + 1
+        else:
+            fail('convert', line)
+    for f, n in no_start.items():
+        if seen_no_start.get(f, 0) != n:
+            fail('convert', f'{f}: {seen_no_start.get(f, 0)} events failed for want of a start, the file has {n}')
+    if args.validate:
+        v = subprocess.run([args.validate, store], capture_output=True, text=True)
+        if v.returncode != 0 or ' 0 error(s), 0 warning(s)' not in v.stdout:
+            fail('pst-validate', v.stdout[-800:])
+    found = readpst(store, os.path.join(args.work, 'readpst'))
+    check_contacts(vcfs, found)
+    check_calendars(icss, found, {})
+    expected = {os.path.splitext(os.path.basename(f))[0]: len(source_cards(f)) for f in vcfs}
+    tasks = {os.path.splitext(os.path.basename(f))[0] + ' (Tasks)': len(blocks(f, 'VTODO')) for f in icss}
+    check_pypff(store, dict(expected, **{k: v for k, v in tasks.items() if v}))
+
+    # One store per file: the only contacts file of its store goes to "Contacts", and
+    # its folder has the contacts class.
+    out1 = os.path.join(args.work, 'pst1')
+    subprocess.run([args.convert, '--to', 'pst', '-o', out1, vcfs[0], icss[0]], capture_output=True, text=True)
+    found1 = readpst(os.path.join(out1, os.path.splitext(os.path.basename(vcfs[0]))[0] + '.pst'),
+                     os.path.join(args.work, 'readpst1'))
+    if 'Contacts' not in found1:
+        fail('single file', f'no "Contacts" folder: {sorted(found1)}')
+    cal_store = os.path.join(out1, os.path.splitext(os.path.basename(icss[0]))[0] + '.pst')
+    if 'Calendar' not in readpst(cal_store, os.path.join(args.work, 'readpst2')):
+        fail('single file', 'no "Calendar" folder')
+
+    # A contacts file named like a mailbox of the same store keeps its items apart.
+    clash = os.path.join(args.work, 'clash')
+    os.makedirs(clash)
+    with open(os.path.join(clash, 'family.mbox'), 'w', newline='') as f:
+        f.write('From a@example.org Mon Jan  1 00:00:00 2024\nFrom: a@example.org\nSubject: hi\n\nbody\n')
+    shutil.copy(vcfs[0], os.path.join(clash, 'family.vcf'))
+    shutil.copy(vcfs[1], os.path.join(clash, 'friends.vcf'))
+    outc = os.path.join(args.work, 'pst-clash')
+    subprocess.run([args.convert, '--to', 'pst', '--single-pst', '-o', outc] +
+                   [os.path.join(clash, n) for n in ('family.mbox', 'family.vcf', 'friends.vcf')],
+                   capture_output=True, text=True)
+    foundc = readpst(glob.glob(os.path.join(outc, '*.pst'))[0], os.path.join(args.work, 'readpst-clash'))
+    if not {'family', 'family (Contacts)', 'friends'} <= set(foundc):
+        fail('clash', f'folders {sorted(foundc)}')
+
+    # .msg files, read by msgreader.
+    outm = os.path.join(args.work, 'msg')
+    subprocess.run([args.convert, '--to', 'msg', '-o', outm] + vcfs + icss, capture_output=True, text=True)
+    msgs = sorted(glob.glob(os.path.join(outm, '**', '*.msg'), recursive=True))
+    contacts = [m for m in msgs if os.path.basename(m).startswith('Contact-')]
+    appts = [m for m in msgs if os.path.basename(m).startswith('Appointment-')]
+    if len([m for m in msgs if os.path.basename(m).startswith('Task-')]) != sum(tasks.values()):
+        fail('msg', f'task files: expected {sum(tasks.values())}')
+    if len(contacts) != sum(expected.values()):
+        fail('msg', f'{len(contacts)} contact files, expected {sum(expected.values())}')
+    if not appts:
+        fail('msg', 'no appointment files')
+    if args.js_readers and shutil.which('node'):
+        script = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'msgreader_items.js')
+        env = dict(os.environ, NODE_PATH=args.js_readers)
+        res = subprocess.run(['node', script] + msgs, capture_output=True, text=True, env=env)
+        if res.returncode != 0:
+            fail('msgreader', res.stderr[:300])
+        else:
+            for path, d in json.loads(res.stdout).items():
+                name = os.path.basename(path)
+                if 'exception' in d:
+                    fail(name, 'msgreader: ' + d['exception'][:200])
+                elif name.startswith('Contact-') and d.get('messageClass') != 'IPM.Contact':
+                    fail(name, f'msgreader class {d.get("messageClass")!r}')
+                elif name.startswith('Task-') and d.get('messageClass') != 'IPM.Task':
+                    fail(name, f'msgreader class {d.get("messageClass")!r}')
+                elif name.startswith('Appointment-') and (d.get('messageClass') != 'IPM.Appointment'
+                                                          or not d.get('apptStartWhole')):
+                    fail(name, f'msgreader class {d.get("messageClass")!r}, start {d.get("apptStartWhole")!r}')
+    # A card and an event that cannot be read fail alone, named with their file and line.
+    bad_vcf = os.path.join(args.work, 'damaged.vcf')
+    with open(bad_vcf, 'w', newline='') as f:
+        f.write('BEGIN:VCARD\r\nVERSION:3.0\r\nFN:First\r\nEND:VCARD\r\n'
+                'BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Broken\r\nno property here\r\nEND:VCARD\r\n'
+                'BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Third\r\nEND:VCARD\r\n')
+    bad_ics = os.path.join(args.work, 'damaged.ics')
+    with open(bad_ics, 'w', newline='') as f:
+        f.write('BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nSUMMARY:no start\r\nEND:VEVENT\r\n'
+                'BEGIN:VEVENT\r\nSUMMARY:fine\r\nDTSTART:20240101T100000Z\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n')
+    outb = os.path.join(args.work, 'damaged')
+    r = subprocess.run([args.convert, '--to', 'msg', '-o', outb, bad_vcf, bad_ics], capture_output=True, text=True)
+    report = r.stdout + r.stderr
+    if f'{bad_vcf}: line 8: not a vCard property' not in report or f'{bad_ics}: line 2:' not in report:
+        fail('damaged', 'the report does not name the file and line of what failed: ' + report[-600:])
+    made = sorted(os.path.basename(p) for p in glob.glob(os.path.join(outb, '**', '*.msg'), recursive=True))
+    if made != ['Appointment-2.msg', 'Contact-1.msg', 'Contact-3.msg']:
+        fail('damaged', f'files written: {made}')
+
+    # .eml: passed over, said once.
+    oute = os.path.join(args.work, 'eml')
+    r = subprocess.run([args.convert, '--to', 'eml', '-o', oute] + vcfs[:2] + icss[:1], capture_output=True, text=True)
+    report = r.stdout + r.stderr
+    if report.count('contacts and calendars are converted into .pst and .msg files only') != 1:
+        fail('eml', 'the report does not say once that contacts and calendars are passed over: ' + report[-400:])
+    return finish()
+
+
+def finish():
+    if FAILURES:
+        print('\n'.join(FAILURES))
+        print(f'FAILED: {len(FAILURES)}')
+        return 1
+    print('interop_items: all checks passed')
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())

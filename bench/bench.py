@@ -55,14 +55,15 @@ def ensure_corpus(name):
 
 
 def timed(cmd):
-    """Wall seconds and peak RSS (MB) of one command."""
+    """Wall seconds, peak RSS (MB) and CPU seconds (user + system, all threads) of one command."""
     t0 = time.perf_counter()
-    r = subprocess.run(["/usr/bin/time", "-f", "%M", *cmd], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    r = subprocess.run(["/usr/bin/time", "-f", "%M %U %S", *cmd], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                       text=True)
     wall = time.perf_counter() - t0
     if r.returncode != 0:
         raise SystemExit("failed: %s\n%s" % (" ".join(cmd), r.stderr[-2000:]))
-    rss = int(r.stderr.strip().splitlines()[-1]) / 1024.0
-    return wall, rss
+    rss, user, system = r.stderr.strip().splitlines()[-1].split()
+    return wall, int(rss) / 1024.0, float(user) + float(system)
 
 
 def count_messages(path):
@@ -127,25 +128,28 @@ def main():
             for name in names:
                 out = os.path.join(runroot, "%s-%s-%d" % (corpus, name, i))
                 cmd = commands(corpus, path, out)[name]
-                wall, rss = timed(cmd)
-                results.setdefault((corpus, name), []).append((wall, rss, count_files(out)))
-                print("  %-6s %-15s run %d: %6.2f s  %7.1f MB  %d files" % (corpus, name, i + 1, wall, rss,
-                                                                          results[(corpus, name)][-1][2]), flush=True)
+                wall, rss, cpu = timed(cmd)
+                results.setdefault((corpus, name), []).append((wall, rss, count_files(out), cpu))
+                print("  %-6s %-15s run %d: %6.2f s  %6.2f s CPU  %7.1f MB  %d files" % (
+                    corpus, name, i + 1, wall, cpu, rss, results[(corpus, name)][-1][2]), flush=True)
 
     print()
-    print("%-6s %-15s %9s %9s %10s %10s %8s" % ("corpus", "tool", "median s", "vs bare", "vs ours-eml", "peak MB", "files"))
+    print("%-6s %-15s %9s %9s %10s %8s %12s %10s %8s" % (
+        "corpus", "tool", "median s", "vs bare", "vs ours-eml", "CPU s", "CPU vs eml", "peak MB", "files"))
     for corpus in corpora:
         base = results.get((corpus, "bare-c"))
         ours = results.get((corpus, "ours-eml"))
         bmed = statistics.median(r[0] for r in base) if base else None
         omed = statistics.median(r[0] for r in ours) if ours else None
+        ocpu = statistics.median(r[3] for r in ours) if ours else None
         for (c, name), rs in results.items():
             if c != corpus:
                 continue
             med = statistics.median(r[0] for r in rs)
-            print("%-6s %-15s %9.2f %9s %10s %10.1f %8d" % (
+            cpu = statistics.median(r[3] for r in rs)
+            print("%-6s %-15s %9.2f %9s %10s %8.2f %12s %10.1f %8d" % (
                 corpus, name, med, "%.2fx" % (med / bmed) if bmed else "-", "%.2fx" % (med / omed) if omed else "-",
-                max(r[1] for r in rs), rs[-1][2]))
+                cpu, "%.2fx" % (cpu / ocpu) if ocpu else "-", max(r[1] for r in rs), rs[-1][2]))
 
     # Peak memory and time against the message count.
     sized = [c for c in corpora if c in SCALE or c == "big"]

@@ -18,7 +18,7 @@
 
 #include "conversion/ConversionRun.h"
 #include "conversion/PathHelpers.h"
-#include "filelist/PathLogger.h"
+#include "mailstore/base/PlatformFile.h"
 #include "version.h"
 
 namespace fs = std::filesystem;
@@ -31,7 +31,8 @@ extern "C" void OnSignal(int sig) { g_signal = sig; }
 
 const char* kUsage =
     "usage: brimvault-convert --to eml|emlx|msg|pst [--single-pst] [--max-pst-size SIZE] [--by-label] -o DEST INPUT...\n"
-    "  INPUT   mailbox files, or folders (every file below them)\n"
+    "  INPUT   mailbox files, archives of them (.zip, .tar, .tgz, .tar.bz2, .tar.xz, .mbox.gz),\n"
+    "          or folders (every file below them)\n"
     "  -o DEST destination folder (created when missing)\n"
     "  --single-pst  with --to pst: one store for all mailboxes\n"
     "  --max-pst-size SIZE  with --to pst: the largest a store file may grow (default 50G);\n"
@@ -77,22 +78,54 @@ bool IsTerminal(FILE* f) {
 #endif
 }
 
+std::string Utf8(const fs::path& p) {
+    const std::u8string s = p.u8string();
+    return std::string(s.begin(), s.end());
+}
+
+// Whether a linked folder leads to the folder it is in or to one above it.
+bool LeadsBackUp(const fs::path& link, const fs::path& dir) {
+    std::error_code ec;
+    const fs::path target = fs::canonical(link, ec);
+    if (ec) return false;
+    const fs::path here = fs::canonical(dir, ec);
+    if (ec) return false;
+    auto h = here.begin();
+    for (auto t = target.begin(); t != target.end(); ++t, ++h)
+        if (h == here.end() || *t != *h) return false;
+    return true;
+}
+
 // Every file below `folder`, in the order adding a folder in the window gives them
-// (breadth first: a folder's files, then its subfolders' level by level).
+// (breadth first: a folder's files by name, then its subfolders' level by level). A
+// linked folder that leads back up is passed over; a folder that cannot be listed
+// ends the walk, what was found until then kept.
 void AddFolderFiles(const fs::path& folder, std::vector<std::string>& out, std::vector<Failure>& errors) {
-    bv::filelist::pathLogger walker;
-    walker.PathLogInit();
-    walker.fullFileNamesOnly(true);
-    try {
-        walker.LogPath(folder.string());
-    } catch (const bv::filelist::FolderReadError& e) {
-        errors.push_back({e.folder(), e.what()});
-    } catch (const std::exception& e) {
-        errors.push_back({folder.string(), e.what()});
+    std::vector<fs::path> level{folder};
+    for (size_t next = 0; next < level.size(); ++next) {
+        const fs::path& dir = level[next];
+        std::error_code ec;
+        std::vector<fs::path> files, subFolders;
+        fs::directory_iterator it(dir, ec);
+        for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+            std::error_code entryEc;
+            if (!it->is_directory(entryEc)) {
+                files.push_back(it->path());
+                continue;
+            }
+            if (it->is_symlink(entryEc) && LeadsBackUp(it->path(), dir)) continue;
+            subFolders.push_back(it->path());
+        }
+        if (ec) {
+            const std::string where = bv::conversion::WithTrailingSeparator(Utf8(dir));
+            errors.push_back({where, "Cannot read the folder " + where + ": " + ec.message()});
+            return;
+        }
+        std::sort(files.begin(), files.end());
+        std::sort(subFolders.begin(), subFolders.end());
+        for (const fs::path& f : files) out.push_back(Utf8(f));
+        level.insert(level.end(), subFolders.begin(), subFolders.end());
     }
-    auto found = walker.fullFileNames();
-    walker.Terminate();
-    for (const std::string& path : found->Items()) out.push_back(path);
 }
 
 std::string ToLf(const std::string& s) {
@@ -194,6 +227,7 @@ std::string SummaryLine(const RunReport& r, size_t foldersNotListed) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    bv::base::UseUtf8CommandLine(argc, argv);
     std::string to, dest;
     bool single = false;
     bool byLabel = false;

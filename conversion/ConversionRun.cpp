@@ -1,10 +1,13 @@
 #include "conversion/ConversionRun.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "conversion/AppendStrings.h"
+#include "conversion/ArchiveInput.h"
 #include "conversion/DiskFull.h"
 #include "conversion/InputFile.h"
 #include "conversion/ItemFiles.h"
@@ -13,7 +16,9 @@
 #include "conversion/MessageExtraction.h"
 #include "conversion/MessageOutput.h"
 #include "conversion/PathHelpers.h"
-#include "conversion/StoreSetup.h"
+#include "conversion/ReadAhead.h"
+#include "conversion/StoreName.h"
+#include "mailstore/pst/PstStoreSeries.h"
 
 namespace bv::conversion {
 
@@ -23,22 +28,6 @@ const std::string kStarLine(75, '*');
 constexpr const char* kCrLf = "\r\n";
 constexpr size_t kFailuresListed = 20;
 constexpr const char* kNothingToConvert = "Nothing to convert: there is no mailbox among the listed files.";
-
-// Lets the window handle its events at most about every 15 ms.
-class YieldThrottle {
-public:
-    explicit YieldThrottle(RunObserver& observer) : observer_(observer) {}
-    void operator()() {
-        auto now = std::chrono::steady_clock::now();
-        if (now - last_ < std::chrono::milliseconds(15)) return;
-        last_ = now;
-        observer_.Yield();
-    }
-
-private:
-    RunObserver& observer_;
-    std::chrono::steady_clock::time_point last_{};
-};
 
 // Tells the observer the share of the run's input read, over all mailboxes: at most
 // about every 50 ms, and once at the end.
@@ -233,14 +222,11 @@ std::string StoreErrorText(const std::string& reason) {
 
 RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     RunReport report;
-    YieldThrottle yield(observer);
-    auto yieldFn = [&yield] { yield(); };
     const std::string saveFolder = WithTrailingSeparator(options.destination);
     report.destination = saveFolder;
     const OutputKind kind = options.kind;
     const bool pst = kind == OutputKind::Pst;
     const bool storePerMailbox = pst && !options.singleStore;
-    yield();
 
     // A file listed twice, under any spelling of its path, is read once.
     const std::vector<std::string> inputs = DistinctInputs(options.inputs);
@@ -250,15 +236,23 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     ReadShare share(observer, totalBytes);
     const ReadProgress inFile = [&share](uint64_t bytes) { share.InFile(bytes); };
 
-    RunStore store(pst ? options.maxPstSize : 0);
+    // The open store: its parts are its own business.
+    std::unique_ptr<mailstore::pst::PstStoreSeries> store;
+    std::string storePath;  // of the store opened last, for reports
+    auto openStore = [&](StoreScope scope, const std::string& mailboxName) {
+        StoreName name = StoreNameFor(scope, saveFolder, mailboxName);
+        storePath = name.stem + ".pst";
+        store = std::make_unique<mailstore::pst::PstStoreSeries>(name.stem, name.displayName, options.maxPstSize);
+        storePath = store->path();
+    };
     DiskLabelFolders diskLabelFolders;
     LabelFolderCounts labelCounts;
     auto storeFailed = [&](const std::exception& e) {
-        const std::string reason = StoreOpenFailure(store.path(), e);
+        const std::string reason = StoreOpenFailure(storePath, e);
         report.messagesPerFolder = labelCounts.Counts();
         report.storeError = true;
         report.storeErrorReason = reason;
-        report.failures.push_back({store.path(), reason});
+        report.failures.push_back({storePath, reason});
         share.End();
         return report;
     };
@@ -266,7 +260,8 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     // were not converted.
     auto takePartFailures = [&] {
         int64_t lost = 0;
-        for (RunStore::PartFailure& f : store.TakeFailures()) {
+        if (!store) return lost;
+        for (mailstore::pst::PstStoreSeries::PartFailure& f : store->TakeFailures()) {
             // A full disk is told once, by the write that found it.
             if (!IsDiskFull(f.reason))
                 report.failures.push_back({f.path, f.reason});
@@ -288,19 +283,181 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     int storeMailboxes = 0;
     int storeMailboxesPart = 0;  // the part they went into
     auto closeStore = [&] {
-        yield();
-        store.Close();
-        yield();
+        store->Close();
         if (takePartFailures() > 0) {
             report.mailboxesConverted -= storeMailboxes;
             report.mailboxesFailed += storeMailboxes;
         }
         storeMailboxes = 0;
-        for (std::string& part : store.parts()) report.storeParts.push_back(std::move(part));
-        store.ReleaseFinishedParts();
+        for (std::string& part : store->parts()) report.storeParts.push_back(std::move(part));
+        store.reset();
     };
 
+    // An output folder that cannot be made: a full disk ends the run, other causes
+    // cost the file it was for.
+    auto outputFolderFailed = [&](const std::string& folder) {
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::u8path(folder), ec);
+        report.diskFull = ec && IsDiskFull(ec.message());
+        report.failures.push_back({folder, report.diskFull ? DiskFullReason(ec.message()) : "cannot create the output folder"});
+    };
     AppendStrings msgText;
+    // One mailbox: a file (`member` null) or a member of an archive, read from
+    // `member` (opened, nothing of it consumed yet). `inputPath` names it: the file, or
+    // the archive's path followed by the member's path inside it; its output folder
+    // mirrors that path below the destination. False when a store could not be opened.
+    auto convertMailbox = [&](const std::string& inputPath, InputFile* member, const ReadProgress& progress) {
+        const std::string mailboxFolder = saveFolder + MirroredPart(inputPath);
+        const std::string mailboxName = MailboxName(PathLastPart(inputPath));
+        const size_t failuresBefore = report.failures.size();
+
+        // Only a mailbox gets an output folder or a place in a store.
+        std::string probeError;
+        const MboxMode mode = member ? ProbeMailbox(*member, &probeError) : ReadMBOXFile(inputPath, &probeError);
+        if (mode == MboxMode::None) {
+            report.failures.push_back({inputPath, probeError});
+            ++report.mailboxesFailed;
+            return true;
+        }
+        ++report.mailboxesFound;
+        // The one store for all mailboxes is made for the first of them: a run
+        // without a mailbox leaves no empty store behind.
+        if (pst && options.singleStore && !store) {
+            try {
+                openStore(StoreScope::AllMailboxes, "");
+            } catch (const std::exception& e) {
+                storeFailed(e);
+                return false;
+            }
+        }
+
+        MailboxOutput target;
+        target.kind = kind;
+        target.inputPath = inputPath;
+        target.mailboxFolder = mailboxFolder;
+        if (options.byLabel) {
+            target.diskFolders = &diskLabelFolders;
+            target.counts = &labelCounts;
+        }
+        bool ready = true;
+        if (pst) {
+            try {
+                if (storePerMailbox) openStore(StoreScope::OneMailbox, mailboxName);
+            } catch (const std::exception& e) {
+                storeFailed(e);
+                return false;
+            }
+            try {
+                store->AddFolder(mailboxName);
+                target.folder = mailboxName;
+                target.store = store.get();
+            } catch (const std::exception& e) {
+                report.failures.push_back({inputPath, std::string("cannot add the folder to the store: ") + e.what()});
+                ready = false;
+            }
+        } else if (!EnsureFolderPath(mailboxFolder)) {
+            outputFolderFailed(mailboxFolder);
+            ready = false;
+        }
+        if (ready) {
+            std::unique_ptr<MessageOutput> output = MessageOutput::For(observer, std::move(target));
+            ExtractionResult x = member ? ExtractMailbox(*member, mode, *output, msgText, progress)
+                                        : ExtractMailbox(inputPath, mode, *output, msgText, progress);
+            output->Flush();
+            report.messagesConverted += output->written();
+            report.messagesAlreadyThere += output->alreadyThere();
+            report.messagesFailed += output->failedCount();
+            for (auto& f : output->failures()) report.failures.push_back(std::move(f));
+            for (auto& w : output->warnings()) report.warnings.push_back(std::move(w));
+            if (!x.error.empty()) report.failures.push_back({inputPath, x.error});
+            if (output->diskFull()) report.diskFull = true;
+            else if (x.stopped) report.stopped = true;
+        }
+        takePartFailures();
+        if (storePerMailbox && store) closeStore();
+        if (report.failures.size() == failuresBefore && !report.stopped) {
+            ++report.mailboxesConverted;
+            if (store && store->open()) {
+                if (store->partNumber() != storeMailboxesPart) storeMailboxes = 0;
+                storeMailboxesPart = store->partNumber();
+                ++storeMailboxes;
+            }
+        } else {
+            ++report.mailboxesFailed;
+        }
+        return true;
+    };
+
+    // Every mailbox of an archive, in the archive's order, read once from start to
+    // end. A member that fails costs that member; one that is no mailbox is passed over.
+    auto convertArchive = [&](int index, int count, const std::string& archivePath) {
+        ArchiveReader archive;
+        std::string error;
+        if (!archive.Open(archivePath, &error)) {
+            report.failures.push_back({archivePath, error});
+            ++report.mailboxesFailed;
+            return true;
+        }
+        // The share read is that of the archive's own bytes.
+        const ReadProgress archiveRead = [&share, &archive](uint64_t) { share.InFile(archive.bytesRead()); };
+        int mailboxes = 0;
+        bool damaged = false;
+        const int failedBefore = report.mailboxesFailed;
+        auto memberFailed = [&](const std::string& memberPath, const std::string& reason) {
+            report.failures.push_back({memberPath, reason});
+            ++report.mailboxesFailed;
+        };
+        for (;;) {
+            if (observer.StopRequested()) {
+                report.stopped = true;
+                break;
+            }
+                ArchiveMember member;
+            const ArchiveReader::Next next = archive.NextMember(member, &error);
+            if (next == ArchiveReader::Next::End) break;
+            if (next != ArchiveReader::Next::Member) {
+                report.failures.push_back({archivePath, error});
+                damaged = true;
+                if (next == ArchiveReader::Next::Failed) break;
+                continue;
+            }
+            const std::string memberPath = archivePath + kPathSeparator + member.name;
+            if (std::string why = UnsafeMemberName(member.name); !why.empty()) {
+                memberFailed(archivePath, why);
+                continue;
+            }
+            if (!member.regular) continue;
+            if (member.encrypted) {
+                memberFailed(memberPath, "the member is encrypted; it cannot be read without its password");
+                continue;
+            }
+            // Decompressed beside the extraction; a plain .tar is read as a file is.
+            std::optional<ReadAhead> ahead;
+            InputFile in;
+            in.Open(archive.decompresses() ? ahead.emplace(archive.data()) : archive.data());
+            SkipToMailboxStart(in);
+            const size_t got = in.Ensure(kProbeBytes);
+            switch (MemberKindOf(member.name, in.data(), std::min(got, kProbeBytes))) {
+                case MemberKind::Mailbox:
+                    ++mailboxes;
+                    observer.MailboxStarted(index, count, PathLastPart(member.name));
+                    if (!convertMailbox(memberPath, &in, archiveRead)) return false;
+                    break;
+                case MemberKind::Contacts:  // read by the contacts conversion once there is one
+                case MemberKind::Calendar:  // read by the calendar conversion once there is one
+                case MemberKind::Other:
+                    if (in.failed()) memberFailed(memberPath, in.error());
+                    break;
+            }
+            if (report.stopped || report.diskFull) break;
+        }
+        // Damage that cost no member of its own still costs what it hid.
+        if (damaged && report.mailboxesFailed == failedBefore) ++report.mailboxesFailed;
+        if (mailboxes == 0 && !damaged && !report.stopped)
+            memberFailed(archivePath, "no mailbox found in the archive");
+        return true;
+    };
+
     const int count = int(inputs.size());
     // Contacts and calendars: how many files of each kind a single store receives (more
     // than one: each gets a folder named after it), and those an .eml / .emlx run passes over.
@@ -313,7 +470,6 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             report.stopped = true;
             break;
         }
-        yield();
         const std::string inputPath = Trim(inputs[size_t(index)]);
         const std::string inputFileName = PathLastPart(inputPath);
         observer.MailboxStarted(index, count, inputPath.empty() ? std::string() : inputFileName);
@@ -333,9 +489,9 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                 const std::string stem = ItemFileStem(inputFileName);
                 try {
                     if (storePerMailbox)
-                        store.Open(StoreScope::OneMailbox, saveFolder, stem);
-                    else if (!store.open())
-                        store.Open(StoreScope::AllMailboxes, saveFolder, "");
+                        openStore(StoreScope::OneMailbox, stem);
+                    else if (!store)
+                        openStore(StoreScope::AllMailboxes, "");
                 } catch (const std::exception& e) {
                     return storeFailed(e);
                 }
@@ -344,40 +500,34 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                     target.folder = ItemFolderName(itemKind, stem, several);
                     // A calendar's folders are made for its first event and first task.
                     if (itemKind == ItemFileKind::Contacts)
-                        target.folder = store.AddItemFolder(target.folder, "IPF.Contact", "Contacts");
+                        target.folder = store->AddItemFolder(target.folder, "IPF.Contact", "Contacts");
                     else
                         target.taskFolder = TaskFolderName(stem, several);
-                    target.store = &store;
+                    target.store = store.get();
                 } catch (const std::exception& e) {
                     report.failures.push_back({inputPath, std::string("cannot add the folder to the store: ") + e.what()});
                     ready = false;
                 }
             } else if (!EnsureFolderPath(mailboxFolder)) {
-                std::error_code ec;
-                std::filesystem::create_directories(std::filesystem::u8path(mailboxFolder), ec);
-                report.diskFull = ec && IsDiskFull(ec.message());
-                report.failures.push_back(
-                    {mailboxFolder, report.diskFull ? DiskFullReason(ec.message()) : "cannot create the output folder"});
+                outputFolderFailed(mailboxFolder);
                 ready = false;
             }
             if (ready) {
-                ItemFileResult r = ConvertItemFile(itemKind, target, observer, yieldFn);
+                ItemFileResult r = ConvertItemFile(itemKind, target, observer);
                 if (r.diskFull) report.diskFull = true;
-                store.ReleaseFinishedParts();
                 report.messagesConverted += r.converted;
                 report.messagesFailed += r.failed;
                 for (auto& f : r.failures) report.failures.push_back(std::move(f));
                 for (auto& w : r.warnings) report.warnings.push_back(std::move(w));
                 if (r.stopped) report.stopped = true;
             }
-            yield();
             takePartFailures();
-            if (storePerMailbox && store.open()) closeStore();
+            if (storePerMailbox && store) closeStore();
             if (report.failures.size() == failuresBefore && !report.stopped) {
                 ++report.mailboxesConverted;
-                if (store.open()) {
-                    if (store.partNumber() != storeMailboxesPart) storeMailboxes = 0;
-                    storeMailboxesPart = store.partNumber();
+                if (store && store->open()) {
+                    if (store->partNumber() != storeMailboxesPart) storeMailboxes = 0;
+                    storeMailboxesPart = store->partNumber();
                     ++storeMailboxes;
                 }
             } else {
@@ -386,93 +536,14 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             if (report.stopped || report.diskFull) break;
             continue;
         }
-        const std::string mailboxName = MailboxName(inputFileName);
-        const size_t failuresBefore = report.failures.size();
-
-        // Only a mailbox gets an output folder or a place in a store.
-        std::string probeError;
-        const MboxMode mode = ReadMBOXFile(inputPath, &probeError);
-        if (mode == MboxMode::None) {
-            report.failures.push_back({inputPath, probeError});
-            ++report.mailboxesFailed;
-            continue;
-        }
-        ++report.mailboxesFound;
-        // The one store for all mailboxes is made for the first of them: a run
-        // without a mailbox leaves no empty store behind.
-        if (pst && options.singleStore && !store.open()) {
-            try {
-                store.Open(StoreScope::AllMailboxes, saveFolder, "");
-            } catch (const std::exception& e) {
-                return storeFailed(e);
-            }
-        }
-
-        MailboxOutput target;
-        target.kind = kind;
-        target.inputPath = inputPath;
-        target.mailboxFolder = mailboxFolder;
-        if (options.byLabel) {
-            target.diskFolders = &diskLabelFolders;
-            target.counts = &labelCounts;
-        }
-        bool ready = true;
-        if (pst) {
-            try {
-                if (storePerMailbox) store.Open(StoreScope::OneMailbox, saveFolder, mailboxName);
-            } catch (const std::exception& e) {
-                return storeFailed(e);
-            }
-            try {
-                store.AddMailboxFolder(mailboxName);
-                target.folder = mailboxName;
-                target.store = &store;
-            } catch (const std::exception& e) {
-                report.failures.push_back({inputPath, std::string("cannot add the folder to the store: ") + e.what()});
-                ready = false;
-            }
-        } else if (!EnsureFolderPath(mailboxFolder)) {
-            // A full disk ends the run here too; other causes cost this mailbox.
-            std::error_code ec;
-            std::filesystem::create_directories(std::filesystem::u8path(mailboxFolder), ec);
-            report.diskFull = ec && IsDiskFull(ec.message());
-            report.failures.push_back(
-                {mailboxFolder, report.diskFull ? DiskFullReason(ec.message()) : "cannot create the output folder"});
-            ready = false;
-        }
-        yield();
-        if (ready) {
-            MessageOutput output(observer, yieldFn, std::move(target));
-            ExtractionResult x = ExtractMailbox(inputPath, mode, output, msgText, inFile);
-            output.Flush();
-            store.ReleaseFinishedParts();
-            report.messagesConverted += output.written();
-            report.messagesAlreadyThere += output.alreadyThere();
-            report.messagesFailed += output.failedCount();
-            for (auto& f : output.failures()) report.failures.push_back(std::move(f));
-            for (auto& w : output.warnings()) report.warnings.push_back(std::move(w));
-            if (!x.error.empty()) report.failures.push_back({inputPath, x.error});
-            if (output.diskFull()) report.diskFull = true;
-            else if (x.stopped) report.stopped = true;
-        }
-        yield();
-        takePartFailures();
-        if (storePerMailbox && store.open()) closeStore();
-        if (report.failures.size() == failuresBefore && !report.stopped) {
-            ++report.mailboxesConverted;
-            if (store.open()) {
-                if (store.partNumber() != storeMailboxesPart) storeMailboxes = 0;
-                storeMailboxesPart = store.partNumber();
-                ++storeMailboxes;
-            }
-        } else {
-            ++report.mailboxesFailed;
-        }
+        const bool going = IsArchiveFile(inputPath) ? convertArchive(index, count, inputPath)
+                                                    : convertMailbox(inputPath, nullptr, inFile);
+        if (!going) return report;  // a store could not be opened
         if (report.stopped || report.diskFull) break;
     }
 
     if (!report.stopped && !report.diskFull && count > 0) share.FileDone(sizes.back());
-    if (store.open()) closeStore();
+    if (store) closeStore();
     if (!itemFilesPassedOver.empty()) {
         std::string files = itemFilesPassedOver.front();
         if (itemFilesPassedOver.size() > 1)

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-namespace bv::conversion {
+#include "conversion/RunObserver.h"
 
-enum class OutputKind { Eml, Emlx, Msg, Pst };
+namespace bv::conversion {
 
 // The size Outlook opens a Unicode store up to by default: 50 GiB.
 inline constexpr uint64_t kDefaultMaxPstSize = uint64_t(50) << 30;
@@ -31,29 +31,6 @@ struct RunOptions {
     // .pst: the largest size of a store file in bytes; a store that would grow past
     // it is written in parts. 0 means no limit.
     uint64_t maxPstSize = kDefaultMaxPstSize;
-};
-
-// Told what the run is doing. Every call comes on the run's thread.
-class RunObserver {
-public:
-    virtual ~RunObserver() = default;
-    // Mailbox `index` (from 0) of `count` begins; `fileName` is its file's name, ""
-    // for an empty entry.
-    virtual void MailboxStarted(int index, int count, const std::string& fileName) {}
-    // Message `number` (from 1) of the current mailbox has been handed to its output.
-    virtual void MessageWritten(int32_t number) {}
-    // Share of the run's input read so far: `done` of `total` bytes over all mailboxes.
-    // Comes on the run's thread, at most about every 50 ms and once at the end.
-    virtual void BytesRead(uint64_t done, uint64_t total) {}
-    // A moment to handle waiting events; the run calls it at most about every 15 ms.
-    virtual void Yield() {}
-    // True ends the run after the message in hand; open stores are closed.
-    virtual bool StopRequested() const { return false; }
-};
-
-struct Failure {
-    std::string file;    // mailbox, message file or store concerned
-    std::string reason;  // what went wrong, in words a user understands
 };
 
 struct RunReport {

@@ -10,6 +10,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <sys/stat.h>
 #define BV_READ _read
 #define BV_CLOSE _close
 #else
@@ -26,7 +27,7 @@ namespace {
 int OpenReadOnly(const std::string& path) {
 #ifdef _WIN32
     std::filesystem::path p = std::filesystem::u8path(path);
-    return _wopen(p.c_str(), _O_RDONLY | _O_BINARY);
+    return _wopen(p.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
 #else
     // Not blocking: opening a pipe would otherwise wait for a writer.
     return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -51,7 +52,16 @@ bool InputFile::Open(const std::string& path, std::string* error) {
     }
     fd_ = OpenReadOnly(path);
     if (fd_ < 0) {
-        if (error) *error = "cannot open the file: " + ErrnoText(errno);
+        int err = errno;
+#ifdef _WIN32
+        // Windows refuses to open a folder as a file ("permission denied").
+        std::error_code ec;
+        if (std::filesystem::is_directory(std::filesystem::u8path(path), ec)) {
+            if (error) *error = "it is a folder, not a mailbox file";
+            return false;
+        }
+#endif
+        if (error) *error = "cannot open the file: " + ErrnoText(err);
         return false;
     }
 #ifndef _WIN32
@@ -71,8 +81,27 @@ bool InputFile::Open(const std::string& path, std::string* error) {
     sizeAtOpen_ = static_cast<unsigned long long>(st.st_size);
     ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
 #else
-    sizeAtOpen_ = 0;
+    // Devices (NUL, CON, COM1) and pipes are refused, as on POSIX systems.
+    struct _stat64 st;
+    if (_fstat64(fd_, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) {
+        Close();
+        if (error) *error = "it is not a regular file (a pipe, socket or device)";
+        return false;
+    }
+    sizeAtOpen_ = static_cast<unsigned long long>(st.st_size);
 #endif
+    Reset();
+    return true;
+}
+
+void InputFile::Open(ByteSource& source) {
+    Close();
+    source_ = &source;
+    sizeAtOpen_ = 0;  // the source tells a cut-short end itself
+    Reset();
+}
+
+void InputFile::Reset() {
     if (capacity_ < kBlockSize) {
         buf_ = std::make_unique_for_overwrite<char[]>(kBlockSize);
         capacity_ = kBlockSize;
@@ -81,16 +110,16 @@ bool InputFile::Open(const std::string& path, std::string* error) {
     eof_ = false;
     error_.clear();
     fileOffset_ = 0;
-    return true;
 }
 
 void InputFile::Close() {
     if (fd_ >= 0) BV_CLOSE(fd_);
     fd_ = -1;
+    source_ = nullptr;
 }
 
 size_t InputFile::Ensure(size_t n) {
-    while (end_ - pos_ < n && !eof_ && error_.empty() && fd_ >= 0) {
+    while (end_ - pos_ < n && !eof_ && error_.empty() && isOpen()) {
         if (pos_ > 0) {
             std::memmove(buf_.get(), buf_.get() + pos_, end_ - pos_);
             end_ -= pos_;
@@ -103,6 +132,21 @@ size_t InputFile::Ensure(size_t n) {
             capacity_ = end_ + n;
         }
         size_t want = capacity_ - end_;
+        if (source_) {
+            long r = source_->Read(buf_.get() + end_, want);
+            if (r < 0) {
+                error_ = source_->error().empty() ? "read error after " + std::to_string(fileOffset_) + " bytes"
+                                                  : source_->error();
+                break;
+            }
+            if (r == 0) {
+                eof_ = true;
+                break;
+            }
+            end_ += size_t(r);
+            fileOffset_ += static_cast<unsigned long long>(r);
+            continue;
+        }
         long r = g_readForTesting ? g_readForTesting(fd_, buf_.get() + end_, want)
                                   : long(BV_READ(fd_, buf_.get() + end_, static_cast<unsigned>(want)));
         if (r < 0) {

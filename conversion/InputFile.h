@@ -1,11 +1,14 @@
 // A mailbox opened for reading raw bytes in large blocks, with a small look-ahead
-// window so that separators can be recognised across block boundaries.
+// window so that separators can be recognised across block boundaries. The bytes come
+// from a file, or from any other ByteSource (a member of an archive).
 #pragma once
 #include <cstddef>
 #include <memory>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "conversion/ByteSource.h"
 
 namespace bv::conversion {
 
@@ -20,8 +23,10 @@ public:
 
     // Opens the file read-only; false with `error` set when it cannot be opened.
     bool Open(const std::string& path, std::string* error);
+    // Reads from `source`, which must outlive the reading; its end is the mailbox's end.
+    void Open(ByteSource& source);
     void Close();
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return fd_ >= 0 || source_ != nullptr; }
 
     // Makes at least `n` bytes available from the current position unless the file
     // ends (or a read fails) first; returns how many are available.
@@ -35,7 +40,10 @@ public:
     unsigned long long offset() const { return fileOffset_ - (end_ - pos_); }
 
 private:
+    void Reset();
+
     int fd_ = -1;
+    ByteSource* source_ = nullptr;
     unsigned long long sizeAtOpen_ = 0;  // regular files: the size when opened
     // Not zero-filled: a fresh 1 MiB block would otherwise be written once for
     // nothing, and only the pages the file fills are touched.

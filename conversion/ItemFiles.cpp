@@ -112,8 +112,7 @@ std::string ItemMsgFileName(ItemFileKind kind, const std::string& folder, int64_
     return folder + kPathSeparator + prefix + std::to_string(n) + ".msg";
 }
 
-ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, RunObserver& observer,
-                               const std::function<void()>& yield) {
+ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, RunObserver& observer) {
     ItemFileResult result;
     const fs::path path = fs::u8path(target.inputPath);
     std::ifstream in;
@@ -139,7 +138,6 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
     std::string eventFolder = kind == ItemFileKind::Contacts ? target.folder : "";  // made at the first event
     while (source->Next(item)) {
         ++n;  // items are numbered in file order, those that fail too
-        yield();
         if (observer.StopRequested()) {
             result.stopped = true;
             break;
@@ -157,8 +155,8 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
                                                              "IPF.Task", "Tasks");
                 if (!item.task && eventFolder.empty())
                     eventFolder = target.store->AddItemFolder(target.folder, "IPF.Appointment", "Calendar");
-                std::string warning = target.store->Add(item.task ? taskFolder : eventFolder,
-                                                        target.store->store().Prepare(item.message));
+                std::string warning = target.store->Add({item.task ? taskFolder : eventFolder},
+                                                        target.store->Prepare(item.message));
                 if (!warning.empty()) result.warnings.push_back({target.inputPath, where + warning});
             } else {
                 mailstore::msg::WriteMsgFile(item.message,

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "conversion/ConversionRun.h"
-#include "conversion/StoreSetup.h"
+#include "mailstore/pst/PstStoreSeries.h"
 
 namespace bv::conversion {
 
@@ -38,7 +38,7 @@ struct ItemFileTarget {
     OutputKind kind = OutputKind::Msg;  // Msg or Pst
     std::string inputPath;
     std::string outputFolder;  // .msg: where the files go
-    RunStore* store = nullptr;  // .pst: the open store and the folder in it
+    mailstore::pst::PstStoreSeries* store = nullptr;  // .pst: the open store and the folder in it
     std::string folder;         // for calendars made at the first event
     std::string taskFolder;     // .pst, calendars: where tasks go, made at the first task
 };
@@ -52,8 +52,7 @@ struct ItemFileResult {
     bool diskFull = false;  // a write found the disk full: the file's conversion ended there
 };
 
-// Converts every item of the file. `yield` is called between items.
-ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, RunObserver& observer,
-                               const std::function<void()>& yield);
+// Converts every item of the file.
+ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, RunObserver& observer);
 
 }  // namespace bv::conversion

@@ -7,17 +7,6 @@
 
 namespace bv::conversion {
 
-mailstore::pst::FolderId StoreLabelFolders::Resolve(mailstore::pst::FolderId mailboxFolder,
-                                                    const std::vector<std::string>& folder) {
-    mailstore::pst::FolderId current = mailboxFolder;
-    for (const std::string& name : folder) {
-        auto [it, added] = known_.try_emplace({current, name}, 0);
-        if (added) it->second = store_.AddFolder(current, name);
-        current = it->second;
-    }
-    return current;
-}
-
 std::optional<std::string> DiskLabelFolders::FolderFor(std::string_view mailboxFolder,
                                                        const std::vector<std::string>& folder) {
     std::string path = LabelFolderOnDisk(mailboxFolder, folder);

@@ -1,4 +1,5 @@
-// Where messages sorted by label go, on disk or in a store, and how many went to each folder.
+// Where messages sorted by label go on disk, and how many went to each folder. (In a
+// store, the store series makes the folders of the part a message lands in.)
 #pragma once
 #include <cstdint>
 #include <map>
@@ -6,27 +7,12 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
-#include "mailstore/pst/PstStore.h"
 
 namespace bv::conversion {
-
-// The store folder of each label folder below a mailbox's folder, found or made on
-// first use (a folder already in the store, from an earlier mailbox or run, is reused)
-// and remembered for the next message. Folder names are the labels as they are.
-class StoreLabelFolders {
-public:
-    explicit StoreLabelFolders(mailstore::pst::PstStore& store) : store_(store) {}
-    mailstore::pst::FolderId Resolve(mailstore::pst::FolderId mailboxFolder, const std::vector<std::string>& folder);
-    // The folders found or made so far.
-    size_t size() const { return known_.size(); }
-
-private:
-    mailstore::pst::PstStore& store_;
-    std::map<std::pair<mailstore::pst::FolderId, std::string>, mailstore::pst::FolderId> known_;
-};
 
 // The folder on disk of each label folder below a mailbox's folder (LabelFolderOnDisk),
 // made with its parents on first use and remembered for the next message. May be

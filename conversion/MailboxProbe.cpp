@@ -29,13 +29,20 @@ void SkipToMailboxStart(InputFile& in) {
 }
 
 MboxMode ReadMBOXFile(const std::string& fileName, std::string* error) {
+    InputFile in;
+    std::string openError;
+    if (!in.Open(fileName, &openError)) {
+        if (error) *error = openError;
+        return MboxMode::None;
+    }
+    return ProbeMailbox(in, error);
+}
+
+MboxMode ProbeMailbox(InputFile& in, std::string* error) {
     auto fail = [error](std::string why) {
         if (error) *error = std::move(why);
         return MboxMode::None;
     };
-    InputFile in;
-    std::string openError;
-    if (!in.Open(fileName, &openError)) return fail(openError);
     SkipToMailboxStart(in);
     const size_t got = in.Ensure(kProbeBytes);
     if (in.failed()) return fail(in.error());
@@ -48,14 +55,6 @@ MboxMode ReadMBOXFile(const std::string& fileName, std::string* error) {
         return fail("not a mailbox: its first line is not a \"From \" separator line");
     }
     return ProbeLineEnds(in.data(), std::min(got, kProbeBytes));
-}
-
-const char* MboxModeName(MboxMode mode) {
-    switch (mode) {
-        case MboxMode::Normal: return "Normal";
-        case MboxMode::NotNormal: return "NotNormal";
-        default: return "";
-    }
 }
 
 }  // namespace bv::conversion

@@ -19,6 +19,9 @@ constexpr size_t kProbeBytes = 512;
 // Probes `fileName`. Returns MboxMode::None for a file that cannot be read or is no
 // mailbox, and says why in `error` ("not a mailbox: ..." for the latter).
 MboxMode ReadMBOXFile(const std::string& fileName, std::string* error = nullptr);
+// The same for a mailbox opened already (a member of an archive): consumes what stands
+// before its start and makes its first bytes available, reading no further.
+MboxMode ProbeMailbox(InputFile& in, std::string* error = nullptr);
 
 // Consumes what may stand before a mailbox's first separator line: a UTF-8 byte-order
 // mark and blank lines (nothing but blanks and tabs before their line end).
@@ -27,6 +30,5 @@ void SkipToMailboxStart(InputFile& in);
 // The line-end rule itself, over the first bytes of a mailbox.
 MboxMode ProbeLineEnds(const char* data, size_t size);
 
-const char* MboxModeName(MboxMode mode);  // "Normal", "NotNormal" or ""
 
 }  // namespace bv::conversion

@@ -40,8 +40,8 @@ public:
         return a;
     }
 
-    void Emit(int64_t n, bool componentStep) {
-        sink_.OutputMessage(int32_t(n), msg_.View(), componentStep);
+    void Emit(int64_t n) {
+        sink_.OutputMessage(int32_t(n), msg_);
         ++result_.messages;
         msg_.Clear();
         if (progress_) progress_(in_.offset());
@@ -62,7 +62,7 @@ public:
                 bool lfLfFrom = !fromLine && StartsWith(p, a, kLfLfFrom);
                 if (fromLine || lfLfFrom) {
                     if (messageCount > 0) {
-                        Emit(messageCount, true);
+                        Emit(messageCount);
                         if (stop_) break;
                     }
                     if (!NextNumber(messageCount)) {
@@ -104,7 +104,7 @@ public:
         if (stop_) return;
         if (messageCount > 0) {
             if (lineOpen) msg_.AddToString(kCrLf);
-            Emit(messageCount, true);
+            Emit(messageCount);
         } else if (in_.offset() > start) {
             result_.error = kNotAMailbox;  // text, but not one message in it
         }
@@ -148,7 +148,7 @@ public:
                 size_t avail = in_.Ensure(kFrom.size());
                 if (StartsWith(in_.data(), avail, kFrom)) {
                     sawSeparator = true;
-                    Emit(msgNumber, false);
+                    Emit(msgNumber);
                     if (!NextNumber(msgNumber)) {
                         result_.error = "too many messages in one mailbox";
                         return;
@@ -165,7 +165,7 @@ public:
             if (msg_.size() > 0) result_.error = kNotAMailbox;
             return;
         }
-        if (msg_.size() > 0) Emit(msgNumber, false);
+        if (msg_.size() > 0) Emit(msgNumber);
     }
 
     bool stopped() const { return stop_; }
@@ -188,6 +188,13 @@ ExtractionResult ExtractMailbox(const std::string& path, MboxMode mode, MessageS
     if (mode == MboxMode::None) return result;
     InputFile in;
     if (!in.Open(path, &result.error)) return result;
+    return ExtractMailbox(in, mode, sink, msgText, progress);
+}
+
+ExtractionResult ExtractMailbox(InputFile& in, MboxMode mode, MessageSink& sink, AppendStrings& msgText,
+                                const ReadProgress& progress) {
+    ExtractionResult result;
+    if (mode == MboxMode::None) return result;
     result.opened = true;
     // A byte-order mark and blank lines before the first separator belong to no message.
     SkipToMailboxStart(in);

@@ -24,12 +24,14 @@
 
 namespace bv::conversion {
 
+class InputFile;
+
 class MessageSink {
 public:
     virtual ~MessageSink() = default;
-    // One complete message, numbered from 1. `text` lives only during the call.
-    // `componentStep` is true for messages of the line procedure.
-    virtual void OutputMessage(int32_t n, std::string_view text, bool componentStep) = 0;
+    // One complete message, numbered from 1: the sink reads it (text.View()) or takes
+    // its bytes (text.Take()). Whatever is left is cleared after the call.
+    virtual void OutputMessage(int32_t n, AppendStrings& text) = 0;
     // Called after every message and every block read; true ends the extraction
     // (the message in hand has been handed over already).
     virtual bool ShouldStop() = 0;
@@ -50,5 +52,9 @@ using ReadProgress = std::function<void(uint64_t bytesDone)>;
 // MboxMode::None extracts nothing.
 ExtractionResult ExtractMailbox(const std::string& path, MboxMode mode, MessageSink& sink,
                                 AppendStrings& msgText, const ReadProgress& progress = {});
+// The same for a mailbox opened already (a member of an archive), read from where it
+// stands; bytes already made available (for the probe) are not consumed yet.
+ExtractionResult ExtractMailbox(InputFile& in, MboxMode mode, MessageSink& sink, AppendStrings& msgText,
+                                const ReadProgress& progress = {});
 
 }  // namespace bv::conversion

@@ -2,28 +2,24 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <optional>
 
 #include "conversion/DiskFull.h"
 #include "conversion/EmlxFormat.h"
-#include "conversion/Labels.h"
 #include "conversion/MessageFile.h"
 #include "conversion/MessageIdentity.h"
 #include "conversion/PathHelpers.h"
 #include "mailstore/MailStoreError.h"
-#include "mailstore/mapi/Message.h"
 #include "mailstore/mime/Rfc822Import.h"
 #include "mailstore/msg/MsgWriter.h"
 
 namespace bv::conversion {
 
-namespace mapi = bv::mapi;
 namespace pst = mailstore::pst;
 
 namespace {
 constexpr size_t kMsgMaxRecipients = 2048;
 
-// Messages handed to the import workers and not yet stored: enough to keep the
+// Messages handed to the import workers and not yet finished: enough to keep the
 // workers busy, few enough that memory stays bounded by the largest message.
 constexpr size_t kMaxPending = 256;
 constexpr size_t kMaxPendingBytes = 8u << 20;
@@ -37,102 +33,168 @@ std::string MsgFileName(const std::string& mailboxFolder, int32_t n) {
     return mailboxFolder + kPathSeparator + "Email-" + std::to_string(n) + ".msg";
 }
 
-MessageOutput::MessageOutput(RunObserver& observer, std::function<void()> yield, MailboxOutput target)
-    : observer_(observer), yield_(std::move(yield)), target_(std::move(target)) {}
+MessageOutput::MessageOutput(RunObserver& observer, MailboxOutput target)
+    : observer_(observer), target_(std::move(target)) {}
 
-MessageOutput::~MessageOutput() {
+bool MessageOutput::ShouldStop() {
+    return diskFull_ || observer_.StopRequested();
+}
+
+std::optional<std::string> MessageOutput::FolderOnDisk(const std::vector<std::string>& labelFolder,
+                                                       Failure& failure) const {
+    if (!target_.byLabel()) return target_.mailboxFolder;
+    std::optional<std::string> folder = target_.diskFolders->FolderFor(target_.mailboxFolder, labelFolder);
+    if (!folder) failure = {LabelFolderOnDisk(target_.mailboxFolder, labelFolder), "cannot create the output folder"};
+    return folder;
+}
+
+void MessageOutput::Written(const std::vector<std::string>& labelFolder) {
+    ++written_;
+    if (target_.byLabel()) target_.counts->Add(labelFolder);
+}
+
+void MessageOutput::Failed(Failure failure) {
+    ++failed_;
+    if (!IsDiskFull(failure.reason)) {
+        failures_.push_back(std::move(failure));
+    } else if (!diskFull_) {
+        diskFull_ = true;
+        const bool store = target_.kind == OutputKind::Pst && target_.store;
+        failures_.push_back({store ? target_.store->path() : failure.file, DiskFullReason(failure.reason)});
+    }
+}
+
+namespace {
+
+// .eml and .emlx files, written on the run's thread straight from the extractor's buffer.
+class MessageFileOutput final : public MessageOutput {
+public:
+    using MessageOutput::MessageOutput;
+
+    void OutputMessage(int32_t n, AppendStrings& message) override {
+        const std::string_view text = message.View();
+        const bool emlx = target_.kind == OutputKind::Emlx;
+        // The header is cut once, for the labels and the .emlx date.
+        const mailstore::mime::MessageTop top =
+            emlx || target_.byLabel() ? mailstore::mime::ReadMessageTop(text) : mailstore::mime::MessageTop{};
+        MessageLabels labels;
+        if (target_.byLabel()) labels = LabelsOfMessage(top.header.fields);
+        Failure failure;
+        std::optional<Failure> failed;
+        bool kept = false;
+        if (std::optional<std::string> folder = FolderOnDisk(labels.folder, failure); !folder) {
+            failed = std::move(failure);
+        } else if (emlx) {
+            BuildEmlx(text, top.header.fields, emlx_, EmlxFlags{.read = !labels.unread, .flagged = labels.starred});
+            failed = KeepOrWrite(MessageFileName(*folder, n, true), emlx_, kept);
+        } else {
+            failed = KeepOrWrite(MessageFileName(*folder, n, false), text, kept);
+        }
+        if (failed)
+            Failed(std::move(*failed));
+        else if (kept)
+            AlreadyThere();
+        else
+            Written(labels.folder);
+        observer_.MessageWritten(n);
+    }
+
+private:
+    // A file of the same content is the message converted before: it is left as it is.
+    static std::optional<Failure> KeepOrWrite(const std::string& path, std::string_view data, bool& kept) {
+        kept = SameFileContent(path, data);
+        return kept ? std::nullopt : WriteMessageFile(path, data);
+    }
+
+private:
+    std::string emlx_;  // reused buffer for .emlx files
+};
+
+// .msg files, written by the workers.
+class MsgFileOutput final : public ImportedOutput {
+public:
+    using ImportedOutput::ImportedOutput;
+    ~MsgFileOutput() override { FlushQuietly(); }
+
+private:
+    void Deliver(Pending& p, const mapi::Message& message) const override {
+        Failure failure;
+        std::optional<std::string> folder = FolderOnDisk(p.labelFolder, failure);
+        if (!folder) {
+            p.target = failure.file;
+            throw mailstore::MailStoreError(failure.reason);
+        }
+        p.target = MsgFileName(*folder, p.n);
+        mailstore::msg::WriteMsgFile(message, std::filesystem::u8path(p.target));
+    }
+    bool Finish(Pending& p) override {
+        // An .msg file has room for 2048 recipient rows; the rest are only in the
+        // display lists, which the user is told.
+        if (p.recipients > kMsgMaxRecipients)
+            warnings_.push_back({p.target, "converted, but only " + std::to_string(kMsgMaxRecipients) + " of its " +
+                                               std::to_string(p.recipients) +
+                                               " recipients fit in an .msg file (the To and Cc lines keep them all)"});
+        return true;
+    }
+};
+
+// Messages of a store: prepared by the workers, added on the run's thread.
+class StoreOutput final : public ImportedOutput {
+public:
+    using ImportedOutput::ImportedOutput;
     // A message still importing is stored, not dropped.
+    ~StoreOutput() override { FlushQuietly(); }
+
+private:
+    void Deliver(Pending& p, const mapi::Message& message) const override {
+        if (!target_.store) throw mailstore::MailStoreError("no store is open");
+        p.prepared = target_.store->Prepare(message);
+    }
+    bool Finish(Pending& p) override {
+        std::vector<std::string> folder{target_.folder};
+        folder.insert(folder.end(), p.labelFolder.begin(), p.labelFolder.end());
+        pst::PstStoreSeries::Added added = target_.store->AddOnce(folder, std::move(p.prepared));
+        if (!added.warning.empty()) warnings_.push_back({p.target, std::move(added.warning)});
+        return added.added;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<MessageOutput> MessageOutput::For(RunObserver& observer,
+                                                  MailboxOutput target) {
+    switch (target.kind) {
+        case OutputKind::Msg:
+            return std::unique_ptr<MessageOutput>(new MsgFileOutput(observer, std::move(target)));
+        case OutputKind::Pst:
+            return std::unique_ptr<MessageOutput>(new StoreOutput(observer, std::move(target)));
+        default:
+            return std::unique_ptr<MessageOutput>(new MessageFileOutput(observer, std::move(target)));
+    }
+}
+
+ImportedOutput::~ImportedOutput() {
+    // Every sink finishes its messages in its own destructor (FlushQuietly); what
+    // could be left here is waited for, so no worker outlives the sink.
+    pipeline_.reset();
+}
+
+void ImportedOutput::FlushQuietly() {
     try {
         Flush();
     } catch (...) {
     }
 }
 
-bool MessageOutput::ShouldStop() {
-    yield_();
-    return diskFull_ || observer_.StopRequested();
-}
-
-void MessageOutput::Fail(const std::string& target, const std::string& reason) {
-    ++failed_;
-    if (!IsDiskFull(reason)) {
-        failures_.push_back({target, reason});
-    } else if (!diskFull_) {
-        diskFull_ = true;
-        const bool store = target_.kind == OutputKind::Pst && target_.store;
-        failures_.push_back({store ? target_.store->path() : target, DiskFullReason(reason)});
-    }
-}
-
-void MessageOutput::OutputMessage(int32_t n, std::string_view text, bool) {
-    if (target_.kind == OutputKind::Pst || target_.kind == OutputKind::Msg) {
-        // Imported straight from memory: no intermediate file is written, so none
-        // can be left behind.
-        ToImport(n, text);
-    } else {
-        const bool emlx = target_.kind == OutputKind::Emlx;
-        MessageLabels labels;
-        std::optional<std::string> folder = target_.mailboxFolder;
-        // The header is cut once, for the labels and the .emlx date.
-        const mailstore::mime::MessageTop top =
-            emlx || target_.byLabel() ? mailstore::mime::ReadMessageTop(text) : mailstore::mime::MessageTop{};
-        if (target_.byLabel()) {
-            labels = LabelsOfMessage(top.header.fields);
-            folder = target_.diskFolders->FolderFor(target_.mailboxFolder, labels.folder);
-        }
-        std::string path, error;
-        bool ok = false;
-        if (!folder) {
-            path = LabelFolderOnDisk(target_.mailboxFolder, labels.folder);
-            error = "cannot create the output folder";
-        } else if (emlx) {
-            path = MessageFileName(*folder, n, true);
-            BuildEmlx(text, top.header.fields, emlx_, EmlxFlags{.read = !labels.unread, .flagged = labels.starred});
-            ok = KeepOrWrite(path, emlx_, &error);
-        } else {
-            path = MessageFileName(*folder, n, false);
-            ok = KeepOrWrite(path, text, &error);
-        }
-        if (ok && lastKept_) {
-            ++alreadyThere_;
-        } else if (ok) {
-            ++written_;
-            if (target_.byLabel()) target_.counts->Add(labels.folder);
-        } else {
-            Fail(path, error);
-        }
-    }
-    yield_();
-    observer_.MessageWritten(n);
-}
-
-bool MessageOutput::KeepOrWrite(const std::string& path, std::string_view data, std::string* error) {
-    // A file of the same content is the message converted before: it is left as it is.
-    lastKept_ = SameFileContent(path, data);
-    return lastKept_ || WriteMessageFile(path, data, error);
-}
-
-struct MessageOutput::PendingImport {
-    int32_t n = 0;
-    std::string target;  // the .msg file, or the message's name in failure reports
-    std::string text;    // the message's bytes until the import has read them
-    size_t size = 0;
-    std::vector<std::string> labelFolder;  // sorting by labels: the message's folder
-    pst::PreparedMessagePtr prepared;  // .pst: the message in the store's form
-    size_t recipients = 0;
-    std::vector<std::string> warnings;  // what the import could not read
-    std::exception_ptr error;
-    ImportPipeline::Ticket ticket = 0;
-};
-
-void MessageOutput::ToImport(int32_t n, std::string_view text) {
-    auto next = std::make_unique<PendingImport>();
+void ImportedOutput::OutputMessage(int32_t n, AppendStrings& message) {
+    auto next = std::make_unique<Pending>();
     next->n = n;
-    next->target = target_.kind == OutputKind::Msg ? MsgFileName(target_.mailboxFolder, n)
-                                                   : target_.inputPath + " (message " + std::to_string(n) + ")";
-    next->size = text.size();
-    next->text.assign(text);
-    // Room for this one: the oldest messages are stored (in order) once imported.
+    next->target = target_.inputPath + " (message " + std::to_string(n) + ")";
+    // The bytes move to the worker: imported straight from memory, so no
+    // intermediate file is written and none can be left behind.
+    next->text = message.Take();
+    next->size = next->text.capacity();  // what it holds in memory, its spare room included
+    // Room for this one: the oldest messages are finished (in order) once imported.
     // The older half goes at once, so that the run waits for the workers once per
     // batch rather than once per message.
     if (!pending_.empty() && (pending_.size() >= kMaxPending || pendingBytes_ + next->size > kMaxPendingBytes)) {
@@ -141,33 +203,18 @@ void MessageOutput::ToImport(int32_t n, std::string_view text) {
         for (size_t i = 0; i < batch; ++i) CollectOldest();
         while (!pending_.empty() && pendingBytes_ + next->size > kMaxPendingBytes) CollectOldest();
     }
-
     if (!pipeline_) pipeline_ = std::make_unique<ImportPipeline>();
-    PendingImport* p = next.get();
-    const bool toStore = target_.kind == OutputKind::Pst;
-    const pst::PstStore* store = target_.store && target_.store->open() ? &target_.store->store() : nullptr;
-    DiskLabelFolders* diskFolders = target_.byLabel() ? target_.diskFolders : nullptr;
+    Pending* p = next.get();
     const bool byLabel = target_.byLabel();
-    const std::string* mailboxFolder = &target_.mailboxFolder;
-    // Everything up to the store's own work happens on a worker: the labels, the
+    const bool toStore = target_.kind == OutputKind::Pst;
+    // Everything up to the run's own work happens on a worker: the labels, the
     // import, the flags, and the .msg file or the message's store form.
-    next->ticket = pipeline_->Submit([p, toStore, store, byLabel, diskFolders, mailboxFolder, n] {
+    next->ticket = pipeline_->Submit([this, p, byLabel, toStore] {
         try {
-            if (toStore && !store) throw mailstore::MailStoreError("no store is open");
             // The header is cut once, for the labels and the import.
             const mailstore::mime::MessageTop top = mailstore::mime::ReadMessageTop(p->text);
             MessageLabels labels;
-            if (byLabel) {
-                labels = LabelsOfMessage(top.header.fields);
-                if (!toStore) {
-                    std::optional<std::string> folder = diskFolders->FolderFor(*mailboxFolder, labels.folder);
-                    if (!folder) {
-                        p->target = LabelFolderOnDisk(*mailboxFolder, labels.folder);
-                        throw mailstore::MailStoreError("cannot create the output folder");
-                    }
-                    p->target = MsgFileName(*folder, n);
-                }
-            }
+            if (byLabel) labels = LabelsOfMessage(top.header.fields);
             mapi::Message message;
             std::vector<uint8_t> digest;
             if (toStore) digest = MessageDigest(p->text);
@@ -183,10 +230,7 @@ void MessageOutput::ToImport(int32_t n, std::string_view text) {
                 ApplyLabels(labels, message);
                 p->labelFolder = std::move(labels.folder);
             }
-            if (toStore)
-                p->prepared = store->Prepare(message);
-            else
-                mailstore::msg::WriteMsgFile(message, std::filesystem::u8path(p->target));
+            Deliver(*p, message);
             p->recipients = message.recipients.size();
             p->warnings = std::move(message.warnings);
         } catch (...) {
@@ -196,46 +240,35 @@ void MessageOutput::ToImport(int32_t n, std::string_view text) {
     });
     pendingBytes_ += next->size;
     pending_.push_back(std::move(next));
+    observer_.MessageWritten(n);
 }
 
-void MessageOutput::CollectOldest() {
-    std::unique_ptr<PendingImport> p = std::move(pending_.front());
+void ImportedOutput::CollectOldest() {
+    std::unique_ptr<Pending> p = std::move(pending_.front());
     pending_.pop_front();
     pendingBytes_ -= p->size;
     pipeline_->Collect(p->ticket);
-    Finish(*p);
+    Collected(*p);
 }
 
-void MessageOutput::Flush() {
+void ImportedOutput::Flush() {
     while (!pending_.empty()) CollectOldest();
 }
 
-void MessageOutput::Finish(PendingImport& p) {
-    const std::string& target = p.target;
+// Once per message: a failure of its import or of its delivery is the message's.
+void ImportedOutput::Collected(Pending& p) {
     try {
         if (p.error) std::rethrow_exception(p.error);
-        if (target_.kind == OutputKind::Pst) {
-            std::string warning = target_.store->Add(target_.folder, std::move(p.prepared), p.labelFolder);
-            if (!warning.empty()) warnings_.push_back({target, std::move(warning)});
-            if (target_.store->LastWasThere()) {
-                ++alreadyThere_;
-                return;
-            }
-        } else {
-            yield_();  // the .msg file was written by the worker
+        if (!Finish(p)) {
+            AlreadyThere();
+            p.prepared.reset();
+            return;
         }
-        ++written_;
-        if (target_.byLabel()) target_.counts->Add(p.labelFolder);
-        // An .msg file has room for 2048 recipient rows; the rest are only in the
-        // display lists, which the user is told.
-        if (target_.kind == OutputKind::Msg && p.recipients > kMsgMaxRecipients)
-            warnings_.push_back({target, "converted, but only " + std::to_string(kMsgMaxRecipients) + " of its " +
-                                             std::to_string(p.recipients) +
-                                             " recipients fit in an .msg file (the To and Cc lines keep them all)"});
+        Written(p.labelFolder);
         for (const std::string& w : p.warnings)
-            warnings_.push_back({target, "converted, but some content could not be read: " + w});
+            warnings_.push_back({p.target, "converted, but some content could not be read: " + w});
     } catch (const std::exception& e) {
-        Fail(target, e.what());
+        Failed({p.target, e.what()});
     }
     p.prepared.reset();
 }

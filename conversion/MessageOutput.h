@@ -1,21 +1,24 @@
-// The output step: every complete message becomes an .eml or .emlx file in the
-// mailbox's output folder, an .msg file there, or a message in the mailbox's folder
-// of the open .pst store; when sorting by labels, in the label folder below each of
-// these that the message's labels choose.
+// The output step: one sink per output kind takes every complete message of a
+// mailbox. .eml and .emlx files are written on the run's thread; .msg files and store
+// messages go through one import queue (workers import them, the run's thread
+// finishes them in message order). Sorting by labels, a message's label folder is
+// read once (LabelsOfMessage) and placed by FolderOnDisk or by the store series.
 #pragma once
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "conversion/ConversionRun.h"
 #include "conversion/ImportPipeline.h"
 #include "conversion/LabelFolders.h"
+#include "conversion/Labels.h"
 #include "conversion/MessageExtraction.h"
-#include "conversion/StoreSetup.h"
+#include "conversion/RunObserver.h"
+#include "mailstore/mapi/Message.h"
+#include "mailstore/pst/PstStoreSeries.h"
 
 namespace bv::conversion {
 
@@ -24,7 +27,7 @@ struct MailboxOutput {
     std::string inputPath;      // the mailbox, for failure reports
     std::string mailboxFolder;  // output folder, without a trailing separator
     // .pst: the open store and the mailbox's folder in it.
-    RunStore* store = nullptr;
+    mailstore::pst::PstStoreSeries* store = nullptr;
     std::string folder;
     // Sorting by labels (both set, shared by the run's mailboxes): each message goes to
     // its label folder below the mailbox's folder and is counted there.
@@ -33,13 +36,18 @@ struct MailboxOutput {
     bool byLabel() const { return counts != nullptr; }
 };
 
+// What every sink shares: the counts, failures and warnings of the mailbox.
 class MessageOutput : public MessageSink {
 public:
-    MessageOutput(RunObserver& observer, std::function<void()> yield, MailboxOutput target);
-    ~MessageOutput() override;
+    // The sink for `target.kind`.
+    static std::unique_ptr<MessageOutput> For(RunObserver& observer,
+                                              MailboxOutput target);
+    ~MessageOutput() override = default;
 
-    void OutputMessage(int32_t n, std::string_view text, bool componentStep) override;
     bool ShouldStop() override;
+    // Finishes the messages still under way. Call it after the extraction; the counts,
+    // failures and warnings are complete afterwards.
+    virtual void Flush() {}
 
     int64_t written() const { return written_; }
     // Messages the destination held already (the store, or a file of the same content).
@@ -50,33 +58,66 @@ public:
     // A write found the disk full: the extraction stops, and that failure is the
     // only one reported of the messages that fail after it.
     bool diskFull() const { return diskFull_; }
-    // Stores the messages whose imports are still under way. Call it after the
-    // extraction; the counts, failures and warnings are complete afterwards.
-    void Flush();
 
-private:
-    struct PendingImport;
-    void ToImport(int32_t n, std::string_view text);
-    void CollectOldest();
-    // Writes a message file, or leaves the one there when it holds `data` already
-    // (lastKept_ then says so).
-    bool KeepOrWrite(const std::string& path, std::string_view data, std::string* error);
-    bool lastKept_ = false;
-    void Finish(PendingImport& p);
-    void Fail(const std::string& target, const std::string& reason);
+protected:
+    MessageOutput(RunObserver& observer, MailboxOutput target);
+    // The folder a message's file goes to: the mailbox's folder, or the label folder
+    // below it (made on first use). A failure when it cannot be made.
+    std::optional<std::string> FolderOnDisk(const std::vector<std::string>& labelFolder, Failure& failure) const;
+    void Written(const std::vector<std::string>& labelFolder);
+    void AlreadyThere() { ++alreadyThere_; }
+    // A message not converted; a full disk is reported once, for the first write
+    // that found it.
+    void Failed(Failure failure);
 
     RunObserver& observer_;
-    std::function<void()> yield_;
     MailboxOutput target_;
-    std::string emlx_;  // reused buffer for .emlx files
+    std::vector<Failure> warnings_;
+
+private:
     int64_t written_ = 0;
     int64_t alreadyThere_ = 0;
     int64_t failed_ = 0;
     bool diskFull_ = false;
     std::vector<Failure> failures_;
-    std::vector<Failure> warnings_;
-    std::unique_ptr<ImportPipeline> pipeline_;  // imports the next messages while one is stored
-    std::deque<std::unique_ptr<PendingImport>> pending_;  // in message order, not finished yet
+};
+
+// Messages imported off the run's thread, finished on it in message order. Up to 256
+// messages (8 MB of source) are under way, so memory stays bounded.
+class ImportedOutput : public MessageOutput {
+public:
+    ~ImportedOutput() override;
+    void OutputMessage(int32_t n, AppendStrings& text) override;
+    void Flush() override;
+
+protected:
+    using MessageOutput::MessageOutput;
+    struct Pending {
+        int32_t n = 0;
+        std::string target;  // the message's file, or its name in failure reports
+        std::string text;    // the message's bytes until the import has read them
+        size_t size = 0;     // the bytes `text` held
+        std::vector<std::string> labelFolder;  // sorting by labels: the message's folder
+        mailstore::pst::PreparedMessagePtr prepared;  // a store's message, in its form
+        size_t recipients = 0;
+        std::vector<std::string> warnings;  // what the import could not read
+        std::exception_ptr error;
+        ImportPipeline::Ticket ticket = 0;
+    };
+    // On a worker: what the kind does with the imported message (throws on failure).
+    virtual void Deliver(Pending& p, const mapi::Message& message) const = 0;
+    // On the run's thread, in message order, for a message delivered. False when the
+    // destination held the message already, so nothing was added.
+    virtual bool Finish(Pending& p) { return true; }
+    // For the sinks' destructors: the messages under way are finished, not dropped.
+    void FlushQuietly();
+
+private:
+    void CollectOldest();
+    void Collected(Pending& p);
+
+    std::unique_ptr<ImportPipeline> pipeline_;
+    std::deque<std::unique_ptr<Pending>> pending_;  // in message order
     size_t pendingBytes_ = 0;
 };
 

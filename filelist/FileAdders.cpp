@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <exception>
 #include <new>
 
@@ -42,8 +43,9 @@ void AddChosenFiles(AdderContext& context) {
                                     kProgramTitle, MessageIcon::Exclamation);
             return;
         }
-        context.setConvertEnabled(true);
-        for (const QString& path : chosen) context.list.AddFileToList(path);
+        const FileListGrid::Added added = context.list.AddFilesToList(chosen);
+        if (added.alreadyListed > 0)
+            context.prompts.message(AddedText(added.added, added.alreadyListed), kProgramTitle, MessageIcon::None);
     } catch (const std::bad_alloc&) {
         context.prompts.message(FailureText(kOutOfMemory, "Out of memory"), kProgramTitle, MessageIcon::Exclamation);
     } catch (const std::exception& e) {
@@ -60,35 +62,42 @@ void AddFolderUnguarded(AdderContext& context) {
 
     std::shared_ptr<TextCollection> found;
     QString unreadable;
-    int added = 0;
+    bool stopped = false;
+    FileListGrid::Added added;
     {
         BusyPointer busy;
         {
             pathLogger walker(context.folderSource ? context.folderSource : MakeLocalFolderSource);
             walker.PathLogInit();
             walker.fullFileNamesOnly(true);
+            QElapsedTimer sinceShown;
+            sinceShown.start();
+            walker.SetProgress([&](int32_t filesFound) {
+                if (sinceShown.elapsed() < 50) return true;
+                sinceShown.restart();
+                context.list.ShowSearching(filesFound);
+                if (context.processEvents) context.processEvents();
+                return !(context.stopRequested && context.stopRequested());
+            });
             try {
                 walker.LogPath(start);
             } catch (const FolderReadError& e) {
                 // What was found before the failing folder is still added.
                 unreadable = QString::fromStdString(e.folder());
             }
+            stopped = walker.stopped();
             found = walker.fullFileNames();
             walker.Terminate();
         }
-        for (const std::string& path : found->Items()) {
-            if (context.processEvents) {
-                context.processEvents();
-                context.processEvents();
-            }
-            if (context.stopRequested && context.stopRequested()) return;
-            context.list.AddFileToList(QString::fromStdString(path));
-            ++added;
-        }
+        context.list.ShowCount();
+        if (stopped) return;  // stopped by the user: the list stays as it was
+        QStringList paths;
+        paths.reserve(qsizetype(found->Count()));
+        for (const std::string& path : found->Items()) paths << QString::fromStdString(path);
+        added = context.list.AddFilesToList(paths);
     }
 
-    context.setConvertEnabled(added > 0);
-    QString text = QString::number(added) + QStringLiteral(" Files Added to List.");
+    QString text = AddedText(added.added, added.alreadyListed);
     if (unreadable.isEmpty()) {
         context.prompts.message(text, kProgramTitle, MessageIcon::None);
     } else {
@@ -99,6 +108,12 @@ void AddFolderUnguarded(AdderContext& context) {
 }
 
 }  // namespace
+
+QString AddedText(int added, int alreadyListed) {
+    QString text = QString::number(added) + QStringLiteral(" Files Added to List.");
+    if (alreadyListed > 0) text += QStringLiteral("\nAlready in the list: %1.").arg(alreadyListed);
+    return text;
+}
 
 void AddFolder(AdderContext& context) {
     try {

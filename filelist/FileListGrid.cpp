@@ -1,23 +1,43 @@
 #include "filelist/FileListGrid.h"
 
+#include <QDir>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPalette>
+#include <QShortcut>
 #include <QTableWidget>
 #include <QTableWidgetItem>
+#include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "filelist/Prompts.h"
 
 namespace bv::filelist {
+
+namespace {
+
+// Two texts naming the same path give the same key: separators and "." / ".." steps
+// do not matter, nor, where the file system ignores it, letter case.
+QString PathKey(const QString& path) {
+    QString key = QDir::cleanPath(QDir::fromNativeSeparators(path));
+#if defined(_WIN32) || defined(__APPLE__)
+    key = key.toCaseFolded();
+#endif
+    return key;
+}
+
+}  // namespace
 
 FileListGrid::FileListGrid(QTableWidget* grid, QLabel* countLabel, double pixelsPerTwip)
     : grid_(grid), countLabel_(countLabel), pixelsPerTwip_(pixelsPerTwip) {
     grid_->horizontalHeader()->hide();
     grid_->verticalHeader()->hide();
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid_->setSelectionMode(QAbstractItemView::NoSelection);
-    grid_->setSelectionBehavior(QAbstractItemView::SelectItems);
+    grid_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid_->setTabKeyNavigation(false);  // Tab moves on to the next control
     grid_->setWordWrap(false);
     grid_->setTextElideMode(Qt::ElideNone);
     grid_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -32,8 +52,12 @@ FileListGrid::FileListGrid(QTableWidget* grid, QLabel* countLabel, double pixels
     grid_->setColumnCount(1);
     grid_->setRowCount(1);
     FillCells(0);
-    grid_->setCurrentCell(0, 0);
+    MoveCurrentCell();
     SetCount(0);
+
+    auto* remove = new QShortcut(QKeySequence::Delete, grid_);
+    remove->setContext(Qt::WidgetShortcut);
+    QObject::connect(remove, &QShortcut::activated, grid_, [this] { RemoveSelectedRows(); });
 }
 
 int FileListGrid::Rows() const { return grid_->rowCount(); }
@@ -59,14 +83,19 @@ int FileListGrid::Row() const { return row_; }
 
 void FileListGrid::SetRow(int row) {
     row_ = row;
-    grid_->setCurrentCell(row_, col_);
+    MoveCurrentCell();
 }
 
 int FileListGrid::Col() const { return col_; }
 
 void FileListGrid::SetCol(int col) {
     col_ = col;
-    grid_->setCurrentCell(row_, col_);
+    MoveCurrentCell();
+}
+
+// The current cell moves without selecting: a selection is the user's, for Delete.
+void FileListGrid::MoveCurrentCell() {
+    grid_->selectionModel()->setCurrentIndex(grid_->model()->index(row_, col_), QItemSelectionModel::NoUpdate);
 }
 
 QString FileListGrid::Text() const {
@@ -103,32 +132,94 @@ bool FileListGrid::IsEmpty() const {
     return !item || item->text().isEmpty();
 }
 
-void FileListGrid::AddFileToList(const QString& path) {
-    bool empty = false;
+QStringList FileListGrid::Paths() const {
+    QStringList paths;
+    if (IsEmpty()) return paths;
+    for (int r = 0; r < grid_->rowCount(); ++r) {
+        const QTableWidgetItem* item = grid_->item(r, 0);
+        paths << (item ? item->text() : QString());
+    }
+    return paths;
+}
+
+bool FileListGrid::AddFileToList(const QString& path) { return AddFilesToList({path}).added == 1; }
+
+FileListGrid::Added FileListGrid::AddFilesToList(const QStringList& paths) {
+    Added result;
+    QSet<QString> listed;
+    for (const QString& path : Paths()) listed.insert(PathKey(path));
+    QStringList fresh;
+    for (const QString& path : paths) {
+        if (listed.contains(PathKey(path))) {
+            ++result.alreadyListed;
+            continue;
+        }
+        listed.insert(PathKey(path));
+        fresh << path;
+    }
+    if (fresh.isEmpty()) return result;
+
+    int first = Rows();  // the row the first new path goes into
     if (Rows() == 1) {
         SetRow(0);
         SetCol(0);
-        empty = Text().isEmpty();
+        if (Text().isEmpty()) {  // an empty list starts afresh
+            SetRows(1);
+            SetCols(1);
+            SetFixedRows(0);
+            SetColWidth(0, kColumnWidthTwips);
+            first = 0;
+        }
     }
-    if (empty) {
-        SetRows(1);
-        SetCols(1);
-        SetFixedRows(0);
-        SetColWidth(0, kColumnWidthTwips);
-    } else {
-        SetRows(Rows() + 1);
-    }
+    grid_->setUpdatesEnabled(false);
+    SetRows(first + int(fresh.size()));
+    for (int i = 0; i < fresh.size(); ++i) grid_->item(first + i, 0)->setText(fresh[i]);
+    grid_->setUpdatesEnabled(true);
     row_ = Rows() - 1;
     col_ = 0;
-    grid_->setCurrentCell(row_, col_);
-    SetText(path);
+    MoveCurrentCell();
     SetCount(Rows());
+    result.added = int(fresh.size());
+    Changed();
+    return result;
 }
 
 void FileListGrid::ResetFileList() {
     SetRows(1);
     Clear();
     SetCount(0);
+    Changed();
+}
+
+void FileListGrid::RemoveSelectedRows() {
+    if (IsEmpty()) return;
+    QList<int> rows;
+    for (const QModelIndex& index : grid_->selectionModel()->selectedRows()) rows << index.row();
+    if (rows.isEmpty()) return;
+    std::sort(rows.begin(), rows.end(), std::greater<>());
+    grid_->clearSelection();
+    if (rows.size() >= Rows()) {
+        ResetFileList();
+        SetRow(0);
+        SetCol(0);
+        return;
+    }
+    for (int r : rows) grid_->removeRow(r);
+    row_ = std::min(rows.back(), Rows() - 1);
+    col_ = 0;
+    MoveCurrentCell();
+    SetCount(Rows());
+    Changed();
+}
+
+void FileListGrid::ShowSearching(int found) {
+    countLabel_->setText(QStringLiteral("Searching the folder: %1 files found (Esc stops)").arg(found));
+}
+
+void FileListGrid::ShowCount() { SetCount(IsEmpty() ? 0 : Rows()); }
+
+void FileListGrid::Changed() {
+    if (changed_) changed_();
 }
 
 void FileListGrid::ClearCommand(Prompts& prompts) {

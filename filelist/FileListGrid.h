@@ -1,10 +1,15 @@
 // The input file list: the one-column grid grdFiles1 and its count label lblCount1.
 // The grid is the storage. Rows count from 0, there is no header row, and the list is
 // empty exactly when the grid has one row whose first cell is empty. The conversion run
-// reads rows 0 .. Rows() - 1 and writes nothing back.
+// reads rows 0 .. Rows() - 1 and writes nothing back. A path is listed once: adding
+// one already there leaves the list as it is. The user selects rows and removes them
+// with Delete.
 #pragma once
 #include <QColor>
+#include <QSet>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 class QLabel;
 class QTableWidget;
@@ -40,11 +45,27 @@ public:
     void Clear();  // empties every cell; rows, columns and widths stay
 
     bool IsEmpty() const;
-    // Appends one path (exactly as given) and refreshes the count label; the current
-    // cell ends on the new row.
-    void AddFileToList(const QString& path);
+    // The listed paths, in order; none when the list is empty.
+    QStringList Paths() const;
+    // Appends one path (exactly as given) unless it is listed already, and refreshes the
+    // count label; the current cell ends on the last row. False when it was there.
+    bool AddFileToList(const QString& path);
+    struct Added {
+        int added = 0;
+        int alreadyListed = 0;  // given paths that were in the list (or given twice)
+    };
+    // AddFileToList for many paths at once.
+    Added AddFilesToList(const QStringList& paths);
     // Back to one empty row and "0 files".
     void ResetFileList();
+    // Removes the rows the user selected; the last one gone leaves the empty list.
+    void RemoveSelectedRows();
+    // While a folder is searched: the count label tells how many files it has found.
+    void ShowSearching(int found);
+    // The count label back to the number of files listed.
+    void ShowCount();
+    // Called whenever rows are added or removed.
+    void SetChangedHandler(std::function<void()> handler) { changed_ = std::move(handler); }
     // The click of "Clear file(s)...": asks first unless the list is already empty;
     // leaves the current cell at row 0, column 0.
     void ClearCommand(Prompts& prompts);
@@ -54,12 +75,15 @@ public:
 private:
     void FillCells(int fromRow);
     void SetCount(int files);
+    void MoveCurrentCell();
+    void Changed();
 
     QTableWidget* grid_;
     QLabel* countLabel_;
     double pixelsPerTwip_;
     int row_ = 0;
     int col_ = 0;
+    std::function<void()> changed_;
 };
 
 }  // namespace bv::filelist

@@ -91,6 +91,7 @@ void pathLogger::PathLogInit() {
 
 void pathLogger::LogPath(const std::string& strPARENT) {
     if (!fso_) fso_ = sourceFactory_();
+    stopped_ = false;
     if (!fso_->FolderExists(strPARENT)) return;
 
     fileCounter_ = 1;
@@ -118,6 +119,10 @@ void pathLogger::LogPath(const std::string& strPARENT) {
                 pathPointers()->Add(current, key);
             }
             ++fileCounter_;
+        }
+        if (progress_ && !progress_(fileCounter_ - 1)) {
+            stopped_ = true;
+            return;
         }
         ++current;
     } while (current <= last);

@@ -84,6 +84,9 @@ std::shared_ptr<FolderSource> MakeLocalFolderSource();
 class pathLogger {
 public:
     using SourceFactory = std::function<std::shared_ptr<FolderSource>()>;
+    // Told after each folder's files are taken, with the number of files found so far;
+    // false stops the walk there.
+    using Progress = std::function<bool(int32_t filesFound)>;
 
     // `sourceFactory` makes the file-system object at each PathLogInit.
     explicit pathLogger(SourceFactory sourceFactory = MakeLocalFolderSource);
@@ -97,6 +100,10 @@ public:
     // found its folder.
     int32_t Count() const { return fileCounter_; }
     void Terminate();
+
+    void SetProgress(Progress progress) { progress_ = std::move(progress); }
+    // True when the last walk was stopped by its progress handler.
+    bool stopped() const { return stopped_; }
 
     void fullFileNamesOnly(bool fullPath) { fullFileNamesOnly_ = fullPath; }
     bool fullFileNamesOnly() const { return fullFileNamesOnly_; }
@@ -115,6 +122,8 @@ private:
 
     SourceFactory sourceFactory_;
     std::shared_ptr<FolderSource> fso_;
+    Progress progress_;
+    bool stopped_ = false;
     bool fullFileNamesOnly_ = false;
     int32_t fileCounter_ = 0;
     std::shared_ptr<TextCollection> fileNames_;

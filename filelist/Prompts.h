@@ -9,7 +9,7 @@
 namespace bv::filelist {
 
 // The icon of a message box.
-enum class MessageIcon { None, Information, Exclamation, Warning, Question };
+enum class MessageIcon { None, Information, Exclamation, Warning, Question, Error };
 
 // The title of the program's message boxes.
 inline const QString kProgramTitle = QStringLiteral("Brimvault Converter");
@@ -23,8 +23,10 @@ public:
     virtual QStringList chooseFiles(const QString& filters) = 0;
     // The folder picker: the chosen folder, or "" when cancelled.
     virtual QString chooseFolder(const QString& title) = 0;
-    // A modal box with a single OK button.
-    virtual void message(const QString& text, const QString& title, MessageIcon icon) = 0;
+    // A modal box with a single OK button. `details`, when not empty, goes into the
+    // box's details area (long lists); the box itself always fits the screen.
+    virtual void message(const QString& text, const QString& title, MessageIcon icon, const QString& details) = 0;
+    void message(const QString& text, const QString& title, MessageIcon icon) { message(text, title, icon, {}); }
     // A modal Yes/No question with the question icon, Yes the default. True on Yes.
     virtual bool ask(const QString& text, const QString& title) = 0;
     // Hands a document or web address to the desktop; failures go unreported.

@@ -26,7 +26,7 @@ while [ $# -gt 0 ]; do
   esac
   shift
 done
-all=(fuzz_extraction fuzz_import fuzz_labels fuzz_msg fuzz_pst fuzz_pst_validate fuzz_tnef fuzz_vcard fuzz_ical)
+all=(fuzz_archive fuzz_extraction fuzz_import fuzz_labels fuzz_msg fuzz_pst fuzz_pst_validate fuzz_tnef fuzz_vcard fuzz_ical)
 [ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
 
 max_len() {

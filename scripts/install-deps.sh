@@ -12,6 +12,8 @@ packages=(
   libgtest-dev googletest libgsf-1-dev
   # contacts and calendars: iCalendar files
   libical-dev
+  # archive inputs (.zip, .tar, .tgz, .tar.bz2, .tar.xz, .mbox.gz)
+  libarchive-dev
   # sanitizer and fuzz builds
   clang libclang-rt-14-dev
   # independent readers for the interop tests
@@ -22,6 +24,8 @@ packages=(
   nodejs
   # window tests and screenshots
   xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-dejavu-extra
+  # a window manager for the screenshots of boxes (their title bars)
+  openbox
   # benchmarks
   python3 time
 )

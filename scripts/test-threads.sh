@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the engine's tests with ThreadSanitizer in build-tsan and runs those that
-# exercise the import workers, the store's writer thread and concurrent imports.
+# exercise the import workers, the store's writer thread, concurrent imports and the
+# read-ahead of archive members.
 # (GLib and GMime are not instrumented; their own locking is trusted.)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,7 +21,7 @@ echo "== threads: build took $(( $(date +%s) - t0 )) s"
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 # GLib's slice allocator hands memory between threads in ways the sanitizer cannot see.
 export G_SLICE=always-malloc
-"$build/tests/conversion/conversion_tests" --gtest_filter='ImportPipeline.*:Run.*'
+"$build/tests/conversion/conversion_tests" --gtest_filter='ImportPipeline.*:Run.*:ArchiveRun.*'
 "$build/tests/mailstore_pst/mailstore_pst_tests" --gtest_filter='PstStore.*'
 "$build/tests/mailstore_mime/mailstore_mime_tests" --gtest_filter='*ThreadSafe*'
 # A whole run of each store kind, on a mailbox of the corpus.

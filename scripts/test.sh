@@ -11,6 +11,13 @@ scripts/build.sh build -DBV_BUILD_GUI=ON -DBV_BUILD_TESTS=ON
 echo "== tests"
 (cd build && QT_QPA_PLATFORM=offscreen ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 900)
 
+# The Windows build: cross-built, its tests and the installed programs run under Wine
+# and compared with the Linux build above.
+if [ -x scripts/test-windows.sh ]; then
+  echo "== Windows build, under Wine"
+  BV_JOBS="$jobs" scripts/test-windows.sh build
+fi
+
 if [ -x scripts/test-sanitizers.sh ]; then
   scripts/test-sanitizers.sh
 fi

@@ -1,7 +1,10 @@
 // The prompts of the window program: the platform's own dialogs through Qt.
 #pragma once
+#include <memory>
+
 #include "filelist/Prompts.h"
 
+class QMessageBox;
 class QWidget;
 
 namespace bv::shell {
@@ -12,9 +15,18 @@ public:
 
     QStringList chooseFiles(const QString& filters) override;
     QString chooseFolder(const QString& title) override;
-    void message(const QString& text, const QString& title, filelist::MessageIcon icon) override;
+    using Prompts::message;
+    void message(const QString& text, const QString& title, filelist::MessageIcon icon,
+                 const QString& details) override;
     bool ask(const QString& text, const QString& title) override;
     void openExternal(const QString& target) override;
+
+    // The box of message(), shown but not yet run: modal, over `owner`, and cut to fit
+    // the screen (the lines that do not fit go into its details area, which is
+    // counted open).
+    static std::unique_ptr<QMessageBox> ShowMessageBox(const QString& text, const QString& title,
+                                                       filelist::MessageIcon icon, const QString& details,
+                                                       QWidget* owner);
 
 private:
     QWidget* owner_;

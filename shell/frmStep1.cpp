@@ -9,11 +9,15 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTableWidget>
+#include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #ifdef _WIN32
@@ -22,6 +26,7 @@
 #endif
 #include <windows.h>
 #include <commctrl.h>
+#undef Yield  // winbase.h's empty macro would hide RunObserver::Yield
 #endif
 
 #include "conversion/ConversionRun.h"
@@ -29,6 +34,7 @@
 #include "filelist/FileListGrid.h"
 #include "filelist/Prompts.h"
 #include "shell/NativePrompts.h"
+#include "shell/RunThread.h"
 
 namespace bv::shell {
 
@@ -48,7 +54,7 @@ protected:
     }
 };
 
-enum class Kind { Band, Label, Button, Grid, Frame, Panel, Option, Check, Image };
+enum class Kind { Band, Label, Button, Grid, Frame, Panel, Option, Check, Image, Progress };
 
 struct ControlRow {
     const char* name;
@@ -56,43 +62,44 @@ struct ControlRow {
     const char* in;  // the container; the window when null
     const char* caption;
     int left, top, width, height;  // twips, relative to the container
-    int tab;                       // place in the focus order; -1 for none
 };
 
 // The window's controls from the top down, in twips. Later rows lie above earlier ones.
+// Tab moves through them as they are laid out: top to bottom, left to right.
 const ControlRow kControls[] = {
-    {"Shape2", Kind::Band, nullptr, "", 0, 0, 11415, 855, -1},
-    {"lblTitle", Kind::Label, nullptr, "Brimvault Converter", 360, 120, 7695, 375, 24},
-    {"lblNotice", Kind::Label, nullptr, nullptr /* kHeaderNotice */, 360, 480, 6135, 255, 23},
-    {"cmdAdd", Kind::Button, nullptr, "Select Brimvault file(s)...", 240, 960, 2535, 375, 0},
-    {"CmdAddFolder", Kind::Button, nullptr, "Select folder having brimvault file(s)...", 3000, 960, 3375, 375, 2},
-    {"cmdClear1", Kind::Button, nullptr, "Clear file(s)...", 7440, 960, 1335, 375, 1},
-    {"lblCount1", Kind::Label, nullptr, "0 files", 270, 1440, 8535, 255, 4},
-    {"grdFiles1", Kind::Grid, nullptr, "", 240, 1680, 8535, 1575, 3},
-    {"Frame1", Kind::Frame, nullptr, " I want to convert brimvault messages to...", 240, 3360, 8535, 1695, 16},
-    {"Picture1", Kind::Panel, "Frame1", "", 120, 240, 8295, 1335, 17},
+    {"Shape2", Kind::Band, nullptr, "", 0, 0, 11415, 855},
+    {"lblTitle", Kind::Label, nullptr, "Brimvault Converter", 360, 120, 7695, 375},
+    {"lblNotice", Kind::Label, nullptr, nullptr /* kHeaderNotice */, 360, 480, 6135, 255},
+    {"cmdAdd", Kind::Button, nullptr, "Select Brimvault file(s)...", 240, 960, 2535, 375},
+    {"CmdAddFolder", Kind::Button, nullptr, "Select folder having brimvault file(s)...", 3000, 960, 3375, 375},
+    {"cmdClear1", Kind::Button, nullptr, "Clear file(s)...", 7440, 960, 1335, 375},
+    {"lblCount1", Kind::Label, nullptr, "0 files", 270, 1440, 8535, 255},
+    {"grdFiles1", Kind::Grid, nullptr, "", 240, 1680, 8535, 1575},
+    {"Frame1", Kind::Frame, nullptr, " I want to convert brimvault messages to...", 240, 3360, 8535, 1695},
+    {"Picture1", Kind::Panel, "Frame1", "", 120, 240, 8295, 1335},
     {"OptEML", Kind::Option, "Picture1",
-     "(.eml) files          -     (Supported by Outlook Express, Windows Mail, Windows Live Mail)", 0, 0, 8055, 255, 20},
+     "(.eml) files          -     (Supported by Outlook Express, Windows Mail, Windows Live Mail)", 0, 0, 8055, 255},
     {"OptEMLX", Kind::Option, "Picture1", "(.emlx) files        -     (Supported by Mac OS X Tiger Mail)", 0, 360, 8295,
-     255, 21},
+     255},
     {"OptPST", Kind::Option, "Picture1", "(.pst) files          -     (Supported by MS Outlook, Outlook 2011 for Mac)", 0,
-     720, 8055, 255, 19},
+     720, 8055, 255},
     {"OptMSG", Kind::Option, "Picture1",
      "(.msg) files         -     (Supported by MS Outlook, Document Management Software, Forensic Tools)", 0, 1080,
-     8055, 255, 18},
-    {"ChkAllinOnePST", Kind::Check, nullptr, "Create Single Outlook PST file for All files", 240, 5160, 8535, 255, 22},
-    {"ChkByLabel", Kind::Check, nullptr, "Sort messages into folders by their labels", 4440, 5475, 4335, 255, 22},
-    {"Label4", Kind::Label, nullptr, "Converting Messages...", 240, 5475, 1815, 255, 9},
-    {"LblProgessCurrent", Kind::Label, nullptr, "Mailbox  0 (of 0)", 600, 5760, 8175, 255, 10},
-    {"Label1", Kind::Label, nullptr, "Reading          :", 600, 6000, 1335, 255, 12},
-    {"LblIMMFile", Kind::Label, nullptr, "", 1920, 6000, 6855, 255, 13},
-    {"Image3", Kind::Image, nullptr, "", 600, 6255, 240, 240, -1},
-    {"LblProgress", Kind::Label, nullptr, "Saving :", 960, 6255, 7815, 255, 14},
-    {"CmdConvert", Kind::Button, nullptr, "Convert", 3120, 6720, 2775, 555, 5},
-    {"Shape1", Kind::Band, nullptr, "", 0, 7440, 9015, 855, -1},
-    {"Picture3", Kind::Panel, nullptr, "", 240, 7560, 8655, 495, 6},
-    {"CmdHelp", Kind::Button, "Picture3", "&Help Manual", 0, 0, 1695, 375, 11},
-    {"cmdEnd", Kind::Button, "Picture3", "E&xit", 7200, 0, 1335, 375, 7},
+     8055, 255},
+    {"ChkAllinOnePST", Kind::Check, nullptr, "Create Single Outlook PST file for All files", 240, 5160, 8535, 255},
+    {"ChkByLabel", Kind::Check, nullptr, "Sort messages into folders by their labels", 4440, 5475, 4335, 255},
+    {"Label4", Kind::Label, nullptr, "Converting Messages...", 240, 5475, 1815, 255},
+    {"LblProgessCurrent", Kind::Label, nullptr, "Mailbox  0 (of 0)", 600, 5760, 2295, 255},
+    {"prgRun", Kind::Progress, nullptr, "", 2955, 5760, 5820, 255},
+    {"Label1", Kind::Label, nullptr, "Reading          :", 600, 6000, 1335, 255},
+    {"LblIMMFile", Kind::Label, nullptr, "", 1920, 6000, 6855, 255},
+    {"Image3", Kind::Image, nullptr, "", 600, 6255, 240, 240},
+    {"LblProgress", Kind::Label, nullptr, "Saving :", 960, 6255, 7815, 255},
+    {"CmdConvert", Kind::Button, nullptr, "Convert", 3120, 6720, 2775, 555},
+    {"Shape1", Kind::Band, nullptr, "", 0, 7440, 9015, 855},
+    {"Picture3", Kind::Panel, nullptr, "", 240, 7560, 8655, 495},
+    {"CmdHelp", Kind::Button, "Picture3", "&Help Manual", 0, 0, 1695, 375},
+    {"cmdEnd", Kind::Button, "Picture3", "E&xit", 7200, 0, 1335, 375},
 };
 
 constexpr int kClientWidthTwips = 8985;
@@ -118,25 +125,13 @@ QFont ControlFont(double points, bool bold) {
     return font;
 }
 
-// The run's progress on the window's labels; the window's events are handled
-// while the run works, and closing the window stops it.
-class WindowProgress : public conversion::RunObserver {
-public:
-    explicit WindowProgress(frmStep1& window) : w_(window) {}
-
-    void MailboxStarted(int index, int count, const std::string& fileName) override {
-        w_.SetLblProgessCurrent(QStringLiteral("Mailbox %1 (of %2) ").arg(index + 1).arg(count));
-        if (!fileName.empty()) w_.SetLblIMMFile(QString::fromStdString(fileName));
-    }
-    void MessageWritten(int32_t number) override {
-        w_.SetLblProgress(QStringLiteral("Saved %1 Email Messages...").arg(number));
-    }
-    void Yield() override { QCoreApplication::processEvents(); }
-    bool StopRequested() const override { return w_.closing(); }
-
-private:
-    frmStep1& w_;
-};
+// A completion text cut at its first blank line: the lead for the box, the lists
+// below it for the box's details area.
+std::pair<QString, QString> LeadAndLists(const QString& text) {
+    const qsizetype blank = text.indexOf(QStringLiteral("\r\n\r\n"));
+    if (blank < 0) return {text, QString()};
+    return {text.left(blank), text.mid(blank + 4)};
+}
 
 }  // namespace
 
@@ -147,9 +142,11 @@ frmStep1::frmStep1(std::unique_ptr<filelist::Prompts> prompts, QWidget* parent)
     CreateControls();
     CentreOnScreen();
     ConnectHandlers();
+    UpdateControls();
 }
 
-frmStep1::~frmStep1() = default;
+// A run still under way stops after the message in hand and finishes its files.
+frmStep1::~frmStep1() { delete run_; }
 
 int frmStep1::Twips(int twips) const { return static_cast<int>(std::lround(twips * pixelsPerTwip_)); }
 
@@ -180,7 +177,7 @@ void frmStep1::CreateControls() {
                     Qt::WindowCloseButtonHint) &
                    ~Qt::WindowMaximizeButtonHint);
 
-    std::vector<std::pair<int, QWidget*>> focusOrder;
+    std::vector<QWidget*> focusable;
     for (const ControlRow& row : kControls) {
         QWidget* container = row.in ? Control<QWidget>(row.in) : this;
         const QString caption = row.caption ? QString::fromUtf8(row.caption) : kHeaderNotice;
@@ -201,14 +198,25 @@ void frmStep1::CreateControls() {
             case Kind::Option: w = new QRadioButton(caption, container); break;
             case Kind::Check: w = new QCheckBox(caption, container); break;
             case Kind::Image: w = new QLabel(container); break;
+            case Kind::Progress: w = new QProgressBar(container); break;
         }
         w->setObjectName(QString::fromLatin1(row.name));
         w->setGeometry(Twips(row.left), Twips(row.top), Twips(row.width), Twips(row.height));
-        if (row.tab >= 0 && w->focusPolicy() != Qt::NoFocus) focusOrder.emplace_back(row.tab, w);
+        if (w->focusPolicy() != Qt::NoFocus) focusable.push_back(w);
+        // Enter presses a focused button, as Space does.
+        if (auto* button = qobject_cast<QPushButton*>(w)) button->setAutoDefault(true);
     }
-    std::stable_sort(focusOrder.begin(), focusOrder.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (size_t i = 1; i < focusOrder.size(); ++i) setTabOrder(focusOrder[i - 1].second, focusOrder[i].second);
+    // The focus order follows the layout: top to bottom, then left to right.
+    auto place = [this](QWidget* w) {
+        const QPoint at = w->mapTo(this, QPoint(0, 0));
+        return std::make_pair(at.y(), at.x());
+    };
+    std::stable_sort(focusable.begin(), focusable.end(),
+                     [&](QWidget* a, QWidget* b) { return place(a) < place(b); });
+    for (size_t i = 1; i < focusable.size(); ++i) setTabOrder(focusable[i - 1], focusable[i]);
+    // The focus is shown from the start, not only once the keyboard has moved it.
+    setAttribute(Qt::WA_KeyboardFocusChange);
+    if (!focusable.empty()) focusable.front()->setFocus();
 
     lblTitle = Control<QLabel>("lblTitle");
     cmdAdd = Control<QPushButton>("cmdAdd");
@@ -228,6 +236,7 @@ void frmStep1::CreateControls() {
     LblIMMFile = Control<QLabel>("LblIMMFile");
     LblProgress = Control<QLabel>("LblProgress");
     Image3 = Control<QLabel>("Image3");
+    prgRun = Control<QProgressBar>("prgRun");
     CmdConvert = Control<QPushButton>("CmdConvert");
     Picture3 = Control<QWidget>("Picture3");
     CmdHelp = Control<QPushButton>("CmdHelp");
@@ -260,10 +269,21 @@ void frmStep1::CreateControls() {
     ChkByLabel->setToolTip(QStringLiteral(
         "Each message goes to the folder its labels choose and keeps its unread and starred state"));
 
+    // The share of the run's input read, over all mailboxes.
+    prgRun->setRange(0, 1000);
+    prgRun->setValue(0);
+
     options_ = new QButtonGroup(this);
     for (QRadioButton* option : {OptEML, OptEMLX, OptPST, OptMSG}) options_->addButton(option);
 
     fileList_ = std::make_unique<filelist::FileListGrid>(grdFiles1, lblCount1, pixelsPerTwip_);
+    fileList_->SetChangedHandler([this] { UpdateControls(); });
+
+    // Esc stops the search of a folder being added.
+    stopSearch_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    stopSearch_->setContext(Qt::WindowShortcut);
+    stopSearch_->setEnabled(false);
+    connect(stopSearch_, &QShortcut::activated, this, [this] { searchStopped_ = true; });
 }
 
 // The list column at its width, and the window in the middle of the screen.
@@ -280,42 +300,51 @@ void frmStep1::ConnectHandlers() {
     connect(CmdConvert, &QPushButton::clicked, this, [this] { CmdConvert_Click(); });
     connect(CmdHelp, &QPushButton::clicked, this, [this] { CmdHelp_Click(); });
     connect(cmdEnd, &QPushButton::clicked, this, [this] { cmdEnd_Click(); });
-    for (QRadioButton* option : {OptEML, OptEMLX, OptMSG, OptPST}) {
-        const bool pst = option == OptPST;
-        connect(option, &QRadioButton::toggled, this, [this, pst](bool selected) {
-            if (selected) OutputKindChosen(pst);
-        });
-    }
+    // The one-store check box counts only for .pst; its tick stays as the user left it.
+    connect(OptPST, &QRadioButton::toggled, this, [this] { UpdateControls(); });
+}
+
+void frmStep1::UpdateControls() {
+    const bool idle = !run_ && !addingFolder_;
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdAdd, CmdAddFolder, cmdClear1, grdFiles1, Frame1, ChkByLabel})
+        w->setEnabled(idle);
+    ChkAllinOnePST->setEnabled(idle && OptPST->isChecked());
+    CmdConvert->setEnabled(idle && !fileList_->IsEmpty());
 }
 
 void frmStep1::cmdAdd_Click() {
-    filelist::AdderContext context{*fileList_, *prompts_, [this](bool on) { SetConvertEnabled(on); },
-                                   [] { QCoreApplication::processEvents(); }, [this] { return closing_; },
-                                   folderSource_};
+    filelist::AdderContext context{*fileList_, *prompts_, [] { QCoreApplication::processEvents(); },
+                                   [this] { return closing_; }, folderSource_};
     filelist::AddChosenFiles(context);
 }
 
 void frmStep1::CmdAddFolder_Click() {
-    filelist::AdderContext context{*fileList_, *prompts_, [this](bool on) { SetConvertEnabled(on); },
-                                   [] { QCoreApplication::processEvents(); }, [this] { return closing_; },
-                                   folderSource_};
+    filelist::AdderContext context{*fileList_, *prompts_, [] { QCoreApplication::processEvents(); },
+                                   [this] { return closing_ || searchStopped_; }, folderSource_};
+    QWidget* focused = focusWidget();
+    addingFolder_ = true;
+    searchStopped_ = false;
+    stopSearch_->setEnabled(true);
+    UpdateControls();
     filelist::AddFolder(context);
+    stopSearch_->setEnabled(false);
+    addingFolder_ = false;
+    UpdateControls();
+    if (focused && focused->isEnabled() && !closing_) focused->setFocus();
 }
 
 void frmStep1::cmdClear1_Click() { fileList_->ClearCommand(*prompts_); }
 
 void frmStep1::CmdConvert_Click() {
-    if (running_) return;
-    running_ = true;
-    RunConversion();
-    running_ = false;
-    if (closing_) QCoreApplication::quit();
+    if (run_) return;
+    conversion::RunOptions options;
+    if (!AskRunOptions(options)) return;
+    StartRun(std::move(options));
 }
 
-void frmStep1::RunConversion() {
+bool frmStep1::AskRunOptions(conversion::RunOptions& options) {
     using conversion::OutputKind;
     // An output kind must be chosen.
-    conversion::RunOptions options;
     if (OptEML->isChecked()) options.kind = OutputKind::Eml;
     else if (OptPST->isChecked()) options.kind = OutputKind::Pst;
     else if (OptEMLX->isChecked()) options.kind = OutputKind::Emlx;
@@ -323,60 +352,109 @@ void frmStep1::RunConversion() {
     else {
         prompts_->message(QStringLiteral("Please select a option to convert file(s)."), filelist::kProgramTitle,
                           filelist::MessageIcon::Information);
-        return;
+        return false;
     }
     options.singleStore = ChkAllinOnePST->isEnabled() && ChkAllinOnePST->isChecked();
     options.byLabel = ChkByLabel->isChecked();
     // The destination.
-    if (closing_) return;
+    if (closing_) return false;
     options.destination = prompts_->chooseFolder(QStringLiteral("Choose Folder to Save...")).toStdString();
-    if (options.destination.empty()) return;
-    // The list as it is now: rows added or removed later do not change the run.
-    for (int row = 0; row < fileList_->Rows(); ++row) {
-        fileList_->SetRow(row);
-        fileList_->SetCol(0);
-        options.inputs.push_back(fileList_->Text().toStdString());
-    }
-    QCoreApplication::processEvents();
-    SetConvertEnabled(false);
-
-    WindowProgress progress(*this);
-    const conversion::RunReport report = conversion::RunConversion(options, progress);
-
-    if (!closing_) {  // once the window is gone, nobody is left to read a box
-        if (report.storeError)
-            prompts_->message(QString::fromStdString(conversion::StoreErrorText(report.storeErrorReason)),
-                              QString::fromLatin1(conversion::kStoreErrorTitle), filelist::MessageIcon::Information);
-        else if (!report.stopped)
-            prompts_->message(
-                QString::fromStdString(conversion::CompletionText(report, options.kind == OutputKind::Pst)),
-                filelist::kProgramTitle,
-                report.failures.empty() && report.warnings.empty() ? filelist::MessageIcon::Information : filelist::MessageIcon::Warning);
-    }
-    SetConvertEnabled(true);
-    ClearOptions();
+    if (options.destination.empty() || closing_) return false;
+    // The list as it is now; it cannot change while the run is under way.
+    for (const QString& path : fileList_->Paths()) options.inputs.push_back(path.toStdString());
+    return !options.inputs.empty();
 }
 
-// The one-store check box counts only for .pst; its tick stays as the user left it.
-void frmStep1::OutputKindChosen(bool pst) { ChkAllinOnePST->setEnabled(pst); }
+void frmStep1::StartRun(conversion::RunOptions options) {
+    pstRun_ = options.kind == conversion::OutputKind::Pst;
+    focusBeforeRun_ = focusWidget();
+    prgRun->setValue(0);
+    run_ = new RunThread(std::move(options), this);
+    connect(run_, &RunThread::progressed, this, [this] { ShowRunProgress(); });
+    connect(run_, &RunThread::done, this, [this] { RunEnded(); });
+    UpdateControls();
+    run_->Start();
+}
+
+void frmStep1::ShowRunProgress() {
+    if (!run_) return;
+    const RunThread::Progress p = run_->progress();
+    if (p.mailboxIndex >= 0)
+        SetLblProgessCurrent(QStringLiteral("Mailbox %1 (of %2) ").arg(p.mailboxIndex + 1).arg(p.mailboxCount));
+    if (!p.fileName.isEmpty()) SetLblIMMFile(p.fileName);
+    if (p.saved > 0) SetLblProgress(QStringLiteral("Saved %1 Email Messages...").arg(p.saved));
+    if (p.bytesTotal > 0) prgRun->setValue(int(std::min(p.bytesDone, p.bytesTotal) * 1000 / p.bytesTotal));
+}
+
+void frmStep1::RunEnded() {
+    ShowRunProgress();
+    // The run's thread has ended; its object goes once this signal is handled.
+    RunThread* run = run_;
+    run_ = nullptr;
+    run->deleteLater();
+    ClearOptions();
+    UpdateControls();
+    if (focusBeforeRun_ && focusBeforeRun_->isEnabled() && !closing_) focusBeforeRun_->setFocus();
+    // Once the window is closing, nobody is left to read a box.
+    if (!closing_) ShowRunResult(run->report());
+    Q_EMIT runFinished();
+    if (closing_) close();
+}
+
+void frmStep1::ShowRunResult(const conversion::RunReport& report) {
+    using filelist::MessageIcon;
+    if (report.storeError) {
+        prompts_->message(QString::fromStdString(conversion::StoreErrorText(report.storeErrorReason)),
+                          QString::fromLatin1(conversion::kStoreErrorTitle), MessageIcon::Error);
+        return;
+    }
+    if (report.stopped) return;
+    // The box shows the summary; long lists (failures, warnings, messages per folder)
+    // go into its details area.
+    auto [lead, lists] = LeadAndLists(QString::fromStdString(conversion::CompletionText(report, pstRun_, false)));
+    const QString counts = QString::fromStdString(conversion::FolderCountsText(report));
+    if (!counts.isEmpty()) lists += (lists.isEmpty() ? QString() : QStringLiteral("\r\n")) + counts;
+    const bool clean = report.failures.empty() && report.warnings.empty();
+    prompts_->message(lead, filelist::kProgramTitle, clean ? MessageIcon::Information : MessageIcon::Warning,
+                      lists);
+}
 
 void frmStep1::CmdHelp_Click() { prompts_->openExternal(kHelpPageAddress); }
 
 void frmStep1::cmdEnd_Click() {
+    if (run_ && !run_->finished()) {
+        close();  // asks whether to stop the run
+        return;
+    }
     if (prompts_->ask(QStringLiteral("Are you sure you want to exit now?"), filelist::kProgramTitle)) close();
 }
 
 void frmStep1::closeEvent(QCloseEvent* event) {
-    event->accept();  // closing is never refused
+    if (run_ && !run_->finished()) {
+        // Stopping already, or the user wants the run to go on: the window stays.
+        if (run_->stopRequested() ||
+            !prompts_->ask(QStringLiteral("A conversion is running. Stop it and exit?"), filelist::kProgramTitle)) {
+            event->ignore();
+            return;
+        }
+        if (run_ && !run_->finished()) {
+            // The run ends after the message in hand and finishes its stores and files;
+            // RunEnded then closes the window.
+            closing_ = true;
+            run_->RequestStop();
+            event->ignore();
+            return;
+        }
+        // The run ended while the question was up: close now.
+    }
+    event->accept();
     EndOnClose();
 }
 
 void frmStep1::EndOnClose() {
-    // Ends the program without asking. A run in progress sees StopRequested(), finishes
-    // the message in hand, closes its store and returns; CmdConvert_Click then quits.
-    // An adder in its loop stops before the next row.
+    // A folder being searched stops at its next look at the window's events.
     closing_ = true;
-    if (!running_) QCoreApplication::quit();
+    QCoreApplication::quit();
 }
 
 void frmStep1::ClearOptions() {
@@ -386,7 +464,6 @@ void frmStep1::ClearOptions() {
     options_->setExclusive(true);
 }
 
-void frmStep1::SetConvertEnabled(bool enabled) { CmdConvert->setEnabled(enabled); }
 void frmStep1::SetLblProgessCurrent(const QString& text) { LblProgessCurrent->setText(text); }
 void frmStep1::SetLblIMMFile(const QString& text) { LblIMMFile->setText(text); }
 void frmStep1::SetLblProgress(const QString& text) { LblProgress->setText(text); }

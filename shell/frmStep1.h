@@ -1,5 +1,8 @@
 // frmStep1: the program's one window. It owns its controls, lays them out from one
 // table, and forwards every click to the file list, the adders or the conversion run.
+// The run works on a thread of its own (RunThread); while it is under way the list,
+// its buttons, the options and Convert are disabled, and Exit or the close box asks
+// whether to stop it.
 #pragma once
 #include <QWidget>
 #include <memory>
@@ -12,12 +15,21 @@
 class QCheckBox;
 class QGroupBox;
 class QLabel;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QButtonGroup;
+class QShortcut;
 class QTableWidget;
 
+namespace bv::conversion {
+struct RunOptions;
+struct RunReport;
+}  // namespace bv::conversion
+
 namespace bv::shell {
+
+class RunThread;
 
 // The help page that the Help button opens.
 inline const QString kHelpPageAddress = QStringLiteral("https://github.com/brimvault/brimvault-converter#readme");
@@ -40,20 +52,24 @@ public:
     int Twips(int twips) const;
     double PixelsPerTwip() const { return pixelsPerTwip_; }
 
-    // True from the moment the window closes: a run in progress then ends after the
-    // message in hand, and the program quits when it has.
+    // True from the moment the window closes, or the user chose to stop the run and
+    // exit: the run then ends after the message in hand, and the window closes when it has.
     bool closing() const { return closing_; }
-    bool running() const { return running_; }
+    // A conversion run is under way (its completion box may still be up).
+    bool running() const { return run_ != nullptr; }
 
     // Sets OptEML, OptEMLX, OptPST and OptMSG to not selected.
     void ClearOptions();
-    void SetConvertEnabled(bool enabled);
     void SetLblProgessCurrent(const QString& text);
     void SetLblIMMFile(const QString& text);
     void SetLblProgress(const QString& text);
 
     // How the folder adder sees the file system (the local one unless replaced).
     void SetFolderSource(filelist::pathLogger::SourceFactory source) { folderSource_ = std::move(source); }
+
+Q_SIGNALS:
+    // A conversion run has ended and its box, if any, was closed.
+    void runFinished();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -64,15 +80,22 @@ private:
     void CentreOnScreen();
     void EndOnClose();
     void ConnectHandlers();
+    // Enables what may be used now: nothing of the list, the options or Convert while a
+    // run is under way or a folder is searched; Convert only while the list holds a path.
+    void UpdateControls();
 
     void cmdAdd_Click();
     void CmdAddFolder_Click();
     void cmdClear1_Click();
     void CmdConvert_Click();
-    // The run of one click of Convert: options from the controls, the destination
-    // prompt, the run, and its completion or store error box.
-    void RunConversion();
-    void OutputKindChosen(bool pst);
+    // Options from the controls and the destination prompt; false when the user
+    // chose no output kind or no destination.
+    bool AskRunOptions(conversion::RunOptions& options);
+    void StartRun(conversion::RunOptions options);
+    void ShowRunProgress();
+    void RunEnded();
+    // The completion or store error box of a run that was not stopped.
+    void ShowRunResult(const conversion::RunReport& report);
     void CmdHelp_Click();
     void cmdEnd_Click();
 
@@ -84,7 +107,12 @@ private:
     filelist::pathLogger::SourceFactory folderSource_;
     double pixelsPerTwip_ = 1.0 / 15.0;
     bool closing_ = false;
-    bool running_ = false;
+    RunThread* run_ = nullptr;      // the run under way; a child of the window
+    bool pstRun_ = false;           // the run writes .pst stores
+    bool addingFolder_ = false;     // a folder is being searched
+    bool searchStopped_ = false;    // Esc during that search
+    QShortcut* stopSearch_ = nullptr;
+    QWidget* focusBeforeRun_ = nullptr;
 
     QLabel* lblTitle = nullptr;
     QPushButton* cmdAdd = nullptr;
@@ -102,6 +130,7 @@ private:
     QCheckBox* ChkByLabel = nullptr;  // sort messages into folders by their labels
     QLabel* Label1 = nullptr;
     QLabel* LblProgessCurrent = nullptr;
+    QProgressBar* prgRun = nullptr;
     QLabel* LblIMMFile = nullptr;
     QLabel* LblProgress = nullptr;
     QLabel* Image3 = nullptr;

@@ -5,14 +5,12 @@
 #include <system_error>
 #include <vector>
 
-#ifdef _WIN32
-#include <process.h>
-#define BV_GETPID _getpid
-#else
+#ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
-#define BV_GETPID getpid
 #endif
+
+#include "mailstore/base/PlatformFile.h"
 
 namespace bv::base {
 
@@ -21,7 +19,7 @@ namespace {
 std::filesystem::path TemporaryPathFor(const std::filesystem::path& path) {
     static std::atomic<unsigned> counter{0};
     std::filesystem::path tmp = path;
-    tmp += ".tmp" + std::to_string(BV_GETPID()) + "-" + std::to_string(counter.fetch_add(1));
+    tmp += ".tmp" + std::to_string(CurrentProcessId()) + "-" + std::to_string(counter.fetch_add(1));
     return tmp;
 }
 

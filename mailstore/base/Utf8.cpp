@@ -193,4 +193,12 @@ void AppendUtf8(std::string& out, uint32_t cp) {
     }
 }
 
+std::string RepairUtf8(std::string_view text) {
+    if (ValidUtf8Prefix(text) == text.size()) return std::string(text);
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (size_t i = 0; i < text.size();) AppendUtf8(out, DecodeUtf8(text, i));
+    return out;
+}
+
 }  // namespace bv::base

@@ -19,6 +19,9 @@ uint32_t DecodeUtf8(std::string_view utf8, size_t& i);
 // Invalid UTF-8 sequences become U+FFFD, one per byte that does not start a valid
 // sequence. No terminating NUL is added.
 std::vector<uint8_t> Utf8ToUtf16Le(std::string_view utf8);
+// The text with each byte that does not start a valid UTF-8 sequence replaced by
+// U+FFFD; valid text comes back as it is.
+std::string RepairUtf8(std::string_view text);
 // Length of the longest prefix of `utf8` that is valid UTF-8 (its full length when
 // the whole text is valid).
 size_t ValidUtf8Prefix(std::string_view utf8);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "mailstore/base/Utf8.h"
 #include "mailstore/mapi/AppointmentProps.h"
 
 #if !defined(_WIN32)
@@ -66,7 +67,8 @@ icaltimetype Resolve(icalcomponent* comp, icalproperty* prop, icaltimetype t) {
     return t;
 }
 
-std::string Str(const char* s) { return s ? std::string(s) : std::string(); }
+// Text as the store takes it: bytes that are no UTF-8 become U+FFFD.
+std::string Str(const char* s) { return s ? base::RepairUtf8(s) : std::string(); }
 
 std::string CrLf(const std::string& s) {
     std::string out;

@@ -128,7 +128,14 @@ struct Message {
 
 // Helpers for times: FILETIME <-> Unix seconds.
 constexpr int64_t kFileTimeUnixEpoch = 116444736000000000LL;
-inline int64_t UnixToFileTime(int64_t unixSeconds) { return unixSeconds * 10000000LL + kFileTimeUnixEpoch; }
+// Times outside what a FILETIME holds (years 1601 to about 30828) are clamped to its ends.
+inline int64_t UnixToFileTime(int64_t unixSeconds) {
+    constexpr int64_t kMin = -kFileTimeUnixEpoch / 10000000LL;
+    constexpr int64_t kMax = (INT64_MAX - kFileTimeUnixEpoch) / 10000000LL;
+    if (unixSeconds < kMin) unixSeconds = kMin;
+    if (unixSeconds > kMax) unixSeconds = kMax;
+    return unixSeconds * 10000000LL + kFileTimeUnixEpoch;
+}
 inline int64_t FileTimeToUnix(int64_t ft) { return (ft - kFileTimeUnixEpoch) / 10000000LL; }
 
 }  // namespace bv::mapi

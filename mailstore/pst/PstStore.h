@@ -59,6 +59,10 @@ public:
     virtual void Close() = 0;
     // Number of messages in a folder (as its contents table says).
     virtual uint32_t MessageCount(FolderId folder) const = 0;
+    // The bytes of blocks and pages the file would reach if closed now, from above:
+    // what the node database holds and will write, and the folders' tables written at
+    // Close. FileSizeFor gives the file's size.
+    virtual uint64_t UsedBytes() const = 0;
 
     // What a prepared message adds to a store file, estimated from above: its blocks
     // with their trailers and alignment, the block trees over them, and its share of

@@ -2,6 +2,7 @@
 # table contexts), messaging (store, folders, messages).
 target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/PstStore.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PstStoreSeries.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/AllocationMap.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/Block.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/BTreePage.cpp

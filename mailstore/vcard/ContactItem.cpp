@@ -6,11 +6,18 @@
 #include <optional>
 
 #include "mailstore/base/Ascii.h"
+#include "mailstore/base/Utf8.h"
 #include "mailstore/mapi/ContactProps.h"
 #include "mailstore/mapi/EntryIds.h"
 #include "mailstore/vcard/ValueText.h"
 
 namespace bv::mailstore::vcard {
+
+namespace {
+// Card text as the store takes it: bytes that are no UTF-8 (a damaged card, a
+// parameter name in a legacy charset) become U+FFFD instead of reaching the writers.
+std::string ValidText(const std::string& v) { return base::RepairUtf8(v); }
+}  // namespace
 
 namespace {
 
@@ -123,10 +130,10 @@ private:
     void Date(uint32_t tag, uint32_t localLid, const ContentLine& l, const char* caption);
     void Url(const ContentLine& l, const Kinds& k);
     void SetText(uint32_t tag, const std::string& v) {
-        if (!v.empty() && !m_.props.Has(tag)) m_.props.SetString(tag, v);
+        if (!v.empty() && !m_.props.Has(tag)) m_.props.SetString(tag, ValidText(v));
     }
     void SetNamedText(uint32_t lid, const std::string& v) {
-        if (!v.empty()) m_.props.SetNamed(AddressLid(lid), PT_UNICODE, v);
+        if (!v.empty()) m_.props.SetNamed(AddressLid(lid), PT_UNICODE, ValidText(v));
     }
     // Keeps what has no field of its own in the notes, as "Caption: value".
     void Extra(const std::string& caption, const std::string& value) {
@@ -222,7 +229,7 @@ void ContactBuilder::Phone(const ContentLine& l, const Kinds& k) {
     slots.push_back(PR_OTHER_TELEPHONE_NUMBER);
     for (uint32_t tag : slots) {
         if (m_.props.Has(tag)) continue;
-        m_.props.SetString(tag, number);
+        m_.props.SetString(tag, ValidText(number));
         return;
     }
     std::string kinds = Join(k.all, ", ");
@@ -266,11 +273,11 @@ void ContactBuilder::Photo(const ContentLine& l) {
     const size_t size = data.size();
     att.props.SetInt(PR_ATTACH_METHOD, ATTACH_BY_VALUE);
     att.props.SetBinary(PR_ATTACH_DATA_BIN, std::move(data));
-    att.props.SetString(PR_ATTACH_FILENAME, "ContactPicture" + ext);
-    att.props.SetString(PR_ATTACH_LONG_FILENAME, "ContactPicture" + ext);
-    att.props.SetString(PR_ATTACH_EXTENSION, ext);
-    att.props.SetString(PR_DISPLAY_NAME, "ContactPicture" + ext);
-    if (!type.empty()) att.props.SetString(PR_ATTACH_MIME_TAG, type);
+    att.props.SetString(PR_ATTACH_FILENAME, ValidText("ContactPicture" + ext));
+    att.props.SetString(PR_ATTACH_LONG_FILENAME, ValidText("ContactPicture" + ext));
+    att.props.SetString(PR_ATTACH_EXTENSION, ValidText(ext));
+    att.props.SetString(PR_DISPLAY_NAME, ValidText("ContactPicture" + ext));
+    if (!type.empty()) att.props.SetString(PR_ATTACH_MIME_TAG, ValidText(type));
     att.props.SetInt(PR_ATTACH_SIZE, int32_t(size));
     att.props.SetInt(PR_RENDERING_POSITION, -1);
     att.props.SetBool(PR_ATTACHMENT_HIDDEN, true);
@@ -293,11 +300,11 @@ void ContactBuilder::BinaryAttachment(const ContentLine& l) {
     const size_t size = data.size();
     att.props.SetInt(PR_ATTACH_METHOD, ATTACH_BY_VALUE);
     att.props.SetBinary(PR_ATTACH_DATA_BIN, std::move(data));
-    att.props.SetString(PR_ATTACH_FILENAME, name);
-    att.props.SetString(PR_ATTACH_LONG_FILENAME, name);
-    att.props.SetString(PR_ATTACH_EXTENSION, ext);
-    att.props.SetString(PR_DISPLAY_NAME, name);
-    if (type.find('/') != std::string::npos) att.props.SetString(PR_ATTACH_MIME_TAG, type);
+    att.props.SetString(PR_ATTACH_FILENAME, ValidText(name));
+    att.props.SetString(PR_ATTACH_LONG_FILENAME, ValidText(name));
+    att.props.SetString(PR_ATTACH_EXTENSION, ValidText(ext));
+    att.props.SetString(PR_DISPLAY_NAME, ValidText(name));
+    if (type.find('/') != std::string::npos) att.props.SetString(PR_ATTACH_MIME_TAG, ValidText(type));
     att.props.SetInt(PR_ATTACH_SIZE, int32_t(size));
     att.props.SetInt(PR_RENDERING_POSITION, -1);
     m_.attachments.push_back(std::move(att));
@@ -322,9 +329,9 @@ void ContactBuilder::Url(const ContentLine& l, const Kinds& k) {
     const uint32_t tag = k.Has("work") ? PR_BUSINESS_HOME_PAGE : PR_PERSONAL_HOME_PAGE;
     if (!m_.props.FindNamed(AddressLid(LID_HTML))) {
         SetNamedText(LID_HTML, url);
-        m_.props.SetString(tag, url);
+        m_.props.SetString(tag, ValidText(url));
     } else if (!m_.props.Has(tag)) {
-        m_.props.SetString(tag, url);
+        m_.props.SetString(tag, ValidText(url));
     } else {
         Extra("Web page", url);
     }
@@ -377,7 +384,7 @@ Message ContactBuilder::Build() {
             std::vector<std::string> names = List(l);
             for (size_t i = 0; i < names.size(); ++i) {
                 if (i == 0 && !m_.props.Has(PR_NICKNAME))
-                    m_.props.SetString(PR_NICKNAME, names[i]);
+                    m_.props.SetString(PR_NICKNAME, ValidText(names[i]));
                 else
                     Extra("Nickname", names[i]);
             }
@@ -454,8 +461,14 @@ Message ContactBuilder::Build() {
         SetText(PR_DISPLAY_NAME_PREFIX, n_[3]);
         SetText(PR_GENERATION, n_[4]);
         std::string initials;
-        for (const std::string* p : {&n_[1], &n_[2], &n_[0]})
-            if (!p->empty()) initials += std::string(1, (*p)[0]) + ".";
+        for (const std::string* p : {&n_[1], &n_[2], &n_[0]}) {
+            if (p->empty()) continue;
+            // The first letter whole: a UTF-8 sequence is its lead byte and the
+            // continuation bytes after it.
+            size_t len = 1;
+            while (len < p->size() && (static_cast<unsigned char>((*p)[len]) & 0xC0) == 0x80) ++len;
+            initials += p->substr(0, len) + ".";
+        }
         SetText(PR_INITIALS, initials);
     }
     std::string display = fn_;
@@ -464,8 +477,8 @@ Message ContactBuilder::Build() {
     if (display.empty()) display = company;
     if (display.empty() && !emails_.empty()) display = emails_.front().first;
     SetText(PR_DISPLAY_NAME, display);
-    m_.props.SetString(PR_SUBJECT, display);
-    m_.props.SetString(PR_NORMALIZED_SUBJECT, display);
+    m_.props.SetString(PR_SUBJECT, ValidText(display));
+    m_.props.SetString(PR_NORMALIZED_SUBJECT, ValidText(display));
     // File as "Surname, Given Middle" when the card has a surname, else as the company
     // or the display name.
     if (!n_.empty() && !n_[0].empty()) {
@@ -574,6 +587,7 @@ Message ContactBuilder::Build() {
     m_.props.SetNamed(AddressLid(LID_POSTAL_ADDRESS_ID), PT_LONG, int32_t(mailing));
     for (const auto& [kind, text] : labels_) Extra("Address", text);  // labels without an address
 
+    for (std::string& c : categories_) c = ValidText(c);
     if (!categories_.empty()) m_.props.SetNamed(kKeywords, PT_MV_UNICODE, categories_);
 
     // Notes: the card's own, then what has no field.
@@ -583,7 +597,7 @@ Message ContactBuilder::Build() {
         body += Join(extras_, "\r\n");
     }
     if (!body.empty()) {
-        m_.props.SetString(PR_BODY, body);
+        m_.props.SetString(PR_BODY, ValidText(body));
         m_.props.SetInt(PR_NATIVE_BODY, NATIVE_BODY_PLAIN);
     }
 

@@ -19,10 +19,8 @@ class TestHost : public conversion::RunObserver {
 public:
     conversion::RunOptions options;
     std::vector<std::string> progressCurrent, immFile, progress;  // the window's three labels
-    int yields = 0;
     bool stop = false;
     size_t stopAfterMessages = SIZE_MAX;  // stop once this many messages were written
-    std::function<void(TestHost&)> onYield;
 
     conversion::RunReport Run() { return conversion::RunConversion(options, *this); }
 
@@ -32,10 +30,6 @@ public:
     }
     void MessageWritten(int32_t number) override {
         progress.push_back("Saved " + std::to_string(number) + " Email Messages...");
-    }
-    void Yield() override {
-        ++yields;
-        if (onYield) onYield(*this);
     }
     bool StopRequested() const override { return stop || progress.size() >= stopAfterMessages; }
 };

@@ -5,6 +5,14 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <io.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#undef Yield  // winbase.h's empty macro would hide RunObserver::Yield
+#endif
 
 #include <cerrno>
 #include <cstdlib>
@@ -22,8 +30,8 @@ namespace bv::faults {
 
 namespace fs = std::filesystem;
 
-// A TestHost that calls back at fixed points of the run (the window's yields are
-// throttled by time, these are not): when a mailbox's name is shown, and after
+// A TestHost that calls back at fixed points of the run (the window hears of them
+// through a throttled queue, these are not): when a mailbox's name is shown, and after
 // each message ("Saved n Email Messages...").
 class HookHost : public testing::TestHost {
 public:
@@ -70,13 +78,47 @@ inline std::map<std::string, std::string> EmlFiles(const std::vector<std::string
     return out;
 }
 
-// read(2) with faults for one file (by device and inode): reads stop at `failAt`
+// The identity of an open file: device and inode, or on Windows the volume and the
+// file index (the C runtime's inode is always 0 there).
+struct FileIdentity {
+    uint64_t dev = 0, ino = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+inline FileIdentity IdentityOf(int fd) {
+    FileIdentity id;
+#ifdef _WIN32
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileInformationByHandle(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), &info)) {
+        id.dev = info.dwVolumeSerialNumber;
+        id.ino = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    }
+#else
+    struct stat st;
+    if (::fstat(fd, &st) == 0) {
+        id.dev = uint64_t(st.st_dev);
+        id.ino = uint64_t(st.st_ino);
+    }
+#endif
+    return id;
+}
+inline FileIdentity IdentityOf(const fs::path& path) {
+#ifdef _WIN32
+    int fd = _wopen(path.c_str(), _O_RDONLY | _O_BINARY);
+#else
+    int fd = ::open(path.c_str(), O_RDONLY);
+#endif
+    if (fd < 0) return {};
+    FileIdentity id = IdentityOf(fd);
+    ::close(fd);
+    return id;
+}
+
+// read(2) with faults for one file (by its identity): reads stop at `failAt`
 // with `err`; `chunk` > 0 hands out at most that many bytes per call; `eintrEvery`
 // > 0 interrupts every n-th call.
 struct ReadFault {
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t failAt = -1;
+    FileIdentity id;
+    int64_t failAt = -1;
     int err = EIO;
     size_t chunk = 0;
     unsigned eintrEvery = 0;
@@ -86,36 +128,35 @@ struct ReadFault {
 inline ReadFault g_readFault;
 
 inline long FaultyRead(int fd, void* buffer, size_t size) {
-    struct stat st;
     ReadFault& f = g_readFault;
-    if (::fstat(fd, &st) == 0 && st.st_dev == f.dev && st.st_ino == f.ino) {
+    if (f.id.ino != 0 && IdentityOf(fd) == f.id) {
         ++f.calls;
         if (f.eintrEvery && f.calls % f.eintrEvery == 0) {
             errno = EINTR;
             return -1;
         }
-        off_t pos = ::lseek(fd, 0, SEEK_CUR);
+#ifdef _WIN32
+        int64_t pos = _lseeki64(fd, 0, SEEK_CUR);
+#else
+        int64_t pos = ::lseek(fd, 0, SEEK_CUR);
+#endif
         if (f.failAt >= 0 && pos >= f.failAt) {
             ++f.failedCalls;
             errno = f.err;
             return -1;
         }
-        if (f.failAt >= 0 && pos + off_t(size) > f.failAt) size = size_t(f.failAt - pos);
+        if (f.failAt >= 0 && pos + int64_t(size) > f.failAt) size = size_t(f.failAt - pos);
         if (f.chunk && size > f.chunk) size = f.chunk;
     }
-    return long(::read(fd, buffer, size));
+    return long(::read(fd, buffer, static_cast<unsigned>(size)));
 }
 
 // Installs FaultyRead for `path` while it lives.
 class ReadFaultScope {
 public:
     explicit ReadFaultScope(const fs::path& path) {
-        struct stat st;
         g_readFault = ReadFault{};
-        if (::stat(path.c_str(), &st) == 0) {
-            g_readFault.dev = st.st_dev;
-            g_readFault.ino = st.st_ino;
-        }
+        g_readFault.id = IdentityOf(path);
         conversion::SetReadFunctionForTesting(FaultyRead);
     }
     ~ReadFaultScope() { conversion::SetReadFunctionForTesting(nullptr); }
@@ -123,13 +164,18 @@ public:
 };
 
 // A tmpfs of `kib` KiB mounted on a fresh folder, unmounted with the object.
-// mounted() is false where the machine does not allow it (tests then skip).
+// mounted() is false where the machine does not allow it (tests then skip): always on
+// Windows, where a test cannot make a small volume of its own.
 class SmallDisk {
 public:
     explicit SmallDisk(size_t kib) {
+#ifdef _WIN32
+        (void)kib;
+#else
         std::string cmd = "mount -t tmpfs -o size=" + std::to_string(kib) + "k,mode=0755 tmpfs '" + dir_.str() +
                           "' 2>/dev/null";
         mounted_ = ::geteuid() == 0 && std::system(cmd.c_str()) == 0;
+#endif
     }
     ~SmallDisk() {
         if (mounted_) std::system(("umount '" + dir_.str() + "'").c_str());

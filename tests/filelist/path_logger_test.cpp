@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "conversion/PathHelpers.h"
 #include "filelist/PathLogger.h"
 
 namespace fs = std::filesystem;
@@ -18,6 +19,9 @@ using bv::filelist::pathLogger;
 using bv::filelist::TextCollection;
 
 namespace {
+
+// The walker lists folders with the platform's separator: "\\" on Windows.
+const std::string kSep(1, bv::conversion::kPathSeparator);
 
 class WalkedTree : public ::testing::Test {
 protected:
@@ -38,7 +42,12 @@ protected:
     void Folder(const std::string& relative) { fs::create_directories(root_ / relative); }
     // The root as the list would hold it: without a final separator.
     std::string Root() const { return root_.string(); }
-    std::string Under(const std::string& relative) const { return Root() + "/" + relative; }
+    // `relative` written with "/"; the list holds the platform's separator.
+    std::string Under(std::string relative) const {
+        for (char& c : relative)
+            if (c == '/') c = bv::conversion::kPathSeparator;
+        return Root() + kSep + relative;
+    }
 
     static std::vector<std::string> Items(const std::shared_ptr<TextCollection>& c) { return c->Items(); }
     static std::vector<std::string> Keys(const std::shared_ptr<TextCollection>& c) {
@@ -59,7 +68,7 @@ TEST_F(WalkedTree, FlatFolderGivesItsFilesUnderNumberedKeysWhateverTheirType) {
     walker.PathLogInit();
     walker.LogPath(Root());
 
-    EXPECT_EQ(Items(walker.pathNames()), std::vector<std::string>{Root() + "/"});
+    EXPECT_EQ(Items(walker.pathNames()), std::vector<std::string>{Root() + kSep});
     EXPECT_EQ(Keys(walker.pathNames()), std::vector<std::string>{"K0"});
     EXPECT_EQ(Items(walker.fullFileNames()),
               (std::vector<std::string>{Under("a.txt"), Under("b.mbox"), Under("no-extension")}));
@@ -79,9 +88,9 @@ TEST_F(WalkedTree, StartFolderWithOrWithoutFinalSeparatorGivesOneSeparator) {
         walker.LogPath(start);
         ASSERT_EQ(walker.pathNames()->Count(), 2u);
         const std::string first = walker.pathNames()->Item(1);
-        EXPECT_EQ(first, start.back() == '\\' || start.back() == '/' ? start : start + "/");
-        EXPECT_EQ(walker.pathNames()->Item(2), first + "sub/");
-        EXPECT_EQ(Items(walker.fullFileNames()), std::vector<std::string>{first + "sub/x.mbox"});
+        EXPECT_EQ(first, start.back() == '\\' || start.back() == '/' ? start : start + kSep);
+        EXPECT_EQ(walker.pathNames()->Item(2), first + "sub" + kSep);
+        EXPECT_EQ(Items(walker.fullFileNames()), std::vector<std::string>{first + "sub" + kSep + "x.mbox"});
     }
 }
 
@@ -99,7 +108,7 @@ TEST_F(WalkedTree, WalkIsBreadthFirstAndFolderKeysSkipK1) {
     walker.LogPath(Root());
 
     EXPECT_EQ(Items(walker.pathNames()),
-              (std::vector<std::string>{Root() + "/", Under("a/"), Under("b/"), Under("c/"), Under("a/deep/"),
+              (std::vector<std::string>{Root() + kSep, Under("a/"), Under("b/"), Under("c/"), Under("a/deep/"),
                                         Under("b/deeper/")}));
     EXPECT_EQ(Keys(walker.pathNames()), (std::vector<std::string>{"K0", "K2", "K3", "K4", "K5", "K6"}));
     // The start folder's file first, then level by level.
@@ -234,7 +243,14 @@ TEST_F(WalkedTree, UnlistableFolderEndsTheWalkAndKeepsWhatWasFound) {
 
 TEST_F(WalkedTree, LinkBackToAParentDoesNotMakeTheWalkEndless) {
     File("inner/f.mbox");
-    fs::create_directory_symlink(root_, root_ / "inner" / "loop");
+    std::error_code ec;
+    fs::create_directory_symlink(root_, root_ / "inner" / "loop", ec);
+#ifdef _WIN32
+    // Windows lets only administrators (or developer mode) make symbolic links, and
+    // Wine makes none.
+    if (ec) GTEST_SKIP() << "no directory symbolic links here: " << ec.message();
+#endif
+    ASSERT_FALSE(ec) << ec.message();
     fs::create_directory_symlink(root_ / "inner", root_ / "inner-link");
 
     pathLogger walker;

@@ -31,7 +31,13 @@ import msg_interop as mi  # noqa: E402  (the source-side reading shared with the
 import olefile  # noqa: E402
 
 # Differences that are the reader's, as "<kind>:<case>" -> reason.
-KNOWN = {}
+_READPST_HEADER_AS_UTF8 = (
+    "readpst writes the stored transport header as UTF-8 text inside the message's own "
+    "\"=?iso-8859-1?Q?...?=\" word, whose raw 8-bit byte we stored as the character it stands "
+    "for; the subject property is right: pypff reads 'Die Hasen und die Frösche' from the "
+    "same .pst, msgconvert and msgreader from the .msg")
+KNOWN = {f"pst (readpst):mailmimeparser/m{n}.txt": _READPST_HEADER_AS_UTF8
+         for n in (2004, 2005, 2006, 2007, 2008, 2009, 2011, 2012, 2013, 2014)}
 # Differences not yet triaged (ours or the comparison's), per kind: listed so that any
 # new one fails the test while these are worked off. open_differences.json is
 # rewritten by --record-open.
@@ -173,6 +179,8 @@ def source_facts(src):
     """What every reader must show of a message, from the source (Python's reading)."""
     facts = {"subject": mi.decoded_header(src, "Subject"),
              "from": mi.addresses(mi.decoded_header(src, "From")),
+             # the sender a reader shows is Sender's address when there is one, else From's
+             "senders": mi.addresses(mi.decoded_header(src, "From")) + mi.addresses(mi.decoded_header(src, "Sender")),
              "recipients": sorted(mi.addresses(mi.decoded_header(src, "To")) + mi.addresses(mi.decoded_header(src, "Cc")))}
     plain, html = mi.choose_bodies(src)
     facts["plain"] = mi.norm_text(mi.text_of(plain)) if plain is not None and html is None else None
@@ -180,6 +188,10 @@ def source_facts(src):
     atts = [p for p in mi.leaves(src) if id(p) not in body_ids]
     facts["sizes"] = sorted(len(p.get_payload(decode=True) or b"") for p in atts
                             if p.get_content_maintype() not in ("message", "multipart") and not mi.b64_broken(p))
+    # an unencoded part's lines end in CR LF on the wire, whatever the file kept
+    facts["wire_sizes"] = {len(p.get_payload(decode=True) or b""): len((p.get_payload(decode=True) or b"").replace(
+        b"\r\n", b"\n").replace(b"\n", b"\r\n")) for p in atts
+        if str(p.get("Content-Transfer-Encoding", "")).strip().lower() in ("", "7bit", "8bit")}
     facts["tnef"] = any(p.get_content_type() == "application/ms-tnef" for p in mi.leaves(src))
     facts["trusted"] = bool(src.keys()) and not any(
         type(d).__name__ in ("MissingHeaderBodySeparatorDefect", "FirstHeaderLineIsContinuationDefect") for d in src.defects)
@@ -192,15 +204,15 @@ def check_reader(kind, case, facts, subject, sender, recipients, body, sizes):
         return
     if facts["subject"] and " ".join((subject or "").split()) != facts["subject"]:
         kind.fail(case, f"subject {subject!r}, expected {facts['subject']!r}")
-    if sender is not None and facts["from"] and sender.lower() not in facts["from"]:
-        kind.fail(case, f"sender {sender!r}, expected one of {facts['from']}")
+    if sender is not None and facts["from"] and sender.lower() not in facts["senders"]:
+        kind.fail(case, f"sender {sender!r}, expected one of {facts['senders']}")
     if recipients is not None and facts["recipients"] and sorted(r.lower() for r in recipients) != facts["recipients"]:
         kind.fail(case, f"recipients {sorted(recipients)}, expected {facts['recipients']}")
     if facts["tnef"]:
         return
     if facts["plain"] is not None and body is not None and mi.norm_text(body) != facts["plain"]:
         kind.fail(case, f"body {mi.norm_text(body)[:80]!r}, expected {facts['plain'][:80]!r}")
-    missing = [s for s in facts["sizes"] if s not in sizes]
+    missing = [s for s in facts["sizes"] if s not in sizes and facts["wire_sizes"].get(s) not in sizes]
     if missing:
         kind.fail(case, f"attachment sizes {sorted(sizes)}, expected {facts['sizes']}")
 
@@ -244,6 +256,17 @@ def pypff_message(path):
     finally:
         f.close()
     return None
+
+
+# readpst writes an mbox separator line, quoted (">From ..."), as the first line of every
+# attached message it writes; the message starts after it.
+_READPST_ATTACHED_FROM = re.compile(rb"(Content-Type: message/rfc822\r?\n(?:[^\r\n]+\r?\n)*\r?\n)>From [^\n]*\n")
+
+
+def readpst_text(data):
+    """readpst's .eml as a message reader would take it: the quoted separator line at the
+    top of each attached message left out."""
+    return _READPST_ATTACHED_FROM.sub(rb"\1", data)
 
 
 def main():
@@ -330,7 +353,7 @@ def main():
             readpst.fail(case, "readpst wrote no message")
         else:
             with open(got, "rb") as f:
-                out = mi.parse_bytes(f.read())
+                out = mi.parse_bytes(readpst_text(f.read()))
             before = len(mi.FAILURES)
             try:
                 mi.compare(case, src, out, 0, None)
@@ -375,7 +398,8 @@ def main():
     total = len(cases)
     bad = 0
     if args.record_open:
-        record_all = {name: sorted(kind.failed) for name, kind in STATS.items() if kind.failed}
+        record_all = {name: sorted(c for c in kind.failed if f"{name}:{c}" not in KNOWN)
+                      for name, kind in STATS.items() if kind.failed}
         with open(os.path.join(HERE, "open_differences.json"), "w", encoding="utf-8") as f:
             json.dump(record_all, f, indent=1, ensure_ascii=False)
             f.write("\n")

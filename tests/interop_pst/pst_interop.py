@@ -17,14 +17,14 @@ import datetime
 import json
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
 import pstdump  # noqa: E402
+from interop_common import FAILURES, KEYWORDS, check, multi_unicode, named_ids, run  # noqa: E402,F401
 
 try:
     import pypff
 except ImportError:  # pragma: no cover
     pypff = None
-
-FAILURES = []
 
 PR_SUBJECT = 0x0037001F
 PR_MESSAGE_FLAGS = 0x0E070003
@@ -35,17 +35,6 @@ PR_CONTENT_UNREAD = 0x36030003
 PR_SUBFOLDERS = 0x360A000B
 
 BASE_TIME = 1700000000
-
-
-def check(cond, what):
-    if not cond:
-        FAILURES.append(what)
-        print('FAIL:', what)
-    return cond
-
-
-def run(cmd, **kw):
-    return subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, **kw)
 
 
 def pattern(n, seed):
@@ -205,22 +194,7 @@ def check_every_reader(path, work, js, validate=None, before=None, added=0):
 
 def keywords_id(path):
     """The property id of Keywords in the store's name-to-ID map, read with pstdump."""
-    p = pstdump.Pst(path)
-    props = pstdump.read_pc(p, pstdump.node_of(p, 0x61))
-    entries, strings = props.get(0x00030102, b''), props.get(0x00040102, b'')
-    for i in range(0, len(entries) - 7, 8):
-        dw, word, idx = struct.unpack_from('<IHH', entries, i)
-        if word == (2 << 1) | 1 and dw + 4 <= len(strings):
-            n = struct.unpack_from('<I', strings, dw)[0]
-            if strings[dw + 4:dw + 4 + n].decode('utf-16-le', 'replace') == 'Keywords':
-                return 0x8000 + idx
-    return None
-
-
-def multi_unicode(data):
-    n = struct.unpack_from('<I', data)[0]
-    offs = list(struct.unpack_from('<%dI' % n, data, 4)) + [len(data)]
-    return [data[offs[i]:offs[i + 1]].decode('utf-16-le') for i in range(n)]
+    return named_ids(path).get(KEYWORDS)
 
 
 def check_keywords(path, work, subject, want, js_summary=None, readpst_log=False):

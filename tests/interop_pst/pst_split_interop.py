@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Stores written in parts: brimvault-convert --max-pst-size with a small limit, in the
-per-mailbox, single-store and appending modes. Every part is read back by readpst
-(-j 0), pffinfo, pypff and pst-validate; every message must be found exactly once (twice
-after appending the same mailbox again), no part may pass the limit unless it holds
-one message larger than the limit alone, and the completion message names the parts.
+per-mailbox, single-store and appending modes, with and without --by-label. Every part
+is read back by readpst (-j 0), pffinfo, pypff and pst-validate; every message must be
+found exactly once (also after converting the same mailboxes again), no part may pass the
+limit unless it holds one message larger than the limit alone, and the completion
+message names the parts. Sorted by labels, every message keeps its label folder, read
+state, follow-up flag and text and categories in whichever part it landed.
 
 Run by ctest (interop_pst_split)."""
 import argparse
@@ -21,19 +23,16 @@ try:
 except ImportError:  # pragma: no cover
     pypff = None
 
-FAILURES = []
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
+from interop_common import (FLAG_REQUEST, KEYWORDS, PR_FLAG_STATUS, PR_MESSAGE_FLAGS, check, finish,  # noqa: E402
+                            multi_unicode, named_ids, pypff_messages)
+import interop_common  # noqa: E402
+
 LIMIT = 1 << 20  # --max-pst-size 1M
 
 
-def check(cond, what):
-    if not cond:
-        FAILURES.append(what)
-        print('FAIL:', what)
-    return cond
-
-
 def run(cmd):
-    return subprocess.run(cmd, capture_output=True, text=True)
+    return interop_common.run(cmd, text=True)
 
 
 def write_mailbox(path, name, count, big_at=None):
@@ -62,6 +61,64 @@ def write_mailbox(path, name, count, big_at=None):
             else:
                 f.write('Content-Type: text/plain; charset=utf-8\n\n%s\n' % ('Line of %s.\n' % subject * rnd.randint(1, 150)))
     return subjects
+
+
+# Labels by message number (mod 5): (labels, folder, unread, starred, categories).
+LABELLED = [
+    ('Inbox,Starred,Work/Projects', 'Inbox', False, True, ['Work/Projects']),
+    ('Family,Unread', 'Family', True, False, ['Family']),
+    ('Receipts,Starred,Personal', 'Receipts', False, True, ['Receipts', 'Personal']),
+    ('Sent', 'Sent Items', False, False, []),
+    ('Work/Projects,Unread,Starred', 'Work/Projects', True, True, ['Work/Projects']),
+]
+
+
+def write_labelled(path, name, count):
+    """`count` labelled messages, subjects "<name> labelled N", of 1 KB to 8 KB:
+    subject -> (folder, unread, starred, categories)."""
+    rnd = random.Random(name)
+    expected = {}
+    with open(path, 'w') as f:
+        for i in range(1, count + 1):
+            subject = '%s labelled %d' % (name, i)
+            labels, folder, unread, starred, categories = LABELLED[i % len(LABELLED)]
+            expected[subject] = (folder, unread, starred, categories)
+            f.write('From s%d@example.org Mon Dec  7 08:00:00 2026\nFrom: Sender <s%d@example.org>\n'
+                    'To: r@example.org\nSubject: %s\nDate: Mon, 7 Dec 2026 08:%02d:00 +0000\n'
+                    'X-Brimvault-Labels: %s\nContent-Type: text/plain; charset=utf-8\n\n%s\n'
+                    % (i, i, subject, i % 60, labels, ''.join(rnd.choice('abcdefgh \n') for _ in range(rnd.randint(1000, 8000)))))
+    return expected
+
+
+def check_labels(parts, mailbox, expected, times=1):
+    """Every message of `expected` (subject -> (folder, unread, starred, categories)) found
+    `times` over across the parts, below the mailbox's folder, with its read flag,
+    follow-up flag and text and categories, as pypff reads them with each part's own
+    name-to-ID map."""
+    if not pypff:
+        return
+    seen = Counter()
+    for path in parts:
+        ids = named_ids(path)
+        keywords, request = ids.get(KEYWORDS), ids.get(FLAG_REQUEST)
+        for folder, subject, entries in pypff_messages(path, pypff):
+            if subject not in expected:
+                continue
+            seen[subject] += 1
+            want_folder, unread, starred, categories = expected[subject]
+            where = '%s: %s' % (os.path.basename(path), subject)
+            check(folder == ('Top of Personal Folders', mailbox) + tuple(want_folder.split('/')),
+                  '%s: in folder %r, expected %s' % (where, folder, want_folder))
+            flags = entries[PR_MESSAGE_FLAGS].get_data_as_integer() if PR_MESSAGE_FLAGS in entries else 0
+            check(bool(flags & 1) != unread, '%s: message flags %#x' % (where, flags))
+            status = entries[PR_FLAG_STATUS].get_data_as_integer() if PR_FLAG_STATUS in entries else None
+            check(status == (2 if starred else None), '%s: flag status %r' % (where, status))
+            text = entries[request].get_data_as_string() if request in entries else None
+            check(text == ('Follow up' if starred else None), '%s: follow-up text %r' % (where, text))
+            cats = multi_unicode(entries[keywords].get_data()) if keywords in entries else []
+            check(cats == categories, '%s: categories %r, expected %r' % (where, cats, categories))
+    wrong = {s: seen[s] for s in expected if seen[s] != times}
+    check(not wrong, '%s: labelled messages not read back %d time(s) by pypff: %r' % (mailbox, times, dict(list(wrong.items())[:10])))
 
 
 def part_names(stem, count):
@@ -115,7 +172,7 @@ def read_part(path, work, validate):
     return subjects, tops, folders
 
 
-def check_store(dest, stem, expected, work, validate, stdout, times=1, min_parts=1):
+def check_store(dest, stem, expected, work, validate, stdout, times=1, min_parts=1, limit=LIMIT):
     parts = parts_of(dest, stem)
     check(len(parts) >= min_parts, '%s: %d parts, expected at least %d' % (stem, len(parts), min_parts))
     seen = Counter()
@@ -127,7 +184,7 @@ def check_store(dest, stem, expected, work, validate, stdout, times=1, min_parts
         tops.update(top)
         folder_lists.append(folders)
         size = os.path.getsize(path)
-        check(size <= LIMIT or len(subjects) == 1, '%s: %d bytes with %d messages' % (path, size, len(subjects)))
+        check(size <= limit or len(subjects) == 1, '%s: %d bytes with %d messages' % (path, size, len(subjects)))
         check(path in stdout, 'the completion message does not name %s' % path)
     check(len(tops) == 1, '%s: the parts have different display names: %r' % (stem, tops))
     wrong = {s: n for s, n in seen.items() if n != times} | {s: 0 for s in expected if s not in seen}
@@ -154,7 +211,8 @@ def main():
     bert = write_mailbox(os.path.join(boxes, 'bert.mbox'), 'bert', 90)
     inputs = [os.path.join(boxes, 'anna.mbox'), os.path.join(boxes, 'bert.mbox')]
 
-    # One store per mailbox, then the same mailboxes appended to those stores.
+    # One store per mailbox, then the same mailboxes again: every part, also the full
+    # ones, is known to hold its messages, so nothing is added.
     dest = os.path.join(a.work, 'per-mailbox')
     r = run([a.tool, '--to', 'pst', '--max-pst-size', '1M', '-o', dest] + inputs)
     check(r.returncode == 1, 'per mailbox: exit %d, expected 1 for the oversized message\n%s' % (r.returncode, r.stderr))
@@ -167,9 +225,10 @@ def main():
     check(len(alone) == 1, 'the oversized message does not have a part of its own')
 
     r = run([a.tool, '--to', 'pst', '--max-pst-size', '1M', '-o', dest] + inputs)
-    check(r.returncode == 1, 'appending: exit %d\n%s' % (r.returncode, r.stderr))
-    check_store(dest, 'anna', anna, a.work, a.validate, r.stdout, times=2)
-    check_store(dest, 'bert', bert, a.work, a.validate, r.stdout, times=2)
+    check(r.returncode == 0 and '; all %d message(s) already there' % (len(anna) + len(bert)) in r.stdout,
+          'again: exit %d\n%s\n%s' % (r.returncode, r.stdout, r.stderr[-1000:]))
+    check_store(dest, 'anna', anna, a.work, a.validate, r.stdout)
+    check_store(dest, 'bert', bert, a.work, a.validate, r.stdout)
 
     # One store for both mailboxes: each part has the same folders as the store so far.
     dest = os.path.join(a.work, 'single')
@@ -182,8 +241,33 @@ def main():
         check(all(f[:1] == ['anna'] for f in folder_lists), 'single store: parts without the folder anna: %r' % folder_lists)
         check(folder_lists[-1] == ['anna', 'bert'], 'single store: the last part lacks a folder: %r' % folder_lists[-1])
 
-    print('%d failure(s)' % len(FAILURES))
-    return 1 if FAILURES else 0
+    check_by_label(a, boxes)
+    return finish()
+
+
+def check_by_label(a, boxes):
+    """Sorted by labels into stores of 300 KB parts: per mailbox, appended to, one store."""
+    carl = write_labelled(os.path.join(boxes, 'carl.mbox'), 'carl', 150)
+    dora = write_labelled(os.path.join(boxes, 'dora.mbox'), 'dora', 40)
+    inputs = [os.path.join(boxes, 'carl.mbox'), os.path.join(boxes, 'dora.mbox')]
+    dest = os.path.join(a.work, 'by-label')
+    cmd = [a.tool, '--to', 'pst', '--by-label', '--max-pst-size', '300K', '-o', dest] + inputs
+    for run_number in (1, 2):  # the second run finds every message there
+        r = run(cmd)
+        check(r.returncode == 0, 'by label, run %d: exit %d\n%s' % (run_number, r.returncode, r.stderr[-1000:]))
+        for stem, expected in (('carl', carl), ('dora', dora)):
+            parts, _ = check_store(dest, stem, list(expected), a.work, a.validate, r.stdout,
+                                   min_parts=2 if stem == 'dora' else 3, limit=300 * 1024)
+            check_labels(parts, stem, expected)
+    dest = os.path.join(a.work, 'by-label-single')
+    r = run([a.tool, '--to', 'pst', '--single-pst', '--by-label', '--max-pst-size', '300K', '-o', dest] + inputs)
+    check(r.returncode == 0, 'by label, one store: exit %d\n%s' % (r.returncode, r.stderr[-1000:]))
+    stems = {re.sub(r'( \(\d+\))?\.pst$', '', n) for n in os.listdir(dest)}
+    check(len(stems) == 1, 'by label, one store: more than one store: %r' % stems)
+    parts, _ = check_store(dest, stems.pop(), list(carl) + list(dora), a.work, a.validate, r.stdout, min_parts=5,
+                           limit=300 * 1024)
+    check_labels(parts, 'carl', carl)
+    check_labels(parts, 'dora', dora)
 
 
 if __name__ == '__main__':

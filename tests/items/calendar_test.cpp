@@ -18,8 +18,13 @@ using bv::mailstore::ical::CalendarReader;
 namespace fs = std::filesystem;
 
 // Floating times and all-day dates are taken in the machine's zone: fixed here, before
-// anything asks for it.
+// anything asks for it. Windows takes the zone from the system, not from TZ: there the
+// test runs with the system's zone set to the same (under Wine: TZ=Europe/Berlin around it).
+#ifdef _WIN32
+#define timegm _mkgmtime
+#else
 const bool kZoneSet = (setenv("TZ", "Europe/Berlin", 1), true);
+#endif
 
 struct Read {
     std::vector<CalendarItem> items;
@@ -32,12 +37,14 @@ Read ReadText(const std::string& text) {
                                                        ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ics");
     { std::ofstream(path, std::ios::binary) << text; }
     Read r;
-    CalendarReader reader(path);
-    r.fileError = reader.FileError();
-    CalendarItem item;
-    while (reader.Next(item)) r.items.push_back(std::move(item));
+    {
+        CalendarReader reader(path);
+        r.fileError = reader.FileError();
+        CalendarItem item;
+        while (reader.Next(item)) r.items.push_back(std::move(item));
+    }
     for (const CalendarItem& i : r.items) r.tasks += i.task;
-    fs::remove(path);
+    fs::remove(path);  // once the reader has closed it: Windows removes no open file
     return r;
 }
 

@@ -8,10 +8,10 @@
 
 #include "conversion/LabelFolders.h"
 #include "mailstore/mapi/Message.h"
+#include "mailstore/pst/PstStoreSeries.h"
 
 using namespace bv;
 using conversion::LabelFolderCounts;
-using conversion::StoreLabelFolders;
 namespace fs = std::filesystem;
 
 namespace {
@@ -25,39 +25,35 @@ mapi::Message Note(const std::string& subject) {
 
 }  // namespace
 
-TEST(LabelFolders, MadeOnceAndReusedByALaterRun) {
+TEST(LabelFolders, MadeOnceInAStoreAndReusedByALaterRun) {
     const fs::path dir = fs::temp_directory_path() / ("bv_label_folders_" + std::to_string(::getpid()));
     fs::create_directories(dir);
     const fs::path path = dir / "labels.pst";
     fs::remove(path);
-
-    mailstore::pst::FolderId projects = 0;
-    {
-        auto store = mailstore::pst::PstStore::OpenOrCreate(path, "labels");
-        const auto mailbox = store->AddFolder(store->IpmSubtree(), "anna");
-        StoreLabelFolders folders(*store);
-        projects = folders.Resolve(mailbox, {"Work", "Projects"});
-        EXPECT_EQ(folders.Resolve(mailbox, {"Work", "Projects"}), projects);
-        const auto work = folders.Resolve(mailbox, {"Work"});
-        EXPECT_EQ(store->FindFolder(work, "Projects"), projects);
-        // A second mailbox folder gets its own label folders.
-        const auto other = store->AddFolder(store->IpmSubtree(), "bert");
-        EXPECT_NE(folders.Resolve(other, {"Work", "Projects"}), projects);
+    for (const char* run : {"first run", "second run"}) {
+        mailstore::pst::PstStoreSeries series((dir / "labels").string(), "labels", 0);
+        series.AddFolder("anna");
+        series.AddFolder("bert");
+        series.Add({"anna", "Work", "Projects"}, series.Prepare(Note(run)));
+        series.Add({"anna", "Work", "Projects"}, series.Prepare(Note(run)));
+        series.Add({"bert", "Work", "Projects"}, series.Prepare(Note(run)));
         // Names stay as the label has them, characters a file name could not hold included.
-        const auto odd = folders.Resolve(mailbox, {"Bills: 2026?"});
-        EXPECT_EQ(store->FindFolder(mailbox, "Bills: 2026?"), odd);
-        store->AddMessage(projects, Note("first run"));
-        store->Close();
+        series.Add({"anna", "Bills: 2026?"}, series.Prepare(Note(run)));
+        series.Close();
+        ASSERT_TRUE(series.TakeFailures().empty());
     }
-    {
-        auto store = mailstore::pst::PstStore::OpenOrCreate(path, "labels");
-        const auto mailbox = store->AddFolder(store->IpmSubtree(), "anna");
-        StoreLabelFolders folders(*store);
-        const auto again = folders.Resolve(mailbox, {"Work", "Projects"});
-        store->AddMessage(again, Note("second run"));
-        EXPECT_EQ(store->MessageCount(again), 2u);
-        store->Close();
-    }
+    auto store = mailstore::pst::PstStore::OpenOrCreate(path, "labels");
+    const auto anna = store->FindFolder(store->IpmSubtree(), "anna");
+    const auto bert = store->FindFolder(store->IpmSubtree(), "bert");
+    ASSERT_TRUE(anna && bert);
+    const auto work = store->FindFolder(*anna, "Work");
+    ASSERT_TRUE(work);
+    const auto projects = store->FindFolder(*work, "Projects");
+    ASSERT_TRUE(projects);
+    EXPECT_EQ(store->MessageCount(*projects), 4u);  // one folder for both runs
+    EXPECT_EQ(store->MessageCount(*store->FindFolder(*store->FindFolder(*bert, "Work"), "Projects")), 2u);
+    EXPECT_EQ(store->MessageCount(*store->FindFolder(*anna, "Bills: 2026?")), 2u);
+    store->Close();
     fs::remove_all(dir);
 }
 

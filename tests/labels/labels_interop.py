@@ -12,10 +12,9 @@ read the result back:
                     follow-up flags), pffexport (folders, counts, read flag, categories
                     among the item values), readpst -j 0 (counts and read status per
                     folder) and pst-extractor (folders and categories);
-  --kind stores     the store modes: one store for three mailboxes (two of one name), a second run adding
-                    to a mailbox's store, and a store split into parts by a small
-                    --max-pst-size: label folders reused, never duplicated, and every
-                    part holding the folders its messages need.
+  --kind stores     the store modes: one store for three mailboxes (two of one name) and
+                    a second run adding to a mailbox's store: label folders reused,
+                    never duplicated (stores in parts: interop_pst_split).
 Every run's messages-per-folder table on stdout is checked against the expected counts.
 """
 import argparse
@@ -32,9 +31,9 @@ import sys
 import olefile
 import pypff
 
-PS_PUBLIC_STRINGS = bytes.fromhex("2903020000000000c000000000000046")
-PSETID_COMMON = bytes.fromhex("0820060000000000c000000000000046")
-PS_MAPI = bytes.fromhex("2803020000000000c000000000000046")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from interop_common import FAILURES, PS_MAPI, PS_PUBLIC_STRINGS, PSETID_COMMON, check, name_entries  # noqa: E402,F401
+
 TOP = "Top of Personal Folders"
 MAILBOX = "labels"
 
@@ -70,15 +69,6 @@ EXPECTED = {
 ON_DISK = {24: "Bills_ 2026_", 25: "_/_/etc/CON_"}
 COUNTS = collections.Counter(e[0] for e in EXPECTED.values())
 
-FAILURES = []
-
-
-def check(cond, what):
-    if not cond:
-        FAILURES.append(what)
-    return cond
-
-
 def fail(case, what):
     FAILURES.append(f"message {case}: {what}")
 
@@ -95,21 +85,7 @@ def name_map(ole):
     def stream(name):
         path = "__nameid_version1.0/" + name
         return ole.openstream(path).read() if ole.exists(path) else b""
-    guids = stream("__substg1.0_00020102")
-    entries = stream("__substg1.0_00030102")
-    strings = stream("__substg1.0_00040102")
-    out = {}
-    for off in range(0, len(entries) - 7, 8):
-        key, info = struct.unpack_from("<II", entries, off)
-        kind, guid_index, index = info & 1, (info >> 1) & 0x7FFF, info >> 16
-        guid = {1: PS_MAPI, 2: PS_PUBLIC_STRINGS}.get(guid_index) or guids[16 * (guid_index - 3):16 * (guid_index - 2)]
-        if kind:
-            (length,) = struct.unpack_from("<I", strings, key)
-            name = strings[key + 4:key + 4 + length].decode("utf-16-le")
-        else:
-            name = key
-        out[0x8000 + index] = (guid, name)
-    return out
+    return name_entries(stream("__substg1.0_00020102"), stream("__substg1.0_00030102"), stream("__substg1.0_00040102"))
 
 
 def read_msg(path):
@@ -443,19 +419,8 @@ def check_store_modes(tool, mailbox, work):
           f"store per mailbox, run again: {r.stdout[-400:]} {r.stderr[-300:]}")
     check_pypff(os.path.join(dest, MAILBOX + ".pst"), MAILBOX)
 
-    # A store in parts: each part has the label folders of the messages in it.
-    dest = os.path.join(work, "split")
-    check_table(convert(tool, dest, [mailbox], "--to", "pst", "--max-pst-size", "320K"), 1, "split store")
-    parts = sorted(f for f in os.listdir(dest) if f.endswith(".pst"))
-    check(len(parts) >= 2, f"split store: parts {parts}")
-    seen = collections.Counter()
-    for part in parts:
-        found = label_folders(pypff_tree(os.path.join(dest, part)), MAILBOX)
-        for folder, messages in found.items():
-            for n, *_flags in messages:
-                check(EXPECTED.get(n, [None])[0] == folder, f"{part}: message {n} in {folder}")
-                seen[n] += 1
-    check(sorted(seen) == sorted(EXPECTED) and set(seen.values()) == {1}, f"split store: messages {dict(seen)}")
+    # Stores in parts sorted by labels: interop_pst_split (every part, every message's
+    # folder, flags and categories).
 
 
 def main():

@@ -9,7 +9,9 @@
 #include <set>
 #include <thread>
 
+#include "PstValidate.h"
 #include "mailstore/pst/PstStore.h"
+#include "mailstore/pst/PstStoreSeries.h"
 #include "mailstore/pst/messaging/NameToIdMap.h"
 #include "mailstore/pst/messaging/PropertyEncoding.h"
 #include "mailstore/base/Crc32.h"
@@ -177,5 +179,104 @@ TEST(PstStore, NamedPropertiesSurviveReopeningAndKeepOutlooksIds) {
     EXPECT_EQ(map.IdOf(kKeywords), 0x8012);
     db.reset();
     expectKeywords(NamedValues(outlook, kKeywords, PT_MV_UNICODE)["labelled"], {"Green"});
+    fs::remove_all(dir);
+}
+
+// A prepared message keeps its named properties by name: added to a store whose map
+// numbers those names otherwise (or to a store of another crypt method), each value
+// stays under its own name.
+TEST(PstStore, AMessagePreparedForOneStoreKeepsItsNamesInAnother) {
+    fs::path dir = fs::temp_directory_path() / ("bv_pst_names_moved_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const PropertyName flagText{PSETID_Common, uint32_t(0x8530)};
+    const PropertyName custom{PS_PUBLIC_STRINGS, std::string("x-moved")};
+    auto mail = [&](const std::string& subject) {
+        Message m;
+        m.props.SetString(PR_SUBJECT, subject);
+        m.props.SetNamed(kKeywords, PT_MV_UNICODE, std::vector<std::string>{"Red", "Blue"});
+        m.props.SetNamed(flagText, PT_UNICODE, std::string("Follow up"));
+        m.props.SetNamed(custom, PT_LONG, int32_t(7));
+        // Enough small properties that the PC's BTH has more than one leaf.
+        for (uint16_t i = 0; i < 500; ++i) m.props.SetInt(MakeTag(uint16_t(0x6000 + i), PT_LONG), i);
+        return m;
+    };
+    const fs::path first = dir / "first.pst", second = dir / "second.pst";
+    fs::remove(first);
+    fs::remove(second);
+    auto a = PstStore::OpenOrCreate(first, "first");
+    auto b = PstStore::OpenOrCreate(second, "second");
+    auto inbox = b->AddFolder(b->IpmSubtree(), "Inbox");
+    // The second store meets other names first: its ids for ours differ.
+    Message other;
+    other.props.SetString(PR_SUBJECT, "other");
+    other.props.SetNamed(PropertyName{PS_PUBLIC_STRINGS, std::string("x-first")}, PT_LONG, int32_t(1));
+    other.props.SetNamed(PropertyName{PSETID_Common, uint32_t(0x8501)}, PT_LONG, int32_t(2));
+    b->AddMessage(inbox, other);
+    b->AddMessage(inbox, a->Prepare(mail("moved")));
+    b->Close();
+    a->Close();
+    EXPECT_EQ(bv::pstcheck::ValidatePstFile(second.string()).summary.errors, 0u);
+    EXPECT_EQ(FromUtf16(NamedValues(second, flagText, PT_UNICODE)["moved"]), "Follow up");
+    EXPECT_EQ(Get32(NamedValues(second, custom, PT_LONG)["moved"].data()), 7u);
+    EXPECT_EQ(NamedValues(second, kKeywords, PT_MV_UNICODE).count("moved"), 1u);
+    fs::remove_all(dir);
+}
+
+// A series with a small limit: every part holds its messages' named properties under
+// names its own map has, and the folders below the top one are made in each part.
+TEST(PstStoreSeries, EveryPartNamesTheNamedPropertiesOfItsMessages) {
+    fs::path dir = fs::temp_directory_path() / ("bv_pst_series_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const PropertyName flagText{PSETID_Common, uint32_t(0x8530)};
+    std::vector<std::string> warnings;
+    {
+        PstStoreSeries series((dir / "split").string(), "split", 300 * 1024);
+        series.AddFolder("anna");
+        // Prepared ahead, all at once, as the import workers do: most land in parts
+        // opened after they were prepared.
+        std::vector<PreparedMessagePtr> prepared;
+        for (int i = 0; i < 40; ++i) {
+            Message m;
+            m.props.SetString(PR_SUBJECT, "m" + std::to_string(i));
+            m.props.SetString(PR_BODY, std::string(20000, char('a' + i % 26)));
+            m.props.SetNamed(flagText, PT_UNICODE, "text " + std::to_string(i));
+            m.props.SetNamed(PropertyName{PS_PUBLIC_STRINGS, "x-only-" + std::to_string(i)}, PT_LONG, int32_t(i));
+            prepared.push_back(series.Prepare(m));
+        }
+        for (int i = 0; i < 40; ++i) {
+            std::string w = series.Add({"anna", "Work", i % 2 ? "Odd" : "Even"}, std::move(prepared[size_t(i)]));
+            if (!w.empty()) warnings.push_back(w);
+        }
+        series.Close();
+        EXPECT_TRUE(series.TakeFailures().empty());
+        EXPECT_GT(series.parts().size(), 2u);
+    }
+    EXPECT_TRUE(warnings.empty());
+    std::set<std::string> seen;
+    for (int part = 1; fs::exists(dir / (part == 1 ? std::string("split.pst") : "split (" + std::to_string(part) + ").pst"));
+         ++part) {
+        const fs::path file = dir / (part == 1 ? std::string("split.pst") : "split (" + std::to_string(part) + ").pst");
+        EXPECT_LE(fs::file_size(file), 300u * 1024) << file;
+        EXPECT_EQ(bv::pstcheck::ValidatePstFile(file.string()).summary.errors, 0u) << file;
+        for (const auto& [subject, value] : NamedValues(file, flagText, PT_UNICODE)) {
+            EXPECT_EQ(FromUtf16(value), "text " + subject.substr(1)) << file;
+            const int i = std::stoi(subject.substr(1));
+            auto own = NamedValues(file, PropertyName{PS_PUBLIC_STRINGS, "x-only-" + std::to_string(i)}, PT_LONG);
+            ASSERT_EQ(own.count(subject), 1u) << file << " " << subject;
+            EXPECT_EQ(Get32(own[subject].data()), uint32_t(i));
+            seen.insert(subject);
+        }
+        auto store = PstStore::OpenOrCreate(file, "split");
+        auto anna = store->FindFolder(store->IpmSubtree(), "anna");
+        ASSERT_TRUE(anna);
+        auto work = store->FindFolder(*anna, "Work");
+        ASSERT_TRUE(work);
+        EXPECT_GT(store->MessageCount(store->FindFolder(*work, "Odd").value_or(0)) +
+                      store->MessageCount(store->FindFolder(*work, "Even").value_or(0)),
+                  0u);
+        store->Close();
+    }
+    EXPECT_EQ(seen.size(), 40u);
     fs::remove_all(dir);
 }

@@ -147,16 +147,20 @@ TEST(PstStore, MessagesPreparedOnOtherThreadsAreStoredLikeTheRest) {
     EXPECT_EQ(subjects.front(), "m099");
     for (int i = 0; i < kCount; ++i) EXPECT_EQ(subjects[size_t(i) + 1], "m" + std::to_string(100 + i));
 
-    // A message prepared for a store is refused by a store that encodes differently.
+    // A message prepared for a store that encodes otherwise is sealed again for this one.
     fs::path plainPath = TempDir() / "unencoded.pst";
     fs::remove(plainPath);
     auto plain = Store::OpenOrCreate(plainPath, "Plain", StoreOptions{NDB_CRYPT_NONE});
     auto other = PstStore::OpenOrCreate(TempDir() / "other.pst", "Other");
-    EXPECT_THROW(plain->AddMessage(plain->IpmSubtree(), other->Prepare(Mail("x"))), std::logic_error);
-    plain->AddMessage(plain->IpmSubtree(), plain->Prepare(Mail("y")));
+    const auto plainInbox = plain->AddFolder(plain->IpmSubtree(), "Inbox");
+    plain->AddMessage(plainInbox, other->Prepare(mails[0]));
+    plain->AddMessage(plainInbox, plain->Prepare(Mail("y")));
     plain->Close();
     other->Close();
     EXPECT_EQ(bv::pstcheck::ValidatePstFile(plainPath.string()).summary.errors, 0u);
+    auto plainSubjects = Subjects(plainPath, plainInbox);
+    std::sort(plainSubjects.begin(), plainSubjects.end());
+    EXPECT_EQ(plainSubjects, (std::vector<std::string>{"m100", "y"}));
 }
 
 TEST(PstStore, FolderNamesThatAreNotUtf8AreFoundAgainAfterReopening) {

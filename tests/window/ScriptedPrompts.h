@@ -15,6 +15,7 @@ struct ScriptedPrompts : bv::filelist::Prompts {
         QString title;
         bv::filelist::MessageIcon icon;
         bool busyPointer;  // an override pointer was set while the box was up
+        QString details;
     };
 
     // Answers, taken from the front. A prompt without a scripted answer counts as
@@ -26,6 +27,8 @@ struct ScriptedPrompts : bv::filelist::Prompts {
     std::function<void()> whileChoosingFolder;
     // Runs inside message, after it is recorded.
     std::function<void(const Shown&)> whileShowing;
+    // Runs inside ask, before it answers.
+    std::function<void()> whileAsking;
 
     std::vector<QString> filtersAsked;
     std::vector<QString> folderTitles;
@@ -55,12 +58,15 @@ struct ScriptedPrompts : bv::filelist::Prompts {
         folders.pop_front();
         return answer;
     }
-    void message(const QString& text, const QString& title, bv::filelist::MessageIcon icon) override {
-        messages.push_back({text, title, icon, QApplication::overrideCursor() != nullptr});
+    using bv::filelist::Prompts::message;
+    void message(const QString& text, const QString& title, bv::filelist::MessageIcon icon,
+                 const QString& details) override {
+        messages.push_back({text, title, icon, QApplication::overrideCursor() != nullptr, details});
         if (whileShowing) whileShowing(messages.back());
     }
     bool ask(const QString& text, const QString& title) override {
         questions.push_back(title + QLatin1Char('|') + text);
+        if (whileAsking) whileAsking();
         if (answers.empty()) {
             ++unexpected;
             return false;

@@ -6,13 +6,24 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
+#include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QElapsedTimer>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QtTest>
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -21,6 +32,7 @@
 #include "filelist/FileListGrid.h"
 #include "filelist/PathLogger.h"
 #include "ScriptedPrompts.h"
+#include "shell/NativePrompts.h"
 #include "shell/frmStep1.h"
 
 using bv::filelist::MessageIcon;
@@ -90,6 +102,27 @@ QString OutputFolder(const QString& destination, const QString& input) {
     return destination + QLatin1Char('/') + rest;
 }
 
+// The number in "Saved n Email Messages...", 0 before the first.
+int SavedCount(const Window& t) {
+    const QString progress = t.label("LblProgress");
+    return progress.startsWith(QStringLiteral("Saved ")) ? progress.section(QLatin1Char(' '), 1, 1).toInt() : 0;
+}
+
+int FileCount(const QString& folder) { return int(QDir(folder).entryList(QDir::Files).size()); }
+
+// Presses Convert and waits for the run to end (its box, if any, answered).
+bool RunToEnd(Window& t, int timeoutMs = 60000) {
+    QSignalSpy finished(t.w.get(), &frmStep1::runFinished);
+    t.click("CmdConvert");
+    return finished.wait(timeoutMs);
+}
+
+// The controls a run disables, and those it leaves alone.
+const char* const kOffDuringRun[] = {"cmdAdd",  "CmdAddFolder", "cmdClear1", "grdFiles1",      "OptEML",
+                                     "OptEMLX", "OptPST",       "OptMSG",    "ChkAllinOnePST", "ChkByLabel",
+                                     "CmdConvert"};
+const char* const kOnDuringRun[] = {"cmdEnd", "CmdHelp"};
+
 // A window with one mailbox of `messages` messages listed and .emlx chosen; the
 // destination is answered when Convert asks for it.
 struct EmlxRun {
@@ -106,19 +139,6 @@ struct EmlxRun {
         t.prompts->folders.push_back(destination);
     }
 };
-
-// Runs `action` once, as soon as the run has shown `count` messages saved: `watcher`
-// starts when the destination is chosen and looks whenever the window handles events.
-void OnceSaved(Window& t, QTimer& watcher, int count, std::function<void()> action) {
-    QObject::connect(&watcher, &QTimer::timeout, t.w.get(), [&t, &watcher, count, action] {
-        const QString progress = t.label("LblProgress");
-        if (progress.startsWith(QStringLiteral("Saved ")) && progress.section(QLatin1Char(' '), 1, 1).toInt() >= count) {
-            watcher.stop();
-            action();
-        }
-    });
-    t.prompts->whileChoosingFolder = [&watcher] { watcher.start(0); };
-}
 
 // A folder source that loses one folder just before listing it.
 class VanishingFolderSource : public bv::filelist::FolderSource {
@@ -142,17 +162,22 @@ class WindowTest : public QObject {
 
 private Q_SLOTS:
     void startsWithEveryControlInPlace();
-    void tabOrderAndAccessKeys();
+    void keyboard();
     void optionsDriveTheCheckBoxButNeverItsTick();
     void addingChosenFiles();
     void clearingTheList();
+    void deleteRemovesTheSelectedRows();
     void addingAFolder();
+    void folderSearchCountsAndEscStopsIt();
     void unreadableFolderKeepsWhatWasFound();
     void exitAsksFirst();
     void convertRunsEndToEnd();
+    void progressBarFollowsTheBytesRead();
     void sortByLabelsCheckBox();
-    void closingMidRunStopsAfterTheMessageInHand();
-    void changingTheOutputKindMidRunChangesNothing();
+    void longListsGoIntoTheDetails();
+    void storeErrorLeadsWithItsCause();
+    void aBoxOpenMidRunHoldsNothingUp();
+    void exitMidRunLeavesValidStores();
 };
 
 void WindowTest::startsWithEveryControlInPlace() {
@@ -183,7 +208,8 @@ void WindowTest::startsWithEveryControlInPlace() {
          0, 1080, 8055, 255},
         {"ChkAllinOnePST", "Create Single Outlook PST file for All files", 240, 5160, 8535, 255},
         {"Label4", "Converting Messages...", 240, 5475, 1815, 255},
-        {"LblProgessCurrent", "Mailbox  0 (of 0)", 600, 5760, 8175, 255},
+        {"LblProgessCurrent", "Mailbox  0 (of 0)", 600, 5760, 2295, 255},
+        {"prgRun", "", 2955, 5760, 5820, 255},
         {"Label1", "Reading          :", 600, 6000, 1335, 255},
         {"LblIMMFile", "", 1920, 6000, 6855, 255},
         {"Image3", "", 600, 6255, 240, 240},
@@ -217,6 +243,7 @@ void WindowTest::startsWithEveryControlInPlace() {
     QCOMPARE(t.get<QLabel>("Label1")->palette().color(QPalette::WindowText), QColor(0, 64, 64));
     QVERIFY(!t.get<QLabel>("Image3")->pixmap().isNull());
     QVERIFY(!t.button("CmdConvert")->isEnabled());
+    QCOMPARE(t.get<QProgressBar>("prgRun")->value(), 0);
     for (const char* opt : {"OptEML", "OptEMLX", "OptPST", "OptMSG"}) QVERIFY(!t.option(opt)->isChecked());
     QVERIFY(t.check()->isChecked());
     QVERIFY(!t.check()->isEnabled());
@@ -233,27 +260,54 @@ void WindowTest::startsWithEveryControlInPlace() {
     QCOMPARE(t.prompts->unexpected, 0);
 }
 
-void WindowTest::tabOrderAndAccessKeys() {
+void WindowTest::keyboard() {
     Window t;
-    const char* order[] = {"cmdAdd",  "cmdClear1", "CmdAddFolder", "grdFiles1", "CmdConvert", "cmdEnd",
-                           "CmdHelp", "OptMSG",    "OptPST",       "OptEML",    "OptEMLX",    "ChkAllinOnePST"};
-    QWidget* w = t.get<QWidget>(order[0]);
-    for (size_t i = 1; i < std::size(order); ++i) {
-        w = w->nextInFocusChain();
-        while (w->focusPolicy() == Qt::NoFocus) w = w->nextInFocusChain();
-        QCOMPARE(w->objectName(), QString::fromLatin1(order[i]));
-    }
-
     QApplication::setActiveWindow(t.w.get());
     QVERIFY(QTest::qWaitForWindowActive(t.w.get()));
+
+    // The focus is on the first control and shown from the start: the focused button
+    // looks different from the same button without focus.
+    QPushButton* first = t.button("cmdAdd");
+    QCOMPARE(QApplication::focusWidget(), first);
+    const QImage focused = first->grab().toImage();
+    t.button("CmdHelp")->setFocus();
+    const QImage unfocused = first->grab().toImage();
+    QVERIFY(focused != unfocused);
+
+    // Tab goes through the controls as laid out: top to bottom, left to right. The
+    // options are one stop, at the selected one (the arrow keys move among them).
+    t.prompts->files.push_back({QStringLiteral("/a.mbox")});
+    t.click("cmdAdd");
+    t.click("OptPST");  // the check box counts, so it takes the focus too
+    first->setFocus();
+    const QStringList order{"cmdAdd",         "CmdAddFolder", "cmdClear1",  "grdFiles1", "OptPST",
+                            "ChkAllinOnePST", "ChkByLabel",   "CmdConvert", "CmdHelp",   "cmdEnd"};
+    QStringList visited{QApplication::focusWidget()->objectName()};
+    for (int i = 1; i < order.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(visited, order);
+
+    // Enter (either key) presses the focused button.
+    t.button("CmdHelp")->setFocus();
+    QTest::keyClick(t.button("CmdHelp"), Qt::Key_Return);
+    QCOMPARE(t.prompts->opened.size(), size_t{1});
+    t.button("CmdAddFolder")->setFocus();
+    t.prompts->folders.push_back(QString());
+    QTest::keyClick(t.button("CmdAddFolder"), Qt::Key_Enter);
+    QCOMPARE(t.prompts->folderTitles.size(), size_t{1});
+
+    // Access keys: Alt+H presses Help, Alt+X Exit.
     QTest::keyClick(t.w->windowHandle(), Qt::Key_H, Qt::AltModifier);
     // A mnemonic presses its button as an animated click.
-    QTRY_COMPARE(t.prompts->opened.size(), size_t{1});
+    QTRY_COMPARE(t.prompts->opened.size(), size_t{2});
     t.prompts->answers.push_back(false);
     QTest::keyClick(t.w->windowHandle(), Qt::Key_X, Qt::AltModifier);
     QTRY_COMPARE(t.prompts->questions.size(), size_t{1});
     QCOMPARE(t.prompts->questions[0], kTitle + QStringLiteral("|Are you sure you want to exit now?"));
     QVERIFY(t.w->isVisible());
+    QCOMPARE(t.prompts->unexpected, 0);
 }
 
 void WindowTest::optionsDriveTheCheckBoxButNeverItsTick() {
@@ -298,9 +352,9 @@ void WindowTest::addingChosenFiles() {
     {
         // The first entry, the one in force, lets every file be chosen on this system,
         // also a mailbox without extension; the second only mailbox names, the third
-        // contacts and calendars.
+        // contacts and calendars, the fourth the archives an export comes in.
         const QStringList entries = QString::fromLatin1(bv::filelist::kOpenFilters).split(QStringLiteral(";;"));
-        QCOMPARE(entries.size(), 3);
+        QCOMPARE(entries.size(), 4);
         auto patterns = [](const QString& entry) {
             return entry.section(QLatin1Char('('), 1).chopped(1).split(QLatin1Char(' '));
         };
@@ -310,6 +364,11 @@ void WindowTest::addingChosenFiles() {
         QCOMPARE(entries[1], QStringLiteral("MBOX Files (*.mbox *.mbx)"));
         QVERIFY(QDir::match(patterns(entries[2]), QStringLiteral("contacts.vcf")));
         QVERIFY(QDir::match(patterns(entries[2]), QStringLiteral("calendar.ics")));
+        QVERIFY(entries[3].startsWith(QStringLiteral("Archives (")));
+        for (const char* name : {"export-1.zip", "export.tgz", "export.tar.gz", "x.tar", "x.tar.bz2", "x.tar.xz",
+                                 "anna.mbox.gz"})
+            QVERIFY2(QDir::match(patterns(entries[3]), QString::fromLatin1(name)), name);
+        QVERIFY(!QDir::match(patterns(entries[3]), QStringLiteral("notes.txt")));
     }
     QCOMPARE(t.rows(), QStringList{QString()});
     QCOMPARE(t.label("lblCount1"), QStringLiteral("0 files"));
@@ -324,24 +383,33 @@ void WindowTest::addingChosenFiles() {
     QVERIFY(t.button("CmdConvert")->isEnabled());
     QCOMPARE(t.w->fileList().Row(), 0);
 
-    // Several, in the dialog's order, unchanged, duplicates kept.
+    // Several, in the dialog's order, unchanged; a path already listed (also written
+    // another way) is listed once, and a message says how many were there.
     const QStringList several{QStringLiteral("/b/x.mbx"), QStringLiteral("/b/no-extension"),
-                              QStringLiteral("/data/in box/anna.mbox")};
+                              QStringLiteral("/data/in box/./anna.mbox"), QStringLiteral("/b/x.mbx")};
     t.prompts->files.push_back(several);
     t.click("cmdAdd");
-    QCOMPARE(t.rows(), QStringList{QStringLiteral("/data/in box/anna.mbox")} + several);
-    QCOMPARE(t.label("lblCount1"), QStringLiteral("4 files"));
-    QCOMPARE(t.w->fileList().Row(), 3);
-    QCOMPARE(t.grid()->currentRow(), 3);
+    QCOMPARE(t.rows(), (QStringList{QStringLiteral("/data/in box/anna.mbox"), QStringLiteral("/b/x.mbx"),
+                                    QStringLiteral("/b/no-extension")}));
+    QCOMPARE(t.label("lblCount1"), QStringLiteral("3 files"));
+    QCOMPARE(t.w->fileList().Row(), 2);
+    QCOMPARE(t.grid()->currentRow(), 2);
+    QCOMPARE(t.prompts->messages.size(), size_t{1});
+    QCOMPARE(t.prompts->messages[0].text, QStringLiteral("2 Files Added to List.\nAlready in the list: 2."));
+    QCOMPARE(t.prompts->messages[0].title, kTitle);
+    // Nothing new at all: the list stays, the message says so.
+    t.prompts->files.push_back({QStringLiteral("/b/x.mbx")});
+    t.click("cmdAdd");
+    QCOMPARE(t.grid()->rowCount(), 3);
+    QCOMPARE(t.prompts->messages.back().text, QStringLiteral("0 Files Added to List.\nAlready in the list: 1."));
+    t.prompts->messages.clear();
 
     // Over the limit: refused whole, with the message; the limit itself is accepted.
     QStringList tooMany;
     for (int i = 0; i <= bv::filelist::kMaxFilesAtOnce; ++i) tooMany << QStringLiteral("/m/%1.mbox").arg(i);
-    t.w->SetConvertEnabled(false);
     t.prompts->files.push_back(tooMany);
     t.click("cmdAdd");
-    QCOMPARE(t.grid()->rowCount(), 4);
-    QVERIFY(!t.button("CmdConvert")->isEnabled());
+    QCOMPARE(t.grid()->rowCount(), 3);
     QCOMPARE(t.prompts->messages.size(), size_t{1});
     QCOMPARE(t.prompts->messages[0].text, QStringLiteral("Please select only 10000 files at a time"));
     QCOMPARE(t.prompts->messages[0].title, kTitle);
@@ -350,8 +418,8 @@ void WindowTest::addingChosenFiles() {
     tooMany.removeLast();
     t.prompts->files.push_back(tooMany);
     t.click("cmdAdd");
-    QCOMPARE(t.grid()->rowCount(), 4 + bv::filelist::kMaxFilesAtOnce);
-    QCOMPARE(t.label("lblCount1"), QStringLiteral("10004 files"));
+    QCOMPARE(t.grid()->rowCount(), 3 + bv::filelist::kMaxFilesAtOnce);
+    QCOMPARE(t.label("lblCount1"), QStringLiteral("10003 files"));
     QVERIFY(t.button("CmdConvert")->isEnabled());
     QCOMPARE(t.prompts->messages.size(), size_t{1});
     QCOMPARE(t.prompts->unexpected, 0);
@@ -379,13 +447,49 @@ void WindowTest::clearingTheList() {
     t.click("cmdClear1");
     QCOMPARE(t.rows(), QStringList{QString()});
     QCOMPARE(t.label("lblCount1"), QStringLiteral("0 files"));
-    QVERIFY(t.button("CmdConvert")->isEnabled());  // clearing leaves Convert alone
+    QVERIFY(!t.button("CmdConvert")->isEnabled());  // nothing left to convert
 
     t.prompts->files.push_back({QStringLiteral("/c.mbox")});
     t.click("cmdAdd");
     QCOMPARE(t.rows(), QStringList{QStringLiteral("/c.mbox")});
     QCOMPARE(t.label("lblCount1"), QStringLiteral("1 files"));
     QCOMPARE(t.w->fileList().ColWidth(0), 15000);
+    QVERIFY(t.button("CmdConvert")->isEnabled());
+    QCOMPARE(t.prompts->unexpected, 0);
+}
+
+void WindowTest::deleteRemovesTheSelectedRows() {
+    Window t;
+    QApplication::setActiveWindow(t.w.get());
+    QVERIFY(QTest::qWaitForWindowActive(t.w.get()));
+    const QStringList paths{"/a.mbox", "/b.mbox", "/c.mbox", "/d.mbox", "/e.mbox"};
+    t.prompts->files.push_back(paths);
+    t.click("cmdAdd");
+    QVERIFY(t.grid()->selectionModel()->selectedRows().isEmpty());  // adding selects nothing
+
+    // Rows 1 and 3 chosen with the pointer (the second with Ctrl), then Delete.
+    auto rowPoint = [&](int row) { return t.grid()->visualRect(t.grid()->model()->index(row, 0)).center(); };
+    QTest::mouseClick(t.grid()->viewport(), Qt::LeftButton, {}, rowPoint(1));
+    QTest::mouseClick(t.grid()->viewport(), Qt::LeftButton, Qt::ControlModifier, rowPoint(3));
+    QTest::keyClick(t.grid(), Qt::Key_Delete);
+    QCOMPARE(t.rows(), (QStringList{"/a.mbox", "/c.mbox", "/e.mbox"}));
+    QCOMPARE(t.label("lblCount1"), QStringLiteral("3 files"));
+    QVERIFY(t.button("CmdConvert")->isEnabled());
+    // Delete with nothing selected removes nothing.
+    QTest::keyClick(t.grid(), Qt::Key_Delete);
+    QCOMPARE(t.grid()->rowCount(), 3);
+
+    // Every row: the empty list, Convert off; a removed path can be added again.
+    t.grid()->setFocus();
+    QTest::keyClick(t.grid(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(t.grid(), Qt::Key_Delete);
+    QCOMPARE(t.rows(), QStringList{QString()});
+    QCOMPARE(t.label("lblCount1"), QStringLiteral("0 files"));
+    QVERIFY(!t.button("CmdConvert")->isEnabled());
+    t.prompts->files.push_back({"/c.mbox"});
+    t.click("cmdAdd");
+    QCOMPARE(t.rows(), QStringList{"/c.mbox"});
+    QVERIFY(t.prompts->messages.empty());
     QCOMPARE(t.prompts->unexpected, 0);
 }
 
@@ -407,29 +511,105 @@ void WindowTest::addingAFolder() {
     QCOMPARE(t.rows(), QStringList{QString()});
 
     // Direct files first, then the sub-folder's; one separator whether or not the
-    // picker gave one.
+    // picker gave one. The second time every file is listed already.
     t.prompts->folders.push_back(root + "/src");
     t.prompts->folders.push_back(root + "/src/");
     t.click("CmdAddFolder");
     t.click("CmdAddFolder");
     const QStringList once{root + "/src/a.txt", root + "/src/b.mbox", root + "/src/sub/c.mbox"};
-    QCOMPARE(t.rows(), once + once);
-    QCOMPARE(t.label("lblCount1"), QStringLiteral("6 files"));
+    QCOMPARE(t.rows(), once);
+    QCOMPARE(t.label("lblCount1"), QStringLiteral("3 files"));
     QVERIFY(t.button("CmdConvert")->isEnabled());
     QCOMPARE(t.prompts->messages.size(), size_t{2});
     QCOMPARE(t.prompts->messages[0].text, QStringLiteral("3 Files Added to List."));
     QCOMPARE(t.prompts->messages[0].title, kTitle);
     QCOMPARE(t.prompts->messages[0].icon, MessageIcon::None);
     QVERIFY(!t.prompts->messages[0].busyPointer);
-    QCOMPARE(t.w->fileList().Row(), 5);
+    QCOMPARE(t.prompts->messages[1].text, QStringLiteral("0 Files Added to List.\nAlready in the list: 3."));
+    QCOMPARE(t.w->fileList().Row(), 2);
 
-    // No file below the folder: Convert goes off although the list holds files.
+    // No file below the folder: the list still holds files, so Convert stays on.
     t.prompts->folders.push_back(root + "/empty");
     t.click("CmdAddFolder");
     QCOMPARE(t.prompts->messages.back().text, QStringLiteral("0 Files Added to List."));
-    QVERIFY(!t.button("CmdConvert")->isEnabled());
-    QCOMPARE(t.grid()->rowCount(), 6);
+    QVERIFY(t.button("CmdConvert")->isEnabled());
+    QCOMPARE(t.grid()->rowCount(), 3);
     QVERIFY(QApplication::overrideCursor() == nullptr);
+    QCOMPARE(t.prompts->unexpected, 0);
+}
+
+// A folder source that takes its time over each folder and counts the folders listed.
+class SlowFolderSource : public bv::filelist::FolderSource {
+public:
+    explicit SlowFolderSource(std::atomic<int>& listed) : listed_(listed) {}
+    bool FolderExists(const std::string& path) override { return local_->FolderExists(path); }
+    Listing List(const std::string& path) override {
+        ++listed_;
+        QThread::msleep(2);
+        return local_->List(path);
+    }
+
+private:
+    std::atomic<int>& listed_;
+    std::shared_ptr<bv::filelist::FolderSource> local_ = bv::filelist::MakeLocalFolderSource();
+};
+
+void WindowTest::folderSearchCountsAndEscStopsIt() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    constexpr int kFolders = 200;
+    for (int i = 0; i < kFolders; ++i) WriteFile(dir.path() + QStringLiteral("/f%1/box.mbox").arg(i), "x");
+
+    Window t;
+    QApplication::setActiveWindow(t.w.get());
+    QVERIFY(QTest::qWaitForWindowActive(t.w.get()));
+    t.prompts->files.push_back({QStringLiteral("/kept.mbox")});
+    t.click("cmdAdd");
+    std::atomic<int> listed{0};
+    t.w->SetFolderSource([&listed] { return std::make_shared<SlowFolderSource>(listed); });
+
+    // While the search runs the count label tells how many files it has found, the
+    // list and the buttons that change it are off; Esc then stops the search.
+    QStringList seen;
+    bool listOffWhileSearching = false;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        const QString count = t.label("lblCount1");
+        if (!count.startsWith(QStringLiteral("Searching"))) return;
+        seen << count;
+        listOffWhileSearching = !t.button("cmdAdd")->isEnabled() && !t.button("cmdClear1")->isEnabled() &&
+                                !t.grid()->isEnabled() && !t.button("CmdConvert")->isEnabled() &&
+                                t.button("cmdEnd")->isEnabled();
+        if (seen.size() != 2) return;
+        QWidget* focused = QApplication::focusWidget();
+        QTest::keyClick(focused ? focused : t.w.get(), Qt::Key_Escape);
+    });
+    t.prompts->whileChoosingFolder = [&watcher] { watcher.start(5); };
+    t.prompts->folders.push_back(dir.path());
+    t.click("CmdAddFolder");
+    watcher.stop();
+
+    QVERIFY2(seen.size() >= 2, qPrintable(seen.join(QLatin1Char('|'))));
+    const QRegularExpression searching(QStringLiteral("^Searching the folder: (\\d+) files found \\(Esc stops\\)$"));
+    QVERIFY2(searching.match(seen[0]).hasMatch(), qPrintable(seen[0]));
+    QVERIFY(searching.match(seen[1]).captured(1).toInt() > 0);
+    QVERIFY(listOffWhileSearching);
+    QVERIFY2(listed < kFolders, qPrintable(QString::number(listed)));
+    // Stopped: nothing added, no box, everything back as it was.
+    QCOMPARE(t.rows(), QStringList{QStringLiteral("/kept.mbox")});
+    QCOMPARE(t.label("lblCount1"), QStringLiteral("1 files"));
+    QVERIFY(t.prompts->messages.empty());
+    QVERIFY(t.button("cmdAdd")->isEnabled());
+    QVERIFY(t.button("CmdConvert")->isEnabled());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+
+    // Not stopped, the same search adds every file.
+    t.prompts->whileChoosingFolder = nullptr;
+    t.w->SetFolderSource({});
+    t.prompts->folders.push_back(dir.path());
+    t.click("CmdAddFolder");
+    QCOMPARE(t.grid()->rowCount(), 1 + kFolders);
+    QCOMPARE(t.prompts->messages.back().text, QStringLiteral("%1 Files Added to List.").arg(kFolders));
     QCOMPARE(t.prompts->unexpected, 0);
 }
 
@@ -501,11 +681,7 @@ void WindowTest::convertRunsEndToEnd() {
     QVERIFY(QDir(destination).isEmpty());
 
     t.prompts->folders.push_back(destination);
-    bool convertOffDuringRun = false;
-    t.prompts->whileShowing = [&](const ScriptedPrompts::Shown&) {
-        convertOffDuringRun = !t.button("CmdConvert")->isEnabled();
-    };
-    t.click("CmdConvert");
+    QVERIFY(RunToEnd(t));
 
     QCOMPARE(t.prompts->folderTitles.back(), QStringLiteral("Choose Folder to Save..."));
     const QString folder = OutputFolder(destination, input);
@@ -523,10 +699,11 @@ void WindowTest::convertRunsEndToEnd() {
     const auto& done = t.prompts->messages.back();
     QVERIFY2(done.text.contains(QStringLiteral("successfully exported")), qPrintable(done.text));
     QCOMPARE(done.title, kTitle);
-    QVERIFY(convertOffDuringRun);
     QVERIFY(t.button("CmdConvert")->isEnabled());
+    QVERIFY(t.button("cmdAdd")->isEnabled());
     for (const char* opt : {"OptEML", "OptEMLX", "OptPST", "OptMSG"}) QVERIFY(!t.option(opt)->isChecked());
     QCOMPARE(t.label("LblProgessCurrent"), QStringLiteral("Mailbox 1 (of 1) "));
+    QCOMPARE(t.get<QProgressBar>("prgRun")->value(), 1000);
     QCOMPARE(t.label("LblIMMFile"), QStringLiteral("anna.mbox"));
     QCOMPARE(t.label("LblProgress"), QStringLiteral("Saved 3 Email Messages..."));
     // The list is read, not consumed.
@@ -577,7 +754,7 @@ void WindowTest::sortByLabelsCheckBox() {
     t.click(sort);
     QVERIFY(sort->isChecked());
     t.prompts->folders.push_back(destination);
-    t.click("CmdConvert");
+    QVERIFY(RunToEnd(t));
 
     const QString folder = OutputFolder(destination, input);
     QVERIFY(QFile::exists(folder + "/Inbox/email-1.eml"));
@@ -586,69 +763,242 @@ void WindowTest::sortByLabelsCheckBox() {
     QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList());
     QCOMPARE(t.prompts->messages.size(), size_t{1});
     const QString done = t.prompts->messages.back().text;
+    const QString details = t.prompts->messages.back().details;
     QVERIFY2(done.contains(QStringLiteral("successfully exported")), qPrintable(done));
-    QVERIFY2(done.contains(QStringLiteral("Messages per folder:")), qPrintable(done));
-    QVERIFY2(done.contains(QRegularExpression(QStringLiteral("Work/Projects +1"))), qPrintable(done));
+    QVERIFY2(details.contains(QStringLiteral("Messages per folder:")), qPrintable(details));
+    QVERIFY2(details.contains(QRegularExpression(QStringLiteral("Work/Projects +1"))), qPrintable(details));
     QCOMPARE(t.prompts->unexpected, 0);
 }
 
-void WindowTest::closingMidRunStopsAfterTheMessageInHand() {
+// The bar shows the share of the input read over all mailboxes: it only grows, passes
+// through shares between the ends, and is full once every mailbox is read. The labels
+// keep their texts.
+void WindowTest::progressBarFollowsTheBytesRead() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QStringList inputs;
+    for (int i = 1; i <= 3; ++i) {
+        inputs << dir.path() + QStringLiteral("/in/box%1.mbox").arg(i);
+        WriteFile(inputs.back(), Mailbox(4000 * i));
+    }
+    Window t;
+    t.prompts->files.push_back(inputs);
+    t.click("cmdAdd");
+    auto* bar = t.get<QProgressBar>("prgRun");
+    QList<int> values;
+    QObject::connect(bar, &QProgressBar::valueChanged, [&](int v) { values << v; });
+    // Into one store: a run long enough for the bar to move, whatever the disk.
+    for (const char* run : {"first", "second"}) {
+        values.clear();
+        t.click("OptPST");
+        QVERIFY(t.check()->isChecked());
+        t.prompts->folders.push_back(dir.path() + QLatin1Char('/') + QLatin1String(run));
+        QDir().mkpath(t.prompts->folders.back());
+        const bool fromFull = bar->value() == bar->maximum();
+        QVERIFY(RunToEnd(t));
+
+        QVERIFY(!values.isEmpty());
+        if (fromFull) QCOMPARE(values.front(), 0);  // the next run starts from an empty bar
+        QCOMPARE(values.back(), bar->maximum());
+        QVERIFY(std::is_sorted(values.begin(), values.end()));
+        QVERIFY2(std::any_of(values.begin(), values.end(), [&](int v) { return v > 0 && v < bar->maximum(); }),
+                 qPrintable(QString::number(values.size())));
+        QCOMPARE(t.label("LblProgessCurrent"), QStringLiteral("Mailbox 3 (of 3) "));
+        QCOMPARE(t.label("LblIMMFile"), QStringLiteral("box3.mbox"));
+        QCOMPARE(t.label("LblProgress"), QStringLiteral("Saved 12000 Email Messages..."));
+    }
+    QCOMPARE(t.prompts->unexpected, 0);
+}
+
+// After a run into 150 label folders the box shows the summary and keeps the lists in
+// its details area; any box, however long its text, fits the screen.
+void WindowTest::longListsGoIntoTheDetails() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString input = dir.path() + "/in/labels.mbox";
+    const QString destination = dir.path() + "/out";
+    QDir().mkpath(destination);
+    constexpr int kFolders = 150;
+    QByteArray box;
+    for (int i = 1; i <= kFolders; ++i)
+        box += "From sender@example.org Mon Jan  1 00:00:00 2024\nSubject: labelled\nX-Brimvault-Labels: Project " +
+               QByteArray::number(i) + "\n\nBody.\n\n";
+    WriteFile(input, box);
+
+    Window t;
+    t.prompts->files.push_back({input});
+    t.click("cmdAdd");
+    t.click("OptEML");
+    t.click(t.get<QCheckBox>("ChkByLabel"));
+    t.prompts->folders.push_back(destination);
+    QVERIFY(RunToEnd(t));
+    QCOMPARE(t.prompts->messages.size(), size_t{1});
+    const auto& done = t.prompts->messages[0];
+    QVERIFY2(done.text.contains(QStringLiteral("successfully exported")), qPrintable(done.text));
+    QVERIFY2(done.text.count(QLatin1Char('\n')) < 8, qPrintable(done.text));
+    QVERIFY(done.details.contains(QStringLiteral("Messages per folder:")));
+    for (int i = 1; i <= kFolders; ++i)
+        QVERIFY2(done.details.contains(QRegularExpression(QStringLiteral("Project %1 +1\\r?\\n").arg(i))),
+                 qPrintable(QString::number(i)));
+
+    // The real box, its details open, inside the screen.
+    const QRect screen = t.w->screen()->availableGeometry();
+    auto fitsOpen = [&](QMessageBox& shown) {
+        for (QAbstractButton* b : shown.findChildren<QAbstractButton*>())
+            if (b->text().startsWith(QStringLiteral("Show Details"))) b->click();
+        QCoreApplication::processEvents();
+        return screen.contains(shown.frameGeometry());
+    };
+    auto native = bv::shell::NativePrompts::ShowMessageBox(done.text, done.title, done.icon, done.details, t.w.get());
+    QCOMPARE(native->detailedText(), QString(done.details).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    QVERIFY(fitsOpen(*native));
+    // A text of 400 lines: the box shows its head, the details hold all of it.
+    QStringList lines;
+    for (int i = 1; i <= 400; ++i) lines << QStringLiteral("line %1").arg(i);
+    auto tall = bv::shell::NativePrompts::ShowMessageBox(lines.join(QLatin1Char('\n')), kTitle, MessageIcon::Warning,
+                                                         QString(), t.w.get());
+    QVERIFY(tall->text().startsWith(QStringLiteral("line 1\nline 2\n")));
+    QVERIFY(!tall->text().contains(QStringLiteral("line 400")));
+    QVERIFY(tall->detailedText().contains(QStringLiteral("line 399\nline 400")));
+    QVERIFY(fitsOpen(*tall));
+}
+
+// A store that cannot be created: the box keeps its title, shows the error icon and
+// names the cause; the run wrote nothing.
+void WindowTest::storeErrorLeadsWithItsCause() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString input = dir.path() + "/in/anna.mbox";
+    WriteFile(input, Mailbox(3));
+    const QString notAFolder = dir.path() + "/not-a-folder";
+    WriteFile(notAFolder, "a file where the destination should be");
+
+    Window t;
+    t.prompts->files.push_back({input});
+    t.click("cmdAdd");
+    t.click("OptPST");
+    QVERIFY(t.check()->isChecked());  // one store for all: opened before the first mailbox
+    t.prompts->folders.push_back(notAFolder);
+    QVERIFY(RunToEnd(t));
+    QCOMPARE(t.prompts->messages.size(), size_t{1});
+    const auto& shown = t.prompts->messages[0];
+    QCOMPARE(shown.title, QStringLiteral("Outlook Error"));
+    QCOMPARE(shown.icon, MessageIcon::Error);
+    // It leads with the cause: which file, and why.
+    const QString lead = shown.text.section(QLatin1Char('\n'), 0, 0);
+    QVERIFY2(lead.contains(notAFolder) && lead.contains(QString::fromLocal8Bit(strerror(ENOTDIR))),
+             qPrintable(shown.text));
+    QVERIFY2(!shown.text.contains(QStringLiteral("install"), Qt::CaseInsensitive), qPrintable(shown.text));
+    auto native = bv::shell::NativePrompts::ShowMessageBox(shown.text, shown.title, shown.icon, shown.details, t.w.get());
+    QCOMPARE(native->icon(), QMessageBox::Critical);
+    QCOMPARE(native->windowTitle(), QStringLiteral("Outlook Error"));
+    QVERIFY(t.button("CmdConvert")->isEnabled());
+    QCOMPARE(t.prompts->unexpected, 0);
+}
+
+// The run works on its own thread: a box left open mid-run holds nothing up, on disk
+// or on the labels. While it runs, the list, its buttons, the options and Convert are
+// off; Exit and the close box ask first, and Yes stops the run after the message in
+// hand and closes the window once it has ended.
+void WindowTest::aBoxOpenMidRunHoldsNothingUp() {
     constexpr int kMessages = 20000;
     EmlxRun run(kMessages);
     Window& t = run.t;
-    const QString& input = run.input;
-    const QString& destination = run.destination;
-    // The close box is pressed once the run has reported a few messages saved.
-    QTimer watcher;
-    OnceSaved(t, watcher, 10, [&] { t.w->close(); });
-    // Inside the program's event loop, as when the user clicks: the close must end it.
-    QTimer::singleShot(0, t.w.get(), [&] { t.click("CmdConvert"); });
-    QTimer failsafe;
-    failsafe.setSingleShot(true);
-    QObject::connect(&failsafe, &QTimer::timeout, [] { QCoreApplication::exit(2); });
-    failsafe.start(30000);
-    QCOMPARE(QCoreApplication::exec(), 0);
+    const QString folder = OutputFolder(run.destination, run.input);
+    QSignalSpy finished(t.w.get(), &frmStep1::runFinished);
+    t.click("CmdConvert");
+    QVERIFY(t.w->running());
+    for (const char* name : kOffDuringRun) QVERIFY2(!t.get<QWidget>(name)->isEnabled(), name);
+    for (const char* name : kOnDuringRun) QVERIFY2(t.get<QWidget>(name)->isEnabled(), name);
+    QTRY_VERIFY(SavedCount(t) >= 10);
 
+    // Exit, answered No after a while.
+    int filesBefore = 0, filesAfter = 0, savedBefore = 0, savedAfter = 0;
+    t.prompts->answers.push_back(false);
+    t.prompts->whileAsking = [&] {
+        filesBefore = FileCount(folder);
+        QThread::msleep(100);  // the window's thread handles nothing meanwhile
+        filesAfter = FileCount(folder);
+        savedBefore = SavedCount(t);
+        QElapsedTimer waited;  // the box's own event loop: the labels go on
+        waited.start();
+        while (SavedCount(t) <= savedBefore && waited.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        savedAfter = SavedCount(t);
+    };
+    t.click("cmdEnd");
+    t.prompts->whileAsking = nullptr;
+    QCOMPARE(t.prompts->questions, std::vector<QString>{kTitle + QStringLiteral("|A conversion is running. Stop it and exit?")});
+    QVERIFY2(filesAfter > filesBefore, qPrintable(QStringLiteral("%1 %2").arg(filesBefore).arg(filesAfter)));
+    QVERIFY2(savedAfter > savedBefore, qPrintable(QStringLiteral("%1 %2").arg(savedBefore).arg(savedAfter)));
+    QVERIFY(t.w->running());
+    QVERIFY(t.w->isVisible());
+    QVERIFY(!t.w->closing());
+
+    // The close box asks the same; Yes.
+    t.prompts->answers.push_back(true);
+    t.w->close();
+    QCOMPARE(t.prompts->questions.size(), size_t{2});
+    QCOMPARE(t.prompts->questions.back(), t.prompts->questions.front());
+    QVERIFY(finished.count() == 1 || t.w->isVisible());  // open until the run has ended
+    QVERIFY(finished.count() == 1 || finished.wait(30000));
+    QVERIFY(!t.w->isVisible());
     QVERIFY(t.w->closing());
     QVERIFY(!t.w->running());
-    QVERIFY(!t.w->isVisible());
-    const QString folder = OutputFolder(destination, input);
-    const QStringList written = QDir(folder).entryList(QDir::Files);
-    QVERIFY2(written.size() >= 10 && written.size() < kMessages, qPrintable(QString::number(written.size())));
-    // Nothing is asked or told after the close; every file written is complete.
+    // Nothing is told after the close; fewer than all messages, every file complete.
     QVERIFY(t.prompts->messages.empty());
-    for (int i = 1; i <= written.size(); ++i) {
+    const int written = FileCount(folder);
+    QVERIFY2(written >= 10 && written < kMessages, qPrintable(QString::number(written)));
+    for (int i = 1; i <= written; ++i) {
         QFile f(folder + QStringLiteral("/email-%1.emlx").arg(i));
         QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(f.fileName()));
         QVERIFY(f.readAll().contains("Body of message " + QByteArray::number(i) + "."));
     }
+    QCOMPARE(t.prompts->unexpected, 0);
 }
 
-void WindowTest::changingTheOutputKindMidRunChangesNothing() {
-    constexpr int kMessages = 3000;
-    EmlxRun run(kMessages);
-    Window& t = run.t;
-    const QString& input = run.input;
-    const QString& destination = run.destination;
-    // Once a few messages are saved, the user picks .pst and then .msg.
-    bool switched = false;
-    QTimer watcher;
-    OnceSaved(t, watcher, 10, [&] {
-        t.option("OptPST")->setChecked(true);
-        t.option("OptMSG")->setChecked(true);
-        switched = true;
-    });
+// Exit in the middle of a run into one store per mailbox: the store being written is
+// finished, the finished ones stay, the rest are not begun, and every store left
+// behind validates.
+void WindowTest::exitMidRunLeavesValidStores() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString destination = dir.path() + "/out";
+    QDir().mkpath(destination);
+    QStringList inputs;
+    for (const char* name : {"first", "second", "third"}) {
+        inputs << dir.path() + QStringLiteral("/in/%1.mbox").arg(QLatin1String(name));
+        WriteFile(inputs.back(), Mailbox(inputs.size() == 2 ? 20000 : 200));
+    }
+    Window t;
+    t.prompts->files.push_back(inputs);
+    t.click("cmdAdd");
+    t.click("OptPST");
+    t.click(t.check());  // one store per mailbox
+    QVERIFY(!t.check()->isChecked());
+    t.prompts->folders.push_back(destination);
+    QSignalSpy finished(t.w.get(), &frmStep1::runFinished);
     t.click("CmdConvert");
+    // Once the second mailbox is being written (the first one had 200 messages).
+    QTRY_VERIFY_WITH_TIMEOUT(t.label("LblProgessCurrent") == QStringLiteral("Mailbox 2 (of 3) ") &&
+                                 SavedCount(t) != 200,
+                             30000);
+    t.prompts->answers.push_back(true);
+    t.click("cmdEnd");
+    QCOMPARE(t.prompts->questions.back(), kTitle + QStringLiteral("|A conversion is running. Stop it and exit?"));
+    QVERIFY(finished.count() == 1 || finished.wait(60000));
+    QVERIFY(!t.w->isVisible());
+    QVERIFY(t.prompts->messages.empty());
 
-    QVERIFY(switched);
-    // Every message became an .emlx file, as chosen when Convert was pressed.
-    const QString folder = OutputFolder(destination, input);
-    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), kMessages);
-    QCOMPARE(QDir(folder).entryList({QStringLiteral("*.emlx")}, QDir::Files).size(), kMessages);
-    QCOMPARE(QDir(destination).entryList(QDir::Files), QStringList{});  // no store
-    QCOMPARE(t.prompts->messages.size(), size_t{1});
-    QVERIFY2(t.prompts->messages[0].text.contains(QStringLiteral("successfully exported.")),
-             qPrintable(t.prompts->messages[0].text));
+    QCOMPARE(QDir(destination).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             (QStringList{"first.pst", "second.pst"}));
+    for (const QString& store : {QStringLiteral("first.pst"), QStringLiteral("second.pst")}) {
+        QProcess validate;
+        validate.start(QStringLiteral(BV_PST_VALIDATE), {destination + QLatin1Char('/') + store});
+        QVERIFY(validate.waitForFinished(60000));
+        QVERIFY2(validate.exitStatus() == QProcess::NormalExit && validate.exitCode() == 0,
+                 qPrintable(store + QLatin1Char('\n') + validate.readAllStandardOutput() + validate.readAllStandardError()));
+    }
     QCOMPARE(t.prompts->unexpected, 0);
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "mailstore/pst/ndb/Block.h"
+#include "mailstore/pst/ndb/Header.h"
+#include "mailstore/pst/ndb/Permute.h"
 
 namespace bv::mailstore::pst {
 namespace {
@@ -27,7 +29,24 @@ void SealSubnode(LtpSubnode& s, uint8_t cryptMethod) {
     for (LtpSubnode& child : s.subnodes) SealSubnode(child, cryptMethod);
 }
 
+void Unseal(Bytes& b, uint8_t cryptMethod) {
+    if (cryptMethod == NDB_CRYPT_PERMUTE) PermuteDecode(b.data(), b.size());
+}
+
+void UnsealSubnode(LtpSubnode& s, uint8_t cryptMethod) {
+    for (Bytes& b : s.blocks) Unseal(b, cryptMethod);
+    Unseal(s.data, cryptMethod);  // byte by byte: the cut into blocks does not matter
+    s.crcs.clear();
+    for (LtpSubnode& child : s.subnodes) UnsealSubnode(child, cryptMethod);
+}
+
 }  // namespace
+
+void UnsealLtpNode(LtpNode& node, uint8_t cryptMethod) {
+    for (Bytes& b : node.blocks) Unseal(b, cryptMethod);
+    node.crcs.clear();
+    for (LtpSubnode& s : node.subnodes) UnsealSubnode(s, cryptMethod);
+}
 
 void SealLtpNode(LtpNode& node, uint8_t cryptMethod) {
     SealBlocks(node.blocks, node.crcs, cryptMethod);

@@ -44,6 +44,8 @@ struct LtpNode {
 // `cryptMethod` and records their CRCs, so that writing them is only placing them.
 // A sealed node must be written to a store of that crypt method.
 void SealLtpNode(LtpNode& node, uint8_t cryptMethod);
+// Undoes SealLtpNode: the blocks in plain form again, no CRCs.
+void UnsealLtpNode(LtpNode& node, uint8_t cryptMethod);
 
 // Hands out subnode NIDs (NID_TYPE_LTP) unique within the node being built.
 using SubnodeNidSource = std::function<Nid()>;

@@ -2,6 +2,7 @@
 #include "mailstore/pst/ltp/PropertyContext.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "mailstore/pst/ltp/Bth.h"
@@ -56,7 +57,58 @@ bool PatchIn(std::vector<Bytes>& blocks, Hid hid, int level, uint16_t propId, ui
         }
     return false;
 }
+// Every leaf record of the BTH below `hid`, in key order.
+void LeafRecords(std::vector<Bytes>& blocks, Hid hid, int level, std::vector<uint8_t*>& out) {
+    size_t n = 0;
+    uint8_t* p = MutableItem(blocks, hid, n);
+    if (level > 0) {
+        for (size_t i = 0; i + 6 <= n; i += 6) LeafRecords(blocks, Get32(p + i + 2), level - 1, out);
+        return;
+    }
+    for (size_t i = 0; i + 8 <= n; i += 8) out.push_back(p + i);
+}
+
+// Sets each index record's key to the first key below it; returns the first key.
+uint16_t FixIndexKeys(std::vector<Bytes>& blocks, Hid hid, int level) {
+    size_t n = 0;
+    uint8_t* p = MutableItem(blocks, hid, n);
+    if (level == 0) return n >= 8 ? Get16(p) : 0;
+    for (size_t i = 0; i + 6 <= n; i += 6) Put16(p + i, FixIndexKeys(blocks, Get32(p + i + 2), level - 1));
+    return n >= 6 ? Get16(p) : 0;
+}
+
 }  // namespace
+
+bool RenumberProperties(std::vector<Bytes>& blocks, const std::map<uint16_t, uint16_t>& ids) {
+    if (blocks.empty() || ids.empty()) return false;
+    size_t n = 0;
+    uint8_t* hdr = MutableItem(blocks, Get32(&blocks[0][4]), n);
+    if (n < 8 || hdr[0] != bTypeBTH || hdr[1] != 2 || hdr[2] != 6 || Get32(hdr + 4) == 0) return false;
+    const int levels = hdr[3];
+    const Hid root = Get32(hdr + 4);
+    std::vector<uint8_t*> slots;
+    LeafRecords(blocks, root, levels, slots);
+    // The records renumbered and sorted again, written back into the same leaves: the
+    // tree keeps its shape, only its keys move.
+    std::vector<std::array<uint8_t, 8>> records(slots.size());
+    bool found = false;
+    for (size_t i = 0; i < slots.size(); ++i) {
+        std::memcpy(records[i].data(), slots[i], 8);
+        if (auto it = ids.find(Get16(records[i].data())); it != ids.end()) {
+            Put16(records[i].data(), it->second);
+            found = true;
+        }
+    }
+    if (!found) return false;
+    std::sort(records.begin(), records.end(),
+              [](const auto& a, const auto& b) { return Get16(a.data()) < Get16(b.data()); });
+    for (size_t i = 1; i < records.size(); ++i)
+        if (Get16(records[i].data()) == Get16(records[i - 1].data()))
+            FormatError("PC BTH record", "wPropId", "duplicate property after renumbering");
+    for (size_t i = 0; i < slots.size(); ++i) std::memcpy(slots[i], records[i].data(), 8);
+    FixIndexKeys(blocks, root, levels);
+    return true;
+}
 
 bool PatchInlineValue(std::vector<Bytes>& blocks, uint16_t propId, uint32_t value) {
     if (blocks.empty()) return false;

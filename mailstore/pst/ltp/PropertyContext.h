@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <vector>
 
 #include "mailstore/pst/ltp/Heap.h"
@@ -25,6 +26,10 @@ LtpNode BuildPropertyContext(std::vector<PcProp> props, const SubnodeNidSource& 
 // Replaces the dwValueHnid of an inline (at most 4-byte) property in a built PC.
 // Returns false when the PC has no such property.
 bool PatchInlineValue(std::vector<Bytes>& heapBlocks, uint16_t propId, uint32_t value);
+
+// Gives properties of a built PC other ids (old id -> new id), the BTH kept in key
+// order. Returns false when the PC has none of them.
+bool RenumberProperties(std::vector<Bytes>& heapBlocks, const std::map<uint16_t, uint16_t>& ids);
 
 // Reads a PC. `subnode` returns the bytes of a subnode of this node.
 std::vector<PcProp> ReadPropertyContext(const HeapReader& heap, const std::function<Bytes(Nid)>& subnode);

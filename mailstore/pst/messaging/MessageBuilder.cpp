@@ -1,9 +1,11 @@
 // [MS-PST] §2.4.5 message objects and §2.4.6 attachment objects.
 #include "mailstore/pst/messaging/MessageBuilder.h"
 
+#include <map>
 #include <memory>
 #include <random>
 
+#include "mailstore/MailStoreError.h"
 #include "mailstore/mapi/EntryIds.h"
 #include "mailstore/pst/ltp/TableContext.h"
 #include "mailstore/pst/messaging/NameToIdMap.h"
@@ -281,6 +283,47 @@ bool IsComputedProperty(uint16_t id) {
 BuiltMessage BuildMessage(const mapi::Message& message, NameToIdMap* names) {
     SubnidCounter nids(names);
     return BuildMessageTree(message, nids);
+}
+
+namespace {
+bool HasNamedBelow(const mapi::Message& m) {
+    for (const PropertyBag& r : m.recipients)
+        if (!r.AllNamed().empty()) return true;
+    for (const Attachment& a : m.attachments)
+        if (!a.props.AllNamed().empty() || (a.embedded && (!a.embedded->props.AllNamed().empty() || HasNamedBelow(*a.embedded))))
+            return true;
+    return false;
+}
+}  // namespace
+
+PreparedMessage PrepareMessage(const mapi::Message& message, NameToIdMap& names, uint8_t cryptMethod) {
+    PreparedMessage p{BuildMessage(message, &names), cryptMethod, {}, HasNamedBelow(message)};
+    p.names.reserve(message.props.AllNamed().size());
+    for (const auto& [name, prop] : message.props.AllNamed()) p.names.emplace_back(name, names.IdOf(name));
+    SealLtpNode(p.built.node, cryptMethod);
+    return p;
+}
+
+void FitToStore(PreparedMessage& message, NameToIdMap& names, uint8_t cryptMethod) {
+    std::map<uint16_t, uint16_t> ids;
+    for (auto& [name, id] : message.names) {
+        const uint16_t own = names.IdOf(name);
+        if (own != id) ids.emplace(id, own);
+        id = own;
+    }
+    if (ids.empty() && message.cryptMethod == cryptMethod) return;
+    if (!ids.empty() && message.namedBelow)
+        throw MailStoreError("the message's attachments or recipients have named properties this store numbers "
+                             "otherwise");
+    UnsealLtpNode(message.built.node, message.cryptMethod);
+    if (!ids.empty()) {
+        if (!RenumberProperties(message.built.node.blocks, ids))
+            FormatError("message PC", "BTH", "named properties not found to renumber");
+        for (PcProp& p : message.built.props)
+            if (auto it = ids.find(p.id); it != ids.end()) p.id = it->second;
+    }
+    SealLtpNode(message.built.node, cryptMethod);
+    message.cryptMethod = cryptMethod;
 }
 
 }  // namespace bv::mailstore::pst

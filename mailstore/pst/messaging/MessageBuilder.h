@@ -4,6 +4,7 @@
 // their attachment.
 #pragma once
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "mailstore/mapi/Message.h"
@@ -24,10 +25,23 @@ struct BuiltMessage {
 // Named properties get their ids from `names` (thread-safe); without a map they are left out.
 BuiltMessage BuildMessage(const mapi::Message& message, NameToIdMap* names = nullptr);
 
+// A message built and sealed ahead of the store that takes it. Its named properties
+// are kept by name: `names` holds each with the id its blocks carry now, and the
+// store it is added to gives each the id of its own map (FitToStore).
 struct PreparedMessage {
-    BuiltMessage built;   // its node sealed for the store below
+    BuiltMessage built;   // its node sealed with `cryptMethod`
     uint8_t cryptMethod;
+    std::vector<std::pair<mapi::PropertyName, uint16_t>> names;  // the message's own named properties
+    bool namedBelow = false;  // a recipient, attachment or embedded message has named properties
 };
+
+// Builds and seals a message, its named properties given ids by `names` (thread-safe).
+PreparedMessage PrepareMessage(const mapi::Message& message, NameToIdMap& names, uint8_t cryptMethod);
+// Makes a prepared message fit a store with the map `names` and `cryptMethod`: each
+// named property gets the store's id for its name (the store's map learns names it
+// lacks), and the blocks are sealed again for another crypt method. Throws
+// MailStoreError when an id would have to change below the message itself.
+void FitToStore(PreparedMessage& message, NameToIdMap& names, uint8_t cryptMethod);
 
 // Properties of a message or attachment that the store computes and so never stores
 // ([MS-PST] §2.5.2).

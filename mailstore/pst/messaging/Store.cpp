@@ -5,11 +5,6 @@
 #include "mailstore/base/Ascii.h"
 #include "mailstore/mapi/Utf16.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <signal.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -18,6 +13,7 @@
 #include <cstring>
 #include <random>
 
+#include "mailstore/base/PlatformFile.h"
 #include "mailstore/pst/ltp/TableContext.h"
 #include "mailstore/pst/messaging/MessageBuilder.h"
 #include "mailstore/pst/messaging/PropertyEncoding.h"
@@ -76,9 +72,8 @@ void RemoveStalePartials(const fs::path& dir) {
         size_t digits = 0;
         while (digits < rest.size() && std::isdigit(uint8_t(rest[digits]))) ++digits;
         if (digits == 0 || digits > 9 || (digits < rest.size() && rest[digits] != '-')) continue;
-        const pid_t pid = pid_t(std::stol(rest.substr(0, digits)));
-        if (pid == ::getpid() || pid <= 0) continue;
-        if (::kill(pid, 0) == 0 || errno != ESRCH) continue;  // that run is still going
+        const unsigned long pid = std::stoul(rest.substr(0, digits));
+        if (pid == base::CurrentProcessId() || base::ProcessMayBeRunning(pid)) continue;  // that run is still going
         std::error_code removed;
         fs::remove(it->path(), removed);
     }
@@ -98,11 +93,13 @@ std::unique_ptr<Store> Store::OpenOrCreate(const fs::path& path, const std::stri
         if (exists) {
             // Check the header before opening the file for writing: a file that is no
             // store of ours is never touched.
-            int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-            if (fd < 0) throw MailStoreError("cannot open " + path.string() + ": " + std::strerror(errno));
+            base::PlatformFile file;
+            std::string error;
+            if (!file.Open(path, base::PlatformFile::Mode::ReadOnly, error))
+                throw MailStoreError("cannot open " + path.string() + ": " + error);
             uint8_t raw[kHeaderSize] = {};
-            ssize_t got = ::pread(fd, raw, sizeof raw, 0);
-            ::close(fd);
+            int64_t got = file.ReadAt(0, raw, sizeof raw, error);
+            file.Close();
             try {
                 Header::Parse(raw, got < 0 ? 0 : size_t(got));
             } catch (const MailStoreError& e) {
@@ -126,7 +123,7 @@ std::unique_ptr<Store> Store::OpenOrCreate(const fs::path& path, const std::stri
             // not write into each other's file.
             static std::atomic<unsigned> opened{0};
             unsigned n = opened++;
-            s->temp_ = dir / ("." + path.filename().string() + ".partial-" + std::to_string(::getpid()) +
+            s->temp_ = dir / ("." + path.filename().string() + ".partial-" + std::to_string(base::CurrentProcessId()) +
                               (n ? "-" + std::to_string(n) : std::string()));
             s->db_ = NodeDatabase::Create(s->temp_, options.cryptMethod);
             s->CreateNew(displayName);
@@ -400,24 +397,23 @@ void Store::AddMessage(FolderId folderId, const mapi::Message& message) {
 }
 
 PreparedMessagePtr Store::Prepare(const mapi::Message& message) const {
-    PreparedMessagePtr prepared(new PreparedMessage{BuildMessage(message, names_.get()), cryptMethod_});
-    SealLtpNode(prepared->built.node, prepared->cryptMethod);
-    return prepared;
+    return PreparedMessagePtr(new PreparedMessage(PrepareMessage(message, *names_, cryptMethod_)));
 }
 
 void Store::AddMessage(FolderId folderId, PreparedMessagePtr message) {
     Folder& folder = MessageFolder(folderId);
     if (!message) throw MailStoreError("AddMessage: no message");
-    if (message->cryptMethod != db_->CryptMethod())
-        throw std::logic_error("AddMessage: the message was prepared for another store");
+    // Prepared against another map (another store, or this one before names came in
+    // another order): the names get this store's ids here, on the thread that adds.
+    FitToStore(*message, *names_, db_->CryptMethod());
     AddBuilt(folder, message->built);
 }
 
 bool Store::AddMessageOnce(FolderId folderId, PreparedMessagePtr message) {
     Folder& folder = MessageFolder(folderId);
     if (!message) throw MailStoreError("AddMessage: no message");
-    if (message->cryptMethod != db_->CryptMethod())
-        throw std::logic_error("AddMessage: the message was prepared for another store");
+    // The names get this store's ids first: the categories merged below are read by them.
+    FitToStore(*message, *names_, db_->CryptMethod());
     if (!identitiesLoaded_) LoadIdentities();
     const uint64_t identity = IdentityOf(message->built.props);
     if (auto known = identity ? identities_.find(identity) : identities_.end(); known != identities_.end()) {
@@ -435,6 +431,16 @@ bool Store::Holds(const PreparedMessage& message) {
     if (!identitiesLoaded_) LoadIdentities();
     const uint64_t identity = IdentityOf(message.built.props);
     return identity && identities_.count(identity);
+}
+
+uint64_t Store::UsedBytes() const {
+    // Written at Close: each folder's PC and tables (about 1.2 KB for ours), and
+    // the row index of each contents table.
+    constexpr uint64_t kPerFolder = 2 * 1024;
+    constexpr uint64_t kPerRow = 8;
+    uint64_t bytes = db_->UsedBytes();
+    for (const auto& [nid, f] : folders_) bytes += kPerFolder + (f.contents ? f.rowCount * kPerRow : 0);
+    return bytes;
 }
 
 Nid Store::AddBuilt(Folder& folder, const BuiltMessage& built) {

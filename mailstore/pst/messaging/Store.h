@@ -51,6 +51,17 @@ public:
     // The file being written: the temporary file of a new store, else the store itself.
     const std::filesystem::path& TempPath() const { return temp_.empty() ? final_ : temp_; }
 
+    uint64_t UsedBytes() const override;
+    uint8_t CryptMethod() const { return cryptMethod_; }
+
+    // The store's name-to-ID map; a series of stores starts its own from it.
+    NameToIdMap& Names() { return *names_; }
+
+    // The identity of a message to be added (0: none), and those of the messages the
+    // store holds, looked up once (StoreIdentity.cpp).
+    static uint64_t IdentityOf(const PreparedMessage& message);
+    std::vector<uint64_t> HeldIdentities();
+
 private:
     struct Folder {
         Nid nid = 0;

@@ -42,6 +42,16 @@ uint64_t Store::IdentityOf(const std::vector<PcProp>& props) {
     return searchKey ? Digest('k', searchKey->value) : 0;
 }
 
+uint64_t Store::IdentityOf(const PreparedMessage& message) { return IdentityOf(message.built.props); }
+
+std::vector<uint64_t> Store::HeldIdentities() {
+    if (!identitiesLoaded_) LoadIdentities();
+    std::vector<uint64_t> held;
+    held.reserve(identities_.size());
+    for (const auto& [identity, nid] : identities_) held.push_back(identity);
+    return held;
+}
+
 void Store::LoadIdentities() {
     identitiesLoaded_ = true;
     // Message PCs of one block (nearly all) are read in one pass over the BBT, in file

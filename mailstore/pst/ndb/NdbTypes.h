@@ -4,9 +4,21 @@
 #include <string>
 
 #include "mailstore/MailStoreError.h"
-#include "mailstore/pst/ndb/Endian.h"
+#include "mailstore/base/LittleEndian.h"
 
 namespace bv::mailstore::pst {
+
+// The on-disk structures are little-endian: base/LittleEndian.h reads and writes them.
+using Bytes = base::Bytes;
+using base::Append16;
+using base::Append32;
+using base::Append64;
+using base::Get16;
+using base::Get32;
+using base::Get64;
+using base::Put16;
+using base::Put32;
+using base::Put64;
 
 using Nid = uint32_t;
 using Bid = uint64_t;

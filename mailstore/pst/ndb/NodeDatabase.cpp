@@ -1,10 +1,6 @@
 // [MS-PST] §2.2: writing and reading the node database of a Unicode .pst.
 #include "mailstore/pst/ndb/NodeDatabase.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
@@ -23,8 +19,6 @@ using base::ComputeCrc;
 namespace {
 
 constexpr size_t kWriteBuffer = 4 << 20;
-
-std::string Errno() { return std::strerror(errno); }
 
 uint64_t AlignUp(uint64_t v, uint64_t a) { return (v + a - 1) / a * a; }
 
@@ -45,7 +39,7 @@ uint64_t BTreePages(uint64_t count, uint64_t maxLeaf) {
 // next buffer. A failed write is reported by the next call that hands over or waits.
 class NodeDatabase::Writer {
 public:
-    explicit Writer(int fd) : fd_(fd), thread_([this] { Loop(); }) {}
+    explicit Writer(base::PlatformFile& file) : file_(file), thread_([this] { Loop(); }) {}
     ~Writer() {
         {
             std::lock_guard lock(mutex_);
@@ -77,7 +71,7 @@ public:
 
 private:
     void ThrowIfFailed() const {
-        if (error_) throw MailStoreError("cannot write the store: " + std::string(std::strerror(error_)));
+        if (!error_.empty()) throw MailStoreError("cannot write the store: " + error_);
     }
 
     void Loop() {
@@ -86,23 +80,10 @@ private:
             cv_.wait(lock, [this] { return busy_ || quit_; });
             if (busy_) {
                 lock.unlock();
-                int error = 0;
-                size_t done = 0;
-                while (done < jobLen_) {
-                    ssize_t n = ::pwrite(fd_, job_.data() + done, jobLen_ - done, off_t(jobOffset_ + done));
-                    if (n < 0) {
-                        if (errno == EINTR) continue;
-                        error = errno;
-                        break;
-                    }
-                    if (n == 0) {
-                        error = ENOSPC;
-                        break;
-                    }
-                    done += size_t(n);
-                }
+                std::string error;
+                file_.WriteAt(jobOffset_, job_.data(), jobLen_, error);
                 lock.lock();
-                if (error && !error_) error_ = error;
+                if (!error.empty() && error_.empty()) error_ = error;
                 busy_ = false;
                 cv_.notify_all();
                 continue;
@@ -111,7 +92,7 @@ private:
         }
     }
 
-    int fd_;
+    base::PlatformFile& file_;
     std::mutex mutex_;
     std::condition_variable cv_;
     Bytes job_;
@@ -119,14 +100,15 @@ private:
     uint64_t jobOffset_ = 0;
     bool busy_ = false;
     bool quit_ = false;
-    int error_ = 0;
+    std::string error_;  // the first failed write's reason
     std::thread thread_;
 };
 
 std::unique_ptr<NodeDatabase> NodeDatabase::Create(const std::filesystem::path& path, uint8_t cryptMethod) {
     std::unique_ptr<NodeDatabase> db(new NodeDatabase());
-    db->fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (db->fd_ < 0) throw MailStoreError("cannot create " + path.string() + ": " + Errno());
+    std::string error;
+    if (!db->file_.Open(path, base::PlatformFile::Mode::CreateReadWrite, error))
+        throw MailStoreError("cannot create " + path.string() + ": " + error);
     db->StartSpill(path);
     db->header_.bCryptMethod = cryptMethod;
     db->header_.rgnid = Header::InitialRgnid();
@@ -140,20 +122,23 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Create(const std::filesystem::path& 
 
 std::unique_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& path) {
     std::unique_ptr<NodeDatabase> db(new NodeDatabase());
-    db->fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (db->fd_ < 0) throw MailStoreError("cannot open " + path.string() + ": " + Errno());
+    std::string error;
+    if (!db->file_.Open(path, base::PlatformFile::Mode::ReadWrite, error))
+        throw MailStoreError("cannot open " + path.string() + ": " + error);
     // One writer at a time: a second run adding to the same store waits for nothing and
     // writes nothing.
-    if (::flock(db->fd_, LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EWOULDBLOCK) throw StoreInUseError(path.string() + " is being written by another program");
-        throw MailStoreError("cannot lock " + path.string() + ": " + Errno());
+    switch (db->file_.LockExclusive(error)) {
+        case base::PlatformFile::Lock::Taken: break;
+        case base::PlatformFile::Lock::HeldElsewhere:
+            throw StoreInUseError(path.string() + " is being written by another program");
+        case base::PlatformFile::Lock::Failed: throw MailStoreError("cannot lock " + path.string() + ": " + error);
     }
     uint8_t raw[kHeaderSize];
-    ssize_t got = ::pread(db->fd_, raw, sizeof raw, 0);
+    int64_t got = db->file_.ReadAt(0, raw, sizeof raw, error);
     db->header_ = Header::Parse(raw, got < 0 ? 0 : size_t(got));
     Root& root = db->header_.root;
-    off_t size = ::lseek(db->fd_, 0, SEEK_END);
-    if (uint64_t(size) < root.ibFileEof) FormatError("ROOT", "ibFileEof", "lies past the end of the file");
+    int64_t size = db->file_.Size(error);
+    if (size < 0 || uint64_t(size) < root.ibFileEof) FormatError("ROOT", "ibFileEof", "lies past the end of the file");
     if (root.ibFileEof < kFirstAMapOffset + kAMapRegionSize || (root.ibFileEof - kFirstAMapOffset) % kAMapRegionSize)
         FormatError("ROOT", "ibFileEof", "does not end an AMap region");
     db->StartSpill(path);
@@ -166,10 +151,11 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& pa
     db->cursor_ = root.ibFileEof;
     // Bytes past the committed end are blocks of a run that was stopped before its
     // commit: nothing references them. (Cut off only once the store has been read.)
-    if (uint64_t(size) > root.ibFileEof && ::ftruncate(db->fd_, off_t(root.ibFileEof)) != 0)
-        throw MailStoreError("cannot open " + path.string() + ": " + Errno());
+    if (uint64_t(size) > root.ibFileEof && !db->file_.Truncate(root.ibFileEof, error))
+        throw MailStoreError("cannot open " + path.string() + ": " + error);
     db->committedHeader_ = db->header_;
     db->committedOnce_ = true;
+    db->changed_ = false;
     return db;
 }
 
@@ -184,7 +170,7 @@ void NodeDatabase::LoadCommittedSpace() {
 
 NodeDatabase::~NodeDatabase() {
     writer_.reset();  // finishes what it was handed before the file is closed
-    if (fd_ >= 0) ::close(fd_);
+    file_.Close();
 }
 
 Nid NodeDatabase::AllocateNid(uint8_t nidType) {
@@ -257,7 +243,7 @@ void NodeDatabase::WriteAt(Ib ib, const uint8_t* data, size_t size) {
 
 void NodeDatabase::Flush() {
     if (bufLen_ == 0) return;
-    if (!writer_) writer_ = std::make_unique<Writer>(fd_);
+    if (!writer_) writer_ = std::make_unique<Writer>(file_);
     writer_->Submit(buf_, bufLen_, bufBase_);
     bufBase_ += bufLen_;
     bufLen_ = 0;
@@ -272,13 +258,10 @@ void NodeDatabase::ReadAt(Ib ib, uint8_t* data, size_t size) {
     // What was written may still be in a buffer; reads are rare (reopening a store,
     // releasing replaced trees), so everything goes to the file first.
     FlushAndWait();
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::pread(fd_, data + done, size - done, off_t(ib + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) FormatError("BREF", "ib", std::to_string(ib) + " lies past the end of the file");
-        done += size_t(n);
-    }
+    std::string error;
+    int64_t got = file_.ReadAt(ib, data, size, error);
+    if (got < 0) throw MailStoreError("cannot read the store: " + error);
+    if (uint64_t(got) < size) FormatError("BREF", "ib", std::to_string(ib) + " lies past the end of the file");
 }
 
 Bid NodeDatabase::WriteBlock(const uint8_t* data, size_t cb, bool internal, const uint32_t* crc) {
@@ -299,6 +282,7 @@ Bid NodeDatabase::WriteBlock(const uint8_t* data, size_t cb, bool internal, cons
     Put32(t + 4, crc ? *crc : ComputeCrc(out, cb));
     Put64(t + 8, bid);
     AppendBlockEntry(bid & ~Bid(1), {ib, uint16_t(cb), 2});
+    changed_ = true;
     return bid;
 }
 
@@ -500,16 +484,28 @@ void NodeDatabase::DropUncommitted() {
     } catch (const MailStoreError&) {
         // What failed to be written is given up with the rest.
     }
-    if (committedOnce_ && ::ftruncate(fd_, off_t(committedHeader_.root.ibFileEof)) != 0) {
+    std::string error;
+    if (committedOnce_ && !file_.Truncate(committedHeader_.root.ibFileEof, error)) {
         // Left for the next writer, which cuts the file back when it opens it.
     }
 }
 
 void NodeDatabase::Sync() {
-    if (durable_ && ::fdatasync(fd_) != 0) throw MailStoreError("cannot write the store: " + Errno());
+    std::string error;
+    if (durable_ && !file_.SyncData(error)) throw MailStoreError("cannot write the store: " + error);
+}
+
+uint64_t NodeDatabase::UsedBytes() const {
+    // Every entry counted, also those a change replaces: from above.
+    const uint64_t nodes = nbtLog_->Count() + nbtChanged_.size();
+    const uint64_t blocks = bbtLog_->Count() + bbtChanged_.size();
+    const uint64_t pages = BTreePages(nodes, kNBTEntryMax) + BTreePages(blocks, kBBTEntryMax);
+    return std::max<Ib>(cursor_, RegionStart(minRegions_)) + pages * kPageSize;
 }
 
 void NodeDatabase::Commit() {
+    // A store opened and left as it was is not written at all.
+    if (committedOnce_ && !changed_ && header_.root.fAMapValid == FAMAP_VALID) return;
     // What the trees will hold, and the space their blocks use.
     auto lastRegion = [this] { return RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1; };
     uint64_t regions = std::max(minRegions_, lastRegion());
@@ -572,7 +568,8 @@ void NodeDatabase::Commit() {
     }
     root.ibFileEof = RegionStart(regions);
     root.ibAMapLast = RegionStart(regions - 1);
-    if (::ftruncate(fd_, off_t(root.ibFileEof)) != 0) throw MailStoreError("cannot size the store: " + Errno());
+    std::string error;
+    if (!file_.Truncate(root.ibFileEof, error)) throw MailStoreError("cannot size the store: " + error);
 
     // Allocation maps, rebuilt from everything the trees reference. Regions whose bits
     // did not change since the last commit keep their pages.
@@ -586,7 +583,9 @@ void NodeDatabase::Commit() {
         auto unchanged = [&](Ib at) {
             if (k >= committedRegions_) return false;
             uint8_t old[kPageSize];
-            return ::pread(fd_, old, kPageSize, off_t(at)) == ssize_t(kPageSize) && std::memcmp(old, page, kPageSize) == 0;
+            std::string ignored;
+            return file_.ReadAt(at, old, kPageSize, ignored) == int64_t(kPageSize) &&
+                   std::memcmp(old, page, kPageSize) == 0;
         };
         if (!known || std::memcmp(bits->RegionBits(k), committed_->RegionBits(k), 496) != 0) {
             bits->BuildAMapPage(k, page);
@@ -626,6 +625,7 @@ void NodeDatabase::Commit() {
     committedRegions_ = regions;
     committedHeader_ = header_;
     committedOnce_ = true;
+    changed_ = false;
     mapsWritten_ = true;
     minRegions_ = regions;
     freeRuns_ = committed_->FreeRuns();

@@ -22,6 +22,7 @@
 #include <optional>
 #include <vector>
 
+#include "mailstore/base/PlatformFile.h"
 #include "mailstore/pst/ndb/Block.h"
 #include "mailstore/pst/ndb/BTreePage.h"
 #include "mailstore/pst/ndb/Header.h"
@@ -97,7 +98,10 @@ public:
     // Gives up what was written since the last commit: the file is cut back to the
     // committed end (what lies in its free space is unreferenced anyway).
     void DropUncommitted();
-    uint64_t FileSize() const { return header_.root.ibFileEof; }
+    // The bytes the file's blocks and pages would reach if committed now, from above:
+    // the data written, then the B-tree pages over its nodes and blocks. The file then
+    // ends with the allocation region that holds them.
+    uint64_t UsedBytes() const;
 
     // One more reference to a block (a block tree kept by a new subnode tree).
     void AddReference(Bid bid);
@@ -142,7 +146,7 @@ private:
     };
     Bid WriteBlockList(const std::vector<DataBlock>& blocks);
 
-    int fd_ = -1;
+    base::PlatformFile file_;
     Header header_;
     // NBT: entries in NID order in nbtLog_ (an opened store's, then new nodes while
     // their NIDs keep rising: messages); later changes, out-of-order nodes and removals
@@ -164,6 +168,7 @@ private:
     bool committedOnce_ = false;  // the file holds a valid header
     bool mapsWritten_ = false;    // the map pages in the file are committed_'s
     bool durable_ = false;
+    bool changed_ = false;  // the trees changed since the last commit (or the opening)
     std::vector<Ib> freePages_;  // free 512-byte pages below the append point, during Commit
     std::vector<std::pair<Ib, uint64_t>> freeRuns_;  // free (offset, bytes) of an opened store, by offset
     size_t runPos_ = 0;

@@ -1,8 +1,5 @@
 #include "mailstore/pst/ndb/SpillFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -16,27 +13,19 @@ namespace {
 
 constexpr size_t kPiece = 1 << 20;
 
-[[noreturn]] void Fail(const char* what) {
-    throw MailStoreError(std::string("temporary file beside the store: cannot ") + what + ": " + std::strerror(errno));
+[[noreturn]] void Fail(const char* what, const std::string& why) {
+    throw MailStoreError(std::string("temporary file beside the store: cannot ") + what + ": " + why);
 }
 
 }  // namespace
 
 SpillFile::SpillFile(const std::filesystem::path& dir, size_t recordSize) : recordSize_(recordSize) {
-    fd_ = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd_ < 0) {
-        // File systems without unnamed files: a named one, unlinked at once.
-        std::string name = (dir / ".brimvault-spill-XXXXXX").string();
-        fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-        if (fd_ < 0) Fail("create");
-        ::unlink(name.c_str());
-    }
+    std::string error;
+    if (!file_.OpenTemporary(dir, error)) Fail("create", error);
     pending_.reserve(kPiece);
 }
 
-SpillFile::~SpillFile() {
-    if (fd_ >= 0) ::close(fd_);
-}
+SpillFile::~SpillFile() = default;
 
 void SpillFile::Append(const void* record) {
     const uint8_t* p = static_cast<const uint8_t*>(record);
@@ -45,31 +34,17 @@ void SpillFile::Append(const void* record) {
 }
 
 void SpillFile::Flush() {
-    size_t done = 0;
-    while (done < pending_.size()) {
-        ssize_t n = ::pwrite(fd_, pending_.data() + done, pending_.size() - done, off_t(flushed_ * recordSize_ + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = ENOSPC;
-            Fail("write");
-        }
-        done += size_t(n);
-    }
+    std::string error;
+    if (!file_.WriteAt(flushed_ * recordSize_, pending_.data(), pending_.size(), error)) Fail("write", error);
     flushed_ += pending_.size() / recordSize_;
     pending_.clear();
 }
 
 void SpillFile::ReadRaw(uint64_t offset, uint8_t* out, size_t size) const {
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::pread(fd_, out + done, size - done, off_t(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            Fail("read");
-        }
-        done += size_t(n);
-    }
+    std::string error;
+    int64_t got = file_.ReadAt(offset, out, size, error);
+    if (got < 0) Fail("read", error);
+    if (uint64_t(got) < size) Fail("read", std::strerror(EIO));
 }
 
 void SpillFile::Read(uint64_t i, void* out) const {

@@ -1,13 +1,15 @@
 // A file of fixed-size records beside the store, for lists that grow with the number
-// of messages (B-tree entries) and must not be held in memory. The file is unlinked as
-// soon as it is opened: it disappears with its descriptor, on success, on failure and
-// when the process dies. Records are appended through a buffer and read back by
+// of messages (B-tree entries) and must not be held in memory. The file has no name
+// once opened (delete-on-close on Windows): it disappears when closed, on success, on
+// failure and when the process dies. Records are appended through a buffer and read back by
 // number, or in order through a Cursor.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <vector>
+
+#include "mailstore/base/PlatformFile.h"
 
 namespace bv::mailstore::pst {
 
@@ -41,7 +43,7 @@ public:
 private:
     void Flush();
     void ReadRaw(uint64_t offset, uint8_t* out, size_t size) const;
-    int fd_ = -1;
+    base::PlatformFile file_;
     size_t recordSize_;
     uint64_t flushed_ = 0;  // records in the file
     std::vector<uint8_t> pending_;

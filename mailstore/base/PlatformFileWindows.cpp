@@ -1,0 +1,213 @@
+// PlatformFile on Windows: wide-character names, positioned I/O through OVERLAPPED
+// offsets, delete-on-close temporary files. Handles are binary and not inherited.
+#ifdef _WIN32
+#include "mailstore/base/PlatformFile.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <system_error>
+#include <vector>
+
+namespace bv::base {
+namespace {
+
+// The system's text for `code`, in UTF-8, without the trailing line break. A full disk
+// reads as the C runtime's ENOSPC text, as every other write of the program reports it.
+std::string SystemText(DWORD code) {
+    if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL) return std::generic_category().message(ENOSPC);
+    wchar_t* buffer = nullptr;
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                             reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::string text;
+    if (n && buffer) {
+        while (n && (buffer[n - 1] == L'\r' || buffer[n - 1] == L'\n' || buffer[n - 1] == L' ' || buffer[n - 1] == L'.'))
+            --n;
+        int len = WideCharToMultiByte(CP_UTF8, 0, buffer, int(n), nullptr, 0, nullptr, nullptr);
+        text.resize(size_t(len));
+        WideCharToMultiByte(CP_UTF8, 0, buffer, int(n), text.data(), len, nullptr, nullptr);
+    }
+    if (buffer) LocalFree(buffer);
+    if (text.empty()) text = "system error " + std::to_string(code);
+    return text;
+}
+
+OVERLAPPED At(uint64_t offset) {
+    OVERLAPPED o = {};
+    o.Offset = DWORD(offset & 0xFFFFFFFFu);
+    o.OffsetHigh = DWORD(offset >> 32);
+    return o;
+}
+
+}  // namespace
+
+PlatformFile& PlatformFile::operator=(PlatformFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = other.handle_;
+        other.handle_ = kNone;
+    }
+    return *this;
+}
+
+bool PlatformFile::Open(const std::filesystem::path& path, Mode mode, std::string& error) {
+    Close();
+    DWORD access = GENERIC_READ, share = FILE_SHARE_READ | FILE_SHARE_DELETE, disposition = OPEN_EXISTING;
+    switch (mode) {
+        case Mode::ReadOnly: share |= FILE_SHARE_WRITE; break;
+        case Mode::ReadWrite: access |= GENERIC_WRITE; break;
+        case Mode::CreateReadWrite:
+            access |= GENERIC_WRITE;
+            disposition = CREATE_ALWAYS;
+            break;
+    }
+    HANDLE h = CreateFileW(path.wstring().c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        error = SystemText(GetLastError());
+        return false;
+    }
+    handle_ = h;
+    return true;
+}
+
+bool PlatformFile::OpenTemporary(const std::filesystem::path& dir, std::string& error) {
+    Close();
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::wstring name = L".brimvault-spill-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                            std::to_wstring(counter.fetch_add(1)) + L"-" + std::to_wstring(GetTickCount64());
+        HANDLE h = CreateFileW((dir / name).wstring().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            handle_ = h;
+            return true;
+        }
+        DWORD code = GetLastError();
+        if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) {
+            error = SystemText(code);
+            return false;
+        }
+    }
+    error = SystemText(ERROR_FILE_EXISTS);
+    return false;
+}
+
+void PlatformFile::Close() {
+    if (handle_ != kNone) CloseHandle(handle_);
+    handle_ = kNone;
+}
+
+int64_t PlatformFile::ReadAt(uint64_t offset, void* data, size_t size, std::string& error) const {
+    size_t done = 0;
+    while (done < size) {
+        OVERLAPPED o = At(offset + done);
+        DWORD want = DWORD(std::min<size_t>(size - done, 1u << 30)), got = 0;
+        if (!ReadFile(handle_, static_cast<char*>(data) + done, want, &got, &o)) {
+            DWORD code = GetLastError();
+            if (code == ERROR_HANDLE_EOF) break;
+            error = SystemText(code);
+            return -1;
+        }
+        if (got == 0) break;
+        done += got;
+    }
+    return int64_t(done);
+}
+
+bool PlatformFile::WriteAt(uint64_t offset, const void* data, size_t size, std::string& error) {
+    size_t done = 0;
+    while (done < size) {
+        OVERLAPPED o = At(offset + done);
+        DWORD want = DWORD(std::min<size_t>(size - done, 1u << 30)), put = 0;
+        if (!WriteFile(handle_, static_cast<const char*>(data) + done, want, &put, &o)) {
+            error = SystemText(GetLastError());
+            return false;
+        }
+        if (put == 0) {
+            error = SystemText(ERROR_DISK_FULL);
+            return false;
+        }
+        done += put;
+    }
+    return true;
+}
+
+bool PlatformFile::Truncate(uint64_t size, std::string& error) {
+    FILE_END_OF_FILE_INFO info = {};
+    info.EndOfFile.QuadPart = LONGLONG(size);
+    if (SetFileInformationByHandle(handle_, FileEndOfFileInfo, &info, sizeof info)) return true;
+    error = SystemText(GetLastError());
+    return false;
+}
+
+int64_t PlatformFile::Size(std::string& error) const {
+    LARGE_INTEGER size;
+    if (GetFileSizeEx(handle_, &size)) return int64_t(size.QuadPart);
+    error = SystemText(GetLastError());
+    return -1;
+}
+
+bool PlatformFile::SyncData(std::string& error) {
+    if (FlushFileBuffers(handle_)) return true;
+    error = SystemText(GetLastError());
+    return false;
+}
+
+PlatformFile::Lock PlatformFile::LockExclusive(std::string& error) {
+    // The whole file and beyond: a byte range no size reaches.
+    OVERLAPPED o = At(0);
+    if (LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &o))
+        return Lock::Taken;
+    DWORD code = GetLastError();
+    if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING) return Lock::HeldElsewhere;
+    error = SystemText(code);
+    return Lock::Failed;
+}
+
+unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
+
+bool ProcessMayBeRunning(unsigned long pid) {
+    HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+    if (!h) return GetLastError() != ERROR_INVALID_PARAMETER;  // no such process
+    DWORD code = 0;
+    bool running = !GetExitCodeProcess(h, &code) || code == STILL_ACTIVE;
+    CloseHandle(h);
+    return running;
+}
+
+void UseUtf8CommandLine(int& argc, char**& argv) {
+    SetConsoleOutputCP(CP_UTF8);
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide) return;
+    // Kept for the life of the process, as the C runtime's own arguments are.
+    static std::vector<std::string> args;
+    static std::vector<char*> pointers;
+    args.clear();
+    for (int i = 0; i < count; ++i) {
+        int len = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string a(size_t(len > 0 ? len - 1 : 0), '\0');
+        if (len > 1) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, a.data(), len, nullptr, nullptr);
+        args.push_back(std::move(a));
+    }
+    LocalFree(wide);
+    pointers.clear();
+    for (std::string& a : args) pointers.push_back(a.data());
+    pointers.push_back(nullptr);
+    argc = count;
+    argv = pointers.data();
+}
+
+}  // namespace bv::base
+#endif

@@ -1,0 +1,190 @@
+#include "mailstore/pst/PstStoreSeries.h"
+
+#include <filesystem>
+
+#include "mailstore/MailStoreError.h"
+#include "mailstore/pst/messaging/MessageBuilder.h"
+#include "mailstore/pst/messaging/NameToIdMap.h"
+#include "mailstore/pst/messaging/Store.h"
+
+namespace bv::mailstore::pst {
+
+namespace fs = std::filesystem;
+
+namespace {
+// What a folder made for a message adds: its PC, hierarchy and contents tables.
+constexpr uint64_t kFolderBytes = 2 * 1024;
+// Room for what the count of a part's bytes may miss: space that cannot be reused,
+// alignment.
+constexpr uint64_t kMarginBytes = 16 * 1024;
+}  // namespace
+
+PstStoreSeries::PstStoreSeries(std::string stem, std::string displayName, uint64_t maxSize)
+    : stem_(std::move(stem)), displayName_(std::move(displayName)), maxSize_(maxSize) {
+    OpenPart();
+}
+
+PstStoreSeries::~PstStoreSeries() { Close(); }
+
+bool PstStoreSeries::Fits(uint64_t used) const {
+    return maxSize_ == 0 || PstStore::FileSizeFor(used + used / 32 + kMarginBytes) <= maxSize_;
+}
+
+void PstStoreSeries::OpenPart() {
+    fs::path file;
+    uint64_t existing = 0;
+    for (;; ++number_) {
+        path_ = stem_ + (number_ > 1 ? " (" + std::to_string(number_) + ")" : "") + ".pst";
+        file = fs::u8path(path_);
+        std::error_code ec;
+        existing = fs::is_regular_file(file, ec) ? fs::file_size(file, ec) : 0;
+        // A part of an earlier run that is already full stays as it is.
+        if (existing == 0 || Fits(existing)) break;
+        RememberHeld(file);
+        partsDone_.push_back(path_);
+    }
+    part_ = Store::OpenOrCreate(file, displayName_);
+    freshPart_ = existing == 0;
+    messages_ = 0;
+    known_.clear();
+    if (!names_) {
+        // Messages are prepared with the ids of the first part: where every part takes
+        // the names in the same order, no message needs new ones when it is added.
+        names_ = std::make_unique<NameToIdMap>(NameToIdMap::FromProperties(part_->Names().Properties()));
+        cryptMethod_ = part_->CryptMethod();
+    }
+    for (const std::string& name : folders_) known_[{0, name}] = AddToPart(name);
+}
+
+FolderId PstStoreSeries::AddToPart(const std::string& name) {
+    auto it = folderClasses_.find(name);
+    if (it == folderClasses_.end()) return part_->AddFolder(part_->IpmSubtree(), name);
+    return part_->AddFolderOfClass(part_->IpmSubtree(), name, it->second);
+}
+
+std::string PstStoreSeries::AddItemFolder(const std::string& nameIn, const std::string& containerClass,
+                                          const std::string& what) {
+    if (!part_) throw MailStoreError("no store is open");
+    if (nameIn.empty()) throw MailStoreError("a folder needs a name");
+    std::string name = nameIn;
+    if (known_.count({0, name})) {
+        auto cls = folderClasses_.find(name);
+        if (cls != folderClasses_.end() && cls->second == containerClass) return name;
+        name = nameIn + " (" + what + ")";  // a mailbox's folder of that name
+    }
+    if (known_.count({0, name})) return name;
+    folderClasses_[name] = containerClass;
+    try {
+        known_[{0, name}] = AddToPart(name);
+    } catch (...) {
+        folderClasses_.erase(name);
+        throw;
+    }
+    folders_.push_back(name);
+    return name;
+}
+
+void PstStoreSeries::NextPart() {
+    Close();
+    ++number_;
+    OpenPart();
+}
+
+void PstStoreSeries::AddFolder(const std::string& name) {
+    if (!part_) throw MailStoreError("no store is open");
+    if (name.empty()) throw MailStoreError("a folder needs a name");
+    auto [it, added] = known_.try_emplace({0, name}, 0);
+    if (!added) return;
+    try {
+        it->second = AddToPart(name);
+    } catch (...) {
+        known_.erase(it);
+        throw;
+    }
+    folders_.push_back(name);
+}
+
+PreparedMessagePtr PstStoreSeries::Prepare(const mapi::Message& message) const {
+    return PreparedMessagePtr(new PreparedMessage(PrepareMessage(message, *names_, cryptMethod_)));
+}
+
+FolderId PstStoreSeries::FolderIn(const std::vector<std::string>& folder) {
+    if (folder.empty()) throw MailStoreError("a message needs a folder");
+    auto top = known_.find({0, folder[0]});
+    if (top == known_.end()) throw MailStoreError("the store has no folder \"" + folder[0] + "\"");
+    FolderId current = top->second;
+    for (size_t i = 1; i < folder.size(); ++i) {
+        auto [it, added] = known_.try_emplace({current, folder[i]}, 0);
+        if (added) {
+            try {
+                it->second = part_->AddFolder(current, folder[i]);
+            } catch (...) {
+                known_.erase(it);
+                throw;
+            }
+        }
+        current = it->second;
+    }
+    return current;
+}
+
+void PstStoreSeries::RememberHeld(const fs::path& file) {
+    try {
+        std::unique_ptr<Store> part = Store::OpenOrCreate(file, displayName_);
+        for (uint64_t identity : part->HeldIdentities()) heldElsewhere_.insert(identity);
+        part->Close();  // unchanged: nothing is written
+    } catch (const MailStoreError&) {
+        // A part that cannot be read is left alone; its messages are not known.
+    }
+}
+
+std::string PstStoreSeries::Add(const std::vector<std::string>& folder, PreparedMessagePtr message) {
+    return Place(folder, std::move(message), false);
+}
+
+PstStoreSeries::Added PstStoreSeries::AddOnce(const std::vector<std::string>& folder, PreparedMessagePtr message) {
+    if (!part_) throw MailStoreError("no store is open");
+    if (!message) throw MailStoreError("no message to store");
+    if (part_->Holds(*message)) {
+        part_->AddMessageOnce(part_->IpmSubtree(), std::move(message));  // joins the categories
+        return {false, {}};
+    }
+    if (!heldElsewhere_.empty() && heldElsewhere_.count(Store::IdentityOf(*message))) return {false, {}};
+    return {true, Place(folder, std::move(message), true)};
+}
+
+std::string PstStoreSeries::Place(const std::vector<std::string>& folder, PreparedMessagePtr message, bool once) {
+    if (!part_) throw MailStoreError("no store is open");
+    if (!message) throw MailStoreError("no message to store");
+    // Room for the folders below the top one too, should the part not have them yet.
+    const uint64_t room = PstStore::StoredSize(*message) + (folder.size() - (folder.empty() ? 0 : 1)) * kFolderBytes;
+    // A part takes a message past the limit only when it was made for it and holds
+    // nothing else.
+    while (!Fits(part_->UsedBytes() + room) && !(freshPart_ && messages_ == 0)) NextPart();
+    std::string warning;
+    if (!Fits(part_->UsedBytes() + room))
+        warning = "it is larger than the store size limit of " + std::to_string(maxSize_) +
+                  " bytes, so it has a store part of its own: " + path_;
+    if (once)
+        part_->AddMessageOnce(FolderIn(folder), std::move(message));
+    else
+        part_->AddMessage(FolderIn(folder), std::move(message));
+    ++messages_;
+    return warning;
+}
+
+void PstStoreSeries::Close() {
+    std::unique_ptr<Store> part = std::move(part_);
+    if (!part) return;
+    known_.clear();
+    try {
+        for (uint64_t identity : part->HeldIdentities()) heldElsewhere_.insert(identity);
+        part->Close();
+    } catch (const std::exception& e) {
+        failures_.push_back({path_, e.what(), messages_});
+        return;
+    }
+    partsDone_.push_back(path_);
+}
+
+}  // namespace bv::mailstore::pst

@@ -48,8 +48,8 @@ public:
     // Forces what was written to the disk (data and the size), so a power loss keeps it.
     bool SyncData(std::string& error);
 
-    // Takes the file for this process alone, without waiting; advisory on POSIX, so only
-    // other writers of this program are kept out. Held until the file is closed.
+    // Takes the file for this writer alone, without waiting. Readers are not kept out,
+    // only other writers that take the lock too. Held until the file is closed.
     enum class Lock { Taken, HeldElsewhere, Failed };
     Lock LockExclusive(std::string& error);
 

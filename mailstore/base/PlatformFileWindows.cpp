@@ -165,9 +165,11 @@ bool PlatformFile::SyncData(std::string& error) {
 }
 
 PlatformFile::Lock PlatformFile::LockExclusive(std::string& error) {
-    // The whole file and beyond: a byte range no size reaches.
-    OVERLAPPED o = At(0);
-    if (LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &o))
+    // One byte far past any end the file can have: Windows locks are mandatory, and a
+    // lock on the data would keep readers out too; this one keeps out only writers that
+    // take it as well.
+    OVERLAPPED o = At(uint64_t(1) << 62);
+    if (LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &o))
         return Lock::Taken;
     DWORD code = GetLastError();
     if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING) return Lock::HeldElsewhere;

@@ -121,8 +121,10 @@ TEST(RealWorldMail, AdjacentEncodedWordsJoin) {
     EXPECT_EQ(Str(r.props, PR_SUBJECT), "Привет, мир");
 }
 
-TEST(RealWorldMail, LeadingBlankOnlyHeaderLinesAreSkipped) {
-    for (const char* lead : {" \n", "\t\n", "  \r\n", " \n \n"}) {
+// Blank-only lines, and blanks in front of the first field (enmime's
+// "bad-header-start"), before the header.
+TEST(RealWorldMail, LeadingBlanksBeforeTheHeaderAreSkipped) {
+    for (const char* lead : {" \n", "\t\n", "  \r\n", " \n \n", " ", "\t ", " \n "}) {
         Message m = Import(std::string(lead) +
                            "From: Ann <ann@example.com>\nTo: bob@example.com\nSubject: Photo\n"
                            "Date: Tue, 1 Oct 2019 10:00:00 +0000\nMessage-ID: <p@example.com>\n"

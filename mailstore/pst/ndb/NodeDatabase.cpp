@@ -71,7 +71,7 @@ public:
 
 private:
     void ThrowIfFailed() const {
-        if (!error_.empty()) throw MailStoreError("cannot write the store: " + error_);
+        if (!error_.empty()) throw MailStoreError(error_);
     }
 
     void Loop() {
@@ -81,7 +81,11 @@ private:
             if (busy_) {
                 lock.unlock();
                 std::string error;
-                file_.WriteAt(jobOffset_, job_.data(), jobLen_, error);
+                try {
+                    file_.WriteAt(jobOffset_, job_.data(), jobLen_);
+                } catch (const MailStoreError& e) {
+                    error = e.what();
+                }
                 lock.lock();
                 if (!error.empty() && error_.empty()) error_ = error;
                 busy_ = false;
@@ -106,9 +110,7 @@ private:
 
 std::unique_ptr<NodeDatabase> NodeDatabase::Create(const std::filesystem::path& path, uint8_t cryptMethod) {
     std::unique_ptr<NodeDatabase> db(new NodeDatabase());
-    std::string error;
-    if (!db->file_.Open(path, base::PlatformFile::Mode::CreateReadWrite, error))
-        throw MailStoreError("cannot create " + path.string() + ": " + error);
+    db->file_.Open(path, base::PlatformFile::Mode::CreateReadWrite);
     db->StartSpill(path);
     db->header_.bCryptMethod = cryptMethod;
     db->header_.rgnid = Header::InitialRgnid();
@@ -121,15 +123,11 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Create(const std::filesystem::path& 
 
 std::unique_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& path) {
     std::unique_ptr<NodeDatabase> db(new NodeDatabase());
-    std::string error;
-    if (!db->file_.Open(path, base::PlatformFile::Mode::ReadWrite, error))
-        throw MailStoreError("cannot open " + path.string() + ": " + error);
+    db->file_.Open(path, base::PlatformFile::Mode::ReadWrite);
     uint8_t raw[kHeaderSize];
-    int64_t got = db->file_.ReadAt(0, raw, sizeof raw, error);
-    db->header_ = Header::Parse(raw, got < 0 ? 0 : size_t(got));
+    db->header_ = Header::Parse(raw, db->file_.ReadAt(0, raw, sizeof raw));
     Root& root = db->header_.root;
-    int64_t size = db->file_.Size(error);
-    if (root.ibFileEof != uint64_t(size)) FormatError("ROOT", "ibFileEof", "differs from the file size");
+    if (root.ibFileEof != db->file_.Size()) FormatError("ROOT", "ibFileEof", "differs from the file size");
     if (root.ibFileEof < kFirstAMapOffset + kAMapRegionSize || (root.ibFileEof - kFirstAMapOffset) % kAMapRegionSize)
         FormatError("ROOT", "ibFileEof", "does not end an AMap region");
     db->StartSpill(path);
@@ -238,10 +236,7 @@ void NodeDatabase::ReadAt(Ib ib, uint8_t* data, size_t size) {
     // What was written may still be in a buffer; reads are rare (reopening a store,
     // releasing replaced trees), so everything goes to the file first.
     FlushAndWait();
-    std::string error;
-    int64_t got = file_.ReadAt(ib, data, size, error);
-    if (got < 0) throw MailStoreError("cannot read the store: " + error);
-    if (uint64_t(got) < size) FormatError("BREF", "ib", std::to_string(ib) + " lies past the end of the file");
+    if (file_.ReadAt(ib, data, size) < size) FormatError("BREF", "ib", std::to_string(ib) + " lies past the end of the file");
 }
 
 Bid NodeDatabase::WriteBlock(const uint8_t* data, size_t cb, bool internal, const uint32_t* crc) {
@@ -516,8 +511,7 @@ void NodeDatabase::Commit() {
     root.cbPMapFree = 0;
     root.fAMapValid = FAMAP_VALID;
     ++header_.dwUnique;
-    std::string error;
-    if (!file_.Truncate(root.ibFileEof, error)) throw MailStoreError("cannot size the store: " + error);
+    file_.Truncate(root.ibFileEof);
     // An empty density list, as Outlook writes it; a stale one from an earlier writer
     // of this file would disagree with the rebuilt AMaps.
     uint8_t dlist[kPageSize];

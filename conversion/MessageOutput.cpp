@@ -8,6 +8,7 @@
 #include "conversion/MessageFile.h"
 #include "conversion/PathHelpers.h"
 #include "mailstore/MailStoreError.h"
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/mime/Rfc822Import.h"
 #include "mailstore/msg/MsgWriter.h"
 
@@ -204,14 +205,13 @@ void ImportedOutput::OutputMessage(int32_t n, AppendStrings& message) {
             mapi::Message message;
             mailstore::mime::ImportRfc822(p->text, top, message);
             std::string().swap(p->text);
-            // Read; has-attachments only where the message has attachments.
-            int32_t flags = mapi::MSGFLAG_READ;
-            if (!message.attachments.empty()) flags |= mapi::MSGFLAG_HASATTACH;
-            message.props.SetInt(mapi::PR_MESSAGE_FLAGS, flags);
+            // A converted message is read, unless its labels say it is unread.
+            message.props.SetInt(mapi::PR_MESSAGE_FLAGS, mapi::MSGFLAG_READ);
             if (byLabel) {
                 ApplyLabels(labels, message);
                 p->labelFolder = std::move(labels.folder);
             }
+            mapi::CompleteMessage(message);
             Deliver(*p, message);
             p->recipients = message.recipients.size();
             p->warnings = std::move(message.warnings);

@@ -69,6 +69,11 @@ Message Basic(const std::string& subject, int n, bool read = true) {
     m.props.SetBinary(PR_ENTRYID, Binary(24, 7));  // computed: must not be stored
     m.recipients.push_back(Recipient("Bob Receiver", "bob@example.net", MAPI_TO));
     m.recipients.push_back(Recipient("Carol Copy", "carol@example.net", MAPI_CC));
+    return m;
+}
+
+// A message with its defaults, as a conversion hands it to the store.
+Message Completed(Message m) {
     CompleteMessage(m);
     return m;
 }
@@ -146,13 +151,13 @@ void WriteBasic(const std::string& path) {
         CompleteMessage(m);
         store->AddMessage(inbox, m);
     }
-    for (int i = 0; i < 3; ++i) store->AddMessage(sub, Basic("Sub message " + std::to_string(i), 10 + i));
+    for (int i = 0; i < 3; ++i) store->AddMessage(sub, Completed(Basic("Sub message " + std::to_string(i), 10 + i)));
     {
         // A subject of 2000 characters: over 3580 bytes in UTF-16, so both the PC value
         // and the contents table cell live in subnodes.
         std::string subject = "Long subject ";
         while (subject.size() < 2000) subject += "x";
-        store->AddMessage(sub, Basic(subject, 13));
+        store->AddMessage(sub, Completed(Basic(subject, 13)));
     }
     {
         // No recipients, no body, no attachments: empty recipient table.
@@ -193,7 +198,7 @@ void WriteMany(const std::string& path, int n) {
 void WriteOneFolder(const std::string& path, int n, int first) {
     auto store = PstStore::OpenOrCreate(path, "One Folder Store");
     auto folder = store->AddFolder(store->IpmSubtree(), "One Folder");
-    for (int i = first; i < first + n; ++i) store->AddMessage(folder, Basic("One message " + std::to_string(i), i, i % 5 != 0));
+    for (int i = first; i < first + n; ++i) store->AddMessage(folder, Completed(Basic("One message " + std::to_string(i), i, i % 5 != 0)));
     store->Close();
 }
 

@@ -40,12 +40,11 @@ bool MessageOutput::ShouldStop() {
     return diskFull_ || observer_.StopRequested();
 }
 
-std::optional<std::string> MessageOutput::FolderOnDisk(const std::vector<std::string>& labelFolder,
-                                                       Failure& failure) const {
-    if (!target_.byLabel()) return target_.mailboxFolder;
-    std::optional<std::string> folder = target_.diskFolders->FolderFor(target_.mailboxFolder, labelFolder);
-    if (!folder) failure = {LabelFolderOnDisk(target_.mailboxFolder, labelFolder), "cannot create the output folder"};
-    return folder;
+MessageOutput::DiskFolder MessageOutput::FolderOnDisk(const std::vector<std::string>& labelFolder) const {
+    if (!target_.byLabel()) return {target_.mailboxFolder, std::nullopt};
+    if (std::optional<std::string> folder = target_.diskFolders->FolderFor(target_.mailboxFolder, labelFolder))
+        return {std::move(*folder), std::nullopt};
+    return {std::string(), Failure{LabelFolderOnDisk(target_.mailboxFolder, labelFolder), "cannot create the output folder"}};
 }
 
 void MessageOutput::Written(const std::vector<std::string>& labelFolder) {
@@ -79,15 +78,13 @@ public:
             emlx || target_.byLabel() ? mailstore::mime::ReadMessageTop(text) : mailstore::mime::MessageTop{};
         MessageLabels labels;
         if (target_.byLabel()) labels = LabelsOfMessage(top.header.fields);
-        Failure failure;
-        std::optional<Failure> failed;
-        if (std::optional<std::string> folder = FolderOnDisk(labels.folder, failure); !folder) {
-            failed = std::move(failure);
-        } else if (emlx) {
+        DiskFolder folder = FolderOnDisk(labels.folder);
+        std::optional<Failure> failed = std::move(folder.failure);
+        if (!failed && emlx) {
             BuildEmlx(text, top.header.fields, emlx_, EmlxFlags{.read = !labels.unread, .flagged = labels.starred});
-            failed = WriteMessageFile(MessageFileName(*folder, n, true), emlx_);
-        } else {
-            failed = WriteMessageFile(MessageFileName(*folder, n, false), text);
+            failed = WriteMessageFile(MessageFileName(folder.path, n, true), emlx_);
+        } else if (!failed) {
+            failed = WriteMessageFile(MessageFileName(folder.path, n, false), text);
         }
         if (failed)
             Failed(std::move(*failed));
@@ -108,13 +105,12 @@ public:
 
 private:
     void Deliver(Pending& p, const mapi::Message& message) const override {
-        Failure failure;
-        std::optional<std::string> folder = FolderOnDisk(p.labelFolder, failure);
-        if (!folder) {
-            p.target = failure.file;
-            throw mailstore::MailStoreError(failure.reason);
+        DiskFolder folder = FolderOnDisk(p.labelFolder);
+        if (folder.failure) {
+            p.target = folder.failure->file;
+            throw mailstore::MailStoreError(folder.failure->reason);
         }
-        p.target = MsgFileName(*folder, p.n);
+        p.target = MsgFileName(folder.path, p.n);
         mailstore::msg::WriteMsgFile(message, std::filesystem::u8path(p.target));
     }
     void Finish(Pending& p) override {

@@ -50,8 +50,15 @@ public:
     void Truncate(uint64_t size);
     // The file's size.
     uint64_t Size() const;
+    // Forces what was written to the disk (data and the size), so a power loss keeps it.
+    void SyncData();
     // Each of these throws MailStoreError on failure: "cannot read <name>: ...",
     // "cannot write <name>: ...", with the system's text.
+
+    // Takes the file for this process alone, without waiting; advisory on POSIX, so only
+    // other writers of this program are kept out. Held until the file is closed. False
+    // when another holds it; throws MailStoreError when that cannot be told.
+    bool LockExclusive();
 
 private:
 #ifdef _WIN32
@@ -69,6 +76,8 @@ private:
 
 // The running process's id.
 unsigned long CurrentProcessId();
+// False only when no process with id `pid` runs any more (true when unsure).
+bool ProcessMayBeRunning(unsigned long pid);
 
 // On Windows: replaces `argc` and `argv` by the command line's arguments in UTF-8 (the
 // C runtime's are in the ANSI code page, which cannot hold every file name), and has

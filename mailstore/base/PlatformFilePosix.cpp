@@ -3,6 +3,8 @@
 #include "mailstore/base/PlatformFile.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -102,7 +104,22 @@ uint64_t PlatformFile::Size() const {
     return uint64_t(st.st_size);
 }
 
+void PlatformFile::SyncData() {
+    if (::fdatasync(handle_) != 0) Fail("write", ErrnoText(errno));
+}
+
+bool PlatformFile::LockExclusive() {
+    if (::flock(handle_, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno == EWOULDBLOCK) return false;
+    Fail("lock", ErrnoText(errno));
+}
+
 unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }
+
+bool ProcessMayBeRunning(unsigned long pid) {
+    if (pid == 0 || pid > 0x7FFFFFFFul) return true;
+    return ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
+}
 
 void UseUtf8CommandLine(int&, char**&) {}
 

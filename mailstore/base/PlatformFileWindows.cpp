@@ -150,7 +150,30 @@ uint64_t PlatformFile::Size() const {
     return uint64_t(size.QuadPart);
 }
 
+void PlatformFile::SyncData() {
+    if (!FlushFileBuffers(handle_)) Fail("write", SystemText(GetLastError()));
+}
+
+bool PlatformFile::LockExclusive() {
+    // The whole file and beyond: a byte range no size reaches.
+    OVERLAPPED o = At(0);
+    if (LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &o))
+        return true;
+    DWORD code = GetLastError();
+    if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING) return false;
+    Fail("lock", SystemText(code));
+}
+
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
+
+bool ProcessMayBeRunning(unsigned long pid) {
+    HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+    if (!h) return GetLastError() != ERROR_INVALID_PARAMETER;  // no such process
+    DWORD code = 0;
+    bool running = !GetExitCodeProcess(h, &code) || code == STILL_ACTIVE;
+    CloseHandle(h);
+    return running;
+}
 
 void UseUtf8CommandLine(int& argc, char**& argv) {
     SetConsoleOutputCP(CP_UTF8);

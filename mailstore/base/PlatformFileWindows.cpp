@@ -66,7 +66,12 @@ bool PlatformFile::Open(const std::filesystem::path& path, Mode mode, std::strin
     DWORD access = GENERIC_READ, share = FILE_SHARE_READ | FILE_SHARE_DELETE, disposition = OPEN_EXISTING;
     switch (mode) {
         case Mode::ReadOnly: share |= FILE_SHARE_WRITE; break;
-        case Mode::ReadWrite: access |= GENERIC_WRITE; break;
+        case Mode::ReadWrite:
+            // Another writer of this program gets the file too, and is then refused by
+            // the lock (LockExclusive), so it can say why.
+            access |= GENERIC_WRITE;
+            share |= FILE_SHARE_WRITE;
+            break;
         case Mode::CreateReadWrite:
             access |= GENERIC_WRITE;
             disposition = CREATE_ALWAYS;

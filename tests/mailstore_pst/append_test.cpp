@@ -79,7 +79,9 @@ std::map<std::string, std::vector<std::string>> Messages(const fs::path& path) {
 std::vector<std::string> FilesBeside(const fs::path& store) {
     std::vector<std::string> out;
     for (const auto& e : fs::directory_iterator(store.parent_path()))
-        if (e.path() != store) out.push_back(e.path().filename().string());
+        // (On Windows the B-trees' spill files are named ones that vanish when closed.)
+        if (e.path() != store && e.path().filename().string().rfind(".brimvault-spill-", 0) != 0)
+            out.push_back(e.path().filename().string());
     return out;
 }
 

@@ -55,8 +55,8 @@ public:
     // Each of these throws MailStoreError on failure: "cannot read <name>: ...",
     // "cannot write <name>: ...", with the system's text.
 
-    // Takes the file for this process alone, without waiting; advisory on POSIX, so only
-    // other writers of this program are kept out. Held until the file is closed. False
+    // Takes the file for this writer alone, without waiting. Readers are not kept out,
+    // only other writers that take the lock too. Held until the file is closed. False
     // when another holds it; throws MailStoreError when that cannot be told.
     bool LockExclusive();
 

@@ -73,7 +73,12 @@ void PlatformFile::Open(const std::filesystem::path& path, Mode mode) {
     DWORD access = GENERIC_READ, share = FILE_SHARE_READ | FILE_SHARE_DELETE, disposition = OPEN_EXISTING;
     switch (mode) {
         case Mode::ReadOnly: share |= FILE_SHARE_WRITE; break;
-        case Mode::ReadWrite: access |= GENERIC_WRITE; break;
+        case Mode::ReadWrite:
+            // Another writer of this program gets the file too, and is then refused by
+            // the lock (LockExclusive), so it can say why.
+            access |= GENERIC_WRITE;
+            share |= FILE_SHARE_WRITE;
+            break;
         case Mode::CreateReadWrite:
             access |= GENERIC_WRITE;
             disposition = CREATE_ALWAYS;
@@ -155,9 +160,11 @@ void PlatformFile::SyncData() {
 }
 
 bool PlatformFile::LockExclusive() {
-    // The whole file and beyond: a byte range no size reaches.
-    OVERLAPPED o = At(0);
-    if (LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &o))
+    // One byte far past any end the file can have: Windows locks are mandatory, and a
+    // lock on the data would keep readers out too; this one keeps out only writers that
+    // take it as well.
+    OVERLAPPED o = At(uint64_t(1) << 62);
+    if (LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &o))
         return true;
     DWORD code = GetLastError();
     if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING) return false;

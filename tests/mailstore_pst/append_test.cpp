@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "PstValidate.h"
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/MailStoreError.h"
 #include "mailstore/base/PlatformFile.h"
 #include "mailstore/pst/PstStore.h"
@@ -44,6 +45,7 @@ Message Mail(const std::string& subject, const std::string& messageId, std::vect
     if (!messageId.empty()) m.props.SetString(PR_INTERNET_MESSAGE_ID, messageId);
     m.props.SetBinary(PR_SEARCH_KEY, Binary(subject.begin(), subject.end()));
     if (!categories.empty()) m.props.SetNamed(kKeywords, PT_MV_UNICODE, categories);
+    bv::mapi::CompleteMessage(m);
     return m;
 }
 
@@ -79,7 +81,9 @@ std::map<std::string, std::vector<std::string>> Messages(const fs::path& path) {
 std::vector<std::string> FilesBeside(const fs::path& store) {
     std::vector<std::string> out;
     for (const auto& e : fs::directory_iterator(store.parent_path()))
-        if (e.path() != store) out.push_back(e.path().filename().string());
+        // (On Windows the B-trees' spill files are named ones that vanish when closed.)
+        if (e.path() != store && e.path().filename().string().rfind(".brimvault-spill-", 0) != 0)
+            out.push_back(e.path().filename().string());
     return out;
 }
 

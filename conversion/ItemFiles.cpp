@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <streambuf>
 
 #include "conversion/DiskFull.h"
 #include "conversion/PathHelpers.h"
@@ -20,6 +21,82 @@ namespace {
 
 bool EndsWithNoCase(const std::string& s, std::string_view suffix) {
     return s.size() >= suffix.size() && base::EqualsNoCase(std::string_view(s).substr(s.size() - suffix.size()), suffix);
+}
+
+// The bytes of an opened input, from where it stands, as a stream read once: a
+// member's cards are read as the archive gives them.
+class InputFileBuf : public std::streambuf {
+public:
+    explicit InputFileBuf(InputFile& in) : in_(in) {}
+
+protected:
+    int_type underflow() override {
+        in_.Consume(handedOut_);  // every byte given before was read
+        handedOut_ = 0;
+        if (in_.Ensure(1) == 0) return traits_type::eof();
+        char* p = const_cast<char*>(in_.data());
+        handedOut_ = in_.available();
+        setg(p, p, p + handedOut_);
+        return traits_type::to_int_type(*p);
+    }
+
+private:
+    InputFile& in_;
+    size_t handedOut_ = 0;
+};
+
+class InputFileStream : public std::istream {
+public:
+    explicit InputFileStream(InputFile& in) : std::istream(nullptr), buf_(in) { rdbuf(&buf_); }
+
+private:
+    InputFileBuf buf_;
+};
+
+// Bytes held in memory as a stream that can seek; several may read the same bytes.
+class BytesBuf : public std::streambuf {
+public:
+    explicit BytesBuf(const std::string& bytes) {
+        char* p = const_cast<char*>(bytes.data());
+        setg(p, p, p + bytes.size());
+    }
+
+protected:
+    pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode) override {
+        const off_type from = dir == std::ios_base::beg ? 0 : dir == std::ios_base::cur ? gptr() - eback() : egptr() - eback();
+        const off_type to = from + off;
+        if (to < 0 || to > egptr() - eback()) return pos_type(off_type(-1));
+        setg(eback(), eback() + to, egptr());
+        return pos_type(to);
+    }
+    pos_type seekpos(pos_type pos, std::ios_base::openmode which) override {
+        return seekoff(off_type(pos), std::ios_base::beg, which);
+    }
+};
+
+class BytesStream : public std::istream {
+public:
+    explicit BytesStream(const std::string& bytes) : std::istream(nullptr), buf_(bytes) { rdbuf(&buf_); }
+
+private:
+    BytesBuf buf_;
+};
+
+// A calendar member's bytes, read to the end or up to damage (`error` then says why);
+// false when it is too large to hold.
+bool ReadCalendarMember(InputFile& in, std::string& bytes, std::string& error) {
+    while (in.Ensure(1) > 0) {
+        if (bytes.size() + in.available() > kMaxCalendarMemberBytes) {
+            error = "the calendar is larger than " + std::to_string(kMaxCalendarMemberBytes >> 20) +
+                    " MB: inside an archive a calendar is read in memory; unpack it to convert it";
+            bytes.clear();
+            return false;
+        }
+        bytes.append(in.data(), in.available());
+        in.Consume(in.available());
+    }
+    if (in.failed()) error = in.error();
+    return true;
 }
 
 // One item of a file: the message, or why it could not be read and where.
@@ -66,6 +143,9 @@ private:
 class AppointmentSource : public ItemSource {
 public:
     explicit AppointmentSource(const fs::path& path) : reader_(path) {}
+    // Calendar bytes in memory, which must outlive the reading.
+    explicit AppointmentSource(const std::string& bytes)
+        : reader_([&bytes]() -> std::unique_ptr<std::istream> { return std::make_unique<BytesStream>(bytes); }) {}
     bool Next(Item& item) override {
         mailstore::ical::CalendarItem ci;
         if (!reader_.Next(ci)) return false;
@@ -112,22 +192,34 @@ std::string ItemMsgFileName(ItemFileKind kind, const std::string& folder, int64_
     return folder + kPathSeparator + prefix + std::to_string(n) + ".msg";
 }
 
-ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, RunObserver& observer) {
+ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, RunObserver& observer,
+                               InputFile* bytes) {
     ItemFileResult result;
     const fs::path path = fs::u8path(target.inputPath);
-    std::ifstream in;
+    std::unique_ptr<std::istream> in;
+    std::string calendarBytes;  // of a member: read whole first
+    std::string readError;      // a member's data that could not be read to its end
     std::unique_ptr<ItemSource> source;
     if (kind == ItemFileKind::Contacts) {
-        in.open(path, std::ios::binary);
-        if (!in) {
-            result.failures.push_back({target.inputPath, "cannot open the file"});
+        if (bytes) {
+            in = std::make_unique<InputFileStream>(*bytes);
+        } else {
+            in = std::make_unique<std::ifstream>(path, std::ios::binary);
+            if (!*in) {
+                result.failures.push_back({target.inputPath, "cannot open the file"});
+                return result;
+            }
+        }
+        source = std::make_unique<ContactSource>(*in);
+    } else {
+        if (bytes && !ReadCalendarMember(*bytes, calendarBytes, readError)) {
+            result.failures.push_back({target.inputPath, readError});
             return result;
         }
-        source = std::make_unique<ContactSource>(in);
-    } else {
-        auto calendar = std::make_unique<AppointmentSource>(path);
+        // What was read before damage converts; the damage is told after it.
+        auto calendar = bytes ? std::make_unique<AppointmentSource>(calendarBytes) : std::make_unique<AppointmentSource>(path);
         if (!calendar->FileError().empty()) {
-            result.failures.push_back({target.inputPath, calendar->FileError()});
+            result.failures.push_back({target.inputPath, readError.empty() ? calendar->FileError() : readError});
             return result;
         }
         source = std::move(calendar);
@@ -177,8 +269,13 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
         ++result.converted;
         observer.MessageWritten(int32_t(n));
     }
-    if (kind == ItemFileKind::Contacts && in.bad())
-        result.failures.push_back({target.inputPath, "the file could not be read to its end"});
+    if (bytes && kind == ItemFileKind::Contacts && !result.stopped && !result.diskFull) {
+        // A stop or a full disk leaves the member unread on purpose.
+        if (bytes->failed()) readError = bytes->error();
+    } else if (kind == ItemFileKind::Contacts && in->bad()) {
+        readError = "the file could not be read to its end";
+    }
+    if (!readError.empty()) result.failures.push_back({target.inputPath, readError});
     return result;
 }
 

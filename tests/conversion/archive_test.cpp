@@ -16,6 +16,7 @@
 #include "TestHost.h"
 #include "conversion/ArchiveInput.h"
 #include "conversion/ConversionRun.h"
+#include "conversion/PathHelpers.h"
 
 using namespace bv::conversion;
 using bv::testing::ReadFile;
@@ -535,7 +536,7 @@ TEST(ArchiveRun, ContactsAndCalendarsInsideConvertAsTheSameFilesUnpacked) {
     EXPECT_TRUE(r.ok()) << Reasons(r);
     EXPECT_EQ(r.messagesConverted, 3);
     ASSERT_EQ(r.warnings.size(), 1u);
-    EXPECT_EQ(r.warnings[0].file, (zip / "export" / "Contacts" / "family.vcf").string() + " and 2 more");
+    EXPECT_EQ(r.warnings[0].file, zip.string() + kPathSeparator + "export/Contacts/family.vcf and 2 more");
     EXPECT_EQ(Files(out.path()).size(), 3u);
 }
 
@@ -555,8 +556,9 @@ TEST(ArchiveRun, AContactsOrCalendarMemberFailsAloneNamedByItsPathInside) {
     const std::string bytes = ReadFile(zip);
     Corrupt(zip, bytes.find("SUMMARY:") + 9, 1);  // the stored calendar's first summary
     RunReport r = ConvertTo(OutputKind::Msg, {zip}, out.path());
-    EXPECT_TRUE(Failed(r, "export.zip/people/family.vcf", "line 10: ")) << Reasons(r);
-    EXPECT_TRUE(Failed(r, "export.zip/cal/work.ics", "damaged")) << Reasons(r);
+    const std::string inside = std::string("export.zip") + kPathSeparator;
+    EXPECT_TRUE(Failed(r, inside + "people/family.vcf", "line 10: ")) << Reasons(r);
+    EXPECT_TRUE(Failed(r, inside + "cal/work.ics", "damaged")) << Reasons(r);
     const fs::path base = out.path() / zip.relative_path();
     EXPECT_EQ(Files(base / "people" / "family.vcf").size(), 2u);
     EXPECT_TRUE(fs::exists(base / "people" / "family.vcf" / "Contact-3.msg"));

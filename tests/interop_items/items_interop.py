@@ -296,6 +296,17 @@ def check_archive(args, vcfs, icss):
         fail('archive', f'pypff: inside the zip {items["zip"]}, unpacked {items["loose"]}')
     if len(items['zip'].get('Contacts', [])) != len(source_cards(vcf)) or not items['zip'].get('Calendar'):
         fail('archive', f'pypff folders {sorted((k, len(v)) for k, v in items["zip"].items())}')
+    # Two contacts files inside: the first takes "Contacts", the one after it a folder named after it.
+    z2 = os.path.join(args.work, 'two.zip')
+    with zipfile.ZipFile(z2, 'w', zipfile.ZIP_DEFLATED) as z:
+        z.write(vcf, 'a/people.vcf')
+        z.write(vcfs[0] if vcfs[0] != vcf else vcfs[1], 'b/friends.vcf')
+    out2 = os.path.join(args.work, 'pst-two')
+    subprocess.run([args.convert, '--to', 'pst', '--single-pst', '-o', out2, z2], capture_output=True, text=True)
+    two = folder_items(glob.glob(os.path.join(out2, '*.pst'))[0]) if glob.glob(os.path.join(out2, '*.pst')) else {}
+    two.pop('Deleted Items', None)
+    if sorted(two) != ['Contacts', 'friends'] or len(two['Contacts']) != len(source_cards(vcf)):
+        fail('archive', f'two contacts files inside: folders {sorted((k, len(v)) for k, v in two.items())}')
     found = {case: readpst(store, os.path.join(args.work, 'readpst-' + case)) for case, store in stores.items()}
     for folder, name in (('Contacts', 'contacts'), ('Calendar', 'calendar')):
         zipped, unpacked = (readpst_text(found[c], folder, name) for c in ('zip', 'loose'))

@@ -445,14 +445,16 @@ TEST(ArchiveRun, TheShareReadIsThatOfTheArchiveBytes) {
         void BytesRead(uint64_t done, uint64_t total) override { calls.push_back({done, total}); }
         void MessageWritten(int32_t number) override {
             TestHost::MessageWritten(number);
-            if (number % 100 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a slow disk
+            if (number % 50 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a slow disk
         }
     };
     TempDir in, out;
     const fs::path zip = in.path() / "export.zip";
-    WriteArchive(zip, Kind::Zip, {{"a.mbox", Mailbox("a", 2000, false, 30)}});  // ~4 MB, ~2.6 MB packed
+    // ~12 MB, ~8 MB packed: well past what is read ahead (a few MiB), so the archive
+    // cannot be read through before the first messages are written, however slow they are.
+    WriteArchive(zip, Kind::Zip, {{"a.mbox", Mailbox("a", 1000, false, 170)}});
     const uint64_t size = fs::file_size(zip);
-    ASSERT_GT(size, 2u << 20);
+    ASSERT_GT(size, 6u << 20);
     Recorder h;
     Convert(zip, out.path(), &h);
     ASSERT_GE(h.calls.size(), 3u);

@@ -3,7 +3,10 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <algorithm>
+#include <cstring>
 #include <streambuf>
+#include <vector>
 
 #include "conversion/DiskFull.h"
 #include "conversion/PathHelpers.h"
@@ -53,46 +56,88 @@ private:
     InputFileBuf buf_;
 };
 
-// Bytes held in memory as a stream that can seek; several may read the same bytes.
-class BytesBuf : public std::streambuf {
-public:
-    explicit BytesBuf(const std::string& bytes) {
-        char* p = const_cast<char*>(bytes.data());
-        setg(p, p, p + bytes.size());
+// Bytes held in memory in blocks (never copied whole, never more than a block over
+// their size), read as streams that can seek; several may read the same bytes.
+struct HeldBytes {
+    static constexpr size_t kBlock = size_t(1) << 20;
+    std::vector<std::unique_ptr<char[]>> blocks;
+    uint64_t size = 0;
+
+    void Append(const char* data, size_t n) {
+        while (n > 0) {
+            const size_t at = size_t(size % kBlock);
+            if (at == 0) blocks.push_back(std::make_unique_for_overwrite<char[]>(kBlock));
+            const size_t take = std::min(n, kBlock - at);
+            std::memcpy(blocks.back().get() + at, data, take);
+            data += take;
+            n -= take;
+            size += take;
+        }
     }
+};
+
+class HeldBytesBuf : public std::streambuf {
+public:
+    explicit HeldBytesBuf(const HeldBytes& bytes) : b_(bytes) { Show(0); }
 
 protected:
+    int_type underflow() override {
+        if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+        const uint64_t next = base_ + uint64_t(egptr() - eback());
+        if (next >= b_.size) return traits_type::eof();
+        Show(next);
+        return traits_type::to_int_type(*gptr());
+    }
     pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode) override {
-        const off_type from = dir == std::ios_base::beg ? 0 : dir == std::ios_base::cur ? gptr() - eback() : egptr() - eback();
+        const off_type from = dir == std::ios_base::beg   ? 0
+                              : dir == std::ios_base::cur ? off_type(base_) + (gptr() - eback())
+                                                          : off_type(b_.size);
         const off_type to = from + off;
-        if (to < 0 || to > egptr() - eback()) return pos_type(off_type(-1));
-        setg(eback(), eback() + to, egptr());
+        if (to < 0 || uint64_t(to) > b_.size) return pos_type(off_type(-1));
+        Show(uint64_t(to));
         return pos_type(to);
     }
     pos_type seekpos(pos_type pos, std::ios_base::openmode which) override {
         return seekoff(off_type(pos), std::ios_base::beg, which);
     }
-};
-
-class BytesStream : public std::istream {
-public:
-    explicit BytesStream(const std::string& bytes) : std::istream(nullptr), buf_(bytes) { rdbuf(&buf_); }
 
 private:
-    BytesBuf buf_;
+    // Makes the block holding `at` the get area, positioned at `at`.
+    void Show(uint64_t at) {
+        if (at >= b_.size) {  // the end: nothing left to get
+            base_ = b_.size;
+            setg(nullptr, nullptr, nullptr);
+            return;
+        }
+        const size_t block = size_t(at / HeldBytes::kBlock);
+        base_ = uint64_t(block) * HeldBytes::kBlock;
+        char* p = b_.blocks[block].get();
+        setg(p, p + (at - base_), p + size_t(std::min<uint64_t>(HeldBytes::kBlock, b_.size - base_)));
+    }
+
+    const HeldBytes& b_;
+    uint64_t base_ = 0;  // the offset of eback()
+};
+
+class HeldBytesStream : public std::istream {
+public:
+    explicit HeldBytesStream(const HeldBytes& bytes) : std::istream(nullptr), buf_(bytes) { rdbuf(&buf_); }
+
+private:
+    HeldBytesBuf buf_;
 };
 
 // A calendar member's bytes, read to the end or up to damage (`error` then says why);
 // false when it is too large to hold.
-bool ReadCalendarMember(InputFile& in, std::string& bytes, std::string& error) {
+bool ReadCalendarMember(InputFile& in, HeldBytes& bytes, std::string& error) {
     while (in.Ensure(1) > 0) {
-        if (bytes.size() + in.available() > kMaxCalendarMemberBytes) {
+        if (bytes.size + in.available() > kMaxCalendarMemberBytes) {
             error = "the calendar is larger than " + std::to_string(kMaxCalendarMemberBytes >> 20) +
                     " MB: inside an archive a calendar is read in memory; unpack it to convert it";
-            bytes.clear();
+            bytes = HeldBytes{};
             return false;
         }
-        bytes.append(in.data(), in.available());
+        bytes.Append(in.data(), in.available());
         in.Consume(in.available());
     }
     if (in.failed()) error = in.error();
@@ -144,8 +189,8 @@ class AppointmentSource : public ItemSource {
 public:
     explicit AppointmentSource(const fs::path& path) : reader_(path) {}
     // Calendar bytes in memory, which must outlive the reading.
-    explicit AppointmentSource(const std::string& bytes)
-        : reader_([&bytes]() -> std::unique_ptr<std::istream> { return std::make_unique<BytesStream>(bytes); }) {}
+    explicit AppointmentSource(const HeldBytes& bytes)
+        : reader_([&bytes]() -> std::unique_ptr<std::istream> { return std::make_unique<HeldBytesStream>(bytes); }) {}
     bool Next(Item& item) override {
         mailstore::ical::CalendarItem ci;
         if (!reader_.Next(ci)) return false;
@@ -197,7 +242,7 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
     ItemFileResult result;
     const fs::path path = fs::u8path(target.inputPath);
     std::unique_ptr<std::istream> in;
-    std::string calendarBytes;  // of a member: read whole first
+    HeldBytes calendarBytes;    // of a member: read whole first
     std::string readError;      // a member's data that could not be read to its end
     std::unique_ptr<ItemSource> source;
     if (kind == ItemFileKind::Contacts) {

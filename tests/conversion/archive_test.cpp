@@ -476,6 +476,21 @@ const char* const kZoneAfterEvent = "calendars/icalendar-forward-reference.ics";
 
 std::string TestData(const char* name) { return ReadFile(fs::path(BV_TEST_DATA) / name); }
 
+// The events of a calendar file `copies` times over, each copy with UIDs of its own:
+// past a megabyte, so that its overrides are found again by seeking far into it.
+std::string ManyCopies(const std::string& calendar, int copies) {
+    const size_t first = calendar.find("BEGIN:VEVENT"), end = calendar.rfind("END:VCALENDAR");
+    const std::string events = calendar.substr(first, end - first);
+    std::string out = calendar.substr(0, first);
+    for (int i = 0; i < copies; ++i) {
+        std::string copy = events;
+        for (size_t at = 0; (at = copy.find("\nUID:", at)) != std::string::npos; at += 5)
+            copy.insert(copy.find_first_of("\r\n", at + 1), "-" + std::to_string(i));
+        out += copy;
+    }
+    return out + calendar.substr(end);
+}
+
 RunReport ConvertTo(OutputKind kind, const std::vector<fs::path>& inputs, const fs::path& dest) {
     TestHost h;
     h.options.kind = kind;
@@ -487,7 +502,9 @@ RunReport ConvertTo(OutputKind kind, const std::vector<fs::path>& inputs, const 
 }  // namespace
 
 TEST(ArchiveRun, ContactsAndCalendarsInsideConvertAsTheSameFilesUnpacked) {
-    const std::string cards = TestData(kContacts), events = TestData(kCalendar), later = TestData(kZoneAfterEvent);
+    const std::string cards = TestData(kContacts), later = TestData(kZoneAfterEvent);
+    const std::string events = ManyCopies(TestData(kCalendar), 900);
+    ASSERT_GT(events.size(), 1200000u);
     // The same files on disk, as .msg files.
     TempDir loose, looseOut;
     WriteFile(loose.path() / "family.vcf", cards);
@@ -501,7 +518,7 @@ TEST(ArchiveRun, ContactsAndCalendarsInsideConvertAsTheSameFilesUnpacked) {
     const auto workFiles = Files(looseOut.path() / loose.path().relative_path() / "work.ics");
     const auto laterFiles = Files(looseOut.path() / loose.path().relative_path() / "later.ical");
     ASSERT_EQ(familyFiles.size(), 6u);
-    ASSERT_EQ(workFiles.size(), 1u);  // one series, its two overrides inside it
+    ASSERT_EQ(workFiles.size(), 900u);  // one series each, its two overrides inside it
     ASSERT_EQ(laterFiles.size(), 1u);
 
     const std::vector<Entry> entries = {

@@ -197,7 +197,7 @@ TEST(ICalAppointment, MonthlyYearlyAndRulesWithoutAnOutlookPattern) {
         "RRULE:FREQ=DAILY;BYHOUR=9,17;COUNT=4\r\nEND:VEVENT\r\n"
         // Added dates: the series stays, the dates go into the notes, with a warning.
         "BEGIN:VEVENT\r\nUID:r\r\nDESCRIPTION:Standup\r\nDTSTART:20240105T090000Z\r\nRRULE:FREQ=DAILY;COUNT=2\r\n"
-        "RDATE:20240301T090000Z,20240302T090000Z\r\nEND:VEVENT\r\n"));
+        "RDATE:20240301T090000Z,20240302T090000Z\r\nEXRULE:FREQ=WEEKLY;BYDAY=SA,SU\r\nEND:VEVENT\r\n"));
     ASSERT_EQ(r.items.size(), 6u);
     const Binary& monthly = Blob(r.items[0].message, LID_APPOINTMENT_RECUR);
     ASSERT_GT(monthly.size(), 40u);
@@ -231,9 +231,12 @@ TEST(ICalAppointment, MonthlyYearlyAndRulesWithoutAnOutlookPattern) {
     EXPECT_EQ(r.items[4].message.warnings.size(), 1u);
     const Message& added = r.items[5].message;
     EXPECT_TRUE(Bool(added, AppointmentLid(LID_RECURRING)));
-    ASSERT_EQ(added.warnings.size(), 1u);
-    EXPECT_NE(added.warnings[0].find("RDATE 20240301T090000Z, 20240302T090000Z"), std::string::npos) << added.warnings[0];
-    EXPECT_EQ(added.props.GetString(PR_BODY).value_or(""), "Standup\r\n\r\nAlso on: 20240301T090000Z, 20240302T090000Z");
+    // A rule of left-out instances: said, and kept in the notes.
+    ASSERT_EQ(added.warnings.size(), 2u);
+    EXPECT_NE(added.warnings[0].find("EXRULE:FREQ=WEEKLY;BYDAY=SA,SU"), std::string::npos) << added.warnings[0];
+    EXPECT_NE(added.warnings[1].find("RDATE 20240301T090000Z, 20240302T090000Z"), std::string::npos) << added.warnings[1];
+    EXPECT_EQ(added.props.GetString(PR_BODY).value_or(""),
+              "Standup\r\n\r\nExcept: FREQ=WEEKLY;BYDAY=SA,SU\r\n\r\nAlso on: 20240301T090000Z, 20240302T090000Z");
 }
 
 TEST(ICalAppointment, MeetingRecipientsAndReminder) {

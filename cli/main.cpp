@@ -217,6 +217,10 @@ std::string SummaryLine(const RunReport& r, size_t foldersNotListed) {
         notConverted += (notConverted.empty() ? "" : ", ") + std::to_string(r.messagesFailed) + " message(s)";
     if (!notConverted.empty()) line += "; not converted: " + notConverted;
     if (!r.warnings.empty()) line += "; " + std::to_string(r.warnings.size()) + " converted with warnings";
+    // Messages the destination held already are not converted again.
+    if (r.messagesAlreadyThere > 0)
+        line += (r.messagesConverted == 0 && r.messagesFailed == 0 ? "; all " : "; ") +
+                std::to_string(r.messagesAlreadyThere) + " message(s) already there";
     return line + "\n";
 }
 

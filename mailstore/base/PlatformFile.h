@@ -45,6 +45,13 @@ public:
     bool Truncate(uint64_t size, std::string& error);
     // The file's size, or -1 with the reason.
     int64_t Size(std::string& error) const;
+    // Forces what was written to the disk (data and the size), so a power loss keeps it.
+    bool SyncData(std::string& error);
+
+    // Takes the file for this writer alone, without waiting. Readers are not kept out,
+    // only other writers that take the lock too. Held until the file is closed.
+    enum class Lock { Taken, HeldElsewhere, Failed };
+    Lock LockExclusive(std::string& error);
 
 private:
 #ifdef _WIN32
@@ -59,6 +66,8 @@ private:
 
 // The running process's id.
 unsigned long CurrentProcessId();
+// False only when no process with id `pid` runs any more (true when unsure).
+bool ProcessMayBeRunning(unsigned long pid);
 
 // On Windows: replaces `argc` and `argv` by the command line's arguments in UTF-8 (the
 // C runtime's are in the ANSI code page, which cannot hold every file name), and has

@@ -3,6 +3,8 @@
 #include "mailstore/base/PlatformFile.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -108,7 +110,25 @@ int64_t PlatformFile::Size(std::string& error) const {
     return -1;
 }
 
+bool PlatformFile::SyncData(std::string& error) {
+    if (::fdatasync(handle_) == 0) return true;
+    error = ErrnoText(errno);
+    return false;
+}
+
+PlatformFile::Lock PlatformFile::LockExclusive(std::string& error) {
+    if (::flock(handle_, LOCK_EX | LOCK_NB) == 0) return Lock::Taken;
+    if (errno == EWOULDBLOCK) return Lock::HeldElsewhere;
+    error = ErrnoText(errno);
+    return Lock::Failed;
+}
+
 unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }
+
+bool ProcessMayBeRunning(unsigned long pid) {
+    if (pid == 0 || pid > 0x7FFFFFFFul) return true;
+    return ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
+}
 
 void UseUtf8CommandLine(int&, char**&) {}
 

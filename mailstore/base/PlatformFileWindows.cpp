@@ -66,7 +66,12 @@ bool PlatformFile::Open(const std::filesystem::path& path, Mode mode, std::strin
     DWORD access = GENERIC_READ, share = FILE_SHARE_READ | FILE_SHARE_DELETE, disposition = OPEN_EXISTING;
     switch (mode) {
         case Mode::ReadOnly: share |= FILE_SHARE_WRITE; break;
-        case Mode::ReadWrite: access |= GENERIC_WRITE; break;
+        case Mode::ReadWrite:
+            // Another writer of this program gets the file too, and is then refused by
+            // the lock (LockExclusive), so it can say why.
+            access |= GENERIC_WRITE;
+            share |= FILE_SHARE_WRITE;
+            break;
         case Mode::CreateReadWrite:
             access |= GENERIC_WRITE;
             disposition = CREATE_ALWAYS;
@@ -158,7 +163,35 @@ int64_t PlatformFile::Size(std::string& error) const {
     return -1;
 }
 
+bool PlatformFile::SyncData(std::string& error) {
+    if (FlushFileBuffers(handle_)) return true;
+    error = SystemText(GetLastError());
+    return false;
+}
+
+PlatformFile::Lock PlatformFile::LockExclusive(std::string& error) {
+    // One byte far past any end the file can have: Windows locks are mandatory, and a
+    // lock on the data would keep readers out too; this one keeps out only writers that
+    // take it as well.
+    OVERLAPPED o = At(uint64_t(1) << 62);
+    if (LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &o))
+        return Lock::Taken;
+    DWORD code = GetLastError();
+    if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING) return Lock::HeldElsewhere;
+    error = SystemText(code);
+    return Lock::Failed;
+}
+
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
+
+bool ProcessMayBeRunning(unsigned long pid) {
+    HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+    if (!h) return GetLastError() != ERROR_INVALID_PARAMETER;  // no such process
+    DWORD code = 0;
+    bool running = !GetExitCodeProcess(h, &code) || code == STILL_ACTIVE;
+    CloseHandle(h);
+    return running;
+}
 
 void UseUtf8CommandLine(int& argc, char**& argv) {
     SetConsoleOutputCP(CP_UTF8);

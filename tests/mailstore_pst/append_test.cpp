@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "PstValidate.h"
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/MailStoreError.h"
 #include "mailstore/base/PlatformFile.h"
 #include "mailstore/pst/PstStore.h"
@@ -44,6 +45,7 @@ Message Mail(const std::string& subject, const std::string& messageId, std::vect
     if (!messageId.empty()) m.props.SetString(PR_INTERNET_MESSAGE_ID, messageId);
     m.props.SetBinary(PR_SEARCH_KEY, Binary(subject.begin(), subject.end()));
     if (!categories.empty()) m.props.SetNamed(kKeywords, PT_MV_UNICODE, categories);
+    bv::mapi::CompleteMessage(m);
     return m;
 }
 

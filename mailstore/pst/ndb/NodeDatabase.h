@@ -146,7 +146,7 @@ private:
     };
     Bid WriteBlockList(const std::vector<DataBlock>& blocks);
 
-    base::PlatformFile file_;
+    base::PlatformFile file_{"the store"};
     Header header_;
     // NBT: entries in NID order in nbtLog_ (an opened store's, then new nodes while
     // their NIDs keep rising: messages); later changes, out-of-order nodes and removals

@@ -93,6 +93,11 @@ private:
     // the Internet message ID, or without one of the search key; 0 for neither.
     static uint64_t IdentityOf(const std::vector<PcProp>& props);
     void LoadIdentities();
+    // The identities as the last commit left them, kept in a node of their own so that
+    // an opened store needs no pass over its messages; valid only while no block was
+    // written after it (by us or any other writer).
+    bool LoadIdentityIndex();
+    void WriteIdentityIndex();
     // Adds the categories in `props` that the stored message `nid` lacks to it.
     void MergeCategories(Nid nid, const std::vector<PcProp>& props);
     void WriteFolder(Folder& f);

@@ -446,8 +446,10 @@ uint64_t Store::UsedBytes() const {
 Nid Store::AddBuilt(Folder& folder, const BuiltMessage& built) {
     Nid nid = db_->AllocateNid(NID_TYPE_NORMAL_MESSAGE);
     WriteLtpNode(nid, built.node, folder.nid);
-    if (identitiesLoaded_)
-        if (uint64_t identity = IdentityOf(built.props)) identities_.emplace(identity, nid);
+    if (uint64_t identity = IdentityOf(built.props)) {
+        if (identitiesLoaded_) identities_.emplace(identity, nid);
+        else addedBeforeLoading_.push_back({identity, nid});
+    }
     AddContentsRow(folder, nid, built.props);
     if (!(built.messageFlags & MSGFLAG_READ)) ++folder.unread;
     MarkDirty(folder.nid);

@@ -137,6 +137,8 @@ private:
     // Message identity -> NID, filled by LoadIdentities on the first AddMessageOnce.
     std::unordered_map<uint64_t, Nid> identities_;
     bool identitiesLoaded_ = false;
+    // Messages added before the identities were loaded (the index does not have them).
+    std::vector<std::pair<uint64_t, Nid>> addedBeforeLoading_;
     // Columns of the store's template tables (ours, or those of the store we opened).
     std::vector<uint32_t> hierarchyColumns_;
     std::vector<uint32_t> contentsColumns_;

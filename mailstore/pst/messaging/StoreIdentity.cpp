@@ -95,8 +95,13 @@ void Store::WriteIdentityIndex() {
 
 void Store::LoadIdentities() {
     identitiesLoaded_ = true;
-    if (LoadIdentityIndex()) return;
+    if (LoadIdentityIndex()) {
+        for (const auto& [identity, nid] : addedBeforeLoading_) identities_.emplace(identity, nid);
+        addedBeforeLoading_.clear();
+        return;
+    }
     identities_.clear();
+    addedBeforeLoading_.clear();  // (the pass below sees them)
     // Message PCs of one block (nearly all) are read in one pass over the BBT, in file
     // order; larger ones through their data trees.
     std::vector<std::pair<Bid, Nid>> single;

@@ -68,7 +68,12 @@ uint64_t AllocationBitmap::FreeBytes(uint64_t k) const {
 
 std::vector<std::pair<Ib, uint64_t>> AllocationBitmap::FreeRuns() const {
     std::vector<std::pair<Ib, uint64_t>> out;
-    for (uint64_t k = 0; k < regions_; ++k) {
+    for (uint64_t k = 0; k < regions_; ++k) AddFreeRuns(k, out);
+    return out;
+}
+
+void AllocationBitmap::AddFreeRuns(uint64_t k, std::vector<std::pair<Ib, uint64_t>>& out) const {
+    {
         const uint8_t* b = RegionBits(k);
         uint64_t start = 0;
         bool inRun = false;
@@ -88,7 +93,6 @@ std::vector<std::pair<Ib, uint64_t>> AllocationBitmap::FreeRuns() const {
             }
         }
     }
-    return out;
 }
 
 std::vector<Ib> AllocationBitmap::FreePages() const {

@@ -58,6 +58,7 @@ public:
     uint64_t FreeBytes(uint64_t k) const;
     // Runs of free slots as (offset, bytes), ascending, never crossing a region end.
     std::vector<std::pair<Ib, uint64_t>> FreeRuns() const;
+    void AddFreeRuns(uint64_t k, std::vector<std::pair<Ib, uint64_t>>& out) const;  // region k's
     // Offsets of the wholly free 512-byte pages (8 free slots on a page boundary), ascending.
     std::vector<Ib> FreePages() const;
     // Longest run of free slots in region k, capped at 255 (one FMap byte).

@@ -24,6 +24,9 @@ uint64_t EntryKey(PageType ptype, const uint8_t* e) {
 }
 
 constexpr size_t kPageCacheLimit = 4096;
+// The free space of the store's last regions (about 16 MB) takes new blocks first:
+// what earlier appends left there (the tables and pages they replaced) is used again.
+constexpr uint64_t kReusedRegions = 64;
 constexpr int kMaxDepth = 8;
 
 }  // namespace
@@ -56,6 +59,24 @@ void NodeDatabase::OpenInPlace() {
         }
         ib = ReadBTEntry(last).BREF.ib;
     }
+    // Free space of the last regions, as their AMaps say (only when the maps are valid).
+    if (header_.root.fAMapValid != FAMAP_VALID) return;
+    AllocationBitmap bits(minRegions_);
+    uint8_t page[kPageSize];
+    std::vector<std::pair<Ib, uint64_t>> runs;
+    for (uint64_t k = minRegions_ > kReusedRegions ? minRegions_ - kReusedRegions : 0; k < minRegions_; ++k) {
+        std::string error;
+        if (file_.ReadAt(RegionStart(k), page, kPageSize, error) != int64_t(kPageSize)) return;
+        try {
+            CheckPageTrailer(page, ptypeAMap, RegionStart(k));
+        } catch (const MailStoreError&) {
+            return;
+        }
+        bits.LoadRegion(k, page);
+        bits.AddFreeRuns(k, runs);
+    }
+    freeRuns_ = std::move(runs);
+    runPos_ = 0;
 }
 
 const uint8_t* NodeDatabase::CommittedPage(Ib ib, PageType ptype) const {
@@ -267,7 +288,9 @@ void NodeDatabase::CommitInPlace() {
     nbtChanged_.clear();
     bbtChanges_.clear();
     pageCache_.clear();
-    // cursor_ stays: the rest of its region is free in the maps just written.
+    // New blocks go to the free space the maps just written show in the last regions
+    // (the rest of the last one among it), then past the end.
+    cursor_ = root.ibFileEof;
 }
 
 void NodeDatabase::WriteMapsInPlace(uint64_t regions, const std::vector<std::pair<Ib, uint64_t>>& freed,
@@ -351,6 +374,16 @@ void NodeDatabase::WriteMapsInPlace(uint64_t regions, const std::vector<std::pai
     root.cbAMapFree = free;
     root.cbPMapFree = 0;
     root.fAMapValid = FAMAP_VALID;
+    // Free space after this commit: the runs not used yet in regions it did not touch,
+    // and those of the last regions it touched, as their new bits say.
+    std::vector<std::pair<Ib, uint64_t>> runs;
+    for (const auto& r : freeRuns_)
+        if (!touched.count(RegionIndex(r.first))) runs.push_back(r);
+    for (uint64_t k : touched)
+        if (k + kReusedRegions >= regions) bits.AddFreeRuns(k, runs);
+    std::sort(runs.begin(), runs.end());
+    freeRuns_ = std::move(runs);
+    runPos_ = 0;
 }
 
 }  // namespace bv::mailstore::pst

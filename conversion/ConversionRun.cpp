@@ -312,10 +312,10 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         const size_t failuresBefore = report.failures.size();
 
         // Only a mailbox gets an output folder or a place in a store.
-        std::string probeError;
-        const MboxMode mode = member ? ProbeMailbox(*member, &probeError) : ReadMBOXFile(inputPath, &probeError);
-        if (mode == MboxMode::None) {
-            report.failures.push_back({inputPath, probeError});
+        Probed probed = member ? ProbeMailbox(*member, inputPath) : ReadMBOXFile(inputPath);
+        const MboxMode mode = probed.mode;
+        if (probed.failure) {
+            report.failures.push_back(std::move(*probed.failure));
             ++report.mailboxesFailed;
             return true;
         }

@@ -4,14 +4,18 @@
 #include <filesystem>
 #include <fstream>
 
+#include "mailstore/MailStoreError.h"
 #include "mailstore/base/CompleteFile.h"
 
 namespace bv::conversion {
 
 std::optional<Failure> WriteMessageFile(const std::string& path, std::string_view data) {
-    std::string failure = base::WriteCompleteFile(std::filesystem::u8path(path), data);
-    if (failure.empty()) return std::nullopt;
-    return Failure{path, std::move(failure)};
+    try {
+        base::WriteCompleteFile(std::filesystem::u8path(path), data);
+    } catch (const mailstore::MailStoreError& e) {
+        return Failure{path, e.what()};
+    }
+    return std::nullopt;
 }
 
 bool SameFileContent(const std::string& path, std::string_view data) {

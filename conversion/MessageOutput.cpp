@@ -9,6 +9,7 @@
 #include "conversion/MessageIdentity.h"
 #include "conversion/PathHelpers.h"
 #include "mailstore/MailStoreError.h"
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/mime/Rfc822Import.h"
 #include "mailstore/msg/MsgWriter.h"
 
@@ -40,12 +41,11 @@ bool MessageOutput::ShouldStop() {
     return diskFull_ || observer_.StopRequested();
 }
 
-std::optional<std::string> MessageOutput::FolderOnDisk(const std::vector<std::string>& labelFolder,
-                                                       Failure& failure) const {
-    if (!target_.byLabel()) return target_.mailboxFolder;
-    std::optional<std::string> folder = target_.diskFolders->FolderFor(target_.mailboxFolder, labelFolder);
-    if (!folder) failure = {LabelFolderOnDisk(target_.mailboxFolder, labelFolder), "cannot create the output folder"};
-    return folder;
+MessageOutput::DiskFolder MessageOutput::FolderOnDisk(const std::vector<std::string>& labelFolder) const {
+    if (!target_.byLabel()) return {target_.mailboxFolder, std::nullopt};
+    if (std::optional<std::string> folder = target_.diskFolders->FolderFor(target_.mailboxFolder, labelFolder))
+        return {std::move(*folder), std::nullopt};
+    return {std::string(), Failure{LabelFolderOnDisk(target_.mailboxFolder, labelFolder), "cannot create the output folder"}};
 }
 
 void MessageOutput::Written(const std::vector<std::string>& labelFolder) {
@@ -79,16 +79,17 @@ public:
             emlx || target_.byLabel() ? mailstore::mime::ReadMessageTop(text) : mailstore::mime::MessageTop{};
         MessageLabels labels;
         if (target_.byLabel()) labels = LabelsOfMessage(top.header.fields);
-        Failure failure;
-        std::optional<Failure> failed;
+        DiskFolder folder = FolderOnDisk(labels.folder);
+        std::optional<Failure> failed = std::move(folder.failure);
         bool kept = false;
-        if (std::optional<std::string> folder = FolderOnDisk(labels.folder, failure); !folder) {
-            failed = std::move(failure);
-        } else if (emlx) {
-            BuildEmlx(text, top.header.fields, emlx_, EmlxFlags{.read = !labels.unread, .flagged = labels.starred});
-            failed = KeepOrWrite(MessageFileName(*folder, n, true), emlx_, kept);
-        } else {
-            failed = KeepOrWrite(MessageFileName(*folder, n, false), text, kept);
+        if (!failed) {
+            if (emlx)
+                BuildEmlx(text, top.header.fields, emlx_, EmlxFlags{.read = !labels.unread, .flagged = labels.starred});
+            const std::string path = MessageFileName(folder.path, n, emlx);
+            const std::string_view data = emlx ? std::string_view(emlx_) : text;
+            // A file of the same content is the message converted before: it is left as it is.
+            kept = SameFileContent(path, data);
+            if (!kept) failed = WriteMessageFile(path, data);
         }
         if (failed)
             Failed(std::move(*failed));
@@ -97,13 +98,6 @@ public:
         else
             Written(labels.folder);
         observer_.MessageWritten(n);
-    }
-
-private:
-    // A file of the same content is the message converted before: it is left as it is.
-    static std::optional<Failure> KeepOrWrite(const std::string& path, std::string_view data, bool& kept) {
-        kept = SameFileContent(path, data);
-        return kept ? std::nullopt : WriteMessageFile(path, data);
     }
 
 private:
@@ -118,13 +112,12 @@ public:
 
 private:
     void Deliver(Pending& p, const mapi::Message& message) const override {
-        Failure failure;
-        std::optional<std::string> folder = FolderOnDisk(p.labelFolder, failure);
-        if (!folder) {
-            p.target = failure.file;
-            throw mailstore::MailStoreError(failure.reason);
+        DiskFolder folder = FolderOnDisk(p.labelFolder);
+        if (folder.failure) {
+            p.target = folder.failure->file;
+            throw mailstore::MailStoreError(folder.failure->reason);
         }
-        p.target = MsgFileName(*folder, p.n);
+        p.target = MsgFileName(folder.path, p.n);
         mailstore::msg::WriteMsgFile(message, std::filesystem::u8path(p.target));
     }
     bool Finish(Pending& p) override {
@@ -222,14 +215,13 @@ void ImportedOutput::OutputMessage(int32_t n, AppendStrings& message) {
             std::string().swap(p->text);
             // How the store recognises the message when it has no Message-ID.
             if (toStore) message.props.SetBinary(mapi::PR_SEARCH_KEY, digest);
-            // Read; has-attachments only where the message has attachments.
-            int32_t flags = mapi::MSGFLAG_READ;
-            if (!message.attachments.empty()) flags |= mapi::MSGFLAG_HASATTACH;
-            message.props.SetInt(mapi::PR_MESSAGE_FLAGS, flags);
+            // A converted message is read, unless its labels say it is unread.
+            message.props.SetInt(mapi::PR_MESSAGE_FLAGS, mapi::MSGFLAG_READ);
             if (byLabel) {
                 ApplyLabels(labels, message);
                 p->labelFolder = std::move(labels.folder);
             }
+            mapi::CompleteMessage(message);
             Deliver(*p, message);
             p->recipients = message.recipients.size();
             p->warnings = std::move(message.warnings);

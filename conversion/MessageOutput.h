@@ -62,8 +62,12 @@ public:
 protected:
     MessageOutput(RunObserver& observer, MailboxOutput target);
     // The folder a message's file goes to: the mailbox's folder, or the label folder
-    // below it (made on first use). A failure when it cannot be made.
-    std::optional<std::string> FolderOnDisk(const std::vector<std::string>& labelFolder, Failure& failure) const;
+    // below it (made on first use); the failure when it cannot be made.
+    struct DiskFolder {
+        std::string path;
+        std::optional<Failure> failure;
+    };
+    DiskFolder FolderOnDisk(const std::vector<std::string>& labelFolder) const;
     void Written(const std::vector<std::string>& labelFolder);
     void AlreadyThere() { ++alreadyThere_; }
     // A message not converted; a full disk is reported once, for the first write

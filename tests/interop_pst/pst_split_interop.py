@@ -224,9 +224,13 @@ def main():
     alone = [p for p in parts if read_part(p, a.work, None)[0] == ['anna message 77']]
     check(len(alone) == 1, 'the oversized message does not have a part of its own')
 
+    def contents():
+        return {n: open(os.path.join(dest, n), 'rb').read() for n in sorted(os.listdir(dest))}
+    before = contents()
     r = run([a.tool, '--to', 'pst', '--max-pst-size', '1M', '-o', dest] + inputs)
     check(r.returncode == 0 and '; all %d message(s) already there' % (len(anna) + len(bert)) in r.stdout,
           'again: exit %d\n%s\n%s' % (r.returncode, r.stdout, r.stderr[-1000:]))
+    check(contents() == before, 'again: a store or part changed though nothing was added')
     check_store(dest, 'anna', anna, a.work, a.validate, r.stdout)
     check_store(dest, 'bert', bert, a.work, a.validate, r.stdout)
 

@@ -23,6 +23,7 @@
 
 #include "mailstore/MailStoreError.h"
 #include "mailstore/msg/MsgFormat.h"
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/msg/MsgWriter.h"
 
 namespace fs = std::filesystem;
@@ -161,6 +162,7 @@ Message Sample() {
     innerFile.props.SetBinary(PR_ATTACH_DATA_BIN, Binary{'x'});
     item.embedded->attachments.push_back(std::move(innerFile));
     m.attachments.push_back(std::move(item));
+    CompleteMessage(m);
     return m;
 }
 
@@ -250,6 +252,7 @@ TEST(MsgWriter, TopLevelLayoutAndValues) {
 TEST(MsgWriter, AttachmentsAndEmbeddedMessage) {
     fs::path path = TempDir() / "attach.msg";
     Message m = Sample();
+    CompleteMessage(m);
     WriteMsgFile(m, path);
     auto root = ReadMsg(path);
     ASSERT_NE(root, nullptr);
@@ -288,6 +291,7 @@ TEST(MsgWriter, EmptyMessageAndOddStrings) {
     fs::path path = TempDir() / "empty.msg";
     Message m;
     m.props.SetString(PR_BODY, std::string("bad \xFF byte"));
+    CompleteMessage(m);
     WriteMsgFile(m, path);
     auto root = ReadMsg(path);
     ASSERT_NE(root, nullptr);
@@ -327,6 +331,7 @@ TEST(MsgWriter, FailuresThrowAndLeaveNothing) {
     Message many;
     many.attachments.resize(2049);
     try {
+        CompleteMessage(many);
         WriteMsgFile(many, dir / "many.msg");
         FAIL() << "no exception";
     } catch (const MailStoreError& e) {
@@ -347,6 +352,7 @@ TEST(MsgWriter, RecipientRowsBeyondTheLimitAreLeftOut) {
     m.recipients.resize(2100);
     m.props.SetString(PR_DISPLAY_TO, "everyone");
     fs::path path = TempDir() / "crowd.msg";
+    CompleteMessage(m);
     WriteMsgFile(m, path);
     auto root = ReadMsg(path);
     ASSERT_NE(root, nullptr);
@@ -367,6 +373,7 @@ TEST(MsgWriter, ManyAttachmentsAndRecipientsNumberedInHex) {
         m.attachments.push_back(std::move(a));
     }
     fs::path path = TempDir() / "many.msg";
+    CompleteMessage(m);
     WriteMsgFile(m, path);
     auto root = ReadMsg(path);
     ASSERT_NE(root, nullptr);
@@ -415,6 +422,7 @@ TEST(MsgWriter, SectorBoundariesAndDifat) {
         m.attachments.push_back(std::move(a));
     }
     fs::path path = TempDir() / "sizes.msg";
+    CompleteMessage(m);
     WriteMsgFile(m, path);
     EXPECT_EQ(fs::file_size(path) % 512, 0u);
     {
@@ -511,6 +519,7 @@ TEST(MsgWriter, DirectoryTreesAreOrderedRedBlackTrees) {
             m.attachments.push_back(std::move(a));
         }
         fs::path path = TempDir() / "tree.msg";
+        CompleteMessage(m);
         WriteMsgFile(m, path);
         std::ifstream in(path, std::ios::binary);
         const std::string f((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -551,6 +560,7 @@ TEST(MsgWriter, NamedPropertiesAndTheirMap) {
     m.attachments.push_back(std::move(item));
 
     fs::path path = TempDir() / "named.msg";
+    CompleteMessage(m);
     WriteMsgFile(m, path);
     auto root = ReadMsg(path);
     ASSERT_NE(root, nullptr);

@@ -93,15 +93,13 @@ std::unique_ptr<Store> Store::OpenOrCreate(const fs::path& path, const std::stri
         if (exists) {
             // Check the header before opening the file for writing: a file that is no
             // store of ours is never touched.
-            base::PlatformFile file;
-            std::string error;
-            if (!file.Open(path, base::PlatformFile::Mode::ReadOnly, error))
-                throw MailStoreError("cannot open " + path.string() + ": " + error);
+            base::PlatformFile file("the store");
+            file.Open(path, base::PlatformFile::Mode::ReadOnly);
             uint8_t raw[kHeaderSize] = {};
-            int64_t got = file.ReadAt(0, raw, sizeof raw, error);
+            const size_t got = file.ReadAt(0, raw, sizeof raw);
             file.Close();
             try {
-                Header::Parse(raw, got < 0 ? 0 : size_t(got));
+                Header::Parse(raw, got);
             } catch (const MailStoreError& e) {
                 throw MailStoreError(path.string() + " is not a .pst store that can be opened: " + e.what());
             }

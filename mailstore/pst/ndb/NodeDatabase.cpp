@@ -71,7 +71,7 @@ public:
 
 private:
     void ThrowIfFailed() const {
-        if (!error_.empty()) throw MailStoreError("cannot write the store: " + error_);
+        if (!error_.empty()) throw MailStoreError(error_);
     }
 
     void Loop() {
@@ -81,7 +81,11 @@ private:
             if (busy_) {
                 lock.unlock();
                 std::string error;
-                file_.WriteAt(jobOffset_, job_.data(), jobLen_, error);
+                try {
+                    file_.WriteAt(jobOffset_, job_.data(), jobLen_);
+                } catch (const MailStoreError& e) {
+                    error = e.what();
+                }
                 lock.lock();
                 if (!error.empty() && error_.empty()) error_ = error;
                 busy_ = false;
@@ -106,9 +110,7 @@ private:
 
 std::unique_ptr<NodeDatabase> NodeDatabase::Create(const std::filesystem::path& path, uint8_t cryptMethod) {
     std::unique_ptr<NodeDatabase> db(new NodeDatabase());
-    std::string error;
-    if (!db->file_.Open(path, base::PlatformFile::Mode::CreateReadWrite, error))
-        throw MailStoreError("cannot create " + path.string() + ": " + error);
+    db->file_.Open(path, base::PlatformFile::Mode::CreateReadWrite);
     db->StartSpill(path);
     db->header_.bCryptMethod = cryptMethod;
     db->header_.rgnid = Header::InitialRgnid();
@@ -122,34 +124,25 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Create(const std::filesystem::path& 
 
 std::unique_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& path) {
     std::unique_ptr<NodeDatabase> db(new NodeDatabase());
-    std::string error;
-    if (!db->file_.Open(path, base::PlatformFile::Mode::ReadWrite, error))
-        throw MailStoreError("cannot open " + path.string() + ": " + error);
+    db->file_.Open(path, base::PlatformFile::Mode::ReadWrite);
     // One writer at a time: a second run adding to the same store waits for nothing and
     // writes nothing.
-    switch (db->file_.LockExclusive(error)) {
-        case base::PlatformFile::Lock::Taken: break;
-        case base::PlatformFile::Lock::HeldElsewhere:
-            throw StoreInUseError(path.string() + " is being written by another program");
-        case base::PlatformFile::Lock::Failed: throw MailStoreError("cannot lock " + path.string() + ": " + error);
-    }
+    if (!db->file_.LockExclusive()) throw StoreInUseError(path.string() + " is being written by another program");
     uint8_t raw[kHeaderSize];
-    int64_t got = db->file_.ReadAt(0, raw, sizeof raw, error);
-    db->header_ = Header::Parse(raw, got < 0 ? 0 : size_t(got));
+    db->header_ = Header::Parse(raw, db->file_.ReadAt(0, raw, sizeof raw));
     Root& root = db->header_.root;
-    int64_t size = db->file_.Size(error);
-    if (size < 0 || uint64_t(size) < root.ibFileEof) FormatError("ROOT", "ibFileEof", "lies past the end of the file");
+    const uint64_t size = db->file_.Size();
+    if (size < root.ibFileEof) FormatError("ROOT", "ibFileEof", "lies past the end of the file");
     if (root.ibFileEof < kFirstAMapOffset + kAMapRegionSize || (root.ibFileEof - kFirstAMapOffset) % kAMapRegionSize)
         FormatError("ROOT", "ibFileEof", "does not end an AMap region");
     // The trees are read where lookups need them (NodeDatabaseInPlace.cpp); new blocks
-    // and pages go after the end of the file.
+    // and pages go to the free space of the last regions, then after the end of the file.
     db->minRegions_ = RegionIndex(root.ibFileEof - 1) + 1;
     db->OpenInPlace();
     db->cursor_ = root.ibFileEof;
     // Bytes past the committed end are blocks of a run that was stopped before its
     // commit: nothing references them. (Cut off only once the store has been read.)
-    if (uint64_t(size) > root.ibFileEof && !db->file_.Truncate(root.ibFileEof, error))
-        throw MailStoreError("cannot open " + path.string() + ": " + error);
+    if (size > root.ibFileEof) db->file_.Truncate(root.ibFileEof);
     db->committedHeader_ = db->header_;
     db->committedOnce_ = true;
     db->changed_ = false;
@@ -255,10 +248,7 @@ void NodeDatabase::ReadAt(Ib ib, uint8_t* data, size_t size) {
     // What was written may still be in a buffer; reads are rare (reopening a store,
     // releasing replaced trees), so everything goes to the file first.
     FlushAndWait();
-    std::string error;
-    int64_t got = file_.ReadAt(ib, data, size, error);
-    if (got < 0) throw MailStoreError("cannot read the store: " + error);
-    if (uint64_t(got) < size) FormatError("BREF", "ib", std::to_string(ib) + " lies past the end of the file");
+    if (file_.ReadAt(ib, data, size) < size) FormatError("BREF", "ib", std::to_string(ib) + " lies past the end of the file");
 }
 
 Bid NodeDatabase::WriteBlock(const uint8_t* data, size_t cb, bool internal, const uint32_t* crc) {
@@ -482,15 +472,15 @@ void NodeDatabase::DropUncommitted() {
     } catch (const MailStoreError&) {
         // What failed to be written is given up with the rest.
     }
-    std::string error;
-    if (committedOnce_ && !file_.Truncate(committedHeader_.root.ibFileEof, error)) {
+    try {
+        if (committedOnce_) file_.Truncate(committedHeader_.root.ibFileEof);
+    } catch (const MailStoreError&) {
         // Left for the next writer, which cuts the file back when it opens it.
     }
 }
 
 void NodeDatabase::Sync() {
-    std::string error;
-    if (durable_ && !file_.SyncData(error)) throw MailStoreError("cannot write the store: " + error);
+    if (durable_) file_.SyncData();
 }
 
 uint64_t NodeDatabase::UsedBytes() const {
@@ -575,8 +565,7 @@ void NodeDatabase::Commit() {
     }
     root.ibFileEof = RegionStart(regions);
     root.ibAMapLast = RegionStart(regions - 1);
-    std::string error;
-    if (!file_.Truncate(root.ibFileEof, error)) throw MailStoreError("cannot size the store: " + error);
+    file_.Truncate(root.ibFileEof);
 
     // Allocation maps, rebuilt from everything the trees reference. Regions whose bits
     // did not change since the last commit keep their pages.
@@ -590,9 +579,11 @@ void NodeDatabase::Commit() {
         auto unchanged = [&](Ib at) {
             if (k >= committedRegions_) return false;
             uint8_t old[kPageSize];
-            std::string ignored;
-            return file_.ReadAt(at, old, kPageSize, ignored) == int64_t(kPageSize) &&
-                   std::memcmp(old, page, kPageSize) == 0;
+            try {
+                return file_.ReadAt(at, old, kPageSize) == kPageSize && std::memcmp(old, page, kPageSize) == 0;
+            } catch (const MailStoreError&) {
+                return false;  // written again
+            }
         };
         if (!known || std::memcmp(bits->RegionBits(k), committed_->RegionBits(k), 496) != 0) {
             bits->BuildAMapPage(k, page);

@@ -189,7 +189,7 @@ private:
                           const std::vector<std::pair<Ib, uint64_t>>& allocated);
     void WriteHeaderLast();
 
-    base::PlatformFile file_;
+    base::PlatformFile file_{"the store"};
     Header header_;
     // NBT: entries in NID order in nbtLog_ (an opened store's, then new nodes while
     // their NIDs keep rising: messages); later changes, out-of-order nodes and removals

@@ -65,8 +65,7 @@ void NodeDatabase::OpenInPlace() {
     uint8_t page[kPageSize];
     std::vector<std::pair<Ib, uint64_t>> runs;
     for (uint64_t k = minRegions_ > kReusedRegions ? minRegions_ - kReusedRegions : 0; k < minRegions_; ++k) {
-        std::string error;
-        if (file_.ReadAt(RegionStart(k), page, kPageSize, error) != int64_t(kPageSize)) return;
+        if (file_.ReadAt(RegionStart(k), page, kPageSize) != kPageSize) return;
         try {
             CheckPageTrailer(page, ptypeAMap, RegionStart(k));
         } catch (const MailStoreError&) {
@@ -84,10 +83,7 @@ const uint8_t* NodeDatabase::CommittedPage(Ib ib, PageType ptype) const {
     if (it != pageCache_.end()) return it->second.data();
     if (pageCache_.size() >= kPageCacheLimit) pageCache_.clear();
     std::array<uint8_t, kPageSize> page;
-    std::string error;
-    int64_t got = file_.ReadAt(ib, page.data(), kPageSize, error);
-    if (got < 0) throw MailStoreError("cannot read the store: " + error);
-    if (got < int64_t(kPageSize)) FormatError("BREF", "ib", std::to_string(ib) + " lies past the end of the file");
+    if (file_.ReadAt(ib, page.data(), kPageSize) < kPageSize) FormatError("BREF", "ib", std::to_string(ib) + " lies past the end of the file");
     CheckBTPage(page.data(), ptype, ib);
     return pageCache_.emplace(ib, page).first->second.data();
 }
@@ -264,8 +260,7 @@ void NodeDatabase::CommitInPlace() {
         std::max(committedRegions_, RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1);
     root.ibFileEof = RegionStart(regions);
     root.ibAMapLast = RegionStart(regions - 1);
-    std::string error;
-    if (!file_.Truncate(root.ibFileEof, error)) throw MailStoreError("cannot size the store: " + error);
+    file_.Truncate(root.ibFileEof);
     WriteMapsInPlace(regions, freed, allocated);
     ++header_.dwUnique;
     uint8_t dlist[kPageSize];
@@ -307,8 +302,7 @@ void NodeDatabase::WriteMapsInPlace(uint64_t regions, const std::vector<std::pai
         for (uint64_t k = committedRegions_; k < regions; ++k) touched.insert(k);
         for (uint64_t k : touched) {
             if (k >= committedRegions_) continue;
-            std::string error;
-            if (file_.ReadAt(RegionStart(k), page, kPageSize, error) != int64_t(kPageSize)) {
+            if (file_.ReadAt(RegionStart(k), page, kPageSize) != kPageSize) {
                 whole = true;
                 break;
             }
@@ -364,8 +358,7 @@ void NodeDatabase::WriteMapsInPlace(uint64_t regions, const std::vector<std::pai
     // FMap bytes of the touched regions; the others stay as they are.
     for (const auto& [f, ks] : fmaps) {
         std::memset(page, 0, kPageSize);
-        std::string error;
-        if (!whole && f < committedRegions_ && file_.ReadAt(FMapOffset(f), page, kPageSize, error) != int64_t(kPageSize))
+        if (!whole && f < committedRegions_ && file_.ReadAt(FMapOffset(f), page, kPageSize) != kPageSize)
             std::memset(page, 0, kPageSize);
         for (uint64_t k : ks) page[k - f] = bits.LongestFreeRun(k);
         WritePageTrailer(page, ptypeFMap, FMapOffset(f), FMapOffset(f));

@@ -228,7 +228,7 @@ std::string SummaryLine(const RunReport& r, size_t foldersNotListed) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    bv::base::UseUtf8CommandLine(argc, argv);
+    bv::mailstore::base::UseUtf8CommandLine(argc, argv);
     std::string to, dest;
     bool single = false;
     bool byLabel = false;

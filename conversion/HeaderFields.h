@@ -22,7 +22,7 @@ std::string DecodeText(std::string_view value);
 // Unix seconds of an RFC 5322 date, when it parses.
 std::optional<long long> DecodeDate(std::string_view value);
 
-using base::EqualsNoCase;
-using base::StartsWithNoCase;
+using mailstore::base::EqualsNoCase;
+using mailstore::base::StartsWithNoCase;
 
 }  // namespace bv::conversion

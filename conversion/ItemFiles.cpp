@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 namespace {
 
 bool EndsWithNoCase(const std::string& s, std::string_view suffix) {
-    return s.size() >= suffix.size() && base::EqualsNoCase(std::string_view(s).substr(s.size() - suffix.size()), suffix);
+    return s.size() >= suffix.size() && mailstore::base::EqualsNoCase(std::string_view(s).substr(s.size() - suffix.size()), suffix);
 }
 
 // The bytes of an opened input, from where it stands, as a stream read once: a
@@ -147,7 +147,7 @@ bool ReadCalendarMember(InputFile& in, HeldBytes& bytes, std::string& error) {
 
 // One item of a file: the message, or why it could not be read and where.
 struct Item {
-    mapi::Message message;
+    mailstore::mapi::Message message;
     bool task = false;  // of a calendar file
     std::string error;
     int line = 0;
@@ -167,7 +167,7 @@ public:
         if (!reader_.Next(card_)) return false;
         item.line = card_.firstLine;
         item.error.clear();
-        item.message = mapi::Message{};
+        item.message = mailstore::mapi::Message{};
         if (!card_.error.empty()) {
             item.line = card_.errorLine;
             item.error = card_.error;
@@ -287,7 +287,7 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
             continue;
         }
         try {
-            mapi::CompleteMessage(item.message);
+            mailstore::mapi::CompleteMessage(item.message);
             if (target.kind == OutputKind::Pst) {
                 if (item.task && taskFolder.empty())
                     taskFolder = target.store->AddItemFolder(target.taskFolder.empty() ? "Tasks" : target.taskFolder,

@@ -134,8 +134,8 @@ std::vector<std::string> FolderOfUserLabel(std::string_view label) {
 
 constexpr int32_t kFollowupFlagged = 2;  // PidTagFlagStatus ([MS-OXOFLAG] 2.2.1.1)
 constexpr int32_t kFollowupIconRed = 6;  // PidTagFollowupIcon, Outlook's default flag colour
-const mapi::PropertyName kFlagRequest{mapi::PSETID_Common, uint32_t{0x8530}};       // PidLidFlagRequest
-const mapi::PropertyName kKeywords{mapi::PS_PUBLIC_STRINGS, std::string("Keywords")};  // Outlook's categories
+const mailstore::mapi::PropertyName kFlagRequest{mailstore::mapi::PSETID_Common, uint32_t{0x8530}};       // PidLidFlagRequest
+const mailstore::mapi::PropertyName kKeywords{mailstore::mapi::PS_PUBLIC_STRINGS, std::string("Keywords")};  // Outlook's categories
 
 }  // namespace
 
@@ -185,16 +185,16 @@ MessageLabels SortLabels(const std::vector<std::string>& labels) {
 MessageLabels LabelsOfMessage(std::string_view messageText) { return SortLabels(ReadLabels(messageText)); }
 MessageLabels LabelsOfMessage(const HeaderFields& fields) { return SortLabels(ReadLabels(fields)); }
 
-void ApplyLabels(const MessageLabels& labels, mapi::Message& message) {
-    mapi::PropertyBag& props = message.props;
+void ApplyLabels(const MessageLabels& labels, mailstore::mapi::Message& message) {
+    mailstore::mapi::PropertyBag& props = message.props;
     if (labels.unread)
-        props.SetInt(mapi::PR_MESSAGE_FLAGS, props.GetInt(mapi::PR_MESSAGE_FLAGS).value_or(0) & ~mapi::MSGFLAG_READ);
+        props.SetInt(mailstore::mapi::PR_MESSAGE_FLAGS, props.GetInt(mailstore::mapi::PR_MESSAGE_FLAGS).value_or(0) & ~mailstore::mapi::MSGFLAG_READ);
     if (labels.starred) {
-        props.SetInt(mapi::PR_FLAG_STATUS, kFollowupFlagged);
-        props.SetInt(mapi::PR_FOLLOWUP_ICON, kFollowupIconRed);
-        props.SetNamed(kFlagRequest, mapi::PT_UNICODE, std::string("Follow up"));
+        props.SetInt(mailstore::mapi::PR_FLAG_STATUS, kFollowupFlagged);
+        props.SetInt(mailstore::mapi::PR_FOLLOWUP_ICON, kFollowupIconRed);
+        props.SetNamed(kFlagRequest, mailstore::mapi::PT_UNICODE, std::string("Follow up"));
     }
-    if (!labels.categories.empty()) props.SetNamed(kKeywords, mapi::PT_MV_UNICODE, labels.categories);
+    if (!labels.categories.empty()) props.SetNamed(kKeywords, mailstore::mapi::PT_MV_UNICODE, labels.categories);
 }
 
 std::string FolderNameOnDisk(std::string_view name) {

@@ -25,7 +25,7 @@
 
 #include "mailstore/mime/TopHeader.h"
 
-namespace bv::mapi {
+namespace bv::mailstore::mapi {
 struct Message;
 }
 
@@ -59,7 +59,7 @@ MessageLabels LabelsOfMessage(const mailstore::mime::HeaderFields& fields);
 // as Outlook does (PidTagFlagStatus followupFlagged, a red PidTagFollowupIcon and
 // PidLidFlagRequest "Follow up"); categories become the Keywords named property
 // (PS_PUBLIC_STRINGS, multi-valued string). Nothing changes for a message without labels.
-void ApplyLabels(const MessageLabels& labels, mapi::Message& message);
+void ApplyLabels(const MessageLabels& labels, mailstore::mapi::Message& message);
 
 // One folder name made safe as a single file-name component on every system: the
 // characters a Windows file name cannot hold (control characters and < > : " / \ | ? *)

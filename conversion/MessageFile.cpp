@@ -11,7 +11,7 @@ namespace bv::conversion {
 
 std::optional<Failure> WriteMessageFile(const std::string& path, std::string_view data) {
     try {
-        base::WriteCompleteFile(std::filesystem::u8path(path), data);
+        mailstore::base::WriteCompleteFile(std::filesystem::u8path(path), data);
     } catch (const mailstore::MailStoreError& e) {
         return Failure{path, e.what()};
     }

@@ -9,8 +9,8 @@ namespace bv::conversion {
 
 namespace {
 
-using base::EqualsNoCase;
-using base::StartsWithNoCase;
+using mailstore::base::EqualsNoCase;
+using mailstore::base::StartsWithNoCase;
 
 // Fields that differ between copies of one message in the mailboxes of an export.
 bool IsMailboxField(std::string_view name) {
@@ -52,7 +52,7 @@ std::vector<uint8_t> MessageDigest(std::string_view text) {
         kept.append(line);
         kept.push_back('\n');
     }
-    return mapi::MessageSearchKey(kept);
+    return mailstore::mapi::MessageSearchKey(kept);
 }
 
 }  // namespace bv::conversion

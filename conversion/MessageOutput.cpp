@@ -111,7 +111,7 @@ public:
     ~MsgFileOutput() override { FlushQuietly(); }
 
 private:
-    void Deliver(Pending& p, const mapi::Message& message) const override {
+    void Deliver(Pending& p, const mailstore::mapi::Message& message) const override {
         DiskFolder folder = FolderOnDisk(p.labelFolder);
         if (folder.failure) {
             p.target = folder.failure->file;
@@ -139,7 +139,7 @@ public:
     ~StoreOutput() override { FlushQuietly(); }
 
 private:
-    void Deliver(Pending& p, const mapi::Message& message) const override {
+    void Deliver(Pending& p, const mailstore::mapi::Message& message) const override {
         if (!target_.store) throw mailstore::MailStoreError("no store is open");
         p.prepared = target_.store->Prepare(message);
     }
@@ -208,20 +208,20 @@ void ImportedOutput::OutputMessage(int32_t n, AppendStrings& message) {
             const mailstore::mime::MessageTop top = mailstore::mime::ReadMessageTop(p->text);
             MessageLabels labels;
             if (byLabel) labels = LabelsOfMessage(top.header.fields);
-            mapi::Message message;
+            mailstore::mapi::Message message;
             std::vector<uint8_t> digest;
             if (toStore) digest = MessageDigest(p->text);
             mailstore::mime::ImportRfc822(p->text, top, message);
             std::string().swap(p->text);
             // How the store recognises the message when it has no Message-ID.
-            if (toStore) message.props.SetBinary(mapi::PR_SEARCH_KEY, digest);
+            if (toStore) message.props.SetBinary(mailstore::mapi::PR_SEARCH_KEY, digest);
             // A converted message is read, unless its labels say it is unread.
-            message.props.SetInt(mapi::PR_MESSAGE_FLAGS, mapi::MSGFLAG_READ);
+            message.props.SetInt(mailstore::mapi::PR_MESSAGE_FLAGS, mailstore::mapi::MSGFLAG_READ);
             if (byLabel) {
                 ApplyLabels(labels, message);
                 p->labelFolder = std::move(labels.folder);
             }
-            mapi::CompleteMessage(message);
+            mailstore::mapi::CompleteMessage(message);
             Deliver(*p, message);
             p->recipients = message.recipients.size();
             p->warnings = std::move(message.warnings);

@@ -109,7 +109,7 @@ protected:
         ImportPipeline::Ticket ticket = 0;
     };
     // On a worker: what the kind does with the imported message (throws on failure).
-    virtual void Deliver(Pending& p, const mapi::Message& message) const = 0;
+    virtual void Deliver(Pending& p, const mailstore::mapi::Message& message) const = 0;
     // On the run's thread, in message order, for a message delivered. False when the
     // destination held the message already, so nothing was added.
     virtual bool Finish(Pending& p) { return true; }

@@ -124,7 +124,7 @@ inline std::string Hex(std::string_view s) {
 
 // Every string value of a message (recipients, attachments, embedded messages too)
 // is valid UTF-8: the .msg and .pst writers turn them into UTF-16 as they are.
-inline void CheckStrings(const mapi::PropertyBag& bag, const char* where) {
+inline void CheckStrings(const mailstore::mapi::PropertyBag& bag, const char* where) {
     for (const auto& [id, prop] : bag.All()) {
         if (auto s = std::get_if<std::string>(&prop.value))
             BV_FUZZ_CHECK(ValidUtf8(*s), std::string(where) + " property id " + std::to_string(id) + ": " + Hex(*s));
@@ -132,7 +132,7 @@ inline void CheckStrings(const mapi::PropertyBag& bag, const char* where) {
             for (const auto& s : *v) BV_FUZZ_CHECK(ValidUtf8(s), std::string(where) + " multi-valued string");
     }
 }
-inline void CheckMessageStrings(const mapi::Message& m, int depth = 0) {
+inline void CheckMessageStrings(const mailstore::mapi::Message& m, int depth = 0) {
     BV_FUZZ_CHECK(depth < 64, "embedded messages nested too deeply");
     CheckStrings(m.props, "message");
     for (const auto& r : m.recipients) CheckStrings(r, "recipient");

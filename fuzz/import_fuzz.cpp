@@ -7,7 +7,7 @@
 #include "mailstore/mime/Rfc822Import.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    bv::mapi::Message m;
+    bv::mailstore::mapi::Message m;
     bv::mailstore::mime::ImportRfc822(std::string_view(reinterpret_cast<const char*>(data), size), m);
     bv::fuzz::CheckMessageStrings(m);
     return 0;

@@ -45,12 +45,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = conversion::LabelFolderOnDisk(base, labels.folder);
     BV_FUZZ_CHECK(path.rfind(base + conversion::kPathSeparator, 0) == 0, path);
 
-    mapi::Message m;
-    m.props.SetString(mapi::PR_SUBJECT, "labels");
-    m.props.SetInt(mapi::PR_MESSAGE_FLAGS, mapi::MSGFLAG_READ);
+    mailstore::mapi::Message m;
+    m.props.SetString(mailstore::mapi::PR_SUBJECT, "labels");
+    m.props.SetInt(mailstore::mapi::PR_MESSAGE_FLAGS, mailstore::mapi::MSGFLAG_READ);
     conversion::ApplyLabels(labels, m);
-    BV_FUZZ_CHECK(m.props.GetInt(mapi::PR_MESSAGE_FLAGS) == (labels.unread ? 0 : mapi::MSGFLAG_READ));
-    mapi::CompleteMessage(m);
+    BV_FUZZ_CHECK(m.props.GetInt(mailstore::mapi::PR_MESSAGE_FLAGS) == (labels.unread ? 0 : mailstore::mapi::MSGFLAG_READ));
+    mailstore::mapi::CompleteMessage(m);
     mailstore::msg::WriteMsgFile(m, fuzz::ScratchDir() / "labels.msg");
     return 0;
 }

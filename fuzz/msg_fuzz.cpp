@@ -59,12 +59,12 @@ size_t CountPrefixed(const Storage& s, std::string_view prefix) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    bv::mapi::Message m;
+    bv::mailstore::mapi::Message m;
     bv::mailstore::mime::ImportRfc822(std::string_view(reinterpret_cast<const char*>(data), size), m);
     bv::fuzz::CheckMessageStrings(m);
 
     const fs::path path = bv::fuzz::ScratchDir() / "message.msg";
-    bv::mapi::CompleteMessage(m);
+    bv::mailstore::mapi::CompleteMessage(m);
     bv::mailstore::msg::WriteMsgFile(m, path);  // a MailStoreError here is a finding
 
     gsf_init();
@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     BV_FUZZ_CHECK(props->second.size() >= 32 && (props->second.size() - 32) % 16 == 0);
     BV_FUZZ_CHECK(CountPrefixed(top, "__recip_version1.0_#") == m.recipients.size());
     BV_FUZZ_CHECK(CountPrefixed(top, "__attach_version1.0_#") == m.attachments.size());
-    if (auto subject = m.props.GetString(bv::mapi::PR_SUBJECT)) {
+    if (auto subject = m.props.GetString(bv::mailstore::mapi::PR_SUBJECT)) {
         auto s = top.streams.find("__substg1.0_0037001F");
         BV_FUZZ_CHECK(s != top.streams.end());
         BV_FUZZ_CHECK(s->second == bv::fuzz::Utf16Le(*subject));

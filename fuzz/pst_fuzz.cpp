@@ -45,10 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     std::vector<std::string> texts = bv::testing::ReferenceSplit(box, bv::conversion::MboxMode::NotNormal);
     if (texts.size() > kMaxMessages) texts.resize(kMaxMessages);
-    std::vector<bv::mapi::Message> messages(texts.size());
+    std::vector<bv::mailstore::mapi::Message> messages(texts.size());
     for (size_t i = 0; i < texts.size(); ++i) {
         bv::mailstore::mime::ImportRfc822(texts[i], messages[i]);
-        bv::mapi::CompleteMessage(messages[i]);
+        bv::mailstore::mapi::CompleteMessage(messages[i]);
     }
 
     const fs::path path = bv::fuzz::ScratchDir() / "store.pst";

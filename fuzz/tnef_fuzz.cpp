@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    bv::mapi::Message m;
+    bv::mailstore::mapi::Message m;
     const bool decoded =
         bv::mailstore::mime::ImportTnef(std::string_view(reinterpret_cast<const char*>(data), size), m);
     bv::fuzz::CheckMessageStrings(m);

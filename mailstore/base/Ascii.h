@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace bv::base {
+namespace bv::mailstore::base {
 
 inline char AsciiToLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 inline char AsciiToUpper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
@@ -31,4 +31,4 @@ inline bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);
 }
 
-}  // namespace bv::base
+}  // namespace bv::mailstore::base

@@ -5,7 +5,7 @@
 #include <istream>
 #include <string>
 
-namespace bv::base {
+namespace bv::mailstore::base {
 
 struct CappedLine {
     bool read = false;       // false at the end of the input
@@ -36,4 +36,4 @@ inline CappedLine ReadCappedLine(std::istream& in, std::string& line, size_t cap
     return r;
 }
 
-}  // namespace bv::base
+}  // namespace bv::mailstore::base

@@ -15,7 +15,7 @@
 #include "mailstore/MailStoreError.h"
 #include "mailstore/base/PlatformFile.h"
 
-namespace bv::base {
+namespace bv::mailstore::base {
 
 namespace {
 
@@ -167,4 +167,4 @@ void WriteCompleteFile(const std::filesystem::path& path, std::string_view data)
     });
 }
 
-}  // namespace bv::base
+}  // namespace bv::mailstore::base

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string_view>
 
-namespace bv::base {
+namespace bv::mailstore::base {
 
 // Writes the content to the open file; throws MailStoreError saying what failed.
 using FileContentWriter = std::function<void(FILE*)>;
@@ -19,4 +19,4 @@ void WriteCompleteFile(const std::filesystem::path& path, const FileContentWrite
 // The same for content already in memory.
 void WriteCompleteFile(const std::filesystem::path& path, std::string_view data);
 
-}  // namespace bv::base
+}  // namespace bv::mailstore::base

@@ -4,10 +4,10 @@
 
 #include <zlib.h>
 
-namespace bv::base {
+namespace bv::mailstore::base {
 
 uint32_t ComputeCrc(const uint8_t* p, size_t n, uint32_t crc) {
     return ~uint32_t(crc32_z(~crc & 0xFFFFFFFFu, p, n));
 }
 
-}  // namespace bv::base
+}  // namespace bv::mailstore::base

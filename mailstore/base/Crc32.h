@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace bv::base {
+namespace bv::mailstore::base {
 
 uint32_t ComputeCrc(const uint8_t* data, size_t size, uint32_t crc = 0);
 
-}  // namespace bv::base
+}  // namespace bv::mailstore::base

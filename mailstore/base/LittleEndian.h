@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace bv::base {
+namespace bv::mailstore::base {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -41,4 +41,4 @@ inline void Append64(Bytes& b, uint64_t v) {
     Put64(&b[n], v);
 }
 
-}  // namespace bv::base
+}  // namespace bv::mailstore::base

@@ -11,7 +11,7 @@
 #include <string>
 #include <utility>
 
-namespace bv::base {
+namespace bv::mailstore::base {
 
 class PlatformFile {
 public:
@@ -84,4 +84,4 @@ bool ProcessMayBeRunning(unsigned long pid);
 // the console show the UTF-8 the program prints. Elsewhere nothing changes.
 void UseUtf8CommandLine(int& argc, char**& argv);
 
-}  // namespace bv::base
+}  // namespace bv::mailstore::base

@@ -14,7 +14,7 @@
 
 #include "mailstore/MailStoreError.h"
 
-namespace bv::base {
+namespace bv::mailstore::base {
 namespace {
 
 std::string ErrnoText(int err) { return std::strerror(err); }
@@ -123,5 +123,5 @@ bool ProcessMayBeRunning(unsigned long pid) {
 
 void UseUtf8CommandLine(int&, char**&) {}
 
-}  // namespace bv::base
+}  // namespace bv::mailstore::base
 #endif

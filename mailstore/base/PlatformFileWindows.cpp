@@ -21,7 +21,7 @@
 
 #include "mailstore/MailStoreError.h"
 
-namespace bv::base {
+namespace bv::mailstore::base {
 namespace {
 
 // The system's text for `code`, in UTF-8, without the trailing line break. A full disk
@@ -205,5 +205,5 @@ void UseUtf8CommandLine(int& argc, char**& argv) {
     argv = pointers.data();
 }
 
-}  // namespace bv::base
+}  // namespace bv::mailstore::base
 #endif

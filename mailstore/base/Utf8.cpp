@@ -6,7 +6,7 @@
 #define BV_UTF16_SSE2 1
 #endif
 
-namespace bv::base {
+namespace bv::mailstore::base {
 
 namespace {
 
@@ -201,4 +201,4 @@ std::string RepairUtf8(std::string_view text) {
     return out;
 }
 
-}  // namespace bv::base
+}  // namespace bv::mailstore::base

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace bv::base {
+namespace bv::mailstore::base {
 
 inline constexpr uint32_t kReplacementCharacter = 0xFFFD;
 
@@ -34,4 +34,4 @@ void AppendUtf8(std::string& out, uint32_t cp);
 // At most `n` bytes of UTF-8 text, ending on a whole character.
 std::string Utf8Prefix(const std::string& s, size_t n);
 
-}  // namespace bv::base
+}  // namespace bv::mailstore::base

@@ -16,7 +16,7 @@ namespace bv::mailstore::ical {
 
 namespace {
 
-using namespace bv::mapi;
+using namespace bv::mailstore::mapi;
 
 const PropertyName kKeywords{PS_PUBLIC_STRINGS, std::string("Keywords")};
 

@@ -12,7 +12,7 @@
 
 namespace bv::mailstore::ical {
 
-using namespace bv::mapi;
+using namespace bv::mailstore::mapi;
 
 icaltimezone* LocalZone() {
     static icaltimezone* zone = [] {

@@ -6,7 +6,7 @@
 
 #include "mailstore/mapi/Message.h"
 
-namespace bv::mapi {
+namespace bv::mailstore::mapi {
 
 // PSETID_Appointment {00062002-0000-0000-C000-000000000046}
 inline constexpr PropertyName::Guid PSETID_Appointment{0x02, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
@@ -90,4 +90,4 @@ constexpr int32_t ICON_RECURRING_APPOINTMENT = 0x401;
 constexpr int32_t ICON_MEETING = 0x402;
 constexpr int32_t ICON_RECURRING_MEETING = 0x403;
 
-}  // namespace bv::mapi
+}  // namespace bv::mailstore::mapi

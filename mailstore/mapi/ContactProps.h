@@ -5,7 +5,7 @@
 
 #include "mailstore/mapi/Message.h"
 
-namespace bv::mapi {
+namespace bv::mailstore::mapi {
 
 // PSETID_Address {00062004-0000-0000-C000-000000000046}
 inline constexpr PropertyName::Guid PSETID_Address{0x04, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
@@ -122,4 +122,4 @@ constexpr int32_t FILE_UNDER_SURNAME_GIVEN_MIDDLE = 0x8017;  // "Surname, Given 
 // PR_ICON_INDEX of a contact
 constexpr int32_t ICON_CONTACT = 0x00000200;
 
-}  // namespace bv::mapi
+}  // namespace bv::mailstore::mapi

@@ -7,7 +7,7 @@
 #include "mailstore/base/LittleEndian.h"
 #include "mailstore/base/Utf8.h"
 
-namespace bv::mapi {
+namespace bv::mailstore::mapi {
 
 namespace {
 
@@ -86,4 +86,4 @@ std::vector<uint8_t> MessageSearchKey(std::string_view bytes) {
     return key;
 }
 
-}  // namespace bv::mapi
+}  // namespace bv::mailstore::mapi

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace bv::mapi {
+namespace bv::mailstore::mapi {
 
 // Flags of a one-off entry ID: MAPI_ONE_OFF_UNICODE (0x8000) | 0x1000 |
 // MAPI_ONE_OFF_NO_RICH_INFO (0x0001), as Outlook writes them.
@@ -25,4 +25,4 @@ std::vector<uint8_t> SmtpSearchKey(const std::string& address);
 // over 16-byte strides, then mixed. Stable and quick; not meant to be cryptographic.
 std::vector<uint8_t> MessageSearchKey(std::string_view bytes);
 
-}  // namespace bv::mapi
+}  // namespace bv::mailstore::mapi

@@ -13,7 +13,7 @@
 
 #include "mailstore/mapi/PropTags.h"
 
-namespace bv::mapi {
+namespace bv::mailstore::mapi {
 
 using Binary = std::vector<uint8_t>;
 
@@ -138,4 +138,4 @@ inline int64_t UnixToFileTime(int64_t unixSeconds) {
 }
 inline int64_t FileTimeToUnix(int64_t ft) { return (ft - kFileTimeUnixEpoch) / 10000000LL; }
 
-}  // namespace bv::mapi
+}  // namespace bv::mailstore::mapi

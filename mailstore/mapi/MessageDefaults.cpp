@@ -7,7 +7,7 @@
 #include "mailstore/mapi/EntryIds.h"
 #include "mailstore/mapi/SubjectPrefix.h"
 
-namespace bv::mapi {
+namespace bv::mailstore::mapi {
 
 namespace {
 
@@ -102,4 +102,4 @@ void CompleteMessage(Message& m) {
     for (size_t i = 0; i < m.attachments.size(); ++i) CompleteAttachment(m.attachments[i], int32_t(i));
 }
 
-}  // namespace bv::mapi
+}  // namespace bv::mailstore::mapi

@@ -7,7 +7,7 @@
 #pragma once
 #include "mailstore/mapi/Message.h"
 
-namespace bv::mapi {
+namespace bv::mailstore::mapi {
 
 // Completes one recipient row where it has no value of its own: recipient type To;
 // the address as display name when there is no name; address type "SMTP" (with an
@@ -26,4 +26,4 @@ void CompleteRecipient(PropertyBag& recipient);
 // and short file name (its long one).
 void CompleteMessage(Message& message);
 
-}  // namespace bv::mapi
+}  // namespace bv::mailstore::mapi

@@ -7,7 +7,7 @@
 #include "mailstore/base/LittleEndian.h"
 #include "mailstore/mapi/Utf16.h"
 
-namespace bv::mapi {
+namespace bv::mailstore::mapi {
 
 namespace {
 
@@ -103,4 +103,4 @@ uint16_t NameIdMap::IdOf(const PropertyName& name) {
     return id;
 }
 
-}  // namespace bv::mapi
+}  // namespace bv::mailstore::mapi

@@ -22,7 +22,7 @@
 
 #include "mailstore/mapi/Message.h"
 
-namespace bv::mapi {
+namespace bv::mailstore::mapi {
 
 class NameIdMap {
 public:
@@ -60,4 +60,4 @@ private:
     std::map<uint32_t, Bytes> buckets_;
 };
 
-}  // namespace bv::mapi
+}  // namespace bv::mailstore::mapi

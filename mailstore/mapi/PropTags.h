@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-namespace bv::mapi {
+namespace bv::mailstore::mapi {
 
 enum PropType : uint16_t {
     PT_UNSPECIFIED = 0x0000,
@@ -171,4 +171,4 @@ constexpr int32_t DT_MAILUSER = 0;
 constexpr uint32_t PR_SENDER_SMTP_ADDRESS = 0x5D01001F;
 constexpr uint32_t PR_SENT_REPRESENTING_SMTP_ADDRESS = 0x5D02001F;
 
-}  // namespace bv::mapi
+}  // namespace bv::mailstore::mapi

@@ -2,7 +2,7 @@
 
 #include "mailstore/base/Utf8.h"
 
-namespace bv::mapi {
+namespace bv::mailstore::mapi {
 
 std::pair<std::string, std::string> SplitSubjectPrefix(const std::string& subject) {
     size_t i = 0;
@@ -19,4 +19,4 @@ std::pair<std::string, std::string> SplitSubjectPrefix(const std::string& subjec
     return {std::string(), subject};
 }
 
-}  // namespace bv::mapi
+}  // namespace bv::mailstore::mapi

@@ -4,7 +4,7 @@
 
 #include "mailstore/mapi/Message.h"
 
-namespace bv::mapi {
+namespace bv::mailstore::mapi {
 
 // PSETID_Task {00062003-0000-0000-C000-000000000046}
 inline constexpr PropertyName::Guid PSETID_Task{0x03, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
@@ -33,4 +33,4 @@ constexpr int32_t TASK_DEFERRED = 4;
 // PR_ICON_INDEX of a task
 constexpr int32_t ICON_TASK = 0x500;
 
-}  // namespace bv::mapi
+}  // namespace bv::mailstore::mapi

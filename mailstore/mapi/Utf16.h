@@ -2,11 +2,11 @@
 #pragma once
 #include "mailstore/base/Utf8.h"
 
-namespace bv::mapi {
+namespace bv::mailstore::mapi {
 
 using base::AppendUtf8;
 using base::Utf16LeToUtf8;
 using base::Utf8ToUtf16Le;
 using base::ValidUtf8Prefix;
 
-}  // namespace bv::mapi
+}  // namespace bv::mailstore::mapi

@@ -19,7 +19,7 @@
 
 namespace bv::mailstore::mime {
 
-using namespace bv::mapi;
+using namespace bv::mailstore::mapi;
 
 namespace {
 

@@ -20,7 +20,7 @@
 
 namespace bv::mailstore::mime {
 
-using namespace bv::mapi;
+using namespace bv::mailstore::mapi;
 
 namespace {
 

@@ -34,7 +34,7 @@
 
 namespace bv::mailstore::msg {
 
-using namespace bv::mapi;
+using namespace bv::mailstore::mapi;
 
 namespace {
 

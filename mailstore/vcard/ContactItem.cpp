@@ -21,7 +21,7 @@ std::string ValidText(const std::string& v) { return base::RepairUtf8(v); }
 
 namespace {
 
-using namespace bv::mapi;
+using namespace bv::mailstore::mapi;
 
 const PropertyName kKeywords{PS_PUBLIC_STRINGS, std::string("Keywords")};
 

@@ -31,9 +31,9 @@ int main(int argc, char** argv) {
             int n = std::atoi(argv[4]);
             auto t0 = std::chrono::steady_clock::now();
             for (int i = 0; i < n; ++i) {
-                mapi::Message m;
+                mailstore::mapi::Message m;
                 mailstore::mime::ImportRfc822(bytes, m);
-                mapi::CompleteMessage(m);
+                mailstore::mapi::CompleteMessage(m);
                 mailstore::msg::WriteMsgFile(m, out);
             }
             auto t1 = std::chrono::steady_clock::now();
@@ -41,10 +41,10 @@ int main(int argc, char** argv) {
             std::printf("%zu bytes: %.1f us per import+write\n", bytes.size(), us);
             return 0;
         }
-        mapi::Message m;
+        mailstore::mapi::Message m;
         mailstore::mime::ImportRfc822File(in, m);
         for (const auto& w : m.warnings) std::fprintf(stderr, "warning: %s\n", w.c_str());
-        mapi::CompleteMessage(m);
+        mailstore::mapi::CompleteMessage(m);
         mailstore::msg::WriteMsgFile(m, out);
     } catch (const mailstore::MailStoreError& e) {
         std::fprintf(stderr, "error: %s\n", e.what());

@@ -21,7 +21,7 @@
 #include "mailstore/mapi/Message.h"
 #include "mailstore/pst/PstStore.h"
 
-using namespace bv::mapi;
+using namespace bv::mailstore::mapi;
 using bv::mailstore::pst::PstStore;
 
 namespace {

@@ -12,7 +12,7 @@
 
 namespace {
 
-using namespace bv::mapi;
+using namespace bv::mailstore::mapi;
 using bv::mailstore::ical::CalendarItem;
 using bv::mailstore::ical::CalendarReader;
 namespace fs = std::filesystem;

@@ -10,7 +10,7 @@
 
 namespace {
 
-using namespace bv::mapi;
+using namespace bv::mailstore::mapi;
 using bv::mailstore::vcard::Card;
 using bv::mailstore::vcard::CardReader;
 using bv::mailstore::vcard::ContactFromCard;

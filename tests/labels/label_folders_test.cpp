@@ -17,11 +17,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-mapi::Message Note(const std::string& subject) {
-    mapi::Message m;
-    m.props.SetString(mapi::PR_MESSAGE_CLASS, "IPM.Note");
-    m.props.SetString(mapi::PR_SUBJECT, subject);
-    mapi::CompleteMessage(m);
+mailstore::mapi::Message Note(const std::string& subject) {
+    mailstore::mapi::Message m;
+    m.props.SetString(mailstore::mapi::PR_MESSAGE_CLASS, "IPM.Note");
+    m.props.SetString(mailstore::mapi::PR_SUBJECT, subject);
+    mailstore::mapi::CompleteMessage(m);
     return m;
 }
 

@@ -172,7 +172,7 @@ TEST(Labels, LabelFolderStaysInsideTheMailboxFolder) {
 }
 
 TEST(Labels, StatesAndCategoriesOnAMapiMessage) {
-    using namespace bv::mapi;
+    using namespace bv::mailstore::mapi;
     const PropertyName keywords{PS_PUBLIC_STRINGS, std::string("Keywords")};
     const PropertyName flagRequest{PSETID_Common, uint32_t{0x8530}};
 

@@ -5,7 +5,7 @@
 #include "mailstore/mapi/EntryIds.h"
 #include "mailstore/mapi/MessageDefaults.h"
 
-using namespace bv::mapi;
+using namespace bv::mailstore::mapi;
 
 namespace {
 

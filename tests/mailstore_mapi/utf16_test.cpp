@@ -2,7 +2,7 @@
 
 #include "mailstore/mapi/Utf16.h"
 
-using namespace bv::mapi;
+using namespace bv::mailstore::mapi;
 
 namespace {
 std::u16string Decode(const std::vector<uint8_t>& b) {

@@ -44,7 +44,7 @@ TEST(MimeText, CharsetFallbacks) {
 }
 
 TEST(MimeText, FromLineDates) {
-    using bv::mapi::FileTimeToUnix;
+    using bv::mailstore::mapi::FileTimeToUnix;
     EXPECT_EQ(ParseFromLineDate("From a@b Mon Dec  7 08:37:05 2026"), 1796632625);
     EXPECT_EQ(ParseFromLineDate("From a@b  Mon Dec 7 08:37:05 2026\r"), 1796632625);
     EXPECT_EQ(ParseFromLineDate("From a@b Mon Dec  7 08:37:05 +0100 2026"), 1796632625 - 3600);

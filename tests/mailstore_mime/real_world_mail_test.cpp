@@ -19,7 +19,7 @@
 #include "mailstore/mime/Rfc822Import.h"
 
 namespace fs = std::filesystem;
-using namespace bv::mapi;
+using namespace bv::mailstore::mapi;
 using namespace bv::mailstore::mime;
 
 namespace {
@@ -435,10 +435,10 @@ TEST(RealWorldMail, FastPathsAgreeWithGMimeOnEveryCorpusMessage) {
         // (GMime files the Content-* fields of a message under its body part)
         std::vector<std::string> ours, gmime;
         for (const HeaderField& f : top.header.fields)
-            if (f.name.size() < 8 || !bv::base::EqualsNoCase(f.name.substr(0, 8), "Content-"))
+            if (f.name.size() < 8 || !bv::mailstore::base::EqualsNoCase(f.name.substr(0, 8), "Content-"))
                 ours.push_back(std::string(f.name) + ":" + UnfoldHeader(f.raw));
         for (const HeaderField& f : theirs)
-            if (f.name.size() < 8 || !bv::base::EqualsNoCase(f.name.substr(0, 8), "Content-"))
+            if (f.name.size() < 8 || !bv::mailstore::base::EqualsNoCase(f.name.substr(0, 8), "Content-"))
                 gmime.push_back(std::string(f.name) + ":" + UnfoldHeader(f.raw));
         if (top.header.joined.empty()) {  // (an address field continued past a broken line: ours keeps more)
             EXPECT_EQ(ours, gmime);
@@ -446,7 +446,7 @@ TEST(RealWorldMail, FastPathsAgreeWithGMimeOnEveryCorpusMessage) {
         }
         for (const HeaderField& f : top.header.fields) {
             const std::string value = UnfoldHeader(f.raw);
-            if (bv::base::EqualsNoCase(f.name, "Date")) {
+            if (bv::mailstore::base::EqualsNoCase(f.name, "Date")) {
                 if (auto quick = ParseRfc5322DateFast(value)) {
                     ++dates;
                     GDateTime* dt = g_mime_utils_header_decode_date(value.c_str());
@@ -457,7 +457,7 @@ TEST(RealWorldMail, FastPathsAgreeWithGMimeOnEveryCorpusMessage) {
             }
             for (const char* field : {"From", "To", "Cc", "Sender", "Reply-To"}) {
                 std::string quickName, quickAddr;
-                if (!bv::base::EqualsNoCase(f.name, field) || !ParseSimpleMailbox(f.raw, quickName, quickAddr)) continue;
+                if (!bv::mailstore::base::EqualsNoCase(f.name, field) || !ParseSimpleMailbox(f.raw, quickName, quickAddr)) continue;
                 ++mailboxes;
                 std::string raw(f.raw);
                 GObjectRef<InternetAddressList> list(internet_address_list_parse(options, raw.c_str()));

@@ -19,7 +19,7 @@
 #include "mailstore/mime/TnefImport.h"
 
 namespace fs = std::filesystem;
-using namespace bv::mapi;
+using namespace bv::mailstore::mapi;
 using bv::mailstore::mime::ImportRfc822;
 using bv::mailstore::mime::ImportRfc822File;
 using bv::mailstore::mime::ImportTnef;

@@ -27,7 +27,7 @@
 #include "mailstore/msg/MsgWriter.h"
 
 namespace fs = std::filesystem;
-using namespace bv::mapi;
+using namespace bv::mailstore::mapi;
 using bv::mailstore::MailStoreError;
 using bv::mailstore::msg::WriteMsgFile;
 

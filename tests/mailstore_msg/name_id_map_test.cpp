@@ -17,7 +17,7 @@
 #include "mailstore/msg/MsgFormat.h"
 
 namespace fs = std::filesystem;
-using namespace bv::mapi;
+using namespace bv::mailstore::mapi;
 
 namespace {
 

@@ -24,7 +24,7 @@
 
 namespace fs = std::filesystem;
 using namespace bv::mailstore::pst;
-using namespace bv::mapi;
+using namespace bv::mailstore::mapi;
 using bv::mailstore::MailStoreError;
 
 namespace {
@@ -45,7 +45,7 @@ Message Mail(const std::string& subject, const std::string& messageId, std::vect
     if (!messageId.empty()) m.props.SetString(PR_INTERNET_MESSAGE_ID, messageId);
     m.props.SetBinary(PR_SEARCH_KEY, Binary(subject.begin(), subject.end()));
     if (!categories.empty()) m.props.SetNamed(kKeywords, PT_MV_UNICODE, categories);
-    bv::mapi::CompleteMessage(m);
+    bv::mailstore::mapi::CompleteMessage(m);
     return m;
 }
 
@@ -254,7 +254,7 @@ TEST(PstAppend, TemporaryFilesOfKilledRunsAreRemoved) {
 #ifdef _WIN32
     // Far above the ids Windows hands out.
     const unsigned long gone = 999999996;
-    const unsigned long live = bv::base::CurrentProcessId();
+    const unsigned long live = bv::mailstore::base::CurrentProcessId();
 #else
     pid_t gone = ::fork();
     if (gone == 0) ::_exit(0);

@@ -20,7 +20,7 @@
 
 namespace fs = std::filesystem;
 using namespace bv::mailstore::pst;
-using bv::base::ComputeCrc;
+using bv::mailstore::base::ComputeCrc;
 
 namespace {
 

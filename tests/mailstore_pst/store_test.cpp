@@ -23,7 +23,7 @@
 
 namespace fs = std::filesystem;
 using namespace bv::mailstore::pst;
-using namespace bv::mapi;
+using namespace bv::mailstore::mapi;
 using bv::mailstore::MailStoreError;
 
 namespace {
@@ -43,7 +43,7 @@ Message Mail(const std::string& subject, bool read = true) {
     r.SetString(PR_DISPLAY_NAME, "To Person");
     r.SetString(PR_EMAIL_ADDRESS, "to@example.com");
     m.recipients.push_back(r);
-    bv::mapi::CompleteMessage(m);
+    bv::mailstore::mapi::CompleteMessage(m);
     return m;
 }
 
@@ -128,7 +128,7 @@ TEST(PstStore, MessagesPreparedOnOtherThreadsAreStoredLikeTheRest) {
             mails.back().attachments.push_back(std::move(a));
         }
     }
-    for (Message& m : mails) bv::mapi::CompleteMessage(m);
+    for (Message& m : mails) bv::mailstore::mapi::CompleteMessage(m);
     std::vector<PreparedMessagePtr> prepared(kCount);
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)

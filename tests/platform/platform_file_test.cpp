@@ -12,7 +12,7 @@
 #include "mailstore/base/PlatformFile.h"
 
 namespace fs = std::filesystem;
-using bv::base::PlatformFile;
+using bv::mailstore::base::PlatformFile;
 using bv::mailstore::MailStoreError;
 
 namespace {
@@ -22,7 +22,7 @@ protected:
     void SetUp() override {
         // A folder whose name needs more than one code page: Cyrillic, CJK, Greek.
         dir_ = fs::temp_directory_path() /
-               fs::u8path("bv_platform_" + std::to_string(bv::base::CurrentProcessId()) + "_Почта_郵便_Ελληνικά");
+               fs::u8path("bv_platform_" + std::to_string(bv::mailstore::base::CurrentProcessId()) + "_Почта_郵便_Ελληνικά");
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }

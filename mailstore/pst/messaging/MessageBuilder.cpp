@@ -14,7 +14,7 @@
 namespace bv::mailstore::pst {
 namespace {
 
-using namespace bv::mapi;
+using namespace bv::mailstore::mapi;
 
 // What the build of one message tree shares: subnode NIDs, unique across the whole
 // tree, and the store's name-to-ID map (null: named properties are left out).

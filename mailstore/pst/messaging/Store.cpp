@@ -22,7 +22,7 @@
 namespace bv::mailstore::pst {
 namespace {
 
-using namespace bv::mapi;
+using namespace bv::mailstore::mapi;
 namespace fs = std::filesystem;
 
 constexpr Nid kSpamSearchFolder = 0x2223;  // "SPAM Search Folder 2" ([MS-PST] §2.7.3.4)

@@ -4,10 +4,11 @@
 # 1. installs MinGW-w64, Wine, NSIS and the build tools from Debian;
 # 2. builds the dependency sysroot (shared DLLs) from Debian's source packages, at the
 #    pinned versions and hashes below, once: it is kept in $BV_WIN_CACHE (default
-#    ~/.cache/brimvault-windows) and reused by every later run and checkout;
+#    ~/.cache/brimvault-windows) and reused by every later run and checkout (a library
+#    added later is built into it on the next run);
 # 3. takes Qt for Windows from shared/toolchains/qt6-win64 beside the checkout (or
 #    $BV_WIN_QT), otherwise builds it from Debian's qt6-base source into the cache;
-# 4. cross-builds the CLI, the window and the tests into build-windows/;
+# 4. cross-builds the CLI, the window and the tests into build-windows/ (or $BV_WIN_BUILD);
 # 5. lays out the program folder (build-windows/package/) and makes the NSIS installer,
 #    whose path it prints last.
 set -euo pipefail
@@ -38,7 +39,7 @@ say() { echo "== build-windows [$(( $(date +%s) - t0 )) s]: $*"; }
 # ---------------------------------------------------------------------------------
 # 1. Packages
 packages=(mingw-w64 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
-          wine wine64 meson ninja-build cmake pkg-config nsis xvfb xauth dpkg-dev
+          wine wine64 meson ninja-build cmake pkg-config nsis xvfb xauth dpkg-dev fonts-dejavu-core curl
           autoconf automake libtool gtk-doc-tools perl python3
           qt6-base-dev qt6-base-dev-tools googletest)
 missing=()
@@ -513,7 +514,8 @@ if command -v ccache >/dev/null; then
   export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
-bdir=build-windows
+# The build folder: build-windows/ in the checkout, or $BV_WIN_BUILD (absolute).
+bdir="${BV_WIN_BUILD:-$root/build-windows}"
 say "configuring and building into $bdir"
 cmake -S . -B "$bdir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DBV_WIN_SYSROOT="$sysroot" -DBV_WIN_QT="$qt" -DCMAKE_BUILD_TYPE=Release \
@@ -533,5 +535,5 @@ if [ $package = 1 ]; then
 fi
 say "done in $(( $(date +%s) - t0 )) s"
 if [ $package = 1 ]; then
-  ls "$root/$bdir"/BrimvaultConverter-*-setup.exe
+  ls "$bdir"/BrimvaultConverter-*-setup.exe
 fi

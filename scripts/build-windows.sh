@@ -95,7 +95,12 @@ fi
 # then the archive's current one, carries the same upstream tarball, and the hash decides.
 # Patched pins (each revision "REV=SHA256 of its debian tarball"): unpacked with
 # dpkg-source, so Debian's patches (security fixes among them) are applied; only the
-# revisions listed, each with its own hash, are taken.
+# revisions listed, each with its own hash, are taken. Patched: what reads untrusted
+# input and carries fixes in Debian (GMime, libarchive, liblzma, bzip2, libxml2) and the
+# libraries added with them. Unpatched: libffi, pcre2, libytnef (Debian changes only
+# their build paths), libical (its Debian tarball is not in the pool this machine
+# reaches) and GLib, whose Debian patches fix GDBus and its tests (nothing our programs
+# use on Windows), not worth its six-minute rebuild.
 # A revision the configured suites no longer list is fetched from the Debian pool itself
 # (deb.debian.org/debian/pool/...): libgsf's bookworm tarball is gone from the pool, so
 # it is built at the newer release's revision.
@@ -104,9 +109,9 @@ pins=(
   "libffi      libffi     3.4.4-1                             libffi_3.4.4.orig.tar.gz              d66c56ad259a82cf2a9dfc408b32bf5da52371500b84745f7fb8b645712df676"
   "pcre2       pcre2      10.42-1,10.42-1+deb12u2             pcre2_10.42.orig.tar.gz               c33b418e3b936ee3153de2c61cc638e7e4fe3156022a5c77d0711bcbb9d64f1f"
   "glib        glib2.0    2.74.6-2+deb12u9,2.74.6-2+deb12u6   glib2.0_2.74.6.orig.tar.xz            069cf7e51cd261eb163aaf06c8d1754c6835f31252180aff5814e5afc7757fbc"
-  "gmime       gmime      3.2.13+dfsg-2                       gmime_3.2.13+dfsg.orig.tar.xz         4b868eb152b83ccbc593340560c1fd1cc497e43e14104c85869de6f2101675e0"
+  "gmime       gmime      3.2.13+dfsg-2=1c4d66082f3a7efb6f90dd66571514964bd97e55b7106e3ee4eb15d75fb57f07 gmime_3.2.13+dfsg.orig.tar.xz         4b868eb152b83ccbc593340560c1fd1cc497e43e14104c85869de6f2101675e0"
   "libytnef    libytnef   2.0-1                               libytnef_2.0.orig.tar.gz              bb12f34572de89e4825fce98d2d235d93cd34b2c41fed0074ebfa89af9e724a9"
-  "libarchive  libarchive 3.6.2-1+deb12u4,3.6.2-1+deb12u5     libarchive_3.6.2.orig.tar.xz          9e2c1b80d5fbe59b61308fdfab6c79b5021d7ff4ff2489fb12daf0a96a83551d"
+  "libarchive  libarchive 3.6.2-1+deb12u5=5b32794076e9b0d8cd74fd2c453340b72c6362188f40fa1aac96304cb5683315,3.6.2-1+deb12u4=8144870ef70a09d57a5aea9bc6a00ae0493e829b542d78f5312969b10f1ea322 libarchive_3.6.2.orig.tar.xz          9e2c1b80d5fbe59b61308fdfab6c79b5021d7ff4ff2489fb12daf0a96a83551d"
   "libical     libical3   3.0.16-1                            libical3_3.0.16.orig.tar.gz           b44705dd71ca4538c86fb16248483ab4b48978524fb1da5097bd76aa2e0f0c33"
   "qtbase      qt6-base   6.4.2+dfsg-10                       qt6-base_6.4.2+dfsg.orig.tar.xz       -"
   "bzip2       bzip2      1.0.8-5=d68c6eba11d70e14319e24ef1451880a03023b2b75364646adb117086db36039 bzip2_1.0.8.orig.tar.gz ab5a03176ee106d3f0fa90e381da478ddae405918153cca248e682cd0c4a2269"
@@ -344,7 +349,7 @@ if need glib; then
   done_mark glib
 fi
 
-if need gmime; then
+if need gmime-2; then
   say "GMime"; unpack gmime
   touch ChangeLog
   autoreconf -fi >autoreconf.log 2>&1 || { tail -20 autoreconf.log; exit 1; }
@@ -359,7 +364,7 @@ if need gmime; then
   make -j"$jobs" -C util >build.log 2>&1 && make -j"$jobs" -C gmime >>build.log 2>&1 && make -C gmime install >>build.log 2>&1 &&
     make install-pkgconfigDATA >>build.log 2>&1 || { tail -40 build.log; exit 1; }
   license gmime COPYING
-  done_mark gmime
+  done_mark gmime-2
 fi
 
 if need libytnef; then
@@ -417,8 +422,9 @@ if need xz; then
 fi
 
 # libarchive (archive inputs): zlib for zip and gzip, bzip2, xz; no tools, tests or
-# crypto. (Marker -2: the first build of the cache had neither bzip2 nor xz.)
-if need libarchive-2; then
+# crypto. (Marker -3: the first build of the cache had neither bzip2 nor xz, the second
+# not Debian's patches.)
+if need libarchive-3; then
   say "libarchive"; unpack libarchive
   cmake -S . -B _build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DBV_WIN_SYSROOT="$sysroot" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$sysroot" -DBUILD_SHARED_LIBS=ON \
@@ -432,7 +438,7 @@ if need libarchive-2; then
     { tail -40 build.log; exit 1; }
   rm -f "$sysroot/lib/libarchive_static.a"
   license libarchive COPYING
-  done_mark libarchive-2
+  done_mark libarchive-3
 fi
 
 # libical (calendar inputs): the C library only, its own time zone data.

@@ -18,7 +18,7 @@ LABELS = ("Inbox", "Inbox,Unread", "Inbox,Starred", "Sent", "Drafts", "Spam", "T
           "Inbox,Work,\"Clients, Europe\"", "=?UTF-8?Q?Re=C3=A7us?=,Opened")
 
 
-def message(rng, i, avg, labels=False):
+def message(rng, i, avg, labels=False, ids="msg"):
     size = max(200, int(rng.expovariate(1.0 / avg)))
     body = []
     n = 0
@@ -35,7 +35,7 @@ def message(rng, i, avg, labels=False):
         "To: Recipient <rcpt%d@example.net>" % (i % 13),
         "Subject: %s %d" % (" ".join(rng.choice(WORDS) for _ in range(4)), i),
         "Date: Mon, %d Dec 2026 08:%02d:%02d +0000" % (day, i % 60, (i * 7) % 60),
-        "Message-ID: <msg-%d@example.org>" % i,
+        "Message-ID: <%s-%d@example.org>" % (ids, i),
         "MIME-Version: 1.0",
         "Content-Type: text/plain; charset=utf-8",
     ]
@@ -55,6 +55,7 @@ def main():
     ap.add_argument("--crlf", action="store_true")
     ap.add_argument("--labels", action="store_true", help="an X-Brimvault-Labels field in every message")
     ap.add_argument("--seed", type=int, default=1)
+    ap.add_argument("--ids", default="msg", help="Message-IDs are <IDS-N@example.org>")
     a = ap.parse_args()
     rng = random.Random(a.seed)
     eol = "\r\n" if a.crlf else "\n"
@@ -63,7 +64,7 @@ def main():
     count = 0
     with open(a.out, "w", newline="") as f:
         while (written < limit) if limit is not None else (count < a.count):
-            text = eol.join(message(rng, count, a.avg_kb * 1024, a.labels)) + eol
+            text = eol.join(message(rng, count, a.avg_kb * 1024, a.labels, a.ids)) + eol
             f.write(text)
             written += len(text)
             count += 1

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -99,8 +100,8 @@ bool LeadsBackUp(const fs::path& link, const fs::path& dir) {
 // Every file below `folder`, in the order adding a folder in the window gives them
 // (breadth first: a folder's files by name, then its subfolders' level by level). A
 // linked folder that leads back up is passed over; a folder that cannot be listed
-// ends the walk, what was found until then kept.
-void AddFolderFiles(const fs::path& folder, std::vector<std::string>& out, std::vector<Failure>& errors) {
+// ends the walk, what was found until then kept, and is the failure returned.
+std::optional<Failure> AddFolderFiles(const fs::path& folder, std::vector<std::string>& out) {
     std::vector<fs::path> level{folder};
     for (size_t next = 0; next < level.size(); ++next) {
         const fs::path& dir = level[next];
@@ -118,14 +119,14 @@ void AddFolderFiles(const fs::path& folder, std::vector<std::string>& out, std::
         }
         if (ec) {
             const std::string where = bv::conversion::WithTrailingSeparator(Utf8(dir));
-            errors.push_back({where, "Cannot read the folder " + where + ": " + ec.message()});
-            return;
+            return Failure{where, "Cannot read the folder " + where + ": " + ec.message()};
         }
         std::sort(files.begin(), files.end());
         std::sort(subFolders.begin(), subFolders.end());
         for (const fs::path& f : files) out.push_back(Utf8(f));
         level.insert(level.end(), subFolders.begin(), subFolders.end());
     }
+    return std::nullopt;
 }
 
 std::string ToLf(const std::string& s) {
@@ -217,6 +218,10 @@ std::string SummaryLine(const RunReport& r, size_t foldersNotListed) {
         notConverted += (notConverted.empty() ? "" : ", ") + std::to_string(r.messagesFailed) + " message(s)";
     if (!notConverted.empty()) line += "; not converted: " + notConverted;
     if (!r.warnings.empty()) line += "; " + std::to_string(r.warnings.size()) + " converted with warnings";
+    // Messages the destination held already are not converted again.
+    if (r.messagesAlreadyThere > 0)
+        line += (r.messagesConverted == 0 && r.messagesFailed == 0 ? "; all " : "; ") +
+                std::to_string(r.messagesAlreadyThere) + " message(s) already there";
     return line + "\n";
 }
 
@@ -295,7 +300,7 @@ int main(int argc, char** argv) {
         fs::path p = fs::absolute(fs::u8path(in), ec).lexically_normal();
         if (fs::is_directory(p, ec)) {
             std::vector<std::string> found;
-            AddFolderFiles(p, found, listErrors);
+            if (std::optional<Failure> f = AddFolderFiles(p, found)) listErrors.push_back(std::move(*f));
             for (std::string& f : found)
                 if (fs::weakly_canonical(fs::u8path(f), ec).string().rfind(destPrefix, 0) != 0) rows.push_back(std::move(f));
         } else {

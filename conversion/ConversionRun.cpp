@@ -112,6 +112,15 @@ void AppendList(std::string& text, const char* heading, const std::vector<Failur
         text += "... and " + std::to_string(list.size() - kFailuresListed) + " more." + kCrLf;
 }
 
+// The messages the destination held already; "" when there were none.
+std::string AlreadyThereText(const RunReport& r) {
+    if (r.messagesAlreadyThere == 0) return "";
+    const std::string n = std::to_string(r.messagesAlreadyThere);
+    if (r.messagesConverted == 0 && r.messagesFailed == 0)
+        return "Every message (" + n + ") was already there: nothing needed to be added." + kCrLf;
+    return "Already there, so not added again: " + n + " messages." + kCrLf;
+}
+
 // The store files written in parts, one a line; "" when no store was split.
 std::string PartsText(const RunReport& r) {
     if (r.storeParts.empty()) return "";
@@ -165,9 +174,9 @@ std::string SummaryText(const RunReport& r, bool pstOutput) {
                    kCrLf + kStarLine + kCrLf +
                    "Start Outlook and open converted pst file by clicking File -> Open -> Outlook Data File. "
                    "And it all done !" +
-                   PartsText(r);
+                   (r.messagesAlreadyThere ? kCrLf + AlreadyThereText(r) : std::string()) + PartsText(r);
         return kStarLine + kCrLf + "Your messages from Brimvault files has been successfully exported." + kCrLf +
-               kStarLine + kCrLf;
+               kStarLine + kCrLf + AlreadyThereText(r);
     }
     std::string text = "The conversion finished with problems.";
     text += kCrLf;
@@ -176,6 +185,7 @@ std::string SummaryText(const RunReport& r, bool pstOutput) {
             std::to_string(r.messagesConverted) + " messages.";
     text += kCrLf;
     if (r.messagesFailed > 0) text += "Messages not converted: " + std::to_string(r.messagesFailed) + "." + kCrLf;
+    text += AlreadyThereText(r);
     AppendList(text, "What failed:", r.failures);
     AppendList(text, "Converted with warnings:", r.warnings);
     return text + PartsText(r);
@@ -302,10 +312,10 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         const size_t failuresBefore = report.failures.size();
 
         // Only a mailbox gets an output folder or a place in a store.
-        std::string probeError;
-        const MboxMode mode = member ? ProbeMailbox(*member, &probeError) : ReadMBOXFile(inputPath, &probeError);
-        if (mode == MboxMode::None) {
-            report.failures.push_back({inputPath, probeError});
+        Probed probed = member ? ProbeMailbox(*member, inputPath) : ReadMBOXFile(inputPath);
+        const MboxMode mode = probed.mode;
+        if (probed.failure) {
+            report.failures.push_back(std::move(*probed.failure));
             ++report.mailboxesFailed;
             return true;
         }
@@ -355,6 +365,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                                         : ExtractMailbox(inputPath, mode, *output, msgText, progress);
             output->Flush();
             report.messagesConverted += output->written();
+            report.messagesAlreadyThere += output->alreadyThere();
             report.messagesFailed += output->failedCount();
             for (auto& f : output->failures()) report.failures.push_back(std::move(f));
             for (auto& w : output->warnings()) report.warnings.push_back(std::move(w));

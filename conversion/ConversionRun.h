@@ -44,6 +44,7 @@ struct RunReport {
     int mailboxesFailed = 0;
     int64_t messagesConverted = 0;
     int64_t messagesFailed = 0;
+    int64_t messagesAlreadyThere = 0;  // held by the destination already, so not added again
     std::vector<Failure> failures;  // what was not converted, in the order it happened
     std::vector<Failure> warnings;  // messages converted with a loss, in order
     std::vector<std::string> storeParts;  // the files of stores written in parts, in order

@@ -44,39 +44,32 @@ void SetReadFunctionForTesting(ReadFunction read) { g_readForTesting = read; }
 
 InputFile::~InputFile() { Close(); }
 
-bool InputFile::Open(const std::string& path, std::string* error) {
+std::optional<Failure> InputFile::Open(const std::string& path) {
     Close();
-    if (path.empty()) {
-        if (error) *error = "no file name";
-        return false;
-    }
+    auto failure = [&path](std::string why) { return Failure{path, std::move(why)}; };
+    if (path.empty()) return failure("no file name");
     fd_ = OpenReadOnly(path);
     if (fd_ < 0) {
         int err = errno;
 #ifdef _WIN32
         // Windows refuses to open a folder as a file ("permission denied").
         std::error_code ec;
-        if (std::filesystem::is_directory(std::filesystem::u8path(path), ec)) {
-            if (error) *error = "it is a folder, not a mailbox file";
-            return false;
-        }
+        if (std::filesystem::is_directory(std::filesystem::u8path(path), ec))
+            return failure("it is a folder, not a mailbox file");
 #endif
-        if (error) *error = "cannot open the file: " + ErrnoText(err);
-        return false;
+        return failure("cannot open the file: " + ErrnoText(err));
     }
 #ifndef _WIN32
     struct stat st;
     if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
         Close();
-        if (error) *error = "it is a folder, not a mailbox file";
-        return false;
+        return failure("it is a folder, not a mailbox file");
     }
     // Pipes, sockets and devices are refused: a mailbox is read twice (probe and
     // extraction), and a device such as /dev/zero would never end.
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         Close();
-        if (error) *error = "it is not a regular file (a pipe, socket or device)";
-        return false;
+        return failure("it is not a regular file (a pipe, socket or device)");
     }
     sizeAtOpen_ = static_cast<unsigned long long>(st.st_size);
     ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
@@ -85,13 +78,12 @@ bool InputFile::Open(const std::string& path, std::string* error) {
     struct _stat64 st;
     if (_fstat64(fd_, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) {
         Close();
-        if (error) *error = "it is not a regular file (a pipe, socket or device)";
-        return false;
+        return failure("it is not a regular file (a pipe, socket or device)");
     }
     sizeAtOpen_ = static_cast<unsigned long long>(st.st_size);
 #endif
     Reset();
-    return true;
+    return std::nullopt;
 }
 
 void InputFile::Open(ByteSource& source) {

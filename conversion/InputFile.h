@@ -3,12 +3,14 @@
 // from a file, or from any other ByteSource (a member of an archive).
 #pragma once
 #include <cstddef>
-#include <memory>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "conversion/ByteSource.h"
+#include "conversion/RunObserver.h"
 
 namespace bv::conversion {
 
@@ -21,8 +23,9 @@ public:
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
-    // Opens the file read-only; false with `error` set when it cannot be opened.
-    bool Open(const std::string& path, std::string* error);
+    // Opens the file read-only; the failure when it cannot be opened (or is no
+    // regular file).
+    std::optional<Failure> Open(const std::string& path);
     // Reads from `source`, which must outlive the reading; its end is the mailbox's end.
     void Open(ByteSource& source);
     void Close();

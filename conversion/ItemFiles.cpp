@@ -8,6 +8,7 @@
 #include "conversion/PathHelpers.h"
 #include "mailstore/base/Ascii.h"
 #include "mailstore/ical/CalendarReader.h"
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/msg/MsgWriter.h"
 #include "mailstore/vcard/CardReader.h"
 #include "mailstore/vcard/ContactItem.h"
@@ -149,6 +150,7 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
             continue;
         }
         try {
+            mapi::CompleteMessage(item.message);
             if (target.kind == OutputKind::Pst) {
                 if (item.task && taskFolder.empty())
                     taskFolder = target.store->AddItemFolder(target.taskFolder.empty() ? "Tasks" : target.taskFolder,

@@ -28,21 +28,14 @@ void SkipToMailboxStart(InputFile& in) {
     }
 }
 
-MboxMode ReadMBOXFile(const std::string& fileName, std::string* error) {
+Probed ReadMBOXFile(const std::string& fileName) {
     InputFile in;
-    std::string openError;
-    if (!in.Open(fileName, &openError)) {
-        if (error) *error = openError;
-        return MboxMode::None;
-    }
-    return ProbeMailbox(in, error);
+    if (std::optional<Failure> failure = in.Open(fileName)) return {MboxMode::None, std::move(failure)};
+    return ProbeMailbox(in, fileName);
 }
 
-MboxMode ProbeMailbox(InputFile& in, std::string* error) {
-    auto fail = [error](std::string why) {
-        if (error) *error = std::move(why);
-        return MboxMode::None;
-    };
+Probed ProbeMailbox(InputFile& in, const std::string& name) {
+    auto fail = [&name](std::string why) { return Probed{MboxMode::None, Failure{name, std::move(why)}}; };
     SkipToMailboxStart(in);
     const size_t got = in.Ensure(kProbeBytes);
     if (in.failed()) return fail(in.error());
@@ -54,7 +47,7 @@ MboxMode ProbeMailbox(InputFile& in, std::string* error) {
         if (blanksToTheEnd) return fail("not a mailbox: the file holds only blank lines");
         return fail("not a mailbox: its first line is not a \"From \" separator line");
     }
-    return ProbeLineEnds(in.data(), std::min(got, kProbeBytes));
+    return {ProbeLineEnds(in.data(), std::min(got, kProbeBytes)), std::nullopt};
 }
 
 }  // namespace bv::conversion

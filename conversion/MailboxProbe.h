@@ -4,7 +4,10 @@
 // lines, is a "From " separator line; that line is where the mailbox starts. How its
 // lines end is decided over the first 512 bytes from there.
 #pragma once
+#include <optional>
 #include <string>
+
+#include "conversion/RunObserver.h"
 
 namespace bv::conversion {
 
@@ -16,12 +19,19 @@ enum class MboxMode { None, Normal, NotNormal };
 
 constexpr size_t kProbeBytes = 512;
 
-// Probes `fileName`. Returns MboxMode::None for a file that cannot be read or is no
-// mailbox, and says why in `error` ("not a mailbox: ..." for the latter).
-MboxMode ReadMBOXFile(const std::string& fileName, std::string* error = nullptr);
-// The same for a mailbox opened already (a member of an archive): consumes what stands
-// before its start and makes its first bytes available, reading no further.
-MboxMode ProbeMailbox(InputFile& in, std::string* error = nullptr);
+// What probing found: the mode, or (mode None) why the file cannot be read or is no
+// mailbox ("not a mailbox: ..." for the latter).
+struct Probed {
+    MboxMode mode = MboxMode::None;
+    std::optional<Failure> failure;
+};
+
+// Probes `fileName`.
+Probed ReadMBOXFile(const std::string& fileName);
+// The same for a mailbox opened already (a member of an archive, `name` in failures):
+// consumes what stands before its start and makes its first bytes available, reading
+// no further.
+Probed ProbeMailbox(InputFile& in, const std::string& name);
 
 // Consumes what may stand before a mailbox's first separator line: a UTF-8 byte-order
 // mark and blank lines (nothing but blanks and tabs before their line end).

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <limits>
+#include <optional>
 
 #include "conversion/InputFile.h"
 
@@ -187,7 +188,10 @@ ExtractionResult ExtractMailbox(const std::string& path, MboxMode mode, MessageS
     ExtractionResult result;
     if (mode == MboxMode::None) return result;
     InputFile in;
-    if (!in.Open(path, &result.error)) return result;
+    if (std::optional<Failure> failure = in.Open(path)) {
+        result.error = std::move(failure->reason);
+        return result;
+    }
     return ExtractMailbox(in, mode, sink, msgText, progress);
 }
 
@@ -195,7 +199,6 @@ ExtractionResult ExtractMailbox(InputFile& in, MboxMode mode, MessageSink& sink,
                                 const ReadProgress& progress) {
     ExtractionResult result;
     if (mode == MboxMode::None) return result;
-    result.opened = true;
     // A byte-order mark and blank lines before the first separator belong to no message.
     SkipToMailboxStart(in);
     msgText.Clear();

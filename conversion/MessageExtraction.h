@@ -39,7 +39,6 @@ public:
 
 struct ExtractionResult {
     int64_t messages = 0;     // messages handed to the sink
-    bool opened = false;      // false when the file could not be opened
     bool stopped = false;     // ended because the sink asked to stop
     std::string error;        // open or read failure, "" when the whole file was read
 };

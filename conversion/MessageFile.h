@@ -12,4 +12,7 @@ namespace bv::conversion {
 // behind and returns the failure.
 std::optional<Failure> WriteMessageFile(const std::string& path, std::string_view data);
 
+// Whether a file `path` is there holding exactly `data` (a message converted before).
+bool SameFileContent(const std::string& path, std::string_view data);
+
 }  // namespace bv::conversion

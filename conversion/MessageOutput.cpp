@@ -6,8 +6,10 @@
 #include "conversion/DiskFull.h"
 #include "conversion/EmlxFormat.h"
 #include "conversion/MessageFile.h"
+#include "conversion/MessageIdentity.h"
 #include "conversion/PathHelpers.h"
 #include "mailstore/MailStoreError.h"
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/mime/Rfc822Import.h"
 #include "mailstore/msg/MsgWriter.h"
 
@@ -39,12 +41,11 @@ bool MessageOutput::ShouldStop() {
     return diskFull_ || observer_.StopRequested();
 }
 
-std::optional<std::string> MessageOutput::FolderOnDisk(const std::vector<std::string>& labelFolder,
-                                                       Failure& failure) const {
-    if (!target_.byLabel()) return target_.mailboxFolder;
-    std::optional<std::string> folder = target_.diskFolders->FolderFor(target_.mailboxFolder, labelFolder);
-    if (!folder) failure = {LabelFolderOnDisk(target_.mailboxFolder, labelFolder), "cannot create the output folder"};
-    return folder;
+MessageOutput::DiskFolder MessageOutput::FolderOnDisk(const std::vector<std::string>& labelFolder) const {
+    if (!target_.byLabel()) return {target_.mailboxFolder, std::nullopt};
+    if (std::optional<std::string> folder = target_.diskFolders->FolderFor(target_.mailboxFolder, labelFolder))
+        return {std::move(*folder), std::nullopt};
+    return {std::string(), Failure{LabelFolderOnDisk(target_.mailboxFolder, labelFolder), "cannot create the output folder"}};
 }
 
 void MessageOutput::Written(const std::vector<std::string>& labelFolder) {
@@ -78,18 +79,22 @@ public:
             emlx || target_.byLabel() ? mailstore::mime::ReadMessageTop(text) : mailstore::mime::MessageTop{};
         MessageLabels labels;
         if (target_.byLabel()) labels = LabelsOfMessage(top.header.fields);
-        Failure failure;
-        std::optional<Failure> failed;
-        if (std::optional<std::string> folder = FolderOnDisk(labels.folder, failure); !folder) {
-            failed = std::move(failure);
-        } else if (emlx) {
-            BuildEmlx(text, top.header.fields, emlx_, EmlxFlags{.read = !labels.unread, .flagged = labels.starred});
-            failed = WriteMessageFile(MessageFileName(*folder, n, true), emlx_);
-        } else {
-            failed = WriteMessageFile(MessageFileName(*folder, n, false), text);
+        DiskFolder folder = FolderOnDisk(labels.folder);
+        std::optional<Failure> failed = std::move(folder.failure);
+        bool kept = false;
+        if (!failed) {
+            if (emlx)
+                BuildEmlx(text, top.header.fields, emlx_, EmlxFlags{.read = !labels.unread, .flagged = labels.starred});
+            const std::string path = MessageFileName(folder.path, n, emlx);
+            const std::string_view data = emlx ? std::string_view(emlx_) : text;
+            // A file of the same content is the message converted before: it is left as it is.
+            kept = SameFileContent(path, data);
+            if (!kept) failed = WriteMessageFile(path, data);
         }
         if (failed)
             Failed(std::move(*failed));
+        else if (kept)
+            AlreadyThere();
         else
             Written(labels.folder);
         observer_.MessageWritten(n);
@@ -107,22 +112,22 @@ public:
 
 private:
     void Deliver(Pending& p, const mapi::Message& message) const override {
-        Failure failure;
-        std::optional<std::string> folder = FolderOnDisk(p.labelFolder, failure);
-        if (!folder) {
-            p.target = failure.file;
-            throw mailstore::MailStoreError(failure.reason);
+        DiskFolder folder = FolderOnDisk(p.labelFolder);
+        if (folder.failure) {
+            p.target = folder.failure->file;
+            throw mailstore::MailStoreError(folder.failure->reason);
         }
-        p.target = MsgFileName(*folder, p.n);
+        p.target = MsgFileName(folder.path, p.n);
         mailstore::msg::WriteMsgFile(message, std::filesystem::u8path(p.target));
     }
-    void Finish(Pending& p) override {
+    bool Finish(Pending& p) override {
         // An .msg file has room for 2048 recipient rows; the rest are only in the
         // display lists, which the user is told.
         if (p.recipients > kMsgMaxRecipients)
             warnings_.push_back({p.target, "converted, but only " + std::to_string(kMsgMaxRecipients) + " of its " +
                                                std::to_string(p.recipients) +
                                                " recipients fit in an .msg file (the To and Cc lines keep them all)"});
+        return true;
     }
 };
 
@@ -138,11 +143,12 @@ private:
         if (!target_.store) throw mailstore::MailStoreError("no store is open");
         p.prepared = target_.store->Prepare(message);
     }
-    void Finish(Pending& p) override {
+    bool Finish(Pending& p) override {
         std::vector<std::string> folder{target_.folder};
         folder.insert(folder.end(), p.labelFolder.begin(), p.labelFolder.end());
-        std::string warning = target_.store->Add(folder, std::move(p.prepared));
-        if (!warning.empty()) warnings_.push_back({p.target, std::move(warning)});
+        pst::PstStoreSeries::Added added = target_.store->AddOnce(folder, std::move(p.prepared));
+        if (!added.warning.empty()) warnings_.push_back({p.target, std::move(added.warning)});
+        return added.added;
     }
 };
 
@@ -193,25 +199,29 @@ void ImportedOutput::OutputMessage(int32_t n, AppendStrings& message) {
     if (!pipeline_) pipeline_ = std::make_unique<ImportPipeline>();
     Pending* p = next.get();
     const bool byLabel = target_.byLabel();
+    const bool toStore = target_.kind == OutputKind::Pst;
     // Everything up to the run's own work happens on a worker: the labels, the
     // import, the flags, and the .msg file or the message's store form.
-    next->ticket = pipeline_->Submit([this, p, byLabel] {
+    next->ticket = pipeline_->Submit([this, p, byLabel, toStore] {
         try {
             // The header is cut once, for the labels and the import.
             const mailstore::mime::MessageTop top = mailstore::mime::ReadMessageTop(p->text);
             MessageLabels labels;
             if (byLabel) labels = LabelsOfMessage(top.header.fields);
             mapi::Message message;
+            std::vector<uint8_t> digest;
+            if (toStore) digest = MessageDigest(p->text);
             mailstore::mime::ImportRfc822(p->text, top, message);
             std::string().swap(p->text);
-            // Read; has-attachments only where the message has attachments.
-            int32_t flags = mapi::MSGFLAG_READ;
-            if (!message.attachments.empty()) flags |= mapi::MSGFLAG_HASATTACH;
-            message.props.SetInt(mapi::PR_MESSAGE_FLAGS, flags);
+            // How the store recognises the message when it has no Message-ID.
+            if (toStore) message.props.SetBinary(mapi::PR_SEARCH_KEY, digest);
+            // A converted message is read, unless its labels say it is unread.
+            message.props.SetInt(mapi::PR_MESSAGE_FLAGS, mapi::MSGFLAG_READ);
             if (byLabel) {
                 ApplyLabels(labels, message);
                 p->labelFolder = std::move(labels.folder);
             }
+            mapi::CompleteMessage(message);
             Deliver(*p, message);
             p->recipients = message.recipients.size();
             p->warnings = std::move(message.warnings);
@@ -241,7 +251,11 @@ void ImportedOutput::Flush() {
 void ImportedOutput::Collected(Pending& p) {
     try {
         if (p.error) std::rethrow_exception(p.error);
-        Finish(p);
+        if (!Finish(p)) {
+            AlreadyThere();
+            p.prepared.reset();
+            return;
+        }
         Written(p.labelFolder);
         for (const std::string& w : p.warnings)
             warnings_.push_back({p.target, "converted, but some content could not be read: " + w});

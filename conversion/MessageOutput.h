@@ -50,6 +50,8 @@ public:
     virtual void Flush() {}
 
     int64_t written() const { return written_; }
+    // Messages the destination held already (the store, or a file of the same content).
+    int64_t alreadyThere() const { return alreadyThere_; }
     int64_t failedCount() const { return failed_; }
     std::vector<Failure>& failures() { return failures_; }
     std::vector<Failure>& warnings() { return warnings_; }
@@ -60,9 +62,14 @@ public:
 protected:
     MessageOutput(RunObserver& observer, MailboxOutput target);
     // The folder a message's file goes to: the mailbox's folder, or the label folder
-    // below it (made on first use). A failure when it cannot be made.
-    std::optional<std::string> FolderOnDisk(const std::vector<std::string>& labelFolder, Failure& failure) const;
+    // below it (made on first use); the failure when it cannot be made.
+    struct DiskFolder {
+        std::string path;
+        std::optional<Failure> failure;
+    };
+    DiskFolder FolderOnDisk(const std::vector<std::string>& labelFolder) const;
     void Written(const std::vector<std::string>& labelFolder);
+    void AlreadyThere() { ++alreadyThere_; }
     // A message not converted; a full disk is reported once, for the first write
     // that found it.
     void Failed(Failure failure);
@@ -73,6 +80,7 @@ protected:
 
 private:
     int64_t written_ = 0;
+    int64_t alreadyThere_ = 0;
     int64_t failed_ = 0;
     bool diskFull_ = false;
     std::vector<Failure> failures_;
@@ -102,8 +110,9 @@ protected:
     };
     // On a worker: what the kind does with the imported message (throws on failure).
     virtual void Deliver(Pending& p, const mapi::Message& message) const = 0;
-    // On the run's thread, in message order, for a message delivered.
-    virtual void Finish(Pending& p) {}
+    // On the run's thread, in message order, for a message delivered. False when the
+    // destination held the message already, so nothing was added.
+    virtual bool Finish(Pending& p) { return true; }
     // For the sinks' destructors: the messages under way are finished, not dropped.
     void FlushQuietly();
 

@@ -51,9 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::optional<ReadAhead> ahead;
         InputFile in;
         in.Open(size > 0 && (data[0] & 1) && archive.decompresses() ? ahead.emplace(archive.data()) : archive.data());
-        std::string probeError;
-        const MboxMode mode = ProbeMailbox(in, &probeError);
-        BV_FUZZ_CHECK(mode != MboxMode::None || !probeError.empty());
+        const Probed probe = ProbeMailbox(in, member.name);
+        const MboxMode mode = probe.mode;
+        BV_FUZZ_CHECK((mode == MboxMode::None) == probe.failure.has_value());
         (void)MemberKindOf(member.name, in.data(), in.available());
         uint64_t total = 0;
         while (in.Ensure(1) > 0) {

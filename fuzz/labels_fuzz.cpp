@@ -12,6 +12,7 @@
 #include "FuzzCommon.h"
 #include "conversion/Labels.h"
 #include "conversion/PathHelpers.h"
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/msg/MsgWriter.h"
 
 using namespace bv;
@@ -49,6 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     m.props.SetInt(mapi::PR_MESSAGE_FLAGS, mapi::MSGFLAG_READ);
     conversion::ApplyLabels(labels, m);
     BV_FUZZ_CHECK(m.props.GetInt(mapi::PR_MESSAGE_FLAGS) == (labels.unread ? 0 : mapi::MSGFLAG_READ));
+    mapi::CompleteMessage(m);
     mailstore::msg::WriteMsgFile(m, fuzz::ScratchDir() / "labels.msg");
     return 0;
 }

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "FuzzCommon.h"
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/mime/Rfc822Import.h"
 #include "mailstore/msg/MsgWriter.h"
 
@@ -63,6 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bv::fuzz::CheckMessageStrings(m);
 
     const fs::path path = bv::fuzz::ScratchDir() / "message.msg";
+    bv::mapi::CompleteMessage(m);
     bv::mailstore::msg::WriteMsgFile(m, path);  // a MailStoreError here is a finding
 
     gsf_init();

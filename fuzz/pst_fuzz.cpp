@@ -11,6 +11,7 @@
 #include "FuzzCommon.h"
 #include "PstValidate.h"
 #include "ReferenceSplit.h"
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/MailStoreError.h"
 #include "mailstore/mime/Rfc822Import.h"
 #include "mailstore/pst/PstStore.h"
@@ -45,7 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> texts = bv::testing::ReferenceSplit(box, bv::conversion::MboxMode::NotNormal);
     if (texts.size() > kMaxMessages) texts.resize(kMaxMessages);
     std::vector<bv::mapi::Message> messages(texts.size());
-    for (size_t i = 0; i < texts.size(); ++i) bv::mailstore::mime::ImportRfc822(texts[i], messages[i]);
+    for (size_t i = 0; i < texts.size(); ++i) {
+        bv::mailstore::mime::ImportRfc822(texts[i], messages[i]);
+        bv::mapi::CompleteMessage(messages[i]);
+    }
 
     const fs::path path = bv::fuzz::ScratchDir() / "store.pst";
     fs::remove(path);

@@ -1,10 +1,16 @@
-"""What the interop scripts share: collecting failures, running the tools, and reading
-the named properties of our stores (the name-to-ID map through pstdump, the values
-through pypff)."""
+"""What the interop and command-line test scripts share: collecting failures, running
+the tools (brimvault-convert, pst-validate, the JavaScript readers of tests/readers),
+temporary folders, the files a run leaves, and reading the named properties of our
+stores (the name-to-ID map through pstdump, the values through pypff)."""
+import json
 import os
+import re
+import shutil
 import struct
 import subprocess
 import sys
+import tempfile
+import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), 'interop_pst'))
 import pstdump  # noqa: E402
@@ -36,6 +42,75 @@ def finish():
 
 def run(cmd, text=False, **kw):
     return subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=text, **kw)
+
+
+def cli(tool, *args, timeout=600, **kw):
+    """brimvault-convert (`tool`) run with `args`; its output as text."""
+    return run([tool, *args], text=True, timeout=timeout, **kw)
+
+
+def converted(stdout):
+    """(mailboxes, messages) from the summary line of a run, None without one."""
+    m = re.search(r"(\d+) mailbox\(es\) and (\d+) message\(s\) converted", stdout)
+    return (int(m.group(1)), int(m.group(2))) if m else None
+
+
+def out_folder(dest, path):
+    """Where a run puts the output of input `path`: its absolute path below `dest`."""
+    return os.path.join(dest, os.path.abspath(path).lstrip(os.sep))
+
+
+def tree(folder):
+    """Every file below `folder`, as sorted relative paths."""
+    out = []
+    for root, _, files in os.walk(folder):
+        out += [os.path.relpath(os.path.join(root, f), folder) for f in files]
+    return sorted(out)
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def validate(validator, pst):
+    """(exit status, message count, report) from pst-validate (`validator`)."""
+    r = run([validator, pst], text=True, timeout=300)
+    m = re.search(r"(\d+) messages\s*$", r.stdout.strip())
+    return r.returncode, int(m.group(1)) if m else -1, r.stdout
+
+
+def js_reader(node_modules, package, args, timeout=None):
+    """The JSON a JavaScript reader prints: node with `args` (its script, the files),
+    `package` found in `node_modules` (tests/readers). None when it cannot run: node is
+    absent (a skip, said so), or the package is missing or the reader fails (failures)."""
+    if not shutil.which("node"):
+        print("SKIP: node is not installed: the %s checks are skipped" % package)
+        return None
+    if not node_modules or not os.path.isdir(os.path.join(node_modules, package)):
+        check(False, "%s is not installed in %s: run scripts/install-deps.sh" % (package, node_modules))
+        return None
+    r = run(["node", *args], text=True, env=dict(os.environ, NODE_PATH=node_modules), timeout=timeout)
+    if not check(r.returncode == 0, "%s failed: %s" % (package, r.stderr[:300])):
+        return None
+    return json.loads(r.stdout)
+
+
+class TempDirTest(unittest.TestCase):
+    """A test case with a fresh temporary folder, `self.tmp`, removed afterwards even
+    where a test took the permissions away."""
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp()
+        os.chmod(self.tmp, 0o755)
+
+    def tearDown(self):
+        for root, dirs, _ in os.walk(self.tmp):
+            for d in dirs:
+                path = os.path.join(root, d)
+                if not os.path.islink(path):
+                    os.chmod(path, 0o755)
+        shutil.rmtree(self.tmp, ignore_errors=True)
 
 
 def multi_unicode(data):

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <memory>
+#include <string>
 #include <system_error>
 #include <vector>
 
@@ -10,11 +12,18 @@
 #include <unistd.h>
 #endif
 
+#include "mailstore/MailStoreError.h"
 #include "mailstore/base/PlatformFile.h"
 
 namespace bv::base {
 
 namespace {
+
+using mailstore::MailStoreError;
+
+[[noreturn]] void Fail(const std::string& what, int error) {
+    throw MailStoreError(what + ": " + std::generic_category().message(error));
+}
 
 std::filesystem::path TemporaryPathFor(const std::filesystem::path& path) {
     static std::atomic<unsigned> counter{0};
@@ -23,24 +32,35 @@ std::filesystem::path TemporaryPathFor(const std::filesystem::path& path) {
     return tmp;
 }
 
-// The content into `file`, through a buffer of this thread's; what failed, or "".
-std::string WriteAndFlush(const FileContentWriter& write, FILE* file) {
+// A file under a temporary name, removed when it did not get its own name.
+struct TemporaryName {
+    std::filesystem::path path;
+    bool kept = false;
+    ~TemporaryName() {
+        std::error_code ec;
+        if (!kept) std::filesystem::remove(path, ec);
+    }
+};
+
+// The content into `file`, through a buffer of this thread's.
+void WriteAndFlush(const FileContentWriter& write, FILE* file) {
     static thread_local std::vector<char> buffer(1 << 16);
     std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
-    std::string failure = write(file);
-    if (std::fflush(file) != 0 && failure.empty()) failure = std::generic_category().message(errno);
-    return failure.empty() ? failure : "cannot write the file: " + failure;
+    try {
+        write(file);
+    } catch (const MailStoreError& e) {
+        throw MailStoreError(std::string("cannot write the file: ") + e.what());
+    }
+    if (std::fflush(file) != 0) Fail("cannot write the file", errno);
 }
 
 // Renames the finished temporary file to `path` (replacing a file there); on failure
-// removes it and says why.
-std::string MoveIntoPlace(const std::filesystem::path& tmp, const std::filesystem::path& path) {
+// it is removed.
+void MoveIntoPlace(TemporaryName& tmp, const std::filesystem::path& path) {
     std::error_code ec;
-    std::filesystem::rename(tmp, path, ec);
-    if (!ec) return std::string();
-    std::string failure = "cannot move " + tmp.string() + " into place: " + ec.message();
-    std::filesystem::remove(tmp, ec);
-    return failure;
+    std::filesystem::rename(tmp.path, path, ec);
+    if (ec) throw MailStoreError("cannot move " + tmp.path.string() + " into place: " + ec.message());
+    tmp.kept = true;
 }
 
 #if defined(__linux__) && defined(O_TMPFILE)
@@ -54,96 +74,96 @@ int OpenUnnamed(const std::filesystem::path& path) {
 
 // Gives the complete unnamed file `fd` its name: none is left behind after a crash,
 // and there is no rename. False when that cannot be done here (no /proc, say: the
-// temporary name will do); `failure` says what went wrong otherwise.
-bool LinkIntoPlace(int fd, const std::filesystem::path& path, std::string& failure) {
+// temporary name will do).
+bool LinkIntoPlace(int fd, const std::filesystem::path& path) {
     char proc[64];
     std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
     if (::linkat(AT_FDCWD, proc, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
     if (errno != EEXIST) return false;
     // Converting into the same folder again: replace the file, as a rename would.
-    const std::filesystem::path tmp = TemporaryPathFor(path);
-    if (::linkat(AT_FDCWD, proc, AT_FDCWD, tmp.c_str(), AT_SYMLINK_FOLLOW) != 0) return false;
-    failure = MoveIntoPlace(tmp, path);
+    TemporaryName tmp{TemporaryPathFor(path)};
+    if (::linkat(AT_FDCWD, proc, AT_FDCWD, tmp.path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        tmp.kept = true;  // not made
+        return false;
+    }
+    MoveIntoPlace(tmp, path);
     return true;
 }
 
-// Writes the file unnamed and names it once complete; false when the file system
-// cannot, `failure` set otherwise. The file, unnamed or not, is closed here: one that
-// got no name disappears.
-bool WriteUnnamedThenLink(const FileContentWriter& write, const std::filesystem::path& path, std::string& failure) {
-    int fd = OpenUnnamed(path);
-    if (fd < 0) return false;
-    FILE* file = ::fdopen(fd, "wb");
-    if (!file) {
-        ::close(fd);
-        return false;
+// Closes a descriptor when it goes out of scope: an unnamed file that got no name
+// disappears with it.
+struct Descriptor {
+    int fd;
+    ~Descriptor() {
+        if (fd >= 0) ::close(fd);
     }
-    failure = WriteAndFlush(write, file);
-    bool done = failure.empty() ? LinkIntoPlace(fd, path, failure) : true;
-    std::fclose(file);
-    return done;
+};
+
+// Writes the file unnamed and names it once complete; false when the file system
+// cannot.
+bool WriteUnnamedThenLink(const FileContentWriter& write, const std::filesystem::path& path) {
+    Descriptor d{OpenUnnamed(path)};
+    if (d.fd < 0) return false;
+    FILE* file = ::fdopen(d.fd, "wb");
+    if (!file) return false;
+    d.fd = -1;  // the stream owns it now
+    std::unique_ptr<FILE, int (*)(FILE*)> closer(file, std::fclose);
+    WriteAndFlush(write, file);
+    return LinkIntoPlace(::fileno(file), path);
 }
 
 // The same for content in memory, written straight to the descriptor: no stream, no
 // copy through a buffer.
-bool WriteUnnamedThenLink(std::string_view data, const std::filesystem::path& path, std::string& failure) {
-    int fd = OpenUnnamed(path);
-    if (fd < 0) return false;
+bool WriteUnnamedThenLink(std::string_view data, const std::filesystem::path& path) {
+    Descriptor d{OpenUnnamed(path)};
+    if (d.fd < 0) return false;
     const char* p = data.data();
     size_t left = data.size();
     while (left > 0) {
-        ssize_t w = ::write(fd, p, left);
+        ssize_t w = ::write(d.fd, p, left);
         if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) {
-            failure = "cannot write the file: " + std::generic_category().message(w < 0 ? errno : ENOSPC);
-            break;
-        }
+        if (w <= 0) Fail("cannot write the file", w < 0 ? errno : ENOSPC);
         p += w;
         left -= size_t(w);
     }
-    bool done = failure.empty() ? LinkIntoPlace(fd, path, failure) : true;
-    ::close(fd);
-    return done;
+    return LinkIntoPlace(d.fd, path);
 }
 #endif
 
 }  // namespace
 
-std::string WriteCompleteFile(const std::filesystem::path& path, const FileContentWriter& write) {
+void WriteCompleteFile(const std::filesystem::path& path, const FileContentWriter& write) {
 #if defined(__linux__) && defined(O_TMPFILE)
-    {
-        std::string failure;
-        if (WriteUnnamedThenLink(write, path, failure)) return failure;
-    }
+    if (WriteUnnamedThenLink(write, path)) return;
 #endif
-    const std::filesystem::path tmp = TemporaryPathFor(path);
+    TemporaryName tmp{TemporaryPathFor(path)};
 #ifdef _WIN32
-    FILE* file = _wfopen(tmp.wstring().c_str(), L"wb");
+    FILE* file = _wfopen(tmp.path.wstring().c_str(), L"wb");
 #else
-    FILE* file = std::fopen(tmp.c_str(), "wb");
+    FILE* file = std::fopen(tmp.path.c_str(), "wb");
 #endif
-    if (!file) return "cannot create the file: " + std::generic_category().message(errno);
-    std::string failure = WriteAndFlush(write, file);
-    if (std::fclose(file) != 0 && failure.empty())
-        failure = "cannot write the file: " + std::generic_category().message(errno);
-    if (failure.empty()) return MoveIntoPlace(tmp, path);
-    std::error_code ec;
-    std::filesystem::remove(tmp, ec);
-    return failure;
+    if (!file) {
+        tmp.kept = true;  // not made
+        Fail("cannot create the file", errno);
+    }
+    try {
+        WriteAndFlush(write, file);
+    } catch (...) {
+        std::fclose(file);
+        throw;
+    }
+    if (std::fclose(file) != 0) Fail("cannot write the file", errno);
+    MoveIntoPlace(tmp, path);
 }
 
-std::string WriteCompleteFile(const std::filesystem::path& path, std::string_view data) {
+void WriteCompleteFile(const std::filesystem::path& path, std::string_view data) {
 #if defined(__linux__) && defined(O_TMPFILE)
-    {
-        std::string failure;
-        if (WriteUnnamedThenLink(data, path, failure)) return failure;
-    }
+    if (WriteUnnamedThenLink(data, path)) return;
 #endif
-    return WriteCompleteFile(path, [data](FILE* file) -> std::string {
+    WriteCompleteFile(path, [data](FILE* file) {
         errno = 0;
         if (!data.empty() && std::fwrite(data.data(), 1, data.size(), file) != data.size())
-            return std::generic_category().message(errno ? errno : ENOSPC);
-        return std::string();
+            throw MailStoreError(std::generic_category().message(errno ? errno : ENOSPC));
     });
 }
 

@@ -3,12 +3,13 @@
 // closed, and the process id for names of temporary files. PlatformFilePosix.cpp is the
 // POSIX side, PlatformFileWindows.cpp the Windows side (wide-character names, so
 // every Unicode file and folder name works; binary, not inherited by child processes).
-// Errors come back as the system's text.
+// Failures throw MailStoreError with the system's text.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 namespace bv::base {
 
@@ -20,31 +21,44 @@ public:
         CreateReadWrite,  // created, or emptied when it exists
     };
 
-    PlatformFile() = default;
+    // `name` says which file in the messages of its failures ("the store").
+    explicit PlatformFile(std::string name = "the file") : name_(std::move(name)) {}
     ~PlatformFile() { Close(); }
-    PlatformFile(PlatformFile&& other) noexcept : handle_(other.handle_) { other.handle_ = kNone; }
+    PlatformFile(PlatformFile&& other) noexcept : name_(std::move(other.name_)), handle_(other.handle_) {
+        other.handle_ = kNone;
+    }
     PlatformFile& operator=(PlatformFile&& other) noexcept;
     PlatformFile(const PlatformFile&) = delete;
     PlatformFile& operator=(const PlatformFile&) = delete;
 
-    // False, with the reason in `error`, when the file cannot be opened.
-    bool Open(const std::filesystem::path& path, Mode mode, std::string& error);
+    // Opens the file at `path`; throws MailStoreError ("cannot open <path>: ...",
+    // "cannot create <path>: ...") when it cannot.
+    void Open(const std::filesystem::path& path, Mode mode);
     // A new file in `dir` for reading and writing that is removed when it is closed,
     // and when the process dies: unnamed where the file system allows (Linux), else
     // removed at once (POSIX) or opened delete-on-close (Windows).
-    bool OpenTemporary(const std::filesystem::path& dir, std::string& error);
+    void OpenTemporary(const std::filesystem::path& dir);
     bool IsOpen() const { return handle_ != kNone; }
     void Close();
 
-    // Reads up to `size` bytes at `offset`, stopping early only at the end of the file:
-    // the number read, or -1 with the reason in `error`.
-    int64_t ReadAt(uint64_t offset, void* data, size_t size, std::string& error) const;
-    // Writes all `size` bytes at `offset`; false with the reason (a full disk too).
-    bool WriteAt(uint64_t offset, const void* data, size_t size, std::string& error);
+    // Reads up to `size` bytes at `offset`, stopping early only at the end of the file;
+    // returns the number read.
+    size_t ReadAt(uint64_t offset, void* data, size_t size) const;
+    // Writes all `size` bytes at `offset` (a full disk fails it).
+    void WriteAt(uint64_t offset, const void* data, size_t size);
     // Sets the file's size to `size` (cutting or extending with zeros).
-    bool Truncate(uint64_t size, std::string& error);
-    // The file's size, or -1 with the reason.
-    int64_t Size(std::string& error) const;
+    void Truncate(uint64_t size);
+    // The file's size.
+    uint64_t Size() const;
+    // Forces what was written to the disk (data and the size), so a power loss keeps it.
+    void SyncData();
+    // Each of these throws MailStoreError on failure: "cannot read <name>: ...",
+    // "cannot write <name>: ...", with the system's text.
+
+    // Takes the file for this writer alone, without waiting. Readers are not kept out,
+    // only other writers that take the lock too. Held until the file is closed. False
+    // when another holds it; throws MailStoreError when that cannot be told.
+    bool LockExclusive();
 
 private:
 #ifdef _WIN32
@@ -54,11 +68,16 @@ private:
     using Handle = int;
     static constexpr Handle kNone = -1;
 #endif
+    [[noreturn]] void Fail(const char* what, const std::string& why) const;
+
+    std::string name_;
     Handle handle_ = kNone;
 };
 
 // The running process's id.
 unsigned long CurrentProcessId();
+// False only when no process with id `pid` runs any more (true when unsure).
+bool ProcessMayBeRunning(unsigned long pid);
 
 // On Windows: replaces `argc` and `argv` by the command line's arguments in UTF-8 (the
 // C runtime's are in the ANSI code page, which cannot hold every file name), and has

@@ -3,12 +3,16 @@
 #include "mailstore/base/PlatformFile.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+#include "mailstore/MailStoreError.h"
 
 namespace bv::base {
 namespace {
@@ -17,16 +21,21 @@ std::string ErrnoText(int err) { return std::strerror(err); }
 
 }  // namespace
 
+void PlatformFile::Fail(const char* what, const std::string& why) const {
+    throw mailstore::MailStoreError(std::string("cannot ") + what + " " + name_ + ": " + why);
+}
+
 PlatformFile& PlatformFile::operator=(PlatformFile&& other) noexcept {
     if (this != &other) {
         Close();
+        name_ = std::move(other.name_);
         handle_ = other.handle_;
         other.handle_ = kNone;
     }
     return *this;
 }
 
-bool PlatformFile::Open(const std::filesystem::path& path, Mode mode, std::string& error) {
+void PlatformFile::Open(const std::filesystem::path& path, Mode mode) {
     Close();
     int flags = O_CLOEXEC;
     switch (mode) {
@@ -37,28 +46,25 @@ bool PlatformFile::Open(const std::filesystem::path& path, Mode mode, std::strin
     handle_ = ::open(path.c_str(), flags, 0644);
     if (handle_ < 0) {
         handle_ = kNone;
-        error = ErrnoText(errno);
-        return false;
+        const std::string verb = mode == Mode::CreateReadWrite ? "cannot create " : "cannot open ";
+        throw mailstore::MailStoreError(verb + path.string() + ": " + ErrnoText(errno));
     }
-    return true;
 }
 
-bool PlatformFile::OpenTemporary(const std::filesystem::path& dir, std::string& error) {
+void PlatformFile::OpenTemporary(const std::filesystem::path& dir) {
     Close();
 #ifdef O_TMPFILE
     handle_ = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (handle_ >= 0) return true;
+    if (handle_ >= 0) return;
 #endif
     // File systems without unnamed files: a named one, removed at once.
     std::string name = (dir / ".brimvault-spill-XXXXXX").string();
     handle_ = ::mkostemp(name.data(), O_CLOEXEC);
     if (handle_ < 0) {
         handle_ = kNone;
-        error = ErrnoText(errno);
-        return false;
+        Fail("create", ErrnoText(errno));
     }
     ::unlink(name.c_str());
-    return true;
 }
 
 void PlatformFile::Close() {
@@ -66,49 +72,54 @@ void PlatformFile::Close() {
     handle_ = kNone;
 }
 
-int64_t PlatformFile::ReadAt(uint64_t offset, void* data, size_t size, std::string& error) const {
+size_t PlatformFile::ReadAt(uint64_t offset, void* data, size_t size) const {
     size_t done = 0;
     while (done < size) {
         ssize_t n = ::pread(handle_, static_cast<char*>(data) + done, size - done, off_t(offset + done));
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            error = ErrnoText(errno);
-            return -1;
-        }
+        if (n < 0) Fail("read", ErrnoText(errno));
         if (n == 0) break;
         done += size_t(n);
     }
-    return int64_t(done);
+    return done;
 }
 
-bool PlatformFile::WriteAt(uint64_t offset, const void* data, size_t size, std::string& error) {
+void PlatformFile::WriteAt(uint64_t offset, const void* data, size_t size) {
     size_t done = 0;
     while (done < size) {
         ssize_t n = ::pwrite(handle_, static_cast<const char*>(data) + done, size - done, off_t(offset + done));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error = ErrnoText(n == 0 ? ENOSPC : errno);
-            return false;
-        }
+        if (n <= 0) Fail("write", ErrnoText(n == 0 ? ENOSPC : errno));
         done += size_t(n);
     }
-    return true;
 }
 
-bool PlatformFile::Truncate(uint64_t size, std::string& error) {
-    if (::ftruncate(handle_, off_t(size)) == 0) return true;
-    error = ErrnoText(errno);
-    return false;
+void PlatformFile::Truncate(uint64_t size) {
+    if (::ftruncate(handle_, off_t(size)) != 0) Fail("size", ErrnoText(errno));
 }
 
-int64_t PlatformFile::Size(std::string& error) const {
+uint64_t PlatformFile::Size() const {
     struct stat st;
-    if (::fstat(handle_, &st) == 0) return int64_t(st.st_size);
-    error = ErrnoText(errno);
-    return -1;
+    if (::fstat(handle_, &st) != 0) Fail("read the size of", ErrnoText(errno));
+    return uint64_t(st.st_size);
+}
+
+void PlatformFile::SyncData() {
+    if (::fdatasync(handle_) != 0) Fail("write", ErrnoText(errno));
+}
+
+bool PlatformFile::LockExclusive() {
+    if (::flock(handle_, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno == EWOULDBLOCK) return false;
+    Fail("lock", ErrnoText(errno));
 }
 
 unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }
+
+bool ProcessMayBeRunning(unsigned long pid) {
+    if (pid == 0 || pid > 0x7FFFFFFFul) return true;
+    return ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
+}
 
 void UseUtf8CommandLine(int&, char**&) {}
 

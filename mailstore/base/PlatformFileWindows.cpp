@@ -19,6 +19,8 @@
 #include <system_error>
 #include <vector>
 
+#include "mailstore/MailStoreError.h"
+
 namespace bv::base {
 namespace {
 
@@ -52,21 +54,31 @@ OVERLAPPED At(uint64_t offset) {
 
 }  // namespace
 
+void PlatformFile::Fail(const char* what, const std::string& why) const {
+    throw mailstore::MailStoreError(std::string("cannot ") + what + " " + name_ + ": " + why);
+}
+
 PlatformFile& PlatformFile::operator=(PlatformFile&& other) noexcept {
     if (this != &other) {
         Close();
+        name_ = std::move(other.name_);
         handle_ = other.handle_;
         other.handle_ = kNone;
     }
     return *this;
 }
 
-bool PlatformFile::Open(const std::filesystem::path& path, Mode mode, std::string& error) {
+void PlatformFile::Open(const std::filesystem::path& path, Mode mode) {
     Close();
     DWORD access = GENERIC_READ, share = FILE_SHARE_READ | FILE_SHARE_DELETE, disposition = OPEN_EXISTING;
     switch (mode) {
         case Mode::ReadOnly: share |= FILE_SHARE_WRITE; break;
-        case Mode::ReadWrite: access |= GENERIC_WRITE; break;
+        case Mode::ReadWrite:
+            // Another writer of this program gets the file too, and is then refused by
+            // the lock (LockExclusive), so it can say why.
+            access |= GENERIC_WRITE;
+            share |= FILE_SHARE_WRITE;
+            break;
         case Mode::CreateReadWrite:
             access |= GENERIC_WRITE;
             disposition = CREATE_ALWAYS;
@@ -74,14 +86,13 @@ bool PlatformFile::Open(const std::filesystem::path& path, Mode mode, std::strin
     }
     HANDLE h = CreateFileW(path.wstring().c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        error = SystemText(GetLastError());
-        return false;
+        const std::string verb = mode == Mode::CreateReadWrite ? "cannot create " : "cannot open ";
+        throw mailstore::MailStoreError(verb + path.string() + ": " + SystemText(GetLastError()));
     }
     handle_ = h;
-    return true;
 }
 
-bool PlatformFile::OpenTemporary(const std::filesystem::path& dir, std::string& error) {
+void PlatformFile::OpenTemporary(const std::filesystem::path& dir) {
     Close();
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -91,16 +102,12 @@ bool PlatformFile::OpenTemporary(const std::filesystem::path& dir, std::string& 
                                FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             handle_ = h;
-            return true;
+            return;
         }
         DWORD code = GetLastError();
-        if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) {
-            error = SystemText(code);
-            return false;
-        }
+        if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) Fail("create", SystemText(code));
     }
-    error = SystemText(ERROR_FILE_EXISTS);
-    return false;
+    Fail("create", SystemText(ERROR_FILE_EXISTS));
 }
 
 void PlatformFile::Close() {
@@ -108,7 +115,7 @@ void PlatformFile::Close() {
     handle_ = kNone;
 }
 
-int64_t PlatformFile::ReadAt(uint64_t offset, void* data, size_t size, std::string& error) const {
+size_t PlatformFile::ReadAt(uint64_t offset, void* data, size_t size) const {
     size_t done = 0;
     while (done < size) {
         OVERLAPPED o = At(offset + done);
@@ -116,49 +123,64 @@ int64_t PlatformFile::ReadAt(uint64_t offset, void* data, size_t size, std::stri
         if (!ReadFile(handle_, static_cast<char*>(data) + done, want, &got, &o)) {
             DWORD code = GetLastError();
             if (code == ERROR_HANDLE_EOF) break;
-            error = SystemText(code);
-            return -1;
+            Fail("read", SystemText(code));
         }
         if (got == 0) break;
         done += got;
     }
-    return int64_t(done);
+    return done;
 }
 
-bool PlatformFile::WriteAt(uint64_t offset, const void* data, size_t size, std::string& error) {
+void PlatformFile::WriteAt(uint64_t offset, const void* data, size_t size) {
     size_t done = 0;
     while (done < size) {
         OVERLAPPED o = At(offset + done);
         DWORD want = DWORD(std::min<size_t>(size - done, 1u << 30)), put = 0;
-        if (!WriteFile(handle_, static_cast<const char*>(data) + done, want, &put, &o)) {
-            error = SystemText(GetLastError());
-            return false;
-        }
-        if (put == 0) {
-            error = SystemText(ERROR_DISK_FULL);
-            return false;
-        }
+        if (!WriteFile(handle_, static_cast<const char*>(data) + done, want, &put, &o)) Fail("write", SystemText(GetLastError()));
+        if (put == 0) Fail("write", SystemText(ERROR_DISK_FULL));
         done += put;
     }
-    return true;
 }
 
-bool PlatformFile::Truncate(uint64_t size, std::string& error) {
+void PlatformFile::Truncate(uint64_t size) {
     FILE_END_OF_FILE_INFO info = {};
     info.EndOfFile.QuadPart = LONGLONG(size);
-    if (SetFileInformationByHandle(handle_, FileEndOfFileInfo, &info, sizeof info)) return true;
-    error = SystemText(GetLastError());
-    return false;
+    if (!SetFileInformationByHandle(handle_, FileEndOfFileInfo, &info, sizeof info))
+        Fail("size", SystemText(GetLastError()));
 }
 
-int64_t PlatformFile::Size(std::string& error) const {
+uint64_t PlatformFile::Size() const {
     LARGE_INTEGER size;
-    if (GetFileSizeEx(handle_, &size)) return int64_t(size.QuadPart);
-    error = SystemText(GetLastError());
-    return -1;
+    if (!GetFileSizeEx(handle_, &size)) Fail("read the size of", SystemText(GetLastError()));
+    return uint64_t(size.QuadPart);
+}
+
+void PlatformFile::SyncData() {
+    if (!FlushFileBuffers(handle_)) Fail("write", SystemText(GetLastError()));
+}
+
+bool PlatformFile::LockExclusive() {
+    // One byte far past any end the file can have: Windows locks are mandatory, and a
+    // lock on the data would keep readers out too; this one keeps out only writers that
+    // take it as well.
+    OVERLAPPED o = At(uint64_t(1) << 62);
+    if (LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &o))
+        return true;
+    DWORD code = GetLastError();
+    if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING) return false;
+    Fail("lock", SystemText(code));
 }
 
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
+
+bool ProcessMayBeRunning(unsigned long pid) {
+    HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+    if (!h) return GetLastError() != ERROR_INVALID_PARAMETER;  // no such process
+    DWORD code = 0;
+    bool running = !GetExitCodeProcess(h, &code) || code == STILL_ACTIVE;
+    CloseHandle(h);
+    return running;
+}
 
 void UseUtf8CommandLine(int& argc, char**& argv) {
     SetConsoleOutputCP(CP_UTF8);

@@ -6,6 +6,7 @@
 // all others black, which keeps the red-black rules.
 #include "mailstore/msg/CompoundFile.h"
 
+#include "mailstore/MailStoreError.h"
 #include "mailstore/base/LittleEndian.h"
 
 #include <algorithm>
@@ -204,11 +205,11 @@ CompoundFile::Entry* CompoundFile::AddBorrowedStream(Entry* parent, const std::s
     return parent->children.back().get();
 }
 
-std::string CompoundFile::Write(FILE* out) const {
+void CompoundFile::Write(FILE* out) const {
     Layout layout(*root_);
     auto& recs = layout.records_;
     for (const auto& r : recs)
-        if (r.entry->name.size() > 31) return "entry name longer than 31 characters";
+        if (r.entry->name.size() > 31) throw MailStoreError("entry name longer than 31 characters");
 
     // Mini stream: every small stream in 64-byte mini sectors, one contiguous chain each.
     std::vector<uint32_t> miniFat;
@@ -224,7 +225,7 @@ std::string CompoundFile::Write(FILE* out) const {
     uint32_t next = 0;
     for (uint32_t id : layout.bigStreams_) {
         uint64_t n = CeilDiv(recs[id].size, kSectorSize);
-        if (recs[id].size > 0x7FFFFFFFull || next + n > 0xFFFFFF00ull) return "stream too large for a compound file";
+        if (recs[id].size > 0x7FFFFFFFull || next + n > 0xFFFFFF00ull) throw MailStoreError("stream too large for a compound file");
         recs[id].start = next;
         chains.push_back({next, uint32_t(n)});
         next += uint32_t(n);
@@ -336,7 +337,7 @@ std::string CompoundFile::Write(FILE* out) const {
         }
         WriteTable(w, difat, difatSectors, FREESECT);
     }
-    return w.ok() ? std::string() : "write error: " + w.error();
+    if (!w.ok()) throw MailStoreError("write error: " + w.error());
 }
 
 }  // namespace bv::mailstore::msg

@@ -35,8 +35,8 @@ public:
     static Entry* AddStream(Entry* parent, const std::string& name, std::vector<uint8_t> data);
     static Entry* AddBorrowedStream(Entry* parent, const std::string& name, const uint8_t* data, size_t size);
 
-    // Writes the whole file. Returns an empty string on success, else what failed.
-    std::string Write(FILE* out) const;
+    // Writes the whole file. Throws MailStoreError saying what failed.
+    void Write(FILE* out) const;
 
 private:
     std::unique_ptr<Entry> root_;

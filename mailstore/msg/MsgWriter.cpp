@@ -28,7 +28,6 @@
 #include "mailstore/base/CompleteFile.h"
 #include "mailstore/base/LittleEndian.h"
 #include "mailstore/mapi/NameIdMap.h"
-#include "mailstore/mapi/SubjectPrefix.h"
 #include "mailstore/mapi/Utf16.h"
 #include "mailstore/msg/CompoundFile.h"
 #include "mailstore/msg/MsgFormat.h"
@@ -226,11 +225,7 @@ void AddPropertyStream(Entry* st, std::vector<uint8_t> header, const std::vector
 void WriteAttachment(Entry* parent, const Attachment& a, uint32_t index, int depth, NameIdMap& names) {
     Entry* st = CompoundFile::AddStorage(parent, AttachStorageName(index));
     const bool embedded = a.embedded != nullptr;
-    PropertyBag extra;
-    if (!a.props.Has(PR_ATTACH_NUM)) extra.SetInt(PR_ATTACH_NUM, int32_t(index));
-    if (embedded) extra.SetInt(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG);
-    else if (!a.props.Has(PR_ATTACH_METHOD)) extra.SetInt(PR_ATTACH_METHOD, ATTACH_BY_VALUE);
-    std::vector<uint8_t> entries = WriteProperties(st, PropView{a.props, &extra}, embedded, names);
+    std::vector<uint8_t> entries = WriteProperties(st, PropView{a.props, nullptr}, embedded, names);
     if (embedded) {
         Entry* msgDir = CompoundFile::AddStorage(st, SubstgName(PR_ATTACH_DATA_OBJ));
         WriteMessage(msgDir, *a.embedded, false, depth + 1, names);
@@ -250,18 +245,11 @@ void WriteMessage(Entry* st, const Message& m, bool topLevel, int depth, NameIdM
                            std::to_string(kMaxAttachmentStorages) + ")"};
 
 
+    // A Unicode .msg says so in its store support mask ([MS-OXMSG] 2.1.2).
     PropertyBag extra;
-    if (!m.props.Has(PR_MESSAGE_CLASS)) extra.SetString(PR_MESSAGE_CLASS, "IPM.Note");
     if (topLevel) {
         int32_t mask = m.props.GetInt(PR_STORE_SUPPORT_MASK).value_or(0);
         extra.SetInt(PR_STORE_SUPPORT_MASK, mask | kStoreUnicodeOk);
-    }
-    if (auto subject = m.props.GetString(PR_SUBJECT)) {
-        if (!m.props.Has(PR_NORMALIZED_SUBJECT) || !m.props.Has(PR_SUBJECT_PREFIX)) {
-            auto [prefix, normalized] = SplitSubjectPrefix(*subject);
-            if (!m.props.Has(PR_SUBJECT_PREFIX)) extra.SetString(PR_SUBJECT_PREFIX, prefix);
-            if (!m.props.Has(PR_NORMALIZED_SUBJECT)) extra.SetString(PR_NORMALIZED_SUBJECT, normalized);
-        }
     }
     std::vector<uint8_t> entries = WriteProperties(st, PropView{m.props, &extra}, false, names);
 
@@ -270,9 +258,7 @@ void WriteMessage(Entry* st, const Message& m, bool topLevel, int depth, NameIdM
     const size_t recipientCount = std::min(m.recipients.size(), kMaxRecipientStorages);
     for (size_t i = 0; i < recipientCount; ++i) {
         Entry* rs = CompoundFile::AddStorage(st, RecipStorageName(uint32_t(i)));
-        PropertyBag rowExtra;
-        if (!m.recipients[i].Has(PR_ROWID)) rowExtra.SetInt(PR_ROWID, int32_t(i));
-        std::vector<uint8_t> re = WriteProperties(rs, PropView{m.recipients[i], &rowExtra}, false, names);
+        std::vector<uint8_t> re = WriteProperties(rs, PropView{m.recipients[i], nullptr}, false, names);
         AddPropertyStream(rs, std::vector<uint8_t>(kSubObjectHeaderSize, 0), re);
     }
     for (size_t i = 0; i < m.attachments.size(); ++i) WriteAttachment(st, m.attachments[i], uint32_t(i), depth, names);
@@ -301,8 +287,11 @@ void WriteMsgFile(const mapi::Message& message, const std::filesystem::path& pat
         throw MailStoreError("cannot write " + path.string() + ": " + e.what);
     }
 
-    std::string failure = base::WriteCompleteFile(path, [&cfb](FILE* file) { return cfb.Write(file); });
-    if (!failure.empty()) throw MailStoreError("cannot write " + path.string() + ": " + failure);
+    try {
+        base::WriteCompleteFile(path, [&cfb](FILE* file) { cfb.Write(file); });
+    } catch (const MailStoreError& e) {
+        throw MailStoreError("cannot write " + path.string() + ": " + e.what());
+    }
 }
 
 }  // namespace bv::mailstore::msg

@@ -48,6 +48,13 @@ public:
     virtual PreparedMessagePtr Prepare(const mapi::Message& message) const = 0;
     // Stores a message prepared by this store; `message` is consumed.
     virtual void AddMessage(FolderId folder, PreparedMessagePtr message) = 0;
+    // Stores a prepared message unless the store holds it already: a message with the
+    // same Internet message ID, or, for one without, the same search key (the digest
+    // of its header fields and body). Returns false, adding nothing, when it is there.
+    // The store's messages are looked up on the first call; those added since count too.
+    virtual bool AddMessageOnce(FolderId folder, PreparedMessagePtr message) = 0;
+    // Whether AddMessageOnce would find the message in the store.
+    virtual bool Holds(const PreparedMessage& message) = 0;
     // Finishes the file (maps, header) and renames it into place. Idempotent.
     virtual void Close() = 0;
     // Number of messages in a folder (as its contents table says).

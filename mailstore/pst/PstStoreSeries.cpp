@@ -40,6 +40,7 @@ void PstStoreSeries::OpenPart() {
         existing = fs::is_regular_file(file, ec) ? fs::file_size(file, ec) : 0;
         // A part of an earlier run that is already full stays as it is.
         if (existing == 0 || Fits(existing)) break;
+        RememberHeld(file);
         partsDone_.push_back(path_);
     }
     part_ = Store::OpenOrCreate(file, displayName_);
@@ -127,7 +128,32 @@ FolderId PstStoreSeries::FolderIn(const std::vector<std::string>& folder) {
     return current;
 }
 
+void PstStoreSeries::RememberHeld(const fs::path& file) {
+    try {
+        std::unique_ptr<Store> part = Store::OpenOrCreate(file, displayName_);
+        for (uint64_t identity : part->HeldIdentities()) heldElsewhere_.insert(identity);
+        part->Close();  // unchanged: nothing is written
+    } catch (const MailStoreError&) {
+        // A part that cannot be read is left alone; its messages are not known.
+    }
+}
+
 std::string PstStoreSeries::Add(const std::vector<std::string>& folder, PreparedMessagePtr message) {
+    return Place(folder, std::move(message), false);
+}
+
+PstStoreSeries::Added PstStoreSeries::AddOnce(const std::vector<std::string>& folder, PreparedMessagePtr message) {
+    if (!part_) throw MailStoreError("no store is open");
+    if (!message) throw MailStoreError("no message to store");
+    if (part_->Holds(*message)) {
+        part_->AddMessageOnce(part_->IpmSubtree(), std::move(message));  // joins the categories
+        return {false, {}};
+    }
+    if (!heldElsewhere_.empty() && heldElsewhere_.count(Store::IdentityOf(*message))) return {false, {}};
+    return {true, Place(folder, std::move(message), true)};
+}
+
+std::string PstStoreSeries::Place(const std::vector<std::string>& folder, PreparedMessagePtr message, bool once) {
     if (!part_) throw MailStoreError("no store is open");
     if (!message) throw MailStoreError("no message to store");
     // Room for the folders below the top one too, should the part not have them yet.
@@ -139,7 +165,10 @@ std::string PstStoreSeries::Add(const std::vector<std::string>& folder, Prepared
     if (!Fits(part_->UsedBytes() + room))
         warning = "it is larger than the store size limit of " + std::to_string(maxSize_) +
                   " bytes, so it has a store part of its own: " + path_;
-    part_->AddMessage(FolderIn(folder), std::move(message));
+    if (once)
+        part_->AddMessageOnce(FolderIn(folder), std::move(message));
+    else
+        part_->AddMessage(FolderIn(folder), std::move(message));
     ++messages_;
     return warning;
 }
@@ -149,6 +178,7 @@ void PstStoreSeries::Close() {
     if (!part) return;
     known_.clear();
     try {
+        for (uint64_t identity : part->HeldIdentities()) heldElsewhere_.insert(identity);
         part->Close();
     } catch (const std::exception& e) {
         failures_.push_back({path_, e.what(), messages_});

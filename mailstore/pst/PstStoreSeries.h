@@ -8,9 +8,11 @@
 // message is added.
 #pragma once
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -49,6 +51,14 @@ public:
     // or, for a message that alone is larger than the limit, a warning. Throws
     // MailStoreError.
     std::string Add(const std::vector<std::string>& folder, PreparedMessagePtr message);
+    // The same for a message that the store is to hold once (see
+    // PstStore::AddMessageOnce): one that a part holds already is not added and makes
+    // no folders; in the open part its categories join those of the one there.
+    struct Added {
+        bool added = true;
+        std::string warning;
+    };
+    Added AddOnce(const std::vector<std::string>& folder, PreparedMessagePtr message);
     // Finishes the open part. A part that cannot be finished is not there; it is
     // among TakeFailures(), as is a part finished when the next one was opened.
     // Idempotent.
@@ -74,6 +84,9 @@ public:
 
 private:
     void OpenPart();
+    // Notes what a full part of an earlier run holds, so that it is not added again.
+    void RememberHeld(const std::filesystem::path& file);
+    std::string Place(const std::vector<std::string>& folder, PreparedMessagePtr message, bool once);
     void NextPart();
     bool Fits(uint64_t used) const;
     FolderId FolderIn(const std::vector<std::string>& folder);
@@ -95,6 +108,7 @@ private:
     std::unique_ptr<NameToIdMap> names_;
     uint8_t cryptMethod_ = 0;
     std::vector<std::string> partsDone_;
+    std::unordered_set<uint64_t> heldElsewhere_;  // identities of the messages of the other parts
     std::vector<PartFailure> failures_;
 };
 

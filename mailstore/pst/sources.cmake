@@ -22,5 +22,6 @@ target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/messaging/PropertyEncoding.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/Store.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/StoreContents.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/messaging/StoreIdentity.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/Templates.cpp
 )

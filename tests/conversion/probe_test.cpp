@@ -28,29 +28,36 @@ TEST(Probe, OnlyTheFirst512BytesCount) {
     crlfLate += std::string(78, 'y');
     ASSERT_EQ(crlfLate.size(), 600u);
     WriteFile(t.path() / "late", crlfLate);
-    EXPECT_EQ(ReadMBOXFile((t.path() / "late").string()), MboxMode::Normal);
+    EXPECT_EQ(ReadMBOXFile((t.path() / "late").string()).mode, MboxMode::Normal);
 
     std::string lfThenCrlf = "From a\n" + std::string(600, 'b') + "\r\n";
     WriteFile(t.path() / "lf", lfThenCrlf);
-    EXPECT_EQ(ReadMBOXFile((t.path() / "lf").string()), MboxMode::NotNormal);
+    EXPECT_EQ(ReadMBOXFile((t.path() / "lf").string()).mode, MboxMode::NotNormal);
 }
 
 TEST(Probe, UnreadableFilesLeaveTheModeEmptyWithAReason) {
     TempDir t;
-    std::string error;
-    EXPECT_EQ(ReadMBOXFile((t.path() / "missing.mbox").string(), &error), MboxMode::None);
-    EXPECT_NE(error.find("cannot open"), std::string::npos);
-    error.clear();
-    EXPECT_EQ(ReadMBOXFile(t.str(), &error), MboxMode::None);  // a folder
-    EXPECT_FALSE(error.empty());
-    EXPECT_EQ(ReadMBOXFile(""), MboxMode::None);
+    const std::string missing = (t.path() / "missing.mbox").string();
+    Probed p = ReadMBOXFile(missing);
+    EXPECT_EQ(p.mode, MboxMode::None);
+    ASSERT_TRUE(p.failure);
+    EXPECT_EQ(p.failure->file, missing);
+    EXPECT_NE(p.failure->reason.find("cannot open"), std::string::npos);
+    p = ReadMBOXFile(t.str());  // a folder
+    EXPECT_EQ(p.mode, MboxMode::None);
+    ASSERT_TRUE(p.failure);
+    EXPECT_EQ(p.failure->reason, "it is a folder, not a mailbox file");
+    EXPECT_TRUE(ReadMBOXFile("").failure);
 }
 
 TEST(Probe, AMailboxIsAFileWhoseFirstLineAfterABomAndBlankLinesIsASeparator) {
     TempDir t;
     auto probe = [&](const std::string& text, std::string* error = nullptr) {
         WriteFile(t.path() / "f", text);
-        return ReadMBOXFile((t.path() / "f").string(), error);
+        Probed p = ReadMBOXFile((t.path() / "f").string());
+        EXPECT_EQ(p.mode == MboxMode::None, p.failure.has_value()) << text;
+        if (error && p.failure) *error = p.failure->reason;
+        return p.mode;
     };
     EXPECT_EQ(probe("From a\nx\n"), MboxMode::NotNormal);
     EXPECT_EQ(probe("\xEF\xBB\xBF\n \t\n\r\nFrom a\r\nx\r\n"), MboxMode::Normal);

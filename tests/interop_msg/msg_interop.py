@@ -20,12 +20,12 @@ import quopri
 import re
 import shutil
 import struct
-import subprocess
 import sys
 
 import olefile
 
-FAILURES = []
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from interop_common import FAILURES, js_reader, run  # noqa: E402
 # Differences we accept, with the reason. Everything else fails the test.
 KNOWN = {
     "mbox/issue1189.mbox.txt#1": "GMime loses the part whose 5000-character base64 line follows its header block "
@@ -62,7 +62,7 @@ def check_ole(case, path):
         check_storage(case, ole, names, "", 32)
         check_directory_tree(case, ole)
     if shutil.which("olecfinfo"):
-        r = subprocess.run(["olecfinfo", path], capture_output=True, text=True)
+        r = run(["olecfinfo", path], text=True)
         if r.returncode != 0:
             fail(case, f"olecfinfo rejects the file: {(r.stderr or r.stdout).strip()[:200]}")
 
@@ -444,12 +444,12 @@ def run_case(args, case, data, work):
     out_path = os.path.join(work, safe + ".out.eml")
     with open(src_path, "wb") as f:
         f.write(data)
-    r = subprocess.run([args.tool, src_path, msg_path], capture_output=True, text=True)
+    r = run([args.tool, src_path, msg_path], text=True)
     if r.returncode != 0:
         fail(case, f"tool failed: {r.stderr.strip()}")
         return None
     check_ole(case, msg_path)
-    r = subprocess.run(["msgconvert", "--outfile", out_path, msg_path], capture_output=True, text=True)
+    r = run(["msgconvert", "--outfile", out_path, msg_path], text=True)
     if r.returncode != 0 or not os.path.exists(out_path):
         fail(case, f"msgconvert failed: {r.stderr.strip()[:300]}")
         return None
@@ -597,22 +597,11 @@ def msgreader_check(args, done, originals):
     """Second, independent reader: @kenjiuno/msgreader (JavaScript, own CFB parser) from
     tests/readers (installed by scripts/install-deps.sh). Reads our files and the corpus
     originals. Skipped only when node itself is not installed."""
-    node_path = args.msgreader
-    if not shutil.which("node"):
-        print("SKIP: node is not installed: the @kenjiuno/msgreader checks are skipped")
-        return
-    if not node_path or not os.path.isdir(os.path.join(node_path, "@kenjiuno", "msgreader")):
-        fail("msgreader", f"@kenjiuno/msgreader is not installed in {node_path}: run scripts/install-deps.sh")
-        return
     script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "msgreader_dump.js")
-    env = dict(os.environ, NODE_PATH=node_path)
-    r = subprocess.run(["node", script] + [p for _, p, _ in done] + [p for _, p, _ in originals],
-                       capture_output=True, text=True, env=env)
-    if r.returncode != 0:
-        fail("msgreader", f"node failed: {r.stderr[:300]}")
+    results = js_reader(args.msgreader, "@kenjiuno/msgreader",
+                        [script] + [p for _, p, _ in done] + [p for _, p, _ in originals])
+    if results is None:
         return
-    import json
-    results = json.loads(r.stdout)
 
     def check_level(case, src, got, level):
         CHECKED["fields"] += 1
@@ -726,7 +715,7 @@ def main():
             p = os.path.join(root, fn)
             case = "msg/" + os.path.relpath(p, msgdir)
             theirs = os.path.join(args.work, "theirs_" + fn + ".eml")
-            r = subprocess.run(["msgconvert", "--outfile", theirs, p], capture_output=True, text=True)
+            r = run(["msgconvert", "--outfile", theirs, p], text=True)
             if r.returncode != 0 or not os.path.exists(theirs):
                 print(f"skip {case}: msgconvert cannot read the original")
                 continue

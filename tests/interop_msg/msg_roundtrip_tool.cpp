@@ -1,4 +1,5 @@
-// Test driver for the interop tests: imports an RFC 822 file and writes it as .msg.
+// Test driver for the interop tests: imports an RFC 822 file and writes it as .msg,
+// completed as a conversion completes it.
 //   msg_roundtrip_tool IN.eml OUT.msg     -> writes OUT.msg, prints warnings to stderr
 //   msg_roundtrip_tool --time IN.eml OUT.msg N -> repeats N times and prints µs per message
 #include <chrono>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "mailstore/MailStoreError.h"
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/mime/Rfc822Import.h"
 #include "mailstore/msg/MsgWriter.h"
 
@@ -31,6 +33,7 @@ int main(int argc, char** argv) {
             for (int i = 0; i < n; ++i) {
                 mapi::Message m;
                 mailstore::mime::ImportRfc822(bytes, m);
+                mapi::CompleteMessage(m);
                 mailstore::msg::WriteMsgFile(m, out);
             }
             auto t1 = std::chrono::steady_clock::now();
@@ -41,6 +44,7 @@ int main(int argc, char** argv) {
         mapi::Message m;
         mailstore::mime::ImportRfc822File(in, m);
         for (const auto& w : m.warnings) std::fprintf(stderr, "warning: %s\n", w.c_str());
+        mapi::CompleteMessage(m);
         mailstore::msg::WriteMsgFile(m, out);
     } catch (const mailstore::MailStoreError& e) {
         std::fprintf(stderr, "error: %s\n", e.what());

@@ -16,6 +16,7 @@
 #include <filesystem>
 
 #include "mailstore/MailStoreError.h"
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/mime/Rfc822Import.h"
 #include "mailstore/mapi/Message.h"
 #include "mailstore/pst/PstStore.h"
@@ -71,6 +72,12 @@ Message Basic(const std::string& subject, int n, bool read = true) {
     return m;
 }
 
+// A message with its defaults, as a conversion hands it to the store.
+Message Completed(Message m) {
+    CompleteMessage(m);
+    return m;
+}
+
 Attachment FileAttachment(const std::string& name, Binary data, const std::string& mime) {
     Attachment a;
     a.props.SetInt(PR_ATTACH_METHOD, ATTACH_BY_VALUE);
@@ -95,6 +102,7 @@ void WriteBasic(const std::string& path) {
         Message m = Basic("Plain message", 1);
         m.props.SetNamed(PropertyName{PS_PUBLIC_STRINGS, std::string("Keywords")}, PT_MV_UNICODE,
                          std::vector<std::string>{"Red Category", "Projekt \xc3\x9c"});
+        CompleteMessage(m);
         store->AddMessage(inbox, m);
     }
     // 2: HTML and plain bodies, three attachments (small, > 8 KB, > 4 MB).
@@ -106,6 +114,7 @@ void WriteBasic(const std::string& path) {
         m.attachments.push_back(FileAttachment("hello.txt", Binary(txt.begin(), txt.end()), "text/plain"));
         m.attachments.push_back(FileAttachment("data.bin", Pattern(10000, 2), "application/octet-stream"));
         m.attachments.push_back(FileAttachment("big.bin", Pattern(5 * 1024 * 1024 + 123, 3), "application/octet-stream"));
+        CompleteMessage(m);
         store->AddMessage(inbox, m);
     }
     // 3: embedded message with its own attachment.
@@ -120,6 +129,7 @@ void WriteBasic(const std::string& path) {
         a.props.SetString(PR_ATTACH_MIME_TAG, "message/rfc822");
         a.embedded = std::move(inner);
         m.attachments.push_back(std::move(a));
+        CompleteMessage(m);
         store->AddMessage(inbox, m);
     }
     // 4: 200 recipients.
@@ -129,6 +139,7 @@ void WriteBasic(const std::string& path) {
         for (int i = 0; i < 200; ++i)
             m.recipients.push_back(Recipient("Recipient " + std::to_string(i), "r" + std::to_string(i) + "@example.com",
                                              i < 150 ? MAPI_TO : MAPI_CC));
+        CompleteMessage(m);
         store->AddMessage(inbox, m);
     }
     // 5: unread, with a long body (a value in a subnode) and a non-ASCII subject.
@@ -137,21 +148,23 @@ void WriteBasic(const std::string& path) {
         std::string body;
         for (int i = 0; i < 400; ++i) body += "Line " + std::to_string(i) + " of a long body.\r\n";
         m.props.SetString(PR_BODY, body);
+        CompleteMessage(m);
         store->AddMessage(inbox, m);
     }
-    for (int i = 0; i < 3; ++i) store->AddMessage(sub, Basic("Sub message " + std::to_string(i), 10 + i));
+    for (int i = 0; i < 3; ++i) store->AddMessage(sub, Completed(Basic("Sub message " + std::to_string(i), 10 + i)));
     {
         // A subject of 2000 characters: over 3580 bytes in UTF-16, so both the PC value
         // and the contents table cell live in subnodes.
         std::string subject = "Long subject ";
         while (subject.size() < 2000) subject += "x";
-        store->AddMessage(sub, Basic(subject, 13));
+        store->AddMessage(sub, Completed(Basic(subject, 13)));
     }
     {
         // No recipients, no body, no attachments: empty recipient table.
         Message m = Basic("Archived message", 20);
         m.recipients.clear();
         m.props.Remove(PR_BODY);
+        CompleteMessage(m);
         store->AddMessage(archive, m);
     }
     {
@@ -161,6 +174,7 @@ void WriteBasic(const std::string& path) {
             std::string t = "attachment " + std::to_string(i) + "\n";
             m.attachments.push_back(FileAttachment("a" + std::to_string(i) + ".txt", Binary(t.begin(), t.end()), "text/plain"));
         }
+        CompleteMessage(m);
         store->AddMessage(archive, m);
     }
     store->Close();
@@ -175,6 +189,7 @@ void WriteMany(const std::string& path, int n) {
     for (int i = 0; i < n; ++i) {
         Message m = Basic("Bulk message " + std::to_string(i), i, i % 7 != 0);
         if (i % 50 == 0) m.attachments.push_back(FileAttachment("a.bin", Pattern(3000 + i % 9000, uint32_t(i)), "application/octet-stream"));
+        CompleteMessage(m);
         store->AddMessage(folders[i % 3], m);
     }
     store->Close();
@@ -183,7 +198,7 @@ void WriteMany(const std::string& path, int n) {
 void WriteOneFolder(const std::string& path, int n, int first) {
     auto store = PstStore::OpenOrCreate(path, "One Folder Store");
     auto folder = store->AddFolder(store->IpmSubtree(), "One Folder");
-    for (int i = first; i < first + n; ++i) store->AddMessage(folder, Basic("One message " + std::to_string(i), i, i % 5 != 0));
+    for (int i = first; i < first + n; ++i) store->AddMessage(folder, Completed(Basic("One message " + std::to_string(i), i, i % 5 != 0)));
     store->Close();
 }
 
@@ -202,6 +217,7 @@ void WriteBig(const std::string& path, double gigabytes) {
         while (data.size() < perMessage) data.insert(data.end(), chunk.begin(), chunk.end());
         for (int k = 0; k < 4; ++k) data[size_t(k)] = uint8_t(i >> (8 * k));
         m.attachments.push_back(FileAttachment("big" + std::to_string(i) + ".bin", std::move(data), "application/octet-stream"));
+        CompleteMessage(m);
         store->AddMessage(folder, m);
     }
     store->Close();
@@ -222,6 +238,7 @@ void WriteTyped(const std::string& path, int n) {
         m.props.SetString(PR_BODY, text);
         m.props.SetBinary(PR_HTML, Binary(html.begin(), html.end()));
         if (i % 5 == 0) m.attachments.push_back(FileAttachment("file.bin", attachment, "application/octet-stream"));
+        CompleteMessage(m);
         store->AddMessage(folder, m);
     }
     store->Close();
@@ -238,6 +255,7 @@ void WriteEml(const std::string& path, const std::string& dir) {
     for (const auto& f : files) {
         Message m;
         bv::mailstore::mime::ImportRfc822File(f, m);
+        CompleteMessage(m);
         store->AddMessage(folder, m);
     }
     std::printf("%zu\n", files.size());
@@ -250,6 +268,7 @@ void Append(const std::string& path, const std::string& tag) {
     Message m = Basic("Appended message " + tag, 99);
     m.props.SetNamed(PropertyName{PS_PUBLIC_STRINGS, std::string("Keywords")}, PT_MV_UNICODE,
                      std::vector<std::string>{"Appended " + tag});
+    CompleteMessage(m);
     store->AddMessage(f, m);
     // Destroyed without Close: the destructor closes.
 }

@@ -8,6 +8,7 @@
 
 #include "conversion/LabelFolders.h"
 #include "mailstore/mapi/Message.h"
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/pst/PstStoreSeries.h"
 
 using namespace bv;
@@ -20,6 +21,7 @@ mapi::Message Note(const std::string& subject) {
     mapi::Message m;
     m.props.SetString(mapi::PR_MESSAGE_CLASS, "IPM.Note");
     m.props.SetString(mapi::PR_SUBJECT, subject);
+    mapi::CompleteMessage(m);
     return m;
 }
 

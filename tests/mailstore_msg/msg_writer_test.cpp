@@ -23,6 +23,7 @@
 
 #include "mailstore/MailStoreError.h"
 #include "mailstore/msg/MsgFormat.h"
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/msg/MsgWriter.h"
 
 namespace fs = std::filesystem;
@@ -163,6 +164,7 @@ Message Sample() {
     innerFile.props.SetBinary(PR_ATTACH_DATA_BIN, Binary{'x'});
     item.embedded->attachments.push_back(std::move(innerFile));
     m.attachments.push_back(std::move(item));
+    CompleteMessage(m);
     return m;
 }
 
@@ -252,6 +254,7 @@ TEST(MsgWriter, TopLevelLayoutAndValues) {
 TEST(MsgWriter, AttachmentsAndEmbeddedMessage) {
     fs::path path = TempDir() / "attach.msg";
     Message m = Sample();
+    CompleteMessage(m);
     WriteMsgFile(m, path);
     auto root = ReadMsg(path);
     ASSERT_NE(root, nullptr);
@@ -290,6 +293,7 @@ TEST(MsgWriter, EmptyMessageAndOddStrings) {
     fs::path path = TempDir() / "empty.msg";
     Message m;
     m.props.SetString(PR_BODY, std::string("bad \xFF byte"));
+    CompleteMessage(m);
     WriteMsgFile(m, path);
     auto root = ReadMsg(path);
     ASSERT_NE(root, nullptr);
@@ -329,6 +333,7 @@ TEST(MsgWriter, FailuresThrowAndLeaveNothing) {
     Message many;
     many.attachments.resize(2049);
     try {
+        CompleteMessage(many);
         WriteMsgFile(many, dir / "many.msg");
         FAIL() << "no exception";
     } catch (const MailStoreError& e) {
@@ -349,6 +354,7 @@ TEST(MsgWriter, RecipientRowsBeyondTheLimitAreLeftOut) {
     m.recipients.resize(2100);
     m.props.SetString(PR_DISPLAY_TO, "everyone");
     fs::path path = TempDir() / "crowd.msg";
+    CompleteMessage(m);
     WriteMsgFile(m, path);
     auto root = ReadMsg(path);
     ASSERT_NE(root, nullptr);
@@ -369,6 +375,7 @@ TEST(MsgWriter, ManyAttachmentsAndRecipientsNumberedInHex) {
         m.attachments.push_back(std::move(a));
     }
     fs::path path = TempDir() / "many.msg";
+    CompleteMessage(m);
     WriteMsgFile(m, path);
     auto root = ReadMsg(path);
     ASSERT_NE(root, nullptr);
@@ -417,6 +424,7 @@ TEST(MsgWriter, SectorBoundariesAndDifat) {
         m.attachments.push_back(std::move(a));
     }
     fs::path path = TempDir() / "sizes.msg";
+    CompleteMessage(m);
     WriteMsgFile(m, path);
     EXPECT_EQ(fs::file_size(path) % 512, 0u);
     {
@@ -513,6 +521,7 @@ TEST(MsgWriter, DirectoryTreesAreOrderedRedBlackTrees) {
             m.attachments.push_back(std::move(a));
         }
         fs::path path = TempDir() / "tree.msg";
+        CompleteMessage(m);
         WriteMsgFile(m, path);
         std::ifstream in(path, std::ios::binary);
         const std::string f((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -553,6 +562,7 @@ TEST(MsgWriter, NamedPropertiesAndTheirMap) {
     m.attachments.push_back(std::move(item));
 
     fs::path path = TempDir() / "named.msg";
+    CompleteMessage(m);
     WriteMsgFile(m, path);
     auto root = ReadMsg(path);
     ASSERT_NE(root, nullptr);

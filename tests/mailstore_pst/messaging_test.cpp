@@ -5,6 +5,7 @@
 #include <map>
 
 #include "mailstore/pst/ltp/PropertyContext.h"
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/pst/ltp/TableContext.h"
 #include "mailstore/pst/messaging/MessageBuilder.h"
 #include "mailstore/pst/messaging/PropertyEncoding.h"
@@ -61,6 +62,7 @@ TEST(PstMessage, StoredPropertiesFlagsAndSize) {
     a.props.SetBinary(PR_ATTACH_DATA_BIN, Binary(10000, 0xAB));
     m.attachments.push_back(std::move(a));
 
+    bv::mapi::CompleteMessage(m);
     BuiltMessage b = BuildMessage(m);
     auto pc = PcOf(b.node.blocks, b.node.subnodes);
     EXPECT_EQ(FromUtf16(pc[PR_SUBJECT]), "RE: hello");
@@ -105,6 +107,7 @@ TEST(PstMessage, StoredPropertiesFlagsAndSize) {
 TEST(PstMessage, NoAttachmentsClearsTheFlagAndEmbeddedMessagesNest) {
     Message m;
     m.props.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_HASATTACH);  // claims an attachment it lacks
+    bv::mapi::CompleteMessage(m);
     BuiltMessage plain = BuildMessage(m);
     auto pc = PcOf(plain.node.blocks, plain.node.subnodes);
     EXPECT_EQ(Get32(pc[PR_MESSAGE_FLAGS].data()), uint32_t(MSGFLAG_READ));
@@ -119,6 +122,7 @@ TEST(PstMessage, NoAttachmentsClearsTheFlagAndEmbeddedMessagesNest) {
     r.SetString(PR_DISPLAY_NAME, "R");
     a.embedded->recipients.push_back(r);
     outer.attachments.push_back(std::move(a));
+    bv::mapi::CompleteMessage(outer);
     BuiltMessage b = BuildMessage(outer);
     const LtpSubnode* attach = nullptr;
     for (const auto& s : b.node.subnodes)

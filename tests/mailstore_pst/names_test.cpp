@@ -11,6 +11,7 @@
 
 #include "PstValidate.h"
 #include "mailstore/pst/PstStore.h"
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/pst/PstStoreSeries.h"
 #include "mailstore/pst/messaging/NameToIdMap.h"
 #include "mailstore/pst/messaging/PropertyEncoding.h"
@@ -132,6 +133,7 @@ TEST(PstStore, NamedPropertiesSurviveReopeningAndKeepOutlooksIds) {
         m.props.SetString(PR_SUBJECT, subject);
         m.props.SetNamed(kKeywords, PT_MV_UNICODE, std::move(keywords));
         m.props.SetNamed(PropertyName{PSETID_Common, uint32_t(0x8503)}, PT_BOOLEAN, true);
+        bv::mapi::CompleteMessage(m);
         return m;
     };
     auto expectKeywords = [](const Bytes& v, const std::vector<std::string>& want) {
@@ -198,6 +200,7 @@ TEST(PstStore, AMessagePreparedForOneStoreKeepsItsNamesInAnother) {
         m.props.SetNamed(custom, PT_LONG, int32_t(7));
         // Enough small properties that the PC's BTH has more than one leaf.
         for (uint16_t i = 0; i < 500; ++i) m.props.SetInt(MakeTag(uint16_t(0x6000 + i), PT_LONG), i);
+        bv::mapi::CompleteMessage(m);
         return m;
     };
     const fs::path first = dir / "first.pst", second = dir / "second.pst";
@@ -211,6 +214,7 @@ TEST(PstStore, AMessagePreparedForOneStoreKeepsItsNamesInAnother) {
     other.props.SetString(PR_SUBJECT, "other");
     other.props.SetNamed(PropertyName{PS_PUBLIC_STRINGS, std::string("x-first")}, PT_LONG, int32_t(1));
     other.props.SetNamed(PropertyName{PSETID_Common, uint32_t(0x8501)}, PT_LONG, int32_t(2));
+    bv::mapi::CompleteMessage(other);
     b->AddMessage(inbox, other);
     b->AddMessage(inbox, a->Prepare(mail("moved")));
     b->Close();
@@ -242,6 +246,7 @@ TEST(PstStoreSeries, EveryPartNamesTheNamedPropertiesOfItsMessages) {
             m.props.SetString(PR_BODY, std::string(20000, char('a' + i % 26)));
             m.props.SetNamed(flagText, PT_UNICODE, "text " + std::to_string(i));
             m.props.SetNamed(PropertyName{PS_PUBLIC_STRINGS, "x-only-" + std::to_string(i)}, PT_LONG, int32_t(i));
+            bv::mapi::CompleteMessage(m);
             prepared.push_back(series.Prepare(m));
         }
         for (int i = 0; i < 40; ++i) {

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "mailstore/MailStoreError.h"
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/pst/PstStore.h"
 #include "mailstore/pst/messaging/Store.h"
 #include "PstValidate.h"
@@ -42,6 +43,7 @@ Message Mail(const std::string& subject, bool read = true) {
     r.SetString(PR_DISPLAY_NAME, "To Person");
     r.SetString(PR_EMAIL_ADDRESS, "to@example.com");
     m.recipients.push_back(r);
+    bv::mapi::CompleteMessage(m);
     return m;
 }
 
@@ -126,6 +128,7 @@ TEST(PstStore, MessagesPreparedOnOtherThreadsAreStoredLikeTheRest) {
             mails.back().attachments.push_back(std::move(a));
         }
     }
+    for (Message& m : mails) bv::mapi::CompleteMessage(m);
     std::vector<PreparedMessagePtr> prepared(kCount);
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)

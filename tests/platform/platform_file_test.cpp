@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "mailstore/MailStoreError.h"
 #include "mailstore/base/PlatformFile.h"
 
 namespace fs = std::filesystem;
 using bv::base::PlatformFile;
+using bv::mailstore::MailStoreError;
 
 namespace {
 
@@ -33,25 +36,24 @@ protected:
 
 TEST_F(PlatformFileTest, WritesAndReadsAtOffsetsUnderAUnicodeName) {
     const fs::path path = dir_ / fs::u8path("архив-档案.pst");
-    std::string error;
     {
         PlatformFile f;
-        ASSERT_TRUE(f.Open(path, PlatformFile::Mode::CreateReadWrite, error)) << error;
-        ASSERT_TRUE(f.WriteAt(10, "world", 5, error)) << error;
-        ASSERT_TRUE(f.WriteAt(0, "hello", 5, error)) << error;
-        EXPECT_EQ(f.Size(error), 15);
+        f.Open(path, PlatformFile::Mode::CreateReadWrite);
+        f.WriteAt(10, "world", 5);
+        f.WriteAt(0, "hello", 5);
+        EXPECT_EQ(f.Size(), 15u);
         char buf[32] = {};
         // A read past the end returns what there is; a read at the end returns 0.
-        EXPECT_EQ(f.ReadAt(8, buf, sizeof buf, error), 7);
+        EXPECT_EQ(f.ReadAt(8, buf, sizeof buf), 7u);
         EXPECT_EQ(std::string(buf + 2, 5), "world");
-        EXPECT_EQ(f.ReadAt(15, buf, 4, error), 0);
+        EXPECT_EQ(f.ReadAt(15, buf, 4), 0u);
         // Extending fills with zeros; cutting drops the end.
-        ASSERT_TRUE(f.Truncate(4096, error)) << error;
-        EXPECT_EQ(f.Size(error), 4096);
-        EXPECT_EQ(f.ReadAt(4000, buf, 4, error), 4);
+        f.Truncate(4096);
+        EXPECT_EQ(f.Size(), 4096u);
+        EXPECT_EQ(f.ReadAt(4000, buf, 4), 4u);
         EXPECT_EQ(std::string(buf, 4), std::string(4, '\0'));
-        ASSERT_TRUE(f.Truncate(5, error)) << error;
-        EXPECT_EQ(f.Size(error), 5);
+        f.Truncate(5);
+        EXPECT_EQ(f.Size(), 5u);
     }
     // Binary: bytes as written, with no line-end translation, and the name as given.
     std::ifstream in(path, std::ios::binary);
@@ -62,48 +64,56 @@ TEST_F(PlatformFileTest, WritesAndReadsAtOffsetsUnderAUnicodeName) {
 
     // Opening an existing file keeps it; creating empties it.
     PlatformFile g;
-    ASSERT_TRUE(g.Open(path, PlatformFile::Mode::ReadWrite, error)) << error;
-    EXPECT_EQ(g.Size(error), 5);
-    ASSERT_TRUE(g.WriteAt(0, "\r\n", 2, error));
+    g.Open(path, PlatformFile::Mode::ReadWrite);
+    EXPECT_EQ(g.Size(), 5u);
+    g.WriteAt(0, "\r\n", 2);
     g = PlatformFile();
-    ASSERT_TRUE(g.Open(path, PlatformFile::Mode::CreateReadWrite, error)) << error;
-    EXPECT_EQ(g.Size(error), 0);
+    g.Open(path, PlatformFile::Mode::CreateReadWrite);
+    EXPECT_EQ(g.Size(), 0u);
 }
 
-TEST_F(PlatformFileTest, FailuresSayWhy) {
-    std::string error;
-    PlatformFile f;
-    EXPECT_FALSE(f.Open(dir_ / "missing.pst", PlatformFile::Mode::ReadWrite, error));
+// The failure's text: what was done, to which file, and the system's reason.
+std::string FailureOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const MailStoreError& e) {
+        return e.what();
+    }
+    return "(no failure)";
+}
+
+TEST_F(PlatformFileTest, FailuresSayWhatWhichFileAndWhy) {
+    PlatformFile f("the store");
+    const fs::path missing = dir_ / "missing.pst";
+    const std::string opening = FailureOf([&] { f.Open(missing, PlatformFile::Mode::ReadWrite); });
+    const std::string expected = "cannot open " + missing.string() + ": ";
+    EXPECT_EQ(opening.rfind(expected, 0), 0u) << opening;
+    EXPECT_GT(opening.size(), expected.size()) << "the system's reason follows";
     EXPECT_FALSE(f.IsOpen());
-    EXPECT_FALSE(error.empty());
-    error.clear();
-    EXPECT_FALSE(f.Open(dir_ / "no-folder" / "x.pst", PlatformFile::Mode::CreateReadWrite, error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(f.OpenTemporary(dir_ / "no-folder", error));
+    const fs::path noFolder = dir_ / "no-folder" / "x.pst";
+    EXPECT_EQ(FailureOf([&] { f.Open(noFolder, PlatformFile::Mode::CreateReadWrite); }).rfind("cannot create " + noFolder.string() + ": ", 0), 0u);
+    EXPECT_EQ(FailureOf([&] { f.OpenTemporary(dir_ / "no-folder"); }).rfind("cannot create the store: ", 0), 0u);
 
     // A file opened for reading cannot be written.
     const fs::path path = dir_ / "read-only.pst";
     std::ofstream(path, std::ios::binary) << "abc";
-    ASSERT_TRUE(f.Open(path, PlatformFile::Mode::ReadOnly, error)) << error;
-    error.clear();
-    EXPECT_FALSE(f.WriteAt(0, "x", 1, error));
-    EXPECT_FALSE(error.empty());
+    f.Open(path, PlatformFile::Mode::ReadOnly);
+    EXPECT_EQ(FailureOf([&] { f.WriteAt(0, "x", 1); }).rfind("cannot write the store: ", 0), 0u);
     char c = 0;
-    EXPECT_EQ(f.ReadAt(2, &c, 1, error), 1);
+    EXPECT_EQ(f.ReadAt(2, &c, 1), 1u);
     EXPECT_EQ(c, 'c');
 }
 
 TEST_F(PlatformFileTest, TemporaryFilesVanishWhenClosed) {
-    std::string error;
     {
         PlatformFile a, b;
-        ASSERT_TRUE(a.OpenTemporary(dir_, error)) << error;
-        ASSERT_TRUE(b.OpenTemporary(dir_, error)) << error;  // two at once do not collide
+        a.OpenTemporary(dir_);
+        b.OpenTemporary(dir_);  // two at once do not collide
         std::vector<char> data(3 << 20, 'x');
-        ASSERT_TRUE(a.WriteAt(0, data.data(), data.size(), error)) << error;
-        ASSERT_TRUE(b.WriteAt(0, "b", 1, error)) << error;
+        a.WriteAt(0, data.data(), data.size());
+        b.WriteAt(0, "b", 1);
         std::vector<char> back(data.size());
-        EXPECT_EQ(a.ReadAt(0, back.data(), back.size(), error), int64_t(data.size()));
+        EXPECT_EQ(a.ReadAt(0, back.data(), back.size()), data.size());
         EXPECT_EQ(back, data);
         // Nothing that another program could take for output stays visible by name.
         for (const auto& e : fs::directory_iterator(dir_)) EXPECT_EQ(e.path().filename().string().rfind(".", 0), 0u);

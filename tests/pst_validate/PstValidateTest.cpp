@@ -313,6 +313,26 @@ TEST(PstValidateAllocation, UnmarkedPageAndFreeCountAreNamed) {
     EXPECT_NE(FindCheck(fs, "root.amap_free"), nullptr) << Dump(fs);
 }
 
+// A writer rewriting the maps in place marks them not valid first (a store stopped
+// then is as of its last commit, its maps to be rebuilt); bytes past ibFileEof are what
+// it wrote after that commit. Neither is an error.
+TEST(PstValidateAllocation, MapsMarkedNotValidAndBytesPastTheEndAreNoErrors) {
+    Store s("pstsdk/sample1.pst");
+    const uint64_t page = s.nbtRoot();
+    s.d[0x4400 + (page - 0x4400) / 64 / 8] = 0;
+    FixPageCrc(s.d, 0x4400);
+    s.d[248] = 0;  // fAMapValid
+    FixHeaderCrcs(s.d);
+    s.d.resize(s.d.size() + 3 * 512, 0xAB);
+    auto fs = s.validate();
+    for (const Finding& f : fs) EXPECT_NE(f.severity, Severity::Error) << Dump(fs);
+    EXPECT_NE(FindCheck(fs, "header.amap_valid", Severity::Warning), nullptr) << Dump(fs);
+    EXPECT_NE(FindCheck(fs, "header.file_tail", Severity::Warning), nullptr) << Dump(fs);
+    s.d[248] = 2;
+    FixHeaderCrcs(s.d);
+    EXPECT_NE(FindCheck(s.validate(), "amap.unmarked"), nullptr);
+}
+
 TEST(PstValidateAllocation, LeakedSlotIsNamed) {
     Store s("pstsdk/sample1.pst");
     const uint64_t amap = 0x4400;

@@ -6,7 +6,6 @@
 #include <random>
 
 #include "mailstore/MailStoreError.h"
-#include "mailstore/mapi/EntryIds.h"
 #include "mailstore/pst/ltp/TableContext.h"
 #include "mailstore/pst/messaging/NameToIdMap.h"
 #include "mailstore/pst/messaging/PropertyEncoding.h"
@@ -16,10 +15,6 @@ namespace bv::mailstore::pst {
 namespace {
 
 using namespace bv::mapi;
-
-// The flags of the one-off entry ID given to a recipient without one: Unicode strings,
-// no rich info, as Outlook writes them for SMTP recipients of a store.
-constexpr uint16_t kRecipientOneOffFlags = 0x8001;
 
 // What the build of one message tree shares: subnode NIDs, unique across the whole
 // tree, and the store's name-to-ID map (null: named properties are left out).
@@ -100,30 +95,6 @@ LtpSubnode RecipientTable(const Message& m, SubnidCounter& nids) {
     std::vector<std::vector<PcProp>> rows;
     for (const PropertyBag& r : m.recipients) {
         std::vector<PcProp> props = EncodeBag(r, false, nids.names);
-        if (!FindProp(props, TagId(PR_RECIPIENT_TYPE))) props.push_back(PropLong(PR_RECIPIENT_TYPE, MAPI_TO));
-        if (!FindProp(props, TagId(PR_OBJECT_TYPE))) props.push_back(PropLong(PR_OBJECT_TYPE, 6));  // MAPI_MAILUSER
-        if (!FindProp(props, TagId(PR_DISPLAY_TYPE))) props.push_back(PropLong(PR_DISPLAY_TYPE, 0));
-        if (!FindProp(props, TagId(PR_RESPONSIBILITY))) props.push_back(PropBool(PR_RESPONSIBILITY, false));
-        if (!FindProp(props, TagId(PR_SEND_RICH_INFO))) props.push_back(PropBool(PR_SEND_RICH_INFO, false));
-        std::string email = r.GetString(PR_EMAIL_ADDRESS).value_or(r.GetString(PR_SMTP_ADDRESS).value_or(""));
-        std::string name = r.GetString(PR_DISPLAY_NAME).value_or(email);
-        std::string type = r.GetString(PR_ADDRTYPE).value_or("SMTP");
-        if (!FindProp(props, TagId(PR_DISPLAY_NAME))) props.push_back(PropString(PR_DISPLAY_NAME, name));
-        if (!FindProp(props, TagId(PR_ADDRTYPE)) && !email.empty()) props.push_back(PropString(PR_ADDRTYPE, type));
-        if (!FindProp(props, TagId(PR_ENTRYID)) && !email.empty())
-            props.push_back(PropBinary(PR_ENTRYID, mapi::OneOffEntryId(name, email, type, kRecipientOneOffFlags)));
-        // The recipient columns Outlook adds to every recipient table.
-        if (!FindProp(props, 0x5FF6)) props.push_back(PropString(0x5FF6001F, name));  // PidTagRecipientDisplayName
-        if (auto* eid = FindProp(props, TagId(PR_ENTRYID)); eid && !FindProp(props, 0x5FF7))
-            props.push_back(PropBinary(0x5FF70102, eid->value));  // PidTagRecipientEntryId
-        if (!FindProp(props, 0x5FFD)) props.push_back(PropLong(0x5FFD0003, 1));  // PidTagRecipientFlags: sendable
-        if (!FindProp(props, 0x5FFF)) props.push_back(PropLong(0x5FFF0003, 0));  // PidTagRecipientTrackStatus
-        if (!FindProp(props, TagId(PR_SEARCH_KEY)) && !email.empty()) {
-            std::string key = type + ":" + email;
-            for (auto& c : key) c = char(std::toupper(uint8_t(c)));
-            key.push_back('\0');
-            props.push_back(PropBinary(PR_SEARCH_KEY, Bytes(key.begin(), key.end())));
-        }
         for (const auto& p : props) cols.push_back(TagOf(p));
         rows.push_back(std::move(props));
     }
@@ -146,9 +117,7 @@ LtpSubnode BuildAttachment(const PropertyBag& bag, const Message* embedded, Nid 
                            std::vector<PcProp>& propsOut) {
     std::vector<PcProp> props = EncodeBag(bag, false, nids.names);
     std::vector<LtpSubnode> extra;
-    int32_t method = bag.GetInt(PR_ATTACH_METHOD).value_or(embedded ? ATTACH_EMBEDDED_MSG : ATTACH_BY_VALUE);
     if (embedded) {
-        method = ATTACH_EMBEDDED_MSG;
         BuiltMessage inner = BuildMessageTree(*embedded, nids);
         Nid innerNid = nids.Next(NID_TYPE_NORMAL_MESSAGE);
         Bytes obj;
@@ -156,15 +125,6 @@ LtpSubnode BuildAttachment(const PropertyBag& bag, const Message* embedded, Nid 
         Append32(obj, inner.messageSize);
         props.push_back({TagId(PidTagAttachDataObject), PT_OBJECT, obj});
         extra.push_back(SubnodeOf(innerNid, std::move(inner.node.blocks), std::move(inner.node.subnodes)));
-    }
-    SetProp(props, PropLong(PR_ATTACH_METHOD, method));
-    if (!FindProp(props, TagId(PR_RENDERING_POSITION))) props.push_back(PropLong(PR_RENDERING_POSITION, -1));
-    if (!FindProp(props, TagId(PR_ATTACH_FILENAME))) {
-        if (auto* l = FindProp(props, TagId(PR_ATTACH_LONG_FILENAME))) {
-            PcProp s = *l;
-            s.id = TagId(PR_ATTACH_FILENAME);
-            props.push_back(std::move(s));
-        }
     }
     // PidTagAttachSize: the bytes of the attachment object (its PC and subnodes).
     SetProp(props, PropLong(PR_ATTACH_SIZE, 0));
@@ -177,14 +137,6 @@ LtpSubnode BuildAttachment(const PropertyBag& bag, const Message* embedded, Nid 
         FormatError("attachment PC", "PidTagAttachSize", "not found after building");
     // The PC keeps the values; the row gets the table's columns from a fresh encoding.
     propsOut = EncodeBag(bag, false, nids.names);
-    SetProp(propsOut, PropLong(PR_ATTACH_METHOD, method));
-    if (!FindProp(propsOut, TagId(PR_RENDERING_POSITION))) propsOut.push_back(PropLong(PR_RENDERING_POSITION, -1));
-    if (!FindProp(propsOut, TagId(PR_ATTACH_FILENAME)))
-        if (auto* l = FindProp(propsOut, TagId(PR_ATTACH_LONG_FILENAME))) {
-            PcProp s = *l;
-            s.id = TagId(PR_ATTACH_FILENAME);
-            propsOut.push_back(std::move(s));
-        }
     SetProp(propsOut, PropLong(PR_ATTACH_SIZE, attachSize));
     std::erase_if(propsOut, [](const PcProp& p) { return p.value.size() > kMaxHeapItem; });
     return SubnodeOf(nid, std::move(n.blocks), std::move(n.subnodes));
@@ -193,31 +145,12 @@ LtpSubnode BuildAttachment(const PropertyBag& bag, const Message* embedded, Nid 
 BuiltMessage BuildMessageTree(const Message& m, SubnidCounter& nids) {
     BuiltMessage out;
     std::vector<PcProp> props = EncodeBag(m.props, true, nids.names);
+    // What the store keeps of its own: when the item was made in it, and a search key
+    // for an item that brings none.
     int64_t now = FileTimeNow();
-    if (!FindProp(props, TagId(PR_MESSAGE_CLASS))) props.push_back(PropString(PR_MESSAGE_CLASS, "IPM.Note"));
-    int32_t flags = m.props.GetInt(PR_MESSAGE_FLAGS).value_or(MSGFLAG_READ);
-    if (m.attachments.empty()) {
-        flags &= ~MSGFLAG_HASATTACH;
-    } else {
-        flags |= MSGFLAG_HASATTACH;
-    }
-    SetProp(props, PropLong(PR_MESSAGE_FLAGS, flags));
-    if (!FindProp(props, TagId(PR_MESSAGE_STATUS))) props.push_back(PropLong(PR_MESSAGE_STATUS, 0));
     if (!FindProp(props, TagId(PR_CREATION_TIME))) props.push_back(PropTime(PR_CREATION_TIME, now));
     if (!FindProp(props, TagId(PR_LAST_MODIFICATION_TIME))) props.push_back(PropTime(PR_LAST_MODIFICATION_TIME, now));
     if (!FindProp(props, TagId(PR_SEARCH_KEY))) props.push_back(PropBinary(PR_SEARCH_KEY, RandomKey()));
-    // Display To/Cc/Bcc are read from the PC ([MS-PST] §2.5.3.1.2): derive them when missing.
-    for (auto [tag, type] : {std::pair{PR_DISPLAY_TO, MAPI_TO}, {PR_DISPLAY_CC, MAPI_CC}, {PR_DISPLAY_BCC, MAPI_BCC}}) {
-        if (FindProp(props, TagId(tag))) continue;
-        std::string list;
-        for (const auto& r : m.recipients) {
-            if (r.GetInt(PR_RECIPIENT_TYPE).value_or(MAPI_TO) != type) continue;
-            std::string name = r.GetString(PR_DISPLAY_NAME).value_or(r.GetString(PR_EMAIL_ADDRESS).value_or(""));
-            if (!list.empty()) list += "; ";
-            list += name;
-        }
-        if (!list.empty()) props.push_back(PropString(tag, list));  // an absent one reads as empty
-    }
     SetProp(props, PropLong(PR_MESSAGE_SIZE, 0));
 
     std::vector<LtpSubnode> subs;
@@ -225,14 +158,10 @@ BuiltMessage BuildMessageTree(const Message& m, SubnidCounter& nids) {
     if (!m.attachments.empty()) {
         TcWriter table(AttachmentTableColumns());
         std::vector<std::pair<Nid, std::vector<PcProp>>> rows;
-        int32_t num = 0;
         for (const Attachment& a : m.attachments) {
             Nid anid = nids.Next(NID_TYPE_ATTACHMENT);
             std::vector<PcProp> aprops;
-            PropertyBag bag = a.props;
-            if (!bag.Has(PR_ATTACH_NUM)) bag.SetInt(PR_ATTACH_NUM, num);
-            ++num;
-            LtpSubnode sub = BuildAttachment(bag, a.embedded.get(), anid, nids, aprops);
+            LtpSubnode sub = BuildAttachment(a.props, a.embedded.get(), anid, nids, aprops);
             subs.push_back(std::move(sub));
             rows.push_back({anid, std::move(aprops)});
         }
@@ -253,7 +182,7 @@ BuiltMessage BuildMessageTree(const Message& m, SubnidCounter& nids) {
         FormatError("message PC", "PidTagMessageSize", "not found after building");
     out.node = std::move(pc);
     out.props = std::move(props);
-    out.messageFlags = flags;
+    out.messageFlags = m.props.GetInt(PR_MESSAGE_FLAGS).value_or(0);
     return out;
 }
 

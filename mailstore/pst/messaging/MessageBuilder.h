@@ -1,7 +1,8 @@
 // Turns a mapi::Message into the node image of a message object ([MS-PST] §2.4.5,
 // §2.4.6): the message PC, the recipient TC (subnode 0x692), the attachment TC
 // (0x671) and one PC subnode per attachment, embedded messages as subnodes of
-// their attachment.
+// their attachment. The properties are encoded as given (mapi::CompleteMessage gives
+// them their defaults); the builder adds only what the store keeps of its own.
 #pragma once
 #include <cstdint>
 #include <utility>

@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -52,43 +55,74 @@ LtpNode EmptyTable(const std::vector<uint32_t>& cols) {
 
 }  // namespace
 
+namespace {
+
+// Removes the temporary files of new stores that runs which no longer exist left in
+// the store's folder (".NAME.pst.partial-PID" and ".NAME.pst.partial-PID-N", of any
+// store: the one store of a run is named by the time the run started): a run that was
+// killed cannot remove its own.
+void RemoveStalePartials(const fs::path& dir) {
+    constexpr std::string_view kMark = ".pst.partial-";
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        const size_t mark = name.rfind(kMark);
+        if (name.empty() || name[0] != '.' || mark == std::string::npos) continue;
+        const std::string rest = name.substr(mark + kMark.size());
+        size_t digits = 0;
+        while (digits < rest.size() && std::isdigit(uint8_t(rest[digits]))) ++digits;
+        if (digits == 0 || digits > 9 || (digits < rest.size() && rest[digits] != '-')) continue;
+        const unsigned long pid = std::stoul(rest.substr(0, digits));
+        if (pid == base::CurrentProcessId() || base::ProcessMayBeRunning(pid)) continue;  // that run is still going
+        std::error_code removed;
+        fs::remove(it->path(), removed);
+    }
+}
+
+}  // namespace
+
 std::unique_ptr<Store> Store::OpenOrCreate(const fs::path& path, const std::string& displayName,
                                            const StoreOptions& options) {
     std::unique_ptr<Store> s(new Store());
     s->final_ = path;
     fs::path dir = path.parent_path().empty() ? fs::path(".") : path.parent_path();
-    // One temporary name per store object: two stores opened for the same path in one
-    // process must not write into each other's file.
-    static std::atomic<unsigned> opened{0};
-    unsigned n = opened++;
-    s->temp_ = dir / ("." + path.filename().string() + ".partial-" + std::to_string(base::CurrentProcessId()) +
-                      (n ? "-" + std::to_string(n) : std::string()));
+    RemoveStalePartials(dir);
     std::error_code ec;
     bool exists = fs::exists(path, ec);
     try {
         if (exists) {
-            // Check the header before copying anything: a file that is no store of ours
-            // is never touched.
-            base::PlatformFile file;
-            std::string error;
-            if (!file.Open(path, base::PlatformFile::Mode::ReadOnly, error))
-                throw MailStoreError("cannot open " + path.string() + ": " + error);
+            // Check the header before opening the file for writing: a file that is no
+            // store of ours is never touched.
+            base::PlatformFile file("the store");
+            file.Open(path, base::PlatformFile::Mode::ReadOnly);
             uint8_t raw[kHeaderSize] = {};
-            int64_t got = file.ReadAt(0, raw, sizeof raw, error);
+            const size_t got = file.ReadAt(0, raw, sizeof raw);
             file.Close();
             try {
-                Header::Parse(raw, got < 0 ? 0 : size_t(got));
+                Header::Parse(raw, got);
             } catch (const MailStoreError& e) {
                 throw MailStoreError(path.string() + " is not a .pst store that can be opened: " + e.what());
             }
-            fs::copy_file(path, s->temp_, fs::copy_options::overwrite_existing);
+            // Added to in place: each commit leaves a whole store (see NodeDatabase).
+            s->inPlace_ = true;
             try {
-                s->db_ = NodeDatabase::Open(s->temp_);
+                s->db_ = NodeDatabase::Open(path);
+                s->db_->SetDurable(true);
                 s->LoadExisting();
+            } catch (const StoreInUseError&) {
+                throw;
             } catch (const MailStoreError& e) {
                 throw MailStoreError(path.string() + " is not a .pst store that can be opened: " + e.what());
             }
         } else {
+            // A new store is written under a temporary name and renamed at Close, so no
+            // half-written store ever stands under the final name. One temporary name
+            // per store object: two stores opened for the same path in one process must
+            // not write into each other's file.
+            static std::atomic<unsigned> opened{0};
+            unsigned n = opened++;
+            s->temp_ = dir / ("." + path.filename().string() + ".partial-" + std::to_string(base::CurrentProcessId()) +
+                              (n ? "-" + std::to_string(n) : std::string()));
             s->db_ = NodeDatabase::Create(s->temp_, options.cryptMethod);
             s->CreateNew(displayName);
         }
@@ -97,6 +131,7 @@ std::unique_ptr<Store> Store::OpenOrCreate(const fs::path& path, const std::stri
         s->Abandon();
         throw;
     }
+    s->lastCommit_ = std::chrono::steady_clock::now();
     return s;
 }
 
@@ -110,6 +145,8 @@ Store::~Store() {
 
 void Store::Abandon() {
     closed_ = true;
+    // A store added to in place stays as of its last commit.
+    if (db_ && inPlace_) db_->DropUncommitted();
     db_.reset();
     std::error_code ec;
     if (!temp_.empty()) fs::remove(temp_, ec);
@@ -370,6 +407,30 @@ void Store::AddMessage(FolderId folderId, PreparedMessagePtr message) {
     AddBuilt(folder, message->built);
 }
 
+bool Store::AddMessageOnce(FolderId folderId, PreparedMessagePtr message) {
+    Folder& folder = MessageFolder(folderId);
+    if (!message) throw MailStoreError("AddMessage: no message");
+    // The names get this store's ids first: the categories merged below are read by them.
+    FitToStore(*message, *names_, db_->CryptMethod());
+    if (!identitiesLoaded_) LoadIdentities();
+    const uint64_t identity = IdentityOf(message->built.props);
+    if (auto known = identity ? identities_.find(identity) : identities_.end(); known != identities_.end()) {
+        // The same message from another mailbox: one item, with the labels of both.
+        MergeCategories(known->second, message->built.props);
+        return false;
+    }
+    Nid nid = AddBuilt(folder, message->built);
+    if (identity) identities_.emplace(identity, nid);
+    return true;
+}
+
+bool Store::Holds(const PreparedMessage& message) {
+    if (closed_) return false;
+    if (!identitiesLoaded_) LoadIdentities();
+    const uint64_t identity = IdentityOf(message.built.props);
+    return identity && identities_.count(identity);
+}
+
 uint64_t Store::UsedBytes() const {
     // Written at Close: each folder's PC and tables (about 1.2 KB for ours), and
     // the row index of each contents table.
@@ -380,12 +441,40 @@ uint64_t Store::UsedBytes() const {
     return bytes;
 }
 
-void Store::AddBuilt(Folder& folder, const BuiltMessage& built) {
+Nid Store::AddBuilt(Folder& folder, const BuiltMessage& built) {
     Nid nid = db_->AllocateNid(NID_TYPE_NORMAL_MESSAGE);
     WriteLtpNode(nid, built.node, folder.nid);
     AddContentsRow(folder, nid, built.props);
     if (!(built.messageFlags & MSGFLAG_READ)) ++folder.unread;
     MarkDirty(folder.nid);
+    ++sinceCommit_;
+    if (inPlace_ && (sinceCommit_ >= CommitMessages() ||
+                     std::chrono::steady_clock::now() - lastCommit_ >= kCommitInterval))
+        Commit();
+    return nid;
+}
+
+uint32_t Store::CommitMessages() {
+    static const uint32_t every = [] {
+        const char* v = std::getenv("BV_PST_COMMIT_MESSAGES");
+        long n = v ? std::strtol(v, nullptr, 10) : 0;
+        return n > 0 ? uint32_t(n) : 2000u;
+    }();
+    return every;
+}
+
+void Store::Commit() {
+    for (auto& [nid, f] : folders_) {
+        if (!f.dirty) continue;
+        WriteFolder(f);
+        f.dirty = false;
+        f.isNew = false;
+    }
+    if (names_->Changed() || !db_->FindNode(NID_NAME_TO_ID_MAP))
+        WriteLtpNode(NID_NAME_TO_ID_MAP, BuildPropertyContext(names_->Properties(), LocalNids()), 0);
+    db_->Commit();
+    sinceCommit_ = 0;
+    lastCommit_ = std::chrono::steady_clock::now();
 }
 
 uint32_t Store::MessageCount(FolderId folder) const {
@@ -443,15 +532,13 @@ void Store::WriteFolder(Folder& f) {
 void Store::Close() {
     if (closed_) return;
     try {
-        for (auto& [nid, f] : folders_)
-            if (f.dirty) WriteFolder(f);
-        if (names_->Changed() || !db_->FindNode(NID_NAME_TO_ID_MAP))
-            WriteLtpNode(NID_NAME_TO_ID_MAP, BuildPropertyContext(names_->Properties(), LocalNids()), 0);
-        db_->Commit();
+        Commit();
         db_.reset();
-        std::error_code ec;
-        fs::rename(temp_, final_, ec);
-        if (ec) throw MailStoreError("cannot move the finished store to " + final_.string() + ": " + ec.message());
+        if (!inPlace_) {
+            std::error_code ec;
+            fs::rename(temp_, final_, ec);
+            if (ec) throw MailStoreError("cannot move the finished store to " + final_.string() + ": " + ec.message());
+        }
         closed_ = true;
     } catch (...) {
         Abandon();

@@ -1,12 +1,17 @@
 // The writable .pst store behind PstStore: the mandatory nodes of a new file
-// ([MS-PST] §2.7.1), folders kept in memory and written at Close, messages and their
-// contents table rows written to the file as they arrive.
+// ([MS-PST] §2.7.1), folders kept in memory and written at each commit, messages and
+// their contents table rows written to the file as they arrive. A new store is
+// written under a temporary name and renamed at Close; an existing one is added to
+// in place and committed every few thousand messages or few seconds, so a run that
+// is stopped loses at most what came after the last commit.
 #pragma once
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "mailstore/pst/PstStore.h"
@@ -37,14 +42,25 @@ public:
     void AddMessage(FolderId folder, const mapi::Message& message) override;
     PreparedMessagePtr Prepare(const mapi::Message& message) const override;
     void AddMessage(FolderId folder, PreparedMessagePtr message) override;
+    bool AddMessageOnce(FolderId folder, PreparedMessagePtr message) override;
+    bool Holds(const PreparedMessage& message) override;
     void Close() override;
     uint32_t MessageCount(FolderId folder) const override;
+
+    FolderId DeletedItems() const { return wastebasket_; }
+    // The file being written: the temporary file of a new store, else the store itself.
+    const std::filesystem::path& TempPath() const { return temp_.empty() ? final_ : temp_; }
 
     uint64_t UsedBytes() const override;
     uint8_t CryptMethod() const { return cryptMethod_; }
 
     // The store's name-to-ID map; a series of stores starts its own from it.
     NameToIdMap& Names() { return *names_; }
+
+    // The identity of a message to be added (0: none), and those of the messages the
+    // store holds, looked up once (StoreIdentity.cpp).
+    static uint64_t IdentityOf(const PreparedMessage& message);
+    std::vector<uint64_t> HeldIdentities();
 
 private:
     struct Folder {
@@ -72,7 +88,13 @@ private:
     Folder& MessageFolder(FolderId id);  // a folder that can take messages
     const Folder* FindFolderById(FolderId id) const;
     void MarkDirty(Nid nid);
-    void AddBuilt(Folder& folder, const BuiltMessage& built);
+    Nid AddBuilt(Folder& folder, const BuiltMessage& built);
+    // Identities of the messages in the store (StoreIdentity.cpp): a 64-bit digest of
+    // the Internet message ID, or without one of the search key; 0 for neither.
+    static uint64_t IdentityOf(const std::vector<PcProp>& props);
+    void LoadIdentities();
+    // Adds the categories in `props` that the stored message `nid` lacks to it.
+    void MergeCategories(Nid nid, const std::vector<PcProp>& props);
     void WriteFolder(Folder& f);
     uint32_t NextRowVersion();
     static const PcProp* KeptContentCount(const Folder& f);
@@ -85,12 +107,21 @@ private:
     Bid WriteSubnodes(const std::vector<LtpSubnode>& subs);
     void WriteLtpNode(Nid nid, const LtpNode& node, Nid parent);
     void Abandon();
+    // Writes the changed folders and the name-to-id map, then commits the file.
+    void Commit();
+    // Every 2000 messages or 3 seconds; the tests that stop runs on purpose make
+    // commits more frequent through BV_PST_COMMIT_MESSAGES in the environment.
+    static uint32_t CommitMessages();
+    static constexpr std::chrono::seconds kCommitInterval{3};
 
     std::filesystem::path final_;
     std::filesystem::path temp_;
     std::unique_ptr<NodeDatabase> db_;
     uint8_t cryptMethod_ = NDB_CRYPT_PERMUTE;  // the file's; fixed once it is open
     bool closed_ = false;
+    bool inPlace_ = false;  // an existing store, added to in place
+    uint32_t sinceCommit_ = 0;
+    std::chrono::steady_clock::time_point lastCommit_;
     Bytes recordKey_;
     Nid ipmSubtree_ = 0;
     Nid wastebasket_ = 0;
@@ -98,6 +129,9 @@ private:
     std::map<Nid, Folder> folders_;
     // Named properties' ids; Prepare (on worker threads) adds to it, hence the pointer.
     std::unique_ptr<NameToIdMap> names_;
+    // Message identity -> NID, filled by LoadIdentities on the first AddMessageOnce.
+    std::unordered_map<uint64_t, Nid> identities_;
+    bool identitiesLoaded_ = false;
     // Columns of the store's template tables (ours, or those of the store we opened).
     std::vector<uint32_t> hierarchyColumns_;
     std::vector<uint32_t> contentsColumns_;

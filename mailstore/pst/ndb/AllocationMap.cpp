@@ -58,6 +58,11 @@ std::vector<std::pair<Ib, uint64_t>> AllocationBitmap::FreeRuns() const {
         uint64_t start = 0;
         bool inRun = false;
         for (uint64_t s = 0; s <= kSlotsPerRegion; ++s) {
+            // Whole bytes at a time where they do not end or start a run.
+            if (s % 8 == 0 && s + 8 <= kSlotsPerRegion && b[s / 8] == (inRun ? 0x00 : 0xFF)) {
+                s += 7;
+                continue;
+            }
             bool isFree = s < kSlotsPerRegion && !(b[s / 8] & (0x80 >> (s % 8)));
             if (isFree && !inRun) {
                 start = s;

@@ -71,7 +71,7 @@ public:
 
 private:
     void ThrowIfFailed() const {
-        if (!error_.empty()) throw MailStoreError("cannot write the store: " + error_);
+        if (!error_.empty()) throw MailStoreError(error_);
     }
 
     void Loop() {
@@ -81,7 +81,11 @@ private:
             if (busy_) {
                 lock.unlock();
                 std::string error;
-                file_.WriteAt(jobOffset_, job_.data(), jobLen_, error);
+                try {
+                    file_.WriteAt(jobOffset_, job_.data(), jobLen_);
+                } catch (const MailStoreError& e) {
+                    error = e.what();
+                }
                 lock.lock();
                 if (!error.empty() && error_.empty()) error_ = error;
                 busy_ = false;
@@ -106,9 +110,7 @@ private:
 
 std::unique_ptr<NodeDatabase> NodeDatabase::Create(const std::filesystem::path& path, uint8_t cryptMethod) {
     std::unique_ptr<NodeDatabase> db(new NodeDatabase());
-    std::string error;
-    if (!db->file_.Open(path, base::PlatformFile::Mode::CreateReadWrite, error))
-        throw MailStoreError("cannot create " + path.string() + ": " + error);
+    db->file_.Open(path, base::PlatformFile::Mode::CreateReadWrite);
     db->StartSpill(path);
     db->header_.bCryptMethod = cryptMethod;
     db->header_.rgnid = Header::InitialRgnid();
@@ -116,36 +118,47 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Create(const std::filesystem::path& 
     db->header_.bidNextP = 1;
     db->header_.dwUnique = 1;
     db->cursor_ = kFirstAMapOffset;
+    db->committed_ = std::make_unique<AllocationBitmap>(0);
     return db;
 }
 
 std::unique_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& path) {
     std::unique_ptr<NodeDatabase> db(new NodeDatabase());
-    std::string error;
-    if (!db->file_.Open(path, base::PlatformFile::Mode::ReadWrite, error))
-        throw MailStoreError("cannot open " + path.string() + ": " + error);
+    db->file_.Open(path, base::PlatformFile::Mode::ReadWrite);
+    // One writer at a time: a second run adding to the same store waits for nothing and
+    // writes nothing.
+    if (!db->file_.LockExclusive()) throw StoreInUseError(path.string() + " is being written by another program");
     uint8_t raw[kHeaderSize];
-    int64_t got = db->file_.ReadAt(0, raw, sizeof raw, error);
-    db->header_ = Header::Parse(raw, got < 0 ? 0 : size_t(got));
+    db->header_ = Header::Parse(raw, db->file_.ReadAt(0, raw, sizeof raw));
     Root& root = db->header_.root;
-    int64_t size = db->file_.Size(error);
-    if (root.ibFileEof != uint64_t(size)) FormatError("ROOT", "ibFileEof", "differs from the file size");
+    const uint64_t size = db->file_.Size();
+    if (size < root.ibFileEof) FormatError("ROOT", "ibFileEof", "lies past the end of the file");
     if (root.ibFileEof < kFirstAMapOffset + kAMapRegionSize || (root.ibFileEof - kFirstAMapOffset) % kAMapRegionSize)
         FormatError("ROOT", "ibFileEof", "does not end an AMap region");
     db->StartSpill(path);
     db->LoadBTree(root.BREFNBT.ib, ptypeNBT, 0);
     db->LoadBTree(root.BREFBBT.ib, ptypeBBT, 0);
-    // Free space of the opened store: everything its blocks do not use (its old B-tree
-    // pages included; the trees are rewritten at Commit). New blocks fill these runs
-    // first, then go to new regions after the end of the file.
-    uint64_t regions = RegionIndex(root.ibFileEof - 1) + 1;
-    AllocationBitmap used(regions);
-    db->ForEachBlock([&](Bid, const BlockInfo& info) { used.Mark(info.ib, BlockAllocSize(info.cb)); });
-    db->freeRuns_ = used.FreeRuns();
-    db->minRegions_ = regions;
+    // Free space of the opened store: everything its blocks and B-tree pages do not use.
+    // New blocks fill these runs first, then go to new regions after the end of the file.
+    db->minRegions_ = RegionIndex(root.ibFileEof - 1) + 1;
+    db->LoadCommittedSpace();
     db->cursor_ = root.ibFileEof;
-    // Old B-tree pages are not kept: the new trees are written at Commit.
+    // Bytes past the committed end are blocks of a run that was stopped before its
+    // commit: nothing references them. (Cut off only once the store has been read.)
+    if (size > root.ibFileEof) db->file_.Truncate(root.ibFileEof);
+    db->committedHeader_ = db->header_;
+    db->committedOnce_ = true;
+    db->changed_ = false;
     return db;
+}
+
+void NodeDatabase::LoadCommittedSpace() {
+    committed_ = std::make_unique<AllocationBitmap>(minRegions_);
+    ForEachBlock([&](Bid, const BlockInfo& info) { committed_->Mark(info.ib, BlockAllocSize(info.cb)); });
+    for (Ib ib : pages_) committed_->Mark(ib, kPageSize);
+    committedRegions_ = minRegions_;
+    freeRuns_ = committed_->FreeRuns();
+    runPos_ = 0;
 }
 
 NodeDatabase::~NodeDatabase() {
@@ -238,10 +251,7 @@ void NodeDatabase::ReadAt(Ib ib, uint8_t* data, size_t size) {
     // What was written may still be in a buffer; reads are rare (reopening a store,
     // releasing replaced trees), so everything goes to the file first.
     FlushAndWait();
-    std::string error;
-    int64_t got = file_.ReadAt(ib, data, size, error);
-    if (got < 0) throw MailStoreError("cannot read the store: " + error);
-    if (uint64_t(got) < size) FormatError("BREF", "ib", std::to_string(ib) + " lies past the end of the file");
+    if (file_.ReadAt(ib, data, size) < size) FormatError("BREF", "ib", std::to_string(ib) + " lies past the end of the file");
 }
 
 Bid NodeDatabase::WriteBlock(const uint8_t* data, size_t cb, bool internal, const uint32_t* crc) {
@@ -262,6 +272,7 @@ Bid NodeDatabase::WriteBlock(const uint8_t* data, size_t cb, bool internal, cons
     Put32(t + 4, crc ? *crc : ComputeCrc(out, cb));
     Put64(t + 8, bid);
     AppendBlockEntry(bid & ~Bid(1), {ib, uint16_t(cb), 2});
+    changed_ = true;
     return bid;
 }
 
@@ -380,6 +391,27 @@ Bytes NodeDatabase::ReadBlock(Bid bid) {
     return data;
 }
 
+void NodeDatabase::ReadBlocks(const std::vector<Bid>& bids, const std::function<void(Bid, Bytes&&)>& fn) {
+    if (bids.empty()) return;
+    FlushAndWait();
+    std::vector<std::pair<Bid, BlockInfo>> found;
+    found.reserve(bids.size());
+    size_t next = 0;
+    ForEachBlock([&](Bid bid, const BlockInfo& info) {
+        while (next < bids.size() && (bids[next] & ~Bid(1)) < bid) ++next;
+        if (next < bids.size() && (bids[next] & ~Bid(1)) == bid) found.push_back({bids[next], info});
+    });
+    // In file order: the reads follow the disk.
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.second.ib < b.second.ib; });
+    for (const auto& [bid, info] : found) {
+        Bytes raw(BlockAllocSize(info.cb));
+        ReadAt(info.ib, raw.data(), raw.size());
+        Bytes data = CheckBlock(raw.data(), raw.size(), info.cb, bid & ~Bid(1), info.ib);
+        if (!(bid & kBidInternal) && header_.bCryptMethod == NDB_CRYPT_PERMUTE) PermuteDecode(data.data(), data.size());
+        fn(bid, std::move(data));
+    }
+}
+
 std::vector<Bytes> NodeDatabase::ReadDataTree(Bid bid) {
     std::vector<Bytes> out;
     if (bid == 0) return out;
@@ -436,6 +468,23 @@ Ib NodeDatabase::AllocatePage() {
     return Allocate(kPageSize, kPageSize);
 }
 
+void NodeDatabase::DropUncommitted() {
+    try {
+        FlushAndWait();
+    } catch (const MailStoreError&) {
+        // What failed to be written is given up with the rest.
+    }
+    try {
+        if (committedOnce_) file_.Truncate(committedHeader_.root.ibFileEof);
+    } catch (const MailStoreError&) {
+        // Left for the next writer, which cuts the file back when it opens it.
+    }
+}
+
+void NodeDatabase::Sync() {
+    if (durable_) file_.SyncData();
+}
+
 uint64_t NodeDatabase::UsedBytes() const {
     // Every entry counted, also those a change replaces: from above.
     const uint64_t nodes = nbtLog_->Count() + nbtChanged_.size();
@@ -445,36 +494,43 @@ uint64_t NodeDatabase::UsedBytes() const {
 }
 
 void NodeDatabase::Commit() {
+    // A store opened and left as it was is not written at all.
+    if (committedOnce_ && !changed_ && header_.root.fAMapValid == FAMAP_VALID) return;
     // What the trees will hold, and the space their blocks use.
-    uint64_t regions = std::max(minRegions_, RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1);
-    AllocationBitmap bits(regions);
+    auto lastRegion = [this] { return RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1; };
+    uint64_t regions = std::max(minRegions_, lastRegion());
+    auto bits = std::make_unique<AllocationBitmap>(regions);
     uint64_t blocks = 0, nodes = 0;
     ForEachBlock([&](Bid, const BlockInfo& info) {
-        bits.Mark(info.ib, BlockAllocSize(info.cb));
+        bits->Mark(info.ib, BlockAllocSize(info.cb));
         ++blocks;
     });
     ForEachNode([&](Nid, const NodeRef&) { ++nodes; });
-    pages_.clear();
-    // B-tree pages go into free 512-byte pages of the data section first (in an opened
-    // store these are where the old trees were), then after the last block.
+    // B-tree pages go into 512-byte pages of the data section that neither the new
+    // trees' blocks nor anything of the last commit use, then after the last block.
     {
         uint64_t needed = BTreePages(nodes, kNBTEntryMax) + BTreePages(blocks, kBBTEntryMax);
         freePages_.clear();
         Ib limit = std::max<Ib>(cursor_, RegionStart(minRegions_));
-        for (Ib ib : bits.FreePages())
-            if (ib + kPageSize <= limit && freePages_.size() < needed) freePages_.push_back(ib);
+        for (Ib ib : bits->FreePages()) {
+            if (ib + kPageSize > limit || freePages_.size() >= needed) break;
+            if (RegionIndex(ib) < committedRegions_ && committed_->IsSet(ib)) continue;
+            freePages_.push_back(ib);
+        }
         std::reverse(freePages_.begin(), freePages_.end());  // taken from the back: lowest offset first
         freeRuns_.clear();
     }
+    pages_.clear();
     // Both trees from the entries in key order (the files merged with the changes).
-    header_.root.BREFNBT = WriteBTree(ptypeNBT, nodes, kNBTEntrySize, kNBTEntryMax, [&](const BTreeEntrySink& emit) {
+    Root& root = header_.root;
+    root.BREFNBT = WriteBTree(ptypeNBT, nodes, kNBTEntrySize, kNBTEntryMax, [&](const BTreeEntrySink& emit) {
         ForEachNode([&](Nid nid, const NodeRef& ref) {
             uint8_t e[kNBTEntrySize];
             WriteNBTEntry(e, {nid, ref.bidData, ref.bidSub, ref.nidParent});
             emit(e);
         });
     });
-    header_.root.BREFBBT = WriteBTree(ptypeBBT, blocks, kBBTEntrySize, kBBTEntryMax, [&](const BTreeEntrySink& emit) {
+    root.BREFBBT = WriteBTree(ptypeBBT, blocks, kBBTEntrySize, kBBTEntryMax, [&](const BTreeEntrySink& emit) {
         ForEachBlock([&](Bid bid, const BlockInfo& info) {
             uint8_t e[kBBTEntrySize];
             WriteBBTEntry(e, {{bid, info.ib}, info.cb, info.cRef});
@@ -482,55 +538,90 @@ void NodeDatabase::Commit() {
         });
     });
     freePages_.clear();
+    regions = std::max(regions, lastRegion());
+    bits->Grow(regions);
+    for (Ib ib : pages_) bits->Mark(ib, kPageSize);
+    // Everything the new header will reference is in the file before the maps change.
+    FlushAndWait();
+    Sync();
 
-    // Allocation maps, rebuilt from everything the trees reference.
-    regions = std::max(regions, RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1);
-    bits.Grow(regions);
-    for (Ib ib : pages_) bits.Mark(ib, kPageSize);
-    pages_.clear();
+    uint8_t head[kHeaderSize];
+    if (committedOnce_) {
+        // The store as of the last commit, its allocation maps marked not valid: they
+        // are rewritten in place next, and a reader that finds them so rebuilds them.
+        Header h = committedHeader_;
+        h.root.fAMapValid = 0;
+        h.Serialize(head);
+        WriteAt(0, head, kHeaderSize);
+        FlushAndWait();
+        Sync();
+    }
+    root.ibFileEof = RegionStart(regions);
+    root.ibAMapLast = RegionStart(regions - 1);
+    file_.Truncate(root.ibFileEof);
+
+    // Allocation maps, rebuilt from everything the trees reference. Regions whose bits
+    // did not change since the last commit keep their pages.
     uint8_t page[kPageSize];
     uint64_t free = 0;
     for (uint64_t k = 0; k < regions; ++k) {
-        bits.BuildAMapPage(k, page);
-        WriteAt(RegionStart(k), page, kPageSize);
-        free += bits.FreeBytes(k);
-        if (RegionHasPMap(k)) {
+        free += bits->FreeBytes(k);
+        const bool known = mapsWritten_ && k < committedRegions_;
+        // The pages of an opened store's regions are read to see whether they change:
+        // most do not, and a page not written costs no write and no sync.
+        auto unchanged = [&](Ib at) {
+            if (k >= committedRegions_) return false;
+            uint8_t old[kPageSize];
+            try {
+                return file_.ReadAt(at, old, kPageSize) == kPageSize && std::memcmp(old, page, kPageSize) == 0;
+            } catch (const MailStoreError&) {
+                return false;  // written again
+            }
+        };
+        if (!known || std::memcmp(bits->RegionBits(k), committed_->RegionBits(k), 496) != 0) {
+            bits->BuildAMapPage(k, page);
+            if (known || !unchanged(RegionStart(k))) WriteAt(RegionStart(k), page, kPageSize);
+        }
+        if (RegionHasPMap(k) && !known) {
             AllocationBitmap::BuildPMapPage(k, page);
-            WriteAt(PMapOffset(k), page, kPageSize);
+            if (!unchanged(PMapOffset(k))) WriteAt(PMapOffset(k), page, kPageSize);
         }
         if (RegionHasFMap(k)) {
-            bits.BuildFMapPage(k, page);
+            bits->BuildFMapPage(k, page);
             WriteAt(FMapOffset(k), page, kPageSize);
         }
-        if (RegionHasFPMap(k)) {
+        if (RegionHasFPMap(k) && !known) {
             AllocationBitmap::BuildFPMapPage(k, page);
             WriteAt(FPMapOffset(k), page, kPageSize);
         }
     }
-    FlushAndWait();
-
-    Root& root = header_.root;
-    root.ibFileEof = RegionStart(regions);
-    root.ibAMapLast = RegionStart(regions - 1);
     root.cbAMapFree = free;
     root.cbPMapFree = 0;
     root.fAMapValid = FAMAP_VALID;
     ++header_.dwUnique;
-    std::string error;
-    if (!file_.Truncate(root.ibFileEof, error)) throw MailStoreError("cannot size the store: " + error);
     // An empty density list, as Outlook writes it; a stale one from an earlier writer
     // of this file would disagree with the rebuilt AMaps.
     uint8_t dlist[kPageSize];
     BuildEmptyDListPage(header_.bidNextP++, dlist);
     WriteAt(kDListOffset, dlist, kPageSize);
     FlushAndWait();
-    uint8_t head[kHeaderSize];
+    Sync();
+    // The header, last: from here on the store is the new one.
     header_.Serialize(head);
     WriteAt(0, head, kHeaderSize);
     FlushAndWait();
-    // Not forced to the disk: like every other file the program writes, the store is
-    // left to the operating system from here. Waiting for the disk would add as much
-    // as the whole conversion took for a large store.
+    Sync();
+
+    committed_ = std::move(bits);
+    committedRegions_ = regions;
+    committedHeader_ = header_;
+    committedOnce_ = true;
+    changed_ = false;
+    mapsWritten_ = true;
+    minRegions_ = regions;
+    freeRuns_ = committed_->FreeRuns();
+    runPos_ = 0;
+    cursor_ = root.ibFileEof;
 }
 
 }  // namespace bv::mailstore::pst

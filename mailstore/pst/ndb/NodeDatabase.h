@@ -4,6 +4,15 @@
 // message NIDs are handed out in increasing order) with the few out-of-order changes
 // in memory, written as B-trees at Commit; the allocation maps rebuilt from what the
 // trees reference. Memory does not grow with the number of nodes or blocks.
+//
+// A store is changed in place and stays valid at every moment: until Commit writes
+// the header, nothing the header of the last commit references is overwritten (new
+// blocks and B-tree pages go to space that commit left free, or past its end), so a
+// process killed at any point leaves the store as it was at its last commit. Commit
+// marks the allocation maps not valid in the header (fAMapValid 0) before it rewrites
+// them in place, and the header written last, with its CRCs, switches the store to
+// the new trees. Bytes past the committed end of the file are what a killed run left
+// unfinished: Open cuts them off.
 #pragma once
 #include <cstdint>
 #include <filesystem>
@@ -21,6 +30,14 @@
 
 namespace bv::mailstore::pst {
 
+class AllocationBitmap;
+
+// The store is open for writing in another program (or another store object).
+class StoreInUseError : public MailStoreError {
+public:
+    using MailStoreError::MailStoreError;
+};
+
 struct NodeRef {
     Bid bidData = 0;
     Bid bidSub = 0;
@@ -31,7 +48,8 @@ class NodeDatabase {
 public:
     // A new, empty store file (truncates `path`).
     static std::unique_ptr<NodeDatabase> Create(const std::filesystem::path& path, uint8_t cryptMethod);
-    // An existing store, opened for reading and appending.
+    // An existing store, opened for reading and appending in place. The file is locked
+    // against a second writer for as long as it is open.
     static std::unique_ptr<NodeDatabase> Open(const std::filesystem::path& path);
     ~NodeDatabase();
     NodeDatabase(const NodeDatabase&) = delete;
@@ -67,15 +85,26 @@ public:
     std::vector<Bytes> ReadDataTree(Bid bid);       // the data blocks of a node, in order
     std::vector<Bid> DataTreeBids(Bid bid);         // their BIDs, read from the XBLOCKs only
     std::vector<SLENTRY> ReadSubnodeTree(Bid bid);  // sorted by nid
+    // Many blocks at once: `bids` sorted, looked up in one pass over the BBT; `fn` gets
+    // each one found with its plain data.
+    void ReadBlocks(const std::vector<Bid>& bids, const std::function<void(Bid, Bytes&&)>& fn);
 
-    // Writes the B-trees, the allocation maps and the header, and hands everything to
-    // the file (not forced to the disk).
+    // Writes the B-trees, the allocation maps and the header: the store now holds
+    // everything written so far. With Durable(true) each step is on the disk before the
+    // next begins (a store changed in place), so also a power loss leaves the store as
+    // of this or the last commit.
     void Commit();
+    void SetDurable(bool durable) { durable_ = durable; }
+    // Gives up what was written since the last commit: the file is cut back to the
+    // committed end (what lies in its free space is unreferenced anyway).
+    void DropUncommitted();
     // The bytes the file's blocks and pages would reach if committed now, from above:
     // the data written, then the B-tree pages over its nodes and blocks. The file then
     // ends with the allocation region that holds them.
     uint64_t UsedBytes() const;
 
+    // One more reference to a block (a block tree kept by a new subnode tree).
+    void AddReference(Bid bid);
     // Releases a block tree that is no longer referenced (data tree or subnode tree).
     void ReleaseDataTree(Bid bid);
     void ReleaseSubnodeTree(Bid bid);
@@ -117,7 +146,7 @@ private:
     };
     Bid WriteBlockList(const std::vector<DataBlock>& blocks);
 
-    base::PlatformFile file_;
+    base::PlatformFile file_{"the store"};
     Header header_;
     // NBT: entries in NID order in nbtLog_ (an opened store's, then new nodes while
     // their NIDs keep rising: messages); later changes, out-of-order nodes and removals
@@ -128,7 +157,18 @@ private:
     // in bbtChanged_, 0 for a released block.
     std::unique_ptr<SpillFile> bbtLog_;
     std::map<Bid, uint16_t> bbtChanged_;
-    std::vector<Ib> pages_;  // BT pages written by Commit
+    void Sync();
+    void LoadCommittedSpace();  // committed_ and freeRuns_ from the trees and pages_
+    std::vector<Ib> pages_;  // BT pages of the committed trees (read at Open, written by Commit)
+    // Space the last committed header references (blocks, B-tree pages, map pages):
+    // never written before the next header is.
+    std::unique_ptr<AllocationBitmap> committed_;
+    uint64_t committedRegions_ = 0;
+    Header committedHeader_;
+    bool committedOnce_ = false;  // the file holds a valid header
+    bool mapsWritten_ = false;    // the map pages in the file are committed_'s
+    bool durable_ = false;
+    bool changed_ = false;  // the trees changed since the last commit (or the opening)
     std::vector<Ib> freePages_;  // free 512-byte pages below the append point, during Commit
     std::vector<std::pair<Ib, uint64_t>> freeRuns_;  // free (offset, bytes) of an opened store, by offset
     size_t runPos_ = 0;

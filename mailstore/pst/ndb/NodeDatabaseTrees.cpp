@@ -74,6 +74,7 @@ void NodeDatabase::LoadBTreePage(Ib ib, PageType ptype, int depth) {
     uint8_t page[kPageSize];
     ReadAt(ib, page, kPageSize);
     BTPageInfo info = CheckBTPage(page, ptype, ib);
+    pages_.push_back(ib);
     for (int i = 0; i < info.cEnt; ++i) {
         const uint8_t* e = page + size_t(i) * info.cbEnt;
         if (info.cLevel > 0) {
@@ -92,6 +93,7 @@ void NodeDatabase::LoadBTreePage(Ib ib, PageType ptype, int depth) {
 }
 
 void NodeDatabase::SetNode(Nid nid, const NodeRef& ref) {
+    changed_ = true;
     // A NID above every one in the file and not changed before (a new message) goes
     // straight to the file; anything else is a change.
     if ((nbtLog_->Count() == 0 || nid > LastKey(*nbtLog_)) && !nbtChanged_.count(nid)) {
@@ -107,6 +109,7 @@ void NodeDatabase::SetNode(Nid nid, const NodeRef& ref) {
 }
 
 void NodeDatabase::RemoveNode(Nid nid) {
+    changed_ = true;
     std::optional<NodeRef> old = FindNode(nid);
     if (!old) return;
     nbtChanged_[nid] = std::nullopt;
@@ -169,7 +172,15 @@ void NodeDatabase::ForEachBlock(const std::function<void(Bid, const BlockInfo&)>
     }
 }
 
+void NodeDatabase::AddReference(Bid bid) {
+    changed_ = true;
+    std::optional<BlockInfo> info = bid ? FindBlock(bid) : std::nullopt;
+    if (!info) return;
+    bbtChanged_[bid & ~Bid(1)] = uint16_t(info->cRef + 1);
+}
+
 void NodeDatabase::ReleaseBlock(Bid bid) {
+    changed_ = true;
     std::optional<BlockInfo> info = FindBlock(bid);
     if (!info) return;
     bbtChanged_[bid & ~Bid(1)] = info->cRef > 2 ? uint16_t(info->cRef - 1) : 0;

@@ -13,15 +13,10 @@ namespace {
 
 constexpr size_t kPiece = 1 << 20;
 
-[[noreturn]] void Fail(const char* what, const std::string& why) {
-    throw MailStoreError(std::string("temporary file beside the store: cannot ") + what + ": " + why);
-}
-
 }  // namespace
 
 SpillFile::SpillFile(const std::filesystem::path& dir, size_t recordSize) : recordSize_(recordSize) {
-    std::string error;
-    if (!file_.OpenTemporary(dir, error)) Fail("create", error);
+    file_.OpenTemporary(dir);
     pending_.reserve(kPiece);
 }
 
@@ -34,17 +29,14 @@ void SpillFile::Append(const void* record) {
 }
 
 void SpillFile::Flush() {
-    std::string error;
-    if (!file_.WriteAt(flushed_ * recordSize_, pending_.data(), pending_.size(), error)) Fail("write", error);
+    file_.WriteAt(flushed_ * recordSize_, pending_.data(), pending_.size());
     flushed_ += pending_.size() / recordSize_;
     pending_.clear();
 }
 
 void SpillFile::ReadRaw(uint64_t offset, uint8_t* out, size_t size) const {
-    std::string error;
-    int64_t got = file_.ReadAt(offset, out, size, error);
-    if (got < 0) Fail("read", error);
-    if (uint64_t(got) < size) Fail("read", std::strerror(EIO));
+    if (file_.ReadAt(offset, out, size) < size)
+        throw MailStoreError("cannot read the temporary file beside the store: " + std::string(std::strerror(EIO)));
 }
 
 void SpillFile::Read(uint64_t i, void* out) const {

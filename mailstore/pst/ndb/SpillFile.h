@@ -43,7 +43,7 @@ public:
 private:
     void Flush();
     void ReadRaw(uint64_t offset, uint8_t* out, size_t size) const;
-    base::PlatformFile file_;
+    base::PlatformFile file_{"the temporary file beside the store"};
     size_t recordSize_;
     uint64_t flushed_ = 0;  // records in the file
     std::vector<uint8_t> pending_;

@@ -67,8 +67,13 @@ bool CheckHeader(Context& ctx) {
     if (Le32(h + 180) != 0) ctx.warn("header.root_reserved", "ROOT", "dwReserved", 180, "0", Hex(Le32(h + 180)));
 
     const uint64_t size = ctx.file.size();
-    if (hi.ibFileEof != size)
+    // Bytes past ibFileEof are what a writer stopped between two commits left: nothing
+    // the header references lies there, and a writer opening the file cuts them off.
+    if (hi.ibFileEof > size)
         ctx.error("header.file_eof", "ROOT", "ibFileEof", 184, Hex(size) + " (file size)", Hex(hi.ibFileEof));
+    else if (hi.ibFileEof < size)
+        ctx.warn("header.file_tail", "ROOT", "ibFileEof", 184, Hex(size) + " (file size)", Hex(hi.ibFileEof),
+                 "bytes past the end the header names are unreferenced (a write stopped before its commit)");
     if (hi.ibFileEof < kFirstAMap || (hi.ibFileEof - kFirstAMap) % kAMapRegion != 0)
         ctx.warn("header.file_eof_boundary", "ROOT", "ibFileEof", 184, "0x4400 + n*253952", Hex(hi.ibFileEof),
                  "the file should end on an AMap region boundary");

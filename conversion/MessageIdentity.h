@@ -1,0 +1,18 @@
+// How a message is recognised in a store that may hold it already (each message is
+// stored once): by its Message-ID, and without one by a digest of its header fields
+// and body. The store compares the Message-ID it holds (PidTagInternetMessageId) and,
+// without one, the search key, which the run sets to this digest.
+#pragma once
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace bv::conversion {
+
+// A digest of the message's header fields and body. Left out, so that copies of one
+// message in different mailboxes of an export agree: the "From " separator line, the
+// fields that hold its labels or its state in a mailbox (X-<word>-Labels, Keywords,
+// Status, X-Status), and the difference between CR LF and LF line ends.
+std::vector<uint8_t> MessageDigest(std::string_view text);
+
+}  // namespace bv::conversion

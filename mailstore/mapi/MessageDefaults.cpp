@@ -1,0 +1,105 @@
+#include "mailstore/mapi/MessageDefaults.h"
+
+#include <string>
+#include <utility>
+
+#include "mailstore/base/Ascii.h"
+#include "mailstore/mapi/EntryIds.h"
+#include "mailstore/mapi/SubjectPrefix.h"
+
+namespace bv::mapi {
+
+namespace {
+
+// The flags of the one-off entry ID given to a recipient without one: Unicode strings,
+// no rich info, as Outlook writes them for SMTP recipients of a store.
+constexpr uint16_t kRecipientOneOffFlags = 0x8001;
+
+constexpr uint32_t PR_RECIPIENT_DISPLAY_NAME = 0x5FF6001F;
+constexpr uint32_t PR_RECIPIENT_ENTRYID = 0x5FF70102;
+constexpr uint32_t PR_RECIPIENT_FLAGS = 0x5FFD0003;
+constexpr uint32_t PR_RECIPIENT_TRACK_STATUS = 0x5FFF0003;
+constexpr int32_t kRecipientSendable = 1;
+
+void SetIfAbsent(PropertyBag& bag, uint32_t tag, PropValue value) {
+    if (!bag.Has(tag)) bag.Set(tag, std::move(value));
+}
+
+void CompleteAttachment(Attachment& a, int32_t index) {
+    PropertyBag& p = a.props;
+    SetIfAbsent(p, PR_ATTACH_NUM, index);
+    if (a.embedded) {
+        p.SetInt(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG);
+        CompleteMessage(*a.embedded);
+    } else {
+        SetIfAbsent(p, PR_ATTACH_METHOD, ATTACH_BY_VALUE);
+    }
+    SetIfAbsent(p, PR_RENDERING_POSITION, int32_t(-1));
+    if (!p.Has(PR_ATTACH_FILENAME))
+        if (const Property* longName = p.Find(PR_ATTACH_LONG_FILENAME))
+            p.Set(MakeTag(TagId(PR_ATTACH_FILENAME), longName->type), longName->value);
+}
+
+}  // namespace
+
+void CompleteRecipient(PropertyBag& r) {
+    const std::string email = r.GetString(PR_EMAIL_ADDRESS).value_or(r.GetString(PR_SMTP_ADDRESS).value_or(""));
+    const std::string name = r.GetString(PR_DISPLAY_NAME).value_or(email);
+    const std::string type = r.GetString(PR_ADDRTYPE).value_or("SMTP");
+    SetIfAbsent(r, PR_RECIPIENT_TYPE, MAPI_TO);
+    SetIfAbsent(r, PR_OBJECT_TYPE, MAPI_MAILUSER);
+    SetIfAbsent(r, PR_DISPLAY_TYPE, DT_MAILUSER);
+    SetIfAbsent(r, PR_RESPONSIBILITY, false);
+    SetIfAbsent(r, PR_SEND_RICH_INFO, false);
+    SetIfAbsent(r, PR_DISPLAY_NAME, name);
+    if (!email.empty()) {
+        SetIfAbsent(r, PR_ADDRTYPE, type);
+        if (!r.Has(PR_ENTRYID)) r.SetBinary(PR_ENTRYID, OneOffEntryId(name, email, type, kRecipientOneOffFlags));
+        if (!r.Has(PR_SEARCH_KEY)) {
+            std::string key = type + ":" + email;
+            for (char& c : key) c = base::AsciiToUpper(c);
+            Binary bytes(key.begin(), key.end());
+            bytes.push_back(0);
+            r.SetBinary(PR_SEARCH_KEY, std::move(bytes));
+        }
+    }
+    SetIfAbsent(r, PR_RECIPIENT_DISPLAY_NAME, name);
+    if (const Binary* entryId = r.GetBinary(PR_ENTRYID)) SetIfAbsent(r, PR_RECIPIENT_ENTRYID, *entryId);
+    SetIfAbsent(r, PR_RECIPIENT_FLAGS, kRecipientSendable);
+    SetIfAbsent(r, PR_RECIPIENT_TRACK_STATUS, int32_t(0));
+}
+
+void CompleteMessage(Message& m) {
+    PropertyBag& p = m.props;
+    SetIfAbsent(p, PR_MESSAGE_CLASS, std::string("IPM.Note"));
+    int32_t flags = p.GetInt(PR_MESSAGE_FLAGS).value_or(MSGFLAG_READ);
+    flags = m.attachments.empty() ? flags & ~MSGFLAG_HASATTACH : flags | MSGFLAG_HASATTACH;
+    p.SetInt(PR_MESSAGE_FLAGS, flags);
+    SetIfAbsent(p, PR_MESSAGE_STATUS, int32_t(0));
+    if (std::optional<std::string> subject = p.GetString(PR_SUBJECT)) {
+        if (!p.Has(PR_NORMALIZED_SUBJECT) || !p.Has(PR_SUBJECT_PREFIX)) {
+            auto [prefix, normalized] = SplitSubjectPrefix(*subject);
+            SetIfAbsent(p, PR_SUBJECT_PREFIX, std::move(prefix));
+            SetIfAbsent(p, PR_NORMALIZED_SUBJECT, std::move(normalized));
+        }
+    }
+    for (size_t i = 0; i < m.recipients.size(); ++i) {
+        SetIfAbsent(m.recipients[i], PR_ROWID, int32_t(i));
+        CompleteRecipient(m.recipients[i]);
+    }
+    // The display lists are what readers show of the recipients: an absent one reads
+    // as empty.
+    for (auto [tag, type] : {std::pair{PR_DISPLAY_TO, MAPI_TO}, {PR_DISPLAY_CC, MAPI_CC}, {PR_DISPLAY_BCC, MAPI_BCC}}) {
+        if (p.Has(tag)) continue;
+        std::string list;
+        for (const PropertyBag& r : m.recipients) {
+            if (r.GetInt(PR_RECIPIENT_TYPE) != type) continue;
+            if (!list.empty()) list += "; ";
+            list += r.GetString(PR_DISPLAY_NAME).value_or("");
+        }
+        if (!list.empty()) p.SetString(tag, std::move(list));
+    }
+    for (size_t i = 0; i < m.attachments.size(); ++i) CompleteAttachment(m.attachments[i], int32_t(i));
+}
+
+}  // namespace bv::mapi

@@ -1,0 +1,91 @@
+// What a message carries before either writer sees it: flags, recipient defaults and
+// attachment defaults, decided once for .msg and .pst alike.
+#include <gtest/gtest.h>
+
+#include "mailstore/mapi/EntryIds.h"
+#include "mailstore/mapi/MessageDefaults.h"
+
+using namespace bv::mapi;
+
+namespace {
+
+Attachment File(const std::string& name) {
+    Attachment a;
+    a.props.SetString(PR_ATTACH_LONG_FILENAME, name);
+    a.props.SetBinary(PR_ATTACH_DATA_BIN, Binary{1, 2, 3});
+    return a;
+}
+
+}  // namespace
+
+TEST(MessageDefaults, ABareRecipientGetsWhatEveryRowCarriesAndOwnValuesStay) {
+    Message m;
+    PropertyBag bare;
+    bare.SetString(PR_EMAIL_ADDRESS, "ann@example.org");
+    m.recipients.push_back(bare);
+    PropertyBag own;
+    own.SetString(PR_DISPLAY_NAME, "Bob");
+    own.SetString(PR_EMAIL_ADDRESS, "bob@example.org");
+    own.SetInt(PR_RECIPIENT_TYPE, MAPI_CC);
+    m.recipients.push_back(own);
+    PropertyBag noAddress;
+    noAddress.SetString(PR_DISPLAY_NAME, "Undisclosed");
+    m.recipients.push_back(noAddress);
+    CompleteMessage(m);
+
+    const PropertyBag& r = m.recipients[0];
+    EXPECT_EQ(r.GetString(PR_DISPLAY_NAME), "ann@example.org");  // no name: the address
+    EXPECT_EQ(r.GetString(PR_ADDRTYPE), "SMTP");
+    EXPECT_EQ(r.GetInt(PR_RECIPIENT_TYPE), MAPI_TO);
+    EXPECT_EQ(r.GetInt(PR_OBJECT_TYPE), MAPI_MAILUSER);
+    EXPECT_EQ(r.GetBool(PR_RESPONSIBILITY), false);
+    EXPECT_EQ(r.GetBool(PR_SEND_RICH_INFO), false);
+    ASSERT_TRUE(r.GetBinary(PR_SEARCH_KEY));
+    EXPECT_EQ(*r.GetBinary(PR_SEARCH_KEY), SmtpSearchKey("ann@example.org"));
+    ASSERT_TRUE(r.GetBinary(PR_ENTRYID));
+    EXPECT_EQ(r.GetInt(PR_ROWID), 0);
+    EXPECT_EQ(m.recipients[1].GetString(PR_DISPLAY_NAME), "Bob");
+    EXPECT_EQ(m.recipients[1].GetInt(PR_RECIPIENT_TYPE), MAPI_CC);
+    EXPECT_EQ(m.recipients[1].GetInt(PR_ROWID), 1);
+    // Without an address there is nothing to address: no type, entry ID or key.
+    EXPECT_FALSE(m.recipients[2].Has(PR_ADDRTYPE) || m.recipients[2].Has(PR_ENTRYID) || m.recipients[2].Has(PR_SEARCH_KEY));
+    // What readers show of the recipients.
+    EXPECT_EQ(m.props.GetString(PR_DISPLAY_TO), "ann@example.org; Undisclosed");
+    EXPECT_EQ(m.props.GetString(PR_DISPLAY_CC), "Bob");
+    EXPECT_FALSE(m.props.Has(PR_DISPLAY_BCC));
+}
+
+TEST(MessageDefaults, HasAttachmentsFollowsTheAttachmentsAtEveryLevel) {
+    Message m;
+    m.props.SetString(PR_SUBJECT, "RE: plans");
+    m.props.SetInt(PR_MESSAGE_FLAGS, 0);  // unread, and no has-attachments bit yet
+    auto inner = std::make_unique<Message>();
+    inner->props.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_HASATTACH);  // says so, has none
+    Attachment attached;
+    attached.embedded = std::move(inner);
+    m.attachments.push_back(std::move(attached));
+    m.attachments.push_back(File("notes.txt"));
+    CompleteMessage(m);
+
+    EXPECT_EQ(m.props.GetInt(PR_MESSAGE_FLAGS), MSGFLAG_HASATTACH);  // unread stays unread
+    EXPECT_EQ(m.props.GetString(PR_MESSAGE_CLASS), "IPM.Note");
+    EXPECT_EQ(m.props.GetString(PR_SUBJECT_PREFIX), "RE: ");
+    EXPECT_EQ(m.props.GetString(PR_NORMALIZED_SUBJECT), "plans");
+    const Message& in = *m.attachments[0].embedded;
+    EXPECT_EQ(in.props.GetInt(PR_MESSAGE_FLAGS), MSGFLAG_READ);
+    EXPECT_EQ(in.props.GetString(PR_MESSAGE_CLASS), "IPM.Note");
+    EXPECT_EQ(m.attachments[0].props.GetInt(PR_ATTACH_METHOD), ATTACH_EMBEDDED_MSG);
+    const PropertyBag& file = m.attachments[1].props;
+    EXPECT_EQ(file.GetInt(PR_ATTACH_METHOD), ATTACH_BY_VALUE);
+    EXPECT_EQ(file.GetInt(PR_ATTACH_NUM), 1);
+    EXPECT_EQ(file.GetInt(PR_RENDERING_POSITION), -1);
+    EXPECT_EQ(file.GetString(PR_ATTACH_FILENAME), "notes.txt");
+
+    // A message without flags is read; completing twice changes nothing.
+    Message plain;
+    CompleteMessage(plain);
+    EXPECT_EQ(plain.props.GetInt(PR_MESSAGE_FLAGS), MSGFLAG_READ);
+    const size_t count = m.props.Size();
+    CompleteMessage(m);
+    EXPECT_EQ(m.props.Size(), count);
+}

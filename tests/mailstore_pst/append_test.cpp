@@ -1,0 +1,239 @@
+// Adding to a store in place: no copy of the store, commits that each leave a whole
+// store, each message once (with the categories of all its copies), and the temporary
+// files of runs that were killed removed by the next one.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+#include <filesystem>
+#include <fstream>
+
+#include "PstValidate.h"
+#include "mailstore/mapi/MessageDefaults.h"
+#include "mailstore/MailStoreError.h"
+#include "mailstore/base/PlatformFile.h"
+#include "mailstore/pst/PstStore.h"
+#include "mailstore/pst/ltp/PropertyContext.h"
+#include "mailstore/pst/messaging/PropertyEncoding.h"
+#include "mailstore/pst/ndb/AllocationMap.h"
+#include "mailstore/pst/ndb/Header.h"
+#include "mailstore/pst/ndb/NodeDatabase.h"
+
+namespace fs = std::filesystem;
+using namespace bv::mailstore::pst;
+using namespace bv::mapi;
+using bv::mailstore::MailStoreError;
+
+namespace {
+
+fs::path TempDir() {
+    fs::path dir = fs::temp_directory_path() / ("bv_pst_append_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    return dir;
+}
+
+const PropertyName kKeywords{PS_PUBLIC_STRINGS, std::string("Keywords")};
+
+Message Mail(const std::string& subject, const std::string& messageId, std::vector<std::string> categories = {}) {
+    Message m;
+    m.props.SetString(PR_SUBJECT, subject);
+    m.props.SetString(PR_BODY, "body of " + subject + std::string(subject.size() % 2 ? 5000 : 10, 'x'));
+    m.props.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ);
+    if (!messageId.empty()) m.props.SetString(PR_INTERNET_MESSAGE_ID, messageId);
+    m.props.SetBinary(PR_SEARCH_KEY, Binary(subject.begin(), subject.end()));
+    if (!categories.empty()) m.props.SetNamed(kKeywords, PT_MV_UNICODE, categories);
+    bv::mapi::CompleteMessage(m);
+    return m;
+}
+
+uint64_t ValidationErrors(const fs::path& p) {
+    bv::pstcheck::Result r = bv::pstcheck::ValidatePstFile(p.string());
+    for (const auto& f : r.findings)
+        if (f.severity == bv::pstcheck::Severity::Error) ADD_FAILURE() << bv::pstcheck::FormatFinding(f);
+    return r.summary.errors;
+}
+
+// Subject -> categories of every message in the store, read with our own readers.
+std::map<std::string, std::vector<std::string>> Messages(const fs::path& path) {
+    auto db = NodeDatabase::Open(path);
+    std::optional<NodeRef> map = db->FindNode(NID_NAME_TO_ID_MAP);
+    std::map<std::string, std::vector<std::string>> out;
+    db->ForEachNode([&](Nid nid, const NodeRef& ref) {
+        if (NidTypeOf(nid) != NID_TYPE_NORMAL_MESSAGE) return;
+        HeapReader heap(db->ReadDataTree(ref.bidData));
+        std::string subject;
+        std::vector<std::string> categories;
+        for (const auto& p : ReadPropertyContext(heap, [](Nid) { return Bytes(); })) {
+            if (TagOf(p) == PR_SUBJECT) subject = FromUtf16(p.value);
+            if (p.id < 0x8000 || p.type != PT_MV_UNICODE) continue;
+            Property decoded = DecodeProperty(p);
+            if (auto* v = std::get_if<std::vector<std::string>>(&decoded.value)) categories = *v;
+        }
+        EXPECT_FALSE(out.count(subject)) << subject << " is stored twice";
+        out[subject] = categories;
+    });
+    return out;
+}
+
+std::vector<std::string> FilesBeside(const fs::path& store) {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(store.parent_path()))
+        // (On Windows the B-trees' spill files are named ones that vanish when closed.)
+        if (e.path() != store && e.path().filename().string().rfind(".brimvault-spill-", 0) != 0)
+            out.push_back(e.path().filename().string());
+    return out;
+}
+
+}  // namespace
+
+TEST(PstAppend, EachMessageOnceAcrossRunsWithTheCategoriesOfEveryCopy) {
+    fs::path dir = TempDir() / "once";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::path p = dir / "store.pst";
+    {
+        auto s = PstStore::OpenOrCreate(p, "Store");
+        FolderId a = s->AddFolder(s->IpmSubtree(), "A");
+        FolderId b = s->AddFolder(s->IpmSubtree(), "B");
+        EXPECT_TRUE(s->AddMessageOnce(a, s->Prepare(Mail("one", "<1@x>", {"Inbox"}))));
+        EXPECT_TRUE(s->AddMessageOnce(a, s->Prepare(Mail("two", "", {"Work"}))));
+        // The same messages from another mailbox: one item each, categories joined.
+        EXPECT_FALSE(s->AddMessageOnce(b, s->Prepare(Mail("one copy", "<1@x>", {"Starred", "Inbox"}))));
+        EXPECT_FALSE(s->AddMessageOnce(b, s->Prepare(Mail("two", "", {"Home"}))));
+        // A Message-ID decides over the digest; without one the digest decides.
+        EXPECT_TRUE(s->AddMessageOnce(b, s->Prepare(Mail("two with an id", "<2@x>"))));
+        EXPECT_TRUE(s->AddMessageOnce(b, s->Prepare(Mail("three", ""))));
+        EXPECT_EQ(s->MessageCount(a), 2u);
+        EXPECT_EQ(s->MessageCount(b), 2u);
+        s->Close();
+    }
+    EXPECT_EQ(ValidationErrors(p), 0u);
+    // A second name for the store's file, elsewhere: still the same file afterwards
+    // unless the store was replaced.
+    const fs::path link = dir.parent_path() / "once-link.pst";
+    fs::remove(link);
+    fs::create_hard_link(p, link);
+    {
+        // Run again, appending in place: what is there is recognised.
+        auto s = PstStore::OpenOrCreate(p, "ignored");
+        FolderId a = *s->FindFolder(s->IpmSubtree(), "A");
+        EXPECT_FALSE(s->AddMessageOnce(a, s->Prepare(Mail("one", "<1@x>", {"Later"}))));
+        EXPECT_FALSE(s->AddMessageOnce(a, s->Prepare(Mail("three", ""))));
+        EXPECT_TRUE(s->AddMessageOnce(a, s->Prepare(Mail("four", "<4@x>"))));
+        EXPECT_FALSE(s->AddMessageOnce(a, s->Prepare(Mail("four again", "<4@x>"))));
+        // No copy of the store is made to add to it.
+        EXPECT_EQ(FilesBeside(p), std::vector<std::string>{});
+        s->Close();
+    }
+    EXPECT_TRUE(fs::equivalent(p, link)) << "the store was replaced by a copy";
+    fs::remove(link);
+    EXPECT_EQ(ValidationErrors(p), 0u);
+    auto messages = Messages(p);
+    ASSERT_EQ(messages.size(), 5u);
+    EXPECT_EQ(messages["one"], (std::vector<std::string>{"Inbox", "Starred", "Later"}));
+    EXPECT_EQ(messages["two"], (std::vector<std::string>{"Work", "Home"}));
+    EXPECT_EQ(messages.count("three"), 1u);
+    EXPECT_EQ(messages.count("four"), 1u);
+}
+
+TEST(PstAppend, EveryCommitLeavesAWholeStoreAndNothingOfTheLastIsOverwritten) {
+    fs::path dir = TempDir() / "commits";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::path p = dir / "store.pst";
+    fs::copy_file(fs::path(BV_CORPUS) / "pst/pstsdk/sample1.pst", p);
+    fs::permissions(p, fs::perms::owner_read | fs::perms::owner_write);
+    auto db = NodeDatabase::Open(p);
+    db->SetDurable(true);
+    // A second writer is refused while the store is open.
+    EXPECT_THROW(NodeDatabase::Open(p), StoreInUseError);
+    try {
+        PstStore::OpenOrCreate(p, "x");
+        ADD_FAILURE() << "a store being written was opened a second time";
+    } catch (const MailStoreError& e) {
+        EXPECT_NE(std::string(e.what()).find("being written by another program"), std::string::npos) << e.what();
+    }
+    for (int round = 0; round < 3; ++round) {
+        std::string committed;
+        {
+            std::ifstream in(p, std::ios::binary);
+            committed.assign(std::istreambuf_iterator<char>(in), {});
+        }
+        const Header old = Header::Parse(reinterpret_cast<const uint8_t*>(committed.data()), committed.size());
+        // Rewrite the data of every node (their old blocks are released): none of the
+        // new blocks may land on anything the last commit references.
+        std::vector<std::pair<Nid, NodeRef>> nodes;
+        db->ForEachNode([&](Nid nid, const NodeRef& ref) { nodes.push_back({nid, ref}); });
+        for (const auto& [nid, ref] : nodes) {
+            if (!ref.bidData) continue;
+            std::vector<Bytes> blocks = db->ReadDataTree(ref.bidData);
+            db->SetNode(nid, {db->WriteDataTree(blocks), ref.bidSub, ref.nidParent});
+        }
+        // Before the commit the file still is the committed store, byte for byte, up
+        // to its end (new blocks go into free space the old trees do not use, or past it).
+        {
+            fs::path snapshot = dir / "before-commit.pst";
+            std::ifstream in(p, std::ios::binary);
+            std::string now(std::istreambuf_iterator<char>(in), {});
+            ASSERT_GE(now.size(), old.root.ibFileEof);
+            now.resize(old.root.ibFileEof);
+            // Whatever differs lies in space the committed store does not use.
+            std::ofstream(snapshot, std::ios::binary) << now;
+            EXPECT_EQ(ValidationErrors(snapshot), 0u) << "round " << round;
+            fs::remove(snapshot);
+        }
+        db->Commit();
+        EXPECT_EQ(db->header().root.fAMapValid, FAMAP_VALID);
+    }
+    db.reset();
+    EXPECT_EQ(ValidationErrors(p), 0u);
+
+    // A run stopped mid-way leaves bytes past the committed end: they are cut off.
+    const auto size = fs::file_size(p);
+    {
+        std::ofstream out(p, std::ios::binary | std::ios::app);
+        out << std::string(100000, 'z');
+    }
+    {
+        bv::pstcheck::Result r = bv::pstcheck::ValidatePstFile(p.string());
+        EXPECT_EQ(r.summary.errors, 0u);
+    }
+    NodeDatabase::Open(p);
+    EXPECT_EQ(fs::file_size(p), size);
+}
+
+TEST(PstAppend, TemporaryFilesOfKilledRunsAreRemoved) {
+    fs::path dir = TempDir() / "stale";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    // A process that has ended, and one that still runs.
+#ifdef _WIN32
+    // Far above the ids Windows hands out.
+    const unsigned long gone = 999999996;
+    const unsigned long live = bv::base::CurrentProcessId();
+#else
+    pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ASSERT_GT(gone, 0);
+    int status = 0;
+    ::waitpid(gone, &status, 0);
+    const pid_t live = ::getppid();  // our parent
+#endif
+    const std::string stale = ".store.pst.partial-" + std::to_string(gone);
+    const std::string staleNumbered = stale + "-2";
+    const std::string running = ".store.pst.partial-" + std::to_string(live);
+    const std::string other = ".other.pst.partial-" + std::to_string(gone);
+    const std::string notOurs = ".other.pst.partial-notes";
+    for (const std::string& name : {stale, staleNumbered, running, other, notOurs}) std::ofstream(dir / name) << "partial";
+    auto s = PstStore::OpenOrCreate(dir / "store.pst", "Store");
+    s->Close();
+    EXPECT_FALSE(fs::exists(dir / stale));
+    EXPECT_FALSE(fs::exists(dir / staleNumbered));
+    EXPECT_TRUE(fs::exists(dir / running));
+    // Another store's, left by a run that ended (--single-pst names the store by time).
+    EXPECT_FALSE(fs::exists(dir / other));
+    EXPECT_TRUE(fs::exists(dir / notOurs));
+}

@@ -24,6 +24,7 @@
 #define BV_LSEEK ::lseek
 #endif
 
+#include "conversion/ItemFiles.h"
 #include "conversion/PathHelpers.h"
 
 namespace bv::conversion {
@@ -102,9 +103,21 @@ bool IsArchiveFile(const std::string& path) {
 MemberKind MemberKindOf(const std::string& name, const char* firstBytes, size_t size) {
     const std::string fileName = PathLastPart(name);
     if (EndsWithNoCase(fileName, ".mbox") || EndsWithNoCase(fileName, ".mbx")) return MemberKind::Mailbox;
-    if (EndsWithNoCase(fileName, ".vcf") || EndsWithNoCase(fileName, ".vcard")) return MemberKind::Contacts;
-    if (EndsWithNoCase(fileName, ".ics")) return MemberKind::Calendar;
-    if (StartsWith(std::string_view(firstBytes, size), "From ")) return MemberKind::Mailbox;
+    // Named as the inputs of the same kinds on disk are.
+    switch (ItemFileKindOf(fileName)) {
+        case ItemFileKind::Contacts: return MemberKind::Contacts;
+        case ItemFileKind::Calendar: return MemberKind::Calendar;
+        case ItemFileKind::None: break;
+    }
+    // A mailbox file's first line with text, as its probe finds it.
+    std::string_view d(firstBytes, size);
+    if (StartsWith(d, "\xEF\xBB\xBF")) d.remove_prefix(3);
+    for (;;) {
+        const size_t text = d.find_first_not_of(" \t");
+        if (text == std::string_view::npos || (d[text] != '\r' && d[text] != '\n')) break;
+        d.remove_prefix(text + 1);
+    }
+    if (StartsWith(d, "From ")) return MemberKind::Mailbox;
     return MemberKind::Other;
 }
 

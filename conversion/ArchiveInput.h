@@ -31,11 +31,14 @@ bool IsArchiveFile(const std::string& path);
 // the one place that decides it: a kind added here is handed to its reading in the
 // conversion run.
 enum class MemberKind {
-    Mailbox,   // named *.mbox / *.mbx, or beginning with a "From " line
-    Contacts,  // *.vcf: not converted yet, passed over
-    Calendar,  // *.ics: not converted yet, passed over
+    Mailbox,   // named *.mbox / *.mbx, or whose first line with text (after a byte-order
+               // mark and blank lines) is a "From " line
+    Contacts,  // named as a contacts file (*.vcf, *.vcard): converted as that file on disk
+    Calendar,  // named as a calendar file (*.ics, *.ical, *.ifb): the same
     Other,     // anything else: passed over
 };
+// The first bytes of a member that MemberKindOf is given, when it has them.
+inline constexpr size_t kMemberKindBytes = size_t(64) << 10;
 MemberKind MemberKindOf(const std::string& name, const char* firstBytes, size_t size);
 
 // Why a member's name is refused ("" when it is not): an absolute name (a root or a

@@ -388,8 +388,82 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         return true;
     };
 
-    // Every mailbox of an archive, in the archive's order, read once from start to
-    // end. A member that fails costs that member; one that is no mailbox is passed over.
+    // Contacts and calendars: how many files of each kind a single store receives (more
+    // than one: each gets a folder named after it), and those an .eml / .emlx run passes over.
+    std::map<ItemFileKind, int> itemFiles;
+    for (const std::string& input : inputs) ++itemFiles[ItemFileKindOf(Trim(input))];
+    std::map<ItemFileKind, int> itemMembersStored;  // members of archives put into the one store so far
+    std::vector<std::string> itemFilesPassedOver;
+    // One contacts or calendar file: a file (`member` null) or a member of an archive,
+    // read from `member`, named as convertMailbox's. `several`: its store folder is
+    // named after it. False when a store could not be opened.
+    auto convertItemFile = [&](const std::string& inputPath, ItemFileKind itemKind, InputFile* member, bool several) {
+        if (!pst && kind != OutputKind::Msg) {
+            itemFilesPassedOver.push_back(inputPath);
+            return true;
+        }
+        const std::string mailboxFolder = saveFolder + MirroredPart(inputPath);
+        const size_t failuresBefore = report.failures.size();
+        ++report.mailboxesFound;  // something to convert, as a mailbox is
+        ItemFileTarget target;
+        target.kind = kind;
+        target.inputPath = inputPath;
+        target.outputFolder = mailboxFolder;
+        bool ready = true;
+        if (pst) {
+            const std::string stem = ItemFileStem(PathLastPart(inputPath));
+            try {
+                if (storePerMailbox)
+                    openStore(StoreScope::OneMailbox, stem);
+                else if (!store)
+                    openStore(StoreScope::AllMailboxes, "");
+            } catch (const std::exception& e) {
+                storeFailed(e);
+                return false;
+            }
+            try {
+                target.folder = ItemFolderName(itemKind, stem, several);
+                // A calendar's folders are made for its first event and first task.
+                if (itemKind == ItemFileKind::Contacts)
+                    target.folder = store->AddItemFolder(target.folder, "IPF.Contact", "Contacts");
+                else
+                    target.taskFolder = TaskFolderName(stem, several);
+                target.store = store.get();
+            } catch (const std::exception& e) {
+                report.failures.push_back({inputPath, std::string("cannot add the folder to the store: ") + e.what()});
+                ready = false;
+            }
+        } else if (!EnsureFolderPath(mailboxFolder)) {
+            outputFolderFailed(mailboxFolder);
+            ready = false;
+        }
+        if (ready) {
+            ItemFileResult r = ConvertItemFile(itemKind, target, observer, member);
+            if (r.diskFull) report.diskFull = true;
+            report.messagesConverted += r.converted;
+            report.messagesFailed += r.failed;
+            for (auto& f : r.failures) report.failures.push_back(std::move(f));
+            for (auto& w : r.warnings) report.warnings.push_back(std::move(w));
+            if (r.stopped) report.stopped = true;
+        }
+        takePartFailures();
+        if (storePerMailbox && store) closeStore();
+        if (report.failures.size() == failuresBefore && !report.stopped) {
+            ++report.mailboxesConverted;
+            if (store && store->open()) {
+                if (store->partNumber() != storeMailboxesPart) storeMailboxes = 0;
+                storeMailboxesPart = store->partNumber();
+                ++storeMailboxes;
+            }
+        } else {
+            ++report.mailboxesFailed;
+        }
+        return true;
+    };
+
+    // Every mailbox, contacts and calendar file of an archive, in the archive's order,
+    // read once from start to end. A member that fails costs that member; any other
+    // member is passed over.
     auto convertArchive = [&](int index, int count, const std::string& archivePath) {
         ArchiveReader archive;
         std::string error;
@@ -400,7 +474,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         }
         // The share read is that of the archive's own bytes.
         const ReadProgress archiveRead = [&share, &archive](uint64_t) { share.InFile(archive.bytesRead()); };
-        int mailboxes = 0;
+        int found = 0;  // mailboxes, contacts and calendars
         bool damaged = false;
         const int failedBefore = report.mailboxesFailed;
         auto memberFailed = [&](const std::string& memberPath, const std::string& reason) {
@@ -435,16 +509,30 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             std::optional<ReadAhead> ahead;
             InputFile in;
             in.Open(archive.decompresses() ? ahead.emplace(archive.data()) : archive.data());
-            SkipToMailboxStart(in);
-            const size_t got = in.Ensure(kProbeBytes);
-            switch (MemberKindOf(member.name, in.data(), std::min(got, kProbeBytes))) {
+            // Looked at, not consumed: each kind reads the member from its first byte.
+            const size_t got = in.Ensure(kMemberKindBytes);
+            const MemberKind memberKind = MemberKindOf(member.name, in.data(), std::min(got, kMemberKindBytes));
+            // Announced as each is read; those an .eml / .emlx run passes over are not read.
+            if (memberKind == MemberKind::Mailbox || (memberKind != MemberKind::Other && (pst || kind == OutputKind::Msg)))
+                observer.MailboxStarted(index, count, PathLastPart(member.name));
+            if (memberKind != MemberKind::Other) ++found;
+            switch (memberKind) {
                 case MemberKind::Mailbox:
-                    ++mailboxes;
-                    observer.MailboxStarted(index, count, PathLastPart(member.name));
                     if (!convertMailbox(memberPath, &in, archiveRead)) return false;
                     break;
-                case MemberKind::Contacts:  // read by the contacts conversion once there is one
-                case MemberKind::Calendar:  // read by the calendar conversion once there is one
+                case MemberKind::Contacts:
+                case MemberKind::Calendar: {
+                    const ItemFileKind itemKind =
+                        memberKind == MemberKind::Contacts ? ItemFileKind::Contacts : ItemFileKind::Calendar;
+                    // The first file of a kind in the one store takes the kind's folder,
+                    // unless loose files of the kind are listed; every later one a folder named after it.
+                    const bool several =
+                        !storePerMailbox && (itemFiles[itemKind] > 0 || itemMembersStored[itemKind] > 0);
+                    if (pst && !storePerMailbox) ++itemMembersStored[itemKind];
+                    if (!convertItemFile(memberPath, itemKind, &in, several)) return false;
+                    share.InFile(archive.bytesRead());
+                    break;
+                }
                 case MemberKind::Other:
                     if (in.failed()) memberFailed(memberPath, in.error());
                     break;
@@ -453,17 +541,12 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         }
         // Damage that cost no member of its own still costs what it hid.
         if (damaged && report.mailboxesFailed == failedBefore) ++report.mailboxesFailed;
-        if (mailboxes == 0 && !damaged && !report.stopped)
+        if (found == 0 && !damaged && !report.stopped)
             memberFailed(archivePath, "no mailbox found in the archive");
         return true;
     };
 
     const int count = int(inputs.size());
-    // Contacts and calendars: how many files of each kind a single store receives (more
-    // than one: each gets a folder named after it), and those an .eml / .emlx run passes over.
-    std::map<ItemFileKind, int> itemFiles;
-    for (const std::string& input : inputs) ++itemFiles[ItemFileKindOf(Trim(input))];
-    std::vector<std::string> itemFilesPassedOver;
     for (int index = 0; index < count; ++index) {
         if (index > 0) share.FileDone(sizes[size_t(index) - 1]);
         if (observer.StopRequested()) {
@@ -475,64 +558,9 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         observer.MailboxStarted(index, count, inputPath.empty() ? std::string() : inputFileName);
         if (inputPath.empty()) continue;  // an empty list row: nothing to read
 
-        const std::string mailboxFolder = saveFolder + MirroredPart(inputPath);
         if (const ItemFileKind itemKind = ItemFileKindOf(inputPath); itemKind != ItemFileKind::None) {
-            if (!pst && kind != OutputKind::Msg) {
-                itemFilesPassedOver.push_back(inputPath);
-                continue;
-            }
-            const size_t failuresBefore = report.failures.size();
-            ++report.mailboxesFound;  // something to convert, as a mailbox is
-            ItemFileTarget target{kind, inputPath, mailboxFolder};
-            bool ready = true;
-            if (pst) {
-                const std::string stem = ItemFileStem(inputFileName);
-                try {
-                    if (storePerMailbox)
-                        openStore(StoreScope::OneMailbox, stem);
-                    else if (!store)
-                        openStore(StoreScope::AllMailboxes, "");
-                } catch (const std::exception& e) {
-                    return storeFailed(e);
-                }
-                try {
-                    const bool several = !storePerMailbox && itemFiles[itemKind] > 1;
-                    target.folder = ItemFolderName(itemKind, stem, several);
-                    // A calendar's folders are made for its first event and first task.
-                    if (itemKind == ItemFileKind::Contacts)
-                        target.folder = store->AddItemFolder(target.folder, "IPF.Contact", "Contacts");
-                    else
-                        target.taskFolder = TaskFolderName(stem, several);
-                    target.store = store.get();
-                } catch (const std::exception& e) {
-                    report.failures.push_back({inputPath, std::string("cannot add the folder to the store: ") + e.what()});
-                    ready = false;
-                }
-            } else if (!EnsureFolderPath(mailboxFolder)) {
-                outputFolderFailed(mailboxFolder);
-                ready = false;
-            }
-            if (ready) {
-                ItemFileResult r = ConvertItemFile(itemKind, target, observer);
-                if (r.diskFull) report.diskFull = true;
-                report.messagesConverted += r.converted;
-                report.messagesFailed += r.failed;
-                for (auto& f : r.failures) report.failures.push_back(std::move(f));
-                for (auto& w : r.warnings) report.warnings.push_back(std::move(w));
-                if (r.stopped) report.stopped = true;
-            }
-            takePartFailures();
-            if (storePerMailbox && store) closeStore();
-            if (report.failures.size() == failuresBefore && !report.stopped) {
-                ++report.mailboxesConverted;
-                if (store && store->open()) {
-                    if (store->partNumber() != storeMailboxesPart) storeMailboxes = 0;
-                    storeMailboxesPart = store->partNumber();
-                    ++storeMailboxes;
-                }
-            } else {
-                ++report.mailboxesFailed;
-            }
+            if (!convertItemFile(inputPath, itemKind, nullptr, !storePerMailbox && itemFiles[itemKind] > 1))
+                return report;  // a store could not be opened
             if (report.stopped || report.diskFull) break;
             continue;
         }

@@ -3,6 +3,10 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <algorithm>
+#include <cstring>
+#include <streambuf>
+#include <vector>
 
 #include "conversion/DiskFull.h"
 #include "conversion/PathHelpers.h"
@@ -21,6 +25,124 @@ namespace {
 
 bool EndsWithNoCase(const std::string& s, std::string_view suffix) {
     return s.size() >= suffix.size() && base::EqualsNoCase(std::string_view(s).substr(s.size() - suffix.size()), suffix);
+}
+
+// The bytes of an opened input, from where it stands, as a stream read once: a
+// member's cards are read as the archive gives them.
+class InputFileBuf : public std::streambuf {
+public:
+    explicit InputFileBuf(InputFile& in) : in_(in) {}
+
+protected:
+    int_type underflow() override {
+        in_.Consume(handedOut_);  // every byte given before was read
+        handedOut_ = 0;
+        if (in_.Ensure(1) == 0) return traits_type::eof();
+        char* p = const_cast<char*>(in_.data());
+        handedOut_ = in_.available();
+        setg(p, p, p + handedOut_);
+        return traits_type::to_int_type(*p);
+    }
+
+private:
+    InputFile& in_;
+    size_t handedOut_ = 0;
+};
+
+class InputFileStream : public std::istream {
+public:
+    explicit InputFileStream(InputFile& in) : std::istream(nullptr), buf_(in) { rdbuf(&buf_); }
+
+private:
+    InputFileBuf buf_;
+};
+
+// Bytes held in memory in blocks (never copied whole, never more than a block over
+// their size), read as streams that can seek; several may read the same bytes.
+struct HeldBytes {
+    static constexpr size_t kBlock = size_t(1) << 20;
+    std::vector<std::unique_ptr<char[]>> blocks;
+    uint64_t size = 0;
+
+    void Append(const char* data, size_t n) {
+        while (n > 0) {
+            const size_t at = size_t(size % kBlock);
+            if (at == 0) blocks.push_back(std::make_unique_for_overwrite<char[]>(kBlock));
+            const size_t take = std::min(n, kBlock - at);
+            std::memcpy(blocks.back().get() + at, data, take);
+            data += take;
+            n -= take;
+            size += take;
+        }
+    }
+};
+
+class HeldBytesBuf : public std::streambuf {
+public:
+    explicit HeldBytesBuf(const HeldBytes& bytes) : b_(bytes) { Show(0); }
+
+protected:
+    int_type underflow() override {
+        if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+        const uint64_t next = base_ + uint64_t(egptr() - eback());
+        if (next >= b_.size) return traits_type::eof();
+        Show(next);
+        return traits_type::to_int_type(*gptr());
+    }
+    pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode) override {
+        const off_type from = dir == std::ios_base::beg   ? 0
+                              : dir == std::ios_base::cur ? off_type(base_) + (gptr() - eback())
+                                                          : off_type(b_.size);
+        const off_type to = from + off;
+        if (to < 0 || uint64_t(to) > b_.size) return pos_type(off_type(-1));
+        Show(uint64_t(to));
+        return pos_type(to);
+    }
+    pos_type seekpos(pos_type pos, std::ios_base::openmode which) override {
+        return seekoff(off_type(pos), std::ios_base::beg, which);
+    }
+
+private:
+    // Makes the block holding `at` the get area, positioned at `at`.
+    void Show(uint64_t at) {
+        if (at >= b_.size) {  // the end: nothing left to get
+            base_ = b_.size;
+            setg(nullptr, nullptr, nullptr);
+            return;
+        }
+        const size_t block = size_t(at / HeldBytes::kBlock);
+        base_ = uint64_t(block) * HeldBytes::kBlock;
+        char* p = b_.blocks[block].get();
+        setg(p, p + (at - base_), p + size_t(std::min<uint64_t>(HeldBytes::kBlock, b_.size - base_)));
+    }
+
+    const HeldBytes& b_;
+    uint64_t base_ = 0;  // the offset of eback()
+};
+
+class HeldBytesStream : public std::istream {
+public:
+    explicit HeldBytesStream(const HeldBytes& bytes) : std::istream(nullptr), buf_(bytes) { rdbuf(&buf_); }
+
+private:
+    HeldBytesBuf buf_;
+};
+
+// A calendar member's bytes, read to the end or up to damage (`error` then says why);
+// false when it is too large to hold.
+bool ReadCalendarMember(InputFile& in, HeldBytes& bytes, std::string& error) {
+    while (in.Ensure(1) > 0) {
+        if (bytes.size + in.available() > kMaxCalendarMemberBytes) {
+            error = "the calendar is larger than " + std::to_string(kMaxCalendarMemberBytes >> 20) +
+                    " MB: inside an archive a calendar is read in memory; unpack it to convert it";
+            bytes = HeldBytes{};
+            return false;
+        }
+        bytes.Append(in.data(), in.available());
+        in.Consume(in.available());
+    }
+    if (in.failed()) error = in.error();
+    return true;
 }
 
 // One item of a file: the message, or why it could not be read and where.
@@ -67,6 +189,9 @@ private:
 class AppointmentSource : public ItemSource {
 public:
     explicit AppointmentSource(const fs::path& path) : reader_(path) {}
+    // Calendar bytes in memory, which must outlive the reading.
+    explicit AppointmentSource(const HeldBytes& bytes)
+        : reader_([&bytes]() -> std::unique_ptr<std::istream> { return std::make_unique<HeldBytesStream>(bytes); }) {}
     bool Next(Item& item) override {
         mailstore::ical::CalendarItem ci;
         if (!reader_.Next(ci)) return false;
@@ -113,22 +238,34 @@ std::string ItemMsgFileName(ItemFileKind kind, const std::string& folder, int64_
     return folder + kPathSeparator + prefix + std::to_string(n) + ".msg";
 }
 
-ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, RunObserver& observer) {
+ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, RunObserver& observer,
+                               InputFile* bytes) {
     ItemFileResult result;
     const fs::path path = fs::u8path(target.inputPath);
-    std::ifstream in;
+    std::unique_ptr<std::istream> in;
+    HeldBytes calendarBytes;    // of a member: read whole first
+    std::string readError;      // a member's data that could not be read to its end
     std::unique_ptr<ItemSource> source;
     if (kind == ItemFileKind::Contacts) {
-        in.open(path, std::ios::binary);
-        if (!in) {
-            result.failures.push_back({target.inputPath, "cannot open the file"});
+        if (bytes) {
+            in = std::make_unique<InputFileStream>(*bytes);
+        } else {
+            in = std::make_unique<std::ifstream>(path, std::ios::binary);
+            if (!*in) {
+                result.failures.push_back({target.inputPath, "cannot open the file"});
+                return result;
+            }
+        }
+        source = std::make_unique<ContactSource>(*in);
+    } else {
+        if (bytes && !ReadCalendarMember(*bytes, calendarBytes, readError)) {
+            result.failures.push_back({target.inputPath, readError});
             return result;
         }
-        source = std::make_unique<ContactSource>(in);
-    } else {
-        auto calendar = std::make_unique<AppointmentSource>(path);
+        // What was read before damage converts; the damage is told after it.
+        auto calendar = bytes ? std::make_unique<AppointmentSource>(calendarBytes) : std::make_unique<AppointmentSource>(path);
         if (!calendar->FileError().empty()) {
-            result.failures.push_back({target.inputPath, calendar->FileError()});
+            result.failures.push_back({target.inputPath, readError.empty() ? calendar->FileError() : readError});
             return result;
         }
         source = std::move(calendar);
@@ -179,8 +316,13 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
         ++result.converted;
         observer.MessageWritten(int32_t(n));
     }
-    if (kind == ItemFileKind::Contacts && in.bad())
-        result.failures.push_back({target.inputPath, "the file could not be read to its end"});
+    if (bytes && kind == ItemFileKind::Contacts && !result.stopped && !result.diskFull) {
+        // A stop or a full disk leaves the member unread on purpose.
+        if (bytes->failed()) readError = bytes->error();
+    } else if (kind == ItemFileKind::Contacts && in->bad()) {
+        readError = "the file could not be read to its end";
+    }
+    if (!readError.empty()) result.failures.push_back({target.inputPath, readError});
     return result;
 }
 

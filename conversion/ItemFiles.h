@@ -3,7 +3,8 @@
 // (IPF.Appointment) or "Tasks" (IPF.Task) folder of the store (named after the file when the store gets more than one file of
 // that kind), or as "Contact-n.msg" / "Appointment-n.msg" files in the file's output
 // folder ("Task-n.msg" for tasks). An item that cannot be read fails alone, with its
-// line; the rest convert.
+// line; the rest convert. A file is read from disk, or as a member of an archive from
+// the bytes the archive gives, never unpacked to disk.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "conversion/ConversionRun.h"
+#include "conversion/InputFile.h"
 #include "mailstore/pst/PstStoreSeries.h"
 
 namespace bv::conversion {
@@ -30,13 +32,16 @@ std::string TaskFolderName(const std::string& stem, bool oneOfSeveral);
 // The message file of item `n` (from 1): "Contact-n.msg" / "Appointment-n.msg", and
 // "Task-n.msg" for a task of a calendar file.
 std::string ItemMsgFileName(ItemFileKind kind, const std::string& folder, int64_t n, bool task = false);
+// A calendar inside an archive is held in memory while it is read (it is read twice:
+// its time zones and overrides first); one larger than this fails.
+inline constexpr uint64_t kMaxCalendarMemberBytes = uint64_t(256) << 20;
 // The line of the report for inputs passed over by an .eml / .emlx run.
 inline constexpr const char* kItemFilesPassedOver =
     "passed over: contacts and calendars are converted into .pst and .msg files only";
 
 struct ItemFileTarget {
     OutputKind kind = OutputKind::Msg;  // Msg or Pst
-    std::string inputPath;
+    std::string inputPath;      // the file, or the archive's path and the member's: names failures
     std::string outputFolder;  // .msg: where the files go
     mailstore::pst::PstStoreSeries* store = nullptr;  // .pst: the open store and the folder in it
     std::string folder;         // for calendars made at the first event
@@ -52,7 +57,10 @@ struct ItemFileResult {
     bool diskFull = false;  // a write found the disk full: the file's conversion ended there
 };
 
-// Converts every item of the file.
-ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, RunObserver& observer);
+// Converts every item of the file: read from `bytes` when given (a member of an
+// archive, opened, read from where it stands to its end), else the file
+// `target.inputPath`.
+ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, RunObserver& observer,
+                               InputFile* bytes = nullptr);
 
 }  // namespace bv::conversion

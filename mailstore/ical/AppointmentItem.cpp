@@ -397,6 +397,38 @@ Message AppointmentFromEvent(icalcomponent* event, const std::vector<icalcompone
             p.SetInt(PR_NATIVE_BODY, NATIVE_BODY_PLAIN);
         }
     }
+    // Dates added to a series or an event (RDATE): an Outlook series holds only the
+    // instances of its pattern, so they are kept in the notes, not dropped unseen.
+    std::string extraDates;
+    for (icalproperty* x = icalcomponent_get_first_property(event, ICAL_RDATE_PROPERTY); x;
+         x = icalcomponent_get_next_property(event, ICAL_RDATE_PROPERTY)) {
+        std::string v = Str(icalproperty_get_value_as_string(x));
+        if (v.empty()) continue;
+        if (icalparameter* tz = icalproperty_get_first_parameter(x, ICAL_TZID_PARAMETER))
+            v += " (" + Str(icalparameter_get_tzid(tz)) + ")";
+        extraDates += (extraDates.empty() ? "" : ", ") + v;
+    }
+    // Instances taken out by a rule (EXRULE, an older form): Outlook deletes instances
+    // one by one only, so the rule is kept in the notes and said, not dropped unseen.
+    for (icalproperty* x = icalcomponent_get_first_property(event, ICAL_EXRULE_PROPERTY); x;
+         x = icalcomponent_get_next_property(event, ICAL_EXRULE_PROPERTY)) {
+        const std::string rule = Str(icalproperty_get_value_as_string(x));
+        if (rule.empty()) continue;
+        m.warnings.push_back("its rule of left-out instances (EXRULE:" + rule +
+                             ") has no Outlook form; those instances stay in the series, the rule is kept in its notes");
+        std::string body = p.GetString(PR_BODY).value_or("");
+        body += (body.empty() ? "" : "\r\n\r\n") + std::string("Except: ") + rule;
+        p.SetString(PR_BODY, body);
+        p.SetInt(PR_NATIVE_BODY, NATIVE_BODY_PLAIN);
+    }
+    if (!extraDates.empty()) {
+        m.warnings.push_back("its added dates (RDATE " + extraDates +
+                             ") have no place in an Outlook appointment; they are kept in its notes");
+        std::string body = p.GetString(PR_BODY).value_or("");
+        body += (body.empty() ? "" : "\r\n\r\n") + std::string("Also on: ") + extraDates;
+        p.SetString(PR_BODY, body);
+        p.SetInt(PR_NATIVE_BODY, NATIVE_BODY_PLAIN);
+    }
     p.SetNamed(AppointmentLid(LID_RECURRING), PT_BOOLEAN, recurring);
     p.SetInt(PR_ICON_INDEX, recurring ? (meeting ? ICON_RECURRING_MEETING : ICON_RECURRING_APPOINTMENT)
                                       : (meeting ? ICON_MEETING : ICON_APPOINTMENT));

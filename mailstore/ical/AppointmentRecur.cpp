@@ -78,8 +78,16 @@ int64_t MinutesSince1601(const icaltimetype& t) {
 RecurResult BuildAppointmentRecur(const RecurInput& in) {
     RecurResult out;
     out.lastDate = icaltime_null_time();
-    const icalrecurrencetype& r = in.rule;
     const icaltimetype& start = in.start;
+    // A BYHOUR, BYMINUTE or BYSECOND of one value, the start's own, only says again
+    // what the start says: the instances are those of the rule without it.
+    icalrecurrencetype r = in.rule;
+    auto restatesStart = [](short* values, int max, int own) {
+        if (Count(values, max) == 1 && values[0] == own) values[0] = kNone;
+    };
+    restatesStart(r.by_hour, ICAL_BY_HOUR_SIZE, start.hour);
+    restatesStart(r.by_minute, ICAL_BY_MINUTE_SIZE, start.minute);
+    restatesStart(r.by_second, ICAL_BY_SECOND_SIZE, start.second);
     if (Count(r.by_second, ICAL_BY_SECOND_SIZE) || Count(r.by_minute, ICAL_BY_MINUTE_SIZE) ||
         Count(r.by_hour, ICAL_BY_HOUR_SIZE) || Count(r.by_year_day, ICAL_BY_YEARDAY_SIZE) ||
         Count(r.by_week_no, ICAL_BY_WEEKNO_SIZE)) {

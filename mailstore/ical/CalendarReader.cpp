@@ -141,9 +141,9 @@ uint64_t HashOf(const std::string& s) { return std::hash<std::string>{}(s); }
 
 struct CalendarReader::State {
     std::string fileError;
-    std::ifstream in;
+    std::unique_ptr<std::istream> in;
     std::unique_ptr<LineReader> lines;
-    std::ifstream overridesIn;  // read by offset, for the overrides of a master
+    std::unique_ptr<std::istream> overridesIn;  // read by offset, for the overrides of a master
     icalcomponent* zones = nullptr;  // a VCALENDAR holding the file's VTIMEZONEs
     // UID -> where its overrides are (offset, line), for UIDs with a master event.
     std::map<std::string, std::vector<std::pair<uint64_t, int>>> overrides;
@@ -153,17 +153,24 @@ struct CalendarReader::State {
     }
 };
 
-CalendarReader::CalendarReader(const std::filesystem::path& path) : s_(std::make_unique<State>()) {
+CalendarReader::CalendarReader(const std::filesystem::path& path)
+    : CalendarReader([path]() -> std::unique_ptr<std::istream> {
+          auto in = std::make_unique<std::ifstream>(path, std::ios::binary);
+          if (!*in) return nullptr;
+          return in;
+      }) {}
+
+CalendarReader::CalendarReader(const Opener& open) : s_(std::make_unique<State>()) {
     // Bad input is reported per event, never a reason to stop the program.
     icalerror_set_errors_are_fatal(0);
-    s_->in.open(path, std::ios::binary);
-    s_->overridesIn.open(path, std::ios::binary);
+    s_->in = open();
+    s_->overridesIn = open();
     if (!s_->in || !s_->overridesIn) {
         s_->fileError = "cannot open the file";
         return;
     }
     // First pass: the time zones, and where the overrides of recurring events are.
-    LineReader r(s_->in);
+    LineReader r(*s_->in);
     std::string line, zoneText = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Brimvault//zones//EN\r\n";
     bool sawCalendar = false;
     RawEvent ev;
@@ -199,9 +206,9 @@ CalendarReader::CalendarReader(const std::filesystem::path& path) : s_(std::make
         if (s_->zones) icalcomponent_free(s_->zones);
         s_->zones = icalcomponent_new(ICAL_VCALENDAR_COMPONENT);
     }
-    s_->in.clear();
-    s_->in.seekg(0);
-    s_->lines = std::make_unique<LineReader>(s_->in);
+    s_->in->clear();
+    s_->in->seekg(0);
+    s_->lines = std::make_unique<LineReader>(*s_->in);
 }
 
 CalendarReader::~CalendarReader() = default;
@@ -266,7 +273,7 @@ bool CalendarReader::Next(CalendarItem& item) {
         }
         std::vector<icalcomponent*> overrides;
         if (auto it = s_->overrides.find(ev.uid); !ev.isOverride && it != s_->overrides.end()) {
-            LineReader r(s_->overridesIn);
+            LineReader r(*s_->overridesIn);
             for (const auto& [offset, number] : it->second) {
                 r.Seek(offset, number);
                 std::string first;

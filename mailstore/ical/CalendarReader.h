@@ -5,6 +5,8 @@
 // the event at hand is held in memory, so a file of any size is read in flat memory.
 #pragma once
 #include <filesystem>
+#include <functional>
+#include <istream>
 #include <memory>
 #include <string>
 
@@ -21,7 +23,12 @@ struct CalendarItem {
 
 class CalendarReader {
 public:
+    // Opens a new stream at the start of the calendar's bytes; each call gives one of
+    // its own (the reader holds up to two at once). Null when the bytes cannot be read.
+    using Opener = std::function<std::unique_ptr<std::istream>()>;
+
     explicit CalendarReader(const std::filesystem::path& path);
+    explicit CalendarReader(const Opener& open);
     ~CalendarReader();
     // Why the file cannot be read at all; "" when it can.
     const std::string& FileError() const;

@@ -8,6 +8,7 @@ struct CalendarReader::State {
 };
 
 CalendarReader::CalendarReader(const std::filesystem::path&) : s_(std::make_unique<State>()) {}
+CalendarReader::CalendarReader(const Opener&) : s_(std::make_unique<State>()) {}
 CalendarReader::~CalendarReader() = default;
 const std::string& CalendarReader::FileError() const { return s_->fileError; }
 bool CalendarReader::Next(CalendarItem&) { return false; }

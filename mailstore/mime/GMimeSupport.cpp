@@ -13,28 +13,29 @@ namespace {
 
 thread_local ParseIssues* tlIssues = nullptr;
 
-void OnParserWarning(gint64, GMimeParserWarning code, const gchar* item, gpointer) {
+void OnParserWarning(gint64 offset, GMimeParserWarning code, const gchar* item, gpointer) {
     ParseIssues* issues = tlIssues;
     if (!issues) return;
+    using Kind = ParseIssues::Kind;
     switch (code) {
     case GMIME_WARN_TRUNCATED_MESSAGE:
-        issues->truncated = true;
+        issues->reports.push_back({offset, Kind::Truncated});
         break;
     case GMIME_WARN_MALFORMED_MESSAGE:
-        issues->malformed = true;
+        issues->reports.push_back({offset, Kind::Malformed});
         break;
     case GMIME_CRIT_INVALID_HEADER_NAME:
         // mbox escape lines (">From ...") in front of an attached message carry nothing
         if (item && (std::strncmp(item, ">From ", 6) == 0 || std::strncmp(item, "From ", 5) == 0)) break;
         // a boundary line where a part's header was due: the part is empty, nothing is lost
         if (item && std::strncmp(item, "--", 2) == 0) break;
-        ++issues->droppedLines;
+        issues->reports.push_back({offset, Kind::DroppedLine});
         break;
     case GMIME_CRIT_NESTING_OVERFLOW:
-        issues->partsSkipped = true;
+        issues->reports.push_back({offset, Kind::PartsSkipped});
         break;
     case GMIME_CRIT_PART_WITHOUT_HEADERS_OR_CONTENT:
-        issues->emptyParts = true;  // an empty part holds nothing to lose
+        issues->reports.push_back({offset, Kind::EmptyPart});  // an empty part holds nothing to lose
         break;
     default:
         break;
@@ -81,7 +82,20 @@ GMimeParserOptions* ParserOptions() {
 }
 
 
-const ParseIssues* CurrentParseIssues() { return tlIssues; }
+ParseIssues* CurrentParseIssues() { return tlIssues; }
+
+bool ParseIssues::Has(Kind kind) const {
+    return std::any_of(reports.begin(), reports.end(), [kind](const Report& r) { return r.kind == kind; });
+}
+
+int ParseIssues::droppedLines() const {
+    return headerLinesDropped +
+           int(std::count_if(reports.begin(), reports.end(), [](const Report& r) { return r.kind == Kind::DroppedLine; }));
+}
+
+void ParseIssues::ForgetWithin(int64_t begin, int64_t end) {
+    std::erase_if(reports, [&](const Report& r) { return r.offset >= begin && r.offset < end; });
+}
 
 ParseIssuesScope::ParseIssuesScope(ParseIssues* issues) : previous_(tlIssues) { tlIssues = issues; }
 ParseIssuesScope::~ParseIssuesScope() { tlIssues = previous_; }

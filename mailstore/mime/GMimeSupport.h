@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "mailstore/mime/Dates.h"
 
@@ -19,17 +20,32 @@ namespace bv::mailstore::mime {
 GMimeParserOptions* ParserOptions();
 
 // Problems GMime reports while parsing (and while decoding headers lazily),
-// collected for the import running on this thread.
+// collected for the import running on this thread, each with the offset in the
+// parsed bytes where it was found.
 struct ParseIssues {
-    bool truncated = false;     // a closing boundary is missing
-    bool malformed = false;     // GMime lost track of the MIME structure
-    int droppedLines = 0;       // header lines GMime could not read and skipped
-    bool partsSkipped = false;  // GMime says it skipped parts
-    bool emptyParts = false;    // parts with neither header nor content, passed over
+    enum class Kind { Truncated, Malformed, DroppedLine, PartsSkipped, EmptyPart };
+    struct Report {
+        int64_t offset;
+        Kind kind;
+    };
+    std::vector<Report> reports;
+    int headerLinesDropped = 0;  // lines of the top header that are no field (read before GMime)
+
+    bool truncated() const { return Has(Kind::Truncated); }          // a closing boundary is missing
+    bool malformed() const { return Has(Kind::Malformed); }          // GMime lost track of the MIME structure
+    bool partsSkipped() const { return Has(Kind::PartsSkipped); }    // GMime says it skipped parts
+    bool emptyParts() const { return Has(Kind::EmptyPart); }         // parts with neither header nor content
+    int droppedLines() const;                                        // header lines GMime could not read, and ours
+    // Forgets what was found in [begin, end): an attached message's bytes, which are
+    // imported on their own and report their own problems.
+    void ForgetWithin(int64_t begin, int64_t end);
+
+private:
+    bool Has(Kind kind) const;
 };
 
 // The problems of the import running on this thread (nullptr outside one).
-const ParseIssues* CurrentParseIssues();
+ParseIssues* CurrentParseIssues();
 
 // Collects the parser's reports into `issues` while it lives. Scopes nest: an
 // attached message may be imported while its parent is.

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <memory>
 
 #include "mailstore/base/Ascii.h"
@@ -138,29 +139,78 @@ bool IsEncryptedSmime(GMimePart* part, const std::string& mimeType) {
     return !(name && base::AsciiLowered(FileExtension(name)) == ".p7c");
 }
 
+// A backslash inside a quoted parameter value that escapes neither a quote nor a
+// backslash is a Windows path separator ("C:\TEMP\x.png" as mail programs write it),
+// not an escape: it becomes "/" so that the value's path survives the parameter
+// reading; "\\" is a separator too.
+std::string PathSeparatorsAsSlashes(std::string_view raw) {
+    std::string out;
+    out.reserve(raw.size());
+    bool quoted = false;
+    for (size_t i = 0; i < raw.size(); ++i) {
+        const char c = raw[i];
+        if (c == '"') quoted = !quoted;
+        if (!quoted || c != '\\') {
+            out += c;
+            continue;
+        }
+        if (i + 1 < raw.size() && raw[i + 1] == '"') {
+            out.append(raw.substr(i, 2));
+        } else {
+            out += '/';
+            if (i + 1 < raw.size() && raw[i + 1] == '\\') ++i;
+            continue;
+        }
+        ++i;
+    }
+    return out;
+}
+
+// The last element of a path a file name carries ("x.png" for "C:\TEMP\x.png"), the
+// way mail readers save such a file; the name itself when nothing follows the last
+// separator.
+std::string BaseName(std::string name) {
+    const size_t slash = name.find_last_of("/\\");
+    if (slash == std::string::npos || slash + 1 == name.size()) return name;
+    return name.substr(slash + 1);
+}
+
 // The file name of a part (Content-Disposition filename, else Content-Type name), as
 // UTF-8; empty when it has none. A name in several adjacent encoded words is read
-// whole (GMime's own reading keeps only the first of them when it ends in padding).
+// whole (GMime's own reading keeps only the first of them when it ends in padding);
+// a name with a path keeps its last element.
 std::string PartFileName(GMimeObject* obj) {
     GMimeHeaderList* list = g_mime_object_get_header_list(obj);
     for (const char* field : {"Content-Disposition", "Content-Type"}) {
         GMimeHeader* h = list ? g_mime_header_list_get_header(list, field) : nullptr;
         const char* raw = h ? g_mime_header_get_raw_value(h) : nullptr;
-        if (!raw || !HasAdjacentEncodedWords(raw)) continue;
-        const std::string joined = JoinAdjacentEncodedWords(raw);
+        if (!raw) continue;
+        const bool joined = HasAdjacentEncodedWords(raw), path = std::strchr(raw, '\\') != nullptr;
+        if (!joined && !path) continue;
+        std::string value = joined ? JoinAdjacentEncodedWords(raw) : std::string(raw);
+        if (path) value = PathSeparatorsAsSlashes(value);
         if (field[8] == 'D') {
-            GObjectRef<GMimeContentDisposition> d(g_mime_content_disposition_parse(ParserOptions(), joined.c_str()));
-            if (const char* v = d.p ? g_mime_content_disposition_get_parameter(d.p, "filename") : nullptr) return BytesToUtf8(v);
+            GObjectRef<GMimeContentDisposition> d(g_mime_content_disposition_parse(ParserOptions(), value.c_str()));
+            if (const char* v = d.p ? g_mime_content_disposition_get_parameter(d.p, "filename") : nullptr)
+                return BaseName(BytesToUtf8(v));
         } else {
-            GObjectRef<GMimeContentType> t(g_mime_content_type_parse(ParserOptions(), joined.c_str()));
-            if (const char* v = t.p ? g_mime_content_type_get_parameter(t.p, "name") : nullptr) return BytesToUtf8(v);
+            GObjectRef<GMimeContentType> t(g_mime_content_type_parse(ParserOptions(), value.c_str()));
+            if (const char* v = t.p ? g_mime_content_type_get_parameter(t.p, "name") : nullptr) return BaseName(BytesToUtf8(v));
         }
     }
-    if (GMIME_IS_PART(obj)) return BytesToUtf8(g_mime_part_get_filename(GMIME_PART(obj)));
+    if (GMIME_IS_PART(obj)) return BaseName(BytesToUtf8(g_mime_part_get_filename(GMIME_PART(obj))));
     GMimeContentDisposition* disp = g_mime_object_get_content_disposition(obj);
     const char* name = disp ? g_mime_content_disposition_get_parameter(disp, "filename") : nullptr;
     if (!name) name = g_mime_object_get_content_type_parameter(obj, "name");
-    return BytesToUtf8(name);
+    return BaseName(BytesToUtf8(name));
+}
+
+// Text that holds NUL bytes is binary data sent as text: a text property would end
+// at the first of them, so the part is kept whole as a file too, and the text shows
+// the rest.
+std::string TextWithoutNul(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+    return text;
 }
 
 std::string StripAngles(std::string s) {
@@ -175,7 +225,46 @@ struct Leaf {
     GMimeObject* obj = nullptr;
     GMimeObject* alternative = nullptr;  // nearest multipart/alternative ancestor
     size_t order = 0;
+    std::vector<std::string> boundaries;  // of the enclosing multiparts (attached messages only)
 };
+
+// Where an attached message's bytes lie in the bytes GMime parsed: from the line
+// after its part's header to the boundary line that ends the part (whose line end
+// belongs to the boundary), or to the end. Nothing when the part's header has no
+// place in `source`.
+std::optional<std::pair<size_t, size_t>> AttachedMessageSpan(GMimeObject* part, std::string_view source,
+                                                             const std::vector<std::string>& boundaries) {
+    GMimeHeaderList* list = g_mime_object_get_header_list(part);
+    const int n = list ? g_mime_header_list_get_count(list) : 0;
+    int64_t first = -1;
+    for (int i = 0; i < n; ++i) {
+        const int64_t at = g_mime_header_get_offset(g_mime_header_list_get_header_at(list, i));
+        if (at >= 0 && (first < 0 || at < first)) first = at;
+    }
+    if (first < 0 || size_t(first) > source.size()) return std::nullopt;
+    size_t begin = source.size();
+    for (size_t line = size_t(first); line < source.size();) {
+        const size_t end = source.find('\n', line);
+        if (end == std::string_view::npos) break;
+        const std::string_view text = source.substr(line, end - line);
+        if (text.empty() || text == "\r") {
+            begin = end + 1;
+            break;
+        }
+        line = end + 1;
+    }
+    size_t end = source.size();
+    for (const std::string& b : boundaries) {
+        const std::string marker = "--" + b;
+        if (source.substr(begin).starts_with(marker)) {
+            end = begin;
+            break;
+        }
+        const size_t at = source.find("\n" + marker, begin);
+        if (at != std::string_view::npos && at < end) end = at > begin && source[at - 1] == '\r' ? at - 1 : at;
+    }
+    return std::make_pair(begin, std::max(begin, end));
+}
 
 class Importer {
 public:
@@ -189,7 +278,8 @@ public:
 private:
     void Walk(GMimeObject* obj, GMimeObject* alternative, int nest);
     void AddPartAttachment(GMimePart* part, const std::string& html);
-    void AddMessageAttachment(GMimeMessagePart* mp);
+    void AddMessageAttachment(const Leaf& leaf);
+    void AddAttachedMessage(std::string_view bytes, const std::string& fileName);
     void AddRawAttachment(const std::string& name, const std::string& mimeType, std::string data);
     Attachment& NewAttachment();
     std::string DecodeText(GMimeObject* obj, const char* what, bool html = false);
@@ -203,6 +293,8 @@ private:
     int depth_;
     std::vector<std::string>& warnings_;
     GMimeObject* root_ = nullptr;  // the message's top-level entity
+    std::string_view source_;      // the bytes GMime parsed into it
+    std::vector<std::string> boundaries_;  // of the multiparts being walked
     std::vector<Leaf> leaves_;
     std::vector<std::pair<std::string, std::string>> orphanTexts_;  // {mime type, content}
     size_t order_ = 0;
@@ -269,72 +361,86 @@ void Importer::Walk(GMimeObject* obj, GMimeObject* alternative, int nest) {
             // only the preamble mail programs write for readers without MIME.
             const char* prologue = g_mime_multipart_get_prologue(mp);
             const ParseIssues* issues = CurrentParseIssues();
-            if (issues && issues->emptyParts) return;
+            if (issues && issues->emptyParts()) return;
             if (prologue && *prologue && std::string_view(prologue).find_first_not_of(" \t\r\n") != std::string_view::npos)
                 orphanTexts_.push_back({type, prologue});
             return;
         }
+        const char* boundary = g_mime_multipart_get_boundary(mp);
+        if (boundary && *boundary) boundaries_.push_back(boundary);
         for (int i = 0; i < n; ++i) Walk(g_mime_multipart_get_part(mp, i), alt, nest + 1);
+        if (boundary && *boundary) boundaries_.pop_back();
         return;
     }
     Leaf leaf;
     leaf.obj = obj;
     leaf.alternative = alternative;
     leaf.order = order_++;
-    leaves_.push_back(leaf);
+    if (GMIME_IS_MESSAGE_PART(obj)) leaf.boundaries.assign(boundaries_.rbegin(), boundaries_.rend());
+    leaves_.push_back(std::move(leaf));
 }
 
-void Importer::AddMessageAttachment(GMimeMessagePart* mp) {
-    GMimeMessage* inner = g_mime_message_part_get_message(mp);
-    const std::string fname = PartFileName(GMIME_OBJECT(mp));
+// An attached message GMime parsed is imported again from its own bytes, the way a
+// transfer-encoded one is: one way for every attached message, whatever the
+// parser made of it (a message without a header is text, one of only a header is
+// that header). What the parser found wrong inside it is the attached message's.
+void Importer::AddMessageAttachment(const Leaf& leaf) {
+    const std::string fname = PartFileName(leaf.obj);
+    if (auto span = AttachedMessageSpan(leaf.obj, source_, leaf.boundaries)) {
+        if (ParseIssues* issues = CurrentParseIssues()) issues->ForgetWithin(int64_t(span->first), int64_t(span->second));
+        AddAttachedMessage(source_.substr(span->first, span->second - span->first), fname);
+        return;
+    }
+    GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(leaf.obj));
+    GFree text(inner ? g_mime_object_to_string(GMIME_OBJECT(inner), nullptr) : nullptr);
+    AddAttachedMessage(text.p ? std::string_view(text.p) : std::string_view(), fname);
+}
 
-    if (!inner) {
+void Importer::AddAttachedMessage(std::string_view bytes, const std::string& fileName) {
+    if (bytes.find_first_not_of(" \t\r\n") == std::string_view::npos) {
         // An empty message/rfc822 part: keep it as an (empty) file.
-        AddRawAttachment(fname.empty() ? "message.eml" : SanitizeFileName(fname), "message/rfc822", std::string());
+        AddRawAttachment(fileName.empty() ? "message.eml" : SanitizeFileName(fileName), "message/rfc822", std::string(bytes));
         return;
     }
     if (depth_ + 1 > kMaxEmbeddedDepth) {
-        GFree s(g_mime_object_to_string(GMIME_OBJECT(inner), nullptr));
         Warn("attached message nested too deeply; kept as an .eml file");
-        AddRawAttachment(fname.empty() ? "message.eml" : SanitizeFileName(fname), "message/rfc822", s.str());
+        AddRawAttachment(fileName.empty() ? "message.eml" : SanitizeFileName(fileName), "message/rfc822", std::string(bytes));
         return;
+    }
+    // Quoted separator lines (">From ...") that mailboxes leave in front of an
+    // attached message say nothing about it.
+    for (;;) {
+        const size_t quotes = bytes.find_first_not_of('>');
+        if (quotes == 0 || quotes == std::string_view::npos || !bytes.substr(quotes).starts_with("From ")) break;
+        const size_t eol = bytes.find('\n');
+        bytes.remove_prefix(eol == std::string_view::npos ? bytes.size() : eol + 1);
+    }
+    // A last line without its line end (a closing boundary right before the parent's)
+    // gets one: the parser would otherwise keep half a CR LF in the last part.
+    std::string ended;
+    if (!bytes.empty() && bytes.back() != '\n') {
+        ended.reserve(bytes.size() + 2);
+        ended.append(bytes).append(bytes.find("\r\n") != std::string_view::npos ? "\r\n" : "\n");
+        bytes = ended;
     }
     Attachment& a = NewAttachment();
     a.props.SetInt(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG);
     a.props.SetString(PR_ATTACH_MIME_TAG, "message/rfc822");
     a.embedded = std::make_unique<Message>();
+    ImportMessageAt(bytes, *a.embedded, depth_ + 1);
+    for (auto& w : a.embedded->warnings) Warn("attached message: " + w);
+    a.embedded->warnings.clear();
 
-    GFree headers(g_mime_object_get_headers(GMIME_OBJECT(inner), nullptr));
-    std::string headerText = BytesToUtf8(headers.str());
-    // A stable search key for the inner message: its headers plus its place.
-    GChecksum* sum = g_checksum_new(G_CHECKSUM_MD5);
-    g_checksum_update(sum, reinterpret_cast<const guchar*>(headerText.data()), gssize(headerText.size()));
-    std::string place = std::to_string(depth_) + "/" + std::to_string(out_.attachments.size());
-    g_checksum_update(sum, reinterpret_cast<const guchar*>(place.data()), gssize(place.size()));
-    std::vector<uint8_t> key(16);
-    gsize keyLen = 16;
-    g_checksum_get_digest(sum, key.data(), &keyLen);
-    g_checksum_free(sum);
-
-    std::vector<std::string> innerWarnings;
-    Importer sub(*a.embedded, depth_ + 1, innerWarnings);
-    sub.Fill(FieldsOf(GMIME_OBJECT(inner)), Body{g_mime_message_get_mime_part(inner), nullptr}, headerText, Envelope{},
-             key);
-    for (auto& w : innerWarnings) Warn("attached message: " + w);
-
-    std::string name;
-    if (!fname.empty()) name = SanitizeFileName(fname);
+    std::string name = SanitizeFileName(fileName);
+    const std::string subject = a.embedded->props.GetString(PR_SUBJECT).value_or("");
     if (name.empty()) {
-        std::string subject = a.embedded->props.GetString(PR_SUBJECT).value_or("");
-        name = SanitizeFileName(subject);
-        if (name.size() > 200) name = SanitizeFileName(base::Utf8Prefix(name, 200));
+        name = SanitizeFileName(base::Utf8Prefix(subject, 200));
         if (name.empty()) name = "message";
         name += ".eml";
     }
     // The display name is what Outlook shows for an attached item: its subject.
     SetAttachNames(a.props, name);
-    if (auto subject = a.embedded->props.GetString(PR_SUBJECT); subject && !subject->empty())
-        a.props.SetString(PR_DISPLAY_NAME, *subject);
+    if (!subject.empty()) a.props.SetString(PR_DISPLAY_NAME, subject);
 }
 
 void Importer::AddPartAttachment(GMimePart* part, const std::string& html) {
@@ -360,21 +466,9 @@ void Importer::AddPartAttachment(GMimePart* part, const std::string& html) {
         out_.props.SetString(PR_MESSAGE_CLASS, "IPM.Note.SMIME");
         if (name.empty()) name = "smime.p7m";
     }
-    if ((mimeType == "message/rfc822" || mimeType == "message/global") && depth_ + 1 <= kMaxEmbeddedDepth && !data.empty()) {
-        // A transfer-encoded attached message (base64, quoted-printable): import the decoded bytes.
-        Attachment& a = NewAttachment();
-        a.props.SetInt(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG);
-        a.props.SetString(PR_ATTACH_MIME_TAG, "message/rfc822");
-        a.embedded = std::make_unique<Message>();
-        ImportMessageAt(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), *a.embedded, depth_ + 1);
-        for (auto& w : a.embedded->warnings) Warn("attached message: " + w);
-        a.embedded->warnings.clear();
-        std::string subject = a.embedded->props.GetString(PR_SUBJECT).value_or("");
-        if (name.empty()) name = SanitizeFileName(base::Utf8Prefix(subject, 200));
-        if (name.empty()) name = "message";
-        if (FileExtension(name).empty()) name += ".eml";
-        SetAttachNames(a.props, name);
-        if (!subject.empty()) a.props.SetString(PR_DISPLAY_NAME, subject);
+    if (mimeType == "message/rfc822" || mimeType == "message/global") {
+        // A transfer-encoded attached message (base64, quoted-printable): its decoded bytes.
+        AddAttachedMessage(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), name);
         return;
     }
     if (name.empty()) {
@@ -416,6 +510,7 @@ void Importer::Fill(const HeaderFields& fields, Body body, const std::string& he
         FillSimpleBody(*body.text);
     } else {
         root_ = body.mime;
+        source_ = body.source;
         Walk(body.mime, nullptr, 0);
         FillBodiesAndAttachments();
     }
@@ -436,7 +531,17 @@ void Importer::FillSimpleBody(const SimpleText& t) {
         p.SetBinary(PR_HTML, Binary(htmlUtf8.begin(), htmlUtf8.end()));
         p.SetString(PR_BODY, ToCrLf(HtmlToText(htmlText)));
     } else {
-        p.SetString(PR_BODY, ToCrLf(PlainBody(DecodeText(t.raw, t.encoding, t.charset, "text body", false))));
+        std::string text = DecodeText(t.raw, t.encoding, t.charset, "text body", false);
+        if (text.find('\0') != std::string::npos) {
+            Binary data;
+            std::string problem;
+            DecodeContent(t.raw, t.encoding, data, problem);
+            std::string name = SanitizeFileName(BaseName(BytesToUtf8(t.name.c_str())));
+            if (name.empty()) name = "attachment-" + std::to_string(++unnamed_) + ".txt";
+            AddRawAttachment(name, "text/plain", std::string(data.begin(), data.end()));
+            text = TextWithoutNul(std::move(text));
+        }
+        p.SetString(PR_BODY, ToCrLf(PlainBody(std::move(text))));
     }
     p.SetInt(PR_NATIVE_BODY, t.html ? NATIVE_BODY_HTML : NATIVE_BODY_PLAIN);
     p.SetInt(PR_INTERNET_CPID, CP_UTF8_CODEPAGE);
@@ -481,7 +586,12 @@ void Importer::FillBodiesAndAttachments() {
         p.SetBinary(PR_HTML, Binary(htmlUtf8.begin(), htmlUtf8.end()));
     }
     if (plain) {
-        p.SetString(PR_BODY, ToCrLf(PlainBody(DecodeText(plain->obj, "text body"))));
+        std::string text = DecodeText(plain->obj, "text body");
+        if (text.find('\0') != std::string::npos) {
+            AddPartAttachment(GMIME_PART(plain->obj), std::string());
+            text = TextWithoutNul(std::move(text));
+        }
+        p.SetString(PR_BODY, ToCrLf(PlainBody(std::move(text))));
     } else if (html) {
         p.SetString(PR_BODY, ToCrLf(HtmlToText(htmlText)));
     }
@@ -492,7 +602,7 @@ void Importer::FillBodiesAndAttachments() {
     for (const Leaf& leaf : leaves_) {
         if ((plain && leaf.obj == plain->obj) || (html && leaf.obj == html->obj)) continue;
         if (GMIME_IS_MESSAGE_PART(leaf.obj)) {
-            AddMessageAttachment(GMIME_MESSAGE_PART(leaf.obj));
+            AddMessageAttachment(leaf);
         } else if (GMIME_IS_PART(leaf.obj)) {
             AddPartAttachment(GMIME_PART(leaf.obj), htmlText);
         }
@@ -547,6 +657,7 @@ std::optional<SimpleText> SimpleTextBody(const HeaderFields& fields, std::string
         GFree mime(g_mime_content_type_get_mime_type(ct.p));
         std::string lower = base::AsciiLowered(mime.str());
         if (const char* cs = g_mime_content_type_get_parameter(ct.p, "charset")) t.charset = cs;
+        if (const char* name = g_mime_content_type_get_parameter(ct.p, "name")) t.name = name;
         if (lower == "text/html") t.html = true;
         else if (lower != "text/plain") return std::nullopt;
     }

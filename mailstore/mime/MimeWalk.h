@@ -13,7 +13,7 @@
 
 namespace bv::mailstore::mime {
 
-// The fields of an entity GMime parsed (an attached message); valid while it lives.
+// The fields of an entity GMime parsed, as its parser cut them; valid while it lives.
 HeaderFields FieldsOf(GMimeObject* obj);
 
 // A message body of one text part, read without the MIME parser: the content as
@@ -21,6 +21,7 @@ HeaderFields FieldsOf(GMimeObject* obj);
 struct SimpleText {
     bool html = false;
     std::string charset;
+    std::string name;  // the Content-Type's name parameter, as it stands
     GMimeContentEncoding encoding = GMIME_CONTENT_ENCODING_DEFAULT;
     std::string_view raw;
 };
@@ -29,11 +30,13 @@ struct SimpleText {
 // Anything else is left to GMime (nullopt).
 std::optional<SimpleText> SimpleTextBody(const HeaderFields& fields, std::string_view body);
 
-// What a message's body is: a MIME entity GMime parsed, or one text part read
-// without it (or neither, for a message without a body).
+// What a message's body is: a MIME entity GMime parsed (with the bytes it parsed,
+// where attached messages are read from), or one text part read without it (or
+// neither, for a message without a body).
 struct Body {
     GMimeObject* mime = nullptr;
     const SimpleText* text = nullptr;
+    std::string_view source;
 };
 
 // Fills `out` from a message's header fields and body: the header's properties,
@@ -43,8 +46,8 @@ void FillMessage(mapi::Message& out, int depth, std::vector<std::string>& warnin
                  Body body, const std::string& headerText, const Envelope& envelope,
                  const std::vector<uint8_t>& searchKey);
 
-// Imports one message's bytes into `out` (the importer's top level; attached
-// messages come back here one level deeper).
+// Imports one message's bytes into `out` (the importer's top level; every attached
+// message, whatever its encoding, comes back here with its own bytes one level deeper).
 void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth);
 
 }  // namespace bv::mailstore::mime

@@ -183,6 +183,11 @@ MessageTop ReadMessageTop(std::string_view bytes) {
         size_t k = 0;
         while (k < data.size() && (data[k] == ' ' || data[k] == '\t')) ++k;
         if (k == 0) break;
+        // Blanks in front of the first field: the field is read as mail readers read it.
+        if (LooksLikeHeader(data.substr(k))) {
+            data.remove_prefix(k);
+            break;
+        }
         if (k < data.size() && data[k] == '\r') ++k;
         if (k >= data.size() || data[k] != '\n') break;
         data.remove_prefix(k + 1);

@@ -60,8 +60,8 @@ TopHeader SplitHeader(std::string_view block);
 
 // A message's top, read once: its mbox "From " line, its header block cut into
 // fields, and where its body starts. Views into the message's bytes, which must
-// outlive it. A byte order mark and lines of nothing but blanks in front of the
-// header are passed over, as mail readers pass over them.
+// outlive it. A byte order mark, lines of nothing but blanks and blanks before the
+// first field are passed over, as mail readers pass over them.
 struct MessageTop {
     std::string_view data;  // the message without "From " line, mark and blank lines
     Envelope envelope;

@@ -8,6 +8,7 @@ target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ndb/BTreePage.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/Header.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/NodeDatabase.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ndb/NodeDatabaseInPlace.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/NodeDatabaseTrees.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/PageTrailer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/Permute.cpp

@@ -16,6 +16,7 @@
 #include "TestHost.h"
 #include "conversion/ArchiveInput.h"
 #include "conversion/ConversionRun.h"
+#include "conversion/PathHelpers.h"
 
 using namespace bv::conversion;
 using bv::testing::ReadFile;
@@ -398,6 +399,8 @@ TEST(ArchiveRun, MailboxesAreKnownByNameOrFirstLine) {
     EXPECT_EQ(MemberKindOf("x/notes.txt", "from a", 6), MemberKind::Other);
     EXPECT_EQ(MemberKindOf("x/people.vcf", "BEGIN:VCARD", 11), MemberKind::Contacts);
     EXPECT_EQ(MemberKindOf("x/cal.ics", "BEGIN:VCALENDAR", 15), MemberKind::Calendar);
+    EXPECT_EQ(MemberKindOf("x/Cal.ICAL", "", 0), MemberKind::Calendar);
+    EXPECT_EQ(MemberKindOf("x/Sent", "\xEF\xBB\xBF \r\n\t\nFrom a", 14), MemberKind::Mailbox);
     EXPECT_EQ(UnsafeMemberName("a/b..c/d.mbox"), "");
     EXPECT_NE(UnsafeMemberName("a\\..\\d.mbox"), "");
 }
@@ -437,14 +440,16 @@ TEST(ArchiveRun, TheShareReadIsThatOfTheArchiveBytes) {
         void BytesRead(uint64_t done, uint64_t total) override { calls.push_back({done, total}); }
         void MessageWritten(int32_t number) override {
             TestHost::MessageWritten(number);
-            if (number % 100 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a slow disk
+            if (number % 50 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a slow disk
         }
     };
     TempDir in, out;
     const fs::path zip = in.path() / "export.zip";
-    WriteArchive(zip, Kind::Zip, {{"a.mbox", Mailbox("a", 2000, false, 30)}});  // ~4 MB, ~2.6 MB packed
+    // ~12 MB, ~8 MB packed: well past what is read ahead (a few MiB), so the archive
+    // cannot be read through before the first messages are written, however slow they are.
+    WriteArchive(zip, Kind::Zip, {{"a.mbox", Mailbox("a", 1000, false, 170)}});
     const uint64_t size = fs::file_size(zip);
-    ASSERT_GT(size, 2u << 20);
+    ASSERT_GT(size, 6u << 20);
     Recorder h;
     Convert(zip, out.path(), &h);
     ASSERT_GE(h.calls.size(), 3u);
@@ -454,4 +459,125 @@ TEST(ArchiveRun, TheShareReadIsThatOfTheArchiveBytes) {
     }
     EXPECT_EQ(h.calls.back().first, size);
     EXPECT_TRUE(std::any_of(h.calls.begin(), h.calls.end(), [&](auto& c) { return c.first > 0 && c.first < size; }));
+}
+
+namespace {
+
+// Files of the public test data: cards (one with six), and calendars whose overrides
+// and time zone come after the event they belong to (read in a second pass).
+const char* const kContacts = "contacts/ezvcard-john-doe-1.vcf";
+const char* const kCalendar = "calendars/vobject-radicale-0827.ics";
+const char* const kZoneAfterEvent = "calendars/icalendar-forward-reference.ics";
+
+std::string TestData(const char* name) { return ReadFile(fs::path(BV_TEST_DATA) / name); }
+
+// The events of a calendar file `copies` times over, each copy with UIDs of its own:
+// past a megabyte, so that its overrides are found again by seeking far into it.
+std::string ManyCopies(const std::string& calendar, int copies) {
+    const size_t first = calendar.find("BEGIN:VEVENT"), end = calendar.rfind("END:VCALENDAR");
+    const std::string events = calendar.substr(first, end - first);
+    std::string out = calendar.substr(0, first);
+    for (int i = 0; i < copies; ++i) {
+        std::string copy = events;
+        for (size_t at = 0; (at = copy.find("\nUID:", at)) != std::string::npos; at += 5)
+            copy.insert(copy.find_first_of("\r\n", at + 1), "-" + std::to_string(i));
+        out += copy;
+    }
+    return out + calendar.substr(end);
+}
+
+RunReport ConvertTo(OutputKind kind, const std::vector<fs::path>& inputs, const fs::path& dest) {
+    TestHost h;
+    h.options.kind = kind;
+    h.options.destination = dest.string();
+    for (const fs::path& p : inputs) h.options.inputs.push_back(p.string());
+    return h.Run();
+}
+
+}  // namespace
+
+TEST(ArchiveRun, ContactsAndCalendarsInsideConvertAsTheSameFilesUnpacked) {
+    const std::string cards = TestData(kContacts), later = TestData(kZoneAfterEvent);
+    const std::string events = ManyCopies(TestData(kCalendar), 900);
+    ASSERT_GT(events.size(), 1200000u);
+    // The same files on disk, as .msg files.
+    TempDir loose, looseOut;
+    WriteFile(loose.path() / "family.vcf", cards);
+    WriteFile(loose.path() / "work.ics", events);
+    WriteFile(loose.path() / "later.ical", later);
+    RunReport expected = ConvertTo(OutputKind::Msg,
+                                   {loose.path() / "family.vcf", loose.path() / "work.ics", loose.path() / "later.ical"},
+                                   looseOut.path());
+    ASSERT_TRUE(expected.ok()) << Reasons(expected);
+    const auto familyFiles = Files(looseOut.path() / loose.path().relative_path() / "family.vcf");
+    const auto workFiles = Files(looseOut.path() / loose.path().relative_path() / "work.ics");
+    const auto laterFiles = Files(looseOut.path() / loose.path().relative_path() / "later.ical");
+    ASSERT_EQ(familyFiles.size(), 6u);
+    ASSERT_EQ(workFiles.size(), 900u);  // one series each, its two overrides inside it
+    ASSERT_EQ(laterFiles.size(), 1u);
+
+    const std::vector<Entry> entries = {
+        {"export/Contacts/family.vcf", cards},
+        {"export/Calendar/work.ics", events},
+        {"export/Calendar/later.ical", later},
+        {"export/Mail/Inbox.mbox", Mailbox("inbox", 3, false)},
+    };
+    for (auto [kind, name] : {std::pair{Kind::Zip, "export.zip"}, {Kind::Tar, "export.tar"}, {Kind::Tgz, "export.tgz"}}) {
+        SCOPED_TRACE(name);
+        TempDir in, out;
+        const fs::path archive = in.path() / name;
+        WriteArchive(archive, kind, entries);
+        TestHost h;
+        h.options.kind = OutputKind::Msg;
+        h.options.destination = out.str();
+        h.options.inputs = {archive.string()};
+        RunReport r = h.Run();
+        EXPECT_TRUE(r.ok()) << Reasons(r);
+        EXPECT_EQ(r.mailboxesConverted, 4);
+        EXPECT_EQ(r.messagesConverted, expected.messagesConverted + 3);
+        const fs::path base = out.path() / archive.relative_path() / "export";
+        EXPECT_EQ(Files(base / "Contacts" / "family.vcf"), familyFiles);
+        EXPECT_EQ(Files(base / "Calendar" / "work.ics"), workFiles);
+        EXPECT_EQ(Files(base / "Calendar" / "later.ical"), laterFiles);
+        EXPECT_EQ(h.immFile, (std::vector<std::string>{name, "family.vcf", "work.ics", "later.ical", "Inbox.mbox"}));
+    }
+
+    // An .eml run passes them over and says so, naming the member; the mailbox converts.
+    TempDir in, out;
+    const fs::path zip = in.path() / "export.zip";
+    WriteArchive(zip, Kind::Zip, entries);
+    RunReport r = ConvertTo(OutputKind::Eml, {zip}, out.path());
+    EXPECT_TRUE(r.ok()) << Reasons(r);
+    EXPECT_EQ(r.messagesConverted, 3);
+    ASSERT_EQ(r.warnings.size(), 1u);
+    EXPECT_EQ(r.warnings[0].file, zip.string() + kPathSeparator + "export/Contacts/family.vcf and 2 more");
+    EXPECT_EQ(Files(out.path()).size(), 3u);
+}
+
+TEST(ArchiveRun, AContactsOrCalendarMemberFailsAloneNamedByItsPathInside) {
+    // A card that cannot be read, after a byte-order mark and blank lines (the line told
+    // is the member's own); a calendar whose stored bytes fail their checksum: its
+    // events are read and written, and the damage is told; a mailbox after both converts.
+    const std::string cards = "\xEF\xBB\xBF\r\n\r\nBEGIN:VCARD\r\nVERSION:3.0\r\nFN:First\r\nEND:VCARD\r\n"
+                              "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Broken\r\nno property here\r\nEND:VCARD\r\n"
+                              "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Third\r\nEND:VCARD\r\n";
+    TempDir in, out;
+    const fs::path zip = in.path() / "export.zip";
+    WriteArchive(zip, Kind::Zip,
+                 {{"people/family.vcf", cards},
+                  {"cal/work.ics", TestData(kCalendar), false, false, true},
+                  {"Inbox.mbox", Mailbox("inbox", 2, false)}});
+    const std::string bytes = ReadFile(zip);
+    Corrupt(zip, bytes.find("SUMMARY:") + 9, 1);  // the stored calendar's first summary
+    RunReport r = ConvertTo(OutputKind::Msg, {zip}, out.path());
+    const std::string inside = std::string("export.zip") + kPathSeparator;
+    EXPECT_TRUE(Failed(r, inside + "people/family.vcf", "line 10: ")) << Reasons(r);
+    EXPECT_TRUE(Failed(r, inside + "cal/work.ics", "damaged")) << Reasons(r);
+    const fs::path base = out.path() / zip.relative_path();
+    EXPECT_EQ(Files(base / "people" / "family.vcf").size(), 2u);
+    EXPECT_TRUE(fs::exists(base / "people" / "family.vcf" / "Contact-3.msg"));
+    EXPECT_EQ(Files(base / "cal" / "work.ics").size(), 1u);
+    EXPECT_EQ(Files(base / "Inbox.mbox").size(), 2u);
+    EXPECT_EQ(r.mailboxesConverted, 1);
+    EXPECT_EQ(r.mailboxesFailed, 2);
 }

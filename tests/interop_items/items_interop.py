@@ -9,7 +9,8 @@ that share none of our code:
 - pypff opens every item of every folder (tasks too: readpst writes no output for tasks),
   and every folder holds the items its file has;
 - @kenjiuno/msgreader reads every Contact-n.msg and Appointment-n.msg;
-- pst-validate finds nothing.
+- pst-validate finds nothing;
+- a .vcf and an .ics inside a .zip end up in the store as the same files unpacked do.
 Expected values come from the source files, read here by a small reader of our own.
 """
 import argparse
@@ -233,6 +234,86 @@ def check_pypff(store, expected):
     f.close()
 
 
+def folder_items(store):
+    """Folder name -> the subjects of its items, as pypff reads them."""
+    import pypff
+    f = pypff.file()
+    f.open(store)
+    out = {}
+    root = f.get_root_folder()
+    for i in range(root.number_of_sub_folders):
+        top = root.get_sub_folder(i)
+        if top.name != 'Top of Personal Folders':
+            continue
+        for k in range(top.number_of_sub_folders):
+            folder = top.get_sub_folder(k)
+            out[folder.name] = sorted(folder.get_sub_message(j).subject or ''
+                                      for j in range(folder.number_of_sub_messages))
+    f.close()
+    return out
+
+
+def readpst_text(found, folder, name):
+    paths = [p for p in found.get(folder, []) if os.path.basename(p) == name]
+    return open(paths[0], 'rb').read() if paths else b''
+
+
+def check_archive(args, vcfs, icss):
+    import zipfile
+    loose = os.path.join(args.work, 'loose')
+    os.makedirs(loose)
+    vcf = next(f for f in vcfs if f.endswith('john-doe-1.vcf'))
+    ics = next(f for f in icss if f.endswith('radicale-0827.ics'))
+    mbox = 'From a@example.org Mon Jan  1 00:00:00 2024\nFrom: a@example.org\nSubject: hi\n\nbody\n'
+    with open(os.path.join(loose, 'Inbox.mbox'), 'w', newline='') as f:
+        f.write(mbox)
+    shutil.copy(vcf, os.path.join(loose, 'people.vcf'))
+    shutil.copy(ics, os.path.join(loose, 'work.ics'))
+    zpath = os.path.join(args.work, 'export.zip')
+    with zipfile.ZipFile(zpath, 'w', zipfile.ZIP_DEFLATED) as z:
+        z.writestr('export/Mail/Inbox.mbox', mbox)
+        z.write(vcf, 'export/Contacts/people.vcf')
+        z.write(ics, 'export/Calendar/work.ics')
+    stores = {}
+    for case, inputs in (('loose', [os.path.join(loose, n) for n in ('Inbox.mbox', 'people.vcf', 'work.ics')]),
+                         ('zip', [zpath])):
+        out = os.path.join(args.work, 'pst-' + case)
+        r = subprocess.run([args.convert, '--to', 'pst', '--single-pst', '-o', out] + inputs,
+                           capture_output=True, text=True)
+        got = glob.glob(os.path.join(out, '*.pst'))
+        if r.returncode != 0 or len(got) != 1:
+            fail('archive', f'{case}: exit {r.returncode}, {len(got)} stores: {r.stdout[-300:]} {r.stderr[-300:]}')
+            return
+        if 'converted' not in r.stdout or '3 mailbox(es)' not in r.stdout:
+            fail('archive', f'{case}: summary {r.stdout.strip()[:200]!r}')
+        stores[case] = got[0]
+        if args.validate:
+            v = subprocess.run([args.validate, got[0]], capture_output=True, text=True)
+            if v.returncode != 0 or ' 0 error(s), 0 warning(s)' not in v.stdout:
+                fail('archive', f'{case}: pst-validate: {v.stdout[-400:]}')
+    items = {case: folder_items(store) for case, store in stores.items()}
+    if items['zip'] != items['loose']:
+        fail('archive', f'pypff: inside the zip {items["zip"]}, unpacked {items["loose"]}')
+    if len(items['zip'].get('Contacts', [])) != len(source_cards(vcf)) or not items['zip'].get('Calendar'):
+        fail('archive', f'pypff folders {sorted((k, len(v)) for k, v in items["zip"].items())}')
+    # Two contacts files inside: the first takes "Contacts", the one after it a folder named after it.
+    z2 = os.path.join(args.work, 'two.zip')
+    with zipfile.ZipFile(z2, 'w', zipfile.ZIP_DEFLATED) as z:
+        z.write(vcf, 'a/people.vcf')
+        z.write(vcfs[0] if vcfs[0] != vcf else vcfs[1], 'b/friends.vcf')
+    out2 = os.path.join(args.work, 'pst-two')
+    subprocess.run([args.convert, '--to', 'pst', '--single-pst', '-o', out2, z2], capture_output=True, text=True)
+    two = folder_items(glob.glob(os.path.join(out2, '*.pst'))[0]) if glob.glob(os.path.join(out2, '*.pst')) else {}
+    two.pop('Deleted Items', None)
+    if sorted(two) != ['Contacts', 'friends'] or len(two['Contacts']) != len(source_cards(vcf)):
+        fail('archive', f'two contacts files inside: folders {sorted((k, len(v)) for k, v in two.items())}')
+    found = {case: readpst(store, os.path.join(args.work, 'readpst-' + case)) for case, store in stores.items()}
+    for folder, name in (('Contacts', 'contacts'), ('Calendar', 'calendar')):
+        zipped, unpacked = (readpst_text(found[c], folder, name) for c in ('zip', 'loose'))
+        if not zipped or zipped != unpacked:
+            fail('archive', f'readpst {folder}: {len(zipped)} bytes from the zip, {len(unpacked)} unpacked, not the same')
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument('--convert', required=True)
@@ -309,6 +390,10 @@ def main():
     foundc = readpst(glob.glob(os.path.join(outc, '*.pst'))[0], os.path.join(args.work, 'readpst-clash'))
     if not {'family', 'family (Contacts)', 'friends'} <= set(foundc):
         fail('clash', f'folders {sorted(foundc)}')
+
+    # A .vcf and an .ics inside a .zip, beside a mailbox, go into the one store as the
+    # same files unpacked do: the same folders, the same items as readpst and pypff read them.
+    check_archive(args, vcfs, icss)
 
     # .msg files, read by msgreader.
     outm = os.path.join(args.work, 'msg')

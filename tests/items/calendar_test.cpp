@@ -188,8 +188,17 @@ TEST(ICalAppointment, MonthlyYearlyAndRulesWithoutAnOutlookPattern) {
     const Read r = ReadText(Cal(
         "BEGIN:VEVENT\r\nUID:m\r\nDTSTART:20240126T090000Z\r\nRRULE:FREQ=MONTHLY;BYDAY=-1FR;UNTIL=20240601T000000Z\r\nEND:VEVENT\r\n"
         "BEGIN:VEVENT\r\nUID:y\r\nDTSTART;VALUE=DATE:20240229\r\nRRULE:FREQ=YEARLY;INTERVAL=4\r\nEND:VEVENT\r\n"
-        "BEGIN:VEVENT\r\nUID:h\r\nSUMMARY:Hourly\r\nDTSTART:20240126T090000Z\r\nRRULE:FREQ=HOURLY;COUNT=3\r\nEND:VEVENT\r\n"));
-    ASSERT_EQ(r.items.size(), 3u);
+        "BEGIN:VEVENT\r\nUID:h\r\nSUMMARY:Hourly\r\nDTSTART:20240126T090000Z\r\nRRULE:FREQ=HOURLY;COUNT=3\r\nEND:VEVENT\r\n"
+        // BYHOUR and BYMINUTE that only restate the start: a weekly series like any other.
+        "BEGIN:VEVENT\r\nUID:w\r\nDTSTART;TZID=Europe/Berlin:20240105T093000\r\n"
+        "RRULE:FREQ=WEEKLY;BYDAY=FR;BYHOUR=9;BYMINUTE=30;COUNT=4\r\nEND:VEVENT\r\n"
+        // Two hours a day have no pattern.
+        "BEGIN:VEVENT\r\nUID:t\r\nDTSTART;TZID=Europe/Berlin:20240105T093000\r\n"
+        "RRULE:FREQ=DAILY;BYHOUR=9,17;COUNT=4\r\nEND:VEVENT\r\n"
+        // Added dates: the series stays, the dates go into the notes, with a warning.
+        "BEGIN:VEVENT\r\nUID:r\r\nDESCRIPTION:Standup\r\nDTSTART:20240105T090000Z\r\nRRULE:FREQ=DAILY;COUNT=2\r\n"
+        "RDATE:20240301T090000Z,20240302T090000Z\r\nEXRULE:FREQ=WEEKLY;BYDAY=SA,SU\r\nEND:VEVENT\r\n"));
+    ASSERT_EQ(r.items.size(), 6u);
     const Binary& monthly = Blob(r.items[0].message, LID_APPOINTMENT_RECUR);
     ASSERT_GT(monthly.size(), 40u);
     EXPECT_EQ(U16(monthly, 4), 0x200C);
@@ -210,6 +219,24 @@ TEST(ICalAppointment, MonthlyYearlyAndRulesWithoutAnOutlookPattern) {
     EXPECT_EQ(Blob(hourly, LID_APPOINTMENT_RECUR).size(), 0u);
     EXPECT_NE(hourly.props.GetString(PR_BODY).value_or("").find("FREQ=HOURLY"), std::string::npos);
     EXPECT_EQ(hourly.warnings.size(), 1u);
+    const Message& restated = r.items[3].message;
+    EXPECT_TRUE(restated.warnings.empty()) << restated.warnings[0];
+    const Binary& weekly = Blob(restated, LID_APPOINTMENT_RECUR);
+    ASSERT_GT(weekly.size(), 40u);
+    EXPECT_EQ(U16(weekly, 4), 0x200B);
+    EXPECT_EQ(U32(weekly, 22), 0x20u);     // Friday
+    EXPECT_EQ(U32(weekly, 26), 0x2022u);   // ends after a count
+    EXPECT_EQ(U32(weekly, 30), 4u);
+    EXPECT_EQ(Blob(r.items[4].message, LID_APPOINTMENT_RECUR).size(), 0u);
+    EXPECT_EQ(r.items[4].message.warnings.size(), 1u);
+    const Message& added = r.items[5].message;
+    EXPECT_TRUE(Bool(added, AppointmentLid(LID_RECURRING)));
+    // A rule of left-out instances: said, and kept in the notes.
+    ASSERT_EQ(added.warnings.size(), 2u);
+    EXPECT_NE(added.warnings[0].find("EXRULE:FREQ=WEEKLY;BYDAY=SA,SU"), std::string::npos) << added.warnings[0];
+    EXPECT_NE(added.warnings[1].find("RDATE 20240301T090000Z, 20240302T090000Z"), std::string::npos) << added.warnings[1];
+    EXPECT_EQ(added.props.GetString(PR_BODY).value_or(""),
+              "Standup\r\n\r\nExcept: FREQ=WEEKLY;BYDAY=SA,SU\r\n\r\nAlso on: 20240301T090000Z, 20240302T090000Z");
 }
 
 TEST(ICalAppointment, MeetingRecipientsAndReminder) {

@@ -91,6 +91,14 @@ TEST(RealWorldMail, UuencodedPartsAndBlocksAreFiles) {
     // "begin" that starts no block stays text
     Message m = Import("From: a@example.com\n\nbegin 644 is how it starts\nno end\n");
     EXPECT_TRUE(m.attachments.empty());
+    // old encoders write blanks for zero bits, and the blanks at a line's end get lost
+    // on the way (a sample library's uuencoded images came back cut short)
+    Message old = Import("From: a@example.com\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b\n\n--b\n"
+                         "Content-Type: text/plain\n\nx\n--b\nContent-Type: image/png; name=z.bin\n"
+                         "Content-Transfer-Encoding: x-uuencode\n\nbegin 644 z.bin\r\n&86)C    \r\n&    86)C\r\n \r\nend\r\n--b--\n");
+    ASSERT_EQ(old.attachments.size(), 1u) << Names(old);
+    EXPECT_EQ(Data(old.attachments[0]), std::string("abc\0\0\0\0\0\0abc", 12));
+    EXPECT_TRUE(old.warnings.empty()) << Warnings(old);
 }
 
 TEST(RealWorldMail, AdjacentEncodedWordsJoin) {
@@ -113,8 +121,10 @@ TEST(RealWorldMail, AdjacentEncodedWordsJoin) {
     EXPECT_EQ(Str(r.props, PR_SUBJECT), "Привет, мир");
 }
 
-TEST(RealWorldMail, LeadingBlankOnlyHeaderLinesAreSkipped) {
-    for (const char* lead : {" \n", "\t\n", "  \r\n", " \n \n"}) {
+// Blank-only lines, and blanks in front of the first field (enmime's
+// "bad-header-start"), before the header.
+TEST(RealWorldMail, LeadingBlanksBeforeTheHeaderAreSkipped) {
+    for (const char* lead : {" \n", "\t\n", "  \r\n", " \n \n", " ", "\t ", " \n "}) {
         Message m = Import(std::string(lead) +
                            "From: Ann <ann@example.com>\nTo: bob@example.com\nSubject: Photo\n"
                            "Date: Tue, 1 Oct 2019 10:00:00 +0000\nMessage-ID: <p@example.com>\n"
@@ -225,6 +235,146 @@ TEST(RealWorldMail, MultipartWithOnlyAnEmptyPartStoresNoPreamble) {
                        "This is a multi-part message in MIME format.\n\n--b\n--b--\n");
     EXPECT_EQ(Names(e), "");
     EXPECT_TRUE(e.warnings.empty()) << Warnings(e);
+}
+
+namespace {
+
+std::string WithCrLf(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+const Attachment* Embedded(const Message& m, size_t k = 0) {
+    for (const Attachment& a : m.attachments)
+        if (a.embedded && k-- == 0) return &a;
+    return nullptr;
+}
+
+}  // namespace
+
+// A delivery report returns the message as the server kept it: often its text
+// without a header, or a header without its text. Every attached message, plain or
+// transfer-encoded, is imported the same one way, from its own bytes.
+TEST(RealWorldMail, DeliveryReportsKeepTheReturnedMessage) {
+    const std::string report =
+        "From: Mail Delivery Subsystem <MAILER-DAEMON@example.com>\nSubject: Returned mail\nTo: ann@example.com\n"
+        "MIME-Version: 1.0\nContent-Type: multipart/report; report-type=delivery-status; boundary=\"r/1\"\n\n"
+        "--r/1\nContent-Type: text/plain\n\nThe message could not be delivered.\n\n"
+        "--r/1\ncontent-type: message/delivery-status\n\nReporting-MTA: dns; example.com\n\nAction: failed\n\n"
+        "--r/1\ncontent-type: message/rfc822\n\n[original message goes here]\n\n"
+        "--r/1\nContent-Type: message/rfc822\n\nFrom: ann@example.com\nSubject: Only a header\n\n"
+        "--r/1\nContent-Type: text/rfc822-headers\n\nFrom: ann@example.com\nSubject: Headers as text\n\n"
+        "--r/1--\n";
+    for (const std::string& bytes : {report, WithCrLf(report)}) {
+        Message m = Import(bytes);
+        EXPECT_TRUE(m.warnings.empty() || Warnings(m).find("original-message") == std::string::npos) << Warnings(m);
+        EXPECT_EQ(Str(m.props, PR_BODY).substr(0, 34), "The message could not be delivered");
+        ASSERT_EQ(m.attachments.size(), 4u) << Names(m);
+        EXPECT_EQ(Str(m.attachments[0].props, PR_ATTACH_MIME_TAG), "message/delivery-status");
+        // the message without a header: its text is the attached message's body
+        const Attachment* text = Embedded(m, 0);
+        ASSERT_NE(text, nullptr);
+        EXPECT_EQ(Str(text->embedded->props, PR_BODY).substr(0, 28), "[original message goes here]");
+        // the header without a text: the attached message has its fields
+        const Attachment* header = Embedded(m, 1);
+        ASSERT_NE(header, nullptr);
+        EXPECT_EQ(Str(header->embedded->props, PR_SUBJECT), "Only a header");
+        EXPECT_EQ(Str(header->embedded->props, PR_SENDER_EMAIL_ADDRESS), "ann@example.com");
+        EXPECT_EQ(Str(header->props, PR_ATTACH_LONG_FILENAME), "Only a header.eml");
+        // headers sent as text stay the text they are
+        EXPECT_EQ(Str(m.attachments[3].props, PR_ATTACH_MIME_TAG), "text/rfc822-headers");
+        EXPECT_NE(Data(m.attachments[3]).find("Subject: Headers as text"), std::string::npos);
+    }
+
+    // The same message attached as it is and transfer-encoded: the same import.
+    const std::string inner = "From: bob@example.com\nSubject: Inner\nMIME-Version: 1.0\n"
+                              "Content-Type: multipart/mixed; boundary=in\n\n--in\nContent-Type: text/plain\n\nInner text.\n"
+                              "--in\nContent-Type: application/octet-stream; name=a.bin\n\nabc\n\n--in--";
+    const std::string base64 = "RnJvbTogYm9iQGV4YW1wbGUuY29tClN1YmplY3Q6IElubmVyCk1JTUUtVmVyc2lvbjogMS4wCkNvbnRlbnQtVHlwZTog"
+                               "bXVsdGlwYXJ0L21peGVkOyBib3VuZGFyeT1pbgoKLS1pbgpDb250ZW50LVR5cGU6IHRleHQvcGxhaW4KCklubmVyIHRl"
+                               "eHQuCi0taW4KQ29udGVudC1UeXBlOiBhcHBsaWNhdGlvbi9vY3RldC1zdHJlYW07IG5hbWU9YS5iaW4KCmFiYwoKLS1p"
+                               "bi0t\n";
+    const std::string twice = "From: a@example.com\nSubject: Twice\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=o\n\n"
+                              "--o\nContent-Type: text/plain\n\nSee both.\n"
+                              "--o\nContent-Type: message/rfc822\n\n>From bob@example.com Mon Jan  1 00:00:00 2024\n" + inner + "\n"
+                              "--o\nContent-Type: message/rfc822\nContent-Transfer-Encoding: base64\n\n" + base64 + "--o--\n";
+    for (const bool crlf : {false, true}) {
+        Message m = Import(crlf ? WithCrLf(twice) : twice);
+        EXPECT_TRUE(m.warnings.empty()) << Warnings(m);
+        for (size_t k = 0; k < 2; ++k) {
+            const Attachment* a = Embedded(m, k);
+            ASSERT_NE(a, nullptr) << k;
+            const Message& e = *a->embedded;
+            EXPECT_EQ(Str(e.props, PR_SUBJECT), "Inner") << k;
+            EXPECT_EQ(Str(e.props, PR_BODY), "Inner text.") << k;
+            EXPECT_EQ(Str(a->props, PR_ATTACH_LONG_FILENAME), "Inner.eml") << k;
+            ASSERT_EQ(e.attachments.size(), 1u) << k;
+            // the closing boundary right before the parent's: the last part ends at its line end
+            EXPECT_EQ(Data(e.attachments[0]), k == 0 && crlf ? "abc\r\n" : "abc\n") << k;
+        }
+    }
+}
+
+// Part headers damaged as mail programs damage them, read the way mail readers read
+// them: nothing lost, nothing to warn of.
+TEST(RealWorldMail, DamagedPartHeadersReadAsMailReadersReadThem) {
+    const std::string head = "From: a@example.com\nSubject: s\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b\n\n"
+                             "--b\nContent-Type: text/plain\n\nSection one\n\n";
+    // a folded parameter whose line lost its blank
+    Message wrap = Import(head + "--b\nContent-Transfer-Encoding: base64\nContent-Type: application/x-zip-compressed; x-unix-mode=0600;\n"
+                                 "name=\"foo.zip\"\nContent-Disposition: attachment; filename=\"foo.zip\"\n\nPGh0bWw+Cg==\n\n--b--\n");
+    EXPECT_EQ(Names(wrap), "foo.zip;");
+    ASSERT_EQ(wrap.attachments.size(), 1u);
+    EXPECT_EQ(Data(wrap.attachments[0]), "<html>\n");
+    EXPECT_TRUE(wrap.warnings.empty()) << Warnings(wrap);
+    // a part without any header: its text is a text part
+    Message bare = Import(head + "--b\nI'm section without headers\n\n--b\nContent-Type: text/plain\n\nSection two\n\n--b--\n");
+    ASSERT_EQ(bare.attachments.size(), 2u) << Names(bare);
+    EXPECT_EQ(Data(bare.attachments[0]), "I'm section without headers\n");
+    EXPECT_EQ(Data(bare.attachments[1]), "Section two\n");
+    EXPECT_TRUE(bare.warnings.empty()) << Warnings(bare);
+}
+
+// A picture sent as text (a mail program's guess): a text property ends at the first
+// NUL byte, so the part is kept whole as a file as well.
+TEST(RealWorldMail, BinaryDataSentAsTextIsKeptWhole) {
+    const std::string gif = "R0lGODlhZAAEAIAAAABmzGb/mSH5BAAAAAAALAAAAABkAAQAAAIajI+py+0Po5y02uuA3rz7D4bi\n"
+                            "SJbmiabqKhYAOw==\n";
+    const std::string one = "Content-Type: text/plain;\n\tname=\"rzkly.txt\"\nContent-Transfer-Encoding: base64\n\n" + gif;
+    const std::string inside = "From: a@example.com\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b\n\n--b\n" + one +
+                               "--b--\n";
+    for (const std::string& bytes : {one, inside}) {
+        Message m = Import(bytes);
+        ASSERT_EQ(m.attachments.size(), 1u) << Names(m);
+        EXPECT_EQ(Str(m.attachments[0].props, PR_ATTACH_LONG_FILENAME), "rzkly.txt");
+        const std::string data = Data(m.attachments[0]);
+        EXPECT_EQ(data.size(), 67u);
+        EXPECT_EQ(data.substr(0, 6), "GIF89a");
+        EXPECT_EQ(Str(m.props, PR_BODY).find('\0'), std::string::npos);
+    }
+}
+
+// A file name with a path ("C:\TEMP\x.png", as some mail programs write it) is saved
+// under its last element, the way mail readers save it.
+TEST(RealWorldMail, FileNamesWithAPathKeepTheirLastElement) {
+    for (const char* field : {"Content-Disposition: attachment; filename=\"C:\\TEMP\\nsmailEG.png\"",
+                              "Content-Disposition: attachment; filename=\"C:\\\\TEMP\\\\nsmailEG.png\"",
+                              "Content-Disposition: attachment; filename=C:\\TEMP\\nsmailEG.png",
+                              "Content-Disposition: attachment; filename=\"/home/ann/nsmailEG.png\""}) {
+        Message m = Import(std::string("From: a@example.com\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b\n\n"
+                                       "--b\nContent-Type: text/plain\n\nx\n--b\nContent-Type: image/png\n") +
+                           field + "\nContent-Transfer-Encoding: base64\n\niVBORw==\n--b--\n");
+        EXPECT_EQ(Names(m), "nsmailEG.png;") << field;
+    }
+    // an escaped quote is no separator
+    Message q = Import("From: a@example.com\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b\n\n"
+                       "--b\nContent-Type: text/plain\n\nx\n--b\nContent-Type: text/plain\n"
+                       "Content-Disposition: attachment; filename=\"say \\\"hi\\\".txt\"\n\nhi\n--b--\n");
+    EXPECT_EQ(Names(q), "say _hi_.txt;");
 }
 
 // ---------------------------------------------------------------- fast paths

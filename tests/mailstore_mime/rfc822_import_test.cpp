@@ -618,19 +618,23 @@ TEST(Rfc822Import, TruncatedMessageKeepsWhatWasRead) {
     EXPECT_TRUE(HasWarningContaining(m, "truncated")) << (m.warnings.empty() ? "no warning" : m.warnings.front());
 }
 
-TEST(Rfc822Import, UnreadablePartHeaderKeepsTheOriginal) {
-    // The base64 line follows the part header without the blank line: the parser
-    // skips it as a bad header line, so the content would be lost silently.
-    const std::string msg = Crlf(
-        "From: a@example.com\nSubject: s\nContent-Type: multipart/mixed; boundary=\"b\"\n\n--b\nContent-Type: text/plain\n\n"
-        "body\n--b\nContent-Type: application/zip; name=\"A.zip\"\nContent-Transfer-Encoding: base64\n"
-        "Content-Disposition: attachment; filename=\"A.zip\"\nSGVsbG8gd29ybGQ=\n\n--b--\n");
-    Message m = Import(msg);
-    EXPECT_EQ(Str(m.props, PR_SUBJECT), "s");
-    EXPECT_TRUE(HasWarningContaining(m, "unreadable header line"));
-    const Attachment* orig = FindAttachment(m, "original-message.eml");
-    ASSERT_NE(orig, nullptr);
-    EXPECT_EQ(Bin(orig->props, PR_ATTACH_DATA_BIN), msg);
+TEST(Rfc822Import, PartHeaderWithoutItsBlankLine) {
+    // The base64 line follows the part header without the blank line: mail readers
+    // take it as the start of the content (the parser alone would skip it, or lose the
+    // rest of the message reading it as a header).
+    for (const char* data : {"SGVsbG8gd29ybGQ=\n", "SGVsbG8gd29ybGQ=\nSGVsbG8gd29ybGQ=\n"}) {
+        const std::string msg = Crlf(
+            "From: a@example.com\nSubject: s\nContent-Type: multipart/mixed; boundary=\"b\"\n\n--b\nContent-Type: text/plain\n\n"
+            "body\n--b\nContent-Type: application/zip; name=\"A.zip\"\nContent-Transfer-Encoding: base64\n"
+            "Content-Disposition: attachment; filename=\"A.zip\"\n" + std::string(data) + "\n--b--\n");
+        Message m = Import(msg);
+        EXPECT_EQ(Str(m.props, PR_SUBJECT), "s");
+        EXPECT_TRUE(m.warnings.empty()) << m.warnings.front();
+        const Attachment* zip = FindAttachment(m, "A.zip");
+        ASSERT_NE(zip, nullptr) << data;
+        EXPECT_EQ(Bin(zip->props, PR_ATTACH_DATA_BIN).substr(0, 11), "Hello world") << data;
+        EXPECT_EQ(FindAttachment(m, "original-message.eml"), nullptr);
+    }
     // an mbox escape line in front of an attached message is no loss
     Message n = Import("From: a@example.com\nContent-Type: message/rfc822\n\n>From - Fri Dec 13 15:01:21 1996\nFrom: b@example.com\nSubject: in\n\nx\n");
     EXPECT_TRUE(n.warnings.empty()) << n.warnings.front();
@@ -664,9 +668,17 @@ TEST(Rfc822Import, TopLevelHeaderFieldsAreCutAsAMailReaderCutsThem) {
     EXPECT_TRUE(HasWarningContaining(d, "1 unreadable header line")) << (d.warnings.empty() ? "none" : d.warnings.front());
     EXPECT_NE(FindAttachment(d, "original-message.eml"), nullptr);
 
-    // A first line that is folded, or a field name with a blank inside: no header at
-    // all, so the whole text is the body, as a mail reader shows it.
-    for (const char* bad : {" folded: first\nSubject: s\n\nbody\n", "Sub ject: s\n\nbody\n"}) {
+    // Blanks in front of the first field (as a mail program wrote enmime's
+    // "bad-header-start" sample): the header is read as mail readers read it.
+    Message blanks = Import(" From: a@example.com\nSubject: s\n\nbody\n");
+    EXPECT_EQ(Str(blanks.props, PR_SUBJECT), "s");
+    EXPECT_EQ(Str(blanks.props, PR_SENDER_EMAIL_ADDRESS), "a@example.com");
+    EXPECT_EQ(Str(blanks.props, PR_BODY), "body\r\n");
+    EXPECT_TRUE(blanks.warnings.empty()) << blanks.warnings.front();
+
+    // A first line that is no field, or a field name with a blank inside: no header
+    // at all, so the whole text is the body, as a mail reader shows it.
+    for (const char* bad : {" no field at first\nSubject: s\n\nbody\n", "Sub ject: s\n\nbody\n"}) {
         Message b = Import(bad);
         EXPECT_TRUE(HasWarningContaining(b, "no header")) << bad;
         EXPECT_EQ(FindAttachment(b, "original-message.eml"), nullptr) << bad;

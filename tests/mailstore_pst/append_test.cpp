@@ -139,6 +139,47 @@ TEST(PstAppend, EachMessageOnceAcrossRunsWithTheCategoriesOfEveryCopy) {
     EXPECT_EQ(messages.count("four"), 1u);
 }
 
+TEST(PstAppend, ManyAppendsGrowTheTreesCopyOnWriteAndKnowEveryMessage) {
+    // Twelve appends of 40 messages: the NBT and BBT grow from one page to three
+    // levels only through commits that copy the pages on the paths to their changes.
+    // One run adds without asking what is there (its identity index goes stale); the
+    // next still knows those messages, from the messages themselves.
+    fs::path dir = TempDir() / "cow";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::path p = dir / "store.pst";
+    {
+        auto s = PstStore::OpenOrCreate(p, "Store");
+        s->AddFolder(s->IpmSubtree(), "A");
+        s->Close();
+    }
+    size_t added = 0;
+    for (int round = 0; round < 12; ++round) {
+        auto s = PstStore::OpenOrCreate(p, "ignored");
+        FolderId a = *s->FindFolder(s->IpmSubtree(), "A");
+        for (int i = 0; i < 40; ++i) {
+            const std::string id = std::to_string(round) + "-" + std::to_string(i);
+            if (round == 5) s->AddMessage(a, Mail("m" + id, "<" + id + "@x>"));
+            else EXPECT_TRUE(s->AddMessageOnce(a, s->Prepare(Mail("m" + id, "<" + id + "@x>"))));
+            ++added;
+        }
+        // Messages of earlier rounds are known, also those of the round that did not ask.
+        if (round > 0) EXPECT_FALSE(s->AddMessageOnce(a, s->Prepare(Mail("again", "<" + std::to_string(round - 1) + "-7@x>"))));
+        EXPECT_EQ(s->MessageCount(a), added);
+        s->Close();
+        ASSERT_EQ(ValidationErrors(p), 0u) << "round " << round;
+    }
+    auto messages = Messages(p);
+    EXPECT_EQ(messages.size(), added);
+    EXPECT_EQ(messages.count("again"), 0u);
+    // The trees did grow: the NBT's root is two levels above its leaves.
+    std::ifstream in(p, std::ios::binary);
+    std::string file(std::istreambuf_iterator<char>(in), {});
+    const Header h = Header::Parse(reinterpret_cast<const uint8_t*>(file.data()), file.size());
+    ASSERT_LT(h.root.BREFNBT.ib + 512, file.size());
+    EXPECT_GE(uint8_t(file[h.root.BREFNBT.ib + 491]), 2);
+}
+
 TEST(PstAppend, EveryCommitLeavesAWholeStoreAndNothingOfTheLastIsOverwritten) {
     fs::path dir = TempDir() / "commits";
     fs::remove_all(dir);

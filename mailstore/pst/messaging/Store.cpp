@@ -203,6 +203,7 @@ void Store::MarkDirty(Nid nid) {
 
 void Store::CreateNew(const std::string& displayName) {
     recordKey_ = RandomBytes(16);
+    identitiesLoaded_ = true;  // none yet: each message added is entered
     hierarchyColumns_ = HierarchyTableColumns();
     contentsColumns_ = ContentsTableColumns();
     assocColumns_ = AssocContentsTableColumns();
@@ -420,7 +421,6 @@ bool Store::AddMessageOnce(FolderId folderId, PreparedMessagePtr message) {
         return false;
     }
     Nid nid = AddBuilt(folder, message->built);
-    if (identity) identities_.emplace(identity, nid);
     return true;
 }
 
@@ -444,6 +444,10 @@ uint64_t Store::UsedBytes() const {
 Nid Store::AddBuilt(Folder& folder, const BuiltMessage& built) {
     Nid nid = db_->AllocateNid(NID_TYPE_NORMAL_MESSAGE);
     WriteLtpNode(nid, built.node, folder.nid);
+    if (uint64_t identity = IdentityOf(built.props)) {
+        if (identitiesLoaded_) identities_.emplace(identity, nid);
+        else addedBeforeLoading_.push_back({identity, nid});
+    }
     AddContentsRow(folder, nid, built.props);
     if (!(built.messageFlags & MSGFLAG_READ)) ++folder.unread;
     MarkDirty(folder.nid);
@@ -472,6 +476,8 @@ void Store::Commit() {
     }
     if (names_->Changed() || !db_->FindNode(NID_NAME_TO_ID_MAP))
         WriteLtpNode(NID_NAME_TO_ID_MAP, BuildPropertyContext(names_->Properties(), LocalNids()), 0);
+    // Last of the blocks: the index is valid while no block comes after it.
+    if (identitiesLoaded_ && db_->Changed()) WriteIdentityIndex();
     db_->Commit();
     sinceCommit_ = 0;
     lastCommit_ = std::chrono::steady_clock::now();

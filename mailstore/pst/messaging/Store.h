@@ -93,6 +93,11 @@ private:
     // the Internet message ID, or without one of the search key; 0 for neither.
     static uint64_t IdentityOf(const std::vector<PcProp>& props);
     void LoadIdentities();
+    // The identities as the last commit left them, kept in a node of their own so that
+    // an opened store needs no pass over its messages; valid only while no block was
+    // written after it (by us or any other writer).
+    bool LoadIdentityIndex();
+    void WriteIdentityIndex();
     // Adds the categories in `props` that the stored message `nid` lacks to it.
     void MergeCategories(Nid nid, const std::vector<PcProp>& props);
     void WriteFolder(Folder& f);
@@ -132,6 +137,8 @@ private:
     // Message identity -> NID, filled by LoadIdentities on the first AddMessageOnce.
     std::unordered_map<uint64_t, Nid> identities_;
     bool identitiesLoaded_ = false;
+    // Messages added before the identities were loaded (the index does not have them).
+    std::vector<std::pair<uint64_t, Nid>> addedBeforeLoading_;
     // Columns of the store's template tables (ours, or those of the store we opened).
     std::vector<uint32_t> hierarchyColumns_;
     std::vector<uint32_t> contentsColumns_;

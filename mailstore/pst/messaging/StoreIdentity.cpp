@@ -13,6 +13,13 @@
 namespace bv::mailstore::pst {
 namespace {
 
+// The identity index: "BVI1", the number of entries, then each message's identity
+// (64 bits) and NID (32 bits). An internal node that readers of the folder tree never
+// visit.
+constexpr Nid kIdentityIndex = MakeNid(NID_TYPE_INTERNAL, 0x3F0);  // below the NIDs handed out (0x400 on)
+constexpr uint32_t kIndexMagic = 0x31495642;  // "BVI1"
+constexpr size_t kIndexEntry = 12;
+
 uint64_t Fnv1a(uint64_t h, const uint8_t* p, size_t n) {
     for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 0x100000001B3ull;
     return h;
@@ -52,8 +59,49 @@ std::vector<uint64_t> Store::HeldIdentities() {
     return held;
 }
 
+bool Store::LoadIdentityIndex() {
+    std::optional<NodeRef> ref = db_->FindNode(kIdentityIndex);
+    if (!ref || !ref->bidData) return false;
+    // Written last by the commit the header is of: no block came after it.
+    if ((ref->bidData & ~Bid(3)) + 4 != db_->CommittedHeader().bidNextB) return false;
+    Bytes all;
+    try {
+        for (auto& b : db_->ReadDataTree(ref->bidData)) all.insert(all.end(), b.begin(), b.end());
+    } catch (const MailStoreError&) {
+        return false;
+    }
+    if (all.size() < 8 || Get32(all.data()) != kIndexMagic) return false;
+    const uint32_t count = Get32(all.data() + 4);
+    if (all.size() != 8 + size_t(count) * kIndexEntry) return false;
+    identities_.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* e = all.data() + 8 + i * kIndexEntry;
+        identities_.emplace(Get64(e), Get32(e + 8));
+    }
+    return true;
+}
+
+void Store::WriteIdentityIndex() {
+    Bytes data;
+    data.reserve(8 + identities_.size() * kIndexEntry);
+    Append32(data, kIndexMagic);
+    Append32(data, uint32_t(identities_.size()));
+    for (const auto& [identity, nid] : identities_) {
+        Append64(data, identity);
+        Append32(data, nid);
+    }
+    db_->SetNode(kIdentityIndex, {db_->WriteDataTree(data.data(), data.size(), nullptr), 0, 0});
+}
+
 void Store::LoadIdentities() {
     identitiesLoaded_ = true;
+    if (LoadIdentityIndex()) {
+        for (const auto& [identity, nid] : addedBeforeLoading_) identities_.emplace(identity, nid);
+        addedBeforeLoading_.clear();
+        return;
+    }
+    identities_.clear();
+    addedBeforeLoading_.clear();  // (the pass below sees them)
     // Message PCs of one block (nearly all) are read in one pass over the BBT, in file
     // order; larger ones through their data trees.
     std::vector<std::pair<Bid, Nid>> single;

@@ -39,6 +39,21 @@ void AllocationBitmap::Mark(Ib ib, uint64_t size) {
     }
 }
 
+void AllocationBitmap::Unmark(Ib ib, uint64_t size) {
+    if (ib < kFirstAMapOffset || ib % kSlotSize || size % kSlotSize)
+        FormatError("AMAPPAGE", "rgbAMapBits", "release at " + std::to_string(ib) + " is not slot aligned");
+    uint64_t first = (ib - kFirstAMapOffset) / kSlotSize;
+    uint64_t count = size / kSlotSize;
+    if ((first + count) > regions_ * kSlotsPerRegion)
+        FormatError("AMAPPAGE", "rgbAMapBits", "release at " + std::to_string(ib) + " lies past the last AMap");
+    for (uint64_t s = first; s < first + count; ++s) bits_[s / 8] &= uint8_t(~(0x80 >> (s % 8)));
+}
+
+void AllocationBitmap::LoadRegion(uint64_t k, const uint8_t* amapBits) {
+    if (k >= regions_) FormatError("AMAPPAGE", "rgbAMapBits", "region " + std::to_string(k) + " lies past the last AMap");
+    std::memcpy(&bits_[k * 496], amapBits, 496);
+}
+
 bool AllocationBitmap::IsSet(Ib ib) const {
     uint64_t s = (ib - kFirstAMapOffset) / kSlotSize;
     return bits_[s / 8] & (0x80 >> (s % 8));
@@ -53,7 +68,12 @@ uint64_t AllocationBitmap::FreeBytes(uint64_t k) const {
 
 std::vector<std::pair<Ib, uint64_t>> AllocationBitmap::FreeRuns() const {
     std::vector<std::pair<Ib, uint64_t>> out;
-    for (uint64_t k = 0; k < regions_; ++k) {
+    for (uint64_t k = 0; k < regions_; ++k) AddFreeRuns(k, out);
+    return out;
+}
+
+void AllocationBitmap::AddFreeRuns(uint64_t k, std::vector<std::pair<Ib, uint64_t>>& out) const {
+    {
         const uint8_t* b = RegionBits(k);
         uint64_t start = 0;
         bool inRun = false;
@@ -73,7 +93,6 @@ std::vector<std::pair<Ib, uint64_t>> AllocationBitmap::FreeRuns() const {
             }
         }
     }
-    return out;
 }
 
 std::vector<Ib> AllocationBitmap::FreePages() const {

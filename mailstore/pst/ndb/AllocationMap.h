@@ -49,11 +49,16 @@ public:
     void Grow(uint64_t regions);
     // Marks [ib, ib+size) allocated; size and ib are multiples of 64.
     void Mark(Ib ib, uint64_t size);
+    // Marks [ib, ib+size) free again (space the next commit no longer references).
+    void Unmark(Ib ib, uint64_t size);
+    // Region k's bits as an AMap page in the file holds them (its first 496 bytes).
+    void LoadRegion(uint64_t k, const uint8_t* amapBits);
     bool IsSet(Ib ib) const;
     // Free bytes of region k (64 x clear bits).
     uint64_t FreeBytes(uint64_t k) const;
     // Runs of free slots as (offset, bytes), ascending, never crossing a region end.
     std::vector<std::pair<Ib, uint64_t>> FreeRuns() const;
+    void AddFreeRuns(uint64_t k, std::vector<std::pair<Ib, uint64_t>>& out) const;  // region k's
     // Offsets of the wholly free 512-byte pages (8 free slots on a page boundary), ascending.
     std::vector<Ib> FreePages() const;
     // Longest run of free slots in region k, capped at 255 (one FMap byte).

@@ -135,13 +135,10 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& pa
     if (size < root.ibFileEof) FormatError("ROOT", "ibFileEof", "lies past the end of the file");
     if (root.ibFileEof < kFirstAMapOffset + kAMapRegionSize || (root.ibFileEof - kFirstAMapOffset) % kAMapRegionSize)
         FormatError("ROOT", "ibFileEof", "does not end an AMap region");
-    db->StartSpill(path);
-    db->LoadBTree(root.BREFNBT.ib, ptypeNBT, 0);
-    db->LoadBTree(root.BREFBBT.ib, ptypeBBT, 0);
-    // Free space of the opened store: everything its blocks and B-tree pages do not use.
-    // New blocks fill these runs first, then go to new regions after the end of the file.
+    // The trees are read where lookups need them (NodeDatabaseInPlace.cpp); new blocks
+    // and pages go to the free space of the last regions, then after the end of the file.
     db->minRegions_ = RegionIndex(root.ibFileEof - 1) + 1;
-    db->LoadCommittedSpace();
+    db->OpenInPlace();
     db->cursor_ = root.ibFileEof;
     // Bytes past the committed end are blocks of a run that was stopped before its
     // commit: nothing references them. (Cut off only once the store has been read.)
@@ -271,7 +268,8 @@ Bid NodeDatabase::WriteBlock(const uint8_t* data, size_t cb, bool internal, cons
     Put16(t + 2, ComputeSig(ib, bid));
     Put32(t + 4, crc ? *crc : ComputeCrc(out, cb));
     Put64(t + 8, bid);
-    AppendBlockEntry(bid & ~Bid(1), {ib, uint16_t(cb), 2});
+    if (inPlace_) bbtChanges_[bid & ~Bid(1)] = {{ib, uint16_t(cb), 2}, true};
+    else AppendBlockEntry(bid & ~Bid(1), {ib, uint16_t(cb), 2});
     changed_ = true;
     return bid;
 }
@@ -486,6 +484,11 @@ void NodeDatabase::Sync() {
 }
 
 uint64_t NodeDatabase::UsedBytes() const {
+    if (inPlace_) {
+        // The pages on the paths to the changes: at most a few levels of each tree.
+        const uint64_t pages = BTreePages(nbtChanged_.size(), kNBTEntryMax) + BTreePages(bbtChanges_.size(), kBBTEntryMax) + 32;
+        return std::max<Ib>(cursor_, RegionStart(minRegions_)) + pages * kPageSize;
+    }
     // Every entry counted, also those a change replaces: from above.
     const uint64_t nodes = nbtLog_->Count() + nbtChanged_.size();
     const uint64_t blocks = bbtLog_->Count() + bbtChanged_.size();
@@ -496,6 +499,10 @@ uint64_t NodeDatabase::UsedBytes() const {
 void NodeDatabase::Commit() {
     // A store opened and left as it was is not written at all.
     if (committedOnce_ && !changed_ && header_.root.fAMapValid == FAMAP_VALID) return;
+    if (inPlace_) {
+        CommitInPlace();
+        return;
+    }
     // What the trees will hold, and the space their blocks use.
     auto lastRegion = [this] { return RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1; };
     uint64_t regions = std::max(minRegions_, lastRegion());

@@ -1,23 +1,30 @@
-// The node database of one .pst file ([MS-PST] §2.2): blocks written to the file as
-// they are produced (into the free space of an opened store first, then appended),
-// the NBT and BBT entries kept in files beside the store (sorted: block IDs and
-// message NIDs are handed out in increasing order) with the few out-of-order changes
-// in memory, written as B-trees at Commit; the allocation maps rebuilt from what the
-// trees reference. Memory does not grow with the number of nodes or blocks.
+// The node database of one .pst file ([MS-PST] §2.2), in one of two ways:
+// - A new store: blocks written to the file as they are produced, the NBT and BBT
+//   entries kept in files beside the store (sorted: block IDs and message NIDs are
+//   handed out in increasing order) with the few out-of-order changes in memory,
+//   written as B-trees at Commit; the allocation maps built from what the trees
+//   reference. Memory does not grow with the number of nodes or blocks.
+// - An opened store (NodeDatabaseInPlace.cpp): its trees are read from the file where
+//   a lookup needs them, the changes since the last commit are kept in memory, and
+//   Commit writes only the B-tree pages on the paths to changed entries (copy on
+//   write: untouched subtrees keep their pages) and only the allocation map pages of
+//   regions whose bits changed. New blocks and pages go past the store's end. What an
+//   append costs follows what it adds, not the size of the store.
 //
 // A store is changed in place and stays valid at every moment: until Commit writes
 // the header, nothing the header of the last commit references is overwritten (new
-// blocks and B-tree pages go to space that commit left free, or past its end), so a
-// process killed at any point leaves the store as it was at its last commit. Commit
-// marks the allocation maps not valid in the header (fAMapValid 0) before it rewrites
-// them in place, and the header written last, with its CRCs, switches the store to
-// the new trees. Bytes past the committed end of the file are what a killed run left
-// unfinished: Open cuts them off.
+// blocks and B-tree pages go past its end), so a process killed at any point leaves
+// the store as it was at its last commit. Commit marks the allocation maps not valid
+// in the header (fAMapValid 0) before it rewrites them in place, and the header
+// written last, with its CRCs, switches the store to the new trees. Bytes past the
+// committed end of the file are what a killed run left unfinished: Open cuts them off.
 #pragma once
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <array>
 #include <map>
+#include <unordered_map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -56,6 +63,8 @@ public:
     NodeDatabase& operator=(const NodeDatabase&) = delete;
 
     Header& header() { return header_; }
+    // The header as the last commit wrote it (or as the store was opened).
+    const Header& CommittedHeader() const { return committedHeader_; }
     uint8_t CryptMethod() const { return header_.bCryptMethod; }
     // Hands out the next NID of a type from HEADER rgnid.
     Nid AllocateNid(uint8_t nidType);
@@ -95,6 +104,8 @@ public:
     // of this or the last commit.
     void Commit();
     void SetDurable(bool durable) { durable_ = durable; }
+    // Something was written or changed since the last commit.
+    bool Changed() const { return changed_ || !committedOnce_; }
     // Gives up what was written since the last commit: the file is cut back to the
     // committed end (what lies in its free space is unreferenced anyway).
     void DropUncommitted();
@@ -132,6 +143,7 @@ private:
     void FlushAndWait();
     void ReadAt(Ib ib, uint8_t* data, size_t size);
     void ReleaseBlock(Bid bid);
+    void SetReferences(Bid bid, const BlockInfo& info, uint16_t cRef);  // 0: released
     void LoadBTree(Ib ib, PageType ptype, int depth);
     void LoadBTreePage(Ib ib, PageType ptype, int depth);
     // A B-tree of `count` leaf entries, which `produce` hands, in key order, to the sink
@@ -145,6 +157,37 @@ private:
         const uint32_t* crc;  // sealed data, or nullptr
     };
     Bid WriteBlockList(const std::vector<DataBlock>& blocks);
+
+    // An opened store (NodeDatabaseInPlace.cpp).
+    bool inPlace_ = false;
+    struct BlockChange {
+        BlockInfo info;
+        bool fresh = false;  // written since the last commit (else a committed block)
+    };
+    // The BBT's changes since the last commit (cRef 0: released); the NBT's are in
+    // nbtChanged_. Both win over the committed trees.
+    std::map<Bid, BlockChange> bbtChanges_;
+    mutable std::unordered_map<Ib, std::array<uint8_t, kPageSize>> pageCache_;
+    const uint8_t* CommittedPage(Ib ib, PageType ptype) const;
+    // The leaf entry of `key` in the committed tree (keys compared as the leaves hold them).
+    bool FindCommitted(PageType ptype, uint64_t key, uint8_t* entry) const;
+    // Every leaf entry of the committed tree, in key order.
+    void WalkCommitted(PageType ptype, const std::function<void(const uint8_t*)>& fn) const;
+    void WalkCommittedPage(Ib ib, PageType ptype, int depth, const std::function<void(const uint8_t*)>& fn) const;
+    void OpenInPlace();
+    void CommitInPlace();
+    struct TreeChange {
+        uint64_t key;
+        bool remove;
+        uint8_t entry[kNBTEntrySize];
+    };
+    struct TreeUpdate;
+    std::vector<uint8_t> UpdatePage(TreeUpdate& u, Ib ib, int depth, size_t begin, size_t end);
+    Bref UpdateTree(PageType ptype, const std::vector<TreeChange>& changes, std::vector<std::pair<Ib, uint64_t>>& freed,
+                    std::vector<std::pair<Ib, uint64_t>>& allocated);
+    void WriteMapsInPlace(uint64_t regions, const std::vector<std::pair<Ib, uint64_t>>& freed,
+                          const std::vector<std::pair<Ib, uint64_t>>& allocated);
+    void WriteHeaderLast();
 
     base::PlatformFile file_{"the store"};
     Header header_;

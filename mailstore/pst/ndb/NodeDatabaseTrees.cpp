@@ -96,7 +96,7 @@ void NodeDatabase::SetNode(Nid nid, const NodeRef& ref) {
     changed_ = true;
     // A NID above every one in the file and not changed before (a new message) goes
     // straight to the file; anything else is a change.
-    if ((nbtLog_->Count() == 0 || nid > LastKey(*nbtLog_)) && !nbtChanged_.count(nid)) {
+    if (!inPlace_ && (nbtLog_->Count() == 0 || nid > LastKey(*nbtLog_)) && !nbtChanged_.count(nid)) {
         AppendNodeEntry(nid, ref);
         return;
     }
@@ -120,6 +120,12 @@ void NodeDatabase::RemoveNode(Nid nid) {
 std::optional<NodeRef> NodeDatabase::FindNode(Nid nid) const {
     auto it = nbtChanged_.find(nid);
     if (it != nbtChanged_.end()) return it->second;
+    if (inPlace_) {
+        uint8_t e[kNBTEntrySize];
+        if (!FindCommitted(ptypeNBT, nid, e)) return std::nullopt;
+        NBTENTRY n = ReadNBTEntry(e);
+        return NodeRef{n.bidData, n.bidSub, n.nidParent};
+    }
     auto i = FindRecord(*nbtLog_, nid);
     if (!i) return std::nullopt;
     uint8_t rec[kNodeRecord];
@@ -128,6 +134,23 @@ std::optional<NodeRef> NodeDatabase::FindNode(Nid nid) const {
 }
 
 void NodeDatabase::ForEachNode(const std::function<void(Nid, const NodeRef&)>& fn) const {
+    if (inPlace_) {
+        auto changed = nbtChanged_.begin();
+        WalkCommitted(ptypeNBT, [&](const uint8_t* e) {
+            NBTENTRY n = ReadNBTEntry(e);
+            for (; changed != nbtChanged_.end() && changed->first < n.nid; ++changed)
+                if (changed->second) fn(changed->first, *changed->second);
+            if (changed != nbtChanged_.end() && changed->first == n.nid) {
+                if (changed->second) fn(changed->first, *changed->second);
+                ++changed;
+                return;
+            }
+            fn(n.nid, NodeRef{n.bidData, n.bidSub, n.nidParent});
+        });
+        for (; changed != nbtChanged_.end(); ++changed)
+            if (changed->second) fn(changed->first, *changed->second);
+        return;
+    }
     SpillFile::Cursor cursor(*nbtLog_);
     const uint8_t* rec = cursor.Next();
     auto changed = nbtChanged_.begin();
@@ -146,6 +169,14 @@ void NodeDatabase::ForEachNode(const std::function<void(Nid, const NodeRef&)>& f
 
 std::optional<NodeDatabase::BlockInfo> NodeDatabase::FindBlock(Bid bid) const {
     bid &= ~Bid(1);
+    if (inPlace_) {
+        auto c = bbtChanges_.find(bid);
+        if (c != bbtChanges_.end()) return c->second.info.cRef ? std::optional(c->second.info) : std::nullopt;
+        uint8_t e[kBBTEntrySize];
+        if (!FindCommitted(ptypeBBT, bid, e)) return std::nullopt;
+        BBTENTRY b = ReadBBTEntry(e);
+        return BlockInfo{b.BREF.ib, b.cb, b.cRef};
+    }
     auto it = bbtChanged_.find(bid);
     if (it != bbtChanged_.end() && it->second == 0) return std::nullopt;
     auto i = FindRecord(*bbtLog_, bid);
@@ -158,6 +189,25 @@ std::optional<NodeDatabase::BlockInfo> NodeDatabase::FindBlock(Bid bid) const {
 }
 
 void NodeDatabase::ForEachBlock(const std::function<void(Bid, const BlockInfo&)>& fn) const {
+    if (inPlace_) {
+        auto changed = bbtChanges_.begin();
+        auto give = [&](Bid bid, const BlockChange& c) {
+            if (c.info.cRef) fn(bid, c.info);
+        };
+        WalkCommitted(ptypeBBT, [&](const uint8_t* e) {
+            BBTENTRY b = ReadBBTEntry(e);
+            const Bid bid = b.BREF.bid & ~Bid(1);
+            for (; changed != bbtChanges_.end() && changed->first < bid; ++changed) give(changed->first, changed->second);
+            if (changed != bbtChanges_.end() && changed->first == bid) {
+                give(changed->first, changed->second);
+                ++changed;
+                return;
+            }
+            fn(bid, BlockInfo{b.BREF.ib, b.cb, b.cRef});
+        });
+        for (; changed != bbtChanges_.end(); ++changed) give(changed->first, changed->second);
+        return;
+    }
     SpillFile::Cursor cursor(*bbtLog_);
     auto changed = bbtChanged_.begin();
     while (const uint8_t* rec = cursor.Next()) {
@@ -176,14 +226,27 @@ void NodeDatabase::AddReference(Bid bid) {
     changed_ = true;
     std::optional<BlockInfo> info = bid ? FindBlock(bid) : std::nullopt;
     if (!info) return;
-    bbtChanged_[bid & ~Bid(1)] = uint16_t(info->cRef + 1);
+    SetReferences(bid, *info, uint16_t(info->cRef + 1));
 }
 
 void NodeDatabase::ReleaseBlock(Bid bid) {
     changed_ = true;
     std::optional<BlockInfo> info = FindBlock(bid);
     if (!info) return;
-    bbtChanged_[bid & ~Bid(1)] = info->cRef > 2 ? uint16_t(info->cRef - 1) : 0;
+    SetReferences(bid, *info, info->cRef > 2 ? uint16_t(info->cRef - 1) : 0);
+}
+
+void NodeDatabase::SetReferences(Bid bid, const BlockInfo& info, uint16_t cRef) {
+    bid &= ~Bid(1);
+    if (!inPlace_) {
+        bbtChanged_[bid] = cRef;
+        return;
+    }
+    auto it = bbtChanges_.find(bid);
+    const bool fresh = it != bbtChanges_.end() && it->second.fresh;
+    BlockInfo changed = info;
+    changed.cRef = cRef;
+    bbtChanges_[bid] = {changed, fresh};
 }
 
 Bref NodeDatabase::WriteBTree(PageType ptype, uint64_t count, uint8_t cbLeaf, uint8_t maxLeaf,

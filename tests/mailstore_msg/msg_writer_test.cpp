@@ -62,7 +62,9 @@ void ReadInto(GsfInfile* dir, Node& node) {
 std::unique_ptr<Node> ReadMsg(const fs::path& path, std::string* clsid = nullptr) {
     gsf_init();
     GError* err = nullptr;
-    GsfInput* in = gsf_input_stdio_new(path.c_str(), &err);
+    // libgsf takes file names in UTF-8 on every system.
+    const std::u8string name = path.u8string();
+    GsfInput* in = gsf_input_stdio_new(reinterpret_cast<const char*>(name.c_str()), &err);
     EXPECT_NE(in, nullptr) << (err ? err->message : "");
     if (!in) return nullptr;
     GsfInfile* ole = gsf_infile_msole_new(in, &err);

@@ -31,7 +31,9 @@ std::string Bytes(const std::vector<uint8_t>& v) { return std::string(v.begin(),
 // The streams of a file's __nameid_version1.0 storage by name; nullopt without one.
 std::optional<std::map<std::string, std::string>> NameIdStreams(const fs::path& path) {
     gsf_init();
-    GsfInput* in = gsf_input_stdio_new(path.c_str(), nullptr);
+    // libgsf takes file names in UTF-8 on every system.
+    const std::u8string name = path.u8string();
+    GsfInput* in = gsf_input_stdio_new(reinterpret_cast<const char*>(name.c_str()), nullptr);
     if (!in) return std::nullopt;
     GsfInfile* ole = gsf_infile_msole_new(in, nullptr);
     g_object_unref(in);

@@ -27,6 +27,9 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "filelist/FileAdders.h"
 #include "filelist/FileListGrid.h"
@@ -95,9 +98,14 @@ QByteArray Mailbox(int messages) {
     return box;
 }
 
-// The mailbox's output folder under the destination: the input path without its root.
+// A path as the system's pickers give it ("\" separators on Windows).
+QString Native(const QString& path) { return QDir::toNativeSeparators(path); }
+
+// The mailbox's output folder under the destination: the input path without its root
+// (on Windows also without its drive).
 QString OutputFolder(const QString& destination, const QString& input) {
-    QString rest = input;
+    QString rest = QDir::fromNativeSeparators(input);
+    if (rest.size() >= 2 && rest[0].isLetter() && rest[1] == QLatin1Char(':')) rest.remove(0, 2);
     while (rest.startsWith(QLatin1Char('/'))) rest.remove(0, 1);
     return destination + QLatin1Char('/') + rest;
 }
@@ -106,6 +114,22 @@ QString OutputFolder(const QString& destination, const QString& input) {
 int SavedCount(const Window& t) {
     const QString progress = t.label("LblProgress");
     return progress.startsWith(QStringLiteral("Saved ")) ? progress.section(QLatin1Char(' '), 1, 1).toInt() : 0;
+}
+
+// The system's words for a path through a file where a folder should be.
+QString NotAFolderCause() {
+#ifdef _WIN32
+    wchar_t* buffer = nullptr;
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, ERROR_PATH_NOT_FOUND, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                             reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    QString text = QString::fromWCharArray(buffer, int(n)).trimmed();
+    if (buffer) LocalFree(buffer);
+    while (text.endsWith(QLatin1Char('.'))) text.chop(1);
+    return text;
+#else
+    return QString::fromLocal8Bit(strerror(ENOTDIR));
+#endif
 }
 
 int FileCount(const QString& folder) { return int(QDir(folder).entryList(QDir::Files).size()); }
@@ -359,8 +383,13 @@ void WindowTest::addingChosenFiles() {
             return entry.section(QLatin1Char('('), 1).chopped(1).split(QLatin1Char(' '));
         };
         QVERIFY(entries[0].startsWith(QStringLiteral("Brimvault Files (")));
+#ifdef _WIN32
+        // The Windows file dialog reads "*.*" as every file, extension or not.
+        QCOMPARE(patterns(entries[0]), QStringList{QStringLiteral("*.*")});
+#else
         QVERIFY(QDir::match(patterns(entries[0]), QStringLiteral("Inbox")));
         QVERIFY(QDir::match(patterns(entries[0]), QStringLiteral("notes.txt")));
+#endif
         QCOMPARE(entries[1], QStringLiteral("MBOX Files (*.mbox *.mbx)"));
         QVERIFY(QDir::match(patterns(entries[2]), QStringLiteral("contacts.vcf")));
         QVERIFY(QDir::match(patterns(entries[2]), QStringLiteral("calendar.ics")));
@@ -512,11 +541,11 @@ void WindowTest::addingAFolder() {
 
     // Direct files first, then the sub-folder's; one separator whether or not the
     // picker gave one. The second time every file is listed already.
-    t.prompts->folders.push_back(root + "/src");
-    t.prompts->folders.push_back(root + "/src/");
+    t.prompts->folders.push_back(Native(root + "/src"));
+    t.prompts->folders.push_back(Native(root + "/src/"));
     t.click("CmdAddFolder");
     t.click("CmdAddFolder");
-    const QStringList once{root + "/src/a.txt", root + "/src/b.mbox", root + "/src/sub/c.mbox"};
+    const QStringList once{Native(root + "/src/a.txt"), Native(root + "/src/b.mbox"), Native(root + "/src/sub/c.mbox")};
     QCOMPARE(t.rows(), once);
     QCOMPARE(t.label("lblCount1"), QStringLiteral("3 files"));
     QVERIFY(t.button("CmdConvert")->isEnabled());
@@ -529,7 +558,7 @@ void WindowTest::addingAFolder() {
     QCOMPARE(t.w->fileList().Row(), 2);
 
     // No file below the folder: the list still holds files, so Convert stays on.
-    t.prompts->folders.push_back(root + "/empty");
+    t.prompts->folders.push_back(Native(root + "/empty"));
     t.click("CmdAddFolder");
     QCOMPARE(t.prompts->messages.back().text, QStringLiteral("0 Files Added to List."));
     QVERIFY(t.button("CmdConvert")->isEnabled());
@@ -621,13 +650,13 @@ void WindowTest::unreadableFolderKeepsWhatWasFound() {
     WriteFile(root + "/a/a1.mbox", "x");
     WriteFile(root + "/b/b1.mbox", "x");
     WriteFile(root + "/c/c1.mbox", "x");
-    const std::string victim = (root + "/b/").toStdString();
+    const std::string victim = Native(root + "/b/").toStdString();
 
     Window t;
     t.w->SetFolderSource([victim] { return std::make_shared<VanishingFolderSource>(victim); });
-    t.prompts->folders.push_back(root);
+    t.prompts->folders.push_back(Native(root));
     t.click("CmdAddFolder");
-    QCOMPARE(t.rows(), (QStringList{root + "/top.mbox", root + "/a/a1.mbox"}));
+    QCOMPARE(t.rows(), (QStringList{Native(root + "/top.mbox"), Native(root + "/a/a1.mbox")}));
     QVERIFY(t.button("CmdConvert")->isEnabled());
     QCOMPARE(t.prompts->messages.size(), size_t{1});
     const auto& shown = t.prompts->messages[0];
@@ -870,7 +899,7 @@ void WindowTest::storeErrorLeadsWithItsCause() {
     QVERIFY(dir.isValid());
     const QString input = dir.path() + "/in/anna.mbox";
     WriteFile(input, Mailbox(3));
-    const QString notAFolder = dir.path() + "/not-a-folder";
+    const QString notAFolder = Native(dir.path() + "/not-a-folder");
     WriteFile(notAFolder, "a file where the destination should be");
 
     Window t;
@@ -886,8 +915,7 @@ void WindowTest::storeErrorLeadsWithItsCause() {
     QCOMPARE(shown.icon, MessageIcon::Error);
     // It leads with the cause: which file, and why.
     const QString lead = shown.text.section(QLatin1Char('\n'), 0, 0);
-    QVERIFY2(lead.contains(notAFolder) && lead.contains(QString::fromLocal8Bit(strerror(ENOTDIR))),
-             qPrintable(shown.text));
+    QVERIFY2(lead.contains(notAFolder) && lead.contains(NotAFolderCause()), qPrintable(shown.text));
     QVERIFY2(!shown.text.contains(QStringLiteral("install"), Qt::CaseInsensitive), qPrintable(shown.text));
     auto native = bv::shell::NativePrompts::ShowMessageBox(shown.text, shown.title, shown.icon, shown.details, t.w.get());
     QCOMPARE(native->icon(), QMessageBox::Critical);

@@ -420,7 +420,7 @@ bool Store::AddMessageOnce(FolderId folderId, PreparedMessagePtr message) {
         MergeCategories(known->second, message->built.props);
         return false;
     }
-    Nid nid = AddBuilt(folder, message->built);
+    AddBuilt(folder, message->built);
     return true;
 }
 

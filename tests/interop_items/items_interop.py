@@ -254,8 +254,13 @@ def folder_items(store):
 
 
 def readpst_text(found, folder, name):
+    """What readpst wrote for `folder`, without the DTSTAMP lines: they carry the time
+    readpst itself ran, which differs between two of its runs."""
     paths = [p for p in found.get(folder, []) if os.path.basename(p) == name]
-    return open(paths[0], 'rb').read() if paths else b''
+    if not paths:
+        return b''
+    lines = open(paths[0], 'rb').read().splitlines(keepends=True)
+    return b''.join(line for line in lines if not line.startswith(b'DTSTAMP:'))
 
 
 def check_archive(args, vcfs, icss):

@@ -306,6 +306,22 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     // `member` (opened, nothing of it consumed yet). `inputPath` names it: the file, or
     // the archive's path followed by the member's path inside it; its output folder
     // mirrors that path below the destination. False when a store could not be opened.
+    // After each input (mailbox, contact or calendar file): its store parts settled, a
+    // store of its own closed, and the input counted as converted or failed.
+    auto finishInput = [&](size_t failuresBefore) {
+        takePartFailures();
+        if (storePerMailbox && store) closeStore();
+        if (report.failures.size() == failuresBefore && !report.stopped) {
+            ++report.mailboxesConverted;
+            if (store && store->open()) {
+                if (store->partNumber() != storeMailboxesPart) storeMailboxes = 0;
+                storeMailboxesPart = store->partNumber();
+                ++storeMailboxes;
+            }
+        } else {
+            ++report.mailboxesFailed;
+        }
+    };
     auto convertMailbox = [&](const std::string& inputPath, InputFile* member, const ReadProgress& progress) {
         const std::string mailboxFolder = saveFolder + MirroredPart(inputPath);
         const std::string mailboxName = MailboxName(PathLastPart(inputPath));
@@ -373,18 +389,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             if (output->diskFull()) report.diskFull = true;
             else if (x.stopped) report.stopped = true;
         }
-        takePartFailures();
-        if (storePerMailbox && store) closeStore();
-        if (report.failures.size() == failuresBefore && !report.stopped) {
-            ++report.mailboxesConverted;
-            if (store && store->open()) {
-                if (store->partNumber() != storeMailboxesPart) storeMailboxes = 0;
-                storeMailboxesPart = store->partNumber();
-                ++storeMailboxes;
-            }
-        } else {
-            ++report.mailboxesFailed;
-        }
+        finishInput(failuresBefore);
         return true;
     };
 
@@ -446,18 +451,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             for (auto& w : r.warnings) report.warnings.push_back(std::move(w));
             if (r.stopped) report.stopped = true;
         }
-        takePartFailures();
-        if (storePerMailbox && store) closeStore();
-        if (report.failures.size() == failuresBefore && !report.stopped) {
-            ++report.mailboxesConverted;
-            if (store && store->open()) {
-                if (store->partNumber() != storeMailboxesPart) storeMailboxes = 0;
-                storeMailboxesPart = store->partNumber();
-                ++storeMailboxes;
-            }
-        } else {
-            ++report.mailboxesFailed;
-        }
+        finishInput(failuresBefore);
         return true;
     };
 

@@ -483,6 +483,23 @@ void NodeDatabase::Sync() {
     if (durable_) file_.SyncData();
 }
 
+void NodeDatabase::WriteDListAndHeader() {
+    ++header_.dwUnique;
+    // An empty density list, as Outlook writes it; a stale one from an earlier writer
+    // of this file would disagree with the rebuilt AMaps.
+    uint8_t dlist[kPageSize];
+    BuildEmptyDListPage(header_.bidNextP++, dlist);
+    WriteAt(kDListOffset, dlist, kPageSize);
+    FlushAndWait();
+    Sync();
+    // The header, last: from here on the store is the new one.
+    uint8_t head[kHeaderSize];
+    header_.Serialize(head);
+    WriteAt(0, head, kHeaderSize);
+    FlushAndWait();
+    Sync();
+}
+
 uint64_t NodeDatabase::UsedBytes() const {
     if (inPlace_) {
         // The pages on the paths to the changes: at most a few levels of each tree.
@@ -605,19 +622,7 @@ void NodeDatabase::Commit() {
     root.cbAMapFree = free;
     root.cbPMapFree = 0;
     root.fAMapValid = FAMAP_VALID;
-    ++header_.dwUnique;
-    // An empty density list, as Outlook writes it; a stale one from an earlier writer
-    // of this file would disagree with the rebuilt AMaps.
-    uint8_t dlist[kPageSize];
-    BuildEmptyDListPage(header_.bidNextP++, dlist);
-    WriteAt(kDListOffset, dlist, kPageSize);
-    FlushAndWait();
-    Sync();
-    // The header, last: from here on the store is the new one.
-    header_.Serialize(head);
-    WriteAt(0, head, kHeaderSize);
-    FlushAndWait();
-    Sync();
+    WriteDListAndHeader();
 
     committed_ = std::move(bits);
     committedRegions_ = regions;

@@ -262,17 +262,7 @@ void NodeDatabase::CommitInPlace() {
     root.ibAMapLast = RegionStart(regions - 1);
     file_.Truncate(root.ibFileEof);
     WriteMapsInPlace(regions, freed, allocated);
-    ++header_.dwUnique;
-    uint8_t dlist[kPageSize];
-    BuildEmptyDListPage(header_.bidNextP++, dlist);
-    WriteAt(kDListOffset, dlist, kPageSize);
-    FlushAndWait();
-    Sync();
-    // The header, last: from here on the store is the new one.
-    header_.Serialize(head);
-    WriteAt(0, head, kHeaderSize);
-    FlushAndWait();
-    Sync();
+    WriteDListAndHeader();
 
     committedHeader_ = header_;
     committedRegions_ = regions;

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <unordered_map>
 #include <vector>
 
@@ -75,7 +76,13 @@ std::string ResolvedName(const std::string& charset, const std::string& lower) {
     if (auto it = cache.find(lower); it != cache.end()) return it->second;
     std::vector<std::string> candidates;
     ParserOptions();  // GMime's charset tables exist once it is initialised
-    if (const char* name = g_mime_charset_iconv_name(charset.c_str())) candidates.push_back(name);
+    {
+        // GMime fills its table under a lock of its own that thread checkers cannot
+        // see; ours makes the hand-over of the name it returns visible to them.
+        static std::mutex gmimeTable;
+        std::lock_guard<std::mutex> hold(gmimeTable);
+        if (const char* name = g_mime_charset_iconv_name(charset.c_str())) candidates.push_back(name);
+    }
     candidates.push_back(charset);
     std::string bare = lower.rfind("x-", 0) == 0 ? lower.substr(2) : lower;
     candidates.push_back(bare);

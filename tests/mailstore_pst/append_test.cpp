@@ -59,7 +59,6 @@ uint64_t ValidationErrors(const fs::path& p) {
 // Subject -> categories of every message in the store, read with our own readers.
 std::map<std::string, std::vector<std::string>> Messages(const fs::path& path) {
     auto db = NodeDatabase::Open(path);
-    std::optional<NodeRef> map = db->FindNode(NID_NAME_TO_ID_MAP);
     std::map<std::string, std::vector<std::string>> out;
     db->ForEachNode([&](Nid nid, const NodeRef& ref) {
         if (NidTypeOf(nid) != NID_TYPE_NORMAL_MESSAGE) return;
@@ -164,7 +163,9 @@ TEST(PstAppend, ManyAppendsGrowTheTreesCopyOnWriteAndKnowEveryMessage) {
             ++added;
         }
         // Messages of earlier rounds are known, also those of the round that did not ask.
-        if (round > 0) EXPECT_FALSE(s->AddMessageOnce(a, s->Prepare(Mail("again", "<" + std::to_string(round - 1) + "-7@x>"))));
+        if (round > 0) {
+            EXPECT_FALSE(s->AddMessageOnce(a, s->Prepare(Mail("again", "<" + std::to_string(round - 1) + "-7@x>"))));
+        }
         EXPECT_EQ(s->MessageCount(a), added);
         s->Close();
         ASSERT_EQ(ValidationErrors(p), 0u) << "round " << round;

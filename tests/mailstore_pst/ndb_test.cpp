@@ -280,7 +280,9 @@ TEST(PstDataTree, BoundariesAt8176AndXXBlock) {
         std::vector<Bytes> blocks = db->ReadDataTree(bids[i]);
         Bytes all;
         for (size_t k = 0; k < blocks.size(); ++k) {
-            if (k + 1 < blocks.size()) EXPECT_EQ(blocks[k].size(), 8176u);
+            if (k + 1 < blocks.size()) {
+                EXPECT_EQ(blocks[k].size(), 8176u);
+            }
             all.insert(all.end(), blocks[k].begin(), blocks[k].end());
         }
         EXPECT_EQ(all, Random(sizes[i], uint32_t(i))) << sizes[i];

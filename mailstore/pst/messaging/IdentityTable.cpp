@@ -1,6 +1,7 @@
 #include "mailstore/pst/messaging/IdentityTable.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "mailstore/base/LittleEndian.h"
 
@@ -15,48 +16,100 @@ using base::Put64;
 constexpr uint32_t kMagic = 0x31495642;  // "BVI1"
 constexpr size_t kHeader = 8;
 constexpr size_t kEntry = 12;
-constexpr size_t kFewest = 1024;  // recent entries kept before a merge, at least
+constexpr size_t kChunkEntries = 4096;  // a chunk is split when it grows past twice this
+constexpr size_t kFewest = 1024;        // recent entries kept before a merge, at least
 
-uint64_t IdentityAt(const Bytes& b, size_t i) { return Get64(b.data() + kHeader + i * kEntry); }
-Nid NidAt(const Bytes& b, size_t i) { return Get32(b.data() + kHeader + i * kEntry + 8); }
-void PutEntry(uint8_t* at, uint64_t identity, Nid nid) {
-    Put64(at, identity);
-    Put32(at + 8, nid);
+size_t CountOf(const Bytes& chunk) { return chunk.size() / kEntry; }
+uint64_t IdentityAt(const Bytes& chunk, size_t i) { return Get64(chunk.data() + i * kEntry); }
+Nid NidAt(const Bytes& chunk, size_t i) { return Get32(chunk.data() + i * kEntry + 8); }
+void AppendEntry(Bytes& chunk, uint64_t identity, Nid nid) {
+    const size_t at = chunk.size();
+    chunk.resize(at + kEntry);
+    Put64(chunk.data() + at, identity);
+    Put32(chunk.data() + at + 8, nid);
 }
 
 }  // namespace
 
 void IdentityTable::Clear() {
-    sorted_.assign(kHeader, 0);
-    Put32(sorted_.data(), kMagic);
+    chunks_.clear();
     sortedCount_ = 0;
     recent_.clear();
 }
 
-bool IdentityTable::Load(Bytes bytes) {
+bool IdentityTable::Load(std::vector<Bytes> blocks) {
     Clear();
-    if (bytes.size() < kHeader || Get32(bytes.data()) != kMagic) return false;
-    const size_t count = Get32(bytes.data() + 4);
-    if (bytes.size() != kHeader + count * kEntry) return false;
+    // The entries follow the header across block boundaries: read through a carry.
+    uint8_t carry[kEntry];
+    size_t carried = 0, seen = 0, count = 0;
     bool ordered = true;
-    for (size_t i = 1; i < count && ordered; ++i) ordered = IdentityAt(bytes, i - 1) < IdentityAt(bytes, i);
-    if (!ordered) {
-        std::vector<std::pair<uint64_t, Nid>> entries;
-        entries.reserve(count);
-        for (size_t i = 0; i < count; ++i) entries.push_back({IdentityAt(bytes, i), NidAt(bytes, i)});
-        std::stable_sort(entries.begin(), entries.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-        entries.erase(std::unique(entries.begin(), entries.end(),
-                                  [](const auto& a, const auto& b) { return a.first == b.first; }),
-                      entries.end());
-        bytes.resize(kHeader + entries.size() * kEntry);
-        for (size_t i = 0; i < entries.size(); ++i)
-            PutEntry(bytes.data() + kHeader + i * kEntry, entries[i].first, entries[i].second);
+    uint64_t last = 0;
+    std::vector<std::pair<uint64_t, Nid>> unordered;
+    Bytes chunk;
+    auto take = [&](const uint8_t* e) {
+        const uint64_t identity = Get64(e);
+        const Nid nid = Get32(e + 8);
+        if (ordered && seen > 0 && identity <= last) {
+            ordered = false;  // an older writer's index: sorted below
+            for (const Bytes& c : chunks_)
+                for (size_t i = 0; i < CountOf(c); ++i) unordered.push_back({IdentityAt(c, i), NidAt(c, i)});
+            for (size_t i = 0; i < CountOf(chunk); ++i) unordered.push_back({IdentityAt(chunk, i), NidAt(chunk, i)});
+            chunks_.clear();
+            chunk.clear();
+        }
+        if (ordered) {
+            AppendEntry(chunk, identity, nid);
+            if (CountOf(chunk) == kChunkEntries) chunks_.push_back(std::exchange(chunk, {}));
+        } else {
+            unordered.push_back({identity, nid});
+        }
+        last = identity;
+        ++seen;
+    };
+    size_t offset = 0;  // into the node's bytes
+    for (Bytes& block : blocks) {
+        for (size_t i = 0; i < block.size(); ++i, ++offset) {
+            if (offset < kHeader) {
+                carry[offset % 4] = block[i];
+                if (offset == 3 && Get32(carry) != kMagic) return false;
+                if (offset == 7) count = Get32(carry);
+                continue;
+            }
+            carry[carried++] = block[i];
+            if (carried == kEntry) {
+                take(carry);
+                carried = 0;
+            }
+        }
+        Bytes().swap(block);
     }
-    sorted_ = std::move(bytes);
-    sortedCount_ = (sorted_.size() - kHeader) / kEntry;
-    SetCount();
+    if (offset < kHeader || carried != 0 || seen != count) {
+        Clear();
+        return false;
+    }
+    if (!chunk.empty()) chunks_.push_back(std::move(chunk));
+    sortedCount_ = seen;
+    if (!ordered) {
+        std::stable_sort(unordered.begin(), unordered.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        unordered.erase(std::unique(unordered.begin(), unordered.end(),
+                                    [](const auto& a, const auto& b) { return a.first == b.first; }),
+                        unordered.end());
+        TakeSorted(std::move(unordered));
+    }
     return true;
+}
+
+void IdentityTable::TakeSorted(std::vector<std::pair<uint64_t, Nid>> entries) {
+    chunks_.clear();
+    sortedCount_ = entries.size();
+    for (size_t i = 0; i < entries.size(); i += kChunkEntries) {
+        Bytes chunk;
+        chunk.reserve(std::min(kChunkEntries, entries.size() - i) * kEntry);
+        for (size_t j = i; j < entries.size() && j < i + kChunkEntries; ++j)
+            AppendEntry(chunk, entries[j].first, entries[j].second);
+        chunks_.push_back(std::move(chunk));
+    }
 }
 
 void IdentityTable::Add(uint64_t identity, Nid nid) {
@@ -66,15 +119,21 @@ void IdentityTable::Add(uint64_t identity, Nid nid) {
 }
 
 std::optional<Nid> IdentityTable::Find(uint64_t identity) const {
-    size_t lo = 0, hi = sortedCount_;
-    while (lo < hi) {
-        const size_t mid = lo + (hi - lo) / 2;
-        const uint64_t at = IdentityAt(sorted_, mid);
-        if (at == identity) return NidAt(sorted_, mid);
-        if (at < identity)
-            lo = mid + 1;
-        else
-            hi = mid;
+    // The last chunk that starts at or below the identity.
+    auto after = std::upper_bound(chunks_.begin(), chunks_.end(), identity,
+                                  [](uint64_t id, const Bytes& c) { return id < IdentityAt(c, 0); });
+    if (after != chunks_.begin()) {
+        const Bytes& c = *(after - 1);
+        size_t lo = 0, hi = CountOf(c);
+        while (lo < hi) {
+            const size_t mid = lo + (hi - lo) / 2;
+            const uint64_t at = IdentityAt(c, mid);
+            if (at == identity) return NidAt(c, mid);
+            if (at < identity)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
     }
     if (auto it = recent_.find(identity); it != recent_.end()) return it->second;
     return std::nullopt;
@@ -85,40 +144,84 @@ void IdentityTable::Merge() {
     std::vector<std::pair<uint64_t, Nid>> incoming(recent_.begin(), recent_.end());
     recent_.clear();
     std::sort(incoming.begin(), incoming.end());
-    const size_t total = sortedCount_ + incoming.size();
-    const size_t bytes = kHeader + total * kEntry;
-    // Grown by a quarter, not doubled: while it is copied, both the old and the new
-    // buffer are held.
-    if (sorted_.capacity() < bytes) sorted_.reserve(bytes + bytes / 4);
-    sorted_.resize(bytes);
-    // From the back, so that nothing is overwritten before it is moved.
-    size_t a = sortedCount_, b = incoming.size(), out = total;
-    while (b > 0) {
-        uint8_t* to = sorted_.data() + kHeader + (--out) * kEntry;
-        if (a > 0 && IdentityAt(sorted_, a - 1) > incoming[b - 1].first) {
-            std::copy_n(sorted_.data() + kHeader + (a - 1) * kEntry, kEntry, to);
-            --a;
-        } else {
-            PutEntry(to, incoming[b - 1].first, incoming[b - 1].second);
-            --b;
-        }
+    sortedCount_ += incoming.size();
+    if (chunks_.empty()) {
+        TakeSorted(std::move(incoming));
+        return;
     }
-    sortedCount_ = total;
-    SetCount();
+    // Each incoming entry goes to the last chunk starting at or below it (the first
+    // chunk for those below every chunk). A chunk that receives entries is rebuilt at
+    // its new size, and split when it has grown past twice the usual.
+    std::vector<Bytes> merged;
+    merged.reserve(chunks_.size() + incoming.size() / kChunkEntries + 1);
+    size_t next = 0;
+    for (size_t c = 0; c < chunks_.size(); ++c) {
+        Bytes& old = chunks_[c];
+        const bool last = c + 1 == chunks_.size();
+        size_t end = next;
+        while (end < incoming.size() && (last || incoming[end].first < IdentityAt(chunks_[c + 1], 0))) ++end;
+        if (end == next) {
+            merged.push_back(std::move(old));
+            continue;
+        }
+        const size_t total = CountOf(old) + (end - next);
+        const size_t pieces = total > 2 * kChunkEntries ? (total + kChunkEntries - 1) / kChunkEntries : 1;
+        const size_t per = (total + pieces - 1) / pieces;
+        Bytes out;
+        out.reserve(std::min(per, total) * kEntry);
+        size_t a = 0, b = next;
+        const size_t oldCount = CountOf(old);
+        for (size_t written = 0; written < total; ++written) {
+            if (CountOf(out) == per) {
+                merged.push_back(std::move(out));
+                out = Bytes();
+                out.reserve(std::min(per, total - written) * kEntry);
+            }
+            if (b < end && (a == oldCount || incoming[b].first < IdentityAt(old, a))) {
+                AppendEntry(out, incoming[b].first, incoming[b].second);
+                ++b;
+            } else {
+                AppendEntry(out, IdentityAt(old, a), NidAt(old, a));
+                ++a;
+            }
+        }
+        merged.push_back(std::move(out));
+        Bytes().swap(old);
+        next = end;
+    }
+    chunks_ = std::move(merged);
 }
 
-void IdentityTable::SetCount() { Put32(sorted_.data() + 4, uint32_t(sortedCount_)); }
-
-const Bytes& IdentityTable::Serialized() {
+void IdentityTable::Write(size_t piece, const std::function<void(const uint8_t*, size_t)>& put) {
     Merge();
-    return sorted_;
+    Bytes buffer;
+    buffer.reserve(piece);
+    auto add = [&](const uint8_t* p, size_t n) {
+        while (n > 0) {
+            const size_t part = std::min(n, piece - buffer.size());
+            buffer.insert(buffer.end(), p, p + part);
+            p += part;
+            n -= part;
+            if (buffer.size() == piece) {
+                put(buffer.data(), buffer.size());
+                buffer.clear();
+            }
+        }
+    };
+    uint8_t header[kHeader];
+    Put32(header, kMagic);
+    Put32(header + 4, uint32_t(sortedCount_));
+    add(header, kHeader);
+    for (const Bytes& c : chunks_) add(c.data(), c.size());
+    if (!buffer.empty()) put(buffer.data(), buffer.size());
 }
 
 std::vector<uint64_t> IdentityTable::Identities() {
     Merge();
     std::vector<uint64_t> out;
     out.reserve(sortedCount_);
-    for (size_t i = 0; i < sortedCount_; ++i) out.push_back(IdentityAt(sorted_, i));
+    for (const Bytes& c : chunks_)
+        for (size_t i = 0; i < CountOf(c); ++i) out.push_back(IdentityAt(c, i));
     return out;
 }
 

@@ -58,18 +58,19 @@ bool Store::LoadIdentityIndex() {
     if (!ref || !ref->bidData) return false;
     // Written last by the commit the header is of: no block came after it.
     if ((ref->bidData & ~Bid(3)) + 4 != db_->CommittedHeader().bidNextB) return false;
-    Bytes all;
     try {
-        for (auto& b : db_->ReadDataTree(ref->bidData)) all.insert(all.end(), b.begin(), b.end());
+        return identities_.Load(db_->ReadDataTree(ref->bidData));
     } catch (const MailStoreError&) {
         return false;
     }
-    return identities_.Load(std::move(all));
 }
 
 void Store::WriteIdentityIndex() {
-    const Bytes& data = identities_.Serialized();
-    db_->SetNode(kIdentityIndex, {db_->WriteDataTree(data.data(), data.size(), nullptr), 0, 0});
+    std::vector<WrittenBlock> written;
+    identities_.Write(kMaxBlockData, [&](const uint8_t* data, size_t size) {
+        written.push_back({db_->WriteBlock(data, size, false), size});
+    });
+    db_->SetNode(kIdentityIndex, {db_->WriteDataTree(written), 0, 0});
 }
 
 void Store::LoadIdentities() {

@@ -19,7 +19,8 @@ void AllocationBitmap::Grow(uint64_t regions) {
     if (regions <= regions_) return;
     uint64_t first = regions_;
     regions_ = regions;
-    bits_.resize(regions * 496, 0);
+    while (chunks_.size() * kChunkRegions < regions)
+        chunks_.push_back(std::make_unique<uint8_t[]>(kChunkRegions * 496));  // (zeroed)
     for (uint64_t k = first; k < regions; ++k) Mark(RegionStart(k), RegionMapPages(k) * 512);
 }
 
@@ -31,7 +32,7 @@ void AllocationBitmap::Mark(Ib ib, uint64_t size) {
     if ((first + count) > regions_ * kSlotsPerRegion)
         FormatError("AMAPPAGE", "rgbAMapBits", "allocation at " + std::to_string(ib) + " lies past the last AMap");
     for (uint64_t s = first; s < first + count; ++s) {
-        uint8_t& byte = bits_[s / 8];
+        uint8_t& byte = Byte(s / 8);
         uint8_t mask = uint8_t(0x80 >> (s % 8));
         if (byte & mask)
             FormatError("AMAPPAGE", "rgbAMapBits", "slot at " + std::to_string(kFirstAMapOffset + s * 64) + " allocated twice");
@@ -46,17 +47,17 @@ void AllocationBitmap::Unmark(Ib ib, uint64_t size) {
     uint64_t count = size / kSlotSize;
     if ((first + count) > regions_ * kSlotsPerRegion)
         FormatError("AMAPPAGE", "rgbAMapBits", "release at " + std::to_string(ib) + " lies past the last AMap");
-    for (uint64_t s = first; s < first + count; ++s) bits_[s / 8] &= uint8_t(~(0x80 >> (s % 8)));
+    for (uint64_t s = first; s < first + count; ++s) Byte(s / 8) &= uint8_t(~(0x80 >> (s % 8)));
 }
 
 void AllocationBitmap::LoadRegion(uint64_t k, const uint8_t* amapBits) {
     if (k >= regions_) FormatError("AMAPPAGE", "rgbAMapBits", "region " + std::to_string(k) + " lies past the last AMap");
-    std::memcpy(&bits_[k * 496], amapBits, 496);
+    std::memcpy(MutableRegionBits(k), amapBits, 496);
 }
 
 bool AllocationBitmap::IsSet(Ib ib) const {
     uint64_t s = (ib - kFirstAMapOffset) / kSlotSize;
-    return bits_[s / 8] & (0x80 >> (s % 8));
+    return Byte(s / 8) & (0x80 >> (s % 8));
 }
 
 uint64_t AllocationBitmap::FreeBytes(uint64_t k) const {
@@ -98,8 +99,8 @@ void AllocationBitmap::AddFreeRuns(uint64_t k, std::vector<std::pair<Ib, uint64_
 std::vector<Ib> AllocationBitmap::FreePages() const {
     // Regions start on 512-byte boundaries, so a page is one whole bitmap byte.
     std::vector<Ib> out;
-    for (size_t i = 0; i < bits_.size(); ++i)
-        if (bits_[i] == 0) out.push_back(kFirstAMapOffset + Ib(i) * 8 * kSlotSize);
+    for (uint64_t i = 0; i < regions_ * 496; ++i)
+        if (Byte(i) == 0) out.push_back(kFirstAMapOffset + Ib(i) * 8 * kSlotSize);
     return out;
 }
 

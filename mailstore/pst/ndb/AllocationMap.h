@@ -9,6 +9,7 @@
 // an FPMap region below 200 GB). See docs/pst-layout.md.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "mailstore/pst/ndb/NdbTypes.h"
@@ -63,7 +64,7 @@ public:
     std::vector<Ib> FreePages() const;
     // Longest run of free slots in region k, capped at 255 (one FMap byte).
     uint8_t LongestFreeRun(uint64_t k) const;
-    const uint8_t* RegionBits(uint64_t k) const { return &bits_[k * 496]; }
+    const uint8_t* RegionBits(uint64_t k) const { return &chunks_[k / kChunkRegions][(k % kChunkRegions) * 496]; }
 
     // The 512-byte map pages of region k.
     void BuildAMapPage(uint64_t k, uint8_t* page) const;
@@ -72,8 +73,15 @@ public:
     static void BuildFPMapPage(uint64_t k, uint8_t* page);
 
 private:
+    // 496 bytes per region, MSB first, in chunks of regions: a store of many gigabytes
+    // grows its map without ever holding it twice.
+    static constexpr uint64_t kChunkRegions = 256;
+    uint8_t* MutableRegionBits(uint64_t k) { return &chunks_[k / kChunkRegions][(k % kChunkRegions) * 496]; }
+    uint8_t& Byte(uint64_t i) { return MutableRegionBits(i / 496)[i % 496]; }
+    uint8_t Byte(uint64_t i) const { return RegionBits(i / 496)[i % 496]; }
+
     uint64_t regions_;
-    std::vector<uint8_t> bits_;  // 496 bytes per region, MSB first
+    std::vector<std::unique_ptr<uint8_t[]>> chunks_;
 };
 
 }  // namespace bv::mailstore::pst

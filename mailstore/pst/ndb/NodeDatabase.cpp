@@ -18,7 +18,7 @@ namespace bv::mailstore::pst {
 using base::ComputeCrc;
 namespace {
 
-constexpr size_t kWriteBuffer = 4 << 20;
+constexpr size_t kWriteBuffer = 1 << 20;
 
 uint64_t AlignUp(uint64_t v, uint64_t a) { return (v + a - 1) / a * a; }
 

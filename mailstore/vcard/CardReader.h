@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <istream>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "mailstore/vcard/ContentLine.h"
@@ -18,6 +19,9 @@ struct Card {
     // Set when the card cannot be read; `errorLine` is where.
     std::string error;
     int errorLine = 0;
+    // Cards of the file before this one with the same UID (CardUid): each is known by
+    // its place among them too.
+    int sameUidBefore = 0;
 };
 
 class CardReader {
@@ -41,6 +45,7 @@ private:
     bool hasPending_ = false;
     int physical_ = 0;  // physical lines read
     uint64_t bytes_ = 0;
+    std::unordered_map<uint64_t, int> uids_;  // hashes of the UIDs of the cards read -> how many
 };
 
 }  // namespace bv::mailstore::vcard

@@ -1,5 +1,6 @@
 #include "mailstore/pst/PstStoreSeries.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "mailstore/MailStoreError.h"
@@ -85,7 +86,7 @@ std::string PstStoreSeries::AddItemFolder(const std::string& nameIn, const std::
 }
 
 void PstStoreSeries::NextPart() {
-    Close();
+    ClosePart(true);
     ++number_;
     OpenPart();
 }
@@ -131,7 +132,7 @@ FolderId PstStoreSeries::FolderIn(const std::vector<std::string>& folder) {
 void PstStoreSeries::RememberHeld(const fs::path& file) {
     try {
         std::unique_ptr<Store> part = Store::OpenOrCreate(file, displayName_);
-        for (uint64_t identity : part->HeldIdentities()) heldElsewhere_.insert(identity);
+        NoteHeld(part->HeldIdentities());
         part->Close();  // unchanged: nothing is written
     } catch (const MailStoreError&) {
         // A part that cannot be read is left alone; its messages are not known.
@@ -149,7 +150,8 @@ PstStoreSeries::Added PstStoreSeries::AddOnce(const std::vector<std::string>& fo
         part_->AddMessageOnce(part_->IpmSubtree(), std::move(message));  // joins the categories
         return {false, {}};
     }
-    if (!heldElsewhere_.empty() && heldElsewhere_.count(Store::IdentityOf(*message))) return {false, {}};
+    if (std::binary_search(heldElsewhere_.begin(), heldElsewhere_.end(), Store::IdentityOf(*message)))
+        return {false, {}};
     return {true, Place(folder, std::move(message), true)};
 }
 
@@ -173,12 +175,22 @@ std::string PstStoreSeries::Place(const std::vector<std::string>& folder, Prepar
     return warning;
 }
 
-void PstStoreSeries::Close() {
+void PstStoreSeries::NoteHeld(std::vector<uint64_t> identities) {
+    // Both sorted (HeldIdentities): one merge.
+    const size_t before = heldElsewhere_.size();
+    heldElsewhere_.insert(heldElsewhere_.end(), identities.begin(), identities.end());
+    std::inplace_merge(heldElsewhere_.begin(), heldElsewhere_.begin() + before, heldElsewhere_.end());
+    heldElsewhere_.erase(std::unique(heldElsewhere_.begin(), heldElsewhere_.end()), heldElsewhere_.end());
+}
+
+void PstStoreSeries::Close() { ClosePart(false); }
+
+void PstStoreSeries::ClosePart(bool anotherFollows) {
     std::unique_ptr<Store> part = std::move(part_);
     if (!part) return;
     known_.clear();
     try {
-        for (uint64_t identity : part->HeldIdentities()) heldElsewhere_.insert(identity);
+        if (anotherFollows) NoteHeld(part->HeldIdentities());
         part->Close();
     } catch (const std::exception& e) {
         failures_.push_back({path_, e.what(), messages_});

@@ -12,7 +12,6 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -88,6 +87,9 @@ private:
     void RememberHeld(const std::filesystem::path& file);
     std::string Place(const std::vector<std::string>& folder, PreparedMessagePtr message, bool once);
     void NextPart();
+    // Finishes the open part; its identities are noted when another part follows.
+    void ClosePart(bool anotherFollows);
+    void NoteHeld(std::vector<uint64_t> identities);
     bool Fits(uint64_t used) const;
     FolderId FolderIn(const std::vector<std::string>& folder);
     // Adds top folder `name` to the open part, of its container class.
@@ -108,7 +110,7 @@ private:
     std::unique_ptr<NameToIdMap> names_;
     uint8_t cryptMethod_ = 0;
     std::vector<std::string> partsDone_;
-    std::unordered_set<uint64_t> heldElsewhere_;  // identities of the messages of the other parts
+    std::vector<uint64_t> heldElsewhere_;  // identities of the messages of the other parts, sorted
     std::vector<PartFailure> failures_;
 };
 

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 
 #include "mailstore/pst/ltp/PropertyContext.h"
 #include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/pst/ltp/TableContext.h"
+#include "mailstore/pst/messaging/IdentityTable.h"
 #include "mailstore/pst/messaging/MessageBuilder.h"
 #include "mailstore/pst/messaging/PropertyEncoding.h"
 
@@ -144,4 +146,43 @@ TEST(PstMessage, NoAttachmentsClearsTheFlagAndEmbeddedMessagesNest) {
     TcRead rows = ReadTableContext(heap, [](Nid) { return std::vector<Bytes>(); });
     ASSERT_EQ(rows.rows.size(), 1u);
     EXPECT_GT(rows.rows[0].rowId, 0u);  // recipient row ids start at 1
+}
+
+// The table a store keeps of its messages' identities: through many merges of the
+// recent entries into the sorted ones, every identity is found with the NID it was
+// first entered with, and the index it writes reads back the same, also when an older
+// writer left the entries in no order.
+TEST(PstIdentityTable, FindsEveryIdentityWithItsFirstNidAndReadsBackWhatItWrites) {
+    std::mt19937_64 random(7);
+    std::vector<uint64_t> ids;
+    for (int i = 0; i < 50000; ++i) ids.push_back(random() | 1);
+    IdentityTable table;
+    for (size_t i = 0; i < ids.size(); ++i) {
+        table.Add(ids[i], Nid(0x200024 + 32 * i));
+        if (i % 3 == 0) table.Add(ids[i / 2], 1);  // a copy met later changes nothing
+    }
+    ASSERT_EQ(table.Size(), ids.size());
+    for (size_t i = 0; i < ids.size(); ++i) ASSERT_EQ(table.Find(ids[i]), Nid(0x200024 + 32 * i)) << i;
+    EXPECT_FALSE(table.Contains(2));  // (all entered are odd)
+    const std::vector<uint64_t> all = table.Identities();
+    EXPECT_TRUE(std::is_sorted(all.begin(), all.end()));
+
+    IdentityTable reread;
+    ASSERT_TRUE(reread.Load(table.Serialized()));
+    EXPECT_EQ(reread.Size(), ids.size());
+    EXPECT_EQ(reread.Find(ids[12345]), Nid(0x200024 + 32 * 12345));
+
+    // "BVI1", three entries out of order, one identity twice: sorted, the first kept.
+    Bytes old = {'B', 'V', 'I', '1', 3, 0, 0, 0};
+    for (auto [id, nid] : {std::pair<uint64_t, Nid>{9, 0x44}, {5, 0x24}, {9, 0x64}}) {
+        for (int b = 0; b < 8; ++b) old.push_back(uint8_t(id >> (8 * b)));
+        for (int b = 0; b < 4; ++b) old.push_back(uint8_t(nid >> (8 * b)));
+    }
+    ASSERT_TRUE(reread.Load(old));
+    EXPECT_EQ(reread.Size(), 2u);
+    EXPECT_EQ(reread.Find(9), Nid(0x44));
+    EXPECT_EQ(reread.Find(5), Nid(0x24));
+    old.pop_back();
+    EXPECT_FALSE(reread.Load(old));  // cut short: not an index
+    EXPECT_EQ(reread.Size(), 0u);
 }

@@ -415,9 +415,9 @@ bool Store::AddMessageOnce(FolderId folderId, PreparedMessagePtr message) {
     FitToStore(*message, *names_, db_->CryptMethod());
     if (!identitiesLoaded_) LoadIdentities();
     const uint64_t identity = IdentityOf(message->built.props);
-    if (auto known = identity ? identities_.find(identity) : identities_.end(); known != identities_.end()) {
+    if (std::optional<Nid> known = identity ? identities_.Find(identity) : std::nullopt) {
         // The same message from another mailbox: one item, with the labels of both.
-        MergeCategories(known->second, message->built.props);
+        MergeCategories(*known, message->built.props);
         return false;
     }
     AddBuilt(folder, message->built);
@@ -428,7 +428,7 @@ bool Store::Holds(const PreparedMessage& message) {
     if (closed_) return false;
     if (!identitiesLoaded_) LoadIdentities();
     const uint64_t identity = IdentityOf(message.built.props);
-    return identity && identities_.count(identity);
+    return identity && identities_.Contains(identity);
 }
 
 uint64_t Store::UsedBytes() const {
@@ -445,7 +445,7 @@ Nid Store::AddBuilt(Folder& folder, const BuiltMessage& built) {
     Nid nid = db_->AllocateNid(NID_TYPE_NORMAL_MESSAGE);
     WriteLtpNode(nid, built.node, folder.nid);
     if (uint64_t identity = IdentityOf(built.props)) {
-        if (identitiesLoaded_) identities_.emplace(identity, nid);
+        if (identitiesLoaded_) identities_.Add(identity, nid);
         else addedBeforeLoading_.push_back({identity, nid});
     }
     AddContentsRow(folder, nid, built.props);

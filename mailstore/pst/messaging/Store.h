@@ -11,12 +11,12 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "mailstore/pst/PstStore.h"
 #include "mailstore/pst/ltp/LtpNode.h"
 #include "mailstore/pst/ltp/PropertyContext.h"
+#include "mailstore/pst/messaging/IdentityTable.h"
 #include "mailstore/pst/messaging/NameToIdMap.h"
 #include "mailstore/pst/ltp/TableContext.h"
 #include "mailstore/pst/ndb/NodeDatabase.h"
@@ -58,7 +58,7 @@ public:
     NameToIdMap& Names() { return *names_; }
 
     // The identity of a message to be added (0: none), and those of the messages the
-    // store holds, looked up once (StoreIdentity.cpp).
+    // store holds (ascending), looked up once (StoreIdentity.cpp).
     static uint64_t IdentityOf(const PreparedMessage& message);
     std::vector<uint64_t> HeldIdentities();
 
@@ -135,7 +135,7 @@ private:
     // Named properties' ids; Prepare (on worker threads) adds to it, hence the pointer.
     std::unique_ptr<NameToIdMap> names_;
     // Message identity -> NID, filled by LoadIdentities on the first AddMessageOnce.
-    std::unordered_map<uint64_t, Nid> identities_;
+    IdentityTable identities_;
     bool identitiesLoaded_ = false;
     // Messages added before the identities were loaded (the index does not have them).
     std::vector<std::pair<uint64_t, Nid>> addedBeforeLoading_;

@@ -13,12 +13,9 @@
 namespace bv::mailstore::pst {
 namespace {
 
-// The identity index: "BVI1", the number of entries, then each message's identity
-// (64 bits) and NID (32 bits). An internal node that readers of the folder tree never
-// visit.
+// The identity index (IdentityTable.h): an internal node that readers of the folder
+// tree never visit.
 constexpr Nid kIdentityIndex = MakeNid(NID_TYPE_INTERNAL, 0x3F0);  // below the NIDs handed out (0x400 on)
-constexpr uint32_t kIndexMagic = 0x31495642;  // "BVI1"
-constexpr size_t kIndexEntry = 12;
 
 uint64_t Fnv1a(uint64_t h, const uint8_t* p, size_t n) {
     for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 0x100000001B3ull;
@@ -53,10 +50,7 @@ uint64_t Store::IdentityOf(const PreparedMessage& message) { return IdentityOf(m
 
 std::vector<uint64_t> Store::HeldIdentities() {
     if (!identitiesLoaded_) LoadIdentities();
-    std::vector<uint64_t> held;
-    held.reserve(identities_.size());
-    for (const auto& [identity, nid] : identities_) held.push_back(identity);
-    return held;
+    return identities_.Identities();
 }
 
 bool Store::LoadIdentityIndex() {
@@ -70,37 +64,22 @@ bool Store::LoadIdentityIndex() {
     } catch (const MailStoreError&) {
         return false;
     }
-    if (all.size() < 8 || Get32(all.data()) != kIndexMagic) return false;
-    const uint32_t count = Get32(all.data() + 4);
-    if (all.size() != 8 + size_t(count) * kIndexEntry) return false;
-    identities_.reserve(count);
-    for (size_t i = 0; i < count; ++i) {
-        const uint8_t* e = all.data() + 8 + i * kIndexEntry;
-        identities_.emplace(Get64(e), Get32(e + 8));
-    }
-    return true;
+    return identities_.Load(std::move(all));
 }
 
 void Store::WriteIdentityIndex() {
-    Bytes data;
-    data.reserve(8 + identities_.size() * kIndexEntry);
-    Append32(data, kIndexMagic);
-    Append32(data, uint32_t(identities_.size()));
-    for (const auto& [identity, nid] : identities_) {
-        Append64(data, identity);
-        Append32(data, nid);
-    }
+    const Bytes& data = identities_.Serialized();
     db_->SetNode(kIdentityIndex, {db_->WriteDataTree(data.data(), data.size(), nullptr), 0, 0});
 }
 
 void Store::LoadIdentities() {
     identitiesLoaded_ = true;
     if (LoadIdentityIndex()) {
-        for (const auto& [identity, nid] : addedBeforeLoading_) identities_.emplace(identity, nid);
+        for (const auto& [identity, nid] : addedBeforeLoading_) identities_.Add(identity, nid);
         addedBeforeLoading_.clear();
         return;
     }
-    identities_.clear();
+    identities_.Clear();
     addedBeforeLoading_.clear();  // (the pass below sees them)
     // Message PCs of one block (nearly all) are read in one pass over the BBT, in file
     // order; larger ones through their data trees.
@@ -121,7 +100,7 @@ void Store::LoadIdentities() {
             // that identify a message are short.
             HeapReader heap(std::move(blocks));
             std::vector<PcProp> props = ReadPropertyContext(heap, [](Nid) { return Bytes(); });
-            if (uint64_t identity = IdentityOf(props)) identities_.emplace(identity, nid);
+            if (uint64_t identity = IdentityOf(props)) identities_.Add(identity, nid);
         } catch (const MailStoreError&) {
             // A message that cannot be read is known by nothing: a copy may be added.
         }

@@ -1,5 +1,6 @@
 // Reads the cards of a vCard file one at a time, so a file of any size is read in
-// the memory of its largest card. Lines are unfolded here: a line starting with a
+// the memory of its largest card (and 8 bytes and a count per UID, for the cards'
+// identities: CardIdentity). Lines are unfolded here: a line starting with a
 // space or tab continues the one before, a QUOTED-PRINTABLE value ending in "="
 // continues on the next line, and a vCard 2.1 BASE64 value goes on until a blank line.
 #pragma once

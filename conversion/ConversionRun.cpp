@@ -446,6 +446,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             ItemFileResult r = ConvertItemFile(itemKind, target, observer, member);
             if (r.diskFull) report.diskFull = true;
             report.messagesConverted += r.converted;
+            report.messagesAlreadyThere += r.alreadyThere;
             report.messagesFailed += r.failed;
             for (auto& f : r.failures) report.failures.push_back(std::move(f));
             for (auto& w : r.warnings) report.warnings.push_back(std::move(w));

@@ -294,9 +294,16 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
                                                              "IPF.Task", "Tasks");
                 if (!item.task && eventFolder.empty())
                     eventFolder = target.store->AddItemFolder(target.folder, "IPF.Appointment", "Calendar");
-                std::string warning = target.store->Add({item.task ? taskFolder : eventFolder},
-                                                        target.store->Prepare(item.message));
-                if (!warning.empty()) result.warnings.push_back({target.inputPath, where + warning});
+                // An item the store holds already (the same card or event, from an
+                // earlier run or another file) is not added again.
+                mailstore::pst::PstStoreSeries::Added added = target.store->AddOnce(
+                    {item.task ? taskFolder : eventFolder}, target.store->Prepare(item.message));
+                if (!added.warning.empty()) result.warnings.push_back({target.inputPath, where + added.warning});
+                if (!added.added) {
+                    ++result.alreadyThere;
+                    observer.MessageWritten(int32_t(n));
+                    continue;
+                }
             } else {
                 mailstore::msg::WriteMsgFile(item.message,
                                              fs::u8path(ItemMsgFileName(kind, target.outputFolder, n, item.task)));

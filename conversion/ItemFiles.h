@@ -3,7 +3,9 @@
 // (IPF.Appointment) or "Tasks" (IPF.Task) folder of the store (named after the file when the store gets more than one file of
 // that kind), or as "Contact-n.msg" / "Appointment-n.msg" files in the file's output
 // folder ("Task-n.msg" for tasks). An item that cannot be read fails alone, with its
-// line; the rest convert. A file is read from disk, or as a member of an archive from
+// line; the rest convert. A store holds each item once: a contact is known by its
+// card's UID (without one, by its content), an appointment or task by its UID and
+// RECURRENCE-ID, so one the store holds already is counted "already there" instead. A file is read from disk, or as a member of an archive from
 // the bytes the archive gives, never unpacked to disk.
 #pragma once
 #include <cstdint>
@@ -50,6 +52,7 @@ struct ItemFileTarget {
 
 struct ItemFileResult {
     int64_t converted = 0;
+    int64_t alreadyThere = 0;  // held by the store already (the same identity), so not added again
     int64_t failed = 0;
     std::vector<Failure> failures;  // "line N: reason" for each item, or the file's error
     std::vector<Failure> warnings;

@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <stdexcept>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -11,7 +12,9 @@
 
 #include "mailstore/base/Ascii.h"
 #include "mailstore/base/CappedLine.h"
+#include "mailstore/mapi/PropTags.h"
 #include "mailstore/ical/AppointmentItem.h"
+#include "mailstore/ical/CalendarIdentity.h"
 #include "mailstore/ical/TaskItem.h"
 
 namespace bv::mailstore::ical {
@@ -148,6 +151,9 @@ struct CalendarReader::State {
     // UID -> where its overrides are (offset, line), for UIDs with a master event.
     std::map<std::string, std::vector<std::pair<uint64_t, int>>> overrides;
     std::unordered_set<uint64_t> masters;  // hashes of the UIDs of events without RECURRENCE-ID
+    // Hashes of the names items of the file are known by (kind, UID, RECURRENCE-ID) ->
+    // how many were read so far.
+    std::unordered_map<uint64_t, int> named;
     ~State() {
         if (zones) icalcomponent_free(zones);
     }
@@ -241,6 +247,9 @@ bool CalendarReader::Next(CalendarItem& item) {
         if (event && ev.isOverride && s_->overrides.count(ev.uid)) continue;
         item.line = ev.line;
         item.task = todo;
+        // A file may give one name to several items: each is known by its place among them too.
+        const std::string name = CalendarItemName(ev.text);
+        const int sameNameBefore = name.empty() ? 0 : s_->named[HashOf(name)]++;
         const char* what = todo ? "the task" : "the event";
         if (ev.unterminated) {
             item.error = std::string(what) + (todo ? " has no END:VTODO" : " has no END:VEVENT");
@@ -259,6 +268,7 @@ bool CalendarReader::Next(CalendarItem& item) {
             icalcomponent_add_component(s_->zones, comp);
             try {
                 item.message = TaskFromTodo(comp);
+                item.message.props.SetBinary(mapi::PR_SEARCH_KEY, CalendarItemSearchKey(ev.text, sameNameBefore));
             } catch (const std::exception& e) {
                 item.error = e.what();
             }
@@ -289,6 +299,9 @@ bool CalendarReader::Next(CalendarItem& item) {
         icalcomponent_add_component(s_->zones, comp);
         try {
             item.message = AppointmentFromEvent(comp, overrides);
+            // How a store that holds the item already recognises it: an event with
+            // its changed instances is known by its own UID.
+            item.message.props.SetBinary(mapi::PR_SEARCH_KEY, CalendarItemSearchKey(ev.text, sameNameBefore));
         } catch (const std::exception& e) {
             item.error = e.what();
         }

@@ -2,7 +2,9 @@
 // (IPM.Appointment) and tasks (IPM.Task). The file is read twice: a first pass keeps its time zones
 // (VTIMEZONE) and notes where overrides of recurring events (RECURRENCE-ID) are,
 // the second turns each VEVENT into an appointment, its overrides as exceptions. Only
-// the event at hand is held in memory, so a file of any size is read in flat memory.
+// the event at hand is held in memory (besides 8 bytes and a count per UID the file
+// gives, for the items' identities), so a file of any size is read in little memory.
+// Each item carries its search key (CalendarIdentity).
 #pragma once
 #include <filesystem>
 #include <functional>

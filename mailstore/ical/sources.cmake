@@ -4,6 +4,7 @@ if(LIBICAL_FOUND)
   target_sources(bv_mailstore PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/AppointmentItem.cpp
     ${CMAKE_CURRENT_LIST_DIR}/AppointmentRecur.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/CalendarIdentity.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CalendarReader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/IcalValues.cpp
     ${CMAKE_CURRENT_LIST_DIR}/TaskItem.cpp

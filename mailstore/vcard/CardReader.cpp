@@ -1,7 +1,10 @@
 #include "mailstore/vcard/CardReader.h"
 
+#include <functional>
+
 #include "mailstore/base/Ascii.h"
 #include "mailstore/base/CappedLine.h"
+#include "mailstore/vcard/CardIdentity.h"
 
 namespace bv::mailstore::vcard {
 
@@ -99,7 +102,11 @@ bool CardReader::Next(Card& card) {
             card.errorLine = card.firstLine;
             return true;
         }
-        if (IsLine(text, "END:VCARD")) return true;
+        if (IsLine(text, "END:VCARD")) {
+            if (const std::string uid = CardUid(card); !uid.empty())
+                card.sameUidBefore = uids_[std::hash<std::string>{}(uid)]++;
+            return true;
+        }
         if (IsLine(text, "BEGIN:VCARD")) {
             // The card before was never ended; this one starts afresh next time.
             pending_ = std::move(text);

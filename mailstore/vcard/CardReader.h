@@ -1,11 +1,13 @@
 // Reads the cards of a vCard file one at a time, so a file of any size is read in
-// the memory of its largest card. Lines are unfolded here: a line starting with a
+// the memory of its largest card (and 8 bytes and a count per UID, for the cards'
+// identities: CardIdentity). Lines are unfolded here: a line starting with a
 // space or tab continues the one before, a QUOTED-PRINTABLE value ending in "="
 // continues on the next line, and a vCard 2.1 BASE64 value goes on until a blank line.
 #pragma once
 #include <cstdint>
 #include <istream>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "mailstore/vcard/ContentLine.h"
@@ -18,6 +20,9 @@ struct Card {
     // Set when the card cannot be read; `errorLine` is where.
     std::string error;
     int errorLine = 0;
+    // Cards of the file before this one with the same UID (CardUid): each is known by
+    // its place among them too.
+    int sameUidBefore = 0;
 };
 
 class CardReader {
@@ -41,6 +46,7 @@ private:
     bool hasPending_ = false;
     int physical_ = 0;  // physical lines read
     uint64_t bytes_ = 0;
+    std::unordered_map<uint64_t, int> uids_;  // hashes of the UIDs of the cards read -> how many
 };
 
 }  // namespace bv::mailstore::vcard

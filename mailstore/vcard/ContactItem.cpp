@@ -9,6 +9,7 @@
 #include "mailstore/base/Utf8.h"
 #include "mailstore/mapi/ContactProps.h"
 #include "mailstore/mapi/EntryIds.h"
+#include "mailstore/vcard/CardIdentity.h"
 #include "mailstore/vcard/ValueText.h"
 
 namespace bv::mailstore::vcard {
@@ -613,6 +614,8 @@ Message ContactBuilder::Build() {
     m_.props.SetBool(PR_HASATTACH, !m_.attachments.empty());
     m_.props.SetInt(PR_INTERNET_CPID, CP_UTF8_CODEPAGE);
     m_.props.SetInt(PR_MESSAGE_CODEPAGE, CP_UTF8_CODEPAGE);
+    // How a store that holds the contact already recognises it.
+    m_.props.SetBinary(PR_SEARCH_KEY, CardSearchKey(card_));
     return std::move(m_);
 }
 

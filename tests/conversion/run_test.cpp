@@ -409,3 +409,45 @@ TEST(Run, AStorePastTheSizeLimitIsWrittenInPartsNamedInTheCompletionText) {
     }
     EXPECT_EQ(Tree(out.path()).size(), r.storeParts.size());  // the parts and nothing else
 }
+
+// Contacts, appointments and tasks are stored once, as messages are: what a store holds
+// already is counted and told apart from what was converted, for items alone or beside mail.
+TEST(Run, ItemsAndMessagesAlreadyInTheStoreAreCountedAndTold) {
+    TempDir in, out;
+    const fs::path cards = in.path() / "family.vcf", calendar = in.path() / "work.ics", box = in.path() / "Inbox.mbox";
+    WriteFile(cards, ReadFile(fs::path(BV_TEST_DATA) / "contacts" / "ezvcard-john-doe-1.vcf"));  // six cards
+    WriteFile(calendar, ReadFile(fs::path(BV_TEST_DATA) / "calendars" / "vobject-radicale-0827.ics"));  // one series
+    WriteFile(box, "From a@x Mon Dec  7 08:00:00 2026\nFrom: a@x\nMessage-ID: <1@x>\nSubject: one\n\nhi\n"
+                   "From b@x Mon Dec  7 08:00:01 2026\nFrom: b@x\nMessage-ID: <2@x>\nSubject: two\n\nhi\n");
+    auto run = [&](std::vector<std::string> inputs) {
+        TestHost h;
+        h.options.kind = OutputKind::Pst;
+        h.options.singleStore = true;
+        h.options.destination = out.str();
+        h.options.inputs = std::move(inputs);
+        return h.Run();
+    };
+    RunReport first = run({box.string(), cards.string(), calendar.string()});
+    ASSERT_TRUE(first.ok());
+    EXPECT_EQ(first.messagesConverted, 9);
+    EXPECT_EQ(first.messagesAlreadyThere, 0);
+    EXPECT_EQ(CompletionText(first, true).find("already there"), std::string::npos);
+
+    // Only items, every one there: the run succeeds and says so.
+    RunReport items = run({cards.string(), calendar.string()});
+    EXPECT_TRUE(items.ok());
+    EXPECT_EQ(items.messagesConverted, 0);
+    EXPECT_EQ(items.messagesAlreadyThere, 7);
+    EXPECT_NE(CompletionText(items, true).find("\r\nEvery message (7) was already there: nothing needed to be added.\r\n"),
+              std::string::npos) << CompletionText(items, true);
+
+    // Items and mail, one card new: it is converted, the rest told apart.
+    const fs::path more = in.path() / "more.vcf";
+    WriteFile(more, "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Someone New\r\nEND:VCARD\r\n");
+    RunReport mixed = run({box.string(), cards.string(), calendar.string(), more.string()});
+    EXPECT_TRUE(mixed.ok());
+    EXPECT_EQ(mixed.messagesConverted, 1);
+    EXPECT_EQ(mixed.messagesAlreadyThere, 9);
+    EXPECT_NE(CompletionText(mixed, true).find("\r\nAlready there, so not added again: 9 messages.\r\n"), std::string::npos)
+        << CompletionText(mixed, true);
+}

@@ -10,8 +10,15 @@ that share none of our code:
   and every folder holds the items its file has;
 - @kenjiuno/msgreader reads every Contact-n.msg and Appointment-n.msg;
 - pst-validate finds nothing;
-- a .vcf and an .ics inside a .zip end up in the store as the same files unpacked do.
-Expected values come from the source files, read here by a small reader of our own.
+- a .vcf and an .ics inside a .zip end up in the store as the same files unpacked do;
+- each item is stored once: files converted twice into one store, or listed twice (a
+  copy under another folder), give every contact, event and task once, read back by
+  readpst and pypff, and the report counts the rest "already there" (exit code 0); .msg
+  files written again are the same files, byte for byte.
+Expected values come from the source files, read here by a small reader of our own. An
+item is known by its UID (with its RECURRENCE-ID when it stands apart from its series,
+and its place among the items of its file with the same UID), without a UID by its
+content: an item of a file that an earlier file of the run holds already is not stored.
 """
 import argparse
 import datetime
@@ -125,6 +132,49 @@ def blocks(path, kind):
     return out
 
 
+def item_identities(path, kind):
+    """(identity, component) of each item the file gives, in order: for VEVENT the
+    events that stand alone (a changed instance of a series in the file goes with it)."""
+    text = open(path, 'rb').read().decode('utf-8', 'replace')
+    comps = []
+    for m in re.finditer(r'BEGIN:%s\n(.*?)END:%s' % (kind, kind), text.replace('\r\n', '\n'), re.S):
+        lines = unfold(m.group(1))
+        props = {}
+        for line in lines:
+            head, _, value = line.partition(':')
+            props.setdefault(head.split(';', 1)[0].upper().rsplit('.', 1)[-1], []).append((head, value))
+        comps.append((lines, props))
+    if kind == 'VEVENT':
+        masters = {p.get('UID', [('', '')])[0][1] for _, p in comps if 'RECURRENCE-ID' not in p}
+        comps = [(l, p) for l, p in comps
+                 if 'RECURRENCE-ID' not in p or p.get('UID', [('', '')])[0][1] not in masters]
+    out, seen = [], {}
+    for lines, props in comps:
+        uid = props.get('UID', [('', '')])[0][1].strip()
+        if uid:
+            rid = props['RECURRENCE-ID'][0] if 'RECURRENCE-ID' in props and kind != 'VCARD' else None
+            name = (kind, uid, rid)
+            seen[name] = seen.get(name, 0) + 1
+            ident = name + (seen[name],)
+        else:
+            dropped = ('DTSTAMP',) if kind != 'VCARD' else ('REV', 'PRODID', 'VERSION')
+            ident = (kind, tuple(l for l in lines if l.split(':', 1)[0].split(';', 1)[0].upper() not in dropped))
+        out.append((ident, props))
+    return out
+
+
+def stored_items(path, kind, held):
+    """The items of the file the run stores, given the identities the store holds
+    (updated): an event without a start fails and is not stored."""
+    out = []
+    for ident, props in item_identities(path, kind):
+        if ident in held or (kind == 'VEVENT' and 'DTSTART' not in props):
+            continue
+        held.add(ident)
+        out.append(props)
+    return out
+
+
 def check_contacts(files, found):
     for f in files:
         folder = os.path.splitext(os.path.basename(f))[0]
@@ -172,12 +222,11 @@ ZONE_ALIASES = {'custom_America/New_York': 'America/New_York'}
 
 
 def check_calendars(files, found, expected_counts):
+    held = set()
     for f in files:
         folder = os.path.splitext(os.path.basename(f))[0]
-        events = blocks(f, 'VEVENT')
-        masters = {e.get('UID', [('', '')])[0][1] for e in events if 'RECURRENCE-ID' not in e}
-        wanted = [e for e in events if 'RECURRENCE-ID' not in e or e.get('UID', [('', '')])[0][1] not in masters]
-        wanted = [e for e in wanted if 'DTSTART' in e]
+        # The events stored: an event an earlier file gave already is there.
+        wanted = stored_items(f, 'VEVENT', held)
         outs = [p for p in found.get(folder, []) if os.path.basename(p) == 'calendar']
         got = blocks(outs[0], 'VEVENT') if outs else []
         if len(got) != expected_counts.get(folder, len(wanted)):
@@ -319,6 +368,85 @@ def check_archive(args, vcfs, icss):
             fail('archive', f'readpst {folder}: {len(zipped)} bytes from the zip, {len(unpacked)} unpacked, not the same')
 
 
+def check_once(args, data):
+    """Each item stored once: contacts and calendars converted into a store, listed
+    twice (the same path twice and a copy in another folder), then converted again."""
+    case = 'once'
+    src = os.path.join(args.work, 'once-in')
+    copy = os.path.join(src, 'copy')
+    os.makedirs(copy)
+    names = {'people.vcf': 'contacts/ezvcard-john-doe-1.vcf',  # six cards, no UID
+             'family.vcf': 'contacts/ezvcard-john-doe-6.vcf',  # a UID
+             'series.ics': 'calendars/vobject-radicale-0827.ics',  # a series and its changed instances
+             'rides.ics': 'calendars/icalendar-example.ics',  # two events of one UID
+             'todo.ics': 'calendars/vobject-vtodo.ics'}  # a task
+    for name, source in names.items():
+        shutil.copy(os.path.join(data, source), os.path.join(src, name))
+        shutil.copy(os.path.join(data, source), os.path.join(copy, name))
+    # Mail beside them: the report counts messages and items together.
+    for folder in (src, copy):
+        with open(os.path.join(folder, 'Inbox.mbox'), 'w', newline='') as f:
+            f.write('From a@example.org Mon Jan  1 00:00:00 2024\nFrom: a@example.org\n'
+                    'Message-ID: <once@example.org>\nSubject: hi\n\nbody\n')
+    names['Inbox.mbox'] = None
+    files = [os.path.join(src, n) for n in names]
+    inputs = files + [os.path.join(copy, n) for n in names] + files[:1]
+    # The store's folders and what each holds: a copy of a file takes the folder of its
+    # name, where its items are already.
+    held = set()
+    expected = {'Inbox': 1}
+    for name in names:
+        if name.endswith('.mbox'):
+            continue
+        stem = os.path.splitext(name)[0]
+        kinds = ('VCARD',) if name.endswith('.vcf') else ('VEVENT', 'VTODO')
+        for kind in kinds:
+            n = len(stored_items(os.path.join(src, name), kind, held))
+            if n:
+                expected[stem + (' (Tasks)' if kind == 'VTODO' else '')] = n
+    total = sum(expected.values())
+    out = os.path.join(args.work, 'pst-once')
+    store = None
+    for attempt, want in ((1, f'{total} message(s) converted into'), (2, f'; all {2 * total} message(s) already there')):
+        r = subprocess.run([args.convert, '--to', 'pst', '--single-pst', '-o', out] + inputs,
+                           capture_output=True, text=True)
+        stores = glob.glob(os.path.join(out, '*.pst'))
+        if r.returncode != 0 or len(stores) != 1 or want not in r.stdout or r.stderr.strip():
+            fail(case, f'run {attempt}: exit {r.returncode}, {len(stores)} stores, {r.stdout.strip()!r} {r.stderr[-300:]!r}')
+            return
+        if attempt == 1 and f'; {total} message(s) already there' not in r.stdout:
+            fail(case, f'run 1: the copies are not counted as already there: {r.stdout.strip()!r}')
+        store = stores[0]
+    if args.validate:
+        v = subprocess.run([args.validate, store], capture_output=True, text=True)
+        if v.returncode != 0 or ' 0 error(s), 0 warning(s)' not in v.stdout:
+            fail(case, 'pst-validate: ' + v.stdout[-600:])
+    items = folder_items(store)
+    got = {k: len(v) for k, v in items.items() if v}
+    if got != expected:
+        fail(case, f'pypff: items per folder {got}, expected {expected}')
+    found = readpst(store, os.path.join(args.work, 'readpst-once'))
+    for stem, kind, fname in (('people', 'VCARD', 'contacts'), ('family', 'VCARD', 'contacts'),
+                              ('series', 'VEVENT', 'calendar'), ('rides', 'VEVENT', 'calendar')):
+        paths = [p for p in found.get(stem, []) if os.path.basename(p) == fname]
+        n = len(blocks(paths[0], kind)) if paths else 0
+        if n != expected.get(stem):
+            fail(case, f'readpst: {n} items in {stem!r}, expected {expected.get(stem)}')
+    # .msg files (of the items and of the message): a run again writes the same files,
+    # byte for byte, no more of them.
+    outm = os.path.join(args.work, 'msg-once')
+    before = None
+    for attempt in (1, 2):
+        r = subprocess.run([args.convert, '--to', 'msg', '-o', outm] + files[:-1], capture_output=True, text=True)
+        made = {p: open(p, 'rb').read() for p in glob.glob(os.path.join(outm, '**', '*.msg'), recursive=True)}
+        if r.returncode != 0 or not made:
+            fail(case, f'.msg run {attempt}: exit {r.returncode}, {len(made)} files: {r.stdout.strip()!r}')
+            return
+        if before is not None and made != before:
+            fail(case, f'.msg: written again, {len(made)} files, {len(before)} before, or other bytes')
+        before = made
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument('--convert', required=True)
@@ -366,7 +494,9 @@ def main():
     check_contacts(vcfs, found)
     check_calendars(icss, found, {})
     expected = {os.path.splitext(os.path.basename(f))[0]: len(source_cards(f)) for f in vcfs}
-    tasks = {os.path.splitext(os.path.basename(f))[0] + ' (Tasks)': len(blocks(f, 'VTODO')) for f in icss}
+    held_tasks = set()
+    tasks = {os.path.splitext(os.path.basename(f))[0] + ' (Tasks)': len(stored_items(f, 'VTODO', held_tasks))
+             for f in icss}
     check_pypff(store, dict(expected, **{k: v for k, v in tasks.items() if v}))
 
     # One store per file: the only contacts file of its store goes to "Contacts", and
@@ -399,6 +529,9 @@ def main():
     # A .vcf and an .ics inside a .zip, beside a mailbox, go into the one store as the
     # same files unpacked do: the same folders, the same items as readpst and pypff read them.
     check_archive(args, vcfs, icss)
+
+    # Each item once: converted twice into one store, and listed twice.
+    check_once(args, args.data)
 
     # .msg files, read by msgreader.
     outm = os.path.join(args.work, 'msg')

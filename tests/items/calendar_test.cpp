@@ -317,4 +317,73 @@ TEST(ICalTask, StatusDatesPriorityAndReminder) {
     EXPECT_NE(done.props.GetString(PR_BODY).value_or("").find("FREQ=WEEKLY"), std::string::npos);
 }
 
+Binary KeyOf(const CalendarItem& item) {
+    EXPECT_EQ(item.error, "");
+    const Binary* key = item.message.props.GetBinary(PR_SEARCH_KEY);
+    return key ? *key : Binary();
+}
+
+// How a store recognises an appointment or task it holds already: the kind, the UID and
+// the RECURRENCE-ID of an instance changed apart from its series; without a UID, the
+// content of the event.
+TEST(ICalReader, IdentityIsKindUidAndRecurrenceIdOrTheContent) {
+    const std::string master = "BEGIN:VEVENT\r\nUID:weekly-1\r\nDTSTAMP:20240101T000000Z\r\nSUMMARY:Weekly\r\n"
+                               "DTSTART;TZID=Eastern:20240101T100000\r\nDTEND;TZID=Eastern:20240101T110000\r\n"
+                               "RRULE:FREQ=WEEKLY;COUNT=6\r\nEND:VEVENT\r\n";
+    const std::string moved = "BEGIN:VEVENT\r\nUID:weekly-1\r\nRECURRENCE-ID;TZID=Eastern:20240115T100000\r\n"
+                              "SUMMARY:Moved\r\nDTSTART;TZID=Eastern:20240116T110000\r\n"
+                              "DTEND;TZID=Eastern:20240116T120000\r\nEND:VEVENT\r\n";
+    const std::string noUid = "BEGIN:VEVENT\r\nDTSTAMP:20240101T000000Z\r\nSUMMARY:Lunch\r\n"
+                              "DTSTART:20240105T120000Z\r\nEND:VEVENT\r\n";
+    const Read series = ReadText(Cal(moved + master + noUid + "BEGIN:VTODO\r\nUID:weekly-1\r\nSUMMARY:Task\r\nEND:VTODO\r\n"));
+    ASSERT_EQ(series.items.size(), 3u);  // the changed instance goes with its series
+    const Binary seriesKey = KeyOf(series.items[0]), lunch = KeyOf(series.items[1]), task = KeyOf(series.items[2]);
+    EXPECT_EQ(seriesKey.size(), 16u);
+    EXPECT_NE(task, seriesKey);  // a task is no event of the same UID
+    // The series alone (an export made before the instance was moved) is the same item.
+    const Read alone = ReadText(Cal(noUid + master));
+    ASSERT_EQ(alone.items.size(), 2u);
+    EXPECT_EQ(KeyOf(alone.items[0]), lunch);
+    EXPECT_EQ(KeyOf(alone.items[1]), seriesKey);
+    // The changed instance without its series is an item of its own, apart from the series.
+    const Read instance = ReadText(Cal(moved));
+    ASSERT_EQ(instance.items.size(), 1u);
+    EXPECT_NE(KeyOf(instance.items[0]), seriesKey);
+    const Read other = ReadText(Cal(std::string(moved).replace(moved.find("0115T"), 5, "0122T")));
+    EXPECT_NE(KeyOf(other.items.at(0)), KeyOf(instance.items[0]));
+    // Without a UID: written at another time, folded and with LF line ends, the same
+    // event; with another summary another one.
+    const Read restamped = ReadText(Cal("BEGIN:VEVENT\nDTSTAMP:20250601T101010Z\nSUMMARY:Lu\n nch\n"
+                                        "DTSTART:20240105T120000Z\nEND:VEVENT\n"));
+    EXPECT_EQ(KeyOf(restamped.items.at(0)), lunch);
+    const Read dinner = ReadText(Cal("BEGIN:VEVENT\r\nSUMMARY:Dinner\r\nDTSTART:20240105T120000Z\r\nEND:VEVENT\r\n"));
+    EXPECT_NE(KeyOf(dinner.items.at(0)), lunch);
+
+    // A file that gives one UID to two different events (as this public one does)
+    // keeps both.
+    std::vector<Binary> example;
+    {
+        CalendarReader reader(fs::path(BV_TEST_DATA) / "calendars" / "icalendar-example.ics");
+        CalendarItem item;
+        while (reader.Next(item)) example.push_back(KeyOf(item));
+    }
+    ASSERT_EQ(example.size(), 2u);
+    EXPECT_NE(example[0], example[1]);
+
+    // Every file of the public test data read twice gives its items the same keys.
+    for (const char* name : {"libical-2446.ics", "vobject-radicale-0827.ics", "vobject-vtodo.ics",
+                             "icalendar-example.ics", "icalendar-exdates.ics"}) {
+        const fs::path path = fs::path(BV_TEST_DATA) / "calendars" / name;
+        std::vector<Binary> first, second;
+        for (std::vector<Binary>* keys : {&first, &second}) {
+            CalendarReader reader(path);
+            CalendarItem item;
+            while (reader.Next(item))
+                if (item.error.empty()) keys->push_back(KeyOf(item));
+        }
+        EXPECT_FALSE(first.empty()) << name;
+        EXPECT_EQ(first, second) << name;
+    }
+}
+
 }  // namespace

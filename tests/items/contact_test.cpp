@@ -1,7 +1,9 @@
 // vCard files read card by card and each card as a contact item.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "mailstore/mapi/ContactProps.h"
@@ -157,6 +159,84 @@ TEST(VCardContact, PublicTestFiles) {
         }
         EXPECT_GE(n, 1) << name;
     }
+}
+
+// How a store recognises a contact it holds already: its card's search key.
+Binary KeyOf(const Card& card) {
+    const Message m = ContactFromCard(card);
+    const Binary* key = m.props.GetBinary(PR_SEARCH_KEY);
+    return key ? *key : Binary();
+}
+
+std::string FileText(const std::string& name) {
+    std::ifstream in(std::string(BV_TEST_DATA) + "/contacts/" + name, std::ios::binary);
+    EXPECT_TRUE(in) << name;
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The same card read twice is the same contact; a card's UID names it; different cards
+// never share a key.
+TEST(VCardContact, IdentityIsTheUidOrTheContentOfTheCard) {
+    std::set<Binary> keys;
+    size_t cards = 0;
+    for (const char* name : {"ezvcard-2003-export.vcf", "ezvcard-2007-export.vcf", "ezvcard-john-doe-1.vcf",
+                             "ezvcard-john-doe-3.vcf", "ezvcard-john-doe-5.vcf", "ezvcard-john-doe-6.vcf",
+                             "ezvcard-rfc2426-example.vcf", "ezvcard-rfc6350-example.vcf", "libical-test.vcf",
+                             "vobject-radicale-1587.vcf"}) {
+        const std::string text = FileText(name);
+        // Read again with LF line ends, after another card: other lines, the same cards.
+        std::string lf = "BEGIN:VCARD\nVERSION:3.0\nFN:Someone Else\nEND:VCARD\n";
+        for (char c : text)
+            if (c != '\r') lf += c;
+        const auto first = ReadAll(text), again = ReadAll(lf);
+        ASSERT_EQ(again.size(), first.size() + 1) << name;
+        for (size_t i = 0; i < first.size(); ++i) {
+            ASSERT_EQ(first[i].error, "") << name;
+            EXPECT_EQ(KeyOf(first[i]).size(), 16u) << name;
+            EXPECT_EQ(KeyOf(first[i]), KeyOf(again[i + 1])) << name << " card " << i;
+            keys.insert(KeyOf(first[i]));
+            ++cards;
+        }
+    }
+    EXPECT_EQ(keys.size(), cards);  // no two cards alike
+
+    const std::string card = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe;Jane;;;\r\nFN:Jane Doe\r\n"
+                             "TEL;TYPE=CELL:+1 555 0100\r\nREV:2024-01-01T00:00:00Z\r\nEND:VCARD\r\n";
+    const Binary plain = KeyOf(ReadAll(card).at(0));
+    // Written at another time, by another program, folded elsewhere: the same card.
+    EXPECT_EQ(KeyOf(ReadAll("BEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:-//other//EN\r\nN:Doe;Ja\r\n ne;;;\r\nFN:Jane Doe\r\n"
+                            "TEL;TYPE=CELL:+1 555 0100\r\nREV:2025-06-01T12:00:00Z\r\nEND:VCARD\r\n")
+                        .at(0)),
+              plain);
+    // Another phone number, or the number under another kind: another card.
+    EXPECT_NE(KeyOf(ReadAll("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe;Jane;;;\r\nFN:Jane Doe\r\n"
+                            "TEL;TYPE=CELL:+1 555 0101\r\nEND:VCARD\r\n")
+                        .at(0)),
+              plain);
+    EXPECT_NE(KeyOf(ReadAll("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe;Jane;;;\r\nFN:Jane Doe\r\n"
+                            "TEL;TYPE=WORK:+1 555 0100\r\nEND:VCARD\r\n")
+                        .at(0)),
+              plain);
+    // A UID names the contact whatever else the card says (a later version of it).
+    EXPECT_EQ(KeyOf(ReadAll("BEGIN:VCARD\r\nVERSION:4.0\r\nUID:urn:uuid:4fbe8971\r\nFN:Jane\r\nEND:VCARD\r\n").at(0)),
+              KeyOf(ReadAll("BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Jane Doe\r\nUID:urn:uuid:4fbe8971 \r\nEND:VCARD\r\n").at(0)));
+    EXPECT_NE(KeyOf(ReadAll("BEGIN:VCARD\r\nVERSION:4.0\r\nUID:urn:uuid:4fbe8971\r\nFN:Jane\r\nEND:VCARD\r\n").at(0)),
+              KeyOf(ReadAll("BEGIN:VCARD\r\nVERSION:4.0\r\nUID:urn:uuid:4fbe8972\r\nFN:Jane\r\nEND:VCARD\r\n").at(0)));
+    // A file that gives one UID to two cards keeps both apart, the same way every time.
+    const std::string twice = "BEGIN:VCARD\r\nVERSION:4.0\r\nUID:urn:uuid:4fbe8971\r\nFN:Jane\r\nEND:VCARD\r\n"
+                              "BEGIN:VCARD\r\nVERSION:4.0\r\nUID:urn:uuid:4fbe8971\r\nFN:John\r\nEND:VCARD\r\n";
+    const auto both = ReadAll(twice), bothAgain = ReadAll(twice);
+    EXPECT_NE(KeyOf(both.at(0)), KeyOf(both.at(1)));
+    EXPECT_EQ(KeyOf(both.at(0)), KeyOf(ReadAll("BEGIN:VCARD\r\nUID:urn:uuid:4fbe8971\r\nEND:VCARD\r\n").at(0)));
+    EXPECT_EQ(KeyOf(both.at(1)), KeyOf(bothAgain.at(1)));
+    // Stores written by earlier runs hold these keys: they must not change between
+    // versions or platforms.
+    const Binary pinned = KeyOf(ReadAll("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Jane Doe\r\nEND:VCARD\r\n").at(0));
+    char hex[33] = {};
+    for (size_t i = 0; i < pinned.size() && i < 16; ++i) std::snprintf(hex + 2 * i, 3, "%02x", pinned[i]);
+    EXPECT_EQ(std::string(hex), "dd4254d6c05a9940949ef5534e5ad20f");
 }
 
 }  // namespace

@@ -219,7 +219,8 @@ struct ArchiveReader::Impl : ByteSource {
         a = nullptr;
     }
 
-    bool OpenArchive(std::string* error) {
+    // Opens the archive (again) from its start; the reason when it cannot be read.
+    std::optional<std::string> OpenArchive() {
         Close();
         a = archive_read_new();
         archive_read_support_filter_gzip(a);
@@ -233,16 +234,10 @@ struct ArchiveReader::Impl : ByteSource {
         archive_read_set_read_callback(a, &ArchiveFile::Read);
         archive_read_set_skip_callback(a, &ArchiveFile::Skip);
         archive_read_set_seek_callback(a, &ArchiveFile::Seek);
-        if (BV_LSEEK(file.fd, 0, SEEK_SET) < 0) {
-            if (error) *error = std::string("cannot read the archive: ") + std::strerror(errno);
-            return false;
-        }
+        if (BV_LSEEK(file.fd, 0, SEEK_SET) < 0) return std::string("cannot read the archive: ") + std::strerror(errno);
         file.consumed = 0;
-        if (archive_read_open1(a) != ARCHIVE_OK) {
-            if (error) *error = std::string("cannot read the archive: ") + Text();
-            return false;
-        }
-        return true;
+        if (archive_read_open1(a) != ARCHIVE_OK) return std::string("cannot read the archive: ") + Text();
+        return std::nullopt;
     }
 
     std::string Text() const {
@@ -358,10 +353,10 @@ struct ArchiveReader::Impl : ByteSource {
     // After a member left the archive unreadable: a zip that is not compressed as a
     // whole is opened again and its entries up to the damaged one passed over, which
     // takes reading their headers only.
-    bool Recover(std::string* error) {
+    bool Recover() {
         if (compressed || raw || (archive_format(a) & ARCHIVE_FORMAT_BASE_MASK) != ARCHIVE_FORMAT_ZIP) return false;
         const int skip = entries;
-        if (!OpenArchive(error)) return false;
+        if (OpenArchive()) return false;
         struct archive_entry* entry = nullptr;
         for (int i = 0; i < skip; ++i)
             if (archive_read_next_header(a, &entry) < ARCHIVE_WARN) return false;
@@ -386,7 +381,7 @@ bool ArchiveReader::decompresses() const {
                                                                ARCHIVE_FORMAT_ZIP);
 }
 
-bool ArchiveReader::Open(const std::string& path, std::string* error) {
+std::optional<Failure> ArchiveReader::Open(const std::string& path) {
     Impl& m = *impl_;
     m.path = path;
 #ifdef _WIN32
@@ -394,16 +389,11 @@ bool ArchiveReader::Open(const std::string& path, std::string* error) {
 #else
     m.file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
 #endif
-    if (m.file.fd < 0) {
-        if (error) *error = std::string("cannot open the file: ") + std::strerror(errno);
-        return false;
-    }
+    if (m.file.fd < 0) return Failure{path, std::string("cannot open the file: ") + std::strerror(errno)};
 #ifndef _WIN32
     struct stat st;
-    if (::fstat(m.file.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (error) *error = "it is not a regular file (a pipe, socket or device)";
-        return false;
-    }
+    if (::fstat(m.file.fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return Failure{path, "it is not a regular file (a pipe, socket or device)"};
     m.file.size = uint64_t(st.st_size);
     ::fcntl(m.file.fd, F_SETFL, ::fcntl(m.file.fd, F_GETFL) & ~O_NONBLOCK);
 #else
@@ -411,30 +401,36 @@ bool ArchiveReader::Open(const std::string& path, std::string* error) {
     m.file.size = std::filesystem::file_size(std::filesystem::u8path(path), ec);
 #endif
     m.file.block = std::make_unique_for_overwrite<char[]>(kReadBlock);
-    return m.OpenArchive(error);
+    if (std::optional<std::string> why = m.OpenArchive()) return Failure{path, *why};
+    return std::nullopt;
 }
 
-ArchiveReader::Next ArchiveReader::NextMember(ArchiveMember& member, std::string* error) {
+ArchiveReader::Step ArchiveReader::NextMember() {
     Impl& m = *impl_;
+    Step step;
+    auto failed = [&](Next next, std::string why) {
+        step.next = next;
+        step.failure = Failure{m.path, std::move(why)};
+        return step;
+    };
     if (m.heldEntry) {
         struct archive_entry* entry = m.heldEntry;
         m.heldEntry = nullptr;
-        return m.Describe(entry, member);
+        step.next = m.Describe(entry, step.member);
+        return step;
     }
-    if (m.finished || !m.a) return Next::End;
+    if (m.finished || !m.a) return step;
     if (m.memberBomb && m.compressed) {
         // The members after it lie behind the rest of its expansion.
         m.finished = true;
-        if (error) *error = "the members after a decompression bomb cannot be reached without expanding it";
-        return Next::Failed;
+        return failed(Next::Failed, "the members after a decompression bomb cannot be reached without expanding it");
     }
     if (m.memberFatal) {
         m.memberFatal = false;
         std::string why = m.Text();
-        if (!m.Recover(error)) {
+        if (!m.Recover()) {
             m.finished = true;
-            if (error) *error = "the archive cannot be read past its damaged member (" + why + ")";
-            return Next::Failed;
+            return failed(Next::Failed, "the archive cannot be read past its damaged member (" + why + ")");
         }
     }
     m.memberBomb = false;
@@ -445,21 +441,20 @@ ArchiveReader::Next ArchiveReader::NextMember(ArchiveMember& member, std::string
         // damage is told once, then the entry found after it.
         const std::string why = m.Text();
         while (r == ARCHIVE_RETRY) r = archive_read_next_header(m.a, &entry);
-        if (error) *error = "the archive is damaged (" + why + "); the entries in the damaged part were passed over";
         if (r == ARCHIVE_OK || r == ARCHIVE_WARN) m.heldEntry = entry;
         else m.finished = true;
-        return Next::Damaged;
+        return failed(Next::Damaged, "the archive is damaged (" + why + "); the entries in the damaged part were passed over");
     }
     if (r == ARCHIVE_EOF) {
         m.finished = true;
-        return Next::End;
+        return step;
     }
     if (r < ARCHIVE_WARN) {
         m.finished = true;
-        if (error) *error = "the archive is damaged or cut short: " + m.Text();
-        return Next::Failed;
+        return failed(Next::Failed, "the archive is damaged or cut short: " + m.Text());
     }
-    return m.Describe(entry, member);
+    step.next = m.Describe(entry, step.member);
+    return step;
 }
 
 ArchiveReader::Next ArchiveReader::Impl::Describe(struct archive_entry* entry, ArchiveMember& member) {

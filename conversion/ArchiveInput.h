@@ -11,9 +11,11 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "conversion/ByteSource.h"
+#include "conversion/RunObserver.h"
 
 namespace bv::conversion {
 
@@ -59,18 +61,22 @@ public:
     ArchiveReader(const ArchiveReader&) = delete;
     ArchiveReader& operator=(const ArchiveReader&) = delete;
 
-    // Opens the archive; false with `error` set when it cannot be opened or is of no
-    // kind read here.
-    bool Open(const std::string& path, std::string* error);
+    // Opens the archive; the failure when it cannot be opened or is of no kind read here.
+    std::optional<Failure> Open(const std::string& path);
 
     enum class Next {
         Member,   // `member` is the next entry; data() reads its bytes
-        Damaged,  // this entry cannot be read (`error` says why); the next may be
+        Damaged,  // this entry cannot be read (`failure` says why); the next may be
         End,      // no more entries
-        Failed,   // the archive cannot be read on (`error` says why)
+        Failed,   // the archive cannot be read on (`failure` says why)
+    };
+    struct Step {
+        Next next = Next::End;
+        ArchiveMember member;            // Member
+        std::optional<Failure> failure;  // Damaged, Failed: the archive and why
     };
     // Moves to the next entry, passing over what is left of the current one.
-    Next NextMember(ArchiveMember& member, std::string* error);
+    Step NextMember();
 
     // The current member's bytes, decompressed. Valid until the next NextMember().
     ByteSource& data();

@@ -461,9 +461,8 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     // member is passed over.
     auto convertArchive = [&](int index, int count, const std::string& archivePath) {
         ArchiveReader archive;
-        std::string error;
-        if (!archive.Open(archivePath, &error)) {
-            report.failures.push_back({archivePath, error});
+        if (std::optional<Failure> failure = archive.Open(archivePath)) {
+            report.failures.push_back(std::move(*failure));
             ++report.mailboxesFailed;
             return true;
         }
@@ -481,15 +480,15 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                 report.stopped = true;
                 break;
             }
-                ArchiveMember member;
-            const ArchiveReader::Next next = archive.NextMember(member, &error);
-            if (next == ArchiveReader::Next::End) break;
-            if (next != ArchiveReader::Next::Member) {
-                report.failures.push_back({archivePath, error});
+            ArchiveReader::Step step = archive.NextMember();
+            if (step.next == ArchiveReader::Next::End) break;
+            if (step.next != ArchiveReader::Next::Member) {
+                report.failures.push_back(std::move(*step.failure));
                 damaged = true;
-                if (next == ArchiveReader::Next::Failed) break;
+                if (step.next == ArchiveReader::Next::Failed) break;
                 continue;
             }
+            const ArchiveMember& member = step.member;
             const std::string memberPath = archivePath + kPathSeparator + member.name;
             if (std::string why = UnsafeMemberName(member.name); !why.empty()) {
                 memberFailed(archivePath, why);

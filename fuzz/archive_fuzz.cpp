@@ -30,19 +30,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         f.write(reinterpret_cast<const char*>(data), std::streamsize(size));
     }
     ArchiveReader archive;
-    std::string error;
-    if (!archive.Open(path.string(), &error)) {
-        BV_FUZZ_CHECK(!error.empty());
+    if (std::optional<Failure> failure = archive.Open(path.string())) {
+        BV_FUZZ_CHECK(!failure->reason.empty());
         return 0;
     }
     for (int entries = 0; entries < 64; ++entries) {
-        ArchiveMember member;
-        const ArchiveReader::Next next = archive.NextMember(member, &error);
-        if (next == ArchiveReader::Next::End || next == ArchiveReader::Next::Failed) break;
-        if (next == ArchiveReader::Next::Damaged) {
-            BV_FUZZ_CHECK(!error.empty());
-            continue;
-        }
+        ArchiveReader::Step step = archive.NextMember();
+        BV_FUZZ_CHECK((step.next == ArchiveReader::Next::Damaged || step.next == ArchiveReader::Next::Failed) ==
+                      (step.failure && !step.failure->reason.empty()));
+        if (step.next == ArchiveReader::Next::End || step.next == ArchiveReader::Next::Failed) break;
+        if (step.next == ArchiveReader::Next::Damaged) continue;
+        const ArchiveMember& member = step.member;
         if (UnsafeMemberName(member.name).empty()) {
             // What the run mirrors below the destination stays below the archive's folder.
             BV_FUZZ_CHECK(PathRootLength(member.name) == 0, member.name);

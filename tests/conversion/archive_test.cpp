@@ -62,7 +62,9 @@ void WriteArchive(const fs::path& path, Kind kind, const std::vector<Entry>& ent
         archive_entry_set_size(entry, la_int64_t(e.data.size()));
         archive_entry_set_mtime(entry, 1796630400, 0);
         ASSERT_EQ(archive_write_header(a, entry), ARCHIVE_OK) << archive_error_string(a);
-        if (!e.data.empty()) ASSERT_EQ(archive_write_data(a, e.data.data(), e.data.size()), la_ssize_t(e.data.size()));
+        if (!e.data.empty()) {
+            ASSERT_EQ(archive_write_data(a, e.data.data(), e.data.size()), la_ssize_t(e.data.size()));
+        }
         archive_entry_free(entry);
     }
     ASSERT_EQ(archive_write_close(a), ARCHIVE_OK) << archive_error_string(a);
@@ -455,7 +457,9 @@ TEST(ArchiveRun, TheShareReadIsThatOfTheArchiveBytes) {
     ASSERT_GE(h.calls.size(), 3u);
     for (size_t i = 0; i < h.calls.size(); ++i) {
         EXPECT_EQ(h.calls[i].second, size);
-        if (i > 0) EXPECT_GE(h.calls[i].first, h.calls[i - 1].first);
+        if (i > 0) {
+            EXPECT_GE(h.calls[i].first, h.calls[i - 1].first);
+        }
     }
     EXPECT_EQ(h.calls.back().first, size);
     EXPECT_TRUE(std::any_of(h.calls.begin(), h.calls.end(), [&](auto& c) { return c.first > 0 && c.first < size; }));

@@ -1,10 +1,11 @@
 #include "conversion/ItemFiles.h"
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <algorithm>
-#include <cstring>
+#include <optional>
 #include <streambuf>
 #include <vector>
 
@@ -128,21 +129,19 @@ private:
     HeldBytesBuf buf_;
 };
 
-// A calendar member's bytes, read to the end or up to damage (`error` then says why);
-// false when it is too large to hold.
-bool ReadCalendarMember(InputFile& in, HeldBytes& bytes, std::string& error) {
+// A calendar member's bytes, read to the end or up to damage (`in` then says why); the
+// reason it cannot be converted when it is too large to hold.
+std::optional<std::string> ReadCalendarMember(InputFile& in, HeldBytes& bytes) {
     while (in.Ensure(1) > 0) {
         if (bytes.size + in.available() > kMaxCalendarMemberBytes) {
-            error = "the calendar is larger than " + std::to_string(kMaxCalendarMemberBytes >> 20) +
-                    " MB: inside an archive a calendar is read in memory; unpack it to convert it";
             bytes = HeldBytes{};
-            return false;
+            return "the calendar is larger than " + std::to_string(kMaxCalendarMemberBytes >> 20) +
+                   " MB: inside an archive a calendar is read in memory; unpack it to convert it";
         }
         bytes.Append(in.data(), in.available());
         in.Consume(in.available());
     }
-    if (in.failed()) error = in.error();
-    return true;
+    return std::nullopt;
 }
 
 // One item of a file: the message, or why it could not be read and where.
@@ -258,9 +257,12 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
         }
         source = std::make_unique<ContactSource>(*in);
     } else {
-        if (bytes && !ReadCalendarMember(*bytes, calendarBytes, readError)) {
-            result.failures.push_back({target.inputPath, readError});
-            return result;
+        if (bytes) {
+            if (std::optional<std::string> tooLarge = ReadCalendarMember(*bytes, calendarBytes)) {
+                result.failures.push_back({target.inputPath, std::move(*tooLarge)});
+                return result;
+            }
+            if (bytes->failed()) readError = bytes->error();
         }
         // What was read before damage converts; the damage is told after it.
         auto calendar = bytes ? std::make_unique<AppointmentSource>(calendarBytes) : std::make_unique<AppointmentSource>(path);

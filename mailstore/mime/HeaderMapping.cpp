@@ -275,11 +275,8 @@ void MapHeaderFields(const HeaderFields& fields, const std::string& headerText, 
             if (!m.address.empty()) r.SetString(PR_SMTP_ADDRESS, m.address);
             r.SetBinary(PR_ENTRYID, OneOffEntryId(DisplayNameOf(m), m.address));
             r.SetBinary(PR_SEARCH_KEY, SmtpSearchKey(m.address));
-            r.SetInt(PR_OBJECT_TYPE, MAPI_MAILUSER);
-            r.SetInt(PR_DISPLAY_TYPE, DT_MAILUSER);
-            r.SetInt(PR_ROWID, int32_t(out.recipients.size()));
-            r.SetBool(PR_RESPONSIBILITY, false);
-            r.SetBool(PR_SEND_RICH_INFO, false);
+            // (Row id, object and display type and the other defaults of a mail
+            // user: mapi::CompleteRecipient.)
             out.recipients.push_back(std::move(r));
             if (!display[k].empty()) display[k] += "; ";
             display[k] += DisplayNameOf(m);

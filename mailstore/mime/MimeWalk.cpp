@@ -502,7 +502,6 @@ void Importer::AddPartAttachment(GMimePart* part, const std::string& html) {
 void Importer::Fill(const HeaderFields& fields, Body body, const std::string& headerText, const Envelope& envelope,
                     const std::vector<uint8_t>& searchKey) {
     PropertyBag& p = out_.props;
-    p.SetString(PR_MESSAGE_CLASS, "IPM.Note");
     MapHeaderFields(fields, headerText, envelope, out_);
 
     // Bodies and attachments
@@ -515,11 +514,9 @@ void Importer::Fill(const HeaderFields& fields, Body body, const std::string& he
         FillBodiesAndAttachments();
     }
 
-    // Flags and keys
-    int32_t flags = MSGFLAG_READ | MSGFLAG_UNMODIFIED;
-    if (!out_.attachments.empty()) flags |= MSGFLAG_HASATTACH;
-    p.SetInt(PR_MESSAGE_FLAGS, flags);
-    p.SetInt(PR_MESSAGE_STATUS, 0);
+    // Flags and keys: mail that came in, as it came (the class, the has-attachments
+    // flag and the status are mapi::CompleteMessage's).
+    p.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_UNMODIFIED);
     if (!searchKey.empty()) p.SetBinary(PR_SEARCH_KEY, searchKey);
 }
 

@@ -199,9 +199,7 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
         FillMessage(out, depth, warnings, header.fields, Body{body.p, simple ? &*simple : nullptr, entity}, headerText, envelope,
                     searchKey);
     } else {
-        out.props.SetString(PR_MESSAGE_CLASS, "IPM.Note");
         out.props.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_UNMODIFIED);
-        out.props.SetInt(PR_MESSAGE_STATUS, 0);
         out.props.SetBinary(PR_SEARCH_KEY, searchKey);
         out.props.SetInt(PR_INTERNET_CPID, CP_UTF8_CODEPAGE);
         out.props.SetInt(PR_MESSAGE_CODEPAGE, CP_UTF8_CODEPAGE);
@@ -227,8 +225,6 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
         a.props.SetInt(PR_ATTACH_SIZE, int32_t(std::min<size_t>(bytes.size(), 0x7FFFFFFF)));
         a.props.SetBinary(PR_ATTACH_DATA_BIN, Binary(bytes.begin(), bytes.end()));
         out.attachments.push_back(std::move(a));
-        int32_t flags = out.props.GetInt(PR_MESSAGE_FLAGS).value_or(MSGFLAG_READ | MSGFLAG_UNMODIFIED);
-        out.props.SetInt(PR_MESSAGE_FLAGS, flags | MSGFLAG_HASATTACH);
     }
 }
 

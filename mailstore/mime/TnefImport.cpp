@@ -59,16 +59,12 @@ void AddAttachments(const TnefContent& tnef, Message& out) {
             a.props.SetInt(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG);
             a.embedded = std::make_unique<Message>();
             Message& inner = *a.embedded;
-            inner.props.SetString(PR_MESSAGE_CLASS, "IPM.Note");
             if (!file.longName.empty()) inner.props.SetString(PR_SUBJECT, file.longName);
             inner.props.SetInt(PR_INTERNET_CPID, CP_UTF8_CODEPAGE);
             inner.props.SetInt(PR_MESSAGE_CODEPAGE, CP_UTF8_CODEPAGE);
             SetBody(file.message.front(), inner.props);
             AddAttachments(file.message.front(), inner);
-            int32_t flags = MSGFLAG_READ | MSGFLAG_UNMODIFIED;
-            if (!inner.attachments.empty()) flags |= MSGFLAG_HASATTACH;
-            inner.props.SetInt(PR_MESSAGE_FLAGS, flags);
-            inner.props.SetInt(PR_MESSAGE_STATUS, 0);
+            inner.props.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_UNMODIFIED);
             std::string name = SanitizeFileName(file.longName);
             SetAttachNames(a.props, (name.empty() ? std::string("message") : name) + ".msg");
             if (!file.longName.empty()) a.props.SetString(PR_DISPLAY_NAME, file.longName);

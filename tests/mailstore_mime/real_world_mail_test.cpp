@@ -16,6 +16,7 @@
 #include "mailstore/mime/GMimeSupport.h"
 #include "mailstore/mime/HeaderMapping.h"
 #include "mailstore/mime/MimeWalk.h"
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/mime/Rfc822Import.h"
 
 namespace fs = std::filesystem;
@@ -24,9 +25,11 @@ using namespace bv::mailstore::mime;
 
 namespace {
 
+// A message as the conversion hands it to a writer: imported, then completed.
 Message Import(const std::string& bytes) {
     Message m;
     EXPECT_NO_THROW(ImportRfc822(bytes, m));
+    CompleteMessage(m);
     return m;
 }
 

@@ -15,16 +15,25 @@
 #include <vector>
 
 #include "mailstore/MailStoreError.h"
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/mime/Rfc822Import.h"
 #include "mailstore/mime/TnefImport.h"
 
 namespace fs = std::filesystem;
 using namespace bv::mailstore::mapi;
-using bv::mailstore::mime::ImportRfc822;
-using bv::mailstore::mime::ImportRfc822File;
 using bv::mailstore::mime::ImportTnef;
 
 namespace {
+
+// A message as the conversion hands it to a writer: imported, then completed.
+void ImportRfc822(std::string_view bytes, Message& m) {
+    bv::mailstore::mime::ImportRfc822(bytes, m);
+    CompleteMessage(m);
+}
+void ImportRfc822File(const fs::path& path, Message& m) {
+    bv::mailstore::mime::ImportRfc822File(path, m);
+    CompleteMessage(m);
+}
 
 std::string ReadFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);

@@ -8,11 +8,13 @@
 
 namespace bv::conversion {
 
-// Writes `data` to `path`, replacing a file of that name. On failure leaves nothing
-// behind and returns the failure.
-std::optional<Failure> WriteMessageFile(const std::string& path, std::string_view data);
+struct MessageFileWrite {
+    bool alreadyThere = false;       // a file of this content was there: left as it is
+    std::optional<Failure> failure;  // nothing is left behind then
+};
 
-// Whether a file `path` is there holding exactly `data` (a message converted before).
-bool SameFileContent(const std::string& path, std::string_view data);
+// Writes `data` to `path`, replacing a file of that name unless it holds exactly
+// `data` already (the message converted before).
+MessageFileWrite WriteMessageFile(const std::string& path, std::string_view data);
 
 }  // namespace bv::conversion

@@ -88,8 +88,9 @@ public:
             const std::string path = MessageFileName(folder.path, n, emlx);
             const std::string_view data = emlx ? std::string_view(emlx_) : text;
             // A file of the same content is the message converted before: it is left as it is.
-            kept = SameFileContent(path, data);
-            if (!kept) failed = WriteMessageFile(path, data);
+            MessageFileWrite written = WriteMessageFile(path, data);
+            kept = written.alreadyThere;
+            failed = std::move(written.failure);
         }
         if (failed)
             Failed(std::move(*failed));

@@ -1,7 +1,9 @@
 #include "mailstore/base/CompleteFile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -54,6 +56,23 @@ void WriteAndFlush(const FileContentWriter& write, FILE* file) {
     if (std::fflush(file) != 0) Fail("cannot write the file", errno);
 }
 
+// Whether a file `path` is there holding exactly `data`.
+bool SameContent(const std::filesystem::path& path, std::string_view data) {
+    std::error_code ec;
+    if (std::filesystem::file_size(path, ec) != data.size() || ec) return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::string chunk(64 * 1024, '\0');
+    size_t pos = 0;
+    while (pos < data.size()) {
+        in.read(chunk.data(), std::streamsize(std::min(chunk.size(), data.size() - pos)));
+        const size_t got = size_t(in.gcount());
+        if (got == 0 || data.compare(pos, got, chunk.data(), got) != 0) return false;
+        pos += got;
+    }
+    return true;
+}
+
 // Renames the finished temporary file to `path` (replacing a file there); on failure
 // it is removed.
 void MoveIntoPlace(TemporaryName& tmp, const std::filesystem::path& path) {
@@ -72,22 +91,29 @@ int OpenUnnamed(const std::filesystem::path& path) {
     return ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
 }
 
+enum class Placed {
+    Named,    // the file has its name
+    Kept,     // a file of the same content had it: left as it is
+    NotHere,  // this file system cannot name it: the temporary name will do
+};
+
 // Gives the complete unnamed file `fd` its name: none is left behind after a crash,
-// and there is no rename. False when that cannot be done here (no /proc, say: the
-// temporary name will do).
-bool LinkIntoPlace(int fd, const std::filesystem::path& path) {
+// and there is no rename. A file already under the name is replaced, unless `sameAs`
+// is given and it holds exactly that.
+Placed LinkIntoPlace(int fd, const std::filesystem::path& path, const std::string_view* sameAs = nullptr) {
     char proc[64];
     std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
-    if (::linkat(AT_FDCWD, proc, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
-    if (errno != EEXIST) return false;
+    if (::linkat(AT_FDCWD, proc, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return Placed::Named;
+    if (errno != EEXIST) return Placed::NotHere;
+    if (sameAs && SameContent(path, *sameAs)) return Placed::Kept;
     // Converting into the same folder again: replace the file, as a rename would.
     TemporaryName tmp{TemporaryPathFor(path)};
     if (::linkat(AT_FDCWD, proc, AT_FDCWD, tmp.path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
         tmp.kept = true;  // not made
-        return false;
+        return Placed::NotHere;
     }
     MoveIntoPlace(tmp, path);
-    return true;
+    return Placed::Named;
 }
 
 // Closes a descriptor when it goes out of scope: an unnamed file that got no name
@@ -109,14 +135,14 @@ bool WriteUnnamedThenLink(const FileContentWriter& write, const std::filesystem:
     d.fd = -1;  // the stream owns it now
     std::unique_ptr<FILE, int (*)(FILE*)> closer(file, std::fclose);
     WriteAndFlush(write, file);
-    return LinkIntoPlace(::fileno(file), path);
+    return LinkIntoPlace(::fileno(file), path) != Placed::NotHere;
 }
 
 // The same for content in memory, written straight to the descriptor: no stream, no
 // copy through a buffer.
-bool WriteUnnamedThenLink(std::string_view data, const std::filesystem::path& path) {
+Placed WriteUnnamedThenLink(std::string_view data, const std::filesystem::path& path, bool keepSame) {
     Descriptor d{OpenUnnamed(path)};
-    if (d.fd < 0) return false;
+    if (d.fd < 0) return Placed::NotHere;
     const char* p = data.data();
     size_t left = data.size();
     while (left > 0) {
@@ -126,7 +152,7 @@ bool WriteUnnamedThenLink(std::string_view data, const std::filesystem::path& pa
         p += w;
         left -= size_t(w);
     }
-    return LinkIntoPlace(d.fd, path);
+    return LinkIntoPlace(d.fd, path, keepSame ? &data : nullptr);
 }
 #endif
 
@@ -158,13 +184,32 @@ void WriteCompleteFile(const std::filesystem::path& path, const FileContentWrite
 
 void WriteCompleteFile(const std::filesystem::path& path, std::string_view data) {
 #if defined(__linux__) && defined(O_TMPFILE)
-    if (WriteUnnamedThenLink(data, path)) return;
+    if (WriteUnnamedThenLink(data, path, false) != Placed::NotHere) return;
 #endif
     WriteCompleteFile(path, [data](FILE* file) {
         errno = 0;
         if (!data.empty() && std::fwrite(data.data(), 1, data.size(), file) != data.size())
             throw MailStoreError(std::generic_category().message(errno ? errno : ENOSPC));
     });
+}
+
+bool WriteCompleteFileUnlessSame(const std::filesystem::path& path, std::string_view data) {
+#if defined(__linux__) && defined(O_TMPFILE)
+    try {
+        switch (WriteUnnamedThenLink(data, path, true)) {
+            case Placed::Named: return true;
+            case Placed::Kept: return false;
+            case Placed::NotHere: break;
+        }
+    } catch (const MailStoreError&) {
+        // A full disk does not fail a file that needed no writing.
+        if (SameContent(path, data)) return false;
+        throw;
+    }
+#endif
+    if (SameContent(path, data)) return false;
+    WriteCompleteFile(path, data);
+    return true;
 }
 
 }  // namespace bv::mailstore::base

@@ -18,5 +18,10 @@ using FileContentWriter = std::function<void(FILE*)>;
 void WriteCompleteFile(const std::filesystem::path& path, const FileContentWriter& write);
 // The same for content already in memory.
 void WriteCompleteFile(const std::filesystem::path& path, std::string_view data);
+// The same, unless a file of exactly this content stands under the name already: that
+// one is left as it is. Whether the file was written. (Where the file system names
+// finished unnamed files, the name is tried first and the content compared only when
+// it is taken: converting into a new folder costs no extra look-up per file.)
+bool WriteCompleteFileUnlessSame(const std::filesystem::path& path, std::string_view data);
 
 }  // namespace bv::mailstore::base

@@ -1,7 +1,9 @@
-// The file calls the .pst writer makes through PlatformFile: the same behaviour on
-// POSIX systems and on Windows, with names in any script.
+// The file calls the .pst writer makes through PlatformFile, and message files written
+// complete or not at all: the same behaviour on POSIX systems and on Windows, with
+// names in any script.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "mailstore/MailStoreError.h"
+#include "mailstore/base/CompleteFile.h"
 #include "mailstore/base/PlatformFile.h"
 
 namespace fs = std::filesystem;
@@ -119,6 +122,33 @@ TEST_F(PlatformFileTest, TemporaryFilesVanishWhenClosed) {
         for (const auto& e : fs::directory_iterator(dir_)) EXPECT_EQ(e.path().filename().string().rfind(".", 0), 0u);
     }
     EXPECT_EQ(Entries(), 0u);
+}
+
+// A message file converted again: one of the same content is left as it was (not even
+// touched), one that differs is replaced whole; no temporary file stays beside them.
+TEST_F(PlatformFileTest, CompleteFilesKeepOneOfTheSameContentAndReplaceOneThatDiffers) {
+    using bv::mailstore::base::WriteCompleteFileUnlessSame;
+    const fs::path path = dir_ / fs::u8path("письмо-1.eml");
+    auto content = [&] {
+        std::ifstream in(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    const std::string first = "Subject: one\r\n\r\nbody\r\n";
+    EXPECT_TRUE(WriteCompleteFileUnlessSame(path, first));
+    EXPECT_EQ(content(), first);
+
+    const auto old = fs::last_write_time(path) - std::chrono::hours(24);
+    fs::last_write_time(path, old);
+    EXPECT_FALSE(WriteCompleteFileUnlessSame(path, first));
+    EXPECT_EQ(fs::last_write_time(path), old);
+
+    std::string second = first;
+    second[9] = 'e';  // the same size, other bytes
+    EXPECT_TRUE(WriteCompleteFileUnlessSame(path, second));
+    EXPECT_EQ(content(), second);
+    EXPECT_TRUE(WriteCompleteFileUnlessSame(path, second + "more"));
+    EXPECT_EQ(content(), second + "more");
+    EXPECT_EQ(Entries(), 1u);
 }
 
 }  // namespace

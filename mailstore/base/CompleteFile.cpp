@@ -91,6 +91,21 @@ int OpenUnnamed(const std::filesystem::path& path) {
     return ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
 }
 
+// Gives the unnamed file `fd` the name `to` (-1 and errno as linkat). The descriptor
+// itself is linked where the kernel allows it (AT_EMPTY_PATH: Linux 6.10 on, or a
+// privileged caller), which walks no path; elsewhere through its /proc entry.
+int LinkDescriptor(int fd, const char* to) {
+    static std::atomic<bool> emptyPath{true};
+    if (emptyPath.load(std::memory_order_relaxed)) {
+        if (::linkat(fd, "", AT_FDCWD, to, AT_EMPTY_PATH) == 0) return 0;
+        if (errno != ENOENT && errno != EPERM && errno != EINVAL) return -1;
+        emptyPath.store(false, std::memory_order_relaxed);
+    }
+    char proc[64];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+    return ::linkat(AT_FDCWD, proc, AT_FDCWD, to, AT_SYMLINK_FOLLOW);
+}
+
 enum class Placed {
     Named,    // the file has its name
     Kept,     // a file of the same content had it: left as it is
@@ -101,14 +116,12 @@ enum class Placed {
 // and there is no rename. A file already under the name is replaced, unless `sameAs`
 // is given and it holds exactly that.
 Placed LinkIntoPlace(int fd, const std::filesystem::path& path, const std::string_view* sameAs = nullptr) {
-    char proc[64];
-    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
-    if (::linkat(AT_FDCWD, proc, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return Placed::Named;
+    if (LinkDescriptor(fd, path.c_str()) == 0) return Placed::Named;
     if (errno != EEXIST) return Placed::NotHere;
     if (sameAs && SameContent(path, *sameAs)) return Placed::Kept;
     // Converting into the same folder again: replace the file, as a rename would.
     TemporaryName tmp{TemporaryPathFor(path)};
-    if (::linkat(AT_FDCWD, proc, AT_FDCWD, tmp.path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+    if (LinkDescriptor(fd, tmp.path.c_str()) != 0) {
         tmp.kept = true;  // not made
         return Placed::NotHere;
     }

@@ -149,15 +149,6 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& pa
     return db;
 }
 
-void NodeDatabase::LoadCommittedSpace() {
-    committed_ = std::make_unique<AllocationBitmap>(minRegions_);
-    ForEachBlock([&](Bid, const BlockInfo& info) { committed_->Mark(info.ib, BlockAllocSize(info.cb)); });
-    for (Ib ib : pages_) committed_->Mark(ib, kPageSize);
-    committedRegions_ = minRegions_;
-    freeRuns_ = committed_->FreeRuns();
-    runPos_ = 0;
-}
-
 NodeDatabase::~NodeDatabase() {
     writer_.reset();  // finishes what it was handed before the file is closed
     file_.Close();

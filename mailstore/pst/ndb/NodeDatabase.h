@@ -204,7 +204,6 @@ private:
     // The empty density list, then the header, each forced to the disk: the last steps of
     // a commit, after which the store is the new one.
     void WriteDListAndHeader();
-    void LoadCommittedSpace();  // committed_ and freeRuns_ from the trees and pages_
     std::vector<Ib> pages_;  // BT pages of the committed trees (read at Open, written by Commit)
     // Space the last committed header references (blocks, B-tree pages, map pages):
     // never written before the next header is.

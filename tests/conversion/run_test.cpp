@@ -419,10 +419,11 @@ TEST(Run, ItemsAndMessagesAlreadyInTheStoreAreCountedAndTold) {
     WriteFile(calendar, ReadFile(fs::path(BV_TEST_DATA) / "calendars" / "vobject-radicale-0827.ics"));  // one series
     WriteFile(box, "From a@x Mon Dec  7 08:00:00 2026\nFrom: a@x\nMessage-ID: <1@x>\nSubject: one\n\nhi\n"
                    "From b@x Mon Dec  7 08:00:01 2026\nFrom: b@x\nMessage-ID: <2@x>\nSubject: two\n\nhi\n");
+    // A store per input: a single store is named by the time of its run, so a run in
+    // another second would make a store of its own.
     auto run = [&](std::vector<std::string> inputs) {
         TestHost h;
         h.options.kind = OutputKind::Pst;
-        h.options.singleStore = true;
         h.options.destination = out.str();
         h.options.inputs = std::move(inputs);
         return h.Run();

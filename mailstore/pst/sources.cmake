@@ -18,6 +18,7 @@ target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ltp/LtpNode.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ltp/PropertyContext.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ltp/TableContext.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ltp/TableEditor.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/IdentityTable.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/MessageBuilder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/NameToIdMap.cpp

@@ -8,6 +8,7 @@
 #include "mailstore/pst/ltp/Heap.h"
 #include "mailstore/pst/ltp/PropertyContext.h"
 #include "mailstore/pst/ltp/TableContext.h"
+#include "mailstore/pst/ltp/TableEditor.h"
 
 using namespace bv::mailstore::pst;
 using bv::mailstore::MailStoreError;
@@ -275,4 +276,141 @@ TEST(PstTableContext, StreamedRowsMustComeInRowIdOrder) {
     TcStreamWriter tc({0x0E070003}, [](const uint8_t*, size_t) { return Bid(4); }, Counter());
     tc.AddRow(0x200044, 1, {});
     EXPECT_THROW(tc.AddRow(0x200024, 2, {}), MailStoreError);
+}
+
+TEST(PstTableContext, EditedInPlaceRowsReadBackAndUntouchedBlocksStay) {
+    // A streamed table changed over several sessions, as commits change a folder's
+    // contents table: rows added at the end and between others, replaced (also with
+    // and without a subnode value) and removed. After each session the table reads
+    // back as a model of it says, and an append of a few rows rewrote only a few blocks.
+    std::vector<uint32_t> tags = {0x0037001F, 0x0E070003, 0x0E060040, 0x10130102};
+    auto cellsOf = [](uint32_t id, int version) {
+        std::string s = "subject " + std::to_string(id) + " v" + std::to_string(version);
+        Bytes subj;
+        for (char c : s) {
+            subj.push_back(uint8_t(c));
+            subj.push_back(0);
+        }
+        std::vector<TcCell> cells = {{0x0037001F, subj}, {0x0E070003, {uint8_t(id), uint8_t(id >> 8), uint8_t(version), 0}}};
+        if (id % 3 == 0) cells.push_back({0x0E060040, Bytes(8, uint8_t(id))});
+        if ((id + version) % 97 == 0) cells.push_back({0x10130102, Fill(4000 + version, 0x5A)});
+        std::sort(cells.begin(), cells.end());
+        return cells;
+    };
+    auto idOf = [](size_t i) { return uint32_t(0x200024 + 64 * i); };
+    std::map<uint32_t, std::vector<TcCell>> model;
+    std::vector<Bytes> heap, matrix;
+    std::map<Nid, Bytes> big;
+    Nid matrixNid = 0;
+    {
+        std::map<Bid, Bytes> file;
+        Bid next = 4;
+        TcStreamWriter tc(tags, [&](const uint8_t* p, size_t n) {
+            file[next] = Bytes(p, p + n);
+            next += 4;
+            return next - 4;
+        }, Counter());
+        for (size_t i = 0; i < 3000; ++i) {
+            tc.AddRow(idOf(i), 0, cellsOf(idOf(i), 0));
+            model[idOf(i)] = cellsOf(idOf(i), 0);
+        }
+        TcStreamWriter::Result r = tc.Finish();
+        for (const WrittenBlock& b : r.heap) heap.push_back(file.at(b.bid));
+        for (const WrittenBlock& b : r.matrix) matrix.push_back(file.at(b.bid));
+        for (const LtpSubnode& s : r.subnodes)
+            for (const Bytes& b : s.blocks) big[s.nid].insert(big[s.nid].end(), b.begin(), b.end());
+        matrixNid = r.matrixNid;
+    }
+    uint32_t nextBig = 0x9000;
+    auto session = [&](const std::function<void(TcEditor&)>& edit, size_t* changedBlocks = nullptr) {
+        TcEditor::Source source;
+        source.heapBlocks = heap.size();
+        source.heapBlock = [&](size_t i) { return heap.at(i); };
+        source.matrixBlocks = matrix.size();
+        source.matrixBlock = [&](size_t i) { return matrix.at(i); };
+        std::unique_ptr<TcEditor> e = TcEditor::Open(source, [&](const Bytes& v) {
+            const Nid nid = MakeNid(NID_TYPE_LTP, nextBig++);
+            big[nid] = v;
+            return nid;
+        });
+        ASSERT_TRUE(e);
+        edit(*e);
+        EXPECT_EQ(e->RowCount(), model.size());
+        TcEditor::Changes c = e->Finish();
+        heap.resize(c.heapBlocks);
+        matrix.resize(c.matrixBlocks);
+        for (auto& [i, b] : c.heap) heap.at(i) = b;
+        for (auto& [i, b] : c.matrix) matrix.at(i) = b;
+        for (Nid n : c.droppedSubnodes) EXPECT_EQ(big.erase(n), 1u);
+        if (changedBlocks) *changedBlocks = c.heap.size() + c.matrix.size();
+        for (size_t i = 0; i + 1 < heap.size(); ++i) ASSERT_EQ(heap[i].size(), 8176u) << "heap block " << i;
+        for (size_t i = 0; i + 1 < matrix.size(); ++i) ASSERT_EQ(matrix[i].size(), 8176u) << "matrix block " << i;
+        // Read back whole.
+        HeapReader reader(heap);
+        TcRead t = ReadTableContext(reader, [&](Nid nid) {
+            if (nid == matrixNid) return matrix;
+            return std::vector<Bytes>{big.at(nid)};
+        });
+        ASSERT_EQ(t.rows.size(), model.size());
+        auto m = model.begin();
+        for (const TcRowRead& row : t.rows) {
+            ASSERT_EQ(row.rowId, m->first);
+            std::vector<TcCell> got = row.cells;
+            std::sort(got.begin(), got.end());
+            ASSERT_EQ(got, m->second) << "row " << row.rowId;
+            ++m;
+        }
+    };
+    // A few rows appended: only the blocks at the end, block 0 and the index change.
+    size_t changed = 0;
+    session([&](TcEditor& e) {
+        for (size_t i = 3000; i < 3005; ++i) {
+            e.AddRow(idOf(i), 1, cellsOf(idOf(i), 0));
+            model[idOf(i)] = cellsOf(idOf(i), 0);
+        }
+    }, &changed);
+    EXPECT_LE(changed, 6u);
+    EXPECT_GT(heap.size() + matrix.size(), 25u);
+    // Many appended (RowIndex leaves fill and split), rows between others, replaced.
+    session([&](TcEditor& e) {
+        for (size_t i = 3005; i < 4000; ++i) {
+            e.AddRow(idOf(i), 1, cellsOf(idOf(i), 0));
+            model[idOf(i)] = cellsOf(idOf(i), 0);
+        }
+        for (size_t i = 0; i < 4000; i += 3) {
+            const uint32_t id = idOf(i) + 32;
+            e.AddRow(id, 1, cellsOf(id, 0));
+            model[id] = cellsOf(id, 0);
+        }
+        for (size_t i = 0; i < 4000; i += 7) {
+            EXPECT_TRUE(e.ReplaceRow(idOf(i), 2, cellsOf(idOf(i), 5)));
+            model[idOf(i)] = cellsOf(idOf(i), 5);
+        }
+        EXPECT_FALSE(e.ReplaceRow(0x7FFFFFE4, 2, {}));
+    });
+    // Removed: the first, the last, and many between.
+    session([&](TcEditor& e) {
+        std::vector<uint32_t> gone = {model.begin()->first, model.rbegin()->first};
+        for (size_t i = 5; i < 4000; i += 4) gone.push_back(idOf(i));
+        for (uint32_t id : gone) {
+            EXPECT_TRUE(e.RemoveRow(id));
+            model.erase(id);
+        }
+        EXPECT_FALSE(e.RemoveRow(idOf(5)));
+        EXPECT_FALSE(e.Contains(idOf(5)));
+        EXPECT_TRUE(e.Contains(idOf(6)));
+    });
+    // Back again, and every row removed.
+    session([&](TcEditor& e) {
+        e.AddRow(idOf(5), 3, cellsOf(idOf(5), 1));
+        model[idOf(5)] = cellsOf(idOf(5), 1);
+    });
+    session([&](TcEditor& e) {
+        for (auto it = model.begin(); it != model.end();) {
+            EXPECT_TRUE(e.RemoveRow(it->first));
+            it = model.erase(it);
+        }
+    });
+    EXPECT_EQ(matrix.size(), 1u);
+    EXPECT_TRUE(big.empty());
 }

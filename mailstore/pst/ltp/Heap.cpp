@@ -178,3 +178,146 @@ std::pair<const uint8_t*, size_t> HeapItemIn(const Bytes& b, Hid hid) {
 }
 
 }  // namespace bv::mailstore::pst
+
+namespace bv::mailstore::pst {
+
+HeapEditor::HeapEditor(size_t blockCount, std::function<Bytes(size_t)> load) : load_(std::move(load)), count_(blockCount) {
+    if (count_ == 0) FormatError("HNHDR", "ibHnpm", "heap has no first block");
+}
+
+HeapEditor::Block& HeapEditor::Get(size_t i) {
+    auto it = blocks_.find(i);
+    if (it != blocks_.end()) return it->second;
+    Block b;
+    if (i >= count_) FormatError("HID", "hidBlockIndex", "out of range");
+    Bytes raw = load_(i);
+    const size_t hdr = i == 0 ? kHnHdrSize : IsBitmapBlock(i) ? kHnBitmapHdrSize : kHnPageHdrSize;
+    if (raw.size() < hdr + 4) FormatError("HNPAGEHDR", "ibHnpm", "out of range");
+    const size_t ibHnpm = Get16(raw.data());
+    if (ibHnpm < hdr || ibHnpm + 4 > raw.size()) FormatError("HNPAGEHDR", "ibHnpm", "out of range");
+    const size_t cAlloc = Get16(&raw[ibHnpm]);
+    if (ibHnpm + 4 + 2 * (cAlloc + 1) > raw.size()) FormatError("HNPAGEMAP", "cAlloc", "out of range");
+    b.header.assign(raw.begin(), raw.begin() + hdr);
+    for (size_t k = 0; k < cAlloc; ++k) {
+        size_t start = Get16(&raw[ibHnpm + 4 + 2 * k]);
+        size_t end = Get16(&raw[ibHnpm + 4 + 2 * (k + 1)]);
+        if (start > end || end > ibHnpm || start < hdr) FormatError("HNPAGEMAP", "rgibAlloc", "out of range");
+        b.items.emplace_back(raw.begin() + start, raw.begin() + end);
+        b.used += end - start;
+    }
+    return blocks_.emplace(i, std::move(b)).first->second;
+}
+
+Bytes HeapEditor::Item(Hid hid) {
+    if (!IsHid(hid)) FormatError("HID", "hidType", "is not NID_TYPE_HID");
+    Block& b = Get(hid >> 16);
+    size_t index = (hid >> 5) & 0x7FF;
+    if (index < 1 || index > b.items.size()) FormatError("HID", "hidIndex", "out of range");
+    return b.items[index - 1];
+}
+
+bool HeapEditor::Fits(size_t i, size_t size) {
+    Block& b = Get(i);
+    const size_t hdr = b.header.size();
+    return hdr + b.used + size + PageMapSize(b.items.size() + 1) + 1 <= kMaxBlockData && b.items.size() < kMaxItemsPerBlock;
+}
+
+Hid HeapEditor::Allocate(const Bytes& data) {
+    if (data.size() > kMaxHeapItem) FormatError("HNPAGEMAP", "rgibAlloc", "item of " + std::to_string(data.size()) + " bytes exceeds 3580");
+    size_t i = count_ - 1;
+    if (!Fits(i, data.size())) {
+        if (count_ >= 0xFFFF) FormatError("HID", "hidBlockIndex", "heap exceeds 65535 blocks");
+        // The block that was last is padded now: it changes too.
+        Get(i).changed = true;
+        i = count_++;
+        Block nb;
+        nb.header.assign(IsBitmapBlock(i) ? kHnBitmapHdrSize : kHnPageHdrSize, 0);
+        blocks_.emplace(i, std::move(nb));
+    }
+    Block& b = blocks_.at(i);
+    b.items.push_back(data);
+    b.used += data.size();
+    b.changed = true;
+    return MakeHid(uint32_t(i), uint32_t(b.items.size()));
+}
+
+Hid HeapEditor::Replace(Hid hid, const Bytes& data) {
+    Item(hid);  // checks it
+    const size_t i = hid >> 16;
+    Block& b = blocks_.at(i);
+    Bytes& item = b.items[((hid >> 5) & 0x7FF) - 1];
+    const size_t hdr = b.header.size();
+    if (data.size() <= item.size() ||
+        hdr + b.used - item.size() + data.size() + PageMapSize(b.items.size()) + 1 <= kMaxBlockData) {
+        b.used = b.used - item.size() + data.size();
+        item = data;
+        b.changed = true;
+        return hid;
+    }
+    Free(hid);
+    return Allocate(data);
+}
+
+void HeapEditor::Free(Hid hid) {
+    Item(hid);
+    Block& b = blocks_.at(hid >> 16);
+    Bytes& item = b.items[((hid >> 5) & 0x7FF) - 1];
+    b.used -= item.size();
+    Bytes().swap(item);
+    b.changed = true;
+}
+
+uint8_t HeapEditor::FillLevel(size_t i) {
+    Block& b = Get(i);
+    return HeapFillLevel(kMaxBlockData - (b.header.size() + b.used + PageMapSize(b.items.size())));
+}
+
+std::vector<std::pair<size_t, Bytes>> HeapEditor::TakeChangedBlocks() {
+    // A changed block's fill level is kept in block 0 (blocks 0-7) or the HNBITMAPHDR
+    // block of its group of 128.
+    std::vector<size_t> changed;
+    for (auto& [i, b] : blocks_)
+        if (b.changed) changed.push_back(i);
+    for (size_t i : changed) {
+        size_t holder = i < 8 ? 0 : 8 + (i - 8) / 128 * 128;
+        size_t at = i < 8 ? 8 + i / 2 : 2 + (i - holder) / 2;
+        size_t shift = 4 * ((i - holder) % 2);
+        uint8_t level = FillLevel(i);
+        Block& h = Get(holder);
+        uint8_t& nibbles = h.header.at(at);
+        uint8_t updated = uint8_t((nibbles & ~(0xF << shift)) | (level << shift));
+        if (updated != nibbles) {
+            nibbles = updated;
+            h.changed = true;
+        }
+    }
+    std::vector<std::pair<size_t, Bytes>> out;
+    for (auto& [i, b] : blocks_) {
+        if (!b.changed) continue;
+        // The page map follows the items on an even offset; every block but the
+        // last is padded to 8176 bytes.
+        const size_t hdr = b.header.size();
+        size_t ibHnpm = hdr + b.used;
+        ibHnpm += ibHnpm & 1;
+        const bool last = i + 1 == count_;
+        Bytes block(last ? ibHnpm + PageMapSize(b.items.size()) : kMaxBlockData, 0);
+        std::memcpy(block.data(), b.header.data(), hdr);
+        Put16(block.data(), uint16_t(ibHnpm));
+        uint8_t* map = block.data() + ibHnpm;
+        size_t freeItems = 0, off = hdr;
+        for (size_t k = 0; k < b.items.size(); ++k) {
+            Put16(map + 4 + 2 * k, uint16_t(off));
+            if (b.items[k].empty()) ++freeItems;
+            else std::memcpy(block.data() + off, b.items[k].data(), b.items[k].size());
+            off += b.items[k].size();
+        }
+        Put16(map + 4 + 2 * b.items.size(), uint16_t(off));
+        Put16(map, uint16_t(b.items.size()));
+        Put16(map + 2, uint16_t(freeItems));
+        out.push_back({i, std::move(block)});
+        b.changed = false;
+    }
+    return out;
+}
+
+}  // namespace bv::mailstore::pst

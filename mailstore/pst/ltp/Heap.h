@@ -1,6 +1,8 @@
 // Heap-on-Node ([MS-PST] §2.3.1): HNHDR, HNPAGEHDR, HNBITMAPHDR, HNPAGEMAP and HIDs.
 #pragma once
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <vector>
 
 #include "mailstore/pst/ndb/NdbTypes.h"
@@ -77,6 +79,43 @@ private:
     std::vector<Bytes> blocks_;
     uint8_t clientSig_ = 0;
     Hid userRoot_ = 0;
+};
+
+}  // namespace bv::mailstore::pst
+
+namespace bv::mailstore::pst {
+
+// Changes a few items of a heap that is in the file already: blocks are read when an
+// item in them is needed, and only the blocks whose items change (and block 0 or the
+// HNBITMAPHDR block holding their fill level) are built again. Every other block, and
+// every HID, stays as it is. New items go into the last block, or new blocks after it.
+class HeapEditor {
+public:
+    HeapEditor(size_t blockCount, std::function<Bytes(size_t)> load);
+    size_t BlockCount() const { return count_; }
+    Bytes Item(Hid hid);
+    Hid Allocate(const Bytes& data);
+    // The item's new bytes: the same HID when its block has room, else a new one (the
+    // old item freed).
+    Hid Replace(Hid hid, const Bytes& data);
+    void Free(Hid hid);
+    // The blocks built again, by index, each as the data tree holds it (every block but
+    // the last 8176 bytes); marks them unchanged.
+    std::vector<std::pair<size_t, Bytes>> TakeChangedBlocks();
+
+private:
+    struct Block {
+        Bytes header;  // HNHDR, HNPAGEHDR or HNBITMAPHDR as read
+        std::vector<Bytes> items;
+        size_t used = 0;
+        bool changed = false;
+    };
+    Block& Get(size_t i);
+    bool Fits(size_t i, size_t size);
+    uint8_t FillLevel(size_t i);
+    std::function<Bytes(size_t)> load_;
+    size_t count_;
+    std::map<size_t, Block> blocks_;
 };
 
 }  // namespace bv::mailstore::pst

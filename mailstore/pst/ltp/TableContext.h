@@ -77,6 +77,7 @@ public:
     TcStreamWriter(std::vector<uint32_t> tags, DataBlockWriter write, SubnodeNidSource nextSubnid);
     void AddRow(uint32_t rowId, uint32_t rowVer, const std::vector<TcCell>& cells);
     size_t RowCount() const { return rows_; }
+    uint32_t LastRowId() const { return lastRowId_; }
     const std::vector<TCOLDESC>& Columns() const { return layout_.Columns(); }
     struct Result {
         std::vector<WrittenBlock> heap;  // the node's data blocks, in order

@@ -417,7 +417,11 @@ bool Store::AddMessageOnce(FolderId folderId, PreparedMessagePtr message) {
     const uint64_t identity = IdentityOf(message->built.props);
     if (std::optional<Nid> known = identity ? identities_.Find(identity) : std::nullopt) {
         // The same message from another mailbox: one item, with the labels of both.
+        const std::optional<NodeRef> before = db_->FindNode(*known);
         MergeCategories(*known, message->built.props);
+        const std::optional<NodeRef> after = db_->FindNode(*known);
+        // Categories added: the message's size and its contents row follow.
+        if (before && after && before->bidData != after->bidData) RefreshStoredMessage(*known);
         return false;
     }
     AddBuilt(folder, message->built);

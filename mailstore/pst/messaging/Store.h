@@ -75,8 +75,17 @@ private:
         std::vector<Nid> children;
         std::vector<uint32_t> contentsColumns;
         uint32_t rowCount = 0;
-        // The contents table being written, from the first message added in this session.
+        // A contents table written whole (a new folder): its rows as they come.
         std::unique_ptr<TcStreamWriter> contents;
+        // Changes to the contents table in the file, made at the next commit: only the
+        // blocks they touch are written (StoreContents.cpp).
+        struct RowEdit {
+            enum Kind { Add, Replace, Remove } kind;
+            Nid nid;
+            std::vector<TcCell> cells;
+        };
+        std::vector<RowEdit> rowEdits;
+        bool columnsRead = false;  // contentsColumns are those of the table in the file
         uint32_t unread = 0;
     };
 
@@ -104,10 +113,23 @@ private:
     uint32_t NextRowVersion();
     static const PcProp* KeptContentCount(const Folder& f);
     static int32_t ContentCount(const Folder& f);
-    // Contents table (StoreContents.cpp).
-    TcStreamWriter& ContentsWriter(Folder& f);
+    // Contents table (StoreContents.cpp). Rows are added, replaced and removed here
+    // and reach the file at the next commit; the folder's counts (rowCount, unread)
+    // and the messages' nodes are the caller's. Moving a message from one folder to
+    // another: RemoveContentsRow(from, nid), SetNode with the new parent, then
+    // AddContentsRow(to, nid, props) (any NID: rows need not come in order).
+    std::vector<TcCell> ContentsCells(Folder& f, const std::vector<PcProp>& props);
     void AddContentsRow(Folder& f, Nid message, const std::vector<PcProp>& props);
+    void ReplaceContentsRow(Folder& f, Nid message, const std::vector<PcProp>& props);
+    void RemoveContentsRow(Folder& f, Nid message);
     void WriteContents(Folder& f);
+    // The changes in rowEdits made to the table in the file: in place (false when the
+    // table is not one TcEditor changes), or by writing it anew.
+    bool EditContents(Folder& f);
+    void RewriteContents(Folder& f);
+    // After a stored message's PC changed (categories merged): its PidTagMessageSize
+    // follows its new bytes, and its contents row its new values.
+    void RefreshStoredMessage(Nid nid);
     std::pair<Bid, Bid> WriteImage(const LtpNode& node);
     Bid WriteSubnodes(const std::vector<LtpSubnode>& subs);
     void WriteLtpNode(Nid nid, const LtpNode& node, Nid parent);

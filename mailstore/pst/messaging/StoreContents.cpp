@@ -1,60 +1,49 @@
-// Contents tables of the folders we add messages to ([MS-PST] §2.4.4.5): each row is
-// written into the table's blocks in the file when its message arrives, so memory
-// does not grow with the number of messages. The table node is entered at Close.
+// Contents tables of the folders we add messages to ([MS-PST] §2.4.4.5). A new
+// folder's table is written as its rows come (TcStreamWriter), so memory does not
+// grow with the number of messages. A table in the file is changed in place at each
+// commit (TcEditor): rows added, replaced or removed rewrite only the row matrix
+// blocks, RowIndex items and heap blocks they touch, so an append costs what it adds,
+// not what the folder holds. A table the editor does not change (one another writer
+// laid out otherwise) is written anew with the changes.
 #include "mailstore/pst/messaging/Store.h"
 
 #include <map>
 
+#include "mailstore/mapi/PropTags.h"
+#include "mailstore/pst/ltp/TableEditor.h"
 #include "mailstore/pst/messaging/PropertyEncoding.h"
 
 namespace bv::mailstore::pst {
+namespace {
 
-TcStreamWriter& Store::ContentsWriter(Folder& f) {
-    if (f.contents) return *f.contents;
-    const Nid tableNid = MakeNid(NID_TYPE_CONTENTS_TABLE, NidIndexOf(f.nid));
-    auto write = [this](const uint8_t* data, size_t size) { return db_->WriteBlock(data, size, false); };
-    auto subnids = [next = uint32_t(0x8001)]() mutable { return MakeNid(NID_TYPE_LTP, next++); };
-    std::optional<NodeRef> old = f.isNew ? std::nullopt : db_->FindNode(tableNid);
-    if (!old) {
-        f.contents = std::make_unique<TcStreamWriter>(f.contentsColumns, write, subnids);
-        f.rowCount = 0;
-        return *f.contents;
-    }
-    // A folder of an opened store: the new table starts with the rows (and the columns)
-    // of the one it replaces, read a few blocks at a time, in row id order; new
-    // messages have higher NIDs.
-    std::vector<Bid> heap = db_->DataTreeBids(old->bidData);
-    std::vector<SLENTRY> subnodes = db_->ReadSubnodeTree(old->bidSub);
-    std::map<Nid, std::vector<Bid>> subnodeBids;
-    auto bidsOf = [&](Nid nid) -> const std::vector<Bid>& {
-        auto it = subnodeBids.find(nid);
-        if (it != subnodeBids.end()) return it->second;
-        for (const SLENTRY& e : subnodes)
-            if (e.nid == nid) return subnodeBids[nid] = db_->DataTreeBids(e.bidData);
-        FormatError("SLENTRY", "nid", "subnode " + std::to_string(nid) + " of the contents table is missing");
-    };
-    TcBlockSource source;
-    source.heapBlocks = heap.size();
-    source.heapBlock = [&](size_t i) { return db_->ReadBlock(heap[i]); };
-    source.subnodeBlocks = [&](Nid nid) { return bidsOf(nid).size(); };
-    source.subnodeBlock = [&](Nid nid, size_t i) { return db_->ReadBlock(bidsOf(nid).at(i)); };
-    f.rowCount = 0;
-    ForEachTableRow(
-        source,
-        [&](const std::vector<TCOLDESC>& cols) {
-            f.contentsColumns.clear();
-            for (const TCOLDESC& c : cols) f.contentsColumns.push_back(c.tag);
-            f.contents = std::make_unique<TcStreamWriter>(f.contentsColumns, write, subnids);
-        },
-        [&](TcRowRead&& r) {
-            f.contents->AddRow(r.rowId, NextRowVersion(), r.cells);
-            ++f.rowCount;
-        });
-    return *f.contents;
+using mapi::PR_MESSAGE_SIZE;
+
+Nid ContentsNid(Nid folder) { return MakeNid(NID_TYPE_CONTENTS_TABLE, NidIndexOf(folder)); }
+
+DataBlockWriter BlockWriter(NodeDatabase& db) {
+    return [&db](const uint8_t* data, size_t size) { return db.WriteBlock(data, size, false); };
 }
 
-void Store::AddContentsRow(Folder& f, Nid message, const std::vector<PcProp>& props) {
-    // The message's values for the table's columns.
+}  // namespace
+
+std::vector<TcCell> Store::ContentsCells(Folder& f, const std::vector<PcProp>& props) {
+    if (!f.isNew && !f.columnsRead && !f.contents) {
+        // The columns of the table in the file (another writer's may differ from ours).
+        if (std::optional<NodeRef> ref = db_->FindNode(ContentsNid(f.nid))) {
+            std::vector<Bid> heap = db_->DataTreeBids(ref->bidData);
+            if (!heap.empty()) {
+                Bytes b0 = db_->ReadBlock(heap[0]);
+                if (b0.size() >= 12 && b0[3] == bTypeTC) {
+                    auto [p, n] = HeapItemIn(b0, Get32(&b0[4]));
+                    if (n >= 22 && 22 + 8 * size_t(p[1]) <= n) {
+                        f.contentsColumns.clear();
+                        for (size_t i = 0; i < p[1]; ++i) f.contentsColumns.push_back(Get32(p + 22 + 8 * i));
+                    }
+                }
+            }
+        }
+        f.columnsRead = true;
+    }
     std::vector<TcCell> cells;
     for (uint32_t tag : f.contentsColumns) {
         for (const PcProp& p : props) {
@@ -63,20 +52,308 @@ void Store::AddContentsRow(Folder& f, Nid message, const std::vector<PcProp>& pr
             break;
         }
     }
-    ContentsWriter(f).AddRow(message, NextRowVersion(), cells);
+    return cells;
+}
+
+void Store::AddContentsRow(Folder& f, Nid message, const std::vector<PcProp>& props) {
+    std::vector<TcCell> cells = ContentsCells(f, props);
     ++f.rowCount;
+    if (f.isNew && !f.contents && f.rowEdits.empty()) {
+        f.contents = std::make_unique<TcStreamWriter>(f.contentsColumns, BlockWriter(*db_),
+                                                      [next = uint32_t(0x8001)]() mutable { return MakeNid(NID_TYPE_LTP, next++); });
+        f.rowCount = 1;
+    }
+    if (f.contents && (f.contents->RowCount() == 0 || message > f.contents->LastRowId()) && f.rowEdits.empty()) {
+        f.contents->AddRow(message, NextRowVersion(), cells);
+        return;
+    }
+    f.rowEdits.push_back({Folder::RowEdit::Add, message, std::move(cells)});
+}
+
+void Store::ReplaceContentsRow(Folder& f, Nid message, const std::vector<PcProp>& props) {
+    f.rowEdits.push_back({Folder::RowEdit::Replace, message, ContentsCells(f, props)});
+    MarkDirty(f.nid);
+}
+
+void Store::RemoveContentsRow(Folder& f, Nid message) {
+    f.rowEdits.push_back({Folder::RowEdit::Remove, message, {}});
+    if (f.rowCount) --f.rowCount;
+    MarkDirty(f.nid);
 }
 
 void Store::WriteContents(Folder& f) {
-    // A folder of an opened store that got no messages keeps its table.
-    if (!f.contents && !f.isNew) return;
-    TcStreamWriter::Result table = ContentsWriter(f).Finish();
-    f.contents.reset();
+    const Nid tableNid = ContentsNid(f.nid);
+    if (f.contents || f.isNew) {
+        // A new table, or the rows of a folder new in this session.
+        if (!f.contents)
+            f.contents = std::make_unique<TcStreamWriter>(f.contentsColumns, BlockWriter(*db_),
+                                                          [next = uint32_t(0x8001)]() mutable { return MakeNid(NID_TYPE_LTP, next++); });
+        TcStreamWriter::Result table = f.contents->Finish();
+        f.rowCount = uint32_t(f.contents->RowCount());
+        f.contents.reset();
+        std::vector<SLENTRY> subs;
+        for (const LtpSubnode& s : table.subnodes) subs.push_back({s.nid, db_->WriteDataTree(s.blocks), 0});
+        if (table.matrixNid) subs.push_back({table.matrixNid, db_->WriteDataTree(table.matrix), 0});
+        Bid data = db_->WriteDataTree(table.heap);
+        db_->SetNode(tableNid, {data, db_->WriteSubnodeTree(std::move(subs)), 0});
+        f.columnsRead = true;
+    }
+    if (f.rowEdits.empty()) return;
+    if (!EditContents(f)) RewriteContents(f);
+    f.rowEdits.clear();
+}
+
+bool Store::EditContents(Folder& f) {
+    const Nid tableNid = ContentsNid(f.nid);
+    std::optional<NodeRef> ref = db_->FindNode(tableNid);
+    if (!ref || !ref->bidData) return false;
+    // The heap's blocks: every one but the last of 8176 bytes, as ours are.
+    NodeDatabase::DataTreeShape heap = db_->ReadDataTreeShape(ref->bidData);
+    if (heap.leaves.empty()) return false;
+    const Bytes heapFirst = db_->ReadBlock(heap.leaves[0]);
+    const Bytes heapLast = heap.leaves.size() == 1 ? heapFirst : db_->ReadBlock(heap.leaves.back());
+    if (heap.total != kMaxBlockData * (heap.leaves.size() - 1) + heapLast.size()) return false;
+    if (heapFirst.size() < 12 || heapFirst[3] != bTypeTC) return false;
+    auto [info, infoSize] = HeapItemIn(heapFirst, Get32(&heapFirst[4]));
+    if (infoSize < 22) return false;
+    const uint32_t hnidRows = Get32(info + 14);
+    if (hnidRows == 0 || IsHid(hnidRows)) return false;
+    // The row matrix subnode, alike.
+    std::vector<SLENTRY> subs = db_->ReadSubnodeTree(ref->bidSub);
+    auto matrixEntry = std::find_if(subs.begin(), subs.end(), [&](const SLENTRY& e) { return Nid(e.nid) == hnidRows; });
+    if (matrixEntry == subs.end() || matrixEntry->bidSub) return false;
+    NodeDatabase::DataTreeShape matrix = db_->ReadDataTreeShape(matrixEntry->bidData);
+    if (matrix.leaves.empty()) return false;
+    const Bytes matrixLast = db_->ReadBlock(matrix.leaves.back());
+    if (matrix.total != kMaxBlockData * (matrix.leaves.size() - 1) + matrixLast.size()) return false;
+
+    uint32_t nextSub = 0x8001;
+    for (const SLENTRY& e : subs) nextSub = std::max(nextSub, NidIndexOf(Nid(e.nid)) + 1);
+    std::vector<SLENTRY> added;
+    TcEditor::Source source;
+    source.heapBlocks = heap.leaves.size();
+    source.heapBlock = [&](size_t i) {
+        if (i == 0) return heapFirst;
+        if (i + 1 == heap.leaves.size()) return heapLast;
+        return db_->ReadBlock(heap.leaves.at(i));
+    };
+    source.matrixBlocks = matrix.leaves.size();
+    source.matrixBlock = [&](size_t i) {
+        return i + 1 == matrix.leaves.size() ? matrixLast : db_->ReadBlock(matrix.leaves.at(i));
+    };
+    std::unique_ptr<TcEditor> editor = TcEditor::Open(source, [&](const Bytes& value) {
+        const Nid nid = MakeNid(NID_TYPE_LTP, nextSub++);
+        added.push_back({nid, db_->WriteDataTree(value.data(), value.size()), 0});
+        return nid;
+    });
+    if (!editor) return false;
+    for (const Folder::RowEdit& e : f.rowEdits) {
+        switch (e.kind) {
+        case Folder::RowEdit::Add:
+            if (!editor->ReplaceRow(e.nid, NextRowVersion(), e.cells)) editor->AddRow(e.nid, NextRowVersion(), e.cells);
+            break;
+        case Folder::RowEdit::Replace:
+            editor->ReplaceRow(e.nid, NextRowVersion(), e.cells);
+            break;
+        case Folder::RowEdit::Remove:
+            editor->RemoveRow(e.nid);
+            break;
+        }
+    }
+    TcEditor::Changes changes = editor->Finish();
+
+    // New data trees over the kept blocks and the changed ones; what they no longer
+    // use is released (the kept blocks keep their one reference).
+    std::vector<Bid> released = heap.internal;
+    auto rebuild = [&](const NodeDatabase::DataTreeShape& old, size_t oldLastSize, size_t count,
+                       std::vector<std::pair<size_t, Bytes>>& changed) {
+        std::vector<WrittenBlock> written(count);
+        for (size_t i = 0; i < count && i < old.leaves.size(); ++i)
+            written[i] = {old.leaves[i], i + 1 == old.leaves.size() ? oldLastSize : kMaxBlockData};
+        for (size_t i = count; i < old.leaves.size(); ++i) released.push_back(old.leaves[i]);
+        for (auto& [i, bytes] : changed) {
+            if (i < old.leaves.size()) released.push_back(old.leaves[i]);
+            written.at(i) = {db_->WriteBlock(bytes.data(), bytes.size(), false), bytes.size()};
+        }
+        for (const WrittenBlock& w : written)
+            if (!w.bid) throw std::logic_error("contents table: a block of the table was not written");
+        return db_->WriteDataTree(written);
+    };
+    const Bid newData = rebuild(heap, heapLast.size(), changes.heapBlocks, changes.heap);
+    released.insert(released.end(), matrix.internal.begin(), matrix.internal.end());
+    const Bid newMatrix = rebuild(matrix, matrixLast.size(), changes.matrixBlocks, changes.matrix);
+    std::vector<SLENTRY> entries;
+    for (const SLENTRY& e : subs) {
+        if (Nid(e.nid) == hnidRows) {
+            entries.push_back({e.nid, newMatrix, 0});
+        } else if (std::find(changes.droppedSubnodes.begin(), changes.droppedSubnodes.end(), Nid(e.nid)) !=
+                   changes.droppedSubnodes.end()) {
+            if (e.bidData) db_->ReleaseDataTree(e.bidData);
+            if (e.bidSub) db_->ReleaseSubnodeTree(e.bidSub);
+        } else {
+            entries.push_back(e);
+        }
+    }
+    for (const SLENTRY& e : added) {
+        if (std::find(changes.droppedSubnodes.begin(), changes.droppedSubnodes.end(), Nid(e.nid)) != changes.droppedSubnodes.end())
+            db_->ReleaseDataTree(e.bidData);
+        else
+            entries.push_back(e);
+    }
+    for (Bid b : db_->SubnodeTreeBlocks(ref->bidSub)) released.push_back(b);
+    const Bid newSub = db_->WriteSubnodeTree(std::move(entries));
+    db_->ReplaceNodeKeepingBlocks(tableNid, {newData, newSub, 0});
+    for (Bid b : released) db_->ReleaseBlock(b);
+    f.rowCount = uint32_t(editor->RowCount());
+    return true;
+}
+
+void Store::RewriteContents(Folder& f) {
+    // What the edits leave of each row they name: cells, or removed; `added` for rows
+    // that are new to the table (others only replace a row that is there).
+    struct Final {
+        std::optional<std::vector<TcCell>> cells;
+        bool added = false;
+    };
+    std::map<Nid, Final> edits;
+    for (Folder::RowEdit& e : f.rowEdits) {
+        Final& x = edits[e.nid];
+        if (e.kind == Folder::RowEdit::Remove) {
+            x.cells.reset();
+            x.added = false;
+        } else {
+            x.cells = std::move(e.cells);
+            x.added = x.added || e.kind == Folder::RowEdit::Add;
+        }
+    }
+    const Nid tableNid = ContentsNid(f.nid);
+    std::optional<NodeRef> old = db_->FindNode(tableNid);
+    std::unique_ptr<TcStreamWriter> writer;
+    auto subnids = [next = uint32_t(0x8001)]() mutable { return MakeNid(NID_TYPE_LTP, next++); };
+    uint32_t rows = 0;
+    auto next = edits.begin();
+    auto addUpTo = [&](uint64_t below) {
+        for (; next != edits.end() && next->first < below; ++next)
+            if (next->second.added && next->second.cells) {
+                writer->AddRow(next->first, NextRowVersion(), *next->second.cells);
+                ++rows;
+            }
+    };
+    // The rows of the table in the file, in row id order, the edits merged in.
+    std::vector<Bid> heap = old ? db_->DataTreeBids(old->bidData) : std::vector<Bid>();
+    std::vector<SLENTRY> subnodes = old ? db_->ReadSubnodeTree(old->bidSub) : std::vector<SLENTRY>();
+    std::map<Nid, std::vector<Bid>> subnodeBids;
+    auto bidsOf = [&](Nid nid) -> const std::vector<Bid>& {
+        auto it = subnodeBids.find(nid);
+        if (it != subnodeBids.end()) return it->second;
+        for (const SLENTRY& e : subnodes)
+            if (e.nid == nid) return subnodeBids[nid] = db_->DataTreeBids(e.bidData);
+        FormatError("SLENTRY", "nid", "subnode " + std::to_string(nid) + " of the contents table is missing");
+    };
+    if (!heap.empty()) {
+        TcBlockSource source;
+        source.heapBlocks = heap.size();
+        source.heapBlock = [&](size_t i) { return db_->ReadBlock(heap[i]); };
+        source.subnodeBlocks = [&](Nid nid) { return bidsOf(nid).size(); };
+        source.subnodeBlock = [&](Nid nid, size_t i) { return db_->ReadBlock(bidsOf(nid).at(i)); };
+        ForEachTableRow(
+            source,
+            [&](const std::vector<TCOLDESC>& cols) {
+                f.contentsColumns.clear();
+                for (const TCOLDESC& c : cols) f.contentsColumns.push_back(c.tag);
+                writer = std::make_unique<TcStreamWriter>(f.contentsColumns, BlockWriter(*db_), subnids);
+            },
+            [&](TcRowRead&& r) {
+                addUpTo(r.rowId);
+                if (next != edits.end() && next->first == r.rowId) {
+                    if (next->second.cells) {
+                        writer->AddRow(r.rowId, NextRowVersion(), *next->second.cells);
+                        ++rows;
+                    }
+                    ++next;
+                    return;
+                }
+                writer->AddRow(r.rowId, NextRowVersion(), r.cells);
+                ++rows;
+            });
+    }
+    if (!writer) writer = std::make_unique<TcStreamWriter>(f.contentsColumns, BlockWriter(*db_), subnids);
+    addUpTo(uint64_t(1) << 32);
+    TcStreamWriter::Result table = writer->Finish();
     std::vector<SLENTRY> subs;
     for (const LtpSubnode& s : table.subnodes) subs.push_back({s.nid, db_->WriteDataTree(s.blocks), 0});
     if (table.matrixNid) subs.push_back({table.matrixNid, db_->WriteDataTree(table.matrix), 0});
     Bid data = db_->WriteDataTree(table.heap);
-    db_->SetNode(MakeNid(NID_TYPE_CONTENTS_TABLE, NidIndexOf(f.nid)), {data, db_->WriteSubnodeTree(std::move(subs)), 0});
+    db_->SetNode(tableNid, {data, db_->WriteSubnodeTree(std::move(subs)), 0});
+    f.rowCount = rows;
+}
+
+void Store::RefreshStoredMessage(Nid nid) {
+    std::optional<NodeRef> ref = db_->FindNode(nid);
+    if (!ref || !ref->bidData) return;
+    auto folder = folders_.find(ref->nidParent);
+    if (folder == folders_.end() || folder->second.search) return;
+    // The bytes of the node and its subnodes, as PidTagMessageSize counts them.
+    std::function<uint64_t(Bid, Bid)> bytesOf = [&](Bid data, Bid sub) {
+        uint64_t n = data ? db_->ReadDataTreeShape(data).total : 0;
+        if (sub)
+            for (const SLENTRY& e : db_->ReadSubnodeTree(sub)) n += bytesOf(e.bidData, e.bidSub);
+        return n;
+    };
+    std::vector<SLENTRY> subnodes = db_->ReadSubnodeTree(ref->bidSub);
+    auto subnodeBytes = [&](Nid sub) {
+        for (const SLENTRY& e : subnodes)
+            if (Nid(e.nid) == sub) {
+                Bytes all;
+                for (auto& b : db_->ReadDataTree(e.bidData)) all.insert(all.end(), b.begin(), b.end());
+                return all;
+            }
+        FormatError("SLENTRY", "nid", "subnode " + std::to_string(sub) + " is missing");
+    };
+    HeapReader heap(db_->ReadDataTree(ref->bidData));
+    std::vector<PcProp> props = ReadPropertyContext(heap, subnodeBytes);
+    const uint64_t stored = bytesOf(ref->bidData, ref->bidSub);
+    const int32_t size = int32_t(std::min<uint64_t>(stored, 0x7FFFFFFF));
+    auto sizeProp = std::find_if(props.begin(), props.end(), [](const PcProp& p) { return TagOf(p) == PR_MESSAGE_SIZE; });
+    if (sizeProp != props.end() && sizeProp->value.size() == 4 && int32_t(Get32(sizeProp->value.data())) != size) {
+        // The size is a 4-byte value held in the PC's own BTH record: the heap keeps its
+        // layout, only the block holding the record changes.
+        *sizeProp = PropLong(PR_MESSAGE_SIZE, size);
+        std::vector<Bytes> blocks = db_->ReadDataTree(ref->bidData);
+        bool patched = false;
+        const uint16_t id = uint16_t(PR_MESSAGE_SIZE >> 16);
+        // PC records (wPropId, wPropType, dwValueHnid) in the BTH leaves, index
+        // records (wPropId, HID) above them.
+        auto item = [&](Hid hid) {
+            if ((hid >> 16) >= blocks.size()) FormatError("HID", "hidBlockIndex", "out of range");
+            Bytes& block = blocks[hid >> 16];
+            auto [p, n] = HeapItemIn(block, hid);
+            return std::make_pair(block.data() + (p - block.data()), n);
+        };
+        auto [header, headerSize] = item(heap.UserRoot());
+        if (headerSize >= 8 && header[0] == bTypeBTH && header[1] == 2 && header[2] == 6) {
+            std::function<void(Hid, int)> walk = [&](Hid hid, int level) {
+                auto [p, n] = item(hid);
+                const size_t rec = level ? 6 : 8;
+                for (size_t i = 0; i + rec <= n && !patched; i += rec) {
+                    if (level) {
+                        walk(Get32(p + i + 2), level - 1);
+                    } else if (Get16(p + i) == id) {
+                        Put32(p + i + 4, uint32_t(size));
+                        patched = true;
+                    }
+                }
+            };
+            if (Hid root = Get32(header + 4)) walk(root, header[3]);
+        }
+        if (patched) {
+            std::vector<WrittenBlock> written;
+            for (const Bytes& b : blocks) written.push_back({db_->WriteBlock(b.data(), b.size(), false), b.size()});
+            db_->SetNode(nid, {db_->WriteDataTree(written), ref->bidSub, ref->nidParent});
+            // The subnode tree is the old node's too: SetNode released nothing of it.
+        }
+    }
+    ReplaceContentsRow(folder->second, nid, props);
 }
 
 }  // namespace bv::mailstore::pst

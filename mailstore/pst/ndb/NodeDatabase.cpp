@@ -436,6 +436,44 @@ std::vector<Bid> NodeDatabase::DataTreeBids(Bid bid) {
     return out;
 }
 
+NodeDatabase::DataTreeShape NodeDatabase::ReadDataTreeShape(Bid bid) {
+    DataTreeShape shape;
+    if (bid == 0) return shape;
+    if (!(bid & kBidInternal)) {
+        std::optional<BlockInfo> info = FindBlock(bid);
+        if (!info) FormatError("BBTENTRY", "bid", "block " + std::to_string(bid) + " is not in the BBT");
+        shape.leaves.push_back(bid);
+        shape.total = info->cb;
+        return shape;
+    }
+    XBlockInfo x = ParseXBlock(ReadBlock(bid));
+    shape.internal.push_back(bid);
+    shape.total = x.lcbTotal;
+    if (x.cLevel != 2) {
+        shape.leaves = std::move(x.rgbid);
+        return shape;
+    }
+    for (Bid child : x.rgbid) {
+        if (!(child & kBidInternal)) FormatError("XXBLOCK", "rgbid", "refers to a data block");
+        XBlockInfo sub = ParseXBlock(ReadBlock(child));
+        shape.internal.push_back(child);
+        shape.leaves.insert(shape.leaves.end(), sub.rgbid.begin(), sub.rgbid.end());
+    }
+    return shape;
+}
+
+std::vector<Bid> NodeDatabase::SubnodeTreeBlocks(Bid bid) {
+    std::vector<Bid> out;
+    if (bid == 0) return out;
+    out.push_back(bid);
+    std::vector<SLENTRY> leaves;
+    std::vector<SIENTRY> children;
+    ParseSubnodeBlock(ReadBlock(bid), leaves, children);
+    for (const SIENTRY& c : children)
+        for (Bid b : SubnodeTreeBlocks(c.bid)) out.push_back(b);
+    return out;
+}
+
 std::vector<SLENTRY> NodeDatabase::ReadSubnodeTree(Bid bid) {
     std::vector<SLENTRY> leaves;
     if (bid == 0) return leaves;

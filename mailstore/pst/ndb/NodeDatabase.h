@@ -84,6 +84,9 @@ public:
     Bid WriteSubnodeTree(std::vector<SLENTRY> entries);
     // Enters or replaces a node; a replaced node's blocks are released.
     void SetNode(Nid nid, const NodeRef& ref);
+    // Replaces a node whose new trees share blocks with its old ones: nothing is
+    // released here; the caller releases each block the new trees no longer use.
+    void ReplaceNodeKeepingBlocks(Nid nid, const NodeRef& ref);
     void RemoveNode(Nid nid);
     std::optional<NodeRef> FindNode(Nid nid) const;
     // Every node, in NID order.
@@ -94,6 +97,15 @@ public:
     std::vector<Bytes> ReadDataTree(Bid bid);       // the data blocks of a node, in order
     std::vector<Bid> DataTreeBids(Bid bid);         // their BIDs, read from the XBLOCKs only
     std::vector<SLENTRY> ReadSubnodeTree(Bid bid);  // sorted by nid
+    // A data tree's leaves and the XBLOCK/XXBLOCKs above them, with the bytes it holds.
+    struct DataTreeShape {
+        std::vector<Bid> leaves;
+        std::vector<Bid> internal;
+        uint64_t total = 0;
+    };
+    DataTreeShape ReadDataTreeShape(Bid bid);
+    // The SLBLOCK/SIBLOCKs of a subnode tree (not the trees they refer to).
+    std::vector<Bid> SubnodeTreeBlocks(Bid bid);
     // Many blocks at once: `bids` sorted, looked up in one pass over the BBT; `fn` gets
     // each one found with its plain data.
     void ReadBlocks(const std::vector<Bid>& bids, const std::function<void(Bid, Bytes&&)>& fn);
@@ -119,6 +131,8 @@ public:
     // Releases a block tree that is no longer referenced (data tree or subnode tree).
     void ReleaseDataTree(Bid bid);
     void ReleaseSubnodeTree(Bid bid);
+    // Releases one block, not the blocks it refers to.
+    void ReleaseBlock(Bid bid);
 
 private:
     struct BlockInfo {
@@ -142,7 +156,6 @@ private:
     // Flush, then wait until everything handed over is in the file.
     void FlushAndWait();
     void ReadAt(Ib ib, uint8_t* data, size_t size);
-    void ReleaseBlock(Bid bid);
     void SetReferences(Bid bid, const BlockInfo& info, uint16_t cRef);  // 0: released
     void LoadBTree(Ib ib, PageType ptype, int depth);
     void LoadBTreePage(Ib ib, PageType ptype, int depth);

@@ -108,6 +108,15 @@ void NodeDatabase::SetNode(Nid nid, const NodeRef& ref) {
     }
 }
 
+void NodeDatabase::ReplaceNodeKeepingBlocks(Nid nid, const NodeRef& ref) {
+    changed_ = true;
+    if (!inPlace_ && (nbtLog_->Count() == 0 || nid > LastKey(*nbtLog_)) && !nbtChanged_.count(nid)) {
+        AppendNodeEntry(nid, ref);
+        return;
+    }
+    nbtChanged_[nid] = ref;
+}
+
 void NodeDatabase::RemoveNode(Nid nid) {
     changed_ = true;
     std::optional<NodeRef> old = FindNode(nid);

@@ -52,6 +52,10 @@ public:
     uint64_t Size() const;
     // Forces what was written to the disk (data and the size), so a power loss keeps it.
     void SyncData();
+    // Starts putting the bytes written to [offset, offset + size) on the disk without
+    // waiting for it, so that a later SyncData has less left to wait for (where the
+    // system offers it; otherwise nothing).
+    void StartWriteBack(uint64_t offset, uint64_t size);
     // Each of these throws MailStoreError on failure: "cannot read <name>: ...",
     // "cannot write <name>: ...", with the system's text.
 

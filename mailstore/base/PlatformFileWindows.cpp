@@ -159,6 +159,8 @@ void PlatformFile::SyncData() {
     if (!FlushFileBuffers(handle_)) Fail("write", SystemText(GetLastError()));
 }
 
+void PlatformFile::StartWriteBack(uint64_t, uint64_t) {}
+
 bool PlatformFile::LockExclusive() {
     // One byte far past any end the file can have: Windows locks are mandatory, and a
     // lock on the data would keep readers out too; this one keeps out only writers that

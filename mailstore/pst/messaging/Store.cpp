@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <set>
 
 #include "mailstore/base/PlatformFile.h"
 #include "mailstore/pst/ltp/TableContext.h"
@@ -301,11 +302,47 @@ void Store::LoadExisting() {
     assocColumns_ = templateColumns(NID_ASSOC_CONTENTS_TABLE_TEMPLATE, AssocContentsTableColumns());
     searchColumns_ = templateColumns(NID_SEARCH_CONTENTS_TABLE_TEMPLATE, SearchContentsTableColumns());
 
+    // The folders: from the root folder down through the hierarchy tables, which
+    // costs what the folders hold, not what the store holds. A store whose tables
+    // cannot be followed has its folders found in the whole NBT instead.
+    auto isFolder = [](Nid nid) {
+        const uint8_t type = NidTypeOf(nid);
+        return type == NID_TYPE_NORMAL_FOLDER || type == NID_TYPE_SEARCH_FOLDER;
+    };
     std::vector<std::pair<Nid, NodeRef>> folderNodes;
-    db_->ForEachNode([&](Nid nid, const NodeRef& ref) {
-        uint8_t type = NidTypeOf(nid);
-        if (type == NID_TYPE_NORMAL_FOLDER || type == NID_TYPE_SEARCH_FOLDER) folderNodes.push_back({nid, ref});
-    });
+    try {
+        std::vector<Nid> pending = {NID_ROOT_FOLDER, kSpamSearchFolder};
+        std::set<Nid> seen(pending.begin(), pending.end());
+        while (!pending.empty()) {
+            const Nid nid = pending.back();
+            pending.pop_back();
+            std::optional<NodeRef> ref = db_->FindNode(nid);
+            if (!ref) {
+                if (nid == NID_ROOT_FOLDER) FormatError("NBTENTRY", "nid", "the root folder 0x122 is missing");
+                if (nid == kSpamSearchFolder) continue;
+                FormatError("hierarchy table", "row", "names folder " + std::to_string(nid) + ", which is missing");
+            }
+            folderNodes.push_back({nid, *ref});
+            if (NidTypeOf(nid) != NID_TYPE_NORMAL_FOLDER) continue;
+            std::optional<NodeRef> table = db_->FindNode(Sibling(nid, NID_TYPE_HIERARCHY_TABLE));
+            if (!table) FormatError("folder", "hierarchy table", "node of folder " + std::to_string(nid) + " is missing");
+            HeapReader heap(db_->ReadDataTree(table->bidData));
+            std::vector<SLENTRY> subs = db_->ReadSubnodeTree(table->bidSub);
+            TcRead rows = ReadTableContext(heap, [&](Nid sub) {
+                for (const SLENTRY& e : subs)
+                    if (Nid(e.nid) == sub) return db_->ReadDataTree(e.bidData);
+                FormatError("SLENTRY", "nid", "subnode " + std::to_string(sub) + " is missing");
+            });
+            for (const TcRowRead& r : rows.rows)
+                if (isFolder(r.rowId) && seen.insert(r.rowId).second) pending.push_back(r.rowId);
+        }
+        std::sort(folderNodes.begin(), folderNodes.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    } catch (const MailStoreError&) {
+        folderNodes.clear();
+        db_->ForEachNode([&](Nid nid, const NodeRef& ref) {
+            if (isFolder(nid)) folderNodes.push_back({nid, ref});
+        });
+    }
     for (const auto& [nid, ref] : folderNodes) {
         uint8_t type = NidTypeOf(nid);
         Folder& f = folders_[nid];

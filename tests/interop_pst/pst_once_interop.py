@@ -4,7 +4,8 @@ Message-ID, or without one the same header fields and body, with other labels) g
 one store, also with a mailbox listed twice, and the same conversion runs again. Every
 store holds each message once, read by pypff, readpst (-j 0), pst-extractor and
 pst-validate; a shared message's categories are the union of its labels in both
-mailboxes; the run that finds everything there says so and succeeds.
+mailboxes, and its size and contents row follow them; the run that finds everything
+there says so and succeeds.
 
 Run by ctest (interop_pst_once)."""
 import argparse
@@ -91,6 +92,8 @@ def extractor(path, js_readers):
 def check_store(path, want, work, a, what, categories=None):
     r = subprocess.run([a.validate, path], capture_output=True, text=True)
     check(r.returncode == 0, '%s: pst-validate:\n%s' % (what, r.stdout[-800:]))
+    # A merged message's size and its contents row follow its new categories.
+    check('message.size' not in r.stdout and 'row_mismatch' not in r.stdout, '%s: pst-validate:\n%s' % (what, r.stdout[-800:]))
     m = re.search(r'(\d+) messages', r.stdout)
     check(m and int(m.group(1)) == sum(want.values()), '%s: pst-validate counts %s messages' % (what, m and m.group(1)))
     check(pypff_subjects(path) == want, '%s: pypff %r' % (what, pypff_subjects(path) - want))
@@ -130,6 +133,17 @@ def main():
     stores = [n for n in os.listdir(dest) if n.endswith('.pst')]
     if check(len(stores) == 1, 'single store: %r' % stores):
         check_store(os.path.join(dest, stores[0]), every, a.work, a, 'single store', shared)
+
+    # Mailbox A, then mailbox B of the same name into its store: the second run merges
+    # B's labels into the messages A brought.
+    dest = os.path.join(a.work, 'appended')
+    os.makedirs(os.path.join(a.work, 'other'))
+    second = os.path.join(a.work, 'other', 'Inbox.mbox')
+    shutil.copy(work, second)
+    for mailbox in (inbox, second):
+        r = subprocess.run([a.tool, '--to', 'pst', '--by-label', '-o', dest, mailbox], capture_output=True, text=True)
+        check(r.returncode == 0, 'A then B: %s' % r.stderr[-500:])
+    check_store(os.path.join(dest, 'Inbox.pst'), every, a.work, a, 'A then B', shared)
 
     # A store per mailbox, run twice: the second run finds every message there.
     dest = os.path.join(a.work, 'per-mailbox')

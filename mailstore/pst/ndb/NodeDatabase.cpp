@@ -50,14 +50,18 @@ public:
     }
 
     // Waits for the buffer handed over before, then takes `buffer` (its first `len`
-    // bytes go to `offset`) and gives back the one written before, to be filled next.
-    // With `writeBack`, the written bytes start on their way to the disk at once (a
+    // bytes go to `offset`) and `pieces` (the bytes of `scattered`, one after another,
+    // each to its own offset), and gives back the ones written before, to be filled
+    // next. With `writeBack`, the written bytes start on their way to the disk soon (a
     // store synced at each commit then waits less there).
-    void Submit(Bytes& buffer, size_t len, uint64_t offset, bool writeBack) {
+    void Submit(Bytes& buffer, size_t len, uint64_t offset, Bytes& scattered, std::vector<std::pair<Ib, size_t>>& pieces,
+                bool writeBack) {
         std::unique_lock lock(mutex_);
         cv_.wait(lock, [this] { return !busy_; });
         ThrowIfFailed();
         std::swap(job_, buffer);
+        std::swap(jobScattered_, scattered);
+        std::swap(jobPieces_, pieces);
         jobLen_ = len;
         jobOffset_ = offset;
         jobWriteBack_ = writeBack;
@@ -85,8 +89,14 @@ private:
                 lock.unlock();
                 std::string error;
                 try {
-                    file_.WriteAt(jobOffset_, job_.data(), jobLen_);
-                    if (jobWriteBack_) file_.StartWriteBack(jobOffset_, jobLen_);
+                    if (jobLen_) file_.WriteAt(jobOffset_, job_.data(), jobLen_);
+                    if (jobWriteBack_ && jobLen_) WriteBack(jobOffset_, jobLen_);
+                    size_t at = 0;
+                    for (const auto& [ib, n] : jobPieces_) {
+                        file_.WriteAt(ib, jobScattered_.data() + at, n);
+                        if (jobWriteBack_) WriteBack(ib, n);
+                        at += n;
+                    }
                 } catch (const MailStoreError& e) {
                     error = e.what();
                 }
@@ -100,13 +110,36 @@ private:
         }
     }
 
+    // Starts the disk writes of what was written every few MB, over the stretch of the
+    // file the writes since the last start fell in: a few large requests, not one per
+    // buffer (the pages in the stretch that were not written are passed over).
+    void WriteBack(uint64_t offset, uint64_t len) {
+        constexpr uint64_t kEvery = 8 << 20;
+        if (backBytes_ == 0) {
+            backStart_ = offset;
+            backEnd_ = offset + len;
+        }
+        backStart_ = std::min(backStart_, offset);
+        backEnd_ = std::max(backEnd_, offset + len);
+        backBytes_ += len;
+        if (backBytes_ >= kEvery) {
+            file_.StartWriteBack(backStart_, backEnd_ - backStart_);
+            backBytes_ = 0;
+        }
+    }
+
     base::PlatformFile& file_;
+    uint64_t backStart_ = 0;  // the stretch written since the disk writes last started
+    uint64_t backEnd_ = 0;
+    uint64_t backBytes_ = 0;
     std::mutex mutex_;
     std::condition_variable cv_;
     Bytes job_;
     size_t jobLen_ = 0;
     uint64_t jobOffset_ = 0;
     bool jobWriteBack_ = false;
+    Bytes jobScattered_;
+    std::vector<std::pair<Ib, size_t>> jobPieces_;
     bool busy_ = false;
     bool quit_ = false;
     std::string error_;  // the first failed write's reason
@@ -223,16 +256,30 @@ uint8_t* NodeDatabase::BufferAt(Ib ib, size_t size) {
     return out;
 }
 
+uint8_t* NodeDatabase::BlockBufferAt(Ib ib, size_t size) {
+    // A block in free space before the stretch being gathered (an opened store's holes
+    // fill up while new data goes past its end): kept apart, written with the stretch,
+    // so that the stretch goes on (blocks never overlap one another or the stretch).
+    if (bufLen_ == 0 || ib == bufBase_ + bufLen_ || ib + size > bufBase_) return BufferAt(ib, size);
+    if (scattered_.size() + size > kWriteBuffer) Flush();
+    const size_t at = scattered_.size();
+    scattered_.resize(at + size);
+    pieces_.push_back({ib, size});
+    return scattered_.data() + at;
+}
+
 void NodeDatabase::WriteAt(Ib ib, const uint8_t* data, size_t size) {
     std::memcpy(BufferAt(ib, size), data, size);
 }
 
 void NodeDatabase::Flush() {
-    if (bufLen_ == 0) return;
+    if (bufLen_ == 0 && pieces_.empty()) return;
     if (!writer_) writer_ = std::make_unique<Writer>(file_);
-    writer_->Submit(buf_, bufLen_, bufBase_, durable_);
+    writer_->Submit(buf_, bufLen_, bufBase_, scattered_, pieces_, durable_);
     bufBase_ += bufLen_;
     bufLen_ = 0;
+    scattered_.clear();
+    pieces_.clear();
 }
 
 void NodeDatabase::FlushAndWait() {
@@ -255,7 +302,7 @@ Bid NodeDatabase::WriteBlock(const uint8_t* data, size_t cb, bool internal, cons
     Ib ib = Allocate(size, 64);
     // The block is laid out directly in the write buffer: data (encoded for external
     // blocks), zero padding, BLOCKTRAILER.
-    uint8_t* out = BufferAt(ib, size);
+    uint8_t* out = BlockBufferAt(ib, size);
     if (cb) std::memcpy(out, data, cb);
     if (!crc && !internal && header_.bCryptMethod == NDB_CRYPT_PERMUTE) PermuteEncode(out, cb);
     std::memset(out + cb, 0, size - cb - kBlockTrailerSize);

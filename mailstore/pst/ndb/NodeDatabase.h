@@ -150,6 +150,7 @@ private:
     Ib AllocatePage();  // a B-tree page: a free page below the append point, else appended
     void WriteAt(Ib ib, const uint8_t* data, size_t size);
     uint8_t* BufferAt(Ib ib, size_t size);  // `size` bytes of the write buffer for offset ib
+    uint8_t* BlockBufferAt(Ib ib, size_t size);  // the same for a block (which may go to scattered_)
     // Hands the filled buffer to the writer thread, which puts it in the file while
     // this thread goes on filling the other buffer.
     void Flush();
@@ -236,6 +237,9 @@ private:
     Ib bufBase_ = 0;
     Bytes buf_;
     size_t bufLen_ = 0;
+    // Blocks for free space before the stretch in buf_, each to its own offset.
+    Bytes scattered_;
+    std::vector<std::pair<Ib, size_t>> pieces_;
     class Writer;
     std::unique_ptr<Writer> writer_;  // started with the first full buffer
 };

@@ -114,10 +114,11 @@ private:
     static const PcProp* KeptContentCount(const Folder& f);
     static int32_t ContentCount(const Folder& f);
     // Contents table (StoreContents.cpp). Rows are added, replaced and removed here
-    // and reach the file at the next commit; the folder's counts (rowCount, unread)
-    // and the messages' nodes are the caller's. Moving a message from one folder to
-    // another: RemoveContentsRow(from, nid), SetNode with the new parent, then
-    // AddContentsRow(to, nid, props) (any NID: rows need not come in order).
+    // and reach the file at the next commit; rowCount follows the rows, the unread
+    // count and the messages' nodes are the caller's. Moving a message to another
+    // folder: RemoveContentsRow(from, nid), SetNode(nid) with the new parent (same
+    // trees), AddContentsRow(to, nid, props) and MarkDirty(to), the unread counts
+    // moved along. Rows need not come in NID order.
     std::vector<TcCell> ContentsCells(Folder& f, const std::vector<PcProp>& props);
     void AddContentsRow(Folder& f, Nid message, const std::vector<PcProp>& props);
     void ReplaceContentsRow(Folder& f, Nid message, const std::vector<PcProp>& props);

@@ -119,9 +119,11 @@ private:
             throw mailstore::MailStoreError(folder.failure->reason);
         }
         p.target = MsgFileName(folder.path, p.n);
-        mailstore::msg::WriteMsgFile(message, std::filesystem::u8path(p.target));
+        // A file of the same content is the message converted before: it is left as it is.
+        p.kept = !mailstore::msg::WriteMsgFile(message, std::filesystem::u8path(p.target));
     }
     bool Finish(Pending& p) override {
+        if (p.kept) return false;
         // An .msg file has room for 2048 recipient rows; the rest are only in the
         // display lists, which the user is told.
         if (p.recipients > kMsgMaxRecipients)

@@ -103,6 +103,7 @@ protected:
         size_t size = 0;     // the bytes `text` held
         std::vector<std::string> labelFolder;  // sorting by labels: the message's folder
         mailstore::pst::PreparedMessagePtr prepared;  // a store's message, in its form
+        bool kept = false;   // .msg: a file of the same content was there, left as it is
         size_t recipients = 0;
         std::vector<std::string> warnings;  // what the import could not read
         std::exception_ptr error;

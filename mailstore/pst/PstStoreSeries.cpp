@@ -155,6 +155,11 @@ PstStoreSeries::Added PstStoreSeries::AddOnce(const std::vector<std::string>& fo
     return {true, Place(folder, std::move(message), true)};
 }
 
+bool PstStoreSeries::Holds(const PreparedMessage& message) {
+    if (part_ && part_->Holds(message)) return true;
+    return std::binary_search(heldElsewhere_.begin(), heldElsewhere_.end(), Store::IdentityOf(message));
+}
+
 std::string PstStoreSeries::Place(const std::vector<std::string>& folder, PreparedMessagePtr message, bool once) {
     if (!part_) throw MailStoreError("no store is open");
     if (!message) throw MailStoreError("no message to store");

@@ -58,6 +58,8 @@ public:
         std::string warning;
     };
     Added AddOnce(const std::vector<std::string>& folder, PreparedMessagePtr message);
+    // Whether AddOnce would find the message in a part (and so make no folder for it).
+    bool Holds(const PreparedMessage& message);
     // Finishes the open part. A part that cannot be finished is not there; it is
     // among TakeFailures(), as is a part finished when the next one was opened.
     // Idempotent.

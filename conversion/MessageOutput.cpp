@@ -5,6 +5,7 @@
 
 #include "conversion/DiskFull.h"
 #include "conversion/EmlxFormat.h"
+#include "conversion/LabelFolders.h"
 #include "conversion/MessageFile.h"
 #include "conversion/MessageIdentity.h"
 #include "conversion/PathHelpers.h"
@@ -134,6 +135,20 @@ private:
     }
 };
 
+// Where a message sorted by its labels belongs when a copy with `labels` comes: below
+// its mailbox's folder, in the folder the labels of both choose.
+pst::PstStoreSeries::Refolder FolderOverLabels(std::vector<std::string> labels) {
+    return [labels = std::move(labels)](const std::vector<std::string>& folder,
+                                        const std::vector<std::string>& categories) -> std::vector<std::string> {
+        if (folder.size() < 2) return {};  // not in a label folder below a mailbox's
+        std::optional<std::vector<std::string>> wanted =
+            LabelFolderMetAgain({folder.begin() + 1, folder.end()}, categories, labels);
+        if (!wanted) return {};
+        wanted->insert(wanted->begin(), folder[0]);
+        return std::move(*wanted);
+    };
+}
+
 // Messages of a store: prepared by the workers, added on the run's thread.
 class StoreOutput final : public ImportedOutput {
 public:
@@ -149,7 +164,9 @@ private:
     bool Finish(Pending& p) override {
         std::vector<std::string> folder{target_.folder};
         folder.insert(folder.end(), p.labelFolder.begin(), p.labelFolder.end());
-        pst::PstStoreSeries::Added added = target_.store->AddOnce(folder, std::move(p.prepared));
+        pst::PstStoreSeries::Refolder refolder;
+        if (target_.byLabel()) refolder = FolderOverLabels(std::move(p.labels));
+        pst::PstStoreSeries::Added added = target_.store->AddOnce(folder, std::move(p.prepared), std::move(refolder));
         if (!added.warning.empty()) warnings_.push_back({p.target, std::move(added.warning)});
         return added.added;
     }
@@ -210,7 +227,12 @@ void ImportedOutput::OutputMessage(int32_t n, AppendStrings& message) {
             // The header is cut once, for the labels and the import.
             const mailstore::mime::MessageTop top = mailstore::mime::ReadMessageTop(p->text);
             MessageLabels labels;
-            if (byLabel) labels = LabelsOfMessage(top.header.fields);
+            if (byLabel) {
+                std::vector<std::string> read = ReadLabels(top.header.fields);
+                labels = SortLabels(read);
+                // A copy the store holds already may go to another folder for them.
+                if (toStore) p->labels = std::move(read);
+            }
             mailstore::mapi::Message message;
             std::vector<uint8_t> digest;
             if (toStore) digest = MessageDigest(p->text);

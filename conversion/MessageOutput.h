@@ -102,6 +102,7 @@ protected:
         std::string text;    // the message's bytes until the import has read them
         size_t size = 0;     // the bytes `text` held
         std::vector<std::string> labelFolder;  // sorting by labels: the message's folder
+        std::vector<std::string> labels;       // a store's, sorting by labels: the message's labels
         mailstore::pst::PreparedMessagePtr prepared;  // a store's message, in its form
         bool kept = false;   // .msg: a file of the same content was there, left as it is
         size_t recipients = 0;

@@ -54,6 +54,10 @@ public:
     uint64_t UsedBytes() const override;
     uint8_t CryptMethod() const { return cryptMethod_; }
 
+    // Writes the changed folders and the name-to-id map, then commits the file (see
+    // Commit); the space of what the changes replaced is free for the next ones.
+    void CommitNow() { Commit(); }
+
     // The store's name-to-ID map; a series of stores starts its own from it.
     NameToIdMap& Names() { return *names_; }
 
@@ -61,6 +65,26 @@ public:
     // store holds (ascending), looked up once (StoreIdentity.cpp).
     static uint64_t IdentityOf(const PreparedMessage& message);
     std::vector<uint64_t> HeldIdentities();
+
+    // A message held already, met again (StoreRelabel.cpp). The categories of a
+    // prepared message, in order; none when it has none.
+    static std::vector<std::string> CategoriesOf(const PreparedMessage& message);
+    // Adds the categories the message of `identity` lacks to it; false when the store
+    // holds no message of that identity.
+    bool AddCategories(uint64_t identity, const std::vector<std::string>& categories);
+    // The message of `identity` the store holds: where it is, and its categories.
+    struct HeldMessage {
+        Nid nid = 0;
+        FolderId folder = 0;
+        std::vector<std::string> categories;
+    };
+    std::optional<HeldMessage> FindHeld(uint64_t identity);
+    // The names of the folders from the top (below the IPM subtree) down to `folder`;
+    // empty for a folder outside the IPM subtree.
+    std::vector<std::string> FolderPath(FolderId folder) const;
+    // Moves a stored message into folder `to`: out of its folder's contents table and
+    // into that of `to`, its node's parent and both folders' counts changed with it.
+    void MoveMessage(Nid message, FolderId to);
 
 private:
     struct Folder {
@@ -77,6 +101,9 @@ private:
         uint32_t rowCount = 0;
         // The contents table being written, from the first message added in this session.
         std::unique_ptr<TcStreamWriter> contents;
+        // Rows to take out (none) or put in (the message's properties) among the others
+        // when the table is written next.
+        std::map<Nid, std::optional<std::vector<PcProp>>> rowChanges;
         uint32_t unread = 0;
     };
 
@@ -100,6 +127,8 @@ private:
     void WriteIdentityIndex();
     // Adds the categories in `props` that the stored message `nid` lacks to it.
     void MergeCategories(Nid nid, const std::vector<PcProp>& props);
+    // The properties of a stored message, long values too.
+    std::vector<PcProp> ReadMessageProps(const NodeRef& ref);
     void WriteFolder(Folder& f);
     uint32_t NextRowVersion();
     static const PcProp* KeptContentCount(const Folder& f);
@@ -107,7 +136,15 @@ private:
     // Contents table (StoreContents.cpp).
     TcStreamWriter& ContentsWriter(Folder& f);
     void AddContentsRow(Folder& f, Nid message, const std::vector<PcProp>& props);
+    // A row taken out of the table, or put in among the others (in row id order), when
+    // the table is written next.
+    void RemoveContentsRow(Folder& f, Nid message);
+    void InsertContentsRow(Folder& f, Nid message, std::vector<PcProp> props);
+    // Into the table being written: the rows put in below row id `before`.
+    void PutChangedRows(Folder& f, uint64_t before);
+    static std::vector<TcCell> RowCells(const Folder& f, const std::vector<PcProp>& props);
     void WriteContents(Folder& f);
+    void WriteContentsNode(Folder& f);
     std::pair<Bid, Bid> WriteImage(const LtpNode& node);
     Bid WriteSubnodes(const std::vector<LtpSubnode>& subs);
     void WriteLtpNode(Nid nid, const LtpNode& node, Nid parent);

@@ -14,10 +14,12 @@ TcStreamWriter& Store::ContentsWriter(Folder& f) {
     const Nid tableNid = MakeNid(NID_TYPE_CONTENTS_TABLE, NidIndexOf(f.nid));
     auto write = [this](const uint8_t* data, size_t size) { return db_->WriteBlock(data, size, false); };
     auto subnids = [next = uint32_t(0x8001)]() mutable { return MakeNid(NID_TYPE_LTP, next++); };
-    std::optional<NodeRef> old = f.isNew ? std::nullopt : db_->FindNode(tableNid);
+    // (A new folder's table is in the file already when rows were changed: see WriteContents.)
+    std::optional<NodeRef> old = f.isNew && f.rowChanges.empty() ? std::nullopt : db_->FindNode(tableNid);
     if (!old) {
         f.contents = std::make_unique<TcStreamWriter>(f.contentsColumns, write, subnids);
         f.rowCount = 0;
+        PutChangedRows(f, UINT64_MAX);
         return *f.contents;
     }
     // A folder of an opened store: the new table starts with the rows (and the columns)
@@ -47,13 +49,28 @@ TcStreamWriter& Store::ContentsWriter(Folder& f) {
             f.contents = std::make_unique<TcStreamWriter>(f.contentsColumns, write, subnids);
         },
         [&](TcRowRead&& r) {
+            PutChangedRows(f, r.rowId);
+            // A row taken out, or put in anew (the change replaces it), in its place.
+            if (f.rowChanges.count(r.rowId)) return PutChangedRows(f, uint64_t(r.rowId) + 1);
             f.contents->AddRow(r.rowId, NextRowVersion(), r.cells);
             ++f.rowCount;
         });
+    PutChangedRows(f, UINT64_MAX);
     return *f.contents;
 }
 
-void Store::AddContentsRow(Folder& f, Nid message, const std::vector<PcProp>& props) {
+void Store::PutChangedRows(Folder& f, uint64_t before) {
+    while (!f.rowChanges.empty() && f.rowChanges.begin()->first < before) {
+        auto change = f.rowChanges.begin();
+        if (change->second) {  // (a row taken out that the table did not have is no row)
+            f.contents->AddRow(change->first, NextRowVersion(), RowCells(f, *change->second));
+            ++f.rowCount;
+        }
+        f.rowChanges.erase(change);
+    }
+}
+
+std::vector<TcCell> Store::RowCells(const Folder& f, const std::vector<PcProp>& props) {
     // The message's values for the table's columns.
     std::vector<TcCell> cells;
     for (uint32_t tag : f.contentsColumns) {
@@ -63,13 +80,40 @@ void Store::AddContentsRow(Folder& f, Nid message, const std::vector<PcProp>& pr
             break;
         }
     }
-    ContentsWriter(f).AddRow(message, NextRowVersion(), cells);
+    return cells;
+}
+
+void Store::RemoveContentsRow(Folder& f, Nid message) {
+    f.rowChanges[message] = std::nullopt;
+    if (f.rowCount > 0) --f.rowCount;
+    MarkDirty(f.nid);
+}
+
+void Store::InsertContentsRow(Folder& f, Nid message, std::vector<PcProp> props) {
+    f.rowChanges[message] = std::move(props);
+    ++f.rowCount;
+    MarkDirty(f.nid);
+}
+
+void Store::AddContentsRow(Folder& f, Nid message, const std::vector<PcProp>& props) {
+    TcStreamWriter& writer = ContentsWriter(f);
+    writer.AddRow(message, NextRowVersion(), RowCells(f, props));
     ++f.rowCount;
 }
 
 void Store::WriteContents(Folder& f) {
+    if (!f.rowChanges.empty()) {
+        // Rows taken out or put in among the others: the table is written as it
+        // stands, then read again with the changes (ContentsWriter).
+        if (f.contents) WriteContentsNode(f);
+        ContentsWriter(f);
+    }
     // A folder of an opened store that got no messages keeps its table.
     if (!f.contents && !f.isNew) return;
+    WriteContentsNode(f);
+}
+
+void Store::WriteContentsNode(Folder& f) {
     TcStreamWriter::Result table = ContentsWriter(f).Finish();
     f.contents.reset();
     std::vector<SLENTRY> subs;

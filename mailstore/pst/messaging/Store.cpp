@@ -3,6 +3,7 @@
 #include "mailstore/pst/messaging/Store.h"
 
 #include "mailstore/base/Ascii.h"
+#include "mailstore/base/FreeMemory.h"
 #include "mailstore/mapi/Utf16.h"
 
 #include <algorithm>
@@ -478,7 +479,11 @@ void Store::Commit() {
         WriteLtpNode(NID_NAME_TO_ID_MAP, BuildPropertyContext(names_->Properties(), LocalNids()), 0);
     // Last of the blocks: the index is valid while no block comes after it.
     if (identitiesLoaded_ && db_->Changed()) WriteIdentityIndex();
+    // The commit's buffers are large and short-lived: what was freed before it and
+    // by it goes back to the system, so a long run holds only what it uses.
+    base::ReturnFreeMemory();
     db_->Commit();
+    base::ReturnFreeMemory();
     sinceCommit_ = 0;
     lastCommit_ = std::chrono::steady_clock::now();
 }

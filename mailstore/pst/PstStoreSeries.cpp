@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "mailstore/MailStoreError.h"
+#include "mailstore/base/Ascii.h"
 #include "mailstore/pst/messaging/MessageBuilder.h"
 #include "mailstore/pst/messaging/NameToIdMap.h"
 #include "mailstore/pst/messaging/Store.h"
@@ -177,7 +178,13 @@ bool PstStoreSeries::Relabel(Store& part, uint64_t identity, const std::vector<s
     if (!part.AddCategories(identity, categories)) return false;
     if (!held) return true;
     const std::vector<std::string> now = part.FolderPath(held->folder);
-    if (now.empty()) return true;  // outside the folders messages are sorted into
+    // Only a message below a top folder of this run (a mailbox's) is moved: the other
+    // folders of a store, an Outlook-made one say, stay as their owner left them.
+    auto ours = [&](const std::string& top) {
+        return std::any_of(folders_.begin(), folders_.end(),
+                           [&](const std::string& f) { return base::EqualsNoCase(f, top); });
+    };
+    if (now.empty() || !ours(now[0])) return true;
     const std::vector<std::string> wanted = refolder(now, held->categories);
     if (wanted.empty() || wanted == now) return true;
     FolderId folder = part.IpmSubtree();

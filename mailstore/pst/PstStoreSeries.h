@@ -105,9 +105,10 @@ private:
     // messages it holds.
     void AddWaitingCategories();
     // Adds the categories to the message of `identity` in `part`, then moves it where
-    // `refolder` says; false when the part does not hold it.
-    static bool Relabel(Store& part, uint64_t identity, const std::vector<std::string>& categories,
-                        const Refolder& refolder);
+    // `refolder` says (when it is below a top folder of this run); false when the part
+    // does not hold it.
+    bool Relabel(Store& part, uint64_t identity, const std::vector<std::string>& categories,
+                 const Refolder& refolder);
     bool Fits(uint64_t used) const;
     FolderId FolderIn(const std::vector<std::string>& folder);
     // Adds top folder `name` to the open part, of its container class.

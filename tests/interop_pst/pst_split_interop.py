@@ -206,6 +206,7 @@ def main():
     ap.add_argument('--tool', required=True)
     ap.add_argument('--validate')
     ap.add_argument('--work', required=True)
+    ap.add_argument('--js-readers')
     a = ap.parse_args()
     for tool in ('readpst', 'pffinfo'):
         if not shutil.which(tool):
@@ -294,6 +295,19 @@ def check_by_label(a, boxes):
     parts, _ = check_store(dest, 'carl', list(carl), a.work, a.validate, r.stdout, min_parts=3,
                            limit=300 * 1024 + 0x3E000, relabelled=True)
     check_labels(parts, 'carl', carl)
+    # pst-extractor too: every part opens, every message is in its new folder with Later.
+    dump = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'readers', 'pst_extractor_dump.js')
+    got = interop_common.js_reader(a.js_readers, 'pst-extractor', [dump] + parts, timeout=300) if a.js_readers else None
+    if got is not None:
+        seen = Counter()
+        for path, res in got.items():
+            check('exception' not in res and not res.get('logged'), 'pst-extractor %s: %s' % (path, str(res)[:300]))
+            for folder in res.get('folders', []):
+                for m in folder['messages']:
+                    seen[m['subject']] += 1
+                    check(folder['path'].endswith('/carl/Deleted Items') and 'Later' in m['named'].get('Keywords', []),
+                          'pst-extractor: %s in %s with %r' % (m['subject'], folder['path'], m['named'].get('Keywords')))
+        check(seen == Counter(list(carl)), 'pst-extractor: messages read %d, expected each of %d once' % (sum(seen.values()), len(carl)))
 
 
 if __name__ == '__main__':

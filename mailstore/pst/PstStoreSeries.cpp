@@ -263,6 +263,12 @@ void PstStoreSeries::ClosePart(bool anotherFollows) {
     std::unique_ptr<Store> part = std::move(part_);
     if (!part) return;
     known_.clear();
+    // A part begun after the full parts of an earlier run that took no message (every
+    // message was there already) is not made.
+    if (!anotherFollows && freshPart_ && messages_ == 0 && !partsDone_.empty()) {
+        part->Discard();
+        return;
+    }
     try {
         if (anotherFollows) NoteHeld(part->HeldIdentities());
         part->Close();

@@ -265,9 +265,12 @@ def check_by_label(a, boxes):
     inputs = [os.path.join(boxes, 'carl.mbox'), os.path.join(boxes, 'dora.mbox')]
     dest = os.path.join(a.work, 'by-label')
     cmd = [a.tool, '--to', 'pst', '--by-label', '--max-pst-size', '300K', '-o', dest] + inputs
-    for run_number in (1, 2):  # the second run finds every message there
+    for run_number in (1, 2):  # the second run finds every message there, and makes no part
         r = run(cmd)
         check(r.returncode == 0, 'by label, run %d: exit %d\n%s' % (run_number, r.returncode, r.stderr[-1000:]))
+        if run_number == 2:
+            check(sorted(os.listdir(dest)) == made, 'by label, again: parts %r, before %r' % (sorted(os.listdir(dest)), made))
+        made = sorted(os.listdir(dest))
         for stem, expected in (('carl', carl), ('dora', dora)):
             parts, _ = check_store(dest, stem, list(expected), a.work, a.validate, r.stdout,
                                    min_parts=2 if stem == 'dora' else 3, limit=300 * 1024)

@@ -45,6 +45,9 @@ public:
     bool AddMessageOnce(FolderId folder, PreparedMessagePtr message) override;
     bool Holds(const PreparedMessage& message) override;
     void Close() override;
+    // Leaves the store as the file was before it was opened: a new store is not made,
+    // one added to in place stays as of its last commit.
+    void Discard() { Abandon(); }
     uint32_t MessageCount(FolderId folder) const override;
 
     FolderId DeletedItems() const { return wastebasket_; }

@@ -427,12 +427,9 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                 return false;
             }
             try {
+                // The folders are made for the first item added to each.
                 target.folder = ItemFolderName(itemKind, stem, several);
-                // A calendar's folders are made for its first event and first task.
-                if (itemKind == ItemFileKind::Contacts)
-                    target.folder = store->AddItemFolder(target.folder, "IPF.Contact", "Contacts");
-                else
-                    target.taskFolder = TaskFolderName(stem, several);
+                if (itemKind == ItemFileKind::Calendar) target.taskFolder = TaskFolderName(stem, several);
                 target.store = store.get();
             } catch (const std::exception& e) {
                 report.failures.push_back({inputPath, std::string("cannot add the folder to the store: ") + e.what()});

@@ -1,6 +1,6 @@
-// Background threads for the run's imports. While the run's own thread stores
-// messages in the .pst (or counts the .msg files written), the workers import the
-// messages after them: jobs run on any worker in any order, and the run collects
+// Background threads for the run's messages. While the run's own thread reads on and
+// finishes the messages in order (counts them, stores them in the .pst), the workers
+// write or import the messages after them: jobs run on any worker in any order, and the run collects
 // them in the order it handed them over. Nothing a job does talks to the window or
 // to the store; those stay on the run's thread.
 #pragma once

@@ -274,8 +274,10 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
     }
     Item item;
     int64_t n = 0;
-    std::string taskFolder;  // .pst: made at the first task
-    std::string eventFolder = kind == ItemFileKind::Contacts ? target.folder : "";  // made at the first event
+    // .pst: the folders, each made when its first item is added (a file whose items the
+    // store holds already leaves no empty folder).
+    std::string taskFolder;
+    std::string itemFolder;  // contacts, or events
     while (source->Next(item)) {
         ++n;  // items are numbered in file order, those that fail too
         if (observer.StopRequested()) {
@@ -291,24 +293,32 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
         try {
             mailstore::mapi::CompleteMessage(item.message);
             if (target.kind == OutputKind::Pst) {
-                if (item.task && taskFolder.empty())
-                    taskFolder = target.store->AddItemFolder(target.taskFolder.empty() ? "Tasks" : target.taskFolder,
-                                                             "IPF.Task", "Tasks");
-                if (!item.task && eventFolder.empty())
-                    eventFolder = target.store->AddItemFolder(target.folder, "IPF.Appointment", "Calendar");
+                mailstore::pst::PreparedMessagePtr prepared = target.store->Prepare(item.message);
                 // An item the store holds already (the same card or event, from an
                 // earlier run or another file) is not added again.
-                mailstore::pst::PstStoreSeries::Added added = target.store->AddOnce(
-                    {item.task ? taskFolder : eventFolder}, target.store->Prepare(item.message));
+                std::string& folder = item.task ? taskFolder : itemFolder;
+                if (folder.empty() && !target.store->Holds(*prepared)) {
+                    if (item.task)
+                        folder = target.store->AddItemFolder(target.taskFolder.empty() ? "Tasks" : target.taskFolder,
+                                                             "IPF.Task", "Tasks");
+                    else if (kind == ItemFileKind::Contacts)
+                        folder = target.store->AddItemFolder(target.folder, "IPF.Contact", "Contacts");
+                    else
+                        folder = target.store->AddItemFolder(target.folder, "IPF.Appointment", "Calendar");
+                }
+                mailstore::pst::PstStoreSeries::Added added = target.store->AddOnce({folder}, std::move(prepared));
                 if (!added.warning.empty()) result.warnings.push_back({target.inputPath, where + added.warning});
                 if (!added.added) {
                     ++result.alreadyThere;
                     observer.MessageWritten(int32_t(n));
                     continue;
                 }
-            } else {
-                mailstore::msg::WriteMsgFile(item.message,
-                                             fs::u8path(ItemMsgFileName(kind, target.outputFolder, n, item.task)));
+            } else if (!mailstore::msg::WriteMsgFile(
+                           item.message, fs::u8path(ItemMsgFileName(kind, target.outputFolder, n, item.task)))) {
+                // The same file, written before: left as it is.
+                ++result.alreadyThere;
+                observer.MessageWritten(int32_t(n));
+                continue;
             }
         } catch (const std::exception& e) {
             ++result.failed;

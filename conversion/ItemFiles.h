@@ -46,8 +46,8 @@ struct ItemFileTarget {
     std::string inputPath;      // the file, or the archive's path and the member's: names failures
     std::string outputFolder;  // .msg: where the files go
     mailstore::pst::PstStoreSeries* store = nullptr;  // .pst: the open store and the folder in it
-    std::string folder;         // for calendars made at the first event
-    std::string taskFolder;     // .pst, calendars: where tasks go, made at the first task
+    std::string folder;         // .pst: the folder's name (ItemFolderName), made for the first item added
+    std::string taskFolder;     // .pst, calendars: where tasks go, made for the first task added
 };
 
 struct ItemFileResult {

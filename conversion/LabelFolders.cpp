@@ -17,6 +17,17 @@ std::optional<std::string> DiskLabelFolders::FolderFor(std::string_view mailboxF
     return path;
 }
 
+std::optional<std::vector<std::string>> LabelFolderMetAgain(const std::vector<std::string>& labelFolder,
+                                                            const std::vector<std::string>& categories,
+                                                            const std::vector<std::string>& labels) {
+    std::optional<std::vector<std::string>> both = LabelsOfSorted(labelFolder, categories);
+    if (!both) return std::nullopt;
+    both->insert(both->end(), labels.begin(), labels.end());
+    std::vector<std::string> wanted = SortLabels(*both).folder;
+    if (SameLabelFolder(wanted, labelFolder)) return std::nullopt;
+    return wanted;
+}
+
 std::string FolderPathText(const std::vector<std::string>& folder) {
     std::string text;
     for (const std::string& segment : folder) {

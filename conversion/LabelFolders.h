@@ -28,6 +28,14 @@ private:
     std::set<std::string> made_;
 };
 
+// Where a message sorted into `labelFolder` before, which kept `categories`, belongs
+// when a copy of it with `labels` comes: the label folder the labels of both choose
+// (the folder labels' precedence over the union), or none when that is where it is, or
+// when it was not sorted by its labels (LabelsOfSorted).
+std::optional<std::vector<std::string>> LabelFolderMetAgain(const std::vector<std::string>& labelFolder,
+                                                            const std::vector<std::string>& categories,
+                                                            const std::vector<std::string>& labels);
+
 // The folder as one text, segments joined with "/" ("Work/Projects"); a segment never
 // holds "/" itself, so the text names the folder unambiguously.
 std::string FolderPathText(const std::vector<std::string>& folder);

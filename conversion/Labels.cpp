@@ -182,6 +182,25 @@ MessageLabels SortLabels(const std::vector<std::string>& labels) {
     return out;
 }
 
+bool SameLabelFolder(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (!EqualsNoCase(a[i], b[i])) return false;
+    return true;
+}
+
+std::optional<std::vector<std::string>> LabelsOfSorted(const std::vector<std::string>& labelFolder,
+                                                       const std::vector<std::string>& categories) {
+    std::vector<std::string> labels = categories;
+    if (SameLabelFolder(SortLabels(labels).folder, labelFolder)) return labels;
+    for (const SystemLabel& s : kSystemLabels) {
+        if (s.kind != Kind::Folder || labelFolder.size() != 1 || !EqualsNoCase(labelFolder[0], s.folder)) continue;
+        labels.insert(labels.begin(), std::string(s.name));
+        return labels;
+    }
+    return std::nullopt;
+}
+
 MessageLabels LabelsOfMessage(std::string_view messageText) { return SortLabels(ReadLabels(messageText)); }
 MessageLabels LabelsOfMessage(const HeaderFields& fields) { return SortLabels(ReadLabels(fields)); }
 

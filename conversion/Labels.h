@@ -19,6 +19,7 @@
 //                 labels beginning "Category " never choose one, nor does a label made
 //                 of separators only. Without any of these the folder is "Archive".
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +50,17 @@ std::vector<std::string> ReadLabels(const mailstore::mime::HeaderFields& fields)
 
 // What a list of labels decides.
 MessageLabels SortLabels(const std::vector<std::string>& labels);
+
+// The labels a message sorted into `labelFolder` must have had, as far as what a store
+// keeps of it tells: the folder label that chose the folder, when one did, then its
+// categories. None when these do not choose `labelFolder` (the message was not sorted
+// by its labels). A user label that names a folder of a folder label ("Sent Items") is
+// taken for what chose it.
+std::optional<std::vector<std::string>> LabelsOfSorted(const std::vector<std::string>& labelFolder,
+                                                       const std::vector<std::string>& categories);
+// Whether two label folders are the same (the store compares folder names without
+// regard to ASCII case).
+bool SameLabelFolder(const std::vector<std::string>& a, const std::vector<std::string>& b);
 
 // SortLabels(ReadLabels(messageText)).
 MessageLabels LabelsOfMessage(std::string_view messageText);

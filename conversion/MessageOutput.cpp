@@ -48,11 +48,6 @@ MessageOutput::DiskFolder MessageOutput::FolderOnDisk(const std::vector<std::str
     return {std::string(), Failure{LabelFolderOnDisk(target_.mailboxFolder, labelFolder), "cannot create the output folder"}};
 }
 
-void MessageOutput::Written(const std::vector<std::string>& labelFolder) {
-    ++written_;
-    if (target_.byLabel()) target_.counts->Add(labelFolder);
-}
-
 void MessageOutput::Failed(Failure failure) {
     ++failed_;
     if (!IsDiskFull(failure.reason)) {
@@ -66,43 +61,72 @@ void MessageOutput::Failed(Failure failure) {
 
 namespace {
 
-// .eml and .emlx files, written on the run's thread straight from the extractor's buffer.
+// .eml and .emlx files, each written by a worker from the message's own bytes.
 class MessageFileOutput final : public MessageOutput {
 public:
     using MessageOutput::MessageOutput;
+    ~MessageFileOutput() override { FlushQuietly(); }
 
-    void OutputMessage(int32_t n, AppendStrings& message) override {
-        const std::string_view text = message.View();
+private:
+    void Work(Pending& p) const override {
         const bool emlx = target_.kind == OutputKind::Emlx;
         // The header is cut once, for the labels and the .emlx date.
         const mailstore::mime::MessageTop top =
-            emlx || target_.byLabel() ? mailstore::mime::ReadMessageTop(text) : mailstore::mime::MessageTop{};
+            emlx || target_.byLabel() ? mailstore::mime::ReadMessageTop(p.text) : mailstore::mime::MessageTop{};
         MessageLabels labels;
         if (target_.byLabel()) labels = LabelsOfMessage(top.header.fields);
         DiskFolder folder = FolderOnDisk(labels.folder);
-        std::optional<Failure> failed = std::move(folder.failure);
-        bool kept = false;
-        if (!failed) {
-            if (emlx)
-                BuildEmlx(text, top.header.fields, emlx_, EmlxFlags{.read = !labels.unread, .flagged = labels.starred});
-            const std::string path = MessageFileName(folder.path, n, emlx);
-            const std::string_view data = emlx ? std::string_view(emlx_) : text;
-            // A file of the same content is the message converted before: it is left as it is.
-            MessageFileWrite written = WriteMessageFile(path, data);
-            kept = written.alreadyThere;
-            failed = std::move(written.failure);
+        if (folder.failure) {
+            p.failure = std::move(folder.failure);
+            return;
         }
-        if (failed)
-            Failed(std::move(*failed));
-        else if (kept)
-            AlreadyThere();
-        else
-            Written(labels.folder);
-        observer_.MessageWritten(n);
+        std::string built;
+        if (emlx) BuildEmlx(p.text, top.header.fields, built, EmlxFlags{.read = !labels.unread, .flagged = labels.starred});
+        p.labelFolder = std::move(labels.folder);
+        // A file of the same content is the message converted before: it is left as it is.
+        MessageFileWrite written = WriteMessageFile(MessageFileName(folder.path, p.n, emlx), emlx ? built : p.text);
+        p.alreadyThere = written.alreadyThere;
+        p.failure = std::move(written.failure);
     }
+};
+
+// The kinds made from the message's import: the workers import it, then deliver it.
+class ImportedOutput : public MessageOutput {
+protected:
+    using MessageOutput::MessageOutput;
+    // On a worker: what the kind does with the imported message (throws on failure).
+    virtual void Deliver(Pending& p, const mailstore::mapi::Message& message) const = 0;
 
 private:
-    std::string emlx_;  // reused buffer for .emlx files
+    void Work(Pending& p) const override {
+        const bool toStore = target_.kind == OutputKind::Pst;
+        // The header is cut once, for the labels and the import.
+        const mailstore::mime::MessageTop top = mailstore::mime::ReadMessageTop(p.text);
+        MessageLabels labels;
+        if (target_.byLabel()) {
+            std::vector<std::string> read = ReadLabels(top.header.fields);
+            labels = SortLabels(read);
+            // A copy the store holds already may go to another folder for them.
+            if (toStore) p.labels = std::move(read);
+        }
+        mailstore::mapi::Message message;
+        std::vector<uint8_t> digest;
+        if (toStore) digest = MessageDigest(p.text);
+        mailstore::mime::ImportRfc822(p.text, top, message);
+        std::string().swap(p.text);
+        // How the store recognises the message when it has no Message-ID.
+        if (toStore) message.props.SetBinary(mailstore::mapi::PR_SEARCH_KEY, digest);
+        // A converted message is read, unless its labels say it is unread.
+        message.props.SetInt(mailstore::mapi::PR_MESSAGE_FLAGS, mailstore::mapi::MSGFLAG_READ);
+        if (target_.byLabel()) {
+            ApplyLabels(labels, message);
+            p.labelFolder = std::move(labels.folder);
+        }
+        mailstore::mapi::CompleteMessage(message);
+        Deliver(p, message);
+        p.recipients = message.recipients.size();
+        p.warnings = std::move(message.warnings);
+    }
 };
 
 // .msg files, written by the workers.
@@ -119,9 +143,11 @@ private:
             throw mailstore::MailStoreError(folder.failure->reason);
         }
         p.target = MsgFileName(folder.path, p.n);
-        mailstore::msg::WriteMsgFile(message, std::filesystem::u8path(p.target));
+        // A file of the same content is the message converted before: it is left as it is.
+        p.alreadyThere = !mailstore::msg::WriteMsgFile(message, std::filesystem::u8path(p.target));
     }
     bool Finish(Pending& p) override {
+        if (p.alreadyThere) return false;
         // An .msg file has room for 2048 recipient rows; the rest are only in the
         // display lists, which the user is told.
         if (p.recipients > kMsgMaxRecipients)
@@ -131,6 +157,20 @@ private:
         return true;
     }
 };
+
+// Where a message sorted by its labels belongs when a copy with `labels` comes: below
+// its mailbox's folder, in the folder the labels of both choose.
+pst::PstStoreSeries::Refolder FolderOverLabels(std::vector<std::string> labels) {
+    return [labels = std::move(labels)](const std::vector<std::string>& folder,
+                                        const std::vector<std::string>& categories) -> std::vector<std::string> {
+        if (folder.size() < 2) return {};  // not in a label folder below a mailbox's
+        std::optional<std::vector<std::string>> wanted =
+            LabelFolderMetAgain({folder.begin() + 1, folder.end()}, categories, labels);
+        if (!wanted) return {};
+        wanted->insert(wanted->begin(), folder[0]);
+        return std::move(*wanted);
+    };
+}
 
 // Messages of a store: prepared by the workers, added on the run's thread.
 class StoreOutput final : public ImportedOutput {
@@ -147,7 +187,9 @@ private:
     bool Finish(Pending& p) override {
         std::vector<std::string> folder{target_.folder};
         folder.insert(folder.end(), p.labelFolder.begin(), p.labelFolder.end());
-        pst::PstStoreSeries::Added added = target_.store->AddOnce(folder, std::move(p.prepared));
+        pst::PstStoreSeries::Refolder refolder;
+        if (target_.byLabel()) refolder = FolderOverLabels(std::move(p.labels));
+        pst::PstStoreSeries::Added added = target_.store->AddOnce(folder, std::move(p.prepared), std::move(refolder));
         if (!added.warning.empty()) warnings_.push_back({p.target, std::move(added.warning)});
         return added.added;
     }
@@ -167,28 +209,27 @@ std::unique_ptr<MessageOutput> MessageOutput::For(RunObserver& observer,
     }
 }
 
-ImportedOutput::~ImportedOutput() {
+MessageOutput::~MessageOutput() {
     // Every sink finishes its messages in its own destructor (FlushQuietly); what
     // could be left here is waited for, so no worker outlives the sink.
     pipeline_.reset();
 }
 
-void ImportedOutput::FlushQuietly() {
+void MessageOutput::FlushQuietly() {
     try {
         Flush();
     } catch (...) {
     }
 }
 
-void ImportedOutput::OutputMessage(int32_t n, AppendStrings& message) {
+void MessageOutput::OutputMessage(int32_t n, AppendStrings& message) {
     auto next = std::make_unique<Pending>();
     next->n = n;
     next->target = target_.inputPath + " (message " + std::to_string(n) + ")";
-    // The bytes move to the worker: imported straight from memory, so no
-    // intermediate file is written and none can be left behind.
+    // The bytes move to the worker, not copied.
     next->text = message.Take();
     next->size = next->text.capacity();  // what it holds in memory, its spare room included
-    // Room for this one: the oldest messages are finished (in order) once imported.
+    // Room for this one: the oldest messages are finished (in order) once worked on.
     // The older half goes at once, so that the run waits for the workers once per
     // batch rather than once per message.
     if (!pending_.empty() && (pending_.size() >= kMaxPending || pendingBytes_ + next->size > kMaxPendingBytes)) {
@@ -199,33 +240,9 @@ void ImportedOutput::OutputMessage(int32_t n, AppendStrings& message) {
     }
     if (!pipeline_) pipeline_ = std::make_unique<ImportPipeline>();
     Pending* p = next.get();
-    const bool byLabel = target_.byLabel();
-    const bool toStore = target_.kind == OutputKind::Pst;
-    // Everything up to the run's own work happens on a worker: the labels, the
-    // import, the flags, and the .msg file or the message's store form.
-    next->ticket = pipeline_->Submit([this, p, byLabel, toStore] {
+    next->ticket = pipeline_->Submit([this, p] {
         try {
-            // The header is cut once, for the labels and the import.
-            const mailstore::mime::MessageTop top = mailstore::mime::ReadMessageTop(p->text);
-            MessageLabels labels;
-            if (byLabel) labels = LabelsOfMessage(top.header.fields);
-            mailstore::mapi::Message message;
-            std::vector<uint8_t> digest;
-            if (toStore) digest = MessageDigest(p->text);
-            mailstore::mime::ImportRfc822(p->text, top, message);
-            std::string().swap(p->text);
-            // How the store recognises the message when it has no Message-ID.
-            if (toStore) message.props.SetBinary(mailstore::mapi::PR_SEARCH_KEY, digest);
-            // A converted message is read, unless its labels say it is unread.
-            message.props.SetInt(mailstore::mapi::PR_MESSAGE_FLAGS, mailstore::mapi::MSGFLAG_READ);
-            if (byLabel) {
-                ApplyLabels(labels, message);
-                p->labelFolder = std::move(labels.folder);
-            }
-            mailstore::mapi::CompleteMessage(message);
-            Deliver(*p, message);
-            p->recipients = message.recipients.size();
-            p->warnings = std::move(message.warnings);
+            Work(*p);
         } catch (...) {
             p->error = std::current_exception();
         }
@@ -236,7 +253,7 @@ void ImportedOutput::OutputMessage(int32_t n, AppendStrings& message) {
     observer_.MessageWritten(n);
 }
 
-void ImportedOutput::CollectOldest() {
+void MessageOutput::CollectOldest() {
     std::unique_ptr<Pending> p = std::move(pending_.front());
     pending_.pop_front();
     pendingBytes_ -= p->size;
@@ -244,22 +261,24 @@ void ImportedOutput::CollectOldest() {
     Collected(*p);
 }
 
-void ImportedOutput::Flush() {
+void MessageOutput::Flush() {
     while (!pending_.empty()) CollectOldest();
 }
 
-// Once per message: a failure of its import or of its delivery is the message's.
-void ImportedOutput::Collected(Pending& p) {
+// Once per message: a failure of its work or of its finish is the message's.
+void MessageOutput::Collected(Pending& p) {
     try {
         if (p.error) std::rethrow_exception(p.error);
-        if (!Finish(p)) {
-            AlreadyThere();
-            p.prepared.reset();
-            return;
+        if (p.failure) {
+            Failed(std::move(*p.failure));
+        } else if (!Finish(p)) {
+            ++alreadyThere_;
+        } else {
+            ++written_;
+            if (target_.byLabel()) target_.counts->Add(p.labelFolder);
+            for (const std::string& w : p.warnings)
+                warnings_.push_back({p.target, "converted, but some content could not be read: " + w});
         }
-        Written(p.labelFolder);
-        for (const std::string& w : p.warnings)
-            warnings_.push_back({p.target, "converted, but some content could not be read: " + w});
     } catch (const std::exception& e) {
         Failed({p.target, e.what()});
     }

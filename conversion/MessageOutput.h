@@ -1,8 +1,9 @@
 // The output step: one sink per output kind takes every complete message of a
-// mailbox. .eml and .emlx files are written on the run's thread; .msg files and store
-// messages go through one import queue (workers import them, the run's thread
-// finishes them in message order). Sorting by labels, a message's label folder is
-// read once (LabelsOfMessage) and placed by FolderOnDisk or by the store series.
+// mailbox. Every kind goes through one queue: workers do a message's work (its .eml or
+// .emlx file written, or its import and then its .msg file or store form), while the
+// run's thread reads on and finishes the messages in order (counts, the store).
+// Sorting by labels, a message's label folder is read once (LabelsOfMessage) and
+// placed by FolderOnDisk or by the store series.
 #pragma once
 #include <cstdint>
 #include <deque>
@@ -36,18 +37,21 @@ struct MailboxOutput {
     bool byLabel() const { return counts != nullptr; }
 };
 
-// What every sink shares: the counts, failures and warnings of the mailbox.
+// What every sink shares: the queue of messages under way, and the counts, failures
+// and warnings of the mailbox. Up to 256 messages (8 MB of source) are under way, so
+// memory stays bounded.
 class MessageOutput : public MessageSink {
 public:
     // The sink for `target.kind`.
     static std::unique_ptr<MessageOutput> For(RunObserver& observer,
                                               MailboxOutput target);
-    ~MessageOutput() override = default;
+    ~MessageOutput() override;
 
+    void OutputMessage(int32_t n, AppendStrings& text) override;
     bool ShouldStop() override;
     // Finishes the messages still under way. Call it after the extraction; the counts,
     // failures and warnings are complete afterwards.
-    virtual void Flush() {}
+    void Flush();
 
     int64_t written() const { return written_; }
     // Messages the destination held already (the store, or a file of the same content).
@@ -61,6 +65,30 @@ public:
 
 protected:
     MessageOutput(RunObserver& observer, MailboxOutput target);
+
+    struct Pending {
+        int32_t n = 0;
+        std::string target;  // the message's file, or its name in failure reports
+        std::string text;    // the message's bytes until its work has read them
+        size_t size = 0;     // the bytes `text` held
+        std::vector<std::string> labelFolder;  // sorting by labels: the message's folder
+        std::vector<std::string> labels;       // a store's, sorting by labels: the message's labels
+        mailstore::pst::PreparedMessagePtr prepared;  // a store's message, in its form
+        size_t recipients = 0;
+        std::vector<std::string> warnings;  // what the import could not read
+        bool alreadyThere = false;          // the destination held it: nothing added
+        std::optional<Failure> failure;     // or an exception in `error`
+        std::exception_ptr error;
+        ImportPipeline::Ticket ticket = 0;
+    };
+    // On a worker: the message's work. Reports through `p`; may throw.
+    virtual void Work(Pending& p) const = 0;
+    // On the run's thread, in message order, for a message whose work succeeded.
+    // False when the destination held the message already, so nothing was added.
+    virtual bool Finish(Pending& p) { return !p.alreadyThere; }
+    // For the sinks' destructors: the messages under way are finished, not dropped.
+    void FlushQuietly();
+
     // The folder a message's file goes to: the mailbox's folder, or the label folder
     // below it (made on first use); the failure when it cannot be made.
     struct DiskFolder {
@@ -68,61 +96,26 @@ protected:
         std::optional<Failure> failure;
     };
     DiskFolder FolderOnDisk(const std::vector<std::string>& labelFolder) const;
-    void Written(const std::vector<std::string>& labelFolder);
-    void AlreadyThere() { ++alreadyThere_; }
-    // A message not converted; a full disk is reported once, for the first write
-    // that found it.
-    void Failed(Failure failure);
 
     RunObserver& observer_;
     MailboxOutput target_;
     std::vector<Failure> warnings_;
 
 private:
+    void CollectOldest();
+    void Collected(Pending& p);
+    // A message not converted; a full disk is reported once, for the first write
+    // that found it.
+    void Failed(Failure failure);
+
+    std::unique_ptr<ImportPipeline> pipeline_;
+    std::deque<std::unique_ptr<Pending>> pending_;  // in message order
+    size_t pendingBytes_ = 0;
     int64_t written_ = 0;
     int64_t alreadyThere_ = 0;
     int64_t failed_ = 0;
     bool diskFull_ = false;
     std::vector<Failure> failures_;
-};
-
-// Messages imported off the run's thread, finished on it in message order. Up to 256
-// messages (8 MB of source) are under way, so memory stays bounded.
-class ImportedOutput : public MessageOutput {
-public:
-    ~ImportedOutput() override;
-    void OutputMessage(int32_t n, AppendStrings& text) override;
-    void Flush() override;
-
-protected:
-    using MessageOutput::MessageOutput;
-    struct Pending {
-        int32_t n = 0;
-        std::string target;  // the message's file, or its name in failure reports
-        std::string text;    // the message's bytes until the import has read them
-        size_t size = 0;     // the bytes `text` held
-        std::vector<std::string> labelFolder;  // sorting by labels: the message's folder
-        mailstore::pst::PreparedMessagePtr prepared;  // a store's message, in its form
-        size_t recipients = 0;
-        std::vector<std::string> warnings;  // what the import could not read
-        std::exception_ptr error;
-        ImportPipeline::Ticket ticket = 0;
-    };
-    // On a worker: what the kind does with the imported message (throws on failure).
-    virtual void Deliver(Pending& p, const mailstore::mapi::Message& message) const = 0;
-    // On the run's thread, in message order, for a message delivered. False when the
-    // destination held the message already, so nothing was added.
-    virtual bool Finish(Pending& p) { return true; }
-    // For the sinks' destructors: the messages under way are finished, not dropped.
-    void FlushQuietly();
-
-private:
-    void CollectOldest();
-    void Collected(Pending& p);
-
-    std::unique_ptr<ImportPipeline> pipeline_;
-    std::deque<std::unique_ptr<Pending>> pending_;  // in message order
-    size_t pendingBytes_ = 0;
 };
 
 // "email-" n ".eml" / ".emlx" and "Email-" n ".msg" in the mailbox's folder.

@@ -24,7 +24,7 @@ export G_SLICE=always-malloc
 "$build/tests/conversion/conversion_tests" --gtest_filter='ImportPipeline.*:Run.*:ArchiveRun.*'
 "$build/tests/mailstore_pst/mailstore_pst_tests" --gtest_filter='PstStore.*'
 "$build/tests/mailstore_mime/mailstore_mime_tests" --gtest_filter='*ThreadSafe*'
-# A whole run of each store kind, on a mailbox of the corpus and on one whose
+# A whole run of each output kind, on a mailbox of the corpus and on one whose
 # messages name a charset each, so the workers meet the charset caches of GMime and
 # the converter modules of iconv for the first time side by side.
 out=$(mktemp -d)
@@ -40,9 +40,12 @@ for cs in iso-8859-2 koi8-r windows-1251 iso-8859-7 shift_jis euc-kr big5 gb2312
   done
 done
 for mbox in tests/data/corpus/mbox/mimekit/content-length.mbox.txt "$mixed"; do
-  for kind in pst msg; do
+  for kind in pst msg emlx; do
     rm -rf "$out/$kind"
     "$build/cli/brimvault-convert" --to "$kind" -o "$out/$kind" "$mbox" >/dev/null
   done
 done
+# Message files sorted by labels: the workers make the label folders side by side.
+rm -rf "$out/eml"
+"$build/cli/brimvault-convert" --to eml --by-label -o "$out/eml" tests/data/labels.mbox >/dev/null
 echo "== threads: no data races found"

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -11,6 +13,7 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -56,21 +59,57 @@ void WriteAndFlush(const FileContentWriter& write, FILE* file) {
     if (std::fflush(file) != 0) Fail("cannot write the file", errno);
 }
 
-// Whether a file `path` is there holding exactly `data`.
-bool SameContent(const std::filesystem::path& path, std::string_view data) {
+// The next bytes of a content being compared, read in order: fills `buffer` with up
+// to `n` bytes, returns how many (0: none left, or it cannot be read).
+using ContentReader = std::function<size_t(char* buffer, size_t n)>;
+
+// Whether a file `path` is there holding exactly the `size` bytes `next` gives.
+bool SameContent(const std::filesystem::path& path, uint64_t size, const ContentReader& next) {
     std::error_code ec;
-    if (std::filesystem::file_size(path, ec) != data.size() || ec) return false;
+    if (std::filesystem::file_size(path, ec) != size || ec) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
-    std::string chunk(64 * 1024, '\0');
-    size_t pos = 0;
-    while (pos < data.size()) {
-        in.read(chunk.data(), std::streamsize(std::min(chunk.size(), data.size() - pos)));
-        const size_t got = size_t(in.gcount());
-        if (got == 0 || data.compare(pos, got, chunk.data(), got) != 0) return false;
-        pos += got;
+    constexpr size_t kChunk = 64 * 1024;
+    std::string there(kChunk, '\0'), ours(kChunk, '\0');
+    uint64_t pos = 0;
+    while (pos < size) {
+        const size_t want = size_t(std::min<uint64_t>(kChunk, size - pos));
+        in.read(there.data(), std::streamsize(want));
+        if (size_t(in.gcount()) != want) return false;
+        size_t got = 0;
+        while (got < want) {
+            const size_t n = next(ours.data() + got, want - got);
+            if (n == 0) return false;
+            got += n;
+        }
+        if (std::memcmp(there.data(), ours.data(), want) != 0) return false;
+        pos += want;
     }
     return true;
+}
+
+// Whether a file `path` is there holding exactly `data`.
+bool SameContent(const std::filesystem::path& path, std::string_view data) {
+    size_t pos = 0;
+    return SameContent(path, data.size(), [&](char* buffer, size_t n) {
+        n = std::min(n, data.size() - pos);
+        std::memcpy(buffer, data.data() + pos, n);
+        pos += n;
+        return n;
+    });
+}
+
+// Whether a file `path` is there holding exactly what the file `other` holds.
+bool SameContent(const std::filesystem::path& path, const std::filesystem::path& other) {
+    std::error_code ec;
+    const uint64_t size = std::filesystem::file_size(other, ec);
+    if (ec) return false;
+    std::ifstream in(other, std::ios::binary);
+    if (!in) return false;
+    return SameContent(path, size, [&](char* buffer, size_t n) {
+        in.read(buffer, std::streamsize(n));
+        return size_t(in.gcount());
+    });
 }
 
 // Renames the finished temporary file to `path` (replacing a file there); on failure
@@ -88,7 +127,8 @@ void MoveIntoPlace(TemporaryName& tmp, const std::filesystem::path& path) {
 int OpenUnnamed(const std::filesystem::path& path) {
     std::filesystem::path dir = path.parent_path();
     if (dir.empty()) dir = ".";
-    return ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    // (Readable too: a file of that name is compared with it.)
+    return ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
 }
 
 // Gives the unnamed file `fd` the name `to` (-1 and errno as linkat). The descriptor
@@ -113,12 +153,12 @@ enum class Placed {
 };
 
 // Gives the complete unnamed file `fd` its name: none is left behind after a crash,
-// and there is no rename. A file already under the name is replaced, unless `sameAs`
-// is given and it holds exactly that.
-Placed LinkIntoPlace(int fd, const std::filesystem::path& path, const std::string_view* sameAs = nullptr) {
+// and there is no rename. A file already under the name is replaced, unless `same`
+// is given and says it holds this content already.
+Placed LinkIntoPlace(int fd, const std::filesystem::path& path, const std::function<bool()>& same = {}) {
     if (LinkDescriptor(fd, path.c_str()) == 0) return Placed::Named;
     if (errno != EEXIST) return Placed::NotHere;
-    if (sameAs && SameContent(path, *sameAs)) return Placed::Kept;
+    if (same && same()) return Placed::Kept;
     // Converting into the same folder again: replace the file, as a rename would.
     TemporaryName tmp{TemporaryPathFor(path)};
     if (LinkDescriptor(fd, tmp.path.c_str()) != 0) {
@@ -138,17 +178,31 @@ struct Descriptor {
     }
 };
 
-// Writes the file unnamed and names it once complete; false when the file system
-// cannot.
-bool WriteUnnamedThenLink(const FileContentWriter& write, const std::filesystem::path& path) {
+// Writes the file unnamed and names it once complete (NotHere when the file system
+// cannot). With `keepSame`, a file of the same content under the name is kept.
+Placed WriteUnnamedThenLink(const FileContentWriter& write, const std::filesystem::path& path, bool keepSame) {
     Descriptor d{OpenUnnamed(path)};
-    if (d.fd < 0) return false;
+    if (d.fd < 0) return Placed::NotHere;
     FILE* file = ::fdopen(d.fd, "wb");
-    if (!file) return false;
+    if (!file) return Placed::NotHere;
     d.fd = -1;  // the stream owns it now
     std::unique_ptr<FILE, int (*)(FILE*)> closer(file, std::fclose);
     WriteAndFlush(write, file);
-    return LinkIntoPlace(::fileno(file), path) != Placed::NotHere;
+    const int fd = ::fileno(file);
+    auto same = [&] {
+        struct stat st {};
+        if (::fstat(fd, &st) != 0) return false;
+        uint64_t at = 0;
+        return SameContent(path, uint64_t(st.st_size), [&](char* buffer, size_t n) {
+            ssize_t r;
+            do r = ::pread(fd, buffer, n, off_t(at));
+            while (r < 0 && errno == EINTR);
+            if (r <= 0) return size_t(0);
+            at += uint64_t(r);
+            return size_t(r);
+        });
+    };
+    return keepSame ? LinkIntoPlace(fd, path, same) : LinkIntoPlace(fd, path);
 }
 
 // The same for content in memory, written straight to the descriptor: no stream, no
@@ -165,16 +219,19 @@ Placed WriteUnnamedThenLink(std::string_view data, const std::filesystem::path& 
         p += w;
         left -= size_t(w);
     }
-    return LinkIntoPlace(d.fd, path, keepSame ? &data : nullptr);
+    if (!keepSame) return LinkIntoPlace(d.fd, path);
+    return LinkIntoPlace(d.fd, path, [&] { return SameContent(path, data); });
 }
 #endif
 
 }  // namespace
 
-void WriteCompleteFile(const std::filesystem::path& path, const FileContentWriter& write) {
-#if defined(__linux__) && defined(O_TMPFILE)
-    if (WriteUnnamedThenLink(write, path)) return;
-#endif
+namespace {
+
+// Writes the content under a temporary name beside `path`, then gives it the name,
+// replacing a file there; with `keepSame` a file there of the same content is kept
+// instead (the temporary file goes). Whether the file was named.
+bool WriteThroughTemporary(const std::filesystem::path& path, const FileContentWriter& write, bool keepSame) {
     TemporaryName tmp{TemporaryPathFor(path)};
 #ifdef _WIN32
     FILE* file = _wfopen(tmp.path.wstring().c_str(), L"wb");
@@ -192,7 +249,29 @@ void WriteCompleteFile(const std::filesystem::path& path, const FileContentWrite
         throw;
     }
     if (std::fclose(file) != 0) Fail("cannot write the file", errno);
+    if (keepSame && SameContent(path, tmp.path)) return false;
     MoveIntoPlace(tmp, path);
+    return true;
+}
+
+}  // namespace
+
+void WriteCompleteFile(const std::filesystem::path& path, const FileContentWriter& write) {
+#if defined(__linux__) && defined(O_TMPFILE)
+    if (WriteUnnamedThenLink(write, path, false) != Placed::NotHere) return;
+#endif
+    WriteThroughTemporary(path, write, false);
+}
+
+bool WriteCompleteFileUnlessSame(const std::filesystem::path& path, const FileContentWriter& write) {
+#if defined(__linux__) && defined(O_TMPFILE)
+    switch (WriteUnnamedThenLink(write, path, true)) {
+        case Placed::Named: return true;
+        case Placed::Kept: return false;
+        case Placed::NotHere: break;
+    }
+#endif
+    return WriteThroughTemporary(path, write, true);
 }
 
 void WriteCompleteFile(const std::filesystem::path& path, std::string_view data) {

@@ -23,5 +23,8 @@ void WriteCompleteFile(const std::filesystem::path& path, std::string_view data)
 // finished unnamed files, the name is tried first and the content compared only when
 // it is taken: converting into a new folder costs no extra look-up per file.)
 bool WriteCompleteFileUnlessSame(const std::filesystem::path& path, std::string_view data);
+// The same for content written through `write`: it is written (unnamed, or under a
+// temporary name) and compared with the file under the name, if one is there.
+bool WriteCompleteFileUnlessSame(const std::filesystem::path& path, const FileContentWriter& write);
 
 }  // namespace bv::mailstore::base

@@ -275,7 +275,7 @@ void WriteMessage(Entry* st, const Message& m, bool topLevel, int depth, NameIdM
 
 }  // namespace
 
-void WriteMsgFile(const mapi::Message& message, const std::filesystem::path& path) {
+bool WriteMsgFile(const mapi::Message& message, const std::filesystem::path& path) {
     // Build the whole tree first: a message that cannot be written leaves no file at all.
     CompoundFile cfb;
     cfb.SetRootClsid(kMessageClsid);
@@ -288,7 +288,7 @@ void WriteMsgFile(const mapi::Message& message, const std::filesystem::path& pat
     }
 
     try {
-        base::WriteCompleteFile(path, [&cfb](FILE* file) { cfb.Write(file); });
+        return base::WriteCompleteFileUnlessSame(path, [&cfb](FILE* file) { cfb.Write(file); });
     } catch (const MailStoreError& e) {
         throw MailStoreError("cannot write " + path.string() + ": " + e.what());
     }

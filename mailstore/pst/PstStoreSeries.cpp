@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "mailstore/MailStoreError.h"
+#include "mailstore/base/Ascii.h"
 #include "mailstore/pst/messaging/MessageBuilder.h"
 #include "mailstore/pst/messaging/NameToIdMap.h"
 #include "mailstore/pst/messaging/Store.h"
@@ -18,6 +20,9 @@ constexpr uint64_t kFolderBytes = 2 * 1024;
 // Room for what the count of a part's bytes may miss: space that cannot be reused,
 // alignment.
 constexpr uint64_t kMarginBytes = 16 * 1024;
+// Categories waiting for parts that are not open, at most: then those parts are
+// opened again to take them.
+constexpr size_t kMaxWaitingBytes = 8u << 20;
 }  // namespace
 
 PstStoreSeries::PstStoreSeries(std::string stem, std::string displayName, uint64_t maxSize)
@@ -143,16 +148,54 @@ std::string PstStoreSeries::Add(const std::vector<std::string>& folder, Prepared
     return Place(folder, std::move(message), false);
 }
 
-PstStoreSeries::Added PstStoreSeries::AddOnce(const std::vector<std::string>& folder, PreparedMessagePtr message) {
+PstStoreSeries::Added PstStoreSeries::AddOnce(const std::vector<std::string>& folder, PreparedMessagePtr message,
+                                              Refolder refolder) {
     if (!part_) throw MailStoreError("no store is open");
     if (!message) throw MailStoreError("no message to store");
+    const uint64_t identity = Store::IdentityOf(*message);
     if (part_->Holds(*message)) {
-        part_->AddMessageOnce(part_->IpmSubtree(), std::move(message));  // joins the categories
+        Relabel(*part_, identity, Store::CategoriesOf(*message), refolder);
         return {false, {}};
     }
-    if (std::binary_search(heldElsewhere_.begin(), heldElsewhere_.end(), Store::IdentityOf(*message)))
+    if (std::binary_search(heldElsewhere_.begin(), heldElsewhere_.end(), identity)) {
+        // Held by a part that is not open: its categories reach it when that part is
+        // opened again.
+        std::vector<std::string> categories = Store::CategoriesOf(*message);
+        if (!categories.empty() || refolder) {
+            for (const std::string& c : categories) waitingBytes_ += sizeof(std::string) + c.size();
+            waitingBytes_ += sizeof(Waiting);
+            waitingCategories_.push_back({identity, std::move(categories), std::move(refolder)});
+            if (waitingBytes_ > kMaxWaitingBytes) AddWaitingCategories();
+        }
         return {false, {}};
+    }
     return {true, Place(folder, std::move(message), true)};
+}
+
+bool PstStoreSeries::Relabel(Store& part, uint64_t identity, const std::vector<std::string>& categories,
+                             const Refolder& refolder) {
+    std::optional<Store::HeldMessage> held = refolder ? part.FindHeld(identity) : std::nullopt;  // as it was
+    if (!part.AddCategories(identity, categories)) return false;
+    if (!held) return true;
+    const std::vector<std::string> now = part.FolderPath(held->folder);
+    // Only a message below a top folder of this run (a mailbox's) is moved: the other
+    // folders of a store, an Outlook-made one say, stay as their owner left them.
+    auto ours = [&](const std::string& top) {
+        return std::any_of(folders_.begin(), folders_.end(),
+                           [&](const std::string& f) { return base::EqualsNoCase(f, top); });
+    };
+    if (now.empty() || !ours(now[0])) return true;
+    const std::vector<std::string> wanted = refolder(now, held->categories);
+    if (wanted.empty() || wanted == now) return true;
+    FolderId folder = part.IpmSubtree();
+    for (const std::string& name : wanted) folder = part.AddFolder(folder, name);  // (found when there)
+    part.MoveMessage(held->nid, folder);
+    return true;
+}
+
+bool PstStoreSeries::Holds(const PreparedMessage& message) {
+    if (part_ && part_->Holds(message)) return true;
+    return std::binary_search(heldElsewhere_.begin(), heldElsewhere_.end(), Store::IdentityOf(message));
 }
 
 std::string PstStoreSeries::Place(const std::vector<std::string>& folder, PreparedMessagePtr message, bool once) {
@@ -183,12 +226,49 @@ void PstStoreSeries::NoteHeld(std::vector<uint64_t> identities) {
     heldElsewhere_.erase(std::unique(heldElsewhere_.begin(), heldElsewhere_.end()), heldElsewhere_.end());
 }
 
-void PstStoreSeries::Close() { ClosePart(false); }
+void PstStoreSeries::Close() {
+    ClosePart(false);
+    AddWaitingCategories();
+}
+
+void PstStoreSeries::AddWaitingCategories() {
+    if (waitingCategories_.empty()) return;
+    auto waiting = std::exchange(waitingCategories_, {});
+    waitingBytes_ = 0;
+    std::vector<bool> done(waiting.size(), false);
+    size_t left = waiting.size();
+    for (const std::string& partPath : partsDone_) {
+        if (left == 0) break;
+        if (part_ && partPath == path_) continue;  // the open part takes its own at once
+        try {
+            std::unique_ptr<Store> part = Store::OpenOrCreate(fs::u8path(partPath), displayName_);
+            for (size_t i = 0; i < waiting.size(); ++i) {
+                if (done[i] || !Relabel(*part, waiting[i].identity, waiting[i].categories, waiting[i].refolder))
+                    continue;
+                done[i] = true;
+                --left;
+                // A full part: each change is committed (when there is one), so that the
+                // next reuses the space of what it replaced rather than growing the file.
+                part->CommitNow();
+            }
+            part->Close();  // written only when a category was added
+        } catch (const std::exception& e) {
+            // The part stays as its last commit left it.
+            failures_.push_back({partPath, std::string("cannot add the labels of messages met again: ") + e.what(), 0});
+        }
+    }
+}
 
 void PstStoreSeries::ClosePart(bool anotherFollows) {
     std::unique_ptr<Store> part = std::move(part_);
     if (!part) return;
     known_.clear();
+    // A part begun after the full parts of an earlier run that took no message (every
+    // message was there already) is not made.
+    if (!anotherFollows && freshPart_ && messages_ == 0 && !partsDone_.empty()) {
+        part->Discard();
+        return;
+    }
     try {
         if (anotherFollows) NoteHeld(part->HeldIdentities());
         part->Close();

@@ -9,6 +9,7 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -52,15 +53,25 @@ public:
     std::string Add(const std::vector<std::string>& folder, PreparedMessagePtr message);
     // The same for a message that the store is to hold once (see
     // PstStore::AddMessageOnce): one that a part holds already is not added and makes
-    // no folders; in the open part its categories join those of the one there.
+    // no folders; its categories join those of the one there (in another part than the
+    // open one, when that part is opened again: by Close, or once many are waiting).
     struct Added {
         bool added = true;
         std::string warning;
     };
-    Added AddOnce(const std::vector<std::string>& folder, PreparedMessagePtr message);
-    // Finishes the open part. A part that cannot be finished is not there; it is
-    // among TakeFailures(), as is a part finished when the next one was opened.
-    // Idempotent.
+    // Where a message held already belongs now that it was met again: given the folder
+    // it is in (names from the top down) and its categories before this copy came, the
+    // folder it is to be in (made when missing); the folder it is in, or none, to leave
+    // it there.
+    using Refolder = std::function<std::vector<std::string>(const std::vector<std::string>& folder,
+                                                            const std::vector<std::string>& categories)>;
+    Added AddOnce(const std::vector<std::string>& folder, PreparedMessagePtr message, Refolder refolder = {});
+    // Whether AddOnce would find the message in a part (and so make no folder for it).
+    bool Holds(const PreparedMessage& message);
+    // Finishes the open part, then adds the categories waiting for other parts to
+    // them. A part that cannot be finished is not there; it is among TakeFailures(), as
+    // is a part finished when the next one was opened and one that could not take its
+    // categories (it stays as it was). Idempotent.
     void Close();
 
     struct PartFailure {
@@ -90,6 +101,14 @@ private:
     // Finishes the open part; its identities are noted when another part follows.
     void ClosePart(bool anotherFollows);
     void NoteHeld(std::vector<uint64_t> identities);
+    // Opens each finished part again, in place, and adds the waiting categories to the
+    // messages it holds.
+    void AddWaitingCategories();
+    // Adds the categories to the message of `identity` in `part`, then moves it where
+    // `refolder` says (when it is below a top folder of this run); false when the part
+    // does not hold it.
+    bool Relabel(Store& part, uint64_t identity, const std::vector<std::string>& categories,
+                 const Refolder& refolder);
     bool Fits(uint64_t used) const;
     FolderId FolderIn(const std::vector<std::string>& folder);
     // Adds top folder `name` to the open part, of its container class.
@@ -111,6 +130,15 @@ private:
     uint8_t cryptMethod_ = 0;
     std::vector<std::string> partsDone_;
     std::vector<uint64_t> heldElsewhere_;  // identities of the messages of the other parts, sorted
+    // Categories (and where the message belongs then) for messages of other parts than
+    // the open one.
+    struct Waiting {
+        uint64_t identity = 0;
+        std::vector<std::string> categories;
+        Refolder refolder;
+    };
+    std::vector<Waiting> waitingCategories_;
+    size_t waitingBytes_ = 0;
     std::vector<PartFailure> failures_;
 };
 

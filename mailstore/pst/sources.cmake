@@ -26,5 +26,6 @@ target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/messaging/Store.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/StoreContents.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/StoreIdentity.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/messaging/StoreRelabel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/Templates.cpp
 )

@@ -57,11 +57,32 @@ def pypff_subjects(path):
     return Counter(out)
 
 
+def pypff_places(path):
+    """Subject -> (folder path below the top, unread) of every message, as pypff reads it."""
+    f = pypff.file()
+    f.open(path)
+    out = {}
+
+    def walk(folder, where):
+        for i in range(folder.number_of_sub_messages):
+            m = folder.get_sub_message(i)
+            flags = next((e.get_data_as_integer() for rs in [m.get_record_set(0)] for e in rs.entries
+                          if e.entry_type == 0x0E07), 1)
+            out[m.subject] = ('/'.join(where[1:]), not flags & 1)
+        for i in range(folder.number_of_sub_folders):
+            sub = folder.get_sub_folder(i)
+            walk(sub, where + [sub.name])
+    walk(f.get_root_folder(), [])
+    f.close()
+    return out
+
+
 def readpst_subjects(path, work):
+    """Subject -> count, with -D: a label folder may be named "Deleted Items" too."""
     out = os.path.join(work, 'readpst')
     shutil.rmtree(out, ignore_errors=True)
     os.makedirs(out)
-    r = subprocess.run(['readpst', '-j', '0', '-q', '-S', '-o', out, path], capture_output=True, text=True)
+    r = subprocess.run(['readpst', '-j', '0', '-D', '-q', '-S', '-o', out, path], capture_output=True, text=True)
     check(r.returncode == 0, 'readpst %s: %s' % (path, r.stderr[-300:]))
     subjects = Counter()
     for root, _, files in os.walk(out):
@@ -118,12 +139,26 @@ def main():
     inbox = os.path.join(a.work, 'Inbox.mbox')
     work = os.path.join(a.work, 'Work.mbox')
     # 1-3 only in Inbox, 4-5 in both (5 without a Message-ID), 6 only in Work.
+    # 1-3 only in Inbox, 4-5 and 7-10 in both (5 without a Message-ID), 6 only in Work.
     write(inbox, [message(1, 'Inbox'), message(2, 'Inbox,Unread'), message(3, 'Inbox'),
-                  message(4, 'Inbox,Starred,Receipts'), message(5, 'Inbox,Family', message_id=False)])
-    write(work, [message(4, 'Work,Important'), message(5, 'Work', message_id=False), message(6, 'Work')])
-    every = Counter('message %d' % n for n in range(1, 7))
+                  message(4, 'Inbox,Starred,Receipts'), message(5, 'Inbox,Family', message_id=False),
+                  message(7, 'Receipts'), message(8, ''), message(9, 'Sent'), message(10, 'Family,Unread')])
+    write(work, [message(4, 'Work,Important'), message(5, 'Work', message_id=False), message(6, 'Work'),
+                 message(7, 'Work,Trash'), message(8, 'Work'), message(9, 'Inbox,Unread'), message(10, 'Inbox')])
+    every = Counter('message %d' % n for n in range(1, 11))
     # (Inbox names a folder and Starred a flag: the other labels are categories.)
-    shared = {'message 4': ['Receipts', 'Work', 'Important'], 'message 5': ['Family', 'Work']}
+    shared = {'message 4': ['Receipts', 'Work', 'Important'], 'message 5': ['Family', 'Work'],
+              'message 7': ['Receipts', 'Work'], 'message 8': ['Work'], 'message 10': ['Family']}
+    # Sorted by labels, a shared message is in the folder the labels of both copies
+    # choose, below the folder of the mailbox it came in first (moved there when the
+    # second copy changes the choice), with its unread state.
+    places = {'message 1': ('Inbox/Inbox', False), 'message 2': ('Inbox/Inbox', True),
+              'message 3': ('Inbox/Inbox', False), 'message 4': ('Inbox/Inbox', False),
+              'message 5': ('Inbox/Inbox', False), 'message 6': ('Work/Work', False),
+              'message 7': ('Inbox/Deleted Items', False),  # Trash before any other label
+              'message 8': ('Inbox/Work', False),  # a user label before none ("Archive")
+              'message 9': ('Inbox/Sent Items', False),  # Sent before Inbox: it stays
+              'message 10': ('Inbox/Inbox', True)}  # Inbox before a user label
 
     # One store for both, one of them listed twice; then the same again.
     dest = os.path.join(a.work, 'single')
@@ -133,6 +168,9 @@ def main():
     stores = [n for n in os.listdir(dest) if n.endswith('.pst')]
     if check(len(stores) == 1, 'single store: %r' % stores):
         check_store(os.path.join(dest, stores[0]), every, a.work, a, 'single store', shared)
+        got = {k: v for k, v in pypff_places(os.path.join(dest, stores[0])).items()}
+        for subject, want in places.items():
+            check(got.get(subject) == want, 'single store: %s in %r, expected %r' % (subject, got.get(subject), want))
 
     # Mailbox A, then mailbox B of the same name into its store: the second run merges
     # B's labels into the messages A brought.
@@ -151,10 +189,12 @@ def main():
         r = subprocess.run([a.tool, '--to', 'pst', '-o', dest, inbox, work], capture_output=True, text=True)
         check(r.returncode == 0, 'per mailbox, run %d: %s' % (run, r.stderr[-500:]))
         if run == 2:
-            check('0 message(s) converted' in r.stdout and '; all 8 message(s) already there' in r.stdout,
+            check('0 message(s) converted' in r.stdout and '; all 16 message(s) already there' in r.stdout,
                   'per mailbox, run again: %r' % r.stdout[-400:])
-    check_store(os.path.join(dest, 'Inbox.pst'), Counter('message %d' % n for n in range(1, 6)), a.work, a, 'Inbox.pst')
-    check_store(os.path.join(dest, 'Work.pst'), Counter('message %d' % n for n in (4, 5, 6)), a.work, a, 'Work.pst')
+    check_store(os.path.join(dest, 'Inbox.pst'), Counter('message %d' % n for n in (1, 2, 3, 4, 5, 7, 8, 9, 10)),
+                a.work, a, 'Inbox.pst')
+    check_store(os.path.join(dest, 'Work.pst'), Counter('message %d' % n for n in (4, 5, 6, 7, 8, 9, 10)),
+                a.work, a, 'Work.pst')
     left = [n for n in os.listdir(dest) if n not in ('Inbox.pst', 'Work.pst')]
     check(not left, 'per mailbox: files beside the stores: %r' % left)
     print('%d failure(s)' % len(FAILURES))

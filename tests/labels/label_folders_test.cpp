@@ -94,3 +94,24 @@ TEST(LabelFolders, CountsAndTheirTable) {
               "Reçus                 1\n"
               "Work/Projects         1\n");
 }
+
+// A message sorted before, met again with other labels: the folder over the labels of
+// both, found from what the store kept (its label folder and categories).
+TEST(LabelFolders, MetAgainTheFolderOverTheLabelsOfBoth) {
+    using conversion::LabelFolderMetAgain;
+    using V = std::vector<std::string>;
+    // A folder label beats a user label, and the better folder label stays.
+    EXPECT_EQ(LabelFolderMetAgain({"Receipts"}, {"Receipts"}, {"Work", "Trash"}), V{"Deleted Items"});
+    EXPECT_EQ(LabelFolderMetAgain({"Sent Items"}, {}, {"Inbox", "Work"}), std::nullopt);
+    EXPECT_EQ(LabelFolderMetAgain({"Inbox"}, {"Family"}, {"Sent"}), V{"Sent Items"});
+    // No folder label: the first user label of the first copy stays first; "Archive"
+    // (none) gives way to one.
+    EXPECT_EQ(LabelFolderMetAgain({"Work", "Projects"}, {"Work/Projects"}, {"Family"}), std::nullopt);
+    EXPECT_EQ(LabelFolderMetAgain({"Archive"}, {"Important"}, {"Family", "Unread"}), V{"Family"});
+    // A user label named like a folder label's folder is taken for what chose it.
+    EXPECT_EQ(LabelFolderMetAgain({"Sent Items"}, {"Sent Items"}, {"Inbox"}), V{"Inbox"});
+    // Not where its labels would put it (not sorted by them): left where it is.
+    EXPECT_EQ(LabelFolderMetAgain({"Misc"}, {"Work"}, {"Trash"}), std::nullopt);
+    // Folder names are compared as the store does, without regard to case.
+    EXPECT_EQ(LabelFolderMetAgain({"work"}, {"Work"}, {"Family"}), std::nullopt);
+}

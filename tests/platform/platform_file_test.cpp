@@ -126,29 +126,37 @@ TEST_F(PlatformFileTest, TemporaryFilesVanishWhenClosed) {
 
 // A message file converted again: one of the same content is left as it was (not even
 // touched), one that differs is replaced whole; no temporary file stays beside them.
+// The same for content in memory (.eml) and content written through a stream (.msg).
 TEST_F(PlatformFileTest, CompleteFilesKeepOneOfTheSameContentAndReplaceOneThatDiffers) {
     using bv::mailstore::base::WriteCompleteFileUnlessSame;
-    const fs::path path = dir_ / fs::u8path("письмо-1.eml");
-    auto content = [&] {
-        std::ifstream in(path, std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    };
-    const std::string first = "Subject: one\r\n\r\nbody\r\n";
-    EXPECT_TRUE(WriteCompleteFileUnlessSame(path, first));
-    EXPECT_EQ(content(), first);
+    for (const bool streamed : {false, true}) {
+        SCOPED_TRACE(streamed ? "written through a stream" : "from memory");
+        const fs::path path = dir_ / fs::u8path(streamed ? "письмо-1.msg" : "письмо-1.eml");
+        auto write = [&](const std::string& data) {
+            if (!streamed) return WriteCompleteFileUnlessSame(path, data);
+            return WriteCompleteFileUnlessSame(path, [&data](FILE* file) { std::fwrite(data.data(), 1, data.size(), file); });
+        };
+        auto content = [&] {
+            std::ifstream in(path, std::ios::binary);
+            return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        };
+        const std::string first = "Subject: one\r\n\r\nbody\r\n" + std::string(streamed ? 200000 : 0, 'x');
+        EXPECT_TRUE(write(first));
+        EXPECT_EQ(content(), first);
 
-    const auto old = fs::last_write_time(path) - std::chrono::hours(24);
-    fs::last_write_time(path, old);
-    EXPECT_FALSE(WriteCompleteFileUnlessSame(path, first));
-    EXPECT_EQ(fs::last_write_time(path), old);
+        const auto old = fs::last_write_time(path) - std::chrono::hours(24);
+        fs::last_write_time(path, old);
+        EXPECT_FALSE(write(first));
+        EXPECT_EQ(fs::last_write_time(path), old);
 
-    std::string second = first;
-    second[9] = 'e';  // the same size, other bytes
-    EXPECT_TRUE(WriteCompleteFileUnlessSame(path, second));
-    EXPECT_EQ(content(), second);
-    EXPECT_TRUE(WriteCompleteFileUnlessSame(path, second + "more"));
-    EXPECT_EQ(content(), second + "more");
-    EXPECT_EQ(Entries(), 1u);
+        std::string second = first;
+        second[second.size() - 1] = 'e';  // the same size, other bytes (past the first chunk compared)
+        EXPECT_TRUE(write(second));
+        EXPECT_EQ(content(), second);
+        EXPECT_TRUE(write(second + "more"));
+        EXPECT_EQ(content(), second + "more");
+    }
+    EXPECT_EQ(Entries(), 2u);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "mailstore/pst/messaging/Store.h"
 
 #include "mailstore/base/Ascii.h"
+#include "mailstore/base/FreeMemory.h"
 #include "mailstore/mapi/Utf16.h"
 
 #include <algorithm>
@@ -454,15 +455,19 @@ bool Store::AddMessageOnce(FolderId folderId, PreparedMessagePtr message) {
     const uint64_t identity = IdentityOf(message->built.props);
     if (std::optional<Nid> known = identity ? identities_.Find(identity) : std::nullopt) {
         // The same message from another mailbox: one item, with the labels of both.
-        const std::optional<NodeRef> before = db_->FindNode(*known);
-        MergeCategories(*known, message->built.props);
-        const std::optional<NodeRef> after = db_->FindNode(*known);
-        // Categories added: the message's size and its contents row follow.
-        if (before && after && before->bidData != after->bidData) RefreshStoredMessage(*known);
+        MergeCategoriesAndRefresh(*known, message->built.props);
         return false;
     }
     AddBuilt(folder, message->built);
     return true;
+}
+
+void Store::MergeCategoriesAndRefresh(Nid nid, const std::vector<PcProp>& props) {
+    const std::optional<NodeRef> before = db_->FindNode(nid);
+    MergeCategories(nid, props);
+    const std::optional<NodeRef> after = db_->FindNode(nid);
+    // Categories added: the message's size and its contents row follow.
+    if (before && after && before->bidData != after->bidData) RefreshStoredMessage(nid);
 }
 
 bool Store::Holds(const PreparedMessage& message) {
@@ -519,7 +524,11 @@ void Store::Commit() {
         WriteLtpNode(NID_NAME_TO_ID_MAP, BuildPropertyContext(names_->Properties(), LocalNids()), 0);
     // Last of the blocks: the index is valid while no block comes after it.
     if (identitiesLoaded_ && db_->Changed()) WriteIdentityIndex();
+    // The commit's buffers are large and short-lived: what was freed before it and
+    // by it goes back to the system, so a long run holds only what it uses.
+    base::ReturnFreeMemory();
     db_->Commit();
+    base::ReturnFreeMemory();
     sinceCommit_ = 0;
     lastCommit_ = std::chrono::steady_clock::now();
 }

@@ -45,6 +45,9 @@ public:
     bool AddMessageOnce(FolderId folder, PreparedMessagePtr message) override;
     bool Holds(const PreparedMessage& message) override;
     void Close() override;
+    // Leaves the store as the file was before it was opened: a new store is not made,
+    // one added to in place stays as of its last commit.
+    void Discard() { Abandon(); }
     uint32_t MessageCount(FolderId folder) const override;
 
     FolderId DeletedItems() const { return wastebasket_; }
@@ -54,6 +57,10 @@ public:
     uint64_t UsedBytes() const override;
     uint8_t CryptMethod() const { return cryptMethod_; }
 
+    // Writes the changed folders and the name-to-id map, then commits the file (see
+    // Commit); the space of what the changes replaced is free for the next ones.
+    void CommitNow() { Commit(); }
+
     // The store's name-to-ID map; a series of stores starts its own from it.
     NameToIdMap& Names() { return *names_; }
 
@@ -61,6 +68,26 @@ public:
     // store holds (ascending), looked up once (StoreIdentity.cpp).
     static uint64_t IdentityOf(const PreparedMessage& message);
     std::vector<uint64_t> HeldIdentities();
+
+    // A message held already, met again (StoreRelabel.cpp). The categories of a
+    // prepared message, in order; none when it has none.
+    static std::vector<std::string> CategoriesOf(const PreparedMessage& message);
+    // Adds the categories the message of `identity` lacks to it; false when the store
+    // holds no message of that identity.
+    bool AddCategories(uint64_t identity, const std::vector<std::string>& categories);
+    // The message of `identity` the store holds: where it is, and its categories.
+    struct HeldMessage {
+        Nid nid = 0;
+        FolderId folder = 0;
+        std::vector<std::string> categories;
+    };
+    std::optional<HeldMessage> FindHeld(uint64_t identity);
+    // The names of the folders from the top (below the IPM subtree) down to `folder`;
+    // empty for a folder outside the IPM subtree.
+    std::vector<std::string> FolderPath(FolderId folder) const;
+    // Moves a stored message into folder `to`: out of its folder's contents table and
+    // into that of `to`, its node's parent and both folders' counts changed with it.
+    void MoveMessage(Nid message, FolderId to);
 
 private:
     struct Folder {
@@ -109,6 +136,10 @@ private:
     void WriteIdentityIndex();
     // Adds the categories in `props` that the stored message `nid` lacks to it.
     void MergeCategories(Nid nid, const std::vector<PcProp>& props);
+    // MergeCategories, then the message's size and contents row follow (RefreshStoredMessage).
+    void MergeCategoriesAndRefresh(Nid nid, const std::vector<PcProp>& props);
+    // The properties of a stored message, long values too.
+    std::vector<PcProp> ReadMessageProps(const NodeRef& ref);
     void WriteFolder(Folder& f);
     uint32_t NextRowVersion();
     static const PcProp* KeptContentCount(const Folder& f);
@@ -116,13 +147,15 @@ private:
     // Contents table (StoreContents.cpp). Rows are added, replaced and removed here
     // and reach the file at the next commit; rowCount follows the rows, the unread
     // count and the messages' nodes are the caller's. Moving a message to another
-    // folder: RemoveContentsRow(from, nid), SetNode(nid) with the new parent (same
-    // trees), AddContentsRow(to, nid, props) and MarkDirty(to), the unread counts
-    // moved along. Rows need not come in NID order.
+    // folder (MoveMessage): RemoveContentsRow(from, nid), InsertContentsRow(to, nid,
+    // props), SetNode(nid) with the new parent (same trees), the unread counts moved
+    // along. Each writes only the table blocks its row touches.
     std::vector<TcCell> ContentsCells(Folder& f, const std::vector<PcProp>& props);
     void AddContentsRow(Folder& f, Nid message, const std::vector<PcProp>& props);
     void ReplaceContentsRow(Folder& f, Nid message, const std::vector<PcProp>& props);
     void RemoveContentsRow(Folder& f, Nid message);
+    // A row put in among the others (any NID), for a message moved into the folder.
+    void InsertContentsRow(Folder& f, Nid message, const std::vector<PcProp>& props);
     void WriteContents(Folder& f);
     // The changes in rowEdits made to the table in the file: in place (false when the
     // table is not one TcEditor changes), or by writing it anew.

@@ -75,6 +75,12 @@ void Store::ReplaceContentsRow(Folder& f, Nid message, const std::vector<PcProp>
     MarkDirty(f.nid);
 }
 
+void Store::InsertContentsRow(Folder& f, Nid message, const std::vector<PcProp>& props) {
+    f.rowEdits.push_back({Folder::RowEdit::Add, message, ContentsCells(f, props)});
+    ++f.rowCount;
+    MarkDirty(f.nid);
+}
+
 void Store::RemoveContentsRow(Folder& f, Nid message) {
     f.rowEdits.push_back({Folder::RowEdit::Remove, message, {}});
     if (f.rowCount) --f.rowCount;
@@ -300,24 +306,13 @@ void Store::RefreshStoredMessage(Nid nid) {
             for (const SLENTRY& e : db_->ReadSubnodeTree(sub)) n += bytesOf(e.bidData, e.bidSub);
         return n;
     };
-    std::vector<SLENTRY> subnodes = db_->ReadSubnodeTree(ref->bidSub);
-    auto subnodeBytes = [&](Nid sub) {
-        for (const SLENTRY& e : subnodes)
-            if (Nid(e.nid) == sub) {
-                Bytes all;
-                for (auto& b : db_->ReadDataTree(e.bidData)) all.insert(all.end(), b.begin(), b.end());
-                return all;
-            }
-        FormatError("SLENTRY", "nid", "subnode " + std::to_string(sub) + " is missing");
-    };
-    HeapReader heap(db_->ReadDataTree(ref->bidData));
-    std::vector<PcProp> props = ReadPropertyContext(heap, subnodeBytes);
+    std::vector<PcProp> props = ReadMessageProps(*ref);
     const uint64_t stored = bytesOf(ref->bidData, ref->bidSub);
     const int32_t size = int32_t(std::min<uint64_t>(stored, 0x7FFFFFFF));
     auto sizeProp = std::find_if(props.begin(), props.end(), [](const PcProp& p) { return TagOf(p) == PR_MESSAGE_SIZE; });
     if (sizeProp != props.end() && sizeProp->value.size() == 4 && int32_t(Get32(sizeProp->value.data())) != size) {
         // The size is a 4-byte value held in the PC's own BTH record: the heap keeps its
-        // layout, only the block holding the record changes.
+        // layout, its blocks written again with the record patched.
         *sizeProp = PropLong(PR_MESSAGE_SIZE, size);
         std::vector<Bytes> blocks = db_->ReadDataTree(ref->bidData);
         bool patched = false;
@@ -330,7 +325,8 @@ void Store::RefreshStoredMessage(Nid nid) {
             auto [p, n] = HeapItemIn(block, hid);
             return std::make_pair(block.data() + (p - block.data()), n);
         };
-        auto [header, headerSize] = item(heap.UserRoot());
+        if (blocks.empty() || blocks[0].size() < 12) FormatError("HNHDR", "ibHnpm", "heap has no first block");
+        auto [header, headerSize] = item(Get32(&blocks[0][4]));
         if (headerSize >= 8 && header[0] == bTypeBTH && header[1] == 2 && header[2] == 6) {
             std::function<void(Hid, int)> walk = [&](Hid hid, int level) {
                 auto [p, n] = item(hid);

@@ -260,51 +260,72 @@ void NodeDatabase::SetReferences(Bid bid, const BlockInfo& info, uint16_t cRef) 
 
 Bref NodeDatabase::WriteBTree(PageType ptype, uint64_t count, uint8_t cbLeaf, uint8_t maxLeaf,
                              const std::function<void(const BTreeEntrySink&)>& produce) {
-    std::vector<uint8_t> parents;  // BTENTRYs of the level being written
-    auto writePage = [&](const uint8_t* entries, size_t n, uint8_t maxEnt, uint8_t cbEnt, uint8_t level) {
+    // Every level is written as its entries come, its pages filled evenly as
+    // SpreadEntries fills them. How many pages each level has follows from `count`, so
+    // no level is ever held whole: a tree of millions of entries takes a page per level.
+    struct Level {
+        uint64_t entries, pages, page = 0;
+        uint8_t maxEnt, cbEnt;
+        size_t filled = 0;
+        uint8_t buf[kBTPageEntriesSize];
+        size_t PageFill() const { return size_t(entries / pages + (page < entries % pages ? 1 : 0)); }
+    };
+    std::vector<Level> levels;
+    uint64_t totalPages = 0;
+    for (uint64_t n = count;;) {
+        const bool leaf = levels.empty();
+        const uint8_t maxEnt = leaf ? maxLeaf : uint8_t(kBTEntryMax);
+        Level& l = levels.emplace_back();
+        l.entries = n;
+        l.maxEnt = maxEnt;
+        l.cbEnt = leaf ? cbLeaf : uint8_t(kBTEntrySize);
+        l.pages = n == 0 ? 1 : (n + maxEnt - 1) / maxEnt;
+        totalPages += l.pages;
+        if (l.pages == 1) break;
+        n = l.pages;
+    }
+    pages_.reserve(pages_.size() + totalPages);
+    Bref root{};
+    auto add = [&](auto& self, size_t k, const uint8_t* entry) -> void {
+        Level& l = levels[k];
+        std::memcpy(l.buf + l.filled * l.cbEnt, entry, l.cbEnt);
+        if (++l.filled < l.PageFill()) return;
         Bid bid = header_.bidNextP++;
         Ib ib = AllocatePage();
         uint8_t page[kPageSize];
-        BuildBTPage(page, entries, uint8_t(n), maxEnt, cbEnt, level, ptype, bid, ib);
+        BuildBTPage(page, l.buf, uint8_t(l.filled), l.maxEnt, l.cbEnt, uint8_t(k), ptype, bid, ib);
         WriteAt(ib, page, kPageSize);
         pages_.push_back(ib);
         BTENTRY be;
-        be.btkey = n ? Get64(entries) : 0;
+        be.btkey = Get64(l.buf);
         be.BREF = {bid, ib};
-        size_t at = parents.size();
-        parents.resize(at + kBTEntrySize);
-        WriteBTEntry(parents.data() + at, be);
+        l.filled = 0;
+        ++l.page;
+        if (k + 1 == levels.size()) {
+            root = be.BREF;
+            return;
+        }
+        uint8_t up[kBTEntrySize];
+        WriteBTEntry(up, be);
+        self(self, k + 1, up);
     };
-    // Leaves, filled from the entries as they come: spread evenly as SpreadEntries does.
-    uint64_t leaves = count == 0 ? 1 : (count + maxLeaf - 1) / maxLeaf;
-    auto leafSize = [&](uint64_t p) { return size_t(count / leaves + (p < count % leaves ? 1 : 0)); };
-    uint8_t buf[kBTPageEntriesSize];
-    uint64_t page = 0, seen = 0;
-    size_t filled = 0;
+    uint64_t seen = 0;
     produce([&](const uint8_t* entry) {
         if (++seen > count) throw std::logic_error("B-tree: more entries than counted");
-        std::memcpy(buf + filled * cbLeaf, entry, cbLeaf);
-        if (++filled == leafSize(page)) {
-            writePage(buf, filled, maxLeaf, cbLeaf, 0);
-            filled = 0;
-            ++page;
-        }
+        add(add, 0, entry);
     });
     if (seen != count) throw std::logic_error("B-tree: fewer entries than counted");
-    if (count == 0) writePage(buf, 0, maxLeaf, cbLeaf, 0);
-    // Upper levels: one BTENTRY per page below, few enough to hold.
-    uint8_t level = 0;
-    while (parents.size() > kBTEntrySize) {
-        std::vector<uint8_t> entries;
-        entries.swap(parents);
-        size_t pos = 0;
-        ++level;
-        for (size_t n : SpreadEntries(entries.size() / kBTEntrySize, kBTEntryMax)) {
-            writePage(entries.data() + pos * kBTEntrySize, n, kBTEntryMax, kBTEntrySize, level);
-            pos += n;
-        }
+    if (count == 0) {
+        // An empty tree: one leaf without entries.
+        Bid bid = header_.bidNextP++;
+        Ib ib = AllocatePage();
+        uint8_t page[kPageSize];
+        BuildBTPage(page, levels[0].buf, 0, maxLeaf, cbLeaf, 0, ptype, bid, ib);
+        WriteAt(ib, page, kPageSize);
+        pages_.push_back(ib);
+        root = {bid, ib};
     }
-    return ReadBTEntry(parents.data()).BREF;
+    return root;
 }
 
 }  // namespace bv::mailstore::pst

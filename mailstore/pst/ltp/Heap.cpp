@@ -242,6 +242,7 @@ Hid HeapEditor::Allocate(const Bytes& data) {
 }
 
 Hid HeapEditor::Replace(Hid hid, const Bytes& data) {
+    if (data.size() > kMaxHeapItem) FormatError("HNPAGEMAP", "rgibAlloc", "item of " + std::to_string(data.size()) + " bytes exceeds 3580");
     Item(hid);  // checks it
     const size_t i = hid >> 16;
     Block& b = blocks_.at(i);

@@ -12,6 +12,22 @@ namespace {
 constexpr size_t kRecord = 8;  // RowIndex records and index records: 4-byte key, 4-byte value
 constexpr size_t kPerItem = kMaxHeapItem / kRecord;
 
+// Puts a (key, value) record into `items` at record `pos`.
+void InsertRecord(Bytes& items, size_t pos, uint32_t key, uint32_t value) {
+    uint8_t rec[kRecord];
+    Put32(rec, key);
+    Put32(rec + 4, value);
+    items.insert(items.begin() + pos * kRecord, rec, rec + kRecord);
+}
+
+// An index item's records, one per (first key, HID) entry.
+template <typename Entries>
+Bytes RecordsOf(const Entries& entries) {
+    Bytes out;
+    for (const auto& [k, h] : entries) InsertRecord(out, out.size() / kRecord, k, h);
+    return out;
+}
+
 bool IsVariable(uint32_t tag) {
     size_t f = FixedTypeSize(uint16_t(tag & 0xFFFF));
     return f == 0 || f == 16;
@@ -126,22 +142,12 @@ TcEditor::Entries TcEditor::Modify(Hid hid, int level, uint32_t key, uint32_t va
         } else if (found) {
             Put32(&items[pos * kRecord + 4], value);
         } else {
-            uint8_t rec[kRecord];
-            Put32(rec, key);
-            Put32(rec + 4, value);
-            items.insert(items.begin() + pos * kRecord, rec, rec + kRecord);
+            InsertRecord(items, pos, key, value);
             atEnd = pos == n;
         }
     } else {
         while (pos + 1 < n && Get32(&items[(pos + 1) * kRecord]) <= key) ++pos;
-        Entries sub = Modify(Get32(&items[pos * kRecord + 4]), level - 1, key, value, op);
-        Bytes repl;
-        for (auto& [k, h] : sub) {
-            uint8_t rec[kRecord];
-            Put32(rec, k);
-            Put32(rec + 4, h);
-            repl.insert(repl.end(), rec, rec + kRecord);
-        }
+        Bytes repl = RecordsOf(Modify(Get32(&items[pos * kRecord + 4]), level - 1, key, value, op));
         items.erase(items.begin() + pos * kRecord, items.begin() + (pos + 1) * kRecord);
         items.insert(items.begin() + pos * kRecord, repl.begin(), repl.end());
         atEnd = pos + 1 == n;
@@ -170,24 +176,16 @@ void TcEditor::ChangeIndex(uint32_t key, uint32_t value, Op op) {
     if (root) {
         top = Modify(root, levels, key, value, op);
     } else if (op == Op::Set) {
-        uint8_t rec[kRecord];
-        Put32(rec, key);
-        Put32(rec + 4, value);
-        top.push_back({key, heap_->Allocate(Bytes(rec, rec + kRecord))});
+        Bytes first;
+        InsertRecord(first, 0, key, value);
+        top.push_back({key, heap_->Allocate(first)});
         levels = 0;
     }
     Hid newRoot = 0;
     if (top.size() == 1) {
         newRoot = top[0].second;
     } else if (top.size() > 1) {
-        Bytes index;
-        for (auto& [k, h] : top) {
-            uint8_t rec[kRecord];
-            Put32(rec, k);
-            Put32(rec + 4, h);
-            index.insert(index.end(), rec, rec + kRecord);
-        }
-        newRoot = heap_->Allocate(index);
+        newRoot = heap_->Allocate(RecordsOf(top));
         ++levels;
     } else {
         levels = 0;

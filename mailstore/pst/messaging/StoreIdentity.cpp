@@ -143,18 +143,7 @@ void Store::MergeCategories(Nid nid, const std::vector<PcProp>& incoming) {
     // subnodes (recipients, attachments) are kept as they are.
     std::vector<SLENTRY> subnodes = db_->ReadSubnodeTree(ref->bidSub);
     std::vector<Nid> valueSubnodes;
-    auto subnodeBytes = [&](Nid sub) {
-        valueSubnodes.push_back(sub);
-        for (const SLENTRY& e : subnodes)
-            if (Nid(e.nid) == sub) {
-                Bytes all;
-                for (auto& b : db_->ReadDataTree(e.bidData)) all.insert(all.end(), b.begin(), b.end());
-                return all;
-            }
-        FormatError("SLENTRY", "nid", "subnode " + std::to_string(sub) + " is missing");
-    };
-    HeapReader heap(db_->ReadDataTree(ref->bidData));
-    std::vector<PcProp> props = ReadPropertyContext(heap, subnodeBytes);
+    std::vector<PcProp> props = ReadMessageProps(*ref, &subnodes, &valueSubnodes);
 
     auto list = [](const PcProp* p) {
         std::vector<std::string> out;

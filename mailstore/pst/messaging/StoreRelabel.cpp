@@ -45,9 +45,13 @@ bool Store::AddCategories(uint64_t identity, const std::vector<std::string>& cat
     return true;
 }
 
-std::vector<PcProp> Store::ReadMessageProps(const NodeRef& ref) {
-    std::vector<SLENTRY> subnodes = db_->ReadSubnodeTree(ref.bidSub);
+std::vector<PcProp> Store::ReadMessageProps(const NodeRef& ref, const std::vector<SLENTRY>* given,
+                                            std::vector<Nid>* valueSubnodes) {
+    std::vector<SLENTRY> read;
+    if (!given) read = db_->ReadSubnodeTree(ref.bidSub);
+    const std::vector<SLENTRY>& subnodes = given ? *given : read;
     auto subnodeBytes = [&](Nid sub) {
+        if (valueSubnodes) valueSubnodes->push_back(sub);
         for (const SLENTRY& e : subnodes)
             if (Nid(e.nid) == sub) {
                 Bytes all;

@@ -159,6 +159,8 @@ private:
     // A row put in among the others (any NID), for a message moved into the folder.
     void InsertContentsRow(Folder& f, Nid message, const std::vector<PcProp>& props);
     void WriteContents(Folder& f);
+    // A table written through a TcStreamWriter: its blocks and subnodes, then its node.
+    void WriteStreamedTable(Nid tableNid, const TcStreamWriter::Result& table);
     // The changes in rowEdits made to the table in the file: in place (false when the
     // table is not one TcEditor changes), or by writing it anew.
     bool EditContents(Folder& f);

@@ -97,11 +97,7 @@ void Store::WriteContents(Folder& f) {
         TcStreamWriter::Result table = f.contents->Finish();
         f.rowCount = uint32_t(f.contents->RowCount());
         f.contents.reset();
-        std::vector<SLENTRY> subs;
-        for (const LtpSubnode& s : table.subnodes) subs.push_back({s.nid, db_->WriteDataTree(s.blocks), 0});
-        if (table.matrixNid) subs.push_back({table.matrixNid, db_->WriteDataTree(table.matrix), 0});
-        Bid data = db_->WriteDataTree(table.heap);
-        db_->SetNode(tableNid, {data, db_->WriteSubnodeTree(std::move(subs)), 0});
+        WriteStreamedTable(tableNid, table);
         f.columnsRead = true;
     }
     if (f.rowEdits.empty()) return;
@@ -286,12 +282,16 @@ void Store::RewriteContents(Folder& f) {
     if (!writer) writer = std::make_unique<TcStreamWriter>(f.contentsColumns, BlockWriter(*db_), subnids);
     addUpTo(uint64_t(1) << 32);
     TcStreamWriter::Result table = writer->Finish();
+    WriteStreamedTable(tableNid, table);
+    f.rowCount = rows;
+}
+
+void Store::WriteStreamedTable(Nid tableNid, const TcStreamWriter::Result& table) {
     std::vector<SLENTRY> subs;
     for (const LtpSubnode& s : table.subnodes) subs.push_back({s.nid, db_->WriteDataTree(s.blocks), 0});
     if (table.matrixNid) subs.push_back({table.matrixNid, db_->WriteDataTree(table.matrix), 0});
     Bid data = db_->WriteDataTree(table.heap);
     db_->SetNode(tableNid, {data, db_->WriteSubnodeTree(std::move(subs)), 0});
-    f.rowCount = rows;
 }
 
 void Store::RefreshStoredMessage(Nid nid) {

@@ -17,6 +17,20 @@ namespace {
 
 Bytes Fill(size_t n, uint8_t v) { return Bytes(n, v); }
 
+// The blocks a streaming writer hands out, kept by BID as the file would keep them.
+struct BlocksInMemory {
+    std::map<Bid, Bytes> blocks;
+    Bid next = 4;
+    auto Writer() {
+        return [this](const uint8_t* p, size_t n) {
+            blocks[next] = Bytes(p, p + n);
+            next += 4;
+            return next - 4;
+        };
+    }
+    const Bytes& at(Bid bid) const { return blocks.at(bid); }
+};
+
 SubnodeNidSource Counter() {
     auto next = std::make_shared<uint32_t>(1);
     return [next] { return MakeNid(NID_TYPE_LTP, (*next)++); };
@@ -216,13 +230,8 @@ TEST(PstTableContext, StreamedTableReadsBackLikeTheInMemoryOne) {
         return cells;
     };
     for (size_t rows : {size_t(0), size_t(1), size_t(30000)}) {
-        std::map<Bid, Bytes> file;
-        Bid next = 4;
-        TcStreamWriter tc(tags, [&](const uint8_t* p, size_t n) {
-            file[next] = Bytes(p, p + n);
-            next += 4;
-            return next - 4;
-        }, Counter());
+        BlocksInMemory file;
+        TcStreamWriter tc(tags, file.Writer(), Counter());
         for (size_t i = 0; i < rows; ++i) tc.AddRow(uint32_t(0x200024 + 32 * i), uint32_t(i), rowCells(i));
         EXPECT_EQ(tc.RowCount(), rows);
         TcStreamWriter::Result r = tc.Finish();
@@ -303,13 +312,8 @@ TEST(PstTableContext, EditedInPlaceRowsReadBackAndUntouchedBlocksStay) {
     std::map<Nid, Bytes> big;
     Nid matrixNid = 0;
     {
-        std::map<Bid, Bytes> file;
-        Bid next = 4;
-        TcStreamWriter tc(tags, [&](const uint8_t* p, size_t n) {
-            file[next] = Bytes(p, p + n);
-            next += 4;
-            return next - 4;
-        }, Counter());
+        BlocksInMemory file;
+        TcStreamWriter tc(tags, file.Writer(), Counter());
         for (size_t i = 0; i < 3000; ++i) {
             tc.AddRow(idOf(i), 0, cellsOf(idOf(i), 0));
             model[idOf(i)] = cellsOf(idOf(i), 0);

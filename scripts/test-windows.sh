@@ -38,11 +38,12 @@ while read -r exe; do
   mkdir -p "$work/run-$name"
   # The calendar tests take floating times in Europe/Berlin; Wine takes its zone from TZ.
   if (cd "$work/run-$name" && TZ=Europe/Berlin timeout 900 wine "$exe" --gtest_brief=1 >"$log" 2>&1); then rc=0; else rc=$?; fi
+  # (A brief run names each failed test on a line of its own, with its time.)
   p=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
-  f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
+  f=$(grep -cE '^\[  FAILED  \] [A-Za-z_0-9/]+\.[A-Za-z_0-9/]+ \(' "$log" || true)
   passed_tests=$((passed_tests + ${p:-0})); failed_tests=$((failed_tests + ${f:-0}))
   if [ $rc -ne 0 ] || [ -z "$p" ]; then
-    note_fail "$name (exit $rc)"; grep -E '^\[  FAILED  \]|Failure|error' "$log" | head -30 || tail -20 "$log"
+    note_fail "$name (exit $rc)"; grep -A6 -E '^\[  FAILED  \]|Failure|error' "$log" | cut -c1-400 | head -40 || tail -20 "$log"
   else
     echo "$name: ${p} passed"
   fi

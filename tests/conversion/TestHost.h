@@ -1,7 +1,6 @@
 // A run observer for tests: the test sets the options, Run() runs them, and every
 // label the window would show is recorded.
 #pragma once
-#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "conversion/ConversionRun.h"
+#include "tests/TempFolder.h"
 
 namespace bv::testing {
 
@@ -46,27 +46,5 @@ inline void WriteFile(const std::filesystem::path& p, const std::string& data) {
     std::ofstream f(p, std::ios::binary);
     f << data;
 }
-
-// A fresh temporary folder, removed with the object.
-class TempDir {
-public:
-    TempDir() {
-        static int counter = 0;
-        path_ = std::filesystem::temp_directory_path() /
-                ("bvtest-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::filesystem::path& path() const { return path_; }
-    std::string str() const { return path_.string(); }
-
-private:
-    std::filesystem::path path_;
-};
 
 }  // namespace bv::testing

@@ -10,6 +10,7 @@
 #include "mailstore/mapi/Message.h"
 #include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/pst/PstStoreSeries.h"
+#include "tests/TempFolder.h"
 
 using namespace bv;
 using conversion::LabelFolderCounts;
@@ -28,8 +29,8 @@ mailstore::mapi::Message Note(const std::string& subject) {
 }  // namespace
 
 TEST(LabelFolders, MadeOnceInAStoreAndReusedByALaterRun) {
-    const fs::path dir = fs::temp_directory_path() / ("bv_label_folders_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const bv::testing::TempDir temp;
+    const fs::path dir = temp.path();
     const fs::path path = dir / "labels.pst";
     fs::remove(path);
     for (const char* run : {"first run", "second run"}) {
@@ -56,12 +57,11 @@ TEST(LabelFolders, MadeOnceInAStoreAndReusedByALaterRun) {
     EXPECT_EQ(store->MessageCount(*store->FindFolder(*store->FindFolder(*bert, "Work"), "Projects")), 2u);
     EXPECT_EQ(store->MessageCount(*store->FindFolder(*anna, "Bills: 2026?")), 2u);
     store->Close();
-    fs::remove_all(dir);
 }
 
 TEST(LabelFolders, OnDiskMadeBelowTheMailboxFolder) {
-    const fs::path dir = fs::temp_directory_path() / ("bv_label_disk_" + std::to_string(::getpid()));
-    fs::remove_all(dir);
+    const bv::testing::TempDir temp;
+    const fs::path dir = temp.path() / "disk";
     const std::string mailbox = (dir / "Inbox.mbox").string();
     conversion::DiskLabelFolders folders;
     auto projects = folders.FolderFor(mailbox, {"Work", "Projects"});
@@ -76,7 +76,6 @@ TEST(LabelFolders, OnDiskMadeBelowTheMailboxFolder) {
     // A folder that cannot be made (a file stands in its way) is no path.
     std::ofstream(dir / "Inbox.mbox" / "Blocked").put('x');
     EXPECT_FALSE(folders.FolderFor(mailbox, {"Blocked", "Sub"}));
-    fs::remove_all(dir);
 }
 
 TEST(LabelFolders, CountsAndTheirTable) {

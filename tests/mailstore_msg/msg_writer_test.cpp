@@ -25,6 +25,7 @@
 #include "mailstore/msg/MsgFormat.h"
 #include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/msg/MsgWriter.h"
+#include "tests/TempFolder.h"
 
 namespace fs = std::filesystem;
 using namespace bv::mailstore::mapi;
@@ -114,9 +115,8 @@ std::string Utf16(const std::u16string& s) {
 std::string Sub(uint32_t tag) { return bv::mailstore::msg::SubstgName(tag); }
 
 fs::path TempDir() {
-    fs::path d = fs::temp_directory_path() / ("bv_msg_test_" + std::to_string(::getpid()));
-    fs::create_directories(d);
-    return d;
+    static const bv::testing::TempDir dir;
+    return dir.path();
 }
 
 Message Sample() {

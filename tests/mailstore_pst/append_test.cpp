@@ -24,6 +24,7 @@
 #include "mailstore/pst/ndb/AllocationMap.h"
 #include "mailstore/pst/ndb/Header.h"
 #include "mailstore/pst/ndb/NodeDatabase.h"
+#include "tests/TempFolder.h"
 
 namespace fs = std::filesystem;
 using namespace bv::mailstore::pst;
@@ -33,9 +34,8 @@ using bv::mailstore::MailStoreError;
 namespace {
 
 fs::path TempDir() {
-    fs::path dir = fs::temp_directory_path() / ("bv_pst_append_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    return dir;
+    static const bv::testing::TempDir dir;
+    return dir.path();
 }
 
 const PropertyName kKeywords{PS_PUBLIC_STRINGS, std::string("Keywords")};

@@ -17,6 +17,7 @@
 #include "mailstore/pst/messaging/PropertyEncoding.h"
 #include "mailstore/base/Crc32.h"
 #include "mailstore/pst/ndb/NodeDatabase.h"
+#include "tests/TempFolder.h"
 
 namespace fs = std::filesystem;
 using namespace bv::mailstore::pst;
@@ -126,8 +127,8 @@ TEST(PstNameToIdMap, NamesAskedForOnManyThreadsGetOneIdEach) {
 }
 
 TEST(PstStore, NamedPropertiesSurviveReopeningAndKeepOutlooksIds) {
-    fs::path dir = fs::temp_directory_path() / ("bv_pst_names_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const bv::testing::TempDir temp;
+    const fs::path dir = temp.path();
     auto mail = [](const std::string& subject, std::vector<std::string> keywords) {
         Message m;
         m.props.SetString(PR_SUBJECT, subject);
@@ -181,15 +182,14 @@ TEST(PstStore, NamedPropertiesSurviveReopeningAndKeepOutlooksIds) {
     EXPECT_EQ(map.IdOf(kKeywords), 0x8012);
     db.reset();
     expectKeywords(NamedValues(outlook, kKeywords, PT_MV_UNICODE)["labelled"], {"Green"});
-    fs::remove_all(dir);
 }
 
 // A prepared message keeps its named properties by name: added to a store whose map
 // numbers those names otherwise (or to a store of another crypt method), each value
 // stays under its own name.
 TEST(PstStore, AMessagePreparedForOneStoreKeepsItsNamesInAnother) {
-    fs::path dir = fs::temp_directory_path() / ("bv_pst_names_moved_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const bv::testing::TempDir temp;
+    const fs::path dir = temp.path();
     const PropertyName flagText{PSETID_Common, uint32_t(0x8530)};
     const PropertyName custom{PS_PUBLIC_STRINGS, std::string("x-moved")};
     auto mail = [&](const std::string& subject) {
@@ -223,15 +223,13 @@ TEST(PstStore, AMessagePreparedForOneStoreKeepsItsNamesInAnother) {
     EXPECT_EQ(FromUtf16(NamedValues(second, flagText, PT_UNICODE)["moved"]), "Follow up");
     EXPECT_EQ(Get32(NamedValues(second, custom, PT_LONG)["moved"].data()), 7u);
     EXPECT_EQ(NamedValues(second, kKeywords, PT_MV_UNICODE).count("moved"), 1u);
-    fs::remove_all(dir);
 }
 
 // A series with a small limit: every part holds its messages' named properties under
 // names its own map has, and the folders below the top one are made in each part.
 TEST(PstStoreSeries, EveryPartNamesTheNamedPropertiesOfItsMessages) {
-    fs::path dir = fs::temp_directory_path() / ("bv_pst_series_" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const bv::testing::TempDir temp;
+    const fs::path dir = temp.path();
     const PropertyName flagText{PSETID_Common, uint32_t(0x8530)};
     std::vector<std::string> warnings;
     {
@@ -283,5 +281,4 @@ TEST(PstStoreSeries, EveryPartNamesTheNamedPropertiesOfItsMessages) {
         store->Close();
     }
     EXPECT_EQ(seen.size(), 40u);
-    fs::remove_all(dir);
 }

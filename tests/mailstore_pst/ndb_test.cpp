@@ -17,6 +17,7 @@
 #include "mailstore/pst/ndb/NodeDatabase.h"
 #include "mailstore/pst/ndb/PageTrailer.h"
 #include "mailstore/pst/ndb/Permute.h"
+#include "tests/TempFolder.h"
 
 namespace fs = std::filesystem;
 using namespace bv::mailstore::pst;
@@ -30,9 +31,8 @@ Bytes ReadFile(const fs::path& p) {
 }
 
 fs::path TempFile(const std::string& name) {
-    fs::path dir = fs::temp_directory_path() / ("bv_pst_ndb_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    return dir / name;
+    static const bv::testing::TempDir dir;
+    return dir.path() / name;
 }
 
 Bytes Random(size_t n, uint32_t seed) {

@@ -20,6 +20,7 @@
 #include "mailstore/pst/messaging/PropertyEncoding.h"
 #include "mailstore/pst/ndb/Header.h"
 #include "mailstore/pst/ndb/NodeDatabase.h"
+#include "tests/TempFolder.h"
 
 namespace fs = std::filesystem;
 using namespace bv::mailstore::pst;
@@ -29,9 +30,8 @@ using bv::mailstore::MailStoreError;
 namespace {
 
 fs::path TempDir() {
-    fs::path dir = fs::temp_directory_path() / ("bv_pst_store_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    return dir;
+    static const bv::testing::TempDir dir;
+    return dir.path();
 }
 
 Message Mail(const std::string& subject, bool read = true) {

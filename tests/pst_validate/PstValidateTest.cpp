@@ -114,6 +114,10 @@ struct Store {
         path = ::testing::TempDir() + "/pstval_" + std::to_string(::getpid()) + "_" + tag + "_" +
                std::filesystem::path(rel).filename().string();
     }
+    ~Store() {
+        std::error_code ec;
+        std::filesystem::remove(path, ec);
+    }
     uint64_t nbtRoot() const { return Get64(d, 224); }
     uint64_t bbtRoot() const { return Get64(d, 240); }
     // Leaf page reached through the first entry of a level-1 root.

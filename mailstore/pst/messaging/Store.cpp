@@ -133,7 +133,7 @@ std::unique_ptr<Store> Store::OpenOrCreate(const fs::path& path, const std::stri
         s->Abandon();
         throw;
     }
-    s->lastCommit_ = std::chrono::steady_clock::now();
+    s->lastCommit_ = s->lastIndexWrite_ = std::chrono::steady_clock::now();
     return s;
 }
 
@@ -513,7 +513,8 @@ uint32_t Store::CommitMessages() {
     return every;
 }
 
-void Store::Commit() {
+void Store::Commit(bool closing) {
+    const auto now = std::chrono::steady_clock::now();
     for (auto& [nid, f] : folders_) {
         if (!f.dirty) continue;
         WriteFolder(f);
@@ -522,8 +523,14 @@ void Store::Commit() {
     }
     if (names_->Changed() || !db_->FindNode(NID_NAME_TO_ID_MAP))
         WriteLtpNode(NID_NAME_TO_ID_MAP, BuildPropertyContext(names_->Properties(), LocalNids()), 0);
-    // Last of the blocks: the index is valid while no block comes after it.
-    if (identitiesLoaded_ && db_->Changed()) WriteIdentityIndex();
+    // Last of the blocks: the index is valid while no block comes after it. Written
+    // whole, so not at every commit: every few seconds and when the store is closed.
+    // A commit between leaves the index behind it, and a run opening the store after a
+    // kill there knows the messages by reading them (as in a store Outlook made).
+    if (identitiesLoaded_ && db_->Changed() && (closing || now - lastIndexWrite_ >= kCommitInterval)) {
+        WriteIdentityIndex();
+        lastIndexWrite_ = now;
+    }
     // The commit's buffers are large and short-lived: what was freed before it and
     // by it goes back to the system, so a long run holds only what it uses.
     base::ReturnFreeMemory();
@@ -588,7 +595,7 @@ void Store::WriteFolder(Folder& f) {
 void Store::Close() {
     if (closed_) return;
     try {
-        Commit();
+        Commit(true);
         db_.reset();
         if (!inPlace_) {
             std::error_code ec;

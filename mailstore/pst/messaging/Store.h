@@ -172,8 +172,9 @@ private:
     Bid WriteSubnodes(const std::vector<LtpSubnode>& subs);
     void WriteLtpNode(Nid nid, const LtpNode& node, Nid parent);
     void Abandon();
-    // Writes the changed folders and the name-to-id map, then commits the file.
-    void Commit();
+    // Writes the changed folders and the name-to-id map (and the identity index when
+    // `closing` or it is due), then commits the file.
+    void Commit(bool closing = false);
     // Every 2000 messages or 3 seconds; the tests that stop runs on purpose make
     // commits more frequent through BV_PST_COMMIT_MESSAGES in the environment.
     static uint32_t CommitMessages();
@@ -186,7 +187,7 @@ private:
     bool closed_ = false;
     bool inPlace_ = false;  // an existing store, added to in place
     uint32_t sinceCommit_ = 0;
-    std::chrono::steady_clock::time_point lastCommit_;
+    std::chrono::steady_clock::time_point lastCommit_, lastIndexWrite_;
     Bytes recordKey_;
     Nid ipmSubtree_ = 0;
     Nid wastebasket_ = 0;

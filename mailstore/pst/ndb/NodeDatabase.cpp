@@ -476,16 +476,8 @@ std::vector<Bytes> NodeDatabase::ReadDataTree(Bid bid) {
 
 std::vector<Bid> NodeDatabase::DataTreeBids(Bid bid) {
     if (bid == 0) return {};
-    if (!(bid & kBidInternal)) return {bid};
-    XBlockInfo x = ParseXBlock(ReadBlock(bid));
-    if (x.cLevel != 2) return x.rgbid;
-    std::vector<Bid> out;
-    for (Bid child : x.rgbid) {
-        if (!(child & kBidInternal)) FormatError("XXBLOCK", "rgbid", "refers to a data block");
-        XBlockInfo sub = ParseXBlock(ReadBlock(child));
-        out.insert(out.end(), sub.rgbid.begin(), sub.rgbid.end());
-    }
-    return out;
+    if (!(bid & kBidInternal)) return {bid};  // (not looked up in the BBT)
+    return ReadDataTreeShape(bid).leaves;
 }
 
 NodeDatabase::DataTreeShape NodeDatabase::ReadDataTreeShape(Bid bid) {

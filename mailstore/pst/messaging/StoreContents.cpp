@@ -20,8 +20,12 @@ using mapi::PR_MESSAGE_SIZE;
 
 Nid ContentsNid(Nid folder) { return MakeNid(NID_TYPE_CONTENTS_TABLE, NidIndexOf(folder)); }
 
-DataBlockWriter BlockWriter(NodeDatabase& db) {
-    return [&db](const uint8_t* data, size_t size) { return db.WriteBlock(data, size, false); };
+// A contents table written into the file as its rows come, its subnodes numbered from
+// 0x8001.
+std::unique_ptr<TcStreamWriter> TableWriter(NodeDatabase& db, const std::vector<uint32_t>& columns) {
+    return std::make_unique<TcStreamWriter>(
+        columns, [&db](const uint8_t* data, size_t size) { return db.WriteBlock(data, size, false); },
+        [next = uint32_t(0x8001)]() mutable { return MakeNid(NID_TYPE_LTP, next++); });
 }
 
 }  // namespace
@@ -59,8 +63,7 @@ void Store::AddContentsRow(Folder& f, Nid message, const std::vector<PcProp>& pr
     std::vector<TcCell> cells = ContentsCells(f, props);
     ++f.rowCount;
     if (f.isNew && !f.contents && f.rowEdits.empty()) {
-        f.contents = std::make_unique<TcStreamWriter>(f.contentsColumns, BlockWriter(*db_),
-                                                      [next = uint32_t(0x8001)]() mutable { return MakeNid(NID_TYPE_LTP, next++); });
+        f.contents = TableWriter(*db_, f.contentsColumns);
         f.rowCount = 1;
     }
     if (f.contents && (f.contents->RowCount() == 0 || message > f.contents->LastRowId()) && f.rowEdits.empty()) {
@@ -91,9 +94,7 @@ void Store::WriteContents(Folder& f) {
     const Nid tableNid = ContentsNid(f.nid);
     if (f.contents || f.isNew) {
         // A new table, or the rows of a folder new in this session.
-        if (!f.contents)
-            f.contents = std::make_unique<TcStreamWriter>(f.contentsColumns, BlockWriter(*db_),
-                                                          [next = uint32_t(0x8001)]() mutable { return MakeNid(NID_TYPE_LTP, next++); });
+        if (!f.contents) f.contents = TableWriter(*db_, f.contentsColumns);
         TcStreamWriter::Result table = f.contents->Finish();
         f.rowCount = uint32_t(f.contents->RowCount());
         f.contents.reset();
@@ -231,7 +232,6 @@ void Store::RewriteContents(Folder& f) {
     const Nid tableNid = ContentsNid(f.nid);
     std::optional<NodeRef> old = db_->FindNode(tableNid);
     std::unique_ptr<TcStreamWriter> writer;
-    auto subnids = [next = uint32_t(0x8001)]() mutable { return MakeNid(NID_TYPE_LTP, next++); };
     uint32_t rows = 0;
     auto next = edits.begin();
     auto addUpTo = [&](uint64_t below) {
@@ -263,7 +263,7 @@ void Store::RewriteContents(Folder& f) {
             [&](const std::vector<TCOLDESC>& cols) {
                 f.contentsColumns.clear();
                 for (const TCOLDESC& c : cols) f.contentsColumns.push_back(c.tag);
-                writer = std::make_unique<TcStreamWriter>(f.contentsColumns, BlockWriter(*db_), subnids);
+                writer = TableWriter(*db_, f.contentsColumns);
             },
             [&](TcRowRead&& r) {
                 addUpTo(r.rowId);
@@ -279,7 +279,7 @@ void Store::RewriteContents(Folder& f) {
                 ++rows;
             });
     }
-    if (!writer) writer = std::make_unique<TcStreamWriter>(f.contentsColumns, BlockWriter(*db_), subnids);
+    if (!writer) writer = TableWriter(*db_, f.contentsColumns);
     addUpTo(uint64_t(1) << 32);
     TcStreamWriter::Result table = writer->Finish();
     WriteStreamedTable(tableNid, table);

@@ -253,30 +253,33 @@ void Store::CreateNew(const std::string& displayName) {
     WriteLtpNode(kSpamSearchContents, EmptyTable(SearchContentsTableColumns()), 0);
 }
 
+std::vector<PcProp> Store::ReadNodeProps(const NodeRef& ref, const std::vector<SLENTRY>* given,
+                                         std::vector<Nid>* valueSubnodes) {
+    std::optional<std::vector<SLENTRY>> read;  // the subnode tree, read at the first long value
+    auto subnodeBytes = [&](Nid sub) {
+        if (valueSubnodes) valueSubnodes->push_back(sub);
+        if (!given && !read) read = db_->ReadSubnodeTree(ref.bidSub);
+        for (const SLENTRY& e : given ? *given : *read)
+            if (Nid(e.nid) == sub) {
+                Bytes all;
+                for (auto& b : db_->ReadDataTree(e.bidData)) all.insert(all.end(), b.begin(), b.end());
+                return all;
+            }
+        FormatError("SLENTRY", "nid", "subnode " + std::to_string(sub) + " is missing");
+    };
+    HeapReader heap(db_->ReadDataTree(ref.bidData));
+    return ReadPropertyContext(heap, subnodeBytes);
+}
+
 void Store::LoadExisting() {
     std::optional<NodeRef> storeNode = db_->FindNode(NID_MESSAGE_STORE);
     if (!storeNode) FormatError("NBTENTRY", "nid", "the message store node 0x21 is missing");
-    auto subBytes = [this](Bid bidSub) {
-        return [this, bidSub](Nid nid) {
-            for (const SLENTRY& e : db_->ReadSubnodeTree(bidSub))
-                if (e.nid == nid) {
-                    Bytes all;
-                    for (auto& b : db_->ReadDataTree(e.bidData)) all.insert(all.end(), b.begin(), b.end());
-                    return all;
-                }
-            FormatError("SLENTRY", "nid", "subnode " + std::to_string(nid) + " is missing");
-        };
-    };
-    auto readPc = [&](const NodeRef& ref) {
-        HeapReader heap(db_->ReadDataTree(ref.bidData));
-        return ReadPropertyContext(heap, subBytes(ref.bidSub));
-    };
     auto entryNid = [](const std::vector<PcProp>& props, uint32_t tag) -> Nid {
         for (const auto& p : props)
             if (TagOf(p) == tag && p.value.size() >= 24) return Get32(&p.value[20]);
         return 0;
     };
-    std::vector<PcProp> store = readPc(*storeNode);
+    std::vector<PcProp> store = ReadNodeProps(*storeNode);
     for (const auto& p : store)
         if (TagOf(p) == PR_RECORD_KEY) recordKey_ = p.value;
     ipmSubtree_ = entryNid(store, PidTagIpmSubTreeEntryId);
@@ -284,7 +287,7 @@ void Store::LoadExisting() {
     finder_ = entryNid(store, PidTagFinderEntryId);
     if (recordKey_.size() != 16) FormatError("message store", "PidTagRecordKey", "is missing");
     if (auto map = db_->FindNode(NID_NAME_TO_ID_MAP))
-        names_ = std::make_unique<NameToIdMap>(NameToIdMap::FromProperties(readPc(*map)));
+        names_ = std::make_unique<NameToIdMap>(NameToIdMap::FromProperties(ReadNodeProps(*map)));
     else
         names_ = std::make_unique<NameToIdMap>(NameToIdMap::ForNewStore());
 
@@ -352,7 +355,7 @@ void Store::LoadExisting() {
         f.search = type == NID_TYPE_SEARCH_FOLDER;
         f.isNew = false;
         f.dirty = false;
-        for (auto& p : readPc(ref)) {
+        for (auto& p : ReadNodeProps(ref)) {
             uint32_t tag = TagOf(p);
             if (tag == PR_DISPLAY_NAME) {
                 f.name = FromUtf16(p.value);

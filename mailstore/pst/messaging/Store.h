@@ -138,10 +138,11 @@ private:
     void MergeCategories(Nid nid, const std::vector<PcProp>& props);
     // MergeCategories, then the message's size and contents row follow (RefreshStoredMessage).
     void MergeCategoriesAndRefresh(Nid nid, const std::vector<PcProp>& props);
-    // The properties of a stored message, long values too, read from `subnodes` (its
-    // subnode tree, read when not given); `valueSubnodes` gets the subnodes that held them.
-    std::vector<PcProp> ReadMessageProps(const NodeRef& ref, const std::vector<SLENTRY>* subnodes = nullptr,
-                                         std::vector<Nid>* valueSubnodes = nullptr);
+    // The properties of a node's PC (a message, a folder, the store), long values too,
+    // read from `subnodes` (its subnode tree, read when needed and not given);
+    // `valueSubnodes` gets the subnodes that held them.
+    std::vector<PcProp> ReadNodeProps(const NodeRef& ref, const std::vector<SLENTRY>* subnodes = nullptr,
+                                      std::vector<Nid>* valueSubnodes = nullptr);
     void WriteFolder(Folder& f);
     uint32_t NextRowVersion();
     static const PcProp* KeptContentCount(const Folder& f);

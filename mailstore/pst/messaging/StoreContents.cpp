@@ -306,7 +306,7 @@ void Store::RefreshStoredMessage(Nid nid) {
             for (const SLENTRY& e : db_->ReadSubnodeTree(sub)) n += bytesOf(e.bidData, e.bidSub);
         return n;
     };
-    std::vector<PcProp> props = ReadMessageProps(*ref);
+    std::vector<PcProp> props = ReadNodeProps(*ref);
     const uint64_t stored = bytesOf(ref->bidData, ref->bidSub);
     const int32_t size = int32_t(std::min<uint64_t>(stored, 0x7FFFFFFF));
     auto sizeProp = std::find_if(props.begin(), props.end(), [](const PcProp& p) { return TagOf(p) == PR_MESSAGE_SIZE; });

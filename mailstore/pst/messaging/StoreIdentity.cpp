@@ -143,7 +143,7 @@ void Store::MergeCategories(Nid nid, const std::vector<PcProp>& incoming) {
     // subnodes (recipients, attachments) are kept as they are.
     std::vector<SLENTRY> subnodes = db_->ReadSubnodeTree(ref->bidSub);
     std::vector<Nid> valueSubnodes;
-    std::vector<PcProp> props = ReadMessageProps(*ref, &subnodes, &valueSubnodes);
+    std::vector<PcProp> props = ReadNodeProps(*ref, &subnodes, &valueSubnodes);
 
     auto list = [](const PcProp* p) {
         std::vector<std::string> out;

@@ -45,25 +45,6 @@ bool Store::AddCategories(uint64_t identity, const std::vector<std::string>& cat
     return true;
 }
 
-std::vector<PcProp> Store::ReadMessageProps(const NodeRef& ref, const std::vector<SLENTRY>* given,
-                                            std::vector<Nid>* valueSubnodes) {
-    std::vector<SLENTRY> read;
-    if (!given) read = db_->ReadSubnodeTree(ref.bidSub);
-    const std::vector<SLENTRY>& subnodes = given ? *given : read;
-    auto subnodeBytes = [&](Nid sub) {
-        if (valueSubnodes) valueSubnodes->push_back(sub);
-        for (const SLENTRY& e : subnodes)
-            if (Nid(e.nid) == sub) {
-                Bytes all;
-                for (auto& b : db_->ReadDataTree(e.bidData)) all.insert(all.end(), b.begin(), b.end());
-                return all;
-            }
-        FormatError("SLENTRY", "nid", "subnode " + std::to_string(sub) + " is missing");
-    };
-    HeapReader heap(db_->ReadDataTree(ref.bidData));
-    return ReadPropertyContext(heap, subnodeBytes);
-}
-
 std::optional<Store::HeldMessage> Store::FindHeld(uint64_t identity) {
     if (closed_ || !identity) return std::nullopt;
     if (!identitiesLoaded_) LoadIdentities();
@@ -80,7 +61,7 @@ std::optional<Store::HeldMessage> Store::FindHeld(uint64_t identity) {
     for (const PcProp& p : ReadPropertyContext(heap, [](Nid) { return Bytes(); })) {
         if (p.id != keywords || p.type != mapi::PT_MV_UNICODE) continue;
         if (p.value.empty()) {  // held in a subnode: read it after all
-            for (const PcProp& q : ReadMessageProps(*ref))
+            for (const PcProp& q : ReadNodeProps(*ref))
                 if (q.id == keywords && q.type == mapi::PT_MV_UNICODE) held.categories = CategoriesIn(q);
         } else {
             held.categories = CategoriesIn(p);
@@ -104,7 +85,7 @@ void Store::MoveMessage(Nid message, FolderId to) {
     if (!ref) throw MailStoreError("MoveMessage: no message with NID " + std::to_string(message));
     if (ref->nidParent == to) return;
     Folder& source = GetFolder(ref->nidParent, "MoveMessage");
-    std::vector<PcProp> props = ReadMessageProps(*ref);
+    std::vector<PcProp> props = ReadNodeProps(*ref);
     bool read = true;
     for (const PcProp& p : props)
         if (TagOf(p) == mapi::PR_MESSAGE_FLAGS && p.value.size() >= 4) read = Get32(p.value.data()) & mapi::MSGFLAG_READ;

@@ -89,92 +89,147 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 
 # ---------------------------------------------------------------------------------
-# 2. Sources: Debian's source packages. Each upstream tarball is pinned by its hash.
-# Unpatched pins (revisions without "="): the Debian revision only tells apt where to
-# find the tarball: when a pinned revision is superseded and gone, the next one listed,
-# then the archive's current one, carries the same upstream tarball, and the hash decides.
-# Patched pins (each revision "REV=SHA256 of its debian tarball"): unpacked with
-# dpkg-source, so Debian's patches (security fixes among them) are applied; only the
-# revisions listed, each with its own hash, are taken. Patched: what reads untrusted
-# input and carries fixes in Debian (GMime, libarchive, liblzma, bzip2, libxml2) and the
-# libraries added with them. Unpatched: libffi, pcre2, libytnef (Debian changes only
-# their build paths), libical (its Debian tarball is not in the pool this machine
-# reaches) and GLib, whose Debian patches fix GDBus and its tests (nothing our programs
-# use on Windows), not worth its six-minute rebuild.
-# A revision the configured suites no longer list is fetched from the Debian pool itself
-# (deb.debian.org/debian/pool/...): libgsf's bookworm tarball is gone from the pool, so
-# it is built at the newer release's revision.
-#        name        source package  Debian revisions          upstream tarball                     sha256
-pins=(
-  "libffi      libffi     3.4.4-1                             libffi_3.4.4.orig.tar.gz              d66c56ad259a82cf2a9dfc408b32bf5da52371500b84745f7fb8b645712df676"
-  "pcre2       pcre2      10.42-1,10.42-1+deb12u2             pcre2_10.42.orig.tar.gz               c33b418e3b936ee3153de2c61cc638e7e4fe3156022a5c77d0711bcbb9d64f1f"
-  "glib        glib2.0    2.74.6-2+deb12u9,2.74.6-2+deb12u6   glib2.0_2.74.6.orig.tar.xz            069cf7e51cd261eb163aaf06c8d1754c6835f31252180aff5814e5afc7757fbc"
-  "gmime       gmime      3.2.13+dfsg-2=1c4d66082f3a7efb6f90dd66571514964bd97e55b7106e3ee4eb15d75fb57f07 gmime_3.2.13+dfsg.orig.tar.xz         4b868eb152b83ccbc593340560c1fd1cc497e43e14104c85869de6f2101675e0"
-  "libytnef    libytnef   2.0-1                               libytnef_2.0.orig.tar.gz              bb12f34572de89e4825fce98d2d235d93cd34b2c41fed0074ebfa89af9e724a9"
-  "libarchive  libarchive 3.6.2-1+deb12u5=5b32794076e9b0d8cd74fd2c453340b72c6362188f40fa1aac96304cb5683315,3.6.2-1+deb12u4=8144870ef70a09d57a5aea9bc6a00ae0493e829b542d78f5312969b10f1ea322 libarchive_3.6.2.orig.tar.xz          9e2c1b80d5fbe59b61308fdfab6c79b5021d7ff4ff2489fb12daf0a96a83551d"
-  "libical     libical3   3.0.16-1                            libical3_3.0.16.orig.tar.gz           b44705dd71ca4538c86fb16248483ab4b48978524fb1da5097bd76aa2e0f0c33"
-  "qtbase      qt6-base   6.4.2+dfsg-10                       qt6-base_6.4.2+dfsg.orig.tar.xz       -"
-  "bzip2       bzip2      1.0.8-5=d68c6eba11d70e14319e24ef1451880a03023b2b75364646adb117086db36039 bzip2_1.0.8.orig.tar.gz ab5a03176ee106d3f0fa90e381da478ddae405918153cca248e682cd0c4a2269"
-  "xz          xz-utils   5.4.1-1+deb12u2=7e0b1d1448520ea4f88ec05136a88f07564cc4a1abd6dfcf53c1f822a3e4f64f xz-utils_5.4.1.orig.tar.xz 5d9827aa1875b21c288f78864bb26d2650b436ea8d2cad364e4921eb6266a5a5"
-  "libxml2     libxml2    2.9.14+dfsg-1.3~deb12u6=f33a99a0018cbb94aadc3bf26661e401cb90dff856aa170faf7239151ee9b9ac libxml2_2.9.14+dfsg.orig.tar.xz 4fe913dec8b1ab89d13b489b419a8203176ea39e931eaa0d25b17eafb9c279e9"
-  "libgsf      libgsf     1.14.53-1=788c67375bb8ba1abf48b7c98358506a1c56e053c3affaa8f30abda16afa25ed libgsf_1.14.53.orig.tar.xz 0eb59a86e0c50f97ac9cfe4d8cc1969f623f2ae8c5296f2414571ff0a9e8bcba"
+# 2. Sources: Debian's source packages.
+# Every library's upstream tarball is pinned by its hash, and any Debian revision that
+# still carries it will do: the revisions listed are where to look first, then the Debian
+# pool itself (deb.debian.org/debian/pool/...), then every revision apt offers. (Debian's
+# security updates replace revisions, and a replaced revision's Debian tarball leaves the
+# pool while its upstream tarball stays as long as a newer revision uses it.)
+#        name        source package  revisions to look in        upstream tarball                   sha256
+upstream=(
+  "libffi      libffi          3.4.4-1                         libffi_3.4.4.orig.tar.gz              d66c56ad259a82cf2a9dfc408b32bf5da52371500b84745f7fb8b645712df676"
+  "pcre2       pcre2           10.42-1,10.42-1+deb12u2         pcre2_10.42.orig.tar.gz               c33b418e3b936ee3153de2c61cc638e7e4fe3156022a5c77d0711bcbb9d64f1f"
+  "glib        glib2.0         2.74.6-2+deb12u9,2.74.6-2+deb12u6 glib2.0_2.74.6.orig.tar.xz          069cf7e51cd261eb163aaf06c8d1754c6835f31252180aff5814e5afc7757fbc"
+  "gmime       gmime           3.2.13+dfsg-2                   gmime_3.2.13+dfsg.orig.tar.xz         4b868eb152b83ccbc593340560c1fd1cc497e43e14104c85869de6f2101675e0"
+  "libytnef    libytnef        2.0-1                           libytnef_2.0.orig.tar.gz              bb12f34572de89e4825fce98d2d235d93cd34b2c41fed0074ebfa89af9e724a9"
+  "libarchive  libarchive      3.6.2-1+deb12u5                 libarchive_3.6.2.orig.tar.xz          9e2c1b80d5fbe59b61308fdfab6c79b5021d7ff4ff2489fb12daf0a96a83551d"
+  "libical     libical3        3.0.16-1                        libical3_3.0.16.orig.tar.gz           b44705dd71ca4538c86fb16248483ab4b48978524fb1da5097bd76aa2e0f0c33"
+  "qtbase      qt6-base        6.4.2+dfsg-10                   qt6-base_6.4.2+dfsg.orig.tar.xz       4f14b89a9463a540fd84a6718b8519a2297119b454ef547721015a9e9019ae9e"
+  "bzip2       bzip2           1.0.8-5                         bzip2_1.0.8.orig.tar.gz               ab5a03176ee106d3f0fa90e381da478ddae405918153cca248e682cd0c4a2269"
+  "xz          xz-utils        5.4.1-1+deb12u2                 xz-utils_5.4.1.orig.tar.xz            5d9827aa1875b21c288f78864bb26d2650b436ea8d2cad364e4921eb6266a5a5"
+  "libxml2     libxml2         2.9.14+dfsg-1.3~deb12u6         libxml2_2.9.14+dfsg.orig.tar.xz       4fe913dec8b1ab89d13b489b419a8203176ea39e931eaa0d25b17eafb9c279e9"
+  "libgsf      libgsf          1.14.53-1                       libgsf_1.14.53.orig.tar.xz            0eb59a86e0c50f97ac9cfe4d8cc1969f623f2ae8c5296f2414571ff0a9e8bcba"
 )
-pin() { printf '%s\n' "${pins[@]}" | awk -v n="$1" '$1 == n'; }
+# Built with Debian's patches (security fixes among them): what reads untrusted input and
+# carries fixes in Debian (GMime, libarchive, liblzma, bzip2, libxml2) and the libraries
+# added with them. One line per Debian revision, with the hash of its Debian tarball; the
+# newest revision listed whose Debian tarball can still be fetched is built. When Debian
+# replaces a revision, add a line for the new one. Built from the upstream tarball alone:
+# libffi, pcre2, libytnef (Debian changes only their build paths), libical (its Debian
+# tarball is not in the pool) and GLib, whose Debian patches fix GDBus and its tests
+# (nothing our programs use on Windows), not worth its six-minute rebuild. (libgsf's
+# bookworm revision is gone from the pool: it is built at the newer release's.)
+#        name        Debian revision                sha256 of its Debian tarball
+patched=(
+  "gmime       3.2.13+dfsg-2                  1c4d66082f3a7efb6f90dd66571514964bd97e55b7106e3ee4eb15d75fb57f07"
+  "libarchive  3.6.2-1+deb12u5                5b32794076e9b0d8cd74fd2c453340b72c6362188f40fa1aac96304cb5683315"
+  "libarchive  3.6.2-1+deb12u4                8144870ef70a09d57a5aea9bc6a00ae0493e829b542d78f5312969b10f1ea322"
+  "bzip2       1.0.8-5                        d68c6eba11d70e14319e24ef1451880a03023b2b75364646adb117086db36039"
+  "xz          5.4.1-1+deb12u2                7e0b1d1448520ea4f88ec05136a88f07564cc4a1abd6dfcf53c1f822a3e4f64f"
+  "libxml2     2.9.14+dfsg-1.3~deb12u6        f33a99a0018cbb94aadc3bf26661e401cb90dff856aa170faf7239151ee9b9ac"
+  "libgsf      1.14.53-1                      788c67375bb8ba1abf48b7c98358506a1c56e053c3affaa8f30abda16afa25ed"
+)
 pool="${BV_DEBIAN_POOL:-http://deb.debian.org/debian/pool/main}"
 
 hash_ok() { [ -f "$2" ] && echo "$1  $2" | sha256sum -c --quiet >/dev/null 2>&1; }
-
-# fetch SRC REV: the source package's files into $srcdir, through apt, else the pool.
-fetch() {
-  local src=$1 rev=$2
-  say "fetching $src${rev:+=$rev}"
-  (cd "$srcdir" && apt-get source --download-only -qq "$src${rev:+=$rev}" >/dev/null 2>&1) && return 0
-  [ -n "$rev" ] || return 1
-  local dir="$pool/${src:0:1}/$src" dsc="${src}_${rev#*:}.dsc" f
-  [[ $src == lib* ]] && dir="$pool/${src:0:4}/$src"
-  curl -fsS -o "$srcdir/$dsc.part" "$dir/$dsc" 2>/dev/null && mv "$srcdir/$dsc.part" "$srcdir/$dsc" || return 1
-  # The files the .dsc names (its SHA-256 list); each checked against it.
-  awk '/^Checksums-Sha256:/{on=1;next} /^[^ ]/{on=0} on{print $1, $3}' "$srcdir/$dsc" |
-  while read -r h f; do
-    hash_ok "$h" "$srcdir/$f" && continue
-    curl -fsS -o "$srcdir/$f.part" "$dir/$f" && mv "$srcdir/$f.part" "$srcdir/$f" && hash_ok "$h" "$srcdir/$f" || exit 1
+# The pinned revisions of a patched library, newest first.
+patched_revisions() {
+  local r out=()
+  for r in $(printf '%s\n' "${patched[@]}" | awk -v n="$1" '$1 == n {print $2}'); do
+    local i=${#out[@]}
+    while [ "$i" -gt 0 ] && dpkg --compare-versions "$r" gt "${out[i-1]}"; do out[i]=${out[i-1]}; i=$((i - 1)); done
+    out[i]=$r
   done
+  echo "${out[@]}"
 }
 
-# Unpacks the sources of pin $1 into $work/$1 (fresh) and cds there.
-unpack() {
-  local name=$1 src revs file sha r
-  read -r _ src revs file sha <<<"$(pin "$name")"
-  rm -rf "${work:?}/$name"
-  if [[ $revs == *=* ]]; then
-    # Patched: the first listed revision whose debian tarball has its pinned hash.
-    local rev debsha deb got=0
-    for r in ${revs//,/ }; do
-      rev=${r%%=*}; debsha=${r#*=}
-      deb=$(ls "$srcdir/${src}_${rev#*:}".debian.tar.* "$srcdir/${src}_${rev#*:}".diff.gz 2>/dev/null | head -1 || true)
-      if ! hash_ok "$sha" "$srcdir/$file" || [ -z "$deb" ] || ! hash_ok "$debsha" "$deb"; then
-        fetch "$src" "$rev" || continue
-        deb=$(ls "$srcdir/${src}_${rev#*:}".debian.tar.* "$srcdir/${src}_${rev#*:}".diff.gz 2>/dev/null | head -1 || true)
-      fi
-      if hash_ok "$sha" "$srcdir/$file" && [ -n "$deb" ] && hash_ok "$debsha" "$deb"; then got=1; break; fi
-      echo "build-windows: $src $rev does not have the pinned hashes" >&2
-    done
-    [ $got = 1 ] || { echo "build-windows: cannot fetch $src at a pinned revision ($revs)" >&2; exit 1; }
-    dpkg-source --no-check -q -x "$srcdir/${src}_${rev#*:}.dsc" "$work/$name" >/dev/null ||
-      { echo "build-windows: dpkg-source could not unpack $src $rev" >&2; exit 1; }
-    mkdir -p "$sysroot/licenses/$name"; echo "Debian source package $src $rev (with Debian's patches)" > "$sysroot/licenses/$name/SOURCE"
+tried=()  # what the fetching of one library tried, for the message when all of it failed
+# apt_source SRC [REV]: whatever of the source package's files apt can fetch into $srcdir
+# (a missing Debian tarball does not lose the upstream one that came before it).
+apt_source() {
+  local out
+  out=$(cd "$srcdir" && apt-get source --download-only -qq "$1${2:+=$2}" 2>&1 >/dev/null) && return 0
+  tried+=("apt-get source --download-only $1${2:+=$2}: $(grep -m1 -E '^E:' <<<"$out" | cut -c1-160)")
+  return 1
+}
+# pool_file SRC FILE: one file of SRC straight from the Debian pool.
+pool_file() {
+  local dir="$pool/${1:0:1}/$1" err
+  [[ $1 == lib* ]] && dir="$pool/${1:0:4}/$1"
+  if err=$(curl -fsS -o "$srcdir/$2.part" "$dir/$2" 2>&1); then
+    mv "$srcdir/$2.part" "$srcdir/$2"
   else
-    if ! hash_ok "$sha" "$srcdir/$file" && [ "$sha" != - ] || [ ! -f "$srcdir/$file" ]; then
-      rm -f "$srcdir/$file"
-      local got=0
-      for r in ${revs//,/ } ""; do
-        if fetch "$src" "$r" && [ -f "$srcdir/$file" ]; then got=1; break; fi
-      done
-      [ $got = 1 ] || { echo "build-windows: cannot fetch $file (source package $src)" >&2; exit 1; }
-    fi
-    if [ "$sha" != - ] && ! hash_ok "$sha" "$srcdir/$file"; then
-      echo "build-windows: $file does not have the pinned hash" >&2; exit 1
-    fi
+    rm -f "$srcdir/$2.part"; tried+=("$dir/$2: ${err#curl: }"); return 1
+  fi
+}
+# file_of_dsc DSC PATTERN: the name of the file of the .dsc that matches PATTERN.
+file_of_dsc() {
+  awk '/^Checksums-Sha256:/{on=1;next} /^[^ ]/{on=0} on{print $3}' "$1" 2>/dev/null | grep -m1 -E "$2" || true
+}
+cannot_fetch() {
+  echo "build-windows: cannot fetch the sources of $1 (Debian source package $2): $3. Tried:" >&2
+  printf '  %s\n' "${tried[@]}" >&2
+  echo "$4" >&2
+  exit 1
+}
+
+# get_upstream NAME: the pinned upstream tarball of NAME into $srcdir.
+get_upstream() {
+  local name=$1 src revs file sha r
+  read -r _ src revs file sha <<<"$(printf '%s\n' "${upstream[@]}" | awk -v n="$name" '$1 == n')"
+  hash_ok "$sha" "$srcdir/$file" && return 0
+  say "fetching $file"
+  # (what arrives without the pinned hash is noted and the next source tried)
+  local mismatch=": $file arrived, with another hash than the pinned one"
+  for r in ${revs//,/ }; do
+    if apt_source "$src" "$r"; then hash_ok "$sha" "$srcdir/$file" && return 0; tried+=("apt-get source $src=$r$mismatch"); fi
+    hash_ok "$sha" "$srcdir/$file" && return 0
+  done
+  if pool_file "$src" "$file"; then hash_ok "$sha" "$srcdir/$file" && return 0; tried+=("the pool$mismatch"); fi
+  for r in $(apt-cache showsrc "$src" 2>/dev/null | sed -n 's/^Version: //p' | sort -u); do
+    [[ ",$revs," == *",$r,"* ]] && continue
+    if apt_source "$src" "$r"; then hash_ok "$sha" "$srcdir/$file" && return 0; tried+=("apt-get source $src=$r$mismatch"); fi
+    hash_ok "$sha" "$srcdir/$file" && return 0
+  done
+  cannot_fetch "$name" "$src" "no revision carries $file with the pinned hash" \
+    "To build a newer upstream version, pin it on $name's line of upstream=( ) in $0: a revision of
+apt-cache showsrc $src (its Version:), its .orig tarball and that tarball's sha256 (Checksums-Sha256:)."
+}
+
+# unpack NAME: the sources of NAME, fetched if need be, unpacked into $work/NAME (fresh);
+# cds there.
+unpack() {
+  local name=$1 src file sha
+  read -r _ src _ file sha <<<"$(printf '%s\n' "${upstream[@]}" | awk -v n="$name" '$1 == n')"
+  tried=()
+  get_upstream "$name"
+  rm -rf "${work:?}/$name"
+  local revs; revs=$(patched_revisions "$name")
+  if [ -n "$revs" ]; then
+    local rev debsha dsc deb got=""
+    for rev in $revs; do
+      debsha=$(printf '%s\n' "${patched[@]}" | awk -v n="$name" -v r="$rev" '$1 == n && $2 == r {print $3}')
+      dsc="$srcdir/${src}_${rev#*:}.dsc"
+      deb=$(file_of_dsc "$dsc" '\.(debian\.tar\.[a-z0-9]+|diff\.gz)$')
+      if [ -z "$deb" ] || ! hash_ok "$debsha" "$srcdir/$deb"; then
+        say "fetching $src $rev"
+        apt_source "$src" "$rev"
+        [ -f "$dsc" ] || pool_file "$src" "$(basename "$dsc")" || continue
+        deb=$(file_of_dsc "$dsc" '\.(debian\.tar\.[a-z0-9]+|diff\.gz)$')
+        [ -n "$deb" ] || { tried+=("$(basename "$dsc") names no Debian tarball"); continue; }
+        hash_ok "$debsha" "$srcdir/$deb" || pool_file "$src" "$deb" || continue
+      fi
+      if hash_ok "$debsha" "$srcdir/$deb"; then got=$rev; break; fi
+      tried+=("$deb arrived, with another hash than the pinned $debsha")
+    done
+    [ -n "$got" ] || cannot_fetch "$name" "$src" "none of its pinned revisions ($revs) has its Debian tarball" \
+      "To build a newer revision, add its line to patched=( ) in $0: the name $name, a revision of
+apt-cache showsrc $src (its Version:) and the sha256 of its .debian.tar.* (Checksums-Sha256:).
+A revision with another upstream tarball needs that on $name's line of upstream=( ) too."
+    dpkg-source --no-check -q -x "$dsc" "$work/$name" >/dev/null ||
+      { echo "build-windows: dpkg-source could not unpack $src $got" >&2; exit 1; }
+    mkdir -p "$sysroot/licenses/$name"; echo "Debian source package $src $got (with Debian's patches)" > "$sysroot/licenses/$name/SOURCE"
+  else
     mkdir -p "$work/$name"
     tar -xf "$srcdir/$file" -C "$work/$name" --strip-components=1
   fi

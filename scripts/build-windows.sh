@@ -39,9 +39,11 @@ say() { echo "== build-windows [$(( $(date +%s) - t0 )) s]: $*"; }
 # ---------------------------------------------------------------------------------
 # 1. Packages
 packages=(mingw-w64 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
-          wine wine64 meson ninja-build cmake pkg-config nsis xvfb xauth dpkg-dev fonts-dejavu-core curl
+          wine wine64 fonts-wine meson ninja-build cmake pkg-config nsis xvfb xauth dpkg-dev fonts-dejavu-core curl
           autoconf automake libtool gtk-doc-tools perl python3
           qt6-base-dev qt6-base-dev-tools googletest)
+# fonts-wine (only recommended by Wine): Wine's own Tahoma and the other faces of its
+# prefixes, which the window is laid out for; without them Wine falls back on wider faces.
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

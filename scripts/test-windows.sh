@@ -57,6 +57,7 @@ echo "== Windows: the window's tests under Wine (offscreen platform)"
 # writes nothing to Wine's console.)
 wt="$wbuild/tests/window/window_tests.exe"
 fonts=/usr/share/wine/fonts
+[ -f "$fonts/tahoma.ttf" ] || note_fail "no $fonts/tahoma.ttf: the package fonts-wine is missing (scripts/build-windows.sh installs it)"
 if (cd "$work" && WINEQT_QPA_FONTDIR="Z:$fonts" timeout 900 wine "$wt" -platform offscreen \
       -o "$(winepath -w "$work/window-tests.txt"),txt" >/dev/null 2>&1); then rc=0; else rc=$?; fi
 totals=$(grep '^Totals:' "$work/window-tests.txt" 2>/dev/null || true)

@@ -2,8 +2,9 @@
 """Draws the program icon: a letter envelope with a green round badge carrying a
 white arrow (a message on its way into another format).
 
-Writes brimvault-converter-16.png, -32.png, -48.png and brimvault-converter.ico
-next to this script. The .ico holds each size three times: 16 colours, 256 colours
+Writes brimvault-converter-16.png, -32.png, -48.png, -64.png, -128.png, -256.png
+(the sizes of a Linux desktop's icon theme) and brimvault-converter.ico next to this
+script. The .ico holds 16, 32 and 48 pixels, each three times: 16 colours, 256 colours
 and 32-bit colour with alpha. Standard library only:
     python3 resources/make_icon.py
 """
@@ -12,7 +13,8 @@ import os
 import struct
 import zlib
 
-SIZES = (16, 32, 48)
+SIZES = (16, 32, 48, 64, 128, 256)
+ICO_SIZES = (16, 32, 48)
 SUPERSAMPLE = 6
 
 PAPER = (250, 246, 232)
@@ -182,7 +184,8 @@ def main():
     images = []
     for size in SIZES:
         pixels = render(size)
-        images.append((size, pixels))
+        if size in ICO_SIZES:
+            images.append((size, pixels))
         with open(os.path.join(here, "brimvault-converter-%d.png" % size), "wb") as f:
             f.write(png_bytes(pixels))
     with open(os.path.join(here, "brimvault-converter.ico"), "wb") as f:

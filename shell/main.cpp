@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brimvault Converter"));
     QApplication::setApplicationVersion(QStringLiteral(BV_VERSION_STRING));
-    QApplication::setDesktopFileName(QStringLiteral("brimvault-converter"));
+    QApplication::setDesktopFileName(QStringLiteral(BV_APP_ID));
 
     // Hidden switch for the project's screenshot script: --screenshot FILE grabs the
     // window once it is shown and quits.

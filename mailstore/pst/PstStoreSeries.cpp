@@ -87,6 +87,7 @@ std::string PstStoreSeries::AddItemFolder(const std::string& nameIn, const std::
         throw;
     }
     folders_.push_back(name);
+    foldersLowered_.insert(base::AsciiLowered(name));
     return name;
 }
 
@@ -108,6 +109,7 @@ void PstStoreSeries::AddFolder(const std::string& name) {
         throw;
     }
     folders_.push_back(name);
+    foldersLowered_.insert(base::AsciiLowered(name));
 }
 
 PreparedMessagePtr PstStoreSeries::Prepare(const mapi::Message& message) const {
@@ -180,11 +182,7 @@ bool PstStoreSeries::Relabel(Store& part, uint64_t identity, const std::vector<s
     const std::vector<std::string> now = part.FolderPath(held->folder);
     // Only a message below a top folder of this run (a mailbox's) is moved: the other
     // folders of a store, an Outlook-made one say, stay as their owner left them.
-    auto ours = [&](const std::string& top) {
-        return std::any_of(folders_.begin(), folders_.end(),
-                           [&](const std::string& f) { return base::EqualsNoCase(f, top); });
-    };
-    if (now.empty() || !ours(now[0])) return true;
+    if (now.empty() || !foldersLowered_.count(base::AsciiLowered(now[0]))) return true;
     const std::vector<std::string> wanted = refolder(now, held->categories);
     if (wanted.empty() || wanted == now) return true;
     FolderId folder = part.IpmSubtree();

@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -123,6 +124,7 @@ private:
     bool freshPart_ = true;    // the open part was created, not found
     int64_t messages_ = 0;     // put into the open part
     std::vector<std::string> folders_;  // the top folders, in order
+    std::set<std::string> foldersLowered_;  // the same, their ASCII letters lowered
     std::map<std::string, std::string> folderClasses_;  // top folders of items other than mail -> class
     std::map<std::pair<FolderId, std::string>, FolderId> known_;  // folders of the open part
     // The ids messages are prepared with: the first part's map, then every name met.

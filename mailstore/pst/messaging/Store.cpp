@@ -186,10 +186,15 @@ Store::Folder& Store::NewFolder(Nid nid, Nid parent, const std::string& name, co
     f.search = search;
     f.contentsColumns = search ? searchColumns_ : contentsColumns_;
     if (nid != parent) {
-        folders_.at(parent).children.push_back(nid);
+        AddChild(folders_.at(parent), nid, name);
         MarkDirty(parent);
     }
     return f;
+}
+
+void Store::AddChild(Folder& parent, Nid child, const std::string& name) {
+    parent.children.push_back(child);
+    parent.childByName.emplace(base::AsciiLowered(name), child);  // the first of a name is the one found
 }
 
 void Store::MarkDirty(Nid nid) {
@@ -376,7 +381,7 @@ void Store::LoadExisting() {
             FormatError("folder", "contents table", "node of folder " + std::to_string(nid) + " is missing");
     }
     for (auto& [nid, f] : folders_)
-        if (f.parent != nid && folders_.count(f.parent)) folders_[f.parent].children.push_back(nid);
+        if (f.parent != nid && folders_.count(f.parent)) AddChild(folders_[f.parent], nid, f.name);
     if (!folders_.count(ipmSubtree_)) FormatError("message store", "PidTagIpmSubTreeEntryId", "names no folder");
 }
 
@@ -403,12 +408,9 @@ static std::string StoredName(const std::string& name) {
 std::optional<FolderId> Store::FindFolder(FolderId parent, const std::string& nameIn) const {
     const Folder* p = FindFolderById(parent);
     if (!p) return std::nullopt;
-    const std::string name = StoredName(nameIn);
-    for (Nid c : p->children) {
-        const Folder* f = FindFolderById(c);
-        if (f && base::EqualsNoCase(f->name, name)) return c;
-    }
-    return std::nullopt;
+    auto it = p->childByName.find(base::AsciiLowered(StoredName(nameIn)));
+    if (it == p->childByName.end()) return std::nullopt;
+    return it->second;
 }
 
 FolderId Store::AddFolder(FolderId parent, const std::string& name) {
@@ -485,9 +487,7 @@ uint64_t Store::UsedBytes() const {
     // the row index of each contents table.
     constexpr uint64_t kPerFolder = 2 * 1024;
     constexpr uint64_t kPerRow = 8;
-    uint64_t bytes = db_->UsedBytes();
-    for (const auto& [nid, f] : folders_) bytes += kPerFolder + (f.contents ? f.rowCount * kPerRow : 0);
-    return bytes;
+    return db_->UsedBytes() + folders_.size() * kPerFolder + streamedRows_ * kPerRow;
 }
 
 Nid Store::AddBuilt(Folder& folder, const BuiltMessage& built) {

@@ -29,8 +29,12 @@ public:
     // Opens the first part that is not full yet: "<stem>.pst" or "<stem> (n).pst",
     // created when absent, otherwise opened and added to (a part of an earlier run that
     // is full already stays as it is). `maxSize`: the largest a part may grow, in
-    // bytes; 0 for no limit. Throws MailStoreError; path() names the part.
+    // bytes; 0 for no limit. A stem whose last name is too long for the parts' file
+    // names is shortened: its beginning and a digest of the whole name. Throws
+    // MailStoreError; path() names the part.
     PstStoreSeries(std::string stem, std::string displayName, uint64_t maxSize);
+    // The stem a series made with `stem` uses: `stem`, or its shortened form.
+    static std::string FittingStem(const std::string& stem);
     // A part still open is finished, so what it holds stays readable.
     ~PstStoreSeries();
     PstStoreSeries(const PstStoreSeries&) = delete;

@@ -3,6 +3,7 @@
 #include "mailstore/pst/messaging/Store.h"
 
 #include "mailstore/base/Ascii.h"
+#include "mailstore/base/Utf8.h"
 #include "mailstore/base/FreeMemory.h"
 #include "mailstore/mapi/Utf16.h"
 
@@ -81,6 +82,24 @@ void RemoveStalePartials(const fs::path& dir) {
     }
 }
 
+// The temporary name of a new store ".NAME.pst.partial-PID[-N]": as long a part of the
+// store's own name as lets it fit the file system's 255 bytes, so that any store
+// name that fits has a temporary name that fits too (the process id and N keep it
+// apart from another's).
+std::string TemporaryName(const std::string& fileName, unsigned n) {
+    constexpr size_t kMaxName = 255;
+    const std::string tail = ".partial-" + std::to_string(base::CurrentProcessId()) + (n ? "-" + std::to_string(n) : "");
+    std::string stem = fileName;
+    std::string ext;
+    if (stem.size() >= 4 && base::EqualsNoCase(std::string_view(stem).substr(stem.size() - 4), ".pst")) {
+        ext = stem.substr(stem.size() - 4);
+        stem.resize(stem.size() - 4);
+    }
+    const size_t room = kMaxName - 1 - ext.size() - tail.size();
+    if (stem.size() > room) stem = base::Utf8Prefix(stem, room);
+    return "." + stem + ext + tail;
+}
+
 }  // namespace
 
 std::unique_ptr<Store> Store::OpenOrCreate(const fs::path& path, const std::string& displayName,
@@ -123,8 +142,8 @@ std::unique_ptr<Store> Store::OpenOrCreate(const fs::path& path, const std::stri
             // not write into each other's file.
             static std::atomic<unsigned> opened{0};
             unsigned n = opened++;
-            s->temp_ = dir / ("." + path.filename().string() + ".partial-" + std::to_string(base::CurrentProcessId()) +
-                              (n ? "-" + std::to_string(n) : std::string()));
+            const std::u8string name = path.filename().u8string();
+            s->temp_ = dir / fs::u8path(TemporaryName(std::string(name.begin(), name.end()), n));
             s->db_ = NodeDatabase::Create(s->temp_, options.cryptMethod);
             s->CreateNew(displayName);
         }

@@ -391,6 +391,7 @@ TEST(Run, MsgAndPstRunsLeaveOnlyTheirFilesAndAWarningCountsAsConverted) {
     ASSERT_EQ(r.warnings.size(), 1u);
     EXPECT_EQ(r.warnings[0].file, (folder / "Email-1.msg").string());
     EXPECT_NE(r.warnings[0].reason.find("only 2048 of its 2100 recipients"), std::string::npos);
+    EXPECT_NE(r.warnings[0].reason.find("the whole message is attached as original-message.eml"), std::string::npos);
     EXPECT_EQ(r.mailboxesConverted, 1);
     EXPECT_EQ(r.messagesConverted, 2);
     const std::string text = CompletionText(r, false);

@@ -1,11 +1,14 @@
 #include "mailstore/pst/PstStoreSeries.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <utility>
 
 #include "mailstore/MailStoreError.h"
 #include "mailstore/base/Ascii.h"
+#include "mailstore/base/Crc32.h"
+#include "mailstore/base/Utf8.h"
 #include "mailstore/pst/messaging/MessageBuilder.h"
 #include "mailstore/pst/messaging/NameToIdMap.h"
 #include "mailstore/pst/messaging/Store.h"
@@ -25,8 +28,29 @@ constexpr uint64_t kMarginBytes = 16 * 1024;
 constexpr size_t kMaxWaitingBytes = 8u << 20;
 }  // namespace
 
+// The stem's last name is cut when a part's file name made from it ("<name> (n).pst")
+// could pass the 255 bytes a file system allows a name: its beginning is kept (whole
+// characters) and a digest of the whole name added, so that long names that begin
+// alike stay apart and the next run finds the same file.
+std::string PstStoreSeries::FittingStem(const std::string& stem) {
+    constexpr size_t kMaxName = 255;
+    constexpr size_t kPartSuffix = std::string_view(" (99999).pst").size();
+    constexpr size_t kDigest = std::string_view("~0123ABCD").size();
+    const fs::path path = fs::u8path(stem);
+    const std::u8string leaf8 = path.filename().u8string();
+    const std::string leaf(leaf8.begin(), leaf8.end());
+    if (leaf.size() + kPartSuffix <= kMaxName) return stem;
+    std::string cut = base::Utf8Prefix(leaf, kMaxName - kPartSuffix - kDigest);
+    while (!cut.empty() && (cut.back() == ' ' || cut.back() == '.')) cut.pop_back();  // Windows drops them
+    char digest[16];
+    std::snprintf(digest, sizeof digest, "~%08X",
+                  unsigned(base::ComputeCrc(reinterpret_cast<const uint8_t*>(leaf.data()), leaf.size())));
+    const std::u8string shortened = (path.parent_path() / fs::u8path(cut + digest)).u8string();
+    return std::string(shortened.begin(), shortened.end());
+}
+
 PstStoreSeries::PstStoreSeries(std::string stem, std::string displayName, uint64_t maxSize)
-    : stem_(std::move(stem)), displayName_(std::move(displayName)), maxSize_(maxSize) {
+    : stem_(FittingStem(stem)), displayName_(std::move(displayName)), maxSize_(maxSize) {
     OpenPart();
 }
 
@@ -87,6 +111,7 @@ std::string PstStoreSeries::AddItemFolder(const std::string& nameIn, const std::
         throw;
     }
     folders_.push_back(name);
+    foldersLowered_.insert(base::AsciiLowered(name));
     return name;
 }
 
@@ -108,6 +133,7 @@ void PstStoreSeries::AddFolder(const std::string& name) {
         throw;
     }
     folders_.push_back(name);
+    foldersLowered_.insert(base::AsciiLowered(name));
 }
 
 PreparedMessagePtr PstStoreSeries::Prepare(const mapi::Message& message) const {
@@ -152,12 +178,14 @@ PstStoreSeries::Added PstStoreSeries::AddOnce(const std::vector<std::string>& fo
                                               Refolder refolder) {
     if (!part_) throw MailStoreError("no store is open");
     if (!message) throw MailStoreError("no message to store");
-    const uint64_t identity = Store::IdentityOf(*message);
-    if (part_->Holds(*message)) {
-        Relabel(*part_, identity, Store::CategoriesOf(*message), refolder);
+    if (std::optional<Store::Match> same = part_->FindSame(message->built.props)) {
+        Relabel(*part_, same->identity, Store::CategoriesOf(*message), refolder);
         return {false, {}};
     }
-    if (std::binary_search(heldElsewhere_.begin(), heldElsewhere_.end(), identity)) {
+    // Another part is known by its messages' identities only; the identity by header
+    // fields needs the part to compare bodies, so there a copy is added instead.
+    const Identity identity = Store::IdentityOf(*message);
+    if (identity && std::binary_search(heldElsewhere_.begin(), heldElsewhere_.end(), identity)) {
         // Held by a part that is not open: its categories reach it when that part is
         // opened again.
         std::vector<std::string> categories = Store::CategoriesOf(*message);
@@ -172,7 +200,7 @@ PstStoreSeries::Added PstStoreSeries::AddOnce(const std::vector<std::string>& fo
     return {true, Place(folder, std::move(message), true)};
 }
 
-bool PstStoreSeries::Relabel(Store& part, uint64_t identity, const std::vector<std::string>& categories,
+bool PstStoreSeries::Relabel(Store& part, Identity identity, const std::vector<std::string>& categories,
                              const Refolder& refolder) {
     std::optional<Store::HeldMessage> held = refolder ? part.FindHeld(identity) : std::nullopt;  // as it was
     if (!part.AddCategories(identity, categories)) return false;
@@ -180,11 +208,7 @@ bool PstStoreSeries::Relabel(Store& part, uint64_t identity, const std::vector<s
     const std::vector<std::string> now = part.FolderPath(held->folder);
     // Only a message below a top folder of this run (a mailbox's) is moved: the other
     // folders of a store, an Outlook-made one say, stay as their owner left them.
-    auto ours = [&](const std::string& top) {
-        return std::any_of(folders_.begin(), folders_.end(),
-                           [&](const std::string& f) { return base::EqualsNoCase(f, top); });
-    };
-    if (now.empty() || !ours(now[0])) return true;
+    if (now.empty() || !foldersLowered_.count(base::AsciiLowered(now[0]))) return true;
     const std::vector<std::string> wanted = refolder(now, held->categories);
     if (wanted.empty() || wanted == now) return true;
     FolderId folder = part.IpmSubtree();
@@ -195,7 +219,8 @@ bool PstStoreSeries::Relabel(Store& part, uint64_t identity, const std::vector<s
 
 bool PstStoreSeries::Holds(const PreparedMessage& message) {
     if (part_ && part_->Holds(message)) return true;
-    return std::binary_search(heldElsewhere_.begin(), heldElsewhere_.end(), Store::IdentityOf(message));
+    const Identity identity = Store::IdentityOf(message);
+    return identity && std::binary_search(heldElsewhere_.begin(), heldElsewhere_.end(), identity);
 }
 
 std::string PstStoreSeries::Place(const std::vector<std::string>& folder, PreparedMessagePtr message, bool once) {
@@ -218,7 +243,7 @@ std::string PstStoreSeries::Place(const std::vector<std::string>& folder, Prepar
     return warning;
 }
 
-void PstStoreSeries::NoteHeld(std::vector<uint64_t> identities) {
+void PstStoreSeries::NoteHeld(std::vector<Identity> identities) {
     // Both sorted (HeldIdentities): one merge.
     const size_t before = heldElsewhere_.size();
     heldElsewhere_.insert(heldElsewhere_.end(), identities.begin(), identities.end());

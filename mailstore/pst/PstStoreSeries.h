@@ -12,11 +12,13 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "mailstore/pst/PstStore.h"
+#include "mailstore/pst/messaging/IdentityTable.h"
 
 namespace bv::mailstore::pst {
 
@@ -28,8 +30,12 @@ public:
     // Opens the first part that is not full yet: "<stem>.pst" or "<stem> (n).pst",
     // created when absent, otherwise opened and added to (a part of an earlier run that
     // is full already stays as it is). `maxSize`: the largest a part may grow, in
-    // bytes; 0 for no limit. Throws MailStoreError; path() names the part.
+    // bytes; 0 for no limit. A stem whose last name is too long for the parts' file
+    // names is shortened: its beginning and a digest of the whole name. Throws
+    // MailStoreError; path() names the part.
     PstStoreSeries(std::string stem, std::string displayName, uint64_t maxSize);
+    // The stem a series made with `stem` uses: `stem`, or its shortened form.
+    static std::string FittingStem(const std::string& stem);
     // A part still open is finished, so what it holds stays readable.
     ~PstStoreSeries();
     PstStoreSeries(const PstStoreSeries&) = delete;
@@ -100,14 +106,14 @@ private:
     void NextPart();
     // Finishes the open part; its identities are noted when another part follows.
     void ClosePart(bool anotherFollows);
-    void NoteHeld(std::vector<uint64_t> identities);
+    void NoteHeld(std::vector<Identity> identities);
     // Opens each finished part again, in place, and adds the waiting categories to the
     // messages it holds.
     void AddWaitingCategories();
     // Adds the categories to the message of `identity` in `part`, then moves it where
     // `refolder` says (when it is below a top folder of this run); false when the part
     // does not hold it.
-    bool Relabel(Store& part, uint64_t identity, const std::vector<std::string>& categories,
+    bool Relabel(Store& part, Identity identity, const std::vector<std::string>& categories,
                  const Refolder& refolder);
     bool Fits(uint64_t used) const;
     FolderId FolderIn(const std::vector<std::string>& folder);
@@ -123,17 +129,18 @@ private:
     bool freshPart_ = true;    // the open part was created, not found
     int64_t messages_ = 0;     // put into the open part
     std::vector<std::string> folders_;  // the top folders, in order
+    std::set<std::string> foldersLowered_;  // the same, their ASCII letters lowered
     std::map<std::string, std::string> folderClasses_;  // top folders of items other than mail -> class
     std::map<std::pair<FolderId, std::string>, FolderId> known_;  // folders of the open part
     // The ids messages are prepared with: the first part's map, then every name met.
     std::unique_ptr<NameToIdMap> names_;
     uint8_t cryptMethod_ = 0;
     std::vector<std::string> partsDone_;
-    std::vector<uint64_t> heldElsewhere_;  // identities of the messages of the other parts, sorted
+    std::vector<Identity> heldElsewhere_;  // identities of the messages of the other parts, sorted
     // Categories (and where the message belongs then) for messages of other parts than
     // the open one.
     struct Waiting {
-        uint64_t identity = 0;
+        Identity identity;
         std::vector<std::string> categories;
         Refolder refolder;
     };

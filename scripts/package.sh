@@ -54,7 +54,7 @@ if [ $deb = 1 ]; then
   echo "== package: checks"
   failed=0
   # lintian: errors fail; warnings are shown.
-  lintian --no-tag-display-limit "$pkg" | tee build-deb/lintian.txt || true
+  lintian --tag-display-limit 0 "$pkg" | tee build-deb/lintian.txt || true
   if grep -q '^E:' build-deb/lintian.txt; then echo "lintian found errors"; failed=1; fi
   tmp=$(mktemp -d)
   trap 'rm -rf "$tmp"' EXIT

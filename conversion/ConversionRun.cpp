@@ -155,6 +155,12 @@ std::string StoreOpenFailure(const std::string& storePath, const std::exception&
     return verb + storePath + ": " + (colon == std::string::npos ? why : why.substr(colon + 2));
 }
 
+// The report of a run, with the stores it wrote read back.
+RunReport& WithReadBack(RunReport& report, std::vector<mailstore::pst::WrittenStore>& written) {
+    report.readBack = ReadBackWritten(std::move(written));
+    return report;
+}
+
 }  // namespace
 
 namespace {
@@ -207,10 +213,12 @@ std::string FolderCountsText(const RunReport& r, const char* lineEnd) {
 
 std::string CompletionText(const RunReport& r, bool pstOutput, bool withFolderCounts) {
     std::string text = SummaryText(r, pstOutput);
-    const std::string counts = withFolderCounts ? FolderCountsText(r) : std::string();
-    if (counts.empty()) return text;
-    if (text.size() < 2 || text.compare(text.size() - 2, 2, kCrLf) != 0) text += kCrLf;
-    return text + kCrLf + counts;
+    for (const std::string& more : {withFolderCounts ? FolderCountsText(r) : std::string(), ReadBackText(r.readBack)}) {
+        if (more.empty()) continue;
+        if (text.size() < 2 || text.compare(text.size() - 2, 2, kCrLf) != 0) text += kCrLf;
+        text += kCrLf + more;
+    }
+    return text;
 }
 
 std::string StoreErrorText(const std::string& reason) {
@@ -282,8 +290,10 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     // be finished they were not converted.
     int storeMailboxes = 0;
     int storeMailboxesPart = 0;  // the part they went into
+    std::vector<mailstore::pst::WrittenStore> written;  // what went into each store, for the read back
     auto closeStore = [&] {
         store->Close();
+        for (mailstore::pst::WrittenStore& w : store->TakeWritten()) written.push_back(std::move(w));
         if (takePartFailures() > 0) {
             report.mailboxesConverted -= storeMailboxes;
             report.mailboxesFailed += storeMailboxes;
@@ -331,6 +341,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         Probed probed = member ? ProbeMailbox(*member, inputPath) : ReadMBOXFile(inputPath);
         const MboxMode mode = probed.mode;
         if (probed.failure) {
+            TellNotConverted(observer, inputPath, probed.failure->reason);
             report.failures.push_back(std::move(*probed.failure));
             ++report.mailboxesFailed;
             return true;
@@ -375,6 +386,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             outputFolderFailed(mailboxFolder);
             ready = false;
         }
+        if (!ready) TellNotConverted(observer, inputPath, report.failures.back().reason);
         if (ready) {
             std::unique_ptr<MessageOutput> output = MessageOutput::For(observer, std::move(target));
             ExtractionResult x = member ? ExtractMailbox(*member, mode, *output, msgText, progress)
@@ -385,7 +397,10 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             report.messagesFailed += output->failedCount();
             for (auto& f : output->failures()) report.failures.push_back(std::move(f));
             for (auto& w : output->warnings()) report.warnings.push_back(std::move(w));
-            if (!x.error.empty()) report.failures.push_back({inputPath, x.error});
+            if (!x.error.empty()) {
+                report.failures.push_back({inputPath, x.error});
+                TellNotConverted(observer, inputPath, x.error);
+            }
             if (output->diskFull()) report.diskFull = true;
             else if (x.stopped) report.stopped = true;
         }
@@ -405,6 +420,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     auto convertItemFile = [&](const std::string& inputPath, ItemFileKind itemKind, InputFile* member, bool several) {
         if (!pst && kind != OutputKind::Msg) {
             itemFilesPassedOver.push_back(inputPath);
+            TellNotConverted(observer, inputPath, kItemFilesPassedOver);
             return true;
         }
         const std::string mailboxFolder = saveFolder + MirroredPart(inputPath);
@@ -439,6 +455,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             outputFolderFailed(mailboxFolder);
             ready = false;
         }
+        if (!ready) TellNotConverted(observer, inputPath, report.failures.back().reason);
         if (ready) {
             ItemFileResult r = ConvertItemFile(itemKind, target, observer, member);
             if (r.diskFull) report.diskFull = true;
@@ -459,6 +476,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     auto convertArchive = [&](int index, int count, const std::string& archivePath) {
         ArchiveReader archive;
         if (std::optional<Failure> failure = archive.Open(archivePath)) {
+            TellNotConverted(observer, archivePath, failure->reason);
             report.failures.push_back(std::move(*failure));
             ++report.mailboxesFailed;
             return true;
@@ -469,6 +487,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         bool damaged = false;
         const int failedBefore = report.mailboxesFailed;
         auto memberFailed = [&](const std::string& memberPath, const std::string& reason) {
+            TellNotConverted(observer, memberPath, reason);
             report.failures.push_back({memberPath, reason});
             ++report.mailboxesFailed;
         };
@@ -480,6 +499,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             ArchiveReader::Step step = archive.NextMember();
             if (step.next == ArchiveReader::Next::End) break;
             if (step.next != ArchiveReader::Next::Member) {
+                TellNotConverted(observer, step.failure->file, step.failure->reason);
                 report.failures.push_back(std::move(*step.failure));
                 damaged = true;
                 if (step.next == ArchiveReader::Next::Failed) break;
@@ -551,13 +571,13 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
 
         if (const ItemFileKind itemKind = ItemFileKindOf(inputPath); itemKind != ItemFileKind::None) {
             if (!convertItemFile(inputPath, itemKind, nullptr, !storePerMailbox && itemFiles[itemKind] > 1))
-                return report;  // a store could not be opened
+                return WithReadBack(report, written);  // a store could not be opened
             if (report.stopped || report.diskFull) break;
             continue;
         }
         const bool going = IsArchiveFile(inputPath) ? convertArchive(index, count, inputPath)
                                                     : convertMailbox(inputPath, nullptr, inFile);
-        if (!going) return report;  // a store could not be opened
+        if (!going) return WithReadBack(report, written);  // a store could not be opened
         if (report.stopped || report.diskFull) break;
     }
 
@@ -571,7 +591,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     }
     report.messagesPerFolder = labelCounts.Counts();
     share.End();
-    return report;
+    return WithReadBack(report, written);
 }
 
 }  // namespace bv::conversion

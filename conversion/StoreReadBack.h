@@ -1,7 +1,8 @@
 // The stores of a run read back: each store file written or added to is opened for
 // reading, its folders and items compared with what the run put there, and its
 // structure checked by the validator's fast checks (header, allocation maps, B-trees,
-// blocks). Also for stores written earlier (brimvault-convert --verify).
+// where the blocks lie, the data and subnode trees). Also for stores written earlier
+// (brimvault-convert --verify).
 #pragma once
 #include <cstdint>
 #include <string>

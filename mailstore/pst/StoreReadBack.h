@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "mailstore/pst/messaging/IdentityTable.h"
+
 namespace bv::mailstore::pst {
 
 // What a store object wrote into one store file, as its close left it.
@@ -17,8 +19,8 @@ struct WrittenStore {
     // Every folder below the top of the store (names from the top down) -> the items
     // the writer holds it to have.
     std::map<std::vector<std::string>, uint32_t> folders;
-    // The items written by this run: node id and identity (0: none), in order.
-    std::vector<std::pair<uint32_t, uint64_t>> items;
+    // The items written by this run: node id and identity (none without a search key), in order.
+    std::vector<std::pair<uint32_t, Identity>> items;
     // A later close of the same file (opened again to add categories): its folders
     // replace these, its items come after these.
     void Merge(WrittenStore later);

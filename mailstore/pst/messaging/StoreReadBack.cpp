@@ -179,7 +179,7 @@ StoreReadBack Store::ReadBack(const WrittenStore* written) {
         if (node->data & kBidInternal) trees.push_back({nid, node->data});
         else single.push_back({node->data & ~Bid(1), nid});
     }
-    std::map<Nid, uint64_t> identities;
+    std::map<Nid, Identity> identities;
     int64_t unreadable = 0;
     auto take = [&](Nid nid, std::vector<Bytes>&& blocks) {
         try {

@@ -116,6 +116,11 @@ BuiltMessage BuildMessageTree(const Message& m, SubnidCounter& nids);
 LtpSubnode BuildAttachment(const PropertyBag& bag, const Message* embedded, Nid nid, SubnidCounter& nids,
                            std::vector<PcProp>& propsOut) {
     std::vector<PcProp> props = EncodeBag(bag, false, nids.names);
+    // The table row takes the small values, copied before the PC takes them all (the
+    // attachment's data is not copied).
+    propsOut.clear();
+    for (const PcProp& p : props)
+        if (p.value.size() <= kMaxHeapItem) propsOut.push_back(p);
     std::vector<LtpSubnode> extra;
     if (embedded) {
         BuiltMessage inner = BuildMessageTree(*embedded, nids);
@@ -135,10 +140,7 @@ LtpSubnode BuildAttachment(const PropertyBag& bag, const Message* embedded, Nid 
     int32_t attachSize = int32_t(std::min<uint64_t>(size, 0x7FFFFFFF));
     if (!PatchInlineValue(n.blocks, TagId(PR_ATTACH_SIZE), uint32_t(attachSize)))
         FormatError("attachment PC", "PidTagAttachSize", "not found after building");
-    // The PC keeps the values; the row gets the table's columns from a fresh encoding.
-    propsOut = EncodeBag(bag, false, nids.names);
     SetProp(propsOut, PropLong(PR_ATTACH_SIZE, attachSize));
-    std::erase_if(propsOut, [](const PcProp& p) { return p.value.size() > kMaxHeapItem; });
     return SubnodeOf(nid, std::move(n.blocks), std::move(n.subnodes));
 }
 

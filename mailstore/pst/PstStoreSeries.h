@@ -5,7 +5,7 @@
 //
 // Messages are prepared for the series, not for a part: their named properties keep
 // their names, and the part a message lands in gives them its own ids when the
-// message is added.
+// message is added, at every level of it (MessageNames).
 #pragma once
 #include <cstdint>
 #include <filesystem>

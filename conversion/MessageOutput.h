@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,6 +36,10 @@ struct MailboxOutput {
     DiskLabelFolders* diskFolders = nullptr;
     LabelFolderCounts* counts = nullptr;
     bool byLabel() const { return counts != nullptr; }
+    // Sorting by labels: the person's label map (may be null), and the mailbox's name,
+    // which may tell the language of its labels.
+    const LabelMap* labelMap = nullptr;
+    std::string mailboxName;
 };
 
 // What every sink shares: the queue of messages under way, and the counts, failures
@@ -72,7 +77,8 @@ protected:
         std::string text;    // the message's bytes until its work has read them
         size_t size = 0;     // the bytes `text` held
         std::vector<std::string> labelFolder;  // sorting by labels: the message's folder
-        std::vector<std::string> labels;       // a store's, sorting by labels: the message's labels
+        std::vector<std::string> labels;       // sorting by labels: the message's labels
+        bool recognised = false;               // sorting by labels: one was a system label
         mailstore::pst::PreparedMessagePtr prepared;  // a store's message, in its form
         size_t recipients = 0;
         std::vector<std::string> warnings;  // what the import could not read
@@ -100,8 +106,21 @@ protected:
     RunObserver& observer_;
     MailboxOutput target_;
     std::vector<Failure> warnings_;
+    // Sorting by labels: how the workers read them. Fixed once the language is known,
+    // before the first message goes to a worker.
+    LabelRules rules_;
 
 private:
+    // Sorting by labels, until the mailbox's language is known: the first messages wait
+    // (not yet given to the workers) while their labels vote on it.
+    void HoldForLanguage(Pending& p);
+    void SettleLanguage();
+    void Submit(Pending& p);
+    // Sorting by labels: the labels of messages converted while none carried a system
+    // label, for the one warning at the end of a mailbox where none ever did.
+    void CountLabels(const Pending& p);
+    void WarnUnrecognisedLabels();
+
     void CollectOldest();
     void Collected(Pending& p);
     // A message not converted; a full disk is reported once, for the first write
@@ -116,6 +135,10 @@ private:
     int64_t failed_ = 0;
     bool diskFull_ = false;
     std::vector<Failure> failures_;
+    bool languageSettled_ = true;
+    LanguageVote vote_;
+    bool recognisedSeen_ = false, warned_ = false;
+    std::map<std::string, int64_t> labelCounts_;
 };
 
 // "email-" n ".eml" / ".emlx" and "Email-" n ".msg" in the mailbox's folder.

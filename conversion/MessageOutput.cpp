@@ -332,14 +332,12 @@ void MessageOutput::WarnUnrecognisedLabels() {
 void MessageOutput::Collected(Pending& p) {
     try {
         if (p.error) std::rethrow_exception(p.error);
+        if (!p.failure) CountLabels(p);
         if (p.failure) {
             Failed(std::move(*p.failure));
+        } else if (!Finish(p)) {
+            ++alreadyThere_;
         } else {
-            CountLabels(p);
-            if (!Finish(p)) {
-                ++alreadyThere_;
-                return;
-            }
             ++written_;
             if (target_.byLabel()) target_.counts->Add(p.labelFolder);
             for (const std::string& w : p.warnings)

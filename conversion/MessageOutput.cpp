@@ -169,8 +169,10 @@ private:
 
 // Where a message sorted by its labels belongs when a copy with `labels` comes: below
 // its mailbox's folder, in the folder the labels of both choose.
-pst::PstStoreSeries::Refolder FolderOverLabels(std::vector<std::string> labels, const LabelRules& rules) {
-    return [labels = std::move(labels), &rules](const std::vector<std::string>& folder,
+// The store may ask after the mailbox is done (a copy in a full earlier part), so the
+// rules go with it; the label map they point to lives as long as the run.
+pst::PstStoreSeries::Refolder FolderOverLabels(std::vector<std::string> labels, LabelRules rules) {
+    return [labels = std::move(labels), rules = std::move(rules)](const std::vector<std::string>& folder,
                                         const std::vector<std::string>& categories) -> std::vector<std::string> {
         if (folder.size() < 2) return {};  // not in a label folder below a mailbox's
         std::optional<std::vector<std::string>> wanted =

@@ -311,6 +311,7 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
                 if (!added.added) {
                     ++result.alreadyThere;
                     observer.MessageWritten(int32_t(n));
+                    observer.MessageSettled(false);
                     continue;
                 }
             } else if (!mailstore::msg::WriteMsgFile(
@@ -318,6 +319,7 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
                 // The same file, written before: left as it is.
                 ++result.alreadyThere;
                 observer.MessageWritten(int32_t(n));
+                observer.MessageSettled(false);
                 continue;
             }
         } catch (const std::exception& e) {
@@ -334,6 +336,7 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
         for (const std::string& w : item.message.warnings) result.warnings.push_back({target.inputPath, where + w});
         ++result.converted;
         observer.MessageWritten(int32_t(n));
+        observer.MessageSettled(true);
     }
     if (bytes && kind == ItemFileKind::Contacts && !result.stopped && !result.diskFull) {
         // A stop or a full disk leaves the member unread on purpose.

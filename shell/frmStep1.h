@@ -5,7 +5,9 @@
 // whether to stop it.
 #pragma once
 #include <QWidget>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "filelist/FileListGrid.h"
 #include "filelist/PathLogger.h"
@@ -21,6 +23,7 @@ class QRadioButton;
 class QButtonGroup;
 class QShortcut;
 class QTableWidget;
+class QTextBrowser;
 
 namespace bv::conversion {
 struct RunOptions;
@@ -73,11 +76,13 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void MeasureScreen();
     void CreateControls();
     void CentreOnScreen();
+    void LayOut();
     void EndOnClose();
     void ConnectHandlers();
     // Enables what may be used now: nothing of the list, the options or Convert while a
@@ -93,9 +98,15 @@ private:
     bool AskRunOptions(conversion::RunOptions& options);
     void StartRun(conversion::RunOptions options);
     void ShowRunProgress();
+    // The labels, the bar and the results column as before any run.
+    void ResetProgress();
+    static QString SavedText(int64_t added, int64_t alreadyThere);
+    void ShowResults(const conversion::RunReport& report);
     void RunEnded();
     // The completion or store error box of a run that was not stopped.
     void ShowRunResult(const conversion::RunReport& report);
+    // The completion box's buttons beside OK ("Open folder", ...).
+    std::vector<filelist::BoxAction> CompletionActions(const conversion::RunReport& report);
     void CmdHelp_Click();
     void cmdEnd_Click();
 
@@ -110,6 +121,9 @@ private:
     RunThread* run_ = nullptr;      // the run under way; a child of the window
     bool pstRun_ = false;           // the run writes .pst stores
     bool addingFolder_ = false;     // a folder is being searched
+    bool singleStoreWanted_ = true;  // the one-store box's tick, kept for the next start
+    int listLeast_ = 0;             // the file list's least height, pixels
+    QTextBrowser* help_ = nullptr;  // the manual, once shown
     bool searchStopped_ = false;    // Esc during that search
     QShortcut* stopSearch_ = nullptr;
     QWidget* focusBeforeRun_ = nullptr;

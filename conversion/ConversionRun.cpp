@@ -161,7 +161,7 @@ std::string ParentName(const std::string& inputPath) {
     return name.empty() || name.back() == ':' ? std::string() : name;
 }
 
-// The names of the stores and store folders of a run's inputs, one per input: inputs
+// The names of the stores and store folders of a run's mailboxes, one per input: inputs
 // whose file names give the same name ("anna/Inbox.mbox", "bob/Inbox.mbox") are told
 // apart by the folder each lies in: "Inbox (anna)", "Inbox (bob)". Names that listed
 // files share take their folder from the start, so a run over the same list names
@@ -198,12 +198,12 @@ private:
     std::map<std::string, std::string> given_;
 };
 
-// The name a listed file gives its store or store folder; "" for an archive (its
-// members are named as they are met).
+// The name a listed mailbox gives its store or store folder; "" for an archive (its
+// members are named as they are met) and for contacts and calendar files (their
+// folders are named by ItemFolderName, and a copy's items are found there already).
 std::string ListedName(const std::string& input) {
     const std::string path = Trim(input);
-    if (path.empty() || IsArchiveFile(path)) return "";
-    if (ItemFileKindOf(path) != ItemFileKind::None) return ItemFileStem(PathLastPart(path));
+    if (path.empty() || IsArchiveFile(path) || ItemFileKindOf(path) != ItemFileKind::None) return "";
     return MailboxName(PathLastPart(path));
 }
 
@@ -357,7 +357,11 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         storePath = name.stem + ".pst";
         // The destination is made when something is to go into it.
         std::error_code ec;
-        std::filesystem::create_directories(std::filesystem::u8path(saveFolder), ec);
+        const std::filesystem::path destination = std::filesystem::u8path(saveFolder).parent_path();
+        if (std::filesystem::exists(destination, ec) && !std::filesystem::is_directory(destination, ec))
+            ec = std::make_error_code(std::errc::not_a_directory);  // a file in its place
+        else
+            std::filesystem::create_directories(destination, ec);
         if (ec) throw std::filesystem::filesystem_error("cannot create the destination folder", std::filesystem::u8path(saveFolder), ec);
         const bool earlier = std::filesystem::exists(std::filesystem::u8path(storePath), ec);
         store = std::make_unique<mailstore::pst::PstStoreSeries>(name.stem, name.displayName, options.maxPstSize);
@@ -548,7 +552,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         target.outputFolder = mailboxFolder;
         bool ready = true;
         if (pst) {
-            const std::string stem = names.For(inputPath, ItemFileStem(PathLastPart(inputPath)));
+            const std::string stem = ItemFileStem(PathLastPart(inputPath));
             try {
                 if (storePerMailbox)
                     openStore(StoreScope::OneMailbox, stem);

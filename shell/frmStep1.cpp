@@ -565,8 +565,8 @@ void frmStep1::ShowResults(const conversion::RunReport& report) {
 // The manual shipped with the program, in a window of its own.
 void frmStep1::CmdHelp_Click() {
     if (!help_) {
-        help_ = new QTextBrowser(this);
-        help_->setWindowFlag(Qt::Window);
+        // A window of its own, beside the main one: the main window's access keys stay its own.
+        help_ = std::make_unique<QTextBrowser>();
         help_->setObjectName(QStringLiteral("frmHelp"));
         help_->setWindowTitle(tr("Brimvault Converter Help"));
         help_->setOpenExternalLinks(true);

@@ -34,8 +34,6 @@ namespace bv::shell {
 
 class RunThread;
 
-// The help page that the Help button opens.
-inline const QString kHelpPageAddress = QStringLiteral("https://github.com/brimvault/brimvault-converter#readme");
 // The line under the title in the head band.
 inline const QString kHeaderNotice = QStringLiteral("Converts Brimvault MBOX backups to EML, EMLX, MSG and PST files");
 inline const QString kWindowTitle = QStringLiteral("Brimvault Converter v" BV_VERSION_SHORT);
@@ -123,7 +121,7 @@ private:
     bool addingFolder_ = false;     // a folder is being searched
     bool singleStoreWanted_ = true;  // the one-store box's tick, kept for the next start
     int listLeast_ = 0;             // the file list's least height, pixels
-    QTextBrowser* help_ = nullptr;  // the manual, once shown
+    std::unique_ptr<QTextBrowser> help_;  // the manual, once shown
     bool searchStopped_ = false;    // Esc during that search
     QShortcut* stopSearch_ = nullptr;
     QWidget* focusBeforeRun_ = nullptr;

@@ -690,7 +690,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             InputResult& result = r.inputResults[input];
             result.reached = true;
             result.passedOver = passedOver.size() > passedOverBefore;
-            result.converted = r.messagesConverted + r.itemsConverted - converted;
+            result.converted = std::max<int64_t>(0, r.messagesConverted + r.itemsConverted - converted);
             result.alreadyThere = r.messagesAlreadyThere + r.itemsAlreadyThere - alreadyThere;
             result.failed = r.messagesFailed + r.itemsFailed - failed;
             if (r.failures.size() > failures) result.problem = r.failures[failures].reason;
@@ -715,24 +715,21 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         if (inputPath.empty()) continue;  // an empty list row: nothing to read
         InputTally tally(report, inputPath, itemFilesPassedOver);
 
-        if (const ItemFileKind itemKind = ItemFileKindOf(inputPath); itemKind != ItemFileKind::None) {
-            if (!convertItemFile(inputPath, itemKind, nullptr, !storePerMailbox && itemFiles[itemKind] > 1)) {
-                notReached(index + 1);
-                return report;  // a store could not be opened
-            }
-            if (report.stopped || report.diskFull) {
-                notReached(index + 1);
-                break;
-            }
-            continue;
-        }
-        const bool going = IsArchiveFile(inputPath) ? convertArchive(index, count, inputPath)
-                                                    : convertMailbox(inputPath, nullptr, inFile);
+        bool going;
+        if (const ItemFileKind itemKind = ItemFileKindOf(inputPath); itemKind != ItemFileKind::None)
+            going = convertItemFile(inputPath, itemKind, nullptr, !storePerMailbox && itemFiles[itemKind] > 1);
+        else
+            going = IsArchiveFile(inputPath) ? convertArchive(index, count, inputPath)
+                                             : convertMailbox(inputPath, nullptr, inFile);
         if (!going) {
             notReached(index + 1);
             return report;  // a store could not be opened
         }
-        if (report.stopped || report.diskFull) {
+        // The store is finished while the last input is tallied: what a part that
+        // cannot be finished loses is counted against it.
+        const bool ending = report.stopped || report.diskFull;
+        if (store && (ending || index + 1 == count)) closeStore();
+        if (ending) {
             notReached(index + 1);
             break;
         }
@@ -747,6 +744,11 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         report.notes.push_back({files, kItemFilesPassedOver});
     }
     report.messagesPerFolder = labelCounts.Counts();
+    // A store that could not be finished is not there: it is no output to name.
+    std::erase_if(report.storeFiles, [](const std::string& path) {
+        std::error_code ec;
+        return !std::filesystem::exists(std::filesystem::u8path(path), ec);
+    });
     share.End();
     return report;
 }

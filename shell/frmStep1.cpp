@@ -360,8 +360,8 @@ void frmStep1::LayOut() {
     int gaps = 0;
     for (const Gap& gap : kGaps) gaps += gap.height;
     const double closed = std::min(kGapShare, double(listDy - dy) / Twips(gaps));
-    // The frame's title takes the height of its font: its first option starts below.
-    const int belowTitle = Frame1->fontMetrics().height() + 2;
+    // The frame's title and border take what the style says: its first option starts below.
+    const int belowTitle = Frame1->contentsRect().top();
     for (const ControlRow& row : kControls) {
         QWidget* w = Control<QWidget>(row.name);
         int left = Twips(row.left), top = Twips(row.top), width = Twips(row.width), height = Twips(row.height);
@@ -571,7 +571,9 @@ void frmStep1::CmdHelp_Click() {
         help_->setWindowTitle(tr("Brimvault Converter Help"));
         help_->setOpenExternalLinks(true);
         help_->setSource(QUrl(QStringLiteral("qrc:/help/manual.html")));
+        help_->setWindowIcon(windowIcon());
         help_->resize(std::min(Twips(9600), minimumWidth() + Twips(1800)), minimumHeight());
+        help_->move(geometry().center() - help_->rect().center());
     }
     help_->show();
     help_->raise();

@@ -1270,7 +1270,7 @@ void WindowTest::windowResizesAndFitsASmallScreen() {
         if (i > 0) QVERIFY2(r.top() >= t.get<QWidget>(stacked[i - 1])->geometry().bottom(), stacked[i]);
     }
     const QWidget* options = t.get<QWidget>("Picture1");
-    QVERIFY(options->y() >= t.get<QGroupBox>("Frame1")->fontMetrics().height());
+    QVERIFY(options->y() >= t.get<QGroupBox>("Frame1")->contentsRect().top());
     QVERIFY(options->geometry().bottom() < t.get<QWidget>("Frame1")->height());
 }
 

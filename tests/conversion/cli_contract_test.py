@@ -297,6 +297,18 @@ class Reruns(TempDirTest):
             self.assertIn(line, r.stdout, attempt)
         self.assertEqual(sorted(n for n in os.listdir(dest) if n.endswith(".pst")), ["a.pst"])
 
+    def test_single_pst_runs_again_into_the_store_of_the_first(self):
+        box = os.path.join(self.tmp, "a.mbox")
+        with open(box, "w") as f:
+            f.write("From a\nSubject: 1\n\nx\n\nFrom b\nSubject: 2\n\ny\n")
+        dest = os.path.join(self.tmp, "out")
+        for attempt in (1, 2):
+            r = run("--to", "pst", "--single-pst", "-o", dest, box)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            time.sleep(1.1)  # the second run in another second than the first
+        self.assertIn("; all 2 message(s) already there", r.stdout)
+        self.assertEqual(len([n for n in os.listdir(dest) if n.endswith(".pst")]), 1, os.listdir(dest))
+
     def test_contacts_passed_over_by_an_eml_run_are_a_note_and_counted_apart(self):
         box = os.path.join(self.tmp, "in", "a.mbox")
         vcf = os.path.join(self.tmp, "in", "people.vcf")

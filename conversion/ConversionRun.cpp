@@ -19,6 +19,7 @@
 #include "conversion/PathHelpers.h"
 #include "conversion/ReadAhead.h"
 #include "conversion/StoreName.h"
+#include "mailstore/base/PlatformFile.h"
 #include "mailstore/pst/PstStoreSeries.h"
 
 namespace bv::conversion {
@@ -221,6 +222,26 @@ std::string StoreOpenFailure(const std::string& storePath, const std::exception&
     return verb + storePath + ": " + (colon == std::string::npos ? why : why.substr(colon + 2));
 }
 
+// A reason that names the file, for a report line that names it first: "<path> is
+// not a .pst store ..." is "not a .pst store ...", "cannot create the store <path>: ..."
+// is "cannot create the store: ...".
+std::string WithoutPath(std::string reason, const std::string& path) {
+    if (reason.rfind(path + " is ", 0) == 0) return reason.substr(path.size() + 4);
+    if (const size_t at = reason.find(" " + path); at != std::string::npos) reason.erase(at, path.size() + 1);
+    return reason;
+}
+
+// Whether a new file can be made in the folder (it is removed again at once).
+bool DestinationTakesFiles(const std::string& folder) {
+    try {
+        mailstore::base::PlatformFile probe;
+        probe.OpenTemporary(std::filesystem::u8path(folder));
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 }  // namespace
 
 namespace {
@@ -354,7 +375,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     std::string storePath;  // of the store opened last, for reports
     auto openStore = [&](StoreScope scope, const std::string& mailboxName) {
         StoreName name = StoreNameFor(scope, saveFolder, mailboxName);
-        storePath = name.stem + ".pst";
+        storePath = mailstore::pst::PstStoreSeries::FittingStem(name.stem) + ".pst";
         // The destination is made when something is to go into it.
         std::error_code ec;
         const std::filesystem::path destination = std::filesystem::u8path(saveFolder).parent_path();
@@ -381,6 +402,20 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         report.failures.push_back({storePath, reason});
         share.End();
         return report;
+    };
+    // The store of one input that cannot be opened costs that input, unless the cause is
+    // the run's: a full disk ends the run, and a destination that takes no file at all
+    // is told as the one store of every mailbox would be. False when the run ends there.
+    auto inputStoreFailed = [&](const std::exception& e) {
+        const std::string reason = StoreOpenFailure(storePath, e);
+        if (!IsDiskFull(reason) && !DestinationTakesFiles(saveFolder)) {
+            storeFailed(e);
+            return false;
+        }
+        report.diskFull = IsDiskFull(reason);
+        report.failures.push_back({storePath, report.diskFull ? DiskFullReason(reason) : WithoutPath(reason, storePath)});
+        ++report.mailboxesFailed;
+        return true;
     };
     // Parts that could not be finished are not there: the messages put into them
     // were not converted.
@@ -496,8 +531,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             try {
                 if (storePerMailbox) openStore(StoreScope::OneMailbox, mailboxName);
             } catch (const std::exception& e) {
-                storeFailed(e);
-                return false;
+                return inputStoreFailed(e);
             }
             try {
                 store->AddFolder(mailboxName);
@@ -559,6 +593,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                 else if (!store)
                     openStore(StoreScope::AllMailboxes, "");
             } catch (const std::exception& e) {
+                if (storePerMailbox) return inputStoreFailed(e);
                 storeFailed(e);
                 return false;
             }

@@ -19,8 +19,6 @@ namespace bv::conversion {
 namespace pst = mailstore::pst;
 
 namespace {
-constexpr size_t kMsgMaxRecipients = 2048;
-
 // Messages handed to the import workers and not yet finished: enough to keep the
 // workers busy, few enough that memory stays bounded by the largest message.
 constexpr size_t kMaxPending = 256;
@@ -101,7 +99,7 @@ class ImportedOutput : public MessageOutput {
 protected:
     using MessageOutput::MessageOutput;
     // On a worker: what the kind does with the imported message (throws on failure).
-    virtual void Deliver(Pending& p, const mailstore::mapi::Message& message) const = 0;
+    virtual void Deliver(Pending& p, mailstore::mapi::Message& message) const = 0;
 
 private:
     void Work(Pending& p) const override {
@@ -119,7 +117,8 @@ private:
         std::vector<uint8_t> digest;
         if (toStore) digest = MessageDigest(p.text);
         mailstore::mime::ImportRfc822(p.text, top, message);
-        std::string().swap(p.text);
+        // A message past what an .msg file holds keeps its bytes: they go along whole.
+        if (toStore || mailstore::msg::FitsMsgFile(message)) std::string().swap(p.text);
         // How the store recognises the message when it has no Message-ID.
         if (toStore) message.props.SetBinary(mailstore::mapi::PR_SEARCH_KEY, digest);
         // A converted message is read, unless its labels say it is unread.
@@ -130,7 +129,6 @@ private:
         }
         mailstore::mapi::CompleteMessage(message);
         Deliver(p, message);
-        p.recipients = message.recipients.size();
         p.warnings = std::move(message.warnings);
     }
 };
@@ -142,7 +140,18 @@ public:
     ~MsgFileOutput() override { FlushQuietly(); }
 
 private:
-    void Deliver(Pending& p, const mailstore::mapi::Message& message) const override {
+    void Deliver(Pending& p, mailstore::mapi::Message& message) const override {
+        // Past the limits of the format, the rest of the message is in its original,
+        // attached whole.
+        if (!p.text.empty()) {
+            const std::string leftOut = mailstore::msg::FitToMsgFile(message);
+            message.attachments.push_back(
+                mailstore::mime::OriginalMessageAttachment(p.text, int32_t(message.attachments.size())));
+            std::string().swap(p.text);
+            mailstore::mapi::CompleteMessage(message);  // (the attachment's defaults)
+            p.note = "converted, but only " + leftOut + " fit in an .msg file; the whole message is attached as " +
+                     mailstore::mime::kOriginalMessageName;
+        }
         DiskFolder folder = FolderOnDisk(p.labelFolder);
         if (folder.failure) {
             p.target = folder.failure->file;
@@ -154,12 +163,7 @@ private:
     }
     bool Finish(Pending& p) override {
         if (p.alreadyThere) return false;
-        // An .msg file has room for 2048 recipient rows; the rest are only in the
-        // display lists, which the user is told.
-        if (p.recipients > kMsgMaxRecipients)
-            warnings_.push_back({p.target, "converted, but only " + std::to_string(kMsgMaxRecipients) + " of its " +
-                                               std::to_string(p.recipients) +
-                                               " recipients fit in an .msg file (the To and Cc lines keep them all)"});
+        if (!p.note.empty()) warnings_.push_back({p.target, std::move(p.note)});
         return true;
     }
 };
@@ -186,7 +190,7 @@ public:
     ~StoreOutput() override { FlushQuietly(); }
 
 private:
-    void Deliver(Pending& p, const mailstore::mapi::Message& message) const override {
+    void Deliver(Pending& p, mailstore::mapi::Message& message) const override {
         if (!target_.store) throw mailstore::MailStoreError("no store is open");
         p.prepared = target_.store->Prepare(message);
     }

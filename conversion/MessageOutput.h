@@ -74,8 +74,8 @@ protected:
         std::vector<std::string> labelFolder;  // sorting by labels: the message's folder
         std::vector<std::string> labels;       // a store's, sorting by labels: the message's labels
         mailstore::pst::PreparedMessagePtr prepared;  // a store's message, in its form
-        size_t recipients = 0;
         std::vector<std::string> warnings;  // what the import could not read
+        std::string note;                   // a warning of the kind's own
         bool alreadyThere = false;          // the destination held it: nothing added
         std::optional<Failure> failure;     // or an exception in `error`
         std::exception_ptr error;

@@ -215,20 +215,24 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
     }
     if (issues.truncated() && !failed) warnings.push_back("the message is truncated (a closing MIME boundary is missing)");
     if (failed) {
-        warnings.push_back(failure + "; the original is attached as original-message.eml");
-        Attachment a;
-        a.props.SetInt(PR_ATTACH_NUM, int32_t(out.attachments.size()));
-        a.props.SetInt(PR_RENDERING_POSITION, -1);
-        a.props.SetInt(PR_ATTACH_METHOD, ATTACH_BY_VALUE);
-        SetAttachNames(a.props, "original-message.eml");
-        a.props.SetString(PR_ATTACH_MIME_TAG, "message/rfc822");
-        a.props.SetInt(PR_ATTACH_SIZE, int32_t(std::min<size_t>(bytes.size(), 0x7FFFFFFF)));
-        a.props.SetBinary(PR_ATTACH_DATA_BIN, Binary(bytes.begin(), bytes.end()));
-        out.attachments.push_back(std::move(a));
+        warnings.push_back(failure + "; the original is attached as " + kOriginalMessageName);
+        out.attachments.push_back(OriginalMessageAttachment(bytes, int32_t(out.attachments.size())));
     }
 }
 
 }  // namespace
+
+mapi::Attachment OriginalMessageAttachment(std::string_view bytes, int32_t number) {
+    Attachment a;
+    a.props.SetInt(PR_ATTACH_NUM, number);
+    a.props.SetInt(PR_RENDERING_POSITION, -1);
+    a.props.SetInt(PR_ATTACH_METHOD, ATTACH_BY_VALUE);
+    SetAttachNames(a.props, kOriginalMessageName);
+    a.props.SetString(PR_ATTACH_MIME_TAG, "message/rfc822");
+    a.props.SetInt(PR_ATTACH_SIZE, int32_t(std::min<size_t>(bytes.size(), 0x7FFFFFFF)));
+    a.props.SetBinary(PR_ATTACH_DATA_BIN, Binary(bytes.begin(), bytes.end()));
+    return a;
+}
 
 void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth) {
     ImportTop(bytes, ReadMessageTop(bytes), out, depth);

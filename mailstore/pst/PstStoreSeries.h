@@ -5,13 +5,14 @@
 //
 // Messages are prepared for the series, not for a part: their named properties keep
 // their names, and the part a message lands in gives them its own ids when the
-// message is added.
+// message is added, at every level of it (MessageNames).
 #pragma once
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,8 +30,12 @@ public:
     // Opens the first part that is not full yet: "<stem>.pst" or "<stem> (n).pst",
     // created when absent, otherwise opened and added to (a part of an earlier run that
     // is full already stays as it is). `maxSize`: the largest a part may grow, in
-    // bytes; 0 for no limit. Throws MailStoreError; path() names the part.
+    // bytes; 0 for no limit. A stem whose last name is too long for the parts' file
+    // names is shortened: its beginning and a digest of the whole name. Throws
+    // MailStoreError; path() names the part.
     PstStoreSeries(std::string stem, std::string displayName, uint64_t maxSize);
+    // The stem a series made with `stem` uses: `stem`, or its shortened form.
+    static std::string FittingStem(const std::string& stem);
     // A part still open is finished, so what it holds stays readable.
     ~PstStoreSeries();
     PstStoreSeries(const PstStoreSeries&) = delete;
@@ -124,6 +129,7 @@ private:
     bool freshPart_ = true;    // the open part was created, not found
     int64_t messages_ = 0;     // put into the open part
     std::vector<std::string> folders_;  // the top folders, in order
+    std::set<std::string> foldersLowered_;  // the same, their ASCII letters lowered
     std::map<std::string, std::string> folderClasses_;  // top folders of items other than mail -> class
     std::map<std::pair<FolderId, std::string>, FolderId> known_;  // folders of the open part
     // The ids messages are prepared with: the first part's map, then every name met.

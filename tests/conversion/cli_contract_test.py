@@ -260,7 +260,7 @@ class Progress(TempDirTest):
 
 
 class StoreError(TempDirTest):
-    def test_a_store_that_cannot_be_opened_is_named_with_its_cause_first(self):
+    def test_a_store_of_one_mailbox_that_cannot_be_opened_costs_that_mailbox(self):
         box = os.path.join(self.tmp, "m.mbox")
         with open(box, "w") as f:
             f.write("From a\nSubject: 1\n\nx\n")
@@ -268,12 +268,15 @@ class StoreError(TempDirTest):
         os.makedirs(dest)
         with open(os.path.join(dest, "m.pst"), "w") as f:
             f.write("a shopping list, not a store")
-        r = run("--to", "pst", "-o", dest, box)
+        # A store of one mailbox that cannot be opened costs that mailbox only.
+        other = os.path.join(self.tmp, "n.mbox")
+        with open(other, "w") as f:
+            f.write("From a\nSubject: 1\n\nx\n")
+        r = run("--to", "pst", "-o", dest, box, other)
         self.assertEqual(r.returncode, 1)
-        lines = r.stderr.splitlines()
-        self.assertTrue(lines[0].startswith("brimvault-convert: %s/m.pst is not a .pst store that can be opened"
-                                            % dest), r.stderr)
-        self.assertEqual(lines[1:], ["The conversion stopped there; the mailboxes converted before it keep their output."])
+        self.assertEqual(r.stderr.splitlines(), ["failed: %s/m.pst: not a .pst store that can be opened: "
+                                                 "HEADER size too small for a .pst header" % dest], r.stderr)
+        self.assertTrue(os.path.exists(os.path.join(dest, "n.pst")))
         self.assertNotIn("Outlook", r.stderr + r.stdout)
         with open(os.path.join(dest, "m.pst")) as f:
             self.assertEqual(f.read(), "a shopping list, not a store")

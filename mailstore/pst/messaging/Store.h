@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "mailstore/pst/PstStore.h"
@@ -110,6 +111,9 @@ private:
         bool dirty = true;
         std::vector<PcProp> keptProps;  // other PC properties of a folder read from the file
         std::vector<Nid> children;
+        // The children by name, its ASCII letters lowered: a folder is found among
+        // thousands at the cost of one.
+        std::unordered_map<std::string, Nid> childByName;
         std::vector<uint32_t> contentsColumns;
         uint32_t rowCount = 0;
         // A contents table written whole (a new folder): its rows as they come.
@@ -133,6 +137,8 @@ private:
     Folder& GetFolder(FolderId id, const char* what);
     Folder& MessageFolder(FolderId id);  // a folder that can take messages
     const Folder* FindFolderById(FolderId id) const;
+    // Enters `child` among the children of `parent`.
+    void AddChild(Folder& parent, Nid child, const std::string& name);
     void MarkDirty(Nid nid);
     Nid AddBuilt(Folder& folder, const BuiltMessage& built);
     // Identities of the messages in the store (StoreIdentity.cpp): a digest of the
@@ -206,6 +212,8 @@ private:
     Nid wastebasket_ = 0;
     Nid finder_ = 0;
     std::map<Nid, Folder> folders_;
+    // The rows of the contents tables written as their rows come, not written yet.
+    uint64_t streamedRows_ = 0;
     // Named properties' ids; Prepare (on worker threads) adds to it, hence the pointer.
     std::unique_ptr<NameToIdMap> names_;
     // Message identity -> NID, filled by LoadIdentities on the first AddMessageOnce.

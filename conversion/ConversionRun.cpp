@@ -222,6 +222,12 @@ std::string StoreOpenFailure(const std::string& storePath, const std::exception&
     return verb + storePath + ": " + (colon == std::string::npos ? why : why.substr(colon + 2));
 }
 
+// The report of a run, with the stores it wrote read back.
+RunReport& WithReadBack(RunReport& report, std::vector<mailstore::pst::WrittenStore>& written) {
+    report.readBack = ReadBackWritten(std::move(written));
+    return report;
+}
+
 // A reason that names the file, for a report line that names it first: "<path> is
 // not a .pst store ..." is "not a .pst store ...", "cannot create the store <path>: ..."
 // is "cannot create the store: ...".
@@ -340,10 +346,12 @@ std::string FolderCountsText(const RunReport& r, const char* lineEnd) {
 
 std::string CompletionText(const RunReport& r, bool pstOutput, bool withFolderCounts) {
     std::string text = SummaryText(r, pstOutput);
-    const std::string counts = withFolderCounts ? FolderCountsText(r) : std::string();
-    if (counts.empty()) return text;
-    if (text.size() < 2 || text.compare(text.size() - 2, 2, kCrLf) != 0) text += kCrLf;
-    return text + kCrLf + counts;
+    for (const std::string& more : {withFolderCounts ? FolderCountsText(r) : std::string(), ReadBackText(r.readBack)}) {
+        if (more.empty()) continue;
+        if (text.size() < 2 || text.compare(text.size() - 2, 2, kCrLf) != 0) text += kCrLf;
+        text += kCrLf + more;
+    }
+    return text;
 }
 
 std::string StoreErrorText(const std::string& reason) {
@@ -406,7 +414,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     // The store of one input that cannot be opened costs that input, unless the cause is
     // the run's: a full disk ends the run, and a destination that takes no file at all
     // is told as the one store of every mailbox would be. False when the run ends there.
-    auto inputStoreFailed = [&](const std::exception& e) {
+    auto inputStoreFailed = [&](const std::exception& e, const std::string& input) {
         const std::string reason = StoreOpenFailure(storePath, e);
         if (!IsDiskFull(reason) && !DestinationTakesFiles(saveFolder)) {
             storeFailed(e);
@@ -415,6 +423,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         report.diskFull = IsDiskFull(reason);
         report.failures.push_back({storePath, report.diskFull ? DiskFullReason(reason) : WithoutPath(reason, storePath)});
         ++report.mailboxesFailed;
+        TellNotConverted(observer, input, reason);
         return true;
     };
     // Parts that could not be finished are not there: the messages put into them
@@ -448,8 +457,10 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     int storeMailboxes = 0;
     int storeItemFiles = 0;
     int storeMailboxesPart = 0;  // the part they went into
+    std::vector<mailstore::pst::WrittenStore> written;  // what went into each store, for the read back
     auto closeStore = [&] {
         store->Close();
+        for (mailstore::pst::WrittenStore& w : store->TakeWritten()) written.push_back(std::move(w));
         if (takePartFailures() > 0) {
             report.mailboxesConverted -= storeMailboxes;
             report.mailboxesFailed += storeMailboxes;
@@ -502,6 +513,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         Probed probed = member ? ProbeMailbox(*member, inputPath) : ReadMBOXFile(inputPath);
         const MboxMode mode = probed.mode;
         if (probed.failure) {
+            TellNotConverted(observer, inputPath, probed.failure->reason);
             report.failures.push_back(std::move(*probed.failure));
             ++report.mailboxesFailed;
             return true;
@@ -531,7 +543,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             try {
                 if (storePerMailbox) openStore(StoreScope::OneMailbox, mailboxName);
             } catch (const std::exception& e) {
-                return inputStoreFailed(e);
+                return inputStoreFailed(e, inputPath);
             }
             try {
                 store->AddFolder(mailboxName);
@@ -545,6 +557,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             outputFolderFailed(mailboxFolder);
             ready = false;
         }
+        if (!ready) TellNotConverted(observer, inputPath, report.failures.back().reason);
         if (ready) {
             std::unique_ptr<MessageOutput> output = MessageOutput::For(observer, std::move(target));
             ExtractionResult x = member ? ExtractMailbox(*member, mode, *output, msgText, progress)
@@ -555,7 +568,10 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             report.messagesFailed += output->failedCount();
             for (auto& f : output->failures()) report.failures.push_back(std::move(f));
             for (auto& w : output->warnings()) report.warnings.push_back(std::move(w));
-            if (!x.error.empty()) report.failures.push_back({inputPath, x.error});
+            if (!x.error.empty()) {
+                report.failures.push_back({inputPath, x.error});
+                TellNotConverted(observer, inputPath, x.error);
+            }
             if (output->diskFull()) report.diskFull = true;
             else if (x.stopped) report.stopped = true;
         }
@@ -575,6 +591,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     auto convertItemFile = [&](const std::string& inputPath, ItemFileKind itemKind, InputFile* member, bool several) {
         if (!pst && kind != OutputKind::Msg) {
             itemFilesPassedOver.push_back(inputPath);
+            TellNotConverted(observer, inputPath, kItemFilesPassedOver);
             return true;
         }
         const std::string mailboxFolder = saveFolder + MirroredPart(inputPath);
@@ -593,7 +610,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                 else if (!store)
                     openStore(StoreScope::AllMailboxes, "");
             } catch (const std::exception& e) {
-                if (storePerMailbox) return inputStoreFailed(e);
+                if (storePerMailbox) return inputStoreFailed(e, inputPath);
                 storeFailed(e);
                 return false;
             }
@@ -610,6 +627,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             outputFolderFailed(mailboxFolder);
             ready = false;
         }
+        if (!ready) TellNotConverted(observer, inputPath, report.failures.back().reason);
         if (ready) {
             ItemFileResult r = ConvertItemFile(itemKind, target, observer, member);
             if (r.diskFull) report.diskFull = true;
@@ -630,6 +648,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     auto convertArchive = [&](int index, int count, const std::string& archivePath) {
         ArchiveReader archive;
         if (std::optional<Failure> failure = archive.Open(archivePath)) {
+            TellNotConverted(observer, archivePath, failure->reason);
             report.failures.push_back(std::move(*failure));
             ++report.mailboxesFailed;
             return true;
@@ -640,6 +659,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         bool damaged = false;
         const int failedBefore = report.mailboxesFailed;
         auto memberFailed = [&](const std::string& memberPath, const std::string& reason) {
+            TellNotConverted(observer, memberPath, reason);
             report.failures.push_back({memberPath, reason});
             ++report.mailboxesFailed;
         };
@@ -651,6 +671,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             ArchiveReader::Step step = archive.NextMember();
             if (step.next == ArchiveReader::Next::End) break;
             if (step.next != ArchiveReader::Next::Member) {
+                TellNotConverted(observer, step.failure->file, step.failure->reason);
                 report.failures.push_back(std::move(*step.failure));
                 damaged = true;
                 if (step.next == ArchiveReader::Next::Failed) break;
@@ -758,7 +779,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                                              : convertMailbox(inputPath, nullptr, inFile);
         if (!going) {
             notReached(index + 1);
-            return report;  // a store could not be opened
+            return WithReadBack(report, written);  // a store could not be opened
         }
         // The store is finished while the last input is tallied: what a part that
         // cannot be finished loses is counted against it.
@@ -785,7 +806,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         return !std::filesystem::exists(std::filesystem::u8path(path), ec);
     });
     share.End();
-    return report;
+    return WithReadBack(report, written);
 }
 
 }  // namespace bv::conversion

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "conversion/RunObserver.h"
+#include "conversion/StoreReadBack.h"
 
 namespace bv::conversion {
 
@@ -79,10 +80,14 @@ struct RunReport {
     // Sorting by labels: label folder ("Work/Projects") -> messages converted into it,
     // over all mailboxes. Empty otherwise.
     std::map<std::string, int64_t> messagesPerFolder;
+    // .pst: the stores written or added to, read back at the end of the run.
+    ReadBackReport readBack;
     // Not one input was a mailbox (an empty list, a folder without files, only files
     // that are no mailboxes): nothing was converted, and that is no success.
     bool nothingToConvert() const { return inputsFound == 0 && !storeError && !stopped; }
-    bool ok() const { return !storeError && !stopped && failures.empty() && !nothingToConvert(); }
+    bool ok() const {
+        return !storeError && !stopped && failures.empty() && !nothingToConvert() && readBack.asWritten();
+    }
 };
 
 // Runs the conversion. Never throws.
@@ -92,7 +97,8 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer);
 // failed or was lost, "Nothing to convert" and what failed when no input was a
 // mailbox, otherwise counts, the failures and the warnings (the first 20
 // of each and a count of the rest). After a run sorting by labels it ends with the
-// messages per folder (FolderCountsText) unless `withFolderCounts` is false.
+// messages per folder (FolderCountsText) unless `withFolderCounts` is false. After a
+// .pst run it ends with what reading the stores back found (ReadBackText).
 std::string CompletionText(const RunReport& report, bool pstOutput, bool withFolderCounts = true);
 // The messages per label folder as a table, one line per folder under a heading
 // line, lines ended by `lineEnd`; "" when the run did not sort by labels.

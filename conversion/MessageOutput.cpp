@@ -1,11 +1,13 @@
 #include "conversion/MessageOutput.h"
 
 #include <algorithm>
+#include <ctime>
 #include <filesystem>
 #include <regex>
 
 #include "conversion/DiskFull.h"
 #include "conversion/EmlxFormat.h"
+#include "conversion/HeaderFields.h"
 #include "conversion/MessageFile.h"
 #include "conversion/MessageIdentity.h"
 #include "conversion/PathHelpers.h"
@@ -39,7 +41,7 @@ bool IsRunOutputName(const std::string& fileName) {
 }
 
 MessageOutput::MessageOutput(RunObserver& observer, MailboxOutput target)
-    : observer_(observer), target_(std::move(target)) {}
+    : wantsItems_(observer.WantsItems()), observer_(observer), target_(std::move(target)) {}
 
 bool MessageOutput::ShouldStop() {
     return diskFull_ || observer_.StopRequested();
@@ -75,8 +77,10 @@ private:
     void Work(Pending& p) const override {
         const bool emlx = target_.kind == OutputKind::Emlx;
         // The header is cut once, for the labels and the .emlx date.
-        const mailstore::mime::MessageTop top =
-            emlx || target_.byLabel() ? mailstore::mime::ReadMessageTop(p.text) : mailstore::mime::MessageTop{};
+        const mailstore::mime::MessageTop top = emlx || target_.byLabel() || wantsItems_
+                                                    ? mailstore::mime::ReadMessageTop(p.text)
+                                                    : mailstore::mime::MessageTop{};
+        if (wantsItems_) ReadItemFields(top.header.fields, p);
         MessageLabels labels;
         if (target_.byLabel()) labels = LabelsOfMessage(top.header.fields);
         DiskFolder folder = FolderOnDisk(labels.folder);
@@ -88,7 +92,8 @@ private:
         if (emlx) BuildEmlx(p.text, top.header.fields, built, EmlxFlags{.read = !labels.unread, .flagged = labels.starred});
         p.labelFolder = std::move(labels.folder);
         // A file of the same content is the message converted before: it is left as it is.
-        MessageFileWrite written = WriteMessageFile(MessageFileName(folder.path, p.n, emlx), emlx ? built : p.text);
+        p.destination = MessageFileName(folder.path, p.n, emlx);
+        MessageFileWrite written = WriteMessageFile(p.destination, emlx ? built : p.text);
         p.alreadyThere = written.alreadyThere;
         p.failure = std::move(written.failure);
     }
@@ -106,6 +111,7 @@ private:
         const bool toStore = target_.kind == OutputKind::Pst;
         // The header is cut once, for the labels and the import.
         const mailstore::mime::MessageTop top = mailstore::mime::ReadMessageTop(p.text);
+        if (wantsItems_) ReadItemFields(top.header.fields, p);
         MessageLabels labels;
         if (target_.byLabel()) {
             std::vector<std::string> read = ReadLabels(top.header.fields);
@@ -158,6 +164,7 @@ private:
             throw mailstore::MailStoreError(folder.failure->reason);
         }
         p.target = MsgFileName(folder.path, p.n);
+        p.destination = p.target;
         // A file of the same content is the message converted before: it is left as it is.
         p.alreadyThere = !mailstore::msg::WriteMsgFile(message, std::filesystem::u8path(p.target));
     }
@@ -200,6 +207,8 @@ private:
         pst::PstStoreSeries::Refolder refolder;
         if (target_.byLabel()) refolder = FolderOverLabels(std::move(p.labels));
         pst::PstStoreSeries::Added added = target_.store->AddOnce(folder, std::move(p.prepared), std::move(refolder));
+        p.destination = target_.store->path();
+        for (const std::string& name : folder) p.folder += (p.folder.empty() ? "" : "/") + name;
         if (!added.warning.empty()) warnings_.push_back({p.target, std::move(added.warning)});
         return added.added;
     }
@@ -238,6 +247,8 @@ void MessageOutput::OutputMessage(int32_t n, AppendStrings& message) {
     next->target = target_.inputPath + " (message " + std::to_string(n) + ")";
     // The bytes move to the worker, not copied.
     next->text = message.Take();
+    next->offset = nextOffset_;
+    next->sourceBytes = next->text.size();
     next->size = next->text.capacity();  // what it holds in memory, its spare room included
     // Room for this one: the oldest messages are finished (in order) once worked on.
     // The older half goes at once, so that the run waits for the workers once per
@@ -275,23 +286,79 @@ void MessageOutput::Flush() {
     while (!pending_.empty()) CollectOldest();
 }
 
+void MessageOutput::ReadItemFields(const mailstore::mime::HeaderFields& fields, Pending& p) const {
+    using mailstore::mime::RawHeader;
+    p.messageId = RawHeader(fields, "Message-ID");
+    p.sender = DecodeText(RawHeader(fields, "From"));
+    p.subject = DecodeText(RawHeader(fields, "Subject"));
+    const std::string date = RawHeader(fields, "Date");
+    if (std::optional<long long> seconds = DecodeDate(date)) {
+        // As UTC in ISO 8601, which spreadsheets sort.
+        const std::time_t t = std::time_t(*seconds);
+        std::tm tm{};
+#ifdef _WIN32
+        gmtime_s(&tm, &t);
+#else
+        gmtime_r(&t, &tm);
+#endif
+        char text[32];
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+        p.date = text;
+    } else {
+        p.date = date;
+    }
+}
+
+void MessageOutput::Tell(Pending& p, ItemOutcome::Result result, std::string reason) {
+    if (!wantsItems_) return;
+    ItemOutcome o;
+    o.result = result;
+    o.input = target_.inputPath;
+    o.number = p.n;
+    o.offset = int64_t(p.offset);
+    o.messageId = std::move(p.messageId);
+    o.date = std::move(p.date);
+    o.sender = std::move(p.sender);
+    o.subject = std::move(p.subject);
+    o.reason = std::move(reason);
+    o.destination = std::move(p.destination);
+    o.folder = std::move(p.folder);
+    observer_.ItemDone(o);
+}
+
 // Once per message: a failure of its work or of its finish is the message's.
 void MessageOutput::Collected(Pending& p) {
     try {
         if (p.error) std::rethrow_exception(p.error);
         if (p.failure) {
+            Tell(p, ItemOutcome::Result::Failed, p.failure->reason);
             Failed(std::move(*p.failure));
-        } else if (!Finish(p)) {
-            ++alreadyThere_;
-            observer_.MessageSettled(false);
         } else {
-            ++written_;
-            observer_.MessageSettled(true);
-            if (target_.byLabel()) target_.counts->Add(p.labelFolder);
-            for (const std::string& w : p.warnings)
-                warnings_.push_back({p.target, "converted, but some content could not be read: " + w});
+            const size_t warningsBefore = warnings_.size();
+            if (!Finish(p)) {
+                ++alreadyThere_;
+                observer_.MessageSettled(false);
+                Tell(p, ItemOutcome::Result::AlreadyThere, "");
+            } else {
+                ++written_;
+                observer_.MessageSettled(true);
+                if (target_.byLabel()) target_.counts->Add(p.labelFolder);
+                for (const std::string& w : p.warnings)
+                    warnings_.push_back({p.target, "converted, but some content could not be read: " + w});
+                const bool imported = target_.kind == OutputKind::Msg || target_.kind == OutputKind::Pst;
+                if (imported && p.sourceBytes > kLargeItemBytes)
+                    warnings_.push_back({p.target, "converted, but it is " + std::to_string(p.sourceBytes / 1000000) +
+                                                       " MB: imports into online mailboxes skip items over 150 MB"});
+                std::string reasons;
+                for (size_t i = warningsBefore; i < warnings_.size(); ++i)
+                    reasons += (reasons.empty() ? "" : "; ") + warnings_[i].reason;
+                const auto result =
+                    reasons.empty() ? ItemOutcome::Result::Converted : ItemOutcome::Result::ConvertedWithWarning;
+                Tell(p, result, std::move(reasons));
+            }
         }
     } catch (const std::exception& e) {
+        Tell(p, ItemOutcome::Result::Failed, e.what());
         Failed({p.target, e.what()});
     }
     p.prepared.reset();

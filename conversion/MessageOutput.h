@@ -19,6 +19,7 @@
 #include "conversion/MessageExtraction.h"
 #include "conversion/RunObserver.h"
 #include "mailstore/mapi/Message.h"
+#include "mailstore/mime/TopHeader.h"
 #include "mailstore/pst/PstStoreSeries.h"
 
 namespace bv::conversion {
@@ -48,6 +49,7 @@ public:
     ~MessageOutput() override;
 
     void OutputMessage(int32_t n, AppendStrings& text) override;
+    void MessageAt(uint64_t offset) override { nextOffset_ = offset; }
     bool ShouldStop() override;
     // Finishes the messages still under way. Call it after the extraction; the counts,
     // failures and warnings are complete afterwards.
@@ -80,6 +82,12 @@ protected:
         std::optional<Failure> failure;     // or an exception in `error`
         std::exception_ptr error;
         ImportPipeline::Ticket ticket = 0;
+        uint64_t offset = 0;      // where it begins in the mailbox
+        uint64_t sourceBytes = 0;  // its size in the mailbox, line ends as written
+        // For the observer's ItemDone (when it wants them): the header's fields, and
+        // where the message went (the file, or the store file and folder).
+        std::string messageId, date, sender, subject;
+        std::string destination, folder;
     };
     // On a worker: the message's work. Reports through `p`; may throw.
     virtual void Work(Pending& p) const = 0;
@@ -96,6 +104,9 @@ protected:
         std::optional<Failure> failure;
     };
     DiskFolder FolderOnDisk(const std::vector<std::string>& labelFolder) const;
+    // On a worker, when the observer wants items: the fields the report names.
+    void ReadItemFields(const mailstore::mime::HeaderFields& fields, Pending& p) const;
+    bool wantsItems_ = false;
 
     RunObserver& observer_;
     MailboxOutput target_;
@@ -107,6 +118,8 @@ private:
     // A message not converted; a full disk is reported once, for the first write
     // that found it.
     void Failed(Failure failure);
+    // Tells the observer what became of the message.
+    void Tell(Pending& p, ItemOutcome::Result result, std::string reason);
 
     std::unique_ptr<ImportPipeline> pipeline_;
     std::deque<std::unique_ptr<Pending>> pending_;  // in message order
@@ -115,8 +128,13 @@ private:
     int64_t alreadyThere_ = 0;
     int64_t failed_ = 0;
     bool diskFull_ = false;
+    uint64_t nextOffset_ = 0;
     std::vector<Failure> failures_;
 };
+
+// A message this large is converted with a warning into a .pst or .msg file: the
+// common imports into online mailboxes skip items over 150 MB.
+inline constexpr uint64_t kLargeItemBytes = uint64_t(150) * 1000 * 1000;
 
 // "email-" n ".eml" / ".emlx" and "Email-" n ".msg" in the mailbox's folder.
 std::string MessageFileName(const std::string& mailboxFolder, int32_t n, bool emlx);

@@ -302,6 +302,10 @@ void frmStep1::CreateControls() {
         QStringLiteral("Selecting this option will allow you to create a single PST file for all MBOX files"));
     ChkByLabel->setToolTip(QStringLiteral(
         "Each message goes to the folder its labels choose and keeps its unread and starred state"));
+    OptPST->setToolTip(QStringLiteral(
+        "A store larger than 50 GB is written in parts. Microsoft 365's PST import skips items over 150 MB "
+        "(each is converted with a warning) and recommends stores of at most 20 GB: for it, convert with "
+        "brimvault-convert --max-pst-size 20G"));
 
     // The share of the run's input read, over all mailboxes.
     prgRun->setRange(0, 1000);

@@ -277,6 +277,7 @@ void PstStoreSeries::AddWaitingCategories() {
                 part->CommitNow();
             }
             part->Close();  // written only when a category was added
+            written_.push_back(part->TakeWritten());
         } catch (const std::exception& e) {
             // The part stays as its last commit left it.
             failures_.push_back({partPath, std::string("cannot add the labels of messages met again: ") + e.what(), 0});
@@ -301,6 +302,7 @@ void PstStoreSeries::ClosePart(bool anotherFollows) {
         failures_.push_back({path_, e.what(), messages_});
         return;
     }
+    written_.push_back(part->TakeWritten());
     partsDone_.push_back(path_);
 }
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "mailstore/pst/PstStore.h"
+#include "mailstore/pst/StoreReadBack.h"
 #include "mailstore/pst/messaging/IdentityTable.h"
 
 namespace bv::mailstore::pst {
@@ -88,6 +89,10 @@ public:
     // The parts that could not be finished since the last call.
     std::vector<PartFailure> TakeFailures() { return std::exchange(failures_, {}); }
 
+    // What was written into each part, one entry per close (a part opened again to add
+    // categories comes again: WrittenStore::Merge), since the last call.
+    std::vector<WrittenStore> TakeWritten() { return std::exchange(written_, {}); }
+
     bool open() const { return part_ != nullptr; }
     // The number of the part open now (or last): 1 for "<name>.pst", 2 for "<name> (2).pst"...
     int partNumber() const { return number_; }
@@ -147,6 +152,7 @@ private:
     std::vector<Waiting> waitingCategories_;
     size_t waitingBytes_ = 0;
     std::vector<PartFailure> failures_;
+    std::vector<WrittenStore> written_;
 };
 
 }  // namespace bv::mailstore::pst

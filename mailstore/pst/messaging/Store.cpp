@@ -513,6 +513,7 @@ Nid Store::AddBuilt(Folder& folder, const BuiltMessage& built) {
         else addedBeforeLoading_.push_back({identity, nid});
     }
     AddContentsRow(folder, nid, built.props);
+    NoteWritten(nid, built.props);
     if (!(built.messageFlags & MSGFLAG_READ)) ++folder.unread;
     MarkDirty(folder.nid);
     ++sinceCommit_;
@@ -621,6 +622,7 @@ void Store::Close() {
             if (ec) throw MailStoreError("cannot move the finished store to " + final_.string() + ": " + ec.message());
         }
         closed_ = true;
+        RecordWritten();
     } catch (...) {
         Abandon();
         throw;

@@ -12,9 +12,11 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "mailstore/pst/PstStore.h"
+#include "mailstore/pst/StoreReadBack.h"
 #include "mailstore/pst/ltp/LtpNode.h"
 #include "mailstore/pst/ltp/PropertyContext.h"
 #include "mailstore/pst/messaging/IdentityTable.h"
@@ -46,6 +48,14 @@ public:
     bool AddMessageOnce(FolderId folder, PreparedMessagePtr message) override;
     bool Holds(const PreparedMessage& message) override;
     void Close() override;
+    // An existing store opened for reading only (StoreReadBack.cpp): nothing can be
+    // added to it and nothing of the file changes. Throws MailStoreError.
+    static std::unique_ptr<Store> OpenForReading(const std::filesystem::path& path);
+    // The store read back and compared with `written` (see ReadBackStore).
+    StoreReadBack ReadBack(const WrittenStore* written);
+    // What this object wrote into the file, as its Close left it (folders' items and
+    // the items added); empty before a Close.
+    WrittenStore TakeWritten() { return std::exchange(written_, {}); }
     // Leaves the store as the file was before it was opened: a new store is not made,
     // one added to in place stays as of its last commit.
     void Discard() { Abandon(); }
@@ -191,6 +201,10 @@ private:
     Bid WriteSubnodes(const std::vector<LtpSubnode>& subs);
     void WriteLtpNode(Nid nid, const LtpNode& node, Nid parent);
     void Abandon();
+    // An item added (StoreReadBack.cpp): noted for the read back; and at Close, the
+    // folders' items with them in written_.
+    void NoteWritten(Nid nid, const std::vector<PcProp>& props);
+    void RecordWritten();
     // Writes the changed folders and the name-to-id map (and the identity index when
     // `closing` or it is due), then commits the file.
     void Commit(bool closing = false);
@@ -226,6 +240,7 @@ private:
     std::vector<uint32_t> contentsColumns_;
     std::vector<uint32_t> assocColumns_;
     std::vector<uint32_t> searchColumns_;
+    WrittenStore written_;
 };
 
 }  // namespace bv::mailstore::pst

@@ -35,7 +35,7 @@ volatile std::sig_atomic_t g_signal = 0;
 extern "C" void OnSignal(int sig) { g_signal = sig; }
 
 const char* kUsage =
-    "usage: brimvault-convert --to eml|emlx|msg|pst [--single-pst] [--max-pst-size SIZE] [--by-label]\n"
+    "usage: brimvault-convert --to eml|emlx|msg|pst [--single-pst] [--max-pst-size SIZE] [--by-label [--label-map FILE]]\n"
     "                         [--report FILE] -o DEST INPUT...\n"
     "       brimvault-convert --verify STORE...\n"
     "  INPUT   mailbox files, archives of them (.zip, .tar, .tgz, .tar.bz2, .tar.xz, .mbox.gz),\n"
@@ -48,6 +48,9 @@ const char* kUsage =
     "                and skips items over 150 MB, use 20G\n"
     "  --by-label    sort messages into folders by their labels, keeping unread and starred\n"
     "                state and the labels as categories; prints the messages per folder\n"
+    "  --label-map FILE  with --by-label: what labels mean, over the built-in names, one\n"
+    "                line each: LABEL = Inbox|Sent Items|Drafts|Deleted Items|Junk Email|\n"
+    "                unread|starred|ignore|FOLDER/PATH  (# begins a comment)\n"
     "  --report FILE write what became of each message, card and event, and of each input not\n"
     "                converted, to FILE as the run goes: CSV, or JSON Lines when FILE ends in .jsonl\n"
     "  --verify      read back .pst stores written earlier: each folder's contents table against\n"
@@ -283,6 +286,7 @@ int main(int argc, char** argv) {
     std::string to, dest;
     bool single = false;
     bool byLabel = false;
+    std::string labelMap;
     bool maxPstSizeGiven = false;
     uint64_t maxPstSize = kDefaultMaxPstSize;
     bool verify = false;
@@ -318,6 +322,13 @@ int main(int argc, char** argv) {
             single = true;
         } else if (a == "--by-label") {
             byLabel = true;
+        } else if (a == "--label-map") {
+            if (++i >= argc) return UsageError("--label-map needs a file");
+            labelMap = argv[i];
+            if (labelMap.empty()) return UsageError("--label-map needs a file");
+        } else if (a.rfind("--label-map=", 0) == 0) {
+            labelMap = a.substr(12);
+            if (labelMap.empty()) return UsageError("--label-map needs a file");
         } else if (a == "--max-pst-size" || a.rfind("--max-pst-size=", 0) == 0) {
             std::string size;
             if (a == "--max-pst-size") {
@@ -363,6 +374,14 @@ int main(int argc, char** argv) {
     if (maxPstSizeGiven && options.kind != OutputKind::Pst) return UsageError("--max-pst-size goes with --to pst");
     options.singleStore = single;
     options.byLabel = byLabel;
+    if (!labelMap.empty()) {
+        if (!byLabel) return UsageError("--label-map goes with --by-label");
+        try {
+            options.labelMap = LabelMap::Read(labelMap);
+        } catch (const std::exception& e) {
+            return UsageError(e.what());
+        }
+    }
     options.maxPstSize = maxPstSize;
     if (dest.empty()) return UsageError("-o DEST is required");
     if (inputs.empty()) return UsageError("no input mailbox given");

@@ -537,6 +537,8 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         if (options.byLabel) {
             target.diskFolders = &diskLabelFolders;
             target.counts = &labelCounts;
+            target.labelMap = options.labelMap ? &*options.labelMap : nullptr;
+            target.mailboxName = mailboxName;
         }
         bool ready = true;
         if (pst) {

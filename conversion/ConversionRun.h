@@ -5,9 +5,11 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "conversion/LabelMap.h"
 #include "conversion/RunObserver.h"
 #include "conversion/StoreReadBack.h"
 
@@ -29,6 +31,8 @@ struct RunOptions {
     // Each message goes to the folder its labels choose, below the mailbox's folder,
     // and keeps its unread and starred state and its labels as categories.
     bool byLabel = false;
+    // Sorting by labels: the person's own meanings of labels, over the built-in table.
+    std::optional<LabelMap> labelMap;
     // .pst: the largest size of a store file in bytes; a store that would grow past
     // it is written in parts. 0 means no limit.
     uint64_t maxPstSize = kDefaultMaxPstSize;

@@ -13,6 +13,8 @@
 #include "conversion/PathHelpers.h"
 #include "mailstore/MailStoreError.h"
 #include "mailstore/mapi/MessageDefaults.h"
+#include "mailstore/mime/Charsets.h"
+#include "mailstore/mime/EncodedWords.h"
 #include "mailstore/mime/Rfc822Import.h"
 #include "mailstore/msg/MsgWriter.h"
 
@@ -41,7 +43,12 @@ bool IsRunOutputName(const std::string& fileName) {
 }
 
 MessageOutput::MessageOutput(RunObserver& observer, MailboxOutput target)
-    : wantsItems_(observer.WantsItems()), observer_(observer), target_(std::move(target)) {}
+    : wantsItems_(observer.WantsItems()), observer_(observer), target_(std::move(target)) {
+    if (!target_.byLabel()) return;
+    rules_.map = target_.labelMap;
+    rules_.language = std::string(LanguageOfMailboxName(target_.mailboxName));
+    languageSettled_ = !rules_.language.empty();
+}
 
 bool MessageOutput::ShouldStop() {
     return diskFull_ || observer_.StopRequested();
@@ -82,7 +89,11 @@ private:
                                                     : mailstore::mime::MessageTop{};
         if (wantsItems_) ReadItemFields(top.header.fields, p);
         MessageLabels labels;
-        if (target_.byLabel()) labels = LabelsOfMessage(top.header.fields);
+        if (target_.byLabel()) {
+            p.labels = ReadLabels(top.header.fields);
+            labels = SortLabels(p.labels, rules_);
+            p.recognised = labels.recognised;
+        }
         DiskFolder folder = FolderOnDisk(labels.folder);
         if (folder.failure) {
             p.failure = std::move(folder.failure);
@@ -114,10 +125,10 @@ private:
         if (wantsItems_) ReadItemFields(top.header.fields, p);
         MessageLabels labels;
         if (target_.byLabel()) {
-            std::vector<std::string> read = ReadLabels(top.header.fields);
-            labels = SortLabels(read);
             // A copy the store holds already may go to another folder for them.
-            if (toStore) p.labels = std::move(read);
+            p.labels = ReadLabels(top.header.fields);
+            labels = SortLabels(p.labels, rules_);
+            p.recognised = labels.recognised;
         }
         mailstore::mapi::Message message;
         std::vector<uint8_t> digest;
@@ -177,12 +188,14 @@ private:
 
 // Where a message sorted by its labels belongs when a copy with `labels` comes: below
 // its mailbox's folder, in the folder the labels of both choose.
-pst::PstStoreSeries::Refolder FolderOverLabels(std::vector<std::string> labels) {
-    return [labels = std::move(labels)](const std::vector<std::string>& folder,
+// The store may ask after the mailbox is done (a copy in a full earlier part), so the
+// rules go with it; the label map they point to lives as long as the run.
+pst::PstStoreSeries::Refolder FolderOverLabels(std::vector<std::string> labels, LabelRules rules) {
+    return [labels = std::move(labels), rules = std::move(rules)](const std::vector<std::string>& folder,
                                         const std::vector<std::string>& categories) -> std::vector<std::string> {
         if (folder.size() < 2) return {};  // not in a label folder below a mailbox's
         std::optional<std::vector<std::string>> wanted =
-            LabelFolderMetAgain({folder.begin() + 1, folder.end()}, categories, labels);
+            LabelFolderMetAgain({folder.begin() + 1, folder.end()}, categories, labels, rules);
         if (!wanted) return {};
         wanted->insert(wanted->begin(), folder[0]);
         return std::move(*wanted);
@@ -205,7 +218,7 @@ private:
         std::vector<std::string> folder{target_.folder};
         folder.insert(folder.end(), p.labelFolder.begin(), p.labelFolder.end());
         pst::PstStoreSeries::Refolder refolder;
-        if (target_.byLabel()) refolder = FolderOverLabels(std::move(p.labels));
+        if (target_.byLabel()) refolder = FolderOverLabels(std::move(p.labels), rules_);
         pst::PstStoreSeries::Added added = target_.store->AddOnce(folder, std::move(p.prepared), std::move(refolder));
         p.destination = target_.store->path();
         for (const std::string& name : folder) p.folder += (p.folder.empty() ? "" : "/") + name;
@@ -254,14 +267,24 @@ void MessageOutput::OutputMessage(int32_t n, AppendStrings& message) {
     // The older half goes at once, so that the run waits for the workers once per
     // batch rather than once per message.
     if (!pending_.empty() && (pending_.size() >= kMaxPending || pendingBytes_ + next->size > kMaxPendingBytes)) {
+        SettleLanguage();  // the messages held for it go to the workers first
         size_t batch = std::max<size_t>(1, pending_.size() / 2);
         pipeline_->Wait(pending_[batch - 1]->ticket);
         for (size_t i = 0; i < batch; ++i) CollectOldest();
         while (!pending_.empty() && pendingBytes_ + next->size > kMaxPendingBytes) CollectOldest();
     }
-    if (!pipeline_) pipeline_ = std::make_unique<ImportPipeline>();
     Pending* p = next.get();
-    next->ticket = pipeline_->Submit([this, p] {
+    pendingBytes_ += next->size;
+    pending_.push_back(std::move(next));
+    if (languageSettled_) Submit(*p);
+    else HoldForLanguage(*p);
+    observer_.MessageWritten(n);
+}
+
+void MessageOutput::Submit(Pending& pending) {
+    if (!pipeline_) pipeline_ = std::make_unique<ImportPipeline>();
+    Pending* p = &pending;
+    p->ticket = pipeline_->Submit([this, p] {
         try {
             Work(*p);
         } catch (...) {
@@ -269,9 +292,25 @@ void MessageOutput::OutputMessage(int32_t n, AppendStrings& message) {
         }
         std::string().swap(p->text);
     });
-    pendingBytes_ += next->size;
-    pending_.push_back(std::move(next));
-    observer_.MessageWritten(n);
+}
+
+namespace {
+// The most messages, and bytes, that wait for the mailbox's language.
+constexpr size_t kLanguageSample = 64;
+constexpr size_t kLanguageSampleBytes = kMaxPendingBytes / 2;
+}  // namespace
+
+void MessageOutput::HoldForLanguage(Pending& p) {
+    vote_.Add(ReadLabels(p.text));
+    if (vote_.Settled() || pending_.size() >= kLanguageSample || pendingBytes_ >= kLanguageSampleBytes)
+        SettleLanguage();
+}
+
+void MessageOutput::SettleLanguage() {
+    if (languageSettled_) return;
+    languageSettled_ = true;
+    rules_.language = vote_.Language();
+    for (auto& p : pending_) Submit(*p);
 }
 
 void MessageOutput::CollectOldest() {
@@ -283,14 +322,44 @@ void MessageOutput::CollectOldest() {
 }
 
 void MessageOutput::Flush() {
+    SettleLanguage();
     while (!pending_.empty()) CollectOldest();
+    WarnUnrecognisedLabels();
+}
+
+void MessageOutput::CountLabels(const Pending& p) {
+    if (!target_.byLabel() || recognisedSeen_) return;
+    if (p.recognised) {
+        recognisedSeen_ = true;
+        labelCounts_.clear();
+        return;
+    }
+    constexpr size_t kMostLabels = 10000;  // distinct labels counted: memory stays bounded
+    for (const std::string& label : p.labels)
+        if (labelCounts_.size() < kMostLabels || labelCounts_.count(label)) ++labelCounts_[label];
+}
+
+void MessageOutput::WarnUnrecognisedLabels() {
+    if (!target_.byLabel() || recognisedSeen_ || warned_ || labelCounts_.empty()) return;
+    warned_ = true;
+    std::vector<std::pair<std::string, int64_t>> most(labelCounts_.begin(), labelCounts_.end());
+    std::stable_sort(most.begin(), most.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    std::string names;
+    for (size_t i = 0; i < most.size() && i < 5; ++i)
+        names += (i ? ", \"" : "\"") + most[i].first + "\" (" + std::to_string(most[i].second) + ")";
+    warnings_.push_back({target_.inputPath,
+                         "sorted by labels, but no message carried a label known as Inbox, Sent, Unread or another "
+                         "system label, so each went to the folder of its first label; the most frequent labels: " +
+                             names + ". A label map (--label-map) can say what they mean"});
 }
 
 void MessageOutput::ReadItemFields(const mailstore::mime::HeaderFields& fields, Pending& p) const {
     using mailstore::mime::RawHeader;
     p.messageId = RawHeader(fields, "Message-ID");
-    p.sender = DecodeText(RawHeader(fields, "From"));
-    p.subject = DecodeText(RawHeader(fields, "Subject"));
+    using mailstore::mime::DecodeEncodedWords;
+    using mailstore::mime::UnfoldHeader;
+    p.sender = DecodeEncodedWords(UnfoldHeader(RawHeader(fields, "From")));
+    p.subject = DecodeEncodedWords(UnfoldHeader(RawHeader(fields, "Subject")));
     const std::string date = RawHeader(fields, "Date");
     if (std::optional<long long> seconds = DecodeDate(date)) {
         // As UTC in ISO 8601, which spreadsheets sort.
@@ -330,6 +399,7 @@ void MessageOutput::Tell(Pending& p, ItemOutcome::Result result, std::string rea
 void MessageOutput::Collected(Pending& p) {
     try {
         if (p.error) std::rethrow_exception(p.error);
+        if (!p.failure) CountLabels(p);
         if (p.failure) {
             Tell(p, ItemOutcome::Result::Failed, p.failure->reason);
             Failed(std::move(*p.failure));

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +37,10 @@ struct MailboxOutput {
     DiskLabelFolders* diskFolders = nullptr;
     LabelFolderCounts* counts = nullptr;
     bool byLabel() const { return counts != nullptr; }
+    // Sorting by labels: the person's label map (may be null), and the mailbox's name,
+    // which may tell the language of its labels.
+    const LabelMap* labelMap = nullptr;
+    std::string mailboxName;
 };
 
 // What every sink shares: the queue of messages under way, and the counts, failures
@@ -74,7 +79,8 @@ protected:
         std::string text;    // the message's bytes until its work has read them
         size_t size = 0;     // the bytes `text` held
         std::vector<std::string> labelFolder;  // sorting by labels: the message's folder
-        std::vector<std::string> labels;       // a store's, sorting by labels: the message's labels
+        std::vector<std::string> labels;       // sorting by labels: the message's labels
+        bool recognised = false;               // sorting by labels: one was a system label
         mailstore::pst::PreparedMessagePtr prepared;  // a store's message, in its form
         std::vector<std::string> warnings;  // what the import could not read
         std::string note;                   // a warning of the kind's own
@@ -111,8 +117,21 @@ protected:
     RunObserver& observer_;
     MailboxOutput target_;
     std::vector<Failure> warnings_;
+    // Sorting by labels: how the workers read them. Fixed once the language is known,
+    // before the first message goes to a worker.
+    LabelRules rules_;
 
 private:
+    // Sorting by labels, until the mailbox's language is known: the first messages wait
+    // (not yet given to the workers) while their labels vote on it.
+    void HoldForLanguage(Pending& p);
+    void SettleLanguage();
+    void Submit(Pending& p);
+    // Sorting by labels: the labels of messages converted while none carried a system
+    // label, for the one warning at the end of a mailbox where none ever did.
+    void CountLabels(const Pending& p);
+    void WarnUnrecognisedLabels();
+
     void CollectOldest();
     void Collected(Pending& p);
     // A message not converted; a full disk is reported once, for the first write
@@ -130,6 +149,10 @@ private:
     bool diskFull_ = false;
     uint64_t nextOffset_ = 0;
     std::vector<Failure> failures_;
+    bool languageSettled_ = true;
+    LanguageVote vote_;
+    bool recognisedSeen_ = false, warned_ = false;
+    std::map<std::string, int64_t> labelCounts_;
 };
 
 // A message this large is converted with a warning into a .pst or .msg file: the

@@ -104,8 +104,9 @@ const ControlRow kControls[] = {
      8055, 255, kWide},
     {"ChkAllinOnePST", Kind::Check, nullptr, "Create Single Outlook PST file for All files", 240, 5160, 8535, 255,
      kWide | kDown},
-    {"ChkByLabel", Kind::Check, nullptr, "Sort messages into folders by their labels", 4440, 5475, 4335, 255,
+    {"ChkByLabel", Kind::Check, nullptr, "Sort messages into folders by their labels", 3360, 5475, 3975, 255,
      kRight | kDown},
+    {"CmdLabelMap", Kind::Button, nullptr, "Label map...", 7440, 5475, 1335, 270, kRight | kDown},
     {"Label4", Kind::Label, nullptr, "Converting Messages...", 240, 5475, 1815, 255, kDown},
     {"LblProgessCurrent", Kind::Label, nullptr, "Mailbox  0 (of 0)", 600, 5760, 2295, 255, kDown},
     {"prgRun", Kind::Progress, nullptr, "", 2955, 5760, 5820, 255, kWide | kDown},
@@ -161,6 +162,24 @@ const QString kSingleStoreKey = QStringLiteral("singleStore");
 // Room the window's frame takes on screen beyond its client area.
 constexpr QSize kFrameRoom(16, 48);
 
+const char* const kLabelMapTip =
+    "A file of your own that says what labels mean, one line each: label = Inbox, Sent Items, Drafts, "
+    "Deleted Items, Junk Email, unread, starred, ignore or a folder path";
+
+// A text of the window in the person's language (the English text when there is no
+// translation of it).
+QString Translated(const char* english) { return QCoreApplication::translate("frmStep1", english); }
+QString Translated(const QString& english) { return Translated(english.toUtf8().constData()); }
+
+// A text the run made, each line in the person's language where it is one of the
+// run's fixed lines; lines with counts, names and reasons stay as they are.
+QString TranslatedLines(const QString& text) {
+    QStringList lines = text.split(QStringLiteral("\r\n"));
+    for (QString& line : lines)
+        if (!line.isEmpty()) line = QCoreApplication::translate("Completion", line.toUtf8().constData());
+    return lines.join(QStringLiteral("\r\n"));
+}
+
 // A completion text cut at its first blank line: the lead for the box, the lists
 // below it for the box's details area.
 std::pair<QString, QString> LeadAndLists(const QString& text) {
@@ -213,7 +232,7 @@ void frmStep1::CreateControls() {
     std::vector<QWidget*> focusable;
     for (const ControlRow& row : kControls) {
         QWidget* container = row.in ? Control<QWidget>(row.in) : this;
-        const QString caption = row.caption ? QString::fromUtf8(row.caption) : kHeaderNotice;
+        const QString caption = row.caption ? Translated(row.caption) : Translated(kHeaderNotice);
         QWidget* w = nullptr;
         switch (row.kind) {
             case Kind::Band: w = new Band(container); break;
@@ -264,6 +283,7 @@ void frmStep1::CreateControls() {
     OptMSG = Control<QRadioButton>("OptMSG");
     ChkAllinOnePST = Control<QCheckBox>("ChkAllinOnePST");
     ChkByLabel = Control<QCheckBox>("ChkByLabel");
+    CmdLabelMap = Control<QPushButton>("CmdLabelMap");
     Label1 = Control<QLabel>("Label1");
     LblProgessCurrent = Control<QLabel>("LblProgessCurrent");
     LblIMMFile = Control<QLabel>("LblIMMFile");
@@ -298,11 +318,11 @@ void frmStep1::CreateControls() {
     singleStoreWanted_ = Settings()->value(kSingleStoreKey, true).toBool();
     ChkAllinOnePST->setChecked(false);
     ChkAllinOnePST->setEnabled(false);
-    ChkAllinOnePST->setToolTip(
-        QStringLiteral("Selecting this option will allow you to create a single PST file for all MBOX files"));
-    ChkByLabel->setToolTip(QStringLiteral(
-        "Each message goes to the folder its labels choose and keeps its unread and starred state"));
-    OptPST->setToolTip(QStringLiteral(
+    ChkAllinOnePST->setToolTip(Translated("Selecting this option will allow you to create a single PST file for all MBOX files"));
+    ChkByLabel->setToolTip(
+        Translated("Each message goes to the folder its labels choose and keeps its unread and starred state"));
+    CmdLabelMap->setToolTip(Translated(kLabelMapTip));
+    OptPST->setToolTip(Translated(
         "A store larger than 50 GB is written in parts. Microsoft 365's PST import skips items over 150 MB "
         "(each is converted with a warning) and recommends stores of at most 20 GB: for it, convert with "
         "brimvault-convert --max-pst-size 20G"));
@@ -391,6 +411,7 @@ void frmStep1::ConnectHandlers() {
     connect(CmdConvert, &QPushButton::clicked, this, [this] { CmdConvert_Click(); });
     connect(CmdHelp, &QPushButton::clicked, this, [this] { CmdHelp_Click(); });
     connect(cmdEnd, &QPushButton::clicked, this, [this] { cmdEnd_Click(); });
+    connect(CmdLabelMap, &QPushButton::clicked, this, [this] { CmdLabelMap_Click(); });
     // The one-store check box counts only for .pst; its tick stays as the user left it,
     // also for the next start.
     connect(OptPST, &QRadioButton::toggled, this, [this] { UpdateControls(); });
@@ -402,7 +423,8 @@ void frmStep1::ConnectHandlers() {
 
 void frmStep1::UpdateControls() {
     const bool idle = !run_ && !addingFolder_;
-    for (QWidget* w : std::initializer_list<QWidget*>{cmdAdd, CmdAddFolder, cmdClear1, grdFiles1, Frame1, ChkByLabel})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{cmdAdd, CmdAddFolder, cmdClear1, grdFiles1, Frame1, ChkByLabel, CmdLabelMap})
         w->setEnabled(idle);
     // The one-store box shows the user's choice while it counts, no tick while it does not.
     ChkAllinOnePST->setEnabled(idle && OptPST->isChecked());
@@ -448,15 +470,17 @@ bool frmStep1::AskRunOptions(conversion::RunOptions& options) {
     else if (OptEMLX->isChecked()) options.kind = OutputKind::Emlx;
     else if (OptMSG->isChecked()) options.kind = OutputKind::Msg;
     else {
-        prompts_->message(QStringLiteral("Please select a option to convert file(s)."), filelist::kProgramTitle,
+        prompts_->message(Translated("Please select a option to convert file(s)."), filelist::kProgramTitle,
                           filelist::MessageIcon::Information);
         return false;
     }
     options.singleStore = options.kind == OutputKind::Pst && singleStoreWanted_;
     options.byLabel = ChkByLabel->isChecked();
+    // The label map is read as it is now; one that cannot be read stops the run here.
+    if (options.byLabel && !labelMapPath_.isEmpty() && !(options.labelMap = ReadLabelMap(labelMapPath_))) return false;
     // The destination.
     if (closing_) return false;
-    options.destination = prompts_->chooseFolder(QStringLiteral("Choose Folder to Save...")).toStdString();
+    options.destination = prompts_->chooseFolder(Translated("Choose Folder to Save...")).toStdString();
     if (options.destination.empty() || closing_) return false;
     // The list as it is now; it cannot change while the run is under way.
     for (const QString& path : fileList_->Paths()) options.inputs.push_back(path.toStdString());
@@ -478,7 +502,7 @@ void frmStep1::ShowRunProgress() {
     if (!run_) return;
     const RunThread::Progress p = run_->progress();
     if (p.mailboxIndex >= 0)
-        SetLblProgessCurrent(QStringLiteral("Mailbox %1 (of %2) ").arg(p.mailboxIndex + 1).arg(p.mailboxCount));
+        SetLblProgessCurrent(Translated("Mailbox %1 (of %2) ").arg(p.mailboxIndex + 1).arg(p.mailboxCount));
     if (!p.fileName.isEmpty()) SetLblIMMFile(p.fileName);
     if (p.added > 0 || p.alreadyThere > 0) SetLblProgress(SavedText(p.added, p.alreadyThere));
     if (p.bytesTotal > 0) prgRun->setValue(int(std::min(p.bytesDone, p.bytesTotal) * 1000 / p.bytesTotal));
@@ -513,33 +537,59 @@ void frmStep1::ShowRunResult(const conversion::RunReport& report) {
     if (report.stopped) return;
     // The box shows the summary; long lists (failures, warnings, messages per folder)
     // go into its details area.
-    auto [lead, lists] = LeadAndLists(QString::fromStdString(conversion::CompletionText(report, pstRun_, false)));
-    const QString counts = QString::fromStdString(conversion::FolderCountsText(report));
+    auto [lead, lists] =
+        LeadAndLists(TranslatedLines(QString::fromStdString(conversion::CompletionText(report, pstRun_, false))));
+    const QString counts = TranslatedLines(QString::fromStdString(conversion::FolderCountsText(report)));
     if (!counts.isEmpty()) lists += (lists.isEmpty() ? QString() : QStringLiteral("\r\n")) + counts;
     const bool clean = report.failures.empty() && report.warnings.empty();
     prompts_->message(lead, filelist::kProgramTitle, clean ? MessageIcon::Information : MessageIcon::Warning,
                       lists, CompletionActions(report));
 }
 
+std::optional<conversion::LabelMap> frmStep1::ReadLabelMap(const QString& path) {
+    try {
+        return conversion::LabelMap::Read(path.toStdString());
+    } catch (const std::exception& e) {
+        prompts_->message(Translated("The label map cannot be used:") + QStringLiteral("\r\n") + QString::fromStdString(e.what()),
+                          filelist::kProgramTitle, filelist::MessageIcon::Exclamation);
+        return std::nullopt;
+    }
+}
+
+void frmStep1::CmdLabelMap_Click() {
+    const QStringList chosen = prompts_->chooseFiles(Translated("Label maps (*.txt);;All files (*)"));
+    if (chosen.isEmpty()) {
+        // Nothing chosen while a map is in use: the user may want to go without it.
+        if (!labelMapPath_.isEmpty() &&
+            prompts_->ask(Translated("Sort without the label map %1?").arg(labelMapPath_), filelist::kProgramTitle))
+            labelMapPath_.clear();
+    } else if (ReadLabelMap(chosen.front())) {
+        labelMapPath_ = chosen.front();
+        ChkByLabel->setChecked(true);
+    }
+    CmdLabelMap->setToolTip(labelMapPath_.isEmpty() ? Translated(kLabelMapTip)
+                                                    : Translated("Label map in use: %1").arg(labelMapPath_));
+}
+
 // The buttons of the completion box beside OK.
 std::vector<filelist::BoxAction> frmStep1::CompletionActions(const conversion::RunReport& report) {
     std::vector<filelist::BoxAction> actions;
     const QString destination = QString::fromStdString(report.destination);
-    actions.push_back({tr("Open folder"), [this, destination] { prompts_->openExternal(destination); }});
+    actions.push_back({Translated("Open folder"), [this, destination] { prompts_->openExternal(destination); }});
     return actions;
 }
 
 void frmStep1::ResetProgress() {
-    SetLblProgessCurrent(QStringLiteral("Mailbox  0 (of 0)"));
+    SetLblProgessCurrent(Translated("Mailbox  0 (of 0)"));
     SetLblIMMFile(QString());
-    SetLblProgress(QStringLiteral("Saving :"));
+    SetLblProgress(Translated("Saving :"));
     prgRun->setValue(0);
     fileList_->ClearResults();
 }
 
 QString frmStep1::SavedText(int64_t added, int64_t alreadyThere) {
-    QString text = QStringLiteral("Saved %1 Email Messages...").arg(added);
-    if (alreadyThere > 0) text += QLatin1Char(' ') + tr("%1 already there").arg(alreadyThere);
+    QString text = Translated("Saved %1 Email Messages...").arg(added);
+    if (alreadyThere > 0) text += QLatin1Char(' ') + Translated("%1 already there").arg(alreadyThere);
     return text;
 }
 
@@ -550,16 +600,16 @@ void frmStep1::ShowResults(const conversion::RunReport& report) {
         const auto found = report.inputResults.find(paths[row].trimmed().toStdString());
         QString text;
         if (found == report.inputResults.end()) {
-            text = report.stopped || report.diskFull || report.storeError ? tr("not reached") : QString();
+            text = report.stopped || report.diskFull || report.storeError ? Translated("not reached") : QString();
         } else {
             const conversion::InputResult& r = found->second;
             QStringList parts;
-            if (r.passedOver) parts << tr("passed over");
-            if (r.converted > 0) parts << tr("%1 converted").arg(r.converted);
-            if (r.alreadyThere > 0) parts << tr("%1 already there").arg(r.alreadyThere);
-            if (r.failed > 0) parts << tr("%1 not converted").arg(r.failed);
-            if (!r.problem.empty()) parts << tr("failed: %1").arg(QString::fromStdString(r.problem));
-            if (parts.isEmpty()) parts << tr("nothing in it");
+            if (r.passedOver) parts << Translated("passed over");
+            if (r.converted > 0) parts << Translated("%1 converted").arg(r.converted);
+            if (r.alreadyThere > 0) parts << Translated("%1 already there").arg(r.alreadyThere);
+            if (r.failed > 0) parts << Translated("%1 not converted").arg(r.failed);
+            if (!r.problem.empty()) parts << Translated("failed: %1").arg(QString::fromStdString(r.problem));
+            if (parts.isEmpty()) parts << Translated("nothing in it");
             text = parts.join(QStringLiteral(", "));
         }
         fileList_->SetResult(row, text);
@@ -572,7 +622,7 @@ void frmStep1::CmdHelp_Click() {
         // A window of its own, beside the main one: the main window's access keys stay its own.
         help_ = std::make_unique<QTextBrowser>();
         help_->setObjectName(QStringLiteral("frmHelp"));
-        help_->setWindowTitle(tr("Brimvault Converter Help"));
+        help_->setWindowTitle(Translated("Brimvault Converter Help"));
         help_->setOpenExternalLinks(true);
         help_->setSource(QUrl(QStringLiteral("qrc:/help/manual.html")));
         help_->setWindowIcon(windowIcon());
@@ -589,14 +639,14 @@ void frmStep1::cmdEnd_Click() {
         close();  // asks whether to stop the run
         return;
     }
-    if (prompts_->ask(QStringLiteral("Are you sure you want to exit now?"), filelist::kProgramTitle)) close();
+    if (prompts_->ask(Translated("Are you sure you want to exit now?"), filelist::kProgramTitle)) close();
 }
 
 void frmStep1::closeEvent(QCloseEvent* event) {
     if (run_ && !run_->finished()) {
         // Stopping already, or the user wants the run to go on: the window stays.
         if (run_->stopRequested() ||
-            !prompts_->ask(QStringLiteral("A conversion is running. Stop it and exit?"), filelist::kProgramTitle)) {
+            !prompts_->ask(Translated("A conversion is running. Stop it and exit?"), filelist::kProgramTitle)) {
             event->ignore();
             return;
         }

@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <memory>
 #include <vector>
+#include <optional>
+
+#include "conversion/LabelMap.h"
 
 #include "filelist/FileListGrid.h"
 #include "filelist/PathLogger.h"
@@ -105,6 +108,10 @@ private:
     void ShowRunResult(const conversion::RunReport& report);
     // The completion box's buttons beside OK ("Open folder", ...).
     std::vector<filelist::BoxAction> CompletionActions(const conversion::RunReport& report);
+    // Chooses the label map (nothing chosen: asks whether to go without the one in use).
+    void CmdLabelMap_Click();
+    // The label map read from `path`; none, after telling the user why, when it cannot be used.
+    std::optional<conversion::LabelMap> ReadLabelMap(const QString& path);
     void CmdHelp_Click();
     void cmdEnd_Click();
 
@@ -140,6 +147,8 @@ private:
     QButtonGroup* options_ = nullptr;
     QCheckBox* ChkAllinOnePST = nullptr;
     QCheckBox* ChkByLabel = nullptr;  // sort messages into folders by their labels
+    QPushButton* CmdLabelMap = nullptr;  // chooses the person's label map
+    QString labelMapPath_;               // the label map chosen, empty for none
     QLabel* Label1 = nullptr;
     QLabel* LblProgessCurrent = nullptr;
     QProgressBar* prgRun = nullptr;

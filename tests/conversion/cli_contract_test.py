@@ -117,6 +117,40 @@ class ByLabel(TempDirTest):
         folder = out_folder(dest, box)
         self.assertEqual(sorted(os.listdir(os.path.join(folder, "Inbox"))), ["email-1.eml", "email-3.eml"])
 
+    def test_labels_no_system_label_names_warned_then_mapped(self):
+        # An account in a language the built-in names do not know: one warning naming
+        # the most frequent labels (exit 1); a label map then sorts it cleanly.
+        box = os.path.join(self.tmp, "m.mbox")
+        with open(box, "w", encoding="utf-8") as f:
+            for i, labels in enumerate(["Innboks,Ulest", "Innboks", "Prosjekt"]):
+                f.write("From a\nSubject: %d\nX-Brimvault-Labels: %s\n\nx\n" % (i, labels))
+        r = run("--to", "eml", "--by-label", "-o", os.path.join(self.tmp, "a"), box)
+        self.assertEqual(r.returncode, 1, r.stderr)
+        self.assertIn('no message carried a label known as Inbox, Sent, Unread or another system label', r.stderr)
+        self.assertIn('"Innboks" (2), "Prosjekt" (1), "Ulest" (1). A label map (--label-map)', r.stderr)
+        self.assertEqual(r.stderr.count("--label-map"), 1)
+
+        labelmap = os.path.join(self.tmp, "map.txt")
+        with open(labelmap, "w", encoding="utf-8") as f:
+            f.write("# mine\ninnboks = Inbox\nULEST = unread\n")
+        dest = os.path.join(self.tmp, "b")
+        r = run("--to", "eml", "--by-label", "--label-map", labelmap, "-o", dest, box)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(r.stdout.splitlines()[3:], ["Inbox            2", "Prosjekt         1"])
+
+        # A map that cannot be used stops the command before it starts.
+        with open(labelmap, "a", encoding="utf-8") as f:
+            f.write("Prosjekt Work\n")
+        for args, why in ((["--label-map", labelmap], labelmap + ", line 4: no \"=\" between the label and what it means"),
+                          (["--label-map", os.path.join(self.tmp, "none.txt")], "cannot read the label map "),
+                          (["--label-map"], "--label-map needs a file")):
+            r = run("--to", "eml", "--by-label", "-o", os.path.join(self.tmp, "c"), box, *args)
+            self.assertEqual(r.returncode, 2, args)
+            self.assertIn(why, r.stderr)
+        r = run("--to", "eml", "--label-map", labelmap, "-o", os.path.join(self.tmp, "c"), box)
+        self.assertEqual((r.returncode, r.stderr.splitlines()[0]), (2, "brimvault-convert: --label-map goes with --by-label"))
+        self.assertFalse(os.path.exists(os.path.join(self.tmp, "c")))
+
 
 class NothingToConvert(TempDirTest):
     """No mailbox among the inputs is a failure (exit 1), never a success."""

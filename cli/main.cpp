@@ -19,6 +19,7 @@
 #endif
 
 #include "conversion/ConversionRun.h"
+#include "conversion/MessageOutput.h"
 #include "conversion/ItemReport.h"
 #include "conversion/PathHelpers.h"
 #include "conversion/StoreReadBack.h"
@@ -168,10 +169,13 @@ public:
         if (fileName.empty()) return;
         file_ = fileName;
         saved_.clear();
+        added_ = alreadyThere_ = 0;
         Draw(true);
     }
-    void MessageWritten(int32_t number) override {
-        saved_ = "Saved " + std::to_string(number) + " Email Messages...";
+    void MessageSettled(bool added) override {
+        ++(added ? added_ : alreadyThere_);
+        saved_ = "Saved " + std::to_string(added_) + " Email Messages...";
+        if (alreadyThere_ > 0) saved_ += " " + std::to_string(alreadyThere_) + " already there";
         Draw(false);
     }
     void BytesRead(uint64_t done, uint64_t total) override {
@@ -226,25 +230,35 @@ private:
     int percent_ = 0;
     std::chrono::steady_clock::time_point lastDraw_{};
     std::string mailboxLabel_, file_, saved_;
+    int64_t added_ = 0, alreadyThere_ = 0;  // of the mailbox in hand
 };
 
 // "2 mailbox(es) and 7 message(s) converted into DEST/", and what was not.
 std::string SummaryLine(const RunReport& r, size_t foldersNotListed) {
     std::string line = std::to_string(r.mailboxesConverted) + " mailbox(es) and " +
-                       std::to_string(r.messagesConverted) + " message(s) converted into " + r.destination;
+                       std::to_string(r.messagesConverted) + " message(s)";
+    if (r.itemFilesConverted + r.itemFilesFailed > 0)
+        line += ", " + std::to_string(r.itemFilesConverted) + " contacts/calendar file(s) and " +
+                std::to_string(r.itemsConverted) + " item(s)";
+    line += " converted into " + r.destination;
     std::string notConverted;
-    if (r.mailboxesFailed > 0) notConverted += std::to_string(r.mailboxesFailed) + " mailbox(es)";
-    if (foldersNotListed > 0)
-        notConverted += (notConverted.empty() ? "" : ", ") + std::to_string(foldersNotListed) + " folder(s)";
-    if (r.messagesFailed > 0)
-        notConverted += (notConverted.empty() ? "" : ", ") + std::to_string(r.messagesFailed) + " message(s)";
+    auto add = [&notConverted](int64_t n, const char* what) {
+        if (n > 0) notConverted += (notConverted.empty() ? "" : ", ") + std::to_string(n) + what;
+    };
+    add(r.mailboxesFailed, " mailbox(es)");
+    add(r.itemFilesFailed, " contacts/calendar file(s)");
+    add(int64_t(foldersNotListed), " folder(s)");
+    add(r.messagesFailed, " message(s)");
+    add(r.itemsFailed, " item(s)");
     if (!notConverted.empty()) line += "; not converted: " + notConverted;
+    if (r.inputsNotReached > 0) line += "; not reached: " + std::to_string(r.inputsNotReached) + " input(s)";
     if (!r.warnings.empty()) line += "; " + std::to_string(r.warnings.size()) + " converted with warnings";
     if (const std::string back = ReadBackText(r.readBack, "\n"); !back.empty()) line += "; " + back.substr(0, back.find('\n'));
     // Messages the destination held already are not converted again.
     if (r.messagesAlreadyThere > 0)
         line += (r.messagesConverted == 0 && r.messagesFailed == 0 ? "; all " : "; ") +
                 std::to_string(r.messagesAlreadyThere) + " message(s) already there";
+    if (r.itemsAlreadyThere > 0) line += "; " + std::to_string(r.itemsAlreadyThere) + " item(s) already there";
     return line + "\n";
 }
 
@@ -278,14 +292,14 @@ int main(int argc, char** argv) {
     bool verify = false;
     std::string reportPath;
     std::vector<std::string> inputs;
+    // Help and the version are given once every argument is known good: a wrong one wins.
+    bool help = false, version = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
+            help = true;
         } else if (a == "--version" || a == "-V") {
-            std::puts("brimvault-convert " BV_VERSION_SHORT);
-            return 0;
+            version = true;
         } else if (a == "--to" || a == "-t") {
             if (++i >= argc) return UsageError("--to needs an output kind");
             to = argv[i];
@@ -334,12 +348,23 @@ int main(int argc, char** argv) {
             inputs.push_back(a);
         }
     }
+    if (help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (version) {
+        std::puts("brimvault-convert " BV_VERSION_SHORT);
+        return 0;
+    }
     if (verify) {
         if (!to.empty() || !dest.empty() || single || byLabel || maxPstSizeGiven || !reportPath.empty())
             return UsageError("--verify takes only stores");
         return Verify(inputs);
     }
     RunOptions options;
+    // The kind in any case: "PST" as "pst".
+    for (char& c : to)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
     if (to == "eml") options.kind = OutputKind::Eml;
     else if (to == "emlx") options.kind = OutputKind::Emlx;
     else if (to == "msg") options.kind = OutputKind::Msg;
@@ -362,8 +387,8 @@ int main(int argc, char** argv) {
     if (inputs.empty()) return UsageError("no input mailbox given");
 
     // Inputs become absolute paths, folders the files below them. When the
-    // destination lies inside an input folder, the files below the destination (the
-    // outputs of earlier runs) are not taken as mailboxes.
+    // destination lies inside an input folder, the files below it that a run writes
+    // (the outputs of this run and earlier ones) are not taken as inputs.
     std::error_code ec;
     fs::path destPath = fs::absolute(fs::u8path(dest), ec).lexically_normal();
     const std::string destPrefix = (fs::weakly_canonical(destPath, ec) / "").string();
@@ -375,15 +400,26 @@ int main(int argc, char** argv) {
             std::vector<std::string> found;
             if (std::optional<Failure> f = AddFolderFiles(p, found)) listErrors.push_back(std::move(*f));
             for (std::string& f : found)
-                if (fs::weakly_canonical(fs::u8path(f), ec).string().rfind(destPrefix, 0) != 0) rows.push_back(std::move(f));
+                if (fs::weakly_canonical(fs::u8path(f), ec).string().rfind(destPrefix, 0) != 0 ||
+                    !IsRunOutputName(PathLastPart(f)))
+                    rows.push_back(std::move(f));
         } else {
             rows.push_back(p.string());
         }
     }
-    fs::create_directories(destPath, ec);
-    if (!fs::is_directory(destPath, ec)) {
-        std::fprintf(stderr, "brimvault-convert: cannot create the destination folder %s\n", destPath.string().c_str());
-        return 1;
+    // The run makes the destination when something is to go into it; a file in the
+    // place of it or of a folder above it is told now.
+    for (fs::path at = destPath; !at.empty(); at = at.parent_path()) {
+        if (!fs::exists(at, ec)) {
+            if (at == at.parent_path()) break;
+            continue;
+        }
+        if (!fs::is_directory(at, ec)) {
+            std::fprintf(stderr, "brimvault-convert: cannot create the destination folder %s: %s\n",
+                         destPath.string().c_str(), std::make_error_code(std::errc::not_a_directory).message().c_str());
+            return 1;
+        }
+        break;
     }
 
     std::signal(SIGINT, OnSignal);
@@ -416,6 +452,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "failed: %s: %s\n", f.file.c_str(), f.reason.c_str());
     }
     for (const Failure& w : report.warnings) std::fprintf(stderr, "warning: %s: %s\n", w.file.c_str(), w.reason.c_str());
+    for (const Failure& n : report.notes) std::fprintf(stderr, "note: %s: %s\n", n.file.c_str(), n.reason.c_str());
     PrintDifferences(report.readBack);
     if (report.nothingToConvert())
         std::fputs("brimvault-convert: nothing to convert: no mailbox among the inputs\n", stderr);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "conversion/AppendStrings.h"
 #include "conversion/ArchiveInput.h"
@@ -113,20 +114,22 @@ void AppendList(std::string& text, const char* heading, const std::vector<Failur
         text += "... and " + std::to_string(list.size() - kFailuresListed) + " more." + kCrLf;
 }
 
-// The messages the destination held already; "" when there were none.
+// The messages (and items) the destination held already; "" when there were none.
 std::string AlreadyThereText(const RunReport& r) {
-    if (r.messagesAlreadyThere == 0) return "";
-    const std::string n = std::to_string(r.messagesAlreadyThere);
-    if (r.messagesConverted == 0 && r.messagesFailed == 0)
+    const int64_t there = r.messagesAlreadyThere + r.itemsAlreadyThere;
+    if (there == 0) return "";
+    const std::string n = std::to_string(there);
+    if (r.messagesConverted + r.messagesFailed + r.itemsConverted + r.itemsFailed == 0)
         return "Every message (" + n + ") was already there: nothing needed to be added." + kCrLf;
-    return "Already there, so not added again: " + n + " messages." + kCrLf;
+    std::string text = "Already there, so not added again: " + std::to_string(r.messagesAlreadyThere) + " messages";
+    if (r.itemsAlreadyThere > 0) text += ", " + std::to_string(r.itemsAlreadyThere) + " contacts, events and tasks";
+    return text + "." + kCrLf;
 }
 
 // The store files written in parts, one a line; "" when no store was split.
 std::string PartsText(const RunReport& r) {
     if (r.storeParts.empty()) return "";
     std::string text = kCrLf;
-    text += kCrLf;
     text += "Stores larger than the size limit were written in parts:";
     text += kCrLf;
     for (const std::string& part : r.storeParts) text += part + kCrLf;
@@ -140,6 +143,69 @@ std::string MailboxName(const std::string& inputFileName) {
     name = Trim(name);
     RemoveAll(name, ".MBOX");
     return name.empty() ? "mailbox" : name;
+}
+
+std::string AsciiLower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return s;
+}
+
+// The name of the folder `inputPath` lies in: "anna" for ".../anna/Inbox.mbox".
+std::string ParentName(const std::string& inputPath) {
+    size_t end = inputPath.size();
+    while (end > 0 && !IsPathSeparator(inputPath[end - 1])) --end;  // the file's name
+    while (end > 0 && IsPathSeparator(inputPath[end - 1])) --end;
+    size_t begin = end;
+    while (begin > 0 && !IsPathSeparator(inputPath[begin - 1])) --begin;
+    std::string name = inputPath.substr(begin, end - begin);
+    return name.empty() || name.back() == ':' ? std::string() : name;
+}
+
+// The names of the stores and store folders of a run's mailboxes, one per input: inputs
+// whose file names give the same name ("anna/Inbox.mbox", "bob/Inbox.mbox") are told
+// apart by the folder each lies in: "Inbox (anna)", "Inbox (bob)". Names that listed
+// files share take their folder from the start, so a run over the same list names
+// them alike. Names differing in case only are the same (as they are to a store and
+// to Windows).
+class DistinctNames {
+public:
+    explicit DistinctNames(const std::vector<std::string>& inputs, std::string (*nameOf)(const std::string&)) {
+        std::map<std::string, std::string> first;
+        for (const std::string& input : inputs) {
+            const std::string key = AsciiLower(nameOf(input));
+            if (key.empty()) continue;
+            auto [at, isNew] = first.emplace(key, input);
+            if (!isNew && at->second != input) shared_.insert(key);
+        }
+    }
+    std::string For(const std::string& inputPath, const std::string& name) {
+        if (auto known = given_.find(inputPath); known != given_.end()) return known->second;
+        std::string chosen = name;
+        if (shared_.count(AsciiLower(name)) || taken_.count(AsciiLower(name))) {
+            const std::string parent = ParentName(inputPath);
+            const std::string base = parent.empty() ? name : name + " (" + parent + ")";
+            chosen = base;
+            for (int n = 2; taken_.count(AsciiLower(chosen)); ++n) chosen = base + " " + std::to_string(n);
+        }
+        taken_.insert(AsciiLower(chosen));
+        given_.emplace(inputPath, chosen);
+        return chosen;
+    }
+
+private:
+    std::set<std::string> shared_;  // names of several listed inputs
+    std::set<std::string> taken_;
+    std::map<std::string, std::string> given_;
+};
+
+// The name a listed mailbox gives its store or store folder; "" for an archive (its
+// members are named as they are met) and for contacts and calendar files (their
+// folders are named by ItemFolderName, and a copy's items are found there already).
+std::string ListedName(const std::string& input) {
+    const std::string path = Trim(input);
+    if (path.empty() || IsArchiveFile(path) || ItemFileKindOf(path) != ItemFileKind::None) return "";
+    return MailboxName(PathLastPart(path));
 }
 
 // Why a store could not be opened, in plain words: which file and why. A system
@@ -186,35 +252,81 @@ bool DestinationTakesFiles(const std::string& folder) {
 
 namespace {
 
+// "3 mailboxes, 1234 messages", and the contacts and calendar files and their items
+// when there were any.
+std::string CountsText(const RunReport& r, bool withTotals) {
+    std::string text = std::to_string(r.mailboxesConverted);
+    if (withTotals) text += " of " + std::to_string(r.mailboxesConverted + r.mailboxesFailed);
+    text += " mailboxes, " + std::to_string(r.messagesConverted) + " messages";
+    const int itemFiles = r.itemFilesConverted + r.itemFilesFailed;
+    if (itemFiles > 0) {
+        text += "; " + std::to_string(r.itemFilesConverted);
+        if (withTotals) text += " of " + std::to_string(itemFiles);
+        text += " contacts and calendar files, " + std::to_string(r.itemsConverted) + " contacts, events and tasks";
+    }
+    return text + ".";
+}
+
+// Where the output went: the store files (those of an earlier run added to) and the
+// destination, one a line.
+std::string WhereText(const RunReport& r) {
+    std::string text;
+    if (r.storeFiles.size() == 1) {
+        const bool earlier = !r.storesAddedTo.empty();
+        text += (earlier ? "Messages were added to the store of an earlier run: " : "Store: ") + r.storeFiles.front() + kCrLf;
+    } else if (r.storeFiles.size() > 1) {
+        text += "Stores: " + std::to_string(r.storeFiles.size()) + " .pst files, one per mailbox";
+        if (!r.storesAddedTo.empty())
+            text += "; messages were added to " + std::to_string(r.storesAddedTo.size()) + " of them, made by an earlier run";
+        text += "." + std::string(kCrLf);
+    }
+    return text + "Destination: " + r.destination + kCrLf;
+}
+
+// Why the run ended before the end of the list, and what it left unread.
+std::string EndedEarlyText(const RunReport& r) {
+    if (!r.diskFull && !r.stopped) return "";
+    std::string text = r.diskFull ? "The disk is full: the run ended there" : "The run was stopped";
+    text += "; the rest of the file in hand was not read";
+    if (r.inputsNotReached > 0) text += ", nor " + std::to_string(r.inputsNotReached) + " more listed files";
+    return text + "." + kCrLf;
+}
+
 // The completion text without the messages per folder.
 std::string SummaryText(const RunReport& r, bool pstOutput) {
     if (r.nothingToConvert()) {
         std::string text = kNothingToConvert;
         text += kCrLf;
         AppendList(text, "What failed:", r.failures);
+        AppendList(text, "Passed over:", r.notes);
         return text;
     }
+    std::string text;
     if (r.failures.empty() && r.warnings.empty()) {
         if (pstOutput)
-            return kStarLine + kCrLf +
+            text = kStarLine + kCrLf +
                    "Your messages from Brimvault files has been successfully exported to Outlook (.pst) file." +
                    kCrLf + kStarLine + kCrLf +
                    "Start Outlook and open converted pst file by clicking File -> Open -> Outlook Data File. "
-                   "And it all done !" +
-                   (r.messagesAlreadyThere ? kCrLf + AlreadyThereText(r) : std::string()) + PartsText(r);
-        return kStarLine + kCrLf + "Your messages from Brimvault files has been successfully exported." + kCrLf +
-               kStarLine + kCrLf + AlreadyThereText(r);
+                   "And it all done !" + kCrLf;
+        else
+            text = kStarLine + kCrLf + "Your messages from Brimvault files has been successfully exported." + kCrLf +
+                   kStarLine + kCrLf;
+        text += "Converted: " + CountsText(r, false) + kCrLf;
+    } else {
+        text = "The conversion finished with problems.";
+        text += kCrLf;
+        text += "Converted: " + CountsText(r, true) + kCrLf;
+        if (r.messagesFailed > 0) text += "Messages not converted: " + std::to_string(r.messagesFailed) + "." + kCrLf;
+        if (r.itemsFailed > 0)
+            text += "Contacts, events and tasks not converted: " + std::to_string(r.itemsFailed) + "." + kCrLf;
+        text += EndedEarlyText(r);
     }
-    std::string text = "The conversion finished with problems.";
-    text += kCrLf;
-    text += "Converted: " + std::to_string(r.mailboxesConverted) + " of " +
-            std::to_string(r.mailboxesConverted + r.mailboxesFailed) + " mailboxes, " +
-            std::to_string(r.messagesConverted) + " messages.";
-    text += kCrLf;
-    if (r.messagesFailed > 0) text += "Messages not converted: " + std::to_string(r.messagesFailed) + "." + kCrLf;
     text += AlreadyThereText(r);
+    text += WhereText(r);
     AppendList(text, "What failed:", r.failures);
     AppendList(text, "Converted with warnings:", r.warnings);
+    AppendList(text, "Passed over:", r.notes);
     return text + PartsText(r);
 }
 
@@ -259,6 +371,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
 
     // A file listed twice, under any spelling of its path, is read once.
     const std::vector<std::string> inputs = DistinctInputs(options.inputs);
+    DistinctNames names(inputs, ListedName);
     std::vector<uint64_t> sizes;
     uint64_t totalBytes = 0;
     for (const std::string& input : inputs) totalBytes += sizes.emplace_back(InputSize(input));
@@ -271,7 +384,20 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     auto openStore = [&](StoreScope scope, const std::string& mailboxName) {
         StoreName name = StoreNameFor(scope, saveFolder, mailboxName);
         storePath = mailstore::pst::PstStoreSeries::FittingStem(name.stem) + ".pst";
+        // The destination is made when something is to go into it.
+        std::error_code ec;
+        const std::filesystem::path destination = std::filesystem::u8path(saveFolder).parent_path();
+        if (std::filesystem::exists(destination, ec) && !std::filesystem::is_directory(destination, ec))
+            ec = std::make_error_code(std::errc::not_a_directory);  // a file in its place
+        else
+            std::filesystem::create_directories(destination, ec);
+        if (ec) throw std::filesystem::filesystem_error("cannot create the destination folder", std::filesystem::u8path(saveFolder), ec);
+        const bool earlier = std::filesystem::exists(std::filesystem::u8path(storePath), ec);
         store = std::make_unique<mailstore::pst::PstStoreSeries>(name.stem, name.displayName, options.maxPstSize);
+        if (std::find(report.storeFiles.begin(), report.storeFiles.end(), storePath) == report.storeFiles.end()) {
+            report.storeFiles.push_back(storePath);
+            if (earlier) report.storesAddedTo.push_back(storePath);
+        }
         storePath = store->path();
     };
     DiskLabelFolders diskLabelFolders;
@@ -316,8 +442,12 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             if (!report.diskFull)
                 report.failures.push_back({f.path, "the store could not be finished: the " +
                                                        std::to_string(f.messagesLost) + " messages put into it are lost"});
-            report.messagesConverted -= f.messagesLost;
-            report.messagesFailed += f.messagesLost;
+            // A part holds messages and items alike; its loss is told of the messages first.
+            const int64_t messages = std::min(f.messagesLost, report.messagesConverted);
+            report.messagesConverted -= messages;
+            report.messagesFailed += messages;
+            report.itemsConverted -= f.messagesLost - messages;
+            report.itemsFailed += f.messagesLost - messages;
             lost += f.messagesLost;
         }
         return lost;
@@ -325,6 +455,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     // Mailboxes counted as converted with messages in the open part: when it cannot
     // be finished they were not converted.
     int storeMailboxes = 0;
+    int storeItemFiles = 0;
     int storeMailboxesPart = 0;  // the part they went into
     std::vector<mailstore::pst::WrittenStore> written;  // what went into each store, for the read back
     auto closeStore = [&] {
@@ -333,8 +464,11 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         if (takePartFailures() > 0) {
             report.mailboxesConverted -= storeMailboxes;
             report.mailboxesFailed += storeMailboxes;
+            report.itemFilesConverted -= storeItemFiles;
+            report.itemFilesFailed += storeItemFiles;
         }
         storeMailboxes = 0;
+        storeItemFiles = 0;
         for (std::string& part : store->parts()) report.storeParts.push_back(std::move(part));
         store.reset();
     };
@@ -345,7 +479,9 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         std::error_code ec;
         std::filesystem::create_directories(std::filesystem::u8path(folder), ec);
         report.diskFull = ec && IsDiskFull(ec.message());
-        report.failures.push_back({folder, report.diskFull ? DiskFullReason(ec.message()) : "cannot create the output folder"});
+        report.failures.push_back({folder, report.diskFull ? DiskFullReason(ec.message())
+                                                           : "cannot create the output folder" +
+                                                                 (ec ? ": " + ec.message() : std::string())});
     };
     AppendStrings msgText;
     // One mailbox: a file (`member` null) or a member of an archive, read from
@@ -354,23 +490,23 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     // mirrors that path below the destination. False when a store could not be opened.
     // After each input (mailbox, contact or calendar file): its store parts settled, a
     // store of its own closed, and the input counted as converted or failed.
-    auto finishInput = [&](size_t failuresBefore) {
+    auto finishInput = [&](size_t failuresBefore, bool itemFile) {
         takePartFailures();
         if (storePerMailbox && store) closeStore();
         if (report.failures.size() == failuresBefore && !report.stopped) {
-            ++report.mailboxesConverted;
+            ++(itemFile ? report.itemFilesConverted : report.mailboxesConverted);
             if (store && store->open()) {
-                if (store->partNumber() != storeMailboxesPart) storeMailboxes = 0;
+                if (store->partNumber() != storeMailboxesPart) storeMailboxes = storeItemFiles = 0;
                 storeMailboxesPart = store->partNumber();
-                ++storeMailboxes;
+                ++(itemFile ? storeItemFiles : storeMailboxes);
             }
         } else {
-            ++report.mailboxesFailed;
+            ++(itemFile ? report.itemFilesFailed : report.mailboxesFailed);
         }
     };
     auto convertMailbox = [&](const std::string& inputPath, InputFile* member, const ReadProgress& progress) {
         const std::string mailboxFolder = saveFolder + MirroredPart(inputPath);
-        const std::string mailboxName = MailboxName(PathLastPart(inputPath));
+        const std::string mailboxName = names.For(inputPath, MailboxName(PathLastPart(inputPath)));
         const size_t failuresBefore = report.failures.size();
 
         // Only a mailbox gets an output folder or a place in a store.
@@ -382,7 +518,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             ++report.mailboxesFailed;
             return true;
         }
-        ++report.mailboxesFound;
+        ++report.inputsFound;
         // The one store for all mailboxes is made for the first of them: a run
         // without a mailbox leaves no empty store behind.
         if (pst && options.singleStore && !store) {
@@ -441,7 +577,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             if (output->diskFull()) report.diskFull = true;
             else if (x.stopped) report.stopped = true;
         }
-        finishInput(failuresBefore);
+        finishInput(failuresBefore, false);
         return true;
     };
 
@@ -462,7 +598,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         }
         const std::string mailboxFolder = saveFolder + MirroredPart(inputPath);
         const size_t failuresBefore = report.failures.size();
-        ++report.mailboxesFound;  // something to convert, as a mailbox is
+        ++report.inputsFound;
         ItemFileTarget target;
         target.kind = kind;
         target.inputPath = inputPath;
@@ -497,14 +633,14 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         if (ready) {
             ItemFileResult r = ConvertItemFile(itemKind, target, observer, member);
             if (r.diskFull) report.diskFull = true;
-            report.messagesConverted += r.converted;
-            report.messagesAlreadyThere += r.alreadyThere;
-            report.messagesFailed += r.failed;
+            report.itemsConverted += r.converted;
+            report.itemsAlreadyThere += r.alreadyThere;
+            report.itemsFailed += r.failed;
             for (auto& f : r.failures) report.failures.push_back(std::move(f));
             for (auto& w : r.warnings) report.warnings.push_back(std::move(w));
             if (r.stopped) report.stopped = true;
         }
-        finishInput(failuresBefore);
+        finishInput(failuresBefore, true);
         return true;
     };
 
@@ -595,28 +731,66 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         return true;
     };
 
+    // What became of one listed input: what the report gained while it was read.
+    struct InputTally {
+        RunReport& r;
+        std::string input;
+        const std::vector<std::string>& passedOver;
+        size_t passedOverBefore;
+        int64_t converted, alreadyThere, failed;
+        size_t failures;
+        InputTally(RunReport& report, std::string path, const std::vector<std::string>& passed)
+            : r(report), input(std::move(path)), passedOver(passed), passedOverBefore(passed.size()),
+              converted(r.messagesConverted + r.itemsConverted),
+              alreadyThere(r.messagesAlreadyThere + r.itemsAlreadyThere),
+              failed(r.messagesFailed + r.itemsFailed), failures(r.failures.size()) {}
+        ~InputTally() {
+            InputResult& result = r.inputResults[input];
+            result.reached = true;
+            result.passedOver = passedOver.size() > passedOverBefore;
+            result.converted = std::max<int64_t>(0, r.messagesConverted + r.itemsConverted - converted);
+            result.alreadyThere = r.messagesAlreadyThere + r.itemsAlreadyThere - alreadyThere;
+            result.failed = r.messagesFailed + r.itemsFailed - failed;
+            if (r.failures.size() > failures) result.problem = r.failures[failures].reason;
+        }
+    };
     const int count = int(inputs.size());
+    // The listed inputs from `index` on that the run ends before.
+    auto notReached = [&](int index) {
+        for (int i = index; i < count; ++i)
+            if (!Trim(inputs[size_t(i)]).empty()) ++report.inputsNotReached;
+    };
     for (int index = 0; index < count; ++index) {
         if (index > 0) share.FileDone(sizes[size_t(index) - 1]);
         if (observer.StopRequested()) {
             report.stopped = true;
+            notReached(index);
             break;
         }
         const std::string inputPath = Trim(inputs[size_t(index)]);
         const std::string inputFileName = PathLastPart(inputPath);
         observer.MailboxStarted(index, count, inputPath.empty() ? std::string() : inputFileName);
         if (inputPath.empty()) continue;  // an empty list row: nothing to read
+        InputTally tally(report, inputPath, itemFilesPassedOver);
 
-        if (const ItemFileKind itemKind = ItemFileKindOf(inputPath); itemKind != ItemFileKind::None) {
-            if (!convertItemFile(inputPath, itemKind, nullptr, !storePerMailbox && itemFiles[itemKind] > 1))
-                return WithReadBack(report, written);  // a store could not be opened
-            if (report.stopped || report.diskFull) break;
-            continue;
+        bool going;
+        if (const ItemFileKind itemKind = ItemFileKindOf(inputPath); itemKind != ItemFileKind::None)
+            going = convertItemFile(inputPath, itemKind, nullptr, !storePerMailbox && itemFiles[itemKind] > 1);
+        else
+            going = IsArchiveFile(inputPath) ? convertArchive(index, count, inputPath)
+                                             : convertMailbox(inputPath, nullptr, inFile);
+        if (!going) {
+            notReached(index + 1);
+            return WithReadBack(report, written);  // a store could not be opened
         }
-        const bool going = IsArchiveFile(inputPath) ? convertArchive(index, count, inputPath)
-                                                    : convertMailbox(inputPath, nullptr, inFile);
-        if (!going) return WithReadBack(report, written);  // a store could not be opened
-        if (report.stopped || report.diskFull) break;
+        // The store is finished while the last input is tallied: what a part that
+        // cannot be finished loses is counted against it.
+        const bool ending = report.stopped || report.diskFull;
+        if (store && (ending || index + 1 == count)) closeStore();
+        if (ending) {
+            notReached(index + 1);
+            break;
+        }
     }
 
     if (!report.stopped && !report.diskFull && count > 0) share.FileDone(sizes.back());
@@ -625,9 +799,14 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         std::string files = itemFilesPassedOver.front();
         if (itemFilesPassedOver.size() > 1)
             files += " and " + std::to_string(itemFilesPassedOver.size() - 1) + " more";
-        report.warnings.push_back({files, kItemFilesPassedOver});
+        report.notes.push_back({files, kItemFilesPassedOver});
     }
     report.messagesPerFolder = labelCounts.Counts();
+    // A store that could not be finished is not there: it is no output to name.
+    std::erase_if(report.storeFiles, [](const std::string& path) {
+        std::error_code ec;
+        return !std::filesystem::exists(std::filesystem::u8path(path), ec);
+    });
     share.End();
     return WithReadBack(report, written);
 }

@@ -38,21 +38,49 @@ struct RunOptions {
     uint64_t maxPstSize = kDefaultMaxPstSize;
 };
 
+// What became of one listed input (an archive: of all its members).
+struct InputResult {
+    bool reached = false;     // the run read it (or began to)
+    bool passedOver = false;  // contacts or calendars in an .eml / .emlx run
+    int64_t converted = 0;    // messages, contacts, events and tasks
+    int64_t alreadyThere = 0;
+    int64_t failed = 0;
+    std::string problem;      // the first failure that names it, "" when none
+};
+
 struct RunReport {
     std::string destination;       // the destination folder, with its trailing separator
     bool stopped = false;          // ended early because StopRequested() turned true
     bool storeError = false;       // a store could not be opened: the run ended there
     bool diskFull = false;         // a write found the disk full: the run ended there
     std::string storeErrorReason;  // which store file and why, in plain words
-    int mailboxesFound = 0;        // inputs that are mailboxes (first line a "From " separator)
+    // Inputs with something to convert: mailboxes (first line a "From " separator),
+    // contacts and calendar files.
+    int inputsFound = 0;
     int mailboxesConverted = 0;    // mailboxes read to their end with every message written
-    int mailboxesFailed = 0;
+    int mailboxesFailed = 0;       // mailboxes, and listed files that are none, not converted whole
+    int itemFilesConverted = 0;    // contacts and calendar files read to their end, every item written
+    int itemFilesFailed = 0;
+    int inputsNotReached = 0;      // listed inputs a stop, a full disk or a store error left unread
     int64_t messagesConverted = 0;
     int64_t messagesFailed = 0;
     int64_t messagesAlreadyThere = 0;  // held by the destination already, so not added again
+    // Contacts, events and tasks, counted as the messages are.
+    int64_t itemsConverted = 0;
+    int64_t itemsFailed = 0;
+    int64_t itemsAlreadyThere = 0;
     std::vector<Failure> failures;  // what was not converted, in the order it happened
     std::vector<Failure> warnings;  // messages converted with a loss, in order
+    // Inputs passed over on purpose (contacts and calendars in an .eml / .emlx run):
+    // nothing the run was asked for is missing.
+    std::vector<Failure> notes;
     std::vector<std::string> storeParts;  // the files of stores written in parts, in order
+    // .pst: the store files written into (their first parts), in order, and those of
+    // them that an earlier run had made and this one added to.
+    std::vector<std::string> storeFiles;
+    std::vector<std::string> storesAddedTo;
+    // Listed input (as listed, outer spaces trimmed) -> what became of it.
+    std::map<std::string, InputResult> inputResults;
     // Sorting by labels: label folder ("Work/Projects") -> messages converted into it,
     // over all mailboxes. Empty otherwise.
     std::map<std::string, int64_t> messagesPerFolder;
@@ -60,7 +88,7 @@ struct RunReport {
     ReadBackReport readBack;
     // Not one input was a mailbox (an empty list, a folder without files, only files
     // that are no mailboxes): nothing was converted, and that is no success.
-    bool nothingToConvert() const { return mailboxesFound == 0 && !storeError && !stopped; }
+    bool nothingToConvert() const { return inputsFound == 0 && !storeError && !stopped; }
     bool ok() const {
         return !storeError && !stopped && failures.empty() && !nothingToConvert() && readBack.asWritten();
     }
@@ -82,7 +110,5 @@ std::string FolderCountsText(const RunReport& report, const char* lineEnd = "\r\
 // The text shown when a store cannot be opened: the cause first, in plain words
 // (`reason` names the store file and why), then that the run stopped there.
 std::string StoreErrorText(const std::string& reason);
-// The title of the store error's box.
-inline constexpr const char* kStoreErrorTitle = "Outlook Error";
 
 }  // namespace bv::conversion

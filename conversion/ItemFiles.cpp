@@ -339,6 +339,7 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
                     ++result.alreadyThere;
                     tell(ItemOutcome::Result::AlreadyThere, "", destination, storeFolder);
                     observer.MessageWritten(int32_t(n));
+                    observer.MessageSettled(false);
                     continue;
                 }
             } else if (destination = ItemMsgFileName(kind, target.outputFolder, n, item.task);
@@ -347,6 +348,7 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
                 ++result.alreadyThere;
                 tell(ItemOutcome::Result::AlreadyThere, "", destination);
                 observer.MessageWritten(int32_t(n));
+                observer.MessageSettled(false);
                 continue;
             }
         } catch (const std::exception& e) {
@@ -369,6 +371,7 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
         tell(outcome, std::move(reasons), destination, storeFolder);
         ++result.converted;
         observer.MessageWritten(int32_t(n));
+        observer.MessageSettled(true);
     }
     if (bytes && kind == ItemFileKind::Contacts && !result.stopped && !result.diskFull) {
         // A stop or a full disk leaves the member unread on purpose.

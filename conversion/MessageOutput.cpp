@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
+#include <regex>
 
 #include "conversion/DiskFull.h"
 #include "conversion/EmlxFormat.h"
@@ -34,6 +35,11 @@ std::string MessageFileName(const std::string& mailboxFolder, int32_t n, bool em
 
 std::string MsgFileName(const std::string& mailboxFolder, int32_t n) {
     return mailboxFolder + kPathSeparator + "Email-" + std::to_string(n) + ".msg";
+}
+
+bool IsRunOutputName(const std::string& fileName) {
+    static const std::regex kOutput(R"((email-\d+\.emlx?|(Email|Contact|Appointment|Task)-\d+\.msg|.*\.[pP][sS][tT]))");
+    return std::regex_match(fileName, kOutput);
 }
 
 MessageOutput::MessageOutput(RunObserver& observer, MailboxOutput target)
@@ -401,9 +407,11 @@ void MessageOutput::Collected(Pending& p) {
             const size_t warningsBefore = warnings_.size();
             if (!Finish(p)) {
                 ++alreadyThere_;
+                observer_.MessageSettled(false);
                 Tell(p, ItemOutcome::Result::AlreadyThere, "");
             } else {
                 ++written_;
+                observer_.MessageSettled(true);
                 if (target_.byLabel()) target_.counts->Add(p.labelFolder);
                 for (const std::string& w : p.warnings)
                     warnings_.push_back({p.target, "converted, but some content could not be read: " + w});

@@ -162,5 +162,8 @@ inline constexpr uint64_t kLargeItemBytes = uint64_t(150) * 1000 * 1000;
 // "email-" n ".eml" / ".emlx" and "Email-" n ".msg" in the mailbox's folder.
 std::string MessageFileName(const std::string& mailboxFolder, int32_t n, bool emlx);
 std::string MsgFileName(const std::string& mailboxFolder, int32_t n);
+// Whether a file of this name is one a run writes: a message file above, a contact,
+// appointment or task .msg (ItemMsgFileName), or a .pst store or part of one.
+bool IsRunOutputName(const std::string& fileName);
 
 }  // namespace bv::conversion

@@ -34,6 +34,9 @@ public:
     virtual void MailboxStarted(int index, int count, const std::string& fileName) {}
     // Message `number` (from 1) of the current mailbox has been handed to its output.
     virtual void MessageWritten(int32_t number) {}
+    // A message (or contact, event, task) handed over has reached its place: `added`,
+    // or the destination held it already.
+    virtual void MessageSettled(bool added) {}
     // Share of the run's input read so far: `done` of `total` bytes over all mailboxes.
     // Comes on the run's thread, at most about every 50 ms and once at the end.
     virtual void BytesRead(uint64_t done, uint64_t total) {}

@@ -1,6 +1,8 @@
 #include "conversion/StoreName.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <regex>
 
 namespace bv::conversion {
 
@@ -17,10 +19,32 @@ std::string CreationStamp(std::time_t when) {
     return buf;
 }
 
+std::string EarlierSingleStoreStamp(const std::string& saveFolder) {
+    namespace fs = std::filesystem;
+    static const std::regex kFirstPart(R"(Brimvault(\d{1,2}\.\d{1,2}\.\d{2} \d{1,2}\.\d{1,2}\.\d{2})\.pst)");
+    std::string stamp;
+    fs::file_time_type newest = fs::file_time_type::min();
+    std::error_code ec;
+    fs::directory_iterator it(fs::u8path(saveFolder), ec);
+    for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+        const std::u8string name8 = it->path().filename().u8string();
+        const std::string name(name8.begin(), name8.end());
+        std::smatch m;
+        std::error_code entryEc;
+        if (!std::regex_match(name, m, kFirstPart) || !it->is_regular_file(entryEc)) continue;
+        const fs::file_time_type written = it->last_write_time(entryEc);
+        if (entryEc || (!stamp.empty() && written <= newest)) continue;
+        newest = written;
+        stamp = m[1].str();
+    }
+    return stamp;
+}
+
 StoreName StoreNameFor(StoreScope scope, const std::string& saveFolder, const std::string& mailboxName,
                        std::time_t now) {
     if (scope == StoreScope::OneMailbox) return {saveFolder + mailboxName, mailboxName};
-    const std::string stamp = CreationStamp(now);
+    std::string stamp = EarlierSingleStoreStamp(saveFolder);
+    if (stamp.empty()) stamp = CreationStamp(now);
     return {saveFolder + "Brimvault" + stamp, "Brimvault Mailbox : Created - " + stamp};
 }
 

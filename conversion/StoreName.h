@@ -2,6 +2,8 @@
 // store for every mailbox is "Brimvault<stamp>.pst" shown as "Brimvault Mailbox :
 // Created - <stamp>"; one store per mailbox is "<mailbox>.pst" shown as "<mailbox>".
 // Written in parts, the store's later parts are "<name> (2).pst", ...
+// A run into a destination that holds the one store of an earlier run adds to that
+// store: its stamp stays the first run's.
 #pragma once
 #include <ctime>
 #include <string>
@@ -19,8 +21,13 @@ struct StoreName {
 };
 
 // The store under `saveFolder` (which ends in a separator) for `scope`; `mailboxName`
-// names a store of one mailbox.
+// names a store of one mailbox. The store for all mailboxes is the one an earlier run
+// left in `saveFolder` (the last written when there are several), else a new one
+// stamped `now`.
 StoreName StoreNameFor(StoreScope scope, const std::string& saveFolder, const std::string& mailboxName,
                        std::time_t now = std::time(nullptr));
+// The stamp of the store for all mailboxes that the last run left in `saveFolder`
+// ("Brimvault<stamp>.pst"); "" when it holds none.
+std::string EarlierSingleStoreStamp(const std::string& saveFolder);
 
 }  // namespace bv::conversion

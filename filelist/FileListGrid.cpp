@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QLocale>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -33,14 +35,14 @@ QString PathKey(const QString& path) {
 
 FileListGrid::FileListGrid(QTableWidget* grid, QLabel* countLabel, double pixelsPerTwip)
     : grid_(grid), countLabel_(countLabel), pixelsPerTwip_(pixelsPerTwip) {
-    grid_->horizontalHeader()->hide();
     grid_->verticalHeader()->hide();
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid_->setTabKeyNavigation(false);  // Tab moves on to the next control
     grid_->setWordWrap(false);
-    grid_->setTextElideMode(Qt::ElideNone);
+    // A long path keeps its start and its file name; the whole is its tooltip.
+    grid_->setTextElideMode(Qt::ElideMiddle);
     grid_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 4);
 
@@ -50,7 +52,16 @@ FileListGrid::FileListGrid(QTableWidget* grid, QLabel* countLabel, double pixels
     pal.setColor(QPalette::HighlightedText, Qt::white);
     grid_->setPalette(pal);
 
-    grid_->setColumnCount(1);
+    grid_->setColumnCount(kColumns);
+    grid_->setHorizontalHeaderLabels({QCoreApplication::translate("FileListGrid", "File"),
+                                      QCoreApplication::translate("FileListGrid", "Size"),
+                                      QCoreApplication::translate("FileListGrid", "Result")});
+    QHeaderView* header = grid_->horizontalHeader();
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    header->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(2, QHeaderView::Interactive);
+    grid_->setColumnWidth(2, int(std::lround(2400 * pixelsPerTwip_)));
     grid_->setRowCount(1);
     FillCells(0);
     MoveCurrentCell();
@@ -166,15 +177,21 @@ FileListGrid::Added FileListGrid::AddFilesToList(const QStringList& paths) {
         SetCol(0);
         if (Text().isEmpty()) {  // an empty list starts afresh
             SetRows(1);
-            SetCols(1);
+            SetCols(kColumns);
             SetFixedRows(0);
-            SetColWidth(0, kColumnWidthTwips);
             first = 0;
         }
     }
     grid_->setUpdatesEnabled(false);
     SetRows(first + int(fresh.size()));
-    for (int i = 0; i < fresh.size(); ++i) grid_->item(first + i, 0)->setText(fresh[i]);
+    for (int i = 0; i < fresh.size(); ++i) {
+        QTableWidgetItem* path = grid_->item(first + i, 0);
+        path->setText(fresh[i]);
+        path->setToolTip(fresh[i]);
+        const QFileInfo file(fresh[i]);
+        grid_->item(first + i, 1)->setText(file.isFile() ? QLocale().formattedDataSize(file.size()) : QString());
+        grid_->item(first + i, 1)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    }
     grid_->setUpdatesEnabled(true);
     row_ = Rows() - 1;
     col_ = 0;
@@ -215,6 +232,17 @@ void FileListGrid::RemoveSelectedRows() {
 
 void FileListGrid::ShowSearching(int found) {
     countLabel_->setText(QCoreApplication::translate("filelist", "Searching the folder: %1 files found (Esc stops)").arg(found));
+}
+
+void FileListGrid::SetResult(int row, const QString& text) {
+    if (QTableWidgetItem* item = grid_->item(row, 2)) {
+        item->setText(text);
+        item->setToolTip(text);
+    }
+}
+
+void FileListGrid::ClearResults() {
+    for (int r = 0; r < grid_->rowCount(); ++r) SetResult(r, QString());
 }
 
 void FileListGrid::ShowCount() { SetCount(IsEmpty() ? 0 : Rows()); }

@@ -1,5 +1,6 @@
-// The input file list: the one-column grid grdFiles1 and its count label lblCount1.
-// The grid is the storage. Rows count from 0, there is no header row, and the list is
+// The input file list: the grid grdFiles1 and its count label lblCount1. Column 0
+// holds the paths, column 1 each file's size, column 2 what the last run made of it.
+// The grid is the storage. Rows count from 0, the header is no row, and the list is
 // empty exactly when the grid has one row whose first cell is empty. The conversion run
 // reads rows 0 .. Rows() - 1 and writes nothing back. A path is listed once: adding
 // one already there leaves the list as it is. The user selects rows and removes them
@@ -20,11 +21,11 @@ class Prompts;
 
 class FileListGrid {
 public:
-    static constexpr int kColumnWidthTwips = 15000;
+    static constexpr int kColumns = 3;  // path, size, result
     static inline const QColor kCellColour{255, 255, 191};
     static inline const QColor kSelectionColour{0, 0, 192};
 
-    // Takes over the look of `grid` (one column, no headers, no editing, colours).
+    // Takes over the look of `grid` (its columns and header, no editing, colours).
     // `pixelsPerTwip` converts the twips of ColWidth to pixels.
     FileListGrid(QTableWidget* grid, QLabel* countLabel, double pixelsPerTwip);
 
@@ -62,6 +63,9 @@ public:
     void RemoveSelectedRows();
     // While a folder is searched: the count label tells how many files it has found.
     void ShowSearching(int found);
+    // The result column of `row`: what the last run made of its file.
+    void SetResult(int row, const QString& text);
+    void ClearResults();
     // The count label back to the number of files listed.
     void ShowCount();
     // Called whenever rows are added or removed.

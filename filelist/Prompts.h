@@ -5,6 +5,8 @@
 #pragma once
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <vector>
 
 namespace bv::filelist {
 
@@ -13,6 +15,12 @@ enum class MessageIcon { None, Information, Exclamation, Warning, Question, Erro
 
 // The title of the program's message boxes.
 inline const QString kProgramTitle = QStringLiteral("Brimvault Converter");
+
+// A button of a message box beside OK: pressing it runs `run`, and the box stays up.
+struct BoxAction {
+    QString caption;
+    std::function<void()> run;
+};
 
 class Prompts {
 public:
@@ -25,8 +33,13 @@ public:
     virtual QString chooseFolder(const QString& title) = 0;
     // A modal box with a single OK button. `details`, when not empty, goes into the
     // box's details area (long lists); the box itself always fits the screen.
-    virtual void message(const QString& text, const QString& title, MessageIcon icon, const QString& details) = 0;
-    void message(const QString& text, const QString& title, MessageIcon icon) { message(text, title, icon, {}); }
+    // `actions` are buttons beside OK, in order.
+    virtual void message(const QString& text, const QString& title, MessageIcon icon, const QString& details,
+                         const std::vector<BoxAction>& actions) = 0;
+    void message(const QString& text, const QString& title, MessageIcon icon, const QString& details) {
+        message(text, title, icon, details, {});
+    }
+    void message(const QString& text, const QString& title, MessageIcon icon) { message(text, title, icon, {}, {}); }
     // A modal Yes/No question with the question icon, Yes the default. True on Yes.
     virtual bool ask(const QString& text, const QString& title) = 0;
     // Hands a document or web address to the desktop; failures go unreported.

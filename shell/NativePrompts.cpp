@@ -4,7 +4,9 @@
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QAbstractButton>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <QTextEdit>
@@ -15,6 +17,9 @@
 namespace bv::shell {
 
 namespace {
+
+// The property of a box's action button that holds its action's place.
+constexpr const char* kActionIndex = "bvActionIndex";
 
 // Message texts use CR LF between lines; the box wants plain line feeds.
 QString ForDisplay(QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
@@ -67,11 +72,15 @@ void FitToScreen(QMessageBox& box, const QString& text, const QString& details, 
 
 std::unique_ptr<QMessageBox> NativePrompts::ShowMessageBox(const QString& text, const QString& title,
                                                            filelist::MessageIcon icon, const QString& details,
-                                                           QWidget* owner) {
+                                                           QWidget* owner,
+                                                           const std::vector<filelist::BoxAction>& actions) {
     const QString shown = ForDisplay(text);
     const QString more = ForDisplay(details);
     auto box = std::make_unique<QMessageBox>(BoxIcon(icon), title, shown, QMessageBox::Ok, owner);
     box->setTextFormat(Qt::PlainText);
+    for (size_t i = 0; i < actions.size(); ++i)
+        box->addButton(actions[i].caption, QMessageBox::ActionRole)->setProperty(kActionIndex, qulonglong(i));
+    box->setDefaultButton(QMessageBox::Ok);
     if (!more.isEmpty()) box->setDetailedText(more);
     box->setAttribute(Qt::WA_ShowModal, true);
     box->show();  // the box takes its size when shown
@@ -98,9 +107,20 @@ QStringList NativePrompts::chooseFiles(const QString& filters) {
 
 QString NativePrompts::chooseFolder(const QString& title) { return BrowseForFolder(owner_, title); }
 
+void NativePrompts::RunMessageBox(QMessageBox& box, const std::vector<filelist::BoxAction>& actions) {
+    for (;;) {
+        box.exec();
+        const QAbstractButton* clicked = box.clickedButton();
+        const QVariant index = clicked ? clicked->property(kActionIndex) : QVariant();
+        if (!index.isValid() || index.toULongLong() >= actions.size()) return;
+        const size_t action = size_t(index.toULongLong());
+        if (actions[action].run) actions[action].run();
+    }
+}
+
 void NativePrompts::message(const QString& text, const QString& title, filelist::MessageIcon icon,
-                            const QString& details) {
-    ShowMessageBox(text, title, icon, details, owner_)->exec();
+                            const QString& details, const std::vector<filelist::BoxAction>& actions) {
+    RunMessageBox(*ShowMessageBox(text, title, icon, details, owner_, actions), actions);
 }
 
 bool NativePrompts::ask(const QString& text, const QString& title) {

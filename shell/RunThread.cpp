@@ -16,13 +16,14 @@ public:
             owner_.progress_.mailboxIndex = index;
             owner_.progress_.mailboxCount = count;
             if (!fileName.empty()) owner_.progress_.fileName = QString::fromStdString(fileName);
+            owner_.progress_.added = owner_.progress_.alreadyThere = 0;
         }
         owner_.Changed();
     }
-    void MessageWritten(int32_t number) override {
+    void MessageSettled(bool added) override {
         {
             std::lock_guard lock(owner_.mutex_);
-            owner_.progress_.saved = number;
+            ++(added ? owner_.progress_.added : owner_.progress_.alreadyThere);
         }
         owner_.Changed();
     }

@@ -25,7 +25,8 @@ public:
         int mailboxIndex = -1;  // from 0; -1 before the first mailbox
         int mailboxCount = 0;
         QString fileName;       // of the last mailbox that had one
-        int32_t saved = 0;      // the last message handed to its output
+        int64_t added = 0;      // messages of the current mailbox added to the output
+        int64_t alreadyThere = 0;  // and those the output held already
         uint64_t bytesDone = 0;
         uint64_t bytesTotal = 0;
     };

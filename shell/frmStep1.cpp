@@ -14,7 +14,11 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QHeaderView>
+#include <QSettings>
 #include <QTableWidget>
+#include <QTextBrowser>
+#include <QUrl>
 #include <algorithm>
 #include <cmath>
 #include <tuple>
@@ -56,55 +60,77 @@ protected:
 
 enum class Kind { Band, Label, Button, Grid, Frame, Panel, Option, Check, Image, Progress };
 
+// How a control follows the window's size beyond the size of the table below.
+enum Anchor : unsigned {
+    kFixed = 0,
+    kWide = 1,     // grows with the width
+    kTall = 2,     // grows with the height (the file list)
+    kRight = 4,    // moves with the width
+    kDown = 8,     // moves with the height
+    kCentred = 16  // moves with half the width
+};
+
 struct ControlRow {
     const char* name;
     Kind kind;
     const char* in;  // the container; the window when null
     const char* caption;
-    int left, top, width, height;  // twips, relative to the container
+    int left, top, width, height;  // twips, relative to the container, at the window's first size
+    unsigned anchor;
 };
 
 // The window's controls from the top down, in twips. Later rows lie above earlier ones.
 // Tab moves through them as they are laid out: top to bottom, left to right.
 const ControlRow kControls[] = {
-    {"Shape2", Kind::Band, nullptr, "", 0, 0, 11415, 855},
-    {"lblTitle", Kind::Label, nullptr, "Brimvault Converter", 360, 120, 7695, 375},
-    {"lblNotice", Kind::Label, nullptr, nullptr /* kHeaderNotice */, 360, 480, 6135, 255},
-    {"cmdAdd", Kind::Button, nullptr, "Select Brimvault file(s)...", 240, 960, 2535, 375},
-    {"CmdAddFolder", Kind::Button, nullptr, "Select folder having brimvault file(s)...", 3000, 960, 3375, 375},
-    {"cmdClear1", Kind::Button, nullptr, "Clear file(s)...", 7440, 960, 1335, 375},
-    {"lblCount1", Kind::Label, nullptr, "0 files", 270, 1440, 8535, 255},
-    {"grdFiles1", Kind::Grid, nullptr, "", 240, 1680, 8535, 1575},
-    {"Frame1", Kind::Frame, nullptr, " I want to convert brimvault messages to...", 240, 3360, 8535, 1695},
-    {"Picture1", Kind::Panel, "Frame1", "", 120, 240, 8295, 1335},
+    {"Shape2", Kind::Band, nullptr, "", 0, 0, 11415, 855, kWide},
+    {"lblTitle", Kind::Label, nullptr, "Brimvault Converter", 360, 120, 7695, 375, kFixed},
+    {"lblNotice", Kind::Label, nullptr, nullptr /* kHeaderNotice */, 360, 480, 6135, 255, kFixed},
+    {"cmdAdd", Kind::Button, nullptr, "Select Brimvault file(s)...", 240, 960, 2535, 375, kFixed},
+    {"CmdAddFolder", Kind::Button, nullptr, "Select folder having brimvault file(s)...", 3000, 960, 3375, 375, kFixed},
+    {"cmdClear1", Kind::Button, nullptr, "Clear file(s)...", 7440, 960, 1335, 375, kRight},
+    {"lblCount1", Kind::Label, nullptr, "0 files", 270, 1440, 8535, 255, kWide},
+    {"grdFiles1", Kind::Grid, nullptr, "", 240, 1680, 8535, 1575, kWide | kTall},
+    {"Frame1", Kind::Frame, nullptr, " I want to convert brimvault messages to...", 240, 3360, 8535, 1695, kWide | kDown},
+    {"Picture1", Kind::Panel, "Frame1", "", 120, 240, 8295, 1335, kWide},
     {"OptEML", Kind::Option, "Picture1",
-     "(.eml) files          -     (Supported by Outlook Express, Windows Mail, Windows Live Mail)", 0, 0, 8055, 255},
+     "(.eml) files          -     (Supported by Outlook Express, Windows Mail, Windows Live Mail)", 0, 0, 8055, 255,
+     kWide},
     {"OptEMLX", Kind::Option, "Picture1", "(.emlx) files        -     (Supported by Mac OS X Tiger Mail)", 0, 360, 8295,
-     255},
+     255, kWide},
     {"OptPST", Kind::Option, "Picture1", "(.pst) files          -     (Supported by MS Outlook, Outlook 2011 for Mac)", 0,
-     720, 8055, 255},
+     720, 8055, 255, kWide},
     {"OptMSG", Kind::Option, "Picture1",
      "(.msg) files         -     (Supported by MS Outlook, Document Management Software, Forensic Tools)", 0, 1080,
-     8055, 255},
-    {"ChkAllinOnePST", Kind::Check, nullptr, "Create Single Outlook PST file for All files", 240, 5160, 8535, 255},
-    {"ChkByLabel", Kind::Check, nullptr, "Sort messages into folders by their labels", 3360, 5475, 3975, 255},
-    {"CmdLabelMap", Kind::Button, nullptr, "Label map...", 7440, 5475, 1335, 270},
-    {"Label4", Kind::Label, nullptr, "Converting Messages...", 240, 5475, 1815, 255},
-    {"LblProgessCurrent", Kind::Label, nullptr, "Mailbox  0 (of 0)", 600, 5760, 2295, 255},
-    {"prgRun", Kind::Progress, nullptr, "", 2955, 5760, 5820, 255},
-    {"Label1", Kind::Label, nullptr, "Reading          :", 600, 6000, 1335, 255},
-    {"LblIMMFile", Kind::Label, nullptr, "", 1920, 6000, 6855, 255},
-    {"Image3", Kind::Image, nullptr, "", 600, 6255, 240, 240},
-    {"LblProgress", Kind::Label, nullptr, "Saving :", 960, 6255, 7815, 255},
-    {"CmdConvert", Kind::Button, nullptr, "Convert", 3120, 6720, 2775, 555},
-    {"Shape1", Kind::Band, nullptr, "", 0, 7440, 9015, 855},
-    {"Picture3", Kind::Panel, nullptr, "", 240, 7560, 8655, 495},
-    {"CmdHelp", Kind::Button, "Picture3", "&Help Manual", 0, 0, 1695, 375},
-    {"cmdEnd", Kind::Button, "Picture3", "E&xit", 7200, 0, 1335, 375},
+     8055, 255, kWide},
+    {"ChkAllinOnePST", Kind::Check, nullptr, "Create Single Outlook PST file for All files", 240, 5160, 8535, 255,
+     kWide | kDown},
+    {"ChkByLabel", Kind::Check, nullptr, "Sort messages into folders by their labels", 3360, 5475, 3975, 255,
+     kRight | kDown},
+    {"CmdLabelMap", Kind::Button, nullptr, "Label map...", 7440, 5475, 1335, 270, kRight | kDown},
+    {"Label4", Kind::Label, nullptr, "Converting Messages...", 240, 5475, 1815, 255, kDown},
+    {"LblProgessCurrent", Kind::Label, nullptr, "Mailbox  0 (of 0)", 600, 5760, 2295, 255, kDown},
+    {"prgRun", Kind::Progress, nullptr, "", 2955, 5760, 5820, 255, kWide | kDown},
+    {"Label1", Kind::Label, nullptr, "Reading          :", 600, 6000, 1335, 255, kDown},
+    {"LblIMMFile", Kind::Label, nullptr, "", 1920, 6000, 6855, 255, kWide | kDown},
+    {"Image3", Kind::Image, nullptr, "", 600, 6255, 240, 240, kDown},
+    {"LblProgress", Kind::Label, nullptr, "Saving :", 960, 6255, 7815, 255, kWide | kDown},
+    {"CmdConvert", Kind::Button, nullptr, "Convert", 3120, 6720, 2775, 555, kCentred | kDown},
+    {"Shape1", Kind::Band, nullptr, "", 0, 7440, 9015, 855, kWide | kDown},
+    {"Picture3", Kind::Panel, nullptr, "", 240, 7560, 8655, 495, kWide | kDown},
+    {"CmdHelp", Kind::Button, "Picture3", "&Help Manual", 0, 0, 1695, 375, kFixed},
+    {"cmdEnd", Kind::Button, "Picture3", "E&xit", 7200, 0, 1335, 375, kRight},
 };
 
 constexpr int kClientWidthTwips = 8985;
 constexpr int kClientHeightTwips = 8055;
+
+// Below the list, the gaps between the groups of controls (top, height in twips): a
+// window lower than the list's least height allows closes them, in this share.
+struct Gap {
+    int top, height;
+};
+constexpr Gap kGaps[] = {{3255, 105}, {5055, 105}, {6510, 210}, {7275, 165}};
+constexpr double kGapShare = 0.85;
 
 // Tahoma where the system has it, else the closest sans-serif at hand.
 QString ControlFontFamily() {
@@ -125,6 +151,16 @@ QFont ControlFont(double points, bool bold) {
     font.setStyleHint(QFont::SansSerif);
     return font;
 }
+
+// Where the window keeps what the user chose, for the next start.
+std::unique_ptr<QSettings> Settings() {
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Brimvault"),
+                                       QStringLiteral("Brimvault Converter"));
+}
+const QString kSingleStoreKey = QStringLiteral("singleStore");
+
+// Room the window's frame takes on screen beyond its client area.
+constexpr QSize kFrameRoom(16, 48);
 
 const char* const kLabelMapTip =
     "A file of your own that says what labels mean, one line each: label = Inbox, Sent Items, Drafts, "
@@ -191,10 +227,7 @@ void frmStep1::CreateControls() {
     for (int size : {16, 32, 48}) icon.addFile(QStringLiteral(":/icons/brimvault-converter-%1.png").arg(size), QSize(size, size));
     setWindowIcon(icon);
     setFont(ControlFont(8.25, false));
-    setFixedSize(Twips(kClientWidthTwips), Twips(kClientHeightTwips));
-    setWindowFlags((windowFlags() | Qt::CustomizeWindowHint | Qt::WindowMinimizeButtonHint |
-                    Qt::WindowCloseButtonHint) &
-                   ~Qt::WindowMaximizeButtonHint);
+    resize(Twips(kClientWidthTwips), Twips(kClientHeightTwips));
 
     std::vector<QWidget*> focusable;
     for (const ControlRow& row : kControls) {
@@ -220,11 +253,11 @@ void frmStep1::CreateControls() {
             case Kind::Progress: w = new QProgressBar(container); break;
         }
         w->setObjectName(QString::fromLatin1(row.name));
-        w->setGeometry(Twips(row.left), Twips(row.top), Twips(row.width), Twips(row.height));
         if (w->focusPolicy() != Qt::NoFocus) focusable.push_back(w);
         // Enter presses a focused button, as Space does.
         if (auto* button = qobject_cast<QPushButton*>(w)) button->setAutoDefault(true);
     }
+    LayOut();
     // The focus order follows the layout: top to bottom, then left to right.
     auto place = [this](QWidget* w) {
         const QPoint at = w->mapTo(this, QPoint(0, 0));
@@ -282,7 +315,8 @@ void frmStep1::CreateControls() {
     whitePal.setColor(QPalette::Window, Qt::white);
     Picture3->setPalette(whitePal);
     Picture3->setAutoFillBackground(true);
-    ChkAllinOnePST->setChecked(true);
+    singleStoreWanted_ = Settings()->value(kSingleStoreKey, true).toBool();
+    ChkAllinOnePST->setChecked(false);
     ChkAllinOnePST->setEnabled(false);
     ChkAllinOnePST->setToolTip(Translated("Selecting this option will allow you to create a single PST file for all MBOX files"));
     ChkByLabel->setToolTip(
@@ -301,7 +335,21 @@ void frmStep1::CreateControls() {
     for (QRadioButton* option : {OptEML, OptEMLX, OptPST, OptMSG}) options_->addButton(option);
 
     fileList_ = std::make_unique<filelist::FileListGrid>(grdFiles1, lblCount1, pixelsPerTwip_);
-    fileList_->SetChangedHandler([this] { UpdateControls(); });
+    fileList_->SetChangedHandler([this] {
+        // What the labels tell of the last run belongs to the list it ran over.
+        if (!run_) ResetProgress();
+        UpdateControls();
+    });
+
+    // The window grows as the user likes; the list takes the height. It shrinks until
+    // the list shows two rows and the gaps below it are nearly closed.
+    const int listRows = grdFiles1->verticalHeader()->defaultSectionSize();
+    listLeast_ = grdFiles1->horizontalHeader()->sizeHint().height() + 2 * listRows + 2 * grdFiles1->frameWidth();
+    int gaps = 0;
+    for (const Gap& gap : kGaps) gaps += gap.height;
+    setMinimumSize(Twips(kClientWidthTwips), Twips(kClientHeightTwips) - (Twips(1575) - listLeast_) -
+                                                 int(std::lround(kGapShare * Twips(gaps))));
+    LayOut();
 
     // Esc stops the search of a folder being added.
     stopSearch_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -310,11 +358,50 @@ void frmStep1::CreateControls() {
     connect(stopSearch_, &QShortcut::activated, this, [this] { searchStopped_ = true; });
 }
 
-// The list column at its width, and the window in the middle of the screen.
+// The window in the middle of the screen, no larger than the screen leaves room for
+// (its frame counted).
 void frmStep1::CentreOnScreen() {
-    fileList_->SetColWidth(0, filelist::FileListGrid::kColumnWidthTwips);
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    resize(std::max(minimumWidth(), std::min(width(), area.width() - kFrameRoom.width())),
+           std::max(minimumHeight(), std::min(height(), area.height() - kFrameRoom.height())));
+    move(area.center() - QPoint(width() / 2, height() / 2));
+}
+
+void frmStep1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayOut();
+}
+
+// Every control at its place in the table, moved and grown by what the window has
+// beyond its first size (or closed up by what it lacks).
+void frmStep1::LayOut() {
+    if (!grdFiles1) return;
+    const int dx = std::max(0, width() - Twips(kClientWidthTwips));
+    const int dy = height() - Twips(kClientHeightTwips);
+    const int listDy = std::max(dy, listLeast_ - Twips(1575));
+    int gaps = 0;
+    for (const Gap& gap : kGaps) gaps += gap.height;
+    const double closed = std::min(kGapShare, double(listDy - dy) / Twips(gaps));
+    // The frame's title and border take what the style says: its first option starts below.
+    const int belowTitle = Frame1->contentsRect().top();
+    for (const ControlRow& row : kControls) {
+        QWidget* w = Control<QWidget>(row.name);
+        int left = Twips(row.left), top = Twips(row.top), width = Twips(row.width), height = Twips(row.height);
+        if (row.anchor & kWide) width += dx;
+        if (row.anchor & kRight) left += dx;
+        if (row.anchor & kCentred) left += dx / 2;
+        if (row.anchor & kTall) height += listDy;
+        if (row.anchor & kDown) {
+            int above = 0;
+            for (const Gap& gap : kGaps)
+                if (gap.top < row.top) above += gap.height;
+            top += listDy - int(std::lround(closed * Twips(above)));
+        }
+        if (w->objectName() == QLatin1String("Picture1")) top = std::max(top, belowTitle);
+        w->setGeometry(left, top, width, height);
+    }
 }
 
 void frmStep1::ConnectHandlers() {
@@ -325,8 +412,13 @@ void frmStep1::ConnectHandlers() {
     connect(CmdHelp, &QPushButton::clicked, this, [this] { CmdHelp_Click(); });
     connect(cmdEnd, &QPushButton::clicked, this, [this] { cmdEnd_Click(); });
     connect(CmdLabelMap, &QPushButton::clicked, this, [this] { CmdLabelMap_Click(); });
-    // The one-store check box counts only for .pst; its tick stays as the user left it.
+    // The one-store check box counts only for .pst; its tick stays as the user left it,
+    // also for the next start.
     connect(OptPST, &QRadioButton::toggled, this, [this] { UpdateControls(); });
+    connect(ChkAllinOnePST, &QCheckBox::clicked, this, [this](bool checked) {
+        singleStoreWanted_ = checked;
+        Settings()->setValue(kSingleStoreKey, checked);
+    });
 }
 
 void frmStep1::UpdateControls() {
@@ -334,7 +426,9 @@ void frmStep1::UpdateControls() {
     for (QWidget* w :
          std::initializer_list<QWidget*>{cmdAdd, CmdAddFolder, cmdClear1, grdFiles1, Frame1, ChkByLabel, CmdLabelMap})
         w->setEnabled(idle);
+    // The one-store box shows the user's choice while it counts, no tick while it does not.
     ChkAllinOnePST->setEnabled(idle && OptPST->isChecked());
+    ChkAllinOnePST->setChecked(OptPST->isChecked() && singleStoreWanted_);
     CmdConvert->setEnabled(idle && !fileList_->IsEmpty());
 }
 
@@ -380,7 +474,7 @@ bool frmStep1::AskRunOptions(conversion::RunOptions& options) {
                           filelist::MessageIcon::Information);
         return false;
     }
-    options.singleStore = ChkAllinOnePST->isEnabled() && ChkAllinOnePST->isChecked();
+    options.singleStore = options.kind == OutputKind::Pst && singleStoreWanted_;
     options.byLabel = ChkByLabel->isChecked();
     // The label map is read as it is now; one that cannot be read stops the run here.
     if (options.byLabel && !labelMapPath_.isEmpty() && !(options.labelMap = ReadLabelMap(labelMapPath_))) return false;
@@ -396,7 +490,7 @@ bool frmStep1::AskRunOptions(conversion::RunOptions& options) {
 void frmStep1::StartRun(conversion::RunOptions options) {
     pstRun_ = options.kind == conversion::OutputKind::Pst;
     focusBeforeRun_ = focusWidget();
-    prgRun->setValue(0);
+    ResetProgress();
     run_ = new RunThread(std::move(options), this);
     connect(run_, &RunThread::progressed, this, [this] { ShowRunProgress(); });
     connect(run_, &RunThread::done, this, [this] { RunEnded(); });
@@ -410,7 +504,7 @@ void frmStep1::ShowRunProgress() {
     if (p.mailboxIndex >= 0)
         SetLblProgessCurrent(Translated("Mailbox %1 (of %2) ").arg(p.mailboxIndex + 1).arg(p.mailboxCount));
     if (!p.fileName.isEmpty()) SetLblIMMFile(p.fileName);
-    if (p.saved > 0) SetLblProgress(Translated("Saved %1 Email Messages...").arg(p.saved));
+    if (p.added > 0 || p.alreadyThere > 0) SetLblProgress(SavedText(p.added, p.alreadyThere));
     if (p.bytesTotal > 0) prgRun->setValue(int(std::min(p.bytesDone, p.bytesTotal) * 1000 / p.bytesTotal));
 }
 
@@ -418,6 +512,10 @@ void frmStep1::RunEnded() {
     ShowRunProgress();
     // The run's thread has ended; its object goes once this signal is handled.
     RunThread* run = run_;
+    // The label ends on what the run kept, and each file tells what became of it.
+    const conversion::RunReport& r = run->report();
+    SetLblProgress(SavedText(r.messagesConverted + r.itemsConverted, r.messagesAlreadyThere + r.itemsAlreadyThere));
+    ShowResults(r);
     run_ = nullptr;
     run->deleteLater();
     ClearOptions();
@@ -433,7 +531,7 @@ void frmStep1::ShowRunResult(const conversion::RunReport& report) {
     using filelist::MessageIcon;
     if (report.storeError) {
         prompts_->message(QString::fromStdString(conversion::StoreErrorText(report.storeErrorReason)),
-                          QString::fromLatin1(conversion::kStoreErrorTitle), MessageIcon::Error);
+                          filelist::kProgramTitle, MessageIcon::Error);
         return;
     }
     if (report.stopped) return;
@@ -445,7 +543,7 @@ void frmStep1::ShowRunResult(const conversion::RunReport& report) {
     if (!counts.isEmpty()) lists += (lists.isEmpty() ? QString() : QStringLiteral("\r\n")) + counts;
     const bool clean = report.failures.empty() && report.warnings.empty();
     prompts_->message(lead, filelist::kProgramTitle, clean ? MessageIcon::Information : MessageIcon::Warning,
-                      lists);
+                      lists, CompletionActions(report));
 }
 
 std::optional<conversion::LabelMap> frmStep1::ReadLabelMap(const QString& path) {
@@ -473,7 +571,68 @@ void frmStep1::CmdLabelMap_Click() {
                                                     : Translated("Label map in use: %1").arg(labelMapPath_));
 }
 
-void frmStep1::CmdHelp_Click() { prompts_->openExternal(kHelpPageAddress); }
+// The buttons of the completion box beside OK.
+std::vector<filelist::BoxAction> frmStep1::CompletionActions(const conversion::RunReport& report) {
+    std::vector<filelist::BoxAction> actions;
+    const QString destination = QString::fromStdString(report.destination);
+    actions.push_back({Translated("Open folder"), [this, destination] { prompts_->openExternal(destination); }});
+    return actions;
+}
+
+void frmStep1::ResetProgress() {
+    SetLblProgessCurrent(Translated("Mailbox  0 (of 0)"));
+    SetLblIMMFile(QString());
+    SetLblProgress(Translated("Saving :"));
+    prgRun->setValue(0);
+    fileList_->ClearResults();
+}
+
+QString frmStep1::SavedText(int64_t added, int64_t alreadyThere) {
+    QString text = Translated("Saved %1 Email Messages...").arg(added);
+    if (alreadyThere > 0) text += QLatin1Char(' ') + Translated("%1 already there").arg(alreadyThere);
+    return text;
+}
+
+// The result column: for each listed file, what the run made of it.
+void frmStep1::ShowResults(const conversion::RunReport& report) {
+    const QStringList paths = fileList_->Paths();
+    for (int row = 0; row < paths.size(); ++row) {
+        const auto found = report.inputResults.find(paths[row].trimmed().toStdString());
+        QString text;
+        if (found == report.inputResults.end()) {
+            text = report.stopped || report.diskFull || report.storeError ? Translated("not reached") : QString();
+        } else {
+            const conversion::InputResult& r = found->second;
+            QStringList parts;
+            if (r.passedOver) parts << Translated("passed over");
+            if (r.converted > 0) parts << Translated("%1 converted").arg(r.converted);
+            if (r.alreadyThere > 0) parts << Translated("%1 already there").arg(r.alreadyThere);
+            if (r.failed > 0) parts << Translated("%1 not converted").arg(r.failed);
+            if (!r.problem.empty()) parts << Translated("failed: %1").arg(QString::fromStdString(r.problem));
+            if (parts.isEmpty()) parts << Translated("nothing in it");
+            text = parts.join(QStringLiteral(", "));
+        }
+        fileList_->SetResult(row, text);
+    }
+}
+
+// The manual shipped with the program, in a window of its own.
+void frmStep1::CmdHelp_Click() {
+    if (!help_) {
+        // A window of its own, beside the main one: the main window's access keys stay its own.
+        help_ = std::make_unique<QTextBrowser>();
+        help_->setObjectName(QStringLiteral("frmHelp"));
+        help_->setWindowTitle(Translated("Brimvault Converter Help"));
+        help_->setOpenExternalLinks(true);
+        help_->setSource(QUrl(QStringLiteral("qrc:/help/manual.html")));
+        help_->setWindowIcon(windowIcon());
+        help_->resize(std::min(Twips(9600), minimumWidth() + Twips(1800)), minimumHeight());
+        help_->move(geometry().center() - help_->rect().center());
+    }
+    help_->show();
+    help_->raise();
+    help_->activateWindow();
+}
 
 void frmStep1::cmdEnd_Click() {
     if (run_ && !run_->finished()) {

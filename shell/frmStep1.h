@@ -5,7 +5,9 @@
 // whether to stop it.
 #pragma once
 #include <QWidget>
+#include <cstdint>
 #include <memory>
+#include <vector>
 #include <optional>
 
 #include "conversion/LabelMap.h"
@@ -24,6 +26,7 @@ class QRadioButton;
 class QButtonGroup;
 class QShortcut;
 class QTableWidget;
+class QTextBrowser;
 
 namespace bv::conversion {
 struct RunOptions;
@@ -34,8 +37,6 @@ namespace bv::shell {
 
 class RunThread;
 
-// The help page that the Help button opens.
-inline const QString kHelpPageAddress = QStringLiteral("https://github.com/brimvault/brimvault-converter#readme");
 // The line under the title in the head band.
 inline const QString kHeaderNotice = QStringLiteral("Converts Brimvault MBOX backups to EML, EMLX, MSG and PST files");
 inline const QString kWindowTitle = QStringLiteral("Brimvault Converter v" BV_VERSION_SHORT);
@@ -76,11 +77,13 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void MeasureScreen();
     void CreateControls();
     void CentreOnScreen();
+    void LayOut();
     void EndOnClose();
     void ConnectHandlers();
     // Enables what may be used now: nothing of the list, the options or Convert while a
@@ -96,9 +99,15 @@ private:
     bool AskRunOptions(conversion::RunOptions& options);
     void StartRun(conversion::RunOptions options);
     void ShowRunProgress();
+    // The labels, the bar and the results column as before any run.
+    void ResetProgress();
+    static QString SavedText(int64_t added, int64_t alreadyThere);
+    void ShowResults(const conversion::RunReport& report);
     void RunEnded();
     // The completion or store error box of a run that was not stopped.
     void ShowRunResult(const conversion::RunReport& report);
+    // The completion box's buttons beside OK ("Open folder", ...).
+    std::vector<filelist::BoxAction> CompletionActions(const conversion::RunReport& report);
     // Chooses the label map (nothing chosen: asks whether to go without the one in use).
     void CmdLabelMap_Click();
     // The label map read from `path`; none, after telling the user why, when it cannot be used.
@@ -117,6 +126,9 @@ private:
     RunThread* run_ = nullptr;      // the run under way; a child of the window
     bool pstRun_ = false;           // the run writes .pst stores
     bool addingFolder_ = false;     // a folder is being searched
+    bool singleStoreWanted_ = true;  // the one-store box's tick, kept for the next start
+    int listLeast_ = 0;             // the file list's least height, pixels
+    std::unique_ptr<QTextBrowser> help_;  // the manual, once shown
     bool searchStopped_ = false;    // Esc during that search
     QShortcut* stopSearch_ = nullptr;
     QWidget* focusBeforeRun_ = nullptr;

@@ -537,8 +537,10 @@ TEST(ArchiveRun, ContactsAndCalendarsInsideConvertAsTheSameFilesUnpacked) {
         h.options.inputs = {archive.string()};
         RunReport r = h.Run();
         EXPECT_TRUE(r.ok()) << Reasons(r);
-        EXPECT_EQ(r.mailboxesConverted, 4);
-        EXPECT_EQ(r.messagesConverted, expected.messagesConverted + 3);
+        EXPECT_EQ(r.mailboxesConverted, 1);
+        EXPECT_EQ(r.itemFilesConverted, 3);
+        EXPECT_EQ(r.messagesConverted, 3);
+        EXPECT_EQ(r.itemsConverted, expected.itemsConverted);
         const fs::path base = out.path() / archive.relative_path() / "export";
         EXPECT_EQ(Files(base / "Contacts" / "family.vcf"), familyFiles);
         EXPECT_EQ(Files(base / "Calendar" / "work.ics"), workFiles);
@@ -546,15 +548,16 @@ TEST(ArchiveRun, ContactsAndCalendarsInsideConvertAsTheSameFilesUnpacked) {
         EXPECT_EQ(h.immFile, (std::vector<std::string>{name, "family.vcf", "work.ics", "later.ical", "Inbox.mbox"}));
     }
 
-    // An .eml run passes them over and says so, naming the member; the mailbox converts.
+    // An .eml run passes them over and notes it, naming the member; the mailbox converts.
     TempDir in, out;
     const fs::path zip = in.path() / "export.zip";
     WriteArchive(zip, Kind::Zip, entries);
     RunReport r = ConvertTo(OutputKind::Eml, {zip}, out.path());
     EXPECT_TRUE(r.ok()) << Reasons(r);
     EXPECT_EQ(r.messagesConverted, 3);
-    ASSERT_EQ(r.warnings.size(), 1u);
-    EXPECT_EQ(r.warnings[0].file, zip.string() + kPathSeparator + "export/Contacts/family.vcf and 2 more");
+    EXPECT_TRUE(r.warnings.empty());
+    ASSERT_EQ(r.notes.size(), 1u);
+    EXPECT_EQ(r.notes[0].file, zip.string() + kPathSeparator + "export/Contacts/family.vcf and 2 more");
     EXPECT_EQ(Files(out.path()).size(), 3u);
 }
 
@@ -583,5 +586,5 @@ TEST(ArchiveRun, AContactsOrCalendarMemberFailsAloneNamedByItsPathInside) {
     EXPECT_EQ(Files(base / "cal" / "work.ics").size(), 1u);
     EXPECT_EQ(Files(base / "Inbox.mbox").size(), 2u);
     EXPECT_EQ(r.mailboxesConverted, 1);
-    EXPECT_EQ(r.mailboxesFailed, 2);
+    EXPECT_EQ(r.itemFilesFailed, 2);
 }

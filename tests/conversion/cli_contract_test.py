@@ -40,7 +40,8 @@ class Usage(unittest.TestCase):
                              (("--to", "eml", "--single-pst", "-o", "d", "f"), "--single-pst goes with --to pst"),
                              (("--to", "pst", "--max-pst-size", "12X", "-o", "d", "f"), "--max-pst-size takes a size"),
                              (("--to", "eml", "--max-pst-size", "1M", "-o", "d", "f"), "--max-pst-size goes with --to pst"),
-                             (("--to",), "--to needs an output kind"), (("--bogus",), "unknown option --bogus")]:
+                             (("--to",), "--to needs an output kind"), (("--bogus",), "unknown option --bogus"),
+                             (("-V", "--bogus"), "unknown option --bogus"), (("--help", "-x"), "unknown option -x")]:
             r = run(*args)
             self.assertEqual(r.returncode, 2, args)
             self.assertEqual(r.stdout, "", args)
@@ -163,7 +164,7 @@ class NothingToConvert(TempDirTest):
             self.assertEqual(r.returncode, 1, (kind, extra))
             self.assertEqual(r.stderr, "brimvault-convert: nothing to convert: no mailbox among the inputs\n")
             self.assertEqual(r.stdout, "0 mailbox(es) and 0 message(s) converted into %s/\n" % dest)
-            self.assertEqual(os.listdir(dest), [], (kind, extra))
+            self.assertFalse(os.path.exists(dest), (kind, extra))
 
 
 class WhatIsAMailbox(TempDirTest):
@@ -180,7 +181,7 @@ class WhatIsAMailbox(TempDirTest):
         self.assertEqual(r.stderr.splitlines(), [
             'failed: %s: not a mailbox: its first line is not a "From " separator line' % notes,
             "brimvault-convert: nothing to convert: no mailbox among the inputs"])
-        self.assertEqual(os.listdir(dest), [])
+        self.assertFalse(os.path.exists(dest))
         # Beside a mailbox: that one converts, the text is named, the run is no success.
         box = os.path.join(self.tmp, "src", "m.mbox")
         with open(box, "w") as f:
@@ -318,6 +319,55 @@ class StoreError(TempDirTest):
             self.assertEqual(f.read(), "a shopping list, not a store")
 
 
+class Reruns(TempDirTest):
+    def test_a_folder_below_the_destination_converts_and_what_runs_wrote_is_passed_over(self):
+        # -o ~/Mail ~/Mail/export, in any case of the kind's name: the export converts,
+        # the stores and files written there are no inputs of the next run.
+        dest = os.path.join(self.tmp, "Mail")
+        export = os.path.join(dest, "export")
+        os.makedirs(export)
+        with open(os.path.join(export, "a.mbox"), "w") as f:
+            f.write("From a\nSubject: 1\n\nx\n\nFrom b\nSubject: 2\n\ny\n")
+        for attempt, kind, line in ((1, "PST", "1 mailbox(es) and 2 message(s) converted"),
+                                    (2, "Pst", "; all 2 message(s) already there"),
+                                    (3, "EML", "1 mailbox(es) and 2 message(s) converted"),
+                                    (4, "pst", "; all 2 message(s) already there")):
+            r = run("--to", kind, "-o", dest, dest)
+            self.assertEqual(r.returncode, 0, (attempt, r.stderr))
+            self.assertIn(line, r.stdout, attempt)
+        self.assertEqual(sorted(n for n in os.listdir(dest) if n.endswith(".pst")), ["a.pst"])
+
+    def test_single_pst_runs_again_into_the_store_of_the_first(self):
+        box = os.path.join(self.tmp, "a.mbox")
+        with open(box, "w") as f:
+            f.write("From a\nSubject: 1\n\nx\n\nFrom b\nSubject: 2\n\ny\n")
+        dest = os.path.join(self.tmp, "out")
+        for attempt in (1, 2):
+            r = run("--to", "pst", "--single-pst", "-o", dest, box)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            time.sleep(1.1)  # the second run in another second than the first
+        self.assertIn("; all 2 message(s) already there", r.stdout)
+        self.assertEqual(len([n for n in os.listdir(dest) if n.endswith(".pst")]), 1, os.listdir(dest))
+
+    def test_contacts_passed_over_by_an_eml_run_are_a_note_and_counted_apart(self):
+        box = os.path.join(self.tmp, "in", "a.mbox")
+        vcf = os.path.join(self.tmp, "in", "people.vcf")
+        os.makedirs(os.path.dirname(box))
+        with open(box, "w") as f:
+            f.write("From a\nSubject: 1\n\nx\n")
+        with open(vcf, "w") as f:
+            f.write("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna\r\nEND:VCARD\r\n")
+        dest = os.path.join(self.tmp, "out")
+        r = run("--to", "eml", "-o", dest, box, vcf)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertTrue(r.stderr.startswith("note: %s: passed over" % vcf), r.stderr)
+        self.assertEqual(r.stdout, "1 mailbox(es) and 1 message(s) converted into %s/\n" % dest)
+        r = run("--to", "pst", "-o", dest, box, vcf)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertTrue(r.stdout.startswith("1 mailbox(es) and 1 message(s), 1 contacts/calendar file(s) and 1 item(s) "
+                                            "converted into %s/;" % dest), r.stdout)
+
+
 class Signals(TempDirTest):
     def test_sigint_finishes_the_message_in_hand_and_exits_130(self):
         box = os.path.join(self.tmp, "big.mbox")
@@ -325,7 +375,7 @@ class Signals(TempDirTest):
             for i in range(300000):
                 f.write("From a@b Mon Dec  7 08:00:00 2026\nSubject: %d\n\nbody %d\n\n" % (i, i))
         dest = os.path.join(self.tmp, "out")
-        p = subprocess.Popen([TOOL, "--to", "eml", "-o", dest, box], stdout=subprocess.PIPE,
+        p = subprocess.Popen([TOOL, "--to", "eml", "-o", dest, box, box + ".unread"], stdout=subprocess.PIPE,
                              stderr=subprocess.PIPE, text=True)
         folder = out_folder(dest, box)
         deadline = time.time() + 30
@@ -334,6 +384,8 @@ class Signals(TempDirTest):
         p.send_signal(signal.SIGINT)
         out, err = p.communicate(timeout=60)
         self.assertEqual(p.returncode, 130, err)
+        # The input the stop came before is counted as not reached.
+        self.assertIn("; not reached: 1 input(s)", out)
         names = os.listdir(folder)
         self.assertLess(len(names), 300000)
         for name in names:  # every file there is complete

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <chrono>
 #include <thread>
 
 #include "TestHost.h"
@@ -60,7 +61,8 @@ TEST(Run, EmlRunWritesEveryMessageUnderTheMirroredFolder) {
     EXPECT_EQ(h.immFile, (std::vector<std::string>{"anna.mbox", "bob.MBOX"}));
     EXPECT_EQ(h.progress.back(), "Saved 1 Email Messages...");
     EXPECT_EQ(h.progress.at(2), "Saved 3 Email Messages...");
-    EXPECT_EQ(CompletionText(r, false), kEmlDone);
+    EXPECT_EQ(CompletionText(r, false),
+              kEmlDone + "Converted: 2 mailboxes, 4 messages.\r\nDestination: " + r.destination + "\r\n");
     EXPECT_TRUE(r.ok());
     EXPECT_EQ(r.messagesConverted, 4);
     EXPECT_EQ(r.mailboxesConverted, 2);
@@ -184,7 +186,7 @@ TEST(Run, ByLabelFolderThatCannotBeMadeFailsOnlyItsMessages) {
 
 TEST(Run, ManyFailuresAreListedUpToTwenty) {
     RunReport r;
-    r.mailboxesFound = 1;
+    r.inputsFound = 1;
     for (int i = 0; i < 25; ++i) r.failures.push_back({"f" + std::to_string(i), "bad"});
     std::string text = CompletionText(r, false);
     EXPECT_NE(text.find("f19: bad"), std::string::npos);
@@ -194,10 +196,27 @@ TEST(Run, ManyFailuresAreListedUpToTwenty) {
 
 TEST(Run, PstCompletionText) {
     RunReport r;
-    r.mailboxesFound = r.mailboxesConverted = 1;
+    r.inputsFound = r.mailboxesConverted = 1;
+    r.messagesConverted = 12;
+    r.destination = "D:\\Out\\";
+    r.storeFiles = {"D:\\Out\\Brimvault6.12.26 8.37.05.pst"};
+    const std::string lead =
+        kStars + "\r\nYour messages from Brimvault files has been successfully exported to Outlook (.pst) file.\r\n" +
+        kStars + "\r\nStart Outlook and open converted pst file by clicking File -> Open -> Outlook Data File. And it all done !" +
+        "\r\nConverted: 1 mailboxes, 12 messages.\r\n";
+    EXPECT_EQ(CompletionText(r, true), lead + "Store: D:\\Out\\Brimvault6.12.26 8.37.05.pst\r\nDestination: D:\\Out\\\r\n");
+    // A run into the store of an earlier run says so; contacts and calendars are counted apart.
+    r.storesAddedTo = r.storeFiles;
+    r.itemFilesConverted = 2;
+    r.itemsConverted = 21;
+    r.messagesAlreadyThere = 3;
     EXPECT_EQ(CompletionText(r, true),
               kStars + "\r\nYour messages from Brimvault files has been successfully exported to Outlook (.pst) file.\r\n" +
-                  kStars + "\r\nStart Outlook and open converted pst file by clicking File -> Open -> Outlook Data File. And it all done !");
+                  kStars + "\r\nStart Outlook and open converted pst file by clicking File -> Open -> Outlook Data File. And it all done !" +
+                  "\r\nConverted: 1 mailboxes, 12 messages; 2 contacts and calendar files, 21 contacts, events and tasks.\r\n"
+                  "Already there, so not added again: 3 messages.\r\n"
+                  "Messages were added to the store of an earlier run: D:\\Out\\Brimvault6.12.26 8.37.05.pst\r\n"
+                  "Destination: D:\\Out\\\r\n");
 }
 
 TEST(Run, StoreThatCannotBeCreatedTakesTheStoreErrorPath) {
@@ -458,26 +477,32 @@ TEST(Run, ItemsAndMessagesAlreadyInTheStoreAreCountedAndTold) {
     WriteFile(calendar, ReadFile(fs::path(BV_TEST_DATA) / "calendars" / "vobject-radicale-0827.ics"));  // one series
     WriteFile(box, "From a@x Mon Dec  7 08:00:00 2026\nFrom: a@x\nMessage-ID: <1@x>\nSubject: one\n\nhi\n"
                    "From b@x Mon Dec  7 08:00:01 2026\nFrom: b@x\nMessage-ID: <2@x>\nSubject: two\n\nhi\n");
-    // A store per input: a single store is named by the time of its run, so a run in
-    // another second would make a store of its own.
+    // One store for all: every later run adds to the store of the first, whatever second it runs in.
     auto run = [&](std::vector<std::string> inputs) {
         TestHost h;
         h.options.kind = OutputKind::Pst;
+        h.options.singleStore = true;
         h.options.destination = out.str();
         h.options.inputs = std::move(inputs);
         return h.Run();
     };
     RunReport first = run({box.string(), cards.string(), calendar.string()});
     ASSERT_TRUE(first.ok());
-    EXPECT_EQ(first.messagesConverted, 9);
+    EXPECT_EQ(first.messagesConverted, 2);
+    EXPECT_EQ(first.itemsConverted, 7);
+    EXPECT_EQ(first.mailboxesConverted, 1);
+    EXPECT_EQ(first.itemFilesConverted, 2);
     EXPECT_EQ(first.messagesAlreadyThere, 0);
+    EXPECT_TRUE(first.storesAddedTo.empty());
     EXPECT_EQ(CompletionText(first, true).find("already there"), std::string::npos);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // a run in another second
 
     // Only items, every one there: the run succeeds and says so.
     RunReport items = run({cards.string(), calendar.string()});
     EXPECT_TRUE(items.ok());
-    EXPECT_EQ(items.messagesConverted, 0);
-    EXPECT_EQ(items.messagesAlreadyThere, 7);
+    EXPECT_EQ(items.storesAddedTo, first.storeFiles);
+    EXPECT_EQ(items.itemsConverted, 0);
+    EXPECT_EQ(items.itemsAlreadyThere, 7);
     EXPECT_NE(CompletionText(items, true).find("\r\nEvery message (7) was already there: nothing needed to be added.\r\n"),
               std::string::npos) << CompletionText(items, true);
 
@@ -486,8 +511,12 @@ TEST(Run, ItemsAndMessagesAlreadyInTheStoreAreCountedAndTold) {
     WriteFile(more, "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Someone New\r\nEND:VCARD\r\n");
     RunReport mixed = run({box.string(), cards.string(), calendar.string(), more.string()});
     EXPECT_TRUE(mixed.ok());
-    EXPECT_EQ(mixed.messagesConverted, 1);
-    EXPECT_EQ(mixed.messagesAlreadyThere, 9);
-    EXPECT_NE(CompletionText(mixed, true).find("\r\nAlready there, so not added again: 9 messages.\r\n"), std::string::npos)
+    EXPECT_EQ(mixed.itemsConverted, 1);
+    EXPECT_EQ(mixed.messagesAlreadyThere, 2);
+    EXPECT_EQ(mixed.itemsAlreadyThere, 7);
+    EXPECT_NE(CompletionText(mixed, true).find("\r\nAlready there, so not added again: 2 messages, 7 contacts, events and tasks.\r\n"),
+              std::string::npos)
         << CompletionText(mixed, true);
+    // One store, the first run's, and nothing beside it.
+    EXPECT_EQ(Tree(out.path()), std::vector<std::string>{fs::path(first.storeFiles.at(0)).filename().string()});
 }

@@ -396,7 +396,7 @@ def mailbox_folder(dest, mailbox):
 
 def check_store_modes(tool, mailbox, work):
     # One store for three mailboxes, two of them of one name: each mailbox's folder gets
-    # its label folders, and the second mailbox of a name reuses those of the first.
+    # its label folders; the two of one name are told apart by the folders they lie in.
     second = os.path.join(os.path.dirname(mailbox), "second.mbox")
     again = os.path.join(os.path.dirname(mailbox), "again", MAILBOX + ".mbox")
     os.makedirs(os.path.dirname(again))
@@ -407,7 +407,8 @@ def check_store_modes(tool, mailbox, work):
     check_table(convert(tool, dest, [mailbox, second, again], "--to", "pst", "--single-pst"), 1, "single store")
     stores = [f for f in os.listdir(dest) if f.endswith(".pst")]
     if check(len(stores) == 1, f"single store: {stores}"):
-        check_pypff(os.path.join(dest, stores[0]), MAILBOX)
+        first = "%s (%s)" % (MAILBOX, os.path.basename(os.path.dirname(mailbox)))
+        check_pypff(os.path.join(dest, stores[0]), first)
         found = label_folders(pypff_tree(os.path.join(dest, stores[0])), "second")
         check(not found, f"single store: copies stored again under second: {found}")
 

@@ -16,6 +16,7 @@ struct ScriptedPrompts : bv::filelist::Prompts {
         bv::filelist::MessageIcon icon;
         bool busyPointer;  // an override pointer was set while the box was up
         QString details;
+        std::vector<bv::filelist::BoxAction> actions;
     };
 
     // Answers, taken from the front. A prompt without a scripted answer counts as
@@ -59,9 +60,9 @@ struct ScriptedPrompts : bv::filelist::Prompts {
         return answer;
     }
     using bv::filelist::Prompts::message;
-    void message(const QString& text, const QString& title, bv::filelist::MessageIcon icon,
-                 const QString& details) override {
-        messages.push_back({text, title, icon, QApplication::overrideCursor() != nullptr, details});
+    void message(const QString& text, const QString& title, bv::filelist::MessageIcon icon, const QString& details,
+                 const std::vector<bv::filelist::BoxAction>& actions) override {
+        messages.push_back({text, title, icon, QApplication::overrideCursor() != nullptr, details, actions});
         if (whileShowing) whileShowing(messages.back());
     }
     bool ask(const QString& text, const QString& title) override {

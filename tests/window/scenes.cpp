@@ -6,6 +6,12 @@
 //   store-error  the box of a store that cannot be created
 //   labels-done  the completion box after a run into 150 label folders; a second
 //                picture OUT-details.png shows it with its details open
+//   done         the completion box of a run into one store
+//   rerun        the completion box of the same run again, into the store of the first
+//   disk-full    the completion box of a run into one store on a full disk (the
+//                destination is $SCENE_DEST, a small file system of the script's)
+//   listed       the window after a run over three files, its box closed
+//   help         the manual over the window
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
@@ -19,6 +25,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "conversion/ConversionRun.h"
 #include "shell/NativePrompts.h"
 #include "shell/Translations.h"
 #include "shell/frmStep1.h"
@@ -42,9 +49,14 @@ public:
     QStringList chooseFiles(const QString&) override { return files; }
     QString chooseFolder(const QString&) override { return folder; }
     using Prompts::message;
-    void message(const QString& text, const QString& title, bv::filelist::MessageIcon icon,
-                 const QString& details) override {
-        auto box = bv::shell::NativePrompts::ShowMessageBox(text, title, icon, details, owner);
+    void message(const QString& text, const QString& title, bv::filelist::MessageIcon icon, const QString& details,
+                 const std::vector<bv::filelist::BoxAction>& actions) override {
+        if (scene == QLatin1String("listed")) {
+            // The box closed, the window pictured with what the run made of each file.
+            QTimer::singleShot(600, owner, [] { QCoreApplication::exit(SaveScreen(out) ? 0 : 1); });
+            return;
+        }
+        auto box = bv::shell::NativePrompts::ShowMessageBox(text, title, icon, details, owner, actions);
         QTimer::singleShot(1200, box.get(), [&box] {
             bool saved = SaveScreen(out);
             if (scene == QLatin1String("labels-done")) {
@@ -96,7 +108,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     bv::shell::InstallTranslations(app);  // the window in the language of LANG, as the program starts it
     if (argc != 3) {
-        std::fprintf(stderr, "usage: window_scenes idle|midrun|store-error|labels-done OUT.png\n");
+        std::fprintf(stderr, "usage: window_scenes idle|midrun|store-error|labels-done|done|rerun|disk-full|listed|help OUT.png\n");
         return 2;
     }
     scene = QString::fromLocal8Bit(argv[1]);
@@ -161,6 +173,46 @@ int main(int argc, char** argv) {
             Click(window, "ChkByLabel");
             prompts.folder = destination;
             Click(window, "CmdConvert");
+        };
+    } else if (scene == QLatin1String("done") || scene == QLatin1String("rerun") || scene == QLatin1String("disk-full")) {
+        const bool full = scene == QLatin1String("disk-full");
+        prompts.files << dir.path() + QStringLiteral("/export/Inbox.mbox");
+        WriteFile(prompts.files.back(), Mailbox(full ? 30000 : 1200));
+        prompts.folder = full ? qEnvironmentVariable("SCENE_DEST") : destination;
+        if (scene == QLatin1String("rerun")) {
+            // The first run, a minute before, stopped half way.
+            bv::conversion::RunOptions first;
+            first.kind = bv::conversion::OutputKind::Pst;
+            first.singleStore = true;
+            first.destination = destination.toStdString();
+            const QString half = dir.path() + QStringLiteral("/first/Inbox.mbox");
+            WriteFile(half, Mailbox(500));
+            first.inputs = {half.toStdString()};
+            bv::conversion::RunObserver quiet;
+            bv::conversion::RunConversion(first, quiet);
+        }
+        play = [&] {
+            Click(window, "cmdAdd");
+            Click(window, "OptPST");
+            Click(window, "CmdConvert");
+        };
+    } else if (scene == QLatin1String("listed")) {
+        for (const char* name : {"Inbox", "Sent", "Archive 2024"}) {
+            prompts.files << dir.path() + QStringLiteral("/export/%1.mbox").arg(QLatin1String(name));
+            WriteFile(prompts.files.back(), Mailbox(300 * int(prompts.files.size())));
+        }
+        prompts.files << dir.path() + QStringLiteral("/export/contacts.vcf");
+        WriteFile(prompts.files.back(), "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna\r\nEND:VCARD\r\n");
+        prompts.folder = destination;
+        play = [&] {
+            Click(window, "cmdAdd");
+            Click(window, "OptEML");
+            Click(window, "CmdConvert");
+        };
+    } else if (scene == QLatin1String("help")) {
+        play = [&] {
+            Click(window, "CmdHelp");
+            QTimer::singleShot(800, &window, [] { QCoreApplication::exit(SaveScreen(out) ? 0 : 1); });
         };
     } else {
         std::fprintf(stderr, "window_scenes: no scene %s\n", argv[1]);

@@ -31,6 +31,8 @@ public:
     virtual QStringList chooseFiles(const QString& filters) = 0;
     // The folder picker: the chosen folder, or "" when cancelled.
     virtual QString chooseFolder(const QString& title) = 0;
+    // A file to save as, `suggested` offered; empty when cancelled.
+    virtual QString chooseSaveFile(const QString& title, const QString& suggested, const QString& filters) = 0;
     // A modal box with a single OK button. `details`, when not empty, goes into the
     // box's details area (long lists); the box itself always fits the screen.
     // `actions` are buttons beside OK, in order.

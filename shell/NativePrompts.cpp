@@ -107,6 +107,10 @@ QStringList NativePrompts::chooseFiles(const QString& filters) {
 
 QString NativePrompts::chooseFolder(const QString& title) { return BrowseForFolder(owner_, title); }
 
+QString NativePrompts::chooseSaveFile(const QString& title, const QString& suggested, const QString& filters) {
+    return QDir::toNativeSeparators(QFileDialog::getSaveFileName(owner_, title, suggested, filters));
+}
+
 void NativePrompts::RunMessageBox(QMessageBox& box, const std::vector<filelist::BoxAction>& actions) {
     for (;;) {
         box.exec();

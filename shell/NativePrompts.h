@@ -15,6 +15,7 @@ public:
 
     QStringList chooseFiles(const QString& filters) override;
     QString chooseFolder(const QString& title) override;
+    QString chooseSaveFile(const QString& title, const QString& suggested, const QString& filters) override;
     using Prompts::message;
     void message(const QString& text, const QString& title, filelist::MessageIcon icon, const QString& details,
                  const std::vector<filelist::BoxAction>& actions) override;

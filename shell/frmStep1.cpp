@@ -1,9 +1,18 @@
 #include "shell/frmStep1.h"
 
+#include <QFileInfo>
+
+#include <QFile>
+
+#include <QDir>
+
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QIcon>
@@ -201,7 +210,10 @@ frmStep1::frmStep1(std::unique_ptr<filelist::Prompts> prompts, QWidget* parent)
 }
 
 // A run still under way stops after the message in hand and finishes its files.
-frmStep1::~frmStep1() { delete run_; }
+frmStep1::~frmStep1() {
+    delete run_;
+    if (!reportPath_.isEmpty()) QFile::remove(reportPath_);
+}
 
 int frmStep1::Twips(int twips) const { return static_cast<int>(std::lround(twips * pixelsPerTwip_)); }
 
@@ -492,6 +504,11 @@ void frmStep1::StartRun(conversion::RunOptions options) {
     focusBeforeRun_ = focusWidget();
     ResetProgress();
     run_ = new RunThread(std::move(options), this);
+    if (reportPath_.isEmpty())
+        reportPath_ = QDir::temp().filePath(
+            QStringLiteral("brimvault-report-%1.csv").arg(QCoreApplication::applicationPid()));
+    QFile::remove(reportPath_);
+    run_->ReportTo(reportPath_.toStdString());
     connect(run_, &RunThread::progressed, this, [this] { ShowRunProgress(); });
     connect(run_, &RunThread::done, this, [this] { RunEnded(); });
     UpdateControls();
@@ -576,7 +593,22 @@ std::vector<filelist::BoxAction> frmStep1::CompletionActions(const conversion::R
     std::vector<filelist::BoxAction> actions;
     const QString destination = QString::fromStdString(report.destination);
     actions.push_back({Translated("Open folder"), [this, destination] { prompts_->openExternal(destination); }});
+    if (QFileInfo::exists(reportPath_)) actions.push_back({Translated("Save report..."), [this] { SaveReport(); }});
     return actions;
+}
+
+// The run's report, one row per message, card, event and input not converted, copied
+// where the person says.
+void frmStep1::SaveReport() {
+    const QString to = prompts_->chooseSaveFile(Translated("Save report..."),
+                                                QDir::home().filePath(QStringLiteral("Brimvault report.csv")),
+                                                Translated("CSV files (*.csv)"));
+    if (to.isEmpty()) return;
+    QFile::remove(to);
+    QFile from(reportPath_);
+    if (!from.copy(to))
+        prompts_->message(Translated("The report could not be saved: %1").arg(from.errorString()),
+                          filelist::kProgramTitle, filelist::MessageIcon::Error);
 }
 
 void frmStep1::ResetProgress() {

@@ -108,6 +108,7 @@ private:
     void ShowRunResult(const conversion::RunReport& report);
     // The completion box's buttons beside OK ("Open folder", ...).
     std::vector<filelist::BoxAction> CompletionActions(const conversion::RunReport& report);
+    void SaveReport();
     // Chooses the label map (nothing chosen: asks whether to go without the one in use).
     void CmdLabelMap_Click();
     // The label map read from `path`; none, after telling the user why, when it cannot be used.
@@ -149,6 +150,9 @@ private:
     QCheckBox* ChkByLabel = nullptr;  // sort messages into folders by their labels
     QPushButton* CmdLabelMap = nullptr;  // chooses the person's label map
     QString labelMapPath_;               // the label map chosen, empty for none
+    // The report of the last run, written as it goes (a temporary file of this window's);
+    // "Save report..." copies it.
+    QString reportPath_;
     QLabel* Label1 = nullptr;
     QLabel* LblProgessCurrent = nullptr;
     QProgressBar* prgRun = nullptr;

@@ -23,6 +23,7 @@ struct ScriptedPrompts : bv::filelist::Prompts {
     // unexpected and is cancelled.
     std::deque<QStringList> files;
     std::deque<QString> folders;
+    std::deque<QString> saveFiles;
     std::deque<bool> answers;
     // Runs inside chooseFolder, before it answers.
     std::function<void()> whileChoosingFolder;
@@ -57,6 +58,15 @@ struct ScriptedPrompts : bv::filelist::Prompts {
         }
         QString answer = folders.front();
         folders.pop_front();
+        return answer;
+    }
+    QString chooseSaveFile(const QString&, const QString&, const QString&) override {
+        if (saveFiles.empty()) {
+            ++unexpected;
+            return {};
+        }
+        QString answer = saveFiles.front();
+        saveFiles.pop_front();
         return answer;
     }
     using bv::filelist::Prompts::message;

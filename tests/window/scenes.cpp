@@ -48,6 +48,7 @@ public:
 
     QStringList chooseFiles(const QString&) override { return files; }
     QString chooseFolder(const QString&) override { return folder; }
+    QString chooseSaveFile(const QString&, const QString&, const QString&) override { return {}; }
     using Prompts::message;
     void message(const QString& text, const QString& title, bv::filelist::MessageIcon icon, const QString& details,
                  const std::vector<bv::filelist::BoxAction>& actions) override {

@@ -1303,8 +1303,8 @@ void WindowTest::countsTellWhatBecameOfEachFile() {
     QCOMPARE(t.prompts->unexpected, 0);
 }
 
-// The completion box names the destination, the store file and the count, and its
-// "Open folder" opens the destination.
+// The completion box names the destination, the store file and the count, its
+// "Open folder" opens the destination and its "Save report..." saves the run's report.
 void WindowTest::completionBoxSaysWhereTheOutputWent() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -1322,10 +1322,22 @@ void WindowTest::completionBoxSaysWhereTheOutputWent() {
     for (const QString& line : {QStringLiteral("Converted: 1 mailboxes, 3 messages."), QStringLiteral("Store: ") + store,
                                 QStringLiteral("Destination: ") + destination + QDir::separator()})
         QVERIFY2(done.text.contains(line), qPrintable(line + QStringLiteral(" in\n") + done.text));
-    QCOMPARE(done.actions.size(), size_t{1});
+    QCOMPARE(done.actions.size(), size_t{2});
     QCOMPARE(done.actions[0].caption, QStringLiteral("Open folder"));
     done.actions[0].run();
     QCOMPARE(t.prompts->opened, std::vector<QString>{destination + QDir::separator()});
+    // "Save report..." copies the run's report: a row for each message, and where it went.
+    QCOMPARE(done.actions[1].caption, QStringLiteral("Save report..."));
+    const QString saved = dir.path() + "/report.csv";
+    t.prompts->saveFiles.push_back(saved);
+    done.actions[1].run();
+    QFile report(saved);
+    QVERIFY(report.open(QIODevice::ReadOnly));
+    const QStringList rows = QString::fromUtf8(report.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), 4);  // a header and three messages
+    QVERIFY2(rows[1].contains(QStringLiteral("converted")) && rows[1].contains(Stores(destination).value(0)),
+             qPrintable(rows[1]));
+    QCOMPARE(t.prompts->unexpected, 0);
 }
 
 // The window grows with the list taking the height and the width; it shrinks to fit a

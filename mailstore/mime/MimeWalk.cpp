@@ -118,7 +118,12 @@ std::string MimeTypeOf(GMimeObject* obj) {
     GMimeContentType* ct = g_mime_object_get_content_type(obj);
     if (!ct) return "application/octet-stream";
     GFree s(g_mime_content_type_get_mime_type(ct));
-    return base::AsciiLowered(s.str());
+    std::string type = base::AsciiLowered(s.str());
+    // A type or subtype is a token of printable ASCII; one with other bytes names
+    // nothing a reader knows, and the part is kept as data.
+    for (char c : type)
+        if (static_cast<unsigned char>(c) <= 0x20 || static_cast<unsigned char>(c) >= 0x7F) return "application/octet-stream";
+    return type;
 }
 
 std::string DispositionOf(GMimeObject* obj) {

@@ -165,6 +165,19 @@ void AttachOriginal(std::string_view bytes, mapi::Message& out) {
     out.attachments.push_back(std::move(a));
 }
 
+// Takes the NULs out of the message's strings; true, with a warning, when any but
+// terminators were there: the original is to be attached (`attached`: it is anyway).
+bool NulsTakenOut(mapi::Message& out, bool attached) {
+    std::vector<std::string> nuls;
+    TakeOutNuls(out, nuls);
+    if (nuls.empty()) return false;
+    std::string fields;
+    for (const std::string& f : nuls) fields += (fields.empty() ? "" : ", ") + f;
+    out.warnings.push_back("NUL characters taken out of " + fields + " (a text property cannot hold them); " +
+                           (attached ? "see the original attached" : "the original is attached as original-message.eml"));
+    return true;
+}
+
 void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out, int depth) {
     GMimeParserOptions* options = ParserOptions();
     std::vector<std::string>& warnings = out.warnings;
@@ -182,6 +195,7 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
         text.raw = headerLen == 0 ? data.substr(bodyStart) : data;
         warnings.push_back("the message has no header; its text is kept as the body");
         FillMessage(out, depth, warnings, HeaderFields{}, Body{nullptr, &text, {}}, std::string_view(), envelope, searchKey);
+        if (NulsTakenOut(out, false)) AttachOriginal(bytes, out);
         return;
     }
     const std::string_view headerBytes = hasHeader ? data.substr(0, headerLen) : std::string_view();
@@ -281,16 +295,9 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
                                           : "the MIME structure is damaged and parts may be missing";
     }
     if (issues.truncated() && !failed) warnings.push_back("the message is truncated (a closing MIME boundary is missing)");
-    std::vector<std::string> nuls;
-    TakeOutNuls(out, nuls);
-    if (!nuls.empty()) {
-        std::string fields;
-        for (const std::string& f : nuls) fields += (fields.empty() ? "" : ", ") + f;
-        warnings.push_back("NUL characters taken out of " + fields + " (a text property cannot hold them); " +
-                           (failed ? "see the original attached" : "the original is attached as original-message.eml"));
-    }
+    const bool nuls = NulsTakenOut(out, failed);
     if (failed) warnings.push_back(failure + "; the original is attached as original-message.eml");
-    if (failed || !nuls.empty()) AttachOriginal(bytes, out);
+    if (failed || nuls) AttachOriginal(bytes, out);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // How a message is recognised in a store that may hold it already (each message is
-// stored once): by its Message-ID, and without one by a digest of its header fields
-// and body. The store compares the Message-ID it holds (PidTagInternetMessageId) and,
-// without one, the search key, which the run sets to this digest.
+// stored once): by a digest of its header fields and body, which the run makes the
+// message's search key and the store compares. Two messages that share a Message-ID
+// but not their content are two messages.
 #pragma once
 #include <cstdint>
 #include <string_view>

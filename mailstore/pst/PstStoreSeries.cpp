@@ -152,12 +152,14 @@ PstStoreSeries::Added PstStoreSeries::AddOnce(const std::vector<std::string>& fo
                                               Refolder refolder) {
     if (!part_) throw MailStoreError("no store is open");
     if (!message) throw MailStoreError("no message to store");
-    const uint64_t identity = Store::IdentityOf(*message);
-    if (part_->Holds(*message)) {
-        Relabel(*part_, identity, Store::CategoriesOf(*message), refolder);
+    if (std::optional<Store::Match> same = part_->FindSame(message->built.props)) {
+        Relabel(*part_, same->identity, Store::CategoriesOf(*message), refolder);
         return {false, {}};
     }
-    if (std::binary_search(heldElsewhere_.begin(), heldElsewhere_.end(), identity)) {
+    // Another part is known by its messages' identities only; the identity by header
+    // fields needs the part to compare bodies, so there a copy is added instead.
+    const Identity identity = Store::IdentityOf(*message);
+    if (identity && std::binary_search(heldElsewhere_.begin(), heldElsewhere_.end(), identity)) {
         // Held by a part that is not open: its categories reach it when that part is
         // opened again.
         std::vector<std::string> categories = Store::CategoriesOf(*message);
@@ -172,7 +174,7 @@ PstStoreSeries::Added PstStoreSeries::AddOnce(const std::vector<std::string>& fo
     return {true, Place(folder, std::move(message), true)};
 }
 
-bool PstStoreSeries::Relabel(Store& part, uint64_t identity, const std::vector<std::string>& categories,
+bool PstStoreSeries::Relabel(Store& part, Identity identity, const std::vector<std::string>& categories,
                              const Refolder& refolder) {
     std::optional<Store::HeldMessage> held = refolder ? part.FindHeld(identity) : std::nullopt;  // as it was
     if (!part.AddCategories(identity, categories)) return false;
@@ -195,7 +197,8 @@ bool PstStoreSeries::Relabel(Store& part, uint64_t identity, const std::vector<s
 
 bool PstStoreSeries::Holds(const PreparedMessage& message) {
     if (part_ && part_->Holds(message)) return true;
-    return std::binary_search(heldElsewhere_.begin(), heldElsewhere_.end(), Store::IdentityOf(message));
+    const Identity identity = Store::IdentityOf(message);
+    return identity && std::binary_search(heldElsewhere_.begin(), heldElsewhere_.end(), identity);
 }
 
 std::string PstStoreSeries::Place(const std::vector<std::string>& folder, PreparedMessagePtr message, bool once) {
@@ -218,7 +221,7 @@ std::string PstStoreSeries::Place(const std::vector<std::string>& folder, Prepar
     return warning;
 }
 
-void PstStoreSeries::NoteHeld(std::vector<uint64_t> identities) {
+void PstStoreSeries::NoteHeld(std::vector<Identity> identities) {
     // Both sorted (HeldIdentities): one merge.
     const size_t before = heldElsewhere_.size();
     heldElsewhere_.insert(heldElsewhere_.end(), identities.begin(), identities.end());

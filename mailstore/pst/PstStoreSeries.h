@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "mailstore/pst/PstStore.h"
+#include "mailstore/pst/messaging/IdentityTable.h"
 
 namespace bv::mailstore::pst {
 
@@ -100,14 +101,14 @@ private:
     void NextPart();
     // Finishes the open part; its identities are noted when another part follows.
     void ClosePart(bool anotherFollows);
-    void NoteHeld(std::vector<uint64_t> identities);
+    void NoteHeld(std::vector<Identity> identities);
     // Opens each finished part again, in place, and adds the waiting categories to the
     // messages it holds.
     void AddWaitingCategories();
     // Adds the categories to the message of `identity` in `part`, then moves it where
     // `refolder` says (when it is below a top folder of this run); false when the part
     // does not hold it.
-    bool Relabel(Store& part, uint64_t identity, const std::vector<std::string>& categories,
+    bool Relabel(Store& part, Identity identity, const std::vector<std::string>& categories,
                  const Refolder& refolder);
     bool Fits(uint64_t used) const;
     FolderId FolderIn(const std::vector<std::string>& folder);
@@ -129,11 +130,11 @@ private:
     std::unique_ptr<NameToIdMap> names_;
     uint8_t cryptMethod_ = 0;
     std::vector<std::string> partsDone_;
-    std::vector<uint64_t> heldElsewhere_;  // identities of the messages of the other parts, sorted
+    std::vector<Identity> heldElsewhere_;  // identities of the messages of the other parts, sorted
     // Categories (and where the message belongs then) for messages of other parts than
     // the open one.
     struct Waiting {
-        uint64_t identity = 0;
+        Identity identity;
         std::vector<std::string> categories;
         Refolder refolder;
     };

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Each message once: two mailboxes of one export that share messages (the same
-Message-ID, or without one the same header fields and body, with other labels) go into
-one store, also with a mailbox listed twice, and the same conversion runs again. Every
+"""Each message once: two mailboxes of one export that share messages (the same header
+fields and body, with other labels) go into one store, also with a mailbox listed
+twice, and the same conversion runs again; distinct messages that share a Message-ID
+(a mailer's constant ID, revisions of one message, other senders, one date) are each
+kept, in every store mode and appended to an Outlook-made store. Every
 store holds each message once, read by pypff, readpst (-j 0), pst-extractor and
 pst-validate; a shared message's categories are the union of its labels in both
 mailboxes, and its size and contents row follow them; the run that finds everything
@@ -35,6 +37,35 @@ def message(n, labels, message_id=True):
     if message_id:
         head += 'Message-ID: <m%d@example.org>\n' % n
     return head + 'X-Brimvault-Labels: %s\n\nText of message %d.\n\n' % (labels, n)
+
+
+def reusing(n, message_id, sender, date, subject, body, labels):
+    """A message of its own that reuses `message_id`."""
+    return ('From x@example.org Mon Dec  7 08:00:00 2026\nFrom: %s\nTo: r@example.org\nSubject: %s\n'
+            'Date: %s\nMessage-ID: %s\nX-Brimvault-Labels: %s\n\n%s %d.\n\n' %
+            (sender, subject, date, message_id, labels, body, n))
+
+
+# Distinct messages that share Message-IDs: three statements of a mailer that gives
+# every message one ID, two revisions of one change, one ID from two senders, and
+# three test messages with one ID, date and subject that differ in their text.
+SHARED_IDS = [
+    reusing(1, '<notification@localhost>', 'Bank <no-reply@bank.example>', 'Mon, 2 Nov 2026 06:00:00 +0000',
+            'Your statement is ready', 'Statement for October', 'Inbox'),
+    reusing(2, '<notification@localhost>', 'Bank <no-reply@bank.example>', 'Tue, 1 Dec 2026 06:00:00 +0000',
+            'Your statement is ready', 'Statement for November', 'Inbox'),
+    reusing(3, '<notification@localhost>', 'Shop <orders@shop.example>', 'Tue, 1 Dec 2026 06:00:00 +0000',
+            'Your order has shipped', 'Parcel', 'Inbox'),
+    reusing(4, '<pull/42@code.example>', 'Dev <dev@code.example>', 'Wed, 2 Dec 2026 10:00:00 +0000',
+            '[project] Fix the parser (#42)', 'Revision', 'Inbox'),
+    reusing(5, '<pull/42@code.example>', 'Dev <dev@code.example>', 'Wed, 2 Dec 2026 11:30:00 +0000',
+            '[project] Fix the parser (#42)', 'Revision', 'Inbox'),
+    reusing(6, '<same@test.example>', 'Tester <t@test.example>', 'Thu, 3 Dec 2026 09:00:00 +0000', 'test', 'Case', ''),
+    reusing(7, '<same@test.example>', 'Tester <t@test.example>', 'Thu, 3 Dec 2026 09:00:00 +0000', 'test', 'Case', ''),
+    reusing(8, '<same@test.example>', 'Other <o@test.example>', 'Thu, 3 Dec 2026 09:00:00 +0000', 'test', 'Case', ''),
+]
+SHARED_IDS_SUBJECTS = Counter({'Your statement is ready': 2, 'Your order has shipped': 1,
+                               '[project] Fix the parser (#42)': 2, 'test': 3})
 
 
 def write(path, parts):
@@ -127,11 +158,76 @@ def check_store(path, want, work, a, what, categories=None):
                   (what, subject, cats.get(subject), sorted(expected)))
 
 
+def summary_counts(stdout):
+    """(converted, already there) from the summary line."""
+    m = re.search(r'(\d+) message\(s\) converted', stdout)
+    there = re.search(r'(\d+) message\(s\) already there', stdout)
+    return (int(m.group(1)) if m else None, int(there.group(1)) if there else 0)
+
+
+def shared_ids(a, inbox):
+    """Each distinct message that shares an ID is stored once, in every store mode, and
+    true copies in a second mailbox and a second run are not added again."""
+    notices = os.path.join(a.work, 'Notices.mbox')
+    copies = os.path.join(a.work, 'Copies.mbox')
+    write(notices, SHARED_IDS)
+    # True copies, with other labels: messages 2 and 5 again, and one of the inbox.
+    write(copies, [SHARED_IDS[1].replace('Labels: Inbox', 'Labels: Bills'),
+                   SHARED_IDS[4].replace('Labels: Inbox', 'Labels: Code'), message(1, 'Work')])
+    every = SHARED_IDS_SUBJECTS + Counter({'message 1': 1})
+    # One store (the mailbox of notices listed twice), sorted by labels, and in parts
+    # so small that each message has a part of its own: a copy is known by every part.
+    modes = [('single', ['--single-pst']), ('labels', ['--single-pst', '--by-label']),
+             ('parts', ['--single-pst', '--max-pst-size', '264K'])]
+    for name, flags in modes:
+        dest = os.path.join(a.work, 'ids-' + name)
+        r = subprocess.run([a.tool, '--to', 'pst'] + flags + ['-o', dest, notices, copies, notices],
+                           capture_output=True, text=True)
+        alone = [l for l in r.stderr.splitlines() if 'larger than the store size limit' not in l]
+        check(r.returncode == 0 or (name == 'parts' and not alone), 'shared IDs, %s: %s' % (name, r.stderr[-500:]))
+        check(summary_counts(r.stdout) == (9, 2), 'shared IDs, %s: %r' % (name, r.stdout[-400:]))
+        stores = sorted(n for n in os.listdir(dest) if n.endswith('.pst'))
+        got = Counter()
+        for store in stores:
+            got += pypff_subjects(os.path.join(dest, store))
+            r = subprocess.run([a.validate, os.path.join(dest, store)], capture_output=True, text=True)
+            check(r.returncode == 0, 'shared IDs, %s: pst-validate %s:\n%s' % (name, store, r.stdout[-800:]))
+        check(got == every, 'shared IDs, %s: pypff %r' % (name, got))
+        if name != 'parts':
+            check(len(stores) == 1, 'shared IDs, %s: %r' % (name, stores))
+            check_store(os.path.join(dest, stores[0]), every, a.work, a, 'shared IDs, ' + name)
+        else:
+            check(len(stores) == 9, 'shared IDs, parts: %r' % stores)
+
+    # A store per mailbox, run twice: each keeps its own, and the second run adds nothing.
+    dest = os.path.join(a.work, 'ids-per-mailbox')
+    for run in (1, 2):
+        r = subprocess.run([a.tool, '--to', 'pst', '-o', dest, notices, copies], capture_output=True, text=True)
+        check(r.returncode == 0 and summary_counts(r.stdout) == ((11, 0) if run == 1 else (0, 11)),
+              'shared IDs, per mailbox, run %d: %r' % (run, r.stdout[-400:]))
+    check_store(os.path.join(dest, 'Notices.pst'), SHARED_IDS_SUBJECTS, a.work, a, 'shared IDs, Notices.pst')
+
+    # Appended to a store Outlook wrote: its messages stay, each of ours comes once.
+    outlook = os.path.join(a.corpus, 'pst/pstsdk/sample1.pst')
+    dest = os.path.join(a.work, 'ids-outlook')
+    os.makedirs(dest)
+    target = os.path.join(dest, 'Notices.pst')
+    shutil.copy(outlook, target)
+    before = pypff_subjects(target)
+    for run in (1, 2):
+        r = subprocess.run([a.tool, '--to', 'pst', '-o', dest, notices], capture_output=True, text=True)
+        check(r.returncode == 0, 'shared IDs, Outlook store, run %d: %s' % (run, r.stderr[-500:]))
+        check(summary_counts(r.stdout) == ((8, 0) if run == 1 else (0, 8)),
+              'shared IDs, Outlook store, run %d: %r' % (run, r.stdout[-400:]))
+    check_store(target, before + SHARED_IDS_SUBJECTS, a.work, a, 'shared IDs, Outlook store')
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument('--tool', required=True)
     ap.add_argument('--validate', required=True)
     ap.add_argument('--js-readers')
+    ap.add_argument('--corpus', required=True)
     ap.add_argument('--work', required=True)
     a = ap.parse_args()
     shutil.rmtree(a.work, ignore_errors=True)
@@ -197,6 +293,8 @@ def main():
                 a.work, a, 'Work.pst')
     left = [n for n in os.listdir(dest) if n not in ('Inbox.pst', 'Work.pst')]
     check(not left, 'per mailbox: files beside the stores: %r' % left)
+
+    shared_ids(a, inbox)
     print('%d failure(s)' % len(FAILURES))
     return 1 if FAILURES else 0
 

@@ -150,12 +150,14 @@ TEST(PstMessage, NoAttachmentsClearsTheFlagAndEmbeddedMessagesNest) {
 
 // The table a store keeps of its messages' identities: through many merges of the
 // recent entries into the sorted ones, every identity is found with the NID it was
-// first entered with, and the index it writes reads back the same, also when an older
-// writer left the entries in no order.
+// first entered with, identities alike in their first 64 bits stay apart, and the
+// index it writes reads back the same, also when an older writer left the entries in
+// no order; the earlier index of 64-bit Message-ID hashes is refused (read again).
 TEST(PstIdentityTable, FindsEveryIdentityWithItsFirstNidAndReadsBackWhatItWrites) {
     std::mt19937_64 random(7);
-    std::vector<uint64_t> ids;
-    for (int i = 0; i < 50000; ++i) ids.push_back(random() | 1);
+    std::vector<Identity> ids;
+    for (int i = 0; i < 50000; ++i) ids.push_back({random() | 1, uint32_t(random())});
+    for (int i = 0; i < 100; ++i) ids.push_back({ids[i].key, ids[i].check ^ 1});  // same key, other check
     IdentityTable table;
     for (size_t i = 0; i < ids.size(); ++i) {
         table.Add(ids[i], Nid(0x200024 + 32 * i));
@@ -163,30 +165,37 @@ TEST(PstIdentityTable, FindsEveryIdentityWithItsFirstNidAndReadsBackWhatItWrites
     }
     ASSERT_EQ(table.Size(), ids.size());
     for (size_t i = 0; i < ids.size(); ++i) ASSERT_EQ(table.Find(ids[i]), Nid(0x200024 + 32 * i)) << i;
-    EXPECT_FALSE(table.Contains(2));  // (all entered are odd)
-    const std::vector<uint64_t> all = table.Identities();
+    EXPECT_FALSE(table.Contains(Identity{2, 0}));  // (all entered are odd)
+    const std::vector<Identity> all = table.Identities();
     EXPECT_TRUE(std::is_sorted(all.begin(), all.end()));
 
     // Written in pieces the size of data blocks, as the store writes its index node.
     std::vector<Bytes> blocks;
     table.Write(8176, [&](const uint8_t* p, size_t n) { blocks.emplace_back(p, p + n); });
-    ASSERT_EQ(blocks.size(), (8 + ids.size() * 12 + 8175) / 8176);
+    ASSERT_EQ(blocks.size(), (8 + ids.size() * 16 + 8175) / 8176);
     IdentityTable reread;
     ASSERT_TRUE(reread.Load(std::move(blocks)));
     EXPECT_EQ(reread.Size(), ids.size());
     EXPECT_EQ(reread.Find(ids[12345]), Nid(0x200024 + 32 * 12345));
+    EXPECT_EQ(reread.Find(ids[50007]), Nid(0x200024 + 32 * 50007));
 
-    // "BVI1", three entries out of order, one identity twice: sorted, the first kept.
-    Bytes old = {'B', 'V', 'I', '1', 3, 0, 0, 0};
-    for (auto [id, nid] : {std::pair<uint64_t, Nid>{9, 0x44}, {5, 0x24}, {9, 0x64}}) {
-        for (int b = 0; b < 8; ++b) old.push_back(uint8_t(id >> (8 * b)));
-        for (int b = 0; b < 4; ++b) old.push_back(uint8_t(nid >> (8 * b)));
-    }
-    ASSERT_TRUE(reread.Load({Bytes(old.begin(), old.begin() + 13), Bytes(old.begin() + 13, old.end())}));
+    auto entry = [](Bytes& out, uint64_t key, uint32_t check, Nid nid) {
+        for (int b = 0; b < 8; ++b) out.push_back(uint8_t(key >> (8 * b)));
+        for (int b = 0; b < 4; ++b) out.push_back(uint8_t(check >> (8 * b)));
+        for (int b = 0; b < 4; ++b) out.push_back(uint8_t(nid >> (8 * b)));
+    };
+    // Three entries out of order, one identity twice: sorted, the first kept.
+    Bytes unordered = {'B', 'V', 'I', '2', 3, 0, 0, 0};
+    entry(unordered, 9, 1, 0x44);
+    entry(unordered, 5, 1, 0x24);
+    entry(unordered, 9, 1, 0x64);
+    ASSERT_TRUE(reread.Load({Bytes(unordered.begin(), unordered.begin() + 13), Bytes(unordered.begin() + 13, unordered.end())}));
     EXPECT_EQ(reread.Size(), 2u);
-    EXPECT_EQ(reread.Find(9), Nid(0x44));
-    EXPECT_EQ(reread.Find(5), Nid(0x24));
-    old.pop_back();
-    EXPECT_FALSE(reread.Load({old}));  // cut short: not an index
+    EXPECT_EQ(reread.Find({9, 1}), Nid(0x44));
+    EXPECT_EQ(reread.Find({5, 1}), Nid(0x24));
+    unordered.pop_back();
+    EXPECT_FALSE(reread.Load({unordered}));  // cut short: not an index
     EXPECT_EQ(reread.Size(), 0u);
+    const Bytes earlier = {'B', 'V', 'I', '1', 1, 0, 0, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0x44, 0, 0, 0};
+    EXPECT_FALSE(reread.Load({earlier}));
 }

@@ -13,20 +13,22 @@ using base::Get64;
 using base::Put32;
 using base::Put64;
 
-constexpr uint32_t kMagic = 0x31495642;  // "BVI1"
+constexpr uint32_t kMagic = 0x32495642;  // "BVI2"
 constexpr size_t kHeader = 8;
-constexpr size_t kEntry = 12;
+constexpr size_t kEntry = 16;
 constexpr size_t kChunkEntries = 4096;  // a chunk is split when it grows past twice this
 constexpr size_t kFewest = 1024;        // recent entries kept before a merge, at least
 
 size_t CountOf(const Bytes& chunk) { return chunk.size() / kEntry; }
-uint64_t IdentityAt(const Bytes& chunk, size_t i) { return Get64(chunk.data() + i * kEntry); }
-Nid NidAt(const Bytes& chunk, size_t i) { return Get32(chunk.data() + i * kEntry + 8); }
-void AppendEntry(Bytes& chunk, uint64_t identity, Nid nid) {
+Identity IdentityAt(const uint8_t* e) { return {Get64(e), Get32(e + 8)}; }
+Identity IdentityAt(const Bytes& chunk, size_t i) { return IdentityAt(chunk.data() + i * kEntry); }
+Nid NidAt(const Bytes& chunk, size_t i) { return Get32(chunk.data() + i * kEntry + 12); }
+void AppendEntry(Bytes& chunk, Identity identity, Nid nid) {
     const size_t at = chunk.size();
     chunk.resize(at + kEntry);
-    Put64(chunk.data() + at, identity);
-    Put32(chunk.data() + at + 8, nid);
+    Put64(chunk.data() + at, identity.key);
+    Put32(chunk.data() + at + 8, identity.check);
+    Put32(chunk.data() + at + 12, nid);
 }
 
 }  // namespace
@@ -43,12 +45,12 @@ bool IdentityTable::Load(std::vector<Bytes> blocks) {
     uint8_t carry[kEntry];
     size_t carried = 0, seen = 0, count = 0;
     bool ordered = true;
-    uint64_t last = 0;
-    std::vector<std::pair<uint64_t, Nid>> unordered;
+    Identity last;
+    std::vector<std::pair<Identity, Nid>> unordered;
     Bytes chunk;
     auto take = [&](const uint8_t* e) {
-        const uint64_t identity = Get64(e);
-        const Nid nid = Get32(e + 8);
+        const Identity identity = IdentityAt(e);
+        const Nid nid = Get32(e + 12);
         if (ordered && seen > 0 && identity <= last) {
             ordered = false;  // an older writer's index: sorted below
             for (const Bytes& c : chunks_)
@@ -100,7 +102,7 @@ bool IdentityTable::Load(std::vector<Bytes> blocks) {
     return true;
 }
 
-void IdentityTable::TakeSorted(std::vector<std::pair<uint64_t, Nid>> entries) {
+void IdentityTable::TakeSorted(std::vector<std::pair<Identity, Nid>> entries) {
     chunks_.clear();
     sortedCount_ = entries.size();
     for (size_t i = 0; i < entries.size(); i += kChunkEntries) {
@@ -112,22 +114,22 @@ void IdentityTable::TakeSorted(std::vector<std::pair<uint64_t, Nid>> entries) {
     }
 }
 
-void IdentityTable::Add(uint64_t identity, Nid nid) {
+void IdentityTable::Add(Identity identity, Nid nid) {
     if (Find(identity)) return;
     recent_.emplace(identity, nid);
     if (recent_.size() >= std::max(kFewest, sortedCount_ / 16)) Merge();
 }
 
-std::optional<Nid> IdentityTable::Find(uint64_t identity) const {
+std::optional<Nid> IdentityTable::Find(Identity identity) const {
     // The last chunk that starts at or below the identity.
     auto after = std::upper_bound(chunks_.begin(), chunks_.end(), identity,
-                                  [](uint64_t id, const Bytes& c) { return id < IdentityAt(c, 0); });
+                                  [](const Identity& id, const Bytes& c) { return id < IdentityAt(c, 0); });
     if (after != chunks_.begin()) {
         const Bytes& c = *(after - 1);
         size_t lo = 0, hi = CountOf(c);
         while (lo < hi) {
             const size_t mid = lo + (hi - lo) / 2;
-            const uint64_t at = IdentityAt(c, mid);
+            const Identity at = IdentityAt(c, mid);
             if (at == identity) return NidAt(c, mid);
             if (at < identity)
                 lo = mid + 1;
@@ -141,7 +143,7 @@ std::optional<Nid> IdentityTable::Find(uint64_t identity) const {
 
 void IdentityTable::Merge() {
     if (recent_.empty()) return;
-    std::vector<std::pair<uint64_t, Nid>> incoming(recent_.begin(), recent_.end());
+    std::vector<std::pair<Identity, Nid>> incoming(recent_.begin(), recent_.end());
     recent_.clear();
     std::sort(incoming.begin(), incoming.end());
     sortedCount_ += incoming.size();
@@ -216,9 +218,9 @@ void IdentityTable::Write(size_t piece, const std::function<void(const uint8_t*,
     if (!buffer.empty()) put(buffer.data(), buffer.size());
 }
 
-std::vector<uint64_t> IdentityTable::Identities() {
+std::vector<Identity> IdentityTable::Identities() {
     Merge();
-    std::vector<uint64_t> out;
+    std::vector<Identity> out;
     out.reserve(sortedCount_);
     for (const Bytes& c : chunks_)
         for (size_t i = 0; i < CountOf(c); ++i) out.push_back(IdentityAt(c, i));

@@ -454,11 +454,9 @@ bool Store::AddMessageOnce(FolderId folderId, PreparedMessagePtr message) {
     if (!message) throw MailStoreError("AddMessage: no message");
     // The names get this store's ids first: the categories merged below are read by them.
     FitToStore(*message, *names_, db_->CryptMethod());
-    if (!identitiesLoaded_) LoadIdentities();
-    const uint64_t identity = IdentityOf(message->built.props);
-    if (std::optional<Nid> known = identity ? identities_.Find(identity) : std::nullopt) {
+    if (std::optional<Match> same = FindSame(message->built.props)) {
         // The same message from another mailbox: one item, with the labels of both.
-        MergeCategoriesAndRefresh(*known, message->built.props);
+        MergeCategoriesAndRefresh(same->nid, message->built.props);
         return false;
     }
     AddBuilt(folder, message->built);
@@ -475,9 +473,7 @@ void Store::MergeCategoriesAndRefresh(Nid nid, const std::vector<PcProp>& props)
 
 bool Store::Holds(const PreparedMessage& message) {
     if (closed_) return false;
-    if (!identitiesLoaded_) LoadIdentities();
-    const uint64_t identity = IdentityOf(message.built.props);
-    return identity && identities_.Contains(identity);
+    return FindSame(message.built.props).has_value();
 }
 
 uint64_t Store::UsedBytes() const {
@@ -493,7 +489,7 @@ uint64_t Store::UsedBytes() const {
 Nid Store::AddBuilt(Folder& folder, const BuiltMessage& built) {
     Nid nid = db_->AllocateNid(NID_TYPE_NORMAL_MESSAGE);
     WriteLtpNode(nid, built.node, folder.nid);
-    if (uint64_t identity = IdentityOf(built.props)) {
+    if (Identity identity = IdentityOf(built.props)) {
         if (identitiesLoaded_) identities_.Add(identity, nid);
         else addedBeforeLoading_.push_back({identity, nid});
     }

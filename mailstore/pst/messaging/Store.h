@@ -64,24 +64,34 @@ public:
     // The store's name-to-ID map; a series of stores starts its own from it.
     NameToIdMap& Names() { return *names_; }
 
-    // The identity of a message to be added (0: none), and those of the messages the
-    // store holds (ascending), looked up once (StoreIdentity.cpp).
-    static uint64_t IdentityOf(const PreparedMessage& message);
-    std::vector<uint64_t> HeldIdentities();
+    // The identity of a message to be added (none without a search key), and those
+    // the store holds (ascending), looked up once (StoreIdentity.cpp).
+    static Identity IdentityOf(const PreparedMessage& message);
+    // The identity by what a message holds of its header, for messages the store held
+    // before we indexed it (none without a Message-ID).
+    static Identity HeaderIdentityOf(const std::vector<PcProp>& props);
+    std::vector<Identity> HeldIdentities();
+    // The stored message that is the same as one of `props`, and the identity it was
+    // found by.
+    struct Match {
+        Identity identity;
+        Nid nid = 0;
+    };
+    std::optional<Match> FindSame(const std::vector<PcProp>& props);
 
     // A message held already, met again (StoreRelabel.cpp). The categories of a
     // prepared message, in order; none when it has none.
     static std::vector<std::string> CategoriesOf(const PreparedMessage& message);
     // Adds the categories the message of `identity` lacks to it; false when the store
     // holds no message of that identity.
-    bool AddCategories(uint64_t identity, const std::vector<std::string>& categories);
+    bool AddCategories(Identity identity, const std::vector<std::string>& categories);
     // The message of `identity` the store holds: where it is, and its categories.
     struct HeldMessage {
         Nid nid = 0;
         FolderId folder = 0;
         std::vector<std::string> categories;
     };
-    std::optional<HeldMessage> FindHeld(uint64_t identity);
+    std::optional<HeldMessage> FindHeld(Identity identity);
     // The names of the folders from the top (below the IPM subtree) down to `folder`;
     // empty for a folder outside the IPM subtree.
     std::vector<std::string> FolderPath(FolderId folder) const;
@@ -125,9 +135,11 @@ private:
     const Folder* FindFolderById(FolderId id) const;
     void MarkDirty(Nid nid);
     Nid AddBuilt(Folder& folder, const BuiltMessage& built);
-    // Identities of the messages in the store (StoreIdentity.cpp): a 64-bit digest of
-    // the Internet message ID, or without one of the search key; 0 for neither.
-    static uint64_t IdentityOf(const std::vector<PcProp>& props);
+    // Identities of the messages in the store (StoreIdentity.cpp): a digest of the
+    // search key; none without one.
+    static Identity IdentityOf(const std::vector<PcProp>& props);
+    // Whether the stored message `nid` has the text body of `props`, to the words.
+    bool SameBody(Nid nid, const std::vector<PcProp>& props);
     void LoadIdentities();
     // The identities as the last commit left them, kept in a node of their own so that
     // an opened store needs no pass over its messages; valid only while no block was
@@ -200,7 +212,7 @@ private:
     IdentityTable identities_;
     bool identitiesLoaded_ = false;
     // Messages added before the identities were loaded (the index does not have them).
-    std::vector<std::pair<uint64_t, Nid>> addedBeforeLoading_;
+    std::vector<std::pair<Identity, Nid>> addedBeforeLoading_;
     // Columns of the store's template tables (ours, or those of the store we opened).
     std::vector<uint32_t> hierarchyColumns_;
     std::vector<uint32_t> contentsColumns_;

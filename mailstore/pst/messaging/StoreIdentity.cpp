@@ -1,7 +1,12 @@
-// Which messages a store holds, by identity: each message is stored once. A message is
-// known by its Internet message ID (PidTagInternetMessageId) or, without one, by its
-// search key, which the importer makes a digest of the header fields and body. Both
-// are read the same way from the messages of the file and from a message to be added.
+// Which messages a store holds, by identity: each message is stored once, and two
+// messages are the same only when their content says so. A message we write is known
+// by its search key, which the run makes a digest of its header fields and body
+// (conversion/MessageIdentity.h); a message that shares only its Message-ID with
+// another is another message. A message the store held before we indexed it (one
+// Outlook wrote, whose search key is no digest of ours) is known also by what it holds
+// of its header: Message-ID, submit time, sender and subject; a message met again that
+// agrees with it in all four is taken for it only when their text bodies agree too.
+// Where the two cannot be told apart, a copy is added: a duplicate rather than a loss.
 #include <algorithm>
 #include <cstring>
 
@@ -17,38 +22,138 @@ namespace {
 // tree never visit.
 constexpr Nid kIdentityIndex = MakeNid(NID_TYPE_INTERNAL, 0x3F0);  // below the NIDs handed out (0x400 on)
 
+constexpr uint64_t kFnvPrime = 0x100000001B3ull;
+
 uint64_t Fnv1a(uint64_t h, const uint8_t* p, size_t n) {
-    for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 0x100000001B3ull;
+    for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * kFnvPrime;
     return h;
 }
 
-uint64_t Digest(char kind, const Bytes& value) {
-    uint64_t h = Fnv1a(0xCBF29CE484222325ull, reinterpret_cast<const uint8_t*>(&kind), 1);
-    h = Fnv1a(h, value.data(), value.size());
-    return h ? h : 1;
+// 96 bits of two FNV-1a lanes of different seeds, each finished by a 64-bit mixer.
+class IdentityDigest {
+public:
+    explicit IdentityDigest(char kind) { Add(&kind, 1); }
+    void Add(const void* data, size_t n) {
+        const auto* p = static_cast<const uint8_t*>(data);
+        a_ = Fnv1a(a_, p, n);
+        for (size_t i = 0; i < n; ++i) b_ = (b_ ^ (p[i] + 0x9Eu)) * 0x00000100000001B3ull * 0x9E3779B97F4A7C15ull;
+    }
+    void AddField(const Bytes& value) {
+        const uint32_t n = uint32_t(value.size());
+        Add(&n, sizeof n);
+        Add(value.data(), value.size());
+    }
+    Identity Done() const {
+        const uint64_t key = Mix(a_);
+        return {key ? key : 1, uint32_t(Mix(b_ ^ a_))};
+    }
+
+private:
+    static uint64_t Mix(uint64_t x) {
+        x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+        x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+        return x ^ (x >> 31);
+    }
+    uint64_t a_ = 0xCBF29CE484222325ull;
+    uint64_t b_ = 0x84222325CBF29CE4ull;
+};
+
+const PcProp* Find(const std::vector<PcProp>& props, uint32_t tag) {
+    for (const PcProp& p : props)
+        if (TagOf(p) == tag) return &p;
+    return nullptr;
+}
+
+// A UTF-16LE value of spaces only is none.
+bool IsBlank(const Bytes& utf16) {
+    for (size_t i = 0; i + 1 < utf16.size(); i += 2)
+        if (!((utf16[i] == ' ' || utf16[i] == '\t') && utf16[i + 1] == 0)) return false;
+    return true;
+}
+
+// A UTF-16LE value with ASCII letters in lower case.
+Bytes FoldedAscii(Bytes utf16) {
+    for (size_t i = 0; i + 1 < utf16.size(); i += 2)
+        if (utf16[i + 1] == 0 && utf16[i] >= 'A' && utf16[i] <= 'Z') utf16[i] = uint8_t(utf16[i] + 32);
+    return utf16;
+}
+
+// A subject as stored may open with U+0001 and the length of its prefix (Outlook's
+// form of a normalized subject).
+Bytes PlainSubject(const Bytes& utf16) {
+    if (utf16.size() >= 4 && utf16[0] == 1 && utf16[1] == 0) return Bytes(utf16.begin() + 4, utf16.end());
+    return utf16;
+}
+
+// A text body's words, so that the same text with other line ends or trailing blanks agrees.
+std::u16string BodyWords(const Bytes& utf16) {
+    std::u16string out;
+    bool space = false;
+    for (size_t i = 0; i + 1 < utf16.size(); i += 2) {
+        const char16_t c = char16_t(utf16[i] | (utf16[i + 1] << 8));
+        if (c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == 0xA0) {
+            space = true;
+            continue;
+        }
+        if (space && !out.empty()) out.push_back(u' ');
+        space = false;
+        out.push_back(c);
+    }
+    return out;
 }
 
 }  // namespace
 
-uint64_t Store::IdentityOf(const std::vector<PcProp>& props) {
-    const PcProp* searchKey = nullptr;
-    for (const PcProp& p : props) {
-        const uint32_t tag = TagOf(p);
-        // A message ID of spaces only is none.
-        if (tag == mapi::PR_INTERNET_MESSAGE_ID && p.value.size() >= 2) {
-            bool blank = true;
-            for (size_t i = 0; i + 1 < p.value.size() && blank; i += 2)
-                blank = (p.value[i] == ' ' || p.value[i] == '\t') && p.value[i + 1] == 0;
-            if (!blank) return Digest('m', p.value);
-        }
-        if (tag == mapi::PR_SEARCH_KEY && !p.value.empty()) searchKey = &p;
-    }
-    return searchKey ? Digest('k', searchKey->value) : 0;
+Identity Store::IdentityOf(const std::vector<PcProp>& props) {
+    const PcProp* searchKey = Find(props, mapi::PR_SEARCH_KEY);
+    if (!searchKey || searchKey->value.empty()) return {};
+    IdentityDigest d('k');
+    d.AddField(searchKey->value);
+    return d.Done();
 }
 
-uint64_t Store::IdentityOf(const PreparedMessage& message) { return IdentityOf(message.built.props); }
+Identity Store::HeaderIdentityOf(const std::vector<PcProp>& props) {
+    const PcProp* id = Find(props, mapi::PR_INTERNET_MESSAGE_ID);
+    if (!id || id->value.size() < 2 || IsBlank(id->value)) return {};
+    const PcProp* sent = Find(props, mapi::PR_CLIENT_SUBMIT_TIME);
+    const PcProp* sender = Find(props, mapi::PR_SENDER_EMAIL_ADDRESS);
+    if (!sender) sender = Find(props, mapi::PR_SENT_REPRESENTING_EMAIL_ADDRESS);
+    const PcProp* subject = Find(props, mapi::PR_SUBJECT);
+    IdentityDigest d('h');
+    d.AddField(id->value);
+    d.AddField(sent ? sent->value : Bytes());
+    d.AddField(sender ? FoldedAscii(sender->value) : Bytes());
+    d.AddField(subject ? PlainSubject(subject->value) : Bytes());
+    return d.Done();
+}
 
-std::vector<uint64_t> Store::HeldIdentities() {
+Identity Store::IdentityOf(const PreparedMessage& message) { return IdentityOf(message.built.props); }
+
+std::optional<Store::Match> Store::FindSame(const std::vector<PcProp>& props) {
+    if (!identitiesLoaded_) LoadIdentities();
+    if (Identity content = IdentityOf(props))
+        if (std::optional<Nid> nid = identities_.Find(content)) return Match{content, *nid};
+    const Identity header = HeaderIdentityOf(props);
+    if (!header) return std::nullopt;
+    std::optional<Nid> nid = identities_.Find(header);
+    if (!nid || !SameBody(*nid, props)) return std::nullopt;
+    return Match{header, *nid};
+}
+
+bool Store::SameBody(Nid nid, const std::vector<PcProp>& props) {
+    std::optional<NodeRef> ref = db_->FindNode(nid);
+    if (!ref || !ref->bidData) return false;
+    try {
+        const std::vector<PcProp> held = ReadNodeProps(*ref);
+        const PcProp* a = Find(held, mapi::PR_BODY);
+        const PcProp* b = Find(props, mapi::PR_BODY);
+        return BodyWords(a ? a->value : Bytes()) == BodyWords(b ? b->value : Bytes());
+    } catch (const MailStoreError&) {
+        return false;  // unreadable: a copy is added
+    }
+}
+
+std::vector<Identity> Store::HeldIdentities() {
     if (!identitiesLoaded_) LoadIdentities();
     return identities_.Identities();
 }
@@ -97,11 +202,13 @@ void Store::LoadIdentities() {
     });
     auto take = [this](Nid nid, std::vector<Bytes>&& blocks) {
         try {
-            // Values stored in subnodes (bodies, long values) are not read: the two
-            // that identify a message are short.
+            // Values stored in subnodes (bodies, long values) are not read: those that
+            // identify a message are short (a long subject is missed: a copy is added).
             HeapReader heap(std::move(blocks));
             std::vector<PcProp> props = ReadPropertyContext(heap, [](Nid) { return Bytes(); });
-            if (uint64_t identity = IdentityOf(props)) identities_.Add(identity, nid);
+            if (Identity identity = IdentityOf(props)) identities_.Add(identity, nid);
+            // Not indexed by us yet: it may be one that no digest of ours names.
+            if (Identity header = HeaderIdentityOf(props)) identities_.Add(header, nid);
         } catch (const MailStoreError&) {
             // A message that cannot be read is known by nothing: a copy may be added.
         }

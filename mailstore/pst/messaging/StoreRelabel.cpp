@@ -33,7 +33,7 @@ std::vector<std::string> Store::CategoriesOf(const PreparedMessage& message) {
     return {};
 }
 
-bool Store::AddCategories(uint64_t identity, const std::vector<std::string>& categories) {
+bool Store::AddCategories(Identity identity, const std::vector<std::string>& categories) {
     if (closed_ || !identity) return false;
     if (!identitiesLoaded_) LoadIdentities();
     std::optional<Nid> nid = identities_.Find(identity);
@@ -45,7 +45,7 @@ bool Store::AddCategories(uint64_t identity, const std::vector<std::string>& cat
     return true;
 }
 
-std::optional<Store::HeldMessage> Store::FindHeld(uint64_t identity) {
+std::optional<Store::HeldMessage> Store::FindHeld(Identity identity) {
     if (closed_ || !identity) return std::nullopt;
     if (!identitiesLoaded_) LoadIdentities();
     std::optional<Nid> nid = identities_.Find(identity);

@@ -87,9 +87,10 @@ size_t EncodedWordEnd(std::string_view t, size_t at) {
 }
 
 // Header text with its raw 8-bit bytes read in the declared charset (HeaderBytesToUtf8),
-// but for those inside encoded words, which belong to the word's own charset and are
-// left for the word's decoding.
-std::string RawTextInCharset(std::string_view raw, const std::string& charset) {
+// but for those inside encoded words, which belong to the word's own charset: left for
+// the word's decoding (`keepWords`), else read as UTF-8 or windows-1252, so that what
+// a parser takes for no word is valid text too.
+std::string RawTextInCharset(std::string_view raw, const std::string& charset, bool keepWords) {
     if (base::ValidUtf8Prefix(raw) == raw.size()) return std::string(raw);
     std::string out;
     size_t pos = 0;
@@ -97,7 +98,8 @@ std::string RawTextInCharset(std::string_view raw, const std::string& charset) {
         const size_t end = EncodedWordEnd(raw, at);
         if (end == 0) continue;
         out += HeaderBytesToUtf8(raw.substr(pos, at - pos), charset);
-        out.append(raw.substr(at, end - at));
+        if (keepWords) out.append(raw.substr(at, end - at));
+        else out += BytesToUtf8(raw.substr(at, end - at));
         pos = end;
         at = end - 2;
     }
@@ -216,7 +218,7 @@ std::vector<Mailbox> AddressesOf(const HeaderFields& fields, std::string_view na
         // Header bytes read as the rest of the header is read (UTF-8, else the declared
         // charset, else windows-1252), runs of encoded words joined into one word the
         // parser reads whole.
-        std::string raw = RawTextInCharset(f.raw, charset);
+        std::string raw = RawTextInCharset(f.raw, charset, false);
         if (HasAdjacentEncodedWords(raw)) raw = JoinAdjacentEncodedWords(raw);
         GObjectRef<InternetAddressList> list(internet_address_list_parse(options, raw.c_str()));
         const size_t before = out.size();
@@ -246,7 +248,7 @@ std::string SubjectOf(const HeaderFields& fields, const std::string& charset) {
     for (const HeaderField& f : fields)
         if (base::EqualsNoCase(f.name, "Subject")) last = &f;
     if (!last) return std::string();
-    return DecodeEncodedWords(RawTextInCharset(UnfoldHeader(last->raw), charset));
+    return DecodeEncodedWords(RawTextInCharset(UnfoldHeader(last->raw), charset, true));
 }
 
 std::string DisplayNameOf(const Mailbox& m) { return m.name.empty() ? m.address : m.name; }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -18,7 +19,9 @@
 #endif
 
 #include "conversion/ConversionRun.h"
+#include "conversion/ItemReport.h"
 #include "conversion/PathHelpers.h"
+#include "conversion/StoreReadBack.h"
 #include "mailstore/base/PlatformFile.h"
 #include "version.h"
 
@@ -31,22 +34,36 @@ volatile std::sig_atomic_t g_signal = 0;
 extern "C" void OnSignal(int sig) { g_signal = sig; }
 
 const char* kUsage =
-    "usage: brimvault-convert --to eml|emlx|msg|pst [--single-pst] [--max-pst-size SIZE] [--by-label] -o DEST INPUT...\n"
+    "usage: brimvault-convert --to eml|emlx|msg|pst [--single-pst] [--max-pst-size SIZE] [--by-label [--label-map FILE]]\n"
+    "                         [--report FILE] -o DEST INPUT...\n"
+    "       brimvault-convert --verify STORE...\n"
     "  INPUT   mailbox files, archives of them (.zip, .tar, .tgz, .tar.bz2, .tar.xz, .mbox.gz),\n"
     "          or folders (every file below them)\n"
     "  -o DEST destination folder (created when missing)\n"
     "  --single-pst  with --to pst: one store for all mailboxes\n"
     "  --max-pst-size SIZE  with --to pst: the largest a store file may grow (default 50G);\n"
-    "                a larger store is written in parts. K, M and G are powers of 1024; 0: no limit\n"
+    "                a larger store is written in parts. K, M and G are powers of 1024; 0: no limit.\n"
+    "                For an import into Microsoft 365, which recommends stores of at most 20 GB\n"
+    "                and skips items over 150 MB, use 20G\n"
     "  --by-label    sort messages into folders by their labels, keeping unread and starred\n"
     "                state and the labels as categories; prints the messages per folder\n"
+    "  --label-map FILE  with --by-label: what labels mean, over the built-in names, one\n"
+    "                line each: LABEL = Inbox|Sent Items|Drafts|Deleted Items|Junk Email|\n"
+    "                unread|starred|ignore|FOLDER/PATH  (# begins a comment)\n"
+    "  --report FILE write what became of each message, card and event, and of each input not\n"
+    "                converted, to FILE as the run goes: CSV, or JSON Lines when FILE ends in .jsonl\n"
+    "  --verify      read back .pst stores written earlier: each folder's contents table against\n"
+    "                its count and its items, each item read, the file's structure checked\n"
     "  -h, --help    this text;  -V, --version  the version\n"
     "\n"
-    "One summary line goes to standard output, each failure once to standard error.\n"
+    "One summary line goes to standard output, each failure once to standard error. After\n"
+    "a .pst run every store written or added to is read back: \"read back: N items in M\n"
+    "folders, as written\", or what differs (on standard error, and exit status 1).\n"
     "Exit status:\n"
     "  0    every mailbox was converted\n"
     "  1    something was not converted (named on standard error), a message was\n"
-    "       converted with a loss, or there was nothing to convert\n"
+    "       converted with a loss, a store read back differs from what was written,\n"
+    "       or there was nothing to convert\n"
     "  2    the command was used wrongly\n"
     "  130  stopped by SIGINT (Ctrl+C); 143 stopped by SIGTERM\n";
 
@@ -162,6 +179,10 @@ public:
         Draw(true);
     }
     bool StopRequested() const override { return g_signal != 0; }
+    // With --report: each item's outcome goes to the report file.
+    void ReportTo(ItemReportFile* file) { report_ = file; }
+    bool WantsItems() const override { return report_ != nullptr; }
+    void ItemDone(const ItemOutcome& outcome) override { report_->Write(outcome); }
 
     // Clears the line, so the report starts on a clean one.
     void Clear() {
@@ -200,6 +221,7 @@ private:
     }
 
     bool tty_;
+    ItemReportFile* report_ = nullptr;
     bool drawn_ = false;
     int percent_ = 0;
     std::chrono::steady_clock::time_point lastDraw_{};
@@ -218,11 +240,29 @@ std::string SummaryLine(const RunReport& r, size_t foldersNotListed) {
         notConverted += (notConverted.empty() ? "" : ", ") + std::to_string(r.messagesFailed) + " message(s)";
     if (!notConverted.empty()) line += "; not converted: " + notConverted;
     if (!r.warnings.empty()) line += "; " + std::to_string(r.warnings.size()) + " converted with warnings";
+    if (const std::string back = ReadBackText(r.readBack, "\n"); !back.empty()) line += "; " + back.substr(0, back.find('\n'));
     // Messages the destination held already are not converted again.
     if (r.messagesAlreadyThere > 0)
         line += (r.messagesConverted == 0 && r.messagesFailed == 0 ? "; all " : "; ") +
                 std::to_string(r.messagesAlreadyThere) + " message(s) already there";
     return line + "\n";
+}
+
+void PrintDifferences(const ReadBackReport& r) {
+    for (const Failure& d : r.differences) std::fprintf(stderr, "differs: %s: %s\n", d.file.c_str(), d.reason.c_str());
+}
+
+// --verify STORE...: each store read back against what it says of itself.
+int Verify(const std::vector<std::string>& stores) {
+    if (stores.empty()) return UsageError("--verify needs a store");
+    std::vector<std::string> paths;
+    std::error_code ec;
+    for (const std::string& s : stores) paths.push_back(Utf8(fs::absolute(fs::u8path(s), ec).lexically_normal()));
+    const ReadBackReport report = ReadBackStores(paths);
+    PrintDifferences(report);
+    const std::string text = ReadBackText(report, "\n");
+    std::fputs(text.substr(0, text.find('\n') + 1).c_str(), stdout);
+    return report.asWritten() ? 0 : 1;
 }
 
 }  // namespace
@@ -232,8 +272,11 @@ int main(int argc, char** argv) {
     std::string to, dest;
     bool single = false;
     bool byLabel = false;
+    std::string labelMap;
     bool maxPstSizeGiven = false;
     uint64_t maxPstSize = kDefaultMaxPstSize;
+    bool verify = false;
+    std::string reportPath;
     std::vector<std::string> inputs;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -251,10 +294,27 @@ int main(int argc, char** argv) {
         } else if (a == "-o" || a == "--output") {
             if (++i >= argc) return UsageError("-o needs a destination folder");
             dest = argv[i];
+        } else if (a == "--report" || a.rfind("--report=", 0) == 0) {
+            if (a == "--report") {
+                if (++i >= argc) return UsageError("--report needs a file");
+                reportPath = argv[i];
+            } else {
+                reportPath = a.substr(9);
+            }
+            if (reportPath.empty()) return UsageError("--report needs a file");
+        } else if (a == "--verify") {
+            verify = true;
         } else if (a == "--single-pst") {
             single = true;
         } else if (a == "--by-label") {
             byLabel = true;
+        } else if (a == "--label-map") {
+            if (++i >= argc) return UsageError("--label-map needs a file");
+            labelMap = argv[i];
+            if (labelMap.empty()) return UsageError("--label-map needs a file");
+        } else if (a.rfind("--label-map=", 0) == 0) {
+            labelMap = a.substr(12);
+            if (labelMap.empty()) return UsageError("--label-map needs a file");
         } else if (a == "--max-pst-size" || a.rfind("--max-pst-size=", 0) == 0) {
             std::string size;
             if (a == "--max-pst-size") {
@@ -274,6 +334,11 @@ int main(int argc, char** argv) {
             inputs.push_back(a);
         }
     }
+    if (verify) {
+        if (!to.empty() || !dest.empty() || single || byLabel || maxPstSizeGiven || !reportPath.empty())
+            return UsageError("--verify takes only stores");
+        return Verify(inputs);
+    }
     RunOptions options;
     if (to == "eml") options.kind = OutputKind::Eml;
     else if (to == "emlx") options.kind = OutputKind::Emlx;
@@ -284,6 +349,14 @@ int main(int argc, char** argv) {
     if (maxPstSizeGiven && options.kind != OutputKind::Pst) return UsageError("--max-pst-size goes with --to pst");
     options.singleStore = single;
     options.byLabel = byLabel;
+    if (!labelMap.empty()) {
+        if (!byLabel) return UsageError("--label-map goes with --by-label");
+        try {
+            options.labelMap = LabelMap::Read(labelMap);
+        } catch (const std::exception& e) {
+            return UsageError(e.what());
+        }
+    }
     options.maxPstSize = maxPstSize;
     if (dest.empty()) return UsageError("-o DEST is required");
     if (inputs.empty()) return UsageError("no input mailbox given");
@@ -318,8 +391,20 @@ int main(int argc, char** argv) {
 
     options.destination = destPath.string();
     CliProgress progress;
+    std::unique_ptr<ItemReportFile> reportFile;
+    if (!reportPath.empty()) {
+        try {
+            reportFile = std::make_unique<ItemReportFile>(Utf8(fs::absolute(fs::u8path(reportPath), ec)));
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "brimvault-convert: cannot write the report: %s\n", e.what());
+            return 1;
+        }
+    }
+    progress.ReportTo(reportFile.get());
     RunReport report = RunConversion(options, progress);
     progress.Clear();
+    const std::string reportError = reportFile ? reportFile->error() : std::string();
+    if (!reportError.empty()) std::fprintf(stderr, "brimvault-convert: %s\n", reportError.c_str());
 
     // Each failure once, on standard error; one summary line on standard output.
     if (report.storeError)
@@ -331,6 +416,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "failed: %s: %s\n", f.file.c_str(), f.reason.c_str());
     }
     for (const Failure& w : report.warnings) std::fprintf(stderr, "warning: %s: %s\n", w.file.c_str(), w.reason.c_str());
+    PrintDifferences(report.readBack);
     if (report.nothingToConvert())
         std::fputs("brimvault-convert: nothing to convert: no mailbox among the inputs\n", stderr);
     if (g_signal != 0)
@@ -348,5 +434,5 @@ int main(int argc, char** argv) {
     if (g_signal == SIGTERM) return 143;
     // A message converted with a loss makes the run's status 1 too: something asks
     // for a look.
-    return report.ok() && report.warnings.empty() && listErrors.empty() ? 0 : 1;
+    return report.ok() && report.warnings.empty() && listErrors.empty() && reportError.empty() ? 0 : 1;
 }

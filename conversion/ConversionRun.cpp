@@ -18,6 +18,7 @@
 #include "conversion/PathHelpers.h"
 #include "conversion/ReadAhead.h"
 #include "conversion/StoreName.h"
+#include "mailstore/base/PlatformFile.h"
 #include "mailstore/pst/PstStoreSeries.h"
 
 namespace bv::conversion {
@@ -155,6 +156,32 @@ std::string StoreOpenFailure(const std::string& storePath, const std::exception&
     return verb + storePath + ": " + (colon == std::string::npos ? why : why.substr(colon + 2));
 }
 
+// The report of a run, with the stores it wrote read back.
+RunReport& WithReadBack(RunReport& report, std::vector<mailstore::pst::WrittenStore>& written) {
+    report.readBack = ReadBackWritten(std::move(written));
+    return report;
+}
+
+// A reason that names the file, for a report line that names it first: "<path> is
+// not a .pst store ..." is "not a .pst store ...", "cannot create the store <path>: ..."
+// is "cannot create the store: ...".
+std::string WithoutPath(std::string reason, const std::string& path) {
+    if (reason.rfind(path + " is ", 0) == 0) return reason.substr(path.size() + 4);
+    if (const size_t at = reason.find(" " + path); at != std::string::npos) reason.erase(at, path.size() + 1);
+    return reason;
+}
+
+// Whether a new file can be made in the folder (it is removed again at once).
+bool DestinationTakesFiles(const std::string& folder) {
+    try {
+        mailstore::base::PlatformFile probe;
+        probe.OpenTemporary(std::filesystem::u8path(folder));
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 }  // namespace
 
 namespace {
@@ -207,10 +234,12 @@ std::string FolderCountsText(const RunReport& r, const char* lineEnd) {
 
 std::string CompletionText(const RunReport& r, bool pstOutput, bool withFolderCounts) {
     std::string text = SummaryText(r, pstOutput);
-    const std::string counts = withFolderCounts ? FolderCountsText(r) : std::string();
-    if (counts.empty()) return text;
-    if (text.size() < 2 || text.compare(text.size() - 2, 2, kCrLf) != 0) text += kCrLf;
-    return text + kCrLf + counts;
+    for (const std::string& more : {withFolderCounts ? FolderCountsText(r) : std::string(), ReadBackText(r.readBack)}) {
+        if (more.empty()) continue;
+        if (text.size() < 2 || text.compare(text.size() - 2, 2, kCrLf) != 0) text += kCrLf;
+        text += kCrLf + more;
+    }
+    return text;
 }
 
 std::string StoreErrorText(const std::string& reason) {
@@ -241,7 +270,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     std::string storePath;  // of the store opened last, for reports
     auto openStore = [&](StoreScope scope, const std::string& mailboxName) {
         StoreName name = StoreNameFor(scope, saveFolder, mailboxName);
-        storePath = name.stem + ".pst";
+        storePath = mailstore::pst::PstStoreSeries::FittingStem(name.stem) + ".pst";
         store = std::make_unique<mailstore::pst::PstStoreSeries>(name.stem, name.displayName, options.maxPstSize);
         storePath = store->path();
     };
@@ -255,6 +284,21 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         report.failures.push_back({storePath, reason});
         share.End();
         return report;
+    };
+    // The store of one input that cannot be opened costs that input, unless the cause is
+    // the run's: a full disk ends the run, and a destination that takes no file at all
+    // is told as the one store of every mailbox would be. False when the run ends there.
+    auto inputStoreFailed = [&](const std::exception& e, const std::string& input) {
+        const std::string reason = StoreOpenFailure(storePath, e);
+        if (!IsDiskFull(reason) && !DestinationTakesFiles(saveFolder)) {
+            storeFailed(e);
+            return false;
+        }
+        report.diskFull = IsDiskFull(reason);
+        report.failures.push_back({storePath, report.diskFull ? DiskFullReason(reason) : WithoutPath(reason, storePath)});
+        ++report.mailboxesFailed;
+        TellNotConverted(observer, input, reason);
+        return true;
     };
     // Parts that could not be finished are not there: the messages put into them
     // were not converted.
@@ -282,8 +326,10 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     // be finished they were not converted.
     int storeMailboxes = 0;
     int storeMailboxesPart = 0;  // the part they went into
+    std::vector<mailstore::pst::WrittenStore> written;  // what went into each store, for the read back
     auto closeStore = [&] {
         store->Close();
+        for (mailstore::pst::WrittenStore& w : store->TakeWritten()) written.push_back(std::move(w));
         if (takePartFailures() > 0) {
             report.mailboxesConverted -= storeMailboxes;
             report.mailboxesFailed += storeMailboxes;
@@ -331,6 +377,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         Probed probed = member ? ProbeMailbox(*member, inputPath) : ReadMBOXFile(inputPath);
         const MboxMode mode = probed.mode;
         if (probed.failure) {
+            TellNotConverted(observer, inputPath, probed.failure->reason);
             report.failures.push_back(std::move(*probed.failure));
             ++report.mailboxesFailed;
             return true;
@@ -354,14 +401,15 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         if (options.byLabel) {
             target.diskFolders = &diskLabelFolders;
             target.counts = &labelCounts;
+            target.labelMap = options.labelMap ? &*options.labelMap : nullptr;
+            target.mailboxName = mailboxName;
         }
         bool ready = true;
         if (pst) {
             try {
                 if (storePerMailbox) openStore(StoreScope::OneMailbox, mailboxName);
             } catch (const std::exception& e) {
-                storeFailed(e);
-                return false;
+                return inputStoreFailed(e, inputPath);
             }
             try {
                 store->AddFolder(mailboxName);
@@ -375,6 +423,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             outputFolderFailed(mailboxFolder);
             ready = false;
         }
+        if (!ready) TellNotConverted(observer, inputPath, report.failures.back().reason);
         if (ready) {
             std::unique_ptr<MessageOutput> output = MessageOutput::For(observer, std::move(target));
             ExtractionResult x = member ? ExtractMailbox(*member, mode, *output, msgText, progress)
@@ -385,7 +434,10 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             report.messagesFailed += output->failedCount();
             for (auto& f : output->failures()) report.failures.push_back(std::move(f));
             for (auto& w : output->warnings()) report.warnings.push_back(std::move(w));
-            if (!x.error.empty()) report.failures.push_back({inputPath, x.error});
+            if (!x.error.empty()) {
+                report.failures.push_back({inputPath, x.error});
+                TellNotConverted(observer, inputPath, x.error);
+            }
             if (output->diskFull()) report.diskFull = true;
             else if (x.stopped) report.stopped = true;
         }
@@ -405,6 +457,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     auto convertItemFile = [&](const std::string& inputPath, ItemFileKind itemKind, InputFile* member, bool several) {
         if (!pst && kind != OutputKind::Msg) {
             itemFilesPassedOver.push_back(inputPath);
+            TellNotConverted(observer, inputPath, kItemFilesPassedOver);
             return true;
         }
         const std::string mailboxFolder = saveFolder + MirroredPart(inputPath);
@@ -423,6 +476,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
                 else if (!store)
                     openStore(StoreScope::AllMailboxes, "");
             } catch (const std::exception& e) {
+                if (storePerMailbox) return inputStoreFailed(e, inputPath);
                 storeFailed(e);
                 return false;
             }
@@ -439,6 +493,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             outputFolderFailed(mailboxFolder);
             ready = false;
         }
+        if (!ready) TellNotConverted(observer, inputPath, report.failures.back().reason);
         if (ready) {
             ItemFileResult r = ConvertItemFile(itemKind, target, observer, member);
             if (r.diskFull) report.diskFull = true;
@@ -459,6 +514,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     auto convertArchive = [&](int index, int count, const std::string& archivePath) {
         ArchiveReader archive;
         if (std::optional<Failure> failure = archive.Open(archivePath)) {
+            TellNotConverted(observer, archivePath, failure->reason);
             report.failures.push_back(std::move(*failure));
             ++report.mailboxesFailed;
             return true;
@@ -469,6 +525,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         bool damaged = false;
         const int failedBefore = report.mailboxesFailed;
         auto memberFailed = [&](const std::string& memberPath, const std::string& reason) {
+            TellNotConverted(observer, memberPath, reason);
             report.failures.push_back({memberPath, reason});
             ++report.mailboxesFailed;
         };
@@ -480,6 +537,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
             ArchiveReader::Step step = archive.NextMember();
             if (step.next == ArchiveReader::Next::End) break;
             if (step.next != ArchiveReader::Next::Member) {
+                TellNotConverted(observer, step.failure->file, step.failure->reason);
                 report.failures.push_back(std::move(*step.failure));
                 damaged = true;
                 if (step.next == ArchiveReader::Next::Failed) break;
@@ -551,13 +609,13 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
 
         if (const ItemFileKind itemKind = ItemFileKindOf(inputPath); itemKind != ItemFileKind::None) {
             if (!convertItemFile(inputPath, itemKind, nullptr, !storePerMailbox && itemFiles[itemKind] > 1))
-                return report;  // a store could not be opened
+                return WithReadBack(report, written);  // a store could not be opened
             if (report.stopped || report.diskFull) break;
             continue;
         }
         const bool going = IsArchiveFile(inputPath) ? convertArchive(index, count, inputPath)
                                                     : convertMailbox(inputPath, nullptr, inFile);
-        if (!going) return report;  // a store could not be opened
+        if (!going) return WithReadBack(report, written);  // a store could not be opened
         if (report.stopped || report.diskFull) break;
     }
 
@@ -571,7 +629,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     }
     report.messagesPerFolder = labelCounts.Counts();
     share.End();
-    return report;
+    return WithReadBack(report, written);
 }
 
 }  // namespace bv::conversion

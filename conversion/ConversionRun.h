@@ -5,10 +5,13 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "conversion/LabelMap.h"
 #include "conversion/RunObserver.h"
+#include "conversion/StoreReadBack.h"
 
 namespace bv::conversion {
 
@@ -28,6 +31,8 @@ struct RunOptions {
     // Each message goes to the folder its labels choose, below the mailbox's folder,
     // and keeps its unread and starred state and its labels as categories.
     bool byLabel = false;
+    // Sorting by labels: the person's own meanings of labels, over the built-in table.
+    std::optional<LabelMap> labelMap;
     // .pst: the largest size of a store file in bytes; a store that would grow past
     // it is written in parts. 0 means no limit.
     uint64_t maxPstSize = kDefaultMaxPstSize;
@@ -51,10 +56,14 @@ struct RunReport {
     // Sorting by labels: label folder ("Work/Projects") -> messages converted into it,
     // over all mailboxes. Empty otherwise.
     std::map<std::string, int64_t> messagesPerFolder;
+    // .pst: the stores written or added to, read back at the end of the run.
+    ReadBackReport readBack;
     // Not one input was a mailbox (an empty list, a folder without files, only files
     // that are no mailboxes): nothing was converted, and that is no success.
     bool nothingToConvert() const { return mailboxesFound == 0 && !storeError && !stopped; }
-    bool ok() const { return !storeError && !stopped && failures.empty() && !nothingToConvert(); }
+    bool ok() const {
+        return !storeError && !stopped && failures.empty() && !nothingToConvert() && readBack.asWritten();
+    }
 };
 
 // Runs the conversion. Never throws.
@@ -64,7 +73,8 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer);
 // failed or was lost, "Nothing to convert" and what failed when no input was a
 // mailbox, otherwise counts, the failures and the warnings (the first 20
 // of each and a count of the rest). After a run sorting by labels it ends with the
-// messages per folder (FolderCountsText) unless `withFolderCounts` is false.
+// messages per folder (FolderCountsText) unless `withFolderCounts` is false. After a
+// .pst run it ends with what reading the stores back found (ReadBackText).
 std::string CompletionText(const RunReport& report, bool pstOutput, bool withFolderCounts = true);
 // The messages per label folder as a table, one line per folder under a heading
 // line, lines ended by `lineEnd`; "" when the run did not sort by labels.

@@ -2,11 +2,8 @@
 
 #include "mailstore/mime/Charsets.h"
 #include "mailstore/mime/Dates.h"
-#include "mailstore/mime/EncodedWords.h"
 
 namespace bv::conversion {
-
-std::string DecodeText(std::string_view value) { return mailstore::mime::DecodeEncodedWords(value); }
 
 std::optional<long long> DecodeDate(std::string_view value) { return mailstore::mime::ReadDate(value); }
 

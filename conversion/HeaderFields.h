@@ -1,4 +1,4 @@
-// The few header fields the run itself reads (the date of an .emlx, the labels), from
+// The few header fields the run itself reads (the date of an .emlx), from
 // the message's top as the importer's one header splitter cuts it.
 #pragma once
 #include <optional>
@@ -14,10 +14,6 @@ using mailstore::mime::HeaderFields;
 
 // The value without its folding line breaks and without surrounding blanks.
 std::string UnfoldFieldValue(std::string_view rawValue);
-
-// RFC 2047 encoded words decoded and any other bytes made UTF-8 (UTF-8 when valid,
-// else windows-1252), as the importer reads header text.
-std::string DecodeText(std::string_view value);
 
 // Unix seconds of an RFC 5322 date, when it parses.
 std::optional<long long> DecodeDate(std::string_view value);

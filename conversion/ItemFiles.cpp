@@ -252,6 +252,7 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
             in = std::make_unique<std::ifstream>(path, std::ios::binary);
             if (!*in) {
                 result.failures.push_back({target.inputPath, "cannot open the file"});
+                TellNotConverted(observer, target.inputPath, result.failures.back().reason);
                 return result;
             }
         }
@@ -260,6 +261,7 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
         if (bytes) {
             if (std::optional<std::string> tooLarge = ReadCalendarMember(*bytes, calendarBytes)) {
                 result.failures.push_back({target.inputPath, std::move(*tooLarge)});
+                TellNotConverted(observer, target.inputPath, result.failures.back().reason);
                 return result;
             }
             if (bytes->failed()) readError = bytes->error();
@@ -268,12 +270,32 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
         auto calendar = bytes ? std::make_unique<AppointmentSource>(calendarBytes) : std::make_unique<AppointmentSource>(path);
         if (!calendar->FileError().empty()) {
             result.failures.push_back({target.inputPath, readError.empty() ? calendar->FileError() : readError});
+            TellNotConverted(observer, target.inputPath, result.failures.back().reason);
             return result;
         }
         source = std::move(calendar);
     }
     Item item;
     int64_t n = 0;
+    // What became of the item, for an observer that wants to know.
+    const bool wantsItems = observer.WantsItems();
+    auto tell = [&](ItemOutcome::Result outcome, std::string reason, std::string destination = {},
+                    std::string folder = {}) {
+        if (!wantsItems) return;
+        ItemOutcome o;
+        o.result = outcome;
+        o.input = target.inputPath;
+        o.number = n;
+        o.line = item.line;
+        if (item.error.empty()) {
+            o.subject = item.message.props.GetString(mailstore::mapi::PR_SUBJECT).value_or(
+                item.message.props.GetString(mailstore::mapi::PR_DISPLAY_NAME).value_or(""));
+        }
+        o.reason = std::move(reason);
+        o.destination = std::move(destination);
+        o.folder = std::move(folder);
+        observer.ItemDone(o);
+    };
     // .pst: the folders, each made when its first item is added (a file whose items the
     // store holds already leaves no empty folder).
     std::string taskFolder;
@@ -288,8 +310,11 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
         if (!item.error.empty()) {
             ++result.failed;
             result.failures.push_back({target.inputPath, where + item.error});
+            tell(ItemOutcome::Result::Failed, item.error);
             continue;
         }
+        std::string destination, storeFolder;
+        const size_t warningsBefore = result.warnings.size();
         try {
             mailstore::mapi::CompleteMessage(item.message);
             if (target.kind == OutputKind::Pst) {
@@ -307,21 +332,26 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
                         folder = target.store->AddItemFolder(target.folder, "IPF.Appointment", "Calendar");
                 }
                 mailstore::pst::PstStoreSeries::Added added = target.store->AddOnce({folder}, std::move(prepared));
+                destination = target.store->path();
+                storeFolder = folder;
                 if (!added.warning.empty()) result.warnings.push_back({target.inputPath, where + added.warning});
                 if (!added.added) {
                     ++result.alreadyThere;
+                    tell(ItemOutcome::Result::AlreadyThere, "", destination, storeFolder);
                     observer.MessageWritten(int32_t(n));
                     continue;
                 }
-            } else if (!mailstore::msg::WriteMsgFile(
-                           item.message, fs::u8path(ItemMsgFileName(kind, target.outputFolder, n, item.task)))) {
+            } else if (destination = ItemMsgFileName(kind, target.outputFolder, n, item.task);
+                       !mailstore::msg::WriteMsgFile(item.message, fs::u8path(destination))) {
                 // The same file, written before: left as it is.
                 ++result.alreadyThere;
+                tell(ItemOutcome::Result::AlreadyThere, "", destination);
                 observer.MessageWritten(int32_t(n));
                 continue;
             }
         } catch (const std::exception& e) {
             ++result.failed;
+            tell(ItemOutcome::Result::Failed, e.what(), destination, storeFolder);
             if (IsDiskFull(e.what())) {
                 // Every later write would fail the same way: one failure, and the run ends.
                 result.diskFull = true;
@@ -332,6 +362,11 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
             continue;
         }
         for (const std::string& w : item.message.warnings) result.warnings.push_back({target.inputPath, where + w});
+        std::string reasons;
+        for (size_t i = warningsBefore; i < result.warnings.size(); ++i)
+            reasons += (reasons.empty() ? "" : "; ") + result.warnings[i].reason.substr(where.size());
+        const auto outcome = reasons.empty() ? ItemOutcome::Result::Converted : ItemOutcome::Result::ConvertedWithWarning;
+        tell(outcome, std::move(reasons), destination, storeFolder);
         ++result.converted;
         observer.MessageWritten(int32_t(n));
     }
@@ -341,7 +376,10 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
     } else if (kind == ItemFileKind::Contacts && in->bad()) {
         readError = "the file could not be read to its end";
     }
-    if (!readError.empty()) result.failures.push_back({target.inputPath, readError});
+    if (!readError.empty()) {
+        result.failures.push_back({target.inputPath, readError});
+        TellNotConverted(observer, target.inputPath, readError);
+    }
     return result;
 }
 

@@ -19,11 +19,12 @@ std::optional<std::string> DiskLabelFolders::FolderFor(std::string_view mailboxF
 
 std::optional<std::vector<std::string>> LabelFolderMetAgain(const std::vector<std::string>& labelFolder,
                                                             const std::vector<std::string>& categories,
-                                                            const std::vector<std::string>& labels) {
-    std::optional<std::vector<std::string>> both = LabelsOfSorted(labelFolder, categories);
+                                                            const std::vector<std::string>& labels,
+                                                            const LabelRules& rules) {
+    std::optional<std::vector<std::string>> both = LabelsOfSorted(labelFolder, categories, rules);
     if (!both) return std::nullopt;
     both->insert(both->end(), labels.begin(), labels.end());
-    std::vector<std::string> wanted = SortLabels(*both).folder;
+    std::vector<std::string> wanted = SortLabels(*both, rules).folder;
     if (SameLabelFolder(wanted, labelFolder)) return std::nullopt;
     return wanted;
 }

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "conversion/Labels.h"
 
 namespace bv::conversion {
 
@@ -34,7 +35,8 @@ private:
 // when it was not sorted by its labels (LabelsOfSorted).
 std::optional<std::vector<std::string>> LabelFolderMetAgain(const std::vector<std::string>& labelFolder,
                                                             const std::vector<std::string>& categories,
-                                                            const std::vector<std::string>& labels);
+                                                            const std::vector<std::string>& labels,
+                                                            const LabelRules& rules = {});
 
 // The folder as one text, segments joined with "/" ("Work/Projects"); a segment never
 // holds "/" itself, so the text names the folder unambiguously.

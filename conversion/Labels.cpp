@@ -1,30 +1,15 @@
 #include "conversion/Labels.h"
 
-#include <array>
 #include <unordered_set>
 
 #include "conversion/HeaderFields.h"
 #include "conversion/PathHelpers.h"
 #include "mailstore/mapi/Message.h"
+#include "mailstore/mime/LabelsField.h"
 
 namespace bv::conversion {
 
 namespace {
-
-bool IsAsciiAlnum(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
-
-// "X-<word>-Labels", any case.
-bool IsLabelsFieldName(std::string_view name) {
-    constexpr std::string_view kSuffix = "-labels";
-    if (name.size() < 2 + 1 + kSuffix.size() || !StartsWithNoCase(name, "x-")) return false;
-    if (!EqualsNoCase(name.substr(name.size() - kSuffix.size()), kSuffix)) return false;
-    std::string_view word = name.substr(2, name.size() - 2 - kSuffix.size());
-    for (char c : word)
-        if (!IsAsciiAlnum(c)) return false;
-    return true;
-}
 
 std::string_view TrimBlanks(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -32,95 +17,10 @@ std::string_view TrimBlanks(std::string_view s) {
     return s;
 }
 
-// Length of the RFC 2047 encoded word "=?charset?X?text?=" at the start of `s`, or 0.
-// The standard allows 75 characters; longer ones are met, so up to 1000 are taken (the
-// bound keeps a header full of "=?" from being scanned over and over).
-size_t EncodedWordLength(std::string_view s) {
-    constexpr size_t kMaxLength = 1000;
-    s = s.substr(0, kMaxLength);
-    if (s.size() < 8 || s[0] != '=' || s[1] != '?') return 0;
-    size_t q1 = s.find('?', 2);
-    if (q1 == std::string_view::npos || q1 + 2 >= s.size() || s[q1 + 2] != '?') return 0;
-    char enc = s[q1 + 1];
-    if (enc != 'Q' && enc != 'q' && enc != 'B' && enc != 'b') return 0;
-    size_t end = s.find("?=", q1 + 3);
-    if (end == std::string_view::npos) return 0;
-    for (size_t i = q1 + 3; i < end; ++i)
-        if (s[i] == ' ' || s[i] == '\t') return 0;
-    return end + 2;
-}
+}  // namespace
 
-// Encoded words decoded and other bytes made UTF-8; plain ASCII is returned as it is.
-std::string DecodeLabel(std::string_view label) {
-    bool plain = label.find("=?") == std::string_view::npos;
-    for (char c : label)
-        if (static_cast<unsigned char>(c) >= 0x80) plain = false;
-    if (plain) return std::string(label);
-    return std::string(TrimBlanks(DecodeText(label)));
-}
-
-// Splits a labels value at its commas (not inside double quotes or encoded words).
-void SplitLabels(std::string_view value, std::vector<std::string>& out) {
-    std::string current;
-    bool quoted = false;
-    auto finish = [&] {
-        std::string_view label = TrimBlanks(current);
-        if (!label.empty()) out.push_back(DecodeLabel(label));
-        current.clear();
-    };
-    for (size_t i = 0; i < value.size(); ++i) {
-        char c = value[i];
-        if (quoted) {
-            if (c == '"') quoted = false;
-            else if (c == '\\' && i + 1 < value.size()) current.push_back(value[++i]);
-            else current.push_back(c);
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            finish();
-        } else if (size_t n = c == '=' ? EncodedWordLength(value.substr(i)) : 0) {
-            current.append(value.substr(i, n));
-            i += n - 1;
-        } else {
-            current.push_back(c);
-        }
-    }
-    finish();
-}
-
-enum class Kind { State, Folder };  // every other label is a user label
-
-struct SystemLabel {
-    std::string_view name;
-    Kind kind;
-    int rank;                 // folder labels: precedence, lower wins
-    std::string_view folder;  // folder labels: the folder they choose
-};
-
-constexpr std::array<SystemLabel, 11> kSystemLabels{{
-    {"Trash", Kind::Folder, 0, "Deleted Items"},
-    {"Spam", Kind::Folder, 1, "Junk Email"},
-    {"Drafts", Kind::Folder, 2, "Drafts"},
-    {"Draft", Kind::Folder, 2, "Drafts"},
-    {"Sent", Kind::Folder, 3, "Sent Items"},
-    {"Inbox", Kind::Folder, 4, "Inbox"},
-    {"Chat", Kind::Folder, 5, "Chats"},
-    {"Unread", Kind::State, 0, {}},
-    {"Opened", Kind::State, 0, {}},
-    {"Starred", Kind::State, 0, {}},
-    {"Archived", Kind::State, 0, {}},
-}};
-
-const SystemLabel* FindSystemLabel(std::string_view label) {
-    for (const SystemLabel& s : kSystemLabels)
-        if (EqualsNoCase(label, s.name)) return &s;
-    return nullptr;
-}
-
-// The nested folder a user label names, or empty when it may not choose one.
-std::vector<std::string> FolderOfUserLabel(std::string_view label) {
+std::vector<std::string> FolderPathOfLabel(std::string_view label) {
     std::vector<std::string> path;
-    if (EqualsNoCase(label, "Important") || StartsWithNoCase(label, "Category ")) return path;
     size_t pos = 0;
     while (pos <= label.size()) {
         size_t slash = label.find('/', pos);
@@ -132,6 +32,8 @@ std::vector<std::string> FolderOfUserLabel(std::string_view label) {
     return path;
 }
 
+namespace {
+
 constexpr int32_t kFollowupFlagged = 2;  // PidTagFlagStatus ([MS-OXOFLAG] 2.2.1.1)
 constexpr int32_t kFollowupIconRed = 6;  // PidTagFollowupIcon, Outlook's default flag colour
 const mailstore::mapi::PropertyName kFlagRequest{mailstore::mapi::PSETID_Common, uint32_t{0x8530}};       // PidLidFlagRequest
@@ -141,18 +43,14 @@ const mailstore::mapi::PropertyName kKeywords{mailstore::mapi::PS_PUBLIC_STRINGS
 
 std::vector<std::string> ReadLabels(const HeaderFields& fields) {
     std::vector<std::string> labels;
-    std::string keywords;
     for (const mailstore::mime::HeaderField& f : fields) {
-        if (IsLabelsFieldName(f.name)) {
-            SplitLabels(UnfoldFieldValue(f.raw), labels);
+        if (mailstore::mime::IsLabelsFieldName(f.name)) {
+            labels.clear();  // Keywords met before it do not count
+            mailstore::mime::SplitLabelsValue(f.raw, labels);
             return labels;
         }
-        if (EqualsNoCase(f.name, "Keywords")) {
-            if (!keywords.empty()) keywords += ',';
-            keywords += UnfoldFieldValue(f.raw);
-        }
+        if (EqualsNoCase(f.name, "Keywords")) mailstore::mime::SplitLabelsValue(f.raw, labels);
     }
-    SplitLabels(keywords, labels);
     return labels;
 }
 
@@ -160,24 +58,39 @@ std::vector<std::string> ReadLabels(std::string_view messageText) {
     return ReadLabels(mailstore::mime::ReadMessageTop(messageText).header.fields);
 }
 
-MessageLabels SortLabels(const std::vector<std::string>& labels) {
+MessageLabels SortLabels(const std::vector<std::string>& labels, const LabelRules& rules) {
     MessageLabels out;
-    const SystemLabel* best = nullptr;
+    const std::string_view language = rules.language;
+    std::optional<LabelRole> best;  // the folder role that chooses, when one does
+    bool userFolder = false;        // a user label chose the folder
     std::unordered_set<std::string_view> seen;  // the header is untrusted: no quadratic walks
+    auto user = [&](const std::string& label, std::vector<std::string> folder) {
+        if (seen.insert(label).second) out.categories.push_back(label);
+        if (!userFolder && !folder.empty()) out.folder = std::move(folder), userFolder = true;
+    };
     for (const std::string& label : labels) {
-        const SystemLabel* s = FindSystemLabel(label);
-        if (!s) {
-            if (seen.insert(label).second) out.categories.push_back(label);
-            if (out.folder.empty()) out.folder = FolderOfUserLabel(label);
-        } else if (s->kind == Kind::Folder) {
-            if (!best || s->rank < best->rank) best = s;
-        } else if (EqualsNoCase(s->name, "Unread")) {
+        std::optional<LabelRole> role;
+        if (const LabelTarget* t = rules.map ? rules.map->Find(label) : nullptr) {
+            out.recognised = true;
+            if (t->kind == LabelTarget::Kind::Folder) user(label, t->folder);
+            if (t->kind != LabelTarget::Kind::Role) continue;
+            role = t->role;
+        } else if (!(role = RoleOfLabel(label, language))) {
+            user(label, FolderPathOfLabel(label));
+            continue;
+        }
+        out.recognised = out.recognised || *role != LabelRole::Ignored;
+        if (IsFolderRole(*role)) {
+            if (!best || *role < *best) best = role;
+        } else if (*role == LabelRole::Unread) {
             out.unread = true;
-        } else if (EqualsNoCase(s->name, "Starred")) {
+        } else if (*role == LabelRole::Starred) {
             out.starred = true;
+        } else if (*role == LabelRole::Important || *role == LabelRole::Category) {
+            user(label, {});
         }
     }
-    if (best) out.folder = {std::string(best->folder)};
+    if (best) out.folder = {std::string(FolderOfRole(*best))};
     else if (out.folder.empty()) out.folder = {"Archive"};
     return out;
 }
@@ -190,19 +103,25 @@ bool SameLabelFolder(const std::vector<std::string>& a, const std::vector<std::s
 }
 
 std::optional<std::vector<std::string>> LabelsOfSorted(const std::vector<std::string>& labelFolder,
-                                                       const std::vector<std::string>& categories) {
+                                                       const std::vector<std::string>& categories,
+                                                       const LabelRules& rules) {
     std::vector<std::string> labels = categories;
-    if (SameLabelFolder(SortLabels(labels).folder, labelFolder)) return labels;
-    for (const SystemLabel& s : kSystemLabels) {
-        if (s.kind != Kind::Folder || labelFolder.size() != 1 || !EqualsNoCase(labelFolder[0], s.folder)) continue;
-        labels.insert(labels.begin(), std::string(s.name));
+    if (SameLabelFolder(SortLabels(labels, rules).folder, labelFolder)) return labels;
+    for (LabelRole role : {LabelRole::Trash, LabelRole::Spam, LabelRole::Drafts, LabelRole::Sent, LabelRole::Inbox,
+                           LabelRole::Chat}) {
+        if (labelFolder.size() != 1 || !EqualsNoCase(labelFolder[0], FolderOfRole(role))) continue;
+        labels.insert(labels.begin(), NameOfRole(role, rules.language));
         return labels;
     }
     return std::nullopt;
 }
 
-MessageLabels LabelsOfMessage(std::string_view messageText) { return SortLabels(ReadLabels(messageText)); }
-MessageLabels LabelsOfMessage(const HeaderFields& fields) { return SortLabels(ReadLabels(fields)); }
+MessageLabels LabelsOfMessage(std::string_view messageText, const LabelRules& rules) {
+    return SortLabels(ReadLabels(messageText), rules);
+}
+MessageLabels LabelsOfMessage(const HeaderFields& fields, const LabelRules& rules) {
+    return SortLabels(ReadLabels(fields), rules);
+}
 
 void ApplyLabels(const MessageLabels& labels, mailstore::mapi::Message& message) {
     mailstore::mapi::PropertyBag& props = message.props;

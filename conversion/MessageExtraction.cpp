@@ -42,9 +42,11 @@ public:
     }
 
     void Emit(int64_t n) {
+        sink_.MessageAt(start_);
         sink_.OutputMessage(int32_t(n), msg_);
         ++result_.messages;
         msg_.Clear();
+        start_ = in_.offset();  // the next message's, unless its separator says otherwise
         if (progress_) progress_(in_.offset());
         if (sink_.ShouldStop()) stop_ = true;
     }
@@ -72,6 +74,7 @@ public:
                     }
                     msg_.Clear();
                     if (lfLfFrom) in_.Consume(2);
+                    start_ = in_.offset();
                 }
                 atLineStart = false;
             }
@@ -113,6 +116,7 @@ public:
 
     void LfProcedure() {
         int64_t msgNumber = 1;
+        start_ = in_.offset();
         // A file that neither starts with a separator nor holds one is not a mailbox:
         // it is reported rather than written out as one "message".
         bool sawSeparator = in_.Ensure(kFrom.size()) >= kFrom.size() && StartsWith(in_.data(), kFrom.size(), kFrom);
@@ -179,6 +183,7 @@ private:
     const ReadProgress& progress_;
     bool stop_ = false;
     unsigned reads_ = 0;
+    uint64_t start_ = 0;  // where the message being gathered begins in the input
 };
 
 }  // namespace

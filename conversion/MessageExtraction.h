@@ -32,6 +32,9 @@ public:
     // One complete message, numbered from 1: the sink reads it (text.View()) or takes
     // its bytes (text.Take()). Whatever is left is cleared after the call.
     virtual void OutputMessage(int32_t n, AppendStrings& text) = 0;
+    // Called just before OutputMessage: where that message begins in the input, in
+    // bytes (its separator line's first byte).
+    virtual void MessageAt(uint64_t offset) {}
     // Called after every message and every block read; true ends the extraction
     // (the message in hand has been handed over already).
     virtual bool ShouldStop() = 0;

@@ -4,23 +4,18 @@
 
 #include "mailstore/base/Ascii.h"
 #include "mailstore/mapi/EntryIds.h"
+#include "mailstore/mime/LabelsField.h"
 
 namespace bv::conversion {
 
 namespace {
 
 using mailstore::base::EqualsNoCase;
-using mailstore::base::StartsWithNoCase;
 
 // Fields that differ between copies of one message in the mailboxes of an export.
 bool IsMailboxField(std::string_view name) {
-    if (EqualsNoCase(name, "keywords") || EqualsNoCase(name, "status") || EqualsNoCase(name, "x-status")) return true;
-    constexpr std::string_view kSuffix = "-labels";
-    if (name.size() <= 2 + kSuffix.size() || !StartsWithNoCase(name, "x-")) return false;
-    if (!EqualsNoCase(name.substr(name.size() - kSuffix.size()), kSuffix)) return false;
-    for (char c : name.substr(2, name.size() - 2 - kSuffix.size()))
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
-    return true;
+    return EqualsNoCase(name, "keywords") || EqualsNoCase(name, "status") || EqualsNoCase(name, "x-status") ||
+           mailstore::mime::IsLabelsFieldName(name);
 }
 
 }  // namespace

@@ -1,15 +1,19 @@
 #include "conversion/MessageOutput.h"
 
 #include <algorithm>
+#include <ctime>
 #include <filesystem>
 
 #include "conversion/DiskFull.h"
 #include "conversion/EmlxFormat.h"
+#include "conversion/HeaderFields.h"
 #include "conversion/MessageFile.h"
 #include "conversion/MessageIdentity.h"
 #include "conversion/PathHelpers.h"
 #include "mailstore/MailStoreError.h"
 #include "mailstore/mapi/MessageDefaults.h"
+#include "mailstore/mime/Charsets.h"
+#include "mailstore/mime/EncodedWords.h"
 #include "mailstore/mime/Rfc822Import.h"
 #include "mailstore/msg/MsgWriter.h"
 
@@ -18,8 +22,6 @@ namespace bv::conversion {
 namespace pst = mailstore::pst;
 
 namespace {
-constexpr size_t kMsgMaxRecipients = 2048;
-
 // Messages handed to the import workers and not yet finished: enough to keep the
 // workers busy, few enough that memory stays bounded by the largest message.
 constexpr size_t kMaxPending = 256;
@@ -35,7 +37,12 @@ std::string MsgFileName(const std::string& mailboxFolder, int32_t n) {
 }
 
 MessageOutput::MessageOutput(RunObserver& observer, MailboxOutput target)
-    : observer_(observer), target_(std::move(target)) {}
+    : wantsItems_(observer.WantsItems()), observer_(observer), target_(std::move(target)) {
+    if (!target_.byLabel()) return;
+    rules_.map = target_.labelMap;
+    rules_.language = std::string(LanguageOfMailboxName(target_.mailboxName));
+    languageSettled_ = !rules_.language.empty();
+}
 
 bool MessageOutput::ShouldStop() {
     return diskFull_ || observer_.StopRequested();
@@ -71,10 +78,16 @@ private:
     void Work(Pending& p) const override {
         const bool emlx = target_.kind == OutputKind::Emlx;
         // The header is cut once, for the labels and the .emlx date.
-        const mailstore::mime::MessageTop top =
-            emlx || target_.byLabel() ? mailstore::mime::ReadMessageTop(p.text) : mailstore::mime::MessageTop{};
+        const mailstore::mime::MessageTop top = emlx || target_.byLabel() || wantsItems_
+                                                    ? mailstore::mime::ReadMessageTop(p.text)
+                                                    : mailstore::mime::MessageTop{};
+        if (wantsItems_) ReadItemFields(top.header.fields, p);
         MessageLabels labels;
-        if (target_.byLabel()) labels = LabelsOfMessage(top.header.fields);
+        if (target_.byLabel()) {
+            p.labels = ReadLabels(top.header.fields);
+            labels = SortLabels(p.labels, rules_);
+            p.recognised = labels.recognised;
+        }
         DiskFolder folder = FolderOnDisk(labels.folder);
         if (folder.failure) {
             p.failure = std::move(folder.failure);
@@ -84,7 +97,8 @@ private:
         if (emlx) BuildEmlx(p.text, top.header.fields, built, EmlxFlags{.read = !labels.unread, .flagged = labels.starred});
         p.labelFolder = std::move(labels.folder);
         // A file of the same content is the message converted before: it is left as it is.
-        MessageFileWrite written = WriteMessageFile(MessageFileName(folder.path, p.n, emlx), emlx ? built : p.text);
+        p.destination = MessageFileName(folder.path, p.n, emlx);
+        MessageFileWrite written = WriteMessageFile(p.destination, emlx ? built : p.text);
         p.alreadyThere = written.alreadyThere;
         p.failure = std::move(written.failure);
     }
@@ -95,25 +109,27 @@ class ImportedOutput : public MessageOutput {
 protected:
     using MessageOutput::MessageOutput;
     // On a worker: what the kind does with the imported message (throws on failure).
-    virtual void Deliver(Pending& p, const mailstore::mapi::Message& message) const = 0;
+    virtual void Deliver(Pending& p, mailstore::mapi::Message& message) const = 0;
 
 private:
     void Work(Pending& p) const override {
         const bool toStore = target_.kind == OutputKind::Pst;
         // The header is cut once, for the labels and the import.
         const mailstore::mime::MessageTop top = mailstore::mime::ReadMessageTop(p.text);
+        if (wantsItems_) ReadItemFields(top.header.fields, p);
         MessageLabels labels;
         if (target_.byLabel()) {
-            std::vector<std::string> read = ReadLabels(top.header.fields);
-            labels = SortLabels(read);
             // A copy the store holds already may go to another folder for them.
-            if (toStore) p.labels = std::move(read);
+            p.labels = ReadLabels(top.header.fields);
+            labels = SortLabels(p.labels, rules_);
+            p.recognised = labels.recognised;
         }
         mailstore::mapi::Message message;
         std::vector<uint8_t> digest;
         if (toStore) digest = MessageDigest(p.text);
         mailstore::mime::ImportRfc822(p.text, top, message);
-        std::string().swap(p.text);
+        // A message past what an .msg file holds keeps its bytes: they go along whole.
+        if (toStore || mailstore::msg::FitsMsgFile(message)) std::string().swap(p.text);
         // How the store recognises the message when it has no Message-ID.
         if (toStore) message.props.SetBinary(mailstore::mapi::PR_SEARCH_KEY, digest);
         // A converted message is read, unless its labels say it is unread.
@@ -124,7 +140,6 @@ private:
         }
         mailstore::mapi::CompleteMessage(message);
         Deliver(p, message);
-        p.recipients = message.recipients.size();
         p.warnings = std::move(message.warnings);
     }
 };
@@ -136,36 +151,45 @@ public:
     ~MsgFileOutput() override { FlushQuietly(); }
 
 private:
-    void Deliver(Pending& p, const mailstore::mapi::Message& message) const override {
+    void Deliver(Pending& p, mailstore::mapi::Message& message) const override {
+        // Past the limits of the format, the rest of the message is in its original,
+        // attached whole.
+        if (!p.text.empty()) {
+            const std::string leftOut = mailstore::msg::FitToMsgFile(message);
+            message.attachments.push_back(
+                mailstore::mime::OriginalMessageAttachment(p.text, int32_t(message.attachments.size())));
+            std::string().swap(p.text);
+            mailstore::mapi::CompleteMessage(message);  // (the attachment's defaults)
+            p.note = "converted, but only " + leftOut + " fit in an .msg file; the whole message is attached as " +
+                     mailstore::mime::kOriginalMessageName;
+        }
         DiskFolder folder = FolderOnDisk(p.labelFolder);
         if (folder.failure) {
             p.target = folder.failure->file;
             throw mailstore::MailStoreError(folder.failure->reason);
         }
         p.target = MsgFileName(folder.path, p.n);
+        p.destination = p.target;
         // A file of the same content is the message converted before: it is left as it is.
         p.alreadyThere = !mailstore::msg::WriteMsgFile(message, std::filesystem::u8path(p.target));
     }
     bool Finish(Pending& p) override {
         if (p.alreadyThere) return false;
-        // An .msg file has room for 2048 recipient rows; the rest are only in the
-        // display lists, which the user is told.
-        if (p.recipients > kMsgMaxRecipients)
-            warnings_.push_back({p.target, "converted, but only " + std::to_string(kMsgMaxRecipients) + " of its " +
-                                               std::to_string(p.recipients) +
-                                               " recipients fit in an .msg file (the To and Cc lines keep them all)"});
+        if (!p.note.empty()) warnings_.push_back({p.target, std::move(p.note)});
         return true;
     }
 };
 
 // Where a message sorted by its labels belongs when a copy with `labels` comes: below
 // its mailbox's folder, in the folder the labels of both choose.
-pst::PstStoreSeries::Refolder FolderOverLabels(std::vector<std::string> labels) {
-    return [labels = std::move(labels)](const std::vector<std::string>& folder,
+// The store may ask after the mailbox is done (a copy in a full earlier part), so the
+// rules go with it; the label map they point to lives as long as the run.
+pst::PstStoreSeries::Refolder FolderOverLabels(std::vector<std::string> labels, LabelRules rules) {
+    return [labels = std::move(labels), rules = std::move(rules)](const std::vector<std::string>& folder,
                                         const std::vector<std::string>& categories) -> std::vector<std::string> {
         if (folder.size() < 2) return {};  // not in a label folder below a mailbox's
         std::optional<std::vector<std::string>> wanted =
-            LabelFolderMetAgain({folder.begin() + 1, folder.end()}, categories, labels);
+            LabelFolderMetAgain({folder.begin() + 1, folder.end()}, categories, labels, rules);
         if (!wanted) return {};
         wanted->insert(wanted->begin(), folder[0]);
         return std::move(*wanted);
@@ -180,7 +204,7 @@ public:
     ~StoreOutput() override { FlushQuietly(); }
 
 private:
-    void Deliver(Pending& p, const mailstore::mapi::Message& message) const override {
+    void Deliver(Pending& p, mailstore::mapi::Message& message) const override {
         if (!target_.store) throw mailstore::MailStoreError("no store is open");
         p.prepared = target_.store->Prepare(message);
     }
@@ -188,8 +212,10 @@ private:
         std::vector<std::string> folder{target_.folder};
         folder.insert(folder.end(), p.labelFolder.begin(), p.labelFolder.end());
         pst::PstStoreSeries::Refolder refolder;
-        if (target_.byLabel()) refolder = FolderOverLabels(std::move(p.labels));
+        if (target_.byLabel()) refolder = FolderOverLabels(std::move(p.labels), rules_);
         pst::PstStoreSeries::Added added = target_.store->AddOnce(folder, std::move(p.prepared), std::move(refolder));
+        p.destination = target_.store->path();
+        for (const std::string& name : folder) p.folder += (p.folder.empty() ? "" : "/") + name;
         if (!added.warning.empty()) warnings_.push_back({p.target, std::move(added.warning)});
         return added.added;
     }
@@ -228,19 +254,31 @@ void MessageOutput::OutputMessage(int32_t n, AppendStrings& message) {
     next->target = target_.inputPath + " (message " + std::to_string(n) + ")";
     // The bytes move to the worker, not copied.
     next->text = message.Take();
+    next->offset = nextOffset_;
+    next->sourceBytes = next->text.size();
     next->size = next->text.capacity();  // what it holds in memory, its spare room included
     // Room for this one: the oldest messages are finished (in order) once worked on.
     // The older half goes at once, so that the run waits for the workers once per
     // batch rather than once per message.
     if (!pending_.empty() && (pending_.size() >= kMaxPending || pendingBytes_ + next->size > kMaxPendingBytes)) {
+        SettleLanguage();  // the messages held for it go to the workers first
         size_t batch = std::max<size_t>(1, pending_.size() / 2);
         pipeline_->Wait(pending_[batch - 1]->ticket);
         for (size_t i = 0; i < batch; ++i) CollectOldest();
         while (!pending_.empty() && pendingBytes_ + next->size > kMaxPendingBytes) CollectOldest();
     }
-    if (!pipeline_) pipeline_ = std::make_unique<ImportPipeline>();
     Pending* p = next.get();
-    next->ticket = pipeline_->Submit([this, p] {
+    pendingBytes_ += next->size;
+    pending_.push_back(std::move(next));
+    if (languageSettled_) Submit(*p);
+    else HoldForLanguage(*p);
+    observer_.MessageWritten(n);
+}
+
+void MessageOutput::Submit(Pending& pending) {
+    if (!pipeline_) pipeline_ = std::make_unique<ImportPipeline>();
+    Pending* p = &pending;
+    p->ticket = pipeline_->Submit([this, p] {
         try {
             Work(*p);
         } catch (...) {
@@ -248,9 +286,25 @@ void MessageOutput::OutputMessage(int32_t n, AppendStrings& message) {
         }
         std::string().swap(p->text);
     });
-    pendingBytes_ += next->size;
-    pending_.push_back(std::move(next));
-    observer_.MessageWritten(n);
+}
+
+namespace {
+// The most messages, and bytes, that wait for the mailbox's language.
+constexpr size_t kLanguageSample = 64;
+constexpr size_t kLanguageSampleBytes = kMaxPendingBytes / 2;
+}  // namespace
+
+void MessageOutput::HoldForLanguage(Pending& p) {
+    vote_.Add(ReadLabels(p.text));
+    if (vote_.Settled() || pending_.size() >= kLanguageSample || pendingBytes_ >= kLanguageSampleBytes)
+        SettleLanguage();
+}
+
+void MessageOutput::SettleLanguage() {
+    if (languageSettled_) return;
+    languageSettled_ = true;
+    rules_.language = vote_.Language();
+    for (auto& p : pending_) Submit(*p);
 }
 
 void MessageOutput::CollectOldest() {
@@ -262,24 +316,111 @@ void MessageOutput::CollectOldest() {
 }
 
 void MessageOutput::Flush() {
+    SettleLanguage();
     while (!pending_.empty()) CollectOldest();
+    WarnUnrecognisedLabels();
+}
+
+void MessageOutput::CountLabels(const Pending& p) {
+    if (!target_.byLabel() || recognisedSeen_) return;
+    if (p.recognised) {
+        recognisedSeen_ = true;
+        labelCounts_.clear();
+        return;
+    }
+    constexpr size_t kMostLabels = 10000;  // distinct labels counted: memory stays bounded
+    for (const std::string& label : p.labels)
+        if (labelCounts_.size() < kMostLabels || labelCounts_.count(label)) ++labelCounts_[label];
+}
+
+void MessageOutput::WarnUnrecognisedLabels() {
+    if (!target_.byLabel() || recognisedSeen_ || warned_ || labelCounts_.empty()) return;
+    warned_ = true;
+    std::vector<std::pair<std::string, int64_t>> most(labelCounts_.begin(), labelCounts_.end());
+    std::stable_sort(most.begin(), most.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    std::string names;
+    for (size_t i = 0; i < most.size() && i < 5; ++i)
+        names += (i ? ", \"" : "\"") + most[i].first + "\" (" + std::to_string(most[i].second) + ")";
+    warnings_.push_back({target_.inputPath,
+                         "sorted by labels, but no message carried a label known as Inbox, Sent, Unread or another "
+                         "system label, so each went to the folder of its first label; the most frequent labels: " +
+                             names + ". A label map (--label-map) can say what they mean"});
+}
+
+void MessageOutput::ReadItemFields(const mailstore::mime::HeaderFields& fields, Pending& p) const {
+    using mailstore::mime::RawHeader;
+    p.messageId = RawHeader(fields, "Message-ID");
+    using mailstore::mime::DecodeEncodedWords;
+    using mailstore::mime::UnfoldHeader;
+    p.sender = DecodeEncodedWords(UnfoldHeader(RawHeader(fields, "From")));
+    p.subject = DecodeEncodedWords(UnfoldHeader(RawHeader(fields, "Subject")));
+    const std::string date = RawHeader(fields, "Date");
+    if (std::optional<long long> seconds = DecodeDate(date)) {
+        // As UTC in ISO 8601, which spreadsheets sort.
+        const std::time_t t = std::time_t(*seconds);
+        std::tm tm{};
+#ifdef _WIN32
+        gmtime_s(&tm, &t);
+#else
+        gmtime_r(&t, &tm);
+#endif
+        char text[32];
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+        p.date = text;
+    } else {
+        p.date = date;
+    }
+}
+
+void MessageOutput::Tell(Pending& p, ItemOutcome::Result result, std::string reason) {
+    if (!wantsItems_) return;
+    ItemOutcome o;
+    o.result = result;
+    o.input = target_.inputPath;
+    o.number = p.n;
+    o.offset = int64_t(p.offset);
+    o.messageId = std::move(p.messageId);
+    o.date = std::move(p.date);
+    o.sender = std::move(p.sender);
+    o.subject = std::move(p.subject);
+    o.reason = std::move(reason);
+    o.destination = std::move(p.destination);
+    o.folder = std::move(p.folder);
+    observer_.ItemDone(o);
 }
 
 // Once per message: a failure of its work or of its finish is the message's.
 void MessageOutput::Collected(Pending& p) {
     try {
         if (p.error) std::rethrow_exception(p.error);
+        if (!p.failure) CountLabels(p);
         if (p.failure) {
+            Tell(p, ItemOutcome::Result::Failed, p.failure->reason);
             Failed(std::move(*p.failure));
-        } else if (!Finish(p)) {
-            ++alreadyThere_;
         } else {
-            ++written_;
-            if (target_.byLabel()) target_.counts->Add(p.labelFolder);
-            for (const std::string& w : p.warnings)
-                warnings_.push_back({p.target, "converted, but some content could not be read: " + w});
+            const size_t warningsBefore = warnings_.size();
+            if (!Finish(p)) {
+                ++alreadyThere_;
+                Tell(p, ItemOutcome::Result::AlreadyThere, "");
+            } else {
+                ++written_;
+                if (target_.byLabel()) target_.counts->Add(p.labelFolder);
+                for (const std::string& w : p.warnings)
+                    warnings_.push_back({p.target, "converted, but some content could not be read: " + w});
+                const bool imported = target_.kind == OutputKind::Msg || target_.kind == OutputKind::Pst;
+                if (imported && p.sourceBytes > kLargeItemBytes)
+                    warnings_.push_back({p.target, "converted, but it is " + std::to_string(p.sourceBytes / 1000000) +
+                                                       " MB: imports into online mailboxes skip items over 150 MB"});
+                std::string reasons;
+                for (size_t i = warningsBefore; i < warnings_.size(); ++i)
+                    reasons += (reasons.empty() ? "" : "; ") + warnings_[i].reason;
+                const auto result =
+                    reasons.empty() ? ItemOutcome::Result::Converted : ItemOutcome::Result::ConvertedWithWarning;
+                Tell(p, result, std::move(reasons));
+            }
         }
     } catch (const std::exception& e) {
+        Tell(p, ItemOutcome::Result::Failed, e.what());
         Failed({p.target, e.what()});
     }
     p.prepared.reset();

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,6 +20,7 @@
 #include "conversion/MessageExtraction.h"
 #include "conversion/RunObserver.h"
 #include "mailstore/mapi/Message.h"
+#include "mailstore/mime/TopHeader.h"
 #include "mailstore/pst/PstStoreSeries.h"
 
 namespace bv::conversion {
@@ -35,6 +37,10 @@ struct MailboxOutput {
     DiskLabelFolders* diskFolders = nullptr;
     LabelFolderCounts* counts = nullptr;
     bool byLabel() const { return counts != nullptr; }
+    // Sorting by labels: the person's label map (may be null), and the mailbox's name,
+    // which may tell the language of its labels.
+    const LabelMap* labelMap = nullptr;
+    std::string mailboxName;
 };
 
 // What every sink shares: the queue of messages under way, and the counts, failures
@@ -48,6 +54,7 @@ public:
     ~MessageOutput() override;
 
     void OutputMessage(int32_t n, AppendStrings& text) override;
+    void MessageAt(uint64_t offset) override { nextOffset_ = offset; }
     bool ShouldStop() override;
     // Finishes the messages still under way. Call it after the extraction; the counts,
     // failures and warnings are complete afterwards.
@@ -72,14 +79,21 @@ protected:
         std::string text;    // the message's bytes until its work has read them
         size_t size = 0;     // the bytes `text` held
         std::vector<std::string> labelFolder;  // sorting by labels: the message's folder
-        std::vector<std::string> labels;       // a store's, sorting by labels: the message's labels
+        std::vector<std::string> labels;       // sorting by labels: the message's labels
+        bool recognised = false;               // sorting by labels: one was a system label
         mailstore::pst::PreparedMessagePtr prepared;  // a store's message, in its form
-        size_t recipients = 0;
         std::vector<std::string> warnings;  // what the import could not read
+        std::string note;                   // a warning of the kind's own
         bool alreadyThere = false;          // the destination held it: nothing added
         std::optional<Failure> failure;     // or an exception in `error`
         std::exception_ptr error;
         ImportPipeline::Ticket ticket = 0;
+        uint64_t offset = 0;      // where it begins in the mailbox
+        uint64_t sourceBytes = 0;  // its size in the mailbox, line ends as written
+        // For the observer's ItemDone (when it wants them): the header's fields, and
+        // where the message went (the file, or the store file and folder).
+        std::string messageId, date, sender, subject;
+        std::string destination, folder;
     };
     // On a worker: the message's work. Reports through `p`; may throw.
     virtual void Work(Pending& p) const = 0;
@@ -96,17 +110,35 @@ protected:
         std::optional<Failure> failure;
     };
     DiskFolder FolderOnDisk(const std::vector<std::string>& labelFolder) const;
+    // On a worker, when the observer wants items: the fields the report names.
+    void ReadItemFields(const mailstore::mime::HeaderFields& fields, Pending& p) const;
+    bool wantsItems_ = false;
 
     RunObserver& observer_;
     MailboxOutput target_;
     std::vector<Failure> warnings_;
+    // Sorting by labels: how the workers read them. Fixed once the language is known,
+    // before the first message goes to a worker.
+    LabelRules rules_;
 
 private:
+    // Sorting by labels, until the mailbox's language is known: the first messages wait
+    // (not yet given to the workers) while their labels vote on it.
+    void HoldForLanguage(Pending& p);
+    void SettleLanguage();
+    void Submit(Pending& p);
+    // Sorting by labels: the labels of messages converted while none carried a system
+    // label, for the one warning at the end of a mailbox where none ever did.
+    void CountLabels(const Pending& p);
+    void WarnUnrecognisedLabels();
+
     void CollectOldest();
     void Collected(Pending& p);
     // A message not converted; a full disk is reported once, for the first write
     // that found it.
     void Failed(Failure failure);
+    // Tells the observer what became of the message.
+    void Tell(Pending& p, ItemOutcome::Result result, std::string reason);
 
     std::unique_ptr<ImportPipeline> pipeline_;
     std::deque<std::unique_ptr<Pending>> pending_;  // in message order
@@ -115,8 +147,17 @@ private:
     int64_t alreadyThere_ = 0;
     int64_t failed_ = 0;
     bool diskFull_ = false;
+    uint64_t nextOffset_ = 0;
     std::vector<Failure> failures_;
+    bool languageSettled_ = true;
+    LanguageVote vote_;
+    bool recognisedSeen_ = false, warned_ = false;
+    std::map<std::string, int64_t> labelCounts_;
 };
+
+// A message this large is converted with a warning into a .pst or .msg file: the
+// common imports into online mailboxes skip items over 150 MB.
+inline constexpr uint64_t kLargeItemBytes = uint64_t(150) * 1000 * 1000;
 
 // "email-" n ".eml" / ".emlx" and "Email-" n ".msg" in the mailbox's folder.
 std::string MessageFileName(const std::string& mailboxFolder, int32_t n, bool emlx);

@@ -35,11 +35,10 @@ constexpr int kInternalError = 51;
 
 void AddChosenFiles(AdderContext& context) {
     try {
-        const QStringList chosen = context.prompts.chooseFiles(QString::fromLatin1(kOpenFilters));
+        const QStringList chosen = context.prompts.chooseFiles(QCoreApplication::translate("filelist", kOpenFilters));
         if (chosen.isEmpty()) return;
         if (chosen.size() > kMaxFilesAtOnce) {
-            context.prompts.message(QStringLiteral("Please select only ") + QString::number(kMaxFilesAtOnce) +
-                                        QStringLiteral(" files at a time"),
+            context.prompts.message(QCoreApplication::translate("filelist", "Please select only %1 files at a time").arg(kMaxFilesAtOnce),
                                     kProgramTitle, MessageIcon::Exclamation);
             return;
         }
@@ -56,7 +55,7 @@ void AddChosenFiles(AdderContext& context) {
 namespace {
 
 void AddFolderUnguarded(AdderContext& context) {
-    QString folder = context.prompts.chooseFolder(QStringLiteral("Choose Source Folder..."));
+    QString folder = context.prompts.chooseFolder(QCoreApplication::translate("filelist", "Choose Source Folder..."));
     if (folder.isEmpty()) return;
     const std::string start = conversion::WithTrailingSeparator(folder.toStdString());
 
@@ -101,8 +100,9 @@ void AddFolderUnguarded(AdderContext& context) {
     if (unreadable.isEmpty()) {
         context.prompts.message(text, kProgramTitle, MessageIcon::None);
     } else {
-        text += QStringLiteral("\n\nThe folder ") + unreadable +
-                QStringLiteral(" could not be read; the files found before it were added.");
+        text += QStringLiteral("\n\n") +
+                QCoreApplication::translate("filelist", "The folder %1 could not be read; the files found before it were added.")
+                    .arg(unreadable);
         context.prompts.message(text, kProgramTitle, MessageIcon::Exclamation);
     }
 }
@@ -110,8 +110,9 @@ void AddFolderUnguarded(AdderContext& context) {
 }  // namespace
 
 QString AddedText(int added, int alreadyListed) {
-    QString text = QString::number(added) + QStringLiteral(" Files Added to List.");
-    if (alreadyListed > 0) text += QStringLiteral("\nAlready in the list: %1.").arg(alreadyListed);
+    QString text = QCoreApplication::translate("filelist", "%1 Files Added to List.").arg(added);
+    if (alreadyListed > 0)
+        text += QStringLiteral("\n") + QCoreApplication::translate("filelist", "Already in the list: %1.").arg(alreadyListed);
     return text;
 }
 

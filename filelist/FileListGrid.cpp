@@ -1,5 +1,6 @@
 #include "filelist/FileListGrid.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -213,7 +214,7 @@ void FileListGrid::RemoveSelectedRows() {
 }
 
 void FileListGrid::ShowSearching(int found) {
-    countLabel_->setText(QStringLiteral("Searching the folder: %1 files found (Esc stops)").arg(found));
+    countLabel_->setText(QCoreApplication::translate("filelist", "Searching the folder: %1 files found (Esc stops)").arg(found));
 }
 
 void FileListGrid::ShowCount() { SetCount(IsEmpty() ? 0 : Rows()); }
@@ -226,7 +227,7 @@ void FileListGrid::ClearCommand(Prompts& prompts) {
     SetRow(0);
     SetCol(0);
     if (Text().isEmpty()) return;
-    if (prompts.ask(QStringLiteral("Do you want to clear all the files in the list\r\n Proceed?"), kProgramTitle))
+    if (prompts.ask(QCoreApplication::translate("filelist", "Do you want to clear all the files in the list\r\n Proceed?"), kProgramTitle))
         ResetFileList();
 }
 
@@ -242,6 +243,6 @@ void FileListGrid::FillCells(int fromRow) {
     }
 }
 
-void FileListGrid::SetCount(int files) { countLabel_->setText(QString::number(files) + QStringLiteral(" files")); }
+void FileListGrid::SetCount(int files) { countLabel_->setText(QCoreApplication::translate("filelist", "%1 files").arg(files)); }
 
 }  // namespace bv::filelist

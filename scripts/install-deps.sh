@@ -9,6 +9,8 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libgmime-3.0-dev libglib2.0-dev libytnef0-dev zlib1g-dev libjemalloc-dev
+  # the window's translations: lrelease (Qt6LinguistTools), Qt's own texts (Yes, No, Details)
+  qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
   libgtest-dev googletest libgsf-1-dev
   # contacts and calendars: iCalendar files
   libical-dev
@@ -24,6 +26,8 @@ packages=(
   nodejs
   # window tests and screenshots
   xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-dejavu-extra
+  # screenshots of the window in Japanese, Chinese and Korean
+  fonts-noto-cjk
   # a window manager for the screenshots of boxes (their title bars)
   openbox
   # benchmarks

@@ -48,7 +48,7 @@ void FitToScreen(QMessageBox& box, const QString& text, const QString& details, 
     if (Fits(box, screen)) return;
     const QStringList lines = text.split(QLatin1Char('\n'));
     box.setDetailedText(details.isEmpty() ? text : text + QStringLiteral("\n\n") + details);
-    const QString more = QStringLiteral("\n... (the rest is in the details)");
+    const QString more = QStringLiteral("\n") + QCoreApplication::translate("Prompts", "... (the rest is in the details)");
     qsizetype lo = 1, hi = lines.size() - 1, best = 1;
     while (lo <= hi) {
         const qsizetype mid = (lo + hi) / 2;

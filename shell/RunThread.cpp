@@ -35,6 +35,8 @@ public:
         owner_.Changed();
     }
     bool StopRequested() const override { return owner_.stop_; }
+    bool WantsItems() const override { return owner_.reportFile_ != nullptr; }
+    void ItemDone(const conversion::ItemOutcome& outcome) override { owner_.reportFile_->Write(outcome); }
 
 private:
     RunThread& owner_;
@@ -51,6 +53,13 @@ RunThread::~RunThread() {
 }
 
 void RunThread::Start() {
+    if (!reportPath_.empty()) {
+        try {
+            reportFile_ = std::make_unique<conversion::ItemReportFile>(reportPath_);
+        } catch (const std::exception&) {
+            // The run goes on without its report.
+        }
+    }
     thread_ = QThread::create([this] { report_ = conversion::RunConversion(options_, *observer_); });
     // QThread::finished comes on the run's thread; this object lives on the window's,
     // so the slot runs there, after the report is complete.

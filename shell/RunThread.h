@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "conversion/ConversionRun.h"
+#include "conversion/ItemReport.h"
 
 class QThread;
 
@@ -33,6 +34,8 @@ public:
     // A run still under way is asked to stop and waited for.
     ~RunThread() override;
 
+    // Before Start: the run's report (ItemReportFile) is written to `path` as it goes.
+    void ReportTo(std::string path) { reportPath_ = std::move(path); }
     void Start();
     // The run ends after the message in hand; open stores and files are finished.
     void RequestStop() { stop_ = true; }
@@ -58,6 +61,8 @@ private:
     std::unique_ptr<Observer> observer_;
     QThread* thread_ = nullptr;
     conversion::RunReport report_;
+    std::string reportPath_;
+    std::unique_ptr<conversion::ItemReportFile> reportFile_;
     mutable std::mutex mutex_;
     Progress progress_;
     std::atomic<bool> stop_{false};

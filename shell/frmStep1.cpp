@@ -87,7 +87,8 @@ const ControlRow kControls[] = {
      "(.msg) files         -     (Supported by MS Outlook, Document Management Software, Forensic Tools)", 0, 1080,
      8055, 255},
     {"ChkAllinOnePST", Kind::Check, nullptr, "Create Single Outlook PST file for All files", 240, 5160, 8535, 255},
-    {"ChkByLabel", Kind::Check, nullptr, "Sort messages into folders by their labels", 4440, 5475, 4335, 255},
+    {"ChkByLabel", Kind::Check, nullptr, "Sort messages into folders by their labels", 3360, 5475, 3975, 255},
+    {"CmdLabelMap", Kind::Button, nullptr, "Label map...", 7440, 5475, 1335, 270},
     {"Label4", Kind::Label, nullptr, "Converting Messages...", 240, 5475, 1815, 255},
     {"LblProgessCurrent", Kind::Label, nullptr, "Mailbox  0 (of 0)", 600, 5760, 2295, 255},
     {"prgRun", Kind::Progress, nullptr, "", 2955, 5760, 5820, 255},
@@ -123,6 +124,24 @@ QFont ControlFont(double points, bool bold) {
     font.setBold(bold);
     font.setStyleHint(QFont::SansSerif);
     return font;
+}
+
+const char* const kLabelMapTip =
+    "A file of your own that says what labels mean, one line each: label = Inbox, Sent Items, Drafts, "
+    "Deleted Items, Junk Email, unread, starred, ignore or a folder path";
+
+// A text of the window in the person's language (the English text when there is no
+// translation of it).
+QString Translated(const char* english) { return QCoreApplication::translate("frmStep1", english); }
+QString Translated(const QString& english) { return Translated(english.toUtf8().constData()); }
+
+// A text the run made, each line in the person's language where it is one of the
+// run's fixed lines; lines with counts, names and reasons stay as they are.
+QString TranslatedLines(const QString& text) {
+    QStringList lines = text.split(QStringLiteral("\r\n"));
+    for (QString& line : lines)
+        if (!line.isEmpty()) line = QCoreApplication::translate("Completion", line.toUtf8().constData());
+    return lines.join(QStringLiteral("\r\n"));
 }
 
 // A completion text cut at its first blank line: the lead for the box, the lists
@@ -180,7 +199,7 @@ void frmStep1::CreateControls() {
     std::vector<QWidget*> focusable;
     for (const ControlRow& row : kControls) {
         QWidget* container = row.in ? Control<QWidget>(row.in) : this;
-        const QString caption = row.caption ? QString::fromUtf8(row.caption) : kHeaderNotice;
+        const QString caption = row.caption ? Translated(row.caption) : Translated(kHeaderNotice);
         QWidget* w = nullptr;
         switch (row.kind) {
             case Kind::Band: w = new Band(container); break;
@@ -231,6 +250,7 @@ void frmStep1::CreateControls() {
     OptMSG = Control<QRadioButton>("OptMSG");
     ChkAllinOnePST = Control<QCheckBox>("ChkAllinOnePST");
     ChkByLabel = Control<QCheckBox>("ChkByLabel");
+    CmdLabelMap = Control<QPushButton>("CmdLabelMap");
     Label1 = Control<QLabel>("Label1");
     LblProgessCurrent = Control<QLabel>("LblProgessCurrent");
     LblIMMFile = Control<QLabel>("LblIMMFile");
@@ -264,10 +284,14 @@ void frmStep1::CreateControls() {
     Picture3->setAutoFillBackground(true);
     ChkAllinOnePST->setChecked(true);
     ChkAllinOnePST->setEnabled(false);
-    ChkAllinOnePST->setToolTip(
-        QStringLiteral("Selecting this option will allow you to create a single PST file for all MBOX files"));
-    ChkByLabel->setToolTip(QStringLiteral(
-        "Each message goes to the folder its labels choose and keeps its unread and starred state"));
+    ChkAllinOnePST->setToolTip(Translated("Selecting this option will allow you to create a single PST file for all MBOX files"));
+    ChkByLabel->setToolTip(
+        Translated("Each message goes to the folder its labels choose and keeps its unread and starred state"));
+    CmdLabelMap->setToolTip(Translated(kLabelMapTip));
+    OptPST->setToolTip(Translated(
+        "A store larger than 50 GB is written in parts. Microsoft 365's PST import skips items over 150 MB "
+        "(each is converted with a warning) and recommends stores of at most 20 GB: for it, convert with "
+        "brimvault-convert --max-pst-size 20G"));
 
     // The share of the run's input read, over all mailboxes.
     prgRun->setRange(0, 1000);
@@ -300,13 +324,15 @@ void frmStep1::ConnectHandlers() {
     connect(CmdConvert, &QPushButton::clicked, this, [this] { CmdConvert_Click(); });
     connect(CmdHelp, &QPushButton::clicked, this, [this] { CmdHelp_Click(); });
     connect(cmdEnd, &QPushButton::clicked, this, [this] { cmdEnd_Click(); });
+    connect(CmdLabelMap, &QPushButton::clicked, this, [this] { CmdLabelMap_Click(); });
     // The one-store check box counts only for .pst; its tick stays as the user left it.
     connect(OptPST, &QRadioButton::toggled, this, [this] { UpdateControls(); });
 }
 
 void frmStep1::UpdateControls() {
     const bool idle = !run_ && !addingFolder_;
-    for (QWidget* w : std::initializer_list<QWidget*>{cmdAdd, CmdAddFolder, cmdClear1, grdFiles1, Frame1, ChkByLabel})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{cmdAdd, CmdAddFolder, cmdClear1, grdFiles1, Frame1, ChkByLabel, CmdLabelMap})
         w->setEnabled(idle);
     ChkAllinOnePST->setEnabled(idle && OptPST->isChecked());
     CmdConvert->setEnabled(idle && !fileList_->IsEmpty());
@@ -350,15 +376,17 @@ bool frmStep1::AskRunOptions(conversion::RunOptions& options) {
     else if (OptEMLX->isChecked()) options.kind = OutputKind::Emlx;
     else if (OptMSG->isChecked()) options.kind = OutputKind::Msg;
     else {
-        prompts_->message(QStringLiteral("Please select a option to convert file(s)."), filelist::kProgramTitle,
+        prompts_->message(Translated("Please select a option to convert file(s)."), filelist::kProgramTitle,
                           filelist::MessageIcon::Information);
         return false;
     }
     options.singleStore = ChkAllinOnePST->isEnabled() && ChkAllinOnePST->isChecked();
     options.byLabel = ChkByLabel->isChecked();
+    // The label map is read as it is now; one that cannot be read stops the run here.
+    if (options.byLabel && !labelMapPath_.isEmpty() && !(options.labelMap = ReadLabelMap(labelMapPath_))) return false;
     // The destination.
     if (closing_) return false;
-    options.destination = prompts_->chooseFolder(QStringLiteral("Choose Folder to Save...")).toStdString();
+    options.destination = prompts_->chooseFolder(Translated("Choose Folder to Save...")).toStdString();
     if (options.destination.empty() || closing_) return false;
     // The list as it is now; it cannot change while the run is under way.
     for (const QString& path : fileList_->Paths()) options.inputs.push_back(path.toStdString());
@@ -380,9 +408,9 @@ void frmStep1::ShowRunProgress() {
     if (!run_) return;
     const RunThread::Progress p = run_->progress();
     if (p.mailboxIndex >= 0)
-        SetLblProgessCurrent(QStringLiteral("Mailbox %1 (of %2) ").arg(p.mailboxIndex + 1).arg(p.mailboxCount));
+        SetLblProgessCurrent(Translated("Mailbox %1 (of %2) ").arg(p.mailboxIndex + 1).arg(p.mailboxCount));
     if (!p.fileName.isEmpty()) SetLblIMMFile(p.fileName);
-    if (p.saved > 0) SetLblProgress(QStringLiteral("Saved %1 Email Messages...").arg(p.saved));
+    if (p.saved > 0) SetLblProgress(Translated("Saved %1 Email Messages...").arg(p.saved));
     if (p.bytesTotal > 0) prgRun->setValue(int(std::min(p.bytesDone, p.bytesTotal) * 1000 / p.bytesTotal));
 }
 
@@ -411,12 +439,38 @@ void frmStep1::ShowRunResult(const conversion::RunReport& report) {
     if (report.stopped) return;
     // The box shows the summary; long lists (failures, warnings, messages per folder)
     // go into its details area.
-    auto [lead, lists] = LeadAndLists(QString::fromStdString(conversion::CompletionText(report, pstRun_, false)));
-    const QString counts = QString::fromStdString(conversion::FolderCountsText(report));
+    auto [lead, lists] =
+        LeadAndLists(TranslatedLines(QString::fromStdString(conversion::CompletionText(report, pstRun_, false))));
+    const QString counts = TranslatedLines(QString::fromStdString(conversion::FolderCountsText(report)));
     if (!counts.isEmpty()) lists += (lists.isEmpty() ? QString() : QStringLiteral("\r\n")) + counts;
     const bool clean = report.failures.empty() && report.warnings.empty();
     prompts_->message(lead, filelist::kProgramTitle, clean ? MessageIcon::Information : MessageIcon::Warning,
                       lists);
+}
+
+std::optional<conversion::LabelMap> frmStep1::ReadLabelMap(const QString& path) {
+    try {
+        return conversion::LabelMap::Read(path.toStdString());
+    } catch (const std::exception& e) {
+        prompts_->message(Translated("The label map cannot be used:") + QStringLiteral("\r\n") + QString::fromStdString(e.what()),
+                          filelist::kProgramTitle, filelist::MessageIcon::Exclamation);
+        return std::nullopt;
+    }
+}
+
+void frmStep1::CmdLabelMap_Click() {
+    const QStringList chosen = prompts_->chooseFiles(Translated("Label maps (*.txt);;All files (*)"));
+    if (chosen.isEmpty()) {
+        // Nothing chosen while a map is in use: the user may want to go without it.
+        if (!labelMapPath_.isEmpty() &&
+            prompts_->ask(Translated("Sort without the label map %1?").arg(labelMapPath_), filelist::kProgramTitle))
+            labelMapPath_.clear();
+    } else if (ReadLabelMap(chosen.front())) {
+        labelMapPath_ = chosen.front();
+        ChkByLabel->setChecked(true);
+    }
+    CmdLabelMap->setToolTip(labelMapPath_.isEmpty() ? Translated(kLabelMapTip)
+                                                    : Translated("Label map in use: %1").arg(labelMapPath_));
 }
 
 void frmStep1::CmdHelp_Click() { prompts_->openExternal(kHelpPageAddress); }
@@ -426,14 +480,14 @@ void frmStep1::cmdEnd_Click() {
         close();  // asks whether to stop the run
         return;
     }
-    if (prompts_->ask(QStringLiteral("Are you sure you want to exit now?"), filelist::kProgramTitle)) close();
+    if (prompts_->ask(Translated("Are you sure you want to exit now?"), filelist::kProgramTitle)) close();
 }
 
 void frmStep1::closeEvent(QCloseEvent* event) {
     if (run_ && !run_->finished()) {
         // Stopping already, or the user wants the run to go on: the window stays.
         if (run_->stopRequested() ||
-            !prompts_->ask(QStringLiteral("A conversion is running. Stop it and exit?"), filelist::kProgramTitle)) {
+            !prompts_->ask(Translated("A conversion is running. Stop it and exit?"), filelist::kProgramTitle)) {
             event->ignore();
             return;
         }

@@ -6,6 +6,9 @@
 #pragma once
 #include <QWidget>
 #include <memory>
+#include <optional>
+
+#include "conversion/LabelMap.h"
 
 #include "filelist/FileListGrid.h"
 #include "filelist/PathLogger.h"
@@ -96,6 +99,10 @@ private:
     void RunEnded();
     // The completion or store error box of a run that was not stopped.
     void ShowRunResult(const conversion::RunReport& report);
+    // Chooses the label map (nothing chosen: asks whether to go without the one in use).
+    void CmdLabelMap_Click();
+    // The label map read from `path`; none, after telling the user why, when it cannot be used.
+    std::optional<conversion::LabelMap> ReadLabelMap(const QString& path);
     void CmdHelp_Click();
     void cmdEnd_Click();
 
@@ -128,6 +135,8 @@ private:
     QButtonGroup* options_ = nullptr;
     QCheckBox* ChkAllinOnePST = nullptr;
     QCheckBox* ChkByLabel = nullptr;  // sort messages into folders by their labels
+    QPushButton* CmdLabelMap = nullptr;  // chooses the person's label map
+    QString labelMapPath_;               // the label map chosen, empty for none
     QLabel* Label1 = nullptr;
     QLabel* LblProgessCurrent = nullptr;
     QProgressBar* prgRun = nullptr;

@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include "shell/Translations.h"
 #include "shell/frmStep1.h"
 #include "version.h"
 
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Brimvault Converter"));
     QApplication::setApplicationVersion(QStringLiteral(BV_VERSION_STRING));
     QApplication::setDesktopFileName(QStringLiteral("brimvault-converter"));
+    bv::shell::InstallTranslations(app);
 
     // Hidden switch for the project's screenshot script: --screenshot FILE grabs the
     // window once it is shown and quits.

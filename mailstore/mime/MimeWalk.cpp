@@ -60,7 +60,9 @@ bool DecodeContent(std::string_view raw, GMimeContentEncoding enc, Binary& out, 
     }
     GMimeEncoding state;
     g_mime_encoding_init_decode(&state, enc);
-    out.resize(g_mime_encoding_outlen(&state, raw.size()) + 16);
+    size_t room = g_mime_encoding_outlen(&state, raw.size());
+    if (enc == GMIME_CONTENT_ENCODING_BASE64) room = std::min(room, significant / 4 * 3 + 3);  // what 4-in-3 gives
+    out.resize(room + 16);
     size_t n = g_mime_encoding_step(&state, raw.data(), raw.size(), reinterpret_cast<char*>(out.data()));
     n += g_mime_encoding_flush(&state, "", 0, reinterpret_cast<char*>(out.data()) + n);
     out.resize(n);
@@ -78,22 +80,36 @@ bool DecodeContent(std::string_view raw, GMimeContentEncoding enc, Binary& out, 
     return true;
 }
 
-// A part's content as stored (still transfer-encoded).
-std::string RawContent(GMimePart* part) {
-    std::string raw;
+// A part's content as stored (still transfer-encoded): the bytes the parser read, in
+// place where they are in memory (a part of the message's bytes), else a copy.
+struct RawBytes {
+    std::string_view view;
+    std::string copy;
+    operator std::string_view() const { return view; }
+};
+RawBytes RawContent(GMimePart* part) {
+    RawBytes raw;
     GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
     if (!wrapper) return raw;
     GMimeStream* stream = g_mime_data_wrapper_get_stream(wrapper);
     if (!stream) return raw;
     g_mime_stream_reset(stream);
     gint64 len = g_mime_stream_length(stream);
-    if (len > 0) raw.reserve(size_t(len));
+    if (GMIME_IS_STREAM_MEM(stream) && len >= 0) {
+        const GByteArray* bytes = GMIME_STREAM_MEM(stream)->buffer;
+        if (bytes && stream->bound_start >= 0 && uint64_t(stream->bound_start) + uint64_t(len) <= bytes->len) {
+            raw.view = std::string_view(reinterpret_cast<const char*>(bytes->data) + stream->bound_start, size_t(len));
+            return raw;
+        }
+    }
+    if (len > 0) raw.copy.reserve(size_t(len));
     char buf[16384];
     for (;;) {
         ssize_t n = g_mime_stream_read(stream, buf, sizeof buf);
         if (n <= 0) break;
-        raw.append(buf, size_t(n));
+        raw.copy.append(buf, size_t(n));
     }
+    raw.view = raw.copy;
     return raw;
 }
 

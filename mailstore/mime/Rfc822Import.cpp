@@ -153,18 +153,6 @@ void TakeOutNuls(mapi::Message& m, std::vector<std::string>& where, int depth = 
     }
 }
 
-void AttachOriginal(std::string_view bytes, mapi::Message& out) {
-    Attachment a;
-    a.props.SetInt(PR_ATTACH_NUM, int32_t(out.attachments.size()));
-    a.props.SetInt(PR_RENDERING_POSITION, -1);
-    a.props.SetInt(PR_ATTACH_METHOD, ATTACH_BY_VALUE);
-    SetAttachNames(a.props, "original-message.eml");
-    a.props.SetString(PR_ATTACH_MIME_TAG, "message/rfc822");
-    a.props.SetInt(PR_ATTACH_SIZE, int32_t(std::min<size_t>(bytes.size(), 0x7FFFFFFF)));
-    a.props.SetBinary(PR_ATTACH_DATA_BIN, Binary(bytes.begin(), bytes.end()));
-    out.attachments.push_back(std::move(a));
-}
-
 // Takes the NULs out of the message's strings; true, with a warning, when any but
 // terminators were there: the original is to be attached (`attached`: it is anyway).
 bool NulsTakenOut(mapi::Message& out, bool attached) {
@@ -174,7 +162,7 @@ bool NulsTakenOut(mapi::Message& out, bool attached) {
     std::string fields;
     for (const std::string& f : nuls) fields += (fields.empty() ? "" : ", ") + f;
     out.warnings.push_back("NUL characters taken out of " + fields + " (a text property cannot hold them); " +
-                           (attached ? "see the original attached" : "the original is attached as original-message.eml"));
+                           (attached ? std::string("see the original attached") : std::string("the original is attached as ") + kOriginalMessageName));
     return true;
 }
 
@@ -195,7 +183,7 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
         text.raw = headerLen == 0 ? data.substr(bodyStart) : data;
         warnings.push_back("the message has no header; its text is kept as the body");
         FillMessage(out, depth, warnings, HeaderFields{}, Body{nullptr, &text, {}}, std::string_view(), envelope, searchKey);
-        if (NulsTakenOut(out, false)) AttachOriginal(bytes, out);
+        if (NulsTakenOut(out, false)) out.attachments.push_back(OriginalMessageAttachment(bytes, int32_t(out.attachments.size())));
         return;
     }
     const std::string_view headerBytes = hasHeader ? data.substr(0, headerLen) : std::string_view();
@@ -296,11 +284,23 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
     }
     if (issues.truncated() && !failed) warnings.push_back("the message is truncated (a closing MIME boundary is missing)");
     const bool nuls = NulsTakenOut(out, failed);
-    if (failed) warnings.push_back(failure + "; the original is attached as original-message.eml");
-    if (failed || nuls) AttachOriginal(bytes, out);
+    if (failed) warnings.push_back(failure + "; the original is attached as " + kOriginalMessageName);
+    if (failed || nuls) out.attachments.push_back(OriginalMessageAttachment(bytes, int32_t(out.attachments.size())));
 }
 
 }  // namespace
+
+mapi::Attachment OriginalMessageAttachment(std::string_view bytes, int32_t number) {
+    Attachment a;
+    a.props.SetInt(PR_ATTACH_NUM, number);
+    a.props.SetInt(PR_RENDERING_POSITION, -1);
+    a.props.SetInt(PR_ATTACH_METHOD, ATTACH_BY_VALUE);
+    SetAttachNames(a.props, kOriginalMessageName);
+    a.props.SetString(PR_ATTACH_MIME_TAG, "message/rfc822");
+    a.props.SetInt(PR_ATTACH_SIZE, int32_t(std::min<size_t>(bytes.size(), 0x7FFFFFFF)));
+    a.props.SetBinary(PR_ATTACH_DATA_BIN, Binary(bytes.begin(), bytes.end()));
+    return a;
+}
 
 void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth) {
     ImportTop(bytes, ReadMessageTop(bytes), out, depth);

@@ -49,4 +49,10 @@ void ImportRfc822(std::string_view bytes, mapi::Message& out);
 // the same bytes), so that its header is cut only once.
 void ImportRfc822(std::string_view bytes, const MessageTop& top, mapi::Message& out);
 
+// The whole message `bytes` as attachment number `number`: "original-message.eml", by
+// value, of MIME type message/rfc822 (what a reader opens where a message could not be
+// kept whole in the properties).
+inline constexpr const char* kOriginalMessageName = "original-message.eml";
+mapi::Attachment OriginalMessageAttachment(std::string_view bytes, int32_t number);
+
 }  // namespace bv::mailstore::mime

@@ -275,6 +275,43 @@ void WriteMessage(Entry* st, const Message& m, bool topLevel, int depth, NameIdM
 
 }  // namespace
 
+bool FitsMsgFile(const mapi::Message& message) {
+    if (message.attachments.size() > kMaxAttachmentStorages || message.recipients.size() > kMaxRecipientStorages)
+        return false;
+    for (const Attachment& a : message.attachments)
+        if (a.embedded && !FitsMsgFile(*a.embedded)) return false;
+    return true;
+}
+
+namespace {
+// Leaves out what an embedded message holds past the limits.
+void FitEmbedded(Message& m) {
+    if (m.attachments.size() > kMaxAttachmentStorages) m.attachments.resize(kMaxAttachmentStorages);
+    if (m.recipients.size() > kMaxRecipientStorages) m.recipients.resize(kMaxRecipientStorages);
+    for (Attachment& a : m.attachments)
+        if (a.embedded) FitEmbedded(*a.embedded);
+}
+}  // namespace
+
+std::string FitToMsgFile(mapi::Message& message) {
+    if (FitsMsgFile(message)) return "";
+    std::string kept;
+    auto tell = [&kept](size_t fit, size_t all, const char* what) {
+        if (fit == all) return;
+        if (!kept.empty()) kept += " and ";
+        kept += std::to_string(fit) + " of its " + std::to_string(all) + " " + what;
+    };
+    const size_t attachments = message.attachments.size(), recipients = message.recipients.size();
+    if (attachments >= kMaxAttachmentStorages) message.attachments.resize(kMaxAttachmentStorages - 1);
+    if (recipients > kMaxRecipientStorages) message.recipients.resize(kMaxRecipientStorages);
+    tell(message.attachments.size(), attachments, "attachments");
+    tell(message.recipients.size(), recipients, "recipients");
+    for (Attachment& a : message.attachments)
+        if (a.embedded) FitEmbedded(*a.embedded);
+    if (kept.empty()) kept = "some of the attachments of its attached messages";
+    return kept;
+}
+
 bool WriteMsgFile(const mapi::Message& message, const std::filesystem::path& path) {
     // Build the whole tree first: a message that cannot be written leaves no file at all.
     CompoundFile cfb;

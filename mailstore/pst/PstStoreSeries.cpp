@@ -1,11 +1,14 @@
 #include "mailstore/pst/PstStoreSeries.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <utility>
 
 #include "mailstore/MailStoreError.h"
 #include "mailstore/base/Ascii.h"
+#include "mailstore/base/Crc32.h"
+#include "mailstore/base/Utf8.h"
 #include "mailstore/pst/messaging/MessageBuilder.h"
 #include "mailstore/pst/messaging/NameToIdMap.h"
 #include "mailstore/pst/messaging/Store.h"
@@ -25,8 +28,29 @@ constexpr uint64_t kMarginBytes = 16 * 1024;
 constexpr size_t kMaxWaitingBytes = 8u << 20;
 }  // namespace
 
+// The stem's last name is cut when a part's file name made from it ("<name> (n).pst")
+// could pass the 255 bytes a file system allows a name: its beginning is kept (whole
+// characters) and a digest of the whole name added, so that long names that begin
+// alike stay apart and the next run finds the same file.
+std::string PstStoreSeries::FittingStem(const std::string& stem) {
+    constexpr size_t kMaxName = 255;
+    constexpr size_t kPartSuffix = std::string_view(" (99999).pst").size();
+    constexpr size_t kDigest = std::string_view("~0123ABCD").size();
+    const fs::path path = fs::u8path(stem);
+    const std::u8string leaf8 = path.filename().u8string();
+    const std::string leaf(leaf8.begin(), leaf8.end());
+    if (leaf.size() + kPartSuffix <= kMaxName) return stem;
+    std::string cut = base::Utf8Prefix(leaf, kMaxName - kPartSuffix - kDigest);
+    while (!cut.empty() && (cut.back() == ' ' || cut.back() == '.')) cut.pop_back();  // Windows drops them
+    char digest[16];
+    std::snprintf(digest, sizeof digest, "~%08X",
+                  unsigned(base::ComputeCrc(reinterpret_cast<const uint8_t*>(leaf.data()), leaf.size())));
+    const std::u8string shortened = (path.parent_path() / fs::u8path(cut + digest)).u8string();
+    return std::string(shortened.begin(), shortened.end());
+}
+
 PstStoreSeries::PstStoreSeries(std::string stem, std::string displayName, uint64_t maxSize)
-    : stem_(std::move(stem)), displayName_(std::move(displayName)), maxSize_(maxSize) {
+    : stem_(FittingStem(stem)), displayName_(std::move(displayName)), maxSize_(maxSize) {
     OpenPart();
 }
 
@@ -87,6 +111,7 @@ std::string PstStoreSeries::AddItemFolder(const std::string& nameIn, const std::
         throw;
     }
     folders_.push_back(name);
+    foldersLowered_.insert(base::AsciiLowered(name));
     return name;
 }
 
@@ -108,6 +133,7 @@ void PstStoreSeries::AddFolder(const std::string& name) {
         throw;
     }
     folders_.push_back(name);
+    foldersLowered_.insert(base::AsciiLowered(name));
 }
 
 PreparedMessagePtr PstStoreSeries::Prepare(const mapi::Message& message) const {
@@ -182,11 +208,7 @@ bool PstStoreSeries::Relabel(Store& part, Identity identity, const std::vector<s
     const std::vector<std::string> now = part.FolderPath(held->folder);
     // Only a message below a top folder of this run (a mailbox's) is moved: the other
     // folders of a store, an Outlook-made one say, stay as their owner left them.
-    auto ours = [&](const std::string& top) {
-        return std::any_of(folders_.begin(), folders_.end(),
-                           [&](const std::string& f) { return base::EqualsNoCase(f, top); });
-    };
-    if (now.empty() || !ours(now[0])) return true;
+    if (now.empty() || !foldersLowered_.count(base::AsciiLowered(now[0]))) return true;
     const std::vector<std::string> wanted = refolder(now, held->categories);
     if (wanted.empty() || wanted == now) return true;
     FolderId folder = part.IpmSubtree();
@@ -255,6 +277,7 @@ void PstStoreSeries::AddWaitingCategories() {
                 part->CommitNow();
             }
             part->Close();  // written only when a category was added
+            written_.push_back(part->TakeWritten());
         } catch (const std::exception& e) {
             // The part stays as its last commit left it.
             failures_.push_back({partPath, std::string("cannot add the labels of messages met again: ") + e.what(), 0});
@@ -279,6 +302,7 @@ void PstStoreSeries::ClosePart(bool anotherFollows) {
         failures_.push_back({path_, e.what(), messages_});
         return;
     }
+    written_.push_back(part->TakeWritten());
     partsDone_.push_back(path_);
 }
 

@@ -5,18 +5,20 @@
 //
 // Messages are prepared for the series, not for a part: their named properties keep
 // their names, and the part a message lands in gives them its own ids when the
-// message is added.
+// message is added, at every level of it (MessageNames).
 #pragma once
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "mailstore/pst/PstStore.h"
+#include "mailstore/pst/StoreReadBack.h"
 #include "mailstore/pst/messaging/IdentityTable.h"
 
 namespace bv::mailstore::pst {
@@ -29,8 +31,12 @@ public:
     // Opens the first part that is not full yet: "<stem>.pst" or "<stem> (n).pst",
     // created when absent, otherwise opened and added to (a part of an earlier run that
     // is full already stays as it is). `maxSize`: the largest a part may grow, in
-    // bytes; 0 for no limit. Throws MailStoreError; path() names the part.
+    // bytes; 0 for no limit. A stem whose last name is too long for the parts' file
+    // names is shortened: its beginning and a digest of the whole name. Throws
+    // MailStoreError; path() names the part.
     PstStoreSeries(std::string stem, std::string displayName, uint64_t maxSize);
+    // The stem a series made with `stem` uses: `stem`, or its shortened form.
+    static std::string FittingStem(const std::string& stem);
     // A part still open is finished, so what it holds stays readable.
     ~PstStoreSeries();
     PstStoreSeries(const PstStoreSeries&) = delete;
@@ -83,6 +89,10 @@ public:
     // The parts that could not be finished since the last call.
     std::vector<PartFailure> TakeFailures() { return std::exchange(failures_, {}); }
 
+    // What was written into each part, one entry per close (a part opened again to add
+    // categories comes again: WrittenStore::Merge), since the last call.
+    std::vector<WrittenStore> TakeWritten() { return std::exchange(written_, {}); }
+
     bool open() const { return part_ != nullptr; }
     // The number of the part open now (or last): 1 for "<name>.pst", 2 for "<name> (2).pst"...
     int partNumber() const { return number_; }
@@ -124,6 +134,7 @@ private:
     bool freshPart_ = true;    // the open part was created, not found
     int64_t messages_ = 0;     // put into the open part
     std::vector<std::string> folders_;  // the top folders, in order
+    std::set<std::string> foldersLowered_;  // the same, their ASCII letters lowered
     std::map<std::string, std::string> folderClasses_;  // top folders of items other than mail -> class
     std::map<std::pair<FolderId, std::string>, FolderId> known_;  // folders of the open part
     // The ids messages are prepared with: the first part's map, then every name met.
@@ -141,6 +152,7 @@ private:
     std::vector<Waiting> waitingCategories_;
     size_t waitingBytes_ = 0;
     std::vector<PartFailure> failures_;
+    std::vector<WrittenStore> written_;
 };
 
 }  // namespace bv::mailstore::pst

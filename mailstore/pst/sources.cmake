@@ -26,6 +26,7 @@ target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/messaging/Store.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/StoreContents.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/StoreIdentity.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/messaging/StoreReadBack.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/StoreRelabel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/Templates.cpp
 )

@@ -116,6 +116,40 @@ class ByLabel(TempDirTest):
         folder = out_folder(dest, box)
         self.assertEqual(sorted(os.listdir(os.path.join(folder, "Inbox"))), ["email-1.eml", "email-3.eml"])
 
+    def test_labels_no_system_label_names_warned_then_mapped(self):
+        # An account in a language the built-in names do not know: one warning naming
+        # the most frequent labels (exit 1); a label map then sorts it cleanly.
+        box = os.path.join(self.tmp, "m.mbox")
+        with open(box, "w", encoding="utf-8") as f:
+            for i, labels in enumerate(["Innboks,Ulest", "Innboks", "Prosjekt"]):
+                f.write("From a\nSubject: %d\nX-Brimvault-Labels: %s\n\nx\n" % (i, labels))
+        r = run("--to", "eml", "--by-label", "-o", os.path.join(self.tmp, "a"), box)
+        self.assertEqual(r.returncode, 1, r.stderr)
+        self.assertIn('no message carried a label known as Inbox, Sent, Unread or another system label', r.stderr)
+        self.assertIn('"Innboks" (2), "Prosjekt" (1), "Ulest" (1). A label map (--label-map)', r.stderr)
+        self.assertEqual(r.stderr.count("--label-map"), 1)
+
+        labelmap = os.path.join(self.tmp, "map.txt")
+        with open(labelmap, "w", encoding="utf-8") as f:
+            f.write("# mine\ninnboks = Inbox\nULEST = unread\n")
+        dest = os.path.join(self.tmp, "b")
+        r = run("--to", "eml", "--by-label", "--label-map", labelmap, "-o", dest, box)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(r.stdout.splitlines()[3:], ["Inbox            2", "Prosjekt         1"])
+
+        # A map that cannot be used stops the command before it starts.
+        with open(labelmap, "a", encoding="utf-8") as f:
+            f.write("Prosjekt Work\n")
+        for args, why in ((["--label-map", labelmap], labelmap + ", line 4: no \"=\" between the label and what it means"),
+                          (["--label-map", os.path.join(self.tmp, "none.txt")], "cannot read the label map "),
+                          (["--label-map"], "--label-map needs a file")):
+            r = run("--to", "eml", "--by-label", "-o", os.path.join(self.tmp, "c"), box, *args)
+            self.assertEqual(r.returncode, 2, args)
+            self.assertIn(why, r.stderr)
+        r = run("--to", "eml", "--label-map", labelmap, "-o", os.path.join(self.tmp, "c"), box)
+        self.assertEqual((r.returncode, r.stderr.splitlines()[0]), (2, "brimvault-convert: --label-map goes with --by-label"))
+        self.assertFalse(os.path.exists(os.path.join(self.tmp, "c")))
+
 
 class NothingToConvert(TempDirTest):
     """No mailbox among the inputs is a failure (exit 1), never a success."""
@@ -189,7 +223,8 @@ class SameFileTwice(TempDirTest):
             dest = os.path.join(self.tmp, "out-" + kind)
             r = run("--to", kind, "-o", dest, *spellings)
             self.assertEqual((r.returncode, r.stderr), (0, ""), kind)
-            self.assertEqual(r.stdout, "1 mailbox(es) and 2 message(s) converted into %s/\n" % dest, kind)
+            read_back = "; read back: 2 items in 1 folders, as written" if kind == "pst" else ""
+            self.assertEqual(r.stdout, "1 mailbox(es) and 2 message(s) converted into %s/%s\n" % (dest, read_back), kind)
         self.assertEqual(os.listdir(os.path.join(self.tmp, "out-pst")), ["m.pst"])
         self.assertEqual(sorted(os.listdir(out_folder(os.path.join(self.tmp, "out-eml"), box))),
                          ["email-1.eml", "email-2.eml"])
@@ -206,7 +241,9 @@ class Report(TempDirTest):
             dest = os.path.join(self.tmp, kind)
             r = run("--to", kind, "-o", dest, box)
             self.assertEqual(r.returncode, 0, r.stderr)
-            self.assertEqual(r.stdout, "1 mailbox(es) and 2 message(s) converted into %s/\n" % dest, kind)
+            # A store is read back: the line says so.
+            read_back = "; read back: 2 items in 1 folders, as written" if kind == "pst" else ""
+            self.assertEqual(r.stdout, "1 mailbox(es) and 2 message(s) converted into %s/%s\n" % (dest, read_back), kind)
             self.assertEqual(r.stderr, "", kind)
 
     def test_each_failure_once_on_stderr_and_the_counts_on_stdout(self):
@@ -259,7 +296,7 @@ class Progress(TempDirTest):
 
 
 class StoreError(TempDirTest):
-    def test_a_store_that_cannot_be_opened_is_named_with_its_cause_first(self):
+    def test_a_store_of_one_mailbox_that_cannot_be_opened_costs_that_mailbox(self):
         box = os.path.join(self.tmp, "m.mbox")
         with open(box, "w") as f:
             f.write("From a\nSubject: 1\n\nx\n")
@@ -267,12 +304,15 @@ class StoreError(TempDirTest):
         os.makedirs(dest)
         with open(os.path.join(dest, "m.pst"), "w") as f:
             f.write("a shopping list, not a store")
-        r = run("--to", "pst", "-o", dest, box)
+        # A store of one mailbox that cannot be opened costs that mailbox only.
+        other = os.path.join(self.tmp, "n.mbox")
+        with open(other, "w") as f:
+            f.write("From a\nSubject: 1\n\nx\n")
+        r = run("--to", "pst", "-o", dest, box, other)
         self.assertEqual(r.returncode, 1)
-        lines = r.stderr.splitlines()
-        self.assertTrue(lines[0].startswith("brimvault-convert: %s/m.pst is not a .pst store that can be opened"
-                                            % dest), r.stderr)
-        self.assertEqual(lines[1:], ["The conversion stopped there; the mailboxes converted before it keep their output."])
+        self.assertEqual(r.stderr.splitlines(), ["failed: %s/m.pst: not a .pst store that can be opened: "
+                                                 "HEADER size too small for a .pst header" % dest], r.stderr)
+        self.assertTrue(os.path.exists(os.path.join(dest, "n.pst")))
         self.assertNotIn("Outlook", r.stderr + r.stdout)
         with open(os.path.join(dest, "m.pst")) as f:
             self.assertEqual(f.read(), "a shopping list, not a store")

@@ -232,6 +232,44 @@ TEST(Run, StoreThatCannotBeCreatedTakesTheStoreErrorPath) {
     }
 }
 
+// A mailbox whose name is as long as a file name may be (its store's file name and
+// the store's temporary name would not fit), one whose store cannot be opened (a file
+// that is no store stands under its name), then an ordinary one: each store error costs
+// its own mailbox only. The long name's store is shortened, keeps its beginning and
+// stays apart from another long name that begins alike; a second run finds it again.
+TEST(Run, StoreErrorOfOneMailboxCostsThatMailboxOnly) {
+    TempDir in, out;
+    const std::string longName(240, 'L');
+    const std::vector<fs::path> boxes = {in.path() / (longName + "-one.mbox"), in.path() / (longName + "-two.mbox"),
+                                         in.path() / "taken.mbox", in.path() / "plain.mbox"};
+    for (const fs::path& box : boxes) WriteFile(box, "From a\nSubject: s\n\nx\n");
+    WriteFile(out.path() / "taken.pst", "not a store");
+    for (int run = 0; run < 2; ++run) {
+        TestHost h;
+        h.options.kind = OutputKind::Pst;
+        h.options.destination = out.str();
+        for (const fs::path& box : boxes) h.options.inputs.push_back(box.string());
+        RunReport r = h.Run();
+        EXPECT_FALSE(r.storeError);
+        EXPECT_EQ(r.mailboxesConverted, 3);
+        EXPECT_EQ(r.mailboxesFailed, 1);
+        EXPECT_EQ(r.messagesConverted, run == 0 ? 3 : 0);
+        EXPECT_EQ(r.messagesAlreadyThere, run == 0 ? 0 : 3);
+        ASSERT_EQ(r.failures.size(), 1u);
+        EXPECT_EQ(r.failures[0].file, (out.path() / "taken.pst").string());
+    }
+    std::vector<std::string> stores;
+    for (const std::string& name : Tree(out.path()))
+        if (name != "taken.pst") stores.push_back(name);
+    ASSERT_EQ(stores.size(), 3u);  // nothing temporary left
+    EXPECT_EQ(stores.back(), "plain.pst");
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_LE(stores[i].size() + std::string(" (99)").size(), 255u) << stores[i];
+        EXPECT_EQ(stores[i].substr(0, 200), longName.substr(0, 200));
+    }
+    EXPECT_NE(stores[0], stores[1]);
+}
+
 // The share of the input read: the sum of the distinct inputs' sizes as the total,
 // a done count that only grows, at most about every 50 ms, and all of it at the end.
 TEST(Run, BytesReadTellsTheShareOfTheInputOverAllMailboxes) {
@@ -353,6 +391,7 @@ TEST(Run, MsgAndPstRunsLeaveOnlyTheirFilesAndAWarningCountsAsConverted) {
     ASSERT_EQ(r.warnings.size(), 1u);
     EXPECT_EQ(r.warnings[0].file, (folder / "Email-1.msg").string());
     EXPECT_NE(r.warnings[0].reason.find("only 2048 of its 2100 recipients"), std::string::npos);
+    EXPECT_NE(r.warnings[0].reason.find("the whole message is attached as original-message.eml"), std::string::npos);
     EXPECT_EQ(r.mailboxesConverted, 1);
     EXPECT_EQ(r.messagesConverted, 2);
     const std::string text = CompletionText(r, false);

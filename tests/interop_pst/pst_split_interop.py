@@ -4,7 +4,7 @@ per-mailbox, single-store and appending modes, with and without --by-label. Ever
 is read back by readpst (-j 0), pffinfo, pypff and pst-validate; every message must be
 found exactly once (also after converting the same mailboxes again), no part may pass the
 limit unless it holds one message larger than the limit alone, and the completion
-message names the parts. Sorted by labels, every message keeps its label folder, read
+message names the parts and says the run read every store back as written. Sorted by labels, every message keeps its label folder, read
 state, follow-up flag and text and categories in whichever part it landed.
 
 Run by ctest (interop_pst_split)."""
@@ -195,6 +195,9 @@ def check_store(dest, stem, expected, work, validate, stdout, times=1, min_parts
         check(size <= limit or len(subjects) == 1, '%s: %d bytes with %d messages' % (path, size, len(subjects)))
         check(path in stdout, 'the completion message does not name %s' % path)
     check(len(tops) == 1, '%s: the parts have different display names: %r' % (stem, tops))
+    # Every store the run wrote or added to read back as it was written.
+    check(re.search(r'; read back: \d+ items in \d+ folders, as written', stdout),
+          '%s: the run did not read its stores back as written: %s' % (stem, stdout[-500:]))
     wrong = {s: n for s, n in seen.items() if n != times} | {s: 0 for s in expected if s not in seen}
     check(not wrong, '%s: messages not found exactly %d time(s): %r' % (stem, times, dict(list(wrong.items())[:10])))
     check(set(seen) == set(expected), '%s: messages that were not in the mailboxes' % stem)

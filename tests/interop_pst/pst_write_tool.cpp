@@ -8,6 +8,8 @@
 //   pst_write_tool eml OUT.pst DIR      every .eml below DIR through the importer into one folder
 //   pst_write_tool typed OUT.pst N      N mail-sized messages (timing)
 //   pst_write_tool big OUT.pst GB       8 MB attachments until the store passes GB gigabytes
+//   pst_write_tool remove OUT.pst       takes the item of the highest node id out from under its
+//                                       folder: its node removed, its contents table row and count kept
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +22,7 @@
 #include "mailstore/mime/Rfc822Import.h"
 #include "mailstore/mapi/Message.h"
 #include "mailstore/pst/PstStore.h"
+#include "mailstore/pst/ndb/NodeDatabase.h"
 
 using namespace bv::mailstore::mapi;
 using bv::mailstore::pst::PstStore;
@@ -273,6 +276,18 @@ void Append(const std::string& path, const std::string& tag) {
     // Destroyed without Close: the destructor closes.
 }
 
+void RemoveItem(const std::string& path) {
+    using namespace bv::mailstore::pst;
+    std::unique_ptr<NodeDatabase> db = NodeDatabase::Open(path);
+    Nid last = 0;
+    db->ForEachNode([&](Nid nid, const NodeRef&) {
+        if (NidTypeOf(nid) == NID_TYPE_NORMAL_MESSAGE) last = std::max(last, nid);
+    });
+    if (!last) throw bv::mailstore::MailStoreError("the store holds no item");
+    db->RemoveNode(last);
+    db->Commit();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -288,6 +303,7 @@ int main(int argc, char** argv) {
         else if (mode == "one") WriteOneFolder(path, argc > 3 ? std::atoi(argv[3]) : 1000, argc > 4 ? std::atoi(argv[4]) : 0);
         else if (mode == "eml") WriteEml(path, argv[3]);
         else if (mode == "typed") WriteTyped(path, argc > 3 ? std::atoi(argv[3]) : 11000);
+        else if (mode == "remove") RemoveItem(path);
         else if (mode == "big") WriteBig(path, argc > 3 ? std::atof(argv[3]) : 4.2);
         else return 2;
     } catch (const std::exception& e) {

@@ -364,6 +364,37 @@ TEST(MsgWriter, RecipientRowsBeyondTheLimitAreLeftOut) {
     EXPECT_EQ(U32(root->streams["__properties_version1.0"], 16), 2048u);
 }
 
+// A message past the limits is fitted: what is left out is told, room stays for the
+// original, and the fitted message is written (its embedded messages fitted too).
+TEST(MsgWriter, MessagesPastTheLimitsAreFitted) {
+    struct Case {
+        size_t attachments, recipients, embeddedAttachments;
+        const char* leftOut;
+    } cases[] = {
+        {2048, 2048, 0, ""},
+        {10000, 0, 0, "2047 of its 10000 attachments"},
+        {2048, 0, 3000, "2047 of its 2048 attachments"},
+        {1, 200000, 0, "2048 of its 200000 recipients"},
+        {2049, 2049, 0, "2047 of its 2049 attachments and 2048 of its 2049 recipients"},
+        {1, 0, 2049, "some of the attachments of its attached messages"},
+    };
+    for (const Case& c : cases) {
+        Message m;
+        m.attachments.resize(c.attachments);
+        m.recipients.resize(c.recipients);
+        if (c.embeddedAttachments) {
+            m.attachments[0].embedded = std::make_unique<Message>();
+            m.attachments[0].embedded->attachments.resize(c.embeddedAttachments);
+        }
+        EXPECT_EQ(bv::mailstore::msg::FitsMsgFile(m), std::string(c.leftOut).empty());
+        EXPECT_EQ(bv::mailstore::msg::FitToMsgFile(m), c.leftOut);
+        EXPECT_TRUE(bv::mailstore::msg::FitsMsgFile(m));
+        if (*c.leftOut) EXPECT_LT(m.attachments.size(), 2048u);
+        CompleteMessage(m);
+        EXPECT_NO_THROW(WriteMsgFile(m, TempDir() / "fitted.msg")) << c.leftOut;
+    }
+}
+
 TEST(MsgWriter, ManyAttachmentsAndRecipientsNumberedInHex) {
     Message m;
     for (int i = 0; i < 20; ++i) {

@@ -2,6 +2,7 @@
 // computed ones dropped, flags and sizes, recipient and attachment subnodes).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 
@@ -10,6 +11,8 @@
 #include "mailstore/pst/ltp/TableContext.h"
 #include "mailstore/pst/messaging/IdentityTable.h"
 #include "mailstore/pst/messaging/MessageBuilder.h"
+#include "mailstore/pst/messaging/NameToIdMap.h"
+#include "mailstore/pst/ndb/Header.h"
 #include "mailstore/pst/messaging/PropertyEncoding.h"
 
 using namespace bv::mailstore::pst;
@@ -146,6 +149,82 @@ TEST(PstMessage, NoAttachmentsClearsTheFlagAndEmbeddedMessagesNest) {
     TcRead rows = ReadTableContext(heap, [](Nid) { return std::vector<Bytes>(); });
     ASSERT_EQ(rows.rows.size(), 1u);
     EXPECT_GT(rows.rows[0].rowId, 0u);  // recipient row ids start at 1
+}
+
+// A message prepared with one map and added to a store whose map numbers its names
+// otherwise: every level (the message, its recipients, its attachment, the embedded
+// message below it and that one's recipients) holds each value under the store's id
+// for its name, whether the blocks stay sealed, are sealed with another method, or not.
+TEST(PstMessage, NamedPropertiesAtEveryLevelTakeTheIdsOfTheStoreThatTakesThem) {
+    const PropertyName top{PSETID_Common, uint32_t(0x8530)}, below{PS_PUBLIC_STRINGS, std::string("x-below")},
+        replace{PropertyName::Guid{0x02, 0x20, 0x06, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46}, uint32_t(0x8228)};
+    auto named = [&](PropertyBag& bag, int32_t level) {
+        bag.SetNamed(below, PT_LONG, level);
+        bag.SetNamed(PropertyName{PS_PUBLIC_STRINGS, "x-level-" + std::to_string(level)}, PT_LONG, level);
+    };
+    Message m;
+    m.props.SetString(PR_SUBJECT, "series");
+    m.props.SetNamed(top, PT_UNICODE, std::string("Follow up"));
+    PropertyBag r;
+    r.SetString(PR_DISPLAY_NAME, "R");
+    named(r, 1);
+    m.recipients.push_back(r);
+    Attachment a;
+    named(a.props, 2);
+    a.embedded = std::make_unique<Message>();
+    a.embedded->props.SetNamed(replace, PT_SYSTIME, int64_t(133497828000000000));
+    named(a.embedded->props, 3);
+    named(r, 4);
+    a.embedded->recipients.push_back(r);
+    m.attachments.push_back(std::move(a));
+    CompleteMessage(m);
+
+    const struct {
+        uint8_t prepared, store;
+    } cases[] = {{NDB_CRYPT_NONE, NDB_CRYPT_NONE}, {NDB_CRYPT_PERMUTE, NDB_CRYPT_PERMUTE}, {NDB_CRYPT_PERMUTE, NDB_CRYPT_NONE}};
+    for (const auto& c : cases) {
+        NameToIdMap prepared = NameToIdMap::ForNewStore(), store = NameToIdMap::ForNewStore();
+        for (int i = 0; i < 5; ++i) store.IdOf(PropertyName{PS_PUBLIC_STRINGS, "x-store-" + std::to_string(i)});
+        PreparedMessage p = PrepareMessage(m, prepared, c.prepared);
+        FitToStore(p, store, c.store);
+        UnsealLtpNode(p.built.node, c.store);
+        auto id = [&](const PropertyName& n, uint16_t type) { return uint32_t(store.IdOf(n)) << 16 | type; };
+        auto expectLevel = [&](auto& values, int32_t level) {
+            EXPECT_EQ(Get32(values[id(below, PT_LONG)].data()), uint32_t(level)) << level;
+            const PropertyName own{PS_PUBLIC_STRINGS, "x-level-" + std::to_string(level)};
+            EXPECT_EQ(Get32(values[id(own, PT_LONG)].data()), uint32_t(level)) << level;
+        };
+        auto recipients = [](const LtpSubnode* table) {
+            std::map<uint32_t, Bytes> cells;
+            if (!table) return cells;
+            HeapReader heap(table->blocks);
+            TcRead read = ReadTableContext(heap, [](Nid) { return std::vector<Bytes>(); });
+            for (size_t i = 1; i < read.cols.size(); ++i) EXPECT_LT(read.cols[i - 1].tag, read.cols[i].tag);
+            for (const auto& [tag, v] : read.rows.at(0).cells) cells[tag] = v;
+            return cells;
+        };
+        auto pc = PcOf(p.built.node.blocks, p.built.node.subnodes);
+        EXPECT_EQ(FromUtf16(pc[id(top, PT_UNICODE)]), "Follow up");
+        auto row = recipients(Sub(p.built.node.subnodes, NID_RECIPIENT_TABLE));
+        expectLevel(row, 1);
+        const LtpSubnode* attach = nullptr;
+        for (const auto& s : p.built.node.subnodes)
+            if (NidTypeOf(s.nid) == NID_TYPE_ATTACHMENT) attach = &s;
+        ASSERT_NE(attach, nullptr);
+        auto apc = PcOf(attach->blocks, attach->subnodes);
+        expectLevel(apc, 2);
+        const LtpSubnode* inner = Sub(attach->subnodes, Get32(apc[0x3701000D].data()));
+        ASSERT_NE(inner, nullptr);
+        auto ipc = PcOf(inner->blocks, inner->subnodes);
+        expectLevel(ipc, 3);
+        EXPECT_EQ(Get64(ipc[id(replace, PT_SYSTIME)].data()), 133497828000000000u);
+        auto innerRow = recipients(Sub(inner->subnodes, NID_RECIPIENT_TABLE));
+        expectLevel(innerRow, 4);
+        // The store's map names them all; the properties kept for the contents row follow.
+        EXPECT_EQ(p.names.Find(replace), store.IdOf(replace));
+        EXPECT_TRUE(std::any_of(p.built.props.begin(), p.built.props.end(),
+                                [&](const PcProp& q) { return TagOf(q) == id(top, PT_UNICODE); }));
+    }
 }
 
 // The table a store keeps of its messages' identities: through many merges of the

@@ -580,6 +580,29 @@ TEST(PstValidateLtp, NamedPropertiesNeedAnEntryInTheNameMap) {
     EXPECT_EQ(f->offset, b.ib + last);
 }
 
+// A value stored under the id of a name of another type (PidLidTaskStatus, a long, in
+// the first message of the sample store, made a boolean) is a mislabelled value.
+TEST(PstValidateLtp, NamedPropertiesKeepTheTypeOfTheirName) {
+    Store s("pstsdk/sample1.pst");
+    EXPECT_EQ(FindCheck(s.validate(), "nameid.type"), nullptr);
+    const BlockRef b = NodeDataBlock(s.d, 0x200024);
+    std::vector<uint8_t> heap = DecodeBlock(s.d, b);
+    const size_t bth = HeapItem(heap, Get32(heap, 4));
+    ASSERT_EQ(heap[bth + 3], 0) << "one-level BTH expected";
+    const size_t leaves = HeapItem(heap, Get32(heap, bth + 4));
+    size_t record = leaves;
+    while (Get16(heap, record) != 0x801E) record += 8;
+    ASSERT_EQ(Get16(heap, record + 2), 0x0003);
+    Put16(heap, record + 2, 0x000B);
+    EncodeBlock(s.d, b, heap);
+    auto fs = s.validate();
+    const Finding* f = FindCheck(fs, "nameid.type");
+    ASSERT_NE(f, nullptr) << Dump(fs);
+    EXPECT_EQ(f->expected, "type 0x3 of PidLidTaskStatus, the name of 0x801E");
+    EXPECT_EQ(f->found, "0xB");
+    EXPECT_EQ(f->offset, b.ib + record);
+}
+
 TEST(PstValidateLtp, WrongCryptMethodIsRecognised) {
     Store s("pstsdk/sample1.pst");
     s.d[513] = 0;  // says "not encoded", the blocks are permuted

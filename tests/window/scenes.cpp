@@ -20,6 +20,7 @@
 #include <functional>
 
 #include "shell/NativePrompts.h"
+#include "shell/Translations.h"
 #include "shell/frmStep1.h"
 
 namespace {
@@ -48,7 +49,7 @@ public:
             bool saved = SaveScreen(out);
             if (scene == QLatin1String("labels-done")) {
                 for (QAbstractButton* b : box->findChildren<QAbstractButton*>())
-                    if (b->text().startsWith(QStringLiteral("Show Details"))) b->click();
+                    if (box->buttonRole(b) == QMessageBox::ActionRole) b->click();  // Show Details, in any language
                 QCoreApplication::processEvents();
                 QThread::msleep(600);
                 QCoreApplication::processEvents();
@@ -79,7 +80,7 @@ QByteArray Mailbox(int messages, const char* labels = nullptr) {
     for (int i = 1; i <= messages; ++i) {
         box += "From sender@example.org Mon Jan  1 00:00:00 2024\n";
         box += "From: sender@example.org\nTo: anna@example.org\nSubject: message " + QByteArray::number(i) + "\n";
-        if (labels) box += "X-Brimvault-Labels: " + QByteArray(labels) + " " + QByteArray::number(i) + "\n";
+        if (labels) box += "X-Brimvault-Labels: " + QByteArray(labels) + " " + QByteArray::number(i) + ",Opened\n";
         box += "\nBody of message " + QByteArray::number(i) + ".\n\n";
     }
     return box;
@@ -93,6 +94,7 @@ void Click(bv::shell::frmStep1& w, const char* name) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    bv::shell::InstallTranslations(app);  // the window in the language of LANG, as the program starts it
     if (argc != 3) {
         std::fprintf(stderr, "usage: window_scenes idle|midrun|store-error|labels-done OUT.png\n");
         return 2;

@@ -36,6 +36,7 @@
 #include "filelist/PathLogger.h"
 #include "ScriptedPrompts.h"
 #include "shell/NativePrompts.h"
+#include "shell/Translations.h"
 #include "shell/frmStep1.h"
 
 using bv::filelist::MessageIcon;
@@ -199,6 +200,8 @@ private Q_SLOTS:
     void progressBarFollowsTheBytesRead();
     void sortByLabelsCheckBox();
     void longListsGoIntoTheDetails();
+    void labelMapChosenAndUsed();
+    void everyLanguageFitsItsPlaces();
     void storeErrorLeadsWithItsCause();
     void aBoxOpenMidRunHoldsNothingUp();
     void exitMidRunLeavesValidStores();
@@ -304,8 +307,8 @@ void WindowTest::keyboard() {
     t.click("cmdAdd");
     t.click("OptPST");  // the check box counts, so it takes the focus too
     first->setFocus();
-    const QStringList order{"cmdAdd",         "CmdAddFolder", "cmdClear1",  "grdFiles1", "OptPST",
-                            "ChkAllinOnePST", "ChkByLabel",   "CmdConvert", "CmdHelp",   "cmdEnd"};
+    const QStringList order{"cmdAdd",         "CmdAddFolder", "cmdClear1",   "grdFiles1",  "OptPST",
+                            "ChkAllinOnePST", "ChkByLabel",   "CmdLabelMap", "CmdConvert", "CmdHelp", "cmdEnd"};
     QStringList visited{QApplication::focusWidget()->objectName()};
     for (int i = 1; i < order.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -839,6 +842,89 @@ void WindowTest::progressBarFollowsTheBytesRead() {
     QCOMPARE(t.prompts->unexpected, 0);
 }
 
+// "Label map..." beside the check box: a map chosen is read at once (a bad one is
+// refused with its line), ticks the sorting, and its meanings decide the folders.
+void WindowTest::labelMapChosenAndUsed() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString input = dir.path() + "/in/anna.mbox";
+    const QString map = dir.path() + "/map.txt";
+    const QString destination = dir.path() + "/out";
+    QDir().mkpath(destination);
+    WriteFile(input, "From a\nSubject: 1\nX-Brimvault-Labels: Innboks,Ulest\n\nx\n"
+                     "From b\nSubject: 2\nX-Brimvault-Labels: Prosjekt\n\ny\n");
+    WriteFile(map, "Innboks = Inbox\nnot a line\n");
+
+    Window t;
+    t.prompts->files.push_back({map});
+    t.click("CmdLabelMap");
+    QCOMPARE(t.prompts->messages.size(), size_t{1});
+    QVERIFY2(t.prompts->messages[0].text.contains(QStringLiteral("line 2: no \"=\"")), qPrintable(t.prompts->messages[0].text));
+    QVERIFY(!t.get<QCheckBox>("ChkByLabel")->isChecked());
+
+    WriteFile(map, "Innboks = Inbox\nUlest = unread\n");
+    t.prompts->files.push_back({map});
+    t.click("CmdLabelMap");
+    QVERIFY(t.get<QCheckBox>("ChkByLabel")->isChecked());
+    QVERIFY(t.button("CmdLabelMap")->toolTip().contains(map));
+    t.prompts->files.push_back({input});
+    t.click("cmdAdd");
+    t.click("OptEML");
+    t.prompts->folders.push_back(destination);
+    QVERIFY(RunToEnd(t));
+    const QString folder = OutputFolder(destination, input);
+    QVERIFY(QFile::exists(folder + "/Inbox/email-1.eml"));
+    QVERIFY(QFile::exists(folder + "/Prosjekt/email-2.eml"));
+    QVERIFY2(t.prompts->messages.back().text.contains(QStringLiteral("successfully exported")),
+             qPrintable(t.prompts->messages.back().text));
+
+    // Nothing chosen while a map is in use: asked, and the map goes.
+    t.prompts->files.push_back({});
+    t.prompts->answers.push_back(true);
+    t.click("CmdLabelMap");
+    QVERIFY(!t.button("CmdLabelMap")->toolTip().contains(map));
+    QCOMPARE(t.prompts->unexpected, 0);
+}
+
+// The window in each of its languages: every text is translated where a translation
+// exists, and no caption is cut off by the place made for the English one.
+void WindowTest::everyLanguageFitsItsPlaces() {
+    struct English {  // whatever happens, the tests after this one see the window in English
+        ~English() {
+            for (QTranslator* tr : qApp->findChildren<QTranslator*>()) {
+                QCoreApplication::removeTranslator(tr);
+                delete tr;
+            }
+        }
+    };
+    QStringList cut;
+    for (const QString& language : bv::shell::WindowLanguages()) {
+        English english;
+        QCOMPARE(bv::shell::InstallTranslations(*qApp, QLocale(language)), language);
+        Window t;
+        QVERIFY(t.button("CmdConvert")->text() != QStringLiteral("Convert"));
+        for (QWidget* c : t.w->findChildren<QWidget*>()) {
+            QString text;
+            int room = c->width();
+            if (auto* b = qobject_cast<QAbstractButton*>(c)) text = b->text();
+            else if (auto* l = qobject_cast<QLabel*>(c)) text = l->text();
+            else if (auto* g = qobject_cast<QGroupBox*>(c)) text = g->title(), room -= 16;
+            if (text.isEmpty() || !c->isVisible()) continue;
+            const int needs =
+                qobject_cast<QGroupBox*>(c) ? c->fontMetrics().horizontalAdvance(text) : c->sizeHint().width();
+            if (needs > room || c->fontMetrics().height() > c->height() + 2)
+                cut << QStringLiteral("%1: %2 \"%3\" needs %4x%5 of %6x%7")
+                           .arg(language, c->objectName(), text)
+                           .arg(needs)
+                           .arg(c->fontMetrics().height())
+                           .arg(room)
+                           .arg(c->height());
+        }
+    }
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QLatin1Char('\n'))));
+    QCOMPARE(QCoreApplication::translate("frmStep1", "Convert"), QStringLiteral("Convert"));
+}
+
 // After a run into 150 label folders the box shows the summary and keeps the lists in
 // its details area; any box, however long its text, fits the screen.
 void WindowTest::longListsGoIntoTheDetails() {
@@ -851,7 +937,7 @@ void WindowTest::longListsGoIntoTheDetails() {
     QByteArray box;
     for (int i = 1; i <= kFolders; ++i)
         box += "From sender@example.org Mon Jan  1 00:00:00 2024\nSubject: labelled\nX-Brimvault-Labels: Project " +
-               QByteArray::number(i) + "\n\nBody.\n\n";
+               QByteArray::number(i) + ",Opened\n\nBody.\n\n";
     WriteFile(input, box);
 
     Window t;

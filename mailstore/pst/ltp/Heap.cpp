@@ -177,6 +177,13 @@ std::pair<const uint8_t*, size_t> HeapItemIn(const Bytes& b, Hid hid) {
     return {b.data() + start, end - start};
 }
 
+std::pair<uint8_t*, size_t> MutableHeapItem(std::vector<Bytes>& blocks, Hid hid) {
+    const size_t block = hid >> 16;
+    if (block >= blocks.size()) FormatError("HID", "hidBlockIndex", "out of range");
+    auto [p, n] = HeapItemIn(blocks[block], hid);
+    return {blocks[block].data() + (p - blocks[block].data()), n};
+}
+
 }  // namespace bv::mailstore::pst
 
 namespace bv::mailstore::pst {

@@ -61,6 +61,8 @@ private:
 // The bytes of item `hid` in `block`, the heap block its hidBlockIndex names; throws
 // naming HNPAGEMAP/HID when it is not there.
 std::pair<const uint8_t*, size_t> HeapItemIn(const Bytes& block, Hid hid);
+// The same in the blocks of a whole heap, to patch an item of a heap being built.
+std::pair<uint8_t*, size_t> MutableHeapItem(std::vector<Bytes>& blocks, Hid hid);
 
 class HeapReader {
 public:

@@ -48,6 +48,13 @@ void UnsealLtpNode(LtpNode& node, uint8_t cryptMethod) {
     for (LtpSubnode& s : node.subnodes) UnsealSubnode(s, cryptMethod);
 }
 
+void EditSealedBlocks(std::vector<Bytes>& blocks, std::vector<uint32_t>& crcs, uint8_t cryptMethod,
+                      const std::function<void(std::vector<Bytes>&)>& edit) {
+    for (Bytes& b : blocks) Unseal(b, cryptMethod);
+    edit(blocks);
+    SealBlocks(blocks, crcs, cryptMethod);
+}
+
 void SealLtpNode(LtpNode& node, uint8_t cryptMethod) {
     SealBlocks(node.blocks, node.crcs, cryptMethod);
     for (LtpSubnode& s : node.subnodes) SealSubnode(s, cryptMethod);

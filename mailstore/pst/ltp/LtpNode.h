@@ -47,6 +47,11 @@ void SealLtpNode(LtpNode& node, uint8_t cryptMethod);
 // Undoes SealLtpNode: the blocks in plain form again, no CRCs.
 void UnsealLtpNode(LtpNode& node, uint8_t cryptMethod);
 
+// Edits the data blocks of one node of a sealed tree (not its subnodes): decoded for
+// `edit`, then encoded again with their new CRCs.
+void EditSealedBlocks(std::vector<Bytes>& blocks, std::vector<uint32_t>& crcs, uint8_t cryptMethod,
+                      const std::function<void(std::vector<Bytes>&)>& edit);
+
 // Hands out subnode NIDs (NID_TYPE_LTP) unique within the node being built.
 using SubnodeNidSource = std::function<Nid()>;
 

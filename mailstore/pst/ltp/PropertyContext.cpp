@@ -31,15 +31,10 @@ std::vector<Bytes> SplitIntoBlocks(const uint8_t* data, size_t size) {
 }
 
 namespace {
-// The bytes of a heap item inside the blocks of a heap, for patching.
 uint8_t* MutableItem(std::vector<Bytes>& blocks, Hid hid, size_t& size) {
-    size_t bi = hid >> 16, index = (hid >> 5) & 0x7FF;
-    if (bi >= blocks.size() || index == 0) FormatError("HID", "hidIndex", "out of range");
-    Bytes& b = blocks[bi];
-    size_t ibHnpm = Get16(b.data());
-    size_t start = Get16(&b[ibHnpm + 4 + 2 * (index - 1)]);
-    size = Get16(&b[ibHnpm + 4 + 2 * index]) - start;
-    return b.data() + start;
+    auto [p, n] = MutableHeapItem(blocks, hid);
+    size = n;
+    return p;
 }
 
 bool PatchIn(std::vector<Bytes>& blocks, Hid hid, int level, uint16_t propId, uint32_t value) {

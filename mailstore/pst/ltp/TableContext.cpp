@@ -5,6 +5,7 @@
 #include "mailstore/pst/ltp/TableContext.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <map>
 #include <tuple>
@@ -91,6 +92,29 @@ Bytes TcLayout::TcInfo(Hid hidRowIndex, uint32_t hnidRows) const {
         c[7] = cols_[i].iBit;
     }
     return info;
+}
+
+bool RenumberColumns(std::vector<Bytes>& blocks, const std::map<uint16_t, uint16_t>& ids) {
+    if (blocks.empty() || blocks[0].size() < 8 || ids.empty()) return false;
+    auto [info, n] = MutableHeapItem(blocks, Get32(&blocks[0][4]));
+    if (n < 22 || info[0] != bTypeTC || n != 22 + 8 * size_t(info[1])) FormatError("TCINFO", "cCols", "does not match its size");
+    std::vector<std::array<uint8_t, 8>> cols(info[1]);
+    bool found = false;
+    for (size_t i = 0; i < cols.size(); ++i) {
+        std::memcpy(cols[i].data(), info + 22 + 8 * i, 8);
+        if (auto it = ids.find(uint16_t(Get32(cols[i].data()) >> 16)); it != ids.end()) {
+            Put32(cols[i].data(), uint32_t(it->second) << 16 | (Get32(cols[i].data()) & 0xFFFF));
+            found = true;
+        }
+    }
+    if (!found) return false;
+    std::sort(cols.begin(), cols.end(), [](const auto& a, const auto& b) { return Get32(a.data()) < Get32(b.data()); });
+    for (size_t i = 0; i < cols.size(); ++i) {
+        if (i && Get32(cols[i].data()) == Get32(cols[i - 1].data()))
+            FormatError("TCOLDESC", "tag", "duplicate column after renumbering");
+        std::memcpy(info + 22 + 8 * i, cols[i].data(), 8);
+    }
+    return true;
 }
 
 namespace {

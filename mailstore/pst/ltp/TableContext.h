@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -45,6 +46,11 @@ private:
     uint16_t rgib_[4] = {};
     size_t rowSize_ = 0;
 };
+
+// Gives columns of a built TC other property ids (old id -> new id, types kept), its
+// TCOLDESCs sorted by tag again; the rows keep their layout. Returns false when the TC
+// has none of them.
+bool RenumberColumns(std::vector<Bytes>& heapBlocks, const std::map<uint16_t, uint16_t>& ids);
 
 // Builds a TC row by row. Rows go into the row matrix in the order they are added.
 class TcWriter {

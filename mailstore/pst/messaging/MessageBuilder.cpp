@@ -1,6 +1,7 @@
 // [MS-PST] §2.4.5 message objects and §2.4.6 attachment objects.
 #include "mailstore/pst/messaging/MessageBuilder.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <random>
@@ -17,16 +18,16 @@ namespace {
 using namespace bv::mailstore::mapi;
 
 // What the build of one message tree shares: subnode NIDs, unique across the whole
-// tree, and the store's name-to-ID map (null: named properties are left out).
+// tree, and the ids of its named properties.
 class SubnidCounter {
 public:
-    explicit SubnidCounter(NameToIdMap* names) : names(names) {}
+    explicit SubnidCounter(MessageNames& names) : names(names) {}
     Nid Next(uint8_t type) { return MakeNid(type, next_++); }
     SubnodeNidSource Ltp() {
         return [this] { return Next(NID_TYPE_LTP); };
     }
 
-    NameToIdMap* const names;
+    MessageNames& names;
 
 private:
     uint32_t next_ = 0x8001;
@@ -69,13 +70,12 @@ const PcProp* FindProp(const std::vector<PcProp>& props, uint16_t id) {
 
 // The encodable properties of a bag, computed ones left out. PidTagBodyHtml (a string)
 // becomes PidTagHtml (binary), the form a Unicode store keeps. Named properties take
-// their ids from the store's map.
-std::vector<PcProp> EncodeBag(const PropertyBag& bag, bool message, NameToIdMap* names) {
+// their ids from `names`.
+std::vector<PcProp> EncodeBag(const PropertyBag& bag, bool message, MessageNames& names) {
     std::vector<PcProp> out;
-    if (names) {
-        for (const auto& [name, prop] : bag.AllNamed())
-            if (auto p = EncodeProperty(names->IdOf(name), prop)) out.push_back(std::move(*p));
-    }
+    for (const auto& [name, prop] : bag.AllNamed())
+        if (std::optional<uint16_t> id = names.IdOf(name))
+            if (auto p = EncodeProperty(*id, prop)) out.push_back(std::move(*p));
     for (const auto& [id, prop] : bag.All()) {
         if (message && IsComputedProperty(id)) continue;
         // Ids 0x8000 and up mean nothing without their name: those come as named properties.
@@ -116,6 +116,11 @@ BuiltMessage BuildMessageTree(const Message& m, SubnidCounter& nids);
 LtpSubnode BuildAttachment(const PropertyBag& bag, const Message* embedded, Nid nid, SubnidCounter& nids,
                            std::vector<PcProp>& propsOut) {
     std::vector<PcProp> props = EncodeBag(bag, false, nids.names);
+    // The table row takes the small values, copied before the PC takes them all (the
+    // attachment's data is not copied).
+    propsOut.clear();
+    for (const PcProp& p : props)
+        if (p.value.size() <= kMaxHeapItem) propsOut.push_back(p);
     std::vector<LtpSubnode> extra;
     if (embedded) {
         BuiltMessage inner = BuildMessageTree(*embedded, nids);
@@ -135,10 +140,7 @@ LtpSubnode BuildAttachment(const PropertyBag& bag, const Message* embedded, Nid 
     int32_t attachSize = int32_t(std::min<uint64_t>(size, 0x7FFFFFFF));
     if (!PatchInlineValue(n.blocks, TagId(PR_ATTACH_SIZE), uint32_t(attachSize)))
         FormatError("attachment PC", "PidTagAttachSize", "not found after building");
-    // The PC keeps the values; the row gets the table's columns from a fresh encoding.
-    propsOut = EncodeBag(bag, false, nids.names);
     SetProp(propsOut, PropLong(PR_ATTACH_SIZE, attachSize));
-    std::erase_if(propsOut, [](const PcProp& p) { return p.value.size() > kMaxHeapItem; });
     return SubnodeOf(nid, std::move(n.blocks), std::move(n.subnodes));
 }
 
@@ -209,50 +211,95 @@ bool IsComputedProperty(uint16_t id) {
     }
 }
 
-BuiltMessage BuildMessage(const mapi::Message& message, NameToIdMap* names) {
+BuiltMessage BuildMessage(const mapi::Message& message, NameToIdMap* map) {
+    MessageNames names(map);
     SubnidCounter nids(names);
     return BuildMessageTree(message, nids);
 }
 
-namespace {
-bool HasNamedBelow(const mapi::Message& m) {
-    for (const PropertyBag& r : m.recipients)
-        if (!r.AllNamed().empty()) return true;
-    for (const Attachment& a : m.attachments)
-        if (!a.props.AllNamed().empty() || (a.embedded && (!a.embedded->props.AllNamed().empty() || HasNamedBelow(*a.embedded))))
-            return true;
-    return false;
+std::optional<uint16_t> MessageNames::IdOf(const mapi::PropertyName& name) {
+    if (!map_) return std::nullopt;
+    const uint16_t id = map_->IdOf(name);
+    used_.emplace(name, id);
+    return id;
 }
+
+std::optional<uint16_t> MessageNames::Find(const mapi::PropertyName& name) const {
+    auto it = used_.find(name);
+    return it == used_.end() ? std::nullopt : std::optional<uint16_t>(it->second);
+}
+
+std::map<uint16_t, uint16_t> MessageNames::MoveTo(NameToIdMap& map) {
+    std::map<uint16_t, uint16_t> changed;
+    for (auto& [name, id] : used_) {
+        const uint16_t own = map.IdOf(name);
+        if (own != id) changed.emplace(id, own);
+        id = own;
+    }
+    map_ = &map;
+    return changed;
+}
+
+namespace {
+
+// Edits the blocks of one node of a message tree in place (given their CRCs, which a
+// sealed tree keeps).
+using NodeEdit = std::function<void(std::vector<Bytes>& blocks, std::vector<uint32_t>& crcs,
+                                    const std::function<void(std::vector<Bytes>&)>& edit)>;
+
+// Gives the named properties of a built object other ids (old -> new) in its PC, in
+// the columns of its recipient and attachment tables and, below its attachments, in
+// embedded messages at any depth. Values in subnodes carry no ids and stay as they are.
+void RenumberObject(std::vector<Bytes>& pc, std::vector<uint32_t>& crcs, std::vector<LtpSubnode>& subnodes,
+                    const std::map<uint16_t, uint16_t>& ids, const NodeEdit& edit) {
+    edit(pc, crcs, [&](std::vector<Bytes>& blocks) { RenumberProperties(blocks, ids); });
+    for (LtpSubnode& s : subnodes) {
+        switch (NidTypeOf(s.nid)) {
+            case NID_TYPE_RECIPIENT_TABLE:
+            case NID_TYPE_ATTACHMENT_TABLE:
+                edit(s.blocks, s.crcs, [&](std::vector<Bytes>& blocks) { RenumberColumns(blocks, ids); });
+                break;
+            case NID_TYPE_ATTACHMENT:
+            case NID_TYPE_NORMAL_MESSAGE:
+                RenumberObject(s.blocks, s.crcs, s.subnodes, ids, edit);
+                break;
+            default:
+                break;
+        }
+    }
+}
+
 }  // namespace
 
-PreparedMessage PrepareMessage(const mapi::Message& message, NameToIdMap& names, uint8_t cryptMethod) {
-    PreparedMessage p{BuildMessage(message, &names), cryptMethod, {}, HasNamedBelow(message)};
-    p.names.reserve(message.props.AllNamed().size());
-    for (const auto& [name, prop] : message.props.AllNamed()) p.names.emplace_back(name, names.IdOf(name));
-    SealLtpNode(p.built.node, cryptMethod);
-    return p;
+PreparedMessage PrepareMessage(const mapi::Message& message, NameToIdMap& map, uint8_t cryptMethod) {
+    MessageNames names(&map);
+    SubnidCounter nids(names);
+    BuiltMessage built = BuildMessageTree(message, nids);
+    SealLtpNode(built.node, cryptMethod);
+    return PreparedMessage{std::move(built), cryptMethod, std::move(names)};
 }
 
 void FitToStore(PreparedMessage& message, NameToIdMap& names, uint8_t cryptMethod) {
-    std::map<uint16_t, uint16_t> ids;
-    for (auto& [name, id] : message.names) {
-        const uint16_t own = names.IdOf(name);
-        if (own != id) ids.emplace(id, own);
-        id = own;
-    }
+    const std::map<uint16_t, uint16_t> ids = message.names.MoveTo(names);
     if (ids.empty() && message.cryptMethod == cryptMethod) return;
-    if (!ids.empty() && message.namedBelow)
-        throw MailStoreError("the message's attachments or recipients have named properties this store numbers "
-                             "otherwise");
-    UnsealLtpNode(message.built.node, message.cryptMethod);
-    if (!ids.empty()) {
-        if (!RenumberProperties(message.built.node.blocks, ids))
-            FormatError("message PC", "BTH", "named properties not found to renumber");
-        for (PcProp& p : message.built.props)
-            if (auto it = ids.find(p.id); it != ids.end()) p.id = it->second;
+    LtpNode& node = message.built.node;
+    if (message.cryptMethod != cryptMethod) {
+        // Sealed again for another crypt method: the whole tree is decoded once.
+        UnsealLtpNode(node, message.cryptMethod);
+        if (!ids.empty())
+            RenumberObject(node.blocks, node.crcs, node.subnodes, ids,
+                           [](std::vector<Bytes>& blocks, std::vector<uint32_t>&, const auto& edit) { edit(blocks); });
+        SealLtpNode(node, cryptMethod);
+        message.cryptMethod = cryptMethod;
+    } else {
+        // Only the blocks of the message's objects and tables: its values stay sealed.
+        RenumberObject(node.blocks, node.crcs, node.subnodes, ids,
+                       [&](std::vector<Bytes>& blocks, std::vector<uint32_t>& crcs, const auto& edit) {
+                           EditSealedBlocks(blocks, crcs, cryptMethod, edit);
+                       });
     }
-    SealLtpNode(message.built.node, cryptMethod);
-    message.cryptMethod = cryptMethod;
+    for (PcProp& p : message.built.props)
+        if (auto it = ids.find(p.id); it != ids.end()) p.id = it->second;
 }
 
 }  // namespace bv::mailstore::pst

@@ -5,6 +5,8 @@
 // them their defaults); the builder adds only what the store keeps of its own.
 #pragma once
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -16,6 +18,27 @@ namespace bv::mailstore::pst {
 
 class NameToIdMap;
 
+// The named properties of one message and their ids, at every level of it: the
+// message, its recipients and attachments, and embedded messages below them at any
+// depth. The one place where a message's named properties get their ids: from the map
+// it is built with, then, when a store with another map takes it, from that map.
+class MessageNames {
+public:
+    // Ids from `map` (thread-safe); without a map named properties are left out.
+    explicit MessageNames(NameToIdMap* map) : map_(map) {}
+    // The id of `name` in the map, noted as one the message uses; none without a map.
+    std::optional<uint16_t> IdOf(const mapi::PropertyName& name);
+    // The id the message's blocks carry for `name`, when it uses that name.
+    std::optional<uint16_t> Find(const mapi::PropertyName& name) const;
+    // Takes the ids of `map`, which learns the names it lacks: the ids that change, old -> new.
+    std::map<uint16_t, uint16_t> MoveTo(NameToIdMap& map);
+    size_t Count() const { return used_.size(); }
+
+private:
+    NameToIdMap* map_;
+    std::map<mapi::PropertyName, uint16_t> used_;
+};
+
 struct BuiltMessage {
     LtpNode node;                // PC blocks + subnodes
     std::vector<PcProp> props;   // the PC's properties as stored
@@ -26,22 +49,21 @@ struct BuiltMessage {
 // Named properties get their ids from `names` (thread-safe); without a map they are left out.
 BuiltMessage BuildMessage(const mapi::Message& message, NameToIdMap* names = nullptr);
 
-// A message built and sealed ahead of the store that takes it. Its named properties
-// are kept by name: `names` holds each with the id its blocks carry now, and the
-// store it is added to gives each the id of its own map (FitToStore).
+// A message built and sealed ahead of the store that takes it, its named properties
+// kept by name with the ids its blocks carry now; the store it is added to gives them
+// the ids of its own map (FitToStore).
 struct PreparedMessage {
     BuiltMessage built;   // its node sealed with `cryptMethod`
     uint8_t cryptMethod;
-    std::vector<std::pair<mapi::PropertyName, uint16_t>> names;  // the message's own named properties
-    bool namedBelow = false;  // a recipient, attachment or embedded message has named properties
+    MessageNames names;   // the named properties of the message and of everything below it
 };
 
 // Builds and seals a message, its named properties given ids by `names` (thread-safe).
 PreparedMessage PrepareMessage(const mapi::Message& message, NameToIdMap& names, uint8_t cryptMethod);
 // Makes a prepared message fit a store with the map `names` and `cryptMethod`: each
-// named property gets the store's id for its name (the store's map learns names it
-// lacks), and the blocks are sealed again for another crypt method. Throws
-// MailStoreError when an id would have to change below the message itself.
+// named property, at every level of the message, gets the store's id for its name (the
+// store's map learns names it lacks), and the blocks are sealed again for another crypt
+// method.
 void FitToStore(PreparedMessage& message, NameToIdMap& names, uint8_t cryptMethod);
 
 // Properties of a message or attachment that the store computes and so never stores

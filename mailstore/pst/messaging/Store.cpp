@@ -3,6 +3,7 @@
 #include "mailstore/pst/messaging/Store.h"
 
 #include "mailstore/base/Ascii.h"
+#include "mailstore/base/Utf8.h"
 #include "mailstore/base/FreeMemory.h"
 #include "mailstore/mapi/Utf16.h"
 
@@ -81,6 +82,24 @@ void RemoveStalePartials(const fs::path& dir) {
     }
 }
 
+// The temporary name of a new store ".NAME.pst.partial-PID[-N]": as long a part of the
+// store's own name as lets it fit the file system's 255 bytes, so that any store
+// name that fits has a temporary name that fits too (the process id and N keep it
+// apart from another's).
+std::string TemporaryName(const std::string& fileName, unsigned n) {
+    constexpr size_t kMaxName = 255;
+    const std::string tail = ".partial-" + std::to_string(base::CurrentProcessId()) + (n ? "-" + std::to_string(n) : "");
+    std::string stem = fileName;
+    std::string ext;
+    if (stem.size() >= 4 && base::EqualsNoCase(std::string_view(stem).substr(stem.size() - 4), ".pst")) {
+        ext = stem.substr(stem.size() - 4);
+        stem.resize(stem.size() - 4);
+    }
+    const size_t room = kMaxName - 1 - ext.size() - tail.size();
+    if (stem.size() > room) stem = base::Utf8Prefix(stem, room);
+    return "." + stem + ext + tail;
+}
+
 }  // namespace
 
 std::unique_ptr<Store> Store::OpenOrCreate(const fs::path& path, const std::string& displayName,
@@ -123,8 +142,8 @@ std::unique_ptr<Store> Store::OpenOrCreate(const fs::path& path, const std::stri
             // not write into each other's file.
             static std::atomic<unsigned> opened{0};
             unsigned n = opened++;
-            s->temp_ = dir / ("." + path.filename().string() + ".partial-" + std::to_string(base::CurrentProcessId()) +
-                              (n ? "-" + std::to_string(n) : std::string()));
+            const std::u8string name = path.filename().u8string();
+            s->temp_ = dir / fs::u8path(TemporaryName(std::string(name.begin(), name.end()), n));
             s->db_ = NodeDatabase::Create(s->temp_, options.cryptMethod);
             s->CreateNew(displayName);
         }
@@ -186,10 +205,15 @@ Store::Folder& Store::NewFolder(Nid nid, Nid parent, const std::string& name, co
     f.search = search;
     f.contentsColumns = search ? searchColumns_ : contentsColumns_;
     if (nid != parent) {
-        folders_.at(parent).children.push_back(nid);
+        AddChild(folders_.at(parent), nid, name);
         MarkDirty(parent);
     }
     return f;
+}
+
+void Store::AddChild(Folder& parent, Nid child, const std::string& name) {
+    parent.children.push_back(child);
+    parent.childByName.emplace(base::AsciiLowered(name), child);  // the first of a name is the one found
 }
 
 void Store::MarkDirty(Nid nid) {
@@ -376,7 +400,7 @@ void Store::LoadExisting() {
             FormatError("folder", "contents table", "node of folder " + std::to_string(nid) + " is missing");
     }
     for (auto& [nid, f] : folders_)
-        if (f.parent != nid && folders_.count(f.parent)) folders_[f.parent].children.push_back(nid);
+        if (f.parent != nid && folders_.count(f.parent)) AddChild(folders_[f.parent], nid, f.name);
     if (!folders_.count(ipmSubtree_)) FormatError("message store", "PidTagIpmSubTreeEntryId", "names no folder");
 }
 
@@ -403,12 +427,9 @@ static std::string StoredName(const std::string& name) {
 std::optional<FolderId> Store::FindFolder(FolderId parent, const std::string& nameIn) const {
     const Folder* p = FindFolderById(parent);
     if (!p) return std::nullopt;
-    const std::string name = StoredName(nameIn);
-    for (Nid c : p->children) {
-        const Folder* f = FindFolderById(c);
-        if (f && base::EqualsNoCase(f->name, name)) return c;
-    }
-    return std::nullopt;
+    auto it = p->childByName.find(base::AsciiLowered(StoredName(nameIn)));
+    if (it == p->childByName.end()) return std::nullopt;
+    return it->second;
 }
 
 FolderId Store::AddFolder(FolderId parent, const std::string& name) {
@@ -481,9 +502,7 @@ uint64_t Store::UsedBytes() const {
     // the row index of each contents table.
     constexpr uint64_t kPerFolder = 2 * 1024;
     constexpr uint64_t kPerRow = 8;
-    uint64_t bytes = db_->UsedBytes();
-    for (const auto& [nid, f] : folders_) bytes += kPerFolder + (f.contents ? f.rowCount * kPerRow : 0);
-    return bytes;
+    return db_->UsedBytes() + folders_.size() * kPerFolder + streamedRows_ * kPerRow;
 }
 
 Nid Store::AddBuilt(Folder& folder, const BuiltMessage& built) {
@@ -494,6 +513,7 @@ Nid Store::AddBuilt(Folder& folder, const BuiltMessage& built) {
         else addedBeforeLoading_.push_back({identity, nid});
     }
     AddContentsRow(folder, nid, built.props);
+    NoteWritten(nid, built.props);
     if (!(built.messageFlags & MSGFLAG_READ)) ++folder.unread;
     MarkDirty(folder.nid);
     ++sinceCommit_;
@@ -602,6 +622,7 @@ void Store::Close() {
             if (ec) throw MailStoreError("cannot move the finished store to " + final_.string() + ": " + ec.message());
         }
         closed_ = true;
+        RecordWritten();
     } catch (...) {
         Abandon();
         throw;

@@ -11,9 +11,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "mailstore/pst/PstStore.h"
+#include "mailstore/pst/StoreReadBack.h"
 #include "mailstore/pst/ltp/LtpNode.h"
 #include "mailstore/pst/ltp/PropertyContext.h"
 #include "mailstore/pst/messaging/IdentityTable.h"
@@ -45,6 +48,14 @@ public:
     bool AddMessageOnce(FolderId folder, PreparedMessagePtr message) override;
     bool Holds(const PreparedMessage& message) override;
     void Close() override;
+    // An existing store opened for reading only (StoreReadBack.cpp): nothing can be
+    // added to it and nothing of the file changes. Throws MailStoreError.
+    static std::unique_ptr<Store> OpenForReading(const std::filesystem::path& path);
+    // The store read back and compared with `written` (see ReadBackStore).
+    StoreReadBack ReadBack(const WrittenStore* written);
+    // What this object wrote into the file, as its Close left it (folders' items and
+    // the items added); empty before a Close.
+    WrittenStore TakeWritten() { return std::exchange(written_, {}); }
     // Leaves the store as the file was before it was opened: a new store is not made,
     // one added to in place stays as of its last commit.
     void Discard() { Abandon(); }
@@ -110,6 +121,9 @@ private:
         bool dirty = true;
         std::vector<PcProp> keptProps;  // other PC properties of a folder read from the file
         std::vector<Nid> children;
+        // The children by name, its ASCII letters lowered: a folder is found among
+        // thousands at the cost of one.
+        std::unordered_map<std::string, Nid> childByName;
         std::vector<uint32_t> contentsColumns;
         uint32_t rowCount = 0;
         // A contents table written whole (a new folder): its rows as they come.
@@ -133,6 +147,8 @@ private:
     Folder& GetFolder(FolderId id, const char* what);
     Folder& MessageFolder(FolderId id);  // a folder that can take messages
     const Folder* FindFolderById(FolderId id) const;
+    // Enters `child` among the children of `parent`.
+    void AddChild(Folder& parent, Nid child, const std::string& name);
     void MarkDirty(Nid nid);
     Nid AddBuilt(Folder& folder, const BuiltMessage& built);
     // Identities of the messages in the store (StoreIdentity.cpp): a digest of the
@@ -185,6 +201,10 @@ private:
     Bid WriteSubnodes(const std::vector<LtpSubnode>& subs);
     void WriteLtpNode(Nid nid, const LtpNode& node, Nid parent);
     void Abandon();
+    // An item added (StoreReadBack.cpp): noted for the read back; and at Close, the
+    // folders' items with them in written_.
+    void NoteWritten(Nid nid, const std::vector<PcProp>& props);
+    void RecordWritten();
     // Writes the changed folders and the name-to-id map (and the identity index when
     // `closing` or it is due), then commits the file.
     void Commit(bool closing = false);
@@ -206,6 +226,8 @@ private:
     Nid wastebasket_ = 0;
     Nid finder_ = 0;
     std::map<Nid, Folder> folders_;
+    // The rows of the contents tables written as their rows come, not written yet.
+    uint64_t streamedRows_ = 0;
     // Named properties' ids; Prepare (on worker threads) adds to it, hence the pointer.
     std::unique_ptr<NameToIdMap> names_;
     // Message identity -> NID, filled by LoadIdentities on the first AddMessageOnce.
@@ -218,6 +240,7 @@ private:
     std::vector<uint32_t> contentsColumns_;
     std::vector<uint32_t> assocColumns_;
     std::vector<uint32_t> searchColumns_;
+    WrittenStore written_;
 };
 
 }  // namespace bv::mailstore::pst

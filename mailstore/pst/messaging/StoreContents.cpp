@@ -7,6 +7,7 @@
 // laid out otherwise) is written anew with the changes.
 #include "mailstore/pst/messaging/Store.h"
 
+#include <algorithm>
 #include <map>
 
 #include "mailstore/mapi/PropTags.h"
@@ -68,6 +69,7 @@ void Store::AddContentsRow(Folder& f, Nid message, const std::vector<PcProp>& pr
     }
     if (f.contents && (f.contents->RowCount() == 0 || message > f.contents->LastRowId()) && f.rowEdits.empty()) {
         f.contents->AddRow(message, NextRowVersion(), cells);
+        ++streamedRows_;
         return;
     }
     f.rowEdits.push_back({Folder::RowEdit::Add, message, std::move(cells)});
@@ -97,6 +99,7 @@ void Store::WriteContents(Folder& f) {
         if (!f.contents) f.contents = TableWriter(*db_, f.contentsColumns);
         TcStreamWriter::Result table = f.contents->Finish();
         f.rowCount = uint32_t(f.contents->RowCount());
+        streamedRows_ -= std::min<uint64_t>(streamedRows_, f.rowCount);
         f.contents.reset();
         WriteStreamedTable(tableNid, table);
         f.columnsRead = true;

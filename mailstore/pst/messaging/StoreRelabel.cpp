@@ -23,9 +23,7 @@ std::vector<std::string> CategoriesIn(const PcProp& p) {
 }  // namespace
 
 std::vector<std::string> Store::CategoriesOf(const PreparedMessage& message) {
-    std::optional<uint16_t> id;
-    for (const auto& [name, named] : message.names)
-        if (name.guid == kKeywords.guid && name.id == kKeywords.id) id = named;
+    const std::optional<uint16_t> id = message.names.Find(kKeywords);
     if (!id) return {};
     for (const PcProp& p : message.built.props) {
         if (p.id == *id && p.type == mapi::PT_MV_UNICODE) return CategoriesIn(p);

@@ -161,11 +161,20 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Create(const std::filesystem::path& 
 }
 
 std::unique_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& path) {
+    return OpenExisting(path, true);
+}
+
+std::unique_ptr<NodeDatabase> NodeDatabase::OpenForReading(const std::filesystem::path& path) {
+    return OpenExisting(path, false);
+}
+
+std::unique_ptr<NodeDatabase> NodeDatabase::OpenExisting(const std::filesystem::path& path, bool forWriting) {
     std::unique_ptr<NodeDatabase> db(new NodeDatabase());
-    db->file_.Open(path, base::PlatformFile::Mode::ReadWrite);
+    db->file_.Open(path, forWriting ? base::PlatformFile::Mode::ReadWrite : base::PlatformFile::Mode::ReadOnly);
     // One writer at a time: a second run adding to the same store waits for nothing and
     // writes nothing.
-    if (!db->file_.LockExclusive()) throw StoreInUseError(path.string() + " is being written by another program");
+    if (forWriting && !db->file_.LockExclusive())
+        throw StoreInUseError(path.string() + " is being written by another program");
     uint8_t raw[kHeaderSize];
     db->header_ = Header::Parse(raw, db->file_.ReadAt(0, raw, sizeof raw));
     Root& root = db->header_.root;
@@ -180,7 +189,7 @@ std::unique_ptr<NodeDatabase> NodeDatabase::Open(const std::filesystem::path& pa
     db->cursor_ = root.ibFileEof;
     // Bytes past the committed end are blocks of a run that was stopped before its
     // commit: nothing references them. (Cut off only once the store has been read.)
-    if (size > root.ibFileEof) db->file_.Truncate(root.ibFileEof);
+    if (forWriting && size > root.ibFileEof) db->file_.Truncate(root.ibFileEof);
     db->committedHeader_ = db->header_;
     db->committedOnce_ = true;
     db->changed_ = false;

@@ -58,6 +58,9 @@ public:
     // An existing store, opened for reading and appending in place. The file is locked
     // against a second writer for as long as it is open.
     static std::unique_ptr<NodeDatabase> Open(const std::filesystem::path& path);
+    // An existing store, opened for reading only: the file is neither locked nor
+    // changed (bytes past its committed end stay). Nothing may be written through it.
+    static std::unique_ptr<NodeDatabase> OpenForReading(const std::filesystem::path& path);
     ~NodeDatabase();
     NodeDatabase(const NodeDatabase&) = delete;
     NodeDatabase& operator=(const NodeDatabase&) = delete;
@@ -141,6 +144,7 @@ private:
         uint16_t cRef;
     };
     NodeDatabase() = default;
+    static std::unique_ptr<NodeDatabase> OpenExisting(const std::filesystem::path& path, bool forWriting);
     void StartSpill(const std::filesystem::path& storePath);
     std::optional<BlockInfo> FindBlock(Bid bid) const;
     void ForEachBlock(const std::function<void(Bid, const BlockInfo&)>& fn) const;

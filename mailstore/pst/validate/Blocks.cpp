@@ -46,6 +46,12 @@ void CheckOneBlock(Context& ctx, BbtEntry& b, std::vector<uint8_t>& buf) {
         b.kind = BlockKind::Bad;
         return;
     }
+    if (!ctx.opt.checkBlockData && !IsInternal(b.bid)) {
+        if (ctx.used.mark(b.ib, size))
+            ctx.error("alloc.overlap", S, "", b.ib, "space of its own", "shares space with another page or block");
+        b.kind = BlockKind::Data;
+        return;
+    }
     buf.resize(size);
     if (!ctx.file.read(b.ib, buf.data(), size)) {
         b.kind = BlockKind::Bad;

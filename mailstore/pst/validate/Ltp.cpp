@@ -1,6 +1,8 @@
 // Heaps, BTHs, property contexts and table contexts of every node that should hold one.
 #include "Ltp.h"
 
+#include "NamedTypes.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -46,6 +48,20 @@ int FixedSize(uint16_t type) {
 }
 
 bool IsHnid(uint32_t v) { return (v & 0x1F) == 0; }
+
+// A string name of the name-to-id map: {cb, UTF-16LE} at `offset` of the string stream,
+// characters past ASCII as '?' ("" when it is not there).
+std::string StringName(const std::vector<uint8_t>& strings, uint32_t offset) {
+    if (size_t(offset) + 4 > strings.size()) return {};
+    const size_t n = Le32(strings.data() + offset);
+    if (n > strings.size() - offset - 4) return {};
+    std::string out;
+    for (size_t i = 0; i + 1 < n; i += 2) {
+        const uint16_t c = Le16(strings.data() + offset + 4 + i);
+        out += c < 0x80 ? char(c) : '?';
+    }
+    return out;
+}
 
 // Short rendering of a value for findings: hex of up to 16 bytes and the size.
 std::string Bytes(const std::vector<uint8_t>& v) {
@@ -414,6 +430,8 @@ public:
         if (guids % 16)
             ctx_.error("nameid.guid_stream", S, "PidTagNameidStreamGuid", off, "a multiple of 16 bytes", std::to_string(guids));
         const std::vector<uint8_t>& e = v[0x00030102];
+        const std::vector<uint8_t>& guidStream = v[0x00020102];
+        const std::vector<uint8_t>& strings = v[0x00040102];
         if (e.size() % 8)
             ctx_.error("nameid.entry_stream", S, "PidTagNameidStreamEntry", off, "a multiple of 8 bytes", std::to_string(e.size()));
         for (size_t i = 0; i + 8 <= e.size(); i += 8) {
@@ -421,13 +439,37 @@ public:
             if (guid >= 3 + guids / 16)
                 ctx_.error("nameid.guid_index", S, "NAMEID[" + std::to_string(i / 8) + "].wGuid", off,
                            "< " + std::to_string(3 + guids / 16) + " (1, 2 or a GUID stream entry + 3)", std::to_string(guid));
-            namedIndexes_.insert(idx);
+            NamedPropertyName& name = names_[idx];
+            name.isString = Le16(e.data() + i + 4) & 1;
+            if (guid == 2) name.guid = {0x29, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+            else if (guid >= 3 && size_t(guid - 3) * 16 + 16 <= guidStream.size())
+                std::copy_n(guidStream.begin() + (guid - 3) * 16, 16, name.guid.begin());
+            name.lid = Le32(e.data() + i);
+            if (name.isString) name.text = StringName(strings, name.lid);
         }
     }
 
-    void checkNamedId(uint16_t id, const std::string& where, const std::string& field, uint64_t off) {
-        if (id < 0x8000 || !haveNameMap_ || ctx_.muted || namedIndexes_.count(uint16_t(id - 0x8000))) return;
-        ctx_.error("nameid.missing", where, field, off, "an entry for " + Hex(id) + " in the name-to-id map", "none");
+    // A property id of 0x8000 and up is a named property: its name is in the name-to-id map,
+    // and a name of a known type is stored with that type (a value of another type sits under
+    // an id that names something else: a mislabelled value).
+    void checkNamedId(uint16_t id, uint16_t type, const std::string& where, const std::string& field, uint64_t off) {
+        if (id < 0x8000 || !haveNameMap_ || ctx_.muted) return;
+        auto named = names_.find(uint16_t(id - 0x8000));
+        if (named == names_.end()) {
+            ctx_.error("nameid.missing", where, field, off, "an entry for " + Hex(id) + " in the name-to-id map", "none");
+            return;
+        }
+        const NamedType known = KnownNamedType(named->second);
+        if (known.type) {
+            if (!SameNamedType(known.type, type))
+                ctx_.error("nameid.type", where, field, off, "type " + Hex(known.type) + " of " + known.name + ", the name of " + Hex(id),
+                           Hex(type));
+            return;
+        }
+        // A name whose type is not known here: its values agree with the first one met.
+        auto [first, added] = namedTypes_.try_emplace(id, type);
+        if (!added && !SameNamedType(first->second, type))
+            ctx_.warn("nameid.type_mixed", where, field, off, "type " + Hex(first->second) + " as elsewhere in the store", Hex(type));
     }
 
     // Column sets of the table templates ([MS-PST] §2.4.4.4-§2.4.4.6, §2.4.5.3, §2.4.6.1), read quietly.
@@ -476,7 +518,7 @@ private:
             const uint16_t id = Le16(r.key), type = Le16(r.data);
             const uint32_t value = Le32(r.data + 2);
             const std::string field = "property " + Hex(uint32_t(id) << 16 | type);
-            checkNamedId(id, where, field, r.offset);
+            checkNamedId(id, type, where, field, r.offset);
             const int fixed = FixedSize(type);
             if (fixed < 0) {
                 ctx_.warn("pc.type", where, field, r.offset, "a known property type", Hex(type));
@@ -688,7 +730,7 @@ private:
             const uint8_t cb = d[6], iBit = d[7];
             const std::string field = "TCOLDESC[" + std::to_string(c) + "] " + Hex(tag);
             const uint64_t cOff = tOff + 22 + 8 * c;
-            checkNamedId(uint16_t(tag >> 16), where, field, cOff);
+            checkNamedId(uint16_t(tag >> 16), uint16_t(tag), where, field, cOff);
             if (c && tag <= prevTag) ctx_.error("tc.column_order", where, field, cOff, "tag > " + Hex(prevTag), Hex(tag), "columns sorted by tag");
             prevTag = tag;
             if (tag == kTagLtpRowId) {
@@ -799,7 +841,8 @@ private:
     bool haveNameMap_ = false;
     std::unordered_set<uint64_t> followed_;  // subnode trees followed for the current top-level node
     std::unordered_set<uint64_t> onPath_;    // subnode trees between the top-level node and here
-    std::unordered_set<uint16_t> namedIndexes_;
+    std::unordered_map<uint16_t, NamedPropertyName> names_;  // wPropIdx -> name, from the name-to-id map
+    std::unordered_map<uint16_t, uint16_t> namedTypes_;      // id of a name not in NamedTypes -> first type seen
     struct Template {
         uint32_t nid;
         std::vector<uint32_t> columns;

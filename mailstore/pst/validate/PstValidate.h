@@ -25,6 +25,10 @@ struct Finding {
 struct Options {
     bool checkLtp = true;        // heaps, property contexts and tables
     bool checkMessaging = true;  // mandatory nodes, folders, messages
+    // Data blocks read and their trailers and CRCs verified. Without, only where they
+    // lie is checked (inside the file, aligned, not overlapping); the internal blocks
+    // (data and subnode trees) are read either way.
+    bool checkBlockData = true;
     size_t maxPerCheck = 25;     // findings kept per check id (the rest are only counted)
 };
 

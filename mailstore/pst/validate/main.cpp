@@ -9,9 +9,10 @@
 namespace {
 
 const char* kUsage =
-    "usage: pst-validate [--all] [--ndb-only] [--json] FILE...\n"
+    "usage: pst-validate [--all] [--ndb-only|--fast] [--json] FILE...\n"
     "  --all       list every finding (default: at most 25 per check)\n"
     "  --ndb-only  check pages, maps, B-trees and blocks only\n"
+    "  --fast      as --ndb-only, the data blocks' trailers and CRCs not read\n"
     "  --json      one JSON object per file instead of text\n";
 
 std::string Json(const std::string& s) {
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
     for (; first < argc && argv[first][0] == '-'; ++first) {
         if (!std::strcmp(argv[first], "--all")) options.maxPerCheck = size_t(-1);
         else if (!std::strcmp(argv[first], "--ndb-only")) options.checkLtp = false;
+        else if (!std::strcmp(argv[first], "--fast")) options.checkLtp = options.checkBlockData = false;
         else if (!std::strcmp(argv[first], "--json")) json = true;
         else {
             std::fputs(kUsage, stderr);

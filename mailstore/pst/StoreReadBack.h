@@ -1,0 +1,44 @@
+// A store read back after it was written: opened for reading only, through the same
+// reading path a run adding to it takes (folders through the hierarchy tables, each
+// folder's contents table, each item's node and identity), and compared with what the
+// writer says it put there.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "mailstore/pst/messaging/IdentityTable.h"
+
+namespace bv::mailstore::pst {
+
+// What a store object wrote into one store file, as its close left it.
+struct WrittenStore {
+    std::string path;
+    // Every folder below the top of the store (names from the top down) -> the items
+    // the writer holds it to have.
+    std::map<std::vector<std::string>, uint32_t> folders;
+    // The items written by this run: node id and identity (none without a search key), in order.
+    std::vector<std::pair<uint32_t, Identity>> items;
+    // A later close of the same file (opened again to add categories): its folders
+    // replace these, its items come after these.
+    void Merge(WrittenStore later);
+};
+
+struct StoreReadBack {
+    int64_t items = 0;  // items listed in the contents tables of the folders below the top
+    int folders = 0;    // folders below the top that hold at least one item
+    // What differs, one line each, in words a user understands; empty when the store
+    // reads back as written.
+    std::vector<std::string> differences;
+    bool asWritten() const { return differences.empty(); }
+};
+
+// Reads the store at `path` back. With `written`, every folder's items are compared
+// with what was written and every item written is looked for by its node and identity;
+// without, each folder's contents table is compared with its own count and with the
+// items whose nodes are in it. Never throws: a store that cannot be read is a difference.
+StoreReadBack ReadBackStore(const std::string& path, const WrittenStore* written = nullptr);
+
+}  // namespace bv::mailstore::pst

@@ -1,0 +1,239 @@
+// A store read back: opened for reading only and compared, folder by folder and item
+// by item, with what its writer put there.
+#include <algorithm>
+
+#include "mailstore/MailStoreError.h"
+#include "mailstore/pst/ltp/TableContext.h"
+#include "mailstore/pst/messaging/Store.h"
+
+namespace bv::mailstore::pst {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Differences listed one by one at most; the rest are counted.
+constexpr size_t kDifferencesListed = 20;
+
+std::string PathText(const std::vector<std::string>& path) {
+    std::string text;
+    for (const std::string& name : path) text += (text.empty() ? "" : "/") + name;
+    return text;
+}
+
+std::string Items(int64_t n) { return std::to_string(n) + (n == 1 ? " item" : " items"); }
+
+class Differences {
+public:
+    explicit Differences(std::vector<std::string>& out) : out_(out) {}
+    ~Differences() {
+        if (more_ > 0) out_.push_back("... and " + std::to_string(more_) + " more differences");
+    }
+    void Add(std::string what) {
+        if (out_.size() < kDifferencesListed) out_.push_back(std::move(what));
+        else ++more_;
+    }
+
+private:
+    std::vector<std::string>& out_;
+    size_t more_ = 0;
+};
+
+}  // namespace
+
+void WrittenStore::Merge(WrittenStore later) {
+    folders = std::move(later.folders);
+    items.insert(items.end(), later.items.begin(), later.items.end());
+}
+
+void Store::NoteWritten(Nid nid, const std::vector<PcProp>& props) { written_.items.push_back({nid, IdentityOf(props)}); }
+
+void Store::RecordWritten() {
+    const std::u8string path = final_.u8string();
+    written_.path.assign(path.begin(), path.end());
+    written_.folders.clear();
+    for (const auto& [nid, f] : folders_) {
+        if (f.search) continue;
+        std::vector<std::string> path = FolderPath(nid);
+        if (!path.empty()) written_.folders[std::move(path)] = f.rowCount;
+    }
+}
+
+std::unique_ptr<Store> Store::OpenForReading(const fs::path& path) {
+    std::unique_ptr<Store> s(new Store());
+    s->final_ = path;
+    s->closed_ = true;  // nothing is added, and closing writes nothing
+    try {
+        s->db_ = NodeDatabase::OpenForReading(path);
+        s->LoadExisting();
+    } catch (const MailStoreError& e) {
+        throw MailStoreError(path.string() + " cannot be read as a .pst store: " + e.what());
+    }
+    s->cryptMethod_ = s->db_->CryptMethod();
+    return s;
+}
+
+StoreReadBack Store::ReadBack(const WrittenStore* written) {
+    StoreReadBack out;
+    Differences differs(out.differences);
+
+    // The items' nodes, by NID: where each says it is, and its data.
+    struct ItemNode {
+        Nid nid;
+        Nid parent;
+        Bid data;
+    };
+    std::vector<ItemNode> nodes;
+    db_->ForEachNode([&](Nid nid, const NodeRef& ref) {
+        if (NidTypeOf(nid) == NID_TYPE_NORMAL_MESSAGE) nodes.push_back({nid, ref.nidParent, ref.bidData});
+    });
+    std::sort(nodes.begin(), nodes.end(), [](const ItemNode& a, const ItemNode& b) { return a.nid < b.nid; });
+    auto nodeOf = [&](Nid nid) -> const ItemNode* {
+        auto it = std::lower_bound(nodes.begin(), nodes.end(), nid, [](const ItemNode& n, Nid k) { return n.nid < k; });
+        return it != nodes.end() && it->nid == nid ? &*it : nullptr;
+    };
+
+    // Each folder below the top: its contents table against its count, against what
+    // was written, and against the items whose nodes are in it.
+    std::vector<Nid> listed;  // every item a contents table lists
+    std::map<Nid, std::vector<std::string>> paths;
+    for (const auto& [nid, f] : folders_) {
+        if (f.search) continue;
+        std::vector<std::string> path = FolderPath(nid);
+        if (path.empty()) continue;
+        const std::string name = PathText(path);
+        std::vector<Nid> rows;
+        try {
+            std::optional<NodeRef> table = db_->FindNode(MakeNid(NID_TYPE_CONTENTS_TABLE, NidIndexOf(nid)));
+            if (!table) FormatError("folder", "contents table", "is missing");
+            std::vector<Bid> heap = db_->DataTreeBids(table->bidData);
+            std::vector<SLENTRY> subnodes = db_->ReadSubnodeTree(table->bidSub);
+            auto subnodeBids = [&](Nid sub) {
+                for (const SLENTRY& e : subnodes)
+                    if (Nid(e.nid) == sub) return db_->DataTreeBids(e.bidData);
+                FormatError("SLENTRY", "nid", "subnode " + std::to_string(sub) + " of the contents table is missing");
+            };
+            if (!heap.empty()) {
+                std::map<Nid, std::vector<Bid>> bidsOf;
+                auto bids = [&](Nid sub) -> const std::vector<Bid>& {
+                    auto it = bidsOf.find(sub);
+                    return it != bidsOf.end() ? it->second : bidsOf[sub] = subnodeBids(sub);
+                };
+                TcBlockSource source;
+                source.heapBlocks = heap.size();
+                source.heapBlock = [&](size_t i) { return db_->ReadBlock(heap[i]); };
+                source.subnodeBlocks = [&](Nid sub) { return bids(sub).size(); };
+                source.subnodeBlock = [&](Nid sub, size_t i) { return db_->ReadBlock(bids(sub).at(i)); };
+                ForEachTableRow(source, [](const std::vector<TCOLDESC>&) {},
+                                [&](TcRowRead&& r) { rows.push_back(r.rowId); });
+            }
+        } catch (const MailStoreError& e) {
+            differs.Add(name + ": its contents table cannot be read (" + e.what() + ")");
+            continue;
+        }
+        if (rows.size() != f.rowCount)
+            differs.Add(name + ": its contents table lists " + Items(int64_t(rows.size())) + ", its count says " +
+                        std::to_string(f.rowCount));
+        if (written) {
+            auto w = written->folders.find(path);
+            const int64_t expected = w == written->folders.end() ? 0 : w->second;
+            if (int64_t(rows.size()) != expected)
+                differs.Add(name + ": " + Items(int64_t(rows.size())) + " read back, " + std::to_string(expected) +
+                            " written");
+        }
+        int64_t missing = 0, elsewhere = 0;
+        for (Nid row : rows) {
+            const ItemNode* node = nodeOf(row);
+            if (!node) ++missing;
+            else if (node->parent != nid) ++elsewhere;
+        }
+        if (missing) differs.Add(name + ": " + Items(missing) + " listed in its contents table " + (missing == 1 ? "is" : "are") + " missing");
+        if (elsewhere) differs.Add(name + ": " + Items(elsewhere) + " listed in its contents table belong to another folder");
+        out.items += int64_t(rows.size());
+        if (!rows.empty()) ++out.folders;
+        listed.insert(listed.end(), rows.begin(), rows.end());
+        paths[nid] = std::move(path);
+    }
+    if (written) {
+        for (const auto& [path, count] : written->folders) {
+            bool found = false;
+            for (const auto& [nid, p] : paths) found = found || p == path;
+            if (!found && count > 0) differs.Add(PathText(path) + ": missing (" + Items(count) + " written)");
+        }
+    }
+    // An item whose node is in a folder below the top but that no table lists.
+    std::sort(listed.begin(), listed.end());
+    std::map<Nid, int64_t> unlisted;
+    for (const ItemNode& n : nodes)
+        if (paths.count(n.parent) && !std::binary_search(listed.begin(), listed.end(), n.nid)) ++unlisted[n.parent];
+    for (const auto& [folder, n] : unlisted)
+        differs.Add(PathText(paths[folder]) + ": " + Items(n) + " not listed in its contents table");
+
+    // Every item listed is read (its properties, not the long values in its
+    // subnodes) and known by its identity.
+    std::vector<std::pair<Bid, Nid>> single;  // items whose properties are one block, in file order
+    std::vector<std::pair<Nid, Bid>> trees;
+    for (Nid nid : listed) {
+        const ItemNode* node = nodeOf(nid);
+        if (!node) continue;
+        if (node->data & kBidInternal) trees.push_back({nid, node->data});
+        else single.push_back({node->data & ~Bid(1), nid});
+    }
+    std::map<Nid, Identity> identities;
+    int64_t unreadable = 0;
+    auto take = [&](Nid nid, std::vector<Bytes>&& blocks) {
+        try {
+            HeapReader heap(std::move(blocks));
+            identities[nid] = IdentityOf(ReadPropertyContext(heap, [](Nid) { return Bytes(); }));
+        } catch (const MailStoreError&) {
+            ++unreadable;
+        }
+    };
+    std::sort(single.begin(), single.end());
+    std::vector<Bid> bids;
+    bids.reserve(single.size());
+    for (const auto& [bid, nid] : single) bids.push_back(bid);
+    size_t readSingle = 0;
+    db_->ReadBlocks(bids, [&](Bid bid, Bytes&& data) {
+        auto it = std::lower_bound(single.begin(), single.end(), std::make_pair(bid & ~Bid(1), Nid(0)));
+        for (; it != single.end() && it->first == (bid & ~Bid(1)); ++it, ++readSingle) {
+            std::vector<Bytes> blocks{data};
+            take(it->second, std::move(blocks));
+        }
+    });
+    unreadable += int64_t(single.size() - std::min(readSingle, single.size()));
+    for (const auto& [nid, bid] : trees) {
+        try {
+            take(nid, db_->ReadDataTree(bid));
+        } catch (const MailStoreError&) {
+            ++unreadable;
+        }
+    }
+    if (unreadable) differs.Add(Items(unreadable) + " cannot be read");
+
+    // Every item written is there, and is the item written.
+    if (written) {
+        int64_t gone = 0, changed = 0;
+        for (const auto& [nid, identity] : written->items) {
+            auto it = identities.find(nid);
+            if (it == identities.end()) ++gone;
+            else if (it->second != identity) ++changed;
+        }
+        if (gone) differs.Add(Items(gone) + " of those written cannot be found");
+        if (changed) differs.Add(Items(changed) + " of those written read back as other items");
+    }
+    return out;
+}
+
+StoreReadBack ReadBackStore(const std::string& path, const WrittenStore* written) {
+    try {
+        std::unique_ptr<Store> store = Store::OpenForReading(fs::u8path(path));
+        return store->ReadBack(written);
+    } catch (const std::exception& e) {
+        StoreReadBack out;
+        out.differences.push_back(e.what());
+        return out;
+    }
+}
+
+}  // namespace bv::mailstore::pst

@@ -123,22 +123,26 @@ inline std::string Hex(std::string_view s) {
 }
 
 // Every string value of a message (recipients, attachments, embedded messages too)
-// is valid UTF-8: the .msg and .pst writers turn them into UTF-16 as they are.
-inline void CheckStrings(const mailstore::mapi::PropertyBag& bag, const char* where) {
+// is valid UTF-8: the .msg and .pst writers turn them into UTF-16 as they are. An
+// imported message's hold no NUL either (`nulFree`): readers would end them there.
+inline void CheckStrings(const mailstore::mapi::PropertyBag& bag, const char* where, bool nulFree) {
     for (const auto& [id, prop] : bag.All()) {
-        if (auto s = std::get_if<std::string>(&prop.value))
+        if (auto s = std::get_if<std::string>(&prop.value)) {
             BV_FUZZ_CHECK(ValidUtf8(*s), std::string(where) + " property id " + std::to_string(id) + ": " + Hex(*s));
+            BV_FUZZ_CHECK(!nulFree || s->find('\0') == std::string::npos,
+                          std::string(where) + " property id " + std::to_string(id) + " holds NUL: " + Hex(*s));
+        }
         if (auto v = std::get_if<std::vector<std::string>>(&prop.value))
             for (const auto& s : *v) BV_FUZZ_CHECK(ValidUtf8(s), std::string(where) + " multi-valued string");
     }
 }
-inline void CheckMessageStrings(const mailstore::mapi::Message& m, int depth = 0) {
+inline void CheckMessageStrings(const mailstore::mapi::Message& m, bool nulFree = false, int depth = 0) {
     BV_FUZZ_CHECK(depth < 64, "embedded messages nested too deeply");
-    CheckStrings(m.props, "message");
-    for (const auto& r : m.recipients) CheckStrings(r, "recipient");
+    CheckStrings(m.props, "message", nulFree);
+    for (const auto& r : m.recipients) CheckStrings(r, "recipient", nulFree);
     for (const auto& a : m.attachments) {
-        CheckStrings(a.props, "attachment");
-        if (a.embedded) CheckMessageStrings(*a.embedded, depth + 1);
+        CheckStrings(a.props, "attachment", nulFree);
+        if (a.embedded) CheckMessageStrings(*a.embedded, nulFree, depth + 1);
     }
 }
 

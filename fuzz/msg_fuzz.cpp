@@ -61,7 +61,7 @@ size_t CountPrefixed(const Storage& s, std::string_view prefix) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bv::mailstore::mapi::Message m;
     bv::mailstore::mime::ImportRfc822(std::string_view(reinterpret_cast<const char*>(data), size), m);
-    bv::fuzz::CheckMessageStrings(m);
+    bv::fuzz::CheckMessageStrings(m, /*nulFree=*/true);
 
     const fs::path path = bv::fuzz::ScratchDir() / "message.msg";
     bv::mailstore::mapi::CompleteMessage(m);

@@ -128,7 +128,48 @@ bool IsUtf8Name(const std::string& c) {
     return l == "utf-8" || l == "utf8" || l == "unicode-1-1-utf-8" || l == "x-unicode20utf8";
 }
 
+// True when `charset` reads every printable ASCII character, blank and line end as
+// itself (so that header structure and encoded words survive the reading). Asked
+// once per name and thread.
+bool KeepsAscii(const std::string& charset) {
+    thread_local std::unordered_map<std::string, bool> cache;
+    const std::string lower = base::AsciiLowered(charset);
+    if (auto it = cache.find(lower); it != cache.end()) return it->second;
+    std::string ascii = "\t\r\n";
+    for (char c = 0x20; c < 0x7F; ++c) ascii += c;
+    bool unknown = false, invalid = false;
+    const bool keeps = ToUtf8(ascii, charset, &unknown, &invalid) == ascii && !unknown && !invalid;
+    if (cache.size() < 256) cache.emplace(lower, keeps);
+    return keeps;
+}
+
 }  // namespace
+
+std::string HeaderBytesToUtf8(std::string_view bytes, const std::string& declared) {
+    if (base::ValidUtf8Prefix(bytes) == bytes.size()) return std::string(bytes);
+    const bool useDeclared = !declared.empty() && !IsUtf8Name(declared) && KeepsAscii(declared);
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 2);
+    while (!bytes.empty()) {
+        const size_t eol = bytes.find('\n');
+        const std::string_view line = bytes.substr(0, eol == std::string_view::npos ? bytes.size() : eol + 1);
+        bytes.remove_prefix(line.size());
+        if (base::ValidUtf8Prefix(line) == line.size()) {
+            out.append(line);
+            continue;
+        }
+        if (useDeclared) {
+            bool unknown = false, invalid = false;
+            std::string text = ToUtf8(line, declared, &unknown, &invalid);
+            if (!unknown && !invalid) {
+                out += text;
+                continue;
+            }
+        }
+        out += Cp1252ToUtf8(line);
+    }
+    return out;
+}
 
 uint32_t Cp1252CodePoint(unsigned char c) {
     if (c < 0x80 || c >= 0xA0) return c;

@@ -18,6 +18,12 @@ std::string BytesToUtf8(std::string_view bytes);
 // The same for a C string GMime handed out (nullptr gives "").
 std::string BytesToUtf8(const char* bytes);
 
+// Header text as UTF-8, line by line: a line of valid UTF-8 is kept; one of other
+// 8-bit bytes is read in `declared` (the charset the message's text declares, as
+// mail readers read raw header bytes) when that charset keeps ASCII as it is and the
+// bytes are valid in it, else as windows-1252.
+std::string HeaderBytesToUtf8(std::string_view bytes, const std::string& declared);
+
 // The code point of a windows-1252 byte (U+FFFD for the five it leaves undefined).
 uint32_t Cp1252CodePoint(unsigned char byte);
 

@@ -137,7 +137,7 @@ std::optional<int64_t> ReadDate(std::string_view value) {
     if (value.empty()) return std::nullopt;
     if (std::string twentyFour; ToTwentyFourHours(value, twentyFour)) return ReadDate(twentyFour);
     // (The quick reading takes only years 1969 to 9999, within the limits below.)
-    if (auto t = ParseRfc5322DateFast(value)) return *t == 0 ? std::nullopt : t;
+    if (auto t = ParseRfc5322DateFast(value)) return t;
     std::string text(value);
     GDateTime* dt = g_mime_utils_header_decode_date(text.c_str());
     if (!dt) return std::nullopt;
@@ -145,8 +145,11 @@ std::optional<int64_t> ReadDate(std::string_view value) {
     int year = g_date_time_get_year(dt);
     g_date_time_unref(dt);
     if (year < 1601 || year > 9999) return std::nullopt;
-    // GMime answers "0" (1970-01-01) for values it cannot read at all.
-    if (t == 0) return std::nullopt;
+    // Some GMime versions answer "0" (1970-01-01) for values they cannot read at all;
+    // the epoch itself is a date like any other when the value names its year.
+    if (t == 0 && value.find("1970") == std::string_view::npos && value.find("1969") == std::string_view::npos &&
+        value.find(" 70 ") == std::string_view::npos && value.find(" 69 ") == std::string_view::npos)
+        return std::nullopt;
     return t;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mailstore/base/Ascii.h"
+#include "mailstore/base/Utf8.h"
 #include "mailstore/mapi/EntryIds.h"
 #include "mailstore/mapi/SubjectPrefix.h"
 #include "mailstore/mime/Charsets.h"
@@ -73,6 +74,38 @@ bool ParseSimpleMailbox(std::string_view v, std::string& name, std::string& addr
 }
 
 namespace {
+
+// Where the encoded word ("=?charset?B|Q?payload?=", no blanks) starting at `at` ends;
+// 0 when none starts there.
+size_t EncodedWordEnd(std::string_view t, size_t at) {
+    const size_t q1 = t.find('?', at + 2);
+    if (q1 == std::string_view::npos || q1 == at + 2 || q1 + 2 >= t.size() || t[q1 + 2] != '?') return 0;
+    if (const char enc = base::AsciiToLower(t[q1 + 1]); enc != 'b' && enc != 'q') return 0;
+    const size_t end = t.find("?=", q1 + 3);
+    if (end == std::string_view::npos || t.substr(at, end - at).find_first_of(" \t\r\n") != std::string_view::npos) return 0;
+    return end + 2;
+}
+
+// Header text with its raw 8-bit bytes read in the declared charset (HeaderBytesToUtf8),
+// but for those inside encoded words, which belong to the word's own charset: left for
+// the word's decoding (`keepWords`), else read as UTF-8 or windows-1252, so that what
+// a parser takes for no word is valid text too.
+std::string RawTextInCharset(std::string_view raw, const std::string& charset, bool keepWords) {
+    if (base::ValidUtf8Prefix(raw) == raw.size()) return std::string(raw);
+    std::string out;
+    size_t pos = 0;
+    for (size_t at = raw.find("=?"); at != std::string_view::npos; at = raw.find("=?", at + 2)) {
+        const size_t end = EncodedWordEnd(raw, at);
+        if (end == 0) continue;
+        out += HeaderBytesToUtf8(raw.substr(pos, at - pos), charset);
+        if (keepWords) out.append(raw.substr(at, end - at));
+        else out += BytesToUtf8(raw.substr(at, end - at));
+        pos = end;
+        at = end - 2;
+    }
+    out += HeaderBytesToUtf8(raw.substr(pos), charset);
+    return out;
+}
 
 // Mailboxes of an address list, groups expanded.
 struct Mailbox {
@@ -171,7 +204,8 @@ void LooseMailboxes(const std::vector<std::string>& items, std::vector<Mailbox>&
 
 // The mailboxes of every field of that name, in order (as a mail reader joins repeated
 // To: fields).
-std::vector<Mailbox> AddressesOf(const HeaderFields& fields, std::string_view name, GMimeParserOptions* options) {
+std::vector<Mailbox> AddressesOf(const HeaderFields& fields, std::string_view name, const std::string& charset,
+                                 GMimeParserOptions* options) {
     std::vector<Mailbox> out;
     for (const HeaderField& f : fields) {
         if (!base::EqualsNoCase(f.name, name)) continue;
@@ -181,9 +215,10 @@ std::vector<Mailbox> AddressesOf(const HeaderFields& fields, std::string_view na
             AddMailbox(std::move(m), out);
             continue;
         }
-        // Header bytes read as the rest of the header is read (UTF-8, else windows-1252),
-        // runs of encoded words joined into one word the parser reads whole.
-        std::string raw = BytesToUtf8(f.raw);
+        // Header bytes read as the rest of the header is read (UTF-8, else the declared
+        // charset, else windows-1252), runs of encoded words joined into one word the
+        // parser reads whole.
+        std::string raw = RawTextInCharset(f.raw, charset, false);
         if (HasAdjacentEncodedWords(raw)) raw = JoinAdjacentEncodedWords(raw);
         GObjectRef<InternetAddressList> list(internet_address_list_parse(options, raw.c_str()));
         const size_t before = out.size();
@@ -207,13 +242,13 @@ std::vector<Mailbox> AddressesOf(const HeaderFields& fields, std::string_view na
 }
 
 // The subject as a mail reader shows it: the last Subject field, unfolded, encoded
-// words decoded.
-std::string SubjectOf(const HeaderFields& fields) {
+// words decoded, raw 8-bit text read in the declared charset.
+std::string SubjectOf(const HeaderFields& fields, const std::string& charset) {
     const HeaderField* last = nullptr;
     for (const HeaderField& f : fields)
         if (base::EqualsNoCase(f.name, "Subject")) last = &f;
     if (!last) return std::string();
-    return DecodeEncodedWords(UnfoldHeader(last->raw));
+    return DecodeEncodedWords(RawTextInCharset(UnfoldHeader(last->raw), charset, true));
 }
 
 std::string DisplayNameOf(const Mailbox& m) { return m.name.empty() ? m.address : m.name; }
@@ -230,13 +265,13 @@ void SetAddressGroup(PropertyBag& p, const Mailbox& m, uint32_t nameTag, uint32_
 
 }  // namespace
 
-void MapHeaderFields(const HeaderFields& fields, const std::string& headerText, const Envelope& envelope,
-                     Message& out) {
+void MapHeaderFields(const HeaderFields& fields, std::string_view header, const std::string& charset,
+                     const Envelope& envelope, Message& out) {
     PropertyBag& p = out.props;
     GMimeParserOptions* options = ParserOptions();
 
     // Subject
-    std::string subject = SubjectOf(fields);
+    std::string subject = SubjectOf(fields, charset);
     for (auto& c : subject)
         if (c == '\r' || c == '\n' || c == '\t') c = ' ';
     if (HasHeader(fields, "Subject") || !subject.empty()) {
@@ -248,8 +283,8 @@ void MapHeaderFields(const HeaderFields& fields, const std::string& headerText, 
     }
 
     // Originator
-    std::vector<Mailbox> from = AddressesOf(fields, "From", options);
-    std::vector<Mailbox> sender = AddressesOf(fields, "Sender", options);
+    std::vector<Mailbox> from = AddressesOf(fields, "From", charset, options);
+    std::vector<Mailbox> sender = AddressesOf(fields, "Sender", charset, options);
     if (from.empty() && sender.empty() && !envelope.sender.empty()) from.push_back(Mailbox{std::string(), envelope.sender});
     if (sender.empty()) sender = from;
     if (from.empty()) from = sender;
@@ -265,7 +300,7 @@ void MapHeaderFields(const HeaderFields& fields, const std::string& headerText, 
     const std::pair<const char*, int32_t> kinds[] = {{"To", MAPI_TO}, {"Cc", MAPI_CC}, {"Bcc", MAPI_BCC}};
     std::string display[3];
     for (int k = 0; k < 3; ++k) {
-        std::vector<Mailbox> list = AddressesOf(fields, kinds[k].first, options);
+        std::vector<Mailbox> list = AddressesOf(fields, kinds[k].first, charset, options);
         for (const Mailbox& m : list) {
             PropertyBag r;
             r.SetInt(PR_RECIPIENT_TYPE, kinds[k].second);
@@ -288,7 +323,7 @@ void MapHeaderFields(const HeaderFields& fields, const std::string& headerText, 
 
     // Reply-To ([MS-OXCMAIL] 2.2.3.1.6): names, and the one-off entry IDs as a
     // FLATENTRYLIST.
-    if (std::vector<Mailbox> replyTo = AddressesOf(fields, "Reply-To", options); !replyTo.empty()) {
+    if (std::vector<Mailbox> replyTo = AddressesOf(fields, "Reply-To", charset, options); !replyTo.empty()) {
         std::string names;
         std::vector<std::vector<uint8_t>> ids;
         for (const Mailbox& mb : replyTo) {
@@ -321,7 +356,7 @@ void MapHeaderFields(const HeaderFields& fields, const std::string& headerText, 
     if (auto v = RawHeader(fields, "Message-ID"); !v.empty()) p.SetString(PR_INTERNET_MESSAGE_ID, v);
     if (auto v = RawHeader(fields, "In-Reply-To"); !v.empty()) p.SetString(PR_IN_REPLY_TO_ID, v);
     if (auto v = RawHeader(fields, "References"); !v.empty()) p.SetString(PR_INTERNET_REFERENCES, v);
-    if (!headerText.empty()) p.SetString(PR_TRANSPORT_MESSAGE_HEADERS, ToCrLf(headerText));
+    if (!header.empty()) p.SetString(PR_TRANSPORT_MESSAGE_HEADERS, ToCrLf(HeaderBytesToUtf8(header, charset)));
 
     // Importance, priority, sensitivity
     {

@@ -9,10 +9,12 @@
 
 namespace bv::mailstore::mime {
 
-// Sets the header-derived properties and the recipient rows of `out`. headerText:
-// the header block as text (PR_TRANSPORT_MESSAGE_HEADERS; none when empty).
-void MapHeaderFields(const HeaderFields& fields, const std::string& headerText, const Envelope& envelope,
-                     mapi::Message& out);
+// Sets the header-derived properties and the recipient rows of `out`. header: the
+// header block's bytes (PR_TRANSPORT_MESSAGE_HEADERS; none when empty); charset: the
+// one the message's text declares, in which raw 8-bit header text is read
+// (HeaderBytesToUtf8).
+void MapHeaderFields(const HeaderFields& fields, std::string_view header, const std::string& charset,
+                     const Envelope& envelope, mapi::Message& out);
 
 // One plain mailbox, "addr@domain" or "Display Name <addr@domain>" (ASCII words
 // separated by single blanks, no quotes, comments, encoded words or groups): fills

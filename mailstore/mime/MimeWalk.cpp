@@ -134,7 +134,12 @@ std::string MimeTypeOf(GMimeObject* obj) {
     GMimeContentType* ct = g_mime_object_get_content_type(obj);
     if (!ct) return "application/octet-stream";
     GFree s(g_mime_content_type_get_mime_type(ct));
-    return base::AsciiLowered(s.str());
+    std::string type = base::AsciiLowered(s.str());
+    // A type or subtype is a token of printable ASCII; one with other bytes names
+    // nothing a reader knows, and the part is kept as data.
+    for (char c : type)
+        if (static_cast<unsigned char>(c) <= 0x20 || static_cast<unsigned char>(c) >= 0x7F) return "application/octet-stream";
+    return type;
 }
 
 std::string DispositionOf(GMimeObject* obj) {
@@ -229,11 +234,44 @@ std::string TextWithoutNul(std::string text) {
     return text;
 }
 
+// The letters and digits of a text (every non-ASCII byte counts as one), for texts
+// that say the same thing in different layouts.
+std::string Words(std::string_view text) {
+    std::string out;
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80 || std::isalnum(static_cast<unsigned char>(c))) out += c;
+    return out;
+}
+
+// True when `shown` says all that `own` says (or `own` says nothing): the same text,
+// perhaps with more around it or laid out otherwise.
+bool SameWords(std::string_view own, std::string_view shown) {
+    const std::string o = Words(own);
+    return o.empty() || Words(shown).find(o) != std::string::npos;
+}
+
 std::string StripAngles(std::string s) {
     while (!s.empty() && (s.front() == '<' || s.front() == ' ')) s.erase(0, 1);
     while (!s.empty() && (s.back() == '>' || s.back() == ' ')) s.pop_back();
     return s;
 }
+
+// The charset the message's text declares: its text part's, or in a multipart the
+// first text part's that names one (attached messages declare their own).
+std::string FirstTextCharset(GMimeObject* obj, int depth = 0) {
+    if (!obj || depth > kMaxMultipartDepth) return std::string();
+    if (GMIME_IS_MULTIPART(obj)) {
+        GMimeMultipart* mp = GMIME_MULTIPART(obj);
+        for (int i = 0, n = g_mime_multipart_get_count(mp); i < n; ++i)
+            if (std::string cs = FirstTextCharset(g_mime_multipart_get_part(mp, i), depth + 1); !cs.empty()) return cs;
+        return std::string();
+    }
+    if (!GMIME_IS_PART(obj) || !MimeTypeOf(obj).starts_with("text/")) return std::string();
+    const char* cs = g_mime_object_get_content_type_parameter(obj, "charset");
+    return cs ? BytesToUtf8(cs) : std::string();
+}
+
+std::string DeclaredCharset(const Body& body) { return body.text ? body.text->charset : FirstTextCharset(body.mime); }
 
 // ---------------------------------------------------------------- the walk
 
@@ -287,8 +325,8 @@ public:
     Importer(Message& out, int depth, std::vector<std::string>& warnings) : out_(out), depth_(depth), warnings_(warnings) {}
 
     // Fills out_ from a message's header fields and its parsed MIME entity (nullptr
-    // when it has no body). headerText: the header block as text.
-    void Fill(const HeaderFields& fields, Body body, const std::string& headerText, const Envelope& envelope,
+    // when it has no body). header: the header block's bytes.
+    void Fill(const HeaderFields& fields, Body body, std::string_view header, const Envelope& envelope,
               const std::vector<uint8_t>& searchKey);
 
 private:
@@ -301,6 +339,7 @@ private:
     std::string DecodeText(GMimeObject* obj, const char* what, bool html = false);
     std::string DecodeText(std::string_view raw, GMimeContentEncoding enc, std::string charset, const char* what, bool html);
     void Warn(std::string w) { warnings_.push_back(std::move(w)); }
+    void WarnNulBody();
     void FillSimpleBody(const SimpleText& t);
     std::string PlainBody(std::string text);
     void FillBodiesAndAttachments();
@@ -473,7 +512,21 @@ void Importer::AddPartAttachment(GMimePart* part, const std::string& html) {
     if (!DecodePartContent(part, data, problem)) Warn("attachment " + (name.empty() ? mimeType : "\"" + name + "\"") + ": " + problem);
     if (IsTnefType(mimeType)) {
         // winmail.dat: what it holds replaces it; the stream itself only when unreadable.
-        if (ImportTnef(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), out_)) return;
+        // Its body is the message's as Outlook shows it; the message's own text, when it
+        // says something else, stays as a file beside it.
+        const std::string ownText = out_.props.GetString(PR_BODY).value_or("");
+        const Binary* htmlBytes = out_.props.GetBinary(PR_HTML);
+        const std::string ownHtml = htmlBytes ? std::string(htmlBytes->begin(), htmlBytes->end()) : std::string();
+        if (ImportTnef(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), out_)) {
+            if (!SameWords(ownText, out_.props.GetString(PR_BODY).value_or(""))) {
+                const bool isHtml = !ownHtml.empty();
+                const std::string kept = isHtml ? "message-text.html" : "message-text.txt";
+                Warn("the TNEF body (winmail.dat) says something other than the message's own text, which is kept "
+                     "as attachment \"" + kept + "\"");
+                AddRawAttachment(kept, isHtml ? "text/html" : "text/plain", isHtml ? ownHtml : ownText);
+            }
+            return;
+        }
         Warn("attachment " + (name.empty() ? mimeType : "\"" + name + "\"") + ": the TNEF data cannot be decoded; kept as it is");
     }
     if (obj == root_ && IsEncryptedSmime(part, mimeType)) {
@@ -515,10 +568,10 @@ void Importer::AddPartAttachment(GMimePart* part, const std::string& html) {
     }
 }
 
-void Importer::Fill(const HeaderFields& fields, Body body, const std::string& headerText, const Envelope& envelope,
+void Importer::Fill(const HeaderFields& fields, Body body, std::string_view header, const Envelope& envelope,
                     const std::vector<uint8_t>& searchKey) {
     PropertyBag& p = out_.props;
-    MapHeaderFields(fields, headerText, envelope, out_);
+    MapHeaderFields(fields, header, DeclaredCharset(body), envelope, out_);
 
     // Bodies and attachments
     if (body.text) {
@@ -553,12 +606,21 @@ void Importer::FillSimpleBody(const SimpleText& t) {
             if (name.empty()) name = "attachment-" + std::to_string(++unnamed_) + ".txt";
             AddRawAttachment(name, "text/plain", std::string(data.begin(), data.end()));
             text = TextWithoutNul(std::move(text));
+            WarnNulBody();
         }
         p.SetString(PR_BODY, ToCrLf(PlainBody(std::move(text))));
     }
     p.SetInt(PR_NATIVE_BODY, t.html ? NATIVE_BODY_HTML : NATIVE_BODY_PLAIN);
     p.SetInt(PR_INTERNET_CPID, CP_UTF8_CODEPAGE);
     p.SetInt(PR_MESSAGE_CODEPAGE, CP_UTF8_CODEPAGE);
+}
+
+// Says that the text body had NUL characters taken out, and where the text is whole:
+// the file attached last.
+void Importer::WarnNulBody() {
+    const std::string name = out_.attachments.back().props.GetString(PR_ATTACH_LONG_FILENAME).value_or("");
+    Warn("the text body holds NUL characters, which a text property cannot hold; it is shown without them and "
+         "kept whole as attachment \"" + name + "\"");
 }
 
 // A plain text body without the uuencoded files in it, which become attachments.
@@ -603,6 +665,7 @@ void Importer::FillBodiesAndAttachments() {
         if (text.find('\0') != std::string::npos) {
             AddPartAttachment(GMIME_PART(plain->obj), std::string());
             text = TextWithoutNul(std::move(text));
+            WarnNulBody();
         }
         p.SetString(PR_BODY, ToCrLf(PlainBody(std::move(text))));
     } else if (html) {
@@ -682,9 +745,9 @@ std::optional<SimpleText> SimpleTextBody(const HeaderFields& fields, std::string
 }
 
 void FillMessage(Message& out, int depth, std::vector<std::string>& warnings, const HeaderFields& fields, Body body,
-                 const std::string& headerText, const Envelope& envelope, const std::vector<uint8_t>& searchKey) {
+                 std::string_view header, const Envelope& envelope, const std::vector<uint8_t>& searchKey) {
     Importer importer(out, depth, warnings);
-    importer.Fill(fields, body, headerText, envelope, searchKey);
+    importer.Fill(fields, body, header, envelope, searchKey);
 }
 
 }  // namespace bv::mailstore::mime

@@ -40,10 +40,11 @@ struct Body {
 };
 
 // Fills `out` from a message's header fields and body: the header's properties,
-// the bodies, the attachments, flags and `searchKey`. depth: how deep this message
-// is attached (0 at the top). Problems go to `warnings`.
+// the bodies, the attachments, flags and `searchKey`. header: the header block's
+// bytes. depth: how deep this message is attached (0 at the top). Problems go to
+// `warnings`.
 void FillMessage(mapi::Message& out, int depth, std::vector<std::string>& warnings, const HeaderFields& fields,
-                 Body body, const std::string& headerText, const Envelope& envelope,
+                 Body body, std::string_view header, const Envelope& envelope,
                  const std::vector<uint8_t>& searchKey);
 
 // Imports one message's bytes into `out` (the importer's top level; every attached

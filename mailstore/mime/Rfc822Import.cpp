@@ -98,6 +98,74 @@ std::vector<std::pair<size_t, std::string_view>> PartHeaderRepairs(std::string_v
     return out;
 }
 
+// What a property that held NUL characters is called in a warning.
+std::string NulFieldName(uint16_t id) {
+    switch (id) {
+        case TagId(PR_SUBJECT): case TagId(PR_NORMALIZED_SUBJECT): case TagId(PR_CONVERSATION_TOPIC): case TagId(PR_SUBJECT_PREFIX):
+            return "the subject";
+        case TagId(PR_INTERNET_MESSAGE_ID): return "the Message-ID";
+        case TagId(PR_IN_REPLY_TO_ID): return "In-Reply-To";
+        case TagId(PR_INTERNET_REFERENCES): return "References";
+        case TagId(PR_TRANSPORT_MESSAGE_HEADERS): return "the header";
+        case TagId(PR_BODY): return "the text body";
+        default: return "other text";
+    }
+}
+
+// A text property cannot hold a NUL character (its readers end the text there, each
+// at a different one): every NUL is taken out of every string of the message, the
+// same way for a body and for a Message-ID. Those that end a string are its
+// terminator (as readers take them) and go without a word; `where` says what held
+// others, for the warning.
+void TakeOutNuls(PropertyBag& bag, std::vector<std::string>& where) {
+    auto clean = [&](std::string& s, uint16_t id) {
+        if (s.find('\0') == std::string::npos) return;
+        while (!s.empty() && s.back() == '\0') s.pop_back();
+        if (s.find('\0') == std::string::npos) return;
+        s.erase(std::remove(s.begin(), s.end(), '\0'), s.end());
+        std::string name = NulFieldName(id);
+        if (std::find(where.begin(), where.end(), name) == where.end()) where.push_back(std::move(name));
+    };
+    for (const auto& [id, prop] : bag.All()) {
+        const bool text = std::holds_alternative<std::string>(prop.value), list = std::holds_alternative<std::vector<std::string>>(prop.value);
+        if (!text && !list) continue;
+        Property fixed = prop;
+        if (auto s = std::get_if<std::string>(&fixed.value)) clean(*s, id);
+        if (auto v = std::get_if<std::vector<std::string>>(&fixed.value))
+            for (std::string& s : *v) clean(s, id);
+        if (fixed.value != prop.value) bag.Set(MakeTag(id, prop.type), std::move(fixed.value));
+    }
+    for (const auto& [name, prop] : bag.AllNamed()) {
+        const std::string* s = std::get_if<std::string>(&prop.value);
+        if (!s || s->find('\0') == std::string::npos) continue;
+        std::string fixed = *s;
+        clean(fixed, 0);
+        bag.SetNamed(name, prop.type, std::move(fixed));
+    }
+}
+
+void TakeOutNuls(mapi::Message& m, std::vector<std::string>& where, int depth = 0) {
+    TakeOutNuls(m.props, where);
+    for (PropertyBag& r : m.recipients) TakeOutNuls(r, where);
+    for (Attachment& a : m.attachments) {
+        TakeOutNuls(a.props, where);
+        if (a.embedded && depth < 64) TakeOutNuls(*a.embedded, where, depth + 1);
+    }
+}
+
+// Takes the NULs out of the message's strings; true, with a warning, when any but
+// terminators were there: the original is to be attached (`attached`: it is anyway).
+bool NulsTakenOut(mapi::Message& out, bool attached) {
+    std::vector<std::string> nuls;
+    TakeOutNuls(out, nuls);
+    if (nuls.empty()) return false;
+    std::string fields;
+    for (const std::string& f : nuls) fields += (fields.empty() ? "" : ", ") + f;
+    out.warnings.push_back("NUL characters taken out of " + fields + " (a text property cannot hold them); " +
+                           (attached ? std::string("see the original attached") : std::string("the original is attached as ") + kOriginalMessageName));
+    return true;
+}
+
 void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out, int depth) {
     GMimeParserOptions* options = ParserOptions();
     std::vector<std::string>& warnings = out.warnings;
@@ -114,10 +182,11 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
         SimpleText text;
         text.raw = headerLen == 0 ? data.substr(bodyStart) : data;
         warnings.push_back("the message has no header; its text is kept as the body");
-        FillMessage(out, depth, warnings, HeaderFields{}, Body{nullptr, &text, {}}, std::string(), envelope, searchKey);
+        FillMessage(out, depth, warnings, HeaderFields{}, Body{nullptr, &text, {}}, std::string_view(), envelope, searchKey);
+        if (NulsTakenOut(out, false)) out.attachments.push_back(OriginalMessageAttachment(bytes, int32_t(out.attachments.size())));
         return;
     }
-    std::string headerText = hasHeader ? BytesToUtf8(data.substr(0, headerLen)) : std::string();
+    const std::string_view headerBytes = hasHeader ? data.substr(0, headerLen) : std::string_view();
 
     const TopHeader& header = top.header;
 
@@ -196,7 +265,7 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
     }
 
     if (!header.unreadable && !data.empty()) {
-        FillMessage(out, depth, warnings, header.fields, Body{body.p, simple ? &*simple : nullptr, entity}, headerText, envelope,
+        FillMessage(out, depth, warnings, header.fields, Body{body.p, simple ? &*simple : nullptr, entity}, headerBytes, envelope,
                     searchKey);
     } else {
         out.props.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_UNMODIFIED);
@@ -214,10 +283,9 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
                                           : "the MIME structure is damaged and parts may be missing";
     }
     if (issues.truncated() && !failed) warnings.push_back("the message is truncated (a closing MIME boundary is missing)");
-    if (failed) {
-        warnings.push_back(failure + "; the original is attached as " + kOriginalMessageName);
-        out.attachments.push_back(OriginalMessageAttachment(bytes, int32_t(out.attachments.size())));
-    }
+    const bool nuls = NulsTakenOut(out, failed);
+    if (failed) warnings.push_back(failure + "; the original is attached as " + kOriginalMessageName);
+    if (failed || nuls) out.attachments.push_back(OriginalMessageAttachment(bytes, int32_t(out.attachments.size())));
 }
 
 }  // namespace

@@ -13,7 +13,8 @@ namespace bv::mailstore::mime {
 // whatever could be read is kept and each loss is recorded in out.warnings.
 // Throws MailStoreError only when the file cannot be read.
 //
-// What is filled (strings UTF-8; the same for every writer):
+// What is filled (strings UTF-8 without NUL, the same for every writer; raw 8-bit
+// header text is read in the charset the message's text declares, else windows-1252):
 //  message     PR_MESSAGE_CLASS "IPM.Note" (or "IPM.Note.SMIME"); PR_SUBJECT, PR_SUBJECT_PREFIX, PR_NORMALIZED_SUBJECT,
 //              PR_CONVERSATION_TOPIC; PR_SENDER_* and PR_SENT_REPRESENTING_* (NAME, ADDRTYPE "SMTP",
 //              EMAIL_ADDRESS, SMTP_ADDRESS, ENTRYID one-off, SEARCH_KEY "SMTP:ADDR\0");
@@ -35,7 +36,12 @@ namespace bv::mailstore::mime {
 //              attachments PR_ATTACH_FLAGS ATT_MHTML_REF + PR_ATTACHMENT_HIDDEN true.
 //  special     Text whose first line is no header field is the body, sender and date from
 //              the "From " line (with a warning). A winmail.dat (application/ms-tnef) gives
-//              its body (PR_RTF_COMPRESSED, PR_HTML, PR_BODY) and files instead of itself.
+//              its body (PR_RTF_COMPRESSED, PR_HTML, PR_BODY) and files instead of itself;
+//              the message's own text, when it says something else, stays as the file
+//              "message-text.txt" (or ".html"), with a warning. NUL characters, which
+//              no text property can hold, are taken out of every string with a warning:
+//              a text body's part is kept whole as a file, any other field's message
+//              as original-message.eml.
 //              An encrypted S/MIME message is IPM.Note.SMIME with its blob as attachment.
 void ImportRfc822File(const std::filesystem::path& path, mapi::Message& out);
 void ImportRfc822(std::string_view bytes, mapi::Message& out);

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "mailstore/MailStoreError.h"
@@ -952,9 +953,10 @@ TEST(Rfc822Import, WinmailDatBecomesItsFilesAndBody) {
 
     // Names stored as Unicode.
     Message unicode = Import(WithTnef(TnefSample("unicode-mapi-attr.tnef")));
-    ASSERT_EQ(unicode.attachments.size(), 1u);
+    ASSERT_EQ(unicode.attachments.size(), 2u);  // and the stub text, which its body does not say
     EXPECT_EQ(Str(unicode.attachments[0].props, PR_ATTACH_LONG_FILENAME), "example.dat");
     EXPECT_EQ(Bin(unicode.attachments[0].props, PR_ATTACH_DATA_BIN).size(), 1024u);
+    EXPECT_EQ(Bin(FindAttachment(unicode, "message-text.txt")->props, PR_ATTACH_DATA_BIN), "stub text");
 
     // Not decodable: the original stays, with a warning.
     Message bad = Import(WithTnef("\x78\x9F\x3E\x22 then nothing that parses"));
@@ -1068,6 +1070,103 @@ TEST(Rfc822Import, WinmailDatFromAMailServer) {
     EXPECT_FALSE(Str(m.props, PR_BODY).empty());
     EXPECT_TRUE(m.warnings.empty()) << m.warnings.front();
     ExpectWellFormed(m, "ukr.eml");
+}
+
+TEST(Rfc822Import, WinmailDatKeepsTheMessagesOwnText) {
+    struct Case {
+        const char* what;
+        std::string own, tnefBody;
+        const char* kept;  // the file holding the message's own text, or nullptr
+    };
+    const Case cases[] = {
+        {"the same text, laid out otherwise", "Minutes of the\nboard meeting.\n", "Minutes of the board meeting.", nullptr},
+        {"a text of its own", "Please read the minutes below.\n", "Board meeting: budget approved.", "message-text.txt"},
+        {"no text of its own", "", "Board meeting: budget approved.", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Message m = Import(WithTnef(TnefStream(TnefAttribute(1, kAttBody, c.tnefBody)), c.own));
+        EXPECT_EQ(Str(m.props, PR_BODY), c.tnefBody);
+        const Attachment* kept = FindAttachment(m, "message-text.txt");
+        EXPECT_EQ(kept != nullptr, c.kept != nullptr);
+        EXPECT_EQ(HasWarningContaining(m, "message-text.txt"), c.kept != nullptr);
+        if (kept) {  // (its last line end is the boundary's)
+            EXPECT_EQ(Bin(kept->props, PR_ATTACH_DATA_BIN) + "\r\n", Crlf(c.own));
+        }
+        ExpectWellFormed(m, c.what);
+    }
+    // An HTML text of its own is kept as HTML.
+    Message html = Import(Crlf("From: a@example.com\nSubject: s\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b\n\n"
+                               "--b\nContent-Type: text/html\n\n<p>Read <b>this</b> first.</p>\n"
+                               "--b\nContent-Type: application/ms-tnef\nContent-Transfer-Encoding: base64\n\n" +
+                               Base64(TnefStream(TnefAttribute(1, kAttBody, "Something else."))) + "--b--\n"));
+    const Attachment* kept = FindAttachment(html, "message-text.html");
+    ASSERT_NE(kept, nullptr);
+    EXPECT_NE(Bin(kept->props, PR_ATTACH_DATA_BIN).find("<b>this</b>"), std::string::npos);
+}
+
+TEST(Rfc822Import, RawHeaderBytesInTheDeclaredCharset) {
+    struct Case {
+        const char* what;
+        std::string message;
+        const char *subject, *sender;
+    };
+    const std::string big5Header = "From: \xA4\xA4\xA4\xE5 <zh@example.com>\nSubject: \xB4\xFA\xB8\xD5 big5\n";
+    const Case cases[] = {
+        {"Big5, one text part", big5Header + "Content-Type: text/plain; charset=big5\n\nbody\n", "測試 big5", "中文"},
+        {"GB2312, in a multipart",
+         "From: \xD5\xC5\xC8\xFD <zs@example.com>\nSubject: =?gb2312?B?1tDOxA==?= \xD6\xD0\xCE\xC4\n"
+         "Content-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: text/plain; charset=\"GB2312\"\n\nbody\n--b--\n",
+         "中文 中文", "张三"},
+        {"UTF-8 stays UTF-8", "From: Jürgen <j@example.com>\nSubject: Grüße\nContent-Type: text/plain; charset=big5\n\nbody\n",
+         "Grüße", "Jürgen"},
+        {"not valid in the declared charset: windows-1252",
+         "From: J\xFCrgen <j@example.com>\nSubject: Gr\xFC\xDF" "e\nContent-Type: text/plain; charset=utf-8\n\nbody\n", "Grüße", "Jürgen"},
+        {"no charset declared: windows-1252", "From: J\xFCrgen <j@example.com>\nSubject: Gr\xFC\xDF" "e\n\nbody\n", "Grüße", "Jürgen"},
+        {"a charset that is not ASCII's: windows-1252",
+         "From: J\xFCrgen <j@example.com>\nSubject: Gr\xFC\xDF" "e\nContent-Type: text/plain; charset=utf-16\n\n", "Grüße", "Jürgen"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Message m = Import(Crlf(c.message));
+        EXPECT_EQ(Str(m.props, PR_SUBJECT), c.subject);
+        EXPECT_EQ(Str(m.props, PR_SENDER_NAME), c.sender);
+        EXPECT_NE(Str(m.props, PR_TRANSPORT_MESSAGE_HEADERS).find(c.sender), std::string::npos);
+    }
+}
+
+TEST(Rfc822Import, TheEpochIsADate) {
+    for (const char* date : {"Thu, 01 Jan 1970 00:00:00 +0000", "Wed, 31 Dec 1969 19:00:00 -0500", "Thu, 1 Jan 1970 00:00:00 GMT",
+                             "Thu Jan  1 00:00:00 1970", "01 Jan 70 00:00 GMT"}) {
+        SCOPED_TRACE(date);
+        Message m = Import(Crlf("From a@example.com Mon Dec  7 08:37:05 2026\nFrom: a@example.com\nDate: " + std::string(date) +
+                                "\nSubject: epoch\n\nbody\n"));
+        EXPECT_EQ(m.props.GetTime(PR_CLIENT_SUBMIT_TIME), FileTimeOf(1970, 1, 1, 0, 0, 0));
+    }
+}
+
+TEST(Rfc822Import, NulCharactersAreTakenOutWithAWordAndKeptWhole) {
+    // In a text body: the body without them, the part whole as a file.
+    const std::string text("before\0after\n", 13);
+    // (in a multipart, the last line end is the boundary's)
+    for (auto [message, body, file] :
+         {std::tuple{"From: a@example.com\nSubject: s\nContent-Type: text/plain; name=notes.txt\n\n" + text, "beforeafter\r\n", text},
+          std::tuple{"From: a@example.com\nSubject: s\nContent-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: text/plain; "
+                     "name=notes.txt\n\n" + text + "--b--\n", "beforeafter", text.substr(0, 12)}}) {
+        Message m = Import(message);
+        EXPECT_EQ(Str(m.props, PR_BODY), body);
+        ASSERT_NE(FindAttachment(m, "notes.txt"), nullptr);
+        EXPECT_EQ(Bin(FindAttachment(m, "notes.txt")->props, PR_ATTACH_DATA_BIN), file);
+        EXPECT_TRUE(HasWarningContaining(m, "NUL characters")) << (m.warnings.empty() ? "" : m.warnings.front());
+    }
+    // In a Message-ID: the same rule, the original message whole beside it.
+    const std::string message = std::string("From: a@example.com\nMessage-ID: <ab\0cd@example.com>\nSubject: s\n\nbody\n", 69);
+    Message m = Import(message);
+    EXPECT_EQ(Str(m.props, PR_INTERNET_MESSAGE_ID), "<abcd@example.com>");
+    EXPECT_EQ(Str(m.props, PR_TRANSPORT_MESSAGE_HEADERS).find('\0'), std::string::npos);
+    EXPECT_TRUE(HasWarningContaining(m, "the Message-ID"));
+    ASSERT_NE(FindAttachment(m, "original-message.eml"), nullptr);
+    EXPECT_EQ(Bin(FindAttachment(m, "original-message.eml")->props, PR_ATTACH_DATA_BIN), message);
 }
 
 TEST(Rfc822Import, EncryptedSmimeIsStoredAsOutlookStoresIt) {

@@ -38,10 +38,20 @@ public:
         a_ = Fnv1a(a_, p, n);
         for (size_t i = 0; i < n; ++i) b_ = (b_ ^ (p[i] + 0x9Eu)) * 0x00000100000001B3ull * 0x9E3779B97F4A7C15ull;
     }
-    void AddField(const Bytes& value) {
-        const uint32_t n = uint32_t(value.size());
+    // A field's length, then its bytes (ASCII letters of UTF-16 in lower case when `fold`).
+    void AddField(const PcProp* p, size_t skip = 0, bool fold = false) {
+        const size_t size = p && p->value.size() > skip ? p->value.size() - skip : 0;
+        const uint32_t n = uint32_t(size);
         Add(&n, sizeof n);
-        Add(value.data(), value.size());
+        if (!fold) {
+            if (size) Add(p->value.data() + skip, size);
+            return;
+        }
+        for (size_t i = 0; i < size; ++i) {
+            uint8_t c = p->value[skip + i];
+            if (i % 2 == 0 && c >= 'A' && c <= 'Z' && i + 1 < size && p->value[skip + i + 1] == 0) c = uint8_t(c + 32);
+            Add(&c, 1);
+        }
     }
     Identity Done() const {
         const uint64_t key = Mix(a_);
@@ -71,18 +81,11 @@ bool IsBlank(const Bytes& utf16) {
     return true;
 }
 
-// A UTF-16LE value with ASCII letters in lower case.
-Bytes FoldedAscii(Bytes utf16) {
-    for (size_t i = 0; i + 1 < utf16.size(); i += 2)
-        if (utf16[i + 1] == 0 && utf16[i] >= 'A' && utf16[i] <= 'Z') utf16[i] = uint8_t(utf16[i] + 32);
-    return utf16;
-}
-
 // A subject as stored may open with U+0001 and the length of its prefix (Outlook's
-// form of a normalized subject).
-Bytes PlainSubject(const Bytes& utf16) {
-    if (utf16.size() >= 4 && utf16[0] == 1 && utf16[1] == 0) return Bytes(utf16.begin() + 4, utf16.end());
-    return utf16;
+// form of a normalized subject): that many bytes are not the subject's.
+size_t SubjectMarker(const PcProp* subject) {
+    const Bytes* v = subject ? &subject->value : nullptr;
+    return v && v->size() >= 4 && (*v)[0] == 1 && (*v)[1] == 0 ? 4 : 0;
 }
 
 // A text body's words, so that the same text with other line ends or trailing blanks agrees.
@@ -108,7 +111,7 @@ Identity Store::IdentityOf(const std::vector<PcProp>& props) {
     const PcProp* searchKey = Find(props, mapi::PR_SEARCH_KEY);
     if (!searchKey || searchKey->value.empty()) return {};
     IdentityDigest d('k');
-    d.AddField(searchKey->value);
+    d.AddField(searchKey);
     return d.Done();
 }
 
@@ -120,10 +123,10 @@ Identity Store::HeaderIdentityOf(const std::vector<PcProp>& props) {
     if (!sender) sender = Find(props, mapi::PR_SENT_REPRESENTING_EMAIL_ADDRESS);
     const PcProp* subject = Find(props, mapi::PR_SUBJECT);
     IdentityDigest d('h');
-    d.AddField(id->value);
-    d.AddField(sent ? sent->value : Bytes());
-    d.AddField(sender ? FoldedAscii(sender->value) : Bytes());
-    d.AddField(subject ? PlainSubject(subject->value) : Bytes());
+    d.AddField(id);
+    d.AddField(sent);
+    d.AddField(sender, 0, true);
+    d.AddField(subject, SubjectMarker(subject));
     return d.Done();
 }
 

@@ -12,6 +12,7 @@
 #include "conversion/MessageIdentity.h"
 #include "conversion/PathHelpers.h"
 #include "mailstore/MailStoreError.h"
+#include "mailstore/base/CalendarTime.h"
 #include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/mime/Charsets.h"
 #include "mailstore/mime/EncodedWords.h"
@@ -363,13 +364,7 @@ void MessageOutput::ReadItemFields(const mailstore::mime::HeaderFields& fields, 
     const std::string date = RawHeader(fields, "Date");
     if (std::optional<long long> seconds = DecodeDate(date)) {
         // As UTC in ISO 8601, which spreadsheets sort.
-        const std::time_t t = std::time_t(*seconds);
-        std::tm tm{};
-#ifdef _WIN32
-        gmtime_s(&tm, &t);
-#else
-        gmtime_r(&t, &tm);
-#endif
+        const std::tm tm = mailstore::base::UtcTime(std::time_t(*seconds));
         char text[32];
         std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
         p.date = text;

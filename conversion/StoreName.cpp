@@ -4,15 +4,12 @@
 #include <filesystem>
 #include <regex>
 
+#include "mailstore/base/CalendarTime.h"
+
 namespace bv::conversion {
 
 std::string CreationStamp(std::time_t when) {
-    std::tm t{};
-#ifdef _WIN32
-    localtime_s(&t, &when);
-#else
-    localtime_r(&when, &t);
-#endif
+    const std::tm t = mailstore::base::LocalTime(when);
     char buf[64];
     std::snprintf(buf, sizeof buf, "%d.%d.%02d %d.%d.%02d", t.tm_mday, t.tm_mon + 1, t.tm_year % 100,
                   t.tm_hour, t.tm_min, t.tm_sec);

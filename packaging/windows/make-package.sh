@@ -48,7 +48,7 @@ done
 $triplet-strip --strip-unneeded "$pkg"/*.dll "$pkg"/*/*.dll 2>/dev/null || true
 
 # Licences: ours, Qt's, the sysroot's libraries', the MinGW-w64 runtime's and GCC's.
-cp "$root/LICENSE" "$pkg/licenses/Brimvault-Converter.txt" 2>/dev/null || true
+cp "$root/LICENSE" "$pkg/licenses/Brimvault-Converter.txt"
 mkdir -p "$pkg/licenses/Qt"
 cp "$BV_WIN_QT"/LICENSES/* "$pkg/licenses/Qt/"
 for d in "$BV_WIN_SYSROOT"/licenses/*/; do

@@ -14,6 +14,7 @@
 #include "mailstore/mime/GMimeSupport.h"
 #include "mailstore/mime/HeaderMapping.h"
 #include "mailstore/mime/HtmlText.h"
+#include "mailstore/mime/PartContent.h"
 #include "mailstore/mime/TnefImport.h"
 #include "mailstore/mime/Uuencode.h"
 
@@ -26,205 +27,6 @@ namespace {
 constexpr int kMaxEmbeddedDepth = 32;   // message/rfc822 inside message/rfc822 ...
 constexpr int kMaxMultipartDepth = 200; // nested multiparts walked
 
-// ---------------------------------------------------------------- part content
-
-bool IsTransferEncoded(GMimeContentEncoding enc) {
-    return enc == GMIME_CONTENT_ENCODING_BASE64 || enc == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE ||
-           enc == GMIME_CONTENT_ENCODING_UUENCODE;
-}
-
-// Undoes a Content-Transfer-Encoding. Returns false when the encoded data was damaged
-// (invalid base64 and the like); what could be decoded is in `out` all the same.
-bool DecodeContent(std::string_view raw, GMimeContentEncoding enc, Binary& out, std::string& problem) {
-    out.clear();
-    if (!IsTransferEncoded(enc)) {
-        out.assign(raw.begin(), raw.end());
-        return true;
-    }
-    if (enc == GMIME_CONTENT_ENCODING_UUENCODE) {
-        UuFile file;
-        const bool clean = DecodeUuencoded(raw, file);
-        out.assign(file.bytes.begin(), file.bytes.end());
-        if (!clean) problem = "uuencoded data is damaged or truncated";
-        return clean;
-    }
-    size_t invalid = 0, significant = 0;
-    if (enc == GMIME_CONTENT_ENCODING_BASE64) {
-        for (char ch : raw) {
-            const char c = ch;
-            if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/' ||
-                c == '=')
-                ++significant;
-            else if (c != '\r' && c != '\n' && c != ' ' && c != '\t') ++invalid;
-        }
-    }
-    GMimeEncoding state;
-    g_mime_encoding_init_decode(&state, enc);
-    size_t room = g_mime_encoding_outlen(&state, raw.size());
-    if (enc == GMIME_CONTENT_ENCODING_BASE64) room = std::min(room, significant / 4 * 3 + 3);  // what 4-in-3 gives
-    out.resize(room + 16);
-    size_t n = g_mime_encoding_step(&state, raw.data(), raw.size(), reinterpret_cast<char*>(out.data()));
-    n += g_mime_encoding_flush(&state, "", 0, reinterpret_cast<char*>(out.data()) + n);
-    out.resize(n);
-    if (enc == GMIME_CONTENT_ENCODING_BASE64) {
-        // (concatenated base64 blocks, data after padding, are common and decode fine)
-        if (invalid > 0) {
-            problem = "invalid characters in base64 data";
-            return false;
-        }
-        if (significant % 4 != 0) {
-            problem = "base64 data is truncated";
-            return false;
-        }
-    }
-    return true;
-}
-
-// A part's content as stored (still transfer-encoded): the bytes the parser read, in
-// place where they are in memory (a part of the message's bytes), else a copy.
-struct RawBytes {
-    std::string_view view;
-    std::string copy;
-    operator std::string_view() const { return view; }
-};
-RawBytes RawContent(GMimePart* part) {
-    RawBytes raw;
-    GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
-    if (!wrapper) return raw;
-    GMimeStream* stream = g_mime_data_wrapper_get_stream(wrapper);
-    if (!stream) return raw;
-    g_mime_stream_reset(stream);
-    gint64 len = g_mime_stream_length(stream);
-    if (GMIME_IS_STREAM_MEM(stream) && len >= 0) {
-        const GByteArray* bytes = GMIME_STREAM_MEM(stream)->buffer;
-        if (bytes && stream->bound_start >= 0 && uint64_t(stream->bound_start) + uint64_t(len) <= bytes->len) {
-            raw.view = std::string_view(reinterpret_cast<const char*>(bytes->data) + stream->bound_start, size_t(len));
-            return raw;
-        }
-    }
-    if (len > 0) raw.copy.reserve(size_t(len));
-    char buf[16384];
-    for (;;) {
-        ssize_t n = g_mime_stream_read(stream, buf, sizeof buf);
-        if (n <= 0) break;
-        raw.copy.append(buf, size_t(n));
-    }
-    raw.view = raw.copy;
-    return raw;
-}
-
-bool IsUuencoded(GMimePart* part) {
-    GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
-    return wrapper && g_mime_data_wrapper_get_encoding(wrapper) == GMIME_CONTENT_ENCODING_UUENCODE;
-}
-
-bool DecodePartContent(GMimePart* part, Binary& out, std::string& problem) {
-    GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
-    GMimeContentEncoding enc = wrapper ? g_mime_data_wrapper_get_encoding(wrapper) : GMIME_CONTENT_ENCODING_DEFAULT;
-    return DecodeContent(RawContent(part), enc, out, problem);
-}
-
-std::string MimeTypeOf(GMimeObject* obj) {
-    // A Content-Type without "type/subtype" is read as text/plain (RFC 2045 5.2).
-    if (const char* raw = g_mime_object_get_header(obj, "Content-Type")) {
-        std::string v = raw;
-        std::string main = v.substr(0, v.find(';'));
-        if (main.find('/') == std::string::npos) return "text/plain";
-    }
-    GMimeContentType* ct = g_mime_object_get_content_type(obj);
-    if (!ct) return "application/octet-stream";
-    GFree s(g_mime_content_type_get_mime_type(ct));
-    std::string type = base::AsciiLowered(s.str());
-    // A type or subtype is a token of printable ASCII; one with other bytes names
-    // nothing a reader knows, and the part is kept as data.
-    for (char c : type)
-        if (static_cast<unsigned char>(c) <= 0x20 || static_cast<unsigned char>(c) >= 0x7F) return "application/octet-stream";
-    return type;
-}
-
-std::string DispositionOf(GMimeObject* obj) {
-    const char* d = g_mime_object_get_disposition(obj);
-    return d ? base::AsciiLowered(d) : std::string();
-}
-
-// application/pkcs7-mime that is neither signed data nor a certificate bundle (by
-// its smime-type, or for older mail without one, by its ".p7c" name): an encrypted
-// S/MIME message.
-bool IsEncryptedSmime(GMimePart* part, const std::string& mimeType) {
-    if (mimeType != "application/pkcs7-mime" && mimeType != "application/x-pkcs7-mime") return false;
-    if (const char* type = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "smime-type")) {
-        const std::string t = base::AsciiLowered(type);
-        return t != "signed-data" && t != "certs-only";
-    }
-    const char* name = g_mime_part_get_filename(part);
-    return !(name && base::AsciiLowered(FileExtension(name)) == ".p7c");
-}
-
-// A backslash inside a quoted parameter value that escapes neither a quote nor a
-// backslash is a Windows path separator ("C:\TEMP\x.png" as mail programs write it),
-// not an escape: it becomes "/" so that the value's path survives the parameter
-// reading; "\\" is a separator too.
-std::string PathSeparatorsAsSlashes(std::string_view raw) {
-    std::string out;
-    out.reserve(raw.size());
-    bool quoted = false;
-    for (size_t i = 0; i < raw.size(); ++i) {
-        const char c = raw[i];
-        if (c == '"') quoted = !quoted;
-        if (!quoted || c != '\\') {
-            out += c;
-            continue;
-        }
-        if (i + 1 < raw.size() && raw[i + 1] == '"') {
-            out.append(raw.substr(i, 2));
-        } else {
-            out += '/';
-            if (i + 1 < raw.size() && raw[i + 1] == '\\') ++i;
-            continue;
-        }
-        ++i;
-    }
-    return out;
-}
-
-// The last element of a path a file name carries ("x.png" for "C:\TEMP\x.png"), the
-// way mail readers save such a file; the name itself when nothing follows the last
-// separator.
-std::string BaseName(std::string name) {
-    const size_t slash = name.find_last_of("/\\");
-    if (slash == std::string::npos || slash + 1 == name.size()) return name;
-    return name.substr(slash + 1);
-}
-
-// The file name of a part (Content-Disposition filename, else Content-Type name), as
-// UTF-8; empty when it has none. A name in several adjacent encoded words is read
-// whole (GMime's own reading keeps only the first of them when it ends in padding);
-// a name with a path keeps its last element.
-std::string PartFileName(GMimeObject* obj) {
-    GMimeHeaderList* list = g_mime_object_get_header_list(obj);
-    for (const char* field : {"Content-Disposition", "Content-Type"}) {
-        GMimeHeader* h = list ? g_mime_header_list_get_header(list, field) : nullptr;
-        const char* raw = h ? g_mime_header_get_raw_value(h) : nullptr;
-        if (!raw) continue;
-        const bool joined = HasAdjacentEncodedWords(raw), path = std::strchr(raw, '\\') != nullptr;
-        if (!joined && !path) continue;
-        std::string value = joined ? JoinAdjacentEncodedWords(raw) : std::string(raw);
-        if (path) value = PathSeparatorsAsSlashes(value);
-        if (field[8] == 'D') {
-            GObjectRef<GMimeContentDisposition> d(g_mime_content_disposition_parse(ParserOptions(), value.c_str()));
-            if (const char* v = d.p ? g_mime_content_disposition_get_parameter(d.p, "filename") : nullptr)
-                return BaseName(BytesToUtf8(v));
-        } else {
-            GObjectRef<GMimeContentType> t(g_mime_content_type_parse(ParserOptions(), value.c_str()));
-            if (const char* v = t.p ? g_mime_content_type_get_parameter(t.p, "name") : nullptr) return BaseName(BytesToUtf8(v));
-        }
-    }
-    if (GMIME_IS_PART(obj)) return BaseName(BytesToUtf8(g_mime_part_get_filename(GMIME_PART(obj))));
-    GMimeContentDisposition* disp = g_mime_object_get_content_disposition(obj);
-    const char* name = disp ? g_mime_content_disposition_get_parameter(disp, "filename") : nullptr;
-    if (!name) name = g_mime_object_get_content_type_parameter(obj, "name");
-    return BaseName(BytesToUtf8(name));
-}
 
 // Text that holds NUL bytes is binary data sent as text: a text property would end
 // at the first of them, so the part is kept whole as a file too, and the text shows
@@ -282,11 +84,13 @@ struct Leaf {
     std::vector<std::string> boundaries;  // of the enclosing multiparts (attached messages only)
 };
 
-// Where an attached message's bytes lie in the bytes GMime parsed: from the line
-// after its part's header to the boundary line that ends the part (whose line end
-// belongs to the boundary), or to the end. Nothing when the part's header has no
-// place in `source`.
-std::optional<std::pair<size_t, size_t>> AttachedMessageSpan(GMimeObject* part, std::string_view source,
+// Where an attached message's bytes lie in `source`, the bytes GMime parsed from
+// `sourceAt` on: from the line after its part's header to the boundary line that
+// ends the part (whose line end belongs to the boundary), or to the end. A part whose
+// header lies before `source` (the top entity's, whose header is the Content-* fields
+// and the blank line before it) starts where `source` does. Nothing when the part's
+// header has no place in the parsed bytes.
+std::optional<std::pair<size_t, size_t>> AttachedMessageSpan(GMimeObject* part, std::string_view source, size_t sourceAt,
                                                              const std::vector<std::string>& boundaries) {
     GMimeHeaderList* list = g_mime_object_get_header_list(part);
     const int n = list ? g_mime_header_list_get_count(list) : 0;
@@ -295,9 +99,9 @@ std::optional<std::pair<size_t, size_t>> AttachedMessageSpan(GMimeObject* part, 
         const int64_t at = g_mime_header_get_offset(g_mime_header_list_get_header_at(list, i));
         if (at >= 0 && (first < 0 || at < first)) first = at;
     }
-    if (first < 0 || size_t(first) > source.size()) return std::nullopt;
-    size_t begin = source.size();
-    for (size_t line = size_t(first); line < source.size();) {
+    if (first < 0 || size_t(first) > sourceAt + source.size()) return std::nullopt;
+    size_t begin = size_t(first) < sourceAt ? 0 : source.size();
+    for (size_t line = size_t(first) - sourceAt; size_t(first) >= sourceAt && line < source.size();) {
         const size_t end = source.find('\n', line);
         if (end == std::string_view::npos) break;
         const std::string_view text = source.substr(line, end - line);
@@ -348,7 +152,8 @@ private:
     int depth_;
     std::vector<std::string>& warnings_;
     GMimeObject* root_ = nullptr;  // the message's top-level entity
-    std::string_view source_;      // the bytes GMime parsed into it
+    std::string_view source_;      // the bytes GMime parsed into it, from sourceAt_ on
+    size_t sourceAt_ = 0;
     std::vector<std::string> boundaries_;  // of the multiparts being walked
     std::vector<Leaf> leaves_;
     std::vector<std::pair<std::string, std::string>> orphanTexts_;  // {mime type, content}
@@ -441,8 +246,9 @@ void Importer::Walk(GMimeObject* obj, GMimeObject* alternative, int nest) {
 // that header). What the parser found wrong inside it is the attached message's.
 void Importer::AddMessageAttachment(const Leaf& leaf) {
     const std::string fname = PartFileName(leaf.obj);
-    if (auto span = AttachedMessageSpan(leaf.obj, source_, leaf.boundaries)) {
-        if (ParseIssues* issues = CurrentParseIssues()) issues->ForgetWithin(int64_t(span->first), int64_t(span->second));
+    if (auto span = AttachedMessageSpan(leaf.obj, source_, sourceAt_, leaf.boundaries)) {
+        if (ParseIssues* issues = CurrentParseIssues())
+            issues->ForgetWithin(int64_t(sourceAt_ + span->first), int64_t(sourceAt_ + span->second));
         AddAttachedMessage(source_.substr(span->first, span->second - span->first), fname);
         return;
     }
@@ -579,6 +385,7 @@ void Importer::Fill(const HeaderFields& fields, Body body, std::string_view head
     } else {
         root_ = body.mime;
         source_ = body.source;
+        sourceAt_ = body.sourceAt;
         Walk(body.mime, nullptr, 0);
         FillBodiesAndAttachments();
     }

@@ -32,11 +32,14 @@ std::optional<SimpleText> SimpleTextBody(const HeaderFields& fields, std::string
 
 // What a message's body is: a MIME entity GMime parsed (with the bytes it parsed,
 // where attached messages are read from), or one text part read without it (or
-// neither, for a message without a body).
+// neither, for a message without a body). `source` may leave out the parsed bytes'
+// first `sourceAt` (the top header's Content-* fields and the blank line, which
+// hold no attached message).
 struct Body {
     GMimeObject* mime = nullptr;
     const SimpleText* text = nullptr;
     std::string_view source;
+    size_t sourceAt = 0;
 };
 
 // Fills `out` from a message's header fields and body: the header's properties,

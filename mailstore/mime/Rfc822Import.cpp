@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "mailstore/mime/Charsets.h"
 #include "mailstore/mime/FileNames.h"
 #include "mailstore/mime/GMimeSupport.h"
+#include "mailstore/mime/MimeEntity.h"
 #include "mailstore/mime/MimeWalk.h"
 #include "mailstore/mime/TopHeader.h"
 
@@ -23,80 +25,6 @@ namespace bv::mailstore::mime {
 using namespace bv::mailstore::mapi;
 
 namespace {
-
-// Frees a GByteArray's shell, not the bytes it was given to read.
-struct ByteArrayShell {
-    void operator()(GByteArray* a) const { g_byte_array_free(a, FALSE); }
-};
-
-// A line in a MIME part's header that is no field, read as mail readers read it:
-// after a line that ends in ";" it goes on with that field's parameters (a folded
-// line that lost its blank); otherwise the header ended before it (the blank line is
-// missing) and it is the part's first line of content. Returns what to insert at
-// `at` to say so to the parser: nothing when the line is not in a part's header (a
-// message's own header keeps its reading: such a line is dropped and reported).
-std::string_view PartHeaderRepairAt(std::string_view entity, size_t at) {
-    if (at == 0 || at >= entity.size() || entity[at - 1] != '\n') return {};
-    size_t end = at - 1;  // the line end of the line before
-    std::string_view previous;
-    for (bool first = true;; first = false) {
-        size_t start = end == 0 ? std::string_view::npos : entity.rfind('\n', end - 1);
-        start = start == std::string_view::npos ? 0 : start + 1;
-        std::string_view line = entity.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (first) previous = line;
-        if (line.empty()) return {};           // a message's header, after a blank line
-        if (line.starts_with("--")) break;     // the boundary line the part's header follows
-        if (start == 0) return {};
-        end = start - 1;
-    }
-    while (!previous.empty() && (previous.back() == ' ' || previous.back() == '\t')) previous.remove_suffix(1);
-    if (!previous.starts_with("--") && previous.ends_with(";")) return " ";
-    return at >= 2 && entity[at - 2] == '\r' ? "\r\n" : "\n";
-}
-
-void CollectBoundaries(GMimeObject* obj, std::vector<std::string>& out, int depth = 0) {
-    if (!obj || depth > 64) return;
-    if (GMIME_IS_MULTIPART(obj)) {
-        GMimeMultipart* mp = GMIME_MULTIPART(obj);
-        if (const char* b = g_mime_multipart_get_boundary(mp); b && *b) out.emplace_back(b);
-        for (int i = 0, n = g_mime_multipart_get_count(mp); i < n; ++i)
-            CollectBoundaries(g_mime_multipart_get_part(mp, i), out, depth + 1);
-    } else if (GMIME_IS_MESSAGE_PART(obj)) {
-        if (GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(obj)))
-            CollectBoundaries(g_mime_message_get_mime_part(inner), out, depth + 1);
-    }
-}
-
-// The part headers of `entity` (after a line of one of `boundaries`) that run into a
-// line that is neither a field nor its continuation: where each such line starts and
-// what to insert there (PartHeaderRepairAt), last first.
-std::vector<std::pair<size_t, std::string_view>> PartHeaderRepairs(std::string_view entity,
-                                                                   const std::vector<std::string>& boundaries) {
-    std::vector<std::pair<size_t, std::string_view>> out;
-    for (const std::string& b : boundaries) {
-        const std::string marker = "--" + b;
-        for (size_t pos = entity.find(marker); pos != std::string_view::npos; pos = entity.find(marker, pos + 1)) {
-            if (pos > 0 && entity[pos - 1] != '\n') continue;
-            if (entity.substr(pos + marker.size()).starts_with("--")) continue;  // the closing boundary
-            size_t line = entity.find('\n', pos);
-            while (line != std::string_view::npos && ++line < entity.size()) {
-                const size_t eol = entity.find('\n', line);
-                std::string_view text = entity.substr(line, eol == std::string_view::npos ? std::string_view::npos : eol - line);
-                if (text.empty() || text == "\r" || text.starts_with("--")) break;
-                if (text[0] != ' ' && text[0] != '\t' && !LooksLikeHeader(text)) {
-                    if (std::string_view repair = PartHeaderRepairAt(entity, line); !repair.empty())
-                        out.emplace_back(line, repair);
-                    break;
-                }
-                line = eol;
-            }
-        }
-    }
-    std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-    out.erase(std::unique(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.first == b.first; }), out.end());
-    return out;
-}
 
 // What a property that held NUL characters is called in a warning.
 std::string NulFieldName(uint16_t id) {
@@ -167,7 +95,6 @@ bool NulsTakenOut(mapi::Message& out, bool attached) {
 }
 
 void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out, int depth) {
-    GMimeParserOptions* options = ParserOptions();
     std::vector<std::string>& warnings = out.warnings;
     const std::string_view data = top.data;
     const Envelope& envelope = top.envelope;
@@ -191,63 +118,19 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
     const TopHeader& header = top.header;
 
     const bool hasBody = bodyStart < data.size();
-    std::string entity;  // for GMime: the Content-* fields, the blank line, the body
 
     ParseIssues issues;
     ParseIssuesScope issuesScope(&issues);
     issues.headerLinesDropped = header.dropped;
 
-    // Released in the reverse order: the entity, the parser, the stream, then the
-    // array the stream reads (whose bytes stay the entity's).
-    std::unique_ptr<GByteArray, ByteArrayShell> array;
-    GObjectRef<GMimeStream> stream;
-    GObjectRef<GMimeParser> parser;
-    GObjectRef<GMimeObject> body;
     std::optional<SimpleText> simple;
-    if (!header.unreadable && hasBody)
-        simple = SimpleTextBody(header.fields, data.substr(bodyStart));
+    if (!header.unreadable && hasBody) simple = SimpleTextBody(header.fields, data.substr(bodyStart));
+    std::optional<MimeEntity> entity;  // for GMime: the Content-* fields, the blank line, the body
     if (!header.unreadable && !simple && (hasBody || !header.content.empty())) {
-        entity.reserve(header.content.size() + 2 + (hasBody ? data.size() - bodyStart : 0));
-        entity = header.content;
-        if (bodyStart > headerLen) entity.append(data.substr(headerLen, bodyStart - headerLen));
-        else entity += '\n';
-        if (hasBody) entity.append(data.substr(bodyStart));
-        auto parse = [&] {
-            // The memory stream borrows the entity's bytes, which outlive the parse.
-            array.reset(g_byte_array_new_take(reinterpret_cast<guint8*>(entity.data()), entity.size()));
-            stream.p = g_mime_stream_mem_new_with_byte_array(array.get());
-            g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(stream.p), FALSE);
-            parser.p = g_mime_parser_new_with_stream(stream.p);
-            g_mime_parser_set_format(parser.p, GMIME_FORMAT_MESSAGE);
-            g_mime_parser_set_persist_stream(parser.p, TRUE);
-            body.p = g_mime_parser_construct_part(parser.p, options);
-        };
-        parse();
-        // Part headers that lost a blank line are read again the way mail readers
-        // read them (rare: only where the parser lost its way or dropped lines).
-        using Kind = ParseIssues::Kind;
-        for (int round = 0; round < 4 && body.p; ++round) {
-            const bool trouble = std::any_of(issues.reports.begin(), issues.reports.end(), [](const ParseIssues::Report& r) {
-                return r.kind == Kind::DroppedLine || r.kind == Kind::Truncated || r.kind == Kind::Malformed;
-            });
-            if (!trouble) break;
-            std::vector<std::string> boundaries;
-            CollectBoundaries(body.p, boundaries);
-            const auto repairs = PartHeaderRepairs(entity, boundaries);
-            if (repairs.empty()) break;
-            // (released as at the end: the entity's bytes move when it grows)
-            g_object_unref(body.p);
-            g_object_unref(parser.p);
-            g_object_unref(stream.p);
-            body.p = nullptr;
-            parser.p = nullptr;
-            stream.p = nullptr;
-            array.reset();
-            for (const auto& [at, insert] : repairs) entity.insert(at, insert);
-            issues.reports.clear();
-            parse();
-        }
+        const std::string_view separator = bodyStart > headerLen ? data.substr(headerLen, bodyStart - headerLen) : "\n";
+        entity.emplace(header.content, separator, hasBody ? data.substr(bodyStart) : std::string_view(), issues);
     }
+    GMimeObject* const mime = entity ? entity->object() : nullptr;
 
     bool failed = false;
     std::string failure;
@@ -259,14 +142,15 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
     } else if (!hasHeader) {
         failed = true;
         failure = "the message has no header";
-    } else if (!body.p && !simple && hasBody) {
+    } else if (!mime && !simple && hasBody) {
         failed = true;
         failure = "the message body could not be read";
     }
 
     if (!header.unreadable && !data.empty()) {
-        FillMessage(out, depth, warnings, header.fields, Body{body.p, simple ? &*simple : nullptr, entity}, headerBytes, envelope,
-                    searchKey);
+        const Body body{mime, simple ? &*simple : nullptr, entity ? entity->source() : std::string_view(),
+                        entity ? entity->sourceAt() : 0};
+        FillMessage(out, depth, warnings, header.fields, body, headerBytes, envelope, searchKey);
     } else {
         out.props.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_UNMODIFIED);
         out.props.SetBinary(PR_SEARCH_KEY, searchKey);

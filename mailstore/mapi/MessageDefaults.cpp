@@ -69,6 +69,13 @@ void CompleteRecipient(PropertyBag& r) {
     SetIfAbsent(r, PR_RECIPIENT_TRACK_STATUS, int32_t(0));
 }
 
+PropertyBag CompletedRecipient(const PropertyBag& recipient, size_t row) {
+    PropertyBag r = recipient;
+    SetIfAbsent(r, PR_ROWID, int32_t(row));
+    CompleteRecipient(r);
+    return r;
+}
+
 void CompleteMessage(Message& m) {
     PropertyBag& p = m.props;
     SetIfAbsent(p, PR_MESSAGE_CLASS, std::string("IPM.Note"));
@@ -83,16 +90,13 @@ void CompleteMessage(Message& m) {
             SetIfAbsent(p, PR_NORMALIZED_SUBJECT, std::move(normalized));
         }
     }
-    for (size_t i = 0; i < m.recipients.size(); ++i) {
-        SetIfAbsent(m.recipients[i], PR_ROWID, int32_t(i));
-        CompleteRecipient(m.recipients[i]);
-    }
     // The display lists are what readers show of the recipients: an absent one reads
     // as empty.
     for (auto [tag, type] : {std::pair{PR_DISPLAY_TO, MAPI_TO}, {PR_DISPLAY_CC, MAPI_CC}, {PR_DISPLAY_BCC, MAPI_BCC}}) {
         if (p.Has(tag)) continue;
         std::string list;
-        for (const PropertyBag& r : m.recipients) {
+        for (size_t i = 0; i < m.recipients.size(); ++i) {
+            const PropertyBag r = CompletedRecipient(m.recipients[i], i);
             if (r.GetInt(PR_RECIPIENT_TYPE) != type) continue;
             if (!list.empty()) list += "; ";
             list += r.GetString(PR_DISPLAY_NAME).value_or("");

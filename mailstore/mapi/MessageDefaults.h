@@ -3,7 +3,9 @@
 // own (beyond what their format itself keeps: sizes, row and node ids). A message
 // from any source (the RFC 822 importer, a contact card, a calendar) is completed
 // here by the conversion before it goes to either writer, so a .msg file and a store
-// hold the same properties.
+// hold the same properties. Recipient rows are the exception: both writers complete
+// each row here as they write it (CompletedRecipient), so that a message of many
+// recipients is not held with every row's defaults.
 #pragma once
 #include "mailstore/mapi/Message.h"
 
@@ -16,12 +18,18 @@ namespace bv::mailstore::mapi {
 // columns Outlook keeps with every recipient (display name, entry ID, sendable, no
 // response tracked).
 void CompleteRecipient(PropertyBag& recipient);
+// Recipient row `row` of a message as a writer writes it: a copy completed by
+// CompleteRecipient, with `row` as its row id unless it has one. A message keeps only
+// what its rows say (thousands of them may come with one message): each row is
+// completed as it is written.
+PropertyBag CompletedRecipient(const PropertyBag& recipient, size_t row);
 
 // Completes a message and every message attached to it, each where it has no value of
 // its own: class "IPM.Note"; flags "read" (has-attachments is set exactly when it has
 // attachments, whatever the flags said); status 0; subject prefix and normalized
-// subject from the subject; each recipient (CompleteRecipient, row ids by position);
-// the display To / Cc / Bcc from the recipients' names; each attachment's number (by
+// subject from the subject; the display To / Cc / Bcc from the recipients' names
+// (as CompletedRecipient gives them; the rows themselves stay as they are, for the
+// writers to complete); each attachment's number (by
 // position), method (embedded message or by value), rendering position (-1, none)
 // and short file name (its long one).
 void CompleteMessage(Message& message);

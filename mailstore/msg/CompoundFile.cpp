@@ -205,6 +205,15 @@ CompoundFile::Entry* CompoundFile::AddBorrowedStream(Entry* parent, const std::s
     return parent->children.back().get();
 }
 
+void CompoundFile::OwnStreams(Entry* storage) {
+    for (const auto& e : storage->children) {
+        if (e->storage || !e->borrowed) continue;
+        e->owned.assign(e->borrowed, e->borrowed + e->borrowedSize);
+        e->borrowed = nullptr;
+        e->borrowedSize = 0;
+    }
+}
+
 void CompoundFile::Write(FILE* out) const {
     Layout layout(*root_);
     auto& recs = layout.records_;

@@ -34,6 +34,9 @@ public:
     static Entry* AddStorage(Entry* parent, const std::string& name);
     static Entry* AddStream(Entry* parent, const std::string& name, std::vector<uint8_t> data);
     static Entry* AddBorrowedStream(Entry* parent, const std::string& name, const uint8_t* data, size_t size);
+    // Makes the borrowed streams directly under `storage` its own (copies of their
+    // bytes), for bytes that do not live until the file is written.
+    static void OwnStreams(Entry* storage);
 
     // Writes the whole file. Throws MailStoreError saying what failed.
     void Write(FILE* out) const;

@@ -27,6 +27,7 @@
 #include "mailstore/MailStoreError.h"
 #include "mailstore/base/CompleteFile.h"
 #include "mailstore/base/LittleEndian.h"
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/mapi/NameIdMap.h"
 #include "mailstore/mapi/Utf16.h"
 #include "mailstore/msg/CompoundFile.h"
@@ -258,7 +259,9 @@ void WriteMessage(Entry* st, const Message& m, bool topLevel, int depth, NameIdM
     const size_t recipientCount = std::min(m.recipients.size(), kMaxRecipientStorages);
     for (size_t i = 0; i < recipientCount; ++i) {
         Entry* rs = CompoundFile::AddStorage(st, RecipStorageName(uint32_t(i)));
-        std::vector<uint8_t> re = WriteProperties(rs, PropView{m.recipients[i], nullptr}, false, names);
+        const PropertyBag row = CompletedRecipient(m.recipients[i], i);
+        std::vector<uint8_t> re = WriteProperties(rs, PropView{row, nullptr}, false, names);
+        CompoundFile::OwnStreams(rs);  // (the completed row goes before the file is written)
         AddPropertyStream(rs, std::vector<uint8_t>(kSubObjectHeaderSize, 0), re);
     }
     for (size_t i = 0; i < m.attachments.size(); ++i) WriteAttachment(st, m.attachments[i], uint32_t(i), depth, names);

@@ -32,8 +32,10 @@ TEST(MessageDefaults, ABareRecipientGetsWhatEveryRowCarriesAndOwnValuesStay) {
     noAddress.SetString(PR_DISPLAY_NAME, "Undisclosed");
     m.recipients.push_back(noAddress);
     CompleteMessage(m);
+    // The rows stay as they came; each is completed as it is written.
+    EXPECT_EQ(m.recipients[0].Size(), 1u);
 
-    const PropertyBag& r = m.recipients[0];
+    const PropertyBag r = CompletedRecipient(m.recipients[0], 0);
     EXPECT_EQ(r.GetString(PR_DISPLAY_NAME), "ann@example.org");  // no name: the address
     EXPECT_EQ(r.GetString(PR_ADDRTYPE), "SMTP");
     EXPECT_EQ(r.GetInt(PR_RECIPIENT_TYPE), MAPI_TO);
@@ -44,11 +46,13 @@ TEST(MessageDefaults, ABareRecipientGetsWhatEveryRowCarriesAndOwnValuesStay) {
     EXPECT_EQ(*r.GetBinary(PR_SEARCH_KEY), SmtpSearchKey("ann@example.org"));
     ASSERT_TRUE(r.GetBinary(PR_ENTRYID));
     EXPECT_EQ(r.GetInt(PR_ROWID), 0);
-    EXPECT_EQ(m.recipients[1].GetString(PR_DISPLAY_NAME), "Bob");
-    EXPECT_EQ(m.recipients[1].GetInt(PR_RECIPIENT_TYPE), MAPI_CC);
-    EXPECT_EQ(m.recipients[1].GetInt(PR_ROWID), 1);
+    const PropertyBag bob = CompletedRecipient(m.recipients[1], 1);
+    EXPECT_EQ(bob.GetString(PR_DISPLAY_NAME), "Bob");
+    EXPECT_EQ(bob.GetInt(PR_RECIPIENT_TYPE), MAPI_CC);
+    EXPECT_EQ(bob.GetInt(PR_ROWID), 1);
     // Without an address there is nothing to address: no type, entry ID or key.
-    EXPECT_FALSE(m.recipients[2].Has(PR_ADDRTYPE) || m.recipients[2].Has(PR_ENTRYID) || m.recipients[2].Has(PR_SEARCH_KEY));
+    const PropertyBag undisclosed = CompletedRecipient(m.recipients[2], 2);
+    EXPECT_FALSE(undisclosed.Has(PR_ADDRTYPE) || undisclosed.Has(PR_ENTRYID) || undisclosed.Has(PR_SEARCH_KEY));
     // What readers show of the recipients.
     EXPECT_EQ(m.props.GetString(PR_DISPLAY_TO), "ann@example.org; Undisclosed");
     EXPECT_EQ(m.props.GetString(PR_DISPLAY_CC), "Bob");

@@ -124,7 +124,7 @@ void ExpectWellFormed(const Message& m, const std::string& what, int depth = 0) 
     ASSERT_TRUE(flags.has_value());
     EXPECT_EQ(*flags & MSGFLAG_UNSENT, 0);
     EXPECT_EQ((*flags & MSGFLAG_HASATTACH) != 0, !m.attachments.empty());
-    for (size_t i = 0; i < m.recipients.size(); ++i) EXPECT_EQ(m.recipients[i].GetInt(PR_ROWID), int32_t(i));
+    for (size_t i = 0; i < m.recipients.size(); ++i) EXPECT_EQ(CompletedRecipient(m.recipients[i], i).GetInt(PR_ROWID), int32_t(i));
     for (size_t i = 0; i < m.attachments.size(); ++i) {
         const Attachment& a = m.attachments[i];
         EXPECT_EQ(a.props.GetInt(PR_ATTACH_NUM), int32_t(i));
@@ -232,7 +232,8 @@ TEST(Rfc822Import, EncodedWordsInSubjectAndNames) {
     EXPECT_EQ(m.recipients[2].GetInt(PR_RECIPIENT_TYPE), MAPI_CC);          // group members expanded
     EXPECT_EQ(Str(m.recipients[3], PR_DISPLAY_NAME), "B, Person");
     EXPECT_EQ(m.recipients[4].GetInt(PR_RECIPIENT_TYPE), MAPI_BCC);
-    for (const auto& r : m.recipients) {
+    for (size_t i = 0; i < m.recipients.size(); ++i) {  // the rows as they are written
+        const PropertyBag r = CompletedRecipient(m.recipients[i], i);
         EXPECT_EQ(Str(r, PR_ADDRTYPE), "SMTP");
         EXPECT_EQ(Str(r, PR_SMTP_ADDRESS), Str(r, PR_EMAIL_ADDRESS));
         EXPECT_EQ(r.GetInt(PR_OBJECT_TYPE), 6);

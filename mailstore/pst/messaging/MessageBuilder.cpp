@@ -1,12 +1,15 @@
 // [MS-PST] §2.4.5 message objects and §2.4.6 attachment objects.
 #include "mailstore/pst/messaging/MessageBuilder.h"
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
 #include <random>
+#include <set>
 
 #include "mailstore/MailStoreError.h"
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/pst/ltp/TableContext.h"
 #include "mailstore/pst/messaging/NameToIdMap.h"
 #include "mailstore/pst/messaging/PropertyEncoding.h"
@@ -90,26 +93,31 @@ std::vector<PcProp> EncodeBag(const PropertyBag& bag, bool message, MessageNames
     return out;
 }
 
+// The recipient table, built row by row: each row is completed and encoded when it
+// is added (a message may bring thousands), after a first pass has found the columns
+// every row needs.
 LtpSubnode RecipientTable(const Message& m, SubnidCounter& nids) {
-    std::vector<uint32_t> cols = RecipientTableColumns();
-    std::vector<std::vector<PcProp>> rows;
-    for (const PropertyBag& r : m.recipients) {
-        std::vector<PcProp> props = EncodeBag(r, false, nids.names);
-        for (const auto& p : props) cols.push_back(TagOf(p));
-        rows.push_back(std::move(props));
-    }
-    TcWriter tc(cols);
-    uint32_t rowId = 1;  // recipient row ids start at 1; 0 is no valid row id
-    for (const auto& props : rows) {
-        std::vector<TcCell> cells;
-        for (const auto& p : props) cells.push_back({TagOf(p), p.value});
-        tc.AddRow(rowId++, 0, cells);
+    const std::vector<uint32_t> standard = RecipientTableColumns();
+    std::set<uint32_t> cols(standard.begin(), standard.end());
+    for (size_t i = 0; i < m.recipients.size(); ++i)
+        for (const PcProp& p : EncodeBag(CompletedRecipient(m.recipients[i], i), false, nids.names)) cols.insert(TagOf(p));
+    TcWriter tc(std::vector<uint32_t>(cols.begin(), cols.end()));
+    std::vector<TcCell> cells;
+    for (size_t i = 0; i < m.recipients.size(); ++i) {
+        cells.clear();
+        for (PcProp& p : EncodeBag(CompletedRecipient(m.recipients[i], i), false, nids.names))
+            cells.push_back({TagOf(p), std::move(p.value)});
+        tc.AddRow(uint32_t(i + 1), 0, cells);  // recipient row ids start at 1; 0 is no valid row id
     }
     LtpNode n = tc.Finish(nids.Ltp());
     return SubnodeOf(NID_RECIPIENT_TABLE, std::move(n.blocks), std::move(n.subnodes));
 }
 
 BuiltMessage BuildMessageTree(const Message& m, SubnidCounter& nids);
+
+bool IsBodyProperty(uint16_t id) {
+    return id == TagId(PR_BODY) || id == TagId(PR_HTML) || id == TagId(PR_RTF_COMPRESSED);
+}
 
 // One attachment object: its PC as a subnode, with its big values and embedded
 // message as its own subnodes.
@@ -175,7 +183,14 @@ BuiltMessage BuildMessageTree(const Message& m, SubnidCounter& nids) {
         LtpNode t = table.Finish(nids.Ltp());
         subs.push_back(SubnodeOf(NID_ATTACHMENT_TABLE, std::move(t.blocks), std::move(t.subnodes)));
     }
-    LtpNode pc = BuildPropertyContext(props, nids.Ltp());
+    // The PC takes the bodies' bytes, not a copy (a body may be of any size); what
+    // the store reads of a built message (its contents row, its identity) is kept.
+    std::vector<PcProp> kept;
+    kept.reserve(props.size());
+    for (const PcProp& p : props)
+        if (!IsBodyProperty(p.id) || p.value.size() <= kMaxHeapItem) kept.push_back(p);
+    LtpNode pc = BuildPropertyContext(std::move(props), nids.Ltp());
+    props = std::move(kept);
     for (auto& s : subs) pc.subnodes.push_back(std::move(s));
     uint64_t size = DataBytes(pc.blocks) + SubnodeBytes(pc.subnodes);
     out.messageSize = uint32_t(std::min<uint64_t>(size, 0x7FFFFFFF));

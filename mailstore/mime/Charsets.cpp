@@ -279,6 +279,17 @@ std::string ToCrLf(std::string_view text) {
     return out;
 }
 
+std::string ToCrLf(std::string&& text) {
+    // In CR LF already when every LF follows a CR and there are no more CRs than LFs
+    // (each search stops at the first bare LF, where most texts show their form).
+    size_t lfs = 0, crs = 0;
+    for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1), ++lfs)
+        if (at == 0 || text[at - 1] != '\r') return ToCrLf(std::string_view(text));
+    for (size_t at = text.find('\r'); at != std::string::npos && crs <= lfs; at = text.find('\r', at + 1)) ++crs;
+    if (crs != lfs) return ToCrLf(std::string_view(text));
+    return std::move(text);
+}
+
 std::string UnfoldHeader(std::string_view raw) {
     std::string out;
     out.reserve(raw.size());

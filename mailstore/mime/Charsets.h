@@ -29,6 +29,9 @@ uint32_t Cp1252CodePoint(unsigned char byte);
 
 // Bare LF and bare CR become CR LF.
 std::string ToCrLf(std::string_view text);
+// The same for a text given up: one in CR LF already (or without line ends) comes back
+// as it is, not copied.
+std::string ToCrLf(std::string&& text);
 
 // Removes CR LF folding and surrounding white space of a raw header value.
 std::string UnfoldHeader(std::string_view raw);

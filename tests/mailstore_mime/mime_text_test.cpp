@@ -187,3 +187,20 @@ TEST(MimeText, CompressedRtf) {
     cut[0] = char(cut.size() - 4);
     EXPECT_EQ(DecompressRtf(cut), "{\\rtf1\\ansi\\ansicpg1252");
 }
+
+TEST(MimeText, LineEndsBecomeCrLfWhetherTheTextIsGivenUpOrNot) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""},
+        {"one line", "one line"},
+        {"a\r\nb\r\n", "a\r\nb\r\n"},
+        {"a\nb", "a\r\nb"},
+        {"a\r\nb\nc", "a\r\nb\r\nc"},
+        {"a\rb\r\n", "a\r\nb\r\n"},
+        {"a\r\n\r", "a\r\n\r\n"},
+        {"\n", "\r\n"},
+    };
+    for (const auto& [in, out] : cases) {
+        EXPECT_EQ(ToCrLf(std::string_view(in)), out) << in;
+        EXPECT_EQ(ToCrLf(std::string(in)), out) << in;
+    }
+}

@@ -84,33 +84,16 @@ struct Leaf {
     std::vector<std::string> boundaries;  // of the enclosing multiparts (attached messages only)
 };
 
-// Where an attached message's bytes lie in `source`, the bytes GMime parsed from
-// `sourceAt` on: from the line after its part's header to the boundary line that
-// ends the part (whose line end belongs to the boundary), or to the end. A part whose
-// header lies before `source` (the top entity's, whose header is the Content-* fields
-// and the blank line before it) starts where `source` does. Nothing when the part's
-// header has no place in the parsed bytes.
-std::optional<std::pair<size_t, size_t>> AttachedMessageSpan(GMimeObject* part, std::string_view source, size_t sourceAt,
+// Where an attached message's bytes lie in the parsed bytes' source: from its
+// content's start to the boundary line that ends the part (whose line end belongs to
+// the boundary), or to the end. Nothing when the part's header has no place in the
+// parsed bytes.
+std::optional<std::pair<size_t, size_t>> AttachedMessageSpan(GMimeObject* part, const ParsedBytes& parsed,
                                                              const std::vector<std::string>& boundaries) {
-    GMimeHeaderList* list = g_mime_object_get_header_list(part);
-    const int n = list ? g_mime_header_list_get_count(list) : 0;
-    int64_t first = -1;
-    for (int i = 0; i < n; ++i) {
-        const int64_t at = g_mime_header_get_offset(g_mime_header_list_get_header_at(list, i));
-        if (at >= 0 && (first < 0 || at < first)) first = at;
-    }
-    if (first < 0 || size_t(first) > sourceAt + source.size()) return std::nullopt;
-    size_t begin = size_t(first) < sourceAt ? 0 : source.size();
-    for (size_t line = size_t(first) - sourceAt; size_t(first) >= sourceAt && line < source.size();) {
-        const size_t end = source.find('\n', line);
-        if (end == std::string_view::npos) break;
-        const std::string_view text = source.substr(line, end - line);
-        if (text.empty() || text == "\r") {
-            begin = end + 1;
-            break;
-        }
-        line = end + 1;
-    }
+    const std::optional<size_t> start = ContentStart(part, parsed);
+    if (!start) return std::nullopt;
+    const std::string_view source = parsed.source;
+    const size_t begin = *start;
     size_t end = source.size();
     for (const std::string& b : boundaries) {
         const std::string marker = "--" + b;
@@ -152,8 +135,7 @@ private:
     int depth_;
     std::vector<std::string>& warnings_;
     GMimeObject* root_ = nullptr;  // the message's top-level entity
-    std::string_view source_;      // the bytes GMime parsed into it, from sourceAt_ on
-    size_t sourceAt_ = 0;
+    ParsedBytes parsed_;           // the bytes GMime parsed into it
     std::vector<std::string> boundaries_;  // of the multiparts being walked
     std::vector<Leaf> leaves_;
     std::vector<std::pair<std::string, std::string>> orphanTexts_;  // {mime type, content}
@@ -182,7 +164,7 @@ std::string Importer::DecodeText(GMimeObject* obj, const char* what, bool html) 
     GMimeDataWrapper* wrapper = g_mime_part_get_content(GMIME_PART(obj));
     GMimeContentEncoding enc = wrapper ? g_mime_data_wrapper_get_encoding(wrapper) : GMIME_CONTENT_ENCODING_DEFAULT;
     const char* param = g_mime_object_get_content_type_parameter(obj, "charset");
-    return DecodeText(RawContent(GMIME_PART(obj)), enc, param ? param : std::string(), what, html);
+    return DecodeText(RawContent(GMIME_PART(obj), parsed_), enc, param ? param : std::string(), what, html);
 }
 
 std::string Importer::DecodeText(std::string_view raw, GMimeContentEncoding enc, std::string cs, const char* what,
@@ -246,10 +228,10 @@ void Importer::Walk(GMimeObject* obj, GMimeObject* alternative, int nest) {
 // that header). What the parser found wrong inside it is the attached message's.
 void Importer::AddMessageAttachment(const Leaf& leaf) {
     const std::string fname = PartFileName(leaf.obj);
-    if (auto span = AttachedMessageSpan(leaf.obj, source_, sourceAt_, leaf.boundaries)) {
+    if (auto span = AttachedMessageSpan(leaf.obj, parsed_, leaf.boundaries)) {
         if (ParseIssues* issues = CurrentParseIssues())
-            issues->ForgetWithin(int64_t(sourceAt_ + span->first), int64_t(sourceAt_ + span->second));
-        AddAttachedMessage(source_.substr(span->first, span->second - span->first), fname);
+            issues->ForgetWithin(int64_t(parsed_.sourceAt + span->first), int64_t(parsed_.sourceAt + span->second));
+        AddAttachedMessage(parsed_.source.substr(span->first, span->second - span->first), fname);
         return;
     }
     GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(leaf.obj));
@@ -312,10 +294,10 @@ void Importer::AddPartAttachment(GMimePart* part, const std::string& html) {
     std::string name = SanitizeFileName(PartFileName(obj));
     if (name.empty() && IsUuencoded(part)) {
         UuFile file;
-        DecodeUuencoded(RawContent(part), file);  // the name its "begin" line gives
+        DecodeUuencoded(RawContent(part, parsed_), file);  // the name its "begin" line gives
         name = SanitizeFileName(BytesToUtf8(file.name));
     }
-    if (!DecodePartContent(part, data, problem)) Warn("attachment " + (name.empty() ? mimeType : "\"" + name + "\"") + ": " + problem);
+    if (!DecodePartContent(part, data, problem, parsed_)) Warn("attachment " + (name.empty() ? mimeType : "\"" + name + "\"") + ": " + problem);
     if (IsTnefType(mimeType)) {
         // winmail.dat: what it holds replaces it; the stream itself only when unreadable.
         // Its body is the message's as Outlook shows it; the message's own text, when it
@@ -384,8 +366,7 @@ void Importer::Fill(const HeaderFields& fields, Body body, std::string_view head
         FillSimpleBody(*body.text);
     } else {
         root_ = body.mime;
-        source_ = body.source;
-        sourceAt_ = body.sourceAt;
+        parsed_ = ParsedBytes{body.source, body.sourceAt};
         Walk(body.mime, nullptr, 0);
         FillBodiesAndAttachments();
     }

@@ -132,12 +132,68 @@ bool DecodeStream(GMimeStream* stream, GMimeContentEncoding enc, Binary& out, st
     return enc != GMIME_CONTENT_ENCODING_BASE64 || Base64Clean(significant, invalid, problem);
 }
 
-RawBytes RawContent(GMimePart* part) {
+std::optional<size_t> ContentStart(GMimeObject* part, const ParsedBytes& parsed) {
+    GMimeHeaderList* list = g_mime_object_get_header_list(part);
+    const int n = list ? g_mime_header_list_get_count(list) : 0;
+    int64_t first = -1;
+    for (int i = 0; i < n; ++i) {
+        const int64_t at = g_mime_header_get_offset(g_mime_header_list_get_header_at(list, i));
+        if (at >= 0 && (first < 0 || at < first)) first = at;
+    }
+    const std::string_view source = parsed.source;
+    if (first < 0 || size_t(first) > parsed.sourceAt + source.size()) return std::nullopt;
+    if (size_t(first) < parsed.sourceAt) return 0;
+    for (size_t line = size_t(first) - parsed.sourceAt; line < source.size();) {
+        const size_t end = source.find('\n', line);
+        if (end == std::string_view::npos) break;
+        const std::string_view text = source.substr(line, end - line);
+        if (text.empty() || text == "\r") return end + 1;
+        line = end + 1;
+    }
+    return source.size();
+}
+
+namespace {
+
+// True when `stream` reads `bytes` from `offset` on.
+bool ReadsAt(GMimeStream* stream, gint64 offset, std::string_view bytes) {
+    std::string read(bytes.size(), '\0');
+    if (g_mime_stream_seek(stream, offset, GMIME_STREAM_SEEK_SET) < 0) return false;
+    size_t got = 0;
+    for (ssize_t n; got < read.size() && (n = g_mime_stream_read(stream, read.data() + got, read.size() - got)) > 0;)
+        got += size_t(n);
+    return got == read.size() && read == bytes;
+}
+
+// The content of a part whose stream reads the parsed bytes through another stream:
+// where it lies in them, found after its header and confirmed by the stream's first
+// and last bytes.
+std::optional<std::string_view> Located(GMimePart* part, GMimeStream* stream, const ParsedBytes& parsed) {
+    const gint64 length = g_mime_stream_length(stream);
+    const std::optional<size_t> begin = parsed.source.empty() ? std::nullopt : ContentStart(GMIME_OBJECT(part), parsed);
+    if (length < 0 || !begin || *begin + uint64_t(length) > parsed.source.size()) return std::nullopt;
+    const std::string_view view = parsed.source.substr(*begin, size_t(length));
+    const size_t ends = std::min<size_t>(view.size(), 256);
+    const bool same = ReadsAt(stream, 0, view.substr(0, ends)) && ReadsAt(stream, length - gint64(ends), view.substr(view.size() - ends));
+    g_mime_stream_reset(stream);
+    if (!same) return std::nullopt;
+    return view;
+}
+
+// The content in place: a memory stream's bytes, or where the parsed bytes hold it.
+std::optional<std::string_view> ContentInPlace(GMimePart* part, GMimeStream* stream, const ParsedBytes& parsed) {
+    if (std::optional<std::string_view> view = InPlace(stream)) return view;
+    return Located(part, stream, parsed);
+}
+
+}  // namespace
+
+RawBytes RawContent(GMimePart* part, const ParsedBytes& parsed) {
     RawBytes raw;
     GMimeStream* stream = ContentStream(part);
     if (!stream) return raw;
     g_mime_stream_reset(stream);
-    if (std::optional<std::string_view> view = InPlace(stream)) {
+    if (std::optional<std::string_view> view = ContentInPlace(part, stream, parsed)) {
         raw.view = *view;
         return raw;
     }
@@ -150,10 +206,12 @@ RawBytes RawContent(GMimePart* part) {
 
 bool IsUuencoded(GMimePart* part) { return ContentEncoding(part) == GMIME_CONTENT_ENCODING_UUENCODE; }
 
-bool DecodePartContent(GMimePart* part, Binary& out, std::string& problem) {
+bool DecodePartContent(GMimePart* part, Binary& out, std::string& problem, const ParsedBytes& parsed) {
     GMimeStream* stream = ContentStream(part);
-    if (stream && !InPlace(stream)) return DecodeStream(stream, ContentEncoding(part), out, problem);
-    return DecodeContent(RawContent(part), ContentEncoding(part), out, problem);
+    if (!stream) return DecodeContent(std::string_view(), ContentEncoding(part), out, problem);
+    if (std::optional<std::string_view> view = ContentInPlace(part, stream, parsed))
+        return DecodeContent(*view, ContentEncoding(part), out, problem);
+    return DecodeStream(stream, ContentEncoding(part), out, problem);
 }
 
 std::string MimeTypeOf(GMimeObject* obj) {

@@ -5,6 +5,7 @@
 #include <gmime/gmime.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,18 @@ bool DecodeContent(std::string_view raw, GMimeContentEncoding enc, mapi::Binary&
 bool DecodeStream(GMimeStream* stream, GMimeContentEncoding enc, mapi::Binary& out, std::string& problem,
                   size_t chunk = size_t(1) << 16);
 
+// The bytes the parser read from `sourceAt` on, where a part's content can be found in
+// place (the top header's Content-* fields before them hold none); empty when unknown.
+struct ParsedBytes {
+    std::string_view source;
+    size_t sourceAt = 0;
+};
+
+// Where the content of a part lies in `parsed.source`: after the line that ends its
+// header (a part whose header lies before the source starts where it does). Nothing
+// for a part without a header.
+std::optional<size_t> ContentStart(GMimeObject* part, const ParsedBytes& parsed);
+
 // A part's content as stored (still transfer-encoded): the bytes the parser read, in
 // place where they are in memory (a part of the message's bytes), else a copy.
 struct RawBytes {
@@ -33,13 +46,13 @@ struct RawBytes {
     std::string copy;
     operator std::string_view() const { return view; }
 };
-RawBytes RawContent(GMimePart* part);
+RawBytes RawContent(GMimePart* part, const ParsedBytes& parsed = {});
 
 bool IsUuencoded(GMimePart* part);
 
-// The part's content decoded: from the bytes in place when it lies in memory, else
-// read from its stream in pieces.
-bool DecodePartContent(GMimePart* part, mapi::Binary& out, std::string& problem);
+// The part's content decoded: from the bytes in place when they are found in memory,
+// else read from its stream in pieces.
+bool DecodePartContent(GMimePart* part, mapi::Binary& out, std::string& problem, const ParsedBytes& parsed = {});
 
 // The media type, lower case ("text/plain" for a Content-Type without a subtype;
 // "application/octet-stream" for one that names nothing a reader knows).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -150,6 +151,9 @@ private:
     // One member of an archive; `found` counts the members with something to convert.
     bool ConvertMember(ArchiveReader& archive, const ArchiveMember& member, const std::string& archivePath, int index,
                        int& found);
+    // Where an input's output goes: in a store, `addToStore` names or makes its folder;
+    // on disk, `folder` is made. False, the failure recorded and told, when it cannot be.
+    bool OutputReady(const std::string& inputPath, const std::string& folder, const std::function<void()>& addToStore);
     // After each input: its store parts settled, a store of its own closed, and the
     // input counted as converted or failed.
     void SettleInput(size_t failuresBefore, bool itemFile);
@@ -338,6 +342,23 @@ void Run::OutputFolderFailed(const std::string& folder) {
                 FailureKind::OutputFolder});
 }
 
+bool Run::OutputReady(const std::string& inputPath, const std::string& folder, const std::function<void()>& addToStore) {
+    if (pst_) {
+        try {
+            addToStore();
+            return true;
+        } catch (const std::exception& e) {
+            Record({inputPath, std::string("cannot add the folder to the store: ") + e.what(), FailureKind::StoreError});
+        }
+    } else if (EnsureFolderPath(folder)) {
+        return true;
+    } else {
+        OutputFolderFailed(folder);
+    }
+    TellNotConverted(observer_, inputPath, report_.failures.back().reason);
+    return false;
+}
+
 void Run::SettleInput(size_t failuresBefore, bool itemFile) {
     TakePartFailures();
     if (storePerMailbox_ && store_) CloseStore();
@@ -387,26 +408,18 @@ bool Run::ConvertMailbox(const std::string& inputPath, InputFile* member, const 
         target.labelMap = options_.labelMap ? &*options_.labelMap : nullptr;
         target.mailboxName = mailboxName;
     }
-    bool ready = true;
     if (pst_) {
         try {
             if (storePerMailbox_) OpenStore(StoreScope::OneMailbox, mailboxName);
         } catch (const std::exception& e) {
             return InputStoreFailed(e, inputPath);
         }
-        try {
-            store_->AddFolder(mailboxName);
-            target.folder = mailboxName;
-            target.store = store_.get();
-        } catch (const std::exception& e) {
-            Record({inputPath, std::string("cannot add the folder to the store: ") + e.what(), FailureKind::StoreError});
-            ready = false;
-        }
-    } else if (!EnsureFolderPath(mailboxFolder)) {
-        OutputFolderFailed(mailboxFolder);
-        ready = false;
     }
-    if (!ready) TellNotConverted(observer_, inputPath, report_.failures.back().reason);
+    const bool ready = OutputReady(inputPath, mailboxFolder, [&] {
+        store_->AddFolder(mailboxName);
+        target.folder = mailboxName;
+        target.store = store_.get();
+    });
     if (ready) {
         std::unique_ptr<MessageOutput> output = MessageOutput::For(observer_, std::move(target));
         ExtractionResult x = member ? ExtractMailbox(*member, probed.mode, *output, msgText_, progress)
@@ -437,9 +450,8 @@ bool Run::ConvertItemFile(const std::string& inputPath, ItemFileKind itemKind, I
     target.kind = kind_;
     target.inputPath = inputPath;
     target.outputFolder = outputFolder;
-    bool ready = true;
+    const std::string stem = ItemFileStem(PathLastPart(inputPath));
     if (pst_) {
-        const std::string stem = ItemFileStem(PathLastPart(inputPath));
         try {
             if (storePerMailbox_)
                 OpenStore(StoreScope::OneMailbox, stem);
@@ -450,20 +462,13 @@ bool Run::ConvertItemFile(const std::string& inputPath, ItemFileKind itemKind, I
             StoreFailed(e, FailureKind::StoreError);
             return false;
         }
-        try {
-            // The folders are made for the first item added to each.
-            target.folder = ItemFolderName(itemKind, stem, several);
-            if (itemKind == ItemFileKind::Calendar) target.taskFolder = TaskFolderName(stem, several);
-            target.store = store_.get();
-        } catch (const std::exception& e) {
-            Record({inputPath, std::string("cannot add the folder to the store: ") + e.what(), FailureKind::StoreError});
-            ready = false;
-        }
-    } else if (!EnsureFolderPath(outputFolder)) {
-        OutputFolderFailed(outputFolder);
-        ready = false;
     }
-    if (!ready) TellNotConverted(observer_, inputPath, report_.failures.back().reason);
+    const bool ready = OutputReady(inputPath, outputFolder, [&] {
+        // The folders are made for the first item added to each.
+        target.folder = ItemFolderName(itemKind, stem, several);
+        if (itemKind == ItemFileKind::Calendar) target.taskFolder = TaskFolderName(stem, several);
+        target.store = store_.get();
+    });
     if (ready) {
         ItemFileResult r = conversion::ConvertItemFile(itemKind, target, observer_, member);
         report_.itemsConverted += r.converted;

@@ -510,8 +510,8 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         const size_t failuresBefore = report.failures.size();
 
         // Only a mailbox gets an output folder or a place in a store.
-        Probed probed = member ? ProbeMailbox(*member, inputPath) : ReadMBOXFile(inputPath);
-        const MboxMode mode = probed.mode;
+        Probed probed = member ? ProbeMailbox(*member, inputPath) : ProbeMailboxFile(inputPath);
+        const MboxLineEnds mode = probed.lineEnds;
         if (probed.failure) {
             TellNotConverted(observer, inputPath, probed.failure->reason);
             report.failures.push_back(std::move(*probed.failure));

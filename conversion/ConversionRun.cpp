@@ -511,7 +511,7 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
 
         // Only a mailbox gets an output folder or a place in a store.
         Probed probed = member ? ProbeMailbox(*member, inputPath) : ProbeMailboxFile(inputPath);
-        const MboxLineEnds mode = probed.lineEnds;
+        const MboxLineEnds lineEnds = probed.lineEnds;
         if (probed.failure) {
             TellNotConverted(observer, inputPath, probed.failure->reason);
             report.failures.push_back(std::move(*probed.failure));
@@ -562,8 +562,8 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         if (!ready) TellNotConverted(observer, inputPath, report.failures.back().reason);
         if (ready) {
             std::unique_ptr<MessageOutput> output = MessageOutput::For(observer, std::move(target));
-            ExtractionResult x = member ? ExtractMailbox(*member, mode, *output, msgText, progress)
-                                        : ExtractMailbox(inputPath, mode, *output, msgText, progress);
+            ExtractionResult x = member ? ExtractMailbox(*member, lineEnds, *output, msgText, progress)
+                                        : ExtractMailbox(inputPath, lineEnds, *output, msgText, progress);
             output->Flush();
             report.messagesConverted += output->written();
             report.messagesAlreadyThere += output->alreadyThere();

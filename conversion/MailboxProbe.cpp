@@ -27,10 +27,12 @@ Probed ProbeMailboxFile(const std::string& fileName) {
 }
 
 Probed ProbeMailbox(InputFile& in, const std::string& name) {
-    auto fail = [&name](std::string why) { return Probed{MboxLineEnds::None, Failure{name, std::move(why)}}; };
+    auto fail = [&name](std::string why) {
+        return Probed{MboxLineEnds::None, Failure{name, std::move(why), FailureKind::NotAMailbox}};
+    };
     SkipToMailboxStart(in);
     const size_t got = in.Ensure(kProbeBytes);
-    if (in.failed()) return fail(in.error());
+    if (in.failed()) return {MboxLineEnds::None, Failure{name, in.error()}};
     const std::string_view first(in.data(), std::min(got, kProbeBytes));
     if (!mailstore::mime::IsSeparatorLine(first)) {
         if (got == 0 && in.offset() == 0) return fail("not a mailbox: the file is empty");

@@ -21,6 +21,7 @@
 #include "conversion/StoreName.h"
 #include "mailstore/base/PlatformFile.h"
 #include "mailstore/pst/PstStoreSeries.h"
+#include "mailstore/pst/StoreErrors.h"
 
 namespace bv::conversion {
 
@@ -208,33 +209,33 @@ std::string ListedName(const std::string& input) {
     return MailboxName(PathLastPart(path));
 }
 
-// Why a store could not be opened, in plain words: which file and why. A system
-// error on the store's working file is told of the store itself.
-std::string StoreOpenFailure(const std::string& storePath, const std::exception& e) {
+// Why a store could not be opened, in plain words, from the failure's kind: which
+// file and why. A system error on the store's working file is told of the store
+// itself. Without `named`, for a report line that names the store first, the store's
+// path is left out ("not a .pst store ...", "cannot create the store: ...").
+std::string StoreOpenFailure(const std::string& storePath, const std::exception& e, bool named = true) {
+    namespace pst = mailstore::pst;
+    const std::string path = named ? " " + storePath : std::string();
+    if (const auto* inUse = dynamic_cast<const pst::StoreInUseError*>(&e))
+        return named ? storePath + " is " + inUse->Reason() : inUse->Reason();
+    if (const auto* notAStore = dynamic_cast<const pst::NotAStoreError*>(&e))
+        return named ? storePath + " is " + notAStore->Reason() : notAStore->Reason();
+    if (const auto* io = dynamic_cast<const mailstore::IoError*>(&e); io && io->file() == storePath)
+        return mailstore::IoError::Text(io->operation(), named ? storePath : "", io->code());
     std::error_code ec;
     const std::string verb =
-        std::filesystem::exists(std::filesystem::u8path(storePath), ec) ? "cannot open the store " : "cannot create the store ";
+        std::filesystem::exists(std::filesystem::u8path(storePath), ec) ? "cannot open the store" : "cannot create the store";
+    if (const auto* io = dynamic_cast<const mailstore::IoError*>(&e))
+        return verb + path + ": " + mailstore::SystemErrorText(io->code());
     if (const auto* fe = dynamic_cast<const std::filesystem::filesystem_error*>(&e))
-        return verb + storePath + ": " + fe->code().message();
-    std::string why = e.what();
-    if (why.find(storePath) != std::string::npos) return why;  // names the file already
-    const size_t colon = why.rfind(": ");
-    return verb + storePath + ": " + (colon == std::string::npos ? why : why.substr(colon + 2));
+        return verb + path + ": " + fe->code().message();
+    return verb + path + ": " + e.what();
 }
 
 // The report of a run, with the stores it wrote read back.
 RunReport& WithReadBack(RunReport& report, std::vector<mailstore::pst::WrittenStore>& written) {
     report.readBack = ReadBackWritten(std::move(written));
     return report;
-}
-
-// A reason that names the file, for a report line that names it first: "<path> is
-// not a .pst store ..." is "not a .pst store ...", "cannot create the store <path>: ..."
-// is "cannot create the store: ...".
-std::string WithoutPath(std::string reason, const std::string& path) {
-    if (reason.rfind(path + " is ", 0) == 0) return reason.substr(path.size() + 4);
-    if (const size_t at = reason.find(" " + path); at != std::string::npos) reason.erase(at, path.size() + 1);
-    return reason;
 }
 
 // Whether a new file can be made in the folder (it is removed again at once).
@@ -416,12 +417,13 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     // is told as the one store of every mailbox would be. False when the run ends there.
     auto inputStoreFailed = [&](const std::exception& e, const std::string& input) {
         const std::string reason = StoreOpenFailure(storePath, e);
-        if (!IsDiskFull(reason) && !DestinationTakesFiles(saveFolder)) {
+        if (!IsDiskFull(e) && !DestinationTakesFiles(saveFolder)) {
             storeFailed(e);
             return false;
         }
-        report.diskFull = IsDiskFull(reason);
-        report.failures.push_back({storePath, report.diskFull ? DiskFullReason(reason) : WithoutPath(reason, storePath)});
+        report.diskFull = IsDiskFull(e);
+        report.failures.push_back({storePath, report.diskFull ? DiskFullReason(mailstore::SystemErrorOf(e))
+                                                              : StoreOpenFailure(storePath, e, false)});
         ++report.mailboxesFailed;
         TellNotConverted(observer, input, reason);
         return true;
@@ -433,11 +435,11 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
         if (!store) return lost;
         for (mailstore::pst::PstStoreSeries::PartFailure& f : store->TakeFailures()) {
             // A full disk is told once, by the write that found it.
-            if (!IsDiskFull(f.reason))
+            if (!IsDiskFull(f.system))
                 report.failures.push_back({f.path, f.reason});
             else if (!report.diskFull)
-                report.failures.push_back({f.path, DiskFullReason(f.reason)});
-            report.diskFull = report.diskFull || IsDiskFull(f.reason);
+                report.failures.push_back({f.path, DiskFullReason(f.system)});
+            report.diskFull = report.diskFull || IsDiskFull(f.system);
             if (f.messagesLost == 0) continue;
             if (!report.diskFull)
                 report.failures.push_back({f.path, "the store could not be finished: the " +
@@ -478,8 +480,8 @@ RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
     auto outputFolderFailed = [&](const std::string& folder) {
         std::error_code ec;
         std::filesystem::create_directories(std::filesystem::u8path(folder), ec);
-        report.diskFull = ec && IsDiskFull(ec.message());
-        report.failures.push_back({folder, report.diskFull ? DiskFullReason(ec.message())
+        report.diskFull = IsDiskFull(ec);
+        report.failures.push_back({folder, report.diskFull ? DiskFullReason(ec)
                                                            : "cannot create the output folder" +
                                                                  (ec ? ": " + ec.message() : std::string())});
     };

@@ -280,7 +280,8 @@ void PstStoreSeries::AddWaitingCategories() {
             written_.push_back(part->TakeWritten());
         } catch (const std::exception& e) {
             // The part stays as its last commit left it.
-            failures_.push_back({partPath, std::string("cannot add the labels of messages met again: ") + e.what(), 0});
+            failures_.push_back({partPath, std::string("cannot add the labels of messages met again: ") + e.what(), 0,
+                                 SystemErrorOf(e)});
         }
     }
 }
@@ -299,7 +300,7 @@ void PstStoreSeries::ClosePart(bool anotherFollows) {
         if (anotherFollows) NoteHeld(part->HeldIdentities());
         part->Close();
     } catch (const std::exception& e) {
-        failures_.push_back({path_, e.what(), messages_});
+        failures_.push_back({path_, e.what(), messages_, SystemErrorOf(e)});
         return;
     }
     written_.push_back(part->TakeWritten());

@@ -15,6 +15,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <system_error>
 #include <vector>
 
 #include "mailstore/pst/PstStore.h"
@@ -85,6 +86,7 @@ public:
         std::string path;
         std::string reason;
         int64_t messagesLost = 0;  // the messages that were put into the part
+        std::error_code system = {};  // the system's error underneath (a full disk)
     };
     // The parts that could not be finished since the last call.
     std::vector<PartFailure> TakeFailures() { return std::exchange(failures_, {}); }

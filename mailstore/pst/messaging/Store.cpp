@@ -122,7 +122,7 @@ std::unique_ptr<Store> Store::OpenOrCreate(const fs::path& path, const std::stri
             try {
                 Header::Parse(raw, got);
             } catch (const MailStoreError& e) {
-                throw MailStoreError(path.string() + " is not a .pst store that can be opened: " + e.what());
+                throw NotAStoreError(path, e);
             }
             // Added to in place: each commit leaves a whole store (see NodeDatabase).
             s->inPlace_ = true;
@@ -133,7 +133,7 @@ std::unique_ptr<Store> Store::OpenOrCreate(const fs::path& path, const std::stri
             } catch (const StoreInUseError&) {
                 throw;
             } catch (const MailStoreError& e) {
-                throw MailStoreError(path.string() + " is not a .pst store that can be opened: " + e.what());
+                throw NotAStoreError(path, e);
             }
         } else {
             // A new store is written under a temporary name and renamed at Close, so no
@@ -619,7 +619,7 @@ void Store::Close() {
         if (!inPlace_) {
             std::error_code ec;
             fs::rename(temp_, final_, ec);
-            if (ec) throw MailStoreError("cannot move the finished store to " + final_.string() + ": " + ec.message());
+            if (ec) throw IoError(IoError::Operation::MoveInto, final_.string(), ec);
         }
         closed_ = true;
         RecordWritten();

@@ -174,7 +174,7 @@ std::unique_ptr<NodeDatabase> NodeDatabase::OpenExisting(const std::filesystem::
     // One writer at a time: a second run adding to the same store waits for nothing and
     // writes nothing.
     if (forWriting && !db->file_.LockExclusive())
-        throw StoreInUseError(path.string() + " is being written by another program");
+        throw StoreInUseError(path);
     uint8_t raw[kHeaderSize];
     db->header_ = Header::Parse(raw, db->file_.ReadAt(0, raw, sizeof raw));
     Root& root = db->header_.root;

@@ -34,16 +34,11 @@
 #include "mailstore/pst/ndb/BTreePage.h"
 #include "mailstore/pst/ndb/Header.h"
 #include "mailstore/pst/ndb/SpillFile.h"
+#include "mailstore/pst/StoreErrors.h"
 
 namespace bv::mailstore::pst {
 
 class AllocationBitmap;
-
-// The store is open for writing in another program (or another store object).
-class StoreInUseError : public MailStoreError {
-public:
-    using MailStoreError::MailStoreError;
-};
 
 struct NodeRef {
     Bid bidData = 0;

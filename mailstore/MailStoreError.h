@@ -21,9 +21,14 @@ namespace bv::mailstore {
 class MailStoreError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+    // A failure that words another, keeping the system's error underneath it.
+    MailStoreError(const std::string& text, std::error_code system) : std::runtime_error(text), system_(system) {}
     // The system's error underneath this failure (its own, or its cause's); none when
     // the system reported none.
-    virtual std::error_code SystemError() const { return {}; }
+    virtual std::error_code SystemError() const { return system_; }
+
+private:
+    std::error_code system_;
 };
 
 // The system's error underneath any failure: a MailStoreError's, a std::system_error's

@@ -56,10 +56,10 @@ void WriteAndFlush(const FileContentWriter& write, FILE* file) {
     try {
         write(file);
     } catch (const IoError& e) {
-        if (e.file() != "the file") throw MailStoreError(std::string("cannot write the file: ") + e.what());
+        if (e.file() != "the file") throw MailStoreError(std::string("cannot write the file: ") + e.what(), e.code());
         throw;  // says it already
     } catch (const MailStoreError& e) {
-        throw MailStoreError(std::string("cannot write the file: ") + e.what());
+        throw MailStoreError(std::string("cannot write the file: ") + e.what(), e.SystemError());
     }
     if (std::fflush(file) != 0) Fail(IoError::Operation::Write, errno);
 }

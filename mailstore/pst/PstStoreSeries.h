@@ -18,7 +18,8 @@
 #include <system_error>
 #include <vector>
 
-#include "mailstore/pst/PstStore.h"
+#include "mailstore/pst/messaging/StoreHandles.h"
+#include "mailstore/mapi/Message.h"
 #include "mailstore/pst/StoreReadBack.h"
 #include "mailstore/pst/messaging/IdentityTable.h"
 

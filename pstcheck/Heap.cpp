@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace bv::pstcheck {

@@ -87,7 +87,9 @@ TEST(DiskFull, IsToldByTheCodeAFailureCarries) {
             std::rethrow_exception(c.failure);
         } catch (const std::exception& e) {
             EXPECT_EQ(IsDiskFull(e), c.diskFull) << c.what;
-            if (c.diskFull) EXPECT_EQ(DiskFullReason(bv::mailstore::SystemErrorOf(e)), kDiskFull) << c.what;
+            if (c.diskFull) {
+                EXPECT_EQ(DiskFullReason(bv::mailstore::SystemErrorOf(e)), kDiskFull) << c.what;
+            }
         }
     }
 }

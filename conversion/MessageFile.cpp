@@ -12,7 +12,8 @@ MessageFileWrite WriteMessageFile(const std::string& path, std::string_view data
     try {
         result.alreadyThere = !mailstore::base::WriteCompleteFileUnlessSame(std::filesystem::u8path(path), data);
     } catch (const mailstore::MailStoreError& e) {
-        result.failure = Failure{path, e.what(), mailstore::SystemErrorOf(e)};
+        result.failure = Failure{path, e.what()};
+        result.failure->system = mailstore::SystemErrorOf(e);
     }
     return result;
 }

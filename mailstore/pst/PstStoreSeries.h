@@ -61,7 +61,7 @@ public:
     // MailStoreError.
     std::string Add(const std::vector<std::string>& folder, PreparedMessagePtr message);
     // The same for a message that the store is to hold once (see
-    // PstStore::AddMessageOnce): one that a part holds already is not added and makes
+    // Store::AddMessageOnce): one that a part holds already is not added and makes
     // no folders; its categories join those of the one there (in another part than the
     // open one, when that part is opened again: by Close, or once many are waiting).
     struct Added {

@@ -22,6 +22,7 @@
 #include "conversion/StoreName.h"
 #include "mailstore/base/PlatformFile.h"
 #include "mailstore/pst/PstStoreSeries.h"
+#include "mailstore/pst/StoreErrors.h"
 
 namespace bv::conversion {
 
@@ -60,27 +61,27 @@ private:
     std::chrono::steady_clock::time_point last_{};
 };
 
-// Why a store could not be opened, in plain words: which file and why. A system
-// error on the store's working file is told of the store itself.
-std::string StoreOpenFailure(const std::string& storePath, const std::exception& e) {
+// Why a store could not be opened, in plain words, from the failure's kind: which
+// file and why. A system error on the store's working file is told of the store
+// itself. Without `named`, for a report line that names the store first, the store's
+// path is left out ("not a .pst store ...", "cannot create the store: ...").
+std::string StoreOpenFailure(const std::string& storePath, const std::exception& e, bool named = true) {
+    namespace pst = mailstore::pst;
+    const std::string path = named ? " " + storePath : std::string();
+    if (const auto* inUse = dynamic_cast<const pst::StoreInUseError*>(&e))
+        return named ? storePath + " is " + inUse->Reason() : inUse->Reason();
+    if (const auto* notAStore = dynamic_cast<const pst::NotAStoreError*>(&e))
+        return named ? storePath + " is " + notAStore->Reason() : notAStore->Reason();
+    if (const auto* io = dynamic_cast<const mailstore::IoError*>(&e); io && io->file() == storePath)
+        return mailstore::IoError::Text(io->operation(), named ? storePath : "", io->code());
     std::error_code ec;
     const std::string verb =
-        std::filesystem::exists(std::filesystem::u8path(storePath), ec) ? "cannot open the store " : "cannot create the store ";
+        std::filesystem::exists(std::filesystem::u8path(storePath), ec) ? "cannot open the store" : "cannot create the store";
+    if (const auto* io = dynamic_cast<const mailstore::IoError*>(&e))
+        return verb + path + ": " + mailstore::SystemErrorText(io->code());
     if (const auto* fe = dynamic_cast<const std::filesystem::filesystem_error*>(&e))
-        return verb + storePath + ": " + fe->code().message();
-    std::string why = e.what();
-    if (why.find(storePath) != std::string::npos) return why;  // names the file already
-    const size_t colon = why.rfind(": ");
-    return verb + storePath + ": " + (colon == std::string::npos ? why : why.substr(colon + 2));
-}
-
-// A reason that names the file, for a report line that names it first: "<path> is
-// not a .pst store ..." is "not a .pst store ...", "cannot create the store <path>: ..."
-// is "cannot create the store: ...".
-std::string WithoutPath(std::string reason, const std::string& path) {
-    if (reason.rfind(path + " is ", 0) == 0) return reason.substr(path.size() + 4);
-    if (const size_t at = reason.find(" " + path); at != std::string::npos) reason.erase(at, path.size() + 1);
-    return reason;
+        return verb + path + ": " + fe->code().message();
+    return verb + path + ": " + e.what();
 }
 
 // Whether a new file can be made in the folder (it is removed again at once).
@@ -277,16 +278,16 @@ void Run::StoreFailed(const std::exception& e, FailureKind kind) {
 
 bool Run::InputStoreFailed(const std::exception& e, const std::string& input) {
     const std::string reason = StoreOpenFailure(storePath_, e);
-    const bool diskFull = IsDiskFull(reason);
+    const bool diskFull = IsDiskFull(e);
     if (!diskFull && !DestinationTakesFiles(saveFolder_)) {
         StoreFailed(e, FailureKind::DestinationUnusable);
         return false;
     }
     TellNotConverted(observer_, input, reason);
     if (diskFull)
-        Record({storePath_, DiskFullReason(reason), FailureKind::DiskFull});
+        Record({storePath_, DiskFullReason(mailstore::SystemErrorOf(e)), FailureKind::DiskFull});
     else
-        Record({storePath_, WithoutPath(reason, storePath_), FailureKind::StoreError});
+        Record({storePath_, StoreOpenFailure(storePath_, e, false), FailureKind::StoreError});
     ++report_.mailboxesFailed;
     return true;
 }
@@ -296,10 +297,10 @@ int64_t Run::TakePartFailures() {
     if (!store_) return lost;
     for (mailstore::pst::PstStoreSeries::PartFailure& f : store_->TakeFailures()) {
         // A full disk is told once, by the write that found it.
-        if (!IsDiskFull(f.reason))
+        if (!IsDiskFull(f.system))
             Record({f.path, f.reason, FailureKind::StoreError});
         else if (!report_.diskFull())
-            Record({f.path, DiskFullReason(f.reason), FailureKind::DiskFull});
+            Record({f.path, DiskFullReason(f.system), FailureKind::DiskFull});
         if (f.messagesLost == 0) continue;
         if (!report_.diskFull())
             Record({f.path,
@@ -335,8 +336,8 @@ void Run::CloseStore() {
 void Run::OutputFolderFailed(const std::string& folder) {
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::u8path(folder), ec);
-    if (ec && IsDiskFull(ec.message()))
-        Record({folder, DiskFullReason(ec.message()), FailureKind::DiskFull});
+    if (IsDiskFull(ec))
+        Record({folder, DiskFullReason(ec), FailureKind::DiskFull});
     else
         Record({folder, "cannot create the output folder" + (ec ? ": " + ec.message() : std::string()),
                 FailureKind::OutputFolder});

@@ -1,33 +1,21 @@
 #include "conversion/DiskFull.h"
 
 #include <cerrno>
-#include <system_error>
+
+#include "mailstore/MailStoreError.h"
 
 namespace bv::conversion {
 
-namespace {
+bool IsDiskFull(std::error_code code) { return mailstore::IsDiskFull(code); }
 
-// The system's words for a full disk found in `reason`, "" when there are none.
-std::string DiskFullWords(const std::string& reason) {
-    for (int error : {ENOSPC,
+bool IsDiskFull(const std::exception& failure) { return IsDiskFull(mailstore::SystemErrorOf(failure)); }
+
+std::string DiskFullReason(std::error_code code) {
+    int words = ENOSPC;
 #ifdef EDQUOT
-                      EDQUOT
+    if (code.default_error_condition() == std::error_condition(EDQUOT, std::generic_category())) words = EDQUOT;
 #endif
-         }) {
-        const std::string words = std::generic_category().message(error);
-        if (reason.find(words) != std::string::npos) return words;
-    }
-    return std::string();
-}
-
-}  // namespace
-
-bool IsDiskFull(const std::string& reason) { return !DiskFullWords(reason).empty(); }
-
-std::string DiskFullReason(const std::string& reason) {
-    std::string words = DiskFullWords(reason);
-    if (words.empty()) words = reason;
-    return "the disk is full (" + words + "); the conversion stopped there";
+    return "the disk is full (" + std::generic_category().message(words) + "); the conversion stopped there";
 }
 
 }  // namespace bv::conversion

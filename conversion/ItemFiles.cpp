@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "conversion/DiskFull.h"
+#include "mailstore/MailStoreError.h"
 #include "conversion/PathHelpers.h"
 #include "mailstore/base/Ascii.h"
 #include "mailstore/ical/CalendarReader.h"
@@ -369,10 +370,11 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
         } catch (const std::exception& e) {
             ++result.failed;
             tell(ItemOutcome::Result::Failed, e.what(), destination, storeFolder);
-            if (IsDiskFull(e.what())) {
+            if (IsDiskFull(e)) {
                 // Every later write would fail the same way: one failure, and the run ends.
                 result.diskFull = true;
-                result.failures.push_back({target.inputPath, DiskFullReason(e.what()), FailureKind::DiskFull});
+                result.failures.push_back(
+                    {target.inputPath, DiskFullReason(mailstore::SystemErrorOf(e)), FailureKind::DiskFull});
                 break;
             }
             result.failures.push_back({target.inputPath, where + e.what(), FailureKind::MessageFailed});

@@ -13,6 +13,7 @@ MessageFileWrite WriteMessageFile(const std::string& path, std::string_view data
         result.alreadyThere = !mailstore::base::WriteCompleteFileUnlessSame(std::filesystem::u8path(path), data);
     } catch (const mailstore::MailStoreError& e) {
         result.failure = Failure{path, e.what()};
+        result.failure->system = mailstore::SystemErrorOf(e);
     }
     return result;
 }

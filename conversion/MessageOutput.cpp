@@ -65,12 +65,12 @@ MessageOutput::DiskFolder MessageOutput::FolderOnDisk(const std::vector<std::str
 
 void MessageOutput::Failed(Failure failure) {
     ++failed_;
-    if (!IsDiskFull(failure.reason)) {
+    if (!IsDiskFull(failure.system)) {
         failures_.push_back(std::move(failure));
     } else if (!diskFull_) {
         diskFull_ = true;
         const bool store = target_.kind == OutputKind::Pst && target_.store;
-        failures_.push_back({store ? target_.store->path() : failure.file, DiskFullReason(failure.reason),
+        failures_.push_back({store ? target_.store->path() : failure.file, DiskFullReason(failure.system),
                              FailureKind::DiskFull});
     }
 }
@@ -427,7 +427,7 @@ void MessageOutput::Collected(Pending& p) {
         }
     } catch (const std::exception& e) {
         Tell(p, ItemOutcome::Result::Failed, e.what());
-        Failed({p.target, e.what(), FailureKind::MessageFailed});
+        Failed({p.target, e.what(), FailureKind::MessageFailed, mailstore::SystemErrorOf(e)});
     }
     p.prepared.reset();
 }

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <system_error>
 
 namespace bv::conversion {
 
@@ -76,6 +77,7 @@ struct Failure {
     std::string file;    // mailbox, message file or store concerned
     std::string reason;  // what went wrong, in words a user understands
     FailureKind kind = FailureKind::InputUnreadable;
+    std::error_code system = {};  // the system's error underneath, when there was one
 };
 
 }  // namespace bv::conversion

@@ -14,10 +14,10 @@
 #include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/MailStoreError.h"
 #include "mailstore/mime/Rfc822Import.h"
-#include "mailstore/pst/PstStore.h"
+#include "mailstore/pst/messaging/Store.h"
 
 namespace fs = std::filesystem;
-using bv::mailstore::pst::PstStore;
+using bv::mailstore::pst::Store;
 
 namespace {
 
@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const fs::path path = bv::fuzz::ScratchDir() / "store.pst";
     fs::remove(path);
     {
-        auto store = PstStore::OpenOrCreate(path, "Fuzz Store");
+        auto store = Store::OpenOrCreate(path, "Fuzz Store");
         auto folder = store->AddFolder(store->IpmSubtree(), folderName);
         for (const auto& m : messages) store->AddMessage(folder, m);
         BV_FUZZ_CHECK(store->MessageCount(folder) == messages.size());
@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Reopening finds the folder again by name, also when the name is not valid UTF-8
     // (it is stored, and compared, with replacement characters).
     if (reopen && !messages.empty()) {
-        auto store = PstStore::OpenOrCreate(path, "ignored");
+        auto store = Store::OpenOrCreate(path, "ignored");
         auto found = store->FindFolder(store->IpmSubtree(), folderName);
         BV_FUZZ_CHECK(found.has_value(), "the folder of the first pass is not found again");
         auto folder = store->AddFolder(store->IpmSubtree(), folderName);

@@ -24,10 +24,12 @@ namespace bv::mailstore::base {
 
 namespace {
 
+using mailstore::IoError;
 using mailstore::MailStoreError;
 
-[[noreturn]] void Fail(const std::string& what, int error) {
-    throw MailStoreError(what + ": " + std::generic_category().message(error));
+// A system call on the file failed with errno `error`.
+[[noreturn]] void Fail(IoError::Operation operation, int error) {
+    throw IoError(operation, "the file", std::error_code(error, std::generic_category()));
 }
 
 std::filesystem::path TemporaryPathFor(const std::filesystem::path& path) {
@@ -53,10 +55,13 @@ void WriteAndFlush(const FileContentWriter& write, FILE* file) {
     std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
     try {
         write(file);
+    } catch (const IoError& e) {
+        if (e.file() != "the file") throw MailStoreError(std::string("cannot write the file: ") + e.what(), e.code());
+        throw;  // says it already
     } catch (const MailStoreError& e) {
-        throw MailStoreError(std::string("cannot write the file: ") + e.what());
+        throw MailStoreError(std::string("cannot write the file: ") + e.what(), e.SystemError());
     }
-    if (std::fflush(file) != 0) Fail("cannot write the file", errno);
+    if (std::fflush(file) != 0) Fail(IoError::Operation::Write, errno);
 }
 
 // The next bytes of a content being compared, read in order: fills `buffer` with up
@@ -215,7 +220,7 @@ Placed WriteUnnamedThenLink(std::string_view data, const std::filesystem::path& 
     while (left > 0) {
         ssize_t w = ::write(d.fd, p, left);
         if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) Fail("cannot write the file", w < 0 ? errno : ENOSPC);
+        if (w <= 0) Fail(IoError::Operation::Write, w < 0 ? errno : ENOSPC);
         p += w;
         left -= size_t(w);
     }
@@ -240,7 +245,7 @@ bool WriteThroughTemporary(const std::filesystem::path& path, const FileContentW
 #endif
     if (!file) {
         tmp.kept = true;  // not made
-        Fail("cannot create the file", errno);
+        Fail(IoError::Operation::Create, errno);
     }
     try {
         WriteAndFlush(write, file);
@@ -248,7 +253,7 @@ bool WriteThroughTemporary(const std::filesystem::path& path, const FileContentW
         std::fclose(file);
         throw;
     }
-    if (std::fclose(file) != 0) Fail("cannot write the file", errno);
+    if (std::fclose(file) != 0) Fail(IoError::Operation::Write, errno);
     if (keepSame && SameContent(path, tmp.path)) return false;
     MoveIntoPlace(tmp, path);
     return true;
@@ -281,7 +286,7 @@ void WriteCompleteFile(const std::filesystem::path& path, std::string_view data)
     WriteCompleteFile(path, [data](FILE* file) {
         errno = 0;
         if (!data.empty() && std::fwrite(data.data(), 1, data.size(), file) != data.size())
-            throw MailStoreError(std::generic_category().message(errno ? errno : ENOSPC));
+            Fail(IoError::Operation::Write, errno ? errno : ENOSPC);
     });
 }
 

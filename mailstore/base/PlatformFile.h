@@ -3,7 +3,7 @@
 // closed, and the process id for names of temporary files. PlatformFilePosix.cpp is the
 // POSIX side, PlatformFileWindows.cpp the Windows side (wide-character names, so
 // every Unicode file and folder name works; binary, not inherited by child processes).
-// Failures throw MailStoreError with the system's text.
+// Failures throw IoError with the system's error code.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -11,7 +11,11 @@
 #include <string>
 #include <utility>
 
+#include "mailstore/MailStoreError.h"
+
 namespace bv::mailstore::base {
+
+using mailstore::IoError;
 
 class PlatformFile {
 public:
@@ -31,8 +35,8 @@ public:
     PlatformFile(const PlatformFile&) = delete;
     PlatformFile& operator=(const PlatformFile&) = delete;
 
-    // Opens the file at `path`; throws MailStoreError ("cannot open <path>: ...",
-    // "cannot create <path>: ...") when it cannot.
+    // Opens the file at `path`; throws IoError (Open or Create, naming the path) when
+    // it cannot.
     void Open(const std::filesystem::path& path, Mode mode);
     // A new file in `dir` for reading and writing that is removed when it is closed,
     // and when the process dies: unnamed where the file system allows (Linux), else
@@ -56,12 +60,11 @@ public:
     // waiting for it, so that a later SyncData has less left to wait for (where the
     // system offers it; otherwise nothing).
     void StartWriteBack(uint64_t offset, uint64_t size);
-    // Each of these throws MailStoreError on failure: "cannot read <name>: ...",
-    // "cannot write <name>: ...", with the system's text.
+    // Each of these throws IoError on failure, naming the file by `name`.
 
     // Takes the file for this writer alone, without waiting. Readers are not kept out,
     // only other writers that take the lock too. Held until the file is closed. False
-    // when another holds it; throws MailStoreError when that cannot be told.
+    // when another holds it; throws IoError when that cannot be told.
     bool LockExclusive();
 
 private:
@@ -72,7 +75,7 @@ private:
     using Handle = int;
     static constexpr Handle kNone = -1;
 #endif
-    [[noreturn]] void Fail(const char* what, const std::string& why) const;
+    [[noreturn]] void Fail(IoError::Operation operation, std::error_code code) const;
 
     std::string name_;
     Handle handle_ = kNone;

@@ -14,15 +14,21 @@
 
 #include "mailstore/MailStoreError.h"
 
+namespace bv::mailstore {
+
+std::string SystemErrorText(std::error_code code) { return code.message(); }
+
+}  // namespace bv::mailstore
+
 namespace bv::mailstore::base {
 namespace {
 
-std::string ErrnoText(int err) { return std::strerror(err); }
+std::error_code Errno(int err) { return std::error_code(err, std::generic_category()); }
 
 }  // namespace
 
-void PlatformFile::Fail(const char* what, const std::string& why) const {
-    throw mailstore::MailStoreError(std::string("cannot ") + what + " " + name_ + ": " + why);
+void PlatformFile::Fail(IoError::Operation operation, std::error_code code) const {
+    throw IoError(operation, name_, code);
 }
 
 PlatformFile& PlatformFile::operator=(PlatformFile&& other) noexcept {
@@ -46,8 +52,8 @@ void PlatformFile::Open(const std::filesystem::path& path, Mode mode) {
     handle_ = ::open(path.c_str(), flags, 0644);
     if (handle_ < 0) {
         handle_ = kNone;
-        const std::string verb = mode == Mode::CreateReadWrite ? "cannot create " : "cannot open ";
-        throw mailstore::MailStoreError(verb + path.string() + ": " + ErrnoText(errno));
+        throw IoError(mode == Mode::CreateReadWrite ? IoError::Operation::Create : IoError::Operation::Open,
+                      path.string(), Errno(errno));
     }
 }
 
@@ -62,7 +68,7 @@ void PlatformFile::OpenTemporary(const std::filesystem::path& dir) {
     handle_ = ::mkostemp(name.data(), O_CLOEXEC);
     if (handle_ < 0) {
         handle_ = kNone;
-        Fail("create", ErrnoText(errno));
+        Fail(IoError::Operation::Create, Errno(errno));
     }
     ::unlink(name.c_str());
 }
@@ -77,7 +83,7 @@ size_t PlatformFile::ReadAt(uint64_t offset, void* data, size_t size) const {
     while (done < size) {
         ssize_t n = ::pread(handle_, static_cast<char*>(data) + done, size - done, off_t(offset + done));
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) Fail("read", ErrnoText(errno));
+        if (n < 0) Fail(IoError::Operation::Read, Errno(errno));
         if (n == 0) break;
         done += size_t(n);
     }
@@ -89,23 +95,23 @@ void PlatformFile::WriteAt(uint64_t offset, const void* data, size_t size) {
     while (done < size) {
         ssize_t n = ::pwrite(handle_, static_cast<const char*>(data) + done, size - done, off_t(offset + done));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) Fail("write", ErrnoText(n == 0 ? ENOSPC : errno));
+        if (n <= 0) Fail(IoError::Operation::Write, Errno(n == 0 ? ENOSPC : errno));
         done += size_t(n);
     }
 }
 
 void PlatformFile::Truncate(uint64_t size) {
-    if (::ftruncate(handle_, off_t(size)) != 0) Fail("size", ErrnoText(errno));
+    if (::ftruncate(handle_, off_t(size)) != 0) Fail(IoError::Operation::Resize, Errno(errno));
 }
 
 uint64_t PlatformFile::Size() const {
     struct stat st;
-    if (::fstat(handle_, &st) != 0) Fail("read the size of", ErrnoText(errno));
+    if (::fstat(handle_, &st) != 0) Fail(IoError::Operation::ReadSize, Errno(errno));
     return uint64_t(st.st_size);
 }
 
 void PlatformFile::SyncData() {
-    if (::fdatasync(handle_) != 0) Fail("write", ErrnoText(errno));
+    if (::fdatasync(handle_) != 0) Fail(IoError::Operation::Write, Errno(errno));
 }
 
 void PlatformFile::StartWriteBack(uint64_t offset, uint64_t size) {
@@ -121,7 +127,7 @@ void PlatformFile::StartWriteBack(uint64_t offset, uint64_t size) {
 bool PlatformFile::LockExclusive() {
     if (::flock(handle_, LOCK_EX | LOCK_NB) == 0) return true;
     if (errno == EWOULDBLOCK) return false;
-    Fail("lock", ErrnoText(errno));
+    Fail(IoError::Operation::Lock, Errno(errno));
 }
 
 unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }

@@ -24,10 +24,8 @@
 namespace bv::mailstore::base {
 namespace {
 
-// The system's text for `code`, in UTF-8, without the trailing line break. A full disk
-// reads as the C runtime's ENOSPC text, as every other write of the program reports it.
+// The system's text for `code`, in UTF-8, without the trailing line break.
 std::string SystemText(DWORD code) {
-    if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL) return std::generic_category().message(ENOSPC);
     wchar_t* buffer = nullptr;
     DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                              nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
@@ -52,10 +50,12 @@ OVERLAPPED At(uint64_t offset) {
     return o;
 }
 
+std::error_code SystemCode(DWORD code) { return std::error_code(int(code), std::system_category()); }
+
 }  // namespace
 
-void PlatformFile::Fail(const char* what, const std::string& why) const {
-    throw mailstore::MailStoreError(std::string("cannot ") + what + " " + name_ + ": " + why);
+void PlatformFile::Fail(IoError::Operation operation, std::error_code code) const {
+    throw IoError(operation, name_, code);
 }
 
 PlatformFile& PlatformFile::operator=(PlatformFile&& other) noexcept {
@@ -86,8 +86,8 @@ void PlatformFile::Open(const std::filesystem::path& path, Mode mode) {
     }
     HANDLE h = CreateFileW(path.wstring().c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        const std::string verb = mode == Mode::CreateReadWrite ? "cannot create " : "cannot open ";
-        throw mailstore::MailStoreError(verb + path.string() + ": " + SystemText(GetLastError()));
+        throw IoError(mode == Mode::CreateReadWrite ? IoError::Operation::Create : IoError::Operation::Open,
+                      path.string(), SystemCode(GetLastError()));
     }
     handle_ = h;
 }
@@ -105,9 +105,9 @@ void PlatformFile::OpenTemporary(const std::filesystem::path& dir) {
             return;
         }
         DWORD code = GetLastError();
-        if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) Fail("create", SystemText(code));
+        if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) Fail(IoError::Operation::Create, SystemCode(code));
     }
-    Fail("create", SystemText(ERROR_FILE_EXISTS));
+    Fail(IoError::Operation::Create, SystemCode(ERROR_FILE_EXISTS));
 }
 
 void PlatformFile::Close() {
@@ -123,7 +123,7 @@ size_t PlatformFile::ReadAt(uint64_t offset, void* data, size_t size) const {
         if (!ReadFile(handle_, static_cast<char*>(data) + done, want, &got, &o)) {
             DWORD code = GetLastError();
             if (code == ERROR_HANDLE_EOF) break;
-            Fail("read", SystemText(code));
+            Fail(IoError::Operation::Read, SystemCode(code));
         }
         if (got == 0) break;
         done += got;
@@ -136,8 +136,8 @@ void PlatformFile::WriteAt(uint64_t offset, const void* data, size_t size) {
     while (done < size) {
         OVERLAPPED o = At(offset + done);
         DWORD want = DWORD(std::min<size_t>(size - done, 1u << 30)), put = 0;
-        if (!WriteFile(handle_, static_cast<const char*>(data) + done, want, &put, &o)) Fail("write", SystemText(GetLastError()));
-        if (put == 0) Fail("write", SystemText(ERROR_DISK_FULL));
+        if (!WriteFile(handle_, static_cast<const char*>(data) + done, want, &put, &o)) Fail(IoError::Operation::Write, SystemCode(GetLastError()));
+        if (put == 0) Fail(IoError::Operation::Write, SystemCode(ERROR_DISK_FULL));
         done += put;
     }
 }
@@ -146,17 +146,17 @@ void PlatformFile::Truncate(uint64_t size) {
     FILE_END_OF_FILE_INFO info = {};
     info.EndOfFile.QuadPart = LONGLONG(size);
     if (!SetFileInformationByHandle(handle_, FileEndOfFileInfo, &info, sizeof info))
-        Fail("size", SystemText(GetLastError()));
+        Fail(IoError::Operation::Resize, SystemCode(GetLastError()));
 }
 
 uint64_t PlatformFile::Size() const {
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(handle_, &size)) Fail("read the size of", SystemText(GetLastError()));
+    if (!GetFileSizeEx(handle_, &size)) Fail(IoError::Operation::ReadSize, SystemCode(GetLastError()));
     return uint64_t(size.QuadPart);
 }
 
 void PlatformFile::SyncData() {
-    if (!FlushFileBuffers(handle_)) Fail("write", SystemText(GetLastError()));
+    if (!FlushFileBuffers(handle_)) Fail(IoError::Operation::Write, SystemCode(GetLastError()));
 }
 
 void PlatformFile::StartWriteBack(uint64_t, uint64_t) {}
@@ -170,7 +170,7 @@ bool PlatformFile::LockExclusive() {
         return true;
     DWORD code = GetLastError();
     if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING) return false;
-    Fail("lock", SystemText(code));
+    Fail(IoError::Operation::Lock, SystemCode(code));
 }
 
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
@@ -208,4 +208,14 @@ void UseUtf8CommandLine(int& argc, char**& argv) {
 }
 
 }  // namespace bv::mailstore::base
+
+namespace bv::mailstore {
+
+// System codes in the Windows words; C runtime codes (errno) in the runtime's.
+std::string SystemErrorText(std::error_code code) {
+    if (code.category() == std::system_category()) return base::SystemText(DWORD(code.value()));
+    return code.message();
+}
+
+}  // namespace bv::mailstore
 #endif

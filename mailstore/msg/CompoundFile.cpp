@@ -147,17 +147,17 @@ public:
         if (rest) Write(zeros, multiple - rest);
     }
     void Fail() {
-        if (ok_) error_ = std::generic_category().message(errno);
+        if (ok_) error_ = std::error_code(errno, std::generic_category());
         ok_ = false;
     }
     bool ok() const { return ok_; }
-    const std::string& error() const { return error_; }
+    std::error_code error() const { return error_; }
 
 private:
     FILE* f_;
     size_t written_ = 0;
     bool ok_ = true;
-    std::string error_;
+    std::error_code error_;  // the first failed write's
 };
 
 // Writes 32-bit entries as whole sectors, padding with `fill`.
@@ -346,7 +346,7 @@ void CompoundFile::Write(FILE* out) const {
         }
         WriteTable(w, difat, difatSectors, FREESECT);
     }
-    if (!w.ok()) throw MailStoreError("write error: " + w.error());
+    if (!w.ok()) throw MailStoreError("write error: " + w.error().message(), w.error());
 }
 
 }  // namespace bv::mailstore::msg

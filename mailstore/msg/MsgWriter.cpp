@@ -330,7 +330,7 @@ bool WriteMsgFile(const mapi::Message& message, const std::filesystem::path& pat
     try {
         return base::WriteCompleteFileUnlessSame(path, [&cfb](FILE* file) { cfb.Write(file); });
     } catch (const MailStoreError& e) {
-        throw MailStoreError("cannot write " + path.string() + ": " + e.what());
+        throw MailStoreError("cannot write " + path.string() + ": " + e.what(), e.SystemError());
     }
 }
 

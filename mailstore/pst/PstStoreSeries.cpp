@@ -10,6 +10,7 @@
 #include "mailstore/base/Crc32.h"
 #include "mailstore/base/Utf8.h"
 #include "mailstore/pst/messaging/MessageBuilder.h"
+#include "mailstore/pst/messaging/StoreSize.h"
 #include "mailstore/pst/messaging/NameToIdMap.h"
 #include "mailstore/pst/messaging/Store.h"
 
@@ -57,7 +58,7 @@ PstStoreSeries::PstStoreSeries(std::string stem, std::string displayName, uint64
 PstStoreSeries::~PstStoreSeries() { Close(); }
 
 bool PstStoreSeries::Fits(uint64_t used) const {
-    return maxSize_ == 0 || PstStore::FileSizeFor(used + used / 32 + kMarginBytes) <= maxSize_;
+    return maxSize_ == 0 || FileSizeFor(used + used / 32 + kMarginBytes) <= maxSize_;
 }
 
 void PstStoreSeries::OpenPart() {
@@ -227,7 +228,7 @@ std::string PstStoreSeries::Place(const std::vector<std::string>& folder, Prepar
     if (!part_) throw MailStoreError("no store is open");
     if (!message) throw MailStoreError("no message to store");
     // Room for the folders below the top one too, should the part not have them yet.
-    const uint64_t room = PstStore::StoredSize(*message) + (folder.size() - (folder.empty() ? 0 : 1)) * kFolderBytes;
+    const uint64_t room = StoredSize(*message) + (folder.size() - (folder.empty() ? 0 : 1)) * kFolderBytes;
     // A part takes a message past the limit only when it was made for it and holds
     // nothing else.
     while (!Fits(part_->UsedBytes() + room) && !(freshPart_ && messages_ == 0)) NextPart();
@@ -280,7 +281,8 @@ void PstStoreSeries::AddWaitingCategories() {
             written_.push_back(part->TakeWritten());
         } catch (const std::exception& e) {
             // The part stays as its last commit left it.
-            failures_.push_back({partPath, std::string("cannot add the labels of messages met again: ") + e.what(), 0});
+            failures_.push_back({partPath, std::string("cannot add the labels of messages met again: ") + e.what(), 0,
+                                 SystemErrorOf(e)});
         }
     }
 }
@@ -299,7 +301,7 @@ void PstStoreSeries::ClosePart(bool anotherFollows) {
         if (anotherFollows) NoteHeld(part->HeldIdentities());
         part->Close();
     } catch (const std::exception& e) {
-        failures_.push_back({path_, e.what(), messages_});
+        failures_.push_back({path_, e.what(), messages_, SystemErrorOf(e)});
         return;
     }
     written_.push_back(part->TakeWritten());

@@ -15,9 +15,11 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <system_error>
 #include <vector>
 
-#include "mailstore/pst/PstStore.h"
+#include "mailstore/pst/messaging/StoreHandles.h"
+#include "mailstore/mapi/Message.h"
 #include "mailstore/pst/StoreReadBack.h"
 #include "mailstore/pst/messaging/IdentityTable.h"
 
@@ -59,7 +61,7 @@ public:
     // MailStoreError.
     std::string Add(const std::vector<std::string>& folder, PreparedMessagePtr message);
     // The same for a message that the store is to hold once (see
-    // PstStore::AddMessageOnce): one that a part holds already is not added and makes
+    // Store::AddMessageOnce): one that a part holds already is not added and makes
     // no folders; its categories join those of the one there (in another part than the
     // open one, when that part is opened again: by Close, or once many are waiting).
     struct Added {
@@ -85,6 +87,7 @@ public:
         std::string path;
         std::string reason;
         int64_t messagesLost = 0;  // the messages that were put into the part
+        std::error_code system = {};  // the system's error underneath (a full disk)
     };
     // The parts that could not be finished since the last call.
     std::vector<PartFailure> TakeFailures() { return std::exchange(failures_, {}); }

@@ -5,6 +5,8 @@
 
 #include "FaultHelpers.h"
 #include "conversion/ConversionRun.h"
+#include "conversion/DiskFull.h"
+#include "mailstore/pst/StoreErrors.h"
 #include "summary/RunSummary.h"
 #ifdef BV_HAVE_PST_VALIDATE
 #include "PstValidate.h"
@@ -49,6 +51,50 @@ uint64_t ValidStoreMessages(const fs::path& pst) {
 }  // namespace
 
 // ---- The disk fills up ----
+
+// A full disk is told by the system's code a failure carries, whatever its text: the
+// store's errors (and the cause a refused store wraps) and the standard library's.
+TEST(DiskFull, IsToldByTheCodeAFailureCarries) {
+    using bv::mailstore::IoError;
+    using bv::mailstore::MailStoreError;
+    const auto full = std::make_error_code(std::errc::no_space_on_device);
+    const auto denied = std::make_error_code(std::errc::permission_denied);
+    // A refused store, its cause a write that found the disk full.
+    auto refused = [](std::error_code code) -> std::exception_ptr {
+        try {
+            try {
+                throw IoError(IoError::Operation::Read, "the store", code);
+            } catch (const MailStoreError& cause) {
+                throw bv::mailstore::pst::NotAStoreError("/x/s.pst", cause);
+            }
+        } catch (...) {
+            return std::current_exception();
+        }
+    };
+    const struct {
+        const char* what;
+        std::exception_ptr failure;
+        bool diskFull;
+    } cases[] = {
+        {"a write of the store", std::make_exception_ptr(IoError(IoError::Operation::Write, "the store", full)), true},
+        {"a store refused for a full disk", refused(full), true},
+        {"a store refused for another cause", refused(denied), false},
+        {"a folder not made", std::make_exception_ptr(std::filesystem::filesystem_error("x", full)), true},
+        {"a file not opened", std::make_exception_ptr(IoError(IoError::Operation::Open, "/x/a.pst", denied)), false},
+        // Only the code counts: the words of a full disk in a text are no full disk.
+        {"words only", std::make_exception_ptr(MailStoreError("cannot write: No space left on device")), false},
+    };
+    for (const auto& c : cases) {
+        try {
+            std::rethrow_exception(c.failure);
+        } catch (const std::exception& e) {
+            EXPECT_EQ(IsDiskFull(e), c.diskFull) << c.what;
+            if (c.diskFull) {
+                EXPECT_EQ(DiskFullReason(bv::mailstore::SystemErrorOf(e)), kDiskFull) << c.what;
+            }
+        }
+    }
+}
 
 TEST(DiskFull, EmlRunStopsAtTheFirstFailedWriteAndLeavesCompleteFiles) {
     SmallDisk disk(1024);

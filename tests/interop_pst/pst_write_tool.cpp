@@ -21,11 +21,11 @@
 #include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/mime/Rfc822Import.h"
 #include "mailstore/mapi/Message.h"
-#include "mailstore/pst/PstStore.h"
+#include "mailstore/pst/messaging/Store.h"
 #include "mailstore/pst/ndb/NodeDatabase.h"
 
 using namespace bv::mailstore::mapi;
-using bv::mailstore::pst::PstStore;
+using bv::mailstore::pst::Store;
 
 namespace {
 
@@ -93,7 +93,7 @@ Attachment FileAttachment(const std::string& name, Binary data, const std::strin
 }
 
 void WriteBasic(const std::string& path) {
-    auto store = PstStore::OpenOrCreate(path, "Brimvault Test Store");
+    auto store = Store::OpenOrCreate(path, "Brimvault Test Store");
     auto ipm = store->IpmSubtree();
     auto inbox = store->AddFolder(ipm, "Inbox");
     auto sub = store->AddFolder(inbox, "Sub Folder");
@@ -185,7 +185,7 @@ void WriteBasic(const std::string& path) {
 }
 
 void WriteMany(const std::string& path, int n) {
-    auto store = PstStore::OpenOrCreate(path, "Many");
+    auto store = Store::OpenOrCreate(path, "Many");
     auto ipm = store->IpmSubtree();
     uint32_t folders[3] = {store->AddFolder(ipm, "Bulk A"), store->AddFolder(ipm, "Bulk B"), 0};
     folders[2] = store->AddFolder(folders[0], "Bulk C");
@@ -199,7 +199,7 @@ void WriteMany(const std::string& path, int n) {
 }
 
 void WriteOneFolder(const std::string& path, int n, int first) {
-    auto store = PstStore::OpenOrCreate(path, "One Folder Store");
+    auto store = Store::OpenOrCreate(path, "One Folder Store");
     auto folder = store->AddFolder(store->IpmSubtree(), "One Folder");
     for (int i = first; i < first + n; ++i) store->AddMessage(folder, Completed(Basic("One message " + std::to_string(i), i, i % 5 != 0)));
     store->Close();
@@ -208,7 +208,7 @@ void WriteOneFolder(const std::string& path, int n, int first) {
 // Enough 8 MB attachments to take the store past `gigabytes` GB (64-bit offsets,
 // FMap and FPMap pages).
 void WriteBig(const std::string& path, double gigabytes) {
-    auto store = PstStore::OpenOrCreate(path, "Big");
+    auto store = Store::OpenOrCreate(path, "Big");
     auto folder = store->AddFolder(store->IpmSubtree(), "Big");
     Binary chunk = Pattern(1 << 20, 77);
     size_t perMessage = 8 * (1 << 20);
@@ -229,7 +229,7 @@ void WriteBig(const std::string& path, double gigabytes) {
 // N messages of mail-like size (text and HTML bodies, every fifth with a 50 KB
 // attachment), for timing the writer.
 void WriteTyped(const std::string& path, int n) {
-    auto store = PstStore::OpenOrCreate(path, "Typed");
+    auto store = Store::OpenOrCreate(path, "Typed");
     auto folder = store->AddFolder(store->IpmSubtree(), "Typed");
     std::string text, html = "<html><body>";
     for (int i = 0; i < 120; ++i) text += "A line of an ordinary mail body, number " + std::to_string(i) + ".\r\n";
@@ -249,7 +249,7 @@ void WriteTyped(const std::string& path, int n) {
 
 // Every .eml file below `dir`, imported by the RFC 822 importer and stored in one folder.
 void WriteEml(const std::string& path, const std::string& dir) {
-    auto store = PstStore::OpenOrCreate(path, "Imported Mail");
+    auto store = Store::OpenOrCreate(path, "Imported Mail");
     auto folder = store->AddFolder(store->IpmSubtree(), "Imported");
     std::vector<std::filesystem::path> files;
     for (const auto& e : std::filesystem::recursive_directory_iterator(dir))
@@ -266,7 +266,7 @@ void WriteEml(const std::string& path, const std::string& dir) {
 }
 
 void Append(const std::string& path, const std::string& tag) {
-    auto store = PstStore::OpenOrCreate(path, "ignored");
+    auto store = Store::OpenOrCreate(path, "ignored");
     auto f = store->AddFolder(store->IpmSubtree(), "Appended " + tag);
     Message m = Basic("Appended message " + tag, 99);
     m.props.SetNamed(PropertyName{PS_PUBLIC_STRINGS, std::string("Keywords")}, PT_MV_UNICODE,

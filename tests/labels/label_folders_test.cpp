@@ -10,6 +10,7 @@
 #include "mailstore/mapi/Message.h"
 #include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/pst/PstStoreSeries.h"
+#include "mailstore/pst/messaging/Store.h"
 #include "tests/TempFolder.h"
 
 using namespace bv;
@@ -45,7 +46,7 @@ TEST(LabelFolders, MadeOnceInAStoreAndReusedByALaterRun) {
         series.Close();
         ASSERT_TRUE(series.TakeFailures().empty());
     }
-    auto store = mailstore::pst::PstStore::OpenOrCreate(path, "labels");
+    auto store = mailstore::pst::Store::OpenOrCreate(path, "labels");
     const auto anna = store->FindFolder(store->IpmSubtree(), "anna");
     const auto bert = store->FindFolder(store->IpmSubtree(), "bert");
     ASSERT_TRUE(anna && bert);

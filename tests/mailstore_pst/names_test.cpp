@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "PstValidate.h"
-#include "mailstore/pst/PstStore.h"
+#include "mailstore/pst/messaging/Store.h"
 #include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/pst/PstStoreSeries.h"
 #include "mailstore/pst/messaging/NameToIdMap.h"
@@ -149,7 +149,7 @@ TEST(PstStore, NamedPropertiesSurviveReopeningAndKeepOutlooksIds) {
     // A new store, messages prepared on worker threads, then reopened and appended to.
     fs::path ours = dir / "ours.pst";
     {
-        auto store = PstStore::OpenOrCreate(ours, "Names");
+        auto store = Store::OpenOrCreate(ours, "Names");
         auto folder = store->AddFolder(store->IpmSubtree(), "Inbox");
         std::vector<PreparedMessagePtr> prepared(3);
         std::vector<std::thread> threads;
@@ -160,7 +160,7 @@ TEST(PstStore, NamedPropertiesSurviveReopeningAndKeepOutlooksIds) {
         store->Close();
     }
     {
-        auto store = PstStore::OpenOrCreate(ours, "Names");
+        auto store = Store::OpenOrCreate(ours, "Names");
         store->AddMessage(*store->FindFolder(store->IpmSubtree(), "Inbox"), mail("later", {"Blue"}));
         store->Close();
     }
@@ -173,7 +173,7 @@ TEST(PstStore, NamedPropertiesSurviveReopeningAndKeepOutlooksIds) {
     fs::path outlook = dir / "sample1.pst";
     fs::copy_file(fs::path(BV_CORPUS) / "pst/pstsdk/sample1.pst", outlook, fs::copy_options::overwrite_existing);
     {
-        auto store = PstStore::OpenOrCreate(outlook, "ignored");
+        auto store = Store::OpenOrCreate(outlook, "ignored");
         store->AddMessage(store->AddFolder(store->IpmSubtree(), "Labels"), mail("labelled", {"Green"}));
         store->Close();
     }
@@ -206,8 +206,8 @@ TEST(PstStore, AMessagePreparedForOneStoreKeepsItsNamesInAnother) {
     const fs::path first = dir / "first.pst", second = dir / "second.pst";
     fs::remove(first);
     fs::remove(second);
-    auto a = PstStore::OpenOrCreate(first, "first");
-    auto b = PstStore::OpenOrCreate(second, "second");
+    auto a = Store::OpenOrCreate(first, "first");
+    auto b = Store::OpenOrCreate(second, "second");
     auto inbox = b->AddFolder(b->IpmSubtree(), "Inbox");
     // The second store meets other names first: its ids for ours differ.
     Message other;
@@ -270,7 +270,7 @@ TEST(PstStoreSeries, EveryPartNamesTheNamedPropertiesOfItsMessages) {
             EXPECT_EQ(Get32(own[subject].data()), uint32_t(i));
             seen.insert(subject);
         }
-        auto store = PstStore::OpenOrCreate(file, "split");
+        auto store = Store::OpenOrCreate(file, "split");
         auto anna = store->FindFolder(store->IpmSubtree(), "anna");
         ASSERT_TRUE(anna);
         auto work = store->FindFolder(*anna, "Work");

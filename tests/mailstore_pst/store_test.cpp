@@ -1,5 +1,5 @@
-// PstStore behaviour: new stores, reopening and appending, refusing files that are no
-// store, closing on destruction, appending to an Outlook-made store.
+// The .pst store's behaviour (Store): new stores, reopening and appending, refusing
+// files that are no store, closing on destruction, appending to an Outlook-made store.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -12,7 +12,7 @@
 
 #include "mailstore/MailStoreError.h"
 #include "mailstore/mapi/MessageDefaults.h"
-#include "mailstore/pst/PstStore.h"
+#include "mailstore/pst/StoreErrors.h"
 #include "mailstore/pst/messaging/Store.h"
 #include "PstValidate.h"
 #include "mailstore/pst/ltp/PropertyContext.h"
@@ -25,6 +25,7 @@
 namespace fs = std::filesystem;
 using namespace bv::mailstore::pst;
 using namespace bv::mailstore::mapi;
+using bv::mailstore::FormatFault;
 using bv::mailstore::MailStoreError;
 
 namespace {
@@ -72,7 +73,7 @@ TEST(PstStore, CreateReopenAppendKeepsEverything) {
     fs::remove(p);
     FolderId inbox;
     {
-        auto s = PstStore::OpenOrCreate(p, "Store");
+        auto s = Store::OpenOrCreate(p, "Store");
         inbox = s->AddFolder(s->IpmSubtree(), "Inbox");
         EXPECT_EQ(s->AddFolder(s->IpmSubtree(), "inbox"), inbox);
         s->AddMessage(inbox, Mail("one"));
@@ -84,7 +85,7 @@ TEST(PstStore, CreateReopenAppendKeepsEverything) {
         EXPECT_THROW(s->AddMessage(inbox, Mail("late")), MailStoreError);
     }
     {
-        auto s = PstStore::OpenOrCreate(p, "ignored");
+        auto s = Store::OpenOrCreate(p, "ignored");
         auto found = s->FindFolder(s->IpmSubtree(), "Inbox");
         ASSERT_TRUE(found.has_value());
         EXPECT_EQ(*found, inbox);
@@ -97,7 +98,7 @@ TEST(PstStore, CreateReopenAppendKeepsEverything) {
     auto subjects = Subjects(p, inbox);
     std::sort(subjects.begin(), subjects.end());
     EXPECT_EQ(subjects, (std::vector<std::string>{"one", "three", "two"}));
-    auto s = PstStore::OpenOrCreate(p, "ignored");
+    auto s = Store::OpenOrCreate(p, "ignored");
     EXPECT_EQ(s->MessageCount(inbox), 3u);
     auto sub = s->FindFolder(inbox, "Sub");
     ASSERT_TRUE(sub.has_value());
@@ -110,7 +111,7 @@ TEST(PstStore, CreateReopenAppendKeepsEverything) {
 TEST(PstStore, MessagesPreparedOnOtherThreadsAreStoredLikeTheRest) {
     fs::path p = TempDir() / "prepared.pst";
     fs::remove(p);
-    auto s = PstStore::OpenOrCreate(p, "Store");
+    auto s = Store::OpenOrCreate(p, "Store");
     FolderId inbox = s->AddFolder(s->IpmSubtree(), "Inbox");
     constexpr int kCount = 40;
     std::vector<Message> mails;
@@ -154,7 +155,7 @@ TEST(PstStore, MessagesPreparedOnOtherThreadsAreStoredLikeTheRest) {
     fs::path plainPath = TempDir() / "unencoded.pst";
     fs::remove(plainPath);
     auto plain = Store::OpenOrCreate(plainPath, "Plain", StoreOptions{NDB_CRYPT_NONE});
-    auto other = PstStore::OpenOrCreate(TempDir() / "other.pst", "Other");
+    auto other = Store::OpenOrCreate(TempDir() / "other.pst", "Other");
     const auto plainInbox = plain->AddFolder(plain->IpmSubtree(), "Inbox");
     plain->AddMessage(plainInbox, other->Prepare(mails[0]));
     plain->AddMessage(plainInbox, plain->Prepare(Mail("y")));
@@ -173,12 +174,12 @@ TEST(PstStore, FolderNamesThatAreNotUtf8AreFoundAgainAfterReopening) {
     const std::string raw = "Ang\xe9le";
     FolderId folder;
     {
-        auto s = PstStore::OpenOrCreate(p, "Store");
+        auto s = Store::OpenOrCreate(p, "Store");
         folder = s->AddFolder(s->IpmSubtree(), raw);
         s->AddMessage(folder, Mail("one"));
         s->Close();
     }
-    auto s = PstStore::OpenOrCreate(p, "ignored");
+    auto s = Store::OpenOrCreate(p, "ignored");
     auto found = s->FindFolder(s->IpmSubtree(), raw);
     ASSERT_TRUE(found.has_value());
     EXPECT_EQ(*found, folder);
@@ -186,6 +187,28 @@ TEST(PstStore, FolderNamesThatAreNotUtf8AreFoundAgainAfterReopening) {
     EXPECT_EQ(s->MessageCount(folder), 1u);
     s->Close();
 }
+
+namespace {
+
+// Why opening the store at `p` was refused: the format fault a NotAStoreError wraps.
+FormatFault CauseOfRefusal(const fs::path& p) {
+    try {
+        auto s = Store::OpenOrCreate(p, "x");
+        ADD_FAILURE() << p << ": a file that is no whole store was opened";
+    } catch (const NotAStoreError& e) {
+        EXPECT_EQ(e.path(), p);
+        try {
+            std::rethrow_exception(e.cause());
+        } catch (const FormatFault& fault) {
+            return fault;
+        } catch (const std::exception& other) {
+            ADD_FAILURE() << "not a format fault: " << other.what();
+        }
+    }
+    return FormatFault("", "", "");
+}
+
+}  // namespace
 
 TEST(PstStore, RefusesFilesThatAreNoStoreAndLeavesThemAlone) {
     fs::path dir = TempDir();
@@ -196,12 +219,8 @@ TEST(PstStore, RefusesFilesThatAreNoStoreAndLeavesThemAlone) {
             std::ofstream out(p, std::ios::binary);
             out << content;
         }
-        try {
-            auto s = PstStore::OpenOrCreate(p, "x");
-            FAIL() << "accepted a file that is no store";
-        } catch (const MailStoreError& e) {
-            EXPECT_NE(std::string(e.what()).find("HEADER"), std::string::npos) << e.what();
-        }
+        const FormatFault fault = CauseOfRefusal(p);
+        EXPECT_EQ(fault.structure(), "HEADER") << fault.what();
         EXPECT_EQ(Slurp(p), content);
     }
     for (const auto& e : fs::directory_iterator(dir))
@@ -213,7 +232,7 @@ TEST(PstStore, AppendsToAnOutlookStore) {
     fs::copy_file(fs::path(BV_CORPUS) / "pst/pstsdk/sample1.pst", p, fs::copy_options::overwrite_existing);
     FolderId folder;
     {
-        auto s = PstStore::OpenOrCreate(p, "ignored");
+        auto s = Store::OpenOrCreate(p, "ignored");
         folder = s->AddFolder(s->IpmSubtree(), "Added");
         s->AddMessage(folder, Mail("added to an Outlook store"));
         s->Close();
@@ -232,7 +251,7 @@ TEST(PstStore, DamagedStoresAreRefusedAndLeftAlone) {
     fs::path good = dir / "good.pst";
     fs::remove(good);
     {
-        auto s = PstStore::OpenOrCreate(good, "Store");
+        auto s = Store::OpenOrCreate(good, "Store");
         s->AddMessage(s->AddFolder(s->IpmSubtree(), "Inbox"), Mail("one"));
         s->Close();
     }
@@ -241,16 +260,16 @@ TEST(PstStore, DamagedStoresAreRefusedAndLeftAlone) {
     struct Damage {
         std::string name;
         std::function<void(std::string&)> apply;
-        std::string expect;
+        std::pair<std::string, std::string> expect;  // the structure and field at fault
     };
     std::vector<Damage> damages = {
-        {"truncated", [](std::string& b) { b.resize(b.size() / 2); }, "ROOT ibFileEof"},
-        {"nbt page", [&](std::string& b) { b[header.root.BREFNBT.ib + 10] ^= 0x5A; }, "PAGETRAILER dwCRC"},
-        {"bbt page", [&](std::string& b) { b[header.root.BREFBBT.ib + 3] ^= 0x5A; }, "PAGETRAILER dwCRC"},
+        {"truncated", [](std::string& b) { b.resize(b.size() / 2); }, {"ROOT", "ibFileEof"}},
+        {"nbt page", [&](std::string& b) { b[header.root.BREFNBT.ib + 10] ^= 0x5A; }, {"PAGETRAILER", "dwCRC"}},
+        {"bbt page", [&](std::string& b) { b[header.root.BREFBBT.ib + 3] ^= 0x5A; }, {"PAGETRAILER", "dwCRC"}},
         {"message store block", [&](std::string& b) {
              // The first data block is the message store PC: damage its bytes.
              b[0x4400 + 512 * 2 + 20] ^= 0x5A;
-         }, "BLOCKTRAILER dwCRC"},
+         }, {"BLOCKTRAILER", "dwCRC"}},
     };
     for (const auto& d : damages) {
         fs::path p = dir / ("damaged-" + std::to_string(&d - damages.data()) + ".pst");
@@ -260,12 +279,8 @@ TEST(PstStore, DamagedStoresAreRefusedAndLeftAlone) {
             std::ofstream out(p, std::ios::binary | std::ios::trunc);
             out << b;
         }
-        try {
-            auto s = PstStore::OpenOrCreate(p, "x");
-            FAIL() << d.name << ": a damaged store was opened";
-        } catch (const MailStoreError& e) {
-            EXPECT_NE(std::string(e.what()).find(d.expect), std::string::npos) << d.name << ": " << e.what();
-        }
+        const FormatFault fault = CauseOfRefusal(p);
+        EXPECT_EQ(std::make_pair(fault.structure(), fault.field()), d.expect) << d.name << ": " << fault.what();
         EXPECT_EQ(Slurp(p), b) << d.name;
     }
     for (const auto& e : fs::directory_iterator(dir))
@@ -277,21 +292,21 @@ TEST(PstStore, ReopeningReusesTheSpaceOfTheOldTrees) {
     fs::remove(p);
     FolderId folder;
     {
-        auto s = PstStore::OpenOrCreate(p, "Store");
+        auto s = Store::OpenOrCreate(p, "Store");
         folder = s->AddFolder(s->IpmSubtree(), "Inbox");
         for (int i = 0; i < 400; ++i) s->AddMessage(folder, Mail("message " + std::to_string(i)));
         s->Close();
     }
     uintmax_t before = fs::file_size(p);
     for (int round = 0; round < 10; ++round) {
-        auto s = PstStore::OpenOrCreate(p, "Store");
+        auto s = Store::OpenOrCreate(p, "Store");
         s->AddMessage(folder, Mail("again " + std::to_string(round)));
         s->Close();
     }
     // Each Close writes new B-trees (~80 pages here); they must land where the old
     // ones were instead of after them.
     EXPECT_LE(fs::file_size(p), before + 253952u);
-    auto s = PstStore::OpenOrCreate(p, "Store");
+    auto s = Store::OpenOrCreate(p, "Store");
     EXPECT_EQ(s->MessageCount(folder), 410u);
     s->Close();
     EXPECT_EQ(Subjects(p, folder).size(), 410u);

@@ -3,6 +3,7 @@
 // names in any script.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -16,7 +17,9 @@
 
 namespace fs = std::filesystem;
 using bv::mailstore::base::PlatformFile;
+using bv::mailstore::IoError;
 using bv::mailstore::MailStoreError;
+using bv::mailstore::SystemErrorOf;
 
 namespace {
 
@@ -75,36 +78,91 @@ TEST_F(PlatformFileTest, WritesAndReadsAtOffsetsUnderAUnicodeName) {
     EXPECT_EQ(g.Size(), 0u);
 }
 
-// The failure's text: what was done, to which file, and the system's reason.
-std::string FailureOf(const std::function<void()>& call) {
+// The failure, as data: what was done, to which file, and the system's error code.
+struct Failure {
+    IoError::Operation operation;
+    std::string file;
+    bool hasCode;
+};
+bool operator==(const Failure& a, const Failure& b) {
+    return a.operation == b.operation && a.file == b.file && a.hasCode == b.hasCode;
+}
+std::ostream& operator<<(std::ostream& out, const Failure& f) {
+    return out << int(f.operation) << " " << f.file << (f.hasCode ? " (code)" : " (no code)");
+}
+
+Failure FailureOf(const std::function<void()>& call) {
     try {
         call();
-    } catch (const MailStoreError& e) {
-        return e.what();
+    } catch (const IoError& e) {
+        // The text is made from the same data.
+        EXPECT_EQ(std::string(e.what()), IoError::Text(e.operation(), e.file(), e.code()));
+        EXPECT_EQ(e.code(), SystemErrorOf(e));
+        return {e.operation(), e.file(), bool(e.code())};
     }
-    return "(no failure)";
+    ADD_FAILURE() << "no IoError";
+    return {};
 }
 
 TEST_F(PlatformFileTest, FailuresSayWhatWhichFileAndWhy) {
     PlatformFile f("the store");
     const fs::path missing = dir_ / "missing.pst";
-    const std::string opening = FailureOf([&] { f.Open(missing, PlatformFile::Mode::ReadWrite); });
-    const std::string expected = "cannot open " + missing.string() + ": ";
-    EXPECT_EQ(opening.rfind(expected, 0), 0u) << opening;
-    EXPECT_GT(opening.size(), expected.size()) << "the system's reason follows";
-    EXPECT_FALSE(f.IsOpen());
     const fs::path noFolder = dir_ / "no-folder" / "x.pst";
-    EXPECT_EQ(FailureOf([&] { f.Open(noFolder, PlatformFile::Mode::CreateReadWrite); }).rfind("cannot create " + noFolder.string() + ": ", 0), 0u);
-    EXPECT_EQ(FailureOf([&] { f.OpenTemporary(dir_ / "no-folder"); }).rfind("cannot create the store: ", 0), 0u);
-
-    // A file opened for reading cannot be written.
-    const fs::path path = dir_ / "read-only.pst";
-    std::ofstream(path, std::ios::binary) << "abc";
-    f.Open(path, PlatformFile::Mode::ReadOnly);
-    EXPECT_EQ(FailureOf([&] { f.WriteAt(0, "x", 1); }).rfind("cannot write the store: ", 0), 0u);
+    const fs::path readOnly = dir_ / "read-only.pst";
+    std::ofstream(readOnly, std::ios::binary) << "abc";
+    PlatformFile reader("the store");
+    reader.Open(readOnly, PlatformFile::Mode::ReadOnly);
+    using Op = IoError::Operation;
+    const struct {
+        const char* what;
+        std::function<void()> call;
+        Failure expected;
+    } cases[] = {
+        {"open a missing file", [&] { f.Open(missing, PlatformFile::Mode::ReadWrite); }, {Op::Open, missing.string(), true}},
+        {"create in a missing folder", [&] { f.Open(noFolder, PlatformFile::Mode::CreateReadWrite); },
+         {Op::Create, noFolder.string(), true}},
+        {"a temporary file in a missing folder", [&] { f.OpenTemporary(dir_ / "no-folder"); }, {Op::Create, "the store", true}},
+        {"write a file opened for reading", [&] { reader.WriteAt(0, "x", 1); }, {Op::Write, "the store", true}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FailureOf(c.call), c.expected) << c.what;
+    EXPECT_FALSE(f.IsOpen());
+    // The file opened for reading still reads.
     char c = 0;
-    EXPECT_EQ(f.ReadAt(2, &c, 1), 1u);
+    EXPECT_EQ(reader.ReadAt(2, &c, 1), 1u);
     EXPECT_EQ(c, 'c');
+}
+
+// A full disk is told by its code, on every system, whatever the system's words.
+TEST(IoErrorTest, AFullDiskIsToldByItsCode) {
+    const struct {
+        std::error_code code;
+        bool diskFull;
+    } cases[] = {
+        {std::make_error_code(std::errc::no_space_on_device), true},
+#ifndef _WIN32
+        {std::error_code(ENOSPC, std::system_category()), true},
+#endif
+#ifdef EDQUOT
+        {std::error_code(EDQUOT, std::generic_category()), true},
+#endif
+#ifdef _WIN32
+        {std::error_code(112, std::system_category()), true},  // ERROR_DISK_FULL
+        {std::error_code(39, std::system_category()), true},   // ERROR_HANDLE_DISK_FULL
+#endif
+        {std::make_error_code(std::errc::permission_denied), false},
+        {std::make_error_code(std::errc::io_error), false},
+        {std::error_code(), false},
+    };
+    for (const auto& c : cases) {
+        const IoError e(IoError::Operation::Write, "the file", c.code);
+        EXPECT_EQ(e.DiskFull(), c.diskFull) << c.code.message();
+        EXPECT_EQ(bv::mailstore::IsDiskFull(c.code), c.diskFull) << c.code.message();
+    }
+    // Other failures carry no system error.
+    EXPECT_FALSE(SystemErrorOf(MailStoreError("no folder")));
+    EXPECT_FALSE(SystemErrorOf(bv::mailstore::FormatFault("BTPAGE", "cEnt", "out of range")));
+    EXPECT_EQ(SystemErrorOf(std::system_error(std::make_error_code(std::errc::no_space_on_device))),
+              std::errc::no_space_on_device);
 }
 
 TEST_F(PlatformFileTest, TemporaryFilesVanishWhenClosed) {

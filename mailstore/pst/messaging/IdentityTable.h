@@ -19,7 +19,7 @@
 namespace bv::mailstore::pst {
 
 // What a message is known by in a store: a 96-bit digest of what identifies it
-// (StoreIdentity.cpp). Two messages of one identity are the same message: among 10^8
+// (IdentityIndex.cpp). Two messages of one identity are the same message: among 10^8
 // messages the chance that two distinct ones share 96 bits is below 10^-13.
 struct Identity {
     uint64_t key = 0;  // 0: none

@@ -39,6 +39,102 @@ private:
     size_t more_ = 0;
 };
 
+// The items' nodes, by NID: where each says it is, and its data.
+struct ItemNode {
+    Nid nid;
+    Nid parent;
+    Bid data;
+};
+
+class ItemNodes {
+public:
+    explicit ItemNodes(NodeDatabase& db) {
+        db.ForEachNode([&](Nid nid, const NodeRef& ref) {
+            if (NidTypeOf(nid) == NID_TYPE_NORMAL_MESSAGE) nodes_.push_back({nid, ref.nidParent, ref.bidData});
+        });
+        std::sort(nodes_.begin(), nodes_.end(), [](const ItemNode& a, const ItemNode& b) { return a.nid < b.nid; });
+    }
+    const ItemNode* Of(Nid nid) const {
+        auto it = std::lower_bound(nodes_.begin(), nodes_.end(), nid, [](const ItemNode& n, Nid k) { return n.nid < k; });
+        return it != nodes_.end() && it->nid == nid ? &*it : nullptr;
+    }
+    const std::vector<ItemNode>& all() const { return nodes_; }
+
+private:
+    std::vector<ItemNode> nodes_;
+};
+
+// The row ids of folder `folder`'s contents table. Throws MailStoreError.
+std::vector<Nid> ContentsRows(NodeDatabase& db, Nid folder) {
+    std::vector<Nid> rows;
+    std::optional<NodeRef> table = db.FindNode(MakeNid(NID_TYPE_CONTENTS_TABLE, NidIndexOf(folder)));
+    if (!table) FormatError("folder", "contents table", "is missing");
+    std::vector<Bid> heap = db.DataTreeBids(table->bidData);
+    std::vector<SLENTRY> subnodes = db.ReadSubnodeTree(table->bidSub);
+    auto subnodeBids = [&](Nid sub) {
+        for (const SLENTRY& e : subnodes)
+            if (Nid(e.nid) == sub) return db.DataTreeBids(e.bidData);
+        FormatError("SLENTRY", "nid", "subnode " + std::to_string(sub) + " of the contents table is missing");
+    };
+    if (heap.empty()) return rows;
+    std::map<Nid, std::vector<Bid>> bidsOf;
+    auto bids = [&](Nid sub) -> const std::vector<Bid>& {
+        auto it = bidsOf.find(sub);
+        return it != bidsOf.end() ? it->second : bidsOf[sub] = subnodeBids(sub);
+    };
+    TcBlockSource source;
+    source.heapBlocks = heap.size();
+    source.heapBlock = [&](size_t i) { return db.ReadBlock(heap[i]); };
+    source.subnodeBlocks = [&](Nid sub) { return bids(sub).size(); };
+    source.subnodeBlock = [&](Nid sub, size_t i) { return db.ReadBlock(bids(sub).at(i)); };
+    ForEachTableRow(source, [](const std::vector<TCOLDESC>&) {}, [&](TcRowRead&& r) { rows.push_back(r.rowId); });
+    return rows;
+}
+
+// Every item listed read (its properties, not the long values in its subnodes) and
+// known by its identity; `unreadable` counts those that cannot be read.
+std::map<Nid, Identity> ListedIdentities(NodeDatabase& db, const ItemNodes& nodes, const std::vector<Nid>& listed,
+                                         int64_t& unreadable) {
+    std::vector<std::pair<Bid, Nid>> single;  // items whose properties are one block, in file order
+    std::vector<std::pair<Nid, Bid>> trees;
+    for (Nid nid : listed) {
+        const ItemNode* node = nodes.Of(nid);
+        if (!node) continue;
+        if (node->data & kBidInternal) trees.push_back({nid, node->data});
+        else single.push_back({node->data & ~Bid(1), nid});
+    }
+    std::map<Nid, Identity> identities;
+    auto take = [&](Nid nid, std::vector<Bytes>&& blocks) {
+        try {
+            HeapReader heap(std::move(blocks));
+            identities[nid] = IdentityIndex::IdentityOf(ReadPropertyContext(heap, [](Nid) { return Bytes(); }));
+        } catch (const MailStoreError&) {
+            ++unreadable;
+        }
+    };
+    std::sort(single.begin(), single.end());
+    std::vector<Bid> bids;
+    bids.reserve(single.size());
+    for (const auto& [bid, nid] : single) bids.push_back(bid);
+    size_t readSingle = 0;
+    db.ReadBlocks(bids, [&](Bid bid, Bytes&& data) {
+        auto it = std::lower_bound(single.begin(), single.end(), std::make_pair(bid & ~Bid(1), Nid(0)));
+        for (; it != single.end() && it->first == (bid & ~Bid(1)); ++it, ++readSingle) {
+            std::vector<Bytes> blocks{data};
+            take(it->second, std::move(blocks));
+        }
+    });
+    unreadable += int64_t(single.size() - std::min(readSingle, single.size()));
+    for (const auto& [nid, bid] : trees) {
+        try {
+            take(nid, db.ReadDataTree(bid));
+        } catch (const MailStoreError&) {
+            ++unreadable;
+        }
+    }
+    return identities;
+}
+
 }  // namespace
 
 void WrittenStore::Merge(WrittenStore later) {
@@ -46,87 +142,50 @@ void WrittenStore::Merge(WrittenStore later) {
     items.insert(items.end(), later.items.begin(), later.items.end());
 }
 
-void Store::NoteWritten(Nid nid, const std::vector<PcProp>& props) { written_.items.push_back({nid, IdentityOf(props)}); }
+void Store::NoteWritten(Nid nid, const std::vector<PcProp>& props) {
+    written_.items.push_back({nid, IdentityIndex::IdentityOf(props)});
+}
 
 void Store::RecordWritten() {
-    const std::u8string path = final_.u8string();
+    const std::u8string path = file_.path().u8string();
     written_.path.assign(path.begin(), path.end());
     written_.folders.clear();
-    for (const auto& [nid, f] : folders_) {
+    for (const auto& [nid, f] : folders_.all()) {
         if (f.search) continue;
-        std::vector<std::string> path = FolderPath(nid);
+        std::vector<std::string> path = folders_.Path(nid);
         if (!path.empty()) written_.folders[std::move(path)] = f.rowCount;
     }
 }
 
 std::unique_ptr<Store> Store::OpenForReading(const fs::path& path) {
     std::unique_ptr<Store> s(new Store());
-    s->final_ = path;
-    s->closed_ = true;  // nothing is added, and closing writes nothing
     try {
-        s->db_ = NodeDatabase::OpenForReading(path);
+        s->file_.OpenForReading(path);
         s->LoadExisting();
     } catch (const MailStoreError& e) {
-        throw MailStoreError(path.string() + " cannot be read as a .pst store: " + e.what());
+        throw MailStoreError(path.string() + " cannot be read as a .pst store: " + e.what(), e.SystemError());
     }
-    s->cryptMethod_ = s->db_->CryptMethod();
     return s;
 }
 
 StoreReadBack Store::ReadBack(const WrittenStore* written) {
     StoreReadBack out;
     Differences differs(out.differences);
-
-    // The items' nodes, by NID: where each says it is, and its data.
-    struct ItemNode {
-        Nid nid;
-        Nid parent;
-        Bid data;
-    };
-    std::vector<ItemNode> nodes;
-    db_->ForEachNode([&](Nid nid, const NodeRef& ref) {
-        if (NidTypeOf(nid) == NID_TYPE_NORMAL_MESSAGE) nodes.push_back({nid, ref.nidParent, ref.bidData});
-    });
-    std::sort(nodes.begin(), nodes.end(), [](const ItemNode& a, const ItemNode& b) { return a.nid < b.nid; });
-    auto nodeOf = [&](Nid nid) -> const ItemNode* {
-        auto it = std::lower_bound(nodes.begin(), nodes.end(), nid, [](const ItemNode& n, Nid k) { return n.nid < k; });
-        return it != nodes.end() && it->nid == nid ? &*it : nullptr;
-    };
+    NodeDatabase& db = file_.db();
+    const ItemNodes nodes(db);
 
     // Each folder below the top: its contents table against its count, against what
     // was written, and against the items whose nodes are in it.
     std::vector<Nid> listed;  // every item a contents table lists
     std::map<Nid, std::vector<std::string>> paths;
-    for (const auto& [nid, f] : folders_) {
+    for (const auto& [nid, f] : folders_.all()) {
         if (f.search) continue;
-        std::vector<std::string> path = FolderPath(nid);
+        std::vector<std::string> path = folders_.Path(nid);
         if (path.empty()) continue;
         const std::string name = PathText(path);
         std::vector<Nid> rows;
         try {
-            std::optional<NodeRef> table = db_->FindNode(MakeNid(NID_TYPE_CONTENTS_TABLE, NidIndexOf(nid)));
-            if (!table) FormatError("folder", "contents table", "is missing");
-            std::vector<Bid> heap = db_->DataTreeBids(table->bidData);
-            std::vector<SLENTRY> subnodes = db_->ReadSubnodeTree(table->bidSub);
-            auto subnodeBids = [&](Nid sub) {
-                for (const SLENTRY& e : subnodes)
-                    if (Nid(e.nid) == sub) return db_->DataTreeBids(e.bidData);
-                FormatError("SLENTRY", "nid", "subnode " + std::to_string(sub) + " of the contents table is missing");
-            };
-            if (!heap.empty()) {
-                std::map<Nid, std::vector<Bid>> bidsOf;
-                auto bids = [&](Nid sub) -> const std::vector<Bid>& {
-                    auto it = bidsOf.find(sub);
-                    return it != bidsOf.end() ? it->second : bidsOf[sub] = subnodeBids(sub);
-                };
-                TcBlockSource source;
-                source.heapBlocks = heap.size();
-                source.heapBlock = [&](size_t i) { return db_->ReadBlock(heap[i]); };
-                source.subnodeBlocks = [&](Nid sub) { return bids(sub).size(); };
-                source.subnodeBlock = [&](Nid sub, size_t i) { return db_->ReadBlock(bids(sub).at(i)); };
-                ForEachTableRow(source, [](const std::vector<TCOLDESC>&) {},
-                                [&](TcRowRead&& r) { rows.push_back(r.rowId); });
-            }
+            rows = ContentsRows(db, nid);
         } catch (const MailStoreError& e) {
             differs.Add(name + ": its contents table cannot be read (" + e.what() + ")");
             continue;
@@ -143,7 +202,7 @@ StoreReadBack Store::ReadBack(const WrittenStore* written) {
         }
         int64_t missing = 0, elsewhere = 0;
         for (Nid row : rows) {
-            const ItemNode* node = nodeOf(row);
+            const ItemNode* node = nodes.Of(row);
             if (!node) ++missing;
             else if (node->parent != nid) ++elsewhere;
         }
@@ -164,51 +223,13 @@ StoreReadBack Store::ReadBack(const WrittenStore* written) {
     // An item whose node is in a folder below the top but that no table lists.
     std::sort(listed.begin(), listed.end());
     std::map<Nid, int64_t> unlisted;
-    for (const ItemNode& n : nodes)
+    for (const ItemNode& n : nodes.all())
         if (paths.count(n.parent) && !std::binary_search(listed.begin(), listed.end(), n.nid)) ++unlisted[n.parent];
     for (const auto& [folder, n] : unlisted)
         differs.Add(PathText(paths[folder]) + ": " + Items(n) + " not listed in its contents table");
 
-    // Every item listed is read (its properties, not the long values in its
-    // subnodes) and known by its identity.
-    std::vector<std::pair<Bid, Nid>> single;  // items whose properties are one block, in file order
-    std::vector<std::pair<Nid, Bid>> trees;
-    for (Nid nid : listed) {
-        const ItemNode* node = nodeOf(nid);
-        if (!node) continue;
-        if (node->data & kBidInternal) trees.push_back({nid, node->data});
-        else single.push_back({node->data & ~Bid(1), nid});
-    }
-    std::map<Nid, Identity> identities;
     int64_t unreadable = 0;
-    auto take = [&](Nid nid, std::vector<Bytes>&& blocks) {
-        try {
-            HeapReader heap(std::move(blocks));
-            identities[nid] = IdentityOf(ReadPropertyContext(heap, [](Nid) { return Bytes(); }));
-        } catch (const MailStoreError&) {
-            ++unreadable;
-        }
-    };
-    std::sort(single.begin(), single.end());
-    std::vector<Bid> bids;
-    bids.reserve(single.size());
-    for (const auto& [bid, nid] : single) bids.push_back(bid);
-    size_t readSingle = 0;
-    db_->ReadBlocks(bids, [&](Bid bid, Bytes&& data) {
-        auto it = std::lower_bound(single.begin(), single.end(), std::make_pair(bid & ~Bid(1), Nid(0)));
-        for (; it != single.end() && it->first == (bid & ~Bid(1)); ++it, ++readSingle) {
-            std::vector<Bytes> blocks{data};
-            take(it->second, std::move(blocks));
-        }
-    });
-    unreadable += int64_t(single.size() - std::min(readSingle, single.size()));
-    for (const auto& [nid, bid] : trees) {
-        try {
-            take(nid, db_->ReadDataTree(bid));
-        } catch (const MailStoreError&) {
-            ++unreadable;
-        }
-    }
+    const std::map<Nid, Identity> identities = ListedIdentities(db, nodes, listed, unreadable);
     if (unreadable) differs.Add(Items(unreadable) + " cannot be read");
 
     // Every item written is there, and is the item written.

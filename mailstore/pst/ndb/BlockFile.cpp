@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <mutex>
 #include <thread>
 
@@ -68,7 +69,7 @@ public:
 
 private:
     void ThrowIfFailed() const {
-        if (!error_.empty()) throw MailStoreError(error_);
+        if (error_) std::rethrow_exception(error_);
     }
 
     void Loop() {
@@ -77,7 +78,7 @@ private:
             cv_.wait(lock, [this] { return busy_ || quit_; });
             if (busy_) {
                 lock.unlock();
-                std::string error;
+                std::exception_ptr error;
                 try {
                     if (jobLen_) file_.WriteAt(jobOffset_, job_.data(), jobLen_);
                     if (jobWriteBack_ && jobLen_) WriteBack(jobOffset_, jobLen_);
@@ -87,11 +88,11 @@ private:
                         if (jobWriteBack_) WriteBack(ib, n);
                         at += n;
                     }
-                } catch (const MailStoreError& e) {
-                    error = e.what();
+                } catch (const MailStoreError&) {
+                    error = std::current_exception();  // kept whole: a full disk is told by its code
                 }
                 lock.lock();
-                if (!error.empty() && error_.empty()) error_ = error;
+                if (error && !error_) error_ = error;
                 busy_ = false;
                 cv_.notify_all();
                 continue;
@@ -132,7 +133,7 @@ private:
     std::vector<std::pair<Ib, size_t>> jobPieces_;
     bool busy_ = false;
     bool quit_ = false;
-    std::string error_;  // the first failed write's reason
+    std::exception_ptr error_;  // the first failed write's failure
     std::thread thread_;
 };
 

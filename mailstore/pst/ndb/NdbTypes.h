@@ -84,7 +84,7 @@ constexpr size_t BlockAllocSize(size_t cb) { return (cb + kBlockTrailerSize + 63
 // Every format fault names the structure and the field, e.g. "BTPAGE cEnt out of range".
 [[noreturn]] inline void FormatError(const std::string& structure, const std::string& field,
                                      const std::string& what) {
-    throw MailStoreError(structure + " " + field + " " + what);
+    throw FormatFault(structure, field, what);
 }
 
 }  // namespace bv::mailstore::pst

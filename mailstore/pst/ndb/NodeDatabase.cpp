@@ -27,7 +27,7 @@ std::unique_ptr<NodeDatabase> NodeDatabase::OpenForReading(const std::filesystem
 std::unique_ptr<NodeDatabase> NodeDatabase::OpenExisting(const std::filesystem::path& path, bool forWriting) {
     std::unique_ptr<NodeDatabase> db(new NodeDatabase());
     if (!db->file_.Open(path, forWriting))
-        throw StoreInUseError(path.string() + " is being written by another program");
+        throw StoreInUseError(path);
     db->index_ = std::make_unique<CopyOnWriteIndex>(db->file_);
     db->file_.FinishOpening(forWriting);
     return db;

@@ -36,14 +36,9 @@
 #include "mailstore/pst/ndb/BTreePage.h"
 #include "mailstore/pst/ndb/Header.h"
 #include "mailstore/pst/ndb/SpillFile.h"
+#include "mailstore/pst/StoreErrors.h"
 
 namespace bv::mailstore::pst {
-
-// The store is open for writing in another program (or another store object).
-class StoreInUseError : public MailStoreError {
-public:
-    using MailStoreError::MailStoreError;
-};
 
 class NodeDatabase {
 public:

@@ -11,9 +11,10 @@
 #include <cstring>
 
 #include "mailstore/mapi/PropTags.h"
-#include "mailstore/pst/messaging/MessageBuilder.h"
 #include "mailstore/pst/messaging/PropertyEncoding.h"
-#include "mailstore/pst/messaging/Store.h"
+#include "mailstore/pst/messaging/FolderTree.h"
+#include "mailstore/pst/messaging/IdentityIndex.h"
+#include "mailstore/pst/messaging/StoreFile.h"
 
 namespace bv::mailstore::pst {
 namespace {
@@ -68,7 +69,7 @@ private:
     uint64_t b_ = 0x84222325CBF29CE4ull;
 };
 
-const PcProp* Find(const std::vector<PcProp>& props, uint32_t tag) {
+const PcProp* FindProp(const std::vector<PcProp>& props, uint32_t tag) {
     for (const PcProp& p : props)
         if (TagOf(p) == tag) return &p;
     return nullptr;
@@ -107,21 +108,21 @@ std::u16string BodyWords(const Bytes& utf16) {
 
 }  // namespace
 
-Identity Store::IdentityOf(const std::vector<PcProp>& props) {
-    const PcProp* searchKey = Find(props, mapi::PR_SEARCH_KEY);
+Identity IdentityIndex::IdentityOf(const std::vector<PcProp>& props) {
+    const PcProp* searchKey = FindProp(props, mapi::PR_SEARCH_KEY);
     if (!searchKey || searchKey->value.empty()) return {};
     IdentityDigest d('k');
     d.AddField(searchKey);
     return d.Done();
 }
 
-Identity Store::HeaderIdentityOf(const std::vector<PcProp>& props) {
-    const PcProp* id = Find(props, mapi::PR_INTERNET_MESSAGE_ID);
+Identity IdentityIndex::HeaderIdentityOf(const std::vector<PcProp>& props) {
+    const PcProp* id = FindProp(props, mapi::PR_INTERNET_MESSAGE_ID);
     if (!id || id->value.size() < 2 || IsBlank(id->value)) return {};
-    const PcProp* sent = Find(props, mapi::PR_CLIENT_SUBMIT_TIME);
-    const PcProp* sender = Find(props, mapi::PR_SENDER_EMAIL_ADDRESS);
-    if (!sender) sender = Find(props, mapi::PR_SENT_REPRESENTING_EMAIL_ADDRESS);
-    const PcProp* subject = Find(props, mapi::PR_SUBJECT);
+    const PcProp* sent = FindProp(props, mapi::PR_CLIENT_SUBMIT_TIME);
+    const PcProp* sender = FindProp(props, mapi::PR_SENDER_EMAIL_ADDRESS);
+    if (!sender) sender = FindProp(props, mapi::PR_SENT_REPRESENTING_EMAIL_ADDRESS);
+    const PcProp* subject = FindProp(props, mapi::PR_SUBJECT);
     IdentityDigest d('h');
     d.AddField(id);
     d.AddField(sent);
@@ -130,10 +131,8 @@ Identity Store::HeaderIdentityOf(const std::vector<PcProp>& props) {
     return d.Done();
 }
 
-Identity Store::IdentityOf(const PreparedMessage& message) { return IdentityOf(message.built.props); }
-
-std::optional<Store::Match> Store::FindSame(const std::vector<PcProp>& props) {
-    if (!identitiesLoaded_) LoadIdentities();
+std::optional<IdentityIndex::Match> IdentityIndex::FindSame(const std::vector<PcProp>& props) {
+    if (!loaded_) Load();
     if (Identity content = IdentityOf(props))
         if (std::optional<Nid> nid = identities_.Find(content)) return Match{content, *nid};
     const Identity header = HeaderIdentityOf(props);
@@ -143,47 +142,58 @@ std::optional<Store::Match> Store::FindSame(const std::vector<PcProp>& props) {
     return Match{header, *nid};
 }
 
-bool Store::SameBody(Nid nid, const std::vector<PcProp>& props) {
-    std::optional<NodeRef> ref = db_->FindNode(nid);
+bool IdentityIndex::SameBody(Nid nid, const std::vector<PcProp>& props) {
+    std::optional<NodeRef> ref = file_.db().FindNode(nid);
     if (!ref || !ref->bidData) return false;
     try {
-        const std::vector<PcProp> held = ReadNodeProps(*ref);
-        const PcProp* a = Find(held, mapi::PR_BODY);
-        const PcProp* b = Find(props, mapi::PR_BODY);
+        const std::vector<PcProp> held = file_.ReadNodeProps(*ref);
+        const PcProp* a = FindProp(held, mapi::PR_BODY);
+        const PcProp* b = FindProp(props, mapi::PR_BODY);
         return BodyWords(a ? a->value : Bytes()) == BodyWords(b ? b->value : Bytes());
     } catch (const MailStoreError&) {
         return false;  // unreadable: a copy is added
     }
 }
 
-std::vector<Identity> Store::HeldIdentities() {
-    if (!identitiesLoaded_) LoadIdentities();
+std::vector<Identity> IdentityIndex::Held() {
+    if (!loaded_) Load();
     return identities_.Identities();
 }
 
-bool Store::LoadIdentityIndex() {
-    std::optional<NodeRef> ref = db_->FindNode(kIdentityIndex);
+std::optional<Nid> IdentityIndex::Find(Identity identity) {
+    if (!loaded_) Load();
+    return identities_.Find(identity);
+}
+
+void IdentityIndex::Added(Identity identity, Nid nid) {
+    if (!identity) return;
+    if (loaded_) identities_.Add(identity, nid);
+    else addedBeforeLoading_.push_back({identity, nid});
+}
+
+bool IdentityIndex::LoadIndex() {
+    std::optional<NodeRef> ref = file_.db().FindNode(kIdentityIndex);
     if (!ref || !ref->bidData) return false;
     // Written last by the commit the header is of: no block came after it.
-    if ((ref->bidData & ~Bid(3)) + 4 != db_->CommittedHeader().bidNextB) return false;
+    if ((ref->bidData & ~Bid(3)) + 4 != file_.db().CommittedHeader().bidNextB) return false;
     try {
-        return identities_.Load(db_->ReadDataTree(ref->bidData));
+        return identities_.Load(file_.db().ReadDataTree(ref->bidData));
     } catch (const MailStoreError&) {
         return false;
     }
 }
 
-void Store::WriteIdentityIndex() {
+void IdentityIndex::Write() {
     std::vector<WrittenBlock> written;
     identities_.Write(kMaxBlockData, [&](const uint8_t* data, size_t size) {
-        written.push_back({db_->WriteBlock(data, size, false), size});
+        written.push_back({file_.db().WriteBlock(data, size, false), size});
     });
-    db_->SetNode(kIdentityIndex, {db_->WriteDataTree(written), 0, 0});
+    file_.db().SetNode(kIdentityIndex, {file_.db().WriteDataTree(written), 0, 0});
 }
 
-void Store::LoadIdentities() {
-    identitiesLoaded_ = true;
-    if (LoadIdentityIndex()) {
+void IdentityIndex::Load() {
+    loaded_ = true;
+    if (LoadIndex()) {
         for (const auto& [identity, nid] : addedBeforeLoading_) identities_.Add(identity, nid);
         addedBeforeLoading_.clear();
         return;
@@ -194,10 +204,10 @@ void Store::LoadIdentities() {
     // order; larger ones through their data trees.
     std::vector<std::pair<Bid, Nid>> single;
     std::vector<std::pair<Nid, Bid>> trees;
-    db_->ForEachNode([&](Nid nid, const NodeRef& ref) {
+    file_.db().ForEachNode([&](Nid nid, const NodeRef& ref) {
         if (NidTypeOf(nid) != NID_TYPE_NORMAL_MESSAGE || !ref.bidData) return;
-        auto folder = folders_.find(ref.nidParent);
-        if (folder == folders_.end() || folder->second.search) return;
+        const StoreFolder* folder = folders_.Find(ref.nidParent);
+        if (!folder || folder->search) return;
         if (ref.bidData & kBidInternal)
             trees.push_back({nid, ref.bidData});
         else
@@ -220,7 +230,7 @@ void Store::LoadIdentities() {
     std::vector<Bid> bids;
     bids.reserve(single.size());
     for (const auto& [bid, nid] : single) bids.push_back(bid);
-    db_->ReadBlocks(bids, [&](Bid bid, Bytes&& data) {
+    file_.db().ReadBlocks(bids, [&](Bid bid, Bytes&& data) {
         auto it = std::lower_bound(single.begin(), single.end(), std::make_pair(bid & ~Bid(1), Nid(0)));
         // One block may hold the PC of more than one message only in a damaged store.
         for (; it != single.end() && it->first == (bid & ~Bid(1)); ++it) {
@@ -231,69 +241,10 @@ void Store::LoadIdentities() {
     });
     for (const auto& [nid, bid] : trees) {
         try {
-            take(nid, db_->ReadDataTree(bid));
+            take(nid, file_.db().ReadDataTree(bid));
         } catch (const MailStoreError&) {
         }
     }
-}
-
-void Store::MergeCategories(Nid nid, const std::vector<PcProp>& incoming) {
-    const uint16_t keywords = names_->IdOf(mapi::PropertyName{mapi::PS_PUBLIC_STRINGS, std::string("Keywords")});
-    auto categoriesOf = [keywords](const std::vector<PcProp>& props) -> const PcProp* {
-        for (const PcProp& p : props)
-            if (p.id == keywords && p.type == mapi::PT_MV_UNICODE) return &p;
-        return nullptr;
-    };
-    const PcProp* added = categoriesOf(incoming);
-    if (!added) return;
-    std::optional<NodeRef> ref = db_->FindNode(nid);
-    if (!ref || !ref->bidData) return;
-
-    // The message's PC, noting which subnodes hold its long values; the other
-    // subnodes (recipients, attachments) are kept as they are.
-    std::vector<SLENTRY> subnodes = db_->ReadSubnodeTree(ref->bidSub);
-    std::vector<Nid> valueSubnodes;
-    std::vector<PcProp> props = ReadNodeProps(*ref, &subnodes, &valueSubnodes);
-
-    auto list = [](const PcProp* p) {
-        std::vector<std::string> out;
-        if (!p) return out;
-        mapi::Property decoded = DecodeProperty(*p);
-        if (auto* v = std::get_if<std::vector<std::string>>(&decoded.value)) out = std::move(*v);
-        return out;
-    };
-    std::vector<std::string> categories = list(categoriesOf(props));
-    bool changed = false;
-    for (const std::string& c : list(added)) {
-        if (std::find(categories.begin(), categories.end(), c) != categories.end()) continue;
-        categories.push_back(c);
-        changed = true;
-    }
-    if (!changed) return;
-    std::optional<PcProp> merged = EncodeProperty(keywords, mapi::Property{mapi::PT_MV_UNICODE, categories});
-    if (!merged) return;
-    std::erase_if(props, [keywords](const PcProp& p) { return p.id == keywords; });
-    props.push_back(std::move(*merged));
-
-    // New value subnodes get NIDs after every one the message has.
-    uint32_t next = 0x8001;
-    for (const SLENTRY& e : subnodes) next = std::max(next, NidIndexOf(Nid(e.nid)) + 1);
-    LtpNode pc = BuildPropertyContext(std::move(props), [next]() mutable { return MakeNid(NID_TYPE_LTP, next++); });
-    std::vector<SLENTRY> kept;
-    for (const SLENTRY& e : subnodes) {
-        if (std::find(valueSubnodes.begin(), valueSubnodes.end(), Nid(e.nid)) != valueSubnodes.end()) continue;
-        // Referred to by the new subnode tree as well until the old one is released.
-        db_->AddReference(e.bidData);
-        db_->AddReference(e.bidSub);
-        kept.push_back(e);
-    }
-    for (const LtpSubnode& s : pc.subnodes) {
-        Bid d = s.blocks.empty() ? db_->WriteDataTree(s.data.data(), s.data.size(), nullptr)
-                                 : db_->WriteDataTree(s.blocks, nullptr);
-        kept.push_back({s.nid, d, WriteSubnodes(s.subnodes)});
-    }
-    Bid data = db_->WriteDataTree(pc.blocks, nullptr);
-    db_->SetNode(nid, {data, db_->WriteSubnodeTree(std::move(kept)), ref->nidParent});
 }
 
 }  // namespace bv::mailstore::pst

@@ -42,6 +42,13 @@ struct BthRecord {
 bool WalkBth(Context& ctx, Heap& heap, uint32_t hidHeader, uint8_t cbKey, uint8_t cbEnt, const std::string& name,
              const std::function<void(const BthRecord&)>& visit);
 
+// Whether `s` is a heap client signature of [MS-PST] §2.3.1.2.
+bool KnownClientSig(uint8_t s);
+// Whether a HNID names a heap item (else a subnode).
+inline bool IsHnid(uint32_t v) { return (v & 0x1F) == 0; }
+// Short rendering of a value for findings: hex of up to 16 bytes and the size.
+std::string Bytes(const std::vector<uint8_t>& v);
+
 // Required properties, recipient table and attachment consistency of one message PC.
 void CheckMessageFacts(Context& ctx, const NodeFacts& f, const std::string& where, uint64_t off);
 

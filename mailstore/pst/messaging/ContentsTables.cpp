@@ -5,7 +5,7 @@
 // blocks, RowIndex items and heap blocks they touch, so an append costs what it adds,
 // not what the folder holds. A table the editor does not change (one another writer
 // laid out otherwise) is written anew with the changes.
-#include "mailstore/pst/messaging/Store.h"
+#include "mailstore/pst/messaging/ContentsTables.h"
 
 #include <algorithm>
 #include <map>
@@ -13,6 +13,7 @@
 #include "mailstore/mapi/PropTags.h"
 #include "mailstore/pst/ltp/TableEditor.h"
 #include "mailstore/pst/messaging/PropertyEncoding.h"
+#include "mailstore/pst/messaging/StoreFile.h"
 
 namespace bv::mailstore::pst {
 namespace {
@@ -31,13 +32,13 @@ std::unique_ptr<TcStreamWriter> TableWriter(NodeDatabase& db, const std::vector<
 
 }  // namespace
 
-std::vector<TcCell> Store::ContentsCells(Folder& f, const std::vector<PcProp>& props) {
+std::vector<TcCell> ContentsTables::Cells(StoreFolder& f, const std::vector<PcProp>& props) {
     if (!f.isNew && !f.columnsRead && !f.contents) {
         // The columns of the table in the file (another writer's may differ from ours).
-        if (std::optional<NodeRef> ref = db_->FindNode(ContentsNid(f.nid))) {
-            std::vector<Bid> heap = db_->DataTreeBids(ref->bidData);
+        if (std::optional<NodeRef> ref = file_.db().FindNode(ContentsNid(f.nid))) {
+            std::vector<Bid> heap = file_.db().DataTreeBids(ref->bidData);
             if (!heap.empty()) {
-                Bytes b0 = db_->ReadBlock(heap[0]);
+                Bytes b0 = file_.db().ReadBlock(heap[0]);
                 if (b0.size() >= 12 && b0[3] == bTypeTC) {
                     auto [p, n] = HeapItemIn(b0, Get32(&b0[4]));
                     if (n >= 22 && 22 + 8 * size_t(p[1]) <= n) {
@@ -60,43 +61,43 @@ std::vector<TcCell> Store::ContentsCells(Folder& f, const std::vector<PcProp>& p
     return cells;
 }
 
-void Store::AddContentsRow(Folder& f, Nid message, const std::vector<PcProp>& props) {
-    std::vector<TcCell> cells = ContentsCells(f, props);
+void ContentsTables::Add(StoreFolder& f, Nid message, const std::vector<PcProp>& props) {
+    std::vector<TcCell> cells = Cells(f, props);
     ++f.rowCount;
     if (f.isNew && !f.contents && f.rowEdits.empty()) {
-        f.contents = TableWriter(*db_, f.contentsColumns);
+        f.contents = TableWriter(file_.db(), f.contentsColumns);
         f.rowCount = 1;
     }
     if (f.contents && (f.contents->RowCount() == 0 || message > f.contents->LastRowId()) && f.rowEdits.empty()) {
-        f.contents->AddRow(message, NextRowVersion(), cells);
+        f.contents->AddRow(message, file_.NextRowVersion(), cells);
         ++streamedRows_;
         return;
     }
-    f.rowEdits.push_back({Folder::RowEdit::Add, message, std::move(cells)});
+    f.rowEdits.push_back({StoreFolder::RowEdit::Add, message, std::move(cells)});
 }
 
-void Store::ReplaceContentsRow(Folder& f, Nid message, const std::vector<PcProp>& props) {
-    f.rowEdits.push_back({Folder::RowEdit::Replace, message, ContentsCells(f, props)});
-    MarkDirty(f.nid);
+void ContentsTables::Replace(StoreFolder& f, Nid message, const std::vector<PcProp>& props) {
+    f.rowEdits.push_back({StoreFolder::RowEdit::Replace, message, Cells(f, props)});
+    folders_.MarkDirty(f.nid);
 }
 
-void Store::InsertContentsRow(Folder& f, Nid message, const std::vector<PcProp>& props) {
-    f.rowEdits.push_back({Folder::RowEdit::Add, message, ContentsCells(f, props)});
+void ContentsTables::Insert(StoreFolder& f, Nid message, const std::vector<PcProp>& props) {
+    f.rowEdits.push_back({StoreFolder::RowEdit::Add, message, Cells(f, props)});
     ++f.rowCount;
-    MarkDirty(f.nid);
+    folders_.MarkDirty(f.nid);
 }
 
-void Store::RemoveContentsRow(Folder& f, Nid message) {
-    f.rowEdits.push_back({Folder::RowEdit::Remove, message, {}});
+void ContentsTables::Remove(StoreFolder& f, Nid message) {
+    f.rowEdits.push_back({StoreFolder::RowEdit::Remove, message, {}});
     if (f.rowCount) --f.rowCount;
-    MarkDirty(f.nid);
+    folders_.MarkDirty(f.nid);
 }
 
-void Store::WriteContents(Folder& f) {
+void ContentsTables::Write(StoreFolder& f) {
     const Nid tableNid = ContentsNid(f.nid);
     if (f.contents || f.isNew) {
         // A new table, or the rows of a folder new in this session.
-        if (!f.contents) f.contents = TableWriter(*db_, f.contentsColumns);
+        if (!f.contents) f.contents = TableWriter(file_.db(), f.contentsColumns);
         TcStreamWriter::Result table = f.contents->Finish();
         f.rowCount = uint32_t(f.contents->RowCount());
         streamedRows_ -= std::min<uint64_t>(streamedRows_, f.rowCount);
@@ -105,19 +106,19 @@ void Store::WriteContents(Folder& f) {
         f.columnsRead = true;
     }
     if (f.rowEdits.empty()) return;
-    if (!EditContents(f)) RewriteContents(f);
+    if (!Edit(f)) Rewrite(f);
     f.rowEdits.clear();
 }
 
-bool Store::EditContents(Folder& f) {
+bool ContentsTables::Edit(StoreFolder& f) {
     const Nid tableNid = ContentsNid(f.nid);
-    std::optional<NodeRef> ref = db_->FindNode(tableNid);
+    std::optional<NodeRef> ref = file_.db().FindNode(tableNid);
     if (!ref || !ref->bidData) return false;
     // The heap's blocks: every one but the last of 8176 bytes, as ours are.
-    NodeDatabase::DataTreeShape heap = db_->ReadDataTreeShape(ref->bidData);
+    NodeDatabase::DataTreeShape heap = file_.db().ReadDataTreeShape(ref->bidData);
     if (heap.leaves.empty()) return false;
-    const Bytes heapFirst = db_->ReadBlock(heap.leaves[0]);
-    const Bytes heapLast = heap.leaves.size() == 1 ? heapFirst : db_->ReadBlock(heap.leaves.back());
+    const Bytes heapFirst = file_.db().ReadBlock(heap.leaves[0]);
+    const Bytes heapLast = heap.leaves.size() == 1 ? heapFirst : file_.db().ReadBlock(heap.leaves.back());
     if (heap.total != kMaxBlockData * (heap.leaves.size() - 1) + heapLast.size()) return false;
     if (heapFirst.size() < 12 || heapFirst[3] != bTypeTC) return false;
     auto [info, infoSize] = HeapItemIn(heapFirst, Get32(&heapFirst[4]));
@@ -125,12 +126,12 @@ bool Store::EditContents(Folder& f) {
     const uint32_t hnidRows = Get32(info + 14);
     if (hnidRows == 0 || IsHid(hnidRows)) return false;
     // The row matrix subnode, alike.
-    std::vector<SLENTRY> subs = db_->ReadSubnodeTree(ref->bidSub);
+    std::vector<SLENTRY> subs = file_.db().ReadSubnodeTree(ref->bidSub);
     auto matrixEntry = std::find_if(subs.begin(), subs.end(), [&](const SLENTRY& e) { return Nid(e.nid) == hnidRows; });
     if (matrixEntry == subs.end() || matrixEntry->bidSub) return false;
-    NodeDatabase::DataTreeShape matrix = db_->ReadDataTreeShape(matrixEntry->bidData);
+    NodeDatabase::DataTreeShape matrix = file_.db().ReadDataTreeShape(matrixEntry->bidData);
     if (matrix.leaves.empty()) return false;
-    const Bytes matrixLast = db_->ReadBlock(matrix.leaves.back());
+    const Bytes matrixLast = file_.db().ReadBlock(matrix.leaves.back());
     if (matrix.total != kMaxBlockData * (matrix.leaves.size() - 1) + matrixLast.size()) return false;
 
     uint32_t nextSub = 0x8001;
@@ -141,27 +142,27 @@ bool Store::EditContents(Folder& f) {
     source.heapBlock = [&](size_t i) {
         if (i == 0) return heapFirst;
         if (i + 1 == heap.leaves.size()) return heapLast;
-        return db_->ReadBlock(heap.leaves.at(i));
+        return file_.db().ReadBlock(heap.leaves.at(i));
     };
     source.matrixBlocks = matrix.leaves.size();
     source.matrixBlock = [&](size_t i) {
-        return i + 1 == matrix.leaves.size() ? matrixLast : db_->ReadBlock(matrix.leaves.at(i));
+        return i + 1 == matrix.leaves.size() ? matrixLast : file_.db().ReadBlock(matrix.leaves.at(i));
     };
     std::unique_ptr<TcEditor> editor = TcEditor::Open(source, [&](const Bytes& value) {
         const Nid nid = MakeNid(NID_TYPE_LTP, nextSub++);
-        added.push_back({nid, db_->WriteDataTree(value.data(), value.size()), 0});
+        added.push_back({nid, file_.db().WriteDataTree(value.data(), value.size()), 0});
         return nid;
     });
     if (!editor) return false;
-    for (const Folder::RowEdit& e : f.rowEdits) {
+    for (const StoreFolder::RowEdit& e : f.rowEdits) {
         switch (e.kind) {
-        case Folder::RowEdit::Add:
-            if (!editor->ReplaceRow(e.nid, NextRowVersion(), e.cells)) editor->AddRow(e.nid, NextRowVersion(), e.cells);
+        case StoreFolder::RowEdit::Add:
+            if (!editor->ReplaceRow(e.nid, file_.NextRowVersion(), e.cells)) editor->AddRow(e.nid, file_.NextRowVersion(), e.cells);
             break;
-        case Folder::RowEdit::Replace:
-            editor->ReplaceRow(e.nid, NextRowVersion(), e.cells);
+        case StoreFolder::RowEdit::Replace:
+            editor->ReplaceRow(e.nid, file_.NextRowVersion(), e.cells);
             break;
-        case Folder::RowEdit::Remove:
+        case StoreFolder::RowEdit::Remove:
             editor->RemoveRow(e.nid);
             break;
         }
@@ -179,11 +180,11 @@ bool Store::EditContents(Folder& f) {
         for (size_t i = count; i < old.leaves.size(); ++i) released.push_back(old.leaves[i]);
         for (auto& [i, bytes] : changed) {
             if (i < old.leaves.size()) released.push_back(old.leaves[i]);
-            written.at(i) = {db_->WriteBlock(bytes.data(), bytes.size(), false), bytes.size()};
+            written.at(i) = {file_.db().WriteBlock(bytes.data(), bytes.size(), false), bytes.size()};
         }
         for (const WrittenBlock& w : written)
             if (!w.bid) throw std::logic_error("contents table: a block of the table was not written");
-        return db_->WriteDataTree(written);
+        return file_.db().WriteDataTree(written);
     };
     const Bid newData = rebuild(heap, heapLast.size(), changes.heapBlocks, changes.heap);
     released.insert(released.end(), matrix.internal.begin(), matrix.internal.end());
@@ -194,27 +195,27 @@ bool Store::EditContents(Folder& f) {
             entries.push_back({e.nid, newMatrix, 0});
         } else if (std::find(changes.droppedSubnodes.begin(), changes.droppedSubnodes.end(), Nid(e.nid)) !=
                    changes.droppedSubnodes.end()) {
-            if (e.bidData) db_->ReleaseDataTree(e.bidData);
-            if (e.bidSub) db_->ReleaseSubnodeTree(e.bidSub);
+            if (e.bidData) file_.db().ReleaseDataTree(e.bidData);
+            if (e.bidSub) file_.db().ReleaseSubnodeTree(e.bidSub);
         } else {
             entries.push_back(e);
         }
     }
     for (const SLENTRY& e : added) {
         if (std::find(changes.droppedSubnodes.begin(), changes.droppedSubnodes.end(), Nid(e.nid)) != changes.droppedSubnodes.end())
-            db_->ReleaseDataTree(e.bidData);
+            file_.db().ReleaseDataTree(e.bidData);
         else
             entries.push_back(e);
     }
-    for (Bid b : db_->SubnodeTreeBlocks(ref->bidSub)) released.push_back(b);
-    const Bid newSub = db_->WriteSubnodeTree(std::move(entries));
-    db_->ReplaceNodeKeepingBlocks(tableNid, {newData, newSub, 0});
-    for (Bid b : released) db_->ReleaseBlock(b);
+    for (Bid b : file_.db().SubnodeTreeBlocks(ref->bidSub)) released.push_back(b);
+    const Bid newSub = file_.db().WriteSubnodeTree(std::move(entries));
+    file_.db().ReplaceNodeKeepingBlocks(tableNid, {newData, newSub, 0});
+    for (Bid b : released) file_.db().ReleaseBlock(b);
     f.rowCount = uint32_t(editor->RowCount());
     return true;
 }
 
-void Store::RewriteContents(Folder& f) {
+void ContentsTables::Rewrite(StoreFolder& f) {
     // What the edits leave of each row they name: cells, or removed; `added` for rows
     // that are new to the table (others only replace a row that is there).
     struct Final {
@@ -222,94 +223,94 @@ void Store::RewriteContents(Folder& f) {
         bool added = false;
     };
     std::map<Nid, Final> edits;
-    for (Folder::RowEdit& e : f.rowEdits) {
+    for (StoreFolder::RowEdit& e : f.rowEdits) {
         Final& x = edits[e.nid];
-        if (e.kind == Folder::RowEdit::Remove) {
+        if (e.kind == StoreFolder::RowEdit::Remove) {
             x.cells.reset();
             x.added = false;
         } else {
             x.cells = std::move(e.cells);
-            x.added = x.added || e.kind == Folder::RowEdit::Add;
+            x.added = x.added || e.kind == StoreFolder::RowEdit::Add;
         }
     }
     const Nid tableNid = ContentsNid(f.nid);
-    std::optional<NodeRef> old = db_->FindNode(tableNid);
+    std::optional<NodeRef> old = file_.db().FindNode(tableNid);
     std::unique_ptr<TcStreamWriter> writer;
     uint32_t rows = 0;
     auto next = edits.begin();
     auto addUpTo = [&](uint64_t below) {
         for (; next != edits.end() && next->first < below; ++next)
             if (next->second.added && next->second.cells) {
-                writer->AddRow(next->first, NextRowVersion(), *next->second.cells);
+                writer->AddRow(next->first, file_.NextRowVersion(), *next->second.cells);
                 ++rows;
             }
     };
     // The rows of the table in the file, in row id order, the edits merged in.
-    std::vector<Bid> heap = old ? db_->DataTreeBids(old->bidData) : std::vector<Bid>();
-    std::vector<SLENTRY> subnodes = old ? db_->ReadSubnodeTree(old->bidSub) : std::vector<SLENTRY>();
+    std::vector<Bid> heap = old ? file_.db().DataTreeBids(old->bidData) : std::vector<Bid>();
+    std::vector<SLENTRY> subnodes = old ? file_.db().ReadSubnodeTree(old->bidSub) : std::vector<SLENTRY>();
     std::map<Nid, std::vector<Bid>> subnodeBids;
     auto bidsOf = [&](Nid nid) -> const std::vector<Bid>& {
         auto it = subnodeBids.find(nid);
         if (it != subnodeBids.end()) return it->second;
         for (const SLENTRY& e : subnodes)
-            if (e.nid == nid) return subnodeBids[nid] = db_->DataTreeBids(e.bidData);
+            if (e.nid == nid) return subnodeBids[nid] = file_.db().DataTreeBids(e.bidData);
         FormatError("SLENTRY", "nid", "subnode " + std::to_string(nid) + " of the contents table is missing");
     };
     if (!heap.empty()) {
         TcBlockSource source;
         source.heapBlocks = heap.size();
-        source.heapBlock = [&](size_t i) { return db_->ReadBlock(heap[i]); };
+        source.heapBlock = [&](size_t i) { return file_.db().ReadBlock(heap[i]); };
         source.subnodeBlocks = [&](Nid nid) { return bidsOf(nid).size(); };
-        source.subnodeBlock = [&](Nid nid, size_t i) { return db_->ReadBlock(bidsOf(nid).at(i)); };
+        source.subnodeBlock = [&](Nid nid, size_t i) { return file_.db().ReadBlock(bidsOf(nid).at(i)); };
         ForEachTableRow(
             source,
             [&](const std::vector<TCOLDESC>& cols) {
                 f.contentsColumns.clear();
                 for (const TCOLDESC& c : cols) f.contentsColumns.push_back(c.tag);
-                writer = TableWriter(*db_, f.contentsColumns);
+                writer = TableWriter(file_.db(), f.contentsColumns);
             },
             [&](TcRowRead&& r) {
                 addUpTo(r.rowId);
                 if (next != edits.end() && next->first == r.rowId) {
                     if (next->second.cells) {
-                        writer->AddRow(r.rowId, NextRowVersion(), *next->second.cells);
+                        writer->AddRow(r.rowId, file_.NextRowVersion(), *next->second.cells);
                         ++rows;
                     }
                     ++next;
                     return;
                 }
-                writer->AddRow(r.rowId, NextRowVersion(), r.cells);
+                writer->AddRow(r.rowId, file_.NextRowVersion(), r.cells);
                 ++rows;
             });
     }
-    if (!writer) writer = TableWriter(*db_, f.contentsColumns);
+    if (!writer) writer = TableWriter(file_.db(), f.contentsColumns);
     addUpTo(uint64_t(1) << 32);
     TcStreamWriter::Result table = writer->Finish();
     WriteStreamedTable(tableNid, table);
     f.rowCount = rows;
 }
 
-void Store::WriteStreamedTable(Nid tableNid, const TcStreamWriter::Result& table) {
+void ContentsTables::WriteStreamedTable(Nid tableNid, const TcStreamWriter::Result& table) {
     std::vector<SLENTRY> subs;
-    for (const LtpSubnode& s : table.subnodes) subs.push_back({s.nid, db_->WriteDataTree(s.blocks), 0});
-    if (table.matrixNid) subs.push_back({table.matrixNid, db_->WriteDataTree(table.matrix), 0});
-    Bid data = db_->WriteDataTree(table.heap);
-    db_->SetNode(tableNid, {data, db_->WriteSubnodeTree(std::move(subs)), 0});
+    for (const LtpSubnode& s : table.subnodes) subs.push_back({s.nid, file_.db().WriteDataTree(s.blocks), 0});
+    if (table.matrixNid) subs.push_back({table.matrixNid, file_.db().WriteDataTree(table.matrix), 0});
+    Bid data = file_.db().WriteDataTree(table.heap);
+    file_.db().SetNode(tableNid, {data, file_.db().WriteSubnodeTree(std::move(subs)), 0});
 }
 
-void Store::RefreshStoredMessage(Nid nid) {
-    std::optional<NodeRef> ref = db_->FindNode(nid);
+void ContentsTables::RefreshStoredMessage(Nid nid) {
+    std::optional<NodeRef> ref = file_.db().FindNode(nid);
     if (!ref || !ref->bidData) return;
-    auto folder = folders_.find(ref->nidParent);
-    if (folder == folders_.end() || folder->second.search) return;
+    StoreFolder* folder = folders_.Find(ref->nidParent);
+    if (!folder || folder->search) return;
     // The bytes of the node and its subnodes, as PidTagMessageSize counts them.
     std::function<uint64_t(Bid, Bid)> bytesOf = [&](Bid data, Bid sub) {
-        uint64_t n = data ? db_->ReadDataTreeShape(data).total : 0;
+        uint64_t n = data ? file_.db().ReadDataTreeShape(data).total : 0;
         if (sub)
-            for (const SLENTRY& e : db_->ReadSubnodeTree(sub)) n += bytesOf(e.bidData, e.bidSub);
+            for (const SLENTRY& e : file_.db().ReadSubnodeTree(sub)) n += bytesOf(e.bidData, e.bidSub);
         return n;
     };
-    std::vector<PcProp> props = ReadNodeProps(*ref);
+    std::vector<PcProp> props = file_.ReadNodeProps(*ref);
     const uint64_t stored = bytesOf(ref->bidData, ref->bidSub);
     const int32_t size = int32_t(std::min<uint64_t>(stored, 0x7FFFFFFF));
     auto sizeProp = std::find_if(props.begin(), props.end(), [](const PcProp& p) { return TagOf(p) == PR_MESSAGE_SIZE; });
@@ -317,7 +318,7 @@ void Store::RefreshStoredMessage(Nid nid) {
         // The size is a 4-byte value held in the PC's own BTH record: the heap keeps its
         // layout, its blocks written again with the record patched.
         *sizeProp = PropLong(PR_MESSAGE_SIZE, size);
-        std::vector<Bytes> blocks = db_->ReadDataTree(ref->bidData);
+        std::vector<Bytes> blocks = file_.db().ReadDataTree(ref->bidData);
         bool patched = false;
         const uint16_t id = uint16_t(PR_MESSAGE_SIZE >> 16);
         // PC records (wPropId, wPropType, dwValueHnid) in the BTH leaves, index
@@ -347,12 +348,12 @@ void Store::RefreshStoredMessage(Nid nid) {
         }
         if (patched) {
             std::vector<WrittenBlock> written;
-            for (const Bytes& b : blocks) written.push_back({db_->WriteBlock(b.data(), b.size(), false), b.size()});
-            db_->SetNode(nid, {db_->WriteDataTree(written), ref->bidSub, ref->nidParent});
+            for (const Bytes& b : blocks) written.push_back({file_.db().WriteBlock(b.data(), b.size(), false), b.size()});
+            file_.db().SetNode(nid, {file_.db().WriteDataTree(written), ref->bidSub, ref->nidParent});
             // The subnode tree is the old node's too: SetNode released nothing of it.
         }
     }
-    ReplaceContentsRow(folder->second, nid, props);
+    Replace(*folder, nid, props);
 }
 
 }  // namespace bv::mailstore::pst

@@ -65,6 +65,120 @@ uint64_t StoredSize(Context& ctx, uint64_t bidData, uint64_t bidSub, int depth, 
         for (const SubnodeEntry& s : subs) total += StoredSize(ctx, s.bidData, s.bidSub, depth + 1, followed);
     return total;
 }
+
+// A folder's contents table: one row per message whose parent is the folder, cells
+// copied from the message; the folder's counts agree.
+void CheckContentsTable(Context& ctx, const NbtEntry& n, const NodeFacts& ff, const std::string& F,
+                        const std::vector<uint32_t>& children) {
+    auto contents = ctx.tableRows.find(WithType(n.nid, 0x0E));
+    if (contents != ctx.tableRows.end()) {
+        const std::vector<TableRow>& rows = contents->second;
+        std::unordered_set<uint32_t> listed;
+        if ((ff.present & (1u << fpContentCount)) && ff.contentCount != rows.size())
+            ctx.error("folder.content_count", F, "PidTagContentCount", n.entryOff,
+                      std::to_string(rows.size()) + " (rows in the contents table)", std::to_string(ff.contentCount));
+        for (const TableRow& row : rows) {
+            listed.insert(row.id);
+            const NbtEntry* m = ctx.findNode(row.id);
+            if (!m || (row.id & 0x1F) != 0x04) {
+                ctx.error("folder.contents_row", F, "contents row " + Hex(row.id), row.offset, "a message node", "no such message");
+                continue;
+            }
+            if (m->nidParent != n.nid)
+                ctx.error("folder.contents_row", F, "contents row " + Hex(row.id), m->entryOff, "nidParent " + Hex(n.nid),
+                          Hex(m->nidParent));
+            auto mf = ctx.facts.find(row.id);
+            if (mf == ctx.facts.end() || mf->second.client != 0xBC) continue;
+            if ((row.present & 1) && (mf->second.present & (1u << fpMessageFlags)) && row.cell[0] != mf->second.messageFlags)
+                ctx.error("folder.row_mismatch", F, "contents row " + Hex(row.id) + " PidTagMessageFlags", row.offset,
+                          Hex(mf->second.messageFlags) + " (message PC)", Hex(row.cell[0]));
+            if ((row.present & 2) && (mf->second.present & (1u << fpMessageSize)) && row.cell[1] != mf->second.messageSize)
+                // Outlook's own stores differ here (the row keeps an older size), so only a warning.
+                ctx.warn("folder.row_mismatch", F, "contents row " + Hex(row.id) + " PidTagMessageSize", row.offset,
+                          std::to_string(mf->second.messageSize) + " (message PC)", std::to_string(row.cell[1]));
+        }
+        for (uint32_t id : children)
+            if (!listed.count(id))
+                ctx.error("folder.contents_missing", F, "contents table", n.entryOff, "a row for message " + Hex(id), "none");
+        // Unread = messages without mfRead (0x1).
+        uint32_t unread = 0;
+        bool known = true;
+        for (const TableRow& row : rows) {
+            auto mf = ctx.facts.find(row.id);
+            if (mf == ctx.facts.end() || !(mf->second.present & (1u << fpMessageFlags))) {
+                known = false;
+                break;
+            }
+            unread += (mf->second.messageFlags & 0x1) ? 0 : 1;
+        }
+        if (known && (ff.present & (1u << fpContentUnread)) && ff.contentUnread != unread)
+            ctx.error("folder.unread_count", F, "PidTagContentUnreadCount", n.entryOff,
+                      std::to_string(unread) + " (messages without mfRead)", std::to_string(ff.contentUnread));
+    }
+}
+
+// A folder's FAI contents table: one row per associated message of the folder.
+void CheckFaiTable(Context& ctx, const NbtEntry& n, const std::string& F, const std::vector<uint32_t>& children) {
+    auto fai = ctx.tableRows.find(WithType(n.nid, 0x0F));
+    if (fai != ctx.tableRows.end()) {
+        std::unordered_set<uint32_t> listed;
+        for (const TableRow& row : fai->second) {
+            listed.insert(row.id);
+            const NbtEntry* m = ctx.findNode(row.id);
+            if (!m || (row.id & 0x1F) != 0x08)
+                ctx.error("folder.fai_row", F, "FAI contents row " + Hex(row.id), row.offset, "an associated message node", "no such node");
+            else if (m->nidParent != n.nid)
+                ctx.error("folder.fai_row", F, "FAI contents row " + Hex(row.id), m->entryOff, "nidParent " + Hex(n.nid), Hex(m->nidParent));
+        }
+        for (uint32_t id : children)
+            if (!listed.count(id))
+                ctx.error("folder.fai_missing", F, "FAI contents table", n.entryOff, "a row for associated message " + Hex(id), "none");
+    }
+}
+
+// A folder's hierarchy table: one row per subfolder, counts copied from it;
+// PidTagSubfolders says whether there are any.
+void CheckHierarchyTable(Context& ctx, const NbtEntry& n, const NodeFacts& ff, const std::string& F,
+                         const std::vector<uint32_t>& children) {
+    auto hier = ctx.tableRows.find(WithType(n.nid, 0x0D));
+    if (hier != ctx.tableRows.end()) {
+        const std::vector<TableRow>& rows = hier->second;
+        std::unordered_set<uint32_t> listed;
+        if ((ff.present & (1u << fpSubfolders)) && ff.subfolders != !rows.empty())
+            ctx.error("folder.subfolders", F, "PidTagSubfolders", n.entryOff,
+                      rows.empty() ? "false (no hierarchy rows)" : "true (" + std::to_string(rows.size()) + " hierarchy rows)",
+                      ff.subfolders ? "true" : "false");
+        for (const TableRow& row : rows) {
+            listed.insert(row.id);
+            const NbtEntry* c = ctx.findNode(row.id);
+            if (!c) {
+                ctx.error("folder.hierarchy_row", F, "hierarchy row " + Hex(row.id), row.offset, "a folder node", "no such node");
+                continue;
+            }
+            if (c->nidParent != n.nid)
+                ctx.error("folder.hierarchy_row", F, "hierarchy row " + Hex(row.id), c->entryOff, "nidParent " + Hex(n.nid),
+                          Hex(c->nidParent));
+            auto cf = ctx.facts.find(row.id);
+            if (cf == ctx.facts.end() || cf->second.client != 0xBC) continue;
+            const NodeFacts& child = cf->second;
+            const struct { FactProp prop; uint32_t value; const char* name; } copies[3] = {
+                {fpContentCount, child.contentCount, "PidTagContentCount"},
+                {fpContentUnread, child.contentUnread, "PidTagContentUnreadCount"},
+                {fpSubfolders, child.subfolders ? 1u : 0u, "PidTagSubfolders"}};
+            for (int k = 0; k < 3; ++k) {
+                uint32_t cell = row.cell[k];
+                if (k == 2) cell = cell ? 1 : 0;
+                if ((row.present & (1u << k)) && (child.present & (1u << copies[k].prop)) && cell != copies[k].value)
+                    ctx.error("folder.row_mismatch", F, "hierarchy row " + Hex(row.id) + " " + copies[k].name, row.offset,
+                              std::to_string(copies[k].value) + " (subfolder PC)", std::to_string(cell));
+            }
+        }
+        for (uint32_t id : children)
+            if (!listed.count(id))
+                ctx.error("folder.hierarchy_missing", F, "hierarchy table", n.entryOff, "a row for subfolder " + Hex(id), "none");
+    }
+}
+
 }  // namespace
 
 void CheckMessaging(Context& ctx) {
@@ -151,106 +265,9 @@ void CheckMessaging(Context& ctx) {
             if (!(ff.present & (1u << p)))
                 ctx.error("folder.property", F, kFactProps[p].name, n.entryOff, "present ([MS-PST] §2.4.4.1.1)", "missing");
 
-        // Contents table: one row per message whose parent is this folder, cells copied from the message.
-        auto contents = ctx.tableRows.find(WithType(n.nid, 0x0E));
-        if (contents != ctx.tableRows.end()) {
-            const std::vector<TableRow>& rows = contents->second;
-            std::unordered_set<uint32_t> listed;
-            if ((ff.present & (1u << fpContentCount)) && ff.contentCount != rows.size())
-                ctx.error("folder.content_count", F, "PidTagContentCount", n.entryOff,
-                          std::to_string(rows.size()) + " (rows in the contents table)", std::to_string(ff.contentCount));
-            for (const TableRow& row : rows) {
-                listed.insert(row.id);
-                const NbtEntry* m = ctx.findNode(row.id);
-                if (!m || (row.id & 0x1F) != 0x04) {
-                    ctx.error("folder.contents_row", F, "contents row " + Hex(row.id), row.offset, "a message node", "no such message");
-                    continue;
-                }
-                if (m->nidParent != n.nid)
-                    ctx.error("folder.contents_row", F, "contents row " + Hex(row.id), m->entryOff, "nidParent " + Hex(n.nid),
-                              Hex(m->nidParent));
-                auto mf = ctx.facts.find(row.id);
-                if (mf == ctx.facts.end() || mf->second.client != 0xBC) continue;
-                if ((row.present & 1) && (mf->second.present & (1u << fpMessageFlags)) && row.cell[0] != mf->second.messageFlags)
-                    ctx.error("folder.row_mismatch", F, "contents row " + Hex(row.id) + " PidTagMessageFlags", row.offset,
-                              Hex(mf->second.messageFlags) + " (message PC)", Hex(row.cell[0]));
-                if ((row.present & 2) && (mf->second.present & (1u << fpMessageSize)) && row.cell[1] != mf->second.messageSize)
-                    // Outlook's own stores differ here (the row keeps an older size), so only a warning.
-                    ctx.warn("folder.row_mismatch", F, "contents row " + Hex(row.id) + " PidTagMessageSize", row.offset,
-                              std::to_string(mf->second.messageSize) + " (message PC)", std::to_string(row.cell[1]));
-            }
-            for (uint32_t id : childMessages[n.nid])
-                if (!listed.count(id))
-                    ctx.error("folder.contents_missing", F, "contents table", n.entryOff, "a row for message " + Hex(id), "none");
-            // Unread = messages without mfRead (0x1).
-            uint32_t unread = 0;
-            bool known = true;
-            for (const TableRow& row : rows) {
-                auto mf = ctx.facts.find(row.id);
-                if (mf == ctx.facts.end() || !(mf->second.present & (1u << fpMessageFlags))) {
-                    known = false;
-                    break;
-                }
-                unread += (mf->second.messageFlags & 0x1) ? 0 : 1;
-            }
-            if (known && (ff.present & (1u << fpContentUnread)) && ff.contentUnread != unread)
-                ctx.error("folder.unread_count", F, "PidTagContentUnreadCount", n.entryOff,
-                          std::to_string(unread) + " (messages without mfRead)", std::to_string(ff.contentUnread));
-        }
-        // FAI contents table: one row per associated message of this folder.
-        auto fai = ctx.tableRows.find(WithType(n.nid, 0x0F));
-        if (fai != ctx.tableRows.end()) {
-            std::unordered_set<uint32_t> listed;
-            for (const TableRow& row : fai->second) {
-                listed.insert(row.id);
-                const NbtEntry* m = ctx.findNode(row.id);
-                if (!m || (row.id & 0x1F) != 0x08)
-                    ctx.error("folder.fai_row", F, "FAI contents row " + Hex(row.id), row.offset, "an associated message node", "no such node");
-                else if (m->nidParent != n.nid)
-                    ctx.error("folder.fai_row", F, "FAI contents row " + Hex(row.id), m->entryOff, "nidParent " + Hex(n.nid), Hex(m->nidParent));
-            }
-            for (uint32_t id : childAssociated[n.nid])
-                if (!listed.count(id))
-                    ctx.error("folder.fai_missing", F, "FAI contents table", n.entryOff, "a row for associated message " + Hex(id), "none");
-        }
-        // Hierarchy table: one row per subfolder, counts copied from it; PidTagSubfolders says whether there are any.
-        auto hier = ctx.tableRows.find(WithType(n.nid, 0x0D));
-        if (hier != ctx.tableRows.end()) {
-            const std::vector<TableRow>& rows = hier->second;
-            std::unordered_set<uint32_t> listed;
-            if ((ff.present & (1u << fpSubfolders)) && ff.subfolders != !rows.empty())
-                ctx.error("folder.subfolders", F, "PidTagSubfolders", n.entryOff,
-                          rows.empty() ? "false (no hierarchy rows)" : "true (" + std::to_string(rows.size()) + " hierarchy rows)",
-                          ff.subfolders ? "true" : "false");
-            for (const TableRow& row : rows) {
-                listed.insert(row.id);
-                const NbtEntry* c = ctx.findNode(row.id);
-                if (!c) {
-                    ctx.error("folder.hierarchy_row", F, "hierarchy row " + Hex(row.id), row.offset, "a folder node", "no such node");
-                    continue;
-                }
-                if (c->nidParent != n.nid)
-                    ctx.error("folder.hierarchy_row", F, "hierarchy row " + Hex(row.id), c->entryOff, "nidParent " + Hex(n.nid),
-                              Hex(c->nidParent));
-                auto cf = ctx.facts.find(row.id);
-                if (cf == ctx.facts.end() || cf->second.client != 0xBC) continue;
-                const NodeFacts& child = cf->second;
-                const struct { FactProp prop; uint32_t value; const char* name; } copies[3] = {
-                    {fpContentCount, child.contentCount, "PidTagContentCount"},
-                    {fpContentUnread, child.contentUnread, "PidTagContentUnreadCount"},
-                    {fpSubfolders, child.subfolders ? 1u : 0u, "PidTagSubfolders"}};
-                for (int k = 0; k < 3; ++k) {
-                    uint32_t cell = row.cell[k];
-                    if (k == 2) cell = cell ? 1 : 0;
-                    if ((row.present & (1u << k)) && (child.present & (1u << copies[k].prop)) && cell != copies[k].value)
-                        ctx.error("folder.row_mismatch", F, "hierarchy row " + Hex(row.id) + " " + copies[k].name, row.offset,
-                                  std::to_string(copies[k].value) + " (subfolder PC)", std::to_string(cell));
-                }
-            }
-            for (uint32_t id : childFolders[n.nid])
-                if (!listed.count(id))
-                    ctx.error("folder.hierarchy_missing", F, "hierarchy table", n.entryOff, "a row for subfolder " + Hex(id), "none");
-        }
+        CheckContentsTable(ctx, n, ff, F, childMessages[n.nid]);
+        CheckFaiTable(ctx, n, F, childAssociated[n.nid]);
+        CheckHierarchyTable(ctx, n, ff, F, childFolders[n.nid]);
     }
 }
 

@@ -1,19 +1,11 @@
-// PstStore: the Unicode .pst writer of mailstore/pst/messaging/Store.
-#include "mailstore/pst/PstStore.h"
+#include "mailstore/pst/messaging/StoreSize.h"
 
 #include <algorithm>
 
 #include "mailstore/pst/messaging/MessageBuilder.h"
-#include "mailstore/pst/messaging/Store.h"
 #include "mailstore/pst/ndb/AllocationMap.h"
 
 namespace bv::mailstore::pst {
-
-std::unique_ptr<PstStore> PstStore::OpenOrCreate(const std::filesystem::path& path, const std::string& displayName) {
-    return Store::OpenOrCreate(path, displayName);
-}
-
-void PreparedMessageDeleter::operator()(PreparedMessage* p) const { delete p; }
 
 namespace {
 
@@ -68,7 +60,7 @@ uint64_t SubnodeSize(const LtpSubnode& s, uint64_t& blockCount) {
 
 }  // namespace
 
-uint64_t PstStore::StoredSize(const PreparedMessage& message) {
+uint64_t StoredSize(const PreparedMessage& message) {
     const LtpNode& node = message.built.node;
     uint64_t blocks = 0, bytes = 0;
     for (const Bytes& b : node.blocks) {
@@ -83,7 +75,7 @@ uint64_t PstStore::StoredSize(const PreparedMessage& message) {
     return bytes + blocks * kPerBlockIndex + kPerNodeIndex + kContentsRow;
 }
 
-uint64_t PstStore::FileSizeFor(uint64_t used) {
+uint64_t FileSizeFor(uint64_t used) {
     if (used <= kFirstAMapOffset) return RegionStart(1);
     return RegionStart((used - kFirstAMapOffset + kAMapRegionSize - 1) / kAMapRegionSize);
 }

@@ -12,23 +12,8 @@
 namespace bv::pstcheck {
 
 namespace {
-constexpr size_t kMaxHeapItem = 3580;
-constexpr size_t kMaxHeapBlocks = 4096;  // 32 MB of heap; larger heaps are not loaded
 constexpr uint32_t kTagLtpRowId = 0x67F20003;
 constexpr uint32_t kTagLtpRowVer = 0x67F30003;
-
-bool KnownClientSig(uint8_t s) {
-    switch (s) {
-    case 0x6C: case 0x7C: case 0x8C: case 0x9C: case 0xA5: case 0xAC: case 0xB5: case 0xBC: case 0xCC: return true;
-    }
-    return false;
-}
-
-uint64_t KeyValue(const uint8_t* p, uint8_t cb) {
-    uint64_t v = 0;
-    for (int i = int(std::min<uint8_t>(cb, 8)) - 1; i >= 0; --i) v = (v << 8) | p[i];
-    return v;
-}
 
 // Size of a fixed-size property value, 0 for variable-size types, -1 for unknown types.
 int FixedSize(uint16_t type) {
@@ -47,8 +32,6 @@ int FixedSize(uint16_t type) {
     return -1;
 }
 
-bool IsHnid(uint32_t v) { return (v & 0x1F) == 0; }
-
 // A string name of the name-to-id map: {cb, UTF-16LE} at `offset` of the string stream,
 // characters past ASCII as '?' ("" when it is not there).
 std::string StringName(const std::vector<uint8_t>& strings, uint32_t offset) {
@@ -63,228 +46,7 @@ std::string StringName(const std::vector<uint8_t>& strings, uint32_t offset) {
     return out;
 }
 
-// Short rendering of a value for findings: hex of up to 16 bytes and the size.
-std::string Bytes(const std::vector<uint8_t>& v) {
-    std::string s;
-    char buf[4];
-    for (size_t i = 0; i < v.size() && i < 16; ++i) {
-        std::snprintf(buf, sizeof buf, "%02X", v[i]);
-        s += buf;
-    }
-    if (v.size() > 16) s += "...";
-    return s + " (" + std::to_string(v.size()) + " bytes)";
-}
 }  // namespace
-
-bool Heap::load(Context& ctx, uint64_t bidData, const std::string& name) {
-    ctx_ = &ctx;
-    name_ = name;
-    if (!ctx.dataBlocks(bidData, bids_) || bids_.empty()) {
-        const BbtEntry* e = ctx.findBlock(bidData);
-        ctx.error("hn.data", name, "bidData", e ? e->ib : 0, "readable data tree", Hex(bidData));
-        return false;
-    }
-    if (bids_.size() > kMaxHeapBlocks) {
-        ctx.warn("hn.size", name, "bidData", ctx.findBlock(bidData)->ib, "<= " + std::to_string(kMaxHeapBlocks) + " heap blocks",
-                 std::to_string(bids_.size()), "heap not checked");
-        return false;
-    }
-    if (!ctx.muted) ++ctx.result.summary.heaps;
-    blocks_.resize(bids_.size());
-    allocs_.resize(bids_.size());
-    std::vector<size_t> freeBytes(bids_.size(), 0);
-    for (size_t i = 0; i < bids_.size(); ++i) {
-        std::vector<uint8_t>& b = blocks_[i];
-        const BbtEntry* e = ctx.findBlock(bids_[i]);
-        const uint64_t ib = e ? e->ib : 0;
-        const std::string S = name + " heap block " + std::to_string(i) + " (" + Hex(bids_[i]) + ")";
-        if (!ctx.readBlock(bids_[i], b)) return false;
-        const size_t hdrSize = i == 0 ? 12 : (i % 128 == 8 ? 66 : 2);
-        if (b.size() < hdrSize + 4) {
-            ctx.error("hn.block_size", S, "cb", ib, ">= " + std::to_string(hdrSize + 4), std::to_string(b.size()));
-            return false;
-        }
-        if (i == 0) {
-            if (b[2] != 0xEC) {
-                // Often the data is encoded with another method than bCryptMethod says.
-                std::string note;
-                uint8_t raw[4];
-                if (e && ctx.file.read(e->ib, raw, sizeof raw)) {
-                    for (uint8_t method : {0, 1, 2}) {
-                        uint8_t t[4] = {raw[0], raw[1], raw[2], raw[3]};
-                        PstDecode(method, bids_[i], t, sizeof t);
-                        if (method != ctx.hdr.cryptMethod && t[2] == 0xEC)
-                            note = "the block decodes as a heap with bCryptMethod " + std::to_string(method) + ", the header says " +
-                                   std::to_string(ctx.hdr.cryptMethod);
-                    }
-                }
-                ctx.error("hn.signature", S, "HNHDR.bSig", ib + 2, "0xEC", Hex(b[2]), note);
-                return false;
-            }
-            clientSig = b[3];
-            hidUserRoot = Le32(b.data() + 4);
-            if (!KnownClientSig(clientSig))
-                ctx.error("hn.client_sig", S, "HNHDR.bClientSig", ib + 3, "a known client signature (0xBC PC, 0x7C TC...)",
-                          Hex(clientSig));
-        }
-        const uint16_t ibHnpm = Le16(b.data());
-        if (ibHnpm < hdrSize || size_t(ibHnpm) + 4 > b.size()) {
-            ctx.error("hn.page_map", S, "ibHnpm", ib, "inside the block after the header", std::to_string(ibHnpm),
-                      "cb " + std::to_string(b.size()));
-            return false;
-        }
-        const uint16_t cAlloc = Le16(b.data() + ibHnpm), cFree = Le16(b.data() + ibHnpm + 2);
-        if (size_t(ibHnpm) + 4 + 2 * (size_t(cAlloc) + 1) > b.size()) {
-            ctx.error("hn.page_map", S, "HNPAGEMAP.cAlloc", ib + ibHnpm, "page map inside the block", std::to_string(cAlloc));
-            return false;
-        }
-        if (cFree > cAlloc)
-            ctx.error("hn.page_map", S, "HNPAGEMAP.cFree", ib + ibHnpm + 2, "<= cAlloc " + std::to_string(cAlloc),
-                      std::to_string(cFree));
-        std::vector<uint16_t>& a = allocs_[i];
-        a.resize(cAlloc + 1);
-        for (size_t k = 0; k <= cAlloc; ++k) a[k] = Le16(b.data() + ibHnpm + 4 + 2 * k);
-        if (a[0] != hdrSize)
-            ctx.error("hn.page_map", S, "HNPAGEMAP.rgibAlloc[0]", ib + ibHnpm + 4, std::to_string(hdrSize) + " (end of the header)",
-                      std::to_string(a[0]));
-        size_t freeItems = 0;
-        for (size_t k = 1; k <= cAlloc; ++k) {
-            if (a[k] < a[k - 1]) {
-                ctx.error("hn.page_map", S, "HNPAGEMAP.rgibAlloc[" + std::to_string(k) + "]", ib + ibHnpm + 4 + 2 * k,
-                          ">= " + std::to_string(a[k - 1]), std::to_string(a[k]), "offsets must not decrease");
-                a.resize(k);  // keep only the consistent part
-                break;
-            }
-            if (a[k] == a[k - 1]) ++freeItems;
-            if (size_t(a[k] - a[k - 1]) > kMaxHeapItem)
-                ctx.error("hn.item_size", S, "HNPAGEMAP.rgibAlloc[" + std::to_string(k) + "]", ib + ibHnpm + 4 + 2 * k,
-                          "items of at most 3580 bytes", std::to_string(a[k] - a[k - 1]));
-        }
-        if (a.back() > ibHnpm)
-            ctx.error("hn.page_map", S, "HNPAGEMAP.rgibAlloc[cAlloc]", ib + ibHnpm, "<= ibHnpm " + std::to_string(ibHnpm),
-                      std::to_string(a.back()), "allocations overlap the page map");
-        const size_t mapEnd = size_t(ibHnpm) + 4 + 2 * (size_t(cAlloc) + 1);
-        freeBytes[i] = (ibHnpm - std::min<size_t>(a.back(), ibHnpm)) + (b.size() - std::min(mapEnd, b.size())) + (kMaxBlockData - b.size());
-        if (freeItems != cFree)
-            ctx.warn("hn.free_count", S, "HNPAGEMAP.cFree", ib + ibHnpm + 2, std::to_string(freeItems) + " (empty items)",
-                     std::to_string(cFree));
-    }
-    // rgbFillLevel (§2.3.1.2): one nibble per block, in HNHDR for blocks 0-7 and in the
-    // HNBITMAPHDR of block 8, 136, ... for the 128 blocks from there.
-    for (size_t i = 0; i < bids_.size(); ++i) {
-        const size_t holder = i < 8 ? 0 : (i - 8) / 128 * 128 + 8;
-        const size_t slot = i < 8 ? i : i - holder;
-        const size_t at = (holder == 0 ? 8 : 2) + slot / 2;
-        const uint8_t stored = (blocks_[holder][at] >> (slot % 2 ? 4 : 0)) & 0xF;
-        const size_t f = freeBytes[i];
-        static const size_t kBounds[] = {3584, 2560, 2048, 1792, 1536, 1280, 1024, 768, 512, 256, 128, 64, 32, 16, 8};
-        uint8_t want = 15;
-        for (uint8_t k = 0; k < 15; ++k)
-            if (f >= kBounds[k]) { want = k; break; }
-        // Outlook's own heaps differ by one level near a boundary (it counts a few bytes more as
-        // free), so only a larger difference is reported.
-        if (std::abs(int(stored) - int(want)) > 1) {
-            const BbtEntry* e = ctx.findBlock(bids_[holder]);
-            ctx.warn("hn.fill_level", name + " heap block " + std::to_string(i), holder == 0 ? "HNHDR.rgbFillLevel" : "HNBITMAPHDR.rgbFillLevel",
-                     e ? e->ib + at : 0, Hex(want) + " (" + std::to_string(f) + " bytes free)", Hex(stored));
-        }
-    }
-    return true;
-}
-
-uint64_t Heap::fileOffset(uint32_t hid) const {
-    const uint32_t index = (hid >> 5) & 0x7FF, block = hid >> 16;
-    if (block >= bids_.size() || !ctx_) return 0;
-    const BbtEntry* e = ctx_->findBlock(bids_[block]);
-    if (!e) return 0;
-    if ((hid & 0x1F) == 0 && index >= 1 && index < allocs_[block].size()) return e->ib + allocs_[block][index - 1];
-    return e->ib;
-}
-
-bool Heap::item(uint32_t hid, const uint8_t*& data, size_t& size, const char* field) {
-    const uint32_t type = hid & 0x1F, index = (hid >> 5) & 0x7FF, block = hid >> 16;
-    std::string why;
-    if (type != 0) why = "hidType not 0";
-    else if (block >= blocks_.size()) why = "block index " + std::to_string(block) + " beyond " + std::to_string(blocks_.size()) + " block(s)";
-    else if (index == 0 || index >= allocs_[block].size()) why = "index " + std::to_string(index) + " not allocated";
-    else if (allocs_[block][index] > blocks_[block].size()) why = "item beyond the block";
-    if (!why.empty()) {
-        if (field) ctx_->error("hn.hid", name_, field, fileOffset(0x20), "a HID that resolves", Hex(hid), why);
-        return false;
-    }
-    data = blocks_[block].data() + allocs_[block][index - 1];
-    size = allocs_[block][index] - allocs_[block][index - 1];
-    return true;
-}
-
-bool WalkBth(Context& ctx, Heap& heap, uint32_t hidHeader, uint8_t cbKey, uint8_t cbEnt, const std::string& name,
-             const std::function<void(const BthRecord&)>& visit) {
-    const uint8_t* h;
-    size_t n;
-    if (!heap.item(hidHeader, h, n, "BTHHEADER")) return false;
-    if (n != 8) {
-        ctx.error("bth.header", name, "BTHHEADER", heap.fileOffset(hidHeader), "8 bytes", std::to_string(n));
-        return false;
-    }
-    if (h[0] != 0xB5) {
-        ctx.error("bth.header", name, "BTHHEADER.bType", heap.fileOffset(hidHeader), "0xB5", Hex(h[0]));
-        return false;
-    }
-    if (h[1] != cbKey || h[2] != cbEnt) {
-        ctx.error("bth.header", name, "BTHHEADER.cbKey/cbEnt", heap.fileOffset(hidHeader) + 1, std::to_string(cbKey) + "/" + std::to_string(cbEnt),
-                  std::to_string(h[1]) + "/" + std::to_string(h[2]));
-        return false;
-    }
-    const uint8_t levels = h[3];
-    const uint32_t root = Le32(h + 4);
-    if (root == 0) return true;
-    if (levels > 8) {
-        ctx.error("bth.header", name, "BTHHEADER.bIdxLevels", heap.fileOffset(hidHeader) + 3, "<= 8", std::to_string(levels));
-        return false;
-    }
-    bool ok = true;
-    bool havePrev = false;
-    uint64_t prev = 0;
-    std::unordered_set<uint32_t> seen;  // an index record pointing at a reached item again would loop or repeat
-    std::function<void(uint32_t, int, bool, uint64_t)> walk = [&](uint32_t hid, int level, bool haveKey, uint64_t key) {
-        const uint8_t* p;
-        size_t sz;
-        if (!seen.insert(hid).second) {
-            ctx.error("bth.loop", name, "records " + Hex(hid), heap.fileOffset(hid), "each BTH item reached once", "reached again");
-            ok = false;
-            return;
-        }
-        if (!heap.item(hid, p, sz, level ? "BTH index record" : "BTH leaf records")) {
-            ok = false;
-            return;
-        }
-        const size_t rec = cbKey + (level ? 4 : cbEnt);
-        if (sz % rec != 0 || sz == 0) {
-            ctx.error("bth.records", name, "records " + Hex(hid), heap.fileOffset(hid), "a non-empty multiple of " + std::to_string(rec) + " bytes",
-                      std::to_string(sz));
-            ok = false;
-            return;
-        }
-        for (size_t i = 0; i < sz / rec; ++i) {
-            const uint8_t* r = p + i * rec;
-            const uint64_t k = KeyValue(r, cbKey);
-            const uint64_t off = heap.fileOffset(hid) + i * rec;
-            if (i == 0 && haveKey && k != key)
-                ctx.error("bth.key", name, "records " + Hex(hid), off, Hex(key) + " (key in the index record)", Hex(k));
-            if (level) {
-                walk(Le32(r + cbKey), level - 1, true, k);
-            } else {
-                if (havePrev && k <= prev)
-                    ctx.error("bth.order", name, "key", off, "> " + Hex(prev), Hex(k), "keys must ascend strictly");
-                havePrev = true;
-                prev = k;
-                visit(BthRecord{r, r + cbKey, off});
-            }
-        }
-    };
-    walk(root, levels, false, 0);
-    return ok;
-}
 
 namespace {
 
@@ -691,34 +453,10 @@ private:
         if (rowsOut) rowsOut->push_back(out);
     }
 
-    // Returns the number of rows.
-    uint32_t checkTc(Heap& heap, const std::vector<SubnodeEntry>& subs, const std::string& where, std::vector<TableRow>* rowsOut,
-                     const uint32_t* copyCells) {
-        const uint8_t* t;
-        size_t n;
-        if (!heap.item(heap.hidUserRoot, t, n, "TCINFO")) return 0;
-        const uint64_t tOff = heap.fileOffset(heap.hidUserRoot);
-        if (n < 22 || t[0] != 0x7C) {
-            ctx_.error("tc.info", where, "TCINFO.bType", tOff, "0x7C in an item of >= 22 bytes", Hex(n ? t[0] : 0) + " / " + std::to_string(n));
-            return 0;
-        }
-        const uint8_t cCols = t[1];
-        const uint16_t rgib[4] = {Le16(t + 2), Le16(t + 4), Le16(t + 6), Le16(t + 8)};
-        const uint32_t hidRowIndex = Le32(t + 10), hnidRows = Le32(t + 14);
-        if (n != 22 + 8 * size_t(cCols)) {
-            ctx_.error("tc.info", where, "TCINFO", tOff, std::to_string(22 + 8 * cCols) + " bytes for " + std::to_string(cCols) + " columns",
-                       std::to_string(n));
-            return 0;
-        }
-        if (!(rgib[0] <= rgib[1] && rgib[1] <= rgib[2] && rgib[2] <= rgib[3]))
-            ctx_.error("tc.info", where, "TCINFO.rgib", tOff + 2, "TCI_4b <= TCI_2b <= TCI_1b <= TCI_bm",
-                       std::to_string(rgib[0]) + "," + std::to_string(rgib[1]) + "," + std::to_string(rgib[2]) + "," + std::to_string(rgib[3]));
-        // TCI_bm is the end of the cell existence block, i.e. the row size.
-        const size_t rowSize = rgib[3];
-        if (size_t(rgib[2]) + (cCols + 7) / 8 != rgib[3])
-            ctx_.error("tc.info", where, "TCINFO.rgib[TCI_bm]", heap.fileOffset(heap.hidUserRoot) + 8,
-                       std::to_string(rgib[2] + (cCols + 7) / 8) + " (TCI_1b + CEB of " + std::to_string(cCols) + " columns)",
-                       std::to_string(rgib[3]));
+    // The column descriptors of a TCINFO at `t` (file offset `tOff`): order, sizes and
+    // places of the cells, the row id and version columns. The columns that can be read.
+    std::vector<Column> checkColumns(const uint8_t* t, uint8_t cCols, const uint16_t* rgib, size_t rowSize, uint64_t tOff,
+                                     const std::string& where) {
         std::vector<Column> columns;
         uint32_t prevTag = 0;
         bool haveRowId = false, haveRowVer = false;
@@ -761,53 +499,90 @@ private:
         }
         if (!haveRowId) ctx_.error("tc.row_id", where, "TCOLDESC", tOff + 22, "column PidTagLtpRowId 0x67F20003", "missing");
         if (!haveRowVer) ctx_.error("tc.row_ver", where, "TCOLDESC", tOff + 22, "column PidTagLtpRowVer 0x67F30003", "missing");
+        return columns;
+    }
+
+    // The rows of a row matrix, `rowSize` bytes each, given to `visitRows` block by block
+    // (pointer, count, file offset): a heap item or a subnode's data tree.
+    void visitRowMatrix(Heap& heap, const std::vector<SubnodeEntry>& subs, const std::string& where, uint32_t hnidRows,
+                        size_t rowSize, uint64_t tOff, const std::function<void(const uint8_t*, size_t, uint64_t)>& visitRows) {
+        const size_t rowsPerBlock = kMaxBlockData / rowSize;
+        if (IsHnid(hnidRows)) {
+            const uint8_t* p;
+            size_t sz;
+            if (heap.item(hnidRows, p, sz, "TCINFO.hnidRows")) {
+                if (sz % rowSize)
+                    ctx_.error("tc.row_matrix", where, "TCINFO.hnidRows", tOff + 14, "a multiple of the row size " + std::to_string(rowSize),
+                               std::to_string(sz) + " bytes");
+                visitRows(p, sz / rowSize, heap.fileOffset(hnidRows));
+            }
+        } else {
+            auto it = std::find_if(subs.begin(), subs.end(), [&](const SubnodeEntry& s) { return s.nid == hnidRows; });
+            std::vector<uint64_t> bids;
+            std::vector<uint8_t> block;
+            if (it == subs.end()) {
+                ctx_.error("tc.row_matrix", where, "TCINFO.hnidRows", tOff + 14, "a subnode holding the rows", Hex(hnidRows) + " not found");
+            } else if (!ctx_.dataBlocks(it->bidData, bids)) {
+                ctx_.error("tc.row_matrix", where, "TCINFO.hnidRows", tOff + 14, "a readable data tree", Hex(it->bidData));
+            } else {
+                for (size_t i = 0; i < bids.size(); ++i) {
+                    if (!ctx_.readBlock(bids[i], block)) break;
+                    const size_t cb = block.size();
+                    const BbtEntry* rb = ctx_.findBlock(bids[i]);
+                    const uint64_t rbOff = rb ? rb->ib : 0;
+                    const bool last = i + 1 == bids.size();
+                    // Rows never straddle blocks; every block but the last holds rowsPerBlock rows.
+                    if (!last && cb / rowSize != rowsPerBlock)
+                        ctx_.error("tc.rows_per_block", where, "row block " + std::to_string(i) + " " + Hex(bids[i]), rbOff,
+                                   std::to_string(rowsPerBlock) + " rows of " + std::to_string(rowSize) + " bytes",
+                                   std::to_string(cb) + " bytes");
+                    if (last && cb % rowSize)
+                        ctx_.error("tc.row_matrix", where, "row block " + std::to_string(i) + " " + Hex(bids[i]), rbOff,
+                                   "a multiple of the row size " + std::to_string(rowSize), std::to_string(cb) + " bytes");
+                    visitRows(block.data(), cb / rowSize, rbOff);
+                }
+            }
+        }
+    }
+
+    // Returns the number of rows.
+    uint32_t checkTc(Heap& heap, const std::vector<SubnodeEntry>& subs, const std::string& where, std::vector<TableRow>* rowsOut,
+                     const uint32_t* copyCells) {
+        const uint8_t* t;
+        size_t n;
+        if (!heap.item(heap.hidUserRoot, t, n, "TCINFO")) return 0;
+        const uint64_t tOff = heap.fileOffset(heap.hidUserRoot);
+        if (n < 22 || t[0] != 0x7C) {
+            ctx_.error("tc.info", where, "TCINFO.bType", tOff, "0x7C in an item of >= 22 bytes", Hex(n ? t[0] : 0) + " / " + std::to_string(n));
+            return 0;
+        }
+        const uint8_t cCols = t[1];
+        const uint16_t rgib[4] = {Le16(t + 2), Le16(t + 4), Le16(t + 6), Le16(t + 8)};
+        const uint32_t hidRowIndex = Le32(t + 10), hnidRows = Le32(t + 14);
+        if (n != 22 + 8 * size_t(cCols)) {
+            ctx_.error("tc.info", where, "TCINFO", tOff, std::to_string(22 + 8 * cCols) + " bytes for " + std::to_string(cCols) + " columns",
+                       std::to_string(n));
+            return 0;
+        }
+        if (!(rgib[0] <= rgib[1] && rgib[1] <= rgib[2] && rgib[2] <= rgib[3]))
+            ctx_.error("tc.info", where, "TCINFO.rgib", tOff + 2, "TCI_4b <= TCI_2b <= TCI_1b <= TCI_bm",
+                       std::to_string(rgib[0]) + "," + std::to_string(rgib[1]) + "," + std::to_string(rgib[2]) + "," + std::to_string(rgib[3]));
+        // TCI_bm is the end of the cell existence block, i.e. the row size.
+        const size_t rowSize = rgib[3];
+        if (size_t(rgib[2]) + (cCols + 7) / 8 != rgib[3])
+            ctx_.error("tc.info", where, "TCINFO.rgib[TCI_bm]", heap.fileOffset(heap.hidUserRoot) + 8,
+                       std::to_string(rgib[2] + (cCols + 7) / 8) + " (TCI_1b + CEB of " + std::to_string(cCols) + " columns)",
+                       std::to_string(rgib[3]));
+        const std::vector<Column> columns = checkColumns(t, cCols, rgib, rowSize, tOff, where);
 
         // Row matrix: in the heap (HID) or in a subnode (data tree). Rows are visited once, in order,
         // one block at a time; only their ids are kept.
         std::vector<uint32_t> ids;
-        const size_t rowsPerBlock = rowSize ? kMaxBlockData / rowSize : 0;
         auto visitRows = [&](const uint8_t* p, size_t count, uint64_t off) {
             for (size_t i = 0; i < count; ++i)
                 checkRow(heap, subs, where, p + i * rowSize, ids.size(), off + i * rowSize, rgib[2], columns, copyCells, ids, rowsOut);
         };
-        if (hnidRows && rowSize) {
-            if (IsHnid(hnidRows)) {
-                const uint8_t* p;
-                size_t sz;
-                if (heap.item(hnidRows, p, sz, "TCINFO.hnidRows")) {
-                    if (sz % rowSize)
-                        ctx_.error("tc.row_matrix", where, "TCINFO.hnidRows", tOff + 14, "a multiple of the row size " + std::to_string(rowSize),
-                                   std::to_string(sz) + " bytes");
-                    visitRows(p, sz / rowSize, heap.fileOffset(hnidRows));
-                }
-            } else {
-                auto it = std::find_if(subs.begin(), subs.end(), [&](const SubnodeEntry& s) { return s.nid == hnidRows; });
-                std::vector<uint64_t> bids;
-                std::vector<uint8_t> block;
-                if (it == subs.end()) {
-                    ctx_.error("tc.row_matrix", where, "TCINFO.hnidRows", tOff + 14, "a subnode holding the rows", Hex(hnidRows) + " not found");
-                } else if (!ctx_.dataBlocks(it->bidData, bids)) {
-                    ctx_.error("tc.row_matrix", where, "TCINFO.hnidRows", tOff + 14, "a readable data tree", Hex(it->bidData));
-                } else {
-                    for (size_t i = 0; i < bids.size(); ++i) {
-                        if (!ctx_.readBlock(bids[i], block)) break;
-                        const size_t cb = block.size();
-                        const BbtEntry* rb = ctx_.findBlock(bids[i]);
-                        const uint64_t rbOff = rb ? rb->ib : 0;
-                        const bool last = i + 1 == bids.size();
-                        // Rows never straddle blocks; every block but the last holds rowsPerBlock rows.
-                        if (!last && cb / rowSize != rowsPerBlock)
-                            ctx_.error("tc.rows_per_block", where, "row block " + std::to_string(i) + " " + Hex(bids[i]), rbOff,
-                                       std::to_string(rowsPerBlock) + " rows of " + std::to_string(rowSize) + " bytes",
-                                       std::to_string(cb) + " bytes");
-                        if (last && cb % rowSize)
-                            ctx_.error("tc.row_matrix", where, "row block " + std::to_string(i) + " " + Hex(bids[i]), rbOff,
-                                       "a multiple of the row size " + std::to_string(rowSize), std::to_string(cb) + " bytes");
-                        visitRows(block.data(), cb / rowSize, rbOff);
-                    }
-                }
-            }
-        }
+        if (hnidRows && rowSize) visitRowMatrix(heap, subs, where, hnidRows, rowSize, tOff, visitRows);
         const uint64_t rows = ids.size();
 
         // Row index: dwRowID -> row number, one entry per row.

@@ -18,13 +18,34 @@ bool IsMailboxField(std::string_view name) {
            mailstore::mime::IsLabelsFieldName(name);
 }
 
+// The body's lines as the digest reads them: each without the CR before its LF, and
+// the last ending in LF too. `add` takes them in pieces; returns how many bytes that is.
+// `firstCr`: where the body has its first CR.
+template <class Add>
+size_t ForBodyLines(std::string_view body, size_t firstCr, Add add) {
+    size_t size = 0, from = 0;
+    auto piece = [&](std::string_view p) {
+        size += p.size();
+        add(p);
+    };
+    for (size_t cr = firstCr; cr != std::string_view::npos; cr = body.find('\r', cr + 1)) {
+        if (cr + 1 < body.size() && body[cr + 1] != '\n') continue;
+        piece(body.substr(from, cr - from));
+        from = cr + 1;  // the LF after it, or the end
+    }
+    piece(body.substr(from));
+    if (!body.empty() && body.back() != '\n') piece("\n");
+    return size;
+}
+
 }  // namespace
 
 std::vector<uint8_t> MessageDigest(std::string_view text) {
-    std::string kept;
-    kept.reserve(text.size());
+    // The header's lines are kept apart (their fields are few); the body is read where
+    // it is, in pieces between the CRs it loses.
+    std::string head;
     size_t pos = 0;
-    bool header = true, skipping = false;
+    bool skipping = false;
     while (pos < text.size()) {
         size_t nl = text.find('\n', pos);
         size_t end = nl == std::string_view::npos ? text.size() : nl;
@@ -32,22 +53,26 @@ std::vector<uint8_t> MessageDigest(std::string_view text) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         const bool first = pos == 0;
         pos = nl == std::string_view::npos ? text.size() : nl + 1;
-        if (header) {
-            if (first && line.substr(0, 5) == "From ") continue;
-            if (line.empty()) {
-                header = false;
-            } else if (line[0] == ' ' || line[0] == '\t') {
-                if (skipping) continue;  // a continuation line of a field left out
-            } else {
-                size_t colon = line.find(':');
-                skipping = colon != std::string_view::npos && IsMailboxField(line.substr(0, colon));
-                if (skipping) continue;
-            }
+        if (first && line.substr(0, 5) == "From ") continue;
+        if (line.empty()) {
+            head.push_back('\n');
+            break;
+        } else if (line[0] == ' ' || line[0] == '\t') {
+            if (skipping) continue;  // a continuation line of a field left out
+        } else {
+            size_t colon = line.find(':');
+            skipping = colon != std::string_view::npos && IsMailboxField(line.substr(0, colon));
+            if (skipping) continue;
         }
-        kept.append(line);
-        kept.push_back('\n');
+        head.append(line);
+        head.push_back('\n');
     }
-    return mailstore::mapi::MessageSearchKey(kept);
+    const std::string_view body = text.substr(pos);
+    const size_t firstCr = body.find('\r');
+    mailstore::mapi::MessageSearchKeyHash hash(head.size() + ForBodyLines(body, firstCr, [](std::string_view) {}));
+    hash.Add(head);
+    ForBodyLines(body, firstCr, [&](std::string_view piece) { hash.Add(piece); });
+    return hash.Finish();
 }
 
 }  // namespace bv::conversion

@@ -166,14 +166,15 @@ bool NulsTakenOut(mapi::Message& out, bool attached) {
     return true;
 }
 
-void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out, int depth) {
+void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out, int depth,
+               std::vector<uint8_t> searchKey = {}) {
     GMimeParserOptions* options = ParserOptions();
     std::vector<std::string>& warnings = out.warnings;
     const std::string_view data = top.data;
     const Envelope& envelope = top.envelope;
     const size_t headerLen = top.headerLen, bodyStart = top.bodyStart;
 
-    std::vector<uint8_t> searchKey = mapi::MessageSearchKey(bytes);
+    if (searchKey.empty()) searchKey = mapi::MessageSearchKey(bytes);
 
     const bool hasHeader = headerLen > 0 && LooksLikeHeader(data);
     if (!data.empty() && !LooksLikeHeader(data) && LooksLikeText(data)) {
@@ -308,7 +309,9 @@ void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth) {
 
 void ImportRfc822(std::string_view bytes, mapi::Message& out) { ImportMessageAt(bytes, out, 0); }
 
-void ImportRfc822(std::string_view bytes, const MessageTop& top, mapi::Message& out) { ImportTop(bytes, top, out, 0); }
+void ImportRfc822(std::string_view bytes, const MessageTop& top, mapi::Message& out, std::vector<uint8_t> searchKey) {
+    ImportTop(bytes, top, out, 0, std::move(searchKey));
+}
 
 void ImportRfc822File(const std::filesystem::path& path, mapi::Message& out) {
     std::ifstream in(path, std::ios::binary);

@@ -126,9 +126,12 @@ void TakeOutNuls(PropertyBag& bag, std::vector<std::string>& where) {
         std::string name = NulFieldName(id);
         if (std::find(where.begin(), where.end(), name) == where.end()) where.push_back(std::move(name));
     };
+    auto hasNul = [](const std::string& s) { return s.find('\0') != std::string::npos; };
     for (const auto& [id, prop] : bag.All()) {
-        const bool text = std::holds_alternative<std::string>(prop.value), list = std::holds_alternative<std::vector<std::string>>(prop.value);
-        if (!text && !list) continue;
+        // (copied only when there is something to take out)
+        const auto* text = std::get_if<std::string>(&prop.value);
+        const auto* list = std::get_if<std::vector<std::string>>(&prop.value);
+        if (!(text && hasNul(*text)) && !(list && std::any_of(list->begin(), list->end(), hasNul))) continue;
         Property fixed = prop;
         if (auto s = std::get_if<std::string>(&fixed.value)) clean(*s, id);
         if (auto v = std::get_if<std::vector<std::string>>(&fixed.value))

@@ -1,5 +1,6 @@
 #include "conversion/MessageIdentity.h"
 
+#include <cstring>
 #include <string>
 
 #include "mailstore/base/Ascii.h"
@@ -38,6 +39,30 @@ size_t ForBodyLines(std::string_view body, size_t firstCr, Add add) {
     return size;
 }
 
+// Hands the hash the body's pieces gathered into blocks: one call for many short lines.
+class Gathered {
+public:
+    explicit Gathered(mailstore::mapi::MessageSearchKeyHash& hash) : hash_(hash) {}
+    void Add(std::string_view piece) {
+        if (held_ + piece.size() > sizeof block_) Flush();
+        if (piece.size() >= sizeof block_) {
+            hash_.Add(piece);
+            return;
+        }
+        std::memcpy(block_ + held_, piece.data(), piece.size());
+        held_ += piece.size();
+    }
+    void Flush() {
+        hash_.Add(std::string_view(block_, held_));
+        held_ = 0;
+    }
+
+private:
+    mailstore::mapi::MessageSearchKeyHash& hash_;
+    char block_[16384];
+    size_t held_ = 0;
+};
+
 }  // namespace
 
 std::vector<uint8_t> MessageDigest(std::string_view text) {
@@ -70,8 +95,10 @@ std::vector<uint8_t> MessageDigest(std::string_view text) {
     const std::string_view body = text.substr(pos);
     const size_t firstCr = body.find('\r');
     mailstore::mapi::MessageSearchKeyHash hash(head.size() + ForBodyLines(body, firstCr, [](std::string_view) {}));
-    hash.Add(head);
-    ForBodyLines(body, firstCr, [&](std::string_view piece) { hash.Add(piece); });
+    Gathered gathered(hash);
+    gathered.Add(head);
+    ForBodyLines(body, firstCr, [&](std::string_view piece) { gathered.Add(piece); });
+    gathered.Flush();
     return hash.Finish();
 }
 

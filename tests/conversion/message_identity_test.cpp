@@ -41,6 +41,12 @@ TEST(MessageDigest, MatchesTheDigestOfTheTextItStandsFor) {
         "Subject: a\n\ncr\r\r\nlone\rcr\n\r",
         "Subject: a\n\n\n\nFrom inside\n",
         "Subject: a\r\n\r\n" + std::string(100, 'x') + "\r\n" + std::string(33, 'y'),
+        "Subject: a\n\n" + std::string(20000, 'q') + "\n",
+        "Subject: a\r\n\r\n" + [] {
+            std::string lines;
+            for (int i = 0; i < 1000; ++i) lines += std::string(size_t(i % 90), 'z') + "\r\n";
+            return lines;
+        }(),
     };
     for (const std::string& text : cases)
         EXPECT_EQ(MessageDigest(text), mailstore::mapi::MessageSearchKey(DigestedText(text))) << text;

@@ -1,16 +1,28 @@
-// The message digest read in pieces where the message lies against the digest of the
-// text it stands for, built line by line: the same key, so that stores written before
-// still recognise their messages.
+// The identity digest of a message must stay what it was: stores written before
+// recognise their messages by it.
 #include <gtest/gtest.h>
 
-#include "conversion/MessageIdentity.h"
-#include "mailstore/mapi/EntryIds.h"
+#include <filesystem>
 
-namespace bv::conversion {
+#include "TestHost.h"
+#include "conversion/MailboxProbe.h"
+#include "conversion/MessageExtraction.h"
+#include "conversion/MessageIdentity.h"
+#include "mailstore/base/Ascii.h"
+#include "mailstore/mapi/EntryIds.h"
+#include "mailstore/mime/LabelsField.h"
+
+using namespace bv::conversion;
+
 namespace {
 
-// What the digest reads: no "From " line, no mailbox fields, every line ending in LF.
-std::string DigestedText(std::string_view text) {
+// The digest's rule as stores were first written with it, written plainly.
+std::vector<uint8_t> FirstDigest(std::string_view text) {
+    using bv::mailstore::base::EqualsNoCase;
+    auto mailboxField = [](std::string_view n) {
+        return EqualsNoCase(n, "keywords") || EqualsNoCase(n, "status") || EqualsNoCase(n, "x-status") ||
+               bv::mailstore::mime::IsLabelsFieldName(n);
+    };
     std::string kept;
     bool header = true, skipping = false;
     for (size_t pos = 0; pos < text.size();) {
@@ -18,47 +30,76 @@ std::string DigestedText(std::string_view text) {
         std::string_view line = text.substr(pos, end - pos);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         const bool first = pos == 0;
-        pos = nl == std::string_view::npos ? text.size() : nl + 1;
+        pos = end == text.size() ? end : end + 1;
         if (header) {
-            if (first && line.starts_with("From ")) continue;
-            if (line.empty()) header = false;
-            else if (line[0] == ' ' || line[0] == '\t') { if (skipping) continue; }
-            else if ((skipping = line.starts_with("Status:") || line.starts_with("X-Brimvault-Labels:"))) continue;
+            if (first && line.substr(0, 5) == "From ") continue;
+            if (line.empty()) {
+                header = false;
+            } else if (line[0] == ' ' || line[0] == '\t') {
+                if (skipping) continue;
+            } else {
+                size_t colon = line.find(':');
+                if ((skipping = colon != std::string_view::npos && mailboxField(line.substr(0, colon)))) continue;
+            }
         }
         kept.append(line).push_back('\n');
     }
-    return kept;
+    return bv::mailstore::mapi::MessageSearchKey(kept);
 }
 
-TEST(MessageDigest, MatchesTheDigestOfTheTextItStandsFor) {
-    const std::string cases[] = {
+struct Collect : MessageSink {
+    std::vector<std::string> texts;
+    void OutputMessage(int32_t, AppendStrings& t) override { texts.emplace_back(t.View()); }
+    bool ShouldStop() override { return false; }
+};
+
+}  // namespace
+
+TEST(MessageIdentity, DigestStaysWhatStoresWereWrittenWith) {
+    std::vector<std::string> messages = {
+        "From a@example.org Mon Dec  7 08:37:05 2026\r\nSubject: x\r\nX-Brimvault-Labels: Inbox,\r\n Sent\r\nStatus: RO\r\n\r\nbody\r\n",
+        "From a\nStatus : RO\nKeywords:\tx\nX-Status:\n\nStatus: body, kept\n",  // blanks before a colon
+        "\xEF\xBB\xBF" "From a 08:37:05\r\nStatus: RO\r\n\r\n",                          // a mark before it
+        "From a\r\n  \r\n  Status: RO\r\nSubject: y\r\n\r\nb",                     // blank lines, blanks in front
+        "From a\r\n folded first\r\nStatus: RO\r\n continued\r\nBad line\r\n more\r\n\r\nx",
+        "From a\r\n>From b\r\nFrom c 1:2\r\nKeywords: k\r\n\r\n",
+        "From a\r\nSta\x01tus: RO\r\nX-Labels: l\r\nX-a-b-Labels: l\r\nX-9-LABELS: l\r\n\r\n",
+        "From a\r\n\r\nStatus: RO\r\n",  // no header at all
+        "Subject: no separator\r\nStatus: RO\r\n\r\nx\r",
+        "From a\r\nSubject: no body\r\nStatus: RO",
+        "From a",
         "",
-        "Subject: a",
-        "Subject: a\n\nbody",
-        "From x Mon Jan  1 00:00:00 2024\nSubject: a\nStatus: RO\nX-Brimvault-Labels: Inbox,\n Starred\nTo: b\n\nline\n",
-        "Subject: a\r\nTo: b\r\n\r\nline one\r\nline two\r\n",
-        "Subject: a\r\n\r\nno end\r",
-        "Subject: a\n\ncr\r\r\nlone\rcr\n\r",
-        "Subject: a\n\n\n\nFrom inside\n",
-        "Subject: a\r\n\r\n" + std::string(100, 'x') + "\r\n" + std::string(33, 'y'),
-        "Subject: a\n\n" + std::string(20000, 'q') + "\n",
-        "Subject: a\r\n\r\n" + [] {
+        "Subject: long\n\n" + std::string(20000, 'q') + "\n",  // bodies past the digest's 16 KB blocks
+        "Subject: lines\r\n\r\n" + [] {
             std::string lines;
             for (int i = 0; i < 1000; ++i) lines += std::string(size_t(i % 90), 'z') + "\r\n";
             return lines;
         }(),
     };
-    for (const std::string& text : cases)
-        EXPECT_EQ(MessageDigest(text), mailstore::mapi::MessageSearchKey(DigestedText(text))) << text;
-    // The key of bytes given in pieces, cut anywhere.
-    const std::string bytes = DigestedText(cases[8]);
-    for (size_t cut = 0; cut <= bytes.size(); cut += 7) {
-        mailstore::mapi::MessageSearchKeyHash hash(bytes.size());
-        hash.Add(std::string_view(bytes).substr(0, cut));
-        hash.Add(std::string_view(bytes).substr(cut));
-        EXPECT_EQ(hash.Finish(), mailstore::mapi::MessageSearchKey(bytes)) << cut;
+    // Real mail: every message of the mailboxes and .eml files of the test data.
+    for (const auto& e : std::filesystem::recursive_directory_iterator(BV_TEST_DATA)) {
+        const std::string path = e.path().string(), ext = e.path().extension().string();
+        if (ext == ".eml") messages.push_back("From x@example.org Mon Dec  7 08:37:05 2026\r\n" + bv::testing::ReadFile(e.path()));
+        if (ext != ".mbox" && path.find(".mbox.txt") == std::string::npos) continue;
+        Collect sink;
+        AppendStrings text;
+        ExtractMailbox(path, ProbeMailboxFile(path).lineEnds, sink, text);
+        messages.insert(messages.end(), sink.texts.begin(), sink.texts.end());
+    }
+    ASSERT_GT(messages.size(), 100u);
+    for (const std::string& m : messages) {
+        EXPECT_EQ(MessageDigest(m), FirstDigest(m)) << m.substr(0, 200);
+        EXPECT_EQ(MessageDigest(m, bv::mailstore::mime::ReadMessageTop(m)), FirstDigest(m)) << m.substr(0, 200);
     }
 }
 
-}  // namespace
-}  // namespace bv::conversion
+TEST(MessageIdentity, KeyOfBytesInPiecesIsTheKeyOfTheWhole) {
+    std::string bytes;
+    for (int i = 0; i < 100; ++i) bytes += "line " + std::to_string(i) + "\n";
+    for (size_t cut = 0; cut <= bytes.size(); cut += 7) {
+        bv::mailstore::mapi::MessageSearchKeyHash hash(bytes.size());
+        hash.Add(std::string_view(bytes).substr(0, cut));
+        hash.Add(std::string_view(bytes).substr(cut));
+        EXPECT_EQ(hash.Finish(), bv::mailstore::mapi::MessageSearchKey(bytes)) << cut;
+    }
+}

@@ -12,7 +12,9 @@ messages: peak memory and time against the message count (one run each unless
 --scale-runs says otherwise; our tools and the bare splitter only).
 
 bench.py --tool PATH --bare PATH [--runs N] [--corpora lf,crlf,small] [--kinds eml,msg,pst] [--big]
-         [--scale] [--scale-runs N] [--out DIR] [--compare PATH]
+         [--scale] [--scale-runs N] [--out DIR] [--compare PATH] [--mbox PATH]
+
+--mbox adds a mailbox made elsewhere (e.g. by another generator) as a corpus named by its file.
 
 --compare runs a second build of brimvault-convert (e.g. the one before a change) as
 "other-KIND", alternating with ours."""
@@ -41,7 +43,12 @@ CORPORA = {
 SCALE = ["n100k", "n400k", "n1m"]
 
 
+GIVEN = {}  # corpus name -> a mailbox given with --mbox
+
+
 def ensure_corpus(name):
+    if name in GIVEN:
+        return GIVEN[name]
     size, avg, crlf, count = CORPORA[name]
     path = os.path.join(DATA, name + ".mbox")
     if not os.path.exists(path):
@@ -92,9 +99,12 @@ def main():
     ap.add_argument("--scale-runs", type=int, default=1, help="runs of the --scale and --big mailboxes")
     ap.add_argument("--out", default=OUT, help="where the outputs go (e.g. a tmpfs)")
     ap.add_argument("--compare", help="another brimvault-convert, run side by side with ours")
+    ap.add_argument("--mbox", action="append", default=[], help="a mailbox file to use as a corpus too")
     a = ap.parse_args()
+    for path in a.mbox:
+        GIVEN[os.path.splitext(os.path.basename(path))[0]] = os.path.abspath(path)
 
-    corpora = [c for c in a.corpora.split(",") if c] + (SCALE if a.scale else []) + (["big"] if a.big else [])
+    corpora = [c for c in a.corpora.split(",") if c] + list(GIVEN) + (SCALE if a.scale else []) + (["big"] if a.big else [])
     kinds = a.kinds.split(",")
     peers = [p for p in a.peers.split(",") if p]
     stamp = str(int(time.time()))

@@ -1,5 +1,6 @@
 #include "conversion/MessageIdentity.h"
 
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -20,37 +21,87 @@ bool IsMailboxField(std::string_view name) {
            mailstore::mime::IsLabelsFieldName(name);
 }
 
+// The body's lines as the digest reads them: each without the CR before its LF, and
+// the last ending in LF too. `add` takes them in pieces; returns how many bytes that is.
+// `firstCr`: where the body has its first CR.
+template <class Add>
+size_t ForBodyLines(std::string_view body, size_t firstCr, Add add) {
+    size_t size = 0, from = 0;
+    auto piece = [&](std::string_view p) {
+        size += p.size();
+        add(p);
+    };
+    for (size_t cr = firstCr; cr != std::string_view::npos; cr = body.find('\r', cr + 1)) {
+        if (cr + 1 < body.size() && body[cr + 1] != '\n') continue;
+        piece(body.substr(from, cr - from));
+        from = cr + 1;  // the LF after it, or the end
+    }
+    piece(body.substr(from));
+    if (!body.empty() && body.back() != '\n') piece("\n");
+    return size;
+}
+
+// Hands the hash the body's pieces gathered into blocks: one call for many short lines.
+class Gathered {
+public:
+    explicit Gathered(mailstore::mapi::MessageSearchKeyHash& hash) : hash_(hash) {}
+    void Add(std::string_view piece) {
+        if (held_ + piece.size() > sizeof block_) Flush();
+        if (piece.size() >= sizeof block_) {
+            hash_.Add(piece);
+            return;
+        }
+        std::memcpy(block_ + held_, piece.data(), piece.size());
+        held_ += piece.size();
+    }
+    void Flush() {
+        hash_.Add(std::string_view(block_, held_));
+        held_ = 0;
+    }
+
+private:
+    mailstore::mapi::MessageSearchKeyHash& hash_;
+    char block_[16384];
+    size_t held_ = 0;
+};
+
 }  // namespace
 
 std::vector<uint8_t> MessageDigest(std::string_view text) { return MessageDigest(text, mailstore::mime::ReadMessageTop(text)); }
 
 std::vector<uint8_t> MessageDigest(std::string_view text, const mailstore::mime::MessageTop& top) {
     // The header ends where the cut found its end (the message's top may stand after
-    // a separator line, a mark and blank lines: lines of the header all the same).
+    // a separator line, a mark and blank lines: lines of the header all the same). Its
+    // kept lines are gathered apart (they are few); the body is read where it is, in
+    // pieces between the CRs it loses.
     const size_t headerEnd = size_t(top.data.data() - text.data()) + top.headerLen;
-    std::string kept;
-    kept.reserve(text.size());
+    std::string head;
     size_t pos = 0;
     bool skipping = false;
-    while (pos < text.size()) {
-        const bool first = pos == 0, header = pos < headerEnd;
+    while (pos < text.size() && pos < headerEnd) {
+        const bool first = pos == 0;
         const std::string_view line = mailstore::mime::NextLine(text, pos);
-        if (header) {
-            if (first && mailstore::mime::IsSeparatorLine(line)) continue;
-            if (mailstore::mime::ContinuesField(line)) {
-                if (skipping) continue;  // a continuation line of a field left out
-            } else {
-                // Only a name written right before its colon is left out: so the digests
-                // of stores written before stay what they were.
-                const std::optional<mailstore::mime::FieldStart> field = mailstore::mime::FieldStartOf(line);
-                skipping = field && field->name.size() == field->colon && IsMailboxField(field->name);
-                if (skipping) continue;
-            }
+        if (first && mailstore::mime::IsSeparatorLine(line)) continue;
+        if (mailstore::mime::ContinuesField(line)) {
+            if (skipping) continue;  // a continuation line of a field left out
+        } else {
+            // Only a name written right before its colon is left out: so the digests
+            // of stores written before stay what they were.
+            const std::optional<mailstore::mime::FieldStart> field = mailstore::mime::FieldStartOf(line);
+            skipping = field && field->name.size() == field->colon && IsMailboxField(field->name);
+            if (skipping) continue;
         }
-        kept.append(line);
-        kept.push_back('\n');
+        head.append(line);
+        head.push_back('\n');
     }
-    return mailstore::mapi::MessageSearchKey(kept);
+    const std::string_view body = text.substr(pos);
+    const size_t firstCr = body.find('\r');
+    mailstore::mapi::MessageSearchKeyHash hash(head.size() + ForBodyLines(body, firstCr, [](std::string_view) {}));
+    Gathered gathered(hash);
+    gathered.Add(head);
+    ForBodyLines(body, firstCr, [&](std::string_view piece) { gathered.Add(piece); });
+    gathered.Flush();
+    return hash.Finish();
 }
 
 }  // namespace bv::conversion

@@ -135,13 +135,10 @@ private:
             p.recognised = labels.recognised;
         }
         mailstore::mapi::Message message;
-        std::vector<uint8_t> digest;
-        if (toStore) digest = MessageDigest(p.text, top);
-        mailstore::mime::ImportRfc822(p.text, top, message);
+        // How the store recognises the message when it has no Message-ID: its search key.
+        mailstore::mime::ImportRfc822(p.text, top, message, toStore ? MessageDigest(p.text, top) : std::vector<uint8_t>());
         // A message past what an .msg file holds keeps its bytes: they go along whole.
         if (toStore || mailstore::msg::FitsMsgFile(message)) std::string().swap(p.text);
-        // How the store recognises the message when it has no Message-ID.
-        if (toStore) message.props.SetBinary(mailstore::mapi::PR_SEARCH_KEY, digest);
         // A converted message is read, unless its labels say it is unread.
         message.props.SetInt(mailstore::mapi::PR_MESSAGE_FLAGS, mailstore::mapi::MSGFLAG_READ);
         if (target_.byLabel()) {

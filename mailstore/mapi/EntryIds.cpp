@@ -1,5 +1,6 @@
 #include "mailstore/mapi/EntryIds.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -54,24 +55,45 @@ std::vector<uint8_t> SmtpSearchKey(const std::string& address) {
     return out;
 }
 
-std::vector<uint8_t> MessageSearchKey(std::string_view bytes) {
-    constexpr uint64_t kP1 = 0x9E3779B185EBCA87ULL, kP2 = 0xC2B2AE3D27D4EB4FULL;
-    auto rotl = [](uint64_t x, int r) { return (x << r) | (x >> (64 - r)); };
-    uint64_t a = 0x243F6A8885A308D3ULL ^ bytes.size(), b = 0x13198A2E03707344ULL;
-    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
-    size_t n = bytes.size();
-    while (n >= 16) {
-        const uint64_t w1 = base::Get64(p), w2 = base::Get64(p + 8);
-        a = rotl(a + w1 * kP2, 31) * kP1;
-        b = rotl(b + w2 * kP2, 31) * kP1;
-        p += 16;
-        n -= 16;
+namespace {
+constexpr uint64_t kP1 = 0x9E3779B185EBCA87ULL, kP2 = 0xC2B2AE3D27D4EB4FULL;
+inline uint64_t Rotl(uint64_t x, int r) { return (x << r) | (x >> (64 - r)); }
+// One 16-byte stride into the two lanes.
+inline void Stride(uint64_t& a, uint64_t& b, const uint8_t* p) {
+    a = Rotl(a + base::Get64(p) * kP2, 31) * kP1;
+    b = Rotl(b + base::Get64(p + 8) * kP2, 31) * kP1;
+}
+}  // namespace
+
+MessageSearchKeyHash::MessageSearchKeyHash(uint64_t size)
+    : a_(0x243F6A8885A308D3ULL ^ size), b_(0x13198A2E03707344ULL) {}
+
+void MessageSearchKeyHash::Add(std::string_view piece) {
+    const auto* p = reinterpret_cast<const uint8_t*>(piece.data());
+    size_t n = piece.size();
+    uint64_t a = a_, b = b_;
+    if (held_ > 0) {
+        const size_t take = std::min(n, 16 - held_);
+        std::memcpy(tail_ + held_, p, take);
+        held_ += take;
+        p += take;
+        n -= take;
+        if (held_ < 16) return;
+        Stride(a, b, tail_);
+        held_ = 0;
     }
-    uint8_t tail[16] = {};
-    std::memcpy(tail, p, n);
-    const uint64_t w1 = base::Get64(tail), w2 = base::Get64(tail + 8);
-    a = rotl(a + (w1 ^ n) * kP2, 31) * kP1;
-    b = rotl(b + w2 * kP2, 31) * kP1;
+    for (; n >= 16; p += 16, n -= 16) Stride(a, b, p);
+    a_ = a;
+    b_ = b;
+    std::memcpy(tail_, p, n);
+    held_ = n;
+}
+
+std::vector<uint8_t> MessageSearchKeyHash::Finish() {
+    std::memset(tail_ + held_, 0, 16 - held_);
+    const uint64_t w1 = base::Get64(tail_), w2 = base::Get64(tail_ + 8);
+    uint64_t a = Rotl(a_ + (w1 ^ held_) * kP2, 31) * kP1;
+    uint64_t b = Rotl(b_ + w2 * kP2, 31) * kP1;
     auto mix = [](uint64_t h) {
         h ^= h >> 33;
         h *= 0xFF51AFD7ED558CCDULL;
@@ -79,11 +101,17 @@ std::vector<uint8_t> MessageSearchKey(std::string_view bytes) {
         h *= 0xC4CEB9FE1A85EC53ULL;
         return h ^ (h >> 33);
     };
-    uint64_t h1 = mix(a ^ rotl(b, 17)), h2 = mix(b ^ rotl(a, 29) ^ kP1);
+    uint64_t h1 = mix(a ^ Rotl(b, 17)), h2 = mix(b ^ Rotl(a, 29) ^ kP1);
     std::vector<uint8_t> key(16);
     base::Put64(key.data(), h1);
     base::Put64(key.data() + 8, h2);
     return key;
+}
+
+std::vector<uint8_t> MessageSearchKey(std::string_view bytes) {
+    MessageSearchKeyHash hash(bytes.size());
+    hash.Add(bytes);
+    return hash.Finish();
 }
 
 }  // namespace bv::mailstore::mapi

@@ -25,4 +25,18 @@ std::vector<uint8_t> SmtpSearchKey(const std::string& address);
 // over 16-byte strides, then mixed. Stable and quick; not meant to be cryptographic.
 std::vector<uint8_t> MessageSearchKey(std::string_view bytes);
 
+// The same key over bytes given in pieces, in order, `size` of them in all (the
+// key depends on the total, which comes first): for bytes that are not in one place.
+class MessageSearchKeyHash {
+public:
+    explicit MessageSearchKeyHash(uint64_t size);
+    void Add(std::string_view piece);
+    std::vector<uint8_t> Finish();
+
+private:
+    uint64_t a_, b_;
+    uint8_t tail_[16] = {};
+    size_t held_ = 0;
+};
+
 }  // namespace bv::mailstore::mapi

@@ -258,11 +258,13 @@ std::string ToUtf8(std::string_view bytes, const std::string& charsetIn, bool* u
 std::string ToCrLf(std::string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 32 + 2);
+    // Text without a CR (the usual case) has its line ends found by one search each.
+    const bool lfOnly = text.find('\r') == std::string_view::npos;
     while (!text.empty()) {
         // The next line end: an LF, or a CR before it.
         size_t lf = text.find('\n');
         size_t stop = lf == std::string_view::npos ? text.size() : lf;
-        size_t cr = text.substr(0, stop).find('\r');
+        size_t cr = lfOnly ? std::string_view::npos : text.substr(0, stop).find('\r');
         if (cr != std::string_view::npos) {
             out.append(text.substr(0, cr));
             out += "\r\n";

@@ -1,6 +1,7 @@
 #include "mailstore/mime/GMimeSupport.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstring>
 #include <mutex>
@@ -84,6 +85,77 @@ GMimeParserOptions* ParserOptions() {
 
 
 ParseIssues* CurrentParseIssues() { return tlIssues; }
+
+namespace {
+
+// The value of each base64 letter; the others are blanks, padding or anything else.
+constexpr uint8_t kBlank = 64, kPad = 65, kOther = 255;
+constexpr std::array<uint8_t, 256> kBase64Values = [] {
+    std::array<uint8_t, 256> t{};
+    t.fill(kOther);
+    const char* letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (uint8_t v = 0; v < 64; ++v) t[uint8_t(letters[v])] = v;
+    for (char c : {'\r', '\n', ' ', '\t'}) t[uint8_t(c)] = kBlank;
+    t[uint8_t('=')] = kPad;
+    return t;
+}();
+
+}  // namespace
+
+bool DecodePlainBase64(std::string_view raw, std::vector<uint8_t>& out) {
+    const auto* in = reinterpret_cast<const uint8_t*>(raw.data());
+    const size_t size = raw.size();
+    out.resize(size / 4 * 3 + 3);
+    uint8_t* o = out.data();
+    uint32_t bits = 0;
+    int held = 0;  // letters of the group being read
+    size_t i = 0;
+    for (; i < size; ++i) {
+        // Whole groups of four letters at a time, as lines hold them.
+        while (held == 0 && i + 4 <= size) {
+            const uint32_t a = kBase64Values[in[i]], b = kBase64Values[in[i + 1]], c = kBase64Values[in[i + 2]],
+                           d = kBase64Values[in[i + 3]];
+            if ((a | b | c | d) >= 64) break;
+            const uint32_t group = a << 18 | b << 12 | c << 6 | d;
+            o[0] = uint8_t(group >> 16);
+            o[1] = uint8_t(group >> 8);
+            o[2] = uint8_t(group);
+            o += 3;
+            i += 4;
+        }
+        if (i >= size) break;
+        const uint8_t v = kBase64Values[in[i]];
+        if (v == kBlank) continue;
+        if (v != kPad && v >= 64) return false;
+        if (v == kPad) break;
+        bits = bits << 6 | v;
+        if (++held == 4) {
+            o[0] = uint8_t(bits >> 16);
+            o[1] = uint8_t(bits >> 8);
+            o[2] = uint8_t(bits);
+            o += 3;
+            held = 0;
+            bits = 0;
+        }
+    }
+    if (i < size) {
+        // Padding: "=" after two letters of a group, "==" after three... then blanks only.
+        size_t pads = 0;
+        for (; i < size; ++i) {
+            const uint8_t v = kBase64Values[in[i]];
+            if (v == kPad) ++pads;
+            else if (v != kBlank) return false;
+        }
+        if (held < 2 || size_t(held) + pads != 4) return false;
+        bits <<= 6 * pads;
+        *o++ = uint8_t(bits >> 16);
+        if (held == 3) *o++ = uint8_t(bits >> 8);
+    } else if (held != 0) {
+        return false;
+    }
+    out.resize(size_t(o - out.data()));
+    return true;
+}
 
 bool ParseIssues::Has(Kind kind) const {
     return std::any_of(reports.begin(), reports.end(), [kind](const Report& r) { return r.kind == kind; });

@@ -60,6 +60,12 @@ private:
     ParseIssues* previous_;
 };
 
+// Base64 content as GMime decodes it, in one pass, when it is plain: letters of the
+// alphabet and blanks (CR, LF, space, tab) only, whole groups of four, padding only at
+// the end. Anything else returns false with `out` unspecified, for GMime's own
+// decoder to read and judge.
+bool DecodePlainBase64(std::string_view raw, std::vector<uint8_t>& out);
+
 // A string GMime or GLib allocated, freed with g_free.
 struct GFree {
     char* p;

@@ -73,6 +73,21 @@ bool ParseSimpleMailbox(std::string_view v, std::string& name, std::string& addr
     return true;
 }
 
+bool ParseSimpleMailboxList(std::string_view value, std::vector<Mailbox>& out) {
+    // (No quotes, comments or angle brackets around a comma in a list of plain mailboxes.)
+    const size_t before = out.size();
+    for (size_t start = 0;;) {
+        const size_t comma = value.find(',', start);
+        Mailbox& m = out.emplace_back();
+        if (!ParseSimpleMailbox(value.substr(start, comma - start), m.name, m.address)) {
+            out.resize(before);
+            return false;
+        }
+        if (comma == std::string_view::npos) return true;
+        start = comma + 1;
+    }
+}
+
 namespace {
 
 // Header text with its raw 8-bit bytes read in the declared charset (HeaderBytesToUtf8),
@@ -95,12 +110,6 @@ std::string RawTextInCharset(std::string_view raw, const std::string& charset, b
     out += HeaderBytesToUtf8(raw.substr(pos), charset);
     return out;
 }
-
-// Mailboxes of an address list, groups expanded.
-struct Mailbox {
-    std::string name;
-    std::string address;
-};
 
 // A mailbox as a mail reader keeps it: quotes some mailers leave around names go.
 void AddMailbox(Mailbox m, std::vector<Mailbox>& out) {
@@ -198,10 +207,9 @@ std::vector<Mailbox> AddressesOf(const HeaderFields& fields, std::string_view na
     std::vector<Mailbox> out;
     for (const HeaderField& f : fields) {
         if (!base::EqualsNoCase(f.name, name)) continue;
-        // Most fields hold one plain mailbox on one line, which needs no parser.
-        const bool folded = f.raw.find('\n') != f.raw.rfind('\n');
-        if (Mailbox m; !folded && ParseSimpleMailbox(f.raw, m.name, m.address)) {
-            AddMailbox(std::move(m), out);
+        // Most fields hold plain mailboxes, which need no parser.
+        if (std::vector<Mailbox> plain; ParseSimpleMailboxList(f.raw, plain)) {
+            for (Mailbox& m : plain) AddMailbox(std::move(m), out);
             continue;
         }
         // Header bytes read as the rest of the header is read (UTF-8, else the declared

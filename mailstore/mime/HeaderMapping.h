@@ -3,6 +3,7 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "mailstore/mapi/Message.h"
 #include "mailstore/mime/TopHeader.h"
@@ -21,5 +22,15 @@ void MapHeaderFields(const HeaderFields& fields, std::string_view header, const 
 // name and address and returns true. Anything else returns false and is left to the
 // full address parser.
 bool ParseSimpleMailbox(std::string_view value, std::string& name, std::string& address);
+
+// A mailbox of an address list: its display name (none: empty) and its address.
+struct Mailbox {
+    std::string name;
+    std::string address;
+};
+
+// A list of such plain mailboxes separated by commas, lines folded between them or not:
+// appends each to `out` and returns true. Anything else returns false, `out` as it was.
+bool ParseSimpleMailboxList(std::string_view value, std::vector<Mailbox>& out);
 
 }  // namespace bv::mailstore::mime

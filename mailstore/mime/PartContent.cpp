@@ -84,6 +84,7 @@ bool DecodeContent(std::string_view raw, GMimeContentEncoding enc, Binary& out, 
         if (!clean) problem = "uuencoded data is damaged or truncated";
         return clean;
     }
+    if (enc == GMIME_CONTENT_ENCODING_BASE64 && DecodePlainBase64(raw, out)) return true;  // the usual case
     size_t invalid = 0, significant = 0;
     if (enc == GMIME_CONTENT_ENCODING_BASE64) CountBase64(raw, significant, invalid);
     GMimeEncoding state;

@@ -54,9 +54,12 @@ void TakeOutNuls(PropertyBag& bag, std::vector<std::string>& where) {
         std::string name = NulFieldName(id);
         if (std::find(where.begin(), where.end(), name) == where.end()) where.push_back(std::move(name));
     };
+    auto hasNul = [](const std::string& s) { return s.find('\0') != std::string::npos; };
     for (const auto& [id, prop] : bag.All()) {
-        const bool text = std::holds_alternative<std::string>(prop.value), list = std::holds_alternative<std::vector<std::string>>(prop.value);
-        if (!text && !list) continue;
+        // (copied only when there is something to take out)
+        const auto* text = std::get_if<std::string>(&prop.value);
+        const auto* list = std::get_if<std::vector<std::string>>(&prop.value);
+        if (!(text && hasNul(*text)) && !(list && std::any_of(list->begin(), list->end(), hasNul))) continue;
         Property fixed = prop;
         if (auto s = std::get_if<std::string>(&fixed.value)) clean(*s, id);
         if (auto v = std::get_if<std::vector<std::string>>(&fixed.value))
@@ -94,13 +97,14 @@ bool NulsTakenOut(mapi::Message& out, bool attached) {
     return true;
 }
 
-void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out, int depth) {
+void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out, int depth,
+               std::vector<uint8_t> searchKey = {}) {
     std::vector<std::string>& warnings = out.warnings;
     const std::string_view data = top.data;
     const Envelope& envelope = top.envelope;
     const size_t headerLen = top.headerLen, bodyStart = top.bodyStart;
 
-    std::vector<uint8_t> searchKey = mapi::MessageSearchKey(bytes);
+    if (searchKey.empty()) searchKey = mapi::MessageSearchKey(bytes);
 
     const bool hasHeader = headerLen > 0 && LooksLikeHeader(data);
     if (!data.empty() && !LooksLikeHeader(data) && LooksLikeText(data)) {
@@ -192,7 +196,9 @@ void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth) {
 
 void ImportRfc822(std::string_view bytes, mapi::Message& out) { ImportMessageAt(bytes, out, 0); }
 
-void ImportRfc822(std::string_view bytes, const MessageTop& top, mapi::Message& out) { ImportTop(bytes, top, out, 0); }
+void ImportRfc822(std::string_view bytes, const MessageTop& top, mapi::Message& out, std::vector<uint8_t> searchKey) {
+    ImportTop(bytes, top, out, 0, std::move(searchKey));
+}
 
 void ImportRfc822File(const std::filesystem::path& path, mapi::Message& out) {
     std::ifstream in(path, std::ios::binary);

@@ -2,6 +2,7 @@
 #pragma once
 #include <filesystem>
 #include <string_view>
+#include <vector>
 
 #include "mailstore/mapi/Message.h"
 #include "mailstore/mime/TopHeader.h"
@@ -46,8 +47,10 @@ namespace bv::mailstore::mime {
 void ImportRfc822File(const std::filesystem::path& path, mapi::Message& out);
 void ImportRfc822(std::string_view bytes, mapi::Message& out);
 // The same for a message whose top the caller has read already (ReadMessageTop of
-// the same bytes), so that its header is cut only once.
-void ImportRfc822(std::string_view bytes, const MessageTop& top, mapi::Message& out);
+// the same bytes), so that its header is cut only once; `searchKey`, when not empty,
+// is the message's PR_SEARCH_KEY, in place of the one made from its bytes.
+void ImportRfc822(std::string_view bytes, const MessageTop& top, mapi::Message& out,
+                  std::vector<uint8_t> searchKey = {});
 
 // The whole message `bytes` as attachment number `number`: "original-message.eml", by
 // value, of MIME type message/rfc822 (what a reader opens where a message could not be

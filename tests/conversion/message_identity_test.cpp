@@ -69,6 +69,12 @@ TEST(MessageIdentity, DigestStaysWhatStoresWereWrittenWith) {
         "From a\r\nSubject: no body\r\nStatus: RO",
         "From a",
         "",
+        "Subject: long\n\n" + std::string(20000, 'q') + "\n",  // bodies past the digest's 16 KB blocks
+        "Subject: lines\r\n\r\n" + [] {
+            std::string lines;
+            for (int i = 0; i < 1000; ++i) lines += std::string(size_t(i % 90), 'z') + "\r\n";
+            return lines;
+        }(),
     };
     // Real mail: every message of the mailboxes and .eml files of the test data.
     for (const auto& e : std::filesystem::recursive_directory_iterator(BV_TEST_DATA)) {
@@ -84,5 +90,16 @@ TEST(MessageIdentity, DigestStaysWhatStoresWereWrittenWith) {
     for (const std::string& m : messages) {
         EXPECT_EQ(MessageDigest(m), FirstDigest(m)) << m.substr(0, 200);
         EXPECT_EQ(MessageDigest(m, bv::mailstore::mime::ReadMessageTop(m)), FirstDigest(m)) << m.substr(0, 200);
+    }
+}
+
+TEST(MessageIdentity, KeyOfBytesInPiecesIsTheKeyOfTheWhole) {
+    std::string bytes;
+    for (int i = 0; i < 100; ++i) bytes += "line " + std::to_string(i) + "\n";
+    for (size_t cut = 0; cut <= bytes.size(); cut += 7) {
+        bv::mailstore::mapi::MessageSearchKeyHash hash(bytes.size());
+        hash.Add(std::string_view(bytes).substr(0, cut));
+        hash.Add(std::string_view(bytes).substr(cut));
+        EXPECT_EQ(hash.Finish(), bv::mailstore::mapi::MessageSearchKey(bytes)) << cut;
     }
 }

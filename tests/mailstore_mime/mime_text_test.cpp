@@ -124,6 +124,39 @@ TEST(MimeText, PlainMailboxesReadAsGMimeReadsThem) {
     g_mime_parser_options_free(options);
 }
 
+TEST(MimeText, PlainMailboxListsReadAsGMimeReadsThem) {
+    g_mime_init();
+    GMimeParserOptions* options = g_mime_parser_options_new();
+    std::mt19937 rng(11);
+    const char* items[] = {"a@example.com", "Ann Lee <first.last+tag@mail.example.org>", "'Bob' <b@example.com>",
+                           "UPPER@EXAMPLE.COM", "Ann  Lee <a@b.c>", "\"Lee, Ann\" <a@b.c>", "", "(x) a@b.c"};
+    const char* joins[] = {", ", ",", ",\n ", " ,\r\n\t", ";"};
+    int plain = 0;
+    for (int n = 0; n < 1000; ++n) {
+        std::string value = items[rng() % 8];
+        for (int k = int(rng() % 4); k > 0; --k) value += std::string(joins[rng() % 5]) + items[rng() % 8];
+        std::vector<Mailbox> quick{{"kept", "kept"}};
+        if (!ParseSimpleMailboxList(value + "\n", quick)) {
+            EXPECT_EQ(quick.size(), 1u) << value;
+            continue;
+        }
+        ++plain;
+        InternetAddressList* list = internet_address_list_parse(options, value.c_str());
+        ASSERT_NE(list, nullptr) << value;
+        ASSERT_EQ(size_t(internet_address_list_length(list)), quick.size() - 1) << value;
+        for (size_t i = 1; i < quick.size(); ++i) {
+            InternetAddress* ia = internet_address_list_get_address(list, int(i - 1));
+            ASSERT_TRUE(INTERNET_ADDRESS_IS_MAILBOX(ia)) << value;
+            const char* gname = internet_address_get_name(ia);
+            EXPECT_EQ(quick[i].name, gname ? gname : "") << value;
+            EXPECT_EQ(quick[i].address, internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(ia))) << value;
+        }
+        g_object_unref(list);
+    }
+    EXPECT_GT(plain, 100) << "plain lists are read without the parser";
+    g_mime_parser_options_free(options);
+}
+
 TEST(MimeText, FileNames) {
     EXPECT_EQ(SanitizeFileName("  a/b\\c:d*e?.txt. "), "a_b_c_d_e_.txt");
     EXPECT_EQ(SanitizeFileName("..."), "");

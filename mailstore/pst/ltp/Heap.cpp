@@ -49,8 +49,8 @@ Hid HeapWriter::Allocate(const uint8_t* data, size_t size) {
     Block* b = &blocks_.back();
     size_t index = blocks_.size() - 1;
     auto fits = [&](const Block& blk, size_t idx) {
-        size_t total = HeaderSize(idx) + blk.used + size + PageMapSize(blk.items.size() + 1) + 1;
-        return total <= kMaxBlockData && blk.items.size() < kMaxItemsPerBlock;
+        size_t total = HeaderSize(idx) + blk.used + size + PageMapSize(blk.ends.size() + 1) + 1;
+        return total <= kMaxBlockData && blk.ends.size() < kMaxItemsPerBlock;
     };
     if (!fits(*b, index)) {
         if (blocks_.size() >= 0xFFFF) FormatError("HID", "hidBlockIndex", "heap exceeds 65535 blocks");
@@ -58,18 +58,21 @@ Hid HeapWriter::Allocate(const uint8_t* data, size_t size) {
         b = &blocks_.back();
         index = blocks_.size() - 1;
     }
-    b->items.emplace_back(data, data + size);
+    if (b->data.empty()) b->data.reserve(kMaxBlockData);
+    b->data.insert(b->data.end(), data, data + size);
+    b->ends.push_back(uint16_t(b->data.size()));
     b->used += size;
     ++b->count;
-    return MakeHid(uint32_t(index), uint32_t(b->items.size()));
+    return MakeHid(uint32_t(index), uint32_t(b->ends.size()));
 }
 
 void HeapWriter::Overwrite(Hid hid, const uint8_t* data, size_t size) {
     Block& b = blocks_.at(hid >> 16);
     if (b.taken) throw std::logic_error("HeapWriter: item of a block already written");
-    Bytes& item = b.items.at(((hid >> 5) & 0x7FF) - 1);
-    if (item.size() != size) FormatError("HNPAGEMAP", "rgibAlloc", "item size changed");
-    std::memcpy(item.data(), data, size);
+    const size_t k = ((hid >> 5) & 0x7FF) - 1;
+    const size_t start = k == 0 ? 0 : b.ends.at(k - 1);
+    if (b.ends.at(k) - start != size) FormatError("HNPAGEMAP", "rgibAlloc", "item size changed");
+    std::memcpy(b.data.data() + start, data, size);
 }
 
 uint8_t HeapWriter::FillLevel(size_t i) const {
@@ -84,19 +87,18 @@ Bytes HeapWriter::BuildBlock(size_t i, bool last) const {
     ibHnpm += ibHnpm & 1;  // the page map starts on an even offset
     // Every block of a data tree but the last holds 8176 bytes: as Outlook does,
     // the page map follows the items and zero padding follows the page map.
-    Bytes block(last ? ibHnpm + PageMapSize(b.items.size()) : kMaxBlockData, 0);
-    size_t freeItems = 0;
-    for (const Bytes& item : b.items) freeItems += item.empty() ? 1 : 0;
-    size_t off = hdr;
+    Bytes block(last ? ibHnpm + PageMapSize(b.ends.size()) : kMaxBlockData, 0);
+    if (!b.data.empty()) std::memcpy(block.data() + hdr, b.data.data(), b.data.size());
+    size_t freeItems = 0, start = 0;
     uint8_t* map = block.data() + ibHnpm;
-    Put16(map, uint16_t(b.items.size()));  // cAlloc
-    Put16(map + 2, uint16_t(freeItems));   // cFree: empty items count as freed
-    for (size_t k = 0; k < b.items.size(); ++k) {
-        Put16(map + 4 + 2 * k, uint16_t(off));
-        if (!b.items[k].empty()) std::memcpy(block.data() + off, b.items[k].data(), b.items[k].size());
-        off += b.items[k].size();
+    for (size_t k = 0; k < b.ends.size(); ++k) {
+        Put16(map + 4 + 2 * k, uint16_t(hdr + start));
+        freeItems += b.ends[k] == start ? 1 : 0;
+        start = b.ends[k];
     }
-    Put16(map + 4 + 2 * b.items.size(), uint16_t(off));
+    Put16(map, uint16_t(b.ends.size()));  // cAlloc
+    Put16(map + 2, uint16_t(freeItems));  // cFree: empty items count as freed
+    Put16(map + 4 + 2 * b.ends.size(), uint16_t(hdr + start));
     Put16(block.data(), uint16_t(ibHnpm));
     return block;
 }
@@ -122,7 +124,8 @@ std::vector<std::pair<size_t, Bytes>> HeapWriter::TakeCompleteBlocks() {
         SetFillLevels(i, block);
         Block& b = blocks_[i];
         b.taken = true;
-        std::vector<Bytes>().swap(b.items);
+        Bytes().swap(b.data);
+        std::vector<uint16_t>().swap(b.ends);
         out.push_back({i, std::move(block)});
     };
     size_t complete = blocks_.size() - 1;  // the last block may still take items

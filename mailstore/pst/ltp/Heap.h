@@ -42,7 +42,8 @@ public:
 
 private:
     struct Block {
-        std::vector<Bytes> items;
+        Bytes data;                   // the items one after the other
+        std::vector<uint16_t> ends;   // where each item ends in `data`
         size_t used = 0;
         size_t count = 0;  // items, also after they were taken
         bool taken = false;

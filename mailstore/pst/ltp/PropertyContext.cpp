@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <type_traits>
 
 #include "mailstore/pst/ltp/Bth.h"
 
@@ -113,43 +114,67 @@ bool PatchInlineValue(std::vector<Bytes>& blocks, uint16_t propId, uint32_t valu
     return PatchIn(blocks, Get32(hdr + 4), hdr[3], propId, value);
 }
 
-LtpNode BuildPropertyContext(std::vector<PcProp> props, const SubnodeNidSource& nextSubnid) {
-    std::sort(props.begin(), props.end(), [](const PcProp& a, const PcProp& b) { return a.id < b.id; });
-    for (size_t i = 1; i < props.size(); ++i)
-        if (props[i].id == props[i - 1].id) FormatError("PC BTH record", "wPropId", "duplicate property " + std::to_string(props[i].id));
+namespace {
+
+// The PC of the properties `order` points to. A value that goes to a subnode is moved
+// there from a PcProp, copied from a const PcProp.
+template <class Prop>
+LtpNode BuildPc(std::vector<Prop*> order, const SubnodeNidSource& nextSubnid) {
+    std::sort(order.begin(), order.end(), [](const Prop* a, const Prop* b) { return a->id < b->id; });
+    for (size_t i = 1; i < order.size(); ++i)
+        if (order[i]->id == order[i - 1]->id) FormatError("PC BTH record", "wPropId", "duplicate property " + std::to_string(order[i]->id));
     LtpNode node;
     HeapWriter heap(bTypePC);
     uint8_t hdr[8] = {bTypeBTH, 2, 6, 0, 0, 0, 0, 0};
     Hid bth = heap.Allocate(hdr, 8);
     Bytes records;
-    records.reserve(props.size() * 8);
-    for (PcProp& p : props) {
-        size_t fixed = FixedTypeSize(p.type);
+    records.reserve(order.size() * 8);
+    for (Prop* p : order) {
+        size_t fixed = FixedTypeSize(p->type);
         uint32_t hnid = 0;
         if (fixed && fixed <= 4) {
-            if (p.value.size() != fixed) FormatError("PC BTH record", "dwValueHnid", "value size does not match its type");
+            if (p->value.size() != fixed) FormatError("PC BTH record", "dwValueHnid", "value size does not match its type");
             uint8_t v[4] = {0, 0, 0, 0};
-            std::memcpy(v, p.value.data(), fixed);
+            std::memcpy(v, p->value.data(), fixed);
             hnid = Get32(v);
-        } else if (p.value.empty()) {
+        } else if (p->value.empty()) {
             hnid = 0;  // an empty value has no heap item, as Outlook writes it
-        } else if (p.value.size() <= kMaxHeapItem) {
-            hnid = heap.Allocate(p.value);
+        } else if (p->value.size() <= kMaxHeapItem) {
+            hnid = heap.Allocate(p->value);
         } else {
             Nid nid = nextSubnid();
             LtpSubnode sub;
             sub.nid = nid;
-            sub.data = std::move(p.value);
+            if constexpr (std::is_const_v<Prop>) sub.data = p->value;
+            else sub.data = std::move(p->value);
             node.subnodes.push_back(std::move(sub));
             hnid = nid;
         }
-        Append16(records, p.id);
-        Append16(records, p.type);
+        Append16(records, p->id);
+        Append16(records, p->type);
         Append32(records, hnid);
     }
     heap.SetUserRoot(WriteBth(heap, 2, 6, records, bth));
     node.blocks = heap.Finish();
     return node;
+}
+
+template <class Prop, class Props>
+std::vector<Prop*> PointersTo(Props& props) {
+    std::vector<Prop*> out;
+    out.reserve(props.size());
+    for (auto& p : props) out.push_back(&p);
+    return out;
+}
+
+}  // namespace
+
+LtpNode BuildPropertyContext(std::vector<PcProp>&& props, const SubnodeNidSource& nextSubnid) {
+    return BuildPc(PointersTo<PcProp>(props), nextSubnid);
+}
+
+LtpNode BuildPropertyContext(const std::vector<PcProp>& props, const SubnodeNidSource& nextSubnid) {
+    return BuildPc(PointersTo<const PcProp>(props), nextSubnid);
 }
 
 std::vector<PcProp> ReadPropertyContext(const HeapReader& heap, const std::function<Bytes(Nid)>& subnode) {

@@ -20,8 +20,10 @@ struct PcProp {
 };
 
 // Builds a PC from properties (any order; sorted by id here). Values over 3580 bytes
-// go to subnodes named by `nextSubnid`; their bytes are moved there (pass a copy to keep them).
-LtpNode BuildPropertyContext(std::vector<PcProp> props, const SubnodeNidSource& nextSubnid);
+// go to subnodes named by `nextSubnid`: moved there from `props` given to keep, copied
+// from `props` that stay the caller's.
+LtpNode BuildPropertyContext(std::vector<PcProp>&& props, const SubnodeNidSource& nextSubnid);
+LtpNode BuildPropertyContext(const std::vector<PcProp>& props, const SubnodeNidSource& nextSubnid);
 
 // Replaces the dwValueHnid of an inline (at most 4-byte) property in a built PC.
 // Returns false when the PC has no such property.

@@ -7,11 +7,23 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -224,9 +236,123 @@ Placed WriteUnnamedThenLink(std::string_view data, const std::filesystem::path& 
 }
 #endif
 
+#ifdef _WIN32
+// The C runtime's number for a failure of the system's file calls, so that its words
+// are the same as for every other write of the program (a full disk reads as ENOSPC).
+int ErrnoOf(DWORD code) {
+    switch (code) {
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL: return ENOSPC;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_BAD_NETPATH: return ENOENT;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_WRITE_PROTECT: return EACCES;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS: return EEXIST;
+        case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
+        case ERROR_INVALID_NAME: return EINVAL;
+        default: return EIO;
+    }
+}
+
+enum class Placed {
+    Named,  // the file has its name
+    Taken,  // a file stands under the name: the temporary name will do
+};
+
+// A new file made under its own name for this writer alone and marked for deletion
+// until it is complete: a failure, or the end of the process however it ends, removes
+// it, and nothing else opens it meanwhile. One name looked up and no rename: a file's
+// cost on Windows is in its name's look-ups and the system calls around it (and more
+// so under Wine, where each is a request to its server and every look-up of a name not
+// yet there reads the whole folder).
+class PendingFile {
+public:
+    // The file, or none when the name is taken.
+    static std::optional<PendingFile> Create(const std::filesystem::path& path) {
+        HANDLE h = CreateFileW(path.wstring().c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            const DWORD code = GetLastError();
+            if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) return std::nullopt;
+            Fail("cannot create the file", ErrnoOf(code));
+        }
+        PendingFile file(h);
+        file.MarkForDeletion(true);
+        return file;
+    }
+    PendingFile(PendingFile&& other) noexcept : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
+    PendingFile& operator=(PendingFile&&) = delete;
+    ~PendingFile() {
+        if (stream_) std::fclose(stream_);  // (closes the handle)
+        else if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    }
+
+    void Write(std::string_view data) {
+        while (!data.empty()) {
+            DWORD put = 0;
+            const DWORD want = DWORD(std::min<size_t>(data.size(), 1u << 30));
+            if (!WriteFile(handle_, data.data(), want, &put, nullptr)) Fail("cannot write the file", ErrnoOf(GetLastError()));
+            if (put == 0) Fail("cannot write the file", ENOSPC);
+            data.remove_prefix(put);
+        }
+    }
+    // Through a stream of the C runtime on the file, flushed at the writer's end.
+    void Write(const FileContentWriter& write) {
+        const int fd = _open_osfhandle(intptr_t(handle_), _O_BINARY);
+        if (fd < 0) Fail("cannot write the file", errno);
+        stream_ = _fdopen(fd, "wb");
+        if (!stream_) {
+            _close(fd);  // (closes the handle)
+            handle_ = INVALID_HANDLE_VALUE;
+            Fail("cannot write the file", errno);
+        }
+        WriteAndFlush(write, stream_);
+    }
+    // The content is complete: the file stays.
+    void Keep() { MarkForDeletion(false); }
+
+private:
+    explicit PendingFile(HANDLE h) : handle_(h) {}
+    void MarkForDeletion(bool remove) {
+        FILE_DISPOSITION_INFO disposition{};
+        disposition.DeleteFile = remove;
+        if (!SetFileInformationByHandle(handle_, FileDispositionInfo, &disposition, sizeof disposition))
+            Fail(remove ? "cannot create the file" : "cannot write the file", ErrnoOf(GetLastError()));
+    }
+
+    HANDLE handle_;
+    FILE* stream_ = nullptr;
+};
+
+// Writes `content` (bytes, or a writer) to a new file under the name; Taken when a
+// file stands there already.
+template <class Content>
+Placed WriteNewFile(const std::filesystem::path& path, const Content& content) {
+    std::optional<PendingFile> file = PendingFile::Create(path);
+    if (!file) return Placed::Taken;
+    file->Write(content);
+    file->Keep();
+    return Placed::Named;
+}
+#endif
+
 }  // namespace
 
 namespace {
+
+// Content in memory written through the stream.
+FileContentWriter WriterOf(std::string_view data) {
+    return [data](FILE* file) {
+        errno = 0;
+        if (!data.empty() && std::fwrite(data.data(), 1, data.size(), file) != data.size())
+            throw MailStoreError(std::generic_category().message(errno ? errno : ENOSPC));
+    };
+}
 
 // Writes the content under a temporary name beside `path`, then gives it the name,
 // replacing a file there; with `keepSame` a file there of the same content is kept
@@ -259,6 +385,8 @@ bool WriteThroughTemporary(const std::filesystem::path& path, const FileContentW
 void WriteCompleteFile(const std::filesystem::path& path, const FileContentWriter& write) {
 #if defined(__linux__) && defined(O_TMPFILE)
     if (WriteUnnamedThenLink(write, path, false) != Placed::NotHere) return;
+#elif defined(_WIN32)
+    if (WriteNewFile(path, write) == Placed::Named) return;
 #endif
     WriteThroughTemporary(path, write, false);
 }
@@ -270,6 +398,8 @@ bool WriteCompleteFileUnlessSame(const std::filesystem::path& path, const FileCo
         case Placed::Kept: return false;
         case Placed::NotHere: break;
     }
+#elif defined(_WIN32)
+    if (WriteNewFile(path, write) == Placed::Named) return true;
 #endif
     return WriteThroughTemporary(path, write, true);
 }
@@ -277,12 +407,10 @@ bool WriteCompleteFileUnlessSame(const std::filesystem::path& path, const FileCo
 void WriteCompleteFile(const std::filesystem::path& path, std::string_view data) {
 #if defined(__linux__) && defined(O_TMPFILE)
     if (WriteUnnamedThenLink(data, path, false) != Placed::NotHere) return;
+#elif defined(_WIN32)
+    if (WriteNewFile(path, data) == Placed::Named) return;
 #endif
-    WriteCompleteFile(path, [data](FILE* file) {
-        errno = 0;
-        if (!data.empty() && std::fwrite(data.data(), 1, data.size(), file) != data.size())
-            throw MailStoreError(std::generic_category().message(errno ? errno : ENOSPC));
-    });
+    WriteThroughTemporary(path, WriterOf(data), false);
 }
 
 bool WriteCompleteFileUnlessSame(const std::filesystem::path& path, std::string_view data) {
@@ -298,9 +426,11 @@ bool WriteCompleteFileUnlessSame(const std::filesystem::path& path, std::string_
         if (SameContent(path, data)) return false;
         throw;
     }
+#elif defined(_WIN32)
+    if (WriteNewFile(path, data) == Placed::Named) return true;
 #endif
     if (SameContent(path, data)) return false;
-    WriteCompleteFile(path, data);
+    WriteThroughTemporary(path, WriterOf(data), false);
     return true;
 }
 

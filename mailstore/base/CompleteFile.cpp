@@ -7,7 +7,6 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -23,6 +22,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#include <winternl.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -261,35 +261,35 @@ int ErrnoOf(DWORD code) {
 
 enum class Placed {
     Named,  // the file has its name
-    Taken,  // a file stands under the name: the temporary name will do
+    Kept,   // a file of the same content had it: left as it is
 };
 
-// A new file made under its own name for this writer alone and marked for deletion
-// until it is complete: a failure, or the end of the process however it ends, removes
-// it, and nothing else opens it meanwhile. One name looked up and no rename: a file's
-// cost on Windows is in its name's look-ups and the system calls around it (and more
-// so under Wine, where each is a request to its server and every look-up of a name not
-// yet there reads the whole folder).
-class PendingFile {
+constexpr auto kRenameInformation = FILE_INFORMATION_CLASS(10);  // FileRenameInformation
+constexpr NTSTATUS kNameCollision = NTSTATUS(0xC0000035L);      // STATUS_OBJECT_NAME_COLLISION
+
+// A new file under a temporary name beside its own, for this writer alone, given its
+// name through its handle once it is complete. A file's cost on Windows is in the
+// look-ups of its names and the system calls around them (under Wine each is a request
+// to its server, and each look-up of a name not yet there reads the whole folder):
+// two names, no status calls, no reopening, nothing read back on a first run.
+class NamedWhenWhole {
 public:
-    // The file, or none when the name is taken.
-    static std::optional<PendingFile> Create(const std::filesystem::path& path) {
-        HANDLE h = CreateFileW(path.wstring().c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) {
-            const DWORD code = GetLastError();
-            if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) return std::nullopt;
-            Fail("cannot create the file", ErrnoOf(code));
-        }
-        PendingFile file(h);
-        file.MarkForDeletion(true);
-        return file;
+    explicit NamedWhenWhole(const std::filesystem::path& path) : path_(path), tmp_(TemporaryPathFor(path)) {
+        handle_ = CreateFileW(tmp_.wstring().c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle_ == INVALID_HANDLE_VALUE) Fail("cannot create the file", ErrnoOf(GetLastError()));
     }
-    PendingFile(PendingFile&& other) noexcept : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
-    PendingFile& operator=(PendingFile&&) = delete;
-    ~PendingFile() {
+    NamedWhenWhole(const NamedWhenWhole&) = delete;
+    NamedWhenWhole& operator=(const NamedWhenWhole&) = delete;
+    // Unless it got its name, the temporary file goes.
+    ~NamedWhenWhole() {
+        if (!named_) {
+            FILE_DISPOSITION_INFO remove{};
+            remove.DeleteFile = TRUE;
+            SetFileInformationByHandle(handle_, FileDispositionInfo, &remove, sizeof remove);
+        }
         if (stream_) std::fclose(stream_);  // (closes the handle)
-        else if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+        else CloseHandle(handle_);
     }
 
     void Write(std::string_view data) {
@@ -307,36 +307,69 @@ public:
         if (fd < 0) Fail("cannot write the file", errno);
         stream_ = _fdopen(fd, "wb");
         if (!stream_) {
+            const int error = errno;
             _close(fd);  // (closes the handle)
             handle_ = INVALID_HANDLE_VALUE;
-            Fail("cannot write the file", errno);
+            named_ = true;  // (nothing left to remove through it)
+            Fail("cannot write the file", error);
         }
         WriteAndFlush(write, stream_);
     }
-    // The content is complete: the file stays.
-    void Keep() { MarkForDeletion(false); }
 
-private:
-    explicit PendingFile(HANDLE h) : handle_(h) {}
-    void MarkForDeletion(bool remove) {
-        FILE_DISPOSITION_INFO disposition{};
-        disposition.DeleteFile = remove;
-        if (!SetFileInformationByHandle(handle_, FileDispositionInfo, &disposition, sizeof disposition))
-            Fail(remove ? "cannot create the file" : "cannot write the file", ErrnoOf(GetLastError()));
+    // Gives the complete file its name; false when a file stands there already and
+    // `replace` is not asked for.
+    bool Name(bool replace) {
+        UNICODE_STRING nt{};
+        if (!RtlDosPathNameToNtPathName_U(std::filesystem::absolute(path_).wstring().c_str(), &nt, nullptr, nullptr))
+            Fail("cannot move " + tmp_.string() + " into place", EINVAL);
+        std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + nt.Length);
+        auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+        info->ReplaceIfExists = replace;
+        info->RootDirectory = nullptr;
+        info->FileNameLength = nt.Length;
+        std::memcpy(info->FileName, nt.Buffer, nt.Length);
+        RtlFreeUnicodeString(&nt);
+        IO_STATUS_BLOCK io{};
+        const NTSTATUS status = NtSetInformationFile(handle_, &io, info, ULONG(buffer.size()), kRenameInformation);
+        if (status == kNameCollision && !replace) return false;
+        if (status < 0)
+            Fail("cannot move " + tmp_.string() + " into place", ErrnoOf(RtlNtStatusToDosError(status)));
+        named_ = true;
+        return true;
     }
 
-    HANDLE handle_;
+    // Whether the file under the name holds what this one does.
+    bool SameAsNamed() {
+        LARGE_INTEGER size{};
+        if (!GetFileSizeEx(handle_, &size)) return false;
+        uint64_t at = 0;
+        return SameContent(path_, uint64_t(size.QuadPart), [&](char* buffer, size_t n) {
+            OVERLAPPED o{};
+            o.Offset = DWORD(at);
+            o.OffsetHigh = DWORD(at >> 32);
+            DWORD got = 0;
+            if (!ReadFile(handle_, buffer, DWORD(n), &got, &o)) return size_t(0);
+            at += got;
+            return size_t(got);
+        });
+    }
+
+private:
+    std::filesystem::path path_, tmp_;
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
     FILE* stream_ = nullptr;
+    bool named_ = false;
 };
 
-// Writes `content` (bytes, or a writer) to a new file under the name; Taken when a
-// file stands there already.
+// Writes `content` (bytes, or a writer) under a temporary name and gives it the name;
+// a file already there is replaced, or with `keepSame` kept when it holds the same.
 template <class Content>
-Placed WriteNewFile(const std::filesystem::path& path, const Content& content) {
-    std::optional<PendingFile> file = PendingFile::Create(path);
-    if (!file) return Placed::Taken;
-    file->Write(content);
-    file->Keep();
+Placed WriteNamedWhenWhole(const std::filesystem::path& path, const Content& content, bool keepSame) {
+    NamedWhenWhole file(path);
+    file.Write(content);
+    if (file.Name(false)) return Placed::Named;
+    if (keepSame && file.SameAsNamed()) return Placed::Kept;
+    file.Name(true);
     return Placed::Named;
 }
 #endif
@@ -386,7 +419,8 @@ void WriteCompleteFile(const std::filesystem::path& path, const FileContentWrite
 #if defined(__linux__) && defined(O_TMPFILE)
     if (WriteUnnamedThenLink(write, path, false) != Placed::NotHere) return;
 #elif defined(_WIN32)
-    if (WriteNewFile(path, write) == Placed::Named) return;
+    WriteNamedWhenWhole(path, write, false);
+    return;
 #endif
     WriteThroughTemporary(path, write, false);
 }
@@ -399,7 +433,7 @@ bool WriteCompleteFileUnlessSame(const std::filesystem::path& path, const FileCo
         case Placed::NotHere: break;
     }
 #elif defined(_WIN32)
-    if (WriteNewFile(path, write) == Placed::Named) return true;
+    return WriteNamedWhenWhole(path, write, true) == Placed::Named;
 #endif
     return WriteThroughTemporary(path, write, true);
 }
@@ -408,7 +442,8 @@ void WriteCompleteFile(const std::filesystem::path& path, std::string_view data)
 #if defined(__linux__) && defined(O_TMPFILE)
     if (WriteUnnamedThenLink(data, path, false) != Placed::NotHere) return;
 #elif defined(_WIN32)
-    if (WriteNewFile(path, data) == Placed::Named) return;
+    WriteNamedWhenWhole(path, data, false);
+    return;
 #endif
     WriteThroughTemporary(path, WriterOf(data), false);
 }
@@ -427,7 +462,13 @@ bool WriteCompleteFileUnlessSame(const std::filesystem::path& path, std::string_
         throw;
     }
 #elif defined(_WIN32)
-    if (WriteNewFile(path, data) == Placed::Named) return true;
+    try {
+        return WriteNamedWhenWhole(path, data, true) == Placed::Named;
+    } catch (const MailStoreError&) {
+        // A full disk does not fail a file that needed no writing.
+        if (SameContent(path, data)) return false;
+        throw;
+    }
 #endif
     if (SameContent(path, data)) return false;
     WriteThroughTemporary(path, WriterOf(data), false);

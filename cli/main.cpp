@@ -24,10 +24,14 @@
 #include "conversion/PathHelpers.h"
 #include "conversion/StoreReadBack.h"
 #include "mailstore/base/PlatformFile.h"
+#include "summary/RunSummary.h"
 #include "version.h"
 
 namespace fs = std::filesystem;
 using namespace bv::conversion;
+using bv::summary::FolderCountsText;
+using bv::summary::ReadBackText;
+using bv::summary::StoreErrorText;
 
 namespace {
 
@@ -279,10 +283,8 @@ int Verify(const std::vector<std::string>& stores) {
     return report.asWritten() ? 0 : 1;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    bv::mailstore::base::UseUtf8CommandLine(argc, argv);
+// The command line as given.
+struct Arguments {
     std::string to, dest;
     bool single = false;
     bool byLabel = false;
@@ -294,41 +296,45 @@ int main(int argc, char** argv) {
     std::vector<std::string> inputs;
     // Help and the version are given once every argument is known good: a wrong one wins.
     bool help = false, version = false;
+};
+
+// Reads the arguments into `args`; the exit status of a usage error, or -1.
+int ParseArguments(int argc, char** argv, Arguments& args) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
-            help = true;
+            args.help = true;
         } else if (a == "--version" || a == "-V") {
-            version = true;
+            args.version = true;
         } else if (a == "--to" || a == "-t") {
             if (++i >= argc) return UsageError("--to needs an output kind");
-            to = argv[i];
+            args.to = argv[i];
         } else if (a.rfind("--to=", 0) == 0) {
-            to = a.substr(5);
+            args.to = a.substr(5);
         } else if (a == "-o" || a == "--output") {
             if (++i >= argc) return UsageError("-o needs a destination folder");
-            dest = argv[i];
+            args.dest = argv[i];
         } else if (a == "--report" || a.rfind("--report=", 0) == 0) {
             if (a == "--report") {
                 if (++i >= argc) return UsageError("--report needs a file");
-                reportPath = argv[i];
+                args.reportPath = argv[i];
             } else {
-                reportPath = a.substr(9);
+                args.reportPath = a.substr(9);
             }
-            if (reportPath.empty()) return UsageError("--report needs a file");
+            if (args.reportPath.empty()) return UsageError("--report needs a file");
         } else if (a == "--verify") {
-            verify = true;
+            args.verify = true;
         } else if (a == "--single-pst") {
-            single = true;
+            args.single = true;
         } else if (a == "--by-label") {
-            byLabel = true;
+            args.byLabel = true;
         } else if (a == "--label-map") {
             if (++i >= argc) return UsageError("--label-map needs a file");
-            labelMap = argv[i];
-            if (labelMap.empty()) return UsageError("--label-map needs a file");
+            args.labelMap = argv[i];
+            if (args.labelMap.empty()) return UsageError("--label-map needs a file");
         } else if (a.rfind("--label-map=", 0) == 0) {
-            labelMap = a.substr(12);
-            if (labelMap.empty()) return UsageError("--label-map needs a file");
+            args.labelMap = a.substr(12);
+            if (args.labelMap.empty()) return UsageError("--label-map needs a file");
         } else if (a == "--max-pst-size" || a.rfind("--max-pst-size=", 0) == 0) {
             std::string size;
             if (a == "--max-pst-size") {
@@ -337,63 +343,58 @@ int main(int argc, char** argv) {
             } else {
                 size = a.substr(15);
             }
-            if (!ParseSize(size, maxPstSize))
+            if (!ParseSize(size, args.maxPstSize))
                 return UsageError("--max-pst-size takes a size such as 50G, 512M or 0, not \"" + size + "\"");
-            maxPstSizeGiven = true;
+            args.maxPstSizeGiven = true;
         } else if (a == "--") {
-            for (++i; i < argc; ++i) inputs.push_back(argv[i]);
+            for (++i; i < argc; ++i) args.inputs.push_back(argv[i]);
         } else if (!a.empty() && a[0] == '-' && a != "-") {
             return UsageError("unknown option " + a);
         } else {
-            inputs.push_back(a);
+            args.inputs.push_back(a);
         }
     }
-    if (help) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    if (version) {
-        std::puts("brimvault-convert " BV_VERSION_SHORT);
-        return 0;
-    }
-    if (verify) {
-        if (!to.empty() || !dest.empty() || single || byLabel || maxPstSizeGiven || !reportPath.empty())
-            return UsageError("--verify takes only stores");
-        return Verify(inputs);
-    }
-    RunOptions options;
+    return -1;
+}
+
+// The run's options from the arguments; the exit status of a usage error, or -1.
+int RunOptionsOf(Arguments& args, RunOptions& options) {
     // The kind in any case: "PST" as "pst".
-    for (char& c : to)
+    for (char& c : args.to)
         if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    const std::string& to = args.to;
     if (to == "eml") options.kind = OutputKind::Eml;
     else if (to == "emlx") options.kind = OutputKind::Emlx;
     else if (to == "msg") options.kind = OutputKind::Msg;
     else if (to == "pst") options.kind = OutputKind::Pst;
     else return UsageError(to.empty() ? "--to is required" : "unknown output kind \"" + to + "\"");
-    if (single && options.kind != OutputKind::Pst) return UsageError("--single-pst goes with --to pst");
-    if (maxPstSizeGiven && options.kind != OutputKind::Pst) return UsageError("--max-pst-size goes with --to pst");
-    options.singleStore = single;
-    options.byLabel = byLabel;
-    if (!labelMap.empty()) {
-        if (!byLabel) return UsageError("--label-map goes with --by-label");
+    if (args.single && options.kind != OutputKind::Pst) return UsageError("--single-pst goes with --to pst");
+    if (args.maxPstSizeGiven && options.kind != OutputKind::Pst) return UsageError("--max-pst-size goes with --to pst");
+    options.singleStore = args.single;
+    options.byLabel = args.byLabel;
+    if (!args.labelMap.empty()) {
+        if (!args.byLabel) return UsageError("--label-map goes with --by-label");
         try {
-            options.labelMap = LabelMap::Read(labelMap);
+            options.labelMap = LabelMap::Read(args.labelMap);
         } catch (const std::exception& e) {
             return UsageError(e.what());
         }
     }
-    options.maxPstSize = maxPstSize;
-    if (dest.empty()) return UsageError("-o DEST is required");
-    if (inputs.empty()) return UsageError("no input mailbox given");
+    options.maxPstSize = args.maxPstSize;
+    if (args.dest.empty()) return UsageError("-o DEST is required");
+    if (args.inputs.empty()) return UsageError("no input mailbox given");
+    return -1;
+}
 
-    // Inputs become absolute paths, folders the files below them. When the
-    // destination lies inside an input folder, the files below it that a run writes
-    // (the outputs of this run and earlier ones) are not taken as inputs.
+// The inputs as the run's list: absolute paths, folders the files below them. When the
+// destination lies inside an input folder, the files below it that a run writes (the
+// outputs of this run and earlier ones) are not taken as inputs. Folders that cannot be
+// listed whole go into `listErrors`.
+std::vector<std::string> ListInputs(const std::vector<std::string>& inputs, const fs::path& destPath,
+                                    std::vector<Failure>& listErrors) {
     std::error_code ec;
-    fs::path destPath = fs::absolute(fs::u8path(dest), ec).lexically_normal();
     const std::string destPrefix = (fs::weakly_canonical(destPath, ec) / "").string();
-    std::vector<std::string>& rows = options.inputs;
-    std::vector<Failure> listErrors;
+    std::vector<std::string> rows;
     for (const std::string& in : inputs) {
         fs::path p = fs::absolute(fs::u8path(in), ec).lexically_normal();
         if (fs::is_directory(p, ec)) {
@@ -407,8 +408,13 @@ int main(int argc, char** argv) {
             rows.push_back(p.string());
         }
     }
-    // The run makes the destination when something is to go into it; a file in the
-    // place of it or of a folder above it is told now.
+    return rows;
+}
+
+// The run makes the destination when something is to go into it; a file in the place
+// of it or of a folder above it is told before the run. False then.
+bool DestinationCanBeMade(const fs::path& destPath) {
+    std::error_code ec;
     for (fs::path at = destPath; !at.empty(); at = at.parent_path()) {
         if (!fs::exists(at, ec)) {
             if (at == at.parent_path()) break;
@@ -417,38 +423,21 @@ int main(int argc, char** argv) {
         if (!fs::is_directory(at, ec)) {
             std::fprintf(stderr, "brimvault-convert: cannot create the destination folder %s: %s\n",
                          destPath.string().c_str(), std::make_error_code(std::errc::not_a_directory).message().c_str());
-            return 1;
+            return false;
         }
         break;
     }
+    return true;
+}
 
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
-
-    options.destination = destPath.string();
-    CliProgress progress;
-    std::unique_ptr<ItemReportFile> reportFile;
-    if (!reportPath.empty()) {
-        try {
-            reportFile = std::make_unique<ItemReportFile>(Utf8(fs::absolute(fs::u8path(reportPath), ec)));
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "brimvault-convert: cannot write the report: %s\n", e.what());
-            return 1;
-        }
-    }
-    progress.ReportTo(reportFile.get());
-    RunReport report = RunConversion(options, progress);
-    progress.Clear();
-    const std::string reportError = reportFile ? reportFile->error() : std::string();
-    if (!reportError.empty()) std::fprintf(stderr, "brimvault-convert: %s\n", reportError.c_str());
-
-    // Each failure once, on standard error; one summary line on standard output.
-    if (report.storeError)
-        std::fprintf(stderr, "brimvault-convert: %s\n", ToLf(StoreErrorText(report.storeErrorReason)).c_str());
+// Each failure once, on standard error; one summary line on standard output.
+void PrintOutcome(const RunReport& report, const std::vector<Failure>& listErrors) {
+    if (report.storeError())
+        std::fprintf(stderr, "brimvault-convert: %s\n", ToLf(StoreErrorText(report.endedBy->reason)).c_str());
     for (const Failure& e : listErrors) std::fprintf(stderr, "failed: %s: %s\n", e.file.c_str(), e.reason.c_str());
     for (const Failure& f : report.failures) {
         // The store error above already names the store and why it failed.
-        if (report.storeError && &f == &report.failures.back()) continue;
+        if (report.storeError() && &f == &report.failures.back()) continue;
         std::fprintf(stderr, "failed: %s: %s\n", f.file.c_str(), f.reason.c_str());
     }
     for (const Failure& w : report.warnings) std::fprintf(stderr, "warning: %s: %s\n", w.file.c_str(), w.reason.c_str());
@@ -460,12 +449,63 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "brimvault-convert: stopped by %s; the message in hand was finished and open stores closed\n",
                      g_signal == SIGINT ? "SIGINT" : "SIGTERM");
     std::fputs(SummaryLine(report, listErrors.size()).c_str(), stdout);
-    if (!report.stopped && !report.storeError) {
+    if (!report.stopped && !report.storeError()) {
         if (!report.storeParts.empty()) std::puts("Stores larger than the size limit were written in parts:");
         for (const std::string& part : report.storeParts) std::puts(part.c_str());
         std::fputs(FolderCountsText(report, "\n").c_str(), stdout);
     }
     std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bv::mailstore::base::UseUtf8CommandLine(argc, argv);
+    Arguments args;
+    if (const int status = ParseArguments(argc, argv, args); status >= 0) return status;
+    if (args.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args.version) {
+        std::puts("brimvault-convert " BV_VERSION_SHORT);
+        return 0;
+    }
+    if (args.verify) {
+        if (!args.to.empty() || !args.dest.empty() || args.single || args.byLabel || args.maxPstSizeGiven ||
+            !args.reportPath.empty())
+            return UsageError("--verify takes only stores");
+        return Verify(args.inputs);
+    }
+    RunOptions options;
+    if (const int status = RunOptionsOf(args, options); status >= 0) return status;
+
+    std::error_code ec;
+    const fs::path destPath = fs::absolute(fs::u8path(args.dest), ec).lexically_normal();
+    std::vector<Failure> listErrors;
+    options.inputs = ListInputs(args.inputs, destPath, listErrors);
+    if (!DestinationCanBeMade(destPath)) return 1;
+
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+
+    options.destination = destPath.string();
+    CliProgress progress;
+    std::unique_ptr<ItemReportFile> reportFile;
+    if (!args.reportPath.empty()) {
+        try {
+            reportFile = std::make_unique<ItemReportFile>(Utf8(fs::absolute(fs::u8path(args.reportPath), ec)));
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "brimvault-convert: cannot write the report: %s\n", e.what());
+            return 1;
+        }
+    }
+    progress.ReportTo(reportFile.get());
+    RunReport report = RunConversion(options, progress);
+    progress.Clear();
+    const std::string reportError = reportFile ? reportFile->error() : std::string();
+    if (!reportError.empty()) std::fprintf(stderr, "brimvault-convert: %s\n", reportError.c_str());
+    PrintOutcome(report, listErrors);
 
     if (g_signal == SIGINT) return 130;
     if (g_signal == SIGTERM) return 143;

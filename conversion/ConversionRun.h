@@ -1,7 +1,7 @@
 // The conversion run: every mailbox of a list cut into its messages, each delivered
 // as an .eml, .emlx or .msg file or into a .pst store. The caller (the window,
 // brimvault-convert, the tests) captures its options once, watches the run through
-// an observer and formats the report the run returns.
+// an observer and words the report the run returns.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -51,9 +51,13 @@ struct InputResult {
 struct RunReport {
     std::string destination;       // the destination folder, with its trailing separator
     bool stopped = false;          // ended early because StopRequested() turned true
-    bool storeError = false;       // a store could not be opened: the run ended there
-    bool diskFull = false;         // a write found the disk full: the run ended there
-    std::string storeErrorReason;  // which store file and why, in plain words
+    // The failure that ended the run before the end of its list, as it stands in
+    // `failures`: a full disk, a store that could not be opened or a destination that
+    // takes no file. None when the run went on to the end (or was stopped).
+    std::optional<Failure> endedBy;
+    bool diskFull() const { return endedBy && endedBy->kind == FailureKind::DiskFull; }
+    // A store could not be opened (nor, for it, the destination): the run ended there.
+    bool storeError() const { return endedBy && endedBy->kind != FailureKind::DiskFull; }
     // Inputs with something to convert: mailboxes (first line a "From " separator),
     // contacts and calendar files.
     int inputsFound = 0;
@@ -88,27 +92,14 @@ struct RunReport {
     ReadBackReport readBack;
     // Not one input was a mailbox (an empty list, a folder without files, only files
     // that are no mailboxes): nothing was converted, and that is no success.
-    bool nothingToConvert() const { return inputsFound == 0 && !storeError && !stopped; }
+    bool nothingToConvert() const { return inputsFound == 0 && !storeError() && !stopped; }
     bool ok() const {
-        return !storeError && !stopped && failures.empty() && !nothingToConvert() && readBack.asWritten();
+        return !storeError() && !stopped && failures.empty() && !nothingToConvert() && readBack.asWritten();
     }
 };
 
-// Runs the conversion. Never throws.
+// Runs the conversion. Never throws. The report says what became of each input;
+// summary/RunSummary words it.
 RunReport RunConversion(const RunOptions& options, RunObserver& observer);
-
-// The completion text of a finished run: the fixed success texts when nothing
-// failed or was lost, "Nothing to convert" and what failed when no input was a
-// mailbox, otherwise counts, the failures and the warnings (the first 20
-// of each and a count of the rest). After a run sorting by labels it ends with the
-// messages per folder (FolderCountsText) unless `withFolderCounts` is false. After a
-// .pst run it ends with what reading the stores back found (ReadBackText).
-std::string CompletionText(const RunReport& report, bool pstOutput, bool withFolderCounts = true);
-// The messages per label folder as a table, one line per folder under a heading
-// line, lines ended by `lineEnd`; "" when the run did not sort by labels.
-std::string FolderCountsText(const RunReport& report, const char* lineEnd = "\r\n");
-// The text shown when a store cannot be opened: the cause first, in plain words
-// (`reason` names the store file and why), then that the run stopped there.
-std::string StoreErrorText(const std::string& reason);
 
 }  // namespace bv::conversion

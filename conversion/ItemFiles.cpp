@@ -237,44 +237,59 @@ std::string ItemMsgFileName(ItemFileKind kind, const std::string& folder, int64_
     return folder + kPathSeparator + prefix + std::to_string(n) + ".msg";
 }
 
+namespace {
+
+// The items of a contacts or calendar file, as they are read.
+struct OpenedItems {
+    std::unique_ptr<std::istream> in;  // contacts
+    HeldBytes calendarBytes;           // of a member: read whole first
+    std::string readError;             // a member's data that could not be read to its end
+    std::unique_ptr<ItemSource> source;
+};
+
+// Opens the items of a file (`bytes` null) or of a member read from `bytes`. False, with
+// the failure in `result` and told, when the file cannot be read at all.
+bool OpenItems(ItemFileKind kind, const ItemFileTarget& target, RunObserver& observer, InputFile* bytes,
+               OpenedItems& opened, ItemFileResult& result) {
+    auto fail = [&](std::string reason) {
+        result.failures.push_back({target.inputPath, std::move(reason)});
+        TellNotConverted(observer, target.inputPath, result.failures.back().reason);
+        return false;
+    };
+    const fs::path path = fs::u8path(target.inputPath);
+    if (kind == ItemFileKind::Contacts) {
+        if (bytes) {
+            opened.in = std::make_unique<InputFileStream>(*bytes);
+        } else {
+            opened.in = std::make_unique<std::ifstream>(path, std::ios::binary);
+            if (!*opened.in) return fail("cannot open the file");
+        }
+        opened.source = std::make_unique<ContactSource>(*opened.in);
+        return true;
+    }
+    if (bytes) {
+        if (std::optional<std::string> tooLarge = ReadCalendarMember(*bytes, opened.calendarBytes))
+            return fail(std::move(*tooLarge));
+        if (bytes->failed()) opened.readError = bytes->error();
+    }
+    // What was read before damage converts; the damage is told after it.
+    auto calendar = bytes ? std::make_unique<AppointmentSource>(opened.calendarBytes)
+                          : std::make_unique<AppointmentSource>(path);
+    if (!calendar->FileError().empty())
+        return fail(opened.readError.empty() ? calendar->FileError() : opened.readError);
+    opened.source = std::move(calendar);
+    return true;
+}
+
+}  // namespace
+
 ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, RunObserver& observer,
                                InputFile* bytes) {
     ItemFileResult result;
-    const fs::path path = fs::u8path(target.inputPath);
-    std::unique_ptr<std::istream> in;
-    HeldBytes calendarBytes;    // of a member: read whole first
-    std::string readError;      // a member's data that could not be read to its end
-    std::unique_ptr<ItemSource> source;
-    if (kind == ItemFileKind::Contacts) {
-        if (bytes) {
-            in = std::make_unique<InputFileStream>(*bytes);
-        } else {
-            in = std::make_unique<std::ifstream>(path, std::ios::binary);
-            if (!*in) {
-                result.failures.push_back({target.inputPath, "cannot open the file"});
-                TellNotConverted(observer, target.inputPath, result.failures.back().reason);
-                return result;
-            }
-        }
-        source = std::make_unique<ContactSource>(*in);
-    } else {
-        if (bytes) {
-            if (std::optional<std::string> tooLarge = ReadCalendarMember(*bytes, calendarBytes)) {
-                result.failures.push_back({target.inputPath, std::move(*tooLarge)});
-                TellNotConverted(observer, target.inputPath, result.failures.back().reason);
-                return result;
-            }
-            if (bytes->failed()) readError = bytes->error();
-        }
-        // What was read before damage converts; the damage is told after it.
-        auto calendar = bytes ? std::make_unique<AppointmentSource>(calendarBytes) : std::make_unique<AppointmentSource>(path);
-        if (!calendar->FileError().empty()) {
-            result.failures.push_back({target.inputPath, readError.empty() ? calendar->FileError() : readError});
-            TellNotConverted(observer, target.inputPath, result.failures.back().reason);
-            return result;
-        }
-        source = std::move(calendar);
-    }
+    OpenedItems opened;
+    if (!OpenItems(kind, target, observer, bytes, opened, result)) return result;
+    std::string& readError = opened.readError;
+    ItemSource* source = opened.source.get();
     Item item;
     int64_t n = 0;
     // What became of the item, for an observer that wants to know.
@@ -309,7 +324,7 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
         const std::string where = "line " + std::to_string(item.line) + ": ";
         if (!item.error.empty()) {
             ++result.failed;
-            result.failures.push_back({target.inputPath, where + item.error});
+            result.failures.push_back({target.inputPath, where + item.error, FailureKind::MessageFailed});
             tell(ItemOutcome::Result::Failed, item.error);
             continue;
         }
@@ -357,10 +372,10 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
             if (IsDiskFull(e.what())) {
                 // Every later write would fail the same way: one failure, and the run ends.
                 result.diskFull = true;
-                result.failures.push_back({target.inputPath, DiskFullReason(e.what())});
+                result.failures.push_back({target.inputPath, DiskFullReason(e.what()), FailureKind::DiskFull});
                 break;
             }
-            result.failures.push_back({target.inputPath, where + e.what()});
+            result.failures.push_back({target.inputPath, where + e.what(), FailureKind::MessageFailed});
             continue;
         }
         for (const std::string& w : item.message.warnings) result.warnings.push_back({target.inputPath, where + w});
@@ -376,7 +391,7 @@ ItemFileResult ConvertItemFile(ItemFileKind kind, const ItemFileTarget& target, 
     if (bytes && kind == ItemFileKind::Contacts && !result.stopped && !result.diskFull) {
         // A stop or a full disk leaves the member unread on purpose.
         if (bytes->failed()) readError = bytes->error();
-    } else if (kind == ItemFileKind::Contacts && in->bad()) {
+    } else if (kind == ItemFileKind::Contacts && opened.in->bad()) {
         readError = "the file could not be read to its end";
     }
     if (!readError.empty()) {

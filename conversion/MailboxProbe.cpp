@@ -35,10 +35,12 @@ Probed ReadMBOXFile(const std::string& fileName) {
 }
 
 Probed ProbeMailbox(InputFile& in, const std::string& name) {
-    auto fail = [&name](std::string why) { return Probed{MboxMode::None, Failure{name, std::move(why)}}; };
+    auto fail = [&name](std::string why) {
+        return Probed{MboxMode::None, Failure{name, std::move(why), FailureKind::NotAMailbox}};
+    };
     SkipToMailboxStart(in);
     const size_t got = in.Ensure(kProbeBytes);
-    if (in.failed()) return fail(in.error());
+    if (in.failed()) return {MboxMode::None, Failure{name, in.error()}};
     constexpr std::string_view kFrom = "From ";
     if (got < kFrom.size() || std::memcmp(in.data(), kFrom.data(), kFrom.size()) != 0) {
         if (got == 0 && in.offset() == 0) return fail("not a mailbox: the file is empty");

@@ -59,7 +59,8 @@ MessageOutput::DiskFolder MessageOutput::FolderOnDisk(const std::vector<std::str
     if (!target_.byLabel()) return {target_.mailboxFolder, std::nullopt};
     if (std::optional<std::string> folder = target_.diskFolders->FolderFor(target_.mailboxFolder, labelFolder))
         return {std::move(*folder), std::nullopt};
-    return {std::string(), Failure{LabelFolderOnDisk(target_.mailboxFolder, labelFolder), "cannot create the output folder"}};
+    return {std::string(), Failure{LabelFolderOnDisk(target_.mailboxFolder, labelFolder), "cannot create the output folder",
+                                    FailureKind::OutputFolder}};
 }
 
 void MessageOutput::Failed(Failure failure) {
@@ -69,7 +70,8 @@ void MessageOutput::Failed(Failure failure) {
     } else if (!diskFull_) {
         diskFull_ = true;
         const bool store = target_.kind == OutputKind::Pst && target_.store;
-        failures_.push_back({store ? target_.store->path() : failure.file, DiskFullReason(failure.reason)});
+        failures_.push_back({store ? target_.store->path() : failure.file, DiskFullReason(failure.reason),
+                             FailureKind::DiskFull});
     }
 }
 
@@ -108,6 +110,7 @@ private:
         MessageFileWrite written = WriteMessageFile(p.destination, emlx ? built : p.text);
         p.alreadyThere = written.alreadyThere;
         p.failure = std::move(written.failure);
+        if (p.failure) p.failure->kind = FailureKind::MessageFailed;
     }
 };
 
@@ -424,7 +427,7 @@ void MessageOutput::Collected(Pending& p) {
         }
     } catch (const std::exception& e) {
         Tell(p, ItemOutcome::Result::Failed, e.what());
-        Failed({p.target, e.what()});
+        Failed({p.target, e.what(), FailureKind::MessageFailed});
     }
     p.prepared.reset();
 }

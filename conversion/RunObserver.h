@@ -60,9 +60,22 @@ inline void TellNotConverted(RunObserver& observer, const std::string& input, co
     observer.ItemDone(o);
 }
 
+// What kind of thing went wrong: the run records each failure once, with its kind,
+// and those who show the report word the kinds that end or colour the run.
+enum class FailureKind {
+    InputUnreadable,      // an input file, archive or archive member that cannot be read
+    NotAMailbox,          // a listed file or member that is no mailbox (or an archive holding none)
+    MessageFailed,        // a message, contact, event or task not converted
+    OutputFolder,         // an output folder that cannot be made
+    StoreError,           // a store that cannot be made, added to or finished
+    DestinationUnusable,  // the destination takes no file: the run ends there
+    DiskFull,             // a write found the disk full: the run ends there
+};
+
 struct Failure {
     std::string file;    // mailbox, message file or store concerned
     std::string reason;  // what went wrong, in words a user understands
+    FailureKind kind = FailureKind::InputUnreadable;
 };
 
 }  // namespace bv::conversion

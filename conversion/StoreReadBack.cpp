@@ -8,8 +8,6 @@ namespace bv::conversion {
 
 namespace {
 
-constexpr size_t kDifferencesListed = 20;
-
 // One store read back, then the validator's checks of the node database (the read
 // back has read the folders and items already).
 void ReadBackOne(const std::string& path, const mailstore::pst::WrittenStore* written, ReadBackReport& report) {
@@ -61,18 +59,6 @@ ReadBackReport ReadBackStores(const std::vector<std::string>& paths) {
     ReadBackReport report;
     for (const std::string& path : paths) ReadBackOne(path, nullptr, report);
     return report;
-}
-
-std::string ReadBackText(const ReadBackReport& r, const char* lineEnd) {
-    if (r.stores == 0) return "";
-    std::string text = "read back: " + std::to_string(r.items) + " items in " + std::to_string(r.folders) + " folders";
-    if (r.asWritten()) return text + ", as written" + lineEnd;
-    text += std::string("; differs from what was written:") + lineEnd;
-    for (size_t i = 0; i < r.differences.size() && i < kDifferencesListed; ++i)
-        text += r.differences[i].file + ": " + r.differences[i].reason + lineEnd;
-    if (r.differences.size() > kDifferencesListed)
-        text += "... and " + std::to_string(r.differences.size() - kDifferencesListed) + " more." + lineEnd;
-    return text;
 }
 
 }  // namespace bv::conversion

@@ -26,9 +26,4 @@ ReadBackReport ReadBackWritten(std::vector<mailstore::pst::WrittenStore> written
 // Reads back stores written earlier: each against what it says of itself.
 ReadBackReport ReadBackStores(const std::vector<std::string>& paths);
 
-// "read back: N items in M folders, as written", or "read back: N items in M folders;
-// differs from what was written:" and one line per difference, lines ended by `lineEnd`.
-// "" when no store was read back.
-std::string ReadBackText(const ReadBackReport& report, const char* lineEnd = "\r\n");
-
 }  // namespace bv::conversion

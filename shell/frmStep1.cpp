@@ -1,11 +1,5 @@
 #include "shell/frmStep1.h"
 
-#include <QFileInfo>
-
-#include <QFile>
-
-#include <QDir>
-
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -48,6 +42,7 @@
 #include "filelist/Prompts.h"
 #include "shell/CaptionFit.h"
 #include "shell/NativePrompts.h"
+#include "shell/RunTexts.h"
 #include "shell/RunThread.h"
 
 namespace bv::shell {
@@ -181,23 +176,6 @@ const char* const kLabelMapTip =
 QString Translated(const char* english) { return QCoreApplication::translate("frmStep1", english); }
 QString Translated(const QString& english) { return Translated(english.toUtf8().constData()); }
 
-// A text the run made, each line in the person's language where it is one of the
-// run's fixed lines; lines with counts, names and reasons stay as they are.
-QString TranslatedLines(const QString& text) {
-    QStringList lines = text.split(QStringLiteral("\r\n"));
-    for (QString& line : lines)
-        if (!line.isEmpty()) line = QCoreApplication::translate("Completion", line.toUtf8().constData());
-    return lines.join(QStringLiteral("\r\n"));
-}
-
-// A completion text cut at its first blank line: the lead for the box, the lists
-// below it for the box's details area.
-std::pair<QString, QString> LeadAndLists(const QString& text) {
-    const qsizetype blank = text.indexOf(QStringLiteral("\r\n\r\n"));
-    if (blank < 0) return {text, QString()};
-    return {text.left(blank), text.mid(blank + 4)};
-}
-
 }  // namespace
 
 frmStep1::frmStep1(std::unique_ptr<filelist::Prompts> prompts, QWidget* parent)
@@ -242,34 +220,7 @@ void frmStep1::CreateControls() {
     setFont(ControlFont(8.25, false));
     resize(Twips(kClientWidthTwips), Twips(kClientHeightTwips));
 
-    std::vector<QWidget*> focusable;
-    for (const ControlRow& row : kControls) {
-        QWidget* container = row.in ? Control<QWidget>(row.in) : this;
-        const QString caption = row.caption ? Translated(row.caption) : Translated(kHeaderNotice);
-        QWidget* w = nullptr;
-        switch (row.kind) {
-            case Kind::Band: w = new Band(container); break;
-            case Kind::Label: {
-                auto* label = new QLabel(caption, container);
-                label->setTextFormat(Qt::PlainText);
-                label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-                w = label;
-                break;
-            }
-            case Kind::Button: w = new QPushButton(caption, container); break;
-            case Kind::Grid: w = new QTableWidget(container); break;
-            case Kind::Frame: w = new QGroupBox(caption, container); break;
-            case Kind::Panel: w = new QWidget(container); break;
-            case Kind::Option: w = new QRadioButton(caption, container); break;
-            case Kind::Check: w = new QCheckBox(caption, container); break;
-            case Kind::Image: w = new QLabel(container); break;
-            case Kind::Progress: w = new QProgressBar(container); break;
-        }
-        w->setObjectName(QString::fromLatin1(row.name));
-        if (w->focusPolicy() != Qt::NoFocus) focusable.push_back(w);
-        // Enter presses a focused button, as Space does.
-        if (auto* button = qobject_cast<QPushButton*>(w)) button->setAutoDefault(true);
-    }
+    std::vector<QWidget*> focusable = MakeControls();
     LayOut();
     // The focus order follows the layout: top to bottom, then left to right.
     auto place = [this](QWidget* w) {
@@ -308,37 +259,7 @@ void frmStep1::CreateControls() {
     CmdHelp = Control<QPushButton>("CmdHelp");
     cmdEnd = Control<QPushButton>("cmdEnd");
 
-    // Looks and initial states beyond caption and place.
-    lblTitle->setFont(ControlFont(14.25, true));
-    for (QLabel* head : {lblTitle, Control<QLabel>("lblNotice")}) {
-        QPalette pal = head->palette();
-        pal.setColor(QPalette::WindowText, Qt::black);
-        pal.setColor(QPalette::Window, Qt::white);
-        head->setPalette(pal);
-        head->setAutoFillBackground(true);
-    }
-    Label1->setFont(ControlFont(8.25, true));
-    QPalette readingPal = Label1->palette();
-    readingPal.setColor(QPalette::WindowText, QColor(0, 64, 64));
-    Label1->setPalette(readingPal);
-    Image3->setPixmap(windowIcon().pixmap(Twips(240), Twips(240)));
-    CmdConvert->setFont(ControlFont(14.25, false));
-    CmdConvert->setEnabled(false);
-    QPalette whitePal = Picture3->palette();
-    whitePal.setColor(QPalette::Window, Qt::white);
-    Picture3->setPalette(whitePal);
-    Picture3->setAutoFillBackground(true);
-    singleStoreWanted_ = Settings()->value(kSingleStoreKey, true).toBool();
-    ChkAllinOnePST->setChecked(false);
-    ChkAllinOnePST->setEnabled(false);
-    ChkAllinOnePST->setToolTip(Translated("Selecting this option will allow you to create a single PST file for all MBOX files"));
-    ChkByLabel->setToolTip(
-        Translated("Each message goes to the folder its labels choose and keeps its unread and starred state"));
-    CmdLabelMap->setToolTip(Translated(kLabelMapTip));
-    OptPST->setToolTip(Translated(
-        "A store larger than 50 GB is written in parts. Microsoft 365's PST import skips items over 150 MB "
-        "(each is converted with a warning) and recommends stores of at most 20 GB: for it, convert with "
-        "brimvault-convert --max-pst-size 20G"));
+    StyleControls();
 
     // The share of the run's input read, over all mailboxes.
     prgRun->setRange(0, 1000);
@@ -370,6 +291,73 @@ void frmStep1::CreateControls() {
     stopSearch_->setContext(Qt::WindowShortcut);
     stopSearch_->setEnabled(false);
     connect(stopSearch_, &QShortcut::activated, this, [this] { searchStopped_ = true; });
+}
+
+// The controls of the table, in their containers; those that take the focus, in order.
+std::vector<QWidget*> frmStep1::MakeControls() {
+    std::vector<QWidget*> focusable;
+    for (const ControlRow& row : kControls) {
+        QWidget* container = row.in ? Control<QWidget>(row.in) : this;
+        const QString caption = row.caption ? Translated(row.caption) : Translated(kHeaderNotice);
+        QWidget* w = nullptr;
+        switch (row.kind) {
+            case Kind::Band: w = new Band(container); break;
+            case Kind::Label: {
+                auto* label = new QLabel(caption, container);
+                label->setTextFormat(Qt::PlainText);
+                label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+                w = label;
+                break;
+            }
+            case Kind::Button: w = new QPushButton(caption, container); break;
+            case Kind::Grid: w = new QTableWidget(container); break;
+            case Kind::Frame: w = new QGroupBox(caption, container); break;
+            case Kind::Panel: w = new QWidget(container); break;
+            case Kind::Option: w = new QRadioButton(caption, container); break;
+            case Kind::Check: w = new QCheckBox(caption, container); break;
+            case Kind::Image: w = new QLabel(container); break;
+            case Kind::Progress: w = new QProgressBar(container); break;
+        }
+        w->setObjectName(QString::fromLatin1(row.name));
+        if (w->focusPolicy() != Qt::NoFocus) focusable.push_back(w);
+        // Enter presses a focused button, as Space does.
+        if (auto* button = qobject_cast<QPushButton*>(w)) button->setAutoDefault(true);
+    }
+    return focusable;
+}
+
+// Looks and initial states beyond caption and place.
+void frmStep1::StyleControls() {
+    lblTitle->setFont(ControlFont(14.25, true));
+    for (QLabel* head : {lblTitle, Control<QLabel>("lblNotice")}) {
+        QPalette pal = head->palette();
+        pal.setColor(QPalette::WindowText, Qt::black);
+        pal.setColor(QPalette::Window, Qt::white);
+        head->setPalette(pal);
+        head->setAutoFillBackground(true);
+    }
+    Label1->setFont(ControlFont(8.25, true));
+    QPalette readingPal = Label1->palette();
+    readingPal.setColor(QPalette::WindowText, QColor(0, 64, 64));
+    Label1->setPalette(readingPal);
+    Image3->setPixmap(windowIcon().pixmap(Twips(240), Twips(240)));
+    CmdConvert->setFont(ControlFont(14.25, false));
+    CmdConvert->setEnabled(false);
+    QPalette whitePal = Picture3->palette();
+    whitePal.setColor(QPalette::Window, Qt::white);
+    Picture3->setPalette(whitePal);
+    Picture3->setAutoFillBackground(true);
+    singleStoreWanted_ = Settings()->value(kSingleStoreKey, true).toBool();
+    ChkAllinOnePST->setChecked(false);
+    ChkAllinOnePST->setEnabled(false);
+    ChkAllinOnePST->setToolTip(Translated("Selecting this option will allow you to create a single PST file for all MBOX files"));
+    ChkByLabel->setToolTip(
+        Translated("Each message goes to the folder its labels choose and keeps its unread and starred state"));
+    CmdLabelMap->setToolTip(Translated(kLabelMapTip));
+    OptPST->setToolTip(Translated(
+        "A store larger than 50 GB is written in parts. Microsoft 365's PST import skips items over 150 MB "
+        "(each is converted with a warning) and recommends stores of at most 20 GB: for it, convert with "
+        "brimvault-convert --max-pst-size 20G"));
 }
 
 // The window in the middle of the screen, no larger than the screen leaves room for
@@ -548,21 +536,16 @@ void frmStep1::RunEnded() {
 
 void frmStep1::ShowRunResult(const conversion::RunReport& report) {
     using filelist::MessageIcon;
-    if (report.storeError) {
-        prompts_->message(QString::fromStdString(conversion::StoreErrorText(report.storeErrorReason)),
-                          filelist::kProgramTitle, MessageIcon::Error);
+    if (report.storeError()) {
+        prompts_->message(StoreErrorBox(report), filelist::kProgramTitle, MessageIcon::Error);
         return;
     }
     if (report.stopped) return;
     // The box shows the summary; long lists (failures, warnings, messages per folder)
     // go into its details area.
-    auto [lead, lists] =
-        LeadAndLists(TranslatedLines(QString::fromStdString(conversion::CompletionText(report, pstRun_, false))));
-    const QString counts = TranslatedLines(QString::fromStdString(conversion::FolderCountsText(report)));
-    if (!counts.isEmpty()) lists += (lists.isEmpty() ? QString() : QStringLiteral("\r\n")) + counts;
-    const bool clean = report.failures.empty() && report.warnings.empty();
-    prompts_->message(lead, filelist::kProgramTitle, clean ? MessageIcon::Information : MessageIcon::Warning,
-                      lists, CompletionActions(report));
+    const CompletionBoxText box = CompletionBox(report, pstRun_);
+    prompts_->message(box.lead, filelist::kProgramTitle, box.clean ? MessageIcon::Information : MessageIcon::Warning,
+                      box.lists, CompletionActions(report));
 }
 
 std::optional<conversion::LabelMap> frmStep1::ReadLabelMap(const QString& path) {
@@ -630,24 +613,7 @@ QString frmStep1::SavedText(int64_t added, int64_t alreadyThere) {
 // The result column: for each listed file, what the run made of it.
 void frmStep1::ShowResults(const conversion::RunReport& report) {
     const QStringList paths = fileList_->Paths();
-    for (int row = 0; row < paths.size(); ++row) {
-        const auto found = report.inputResults.find(paths[row].trimmed().toStdString());
-        QString text;
-        if (found == report.inputResults.end()) {
-            text = report.stopped || report.diskFull || report.storeError ? Translated("not reached") : QString();
-        } else {
-            const conversion::InputResult& r = found->second;
-            QStringList parts;
-            if (r.passedOver) parts << Translated("passed over");
-            if (r.converted > 0) parts << Translated("%1 converted").arg(r.converted);
-            if (r.alreadyThere > 0) parts << Translated("%1 already there").arg(r.alreadyThere);
-            if (r.failed > 0) parts << Translated("%1 not converted").arg(r.failed);
-            if (!r.problem.empty()) parts << Translated("failed: %1").arg(QString::fromStdString(r.problem));
-            if (parts.isEmpty()) parts << Translated("nothing in it");
-            text = parts.join(QStringLiteral(", "));
-        }
-        fileList_->SetResult(row, text);
-    }
+    for (int row = 0; row < paths.size(); ++row) fileList_->SetResult(row, InputResultText(report, paths[row]));
 }
 
 // The manual shipped with the program, in a window of its own.

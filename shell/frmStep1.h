@@ -82,6 +82,8 @@ protected:
 private:
     void MeasureScreen();
     void CreateControls();
+    std::vector<QWidget*> MakeControls();
+    void StyleControls();
     void CentreOnScreen();
     void LayOut();
     void EndOnClose();

@@ -175,15 +175,22 @@ Attachment ExceptionAttachment(const ExceptionEvent& ev) {
 
 }  // namespace
 
-Message AppointmentFromEvent(icalcomponent* event, const std::vector<icalcomponent*>& overrides) {
-    Message m;
-    PropertyBag& p = m.props;
-    const Times t = TimesOf(event);
-    const int64_t startFt = FileTimeOf(t.start), endFt = FileTimeOf(t.end);
-    const int32_t minutes = int32_t((endFt - startFt) / 600000000LL);
+namespace {
 
+// The notes gain a labelled paragraph: what has no Outlook form is kept where a person reads it.
+void AppendToNotes(PropertyBag& p, const std::string& label, const std::string& text) {
+    std::string body = p.GetString(PR_BODY).value_or("");
+    body += (body.empty() ? "" : "\r\n\r\n") + label + text;
+    p.SetString(PR_BODY, body);
+    p.SetInt(PR_NATIVE_BODY, NATIVE_BODY_PLAIN);
+}
+
+// Subject, notes, location, the times and their zones.
+void SetTextAndTimes(Message& m, icalcomponent* event, const Times& t, const std::string& subject,
+                     const std::string& location) {
+    PropertyBag& p = m.props;
+    const int64_t startFt = FileTimeOf(t.start), endFt = FileTimeOf(t.end);
     if (t.endUnreadable) m.warnings.push_back("its end (DTEND or DURATION) cannot be read: it ends when it starts");
-    const std::string subject = CrLf(Str(icalcomponent_get_summary(event)));
     p.SetString(PR_SUBJECT, subject);
     p.SetString(PR_NORMALIZED_SUBJECT, subject);
     p.SetString(PR_CONVERSATION_TOPIC, subject);
@@ -192,7 +199,6 @@ Message AppointmentFromEvent(icalcomponent* event, const std::vector<icalcompone
         p.SetString(PR_BODY, description);
         p.SetInt(PR_NATIVE_BODY, NATIVE_BODY_PLAIN);
     }
-    const std::string location = CrLf(Str(icalcomponent_get_location(event)));
     if (!location.empty()) p.SetNamed(AppointmentLid(LID_LOCATION), PT_UNICODE, location);
 
     p.SetNamed(AppointmentLid(LID_APPOINTMENT_START_WHOLE), PT_SYSTIME, startFt);
@@ -201,7 +207,7 @@ Message AppointmentFromEvent(icalcomponent* event, const std::vector<icalcompone
     p.SetNamed(CommonLid(LID_COMMON_END), PT_SYSTIME, endFt);
     p.SetTime(PR_START_DATE, startFt);
     p.SetTime(PR_END_DATE, endFt);
-    p.SetNamed(AppointmentLid(LID_APPOINTMENT_DURATION), PT_LONG, minutes);
+    p.SetNamed(AppointmentLid(LID_APPOINTMENT_DURATION), PT_LONG, int32_t((endFt - startFt) / 600000000LL));
     p.SetNamed(AppointmentLid(LID_APPOINTMENT_SUB_TYPE), PT_BOOLEAN, t.allDay);
 
     // Time zone of the start, and of the end (the same zone unless DTEND names another).
@@ -210,12 +216,13 @@ Message AppointmentFromEvent(icalcomponent* event, const std::vector<icalcompone
     icaltimezone* endZone = t.allDay ? t.zone : ZoneOf(t.end);
     p.SetNamed(AppointmentLid(LID_TZ_DEFINITION_END_DISPLAY), PT_BINARY,
                TimeZoneDefinition(endZone == t.zone ? rule : ZoneRuleOf(endZone, t.end.year), false));
+}
 
-    // Busy status from TRANSP (and a tentative or cancelled STATUS).
+// Busy status from TRANSP (and a tentative STATUS), overridden by the CDO busy status.
+int32_t BusyStatusOf(icalcomponent* event, icalproperty_status status) {
     int32_t busy = BUSY_BUSY;
     if (icalproperty* tr = icalcomponent_get_first_property(event, ICAL_TRANSP_PROPERTY))
         if (icalproperty_get_transp(tr) == ICAL_TRANSP_TRANSPARENT) busy = BUSY_FREE;
-    const icalproperty_status status = icalcomponent_get_status(event);
     if (busy == BUSY_BUSY && status == ICAL_STATUS_TENTATIVE) busy = BUSY_TENTATIVE;
     for (icalproperty* x = icalcomponent_get_first_property(event, ICAL_X_PROPERTY); x;
          x = icalcomponent_get_next_property(event, ICAL_X_PROPERTY)) {
@@ -228,17 +235,12 @@ Message AppointmentFromEvent(icalcomponent* event, const std::vector<icalcompone
             else if (base::EqualsNoCase(v, "BUSY")) busy = BUSY_BUSY;
         }
     }
-    p.SetNamed(AppointmentLid(LID_BUSY_STATUS), PT_LONG, busy);
-    p.SetNamed(AppointmentLid(LID_INTENDED_BUSY_STATUS), PT_LONG, busy);
+    return busy;
+}
 
-    const int32_t sensitivity = SensitivityOf(event);
-    p.SetInt(PR_SENSITIVITY, sensitivity);
-    p.SetNamed(CommonLid(LID_PRIVATE), PT_BOOLEAN, sensitivity == SENSITIVITY_PRIVATE);
-    const std::vector<std::string> categories = CategoriesOf(event);
-    if (!categories.empty()) p.SetNamed(kKeywords, PT_MV_UNICODE, categories);
-    SetReminder(p, event, startFt, minutes);
-
-    // Organizer and attendees: a meeting.
+// The organizer as sender and the attendees as recipients; true when it is a meeting.
+bool SetPeople(Message& m, icalcomponent* event, icalproperty_status status) {
+    PropertyBag& p = m.props;
     std::string toNames, ccNames;
     icalproperty* org = icalcomponent_get_first_property(event, ICAL_ORGANIZER_PROPERTY);
     bool meeting = false;
@@ -295,6 +297,11 @@ Message AppointmentFromEvent(icalcomponent* event, const std::vector<icalcompone
         p.SetNamed(AppointmentLid(LID_APPOINTMENT_STATE_FLAGS), PT_LONG, 0);
         p.SetNamed(AppointmentLid(LID_RESPONSE_STATUS), PT_LONG, RESPONSE_NONE);
     }
+    return meeting;
+}
+
+// Sequence, the global object id from the UID, created and last-modified times.
+void SetIdentity(PropertyBag& p, icalcomponent* event) {
     if (icalproperty* seq = icalcomponent_get_first_property(event, ICAL_SEQUENCE_PROPERTY))
         p.SetNamed(AppointmentLid(LID_APPOINTMENT_SEQUENCE), PT_LONG, int32_t(icalproperty_get_sequence(seq)));
     const std::string uid = Str(icalcomponent_get_uid(event));
@@ -307,98 +314,117 @@ Message AppointmentFromEvent(icalcomponent* event, const std::vector<icalcompone
         p.SetTime(PR_CREATION_TIME, FileTimeOf(icalproperty_get_created(c)));
     if (icalproperty* l = icalcomponent_get_first_property(event, ICAL_LASTMODIFIED_PROPERTY))
         p.SetTime(PR_LAST_MODIFICATION_TIME, FileTimeOf(icalproperty_get_lastmodified(l)));
+}
 
-    // Recurrence.
-    bool recurring = false;
-    if (icalproperty* rr = icalcomponent_get_first_property(event, ICAL_RRULE_PROPERTY)) {
-        RecurInput in;
-        in.rule = icalproperty_get_rrule(rr);
-        in.start = WallClock(t.start, t.zone);
-        in.durationMinutes = minutes;
-        if (!icaltime_is_null_time(in.rule.until)) {
-            icaltimetype u = in.rule.until;
-            if (!u.is_date) u = WallClock(u, t.zone);
-            if (u.is_date) {
-                u.is_date = 0;
-                u.hour = 23;
-                u.minute = 59;
-                u.second = 59;
-            }
-            u.zone = nullptr;
-            in.rule.until = u;
+// The series' rule and deleted dates (EXDATE), its times as wall clock in the start's zone.
+RecurInput RecurInputOf(icalcomponent* event, icalproperty* rr, const Times& t, int32_t minutes) {
+    RecurInput in;
+    in.rule = icalproperty_get_rrule(rr);
+    in.start = WallClock(t.start, t.zone);
+    in.durationMinutes = minutes;
+    if (!icaltime_is_null_time(in.rule.until)) {
+        icaltimetype u = in.rule.until;
+        if (!u.is_date) u = WallClock(u, t.zone);
+        if (u.is_date) {
+            u.is_date = 0;
+            u.hour = 23;
+            u.minute = 59;
+            u.second = 59;
         }
-        for (icalproperty* x = icalcomponent_get_first_property(event, ICAL_EXDATE_PROPERTY); x;
-             x = icalcomponent_get_next_property(event, ICAL_EXDATE_PROPERTY)) {
-            icaltimetype d = Resolve(event, x, icalproperty_get_exdate(x));
-            if (icaltime_is_null_time(d)) continue;
-            in.deleted.push_back(WallClock(d, t.zone));
-        }
-        std::vector<ExceptionEvent> exceptionEvents;
-        for (icalcomponent* o : overrides) {
-            RecurException e;
-            const icaltimetype rid =
-                Resolve(o, icalcomponent_get_first_property(o, ICAL_RECURRENCEID_PROPERTY), icalcomponent_get_recurrenceid(o));
-            if (icaltime_is_null_time(rid)) continue;
-            e.originalStart = WallClock(rid, t.zone);
-            if (rid.is_date) {
-                e.originalStart.hour = in.start.hour;
-                e.originalStart.minute = in.start.minute;
-            }
-            if (icalcomponent_get_status(o) == ICAL_STATUS_CANCELLED) {
-                in.deleted.push_back(e.originalStart);  // a cancelled instance is a deleted one
-                continue;
-            }
-            Times ot;
-            try {
-                ot = TimesOf(o);
-            } catch (const std::exception&) {
-                continue;
-            }
-            e.start = WallClock(ot.start, t.zone);
-            e.end = WallClock(ot.end, t.zone);
-            const std::string s = CrLf(Str(icalcomponent_get_summary(o)));
-            if (s != subject) e.subject = s;
-            const std::string l = CrLf(Str(icalcomponent_get_location(o)));
-            if (l != location) e.location = l;
-            in.exceptions.push_back(e);
-            exceptionEvents.push_back({o, FileTimeOf(rid.is_date ? WallClockIn(e.originalStart, t.zone) : rid),
-                                       AsUtc(e.start), AsUtc(e.end)});
-        }
-        RecurResult rec = BuildAppointmentRecur(in);
-        if (rec.error.empty()) {
-            recurring = true;
-            // Each changed instance is also an embedded message, as Outlook keeps it.
-            for (const ExceptionEvent& x : exceptionEvents) m.attachments.push_back(ExceptionAttachment(x));
-            p.SetNamed(AppointmentLid(LID_APPOINTMENT_RECUR), PT_BINARY, rec.blob);
-            p.SetNamed(AppointmentLid(LID_RECURRENCE_TYPE), PT_LONG, rec.recurrenceType);
-            p.SetNamed(AppointmentLid(LID_RECURRENCE_PATTERN), PT_UNICODE, rec.pattern);
-            const ZoneRule now = ZoneRuleOf(t.zone, t.start.year);
-            p.SetNamed(AppointmentLid(LID_TIME_ZONE_STRUCT), PT_BINARY, TimeZoneStruct(now));
-            p.SetNamed(AppointmentLid(LID_TIME_ZONE_DESCRIPTION), PT_UNICODE, now.name);
-            p.SetNamed(AppointmentLid(LID_TZ_DEFINITION_RECUR), PT_BINARY, TimeZoneDefinition(now, true));
-            icaltimetype clipStart = in.start;
-            clipStart.hour = clipStart.minute = clipStart.second = 0;
-            p.SetNamed(AppointmentLid(LID_CLIP_START), PT_SYSTIME,
-                       UnixToFileTime(int64_t(icaltime_as_timet_with_zone(clipStart, icaltimezone_get_utc_timezone()))));
-            const int64_t clipEnd =
-                icaltime_is_null_time(rec.lastDate)
-                    ? int64_t(0x0CB34557A3DD4000LL)  // 4500-08-31 23:59, no end
-                    : UnixToFileTime(
-                          int64_t(icaltime_as_timet_with_zone(rec.lastDate, icaltimezone_get_utc_timezone())));
-            p.SetNamed(AppointmentLid(LID_CLIP_END), PT_SYSTIME, clipEnd);
-        } else {
-            // No Outlook pattern: one appointment, the rule kept in the notes.
-            m.warnings.push_back(rec.error + " (" + Str(icalproperty_as_ical_string(rr)) +
-                                 "); only its first instance is converted");
-            std::string body = p.GetString(PR_BODY).value_or("");
-            std::string ruleText = Str(icalrecurrencetype_as_string(&in.rule));
-            body += (body.empty() ? "" : "\r\n\r\n") + std::string("Repeats: ") + ruleText;
-            p.SetString(PR_BODY, body);
-            p.SetInt(PR_NATIVE_BODY, NATIVE_BODY_PLAIN);
-        }
+        u.zone = nullptr;
+        in.rule.until = u;
     }
-    // Dates added to a series or an event (RDATE): an Outlook series holds only the
-    // instances of its pattern, so they are kept in the notes, not dropped unseen.
+    for (icalproperty* x = icalcomponent_get_first_property(event, ICAL_EXDATE_PROPERTY); x;
+         x = icalcomponent_get_next_property(event, ICAL_EXDATE_PROPERTY)) {
+        icaltimetype d = Resolve(event, x, icalproperty_get_exdate(x));
+        if (icaltime_is_null_time(d)) continue;
+        in.deleted.push_back(WallClock(d, t.zone));
+    }
+    return in;
+}
+
+// The overrides of a series (RECURRENCE-ID): cancelled ones become deleted instances,
+// the others exceptions of the pattern and, returned, the embedded messages to attach.
+std::vector<ExceptionEvent> AddOverrides(RecurInput& in, const std::vector<icalcomponent*>& overrides, const Times& t,
+                                         const std::string& subject, const std::string& location) {
+    std::vector<ExceptionEvent> exceptionEvents;
+    for (icalcomponent* o : overrides) {
+        RecurException e;
+        const icaltimetype rid =
+            Resolve(o, icalcomponent_get_first_property(o, ICAL_RECURRENCEID_PROPERTY), icalcomponent_get_recurrenceid(o));
+        if (icaltime_is_null_time(rid)) continue;
+        e.originalStart = WallClock(rid, t.zone);
+        if (rid.is_date) {
+            e.originalStart.hour = in.start.hour;
+            e.originalStart.minute = in.start.minute;
+        }
+        if (icalcomponent_get_status(o) == ICAL_STATUS_CANCELLED) {
+            in.deleted.push_back(e.originalStart);  // a cancelled instance is a deleted one
+            continue;
+        }
+        Times ot;
+        try {
+            ot = TimesOf(o);
+        } catch (const std::exception&) {
+            continue;
+        }
+        e.start = WallClock(ot.start, t.zone);
+        e.end = WallClock(ot.end, t.zone);
+        const std::string s = CrLf(Str(icalcomponent_get_summary(o)));
+        if (s != subject) e.subject = s;
+        const std::string l = CrLf(Str(icalcomponent_get_location(o)));
+        if (l != location) e.location = l;
+        in.exceptions.push_back(e);
+        exceptionEvents.push_back({o, FileTimeOf(rid.is_date ? WallClockIn(e.originalStart, t.zone) : rid),
+                                   AsUtc(e.start), AsUtc(e.end)});
+    }
+    return exceptionEvents;
+}
+
+// A series with an Outlook pattern: the recurrence blob, its zone and the clip dates.
+void SetPattern(PropertyBag& p, const RecurResult& rec, const RecurInput& in, const Times& t) {
+    p.SetNamed(AppointmentLid(LID_APPOINTMENT_RECUR), PT_BINARY, rec.blob);
+    p.SetNamed(AppointmentLid(LID_RECURRENCE_TYPE), PT_LONG, rec.recurrenceType);
+    p.SetNamed(AppointmentLid(LID_RECURRENCE_PATTERN), PT_UNICODE, rec.pattern);
+    const ZoneRule now = ZoneRuleOf(t.zone, t.start.year);
+    p.SetNamed(AppointmentLid(LID_TIME_ZONE_STRUCT), PT_BINARY, TimeZoneStruct(now));
+    p.SetNamed(AppointmentLid(LID_TIME_ZONE_DESCRIPTION), PT_UNICODE, now.name);
+    p.SetNamed(AppointmentLid(LID_TZ_DEFINITION_RECUR), PT_BINARY, TimeZoneDefinition(now, true));
+    icaltimetype clipStart = in.start;
+    clipStart.hour = clipStart.minute = clipStart.second = 0;
+    p.SetNamed(AppointmentLid(LID_CLIP_START), PT_SYSTIME,
+               UnixToFileTime(int64_t(icaltime_as_timet_with_zone(clipStart, icaltimezone_get_utc_timezone()))));
+    const int64_t clipEnd =
+        icaltime_is_null_time(rec.lastDate)
+            ? int64_t(0x0CB34557A3DD4000LL)  // 4500-08-31 23:59, no end
+            : UnixToFileTime(int64_t(icaltime_as_timet_with_zone(rec.lastDate, icaltimezone_get_utc_timezone())));
+    p.SetNamed(AppointmentLid(LID_CLIP_END), PT_SYSTIME, clipEnd);
+}
+
+// The series (RRULE) with its changed and deleted instances; true when it has an
+// Outlook pattern. Without one the appointment is its first instance, the rule in its notes.
+bool SetRecurrence(Message& m, icalcomponent* event, const std::vector<icalcomponent*>& overrides, const Times& t,
+                   int32_t minutes, const std::string& subject, const std::string& location) {
+    icalproperty* rr = icalcomponent_get_first_property(event, ICAL_RRULE_PROPERTY);
+    if (!rr) return false;
+    RecurInput in = RecurInputOf(event, rr, t, minutes);
+    const std::vector<ExceptionEvent> exceptionEvents = AddOverrides(in, overrides, t, subject, location);
+    RecurResult rec = BuildAppointmentRecur(in);
+    if (!rec.error.empty()) {
+        m.warnings.push_back(rec.error + " (" + Str(icalproperty_as_ical_string(rr)) +
+                             "); only its first instance is converted");
+        AppendToNotes(m.props, "Repeats: ", Str(icalrecurrencetype_as_string(&in.rule)));
+        return false;
+    }
+    // Each changed instance is also an embedded message, as Outlook keeps it.
+    for (const ExceptionEvent& x : exceptionEvents) m.attachments.push_back(ExceptionAttachment(x));
+    SetPattern(m.props, rec, in, t);
+    return true;
+}
+
+// Dates added to a series or an event (RDATE) and instances taken out by a rule (EXRULE,
+// an older form) have no Outlook form: they are kept in the notes and said, not dropped unseen.
+void KeepRulesInNotes(Message& m, icalcomponent* event) {
     std::string extraDates;
     for (icalproperty* x = icalcomponent_get_first_property(event, ICAL_RDATE_PROPERTY); x;
          x = icalcomponent_get_next_property(event, ICAL_RDATE_PROPERTY)) {
@@ -408,27 +434,50 @@ Message AppointmentFromEvent(icalcomponent* event, const std::vector<icalcompone
             v += " (" + Str(icalparameter_get_tzid(tz)) + ")";
         extraDates += (extraDates.empty() ? "" : ", ") + v;
     }
-    // Instances taken out by a rule (EXRULE, an older form): Outlook deletes instances
-    // one by one only, so the rule is kept in the notes and said, not dropped unseen.
     for (icalproperty* x = icalcomponent_get_first_property(event, ICAL_EXRULE_PROPERTY); x;
          x = icalcomponent_get_next_property(event, ICAL_EXRULE_PROPERTY)) {
         const std::string rule = Str(icalproperty_get_value_as_string(x));
         if (rule.empty()) continue;
         m.warnings.push_back("its rule of left-out instances (EXRULE:" + rule +
                              ") has no Outlook form; those instances stay in the series, the rule is kept in its notes");
-        std::string body = p.GetString(PR_BODY).value_or("");
-        body += (body.empty() ? "" : "\r\n\r\n") + std::string("Except: ") + rule;
-        p.SetString(PR_BODY, body);
-        p.SetInt(PR_NATIVE_BODY, NATIVE_BODY_PLAIN);
+        AppendToNotes(m.props, "Except: ", rule);
     }
     if (!extraDates.empty()) {
         m.warnings.push_back("its added dates (RDATE " + extraDates +
                              ") have no place in an Outlook appointment; they are kept in its notes");
-        std::string body = p.GetString(PR_BODY).value_or("");
-        body += (body.empty() ? "" : "\r\n\r\n") + std::string("Also on: ") + extraDates;
-        p.SetString(PR_BODY, body);
-        p.SetInt(PR_NATIVE_BODY, NATIVE_BODY_PLAIN);
+        AppendToNotes(m.props, "Also on: ", extraDates);
     }
+}
+
+}  // namespace
+
+Message AppointmentFromEvent(icalcomponent* event, const std::vector<icalcomponent*>& overrides) {
+    Message m;
+    PropertyBag& p = m.props;
+    const Times t = TimesOf(event);
+    const int64_t startFt = FileTimeOf(t.start), endFt = FileTimeOf(t.end);
+    const int32_t minutes = int32_t((endFt - startFt) / 600000000LL);
+    const std::string subject = CrLf(Str(icalcomponent_get_summary(event)));
+    const std::string location = CrLf(Str(icalcomponent_get_location(event)));
+    SetTextAndTimes(m, event, t, subject, location);
+
+    const icalproperty_status status = icalcomponent_get_status(event);
+    const int32_t busy = BusyStatusOf(event, status);
+    p.SetNamed(AppointmentLid(LID_BUSY_STATUS), PT_LONG, busy);
+    p.SetNamed(AppointmentLid(LID_INTENDED_BUSY_STATUS), PT_LONG, busy);
+
+    const int32_t sensitivity = SensitivityOf(event);
+    p.SetInt(PR_SENSITIVITY, sensitivity);
+    p.SetNamed(CommonLid(LID_PRIVATE), PT_BOOLEAN, sensitivity == SENSITIVITY_PRIVATE);
+    const std::vector<std::string> categories = CategoriesOf(event);
+    if (!categories.empty()) p.SetNamed(kKeywords, PT_MV_UNICODE, categories);
+    SetReminder(p, event, startFt, minutes);
+
+    const bool meeting = SetPeople(m, event, status);
+    SetIdentity(p, event);
+    const bool recurring = SetRecurrence(m, event, overrides, t, minutes, subject, location);
+    KeepRulesInNotes(m, event);
+
     p.SetNamed(AppointmentLid(LID_RECURRING), PT_BOOLEAN, recurring);
     p.SetInt(PR_ICON_INDEX, recurring ? (meeting ? ICON_RECURRING_MEETING : ICON_RECURRING_APPOINTMENT)
                                       : (meeting ? ICON_MEETING : ICON_APPOINTMENT));

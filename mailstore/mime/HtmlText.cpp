@@ -42,170 +42,197 @@ bool IsBlockTag(const std::string& t) {
     return false;
 }
 
+// The text as it is laid out: runs of white space fold into one space, block tags
+// start lines, <pre> keeps its spacing.
+class TextLayout {
+public:
+    explicit TextLayout(size_t expected) { out_.reserve(expected); }
+
+    // Ends the line, leaving at most `maxConsecutive` line ends in a row.
+    void Newline(int maxConsecutive) {
+        pendingSpace_ = false;
+        TrimSpaces();
+        int n = 0;
+        for (size_t i = out_.size(); i > 0 && out_[i - 1] == '\n'; --i) ++n;
+        if (out_.empty()) return;
+        if (n < maxConsecutive) out_ += '\n';
+    }
+
+    void Text(std::string_view s) {
+        for (char c : s) {
+            if (!pre_ && (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f')) {
+                pendingSpace_ = true;
+                continue;
+            }
+            if (pre_ && c == '\r') continue;
+            if (pendingSpace_) {
+                if (!out_.empty() && out_.back() != '\n' && out_.back() != ' ') out_ += ' ';
+                pendingSpace_ = false;
+            }
+            out_ += c;
+        }
+    }
+
+    // What a tag does to the layout.
+    void Tag(const std::string& name, bool closing) {
+        if (name == "br") {
+            pendingSpace_ = false;
+            TrimSpaces();
+            out_ += '\n';
+        } else if (name == "pre") {
+            Newline(2);
+            pre_ += closing ? -1 : 1;
+            if (pre_ < 0) pre_ = 0;
+        } else if (name == "p" || name == "h1" || name == "h2" || name == "h3" || name == "h4" || name == "h5" ||
+                   name == "h6" || name == "blockquote" || name == "table") {
+            Newline(1);
+            if (closing || name == "p") Newline(2);
+        } else if (name == "td" || name == "th") {
+            if (closing) pendingSpace_ = true;
+            else if (!out_.empty() && out_.back() != '\n') {
+                TrimSpaces();
+                out_ += '\t';
+                pendingSpace_ = false;
+            }
+        } else if (name == "li" && !closing) {
+            Newline(1);
+            out_ += "* ";
+        } else if (IsBlockTag(name)) {
+            Newline(1);
+        }
+    }
+
+    std::string Finish() {
+        while (!out_.empty() && (out_.back() == '\n' || out_.back() == ' ')) out_.pop_back();
+        if (!out_.empty()) out_ += '\n';
+        return std::move(out_);
+    }
+
+private:
+    void TrimSpaces() {
+        while (!out_.empty() && out_.back() == ' ') out_.pop_back();
+    }
+
+    std::string out_;
+    bool pendingSpace_ = false;
+    int pre_ = 0;
+};
+
+// The end of a tag that starts at `j` (after its name), honouring quoted attribute values.
+size_t TagEnd(std::string_view html, size_t j) {
+    char quote = 0;
+    for (; j < html.size(); ++j) {
+        const char d = html[j];
+        if (quote) {
+            if (d == quote) quote = 0;
+        } else if (d == '"' || d == '\'') {
+            quote = d;
+        } else if (d == '>') {
+            break;
+        }
+    }
+    return j;
+}
+
+// Where the closing tag of `name` starts at or after `from` (any case), or npos.
+size_t ClosingTag(std::string_view html, size_t from, const std::string& name) {
+    const std::string endTag = "</" + name;
+    const size_t n = html.size();
+    for (size_t k = from; k < n;) {
+        const size_t lt = html.find("</", k);
+        if (lt == std::string_view::npos) break;
+        bool match = lt + endTag.size() <= n;
+        for (size_t q = 0; match && q < endTag.size(); ++q) match = base::AsciiToLower(html[lt + q]) == endTag[q];
+        if (match) return lt;
+        k = lt + 2;
+    }
+    return std::string_view::npos;
+}
+
+// The character of an entity (`ent` between & and ;), or 0 when it is none we know.
+uint32_t EntityCodePoint(std::string_view ent) {
+    if (!ent.empty() && ent[0] == '#') {
+        const bool hex = ent.size() > 1 && (ent[1] == 'x' || ent[1] == 'X');
+        const std::string digits(ent.substr(hex ? 2 : 1));
+        if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [&](char d) {
+                return hex ? std::isxdigit((unsigned char)d) : std::isdigit((unsigned char)d);
+            }))
+            return 0;
+        const unsigned long v = std::strtoul(digits.c_str(), nullptr, hex ? 16 : 10);
+        uint32_t cp = (v == 0 || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) ? 0xFFFD : uint32_t(v);
+        if (cp >= 0x80 && cp < 0xA0) cp = Cp1252CodePoint(static_cast<unsigned char>(cp));
+        return cp;
+    }
+    for (const auto& e : kEntities)
+        if (ent == e.name) return e.cp;
+    return 0;
+}
+
+// A tag at `i` (html[i] == '<'): its effect on the layout; returns where reading goes on.
+size_t ReadTag(std::string_view html, size_t i, TextLayout& text) {
+    const size_t n = html.size();
+    if (html.compare(i, 4, "<!--") == 0) {
+        const size_t e = html.find("-->", i + 4);
+        return e == std::string_view::npos ? n : e + 3;
+    }
+    size_t j = i + 1;
+    const bool closing = j < n && html[j] == '/';
+    if (closing) ++j;
+    std::string name;
+    while (j < n && (std::isalnum(static_cast<unsigned char>(html[j])) || html[j] == '!' || html[j] == '?')) {
+        name += base::AsciiToLower(html[j]);
+        ++j;
+    }
+    if (name.empty()) {  // a lone '<' in text
+        text.Text("<");
+        return i + 1;
+    }
+    j = TagEnd(html, j);
+    i = j < n ? j + 1 : n;
+    if (!closing && (name == "script" || name == "style" || name == "head" || name == "title")) {
+        // Content that is not text: skipped up to its closing tag.
+        const size_t found = ClosingTag(html, i, name);
+        if (found == std::string_view::npos) return name == "head" ? i : n;  // an unterminated head: its content goes on
+        const size_t gt = html.find('>', found);
+        return gt == std::string_view::npos ? n : gt + 1;
+    }
+    text.Tag(name, closing);
+    return i;
+}
+
 }  // namespace
 
 std::string HtmlToText(std::string_view html) {
-    std::string out;
-    out.reserve(html.size() / 2);
-    bool pendingSpace = false;
-    int pre = 0;
-    auto newline = [&](int maxConsecutive) {
-        pendingSpace = false;
-        // trim trailing spaces of the current line
-        while (!out.empty() && out.back() == ' ') out.pop_back();
-        int n = 0;
-        for (size_t i = out.size(); i > 0 && out[i - 1] == '\n'; --i) ++n;
-        if (out.empty()) return;
-        if (n < maxConsecutive) out += '\n';
-    };
-    auto emitText = [&](const std::string& s) {
-        for (char c : s) {
-            if (!pre && (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f')) {
-                pendingSpace = true;
-                continue;
-            }
-            if (pre && c == '\r') continue;
-            if (pendingSpace) {
-                if (!out.empty() && out.back() != '\n' && out.back() != ' ') out += ' ';
-                pendingSpace = false;
-            }
-            out += c;
-        }
-    };
+    TextLayout text(html.size() / 2);
     size_t i = 0;
     const size_t n = html.size();
     while (i < n) {
-        char c = html[i];
+        const char c = html[i];
         if (c == '<') {
-            if (html.compare(i, 4, "<!--") == 0) {
-                size_t e = html.find("-->", i + 4);
-                i = e == std::string_view::npos ? n : e + 3;
-                continue;
-            }
-            size_t j = i + 1;
-            bool closing = false;
-            if (j < n && html[j] == '/') {
-                closing = true;
-                ++j;
-            }
-            std::string name;
-            while (j < n && (std::isalnum(static_cast<unsigned char>(html[j])) || html[j] == '!' || html[j] == '?')) {
-                name += base::AsciiToLower(html[j]);
-                ++j;
-            }
-            if (name.empty()) {  // a lone '<' in text
-                emitText("<");
-                ++i;
-                continue;
-            }
-            // find the end of the tag, honouring quoted attribute values
-            char quote = 0;
-            while (j < n) {
-                char d = html[j];
-                if (quote) {
-                    if (d == quote) quote = 0;
-                } else if (d == '"' || d == '\'') {
-                    quote = d;
-                } else if (d == '>') {
-                    break;
-                }
-                ++j;
-            }
-            i = j < n ? j + 1 : n;
-            if (!closing && (name == "script" || name == "style" || name == "head" || name == "title")) {
-                std::string endTag = "</" + name;
-                // case-insensitive search for the closing tag
-                size_t k = i;
-                size_t found = std::string_view::npos;
-                while (k < n) {
-                    size_t lt = html.find("</", k);
-                    if (lt == std::string_view::npos) break;
-                    bool match = lt + endTag.size() <= n;
-                    for (size_t q = 0; match && q < endTag.size(); ++q)
-                        match = base::AsciiToLower(html[lt + q]) == endTag[q];
-                    if (match) {
-                        found = lt;
-                        break;
-                    }
-                    k = lt + 2;
-                }
-                if (found == std::string_view::npos) {
-                    if (name == "head") continue;  // unterminated head: keep going with the content
-                    i = n;
-                } else {
-                    size_t gt = html.find('>', found);
-                    i = gt == std::string_view::npos ? n : gt + 1;
-                }
-                continue;
-            }
-            if (name == "br") {
-                pendingSpace = false;
-                while (!out.empty() && out.back() == ' ') out.pop_back();
-                out += '\n';
-            } else if (name == "pre") {
-                newline(2);
-                pre += closing ? -1 : 1;
-                if (pre < 0) pre = 0;
-            } else if (name == "p" || name == "h1" || name == "h2" || name == "h3" || name == "h4" || name == "h5" ||
-                       name == "h6" || name == "blockquote" || name == "table") {
-                newline(1);
-                if (closing || name == "p") newline(2);
-            } else if (name == "td" || name == "th") {
-                if (closing) pendingSpace = true;
-                else if (!out.empty() && out.back() != '\n') {
-                    while (!out.empty() && out.back() == ' ') out.pop_back();
-                    out += '\t';
-                    pendingSpace = false;
-                }
-            } else if (name == "li" && !closing) {
-                newline(1);
-                out += "* ";
-            } else if (IsBlockTag(name)) {
-                newline(1);
-            }
+            i = ReadTag(html, i, text);
             continue;
         }
         if (c == '&') {
-            size_t semi = html.find(';', i + 1);
+            const size_t semi = html.find(';', i + 1);
             if (semi != std::string_view::npos && semi - i <= 10) {
-                std::string_view ent = html.substr(i + 1, semi - i - 1);
-                uint32_t cp = 0;
-                if (!ent.empty() && ent[0] == '#') {
-                    bool hex = ent.size() > 1 && (ent[1] == 'x' || ent[1] == 'X');
-                    std::string digits(ent.substr(hex ? 2 : 1));
-                    if (!digits.empty() &&
-                        std::all_of(digits.begin(), digits.end(), [&](char d) { return hex ? std::isxdigit((unsigned char)d) : std::isdigit((unsigned char)d); })) {
-                        unsigned long v = std::strtoul(digits.c_str(), nullptr, hex ? 16 : 10);
-                        cp = (v == 0 || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) ? 0xFFFD : uint32_t(v);
-                        if (cp >= 0x80 && cp < 0xA0) cp = Cp1252CodePoint(static_cast<unsigned char>(cp));
-                    }
-                } else {
-                    for (const auto& e : kEntities)
-                        if (ent == e.name) {
-                            cp = e.cp;
-                            break;
-                        }
-                }
-                if (cp) {
+                if (const uint32_t cp = EntityCodePoint(html.substr(i + 1, semi - i - 1))) {
                     std::string s;
-                    AppendUtf8(s, cp == 0xA0 ? 0xA0 : cp);
-                    emitText(s);
+                    AppendUtf8(s, cp);
+                    text.Text(s);
                     i = semi + 1;
                     continue;
                 }
             }
-            emitText("&");
+            text.Text("&");
             ++i;
             continue;
         }
         size_t next = i;
         while (next < n && html[next] != '<' && html[next] != '&') ++next;
-        emitText(std::string(html.substr(i, next - i)));
+        text.Text(html.substr(i, next - i));
         i = next;
     }
-    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-    if (!out.empty()) out += '\n';
-    return out;
+    return text.Finish();
 }
 
 namespace {

@@ -121,7 +121,12 @@ public:
     Message Build();
 
 private:
-    void Name(const ContentLine& l);
+    // One content line into its field, or into the notes when it has none.
+    void Line(const ContentLine& l, const std::string& label);
+    std::string SetNames();  // returns the display name
+    void SetEmails(const std::string& display);
+    void SetAddresses();
+    void Finish();
     void Email(const ContentLine& l, const Kinds& k);
     void Phone(const ContentLine& l, const Kinds& k);
     void Address(const ContentLine& l, const Kinds& k);
@@ -359,102 +364,108 @@ Message ContactBuilder::Build() {
             if (g == l.group) return v;
         return "";
     };
-    for (const ContentLine& l : card_.lines) {
-        const std::string& n = l.name;
-        const Kinds k = KindsOf(l, labelOf(l));
-        if (n == "VERSION" || n == "PRODID" || n == "REV" || n == "UID" || n == "X-ABLABEL" ||
-            n == "X-ABUID" || n == "KIND" || n == "SORT-STRING" || n == "CLASS" || n == "X-MS-OL-DEFAULT-POSTAL-ADDRESS" ||
-            n == "X-MS-OL-DESIGN")  // the layout of a business card, not content
+    for (const ContentLine& l : card_.lines) Line(l, labelOf(l));
+    const std::string display = SetNames();
+    SetEmails(display);
+    SetAddresses();
+    Finish();
+    return std::move(m_);
+}
 
-            continue;
-        if (n == "LABEL") {
-            // vCard 2.1/3.0: the formatted form of the address of its kind.
-            const Kinds lk = KindsOf(l, labelOf(l));
-            labels_.push_back({lk.Has("work") ? POSTAL_ADDRESS_WORK : lk.Has("home") ? POSTAL_ADDRESS_HOME
-                                                                                     : POSTAL_ADDRESS_OTHER,
-                               Text(l)});
-        } else if (n == "FN") {
-            if (fn_.empty()) fn_ = Trim(Text(l));
-        } else if (n == "N") {
-            if (n_.empty()) {
-                n_ = Parts(l);
-                n_.resize(5);
-                for (std::string& p : n_) p = Trim(p);
-            }
-        } else if (n == "NICKNAME") {
-            std::vector<std::string> names = List(l);
-            for (size_t i = 0; i < names.size(); ++i) {
-                if (i == 0 && !m_.props.Has(PR_NICKNAME))
-                    m_.props.SetString(PR_NICKNAME, ValidText(names[i]));
-                else
-                    Extra("Nickname", names[i]);
-            }
-        } else if (n == "EMAIL") {
-            Email(l, k);
-        } else if (n == "TEL" || n == "X-MS-TEL") {
-            Phone(l, k);
-        } else if (n == "ADR") {
-            Address(l, k);
-        } else if (n == "ORG") {
-            std::vector<std::string> parts = Parts(l);
-            for (std::string& p : parts) p = Trim(p);
-            if (!parts.empty()) SetText(PR_COMPANY_NAME, parts[0]);
-            if (parts.size() > 1) {
-                std::string dept = Join(std::vector<std::string>(parts.begin() + 1, parts.end()), ", ");
-                SetText(PR_DEPARTMENT_NAME, dept);
-            }
-        } else if (n == "TITLE") {
-            SetText(PR_TITLE, Trim(Text(l)));
-        } else if (n == "ROLE") {
-            SetText(PR_PROFESSION, Trim(Text(l)));
-        } else if (n == "BDAY") {
-            Date(PR_BIRTHDAY, 0x80DE, l, "Birthday");
-        } else if (n == "ANNIVERSARY" || n == "X-ANNIVERSARY" || n == "X-MS-ANNIVERSARY" ||
-                   n == "X-EVOLUTION-ANNIVERSARY" ||
-                   (n == "X-ABDATE" && k.Has("anniversary"))) {
-            Date(PR_WEDDING_ANNIVERSARY, 0x80DF, l, "Anniversary");
-        } else if (n == "NOTE") {
-            notes_.push_back(Text(l));
-        } else if (n == "URL") {
-            Url(l, k);
-        } else if (n == "CATEGORIES") {
-            for (std::string& c : List(l))
-                if (std::find(categories_.begin(), categories_.end(), c) == categories_.end())
-                    categories_.push_back(c);
-        } else if (n == "PHOTO") {
-            Photo(l);
-        } else if (n == "X-SPOUSE" || n == "X-MS-SPOUSE" || n == "X-EVOLUTION-SPOUSE" ||
-                   (n == "X-ABRELATEDNAMES" && k.Has("spouse"))) {
-            if (m_.props.Has(PR_SPOUSE_NAME)) Extra("Spouse", Text(l));
-            SetText(PR_SPOUSE_NAME, Trim(Text(l)));
-        } else if (n == "X-MANAGER" || n == "X-MS-MANAGER" || n == "X-EVOLUTION-MANAGER") {
-            SetText(PR_MANAGER_NAME, Trim(Text(l)));
-        } else if (n == "X-ASSISTANT" || n == "X-MS-ASSISTANT" || n == "X-EVOLUTION-ASSISTANT") {
-            SetText(PR_ASSISTANT, Trim(Text(l)));
-        } else if ((n == "IMPP" || n == "X-AIM" || n == "X-JABBER" || n == "X-MSN" || n == "X-ICQ" ||
-                    n == "X-YAHOO" || n == "X-SKYPE" || n == "X-GOOGLE-TALK" || n == "X-MS-IMADDRESS") &&
-                   !m_.props.FindNamed(AddressLid(LID_INSTANT_MESSAGING_ADDRESS))) {
-            SetNamedText(LID_INSTANT_MESSAGING_ADDRESS, Trim(Text(l)));
-        } else if (n == "GENDER" || n == "X-GENDER") {
-            std::string g = Lower(Trim(Text(l)));
-            if (!g.empty() && (g[0] == 'f' || g[0] == 'm'))
-                m_.props.Set(PR_GENDER, int16_t(g[0] == 'f' ? 1 : 2));
-            else
-                Extra("Gender", Text(l));
-        } else if (base::EqualsNoCase(l.FirstParam("ENCODING"), "b") ||
-                   base::EqualsNoCase(l.FirstParam("ENCODING"), "base64") || base::StartsWithNoCase(l.value, "data:")) {
-            BinaryAttachment(l);
-        } else if (n == "BEGIN" || n == "END") {
-            continue;  // a nested card (vCard 2.1 AGENT) is not taken apart
-        } else {
-            std::string caption = Caption(l);
-            std::string label = labelOf(l);
-            if (!label.empty()) caption += " (" + KindsOf(ContentLine{}, label).all.front() + ")";
-            Extra(caption, Text(l));
+void ContactBuilder::Line(const ContentLine& l, const std::string& label) {
+    const std::string& n = l.name;
+    const Kinds k = KindsOf(l, label);
+    if (n == "VERSION" || n == "PRODID" || n == "REV" || n == "UID" || n == "X-ABLABEL" ||
+        n == "X-ABUID" || n == "KIND" || n == "SORT-STRING" || n == "CLASS" || n == "X-MS-OL-DEFAULT-POSTAL-ADDRESS" ||
+        n == "X-MS-OL-DESIGN")  // the layout of a business card, not content
+        return;
+    if (n == "LABEL") {
+        // vCard 2.1/3.0: the formatted form of the address of its kind.
+        const Kinds lk = KindsOf(l, label);
+        labels_.push_back({lk.Has("work") ? POSTAL_ADDRESS_WORK : lk.Has("home") ? POSTAL_ADDRESS_HOME
+                                                                                 : POSTAL_ADDRESS_OTHER,
+                           Text(l)});
+    } else if (n == "FN") {
+        if (fn_.empty()) fn_ = Trim(Text(l));
+    } else if (n == "N") {
+        if (n_.empty()) {
+            n_ = Parts(l);
+            n_.resize(5);
+            for (std::string& p : n_) p = Trim(p);
         }
+    } else if (n == "NICKNAME") {
+        std::vector<std::string> names = List(l);
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (i == 0 && !m_.props.Has(PR_NICKNAME))
+                m_.props.SetString(PR_NICKNAME, ValidText(names[i]));
+            else
+                Extra("Nickname", names[i]);
+        }
+    } else if (n == "EMAIL") {
+        Email(l, k);
+    } else if (n == "TEL" || n == "X-MS-TEL") {
+        Phone(l, k);
+    } else if (n == "ADR") {
+        Address(l, k);
+    } else if (n == "ORG") {
+        std::vector<std::string> parts = Parts(l);
+        for (std::string& p : parts) p = Trim(p);
+        if (!parts.empty()) SetText(PR_COMPANY_NAME, parts[0]);
+        if (parts.size() > 1) {
+            std::string dept = Join(std::vector<std::string>(parts.begin() + 1, parts.end()), ", ");
+            SetText(PR_DEPARTMENT_NAME, dept);
+        }
+    } else if (n == "TITLE") {
+        SetText(PR_TITLE, Trim(Text(l)));
+    } else if (n == "ROLE") {
+        SetText(PR_PROFESSION, Trim(Text(l)));
+    } else if (n == "BDAY") {
+        Date(PR_BIRTHDAY, 0x80DE, l, "Birthday");
+    } else if (n == "ANNIVERSARY" || n == "X-ANNIVERSARY" || n == "X-MS-ANNIVERSARY" ||
+               n == "X-EVOLUTION-ANNIVERSARY" ||
+               (n == "X-ABDATE" && k.Has("anniversary"))) {
+        Date(PR_WEDDING_ANNIVERSARY, 0x80DF, l, "Anniversary");
+    } else if (n == "NOTE") {
+        notes_.push_back(Text(l));
+    } else if (n == "URL") {
+        Url(l, k);
+    } else if (n == "CATEGORIES") {
+        for (std::string& c : List(l))
+            if (std::find(categories_.begin(), categories_.end(), c) == categories_.end())
+                categories_.push_back(c);
+    } else if (n == "PHOTO") {
+        Photo(l);
+    } else if (n == "X-SPOUSE" || n == "X-MS-SPOUSE" || n == "X-EVOLUTION-SPOUSE" ||
+               (n == "X-ABRELATEDNAMES" && k.Has("spouse"))) {
+        if (m_.props.Has(PR_SPOUSE_NAME)) Extra("Spouse", Text(l));
+        SetText(PR_SPOUSE_NAME, Trim(Text(l)));
+    } else if (n == "X-MANAGER" || n == "X-MS-MANAGER" || n == "X-EVOLUTION-MANAGER") {
+        SetText(PR_MANAGER_NAME, Trim(Text(l)));
+    } else if (n == "X-ASSISTANT" || n == "X-MS-ASSISTANT" || n == "X-EVOLUTION-ASSISTANT") {
+        SetText(PR_ASSISTANT, Trim(Text(l)));
+    } else if ((n == "IMPP" || n == "X-AIM" || n == "X-JABBER" || n == "X-MSN" || n == "X-ICQ" ||
+                n == "X-YAHOO" || n == "X-SKYPE" || n == "X-GOOGLE-TALK" || n == "X-MS-IMADDRESS") &&
+               !m_.props.FindNamed(AddressLid(LID_INSTANT_MESSAGING_ADDRESS))) {
+        SetNamedText(LID_INSTANT_MESSAGING_ADDRESS, Trim(Text(l)));
+    } else if (n == "GENDER" || n == "X-GENDER") {
+        std::string g = Lower(Trim(Text(l)));
+        if (!g.empty() && (g[0] == 'f' || g[0] == 'm'))
+            m_.props.Set(PR_GENDER, int16_t(g[0] == 'f' ? 1 : 2));
+        else
+            Extra("Gender", Text(l));
+    } else if (base::EqualsNoCase(l.FirstParam("ENCODING"), "b") ||
+               base::EqualsNoCase(l.FirstParam("ENCODING"), "base64") || base::StartsWithNoCase(l.value, "data:")) {
+        BinaryAttachment(l);
+    } else if (n == "BEGIN" || n == "END") {
+        return;  // a nested card (vCard 2.1 AGENT) is not taken apart
+    } else {
+        std::string caption = Caption(l);
+        if (!label.empty()) caption += " (" + KindsOf(ContentLine{}, label).all.front() + ")";
+        Extra(caption, Text(l));
     }
+}
 
-    // Names.
+std::string ContactBuilder::SetNames() {
     if (!n_.empty()) {
         SetText(PR_SURNAME, n_[0]);
         SetText(PR_GIVEN_NAME, n_[1]);
@@ -497,7 +508,11 @@ Message ContactBuilder::Build() {
     }
     if (const auto dept = m_.props.GetString(PR_DEPARTMENT_NAME)) SetNamedText(LID_DEPARTMENT, *dept);
 
-    // E-mail addresses: the first three as Email1..3, as Outlook fills them.
+    return display;
+}
+
+// E-mail addresses: the first three as Email1..3, as Outlook fills them.
+void ContactBuilder::SetEmails(const std::string& display) {
     std::vector<int32_t> emailList;
     int32_t arrayType = 0;
     for (size_t i = 0; i < emails_.size(); ++i) {
@@ -522,6 +537,9 @@ Message ContactBuilder::Build() {
         m_.props.SetNamed(AddressLid(LID_ADDRESS_BOOK_ARRAY_TYPE), PT_LONG, arrayType);
     }
 
+}
+
+void ContactBuilder::SetAddresses() {
     // Addresses: one each of home, work and other; a second of a kind becomes the
     // other address when that is free. The preferred one, else the first, is the
     // mailing address.
@@ -588,6 +606,9 @@ Message ContactBuilder::Build() {
     m_.props.SetNamed(AddressLid(LID_POSTAL_ADDRESS_ID), PT_LONG, int32_t(mailing));
     for (const auto& [kind, text] : labels_) Extra("Address", text);  // labels without an address
 
+}
+
+void ContactBuilder::Finish() {
     for (std::string& c : categories_) c = ValidText(c);
     if (!categories_.empty()) m_.props.SetNamed(kKeywords, PT_MV_UNICODE, categories_);
 
@@ -616,8 +637,8 @@ Message ContactBuilder::Build() {
     m_.props.SetInt(PR_MESSAGE_CODEPAGE, CP_UTF8_CODEPAGE);
     // How a store that holds the contact already recognises it.
     m_.props.SetBinary(PR_SEARCH_KEY, CardSearchKey(card_));
-    return std::move(m_);
 }
+
 
 }  // namespace
 

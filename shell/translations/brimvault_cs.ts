@@ -139,6 +139,58 @@
         <source>Label map in use: %1</source>
         <translation>Používaná mapa štítků: %1</translation>
     </message>
+    <message>
+        <source>%1 already there</source>
+        <translation>již existuje: %1</translation>
+    </message>
+    <message>
+        <source>%1 converted</source>
+        <translation>převedeno: %1</translation>
+    </message>
+    <message>
+        <source>%1 not converted</source>
+        <translation>nepřevedeno: %1</translation>
+    </message>
+    <message>
+        <source>failed: %1</source>
+        <translation>selhalo: %1</translation>
+    </message>
+    <message>
+        <source>not reached</source>
+        <translation>nedosaženo</translation>
+    </message>
+    <message>
+        <source>nothing in it</source>
+        <translation>nic v něm</translation>
+    </message>
+    <message>
+        <source>passed over</source>
+        <translation>přeskočeno</translation>
+    </message>
+    <message>
+        <source>Open folder</source>
+        <translation>Otevřít složku</translation>
+    </message>
+    <message>
+        <source>Save report...</source>
+        <translation>Uložit zprávu...</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>Soubory CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>The report could not be saved: %1</source>
+        <translation>Zprávu nelze uložit: %1</translation>
+    </message>
+    <message>
+        <source>Brimvault Converter Help</source>
+        <translation>Nápověda Brimvault Converter</translation>
+    </message>
+    <message>
+        <source>A store larger than 50 GB is written in parts. Microsoft 365's PST import skips items over 150 MB (each is converted with a warning) and recommends stores of at most 20 GB: for it, convert with brimvault-convert --max-pst-size 20G</source>
+        <translation>Úložiště větší než 50 GB se zapisuje po částech. Import PST v Microsoft 365 přeskakuje položky nad 150 MB (každá je převedena s varováním) a doporučuje úložiště nejvýše 20 GB: pro něj převádějte pomocí brimvault-convert --max-pst-size 20G</translation>
+    </message>
 </context>
 <context>
     <name>filelist</name>
@@ -233,6 +285,109 @@
     <message>
         <source>The conversion stopped there; the mailboxes converted before it keep their output.</source>
         <translation>Převod se tam zastavil; dříve převedené schránky si výstup ponechají.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages.</source>
+        <translation>Převedeno: schránky: %1, zprávy: %2.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages.</source>
+        <translation>Převedeno: schránky: %1 z %2, zprávy: %3.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages; %3 contacts and calendar files, %4 contacts, events and tasks.</source>
+        <translation>Převedeno: schránky: %1, zprávy: %2; soubory kontaktů a kalendářů: %3, kontakty, události a úkoly: %4.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages; %4 of %5 contacts and calendar files, %6 contacts, events and tasks.</source>
+        <translation>Převedeno: schránky: %1 z %2, zprávy: %3; soubory kontaktů a kalendářů: %4 z %5, kontakty, události a úkoly: %6.</translation>
+    </message>
+    <message>
+        <source>Messages not converted: %1.</source>
+        <translation>Nepřevedené zprávy: %1.</translation>
+    </message>
+    <message>
+        <source>Contacts, events and tasks not converted: %1.</source>
+        <translation>Nepřevedené kontakty, události a úkoly: %1.</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read.</source>
+        <translation>Disk je plný: převod tam skončil; zbytek právě čteného souboru nebyl přečten.</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>Disk je plný: převod tam skončil; zbytek právě čteného souboru nebyl přečten, ani %1 dalších souborů ze seznamu.</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read.</source>
+        <translation>Převod byl zastaven; zbytek právě čteného souboru nebyl přečten.</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>Převod byl zastaven; zbytek právě čteného souboru nebyl přečten, ani %1 dalších souborů ze seznamu.</translation>
+    </message>
+    <message>
+        <source>Every message (%1) was already there: nothing needed to be added.</source>
+        <translation>Každá zpráva (%1) už existovala: nebylo třeba nic přidávat.</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages.</source>
+        <translation>Již existující, proto nepřidány znovu: zprávy: %1.</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages, %2 contacts, events and tasks.</source>
+        <translation>Již existující, proto nepřidány znovu: zprávy: %1, kontakty, události a úkoly: %2.</translation>
+    </message>
+    <message>
+        <source>Messages were added to the store of an earlier run: %1</source>
+        <translation>Zprávy byly přidány do úložiště dřívějšího převodu: %1</translation>
+    </message>
+    <message>
+        <source>Store: %1</source>
+        <translation>Úložiště: %1</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox.</source>
+        <translation>Úložiště: souborů .pst: %1, jeden na schránku.</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox; messages were added to %2 of them, made by an earlier run.</source>
+        <translation>Úložiště: souborů .pst: %1, jeden na schránku; do %2 z nich, vytvořených dřívějším převodem, byly přidány zprávy.</translation>
+    </message>
+    <message>
+        <source>Destination: %1</source>
+        <translation>Cíl: %1</translation>
+    </message>
+    <message>
+        <source>... and %1 more.</source>
+        <translation>... a %1 dalších.</translation>
+    </message>
+    <message>
+        <source>Stores larger than the size limit were written in parts:</source>
+        <translation>Úložiště větší než limit velikosti byla zapsána po částech:</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders, as written</source>
+        <translation>přečteno zpět: položky: %1 ve složkách: %2, jak byly zapsány</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders; differs from what was written:</source>
+        <translation>přečteno zpět: položky: %1 ve složkách: %2; liší se od zapsaného:</translation>
+    </message>
+</context>
+<context>
+    <name>FileListGrid</name>
+    <message>
+        <source>File</source>
+        <translation>Soubor</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Výsledek</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Velikost</translation>
     </message>
 </context>
 </TS>

@@ -139,6 +139,58 @@
         <source>Label map in use: %1</source>
         <translation>Verwendete Label-Zuordnung: %1</translation>
     </message>
+    <message>
+        <source>%1 already there</source>
+        <translation>%1 schon vorhanden</translation>
+    </message>
+    <message>
+        <source>%1 converted</source>
+        <translation>%1 umgewandelt</translation>
+    </message>
+    <message>
+        <source>%1 not converted</source>
+        <translation>%1 nicht umgewandelt</translation>
+    </message>
+    <message>
+        <source>failed: %1</source>
+        <translation>fehlgeschlagen: %1</translation>
+    </message>
+    <message>
+        <source>not reached</source>
+        <translation>nicht erreicht</translation>
+    </message>
+    <message>
+        <source>nothing in it</source>
+        <translation>nichts darin</translation>
+    </message>
+    <message>
+        <source>passed over</source>
+        <translation>übergangen</translation>
+    </message>
+    <message>
+        <source>Open folder</source>
+        <translation>Ordner öffnen</translation>
+    </message>
+    <message>
+        <source>Save report...</source>
+        <translation>Bericht speichern...</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV-Dateien (*.csv)</translation>
+    </message>
+    <message>
+        <source>The report could not be saved: %1</source>
+        <translation>Der Bericht konnte nicht gespeichert werden: %1</translation>
+    </message>
+    <message>
+        <source>Brimvault Converter Help</source>
+        <translation>Brimvault Converter Hilfe</translation>
+    </message>
+    <message>
+        <source>A store larger than 50 GB is written in parts. Microsoft 365's PST import skips items over 150 MB (each is converted with a warning) and recommends stores of at most 20 GB: for it, convert with brimvault-convert --max-pst-size 20G</source>
+        <translation>Ein Speicher über 50 GB wird in Teilen geschrieben. Der PST-Import von Microsoft 365 überspringt Elemente über 150 MB (jedes wird mit einer Warnung umgewandelt) und empfiehlt Speicher von höchstens 20 GB: dafür mit brimvault-convert --max-pst-size 20G umwandeln</translation>
+    </message>
 </context>
 <context>
     <name>filelist</name>
@@ -233,6 +285,109 @@
     <message>
         <source>The conversion stopped there; the mailboxes converted before it keep their output.</source>
         <translation>Die Umwandlung hat dort angehalten; die zuvor umgewandelten Postfächer behalten ihre Ausgabe.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages.</source>
+        <translation>Umgewandelt: %1 Postfächer, %2 Nachrichten.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages.</source>
+        <translation>Umgewandelt: %1 von %2 Postfächern, %3 Nachrichten.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages; %3 contacts and calendar files, %4 contacts, events and tasks.</source>
+        <translation>Umgewandelt: %1 Postfächer, %2 Nachrichten; %3 Kontakt- und Kalenderdateien, %4 Kontakte, Termine und Aufgaben.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages; %4 of %5 contacts and calendar files, %6 contacts, events and tasks.</source>
+        <translation>Umgewandelt: %1 von %2 Postfächern, %3 Nachrichten; %4 von %5 Kontakt- und Kalenderdateien, %6 Kontakte, Termine und Aufgaben.</translation>
+    </message>
+    <message>
+        <source>Messages not converted: %1.</source>
+        <translation>Nicht umgewandelte Nachrichten: %1.</translation>
+    </message>
+    <message>
+        <source>Contacts, events and tasks not converted: %1.</source>
+        <translation>Nicht umgewandelte Kontakte, Termine und Aufgaben: %1.</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read.</source>
+        <translation>Der Datenträger ist voll: die Umwandlung endete dort; der Rest der gerade gelesenen Datei wurde nicht gelesen.</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>Der Datenträger ist voll: die Umwandlung endete dort; der Rest der gerade gelesenen Datei wurde nicht gelesen, ebenso wenig %1 weitere aufgeführte Dateien.</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read.</source>
+        <translation>Die Umwandlung wurde angehalten; der Rest der gerade gelesenen Datei wurde nicht gelesen.</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>Die Umwandlung wurde angehalten; der Rest der gerade gelesenen Datei wurde nicht gelesen, ebenso wenig %1 weitere aufgeführte Dateien.</translation>
+    </message>
+    <message>
+        <source>Every message (%1) was already there: nothing needed to be added.</source>
+        <translation>Jede Nachricht (%1) war schon vorhanden: es war nichts hinzuzufügen.</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages.</source>
+        <translation>Schon vorhanden, daher nicht erneut hinzugefügt: %1 Nachrichten.</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages, %2 contacts, events and tasks.</source>
+        <translation>Schon vorhanden, daher nicht erneut hinzugefügt: %1 Nachrichten, %2 Kontakte, Termine und Aufgaben.</translation>
+    </message>
+    <message>
+        <source>Messages were added to the store of an earlier run: %1</source>
+        <translation>Die Nachrichten wurden dem Speicher eines früheren Laufs hinzugefügt: %1</translation>
+    </message>
+    <message>
+        <source>Store: %1</source>
+        <translation>Speicher: %1</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox.</source>
+        <translation>Speicher: %1 PST-Dateien, eine je Postfach.</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox; messages were added to %2 of them, made by an earlier run.</source>
+        <translation>Speicher: %1 PST-Dateien, eine je Postfach; zu %2 davon, von einem früheren Lauf angelegt, wurden Nachrichten hinzugefügt.</translation>
+    </message>
+    <message>
+        <source>Destination: %1</source>
+        <translation>Ziel: %1</translation>
+    </message>
+    <message>
+        <source>... and %1 more.</source>
+        <translation>... und %1 weitere.</translation>
+    </message>
+    <message>
+        <source>Stores larger than the size limit were written in parts:</source>
+        <translation>Speicher über der Größengrenze wurden in Teilen geschrieben:</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders, as written</source>
+        <translation>zurückgelesen: %1 Elemente in %2 Ordnern, wie geschrieben</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders; differs from what was written:</source>
+        <translation>zurückgelesen: %1 Elemente in %2 Ordnern; weicht vom Geschriebenen ab:</translation>
+    </message>
+</context>
+<context>
+    <name>FileListGrid</name>
+    <message>
+        <source>File</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Ergebnis</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Größe</translation>
     </message>
 </context>
 </TS>

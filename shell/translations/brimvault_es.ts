@@ -139,6 +139,58 @@
         <source>Label map in use: %1</source>
         <translation>Mapa de etiquetas en uso: %1</translation>
     </message>
+    <message>
+        <source>%1 already there</source>
+        <translation>%1 ya estaban</translation>
+    </message>
+    <message>
+        <source>%1 converted</source>
+        <translation>%1 convertidos</translation>
+    </message>
+    <message>
+        <source>%1 not converted</source>
+        <translation>%1 sin convertir</translation>
+    </message>
+    <message>
+        <source>failed: %1</source>
+        <translation>falló: %1</translation>
+    </message>
+    <message>
+        <source>not reached</source>
+        <translation>no alcanzado</translation>
+    </message>
+    <message>
+        <source>nothing in it</source>
+        <translation>nada dentro</translation>
+    </message>
+    <message>
+        <source>passed over</source>
+        <translation>omitido</translation>
+    </message>
+    <message>
+        <source>Open folder</source>
+        <translation>Abrir carpeta</translation>
+    </message>
+    <message>
+        <source>Save report...</source>
+        <translation>Guardar informe...</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>Archivos CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>The report could not be saved: %1</source>
+        <translation>No se pudo guardar el informe: %1</translation>
+    </message>
+    <message>
+        <source>Brimvault Converter Help</source>
+        <translation>Ayuda de Brimvault Converter</translation>
+    </message>
+    <message>
+        <source>A store larger than 50 GB is written in parts. Microsoft 365's PST import skips items over 150 MB (each is converted with a warning) and recommends stores of at most 20 GB: for it, convert with brimvault-convert --max-pst-size 20G</source>
+        <translation>Un almacén de más de 50 GB se escribe en partes. La importación PST de Microsoft 365 omite elementos de más de 150 MB (cada uno se convierte con una advertencia) y recomienda almacenes de 20 GB como máximo: para ella, convierta con brimvault-convert --max-pst-size 20G</translation>
+    </message>
 </context>
 <context>
     <name>filelist</name>
@@ -233,6 +285,109 @@
     <message>
         <source>The conversion stopped there; the mailboxes converted before it keep their output.</source>
         <translation>La conversión se detuvo ahí; los buzones convertidos antes conservan su resultado.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages.</source>
+        <translation>Convertidos: %1 buzones, %2 mensajes.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages.</source>
+        <translation>Convertidos: %1 de %2 buzones, %3 mensajes.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages; %3 contacts and calendar files, %4 contacts, events and tasks.</source>
+        <translation>Convertidos: %1 buzones, %2 mensajes; %3 archivos de contactos y calendarios, %4 contactos, eventos y tareas.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages; %4 of %5 contacts and calendar files, %6 contacts, events and tasks.</source>
+        <translation>Convertidos: %1 de %2 buzones, %3 mensajes; %4 de %5 archivos de contactos y calendarios, %6 contactos, eventos y tareas.</translation>
+    </message>
+    <message>
+        <source>Messages not converted: %1.</source>
+        <translation>Mensajes sin convertir: %1.</translation>
+    </message>
+    <message>
+        <source>Contacts, events and tasks not converted: %1.</source>
+        <translation>Contactos, eventos y tareas sin convertir: %1.</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read.</source>
+        <translation>El disco está lleno: la conversión terminó ahí; el resto del archivo en curso no se leyó.</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>El disco está lleno: la conversión terminó ahí; el resto del archivo en curso no se leyó, ni %1 archivos más de la lista.</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read.</source>
+        <translation>La conversión se detuvo; el resto del archivo en curso no se leyó.</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>La conversión se detuvo; el resto del archivo en curso no se leyó, ni %1 archivos más de la lista.</translation>
+    </message>
+    <message>
+        <source>Every message (%1) was already there: nothing needed to be added.</source>
+        <translation>Cada mensaje (%1) ya estaba: no hacía falta añadir nada.</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages.</source>
+        <translation>Ya estaban, así que no se añadieron de nuevo: %1 mensajes.</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages, %2 contacts, events and tasks.</source>
+        <translation>Ya estaban, así que no se añadieron de nuevo: %1 mensajes, %2 contactos, eventos y tareas.</translation>
+    </message>
+    <message>
+        <source>Messages were added to the store of an earlier run: %1</source>
+        <translation>Los mensajes se añadieron al almacén de una conversión anterior: %1</translation>
+    </message>
+    <message>
+        <source>Store: %1</source>
+        <translation>Almacén: %1</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox.</source>
+        <translation>Almacenes: %1 archivos .pst, uno por buzón.</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox; messages were added to %2 of them, made by an earlier run.</source>
+        <translation>Almacenes: %1 archivos .pst, uno por buzón; se añadieron mensajes a %2 de ellos, creados por una conversión anterior.</translation>
+    </message>
+    <message>
+        <source>Destination: %1</source>
+        <translation>Destino: %1</translation>
+    </message>
+    <message>
+        <source>... and %1 more.</source>
+        <translation>... y %1 más.</translation>
+    </message>
+    <message>
+        <source>Stores larger than the size limit were written in parts:</source>
+        <translation>Los almacenes mayores que el límite de tamaño se escribieron en partes:</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders, as written</source>
+        <translation>releído: %1 elementos en %2 carpetas, tal como se escribieron</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders; differs from what was written:</source>
+        <translation>releído: %1 elementos en %2 carpetas; difiere de lo escrito:</translation>
+    </message>
+</context>
+<context>
+    <name>FileListGrid</name>
+    <message>
+        <source>File</source>
+        <translation>Archivo</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Resultado</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Tamaño</translation>
     </message>
 </context>
 </TS>

@@ -139,6 +139,58 @@
         <source>Label map in use: %1</source>
         <translation>Table des libellés utilisée : %1</translation>
     </message>
+    <message>
+        <source>%1 already there</source>
+        <translation>%1 déjà présents</translation>
+    </message>
+    <message>
+        <source>%1 converted</source>
+        <translation>%1 convertis</translation>
+    </message>
+    <message>
+        <source>%1 not converted</source>
+        <translation>%1 non convertis</translation>
+    </message>
+    <message>
+        <source>failed: %1</source>
+        <translation>échec : %1</translation>
+    </message>
+    <message>
+        <source>not reached</source>
+        <translation>non atteint</translation>
+    </message>
+    <message>
+        <source>nothing in it</source>
+        <translation>rien dedans</translation>
+    </message>
+    <message>
+        <source>passed over</source>
+        <translation>ignoré</translation>
+    </message>
+    <message>
+        <source>Open folder</source>
+        <translation>Ouvrir le dossier</translation>
+    </message>
+    <message>
+        <source>Save report...</source>
+        <translation>Enregistrer le rapport...</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>Fichiers CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>The report could not be saved: %1</source>
+        <translation>Le rapport n'a pas pu être enregistré : %1</translation>
+    </message>
+    <message>
+        <source>Brimvault Converter Help</source>
+        <translation>Aide de Brimvault Converter</translation>
+    </message>
+    <message>
+        <source>A store larger than 50 GB is written in parts. Microsoft 365's PST import skips items over 150 MB (each is converted with a warning) and recommends stores of at most 20 GB: for it, convert with brimvault-convert --max-pst-size 20G</source>
+        <translation>Un magasin de plus de 50 Go est écrit en plusieurs parties. L'importation PST de Microsoft 365 ignore les éléments de plus de 150 Mo (chacun est converti avec un avertissement) et recommande des magasins d'au plus 20 Go : pour elle, convertissez avec brimvault-convert --max-pst-size 20G</translation>
+    </message>
 </context>
 <context>
     <name>filelist</name>
@@ -233,6 +285,109 @@
     <message>
         <source>The conversion stopped there; the mailboxes converted before it keep their output.</source>
         <translation>La conversion s'est arrêtée là ; les boîtes converties avant conservent leur résultat.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages.</source>
+        <translation>Convertis : %1 boîtes, %2 messages.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages.</source>
+        <translation>Convertis : %1 boîtes sur %2, %3 messages.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages; %3 contacts and calendar files, %4 contacts, events and tasks.</source>
+        <translation>Convertis : %1 boîtes, %2 messages ; %3 fichiers de contacts et d'agendas, %4 contacts, événements et tâches.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages; %4 of %5 contacts and calendar files, %6 contacts, events and tasks.</source>
+        <translation>Convertis : %1 boîtes sur %2, %3 messages ; %4 fichiers de contacts et d'agendas sur %5, %6 contacts, événements et tâches.</translation>
+    </message>
+    <message>
+        <source>Messages not converted: %1.</source>
+        <translation>Messages non convertis : %1.</translation>
+    </message>
+    <message>
+        <source>Contacts, events and tasks not converted: %1.</source>
+        <translation>Contacts, événements et tâches non convertis : %1.</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read.</source>
+        <translation>Le disque est plein : la conversion s'est arrêtée là ; le reste du fichier en cours n'a pas été lu.</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>Le disque est plein : la conversion s'est arrêtée là ; le reste du fichier en cours n'a pas été lu, ni %1 autres fichiers de la liste.</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read.</source>
+        <translation>La conversion a été arrêtée ; le reste du fichier en cours n'a pas été lu.</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>La conversion a été arrêtée ; le reste du fichier en cours n'a pas été lu, ni %1 autres fichiers de la liste.</translation>
+    </message>
+    <message>
+        <source>Every message (%1) was already there: nothing needed to be added.</source>
+        <translation>Chaque message (%1) était déjà présent : il n'y avait rien à ajouter.</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages.</source>
+        <translation>Déjà présents, donc pas ajoutés à nouveau : %1 messages.</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages, %2 contacts, events and tasks.</source>
+        <translation>Déjà présents, donc pas ajoutés à nouveau : %1 messages, %2 contacts, événements et tâches.</translation>
+    </message>
+    <message>
+        <source>Messages were added to the store of an earlier run: %1</source>
+        <translation>Les messages ont été ajoutés au magasin d'une conversion précédente : %1</translation>
+    </message>
+    <message>
+        <source>Store: %1</source>
+        <translation>Magasin : %1</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox.</source>
+        <translation>Magasins : %1 fichiers .pst, un par boîte.</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox; messages were added to %2 of them, made by an earlier run.</source>
+        <translation>Magasins : %1 fichiers .pst, un par boîte ; des messages ont été ajoutés à %2 d'entre eux, créés par une conversion précédente.</translation>
+    </message>
+    <message>
+        <source>Destination: %1</source>
+        <translation>Destination : %1</translation>
+    </message>
+    <message>
+        <source>... and %1 more.</source>
+        <translation>... et %1 de plus.</translation>
+    </message>
+    <message>
+        <source>Stores larger than the size limit were written in parts:</source>
+        <translation>Les magasins dépassant la taille limite ont été écrits en plusieurs parties :</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders, as written</source>
+        <translation>relecture : %1 éléments dans %2 dossiers, comme écrits</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders; differs from what was written:</source>
+        <translation>relecture : %1 éléments dans %2 dossiers ; diffère de ce qui a été écrit :</translation>
+    </message>
+</context>
+<context>
+    <name>FileListGrid</name>
+    <message>
+        <source>File</source>
+        <translation>Fichier</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Résultat</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Taille</translation>
     </message>
 </context>
 </TS>

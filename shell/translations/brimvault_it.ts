@@ -139,6 +139,58 @@
         <source>Label map in use: %1</source>
         <translation>Mappa delle etichette in uso: %1</translation>
     </message>
+    <message>
+        <source>%1 already there</source>
+        <translation>%1 già presenti</translation>
+    </message>
+    <message>
+        <source>%1 converted</source>
+        <translation>%1 convertiti</translation>
+    </message>
+    <message>
+        <source>%1 not converted</source>
+        <translation>%1 non convertiti</translation>
+    </message>
+    <message>
+        <source>failed: %1</source>
+        <translation>non riuscito: %1</translation>
+    </message>
+    <message>
+        <source>not reached</source>
+        <translation>non raggiunto</translation>
+    </message>
+    <message>
+        <source>nothing in it</source>
+        <translation>niente dentro</translation>
+    </message>
+    <message>
+        <source>passed over</source>
+        <translation>tralasciato</translation>
+    </message>
+    <message>
+        <source>Open folder</source>
+        <translation>Apri cartella</translation>
+    </message>
+    <message>
+        <source>Save report...</source>
+        <translation>Salva rapporto...</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>File CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>The report could not be saved: %1</source>
+        <translation>Impossibile salvare il rapporto: %1</translation>
+    </message>
+    <message>
+        <source>Brimvault Converter Help</source>
+        <translation>Guida di Brimvault Converter</translation>
+    </message>
+    <message>
+        <source>A store larger than 50 GB is written in parts. Microsoft 365's PST import skips items over 150 MB (each is converted with a warning) and recommends stores of at most 20 GB: for it, convert with brimvault-convert --max-pst-size 20G</source>
+        <translation>Un archivio più grande di 50 GB viene scritto in parti. L'importazione PST di Microsoft 365 salta gli elementi oltre 150 MB (ognuno viene convertito con un avviso) e consiglia archivi di al massimo 20 GB: per essa, converti con brimvault-convert --max-pst-size 20G</translation>
+    </message>
 </context>
 <context>
     <name>filelist</name>
@@ -233,6 +285,109 @@
     <message>
         <source>The conversion stopped there; the mailboxes converted before it keep their output.</source>
         <translation>La conversione si è fermata lì; le caselle convertite prima mantengono il risultato.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages.</source>
+        <translation>Convertiti: %1 caselle, %2 messaggi.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages.</source>
+        <translation>Convertiti: %1 caselle su %2, %3 messaggi.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages; %3 contacts and calendar files, %4 contacts, events and tasks.</source>
+        <translation>Convertiti: %1 caselle, %2 messaggi; %3 file di contatti e calendari, %4 contatti, eventi e attività.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages; %4 of %5 contacts and calendar files, %6 contacts, events and tasks.</source>
+        <translation>Convertiti: %1 caselle su %2, %3 messaggi; %4 file di contatti e calendari su %5, %6 contatti, eventi e attività.</translation>
+    </message>
+    <message>
+        <source>Messages not converted: %1.</source>
+        <translation>Messaggi non convertiti: %1.</translation>
+    </message>
+    <message>
+        <source>Contacts, events and tasks not converted: %1.</source>
+        <translation>Contatti, eventi e attività non convertiti: %1.</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read.</source>
+        <translation>Il disco è pieno: la conversione è finita lì; il resto del file in lettura non è stato letto.</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>Il disco è pieno: la conversione è finita lì; il resto del file in lettura non è stato letto, né altri %1 file dell'elenco.</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read.</source>
+        <translation>La conversione è stata fermata; il resto del file in lettura non è stato letto.</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>La conversione è stata fermata; il resto del file in lettura non è stato letto, né altri %1 file dell'elenco.</translation>
+    </message>
+    <message>
+        <source>Every message (%1) was already there: nothing needed to be added.</source>
+        <translation>Ogni messaggio (%1) era già presente: non c'era niente da aggiungere.</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages.</source>
+        <translation>Già presenti, quindi non aggiunti di nuovo: %1 messaggi.</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages, %2 contacts, events and tasks.</source>
+        <translation>Già presenti, quindi non aggiunti di nuovo: %1 messaggi, %2 contatti, eventi e attività.</translation>
+    </message>
+    <message>
+        <source>Messages were added to the store of an earlier run: %1</source>
+        <translation>I messaggi sono stati aggiunti all'archivio di una conversione precedente: %1</translation>
+    </message>
+    <message>
+        <source>Store: %1</source>
+        <translation>Archivio: %1</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox.</source>
+        <translation>Archivi: %1 file .pst, uno per casella.</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox; messages were added to %2 of them, made by an earlier run.</source>
+        <translation>Archivi: %1 file .pst, uno per casella; sono stati aggiunti messaggi a %2 di essi, creati da una conversione precedente.</translation>
+    </message>
+    <message>
+        <source>Destination: %1</source>
+        <translation>Destinazione: %1</translation>
+    </message>
+    <message>
+        <source>... and %1 more.</source>
+        <translation>... e altri %1.</translation>
+    </message>
+    <message>
+        <source>Stores larger than the size limit were written in parts:</source>
+        <translation>Gli archivi oltre il limite di dimensione sono stati scritti in parti:</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders, as written</source>
+        <translation>riletto: %1 elementi in %2 cartelle, come scritti</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders; differs from what was written:</source>
+        <translation>riletto: %1 elementi in %2 cartelle; diverso da quanto scritto:</translation>
+    </message>
+</context>
+<context>
+    <name>FileListGrid</name>
+    <message>
+        <source>File</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Risultato</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Dimensione</translation>
     </message>
 </context>
 </TS>

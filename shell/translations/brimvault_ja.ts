@@ -139,6 +139,58 @@
         <source>Label map in use: %1</source>
         <translation>使用中のラベル対応表: %1</translation>
     </message>
+    <message>
+        <source>%1 already there</source>
+        <translation>%1 件は既存</translation>
+    </message>
+    <message>
+        <source>%1 converted</source>
+        <translation>%1 件変換</translation>
+    </message>
+    <message>
+        <source>%1 not converted</source>
+        <translation>%1 件未変換</translation>
+    </message>
+    <message>
+        <source>failed: %1</source>
+        <translation>失敗: %1</translation>
+    </message>
+    <message>
+        <source>not reached</source>
+        <translation>未処理</translation>
+    </message>
+    <message>
+        <source>nothing in it</source>
+        <translation>中身なし</translation>
+    </message>
+    <message>
+        <source>passed over</source>
+        <translation>対象外</translation>
+    </message>
+    <message>
+        <source>Open folder</source>
+        <translation>フォルダーを開く</translation>
+    </message>
+    <message>
+        <source>Save report...</source>
+        <translation>レポートを保存...</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV ファイル (*.csv)</translation>
+    </message>
+    <message>
+        <source>The report could not be saved: %1</source>
+        <translation>レポートを保存できませんでした: %1</translation>
+    </message>
+    <message>
+        <source>Brimvault Converter Help</source>
+        <translation>Brimvault Converter ヘルプ</translation>
+    </message>
+    <message>
+        <source>A store larger than 50 GB is written in parts. Microsoft 365's PST import skips items over 150 MB (each is converted with a warning) and recommends stores of at most 20 GB: for it, convert with brimvault-convert --max-pst-size 20G</source>
+        <translation>50 GB を超えるストアは分割して書き込まれます。Microsoft 365 の PST インポートは 150 MB を超えるアイテムをスキップし (それぞれ警告付きで変換されます)、20 GB 以下のストアを推奨しています。その場合は brimvault-convert --max-pst-size 20G で変換してください</translation>
+    </message>
 </context>
 <context>
     <name>filelist</name>
@@ -233,6 +285,109 @@
     <message>
         <source>The conversion stopped there; the mailboxes converted before it keep their output.</source>
         <translation>変換はそこで止まりました。それまでに変換したメールボックスの出力は残ります。</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages.</source>
+        <translation>変換済み: メールボックス %1 個、メッセージ %2 件。</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages.</source>
+        <translation>変換済み: メールボックス %2 個中 %1 個、メッセージ %3 件。</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages; %3 contacts and calendar files, %4 contacts, events and tasks.</source>
+        <translation>変換済み: メールボックス %1 個、メッセージ %2 件、連絡先・予定表ファイル %3 個、連絡先・予定・タスク %4 件。</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages; %4 of %5 contacts and calendar files, %6 contacts, events and tasks.</source>
+        <translation>変換済み: メールボックス %2 個中 %1 個、メッセージ %3 件、連絡先・予定表ファイル %5 個中 %4 個、連絡先・予定・タスク %6 件。</translation>
+    </message>
+    <message>
+        <source>Messages not converted: %1.</source>
+        <translation>変換されなかったメッセージ: %1 件。</translation>
+    </message>
+    <message>
+        <source>Contacts, events and tasks not converted: %1.</source>
+        <translation>変換されなかった連絡先・予定・タスク: %1 件。</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read.</source>
+        <translation>ディスクがいっぱいです: 変換はそこで終了しました。読み込み中のファイルの残りは読まれていません。</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>ディスクがいっぱいです: 変換はそこで終了しました。読み込み中のファイルの残りと、リストの残り %1 個のファイルは読まれていません。</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read.</source>
+        <translation>変換は停止されました。読み込み中のファイルの残りは読まれていません。</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>変換は停止されました。読み込み中のファイルの残りと、リストの残り %1 個のファイルは読まれていません。</translation>
+    </message>
+    <message>
+        <source>Every message (%1) was already there: nothing needed to be added.</source>
+        <translation>すべてのメッセージ (%1 件) は既に存在していました: 追加するものはありませんでした。</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages.</source>
+        <translation>既に存在するため再追加しなかったもの: メッセージ %1 件。</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages, %2 contacts, events and tasks.</source>
+        <translation>既に存在するため再追加しなかったもの: メッセージ %1 件、連絡先・予定・タスク %2 件。</translation>
+    </message>
+    <message>
+        <source>Messages were added to the store of an earlier run: %1</source>
+        <translation>メッセージは以前の変換で作成されたストアに追加されました: %1</translation>
+    </message>
+    <message>
+        <source>Store: %1</source>
+        <translation>ストア: %1</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox.</source>
+        <translation>ストア: .pst ファイル %1 個 (メールボックスごとに 1 個)。</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox; messages were added to %2 of them, made by an earlier run.</source>
+        <translation>ストア: .pst ファイル %1 個 (メールボックスごとに 1 個)。そのうち以前の変換で作成された %2 個にメッセージを追加しました。</translation>
+    </message>
+    <message>
+        <source>Destination: %1</source>
+        <translation>保存先: %1</translation>
+    </message>
+    <message>
+        <source>... and %1 more.</source>
+        <translation>... ほか %1 件。</translation>
+    </message>
+    <message>
+        <source>Stores larger than the size limit were written in parts:</source>
+        <translation>サイズ上限を超えるストアは分割して書き込まれました:</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders, as written</source>
+        <translation>読み戻し: %2 個のフォルダーに %1 件のアイテム、書き込みどおり</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders; differs from what was written:</source>
+        <translation>読み戻し: %2 個のフォルダーに %1 件のアイテム。書き込んだ内容と異なります:</translation>
+    </message>
+</context>
+<context>
+    <name>FileListGrid</name>
+    <message>
+        <source>File</source>
+        <translation>ファイル</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>結果</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>サイズ</translation>
     </message>
 </context>
 </TS>

@@ -139,6 +139,58 @@
         <source>Label map in use: %1</source>
         <translation>사용 중인 라벨 매핑: %1</translation>
     </message>
+    <message>
+        <source>%1 already there</source>
+        <translation>%1개 이미 있음</translation>
+    </message>
+    <message>
+        <source>%1 converted</source>
+        <translation>%1개 변환됨</translation>
+    </message>
+    <message>
+        <source>%1 not converted</source>
+        <translation>%1개 변환 안 됨</translation>
+    </message>
+    <message>
+        <source>failed: %1</source>
+        <translation>실패: %1</translation>
+    </message>
+    <message>
+        <source>not reached</source>
+        <translation>처리되지 않음</translation>
+    </message>
+    <message>
+        <source>nothing in it</source>
+        <translation>내용 없음</translation>
+    </message>
+    <message>
+        <source>passed over</source>
+        <translation>건너뜀</translation>
+    </message>
+    <message>
+        <source>Open folder</source>
+        <translation>폴더 열기</translation>
+    </message>
+    <message>
+        <source>Save report...</source>
+        <translation>보고서 저장...</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV 파일 (*.csv)</translation>
+    </message>
+    <message>
+        <source>The report could not be saved: %1</source>
+        <translation>보고서를 저장할 수 없습니다: %1</translation>
+    </message>
+    <message>
+        <source>Brimvault Converter Help</source>
+        <translation>Brimvault Converter 도움말</translation>
+    </message>
+    <message>
+        <source>A store larger than 50 GB is written in parts. Microsoft 365's PST import skips items over 150 MB (each is converted with a warning) and recommends stores of at most 20 GB: for it, convert with brimvault-convert --max-pst-size 20G</source>
+        <translation>50GB보다 큰 저장소는 여러 부분으로 나누어 기록됩니다. Microsoft 365의 PST 가져오기는 150MB가 넘는 항목을 건너뛰고(각각 경고와 함께 변환됨) 20GB 이하의 저장소를 권장합니다. 이 경우 brimvault-convert --max-pst-size 20G로 변환하십시오</translation>
+    </message>
 </context>
 <context>
     <name>filelist</name>
@@ -233,6 +285,109 @@
     <message>
         <source>The conversion stopped there; the mailboxes converted before it keep their output.</source>
         <translation>변환이 거기서 멈췄습니다. 그 전에 변환한 메일함의 결과는 남아 있습니다.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages.</source>
+        <translation>변환됨: 메일함 %1개, 메시지 %2개.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages.</source>
+        <translation>변환됨: 메일함 %2개 중 %1개, 메시지 %3개.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages; %3 contacts and calendar files, %4 contacts, events and tasks.</source>
+        <translation>변환됨: 메일함 %1개, 메시지 %2개; 연락처 및 일정 파일 %3개, 연락처·일정·작업 %4개.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages; %4 of %5 contacts and calendar files, %6 contacts, events and tasks.</source>
+        <translation>변환됨: 메일함 %2개 중 %1개, 메시지 %3개; 연락처 및 일정 파일 %5개 중 %4개, 연락처·일정·작업 %6개.</translation>
+    </message>
+    <message>
+        <source>Messages not converted: %1.</source>
+        <translation>변환되지 않은 메시지: %1개.</translation>
+    </message>
+    <message>
+        <source>Contacts, events and tasks not converted: %1.</source>
+        <translation>변환되지 않은 연락처·일정·작업: %1개.</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read.</source>
+        <translation>디스크가 가득 찼습니다: 변환이 그곳에서 끝났습니다. 읽던 파일의 나머지는 읽지 않았습니다.</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>디스크가 가득 찼습니다: 변환이 그곳에서 끝났습니다. 읽던 파일의 나머지와 목록의 나머지 파일 %1개는 읽지 않았습니다.</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read.</source>
+        <translation>변환이 중지되었습니다. 읽던 파일의 나머지는 읽지 않았습니다.</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>변환이 중지되었습니다. 읽던 파일의 나머지와 목록의 나머지 파일 %1개는 읽지 않았습니다.</translation>
+    </message>
+    <message>
+        <source>Every message (%1) was already there: nothing needed to be added.</source>
+        <translation>모든 메시지(%1개)가 이미 있었습니다: 추가할 것이 없었습니다.</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages.</source>
+        <translation>이미 있어서 다시 추가하지 않음: 메시지 %1개.</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages, %2 contacts, events and tasks.</source>
+        <translation>이미 있어서 다시 추가하지 않음: 메시지 %1개, 연락처·일정·작업 %2개.</translation>
+    </message>
+    <message>
+        <source>Messages were added to the store of an earlier run: %1</source>
+        <translation>메시지를 이전 변환에서 만든 저장소에 추가했습니다: %1</translation>
+    </message>
+    <message>
+        <source>Store: %1</source>
+        <translation>저장소: %1</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox.</source>
+        <translation>저장소: .pst 파일 %1개, 메일함마다 하나.</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox; messages were added to %2 of them, made by an earlier run.</source>
+        <translation>저장소: .pst 파일 %1개, 메일함마다 하나. 그중 이전 변환에서 만든 %2개에 메시지를 추가했습니다.</translation>
+    </message>
+    <message>
+        <source>Destination: %1</source>
+        <translation>대상: %1</translation>
+    </message>
+    <message>
+        <source>... and %1 more.</source>
+        <translation>... 외 %1개.</translation>
+    </message>
+    <message>
+        <source>Stores larger than the size limit were written in parts:</source>
+        <translation>크기 제한을 넘는 저장소는 여러 부분으로 기록되었습니다:</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders, as written</source>
+        <translation>다시 읽기: 폴더 %2개에 항목 %1개, 기록한 그대로</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders; differs from what was written:</source>
+        <translation>다시 읽기: 폴더 %2개에 항목 %1개; 기록한 내용과 다릅니다:</translation>
+    </message>
+</context>
+<context>
+    <name>FileListGrid</name>
+    <message>
+        <source>File</source>
+        <translation>파일</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>결과</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>크기</translation>
     </message>
 </context>
 </TS>

@@ -139,6 +139,58 @@
         <source>Label map in use: %1</source>
         <translation>Gebruikte labelkaart: %1</translation>
     </message>
+    <message>
+        <source>%1 already there</source>
+        <translation>%1 al aanwezig</translation>
+    </message>
+    <message>
+        <source>%1 converted</source>
+        <translation>%1 omgezet</translation>
+    </message>
+    <message>
+        <source>%1 not converted</source>
+        <translation>%1 niet omgezet</translation>
+    </message>
+    <message>
+        <source>failed: %1</source>
+        <translation>mislukt: %1</translation>
+    </message>
+    <message>
+        <source>not reached</source>
+        <translation>niet bereikt</translation>
+    </message>
+    <message>
+        <source>nothing in it</source>
+        <translation>niets in</translation>
+    </message>
+    <message>
+        <source>passed over</source>
+        <translation>overgeslagen</translation>
+    </message>
+    <message>
+        <source>Open folder</source>
+        <translation>Map openen</translation>
+    </message>
+    <message>
+        <source>Save report...</source>
+        <translation>Rapport opslaan...</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV-bestanden (*.csv)</translation>
+    </message>
+    <message>
+        <source>The report could not be saved: %1</source>
+        <translation>Het rapport kon niet worden opgeslagen: %1</translation>
+    </message>
+    <message>
+        <source>Brimvault Converter Help</source>
+        <translation>Brimvault Converter Help</translation>
+    </message>
+    <message>
+        <source>A store larger than 50 GB is written in parts. Microsoft 365's PST import skips items over 150 MB (each is converted with a warning) and recommends stores of at most 20 GB: for it, convert with brimvault-convert --max-pst-size 20G</source>
+        <translation>Een archief groter dan 50 GB wordt in delen geschreven. De PST-import van Microsoft 365 slaat items boven 150 MB over (elk wordt met een waarschuwing omgezet) en raadt archieven van hooguit 20 GB aan: zet daarvoor om met brimvault-convert --max-pst-size 20G</translation>
+    </message>
 </context>
 <context>
     <name>filelist</name>
@@ -233,6 +285,109 @@
     <message>
         <source>The conversion stopped there; the mailboxes converted before it keep their output.</source>
         <translation>De omzetting is daar gestopt; de eerder omgezette postvakken behouden hun uitvoer.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages.</source>
+        <translation>Omgezet: %1 postvakken, %2 berichten.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages.</source>
+        <translation>Omgezet: %1 van %2 postvakken, %3 berichten.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages; %3 contacts and calendar files, %4 contacts, events and tasks.</source>
+        <translation>Omgezet: %1 postvakken, %2 berichten; %3 contact- en agendabestanden, %4 contactpersonen, afspraken en taken.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages; %4 of %5 contacts and calendar files, %6 contacts, events and tasks.</source>
+        <translation>Omgezet: %1 van %2 postvakken, %3 berichten; %4 van %5 contact- en agendabestanden, %6 contactpersonen, afspraken en taken.</translation>
+    </message>
+    <message>
+        <source>Messages not converted: %1.</source>
+        <translation>Niet omgezette berichten: %1.</translation>
+    </message>
+    <message>
+        <source>Contacts, events and tasks not converted: %1.</source>
+        <translation>Niet omgezette contactpersonen, afspraken en taken: %1.</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read.</source>
+        <translation>De schijf is vol: de omzetting is daar gestopt; de rest van het bestand dat werd gelezen is niet gelezen.</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>De schijf is vol: de omzetting is daar gestopt; de rest van het bestand dat werd gelezen is niet gelezen, evenmin %1 andere bestanden uit de lijst.</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read.</source>
+        <translation>De omzetting is gestopt; de rest van het bestand dat werd gelezen is niet gelezen.</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>De omzetting is gestopt; de rest van het bestand dat werd gelezen is niet gelezen, evenmin %1 andere bestanden uit de lijst.</translation>
+    </message>
+    <message>
+        <source>Every message (%1) was already there: nothing needed to be added.</source>
+        <translation>Elk bericht (%1) was al aanwezig: er hoefde niets te worden toegevoegd.</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages.</source>
+        <translation>Al aanwezig, dus niet opnieuw toegevoegd: %1 berichten.</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages, %2 contacts, events and tasks.</source>
+        <translation>Al aanwezig, dus niet opnieuw toegevoegd: %1 berichten, %2 contactpersonen, afspraken en taken.</translation>
+    </message>
+    <message>
+        <source>Messages were added to the store of an earlier run: %1</source>
+        <translation>De berichten zijn toegevoegd aan het archief van een eerdere omzetting: %1</translation>
+    </message>
+    <message>
+        <source>Store: %1</source>
+        <translation>Archief: %1</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox.</source>
+        <translation>Archieven: %1 .pst-bestanden, één per postvak.</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox; messages were added to %2 of them, made by an earlier run.</source>
+        <translation>Archieven: %1 .pst-bestanden, één per postvak; aan %2 ervan, gemaakt door een eerdere omzetting, zijn berichten toegevoegd.</translation>
+    </message>
+    <message>
+        <source>Destination: %1</source>
+        <translation>Doel: %1</translation>
+    </message>
+    <message>
+        <source>... and %1 more.</source>
+        <translation>... en nog %1.</translation>
+    </message>
+    <message>
+        <source>Stores larger than the size limit were written in parts:</source>
+        <translation>Archieven groter dan de groottegrens zijn in delen geschreven:</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders, as written</source>
+        <translation>teruggelezen: %1 items in %2 mappen, zoals geschreven</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders; differs from what was written:</source>
+        <translation>teruggelezen: %1 items in %2 mappen; wijkt af van wat is geschreven:</translation>
+    </message>
+</context>
+<context>
+    <name>FileListGrid</name>
+    <message>
+        <source>File</source>
+        <translation>Bestand</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Resultaat</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Grootte</translation>
     </message>
 </context>
 </TS>

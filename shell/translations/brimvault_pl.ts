@@ -139,6 +139,58 @@
         <source>Label map in use: %1</source>
         <translation>Używana mapa etykiet: %1</translation>
     </message>
+    <message>
+        <source>%1 already there</source>
+        <translation>już istniejące: %1</translation>
+    </message>
+    <message>
+        <source>%1 converted</source>
+        <translation>przekonwertowano: %1</translation>
+    </message>
+    <message>
+        <source>%1 not converted</source>
+        <translation>nieprzekonwertowane: %1</translation>
+    </message>
+    <message>
+        <source>failed: %1</source>
+        <translation>niepowodzenie: %1</translation>
+    </message>
+    <message>
+        <source>not reached</source>
+        <translation>nie osiągnięto</translation>
+    </message>
+    <message>
+        <source>nothing in it</source>
+        <translation>nic w nim</translation>
+    </message>
+    <message>
+        <source>passed over</source>
+        <translation>pominięto</translation>
+    </message>
+    <message>
+        <source>Open folder</source>
+        <translation>Otwórz folder</translation>
+    </message>
+    <message>
+        <source>Save report...</source>
+        <translation>Zapisz raport...</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>Pliki CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>The report could not be saved: %1</source>
+        <translation>Nie można zapisać raportu: %1</translation>
+    </message>
+    <message>
+        <source>Brimvault Converter Help</source>
+        <translation>Pomoc Brimvault Converter</translation>
+    </message>
+    <message>
+        <source>A store larger than 50 GB is written in parts. Microsoft 365's PST import skips items over 150 MB (each is converted with a warning) and recommends stores of at most 20 GB: for it, convert with brimvault-convert --max-pst-size 20G</source>
+        <translation>Magazyn większy niż 50 GB jest zapisywany w częściach. Import PST w Microsoft 365 pomija elementy ponad 150 MB (każdy jest konwertowany z ostrzeżeniem) i zaleca magazyny najwyżej 20 GB: w tym celu konwertuj poleceniem brimvault-convert --max-pst-size 20G</translation>
+    </message>
 </context>
 <context>
     <name>filelist</name>
@@ -233,6 +285,109 @@
     <message>
         <source>The conversion stopped there; the mailboxes converted before it keep their output.</source>
         <translation>Konwersja zatrzymała się w tym miejscu; wcześniej przekonwertowane skrzynki zachowują wynik.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages.</source>
+        <translation>Przekonwertowano: skrzynki: %1, wiadomości: %2.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages.</source>
+        <translation>Przekonwertowano: skrzynki: %1 z %2, wiadomości: %3.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages; %3 contacts and calendar files, %4 contacts, events and tasks.</source>
+        <translation>Przekonwertowano: skrzynki: %1, wiadomości: %2; pliki kontaktów i kalendarzy: %3, kontakty, wydarzenia i zadania: %4.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages; %4 of %5 contacts and calendar files, %6 contacts, events and tasks.</source>
+        <translation>Przekonwertowano: skrzynki: %1 z %2, wiadomości: %3; pliki kontaktów i kalendarzy: %4 z %5, kontakty, wydarzenia i zadania: %6.</translation>
+    </message>
+    <message>
+        <source>Messages not converted: %1.</source>
+        <translation>Nieprzekonwertowane wiadomości: %1.</translation>
+    </message>
+    <message>
+        <source>Contacts, events and tasks not converted: %1.</source>
+        <translation>Nieprzekonwertowane kontakty, wydarzenia i zadania: %1.</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read.</source>
+        <translation>Dysk jest pełny: konwersja zakończyła się w tym miejscu; reszta czytanego pliku nie została odczytana.</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>Dysk jest pełny: konwersja zakończyła się w tym miejscu; reszta czytanego pliku nie została odczytana, podobnie jak %1 kolejnych plików z listy.</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read.</source>
+        <translation>Konwersja została zatrzymana; reszta czytanego pliku nie została odczytana.</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>Konwersja została zatrzymana; reszta czytanego pliku nie została odczytana, podobnie jak %1 kolejnych plików z listy.</translation>
+    </message>
+    <message>
+        <source>Every message (%1) was already there: nothing needed to be added.</source>
+        <translation>Każda wiadomość (%1) już istniała: nie trzeba było niczego dodawać.</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages.</source>
+        <translation>Już istniejące, więc nie dodane ponownie: wiadomości: %1.</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages, %2 contacts, events and tasks.</source>
+        <translation>Już istniejące, więc nie dodane ponownie: wiadomości: %1, kontakty, wydarzenia i zadania: %2.</translation>
+    </message>
+    <message>
+        <source>Messages were added to the store of an earlier run: %1</source>
+        <translation>Wiadomości dodano do magazynu wcześniejszej konwersji: %1</translation>
+    </message>
+    <message>
+        <source>Store: %1</source>
+        <translation>Magazyn: %1</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox.</source>
+        <translation>Magazyny: plików .pst: %1, po jednym na skrzynkę.</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox; messages were added to %2 of them, made by an earlier run.</source>
+        <translation>Magazyny: plików .pst: %1, po jednym na skrzynkę; do %2 z nich, utworzonych przez wcześniejszą konwersję, dodano wiadomości.</translation>
+    </message>
+    <message>
+        <source>Destination: %1</source>
+        <translation>Miejsce docelowe: %1</translation>
+    </message>
+    <message>
+        <source>... and %1 more.</source>
+        <translation>... i %1 więcej.</translation>
+    </message>
+    <message>
+        <source>Stores larger than the size limit were written in parts:</source>
+        <translation>Magazyny większe niż limit rozmiaru zapisano w częściach:</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders, as written</source>
+        <translation>odczytano ponownie: elementy: %1 w folderach: %2, zgodnie z zapisem</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders; differs from what was written:</source>
+        <translation>odczytano ponownie: elementy: %1 w folderach: %2; różni się od zapisu:</translation>
+    </message>
+</context>
+<context>
+    <name>FileListGrid</name>
+    <message>
+        <source>File</source>
+        <translation>Plik</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Wynik</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Rozmiar</translation>
     </message>
 </context>
 </TS>

@@ -139,6 +139,58 @@
         <source>Label map in use: %1</source>
         <translation>Mapa de marcadores em uso: %1</translation>
     </message>
+    <message>
+        <source>%1 already there</source>
+        <translation>%1 já existentes</translation>
+    </message>
+    <message>
+        <source>%1 converted</source>
+        <translation>%1 convertidos</translation>
+    </message>
+    <message>
+        <source>%1 not converted</source>
+        <translation>%1 não convertidos</translation>
+    </message>
+    <message>
+        <source>failed: %1</source>
+        <translation>falhou: %1</translation>
+    </message>
+    <message>
+        <source>not reached</source>
+        <translation>não alcançado</translation>
+    </message>
+    <message>
+        <source>nothing in it</source>
+        <translation>nada nele</translation>
+    </message>
+    <message>
+        <source>passed over</source>
+        <translation>ignorado</translation>
+    </message>
+    <message>
+        <source>Open folder</source>
+        <translation>Abrir pasta</translation>
+    </message>
+    <message>
+        <source>Save report...</source>
+        <translation>Salvar relatório...</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>Arquivos CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>The report could not be saved: %1</source>
+        <translation>Não foi possível salvar o relatório: %1</translation>
+    </message>
+    <message>
+        <source>Brimvault Converter Help</source>
+        <translation>Ajuda do Brimvault Converter</translation>
+    </message>
+    <message>
+        <source>A store larger than 50 GB is written in parts. Microsoft 365's PST import skips items over 150 MB (each is converted with a warning) and recommends stores of at most 20 GB: for it, convert with brimvault-convert --max-pst-size 20G</source>
+        <translation>Um repositório maior que 50 GB é gravado em partes. A importação PST do Microsoft 365 ignora itens acima de 150 MB (cada um é convertido com um aviso) e recomenda repositórios de no máximo 20 GB: para ela, converta com brimvault-convert --max-pst-size 20G</translation>
+    </message>
 </context>
 <context>
     <name>filelist</name>
@@ -233,6 +285,109 @@
     <message>
         <source>The conversion stopped there; the mailboxes converted before it keep their output.</source>
         <translation>A conversão parou aí; as caixas convertidas antes mantêm o resultado.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages.</source>
+        <translation>Convertidos: %1 caixas, %2 mensagens.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages.</source>
+        <translation>Convertidos: %1 de %2 caixas, %3 mensagens.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages; %3 contacts and calendar files, %4 contacts, events and tasks.</source>
+        <translation>Convertidos: %1 caixas, %2 mensagens; %3 arquivos de contatos e calendários, %4 contatos, eventos e tarefas.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages; %4 of %5 contacts and calendar files, %6 contacts, events and tasks.</source>
+        <translation>Convertidos: %1 de %2 caixas, %3 mensagens; %4 de %5 arquivos de contatos e calendários, %6 contatos, eventos e tarefas.</translation>
+    </message>
+    <message>
+        <source>Messages not converted: %1.</source>
+        <translation>Mensagens não convertidas: %1.</translation>
+    </message>
+    <message>
+        <source>Contacts, events and tasks not converted: %1.</source>
+        <translation>Contatos, eventos e tarefas não convertidos: %1.</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read.</source>
+        <translation>O disco está cheio: a conversão terminou ali; o restante do arquivo em leitura não foi lido.</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>O disco está cheio: a conversão terminou ali; o restante do arquivo em leitura não foi lido, nem mais %1 arquivos da lista.</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read.</source>
+        <translation>A conversão foi interrompida; o restante do arquivo em leitura não foi lido.</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>A conversão foi interrompida; o restante do arquivo em leitura não foi lido, nem mais %1 arquivos da lista.</translation>
+    </message>
+    <message>
+        <source>Every message (%1) was already there: nothing needed to be added.</source>
+        <translation>Todas as mensagens (%1) já existiam: não havia nada a adicionar.</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages.</source>
+        <translation>Já existentes, portanto não adicionadas de novo: %1 mensagens.</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages, %2 contacts, events and tasks.</source>
+        <translation>Já existentes, portanto não adicionadas de novo: %1 mensagens, %2 contatos, eventos e tarefas.</translation>
+    </message>
+    <message>
+        <source>Messages were added to the store of an earlier run: %1</source>
+        <translation>As mensagens foram adicionadas ao repositório de uma conversão anterior: %1</translation>
+    </message>
+    <message>
+        <source>Store: %1</source>
+        <translation>Repositório: %1</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox.</source>
+        <translation>Repositórios: %1 arquivos .pst, um por caixa.</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox; messages were added to %2 of them, made by an earlier run.</source>
+        <translation>Repositórios: %1 arquivos .pst, um por caixa; foram adicionadas mensagens a %2 deles, criados por uma conversão anterior.</translation>
+    </message>
+    <message>
+        <source>Destination: %1</source>
+        <translation>Destino: %1</translation>
+    </message>
+    <message>
+        <source>... and %1 more.</source>
+        <translation>... e mais %1.</translation>
+    </message>
+    <message>
+        <source>Stores larger than the size limit were written in parts:</source>
+        <translation>Repositórios maiores que o limite de tamanho foram gravados em partes:</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders, as written</source>
+        <translation>relido: %1 itens em %2 pastas, como gravados</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders; differs from what was written:</source>
+        <translation>relido: %1 itens em %2 pastas; difere do que foi gravado:</translation>
+    </message>
+</context>
+<context>
+    <name>FileListGrid</name>
+    <message>
+        <source>File</source>
+        <translation>Arquivo</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Resultado</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Tamanho</translation>
     </message>
 </context>
 </TS>

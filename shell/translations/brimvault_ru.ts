@@ -139,6 +139,58 @@
         <source>Label map in use: %1</source>
         <translation>Используется карта ярлыков: %1</translation>
     </message>
+    <message>
+        <source>%1 already there</source>
+        <translation>уже есть: %1</translation>
+    </message>
+    <message>
+        <source>%1 converted</source>
+        <translation>преобразовано: %1</translation>
+    </message>
+    <message>
+        <source>%1 not converted</source>
+        <translation>не преобразовано: %1</translation>
+    </message>
+    <message>
+        <source>failed: %1</source>
+        <translation>ошибка: %1</translation>
+    </message>
+    <message>
+        <source>not reached</source>
+        <translation>не достигнут</translation>
+    </message>
+    <message>
+        <source>nothing in it</source>
+        <translation>пусто</translation>
+    </message>
+    <message>
+        <source>passed over</source>
+        <translation>пропущен</translation>
+    </message>
+    <message>
+        <source>Open folder</source>
+        <translation>Открыть папку</translation>
+    </message>
+    <message>
+        <source>Save report...</source>
+        <translation>Сохранить отчёт...</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>Файлы CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>The report could not be saved: %1</source>
+        <translation>Не удалось сохранить отчёт: %1</translation>
+    </message>
+    <message>
+        <source>Brimvault Converter Help</source>
+        <translation>Справка Brimvault Converter</translation>
+    </message>
+    <message>
+        <source>A store larger than 50 GB is written in parts. Microsoft 365's PST import skips items over 150 MB (each is converted with a warning) and recommends stores of at most 20 GB: for it, convert with brimvault-convert --max-pst-size 20G</source>
+        <translation>Хранилище больше 50 ГБ записывается частями. Импорт PST в Microsoft 365 пропускает элементы больше 150 МБ (каждый преобразуется с предупреждением) и рекомендует хранилища не больше 20 ГБ: для него преобразуйте командой brimvault-convert --max-pst-size 20G</translation>
+    </message>
 </context>
 <context>
     <name>filelist</name>
@@ -233,6 +285,109 @@
     <message>
         <source>The conversion stopped there; the mailboxes converted before it keep their output.</source>
         <translation>Преобразование остановлено на этом; ранее преобразованные ящики сохраняют результат.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages.</source>
+        <translation>Преобразовано: ящиков: %1, сообщений: %2.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages.</source>
+        <translation>Преобразовано: ящиков: %1 из %2, сообщений: %3.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages; %3 contacts and calendar files, %4 contacts, events and tasks.</source>
+        <translation>Преобразовано: ящиков: %1, сообщений: %2; файлов контактов и календарей: %3, контактов, событий и задач: %4.</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages; %4 of %5 contacts and calendar files, %6 contacts, events and tasks.</source>
+        <translation>Преобразовано: ящиков: %1 из %2, сообщений: %3; файлов контактов и календарей: %4 из %5, контактов, событий и задач: %6.</translation>
+    </message>
+    <message>
+        <source>Messages not converted: %1.</source>
+        <translation>Не преобразовано сообщений: %1.</translation>
+    </message>
+    <message>
+        <source>Contacts, events and tasks not converted: %1.</source>
+        <translation>Не преобразовано контактов, событий и задач: %1.</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read.</source>
+        <translation>Диск заполнен: преобразование на этом закончилось; остаток читаемого файла не прочитан.</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>Диск заполнен: преобразование на этом закончилось; остаток читаемого файла не прочитан, как и ещё %1 файлов из списка.</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read.</source>
+        <translation>Преобразование остановлено; остаток читаемого файла не прочитан.</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>Преобразование остановлено; остаток читаемого файла не прочитан, как и ещё %1 файлов из списка.</translation>
+    </message>
+    <message>
+        <source>Every message (%1) was already there: nothing needed to be added.</source>
+        <translation>Все сообщения (%1) уже были на месте: добавлять было нечего.</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages.</source>
+        <translation>Уже были, поэтому не добавлены повторно: сообщений: %1.</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages, %2 contacts, events and tasks.</source>
+        <translation>Уже были, поэтому не добавлены повторно: сообщений: %1, контактов, событий и задач: %2.</translation>
+    </message>
+    <message>
+        <source>Messages were added to the store of an earlier run: %1</source>
+        <translation>Сообщения добавлены в хранилище прежнего преобразования: %1</translation>
+    </message>
+    <message>
+        <source>Store: %1</source>
+        <translation>Хранилище: %1</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox.</source>
+        <translation>Хранилища: файлов .pst: %1, по одному на ящик.</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox; messages were added to %2 of them, made by an earlier run.</source>
+        <translation>Хранилища: файлов .pst: %1, по одному на ящик; в %2 из них, созданных прежним преобразованием, добавлены сообщения.</translation>
+    </message>
+    <message>
+        <source>Destination: %1</source>
+        <translation>Папка назначения: %1</translation>
+    </message>
+    <message>
+        <source>... and %1 more.</source>
+        <translation>... и ещё %1.</translation>
+    </message>
+    <message>
+        <source>Stores larger than the size limit were written in parts:</source>
+        <translation>Хранилища больше предела размера записаны частями:</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders, as written</source>
+        <translation>прочитано обратно: элементов: %1 в папках: %2, как записано</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders; differs from what was written:</source>
+        <translation>прочитано обратно: элементов: %1 в папках: %2; отличается от записанного:</translation>
+    </message>
+</context>
+<context>
+    <name>FileListGrid</name>
+    <message>
+        <source>File</source>
+        <translation>Файл</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Результат</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Размер</translation>
     </message>
 </context>
 </TS>

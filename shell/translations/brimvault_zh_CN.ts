@@ -139,6 +139,58 @@
         <source>Label map in use: %1</source>
         <translation>正在使用的标签映射：%1</translation>
     </message>
+    <message>
+        <source>%1 already there</source>
+        <translation>%1 个已存在</translation>
+    </message>
+    <message>
+        <source>%1 converted</source>
+        <translation>%1 个已转换</translation>
+    </message>
+    <message>
+        <source>%1 not converted</source>
+        <translation>%1 个未转换</translation>
+    </message>
+    <message>
+        <source>failed: %1</source>
+        <translation>失败：%1</translation>
+    </message>
+    <message>
+        <source>not reached</source>
+        <translation>未处理到</translation>
+    </message>
+    <message>
+        <source>nothing in it</source>
+        <translation>其中没有内容</translation>
+    </message>
+    <message>
+        <source>passed over</source>
+        <translation>已跳过</translation>
+    </message>
+    <message>
+        <source>Open folder</source>
+        <translation>打开文件夹</translation>
+    </message>
+    <message>
+        <source>Save report...</source>
+        <translation>保存报告...</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>The report could not be saved: %1</source>
+        <translation>无法保存报告：%1</translation>
+    </message>
+    <message>
+        <source>Brimvault Converter Help</source>
+        <translation>Brimvault Converter 帮助</translation>
+    </message>
+    <message>
+        <source>A store larger than 50 GB is written in parts. Microsoft 365's PST import skips items over 150 MB (each is converted with a warning) and recommends stores of at most 20 GB: for it, convert with brimvault-convert --max-pst-size 20G</source>
+        <translation>大于 50 GB 的存储将分部分写入。Microsoft 365 的 PST 导入会跳过超过 150 MB 的项目（每个都会带警告转换），并建议存储不超过 20 GB：为此请使用 brimvault-convert --max-pst-size 20G 转换</translation>
+    </message>
 </context>
 <context>
     <name>filelist</name>
@@ -233,6 +285,109 @@
     <message>
         <source>The conversion stopped there; the mailboxes converted before it keep their output.</source>
         <translation>转换在此停止；之前已转换的邮箱保留其输出。</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages.</source>
+        <translation>已转换：%1 个邮箱，%2 封邮件。</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages.</source>
+        <translation>已转换：%2 个邮箱中的 %1 个，%3 封邮件。</translation>
+    </message>
+    <message>
+        <source>Converted: %1 mailboxes, %2 messages; %3 contacts and calendar files, %4 contacts, events and tasks.</source>
+        <translation>已转换：%1 个邮箱，%2 封邮件；%3 个联系人和日历文件，%4 个联系人、事件和任务。</translation>
+    </message>
+    <message>
+        <source>Converted: %1 of %2 mailboxes, %3 messages; %4 of %5 contacts and calendar files, %6 contacts, events and tasks.</source>
+        <translation>已转换：%2 个邮箱中的 %1 个，%3 封邮件；%5 个联系人和日历文件中的 %4 个，%6 个联系人、事件和任务。</translation>
+    </message>
+    <message>
+        <source>Messages not converted: %1.</source>
+        <translation>未转换的邮件：%1 封。</translation>
+    </message>
+    <message>
+        <source>Contacts, events and tasks not converted: %1.</source>
+        <translation>未转换的联系人、事件和任务：%1 个。</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read.</source>
+        <translation>磁盘已满：转换在此结束；正在读取的文件的其余部分未被读取。</translation>
+    </message>
+    <message>
+        <source>The disk is full: the run ended there; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>磁盘已满：转换在此结束；正在读取的文件的其余部分未被读取，列表中另外 %1 个文件也未被读取。</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read.</source>
+        <translation>转换已停止；正在读取的文件的其余部分未被读取。</translation>
+    </message>
+    <message>
+        <source>The run was stopped; the rest of the file in hand was not read, nor %1 more listed files.</source>
+        <translation>转换已停止；正在读取的文件的其余部分未被读取，列表中另外 %1 个文件也未被读取。</translation>
+    </message>
+    <message>
+        <source>Every message (%1) was already there: nothing needed to be added.</source>
+        <translation>所有邮件（%1 封）都已存在：无需添加任何内容。</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages.</source>
+        <translation>已存在，因此未再次添加：%1 封邮件。</translation>
+    </message>
+    <message>
+        <source>Already there, so not added again: %1 messages, %2 contacts, events and tasks.</source>
+        <translation>已存在，因此未再次添加：%1 封邮件，%2 个联系人、事件和任务。</translation>
+    </message>
+    <message>
+        <source>Messages were added to the store of an earlier run: %1</source>
+        <translation>邮件已添加到先前转换所建的存储中：%1</translation>
+    </message>
+    <message>
+        <source>Store: %1</source>
+        <translation>存储：%1</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox.</source>
+        <translation>存储：%1 个 .pst 文件，每个邮箱一个。</translation>
+    </message>
+    <message>
+        <source>Stores: %1 .pst files, one per mailbox; messages were added to %2 of them, made by an earlier run.</source>
+        <translation>存储：%1 个 .pst 文件，每个邮箱一个；其中 %2 个由先前的转换创建，邮件已添加到其中。</translation>
+    </message>
+    <message>
+        <source>Destination: %1</source>
+        <translation>目标位置：%1</translation>
+    </message>
+    <message>
+        <source>... and %1 more.</source>
+        <translation>... 另有 %1 项。</translation>
+    </message>
+    <message>
+        <source>Stores larger than the size limit were written in parts:</source>
+        <translation>超过大小限制的存储已分部分写入：</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders, as written</source>
+        <translation>回读：%2 个文件夹中的 %1 个项目，与写入一致</translation>
+    </message>
+    <message>
+        <source>read back: %1 items in %2 folders; differs from what was written:</source>
+        <translation>回读：%2 个文件夹中的 %1 个项目；与写入的内容不同：</translation>
+    </message>
+</context>
+<context>
+    <name>FileListGrid</name>
+    <message>
+        <source>File</source>
+        <translation>文件</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>结果</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>大小</translation>
     </message>
 </context>
 </TS>

@@ -8,10 +8,12 @@
 
 #include "TestHost.h"
 #include "conversion/ConversionRun.h"
+#include "summary/RunSummary.h"
 #include "conversion/PathHelpers.h"
 #include "conversion/StoreName.h"
 
 using namespace bv::conversion;
+using namespace bv::summary;
 using bv::testing::ReadFile;
 using bv::testing::TempDir;
 using bv::testing::TestHost;
@@ -232,19 +234,19 @@ TEST(Run, StoreThatCannotBeCreatedTakesTheStoreErrorPath) {
         h.options.destination = notAFolder.string();
         h.options.inputs = {box.string(), box.string()};
         RunReport r = h.Run();
-        EXPECT_TRUE(r.storeError);
-        EXPECT_FALSE(r.storeErrorReason.empty());
+        EXPECT_TRUE(r.storeError());
+        EXPECT_FALSE(r.endedBy->reason.empty());
         EXPECT_EQ(r.mailboxesConverted + r.mailboxesFailed, 0);
         // The run ends at the store it could not open, made for the first mailbox.
         EXPECT_EQ(h.progressCurrent.size(), 1u);
         // The cause leads, in plain words: which file and why; no mail client is named.
         const std::string store = (notAFolder / (single ? "Brimvault" : "m.pst")).string();
-        EXPECT_EQ(r.storeErrorReason.rfind("cannot create the store " + store, 0), 0u) << r.storeErrorReason;
+        EXPECT_EQ(r.endedBy->reason.rfind("cannot create the store " + store, 0), 0u) << r.endedBy->reason;
 #ifndef _WIN32  // Windows words it its own way ("The system cannot find the path specified")
-        EXPECT_EQ(r.storeErrorReason.substr(r.storeErrorReason.size() - 17), ": Not a directory") << r.storeErrorReason;
+        EXPECT_EQ(r.endedBy->reason.substr(r.endedBy->reason.size() - 17), ": Not a directory") << r.endedBy->reason;
 #endif
-        const std::string text = StoreErrorText(r.storeErrorReason);
-        EXPECT_EQ(text, "C" + r.storeErrorReason.substr(1) + ".\r\nThe conversion stopped there; the mailboxes "
+        const std::string text = StoreErrorText(r.endedBy->reason);
+        EXPECT_EQ(text, "C" + r.endedBy->reason.substr(1) + ".\r\nThe conversion stopped there; the mailboxes "
                         "converted before it keep their output.");
         EXPECT_EQ(text.find("Outlook"), std::string::npos);
         EXPECT_EQ(text.find("install"), std::string::npos);
@@ -269,7 +271,7 @@ TEST(Run, StoreErrorOfOneMailboxCostsThatMailboxOnly) {
         h.options.destination = out.str();
         for (const fs::path& box : boxes) h.options.inputs.push_back(box.string());
         RunReport r = h.Run();
-        EXPECT_FALSE(r.storeError);
+        EXPECT_FALSE(r.storeError());
         EXPECT_EQ(r.mailboxesConverted, 3);
         EXPECT_EQ(r.mailboxesFailed, 1);
         EXPECT_EQ(r.messagesConverted, run == 0 ? 3 : 0);

@@ -11,8 +11,10 @@
 
 #include "FaultHelpers.h"
 #include "conversion/ConversionRun.h"
+#include "summary/RunSummary.h"
 
 using namespace bv::conversion;
+using namespace bv::summary;
 using namespace bv::faults;
 using bv::testing::ReferenceSplit;
 using bv::testing::TempDir;

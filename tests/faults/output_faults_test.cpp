@@ -5,11 +5,13 @@
 
 #include "FaultHelpers.h"
 #include "conversion/ConversionRun.h"
+#include "summary/RunSummary.h"
 #ifdef BV_HAVE_PST_VALIDATE
 #include "PstValidate.h"
 #endif
 
 using namespace bv::conversion;
+using namespace bv::summary;
 using namespace bv::faults;
 using bv::testing::ReferenceSplit;
 using bv::testing::TempDir;
@@ -72,12 +74,14 @@ TEST(DiskFull, EmlRunStopsAtTheFirstFailedWriteAndLeavesCompleteFiles) {
     }
     // The run stopped at the first write that found the disk full: one failure, for
     // a file that is not there.
-    EXPECT_TRUE(r.diskFull);
+    EXPECT_TRUE(r.diskFull());
     EXPECT_EQ(r.messagesConverted, int64_t(files.size()));
     EXPECT_GE(r.messagesFailed, 1);
     EXPECT_LE(r.messagesConverted + r.messagesFailed, int64_t(ref.size()));
     ASSERT_EQ(r.failures.size(), 1u);
     EXPECT_EQ(r.failures[0].reason, kDiskFull);
+    EXPECT_EQ(r.failures[0].kind, FailureKind::DiskFull);
+    EXPECT_EQ(r.endedBy->file, r.failures[0].file);
     EXPECT_EQ(fs::path(r.failures[0].file).parent_path(), OutputFolder(disk.path(), a));
     EXPECT_FALSE(files.count(fs::path(r.failures[0].file).filename().string())) << r.failures[0].file;
     EXPECT_EQ(r.mailboxesFailed, 1);
@@ -105,10 +109,11 @@ TEST(DiskFull, StoreThatCannotBeFinishedIsNotLeftAndIsTheOneFailure) {
         RunReport r = h.Run();
 
         EXPECT_FALSE(r.ok());
-        EXPECT_TRUE(r.diskFull);
+        EXPECT_TRUE(r.diskFull());
         // One failure: the store that found the disk full.
         ASSERT_EQ(r.failures.size(), 1u);
         EXPECT_EQ(r.failures[0].reason, kDiskFull);
+        EXPECT_EQ(r.failures[0].kind, FailureKind::DiskFull);
         EXPECT_EQ(r.failures[0].file.substr(r.failures[0].file.size() - 4), ".pst");
         // No half-written store and no temporary file stay behind.
         std::vector<std::string> left = Tree(disk.path());
@@ -144,7 +149,7 @@ TEST(DiskFull, MsgFilesAreCompleteOrAbsent) {
     h.options.inputs = {a.string()};
     RunReport r = h.Run();
     EXPECT_FALSE(r.ok());
-    EXPECT_TRUE(r.diskFull);
+    EXPECT_TRUE(r.diskFull());
     ASSERT_EQ(r.failures.size(), 1u);
     EXPECT_EQ(r.failures[0].reason, kDiskFull);
     auto files = FilesIn(OutputFolder(disk.path(), a));

@@ -40,6 +40,7 @@
 #include "ScriptedPrompts.h"
 #include "shell/CaptionFit.h"
 #include "shell/NativePrompts.h"
+#include "shell/RunTexts.h"
 #include "shell/Translations.h"
 #include "shell/frmStep1.h"
 
@@ -224,6 +225,7 @@ private Q_SLOTS:
     void labelMapChosenAndUsed();
     void everyLanguageFitsItsPlaces();
     void captionsNarrowedToFitTheirPlaces();
+    void completionBoxInEveryLanguage();
     void storeErrorLeadsWithItsCause();
     void aBoxOpenMidRunHoldsNothingUp();
     void exitMidRunLeavesValidStores();
@@ -940,15 +942,18 @@ void WindowTest::labelMapChosenAndUsed() {
 
 // The window in each of its languages: every text is translated where a translation
 // exists, and no caption is cut off by the place made for the English one.
-void WindowTest::everyLanguageFitsItsPlaces() {
-    struct English {  // whatever happens, the tests after this one see the window in English
-        ~English() {
-            for (QTranslator* tr : qApp->findChildren<QTranslator*>()) {
-                QCoreApplication::removeTranslator(tr);
-                delete tr;
-            }
+// Whatever happens, the tests after a test of the languages see the window in English.
+struct EnglishAfter {
+    ~EnglishAfter() {
+        for (QTranslator* tr : qApp->findChildren<QTranslator*>()) {
+            QCoreApplication::removeTranslator(tr);
+            delete tr;
         }
-    };
+    }
+};
+
+void WindowTest::everyLanguageFitsItsPlaces() {
+    using English = EnglishAfter;
     QStringList cut;
     for (const QString& language : bv::shell::WindowLanguages()) {
         English english;
@@ -1001,6 +1006,54 @@ void WindowTest::captionsNarrowedToFitTheirPlaces() {
     QVERIFY(bv::shell::CaptionOverflow(*tight) > 0);
     QVERIFY(bv::shell::CaptionOverflow(*hopeless) > 0);
     QVERIFY(hopeless->font().stretch() >= natural * 3 / 4 && hopeless->font().stretch() - 3 < natural * 3 / 4);
+}
+
+// The completion box in each of the window's languages: every line the run's counts and
+// names are part of, and each file's result, says them in the language.
+void WindowTest::completionBoxInEveryLanguage() {
+    using bv::conversion::FailureKind;
+    bv::conversion::RunReport problems;
+    problems.destination = "/out/";
+    problems.inputsFound = 3;
+    problems.mailboxesConverted = problems.mailboxesFailed = problems.itemFilesConverted = 1;
+    problems.messagesConverted = 17;
+    problems.messagesFailed = problems.itemsFailed = 2;
+    problems.itemsConverted = 4;
+    problems.messagesAlreadyThere = problems.itemsAlreadyThere = 6;
+    problems.inputsNotReached = 2;
+    problems.failures = {{"/out/a.pst", "no space", FailureKind::DiskFull}};
+    problems.endedBy = problems.failures[0];
+    problems.storeFiles = {"/out/a.pst", "/out/b.pst"};
+    problems.storesAddedTo = {"/out/b.pst"};
+    problems.storeParts = {"/out/a-2.pst"};
+    problems.readBack.stores = 2;
+    problems.inputResults["/in/a.mbox"] = {true, false, 17, 6, 2, "why"};
+    bv::conversion::RunReport clean;
+    clean.destination = "/out/";
+    clean.inputsFound = clean.mailboxesConverted = 1;
+    clean.messagesConverted = 3;
+    clean.messagesAlreadyThere = 9;
+    clean.storeFiles = {"/out/c.pst"};
+    clean.storesAddedTo = {"/out/c.pst"};
+    const QStringList english = {
+        "Converted:", "of 2 mailboxes", "Messages not converted", "Contacts, events and tasks not converted",
+        "The disk is full", "Already there", "Stores:", "Destination:", "written in parts", "read back",
+        "successfully exported", "Messages were added to the store"};
+    for (const QString& language : bv::shell::WindowLanguages()) {
+        EnglishAfter englishAfter;
+        QCOMPARE(bv::shell::InstallTranslations(*qApp, QLocale(language)), language);
+        QString all;
+        for (const auto& box : {bv::shell::CompletionBox(problems, true), bv::shell::CompletionBox(clean, true)})
+            all += box.lead + box.lists;
+        for (const QString& words : english)
+            QVERIFY2(!all.contains(words), qPrintable(language + ": \"" + words + "\" in\n" + all));
+        for (const char* count : {"17", "6", "/out/c.pst", "/out/a-2.pst", "/out/"})
+            QVERIFY2(all.contains(QLatin1String(count)), qPrintable(language + ": " + count + " in\n" + all));
+        const QString result = bv::shell::InputResultText(problems, QStringLiteral("/in/a.mbox"));
+        QVERIFY2(!result.contains(QStringLiteral("converted")) && result.contains(QStringLiteral("why")),
+                 qPrintable(language + ": " + result));
+        QVERIFY(bv::shell::InputResultText(problems, QStringLiteral("/in/z.mbox")) != QStringLiteral("not reached"));
+    }
 }
 
 // After a run into 150 label folders the box shows the summary and keeps the lists in

@@ -26,6 +26,7 @@
 
 #include "conversion/ItemFiles.h"
 #include "conversion/PathHelpers.h"
+#include "mailstore/mime/MboxGrammar.h"
 
 namespace bv::conversion {
 
@@ -111,13 +112,8 @@ MemberKind MemberKindOf(const std::string& name, const char* firstBytes, size_t 
     }
     // A mailbox file's first line with text, as its probe finds it.
     std::string_view d(firstBytes, size);
-    if (StartsWith(d, "\xEF\xBB\xBF")) d.remove_prefix(3);
-    for (;;) {
-        const size_t text = d.find_first_not_of(" \t");
-        if (text == std::string_view::npos || (d[text] != '\r' && d[text] != '\n')) break;
-        d.remove_prefix(text + 1);
-    }
-    if (StartsWith(d, "From ")) return MemberKind::Mailbox;
+    d.remove_prefix(mailstore::mime::MailboxLeadOf(d, false).length);
+    if (mailstore::mime::IsSeparatorLine(d)) return MemberKind::Mailbox;
     return MemberKind::Other;
 }
 

@@ -380,7 +380,7 @@ bool Run::ConvertMailbox(const std::string& inputPath, InputFile* member, const 
     const size_t failuresBefore = report_.failures.size();
 
     // Only a mailbox gets an output folder or a place in a store.
-    Probed probed = member ? ProbeMailbox(*member, inputPath) : ReadMBOXFile(inputPath);
+    Probed probed = member ? ProbeMailbox(*member, inputPath) : ProbeMailboxFile(inputPath);
     if (probed.failure) {
         RecordAndTell(inputPath, std::move(*probed.failure));
         ++report_.mailboxesFailed;
@@ -422,8 +422,8 @@ bool Run::ConvertMailbox(const std::string& inputPath, InputFile* member, const 
     });
     if (ready) {
         std::unique_ptr<MessageOutput> output = MessageOutput::For(observer_, std::move(target));
-        ExtractionResult x = member ? ExtractMailbox(*member, probed.mode, *output, msgText_, progress)
-                                    : ExtractMailbox(inputPath, probed.mode, *output, msgText_, progress);
+        ExtractionResult x = member ? ExtractMailbox(*member, probed.lineEnds, *output, msgText_, progress)
+                                    : ExtractMailbox(inputPath, probed.lineEnds, *output, msgText_, progress);
         output->Flush();
         report_.messagesConverted += output->written();
         report_.messagesAlreadyThere += output->alreadyThere();

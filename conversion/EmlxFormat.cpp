@@ -3,7 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "conversion/HeaderFields.h"
+#include "mailstore/base/Ascii.h"
+#include "mailstore/mime/Charsets.h"
+#include "mailstore/mime/Dates.h"
+#include "mailstore/mime/MboxGrammar.h"
 
 namespace bv::conversion {
 
@@ -16,7 +19,7 @@ constexpr long long kEmlxFlagFlagged = 1 << 4;
 
 std::optional<long long> MessageDate(const mailstore::mime::HeaderFields& fields) {
     for (const mailstore::mime::HeaderField& f : fields)
-        if (EqualsNoCase(f.name, "Date")) return DecodeDate(UnfoldFieldValue(f.raw));
+        if (mailstore::base::EqualsNoCase(f.name, "Date")) return mailstore::mime::ReadDate(mailstore::mime::UnfoldHeader(f.raw));
     return std::nullopt;
 }
 
@@ -31,23 +34,13 @@ void BuildEmlx(std::string_view text, std::string& out, EmlxFlags flags) {
 void BuildEmlx(std::string_view text, const mailstore::mime::HeaderFields& fields, std::string& out, EmlxFlags flags) {
     // The message data: without the separator line, with LF line ends.
     std::string_view body = text;
-    if (body.substr(0, 5) == "From ") {
+    if (mailstore::mime::IsSeparatorLine(body)) {
         size_t nl = body.find('\n');
         body = nl == std::string_view::npos ? std::string_view() : body.substr(nl + 1);
     }
     std::string data;
     data.reserve(body.size());
-    size_t pos = 0;
-    while (pos < body.size()) {
-        size_t cr = body.find("\r\n", pos);
-        if (cr == std::string_view::npos) {
-            data.append(body.substr(pos));
-            break;
-        }
-        data.append(body.substr(pos, cr - pos));
-        data.push_back('\n');
-        pos = cr + 2;
-    }
+    mailstore::mime::MessageToLf(body, data);
 
     char countLine[32];
     std::snprintf(countLine, sizeof countLine, "%-10zu\n", data.size());

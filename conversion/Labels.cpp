@@ -2,12 +2,17 @@
 
 #include <unordered_set>
 
-#include "conversion/HeaderFields.h"
 #include "conversion/PathHelpers.h"
+#include "mailstore/base/Ascii.h"
 #include "mailstore/mapi/Message.h"
 #include "mailstore/mime/LabelsField.h"
+#include "mailstore/mime/TopHeader.h"
 
 namespace bv::conversion {
+
+using mailstore::base::EqualsNoCase;
+using mailstore::base::StartsWithNoCase;
+using mailstore::mime::HeaderFields;
 
 namespace {
 

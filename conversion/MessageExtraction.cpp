@@ -10,14 +10,9 @@ namespace bv::conversion {
 
 namespace {
 
-constexpr std::string_view kFrom = "From ";
-constexpr std::string_view kLfLfFrom = "\n\nFrom ";
-constexpr std::string_view kCrLf = "\r\n";
+using mailstore::mime::IsSeparatorLine;
+using mailstore::mime::kMessageLineEnd;
 constexpr const char* kNotAMailbox = "not a mailbox: no \"From \" separator line found";
-
-bool StartsWith(const char* p, size_t avail, std::string_view s) {
-    return avail >= s.size() && std::memcmp(p, s.data(), s.size()) == 0;
-}
 
 // Message numbers are 32-bit in the file names; a mailbox of more messages than
 // that ends with an error instead of wrapping around.
@@ -58,12 +53,10 @@ public:
         bool lineOpen = false;
         while (!stop_) {
             if (atLineStart) {
-                size_t a = in_.Ensure(kLfLfFrom.size());
+                size_t a = in_.Ensure(mailstore::mime::kSeparatorLookahead);
                 if (a == 0) break;
-                const char* p = in_.data();
-                bool fromLine = StartsWith(p, a, kFrom);
-                bool lfLfFrom = !fromLine && StartsWith(p, a, kLfLfFrom);
-                if (fromLine || lfLfFrom) {
+                const size_t separator = mailstore::mime::SeparatorOffset({in_.data(), a});
+                if (separator != std::string_view::npos) {
                     if (messageCount > 0) {
                         Emit(messageCount);
                         if (stop_) break;
@@ -73,7 +66,7 @@ public:
                         return;
                     }
                     msg_.Clear();
-                    if (lfLfFrom) in_.Consume(2);
+                    in_.Consume(separator);
                     start_ = in_.offset();
                 }
                 atLineStart = false;
@@ -94,7 +87,7 @@ public:
             size_t len = size_t(cr - p);
             if (messageCount > 0) {
                 msg_.AddToString(p, len);
-                msg_.AddToString(kCrLf);
+                msg_.AddToString(kMessageLineEnd);
             }
             in_.Consume(len + 1);
             if (in_.Ensure(1) >= 1 && in_.data()[0] == '\n') in_.Consume(1);
@@ -107,7 +100,7 @@ public:
         }
         if (stop_) return;
         if (messageCount > 0) {
-            if (lineOpen) msg_.AddToString(kCrLf);
+            if (lineOpen) msg_.AddToString(kMessageLineEnd);
             Emit(messageCount);
         } else if (in_.offset() > start) {
             result_.error = kNotAMailbox;  // text, but not one message in it
@@ -119,7 +112,7 @@ public:
         start_ = in_.offset();
         // A file that neither starts with a separator nor holds one is not a mailbox:
         // it is reported rather than written out as one "message".
-        bool sawSeparator = in_.Ensure(kFrom.size()) >= kFrom.size() && StartsWith(in_.data(), kFrom.size(), kFrom);
+        bool sawSeparator = IsSeparatorLine(PeekLineStart());
         while (!stop_) {
             size_t a = in_.available();
             if (a == 0) {
@@ -134,14 +127,14 @@ public:
             if (cr) {
                 size_t len = size_t(cr - p);
                 msg_.AddToString(p, len);
-                msg_.AddToString(kCrLf);
+                msg_.AddToString(kMessageLineEnd);
                 in_.Consume(len + 1);
                 lineEndsWithLf = in_.Ensure(1) >= 1 && in_.data()[0] == '\n';
                 if (lineEndsWithLf) in_.Consume(1);
             } else if (lf) {
                 size_t len = size_t(lf - p);
                 msg_.AddToString(p, len);
-                msg_.AddToString(kCrLf);
+                msg_.AddToString(kMessageLineEnd);
                 in_.Consume(len + 1);
                 lineEndsWithLf = true;
             } else {
@@ -150,8 +143,7 @@ public:
                 continue;
             }
             if (lineEndsWithLf) {
-                size_t avail = in_.Ensure(kFrom.size());
-                if (StartsWith(in_.data(), avail, kFrom)) {
+                if (IsSeparatorLine(PeekLineStart())) {
                     sawSeparator = true;
                     Emit(msgNumber);
                     if (!NextNumber(msgNumber)) {
@@ -176,6 +168,12 @@ public:
     bool stopped() const { return stop_; }
 
 private:
+    // The start of the line at hand, as much as tells a separator line.
+    std::string_view PeekLineStart() {
+        const size_t available = in_.Ensure(mailstore::mime::kSeparatorStart.size());  // may move the data
+        return {in_.data(), available};
+    }
+
     InputFile& in_;
     MessageSink& sink_;
     AppendStrings& msg_;
@@ -188,27 +186,27 @@ private:
 
 }  // namespace
 
-ExtractionResult ExtractMailbox(const std::string& path, MboxMode mode, MessageSink& sink,
+ExtractionResult ExtractMailbox(const std::string& path, MboxLineEnds lineEnds, MessageSink& sink,
                                 AppendStrings& msgText, const ReadProgress& progress) {
     ExtractionResult result;
-    if (mode == MboxMode::None) return result;
+    if (lineEnds == MboxLineEnds::None) return result;
     InputFile in;
     if (std::optional<Failure> failure = in.Open(path)) {
         result.error = std::move(failure->reason);
         return result;
     }
-    return ExtractMailbox(in, mode, sink, msgText, progress);
+    return ExtractMailbox(in, lineEnds, sink, msgText, progress);
 }
 
-ExtractionResult ExtractMailbox(InputFile& in, MboxMode mode, MessageSink& sink, AppendStrings& msgText,
+ExtractionResult ExtractMailbox(InputFile& in, MboxLineEnds lineEnds, MessageSink& sink, AppendStrings& msgText,
                                 const ReadProgress& progress) {
     ExtractionResult result;
-    if (mode == MboxMode::None) return result;
+    if (lineEnds == MboxLineEnds::None) return result;
     // A byte-order mark and blank lines before the first separator belong to no message.
     SkipToMailboxStart(in);
     msgText.Clear();
     Extractor x(in, sink, msgText, result, progress);
-    if (mode == MboxMode::Normal)
+    if (lineEnds == MboxLineEnds::CrOrCrLf)
         x.LineProcedure();
     else
         x.LfProcedure();

@@ -1,18 +1,19 @@
 // Cuts a mailbox into its messages and hands each complete one to a sink.
 //
-// Line procedure (mode Normal: CR LF or CR line ends): a line ends at CR or CR LF;
+// Line procedure (CR LF or CR line ends): a line ends at CR or CR LF;
 // a bare LF is an ordinary character. A line that begins with "From ", or with
 // LF LF "From " (the two LFs are dropped), starts a message. Text before the first
 // such line belongs to no message. Every line is written with CR LF.
 //
-// LF procedure (mode NotNormal: bare LF line ends): message 1 starts at the first
+// LF procedure (bare LF line ends): message 1 starts at the first
 // byte of the mailbox; every LF followed by "From " ends a message (the LF is the last
 // character of the message before). Every line end (CR LF, LF or a lone CR) is
 // written as CR LF.
 //
 // Both begin where the mailbox does (SkipToMailboxStart: after a byte-order mark and
-// blank lines). In both, a message begins with its "From " separator line, and the file is read
-// in large blocks, so memory stays bounded by the largest message.
+// blank lines). In both, a message begins with its "From " separator line, and the
+// file is read in large blocks, so memory stays bounded by the largest message. The
+// rules themselves are mime/MboxGrammar's.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -50,13 +51,13 @@ struct ExtractionResult {
 // message and every block read.
 using ReadProgress = std::function<void(uint64_t bytesDone)>;
 
-// Extracts `path` in `mode`, gathering each message in `msgText`.
-// MboxMode::None extracts nothing.
-ExtractionResult ExtractMailbox(const std::string& path, MboxMode mode, MessageSink& sink,
+// Extracts `path`, whose lines end as `lineEnds` says, gathering each message in `msgText`.
+// MboxLineEnds::None extracts nothing.
+ExtractionResult ExtractMailbox(const std::string& path, MboxLineEnds lineEnds, MessageSink& sink,
                                 AppendStrings& msgText, const ReadProgress& progress = {});
 // The same for a mailbox opened already (a member of an archive), read from where it
 // stands; bytes already made available (for the probe) are not consumed yet.
-ExtractionResult ExtractMailbox(InputFile& in, MboxMode mode, MessageSink& sink, AppendStrings& msgText,
+ExtractionResult ExtractMailbox(InputFile& in, MboxLineEnds lineEnds, MessageSink& sink, AppendStrings& msgText,
                                 const ReadProgress& progress = {});
 
 }  // namespace bv::conversion

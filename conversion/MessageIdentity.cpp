@@ -1,10 +1,12 @@
 #include "conversion/MessageIdentity.h"
 
+#include <optional>
 #include <string>
 
 #include "mailstore/base/Ascii.h"
 #include "mailstore/mapi/EntryIds.h"
 #include "mailstore/mime/LabelsField.h"
+#include "mailstore/mime/MboxGrammar.h"
 
 namespace bv::conversion {
 
@@ -20,27 +22,28 @@ bool IsMailboxField(std::string_view name) {
 
 }  // namespace
 
-std::vector<uint8_t> MessageDigest(std::string_view text) {
+std::vector<uint8_t> MessageDigest(std::string_view text) { return MessageDigest(text, mailstore::mime::ReadMessageTop(text)); }
+
+std::vector<uint8_t> MessageDigest(std::string_view text, const mailstore::mime::MessageTop& top) {
+    // The header ends where the cut found its end (the message's top may stand after
+    // a separator line, a mark and blank lines: lines of the header all the same).
+    const size_t headerEnd = size_t(top.data.data() - text.data()) + top.headerLen;
     std::string kept;
     kept.reserve(text.size());
     size_t pos = 0;
-    bool header = true, skipping = false;
+    bool skipping = false;
     while (pos < text.size()) {
-        size_t nl = text.find('\n', pos);
-        size_t end = nl == std::string_view::npos ? text.size() : nl;
-        std::string_view line = text.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        const bool first = pos == 0;
-        pos = nl == std::string_view::npos ? text.size() : nl + 1;
+        const bool first = pos == 0, header = pos < headerEnd;
+        const std::string_view line = mailstore::mime::NextLine(text, pos);
         if (header) {
-            if (first && line.substr(0, 5) == "From ") continue;
-            if (line.empty()) {
-                header = false;
-            } else if (line[0] == ' ' || line[0] == '\t') {
+            if (first && mailstore::mime::IsSeparatorLine(line)) continue;
+            if (mailstore::mime::ContinuesField(line)) {
                 if (skipping) continue;  // a continuation line of a field left out
             } else {
-                size_t colon = line.find(':');
-                skipping = colon != std::string_view::npos && IsMailboxField(line.substr(0, colon));
+                // Only a name written right before its colon is left out: so the digests
+                // of stores written before stay what they were.
+                const std::optional<mailstore::mime::FieldStart> field = mailstore::mime::FieldStartOf(line);
+                skipping = field && field->name.size() == field->colon && IsMailboxField(field->name);
                 if (skipping) continue;
             }
         }

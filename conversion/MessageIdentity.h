@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "mailstore/mime/TopHeader.h"
+
 namespace bv::conversion {
 
 // A digest of the message's header fields and body. Left out, so that copies of one
@@ -14,5 +16,7 @@ namespace bv::conversion {
 // fields that hold its labels or its state in a mailbox (X-<word>-Labels, Keywords,
 // Status, X-Status), and the difference between CR LF and LF line ends.
 std::vector<uint8_t> MessageDigest(std::string_view text);
+// The same with the message's top cut already (mime::ReadMessageTop of `text`).
+std::vector<uint8_t> MessageDigest(std::string_view text, const mailstore::mime::MessageTop& top);
 
 }  // namespace bv::conversion

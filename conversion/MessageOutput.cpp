@@ -7,7 +7,6 @@
 
 #include "conversion/DiskFull.h"
 #include "conversion/EmlxFormat.h"
-#include "conversion/HeaderFields.h"
 #include "conversion/MessageFile.h"
 #include "conversion/MessageIdentity.h"
 #include "conversion/PathHelpers.h"
@@ -15,6 +14,7 @@
 #include "mailstore/base/CalendarTime.h"
 #include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/mime/Charsets.h"
+#include "mailstore/mime/Dates.h"
 #include "mailstore/mime/EncodedWords.h"
 #include "mailstore/mime/Rfc822Import.h"
 #include "mailstore/msg/MsgWriter.h"
@@ -136,7 +136,7 @@ private:
         }
         mailstore::mapi::Message message;
         std::vector<uint8_t> digest;
-        if (toStore) digest = MessageDigest(p.text);
+        if (toStore) digest = MessageDigest(p.text, top);
         mailstore::mime::ImportRfc822(p.text, top, message);
         // A message past what an .msg file holds keeps its bytes: they go along whole.
         if (toStore || mailstore::msg::FitsMsgFile(message)) std::string().swap(p.text);
@@ -365,7 +365,7 @@ void MessageOutput::ReadItemFields(const mailstore::mime::HeaderFields& fields, 
     p.sender = DecodeEncodedWords(UnfoldHeader(RawHeader(fields, "From")));
     p.subject = DecodeEncodedWords(UnfoldHeader(RawHeader(fields, "Subject")));
     const std::string date = RawHeader(fields, "Date");
-    if (std::optional<long long> seconds = DecodeDate(date)) {
+    if (std::optional<int64_t> seconds = mailstore::mime::ReadDate(date)) {
         // As UTC in ISO 8601, which spreadsheets sort.
         const std::tm tm = mailstore::base::UtcTime(std::time_t(*seconds));
         char text[32];

@@ -50,8 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         InputFile in;
         in.Open(size > 0 && (data[0] & 1) && archive.decompresses() ? ahead.emplace(archive.data()) : archive.data());
         const Probed probe = ProbeMailbox(in, member.name);
-        const MboxMode mode = probe.mode;
-        BV_FUZZ_CHECK((mode == MboxMode::None) == probe.failure.has_value());
+        const MboxLineEnds mode = probe.lineEnds;
+        BV_FUZZ_CHECK((mode == MboxLineEnds::None) == probe.failure.has_value());
         (void)MemberKindOf(member.name, in.data(), in.available());
         uint64_t total = 0;
         while (in.Ensure(1) > 0) {

@@ -95,20 +95,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // after a byte-order mark and blank lines is a "From " line, its line ends told by
     // the first 512 bytes from there.
     g_feed = Feed{box.data(), box.size(), 0, chunking, SIZE_MAX, 0};
-    const Probed probe = ReadMBOXFile(AnyFile());
-    const MboxMode probed = probe.mode;
+    const Probed probe = ProbeMailboxFile(AnyFile());
+    const MboxLineEnds probed = probe.lineEnds;
     const std::string error = probe.failure ? probe.failure->reason : std::string();
     const std::string mailbox = box.substr(bv::testing::MailboxStart(box));
-    const MboxMode rule = mailbox.rfind("From ", 0) != 0
-                              ? MboxMode::None
-                              : ProbeLineEnds(mailbox.data(), mailbox.size() < kProbeBytes ? mailbox.size() : kProbeBytes);
+    const MboxLineEnds rule = mailbox.rfind("From ", 0) != 0
+                              ? MboxLineEnds::None
+                              : bv::mailstore::mime::LineEndsOf(std::string_view(mailbox).substr(0, kProbeBytes));
     BV_FUZZ_CHECK(probed == rule, error);
-    BV_FUZZ_CHECK((probed == MboxMode::None) == (error.rfind("not a mailbox: ", 0) == 0), error);
+    BV_FUZZ_CHECK((probed == MboxLineEnds::None) == (error.rfind("not a mailbox: ", 0) == 0), error);
 
-    for (MboxMode mode : {MboxMode::Normal, MboxMode::NotNormal}) {
+    for (MboxLineEnds mode : {MboxLineEnds::CrOrCrLf, MboxLineEnds::Lf}) {
         std::vector<std::string> want = bv::testing::ReferenceSplit(box, mode);
         // A file without any separator is not a mailbox: no message, and said so.
-        const bool noSeparator = mode == MboxMode::Normal ? want.empty()
+        const bool noSeparator = mode == MboxLineEnds::CrOrCrLf ? want.empty()
                                                           : mailbox.rfind("From ", 0) != 0 && want.size() <= 1;
         if (noSeparator) want.clear();
         Sink sink;

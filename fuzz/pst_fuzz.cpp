@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string folderName = box.substr(0, box.find('\n')).substr(0, 80);
     if (folderName.empty()) folderName = "mailbox";
 
-    std::vector<std::string> texts = bv::testing::ReferenceSplit(box, bv::conversion::MboxMode::NotNormal);
+    std::vector<std::string> texts = bv::testing::ReferenceSplit(box, bv::conversion::MboxLineEnds::Lf);
     if (texts.size() > kMaxMessages) texts.resize(kMaxMessages);
     std::vector<bv::mailstore::mapi::Message> messages(texts.size());
     for (size_t i = 0; i < texts.size(); ++i) {

@@ -66,24 +66,16 @@ std::string DecodeQWord(std::string_view s) {
 
 // The encoded word starting at `at` ("=?charset?B|Q?payload?="), if it is one.
 std::optional<Word> WordAt(std::string_view t, size_t at) {
-    if (t.compare(at, 2, "=?") != 0) return std::nullopt;
-    size_t q1 = t.find('?', at + 2);
-    if (q1 == std::string_view::npos || q1 == at + 2 || q1 + 2 >= t.size() || t[q1 + 2] != '?') return std::nullopt;
-    const char enc = base::AsciiToLower(t[q1 + 1]);
-    if (enc != 'b' && enc != 'q') return std::nullopt;
-    size_t end = t.find("?=", q1 + 3);
-    if (end == std::string_view::npos) return std::nullopt;
+    const size_t end = EncodedWordEnd(t, at);
+    if (end == 0) return std::nullopt;
+    const size_t q1 = t.find('?', at + 2);
     std::string_view charset = t.substr(at + 2, q1 - at - 2);
-    std::string_view payload = t.substr(q1 + 3, end - q1 - 3);
-    for (char c : charset)
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') return std::nullopt;
-    for (char c : payload)
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') return std::nullopt;
+    std::string_view payload = t.substr(q1 + 3, end - 2 - (q1 + 3));
     Word w;
     w.begin = at;
-    w.end = end + 2;
+    w.end = end;
     w.charset.assign(charset.substr(0, charset.find('*')));  // RFC 2231 language tag
-    w.bytes = enc == 'b' ? DecodeBase64Word(payload) : DecodeQWord(payload);
+    w.bytes = base::AsciiToLower(t[q1 + 1]) == 'b' ? DecodeBase64Word(payload) : DecodeQWord(payload);
     return w;
 }
 
@@ -176,6 +168,16 @@ std::string JoinAdjacentEncodedWords(std::string_view raw) {
     }
     out.append(raw.substr(pos));
     return out;
+}
+
+size_t EncodedWordEnd(std::string_view t, size_t at) {
+    if (t.compare(at, 2, "=?") != 0) return 0;
+    const size_t q1 = t.find('?', at + 2);
+    if (q1 == std::string_view::npos || q1 == at + 2 || q1 + 2 >= t.size() || t[q1 + 2] != '?') return 0;
+    if (const char enc = base::AsciiToLower(t[q1 + 1]); enc != 'b' && enc != 'q') return 0;
+    const size_t end = t.find("?=", q1 + 3);
+    if (end == std::string_view::npos || t.substr(at, end - at).find_first_of(" \t\r\n") != std::string_view::npos) return 0;
+    return end + 2;
 }
 
 }  // namespace bv::mailstore::mime

@@ -3,10 +3,16 @@
 // converted, so a character split across two words survives, and base64 padding
 // inside the run ends nothing), blanks between them vanish.
 #pragma once
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace bv::mailstore::mime {
+
+// Where the encoded word ("=?charset?B|Q?payload?=", no blanks or line ends in it)
+// that starts at `at` ends (one past its "?="); 0 when none starts there. Every
+// reader of encoded words asks here, so they accept the same words.
+size_t EncodedWordEnd(std::string_view text, size_t at);
 
 // Unstructured header text (a subject) -> UTF-8. Bytes outside encoded words are
 // read as UTF-8 when valid, else as windows-1252.

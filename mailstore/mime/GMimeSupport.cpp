@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "mailstore/base/Ascii.h"
+#include "mailstore/mime/MboxGrammar.h"
 
 namespace bv::mailstore::mime {
 
@@ -26,7 +27,7 @@ void OnParserWarning(gint64 offset, GMimeParserWarning code, const gchar* item, 
         break;
     case GMIME_CRIT_INVALID_HEADER_NAME:
         // mbox escape lines (">From ...") in front of an attached message carry nothing
-        if (item && (std::strncmp(item, ">From ", 6) == 0 || std::strncmp(item, "From ", 5) == 0)) break;
+        if (item && (IsQuotedSeparatorLine(item) || IsSeparatorLine(item))) break;
         // a boundary line where a part's header was due: the part is empty, nothing is lost
         if (item && std::strncmp(item, "--", 2) == 0) break;
         issues->reports.push_back({offset, Kind::DroppedLine});

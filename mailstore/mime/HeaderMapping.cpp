@@ -75,17 +75,6 @@ bool ParseSimpleMailbox(std::string_view v, std::string& name, std::string& addr
 
 namespace {
 
-// Where the encoded word ("=?charset?B|Q?payload?=", no blanks) starting at `at` ends;
-// 0 when none starts there.
-size_t EncodedWordEnd(std::string_view t, size_t at) {
-    const size_t q1 = t.find('?', at + 2);
-    if (q1 == std::string_view::npos || q1 == at + 2 || q1 + 2 >= t.size() || t[q1 + 2] != '?') return 0;
-    if (const char enc = base::AsciiToLower(t[q1 + 1]); enc != 'b' && enc != 'q') return 0;
-    const size_t end = t.find("?=", q1 + 3);
-    if (end == std::string_view::npos || t.substr(at, end - at).find_first_of(" \t\r\n") != std::string_view::npos) return 0;
-    return end + 2;
-}
-
 // Header text with its raw 8-bit bytes read in the declared charset (HeaderBytesToUtf8),
 // but for those inside encoded words, which belong to the word's own charset: left for
 // the word's decoding (`keepWords`), else read as UTF-8 or windows-1252, so that what

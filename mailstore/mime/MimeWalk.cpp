@@ -14,6 +14,7 @@
 #include "mailstore/mime/GMimeSupport.h"
 #include "mailstore/mime/HeaderMapping.h"
 #include "mailstore/mime/HtmlText.h"
+#include "mailstore/mime/MboxGrammar.h"
 #include "mailstore/mime/TnefImport.h"
 #include "mailstore/mime/Uuencode.h"
 
@@ -464,9 +465,7 @@ void Importer::AddAttachedMessage(std::string_view bytes, const std::string& fil
     }
     // Quoted separator lines (">From ...") that mailboxes leave in front of an
     // attached message say nothing about it.
-    for (;;) {
-        const size_t quotes = bytes.find_first_not_of('>');
-        if (quotes == 0 || quotes == std::string_view::npos || !bytes.substr(quotes).starts_with("From ")) break;
+    while (IsQuotedSeparatorLine(bytes)) {
         const size_t eol = bytes.find('\n');
         bytes.remove_prefix(eol == std::string_view::npos ? bytes.size() : eol + 1);
     }

@@ -3,6 +3,7 @@
 #include "mailstore/base/Ascii.h"
 #include "mailstore/mime/Charsets.h"
 #include "mailstore/mime/Dates.h"
+#include "mailstore/mime/MboxGrammar.h"
 
 namespace bv::mailstore::mime {
 
@@ -20,12 +21,12 @@ bool HasHeader(const HeaderFields& fields, std::string_view name) {
 
 Envelope TakeEnvelope(std::string_view& data) {
     Envelope envelope;
-    if (data.size() >= 5 && data.compare(0, 5, "From ") == 0) {
+    if (IsSeparatorLine(data)) {
         size_t eol = data.find('\n');
         std::string_view line = data.substr(0, eol == std::string_view::npos ? data.size() : eol);
         envelope.date = ParseFromLineDate(line);
         // "From addr date": the envelope sender stands in when the header names nobody
-        size_t b = 5;
+        size_t b = kSeparatorStart.size();
         while (b < line.size() && line[b] == ' ') ++b;
         size_t e = line.find_first_of(" \t\r", b);
         std::string_view addr = line.substr(b, e == std::string_view::npos ? line.size() - b : e - b);
@@ -91,11 +92,27 @@ bool IsAddressField(std::string_view name) {
     return false;
 }
 
-bool IsMboxMarker(std::string_view line) {
-    return line.substr(0, 5) == "From " || line.substr(0, 6) == ">From ";
-}
+bool IsMboxMarker(std::string_view line) { return IsSeparatorLine(line) || IsQuotedSeparatorLine(line); }
 
 }  // namespace
+
+std::optional<FieldStart> FieldStartOf(std::string_view line) {
+    size_t j = 0;
+    bool blank = false;
+    while (j < line.size() && line[j] != ':') {
+        const unsigned char c = static_cast<unsigned char>(line[j]);
+        if (IsBlank(line[j])) {
+            blank = true;
+        } else if (blank || c < 32 || c == 127) {
+            return std::nullopt;
+        }
+        ++j;
+    }
+    if (j == line.size() || j == 0) return std::nullopt;
+    size_t nameEnd = j;
+    while (nameEnd > 0 && IsBlank(line[nameEnd - 1])) --nameEnd;
+    return FieldStart{line.substr(0, nameEnd), j};
+}
 
 TopHeader SplitHeader(std::string_view block) {
     TopHeader h;
@@ -116,7 +133,7 @@ TopHeader SplitHeader(std::string_view block) {
         size_t eol = block.find('\n', i);
         size_t next = eol == std::string_view::npos ? block.size() : eol + 1;
         std::string_view line = block.substr(i, next - i);
-        if (IsBlank(line[0])) {
+        if (ContinuesField(line)) {
             if (current == kNone) {  // a folded first line
                 h.unreadable = true;
                 return h;
@@ -137,20 +154,8 @@ TopHeader SplitHeader(std::string_view block) {
             continue;
         }
         finishField(i);
-        size_t j = 0;
-        bool blank = false, valid = true;
-        while (j < line.size() && line[j] != ':') {
-            unsigned char c = static_cast<unsigned char>(line[j]);
-            if (IsBlank(line[j])) {
-                blank = true;
-            } else if (blank || c < 32 || c == 127) {
-                valid = false;
-                break;
-            }
-            ++j;
-        }
-        if (j == line.size() || j == 0) valid = false;
-        if (!valid) {
+        const std::optional<FieldStart> start = FieldStartOf(line);
+        if (!start) {
             if (!IsMboxMarker(line)) {
                 if (h.fields.empty()) {
                     h.unreadable = true;
@@ -163,9 +168,7 @@ TopHeader SplitHeader(std::string_view block) {
             i = next;
             continue;
         }
-        size_t nameEnd = j;
-        while (nameEnd > 0 && IsBlank(line[nameEnd - 1])) --nameEnd;
-        h.fields.push_back({line.substr(0, nameEnd), block.substr(i + j + 1, 0)});
+        h.fields.push_back({start->name, block.substr(i + start->colon + 1, 0)});
         current = kField;
         fieldStart = i;
         i = next;
@@ -177,7 +180,7 @@ TopHeader SplitHeader(std::string_view block) {
 MessageTop ReadMessageTop(std::string_view bytes) {
     MessageTop top;
     std::string_view data = bytes;
-    if (data.size() >= 3 && data.substr(0, 3) == "\xEF\xBB\xBF") data.remove_prefix(3);
+    SkipByteOrderMark(data);
     top.envelope = TakeEnvelope(data);
     for (;;) {
         size_t k = 0;

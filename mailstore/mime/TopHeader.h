@@ -43,6 +43,19 @@ bool LooksLikeHeader(std::string_view data);
 // than line ends, tabs, form feeds and escapes are rare.
 bool LooksLikeText(std::string_view data);
 
+// True when a header line continues the field before it (it starts with a blank).
+inline bool ContinuesField(std::string_view line) { return !line.empty() && (line[0] == ' ' || line[0] == '\t'); }
+
+// The field a header line that continues none starts: its name (without the blanks
+// between it and the colon) and where the colon stands. A name runs to the first
+// colon and holds no control characters, and blanks only at its end; nullopt when the
+// line starts no field.
+struct FieldStart {
+    std::string_view name;
+    size_t colon = 0;
+};
+std::optional<FieldStart> FieldStartOf(std::string_view line);
+
 // The top-level header block cut into fields the way GMime's parser cuts a header:
 // a field name runs to the colon (blanks only between it and the colon), lines
 // starting with a blank continue the field before, raw values keep their folding and

@@ -7,6 +7,7 @@ target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/HeaderMapping.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HtmlText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LabelsField.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MboxGrammar.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MimeWalk.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Rfc822Import.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RtfText.cpp

@@ -5,11 +5,12 @@ target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/PstStoreSeries.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/AllocationMap.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/Block.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ndb/BlockFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/BTreePage.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ndb/CopyOnWriteIndex.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/Header.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/NodeDatabase.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ndb/NodeDatabaseInPlace.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ndb/NodeDatabaseTrees.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ndb/SequentialIndex.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/PageTrailer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/Permute.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/SpillFile.cpp

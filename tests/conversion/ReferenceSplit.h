@@ -19,12 +19,12 @@ inline size_t MailboxStart(const std::string& s) {
     }
 }
 
-inline std::vector<std::string> ReferenceSplit(const std::string& whole, conversion::MboxMode mode) {
-    using conversion::MboxMode;
+inline std::vector<std::string> ReferenceSplit(const std::string& whole, conversion::MboxLineEnds mode) {
+    using conversion::MboxLineEnds;
     const std::string s = whole.substr(MailboxStart(whole));
     std::vector<std::string> out;
-    if (mode == MboxMode::None) return out;
-    if (mode == MboxMode::Normal) {
+    if (mode == MboxLineEnds::None) return out;
+    if (mode == MboxLineEnds::CrOrCrLf) {
         // Lines end at CR or CR LF.
         std::vector<std::string> lines;
         size_t i = 0;

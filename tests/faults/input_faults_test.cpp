@@ -56,7 +56,7 @@ TEST(InputChangesDuringTheRun, ALaterMailboxDeletedIsNamedAndTheOthersConvert) {
         if (host.immFile.size() == 1) fs::remove(b);
     };
     RunReport r = h.Run();
-    const auto ref = ReferenceSplit(box, MboxMode::NotNormal);
+    const auto ref = ReferenceSplit(box, MboxLineEnds::Lf);
     EXPECT_EQ(FilesIn(OutputFolder(out.path(), a)), EmlFiles(ref, 3));
     EXPECT_EQ(FilesIn(OutputFolder(out.path(), b)), (std::map<std::string, std::string>{}));
     EXPECT_EQ(FilesIn(OutputFolder(out.path(), c)), EmlFiles(ref, 3));
@@ -101,7 +101,7 @@ TEST(InputChangesDuringTheRun, DeletedOrReplacedWhileReadConvertsTheFileThatWasO
         EXPECT_TRUE(done);
         EXPECT_TRUE(r.ok()) << (r.failures.empty() ? "" : r.failures[0].reason);
         EXPECT_EQ(r.messagesConverted, 40);
-        EXPECT_EQ(FilesIn(OutputFolder(out.path(), a)), EmlFiles(ReferenceSplit(box, MboxMode::NotNormal), 40));
+        EXPECT_EQ(FilesIn(OutputFolder(out.path(), a)), EmlFiles(ReferenceSplit(box, MboxLineEnds::Lf), 40));
     }
 }
 
@@ -111,7 +111,7 @@ TEST(InputChangesDuringTheRun, CutShortWhileReadIsAFailureAndTheMessageInHandIsN
         const fs::path a = in.path() / "a.mbox";
         const std::string box = MakeMailbox(40, 100000, crlf);
         WriteFile(a, box);
-        const MboxMode mode = crlf ? MboxMode::Normal : MboxMode::NotNormal;
+        const MboxLineEnds mode = crlf ? MboxLineEnds::CrOrCrLf : MboxLineEnds::Lf;
         const auto ref = ReferenceSplit(box, mode);
         const size_t cut = box.size() * 3 / 4 + 12345;  // inside a message, beyond what was read
         HookHost h = EmlHost(out, {a.string()});
@@ -148,7 +148,7 @@ TEST(ReadError, PartWayThroughAMailboxEndsItsProcedureAndTheNextMailboxConverts)
             const std::string box = MakeMailbox(30, 100000, crlf);
             WriteFile(a, box);
             WriteFile(b, box);
-            const MboxMode mode = crlf ? MboxMode::Normal : MboxMode::NotNormal;
+            const MboxLineEnds mode = crlf ? MboxLineEnds::CrOrCrLf : MboxLineEnds::Lf;
             const auto ref = ReferenceSplit(box, mode);
             ReadFaultScope scope(a);
             scope.fault().failAt = failAt;
@@ -192,7 +192,7 @@ TEST(ReadError, ShortReadsAndInterruptedReadsChangeNothing) {
         scope.fault().eintrEvery = 5;
         HookHost h = EmlHost(out, {a.string()});
         RunReport r = h.Run();
-        const auto ref = ReferenceSplit(box, crlf ? MboxMode::Normal : MboxMode::NotNormal);
+        const auto ref = ReferenceSplit(box, crlf ? MboxLineEnds::CrOrCrLf : MboxLineEnds::Lf);
         EXPECT_TRUE(r.ok());
         EXPECT_GT(scope.fault().calls, 1000u);
         EXPECT_EQ(FilesIn(OutputFolder(out.path(), a)), EmlFiles(ref, ref.size()));

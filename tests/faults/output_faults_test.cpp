@@ -57,7 +57,7 @@ TEST(DiskFull, EmlRunStopsAtTheFirstFailedWriteAndLeavesCompleteFiles) {
     const fs::path a = in.path() / "a.mbox";
     const std::string box = MakeMailbox(30, 60000, false);  // about 1.8 MB
     WriteFile(a, box);
-    const auto ref = ReferenceSplit(box, MboxMode::NotNormal);
+    const auto ref = ReferenceSplit(box, MboxLineEnds::Lf);
     TestHost h;
     h.options.kind = OutputKind::Eml;
     h.options.destination = disk.path().string();
@@ -178,7 +178,7 @@ TEST(MailboxGivenTwice, IsReadOnce) {
     EXPECT_TRUE(r.ok());
     EXPECT_EQ(r.mailboxesConverted, 1);
     EXPECT_EQ(r.messagesConverted, 4);
-    EXPECT_EQ(FilesIn(OutputFolder(out.path(), a)), EmlFiles(ReferenceSplit(box, MboxMode::NotNormal), 4));
+    EXPECT_EQ(FilesIn(OutputFolder(out.path(), a)), EmlFiles(ReferenceSplit(box, MboxLineEnds::Lf), 4));
     EXPECT_EQ(bv::testing::ReadFile(a), box);  // the input is untouched
 }
 

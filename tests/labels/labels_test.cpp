@@ -27,7 +27,7 @@ std::vector<std::string> LabelsMailbox() {
     const std::string path = std::string(BV_TEST_DATA) + "/labels.mbox";
     Collect sink;
     AppendStrings acc;
-    ExtractionResult r = ExtractMailbox(path, ReadMBOXFile(path).mode, sink, acc);
+    ExtractionResult r = ExtractMailbox(path, ProbeMailboxFile(path).lineEnds, sink, acc);
     EXPECT_TRUE(r.error.empty()) << r.error;
     return sink.texts;
 }

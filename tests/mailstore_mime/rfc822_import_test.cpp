@@ -653,6 +653,20 @@ TEST(Rfc822Import, PartHeaderWithoutItsBlankLine) {
     EXPECT_EQ(Str(n.attachments[0].embedded->props, PR_SUBJECT), "in");
 }
 
+TEST(Rfc822Import, QuotedSeparatorsOfAnyDepthAreNoLoss) {
+    // A mailbox quotes a separator once more each time it is stored again.
+    for (const std::string quoted : {">From x 1", ">>From x 1", ">>>From x 1"}) {
+        Message top = Import(Crlf("From: a@example.com\n" + quoted + "\nSubject: s\n\nbody\n"));
+        EXPECT_TRUE(top.warnings.empty()) << quoted << ": " << top.warnings.front();
+        EXPECT_EQ(Str(top.props, PR_SUBJECT), "s");
+        Message inner = Import("From: a@example.com\nContent-Type: message/rfc822\n\n" + quoted + "\nSubject: in\n\nx\n");
+        EXPECT_TRUE(inner.warnings.empty()) << quoted << ": " << inner.warnings.front();
+        ASSERT_EQ(inner.attachments.size(), 1u);
+        ASSERT_NE(inner.attachments[0].embedded, nullptr);
+        EXPECT_EQ(Str(inner.attachments[0].embedded->props, PR_SUBJECT), "in");
+    }
+}
+
 TEST(Rfc822Import, TopLevelHeaderFieldsAreCutAsAMailReaderCutsThem) {
     // Blanks before the colon, repeated address fields joined in order, the last
     // Subject winning, a Content-Type folded across lines, an mbox escape line.

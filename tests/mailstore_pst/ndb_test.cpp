@@ -1,5 +1,6 @@
-// Node database layer: CRC, HEADER, map page placement, B-tree splits, data trees and
-// subnode trees, checked by writing them and reading them back (and against Outlook files).
+// Node database layer: CRC, HEADER, map page placement, B-tree splits, the two ways of
+// keeping the B-trees, data trees and subnode trees, checked by writing them and reading
+// them back (and against Outlook files).
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -7,16 +8,19 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 
 #include "mailstore/pst/ndb/AllocationMap.h"
 #include "mailstore/pst/ndb/BTreePage.h"
 #include "mailstore/base/Crc32.h"
+#include "mailstore/pst/ndb/CopyOnWriteIndex.h"
 #include "mailstore/pst/ndb/Header.h"
 #include "mailstore/pst/ndb/NodeDatabase.h"
 #include "mailstore/pst/ndb/PageTrailer.h"
 #include "mailstore/pst/ndb/Permute.h"
+#include "mailstore/pst/ndb/SequentialIndex.h"
 #include "tests/TempFolder.h"
 
 namespace fs = std::filesystem;
@@ -321,4 +325,93 @@ TEST(PstSubnodeTree, LeafAndIntermediateBlocks) {
     auto all = db->ReadSubnodeTree(big);
     ASSERT_EQ(all.size(), 700u);
     for (size_t i = 1; i < all.size(); ++i) EXPECT_LT(all[i - 1].nid, all[i].nid);
+}
+
+// The two ways of keeping the B-trees, a new store's and an opened one's, through their
+// one face: after each case's changes the same lookups find the same, before the commit
+// and in the store opened again after it.
+TEST(PstBTreeIndex, NewAndOpenedStoresAnswerAlike) {
+    using Nodes = std::map<Nid, Bid>;        // nid -> bidData
+    using Blocks = std::map<Bid, uint16_t>;  // key -> cRef
+    struct Case {
+        const char* what;
+        std::function<void(BlockFile&, BTreeIndex&, Nodes&, Blocks&)> change;
+    };
+    // A node entered as Store enters it: without a lookup where the index can tell it is new.
+    auto enter = [](BTreeIndex& x, Nodes& n, Nid nid, Bid bid) {
+        if (!x.AddInOrder(nid, NodeRef{bid, 0, 0})) x.PutNode(nid, NodeRef{bid, 0, 0});
+        n[nid] = bid;
+    };
+    auto references = [](BTreeIndex& x, Blocks& b, Bid key, uint16_t cRef) {
+        x.SetReferences(key, *x.FindBlock(key), cRef);
+        if (cRef) b[key] = cRef;
+        else b.erase(key);
+    };
+    const std::vector<Case> cases = {
+        {"a node replaced", [&](BlockFile&, BTreeIndex& x, Nodes& n, Blocks&) { enter(x, n, 0x41, 4); }},
+        {"a node removed",
+         [](BlockFile&, BTreeIndex& x, Nodes& n, Blocks&) {
+             x.PutNode(0x61, std::nullopt);
+             n.erase(0x61);
+         }},
+        {"a node below the others", [&](BlockFile&, BTreeIndex& x, Nodes& n, Blocks&) { enter(x, n, 0x2, 8); }},
+        {"a node above the others", [&](BlockFile&, BTreeIndex& x, Nodes& n, Blocks&) { enter(x, n, 0x10001, 8); }},
+        {"a block referenced more", [&](BlockFile&, BTreeIndex& x, Nodes&, Blocks& b) { references(x, b, 8, 5); }},
+        {"a block released", [&](BlockFile&, BTreeIndex& x, Nodes&, Blocks& b) { references(x, b, 12, 0); }},
+        {"a block added",
+         [](BlockFile& f, BTreeIndex& x, Nodes&, Blocks& b) {
+             const uint8_t data[4] = {1, 2, 3, 4};
+             const BlockFile::PlacedBlock placed = f.WriteBlock(data, sizeof data, false, nullptr);
+             x.AddBlock(placed.bid, {placed.ib, 4, 2});
+             b[placed.bid] = 2;
+         }},
+    };
+    auto expectListed = [](const BTreeIndex& x, const Nodes& nodes, const Blocks& blocks, const std::string& what) {
+        Nodes listedNodes;
+        Blocks listedBlocks;
+        x.ForEachNode([&](Nid nid, const NodeRef& ref) { listedNodes[nid] = ref.bidData; });
+        x.ForEachBlock([&](Bid key, const BlockInfo& i) { listedBlocks[key] = i.cRef; });
+        EXPECT_EQ(listedNodes, nodes) << what;
+        EXPECT_EQ(listedBlocks, blocks) << what;
+        for (Nid nid : {0x2u, 0x21u, 0x41u, 0x61u, 0x10001u}) {
+            std::optional<NodeRef> found = x.FindNode(nid);
+            EXPECT_EQ(found ? found->bidData : 0, nodes.count(nid) ? nodes.at(nid) : 0) << what << " " << nid;
+        }
+        for (Bid key = 4; key <= 20; key += 4) {
+            std::optional<BlockInfo> found = x.FindBlock(key);
+            EXPECT_EQ(found ? found->cRef : 0, blocks.count(key) ? blocks.at(key) : 0) << what << " " << key;
+        }
+    };
+    for (const Case& c : cases) {
+        for (bool opened : {false, true}) {
+            const std::string what = std::string(c.what) + (opened ? " (opened store)" : " (new store)");
+            const fs::path p = TempFile((opened ? "opened-" : "new-") + std::to_string(&c - cases.data()) + ".pst");
+            auto file = std::make_unique<BlockFile>();
+            file->Create(p, NDB_CRYPT_NONE);
+            std::unique_ptr<BTreeIndex> index = std::make_unique<SequentialIndex>(*file, p);
+            Nodes nodes;
+            Blocks blocks;
+            for (Nid nid : {0x21u, 0x41u, 0x61u}) {
+                const uint8_t data[4] = {uint8_t(nid)};
+                const BlockFile::PlacedBlock placed = file->WriteBlock(data, sizeof data, false, nullptr);
+                index->AddBlock(placed.bid, {placed.ib, 4, 2});
+                EXPECT_TRUE(index->AddInOrder(nid, NodeRef{placed.bid, 0, 0}));
+                nodes[nid] = placed.bid;
+                blocks[placed.bid] = 2;
+            }
+            auto reopen = [&] {
+                index->Commit();
+                index.reset();
+                file = std::make_unique<BlockFile>();
+                ASSERT_TRUE(file->Open(p, true));
+                index = std::make_unique<CopyOnWriteIndex>(*file);
+                file->FinishOpening(true);
+            };
+            if (opened) reopen();
+            c.change(*file, *index, nodes, blocks);
+            expectListed(*index, nodes, blocks, what);
+            reopen();
+            expectListed(*index, nodes, blocks, what + ", committed");
+        }
+    }
 }

@@ -61,4 +61,13 @@ std::vector<size_t> SpreadEntries(size_t count, size_t max) {
     return out;
 }
 
+uint64_t BTreePages(uint64_t count, uint64_t maxLeaf) {
+    uint64_t level = count == 0 ? 1 : (count + maxLeaf - 1) / maxLeaf, total = level;
+    while (level > 1) {
+        level = (level + kBTEntryMax - 1) / kBTEntryMax;
+        total += level;
+    }
+    return total;
+}
+
 }  // namespace bv::mailstore::pst

@@ -54,4 +54,7 @@ BTPageInfo CheckBTPage(const uint8_t* page, PageType ptype, Ib ib);
 // How `count` entries are spread over pages of at most `max`: as evenly as possible.
 std::vector<size_t> SpreadEntries(size_t count, size_t max);
 
+// The pages of a B-tree of `count` leaf entries, `maxLeaf` to a leaf.
+uint64_t BTreePages(uint64_t count, uint64_t maxLeaf);
+
 }  // namespace bv::mailstore::pst

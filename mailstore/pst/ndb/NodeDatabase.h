@@ -1,23 +1,23 @@
-// The node database of one .pst file ([MS-PST] §2.2), in one of two ways:
-// - A new store: blocks written to the file as they are produced, the NBT and BBT
-//   entries kept in files beside the store (sorted: block IDs and message NIDs are
-//   handed out in increasing order) with the few out-of-order changes in memory,
-//   written as B-trees at Commit; the allocation maps built from what the trees
-//   reference. Memory does not grow with the number of nodes or blocks.
-// - An opened store (NodeDatabaseInPlace.cpp): its trees are read from the file where
-//   a lookup needs them, the changes since the last commit are kept in memory, and
-//   Commit writes only the B-tree pages on the paths to changed entries (copy on
-//   write: untouched subtrees keep their pages) and only the allocation map pages of
-//   regions whose bits changed. New blocks and pages go past the store's end. What an
-//   append costs follows what it adds, not the size of the store.
+// The node database of one .pst file ([MS-PST] §2.2): nodes and the block trees
+// that hold their data, over a block file (BlockFile.h: blocks and pages at offsets,
+// their space, the header) and its two B-trees (BTreeIndex.h), kept one of two ways:
+// - A new store (SequentialIndex): blocks written to the file as they are produced,
+//   the tree entries kept in files beside it, both trees written whole at Commit.
+//   Memory does not grow with the number of nodes or blocks.
+// - An opened store (CopyOnWriteIndex): its trees read from the file where a lookup
+//   needs them, and Commit writes only the B-tree pages on the paths to changed
+//   entries and only the allocation map pages of regions whose bits changed. New
+//   blocks and pages go to free space of the last regions and past the store's end.
+//   What an append costs follows what it adds, not the size of the store.
 //
 // A store is changed in place and stays valid at every moment: until Commit writes
 // the header, nothing the header of the last commit references is overwritten (new
-// blocks and B-tree pages go past its end), so a process killed at any point leaves
-// the store as it was at its last commit. Commit marks the allocation maps not valid
-// in the header (fAMapValid 0) before it rewrites them in place, and the header
-// written last, with its CRCs, switches the store to the new trees. Bytes past the
-// committed end of the file are what a killed run left unfinished: Open cuts them off.
+// blocks and B-tree pages go to space it does not use), so a process killed at any
+// point leaves the store as it was at its last commit. Commit marks the allocation
+// maps not valid in the header (fAMapValid 0) before it rewrites them in place, and
+// the header written last, with its CRCs, switches the store to the new trees. Bytes
+// past the committed end of the file are what a killed run left unfinished: Open cuts
+// them off.
 #pragma once
 #include <cstdint>
 #include <filesystem>
@@ -30,25 +30,19 @@
 #include <vector>
 
 #include "mailstore/base/PlatformFile.h"
+#include "mailstore/pst/ndb/BTreeIndex.h"
 #include "mailstore/pst/ndb/Block.h"
+#include "mailstore/pst/ndb/BlockFile.h"
 #include "mailstore/pst/ndb/BTreePage.h"
 #include "mailstore/pst/ndb/Header.h"
 #include "mailstore/pst/ndb/SpillFile.h"
 
 namespace bv::mailstore::pst {
 
-class AllocationBitmap;
-
 // The store is open for writing in another program (or another store object).
 class StoreInUseError : public MailStoreError {
 public:
     using MailStoreError::MailStoreError;
-};
-
-struct NodeRef {
-    Bid bidData = 0;
-    Bid bidSub = 0;
-    Nid nidParent = 0;
 };
 
 class NodeDatabase {
@@ -65,10 +59,10 @@ public:
     NodeDatabase(const NodeDatabase&) = delete;
     NodeDatabase& operator=(const NodeDatabase&) = delete;
 
-    Header& header() { return header_; }
+    Header& header() { return file_.header(); }
     // The header as the last commit wrote it (or as the store was opened).
-    const Header& CommittedHeader() const { return committedHeader_; }
-    uint8_t CryptMethod() const { return header_.bCryptMethod; }
+    const Header& CommittedHeader() const { return file_.CommittedHeader(); }
+    uint8_t CryptMethod() const { return file_.header().bCryptMethod; }
     // Hands out the next NID of a type from HEADER rgnid.
     Nid AllocateNid(uint8_t nidType);
 
@@ -118,9 +112,9 @@ public:
     // next begins (a store changed in place), so also a power loss leaves the store as
     // of this or the last commit.
     void Commit();
-    void SetDurable(bool durable) { durable_ = durable; }
+    void SetDurable(bool durable) { file_.SetDurable(durable); }
     // Something was written or changed since the last commit.
-    bool Changed() const { return changed_ || !committedOnce_; }
+    bool Changed() const { return changed_ || !file_.CommittedOnce(); }
     // Gives up what was written since the last commit: the file is cut back to the
     // committed end (what lies in its free space is unreferenced anyway).
     void DropUncommitted();
@@ -138,37 +132,11 @@ public:
     void ReleaseBlock(Bid bid);
 
 private:
-    struct BlockInfo {
-        Ib ib;
-        uint16_t cb;
-        uint16_t cRef;
-    };
     NodeDatabase() = default;
     static std::unique_ptr<NodeDatabase> OpenExisting(const std::filesystem::path& path, bool forWriting);
-    void StartSpill(const std::filesystem::path& storePath);
-    std::optional<BlockInfo> FindBlock(Bid bid) const;
-    void ForEachBlock(const std::function<void(Bid, const BlockInfo&)>& fn) const;
-    void AppendBlockEntry(Bid bid, const BlockInfo& info);
-    void AppendNodeEntry(Nid nid, const NodeRef& ref);
-    Ib Allocate(uint64_t size, uint64_t align);
-    Ib AllocatePage();  // a B-tree page: a free page below the append point, else appended
-    void WriteAt(Ib ib, const uint8_t* data, size_t size);
-    uint8_t* BufferAt(Ib ib, size_t size);  // `size` bytes of the write buffer for offset ib
-    uint8_t* BlockBufferAt(Ib ib, size_t size);  // the same for a block (which may go to scattered_)
-    // Hands the filled buffer to the writer thread, which puts it in the file while
-    // this thread goes on filling the other buffer.
-    void Flush();
-    // Flush, then wait until everything handed over is in the file.
-    void FlushAndWait();
-    void ReadAt(Ib ib, uint8_t* data, size_t size);
+    // The BBT entry of a block, looked up by its BID with or without the reserved bit.
+    std::optional<BlockInfo> FindBlock(Bid bid) const { return index_->FindBlock(bid & ~Bid(1)); }
     void SetReferences(Bid bid, const BlockInfo& info, uint16_t cRef);  // 0: released
-    void LoadBTree(Ib ib, PageType ptype, int depth);
-    void LoadBTreePage(Ib ib, PageType ptype, int depth);
-    // A B-tree of `count` leaf entries, which `produce` hands, in key order, to the sink
-    // it is given.
-    using BTreeEntrySink = std::function<void(const uint8_t* entry)>;
-    Bref WriteBTree(PageType ptype, uint64_t count, uint8_t cbLeaf, uint8_t maxLeaf,
-                    const std::function<void(const BTreeEntrySink&)>& produce);
     struct DataBlock {
         const uint8_t* data;
         size_t size;
@@ -176,76 +144,9 @@ private:
     };
     Bid WriteBlockList(const std::vector<DataBlock>& blocks);
 
-    // An opened store (NodeDatabaseInPlace.cpp).
-    bool inPlace_ = false;
-    struct BlockChange {
-        BlockInfo info;
-        bool fresh = false;  // written since the last commit (else a committed block)
-    };
-    // The BBT's changes since the last commit (cRef 0: released); the NBT's are in
-    // nbtChanged_. Both win over the committed trees.
-    std::map<Bid, BlockChange> bbtChanges_;
-    mutable std::unordered_map<Ib, std::array<uint8_t, kPageSize>> pageCache_;
-    const uint8_t* CommittedPage(Ib ib, PageType ptype) const;
-    // The leaf entry of `key` in the committed tree (keys compared as the leaves hold them).
-    bool FindCommitted(PageType ptype, uint64_t key, uint8_t* entry) const;
-    // Every leaf entry of the committed tree, in key order.
-    void WalkCommitted(PageType ptype, const std::function<void(const uint8_t*)>& fn) const;
-    void WalkCommittedPage(Ib ib, PageType ptype, int depth, const std::function<void(const uint8_t*)>& fn) const;
-    void OpenInPlace();
-    void CommitInPlace();
-    struct TreeChange {
-        uint64_t key;
-        bool remove;
-        uint8_t entry[kNBTEntrySize];
-    };
-    struct TreeUpdate;
-    std::vector<uint8_t> UpdatePage(TreeUpdate& u, Ib ib, int depth, size_t begin, size_t end);
-    Bref UpdateTree(PageType ptype, const std::vector<TreeChange>& changes, std::vector<std::pair<Ib, uint64_t>>& freed,
-                    std::vector<std::pair<Ib, uint64_t>>& allocated);
-    void WriteMapsInPlace(uint64_t regions, const std::vector<std::pair<Ib, uint64_t>>& freed,
-                          const std::vector<std::pair<Ib, uint64_t>>& allocated);
-    void WriteHeaderLast();
-
-    base::PlatformFile file_{"the store"};
-    Header header_;
-    // NBT: entries in NID order in nbtLog_ (an opened store's, then new nodes while
-    // their NIDs keep rising: messages); later changes, out-of-order nodes and removals
-    // (nullopt) in nbtChanged_, which wins over the file.
-    std::unique_ptr<SpillFile> nbtLog_;
-    std::map<Nid, std::optional<NodeRef>> nbtChanged_;
-    // BBT: entries in BID order in bbtLog_ (BIDs only rise); changed reference counts
-    // in bbtChanged_, 0 for a released block.
-    std::unique_ptr<SpillFile> bbtLog_;
-    std::map<Bid, uint16_t> bbtChanged_;
-    void Sync();
-    // The empty density list, then the header, each forced to the disk: the last steps of
-    // a commit, after which the store is the new one.
-    void WriteDListAndHeader();
-    std::vector<Ib> pages_;  // BT pages of the committed trees (read at Open, written by Commit)
-    // Space the last committed header references (blocks, B-tree pages, map pages):
-    // never written before the next header is.
-    std::unique_ptr<AllocationBitmap> committed_;
-    uint64_t committedRegions_ = 0;
-    Header committedHeader_;
-    bool committedOnce_ = false;  // the file holds a valid header
-    bool mapsWritten_ = false;    // the map pages in the file are committed_'s
-    bool durable_ = false;
+    BlockFile file_;
+    std::unique_ptr<BTreeIndex> index_;
     bool changed_ = false;  // the trees changed since the last commit (or the opening)
-    std::vector<Ib> freePages_;  // free 512-byte pages below the append point, during Commit
-    std::vector<std::pair<Ib, uint64_t>> freeRuns_;  // free (offset, bytes) of an opened store, by offset
-    size_t runPos_ = 0;
-    uint64_t minRegions_ = 0;  // regions of the opened file
-    Ib cursor_ = 0x4400;  // next free byte of the data section
-    // Write buffer of one contiguous stretch of the file.
-    Ib bufBase_ = 0;
-    Bytes buf_;
-    size_t bufLen_ = 0;
-    // Blocks for free space before the stretch in buf_, each to its own offset.
-    Bytes scattered_;
-    std::vector<std::pair<Ib, size_t>> pieces_;
-    class Writer;
-    std::unique_ptr<Writer> writer_;  // started with the first full buffer
 };
 
 }  // namespace bv::mailstore::pst

@@ -1,17 +1,12 @@
-// An opened store, added to in place: its NBT and BBT are read from the file where a
-// lookup needs them (a few pages per lookup, kept in a small cache), the changes since
-// the last commit are kept in memory, and Commit writes copies of only the pages on
-// the paths to changed entries. Untouched subtrees keep their pages, and the pages a
-// commit replaces stay as they are in the file (the last commit's header references
-// them until the new header is written); they are free in the new allocation maps.
-// Only the AMap pages of regions whose bits change are read and written again.
+// [MS-PST] §2.2.2.7.7: the NBT and BBT of an opened store, read where lookups need
+// them and changed by copies of the pages on the paths to the changes.
+#include "mailstore/pst/ndb/CopyOnWriteIndex.h"
+
 #include <algorithm>
 #include <cstring>
 #include <set>
-#include <stdexcept>
 
 #include "mailstore/pst/ndb/AllocationMap.h"
-#include "mailstore/pst/ndb/NodeDatabase.h"
 #include "mailstore/pst/ndb/PageTrailer.h"
 
 namespace bv::mailstore::pst {
@@ -24,28 +19,23 @@ uint64_t EntryKey(PageType ptype, const uint8_t* e) {
 }
 
 constexpr size_t kPageCacheLimit = 4096;
-// The free space of the store's last regions (about 16 MB) takes new blocks first:
-// what earlier appends left there (the tables and pages they replaced) is used again.
-constexpr uint64_t kReusedRegions = 64;
 constexpr int kMaxDepth = 8;
 
 }  // namespace
 
-struct NodeDatabase::TreeUpdate {
+struct CopyOnWriteIndex::TreeUpdate {
     PageType ptype;
     const std::vector<TreeChange>* changes;
-    std::vector<std::pair<Ib, uint64_t>>* freed;
+    Extents* freed;
     // Writes entries as pages of one level, filled in order, and returns their BTENTRYs.
     std::function<std::vector<uint8_t>(const std::vector<uint8_t>&, uint8_t cbEnt, uint8_t maxEnt, uint8_t level)> write;
 };
 
-void NodeDatabase::OpenInPlace() {
-    inPlace_ = true;
-    committed_ = std::make_unique<AllocationBitmap>(0);
-    committedRegions_ = minRegions_;
+CopyOnWriteIndex::CopyOnWriteIndex(BlockFile& file) : file_(file) {
     // New blocks get BIDs above every one in the BBT (a header may lag behind it): the
     // highest is at the end of the rightmost path.
-    Ib ib = header_.root.BREFBBT.ib;
+    Header& header = file_.header();
+    Ib ib = header.root.BREFBBT.ib;
     for (int depth = 0;; ++depth) {
         if (depth > kMaxDepth) FormatError("BTPAGE", "cLevel", "tree too deep");
         const uint8_t* page = CommittedPage(ib, ptypeBBT);
@@ -54,42 +44,98 @@ void NodeDatabase::OpenInPlace() {
         const uint8_t* last = page + size_t(cEnt - 1) * cbEnt;
         if (cLevel == 0) {
             Bid bid = Get64(last) & ~Bid(1);
-            if (bid >= header_.bidNextB) header_.bidNextB = (bid & ~Bid(3)) + 4;
+            if (bid >= header.bidNextB) header.bidNextB = (bid & ~Bid(3)) + 4;
             break;
         }
         ib = ReadBTEntry(last).BREF.ib;
     }
-    // Free space of the last regions, as their AMaps say (only when the maps are valid).
-    if (header_.root.fAMapValid != FAMAP_VALID) return;
-    AllocationBitmap bits(minRegions_);
-    uint8_t page[kPageSize];
-    std::vector<std::pair<Ib, uint64_t>> runs;
-    for (uint64_t k = minRegions_ > kReusedRegions ? minRegions_ - kReusedRegions : 0; k < minRegions_; ++k) {
-        if (file_.ReadAt(RegionStart(k), page, kPageSize) != kPageSize) return;
-        try {
-            CheckPageTrailer(page, ptypeAMap, RegionStart(k));
-        } catch (const MailStoreError&) {
-            return;
-        }
-        bits.LoadRegion(k, page);
-        bits.AddFreeRuns(k, runs);
-    }
-    freeRuns_ = std::move(runs);
-    runPos_ = 0;
 }
 
-const uint8_t* NodeDatabase::CommittedPage(Ib ib, PageType ptype) const {
+std::optional<NodeRef> CopyOnWriteIndex::FindNode(Nid nid) const {
+    auto it = nodeChanges_.find(nid);
+    if (it != nodeChanges_.end()) return it->second;
+    uint8_t e[kNBTEntrySize];
+    if (!FindCommitted(ptypeNBT, nid, e)) return std::nullopt;
+    NBTENTRY n = ReadNBTEntry(e);
+    return NodeRef{n.bidData, n.bidSub, n.nidParent};
+}
+
+void CopyOnWriteIndex::ForEachNode(const std::function<void(Nid, const NodeRef&)>& fn) const {
+    auto changed = nodeChanges_.begin();
+    WalkCommitted(ptypeNBT, [&](const uint8_t* e) {
+        NBTENTRY n = ReadNBTEntry(e);
+        for (; changed != nodeChanges_.end() && changed->first < n.nid; ++changed)
+            if (changed->second) fn(changed->first, *changed->second);
+        if (changed != nodeChanges_.end() && changed->first == n.nid) {
+            if (changed->second) fn(changed->first, *changed->second);
+            ++changed;
+            return;
+        }
+        fn(n.nid, NodeRef{n.bidData, n.bidSub, n.nidParent});
+    });
+    for (; changed != nodeChanges_.end(); ++changed)
+        if (changed->second) fn(changed->first, *changed->second);
+}
+
+std::optional<BlockInfo> CopyOnWriteIndex::FindBlock(Bid key) const {
+    auto c = blockChanges_.find(key);
+    if (c != blockChanges_.end()) return c->second.info.cRef ? std::optional(c->second.info) : std::nullopt;
+    uint8_t e[kBBTEntrySize];
+    if (!FindCommitted(ptypeBBT, key, e)) return std::nullopt;
+    BBTENTRY b = ReadBBTEntry(e);
+    return BlockInfo{b.BREF.ib, b.cb, b.cRef};
+}
+
+void CopyOnWriteIndex::ForEachBlock(const std::function<void(Bid, const BlockInfo&)>& fn) const {
+    auto changed = blockChanges_.begin();
+    auto give = [&](Bid bid, const BlockChange& c) {
+        if (c.info.cRef) fn(bid, c.info);
+    };
+    WalkCommitted(ptypeBBT, [&](const uint8_t* e) {
+        BBTENTRY b = ReadBBTEntry(e);
+        const Bid bid = b.BREF.bid & ~Bid(1);
+        for (; changed != blockChanges_.end() && changed->first < bid; ++changed) give(changed->first, changed->second);
+        if (changed != blockChanges_.end() && changed->first == bid) {
+            give(changed->first, changed->second);
+            ++changed;
+            return;
+        }
+        fn(bid, BlockInfo{b.BREF.ib, b.cb, b.cRef});
+    });
+    for (; changed != blockChanges_.end(); ++changed) give(changed->first, changed->second);
+}
+
+void CopyOnWriteIndex::SetReferences(Bid key, const BlockInfo& info, uint16_t cRef) {
+    auto it = blockChanges_.find(key);
+    const bool fresh = it != blockChanges_.end() && it->second.fresh;
+    BlockInfo changed = info;
+    changed.cRef = cRef;
+    blockChanges_[key] = {changed, fresh};
+}
+
+uint64_t CopyOnWriteIndex::PagesToCommit() const {
+    // The pages on the paths to the changes: at most a few levels of each tree.
+    return BTreePages(nodeChanges_.size(), kNBTEntryMax) + BTreePages(blockChanges_.size(), kBBTEntryMax) + 32;
+}
+
+Bref CopyOnWriteIndex::CommittedRoot(PageType ptype) const {
+    const Root& root = file_.CommittedHeader().root;
+    return ptype == ptypeNBT ? root.BREFNBT : root.BREFBBT;
+}
+
+const uint8_t* CopyOnWriteIndex::CommittedPage(Ib ib, PageType ptype) const {
     auto it = pageCache_.find(ib);
     if (it != pageCache_.end()) return it->second.data();
     if (pageCache_.size() >= kPageCacheLimit) pageCache_.clear();
     std::array<uint8_t, kPageSize> page;
-    if (file_.ReadAt(ib, page.data(), kPageSize) < kPageSize) FormatError("BREF", "ib", std::to_string(ib) + " lies past the end of the file");
+    if (file_.ReadCommitted(ib, page.data(), kPageSize) < kPageSize)
+        FormatError("BREF", "ib", std::to_string(ib) + " lies past the end of the file");
     CheckBTPage(page.data(), ptype, ib);
     return pageCache_.emplace(ib, page).first->second.data();
 }
 
-bool NodeDatabase::FindCommitted(PageType ptype, uint64_t key, uint8_t* entry) const {
-    Ib ib = (ptype == ptypeNBT ? committedHeader_.root.BREFNBT : committedHeader_.root.BREFBBT).ib;
+bool CopyOnWriteIndex::FindCommitted(PageType ptype, uint64_t key, uint8_t* entry) const {
+    Ib ib = CommittedRoot(ptype).ib;
     for (int depth = 0; depth <= kMaxDepth; ++depth) {
         const uint8_t* page = CommittedPage(ib, ptype);
         const uint8_t cEnt = page[488], cbEnt = page[490], cLevel = page[491];
@@ -112,12 +158,11 @@ bool NodeDatabase::FindCommitted(PageType ptype, uint64_t key, uint8_t* entry) c
     FormatError("BTPAGE", "cLevel", "tree too deep");
 }
 
-void NodeDatabase::WalkCommitted(PageType ptype, const std::function<void(const uint8_t*)>& fn) const {
-    WalkCommittedPage((ptype == ptypeNBT ? committedHeader_.root.BREFNBT : committedHeader_.root.BREFBBT).ib, ptype, 0,
-                      fn);
+void CopyOnWriteIndex::WalkCommitted(PageType ptype, const std::function<void(const uint8_t*)>& fn) const {
+    WalkCommittedPage(CommittedRoot(ptype).ib, ptype, 0, fn);
 }
 
-void NodeDatabase::WalkCommittedPage(Ib ib, PageType ptype, int depth,
+void CopyOnWriteIndex::WalkCommittedPage(Ib ib, PageType ptype, int depth,
                                      const std::function<void(const uint8_t*)>& fn) const {
     if (depth > kMaxDepth) FormatError("BTPAGE", "cLevel", "tree too deep");
     std::array<uint8_t, kPageSize> page;  // a copy: the cache may be emptied below
@@ -133,7 +178,7 @@ void NodeDatabase::WalkCommittedPage(Ib ib, PageType ptype, int depth,
     }
 }
 
-std::vector<uint8_t> NodeDatabase::UpdatePage(TreeUpdate& u, Ib ib, int depth, size_t begin, size_t end) {
+std::vector<uint8_t> CopyOnWriteIndex::UpdatePage(TreeUpdate& u, Ib ib, int depth, size_t begin, size_t end) {
     if (depth > kMaxDepth) FormatError("BTPAGE", "cLevel", "tree too deep");
     std::array<uint8_t, kPageSize> page;
     std::memcpy(page.data(), CommittedPage(ib, u.ptype), kPageSize);
@@ -181,19 +226,16 @@ std::vector<uint8_t> NodeDatabase::UpdatePage(TreeUpdate& u, Ib ib, int depth, s
     return u.write(out, kBTEntrySize, kBTEntryMax, cLevel);
 }
 
-Bref NodeDatabase::UpdateTree(PageType ptype, const std::vector<TreeChange>& changes,
-                              std::vector<std::pair<Ib, uint64_t>>& freed, std::vector<std::pair<Ib, uint64_t>>& allocated) {
-    const Bref root = ptype == ptypeNBT ? committedHeader_.root.BREFNBT : committedHeader_.root.BREFBBT;
+Bref CopyOnWriteIndex::UpdateTree(PageType ptype, const std::vector<TreeChange>& changes, Extents& freed,
+                                  Extents& allocated) {
+    const Bref root = CommittedRoot(ptype);
     if (changes.empty()) return root;
     TreeUpdate u{ptype, &changes, &freed, {}};
     auto writePage = [&](const uint8_t* entries, size_t n, uint8_t cbEnt, uint8_t maxEnt, uint8_t level) {
-        Bid bid = header_.bidNextP++;
-        Ib at = AllocatePage();
-        uint8_t page[kPageSize];
-        BuildBTPage(page, entries, uint8_t(n), maxEnt, cbEnt, level, ptype, bid, at);
-        WriteAt(at, page, kPageSize);
+        const Ib at = file_.Allocate(kPageSize, kPageSize);
+        const Bref page = file_.WriteBTPage(at, ptype, entries, n, maxEnt, cbEnt, level);
         allocated.push_back({at, kPageSize});
-        return Bref{bid, at};
+        return page;
     };
     u.write = [&](const std::vector<uint8_t>& entries, uint8_t cbEnt, uint8_t maxEnt, uint8_t level) {
         // Pages filled in order: entries appended at the end (new messages and blocks)
@@ -222,17 +264,17 @@ Bref NodeDatabase::UpdateTree(PageType ptype, const std::vector<TreeChange>& cha
     return ReadBTEntry(top.data()).BREF;
 }
 
-void NodeDatabase::CommitInPlace() {
-    std::vector<std::pair<Ib, uint64_t>> freed, allocated;
+void CopyOnWriteIndex::Commit() {
+    Extents freed, allocated;
     std::vector<TreeChange> nodes, blocks;
-    nodes.reserve(nbtChanged_.size());
-    for (const auto& [nid, ref] : nbtChanged_) {
+    nodes.reserve(nodeChanges_.size());
+    for (const auto& [nid, ref] : nodeChanges_) {
         TreeChange c{nid, !ref, {}};
         if (ref) WriteNBTEntry(c.entry, {nid, ref->bidData, ref->bidSub, ref->nidParent});
         nodes.push_back(c);
     }
-    blocks.reserve(bbtChanges_.size());
-    for (const auto& [bid, ch] : bbtChanges_) {
+    blocks.reserve(blockChanges_.size());
+    for (const auto& [bid, ch] : blockChanges_) {
         const bool gone = ch.info.cRef == 0;
         if (ch.fresh && gone) continue;  // written and given up before any commit referenced it
         TreeChange c{bid, gone, {}};
@@ -241,71 +283,63 @@ void NodeDatabase::CommitInPlace() {
         if (ch.fresh) allocated.push_back({ch.info.ib, BlockAllocSize(ch.info.cb)});
         blocks.push_back(c);
     }
-    Root& root = header_.root;
+    Root& root = file_.header().root;
     root.BREFNBT = UpdateTree(ptypeNBT, nodes, freed, allocated);
     root.BREFBBT = UpdateTree(ptypeBBT, blocks, freed, allocated);
-
-    // The store as of the last commit, its allocation maps marked not valid: they are
-    // changed in place next, and a reader that finds them so rebuilds them. Written
-    // with the new blocks and pages, which nothing references yet.
-    uint8_t head[kHeaderSize];
-    Header h = committedHeader_;
-    h.root.fAMapValid = 0;
-    h.Serialize(head);
-    WriteAt(0, head, kHeaderSize);
-    FlushAndWait();
-    Sync();
-
-    const uint64_t regions =
-        std::max(committedRegions_, RegionIndex(std::max<Ib>(cursor_, kFirstAMapOffset + 1) - 1) + 1);
-    root.ibFileEof = RegionStart(regions);
-    root.ibAMapLast = RegionStart(regions - 1);
-    file_.Truncate(root.ibFileEof);
-    WriteMapsInPlace(regions, freed, allocated);
-    WriteDListAndHeader();
-
-    committedHeader_ = header_;
-    committedRegions_ = regions;
-    minRegions_ = regions;
-    committedOnce_ = true;
-    mapsWritten_ = true;
-    changed_ = false;
-    nbtChanged_.clear();
-    bbtChanges_.clear();
+    // Written with the new blocks and pages, which nothing references yet.
+    file_.MarkMapsNotValid();
+    const uint64_t regions = file_.RegionsInUse();
+    file_.SetEnd(regions);
+    const uint64_t free = WriteMaps(regions, freed, allocated);
+    file_.FinishCommit(regions, free);
+    nodeChanges_.clear();
+    blockChanges_.clear();
     pageCache_.clear();
-    // New blocks go to the free space the maps just written show in the last regions
-    // (the rest of the last one among it), then past the end.
-    cursor_ = root.ibFileEof;
 }
 
-void NodeDatabase::WriteMapsInPlace(uint64_t regions, const std::vector<std::pair<Ib, uint64_t>>& freed,
-                                    const std::vector<std::pair<Ib, uint64_t>>& allocated) {
-    Root& root = header_.root;
-    AllocationBitmap bits(regions);
+bool CopyOnWriteIndex::LoadTouchedMaps(uint64_t regions, const Extents& freed, const Extents& allocated,
+                                       AllocationBitmap& bits, std::set<uint64_t>& touched, uint64_t& free) const {
+    const uint64_t committedRegions = file_.CommittedRegions();
+    for (const auto& [ib, size] : freed) touched.insert(RegionIndex(ib));
+    for (const auto& [ib, size] : allocated) touched.insert(RegionIndex(ib));
+    for (uint64_t k = committedRegions; k < regions; ++k) touched.insert(k);
     uint8_t page[kPageSize];
-    std::set<uint64_t> touched;
-    bool whole = committedHeader_.root.fAMapValid != FAMAP_VALID;
-    uint64_t free = committedHeader_.root.cbAMapFree;
-    if (!whole) {
-        for (const auto& [ib, size] : freed) touched.insert(RegionIndex(ib));
-        for (const auto& [ib, size] : allocated) touched.insert(RegionIndex(ib));
-        for (uint64_t k = committedRegions_; k < regions; ++k) touched.insert(k);
-        for (uint64_t k : touched) {
-            if (k >= committedRegions_) continue;
-            if (file_.ReadAt(RegionStart(k), page, kPageSize) != kPageSize) {
-                whole = true;
-                break;
-            }
-            try {
-                CheckPageTrailer(page, ptypeAMap, RegionStart(k));
-            } catch (const MailStoreError&) {
-                whole = true;  // a damaged map: all are rebuilt
-                break;
-            }
-            bits.LoadRegion(k, page);
-            free -= std::min(free, bits.FreeBytes(k));
+    for (uint64_t k : touched) {
+        if (k >= committedRegions) continue;
+        if (file_.ReadCommitted(RegionStart(k), page, kPageSize) != kPageSize) return false;
+        try {
+            CheckPageTrailer(page, ptypeAMap, RegionStart(k));
+        } catch (const MailStoreError&) {
+            return false;  // a damaged map: all are rebuilt
         }
+        bits.LoadRegion(k, page);
+        free -= std::min(free, bits.FreeBytes(k));
     }
+    return true;
+}
+
+void CopyOnWriteIndex::MarkAllReferenced(AllocationBitmap& bits) const {
+    ForEachBlock([&](Bid, const BlockInfo& info) { bits.Mark(info.ib, BlockAllocSize(info.cb)); });
+    std::function<void(Ib, PageType, int)> pages = [&](Ib ib, PageType ptype, int depth) {
+        if (depth > kMaxDepth) FormatError("BTPAGE", "cLevel", "tree too deep");
+        bits.Mark(ib, kPageSize);
+        std::array<uint8_t, kPageSize> p;
+        std::memcpy(p.data(), CommittedPage(ib, ptype), kPageSize);
+        if (p[491] == 0) return;
+        for (int i = 0; i < p[488]; ++i) pages(ReadBTEntry(p.data() + size_t(i) * kBTEntrySize).BREF.ib, ptype, depth + 1);
+    };
+    const Root& root = file_.header().root;
+    pages(root.BREFNBT.ib, ptypeNBT, 0);
+    pages(root.BREFBBT.ib, ptypeBBT, 0);
+}
+
+uint64_t CopyOnWriteIndex::WriteMaps(uint64_t regions, const Extents& freed, const Extents& allocated) {
+    const uint64_t committedRegions = file_.CommittedRegions();
+    AllocationBitmap bits(regions);
+    std::set<uint64_t> touched;
+    uint64_t free = file_.CommittedHeader().root.cbAMapFree;
+    const bool whole = file_.CommittedHeader().root.fAMapValid != FAMAP_VALID ||
+                       !LoadTouchedMaps(regions, freed, allocated, bits, touched, free);
     if (whole) {
         // The maps of the last commit are not to be trusted (a run stopped while it
         // wrote them, or a writer that left them so): all of them rebuilt from what
@@ -313,60 +347,48 @@ void NodeDatabase::WriteMapsInPlace(uint64_t regions, const std::vector<std::pai
         bits = AllocationBitmap(regions);
         touched.clear();
         for (uint64_t k = 0; k < regions; ++k) touched.insert(k);
-        ForEachBlock([&](Bid, const BlockInfo& info) { bits.Mark(info.ib, BlockAllocSize(info.cb)); });
-        std::function<void(Ib, PageType, int)> pages = [&](Ib ib, PageType ptype, int depth) {
-            if (depth > kMaxDepth) FormatError("BTPAGE", "cLevel", "tree too deep");
-            bits.Mark(ib, kPageSize);
-            std::array<uint8_t, kPageSize> p;
-            std::memcpy(p.data(), CommittedPage(ib, ptype), kPageSize);
-            if (p[491] == 0) return;
-            for (int i = 0; i < p[488]; ++i) pages(ReadBTEntry(p.data() + size_t(i) * kBTEntrySize).BREF.ib, ptype, depth + 1);
-        };
-        pages(root.BREFNBT.ib, ptypeNBT, 0);
-        pages(root.BREFBBT.ib, ptypeBBT, 0);
+        MarkAllReferenced(bits);
         free = 0;
     } else {
         for (const auto& [ib, size] : freed) bits.Unmark(ib, size);
         for (const auto& [ib, size] : allocated) bits.Mark(ib, size);
     }
+    uint8_t page[kPageSize];
     std::map<uint64_t, std::vector<uint64_t>> fmaps;  // FMap region -> touched regions it describes
     for (uint64_t k : touched) {
         free += bits.FreeBytes(k);
         bits.BuildAMapPage(k, page);
-        WriteAt(RegionStart(k), page, kPageSize);
-        const bool fresh = whole || k >= committedRegions_;
+        file_.WriteAt(RegionStart(k), page, kPageSize);
+        const bool fresh = whole || k >= committedRegions;
         if (RegionHasPMap(k) && fresh) {
             AllocationBitmap::BuildPMapPage(k, page);
-            WriteAt(PMapOffset(k), page, kPageSize);
+            file_.WriteAt(PMapOffset(k), page, kPageSize);
         }
         if (RegionHasFPMap(k) && fresh) {
             AllocationBitmap::BuildFPMapPage(k, page);
-            WriteAt(FPMapOffset(k), page, kPageSize);
+            file_.WriteAt(FPMapOffset(k), page, kPageSize);
         }
         if (k >= 128) fmaps[128 + (k - 128) / 496 * 496].push_back(k);
     }
     // FMap bytes of the touched regions; the others stay as they are.
     for (const auto& [f, ks] : fmaps) {
         std::memset(page, 0, kPageSize);
-        if (!whole && f < committedRegions_ && file_.ReadAt(FMapOffset(f), page, kPageSize) != kPageSize)
+        if (!whole && f < committedRegions && file_.ReadCommitted(FMapOffset(f), page, kPageSize) != kPageSize)
             std::memset(page, 0, kPageSize);
         for (uint64_t k : ks) page[k - f] = bits.LongestFreeRun(k);
         WritePageTrailer(page, ptypeFMap, FMapOffset(f), FMapOffset(f));
-        WriteAt(FMapOffset(f), page, kPageSize);
+        file_.WriteAt(FMapOffset(f), page, kPageSize);
     }
-    root.cbAMapFree = free;
-    root.cbPMapFree = 0;
-    root.fAMapValid = FAMAP_VALID;
     // Free space after this commit: the runs not used yet in regions it did not touch,
     // and those of the last regions it touched, as their new bits say.
-    std::vector<std::pair<Ib, uint64_t>> runs;
-    for (const auto& r : freeRuns_)
+    FreeRuns runs;
+    for (const auto& r : file_.Free())
         if (!touched.count(RegionIndex(r.first))) runs.push_back(r);
     for (uint64_t k : touched)
         if (k + kReusedRegions >= regions) bits.AddFreeRuns(k, runs);
     std::sort(runs.begin(), runs.end());
-    freeRuns_ = std::move(runs);
-    runPos_ = 0;
+    file_.SetFree(std::move(runs));
+    return free;
 }
 
 }  // namespace bv::mailstore::pst

@@ -40,6 +40,7 @@
 #include "filelist/FileAdders.h"
 #include "filelist/FileListGrid.h"
 #include "filelist/Prompts.h"
+#include "shell/CaptionFit.h"
 #include "shell/NativePrompts.h"
 #include "shell/RunTexts.h"
 #include "shell/RunThread.h"
@@ -283,6 +284,7 @@ void frmStep1::CreateControls() {
     setMinimumSize(Twips(kClientWidthTwips), Twips(kClientHeightTwips) - (Twips(1575) - listLeast_) -
                                                  int(std::lround(kGapShare * Twips(gaps))));
     LayOut();
+    FitCaptions(*this);
 
     // Esc stops the search of a folder being added.
     stopSearch_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);

@@ -9,9 +9,21 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#include <winternl.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -122,7 +134,7 @@ bool SameContent(const std::filesystem::path& path, const std::filesystem::path&
 void MoveIntoPlace(TemporaryName& tmp, const std::filesystem::path& path) {
     std::error_code ec;
     std::filesystem::rename(tmp.path, path, ec);
-    if (ec) throw MailStoreError("cannot move " + tmp.path.string() + " into place: " + ec.message());
+    if (ec) throw MailStoreError("cannot move " + tmp.path.string() + " into place: " + ec.message(), ec);
     tmp.kept = true;
 }
 
@@ -229,9 +241,156 @@ Placed WriteUnnamedThenLink(std::string_view data, const std::filesystem::path& 
 }
 #endif
 
+#ifdef _WIN32
+// The C runtime's number for a failure of the system's file calls, so that its words
+// are the same as for every other write of the program (a full disk reads as ENOSPC).
+int ErrnoOf(DWORD code) {
+    switch (code) {
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL: return ENOSPC;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_BAD_NETPATH: return ENOENT;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_WRITE_PROTECT: return EACCES;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS: return EEXIST;
+        case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
+        case ERROR_INVALID_NAME: return EINVAL;
+        default: return EIO;
+    }
+}
+
+enum class Placed {
+    Named,  // the file has its name
+    Kept,   // a file of the same content had it: left as it is
+};
+
+constexpr auto kRenameInformation = FILE_INFORMATION_CLASS(10);  // FileRenameInformation
+constexpr NTSTATUS kNameCollision = NTSTATUS(0xC0000035L);      // STATUS_OBJECT_NAME_COLLISION
+
+// A new file under a temporary name beside its own, for this writer alone, given its
+// name through its handle once it is complete. A file's cost on Windows is in the
+// look-ups of its names and the system calls around them (under Wine each is a request
+// to its server, and each look-up of a name not yet there reads the whole folder):
+// two names, no status calls, no reopening, nothing read back on a first run.
+class NamedWhenWhole {
+public:
+    explicit NamedWhenWhole(const std::filesystem::path& path) : path_(path), tmp_(TemporaryPathFor(path)) {
+        handle_ = CreateFileW(tmp_.wstring().c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle_ == INVALID_HANDLE_VALUE) Fail(IoError::Operation::Create, ErrnoOf(GetLastError()));
+    }
+    NamedWhenWhole(const NamedWhenWhole&) = delete;
+    NamedWhenWhole& operator=(const NamedWhenWhole&) = delete;
+    // Unless it got its name, the temporary file goes.
+    ~NamedWhenWhole() {
+        if (!named_) {
+            FILE_DISPOSITION_INFO remove{};
+            remove.DeleteFile = TRUE;
+            SetFileInformationByHandle(handle_, FileDispositionInfo, &remove, sizeof remove);
+        }
+        if (stream_) std::fclose(stream_);  // (closes the handle)
+        else CloseHandle(handle_);
+    }
+
+    void Write(std::string_view data) {
+        while (!data.empty()) {
+            DWORD put = 0;
+            const DWORD want = DWORD(std::min<size_t>(data.size(), 1u << 30));
+            if (!WriteFile(handle_, data.data(), want, &put, nullptr)) Fail(IoError::Operation::Write, ErrnoOf(GetLastError()));
+            if (put == 0) Fail(IoError::Operation::Write, ENOSPC);
+            data.remove_prefix(put);
+        }
+    }
+    // Through a stream of the C runtime on the file, flushed at the writer's end.
+    void Write(const FileContentWriter& write) {
+        const int fd = _open_osfhandle(intptr_t(handle_), _O_BINARY);
+        if (fd < 0) Fail(IoError::Operation::Write, errno);
+        stream_ = _fdopen(fd, "wb");
+        if (!stream_) {
+            const int error = errno;
+            _close(fd);  // (closes the handle)
+            handle_ = INVALID_HANDLE_VALUE;
+            named_ = true;  // (nothing left to remove through it)
+            Fail(IoError::Operation::Write, error);
+        }
+        WriteAndFlush(write, stream_);
+    }
+
+    // Gives the complete file its name; false when a file stands there already and
+    // `replace` is not asked for.
+    bool Name(bool replace) {
+        UNICODE_STRING nt{};
+        if (!RtlDosPathNameToNtPathName_U(std::filesystem::absolute(path_).wstring().c_str(), &nt, nullptr, nullptr))
+            Fail(IoError::Operation::MoveInto, EINVAL);
+        std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + nt.Length);
+        auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+        info->ReplaceIfExists = replace;
+        info->RootDirectory = nullptr;
+        info->FileNameLength = nt.Length;
+        std::memcpy(info->FileName, nt.Buffer, nt.Length);
+        RtlFreeUnicodeString(&nt);
+        IO_STATUS_BLOCK io{};
+        const NTSTATUS status = NtSetInformationFile(handle_, &io, info, ULONG(buffer.size()), kRenameInformation);
+        if (status == kNameCollision && !replace) return false;
+        if (status < 0)
+            Fail(IoError::Operation::MoveInto, ErrnoOf(RtlNtStatusToDosError(status)));
+        named_ = true;
+        return true;
+    }
+
+    // Whether the file under the name holds what this one does.
+    bool SameAsNamed() {
+        LARGE_INTEGER size{};
+        if (!GetFileSizeEx(handle_, &size)) return false;
+        uint64_t at = 0;
+        return SameContent(path_, uint64_t(size.QuadPart), [&](char* buffer, size_t n) {
+            OVERLAPPED o{};
+            o.Offset = DWORD(at);
+            o.OffsetHigh = DWORD(at >> 32);
+            DWORD got = 0;
+            if (!ReadFile(handle_, buffer, DWORD(n), &got, &o)) return size_t(0);
+            at += got;
+            return size_t(got);
+        });
+    }
+
+private:
+    std::filesystem::path path_, tmp_;
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    FILE* stream_ = nullptr;
+    bool named_ = false;
+};
+
+// Writes `content` (bytes, or a writer) under a temporary name and gives it the name;
+// a file already there is replaced, or with `keepSame` kept when it holds the same.
+template <class Content>
+Placed WriteNamedWhenWhole(const std::filesystem::path& path, const Content& content, bool keepSame) {
+    NamedWhenWhole file(path);
+    file.Write(content);
+    if (file.Name(false)) return Placed::Named;
+    if (keepSame && file.SameAsNamed()) return Placed::Kept;
+    file.Name(true);
+    return Placed::Named;
+}
+#endif
+
 }  // namespace
 
 namespace {
+
+// Content in memory written through the stream.
+FileContentWriter WriterOf(std::string_view data) {
+    return [data](FILE* file) {
+        errno = 0;
+        if (!data.empty() && std::fwrite(data.data(), 1, data.size(), file) != data.size())
+            Fail(IoError::Operation::Write, errno ? errno : ENOSPC);
+    };
+}
 
 // Writes the content under a temporary name beside `path`, then gives it the name,
 // replacing a file there; with `keepSame` a file there of the same content is kept
@@ -264,6 +423,9 @@ bool WriteThroughTemporary(const std::filesystem::path& path, const FileContentW
 void WriteCompleteFile(const std::filesystem::path& path, const FileContentWriter& write) {
 #if defined(__linux__) && defined(O_TMPFILE)
     if (WriteUnnamedThenLink(write, path, false) != Placed::NotHere) return;
+#elif defined(_WIN32)
+    WriteNamedWhenWhole(path, write, false);
+    return;
 #endif
     WriteThroughTemporary(path, write, false);
 }
@@ -275,6 +437,8 @@ bool WriteCompleteFileUnlessSame(const std::filesystem::path& path, const FileCo
         case Placed::Kept: return false;
         case Placed::NotHere: break;
     }
+#elif defined(_WIN32)
+    return WriteNamedWhenWhole(path, write, true) == Placed::Named;
 #endif
     return WriteThroughTemporary(path, write, true);
 }
@@ -282,12 +446,11 @@ bool WriteCompleteFileUnlessSame(const std::filesystem::path& path, const FileCo
 void WriteCompleteFile(const std::filesystem::path& path, std::string_view data) {
 #if defined(__linux__) && defined(O_TMPFILE)
     if (WriteUnnamedThenLink(data, path, false) != Placed::NotHere) return;
+#elif defined(_WIN32)
+    WriteNamedWhenWhole(path, data, false);
+    return;
 #endif
-    WriteCompleteFile(path, [data](FILE* file) {
-        errno = 0;
-        if (!data.empty() && std::fwrite(data.data(), 1, data.size(), file) != data.size())
-            Fail(IoError::Operation::Write, errno ? errno : ENOSPC);
-    });
+    WriteThroughTemporary(path, WriterOf(data), false);
 }
 
 bool WriteCompleteFileUnlessSame(const std::filesystem::path& path, std::string_view data) {
@@ -303,9 +466,17 @@ bool WriteCompleteFileUnlessSame(const std::filesystem::path& path, std::string_
         if (SameContent(path, data)) return false;
         throw;
     }
+#elif defined(_WIN32)
+    try {
+        return WriteNamedWhenWhole(path, data, true) == Placed::Named;
+    } catch (const MailStoreError&) {
+        // A full disk does not fail a file that needed no writing.
+        if (SameContent(path, data)) return false;
+        throw;
+    }
 #endif
     if (SameContent(path, data)) return false;
-    WriteCompleteFile(path, data);
+    WriteThroughTemporary(path, WriterOf(data), false);
     return true;
 }
 

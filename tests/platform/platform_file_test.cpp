@@ -217,4 +217,30 @@ TEST_F(PlatformFileTest, CompleteFilesKeepOneOfTheSameContentAndReplaceOneThatDi
     EXPECT_EQ(Entries(), 2u);
 }
 
+// While a file is written nothing of it can be read under its name, and a writer that
+// fails leaves nothing behind: no file where there was none, the old one where there was.
+TEST_F(PlatformFileTest, CompleteFilesCannotBeReadHalfWrittenAndVanishWhenTheWriterFails) {
+    using bv::mailstore::base::WriteCompleteFile;
+    using bv::mailstore::base::WriteCompleteFileUnlessSame;
+    const fs::path path = dir_ / fs::u8path("письмо-2.msg");
+    auto content = [&] {
+        std::ifstream in(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    for (const bool there : {false, true}) {
+        SCOPED_TRACE(there ? "over a file of that name" : "a new name");
+        auto failing = [&](FILE* file) {
+            std::fwrite("Subject: half", 1, 13, file);
+            std::fflush(file);
+            if (!there) EXPECT_FALSE(std::ifstream(path, std::ios::binary).is_open()) << "readable while written";
+            throw MailStoreError("no space left");
+        };
+        if (there) WriteCompleteFile(path, "Subject: old\r\n");
+        EXPECT_THROW(WriteCompleteFile(path, failing), MailStoreError);
+        EXPECT_THROW(WriteCompleteFileUnlessSame(path, failing), MailStoreError);
+        EXPECT_EQ(Entries(), there ? 1u : 0u);
+        EXPECT_EQ(content(), there ? "Subject: old\r\n" : "");
+    }
+}
+
 }  // namespace

@@ -214,20 +214,29 @@ void CompoundFile::OwnStreams(Entry* storage) {
     }
 }
 
-void CompoundFile::Write(FILE* out) const {
-    Layout layout(*root_);
-    auto& recs = layout.records_;
-    for (const auto& r : recs)
-        if (r.entry->name.size() > 31) throw MailStoreError("entry name longer than 31 characters");
+namespace {
 
-    // Mini stream: every small stream in 64-byte mini sectors, one contiguous chain each.
+// Where everything of the file goes: the chains of the big streams, the mini stream,
+// the MiniFAT, the directory, the FAT and the DIFAT, in that order of sectors.
+struct SectorPlan {
     std::vector<uint32_t> miniFat;
+    uint64_t miniStreamSize = 0;
+    uint32_t miniStreamStart = ENDOFCHAIN, miniFatStart = ENDOFCHAIN, miniFatSectors = 0;
+    uint32_t dirStart = 0, dirSectors = 0;
+    uint32_t fatStart = 0, fatSectors = 0, difatStart = ENDOFCHAIN, difatSectors = 0;
+    std::vector<uint32_t> fat;
+};
+
+SectorPlan PlanSectors(Layout& layout) {
+    SectorPlan p;
+    auto& recs = layout.records_;
+    // Mini stream: every small stream in 64-byte mini sectors, one contiguous chain each.
     for (uint32_t id : layout.miniStreams_) {
         uint32_t n = CeilDiv(recs[id].size, kMiniSectorSize);
-        recs[id].start = uint32_t(miniFat.size());
-        for (uint32_t k = 0; k < n; ++k) miniFat.push_back(k + 1 < n ? uint32_t(miniFat.size()) + 1 : ENDOFCHAIN);
+        recs[id].start = uint32_t(p.miniFat.size());
+        for (uint32_t k = 0; k < n; ++k) p.miniFat.push_back(k + 1 < n ? uint32_t(p.miniFat.size()) + 1 : ENDOFCHAIN);
     }
-    const uint64_t miniStreamSize = uint64_t(miniFat.size()) * kMiniSectorSize;
+    p.miniStreamSize = uint64_t(p.miniFat.size()) * kMiniSectorSize;
 
     // Regular sectors: big streams, mini stream, MiniFAT, directory, FAT, DIFAT.
     std::vector<std::pair<uint32_t, uint32_t>> chains;  // {first sector, sector count}
@@ -239,42 +248,47 @@ void CompoundFile::Write(FILE* out) const {
         chains.push_back({next, uint32_t(n)});
         next += uint32_t(n);
     }
-    const uint32_t miniStreamSectors = CeilDiv(miniStreamSize, kSectorSize);
-    const uint32_t miniStreamStart = miniStreamSectors ? next : ENDOFCHAIN;
-    if (miniStreamSectors) chains.push_back({next, miniStreamSectors});
+    const uint32_t miniStreamSectors = CeilDiv(p.miniStreamSize, kSectorSize);
+    if (miniStreamSectors) {
+        p.miniStreamStart = next;
+        chains.push_back({next, miniStreamSectors});
+    }
     next += miniStreamSectors;
-    const uint32_t miniFatSectors = CeilDiv(uint64_t(miniFat.size()) * 4, kSectorSize);
-    const uint32_t miniFatStart = miniFatSectors ? next : ENDOFCHAIN;
-    if (miniFatSectors) chains.push_back({next, miniFatSectors});
-    next += miniFatSectors;
-    const uint32_t dirSectors = CeilDiv(uint64_t(recs.size()) * 128, kSectorSize);
-    const uint32_t dirStart = next;
-    chains.push_back({next, dirSectors});
-    next += dirSectors;
+    p.miniFatSectors = CeilDiv(uint64_t(p.miniFat.size()) * 4, kSectorSize);
+    if (p.miniFatSectors) {
+        p.miniFatStart = next;
+        chains.push_back({next, p.miniFatSectors});
+    }
+    next += p.miniFatSectors;
+    p.dirSectors = CeilDiv(uint64_t(recs.size()) * 128, kSectorSize);
+    p.dirStart = next;
+    chains.push_back({next, p.dirSectors});
+    next += p.dirSectors;
 
-    uint32_t fatSectors = 0, difatSectors = 0;
     for (;;) {
-        uint32_t total = next + fatSectors + difatSectors;
+        uint32_t total = next + p.fatSectors + p.difatSectors;
         uint32_t f = CeilDiv(total, kEntriesPerFatSector);
         uint32_t d = f > kHeaderDifatEntries ? CeilDiv(f - kHeaderDifatEntries, kEntriesPerDifatSector) : 0;
-        if (f == fatSectors && d == difatSectors) break;
-        fatSectors = f;
-        difatSectors = d;
+        if (f == p.fatSectors && d == p.difatSectors) break;
+        p.fatSectors = f;
+        p.difatSectors = d;
     }
-    const uint32_t fatStart = next;
-    const uint32_t difatStart = difatSectors ? fatStart + fatSectors : ENDOFCHAIN;
+    p.fatStart = next;
+    if (p.difatSectors) p.difatStart = p.fatStart + p.fatSectors;
 
-    std::vector<uint32_t> fat(size_t(fatSectors) * kEntriesPerFatSector, FREESECT);
+    p.fat.assign(size_t(p.fatSectors) * kEntriesPerFatSector, FREESECT);
     for (auto [first, count] : chains)
-        for (uint32_t k = 0; k < count; ++k) fat[first + k] = k + 1 < count ? first + k + 1 : ENDOFCHAIN;
-    for (uint32_t k = 0; k < fatSectors; ++k) fat[fatStart + k] = FATSECT;
-    for (uint32_t k = 0; k < difatSectors; ++k) fat[difatStart + k] = DIFSECT;
+        for (uint32_t k = 0; k < count; ++k) p.fat[first + k] = k + 1 < count ? first + k + 1 : ENDOFCHAIN;
+    for (uint32_t k = 0; k < p.fatSectors; ++k) p.fat[p.fatStart + k] = FATSECT;
+    for (uint32_t k = 0; k < p.difatSectors; ++k) p.fat[p.difatStart + k] = DIFSECT;
 
-    recs[0].start = miniStreamStart;
-    recs[0].size = miniStreamSize;
+    recs[0].start = p.miniStreamStart;
+    recs[0].size = p.miniStreamSize;
+    return p;
+}
 
-    // Header ([MS-CFB] 2.2)
-    uint8_t header[kSectorSize] = {};
+// The header ([MS-CFB] 2.2).
+void PutHeader(uint8_t* header, const SectorPlan& p) {
     static const uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
     std::memcpy(header, kSignature, 8);
     Put16(header + 24, 0x003E);  // minor version
@@ -283,31 +297,20 @@ void CompoundFile::Write(FILE* out) const {
     Put16(header + 30, 9);       // sector shift
     Put16(header + 32, 6);       // mini sector shift
     Put32(header + 40, 0);       // directory sectors (always 0 in version 3)
-    Put32(header + 44, fatSectors);
-    Put32(header + 48, dirStart);
+    Put32(header + 44, p.fatSectors);
+    Put32(header + 48, p.dirStart);
     Put32(header + 52, 0);  // transaction signature
     Put32(header + 56, kMiniStreamCutoff);
-    Put32(header + 60, miniFatStart);
-    Put32(header + 64, miniFatSectors);
-    Put32(header + 68, difatStart);
-    Put32(header + 72, difatSectors);
-    for (uint32_t i = 0; i < kHeaderDifatEntries; ++i) Put32(header + 76 + 4 * i, i < fatSectors ? fatStart + i : FREESECT);
+    Put32(header + 60, p.miniFatStart);
+    Put32(header + 64, p.miniFatSectors);
+    Put32(header + 68, p.difatStart);
+    Put32(header + 72, p.difatSectors);
+    for (uint32_t i = 0; i < kHeaderDifatEntries; ++i)
+        Put32(header + 76 + 4 * i, i < p.fatSectors ? p.fatStart + i : FREESECT);
+}
 
-    SectorWriter w(out);
-    w.Write(header, sizeof header);
-
-    for (uint32_t id : layout.bigStreams_) {
-        w.Write(recs[id].entry->data(), recs[id].entry->size());
-        w.PadTo(kSectorSize);
-    }
-    for (uint32_t id : layout.miniStreams_) {
-        w.Write(recs[id].entry->data(), recs[id].entry->size());
-        w.PadTo(kMiniSectorSize);
-    }
-    w.PadTo(kSectorSize);
-    if (miniFatSectors) WriteTable(w, miniFat, miniFatSectors, FREESECT);
-
-    // Directory ([MS-CFB] 2.6)
+// The directory ([MS-CFB] 2.6), whole sectors of 128-byte entries.
+std::vector<uint8_t> DirectoryBytes(const std::vector<DirRecord>& recs, uint32_t dirSectors, const uint8_t* clsid) {
     std::vector<uint8_t> dir(size_t(dirSectors) * kSectorSize, 0);
     for (size_t i = 0; i < size_t(dirSectors) * 4; ++i) {
         uint8_t* e = &dir[i * 128];
@@ -326,26 +329,56 @@ void CompoundFile::Write(FILE* out) const {
         Put32(e + 68, r.left);
         Put32(e + 72, r.right);
         Put32(e + 76, r.child);
-        if (r.type == kTypeRoot) std::memcpy(e + 80, clsid_, 16);
+        if (r.type == kTypeRoot) std::memcpy(e + 80, clsid, 16);
         if (r.type != kTypeStorage) {
             Put32(e + 116, r.size ? r.start : ENDOFCHAIN);
             Put64(e + 120, r.size);
         }
     }
-    w.Write(dir.data(), dir.size());
+    return dir;
+}
 
-    WriteTable(w, fat, fatSectors, FREESECT);
-    if (difatSectors) {
-        std::vector<uint32_t> difat;
-        for (uint32_t d = 0; d < difatSectors; ++d) {
-            for (uint32_t k = 0; k < kEntriesPerDifatSector; ++k) {
-                uint32_t idx = kHeaderDifatEntries + d * kEntriesPerDifatSector + k;
-                difat.push_back(idx < fatSectors ? fatStart + idx : FREESECT);
-            }
-            difat.push_back(d + 1 < difatSectors ? difatStart + d + 1 : ENDOFCHAIN);
+// The DIFAT sectors: the FAT sectors past the header's 109, each sector chained to the next.
+std::vector<uint32_t> DifatEntries(const SectorPlan& p) {
+    std::vector<uint32_t> difat;
+    for (uint32_t d = 0; d < p.difatSectors; ++d) {
+        for (uint32_t k = 0; k < kEntriesPerDifatSector; ++k) {
+            uint32_t idx = kHeaderDifatEntries + d * kEntriesPerDifatSector + k;
+            difat.push_back(idx < p.fatSectors ? p.fatStart + idx : FREESECT);
         }
-        WriteTable(w, difat, difatSectors, FREESECT);
+        difat.push_back(d + 1 < p.difatSectors ? p.difatStart + d + 1 : ENDOFCHAIN);
     }
+    return difat;
+}
+
+}  // namespace
+
+void CompoundFile::Write(FILE* out) const {
+    Layout layout(*root_);
+    const auto& recs = layout.records_;
+    for (const auto& r : recs)
+        if (r.entry->name.size() > 31) throw MailStoreError("entry name longer than 31 characters");
+    const SectorPlan plan = PlanSectors(layout);
+
+    uint8_t header[kSectorSize] = {};
+    PutHeader(header, plan);
+    SectorWriter w(out);
+    w.Write(header, sizeof header);
+
+    for (uint32_t id : layout.bigStreams_) {
+        w.Write(recs[id].entry->data(), recs[id].entry->size());
+        w.PadTo(kSectorSize);
+    }
+    for (uint32_t id : layout.miniStreams_) {
+        w.Write(recs[id].entry->data(), recs[id].entry->size());
+        w.PadTo(kMiniSectorSize);
+    }
+    w.PadTo(kSectorSize);
+    if (plan.miniFatSectors) WriteTable(w, plan.miniFat, plan.miniFatSectors, FREESECT);
+    const std::vector<uint8_t> dir = DirectoryBytes(recs, plan.dirSectors, clsid_);
+    w.Write(dir.data(), dir.size());
+    WriteTable(w, plan.fat, plan.fatSectors, FREESECT);
+    if (plan.difatSectors) WriteTable(w, DifatEntries(plan), plan.difatSectors, FREESECT);
     if (!w.ok()) throw MailStoreError("write error: " + w.error().message(), w.error());
 }
 

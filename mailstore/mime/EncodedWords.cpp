@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "mailstore/base/Ascii.h"
+#include "mailstore/base/Base64.h"
 #include "mailstore/mime/Charsets.h"
 
 namespace bv::mailstore::mime {
@@ -23,21 +24,12 @@ int HexValue(char c) {
     return -1;
 }
 
-int Base64Value(char c) {
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
-    return -1;
-}
-
 std::string DecodeBase64Word(std::string_view s) {
     std::string out;
     uint32_t acc = 0;
     int bits = 0;
     for (char c : s) {
-        int v = Base64Value(c);
+        int v = base::Base64Value(c);
         if (v < 0) continue;  // padding and stray characters
         acc = (acc << 6) | uint32_t(v);
         bits += 6;

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "mailstore/base/Ascii.h"
+#include "mailstore/base/Base64.h"
 #include "mailstore/mime/MboxGrammar.h"
 
 namespace bv::mailstore::mime {
@@ -93,8 +94,8 @@ constexpr uint8_t kBlank = 64, kPad = 65, kOther = 255;
 constexpr std::array<uint8_t, 256> kBase64Values = [] {
     std::array<uint8_t, 256> t{};
     t.fill(kOther);
-    const char* letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    for (uint8_t v = 0; v < 64; ++v) t[uint8_t(letters[v])] = v;
+    for (int c = 0; c < 256; ++c)
+        if (const int v = base::Base64Value(char(c)); v >= 0) t[size_t(c)] = uint8_t(v);
     for (char c : {'\r', '\n', ' ', '\t'}) t[uint8_t(c)] = kBlank;
     t[uint8_t('=')] = kPad;
     return t;

@@ -1,6 +1,7 @@
 #include "mailstore/vcard/ValueText.h"
 
 #include "mailstore/base/Ascii.h"
+#include "mailstore/base/Base64.h"
 #include "mailstore/mime/Charsets.h"
 
 namespace bv::mailstore::vcard {
@@ -14,13 +15,11 @@ int HexDigit(char c) {
     return -1;
 }
 
+// The standard alphabet and the URL-safe one ("-" and "_"), as cards carry either.
 int Base64Digit(char c) {
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+' || c == '-') return 62;
-    if (c == '/' || c == '_') return 63;
-    return -1;
+    if (c == '-') return 62;
+    if (c == '_') return 63;
+    return base::Base64Value(c);
 }
 
 std::string Encoding(const ContentLine& line) {

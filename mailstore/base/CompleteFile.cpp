@@ -242,26 +242,10 @@ Placed WriteUnnamedThenLink(std::string_view data, const std::filesystem::path& 
 #endif
 
 #ifdef _WIN32
-// The C runtime's number for a failure of the system's file calls, so that its words
-// are the same as for every other write of the program (a full disk reads as ENOSPC).
-int ErrnoOf(DWORD code) {
-    switch (code) {
-        case ERROR_DISK_FULL:
-        case ERROR_HANDLE_DISK_FULL: return ENOSPC;
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND:
-        case ERROR_INVALID_DRIVE:
-        case ERROR_BAD_NETPATH: return ENOENT;
-        case ERROR_ACCESS_DENIED:
-        case ERROR_SHARING_VIOLATION:
-        case ERROR_LOCK_VIOLATION:
-        case ERROR_WRITE_PROTECT: return EACCES;
-        case ERROR_FILE_EXISTS:
-        case ERROR_ALREADY_EXISTS: return EEXIST;
-        case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
-        case ERROR_INVALID_NAME: return EINVAL;
-        default: return EIO;
-    }
+// A system call on the file failed with the system's error `code`, kept as it is, as
+// the platform's file calls keep theirs.
+[[noreturn]] void FailSystem(IoError::Operation operation, DWORD code) {
+    throw IoError(operation, "the file", std::error_code(int(code), std::system_category()));
 }
 
 enum class Placed {
@@ -282,7 +266,7 @@ public:
     explicit NamedWhenWhole(const std::filesystem::path& path) : path_(path), tmp_(TemporaryPathFor(path)) {
         handle_ = CreateFileW(tmp_.wstring().c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle_ == INVALID_HANDLE_VALUE) Fail(IoError::Operation::Create, ErrnoOf(GetLastError()));
+        if (handle_ == INVALID_HANDLE_VALUE) FailSystem(IoError::Operation::Create, GetLastError());
     }
     NamedWhenWhole(const NamedWhenWhole&) = delete;
     NamedWhenWhole& operator=(const NamedWhenWhole&) = delete;
@@ -301,8 +285,8 @@ public:
         while (!data.empty()) {
             DWORD put = 0;
             const DWORD want = DWORD(std::min<size_t>(data.size(), 1u << 30));
-            if (!WriteFile(handle_, data.data(), want, &put, nullptr)) Fail(IoError::Operation::Write, ErrnoOf(GetLastError()));
-            if (put == 0) Fail(IoError::Operation::Write, ENOSPC);
+            if (!WriteFile(handle_, data.data(), want, &put, nullptr)) FailSystem(IoError::Operation::Write, GetLastError());
+            if (put == 0) FailSystem(IoError::Operation::Write, ERROR_DISK_FULL);
             data.remove_prefix(put);
         }
     }
@@ -338,7 +322,7 @@ public:
         const NTSTATUS status = NtSetInformationFile(handle_, &io, info, ULONG(buffer.size()), kRenameInformation);
         if (status == kNameCollision && !replace) return false;
         if (status < 0)
-            Fail(IoError::Operation::MoveInto, ErrnoOf(RtlNtStatusToDosError(status)));
+            FailSystem(IoError::Operation::MoveInto, RtlNtStatusToDosError(status));
         named_ = true;
         return true;
     }

@@ -42,9 +42,21 @@ void CompleteAttachment(Attachment& a, int32_t index) {
 
 }  // namespace
 
+namespace {
+
+// A recipient's address, and the name shown for it (its address when it has none).
+std::string RecipientAddress(const PropertyBag& r) {
+    return r.GetString(PR_EMAIL_ADDRESS).value_or(r.GetString(PR_SMTP_ADDRESS).value_or(""));
+}
+std::string RecipientName(const PropertyBag& r, const std::string& address) {
+    return r.GetString(PR_DISPLAY_NAME).value_or(address);
+}
+
+}  // namespace
+
 void CompleteRecipient(PropertyBag& r) {
-    const std::string email = r.GetString(PR_EMAIL_ADDRESS).value_or(r.GetString(PR_SMTP_ADDRESS).value_or(""));
-    const std::string name = r.GetString(PR_DISPLAY_NAME).value_or(email);
+    const std::string email = RecipientAddress(r);
+    const std::string name = RecipientName(r, email);
     const std::string type = r.GetString(PR_ADDRTYPE).value_or("SMTP");
     SetIfAbsent(r, PR_RECIPIENT_TYPE, MAPI_TO);
     SetIfAbsent(r, PR_OBJECT_TYPE, MAPI_MAILUSER);
@@ -91,18 +103,20 @@ void CompleteMessage(Message& m) {
         }
     }
     // The display lists are what readers show of the recipients: an absent one reads
-    // as empty.
-    for (auto [tag, type] : {std::pair{PR_DISPLAY_TO, MAPI_TO}, {PR_DISPLAY_CC, MAPI_CC}, {PR_DISPLAY_BCC, MAPI_BCC}}) {
-        if (p.Has(tag)) continue;
-        std::string list;
-        for (size_t i = 0; i < m.recipients.size(); ++i) {
-            const PropertyBag r = CompletedRecipient(m.recipients[i], i);
-            if (r.GetInt(PR_RECIPIENT_TYPE) != type) continue;
-            if (!list.empty()) list += "; ";
-            list += r.GetString(PR_DISPLAY_NAME).value_or("");
-        }
-        if (!list.empty()) p.SetString(tag, std::move(list));
+    // as empty. A recipient without a type is a To recipient, as its row is completed.
+    std::string lists[3];
+    for (const PropertyBag& r : m.recipients) {
+        const std::optional<int32_t> given = r.GetInt(PR_RECIPIENT_TYPE);
+        if (!given && r.Has(PR_RECIPIENT_TYPE)) continue;  // a type that is no number
+        const int32_t type = given.value_or(MAPI_TO);
+        if (type != MAPI_TO && type != MAPI_CC && type != MAPI_BCC) continue;
+        std::string& list = lists[type == MAPI_TO ? 0 : type == MAPI_CC ? 1 : 2];
+        if (!list.empty()) list += "; ";
+        list += RecipientName(r, RecipientAddress(r));
     }
+    const uint32_t tags[3] = {PR_DISPLAY_TO, PR_DISPLAY_CC, PR_DISPLAY_BCC};
+    for (int k = 0; k < 3; ++k)
+        if (!p.Has(tags[k]) && !lists[k].empty()) p.SetString(tags[k], std::move(lists[k]));
     for (size_t i = 0; i < m.attachments.size(); ++i) CompleteAttachment(m.attachments[i], int32_t(i));
 }
 

@@ -234,7 +234,7 @@ Run::Run(const RunOptions& options, RunObserver& observer)
       inputs_(DistinctInputs(options.inputs)), names_(inputs_, ListedName), sizes_(InputSizes(inputs_)),
       share_(observer, TotalSize(sizes_)), inFile_([this](uint64_t bytes) { share_.InFile(bytes); }) {
     report_.destination = saveFolder_;
-    for (const std::string& input : inputs_) ++itemFiles_[ItemFileKindOf(Trim(input))];
+    for (const std::string& input : inputs_) ++itemFiles_[ItemFileKindOf(TrimBlanks(input))];
 }
 
 void Run::Record(Failure failure) {
@@ -573,12 +573,12 @@ bool Run::ConvertArchive(int index, const std::string& archivePath) {
 
 void Run::NotReached(int index) {
     for (size_t i = size_t(index); i < inputs_.size(); ++i)
-        if (!Trim(inputs_[i]).empty()) ++report_.inputsNotReached;
+        if (!TrimBlanks(inputs_[i]).empty()) ++report_.inputsNotReached;
 }
 
 bool Run::ConvertInput(int index) {
     const int count = int(inputs_.size());
-    const std::string inputPath = Trim(inputs_[size_t(index)]);
+    const std::string inputPath = TrimBlanks(inputs_[size_t(index)]);
     observer_.MailboxStarted(index, count, inputPath.empty() ? std::string() : PathLastPart(inputPath));
     if (inputPath.empty()) return true;  // an empty list row: nothing to read
     InputTally tally(report_, inputPath, itemFilesPassedOver_);

@@ -163,13 +163,13 @@ size_t InputFile::Ensure(size_t n) {
 
 namespace {
 
+}  // namespace
+
 std::string TrimBlanks(const std::string& s) {
     const size_t b = s.find_first_not_of(' ');
     if (b == std::string::npos) return std::string();
     return s.substr(b, s.find_last_not_of(' ') - b + 1);
 }
-
-}  // namespace
 
 std::vector<std::string> DistinctInputs(const std::vector<std::string>& inputs) {
     std::vector<std::string> out;

@@ -63,6 +63,9 @@ private:
 using ReadFunction = long (*)(int fd, void* buffer, size_t size);
 void SetReadFunctionForTesting(ReadFunction read);
 
+// A listed input without the spaces around it.
+std::string TrimBlanks(const std::string& s);
+
 // The inputs in order, each file once however its path is spelled (another path to
 // it, a link, "." and ".."): the first spelling stays. Empty entries and paths that
 // cannot be looked at stay as they are, to be reported where they are read.

@@ -1,8 +1,10 @@
 #include "conversion/RunNames.h"
 
 #include "conversion/ArchiveInput.h"
+#include "conversion/InputFile.h"
 #include "conversion/ItemFiles.h"
 #include "conversion/PathHelpers.h"
+#include "mailstore/base/Ascii.h"
 
 namespace bv::conversion {
 
@@ -10,12 +12,6 @@ namespace {
 
 void RemoveAll(std::string& s, const std::string& what) {
     for (size_t pos; (pos = s.find(what)) != std::string::npos;) s.erase(pos, what.size());
-}
-
-std::string AsciiLower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return s;
 }
 
 // The name of the folder `inputPath` lies in: "anna" for ".../anna/Inbox.mbox".
@@ -30,13 +26,6 @@ std::string ParentName(const std::string& inputPath) {
 }
 
 }  // namespace
-
-std::string Trim(const std::string& s) {
-    size_t b = s.find_first_not_of(' ');
-    if (b == std::string::npos) return "";
-    size_t e = s.find_last_not_of(' ');
-    return s.substr(b, e - b + 1);
-}
 
 std::string MirroredPart(const std::string& inputPath) {
     std::string rest = inputPath.substr(PathRootLength(inputPath));
@@ -65,9 +54,9 @@ std::string MirroredPart(const std::string& inputPath) {
 }
 
 std::string MailboxName(const std::string& inputFileName) {
-    std::string name = Trim(inputFileName);
+    std::string name = TrimBlanks(inputFileName);
     RemoveAll(name, ".mbox");
-    name = Trim(name);
+    name = TrimBlanks(name);
     RemoveAll(name, ".MBOX");
     return name.empty() ? "mailbox" : name;
 }
@@ -75,7 +64,7 @@ std::string MailboxName(const std::string& inputFileName) {
 DistinctNames::DistinctNames(const std::vector<std::string>& inputs, std::string (*nameOf)(const std::string&)) {
     std::map<std::string, std::string> first;
     for (const std::string& input : inputs) {
-        const std::string key = AsciiLower(nameOf(input));
+        const std::string key = mailstore::base::AsciiLowered(nameOf(input));
         if (key.empty()) continue;
         auto [at, isNew] = first.emplace(key, input);
         if (!isNew && at->second != input) shared_.insert(key);
@@ -85,19 +74,19 @@ DistinctNames::DistinctNames(const std::vector<std::string>& inputs, std::string
 std::string DistinctNames::For(const std::string& inputPath, const std::string& name) {
     if (auto known = given_.find(inputPath); known != given_.end()) return known->second;
     std::string chosen = name;
-    if (shared_.count(AsciiLower(name)) || taken_.count(AsciiLower(name))) {
+    if (shared_.count(mailstore::base::AsciiLowered(name)) || taken_.count(mailstore::base::AsciiLowered(name))) {
         const std::string parent = ParentName(inputPath);
         const std::string base = parent.empty() ? name : name + " (" + parent + ")";
         chosen = base;
-        for (int n = 2; taken_.count(AsciiLower(chosen)); ++n) chosen = base + " " + std::to_string(n);
+        for (int n = 2; taken_.count(mailstore::base::AsciiLowered(chosen)); ++n) chosen = base + " " + std::to_string(n);
     }
-    taken_.insert(AsciiLower(chosen));
+    taken_.insert(mailstore::base::AsciiLowered(chosen));
     given_.emplace(inputPath, chosen);
     return chosen;
 }
 
 std::string ListedName(const std::string& input) {
-    const std::string path = Trim(input);
+    const std::string path = TrimBlanks(input);
     if (path.empty() || IsArchiveFile(path) || ItemFileKindOf(path) != ItemFileKind::None) return "";
     return MailboxName(PathLastPart(path));
 }

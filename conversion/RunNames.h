@@ -9,9 +9,6 @@
 
 namespace bv::conversion {
 
-// `s` without its outer spaces.
-std::string Trim(const std::string& s);
-
 // The input path as a relative path under the destination: its root dropped, "."
 // dropped and ".." resolved within it, so no output can land outside the destination.
 std::string MirroredPart(const std::string& inputPath);

@@ -6,8 +6,6 @@
 
 namespace bv::conversion {
 
-bool IsDiskFull(std::error_code code) { return mailstore::IsDiskFull(code); }
-
 bool IsDiskFull(const std::exception& failure) { return IsDiskFull(mailstore::SystemErrorOf(failure)); }
 
 std::string DiskFullReason(std::error_code code) {

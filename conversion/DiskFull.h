@@ -7,10 +7,13 @@
 #include <string>
 #include <system_error>
 
+#include "mailstore/MailStoreError.h"
+
 namespace bv::conversion {
 
-// Whether the disk is full (no space left, or a disk quota used up).
-bool IsDiskFull(std::error_code code);
+// Whether the disk is full (no space left, or a disk quota used up): by the code, or
+// by the code a failure carries.
+using mailstore::IsDiskFull;
 bool IsDiskFull(const std::exception& failure);
 
 // The reason reported for the write that found the disk full: "the disk is full (No

@@ -15,7 +15,6 @@ const summary::Words kWords = [](const char* english) {
     return QCoreApplication::translate("Completion", english).toStdString();
 };
 
-QString Translated(const char* english) { return QCoreApplication::translate("frmStep1", english); }
 
 }  // namespace
 
@@ -51,5 +50,8 @@ QString InputResultText(const conversion::RunReport& report, const QString& list
     if (parts.isEmpty()) parts << Translated("nothing in it");
     return parts.join(QStringLiteral(", "));
 }
+
+QString Translated(const char* english) { return QCoreApplication::translate("frmStep1", english); }
+QString Translated(const QString& english) { return Translated(english.toUtf8().constData()); }
 
 }  // namespace bv::shell

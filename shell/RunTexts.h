@@ -9,6 +9,11 @@
 
 namespace bv::shell {
 
+// A text of the window in the person's language (the English text when there is no
+// translation of it).
+QString Translated(const char* english);
+QString Translated(const QString& english);
+
 // The completion box: the summary as its text, the long lists (failures, warnings,
 // messages per folder) for its details area.
 struct CompletionBoxText {

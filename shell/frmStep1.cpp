@@ -171,11 +171,6 @@ const char* const kLabelMapTip =
     "A file of your own that says what labels mean, one line each: label = Inbox, Sent Items, Drafts, "
     "Deleted Items, Junk Email, unread, starred, ignore or a folder path";
 
-// A text of the window in the person's language (the English text when there is no
-// translation of it).
-QString Translated(const char* english) { return QCoreApplication::translate("frmStep1", english); }
-QString Translated(const QString& english) { return Translated(english.toUtf8().constData()); }
-
 }  // namespace
 
 frmStep1::frmStep1(std::unique_ptr<filelist::Prompts> prompts, QWidget* parent)

@@ -204,11 +204,12 @@ void LooseMailboxes(const std::vector<std::string>& items, std::vector<Mailbox>&
 // To: fields).
 std::vector<Mailbox> AddressesOf(const HeaderFields& fields, std::string_view name, const std::string& charset,
                                  GMimeParserOptions* options) {
-    std::vector<Mailbox> out;
+    std::vector<Mailbox> out, plain;
     for (const HeaderField& f : fields) {
         if (!base::EqualsNoCase(f.name, name)) continue;
         // Most fields hold plain mailboxes, which need no parser.
-        if (std::vector<Mailbox> plain; ParseSimpleMailboxList(f.raw, plain)) {
+        plain.clear();
+        if (ParseSimpleMailboxList(f.raw, plain)) {
             for (Mailbox& m : plain) AddMailbox(std::move(m), out);
             continue;
         }

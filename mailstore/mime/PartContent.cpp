@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mailstore/base/Ascii.h"
+#include "mailstore/base/Base64.h"
 #include "mailstore/mime/Charsets.h"
 #include "mailstore/mime/EncodedWords.h"
 #include "mailstore/mime/FileNames.h"
@@ -24,7 +25,7 @@ namespace {
 // that have no place in it (anything but line ends and blanks).
 void CountBase64(std::string_view raw, size_t& significant, size_t& invalid) {
     for (const char c : raw) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/' || c == '=')
+        if (base::Base64Value(c) >= 0 || c == '=')
             ++significant;
         else if (c != '\r' && c != '\n' && c != ' ' && c != '\t')
             ++invalid;

@@ -48,6 +48,6 @@ std::string IoError::Text(Operation operation, const std::string& file, std::err
 }
 
 IoError::IoError(Operation operation, std::string file, std::error_code code)
-    : MailStoreError(Text(operation, file, code)), operation_(operation), file_(std::move(file)), code_(code) {}
+    : MailStoreError(Text(operation, file, code), code), operation_(operation), file_(std::move(file)) {}
 
 }  // namespace bv::mailstore

@@ -25,7 +25,7 @@ public:
     MailStoreError(const std::string& text, std::error_code system) : std::runtime_error(text), system_(system) {}
     // The system's error underneath this failure (its own, or its cause's); none when
     // the system reported none.
-    virtual std::error_code SystemError() const { return system_; }
+    std::error_code SystemError() const { return system_; }
 
 private:
     std::error_code system_;
@@ -53,9 +53,8 @@ public:
 
     Operation operation() const { return operation_; }
     const std::string& file() const { return file_; }
-    std::error_code code() const { return code_; }
-    bool DiskFull() const { return IsDiskFull(code_); }
-    std::error_code SystemError() const override { return code_; }
+    std::error_code code() const { return SystemError(); }
+    bool DiskFull() const { return IsDiskFull(code()); }
 
     // "cannot open <file>: <the system's words>" ("cannot open: ..." without a file)
     static std::string Text(Operation operation, const std::string& file, std::error_code code);
@@ -63,7 +62,6 @@ public:
 private:
     Operation operation_;
     std::string file_;
-    std::error_code code_;
 };
 
 // A file that breaks its format: the structure and the field at fault, and what is

@@ -30,13 +30,11 @@ private:
 class NotAStoreError : public MailStoreError {
 public:
     NotAStoreError(std::filesystem::path path, const MailStoreError& cause)
-        : MailStoreError(path.string() + " is " + Reason(cause.what())),
+        : MailStoreError(path.string() + " is " + Reason(cause.what()), cause.SystemError()),
           path_(std::move(path)),
           cause_(std::current_exception()),
-          causeText_(cause.what()),
-          system_(cause.SystemError()) {}
+          causeText_(cause.what()) {}
     const std::filesystem::path& path() const { return path_; }
-    std::error_code SystemError() const override { return system_; }
     // What was found wrong, to be rethrown and caught by its kind.
     std::exception_ptr cause() const { return cause_; }
     const std::string& causeText() const { return causeText_; }
@@ -48,7 +46,6 @@ private:
     std::filesystem::path path_;
     std::exception_ptr cause_;
     std::string causeText_;
-    std::error_code system_;
 };
 
 }  // namespace bv::mailstore::pst

@@ -177,7 +177,7 @@ private:
     int64_t TakePartFailures();
     // An output folder that cannot be made: a full disk ends the run, other causes
     // cost the file it was for.
-    void OutputFolderFailed(const std::string& folder);
+    void OutputFolderFailed(const std::string& folder, std::error_code ec);
     // The listed inputs from `index` on that the run ends before.
     void NotReached(int index);
     bool Ending() const { return report_.stopped || report_.diskFull(); }
@@ -333,9 +333,7 @@ void Run::CloseStore() {
     store_.reset();
 }
 
-void Run::OutputFolderFailed(const std::string& folder) {
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::u8path(folder), ec);
+void Run::OutputFolderFailed(const std::string& folder, std::error_code ec) {
     if (IsDiskFull(ec))
         Record({folder, DiskFullReason(ec), FailureKind::DiskFull});
     else
@@ -351,10 +349,10 @@ bool Run::OutputReady(const std::string& inputPath, const std::string& folder, c
         } catch (const std::exception& e) {
             Record({inputPath, std::string("cannot add the folder to the store: ") + e.what(), FailureKind::StoreError});
         }
-    } else if (EnsureFolderPath(folder)) {
+    } else if (std::error_code why; EnsureFolderPath(folder, &why)) {
         return true;
     } else {
-        OutputFolderFailed(folder);
+        OutputFolderFailed(folder, why);
     }
     TellNotConverted(observer_, inputPath, report_.failures.back().reason);
     return false;

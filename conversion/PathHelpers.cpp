@@ -43,12 +43,14 @@ size_t PathRootLength(std::string_view path) {
     return i;
 }
 
-bool EnsureFolderPath(std::string_view path) {
+bool EnsureFolderPath(std::string_view path, std::error_code* why) {
     if (path.empty()) return false;
-    std::error_code ec;
+    std::error_code ec, checked;
     std::filesystem::path p = std::filesystem::u8path(std::string(path));
     std::filesystem::create_directories(p, ec);
-    return std::filesystem::is_directory(p, ec);
+    if (std::filesystem::is_directory(p, checked)) return true;
+    if (why) *why = ec;
+    return false;
 }
 
 }  // namespace bv::conversion

@@ -2,6 +2,7 @@
 // On Windows "\" is the separator ("/" too, as Windows accepts it); elsewhere "/" and
 // "\" both separate, so lists made on either system behave alike.
 #pragma once
+#include <system_error>
 #include <string>
 #include <string_view>
 
@@ -26,7 +27,9 @@ std::string WithTrailingSeparator(std::string_view path);
 // relative path. The run drops the root when it mirrors an input path under the destination.
 size_t PathRootLength(std::string_view path);
 
-// Creates the folder and every missing parent. True when the folder exists afterwards.
-bool EnsureFolderPath(std::string_view path);
+// Creates the folder and every missing parent. True when the folder exists afterwards;
+// otherwise `why`, when given, holds the system's error of the attempt (none when it
+// gave none).
+bool EnsureFolderPath(std::string_view path, std::error_code* why = nullptr);
 
 }  // namespace bv::conversion

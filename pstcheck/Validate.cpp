@@ -15,16 +15,8 @@ uint64_t SlotMap::mark(uint64_t ib, uint64_t size) {
     return already;
 }
 
-BbtEntry* Context::findBlock(uint64_t bid) {
-    // Bit 0 of a BID is reserved; readers ignore it when looking blocks up.
-    bid &= ~uint64_t(1);
-    auto it = std::lower_bound(bbt.begin(), bbt.end(), bid, [](const BbtEntry& e, uint64_t b) { return e.bid < b; });
-    return (it != bbt.end() && it->bid == bid) ? &*it : nullptr;
-}
-
-const NbtEntry* Context::findNode(uint32_t nid) const {
-    auto it = std::lower_bound(nbt.begin(), nbt.end(), nid, [](const NbtEntry& e, uint32_t n) { return e.nid < n; });
-    return (it != nbt.end() && it->nid == nid) ? &*it : nullptr;
+void SlotMap::merge(const SlotMap& other) {
+    for (size_t i = 0; i < bits_.size() && i < other.bits_.size(); ++i) bits_[i] |= other.bits_[i];
 }
 
 Result ValidatePstFile(const std::string& path, const Options& options) {
@@ -50,8 +42,8 @@ Result ValidatePstFile(const std::string& path, const Options& options) {
     CheckAllocation(ctx);
     if (options.checkLtp) CheckLtp(ctx);
     if (options.checkLtp && options.checkMessaging) CheckMessaging(ctx);
-    result.summary.blocks = ctx.bbt.size();
-    result.summary.nodes = ctx.nbt.size();
+    result.summary.blocks = ctx.bbtState.entries;
+    result.summary.nodes = ctx.nbtState.entries;
     return result;
 }
 

@@ -75,7 +75,7 @@ public:
             ctx_.maxPageBid = std::max(ctx_.maxPageBid, bid);
             if (!pageBids_.insert(bid))
                 ctx_.error("page.bid_duplicate", name, "pageTrailer.bid", ref.ib + 504, "a BID no other page has", Hex(bid));
-            if (ctx_.used.mark(ref.ib, kPageSize))
+            if (ctx_.markPage(ref.ib))
                 ctx_.error("alloc.overlap", name, "", ref.ib, "a page of its own", "space shared with another page or block");
         }
 

@@ -32,65 +32,74 @@ bool Placed(const Context& ctx, const BbtEntry& b) {
     return b.ib % 64 == 0 && b.cb <= kMaxBlockData && b.ib >= kFirstAMap && b.ib + BlockSize(b.cb) <= end;
 }
 
-// Where the placed blocks lie, so that the blocks, checked in BID order, find the overlaps
-// they would find checked by file offset (blocks at one offset: the lowest BID first): a
-// block shares space with one placed before it when a page lies in it, when a block starting
-// lower runs into its first slot, or when another block of a lower BID starts where it starts.
+// Where the placed blocks lie: marked as used. When one shares space with a page or another
+// block, the blocks, checked in BID order, find the overlaps they would find checked by file
+// offset (blocks at one offset: the lowest BID first): a block shares space with one placed
+// before it when a page lies in it, when a block starting lower runs into its first slot, or
+// when another block of a lower BID starts where it starts.
 struct Placement {
-    SlotMap starts, inner;                          // first slot of a block; its other slots
-    std::unordered_map<uint64_t, bool> shared;  // first slots of more than one block: one of them checked
+    bool shared = false;                            // some block shares space
+    SlotMap starts, inner;                          // then: first slot of a block; its other slots
+    std::unordered_map<uint64_t, bool> sameStart;   // first slots of more than one block: one of them checked
 
     explicit Placement(Context& ctx) {
+        ctx.forEachBlock([&](const BbtEntry& b) {
+            if (Placed(ctx, b) && ctx.used.mark(b.ib, BlockSize(b.cb))) shared = true;
+        });
+        if (!shared) return;
         starts.reset(ctx.file.size());
         inner.reset(ctx.file.size());
         ctx.forEachBlock([&](const BbtEntry& b) {
             if (!Placed(ctx, b)) return;
-            if (starts.mark(b.ib, 64)) shared.emplace(b.ib / 64, false);
+            if (starts.mark(b.ib, 64)) sameStart.emplace(b.ib / 64, false);
             if (BlockSize(b.cb) > 64) inner.mark(b.ib + 64, BlockSize(b.cb) - 64);
         });
     }
     bool overlaps(const Context& ctx, const BbtEntry& b) {
+        if (!shared) return false;
         const uint64_t first = b.ib / 64;
-        auto tie = shared.find(first);
+        auto tie = sameStart.find(first);
         // The first of them checked (the lowest BID) holds the space; every later one shares it.
         bool shares = false;
-        if (tie != shared.end()) shares = std::exchange(tie->second, true);
+        if (tie != sameStart.end()) shares = std::exchange(tie->second, true);
         if (inner.test(first)) shares = true;
-        for (uint64_t s = first; s < first + BlockSize(b.cb) / 64 && !shares; ++s) shares = ctx.used.test(s);  // map and B-tree pages
+        for (uint64_t p = b.ib / kPageSize; p <= (b.ib + BlockSize(b.cb) - 1) / kPageSize && !shares; ++p) shares = ctx.pageAt(p);
         return shares;
     }
 };
 
-// Reads and verifies one block.
-void CheckOneBlock(Context& ctx, BbtEntry b, std::vector<uint8_t>& buf, Placement& placement) {
+// Reads and verifies one block; true when its bytes (in buf) are readable: trailer and CRC right.
+// An internal block's kind is set in b.
+bool CheckOneBlock(Context& ctx, BbtEntry& b, std::vector<uint8_t>& buf, Placement& placement) {
     const std::string S = "block " + Hex(b.bid);
     const uint64_t end = std::min(ctx.file.size(), ctx.hdr.ibFileEof);
     if (b.ib % 64 != 0) {
         ctx.error("block.align", S, "BREF.ib", b.ib, "multiple of 64", Hex(b.ib));
-        return;
+        return false;
     }
     if (b.cb > kMaxBlockData) {
         ctx.error("block.size", S, "cb", b.ib, "<= 8176 (block <= 8192 bytes)", std::to_string(b.cb));
-        return;
+        return false;
     }
     const uint64_t size = BlockSize(b.cb);
     if (b.ib < kFirstAMap || b.ib + size > end) {
         ctx.error("block.range", S, "BREF.ib", b.ib, "block inside the data area (0x4400.." + Hex(end) + ")",
                   Hex(b.ib) + "+" + std::to_string(size));
-        return;
+        return false;
     }
     if (placement.overlaps(ctx, b))
         ctx.error("alloc.overlap", S, "", b.ib, "space of its own", "shares space with another page or block");
-    if (!ctx.opt.checkBlockData && !IsInternal(b.bid)) return;
+    if (!ctx.opt.checkBlockData && !IsInternal(b.bid)) return false;
     buf.resize(size);
-    if (!ctx.file.read(b.ib, buf.data(), size)) return;
+    if (!ctx.file.read(b.ib, buf.data(), size)) return false;
     const uint8_t* t = buf.data() + size - 16;
+    const uint16_t sig = PstSignature(b.ib, b.bid);
+    const uint32_t crc = PstCrc(buf.data(), b.cb);
+    const bool ok = Le16(t) == b.cb && Le16(t + 2) == sig && Le32(t + 4) == crc && Le64(t + 8) == b.bid;
     if (Le16(t) != b.cb)
         ctx.error("block.cb", S, "BLOCKTRAILER.cb", b.ib + size - 16, std::to_string(b.cb) + " (BBT cb)", std::to_string(Le16(t)));
-    const uint16_t sig = PstSignature(b.ib, b.bid);
     if (Le16(t + 2) != sig)
         ctx.error("block.signature", S, "BLOCKTRAILER.wSig", b.ib + size - 14, Hex(sig), Hex(Le16(t + 2)));
-    const uint32_t crc = PstCrc(buf.data(), b.cb);
     if (Le32(t + 4) != crc)
         ctx.error("block.crc", S, "BLOCKTRAILER.dwCRC", b.ib + size - 12, Hex(crc), Hex(Le32(t + 4)));
     if (Le64(t + 8) != b.bid)
@@ -100,11 +109,13 @@ void CheckOneBlock(Context& ctx, BbtEntry b, std::vector<uint8_t>& buf, Placemen
         ctx.error("block.internal_type", S, "btype/cLevel", b.ib, "01/01, 01/02, 02/00 or 02/01 (internal BID)",
                   Hex(btype) + "/" + Hex(level));
     }
+    return ok;
 }
 
-// Counts the references an internal block holds and checks its entries.
+// Counts the references an internal block holds and checks its entries; buf holds its bytes.
 void CheckInternal(Context& ctx, const BbtEntry& b, std::vector<uint8_t>& buf) {
-    if (!ctx.readBlock(b.bid, buf)) return;
+    // A BID with the reserved bit set is read as the block it names without it.
+    if ((b.bid & 1) && !ctx.readBlock(b.bid, buf)) return;
     const std::string S = BlockName(b);
     const uint16_t cEnt = b.cb >= 4 ? Le16(buf.data() + 2) : 0;
     const bool tree = b.kind == BlockKind::XBlock || b.kind == BlockKind::XXBlock;
@@ -280,22 +291,21 @@ bool Context::subnodes(uint64_t bid, std::vector<SubnodeEntry>& out) {
 }
 
 void CheckBlocks(Context& ctx) {
+    // Every block, then the entries of the internal ones: read once, their findings given in
+    // that order (the blocks by offset, the internal ones by BID).
     std::vector<uint8_t> buf;
+    ctx.refs.reset(ctx.maxBlockBid, ctx.bbtState.entries);
     {
         Placement placement(ctx);
         ctx.deferFindings(true);
-        ctx.forEachBlock([&](const BbtEntry& b) {
-            ctx.deferAt(b.ib, b.bid);
-            CheckOneBlock(ctx, b, buf, placement);
+        ctx.forEachBlock([&](BbtEntry b) {
+            ctx.deferAt(0, b.ib, b.bid);
+            if (!CheckOneBlock(ctx, b, buf, placement) || !IsInternal(b.bid) || b.kind == BlockKind::Bad) return;
+            ctx.deferAt(1, b.bid, 0);
+            CheckInternal(ctx, b, buf);
         });
         ctx.deferFindings(false);
-        ctx.used.merge(placement.starts);
-        ctx.used.merge(placement.inner);
     }
-    ctx.refs.reset(ctx.maxBlockBid, ctx.bbtState.entries);
-    ctx.forEachBlock([&](BbtEntry b) {
-        if (IsInternal(b.bid) && ctx.kindOf(b) != BlockKind::Bad && ctx.readable(b)) CheckInternal(ctx, b, buf);
-    });
 
     ctx.forEachNode([&](const NbtEntry& n) {
         const std::string S = "NBT entry " + Hex(n.nid);

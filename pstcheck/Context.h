@@ -1,5 +1,6 @@
 #pragma once
 // State shared by the individual checks while one file is validated.
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -84,7 +85,6 @@ public:
     uint64_t mark(uint64_t ib, uint64_t size);
     bool test(uint64_t slot) const { return slot < slots_ && ((bits_[slot / 64] >> (slot % 64)) & 1); }
     uint64_t slots() const { return slots_; }
-    void merge(const SlotMap& other);  // sets every slot set in other (same file size)
 
 private:
     std::vector<uint64_t> bits_;
@@ -190,6 +190,9 @@ struct Context {
 
     HeaderInfo hdr;
     SlotMap used;
+    // Marks a (map or B-tree) page used; true when its space was marked already.
+    bool markPage(uint64_t ib);
+    bool pageAt(uint64_t index) const { return index / 64 < pageBits_.size() && ((pageBits_[index / 64] >> (index % 64)) & 1); }
     TreeState bbtState, nbtState;
     std::vector<BbtEntry> bbt;   // only for a BBT not sound: sorted by BID after the walk
     std::vector<NbtEntry> nbt;   // only for an NBT not sound: sorted by NID after the walk
@@ -217,7 +220,8 @@ struct Context {
     // Findings held back while blocks are checked in BID order, given in file order at the end
     // (as if the blocks had been checked by offset); only the first maxPerCheck of a check are kept.
     void deferFindings(bool on);
-    void deferAt(uint64_t ib, uint64_t bid) { deferKey_ = {ib, bid}; }
+    // The place of the findings that follow: (step, then the order within the step).
+    void deferAt(uint64_t step, uint64_t first, uint64_t second) { deferKey_ = {step, first, second}; }
 
     std::optional<BbtEntry> findBlock(uint64_t bid);
     std::optional<NbtEntry> findNode(uint32_t nid);
@@ -238,8 +242,9 @@ struct Context {
     bool subnodes(uint64_t bid, std::vector<SubnodeEntry>& out);
 
 private:
+    std::vector<uint64_t> pageBits_;  // a bit per 512 bytes: a page lies there
     struct Deferred {
-        std::pair<uint64_t, uint64_t> key;
+        std::array<uint64_t, 3> key;
         size_t seq = 0;
         Finding finding;
     };
@@ -248,7 +253,7 @@ private:
         size_t dropped[2] = {};  // warnings, errors past those kept
     };
     bool deferring_ = false;
-    std::pair<uint64_t, uint64_t> deferKey_;
+    std::array<uint64_t, 3> deferKey_ = {};
     size_t deferSeq_ = 0;
     std::map<std::string, DeferredCheck> deferred_;
     bool readBlockBytes(const BbtEntry& b, std::vector<uint8_t>& out);

@@ -15,8 +15,11 @@ uint64_t SlotMap::mark(uint64_t ib, uint64_t size) {
     return already;
 }
 
-void SlotMap::merge(const SlotMap& other) {
-    for (size_t i = 0; i < bits_.size() && i < other.bits_.size(); ++i) bits_[i] |= other.bits_[i];
+bool Context::markPage(uint64_t ib) {
+    const uint64_t index = ib / kPageSize;
+    if (pageBits_.empty()) pageBits_.assign(file.size() / kPageSize / 64 + 1, 0);
+    if (index / 64 < pageBits_.size()) pageBits_[index / 64] |= uint64_t(1) << (index % 64);
+    return used.mark(ib, kPageSize) != 0;
 }
 
 Result ValidatePstFile(const std::string& path, const Options& options) {

@@ -13,6 +13,14 @@
 
 namespace bv::mailstore::pst {
 
+// An item written: its node and identity, in 16 bytes (a store may hold millions).
+struct WrittenItem {
+    uint32_t nid = 0;
+    uint32_t check = 0;  // of the identity
+    uint64_t key = 0;    // of the identity
+    Identity identity() const { return Identity{key, check}; }
+};
+
 // What a store object wrote into one store file, as its close left it.
 struct WrittenStore {
     std::string path;
@@ -20,7 +28,7 @@ struct WrittenStore {
     // the writer holds it to have.
     std::map<std::vector<std::string>, uint32_t> folders;
     // The items written by this run: node id and identity (none without a search key), in order.
-    std::vector<std::pair<uint32_t, Identity>> items;
+    std::vector<WrittenItem> items;
     // A later close of the same file (opened again to add categories): its folders
     // replace these, its items come after these.
     void Merge(WrittenStore later);

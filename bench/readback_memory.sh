@@ -25,6 +25,7 @@ if [ -z "$tool" ]; then
   tool=build-bench
 fi
 out=${out:-$(mktemp -d)}
+mkdir -p "$out"
 mkdir -p bench/data
 builds=("$tool")
 [ -n "$other" ] && builds+=("$other")

@@ -156,48 +156,126 @@ void ReadListedIdentities(NodeDatabase& db, const ItemNodes& nodes, const std::v
 
 // Items written that read back as other items or not at all, counted as the identities
 // read come (in NID order).
-class WrittenItems {
+class WrittenComparison {
 public:
-    explicit WrittenItems(const std::vector<WrittenItem>& items) : items_(&items) {
-        auto byNid = [](const WrittenItem& x, const WrittenItem& y) { return x.nid < y.nid; };
-        if (!std::is_sorted(items.begin(), items.end(), byNid)) {
-            sorted_ = items;
-            std::stable_sort(sorted_.begin(), sorted_.end(), byNid);
-            items_ = &sorted_;
+    explicit WrittenComparison(const WrittenItems& items) : reader_(items) {
+        // Written in NID order, as they are, they are compared as they are read; else sorted here.
+        WrittenItems::Reader check(items);
+        WrittenItem item, last;
+        bool first = true, sorted = true;
+        while (sorted && check.Next(item)) {
+            sorted = first || last.nid <= item.nid;
+            first = false;
+            last = item;
         }
+        if (sorted) return;
+        WrittenItems::Reader all(items);
+        while (all.Next(item)) sorted_.push_back(item);
+        std::stable_sort(sorted_.begin(), sorted_.end(), [](const WrittenItem& x, const WrittenItem& y) { return x.nid < y.nid; });
+        inMemory_ = true;
     }
     // Identities read, NIDs ascending from one call to the next.
     void Compare(const std::vector<std::pair<Nid, Identity>>& read) {
         if (read.empty()) return;
-        for (; next_ < items_->size() && (*items_)[next_].nid <= read.back().first; ++next_) {
-            const WrittenItem& item = (*items_)[next_];
+        WrittenItem item;
+        while (peek(item) && item.nid <= read.back().first) {
+            take();
             auto it = std::lower_bound(read.begin(), read.end(), item.nid, [](const auto& r, Nid n) { return r.first < n; });
             if (it == read.end() || it->first != item.nid) ++gone;
             else if (it->second != item.identity()) ++changed;
         }
     }
     void Finish() {
-        gone += int64_t(items_->size() - next_);
-        next_ = items_->size();
+        WrittenItem item;
+        while (peek(item)) {
+            take();
+            ++gone;
+        }
     }
+    bool failed() const { return reader_.failed(); }
     int64_t gone = 0, changed = 0;
 
 private:
-    const std::vector<WrittenItem>* items_;
+    bool peek(WrittenItem& item) {
+        if (inMemory_) {
+            if (next_ >= sorted_.size()) return false;
+            item = sorted_[next_];
+            return true;
+        }
+        if (!havePeeked_) havePeeked_ = reader_.Next(peeked_);
+        item = peeked_;
+        return havePeeked_;
+    }
+    void take() {
+        if (inMemory_) ++next_;
+        else havePeeked_ = false;
+    }
+    WrittenItems::Reader reader_;
+    WrittenItem peeked_;
+    bool havePeeked_ = false;
+    bool inMemory_ = false;
     std::vector<WrittenItem> sorted_;  // when written out of NID order
     size_t next_ = 0;
 };
 
 }  // namespace
 
+// Items kept in memory before they go to the temporary file.
+constexpr size_t kWrittenInMemory = 4096;
+
+void WrittenItems::Add(const WrittenItem& item) {
+    memory_.push_back(item);
+    if (memory_.size() < kWrittenInMemory || !spill_) return;
+    if (!file_) file_.reset(std::tmpfile());
+    const size_t bytes = memory_.size() * sizeof(WrittenItem);
+    if (file_ && std::fseek(file_.get(), long(0), SEEK_END) == 0 &&
+        std::fwrite(memory_.data(), 1, bytes, file_.get()) == bytes && std::fflush(file_.get()) == 0) {
+        inFile_ += memory_.size();
+        memory_.clear();
+        return;
+    }
+    // No room for the file: what it holds stays valid, the rest stays here.
+    spill_ = false;
+    if (file_) std::fflush(file_.get());
+}
+
+void WrittenItems::Append(WrittenItems&& later) {
+    Reader reader(later);
+    WrittenItem item;
+    while (reader.Next(item)) Add(item);
+}
+
+WrittenItems::Reader::Reader(const WrittenItems& items) : items_(items) {}
+
+bool WrittenItems::Reader::Next(WrittenItem& item) {
+    if (next_ >= items_.size() || failed_) return false;
+    if (next_ >= items_.inFile_) {
+        item = items_.memory_[next_++ - items_.inFile_];
+        return true;
+    }
+    if (inChunk_ >= chunk_.size()) {
+        chunk_.resize(std::min(kWrittenInMemory, items_.inFile_ - next_));
+        const size_t bytes = chunk_.size() * sizeof(WrittenItem);
+        std::FILE* f = items_.file_.get();
+        if (fseeko(f, off_t(next_ * sizeof(WrittenItem)), SEEK_SET) != 0 || std::fread(chunk_.data(), 1, bytes, f) != bytes) {
+            failed_ = true;
+            return false;
+        }
+        inChunk_ = 0;
+    }
+    item = chunk_[inChunk_++];
+    ++next_;
+    return true;
+}
+
 void WrittenStore::Merge(WrittenStore later) {
     folders = std::move(later.folders);
-    items.insert(items.end(), later.items.begin(), later.items.end());
+    items.Append(std::move(later.items));
 }
 
 void Store::NoteWritten(Nid nid, const std::vector<PcProp>& props) {
     const Identity identity = IdentityIndex::IdentityOf(props);
-    written_.items.push_back({nid, identity.check, identity.key});
+    written_.items.Add({nid, identity.check, identity.key});
 }
 
 void Store::RecordWritten() {
@@ -284,7 +362,7 @@ StoreReadBack Store::ReadBack(const WrittenStore* written) {
 
     // Every item written is there, and is the item written.
     int64_t unreadable = 0;
-    std::optional<WrittenItems> compared;
+    std::optional<WrittenComparison> compared;
     if (written) compared.emplace(written->items);
     ReadListedIdentities(db, nodes, listed, unreadable, [&](const std::vector<std::pair<Nid, Identity>>& identities) {
         if (compared) compared->Compare(identities);
@@ -292,6 +370,7 @@ StoreReadBack Store::ReadBack(const WrittenStore* written) {
     if (unreadable) differs.Add(Items(unreadable) + " cannot be read");
     if (compared) {
         compared->Finish();
+        if (compared->failed()) differs.Add("what was written cannot be compared: its record cannot be read");
         if (compared->gone) differs.Add(Items(compared->gone) + " of those written cannot be found");
         if (compared->changed) differs.Add(Items(compared->changed) + " of those written read back as other items");
     }

@@ -228,7 +228,7 @@ void WrittenItems::Add(const WrittenItem& item) {
     if (memory_.size() < kWrittenInMemory || !spill_) return;
     if (!file_) file_.reset(std::tmpfile());
     const size_t bytes = memory_.size() * sizeof(WrittenItem);
-    if (file_ && std::fseek(file_.get(), long(0), SEEK_END) == 0 &&
+    if (file_ && std::fseek(file_.get(), 0, SEEK_END) == 0 &&
         std::fwrite(memory_.data(), 1, bytes, file_.get()) == bytes && std::fflush(file_.get()) == 0) {
         inFile_ += memory_.size();
         memory_.clear();
@@ -257,7 +257,8 @@ bool WrittenItems::Reader::Next(WrittenItem& item) {
         chunk_.resize(std::min(kWrittenInMemory, items_.inFile_ - next_));
         const size_t bytes = chunk_.size() * sizeof(WrittenItem);
         std::FILE* f = items_.file_.get();
-        if (fseeko(f, off_t(next_ * sizeof(WrittenItem)), SEEK_SET) != 0 || std::fread(chunk_.data(), 1, bytes, f) != bytes) {
+        // (16 bytes an item: a long reaches past a hundred million items)
+        if (std::fseek(f, long(next_ * sizeof(WrittenItem)), SEEK_SET) != 0 || std::fread(chunk_.data(), 1, bytes, f) != bytes) {
             failed_ = true;
             return false;
         }

@@ -127,6 +127,15 @@ void WriteProperty(Entry* st, uint16_t id, const Property& prop, bool hasEmbedde
         break;
     case PT_UNICODE:
         if (auto v = std::get_if<std::string>(&prop.value)) {
+            if (v->size() >= kLongText) {
+                // Made into UTF-16 as the file is written: never held in both forms.
+                const size_t size = Utf16LeSize(*v);
+                CompoundFile::AddMadeStream(st, SubstgName(tag), size, [v](const CompoundFile::Piece& piece) {
+                    Utf8ToUtf16LeInPieces(*v, kLongText, piece);
+                });
+                sizeEntry(uint32_t(size + 2));
+                break;
+            }
             std::vector<uint8_t> u16 = Utf8ToUtf16Le(*v);
             const uint32_t size = uint32_t(u16.size() + 2);
             CompoundFile::AddStream(st, SubstgName(tag), std::move(u16));

@@ -3,6 +3,7 @@
 #include "mailstore/mime/PartContent.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -24,12 +25,21 @@ namespace {
 // Counts the characters of base64 data that carry data (padding included) and those
 // that have no place in it (anything but line ends and blanks).
 void CountBase64(std::string_view raw, size_t& significant, size_t& invalid) {
-    for (const char c : raw) {
-        if (base::Base64Value(c) >= 0 || c == '=')
-            ++significant;
-        else if (c != '\r' && c != '\n' && c != ' ' && c != '\t')
-            ++invalid;
-    }
+    // Each byte's kind looked up once: 1 carries data, 2 has no place, 0 is a blank.
+    static constexpr auto kKind = [] {
+        std::array<uint8_t, 256> kind{};
+        for (int c = 0; c < 256; ++c) {
+            const char ch = char(c);
+            kind[size_t(c)] = base::Base64Value(ch) >= 0 || ch == '=' ? 1
+                              : ch == '\r' || ch == '\n' || ch == ' ' || ch == '\t' ? 0
+                                                                                  : 2;
+        }
+        return kind;
+    }();
+    size_t counts[3] = {0, 0, 0};
+    for (const char c : raw) ++counts[kKind[static_cast<unsigned char>(c)]];
+    significant += counts[1];
+    invalid += counts[2];
 }
 
 // The verdict on base64 data by its counts (concatenated base64 blocks, data after

@@ -105,6 +105,7 @@ std::vector<PcProp> EncodeProps(Bag& bag, bool message, MessageNames& names) {
         else return EncodeProperty(id, prop);
     };
     std::vector<PcProp> out;
+    out.reserve(bag.Size() + bag.AllNamed().size() + 4);  // (and the few the builder adds)
     for (auto& [name, prop] : bag.AllNamed())
         if (std::optional<uint16_t> id = names.IdOf(name))
             if (auto p = encode(*id, prop)) out.push_back(std::move(*p));

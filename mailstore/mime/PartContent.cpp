@@ -177,19 +177,34 @@ bool ReadsAt(GMimeStream* stream, gint64 offset, std::string_view bytes) {
     return got == read.size() && read == bytes;
 }
 
+// True when `stream` reads exactly `view`: its first and last bytes, and nothing after.
+bool ReadsAs(GMimeStream* stream, std::string_view view) {
+    const size_t ends = std::min<size_t>(view.size(), 256);
+    if (!ReadsAt(stream, 0, view.substr(0, ends)) || !ReadsAt(stream, gint64(view.size() - ends), view.substr(view.size() - ends)))
+        return false;
+    char more;
+    return g_mime_stream_read(stream, &more, 1) <= 0;
+}
+
 // The content of a part whose stream reads the parsed bytes through another stream:
-// where it lies in them, found after its header and confirmed by the stream's first
-// and last bytes.
+// where it lies in them, found after its header and confirmed by the stream's bytes.
+// GMime's part of a joined stream gives as its length, for content that begins past
+// the first stream joined, where the content ends in the stream it lies in: both
+// readings are tried.
 std::optional<std::string_view> Located(GMimePart* part, GMimeStream* stream, const ParsedBytes& parsed) {
     const gint64 length = g_mime_stream_length(stream);
     const std::optional<size_t> begin = parsed.source.empty() ? std::nullopt : ContentStart(GMIME_OBJECT(part), parsed);
-    if (length < 0 || !begin || *begin + uint64_t(length) > parsed.source.size()) return std::nullopt;
-    const std::string_view view = parsed.source.substr(*begin, size_t(length));
-    const size_t ends = std::min<size_t>(view.size(), 256);
-    const bool same = ReadsAt(stream, 0, view.substr(0, ends)) && ReadsAt(stream, length - gint64(ends), view.substr(view.size() - ends));
+    if (length < 0 || !begin) return std::nullopt;
+    std::optional<std::string_view> found;
+    for (const uint64_t size : {uint64_t(length), uint64_t(length) - std::min<uint64_t>(*begin, uint64_t(length))}) {
+        if (*begin + size > parsed.source.size()) continue;
+        if (ReadsAs(stream, parsed.source.substr(*begin, size))) {
+            found = parsed.source.substr(*begin, size);
+            break;
+        }
+    }
     g_mime_stream_reset(stream);
-    if (!same) return std::nullopt;
-    return view;
+    return found;
 }
 
 // The content in place: a memory stream's bytes, or where the parsed bytes hold it.

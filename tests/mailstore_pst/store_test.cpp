@@ -20,6 +20,7 @@
 #include "mailstore/pst/ltp/PropertyContext.h"
 #include "mailstore/pst/ltp/TableContext.h"
 #include "mailstore/pst/messaging/PropertyEncoding.h"
+#include "mailstore/pst/messaging/StoreSize.h"
 #include "mailstore/pst/ndb/Header.h"
 #include "mailstore/pst/ndb/NodeDatabase.h"
 #include "tests/TempFolder.h"
@@ -360,6 +361,8 @@ TEST(PstStore, LongBodiesAndAttachmentsAreStoredWhole) {
     auto other = Store::OpenOrCreate(TempDir() / "long-other.pst", "Other", StoreOptions{NDB_CRYPT_NONE});
     FolderId inbox = s->AddFolder(s->IpmSubtree(), "Inbox");
     const Message kept = mail();
+    // A store split by size counts the body made as it is written.
+    EXPECT_GT(StoredSize(*s->Prepare(kept)), Utf16(text).size() + data.size());
     s->AddMessage(inbox, s->Prepare(kept));
     s->AddMessage(inbox, s->Prepare(mail()));
     s->AddMessage(inbox, other->Prepare(mail()));

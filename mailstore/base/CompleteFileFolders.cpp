@@ -8,13 +8,7 @@
 #include <string>
 #include <string_view>
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "mailstore/base/WindowsApi.h"
 #endif
 
 namespace bv::mailstore::base {

@@ -261,7 +261,7 @@ constexpr NTSTATUS kNameCollision = NTSTATUS(0xC0000035L);      // STATUS_OBJECT
 class NamedWhenWhole {
 public:
     explicit NamedWhenWhole(const std::filesystem::path& path) : path_(path) {
-        // (A work folder's file of this name: one left open by an ended process.)
+        // (A file of this name in the work folder is one an ended run left: it is replaced.)
         if (std::optional<std::filesystem::path> work = WorkFolderPathFor(path)) handle_ = Create(*work, CREATE_ALWAYS);
         if (handle_ == INVALID_HANDLE_VALUE) handle_ = Create(TemporaryPathFor(path), CREATE_NEW);
         if (handle_ == INVALID_HANDLE_VALUE) FailSystem(IoError::Operation::Create, GetLastError());

@@ -81,8 +81,21 @@ void CompleteRecipient(PropertyBag& r) {
     SetIfAbsent(r, PR_RECIPIENT_TRACK_STATUS, int32_t(0));
 }
 
-PropertyBag CompletedRecipient(const PropertyBag& recipient, size_t row) {
-    PropertyBag r = recipient;
+PropertyBag Recipient::Props() const {
+    if (!smtp) return more ? *more : PropertyBag();
+    PropertyBag r = more ? *more : PropertyBag();
+    r.SetInt(PR_RECIPIENT_TYPE, type);
+    r.SetString(PR_DISPLAY_NAME, Shown());
+    r.SetString(PR_ADDRTYPE, "SMTP");
+    r.SetString(PR_EMAIL_ADDRESS, address);
+    if (!address.empty()) r.SetString(PR_SMTP_ADDRESS, address);
+    r.SetBinary(PR_ENTRYID, OneOffEntryId(Shown(), address));
+    r.SetBinary(PR_SEARCH_KEY, SmtpSearchKey(address));
+    return r;
+}
+
+PropertyBag CompletedRecipient(const Recipient& recipient, size_t row) {
+    PropertyBag r = recipient.Props();
     SetIfAbsent(r, PR_ROWID, int32_t(row));
     CompleteRecipient(r);
     return r;
@@ -105,14 +118,25 @@ void CompleteMessage(Message& m) {
     // The display lists are what readers show of the recipients: an absent one reads
     // as empty. A recipient without a type is a To recipient, as its row is completed.
     std::string lists[3];
-    for (const PropertyBag& r : m.recipients) {
-        const std::optional<int32_t> given = r.GetInt(PR_RECIPIENT_TYPE);
-        if (!given && r.Has(PR_RECIPIENT_TYPE)) continue;  // a type that is no number
-        const int32_t type = given.value_or(MAPI_TO);
-        if (type != MAPI_TO && type != MAPI_CC && type != MAPI_BCC) continue;
+    auto add = [&lists](int32_t type, const std::string& name) {
+        if (type != MAPI_TO && type != MAPI_CC && type != MAPI_BCC) return;
         std::string& list = lists[type == MAPI_TO ? 0 : type == MAPI_CC ? 1 : 2];
         if (!list.empty()) list += "; ";
-        list += RecipientName(r, RecipientAddress(r));
+        list += name;
+    };
+    for (const Recipient& row : m.recipients) {
+        if (row.smtp) {
+            add(row.type, row.Shown());
+            continue;
+        }
+        if (!row.more) {
+            add(MAPI_TO, "");
+            continue;
+        }
+        const PropertyBag& r = *row.more;
+        const std::optional<int32_t> given = r.GetInt(PR_RECIPIENT_TYPE);
+        if (!given && r.Has(PR_RECIPIENT_TYPE)) continue;  // a type that is no number
+        add(given.value_or(MAPI_TO), RecipientName(r, RecipientAddress(r)));
     }
     const uint32_t tags[3] = {PR_DISPLAY_TO, PR_DISPLAY_CC, PR_DISPLAY_BCC};
     for (int k = 0; k < 3; ++k)

@@ -299,20 +299,13 @@ void MapHeaderFields(const HeaderFields& fields, std::string_view header, const 
     std::string display[3];
     for (int k = 0; k < 3; ++k) {
         std::vector<Mailbox> list = AddressesOf(fields, kinds[k].first, charset, options);
-        for (const Mailbox& m : list) {
-            PropertyBag r;
-            r.SetInt(PR_RECIPIENT_TYPE, kinds[k].second);
-            r.SetString(PR_DISPLAY_NAME, DisplayNameOf(m));
-            r.SetString(PR_ADDRTYPE, "SMTP");
-            r.SetString(PR_EMAIL_ADDRESS, m.address);
-            if (!m.address.empty()) r.SetString(PR_SMTP_ADDRESS, m.address);
-            r.SetBinary(PR_ENTRYID, OneOffEntryId(DisplayNameOf(m), m.address));
-            r.SetBinary(PR_SEARCH_KEY, SmtpSearchKey(m.address));
-            // (Row id, object and display type and the other defaults of a mail
-            // user: mapi::CompleteRecipient.)
-            out.recipients.push_back(std::move(r));
+        out.recipients.reserve(out.recipients.size() + list.size());
+        for (Mailbox& m : list) {
             if (!display[k].empty()) display[k] += "; ";
             display[k] += DisplayNameOf(m);
+            // (Entry ID, search key, row id and the other defaults of a mail user:
+            // mapi::CompletedRecipient.)
+            out.recipients.emplace_back(kinds[k].second, std::move(m.name), std::move(m.address));
         }
     }
     p.SetString(PR_DISPLAY_TO, display[0]);

@@ -33,7 +33,7 @@ TEST(MessageDefaults, ABareRecipientGetsWhatEveryRowCarriesAndOwnValuesStay) {
     m.recipients.push_back(noAddress);
     CompleteMessage(m);
     // The rows stay as they came; each is completed as it is written.
-    EXPECT_EQ(m.recipients[0].Size(), 1u);
+    EXPECT_EQ(m.recipients[0].Props().Size(), 1u);
 
     const PropertyBag r = CompletedRecipient(m.recipients[0], 0);
     EXPECT_EQ(r.GetString(PR_DISPLAY_NAME), "ann@example.org");  // no name: the address

@@ -7,6 +7,7 @@
 #include <memory>
 #include <random>
 #include <set>
+#include <utility>
 
 #include "mailstore/MailStoreError.h"
 #include "mailstore/mapi/MessageDefaults.h"
@@ -94,13 +95,18 @@ std::vector<PcProp> EncodeBag(const PropertyBag& bag, bool message, MessageNames
 }
 
 // The recipient table, built row by row: each row is completed and encoded when it
-// is added (a message may bring thousands), after a first pass has found the columns
-// every row needs.
+// is added (a message may bring hundreds of thousands), after a first pass has found
+// the columns every row needs. Typed rows with nothing more have one set of columns
+// with an address and one without: each is found once.
 LtpSubnode RecipientTable(const Message& m, SubnidCounter& nids) {
     const std::vector<uint32_t> standard = RecipientTableColumns();
     std::set<uint32_t> cols(standard.begin(), standard.end());
-    for (size_t i = 0; i < m.recipients.size(); ++i)
-        for (const PcProp& p : EncodeBag(CompletedRecipient(m.recipients[i], i), false, nids.names)) cols.insert(TagOf(p));
+    bool seen[2] = {false, false};  // a typed row without, with an address
+    for (size_t i = 0; i < m.recipients.size(); ++i) {
+        const Recipient& r = m.recipients[i];
+        if (r.smtp && !r.more && std::exchange(seen[!r.address.empty()], true)) continue;
+        for (const PcProp& p : EncodeBag(CompletedRecipient(r, i), false, nids.names)) cols.insert(TagOf(p));
+    }
     TcWriter tc(std::vector<uint32_t>(cols.begin(), cols.end()));
     std::vector<TcCell> cells;
     for (size_t i = 0; i < m.recipients.size(); ++i) {

@@ -101,22 +101,15 @@ PropertyBag CompletedRecipient(const Recipient& recipient, size_t row) {
     return r;
 }
 
-void CompleteMessage(Message& m) {
+namespace {
+
+// The display lists are what readers show of the recipients: an absent one reads as
+// empty. A recipient without a type is a To recipient, as its row is completed. (The
+// importer gives all three, as the header names the recipients.)
+void SetDisplayLists(Message& m) {
     PropertyBag& p = m.props;
-    SetIfAbsent(p, PR_MESSAGE_CLASS, std::string("IPM.Note"));
-    int32_t flags = p.GetInt(PR_MESSAGE_FLAGS).value_or(MSGFLAG_READ);
-    flags = m.attachments.empty() ? flags & ~MSGFLAG_HASATTACH : flags | MSGFLAG_HASATTACH;
-    p.SetInt(PR_MESSAGE_FLAGS, flags);
-    SetIfAbsent(p, PR_MESSAGE_STATUS, int32_t(0));
-    if (std::optional<std::string> subject = p.GetString(PR_SUBJECT)) {
-        if (!p.Has(PR_NORMALIZED_SUBJECT) || !p.Has(PR_SUBJECT_PREFIX)) {
-            auto [prefix, normalized] = SplitSubjectPrefix(*subject);
-            SetIfAbsent(p, PR_SUBJECT_PREFIX, std::move(prefix));
-            SetIfAbsent(p, PR_NORMALIZED_SUBJECT, std::move(normalized));
-        }
-    }
-    // The display lists are what readers show of the recipients: an absent one reads
-    // as empty. A recipient without a type is a To recipient, as its row is completed.
+    const uint32_t tags[3] = {PR_DISPLAY_TO, PR_DISPLAY_CC, PR_DISPLAY_BCC};
+    if (p.Has(tags[0]) && p.Has(tags[1]) && p.Has(tags[2])) return;
     std::string lists[3];
     auto add = [&lists](int32_t type, const std::string& name) {
         if (type != MAPI_TO && type != MAPI_CC && type != MAPI_BCC) return;
@@ -138,9 +131,27 @@ void CompleteMessage(Message& m) {
         if (!given && r.Has(PR_RECIPIENT_TYPE)) continue;  // a type that is no number
         add(given.value_or(MAPI_TO), RecipientName(r, RecipientAddress(r)));
     }
-    const uint32_t tags[3] = {PR_DISPLAY_TO, PR_DISPLAY_CC, PR_DISPLAY_BCC};
     for (int k = 0; k < 3; ++k)
         if (!p.Has(tags[k]) && !lists[k].empty()) p.SetString(tags[k], std::move(lists[k]));
+}
+
+}  // namespace
+
+void CompleteMessage(Message& m) {
+    PropertyBag& p = m.props;
+    SetIfAbsent(p, PR_MESSAGE_CLASS, std::string("IPM.Note"));
+    int32_t flags = p.GetInt(PR_MESSAGE_FLAGS).value_or(MSGFLAG_READ);
+    flags = m.attachments.empty() ? flags & ~MSGFLAG_HASATTACH : flags | MSGFLAG_HASATTACH;
+    p.SetInt(PR_MESSAGE_FLAGS, flags);
+    SetIfAbsent(p, PR_MESSAGE_STATUS, int32_t(0));
+    if (std::optional<std::string> subject = p.GetString(PR_SUBJECT)) {
+        if (!p.Has(PR_NORMALIZED_SUBJECT) || !p.Has(PR_SUBJECT_PREFIX)) {
+            auto [prefix, normalized] = SplitSubjectPrefix(*subject);
+            SetIfAbsent(p, PR_SUBJECT_PREFIX, std::move(prefix));
+            SetIfAbsent(p, PR_NORMALIZED_SUBJECT, std::move(normalized));
+        }
+    }
+    SetDisplayLists(m);
     for (size_t i = 0; i < m.attachments.size(); ++i) CompleteAttachment(m.attachments[i], int32_t(i));
 }
 

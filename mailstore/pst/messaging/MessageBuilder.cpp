@@ -189,12 +189,14 @@ BuiltMessage BuildMessageTree(const Message& m, SubnidCounter& nids) {
         LtpNode t = table.Finish(nids.Ltp());
         subs.push_back(SubnodeOf(NID_ATTACHMENT_TABLE, std::move(t.blocks), std::move(t.subnodes)));
     }
-    // The PC takes the bodies' bytes, not a copy (a body may be of any size); what
-    // the store reads of a built message (its contents row, its identity) is kept.
+    // The PC takes the bodies' bytes, not a copy (a body may be of any size), and so
+    // the transport header's (megabytes with many recipients); what the store reads
+    // of a built message (its contents row, its identity) is kept.
     std::vector<PcProp> kept;
     kept.reserve(props.size());
     for (const PcProp& p : props)
-        if (!IsBodyProperty(p.id) || p.value.size() <= kMaxHeapItem) kept.push_back(p);
+        if ((!IsBodyProperty(p.id) && p.id != TagId(PR_TRANSPORT_MESSAGE_HEADERS)) || p.value.size() <= kMaxHeapItem)
+            kept.push_back(p);
     LtpNode pc = BuildPropertyContext(std::move(props), nids.Ltp());
     props = std::move(kept);
     for (auto& s : subs) pc.subnodes.push_back(std::move(s));

@@ -1183,6 +1183,11 @@ TEST(Rfc822Import, NulCharactersAreTakenOutWithAWordAndKeptWhole) {
     EXPECT_TRUE(HasWarningContaining(m, "the Message-ID"));
     ASSERT_NE(FindAttachment(m, "original-message.eml"), nullptr);
     EXPECT_EQ(Bin(FindAttachment(m, "original-message.eml")->props, PR_ATTACH_DATA_BIN), message);
+    // In a recipient's name: the row without them, as written.
+    Message r = Import(std::string("From: a@example.com\nTo: \"Ann\0Lee\" <ann@example.com>\nSubject: s\n\nbody\n", 69));
+    ASSERT_EQ(r.recipients.size(), 1u);
+    EXPECT_EQ(Str(CompletedRecipient(r.recipients[0], 0), PR_DISPLAY_NAME), "AnnLee");
+    EXPECT_TRUE(HasWarningContaining(r, "NUL characters"));
 }
 
 TEST(Rfc822Import, EncryptedSmimeIsStoredAsOutlookStoresIt) {

@@ -133,7 +133,10 @@ struct Recipient {
     Recipient(const Recipient& r) { *this = r; }
     Recipient(Recipient&&) noexcept = default;
     Recipient& operator=(const Recipient& r) {
-        smtp = r.smtp, type = r.type, name = r.name, address = r.address;
+        smtp = r.smtp;
+        type = r.type;
+        name = r.name;
+        address = r.address;
         more = r.more ? std::make_unique<PropertyBag>(*r.more) : nullptr;
         return *this;
     }

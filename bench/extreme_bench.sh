@@ -36,7 +36,7 @@ make mailboxes-5k.tgz mailboxes 5000
 make mailboxes-20k.tgz mailboxes 20000
 make labels-5k.mbox labels 5000
 out=${out:-$(mktemp -d)}
-printf '%-16s %-4s %9s %9s %10s %5s\n' case kind seconds "CPU s" "peak MiB" exit
+printf '%-16s %-4s %9s %9s %10s %11s %5s\n' case kind seconds "CPU s" "peak MiB" "peak/input" exit
 run() {  # run NAME KIND INPUT [OPTIONS...]
   local name=$1 kind=$2 input=$3
   shift 3
@@ -47,7 +47,11 @@ run() {  # run NAME KIND INPUT [OPTIONS...]
              >/dev/null 2>/dev/null; } 2>&1 ) || rc=$?
   stats=$(tail -n 1 <<<"$stats")
   read -r wall user sys kb <<<"$stats"
-  printf '%-16s %-4s %9.2f %9.2f %10d %5s\n' "$name" "$kind" "$wall" "$(echo "$user + $sys" | bc)" $((kb / 1024)) "$rc"
+  # Peak memory over the input's size: for the one-message cases, how many times the
+  # message is held at once.
+  local ratio
+  ratio=$(echo "scale=2; $kb * 1024 / $(stat -c %s "$data/$input")" | bc)
+  printf '%-16s %-4s %9.2f %9.2f %10d %11s %5s\n' "$name" "$kind" "$wall" "$(echo "$user + $sys" | bc)" $((kb / 1024)) "$ratio" "$rc"
 }
 for kind in pst msg; do
   run attachment $kind attachment.mbox

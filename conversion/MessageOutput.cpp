@@ -213,7 +213,8 @@ public:
 private:
     void Deliver(Pending& p, mailstore::mapi::Message& message) const override {
         if (!target_.store) throw mailstore::MailStoreError("no store is open");
-        p.prepared = target_.store->Prepare(message);
+        // The message's attachments and bodies move into the store's form, not copied.
+        p.prepared = target_.store->Prepare(std::move(message));
     }
     bool Finish(Pending& p) override {
         std::vector<std::string> folder{target_.folder};

@@ -1,5 +1,6 @@
 #include "mailstore/base/Utf8.h"
 
+#include <algorithm>
 #include <cstring>
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -130,6 +131,42 @@ std::vector<uint8_t> Utf8ToUtf16Le(std::string_view utf8) {
     }
     out.resize(size_t(o - out.data()));
     return out;
+}
+
+size_t Utf16LeSize(std::string_view utf8) {
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+    const size_t n = utf8.size();
+    size_t size = 0, i = 0;
+    while (i < n) {
+        const size_t run = AsciiRun(s, i, n);
+        size += 2 * run;
+        i += run;
+        if (i >= n) break;
+        if (s[i] < 0x80) {
+            size += 2;
+            ++i;
+            continue;
+        }
+        size += DecodeMultiByte(s, n, i) >= 0x10000 ? 4 : 2;
+    }
+    return size;
+}
+
+void Utf8ToUtf16LeInPieces(std::string_view utf8, size_t chunk,
+                           const std::function<void(const uint8_t*, size_t)>& piece) {
+    chunk = std::max<size_t>(chunk, 4);
+    for (size_t at = 0; at < utf8.size();) {
+        const size_t end = std::min(utf8.size(), at + chunk);
+        // A cut before a byte that continues a character could split a valid one; a
+        // cut before any other byte decodes each side as the whole text does, and so
+        // does one after four continuing bytes (no character spans it).
+        size_t cut = end;
+        while (cut > end - 3 && cut < utf8.size() && IsContinuation(utf8[cut])) --cut;
+        if (cut < utf8.size() && IsContinuation(utf8[cut])) cut = end;
+        const std::vector<uint8_t> part = Utf8ToUtf16Le(utf8.substr(at, cut - at));
+        piece(part.data(), part.size());
+        at = cut;
+    }
 }
 
 size_t ValidUtf8Prefix(std::string_view utf8) {

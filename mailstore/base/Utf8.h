@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,13 @@ uint32_t DecodeUtf8(std::string_view utf8, size_t& i);
 // Invalid UTF-8 sequences become U+FFFD, one per byte that does not start a valid
 // sequence. No terminating NUL is added.
 std::vector<uint8_t> Utf8ToUtf16Le(std::string_view utf8);
+// The size in bytes of Utf8ToUtf16Le's result, counted without making it.
+size_t Utf16LeSize(std::string_view utf8);
+// Utf8ToUtf16Le's result handed to `piece` in order, at most 2 * `chunk` bytes at a
+// time (the text is cut only where a character starts, so the pieces are the whole
+// result's bytes): a long text is never held in both forms.
+void Utf8ToUtf16LeInPieces(std::string_view utf8, size_t chunk,
+                           const std::function<void(const uint8_t*, size_t)>& piece);
 // The text with each byte that does not start a valid UTF-8 sequence replaced by
 // U+FFFD; valid text comes back as it is.
 std::string RepairUtf8(std::string_view text);

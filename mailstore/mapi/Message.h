@@ -85,6 +85,8 @@ public:
     }
 
     const Map& All() const { return props_; }
+    // The values, for a writer that consumes the bag and moves them out.
+    Map& All() { return props_; }
     size_t Size() const { return props_.size(); }
 
     using NamedMap = std::map<PropertyName, Property>;
@@ -97,6 +99,7 @@ public:
     }
     void RemoveNamed(const PropertyName& name) { named_.erase(name); }
     const NamedMap& AllNamed() const { return named_; }
+    NamedMap& AllNamed() { return named_; }
 
 private:
     template <class T>

@@ -3,6 +3,7 @@
 #include "mailstore/mime/PartContent.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -24,12 +25,21 @@ namespace {
 // Counts the characters of base64 data that carry data (padding included) and those
 // that have no place in it (anything but line ends and blanks).
 void CountBase64(std::string_view raw, size_t& significant, size_t& invalid) {
-    for (const char c : raw) {
-        if (base::Base64Value(c) >= 0 || c == '=')
-            ++significant;
-        else if (c != '\r' && c != '\n' && c != ' ' && c != '\t')
-            ++invalid;
-    }
+    // Each byte's kind looked up once: 1 carries data, 2 has no place, 0 is a blank.
+    static constexpr auto kKind = [] {
+        std::array<uint8_t, 256> kind{};
+        for (int c = 0; c < 256; ++c) {
+            const char ch = char(c);
+            kind[size_t(c)] = base::Base64Value(ch) >= 0 || ch == '=' ? 1
+                              : ch == '\r' || ch == '\n' || ch == ' ' || ch == '\t' ? 0
+                                                                                  : 2;
+        }
+        return kind;
+    }();
+    size_t counts[3] = {0, 0, 0};
+    for (const char c : raw) ++counts[kKind[static_cast<unsigned char>(c)]];
+    significant += counts[1];
+    invalid += counts[2];
 }
 
 // The verdict on base64 data by its counts (concatenated base64 blocks, data after
@@ -167,19 +177,34 @@ bool ReadsAt(GMimeStream* stream, gint64 offset, std::string_view bytes) {
     return got == read.size() && read == bytes;
 }
 
+// True when `stream` reads exactly `view`: its first and last bytes, and nothing after.
+bool ReadsAs(GMimeStream* stream, std::string_view view) {
+    const size_t ends = std::min<size_t>(view.size(), 256);
+    if (!ReadsAt(stream, 0, view.substr(0, ends)) || !ReadsAt(stream, gint64(view.size() - ends), view.substr(view.size() - ends)))
+        return false;
+    char more;
+    return g_mime_stream_read(stream, &more, 1) <= 0;
+}
+
 // The content of a part whose stream reads the parsed bytes through another stream:
-// where it lies in them, found after its header and confirmed by the stream's first
-// and last bytes.
+// where it lies in them, found after its header and confirmed by the stream's bytes.
+// GMime's part of a joined stream gives as its length, for content that begins past
+// the first stream joined, where the content ends in the stream it lies in: both
+// readings are tried.
 std::optional<std::string_view> Located(GMimePart* part, GMimeStream* stream, const ParsedBytes& parsed) {
     const gint64 length = g_mime_stream_length(stream);
     const std::optional<size_t> begin = parsed.source.empty() ? std::nullopt : ContentStart(GMIME_OBJECT(part), parsed);
-    if (length < 0 || !begin || *begin + uint64_t(length) > parsed.source.size()) return std::nullopt;
-    const std::string_view view = parsed.source.substr(*begin, size_t(length));
-    const size_t ends = std::min<size_t>(view.size(), 256);
-    const bool same = ReadsAt(stream, 0, view.substr(0, ends)) && ReadsAt(stream, length - gint64(ends), view.substr(view.size() - ends));
+    if (length < 0 || !begin) return std::nullopt;
+    std::optional<std::string_view> found;
+    for (const uint64_t size : {uint64_t(length), uint64_t(length) - std::min<uint64_t>(*begin, uint64_t(length))}) {
+        if (*begin + size > parsed.source.size()) continue;
+        if (ReadsAs(stream, parsed.source.substr(*begin, size))) {
+            found = parsed.source.substr(*begin, size);
+            break;
+        }
+    }
     g_mime_stream_reset(stream);
-    if (!same) return std::nullopt;
-    return view;
+    return found;
 }
 
 // The content in place: a memory stream's bytes, or where the parsed bytes hold it.

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <stdexcept>
 #include <system_error>
 
 namespace bv::mailstore::msg {
@@ -205,12 +206,42 @@ CompoundFile::Entry* CompoundFile::AddBorrowedStream(Entry* parent, const std::s
     return parent->children.back().get();
 }
 
+CompoundFile::Entry* CompoundFile::AddMadeStream(Entry* parent, const std::string& name, size_t size, Maker make) {
+    auto e = std::make_unique<Entry>();
+    e->name = Widen(name);
+    e->made = std::move(make);
+    e->madeSize = size;
+    parent->children.push_back(std::move(e));
+    return parent->children.back().get();
+}
+
+void CompoundFile::Entry::Read(const Piece& piece) const {
+    if (made) {
+        size_t given = 0;
+        made([&](const uint8_t* data, size_t n) {
+            given += n;
+            if (given > madeSize) throw std::logic_error("a made stream gives more bytes than its size");
+            piece(data, n);
+        });
+        if (given != madeSize) throw std::logic_error("a made stream gives fewer bytes than its size");
+    } else if (borrowed) {
+        piece(borrowed, borrowedSize);
+    } else {
+        piece(owned.data(), owned.size());
+    }
+}
+
 void CompoundFile::OwnStreams(Entry* storage) {
     for (const auto& e : storage->children) {
-        if (e->storage || !e->borrowed) continue;
-        e->owned.assign(e->borrowed, e->borrowed + e->borrowedSize);
+        if (e->storage || (!e->borrowed && !e->made)) continue;
+        std::vector<uint8_t> bytes;
+        bytes.reserve(e->size());
+        e->Read([&bytes](const uint8_t* data, size_t n) { bytes.insert(bytes.end(), data, data + n); });
+        e->owned = std::move(bytes);
         e->borrowed = nullptr;
         e->borrowedSize = 0;
+        e->made = nullptr;
+        e->madeSize = 0;
     }
 }
 
@@ -365,12 +396,13 @@ void CompoundFile::Write(FILE* out) const {
     SectorWriter w(out);
     w.Write(header, sizeof header);
 
+    auto write = [&w](const uint8_t* data, size_t n) { w.Write(data, n); };
     for (uint32_t id : layout.bigStreams_) {
-        w.Write(recs[id].entry->data(), recs[id].entry->size());
+        recs[id].entry->Read(write);
         w.PadTo(kSectorSize);
     }
     for (uint32_t id : layout.miniStreams_) {
-        w.Write(recs[id].entry->data(), recs[id].entry->size());
+        recs[id].entry->Read(write);
         w.PadTo(kMiniSectorSize);
     }
     w.PadTo(kSectorSize);

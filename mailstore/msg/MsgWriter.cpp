@@ -74,6 +74,23 @@ struct PropView {
     }
 };
 
+// The stream of a string: UTF-16 without its terminating NUL. Returns the size the
+// property stream gives it (with the NUL).
+uint32_t AddTextStream(Entry* st, uint32_t tag, const std::string& text) {
+    if (text.size() >= kLongText) {
+        // Made into UTF-16 as the file is written: never held in both forms.
+        const size_t size = Utf16LeSize(text);
+        CompoundFile::AddMadeStream(st, SubstgName(tag), size, [&text](const CompoundFile::Piece& piece) {
+            Utf8ToUtf16LeInPieces(text, kLongText, piece);
+        });
+        return uint32_t(size + 2);
+    }
+    std::vector<uint8_t> u16 = Utf8ToUtf16Le(text);
+    const uint32_t size = uint32_t(u16.size() + 2);
+    CompoundFile::AddStream(st, SubstgName(tag), std::move(u16));
+    return size;
+}
+
 // Writes one property of an object: a variable-size value as streams into `st`; its
 // 16-byte entry of the property stream appended to `entries`.
 void WriteProperty(Entry* st, uint16_t id, const Property& prop, bool hasEmbeddedObject, std::vector<uint8_t>& entries) {
@@ -126,12 +143,7 @@ void WriteProperty(Entry* st, uint16_t id, const Property& prop, bool hasEmbedde
         if (auto v = std::get_if<int64_t>(&prop.value)) fixedEntry(uint64_t(*v));
         break;
     case PT_UNICODE:
-        if (auto v = std::get_if<std::string>(&prop.value)) {
-            std::vector<uint8_t> u16 = Utf8ToUtf16Le(*v);
-            const uint32_t size = uint32_t(u16.size() + 2);
-            CompoundFile::AddStream(st, SubstgName(tag), std::move(u16));
-            sizeEntry(size);
-        }
+        if (auto v = std::get_if<std::string>(&prop.value)) sizeEntry(AddTextStream(st, tag, *v));
         break;
     case PT_BINARY:
     case PT_CLSID:

@@ -141,6 +141,10 @@ PreparedMessagePtr PstStoreSeries::Prepare(const mapi::Message& message) const {
     return PreparedMessagePtr(new PreparedMessage(PrepareMessage(message, *names_, cryptMethod_)));
 }
 
+PreparedMessagePtr PstStoreSeries::Prepare(mapi::Message&& message) const {
+    return PreparedMessagePtr(new PreparedMessage(PrepareMessage(std::move(message), *names_, cryptMethod_)));
+}
+
 FolderId PstStoreSeries::FolderIn(const std::vector<std::string>& folder) {
     if (folder.empty()) throw MailStoreError("a message needs a folder");
     auto top = known_.find({0, folder[0]});

@@ -55,6 +55,8 @@ public:
     // Turns a message into its store form. May run on any thread, also while another
     // thread adds messages.
     PreparedMessagePtr Prepare(const mapi::Message& message) const;
+    // The same for a message not needed after: its values move (PrepareMessage).
+    PreparedMessagePtr Prepare(mapi::Message&& message) const;
     // Stores a prepared message in the part it fits in, in `folder`: a folder added
     // with AddFolder, then the folders below it, found or made in that part. Returns ""
     // or, for a message that alone is larger than the limit, a warning. Throws

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "mailstore/MailStoreError.h"
+#include "mailstore/mapi/Utf16.h"
 #include "mailstore/msg/MsgFormat.h"
 #include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/msg/MsgWriter.h"
@@ -664,4 +665,25 @@ TEST(MsgWriter, NamedPropertiesAndTheirMap) {
     EXPECT_TRUE(ie.count(0x8001101Fu));
     EXPECT_EQ(ie.at(0x80020003u).value, 7u);
     EXPECT_EQ(inner.streams.at(Sub(0x8001101F) + "-00000000"), Utf16(u"Inner") + std::string(2, '\0'));
+}
+
+TEST(MsgWriter, LongTextsAreWrittenWhole) {
+    // Bodies past the length made into UTF-16 as the file is written, characters of
+    // every length across the pieces' cuts, in the message and in an embedded one.
+    for (const std::string unit : {std::string("a"), std::string("ü€😀x"), std::string("\xC3") + "b"}) {
+        std::string text;
+        while (text.size() < kLongText + 7) text += unit;
+        Message m = Sample();
+        m.props.SetString(PR_BODY, text);
+        m.attachments[1].embedded->props.SetString(PR_BODY, text + "!");
+        fs::path path = TempDir() / "long.msg";
+        WriteMsgFile(m, path);
+        auto root = ReadMsg(path);
+        ASSERT_NE(root, nullptr);
+        const std::vector<uint8_t> whole = Utf8ToUtf16Le(text);
+        EXPECT_EQ(root->streams[Sub(PR_BODY)], std::string(whole.begin(), whole.end()));
+        EXPECT_EQ(Entries(*root, 32)[PR_BODY].value & 0xFFFFFFFF, whole.size() + 2);
+        const Node& inner = *root->storages["__attach_version1.0_#00000001"]->storages["__substg1.0_3701000D"];
+        EXPECT_EQ(inner.streams.at(Sub(PR_BODY)).size(), Utf8ToUtf16Le(text + "!").size());
+    }
 }

@@ -7,17 +7,20 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <stdexcept>
 #include <thread>
 
 #include "mailstore/MailStoreError.h"
 #include "mailstore/mapi/MessageDefaults.h"
+#include "mailstore/mapi/Utf16.h"
 #include "mailstore/pst/StoreErrors.h"
 #include "mailstore/pst/messaging/Store.h"
 #include "PstValidate.h"
 #include "mailstore/pst/ltp/PropertyContext.h"
 #include "mailstore/pst/ltp/TableContext.h"
 #include "mailstore/pst/messaging/PropertyEncoding.h"
+#include "mailstore/pst/messaging/StoreSize.h"
 #include "mailstore/pst/ndb/Header.h"
 #include "mailstore/pst/ndb/NodeDatabase.h"
 #include "tests/TempFolder.h"
@@ -310,4 +313,84 @@ TEST(PstStore, ReopeningReusesTheSpaceOfTheOldTrees) {
     EXPECT_EQ(s->MessageCount(folder), 410u);
     s->Close();
     EXPECT_EQ(Subjects(p, folder).size(), 410u);
+}
+
+namespace {
+// The properties of a PC whose long values lie in the subnode tree `sub`, and that tree.
+std::vector<PcProp> ReadPc(NodeDatabase& db, Bid data, Bid sub, std::vector<SLENTRY>& subnodes) {
+    subnodes = sub ? db.ReadSubnodeTree(sub) : std::vector<SLENTRY>();
+    HeapReader heap(db.ReadDataTree(data));
+    return ReadPropertyContext(heap, [&](Nid nid) {
+        Bytes all;
+        for (const SLENTRY& e : subnodes)
+            if (Nid(e.nid) == nid)
+                for (const Bytes& b : db.ReadDataTree(e.bidData)) all.insert(all.end(), b.begin(), b.end());
+        return all;
+    });
+}
+const PcProp* Prop(const std::vector<PcProp>& props, uint32_t tag) {
+    for (const PcProp& p : props)
+        if (TagOf(p) == tag) return &p;
+    return nullptr;
+}
+}  // namespace
+
+TEST(PstStore, LongBodiesAndAttachmentsAreStoredWhole) {
+    // A body long enough to be made into UTF-16 as it is written (characters of every
+    // length across its pieces' cuts) and a large attachment, through each way into a
+    // store: prepared from a message kept or consumed, for this store's encoding or
+    // another's, and added directly.
+    std::string text;
+    while (text.size() < kLongText + 5) text += "ü€😀x";
+    Binary data(300000);
+    for (size_t k = 0; k < data.size(); ++k) data[k] = uint8_t(k * 7 + k / 251);
+    auto mail = [&] {
+        Message m = Mail("long");
+        m.props.SetString(PR_BODY, text);
+        Attachment a;
+        a.props.SetInt(PR_ATTACH_METHOD, ATTACH_BY_VALUE);
+        a.props.SetString(PR_ATTACH_LONG_FILENAME, "data.bin");
+        a.props.SetBinary(PR_ATTACH_DATA_BIN, data);
+        m.attachments.push_back(std::move(a));
+        CompleteMessage(m);
+        return m;
+    };
+    fs::path p = TempDir() / "long.pst";
+    fs::remove(p);
+    auto s = Store::OpenOrCreate(p, "Store");
+    auto other = Store::OpenOrCreate(TempDir() / "long-other.pst", "Other", StoreOptions{NDB_CRYPT_NONE});
+    FolderId inbox = s->AddFolder(s->IpmSubtree(), "Inbox");
+    const Message kept = mail();
+    // A store split by size counts the body made as it is written.
+    EXPECT_GT(StoredSize(*s->Prepare(kept)), Utf16(text).size() + data.size());
+    s->AddMessage(inbox, s->Prepare(kept));
+    s->AddMessage(inbox, s->Prepare(mail()));
+    s->AddMessage(inbox, other->Prepare(mail()));
+    s->AddMessage(inbox, kept);
+    EXPECT_EQ(kept.props.GetString(PR_BODY), text);  // a message kept stays whole
+    s->Close();
+    other->Close();
+    EXPECT_EQ(bv::pstcheck::ValidatePstFile(p.string()).summary.errors, 0u);
+
+    const Bytes body = Utf16(text);
+    std::set<int32_t> sizes;
+    auto db = NodeDatabase::Open(p);
+    int messages = 0;
+    db->ForEachNode([&](Nid nid, const NodeRef& ref) {
+        if (NidTypeOf(nid) != NID_TYPE_NORMAL_MESSAGE || ref.nidParent != inbox) return;
+        ++messages;
+        std::vector<SLENTRY> subs, attachmentSubs;
+        const std::vector<PcProp> props = ReadPc(*db, ref.bidData, ref.bidSub, subs);
+        ASSERT_NE(Prop(props, PR_BODY), nullptr);
+        EXPECT_TRUE(Prop(props, PR_BODY)->value == body);
+        sizes.insert(int32_t(Get32(Prop(props, PR_MESSAGE_SIZE)->value.data())));
+        for (const SLENTRY& e : subs) {
+            if (NidTypeOf(Nid(e.nid)) != NID_TYPE_ATTACHMENT) continue;
+            const std::vector<PcProp> attachment = ReadPc(*db, e.bidData, e.bidSub, attachmentSubs);
+            ASSERT_NE(Prop(attachment, PR_ATTACH_DATA_BIN), nullptr);
+            EXPECT_TRUE(Prop(attachment, PR_ATTACH_DATA_BIN)->value == data);
+        }
+    });
+    EXPECT_EQ(messages, 4);
+    EXPECT_EQ(sizes.size(), 1u);  // each way gives the same message
 }

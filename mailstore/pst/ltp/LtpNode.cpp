@@ -16,7 +16,9 @@ void SealBlocks(std::vector<Bytes>& blocks, std::vector<uint32_t>& crcs, uint8_t
 }
 
 void SealSubnode(LtpSubnode& s, uint8_t cryptMethod) {
-    if (!s.blocks.empty()) {
+    if (s.source) {
+        // Made and sealed as it is written.
+    } else if (!s.blocks.empty()) {
         SealBlocks(s.blocks, s.crcs, cryptMethod);
     } else {
         // One value, cut into blocks when written: seal it block by block the same way.

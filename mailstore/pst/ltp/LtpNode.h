@@ -3,12 +3,24 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
 #include "mailstore/pst/ndb/NdbTypes.h"
 
 namespace bv::mailstore::pst {
+
+// A value whose stored bytes are made as its data tree is written (a long text turned
+// into UTF-16 piece by piece), so that they are never held whole beside their source.
+class ValueSource {
+public:
+    virtual ~ValueSource() = default;
+    // The bytes the value holds when stored.
+    virtual uint64_t Size() const = 0;
+    // Hands the stored bytes to `piece` in order, in pieces of any size.
+    virtual void Read(const std::function<void(const uint8_t*, size_t)>& piece) const = 0;
+};
 
 // A subnode: its data blocks and, for attachments and embedded messages, its own
 // subnodes.
@@ -17,9 +29,11 @@ struct LtpSubnode {
     std::vector<Bytes> blocks;  // data tree blocks, each at most 8176 bytes
     std::vector<LtpSubnode> subnodes;
     Bytes data;  // or: the whole value, cut into 8176-byte blocks when written
+    // or: the value made as it is written, cut into blocks and sealed then (no CRCs before)
+    std::shared_ptr<const ValueSource> source;
     std::vector<uint32_t> crcs;  // sealed: each data block's CRC, the bytes encoded
     uint64_t DataSize() const {
-        uint64_t n = data.size();
+        uint64_t n = source ? source->Size() : data.size();
         for (const auto& b : blocks) n += b.size();
         return n;
     }

@@ -137,15 +137,16 @@ LtpNode BuildPc(std::vector<Prop*> order, const SubnodeNidSource& nextSubnid) {
             uint8_t v[4] = {0, 0, 0, 0};
             std::memcpy(v, p->value.data(), fixed);
             hnid = Get32(v);
-        } else if (p->value.empty()) {
+        } else if (!p->source && p->value.empty()) {
             hnid = 0;  // an empty value has no heap item, as Outlook writes it
-        } else if (p->value.size() <= kMaxHeapItem) {
+        } else if (!p->source && p->value.size() <= kMaxHeapItem) {
             hnid = heap.Allocate(p->value);
         } else {
             Nid nid = nextSubnid();
             LtpSubnode sub;
             sub.nid = nid;
-            if constexpr (std::is_const_v<Prop>) sub.data = p->value;
+            if (p->source) sub.source = p->source;
+            else if constexpr (std::is_const_v<Prop>) sub.data = p->value;
             else sub.data = std::move(p->value);
             node.subnodes.push_back(std::move(sub));
             hnid = nid;

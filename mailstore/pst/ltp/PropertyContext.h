@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "mailstore/pst/ltp/Heap.h"
@@ -17,11 +18,14 @@ struct PcProp {
     uint16_t id = 0;
     uint16_t type = 0;
     Bytes value;
+    // A long value made as it is written instead (always stored in a subnode).
+    std::shared_ptr<const ValueSource> source;
+    uint64_t Size() const { return source ? source->Size() : value.size(); }
 };
 
 // Builds a PC from properties (any order; sorted by id here). Values over 3580 bytes
 // go to subnodes named by `nextSubnid`: moved there from `props` given to keep, copied
-// from `props` that stay the caller's.
+// from `props` that stay the caller's; a value's source goes along as it is.
 LtpNode BuildPropertyContext(std::vector<PcProp>&& props, const SubnodeNidSource& nextSubnid);
 LtpNode BuildPropertyContext(const std::vector<PcProp>& props, const SubnodeNidSource& nextSubnid);
 

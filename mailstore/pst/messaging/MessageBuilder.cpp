@@ -7,10 +7,12 @@
 #include <memory>
 #include <random>
 #include <set>
+#include <type_traits>
 #include <utility>
 
 #include "mailstore/MailStoreError.h"
 #include "mailstore/mapi/MessageDefaults.h"
+#include "mailstore/mapi/Utf16.h"
 #include "mailstore/pst/ltp/TableContext.h"
 #include "mailstore/pst/messaging/NameToIdMap.h"
 #include "mailstore/pst/messaging/PropertyEncoding.h"
@@ -72,15 +74,43 @@ const PcProp* FindProp(const std::vector<PcProp>& props, uint16_t id) {
     return nullptr;
 }
 
+bool IsBodyProperty(uint16_t id) {
+    return id == TagId(PR_BODY) || id == TagId(PR_HTML) || id == TagId(PR_RTF_COMPRESSED);
+}
+
+// A value of a message or attachment (their PC's). A long text body stays UTF-8 until
+// its data tree is written; the values of a message the builder consumes (`prop` not
+// const) are moved, not copied.
+template <class P>
+std::optional<PcProp> EncodeObjectValue(uint16_t id, P& prop) {
+    constexpr bool take = !std::is_const_v<P>;
+    if (IsBodyProperty(id) && (prop.type == PT_UNICODE || prop.type == PT_STRING8))
+        if (auto s = std::get_if<std::string>(&prop.value); s && s->size() >= kLongText) {
+            if constexpr (take) return PropLongText(id, std::move(*s));
+            else return PropLongText(id, *s);
+        }
+    if constexpr (take)
+        if (prop.type == PT_BINARY)
+            if (auto b = std::get_if<Binary>(&prop.value)) return PcProp{id, PT_BINARY, std::move(*b)};
+    return EncodeProperty(id, prop);
+}
+
 // The encodable properties of a bag, computed ones left out. PidTagBodyHtml (a string)
 // becomes PidTagHtml (binary), the form a Unicode store keeps. Named properties take
-// their ids from `names`.
-std::vector<PcProp> EncodeBag(const PropertyBag& bag, bool message, MessageNames& names) {
+// their ids from `names`. The values of an object (a message or attachment, not a
+// table row) as EncodeObjectValue gives them.
+template <bool kObject, class Bag>
+std::vector<PcProp> EncodeProps(Bag& bag, bool message, MessageNames& names) {
+    auto encode = [](uint16_t id, auto& prop) {
+        if constexpr (kObject) return EncodeObjectValue(id, prop);
+        else return EncodeProperty(id, prop);
+    };
     std::vector<PcProp> out;
-    for (const auto& [name, prop] : bag.AllNamed())
+    out.reserve(bag.Size() + bag.AllNamed().size() + 4);  // (and the few the builder adds)
+    for (auto& [name, prop] : bag.AllNamed())
         if (std::optional<uint16_t> id = names.IdOf(name))
-            if (auto p = EncodeProperty(*id, prop)) out.push_back(std::move(*p));
-    for (const auto& [id, prop] : bag.All()) {
+            if (auto p = encode(*id, prop)) out.push_back(std::move(*p));
+    for (auto& [id, prop] : bag.All()) {
         if (message && IsComputedProperty(id)) continue;
         // Ids 0x8000 and up mean nothing without their name: those come as named properties.
         if (id >= 0x8000) continue;
@@ -89,9 +119,13 @@ std::vector<PcProp> EncodeBag(const PropertyBag& bag, bool message, MessageNames
             if (auto s = std::get_if<std::string>(&prop.value)) out.push_back(PropBinary(PR_HTML, Bytes(s->begin(), s->end())));
             continue;
         }
-        if (auto p = EncodeProperty(id, prop)) out.push_back(std::move(*p));
+        if (auto p = encode(id, prop)) out.push_back(std::move(*p));
     }
     return out;
+}
+
+std::vector<PcProp> EncodeBag(const PropertyBag& bag, bool message, MessageNames& names) {
+    return EncodeProps<false>(bag, message, names);
 }
 
 // The recipient table, built row by row: each row is completed and encoded when it
@@ -119,22 +153,21 @@ LtpSubnode RecipientTable(const Message& m, SubnidCounter& nids) {
     return SubnodeOf(NID_RECIPIENT_TABLE, std::move(n.blocks), std::move(n.subnodes));
 }
 
-BuiltMessage BuildMessageTree(const Message& m, SubnidCounter& nids);
-
-bool IsBodyProperty(uint16_t id) {
-    return id == TagId(PR_BODY) || id == TagId(PR_HTML) || id == TagId(PR_RTF_COMPRESSED);
-}
+template <class M>  // Message, or const Message
+BuiltMessage BuildMessageTree(M& m, SubnidCounter& nids);
 
 // One attachment object: its PC as a subnode, with its big values and embedded
 // message as its own subnodes.
-LtpSubnode BuildAttachment(const PropertyBag& bag, const Message* embedded, Nid nid, SubnidCounter& nids,
-                           std::vector<PcProp>& propsOut) {
-    std::vector<PcProp> props = EncodeBag(bag, false, nids.names);
+template <class A>  // Attachment, or const Attachment
+LtpSubnode BuildAttachment(A& a, Nid nid, SubnidCounter& nids, std::vector<PcProp>& propsOut) {
+    std::vector<PcProp> props = EncodeProps<true>(a.props, false, nids.names);
     // The table row takes the small values, copied before the PC takes them all (the
     // attachment's data is not copied).
     propsOut.clear();
     for (const PcProp& p : props)
-        if (p.value.size() <= kMaxHeapItem) propsOut.push_back(p);
+        if (p.Size() <= kMaxHeapItem) propsOut.push_back(p);
+    using M = std::conditional_t<std::is_const_v<A>, const Message, Message>;
+    M* embedded = a.embedded.get();
     std::vector<LtpSubnode> extra;
     if (embedded) {
         BuiltMessage inner = BuildMessageTree(*embedded, nids);
@@ -158,9 +191,10 @@ LtpSubnode BuildAttachment(const PropertyBag& bag, const Message* embedded, Nid 
     return SubnodeOf(nid, std::move(n.blocks), std::move(n.subnodes));
 }
 
-BuiltMessage BuildMessageTree(const Message& m, SubnidCounter& nids) {
+template <class M>
+BuiltMessage BuildMessageTree(M& m, SubnidCounter& nids) {
     BuiltMessage out;
-    std::vector<PcProp> props = EncodeBag(m.props, true, nids.names);
+    std::vector<PcProp> props = EncodeProps<true>(m.props, true, nids.names);
     // What the store keeps of its own: when the item was made in it, and a search key
     // for an item that brings none.
     int64_t now = FileTimeNow();
@@ -174,10 +208,10 @@ BuiltMessage BuildMessageTree(const Message& m, SubnidCounter& nids) {
     if (!m.attachments.empty()) {
         TcWriter table(AttachmentTableColumns());
         std::vector<std::pair<Nid, std::vector<PcProp>>> rows;
-        for (const Attachment& a : m.attachments) {
+        for (auto& a : m.attachments) {
             Nid anid = nids.Next(NID_TYPE_ATTACHMENT);
             std::vector<PcProp> aprops;
-            LtpSubnode sub = BuildAttachment(a.props, a.embedded.get(), anid, nids, aprops);
+            LtpSubnode sub = BuildAttachment(a, anid, nids, aprops);
             subs.push_back(std::move(sub));
             rows.push_back({anid, std::move(aprops)});
         }
@@ -195,7 +229,7 @@ BuiltMessage BuildMessageTree(const Message& m, SubnidCounter& nids) {
     std::vector<PcProp> kept;
     kept.reserve(props.size());
     for (const PcProp& p : props)
-        if ((!IsBodyProperty(p.id) && p.id != TagId(PR_TRANSPORT_MESSAGE_HEADERS)) || p.value.size() <= kMaxHeapItem)
+        if ((!IsBodyProperty(p.id) && p.id != TagId(PR_TRANSPORT_MESSAGE_HEADERS)) || p.Size() <= kMaxHeapItem)
             kept.push_back(p);
     LtpNode pc = BuildPropertyContext(std::move(props), nids.Ltp());
     props = std::move(kept);
@@ -294,12 +328,23 @@ void RenumberObject(std::vector<Bytes>& pc, std::vector<uint32_t>& crcs, std::ve
 
 }  // namespace
 
-PreparedMessage PrepareMessage(const mapi::Message& message, NameToIdMap& map, uint8_t cryptMethod) {
+namespace {
+template <class M>
+PreparedMessage Prepare(M& message, NameToIdMap& map, uint8_t cryptMethod) {
     MessageNames names(&map);
     SubnidCounter nids(names);
     BuiltMessage built = BuildMessageTree(message, nids);
     SealLtpNode(built.node, cryptMethod);
     return PreparedMessage{std::move(built), cryptMethod, std::move(names)};
+}
+}  // namespace
+
+PreparedMessage PrepareMessage(const mapi::Message& message, NameToIdMap& map, uint8_t cryptMethod) {
+    return Prepare(message, map, cryptMethod);
+}
+
+PreparedMessage PrepareMessage(mapi::Message&& message, NameToIdMap& map, uint8_t cryptMethod) {
+    return Prepare(message, map, cryptMethod);
 }
 
 void FitToStore(PreparedMessage& message, NameToIdMap& names, uint8_t cryptMethod) {

@@ -60,6 +60,10 @@ struct PreparedMessage {
 
 // Builds and seals a message, its named properties given ids by `names` (thread-safe).
 PreparedMessage PrepareMessage(const mapi::Message& message, NameToIdMap& names, uint8_t cryptMethod);
+// The same for a message not needed after: its values (attachments' data, bodies) are
+// moved into the prepared message, not copied, so that none is held twice. What is
+// left of `message` is fit only to be destroyed; its warnings stay as they were.
+PreparedMessage PrepareMessage(mapi::Message&& message, NameToIdMap& names, uint8_t cryptMethod);
 // Makes a prepared message fit a store with the map `names` and `cryptMethod`: each
 // named property, at every level of the message, gets the store's id for its name (the
 // store's map learns names it lacks), and the blocks are sealed again for another crypt

@@ -141,6 +141,27 @@ PcProp PropTime(uint32_t tag, int64_t ft) { return {mapi::TagId(tag), mapi::PT_S
 PcProp PropString(uint32_t tag, const std::string& s) { return {mapi::TagId(tag), mapi::PT_UNICODE, Utf16(s)}; }
 PcProp PropBinary(uint32_t tag, Bytes v) { return {mapi::TagId(tag), mapi::PT_BINARY, std::move(v)}; }
 
+namespace {
+class LongText final : public ValueSource {
+public:
+    explicit LongText(std::string utf8) : utf8_(std::move(utf8)), size_(mapi::Utf16LeSize(utf8_)) {}
+    uint64_t Size() const override { return size_; }
+    void Read(const std::function<void(const uint8_t*, size_t)>& piece) const override {
+        mapi::Utf8ToUtf16LeInPieces(utf8_, mapi::kLongText, piece);
+    }
+
+private:
+    std::string utf8_;
+    uint64_t size_;
+};
+}  // namespace
+
+PcProp PropLongText(uint16_t id, std::string utf8) {
+    PcProp p{id, mapi::PT_UNICODE, {}};
+    p.source = std::make_shared<LongText>(std::move(utf8));
+    return p;
+}
+
 Bytes MakeEntryId(const Bytes& recordKey, Nid nid) {
     Bytes b(4, 0);
     b.insert(b.end(), recordKey.begin(), recordKey.end());

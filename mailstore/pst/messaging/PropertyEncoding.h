@@ -23,6 +23,9 @@ PcProp PropBool(uint32_t tag, bool v);
 PcProp PropTime(uint32_t tag, int64_t filetime);
 PcProp PropString(uint32_t tag, const std::string& utf8);
 PcProp PropBinary(uint32_t tag, Bytes v);
+// A long text (mapi::kLongText bytes or more) stored as PT_UNICODE: kept as UTF-8 and
+// made into UTF-16 as its data tree is written, never held in both forms.
+PcProp PropLongText(uint16_t id, std::string utf8);
 inline uint32_t TagOf(const PcProp& p) { return (uint32_t(p.id) << 16) | p.type; }
 
 // A store entry ID ([MS-PST] §2.4.3.2): rgbFlags(4) = 0, uid (the store record key), nid.

@@ -196,6 +196,10 @@ PreparedMessagePtr Store::Prepare(const mapi::Message& message) const {
     return PreparedMessagePtr(new PreparedMessage(PrepareMessage(message, *names_, file_.CryptMethod())));
 }
 
+PreparedMessagePtr Store::Prepare(mapi::Message&& message) const {
+    return PreparedMessagePtr(new PreparedMessage(PrepareMessage(std::move(message), *names_, file_.CryptMethod())));
+}
+
 void Store::AddMessage(FolderId folderId, PreparedMessagePtr message) {
     StoreFolder& folder = MessageFolder(folderId);
     if (!message) throw MailStoreError("AddMessage: no message");

@@ -70,6 +70,8 @@ public:
     // is opened. Unlike the other calls it may run on any thread, also while another
     // thread adds messages; the prepared message is then added with the call below.
     PreparedMessagePtr Prepare(const mapi::Message& message) const;
+    // The same for a message not needed after: its values move (PrepareMessage).
+    PreparedMessagePtr Prepare(mapi::Message&& message) const;
     // Stores a message prepared by this store (or another); `message` is consumed.
     void AddMessage(FolderId folder, PreparedMessagePtr message);
     // Stores a prepared message unless the store holds it already (IdentityIndex): then

@@ -114,13 +114,36 @@ void StoreFile::WriteLtpNode(Nid nid, const LtpNode& node, Nid parent) {
     db_->SetNode(nid, {data, WriteSubnodes(node.subnodes), parent});
 }
 
+Bid StoreFile::WriteMadeValue(const ValueSource& source) {
+    // Each block is written (and sealed) as soon as it is full: only one is held.
+    std::vector<WrittenBlock> written;
+    Bytes block;
+    block.reserve(kMaxBlockData);
+    auto put = [&] {
+        written.push_back({db_->WriteBlock(block.data(), block.size(), false), block.size()});
+        block.clear();
+    };
+    source.Read([&](const uint8_t* data, size_t size) {
+        while (size > 0) {
+            const size_t n = std::min(size, kMaxBlockData - block.size());
+            block.insert(block.end(), data, data + n);
+            data += n;
+            size -= n;
+            if (block.size() == kMaxBlockData) put();
+        }
+    });
+    if (!block.empty() || written.empty()) put();
+    return db_->WriteDataTree(written);
+}
+
 Bid StoreFile::WriteSubnodes(const std::vector<LtpSubnode>& subs) {
     std::vector<SLENTRY> entries;
     entries.reserve(subs.size());
     for (const LtpSubnode& s : subs) {
         const std::vector<uint32_t>* crcs = s.crcs.empty() ? nullptr : &s.crcs;
-        Bid d = s.blocks.empty() ? db_->WriteDataTree(s.data.data(), s.data.size(), crcs)
-                                 : db_->WriteDataTree(s.blocks, crcs);
+        Bid d = s.source            ? WriteMadeValue(*s.source)
+                : s.blocks.empty() ? db_->WriteDataTree(s.data.data(), s.data.size(), crcs)
+                                   : db_->WriteDataTree(s.blocks, crcs);
         entries.push_back({s.nid, d, WriteSubnodes(s.subnodes)});
     }
     return db_->WriteSubnodeTree(std::move(entries));

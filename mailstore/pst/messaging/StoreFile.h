@@ -48,6 +48,8 @@ public:
     void WriteLtpNode(Nid nid, const LtpNode& node, Nid parent);
     // A subnode tree written with the data of its subnodes.
     Bid WriteSubnodes(const std::vector<LtpSubnode>& subs);
+    // A value made as it is written, block by block: its data tree.
+    Bid WriteMadeValue(const ValueSource& source);
     // The properties of a node's PC (a message, a folder, the store), long values too,
     // read from `subnodes` (its subnode tree, read when needed and not given);
     // `valueSubnodes` gets the subnodes that held them.

@@ -44,8 +44,9 @@ uint64_t SubnodeSize(const LtpSubnode& s, uint64_t& blockCount) {
         bytes += BlockAllocSize(b.size());
         ++blocks;
     }
-    if (!s.data.empty()) {
-        const uint64_t full = s.data.size() / kMaxBlockData, rest = s.data.size() % kMaxBlockData;
+    // A value cut into blocks when written (or made as it is written).
+    if (const uint64_t whole = s.source ? s.source->Size() : s.data.size(); whole > 0) {
+        const uint64_t full = whole / kMaxBlockData, rest = whole % kMaxBlockData;
         bytes += full * BlockAllocSize(kMaxBlockData) + (rest ? BlockAllocSize(rest) : 0);
         blocks += full + (rest ? 1 : 0);
     }

@@ -74,17 +74,20 @@ const PcProp* FindProp(const std::vector<PcProp>& props, uint16_t id) {
     return nullptr;
 }
 
-bool IsBodyProperty(uint16_t id) {
-    return id == TagId(PR_BODY) || id == TagId(PR_HTML) || id == TagId(PR_RTF_COMPRESSED);
+// The values of a message that may be of any size and that the store reads nothing
+// of: its bodies, and its transport header (megabytes with many recipients).
+bool IsBodyOrHeader(uint16_t id) {
+    return id == TagId(PR_BODY) || id == TagId(PR_HTML) || id == TagId(PR_RTF_COMPRESSED) ||
+           id == TagId(PR_TRANSPORT_MESSAGE_HEADERS);
 }
 
-// A value of a message or attachment (their PC's). A long text body stays UTF-8 until
-// its data tree is written; the values of a message the builder consumes (`prop` not
-// const) are moved, not copied.
+// A value of a message or attachment (their PC's). A long text body or header stays
+// UTF-8 until its data tree is written; the values of a message the builder consumes
+// (`prop` not const) are moved, not copied.
 template <class P>
 std::optional<PcProp> EncodeObjectValue(uint16_t id, P& prop) {
     constexpr bool take = !std::is_const_v<P>;
-    if (IsBodyProperty(id) && (prop.type == PT_UNICODE || prop.type == PT_STRING8))
+    if (IsBodyOrHeader(id) && (prop.type == PT_UNICODE || prop.type == PT_STRING8))
         if (auto s = std::get_if<std::string>(&prop.value); s && s->size() >= kLongText) {
             if constexpr (take) return PropLongText(id, std::move(*s));
             else return PropLongText(id, *s);
@@ -223,14 +226,12 @@ BuiltMessage BuildMessageTree(M& m, SubnidCounter& nids) {
         LtpNode t = table.Finish(nids.Ltp());
         subs.push_back(SubnodeOf(NID_ATTACHMENT_TABLE, std::move(t.blocks), std::move(t.subnodes)));
     }
-    // The PC takes the bodies' bytes, not a copy (a body may be of any size), and so
-    // the transport header's (megabytes with many recipients); what the store reads
-    // of a built message (its contents row, its identity) is kept.
+    // The PC takes the bodies' bytes, not a copy (a body may be of any size); what
+    // the store reads of a built message (its contents row, its identity) is kept.
     std::vector<PcProp> kept;
     kept.reserve(props.size());
     for (const PcProp& p : props)
-        if ((!IsBodyProperty(p.id) && p.id != TagId(PR_TRANSPORT_MESSAGE_HEADERS)) || p.Size() <= kMaxHeapItem)
-            kept.push_back(p);
+        if (!IsBodyOrHeader(p.id) || p.Size() <= kMaxHeapItem) kept.push_back(p);
     LtpNode pc = BuildPropertyContext(std::move(props), nids.Ltp());
     props = std::move(kept);
     for (auto& s : subs) pc.subnodes.push_back(std::move(s));

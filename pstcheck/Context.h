@@ -1,7 +1,10 @@
 #pragma once
 // State shared by the individual checks while one file is validated.
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -48,6 +51,8 @@ struct HeaderInfo {
 
 enum class BlockKind : uint8_t { Unknown, Data, XBlock, XXBlock, SLBlock, SIBlock, Bad };
 
+// A leaf entry of the BBT, with what the block's first bytes say of it (findBlock fills kind
+// and lcbTotal).
 struct BbtEntry {
     uint64_t bid = 0;
     uint64_t ib = 0;
@@ -55,9 +60,7 @@ struct BbtEntry {
     uint16_t cRef = 0;
     uint64_t entryOff = 0;       // offset of the leaf BBT entry
     uint32_t lcbTotal = 0;       // XBLOCK / XXBLOCK: total data size it announces
-    uint32_t refs = 0;           // references found (NBT, SL entries, XBLOCK/XXBLOCK/SIBLOCK children)
     BlockKind kind = BlockKind::Unknown;
-    bool readable = false;       // trailer and CRC verified
 };
 
 struct NbtEntry {
@@ -86,6 +89,43 @@ public:
 private:
     std::vector<uint64_t> bits_;
     uint64_t slots_ = 0;
+};
+
+// The last pages read of the two B-trees, so that looking an entry up (and walking the
+// leaves) costs a few reads of the file, not a table of every entry.
+class PageCache {
+public:
+    // The page at ib (512-aligned, inside the file), or nullptr when it cannot be read. Valid
+    // until the next call.
+    const uint8_t* page(const PstFile& file, uint64_t ib);
+
+private:
+    static constexpr size_t kSlots = 2048;
+    std::vector<uint64_t> tags_ = std::vector<uint64_t>(kSlots, ~uint64_t(0));
+    std::vector<uint8_t> data_ = std::vector<uint8_t>(kSlots * kPageSize);
+};
+
+// References found to each block (NBT entries, SL entries, XBLOCK/XXBLOCK/SIBLOCK children):
+// four bits a BID while the BIDs are dense, the rest counted aside.
+class RefCounts {
+public:
+    void reset(uint64_t maxBid, uint64_t blocks);
+    void add(uint64_t bid);
+    uint32_t get(uint64_t bid) const;
+
+private:
+    std::vector<uint8_t> nibbles_;
+    std::unordered_map<uint64_t, uint32_t> more_;  // counts of 15 and more, and BIDs past the dense range
+};
+
+// What the walk of one B-tree found: how many leaf entries, and whether its pages are sound
+// (no finding while it was walked, keys ascending from leaf to leaf). Only a sound tree is
+// searched where it lies; the entries of another are held in memory.
+struct TreeState {
+    uint64_t entries = 0;
+    uint64_t lastKey = 0;
+    bool sound = true;
+    bool inMemory = false;
 };
 
 // Properties the messaging checks look at; remembered per PC as a bit mask.
@@ -150,9 +190,18 @@ struct Context {
 
     HeaderInfo hdr;
     SlotMap used;
-    std::vector<BbtEntry> bbt;   // sorted by BID after the walk
-    std::vector<NbtEntry> nbt;   // sorted by NID after the walk
+    // Marks a (map or B-tree) page used; true when its space was marked already.
+    bool markPage(uint64_t ib);
+    bool pageAt(uint64_t index) const { return index / 64 < pageBits_.size() && ((pageBits_[index / 64] >> (index % 64)) & 1); }
+    TreeState bbtState, nbtState;
+    std::vector<BbtEntry> bbt;   // only for a BBT not sound: sorted by BID after the walk
+    std::vector<NbtEntry> nbt;   // only for an NBT not sound: sorted by NID after the walk
+    PageCache pages;
+    RefCounts refs;
     uint64_t maxPageBid = 0;     // largest BID of a BT page or DList seen
+    uint64_t maxBlockBid = 0;    // largest BID in the BBT
+    uint32_t maxNidIndex[32] = {};  // per NID type: largest index in the NBT, and its NID
+    uint32_t maxNid[32] = {};
     std::unordered_map<uint32_t, NodeFacts> facts;               // top-level nodes with a heap
     StoreInfo store;
     std::unordered_map<uint32_t, std::vector<TableRow>> tableRows;  // hierarchy / contents tables of folders
@@ -168,16 +217,54 @@ struct Context {
         report(Severity::Warning, check, structure, field, offset, expected, found, note);
     }
 
-    BbtEntry* findBlock(uint64_t bid);
-    const NbtEntry* findNode(uint32_t nid) const;
+    // Findings held back while blocks are checked in BID order, given in file order at the end
+    // (as if the blocks had been checked by offset); only the first maxPerCheck of a check are kept.
+    void deferFindings(bool on);
+    // The place of the findings that follow: (step, then the order within the step).
+    void deferAt(uint64_t step, uint64_t first, uint64_t second) { deferKey_ = {step, first, second}; }
 
-    // Reads a block's cb data bytes (decoded for external blocks); false when missing or unreadable.
+    std::optional<BbtEntry> findBlock(uint64_t bid);
+    std::optional<NbtEntry> findNode(uint32_t nid);
+    // Every entry of the tree, in key order.
+    void forEachBlock(const std::function<void(const BbtEntry&)>& fn);
+    void forEachNode(const std::function<void(const NbtEntry&)>& fn);
+    // What a block's placement and first bytes say it is (Bad when misplaced or of no known internal type).
+    BlockKind kindOf(BbtEntry& b);
+
+    // Reads a block's cb data bytes (decoded for external blocks); false when missing or unreadable
+    // (trailer or CRC wrong, or a data block while data blocks are not checked).
     bool readBlock(uint64_t bid, std::vector<uint8_t>& out);
+    // True when the block's trailer and CRC are right (as readBlock would read it).
+    bool readable(const BbtEntry& b);
     // The data blocks of a node's data tree, in order; false when the tree is broken.
     bool dataBlocks(uint64_t bid, std::vector<uint64_t>& out);
     // Entries of a subnode B-tree (sorted by NID as stored); false when broken.
     bool subnodes(uint64_t bid, std::vector<SubnodeEntry>& out);
+
+private:
+    std::vector<uint64_t> pageBits_;  // a bit per 512 bytes: a page lies there
+    struct Deferred {
+        std::array<uint64_t, 3> key;
+        size_t seq = 0;
+        Finding finding;
+    };
+    struct DeferredCheck {
+        std::vector<Deferred> kept;
+        size_t dropped[2] = {};  // warnings, errors past those kept
+    };
+    bool deferring_ = false;
+    std::array<uint64_t, 3> deferKey_ = {};
+    size_t deferSeq_ = 0;
+    std::map<std::string, DeferredCheck> deferred_;
+    bool readBlockBytes(const BbtEntry& b, std::vector<uint8_t>& out);
+    std::vector<uint64_t> readableSeen_ = std::vector<uint64_t>(4096, 1);  // BIDs found readable lately
+    std::vector<uint8_t> scratch_;
 };
+
+// Reads one leaf entry of a sound tree where it lies: true with the entry's bytes and file offset.
+bool FindLeafEntry(Context& ctx, const Bref& root, uint8_t ptype, uint64_t key, uint8_t* entry, uint64_t& offset);
+// Calls fn(entry bytes, file offset) for every leaf entry of a sound tree, in key order.
+void ForEachLeafEntry(Context& ctx, const Bref& root, uint8_t ptype, const std::function<void(const uint8_t*, uint64_t)>& fn);
 
 // Verifies the PAGETRAILER of a page read at ib; returns the trailer BID in bidOut.
 bool CheckPageTrailer(Context& ctx, uint64_t ib, const uint8_t* page, uint8_t ptype, uint64_t* bidOut);

@@ -88,20 +88,15 @@ bool CheckHeader(Context& ctx) {
 
 void CheckHeaderCounters(Context& ctx) {
     const HeaderInfo& hi = ctx.hdr;
-    uint64_t maxBlock = 0;
-    for (const BbtEntry& e : ctx.bbt) maxBlock = std::max(maxBlock, e.bid);
-    if (!ctx.bbt.empty() && maxBlock >= hi.bidNextB)
+    const uint64_t maxBlock = ctx.maxBlockBid;
+    if (ctx.bbtState.entries && maxBlock >= hi.bidNextB)
         ctx.error("header.bid_next_b", "HEADER", "bidNextB", 516, "> " + Hex(maxBlock) + " (largest block BID)",
                   Hex(hi.bidNextB));
     if (ctx.maxPageBid >= hi.bidNextP)
         ctx.error("header.bid_next_p", "HEADER", "bidNextP", 32, "> " + Hex(ctx.maxPageBid) + " (largest page BID)",
                   Hex(hi.bidNextP));
-    uint32_t maxIndex[32] = {};
-    uint32_t maxNid[32] = {};
-    for (const NbtEntry& n : ctx.nbt) {
-        uint32_t t = n.nid & 0x1F, idx = n.nid >> 5;
-        if (idx >= maxIndex[t]) { maxIndex[t] = idx; maxNid[t] = n.nid; }
-    }
+    const uint32_t* maxIndex = ctx.maxNidIndex;
+    const uint32_t* maxNid = ctx.maxNid;
     for (int t = 0; t < 32; ++t) {
         if (maxNid[t] == 0) continue;
         // rgnid[t] holds the last nidIndex handed out for that type (Outlook's files agree).

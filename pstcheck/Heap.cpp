@@ -46,7 +46,7 @@ bool Heap::load(Context& ctx, uint64_t bidData, const std::string& name) {
     ctx_ = &ctx;
     name_ = name;
     if (!ctx.dataBlocks(bidData, bids_) || bids_.empty()) {
-        const BbtEntry* e = ctx.findBlock(bidData);
+        const auto e = ctx.findBlock(bidData);
         ctx.error("hn.data", name, "bidData", e ? e->ib : 0, "readable data tree", Hex(bidData));
         return false;
     }
@@ -61,7 +61,7 @@ bool Heap::load(Context& ctx, uint64_t bidData, const std::string& name) {
     std::vector<size_t> freeBytes(bids_.size(), 0);
     for (size_t i = 0; i < bids_.size(); ++i) {
         std::vector<uint8_t>& b = blocks_[i];
-        const BbtEntry* e = ctx.findBlock(bids_[i]);
+        const auto e = ctx.findBlock(bids_[i]);
         const uint64_t ib = e ? e->ib : 0;
         const std::string S = name + " heap block " + std::to_string(i) + " (" + Hex(bids_[i]) + ")";
         if (!ctx.readBlock(bids_[i], b)) return false;
@@ -150,7 +150,7 @@ bool Heap::load(Context& ctx, uint64_t bidData, const std::string& name) {
         // Outlook's own heaps differ by one level near a boundary (it counts a few bytes more as
         // free), so only a larger difference is reported.
         if (std::abs(int(stored) - int(want)) > 1) {
-            const BbtEntry* e = ctx.findBlock(bids_[holder]);
+            const auto e = ctx.findBlock(bids_[holder]);
             ctx.warn("hn.fill_level", name + " heap block " + std::to_string(i), holder == 0 ? "HNHDR.rgbFillLevel" : "HNBITMAPHDR.rgbFillLevel",
                      e ? e->ib + at : 0, Hex(want) + " (" + std::to_string(f) + " bytes free)", Hex(stored));
         }
@@ -161,7 +161,7 @@ bool Heap::load(Context& ctx, uint64_t bidData, const std::string& name) {
 uint64_t Heap::fileOffset(uint32_t hid) const {
     const uint32_t index = (hid >> 5) & 0x7FF, block = hid >> 16;
     if (block >= bids_.size() || !ctx_) return 0;
-    const BbtEntry* e = ctx_->findBlock(bids_[block]);
+    const auto e = ctx_->findBlock(bids_[block]);
     if (!e) return 0;
     if ((hid & 0x1F) == 0 && index >= 1 && index < allocs_[block].size()) return e->ib + allocs_[block][index - 1];
     return e->ib;

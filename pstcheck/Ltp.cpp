@@ -88,7 +88,7 @@ public:
         // would multiply the work, so every subnode tree is followed once per top-level node.
         if (depth == 0) followed_.clear();
         if (bidSub && !followed_.insert(bidSub).second) {
-            const BbtEntry* e = ctx_.findBlock(bidSub);
+            const auto e = ctx_.findBlock(bidSub);
             if (onPath_.count(bidSub))
                 ctx_.error("subnode.loop", where, "bidSub", e ? e->ib : 0, "a subnode tree that does not contain itself", Hex(bidSub));
             if (facts) facts->client = 0;
@@ -102,7 +102,7 @@ public:
         if (bidSub) onPath_.insert(bidSub);
         std::vector<SubnodeEntry> subs;
         if (bidSub && !ctx_.subnodes(bidSub, subs)) {
-            const BbtEntry* e = ctx_.findBlock(bidSub);
+            const auto e = ctx_.findBlock(bidSub);
             ctx_.error("subnode.tree", where, "bidSub", e ? e->ib : 0, "readable subnode tree", Hex(bidSub));
             subs.clear();
         }
@@ -137,7 +137,7 @@ public:
         }
         const bool message = (nid & 0x1F) == 0x04 || (nid & 0x1F) == 0x08;
         if (depth >= kMaxSubnodeDepth) {
-            const BbtEntry* e = ctx_.findBlock(bidSub);
+            const auto e = ctx_.findBlock(bidSub);
             if (!subs.empty())
                 ctx_.warn("subnode.depth", where, "bidSub", e ? e->ib : 0, "at most " + std::to_string(kMaxSubnodeDepth) + " nested subnode levels",
                           "deeper", "not checked below");
@@ -183,7 +183,7 @@ public:
         Values v;
         if (!loadPcValues(0x61, v)) return;
         haveNameMap_ = true;
-        const NbtEntry* n = ctx_.findNode(0x61);
+        const auto n = ctx_.findNode(0x61);
         const uint64_t off = n ? n->entryOff : 0;
         const std::string S = "node 0x61 (name-to-id map)";
         if (!v.count(0x00010003))
@@ -237,7 +237,7 @@ public:
     // Column sets of the table templates ([MS-PST] §2.4.4.4-§2.4.4.6, §2.4.5.3, §2.4.6.1), read quietly.
     void loadTemplates() {
         for (uint32_t nid : {0x60Du, 0x60Eu, 0x60Fu, 0x610u, 0x671u, 0x692u}) {
-            const NbtEntry* n = ctx_.findNode(nid);
+            const auto n = ctx_.findNode(nid);
             if (!n) continue;
             ++ctx_.muted;
             lastColumns_.clear();
@@ -376,7 +376,7 @@ private:
 
     // Property values of a top-level PC, read quietly (its own check reports its faults).
     bool loadPcValues(uint32_t nid, Values& values) {
-        const NbtEntry* n = ctx_.findNode(nid);
+        const auto n = ctx_.findNode(nid);
         if (!n || !n->bidData) return false;
         ++ctx_.muted;
         Heap heap;
@@ -528,7 +528,7 @@ private:
                 for (size_t i = 0; i < bids.size(); ++i) {
                     if (!ctx_.readBlock(bids[i], block)) break;
                     const size_t cb = block.size();
-                    const BbtEntry* rb = ctx_.findBlock(bids[i]);
+                    const auto rb = ctx_.findBlock(bids[i]);
                     const uint64_t rbOff = rb ? rb->ib : 0;
                     const bool last = i + 1 == bids.size();
                     // Rows never straddle blocks; every block but the last holds rowsPerBlock rows.
@@ -654,12 +654,12 @@ void CheckLtp(Context& ctx) {
     LtpChecker checker(ctx);
     checker.loadNameMap();
     checker.loadTemplates();
-    for (const NbtEntry& n : ctx.nbt) {
-        if (!ExpectPc(n.nid, false) && !ExpectTc(n.nid)) continue;
+    ctx.forEachNode([&](const NbtEntry& n) {
+        if (!ExpectPc(n.nid, false) && !ExpectTc(n.nid)) return;
         NodeFacts facts;
         checker.node(n.nid, n.bidData, n.bidSub, "node " + Hex(n.nid) + " (" + NidKind(n.nid) + ")", &facts, 0);
         ctx.facts[n.nid] = facts;
-    }
+    });
 }
 
 }  // namespace bv::pstcheck

@@ -80,7 +80,7 @@ void CheckMapPages(Context& ctx) {
         }
         ++ctx.result.summary.pages;
         CheckPageTrailer(ctx, ib, page, ptype, nullptr);
-        if (ctx.used.mark(ib, kPageSize))
+        if (ctx.markPage(ib))
             ctx.error("alloc.overlap", PageName(ptype), "", ib, "a page of its own", "space shared with another page");
         return true;
     };

@@ -79,7 +79,7 @@ void CheckContentsTable(Context& ctx, const NbtEntry& n, const NodeFacts& ff, co
                       std::to_string(rows.size()) + " (rows in the contents table)", std::to_string(ff.contentCount));
         for (const TableRow& row : rows) {
             listed.insert(row.id);
-            const NbtEntry* m = ctx.findNode(row.id);
+            const auto m = ctx.findNode(row.id);
             if (!m || (row.id & 0x1F) != 0x04) {
                 ctx.error("folder.contents_row", F, "contents row " + Hex(row.id), row.offset, "a message node", "no such message");
                 continue;
@@ -124,7 +124,7 @@ void CheckFaiTable(Context& ctx, const NbtEntry& n, const std::string& F, const 
         std::unordered_set<uint32_t> listed;
         for (const TableRow& row : fai->second) {
             listed.insert(row.id);
-            const NbtEntry* m = ctx.findNode(row.id);
+            const auto m = ctx.findNode(row.id);
             if (!m || (row.id & 0x1F) != 0x08)
                 ctx.error("folder.fai_row", F, "FAI contents row " + Hex(row.id), row.offset, "an associated message node", "no such node");
             else if (m->nidParent != n.nid)
@@ -150,7 +150,7 @@ void CheckHierarchyTable(Context& ctx, const NbtEntry& n, const NodeFacts& ff, c
                       ff.subfolders ? "true" : "false");
         for (const TableRow& row : rows) {
             listed.insert(row.id);
-            const NbtEntry* c = ctx.findNode(row.id);
+            const auto c = ctx.findNode(row.id);
             if (!c) {
                 ctx.error("folder.hierarchy_row", F, "hierarchy row " + Hex(row.id), row.offset, "a folder node", "no such node");
                 continue;
@@ -208,29 +208,29 @@ void CheckMessaging(Context& ctx) {
         }
         if (ctx.store.haveRecordKey && !std::equal(sp.e->uid, sp.e->uid + 16, ctx.store.recordKey))
             ctx.error("store.entry_id", S, std::string(sp.name) + ".uid", sp.e->offset, "the store's PidTagRecordKey", "another GUID");
-        const NbtEntry* target = ctx.findNode(sp.e->nid);
+        const auto target = ctx.findNode(sp.e->nid);
         if (!target || ((sp.e->nid & 0x1F) != 0x02 && (sp.e->nid & 0x1F) != 0x03))
             ctx.error("store.entry_id", S, std::string(sp.name) + ".nid", sp.e->offset, "an existing folder", Hex(sp.e->nid));
     }
 
-    if (const NbtEntry* root = ctx.findNode(0x122); root && root->nidParent != 0x122)
+    if (const auto root = ctx.findNode(0x122); root && root->nidParent != 0x122)
         ctx.error("folder.parent", "NBT entry 0x122 (root folder)", "nidParent", root->entryOff, "0x122 (itself)", Hex(root->nidParent));
 
     // Children by parent, from the NBT.
     std::unordered_map<uint32_t, std::vector<uint32_t>> childFolders, childMessages, childAssociated;
-    for (const NbtEntry& n : ctx.nbt) {
+    ctx.forEachNode([&](const NbtEntry& n) {
         const uint32_t t = n.nid & 0x1F;
         if ((t == 0x02 || t == 0x03) && n.nid != 0x122) childFolders[n.nidParent].push_back(n.nid);
         if (t == 0x04) childMessages[n.nidParent].push_back(n.nid);
         if (t == 0x08) childAssociated[n.nidParent].push_back(n.nid);
-    }
+    });
 
-    for (const NbtEntry& n : ctx.nbt) {
+    ctx.forEachNode([&](const NbtEntry& n) {
         const uint32_t t = n.nid & 0x1F;
         const std::string S = "node " + Hex(n.nid);
         if (t == 0x04) {
             ++ctx.result.summary.messages;
-            const NbtEntry* parent = ctx.findNode(n.nidParent);
+            const auto parent = ctx.findNode(n.nidParent);
             if (!parent || (n.nidParent & 0x1F) != 0x02)
                 ctx.error("message.parent", "NBT entry " + Hex(n.nid) + " (message)", "nidParent", n.entryOff, "a folder NID",
                           Hex(n.nidParent));
@@ -244,13 +244,13 @@ void CheckMessaging(Context& ctx) {
                     ctx.warn("message.size", S + " (message)", "PidTagMessageSize", f->second.offset,
                              std::to_string(stored) + " (bytes of the node and its subnodes)", std::to_string(f->second.messageSize));
             }
-            continue;
+            return;
         }
-        if (t != 0x02) continue;
+        if (t != 0x02) return;
         ++ctx.result.summary.folders;
         const std::string F = S + " (folder)";
         if (n.nid != 0x122) {
-            const NbtEntry* parent = ctx.findNode(n.nidParent);
+            const auto parent = ctx.findNode(n.nidParent);
             if (!parent || (n.nidParent & 0x1F) != 0x02)
                 ctx.error("folder.parent", "NBT entry " + Hex(n.nid) + " (folder)", "nidParent", n.entryOff, "a folder NID", Hex(n.nidParent));
         }
@@ -259,7 +259,7 @@ void CheckMessaging(Context& ctx) {
                 ctx.error("folder.table", F, "node " + Hex(WithType(n.nid, tt)), n.entryOff,
                           tt == 0x0D ? "its hierarchy table" : tt == 0x0E ? "its contents table" : "its FAI contents table", "missing");
         auto pc = ctx.facts.find(n.nid);
-        if (pc == ctx.facts.end() || pc->second.client != 0xBC) continue;
+        if (pc == ctx.facts.end() || pc->second.client != 0xBC) return;
         const NodeFacts& ff = pc->second;
         for (FactProp p : {fpDisplayName, fpContentCount, fpContentUnread, fpSubfolders})
             if (!(ff.present & (1u << p)))
@@ -268,7 +268,7 @@ void CheckMessaging(Context& ctx) {
         CheckContentsTable(ctx, n, ff, F, childMessages[n.nid]);
         CheckFaiTable(ctx, n, F, childAssociated[n.nid]);
         CheckHierarchyTable(ctx, n, ff, F, childFolders[n.nid]);
-    }
+    });
 }
 
 }  // namespace bv::pstcheck

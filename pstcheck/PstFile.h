@@ -21,7 +21,11 @@ public:
     bool read(uint64_t offset, void* buffer, size_t count) const;
 
 private:
+#ifdef _WIN32
     std::FILE* fp_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
     uint64_t size_ = 0;
 };
 

@@ -15,16 +15,11 @@ uint64_t SlotMap::mark(uint64_t ib, uint64_t size) {
     return already;
 }
 
-BbtEntry* Context::findBlock(uint64_t bid) {
-    // Bit 0 of a BID is reserved; readers ignore it when looking blocks up.
-    bid &= ~uint64_t(1);
-    auto it = std::lower_bound(bbt.begin(), bbt.end(), bid, [](const BbtEntry& e, uint64_t b) { return e.bid < b; });
-    return (it != bbt.end() && it->bid == bid) ? &*it : nullptr;
-}
-
-const NbtEntry* Context::findNode(uint32_t nid) const {
-    auto it = std::lower_bound(nbt.begin(), nbt.end(), nid, [](const NbtEntry& e, uint32_t n) { return e.nid < n; });
-    return (it != nbt.end() && it->nid == nid) ? &*it : nullptr;
+bool Context::markPage(uint64_t ib) {
+    const uint64_t index = ib / kPageSize;
+    if (pageBits_.empty()) pageBits_.assign(file.size() / kPageSize / 64 + 1, 0);
+    if (index / 64 < pageBits_.size()) pageBits_[index / 64] |= uint64_t(1) << (index % 64);
+    return used.mark(ib, kPageSize) != 0;
 }
 
 Result ValidatePstFile(const std::string& path, const Options& options) {
@@ -50,8 +45,8 @@ Result ValidatePstFile(const std::string& path, const Options& options) {
     CheckAllocation(ctx);
     if (options.checkLtp) CheckLtp(ctx);
     if (options.checkLtp && options.checkMessaging) CheckMessaging(ctx);
-    result.summary.blocks = ctx.bbt.size();
-    result.summary.nodes = ctx.nbt.size();
+    result.summary.blocks = ctx.bbtState.entries;
+    result.summary.nodes = ctx.nbtState.entries;
     return result;
 }
 

@@ -4,7 +4,9 @@
 // writer says it put there.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +15,49 @@
 
 namespace bv::mailstore::pst {
 
+// An item written: its node and identity, in 16 bytes (a store may hold millions).
+struct WrittenItem {
+    uint32_t nid = 0;
+    uint32_t check = 0;  // of the identity
+    uint64_t key = 0;    // of the identity
+    Identity identity() const { return Identity{key, check}; }
+};
+
+// The items a store object wrote, in the order written: the last few thousand in memory,
+// the others in a temporary file (a store may hold millions; the read back reads them once,
+// in order). Without a temporary file they all stay in memory.
+class WrittenItems {
+public:
+    void Add(const WrittenItem& item);
+    void Append(WrittenItems&& later);
+    size_t size() const { return inFile_ + memory_.size(); }
+
+    // Reads the items in the order written.
+    class Reader {
+    public:
+        explicit Reader(const WrittenItems& items);
+        // False at the end, or when the temporary file cannot be read (failed() then).
+        bool Next(WrittenItem& item);
+        bool failed() const { return failed_; }
+
+    private:
+        const WrittenItems& items_;
+        size_t next_ = 0;
+        std::vector<WrittenItem> chunk_;
+        size_t inChunk_ = 0;
+        bool failed_ = false;
+    };
+
+private:
+    struct Close {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    std::unique_ptr<std::FILE, Close> file_;
+    size_t inFile_ = 0;                // items in the file, before those in memory
+    bool spill_ = true;                // false once the file could not be made or written
+    std::vector<WrittenItem> memory_;
+};
+
 // What a store object wrote into one store file, as its close left it.
 struct WrittenStore {
     std::string path;
@@ -20,7 +65,7 @@ struct WrittenStore {
     // the writer holds it to have.
     std::map<std::vector<std::string>, uint32_t> folders;
     // The items written by this run: node id and identity (none without a search key), in order.
-    std::vector<std::pair<uint32_t, Identity>> items;
+    WrittenItems items;
     // A later close of the same file (opened again to add categories): its folders
     // replace these, its items come after these.
     void Merge(WrittenStore later);

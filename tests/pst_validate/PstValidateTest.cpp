@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "PstFile.h"
 #include "PstValidate.h"
 
 using namespace bv::pstcheck;
@@ -351,6 +352,36 @@ TEST(PstValidateAllocation, LeakedSlotIsNamed) {
     ASSERT_NE(f, nullptr) << Dump(fs);
     EXPECT_EQ(f->offset, amap + 495 * 8 * 64);
     EXPECT_EQ(ErrorCount(fs), 1u) << Dump(fs);
+}
+
+// Blocks that share space, the B-trees sound (searched where they lie): named as if the
+// blocks were checked by file offset; of two at one offset, the one of the higher BID.
+TEST(PstValidateAllocation, BlocksSharingSpaceAreNamed) {
+    enum Onto { SameOffset, SecondSlot, Page };
+    struct Case { const char* what; bool moveLower; Onto onto; };
+    for (const Case c : {Case{"higher BID to the lower's offset", false, SameOffset},
+                         Case{"lower BID to the higher's offset", true, SameOffset},
+                         Case{"into the second slot of a larger block", false, SecondSlot},
+                         Case{"onto a B-tree page", false, Page}}) {
+        Store s("pstsdk/sample1.pst");
+        const uint64_t leaf = s.firstLeaf(s.bbtRoot());
+        uint64_t lo = 0, hi = 0;  // two data blocks' entries, the first larger than one slot
+        for (int k = 0; k < s.d[leaf + 488] && !hi; ++k) {
+            const uint64_t e = leaf + k * 24;
+            if (Get64(s.d, e) & 2) continue;
+            if (!lo && Get16(s.d, e + 16) > 48) lo = e;
+            else if (lo) hi = e;
+        }
+        ASSERT_TRUE(lo && hi);
+        const uint64_t moved = c.moveLower ? lo : hi, other = c.moveLower ? hi : lo;
+        Put64(s.d, moved + 8, c.onto == Page ? leaf : Get64(s.d, other + 8) + (c.onto == SecondSlot ? 64 : 0));
+        FixPageCrc(s.d, leaf);
+        std::vector<std::string> named;
+        for (const Finding& f : s.validate())
+            if (f.check == "alloc.overlap") named.push_back(f.structure);
+        ASSERT_FALSE(named.empty()) << c.what;
+        EXPECT_EQ(named.front(), "block " + bv::pstcheck::Hex(Get64(s.d, c.onto == Page ? moved : hi))) << c.what;
+    }
 }
 
 TEST(PstValidateMessaging, MissingMandatoryNodeAndWrongParentAreNamed) {

@@ -1,6 +1,8 @@
 // A store read back: opened for reading only and compared, folder by folder and item
 // by item, with what its writer put there.
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 #include "mailstore/MailStoreError.h"
 #include "mailstore/pst/ltp/TableContext.h"
@@ -91,59 +93,190 @@ std::vector<Nid> ContentsRows(NodeDatabase& db, Nid folder) {
     return rows;
 }
 
-// Every item listed read (its properties, not the long values in its subnodes) and
-// known by its identity; `unreadable` counts those that cannot be read.
-std::map<Nid, Identity> ListedIdentities(NodeDatabase& db, const ItemNodes& nodes, const std::vector<Nid>& listed,
-                                         int64_t& unreadable) {
+// Items listed read (their properties, not the long values in their subnodes) and known
+// by their identities, so many at a time that memory stays bounded whatever the store holds.
+constexpr size_t kItemsReadAtOnce = 1 << 17;
+
+// Every item of `listed` (NIDs in order) read and known by its identity; `unreadable` counts
+// those that cannot be read. fn(identities) gets them a part at a time, in NID order.
+void ReadListedIdentities(NodeDatabase& db, const ItemNodes& nodes, const std::vector<Nid>& listed, int64_t& unreadable,
+                          const std::function<void(const std::vector<std::pair<Nid, Identity>>&)>& fn) {
     std::vector<std::pair<Bid, Nid>> single;  // items whose properties are one block, in file order
     std::vector<std::pair<Nid, Bid>> trees;
-    for (Nid nid : listed) {
-        const ItemNode* node = nodes.Of(nid);
-        if (!node) continue;
-        if (node->data & kBidInternal) trees.push_back({nid, node->data});
-        else single.push_back({node->data & ~Bid(1), nid});
-    }
-    std::map<Nid, Identity> identities;
-    auto take = [&](Nid nid, std::vector<Bytes>&& blocks) {
-        try {
-            HeapReader heap(std::move(blocks));
-            identities[nid] = IdentityIndex::IdentityOf(ReadPropertyContext(heap, [](Nid) { return Bytes(); }));
-        } catch (const MailStoreError&) {
-            ++unreadable;
-        }
-    };
-    std::sort(single.begin(), single.end());
+    std::vector<std::pair<Nid, Identity>> identities;
     std::vector<Bid> bids;
-    bids.reserve(single.size());
-    for (const auto& [bid, nid] : single) bids.push_back(bid);
-    size_t readSingle = 0;
-    db.ReadBlocks(bids, [&](Bid bid, Bytes&& data) {
-        auto it = std::lower_bound(single.begin(), single.end(), std::make_pair(bid & ~Bid(1), Nid(0)));
-        for (; it != single.end() && it->first == (bid & ~Bid(1)); ++it, ++readSingle) {
-            std::vector<Bytes> blocks{data};
-            take(it->second, std::move(blocks));
+    for (size_t begin = 0; begin < listed.size();) {
+        // A part ends where the NID changes, so that an item listed twice is read in one part.
+        size_t end = std::min(listed.size(), begin + kItemsReadAtOnce);
+        while (end < listed.size() && listed[end] == listed[end - 1]) ++end;
+        single.clear();
+        trees.clear();
+        identities.clear();
+        for (size_t i = begin; i < end; ++i) {
+            const ItemNode* node = nodes.Of(listed[i]);
+            if (!node) continue;
+            if (node->data & kBidInternal) trees.push_back({listed[i], node->data});
+            else single.push_back({node->data & ~Bid(1), listed[i]});
         }
-    });
-    unreadable += int64_t(single.size() - std::min(readSingle, single.size()));
-    for (const auto& [nid, bid] : trees) {
-        try {
-            take(nid, db.ReadDataTree(bid));
-        } catch (const MailStoreError&) {
-            ++unreadable;
+        begin = end;
+        auto take = [&](Nid nid, std::vector<Bytes>&& blocks) {
+            try {
+                HeapReader heap(std::move(blocks));
+                identities.push_back({nid, IdentityIndex::IdentityOf(ReadPropertyContext(heap, [](Nid) { return Bytes(); }))});
+            } catch (const MailStoreError&) {
+                ++unreadable;
+            }
+        };
+        std::sort(single.begin(), single.end());
+        bids.clear();
+        for (const auto& [bid, nid] : single) bids.push_back(bid);
+        size_t readSingle = 0;
+        db.ReadBlocks(bids, [&](Bid bid, Bytes&& data) {
+            auto it = std::lower_bound(single.begin(), single.end(), std::make_pair(bid & ~Bid(1), Nid(0)));
+            for (; it != single.end() && it->first == (bid & ~Bid(1)); ++it, ++readSingle) {
+                std::vector<Bytes> blocks{data};
+                take(it->second, std::move(blocks));
+            }
+        });
+        unreadable += int64_t(single.size() - std::min(readSingle, single.size()));
+        for (const auto& [nid, bid] : trees) {
+            try {
+                take(nid, db.ReadDataTree(bid));
+            } catch (const MailStoreError&) {
+                ++unreadable;
+            }
+        }
+        // One identity a NID (an item listed twice is read twice, alike).
+        std::stable_sort(identities.begin(), identities.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+        identities.erase(std::unique(identities.begin(), identities.end(), [](const auto& x, const auto& y) { return x.first == y.first; }),
+                         identities.end());
+        fn(identities);
+    }
+}
+
+// Items written that read back as other items or not at all, counted as the identities
+// read come (in NID order).
+class WrittenComparison {
+public:
+    explicit WrittenComparison(const WrittenItems& items) : reader_(items) {
+        // Written in NID order, as they are, they are compared as they are read; else sorted here.
+        WrittenItems::Reader check(items);
+        WrittenItem item, last;
+        bool first = true, sorted = true;
+        while (sorted && check.Next(item)) {
+            sorted = first || last.nid <= item.nid;
+            first = false;
+            last = item;
+        }
+        if (sorted) return;
+        WrittenItems::Reader all(items);
+        while (all.Next(item)) sorted_.push_back(item);
+        std::stable_sort(sorted_.begin(), sorted_.end(), [](const WrittenItem& x, const WrittenItem& y) { return x.nid < y.nid; });
+        inMemory_ = true;
+    }
+    // Identities read, NIDs ascending from one call to the next.
+    void Compare(const std::vector<std::pair<Nid, Identity>>& read) {
+        if (read.empty()) return;
+        WrittenItem item;
+        while (peek(item) && item.nid <= read.back().first) {
+            take();
+            auto it = std::lower_bound(read.begin(), read.end(), item.nid, [](const auto& r, Nid n) { return r.first < n; });
+            if (it == read.end() || it->first != item.nid) ++gone;
+            else if (it->second != item.identity()) ++changed;
         }
     }
-    return identities;
-}
+    void Finish() {
+        WrittenItem item;
+        while (peek(item)) {
+            take();
+            ++gone;
+        }
+    }
+    bool failed() const { return reader_.failed(); }
+    int64_t gone = 0, changed = 0;
+
+private:
+    bool peek(WrittenItem& item) {
+        if (inMemory_) {
+            if (next_ >= sorted_.size()) return false;
+            item = sorted_[next_];
+            return true;
+        }
+        if (!havePeeked_) havePeeked_ = reader_.Next(peeked_);
+        item = peeked_;
+        return havePeeked_;
+    }
+    void take() {
+        if (inMemory_) ++next_;
+        else havePeeked_ = false;
+    }
+    WrittenItems::Reader reader_;
+    WrittenItem peeked_;
+    bool havePeeked_ = false;
+    bool inMemory_ = false;
+    std::vector<WrittenItem> sorted_;  // when written out of NID order
+    size_t next_ = 0;
+};
 
 }  // namespace
 
+// Items kept in memory before they go to the temporary file.
+constexpr size_t kWrittenInMemory = 4096;
+
+void WrittenItems::Add(const WrittenItem& item) {
+    memory_.push_back(item);
+    if (memory_.size() < kWrittenInMemory || !spill_) return;
+    if (!file_) file_.reset(std::tmpfile());
+    const size_t bytes = memory_.size() * sizeof(WrittenItem);
+    if (file_ && std::fseek(file_.get(), 0, SEEK_END) == 0 &&
+        std::fwrite(memory_.data(), 1, bytes, file_.get()) == bytes && std::fflush(file_.get()) == 0) {
+        inFile_ += memory_.size();
+        memory_.clear();
+        return;
+    }
+    // No room for the file: what it holds stays valid, the rest stays here.
+    spill_ = false;
+    if (file_) std::fflush(file_.get());
+}
+
+void WrittenItems::Append(WrittenItems&& later) {
+    Reader reader(later);
+    WrittenItem item;
+    while (reader.Next(item)) Add(item);
+}
+
+WrittenItems::Reader::Reader(const WrittenItems& items) : items_(items) {}
+
+bool WrittenItems::Reader::Next(WrittenItem& item) {
+    if (next_ >= items_.size() || failed_) return false;
+    if (next_ >= items_.inFile_) {
+        item = items_.memory_[next_++ - items_.inFile_];
+        return true;
+    }
+    if (inChunk_ >= chunk_.size()) {
+        chunk_.resize(std::min(kWrittenInMemory, items_.inFile_ - next_));
+        const size_t bytes = chunk_.size() * sizeof(WrittenItem);
+        std::FILE* f = items_.file_.get();
+        // (16 bytes an item: a long reaches past a hundred million items)
+        if (std::fseek(f, long(next_ * sizeof(WrittenItem)), SEEK_SET) != 0 || std::fread(chunk_.data(), 1, bytes, f) != bytes) {
+            failed_ = true;
+            return false;
+        }
+        inChunk_ = 0;
+    }
+    item = chunk_[inChunk_++];
+    ++next_;
+    return true;
+}
+
 void WrittenStore::Merge(WrittenStore later) {
     folders = std::move(later.folders);
-    items.insert(items.end(), later.items.begin(), later.items.end());
+    items.Append(std::move(later.items));
 }
 
 void Store::NoteWritten(Nid nid, const std::vector<PcProp>& props) {
-    written_.items.push_back({nid, IdentityIndex::IdentityOf(props)});
+    const Identity identity = IdentityIndex::IdentityOf(props);
+    written_.items.Add({nid, identity.check, identity.key});
 }
 
 void Store::RecordWritten() {
@@ -228,20 +361,19 @@ StoreReadBack Store::ReadBack(const WrittenStore* written) {
     for (const auto& [folder, n] : unlisted)
         differs.Add(PathText(paths[folder]) + ": " + Items(n) + " not listed in its contents table");
 
-    int64_t unreadable = 0;
-    const std::map<Nid, Identity> identities = ListedIdentities(db, nodes, listed, unreadable);
-    if (unreadable) differs.Add(Items(unreadable) + " cannot be read");
-
     // Every item written is there, and is the item written.
-    if (written) {
-        int64_t gone = 0, changed = 0;
-        for (const auto& [nid, identity] : written->items) {
-            auto it = identities.find(nid);
-            if (it == identities.end()) ++gone;
-            else if (it->second != identity) ++changed;
-        }
-        if (gone) differs.Add(Items(gone) + " of those written cannot be found");
-        if (changed) differs.Add(Items(changed) + " of those written read back as other items");
+    int64_t unreadable = 0;
+    std::optional<WrittenComparison> compared;
+    if (written) compared.emplace(written->items);
+    ReadListedIdentities(db, nodes, listed, unreadable, [&](const std::vector<std::pair<Nid, Identity>>& identities) {
+        if (compared) compared->Compare(identities);
+    });
+    if (unreadable) differs.Add(Items(unreadable) + " cannot be read");
+    if (compared) {
+        compared->Finish();
+        if (compared->failed()) differs.Add("what was written cannot be compared: its record cannot be read");
+        if (compared->gone) differs.Add(Items(compared->gone) + " of those written cannot be found");
+        if (compared->changed) differs.Add(Items(compared->changed) + " of those written read back as other items");
     }
     return out;
 }

@@ -20,6 +20,7 @@
 #include "conversion/ReadAhead.h"
 #include "conversion/RunNames.h"
 #include "conversion/StoreName.h"
+#include "mailstore/base/CompleteFile.h"
 #include "mailstore/base/PlatformFile.h"
 #include "mailstore/pst/PstStoreSeries.h"
 #include "mailstore/pst/StoreErrors.h"
@@ -634,6 +635,10 @@ RunReport Run::Close() {
 
 }  // namespace
 
-RunReport RunConversion(const RunOptions& options, RunObserver& observer) { return Run(options, observer).Go(); }
+RunReport RunConversion(const RunOptions& options, RunObserver& observer) {
+    // The run's files are made in their folders' work folders, which go when it ends.
+    const mailstore::base::CompleteFileBatch files;
+    return Run(options, observer).Go();
+}
 
 }  // namespace bv::conversion

@@ -13,15 +13,10 @@
 #include <vector>
 
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
+
+#include "mailstore/base/WindowsApi.h"
 #include <winternl.h>
 #else
 #include <fcntl.h>
@@ -30,6 +25,7 @@
 #endif
 
 #include "mailstore/MailStoreError.h"
+#include "mailstore/base/CompleteFileFolders.h"
 #include "mailstore/base/PlatformFile.h"
 
 namespace bv::mailstore::base {
@@ -256,16 +252,18 @@ enum class Placed {
 constexpr auto kRenameInformation = FILE_INFORMATION_CLASS(10);  // FileRenameInformation
 constexpr NTSTATUS kNameCollision = NTSTATUS(0xC0000035L);      // STATUS_OBJECT_NAME_COLLISION
 
-// A new file under a temporary name beside its own, for this writer alone, given its
-// name through its handle once it is complete. A file's cost on Windows is in the
-// look-ups of its names and the system calls around them (under Wine each is a request
-// to its server, and each look-up of a name not yet there reads the whole folder):
-// two names, no status calls, no reopening, nothing read back on a first run.
+// A new file for this writer alone, made in its folder's work folder (or under a
+// temporary name beside its own), given its name through its handle once it is complete.
+// A file's cost on Windows is in the look-ups of its names and the system calls around
+// them (under Wine each is a request to its server, and each look-up of a name not yet
+// there reads the whole folder): one look-up in the big folder, no status calls, no
+// reopening, nothing read back on a first run.
 class NamedWhenWhole {
 public:
-    explicit NamedWhenWhole(const std::filesystem::path& path) : path_(path), tmp_(TemporaryPathFor(path)) {
-        handle_ = CreateFileW(tmp_.wstring().c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    explicit NamedWhenWhole(const std::filesystem::path& path) : path_(path) {
+        // (A file of this name in the work folder is one an ended run left: it is replaced.)
+        if (std::optional<std::filesystem::path> work = WorkFolderPathFor(path)) handle_ = Create(*work, CREATE_ALWAYS);
+        if (handle_ == INVALID_HANDLE_VALUE) handle_ = Create(TemporaryPathFor(path), CREATE_NEW);
         if (handle_ == INVALID_HANDLE_VALUE) FailSystem(IoError::Operation::Create, GetLastError());
     }
     NamedWhenWhole(const NamedWhenWhole&) = delete;
@@ -344,7 +342,12 @@ public:
     }
 
 private:
-    std::filesystem::path path_, tmp_;
+    static HANDLE Create(const std::filesystem::path& path, DWORD disposition) {
+        return CreateFileW(path.wstring().c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, disposition,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+
+    std::filesystem::path path_;
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     FILE* stream_ = nullptr;
     bool named_ = false;

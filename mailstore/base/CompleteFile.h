@@ -27,4 +27,19 @@ bool WriteCompleteFileUnlessSame(const std::filesystem::path& path, std::string_
 // temporary name) and compared with the file under the name, if one is there.
 bool WriteCompleteFileUnlessSame(const std::filesystem::path& path, const FileContentWriter& write);
 
+// The files of one run. While a batch lives, a file on Windows is made in a work folder
+// inside its own folder and moved into the folder when whole: a new name is looked up
+// in a small folder, and the file's own name once. (Where each look-up of a name not
+// yet there reads the whole folder, as under Wine, that halves what a file costs in a
+// folder of many.) What runs that were cut short left in a folder (their work folders,
+// their files under temporary names) is cleared away when a batch first writes there;
+// the work folders go when the last batch ends. Elsewhere a batch changes nothing.
+class CompleteFileBatch {
+public:
+    CompleteFileBatch();
+    ~CompleteFileBatch();
+    CompleteFileBatch(const CompleteFileBatch&) = delete;
+    CompleteFileBatch& operator=(const CompleteFileBatch&) = delete;
+};
+
 }  // namespace bv::mailstore::base

@@ -3,13 +3,7 @@
 #ifdef _WIN32
 #include "mailstore/base/PlatformFile.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "mailstore/base/WindowsApi.h"
 
 #include <shellapi.h>
 #include <winternl.h>

@@ -2,6 +2,7 @@
 # the complete-or-absent file writer, the platform's file calls, freeing memory.
 target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CompleteFile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CompleteFileFolders.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Crc32.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FreeMemory.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PlatformFilePosix.cpp

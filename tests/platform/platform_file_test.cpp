@@ -3,6 +3,7 @@
 // names in any script.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -241,6 +242,41 @@ TEST_F(PlatformFileTest, CompleteFilesCannotBeReadHalfWrittenAndVanishWhenTheWri
         EXPECT_EQ(Entries(), there ? 1u : 0u);
         EXPECT_EQ(content(), there ? "Subject: old\r\n" : "");
     }
+}
+
+// The files of a run: each complete under its name, nothing else left in the folder when
+// the run ends. On Windows, what runs that were cut short left there (their work
+// folders, their files under temporary names) goes when a run first writes there, and
+// nothing else does.
+TEST_F(PlatformFileTest, ARunsFilesLeaveNothingElseAndClearWhatEndedRunsLeft) {
+    using bv::mailstore::base::CompleteFileBatch;
+    using bv::mailstore::base::WriteCompleteFile;
+    using bv::mailstore::base::WriteCompleteFileUnlessSame;
+    const std::vector<std::string> others = {"notes.tmp", ".brimvault-x.tmp", "email-1.eml.tmp12-", "keep.tmp1-2.eml"};
+    for (const std::string& name : others) WriteCompleteFile(dir_ / name, "theirs");
+#ifdef _WIN32
+    // Left by an ended process (no process has this id).
+    fs::create_directory(dir_ / ".brimvault-4294967292.tmp");
+    WriteCompleteFile(dir_ / ".brimvault-4294967292.tmp" / "email-7.eml", "half");
+    WriteCompleteFile(dir_ / "email-8.eml.tmp4294967292-3", "half");
+#endif
+    {
+        const CompleteFileBatch run;
+        for (int n = 1; n <= 3; ++n) {
+            const std::string data = "Subject: " + std::to_string(n) + "\r\n";
+            EXPECT_TRUE(WriteCompleteFileUnlessSame(dir_ / ("email-" + std::to_string(n) + ".eml"), data));
+            EXPECT_FALSE(WriteCompleteFileUnlessSame(dir_ / ("email-" + std::to_string(n) + ".eml"), data));
+        }
+        const CompleteFileBatch another;  // (the work folders stay until the last ends)
+        WriteCompleteFile(dir_ / "Email-4.msg", [](FILE* file) { std::fputs("msg", file); });
+    }
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> expected = {"Email-4.msg", "email-1.eml", "email-2.eml", "email-3.eml"};
+    expected.insert(expected.end(), others.begin(), others.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
 }
 
 }  // namespace

@@ -139,7 +139,7 @@ inline void CheckStrings(const mailstore::mapi::PropertyBag& bag, const char* wh
 inline void CheckMessageStrings(const mailstore::mapi::Message& m, bool nulFree = false, int depth = 0) {
     BV_FUZZ_CHECK(depth < 64, "embedded messages nested too deeply");
     CheckStrings(m.props, "message", nulFree);
-    for (const auto& r : m.recipients) CheckStrings(r, "recipient", nulFree);
+    for (const auto& r : m.recipients) CheckStrings(r.Props(), "recipient", nulFree);
     for (const auto& a : m.attachments) {
         CheckStrings(a.props, "attachment", nulFree);
         if (a.embedded) CheckMessageStrings(*a.embedded, nulFree, depth + 1);

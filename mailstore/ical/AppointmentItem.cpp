@@ -36,24 +36,11 @@ std::string ParamText(icalproperty* p, icalparameter_kind kind) {
     }
 }
 
-PropertyBag Recipient(const std::string& name, const std::string& address, int32_t type, int32_t flags,
-                      int32_t track, int32_t row) {
-    PropertyBag r;
-    const std::string display = name.empty() ? address : name;
-    r.SetInt(PR_RECIPIENT_TYPE, type);
-    r.SetString(PR_DISPLAY_NAME, display);
-    r.SetString(PR_ADDRTYPE, "SMTP");
-    r.SetString(PR_EMAIL_ADDRESS, address);
-    if (!address.empty()) r.SetString(PR_SMTP_ADDRESS, address);
-    r.SetBinary(PR_ENTRYID, OneOffEntryId(display, address));
-    r.SetBinary(PR_SEARCH_KEY, SmtpSearchKey(address));
-    r.SetInt(PR_OBJECT_TYPE, MAPI_MAILUSER);
-    r.SetInt(PR_DISPLAY_TYPE, DT_MAILUSER);
-    r.SetInt(PR_ROWID, row);
-    r.SetBool(PR_RESPONSIBILITY, false);
-    r.SetBool(PR_SEND_RICH_INFO, false);
-    r.SetInt(PR_RECIPIENT_FLAGS, flags);
-    r.SetInt(PR_RECIPIENT_TRACKSTATUS, track);
+// An attendee's row: a mail user of its address, with its meeting flags and response.
+mapi::Recipient Attendee(std::string name, std::string address, int32_t type, int32_t flags, int32_t track) {
+    mapi::Recipient r(type, std::move(name), std::move(address));
+    r.More().SetInt(PR_RECIPIENT_FLAGS, flags);
+    r.More().SetInt(PR_RECIPIENT_TRACKSTATUS, track);
     return r;
 }
 
@@ -248,8 +235,7 @@ bool SetPeople(Message& m, icalcomponent* event, icalproperty_status status) {
         const std::string addr = AddressOf(icalproperty_get_organizer(org));
         const std::string name = ParamText(org, ICAL_CN_PARAMETER);
         const std::string shown = name.empty() ? addr : name;
-        m.recipients.push_back(Recipient(name, addr, MAPI_TO, RECIP_SENDABLE | RECIP_ORGANIZER, RESPONSE_NONE,
-                                         int32_t(m.recipients.size())));
+        m.recipients.push_back(Attendee(name, addr, MAPI_TO, RECIP_SENDABLE | RECIP_ORGANIZER, RESPONSE_NONE));
         p.SetString(PR_SENT_REPRESENTING_NAME, shown);
         p.SetString(PR_SENT_REPRESENTING_ADDRTYPE, "SMTP");
         p.SetString(PR_SENT_REPRESENTING_EMAIL_ADDRESS, addr);
@@ -273,8 +259,7 @@ bool SetPeople(Message& m, icalcomponent* event, icalproperty_status status) {
             const icalparameter_cutype c = icalparameter_get_cutype(cu);
             if (c == ICAL_CUTYPE_ROOM || c == ICAL_CUTYPE_RESOURCE) type = MAPI_BCC;
         }
-        m.recipients.push_back(
-            Recipient(name, addr, type, RECIP_SENDABLE, TrackStatus(a), int32_t(m.recipients.size())));
+        m.recipients.push_back(Attendee(name, addr, type, RECIP_SENDABLE, TrackStatus(a)));
         std::string& names = type == MAPI_CC ? ccNames : toNames;
         if (type != MAPI_BCC) names += (names.empty() ? "" : "; ") + (name.empty() ? addr : name);
         meeting = true;

@@ -113,6 +113,49 @@ private:
     NamedMap named_;
 };
 
+// One recipient row. A message may bring hundreds of thousands of them, so what the
+// importer and a calendar know of a recipient is kept typed: a mail user of an SMTP
+// address, its row (Props) the recipient type, PR_DISPLAY_NAME (the address when it
+// has no name), PR_ADDRTYPE "SMTP", PR_EMAIL_ADDRESS, PR_SMTP_ADDRESS (when there is
+// an address), the one-off entry ID and the search key "SMTP:ADDRESS". What else a
+// row carries is in `more`, made only for a row that has some; a row made property by
+// property (a PropertyBag) keeps all of them there. The writers complete each row as
+// they write it (CompletedRecipient).
+struct Recipient {
+    bool smtp = false;         // the typed fields below say who this is
+    int32_t type = MAPI_TO;    // PR_RECIPIENT_TYPE
+    std::string name;          // as shown; empty: the address
+    std::string address;
+    std::unique_ptr<PropertyBag> more;  // with `smtp`: none of the properties above
+
+    Recipient() = default;
+    Recipient(int32_t type, std::string name, std::string address)
+        : smtp(true), type(type), name(std::move(name)), address(std::move(address)) {}
+    Recipient(PropertyBag props)  // NOLINT: a row of properties is a recipient
+        : more(std::make_unique<PropertyBag>(std::move(props))) {}
+    Recipient(const Recipient& r) { *this = r; }
+    Recipient(Recipient&&) noexcept = default;
+    Recipient& operator=(const Recipient& r) {
+        smtp = r.smtp;
+        type = r.type;
+        name = r.name;
+        address = r.address;
+        more = r.more ? std::make_unique<PropertyBag>(*r.more) : nullptr;
+        return *this;
+    }
+    Recipient& operator=(Recipient&&) noexcept = default;
+
+    // The name shown for the recipient (with `smtp`).
+    const std::string& Shown() const { return name.empty() ? address : name; }
+    // The properties of `more`, made when there are none yet.
+    PropertyBag& More() {
+        if (!more) more = std::make_unique<PropertyBag>();
+        return *more;
+    }
+    // The row as it was given, not completed.
+    PropertyBag Props() const;
+};
+
 struct Message;
 
 struct Attachment {
@@ -122,7 +165,7 @@ struct Attachment {
 
 struct Message {
     PropertyBag props;
-    std::vector<PropertyBag> recipients;  // one bag per recipient row
+    std::vector<Recipient> recipients;
     std::vector<Attachment> attachments;
     // Problems met while building the message (content that could not be read).
     // Empty when the message came through whole.

@@ -81,12 +81,61 @@ void CompleteRecipient(PropertyBag& r) {
     SetIfAbsent(r, PR_RECIPIENT_TRACK_STATUS, int32_t(0));
 }
 
-PropertyBag CompletedRecipient(const PropertyBag& recipient, size_t row) {
-    PropertyBag r = recipient;
+PropertyBag Recipient::Props() const {
+    if (!smtp) return more ? *more : PropertyBag();
+    PropertyBag r = more ? *more : PropertyBag();
+    r.SetInt(PR_RECIPIENT_TYPE, type);
+    r.SetString(PR_DISPLAY_NAME, Shown());
+    r.SetString(PR_ADDRTYPE, "SMTP");
+    r.SetString(PR_EMAIL_ADDRESS, address);
+    if (!address.empty()) r.SetString(PR_SMTP_ADDRESS, address);
+    r.SetBinary(PR_ENTRYID, OneOffEntryId(Shown(), address));
+    r.SetBinary(PR_SEARCH_KEY, SmtpSearchKey(address));
+    return r;
+}
+
+PropertyBag CompletedRecipient(const Recipient& recipient, size_t row) {
+    PropertyBag r = recipient.Props();
     SetIfAbsent(r, PR_ROWID, int32_t(row));
     CompleteRecipient(r);
     return r;
 }
+
+namespace {
+
+// The display lists are what readers show of the recipients: an absent one reads as
+// empty. A recipient without a type is a To recipient, as its row is completed. (The
+// importer gives all three, as the header names the recipients.)
+void SetDisplayLists(Message& m) {
+    PropertyBag& p = m.props;
+    const uint32_t tags[3] = {PR_DISPLAY_TO, PR_DISPLAY_CC, PR_DISPLAY_BCC};
+    if (p.Has(tags[0]) && p.Has(tags[1]) && p.Has(tags[2])) return;
+    std::string lists[3];
+    auto add = [&lists](int32_t type, const std::string& name) {
+        if (type != MAPI_TO && type != MAPI_CC && type != MAPI_BCC) return;
+        std::string& list = lists[type == MAPI_TO ? 0 : type == MAPI_CC ? 1 : 2];
+        if (!list.empty()) list += "; ";
+        list += name;
+    };
+    for (const Recipient& row : m.recipients) {
+        if (row.smtp) {
+            add(row.type, row.Shown());
+            continue;
+        }
+        if (!row.more) {
+            add(MAPI_TO, "");
+            continue;
+        }
+        const PropertyBag& r = *row.more;
+        const std::optional<int32_t> given = r.GetInt(PR_RECIPIENT_TYPE);
+        if (!given && r.Has(PR_RECIPIENT_TYPE)) continue;  // a type that is no number
+        add(given.value_or(MAPI_TO), RecipientName(r, RecipientAddress(r)));
+    }
+    for (int k = 0; k < 3; ++k)
+        if (!p.Has(tags[k]) && !lists[k].empty()) p.SetString(tags[k], std::move(lists[k]));
+}
+
+}  // namespace
 
 void CompleteMessage(Message& m) {
     PropertyBag& p = m.props;
@@ -102,21 +151,7 @@ void CompleteMessage(Message& m) {
             SetIfAbsent(p, PR_NORMALIZED_SUBJECT, std::move(normalized));
         }
     }
-    // The display lists are what readers show of the recipients: an absent one reads
-    // as empty. A recipient without a type is a To recipient, as its row is completed.
-    std::string lists[3];
-    for (const PropertyBag& r : m.recipients) {
-        const std::optional<int32_t> given = r.GetInt(PR_RECIPIENT_TYPE);
-        if (!given && r.Has(PR_RECIPIENT_TYPE)) continue;  // a type that is no number
-        const int32_t type = given.value_or(MAPI_TO);
-        if (type != MAPI_TO && type != MAPI_CC && type != MAPI_BCC) continue;
-        std::string& list = lists[type == MAPI_TO ? 0 : type == MAPI_CC ? 1 : 2];
-        if (!list.empty()) list += "; ";
-        list += RecipientName(r, RecipientAddress(r));
-    }
-    const uint32_t tags[3] = {PR_DISPLAY_TO, PR_DISPLAY_CC, PR_DISPLAY_BCC};
-    for (int k = 0; k < 3; ++k)
-        if (!p.Has(tags[k]) && !lists[k].empty()) p.SetString(tags[k], std::move(lists[k]));
+    SetDisplayLists(m);
     for (size_t i = 0; i < m.attachments.size(); ++i) CompleteAttachment(m.attachments[i], int32_t(i));
 }
 

@@ -22,7 +22,7 @@ void CompleteRecipient(PropertyBag& recipient);
 // CompleteRecipient, with `row` as its row id unless it has one. A message keeps only
 // what its rows say (thousands of them may come with one message): each row is
 // completed as it is written.
-PropertyBag CompletedRecipient(const PropertyBag& recipient, size_t row);
+PropertyBag CompletedRecipient(const Recipient& recipient, size_t row);
 
 // Completes a message and every message attached to it, each where it has no value of
 // its own: class "IPM.Note"; flags "read" (has-attachments is set exactly when it has

@@ -45,10 +45,13 @@ void OnParserWarning(gint64 offset, GMimeParserWarning code, const gchar* item, 
     }
 }
 
-// GLib sets up a GObject class the first time an object of it is made. That is
-// thread-safe, but done here, once, before several threads import at the same time,
-// the classes of every kind of object an import makes exist from the start.
+// GLib sets up a GObject class the first time an object of it is made. Done here,
+// once, before several threads import at the same time, the classes of every kind of
+// object an import makes exist from the start. Some GMime types are registered
+// without a guard: two threads making the first joined stream at once each register
+// it, and the second one's stream is no stream (a crash).
 void WarmUpTypes(GMimeParserOptions* options) {
+    g_object_unref(g_mime_stream_cat_new());
     if (InternetAddressList* list = internet_address_list_parse(options, "A <a@example.com>, group: b@example.com;"))
         g_object_unref(list);
     static const char kSample[] =

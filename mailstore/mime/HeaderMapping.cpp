@@ -1,9 +1,11 @@
 #include "mailstore/mime/HeaderMapping.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include "mailstore/base/Ascii.h"
@@ -111,9 +113,12 @@ std::string RawTextInCharset(std::string_view raw, const std::string& charset, b
     return out;
 }
 
-// A mailbox as a mail reader keeps it: quotes some mailers leave around names go.
-void AddMailbox(Mailbox m, std::vector<Mailbox>& out) {
+// A mailbox's name as a mail reader keeps it: quotes some mailers leave around names go.
+void KeptName(Mailbox& m) {
     if (m.name.size() >= 2 && m.name.front() == '\'' && m.name.back() == '\'') m.name = m.name.substr(1, m.name.size() - 2);
+}
+void AddMailbox(Mailbox m, std::vector<Mailbox>& out) {
+    KeptName(m);
     if (m.name.empty() && m.address.empty()) return;
     out.push_back(std::move(m));
 }
@@ -204,13 +209,15 @@ void LooseMailboxes(const std::vector<std::string>& items, std::vector<Mailbox>&
 // To: fields).
 std::vector<Mailbox> AddressesOf(const HeaderFields& fields, std::string_view name, const std::string& charset,
                                  GMimeParserOptions* options) {
-    std::vector<Mailbox> out, plain;
+    std::vector<Mailbox> out;
     for (const HeaderField& f : fields) {
         if (!base::EqualsNoCase(f.name, name)) continue;
-        // Most fields hold plain mailboxes, which need no parser.
-        plain.clear();
-        if (ParseSimpleMailboxList(f.raw, plain)) {
-            for (Mailbox& m : plain) AddMailbox(std::move(m), out);
+        // Most fields hold plain mailboxes, which need no parser: read into their
+        // place (room made once, a field may list hundreds of thousands).
+        const size_t plain = out.size();
+        out.reserve(plain + std::count(f.raw.begin(), f.raw.end(), ',') + 1);
+        if (ParseSimpleMailboxList(f.raw, out)) {
+            for (size_t i = plain; i < out.size(); ++i) KeptName(out[i]);
             continue;
         }
         // Header bytes read as the rest of the header is read (UTF-8, else the declared
@@ -295,29 +302,29 @@ void MapHeaderFields(const HeaderFields& fields, std::string_view header, const 
                         PR_SENDER_SEARCH_KEY, PR_SENDER_SMTP_ADDRESS);
 
     // Recipients
-    const std::pair<const char*, int32_t> kinds[] = {{"To", MAPI_TO}, {"Cc", MAPI_CC}, {"Bcc", MAPI_BCC}};
-    std::string display[3];
+    // (A header may name hundreds of thousands: the rows and the display lists are
+    // given their room once.)
+    const std::tuple<const char*, int32_t, uint32_t> kinds[] = {
+        {"To", MAPI_TO, PR_DISPLAY_TO}, {"Cc", MAPI_CC, PR_DISPLAY_CC}, {"Bcc", MAPI_BCC, PR_DISPLAY_BCC}};
+    std::vector<Mailbox> lists[3];
+    size_t count = out.recipients.size();
+    for (int k = 0; k < 3; ++k) count += (lists[k] = AddressesOf(fields, std::get<0>(kinds[k]), charset, options)).size();
+    out.recipients.reserve(count);
     for (int k = 0; k < 3; ++k) {
-        std::vector<Mailbox> list = AddressesOf(fields, kinds[k].first, charset, options);
-        for (const Mailbox& m : list) {
-            PropertyBag r;
-            r.SetInt(PR_RECIPIENT_TYPE, kinds[k].second);
-            r.SetString(PR_DISPLAY_NAME, DisplayNameOf(m));
-            r.SetString(PR_ADDRTYPE, "SMTP");
-            r.SetString(PR_EMAIL_ADDRESS, m.address);
-            if (!m.address.empty()) r.SetString(PR_SMTP_ADDRESS, m.address);
-            r.SetBinary(PR_ENTRYID, OneOffEntryId(DisplayNameOf(m), m.address));
-            r.SetBinary(PR_SEARCH_KEY, SmtpSearchKey(m.address));
-            // (Row id, object and display type and the other defaults of a mail
-            // user: mapi::CompleteRecipient.)
-            out.recipients.push_back(std::move(r));
-            if (!display[k].empty()) display[k] += "; ";
-            display[k] += DisplayNameOf(m);
+        size_t length = 0;
+        for (const Mailbox& m : lists[k]) length += DisplayNameOf(m).size() + 2;
+        std::string display;
+        display.reserve(length);
+        for (Mailbox& m : lists[k]) {
+            if (!display.empty()) display += "; ";
+            display += DisplayNameOf(m);
+            // (Entry ID, search key, row id and the other defaults of a mail user:
+            // mapi::CompletedRecipient.)
+            out.recipients.emplace_back(std::get<1>(kinds[k]), std::move(m.name), std::move(m.address));
         }
+        std::vector<Mailbox>().swap(lists[k]);
+        p.SetString(std::get<2>(kinds[k]), std::move(display));
     }
-    p.SetString(PR_DISPLAY_TO, display[0]);
-    p.SetString(PR_DISPLAY_CC, display[1]);
-    p.SetString(PR_DISPLAY_BCC, display[2]);
 
     // Reply-To ([MS-OXCMAIL] 2.2.3.1.6): names, and the one-off entry IDs as a
     // FLATENTRYLIST.

@@ -120,6 +120,7 @@ GMimeStream* MimeEntity::Borrowed(std::string_view bytes) {
 }
 
 void MimeEntity::Parse() {
+    GMimeParserOptions* options = ParserOptions();  // (GMime set up before any of its streams is made)
     if (!whole_.empty()) {
         stream_ = Borrowed(whole_);
     } else {
@@ -134,7 +135,7 @@ void MimeEntity::Parse() {
     parser_ = g_mime_parser_new_with_stream(stream_);
     g_mime_parser_set_format(parser_, GMIME_FORMAT_MESSAGE);
     g_mime_parser_set_persist_stream(parser_, TRUE);
-    object_ = g_mime_parser_construct_part(parser_, ParserOptions());
+    object_ = g_mime_parser_construct_part(parser_, options);
 }
 
 // Makes the repairs the parser's reports call for in a whole copy of the entity;

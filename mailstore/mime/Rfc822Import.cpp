@@ -77,7 +77,13 @@ void TakeOutNuls(PropertyBag& bag, std::vector<std::string>& where) {
 
 void TakeOutNuls(mapi::Message& m, std::vector<std::string>& where, int depth = 0) {
     TakeOutNuls(m.props, where);
-    for (PropertyBag& r : m.recipients) TakeOutNuls(r, where);
+    for (mapi::Recipient& r : m.recipients) {
+        // A typed row whose name or address holds a NUL becomes its properties, whose
+        // entry ID and search key keep what was given.
+        if (r.smtp && (r.name.find('\0') != std::string::npos || r.address.find('\0') != std::string::npos))
+            r = mapi::Recipient(r.Props());
+        if (r.more) TakeOutNuls(*r.more, where);
+    }
     for (Attachment& a : m.attachments) {
         TakeOutNuls(a.props, where);
         if (a.embedded && depth < 64) TakeOutNuls(*a.embedded, where, depth + 1);

@@ -299,10 +299,17 @@ bool FitsMsgFile(const mapi::Message& message) {
 }
 
 namespace {
+// Keeps the first `n` recipient rows and lets the others' room go (a message may have
+// brought hundreds of thousands).
+void KeepRecipients(Message& m, size_t n) {
+    m.recipients.resize(n);
+    m.recipients.shrink_to_fit();
+}
+
 // Leaves out what an embedded message holds past the limits.
 void FitEmbedded(Message& m) {
     if (m.attachments.size() > kMaxAttachmentStorages) m.attachments.resize(kMaxAttachmentStorages);
-    if (m.recipients.size() > kMaxRecipientStorages) m.recipients.resize(kMaxRecipientStorages);
+    if (m.recipients.size() > kMaxRecipientStorages) KeepRecipients(m, kMaxRecipientStorages);
     for (Attachment& a : m.attachments)
         if (a.embedded) FitEmbedded(*a.embedded);
 }
@@ -318,7 +325,7 @@ std::string FitToMsgFile(mapi::Message& message) {
     };
     const size_t attachments = message.attachments.size(), recipients = message.recipients.size();
     if (attachments >= kMaxAttachmentStorages) message.attachments.resize(kMaxAttachmentStorages - 1);
-    if (recipients > kMaxRecipientStorages) message.recipients.resize(kMaxRecipientStorages);
+    if (recipients > kMaxRecipientStorages) KeepRecipients(message, kMaxRecipientStorages);
     tell(message.attachments.size(), attachments, "attachments");
     tell(message.recipients.size(), recipients, "recipients");
     for (Attachment& a : message.attachments)

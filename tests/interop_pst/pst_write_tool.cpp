@@ -41,7 +41,7 @@ Binary Pattern(size_t n, uint32_t seed) {
     return b;
 }
 
-PropertyBag Recipient(const std::string& name, const std::string& email, int32_t type) {
+PropertyBag RecipientRow(const std::string& name, const std::string& email, int32_t type) {
     PropertyBag r;
     r.SetString(PR_DISPLAY_NAME, name);
     r.SetString(PR_EMAIL_ADDRESS, email);
@@ -70,8 +70,8 @@ Message Basic(const std::string& subject, int n, bool read = true) {
     m.props.SetInt(PR_INTERNET_CPID, 65001);
     m.props.SetInt(PR_MESSAGE_FLAGS, read ? MSGFLAG_READ : 0);
     m.props.SetBinary(PR_ENTRYID, Binary(24, 7));  // computed: must not be stored
-    m.recipients.push_back(Recipient("Bob Receiver", "bob@example.net", MAPI_TO));
-    m.recipients.push_back(Recipient("Carol Copy", "carol@example.net", MAPI_CC));
+    m.recipients.push_back(RecipientRow("Bob Receiver", "bob@example.net", MAPI_TO));
+    m.recipients.push_back(RecipientRow("Carol Copy", "carol@example.net", MAPI_CC));
     return m;
 }
 
@@ -140,7 +140,7 @@ void WriteBasic(const std::string& path) {
         Message m = Basic("Two hundred recipients", 4);
         m.recipients.clear();
         for (int i = 0; i < 200; ++i)
-            m.recipients.push_back(Recipient("Recipient " + std::to_string(i), "r" + std::to_string(i) + "@example.com",
+            m.recipients.push_back(RecipientRow("Recipient " + std::to_string(i), "r" + std::to_string(i) + "@example.com",
                                              i < 150 ? MAPI_TO : MAPI_CC));
         CompleteMessage(m);
         store->AddMessage(inbox, m);

@@ -2,6 +2,7 @@
 // attachment defaults, decided once for .msg and .pst alike.
 #include <gtest/gtest.h>
 
+#include "mailstore/mapi/AppointmentProps.h"
 #include "mailstore/mapi/EntryIds.h"
 #include "mailstore/mapi/MessageDefaults.h"
 
@@ -33,7 +34,7 @@ TEST(MessageDefaults, ABareRecipientGetsWhatEveryRowCarriesAndOwnValuesStay) {
     m.recipients.push_back(noAddress);
     CompleteMessage(m);
     // The rows stay as they came; each is completed as it is written.
-    EXPECT_EQ(m.recipients[0].Size(), 1u);
+    EXPECT_EQ(m.recipients[0].Props().Size(), 1u);
 
     const PropertyBag r = CompletedRecipient(m.recipients[0], 0);
     EXPECT_EQ(r.GetString(PR_DISPLAY_NAME), "ann@example.org");  // no name: the address
@@ -57,6 +58,51 @@ TEST(MessageDefaults, ABareRecipientGetsWhatEveryRowCarriesAndOwnValuesStay) {
     EXPECT_EQ(m.props.GetString(PR_DISPLAY_TO), "ann@example.org; Undisclosed");
     EXPECT_EQ(m.props.GetString(PR_DISPLAY_CC), "Bob");
     EXPECT_FALSE(m.props.Has(PR_DISPLAY_BCC));
+}
+
+// A typed recipient (the importer's and a calendar's) is written as the same row as one
+// given property by property: name or none, an address or none, non-ASCII, with more
+// of its own; the display lists read it the same way.
+TEST(MessageDefaults, ATypedRecipientIsWrittenAsItsRowOfProperties) {
+    struct Case {
+        int32_t type;
+        std::string name, address;
+        bool more;
+    } cases[] = {{MAPI_TO, "Ann Lee", "ann@example.org", false}, {MAPI_CC, "", "bob@example.org", false},
+                 {MAPI_BCC, "Undisclosed", "", false},          {MAPI_TO, "Zo\xC3\xAB", "zoe@example.org", true}};
+    Message typed, given;
+    for (const Case& c : cases) {
+        Recipient r(c.type, c.name, c.address);
+        PropertyBag bag;
+        const std::string shown = c.name.empty() ? c.address : c.name;
+        bag.SetInt(PR_RECIPIENT_TYPE, c.type);
+        bag.SetString(PR_DISPLAY_NAME, shown);
+        bag.SetString(PR_ADDRTYPE, "SMTP");
+        bag.SetString(PR_EMAIL_ADDRESS, c.address);
+        if (!c.address.empty()) bag.SetString(PR_SMTP_ADDRESS, c.address);
+        bag.SetBinary(PR_ENTRYID, OneOffEntryId(shown, c.address));
+        bag.SetBinary(PR_SEARCH_KEY, SmtpSearchKey(c.address));
+        if (c.more) {
+            r.More().SetInt(PR_RECIPIENT_FLAGS, 3);
+            bag.SetInt(PR_RECIPIENT_FLAGS, 3);
+        }
+        typed.recipients.push_back(r);
+        given.recipients.push_back(bag);
+    }
+    CompleteMessage(typed);
+    CompleteMessage(given);
+    for (size_t i = 0; i < typed.recipients.size(); ++i) {
+        const PropertyBag a = CompletedRecipient(typed.recipients[i], i), b = CompletedRecipient(given.recipients[i], i);
+        EXPECT_EQ(a.All().size(), b.All().size()) << i;
+        for (const auto& [id, p] : b.All()) {
+            const Property* q = a.Find(MakeTag(id, p.type));
+            ASSERT_TRUE(q) << i << " " << id;
+            EXPECT_TRUE(q->type == p.type && q->value == p.value) << i << " " << id;
+        }
+    }
+    for (uint32_t tag : {PR_DISPLAY_TO, PR_DISPLAY_CC, PR_DISPLAY_BCC})
+        EXPECT_EQ(typed.props.GetString(tag), given.props.GetString(tag));
+    EXPECT_EQ(typed.props.GetString(PR_DISPLAY_TO), "Ann Lee; Zo\xC3\xAB");
 }
 
 TEST(MessageDefaults, HasAttachmentsFollowsTheAttachmentsAtEveryLevel) {

@@ -116,7 +116,7 @@ TEST(RealWorldMail, AdjacentEncodedWordsJoin) {
     EXPECT_EQ(Str(m.props, PR_SUBJECT), "Hello World");
     EXPECT_EQ(Str(m.props, PR_SENT_REPRESENTING_NAME), "An Smith");
     ASSERT_EQ(m.recipients.size(), 1u);
-    EXPECT_EQ(Str(m.recipients[0], PR_DISPLAY_NAME), "Björn Nilsson");
+    EXPECT_EQ(Str(m.recipients[0].Props(), PR_DISPLAY_NAME), "Björn Nilsson");
     ASSERT_EQ(m.attachments.size(), 1u);
     EXPECT_EQ(Str(m.attachments[0].props, PR_ATTACH_LONG_FILENAME), "report-2024.pdf");
     // a long Russian subject, folded as mail programs write it
@@ -170,23 +170,23 @@ TEST(RealWorldMail, AddressesAsMailReadersTakeThem) {
     EXPECT_EQ(Str(m.props, PR_SENT_REPRESENTING_EMAIL_ADDRESS), "bb@bug.example");
     EXPECT_EQ(Str(m.props, PR_SENT_REPRESENTING_NAME), "Big Bug");
     ASSERT_EQ(m.recipients.size(), 2u);
-    EXPECT_EQ(Str(m.recipients[0], PR_EMAIL_ADDRESS), "jo@example.com");
-    EXPECT_EQ(Str(m.recipients[0], PR_DISPLAY_NAME), "Jo Smith");
-    EXPECT_EQ(Str(m.recipients[1], PR_EMAIL_ADDRESS), "ann@example.com");
+    EXPECT_EQ(Str(m.recipients[0].Props(), PR_EMAIL_ADDRESS), "jo@example.com");
+    EXPECT_EQ(Str(m.recipients[0].Props(), PR_DISPLAY_NAME), "Jo Smith");
+    EXPECT_EQ(Str(m.recipients[1].Props(), PR_EMAIL_ADDRESS), "ann@example.com");
 
     // an 8-bit byte in a local part: kept, read as the importer reads header bytes
     Message e = Import("From: a@example.com\nTo: \xB4user@example.com\nCc: Ren\xC3\xA9 <r\xC3\xA9@example.com>\n\nx\n");
     ASSERT_EQ(e.recipients.size(), 2u);
-    EXPECT_EQ(Str(e.recipients[0], PR_EMAIL_ADDRESS), "\xC2\xB4user@example.com");
-    EXPECT_EQ(Str(e.recipients[1], PR_EMAIL_ADDRESS), "r\xC3\xA9@example.com");
-    EXPECT_EQ(Str(e.recipients[1], PR_DISPLAY_NAME), "Ren\xC3\xA9");
+    EXPECT_EQ(Str(e.recipients[0].Props(), PR_EMAIL_ADDRESS), "\xC2\xB4user@example.com");
+    EXPECT_EQ(Str(e.recipients[1].Props(), PR_EMAIL_ADDRESS), "r\xC3\xA9@example.com");
+    EXPECT_EQ(Str(e.recipients[1].Props(), PR_DISPLAY_NAME), "Ren\xC3\xA9");
 
     // a To field continued after a line that is no header field
     Message c = Import("From: a@example.com\nTo: first@example.com,\nthis line is broken\n second@example.com\n"
                        "Subject: s\n\nx\n");
     ASSERT_EQ(c.recipients.size(), 2u);
-    EXPECT_EQ(Str(c.recipients[0], PR_EMAIL_ADDRESS), "first@example.com");
-    EXPECT_EQ(Str(c.recipients[1], PR_EMAIL_ADDRESS), "second@example.com");
+    EXPECT_EQ(Str(c.recipients[0].Props(), PR_EMAIL_ADDRESS), "first@example.com");
+    EXPECT_EQ(Str(c.recipients[1].Props(), PR_EMAIL_ADDRESS), "second@example.com");
     EXPECT_EQ(Str(c.props, PR_SUBJECT), "s");
 }
 

@@ -227,11 +227,11 @@ TEST(Rfc822Import, EncodedWordsInSubjectAndNames) {
     EXPECT_EQ(Str(p, PR_SENDER_EMAIL_ADDRESS), "sec@example.com");
 
     ASSERT_EQ(m.recipients.size(), 5u);
-    EXPECT_EQ(Str(m.recipients[0], PR_DISPLAY_NAME), "François Dupré");
-    EXPECT_EQ(Str(m.recipients[1], PR_DISPLAY_NAME), "plain@example.net");  // no name: the address
-    EXPECT_EQ(m.recipients[2].GetInt(PR_RECIPIENT_TYPE), MAPI_CC);          // group members expanded
-    EXPECT_EQ(Str(m.recipients[3], PR_DISPLAY_NAME), "B, Person");
-    EXPECT_EQ(m.recipients[4].GetInt(PR_RECIPIENT_TYPE), MAPI_BCC);
+    EXPECT_EQ(Str(m.recipients[0].Props(), PR_DISPLAY_NAME), "François Dupré");
+    EXPECT_EQ(Str(m.recipients[1].Props(), PR_DISPLAY_NAME), "plain@example.net");  // no name: the address
+    EXPECT_EQ(m.recipients[2].Props().GetInt(PR_RECIPIENT_TYPE), MAPI_CC);          // group members expanded
+    EXPECT_EQ(Str(m.recipients[3].Props(), PR_DISPLAY_NAME), "B, Person");
+    EXPECT_EQ(m.recipients[4].Props().GetInt(PR_RECIPIENT_TYPE), MAPI_BCC);
     for (size_t i = 0; i < m.recipients.size(); ++i) {  // the rows as they are written
         const PropertyBag r = CompletedRecipient(m.recipients[i], i);
         EXPECT_EQ(Str(r, PR_ADDRTYPE), "SMTP");
@@ -267,7 +267,8 @@ TEST(Rfc822Import, EncodedWordsInSubjectAndNames) {
 TEST(Rfc822Import, OneOffEntryIdLayout) {
     Message m = Import("From: Ann <ann@example.com>\nTo: Bob <bob@example.com>\nSubject: x\n\nbody\n");
     ASSERT_EQ(m.recipients.size(), 1u);
-    const Binary* id = m.recipients[0].GetBinary(PR_ENTRYID);
+    const PropertyBag row = m.recipients[0].Props();
+    const Binary* id = row.GetBinary(PR_ENTRYID);
     ASSERT_NE(id, nullptr);
     const uint8_t provider[16] = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19, 0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02};
     ASSERT_GE(id->size(), 24u);
@@ -284,7 +285,7 @@ TEST(Rfc822Import, OneOffEntryIdLayout) {
     expect += u'\0';
     ASSERT_EQ(id->size(), 24 + expect.size() * 2);
     for (size_t i = 0; i < expect.size(); ++i) EXPECT_EQ(char16_t((*id)[24 + 2 * i] | ((*id)[25 + 2 * i] << 8)), expect[i]);
-    EXPECT_EQ(Bin(m.recipients[0], PR_SEARCH_KEY), std::string("SMTP:BOB@EXAMPLE.COM\0", 21));
+    EXPECT_EQ(Bin(row, PR_SEARCH_KEY), std::string("SMTP:BOB@EXAMPLE.COM\0", 21));
     // the message-level sender entry id has the same form
     const Binary* sid = m.props.GetBinary(PR_SENDER_ENTRYID);
     ASSERT_NE(sid, nullptr);
@@ -678,8 +679,8 @@ TEST(Rfc822Import, TopLevelHeaderFieldsAreCutAsAMailReaderCutsThem) {
     EXPECT_TRUE(m.warnings.empty()) << m.warnings.front();
     EXPECT_EQ(Str(m.props, PR_SUBJECT), "second \xC3\xA9");
     ASSERT_EQ(m.recipients.size(), 3u);
-    EXPECT_EQ(Str(m.recipients[0], PR_EMAIL_ADDRESS), "a@example.com");
-    EXPECT_EQ(Str(m.recipients[2], PR_EMAIL_ADDRESS), "c@example.com");
+    EXPECT_EQ(Str(m.recipients[0].Props(), PR_EMAIL_ADDRESS), "a@example.com");
+    EXPECT_EQ(Str(m.recipients[2].Props(), PR_EMAIL_ADDRESS), "c@example.com");
     EXPECT_EQ(Str(m.props, PR_SENDER_EMAIL_ADDRESS), "s@example.com");
     EXPECT_EQ(Str(m.props, PR_BODY), "body text");
     ASSERT_EQ(m.attachments.size(), 1u);
@@ -1182,6 +1183,11 @@ TEST(Rfc822Import, NulCharactersAreTakenOutWithAWordAndKeptWhole) {
     EXPECT_TRUE(HasWarningContaining(m, "the Message-ID"));
     ASSERT_NE(FindAttachment(m, "original-message.eml"), nullptr);
     EXPECT_EQ(Bin(FindAttachment(m, "original-message.eml")->props, PR_ATTACH_DATA_BIN), message);
+    // In a recipient's name: the row without them, as written.
+    Message r = Import(std::string("From: a@example.com\nTo: \"Ann\0Lee\" <ann@example.com>\nSubject: s\n\nbody\n", 69));
+    ASSERT_EQ(r.recipients.size(), 1u);
+    EXPECT_EQ(Str(CompletedRecipient(r.recipients[0], 0), PR_DISPLAY_NAME), "AnnLee");
+    EXPECT_TRUE(HasWarningContaining(r, "NUL characters"));
 }
 
 TEST(Rfc822Import, EncryptedSmimeIsStoredAsOutlookStoresIt) {

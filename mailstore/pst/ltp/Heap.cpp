@@ -141,11 +141,17 @@ std::vector<std::pair<size_t, Bytes>> HeapWriter::TakeCompleteBlocks() {
 }
 
 std::vector<Bytes> HeapWriter::Finish() {
+    // Each block's items are let go as soon as the block is made (its fill level is
+    // kept): a large heap is not held twice.
     std::vector<Bytes> out(blocks_.size());
     for (size_t i = 0; i < blocks_.size(); ++i) {
-        if (blocks_[i].taken) continue;
+        Block& b = blocks_[i];
+        if (b.taken) continue;
         out[i] = BuildBlock(i, i + 1 == blocks_.size());
         SetFillLevels(i, out[i]);
+        b.taken = true;
+        Bytes().swap(b.data);
+        std::vector<uint16_t>().swap(b.ends);
     }
     return out;
 }

@@ -133,21 +133,28 @@ TcWriter::TcWriter(std::vector<uint32_t> tags) : layout_(std::move(tags)) {
 }
 
 void TcWriter::AddRow(uint32_t rowId, uint32_t rowVer, const std::vector<TcCell>& cells) {
-    size_t base = matrix_.size();
-    matrix_.resize(base + layout_.RowSize(), 0);
-    layout_.FillRow(&matrix_[base], rowId, rowVer, cells, [&](uint8_t* cell, const Bytes& value) {
+    // The rows go straight into the blocks of the row matrix, whole rows to a block.
+    const size_t rowSize = layout_.RowSize(), perBlock = kMaxBlockData / rowSize;
+    if (matrix_.empty() || matrix_.back().size() == perBlock * rowSize) {
+        matrix_.emplace_back();
+        if (matrix_.size() > 1) matrix_.back().reserve(kMaxBlockData);  // (a first block may stay small)
+    }
+    Bytes& block = matrix_.back();
+    const size_t base = block.size();
+    block.resize(base + rowSize, 0);
+    layout_.FillRow(&block[base], rowId, rowVer, cells, [&](uint8_t* cell, const Bytes& value) {
         if (value.size() <= kMaxHeapItem) Put32(cell, heap_.Allocate(value));
-        else bigCells_.push_back({size_t(cell - matrix_.data()), value});
+        else bigCells_.push_back({{matrix_.size() - 1, size_t(cell - block.data())}, value});
     });
     rowIds_.push_back(rowId);
 }
 
 LtpNode TcWriter::Finish(const SubnodeNidSource& nextSubnid) {
     LtpNode node;
-    for (auto& [offset, value] : bigCells_) {
+    for (auto& [where, value] : bigCells_) {
         Nid nid = nextSubnid();
         node.subnodes.push_back(SubnodeOf(nid, SplitIntoBlocks(value.data(), value.size())));
-        Put32(&matrix_[offset], nid);
+        Put32(&matrix_[where.first][where.second], nid);
     }
     // RowIndex: dwRowID -> dwRowIndex, sorted by row id.
     std::vector<std::pair<uint32_t, uint32_t>> index;
@@ -163,26 +170,17 @@ LtpNode TcWriter::Finish(const SubnodeNidSource& nextSubnid) {
         Append32(records, row);
     }
     WriteBth(heap_, 4, 4, records, rowIndexHeader_);
-    // Row matrix.
+    // Row matrix: one heap item, or a subnode whose blocks but the last are padded.
     uint32_t hnidRows = 0;
-    if (!matrix_.empty()) {
-        if (matrix_.size() <= kMaxHeapItem) {
-            hnidRows = heap_.Allocate(matrix_);
-        } else {
-            size_t rowSize = layout_.RowSize();
-            size_t perBlock = kMaxBlockData / rowSize;
-            size_t rows = rowIds_.size();
-            LtpSubnode sub;
-            sub.nid = nextSubnid();
-            for (size_t r = 0; r < rows; r += perBlock) {
-                size_t n = std::min(perBlock, rows - r);
-                Bytes block(matrix_.begin() + r * rowSize, matrix_.begin() + (r + n) * rowSize);
-                if (r + n < rows) block.resize(kMaxBlockData, 0);
-                sub.blocks.push_back(std::move(block));
-            }
-            hnidRows = sub.nid;
-            node.subnodes.push_back(std::move(sub));
-        }
+    if (matrix_.size() == 1 && matrix_[0].size() <= kMaxHeapItem) {
+        hnidRows = heap_.Allocate(matrix_[0]);
+    } else if (!matrix_.empty()) {
+        for (size_t b = 0; b + 1 < matrix_.size(); ++b) matrix_[b].resize(kMaxBlockData, 0);
+        LtpSubnode sub;
+        sub.nid = nextSubnid();
+        sub.blocks = std::move(matrix_);
+        hnidRows = sub.nid;
+        node.subnodes.push_back(std::move(sub));
     }
     Bytes info = layout_.TcInfo(rowIndexHeader_, hnidRows);
     heap_.Overwrite(tcinfo_, info.data(), info.size());

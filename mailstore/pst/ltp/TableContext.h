@@ -68,8 +68,9 @@ private:
     Hid tcinfo_ = 0;
     Hid rowIndexHeader_ = 0;
     std::vector<uint32_t> rowIds_;
-    Bytes matrix_;  // rows packed without block padding
-    std::vector<std::pair<size_t, Bytes>> bigCells_;  // (matrix offset of the cell, value) for values over 3580
+    std::vector<Bytes> matrix_;  // the row matrix's blocks, as many whole rows as fit in each
+    // ((block, offset) of the cell, value) for values over 3580 bytes
+    std::vector<std::pair<std::pair<size_t, size_t>, Bytes>> bigCells_;
 };
 
 // Writes one data block of a node to the store and returns its BID.

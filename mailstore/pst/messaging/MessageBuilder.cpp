@@ -8,6 +8,7 @@
 #include <random>
 #include <set>
 #include <type_traits>
+#include <utility>
 
 #include "mailstore/MailStoreError.h"
 #include "mailstore/mapi/MessageDefaults.h"
@@ -73,17 +74,20 @@ const PcProp* FindProp(const std::vector<PcProp>& props, uint16_t id) {
     return nullptr;
 }
 
-bool IsBodyProperty(uint16_t id) {
-    return id == TagId(PR_BODY) || id == TagId(PR_HTML) || id == TagId(PR_RTF_COMPRESSED);
+// The values of a message that may be of any size and that the store reads nothing
+// of: its bodies, and its transport header (megabytes with many recipients).
+bool IsBodyOrHeader(uint16_t id) {
+    return id == TagId(PR_BODY) || id == TagId(PR_HTML) || id == TagId(PR_RTF_COMPRESSED) ||
+           id == TagId(PR_TRANSPORT_MESSAGE_HEADERS);
 }
 
-// A value of a message or attachment (their PC's). A long text body stays UTF-8 until
-// its data tree is written; the values of a message the builder consumes (`prop` not
-// const) are moved, not copied.
+// A value of a message or attachment (their PC's). A long text body or header stays
+// UTF-8 until its data tree is written; the values of a message the builder consumes
+// (`prop` not const) are moved, not copied.
 template <class P>
 std::optional<PcProp> EncodeObjectValue(uint16_t id, P& prop) {
     constexpr bool take = !std::is_const_v<P>;
-    if (IsBodyProperty(id) && (prop.type == PT_UNICODE || prop.type == PT_STRING8))
+    if (IsBodyOrHeader(id) && (prop.type == PT_UNICODE || prop.type == PT_STRING8))
         if (auto s = std::get_if<std::string>(&prop.value); s && s->size() >= kLongText) {
             if constexpr (take) return PropLongText(id, std::move(*s));
             else return PropLongText(id, *s);
@@ -128,13 +132,18 @@ std::vector<PcProp> EncodeBag(const PropertyBag& bag, bool message, MessageNames
 }
 
 // The recipient table, built row by row: each row is completed and encoded when it
-// is added (a message may bring thousands), after a first pass has found the columns
-// every row needs.
+// is added (a message may bring hundreds of thousands), after a first pass has found
+// the columns every row needs. Typed rows with nothing more have one set of columns
+// with an address and one without: each is found once.
 LtpSubnode RecipientTable(const Message& m, SubnidCounter& nids) {
     const std::vector<uint32_t> standard = RecipientTableColumns();
     std::set<uint32_t> cols(standard.begin(), standard.end());
-    for (size_t i = 0; i < m.recipients.size(); ++i)
-        for (const PcProp& p : EncodeBag(CompletedRecipient(m.recipients[i], i), false, nids.names)) cols.insert(TagOf(p));
+    bool seen[2] = {false, false};  // a typed row without, with an address
+    for (size_t i = 0; i < m.recipients.size(); ++i) {
+        const Recipient& r = m.recipients[i];
+        if (r.smtp && !r.more && std::exchange(seen[!r.address.empty()], true)) continue;
+        for (const PcProp& p : EncodeBag(CompletedRecipient(r, i), false, nids.names)) cols.insert(TagOf(p));
+    }
     TcWriter tc(std::vector<uint32_t>(cols.begin(), cols.end()));
     std::vector<TcCell> cells;
     for (size_t i = 0; i < m.recipients.size(); ++i) {
@@ -222,7 +231,7 @@ BuiltMessage BuildMessageTree(M& m, SubnidCounter& nids) {
     std::vector<PcProp> kept;
     kept.reserve(props.size());
     for (const PcProp& p : props)
-        if (!IsBodyProperty(p.id) || p.Size() <= kMaxHeapItem) kept.push_back(p);
+        if (!IsBodyOrHeader(p.id) || p.Size() <= kMaxHeapItem) kept.push_back(p);
     LtpNode pc = BuildPropertyContext(std::move(props), nids.Ltp());
     props = std::move(kept);
     for (auto& s : subs) pc.subnodes.push_back(std::move(s));

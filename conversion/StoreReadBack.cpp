@@ -1,11 +1,9 @@
 #include "conversion/StoreReadBack.h"
 
 #include <map>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 #include "PstValidate.h"
+#include "mailstore/base/FreeMemory.h"
 
 namespace bv::conversion {
 
@@ -14,11 +12,10 @@ namespace {
 // One store read back, then the validator's checks of the node database (the read
 // back has read the folders and items already).
 void ReadBackOne(const std::string& path, const mailstore::pst::WrittenStore* written, ReadBackReport& report) {
-#if defined(__GLIBC__)
-    // What the writing let go goes back to the system first: otherwise the read back's
-    // memory comes on top of the writer's freed (and scattered) heap.
-    malloc_trim(0);
-#endif
+    // What the writing let go goes back to the system first (from whichever allocator
+    // the program runs on): otherwise the read back's memory comes on top of the
+    // writer's freed (and scattered) heap.
+    mailstore::base::ReturnFreeMemory();
     ++report.stores;
     mailstore::pst::StoreReadBack back = mailstore::pst::ReadBackStore(path, written);
     report.items += back.items;

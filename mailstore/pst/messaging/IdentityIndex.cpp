@@ -191,6 +191,11 @@ void IdentityIndex::Write() {
     file_.db().SetNode(kIdentityIndex, {file_.db().WriteDataTree(written), 0, 0});
 }
 
+void IdentityIndex::Release() {
+    identities_.Clear();
+    std::vector<std::pair<Identity, Nid>>().swap(addedBeforeLoading_);
+}
+
 void IdentityIndex::Load() {
     loaded_ = true;
     if (LoadIndex()) {

@@ -45,6 +45,9 @@ public:
     // an opened store needs no pass over its messages; valid only while no block is
     // written after it (by us or any other writer).
     void Write();
+    // Lets go of the identities: the store takes no more messages (it is closing and
+    // its index, when due, is written). Nothing is looked up after this.
+    void Release();
 
 private:
     void Load();

@@ -34,9 +34,9 @@ void AppendEntry(Bytes& chunk, Identity identity, Nid nid) {
 }  // namespace
 
 void IdentityTable::Clear() {
-    chunks_.clear();
+    std::vector<Bytes>().swap(chunks_);
     sortedCount_ = 0;
-    recent_.clear();
+    decltype(recent_)().swap(recent_);  // its buckets too
 }
 
 bool IdentityTable::Load(std::vector<Bytes> blocks) {

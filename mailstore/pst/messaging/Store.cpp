@@ -273,6 +273,9 @@ void Store::Commit(bool closing) {
         identities_.Write();
         file_.IndexWritten(now);
     }
+    // A closing store looks up no more identities: they go before the trees and the
+    // allocation map are built, so that the commit's memory does not come on top.
+    if (closing) identities_.Release();
     file_.Commit();
 }
 

@@ -90,25 +90,10 @@ GMimeParserOptions* ParserOptions() {
 
 ParseIssues* CurrentParseIssues() { return tlIssues; }
 
-namespace {
-
-// The value of each base64 letter; the others are blanks, padding or anything else.
-constexpr uint8_t kBlank = 64, kPad = 65, kOther = 255;
-constexpr std::array<uint8_t, 256> kBase64Values = [] {
-    std::array<uint8_t, 256> t{};
-    t.fill(kOther);
-    for (int c = 0; c < 256; ++c)
-        if (const int v = base::Base64Value(char(c)); v >= 0) t[size_t(c)] = uint8_t(v);
-    for (char c : {'\r', '\n', ' ', '\t'}) t[uint8_t(c)] = kBlank;
-    t[uint8_t('=')] = kPad;
-    return t;
-}();
-
-}  // namespace
-
 bool DecodePlainBase64(std::string_view raw, std::vector<uint8_t>& out) {
     const auto* in = reinterpret_cast<const uint8_t*>(raw.data());
     const size_t size = raw.size();
+    const auto& values = base::kBase64Bytes;
     out.resize(size / 4 * 3 + 3);
     uint8_t* o = out.data();
     uint32_t bits = 0;
@@ -117,8 +102,8 @@ bool DecodePlainBase64(std::string_view raw, std::vector<uint8_t>& out) {
     for (; i < size; ++i) {
         // Whole groups of four letters at a time, as lines hold them.
         while (held == 0 && i + 4 <= size) {
-            const uint32_t a = kBase64Values[in[i]], b = kBase64Values[in[i + 1]], c = kBase64Values[in[i + 2]],
-                           d = kBase64Values[in[i + 3]];
+            const uint32_t a = values[in[i]], b = values[in[i + 1]], c = values[in[i + 2]],
+                           d = values[in[i + 3]];
             if ((a | b | c | d) >= 64) break;
             const uint32_t group = a << 18 | b << 12 | c << 6 | d;
             o[0] = uint8_t(group >> 16);
@@ -128,10 +113,10 @@ bool DecodePlainBase64(std::string_view raw, std::vector<uint8_t>& out) {
             i += 4;
         }
         if (i >= size) break;
-        const uint8_t v = kBase64Values[in[i]];
-        if (v == kBlank) continue;
-        if (v != kPad && v >= 64) return false;
-        if (v == kPad) break;
+        const uint8_t v = values[in[i]];
+        if (v == base::kBase64Blank) continue;
+        if (v != base::kBase64Pad && v >= 64) return false;
+        if (v == base::kBase64Pad) break;
         bits = bits << 6 | v;
         if (++held == 4) {
             o[0] = uint8_t(bits >> 16);
@@ -146,9 +131,9 @@ bool DecodePlainBase64(std::string_view raw, std::vector<uint8_t>& out) {
         // Padding: "=" after two letters of a group, "==" after three... then blanks only.
         size_t pads = 0;
         for (; i < size; ++i) {
-            const uint8_t v = kBase64Values[in[i]];
-            if (v == kPad) ++pads;
-            else if (v != kBlank) return false;
+            const uint8_t v = values[in[i]];
+            if (v == base::kBase64Pad) ++pads;
+            else if (v != base::kBase64Blank) return false;
         }
         if (held < 2 || size_t(held) + pads != 4) return false;
         bits <<= 6 * pads;

@@ -28,11 +28,9 @@ void CountBase64(std::string_view raw, size_t& significant, size_t& invalid) {
     // Each byte's kind looked up once: 1 carries data, 2 has no place, 0 is a blank.
     static constexpr auto kKind = [] {
         std::array<uint8_t, 256> kind{};
-        for (int c = 0; c < 256; ++c) {
-            const char ch = char(c);
-            kind[size_t(c)] = base::Base64Value(ch) >= 0 || ch == '=' ? 1
-                              : ch == '\r' || ch == '\n' || ch == ' ' || ch == '\t' ? 0
-                                                                                  : 2;
+        for (size_t c = 0; c < 256; ++c) {
+            const uint8_t v = base::kBase64Bytes[c];
+            kind[c] = v < 64 || v == base::kBase64Pad ? 1 : v == base::kBase64Blank ? 0 : 2;
         }
         return kind;
     }();

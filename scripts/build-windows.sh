@@ -39,7 +39,7 @@ say() { echo "== build-windows [$(( $(date +%s) - t0 )) s]: $*"; }
 # ---------------------------------------------------------------------------------
 # 1. Packages
 packages=(mingw-w64 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
-          wine wine64 fonts-wine meson ninja-build cmake pkg-config nsis xvfb xauth dpkg-dev fonts-dejavu-core curl
+          wine wine64 fonts-wine meson ninja-build cmake pkg-config nsis xvfb xauth dpkg-dev fonts-dejavu-core curl patch
           autoconf automake libtool gtk-doc-tools perl python3
           qt6-base-dev qt6-base-dev-tools googletest)
 # fonts-wine (only recommended by Wine): Wine's own Tahoma and the other faces of its
@@ -119,7 +119,8 @@ upstream=(
 # replaces a revision, add a line for the new one. Built from the upstream tarball alone:
 # libffi, pcre2, libytnef (Debian changes only their build paths), libical (its Debian
 # tarball is not in the pool) and GLib, whose Debian patches fix GDBus and its tests
-# (nothing our programs use on Windows), not worth its six-minute rebuild. (libgsf's
+# (nothing our programs use on Windows), not worth its six-minute rebuild; GLib gets our
+# own patch instead (packaging/windows/patches, applied in its step below). (libgsf's
 # bookworm revision is gone from the pool: it is built at the newer release's.)
 #        name        Debian revision                sha256 of its Debian tarball
 patched=(
@@ -395,15 +396,22 @@ cpu = 'x86_64'
 endian = 'little'
 EOF
 
-if need glib; then
+# GLib with our patches from packaging/windows/patches/glib-*.patch on its upstream
+# tarball: GIO without the registry scan its DLL starts in every process at load (see
+# the patch). (Marker -2: the first GLib of the cache was built without the patch; a
+# warm cache rebuilds GLib alone, whose interface the patch leaves as it was.)
+if need glib-2; then
   say "GLib (about 6 minutes)"; unpack glib
+  for p in "$root"/packaging/windows/patches/glib-*.patch; do
+    patch -p1 -s --no-backup-if-mismatch <"$p" || { echo "build-windows: $(basename "$p") does not apply to GLib" >&2; exit 1; }
+  done
   meson setup _build --cross-file "$cross_file" --prefix="$sysroot" --buildtype=release \
     --default-library=shared --wrap-mode=nofallback -Dtests=false -Dinstalled_tests=false -Dnls=disabled \
     -Dman=false -Dgtk_doc=false -Dselinux=disabled -Dxattr=false -Dlibmount=disabled -Dlibelf=disabled \
     -Dsysprof=disabled -Dglib_debug=disabled >meson.log 2>&1 || { tail -40 meson.log; exit 1; }
   ninja -C _build -j"$jobs" >build.log 2>&1 && ninja -C _build install >>build.log 2>&1 || { tail -40 build.log; exit 1; }
   license glib COPYING
-  done_mark glib
+  done_mark glib-2
 fi
 
 if need gmime-2; then

@@ -1,31 +1,38 @@
 #!/usr/bin/env bash
 # The Windows build under Wine against the Linux build on the same generated mailbox:
-#   bench/windows.sh [--runs N] [--size-mb N] [--kinds eml,msg,pst] [--before EXE]
+#   bench/windows.sh [--runs N] [--size-mb N | --mbox FILE] [--kinds eml,msg,pst] [--before EXE]
 # Needs build/ (Linux, brimvault-convert) and build-windows/ (scripts/build-windows.sh).
 # Prints the median wall time of each kind for both; .pst and .msg are the kinds whose
 # messages are built on worker threads (the allocator's work), .eml the baseline (a file
 # per message: what a file costs). With --before, a second Windows brimvault-convert.exe
-# (an earlier build, beside the same DLLs) is timed too, its runs alternated with the
-# others'. Wine's requests to its server are counted for one run of each kind when
+# (an earlier build, beside the same DLLs, or with DLLs of its own in its folder, which
+# Windows loads before those on the path) is timed too, its runs alternated with the
+# others'. --mbox converts that mailbox instead of a generated one. Wine's requests to its server are counted for one run of each kind when
 # BV_WINE_REQUESTS=1 (a slower run, with the server tracing every request).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
-runs=3 size=40 before="" kinds="eml msg pst"
+runs=3 size=40 before="" kinds="eml msg pst" mbox=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --runs) runs=$2; shift 2 ;;
     --size-mb) size=$2; shift 2 ;;
     --kinds) kinds=${2//,/ }; shift 2 ;;
     --before) before=$(realpath "$2"); shift 2 ;;
-    *) echo "usage: bench/windows.sh [--runs N] [--size-mb N] [--kinds eml,msg,pst] [--before EXE]" >&2; exit 2 ;;
+    --mbox) mbox=$(realpath "$2"); shift 2 ;;
+    *) echo "usage: bench/windows.sh [--runs N] [--size-mb N | --mbox FILE] [--kinds eml,msg,pst] [--before EXE]" >&2
+       exit 2 ;;
   esac
 done
 while IFS='=' read -r k v; do export "$k=$v"; done < build-windows/windows-env.txt
 export WINEDEBUG=-all WINEPATH="$(cat build-windows/winepath.txt)"
 work="$(mktemp -d /tmp/bv-winbench.XXXXXX)"
 trap 'rm -rf "$work"' EXIT
-python3 bench/gen_mbox.py "$work/bench.mbox" --size-mb "$size" --avg-kb 8 --seed 7
+if [ -n "$mbox" ]; then
+  ln -s "$mbox" "$work/bench.mbox"
+else
+  python3 bench/gen_mbox.py "$work/bench.mbox" --size-mb "$size" --avg-kb 8 --seed 7
+fi
 wineserver -p 2>/dev/null || true   # keeps Wine's server up between runs
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 # wine_run EXE KIND: milliseconds of one conversion under Wine.

@@ -80,7 +80,7 @@ void TakeOutNuls(mapi::Message& m, std::vector<std::string>& where, int depth = 
     for (mapi::Recipient& r : m.recipients) {
         // A typed row whose name or address holds a NUL becomes its properties, whose
         // entry ID and search key keep what was given.
-        if (r.smtp && (r.name.find('\0') != std::string::npos || r.address.find('\0') != std::string::npos))
+        if (r.smtp && (r.Name().find('\0') != std::string_view::npos || r.Address().find('\0') != std::string_view::npos))
             r = mapi::Recipient(r.Props());
         if (r.more) TakeOutNuls(*r.more, where);
     }

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "mailstore/base/FreeMemory.h"
+
 namespace bv::conversion {
 
 class AppendStrings {
@@ -15,8 +17,14 @@ public:
     // the ones after it.
     static constexpr size_t kFreshRoom = size_t(1) << 20;
 
-    void AddToString(std::string_view piece) { text_.append(piece); }
-    void AddToString(const char* data, size_t size) { text_.append(data, size); }
+    void AddToString(std::string_view piece) { AddToString(piece.data(), piece.size()); }
+    void AddToString(const char* data, size_t size) {
+        const size_t room = text_.capacity();
+        text_.append(data, size);
+        // A long message's buffer grew through ones of half its size, a quarter...,
+        // which the allocator would keep for seconds beside it: they go back now.
+        if (text_.capacity() != room && room >= kFreshRoom) mailstore::base::ReturnFreeMemory();
+    }
 
     // The gathered text without copying it; valid until the next change.
     std::string_view View() const { return text_; }

@@ -55,6 +55,7 @@ uint32_t CeilDiv(uint64_t a, uint64_t b) { return uint32_t((a + b - 1) / b); }
 class Layout {
 public:
     explicit Layout(const Entry& root) {
+        records_.reserve(Count(root));
         records_.push_back(DirRecord{&root, kTypeRoot});
         AddChildren(0);
     }
@@ -63,6 +64,12 @@ public:
     std::vector<uint32_t> miniStreams_;  // record indices, in mini sector order
 
 private:
+    static size_t Count(const Entry& e) {
+        size_t n = 1;
+        for (const auto& c : e.children) n += Count(*c);
+        return n;
+    }
+
     // Balanced tree over sorted[lo, hi); returns the record index of its root.
     uint32_t Build(const std::vector<uint32_t>& sorted, int lo, int hi, int depth, int fullDepth, bool perfect) {
         if (lo >= hi) return NOSTREAM;
@@ -163,10 +170,14 @@ private:
 
 // Writes 32-bit entries as whole sectors, padding with `fill`.
 void WriteTable(SectorWriter& w, const std::vector<uint32_t>& table, uint32_t sectors, uint32_t fill) {
-    std::vector<uint8_t> buf(size_t(sectors) * kSectorSize);
-    for (size_t i = 0; i < size_t(sectors) * kEntriesPerFatSector; ++i)
-        Put32(&buf[i * 4], i < table.size() ? table[i] : fill);
-    w.Write(buf.data(), buf.size());
+    uint8_t buf[kSectorSize];
+    for (size_t s = 0; s < sectors; ++s) {
+        for (size_t k = 0; k < kEntriesPerFatSector; ++k) {
+            const size_t i = s * kEntriesPerFatSector + k;
+            Put32(&buf[k * 4], i < table.size() ? table[i] : fill);
+        }
+        w.Write(buf, kSectorSize);
+    }
 }
 
 }  // namespace
@@ -340,11 +351,13 @@ void PutHeader(uint8_t* header, const SectorPlan& p) {
         Put32(header + 76 + 4 * i, i < p.fatSectors ? p.fatStart + i : FREESECT);
 }
 
-// The directory ([MS-CFB] 2.6), whole sectors of 128-byte entries.
-std::vector<uint8_t> DirectoryBytes(const std::vector<DirRecord>& recs, uint32_t dirSectors, const uint8_t* clsid) {
-    std::vector<uint8_t> dir(size_t(dirSectors) * kSectorSize, 0);
-    for (size_t i = 0; i < size_t(dirSectors) * 4; ++i) {
-        uint8_t* e = &dir[i * 128];
+// One sector of the directory ([MS-CFB] 2.6): the 128-byte entries from `first` on.
+// (Written a sector at a time: a message of thousands of recipients has tens of
+// thousands of entries.)
+void DirectorySector(const std::vector<DirRecord>& recs, size_t first, const uint8_t* clsid, uint8_t (&sector)[kSectorSize]) {
+    std::memset(sector, 0, kSectorSize);
+    for (size_t i = first; i < first + kSectorSize / 128; ++i) {
+        uint8_t* e = &sector[(i - first) * 128];
         if (i >= recs.size()) {  // unused entry
             Put32(e + 68, NOSTREAM);
             Put32(e + 72, NOSTREAM);
@@ -366,7 +379,6 @@ std::vector<uint8_t> DirectoryBytes(const std::vector<DirRecord>& recs, uint32_t
             Put64(e + 120, r.size);
         }
     }
-    return dir;
 }
 
 // The DIFAT sectors: the FAT sectors past the header's 109, each sector chained to the next.
@@ -407,8 +419,11 @@ void CompoundFile::Write(FILE* out) const {
     }
     w.PadTo(kSectorSize);
     if (plan.miniFatSectors) WriteTable(w, plan.miniFat, plan.miniFatSectors, FREESECT);
-    const std::vector<uint8_t> dir = DirectoryBytes(recs, plan.dirSectors, clsid_);
-    w.Write(dir.data(), dir.size());
+    uint8_t sector[kSectorSize];
+    for (size_t s = 0; s < plan.dirSectors; ++s) {
+        DirectorySector(recs, s * (kSectorSize / 128), clsid_, sector);
+        w.Write(sector, kSectorSize);
+    }
     WriteTable(w, plan.fat, plan.fatSectors, FREESECT);
     if (plan.difatSectors) WriteTable(w, DifatEntries(plan), plan.difatSectors, FREESECT);
     if (!w.ok()) throw MailStoreError("write error: " + w.error().message(), w.error());

@@ -3,6 +3,7 @@
 #pragma once
 #include <array>
 #include <compare>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -177,6 +178,10 @@ struct Attachment {
 struct Message {
     PropertyBag props;
     std::vector<Recipient> recipients;
+    // Recipients the message names past its rows, whose rows were not made (a writer
+    // that keeps fewer asked the importer for no more): the display lists and the
+    // message's text name them.
+    size_t recipientsLeftOut = 0;
     std::vector<Attachment> attachments;
     // Problems met while building the message (content that could not be read).
     // Empty when the message came through whole.

@@ -12,6 +12,7 @@
 #include "mailstore/base/Utf8.h"
 #include "mailstore/mapi/EntryIds.h"
 #include "mailstore/mapi/SubjectPrefix.h"
+#include "mailstore/mapi/Utf16.h"
 #include "mailstore/mime/Charsets.h"
 #include "mailstore/mime/EncodedWords.h"
 #include "mailstore/mime/GMimeSupport.h"
@@ -306,7 +307,8 @@ public:
     }
     size_t count() const { return count_; }
 
-    std::string AddTo(int32_t type, std::vector<Recipient>& out) {
+    // Rows past `rows` in `out` are not made, only counted in `leftOut`.
+    std::string AddTo(int32_t type, std::vector<Recipient>& out, size_t rows, size_t& leftOut) {
         std::string shown;
         shown.reserve(shownSize_);
         auto add = [&](std::string_view name, std::string_view address) {
@@ -314,7 +316,8 @@ public:
             shown += Shown(name, address);
             // (Entry ID, search key, row id and the other defaults of a mail user:
             // mapi::CompletedRecipient.)
-            out.emplace_back(type, name, address);
+            if (out.size() < rows) out.emplace_back(type, name, address);
+            else ++leftOut;
         };
         for (Field& f : read_) {
             if (!f.plain.empty())
@@ -361,8 +364,17 @@ void SetAddressGroup(PropertyBag& p, const Mailbox& m, uint32_t nameTag, uint32_
 
 }  // namespace
 
+bool HeaderLeftToWriter(std::string_view header) {
+    return header.size() >= mapi::kLongText && header.find('\0') == std::string_view::npos &&
+           base::ValidUtf8Prefix(header) == header.size();
+}
+
+void TransportHeadersInPieces(std::string_view header, size_t piece, const std::function<void(std::string_view)>& out) {
+    ToCrLfInPieces(header, piece, out);
+}
+
 void MapHeaderFields(const HeaderFields& fields, std::string_view header, const std::string& charset,
-                     const Envelope& envelope, Message& out) {
+                     const Envelope& envelope, Message& out, size_t recipientRows, bool headerToWriter) {
     PropertyBag& p = out.props;
     GMimeParserOptions* options = ParserOptions();
 
@@ -399,8 +411,10 @@ void MapHeaderFields(const HeaderFields& fields, std::string_view header, const 
     lists.reserve(3);
     size_t count = out.recipients.size();
     for (const auto& kind : kinds) count += lists.emplace_back(fields, std::get<0>(kind), charset, options).count();
-    out.recipients.reserve(count);
-    for (int k = 0; k < 3; ++k) p.SetString(std::get<2>(kinds[k]), lists[k].AddTo(std::get<1>(kinds[k]), out.recipients));
+    out.recipients.reserve(std::min(count, std::max(recipientRows, out.recipients.size())));
+    for (int k = 0; k < 3; ++k)
+        p.SetString(std::get<2>(kinds[k]),
+                    lists[k].AddTo(std::get<1>(kinds[k]), out.recipients, recipientRows, out.recipientsLeftOut));
 
     // Reply-To ([MS-OXCMAIL] 2.2.3.1.6): names, and the one-off entry IDs as a
     // FLATENTRYLIST.
@@ -437,7 +451,13 @@ void MapHeaderFields(const HeaderFields& fields, std::string_view header, const 
     if (auto v = RawHeader(fields, "Message-ID"); !v.empty()) p.SetString(PR_INTERNET_MESSAGE_ID, v);
     if (auto v = RawHeader(fields, "In-Reply-To"); !v.empty()) p.SetString(PR_IN_REPLY_TO_ID, v);
     if (auto v = RawHeader(fields, "References"); !v.empty()) p.SetString(PR_INTERNET_REFERENCES, v);
-    if (!header.empty()) p.SetString(PR_TRANSPORT_MESSAGE_HEADERS, ToCrLf(HeaderBytesToUtf8(header, charset)));
+    // (A header of UTF-8, as most are, is copied once, not read into a copy first.)
+    if (headerToWriter && out.recipientsLeftOut > 0 && HeaderLeftToWriter(header))
+        p.SetString(PR_TRANSPORT_MESSAGE_HEADERS, std::string());
+    else if (!header.empty())
+        p.SetString(PR_TRANSPORT_MESSAGE_HEADERS, base::ValidUtf8Prefix(header) == header.size()
+                                                      ? ToCrLf(header)
+                                                      : ToCrLf(HeaderBytesToUtf8(header, charset)));
 
     // Importance, priority, sensitivity
     {

@@ -94,11 +94,11 @@ private:
         std::vector<Key> keys(count);
         std::vector<uint32_t> order(count);
         for (size_t i = 0; i < count; ++i) {
-            const std::u16string& name = parent->children[i]->name;
-            const size_t n = std::min<size_t>(name.size(), 32);
+            const Entry& child = *parent->children[i];
+            const size_t n = child.nameSize;
             keys[i].size = uint32_t(2 * n);
             for (size_t j = 0; j < n; ++j) {
-                char16_t u = Upper(name[j]);
+                char16_t u = Upper(char16_t(uint8_t(child.name[j])));
                 keys[i].bytes[2 * j] = uint8_t(u >> 8);
                 keys[i].bytes[2 * j + 1] = uint8_t(u);
             }
@@ -183,17 +183,20 @@ void WriteTable(SectorWriter& w, const std::vector<uint32_t>& table, uint32_t se
 }  // namespace
 
 CompoundFile::CompoundFile() : root_(std::make_unique<Entry>()) {
-    root_->name = u"Root Entry";
+    SetName(*root_, "Root Entry");
     root_->storage = true;
 }
 
 void CompoundFile::SetRootClsid(const unsigned char clsid[16]) { std::memcpy(clsid_, clsid, 16); }
 
-static std::u16string Widen(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+void CompoundFile::SetName(Entry& e, const std::string& name) {
+    e.nameSize = uint8_t(std::min<size_t>(name.size(), sizeof e.name));
+    std::memcpy(e.name, name.data(), e.nameSize);
+}
 
 CompoundFile::Entry* CompoundFile::AddStorage(Entry* parent, const std::string& name) {
     auto e = std::make_unique<Entry>();
-    e->name = Widen(name);
+    SetName(*e, name);
     e->storage = true;
     parent->children.push_back(std::move(e));
     return parent->children.back().get();
@@ -201,7 +204,7 @@ CompoundFile::Entry* CompoundFile::AddStorage(Entry* parent, const std::string& 
 
 CompoundFile::Entry* CompoundFile::AddStream(Entry* parent, const std::string& name, std::vector<uint8_t> data) {
     auto e = std::make_unique<Entry>();
-    e->name = Widen(name);
+    SetName(*e, name);
     e->owned = std::move(data);
     parent->children.push_back(std::move(e));
     return parent->children.back().get();
@@ -209,7 +212,7 @@ CompoundFile::Entry* CompoundFile::AddStream(Entry* parent, const std::string& n
 
 CompoundFile::Entry* CompoundFile::AddBorrowedStream(Entry* parent, const std::string& name, const uint8_t* data, size_t size) {
     auto e = std::make_unique<Entry>();
-    e->name = Widen(name);
+    SetName(*e, name);
     e->borrowed = data;
     e->borrowedSize = size;
     if (!data) e->borrowedSize = 0;
@@ -219,7 +222,7 @@ CompoundFile::Entry* CompoundFile::AddBorrowedStream(Entry* parent, const std::s
 
 CompoundFile::Entry* CompoundFile::AddMadeStream(Entry* parent, const std::string& name, size_t size, Maker make) {
     auto e = std::make_unique<Entry>();
-    e->name = Widen(name);
+    SetName(*e, name);
     e->made = std::move(make);
     e->madeSize = size;
     parent->children.push_back(std::move(e));
@@ -365,9 +368,9 @@ void DirectorySector(const std::vector<DirRecord>& recs, size_t first, const uin
             continue;
         }
         const DirRecord& r = recs[i];
-        const std::u16string& name = r.entry->name;
-        for (size_t k = 0; k < name.size(); ++k) Put16(e + 2 * k, name[k]);
-        Put16(e + 64, uint16_t((name.size() + 1) * 2));
+        const Entry& entry = *r.entry;
+        for (size_t k = 0; k < entry.nameSize; ++k) Put16(e + 2 * k, uint8_t(entry.name[k]));
+        Put16(e + 64, uint16_t((entry.nameSize + 1) * 2));
         e[66] = r.type;
         e[67] = r.color;
         Put32(e + 68, r.left);
@@ -400,7 +403,7 @@ void CompoundFile::Write(FILE* out) const {
     Layout layout(*root_);
     const auto& recs = layout.records_;
     for (const auto& r : recs)
-        if (r.entry->name.size() > 31) throw MailStoreError("entry name longer than 31 characters");
+        if (r.entry->nameSize > 31) throw MailStoreError("entry name longer than 31 characters");
     const SectorPlan plan = PlanSectors(layout);
 
     uint8_t header[kSectorSize] = {};

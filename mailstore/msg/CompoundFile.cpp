@@ -190,6 +190,8 @@ CompoundFile::CompoundFile() : root_(std::make_unique<Entry>()) {
 void CompoundFile::SetRootClsid(const unsigned char clsid[16]) { std::memcpy(clsid_, clsid, 16); }
 
 void CompoundFile::SetName(Entry& e, const std::string& name) {
+    for (unsigned char c : name)
+        if (c < 0x20 || c > 0x7e) throw std::logic_error("CompoundFile: an entry name must be printable ASCII");
     e.nameSize = uint8_t(std::min<size_t>(name.size(), sizeof e.name));
     std::memcpy(e.name, name.data(), e.nameSize);
 }

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <regex>
+#include <string_view>
 
 #include "conversion/DiskFull.h"
 #include "conversion/EmlxFormat.h"
@@ -13,9 +15,11 @@
 #include "mailstore/MailStoreError.h"
 #include "mailstore/base/CalendarTime.h"
 #include "mailstore/mapi/MessageDefaults.h"
+#include "mailstore/mapi/Utf16.h"
 #include "mailstore/mime/Charsets.h"
 #include "mailstore/mime/Dates.h"
 #include "mailstore/mime/EncodedWords.h"
+#include "mailstore/mime/HeaderMapping.h"
 #include "mailstore/mime/Rfc822Import.h"
 #include "mailstore/msg/MsgWriter.h"
 
@@ -119,7 +123,8 @@ class ImportedOutput : public MessageOutput {
 protected:
     using MessageOutput::MessageOutput;
     // On a worker: what the kind does with the imported message (throws on failure).
-    virtual void Deliver(Pending& p, mailstore::mapi::Message& message) const = 0;
+    // `top`: the top of p.text, which it was imported from.
+    virtual void Deliver(Pending& p, const mailstore::mime::MessageTop& top, mailstore::mapi::Message& message) const = 0;
 
 private:
     void Work(Pending& p) const override {
@@ -136,7 +141,9 @@ private:
         }
         mailstore::mapi::Message message;
         // How the store recognises the message when it has no Message-ID: its search key.
-        mailstore::mime::ImportRfc822(p.text, top, message, toStore ? MessageDigest(p.text, top) : std::vector<uint8_t>());
+        // An .msg file holds only so many recipient rows: the rest are not made.
+        mailstore::mime::ImportRfc822(p.text, top, message, toStore ? MessageDigest(p.text, top) : std::vector<uint8_t>(),
+                                      toStore ? SIZE_MAX : mailstore::msg::kMsgRecipientRows);
         // A message past what an .msg file holds keeps its bytes: they go along whole.
         if (toStore || mailstore::msg::FitsMsgFile(message)) std::string().swap(p.text);
         // A converted message is read, unless its labels say it is unread.
@@ -146,7 +153,7 @@ private:
             p.labelFolder = std::move(labels.folder);
         }
         mailstore::mapi::CompleteMessage(message);
-        Deliver(p, message);
+        Deliver(p, top, message);
         p.warnings = std::move(message.warnings);
     }
 };
@@ -158,14 +165,16 @@ public:
     ~MsgFileOutput() override { FlushQuietly(); }
 
 private:
-    void Deliver(Pending& p, mailstore::mapi::Message& message) const override {
+    void Deliver(Pending& p, const mailstore::mime::MessageTop& top, mailstore::mapi::Message& message) const override {
         // Past the limits of the format, the rest of the message is in its original,
-        // attached whole.
+        // attached whole (its bytes written from the text, not copied into the message).
+        mailstore::msg::MsgApart apart;
         if (!p.text.empty()) {
             const std::string leftOut = mailstore::msg::FitToMsgFile(message);
             message.attachments.push_back(
-                mailstore::mime::OriginalMessageAttachment(p.text, int32_t(message.attachments.size())));
-            std::string().swap(p.text);
+                mailstore::mime::OriginalMessageAttachment(p.text, int32_t(message.attachments.size()), false));
+            apart.lastAttachmentData = p.text;
+            HeaderFromText(top, message, apart);
             mailstore::mapi::CompleteMessage(message);  // (the attachment's defaults)
             p.note = "converted, but only " + leftOut + " fit in an .msg file; the whole message is attached as " +
                      mailstore::mime::kOriginalMessageName;
@@ -178,12 +187,35 @@ private:
         p.target = MsgFileName(folder.path, p.n);
         p.destination = p.target;
         // A file of the same content is the message converted before: it is left as it is.
-        p.alreadyThere = !mailstore::msg::WriteMsgFile(message, std::filesystem::u8path(p.target));
+        p.alreadyThere = !mailstore::msg::WriteMsgFile(message, std::filesystem::u8path(p.target), apart);
     }
     bool Finish(Pending& p) override {
         if (p.alreadyThere) return false;
         if (!p.note.empty()) warnings_.push_back({p.target, std::move(p.note)});
         return true;
+    }
+
+    // A long header (a field of many thousands of recipients) the importer left to the
+    // writer, as the text is kept for the original: written from the text as well, not
+    // held beside it.
+    static void HeaderFromText(const mailstore::mime::MessageTop& top, const mailstore::mapi::Message& message,
+                               mailstore::msg::MsgApart& apart) {
+        const mailstore::mapi::Property* held = message.props.Find(mailstore::mapi::PR_TRANSPORT_MESSAGE_HEADERS);
+        const std::string* text = held ? std::get_if<std::string>(&held->value) : nullptr;
+        if (!text || !text->empty() || top.headerLen == 0) return;
+        const std::string_view header = top.data.substr(0, top.headerLen);
+        if (!mailstore::mime::HeaderLeftToWriter(header)) return;
+        constexpr size_t kPiece = size_t(64) << 10;
+        apart.headerUtf16Size = 0;
+        mailstore::mime::TransportHeadersInPieces(header, kPiece, [&apart](std::string_view piece) {
+            apart.headerUtf16Size += mailstore::mapi::Utf16LeSize(piece);
+        });
+        apart.header = [header](const std::function<void(const uint8_t*, size_t)>& out) {
+            mailstore::mime::TransportHeadersInPieces(header, kPiece, [&out](std::string_view piece) {
+                const std::vector<uint8_t> utf16 = mailstore::mapi::Utf8ToUtf16Le(piece);
+                out(utf16.data(), utf16.size());
+            });
+        };
     }
 };
 
@@ -211,7 +243,7 @@ public:
     ~StoreOutput() override { FlushQuietly(); }
 
 private:
-    void Deliver(Pending& p, mailstore::mapi::Message& message) const override {
+    void Deliver(Pending& p, const mailstore::mime::MessageTop&, mailstore::mapi::Message& message) const override {
         if (!target_.store) throw mailstore::MailStoreError("no store is open");
         // The message's attachments and bodies move into the store's form, not copied.
         p.prepared = target_.store->Prepare(std::move(message));

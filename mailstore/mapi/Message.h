@@ -3,11 +3,13 @@
 #pragma once
 #include <array>
 #include <compare>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -114,39 +116,43 @@ private:
 };
 
 // One recipient row. A message may bring hundreds of thousands of them, so what the
-// importer and a calendar know of a recipient is kept typed: a mail user of an SMTP
-// address, its row (Props) the recipient type, PR_DISPLAY_NAME (the address when it
-// has no name), PR_ADDRTYPE "SMTP", PR_EMAIL_ADDRESS, PR_SMTP_ADDRESS (when there is
-// an address), the one-off entry ID and the search key "SMTP:ADDRESS". What else a
-// row carries is in `more`, made only for a row that has some; a row made property by
-// property (a PropertyBag) keeps all of them there. The writers complete each row as
-// they write it (CompletedRecipient).
+// importer and a calendar know of a recipient is kept typed, in a row of fixed size
+// and the text of its name and address: a mail user of an SMTP address, its row
+// (Props) the recipient type, PR_DISPLAY_NAME (the address when it has no name),
+// PR_ADDRTYPE "SMTP", PR_EMAIL_ADDRESS, PR_SMTP_ADDRESS (when there is an address),
+// the one-off entry ID and the search key "SMTP:ADDRESS". What else a row carries is
+// in `more`, made only for a row that has some; a row made property by property (a
+// PropertyBag) keeps all of them there. The writers complete each row as they write
+// it (CompletedRecipient).
 struct Recipient {
-    bool smtp = false;         // the typed fields below say who this is
+    bool smtp = false;         // Name() and Address() say who this is
     int32_t type = MAPI_TO;    // PR_RECIPIENT_TYPE
-    std::string name;          // as shown; empty: the address
-    std::string address;
     std::unique_ptr<PropertyBag> more;  // with `smtp`: none of the properties above
 
     Recipient() = default;
-    Recipient(int32_t type, std::string name, std::string address)
-        : smtp(true), type(type), name(std::move(name)), address(std::move(address)) {}
+    // (A name or address past 4 GiB throws std::length_error.)
+    Recipient(int32_t type, std::string_view name, std::string_view address) : smtp(true), type(type) {
+        SetText(name, address);
+    }
     Recipient(PropertyBag props)  // NOLINT: a row of properties is a recipient
         : more(std::make_unique<PropertyBag>(std::move(props))) {}
     Recipient(const Recipient& r) { *this = r; }
     Recipient(Recipient&&) noexcept = default;
     Recipient& operator=(const Recipient& r) {
+        if (this == &r) return *this;
         smtp = r.smtp;
         type = r.type;
-        name = r.name;
-        address = r.address;
+        SetText(r.Name(), r.Address());
         more = r.more ? std::make_unique<PropertyBag>(*r.more) : nullptr;
         return *this;
     }
     Recipient& operator=(Recipient&&) noexcept = default;
 
+    // The name as given (empty: none) and the address (with `smtp`).
+    std::string_view Name() const { return {text_.get(), nameSize_}; }
+    std::string_view Address() const { return {text_.get() + nameSize_, addressSize_}; }
     // The name shown for the recipient (with `smtp`).
-    const std::string& Shown() const { return name.empty() ? address : name; }
+    std::string_view Shown() const { return nameSize_ ? Name() : Address(); }
     // The properties of `more`, made when there are none yet.
     PropertyBag& More() {
         if (!more) more = std::make_unique<PropertyBag>();
@@ -154,6 +160,12 @@ struct Recipient {
     }
     // The row as it was given, not completed.
     PropertyBag Props() const;
+
+private:
+    void SetText(std::string_view name, std::string_view address);
+
+    uint32_t nameSize_ = 0, addressSize_ = 0;
+    std::unique_ptr<char[]> text_;  // the name, then the address
 };
 
 struct Message;
@@ -166,6 +178,10 @@ struct Attachment {
 struct Message {
     PropertyBag props;
     std::vector<Recipient> recipients;
+    // Recipients the message names past its rows, whose rows were not made (a writer
+    // that keeps fewer asked the importer for no more): the display lists and the
+    // message's text name them.
+    size_t recipientsLeftOut = 0;
     std::vector<Attachment> attachments;
     // Problems met while building the message (content that could not be read).
     // Empty when the message came through whole.

@@ -1,5 +1,8 @@
 #include "mailstore/mapi/MessageDefaults.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -81,15 +84,28 @@ void CompleteRecipient(PropertyBag& r) {
     SetIfAbsent(r, PR_RECIPIENT_TRACK_STATUS, int32_t(0));
 }
 
+void Recipient::SetText(std::string_view name, std::string_view address) {
+    if (name.size() > UINT32_MAX || address.size() > UINT32_MAX)
+        throw std::length_error("a recipient's name or address past 4 GiB");
+    nameSize_ = uint32_t(name.size());
+    addressSize_ = uint32_t(address.size());
+    text_.reset();
+    if (name.empty() && address.empty()) return;
+    text_ = std::make_unique_for_overwrite<char[]>(name.size() + address.size());
+    std::copy(name.begin(), name.end(), text_.get());
+    std::copy(address.begin(), address.end(), text_.get() + name.size());
+}
+
 PropertyBag Recipient::Props() const {
     if (!smtp) return more ? *more : PropertyBag();
     PropertyBag r = more ? *more : PropertyBag();
+    const std::string shown(Shown()), address(Address());
     r.SetInt(PR_RECIPIENT_TYPE, type);
-    r.SetString(PR_DISPLAY_NAME, Shown());
+    r.SetString(PR_DISPLAY_NAME, shown);
     r.SetString(PR_ADDRTYPE, "SMTP");
     r.SetString(PR_EMAIL_ADDRESS, address);
     if (!address.empty()) r.SetString(PR_SMTP_ADDRESS, address);
-    r.SetBinary(PR_ENTRYID, OneOffEntryId(Shown(), address));
+    r.SetBinary(PR_ENTRYID, OneOffEntryId(shown, address));
     r.SetBinary(PR_SEARCH_KEY, SmtpSearchKey(address));
     return r;
 }
@@ -111,7 +127,7 @@ void SetDisplayLists(Message& m) {
     const uint32_t tags[3] = {PR_DISPLAY_TO, PR_DISPLAY_CC, PR_DISPLAY_BCC};
     if (p.Has(tags[0]) && p.Has(tags[1]) && p.Has(tags[2])) return;
     std::string lists[3];
-    auto add = [&lists](int32_t type, const std::string& name) {
+    auto add = [&lists](int32_t type, std::string_view name) {
         if (type != MAPI_TO && type != MAPI_CC && type != MAPI_BCC) return;
         std::string& list = lists[type == MAPI_TO ? 0 : type == MAPI_CC ? 1 : 2];
         if (!list.empty()) list += "; ";

@@ -4,6 +4,7 @@
 #include <gmime/gmime.h>
 #include <iconv.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -290,6 +291,16 @@ std::string ToCrLf(std::string&& text) {
     for (size_t at = text.find('\r'); at != std::string::npos && crs <= lfs; at = text.find('\r', at + 1)) ++crs;
     if (crs != lfs) return ToCrLf(std::string_view(text));
     return std::move(text);
+}
+
+void ToCrLfInPieces(std::string_view text, size_t piece, const std::function<void(std::string_view)>& out) {
+    while (!text.empty()) {
+        // (A cut after an LF leaves no CR LF in two, and each side reads as in the whole.)
+        const size_t lf = text.size() > piece ? text.find('\n', std::max<size_t>(piece, 1) - 1) : std::string_view::npos;
+        const size_t cut = lf == std::string_view::npos ? text.size() : lf + 1;
+        out(ToCrLf(text.substr(0, cut)));
+        text.remove_prefix(cut);
+    }
 }
 
 std::string UnfoldHeader(std::string_view raw) {

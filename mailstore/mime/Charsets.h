@@ -1,6 +1,8 @@
 // Text of a message as UTF-8: charset conversion, line ends and header unfolding.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +34,10 @@ std::string ToCrLf(std::string_view text);
 // The same for a text given up: one in CR LF already (or without line ends) comes back
 // as it is, not copied.
 std::string ToCrLf(std::string&& text);
+
+// ToCrLf(text) handed to `out` in pieces: `text` cut after a line end once a piece
+// has `piece` bytes (a longer line is one piece).
+void ToCrLfInPieces(std::string_view text, size_t piece, const std::function<void(std::string_view)>& out);
 
 // Removes CR LF folding and surrounding white space of a raw header value.
 std::string UnfoldHeader(std::string_view raw);

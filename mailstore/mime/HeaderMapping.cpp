@@ -12,6 +12,7 @@
 #include "mailstore/base/Utf8.h"
 #include "mailstore/mapi/EntryIds.h"
 #include "mailstore/mapi/SubjectPrefix.h"
+#include "mailstore/mapi/Utf16.h"
 #include "mailstore/mime/Charsets.h"
 #include "mailstore/mime/EncodedWords.h"
 #include "mailstore/mime/GMimeSupport.h"
@@ -44,7 +45,10 @@ bool IsSimpleAddrSpec(std::string_view a) {
 
 }  // namespace
 
-bool ParseSimpleMailbox(std::string_view v, std::string& name, std::string& address) {
+namespace {
+
+// A plain mailbox (ParseSimpleMailbox): its name and address where they lie in `v`.
+bool SimpleMailbox(std::string_view v, std::string_view& name, std::string_view& address) {
     auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
     while (!v.empty() && blank(v.front())) v.remove_prefix(1);
     while (!v.empty() && blank(v.back())) v.remove_suffix(1);
@@ -52,8 +56,8 @@ bool ParseSimpleMailbox(std::string_view v, std::string& name, std::string& addr
     size_t lt = v.find('<');
     if (lt == std::string_view::npos) {
         if (!IsSimpleAddrSpec(v)) return false;
-        name.clear();
-        address.assign(v);
+        name = {};
+        address = v;
         return true;
     }
     if (v.back() != '>' || v.find('<', lt + 1) != std::string_view::npos || v.find('>') != v.size() - 1) return false;
@@ -70,24 +74,44 @@ bool ParseSimpleMailbox(std::string_view v, std::string& name, std::string& addr
             return false;
         }
     }
-    name.assign(display);
-    address.assign(addr);
+    name = display;
+    address = addr;
+    return true;
+}
+
+// Hands each mailbox of a list of plain mailboxes (ParseSimpleMailboxList) to
+// `add(name, address)`, views into `value`, until one is not plain: false then.
+template <class Add>
+bool ForEachSimpleMailbox(std::string_view value, Add&& add) {
+    // (No quotes, comments or angle brackets around a comma in a list of plain mailboxes.)
+    for (size_t start = 0;;) {
+        const size_t comma = value.find(',', start);
+        std::string_view name, address;
+        if (!SimpleMailbox(value.substr(start, comma - start), name, address)) return false;
+        add(name, address);
+        if (comma == std::string_view::npos) return true;
+        start = comma + 1;
+    }
+}
+
+}  // namespace
+
+bool ParseSimpleMailbox(std::string_view v, std::string& name, std::string& address) {
+    std::string_view n, a;
+    if (!SimpleMailbox(v, n, a)) return false;
+    name.assign(n);
+    address.assign(a);
     return true;
 }
 
 bool ParseSimpleMailboxList(std::string_view value, std::vector<Mailbox>& out) {
-    // (No quotes, comments or angle brackets around a comma in a list of plain mailboxes.)
     const size_t before = out.size();
-    for (size_t start = 0;;) {
-        const size_t comma = value.find(',', start);
-        Mailbox& m = out.emplace_back();
-        if (!ParseSimpleMailbox(value.substr(start, comma - start), m.name, m.address)) {
-            out.resize(before);
-            return false;
-        }
-        if (comma == std::string_view::npos) return true;
-        start = comma + 1;
-    }
+    if (ForEachSimpleMailbox(value, [&out](std::string_view name, std::string_view address) {
+            out.push_back(Mailbox{std::string(name), std::string(address)});
+        }))
+        return true;
+    out.resize(before);
+    return false;
 }
 
 namespace {
@@ -114,8 +138,12 @@ std::string RawTextInCharset(std::string_view raw, const std::string& charset, b
 }
 
 // A mailbox's name as a mail reader keeps it: quotes some mailers leave around names go.
+std::string_view KeptName(std::string_view name) {
+    if (name.size() >= 2 && name.front() == '\'' && name.back() == '\'') return name.substr(1, name.size() - 2);
+    return name;
+}
 void KeptName(Mailbox& m) {
-    if (m.name.size() >= 2 && m.name.front() == '\'' && m.name.back() == '\'') m.name = m.name.substr(1, m.name.size() - 2);
+    if (const std::string_view kept = KeptName(m.name); kept.size() != m.name.size()) m.name = std::string(kept);
 }
 void AddMailbox(Mailbox m, std::vector<Mailbox>& out) {
     KeptName(m);
@@ -205,6 +233,34 @@ void LooseMailboxes(const std::vector<std::string>& items, std::vector<Mailbox>&
     }
 }
 
+// The mailboxes of an address field that is not a list of plain mailboxes, appended
+// to `out`.
+void ParsedMailboxes(const HeaderField& f, const std::string& charset, GMimeParserOptions* options,
+                     std::vector<Mailbox>& out) {
+    // Header bytes read as the rest of the header is read (UTF-8, else the declared
+    // charset, else windows-1252), runs of encoded words joined into one word the
+    // parser reads whole.
+    std::string raw = RawTextInCharset(f.raw, charset, false);
+    if (HasAdjacentEncodedWords(raw)) raw = JoinAdjacentEncodedWords(raw);
+    GObjectRef<InternetAddressList> list(internet_address_list_parse(options, raw.c_str()));
+    const size_t before = out.size();
+    if (list.p) CollectMailboxes(list.p, out);
+    // The parser may refuse the list or skip items it cannot read (an address
+    // without angle brackets after a name, 8-bit bytes): then every item that
+    // holds an address is read the loose way.
+    size_t read = 0;
+    for (size_t i = before; i < out.size(); ++i) read += out[i].address.find('@') != std::string::npos;
+    if (raw.find('@') != std::string::npos) {
+        std::vector<std::string> items = AddressItems(raw);
+        size_t withAt = 0;
+        for (const std::string& item : items) withAt += AddressAt(item) != std::string::npos;
+        if (read < withAt) {
+            out.resize(before);
+            LooseMailboxes(items, out);
+        }
+    }
+}
+
 // The mailboxes of every field of that name, in order (as a mail reader joins repeated
 // To: fields).
 std::vector<Mailbox> AddressesOf(const HeaderFields& fields, std::string_view name, const std::string& charset,
@@ -212,39 +268,77 @@ std::vector<Mailbox> AddressesOf(const HeaderFields& fields, std::string_view na
     std::vector<Mailbox> out;
     for (const HeaderField& f : fields) {
         if (!base::EqualsNoCase(f.name, name)) continue;
-        // Most fields hold plain mailboxes, which need no parser: read into their
-        // place (room made once, a field may list hundreds of thousands).
+        // Most fields hold plain mailboxes, which need no parser.
         const size_t plain = out.size();
-        out.reserve(plain + std::count(f.raw.begin(), f.raw.end(), ',') + 1);
         if (ParseSimpleMailboxList(f.raw, out)) {
             for (size_t i = plain; i < out.size(); ++i) KeptName(out[i]);
             continue;
         }
-        // Header bytes read as the rest of the header is read (UTF-8, else the declared
-        // charset, else windows-1252), runs of encoded words joined into one word the
-        // parser reads whole.
-        std::string raw = RawTextInCharset(f.raw, charset, false);
-        if (HasAdjacentEncodedWords(raw)) raw = JoinAdjacentEncodedWords(raw);
-        GObjectRef<InternetAddressList> list(internet_address_list_parse(options, raw.c_str()));
-        const size_t before = out.size();
-        if (list.p) CollectMailboxes(list.p, out);
-        // The parser may refuse the list or skip items it cannot read (an address
-        // without angle brackets after a name, 8-bit bytes): then every item that
-        // holds an address is read the loose way.
-        size_t read = 0;
-        for (size_t i = before; i < out.size(); ++i) read += out[i].address.find('@') != std::string::npos;
-        if (raw.find('@') != std::string::npos) {
-            std::vector<std::string> items = AddressItems(raw);
-            size_t withAt = 0;
-            for (const std::string& item : items) withAt += AddressAt(item) != std::string::npos;
-            if (read < withAt) {
-                out.resize(before);
-                LooseMailboxes(items, out);
-            }
-        }
+        ParsedMailboxes(f, charset, options, out);
     }
     return out;
 }
+
+// The recipients of one kind (To, Cc or Bcc) from every field of that name: their
+// rows appended to `out`, the list of their names returned. A field may list hundreds
+// of thousands: plain mailboxes go from the field straight into their rows, and the
+// rows and the list are given their room once.
+class RecipientFields {
+public:
+    RecipientFields(const HeaderFields& fields, std::string_view name, const std::string& charset,
+                    GMimeParserOptions* options) {
+        for (const HeaderField& f : fields) {
+            if (!base::EqualsNoCase(f.name, name)) continue;
+            const size_t count = count_, shownSize = shownSize_;
+            if (ForEachSimpleMailbox(f.raw, [this](std::string_view n, std::string_view a) {
+                    ++count_;
+                    shownSize_ += Shown(KeptName(n), a).size() + 2;
+                })) {
+                read_.push_back({f.raw, {}});
+                continue;
+            }
+            count_ = count;
+            shownSize_ = shownSize;
+            read_.push_back({{}, {}});
+            ParsedMailboxes(f, charset, options, read_.back().parsed);
+            count_ += read_.back().parsed.size();
+            for (const Mailbox& m : read_.back().parsed) shownSize_ += Shown(m.name, m.address).size() + 2;
+        }
+    }
+    size_t count() const { return count_; }
+
+    // Rows past `rows` in `out` are not made, only counted in `leftOut`.
+    std::string AddTo(int32_t type, std::vector<Recipient>& out, size_t rows, size_t& leftOut) {
+        std::string shown;
+        shown.reserve(shownSize_);
+        auto add = [&](std::string_view name, std::string_view address) {
+            if (!shown.empty()) shown += "; ";
+            shown += Shown(name, address);
+            // (Entry ID, search key, row id and the other defaults of a mail user:
+            // mapi::CompletedRecipient.)
+            if (out.size() < rows) out.emplace_back(type, name, address);
+            else ++leftOut;
+        };
+        for (Field& f : read_) {
+            if (!f.plain.empty())
+                ForEachSimpleMailbox(f.plain, [&add](std::string_view n, std::string_view a) { add(KeptName(n), a); });
+            for (const Mailbox& m : f.parsed) add(m.name, m.address);
+            std::vector<Mailbox>().swap(f.parsed);
+        }
+        return shown;
+    }
+
+private:
+    static std::string_view Shown(std::string_view name, std::string_view address) {
+        return name.empty() ? address : name;
+    }
+    struct Field {
+        std::string_view plain;       // a list of plain mailboxes, read where it lies
+        std::vector<Mailbox> parsed;  // else what the parser read
+    };
+    std::vector<Field> read_;
+    size_t count_ = 0, shownSize_ = 0;
+};
 
 // The subject as a mail reader shows it: the last Subject field, unfolded, encoded
 // words decoded, raw 8-bit text read in the declared charset.
@@ -270,8 +364,17 @@ void SetAddressGroup(PropertyBag& p, const Mailbox& m, uint32_t nameTag, uint32_
 
 }  // namespace
 
+bool HeaderLeftToWriter(std::string_view header) {
+    return header.size() >= mapi::kLongText && header.find('\0') == std::string_view::npos &&
+           base::ValidUtf8Prefix(header) == header.size();
+}
+
+void TransportHeadersInPieces(std::string_view header, size_t piece, const std::function<void(std::string_view)>& out) {
+    ToCrLfInPieces(header, piece, out);
+}
+
 void MapHeaderFields(const HeaderFields& fields, std::string_view header, const std::string& charset,
-                     const Envelope& envelope, Message& out) {
+                     const Envelope& envelope, Message& out, size_t recipientRows, bool headerToWriter) {
     PropertyBag& p = out.props;
     GMimeParserOptions* options = ParserOptions();
 
@@ -302,29 +405,16 @@ void MapHeaderFields(const HeaderFields& fields, std::string_view header, const 
                         PR_SENDER_SEARCH_KEY, PR_SENDER_SMTP_ADDRESS);
 
     // Recipients
-    // (A header may name hundreds of thousands: the rows and the display lists are
-    // given their room once.)
     const std::tuple<const char*, int32_t, uint32_t> kinds[] = {
         {"To", MAPI_TO, PR_DISPLAY_TO}, {"Cc", MAPI_CC, PR_DISPLAY_CC}, {"Bcc", MAPI_BCC, PR_DISPLAY_BCC}};
-    std::vector<Mailbox> lists[3];
+    std::vector<RecipientFields> lists;
+    lists.reserve(3);
     size_t count = out.recipients.size();
-    for (int k = 0; k < 3; ++k) count += (lists[k] = AddressesOf(fields, std::get<0>(kinds[k]), charset, options)).size();
-    out.recipients.reserve(count);
-    for (int k = 0; k < 3; ++k) {
-        size_t length = 0;
-        for (const Mailbox& m : lists[k]) length += DisplayNameOf(m).size() + 2;
-        std::string display;
-        display.reserve(length);
-        for (Mailbox& m : lists[k]) {
-            if (!display.empty()) display += "; ";
-            display += DisplayNameOf(m);
-            // (Entry ID, search key, row id and the other defaults of a mail user:
-            // mapi::CompletedRecipient.)
-            out.recipients.emplace_back(std::get<1>(kinds[k]), std::move(m.name), std::move(m.address));
-        }
-        std::vector<Mailbox>().swap(lists[k]);
-        p.SetString(std::get<2>(kinds[k]), std::move(display));
-    }
+    for (const auto& kind : kinds) count += lists.emplace_back(fields, std::get<0>(kind), charset, options).count();
+    out.recipients.reserve(std::min(count, std::max(recipientRows, out.recipients.size())));
+    for (int k = 0; k < 3; ++k)
+        p.SetString(std::get<2>(kinds[k]),
+                    lists[k].AddTo(std::get<1>(kinds[k]), out.recipients, recipientRows, out.recipientsLeftOut));
 
     // Reply-To ([MS-OXCMAIL] 2.2.3.1.6): names, and the one-off entry IDs as a
     // FLATENTRYLIST.
@@ -361,7 +451,13 @@ void MapHeaderFields(const HeaderFields& fields, std::string_view header, const 
     if (auto v = RawHeader(fields, "Message-ID"); !v.empty()) p.SetString(PR_INTERNET_MESSAGE_ID, v);
     if (auto v = RawHeader(fields, "In-Reply-To"); !v.empty()) p.SetString(PR_IN_REPLY_TO_ID, v);
     if (auto v = RawHeader(fields, "References"); !v.empty()) p.SetString(PR_INTERNET_REFERENCES, v);
-    if (!header.empty()) p.SetString(PR_TRANSPORT_MESSAGE_HEADERS, ToCrLf(HeaderBytesToUtf8(header, charset)));
+    // (A header of UTF-8, as most are, is copied once, not read into a copy first.)
+    if (headerToWriter && out.recipientsLeftOut > 0 && HeaderLeftToWriter(header))
+        p.SetString(PR_TRANSPORT_MESSAGE_HEADERS, std::string());
+    else if (!header.empty())
+        p.SetString(PR_TRANSPORT_MESSAGE_HEADERS, base::ValidUtf8Prefix(header) == header.size()
+                                                      ? ToCrLf(header)
+                                                      : ToCrLf(HeaderBytesToUtf8(header, charset)));
 
     // Importance, priority, sensitivity
     {

@@ -1,6 +1,8 @@
 // A message's header fields -> MAPI properties ([MS-OXCMAIL] 2.2.3.1 and 2.2.3.2):
 // subject, originator, recipients, reply-to, times, identification, importance.
 #pragma once
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,9 +15,22 @@ namespace bv::mailstore::mime {
 // Sets the header-derived properties and the recipient rows of `out`. header: the
 // header block's bytes (PR_TRANSPORT_MESSAGE_HEADERS; none when empty); charset: the
 // one the message's text declares, in which raw 8-bit header text is read
-// (HeaderBytesToUtf8).
+// (HeaderBytesToUtf8). Rows past `recipientRows` are not made, only counted
+// (out.recipientsLeftOut); the display lists name every recipient. With
+// `headerToWriter`, a message with rows left out (which its writer attaches whole, its
+// bytes at hand) whose header HeaderLeftToWriter has PR_TRANSPORT_MESSAGE_HEADERS
+// empty: the writer writes it from the header block, as TransportHeadersInPieces
+// makes it, rather than the two be held at once.
 void MapHeaderFields(const HeaderFields& fields, std::string_view header, const std::string& charset,
-                     const Envelope& envelope, mapi::Message& out);
+                     const Envelope& envelope, mapi::Message& out, size_t recipientRows = SIZE_MAX,
+                     bool headerToWriter = false);
+
+// A long header block of UTF-8 without NUL characters: its PR_TRANSPORT_MESSAGE_HEADERS
+// is the block in CR LF and nothing else.
+bool HeaderLeftToWriter(std::string_view header);
+// PR_TRANSPORT_MESSAGE_HEADERS of such a header block, handed to `out` in pieces of
+// about `piece` bytes.
+void TransportHeadersInPieces(std::string_view header, size_t piece, const std::function<void(std::string_view)>& out);
 
 // One plain mailbox, "addr@domain" or "Display Name <addr@domain>" (ASCII words
 // separated by single blanks, no quotes, comments, encoded words or groups): fills

@@ -110,7 +110,8 @@ std::optional<std::pair<size_t, size_t>> AttachedMessageSpan(GMimeObject* part, 
 
 class Importer {
 public:
-    Importer(Message& out, int depth, std::vector<std::string>& warnings) : out_(out), depth_(depth), warnings_(warnings) {}
+    Importer(Message& out, int depth, std::vector<std::string>& warnings, size_t recipientRows)
+        : out_(out), depth_(depth), recipientRows_(recipientRows), warnings_(warnings) {}
 
     // Fills out_ from a message's header fields and its parsed MIME entity (nullptr
     // when it has no body). header: the header block's bytes.
@@ -134,6 +135,7 @@ private:
 
     Message& out_;
     int depth_;
+    size_t recipientRows_;  // of this message and each attached one
     std::vector<std::string>& warnings_;
     GMimeObject* root_ = nullptr;  // the message's top-level entity
     ParsedBytes parsed_;           // the bytes GMime parsed into it
@@ -269,7 +271,7 @@ void Importer::AddAttachedMessage(std::string_view bytes, const std::string& fil
     a.props.SetInt(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG);
     a.props.SetString(PR_ATTACH_MIME_TAG, "message/rfc822");
     a.embedded = std::make_unique<Message>();
-    ImportMessageAt(bytes, *a.embedded, depth_ + 1);
+    ImportMessageAt(bytes, *a.embedded, depth_ + 1, recipientRows_);
     for (auto& w : a.embedded->warnings) Warn("attached message: " + w);
     a.embedded->warnings.clear();
 
@@ -358,7 +360,9 @@ void Importer::AddPartAttachment(GMimePart* part, const std::string& html) {
 void Importer::Fill(const HeaderFields& fields, Body body, std::string_view header, const Envelope& envelope,
                     const std::vector<uint8_t>& searchKey) {
     PropertyBag& p = out_.props;
-    MapHeaderFields(fields, header, DeclaredCharset(body), envelope, out_);
+    // (A writer that keeps fewer rows has the top level's bytes at hand.)
+    MapHeaderFields(fields, header, DeclaredCharset(body), envelope, out_, recipientRows_,
+                    depth_ == 0 && recipientRows_ != SIZE_MAX);
 
     // Bodies and attachments
     if (body.text) {
@@ -532,8 +536,9 @@ std::optional<SimpleText> SimpleTextBody(const HeaderFields& fields, std::string
 }
 
 void FillMessage(Message& out, int depth, std::vector<std::string>& warnings, const HeaderFields& fields, Body body,
-                 std::string_view header, const Envelope& envelope, const std::vector<uint8_t>& searchKey) {
-    Importer importer(out, depth, warnings);
+                 std::string_view header, const Envelope& envelope, const std::vector<uint8_t>& searchKey,
+                 size_t recipientRows) {
+    Importer importer(out, depth, warnings, recipientRows);
     importer.Fill(fields, body, header, envelope, searchKey);
 }
 

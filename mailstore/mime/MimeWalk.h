@@ -45,13 +45,14 @@ struct Body {
 // Fills `out` from a message's header fields and body: the header's properties,
 // the bodies, the attachments, flags and `searchKey`. header: the header block's
 // bytes. depth: how deep this message is attached (0 at the top). Problems go to
-// `warnings`.
+// `warnings`. Recipient rows past `recipientRows` are only counted (MapHeaderFields),
+// in attached messages too.
 void FillMessage(mapi::Message& out, int depth, std::vector<std::string>& warnings, const HeaderFields& fields,
                  Body body, std::string_view header, const Envelope& envelope,
-                 const std::vector<uint8_t>& searchKey);
+                 const std::vector<uint8_t>& searchKey, size_t recipientRows);
 
 // Imports one message's bytes into `out` (the importer's top level; every attached
 // message, whatever its encoding, comes back here with its own bytes one level deeper).
-void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth);
+void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth, size_t recipientRows);
 
 }  // namespace bv::mailstore::mime

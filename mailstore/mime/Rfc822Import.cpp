@@ -80,7 +80,7 @@ void TakeOutNuls(mapi::Message& m, std::vector<std::string>& where, int depth = 
     for (mapi::Recipient& r : m.recipients) {
         // A typed row whose name or address holds a NUL becomes its properties, whose
         // entry ID and search key keep what was given.
-        if (r.smtp && (r.name.find('\0') != std::string::npos || r.address.find('\0') != std::string::npos))
+        if (r.smtp && (r.Name().find('\0') != std::string_view::npos || r.Address().find('\0') != std::string_view::npos))
             r = mapi::Recipient(r.Props());
         if (r.more) TakeOutNuls(*r.more, where);
     }
@@ -103,7 +103,7 @@ bool NulsTakenOut(mapi::Message& out, bool attached) {
     return true;
 }
 
-void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out, int depth,
+void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out, int depth, size_t recipientRows,
                std::vector<uint8_t> searchKey = {}) {
     std::vector<std::string>& warnings = out.warnings;
     const std::string_view data = top.data;
@@ -119,7 +119,8 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
         SimpleText text;
         text.raw = headerLen == 0 ? data.substr(bodyStart) : data;
         warnings.push_back("the message has no header; its text is kept as the body");
-        FillMessage(out, depth, warnings, HeaderFields{}, Body{nullptr, &text, {}}, std::string_view(), envelope, searchKey);
+        FillMessage(out, depth, warnings, HeaderFields{}, Body{nullptr, &text, {}}, std::string_view(), envelope, searchKey,
+                    recipientRows);
         if (NulsTakenOut(out, false)) out.attachments.push_back(OriginalMessageAttachment(bytes, int32_t(out.attachments.size())));
         return;
     }
@@ -160,7 +161,7 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
     if (!header.unreadable && !data.empty()) {
         const Body body{mime, simple ? &*simple : nullptr, entity ? entity->source() : std::string_view(),
                         entity ? entity->sourceAt() : 0};
-        FillMessage(out, depth, warnings, header.fields, body, headerBytes, envelope, searchKey);
+        FillMessage(out, depth, warnings, header.fields, body, headerBytes, envelope, searchKey, recipientRows);
     } else {
         out.props.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_UNMODIFIED);
         out.props.SetBinary(PR_SEARCH_KEY, searchKey);
@@ -184,7 +185,7 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
 
 }  // namespace
 
-mapi::Attachment OriginalMessageAttachment(std::string_view bytes, int32_t number) {
+mapi::Attachment OriginalMessageAttachment(std::string_view bytes, int32_t number, bool withBytes) {
     Attachment a;
     a.props.SetInt(PR_ATTACH_NUM, number);
     a.props.SetInt(PR_RENDERING_POSITION, -1);
@@ -192,18 +193,19 @@ mapi::Attachment OriginalMessageAttachment(std::string_view bytes, int32_t numbe
     SetAttachNames(a.props, kOriginalMessageName);
     a.props.SetString(PR_ATTACH_MIME_TAG, "message/rfc822");
     a.props.SetInt(PR_ATTACH_SIZE, int32_t(std::min<size_t>(bytes.size(), 0x7FFFFFFF)));
-    a.props.SetBinary(PR_ATTACH_DATA_BIN, Binary(bytes.begin(), bytes.end()));
+    a.props.SetBinary(PR_ATTACH_DATA_BIN, withBytes ? Binary(bytes.begin(), bytes.end()) : Binary());
     return a;
 }
 
-void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth) {
-    ImportTop(bytes, ReadMessageTop(bytes), out, depth);
+void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth, size_t recipientRows) {
+    ImportTop(bytes, ReadMessageTop(bytes), out, depth, recipientRows);
 }
 
-void ImportRfc822(std::string_view bytes, mapi::Message& out) { ImportMessageAt(bytes, out, 0); }
+void ImportRfc822(std::string_view bytes, mapi::Message& out) { ImportMessageAt(bytes, out, 0, SIZE_MAX); }
 
-void ImportRfc822(std::string_view bytes, const MessageTop& top, mapi::Message& out, std::vector<uint8_t> searchKey) {
-    ImportTop(bytes, top, out, 0, std::move(searchKey));
+void ImportRfc822(std::string_view bytes, const MessageTop& top, mapi::Message& out, std::vector<uint8_t> searchKey,
+                  size_t recipientRows) {
+    ImportTop(bytes, top, out, 0, recipientRows, std::move(searchKey));
 }
 
 void ImportRfc822File(const std::filesystem::path& path, mapi::Message& out) {

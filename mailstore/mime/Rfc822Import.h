@@ -1,5 +1,6 @@
 // RFC 822 / MIME message -> MAPI property model (the mail store's Import).
 #pragma once
+#include <cstdint>
 #include <filesystem>
 #include <string_view>
 #include <vector>
@@ -48,14 +49,19 @@ void ImportRfc822File(const std::filesystem::path& path, mapi::Message& out);
 void ImportRfc822(std::string_view bytes, mapi::Message& out);
 // The same for a message whose top the caller has read already (ReadMessageTop of
 // the same bytes), so that its header is cut only once; `searchKey`, when not empty,
-// is the message's PR_SEARCH_KEY, in place of the one made from its bytes.
+// is the message's PR_SEARCH_KEY, in place of the one made from its bytes. A writer
+// that keeps at most `recipientRows` rows of a message (of each attached one too)
+// says so: the rows past them are only counted (out.recipientsLeftOut), not made, and
+// a message with rows left out, which the writer attaches whole from `bytes`, leaves
+// a long header to it (MapHeaderFields).
 void ImportRfc822(std::string_view bytes, const MessageTop& top, mapi::Message& out,
-                  std::vector<uint8_t> searchKey = {});
+                  std::vector<uint8_t> searchKey = {}, size_t recipientRows = SIZE_MAX);
 
 // The whole message `bytes` as attachment number `number`: "original-message.eml", by
 // value, of MIME type message/rfc822 (what a reader opens where a message could not be
-// kept whole in the properties).
+// kept whole in the properties). Without `withBytes` its PR_ATTACH_DATA_BIN is left
+// empty, for a writer given the bytes apart (msg::WriteMsgFile).
 inline constexpr const char* kOriginalMessageName = "original-message.eml";
-mapi::Attachment OriginalMessageAttachment(std::string_view bytes, int32_t number);
+mapi::Attachment OriginalMessageAttachment(std::string_view bytes, int32_t number, bool withBytes = true);
 
 }  // namespace bv::mailstore::mime

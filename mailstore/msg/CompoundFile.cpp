@@ -55,6 +55,7 @@ uint32_t CeilDiv(uint64_t a, uint64_t b) { return uint32_t((a + b - 1) / b); }
 class Layout {
 public:
     explicit Layout(const Entry& root) {
+        records_.reserve(Count(root));
         records_.push_back(DirRecord{&root, kTypeRoot});
         AddChildren(0);
     }
@@ -63,6 +64,12 @@ public:
     std::vector<uint32_t> miniStreams_;  // record indices, in mini sector order
 
 private:
+    static size_t Count(const Entry& e) {
+        size_t n = 1;
+        for (const auto& c : e.children) n += Count(*c);
+        return n;
+    }
+
     // Balanced tree over sorted[lo, hi); returns the record index of its root.
     uint32_t Build(const std::vector<uint32_t>& sorted, int lo, int hi, int depth, int fullDepth, bool perfect) {
         if (lo >= hi) return NOSTREAM;
@@ -87,11 +94,11 @@ private:
         std::vector<Key> keys(count);
         std::vector<uint32_t> order(count);
         for (size_t i = 0; i < count; ++i) {
-            const std::u16string& name = parent->children[i]->name;
-            const size_t n = std::min<size_t>(name.size(), 32);
+            const Entry& child = *parent->children[i];
+            const size_t n = child.nameSize;
             keys[i].size = uint32_t(2 * n);
             for (size_t j = 0; j < n; ++j) {
-                char16_t u = Upper(name[j]);
+                char16_t u = Upper(char16_t(uint8_t(child.name[j])));
                 keys[i].bytes[2 * j] = uint8_t(u >> 8);
                 keys[i].bytes[2 * j + 1] = uint8_t(u);
             }
@@ -163,26 +170,35 @@ private:
 
 // Writes 32-bit entries as whole sectors, padding with `fill`.
 void WriteTable(SectorWriter& w, const std::vector<uint32_t>& table, uint32_t sectors, uint32_t fill) {
-    std::vector<uint8_t> buf(size_t(sectors) * kSectorSize);
-    for (size_t i = 0; i < size_t(sectors) * kEntriesPerFatSector; ++i)
-        Put32(&buf[i * 4], i < table.size() ? table[i] : fill);
-    w.Write(buf.data(), buf.size());
+    uint8_t buf[kSectorSize];
+    for (size_t s = 0; s < sectors; ++s) {
+        for (size_t k = 0; k < kEntriesPerFatSector; ++k) {
+            const size_t i = s * kEntriesPerFatSector + k;
+            Put32(&buf[k * 4], i < table.size() ? table[i] : fill);
+        }
+        w.Write(buf, kSectorSize);
+    }
 }
 
 }  // namespace
 
 CompoundFile::CompoundFile() : root_(std::make_unique<Entry>()) {
-    root_->name = u"Root Entry";
+    SetName(*root_, "Root Entry");
     root_->storage = true;
 }
 
 void CompoundFile::SetRootClsid(const unsigned char clsid[16]) { std::memcpy(clsid_, clsid, 16); }
 
-static std::u16string Widen(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+void CompoundFile::SetName(Entry& e, const std::string& name) {
+    for (unsigned char c : name)
+        if (c < 0x20 || c > 0x7e) throw std::logic_error("CompoundFile: an entry name must be printable ASCII");
+    e.nameSize = uint8_t(std::min<size_t>(name.size(), sizeof e.name));
+    std::memcpy(e.name, name.data(), e.nameSize);
+}
 
 CompoundFile::Entry* CompoundFile::AddStorage(Entry* parent, const std::string& name) {
     auto e = std::make_unique<Entry>();
-    e->name = Widen(name);
+    SetName(*e, name);
     e->storage = true;
     parent->children.push_back(std::move(e));
     return parent->children.back().get();
@@ -190,7 +206,7 @@ CompoundFile::Entry* CompoundFile::AddStorage(Entry* parent, const std::string& 
 
 CompoundFile::Entry* CompoundFile::AddStream(Entry* parent, const std::string& name, std::vector<uint8_t> data) {
     auto e = std::make_unique<Entry>();
-    e->name = Widen(name);
+    SetName(*e, name);
     e->owned = std::move(data);
     parent->children.push_back(std::move(e));
     return parent->children.back().get();
@@ -198,7 +214,7 @@ CompoundFile::Entry* CompoundFile::AddStream(Entry* parent, const std::string& n
 
 CompoundFile::Entry* CompoundFile::AddBorrowedStream(Entry* parent, const std::string& name, const uint8_t* data, size_t size) {
     auto e = std::make_unique<Entry>();
-    e->name = Widen(name);
+    SetName(*e, name);
     e->borrowed = data;
     e->borrowedSize = size;
     if (!data) e->borrowedSize = 0;
@@ -208,7 +224,7 @@ CompoundFile::Entry* CompoundFile::AddBorrowedStream(Entry* parent, const std::s
 
 CompoundFile::Entry* CompoundFile::AddMadeStream(Entry* parent, const std::string& name, size_t size, Maker make) {
     auto e = std::make_unique<Entry>();
-    e->name = Widen(name);
+    SetName(*e, name);
     e->made = std::move(make);
     e->madeSize = size;
     parent->children.push_back(std::move(e));
@@ -340,11 +356,13 @@ void PutHeader(uint8_t* header, const SectorPlan& p) {
         Put32(header + 76 + 4 * i, i < p.fatSectors ? p.fatStart + i : FREESECT);
 }
 
-// The directory ([MS-CFB] 2.6), whole sectors of 128-byte entries.
-std::vector<uint8_t> DirectoryBytes(const std::vector<DirRecord>& recs, uint32_t dirSectors, const uint8_t* clsid) {
-    std::vector<uint8_t> dir(size_t(dirSectors) * kSectorSize, 0);
-    for (size_t i = 0; i < size_t(dirSectors) * 4; ++i) {
-        uint8_t* e = &dir[i * 128];
+// One sector of the directory ([MS-CFB] 2.6): the 128-byte entries from `first` on.
+// (Written a sector at a time: a message of thousands of recipients has tens of
+// thousands of entries.)
+void DirectorySector(const std::vector<DirRecord>& recs, size_t first, const uint8_t* clsid, uint8_t (&sector)[kSectorSize]) {
+    std::memset(sector, 0, kSectorSize);
+    for (size_t i = first; i < first + kSectorSize / 128; ++i) {
+        uint8_t* e = &sector[(i - first) * 128];
         if (i >= recs.size()) {  // unused entry
             Put32(e + 68, NOSTREAM);
             Put32(e + 72, NOSTREAM);
@@ -352,9 +370,9 @@ std::vector<uint8_t> DirectoryBytes(const std::vector<DirRecord>& recs, uint32_t
             continue;
         }
         const DirRecord& r = recs[i];
-        const std::u16string& name = r.entry->name;
-        for (size_t k = 0; k < name.size(); ++k) Put16(e + 2 * k, name[k]);
-        Put16(e + 64, uint16_t((name.size() + 1) * 2));
+        const Entry& entry = *r.entry;
+        for (size_t k = 0; k < entry.nameSize; ++k) Put16(e + 2 * k, uint8_t(entry.name[k]));
+        Put16(e + 64, uint16_t((entry.nameSize + 1) * 2));
         e[66] = r.type;
         e[67] = r.color;
         Put32(e + 68, r.left);
@@ -366,7 +384,6 @@ std::vector<uint8_t> DirectoryBytes(const std::vector<DirRecord>& recs, uint32_t
             Put64(e + 120, r.size);
         }
     }
-    return dir;
 }
 
 // The DIFAT sectors: the FAT sectors past the header's 109, each sector chained to the next.
@@ -388,7 +405,7 @@ void CompoundFile::Write(FILE* out) const {
     Layout layout(*root_);
     const auto& recs = layout.records_;
     for (const auto& r : recs)
-        if (r.entry->name.size() > 31) throw MailStoreError("entry name longer than 31 characters");
+        if (r.entry->nameSize > 31) throw MailStoreError("entry name longer than 31 characters");
     const SectorPlan plan = PlanSectors(layout);
 
     uint8_t header[kSectorSize] = {};
@@ -407,8 +424,11 @@ void CompoundFile::Write(FILE* out) const {
     }
     w.PadTo(kSectorSize);
     if (plan.miniFatSectors) WriteTable(w, plan.miniFat, plan.miniFatSectors, FREESECT);
-    const std::vector<uint8_t> dir = DirectoryBytes(recs, plan.dirSectors, clsid_);
-    w.Write(dir.data(), dir.size());
+    uint8_t sector[kSectorSize];
+    for (size_t s = 0; s < plan.dirSectors; ++s) {
+        DirectorySector(recs, s * (kSectorSize / 128), clsid_, sector);
+        w.Write(sector, kSectorSize);
+    }
     WriteTable(w, plan.fat, plan.fatSectors, FREESECT);
     if (plan.difatSectors) WriteTable(w, DifatEntries(plan), plan.difatSectors, FREESECT);
     if (!w.ok()) throw MailStoreError("write error: " + w.error().message(), w.error());

@@ -18,7 +18,11 @@ public:
     using Maker = std::function<void(const Piece&)>;
 
     struct Entry {
-        std::u16string name;
+        // The name, ASCII (as .msg names are), kept in the entry: a message of
+        // thousands of recipients has tens of thousands of entries. A name past 31
+        // characters counts 32 and fails the write.
+        char name[32] = {};
+        uint8_t nameSize = 0;
         bool storage = false;
         std::vector<std::unique_ptr<Entry>> children;  // storages only
         // stream data: owned, or borrowed from the caller (must outlive Write()), or
@@ -54,6 +58,8 @@ public:
     void Write(FILE* out) const;
 
 private:
+    static void SetName(Entry& e, const std::string& name);
+
     std::unique_ptr<Entry> root_;
     unsigned char clsid_[16] = {};
 };

@@ -49,6 +49,8 @@ using base::Append64;
 
 using Entry = CompoundFile::Entry;
 
+static_assert(kMsgRecipientRows == kMaxRecipientStorages);
+
 // The properties of one object: the caller's bag plus a few values the writer adds
 // or overrides (never binary ones), merged by property id without copying the bag.
 struct PropView {
@@ -74,6 +76,10 @@ struct PropView {
     }
 };
 
+// A long text goes to the file in UTF-16 made from this many bytes at a time (the
+// file's writes are buffered anyway).
+constexpr size_t kTextPiece = size_t(64) << 10;
+
 // The stream of a string: UTF-16 without its terminating NUL. Returns the size the
 // property stream gives it (with the NUL).
 uint32_t AddTextStream(Entry* st, uint32_t tag, const std::string& text) {
@@ -81,7 +87,7 @@ uint32_t AddTextStream(Entry* st, uint32_t tag, const std::string& text) {
         // Made into UTF-16 as the file is written: never held in both forms.
         const size_t size = Utf16LeSize(text);
         CompoundFile::AddMadeStream(st, SubstgName(tag), size, [&text](const CompoundFile::Piece& piece) {
-            Utf8ToUtf16LeInPieces(text, kLongText, piece);
+            Utf8ToUtf16LeInPieces(text, kTextPiece, piece);
         });
         return uint32_t(size + 2);
     }
@@ -91,9 +97,16 @@ uint32_t AddTextStream(Entry* st, uint32_t tag, const std::string& text) {
     return size;
 }
 
+// What the top level's message and its last attachment are given apart (MsgApart).
+struct Apart {
+    const std::string_view* data = nullptr;  // PR_ATTACH_DATA_BIN
+    const MsgApart* header = nullptr;        // PR_TRANSPORT_MESSAGE_HEADERS
+};
+
 // Writes one property of an object: a variable-size value as streams into `st`; its
 // 16-byte entry of the property stream appended to `entries`.
-void WriteProperty(Entry* st, uint16_t id, const Property& prop, bool hasEmbeddedObject, std::vector<uint8_t>& entries) {
+void WriteProperty(Entry* st, uint16_t id, const Property& prop, bool hasEmbeddedObject, std::vector<uint8_t>& entries,
+                   const Apart& apart = {}) {
     uint16_t type = prop.type;
     if (type == PT_STRING8) type = PT_UNICODE;  // strings are always written as Unicode
     if (type == PT_OBJECT || type == PT_UNSPECIFIED || type == PT_NULL) return;
@@ -143,12 +156,23 @@ void WriteProperty(Entry* st, uint16_t id, const Property& prop, bool hasEmbedde
         if (auto v = std::get_if<int64_t>(&prop.value)) fixedEntry(uint64_t(*v));
         break;
     case PT_UNICODE:
+        if (id == TagId(PR_TRANSPORT_MESSAGE_HEADERS) && apart.header) {
+            CompoundFile::AddMadeStream(st, SubstgName(tag), apart.header->headerUtf16Size, apart.header->header);
+            sizeEntry(uint32_t(apart.header->headerUtf16Size + 2));
+            break;
+        }
         if (auto v = std::get_if<std::string>(&prop.value)) sizeEntry(AddTextStream(st, tag, *v));
         break;
     case PT_BINARY:
     case PT_CLSID:
         if (auto v = std::get_if<Binary>(&prop.value)) {
             if (id == TagId(PR_ATTACH_DATA_BIN) && hasEmbeddedObject) break;
+            if (id == TagId(PR_ATTACH_DATA_BIN) && apart.data) {
+                CompoundFile::AddBorrowedStream(st, SubstgName(tag), reinterpret_cast<const uint8_t*>(apart.data->data()),
+                                                apart.data->size());
+                sizeEntry(uint32_t(apart.data->size()));
+                break;
+            }
             CompoundFile::AddBorrowedStream(st, SubstgName(tag), v->data(), v->size());
             sizeEntry(uint32_t(v->size()));
         }
@@ -200,10 +224,11 @@ void WriteProperty(Entry* st, uint16_t id, const Property& prop, bool hasEmbedde
 
 // Writes the properties of one object, the tagged ones and then the named ones under
 // the ids `names` gives them; returns the property stream entries (16 bytes each).
-std::vector<uint8_t> WriteProperties(Entry* st, const PropView& view, bool hasEmbeddedObject, NameIdMap& names) {
+std::vector<uint8_t> WriteProperties(Entry* st, const PropView& view, bool hasEmbeddedObject, NameIdMap& names,
+                                     const Apart& apart = {}) {
     std::vector<uint8_t> entries;
     entries.reserve((view.bag.Size() + view.bag.AllNamed().size()) * 16 + 64);
-    view.ForEach([&](uint16_t id, const Property& prop) { WriteProperty(st, id, prop, hasEmbeddedObject, entries); });
+    view.ForEach([&](uint16_t id, const Property& prop) { WriteProperty(st, id, prop, hasEmbeddedObject, entries, apart); });
     for (const auto& [name, prop] : view.bag.AllNamed()) {
         uint16_t id = 0;
         try {
@@ -216,7 +241,8 @@ std::vector<uint8_t> WriteProperties(Entry* st, const PropView& view, bool hasEm
     return entries;
 }
 
-void WriteMessage(Entry* st, const Message& m, bool topLevel, int depth, NameIdMap& names);
+void WriteMessage(Entry* st, const Message& m, bool topLevel, int depth, NameIdMap& names,
+                  const MsgApart* apart = nullptr);
 
 // The named-property mapping storage of the whole file (embedded messages included):
 // the three streams, empty when no names are used, and the hash buckets that hold any.
@@ -235,10 +261,11 @@ void AddPropertyStream(Entry* st, std::vector<uint8_t> header, const std::vector
     CompoundFile::AddStream(st, kPropertiesStream, std::move(header));
 }
 
-void WriteAttachment(Entry* parent, const Attachment& a, uint32_t index, int depth, NameIdMap& names) {
+void WriteAttachment(Entry* parent, const Attachment& a, uint32_t index, int depth, NameIdMap& names,
+                     const std::string_view* data) {
     Entry* st = CompoundFile::AddStorage(parent, AttachStorageName(index));
     const bool embedded = a.embedded != nullptr;
-    std::vector<uint8_t> entries = WriteProperties(st, PropView{a.props, nullptr}, embedded, names);
+    std::vector<uint8_t> entries = WriteProperties(st, PropView{a.props, nullptr}, embedded, names, Apart{data, nullptr});
     if (embedded) {
         Entry* msgDir = CompoundFile::AddStorage(st, SubstgName(PR_ATTACH_DATA_OBJ));
         WriteMessage(msgDir, *a.embedded, false, depth + 1, names);
@@ -251,7 +278,7 @@ void WriteAttachment(Entry* parent, const Attachment& a, uint32_t index, int dep
     AddPropertyStream(st, std::vector<uint8_t>(kSubObjectHeaderSize, 0), entries);
 }
 
-void WriteMessage(Entry* st, const Message& m, bool topLevel, int depth, NameIdMap& names) {
+void WriteMessage(Entry* st, const Message& m, bool topLevel, int depth, NameIdMap& names, const MsgApart* apart) {
     if (depth > kMaxEmbeddingDepth) throw WriteFailure{"embedded messages nested too deeply"};
     if (m.attachments.size() > kMaxAttachmentStorages)
         throw WriteFailure{"too many attachments (" + std::to_string(m.attachments.size()) + ", at most " +
@@ -264,7 +291,8 @@ void WriteMessage(Entry* st, const Message& m, bool topLevel, int depth, NameIdM
         int32_t mask = m.props.GetInt(PR_STORE_SUPPORT_MASK).value_or(0);
         extra.SetInt(PR_STORE_SUPPORT_MASK, mask | kStoreUnicodeOk);
     }
-    std::vector<uint8_t> entries = WriteProperties(st, PropView{m.props, &extra}, false, names);
+    std::vector<uint8_t> entries =
+        WriteProperties(st, PropView{m.props, &extra}, false, names, Apart{nullptr, apart && apart->header ? apart : nullptr});
 
     // A .msg holds at most 2048 recipient rows ([MS-OXMSG] 2.2.1); further rows are
     // left out (PR_DISPLAY_TO/CC/BCC and the transport headers still name everyone).
@@ -276,7 +304,10 @@ void WriteMessage(Entry* st, const Message& m, bool topLevel, int depth, NameIdM
         CompoundFile::OwnStreams(rs);  // (the completed row goes before the file is written)
         AddPropertyStream(rs, std::vector<uint8_t>(kSubObjectHeaderSize, 0), re);
     }
-    for (size_t i = 0; i < m.attachments.size(); ++i) WriteAttachment(st, m.attachments[i], uint32_t(i), depth, names);
+    for (size_t i = 0; i < m.attachments.size(); ++i)
+        WriteAttachment(st, m.attachments[i], uint32_t(i), depth, names,
+                        apart && apart->lastAttachmentData && i + 1 == m.attachments.size() ? &*apart->lastAttachmentData
+                                                                                           : nullptr);
 
     std::vector<uint8_t> header;
     Append64(header, 0);                                   // reserved
@@ -291,7 +322,8 @@ void WriteMessage(Entry* st, const Message& m, bool topLevel, int depth, NameIdM
 }  // namespace
 
 bool FitsMsgFile(const mapi::Message& message) {
-    if (message.attachments.size() > kMaxAttachmentStorages || message.recipients.size() > kMaxRecipientStorages)
+    if (message.attachments.size() > kMaxAttachmentStorages || message.recipients.size() > kMaxRecipientStorages ||
+        message.recipientsLeftOut > 0)
         return false;
     for (const Attachment& a : message.attachments)
         if (a.embedded && !FitsMsgFile(*a.embedded)) return false;
@@ -310,6 +342,7 @@ void KeepRecipients(Message& m, size_t n) {
 void FitEmbedded(Message& m) {
     if (m.attachments.size() > kMaxAttachmentStorages) m.attachments.resize(kMaxAttachmentStorages);
     if (m.recipients.size() > kMaxRecipientStorages) KeepRecipients(m, kMaxRecipientStorages);
+    m.recipientsLeftOut = 0;
     for (Attachment& a : m.attachments)
         if (a.embedded) FitEmbedded(*a.embedded);
 }
@@ -323,9 +356,11 @@ std::string FitToMsgFile(mapi::Message& message) {
         if (!kept.empty()) kept += " and ";
         kept += std::to_string(fit) + " of its " + std::to_string(all) + " " + what;
     };
-    const size_t attachments = message.attachments.size(), recipients = message.recipients.size();
+    const size_t attachments = message.attachments.size();
+    const size_t recipients = message.recipients.size() + message.recipientsLeftOut;
     if (attachments >= kMaxAttachmentStorages) message.attachments.resize(kMaxAttachmentStorages - 1);
-    if (recipients > kMaxRecipientStorages) KeepRecipients(message, kMaxRecipientStorages);
+    if (message.recipients.size() > kMaxRecipientStorages) KeepRecipients(message, kMaxRecipientStorages);
+    message.recipientsLeftOut = 0;
     tell(message.attachments.size(), attachments, "attachments");
     tell(message.recipients.size(), recipients, "recipients");
     for (Attachment& a : message.attachments)
@@ -335,12 +370,16 @@ std::string FitToMsgFile(mapi::Message& message) {
 }
 
 bool WriteMsgFile(const mapi::Message& message, const std::filesystem::path& path) {
+    return WriteMsgFile(message, path, MsgApart{});
+}
+
+bool WriteMsgFile(const mapi::Message& message, const std::filesystem::path& path, const MsgApart& apart) {
     // Build the whole tree first: a message that cannot be written leaves no file at all.
     CompoundFile cfb;
     cfb.SetRootClsid(kMessageClsid);
     try {
         NameIdMap names(kNameIdBucketCount);
-        WriteMessage(cfb.root(), message, true, 0, names);
+        WriteMessage(cfb.root(), message, true, 0, names, &apart);
         AddNameIdStorage(cfb.root(), names);
     } catch (const WriteFailure& e) {
         throw MailStoreError("cannot write " + path.string() + ": " + e.what);

@@ -1,7 +1,12 @@
 // Writes a MAPI message as a Unicode .msg file ([MS-OXMSG] in a compound file).
 #pragma once
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "mailstore/mapi/Message.h"
 
@@ -14,8 +19,23 @@ namespace bv::mailstore::msg {
 // removed and MailStoreError is thrown.
 bool WriteMsgFile(const mapi::Message& message, const std::filesystem::path& path);
 
+// What a message's writer is given apart from it, to write from where it lies rather
+// than have it held twice (a long original attached whole, and its long header): the
+// message holds these properties empty.
+struct MsgApart {
+    // The last attachment's PR_ATTACH_DATA_BIN.
+    std::optional<std::string_view> lastAttachmentData;
+    // PR_TRANSPORT_MESSAGE_HEADERS: `headerUtf16Size` bytes of UTF-16 (no NUL at the
+    // end), handed out in order by `header`, in pieces of any size.
+    size_t headerUtf16Size = 0;
+    std::function<void(const std::function<void(const uint8_t*, size_t)>&)> header;
+};
+bool WriteMsgFile(const mapi::Message& message, const std::filesystem::path& path, const MsgApart& apart);
+
 // An .msg file holds at most 2048 attachments and 2048 recipient rows in a message, an
-// embedded one too ([MS-OXMSG] 2.2.1, 2.2.2).
+// embedded one too ([MS-OXMSG] 2.2.1, 2.2.2); a message whose importer left rows out
+// (recipientsLeftOut) does not fit either.
+inline constexpr size_t kMsgRecipientRows = 2048;
 bool FitsMsgFile(const mapi::Message& message);
 // Makes a message that does not fit fit: the recipient rows and attachments past the
 // limits are left out (of embedded messages too), and the message keeps room for one

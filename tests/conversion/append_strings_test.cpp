@@ -24,3 +24,14 @@ TEST(AppendStrings, GathersPiecesInOrderAndHandsThemOverWhole) {
     a.Clear();
     EXPECT_EQ(a.size(), 0u);
 }
+
+TEST(AppendStrings, TheRoomOfALongMessageIsNotKeptForTheNext) {
+    AppendStrings a;
+    const std::string text(3 * AppendStrings::kFreshRoom + 5, 'q');
+    a.AddToString(text);
+    EXPECT_EQ(a.Take(), text);
+    a.AddToString("next");
+    const std::string next = a.Take();
+    EXPECT_EQ(next, "next");
+    EXPECT_LE(next.capacity(), AppendStrings::kFreshRoom);
+}

@@ -235,5 +235,10 @@ TEST(MimeText, LineEndsBecomeCrLfWhetherTheTextIsGivenUpOrNot) {
     for (const auto& [in, out] : cases) {
         EXPECT_EQ(ToCrLf(std::string_view(in)), out) << in;
         EXPECT_EQ(ToCrLf(std::string(in)), out) << in;
+        for (size_t piece : {1, 2, 3, 100}) {  // in pieces cut after line ends, joined: the same
+            std::string joined;
+            ToCrLfInPieces(in, piece, [&joined](std::string_view part) { joined += part; });
+            EXPECT_EQ(joined, out) << in << " in pieces of " << piece;
+        }
     }
 }

@@ -17,6 +17,7 @@
 
 #include "mailstore/MailStoreError.h"
 #include "mailstore/mapi/MessageDefaults.h"
+#include "mailstore/mime/HeaderMapping.h"
 #include "mailstore/mime/Rfc822Import.h"
 #include "mailstore/mime/TnefImport.h"
 
@@ -262,6 +263,77 @@ TEST(Rfc822Import, EncodedWordsInSubjectAndNames) {
     EXPECT_EQ(p.GetInt(PR_MESSAGE_FLAGS), MSGFLAG_READ | MSGFLAG_UNMODIFIED);
     EXPECT_EQ(p.GetInt(PR_MESSAGE_STATUS), 0);
     EXPECT_TRUE(m.warnings.empty());
+}
+
+// A writer that keeps only so many recipient rows is given no more: the rest are
+// counted, the display lists still name everyone, in an attached message too.
+TEST(Rfc822Import, RecipientRowsPastALimitAreCounted) {
+    const std::string mail =
+        "From: s@example.com\nTo: Ann <a1@example.com>, a2@example.com\nCc: \"Doe, Jo\" <c1@example.com>\n"
+        "Bcc: b1@example.com\nSubject: s\nContent-Type: multipart/mixed; boundary=b\n\n--b\n"
+        "Content-Type: text/plain\n\nx\n--b\nContent-Type: message/rfc822\n\n"
+        "From: e@example.com\nTo: e1@example.com, e2@example.com, e3@example.com\nSubject: inner\n\ny\n--b--\n";
+    const Message all = Import(mail);
+    ASSERT_EQ(all.recipients.size(), 4u);
+    ASSERT_EQ(all.attachments.size(), 1u);
+    ASSERT_NE(all.attachments[0].embedded, nullptr);
+    const struct {
+        size_t rows, made, innerMade;
+    } cases[] = {{SIZE_MAX, 4, 3}, {4, 4, 3}, {3, 3, 3}, {2, 2, 2}, {0, 0, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rows);
+        Message m;
+        bv::mailstore::mime::ImportRfc822(mail, bv::mailstore::mime::ReadMessageTop(mail), m, {}, c.rows);
+        CompleteMessage(m);
+        ASSERT_EQ(m.recipients.size(), c.made);
+        EXPECT_EQ(m.recipientsLeftOut, 4 - c.made);
+        for (size_t i = 0; i < c.made; ++i) {
+            const PropertyBag row = m.recipients[i].Props(), whole = all.recipients[i].Props();
+            EXPECT_EQ(row.GetInt(PR_RECIPIENT_TYPE), whole.GetInt(PR_RECIPIENT_TYPE));
+            EXPECT_EQ(Str(row, PR_DISPLAY_NAME), Str(whole, PR_DISPLAY_NAME));
+            EXPECT_EQ(Str(row, PR_EMAIL_ADDRESS), Str(whole, PR_EMAIL_ADDRESS));
+        }
+        for (uint32_t tag : {PR_DISPLAY_TO, PR_DISPLAY_CC, PR_DISPLAY_BCC}) EXPECT_EQ(Str(m.props, tag), Str(all.props, tag));
+        ASSERT_EQ(m.attachments.size(), 1u);
+        ASSERT_NE(m.attachments[0].embedded, nullptr);
+        const Message& inner = *m.attachments[0].embedded;
+        EXPECT_EQ(inner.recipients.size(), c.innerMade);
+        EXPECT_EQ(inner.recipientsLeftOut, 3 - c.innerMade);
+        EXPECT_EQ(Str(inner.props, PR_DISPLAY_TO), "e1@example.com; e2@example.com; e3@example.com");
+        EXPECT_EQ(Str(m.props, PR_TRANSPORT_MESSAGE_HEADERS), Str(all.props, PR_TRANSPORT_MESSAGE_HEADERS));
+    }
+}
+
+// A long header of a message whose rows were left out is left to the writer, which
+// has the message's bytes; an attached message keeps its own.
+TEST(Rfc822Import, LongHeaderOfAMessageWithRowsLeftOutIsLeftToTheWriter) {
+    std::string to;
+    for (int i = 0; i < 60000; ++i) to += (i ? ",\n r" : "r") + std::to_string(i) + "@example.org";
+    const std::string inner = "From: e@example.com\nTo: " + to + "\nSubject: inner\n\ny\n";
+    for (const std::string& mail :
+         {"From: s@example.com\nTo: " + to + "\nSubject: s\n\nx\n",
+          "From: s@example.com\nTo: " + to + "\nSubject: s\nContent-Type: multipart/mixed; boundary=b\n\n--b\n"
+          "Content-Type: text/plain\n\nx\n--b\nContent-Type: message/rfc822\n\n" + inner + "--b--\n"}) {
+        const Message all = Import(mail);
+        const std::string whole = Str(all.props, PR_TRANSPORT_MESSAGE_HEADERS);
+        const auto top = bv::mailstore::mime::ReadMessageTop(mail);
+        const std::string_view header = top.data.substr(0, top.headerLen);
+        ASSERT_TRUE(bv::mailstore::mime::HeaderLeftToWriter(header));
+        std::string joined;
+        bv::mailstore::mime::TransportHeadersInPieces(header, 1000, [&joined](std::string_view p) { joined += p; });
+        EXPECT_EQ(joined, whole);
+        for (size_t rows : {size_t(60000), size_t(2048)}) {
+            Message m;
+            bv::mailstore::mime::ImportRfc822(mail, top, m, {}, rows);
+            EXPECT_EQ(Str(m.props, PR_TRANSPORT_MESSAGE_HEADERS), rows == 60000 ? whole : "");
+            if (!m.attachments.empty() && m.attachments[0].embedded) {
+                const Message& e = *m.attachments[0].embedded;
+                EXPECT_EQ(e.recipientsLeftOut, rows == 60000 ? 0u : 60000u - 2048u);
+                EXPECT_EQ(Str(e.props, PR_TRANSPORT_MESSAGE_HEADERS),
+                          Str(all.attachments[0].embedded->props, PR_TRANSPORT_MESSAGE_HEADERS));
+            }
+        }
+    }
 }
 
 TEST(Rfc822Import, OneOffEntryIdLayout) {

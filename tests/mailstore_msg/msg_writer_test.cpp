@@ -120,6 +120,11 @@ fs::path TempDir() {
     return dir.path();
 }
 
+std::string ReadBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 Message Sample() {
     Message m;
     m.props.SetString(PR_MESSAGE_CLASS, "IPM.Note");
@@ -369,23 +374,27 @@ TEST(MsgWriter, RecipientRowsBeyondTheLimitAreLeftOut) {
 // original, and the fitted message is written (its embedded messages fitted too).
 TEST(MsgWriter, MessagesPastTheLimitsAreFitted) {
     struct Case {
-        size_t attachments, recipients, embeddedAttachments;
+        size_t attachments, recipients, rowsNotMade, embeddedAttachments, embeddedRowsNotMade;
         const char* leftOut;
     } cases[] = {
-        {2048, 2048, 0, ""},
-        {10000, 0, 0, "2047 of its 10000 attachments"},
-        {2048, 0, 3000, "2047 of its 2048 attachments"},
-        {1, 200000, 0, "2048 of its 200000 recipients"},
-        {2049, 2049, 0, "2047 of its 2049 attachments and 2048 of its 2049 recipients"},
-        {1, 0, 2049, "some of the attachments of its attached messages"},
+        {2048, 2048, 0, 0, 0, ""},
+        {10000, 0, 0, 0, 0, "2047 of its 10000 attachments"},
+        {2048, 0, 0, 3000, 0, "2047 of its 2048 attachments"},
+        {1, 200000, 0, 0, 0, "2048 of its 200000 recipients"},
+        {1, 2048, 197952, 0, 0, "2048 of its 200000 recipients"},  // rows the importer did not make
+        {2049, 2049, 0, 0, 0, "2047 of its 2049 attachments and 2048 of its 2049 recipients"},
+        {1, 0, 0, 2049, 0, "some of the attachments of its attached messages"},
+        {1, 0, 0, 0, 1, "some of the attachments of its attached messages"},
     };
     for (const Case& c : cases) {
         Message m;
         m.attachments.resize(c.attachments);
         m.recipients.resize(c.recipients);
-        if (c.embeddedAttachments) {
+        m.recipientsLeftOut = c.rowsNotMade;
+        if (c.embeddedAttachments || c.embeddedRowsNotMade) {
             m.attachments[0].embedded = std::make_unique<Message>();
             m.attachments[0].embedded->attachments.resize(c.embeddedAttachments);
+            m.attachments[0].embedded->recipientsLeftOut = c.embeddedRowsNotMade;
         }
         EXPECT_EQ(bv::mailstore::msg::FitsMsgFile(m), std::string(c.leftOut).empty());
         EXPECT_EQ(bv::mailstore::msg::FitToMsgFile(m), c.leftOut);
@@ -394,6 +403,36 @@ TEST(MsgWriter, MessagesPastTheLimitsAreFitted) {
         CompleteMessage(m);
         EXPECT_NO_THROW(WriteMsgFile(m, TempDir() / "fitted.msg")) << c.leftOut;
     }
+}
+
+// The last attachment's bytes and the header given apart are written as if the
+// message held them.
+TEST(MsgWriter, BytesGivenApart) {
+    const std::string bytes(5000, 'x');  // past the mini stream's cutoff
+    const std::string header = "To: Jürgen <j@example.com>\r\nSubject: s\r\n";
+    auto message = [&](bool held) {
+        Message m = Sample();
+        m.props.SetString(PR_TRANSPORT_MESSAGE_HEADERS, held ? header : "");
+        Attachment a;
+        a.props.SetString(PR_ATTACH_LONG_FILENAME, "original.eml");
+        a.props.SetBinary(PR_ATTACH_DATA_BIN, held ? Binary(bytes.begin(), bytes.end()) : Binary());
+        m.attachments.push_back(std::move(a));
+        CompleteMessage(m);
+        return m;
+    };
+    bv::mailstore::msg::MsgApart apart;
+    apart.lastAttachmentData = bytes;
+    apart.headerUtf16Size = Utf16LeSize(header);
+    apart.header = [&header](const std::function<void(const uint8_t*, size_t)>& out) {
+        for (std::string_view line : {std::string_view(header).substr(0, 29), std::string_view(header).substr(29)}) {
+            const std::vector<uint8_t> utf16 = Utf8ToUtf16Le(line);
+            out(utf16.data(), utf16.size());
+        }
+    };
+    const fs::path dir = TempDir();
+    WriteMsgFile(message(true), dir / "held.msg");
+    WriteMsgFile(message(false), dir / "apart.msg", apart);
+    EXPECT_EQ(ReadBytes(dir / "apart.msg"), ReadBytes(dir / "held.msg"));
 }
 
 TEST(MsgWriter, ManyAttachmentsAndRecipientsNumberedInHex) {

@@ -141,7 +141,7 @@ LtpSubnode RecipientTable(const Message& m, SubnidCounter& nids) {
     bool seen[2] = {false, false};  // a typed row without, with an address
     for (size_t i = 0; i < m.recipients.size(); ++i) {
         const Recipient& r = m.recipients[i];
-        if (r.smtp && !r.more && std::exchange(seen[!r.address.empty()], true)) continue;
+        if (r.smtp && !r.more && std::exchange(seen[!r.Address().empty()], true)) continue;
         for (const PcProp& p : EncodeBag(CompletedRecipient(r, i), false, nids.names)) cols.insert(TagOf(p));
     }
     TcWriter tc(std::vector<uint32_t>(cols.begin(), cols.end()));

@@ -137,12 +137,17 @@ void PstStoreSeries::AddFolder(const std::string& name) {
     foldersLowered_.insert(base::AsciiLowered(name));
 }
 
+std::filesystem::path PstStoreSeries::SpoolDir() const {
+    const std::filesystem::path dir = std::filesystem::u8path(stem_).parent_path();
+    return dir.empty() ? std::filesystem::path(".") : dir;
+}
+
 PreparedMessagePtr PstStoreSeries::Prepare(const mapi::Message& message) const {
-    return PreparedMessagePtr(new PreparedMessage(PrepareMessage(message, *names_, cryptMethod_)));
+    return PreparedMessagePtr(new PreparedMessage(PrepareMessage(message, *names_, cryptMethod_, SpoolDir())));
 }
 
 PreparedMessagePtr PstStoreSeries::Prepare(mapi::Message&& message) const {
-    return PreparedMessagePtr(new PreparedMessage(PrepareMessage(std::move(message), *names_, cryptMethod_)));
+    return PreparedMessagePtr(new PreparedMessage(PrepareMessage(std::move(message), *names_, cryptMethod_, SpoolDir())));
 }
 
 FolderId PstStoreSeries::FolderIn(const std::vector<std::string>& folder) {

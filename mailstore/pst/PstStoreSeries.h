@@ -109,6 +109,8 @@ public:
     }
 
 private:
+    // Where messages prepared for the series keep what is too large to hold: the parts' folder.
+    std::filesystem::path SpoolDir() const;
     void OpenPart();
     // Notes what a full part of an earlier run holds, so that it is not added again.
     void RememberHeld(const std::filesystem::path& file);

@@ -54,7 +54,7 @@ std::vector<TcCell> ContentsTables::Cells(StoreFolder& f, const std::vector<PcPr
     for (uint32_t tag : f.contentsColumns) {
         for (const PcProp& p : props) {
             if (TagOf(p) != tag) continue;
-            cells.push_back({tag, p.value});
+            cells.push_back({tag, p.Stored()});  // (a long display list is made here)
             break;
         }
     }

@@ -189,15 +189,20 @@ StoreFolder& Store::MessageFolder(FolderId id) {
 }
 
 void Store::AddMessage(FolderId folderId, const mapi::Message& message) {
-    AddBuilt(MessageFolder(folderId), BuildMessage(message, names_.get()));
+    AddBuilt(MessageFolder(folderId), BuildMessage(message, names_.get(), SpoolDir()));
+}
+
+std::filesystem::path Store::SpoolDir() const {
+    const std::filesystem::path dir = file_.path().parent_path();
+    return dir.empty() ? std::filesystem::path(".") : dir;
 }
 
 PreparedMessagePtr Store::Prepare(const mapi::Message& message) const {
-    return PreparedMessagePtr(new PreparedMessage(PrepareMessage(message, *names_, file_.CryptMethod())));
+    return PreparedMessagePtr(new PreparedMessage(PrepareMessage(message, *names_, file_.CryptMethod(), SpoolDir())));
 }
 
 PreparedMessagePtr Store::Prepare(mapi::Message&& message) const {
-    return PreparedMessagePtr(new PreparedMessage(PrepareMessage(std::move(message), *names_, file_.CryptMethod())));
+    return PreparedMessagePtr(new PreparedMessage(PrepareMessage(std::move(message), *names_, file_.CryptMethod(), SpoolDir())));
 }
 
 void Store::AddMessage(FolderId folderId, PreparedMessagePtr message) {

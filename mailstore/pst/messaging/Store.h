@@ -124,6 +124,8 @@ public:
     WrittenStore TakeWritten() { return std::exchange(written_, {}); }
 
 private:
+    // Where messages prepared for this store keep what is too large to hold: its folder.
+    std::filesystem::path SpoolDir() const;
     Store() = default;
     // The mandatory nodes of a new file ([MS-PST] §2.7.1).
     void CreateNew(const std::string& displayName);

@@ -28,7 +28,7 @@ using namespace bv::mailstore::mapi;
 // The spool its large tables go to is made when the first needs it.
 class SubnidCounter {
 public:
-    SubnidCounter(MessageNames& names, std::filesystem::path spoolDir) : names(names), spoolDir_(std::move(spoolDir)) {}
+    SubnidCounter(MessageNames& names, const std::filesystem::path& spoolDir) : names(names), spoolDir_(spoolDir) {}
     Nid Next(uint8_t type) { return MakeNid(type, next_++); }
     SubnodeNidSource Ltp() {
         return [this] { return Next(NID_TYPE_LTP); };
@@ -36,11 +36,11 @@ public:
     // The message's spool; none when it has no folder or no temporary file can be made
     // there (the blocks are then held).
     std::shared_ptr<BlockSpool> Spool() {
-        if (spool_ || spoolDir_.empty()) return spool_;
+        if (spool_ || spoolDir_.empty() || noSpool_) return spool_;
         try {
             spool_ = std::make_shared<BlockSpool>(spoolDir_);
         } catch (const IoError&) {
-            spoolDir_.clear();
+            noSpool_ = true;
         }
         return spool_;
     }
@@ -49,7 +49,8 @@ public:
 
 private:
     uint32_t next_ = 0x8001;
-    std::filesystem::path spoolDir_;
+    const std::filesystem::path& spoolDir_;
+    bool noSpool_ = false;
     std::shared_ptr<BlockSpool> spool_;
 };
 

@@ -238,7 +238,7 @@ TEST(PstTableContext, StreamedTableReadsBackLikeTheInMemoryOne) {
         if (rows == 30000) {
             EXPECT_GT(r.heap.size(), 137u);  // two HNBITMAPHDR blocks
             EXPECT_NE(r.matrixNid, 0u);
-            EXPECT_EQ(r.subnodes.size(), 1u);
+            EXPECT_EQ(r.values.size(), 1u);
         }
         std::vector<Bytes> heapBlocks;
         for (const WrittenBlock& b : r.heap) {
@@ -250,8 +250,9 @@ TEST(PstTableContext, StreamedTableReadsBackLikeTheInMemoryOne) {
             std::vector<Bytes> out;
             if (nid == r.matrixNid)
                 for (const WrittenBlock& b : r.matrix) out.push_back(file.at(b.bid));
-            for (const LtpSubnode& s : r.subnodes)
-                if (s.nid == nid) out = s.blocks;
+            for (const TcStreamWriter::Result::LongValue& v : r.values)
+                if (v.nid == nid)
+                    for (const WrittenBlock& b : v.blocks) out.push_back(file.at(b.bid));
             return out;
         };
         HeapReader heap(heapBlocks);
@@ -321,8 +322,8 @@ TEST(PstTableContext, EditedInPlaceRowsReadBackAndUntouchedBlocksStay) {
         TcStreamWriter::Result r = tc.Finish();
         for (const WrittenBlock& b : r.heap) heap.push_back(file.at(b.bid));
         for (const WrittenBlock& b : r.matrix) matrix.push_back(file.at(b.bid));
-        for (const LtpSubnode& s : r.subnodes)
-            for (const Bytes& b : s.blocks) big[s.nid].insert(big[s.nid].end(), b.begin(), b.end());
+        for (const TcStreamWriter::Result::LongValue& v : r.values)
+            for (const WrittenBlock& b : v.blocks) big[v.nid].insert(big[v.nid].end(), file.at(b.bid).begin(), file.at(b.bid).end());
         matrixNid = r.matrixNid;
     }
     uint32_t nextBig = 0x9000;

@@ -417,17 +417,18 @@ TEST(WrittenItemsTest, ItemsComeBackInTheOrderWritten) {
 
 // A recipient table too large to hold while the message waits for the store (it waits
 // in a temporary file) is stored whole by every way into a store: its rows in order,
-// a named property under the id of the store's map (not the map it was prepared
-// with), for a store of the same encoding or another.
+// a value too long for the table's heap, a named property under the id of the
+// store's map (not the map it was prepared with), for a store of the same encoding or
+// another.
 TEST(PstStore, LargeRecipientTablesAreStoredWhole) {
-    constexpr size_t kRows = 8200;
+    constexpr size_t kRows = 700;
     const PropertyName late{PS_PUBLIC_STRINGS, "x-late"}, early{PS_PUBLIC_STRINGS, "x-early"};
     auto mail = [&] {
         Message m = Mail("many");
         m.recipients.clear();
         for (size_t i = 0; i < kRows; ++i) {
             PropertyBag r;
-            r.SetString(PR_DISPLAY_NAME, "Person " + std::to_string(i));
+            r.SetString(PR_DISPLAY_NAME, i == 5 ? std::string(3000, 'n') : "Person " + std::to_string(i));
             r.SetString(PR_EMAIL_ADDRESS, "p" + std::to_string(i) + "@example.com");
             if (i == 0) r.SetNamed(late, PT_LONG, 7);
             m.recipients.push_back(std::move(r));
@@ -472,7 +473,9 @@ TEST(PstStore, LargeRecipientTablesAreStoredWhole) {
             return std::vector<Bytes>();
         });
         ASSERT_EQ(read.rows.size(), kRows);
-        for (size_t i = 0; i < kRows; i += 997) {
+        std::map<uint32_t, Bytes> fifth(read.rows[5].cells.begin(), read.rows[5].cells.end());
+        EXPECT_EQ(FromUtf16(fifth[PR_DISPLAY_NAME]), std::string(3000, 'n'));
+        for (size_t i = 0; i < kRows; i += 97) {
             std::map<uint32_t, Bytes> cells(read.rows[i].cells.begin(), read.rows[i].cells.end());
             EXPECT_EQ(FromUtf16(cells[PR_DISPLAY_NAME]), "Person " + std::to_string(i));
             EXPECT_EQ(cells.count(lateTag), i == 0 ? 1u : 0u);

@@ -13,23 +13,25 @@ constexpr size_t kPiece = 1 << 20;
 
 }  // namespace
 
-BlockSpool::BlockSpool(const std::filesystem::path& dir) {
-    file_.OpenTemporary(dir);
-    pending_.reserve(kPiece);
-}
+BlockSpool::BlockSpool(const std::filesystem::path& dir) { file_.OpenTemporary(dir); }
 
 SpooledBlock BlockSpool::Put(const uint8_t* data, size_t size) {
     const SpooledBlock at{flushed_ + pending_.size(), uint32_t(size)};
-    if (pending_.size() + size > kPiece) Flush();
+    if (pending_.size() + size > kPiece) WritePending();
     pending_.insert(pending_.end(), data, data + size);
     return at;
 }
 
-void BlockSpool::Flush() {
+void BlockSpool::WritePending() {
     if (pending_.empty()) return;
     file_.WriteAt(flushed_, pending_.data(), pending_.size());
     flushed_ += pending_.size();
     pending_.clear();
+}
+
+void BlockSpool::Flush() {
+    WritePending();
+    Bytes().swap(pending_);  // a message built keeps no room while it waits for the store
 }
 
 void BlockSpool::ReadAt(uint64_t offset, uint8_t* out, size_t size) const {

@@ -39,6 +39,7 @@ public:
     void Rewrite(SpooledBlock block, const Bytes& data);
 
 private:
+    void WritePending();
     void ReadAt(uint64_t offset, uint8_t* out, size_t size) const;
     base::PlatformFile file_{"the temporary file beside the store"};
     uint64_t flushed_ = 0;  // bytes in the file

@@ -153,9 +153,12 @@ std::vector<PcProp> EncodeBag(const PropertyBag& bag, bool message, MessageNames
     return EncodeProps<false>(bag, message, names);
 }
 
-// A recipient table past this many rows (about 4 MB in the store) goes to the
-// message's spool as its blocks are made; a smaller one is held.
-constexpr size_t kSpooledRecipients = 8192;
+// A recipient table past this many rows goes to the message's spool as its blocks are
+// made; a smaller one (at most about 45 KB) is held. A row takes about 700 bytes in the
+// store, many times the text that named the recipient, and the messages waiting for
+// the store are bounded by their text: held tables of thousands of rows each would
+// make memory follow them, not the message.
+constexpr size_t kSpooledRecipients = 64;
 
 // The columns every recipient row needs, found in a first pass. Typed rows with
 // nothing more have one set of columns with an address and one without: each is
@@ -195,7 +198,7 @@ LtpSubnode SpooledSubnode(Nid nid, const std::shared_ptr<BlockSpool>& spool, con
 }
 
 // The recipient table, its rows written one after the other: held, or, for a large
-// one, in the message's spool (heap and row matrix; values over 3580 bytes are held).
+// one, in the message's spool (heap, row matrix and values over 3580 bytes).
 LtpSubnode RecipientTable(const Message& m, SubnidCounter& nids) {
     std::vector<uint32_t> columns = RecipientColumns(m, nids.names);
     std::shared_ptr<BlockSpool> spool = m.recipients.size() > kSpooledRecipients ? nids.Spool() : nullptr;
@@ -212,7 +215,7 @@ LtpSubnode RecipientTable(const Message& m, SubnidCounter& nids) {
     TcStreamWriter::Result t = tc.Finish();
     spool->Flush();
     LtpSubnode table = SpooledSubnode(NID_RECIPIENT_TABLE, spool, t.heap);
-    table.subnodes = std::move(t.subnodes);
+    for (const TcStreamWriter::Result::LongValue& v : t.values) table.subnodes.push_back(SpooledSubnode(v.nid, spool, v.blocks));
     if (t.matrixNid) table.subnodes.push_back(SpooledSubnode(t.matrixNid, spool, t.matrix));
     return table;
 }

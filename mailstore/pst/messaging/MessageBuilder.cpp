@@ -154,11 +154,12 @@ std::vector<PcProp> EncodeBag(const PropertyBag& bag, bool message, MessageNames
 }
 
 // A recipient table past this many rows goes to the message's spool as its blocks are
-// made; a smaller one (at most about 45 KB) is held. A row takes about 700 bytes in the
-// store, many times the text that named the recipient, and the messages waiting for
-// the store are bounded by their text: held tables of thousands of rows each would
-// make memory follow them, not the message.
-constexpr size_t kSpooledRecipients = 64;
+// made; a smaller one (at most about 180 KB) is held. A row takes about 700 bytes in
+// the store, many times the text that named the recipient, and the messages waiting
+// for the store are bounded by their text: held tables of thousands of rows each would
+// make memory follow them, not the message. (A spool costs a temporary file: about a
+// tenth of a millisecond a message.)
+constexpr size_t kSpooledRecipients = 256;
 
 // The columns every recipient row needs, found in a first pass. Typed rows with
 // nothing more have one set of columns with an address and one without: each is

@@ -282,6 +282,20 @@ TEST(PstTableContext, StreamedTableReadsBackLikeTheInMemoryOne) {
     }
 }
 
+// A value too long for the heap goes to the file with its row, not at Finish: a
+// folder's display list of many thousand names is not held until the table is done.
+TEST(PstTableContext, StreamedLongValueIsWrittenWhenItsRowComes) {
+    BlocksInMemory file;
+    TcStreamWriter tc({0x0E04001F}, file.Writer(), Counter());
+    tc.AddRow(0x200024, 1, {{0x0E04001F, Fill(20000, 0x41)}});
+    EXPECT_EQ(file.blocks.size(), 3u);  // 8176 + 8176 + 3648 bytes
+    TcStreamWriter::Result r = tc.Finish();
+    ASSERT_EQ(r.values.size(), 1u);
+    Bytes back;
+    for (const WrittenBlock& b : r.values[0].blocks) back.insert(back.end(), file.at(b.bid).begin(), file.at(b.bid).end());
+    EXPECT_EQ(back, Fill(20000, 0x41));
+}
+
 TEST(PstTableContext, StreamedRowsMustComeInRowIdOrder) {
     TcStreamWriter tc({0x0E070003}, [](const uint8_t*, size_t) { return Bid(4); }, Counter());
     tc.AddRow(0x200044, 1, {});

@@ -5,6 +5,7 @@ gen_extreme.py KIND OUT [N]
   attachment OUT [MB]   one message with one base64 attachment of MB megabytes (300)
   line OUT [MB]         one message whose body is one line of MB megabytes, no line end (200)
   recipients OUT [N]    one message with N recipients in its To field (200000)
+  many-recipients OUT [N] 40 messages, each with N recipients (8000)
   attachments OUT [N]   one message with N small attachments (10000)
   mailboxes OUT.tgz [N] a .tgz of N small mailboxes, one message each (5000)
   labels OUT [N]        N messages, each with a label of its own (5000)
@@ -68,6 +69,14 @@ def recipients(out, n):
         f.write("Content-Type: text/plain; charset=utf-8\n\nTo everyone.\n\n")
 
 
+def many_recipients(out, n):
+    with open(out, "w", newline="\n") as f:
+        to = ",\n ".join("Person %d <person%d@example.net>" % (i, i) for i in range(n))
+        for m in range(40):
+            f.write(HEAD.format(to=to, subject="message %d, %d recipients" % (m, n), mid="recipients-%d" % m))
+            f.write("Content-Type: text/plain; charset=utf-8\n\nTo everyone.\n\n")
+
+
 def attachments(out, n):
     boundary = "b-many"
     with open(out, "w", newline="\n") as f:
@@ -104,6 +113,7 @@ def labels(out, n):
 
 
 KINDS = {"attachment": (attachment, 300), "line": (line, 200), "recipients": (recipients, 200000),
+         "many-recipients": (many_recipients, 8000),
          "attachments": (attachments, 10000), "mailboxes": (mailboxes, 5000), "labels": (labels, 5000)}
 
 

@@ -52,6 +52,8 @@ std::string PstStoreSeries::FittingStem(const std::string& stem) {
 
 PstStoreSeries::PstStoreSeries(std::string stem, std::string displayName, uint64_t maxSize)
     : stem_(FittingStem(stem)), displayName_(std::move(displayName)), maxSize_(maxSize) {
+    spoolDir_ = fs::u8path(stem_).parent_path();
+    if (spoolDir_.empty()) spoolDir_ = ".";
     OpenPart();
 }
 
@@ -138,11 +140,11 @@ void PstStoreSeries::AddFolder(const std::string& name) {
 }
 
 PreparedMessagePtr PstStoreSeries::Prepare(const mapi::Message& message) const {
-    return PreparedMessagePtr(new PreparedMessage(PrepareMessage(message, *names_, cryptMethod_)));
+    return PreparedMessagePtr(new PreparedMessage(PrepareMessage(message, *names_, cryptMethod_, spoolDir_)));
 }
 
 PreparedMessagePtr PstStoreSeries::Prepare(mapi::Message&& message) const {
-    return PreparedMessagePtr(new PreparedMessage(PrepareMessage(std::move(message), *names_, cryptMethod_)));
+    return PreparedMessagePtr(new PreparedMessage(PrepareMessage(std::move(message), *names_, cryptMethod_, spoolDir_)));
 }
 
 FolderId PstStoreSeries::FolderIn(const std::vector<std::string>& folder) {

@@ -144,6 +144,8 @@ private:
     std::map<std::pair<FolderId, std::string>, FolderId> known_;  // folders of the open part
     // The ids messages are prepared with: the first part's map, then every name met.
     std::unique_ptr<NameToIdMap> names_;
+    // Where messages prepared for the series keep what is too large to hold: the parts' folder.
+    std::filesystem::path spoolDir_;
     uint8_t cryptMethod_ = 0;
     std::vector<std::string> partsDone_;
     std::vector<Identity> heldElsewhere_;  // identities of the messages of the other parts, sorted

@@ -13,6 +13,7 @@ target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ndb/PageTrailer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/Permute.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ndb/SpillFile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ltp/BlockSpool.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ltp/Bth.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ltp/Heap.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ltp/LtpNode.cpp

@@ -238,7 +238,7 @@ TEST(PstTableContext, StreamedTableReadsBackLikeTheInMemoryOne) {
         if (rows == 30000) {
             EXPECT_GT(r.heap.size(), 137u);  // two HNBITMAPHDR blocks
             EXPECT_NE(r.matrixNid, 0u);
-            EXPECT_EQ(r.subnodes.size(), 1u);
+            EXPECT_EQ(r.values.size(), 1u);
         }
         std::vector<Bytes> heapBlocks;
         for (const WrittenBlock& b : r.heap) {
@@ -250,8 +250,9 @@ TEST(PstTableContext, StreamedTableReadsBackLikeTheInMemoryOne) {
             std::vector<Bytes> out;
             if (nid == r.matrixNid)
                 for (const WrittenBlock& b : r.matrix) out.push_back(file.at(b.bid));
-            for (const LtpSubnode& s : r.subnodes)
-                if (s.nid == nid) out = s.blocks;
+            for (const TcStreamWriter::Result::LongValue& v : r.values)
+                if (v.nid == nid)
+                    for (const WrittenBlock& b : v.blocks) out.push_back(file.at(b.bid));
             return out;
         };
         HeapReader heap(heapBlocks);
@@ -279,6 +280,20 @@ TEST(PstTableContext, StreamedTableReadsBackLikeTheInMemoryOne) {
             EXPECT_EQ(streamed[i].cells, whole.rows[i].cells) << "row " << i;
         }
     }
+}
+
+// A value too long for the heap goes to the file with its row, not at Finish: a
+// folder's display list of many thousand names is not held until the table is done.
+TEST(PstTableContext, StreamedLongValueIsWrittenWhenItsRowComes) {
+    BlocksInMemory file;
+    TcStreamWriter tc({0x0E04001F}, file.Writer(), Counter());
+    tc.AddRow(0x200024, 1, {{0x0E04001F, Fill(20000, 0x41)}});
+    EXPECT_EQ(file.blocks.size(), 3u);  // 8176 + 8176 + 3648 bytes
+    TcStreamWriter::Result r = tc.Finish();
+    ASSERT_EQ(r.values.size(), 1u);
+    Bytes back;
+    for (const WrittenBlock& b : r.values[0].blocks) back.insert(back.end(), file.at(b.bid).begin(), file.at(b.bid).end());
+    EXPECT_EQ(back, Fill(20000, 0x41));
 }
 
 TEST(PstTableContext, StreamedRowsMustComeInRowIdOrder) {
@@ -321,8 +336,8 @@ TEST(PstTableContext, EditedInPlaceRowsReadBackAndUntouchedBlocksStay) {
         TcStreamWriter::Result r = tc.Finish();
         for (const WrittenBlock& b : r.heap) heap.push_back(file.at(b.bid));
         for (const WrittenBlock& b : r.matrix) matrix.push_back(file.at(b.bid));
-        for (const LtpSubnode& s : r.subnodes)
-            for (const Bytes& b : s.blocks) big[s.nid].insert(big[s.nid].end(), b.begin(), b.end());
+        for (const TcStreamWriter::Result::LongValue& v : r.values)
+            for (const WrittenBlock& b : v.blocks) big[v.nid].insert(big[v.nid].end(), file.at(b.bid).begin(), file.at(b.bid).end());
         matrixNid = r.matrixNid;
     }
     uint32_t nextBig = 0x9000;

@@ -414,3 +414,72 @@ TEST(WrittenItemsTest, ItemsComeBackInTheOrderWritten) {
     EXPECT_FALSE(reader.failed());
     EXPECT_EQ(n, 15000u);
 }
+
+// A recipient table too large to hold while the message waits for the store (it waits
+// in a temporary file) is stored whole by every way into a store: its rows in order,
+// a value too long for the table's heap, a named property under the id of the
+// store's map (not the map it was prepared with), for a store of the same encoding or
+// another.
+TEST(PstStore, LargeRecipientTablesAreStoredWhole) {
+    constexpr size_t kRows = 700;
+    const PropertyName late{PS_PUBLIC_STRINGS, "x-late"}, early{PS_PUBLIC_STRINGS, "x-early"};
+    auto mail = [&] {
+        Message m = Mail("many");
+        m.recipients.clear();
+        for (size_t i = 0; i < kRows; ++i) {
+            PropertyBag r;
+            r.SetString(PR_DISPLAY_NAME, i == 5 ? std::string(3000, 'n') : "Person " + std::to_string(i));
+            r.SetString(PR_EMAIL_ADDRESS, "p" + std::to_string(i) + "@example.com");
+            if (i == 0) r.SetNamed(late, PT_LONG, 7);
+            m.recipients.push_back(std::move(r));
+        }
+        CompleteMessage(m);
+        return m;
+    };
+    fs::path p = TempDir() / "recipients.pst";
+    fs::remove(p);
+    auto s = Store::OpenOrCreate(p, "Store");
+    auto other = Store::OpenOrCreate(TempDir() / "recipients-other.pst", "Other", StoreOptions{NDB_CRYPT_NONE});
+    FolderId inbox = s->AddFolder(s->IpmSubtree(), "Inbox");
+    const Message kept = mail();
+    PreparedMessagePtr elsewhere = other->Prepare(mail());  // before this store knows `early`
+    s->Names().IdOf(early);
+    EXPECT_GT(StoredSize(*s->Prepare(kept)), kRows * 100);  // a store split by size counts it
+    s->AddMessage(inbox, s->Prepare(kept));
+    s->AddMessage(inbox, s->Prepare(mail()));
+    s->AddMessage(inbox, std::move(elsewhere));
+    s->AddMessage(inbox, kept);
+    const uint32_t lateTag = uint32_t(s->Names().IdOf(late)) << 16 | PT_LONG;
+    ASSERT_NE(other->Names().IdOf(late), s->Names().IdOf(late));
+    s->Close();
+    other->Close();
+    EXPECT_EQ(bv::pstcheck::ValidatePstFile(p.string()).summary.errors, 0u);
+
+    auto db = NodeDatabase::Open(p);
+    int messages = 0;
+    db->ForEachNode([&](Nid nid, const NodeRef& ref) {
+        if (NidTypeOf(nid) != NID_TYPE_NORMAL_MESSAGE || ref.nidParent != inbox) return;
+        ++messages;
+        const std::vector<SLENTRY> subs = db->ReadSubnodeTree(ref.bidSub);
+        const SLENTRY* table = nullptr;
+        for (const SLENTRY& e : subs)
+            if (Nid(e.nid) == NID_RECIPIENT_TABLE) table = &e;
+        ASSERT_NE(table, nullptr);
+        const std::vector<SLENTRY> below = table->bidSub ? db->ReadSubnodeTree(table->bidSub) : std::vector<SLENTRY>();
+        HeapReader heap(db->ReadDataTree(table->bidData));
+        TcRead read = ReadTableContext(heap, [&](Nid sub) {
+            for (const SLENTRY& e : below)
+                if (Nid(e.nid) == sub) return db->ReadDataTree(e.bidData);
+            return std::vector<Bytes>();
+        });
+        ASSERT_EQ(read.rows.size(), kRows);
+        std::map<uint32_t, Bytes> fifth(read.rows[5].cells.begin(), read.rows[5].cells.end());
+        EXPECT_EQ(FromUtf16(fifth[PR_DISPLAY_NAME]), std::string(3000, 'n'));
+        for (size_t i = 0; i < kRows; i += 97) {
+            std::map<uint32_t, Bytes> cells(read.rows[i].cells.begin(), read.rows[i].cells.end());
+            EXPECT_EQ(FromUtf16(cells[PR_DISPLAY_NAME]), "Person " + std::to_string(i));
+            EXPECT_EQ(cells.count(lateTag), i == 0 ? 1u : 0u);
+        }
+    });
+    EXPECT_EQ(messages, 4);
+}

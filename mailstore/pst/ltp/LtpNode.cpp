@@ -16,8 +16,8 @@ void SealBlocks(std::vector<Bytes>& blocks, std::vector<uint32_t>& crcs, uint8_t
 }
 
 void SealSubnode(LtpSubnode& s, uint8_t cryptMethod) {
-    if (s.source) {
-        // Made and sealed as it is written.
+    if (s.source || s.spool) {
+        // Made, or read from the spool, and sealed as it is written.
     } else if (!s.blocks.empty()) {
         SealBlocks(s.blocks, s.crcs, cryptMethod);
     } else {

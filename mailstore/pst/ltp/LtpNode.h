@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "mailstore/pst/ltp/BlockSpool.h"
 #include "mailstore/pst/ndb/NdbTypes.h"
 
 namespace bv::mailstore::pst {
@@ -31,10 +32,15 @@ struct LtpSubnode {
     Bytes data;  // or: the whole value, cut into 8176-byte blocks when written
     // or: the value made as it is written, cut into blocks and sealed then (no CRCs before)
     std::shared_ptr<const ValueSource> source;
+    // or: its data blocks, plain, in the spool of the message being built (sealed
+    // when written)
+    std::shared_ptr<BlockSpool> spool;
+    std::vector<SpooledBlock> spooled;
     std::vector<uint32_t> crcs;  // sealed: each data block's CRC, the bytes encoded
     uint64_t DataSize() const {
         uint64_t n = source ? source->Size() : data.size();
         for (const auto& b : blocks) n += b.size();
+        for (const auto& b : spooled) n += b.size;
         return n;
     }
 };

@@ -21,6 +21,14 @@ struct PcProp {
     // A long value made as it is written instead (always stored in a subnode).
     std::shared_ptr<const ValueSource> source;
     uint64_t Size() const { return source ? source->Size() : value.size(); }
+    // The stored bytes, made whole for a value made as it is written.
+    Bytes Stored() const {
+        if (!source) return value;
+        Bytes b;
+        b.reserve(size_t(source->Size()));
+        source->Read([&](const uint8_t* data, size_t size) { b.insert(b.end(), data, data + size); });
+        return b;
+    }
 };
 
 // Builds a PC from properties (any order; sorted by id here). Values over 3580 bytes

@@ -206,9 +206,13 @@ void TcStreamWriter::AddRow(uint32_t rowId, uint32_t rowVer, const std::vector<T
             Put32(cell, heap_.Allocate(value));
             return;
         }
-        Nid nid = nextSubnid_();
-        result_.subnodes.push_back(SubnodeOf(nid, SplitIntoBlocks(value.data(), value.size())));
-        Put32(cell, nid);
+        Result::LongValue& v = result_.values.emplace_back();
+        v.nid = nextSubnid_();
+        for (size_t at = 0; at < value.size(); at += kMaxBlockData) {
+            const size_t n = std::min(kMaxBlockData, value.size() - at);
+            v.blocks.push_back({write_(value.data() + at, n), n});
+        }
+        Put32(cell, v.nid);
     });
     // RowIndex records go into leaves of at most 3580 bytes as they come.
     Append32(indexLeaf_, rowId);

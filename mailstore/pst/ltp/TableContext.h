@@ -77,8 +77,9 @@ private:
 using DataBlockWriter = std::function<Bid(const uint8_t* data, size_t size)>;
 
 // Builds a TC of any number of rows with memory that does not grow with them: heap
-// and row matrix blocks are written as soon as they are complete. Rows must come in
-// increasing row id (the RowIndex is written as they come).
+// and row matrix blocks are written as soon as they are complete, and a value over
+// 3580 bytes (a contents row's display list of many thousand names) as soon as its
+// row comes. Rows must come in increasing row id (the RowIndex is written as they come).
 class TcStreamWriter {
 public:
     TcStreamWriter(std::vector<uint32_t> tags, DataBlockWriter write, SubnodeNidSource nextSubnid);
@@ -88,7 +89,12 @@ public:
     const std::vector<TCOLDESC>& Columns() const { return layout_.Columns(); }
     struct Result {
         std::vector<WrittenBlock> heap;  // the node's data blocks, in order
-        std::vector<LtpSubnode> subnodes;  // values over 3580 bytes
+        // Values over 3580 bytes: each a subnode, its data blocks written in order.
+        struct LongValue {
+            Nid nid = 0;
+            std::vector<WrittenBlock> blocks;
+        };
+        std::vector<LongValue> values;
         Nid matrixNid = 0;  // the row matrix subnode, when the rows do not fit a heap item
         std::vector<WrittenBlock> matrix;
     };

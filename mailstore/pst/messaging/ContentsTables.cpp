@@ -54,7 +54,7 @@ std::vector<TcCell> ContentsTables::Cells(StoreFolder& f, const std::vector<PcPr
     for (uint32_t tag : f.contentsColumns) {
         for (const PcProp& p : props) {
             if (TagOf(p) != tag) continue;
-            cells.push_back({tag, p.value});
+            cells.push_back({tag, p.Stored()});  // (a long display list is made here)
             break;
         }
     }
@@ -292,7 +292,7 @@ void ContentsTables::Rewrite(StoreFolder& f) {
 
 void ContentsTables::WriteStreamedTable(Nid tableNid, const TcStreamWriter::Result& table) {
     std::vector<SLENTRY> subs;
-    for (const LtpSubnode& s : table.subnodes) subs.push_back({s.nid, file_.db().WriteDataTree(s.blocks), 0});
+    for (const TcStreamWriter::Result::LongValue& v : table.values) subs.push_back({v.nid, file_.db().WriteDataTree(v.blocks), 0});
     if (table.matrixNid) subs.push_back({table.matrixNid, file_.db().WriteDataTree(table.matrix), 0});
     Bid data = file_.db().WriteDataTree(table.heap);
     file_.db().SetNode(tableNid, {data, file_.db().WriteSubnodeTree(std::move(subs)), 0});

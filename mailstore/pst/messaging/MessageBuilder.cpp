@@ -25,18 +25,33 @@ using namespace bv::mailstore::mapi;
 
 // What the build of one message tree shares: subnode NIDs, unique across the whole
 // tree, and the ids of its named properties.
+// The spool its large tables go to is made when the first needs it.
 class SubnidCounter {
 public:
-    explicit SubnidCounter(MessageNames& names) : names(names) {}
+    SubnidCounter(MessageNames& names, const std::filesystem::path& spoolDir) : names(names), spoolDir_(spoolDir) {}
     Nid Next(uint8_t type) { return MakeNid(type, next_++); }
     SubnodeNidSource Ltp() {
         return [this] { return Next(NID_TYPE_LTP); };
+    }
+    // The message's spool; none when it has no folder or no temporary file can be made
+    // there (the blocks are then held).
+    std::shared_ptr<BlockSpool> Spool() {
+        if (spool_ || spoolDir_.empty() || noSpool_) return spool_;
+        try {
+            spool_ = std::make_shared<BlockSpool>(spoolDir_);
+        } catch (const IoError&) {
+            noSpool_ = true;
+        }
+        return spool_;
     }
 
     MessageNames& names;
 
 private:
     uint32_t next_ = 0x8001;
+    const std::filesystem::path& spoolDir_;
+    bool noSpool_ = false;
+    std::shared_ptr<BlockSpool> spool_;
 };
 
 Bytes RandomKey() {
@@ -81,13 +96,20 @@ bool IsBodyOrHeader(uint16_t id) {
            id == TagId(PR_TRANSPORT_MESSAGE_HEADERS);
 }
 
-// A value of a message or attachment (their PC's). A long text body or header stays
-// UTF-8 until its data tree is written; the values of a message the builder consumes
-// (`prop` not const) are moved, not copied.
+// The texts of a message that may be of any size: its bodies and header, and its
+// display lists (megabytes with many recipients; the contents row reads them).
+bool IsLongTextValue(uint16_t id) {
+    return IsBodyOrHeader(id) || id == TagId(PR_DISPLAY_TO) || id == TagId(PR_DISPLAY_CC) ||
+           id == TagId(PR_DISPLAY_BCC);
+}
+
+// A value of a message or attachment (their PC's). A long text body, header or display
+// list stays UTF-8 until its data tree is written; the values of a message the builder
+// consumes (`prop` not const) are moved, not copied.
 template <class P>
 std::optional<PcProp> EncodeObjectValue(uint16_t id, P& prop) {
     constexpr bool take = !std::is_const_v<P>;
-    if (IsBodyOrHeader(id) && (prop.type == PT_UNICODE || prop.type == PT_STRING8))
+    if (IsLongTextValue(id) && (prop.type == PT_UNICODE || prop.type == PT_STRING8))
         if (auto s = std::get_if<std::string>(&prop.value); s && s->size() >= kLongText) {
             if constexpr (take) return PropLongText(id, std::move(*s));
             else return PropLongText(id, *s);
@@ -131,29 +153,72 @@ std::vector<PcProp> EncodeBag(const PropertyBag& bag, bool message, MessageNames
     return EncodeProps<false>(bag, message, names);
 }
 
-// The recipient table, built row by row: each row is completed and encoded when it
-// is added (a message may bring hundreds of thousands), after a first pass has found
-// the columns every row needs. Typed rows with nothing more have one set of columns
-// with an address and one without: each is found once.
-LtpSubnode RecipientTable(const Message& m, SubnidCounter& nids) {
+// A recipient table past this many rows goes to the message's spool as its blocks are
+// made; a smaller one (at most about 180 KB) is held. A row takes about 700 bytes in
+// the store, many times the text that named the recipient, and the messages waiting
+// for the store are bounded by their text: held tables of thousands of rows each would
+// make memory follow them, not the message. (A spool costs a temporary file: about a
+// tenth of a millisecond a message.)
+constexpr size_t kSpooledRecipients = 256;
+
+// The columns every recipient row needs, found in a first pass. Typed rows with
+// nothing more have one set of columns with an address and one without: each is
+// found once.
+std::vector<uint32_t> RecipientColumns(const Message& m, MessageNames& names) {
     const std::vector<uint32_t> standard = RecipientTableColumns();
     std::set<uint32_t> cols(standard.begin(), standard.end());
     bool seen[2] = {false, false};  // a typed row without, with an address
     for (size_t i = 0; i < m.recipients.size(); ++i) {
         const Recipient& r = m.recipients[i];
         if (r.smtp && !r.more && std::exchange(seen[!r.Address().empty()], true)) continue;
-        for (const PcProp& p : EncodeBag(CompletedRecipient(r, i), false, nids.names)) cols.insert(TagOf(p));
+        for (const PcProp& p : EncodeBag(CompletedRecipient(r, i), false, names)) cols.insert(TagOf(p));
     }
-    TcWriter tc(std::vector<uint32_t>(cols.begin(), cols.end()));
+    return std::vector<uint32_t>(cols.begin(), cols.end());
+}
+
+// Each row completed and encoded when it is added (a message may bring hundreds of
+// thousands); recipient row ids start at 1, 0 being no valid row id.
+template <class Table>
+void AddRecipientRows(const Message& m, MessageNames& names, Table& tc) {
     std::vector<TcCell> cells;
     for (size_t i = 0; i < m.recipients.size(); ++i) {
         cells.clear();
-        for (PcProp& p : EncodeBag(CompletedRecipient(m.recipients[i], i), false, nids.names))
+        for (PcProp& p : EncodeBag(CompletedRecipient(m.recipients[i], i), false, names))
             cells.push_back({TagOf(p), std::move(p.value)});
-        tc.AddRow(uint32_t(i + 1), 0, cells);  // recipient row ids start at 1; 0 is no valid row id
+        tc.AddRow(uint32_t(i + 1), 0, cells);
     }
-    LtpNode n = tc.Finish(nids.Ltp());
-    return SubnodeOf(NID_RECIPIENT_TABLE, std::move(n.blocks), std::move(n.subnodes));
+}
+
+LtpSubnode SpooledSubnode(Nid nid, const std::shared_ptr<BlockSpool>& spool, const std::vector<WrittenBlock>& blocks) {
+    LtpSubnode s;
+    s.nid = nid;
+    s.spool = spool;
+    s.spooled.reserve(blocks.size());
+    for (const WrittenBlock& b : blocks) s.spooled.push_back({b.bid, uint32_t(b.size)});  // (the spool's offsets)
+    return s;
+}
+
+// The recipient table, its rows written one after the other: held, or, for a large
+// one, in the message's spool (heap, row matrix and values over 3580 bytes).
+LtpSubnode RecipientTable(const Message& m, SubnidCounter& nids) {
+    std::vector<uint32_t> columns = RecipientColumns(m, nids.names);
+    std::shared_ptr<BlockSpool> spool = m.recipients.size() > kSpooledRecipients ? nids.Spool() : nullptr;
+    if (!spool) {
+        TcWriter tc(std::move(columns));
+        AddRecipientRows(m, nids.names, tc);
+        LtpNode n = tc.Finish(nids.Ltp());
+        return SubnodeOf(NID_RECIPIENT_TABLE, std::move(n.blocks), std::move(n.subnodes));
+    }
+    TcStreamWriter tc(
+        std::move(columns), [&](const uint8_t* data, size_t size) { return Bid(spool->Put(data, size).offset); },
+        nids.Ltp());
+    AddRecipientRows(m, nids.names, tc);
+    TcStreamWriter::Result t = tc.Finish();
+    spool->Flush();
+    LtpSubnode table = SpooledSubnode(NID_RECIPIENT_TABLE, spool, t.heap);
+    for (const TcStreamWriter::Result::LongValue& v : t.values) table.subnodes.push_back(SpooledSubnode(v.nid, spool, v.blocks));
+    if (t.matrixNid) table.subnodes.push_back(SpooledSubnode(t.matrixNid, spool, t.matrix));
+    return table;
 }
 
 template <class M>  // Message, or const Message
@@ -269,9 +334,9 @@ bool IsComputedProperty(uint16_t id) {
     }
 }
 
-BuiltMessage BuildMessage(const mapi::Message& message, NameToIdMap* map) {
+BuiltMessage BuildMessage(const mapi::Message& message, NameToIdMap* map, const std::filesystem::path& spoolDir) {
     MessageNames names(map);
-    SubnidCounter nids(names);
+    SubnidCounter nids(names, spoolDir);
     return BuildMessageTree(message, nids);
 }
 
@@ -315,6 +380,12 @@ void RenumberObject(std::vector<Bytes>& pc, std::vector<uint32_t>& crcs, std::ve
         switch (NidTypeOf(s.nid)) {
             case NID_TYPE_RECIPIENT_TABLE:
             case NID_TYPE_ATTACHMENT_TABLE:
+                if (s.spool) {
+                    // Plain in the spool; the columns are in the heap's first block.
+                    std::vector<Bytes> first{s.spool->Get(s.spooled.at(0))};
+                    if (RenumberColumns(first, ids)) s.spool->Rewrite(s.spooled[0], first[0]);
+                    break;
+                }
                 edit(s.blocks, s.crcs, [&](std::vector<Bytes>& blocks) { RenumberColumns(blocks, ids); });
                 break;
             case NID_TYPE_ATTACHMENT:
@@ -331,21 +402,23 @@ void RenumberObject(std::vector<Bytes>& pc, std::vector<uint32_t>& crcs, std::ve
 
 namespace {
 template <class M>
-PreparedMessage Prepare(M& message, NameToIdMap& map, uint8_t cryptMethod) {
+PreparedMessage Prepare(M& message, NameToIdMap& map, uint8_t cryptMethod, const std::filesystem::path& spoolDir) {
     MessageNames names(&map);
-    SubnidCounter nids(names);
+    SubnidCounter nids(names, spoolDir);
     BuiltMessage built = BuildMessageTree(message, nids);
     SealLtpNode(built.node, cryptMethod);
     return PreparedMessage{std::move(built), cryptMethod, std::move(names)};
 }
 }  // namespace
 
-PreparedMessage PrepareMessage(const mapi::Message& message, NameToIdMap& map, uint8_t cryptMethod) {
-    return Prepare(message, map, cryptMethod);
+PreparedMessage PrepareMessage(const mapi::Message& message, NameToIdMap& map, uint8_t cryptMethod,
+                               const std::filesystem::path& spoolDir) {
+    return Prepare(message, map, cryptMethod, spoolDir);
 }
 
-PreparedMessage PrepareMessage(mapi::Message&& message, NameToIdMap& map, uint8_t cryptMethod) {
-    return Prepare(message, map, cryptMethod);
+PreparedMessage PrepareMessage(mapi::Message&& message, NameToIdMap& map, uint8_t cryptMethod,
+                               const std::filesystem::path& spoolDir) {
+    return Prepare(message, map, cryptMethod, spoolDir);
 }
 
 void FitToStore(PreparedMessage& message, NameToIdMap& names, uint8_t cryptMethod) {

@@ -5,6 +5,7 @@
 // them their defaults); the builder adds only what the store keeps of its own.
 #pragma once
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <utility>
@@ -47,7 +48,10 @@ struct BuiltMessage {
 };
 
 // Named properties get their ids from `names` (thread-safe); without a map they are left out.
-BuiltMessage BuildMessage(const mapi::Message& message, NameToIdMap* names = nullptr);
+// A large recipient table waits in an unnamed temporary file in `spoolDir` (the store's
+// folder) until the message is written, not in memory; without a folder it is held.
+BuiltMessage BuildMessage(const mapi::Message& message, NameToIdMap* names = nullptr,
+                          const std::filesystem::path& spoolDir = {});
 
 // A message built and sealed ahead of the store that takes it, its named properties
 // kept by name with the ids its blocks carry now; the store it is added to gives them
@@ -58,12 +62,16 @@ struct PreparedMessage {
     MessageNames names;   // the named properties of the message and of everything below it
 };
 
-// Builds and seals a message, its named properties given ids by `names` (thread-safe).
-PreparedMessage PrepareMessage(const mapi::Message& message, NameToIdMap& names, uint8_t cryptMethod);
+// Builds and seals a message, its named properties given ids by `names` (thread-safe);
+// `spoolDir` as for BuildMessage. Blocks in the spool stay plain: they are sealed when
+// the store writes them, so a spooled message fits a store of either crypt method.
+PreparedMessage PrepareMessage(const mapi::Message& message, NameToIdMap& names, uint8_t cryptMethod,
+                               const std::filesystem::path& spoolDir = {});
 // The same for a message not needed after: its values (attachments' data, bodies) are
 // moved into the prepared message, not copied, so that none is held twice. What is
 // left of `message` is fit only to be destroyed; its warnings stay as they were.
-PreparedMessage PrepareMessage(mapi::Message&& message, NameToIdMap& names, uint8_t cryptMethod);
+PreparedMessage PrepareMessage(mapi::Message&& message, NameToIdMap& names, uint8_t cryptMethod,
+                               const std::filesystem::path& spoolDir = {});
 // Makes a prepared message fit a store with the map `names` and `cryptMethod`: each
 // named property, at every level of the message, gets the store's id for its name (the
 // store's map learns names it lacks), and the blocks are sealed again for another crypt

@@ -36,6 +36,7 @@ void PreparedMessageDeleter::operator()(PreparedMessage* p) const { delete p; }
 std::unique_ptr<Store> Store::OpenOrCreate(const fs::path& path, const std::string& displayName,
                                            const StoreOptions& options) {
     std::unique_ptr<Store> s(new Store());
+    s->spoolDir_ = path.parent_path().empty() ? fs::path(".") : path.parent_path();
     std::error_code ec;
     try {
         if (fs::exists(path, ec)) {
@@ -189,15 +190,15 @@ StoreFolder& Store::MessageFolder(FolderId id) {
 }
 
 void Store::AddMessage(FolderId folderId, const mapi::Message& message) {
-    AddBuilt(MessageFolder(folderId), BuildMessage(message, names_.get()));
+    AddBuilt(MessageFolder(folderId), BuildMessage(message, names_.get(), spoolDir_));
 }
 
 PreparedMessagePtr Store::Prepare(const mapi::Message& message) const {
-    return PreparedMessagePtr(new PreparedMessage(PrepareMessage(message, *names_, file_.CryptMethod())));
+    return PreparedMessagePtr(new PreparedMessage(PrepareMessage(message, *names_, file_.CryptMethod(), spoolDir_)));
 }
 
 PreparedMessagePtr Store::Prepare(mapi::Message&& message) const {
-    return PreparedMessagePtr(new PreparedMessage(PrepareMessage(std::move(message), *names_, file_.CryptMethod())));
+    return PreparedMessagePtr(new PreparedMessage(PrepareMessage(std::move(message), *names_, file_.CryptMethod(), spoolDir_)));
 }
 
 void Store::AddMessage(FolderId folderId, PreparedMessagePtr message) {

@@ -146,6 +146,8 @@ private:
     IdentityIndex identities_{file_, folders_};
     // Named properties' ids; Prepare (on worker threads) adds to it, hence the pointer.
     std::unique_ptr<NameToIdMap> names_;
+    // Where messages prepared for this store keep what is too large to hold: its folder.
+    std::filesystem::path spoolDir_;
     StoreRelabel relabel_{file_, folders_, contents_, identities_, names_};
     Bytes recordKey_;
     WrittenStore written_;

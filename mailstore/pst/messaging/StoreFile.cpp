@@ -136,12 +136,22 @@ Bid StoreFile::WriteMadeValue(const ValueSource& source) {
     return db_->WriteDataTree(written);
 }
 
+Bid StoreFile::WriteSpooled(const BlockSpool& spool, const std::vector<SpooledBlock>& blocks) {
+    std::vector<WrittenBlock> written;
+    written.reserve(blocks.size());
+    spool.ForEach(blocks, [&](const uint8_t* data, size_t size) {
+        written.push_back({db_->WriteBlock(data, size, false), size});
+    });
+    return db_->WriteDataTree(written);
+}
+
 Bid StoreFile::WriteSubnodes(const std::vector<LtpSubnode>& subs) {
     std::vector<SLENTRY> entries;
     entries.reserve(subs.size());
     for (const LtpSubnode& s : subs) {
         const std::vector<uint32_t>* crcs = s.crcs.empty() ? nullptr : &s.crcs;
         Bid d = s.source            ? WriteMadeValue(*s.source)
+                : s.spool          ? WriteSpooled(*s.spool, s.spooled)
                 : s.blocks.empty() ? db_->WriteDataTree(s.data.data(), s.data.size(), crcs)
                                    : db_->WriteDataTree(s.blocks, crcs);
         entries.push_back({s.nid, d, WriteSubnodes(s.subnodes)});

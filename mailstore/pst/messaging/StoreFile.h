@@ -50,6 +50,8 @@ public:
     Bid WriteSubnodes(const std::vector<LtpSubnode>& subs);
     // A value made as it is written, block by block: its data tree.
     Bid WriteMadeValue(const ValueSource& source);
+    // Blocks of a message built ahead, from its spool: their data tree.
+    Bid WriteSpooled(const BlockSpool& spool, const std::vector<SpooledBlock>& blocks);
     // The properties of a node's PC (a message, a folder, the store), long values too,
     // read from `subnodes` (its subnode tree, read when needed and not given);
     // `valueSubnodes` gets the subnodes that held them.

@@ -44,6 +44,10 @@ uint64_t SubnodeSize(const LtpSubnode& s, uint64_t& blockCount) {
         bytes += BlockAllocSize(b.size());
         ++blocks;
     }
+    for (const SpooledBlock& b : s.spooled) {
+        bytes += BlockAllocSize(b.size);
+        ++blocks;
+    }
     // A value cut into blocks when written (or made as it is written).
     if (const uint64_t whole = s.source ? s.source->Size() : s.data.size(); whole > 0) {
         const uint64_t full = whole / kMaxBlockData, rest = whole % kMaxBlockData;

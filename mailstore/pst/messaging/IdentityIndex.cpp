@@ -196,8 +196,14 @@ void IdentityIndex::Release() {
     std::vector<std::pair<Identity, Nid>>().swap(addedBeforeLoading_);
 }
 
+void IdentityIndex::SpillBesideStore() {
+    const std::filesystem::path dir = file_.path().parent_path();
+    identities_.SpillInto(dir.empty() ? std::filesystem::path(".") : dir);
+}
+
 void IdentityIndex::Load() {
     loaded_ = true;
+    SpillBesideStore();
     if (LoadIndex()) {
         for (const auto& [identity, nid] : addedBeforeLoading_) identities_.Add(identity, nid);
         addedBeforeLoading_.clear();

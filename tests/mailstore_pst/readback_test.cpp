@@ -46,7 +46,10 @@ void Overwrite(const fs::path& path, const std::string& from, const std::string&
 
 std::string Utf16(const std::string& ascii) {
     std::string out;
-    for (char c : ascii) out += {c, '\0'};
+    for (char c : ascii) {
+        out.push_back(c);
+        out.push_back('\0');
+    }
     return out;
 }
 
@@ -67,7 +70,7 @@ TEST(PstReadBack, AlteredStoresSayWhatDiffers) {
             Message m;
             m.props.SetString(PR_SUBJECT, "item " + std::to_string(i));
             m.props.SetString(PR_BODY, "body text number " + std::to_string(i));
-            m.props.SetString(PR_INTERNET_MESSAGE_ID, "<" + std::to_string(i) + "@example.org>");
+            m.props.SetString(PR_INTERNET_MESSAGE_ID, std::to_string(i) + "@example.org");
             CompleteMessage(m);
             store->AddMessage(i < 4 ? inbox : work, m);
         }

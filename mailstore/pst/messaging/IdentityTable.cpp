@@ -29,11 +29,6 @@ void PutEntry(uint8_t* e, Identity identity, Nid nid) {
     Put32(e + 8, identity.check);
     Put32(e + 12, nid);
 }
-void AppendEntry(Bytes& out, Identity identity, Nid nid) {
-    const size_t at = out.size();
-    out.resize(at + kEntry);
-    PutEntry(out.data() + at, identity, nid);
-}
 
 // The filter's bits of an identity (its key and check are digests: evenly spread).
 template <typename Fn>
@@ -67,67 +62,89 @@ void IdentityTable::Clear() {
     decltype(recent_)().swap(recent_);  // its buckets too
 }
 
-bool IdentityTable::Load(std::vector<Bytes> blocks) {
-    Clear();
-    // The entries follow the header across block boundaries: read through a carry.
+namespace {
+
+// The entries of an index node's blocks, each handed to `fn` (16 bytes, across block
+// boundaries through a carry). False when the blocks are not an index node: `count` is
+// what its header says.
+bool ForEachEntry(size_t blocks, const IdentityTable::BlockSource& block, size_t& count,
+                  const std::function<void(const uint8_t*)>& fn) {
     uint8_t carry[kEntry];
-    size_t carried = 0, seen = 0, count = 0, total = 0;
-    for (const Bytes& block : blocks) total += block.size();
-    bool ordered = true;
-    Identity last;
-    std::vector<std::pair<Identity, Nid>> unordered;
-    Bytes entries;
-    entries.reserve(total);
-    auto take = [&](const uint8_t* e) {
-        const Identity identity = IdentityAt(e);
-        if (ordered && seen > 0 && identity <= last) {
-            ordered = false;  // an older writer's index: sorted below
-            for (size_t i = 0; i < entries.size(); i += kEntry)
-                unordered.push_back({IdentityAt(&entries[i]), NidAt(&entries[i])});
-            Bytes().swap(entries);
-        }
-        if (ordered) AppendEntry(entries, identity, NidAt(e));
-        else unordered.push_back({identity, NidAt(e)});
-        last = identity;
-        ++seen;
-    };
-    size_t offset = 0;  // into the node's bytes
-    for (Bytes& block : blocks) {
-        for (size_t i = 0; i < block.size(); ++i, ++offset) {
+    size_t carried = 0, seen = 0, offset = 0;  // offset: into the node's bytes
+    count = 0;
+    for (size_t b = 0; b < blocks; ++b) {
+        const Bytes data = block(b);
+        for (size_t i = 0; i < data.size(); ++i, ++offset) {
             if (offset < kHeader) {
-                carry[offset % 4] = block[i];
+                carry[offset % 4] = data[i];
                 if (offset == 3 && Get32(carry) != kMagic) return false;
                 if (offset == 7) count = Get32(carry);
                 continue;
             }
-            carry[carried++] = block[i];
+            carry[carried++] = data[i];
             if (carried == kEntry) {
-                take(carry);
+                fn(carry);
                 carried = 0;
+                ++seen;
             }
         }
-        Bytes().swap(block);
     }
-    if (offset < kHeader || carried != 0 || seen != count) {
+    return offset >= kHeader && carried == 0 && seen == count;
+}
+
+}  // namespace
+
+bool IdentityTable::Load(std::vector<Bytes> blocks) {
+    return Load(blocks.size(), [&](size_t i) { return blocks[i]; });
+}
+
+bool IdentityTable::Load(size_t blocks, const BlockSource& block) {
+    Clear();
+    // A first pass finds whether the entries are in order, as this writer leaves them;
+    // the second takes them, straight into a temporary file when they are many.
+    bool ordered = true;
+    size_t seen = 0, count = 0;
+    Identity last;
+    std::vector<std::pair<Identity, Nid>> unordered;
+    const bool valid = ForEachEntry(blocks, block, count, [&](const uint8_t* e) {
+        const Identity identity = IdentityAt(e);
+        if (ordered && seen > 0 && identity <= last) ordered = false;  // an older writer's index
+        if (!ordered) unordered.push_back({identity, NidAt(e)});
+        last = identity;
+        ++seen;
+    });
+    if (!valid) {
         Clear();
         return false;
     }
-    if (!ordered) {
-        std::stable_sort(unordered.begin(), unordered.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-        unordered.erase(std::unique(unordered.begin(), unordered.end(),
-                                    [](const auto& a, const auto& b) { return a.first == b.first; }),
-                        unordered.end());
-        for (const auto& [identity, nid] : unordered) AppendEntry(entries, identity, nid);
-        std::vector<std::pair<Identity, Nid>>().swap(unordered);
-    }
-    if (entries.size() / kEntry <= heldInMemory_) {
-        sorted_.count = entries.size() / kEntry;
-        sorted_.memory = std::move(entries);
+    if (ordered) {
+        SetSorted(count, [&](const EntrySink& sink) {
+            size_t again = 0;
+            if (!ForEachEntry(blocks, block, again, sink) || again != count)
+                throw MailStoreError("the store's identity index changed while it was read");
+        });
         return true;
     }
-    SetSorted(entries.size() / kEntry, [&](const EntrySink& sink) {
-        for (size_t i = 0; i < entries.size(); i += kEntry) sink(&entries[i]);
+    // Sorted here: the entries before the first out of order, then the others; of two
+    // with one identity the first is kept.
+    const size_t inOrder = count - unordered.size();
+    std::vector<std::pair<Identity, Nid>> before;
+    before.reserve(inOrder);
+    ForEachEntry(blocks, block, count, [&](const uint8_t* e) {
+        if (before.size() < inOrder) before.push_back({IdentityAt(e), NidAt(e)});
+    });
+    unordered.insert(unordered.begin(), before.begin(), before.end());
+    std::vector<std::pair<Identity, Nid>>().swap(before);
+    std::stable_sort(unordered.begin(), unordered.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    unordered.erase(std::unique(unordered.begin(), unordered.end(),
+                                [](const auto& a, const auto& b) { return a.first == b.first; }),
+                    unordered.end());
+    SetSorted(unordered.size(), [&](const EntrySink& sink) {
+        uint8_t e[kEntry];
+        for (const auto& [identity, nid] : unordered) {
+            PutEntry(e, identity, nid);
+            sink(e);
+        }
     });
     return true;
 }

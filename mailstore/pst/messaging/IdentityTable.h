@@ -46,10 +46,15 @@ public:
     ~IdentityTable();
     void SpillInto(std::filesystem::path dir) { spillDir_ = std::move(dir); }
 
-    // Takes the data blocks of an index node, releasing each as it is read. False (and
-    // the table left empty) when they are not one; entries out of order, as an older
-    // writer left them, are sorted, and of two with one identity the first is kept.
+    // Takes the data blocks of an index node. False (and the table left empty) when they
+    // are not one; entries out of order, as an older writer left them, are sorted, and
+    // of two with one identity the first is kept.
     bool Load(std::vector<Bytes> blocks);
+    // The same with the blocks read as they are needed (twice or three times, one at a
+    // time): block(i) gives the i-th of `blocks`. What block throws, Load throws, the
+    // table left empty.
+    using BlockSource = std::function<Bytes(size_t)>;
+    bool Load(size_t blocks, const BlockSource& block);
     void Clear();
 
     // The first NID entered for an identity wins: a later one is ignored. Throws

@@ -232,31 +232,41 @@ TEST(PstMessage, NamedPropertiesAtEveryLevelTakeTheIdsOfTheStoreThatTakesThem) {
 // first entered with, identities alike in their first 64 bits stay apart, and the
 // index it writes reads back the same, also when an older writer left the entries in
 // no order; the earlier index of 64-bit Message-ID hashes is refused (read again).
+// Held in memory, and past 1,000 entries in a temporary file (and the index loaded
+// into one); the same answers either way.
 TEST(PstIdentityTable, FindsEveryIdentityWithItsFirstNidAndReadsBackWhatItWrites) {
-    std::mt19937_64 random(7);
-    std::vector<Identity> ids;
-    for (int i = 0; i < 50000; ++i) ids.push_back({random() | 1, uint32_t(random())});
-    for (int i = 0; i < 100; ++i) ids.push_back({ids[i].key, ids[i].check ^ 1});  // same key, other check
-    IdentityTable table;
-    for (size_t i = 0; i < ids.size(); ++i) {
-        table.Add(ids[i], Nid(0x200024 + 32 * i));
-        if (i % 3 == 0) table.Add(ids[i / 2], 1);  // a copy met later changes nothing
-    }
-    ASSERT_EQ(table.Size(), ids.size());
-    for (size_t i = 0; i < ids.size(); ++i) ASSERT_EQ(table.Find(ids[i]), Nid(0x200024 + 32 * i)) << i;
-    EXPECT_FALSE(table.Contains(Identity{2, 0}));  // (all entered are odd)
-    const std::vector<Identity> all = table.Identities();
-    EXPECT_TRUE(std::is_sorted(all.begin(), all.end()));
+    const std::filesystem::path dir = std::filesystem::temp_directory_path();
+    for (const size_t heldInMemory : {size_t(1) << 16, size_t(1000)}) {
+        SCOPED_TRACE(heldInMemory);
+        std::mt19937_64 random(7);
+        std::vector<Identity> ids;
+        for (int i = 0; i < 50000; ++i) ids.push_back({random() | 1, uint32_t(random())});
+        for (int i = 0; i < 100; ++i) ids.push_back({ids[i].key, ids[i].check ^ 1});  // same key, other check
+        IdentityTable table(heldInMemory);
+        table.SpillInto(dir);
+        for (size_t i = 0; i < ids.size(); ++i) {
+            table.Add(ids[i], Nid(0x200024 + 32 * i));
+            if (i % 3 == 0) table.Add(ids[i / 2], 1);  // a copy met later changes nothing
+        }
+        ASSERT_EQ(table.Size(), ids.size());
+        for (size_t i = 0; i < ids.size(); ++i) ASSERT_EQ(table.Find(ids[i]), Nid(0x200024 + 32 * i)) << i;
+        for (uint64_t k = 2; k < 20000; k += 2) ASSERT_FALSE(table.Contains(Identity{k, 0}));  // (all entered are odd)
+        const std::vector<Identity> all = table.Identities();
+        EXPECT_TRUE(std::is_sorted(all.begin(), all.end()));
+        EXPECT_EQ(all.size(), ids.size());
 
-    // Written in pieces the size of data blocks, as the store writes its index node.
-    std::vector<Bytes> blocks;
-    table.Write(8176, [&](const uint8_t* p, size_t n) { blocks.emplace_back(p, p + n); });
-    ASSERT_EQ(blocks.size(), (8 + ids.size() * 16 + 8175) / 8176);
+        // Written in pieces the size of data blocks, as the store writes its index node.
+        std::vector<Bytes> blocks;
+        table.Write(8176, [&](const uint8_t* p, size_t n) { blocks.emplace_back(p, p + n); });
+        ASSERT_EQ(blocks.size(), (8 + ids.size() * 16 + 8175) / 8176);
+        IdentityTable reread(heldInMemory);
+        reread.SpillInto(dir);
+        ASSERT_TRUE(reread.Load(std::move(blocks)));
+        EXPECT_EQ(reread.Size(), ids.size());
+        for (size_t i = 0; i < ids.size(); i += 7) ASSERT_EQ(reread.Find(ids[i]), Nid(0x200024 + 32 * i)) << i;
+        EXPECT_EQ(reread.Find(ids[50007]), Nid(0x200024 + 32 * 50007));
+    }
     IdentityTable reread;
-    ASSERT_TRUE(reread.Load(std::move(blocks)));
-    EXPECT_EQ(reread.Size(), ids.size());
-    EXPECT_EQ(reread.Find(ids[12345]), Nid(0x200024 + 32 * 12345));
-    EXPECT_EQ(reread.Find(ids[50007]), Nid(0x200024 + 32 * 50007));
 
     auto entry = [](Bytes& out, uint64_t key, uint32_t check, Nid nid) {
         for (int b = 0; b < 8; ++b) out.push_back(uint8_t(key >> (8 * b)));

@@ -177,7 +177,9 @@ bool IdentityIndex::LoadIndex() {
     // Written last by the commit the header is of: no block came after it.
     if ((ref->bidData & ~Bid(3)) + 4 != file_.db().CommittedHeader().bidNextB) return false;
     try {
-        return identities_.Load(file_.db().ReadDataTree(ref->bidData));
+        // Read a block at a time: the node of a million messages is 16 MB.
+        const std::vector<Bid> bids = file_.db().DataTreeBids(ref->bidData);
+        return identities_.Load(bids.size(), [&](size_t i) { return file_.db().ReadBlock(bids[i]); });
     } catch (const MailStoreError&) {
         return false;
     }
@@ -196,8 +198,14 @@ void IdentityIndex::Release() {
     std::vector<std::pair<Identity, Nid>>().swap(addedBeforeLoading_);
 }
 
+void IdentityIndex::SpillBesideStore() {
+    const std::filesystem::path dir = file_.path().parent_path();
+    identities_.SpillInto(dir.empty() ? std::filesystem::path(".") : dir);
+}
+
 void IdentityIndex::Load() {
     loaded_ = true;
+    SpillBesideStore();
     if (LoadIndex()) {
         for (const auto& [identity, nid] : addedBeforeLoading_) identities_.Add(identity, nid);
         addedBeforeLoading_.clear();

@@ -26,7 +26,10 @@ public:
     static Identity HeaderIdentityOf(const std::vector<PcProp>& props);
 
     // A new store: it holds nothing, each message added is entered.
-    void StartEmpty() { loaded_ = true; }
+    void StartEmpty() {
+        loaded_ = true;
+        SpillBesideStore();
+    }
     bool Loaded() const { return loaded_; }
     // A message just stored as `nid`.
     void Added(Identity identity, Nid nid);
@@ -52,6 +55,8 @@ public:
 private:
     void Load();
     bool LoadIndex();
+    // Many identities go to a temporary file in the store's folder.
+    void SpillBesideStore();
     // Whether the stored message `nid` has the text body of `props`, to the words.
     bool SameBody(Nid nid, const std::vector<PcProp>& props);
 

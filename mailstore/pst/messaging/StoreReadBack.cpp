@@ -41,34 +41,9 @@ private:
     size_t more_ = 0;
 };
 
-// The items' nodes, by NID: where each says it is, and its data.
-struct ItemNode {
-    Nid nid;
-    Nid parent;
-    Bid data;
-};
-
-class ItemNodes {
-public:
-    explicit ItemNodes(NodeDatabase& db) {
-        db.ForEachNode([&](Nid nid, const NodeRef& ref) {
-            if (NidTypeOf(nid) == NID_TYPE_NORMAL_MESSAGE) nodes_.push_back({nid, ref.nidParent, ref.bidData});
-        });
-        std::sort(nodes_.begin(), nodes_.end(), [](const ItemNode& a, const ItemNode& b) { return a.nid < b.nid; });
-    }
-    const ItemNode* Of(Nid nid) const {
-        auto it = std::lower_bound(nodes_.begin(), nodes_.end(), nid, [](const ItemNode& n, Nid k) { return n.nid < k; });
-        return it != nodes_.end() && it->nid == nid ? &*it : nullptr;
-    }
-    const std::vector<ItemNode>& all() const { return nodes_; }
-
-private:
-    std::vector<ItemNode> nodes_;
-};
-
-// The row ids of folder `folder`'s contents table. Throws MailStoreError.
-std::vector<Nid> ContentsRows(NodeDatabase& db, Nid folder) {
-    std::vector<Nid> rows;
+// The row ids of folder `folder`'s contents table, handed to `row` as they are read.
+// Throws MailStoreError.
+void ContentsRows(NodeDatabase& db, Nid folder, const std::function<void(Nid)>& row) {
     std::optional<NodeRef> table = db.FindNode(MakeNid(NID_TYPE_CONTENTS_TABLE, NidIndexOf(folder)));
     if (!table) FormatError("folder", "contents table", "is missing");
     std::vector<Bid> heap = db.DataTreeBids(table->bidData);
@@ -78,7 +53,7 @@ std::vector<Nid> ContentsRows(NodeDatabase& db, Nid folder) {
             if (Nid(e.nid) == sub) return db.DataTreeBids(e.bidData);
         FormatError("SLENTRY", "nid", "subnode " + std::to_string(sub) + " of the contents table is missing");
     };
-    if (heap.empty()) return rows;
+    if (heap.empty()) return;
     std::map<Nid, std::vector<Bid>> bidsOf;
     auto bids = [&](Nid sub) -> const std::vector<Bid>& {
         auto it = bidsOf.find(sub);
@@ -89,69 +64,92 @@ std::vector<Nid> ContentsRows(NodeDatabase& db, Nid folder) {
     source.heapBlock = [&](size_t i) { return db.ReadBlock(heap[i]); };
     source.subnodeBlocks = [&](Nid sub) { return bids(sub).size(); };
     source.subnodeBlock = [&](Nid sub, size_t i) { return db.ReadBlock(bids(sub).at(i)); };
-    ForEachTableRow(source, [](const std::vector<TCOLDESC>&) {}, [&](TcRowRead&& r) { rows.push_back(r.rowId); });
-    return rows;
+    ForEachTableRow(source, [](const std::vector<TCOLDESC>&) {}, [&](TcRowRead&& r) { row(r.rowId); });
 }
+
+// An item as a contents table lists it: its NID (high half, so that they sort by NID) and
+// the folder listing it (its place among the folders read).
+uint64_t Listing(Nid nid, size_t folder) { return uint64_t(nid) << 32 | uint32_t(folder); }
+Nid ListedNid(uint64_t listing) { return Nid(listing >> 32); }
+size_t ListingFolder(uint64_t listing) { return size_t(uint32_t(listing)); }
 
 // Items listed read (their properties, not the long values in their subnodes) and known
 // by their identities, so many at a time that memory stays bounded whatever the store holds.
-constexpr size_t kItemsReadAtOnce = 1 << 17;
+constexpr size_t kItemsReadAtOnce = 1 << 16;
 
-// Every item of `listed` (NIDs in order) read and known by its identity; `unreadable` counts
-// those that cannot be read. fn(identities) gets them a part at a time, in NID order.
-void ReadListedIdentities(NodeDatabase& db, const ItemNodes& nodes, const std::vector<Nid>& listed, int64_t& unreadable,
-                          const std::function<void(const std::vector<std::pair<Nid, Identity>>&)>& fn) {
-    std::vector<std::pair<Bid, Nid>> single;  // items whose properties are one block, in file order
-    std::vector<std::pair<Nid, Bid>> trees;
-    std::vector<std::pair<Nid, Identity>> identities;
-    std::vector<Bid> bids;
-    for (size_t begin = 0; begin < listed.size();) {
-        // A part ends where the NID changes, so that an item listed twice is read in one part.
-        size_t end = std::min(listed.size(), begin + kItemsReadAtOnce);
-        while (end < listed.size() && listed[end] == listed[end - 1]) ++end;
-        single.clear();
-        trees.clear();
-        identities.clear();
-        for (size_t i = begin; i < end; ++i) {
-            const ItemNode* node = nodes.Of(listed[i]);
-            if (!node) continue;
-            if (node->data & kBidInternal) trees.push_back({listed[i], node->data});
-            else single.push_back({node->data & ~Bid(1), listed[i]});
-        }
-        begin = end;
-        auto take = [&](Nid nid, std::vector<Bytes>&& blocks) {
-            try {
-                HeapReader heap(std::move(blocks));
-                identities.push_back({nid, IdentityIndex::IdentityOf(ReadPropertyContext(heap, [](Nid) { return Bytes(); }))});
-            } catch (const MailStoreError&) {
-                ++unreadable;
-            }
-        };
-        std::sort(single.begin(), single.end());
-        bids.clear();
-        for (const auto& [bid, nid] : single) bids.push_back(bid);
-        size_t readSingle = 0;
-        db.ReadBlocks(bids, [&](Bid bid, Bytes&& data) {
-            auto it = std::lower_bound(single.begin(), single.end(), std::make_pair(bid & ~Bid(1), Nid(0)));
-            for (; it != single.end() && it->first == (bid & ~Bid(1)); ++it, ++readSingle) {
-                std::vector<Bytes> blocks{data};
-                take(it->second, std::move(blocks));
-            }
-        });
-        unreadable += int64_t(single.size() - std::min(readSingle, single.size()));
-        for (const auto& [nid, bid] : trees) {
-            try {
-                take(nid, db.ReadDataTree(bid));
-            } catch (const MailStoreError&) {
-                ++unreadable;
-            }
-        }
-        // One identity a NID (an item listed twice is read twice, alike).
-        std::stable_sort(identities.begin(), identities.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
-        identities.erase(std::unique(identities.begin(), identities.end(), [](const auto& x, const auto& y) { return x.first == y.first; }),
-                         identities.end());
-        fn(identities);
+// Listed items, given in NID order, read and known by their identities a part at a time;
+// fn(identities) gets each part, in NID order. An item listed `times` times counts so many
+// times when it cannot be read.
+class ListedReader {
+public:
+    using Identities = std::vector<std::pair<Nid, Identity>>;
+    ListedReader(NodeDatabase& db, std::function<void(const Identities&)> fn) : db_(db), fn_(std::move(fn)) {}
+    void Add(Nid nid, Bid data, uint32_t times) {
+        if (data & kBidInternal) trees_.push_back({nid, data, times});
+        else single_.push_back({data & ~Bid(1), nid, times});
+        if (single_.size() + trees_.size() >= kItemsReadAtOnce) Flush();
     }
+    void Flush();
+    int64_t unreadable = 0;
+
+private:
+    struct Item {
+        uint64_t key;  // a single block's BID (in file order), or the NID of a tree
+        uint64_t other;
+        uint32_t times;
+        friend bool operator<(const Item& a, const Item& b) { return a.key < b.key; }
+    };
+    void Take(Nid nid, std::vector<Bytes>&& blocks, uint32_t times) {
+        try {
+            HeapReader heap(std::move(blocks));
+            identities_.push_back({nid, IdentityIndex::IdentityOf(ReadPropertyContext(heap, [](Nid) { return Bytes(); }))});
+        } catch (const MailStoreError&) {
+            unreadable += times;
+        }
+    }
+    NodeDatabase& db_;
+    std::function<void(const Identities&)> fn_;
+    std::vector<Item> single_;  // items whose properties are one block: {BID, NID}
+    std::vector<Item> trees_;   // the others: {NID, BID}
+    Identities identities_;
+};
+
+void ListedReader::Flush() {
+    if (single_.empty() && trees_.empty()) return;
+    identities_.clear();
+    // The single blocks in BID order: for a store written in order, in file order too,
+    // and the look-ups walk the BBT's leaves one after the other.
+    std::sort(single_.begin(), single_.end());
+    Bytes data;
+    bool read = false;  // `data` is the block of the item before (of one BID, as it may be)
+    for (size_t i = 0; i < single_.size(); ++i) {
+        const Item& s = single_[i];
+        if (i == 0 || s.key != single_[i - 1].key) {
+            try {
+                data = db_.ReadBlock(s.key);
+                read = true;
+            } catch (const MailStoreError&) {
+                read = false;
+            }
+        }
+        if (!read) {
+            unreadable += s.times;
+            continue;
+        }
+        std::vector<Bytes> blocks{data};
+        Take(Nid(s.other), std::move(blocks), s.times);
+    }
+    for (const Item& t : trees_) {
+        try {
+            Take(Nid(t.key), db_.ReadDataTree(t.other), t.times);
+        } catch (const MailStoreError&) {
+            unreadable += t.times;
+        }
+    }
+    single_.clear();
+    trees_.clear();
+    std::sort(identities_.begin(), identities_.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+    fn_(identities_);
 }
 
 // Items written that read back as other items or not at all, counted as the identities
@@ -301,74 +299,117 @@ std::unique_ptr<Store> Store::OpenForReading(const fs::path& path) {
     return s;
 }
 
+namespace {
+
+// A folder below the top as read back: what its table and counts say, and what the
+// items' nodes say of it.
+struct FolderRead {
+    Nid nid = 0;
+    std::vector<std::string> path;
+    std::vector<std::string> differences;  // of its table and counts
+    bool tableRead = false;
+    int64_t missing = 0, elsewhere = 0, unlisted = 0;
+};
+
+}  // namespace
+
 StoreReadBack Store::ReadBack(const WrittenStore* written) {
     StoreReadBack out;
     Differences differs(out.differences);
     NodeDatabase& db = file_.db();
-    const ItemNodes nodes(db);
 
-    // Each folder below the top: its contents table against its count, against what
-    // was written, and against the items whose nodes are in it.
-    std::vector<Nid> listed;  // every item a contents table lists
-    std::map<Nid, std::vector<std::string>> paths;
+    // Each folder below the top: its contents table against its count and against what
+    // was written; then, below, against the items whose nodes are in it.
+    std::vector<FolderRead> folders;
+    std::vector<uint64_t> listed;  // every listing of an item in a contents table
+    uint64_t expected = 0;
+    for (const auto& [nid, f] : folders_.all())
+        if (!f.search) expected += f.rowCount;
+    listed.reserve(size_t(std::min<uint64_t>(expected, uint64_t(1) << 24)));
     for (const auto& [nid, f] : folders_.all()) {
         if (f.search) continue;
-        std::vector<std::string> path = folders_.Path(nid);
-        if (path.empty()) continue;
-        const std::string name = PathText(path);
-        std::vector<Nid> rows;
+        FolderRead folder;
+        folder.nid = nid;
+        folder.path = folders_.Path(nid);
+        if (folder.path.empty()) continue;
+        const std::string name = PathText(folder.path);
+        const size_t before = listed.size(), index = folders.size();
         try {
-            rows = ContentsRows(db, nid);
+            ContentsRows(db, nid, [&](Nid row) { listed.push_back(Listing(row, index)); });
         } catch (const MailStoreError& e) {
-            differs.Add(name + ": its contents table cannot be read (" + e.what() + ")");
+            listed.resize(before);
+            folder.differences.push_back(name + ": its contents table cannot be read (" + e.what() + ")");
+            folders.push_back(std::move(folder));
             continue;
         }
-        if (rows.size() != f.rowCount)
-            differs.Add(name + ": its contents table lists " + Items(int64_t(rows.size())) + ", its count says " +
-                        std::to_string(f.rowCount));
+        folder.tableRead = true;
+        const size_t rows = listed.size() - before;
+        if (rows != f.rowCount)
+            folder.differences.push_back(name + ": its contents table lists " + Items(int64_t(rows)) + ", its count says " +
+                                         std::to_string(f.rowCount));
         if (written) {
-            auto w = written->folders.find(path);
-            const int64_t expected = w == written->folders.end() ? 0 : w->second;
-            if (int64_t(rows.size()) != expected)
-                differs.Add(name + ": " + Items(int64_t(rows.size())) + " read back, " + std::to_string(expected) +
-                            " written");
+            auto w = written->folders.find(folder.path);
+            const int64_t count = w == written->folders.end() ? 0 : w->second;
+            if (int64_t(rows) != count)
+                folder.differences.push_back(name + ": " + Items(int64_t(rows)) + " read back, " + std::to_string(count) +
+                                             " written");
         }
-        int64_t missing = 0, elsewhere = 0;
-        for (Nid row : rows) {
-            const ItemNode* node = nodes.Of(row);
-            if (!node) ++missing;
-            else if (node->parent != nid) ++elsewhere;
+        out.items += int64_t(rows);
+        if (rows) ++out.folders;
+        folders.push_back(std::move(folder));
+    }
+    std::sort(listed.begin(), listed.end());
+    std::map<Nid, size_t> folderOf;  // the folders whose tables were read
+    for (size_t i = 0; i < folders.size(); ++i)
+        if (folders[i].tableRead) folderOf[folders[i].nid] = i;
+
+    // The items' nodes in NID order beside the listings: an item listed but with no node,
+    // listed by a folder other than its own, or in a folder that does not list it; and
+    // every item written is there, and is the item written.
+    std::optional<WrittenComparison> compared;
+    if (written) compared.emplace(written->items);
+    ListedReader reader(db, [&](const ListedReader::Identities& identities) {
+        if (compared) compared->Compare(identities);
+    });
+    size_t next = 0;
+    db.ForEachNode([&](Nid nid, const NodeRef& ref) {
+        if (NidTypeOf(nid) != NID_TYPE_NORMAL_MESSAGE) return;
+        for (; next < listed.size() && ListedNid(listed[next]) < nid; ++next) ++folders[ListingFolder(listed[next])].missing;
+        uint32_t times = 0;
+        for (; next < listed.size() && ListedNid(listed[next]) == nid; ++next, ++times) {
+            FolderRead& folder = folders[ListingFolder(listed[next])];
+            if (ref.nidParent != folder.nid) ++folder.elsewhere;
         }
-        if (missing) differs.Add(name + ": " + Items(missing) + " listed in its contents table " + (missing == 1 ? "is" : "are") + " missing");
-        if (elsewhere) differs.Add(name + ": " + Items(elsewhere) + " listed in its contents table belong to another folder");
-        out.items += int64_t(rows.size());
-        if (!rows.empty()) ++out.folders;
-        listed.insert(listed.end(), rows.begin(), rows.end());
-        paths[nid] = std::move(path);
+        if (times) {
+            reader.Add(nid, ref.bidData, times);
+        } else if (auto f = folderOf.find(ref.nidParent); f != folderOf.end()) {
+            ++folders[f->second].unlisted;
+        }
+    });
+    for (; next < listed.size(); ++next) ++folders[ListingFolder(listed[next])].missing;
+    std::vector<uint64_t>().swap(listed);
+    reader.Flush();
+
+    for (FolderRead& folder : folders) {
+        for (std::string& d : folder.differences) differs.Add(std::move(d));
+        const std::string name = PathText(folder.path);
+        if (folder.missing)
+            differs.Add(name + ": " + Items(folder.missing) + " listed in its contents table " +
+                        (folder.missing == 1 ? "is" : "are") + " missing");
+        if (folder.elsewhere)
+            differs.Add(name + ": " + Items(folder.elsewhere) + " listed in its contents table belong to another folder");
     }
     if (written) {
         for (const auto& [path, count] : written->folders) {
             bool found = false;
-            for (const auto& [nid, p] : paths) found = found || p == path;
+            for (const auto& [nid, index] : folderOf) found = found || folders[index].path == path;
             if (!found && count > 0) differs.Add(PathText(path) + ": missing (" + Items(count) + " written)");
         }
     }
-    // An item whose node is in a folder below the top but that no table lists.
-    std::sort(listed.begin(), listed.end());
-    std::map<Nid, int64_t> unlisted;
-    for (const ItemNode& n : nodes.all())
-        if (paths.count(n.parent) && !std::binary_search(listed.begin(), listed.end(), n.nid)) ++unlisted[n.parent];
-    for (const auto& [folder, n] : unlisted)
-        differs.Add(PathText(paths[folder]) + ": " + Items(n) + " not listed in its contents table");
-
-    // Every item written is there, and is the item written.
-    int64_t unreadable = 0;
-    std::optional<WrittenComparison> compared;
-    if (written) compared.emplace(written->items);
-    ReadListedIdentities(db, nodes, listed, unreadable, [&](const std::vector<std::pair<Nid, Identity>>& identities) {
-        if (compared) compared->Compare(identities);
-    });
-    if (unreadable) differs.Add(Items(unreadable) + " cannot be read");
+    for (const auto& [nid, index] : folderOf)
+        if (folders[index].unlisted)
+            differs.Add(PathText(folders[index].path) + ": " + Items(folders[index].unlisted) + " not listed in its contents table");
+    if (reader.unreadable) differs.Add(Items(reader.unreadable) + " cannot be read");
     if (compared) {
         compared->Finish();
         if (compared->failed()) differs.Add("what was written cannot be compared: its record cannot be read");

@@ -128,10 +128,14 @@ const uint8_t* CopyOnWriteIndex::CommittedPage(Ib ib, PageType ptype) const {
     if (it != pageCache_.end()) return it->second.data();
     if (pageCache_.size() >= kPageCacheLimit) pageCache_.clear();
     std::array<uint8_t, kPageSize> page;
-    if (file_.ReadCommitted(ib, page.data(), kPageSize) < kPageSize)
-        FormatError("BREF", "ib", std::to_string(ib) + " lies past the end of the file");
-    CheckBTPage(page.data(), ptype, ib);
+    ReadCommittedPage(ib, ptype, page.data());
     return pageCache_.emplace(ib, page).first->second.data();
+}
+
+void CopyOnWriteIndex::ReadCommittedPage(Ib ib, PageType ptype, uint8_t* page) const {
+    if (file_.ReadCommitted(ib, page, kPageSize) < kPageSize)
+        FormatError("BREF", "ib", std::to_string(ib) + " lies past the end of the file");
+    CheckBTPage(page, ptype, ib);
 }
 
 bool CopyOnWriteIndex::FindCommitted(PageType ptype, uint64_t key, uint8_t* entry) const {
@@ -165,8 +169,11 @@ void CopyOnWriteIndex::WalkCommitted(PageType ptype, const std::function<void(co
 void CopyOnWriteIndex::WalkCommittedPage(Ib ib, PageType ptype, int depth,
                                      const std::function<void(const uint8_t*)>& fn) const {
     if (depth > kMaxDepth) FormatError("BTPAGE", "cLevel", "tree too deep");
-    std::array<uint8_t, kPageSize> page;  // a copy: the cache may be emptied below
-    std::memcpy(page.data(), CommittedPage(ib, ptype), kPageSize);
+    // A copy, as the cache may be emptied below; a page not in the cache is read without
+    // being kept (a walk reads each page once, and would only push out the pages lookups use).
+    std::array<uint8_t, kPageSize> page;
+    if (auto cached = pageCache_.find(ib); cached != pageCache_.end()) page = cached->second;
+    else ReadCommittedPage(ib, ptype, page.data());
     const uint8_t cEnt = page[488], cbEnt = page[490], cLevel = page[491];
     uint64_t last = 0;
     for (int i = 0; i < cEnt; ++i) {

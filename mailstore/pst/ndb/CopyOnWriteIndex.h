@@ -52,7 +52,8 @@ private:
     struct TreeUpdate;
 
     Bref CommittedRoot(PageType ptype) const;
-    const uint8_t* CommittedPage(Ib ib, PageType ptype) const;
+    const uint8_t* CommittedPage(Ib ib, PageType ptype) const;  // through the cache
+    void ReadCommittedPage(Ib ib, PageType ptype, uint8_t* page) const;
     // The leaf entry of `key` in the committed tree (keys compared as the leaves hold them).
     bool FindCommitted(PageType ptype, uint64_t key, uint8_t* entry) const;
     // Every leaf entry of the committed tree, in key order.

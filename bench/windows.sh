@@ -45,6 +45,8 @@ else
   python3 bench/gen_mbox.py "$work/bench.mbox" --size-mb "$size" --avg-kb 8 --seed 7
 fi
 wineserver -p 2>/dev/null || true   # keeps Wine's server up between runs
+# The Windows names, once: winepath is a Wine program, slower than some runs.
+win_out="$(winepath -w "$work")\\out" win_mbox="$(winepath -w "$work/bench.mbox")"
 # The server of our prefix (the one that has its WINEPREFIX), for its CPU time.
 server_pid() {
   local p
@@ -60,18 +62,20 @@ cpu_ms() {
 }
 spid=$(server_pid)
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-# timed CMD...: runs CMD, prints "wall_ms cpu_ms server_ms" (CPU of CMD and its children;
-# Wine's server's CPU in that time, 0 when there is none).
+# timed CMD...: runs CMD, prints "wall_ms cpu_ms server_ms": the CPU of CMD and of every
+# process it starts (perf's count: wine hands the program to a process of its own that
+# is not its child, which the shell's and time's counts miss) and of Wine's server in
+# that time (0 when there is none).
 timed() {
   rm -rf "$work/out"
   local t s0 s1
   s0=$(cpu_ms "$spid"); t=$(date +%s%N)
-  /usr/bin/time -f '%U %S' -o "$work/time" "$@" >/dev/null 2>&1
+  perf stat -x, -e task-clock -o "$work/time" -- "$@" >/dev/null 2>"$work/err" || { echo "failed ($?): $*" >&2; tail -3 "$work/err" >&2; }
   t=$(( ($(date +%s%N) - t) / 1000000 )); s1=$(cpu_ms "$spid")
-  awk -v t="$t" -v s=$((s1 - s0)) '{printf "%d %d %d\n", t, ($1 + $2) * 1000 + s, s}' "$work/time"
+  awk -F, -v t="$t" -v s=$((s1 - s0)) '$3 == "task-clock" {printf "%d %d %d\n", t, $1 + s, s}' "$work/time"
 }
 linux_run() { timed "$linux_exe" --to "$1" -o "$work/out" "$work/bench.mbox"; }
-wine_run() { timed wine "$1" --to "$2" -o "$(winepath -w "$work")\\out" "$(winepath -w "$work/bench.mbox")"; }
+wine_run() { timed wine "$1" --to "$2" -o "$win_out" "$win_mbox"; }
 
 printf '%-5s %9s %9s %6s %9s %9s %9s %6s' kind linux_ms wine_ms ratio linux_cpu wine_cpu '(server)' ratio
 [ -n "$before" ] && printf ' %9s %6s %9s %6s' before_ms ratio bef_cpu ratio
@@ -115,25 +119,43 @@ if [ "${BV_PERF:-0}" = 1 ]; then
   }
   for kind in $kinds; do
     perf_run "$kind, Linux" 0 "$linux_exe" --to $kind -o "$work/out" "$work/bench.mbox"
-    perf_run "$kind, Wine" 1 wine build-windows/cli/brimvault-convert.exe --to $kind -o "$(winepath -w "$work")\\out" \
-      "$(winepath -w "$work/bench.mbox")"
+    perf_run "$kind, Wine" 1 wine build-windows/cli/brimvault-convert.exe --to $kind -o "$win_out" "$win_mbox"
   done
 fi
 wineserver -k 2>/dev/null || true
 
 if [ "${BV_WINE_REQUESTS:-0}" = 1 ]; then
-  # A server of its own that traces every request; the requests of a run are the
-  # lines it adds (each request is one line and its reply another).
+  # A server of its own that traces every request: one line for each request and one
+  # for its reply, each led by the calling thread's id. wine starts a program through
+  # start.exe, a process of its own; only the requests of the converter's process are
+  # counted, the whole run's beside them.
   log="$work/server.log"
   wineserver -f -d2 -p >"$log" 2>&1 &
   server=$!
   sleep 1
+  requests() {
+    awk '
+      match($0, /^[0-9a-f]+: init_first_thread\(\) = 0 \{ pid=[0-9a-f]+, tid=[0-9a-f]+/) {
+        split(substr($0, RSTART, RLENGTH), f, /[=, ]+/); pid[f[length(f)] ":"] = f[length(f) - 2] }
+      /: new_thread\( process=ffffffff/ { asked[$1] = 1 }
+      /: new_thread\(\) = 0 \{ tid=/ && asked[$1] { t = $0; sub(/.*tid=/, "", t); sub(/,.*/, "", t); pid[t ":"] = pid[$1]; asked[$1] = 0 }
+      /: new_process\( .*imagepath=L"[^"]*brimvault-convert\.exe"/ { ours[$1] = 1 }
+      /: new_process\(\) = 0 \{/ && ours[$1] { p = $0; sub(/.*pid=/, "", p); sub(/,.*/, "", p); child = p; ours[$1] = 0 }
+      { line[NR] = $0; tid[NR] = $1 }
+      END {
+        for (i = 1; i <= NR; i++) {
+          if (pid[tid[i]] != child) continue
+          n++
+          if (match(line[i], /: [a-z_]+\( /)) by[substr(line[i], RSTART + 2, RLENGTH - 4)]++
+        }
+        printf "%d requests (%d in the run); most: ", n / 2, NR / 2
+        for (k in by) print by[k], k | "sort -rn | head -5 | tr \"\\n\" \" \""
+      }'
+  }
   for kind in $kinds; do
     for exe in build-windows/cli/brimvault-convert.exe $before; do
       n0=$(wc -l <"$log"); wine_run "$exe" $kind >/dev/null; sleep 1; n1=$(wc -l <"$log")
-      echo "$kind $(basename "$(dirname "$(dirname "$exe")")")/$(basename "$exe"): $(( (n1 - n0) / 2 )) requests;" \
-           "most: $(sed -n "$((n0 + 1)),${n1}p" "$log" | grep -o ': [a-z_]*(' | sort | uniq -c | sort -rn | head -4 |
-                    awk '{printf "%s %s ", $3, $1}')"
+      echo "$kind $(basename "$(dirname "$(dirname "$exe")")")/$(basename "$exe"): $(sed -n "$((n0 + 1)),${n1}p" "$log" | requests)"
     done
   done
   wineserver -k 2>/dev/null || true

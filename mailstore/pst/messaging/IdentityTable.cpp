@@ -234,8 +234,10 @@ void IdentityTable::Merge() {
     std::vector<std::pair<Identity, Nid>> incoming(recent_.begin(), recent_.end());
     decltype(recent_)().swap(recent_);
     std::sort(incoming.begin(), incoming.end());
-    // The sorted entries and the incoming ones, merged as they are read.
-    SetSorted(sorted_.count + incoming.size(), [&](const EntrySink& sink) {
+    // The sorted entries and the incoming ones, merged as they are read. Should the
+    // temporary file fail, the incoming ones wait again: an identity entered is never
+    // forgotten, which would let its message in a second time.
+    auto merged = [&](const EntrySink& sink) {
         size_t b = 0;
         uint8_t e[kEntry];
         ReadSorted([&](const uint8_t* p, size_t bytes) {
@@ -251,7 +253,13 @@ void IdentityTable::Merge() {
             PutEntry(e, incoming[b].first, incoming[b].second);
             sink(e);
         }
-    });
+    };
+    try {
+        SetSorted(sorted_.count + incoming.size(), merged);
+    } catch (...) {
+        recent_.insert(incoming.begin(), incoming.end());
+        throw;
+    }
 }
 
 void IdentityTable::Write(size_t piece, const std::function<void(const uint8_t*, size_t)>& put) {

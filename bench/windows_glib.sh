@@ -7,14 +7,13 @@
 #   bench/windows.sh --before DIR/unpatched/brimvault-convert.exe [...]
 # DIR/patched/ holds the same build with the patches, to compare with the sysroot's GLib
 # on the path. Windows loads the DLLs of a program's own folder before those on WINEPATH. The
-# cache is only read: the tarball from it, the sysroot's libraries linked against. meson
-# gets no Wine to run its checks with (both builds alike). The builds are kept; a second
-# run lays out the program again (after a new build-windows/).
+# cache is only read: the tarball and the build script's cross file from it, the sysroot's
+# libraries linked against. meson gets no Wine to run its checks with (both builds alike).
+# The builds are kept; a second run lays out the program again (after a new build-windows/).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 out=$(realpath -m "${1:-bench/data/glib}")
-triplet=x86_64-w64-mingw32
 if [ -f build-windows/windows-env.txt ]; then
   while IFS='=' read -r k v; do [ "$k" = BV_WIN_SYSROOT ] && sysroot=$v; done < build-windows/windows-env.txt
 fi
@@ -34,30 +33,10 @@ if [ ! -f "$out/.built-unpatched" ]; then
   say "GLib from $file without our patches"
   rm -rf "$src" "$prefix"; mkdir -p "$src"
   tar -xf "$tarball" -C "$src" --strip-components=1
-  cat >"$out/meson-cross.txt" <<EOT
-[binaries]
-c = '$triplet-gcc-posix'
-cpp = '$triplet-g++-posix'
-ar = '$triplet-ar'
-strip = '$triplet-strip'
-windres = '$triplet-windres'
-pkgconfig = 'pkg-config'
-
-[properties]
-pkg_config_libdir = '$sysroot/lib/pkgconfig'
-
-[built-in options]
-c_args = ['-I$sysroot/include']
-c_link_args = ['-L$sysroot/lib']
-cpp_args = ['-I$sysroot/include']
-cpp_link_args = ['-L$sysroot/lib']
-
-[host_machine]
-system = 'windows'
-cpu_family = 'x86_64'
-cpu = 'x86_64'
-endian = 'little'
-EOT
+  # The build script's cross file, without Wine to run meson's checks.
+  cross="$(dirname "$sysroot")/work/meson-cross.txt"
+  [ -f "$cross" ] || { echo "windows_glib: no $cross (scripts/build-windows.sh writes it)" >&2; exit 1; }
+  grep -v '^exe_wrapper' "$cross" >"$out/meson-cross.txt"
   (cd "$src" && PKG_CONFIG_LIBDIR="$sysroot/lib/pkgconfig" PKG_CONFIG_PATH="" \
     meson setup _build --cross-file "$out/meson-cross.txt" --prefix="$prefix" --buildtype=release \
     --default-library=shared --wrap-mode=nofallback -Dtests=false -Dinstalled_tests=false -Dnls=disabled \

@@ -207,6 +207,38 @@ TEST(PstAppend, ManyAppendsGrowTheTreesCopyOnWriteAndKnowEveryMessage) {
     EXPECT_GE(uint8_t(file[h.root.BREFNBT.ib + 491]), 2);
 }
 
+// The identity index holds every message only while it is the last block of the file.
+// A close writes it when a commit left it behind, also when the close has nothing else
+// to write (here the last message came with the commit of every 2000); a store closed
+// with nothing added is left as it is.
+TEST(PstAppend, TheIdentityIndexIsLastAfterEveryClose) {
+    fs::path p = TempDir() / "index-last.pst";
+    fs::remove(p);
+    {
+        auto s = Store::OpenOrCreate(p, "Store");
+        s->AddFolder(s->IpmSubtree(), "A");
+        s->Close();
+    }
+    auto indexIsLast = [&] {
+        auto db = NodeDatabase::Open(p);
+        std::optional<NodeRef> index = db->FindNode(MakeNid(NID_TYPE_INTERNAL, 0x3F0));
+        return index && (index->bidData & ~Bid(3)) + 4 == db->CommittedHeader().bidNextB;
+    };
+    auto s = Store::OpenOrCreate(p, "ignored");
+    FolderId a = *s->FindFolder(s->IpmSubtree(), "A");
+    for (int i = 0; i < 2000; ++i) ASSERT_TRUE(s->AddMessageOnce(a, s->Prepare(Mail("m" + std::to_string(i), ""))));
+    s->Close();
+    EXPECT_TRUE(indexIsLast());
+    const auto written = fs::last_write_time(p);
+    const auto size = fs::file_size(p);
+    s = Store::OpenOrCreate(p, "ignored");
+    EXPECT_FALSE(s->AddMessageOnce(a, s->Prepare(Mail("m1999", ""))));
+    s->Close();
+    EXPECT_TRUE(indexIsLast());
+    EXPECT_EQ(fs::file_size(p), size);
+    EXPECT_EQ(fs::last_write_time(p), written);
+}
+
 // The blocks of a folder's contents table: heap and row matrix data blocks.
 static std::set<Bid> ContentsBlocks(const fs::path& p, FolderId folder) {
     auto db = NodeDatabase::Open(p);

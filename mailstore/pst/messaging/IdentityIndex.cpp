@@ -171,11 +171,18 @@ void IdentityIndex::Added(Identity identity, Nid nid) {
     else addedBeforeLoading_.push_back({identity, nid});
 }
 
-bool IdentityIndex::LoadIndex() {
+std::optional<NodeRef> IdentityIndex::NodeIfLast(Bid nextBid) const {
     std::optional<NodeRef> ref = file_.db().FindNode(kIdentityIndex);
-    if (!ref || !ref->bidData) return false;
+    if (!ref || !ref->bidData || (ref->bidData & ~Bid(3)) + 4 != nextBid) return std::nullopt;
+    return ref;
+}
+
+bool IdentityIndex::Current() const { return NodeIfLast(file_.db().header().bidNextB).has_value(); }
+
+bool IdentityIndex::LoadIndex() {
     // Written last by the commit the header is of: no block came after it.
-    if ((ref->bidData & ~Bid(3)) + 4 != file_.db().CommittedHeader().bidNextB) return false;
+    std::optional<NodeRef> ref = NodeIfLast(file_.db().CommittedHeader().bidNextB);
+    if (!ref) return false;
     try {
         // Read a block at a time: the node of a million messages is 16 MB.
         const std::vector<Bid> bids = file_.db().DataTreeBids(ref->bidData);

@@ -48,6 +48,8 @@ public:
     // an opened store needs no pass over its messages; valid only while no block is
     // written after it (by us or any other writer).
     void Write();
+    // Whether the node written is valid as the file stands now: nothing came after it.
+    bool Current() const;
     // Lets go of the identities: the store takes no more messages (it is closing and
     // its index, when due, is written). Nothing is looked up after this.
     void Release();
@@ -55,6 +57,8 @@ public:
 private:
     void Load();
     bool LoadIndex();
+    // The index node, when it is the last block of a file whose next block is `nextBid`.
+    std::optional<NodeRef> NodeIfLast(Bid nextBid) const;
     // Many identities go to a temporary file in the store's folder.
     void SpillBesideStore();
     // Whether the stored message `nid` has the text body of `props`, to the words.

@@ -269,8 +269,11 @@ void Store::Commit(bool closing) {
     NodeDatabase& db = file_.db();
     if (names_->Changed() || !db.FindNode(NID_NAME_TO_ID_MAP))
         file_.WriteLtpNode(NID_NAME_TO_ID_MAP, BuildPropertyContext(names_->Properties(), LocalNids()), 0);
-    // Last of the blocks: valid while no block comes after it (StoreFile::IndexDue).
-    if (identities_.Loaded() && file_.IndexDue(closing, now)) {
+    // Last of the blocks: valid while no block comes after it (StoreFile::IndexDue). One
+    // that a commit left behind is written at the close, also when the close itself
+    // writes nothing else (the last message came with a commit, or the identities were
+    // read from the messages): the next run finds every message in it.
+    if (identities_.Loaded() && !identities_.Current() && file_.IndexDue(closing, now)) {
         identities_.Write();
         file_.IndexWritten(now);
     }

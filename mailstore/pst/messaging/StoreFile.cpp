@@ -198,7 +198,7 @@ bool StoreFile::IndexDue(bool closing, std::chrono::steady_clock::time_point now
     // Last of the blocks: the index is valid while no block comes after it. A commit
     // between leaves the index behind it, and a run opening the store after a kill
     // there knows the messages by reading them (as in a store Outlook made).
-    return db_->Changed() && (closing || now - lastIndexWrite_ >= kCommitInterval);
+    return closing || now - lastIndexWrite_ >= kCommitInterval;
 }
 
 void StoreFile::Commit() {

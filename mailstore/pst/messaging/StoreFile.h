@@ -68,9 +68,9 @@ public:
     // BV_PST_COMMIT_MESSAGES in the environment). True when the message just added
     // makes a commit due.
     bool MessageAdded();
-    // The identity index, written whole, is written not at every commit: every few
-    // seconds and when the store is closed. True when a commit now should write it.
-    // `now`: when the commit began.
+    // The identity index, written whole, is written not at every commit that leaves it
+    // behind: every few seconds and when the store is closed. True when such a commit
+    // now should write it. `now`: when the commit began.
     bool IndexDue(bool closing, std::chrono::steady_clock::time_point now) const;
     void IndexWritten(std::chrono::steady_clock::time_point now) { lastIndexWrite_ = now; }
     // Commits what was written (see NodeDatabase::Commit), giving back the memory of

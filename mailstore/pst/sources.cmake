@@ -24,6 +24,7 @@ target_sources(bv_mailstore PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/messaging/FolderTree.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/IdentityIndex.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/IdentityTable.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/messaging/ItemReader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/MessageBuilder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/NameToIdMap.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messaging/PropertyEncoding.cpp

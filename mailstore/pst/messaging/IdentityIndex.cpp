@@ -14,6 +14,7 @@
 #include "mailstore/pst/messaging/PropertyEncoding.h"
 #include "mailstore/pst/messaging/FolderTree.h"
 #include "mailstore/pst/messaging/IdentityIndex.h"
+#include "mailstore/pst/messaging/ItemReader.h"
 #include "mailstore/pst/messaging/StoreFile.h"
 
 namespace bv::mailstore::pst {
@@ -220,51 +221,20 @@ void IdentityIndex::Load() {
     }
     identities_.Clear();
     addedBeforeLoading_.clear();  // (the pass below sees them)
-    // Message PCs of one block (nearly all) are read in one pass over the BBT, in file
-    // order; larger ones through their data trees.
-    std::vector<std::pair<Bid, Nid>> single;
-    std::vector<std::pair<Nid, Bid>> trees;
+    // Values stored in subnodes (bodies, long values) are not read: those that identify
+    // a message are short (a long subject is missed: a copy is added). A message that
+    // cannot be read is known by nothing: a copy may be added.
+    ItemReader reader(file_.db(), [this](Nid nid, const std::vector<PcProp>& props) {
+        if (Identity identity = IdentityOf(props)) identities_.Add(identity, nid);
+        // Not indexed by us yet: it may be one that no digest of ours names.
+        if (Identity header = HeaderIdentityOf(props)) identities_.Add(header, nid);
+    });
     file_.db().ForEachNode([&](Nid nid, const NodeRef& ref) {
         if (NidTypeOf(nid) != NID_TYPE_NORMAL_MESSAGE || !ref.bidData) return;
         const StoreFolder* folder = folders_.Find(ref.nidParent);
-        if (!folder || folder->search) return;
-        if (ref.bidData & kBidInternal)
-            trees.push_back({nid, ref.bidData});
-        else
-            single.push_back({ref.bidData & ~Bid(1), nid});
+        if (folder && !folder->search) reader.Add(nid, ref.bidData);
     });
-    auto take = [this](Nid nid, std::vector<Bytes>&& blocks) {
-        try {
-            // Values stored in subnodes (bodies, long values) are not read: those that
-            // identify a message are short (a long subject is missed: a copy is added).
-            HeapReader heap(std::move(blocks));
-            std::vector<PcProp> props = ReadPropertyContext(heap, [](Nid) { return Bytes(); });
-            if (Identity identity = IdentityOf(props)) identities_.Add(identity, nid);
-            // Not indexed by us yet: it may be one that no digest of ours names.
-            if (Identity header = HeaderIdentityOf(props)) identities_.Add(header, nid);
-        } catch (const MailStoreError&) {
-            // A message that cannot be read is known by nothing: a copy may be added.
-        }
-    };
-    std::sort(single.begin(), single.end());
-    std::vector<Bid> bids;
-    bids.reserve(single.size());
-    for (const auto& [bid, nid] : single) bids.push_back(bid);
-    file_.db().ReadBlocks(bids, [&](Bid bid, Bytes&& data) {
-        auto it = std::lower_bound(single.begin(), single.end(), std::make_pair(bid & ~Bid(1), Nid(0)));
-        // One block may hold the PC of more than one message only in a damaged store.
-        for (; it != single.end() && it->first == (bid & ~Bid(1)); ++it) {
-            std::vector<Bytes> blocks;
-            blocks.push_back(data);
-            take(it->second, std::move(blocks));
-        }
-    });
-    for (const auto& [nid, bid] : trees) {
-        try {
-            take(nid, file_.db().ReadDataTree(bid));
-        } catch (const MailStoreError&) {
-        }
-    }
+    reader.Flush();
 }
 
 }  // namespace bv::mailstore::pst

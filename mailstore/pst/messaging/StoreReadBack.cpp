@@ -6,6 +6,7 @@
 
 #include "mailstore/MailStoreError.h"
 #include "mailstore/pst/ltp/TableContext.h"
+#include "mailstore/pst/messaging/ItemReader.h"
 #include "mailstore/pst/messaging/Store.h"
 
 namespace bv::mailstore::pst {
@@ -72,85 +73,6 @@ void ContentsRows(NodeDatabase& db, Nid folder, const std::function<void(Nid)>& 
 uint64_t Listing(Nid nid, size_t folder) { return uint64_t(nid) << 32 | uint32_t(folder); }
 Nid ListedNid(uint64_t listing) { return Nid(listing >> 32); }
 size_t ListingFolder(uint64_t listing) { return size_t(uint32_t(listing)); }
-
-// Items listed read (their properties, not the long values in their subnodes) and known
-// by their identities, so many at a time that memory stays bounded whatever the store holds.
-constexpr size_t kItemsReadAtOnce = 1 << 16;
-
-// Listed items, given in NID order, read and known by their identities a part at a time;
-// fn(identities) gets each part, in NID order. An item listed `times` times counts so many
-// times when it cannot be read.
-class ListedReader {
-public:
-    using Identities = std::vector<std::pair<Nid, Identity>>;
-    ListedReader(NodeDatabase& db, std::function<void(const Identities&)> fn) : db_(db), fn_(std::move(fn)) {}
-    void Add(Nid nid, Bid data, uint32_t times) {
-        if (data & kBidInternal) trees_.push_back({nid, data, times});
-        else single_.push_back({data & ~Bid(1), nid, times});
-        if (single_.size() + trees_.size() >= kItemsReadAtOnce) Flush();
-    }
-    void Flush();
-    int64_t unreadable = 0;
-
-private:
-    struct Item {
-        uint64_t key;  // a single block's BID (in file order), or the NID of a tree
-        uint64_t other;
-        uint32_t times;
-        friend bool operator<(const Item& a, const Item& b) { return a.key < b.key; }
-    };
-    void Take(Nid nid, std::vector<Bytes>&& blocks, uint32_t times) {
-        try {
-            HeapReader heap(std::move(blocks));
-            identities_.push_back({nid, IdentityIndex::IdentityOf(ReadPropertyContext(heap, [](Nid) { return Bytes(); }))});
-        } catch (const MailStoreError&) {
-            unreadable += times;
-        }
-    }
-    NodeDatabase& db_;
-    std::function<void(const Identities&)> fn_;
-    std::vector<Item> single_;  // items whose properties are one block: {BID, NID}
-    std::vector<Item> trees_;   // the others: {NID, BID}
-    Identities identities_;
-};
-
-void ListedReader::Flush() {
-    if (single_.empty() && trees_.empty()) return;
-    identities_.clear();
-    // The single blocks in BID order: for a store written in order, in file order too,
-    // and the look-ups walk the BBT's leaves one after the other.
-    std::sort(single_.begin(), single_.end());
-    Bytes data;
-    bool read = false;  // `data` is the block of the item before (of one BID, as it may be)
-    for (size_t i = 0; i < single_.size(); ++i) {
-        const Item& s = single_[i];
-        if (i == 0 || s.key != single_[i - 1].key) {
-            try {
-                data = db_.ReadBlock(s.key);
-                read = true;
-            } catch (const MailStoreError&) {
-                read = false;
-            }
-        }
-        if (!read) {
-            unreadable += s.times;
-            continue;
-        }
-        std::vector<Bytes> blocks{data};
-        Take(Nid(s.other), std::move(blocks), s.times);
-    }
-    for (const Item& t : trees_) {
-        try {
-            Take(Nid(t.key), db_.ReadDataTree(t.other), t.times);
-        } catch (const MailStoreError&) {
-            unreadable += t.times;
-        }
-    }
-    single_.clear();
-    trees_.clear();
-    std::sort(identities_.begin(), identities_.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
-    fn_(identities_);
-}
 
 // Items written that read back as other items or not at all, counted as the identities
 // read come (in NID order).
@@ -368,9 +290,15 @@ StoreReadBack Store::ReadBack(const WrittenStore* written) {
     // every item written is there, and is the item written.
     std::optional<WrittenComparison> compared;
     if (written) compared.emplace(written->items);
-    ListedReader reader(db, [&](const ListedReader::Identities& identities) {
-        if (compared) compared->Compare(identities);
-    });
+    // Each part of the items read, known by their identities in NID order.
+    std::vector<std::pair<Nid, Identity>> identities;
+    ItemReader reader(
+        db, [&](Nid nid, const std::vector<PcProp>& props) { identities.push_back({nid, IdentityIndex::IdentityOf(props)}); },
+        [&] {
+            std::sort(identities.begin(), identities.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+            if (compared) compared->Compare(identities);
+            identities.clear();
+        });
     size_t next = 0;
     db.ForEachNode([&](Nid nid, const NodeRef& ref) {
         if (NidTypeOf(nid) != NID_TYPE_NORMAL_MESSAGE) return;

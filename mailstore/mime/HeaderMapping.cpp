@@ -307,22 +307,24 @@ public:
     }
     size_t count() const { return count_; }
 
-    // Rows past `rows` in `out` are not made, only counted in `leftOut`.
-    std::string AddTo(int32_t type, std::vector<Recipient>& out, size_t rows, size_t& leftOut) {
+    // Rows past `rows` in `out` are not made, only counted in `leftOut`. With `view`,
+    // the rows of plain mailboxes view the field's text (Recipient::Viewing).
+    std::string AddTo(int32_t type, std::vector<Recipient>& out, size_t rows, size_t& leftOut, bool view) {
         std::string shown;
         shown.reserve(shownSize_);
-        auto add = [&](std::string_view name, std::string_view address) {
+        auto add = [&](std::string_view name, std::string_view address, bool inField) {
             if (!shown.empty()) shown += "; ";
             shown += Shown(name, address);
             // (Entry ID, search key, row id and the other defaults of a mail user:
             // mapi::CompletedRecipient.)
-            if (out.size() < rows) out.emplace_back(type, name, address);
-            else ++leftOut;
+            if (out.size() >= rows) ++leftOut;
+            else if (inField && view) out.push_back(Recipient::Viewing(type, name, address));
+            else out.emplace_back(type, name, address);
         };
         for (Field& f : read_) {
             if (!f.plain.empty())
-                ForEachSimpleMailbox(f.plain, [&add](std::string_view n, std::string_view a) { add(KeptName(n), a); });
-            for (const Mailbox& m : f.parsed) add(m.name, m.address);
+                ForEachSimpleMailbox(f.plain, [&add](std::string_view n, std::string_view a) { add(KeptName(n), a, true); });
+            for (const Mailbox& m : f.parsed) add(m.name, m.address, false);
             std::vector<Mailbox>().swap(f.parsed);
         }
         return shown;
@@ -374,7 +376,7 @@ void TransportHeadersInPieces(std::string_view header, size_t piece, const std::
 }
 
 void MapHeaderFields(const HeaderFields& fields, std::string_view header, const std::string& charset,
-                     const Envelope& envelope, Message& out, size_t recipientRows, bool headerToWriter) {
+                     const Envelope& envelope, Message& out, size_t recipientRows, BytesAtHand atHand) {
     PropertyBag& p = out.props;
     GMimeParserOptions* options = ParserOptions();
 
@@ -414,7 +416,8 @@ void MapHeaderFields(const HeaderFields& fields, std::string_view header, const 
     out.recipients.reserve(std::min(count, std::max(recipientRows, out.recipients.size())));
     for (int k = 0; k < 3; ++k)
         p.SetString(std::get<2>(kinds[k]),
-                    lists[k].AddTo(std::get<1>(kinds[k]), out.recipients, recipientRows, out.recipientsLeftOut));
+                    lists[k].AddTo(std::get<1>(kinds[k]), out.recipients, recipientRows, out.recipientsLeftOut,
+                                   atHand == BytesAtHand::UntilWritten));
 
     // Reply-To ([MS-OXCMAIL] 2.2.3.1.6): names, and the one-off entry IDs as a
     // FLATENTRYLIST.
@@ -452,7 +455,8 @@ void MapHeaderFields(const HeaderFields& fields, std::string_view header, const 
     if (auto v = RawHeader(fields, "In-Reply-To"); !v.empty()) p.SetString(PR_IN_REPLY_TO_ID, v);
     if (auto v = RawHeader(fields, "References"); !v.empty()) p.SetString(PR_INTERNET_REFERENCES, v);
     // (A header of UTF-8, as most are, is copied once, not read into a copy first.)
-    if (headerToWriter && out.recipientsLeftOut > 0 && HeaderLeftToWriter(header))
+    const bool kept = atHand == BytesAtHand::UntilWritten || (atHand == BytesAtHand::RowsLeftOut && out.recipientsLeftOut > 0);
+    if (kept && HeaderLeftToWriter(header))
         p.SetString(PR_TRANSPORT_MESSAGE_HEADERS, std::string());
     else if (!header.empty())
         p.SetString(PR_TRANSPORT_MESSAGE_HEADERS, base::ValidUtf8Prefix(header) == header.size()

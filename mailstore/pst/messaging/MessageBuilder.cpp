@@ -222,7 +222,18 @@ LtpSubnode RecipientTable(const Message& m, SubnidCounter& nids) {
 }
 
 template <class M>  // Message, or const Message
-BuiltMessage BuildMessageTree(M& m, SubnidCounter& nids);
+BuiltMessage BuildMessageTree(M& m, SubnidCounter& nids, TextApart* apart = nullptr);
+
+// A text given apart, made as the store writes it.
+class TextApartSource final : public ValueSource {
+public:
+    explicit TextApartSource(TextApart text) : text_(std::move(text)) {}
+    uint64_t Size() const override { return text_.utf16Size; }
+    void Read(const std::function<void(const uint8_t*, size_t)>& piece) const override { text_.utf16(piece); }
+
+private:
+    TextApart text_;
+};
 
 // One attachment object: its PC as a subnode, with its big values and embedded
 // message as its own subnodes.
@@ -260,9 +271,13 @@ LtpSubnode BuildAttachment(A& a, Nid nid, SubnidCounter& nids, std::vector<PcPro
 }
 
 template <class M>
-BuiltMessage BuildMessageTree(M& m, SubnidCounter& nids) {
+BuiltMessage BuildMessageTree(M& m, SubnidCounter& nids, TextApart* apart) {
     BuiltMessage out;
     std::vector<PcProp> props = EncodeProps<true>(m.props, true, nids.names);
+    if (apart && apart->utf16) {
+        PcProp p{TagId(apart->tag), PT_UNICODE, {}, std::make_shared<TextApartSource>(std::move(*apart))};
+        SetProp(props, std::move(p));
+    }
     // What the store keeps of its own: when the item was made in it, and a search key
     // for an item that brings none.
     int64_t now = FileTimeNow();
@@ -402,10 +417,11 @@ void RenumberObject(std::vector<Bytes>& pc, std::vector<uint32_t>& crcs, std::ve
 
 namespace {
 template <class M>
-PreparedMessage Prepare(M& message, NameToIdMap& map, uint8_t cryptMethod, const std::filesystem::path& spoolDir) {
+PreparedMessage Prepare(M& message, NameToIdMap& map, uint8_t cryptMethod, const std::filesystem::path& spoolDir,
+                        TextApart* apart = nullptr) {
     MessageNames names(&map);
     SubnidCounter nids(names, spoolDir);
-    BuiltMessage built = BuildMessageTree(message, nids);
+    BuiltMessage built = BuildMessageTree(message, nids, apart);
     SealLtpNode(built.node, cryptMethod);
     return PreparedMessage{std::move(built), cryptMethod, std::move(names)};
 }
@@ -417,8 +433,8 @@ PreparedMessage PrepareMessage(const mapi::Message& message, NameToIdMap& map, u
 }
 
 PreparedMessage PrepareMessage(mapi::Message&& message, NameToIdMap& map, uint8_t cryptMethod,
-                               const std::filesystem::path& spoolDir) {
-    return Prepare(message, map, cryptMethod, spoolDir);
+                               const std::filesystem::path& spoolDir, TextApart apart) {
+    return Prepare(message, map, cryptMethod, spoolDir, &apart);
 }
 
 void FitToStore(PreparedMessage& message, NameToIdMap& names, uint8_t cryptMethod) {

@@ -5,6 +5,7 @@
 #include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -197,6 +198,17 @@ private:
     uint32_t nameSize_ = 0, addressSize_ = 0;
 };
 
+// Recipient rows made as a writer reads them rather than held: the rows of a message
+// of very many recipients, read again from its header, which the writer keeps at hand
+// until it has written them.
+class RecipientRows {
+public:
+    virtual ~RecipientRows() = default;
+    virtual size_t Count() const = 0;
+    // Hands each row to `row`, in order; a row is valid during its call only.
+    virtual void ForEach(const std::function<void(const Recipient&)>& row) const = 0;
+};
+
 struct Message;
 
 struct Attachment {
@@ -207,6 +219,10 @@ struct Attachment {
 struct Message {
     PropertyBag props;
     std::vector<Recipient> recipients;
+    // Rows after those of `recipients`, made as they are read (none when null): only a
+    // writer that keeps the message's bytes at hand until it is written is given them
+    // (mime::BytesAtHand::UntilWritten). ForEachRecipient reads both.
+    std::shared_ptr<const RecipientRows> moreRecipients;
     // Recipients the message names past its rows, whose rows were not made (a writer
     // that keeps fewer asked the importer for no more): the display lists and the
     // message's text name them.
@@ -216,6 +232,16 @@ struct Message {
     // Empty when the message came through whole.
     std::vector<std::string> warnings;
 };
+
+// Every recipient row of a message, in order: those held, then those made as they are read.
+inline size_t RecipientCount(const Message& m) {
+    return m.recipients.size() + (m.moreRecipients ? m.moreRecipients->Count() : 0);
+}
+template <class Row>
+void ForEachRecipient(const Message& m, Row&& row) {
+    for (const Recipient& r : m.recipients) row(r);
+    if (m.moreRecipients) m.moreRecipients->ForEach(row);
+}
 
 // Helpers for times: FILETIME <-> Unix seconds.
 constexpr int64_t kFileTimeUnixEpoch = 116444736000000000LL;

@@ -152,20 +152,20 @@ void SetDisplayLists(Message& m) {
         if (!list.empty()) list += "; ";
         list += name;
     };
-    for (const Recipient& row : m.recipients) {
+    ForEachRecipient(m, [&add](const Recipient& row) {
         if (row.smtp) {
             add(row.type, row.Shown());
-            continue;
+            return;
         }
         if (!row.more) {
             add(MAPI_TO, "");
-            continue;
+            return;
         }
         const PropertyBag& r = *row.more;
         const std::optional<int32_t> given = r.GetInt(PR_RECIPIENT_TYPE);
-        if (!given && r.Has(PR_RECIPIENT_TYPE)) continue;  // a type that is no number
+        if (!given && r.Has(PR_RECIPIENT_TYPE)) return;  // a type that is no number
         add(given.value_or(MAPI_TO), RecipientName(r, RecipientAddress(r)));
-    }
+    });
     for (int k = 0; k < 3; ++k)
         if (!p.Has(tags[k]) && !lists[k].empty()) p.SetString(tags[k], std::move(lists[k]));
 }

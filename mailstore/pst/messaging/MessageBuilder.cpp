@@ -168,11 +168,12 @@ std::vector<uint32_t> RecipientColumns(const Message& m, MessageNames& names) {
     const std::vector<uint32_t> standard = RecipientTableColumns();
     std::set<uint32_t> cols(standard.begin(), standard.end());
     bool seen[2] = {false, false};  // a typed row without, with an address
-    for (size_t i = 0; i < m.recipients.size(); ++i) {
-        const Recipient& r = m.recipients[i];
-        if (r.smtp && !r.more && std::exchange(seen[!r.Address().empty()], true)) continue;
-        for (const PcProp& p : EncodeBag(CompletedRecipient(r, i), false, names)) cols.insert(TagOf(p));
-    }
+    size_t i = 0;
+    ForEachRecipient(m, [&](const Recipient& r) {
+        const size_t row = i++;
+        if (r.smtp && !r.more && std::exchange(seen[!r.Address().empty()], true)) return;
+        for (const PcProp& p : EncodeBag(CompletedRecipient(r, row), false, names)) cols.insert(TagOf(p));
+    });
     return std::vector<uint32_t>(cols.begin(), cols.end());
 }
 
@@ -181,12 +182,13 @@ std::vector<uint32_t> RecipientColumns(const Message& m, MessageNames& names) {
 template <class Table>
 void AddRecipientRows(const Message& m, MessageNames& names, Table& tc) {
     std::vector<TcCell> cells;
-    for (size_t i = 0; i < m.recipients.size(); ++i) {
+    size_t i = 0;
+    ForEachRecipient(m, [&](const Recipient& r) {
         cells.clear();
-        for (PcProp& p : EncodeBag(CompletedRecipient(m.recipients[i], i), false, names))
-            cells.push_back({TagOf(p), std::move(p.value)});
+        for (PcProp& p : EncodeBag(CompletedRecipient(r, i), false, names)) cells.push_back({TagOf(p), std::move(p.value)});
         tc.AddRow(uint32_t(i + 1), 0, cells);
-    }
+        ++i;
+    });
 }
 
 LtpSubnode SpooledSubnode(Nid nid, const std::shared_ptr<BlockSpool>& spool, const std::vector<WrittenBlock>& blocks) {
@@ -202,7 +204,7 @@ LtpSubnode SpooledSubnode(Nid nid, const std::shared_ptr<BlockSpool>& spool, con
 // one, in the message's spool (heap, row matrix and values over 3580 bytes).
 LtpSubnode RecipientTable(const Message& m, SubnidCounter& nids) {
     std::vector<uint32_t> columns = RecipientColumns(m, nids.names);
-    std::shared_ptr<BlockSpool> spool = m.recipients.size() > kSpooledRecipients ? nids.Spool() : nullptr;
+    std::shared_ptr<BlockSpool> spool = RecipientCount(m) > kSpooledRecipients ? nids.Spool() : nullptr;
     if (!spool) {
         TcWriter tc(std::move(columns));
         AddRecipientRows(m, nids.names, tc);

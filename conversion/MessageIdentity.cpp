@@ -72,33 +72,37 @@ std::vector<uint8_t> MessageDigest(std::string_view text) { return MessageDigest
 std::vector<uint8_t> MessageDigest(std::string_view text, const mailstore::mime::MessageTop& top) {
     // The header ends where the cut found its end (the message's top may stand after
     // a separator line, a mark and blank lines: lines of the header all the same). Its
-    // kept lines are gathered apart (they are few); the body is read where it is, in
-    // pieces between the CRs it loses.
+    // kept lines and the body are read where they are, in pieces (a header may be
+    // megabytes long): once for their size, which the hash takes first, then hashed.
     const size_t headerEnd = size_t(top.data.data() - text.data()) + top.headerLen;
-    std::string head;
     size_t pos = 0;
-    bool skipping = false;
-    while (pos < text.size() && pos < headerEnd) {
-        const bool first = pos == 0;
-        const std::string_view line = mailstore::mime::NextLine(text, pos);
-        if (first && mailstore::mime::IsSeparatorLine(line)) continue;
-        if (mailstore::mime::ContinuesField(line)) {
-            if (skipping) continue;  // a continuation line of a field left out
-        } else {
-            // Only a name written right before its colon is left out: so the digests
-            // of stores written before stay what they were.
-            const std::optional<mailstore::mime::FieldStart> field = mailstore::mime::FieldStartOf(line);
-            skipping = field && field->name.size() == field->colon && IsMailboxField(field->name);
-            if (skipping) continue;
+    auto forHeadLines = [&](auto add) {
+        pos = 0;
+        bool skipping = false;
+        while (pos < text.size() && pos < headerEnd) {
+            const bool first = pos == 0;
+            const std::string_view line = mailstore::mime::NextLine(text, pos);
+            if (first && mailstore::mime::IsSeparatorLine(line)) continue;
+            if (mailstore::mime::ContinuesField(line)) {
+                if (skipping) continue;  // a continuation line of a field left out
+            } else {
+                // Only a name written right before its colon is left out: so the digests
+                // of stores written before stay what they were.
+                const std::optional<mailstore::mime::FieldStart> field = mailstore::mime::FieldStartOf(line);
+                skipping = field && field->name.size() == field->colon && IsMailboxField(field->name);
+                if (skipping) continue;
+            }
+            add(line);
+            add("\n");
         }
-        head.append(line);
-        head.push_back('\n');
-    }
+    };
+    size_t headSize = 0;
+    forHeadLines([&headSize](std::string_view piece) { headSize += piece.size(); });
     const std::string_view body = text.substr(pos);
     const size_t firstCr = body.find('\r');
-    mailstore::mapi::MessageSearchKeyHash hash(head.size() + ForBodyLines(body, firstCr, [](std::string_view) {}));
+    mailstore::mapi::MessageSearchKeyHash hash(headSize + ForBodyLines(body, firstCr, [](std::string_view) {}));
     Gathered gathered(hash);
-    gathered.Add(head);
+    forHeadLines([&gathered](std::string_view piece) { gathered.Add(piece); });
     ForBodyLines(body, firstCr, [&](std::string_view piece) { gathered.Add(piece); });
     gathered.Flush();
     return hash.Finish();

@@ -81,6 +81,34 @@ void MessageOutput::Failed(Failure failure) {
 
 namespace {
 
+// The header block of a message whose importer left PR_TRANSPORT_MESSAGE_HEADERS to
+// its writer (empty in the message, HeaderLeftToWriter): a view into the text.
+std::optional<std::string_view> HeaderLeftInText(const mailstore::mime::MessageTop& top,
+                                                 const mailstore::mapi::Message& message) {
+    const mailstore::mapi::Property* held = message.props.Find(mailstore::mapi::PR_TRANSPORT_MESSAGE_HEADERS);
+    const std::string* text = held ? std::get_if<std::string>(&held->value) : nullptr;
+    if (!text || !text->empty() || top.headerLen == 0) return std::nullopt;
+    const std::string_view header = top.data.substr(0, top.headerLen);
+    if (!mailstore::mime::HeaderLeftToWriter(header)) return std::nullopt;
+    return header;
+}
+
+// Such a header's PR_TRANSPORT_MESSAGE_HEADERS in UTF-16: its size, and its bytes in pieces.
+constexpr size_t kHeaderPiece = size_t(64) << 10;
+uint64_t HeaderUtf16Size(std::string_view header) {
+    uint64_t size = 0;
+    mailstore::mime::TransportHeadersInPieces(header, kHeaderPiece, [&size](std::string_view piece) {
+        size += mailstore::mapi::Utf16LeSize(piece);
+    });
+    return size;
+}
+void HeaderInUtf16(std::string_view header, const std::function<void(const uint8_t*, size_t)>& out) {
+    mailstore::mime::TransportHeadersInPieces(header, kHeaderPiece, [&out](std::string_view piece) {
+        const std::vector<uint8_t> utf16 = mailstore::mapi::Utf8ToUtf16Le(piece);
+        out(utf16.data(), utf16.size());
+    });
+}
+
 // .eml and .emlx files, each written by a worker from the message's own bytes.
 class MessageFileOutput final : public MessageOutput {
 public:
@@ -141,11 +169,15 @@ private:
         }
         mailstore::mapi::Message message;
         // How the store recognises the message when it has no Message-ID: its search key.
-        // An .msg file holds only so many recipient rows: the rest are not made.
+        // An .msg file holds only so many recipient rows: the rest are not made. The
+        // store is given the text until the message is built (its rows of plain
+        // mailboxes view it), and a long header is written from it.
+        using mailstore::mime::BytesAtHand;
         mailstore::mime::ImportRfc822(p.text, top, message, toStore ? MessageDigest(p.text, top) : std::vector<uint8_t>(),
-                                      toStore ? SIZE_MAX : mailstore::msg::kMsgRecipientRows);
+                                      toStore ? SIZE_MAX : mailstore::msg::kMsgRecipientRows,
+                                      toStore ? BytesAtHand::UntilWritten : BytesAtHand::RowsLeftOut);
         // A message past what an .msg file holds keeps its bytes: they go along whole.
-        if (toStore || mailstore::msg::FitsMsgFile(message)) std::string().swap(p.text);
+        if (!toStore && mailstore::msg::FitsMsgFile(message)) std::string().swap(p.text);
         // A converted message is read, unless its labels say it is unread.
         message.props.SetInt(mailstore::mapi::PR_MESSAGE_FLAGS, mailstore::mapi::MSGFLAG_READ);
         if (target_.byLabel()) {
@@ -200,21 +232,11 @@ private:
     // held beside it.
     static void HeaderFromText(const mailstore::mime::MessageTop& top, const mailstore::mapi::Message& message,
                                mailstore::msg::MsgApart& apart) {
-        const mailstore::mapi::Property* held = message.props.Find(mailstore::mapi::PR_TRANSPORT_MESSAGE_HEADERS);
-        const std::string* text = held ? std::get_if<std::string>(&held->value) : nullptr;
-        if (!text || !text->empty() || top.headerLen == 0) return;
-        const std::string_view header = top.data.substr(0, top.headerLen);
-        if (!mailstore::mime::HeaderLeftToWriter(header)) return;
-        constexpr size_t kPiece = size_t(64) << 10;
-        apart.headerUtf16Size = 0;
-        mailstore::mime::TransportHeadersInPieces(header, kPiece, [&apart](std::string_view piece) {
-            apart.headerUtf16Size += mailstore::mapi::Utf16LeSize(piece);
-        });
-        apart.header = [header](const std::function<void(const uint8_t*, size_t)>& out) {
-            mailstore::mime::TransportHeadersInPieces(header, kPiece, [&out](std::string_view piece) {
-                const std::vector<uint8_t> utf16 = mailstore::mapi::Utf8ToUtf16Le(piece);
-                out(utf16.data(), utf16.size());
-            });
+        const std::optional<std::string_view> header = HeaderLeftInText(top, message);
+        if (!header) return;
+        apart.headerUtf16Size = HeaderUtf16Size(*header);
+        apart.header = [header = *header](const std::function<void(const uint8_t*, size_t)>& out) {
+            HeaderInUtf16(header, out);
         };
     }
 };
@@ -243,10 +265,32 @@ public:
     ~StoreOutput() override { FlushQuietly(); }
 
 private:
-    void Deliver(Pending& p, const mailstore::mime::MessageTop&, mailstore::mapi::Message& message) const override {
+    void Deliver(Pending& p, const mailstore::mime::MessageTop& top, mailstore::mapi::Message& message) const override {
         if (!target_.store) throw mailstore::MailStoreError("no store is open");
         // The message's attachments and bodies move into the store's form, not copied.
-        p.prepared = target_.store->Prepare(std::move(message));
+        // A long header the importer left is made from the text as the store writes it,
+        // which holds the text till then; otherwise the text goes once the message is built.
+        if (pst::TextApart header = HeaderFromText(p, top, message); header.utf16)
+            p.prepared = target_.store->Prepare(std::move(message), std::move(header));
+        else
+            p.prepared = target_.store->Prepare(std::move(message));
+        std::string().swap(p.text);
+    }
+
+    static pst::TextApart HeaderFromText(Pending& p, const mailstore::mime::MessageTop& top,
+                                         const mailstore::mapi::Message& message) {
+        const std::optional<std::string_view> header = HeaderLeftInText(top, message);
+        if (!header) return {};
+        // (A header left to the writer is long: the text's bytes stay where they are
+        // when it moves, and `header` with them.)
+        auto text = std::make_shared<const std::string>(std::move(p.text));
+        pst::TextApart apart;
+        apart.tag = mailstore::mapi::PR_TRANSPORT_MESSAGE_HEADERS;
+        apart.utf16Size = HeaderUtf16Size(*header);
+        apart.utf16 = [text, header = *header](const std::function<void(const uint8_t*, size_t)>& out) {
+            HeaderInUtf16(header, out);
+        };
+        return apart;
     }
     bool Finish(Pending& p) override {
         std::vector<std::string> folder{target_.folder};

@@ -5,11 +5,13 @@
 #include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -123,9 +125,15 @@ private:
 // the one-off entry ID and the search key "SMTP:ADDRESS". What else a row carries is
 // in `more`, made only for a row that has some; a row made property by property (a
 // PropertyBag) keeps all of them there. The writers complete each row as they write
-// it (CompletedRecipient).
+// it (CompletedRecipient). A row's text is its own, or, for a row made by Viewing,
+// where it lies in text that outlives the row (the message's bytes, held by the
+// writer until the message is written).
 struct Recipient {
     bool smtp = false;         // Name() and Address() say who this is
+private:
+    bool owned_ = false;       // text_ is the row's own (and freed with it)
+    uint16_t addressGap_ = 0;  // bytes between the name's end and the address
+public:
     int32_t type = MAPI_TO;    // PR_RECIPIENT_TYPE
     std::unique_ptr<PropertyBag> more;  // with `smtp`: none of the properties above
 
@@ -136,8 +144,13 @@ struct Recipient {
     }
     Recipient(PropertyBag props)  // NOLINT: a row of properties is a recipient
         : more(std::make_unique<PropertyBag>(std::move(props))) {}
+    // A typed row whose name and address stay where they lie, in text that must outlive
+    // it (and its moves; a copy has a text of its own). A name that is not before the
+    // address, or far from it, is copied.
+    static Recipient Viewing(int32_t type, std::string_view name, std::string_view address);
     Recipient(const Recipient& r) { *this = r; }
-    Recipient(Recipient&&) noexcept = default;
+    Recipient(Recipient&& r) noexcept { *this = std::move(r); }
+    ~Recipient() { FreeText(); }
     Recipient& operator=(const Recipient& r) {
         if (this == &r) return *this;
         smtp = r.smtp;
@@ -146,11 +159,23 @@ struct Recipient {
         more = r.more ? std::make_unique<PropertyBag>(*r.more) : nullptr;
         return *this;
     }
-    Recipient& operator=(Recipient&&) noexcept = default;
+    Recipient& operator=(Recipient&& r) noexcept {
+        if (this == &r) return *this;
+        FreeText();
+        smtp = r.smtp;
+        type = r.type;
+        more = std::move(r.more);
+        text_ = std::exchange(r.text_, nullptr);
+        owned_ = std::exchange(r.owned_, false);
+        addressGap_ = std::exchange(r.addressGap_, 0);
+        nameSize_ = std::exchange(r.nameSize_, 0);
+        addressSize_ = std::exchange(r.addressSize_, 0);
+        return *this;
+    }
 
     // The name as given (empty: none) and the address (with `smtp`).
-    std::string_view Name() const { return {text_.get(), nameSize_}; }
-    std::string_view Address() const { return {text_.get() + nameSize_, addressSize_}; }
+    std::string_view Name() const { return {text_, nameSize_}; }
+    std::string_view Address() const { return {text_ + nameSize_ + addressGap_, addressSize_}; }
     // The name shown for the recipient (with `smtp`).
     std::string_view Shown() const { return nameSize_ ? Name() : Address(); }
     // The properties of `more`, made when there are none yet.
@@ -163,9 +188,25 @@ struct Recipient {
 
 private:
     void SetText(std::string_view name, std::string_view address);
+    void FreeText() {
+        if (owned_) delete[] text_;
+        text_ = nullptr;
+        owned_ = false;
+    }
 
+    const char* text_ = nullptr;  // the name, then (after addressGap_ bytes) the address
     uint32_t nameSize_ = 0, addressSize_ = 0;
-    std::unique_ptr<char[]> text_;  // the name, then the address
+};
+
+// Recipient rows made as a writer reads them rather than held: the rows of a message
+// of very many recipients, read again from its header, which the writer keeps at hand
+// until it has written them.
+class RecipientRows {
+public:
+    virtual ~RecipientRows() = default;
+    virtual size_t Count() const = 0;
+    // Hands each row to `row`, in order; a row is valid during its call only.
+    virtual void ForEach(const std::function<void(const Recipient&)>& row) const = 0;
 };
 
 struct Message;
@@ -178,6 +219,10 @@ struct Attachment {
 struct Message {
     PropertyBag props;
     std::vector<Recipient> recipients;
+    // Rows after those of `recipients`, made as they are read (none when null): only a
+    // writer that keeps the message's bytes at hand until it is written is given them
+    // (mime::BytesAtHand::UntilWritten). ForEachRecipient reads both.
+    std::shared_ptr<const RecipientRows> moreRecipients;
     // Recipients the message names past its rows, whose rows were not made (a writer
     // that keeps fewer asked the importer for no more): the display lists and the
     // message's text name them.
@@ -187,6 +232,16 @@ struct Message {
     // Empty when the message came through whole.
     std::vector<std::string> warnings;
 };
+
+// Every recipient row of a message, in order: those held, then those made as they are read.
+inline size_t RecipientCount(const Message& m) {
+    return m.recipients.size() + (m.moreRecipients ? m.moreRecipients->Count() : 0);
+}
+template <class Row>
+void ForEachRecipient(const Message& m, Row&& row) {
+    for (const Recipient& r : m.recipients) row(r);
+    if (m.moreRecipients) m.moreRecipients->ForEach(row);
+}
 
 // Helpers for times: FILETIME <-> Unix seconds.
 constexpr int64_t kFileTimeUnixEpoch = 116444736000000000LL;

@@ -87,13 +87,32 @@ void CompleteRecipient(PropertyBag& r) {
 void Recipient::SetText(std::string_view name, std::string_view address) {
     if (name.size() > UINT32_MAX || address.size() > UINT32_MAX)
         throw std::length_error("a recipient's name or address past 4 GiB");
+    char* text = name.empty() && address.empty() ? nullptr : new char[name.size() + address.size()];
+    if (text) {
+        std::copy(name.begin(), name.end(), text);
+        std::copy(address.begin(), address.end(), text + name.size());
+    }
+    FreeText();
+    text_ = text;
+    owned_ = text != nullptr;
+    addressGap_ = 0;
     nameSize_ = uint32_t(name.size());
     addressSize_ = uint32_t(address.size());
-    text_.reset();
-    if (name.empty() && address.empty()) return;
-    text_ = std::make_unique_for_overwrite<char[]>(name.size() + address.size());
-    std::copy(name.begin(), name.end(), text_.get());
-    std::copy(address.begin(), address.end(), text_.get() + name.size());
+}
+
+Recipient Recipient::Viewing(int32_t type, std::string_view name, std::string_view address) {
+    if (name.empty()) name = address.substr(0, 0);
+    const char* nameEnd = name.data() + name.size();
+    if (address.data() < nameEnd || size_t(address.data() - nameEnd) > UINT16_MAX || address.size() > UINT32_MAX)
+        return Recipient(type, name, address);
+    Recipient r;
+    r.smtp = true;
+    r.type = type;
+    r.text_ = name.data();
+    r.addressGap_ = uint16_t(address.data() - nameEnd);
+    r.nameSize_ = uint32_t(name.size());
+    r.addressSize_ = uint32_t(address.size());
+    return r;
 }
 
 PropertyBag Recipient::Props() const {
@@ -133,20 +152,20 @@ void SetDisplayLists(Message& m) {
         if (!list.empty()) list += "; ";
         list += name;
     };
-    for (const Recipient& row : m.recipients) {
+    ForEachRecipient(m, [&add](const Recipient& row) {
         if (row.smtp) {
             add(row.type, row.Shown());
-            continue;
+            return;
         }
         if (!row.more) {
             add(MAPI_TO, "");
-            continue;
+            return;
         }
         const PropertyBag& r = *row.more;
         const std::optional<int32_t> given = r.GetInt(PR_RECIPIENT_TYPE);
-        if (!given && r.Has(PR_RECIPIENT_TYPE)) continue;  // a type that is no number
+        if (!given && r.Has(PR_RECIPIENT_TYPE)) return;  // a type that is no number
         add(given.value_or(MAPI_TO), RecipientName(r, RecipientAddress(r)));
-    }
+    });
     for (int k = 0; k < 3; ++k)
         if (!p.Has(tags[k]) && !lists[k].empty()) p.SetString(tags[k], std::move(lists[k]));
 }

@@ -306,23 +306,37 @@ public:
         }
     }
     size_t count() const { return count_; }
+    // Whether every field is a list of plain mailboxes.
+    bool plain() const {
+        return std::all_of(read_.begin(), read_.end(), [](const Field& f) { return !f.plain.empty(); });
+    }
+    // The fields' text (views into the header), for plain ones.
+    std::vector<std::string_view> plainFields() const {
+        std::vector<std::string_view> fields;
+        for (const Field& f : read_) fields.push_back(f.plain);
+        return fields;
+    }
 
-    // Rows past `rows` in `out` are not made, only counted in `leftOut`.
-    std::string AddTo(int32_t type, std::vector<Recipient>& out, size_t rows, size_t& leftOut) {
+    // Rows past `rows` in `out` are not made, only counted in `leftOut`; none are made
+    // without `out`. With `view`, the rows of plain mailboxes view the field's text
+    // (Recipient::Viewing).
+    std::string AddTo(int32_t type, std::vector<Recipient>* out, size_t rows, size_t& leftOut, bool view) {
         std::string shown;
         shown.reserve(shownSize_);
-        auto add = [&](std::string_view name, std::string_view address) {
+        auto add = [&](std::string_view name, std::string_view address, bool inField) {
             if (!shown.empty()) shown += "; ";
             shown += Shown(name, address);
             // (Entry ID, search key, row id and the other defaults of a mail user:
             // mapi::CompletedRecipient.)
-            if (out.size() < rows) out.emplace_back(type, name, address);
-            else ++leftOut;
+            if (!out) return;
+            if (out->size() >= rows) ++leftOut;
+            else if (inField && view) out->push_back(Recipient::Viewing(type, name, address));
+            else out->emplace_back(type, name, address);
         };
         for (Field& f : read_) {
             if (!f.plain.empty())
-                ForEachSimpleMailbox(f.plain, [&add](std::string_view n, std::string_view a) { add(KeptName(n), a); });
-            for (const Mailbox& m : f.parsed) add(m.name, m.address);
+                ForEachSimpleMailbox(f.plain, [&add](std::string_view n, std::string_view a) { add(KeptName(n), a, true); });
+            for (const Mailbox& m : f.parsed) add(m.name, m.address, false);
             std::vector<Mailbox>().swap(f.parsed);
         }
         return shown;
@@ -339,6 +353,31 @@ private:
     std::vector<Field> read_;
     size_t count_ = 0, shownSize_ = 0;
 };
+
+// A message's rows made from its fields of plain mailboxes as they are read, each
+// viewing the field's text (Recipient::Viewing), which the writer keeps at hand.
+class PlainRecipientRows final : public RecipientRows {
+public:
+    void Add(int32_t type, std::vector<std::string_view> fields, size_t count) {
+        for (std::string_view f : fields) fields_.push_back({type, f});
+        count_ += count;
+    }
+    size_t Count() const override { return count_; }
+    void ForEach(const std::function<void(const Recipient&)>& row) const override {
+        for (const auto& [type, field] : fields_)
+            ForEachSimpleMailbox(field, [&, type = type](std::string_view n, std::string_view a) {
+                row(Recipient::Viewing(type, KeptName(n), a));
+            });
+    }
+
+private:
+    std::vector<std::pair<int32_t, std::string_view>> fields_;
+    size_t count_ = 0;
+};
+
+// Past this many rows, a message whose writer keeps its bytes at hand has the rows of
+// fields of plain mailboxes made as they are read, not held (a row takes 32 bytes).
+constexpr size_t kRowsMadeAsRead = 256;
 
 // The subject as a mail reader shows it: the last Subject field, unfolded, encoded
 // words decoded, raw 8-bit text read in the declared charset.
@@ -374,7 +413,7 @@ void TransportHeadersInPieces(std::string_view header, size_t piece, const std::
 }
 
 void MapHeaderFields(const HeaderFields& fields, std::string_view header, const std::string& charset,
-                     const Envelope& envelope, Message& out, size_t recipientRows, bool headerToWriter) {
+                     const Envelope& envelope, Message& out, size_t recipientRows, BytesAtHand atHand) {
     PropertyBag& p = out.props;
     GMimeParserOptions* options = ParserOptions();
 
@@ -411,10 +450,20 @@ void MapHeaderFields(const HeaderFields& fields, std::string_view header, const 
     lists.reserve(3);
     size_t count = out.recipients.size();
     for (const auto& kind : kinds) count += lists.emplace_back(fields, std::get<0>(kind), charset, options).count();
-    out.recipients.reserve(std::min(count, std::max(recipientRows, out.recipients.size())));
+    const bool asRead = atHand == BytesAtHand::UntilWritten && count > kRowsMadeAsRead && recipientRows >= count &&
+                        out.recipients.empty() && !out.moreRecipients &&
+                        std::all_of(lists.begin(), lists.end(), [](const RecipientFields& f) { return f.plain(); });
+    if (asRead) {
+        auto rows = std::make_shared<PlainRecipientRows>();
+        for (int k = 0; k < 3; ++k) rows->Add(std::get<1>(kinds[k]), lists[k].plainFields(), lists[k].count());
+        out.moreRecipients = std::move(rows);
+    } else {
+        out.recipients.reserve(std::min(count, std::max(recipientRows, out.recipients.size())));
+    }
     for (int k = 0; k < 3; ++k)
         p.SetString(std::get<2>(kinds[k]),
-                    lists[k].AddTo(std::get<1>(kinds[k]), out.recipients, recipientRows, out.recipientsLeftOut));
+                    lists[k].AddTo(std::get<1>(kinds[k]), asRead ? nullptr : &out.recipients, recipientRows,
+                                   out.recipientsLeftOut, atHand == BytesAtHand::UntilWritten));
 
     // Reply-To ([MS-OXCMAIL] 2.2.3.1.6): names, and the one-off entry IDs as a
     // FLATENTRYLIST.
@@ -452,7 +501,8 @@ void MapHeaderFields(const HeaderFields& fields, std::string_view header, const 
     if (auto v = RawHeader(fields, "In-Reply-To"); !v.empty()) p.SetString(PR_IN_REPLY_TO_ID, v);
     if (auto v = RawHeader(fields, "References"); !v.empty()) p.SetString(PR_INTERNET_REFERENCES, v);
     // (A header of UTF-8, as most are, is copied once, not read into a copy first.)
-    if (headerToWriter && out.recipientsLeftOut > 0 && HeaderLeftToWriter(header))
+    const bool kept = atHand == BytesAtHand::UntilWritten || (atHand == BytesAtHand::RowsLeftOut && out.recipientsLeftOut > 0);
+    if (kept && HeaderLeftToWriter(header))
         p.SetString(PR_TRANSPORT_MESSAGE_HEADERS, std::string());
     else if (!header.empty())
         p.SetString(PR_TRANSPORT_MESSAGE_HEADERS, base::ValidUtf8Prefix(header) == header.size()

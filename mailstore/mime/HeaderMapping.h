@@ -12,18 +12,29 @@
 
 namespace bv::mailstore::mime {
 
+// How long the writer of a top-level message keeps the message's bytes (and the
+// MessageTop read from them) at hand: what the importer may leave where it lies
+// rather than copy it into the message.
+enum class BytesAtHand {
+    None,
+    // When rows were left out (the writer attaches the message whole): a long header.
+    RowsLeftOut,
+    // Until the message is written: a long header, and the text of the rows of plain
+    // mailboxes (Recipient::Viewing).
+    UntilWritten,
+};
+
 // Sets the header-derived properties and the recipient rows of `out`. header: the
 // header block's bytes (PR_TRANSPORT_MESSAGE_HEADERS; none when empty); charset: the
 // one the message's text declares, in which raw 8-bit header text is read
 // (HeaderBytesToUtf8). Rows past `recipientRows` are not made, only counted
-// (out.recipientsLeftOut); the display lists name every recipient. With
-// `headerToWriter`, a message with rows left out (which its writer attaches whole, its
-// bytes at hand) whose header HeaderLeftToWriter has PR_TRANSPORT_MESSAGE_HEADERS
-// empty: the writer writes it from the header block, as TransportHeadersInPieces
-// makes it, rather than the two be held at once.
+// (out.recipientsLeftOut); the display lists name every recipient. A header that
+// HeaderLeftToWriter, of a message whose bytes `atHand` says the writer keeps, has
+// PR_TRANSPORT_MESSAGE_HEADERS empty: the writer writes it from the header block, as
+// TransportHeadersInPieces makes it, rather than the two be held at once.
 void MapHeaderFields(const HeaderFields& fields, std::string_view header, const std::string& charset,
                      const Envelope& envelope, mapi::Message& out, size_t recipientRows = SIZE_MAX,
-                     bool headerToWriter = false);
+                     BytesAtHand atHand = BytesAtHand::None);
 
 // A long header block of UTF-8 without NUL characters: its PR_TRANSPORT_MESSAGE_HEADERS
 // is the block in CR LF and nothing else.

@@ -110,8 +110,9 @@ std::optional<std::pair<size_t, size_t>> AttachedMessageSpan(GMimeObject* part, 
 
 class Importer {
 public:
-    Importer(Message& out, int depth, std::vector<std::string>& warnings, size_t recipientRows)
-        : out_(out), depth_(depth), recipientRows_(recipientRows), warnings_(warnings) {}
+    Importer(Message& out, int depth, std::vector<std::string>& warnings, size_t recipientRows, BytesAtHand atHand)
+        : out_(out), depth_(depth), recipientRows_(recipientRows), atHand_(depth == 0 ? atHand : BytesAtHand::None),
+          warnings_(warnings) {}
 
     // Fills out_ from a message's header fields and its parsed MIME entity (nullptr
     // when it has no body). header: the header block's bytes.
@@ -136,6 +137,7 @@ private:
     Message& out_;
     int depth_;
     size_t recipientRows_;  // of this message and each attached one
+    BytesAtHand atHand_;
     std::vector<std::string>& warnings_;
     GMimeObject* root_ = nullptr;  // the message's top-level entity
     ParsedBytes parsed_;           // the bytes GMime parsed into it
@@ -360,9 +362,7 @@ void Importer::AddPartAttachment(GMimePart* part, const std::string& html) {
 void Importer::Fill(const HeaderFields& fields, Body body, std::string_view header, const Envelope& envelope,
                     const std::vector<uint8_t>& searchKey) {
     PropertyBag& p = out_.props;
-    // (A writer that keeps fewer rows has the top level's bytes at hand.)
-    MapHeaderFields(fields, header, DeclaredCharset(body), envelope, out_, recipientRows_,
-                    depth_ == 0 && recipientRows_ != SIZE_MAX);
+    MapHeaderFields(fields, header, DeclaredCharset(body), envelope, out_, recipientRows_, atHand_);
 
     // Bodies and attachments
     if (body.text) {
@@ -537,8 +537,8 @@ std::optional<SimpleText> SimpleTextBody(const HeaderFields& fields, std::string
 
 void FillMessage(Message& out, int depth, std::vector<std::string>& warnings, const HeaderFields& fields, Body body,
                  std::string_view header, const Envelope& envelope, const std::vector<uint8_t>& searchKey,
-                 size_t recipientRows) {
-    Importer importer(out, depth, warnings, recipientRows);
+                 size_t recipientRows, BytesAtHand atHand) {
+    Importer importer(out, depth, warnings, recipientRows, atHand);
     importer.Fill(fields, body, header, envelope, searchKey);
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mailstore/mapi/Message.h"
+#include "mailstore/mime/HeaderMapping.h"
 #include "mailstore/mime/TopHeader.h"
 
 namespace bv::mailstore::mime {
@@ -46,10 +47,11 @@ struct Body {
 // the bodies, the attachments, flags and `searchKey`. header: the header block's
 // bytes. depth: how deep this message is attached (0 at the top). Problems go to
 // `warnings`. Recipient rows past `recipientRows` are only counted (MapHeaderFields),
-// in attached messages too.
+// in attached messages too. `atHand`: what the writer keeps of a top-level message's
+// bytes (MapHeaderFields); an attached message's are never kept.
 void FillMessage(mapi::Message& out, int depth, std::vector<std::string>& warnings, const HeaderFields& fields,
                  Body body, std::string_view header, const Envelope& envelope,
-                 const std::vector<uint8_t>& searchKey, size_t recipientRows);
+                 const std::vector<uint8_t>& searchKey, size_t recipientRows, BytesAtHand atHand = BytesAtHand::None);
 
 // Imports one message's bytes into `out` (the importer's top level; every attached
 // message, whatever its encoding, comes back here with its own bytes one level deeper).

@@ -323,7 +323,7 @@ void WriteMessage(Entry* st, const Message& m, bool topLevel, int depth, NameIdM
 
 bool FitsMsgFile(const mapi::Message& message) {
     if (message.attachments.size() > kMaxAttachmentStorages || message.recipients.size() > kMaxRecipientStorages ||
-        message.recipientsLeftOut > 0)
+        message.recipientsLeftOut > 0 || message.moreRecipients)
         return false;
     for (const Attachment& a : message.attachments)
         if (a.embedded && !FitsMsgFile(*a.embedded)) return false;
@@ -343,6 +343,7 @@ void FitEmbedded(Message& m) {
     if (m.attachments.size() > kMaxAttachmentStorages) m.attachments.resize(kMaxAttachmentStorages);
     if (m.recipients.size() > kMaxRecipientStorages) KeepRecipients(m, kMaxRecipientStorages);
     m.recipientsLeftOut = 0;
+    m.moreRecipients.reset();
     for (Attachment& a : m.attachments)
         if (a.embedded) FitEmbedded(*a.embedded);
 }
@@ -357,10 +358,11 @@ std::string FitToMsgFile(mapi::Message& message) {
         kept += std::to_string(fit) + " of its " + std::to_string(all) + " " + what;
     };
     const size_t attachments = message.attachments.size();
-    const size_t recipients = message.recipients.size() + message.recipientsLeftOut;
+    const size_t recipients = mapi::RecipientCount(message) + message.recipientsLeftOut;
     if (attachments >= kMaxAttachmentStorages) message.attachments.resize(kMaxAttachmentStorages - 1);
     if (message.recipients.size() > kMaxRecipientStorages) KeepRecipients(message, kMaxRecipientStorages);
     message.recipientsLeftOut = 0;
+    message.moreRecipients.reset();
     tell(message.attachments.size(), attachments, "attachments");
     tell(message.recipients.size(), recipients, "recipients");
     for (Attachment& a : message.attachments)

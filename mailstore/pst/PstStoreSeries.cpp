@@ -147,6 +147,11 @@ PreparedMessagePtr PstStoreSeries::Prepare(mapi::Message&& message) const {
     return PreparedMessagePtr(new PreparedMessage(PrepareMessage(std::move(message), *names_, cryptMethod_, spoolDir_)));
 }
 
+PreparedMessagePtr PstStoreSeries::Prepare(mapi::Message&& message, TextApart apart) const {
+    return PreparedMessagePtr(
+        new PreparedMessage(PrepareMessage(std::move(message), *names_, cryptMethod_, spoolDir_, std::move(apart))));
+}
+
 FolderId PstStoreSeries::FolderIn(const std::vector<std::string>& folder) {
     if (folder.empty()) throw MailStoreError("a message needs a folder");
     auto top = known_.find({0, folder[0]});

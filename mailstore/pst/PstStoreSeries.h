@@ -57,6 +57,8 @@ public:
     PreparedMessagePtr Prepare(const mapi::Message& message) const;
     // The same for a message not needed after: its values move (PrepareMessage).
     PreparedMessagePtr Prepare(mapi::Message&& message) const;
+    // The same with a long text given apart (its property empty in `message`).
+    PreparedMessagePtr Prepare(mapi::Message&& message, TextApart apart) const;
     // Stores a prepared message in the part it fits in, in `folder`: a folder added
     // with AddFolder, then the folders below it, found or made in that part. Returns ""
     // or, for a message that alone is larger than the limit, a warning. Throws

@@ -2,6 +2,11 @@
 // attachment defaults, decided once for .msg and .pst alike.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <string_view>
+#include <utility>
+
 #include "mailstore/mapi/AppointmentProps.h"
 #include "mailstore/mapi/EntryIds.h"
 #include "mailstore/mapi/MessageDefaults.h"
@@ -138,4 +143,39 @@ TEST(MessageDefaults, HasAttachmentsFollowsTheAttachmentsAtEveryLevel) {
     const size_t count = m.props.Size();
     CompleteMessage(m);
     EXPECT_EQ(m.props.Size(), count);
+}
+
+namespace {
+// Whether two bags hold the same properties.
+bool SameProps(const PropertyBag& a, const PropertyBag& b) {
+    return std::equal(a.All().begin(), a.All().end(), b.All().begin(), b.All().end(), [](const auto& x, const auto& y) {
+        return x.first == y.first && x.second.type == y.second.type && x.second.value == y.second.value;
+    });
+}
+
+}  // namespace
+
+// A row that views its text reads as one that holds it; a copy holds its own, and a
+// name that does not stand before its address is copied at once.
+TEST(Recipient, ViewingRowsReadAsHeldOnes) {
+    const std::string text = "'Ann Lee' <ann@example.org>, bob@example.org";
+    const std::string_view v = text;
+    const struct {
+        std::string_view name, address;
+    } cases[] = {{v.substr(1, 7), v.substr(11, 15)}, {v.substr(0, 0), v.substr(29)}, {v.substr(11, 3), v.substr(1, 3)}};
+    for (const auto& c : cases) {
+        const Recipient held(MAPI_CC, c.name, c.address);
+        Recipient viewing = Recipient::Viewing(MAPI_CC, c.name, c.address);
+        EXPECT_EQ(viewing.Name(), c.name);
+        EXPECT_EQ(viewing.Address(), c.address);
+        EXPECT_TRUE(SameProps(viewing.Props(), held.Props()));
+        const Recipient copy = viewing, moved = std::move(viewing);
+        for (const Recipient* r : {&copy, &moved}) {
+            EXPECT_EQ(r->Name(), c.name);
+            EXPECT_EQ(r->Address(), c.address);
+            EXPECT_EQ(r->type, MAPI_CC);
+        }
+        EXPECT_NE(copy.Address().data(), c.address.data());
+        EXPECT_EQ(moved.Address().data() == c.address.data(), c.name.data() <= c.address.data());
+    }
 }

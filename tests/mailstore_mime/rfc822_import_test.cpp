@@ -336,6 +336,54 @@ TEST(Rfc822Import, LongHeaderOfAMessageWithRowsLeftOutIsLeftToTheWriter) {
     }
 }
 
+namespace {
+// Whether two bags hold the same properties.
+bool SameProps(const PropertyBag& a, const PropertyBag& b) {
+    return std::equal(a.All().begin(), a.All().end(), b.All().begin(), b.All().end(), [](const auto& x, const auto& y) {
+        return x.first == y.first && x.second.type == y.second.type && x.second.value == y.second.value;
+    });
+}
+
+}  // namespace
+
+// A writer that keeps the message's bytes until it is written (a store's): a long
+// header is left to it, rows of plain mailboxes view the bytes, and past a few hundred
+// rows of nothing but plain mailboxes they are made as the writer reads them. Every
+// row and list stays what the importer makes otherwise.
+TEST(Rfc822Import, RowsOfAMessageWhoseBytesTheWriterKeeps) {
+    std::string many;
+    for (int i = 0; i < 60000; ++i) many += (i ? ",\n 'Person " : "'Person ") + std::to_string(i) + "' <p" + std::to_string(i) + "@example.org>";
+    const struct {
+        std::string fields;
+        bool asRead;
+    } cases[] = {
+        {"To: " + many + "\nCc: c1@example.org, C Two <c2@example.org>\n", true},
+        {"To: " + many + "\nCc: \"Quoted, Name\" <q@example.org>\n", false},  // one field for the parser
+        {"To: Ann <ann@example.org>, bob@example.org\nBcc: carl@example.org\n", false},
+    };
+    for (const auto& c : cases) {
+        const std::string mail = "From: s@example.com\n" + c.fields + "Subject: s\n\nx\n";
+        const Message all = Import(mail);
+        const auto top = bv::mailstore::mime::ReadMessageTop(mail);
+        Message m;
+        bv::mailstore::mime::ImportRfc822(mail, top, m, {}, SIZE_MAX, bv::mailstore::mime::BytesAtHand::UntilWritten);
+        EXPECT_EQ(m.moreRecipients != nullptr, c.asRead);
+        EXPECT_EQ(m.recipients.empty(), c.asRead);
+        ASSERT_EQ(RecipientCount(m), all.recipients.size());
+        size_t i = 0;
+        ForEachRecipient(m, [&](const Recipient& r) {
+            const PropertyBag row = CompletedRecipient(r, i), whole = CompletedRecipient(all.recipients[i], i);
+            EXPECT_TRUE(SameProps(row, whole)) << i;
+            ++i;
+        });
+        EXPECT_EQ(i, all.recipients.size());
+        for (uint32_t tag : {PR_DISPLAY_TO, PR_DISPLAY_CC, PR_DISPLAY_BCC}) EXPECT_EQ(Str(m.props, tag), Str(all.props, tag));
+        const bool longHeader = bv::mailstore::mime::HeaderLeftToWriter(top.data.substr(0, top.headerLen));
+        EXPECT_EQ(longHeader, c.fields.size() > many.size());
+        EXPECT_EQ(Str(m.props, PR_TRANSPORT_MESSAGE_HEADERS), longHeader ? "" : Str(all.props, PR_TRANSPORT_MESSAGE_HEADERS));
+    }
+}
+
 TEST(Rfc822Import, OneOffEntryIdLayout) {
     Message m = Import("From: Ann <ann@example.com>\nTo: Bob <bob@example.com>\nSubject: x\n\nbody\n");
     ASSERT_EQ(m.recipients.size(), 1u);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <string>
 #include <map>
 #include <random>
 
@@ -28,6 +30,7 @@ std::map<uint32_t, Bytes> PcOf(const std::vector<Bytes>& blocks, const std::vect
                  if (s.nid == nid) {
                      Bytes all = s.data;
                      for (const auto& b : s.blocks) all.insert(all.end(), b.begin(), b.end());
+                     if (s.source) s.source->Read([&all](const uint8_t* d, size_t n) { all.insert(all.end(), d, d + n); });
                      return all;
                  }
              ADD_FAILURE() << "subnode " << nid << " missing";
@@ -149,6 +152,56 @@ TEST(PstMessage, NoAttachmentsClearsTheFlagAndEmbeddedMessagesNest) {
     TcRead rows = ReadTableContext(heap, [](Nid) { return std::vector<Bytes>(); });
     ASSERT_EQ(rows.rows.size(), 1u);
     EXPECT_GT(rows.rows[0].rowId, 0u);  // recipient row ids start at 1
+}
+
+namespace {
+// Rows made as they are read: `n` typed ones.
+class MadeRows final : public RecipientRows {
+public:
+    explicit MadeRows(size_t n) : n_(n) {}
+    size_t Count() const override { return n_; }
+    void ForEach(const std::function<void(const Recipient&)>& row) const override {
+        for (size_t i = 0; i < n_; ++i) row(Recipient(MAPI_CC, "R " + std::to_string(i), "r" + std::to_string(i) + "@example.org"));
+    }
+
+private:
+    size_t n_;
+};
+}  // namespace
+
+// A message whose long header is given apart and whose rows are made as they are read
+// is stored as the one that holds them: the same properties, the same recipient table.
+TEST(PstMessage, TextGivenApartAndRowsMadeAsReadAreStoredAsHeldOnes) {
+    std::string header;
+    while (header.size() < (size_t(1) << 20)) header += "Received: from h" + std::to_string(header.size()) + " (\xC3\xA9)\r\n";
+    Message held, apart;
+    for (Message* m : {&held, &apart}) {
+        m->props.SetString(PR_SUBJECT, "s");
+        m->props.SetTime(PR_CREATION_TIME, 133497828000000000);
+        m->props.SetTime(PR_LAST_MODIFICATION_TIME, 133497828000000000);
+        m->props.SetBinary(PR_SEARCH_KEY, Binary(16, 7));
+    }
+    held.props.SetString(PR_TRANSPORT_MESSAGE_HEADERS, header);
+    MadeRows rows(300);
+    rows.ForEach([&held](const Recipient& r) { held.recipients.push_back(r); });
+    apart.props.SetString(PR_TRANSPORT_MESSAGE_HEADERS, std::string());
+    apart.moreRecipients = std::make_shared<MadeRows>(300);
+    for (Message* m : {&held, &apart}) CompleteMessage(*m);
+    TextApart text;
+    text.tag = PR_TRANSPORT_MESSAGE_HEADERS;
+    text.utf16Size = Utf16(header).size();
+    text.utf16 = [&header](const std::function<void(const uint8_t*, size_t)>& out) {
+        const Bytes utf16 = Utf16(header);
+        out(utf16.data(), 1000);
+        out(utf16.data() + 1000, utf16.size() - 1000);
+    };
+    NameToIdMap names = NameToIdMap::ForNewStore();
+    const PreparedMessage a = PrepareMessage(std::move(held), names, NDB_CRYPT_NONE);
+    const PreparedMessage b = PrepareMessage(std::move(apart), names, NDB_CRYPT_NONE, {}, std::move(text));
+    EXPECT_EQ(PcOf(a.built.node.blocks, a.built.node.subnodes), PcOf(b.built.node.blocks, b.built.node.subnodes));
+    EXPECT_EQ(FromUtf16(PcOf(b.built.node.blocks, b.built.node.subnodes)[PR_TRANSPORT_MESSAGE_HEADERS]), header);
+    EXPECT_EQ(a.built.messageSize, b.built.messageSize);
+    EXPECT_EQ(Sub(a.built.node.subnodes, NID_RECIPIENT_TABLE)->blocks, Sub(b.built.node.subnodes, NID_RECIPIENT_TABLE)->blocks);
 }
 
 // A message prepared with one map and added to a store whose map numbers its names

@@ -168,11 +168,12 @@ std::vector<uint32_t> RecipientColumns(const Message& m, MessageNames& names) {
     const std::vector<uint32_t> standard = RecipientTableColumns();
     std::set<uint32_t> cols(standard.begin(), standard.end());
     bool seen[2] = {false, false};  // a typed row without, with an address
-    for (size_t i = 0; i < m.recipients.size(); ++i) {
-        const Recipient& r = m.recipients[i];
-        if (r.smtp && !r.more && std::exchange(seen[!r.Address().empty()], true)) continue;
-        for (const PcProp& p : EncodeBag(CompletedRecipient(r, i), false, names)) cols.insert(TagOf(p));
-    }
+    size_t i = 0;
+    ForEachRecipient(m, [&](const Recipient& r) {
+        const size_t row = i++;
+        if (r.smtp && !r.more && std::exchange(seen[!r.Address().empty()], true)) return;
+        for (const PcProp& p : EncodeBag(CompletedRecipient(r, row), false, names)) cols.insert(TagOf(p));
+    });
     return std::vector<uint32_t>(cols.begin(), cols.end());
 }
 
@@ -181,12 +182,13 @@ std::vector<uint32_t> RecipientColumns(const Message& m, MessageNames& names) {
 template <class Table>
 void AddRecipientRows(const Message& m, MessageNames& names, Table& tc) {
     std::vector<TcCell> cells;
-    for (size_t i = 0; i < m.recipients.size(); ++i) {
+    size_t i = 0;
+    ForEachRecipient(m, [&](const Recipient& r) {
         cells.clear();
-        for (PcProp& p : EncodeBag(CompletedRecipient(m.recipients[i], i), false, names))
-            cells.push_back({TagOf(p), std::move(p.value)});
+        for (PcProp& p : EncodeBag(CompletedRecipient(r, i), false, names)) cells.push_back({TagOf(p), std::move(p.value)});
         tc.AddRow(uint32_t(i + 1), 0, cells);
-    }
+        ++i;
+    });
 }
 
 LtpSubnode SpooledSubnode(Nid nid, const std::shared_ptr<BlockSpool>& spool, const std::vector<WrittenBlock>& blocks) {
@@ -202,7 +204,7 @@ LtpSubnode SpooledSubnode(Nid nid, const std::shared_ptr<BlockSpool>& spool, con
 // one, in the message's spool (heap, row matrix and values over 3580 bytes).
 LtpSubnode RecipientTable(const Message& m, SubnidCounter& nids) {
     std::vector<uint32_t> columns = RecipientColumns(m, nids.names);
-    std::shared_ptr<BlockSpool> spool = m.recipients.size() > kSpooledRecipients ? nids.Spool() : nullptr;
+    std::shared_ptr<BlockSpool> spool = RecipientCount(m) > kSpooledRecipients ? nids.Spool() : nullptr;
     if (!spool) {
         TcWriter tc(std::move(columns));
         AddRecipientRows(m, nids.names, tc);
@@ -222,7 +224,18 @@ LtpSubnode RecipientTable(const Message& m, SubnidCounter& nids) {
 }
 
 template <class M>  // Message, or const Message
-BuiltMessage BuildMessageTree(M& m, SubnidCounter& nids);
+BuiltMessage BuildMessageTree(M& m, SubnidCounter& nids, TextApart* apart = nullptr);
+
+// A text given apart, made as the store writes it.
+class TextApartSource final : public ValueSource {
+public:
+    explicit TextApartSource(TextApart text) : text_(std::move(text)) {}
+    uint64_t Size() const override { return text_.utf16Size; }
+    void Read(const std::function<void(const uint8_t*, size_t)>& piece) const override { text_.utf16(piece); }
+
+private:
+    TextApart text_;
+};
 
 // One attachment object: its PC as a subnode, with its big values and embedded
 // message as its own subnodes.
@@ -260,9 +273,13 @@ LtpSubnode BuildAttachment(A& a, Nid nid, SubnidCounter& nids, std::vector<PcPro
 }
 
 template <class M>
-BuiltMessage BuildMessageTree(M& m, SubnidCounter& nids) {
+BuiltMessage BuildMessageTree(M& m, SubnidCounter& nids, TextApart* apart) {
     BuiltMessage out;
     std::vector<PcProp> props = EncodeProps<true>(m.props, true, nids.names);
+    if (apart && apart->utf16) {
+        PcProp p{TagId(apart->tag), PT_UNICODE, {}, std::make_shared<TextApartSource>(std::move(*apart))};
+        SetProp(props, std::move(p));
+    }
     // What the store keeps of its own: when the item was made in it, and a search key
     // for an item that brings none.
     int64_t now = FileTimeNow();
@@ -402,10 +419,11 @@ void RenumberObject(std::vector<Bytes>& pc, std::vector<uint32_t>& crcs, std::ve
 
 namespace {
 template <class M>
-PreparedMessage Prepare(M& message, NameToIdMap& map, uint8_t cryptMethod, const std::filesystem::path& spoolDir) {
+PreparedMessage Prepare(M& message, NameToIdMap& map, uint8_t cryptMethod, const std::filesystem::path& spoolDir,
+                        TextApart* apart = nullptr) {
     MessageNames names(&map);
     SubnidCounter nids(names, spoolDir);
-    BuiltMessage built = BuildMessageTree(message, nids);
+    BuiltMessage built = BuildMessageTree(message, nids, apart);
     SealLtpNode(built.node, cryptMethod);
     return PreparedMessage{std::move(built), cryptMethod, std::move(names)};
 }
@@ -417,8 +435,8 @@ PreparedMessage PrepareMessage(const mapi::Message& message, NameToIdMap& map, u
 }
 
 PreparedMessage PrepareMessage(mapi::Message&& message, NameToIdMap& map, uint8_t cryptMethod,
-                               const std::filesystem::path& spoolDir) {
-    return Prepare(message, map, cryptMethod, spoolDir);
+                               const std::filesystem::path& spoolDir, TextApart apart) {
+    return Prepare(message, map, cryptMethod, spoolDir, &apart);
 }
 
 void FitToStore(PreparedMessage& message, NameToIdMap& names, uint8_t cryptMethod) {

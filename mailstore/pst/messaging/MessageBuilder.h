@@ -14,6 +14,7 @@
 #include "mailstore/mapi/Message.h"
 #include "mailstore/pst/ltp/LtpNode.h"
 #include "mailstore/pst/ltp/PropertyContext.h"
+#include "mailstore/pst/messaging/StoreHandles.h"
 
 namespace bv::mailstore::pst {
 
@@ -69,9 +70,10 @@ PreparedMessage PrepareMessage(const mapi::Message& message, NameToIdMap& names,
                                const std::filesystem::path& spoolDir = {});
 // The same for a message not needed after: its values (attachments' data, bodies) are
 // moved into the prepared message, not copied, so that none is held twice. What is
-// left of `message` is fit only to be destroyed; its warnings stay as they were.
+// left of `message` is fit only to be destroyed; its warnings stay as they were. A
+// long text given `apart` takes the place of its property in the message.
 PreparedMessage PrepareMessage(mapi::Message&& message, NameToIdMap& names, uint8_t cryptMethod,
-                               const std::filesystem::path& spoolDir = {});
+                               const std::filesystem::path& spoolDir = {}, TextApart apart = {});
 // Makes a prepared message fit a store with the map `names` and `cryptMethod`: each
 // named property, at every level of the message, gets the store's id for its name (the
 // store's map learns names it lacks), and the blocks are sealed again for another crypt

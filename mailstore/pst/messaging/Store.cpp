@@ -207,7 +207,7 @@ void Store::AddMessage(FolderId folderId, PreparedMessagePtr message) {
     // Prepared against another map (another store, or this one before names came in
     // another order): the names get this store's ids here, on the thread that adds.
     FitToStore(*message, *names_, file_.CryptMethod());
-    AddBuilt(folder, message->built);
+    AddBuilt(folder, std::move(message->built));
 }
 
 bool Store::AddMessageOnce(FolderId folderId, PreparedMessagePtr message) {
@@ -220,7 +220,7 @@ bool Store::AddMessageOnce(FolderId folderId, PreparedMessagePtr message) {
         relabel_.MergeCategories(same->nid, message->built.props);
         return false;
     }
-    AddBuilt(folder, message->built);
+    AddBuilt(folder, std::move(message->built));
     return true;
 }
 
@@ -251,9 +251,12 @@ uint64_t Store::UsedBytes() const {
     return file_.db().UsedBytes() + folders_.size() * kPerFolder + contents_.StreamedRows() * kPerRow;
 }
 
-Nid Store::AddBuilt(StoreFolder& folder, const BuiltMessage& built) {
+Nid Store::AddBuilt(StoreFolder& folder, BuiltMessage&& built) {
     Nid nid = file_.db().AllocateNid(NID_TYPE_NORMAL_MESSAGE);
     file_.WriteLtpNode(nid, built.node, folder.nid);
+    // The blocks, and the values made as they were written with what they are made
+    // from (a message's text), go before the contents row is made.
+    built.node = LtpNode();
     identities_.Added(IdentityIndex::IdentityOf(built.props), nid);
     contents_.Add(folder, nid, built.props);
     NoteWritten(nid, built.props);

@@ -131,7 +131,7 @@ private:
     void LoadExisting();
     StoreFolder& MessageFolder(FolderId id);  // a folder that can take messages
     StoreFolder& OpenFolder(FolderId id, const char* what);  // throws when closed
-    Nid AddBuilt(StoreFolder& folder, const BuiltMessage& built);
+    Nid AddBuilt(StoreFolder& folder, BuiltMessage&& built);
     // Writes the changed folders and the name-to-id map (and the identity index when
     // `closing` or it is due), then commits the file.
     void Commit(bool closing = false);

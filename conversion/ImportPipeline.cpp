@@ -37,7 +37,7 @@ ImportPipeline::Ticket ImportPipeline::Submit(std::function<void()> job) {
     return ticket;
 }
 
-void ImportPipeline::WaitLocked(std::unique_lock<std::mutex>& lock, Ticket ticket) {
+void ImportPipeline::WaitLocked(std::unique_lock<mailstore::base::Mutex>& lock, Ticket ticket) {
     if (ticket < first_ || ticket >= first_ + slots_.size())
         throw std::logic_error("ImportPipeline: no such job in flight");
     if (slots_[ticket - first_].done) return;

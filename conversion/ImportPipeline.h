@@ -4,13 +4,13 @@
 // them in the order it handed them over. Nothing a job does talks to the window or
 // to the store; those stay on the run's thread.
 #pragma once
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <thread>
 #include <vector>
+
+#include "mailstore/base/ThreadSync.h"
 
 namespace bv::conversion {
 
@@ -43,11 +43,11 @@ private:
     };
     void Loop();
     void WakeLocked(bool all);
-    void WaitLocked(std::unique_lock<std::mutex>& lock, Ticket ticket);
+    void WaitLocked(std::unique_lock<mailstore::base::Mutex>& lock, Ticket ticket);
 
-    mutable std::mutex mutex_;
-    std::condition_variable work_;
-    std::condition_variable done_;
+    mutable mailstore::base::Mutex mutex_;
+    mailstore::base::CondVar work_;
+    mailstore::base::CondVar done_;
     std::deque<Slot> slots_;  // tickets first_ .. first_ + size - 1
     Ticket first_ = 0;
     Ticket nextToRun_ = 0;

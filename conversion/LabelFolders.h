@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <map>
 #include <optional>
-#include <mutex>
 #include <set>
 #include <string>
 #include <string_view>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "conversion/Labels.h"
+#include "mailstore/base/ThreadSync.h"
 
 namespace bv::conversion {
 
@@ -25,7 +25,7 @@ public:
     std::optional<std::string> FolderFor(std::string_view mailboxFolder, const std::vector<std::string>& folder);
 
 private:
-    std::mutex mutex_;
+    mailstore::base::Mutex mutex_;
     std::set<std::string> made_;
 };
 

@@ -8,7 +8,7 @@ ReadAhead::ReadAhead(ByteSource& inner) : inner_(inner) { thread_ = std::thread(
 
 ReadAhead::~ReadAhead() {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<mailstore::base::Mutex> lock(mutex_);
         stop_ = true;
     }
     changed_.notify_all();
@@ -19,7 +19,7 @@ void ReadAhead::Run() {
     for (;;) {
         Block block;
         {
-            std::unique_lock<std::mutex> lock(mutex_);
+            std::unique_lock<mailstore::base::Mutex> lock(mutex_);
             changed_.wait(lock, [this] { return stop_ || full_.size() < kBlocksAhead; });
             if (stop_) return;
             if (!spare_.empty()) {
@@ -36,7 +36,7 @@ void ReadAhead::Run() {
             block.size += size_t(r);
         }
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<mailstore::base::Mutex> lock(mutex_);
             if (block.size > 0) full_.push_back(std::move(block));
             if (r < 0) {
                 failed_ = true;
@@ -59,7 +59,7 @@ long ReadAhead::Read(char* buffer, size_t size) {
             out += n;
             continue;
         }
-        std::unique_lock<std::mutex> lock(mutex_);
+        std::unique_lock<mailstore::base::Mutex> lock(mutex_);
         if (current_.data) spare_.push_back(std::move(current_));
         current_ = Block();
         pos_ = 0;

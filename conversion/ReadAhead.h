@@ -2,16 +2,15 @@
 // member runs beside the cutting and writing of its messages. Holds at most a few
 // blocks: memory stays bounded whatever the member's size.
 #pragma once
-#include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "conversion/ByteSource.h"
+#include "mailstore/base/ThreadSync.h"
 
 namespace bv::conversion {
 
@@ -39,8 +38,8 @@ private:
     void Run();
 
     ByteSource& inner_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
+    mailstore::base::Mutex mutex_;
+    mailstore::base::CondVar changed_;
     std::deque<Block> full_;    // read, not handed out yet
     std::vector<Block> spare_;  // handed out, for reuse
     bool ended_ = false;        // `inner` is at its end or failed

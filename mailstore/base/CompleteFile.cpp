@@ -57,10 +57,11 @@ struct TemporaryName {
     }
 };
 
-// The content into `file`, through a buffer of this thread's.
+// The content into `file`, through a buffer of this thread's. (A plain array: MinGW frees
+// a thread's thread_local objects before it runs their destructors, so none may have one.)
 void WriteAndFlush(const FileContentWriter& write, FILE* file) {
-    static thread_local std::vector<char> buffer(1 << 16);
-    std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
+    alignas(64) static thread_local char buffer[1 << 16];
+    std::setvbuf(file, buffer, _IOFBF, sizeof buffer);
     try {
         write(file);
     } catch (const IoError& e) {

@@ -4,10 +4,10 @@
 
 #ifdef _WIN32
 #include <map>
-#include <mutex>
 #include <string>
 #include <string_view>
 
+#include "mailstore/base/ThreadSync.h"
 #include "mailstore/base/WindowsApi.h"
 #endif
 
@@ -109,7 +109,7 @@ std::wstring MakeWorkFolder(const std::wstring& folder) {
 }
 
 struct Batches {
-    std::mutex mutex;
+    Mutex mutex;
     int live = 0;
     std::map<std::wstring, std::wstring> work;  // a folder -> its work folder (empty: none)
 };

@@ -9,9 +9,11 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
+#include "mailstore/base/ThreadSync.h"
 #include "mailstore/base/Utf8.h"
 #include "mailstore/mime/GMimeSupport.h"
 
@@ -68,13 +70,34 @@ bool ConverterExists(const std::string& name) {
     return true;
 }
 
+// Answers about charset names, worked out once for the process and shared by its
+// threads. Names are few; a flood of made-up ones is not kept. (Not one per thread:
+// MinGW frees a thread's thread_local objects before it runs their destructors.)
+template <class Value>
+class NameAnswers {
+public:
+    std::optional<Value> Find(const std::string& lower) {
+        std::lock_guard lock(mutex_);
+        if (auto it = answers_.find(lower); it != answers_.end()) return it->second;
+        return std::nullopt;
+    }
+    void Keep(const std::string& lower, const Value& answer) {
+        std::lock_guard lock(mutex_);
+        if (answers_.size() < 256) answers_.emplace(lower, answer);
+    }
+
+private:
+    base::Mutex mutex_;
+    std::unordered_map<std::string, Value> answers_;
+};
+
 // A charset name the converter knows: GMime's name for it, the name itself, or the
 // name without an "x-" in front and without dashes ("x-mac-cyrillic" is
-// "MAC-CYRILLIC", "x-mac-ukrainian" "MACUKRAINIAN"). Names are looked up once per
-// thread; the answer is the name itself when nothing fits.
+// "MAC-CYRILLIC", "x-mac-ukrainian" "MACUKRAINIAN"). Names are looked up once; the
+// answer is the name itself when nothing fits.
 std::string ResolvedName(const std::string& charset, const std::string& lower) {
-    thread_local std::unordered_map<std::string, std::string> cache;
-    if (auto it = cache.find(lower); it != cache.end()) return it->second;
+    static NameAnswers<std::string> answers;
+    if (std::optional<std::string> known = answers.Find(lower)) return std::move(*known);
     std::vector<std::string> candidates;
     ParserOptions();  // GMime's charset tables exist once it is initialised
     {
@@ -92,17 +115,12 @@ std::string ResolvedName(const std::string& charset, const std::string& lower) {
         if (ch != '-' && ch != '_') undashed += ch;
     candidates.push_back(undashed);
     std::string found = charset;
-    if (cache.size() < 256) {  // (names are few; a flood of made-up ones is not kept)
-        for (const std::string& c : candidates)
-            if (ConverterExists(c)) {
-                found = c;
-                break;
-            }
-        cache.emplace(lower, found);
-    } else {
-        for (const std::string& c : candidates)
-            if (ConverterExists(c)) return c;
-    }
+    for (const std::string& c : candidates)
+        if (ConverterExists(c)) {
+            found = c;
+            break;
+        }
+    answers.Keep(lower, found);
     return found;
 }
 
@@ -131,16 +149,16 @@ bool IsUtf8Name(const std::string& c) {
 
 // True when `charset` reads every printable ASCII character, blank and line end as
 // itself (so that header structure and encoded words survive the reading). Asked
-// once per name and thread.
+// once per name.
 bool KeepsAscii(const std::string& charset) {
-    thread_local std::unordered_map<std::string, bool> cache;
+    static NameAnswers<bool> answers;
     const std::string lower = base::AsciiLowered(charset);
-    if (auto it = cache.find(lower); it != cache.end()) return it->second;
+    if (std::optional<bool> known = answers.Find(lower)) return *known;
     std::string ascii = "\t\r\n";
     for (char c = 0x20; c < 0x7F; ++c) ascii += c;
     bool unknown = false, invalid = false;
     const bool keeps = ToUtf8(ascii, charset, &unknown, &invalid) == ascii && !unknown && !invalid;
-    if (cache.size() < 256) cache.emplace(lower, keeps);
+    answers.Keep(lower, keeps);
     return keeps;
 }
 

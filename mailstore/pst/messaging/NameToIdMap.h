@@ -5,9 +5,9 @@
 // the properties of node 0x61, written back at Close when the map grew.
 #pragma once
 #include <cstdint>
-#include <mutex>
 #include <vector>
 
+#include "mailstore/base/ThreadSync.h"
 #include "mailstore/mapi/Message.h"
 #include "mailstore/mapi/NameIdMap.h"
 #include "mailstore/pst/ltp/PropertyContext.h"
@@ -39,7 +39,7 @@ public:
 private:
     NameToIdMap(mapi::NameIdMap map, std::vector<PcProp> otherProps);
 
-    mutable std::mutex mutex_;
+    mutable base::Mutex mutex_;
     mapi::NameIdMap map_;
     size_t namesRead_;                  // entries the map held when read
     std::vector<PcProp> otherProps_;    // anything else node 0x61 held

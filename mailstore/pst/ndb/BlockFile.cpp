@@ -3,13 +3,12 @@
 #include "mailstore/pst/ndb/BlockFile.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
 #include <exception>
-#include <mutex>
 #include <thread>
 
 #include "mailstore/base/Crc32.h"
+#include "mailstore/base/ThreadSync.h"
 #include "mailstore/pst/ndb/AllocationMap.h"
 #include "mailstore/pst/ndb/PageTrailer.h"
 #include "mailstore/pst/ndb/Permute.h"
@@ -123,8 +122,8 @@ private:
     uint64_t backStart_ = 0;  // the stretch written since the disk writes last started
     uint64_t backEnd_ = 0;
     uint64_t backBytes_ = 0;
-    std::mutex mutex_;
-    std::condition_variable cv_;
+    base::Mutex mutex_;
+    base::CondVar cv_;
     Bytes job_;
     size_t jobLen_ = 0;
     uint64_t jobOffset_ = 0;

@@ -13,6 +13,8 @@
 
 namespace bv::mailstore::mime {
 
+class PartWindows;
+
 // The fields of an entity GMime parsed, as its parser cut them; valid while it lives.
 HeaderFields FieldsOf(GMimeObject* obj);
 
@@ -34,12 +36,14 @@ std::optional<SimpleText> SimpleTextBody(const HeaderFields& fields, std::string
 // where attached messages are read from), or one text part read without it (or
 // neither, for a message without a body). `source` may leave out the parsed bytes'
 // first `sourceAt` (the top header's Content-* fields and the blank line, which
-// hold no attached message).
+// hold no attached message). A multipart of very many parts comes as `windows`
+// instead of `mime`, each parsed when it is read.
 struct Body {
     GMimeObject* mime = nullptr;
     const SimpleText* text = nullptr;
     std::string_view source;
     size_t sourceAt = 0;
+    const PartWindows* windows = nullptr;
 };
 
 // Fills `out` from a message's header fields and body: the header's properties,

@@ -137,9 +137,12 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
     std::optional<SimpleText> simple;
     if (!header.unreadable && hasBody) simple = SimpleTextBody(header.fields, data.substr(bodyStart));
     std::optional<MimeEntity> entity;  // for GMime: the Content-* fields, the blank line, the body
+    std::unique_ptr<PartWindows> windows;  // or, for very many parts, a window of them at a time
     if (!header.unreadable && !simple && (hasBody || !header.content.empty())) {
         const std::string_view separator = bodyStart > headerLen ? data.substr(headerLen, bodyStart - headerLen) : "\n";
-        entity.emplace(header.content, separator, hasBody ? data.substr(bodyStart) : std::string_view(), issues);
+        const std::string_view body = hasBody ? data.substr(bodyStart) : std::string_view();
+        windows = PartWindows::Of(header.content, separator, body);
+        if (!windows) entity.emplace(header.content, separator, body, issues);
     }
     GMimeObject* const mime = entity ? entity->object() : nullptr;
 
@@ -153,14 +156,14 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
     } else if (!hasHeader) {
         failed = true;
         failure = "the message has no header";
-    } else if (!mime && !simple && hasBody) {
+    } else if (!mime && !windows && !simple && hasBody) {
         failed = true;
         failure = "the message body could not be read";
     }
 
     if (!header.unreadable && !data.empty()) {
         const Body body{mime, simple ? &*simple : nullptr, entity ? entity->source() : std::string_view(),
-                        entity ? entity->sourceAt() : 0};
+                        entity ? entity->sourceAt() : 0, windows.get()};
         FillMessage(out, depth, warnings, header.fields, body, headerBytes, envelope, searchKey, recipientRows);
     } else {
         out.props.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_UNMODIFIED);

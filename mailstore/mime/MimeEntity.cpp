@@ -205,6 +205,7 @@ std::unique_ptr<PartWindows> PartWindows::Of(std::string_view fields, std::strin
     for (size_t first = 0; first < lines.size(); first += kParts) {
         const size_t next = first + kParts;
         windows->starts_.push_back(first == 0 ? 0 : lines[first]);
+        windows->parts_.push_back(std::min(kParts, lines.size() - first));
         if (next >= lines.size()) {
             windows->ends_.push_back(body.size());
             windows->tails_.emplace_back();
@@ -221,26 +222,27 @@ std::unique_ptr<PartWindows> PartWindows::Of(std::string_view fields, std::strin
         windows->tails_.push_back(std::string(body.substr(end, lines[next] + marker.size() - end)) + "--" +
                                   std::string(body.substr(lines[next] + marker.size(), eol + 1 - lines[next] - marker.size())));
     }
-    // Each window must read as its part of the whole: its parts, and nothing reported.
-    for (size_t i = 0; i < windows->size(); ++i) {
-        ParseIssues issues;
-        ParseIssuesScope scope(&issues);
-        const MimeEntity window(fields, separator, windows->Bytes(i), windows->tails_[i]);
-        GMimeObject* obj = window.object();
-        const size_t parts = std::min(kParts, lines.size() - i * kParts);
-        if (!issues.reports.empty() || !obj || !GMIME_IS_MULTIPART(obj) ||
-            size_t(g_mime_multipart_get_count(GMIME_MULTIPART(obj))) != parts)
-            return nullptr;
-    }
     return windows;
 }
 
 std::string_view PartWindows::Bytes(size_t i) const { return body_.substr(starts_[i], ends_[i] - starts_[i]); }
 
-std::unique_ptr<MimeEntity> PartWindows::Parse(size_t i) const {
-    ParseIssues issues;  // (none: see Of())
-    ParseIssuesScope scope(&issues);
-    return std::make_unique<MimeEntity>(fields_, separator_, Bytes(i), tails_[i]);
+std::unique_ptr<MimeEntity> PartWindows::Parse(size_t i, bool* alike) const {
+    ParseIssues issues;
+    std::unique_ptr<MimeEntity> window;
+    {
+        ParseIssuesScope scope(&issues);
+        window = std::make_unique<MimeEntity>(fields_, separator_, Bytes(i), tails_[i]);
+    }
+    GMimeObject* obj = window->object();
+    if (alike)
+        *alike = issues.reports.empty() && obj && GMIME_IS_MULTIPART(obj) &&
+                 size_t(g_mime_multipart_get_count(GMIME_MULTIPART(obj))) == parts_[i];
+    return window;
+}
+
+std::unique_ptr<MimeEntity> PartWindows::Whole(ParseIssues& issues) const {
+    return std::make_unique<MimeEntity>(fields_, separator_, body_, issues);
 }
 
 }  // namespace bv::mailstore::mime

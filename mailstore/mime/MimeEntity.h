@@ -62,16 +62,18 @@ private:
 class PartWindows {
 public:
     // The windows of an entity (its Content-* fields, separator and body), or null
-    // when it is no multipart of at least kParts parts, or when the windows do not
-    // read alike: a window the parser reports a problem in, or whose parts are not
-    // those between its boundary lines (all is then read whole, as it reads).
+    // when it is no multipart of more than kParts parts.
     static constexpr size_t kParts = 256;
     static std::unique_ptr<PartWindows> Of(std::string_view fields, std::string_view separator, std::string_view body);
 
     size_t size() const { return starts_.size(); }
-    // Window i parsed; its object() is the multipart of its parts. The parser reports
-    // nothing (Of() read each window before).
-    std::unique_ptr<MimeEntity> Parse(size_t i) const;
+    // Window i parsed; its object() is the multipart of its parts. `alike`: whether it
+    // reads as its part of the whole (the parser reports nothing, and its parts are
+    // those between its boundary lines); when a window does not, the entity is to be
+    // read whole. What the parser reports of a window goes nowhere.
+    std::unique_ptr<MimeEntity> Parse(size_t i, bool* alike = nullptr) const;
+    // The entity parsed whole, as MimeEntity reads it.
+    std::unique_ptr<MimeEntity> Whole(ParseIssues& issues) const;
 
 private:
     PartWindows(std::string_view fields, std::string_view separator, std::string_view body)
@@ -80,6 +82,7 @@ private:
 
     std::string_view fields_, separator_, body_;
     std::vector<size_t> starts_;  // where each window starts in the body
+    std::vector<size_t> parts_;   // how many parts it holds
     std::vector<size_t> ends_;    // and ends: before the line end of the next one's (the last: the body's end)
     std::vector<std::string> tails_;  // what closes each: that line end, "--BOUNDARY--" (the last: nothing)
 };

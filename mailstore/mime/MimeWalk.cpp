@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "mailstore/base/Ascii.h"
 #include "mailstore/base/Utf8.h"
@@ -139,7 +140,8 @@ private:
     std::string FillBodies(GMimeObject* plain, const ParsedBytes& plainBytes, GMimeObject* html,
                            const ParsedBytes& htmlBytes);
     void AddLeafAttachments(const Chosen& plain, const Chosen& html, const std::string& htmlText);
-    std::string ScanWindows(const PartWindows& windows);
+    std::optional<std::string> ScanWindows(const PartWindows& windows);
+    void Restart();
     GMimeObject* WindowLeaf(GMimeObject* root, size_t window, size_t order);
     void FillWindows(const PartWindows& windows);
     void AddPartAttachment(GMimePart* part, const std::string& html);
@@ -390,9 +392,18 @@ void Importer::Fill(const HeaderFields& fields, Body body, std::string_view head
                     const std::vector<uint8_t>& searchKey) {
     PropertyBag& p = out_.props;
     // (The windows are walked first, for the charset.)
-    const std::string charset = body.windows ? ScanWindows(*body.windows) : DeclaredCharset(body);
+    std::optional<std::string> charset;
+    std::unique_ptr<MimeEntity> whole;
+    if (body.windows && !(charset = ScanWindows(*body.windows))) {
+        // A window that does not read as its part of the whole: all is read whole.
+        ParseIssues none;
+        whole = body.windows->Whole(CurrentParseIssues() ? *CurrentParseIssues() : none);
+        body = Body{whole->object(), nullptr, whole->source(), whole->sourceAt()};
+        Restart();
+    }
+    if (!charset) charset = DeclaredCharset(body);
     // (A writer that keeps fewer rows has the top level's bytes at hand.)
-    MapHeaderFields(fields, header, charset, envelope, out_, recipientRows_, depth_ == 0 && recipientRows_ != SIZE_MAX);
+    MapHeaderFields(fields, header, *charset, envelope, out_, recipientRows_, depth_ == 0 && recipientRows_ != SIZE_MAX);
 
     // Bodies and attachments
     if (body.text) {
@@ -547,12 +558,15 @@ void Importer::AddOrphanTexts() {
 
 // The windows walked one after the other, each parsed only while it is read: the
 // bodies chosen, the charset the text declares (returned); the walk's warnings and
-// orphan texts kept for later.
-std::string Importer::ScanWindows(const PartWindows& windows) {
+// orphan texts kept for later. Nothing when a window does not read as its part of
+// the whole.
+std::optional<std::string> Importer::ScanWindows(const PartWindows& windows) {
     std::string charset;
     notes_ = WalkNotes::Later;
     for (size_t i = 0; i < windows.size(); ++i) {
-        const std::unique_ptr<MimeEntity> window = windows.Parse(i);
+        bool alike = false;
+        const std::unique_ptr<MimeEntity> window = windows.Parse(i, &alike);
+        if (!alike) return std::nullopt;
         windowOrders_.push_back(order_);
         if (charset.empty()) charset = FirstTextCharset(window->object());
         leaves_.clear();
@@ -563,6 +577,17 @@ std::string Importer::ScanWindows(const PartWindows& windows) {
     notes_ = WalkNotes::None;
     KeepPlainBody(plain_, html_);
     return charset;
+}
+
+// Forgets what a walk of windows found.
+void Importer::Restart() {
+    leaves_.clear();
+    orphanTexts_.clear();
+    walkWarnings_.clear();
+    windowOrders_.clear();
+    order_ = 0;
+    notes_ = WalkNotes::Now;
+    plain_ = html_ = Chosen{};
 }
 
 // The leaf of window `window` (parsed again, its top `root`) at `order` in the walk.

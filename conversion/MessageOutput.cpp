@@ -141,9 +141,11 @@ private:
         }
         mailstore::mapi::Message message;
         // How the store recognises the message when it has no Message-ID: its search key.
-        // An .msg file holds only so many recipient rows: the rest are not made.
+        // An .msg file holds only so many recipient rows and attachments: the rest are
+        // not made, or not kept.
         mailstore::mime::ImportRfc822(p.text, top, message, toStore ? MessageDigest(p.text, top) : std::vector<uint8_t>(),
-                                      toStore ? SIZE_MAX : mailstore::msg::kMsgRecipientRows);
+                                      toStore ? SIZE_MAX : mailstore::msg::kMsgRecipientRows,
+                                      toStore ? SIZE_MAX : mailstore::msg::kMsgAttachments);
         // A message past what an .msg file holds keeps its bytes: they go along whole.
         if (toStore || mailstore::msg::FitsMsgFile(message)) std::string().swap(p.text);
         // A converted message is read, unless its labels say it is unread.

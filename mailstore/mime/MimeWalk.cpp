@@ -112,8 +112,8 @@ std::optional<std::pair<size_t, size_t>> AttachedMessageSpan(GMimeObject* part, 
 
 class Importer {
 public:
-    Importer(Message& out, int depth, std::vector<std::string>& warnings, size_t recipientRows)
-        : out_(out), depth_(depth), recipientRows_(recipientRows), warnings_(warnings) {}
+    Importer(Message& out, int depth, std::vector<std::string>& warnings, size_t recipientRows, size_t attachmentsKept)
+        : out_(out), depth_(depth), recipientRows_(recipientRows), attachmentsKept_(attachmentsKept), warnings_(warnings) {}
 
     // Fills out_ from a message's header fields and its parsed MIME entity (nullptr
     // when it has no body). header: the header block's bytes.
@@ -157,10 +157,12 @@ private:
     std::string PlainBody(std::string text);
     void FillBodiesAndAttachments();
     void AddOrphanTexts();
+    void LetGoPastKept();
 
     Message& out_;
     int depth_;
     size_t recipientRows_;  // of this message and each attached one
+    size_t attachmentsKept_;  // the same
     std::vector<std::string>& warnings_;
     GMimeObject* root_ = nullptr;  // the message's top-level entity
     ParsedBytes parsed_;           // the bytes GMime parsed into it
@@ -302,7 +304,7 @@ void Importer::AddAttachedMessage(std::string_view bytes, const std::string& fil
     a.props.SetInt(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG);
     a.props.SetString(PR_ATTACH_MIME_TAG, "message/rfc822");
     a.embedded = std::make_unique<Message>();
-    ImportMessageAt(bytes, *a.embedded, depth_ + 1, recipientRows_);
+    ImportMessageAt(bytes, *a.embedded, depth_ + 1, recipientRows_, attachmentsKept_);
     for (auto& w : a.embedded->warnings) Warn("attached message: " + w);
     a.embedded->warnings.clear();
 
@@ -418,6 +420,7 @@ void Importer::Fill(const HeaderFields& fields, Body body, std::string_view head
         Walk(body.mime, nullptr, 0);
         FillBodiesAndAttachments();
     }
+    LetGoPastKept();
 
     // Flags and keys: mail that came in, as it came (the class, the has-attachments
     // flag and the status are mapi::CompleteMessage's).
@@ -534,6 +537,15 @@ void Importer::AddLeafAttachments(const Chosen& plain, const Chosen& html, const
         } else if (GMIME_IS_PART(leaf.obj)) {
             AddPartAttachment(GMIME_PART(leaf.obj), htmlText);
         }
+        LetGoPastKept();
+    }
+}
+
+// Lets the attachments past those kept go, counted.
+void Importer::LetGoPastKept() {
+    while (out_.attachments.size() > attachmentsKept_) {
+        out_.attachments.pop_back();
+        ++out_.attachmentsLeftOut;
     }
 }
 
@@ -694,8 +706,8 @@ std::optional<SimpleText> SimpleTextBody(const HeaderFields& fields, std::string
 
 void FillMessage(Message& out, int depth, std::vector<std::string>& warnings, const HeaderFields& fields, Body body,
                  std::string_view header, const Envelope& envelope, const std::vector<uint8_t>& searchKey,
-                 size_t recipientRows) {
-    Importer importer(out, depth, warnings, recipientRows);
+                 size_t recipientRows, size_t attachmentsKept) {
+    Importer importer(out, depth, warnings, recipientRows, attachmentsKept);
     importer.Fill(fields, body, header, envelope, searchKey);
 }
 

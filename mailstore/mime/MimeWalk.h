@@ -50,13 +50,15 @@ struct Body {
 // the bodies, the attachments, flags and `searchKey`. header: the header block's
 // bytes. depth: how deep this message is attached (0 at the top). Problems go to
 // `warnings`. Recipient rows past `recipientRows` are only counted (MapHeaderFields),
-// in attached messages too.
+// attachments past `attachmentsKept` let go once made (out.attachmentsLeftOut), in
+// attached messages too.
 void FillMessage(mapi::Message& out, int depth, std::vector<std::string>& warnings, const HeaderFields& fields,
                  Body body, std::string_view header, const Envelope& envelope,
-                 const std::vector<uint8_t>& searchKey, size_t recipientRows);
+                 const std::vector<uint8_t>& searchKey, size_t recipientRows, size_t attachmentsKept = SIZE_MAX);
 
 // Imports one message's bytes into `out` (the importer's top level; every attached
 // message, whatever its encoding, comes back here with its own bytes one level deeper).
-void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth, size_t recipientRows);
+void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth, size_t recipientRows,
+                     size_t attachmentsKept = SIZE_MAX);
 
 }  // namespace bv::mailstore::mime

@@ -104,7 +104,7 @@ bool NulsTakenOut(mapi::Message& out, bool attached) {
 }
 
 void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out, int depth, size_t recipientRows,
-               std::vector<uint8_t> searchKey = {}) {
+               size_t attachmentsKept, std::vector<uint8_t> searchKey = {}) {
     std::vector<std::string>& warnings = out.warnings;
     const std::string_view data = top.data;
     const Envelope& envelope = top.envelope;
@@ -120,7 +120,7 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
         text.raw = headerLen == 0 ? data.substr(bodyStart) : data;
         warnings.push_back("the message has no header; its text is kept as the body");
         FillMessage(out, depth, warnings, HeaderFields{}, Body{nullptr, &text, {}}, std::string_view(), envelope, searchKey,
-                    recipientRows);
+                    recipientRows, attachmentsKept);
         if (NulsTakenOut(out, false)) out.attachments.push_back(OriginalMessageAttachment(bytes, int32_t(out.attachments.size())));
         return;
     }
@@ -164,7 +164,8 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
     if (!header.unreadable && !data.empty()) {
         const Body body{mime, simple ? &*simple : nullptr, entity ? entity->source() : std::string_view(),
                         entity ? entity->sourceAt() : 0, windows.get()};
-        FillMessage(out, depth, warnings, header.fields, body, headerBytes, envelope, searchKey, recipientRows);
+        FillMessage(out, depth, warnings, header.fields, body, headerBytes, envelope, searchKey, recipientRows,
+                    attachmentsKept);
     } else {
         out.props.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_UNMODIFIED);
         out.props.SetBinary(PR_SEARCH_KEY, searchKey);
@@ -200,15 +201,16 @@ mapi::Attachment OriginalMessageAttachment(std::string_view bytes, int32_t numbe
     return a;
 }
 
-void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth, size_t recipientRows) {
-    ImportTop(bytes, ReadMessageTop(bytes), out, depth, recipientRows);
+void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth, size_t recipientRows,
+                     size_t attachmentsKept) {
+    ImportTop(bytes, ReadMessageTop(bytes), out, depth, recipientRows, attachmentsKept);
 }
 
 void ImportRfc822(std::string_view bytes, mapi::Message& out) { ImportMessageAt(bytes, out, 0, SIZE_MAX); }
 
 void ImportRfc822(std::string_view bytes, const MessageTop& top, mapi::Message& out, std::vector<uint8_t> searchKey,
-                  size_t recipientRows) {
-    ImportTop(bytes, top, out, 0, recipientRows, std::move(searchKey));
+                  size_t recipientRows, size_t attachmentsKept) {
+    ImportTop(bytes, top, out, 0, recipientRows, attachmentsKept, std::move(searchKey));
 }
 
 void ImportRfc822File(const std::filesystem::path& path, mapi::Message& out) {

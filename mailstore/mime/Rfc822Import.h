@@ -53,9 +53,11 @@ void ImportRfc822(std::string_view bytes, mapi::Message& out);
 // that keeps at most `recipientRows` rows of a message (of each attached one too)
 // says so: the rows past them are only counted (out.recipientsLeftOut), not made, and
 // a message with rows left out, which the writer attaches whole from `bytes`, leaves
-// a long header to it (MapHeaderFields).
+// a long header to it (MapHeaderFields). So for `attachmentsKept`: the attachments
+// past them are let go once made (out.attachmentsLeftOut).
 void ImportRfc822(std::string_view bytes, const MessageTop& top, mapi::Message& out,
-                  std::vector<uint8_t> searchKey = {}, size_t recipientRows = SIZE_MAX);
+                  std::vector<uint8_t> searchKey = {}, size_t recipientRows = SIZE_MAX,
+                  size_t attachmentsKept = SIZE_MAX);
 
 // The whole message `bytes` as attachment number `number`: "original-message.eml", by
 // value, of MIME type message/rfc822 (what a reader opens where a message could not be

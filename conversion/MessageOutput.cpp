@@ -169,12 +169,13 @@ private:
         }
         mailstore::mapi::Message message;
         // How the store recognises the message when it has no Message-ID: its search key.
-        // An .msg file holds only so many recipient rows: the rest are not made. The
-        // store is given the text until the message is built (its rows of plain
-        // mailboxes view it), and a long header is written from it.
+        // An .msg file holds only so many recipient rows and attachments: the rest are
+        // not made, or not kept. The store is given the text until the message is built
+        // (its rows of plain mailboxes view it), and a long header is written from it.
         using mailstore::mime::BytesAtHand;
         mailstore::mime::ImportRfc822(p.text, top, message, toStore ? MessageDigest(p.text, top) : std::vector<uint8_t>(),
                                       toStore ? SIZE_MAX : mailstore::msg::kMsgRecipientRows,
+                                      toStore ? SIZE_MAX : mailstore::msg::kMsgAttachments,
                                       toStore ? BytesAtHand::UntilWritten : BytesAtHand::RowsLeftOut);
         // A message past what an .msg file holds keeps its bytes: they go along whole.
         if (!toStore && mailstore::msg::FitsMsgFile(message)) std::string().swap(p.text);

@@ -228,6 +228,9 @@ struct Message {
     // message's text name them.
     size_t recipientsLeftOut = 0;
     std::vector<Attachment> attachments;
+    // Attachments past those a writer keeps (the importer was asked for no more):
+    // made, for what they say of the message, then let go, only counted.
+    size_t attachmentsLeftOut = 0;
     // Problems met while building the message (content that could not be read).
     // Empty when the message came through whole.
     std::vector<std::string> warnings;

@@ -95,6 +95,13 @@ MimeEntity::MimeEntity(std::string_view fields, std::string_view separator, std:
     }
 }
 
+MimeEntity::MimeEntity(std::string_view fields, std::string_view separator, std::string_view body, std::string_view tail)
+    : body_(body), tail_(tail) {
+    head_.reserve(fields.size() + separator.size());
+    head_.append(fields).append(separator);
+    Parse();
+}
+
 MimeEntity::~MimeEntity() { Release(); }
 
 // Released in the reverse order: the entity, the parser, the stream, then the arrays
@@ -125,7 +132,7 @@ void MimeEntity::Parse() {
         stream_ = Borrowed(whole_);
     } else {
         stream_ = g_mime_stream_cat_new();
-        for (std::string_view piece : {std::string_view(head_), body_}) {
+        for (std::string_view piece : {std::string_view(head_), body_, tail_}) {
             if (piece.empty()) continue;
             GMimeStream* s = Borrowed(piece);
             g_mime_stream_cat_add_source(GMIME_STREAM_CAT(stream_), s);
@@ -155,6 +162,87 @@ bool MimeEntity::Repair(const ParseIssues& issues) {
     for (const auto& [at, insert] : repairs) whole.insert(at, insert);
     whole_ = std::move(whole);
     return true;
+}
+
+namespace {
+
+// True when `body` has at least `n` lines that start with "--" (a cheap look before
+// anything is parsed: most multiparts have a few).
+bool HasDashLines(std::string_view body, size_t n) {
+    if (body.starts_with("--") && --n == 0) return true;
+    for (size_t at = body.find("\n--"); at != std::string_view::npos; at = body.find("\n--", at + 3))
+        if (--n == 0) return true;
+    return false;
+}
+
+}  // namespace
+
+std::unique_ptr<PartWindows> PartWindows::Of(std::string_view fields, std::string_view separator, std::string_view body) {
+    if (!HasDashLines(body, kParts + 1)) return nullptr;
+    std::string marker;
+    {
+        ParseIssues ignored;  // (the fields alone, for their boundary)
+        ParseIssuesScope scope(&ignored);
+        const MimeEntity head(fields, separator, std::string_view(), std::string_view());
+        if (!head.object() || !GMIME_IS_MULTIPART(head.object())) return nullptr;
+        const char* b = g_mime_multipart_get_boundary(GMIME_MULTIPART(head.object()));
+        if (!b || !*b) return nullptr;
+        marker = std::string("--") + b;
+    }
+    // The boundary lines, up to the closing one: each starts a part.
+    std::vector<size_t> lines;
+    for (size_t at = body.find(marker); at != std::string_view::npos; at = body.find(marker, at + 1)) {
+        if (at > 0 && body[at - 1] != '\n') continue;
+        const size_t eol = body.find('\n', at);
+        std::string_view rest = body.substr(at + marker.size(), eol == std::string_view::npos ? std::string_view::npos
+                                                                                            : eol - at - marker.size());
+        if (rest.starts_with("--")) break;
+        if (rest.find_first_not_of(" \t\r") != std::string_view::npos) continue;  // no boundary line
+        lines.push_back(at);
+    }
+    if (lines.size() <= kParts) return nullptr;
+    std::unique_ptr<PartWindows> windows(new PartWindows(fields, separator, body));
+    for (size_t first = 0; first < lines.size(); first += kParts) {
+        const size_t next = first + kParts;
+        windows->starts_.push_back(first == 0 ? 0 : lines[first]);
+        windows->parts_.push_back(std::min(kParts, lines.size() - first));
+        if (next >= lines.size()) {
+            windows->ends_.push_back(body.size());
+            windows->tails_.emplace_back();
+            continue;
+        }
+        // A window ends before the line end of the next one's first boundary line,
+        // which it reads closing ("--BOUNDARY--").
+        size_t end = lines[next] - 1;
+        if (end > 0 && body[end - 1] == '\r') --end;
+        windows->ends_.push_back(end);
+        // The parser reads the part's end by the boundary line: it is kept as it is,
+        // closing.
+        const size_t eol = body.find('\n', lines[next]);
+        windows->tails_.push_back(std::string(body.substr(end, lines[next] + marker.size() - end)) + "--" +
+                                  std::string(body.substr(lines[next] + marker.size(), eol + 1 - lines[next] - marker.size())));
+    }
+    return windows;
+}
+
+std::string_view PartWindows::Bytes(size_t i) const { return body_.substr(starts_[i], ends_[i] - starts_[i]); }
+
+std::unique_ptr<MimeEntity> PartWindows::Parse(size_t i, bool* alike) const {
+    ParseIssues issues;
+    std::unique_ptr<MimeEntity> window;
+    {
+        ParseIssuesScope scope(&issues);
+        window = std::make_unique<MimeEntity>(fields_, separator_, Bytes(i), tails_[i]);
+    }
+    GMimeObject* obj = window->object();
+    if (alike)
+        *alike = issues.reports.empty() && obj && GMIME_IS_MULTIPART(obj) &&
+                 size_t(g_mime_multipart_get_count(GMIME_MULTIPART(obj))) == parts_[i];
+    return window;
+}
+
+std::unique_ptr<MimeEntity> PartWindows::Whole(ParseIssues& issues) const {
+    return std::make_unique<MimeEntity>(fields_, separator_, body_, issues);
 }
 
 }  // namespace bv::mailstore::mime

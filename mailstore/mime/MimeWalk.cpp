@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "mailstore/base/Ascii.h"
 #include "mailstore/base/Utf8.h"
@@ -15,6 +16,7 @@
 #include "mailstore/mime/HeaderMapping.h"
 #include "mailstore/mime/HtmlText.h"
 #include "mailstore/mime/MboxGrammar.h"
+#include "mailstore/mime/MimeEntity.h"
 #include "mailstore/mime/PartContent.h"
 #include "mailstore/mime/TnefImport.h"
 #include "mailstore/mime/Uuencode.h"
@@ -110,9 +112,10 @@ std::optional<std::pair<size_t, size_t>> AttachedMessageSpan(GMimeObject* part, 
 
 class Importer {
 public:
-    Importer(Message& out, int depth, std::vector<std::string>& warnings, size_t recipientRows, BytesAtHand atHand)
-        : out_(out), depth_(depth), recipientRows_(recipientRows), atHand_(depth == 0 ? atHand : BytesAtHand::None),
-          warnings_(warnings) {}
+    Importer(Message& out, int depth, std::vector<std::string>& warnings, size_t recipientRows, size_t attachmentsKept,
+             BytesAtHand atHand)
+        : out_(out), depth_(depth), recipientRows_(recipientRows), attachmentsKept_(attachmentsKept),
+          atHand_(depth == 0 ? atHand : BytesAtHand::None), warnings_(warnings) {}
 
     // Fills out_ from a message's header fields and its parsed MIME entity (nullptr
     // when it has no body). header: the header block's bytes.
@@ -120,7 +123,29 @@ public:
               const std::vector<uint8_t>& searchKey);
 
 private:
+    // A part chosen as a body: where it is in the walk (its order, the window it is in)
+    // and its nearest multipart/alternative (the same one for two parts of the same
+    // window, or none or the top for two of any).
+    struct Chosen {
+        size_t order = SIZE_MAX;
+        size_t window = 0;
+        std::pair<size_t, GMimeObject*> alternative{SIZE_MAX, nullptr};
+        explicit operator bool() const { return order != SIZE_MAX; }
+    };
+    // What Walk does besides collecting the leaves: warn and keep orphan texts, keep
+    // its warnings for later, or neither (a window walked again).
+    enum class WalkNotes { Now, Later, None };
+
     void Walk(GMimeObject* obj, GMimeObject* alternative, int nest);
+    void Choose(const Leaf& leaf, size_t window, GMimeObject* root, Chosen& plain, Chosen& html) const;
+    static void KeepPlainBody(Chosen& plain, const Chosen& html);
+    std::string FillBodies(GMimeObject* plain, const ParsedBytes& plainBytes, GMimeObject* html,
+                           const ParsedBytes& htmlBytes);
+    void AddLeafAttachments(const Chosen& plain, const Chosen& html, const std::string& htmlText);
+    std::optional<std::string> ScanWindows(const PartWindows& windows);
+    void Restart();
+    GMimeObject* WindowLeaf(GMimeObject* root, size_t window, size_t order);
+    void FillWindows(const PartWindows& windows);
     void AddPartAttachment(GMimePart* part, const std::string& html);
     void AddMessageAttachment(const Leaf& leaf);
     void AddAttachedMessage(std::string_view bytes, const std::string& fileName);
@@ -133,10 +158,13 @@ private:
     void FillSimpleBody(const SimpleText& t);
     std::string PlainBody(std::string text);
     void FillBodiesAndAttachments();
+    void AddOrphanTexts();
+    void LetGoPastKept();
 
     Message& out_;
     int depth_;
     size_t recipientRows_;  // of this message and each attached one
+    size_t attachmentsKept_;  // the same
     BytesAtHand atHand_;
     std::vector<std::string>& warnings_;
     GMimeObject* root_ = nullptr;  // the message's top-level entity
@@ -146,6 +174,11 @@ private:
     std::vector<std::pair<std::string, std::string>> orphanTexts_;  // {mime type, content}
     size_t order_ = 0;
     int unnamed_ = 0;
+    WalkNotes notes_ = WalkNotes::Now;
+    std::vector<std::string> walkWarnings_;  // (WalkNotes::Later)
+    // Windows: where each one's walk starts counting, and the bodies chosen.
+    std::vector<size_t> windowOrders_;
+    Chosen plain_, html_;
 };
 
 Attachment& Importer::NewAttachment() {
@@ -194,7 +227,8 @@ std::string Importer::DecodeText(std::string_view raw, GMimeContentEncoding enc,
 void Importer::Walk(GMimeObject* obj, GMimeObject* alternative, int nest) {
     if (!obj) return;
     if (nest > kMaxMultipartDepth) {
-        Warn("MIME structure nested too deeply; inner parts skipped");
+        if (notes_ == WalkNotes::Now) Warn("MIME structure nested too deeply; inner parts skipped");
+        if (notes_ == WalkNotes::Later) walkWarnings_.push_back("MIME structure nested too deeply; inner parts skipped");
         return;
     }
     if (GMIME_IS_MULTIPART(obj)) {
@@ -208,7 +242,7 @@ void Importer::Walk(GMimeObject* obj, GMimeObject* alternative, int nest) {
             // only the preamble mail programs write for readers without MIME.
             const char* prologue = g_mime_multipart_get_prologue(mp);
             const ParseIssues* issues = CurrentParseIssues();
-            if (issues && issues->emptyParts()) return;
+            if ((issues && issues->emptyParts()) || notes_ == WalkNotes::None) return;
             if (prologue && *prologue && std::string_view(prologue).find_first_not_of(" \t\r\n") != std::string_view::npos)
                 orphanTexts_.push_back({type, prologue});
             return;
@@ -273,7 +307,7 @@ void Importer::AddAttachedMessage(std::string_view bytes, const std::string& fil
     a.props.SetInt(PR_ATTACH_METHOD, ATTACH_EMBEDDED_MSG);
     a.props.SetString(PR_ATTACH_MIME_TAG, "message/rfc822");
     a.embedded = std::make_unique<Message>();
-    ImportMessageAt(bytes, *a.embedded, depth_ + 1, recipientRows_);
+    ImportMessageAt(bytes, *a.embedded, depth_ + 1, recipientRows_, attachmentsKept_);
     for (auto& w : a.embedded->warnings) Warn("attached message: " + w);
     a.embedded->warnings.clear();
 
@@ -362,17 +396,33 @@ void Importer::AddPartAttachment(GMimePart* part, const std::string& html) {
 void Importer::Fill(const HeaderFields& fields, Body body, std::string_view header, const Envelope& envelope,
                     const std::vector<uint8_t>& searchKey) {
     PropertyBag& p = out_.props;
-    MapHeaderFields(fields, header, DeclaredCharset(body), envelope, out_, recipientRows_, atHand_);
+    // (The windows are walked first, for the charset.)
+    std::optional<std::string> charset;
+    std::unique_ptr<MimeEntity> whole;
+    if (body.windows && !(charset = ScanWindows(*body.windows))) {
+        // A window that does not read as its part of the whole: all is read whole.
+        ParseIssues none;
+        whole = body.windows->Whole(CurrentParseIssues() ? *CurrentParseIssues() : none);
+        body = Body{whole->object(), nullptr, whole->source(), whole->sourceAt()};
+        Restart();
+    }
+    if (!charset) charset = DeclaredCharset(body);
+    MapHeaderFields(fields, header, *charset, envelope, out_, recipientRows_, atHand_);
 
     // Bodies and attachments
     if (body.text) {
         FillSimpleBody(*body.text);
+    } else if (body.windows) {
+        for (std::string& w : walkWarnings_) Warn(std::move(w));
+        walkWarnings_.clear();
+        FillWindows(*body.windows);
     } else {
         root_ = body.mime;
         parsed_ = ParsedBytes{body.source, body.sourceAt};
         Walk(body.mime, nullptr, 0);
         FillBodiesAndAttachments();
     }
+    LetGoPastKept();
 
     // Flags and keys: mail that came in, as it came (the class, the has-attachments
     // flag and the status are mapi::CompleteMessage's).
@@ -424,37 +474,49 @@ std::string Importer::PlainBody(std::string text) {
     return text;
 }
 
-void Importer::FillBodiesAndAttachments() {
-    PropertyBag& p = out_.props;
-    const Leaf* plain = nullptr;
-    const Leaf* html = nullptr;
-    for (const Leaf& leaf : leaves_) {
-        if (!GMIME_IS_PART(leaf.obj) || GMIME_IS_MESSAGE_PART(leaf.obj)) continue;
-        std::string type = MimeTypeOf(leaf.obj);
-        if (type != "text/plain" && type != "text/html") continue;
-        std::string disposition = DispositionOf(leaf.obj);
-        if (disposition == "attachment" || IsUuencoded(GMIME_PART(leaf.obj))) continue;
-        // An inline text part with a file name after the body is an attachment.
-        const char* fname = g_mime_part_get_filename(GMIME_PART(leaf.obj));
-        if (fname && *fname && disposition == "inline" && (plain || html)) continue;
-        if (type == "text/plain" && !plain) plain = &leaf;
-        if (type == "text/html" && !html) html = &leaf;
-    }
-    // A text/plain part that follows the HTML body outside its alternative (a list
-    // footer, say) is not the plain version of the body.
-    if (plain && html && plain->order > html->order && plain->alternative != html->alternative) plain = nullptr;
+// Takes `leaf` (of window `window`, whose top is `root`) as the plain or the HTML
+// body when it may be one and none is chosen yet.
+void Importer::Choose(const Leaf& leaf, size_t window, GMimeObject* root, Chosen& plain, Chosen& html) const {
+    if (!GMIME_IS_PART(leaf.obj) || GMIME_IS_MESSAGE_PART(leaf.obj)) return;
+    std::string type = MimeTypeOf(leaf.obj);
+    if (type != "text/plain" && type != "text/html") return;
+    std::string disposition = DispositionOf(leaf.obj);
+    if (disposition == "attachment" || IsUuencoded(GMIME_PART(leaf.obj))) return;
+    // An inline text part with a file name after the body is an attachment.
+    const char* fname = g_mime_part_get_filename(GMIME_PART(leaf.obj));
+    if (fname && *fname && disposition == "inline" && (plain || html)) return;
+    Chosen& chosen = type == "text/plain" ? plain : html;
+    if (chosen) return;
+    chosen.order = leaf.order;
+    chosen.window = window;
+    if (!leaf.alternative) chosen.alternative = {SIZE_MAX, nullptr};
+    else if (leaf.alternative == root) chosen.alternative = {SIZE_MAX - 1, nullptr};
+    else chosen.alternative = {window, leaf.alternative};
+}
 
+// A text/plain part that follows the HTML body outside its alternative (a list
+// footer, say) is not the plain version of the body.
+void Importer::KeepPlainBody(Chosen& plain, const Chosen& html) {
+    if (plain && html && plain.order > html.order && plain.alternative != html.alternative) plain = Chosen{};
+}
+
+// Sets the bodies from the parts chosen (either may be null); returns the HTML text.
+std::string Importer::FillBodies(GMimeObject* plain, const ParsedBytes& plainBytes, GMimeObject* html,
+                                 const ParsedBytes& htmlBytes) {
+    PropertyBag& p = out_.props;
     std::string htmlText;
     if (html) {
-        htmlText = DecodeText(html->obj, "HTML body", true);
+        parsed_ = htmlBytes;
+        htmlText = DecodeText(html, "HTML body", true);
         // The bytes are UTF-8 now: the document must not claim another charset.
         std::string htmlUtf8 = DeclareHtmlUtf8(htmlText);
         p.SetBinary(PR_HTML, Binary(htmlUtf8.begin(), htmlUtf8.end()));
     }
     if (plain) {
-        std::string text = DecodeText(plain->obj, "text body");
+        parsed_ = plainBytes;
+        std::string text = DecodeText(plain, "text body");
         if (text.find('\0') != std::string::npos) {
-            AddPartAttachment(GMIME_PART(plain->obj), std::string());
+            AddPartAttachment(GMIME_PART(plain), std::string());
             text = TextWithoutNul(std::move(text));
             WarnNulBody();
         }
@@ -465,20 +527,129 @@ void Importer::FillBodiesAndAttachments() {
     p.SetInt(PR_NATIVE_BODY, html ? NATIVE_BODY_HTML : NATIVE_BODY_PLAIN);
     p.SetInt(PR_INTERNET_CPID, CP_UTF8_CODEPAGE);
     p.SetInt(PR_MESSAGE_CODEPAGE, CP_UTF8_CODEPAGE);
+    return htmlText;
+}
 
+// The leaves walked, but the bodies, as attachments.
+void Importer::AddLeafAttachments(const Chosen& plain, const Chosen& html, const std::string& htmlText) {
     for (const Leaf& leaf : leaves_) {
-        if ((plain && leaf.obj == plain->obj) || (html && leaf.obj == html->obj)) continue;
+        if (leaf.order == plain.order || leaf.order == html.order) continue;
         if (GMIME_IS_MESSAGE_PART(leaf.obj)) {
             AddMessageAttachment(leaf);
         } else if (GMIME_IS_PART(leaf.obj)) {
             AddPartAttachment(GMIME_PART(leaf.obj), htmlText);
         }
+        LetGoPastKept();
     }
+}
 
+// Lets the attachments past those kept go, counted.
+void Importer::LetGoPastKept() {
+    while (out_.attachments.size() > attachmentsKept_) {
+        out_.attachments.pop_back();
+        ++out_.attachmentsLeftOut;
+    }
+}
+
+void Importer::FillBodiesAndAttachments() {
+    Chosen plain, html;
+    for (const Leaf& leaf : leaves_) Choose(leaf, 0, root_, plain, html);
+    KeepPlainBody(plain, html);
+    auto object = [&](const Chosen& c) { return c ? leaves_[c.order].obj : nullptr; };
+    const ParsedBytes parsed = parsed_;
+    const std::string htmlText = FillBodies(object(plain), parsed, object(html), parsed);
+    parsed_ = parsed;
+    AddLeafAttachments(plain, html, htmlText);
+    AddOrphanTexts();
+}
+
+void Importer::AddOrphanTexts() {
     for (auto& [type, content] : orphanTexts_) {
         ++unnamed_;
         AddRawAttachment("attachment-" + std::to_string(unnamed_) + ".txt", type, content);
     }
+}
+
+// The windows walked one after the other, each parsed only while it is read: the
+// bodies chosen, the charset the text declares (returned); the walk's warnings and
+// orphan texts kept for later. Nothing when a window does not read as its part of
+// the whole.
+std::optional<std::string> Importer::ScanWindows(const PartWindows& windows) {
+    std::string charset;
+    notes_ = WalkNotes::Later;
+    for (size_t i = 0; i < windows.size(); ++i) {
+        bool alike = false;
+        const std::unique_ptr<MimeEntity> window = windows.Parse(i, &alike);
+        if (!alike) return std::nullopt;
+        windowOrders_.push_back(order_);
+        if (charset.empty()) charset = FirstTextCharset(window->object());
+        leaves_.clear();
+        Walk(window->object(), nullptr, 0);
+        for (const Leaf& leaf : leaves_) Choose(leaf, i, window->object(), plain_, html_);
+        leaves_.clear();
+    }
+    notes_ = WalkNotes::None;
+    KeepPlainBody(plain_, html_);
+    return charset;
+}
+
+// Forgets what a walk of windows found.
+void Importer::Restart() {
+    leaves_.clear();
+    orphanTexts_.clear();
+    walkWarnings_.clear();
+    windowOrders_.clear();
+    order_ = 0;
+    notes_ = WalkNotes::Now;
+    plain_ = html_ = Chosen{};
+}
+
+// The leaf of window `window` (parsed again, its top `root`) at `order` in the walk.
+GMimeObject* Importer::WindowLeaf(GMimeObject* root, size_t window, size_t order) {
+    order_ = windowOrders_[window];
+    leaves_.clear();
+    Walk(root, nullptr, 0);
+    GMimeObject* found = nullptr;
+    for (const Leaf& leaf : leaves_)
+        if (leaf.order == order) found = leaf.obj;
+    leaves_.clear();
+    return found;
+}
+
+void Importer::FillWindows(const PartWindows& windows) {
+    // The bodies first (the attachments look for what the HTML shows), from the one or
+    // two windows that hold them.
+    std::string htmlText;
+    {
+        std::unique_ptr<MimeEntity> htmlWindow, plainWindow;
+        GMimeObject *html = nullptr, *plain = nullptr;
+        ParsedBytes htmlBytes, plainBytes;
+        if (html_) {
+            htmlWindow = windows.Parse(html_.window);
+            html = WindowLeaf(htmlWindow->object(), html_.window, html_.order);
+            htmlBytes = ParsedBytes{htmlWindow->source(), htmlWindow->sourceAt()};
+        }
+        if (plain_) {
+            const MimeEntity* holder = htmlWindow.get();
+            if (!holder || html_.window != plain_.window) holder = (plainWindow = windows.Parse(plain_.window)).get();
+            plain = WindowLeaf(holder->object(), plain_.window, plain_.order);
+            plainBytes = ParsedBytes{holder->source(), holder->sourceAt()};
+        }
+        htmlText = FillBodies(plain, plainBytes, html, htmlBytes);
+    }
+    for (size_t i = 0; i < windows.size(); ++i) {
+        const std::unique_ptr<MimeEntity> window = windows.Parse(i);
+        root_ = window->object();
+        parsed_ = ParsedBytes{window->source(), window->sourceAt()};
+        order_ = windowOrders_[i];
+        leaves_.clear();
+        Walk(root_, nullptr, 0);
+        AddLeafAttachments(plain_, html_, htmlText);
+        leaves_.clear();
+    }
+    root_ = nullptr;
+    parsed_ = ParsedBytes{};
+    AddOrphanTexts();
 }
 
 }  // namespace
@@ -537,8 +708,8 @@ std::optional<SimpleText> SimpleTextBody(const HeaderFields& fields, std::string
 
 void FillMessage(Message& out, int depth, std::vector<std::string>& warnings, const HeaderFields& fields, Body body,
                  std::string_view header, const Envelope& envelope, const std::vector<uint8_t>& searchKey,
-                 size_t recipientRows, BytesAtHand atHand) {
-    Importer importer(out, depth, warnings, recipientRows, atHand);
+                 size_t recipientRows, size_t attachmentsKept, BytesAtHand atHand) {
+    Importer importer(out, depth, warnings, recipientRows, attachmentsKept, atHand);
     importer.Fill(fields, body, header, envelope, searchKey);
 }
 

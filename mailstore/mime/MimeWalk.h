@@ -14,6 +14,8 @@
 
 namespace bv::mailstore::mime {
 
+class PartWindows;
+
 // The fields of an entity GMime parsed, as its parser cut them; valid while it lives.
 HeaderFields FieldsOf(GMimeObject* obj);
 
@@ -35,26 +37,31 @@ std::optional<SimpleText> SimpleTextBody(const HeaderFields& fields, std::string
 // where attached messages are read from), or one text part read without it (or
 // neither, for a message without a body). `source` may leave out the parsed bytes'
 // first `sourceAt` (the top header's Content-* fields and the blank line, which
-// hold no attached message).
+// hold no attached message). A multipart of very many parts comes as `windows`
+// instead of `mime`, each parsed when it is read.
 struct Body {
     GMimeObject* mime = nullptr;
     const SimpleText* text = nullptr;
     std::string_view source;
     size_t sourceAt = 0;
+    const PartWindows* windows = nullptr;
 };
 
 // Fills `out` from a message's header fields and body: the header's properties,
 // the bodies, the attachments, flags and `searchKey`. header: the header block's
 // bytes. depth: how deep this message is attached (0 at the top). Problems go to
 // `warnings`. Recipient rows past `recipientRows` are only counted (MapHeaderFields),
-// in attached messages too. `atHand`: what the writer keeps of a top-level message's
-// bytes (MapHeaderFields); an attached message's are never kept.
+// in attached messages too; attachments past `attachmentsKept` let go once made
+// (out.attachmentsLeftOut), in attached messages too. `atHand`: what the writer keeps of
+// a top-level message's bytes (MapHeaderFields); an attached message's are never kept.
 void FillMessage(mapi::Message& out, int depth, std::vector<std::string>& warnings, const HeaderFields& fields,
                  Body body, std::string_view header, const Envelope& envelope,
-                 const std::vector<uint8_t>& searchKey, size_t recipientRows, BytesAtHand atHand = BytesAtHand::None);
+                 const std::vector<uint8_t>& searchKey, size_t recipientRows, size_t attachmentsKept = SIZE_MAX,
+                 BytesAtHand atHand = BytesAtHand::None);
 
 // Imports one message's bytes into `out` (the importer's top level; every attached
 // message, whatever its encoding, comes back here with its own bytes one level deeper).
-void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth, size_t recipientRows);
+void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth, size_t recipientRows,
+                     size_t attachmentsKept = SIZE_MAX);
 
 }  // namespace bv::mailstore::mime

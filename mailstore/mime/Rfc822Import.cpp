@@ -104,7 +104,7 @@ bool NulsTakenOut(mapi::Message& out, bool attached) {
 }
 
 void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out, int depth, size_t recipientRows,
-               std::vector<uint8_t> searchKey = {}, BytesAtHand atHand = BytesAtHand::None) {
+               size_t attachmentsKept, std::vector<uint8_t> searchKey = {}, BytesAtHand atHand = BytesAtHand::None) {
     std::vector<std::string>& warnings = out.warnings;
     const std::string_view data = top.data;
     const Envelope& envelope = top.envelope;
@@ -120,7 +120,7 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
         text.raw = headerLen == 0 ? data.substr(bodyStart) : data;
         warnings.push_back("the message has no header; its text is kept as the body");
         FillMessage(out, depth, warnings, HeaderFields{}, Body{nullptr, &text, {}}, std::string_view(), envelope, searchKey,
-                    recipientRows, atHand);
+                    recipientRows, attachmentsKept, atHand);
         if (NulsTakenOut(out, false)) out.attachments.push_back(OriginalMessageAttachment(bytes, int32_t(out.attachments.size())));
         return;
     }
@@ -137,9 +137,12 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
     std::optional<SimpleText> simple;
     if (!header.unreadable && hasBody) simple = SimpleTextBody(header.fields, data.substr(bodyStart));
     std::optional<MimeEntity> entity;  // for GMime: the Content-* fields, the blank line, the body
+    std::unique_ptr<PartWindows> windows;  // or, for very many parts, a window of them at a time
     if (!header.unreadable && !simple && (hasBody || !header.content.empty())) {
         const std::string_view separator = bodyStart > headerLen ? data.substr(headerLen, bodyStart - headerLen) : "\n";
-        entity.emplace(header.content, separator, hasBody ? data.substr(bodyStart) : std::string_view(), issues);
+        const std::string_view body = hasBody ? data.substr(bodyStart) : std::string_view();
+        windows = PartWindows::Of(header.content, separator, body);
+        if (!windows) entity.emplace(header.content, separator, body, issues);
     }
     GMimeObject* const mime = entity ? entity->object() : nullptr;
 
@@ -153,15 +156,16 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
     } else if (!hasHeader) {
         failed = true;
         failure = "the message has no header";
-    } else if (!mime && !simple && hasBody) {
+    } else if (!mime && !windows && !simple && hasBody) {
         failed = true;
         failure = "the message body could not be read";
     }
 
     if (!header.unreadable && !data.empty()) {
         const Body body{mime, simple ? &*simple : nullptr, entity ? entity->source() : std::string_view(),
-                        entity ? entity->sourceAt() : 0};
-        FillMessage(out, depth, warnings, header.fields, body, headerBytes, envelope, searchKey, recipientRows, atHand);
+                        entity ? entity->sourceAt() : 0, windows.get()};
+        FillMessage(out, depth, warnings, header.fields, body, headerBytes, envelope, searchKey, recipientRows,
+                    attachmentsKept, atHand);
     } else {
         out.props.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_UNMODIFIED);
         out.props.SetBinary(PR_SEARCH_KEY, searchKey);
@@ -197,15 +201,16 @@ mapi::Attachment OriginalMessageAttachment(std::string_view bytes, int32_t numbe
     return a;
 }
 
-void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth, size_t recipientRows) {
-    ImportTop(bytes, ReadMessageTop(bytes), out, depth, recipientRows);
+void ImportMessageAt(std::string_view bytes, mapi::Message& out, int depth, size_t recipientRows,
+                     size_t attachmentsKept) {
+    ImportTop(bytes, ReadMessageTop(bytes), out, depth, recipientRows, attachmentsKept);
 }
 
 void ImportRfc822(std::string_view bytes, mapi::Message& out) { ImportMessageAt(bytes, out, 0, SIZE_MAX); }
 
 void ImportRfc822(std::string_view bytes, const MessageTop& top, mapi::Message& out, std::vector<uint8_t> searchKey,
-                  size_t recipientRows, BytesAtHand atHand) {
-    ImportTop(bytes, top, out, 0, recipientRows, std::move(searchKey), atHand);
+                  size_t recipientRows, size_t attachmentsKept, BytesAtHand atHand) {
+    ImportTop(bytes, top, out, 0, recipientRows, attachmentsKept, std::move(searchKey), atHand);
 }
 
 void ImportRfc822File(const std::filesystem::path& path, mapi::Message& out) {

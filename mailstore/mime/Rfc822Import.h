@@ -52,13 +52,14 @@ void ImportRfc822(std::string_view bytes, mapi::Message& out);
 // the same bytes), so that its header is cut only once; `searchKey`, when not empty,
 // is the message's PR_SEARCH_KEY, in place of the one made from its bytes. A writer
 // that keeps at most `recipientRows` rows of a message (of each attached one too)
-// says so: the rows past them are only counted (out.recipientsLeftOut), not made.
-// `atHand` says how long the writer keeps `bytes` and `top`: a message whose bytes it
-// keeps leaves a long header to it, and with UntilWritten its rows may view them
-// (MapHeaderFields).
+// says so: the rows past them are only counted (out.recipientsLeftOut), not made; so
+// for `attachmentsKept`: the attachments past them are let go once made
+// (out.attachmentsLeftOut). `atHand` says how long the writer keeps `bytes` and `top`:
+// a message whose bytes it keeps leaves a long header to it, and with UntilWritten its
+// rows may view them (MapHeaderFields).
 void ImportRfc822(std::string_view bytes, const MessageTop& top, mapi::Message& out,
                   std::vector<uint8_t> searchKey = {}, size_t recipientRows = SIZE_MAX,
-                  BytesAtHand atHand = BytesAtHand::RowsLeftOut);
+                  size_t attachmentsKept = SIZE_MAX, BytesAtHand atHand = BytesAtHand::RowsLeftOut);
 
 // The whole message `bytes` as attachment number `number`: "original-message.eml", by
 // value, of MIME type message/rfc822 (what a reader opens where a message could not be

@@ -50,6 +50,7 @@ using base::Append64;
 using Entry = CompoundFile::Entry;
 
 static_assert(kMsgRecipientRows == kMaxRecipientStorages);
+static_assert(kMsgAttachments == kMaxAttachmentStorages);
 
 // The properties of one object: the caller's bag plus a few values the writer adds
 // or overrides (never binary ones), merged by property id without copying the bag.
@@ -323,7 +324,7 @@ void WriteMessage(Entry* st, const Message& m, bool topLevel, int depth, NameIdM
 
 bool FitsMsgFile(const mapi::Message& message) {
     if (message.attachments.size() > kMaxAttachmentStorages || message.recipients.size() > kMaxRecipientStorages ||
-        message.recipientsLeftOut > 0 || message.moreRecipients)
+        message.recipientsLeftOut > 0 || message.moreRecipients || message.attachmentsLeftOut > 0)
         return false;
     for (const Attachment& a : message.attachments)
         if (a.embedded && !FitsMsgFile(*a.embedded)) return false;
@@ -344,6 +345,7 @@ void FitEmbedded(Message& m) {
     if (m.recipients.size() > kMaxRecipientStorages) KeepRecipients(m, kMaxRecipientStorages);
     m.recipientsLeftOut = 0;
     m.moreRecipients.reset();
+    m.attachmentsLeftOut = 0;
     for (Attachment& a : m.attachments)
         if (a.embedded) FitEmbedded(*a.embedded);
 }
@@ -357,12 +359,13 @@ std::string FitToMsgFile(mapi::Message& message) {
         if (!kept.empty()) kept += " and ";
         kept += std::to_string(fit) + " of its " + std::to_string(all) + " " + what;
     };
-    const size_t attachments = message.attachments.size();
+    const size_t attachments = message.attachments.size() + message.attachmentsLeftOut;
     const size_t recipients = mapi::RecipientCount(message) + message.recipientsLeftOut;
     if (attachments >= kMaxAttachmentStorages) message.attachments.resize(kMaxAttachmentStorages - 1);
     if (message.recipients.size() > kMaxRecipientStorages) KeepRecipients(message, kMaxRecipientStorages);
     message.recipientsLeftOut = 0;
     message.moreRecipients.reset();
+    message.attachmentsLeftOut = 0;
     tell(message.attachments.size(), attachments, "attachments");
     tell(message.recipients.size(), recipients, "recipients");
     for (Attachment& a : message.attachments)

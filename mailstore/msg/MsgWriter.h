@@ -33,9 +33,10 @@ struct MsgApart {
 bool WriteMsgFile(const mapi::Message& message, const std::filesystem::path& path, const MsgApart& apart);
 
 // An .msg file holds at most 2048 attachments and 2048 recipient rows in a message, an
-// embedded one too ([MS-OXMSG] 2.2.1, 2.2.2); a message whose importer left rows out
-// (recipientsLeftOut) does not fit either.
+// embedded one too ([MS-OXMSG] 2.2.1, 2.2.2); a message whose importer left rows or
+// attachments out (recipientsLeftOut, attachmentsLeftOut) does not fit either.
 inline constexpr size_t kMsgRecipientRows = 2048;
+inline constexpr size_t kMsgAttachments = 2048;
 bool FitsMsgFile(const mapi::Message& message);
 // Makes a message that does not fit fit: the recipient rows and attachments past the
 // limits are left out (of embedded messages too), and the message keeps room for one

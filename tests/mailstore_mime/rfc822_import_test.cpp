@@ -366,7 +366,7 @@ TEST(Rfc822Import, RowsOfAMessageWhoseBytesTheWriterKeeps) {
         const Message all = Import(mail);
         const auto top = bv::mailstore::mime::ReadMessageTop(mail);
         Message m;
-        bv::mailstore::mime::ImportRfc822(mail, top, m, {}, SIZE_MAX, bv::mailstore::mime::BytesAtHand::UntilWritten);
+        bv::mailstore::mime::ImportRfc822(mail, top, m, {}, SIZE_MAX, SIZE_MAX, bv::mailstore::mime::BytesAtHand::UntilWritten);
         EXPECT_EQ(m.moreRecipients != nullptr, c.asRead);
         EXPECT_EQ(m.recipients.empty(), c.asRead);
         ASSERT_EQ(RecipientCount(m), all.recipients.size());

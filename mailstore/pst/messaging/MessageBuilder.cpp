@@ -289,22 +289,23 @@ BuiltMessage BuildMessageTree(M& m, SubnidCounter& nids, TextApart* apart) {
     SetProp(props, PropLong(PR_MESSAGE_SIZE, 0));
 
     std::vector<LtpSubnode> subs;
+    subs.reserve(m.attachments.empty() ? 1 : m.attachments.size() + 2);
     subs.push_back(RecipientTable(m, nids));
     if (!m.attachments.empty()) {
+        // Each attachment's row goes into the table as soon as it is built (the table
+        // holds it packed); an attachment of a message that is moved is let go then.
         TcWriter table(AttachmentTableColumns());
-        std::vector<std::pair<Nid, std::vector<PcProp>>> rows;
+        std::vector<PcProp> aprops;
+        std::vector<TcCell> cells;
         for (auto& a : m.attachments) {
             Nid anid = nids.Next(NID_TYPE_ATTACHMENT);
-            std::vector<PcProp> aprops;
-            LtpSubnode sub = BuildAttachment(a, anid, nids, aprops);
-            subs.push_back(std::move(sub));
-            rows.push_back({anid, std::move(aprops)});
-        }
-        for (const auto& [anid, aprops] : rows) {
-            std::vector<TcCell> cells;
+            subs.push_back(BuildAttachment(a, anid, nids, aprops));
+            cells.clear();
             for (const auto& p : aprops) cells.push_back({TagOf(p), p.value});
             table.AddRow(anid, 0, cells);
+            if constexpr (!std::is_const_v<M>) a = Attachment{};
         }
+        if constexpr (!std::is_const_v<M>) std::vector<Attachment>().swap(m.attachments);
         LtpNode t = table.Finish(nids.Ltp());
         subs.push_back(SubnodeOf(NID_ATTACHMENT_TABLE, std::move(t.blocks), std::move(t.subnodes)));
     }
@@ -316,7 +317,9 @@ BuiltMessage BuildMessageTree(M& m, SubnidCounter& nids, TextApart* apart) {
         if (!IsBodyOrHeader(p.id) || p.Size() <= kMaxHeapItem) kept.push_back(p);
     LtpNode pc = BuildPropertyContext(std::move(props), nids.Ltp());
     props = std::move(kept);
+    pc.subnodes.reserve(pc.subnodes.size() + subs.size());
     for (auto& s : subs) pc.subnodes.push_back(std::move(s));
+    std::vector<LtpSubnode>().swap(subs);
     uint64_t size = DataBytes(pc.blocks) + SubnodeBytes(pc.subnodes);
     out.messageSize = uint32_t(std::min<uint64_t>(size, 0x7FFFFFFF));
     SetProp(props, PropLong(PR_MESSAGE_SIZE, int32_t(out.messageSize)));

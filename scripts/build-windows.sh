@@ -552,9 +552,8 @@ cd "$root"
 # 4. Qt for Windows
 qt="${BV_WIN_QT:-}"
 if [ -z "$qt" ]; then
-  for s in "$(dirname "$root")/shared" "$(dirname "$(dirname "$root")")/shared"; do
-    if [ -f "$s/toolchains/qt6-win64/lib/cmake/Qt6/Qt6Config.cmake" ]; then qt="$s/toolchains/qt6-win64"; break; fi
-  done
+  s="$(dirname "$root")/shared/toolchains/qt6-win64"
+  if [ -f "$s/lib/cmake/Qt6/Qt6Config.cmake" ]; then qt="$s"; fi
 fi
 if [ -z "$qt" ]; then
   qt="$cache/qt6-win64"

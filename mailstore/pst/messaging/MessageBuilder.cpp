@@ -303,6 +303,7 @@ BuiltMessage BuildMessageTree(M& m, SubnidCounter& nids, TextApart* apart) {
         // holds it packed); an attachment of a message that is moved, or one made as it
         // is read, is let go then. Runs of them wait in the spool.
         TcWriter table(AttachmentTableColumns());
+        if (spool) table.SpoolTo(spool);
         std::vector<PcProp> aprops;
         std::vector<TcCell> cells;
         ForEachAttachment(m, [&](auto& a) {
@@ -322,13 +323,14 @@ BuiltMessage BuildMessageTree(M& m, SubnidCounter& nids, TextApart* apart) {
             table.AddRow(anid, 0, cells);
             if constexpr (!std::is_const_v<std::remove_reference_t<decltype(a)>>) a = Attachment{};
         });
-        if (spool) {
-            spool->Flush();
-            for (LtpSubnode& s : subs) s.run.shrink_to_fit();
-        }
         if constexpr (!std::is_const_v<M>) std::vector<Attachment>().swap(m.attachments);
-        LtpNode t = table.Finish(nids.Ltp());
-        subs.push_back(SubnodeOf(NID_ATTACHMENT_TABLE, std::move(t.blocks), std::move(t.subnodes)));
+        if (spool) {
+            for (LtpSubnode& s : subs) s.run.shrink_to_fit();
+            subs.push_back(table.FinishSpooled(NID_ATTACHMENT_TABLE, nids.Ltp()));
+        } else {
+            LtpNode t = table.Finish(nids.Ltp());
+            subs.push_back(SubnodeOf(NID_ATTACHMENT_TABLE, std::move(t.blocks), std::move(t.subnodes)));
+        }
     }
     // The PC takes the bodies' bytes, not a copy (a body may be of any size); what
     // the store reads of a built message (its contents row, its identity) is kept.

@@ -189,7 +189,7 @@ private:
     bool tnef_ = false;  // a window holds a TNEF part (which changes the message when read)
     // The windows' attachments, when the writer is given them as it reads them
     // (WindowAttachments): the import makes each, for its warnings and NULs, then lets
-    // it go; the writer's reading makes each again and hands it on (`made`).
+    // it go; the writer's reading makes each again and hands it on (`handOn_`).
     bool stream_ = false;
     size_t madeFrom_ = 0;  // where they start among out_.attachments
     size_t made_ = 0;      // how many were let go (the next one's number comes after theirs)
@@ -224,8 +224,8 @@ public:
         again.handOn_ = &each;
         again.AddWindowAttachments(windows_, htmlText_);
         if (again.made_ - first_ != count_)
-            throw MailStoreError("the attachments of a message of " + std::to_string(count_) +
-                                 " parts came out otherwise when read again");
+            throw MailStoreError("the message's " + std::to_string(count_) +
+                                 " attachments came out otherwise when read again");
     }
 
 private:

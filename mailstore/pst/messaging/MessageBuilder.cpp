@@ -306,13 +306,16 @@ BuiltMessage BuildMessageTree(M& m, SubnidCounter& nids, TextApart* apart) {
         if (spool) table.SpoolTo(spool);
         std::vector<PcProp> aprops;
         std::vector<TcCell> cells;
+        size_t done = 0;
+        bool runs = false;
         ForEachAttachment(m, [&](auto& a) {
             Nid anid = nids.Next(NID_TYPE_ATTACHMENT);
             LtpSubnode built = BuildAttachment(a, anid, nids, aprops);
             if (spool && built.subnodes.empty() && built.blocks.size() == 1) {
                 if (subs.back().run.empty()) {
                     subs.emplace_back().spool = spool;
-                    subs.back().run.reserve(attachments);
+                    // (room for the rest in the first run: most come in one)
+                    if (!std::exchange(runs, true)) subs.back().run.reserve(attachments - done);
                 }
                 subs.back().run.push_back({anid, spool->Put(built.blocks[0].data(), built.blocks[0].size())});
             } else {
@@ -321,6 +324,7 @@ BuiltMessage BuildMessageTree(M& m, SubnidCounter& nids, TextApart* apart) {
             cells.clear();
             for (const auto& p : aprops) cells.push_back({TagOf(p), p.value});
             table.AddRow(anid, 0, cells);
+            ++done;
             if constexpr (!std::is_const_v<std::remove_reference_t<decltype(a)>>) a = Attachment{};
         });
         if constexpr (!std::is_const_v<M>) std::vector<Attachment>().swap(m.attachments);

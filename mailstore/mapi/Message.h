@@ -1,6 +1,7 @@
 // The MAPI property model shared by the RFC 822 importer, the .msg writer and the
 // .pst writer: a message is a property bag plus its recipient rows and attachments.
 #pragma once
+#include <algorithm>
 #include <array>
 #include <compare>
 #include <cstddef>
@@ -216,6 +217,18 @@ struct Attachment {
     std::unique_ptr<Message> embedded; // set when PR_ATTACH_METHOD is ATTACH_EMBEDDED_MSG
 };
 
+// Attachments made as a writer reads them rather than held: those of a message of very
+// many parts, made again from its bytes, which the writer keeps at hand until it has
+// written them. Each comes completed (CompleteAttachment), numbered where it stands.
+class AttachmentRows {
+public:
+    virtual ~AttachmentRows() = default;
+    virtual size_t Count() const = 0;
+    // Hands each attachment to `each`, in order; it is valid during its call only (and
+    // may be moved from).
+    virtual void ForEach(const std::function<void(Attachment&)>& each) const = 0;
+};
+
 struct Message {
     PropertyBag props;
     std::vector<Recipient> recipients;
@@ -228,6 +241,12 @@ struct Message {
     // message's text name them.
     size_t recipientsLeftOut = 0;
     std::vector<Attachment> attachments;
+    // Attachments made as they are read, after the first `moreAttachmentsAt` of
+    // `attachments` (none when null): only a writer that keeps the message's bytes at
+    // hand until it is written is given them (mime::BytesAtHand::UntilWritten).
+    // ForEachAttachment reads them all.
+    std::shared_ptr<const AttachmentRows> moreAttachments;
+    size_t moreAttachmentsAt = 0;
     // Attachments past those a writer keeps (the importer was asked for no more):
     // made, for what they say of the message, then let go, only counted.
     size_t attachmentsLeftOut = 0;
@@ -244,6 +263,22 @@ template <class Row>
 void ForEachRecipient(const Message& m, Row&& row) {
     for (const Recipient& r : m.recipients) row(r);
     if (m.moreRecipients) m.moreRecipients->ForEach(row);
+}
+
+// Every attachment of a message, in order: those held and those made as they are read.
+inline size_t AttachmentCount(const Message& m) {
+    return m.attachments.size() + (m.moreAttachments ? m.moreAttachments->Count() : 0);
+}
+// The number of held attachment i among all of them.
+inline size_t AttachmentNumber(const Message& m, size_t i) {
+    return m.moreAttachments && i >= m.moreAttachmentsAt ? i + m.moreAttachments->Count() : i;
+}
+template <class M, class Each>  // M: Message, or const Message
+void ForEachAttachment(M& m, Each&& each) {
+    const size_t at = m.moreAttachments ? std::min(m.moreAttachmentsAt, m.attachments.size()) : m.attachments.size();
+    for (size_t i = 0; i < at; ++i) each(m.attachments[i]);
+    if (m.moreAttachments) m.moreAttachments->ForEach([&each](Attachment& a) { each(a); });
+    for (size_t i = at; i < m.attachments.size(); ++i) each(m.attachments[i]);
 }
 
 // Helpers for times: FILETIME <-> Unix seconds.

@@ -28,6 +28,8 @@ void SetIfAbsent(PropertyBag& bag, uint32_t tag, PropValue value) {
     if (!bag.Has(tag)) bag.Set(tag, std::move(value));
 }
 
+}  // namespace
+
 void CompleteAttachment(Attachment& a, int32_t index) {
     PropertyBag& p = a.props;
     SetIfAbsent(p, PR_ATTACH_NUM, index);
@@ -42,8 +44,6 @@ void CompleteAttachment(Attachment& a, int32_t index) {
         if (const Property* longName = p.Find(PR_ATTACH_LONG_FILENAME))
             p.Set(MakeTag(TagId(PR_ATTACH_FILENAME), longName->type), longName->value);
 }
-
-}  // namespace
 
 namespace {
 
@@ -176,7 +176,7 @@ void CompleteMessage(Message& m) {
     PropertyBag& p = m.props;
     SetIfAbsent(p, PR_MESSAGE_CLASS, std::string("IPM.Note"));
     int32_t flags = p.GetInt(PR_MESSAGE_FLAGS).value_or(MSGFLAG_READ);
-    flags = m.attachments.empty() ? flags & ~MSGFLAG_HASATTACH : flags | MSGFLAG_HASATTACH;
+    flags = AttachmentCount(m) == 0 ? flags & ~MSGFLAG_HASATTACH : flags | MSGFLAG_HASATTACH;
     p.SetInt(PR_MESSAGE_FLAGS, flags);
     SetIfAbsent(p, PR_MESSAGE_STATUS, int32_t(0));
     if (std::optional<std::string> subject = p.GetString(PR_SUBJECT)) {
@@ -187,7 +187,8 @@ void CompleteMessage(Message& m) {
         }
     }
     SetDisplayLists(m);
-    for (size_t i = 0; i < m.attachments.size(); ++i) CompleteAttachment(m.attachments[i], int32_t(i));
+    // (Attachments made as they are read come completed.)
+    for (size_t i = 0; i < m.attachments.size(); ++i) CompleteAttachment(m.attachments[i], int32_t(AttachmentNumber(m, i)));
 }
 
 }  // namespace bv::mailstore::mapi

@@ -33,5 +33,7 @@ PropertyBag CompletedRecipient(const Recipient& recipient, size_t row);
 // position), method (embedded message or by value), rendering position (-1, none)
 // and short file name (its long one).
 void CompleteMessage(Message& message);
+// Completes one attachment as CompleteMessage does, `index` its number.
+void CompleteAttachment(Attachment& attachment, int32_t index);
 
 }  // namespace bv::mailstore::mapi

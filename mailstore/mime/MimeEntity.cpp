@@ -202,10 +202,10 @@ std::unique_ptr<PartWindows> PartWindows::Of(std::string_view fields, std::strin
     }
     if (lines.size() <= kParts) return nullptr;
     std::unique_ptr<PartWindows> windows(new PartWindows(fields, separator, body));
-    for (size_t first = 0; first < lines.size(); first += kParts) {
-        const size_t next = first + kParts;
+    for (size_t first = 0; first < lines.size(); first += kWindowParts) {
+        const size_t next = first + kWindowParts;
         windows->starts_.push_back(first == 0 ? 0 : lines[first]);
-        windows->parts_.push_back(std::min(kParts, lines.size() - first));
+        windows->parts_.push_back(std::min(kWindowParts, lines.size() - first));
         if (next >= lines.size()) {
             windows->ends_.push_back(body.size());
             windows->tails_.emplace_back();

@@ -62,8 +62,10 @@ private:
 class PartWindows {
 public:
     // The windows of an entity (its Content-* fields, separator and body), or null
-    // when it is no multipart of more than kParts parts.
+    // when it is no multipart of more than kParts parts; each window holds kWindowParts
+    // of them (the last, the rest).
     static constexpr size_t kParts = 256;
+    static constexpr size_t kWindowParts = 64;
     static std::unique_ptr<PartWindows> Of(std::string_view fields, std::string_view separator, std::string_view body);
 
     size_t size() const { return starts_.size(); }
@@ -74,13 +76,15 @@ public:
     std::unique_ptr<MimeEntity> Parse(size_t i, bool* alike = nullptr) const;
     // The entity parsed whole, as MimeEntity reads it.
     std::unique_ptr<MimeEntity> Whole(ParseIssues& issues) const;
+    // (A copy reads the same body, which must outlive it; the fields are its own.)
 
 private:
     PartWindows(std::string_view fields, std::string_view separator, std::string_view body)
         : fields_(fields), separator_(separator), body_(body) {}
     std::string_view Bytes(size_t i) const;
 
-    std::string_view fields_, separator_, body_;
+    std::string fields_;
+    std::string_view separator_, body_;
     std::vector<size_t> starts_;  // where each window starts in the body
     std::vector<size_t> parts_;   // how many parts it holds
     std::vector<size_t> ends_;    // and ends: before the line end of the next one's (the last: the body's end)

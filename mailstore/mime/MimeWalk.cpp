@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "mailstore/MailStoreError.h"
 #include "mailstore/base/Ascii.h"
 #include "mailstore/base/Utf8.h"
 #include "mailstore/mime/Charsets.h"
@@ -17,6 +18,7 @@
 #include "mailstore/mime/HtmlText.h"
 #include "mailstore/mime/MboxGrammar.h"
 #include "mailstore/mime/MimeEntity.h"
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/mime/PartContent.h"
 #include "mailstore/mime/TnefImport.h"
 #include "mailstore/mime/Uuencode.h"
@@ -121,8 +123,11 @@ public:
     // when it has no body). header: the header block's bytes.
     void Fill(const HeaderFields& fields, Body body, std::string_view header, const Envelope& envelope,
               const std::vector<uint8_t>& searchKey);
+    // The NUL fields of the attachments left to the writer (TakeOutNuls), in order.
+    const std::vector<std::string>& NulsOfMade() const { return madeNuls_; }
 
 private:
+    friend class WindowAttachments;
     // A part chosen as a body: where it is in the walk (its order, the window it is in)
     // and its nearest multipart/alternative (the same one for two parts of the same
     // window, or none or the top for two of any).
@@ -146,6 +151,8 @@ private:
     void Restart();
     GMimeObject* WindowLeaf(GMimeObject* root, size_t window, size_t order);
     void FillWindows(const PartWindows& windows);
+    void AddWindowAttachments(const PartWindows& windows, const std::string& htmlText);
+    void LetGoMade();
     void AddPartAttachment(GMimePart* part, const std::string& html);
     void AddMessageAttachment(const Leaf& leaf);
     void AddAttachedMessage(std::string_view bytes, const std::string& fileName);
@@ -179,12 +186,61 @@ private:
     // Windows: where each one's walk starts counting, and the bodies chosen.
     std::vector<size_t> windowOrders_;
     Chosen plain_, html_;
+    bool tnef_ = false;  // a window holds a TNEF part (which changes the message when read)
+    // The windows' attachments, when the writer is given them as it reads them
+    // (WindowAttachments): the import makes each, for its warnings and NULs, then lets
+    // it go; the writer's reading makes each again and hands it on (`handOn_`).
+    bool stream_ = false;
+    size_t madeFrom_ = 0;  // where they start among out_.attachments
+    size_t made_ = 0;      // how many were let go (the next one's number comes after theirs)
+    std::vector<std::string> madeNuls_;
+    const std::function<void(Attachment&)>* handOn_ = nullptr;
+};
+
+// The attachments of a message's windows, made again as the writer reads them: each
+// window parsed again, its leaves walked, each attachment made as the import made it
+// (the bodies and the names given before are known), completed, and handed on.
+class WindowAttachments final : public AttachmentRows {
+public:
+    WindowAttachments(const Importer& import, const PartWindows& windows, std::string htmlText, int unnamed,
+                      size_t first)
+        : windows_(windows), windowOrders_(import.windowOrders_), plain_(import.plain_), html_(import.html_),
+          htmlText_(std::move(htmlText)), unnamed_(unnamed), first_(first), count_(import.made_),
+          recipientRows_(import.recipientRows_) {}
+    size_t Count() const override { return count_; }
+    void ForEach(const std::function<void(Attachment&)>& each) const override {
+        Message scratch;
+        std::vector<std::string> warnings;  // (the import's have been given)
+        ParseIssues none;
+        ParseIssuesScope scope(&none);
+        Importer again(scratch, 0, warnings, recipientRows_, SIZE_MAX, BytesAtHand::None);
+        again.windowOrders_ = windowOrders_;
+        again.plain_ = plain_;
+        again.html_ = html_;
+        again.unnamed_ = unnamed_;
+        again.notes_ = Importer::WalkNotes::None;
+        again.stream_ = true;
+        again.made_ = first_;
+        again.handOn_ = &each;
+        again.AddWindowAttachments(windows_, htmlText_);
+        if (again.made_ - first_ != count_)
+            throw MailStoreError("the message's " + std::to_string(count_) +
+                                 " attachments came out otherwise when read again");
+    }
+
+private:
+    const PartWindows windows_;
+    const std::vector<size_t> windowOrders_;
+    const Importer::Chosen plain_, html_;
+    const std::string htmlText_;
+    const int unnamed_;
+    const size_t first_, count_, recipientRows_;
 };
 
 Attachment& Importer::NewAttachment() {
     out_.attachments.emplace_back();
     Attachment& a = out_.attachments.back();
-    a.props.SetInt(PR_ATTACH_NUM, int32_t(out_.attachments.size() - 1));
+    a.props.SetInt(PR_ATTACH_NUM, int32_t(out_.attachments.size() - 1 + made_));
     a.props.SetInt(PR_RENDERING_POSITION, -1);
     return a;
 }
@@ -413,6 +469,9 @@ void Importer::Fill(const HeaderFields& fields, Body body, std::string_view head
     if (body.text) {
         FillSimpleBody(*body.text);
     } else if (body.windows) {
+        // The writer that keeps the message's bytes until it is written reads the
+        // windows' attachments as they are made again, unless one changes the message.
+        stream_ = depth_ == 0 && atHand_ == BytesAtHand::UntilWritten && attachmentsKept_ == SIZE_MAX && !tnef_;
         for (std::string& w : walkWarnings_) Warn(std::move(w));
         walkWarnings_.clear();
         FillWindows(*body.windows);
@@ -540,7 +599,23 @@ void Importer::AddLeafAttachments(const Chosen& plain, const Chosen& html, const
             AddPartAttachment(GMIME_PART(leaf.obj), htmlText);
         }
         LetGoPastKept();
+        if (stream_) LetGoMade();
     }
+}
+
+// Lets the attachments made go, their NULs taken out (and noted); when the writer
+// reads them, hands each on, completed.
+void Importer::LetGoMade() {
+    for (size_t i = madeFrom_; i < out_.attachments.size(); ++i) {
+        Attachment& a = out_.attachments[i];
+        TakeOutNuls(a, madeNuls_);
+        if (handOn_) {
+            CompleteAttachment(a, int32_t(made_));
+            (*handOn_)(a);
+        }
+        ++made_;
+    }
+    out_.attachments.resize(madeFrom_);
 }
 
 // Lets the attachments past those kept go, counted.
@@ -585,7 +660,11 @@ std::optional<std::string> Importer::ScanWindows(const PartWindows& windows) {
         if (charset.empty()) charset = FirstTextCharset(window->object());
         leaves_.clear();
         Walk(window->object(), nullptr, 0);
-        for (const Leaf& leaf : leaves_) Choose(leaf, i, window->object(), plain_, html_);
+        for (const Leaf& leaf : leaves_) {
+            Choose(leaf, i, window->object(), plain_, html_);
+            if (GMIME_IS_PART(leaf.obj) && !GMIME_IS_MESSAGE_PART(leaf.obj) && IsTnefType(MimeTypeOf(leaf.obj)))
+                tnef_ = true;
+        }
         leaves_.clear();
     }
     notes_ = WalkNotes::None;
@@ -637,6 +716,18 @@ void Importer::FillWindows(const PartWindows& windows) {
         }
         htmlText = FillBodies(plain, plainBytes, html, htmlBytes);
     }
+    madeFrom_ = out_.attachments.size();
+    const int unnamed = unnamed_;
+    AddWindowAttachments(windows, htmlText);
+    if (stream_ && made_ > 0) {
+        out_.moreAttachments = std::make_shared<WindowAttachments>(*this, windows, std::move(htmlText), unnamed, madeFrom_);
+        out_.moreAttachmentsAt = madeFrom_;
+    }
+    AddOrphanTexts();
+}
+
+// The attachments of every window but the bodies, one window parsed at a time.
+void Importer::AddWindowAttachments(const PartWindows& windows, const std::string& htmlText) {
     for (size_t i = 0; i < windows.size(); ++i) {
         const std::unique_ptr<MimeEntity> window = windows.Parse(i);
         root_ = window->object();
@@ -649,7 +740,6 @@ void Importer::FillWindows(const PartWindows& windows) {
     }
     root_ = nullptr;
     parsed_ = ParsedBytes{};
-    AddOrphanTexts();
 }
 
 }  // namespace
@@ -708,9 +798,10 @@ std::optional<SimpleText> SimpleTextBody(const HeaderFields& fields, std::string
 
 void FillMessage(Message& out, int depth, std::vector<std::string>& warnings, const HeaderFields& fields, Body body,
                  std::string_view header, const Envelope& envelope, const std::vector<uint8_t>& searchKey,
-                 size_t recipientRows, size_t attachmentsKept, BytesAtHand atHand) {
+                 size_t recipientRows, size_t attachmentsKept, BytesAtHand atHand, std::vector<std::string>* nulsOfMade) {
     Importer importer(out, depth, warnings, recipientRows, attachmentsKept, atHand);
     importer.Fill(fields, body, header, envelope, searchKey);
+    if (nulsOfMade) *nulsOfMade = importer.NulsOfMade();
 }
 
 }  // namespace bv::mailstore::mime

@@ -54,10 +54,16 @@ struct Body {
 // in attached messages too; attachments past `attachmentsKept` let go once made
 // (out.attachmentsLeftOut), in attached messages too. `atHand`: what the writer keeps of
 // a top-level message's bytes (MapHeaderFields); an attached message's are never kept.
+// With UntilWritten, the attachments of `body.windows` are made as the writer reads them
+// (out.moreAttachments), their NULs taken out; `nulsOfMade` says what held them.
 void FillMessage(mapi::Message& out, int depth, std::vector<std::string>& warnings, const HeaderFields& fields,
                  Body body, std::string_view header, const Envelope& envelope,
                  const std::vector<uint8_t>& searchKey, size_t recipientRows, size_t attachmentsKept = SIZE_MAX,
-                 BytesAtHand atHand = BytesAtHand::None);
+                 BytesAtHand atHand = BytesAtHand::None, std::vector<std::string>* nulsOfMade = nullptr);
+
+// Takes the NUL characters out of an attachment's strings (and of the message attached,
+// at any depth), noting in `where` what held them (as ImportRfc822 does for a message).
+void TakeOutNuls(mapi::Attachment& attachment, std::vector<std::string>& where, int depth = 0);
 
 // Imports one message's bytes into `out` (the importer's top level; every attached
 // message, whatever its encoding, comes back here with its own bytes one level deeper).

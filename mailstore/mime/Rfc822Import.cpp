@@ -75,7 +75,10 @@ void TakeOutNuls(PropertyBag& bag, std::vector<std::string>& where) {
     }
 }
 
-void TakeOutNuls(mapi::Message& m, std::vector<std::string>& where, int depth = 0) {
+// `made`: what held NULs in the attachments made as the writer reads them (which are
+// taken out as they are made).
+void TakeOutNuls(mapi::Message& m, std::vector<std::string>& where, int depth = 0,
+                 const std::vector<std::string>* made = nullptr) {
     TakeOutNuls(m.props, where);
     for (mapi::Recipient& r : m.recipients) {
         // A typed row whose name or address holds a NUL becomes its properties, whose
@@ -84,17 +87,22 @@ void TakeOutNuls(mapi::Message& m, std::vector<std::string>& where, int depth = 
             r = mapi::Recipient(r.Props());
         if (r.more) TakeOutNuls(*r.more, where);
     }
-    for (Attachment& a : m.attachments) {
-        TakeOutNuls(a.props, where);
-        if (a.embedded && depth < 64) TakeOutNuls(*a.embedded, where, depth + 1);
+    for (size_t i = 0; i < m.attachments.size(); ++i) {
+        if (made && m.moreAttachments && i == m.moreAttachmentsAt)
+            for (const std::string& name : *made)
+                if (std::find(where.begin(), where.end(), name) == where.end()) where.push_back(name);
+        mime::TakeOutNuls(m.attachments[i], where, depth);
     }
+    if (made && m.moreAttachments && m.moreAttachmentsAt >= m.attachments.size())
+        for (const std::string& name : *made)
+            if (std::find(where.begin(), where.end(), name) == where.end()) where.push_back(name);
 }
 
 // Takes the NULs out of the message's strings; true, with a warning, when any but
 // terminators were there: the original is to be attached (`attached`: it is anyway).
-bool NulsTakenOut(mapi::Message& out, bool attached) {
+bool NulsTakenOut(mapi::Message& out, bool attached, const std::vector<std::string>& made) {
     std::vector<std::string> nuls;
-    TakeOutNuls(out, nuls);
+    TakeOutNuls(out, nuls, 0, &made);
     if (nuls.empty()) return false;
     std::string fields;
     for (const std::string& f : nuls) fields += (fields.empty() ? "" : ", ") + f;
@@ -121,7 +129,7 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
         warnings.push_back("the message has no header; its text is kept as the body");
         FillMessage(out, depth, warnings, HeaderFields{}, Body{nullptr, &text, {}}, std::string_view(), envelope, searchKey,
                     recipientRows, attachmentsKept, atHand);
-        if (NulsTakenOut(out, false)) out.attachments.push_back(OriginalMessageAttachment(bytes, int32_t(out.attachments.size())));
+        if (NulsTakenOut(out, false, {})) out.attachments.push_back(OriginalMessageAttachment(bytes, int32_t(AttachmentCount(out))));
         return;
     }
     const std::string_view headerBytes = hasHeader ? data.substr(0, headerLen) : std::string_view();
@@ -161,11 +169,12 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
         failure = "the message body could not be read";
     }
 
+    std::vector<std::string> nulsOfMade;  // (of the attachments made as the writer reads them)
     if (!header.unreadable && !data.empty()) {
         const Body body{mime, simple ? &*simple : nullptr, entity ? entity->source() : std::string_view(),
                         entity ? entity->sourceAt() : 0, windows.get()};
         FillMessage(out, depth, warnings, header.fields, body, headerBytes, envelope, searchKey, recipientRows,
-                    attachmentsKept, atHand);
+                    attachmentsKept, atHand, &nulsOfMade);
     } else {
         out.props.SetInt(PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_UNMODIFIED);
         out.props.SetBinary(PR_SEARCH_KEY, searchKey);
@@ -182,12 +191,17 @@ void ImportTop(std::string_view bytes, const MessageTop& top, mapi::Message& out
                                           : "the MIME structure is damaged and parts may be missing";
     }
     if (issues.truncated() && !failed) warnings.push_back("the message is truncated (a closing MIME boundary is missing)");
-    const bool nuls = NulsTakenOut(out, failed);
+    const bool nuls = NulsTakenOut(out, failed, nulsOfMade);
     if (failed) warnings.push_back(failure + "; the original is attached as " + kOriginalMessageName);
-    if (failed || nuls) out.attachments.push_back(OriginalMessageAttachment(bytes, int32_t(out.attachments.size())));
+    if (failed || nuls) out.attachments.push_back(OriginalMessageAttachment(bytes, int32_t(AttachmentCount(out))));
 }
 
 }  // namespace
+
+void TakeOutNuls(mapi::Attachment& a, std::vector<std::string>& where, int depth) {
+    TakeOutNuls(a.props, where);
+    if (a.embedded && depth < 64) TakeOutNuls(*a.embedded, where, depth + 1);
+}
 
 mapi::Attachment OriginalMessageAttachment(std::string_view bytes, int32_t number, bool withBytes) {
     Attachment a;

@@ -5,12 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "mailstore/mapi/MessageDefaults.h"
 #include "mailstore/mime/GMimeSupport.h"
 #include "mailstore/mime/MimeEntity.h"
 #include "mailstore/mime/MimeWalk.h"
 #include "mailstore/mime/Rfc822Import.h"
 
 using namespace bv::mailstore::mime;
+using bv::mailstore::mapi::Attachment;
+using bv::mailstore::mapi::CompleteMessage;
 using bv::mailstore::mapi::Message;
 
 namespace {
@@ -36,17 +39,18 @@ std::string File(size_t i) {
 // The message imported from its entity read whole, and read in windows (`windowed`:
 // whether it was), each with what the parser reported.
 struct Both {
-    Message whole, windows;
+    Message whole, windows, streamed;  // streamed: in windows, the attachments made as read
     std::vector<ParseIssues::Report> wholeReports, windowReports;
     bool windowed = false;
+    bool made = false;  // the attachments were made as read
 };
 Both ImportBoth(const std::string& bytes) {
     Both b;
     const MessageTop top = ReadMessageTop(bytes);
     const std::string_view separator = top.data.substr(top.headerLen, top.bodyStart - top.headerLen);
     const std::string_view body = top.data.substr(top.bodyStart), header = top.data.substr(0, top.headerLen);
-    auto fill = [&](Message& m, const Body& with) {
-        FillMessage(m, 0, m.warnings, top.header.fields, with, header, top.envelope, {}, SIZE_MAX);
+    auto fill = [&](Message& m, const Body& with, BytesAtHand atHand = BytesAtHand::None) {
+        FillMessage(m, 0, m.warnings, top.header.fields, with, header, top.envelope, {}, SIZE_MAX, SIZE_MAX, atHand);
     };
     {
         ParseIssues issues;
@@ -61,6 +65,18 @@ Both ImportBoth(const std::string& bytes) {
     b.windowed = windows != nullptr;
     if (windows) fill(b.windows, Body{nullptr, nullptr, {}, 0, windows.get()});
     b.windowReports = issues.reports;
+    if (windows) {
+        // As a writer reads them: all of them, completed, in place of those held.
+        ParseIssues ignored;
+        ParseIssuesScope again(&ignored);
+        Message streamed;
+        fill(streamed, Body{nullptr, nullptr, {}, 0, windows.get()}, BytesAtHand::UntilWritten);
+        b.made = streamed.moreAttachments != nullptr;
+        CompleteMessage(streamed);
+        b.streamed.props = streamed.props;
+        b.streamed.warnings = streamed.warnings;
+        ForEachAttachment(streamed, [&](Attachment& a) { b.streamed.attachments.push_back(std::move(a)); });
+    }
     return b;
 }
 
@@ -102,6 +118,7 @@ TEST(PartWindows, ManyPartsImportAsWhenReadWhole) {
         const char* name;
         std::string bytes;
         bool windowed;
+        bool made = true;
     } cases[] = {
         {"files", ManyParts(600, "multipart/mixed", File), true},
         {"CR LF", ManyParts(600, "multipart/mixed", File, "\r\n"), true},
@@ -123,17 +140,20 @@ TEST(PartWindows, ManyPartsImportAsWhenReadWhole) {
         {"a nested multipart left open", ManyParts(600, "multipart/mixed", [](size_t i) {
              return i == 500 ? "Content-Type: multipart/mixed; boundary=\"open\"\n\n--open\n\nx\n" : File(i);
          }), true},
-        {"no closing boundary (read whole)", Unclosed(ManyParts(600, "multipart/mixed", File)), true},
+        {"no closing boundary (read whole)", Unclosed(ManyParts(600, "multipart/mixed", File)), true, false},
         {"few parts", ManyParts(200, "multipart/mixed", File), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const Both b = ImportBoth(c.bytes);
+        Both b = ImportBoth(c.bytes);
         ASSERT_EQ(b.windowed, c.windowed);
         EXPECT_GE(b.whole.attachments.size(), 200u);
         if (!c.windowed) continue;
         ExpectSame(b.whole, b.windows);
         EXPECT_EQ(b.wholeReports.size(), b.windowReports.size());
+        EXPECT_EQ(b.made, c.made);
+        CompleteMessage(b.windows);
+        ExpectSame(b.windows, b.streamed);
     }
 }
 

@@ -2,8 +2,11 @@
 // TC row layout and multi-block row matrices, each read back with the readers.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
+#include <memory>
 
+#include "mailstore/pst/ltp/BlockSpool.h"
 #include "mailstore/pst/ltp/Bth.h"
 #include "mailstore/pst/ltp/Heap.h"
 #include "mailstore/pst/ltp/PropertyContext.h"
@@ -208,6 +211,42 @@ TEST(PstTableContext, RowMatrixInBlocksOfWholeRows) {
         for (const auto& [tag, v] : back.rows[i].cells)
             if (tag == 0x0E070003) found = v[0] == uint8_t(i);
         EXPECT_TRUE(found) << i;
+    }
+}
+
+// A table whose complete blocks wait in a spool is, block for block, the one held:
+// heap blocks past the second HNBITMAPHDR, a value over 3580 bytes in a matrix block
+// spooled before the table ends.
+TEST(PstTableContext, SpooledTableIsTheHeldOne) {
+    std::vector<uint32_t> tags = {0x3704001F, 0x0E200003, 0x10130102};
+    auto cells = [](size_t i) {
+        const std::string s = "file" + std::to_string(i) + ".txt";
+        Bytes name;
+        for (char c : s) name.insert(name.end(), {uint8_t(c), 0});
+        std::vector<TcCell> c = {{0x3704001F, name}, {0x0E200003, {uint8_t(i), uint8_t(i >> 8), 0, 0}}};
+        if (i == 10) c.push_back({0x10130102, Fill(5000, 0x5A)});
+        return c;
+    };
+    TcWriter held(tags), spooled(tags);
+    auto spool = std::make_shared<BlockSpool>(std::filesystem::temp_directory_path());
+    spooled.SpoolTo(spool);
+    for (size_t i = 0; i < 40000; ++i) {
+        held.AddRow(uint32_t(0x8021 + 32 * i), 0, cells(i));
+        spooled.AddRow(uint32_t(0x8021 + 32 * i), 0, cells(i));
+    }
+    const LtpNode h = held.Finish(Counter());
+    const LtpSubnode s = spooled.FinishSpooled(NID_ATTACHMENT_TABLE, Counter());
+    EXPECT_GT(h.blocks.size(), 137u);
+    auto same = [&](const std::vector<Bytes>& blocks, const std::vector<SpooledBlock>& there) {
+        ASSERT_EQ(blocks.size(), there.size());
+        for (size_t i = 0; i < blocks.size(); ++i) EXPECT_EQ(blocks[i], spool->Get(there[i])) << i;
+    };
+    same(h.blocks, s.spooled);
+    ASSERT_EQ(h.subnodes.size(), s.subnodes.size());
+    for (size_t i = 0; i < h.subnodes.size(); ++i) {
+        EXPECT_EQ(h.subnodes[i].nid, s.subnodes[i].nid);
+        if (s.subnodes[i].spool) same(h.subnodes[i].blocks, s.subnodes[i].spooled);
+        else EXPECT_EQ(h.subnodes[i].blocks, s.subnodes[i].blocks);
     }
 }
 

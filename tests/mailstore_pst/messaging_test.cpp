@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <map>
@@ -202,6 +203,77 @@ TEST(PstMessage, TextGivenApartAndRowsMadeAsReadAreStoredAsHeldOnes) {
     EXPECT_EQ(FromUtf16(PcOf(b.built.node.blocks, b.built.node.subnodes)[PR_TRANSPORT_MESSAGE_HEADERS]), header);
     EXPECT_EQ(a.built.messageSize, b.built.messageSize);
     EXPECT_EQ(Sub(a.built.node.subnodes, NID_RECIPIENT_TABLE)->blocks, Sub(b.built.node.subnodes, NID_RECIPIENT_TABLE)->blocks);
+}
+
+namespace {
+// Attachments made as they are read: `n` files, each with a named property; the 100th
+// too big for its PC's heap, the 200th an attached message.
+class MadeAttachments final : public AttachmentRows {
+public:
+    explicit MadeAttachments(size_t n) : n_(n) {}
+    size_t Count() const override { return n_; }
+    void ForEach(const std::function<void(Attachment&)>& each) const override {
+        for (size_t i = 0; i < n_; ++i) {
+            Attachment a;
+            a.props.SetString(PR_ATTACH_LONG_FILENAME, "f" + std::to_string(i) + ".txt");
+            a.props.SetNamed(PropertyName{PS_PUBLIC_STRINGS, std::string("x-made")}, PT_LONG, int32_t(i));
+            if (i == 200) a.embedded = std::make_unique<Message>();
+            else a.props.SetBinary(PR_ATTACH_DATA_BIN, Binary(i == 100 ? 9000 : 20, uint8_t(i)));
+            CompleteAttachment(a, int32_t(i));
+            each(a);
+        }
+    }
+
+private:
+    size_t n_;
+};
+
+// The blocks of each attachment object of a built message, by NID (from the spool for
+// those that wait there).
+std::map<Nid, std::vector<Bytes>> AttachmentBlocks(const std::vector<LtpSubnode>& subs) {
+    std::map<Nid, std::vector<Bytes>> out;
+    for (const LtpSubnode& s : subs) {
+        for (const OneBlockSubnode& r : s.run) out[r.nid] = {s.spool->Get(r.block)};
+        if (NidTypeOf(s.nid) == NID_TYPE_ATTACHMENT) out[s.nid] = s.blocks;
+    }
+    return out;
+}
+}  // namespace
+
+// A message whose attachments are made as they are read, built with a spool (where
+// they and their table wait), is stored as the one that holds them: the same message
+// PC and size, the same attachment objects and table, also once a store with another
+// map of names takes it.
+TEST(PstMessage, AttachmentsMadeAsReadAndSpooledAreStoredAsHeldOnes) {
+    Message held, made;
+    for (Message* m : {&held, &made}) {
+        m->props.SetString(PR_SUBJECT, "s");
+        m->props.SetTime(PR_CREATION_TIME, 133497828000000000);
+        m->props.SetTime(PR_LAST_MODIFICATION_TIME, 133497828000000000);
+        m->props.SetBinary(PR_SEARCH_KEY, Binary(16, 7));
+    }
+    MadeAttachments files(300);
+    files.ForEach([&held](Attachment& a) { held.attachments.push_back(std::move(a)); });
+    made.moreAttachments = std::make_shared<MadeAttachments>(300);
+    for (Message* m : {&held, &made}) CompleteMessage(*m);
+    NameToIdMap names = NameToIdMap::ForNewStore(), store = NameToIdMap::ForNewStore();
+    store.IdOf(PropertyName{PS_PUBLIC_STRINGS, std::string("x-store")});
+    PreparedMessage a = PrepareMessage(std::move(held), names, NDB_CRYPT_NONE);
+    PreparedMessage b = PrepareMessage(std::move(made), names, NDB_CRYPT_NONE, std::filesystem::temp_directory_path());
+    for (PreparedMessage* p : {&a, &b}) FitToStore(*p, store, NDB_CRYPT_NONE);
+    const auto& x = a.built.node.subnodes;
+    const auto& y = b.built.node.subnodes;
+    EXPECT_LT(y.size(), 10u);  // (runs of attachments)
+    EXPECT_EQ(PcOf(a.built.node.blocks, x), PcOf(b.built.node.blocks, y));
+    EXPECT_EQ(a.built.messageSize, b.built.messageSize);
+    const auto held300 = AttachmentBlocks(x);
+    EXPECT_EQ(held300.size(), 300u);
+    EXPECT_EQ(held300, AttachmentBlocks(y));
+    const LtpSubnode* table = Sub(y, NID_ATTACHMENT_TABLE);
+    ASSERT_TRUE(table && table->spool);
+    std::vector<Bytes> spooled;
+    for (const SpooledBlock& block : table->spooled) spooled.push_back(table->spool->Get(block));
+    EXPECT_EQ(Sub(x, NID_ATTACHMENT_TABLE)->blocks, spooled);
 }
 
 // A message prepared with one map and added to a store whose map numbers its names

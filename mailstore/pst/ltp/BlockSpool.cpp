@@ -9,7 +9,9 @@
 namespace bv::mailstore::pst {
 namespace {
 
-constexpr size_t kPiece = 1 << 20;
+// What is written, and read back, at once: little beside a message of many small
+// attachments, which the spool holds as it is built.
+constexpr size_t kPiece = 256 << 10;
 
 }  // namespace
 
@@ -18,6 +20,7 @@ BlockSpool::BlockSpool(const std::filesystem::path& dir) { file_.OpenTemporary(d
 SpooledBlock BlockSpool::Put(const uint8_t* data, size_t size) {
     const SpooledBlock at{flushed_ + pending_.size(), uint32_t(size)};
     if (pending_.size() + size > kPiece) WritePending();
+    if (pending_.capacity() < kPiece) pending_.reserve(std::max(kPiece, size));
     pending_.insert(pending_.end(), data, data + size);
     return at;
 }

@@ -32,7 +32,7 @@ public:
     // thread reads it.
     void Flush();
     // The bytes of `blocks`, handed to `block` one block at a time, in order (read in
-    // pieces of about 1 MiB).
+    // pieces of about 256 KiB).
     void ForEach(const std::vector<SpooledBlock>& blocks, const std::function<void(const uint8_t*, size_t)>& block) const;
     Bytes Get(SpooledBlock block) const;
     // Changes a block's bytes (the same size).

@@ -23,6 +23,13 @@ public:
     virtual void Read(const std::function<void(const uint8_t*, size_t)>& piece) const = 0;
 };
 
+// A subnode of one data block in the spool of the message being built, with no
+// subnodes of its own.
+struct OneBlockSubnode {
+    Nid nid = 0;
+    SpooledBlock block;
+};
+
 // A subnode: its data blocks and, for attachments and embedded messages, its own
 // subnodes.
 struct LtpSubnode {
@@ -37,12 +44,19 @@ struct LtpSubnode {
     std::shared_ptr<BlockSpool> spool;
     std::vector<SpooledBlock> spooled;
     std::vector<uint32_t> crcs;  // sealed: each data block's CRC, the bytes encoded
+    // or (no nid of its own): a run of subnodes in `spool`, each of one block (the
+    // attachments of a message of very many, held as little more than where they are)
+    std::vector<OneBlockSubnode> run;
+    // Its bytes (a run's: all of its subnodes').
     uint64_t DataSize() const {
         uint64_t n = source ? source->Size() : data.size();
         for (const auto& b : blocks) n += b.size();
         for (const auto& b : spooled) n += b.size;
+        for (const auto& r : run) n += r.block.size;
         return n;
     }
+    // How many subnodes it stands for.
+    size_t Count() const { return run.empty() ? 1 : run.size(); }
 };
 
 // A subnode whose data is already cut into blocks.

@@ -136,6 +136,13 @@ void TcWriter::AddRow(uint32_t rowId, uint32_t rowVer, const std::vector<TcCell>
     // The rows go straight into the blocks of the row matrix, whole rows to a block.
     const size_t rowSize = layout_.RowSize(), perBlock = kMaxBlockData / rowSize;
     if (matrix_.empty() || matrix_.back().size() == perBlock * rowSize) {
+        if (spool_ && !matrix_.empty()) {
+            // (padded, as every block of the matrix but the last)
+            Bytes& full = matrix_.back();
+            full.resize(kMaxBlockData, 0);
+            spooledMatrix_.push_back(spool_->Put(full.data(), full.size()));
+            Bytes().swap(full);
+        }
         matrix_.emplace_back();
         if (matrix_.size() > 1) matrix_.back().reserve(kMaxBlockData);  // (a first block may stay small)
     }
@@ -147,6 +154,14 @@ void TcWriter::AddRow(uint32_t rowId, uint32_t rowVer, const std::vector<TcCell>
         else bigCells_.push_back({{matrix_.size() - 1, size_t(cell - block.data())}, value});
     });
     rowIds_.push_back(rowId);
+    if (spool_) SpoolCompleteBlocks();
+}
+
+void TcWriter::SpoolCompleteBlocks() {
+    for (auto& [i, block] : heap_.TakeCompleteBlocks()) {
+        if (spooledHeap_.size() <= i) spooledHeap_.resize(i + 1);
+        spooledHeap_[i] = spool_->Put(block.data(), block.size());
+    }
 }
 
 LtpNode TcWriter::Finish(const SubnodeNidSource& nextSubnid) {
@@ -154,6 +169,14 @@ LtpNode TcWriter::Finish(const SubnodeNidSource& nextSubnid) {
     for (auto& [where, value] : bigCells_) {
         Nid nid = nextSubnid();
         node.subnodes.push_back(SubnodeOf(nid, SplitIntoBlocks(value.data(), value.size())));
+        if (where.first < spooledMatrix_.size()) {
+            // (in the spool already: patched there, once it is written)
+            spool_->Flush();
+            Bytes block = spool_->Get(spooledMatrix_[where.first]);
+            Put32(&block[where.second], nid);
+            spool_->Rewrite(spooledMatrix_[where.first], block);
+            continue;
+        }
         Put32(&matrix_[where.first][where.second], nid);
     }
     // RowIndex: dwRowID -> dwRowIndex, sorted by row id.
@@ -175,10 +198,18 @@ LtpNode TcWriter::Finish(const SubnodeNidSource& nextSubnid) {
     if (matrix_.size() == 1 && matrix_[0].size() <= kMaxHeapItem) {
         hnidRows = heap_.Allocate(matrix_[0]);
     } else if (!matrix_.empty()) {
-        for (size_t b = 0; b + 1 < matrix_.size(); ++b) matrix_[b].resize(kMaxBlockData, 0);
+        for (size_t b = 0; b + 1 < matrix_.size(); ++b)
+            if (b >= spooledMatrix_.size()) matrix_[b].resize(kMaxBlockData, 0);
         LtpSubnode sub;
         sub.nid = nextSubnid();
-        sub.blocks = std::move(matrix_);
+        if (spool_) {
+            sub.spool = spool_;
+            sub.spooled = std::move(spooledMatrix_);
+            for (size_t b = sub.spooled.size(); b < matrix_.size(); ++b)
+                sub.spooled.push_back(spool_->Put(matrix_[b].data(), matrix_[b].size()));
+        } else {
+            sub.blocks = std::move(matrix_);
+        }
         hnidRows = sub.nid;
         node.subnodes.push_back(std::move(sub));
     }
@@ -188,6 +219,20 @@ LtpNode TcWriter::Finish(const SubnodeNidSource& nextSubnid) {
     node.blocks = heap_.Finish();
     matrix_.clear();
     return node;
+}
+
+LtpSubnode TcWriter::FinishSpooled(Nid nid, const SubnodeNidSource& nextSubnid) {
+    LtpNode node = Finish(nextSubnid);
+    LtpSubnode table;
+    table.nid = nid;
+    table.spool = spool_;
+    spooledHeap_.resize(node.blocks.size());
+    for (size_t i = 0; i < node.blocks.size(); ++i)
+        if (!node.blocks[i].empty()) spooledHeap_[i] = spool_->Put(node.blocks[i].data(), node.blocks[i].size());
+    table.spooled = std::move(spooledHeap_);
+    table.subnodes = std::move(node.subnodes);
+    spool_->Flush();
+    return table;
 }
 
 TcStreamWriter::TcStreamWriter(std::vector<uint32_t> tags, DataBlockWriter write, SubnodeNidSource nextSubnid)

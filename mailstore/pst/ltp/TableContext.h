@@ -56,8 +56,14 @@ bool RenumberColumns(std::vector<Bytes>& heapBlocks, const std::map<uint16_t, ui
 class TcWriter {
 public:
     explicit TcWriter(std::vector<uint32_t> tags);
+    // A table of many rows: the blocks of its heap and of its row matrix wait in
+    // `spool`, plain, as soon as they are complete (laid out as when held).
+    void SpoolTo(std::shared_ptr<BlockSpool> spool) { spool_ = std::move(spool); }
     void AddRow(uint32_t rowId, uint32_t rowVer, const std::vector<TcCell>& cells);
     LtpNode Finish(const SubnodeNidSource& nextSubnid);
+    // Finish for a table given a spool: subnode `nid`, its blocks and its subnodes' in
+    // the spool (flushed).
+    LtpSubnode FinishSpooled(Nid nid, const SubnodeNidSource& nextSubnid);
     size_t RowSize() const { return layout_.RowSize(); }
     size_t RowCount() const { return rowIds_.size(); }
     const std::vector<TCOLDESC>& Columns() const { return layout_.Columns(); }
@@ -71,6 +77,10 @@ private:
     std::vector<Bytes> matrix_;  // the row matrix's blocks, as many whole rows as fit in each
     // ((block, offset) of the cell, value) for values over 3580 bytes
     std::vector<std::pair<std::pair<size_t, size_t>, Bytes>> bigCells_;
+    void SpoolCompleteBlocks();
+    std::shared_ptr<BlockSpool> spool_;
+    std::vector<SpooledBlock> spooledHeap_;    // by block index (those taken)
+    std::vector<SpooledBlock> spooledMatrix_;  // the matrix's first blocks (emptied in matrix_)
 };
 
 // Writes one data block of a node to the store and returns its BID.

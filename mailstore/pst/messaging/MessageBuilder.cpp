@@ -226,6 +226,11 @@ LtpSubnode RecipientTable(const Message& m, SubnidCounter& nids) {
 template <class M>  // Message, or const Message
 BuiltMessage BuildMessageTree(M& m, SubnidCounter& nids, TextApart* apart = nullptr);
 
+// A message of more attachments than this puts each attachment object of one block (no
+// value or message of its own in subnodes) in its spool as it is built, and holds only
+// where it lies: a built attachment takes about 500 bytes, many times a small file's.
+constexpr size_t kSpooledAttachments = 256;
+
 // A text given apart, made as the store writes it.
 class TextApartSource final : public ValueSource {
 public:
@@ -289,25 +294,47 @@ BuiltMessage BuildMessageTree(M& m, SubnidCounter& nids, TextApart* apart) {
     SetProp(props, PropLong(PR_MESSAGE_SIZE, 0));
 
     std::vector<LtpSubnode> subs;
-    subs.reserve(m.attachments.empty() ? 1 : m.attachments.size() + 2);
+    const size_t attachments = AttachmentCount(m);
+    const std::shared_ptr<BlockSpool> spool = attachments > kSpooledAttachments ? nids.Spool() : nullptr;
+    subs.reserve(attachments == 0 ? 1 : spool ? 3 : attachments + 2);
     subs.push_back(RecipientTable(m, nids));
-    if (!m.attachments.empty()) {
+    if (attachments > 0) {
         // Each attachment's row goes into the table as soon as it is built (the table
-        // holds it packed); an attachment of a message that is moved is let go then.
+        // holds it packed); an attachment of a message that is moved, or one made as it
+        // is read, is let go then. Runs of them wait in the spool.
         TcWriter table(AttachmentTableColumns());
+        if (spool) table.SpoolTo(spool);
         std::vector<PcProp> aprops;
         std::vector<TcCell> cells;
-        for (auto& a : m.attachments) {
+        size_t done = 0;
+        bool runs = false;
+        ForEachAttachment(m, [&](auto& a) {
             Nid anid = nids.Next(NID_TYPE_ATTACHMENT);
-            subs.push_back(BuildAttachment(a, anid, nids, aprops));
+            LtpSubnode built = BuildAttachment(a, anid, nids, aprops);
+            if (spool && built.subnodes.empty() && built.blocks.size() == 1) {
+                if (subs.back().run.empty()) {
+                    subs.emplace_back().spool = spool;
+                    // (room for the rest in the first run: most come in one)
+                    if (!std::exchange(runs, true)) subs.back().run.reserve(attachments - done);
+                }
+                subs.back().run.push_back({anid, spool->Put(built.blocks[0].data(), built.blocks[0].size())});
+            } else {
+                subs.push_back(std::move(built));
+            }
             cells.clear();
             for (const auto& p : aprops) cells.push_back({TagOf(p), p.value});
             table.AddRow(anid, 0, cells);
-            if constexpr (!std::is_const_v<M>) a = Attachment{};
-        }
+            ++done;
+            if constexpr (!std::is_const_v<std::remove_reference_t<decltype(a)>>) a = Attachment{};
+        });
         if constexpr (!std::is_const_v<M>) std::vector<Attachment>().swap(m.attachments);
-        LtpNode t = table.Finish(nids.Ltp());
-        subs.push_back(SubnodeOf(NID_ATTACHMENT_TABLE, std::move(t.blocks), std::move(t.subnodes)));
+        if (spool) {
+            for (LtpSubnode& s : subs) s.run.shrink_to_fit();
+            subs.push_back(table.FinishSpooled(NID_ATTACHMENT_TABLE, nids.Ltp()));
+        } else {
+            LtpNode t = table.Finish(nids.Ltp());
+            subs.push_back(SubnodeOf(NID_ATTACHMENT_TABLE, std::move(t.blocks), std::move(t.subnodes)));
+        }
     }
     // The PC takes the bodies' bytes, not a copy (a body may be of any size); what
     // the store reads of a built message (its contents row, its identity) is kept.
@@ -397,6 +424,15 @@ void RenumberObject(std::vector<Bytes>& pc, std::vector<uint32_t>& crcs, std::ve
                     const std::map<uint16_t, uint16_t>& ids, const NodeEdit& edit) {
     edit(pc, crcs, [&](std::vector<Bytes>& blocks) { RenumberProperties(blocks, ids); });
     for (LtpSubnode& s : subnodes) {
+        if (!s.run.empty()) {
+            // Attachment objects in the spool, plain.
+            for (const OneBlockSubnode& r : s.run) {
+                if (NidTypeOf(r.nid) != NID_TYPE_ATTACHMENT) continue;
+                std::vector<Bytes> pc{s.spool->Get(r.block)};
+                if (RenumberProperties(pc, ids)) s.spool->Rewrite(r.block, pc[0]);
+            }
+            continue;
+        }
         switch (NidTypeOf(s.nid)) {
             case NID_TYPE_RECIPIENT_TABLE:
             case NID_TYPE_ATTACHMENT_TABLE:

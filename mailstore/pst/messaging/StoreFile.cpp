@@ -147,8 +147,21 @@ Bid StoreFile::WriteSpooled(const BlockSpool& spool, const std::vector<SpooledBl
 
 Bid StoreFile::WriteSubnodes(const std::vector<LtpSubnode>& subs) {
     std::vector<SLENTRY> entries;
-    entries.reserve(subs.size());
+    size_t count = 0;
+    for (const LtpSubnode& s : subs) count += s.Count();
+    entries.reserve(count);
     for (const LtpSubnode& s : subs) {
+        if (!s.run.empty()) {
+            // Each its one block, read from the spool in order.
+            std::vector<SpooledBlock> blocks;
+            blocks.reserve(s.run.size());
+            for (const OneBlockSubnode& r : s.run) blocks.push_back(r.block);
+            size_t i = 0;
+            s.spool->ForEach(blocks, [&](const uint8_t* data, size_t size) {
+                entries.push_back({s.run[i++].nid, db_->WriteBlock(data, size, false), 0});
+            });
+            continue;
+        }
         const std::vector<uint32_t>* crcs = s.crcs.empty() ? nullptr : &s.crcs;
         Bid d = s.source            ? WriteMadeValue(*s.source)
                 : s.spool          ? WriteSpooled(*s.spool, s.spooled)

@@ -38,7 +38,22 @@ uint64_t SubnodeTreeBlocks(uint64_t subnodes, uint64_t& count) {
            (slblocks > 1 ? BlockAllocSize(8 + 16 * slblocks) : 0);
 }
 
+size_t SubnodeCount(const std::vector<LtpSubnode>& subnodes) {
+    size_t n = 0;
+    for (const LtpSubnode& s : subnodes) n += s.Count();
+    return n;
+}
+
 uint64_t SubnodeSize(const LtpSubnode& s, uint64_t& blockCount) {
+    if (!s.run.empty()) {
+        // Subnodes of one block each.
+        uint64_t bytes = 0;
+        for (const OneBlockSubnode& r : s.run) {
+            bytes += BlockAllocSize(r.block.size);
+            ++blockCount;
+        }
+        return bytes;
+    }
     uint64_t bytes = 0, blocks = 0;
     for (const Bytes& b : s.blocks) {
         bytes += BlockAllocSize(b.size());
@@ -57,7 +72,7 @@ uint64_t SubnodeSize(const LtpSubnode& s, uint64_t& blockCount) {
     blockCount += blocks;
     bytes += TreeBlocks(blocks, blockCount);
     if (!s.subnodes.empty()) {
-        bytes += SubnodeTreeBlocks(s.subnodes.size(), blockCount);
+        bytes += SubnodeTreeBlocks(SubnodeCount(s.subnodes), blockCount);
         for (const LtpSubnode& child : s.subnodes) bytes += SubnodeSize(child, blockCount);
     }
     return bytes;
@@ -74,7 +89,7 @@ uint64_t StoredSize(const PreparedMessage& message) {
     }
     bytes += TreeBlocks(blocks, blocks);
     if (!node.subnodes.empty()) {
-        bytes += SubnodeTreeBlocks(node.subnodes.size(), blocks);
+        bytes += SubnodeTreeBlocks(SubnodeCount(node.subnodes), blocks);
         for (const LtpSubnode& s : node.subnodes) bytes += SubnodeSize(s, blocks);
     }
     return bytes + blocks * kPerBlockIndex + kPerNodeIndex + kContentsRow;

@@ -558,7 +558,7 @@ fi
 if [ -z "$qt" ]; then
   qt="$cache/qt6-win64"
   if [ ! -f "$qt/lib/cmake/Qt6/Qt6Config.cmake" ]; then
-    say "Qt 6.4.2 for Windows from Debian's qt6-base source (about 40 minutes)"
+    say "Qt 6.4.2 for Windows from Debian's qt6-base source (about 25 minutes)"
     unpack qtbase
     cmake -S . -B _build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
       -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$qt" -DBUILD_SHARED_LIBS=ON \
@@ -573,6 +573,7 @@ if [ -z "$qt" ]; then
     cmake --build _build -j"$jobs" >qt-build.log 2>&1 && cmake --install _build >>qt-build.log 2>&1 ||
       { tail -40 qt-build.log; exit 1; }
     mkdir -p "$qt/LICENSES" && cp LICENSES/* "$qt/LICENSES/"
+    cd "$root"
   fi
 fi
 say "Qt: $qt"

@@ -87,15 +87,14 @@ void TakeOutNuls(mapi::Message& m, std::vector<std::string>& where, int depth = 
             r = mapi::Recipient(r.Props());
         if (r.more) TakeOutNuls(*r.more, where);
     }
-    for (size_t i = 0; i < m.attachments.size(); ++i) {
-        if (made && m.moreAttachments && i == m.moreAttachmentsAt)
+    // (those of the attachments made as read, where they stand among the held ones)
+    const size_t madeAt = made && m.moreAttachments ? std::min(m.moreAttachmentsAt, m.attachments.size()) : SIZE_MAX;
+    for (size_t i = 0; i <= m.attachments.size(); ++i) {
+        if (i == madeAt)
             for (const std::string& name : *made)
                 if (std::find(where.begin(), where.end(), name) == where.end()) where.push_back(name);
-        mime::TakeOutNuls(m.attachments[i], where, depth);
+        if (i < m.attachments.size()) mime::TakeOutNuls(m.attachments[i], where, depth);
     }
-    if (made && m.moreAttachments && m.moreAttachmentsAt >= m.attachments.size())
-        for (const std::string& name : *made)
-            if (std::find(where.begin(), where.end(), name) == where.end()) where.push_back(name);
 }
 
 // Takes the NULs out of the message's strings; true, with a warning, when any but
